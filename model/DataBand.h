@@ -1,0 +1,8 @@
+#pragma once
+
+// Placeholder until this family is built; the label record owns instances through it.
+class CDataBand
+{
+public:
+    virtual ~CDataBand() = default;
+};

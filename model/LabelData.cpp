@@ -1,0 +1,80 @@
+#include "model/LabelData.h"
+
+#include "model/BaseGraph.h"
+#include "model/DSBase.h"
+#include "model/DataBand.h"
+#include "model/SDGraph.h"
+#include "model/Utils.h"
+#include "platform/ImageHolder.h"
+#include "platform/ScreenDpi.h"
+
+#include <cmath>
+
+const std::array<ScriptEventInfo, kScriptEventCount> g_scriptEvents = {{
+    {u"", u"'共用函数与过程"},
+    {u"OnPrintStart", u"'打印开始时执行此脚本"},
+    {u"OnPrintEnd", u"'打印结束时执行此脚本"},
+    {u"OnPrintCancel", u"'取消打印时执行此脚本"},
+    {u"OnPageStart", u"'开始一页时执行此脚本"},
+    {u"OnPageEnd", u"'完成一页时执行此脚本"},
+    {u"OnLabelStart", u"'开始一个标签时执行此脚本"},
+    {u"OnLabelEnd", u"'结束一个标签时执行此脚本"},
+    {u"OnBeforePrompt", u"'打开窗口数据对话框时执行此脚本"},
+    {u"OnAfterPrompt", u"'关闭窗口数据对话框时执行此脚本"},
+    {u"OnIdenticalCopies", u"'复制相同的打印时执行此脚本"},
+}};
+
+CLabelData::CLabelData()
+{
+    for (int i = 0; i < kScriptEventCount; ++i)
+        m_strScripts[i] = QString::fromUtf16(g_scriptEvents[i].initialText);
+}
+
+CLabelData::~CLabelData()
+{
+    m_externalVariables.clear();
+    m_namedSubstrings.clear();
+    m_formItems.clear();
+    m_dataSources.clear();
+    m_objects.clear();
+    m_pImage.reset();
+}
+
+float CLabelData::GetPageWidthPixels() const
+{
+    if (m_nPrinterType == 1) {
+        const int n = m_nColumns;
+        float width;
+        if (n > 0)
+            width = m_fLabelWidth * static_cast<float>(n) + 2.0f * m_fLeftMargin
+                    + static_cast<float>(n - 1) * m_fHorzGap;
+        else
+            width = 2.0f * m_fLeftMargin;
+        return static_cast<float>(static_cast<double>(width) * g_nScreenDpiX / 25.4);
+    }
+    if (m_nPageWidthFlag != 0)
+        return 0.0f;
+    return static_cast<float>(static_cast<double>(m_fPaperWidth) * g_nScreenDpiX / 25.4);
+}
+
+float CLabelData::SnapToGrid(float value) const
+{
+    if (!(m_fGridSize > 0.0f))
+        return value;
+    return std::trunc(value / m_fGridSize) * m_fGridSize;
+}
+
+std::pair<float, float> CLabelData::SnapPointToGrid(float x, float y) const
+{
+    if (!(m_fGridSize > 0.0f))
+        return {x, y};
+    const auto snap = [this](float v) {
+        return static_cast<float>(RoundHalfAway(static_cast<double>(v / m_fGridSize))) * m_fGridSize;
+    };
+    return {snap(x), snap(y)};
+}
+
+void CLabelData::DeleteObjects()
+{
+    m_objects.clear();
+}

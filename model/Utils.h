@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// Value and text utilities shared by the whole program. None keeps state.
+
+// Formats a time by a date/time template: runs of y, M, d, H, m, s become the
+// date and time fields, everything else is copied.
+QString FormatDateTime(const QString& strTemplate, const QDateTime& time);
+QString FormatCurrentTime(const QString& strTemplate);
+
+// The program's folder (VELLUMCRAFT_HOME when set, else the executable's folder),
+// without a trailing separator.
+QString GetAppDirectory();
+// The program path with its extension replaced by ".chm" (appended when it has none).
+QString GetHelpFilePath();
+bool FileExists(const QString& path);
+
+QString FormatFloat2(float value);
+QString FormatFloat3(float value);
+// "%.2f" without a last '0': 1.50 -> "1.5", 1.00 -> "1.0".
+QString FormatFloatShort2(float value);
+// "%.3f" without up to two trailing '0's: 1.500 -> "1.5", 1.000 -> "1.0".
+QString FormatFloatShort3(float value);
+// 0 to 4 decimals as asked; any other count gives 5.
+QString FormatFloatDecimals(double value, int decimals);
+// The leading numeric part of the text, 0 when there is none.
+float TextToFloat(const QString& text);
+
+bool FloatEquals2(float a, float b);
+bool FloatEquals3(float a, float b);
+
+// Bijective numbering: 1 is the first symbol, n < 1 gives an empty text.
+QString SerialToAlphabet(int n, const QString& alphabet);
+QString SerialToLetters(int n);
+QString SerialToBase36(int n);
+QString SerialToLettersNoIOLQ(int n);
+QString SerialToLettersNoIOQU(int n);
+QString SerialToLettersNoIO(int n);
+
+// Index of the first image writer format whose MIME type equals mimeType exactly,
+// -1 when this platform cannot write that type. The format name Qt uses for it is
+// copied to *format when given.
+int GetEncoderClsid(const QString& mimeType, QByteArray* format = nullptr);
+
+// Puts n '0' characters in front of text; n below 1 leaves it unchanged.
+void MakeZeroString(int n, QString& text);
+
+// Splits a line at each separator into exactly pieceCount texts (at least one):
+// once pieceCount pieces are filled by separators the rest of the line is dropped;
+// text after the last separator goes into the next piece. No quoting or trimming.
+QStringList SplitString(const QString& line, char separator, int pieceCount);
+
+// Rounds half away from zero. Used where the reading of a formatted "%.0f" must
+// not depend on the C library's tie rule.
+int RoundHalfAway(double value);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// An embedded picture: the encoded bytes exactly as they came (from a file or a label
+// file) and their MIME type, beside the decoded image. Writing it back uses the
+// original bytes, so a format this platform can read but not write (GIF) or cannot
+// read at all survives a save unchanged.
+class ImageHolder
+{
+public:
+    ImageHolder() = default;
+
+    // Takes encoded bytes; the MIME type is detected from them when not given.
+    static ImageHolder FromBytes(const QByteArray& bytes, const QString& mimeType = {});
+    // Reads a picture file; an unreadable file gives an empty holder.
+    static ImageHolder FromFile(const QString& path);
+    // A picture that exists only decoded (drawn, pasted): encoded as PNG.
+    static ImageHolder FromImage(const QImage& image);
+
+    bool IsEmpty() const { return m_bytes.isEmpty() && m_image.isNull(); }
+    bool IsDecoded() const { return !m_image.isNull(); }
+    const QImage& Image() const { return m_image; }
+    const QByteArray& Bytes() const { return m_bytes; }
+    const QString& MimeType() const { return m_mimeType; }
+
+private:
+    QByteArray m_bytes;
+    QString m_mimeType;
+    QImage m_image;
+};

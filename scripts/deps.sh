@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs everything Vellumcraft, its tests and its benchmarks need on Debian 12.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config git clang libfuzzer-14-dev
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
+  libgl-dev libxkbcommon-dev
+  # barcodes
+  libqrencode-dev libdmtx-dev
+  # data sources
+  libsqlite3-dev sqlite3 libpq-dev libmariadb-dev unixodbc-dev unixodbc
+  libfreexl-dev libzip-dev mdbtools mdbtools-dev
+  # crypto
+  nettle-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
+  poppler-utils libxlsxwriter-dev python3-xlwt
+  postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
+  # fonts: a metric-compatible stand-in for Arial and a CJK face
+  fonts-liberation2 fonts-wqy-microhei fontconfig
+  # running the program headless
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <ostream>
+
+// Lets gtest print Qt strings in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+// A white ARGB image of the given size in millimetres at dpi, for drawing tests.
+QImage MakeCanvas(double widthMm, double heightMm, double dpi);
+// Whether the pixel at (xMm, yMm) is darker than mid-grey.
+bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi);
