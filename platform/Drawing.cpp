@@ -1,0 +1,367 @@
+#include "platform/Drawing.h"
+
+#include "platform/ScreenDpi.h"
+
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPaintDevice>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+// ---- Millimetre world -------------------------------------------------------
+
+void SetMillimetreWorld(QPainter& painter, double dpiX, double dpiY)
+{
+    painter.setWorldTransform(QTransform::fromScale(dpiX / kMmPerInch, dpiY / kMmPerInch));
+}
+
+void SetMillimetreWorld(QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return;
+    SetMillimetreWorld(painter, device->logicalDpiX(), device->logicalDpiY());
+}
+
+void SetScreenMillimetreWorld(QPainter& painter, double zoom)
+{
+    SetMillimetreWorld(painter, g_nScreenDpiX * zoom, g_nScreenDpiY * zoom);
+}
+
+QImage MakeImageAtDpi(double widthMm, double heightMm, double dpi, QImage::Format format)
+{
+    const int width = std::max(1, static_cast<int>(std::lround(widthMm * dpi / kMmPerInch)));
+    const int height = std::max(1, static_cast<int>(std::lround(heightMm * dpi / kMmPerInch)));
+    QImage image(width, height, format);
+    image.fill(Qt::transparent);
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    return image;
+}
+
+// ---- Pens -------------------------------------------------------------------
+
+QPen MakePen(uint32_t argb, float widthMm, int32_t dashStyle)
+{
+    QPen pen(ArgbToColor(argb), widthMm, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    switch (dashStyle) {
+    case DashStyleDash: pen.setDashPattern({3, 1}); break;
+    case DashStyleDot: pen.setDashPattern({1, 1}); break;
+    case DashStyleDashDot: pen.setDashPattern({3, 1, 1, 1}); break;
+    case DashStyleDashDotDot: pen.setDashPattern({3, 1, 1, 1, 1, 1}); break;
+    default: break;
+    }
+    return pen;
+}
+
+// ---- Hatches ----------------------------------------------------------------
+
+namespace {
+
+using Cell = std::array<uint8_t, 8>;
+
+constexpr uint8_t RotateRight(uint8_t bits, int n)
+{
+    n &= 7;
+    return static_cast<uint8_t>((bits >> n) | (bits << ((8 - n) & 7)));
+}
+
+constexpr uint8_t RotateLeft(uint8_t bits, int n)
+{
+    return RotateRight(bits, 8 - (n & 7));
+}
+
+// A line pattern that moves one pixel right (down-right slant) or left (up-right
+// slant) per row.
+constexpr Cell Slanted(uint8_t first, bool downward)
+{
+    Cell cell{};
+    for (int r = 0; r < 8; ++r)
+        cell[r] = downward ? RotateRight(first, r) : RotateLeft(first, r);
+    return cell;
+}
+
+constexpr Cell Repeat(uint8_t bits)
+{
+    return {bits, bits, bits, bits, bits, bits, bits, bits};
+}
+
+// Ordered-dither thresholds: a percent style sets the pixels whose threshold lies
+// below its share of the 64 pixels, so each density contains the lighter ones.
+constexpr uint8_t kBayer[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+    {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+    {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
+};
+
+constexpr Cell Percent(int percent)
+{
+    const int count = (percent * 64 + 50) / 100;
+    Cell cell{};
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            if (kBayer[r][c] < count)
+                cell[r] = static_cast<uint8_t>(cell[r] | (0x80 >> c));
+    return cell;
+}
+
+constexpr std::array<Cell, HatchStyleCount> kHatches = {{
+    {0xFF, 0, 0, 0, 0, 0, 0, 0},                           // Horizontal
+    Repeat(0x80),                                          // Vertical
+    Slanted(0x80, true),                                   // ForwardDiagonal
+    Slanted(0x01, false),                                  // BackwardDiagonal
+    {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},      // Cross
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},      // DiagonalCross
+    Percent(5), Percent(10), Percent(20), Percent(25), Percent(30), Percent(40),
+    Percent(50), Percent(60), Percent(70), Percent(75), Percent(80), Percent(90),
+    Slanted(0x88, true),                                   // LightDownwardDiagonal
+    Slanted(0x88, false),                                  // LightUpwardDiagonal
+    Slanted(0xCC, true),                                   // DarkDownwardDiagonal
+    Slanted(0xCC, false),                                  // DarkUpwardDiagonal
+    Slanted(0xE0, true),                                   // WideDownwardDiagonal
+    Slanted(0xE0, false),                                  // WideUpwardDiagonal
+    Repeat(0x88),                                          // LightVertical
+    {0xFF, 0, 0, 0, 0xFF, 0, 0, 0},                        // LightHorizontal
+    Repeat(0xAA),                                          // NarrowVertical
+    {0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0},                  // NarrowHorizontal
+    Repeat(0xCC),                                          // DarkVertical
+    {0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0},                  // DarkHorizontal
+    {0x88, 0x44, 0x22, 0x11, 0, 0, 0, 0},                  // DashedDownwardDiagonal
+    {0x11, 0x22, 0x44, 0x88, 0, 0, 0, 0},                  // DashedUpwardDiagonal
+    {0xF0, 0, 0, 0, 0x0F, 0, 0, 0},                        // DashedHorizontal
+    {0x80, 0x80, 0x80, 0x80, 0x08, 0x08, 0x08, 0x08},      // DashedVertical
+    {0x80, 0x08, 0x40, 0x02, 0x10, 0x01, 0x20, 0x04},      // SmallConfetti
+    {0xC0, 0xC0, 0x0C, 0x0C, 0x30, 0x30, 0x03, 0x03},      // LargeConfetti
+    {0x81, 0x42, 0x24, 0x18, 0, 0, 0, 0},                  // ZigZag
+    {0, 0, 0x70, 0x88, 0x07, 0, 0, 0},                     // Wave
+    {0x01, 0x02, 0x04, 0x08, 0x18, 0x24, 0x42, 0x81},      // DiagonalBrick
+    {0xFF, 0x80, 0x80, 0x80, 0xFF, 0x08, 0x08, 0x08},      // HorizontalBrick
+    {0x88, 0x54, 0x22, 0x45, 0x88, 0x14, 0x22, 0x51},      // Weave
+    {0xAA, 0x55, 0xAA, 0x55, 0xF0, 0xF0, 0xF0, 0xF0},      // Plaid
+    {0, 0x20, 0x10, 0x20, 0, 0x04, 0x08, 0x04},            // Divot
+    {0xAA, 0, 0x80, 0, 0x80, 0, 0x80, 0},                  // DottedGrid
+    {0x80, 0, 0x22, 0, 0x08, 0, 0x22, 0},                  // DottedDiamond
+    {0x03, 0x04, 0x08, 0x08, 0x0C, 0x12, 0x21, 0xC0},      // Shingle
+    {0xFF, 0x66, 0xFF, 0x99, 0xFF, 0x66, 0xFF, 0x99},      // Trellis
+    {0x77, 0x89, 0x8F, 0x8F, 0x77, 0x98, 0xF8, 0xF8},      // Sphere
+    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},      // SmallGrid
+    {0xCC, 0xCC, 0x33, 0x33, 0xCC, 0xCC, 0x33, 0x33},      // SmallCheckerBoard
+    {0xF0, 0xF0, 0xF0, 0xF0, 0x0F, 0x0F, 0x0F, 0x0F},      // LargeCheckerBoard
+    {0x41, 0x22, 0x14, 0x08, 0x14, 0x22, 0x41, 0x80},      // OutlinedDiamond
+    {0x10, 0x38, 0x7C, 0xFE, 0x7C, 0x38, 0x10, 0},         // SolidDiamond
+}};
+
+} // namespace
+
+std::array<uint8_t, 8> HatchPattern(int32_t hatchStyle)
+{
+    if (hatchStyle < 0 || hatchStyle >= HatchStyleCount)
+        return {};
+    return kHatches[static_cast<size_t>(hatchStyle)];
+}
+
+QBrush MakeHatchBrush(const QPainter& painter, int32_t hatchStyle, uint32_t foreArgb, uint32_t backArgb)
+{
+    if (hatchStyle < 0 || hatchStyle >= HatchStyleCount)
+        return Qt::NoBrush;
+    // Draw the cell at about the device's own resolution so the pattern stays crisp.
+    const QTransform& world = painter.worldTransform();
+    const double devicePerMm = std::sqrt(std::abs(world.determinant()));
+    const int scale = std::clamp(static_cast<int>(std::lround(devicePerMm * kHatchPixelMm)), 1, 64);
+    const Cell& cell = kHatches[static_cast<size_t>(hatchStyle)];
+    QImage texture(8 * scale, 8 * scale, QImage::Format_ARGB32_Premultiplied);
+    const QRgb fore = qPremultiply(foreArgb);
+    const QRgb back = qPremultiply(backArgb);
+    for (int y = 0; y < texture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(texture.scanLine(y));
+        const uint8_t bits = cell[static_cast<size_t>(y / scale)];
+        for (int x = 0; x < texture.width(); ++x)
+            line[x] = (bits & (0x80 >> (x / scale))) ? fore : back;
+    }
+    QBrush brush(texture);
+    brush.setTransform(QTransform::fromScale(kHatchPixelMm / scale, kHatchPixelMm / scale));
+    return brush;
+}
+
+// ---- Gradients --------------------------------------------------------------
+
+QBrush MakeGradientBrush(int32_t gradient, uint32_t color1, uint32_t color2, const QRectF& box)
+{
+    if (gradient < 1 || gradient > 8)
+        return Qt::NoBrush;
+    // Laid out in the unit square and stretched onto the box.
+    static constexpr QPointF kEnds[4][2] = {
+        {{0, 0}, {0, 1}}, // vertical
+        {{0, 0}, {1, 0}}, // horizontal
+        {{0, 0}, {1, 1}}, // forward diagonal
+        {{1, 0}, {0, 1}}, // backward diagonal
+    };
+    const int mode = (gradient - 1) % 4;
+    const bool exchanged = gradient > 4;
+    QLinearGradient linear(kEnds[mode][0], kEnds[mode][1]);
+    linear.setColorAt(0, ArgbToColor(exchanged ? color2 : color1));
+    linear.setColorAt(1, ArgbToColor(exchanged ? color1 : color2));
+    linear.setSpread(QGradient::PadSpread);
+    QBrush brush(linear);
+    brush.setTransform(QTransform(box.width(), 0, 0, box.height(), box.x(), box.y()));
+    return brush;
+}
+
+// ---- Text -------------------------------------------------------------------
+
+namespace {
+
+// Text is laid out as if on a device of this resolution, whatever the real one, so
+// measurements and line breaks are the same everywhere; the painter's world then
+// scales the result to the device.
+constexpr double kLayoutDpi = 1200.0;
+constexpr double kLayoutUnitMm = kMmPerInch / kLayoutDpi;
+
+const QPaintDevice* LayoutDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        const int dotsPerMetre = static_cast<int>(std::lround(kLayoutDpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+        return image;
+    }();
+    return &device;
+}
+
+// The font that, on a device of deviceDpi, has the pixel size the layout device
+// gives the original.
+QFont FontForDevice(const QFont& font, double deviceDpi)
+{
+    QFont scaled = font;
+    if (deviceDpi > 0 && deviceDpi != kLayoutDpi)
+        scaled.setPointSizeF(font.pointSizeF() * kLayoutDpi / deviceDpi);
+    return scaled;
+}
+
+QRectF ToLayout(const QRectF& box)
+{
+    return {box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm,
+            box.height() / kLayoutUnitMm};
+}
+
+// Upright characters stacked top to bottom; a column ends at a line break or, when
+// wrapping, where the next character would leave the box.
+void DrawVertical(QPainter& painter, const QString& text, const QRectF& box, const TextFormat& format)
+{
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const double columnWidth = metrics.height();
+    const double step = metrics.height();
+    double columnLeft = format.rightToLeft ? box.right() - columnWidth : box.left();
+    double y = box.top();
+    const auto nextColumn = [&] {
+        columnLeft += format.rightToLeft ? -columnWidth : columnWidth;
+        y = box.top();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') {
+            nextColumn();
+            continue;
+        }
+        if (text[i] == u'\r')
+            continue;
+        qsizetype length = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            length = 2;
+        if (format.wrap && y > box.top() && y + step > box.bottom() + 1e-6)
+            nextColumn();
+        painter.drawText(QRectF(columnLeft, y, columnWidth, step), Qt::AlignCenter | Qt::TextDontClip,
+                         text.mid(i, length));
+        y += step;
+        i += length - 1;
+    }
+}
+
+} // namespace
+
+QFont MakeFont(const QString& family, float pointSize, int32_t styleBits)
+{
+    QFont font(family);
+    font.setPointSizeF(pointSize > 0 ? pointSize : 1.0f);
+    font.setBold((styleBits & FontStyleBold) != 0);
+    font.setItalic((styleBits & FontStyleItalic) != 0);
+    font.setUnderline((styleBits & FontStyleUnderline) != 0);
+    font.setStrikeOut((styleBits & FontStyleStrikeout) != 0);
+    // Outlines as designed: advances then scale linearly with the size, so a text
+    // measures the same at every resolution.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+QFont MakeFont(const QString& family, float pointSize, bool bold, bool italic, bool underline, bool strikeout)
+{
+    return MakeFont(family, pointSize,
+                    (bold ? FontStyleBold : 0) | (italic ? FontStyleItalic : 0) |
+                        (underline ? FontStyleUnderline : 0) | (strikeout ? FontStyleStrikeout : 0));
+}
+
+FontMetricsMm MeasureFont(const QFont& font)
+{
+    const QFontMetricsF metrics(font, LayoutDevice());
+    return {metrics.ascent() * kLayoutUnitMm, metrics.descent() * kLayoutUnitMm,
+            metrics.height() * kLayoutUnitMm, metrics.lineSpacing() * kLayoutUnitMm};
+}
+
+double MeasureTextWidth(const QFont& font, const QString& text)
+{
+    const QFontMetricsF metrics(font, LayoutDevice());
+    return metrics.horizontalAdvance(text) * kLayoutUnitMm;
+}
+
+QSizeF MeasureText(const QFont& font, const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    const QFontMetricsF metrics(font, LayoutDevice());
+    const QStringList lines = text.split(u'\n');
+    double width = 0;
+    for (QString line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        width = std::max(width, metrics.horizontalAdvance(line));
+    }
+    const double height = metrics.height() + (lines.size() - 1) * metrics.lineSpacing();
+    return {width * kLayoutUnitMm, height * kLayoutUnitMm};
+}
+
+void DrawText(QPainter& painter, const QString& text, const QFont& font, const QRectF& box,
+              const QBrush& brush, const TextFormat& format)
+{
+    if (text.isEmpty() || !painter.device())
+        return;
+    const QTransform saved = painter.worldTransform();
+    const QFont savedFont = painter.font();
+    const QPen savedPen = painter.pen();
+    painter.scale(kLayoutUnitMm, kLayoutUnitMm);
+    painter.setFont(FontForDevice(font, painter.device()->logicalDpiY()));
+    painter.setPen(QPen(brush, 0));
+    const QRectF layoutBox = ToLayout(box);
+    if (format.vertical) {
+        const bool clipped = format.clip;
+        if (clipped) {
+            painter.save();
+            painter.setClipRect(layoutBox, Qt::IntersectClip);
+        }
+        DrawVertical(painter, text, layoutBox, format);
+        if (clipped)
+            painter.restore();
+    } else {
+        int flags = static_cast<int>(format.alignment) | Qt::TextIncludeTrailingSpaces;
+        if (format.wrap)
+            flags |= Qt::TextWordWrap;
+        if (!format.clip)
+            flags |= Qt::TextDontClip;
+        painter.drawText(layoutBox, flags, text);
+    }
+    painter.setPen(savedPen);
+    painter.setFont(savedFont);
+    painter.setWorldTransform(saved);
+}
