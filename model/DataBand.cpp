@@ -3,6 +3,7 @@
 #include "model/Utils.h"
 #include "platform/Numbers.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -159,12 +160,11 @@ QString FormatNumber(const QString& v, int decimals, bool round)
 // Splits a leading sign off so that grouping and numerals see only the digits.
 QString TakeSign(QString& v)
 {
-    if (!v.isEmpty() && (v[0] == u'-' || v[0] == u'+')) {
-        const QString sign = v.left(1);
-        v.remove(0, 1);
-        return sign == QStringLiteral("-") ? sign : QString();
-    }
-    return {};
+    if (v.isEmpty() || (v[0] != u'-' && v[0] != u'+'))
+        return {};
+    const QString sign = v.left(1);
+    v.remove(0, 1);
+    return sign;
 }
 
 QString GroupThousands(QString v)
@@ -243,6 +243,14 @@ QString FormatChinese(QString v, int mode)
     return sign + result;
 }
 
+// Pads to width in one allocation; values are padded for every label printed.
+QString Padded(const QString& text, qsizetype width, QChar pad, bool left)
+{
+    QString out(width, pad);
+    std::copy(text.cbegin(), text.cend(), out.begin() + (left ? width - text.size() : 0));
+    return out;
+}
+
 } // namespace
 
 QString FormatChineseGroup(QStringView group, bool complex)
@@ -314,10 +322,8 @@ QString CDataBand::FormatValue(const QString& raw) const
         v.truncate(m_nKeepFirstCount < 0 ? 0 : m_nKeepFirstCount);
     if (m_bKeepLast && v.size() > m_nKeepLastCount)
         v.remove(0, v.size() - (m_nKeepLastCount < 0 ? 0 : m_nKeepLastCount));
-    if (m_bPadToLength && v.size() < m_nMinLength) {
-        const QString padding(m_nMinLength - v.size(), WidenChar(m_chPad));
-        v = m_bPadLeft ? padding + v : v + padding;
-    }
+    if (m_bPadToLength && v.size() < m_nMinLength)
+        v = Padded(v, m_nMinLength, WidenChar(m_chPad), m_bPadLeft);
     if (m_bCutToLength && v.size() > m_nMaxLength) {
         const qsizetype keep = m_nMaxLength < 0 ? 0 : m_nMaxLength;
         v = m_bKeepRight ? v.right(keep) : v.left(keep);
@@ -332,6 +338,8 @@ QString CDataBand::FormatValue(const QString& raw) const
         v = GroupThousands(v);
     else if (m_nChineseMode >= ChineseUpperComplex && m_nChineseMode <= ChineseAmountSimple)
         v = FormatChinese(v, m_nChineseMode);
+    if (m_strPrefix.isEmpty() && m_strSuffix.isEmpty())
+        return v;
     return m_strPrefix + v + m_strSuffix;
 }
 
@@ -383,7 +391,7 @@ QString CDataBand::FormatSerial(int64_t value) const
     default: text = QString::number(static_cast<qlonglong>(value)); break;
     }
     if (m_bSerialPad && text.size() < m_nSerialPadWidth)
-        text.prepend(QString(m_nSerialPadWidth - text.size(), WidenChar(m_chSerialPad)));
+        text = Padded(text, m_nSerialPadWidth, WidenChar(m_chSerialPad), true);
     return text;
 }
 

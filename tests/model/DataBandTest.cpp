@@ -219,6 +219,9 @@ TEST(DataBandNumber, RoundsTheTypedDecimalValue)
     EXPECT_EQ(band.FormatValue(" .5"), "0.50");
     EXPECT_EQ(band.FormatValue("1.5e3"), "1500.00");
     EXPECT_EQ(band.FormatValue("123456789012345678901.239"), "123456789012345678901.23");
+    // A huge exponent is bounded instead of writing out its digits.
+    EXPECT_LT(band.FormatValue("1e999999999").size(), 500);
+    EXPECT_EQ(band.FormatValue("1e-999999999"), "0.00");
 
     NumberBand(band, 2, true);
     EXPECT_EQ(band.FormatValue("3.146"), "3.15");
@@ -254,6 +257,7 @@ TEST(DataBandNumber, NegativeValuesKeepTheirSignInFront)
     grouping.m_bThousands = true;
     EXPECT_EQ(grouping.FormatValue("-123456"), "-123,456");
     EXPECT_EQ(grouping.FormatValue("-1234"), "-1,234");
+    EXPECT_EQ(grouping.FormatValue("+1234"), "+1,234");
 
     EXPECT_EQ(Chinese(2, "-12"), U("-一十二"));
     EXPECT_EQ(Chinese(4, "-0.5"), U("-零点五元"));
