@@ -15,11 +15,11 @@ cmake --build build -j "$jobs"
 
 cleanup() { scripts/dbservers.sh stop >/dev/null 2>&1 || true; }
 trap cleanup EXIT
-if [ -x scripts/dbservers.sh ]; then
-  scripts/dbservers.sh start
-  # shellcheck disable=SC1091
-  source "${VC_DB_ENV:-/tmp/vellumcraft-db/env.sh}"
-fi
+scripts/dbservers.sh start
+# shellcheck disable=SC1091
+source "${VC_DB_ENV:-/tmp/vellumcraft-db/env.sh}"
+# Tests that need the servers fail, rather than skip, when their settings are missing.
+export VC_REQUIRE_DB=1
 
 echo "== tests"
 (cd build && ctest -j "$jobs")

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/db/DbRows.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// Where a database server is and who connects. Values are passed to the client
+// libraries as separate parameters, never pasted into a connection text, so blanks
+// and quotes in them are safe.
+struct DbServerSettings
+{
+    QString host;
+    int port = 0;
+    QString database;
+    QString user;
+    QString password;
+};
+
+// One open connection to a database, the single data-access layer of the program:
+// the loaders read rows through it and the data-source dialogs list tables and
+// fields and preview rows through it. Text goes to and comes from every backend as
+// UTF-8. Failures never throw: the call returns false (or the connection is not
+// open) and LastError() holds the database's own message.
+class DbConnection
+{
+public:
+    DbConnection() = default;
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+    virtual ~DbConnection() = default;
+
+    // Opens an existing SQLite file read-only; a missing file is an error, never
+    // created.
+    static std::unique_ptr<DbConnection> OpenSQLite(const QString& path);
+    // libpq with UTF-8 client encoding.
+    static std::unique_ptr<DbConnection> OpenPostgreSQL(const DbServerSettings& settings);
+    // The MariaDB/MySQL client library with the utf8mb4 character set.
+    static std::unique_ptr<DbConnection> OpenMySQL(const DbServerSettings& settings);
+
+    virtual bool IsOpen() const = 0;
+    // Safe to call more than once; the destructor closes too.
+    virtual void Close() = 0;
+
+    // Table names in the order the database lists them.
+    virtual bool ListTables(QStringList& tables) = 0;
+    // Column names of one table in their defined order; the name is taken as it is
+    // listed by ListTables (quoted where the database needs it).
+    virtual bool ListFields(const QString& table, QStringList& fields) = 0;
+
+    // Runs one statement. Rows skip+1 .. skip+maxRows of its result are kept in rows
+    // (all rows from skip+1 on when maxRows is negative); rows are streamed, so rows
+    // outside that window cost no memory. A statement without a result set gives
+    // zero columns. On failure rows are left empty and LastError() says why.
+    virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
+
+    // The database's message for the last failure, empty after a success.
+    QString LastError() const { return m_strLastError; }
+
+protected:
+    // Runs the statement and collects the first value of each row.
+    bool QueryFirstColumn(const QString& sql, QStringList& values);
+    bool Fail(const QString& message)
+    {
+        m_strLastError = message;
+        return false;
+    }
+    bool Succeed()
+    {
+        m_strLastError.clear();
+        return true;
+    }
+
+    QString m_strLastError;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+// A block of rows read from a data source: column names and, for every cell, its
+// text and whether it was NULL. Rows hold a fixed number of cells. The cells' text
+// lives in one UTF-8 buffer with an end offset per cell, so a million rows cost
+// little more than their text; QStrings are made only when a value is read.
+class DbRows
+{
+public:
+    // Forgets every row and sets the column names (the cells per row).
+    void Reset(const QStringList& columns);
+    // Like Reset with columns named by number, for sources without names.
+    void Reset(int columnCount);
+    void Clear() { Reset(0); }
+    void Reserve(qsizetype rows, qsizetype textBytes);
+
+    // Cells are appended in row order; a row is complete after ColumnCount() cells.
+    void AppendUtf8(const char* text, qsizetype length);
+    void AppendUtf8(QByteArrayView text) { AppendUtf8(text.data(), text.size()); }
+    void AppendText(QStringView text);
+    void AppendNull();
+    // Appends one whole row; missing cells are empty, surplus ones dropped.
+    void AppendRow(const QStringList& values);
+
+    int ColumnCount() const { return m_nColumns; }
+    int RowCount() const { return m_nColumns ? static_cast<int>(m_ends.size() / m_nColumns) : 0; }
+    bool IsEmpty() const { return RowCount() == 0; }
+    const QStringList& Columns() const { return m_columns; }
+
+    // A NULL cell, and a cell outside the block, reads as an empty text.
+    QString Value(int row, int column) const;
+    QByteArrayView Utf8(int row, int column) const;
+    bool IsNull(int row, int column) const;
+    QStringList Row(int row) const;
+
+    // Bytes held, for the memory figures of the benchmarks.
+    qsizetype MemoryUsed() const;
+
+private:
+    qsizetype CellIndex(int row, int column) const;
+
+    QStringList m_columns;
+    int m_nColumns = 0;
+    QByteArray m_text;
+    std::vector<uint32_t> m_ends;
+    std::vector<bool> m_nulls;
+};

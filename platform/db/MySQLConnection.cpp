@@ -1,0 +1,125 @@
+#include "platform/db/DbConnection.h"
+
+#include <mysql.h>
+
+namespace {
+
+class MySQLConnection final : public DbConnection
+{
+public:
+    explicit MySQLConnection(const DbServerSettings& settings)
+    {
+        m_mysql = mysql_init(nullptr);
+        if (!m_mysql) {
+            Fail(QStringLiteral("Cannot connect to MySQL: out of memory"));
+            return;
+        }
+        mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        const unsigned int timeout = 10;
+        mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+        const QByteArray host = settings.host.toUtf8();
+        const QByteArray user = settings.user.toUtf8();
+        const QByteArray password = settings.password.toUtf8();
+        const QByteArray database = settings.database.toUtf8();
+        const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
+        if (!mysql_real_connect(m_mysql, host.constData(), user.constData(), password.constData(),
+                                database.constData(), port, nullptr, 0)) {
+            Fail(QStringLiteral("Cannot connect to MySQL: %1").arg(DbMessage()));
+            Close();
+        }
+    }
+    ~MySQLConnection() override { Close(); }
+
+    bool IsOpen() const override { return m_mysql != nullptr; }
+
+    void Close() override
+    {
+        if (m_mysql)
+            mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+
+    bool ListTables(QStringList& tables) override
+    {
+        return QueryFirstColumn(
+            QStringLiteral("select table_name from information_schema.tables where table_schema=database()"), tables);
+    }
+
+    bool ListFields(const QString& table, QStringList& fields) override
+    {
+        // Only the connected database: a table of the same name elsewhere on the
+        // server must not add its columns.
+        return QueryFirstColumn(QStringLiteral("select column_name from information_schema.columns "
+                                               "where table_schema=database() and table_name=%1 "
+                                               "order by ordinal_position")
+                                    .arg(Literal(table)),
+                                fields);
+    }
+
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        rows.Clear();
+        if (!m_mysql)
+            return Fail(QStringLiteral("Not connected to the database"));
+        const QByteArray text = sql.toUtf8();
+        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
+            return Fail(DbMessage());
+        // Streamed: rows are taken from the server as they are read.
+        MYSQL_RES* result = mysql_use_result(m_mysql);
+        if (!result)
+            return mysql_field_count(m_mysql) == 0 ? Succeed() : Fail(DbMessage());
+        const unsigned int columns = mysql_num_fields(result);
+        const MYSQL_FIELD* fields = mysql_fetch_fields(result);
+        QStringList names;
+        for (unsigned int c = 0; c < columns; ++c)
+            names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
+        rows.Reset(names);
+        qint64 seen = 0;
+        bool complete = true;
+        while (MYSQL_ROW row = mysql_fetch_row(result)) {
+            if (seen++ < skip)
+                continue;
+            const unsigned long* lengths = mysql_fetch_lengths(result);
+            for (unsigned int c = 0; c < columns; ++c) {
+                if (!row[c])
+                    rows.AppendNull();
+                else
+                    rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
+            }
+            if (maxRows >= 0 && seen >= skip + maxRows) {
+                complete = false;
+                break;
+            }
+        }
+        const bool failed = complete && mysql_errno(m_mysql) != 0;
+        const QString error = failed ? DbMessage() : QString();
+        mysql_free_result(result); // reads and drops the rows not taken
+        if (failed) {
+            rows.Clear();
+            return Fail(error);
+        }
+        return Succeed();
+    }
+
+private:
+    QString DbMessage() const { return QString::fromUtf8(mysql_error(m_mysql)).trimmed(); }
+
+    QString Literal(const QString& text) const
+    {
+        const QByteArray utf8 = text.toUtf8();
+        QByteArray escaped(utf8.size() * 2 + 1, Qt::Uninitialized);
+        const unsigned long length =
+            mysql_real_escape_string(m_mysql, escaped.data(), utf8.constData(), static_cast<unsigned long>(utf8.size()));
+        escaped.truncate(static_cast<qsizetype>(length));
+        return u'\'' + QString::fromUtf8(escaped) + u'\'';
+    }
+
+    MYSQL* m_mysql = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::OpenMySQL(const DbServerSettings& settings)
+{
+    return std::make_unique<MySQLConnection>(settings);
+}

@@ -1,0 +1,136 @@
+#include "platform/db/DbConnection.h"
+
+#include <libpq-fe.h>
+
+namespace {
+
+class PostgreSQLConnection final : public DbConnection
+{
+public:
+    explicit PostgreSQLConnection(const DbServerSettings& settings)
+    {
+        const QByteArray host = settings.host.toUtf8();
+        const QByteArray port = QByteArray::number(settings.port);
+        const QByteArray database = settings.database.toUtf8();
+        const QByteArray user = settings.user.toUtf8();
+        const QByteArray password = settings.password.toUtf8();
+        // Keyword and value arrays: nothing is parsed out of the values, and the
+        // database name is not read as a connection string (expand_dbname 0).
+        const char* keywords[] = {"host", "port", "dbname", "user", "password", "client_encoding",
+                                  "connect_timeout", nullptr};
+        const char* values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
+                                password.constData(), "UTF8", "10", nullptr};
+        m_conn = PQconnectdbParams(keywords, values, 0);
+        if (!m_conn) {
+            Fail(QStringLiteral("Cannot connect to PostgreSQL: out of memory"));
+            return;
+        }
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            Fail(QStringLiteral("Cannot connect to PostgreSQL: %1").arg(DbMessage()));
+            Close();
+            return;
+        }
+        // Server notices would otherwise go to stderr.
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+    }
+    ~PostgreSQLConnection() override { Close(); }
+
+    bool IsOpen() const override { return m_conn != nullptr; }
+
+    void Close() override
+    {
+        if (m_conn)
+            PQfinish(m_conn);
+        m_conn = nullptr;
+    }
+
+    bool ListTables(QStringList& tables) override
+    {
+        return QueryFirstColumn(QStringLiteral("select tablename from pg_tables where schemaname='public'"), tables);
+    }
+
+    bool ListFields(const QString& table, QStringList& fields) override
+    {
+        return QueryFirstColumn(QStringLiteral("select column_name from information_schema.columns "
+                                          "where table_schema='public' and table_name=%1 order by ordinal_position")
+                               .arg(Literal(table)),
+                           fields);
+    }
+
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        rows.Clear();
+        if (!m_conn)
+            return Fail(QStringLiteral("Not connected to the database"));
+        // Single-row mode streams the result, so only the kept rows take memory.
+        if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn))
+            return Fail(DbMessage());
+        QString error;
+        bool haveColumns = false;
+        bool cancelled = false;
+        qint64 seen = 0;
+        while (PGresult* result = PQgetResult(m_conn)) {
+            const ExecStatusType status = PQresultStatus(result);
+            if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && !haveColumns) {
+                QStringList names;
+                for (int c = 0; c < PQnfields(result); ++c)
+                    names.append(QString::fromUtf8(PQfname(result, c)));
+                rows.Reset(names);
+                haveColumns = true;
+            }
+            if (status == PGRES_SINGLE_TUPLE && !cancelled) {
+                if (seen++ >= skip) {
+                    for (int c = 0; c < PQnfields(result); ++c) {
+                        if (PQgetisnull(result, 0, c))
+                            rows.AppendNull();
+                        else
+                            rows.AppendUtf8(PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
+                    }
+                }
+                if (maxRows >= 0 && seen >= skip + maxRows) {
+                    // Enough rows: ask the server to stop and drain what is still on its way.
+                    if (PGcancel* cancel = PQgetCancel(m_conn)) {
+                        char buffer[256];
+                        PQcancel(cancel, buffer, sizeof buffer);
+                        PQfreeCancel(cancel);
+                    }
+                    cancelled = true;
+                }
+            } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK &&
+                       status != PGRES_EMPTY_QUERY && !cancelled && error.isEmpty()) {
+                error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+                if (error.isEmpty())
+                    error = DbMessage();
+            }
+            PQclear(result);
+        }
+        if (!error.isEmpty()) {
+            rows.Clear();
+            return Fail(error);
+        }
+        return Succeed();
+    }
+
+private:
+    QString DbMessage() const { return QString::fromUtf8(PQerrorMessage(m_conn)).trimmed(); }
+
+    QString Literal(const QString& text) const
+    {
+        const QByteArray utf8 = text.toUtf8();
+        char* escaped = PQescapeLiteral(m_conn, utf8.constData(), static_cast<size_t>(utf8.size()));
+        if (!escaped)
+            return QStringLiteral("''");
+        const QString result = QString::fromUtf8(escaped);
+        PQfreemem(escaped);
+        return result;
+    }
+
+    PGconn* m_conn = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::OpenPostgreSQL(const DbServerSettings& settings)
+{
+    return std::make_unique<PostgreSQLConnection>(settings);
+}

@@ -1,0 +1,116 @@
+#include "platform/db/DbConnection.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+class SQLiteConnection final : public DbConnection
+{
+public:
+    explicit SQLiteConnection(const QString& path)
+    {
+        // Read-only, so a mistyped path fails instead of leaving an empty database
+        // behind; the probe makes a file that is no database fail here and not at
+        // the first query.
+        const QByteArray file = QFile::encodeName(path);
+        if (path.isEmpty() || !QFileInfo(path).isFile()) {
+            Fail(QStringLiteral("SQLite database file \"%1\" does not exist").arg(path));
+            return;
+        }
+        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            Fail(QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, DbMessage()));
+            Close();
+            return;
+        }
+        sqlite3_busy_timeout(m_db, 5000);
+        DbRows probe;
+        if (!Query(QStringLiteral("select count(*) from sqlite_master"), probe, 0, -1)) {
+            m_strLastError = QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, m_strLastError);
+            Close();
+        }
+    }
+    ~SQLiteConnection() override { Close(); }
+
+    bool IsOpen() const override { return m_db != nullptr; }
+
+    void Close() override
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+
+    bool ListTables(QStringList& tables) override
+    {
+        return QueryFirstColumn(QStringLiteral("select name from sqlite_master where type='table' order by name"),
+                                tables);
+    }
+
+    bool ListFields(const QString& table, QStringList& fields) override
+    {
+        // Preparing the statement is enough to learn the columns, also of an empty table.
+        fields.clear();
+        QString quoted = table;
+        quoted.replace(u'"', QStringLiteral("\"\""));
+        DbRows rows;
+        if (!Query(QStringLiteral("select * from \"%1\" limit 0").arg(quoted), rows, 0, -1))
+            return false;
+        fields = rows.Columns();
+        return true;
+    }
+
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        rows.Clear();
+        if (!m_db)
+            return Fail(QStringLiteral("Not connected to the database"));
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK)
+            return Fail(DbMessage());
+        if (!stmt) // only blanks or comments
+            return Succeed();
+        const int columns = sqlite3_column_count(stmt);
+        QStringList names;
+        for (int c = 0; c < columns; ++c)
+            names.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+        rows.Reset(names);
+        qint64 seen = 0;
+        int rc = SQLITE_DONE;
+        while ((maxRows < 0 || seen < skip + maxRows) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (seen++ < skip)
+                continue;
+            for (int c = 0; c < columns; ++c) {
+                if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
+                    rows.AppendNull();
+                } else {
+                    const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+                    rows.AppendUtf8(value, sqlite3_column_bytes(stmt, c));
+                }
+            }
+        }
+        const bool failed = (maxRows < 0 || seen < skip + maxRows) && rc != SQLITE_DONE;
+        sqlite3_finalize(stmt);
+        if (failed) {
+            rows.Clear();
+            return Fail(DbMessage());
+        }
+        return Succeed();
+    }
+
+private:
+    QString DbMessage() const
+    {
+        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+    }
+
+    sqlite3* m_db = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::OpenSQLite(const QString& path)
+{
+    return std::make_unique<SQLiteConnection>(path);
+}

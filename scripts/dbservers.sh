@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Starts or stops a throwaway PostgreSQL and a throwaway MariaDB server for the tests
+# and benchmarks, each listening on a free loopback port, with its data in a
+# temporary folder that "stop" removes.
+#
+#   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
+#   scripts/dbservers.sh stop
+#
+# VC_DB_DIR chooses the folder (default /tmp/vellumcraft-db); the env file is
+# ${VC_DB_ENV:-$VC_DB_DIR/env.sh}. "start" loads the fixtures of tests/data/db.
+# PostgreSQL refuses to run as root, so as root both servers run as an unprivileged
+# account (postgres, else nobody); otherwise as the calling user.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+base=${VC_DB_DIR:-/tmp/vellumcraft-db}
+env_file=${VC_DB_ENV:-$base/env.sh}
+db_name=vellumcraft
+db_user=vellum
+# A password with a blank and quotes checks that connection values are passed safely.
+db_password="vc pass'\"word"
+
+run_user=$(id -un)
+if [ "$(id -u)" -eq 0 ]; then
+  if id postgres >/dev/null 2>&1; then run_user=postgres; else run_user=nobody; fi
+fi
+
+as_user() {
+  if [ "$(id -un)" = "$run_user" ]; then "$@"; else (cd "$base" && runuser -u "$run_user" -- "$@"); fi
+}
+
+pg_bin() {
+  local dir
+  dir=$(pg_config --bindir 2>/dev/null || true)
+  [ -x "$dir/initdb" ] || dir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+  echo "$dir"
+}
+
+free_port() {
+  python3 - <<'EOF'
+import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])
+s.close()
+EOF
+}
+
+wait_for() { # command... ; up to 30 s
+  for _ in $(seq 1 60); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.5
+  done
+  return 1
+}
+
+start_postgres() {
+  local bin port data sock
+  bin=$(pg_bin)
+  port=$(free_port)
+  data=$base/pg
+  sock=$base/pg-sock
+  mkdir -p "$sock"
+  chown "$run_user" "$sock"
+  printf '%s\n' "$db_password" >"$base/pg-pw"
+  chown "$run_user" "$base/pg-pw"
+  as_user "$bin/initdb" -D "$data" -U "$db_user" --pwfile="$base/pg-pw" -E UTF8 --no-locale \
+    --auth-local=trust --auth-host=scram-sha-256 >"$base/pg-initdb.log" 2>&1
+  rm -f "$base/pg-pw"
+  as_user "$bin/pg_ctl" -D "$data" -l "$base/pg.log" -w -t 60 \
+    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$sock -c fsync=off" start >/dev/null
+  as_user "$bin/createdb" -h "$sock" -p "$port" -U "$db_user" -E UTF8 "$db_name"
+  if [ -f tests/data/db/postgresql.sql ]; then
+    PGPASSWORD=$db_password psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U "$db_user" \
+      -d "$db_name" -f tests/data/db/postgresql.sql >/dev/null
+  fi
+  pg_port=$port
+}
+
+start_mariadb() {
+  local port data sock
+  port=$(free_port)
+  data=$base/my
+  sock=$base/my.sock
+  mkdir -p "$data"
+  chown "$run_user" "$data"
+  as_user mariadb-install-db --no-defaults --datadir="$data" --auth-root-authentication-method=normal \
+    --skip-test-db >"$base/my-install.log" 2>&1
+  as_user mariadbd --no-defaults --datadir="$data" --port="$port" --bind-address=127.0.0.1 \
+    --socket="$sock" --pid-file="$base/my.pid" --log-error="$base/my.log" --skip-log-bin \
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
+    --innodb-flush-log-at-trx-commit=0 >/dev/null 2>&1 &
+  wait_for mariadb --no-defaults -S "$sock" -uroot -e "select 1" ||
+    { echo "MariaDB did not start; see $base/my.log" >&2; return 1; }
+  local pw_sql=${db_password//\\/\\\\}
+  pw_sql=${pw_sql//\'/\\\'}
+  mariadb --no-defaults -S "$sock" -uroot <<EOF
+CREATE DATABASE $db_name CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci;
+CREATE USER '$db_user'@'127.0.0.1' IDENTIFIED BY '$pw_sql';
+CREATE USER '$db_user'@'localhost' IDENTIFIED BY '$pw_sql';
+GRANT ALL ON $db_name.* TO '$db_user'@'127.0.0.1';
+GRANT ALL ON $db_name.* TO '$db_user'@'localhost';
+EOF
+  if [ -f tests/data/db/mysql.sql ]; then
+    mariadb --no-defaults -S "$sock" -uroot --default-character-set=utf8mb4 "$db_name" \
+      <tests/data/db/mysql.sql
+  fi
+  my_port=$port
+}
+
+write_env() {
+  local q_pw
+  q_pw=$(printf '%q' "$db_password")
+  mkdir -p "$(dirname "$env_file")"
+  cat >"$env_file" <<EOF
+# Written by scripts/dbservers.sh start; removed by stop.
+export VC_PG_HOST=127.0.0.1
+export VC_PG_PORT=$pg_port
+export VC_PG_DATABASE=$db_name
+export VC_PG_USER=$db_user
+export VC_PG_PASSWORD=$q_pw
+export VC_MY_HOST=127.0.0.1
+export VC_MY_PORT=$my_port
+export VC_MY_DATABASE=$db_name
+export VC_MY_USER=$db_user
+export VC_MY_PASSWORD=$q_pw
+EOF
+}
+
+stop_all() {
+  local bin
+  bin=$(pg_bin)
+  if [ -f "$base/pg/postmaster.pid" ]; then
+    as_user "$bin/pg_ctl" -D "$base/pg" -m immediate -w stop >/dev/null 2>&1 || true
+  fi
+  if [ -f "$base/my.pid" ]; then
+    local pid
+    pid=$(cat "$base/my.pid")
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+  fi
+  rm -rf "$base"
+  rm -f "$env_file"
+}
+
+case "${1:-}" in
+  start)
+    stop_all
+    mkdir -p "$base"
+    chmod 755 "$base"
+    chown "$run_user" "$base"
+    start_postgres
+    start_mariadb
+    write_env
+    echo "database servers up: PostgreSQL on 127.0.0.1:$pg_port, MariaDB on 127.0.0.1:$my_port"
+    echo "settings: source $env_file"
+    ;;
+  stop)
+    stop_all
+    ;;
+  *)
+    echo "usage: $0 start|stop" >&2
+    exit 2
+    ;;
+esac

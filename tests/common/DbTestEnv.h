@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/db/DbConnection.h"
+
+#include <QtGlobal>
+#include <cstdio>
+#include <optional>
+
+// Settings of the throwaway servers that scripts/dbservers.sh starts and describes
+// in its env file (VC_PG_* for PostgreSQL, VC_MY_* for MariaDB).
+inline std::optional<DbServerSettings> TestServerSettings(const char* prefix)
+{
+    const auto name = [prefix](const char* key) { return QByteArray(prefix).append(key); };
+    if (!qEnvironmentVariableIsSet(name("_PORT").constData()))
+        return std::nullopt;
+    DbServerSettings s;
+    s.host = qEnvironmentVariable(name("_HOST").constData());
+    s.port = qEnvironmentVariableIntValue(name("_PORT").constData());
+    s.database = qEnvironmentVariable(name("_DATABASE").constData());
+    s.user = qEnvironmentVariable(name("_USER").constData());
+    s.password = qEnvironmentVariable(name("_PASSWORD").constData());
+    return s;
+}
+
+// Declares `var` with the server settings. Without them the test fails under
+// scripts/test.sh (VC_REQUIRE_DB set) and is skipped, loudly, in a plain run.
+#define VC_TEST_SERVER(var, prefix)                                                                        \
+    const std::optional<DbServerSettings> var##Found = TestServerSettings(prefix);                         \
+    if (!var##Found) {                                                                                     \
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))                                                    \
+            FAIL() << (prefix) << "_* settings are missing although the database servers are required";    \
+        std::fprintf(stderr, "\n*** SKIPPED: no %s_* settings; run scripts/dbservers.sh start and source "  \
+                             "its env file to test against the servers ***\n\n", (prefix));                \
+        GTEST_SKIP() << "no database server settings";                                                     \
+    }                                                                                                      \
+    const DbServerSettings var = *var##Found

@@ -1,0 +1,130 @@
+#include "platform/db/DbConnection.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+// Writes a database with the SQLite library itself, so the reader is checked
+// against files it did not make.
+void WriteDatabase(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+class DbSQLite : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("data.db");
+        WriteDatabase(path, "create table Zeta (Id integer, Name text, Note text);"
+                            "create table alpha (x integer);"
+                            "create table \"with space\" (\"a b\" text, c text);"
+                            "insert into Zeta values (1, '北京', null), (2, 'two', 'n2'), (3, 'three', ''),"
+                            " (4, 'four', 'n4'), (5, '😀', 'n5');");
+        db = DbConnection::OpenSQLite(path);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<DbConnection> db;
+};
+
+} // namespace
+
+TEST_F(DbSQLite, ListsTablesByNameAndFieldsOfEmptyAndOddlyNamedTables)
+{
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_EQ(tables, (QStringList{"Zeta", "alpha", "with space"}));
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("with space", fields)); // no rows, a blank in both names
+    EXPECT_EQ(fields, (QStringList{"a b", "c"}));
+    ASSERT_TRUE(db->ListFields("Zeta", fields));
+    EXPECT_EQ(fields, (QStringList{"Id", "Name", "Note"}));
+    EXPECT_FALSE(db->ListFields("missing", fields));
+    EXPECT_TRUE(fields.isEmpty());
+    EXPECT_TRUE(db->LastError().contains("no such table")) << db->LastError().toStdString();
+}
+
+TEST_F(DbSQLite, QueryReturnsNamesValuesAndNullFlags)
+{
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select Name, Note as Remark from Zeta order by Id", rows));
+    EXPECT_EQ(rows.Columns(), (QStringList{"Name", "Remark"}));
+    ASSERT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(rows.Value(0, 0), QStringLiteral("北京"));
+    EXPECT_TRUE(rows.IsNull(0, 1));
+    EXPECT_EQ(rows.Value(0, 1), QString());
+    EXPECT_FALSE(rows.IsNull(2, 1));
+    EXPECT_EQ(rows.Value(4, 0), QStringLiteral("😀"));
+    EXPECT_TRUE(db->LastError().isEmpty());
+}
+
+TEST_F(DbSQLite, QueryKeepsOnlyTheAskedWindowOfRows)
+{
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select Id from Zeta order by Id", rows, 1, 2));
+    ASSERT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Value(0, 0), "2");
+    EXPECT_EQ(rows.Value(1, 0), "3");
+    ASSERT_TRUE(db->Query("select Id from Zeta order by Id", rows, 4, 10));
+    EXPECT_EQ(rows.RowCount(), 1);
+    ASSERT_TRUE(db->Query("select Id from Zeta order by Id", rows, 9, -1));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(rows.Columns(), QStringList{"Id"});
+    ASSERT_TRUE(db->Query("select Id from Zeta", rows, 0, 0));
+    EXPECT_EQ(rows.RowCount(), 0);
+}
+
+TEST_F(DbSQLite, FailedStatementIsAFailureWithTheDatabaseMessage)
+{
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select nope from Zeta", rows));
+    EXPECT_TRUE(db->LastError().contains("nope")) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 0);
+    // The connection is read-only.
+    EXPECT_FALSE(db->Query("insert into alpha values (1)", rows));
+    ASSERT_TRUE(db->Query("select count(*) from alpha", rows));
+    EXPECT_EQ(rows.Value(0, 0), "0");
+    db->Close();
+    db->Close();
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+TEST(DbSQLiteOpen, MissingOrForeignFilesFailAndNothingIsCreated)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("missing.db");
+    auto db = DbConnection::OpenSQLite(missing);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().contains("missing.db"));
+    EXPECT_FALSE(QFile::exists(missing));
+
+    const QString text = dir.filePath("text.db");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    db = DbConnection::OpenSQLite(text);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().contains("not a database")) << db->LastError().toStdString();
+
+    EXPECT_FALSE(DbConnection::OpenSQLite(QString())->IsOpen());
+    EXPECT_FALSE(DbConnection::OpenSQLite(dir.path())->IsOpen()); // a folder
+}

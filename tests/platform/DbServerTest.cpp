@@ -1,0 +1,120 @@
+// Runs against the PostgreSQL and MariaDB servers that scripts/dbservers.sh starts
+// with the fixtures of tests/data/db.
+#include "DbTestEnv.h"
+#include "platform/db/DbConnection.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Backend
+{
+    const char* name;
+    const char* envPrefix;
+    std::unique_ptr<DbConnection> (*open)(const DbServerSettings&);
+    const char* peopleTable; // as the statements of that database name it
+};
+
+const Backend kBackends[] = {
+    {"PostgreSQL", "VC_PG", &DbConnection::OpenPostgreSQL, "\"People\""},
+    {"MySQL", "VC_MY", &DbConnection::OpenMySQL, "People"},
+};
+
+class DbServer : public ::testing::TestWithParam<Backend>
+{
+};
+
+} // namespace
+
+TEST_P(DbServer, ConnectsWithAPasswordHoldingBlanksAndQuotes)
+{
+    VC_TEST_SERVER(settings, GetParam().envPrefix);
+    ASSERT_TRUE(settings.password.contains(' ') && settings.password.contains('\''));
+    auto db = GetParam().open(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+
+    DbServerSettings wrong = settings;
+    wrong.password += "x";
+    auto refused = GetParam().open(wrong);
+    EXPECT_FALSE(refused->IsOpen());
+    EXPECT_FALSE(refused->LastError().isEmpty());
+    DbRows rows;
+    EXPECT_FALSE(refused->Query("select 1", rows));
+}
+
+TEST_P(DbServer, ListsTablesAndFieldsInDefinedOrder)
+{
+    VC_TEST_SERVER(settings, GetParam().envPrefix);
+    auto db = GetParam().open(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_TRUE(tables.contains("People")) << tables.join(',').toStdString();
+    EXPECT_TRUE(tables.contains("Empty"));
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("People", fields));
+    EXPECT_EQ(fields, (QStringList{"Id", "Name", "City", "Note"}));
+    ASSERT_TRUE(db->ListFields("Empty", fields));
+    EXPECT_EQ(fields, (QStringList{"A", "B"}));
+    // A quote in the name stays inside the literal.
+    ASSERT_TRUE(db->ListFields("x' or '1'='1", fields));
+    EXPECT_TRUE(fields.isEmpty());
+}
+
+TEST_P(DbServer, QueryReadsUnicodeNullsAndAWindowOfRows)
+{
+    VC_TEST_SERVER(settings, GetParam().envPrefix);
+    auto db = GetParam().open(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const QString table = QString::fromLatin1(GetParam().peopleTable);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select * from " + table + " order by 1", rows, 20, 20)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Columns(), (QStringList{"Id", "Name", "City", "Note"}));
+    ASSERT_EQ(rows.RowCount(), 20);
+    EXPECT_EQ(rows.Value(0, 0), "21");
+    EXPECT_EQ(rows.Value(19, 0), "40");
+    EXPECT_EQ(rows.Value(0, 2), QStringLiteral("北京"));     // 21 % 3 == 0
+    EXPECT_EQ(rows.Value(1, 2), QStringLiteral("Zürich"));
+    EXPECT_EQ(rows.Value(2, 2), QStringLiteral("city 😀")); // four UTF-8 bytes: utf8mb4
+    EXPECT_TRUE(rows.IsNull(9, 3)); // Id 30
+    EXPECT_FALSE(rows.IsNull(8, 3));
+
+    // Stopping early leaves the connection usable.
+    ASSERT_TRUE(db->Query("select count(*) from " + table, rows));
+    EXPECT_EQ(rows.Value(0, 0), "100");
+    ASSERT_TRUE(db->Query("select * from " + table, rows, 200, 5));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(rows.ColumnCount(), 4);
+}
+
+TEST_P(DbServer, FailedStatementIsAFailureWithTheServerMessage)
+{
+    VC_TEST_SERVER(settings, GetParam().envPrefix);
+    auto db = GetParam().open(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select nope from Missing", rows));
+    EXPECT_TRUE(db->LastError().contains("issing", Qt::CaseInsensitive) || db->LastError().contains("nope"))
+        << db->LastError().toStdString();
+    ASSERT_TRUE(db->Query("select 1", rows)); // still usable
+    EXPECT_TRUE(db->LastError().isEmpty());
+}
+
+TEST(DbServerPostgreSQL, QuotedNamesKeepTheirCase)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select name from people", rows));
+    ASSERT_EQ(rows.RowCount(), 1);
+    EXPECT_EQ(rows.Value(0, 0), "lower");
+    ASSERT_TRUE(db->Query("select \"Name\" from \"People\" where \"Id\" = 1", rows));
+    EXPECT_EQ(rows.Value(0, 0), "name1");
+    EXPECT_FALSE(db->Query("select \"Name\" from people", rows)); // "people" has only lower-case columns
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, DbServer, ::testing::ValuesIn(kBackends),
+                         [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
