@@ -1,0 +1,222 @@
+#include "barcode/BarcodeImpl.h"
+
+#include "platform/Numbers.h"
+
+#include <QPainter>
+#include <cmath>
+
+CBarcodeImpl::~CBarcodeImpl() = default;
+
+void CBarcodeImpl::Attach(std::unique_ptr<CBarcodeSettings> settings, std::unique_ptr<CBarcodeData> data)
+{
+    m_pSettings = std::move(settings);
+    m_pData = std::move(data);
+}
+
+void CBarcodeImpl::CopyFrom(const CBarcodeImpl& other)
+{
+    if (&other == this)
+        return;
+    m_pSettings = other.m_pSettings ? other.m_pSettings->Clone() : nullptr;
+    m_pData = other.m_pData ? other.m_pData->Clone() : nullptr;
+    m_nSmoothingMode = other.m_nSmoothingMode;
+}
+
+float CBarcodeImpl::GetTextHeight() const
+{
+    return m_pSettings->m_fFontSize * 25.4f / 72.0f;
+}
+
+void CBarcodeImpl::CalcWidth()
+{
+    if (!m_pSettings)
+        return;
+    const CBarcodeData* data = m_pData.get();
+    if (!data || data->m_arrX.empty() || data->m_arrWidth.empty()) {
+        m_pSettings->m_fWidth = 0.0f;
+        return;
+    }
+    m_pSettings->m_fWidth = data->m_arrX.back() + data->m_arrWidth.back();
+}
+
+void CBarcodeImpl::CalcHeight()
+{
+    if (!m_pSettings)
+        return;
+    CBarcodeSettings& s = *m_pSettings;
+    s.m_fHeight = s.m_fBarHeight;
+    if (s.m_bShowText)
+        s.m_fHeight += GetTextHeight() + s.m_fTextGap;
+}
+
+void CBarcodeImpl::CalcSize()
+{
+    CalcWidth();
+    CalcHeight();
+}
+
+namespace {
+
+// Cuts a value to a multiple of 1/scale towards zero. The small allowance keeps
+// single-precision noise (14.99999 for 15) from costing a whole step.
+float TruncateTo(double value, double scale)
+{
+    return static_cast<float>(std::trunc(value * scale + (value >= 0 ? 1e-4 : -1e-4)) / scale);
+}
+
+} // namespace
+
+void CBarcodeImpl::Resize(float width, float height)
+{
+    if (!m_pSettings)
+        return;
+    CBarcodeSettings& s = *m_pSettings;
+    if (s.m_fWidth > 0.0f && width > 0.0f)
+        s.m_fModuleWidth = TruncateTo(double(s.m_fModuleWidth) * width / s.m_fWidth, 1000.0);
+    float barHeight = height;
+    if (s.m_bShowText)
+        barHeight -= GetTextHeight() + s.m_fTextGap;
+    s.m_fBarHeight = std::max(0.0f, TruncateTo(barHeight, 100.0));
+    BuildBars();
+    BuildBarsFromText();
+    CalcSize();
+}
+
+QString CBarcodeImpl::BuildFullText(const QString& text)
+{
+    QString result = text;
+    if (m_pSettings->m_bAddCheckDigit) {
+        m_pSettings->m_strCheckDigit = CalcCheckDigit(text);
+        result += m_pSettings->m_strCheckDigit;
+    }
+    return GetStartText() + result + GetStopText();
+}
+
+QString CBarcodeImpl::GetDisplayText(const QString& text) const
+{
+    if (m_pSettings && m_pSettings->m_bAddCheckDigit)
+        return text + QLatin1Char('-');
+    return text;
+}
+
+QPointF GetBarcodeAnchorPoint(const CBarcodeSettings& s)
+{
+    const float x = s.m_fX, y = s.m_fY, w = s.m_fWidth, h = s.m_fHeight;
+    switch (s.m_nAnchor) {
+    case 0: return {x, y};
+    case 1: return {x + w / 2, y};
+    case 2: return {x + w, y};
+    case 3: return {x + w, y + h / 2};
+    case 4: return {x + w, y + h};
+    case 5: return {x + w / 2, y + h};
+    case 6: return {x, y + h};
+    case 7: return {x, y + h / 2};
+    default: return {x + w / 2, y + h / 2};
+    }
+}
+
+QStringList SplitGroupedText(const CBarcodeSettings& settings, const QString& text)
+{
+    QStringList groups;
+    QStringView rest(text);
+    const QStringList pieces = settings.m_strGroupRule.split(QLatin1Char(','));
+    for (const QString& piece : pieces) {
+        if (rest.isEmpty())
+            break;
+        if (piece.isEmpty())
+            continue;
+        const int k = LeadingInt(piece);
+        if (k <= 0)
+            continue;
+        const qsizetype take = std::min<qsizetype>(k, rest.size());
+        groups.append(rest.left(take).toString());
+        rest = rest.mid(take);
+    }
+    if (!rest.isEmpty())
+        groups.append(rest.toString());
+    return groups;
+}
+
+QString FormatGroupedText(const CBarcodeSettings& settings, const QString& text)
+{
+    QString separator;
+    switch (settings.m_nSeparator) {
+    case SeparatorIdeographicSpace: separator = QString(QChar(0x3000)); break;
+    case SeparatorCustomText: separator = settings.m_strSeparator; break;
+    default: separator = QStringLiteral(" "); break;
+    }
+    return SplitGroupedText(settings, text).join(separator);
+}
+
+void BuildBarsFromWidths(CBarcodeData& data, const QString& pattern, float moduleWidthMil)
+{
+    data.ClearBars();
+    data.m_arrX.reserve(pattern.size() / 2 + 1);
+    data.m_arrWidth.reserve(pattern.size() / 2 + 1);
+    const float module = moduleWidthMil * kMilToMm;
+    float x = 0.0f;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const char16_t c = pattern.at(i).unicode();
+        const float width = module * (c >= u'1' && c <= u'9' ? float(c - u'0') : 1.0f);
+        if (i % 2 == 0)
+            data.AddBar(x, width);
+        x += width;
+    }
+}
+
+void CBarcodeImpl::Draw(QPainter& graphics)
+{
+    if (!m_pData || !m_pSettings)
+        return;
+    const CBarcodeSettings& s = *m_pSettings;
+    const QTransform savedTransform = graphics.worldTransform();
+    float left = s.m_fX, top = s.m_fY;
+    if (s.m_fAngle == 0.0f) {
+        graphics.translate(s.m_fOriginX, s.m_fOriginY);
+    } else {
+        const QPointF p = GetBarcodeAnchorPoint(s);
+        graphics.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
+        graphics.rotate(s.m_fAngle);
+        left = float(s.m_fX - p.x());
+        top = float(s.m_fY - p.y());
+    }
+    if ((s.m_crBackground >> 24) != 0)
+        graphics.fillRect(QRectF(left, top, s.m_fWidth, s.m_fHeight), QColor::fromRgba(s.m_crBackground));
+
+    const float textHeight = GetTextHeight();
+    float barTop = top;
+    float barHeight = s.m_fHeight;
+    if (s.m_bShowText) {
+        barHeight = s.m_fHeight - (s.m_fTextGap + textHeight);
+        if (s.m_bTextAbove)
+            barTop = top + s.m_fTextGap + textHeight;
+    }
+
+    const QPainter::RenderHints savedHints = graphics.renderHints();
+    m_nSmoothingMode = int32_t(savedHints.toInt());
+    graphics.setRenderHint(QPainter::Antialiasing, false);
+    const QColor barColour = QColor::fromRgba(s.m_crBar);
+    const size_t count = std::min(m_pData->m_arrX.size(), m_pData->m_arrWidth.size());
+    if (barHeight > 0.0f) {
+        for (size_t i = 0; i < count; ++i)
+            graphics.fillRect(QRectF(left + m_pData->m_arrX[i], barTop, m_pData->m_arrWidth[i], barHeight), barColour);
+    }
+    graphics.setRenderHints(QPainter::RenderHints::fromInt(m_nSmoothingMode), true);
+    graphics.setRenderHints(~QPainter::RenderHints::fromInt(m_nSmoothingMode), false);
+
+    if (s.m_bShowText) {
+        if (s.m_bGrouping && s.m_nSeparator == SeparatorFixedGap)
+            DrawGroupedHumanReadableText(graphics, textHeight, left, top);
+        else
+            DrawHumanReadableText(graphics, textHeight, left, top);
+    }
+    graphics.setWorldTransform(savedTransform);
+}
+
+void CBarcodeImpl::DrawHumanReadableText(QPainter&, float, float, float)
+{
+}
+
+void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter&, float, float, float)
+{
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "barcode/BarcodeData.h"
+#include "barcode/BarcodeSettings.h"
+
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class CLabelData;
+class QPainter;
+
+// The encoder and renderer of one barcode. It owns one settings object and one
+// data object, made together with it by CreateBarcodeImpl. It never recomputes on
+// its own: after a change, callers run Encode, BuildBars, BuildBarsFromText and
+// CalcSize (or the shorter orders of the editor's size rules) themselves.
+class CBarcodeImpl
+{
+public:
+    CBarcodeImpl() = default;
+    virtual ~CBarcodeImpl();
+    CBarcodeImpl(const CBarcodeImpl&) = delete;
+    CBarcodeImpl& operator=(const CBarcodeImpl&) = delete;
+
+    // Draws a linear symbol with its human-readable line on a painter whose world
+    // unit is the millimetre; leaves the painter's transform and hints as it found
+    // them. 2-D symbologies and the EAN/UPC family draw for themselves.
+    virtual void Draw(QPainter& graphics);
+    virtual void BuildBarsFromText() {}
+    virtual void BuildBars() {}
+    virtual void Encode() {}
+    // Width = end of the last bar (0 without bars); height = bar height, plus the
+    // text height and gap when the text is shown.
+    virtual void CalcSize();
+    virtual void CalcWidth();
+    virtual void CalcHeight();
+    // Scales the module width and bar height to a box, truncating both (never
+    // rounding up), then rebuilds. A current width of 0 keeps the module width.
+    virtual void Resize(float width, float height);
+    virtual bool IsValidChar(QChar) const { return true; }
+    virtual bool IsValidText(const QString&) const { return true; }
+    virtual QString SanitizeText(const QString& text) const { return text; }
+    // Start text + text + check digit (when the flag is set) + stop text; keeps the
+    // check digit in the settings.
+    virtual QString BuildFullText(const QString& text);
+    virtual QString GetDisplayText(const QString& text) const;
+    virtual QString CalcCheckDigit(const QString&) const { return {}; }
+    virtual QString CalcCheckCharacter(const QString&) const { return {}; }
+    virtual QString GetStartText() const { return {}; }
+    virtual QString GetStopText() const { return {}; }
+    // A new implementation of the same class with deep copies of settings and data.
+    virtual std::unique_ptr<CBarcodeImpl> Clone() const = 0;
+
+    CBarcodeSettings* GetSettings() const { return m_pSettings.get(); }
+    CBarcodeData* GetData() const { return m_pData.get(); }
+    // Takes ownership of both; the factory wires every implementation this way.
+    void Attach(std::unique_ptr<CBarcodeSettings> settings, std::unique_ptr<CBarcodeData> data);
+
+    // The text height of the human-readable line in millimetres (points × 25.4 / 72).
+    float GetTextHeight() const;
+
+    std::unique_ptr<CBarcodeSettings> m_pSettings;
+    std::unique_ptr<CBarcodeData> m_pData;
+    int32_t m_nSmoothingMode = 0; // the painter's hints, saved while bars are drawn
+    // The record of the label this barcode sits on; set by the editor, neither
+    // stored nor copied.
+    CLabelData* m_pLabelData = nullptr;
+
+protected:
+    // Replaces settings and data by clones of the other's. Used by Clone, which
+    // always pairs it with an object of the same class.
+    virtual void CopyFrom(const CBarcodeImpl& other);
+
+    template <class T>
+    std::unique_ptr<CBarcodeImpl> CloneAs() const
+    {
+        std::unique_ptr<CBarcodeImpl> copy = std::make_unique<T>();
+        copy->CopyFrom(*this);
+        return copy;
+    }
+
+    // The settings as the subclass's own settings class; the factory and CopyFrom
+    // only ever pair an implementation with the settings class it was made for.
+    template <class T>
+    T& SettingsAs() const { return static_cast<T&>(*m_pSettings); }
+
+    void DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top);
+    void DrawGroupedHumanReadableText(QPainter& graphics, float textHeight, float left, float top);
+};
+
+// The point of the settings' box named by its anchor; any unknown anchor is the centre.
+QPointF GetBarcodeAnchorPoint(const CBarcodeSettings& settings);
+
+// The grouped human-readable text (separator choices 0-2) and its groups.
+QString FormatGroupedText(const CBarcodeSettings& settings, const QString& text);
+QStringList SplitGroupedText(const CBarcodeSettings& settings, const QString& text);
+
+// Turns a pattern of width digits (bars and spaces alternating, bar first) into
+// bars of the data, one module = module width in mils. Any digit outside 1-9 is
+// one module wide.
+void BuildBarsFromWidths(CBarcodeData& data, const QString& pattern, float moduleWidthMil);

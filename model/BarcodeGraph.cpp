@@ -1,0 +1,43 @@
+#include "model/BarcodeGraph.h"
+
+#include "barcode/BarcodeImpl.h"
+
+CBarcodeGraph::CBarcodeGraph()
+{
+    m_nKind = KindBarcode;
+}
+
+CBarcodeGraph::~CBarcodeGraph() = default;
+
+void CBarcodeGraph::Draw(QPainter& graphics) const
+{
+    if (!m_pBarcodeImpl || !m_pBarcodeImpl->m_pSettings)
+        return;
+    CBarcodeSettings& s = *m_pBarcodeImpl->m_pSettings;
+    s.m_fX = m_fX;
+    s.m_fY = m_fY;
+    s.m_fWidth = m_fWidth;
+    s.m_fHeight = m_fHeight;
+    s.m_fAngle = m_fAngle;
+    s.m_nAnchor = m_nAnchor;
+    s.m_fDrawScale = m_fDrawScale;
+    s.m_fOriginX = m_fOriginX;
+    s.m_fOriginY = m_fOriginY;
+    m_pBarcodeImpl->Draw(graphics);
+}
+
+std::unique_ptr<CBaseGraph> CBarcodeGraph::Clone() const
+{
+    auto copy = std::make_unique<CBarcodeGraph>();
+    copy->CopyFrom(*this);
+    return copy;
+}
+
+void CBarcodeGraph::CopyFrom(const CBaseGraph& source)
+{
+    if (&source == this)
+        return;
+    CBaseGraph::CopyFrom(source);
+    const auto* other = dynamic_cast<const CBarcodeGraph*>(&source);
+    m_pBarcodeImpl = other && other->m_pBarcodeImpl ? other->m_pBarcodeImpl->Clone() : nullptr;
+}

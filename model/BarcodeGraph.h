@@ -1,0 +1,27 @@
+#pragma once
+
+#include "model/BaseGraph.h"
+
+#include <memory>
+
+class CBarcodeImpl;
+
+// A barcode on a label. Content, font, colours and bands live in the settings of
+// the owned implementation; the object's own fields give the box, angle and
+// anchor, which are handed to the implementation at every draw.
+class CBarcodeGraph : public CBaseGraph
+{
+public:
+    CBarcodeGraph();
+    ~CBarcodeGraph() override;
+
+    // Nothing is drawn without an implementation.
+    void Draw(QPainter& graphics) const override;
+    std::unique_ptr<CBaseGraph> Clone() const override;
+    // The base fields, then a clone of the source's implementation (or none).
+    void CopyFrom(const CBaseGraph& source) override;
+
+    CBarcodeImpl* GetImpl() const { return m_pBarcodeImpl.get(); }
+
+    std::unique_ptr<CBarcodeImpl> m_pBarcodeImpl;
+};
