@@ -167,22 +167,23 @@ QString TakeSign(QString& v)
     return sign;
 }
 
+// Groups of three from the right, written left to right so long texts stay linear.
 QString GroupThousands(QString v)
 {
     const QString sign = TakeSign(v);
     const qsizetype point = v.indexOf(u'.');
-    const QString head = point < 0 ? v : v.left(point);
-    QString result = point < 0 ? QString() : v.mid(point);
-    qsizetype end = head.size();
-    bool first = true;
-    while (end > 0) {
-        const qsizetype start = end >= 3 ? end - 3 : 0;
-        const QString group = head.mid(start, end - start);
-        result = first ? QString(group + result) : QString(group + u',' + result);
-        first = false;
-        end = start;
+    const QStringView head = point < 0 ? QStringView(v) : QStringView(v).left(point);
+    QString result = sign;
+    result.reserve(v.size() + v.size() / 3 + 1);
+    qsizetype next = head.size() % 3 == 0 ? 3 : head.size() % 3;
+    result += head.left(next);
+    for (; next < head.size(); next += 3) {
+        result += u',';
+        result += head.mid(next, 3);
     }
-    return sign + result;
+    if (point >= 0)
+        result += QStringView(v).mid(point);
+    return result;
 }
 
 const char16_t kComplexDigits[] = u"零壹贰叁肆伍陆柒捌玖";
@@ -209,14 +210,18 @@ QString FormatChineseUpToWan(QStringView digits, bool complex)
     return low.isEmpty() ? QString() : QString(kZero) + low;
 }
 
-// Any length: the digits left of the last eight are converted the same way and
-// followed by 亿, so no digit is lost. digits has no leading zeros.
+// Any length, in groups of eight from the right joined by 亿 (the digits left of
+// the last eight are converted the same way), so no digit is lost. digits has no
+// leading zeros.
 QString FormatChineseWhole(QStringView digits, bool complex)
 {
-    if (digits.size() <= 8)
-        return FormatChineseUpToWan(digits, complex);
-    return FormatChineseWhole(digits.left(digits.size() - 8), complex) + u'亿'
-           + FormatChineseUpToWan(digits.right(8), complex);
+    qsizetype next = digits.size() % 8 == 0 ? 8 : digits.size() % 8;
+    QString result = FormatChineseUpToWan(digits.left(next), complex);
+    for (; next < digits.size(); next += 8) {
+        result += u'亿';
+        result += FormatChineseUpToWan(digits.mid(next, 8), complex);
+    }
+    return result;
 }
 
 QString FormatChinese(QString v, int mode)
@@ -243,9 +248,16 @@ QString FormatChinese(QString v, int mode)
     return sign + result;
 }
 
+// No label shows more; a damaged file asking for millions of pad characters must
+// not exhaust memory.
+constexpr qsizetype kMaxPadWidth = 65536;
+
 // Pads to width in one allocation; values are padded for every label printed.
 QString Padded(const QString& text, qsizetype width, QChar pad, bool left)
 {
+    width = std::min(width, std::max(kMaxPadWidth, text.size()));
+    if (width <= text.size())
+        return text;
     QString out(width, pad);
     std::copy(text.cbegin(), text.cend(), out.begin() + (left ? width - text.size() : 0));
     return out;

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "model/DataBand.h"
 
+#include <climits>
 #include <functional>
 #include <gtest/gtest.h>
 #include <utility>
@@ -200,6 +201,15 @@ TEST(DataBandPipeline, CountsBeyondTheTextAndNegativeCounts)
     keep.m_nKeepLastCount = 2;
     EXPECT_EQ(keep.FormatValue("abcd"), "bc");
 
+    // A damaged length cannot make one value take gigabytes.
+    CDataBand pad;
+    pad.m_bPadToLength = true;
+    pad.m_nMinLength = INT_MAX;
+    EXPECT_EQ(pad.FormatValue("x").size(), 65536);
+    pad.m_bSerialPad = true;
+    pad.m_nSerialPadWidth = INT_MAX;
+    EXPECT_EQ(pad.GetSerialText().size(), 65536);
+
     // Only white space is trimmed, and only on the side asked for.
     CDataBand trim;
     trim.m_bTrimLeft = true;
@@ -258,6 +268,7 @@ TEST(DataBandNumber, NegativeValuesKeepTheirSignInFront)
     EXPECT_EQ(grouping.FormatValue("-123456"), "-123,456");
     EXPECT_EQ(grouping.FormatValue("-1234"), "-1,234");
     EXPECT_EQ(grouping.FormatValue("+1234"), "+1,234");
+    EXPECT_EQ(grouping.FormatValue(QString(3000, u'9')).size(), 3999);
 
     EXPECT_EQ(Chinese(2, "-12"), U("-一十二"));
     EXPECT_EQ(Chinese(4, "-0.5"), U("-零点五元"));
@@ -324,6 +335,10 @@ TEST(DataBandChinese, LongIntegersKeepEveryDigit)
     EXPECT_EQ(Chinese(2, "12345678901234"), U("一十二万三千四百五十六亿七千八百九十万一千二百三十四"));
     EXPECT_EQ(Chinese(2, "10000000000000000"), U("一亿亿"));
     EXPECT_EQ(Chinese(2, "10000000100000001"), U("一亿零一亿零一"));
+    // Long values (a database field, say) convert in linear time, 15 + 1 per eight.
+    CDataBand band;
+    band.m_nChineseMode = ChineseUpperSimple;
+    EXPECT_EQ(band.FormatValue(QString(100000, u'1')).size(), 12500 * 16 - 1);
 }
 
 TEST(DataBandChinese, AfterTheNumberFormat)
