@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <vector>
+
+// A small INI file in the manner of the old profile functions: "[section]" headers and
+// "key=value" lines, section and key names compared without regard to case, values
+// taken as they stand between the '=' and the line end (blanks around them dropped,
+// nothing unquoted, unescaped or parsed). The text is UTF-8. Setting a value keeps
+// every other line of the file as it was (comments, unknown keys, their order), so
+// a hand-edited file survives a save.
+class IniFile
+{
+public:
+    IniFile() = default;
+
+    // Reads the file; a missing or unreadable file gives an empty one.
+    void Load(const QString& path);
+    void Parse(QByteArrayView text);
+    QByteArray Serialize() const;
+    // Writes the whole file at once; false when the location is not writable.
+    bool Save(const QString& path) const;
+
+    // The first matching section and key win, as with the profile functions.
+    QString GetString(const QString& section, const QString& key, const QString& defaultValue) const;
+    // The leading integer of the value ("12abc" is 12, "abc" is 0); the default only
+    // when the key is missing or its value is empty.
+    int GetInt(const QString& section, const QString& key, int defaultValue) const;
+    // Replaces the value in place, or adds the key at the end of its section, adding
+    // the section at the end of the file when it is missing. Line breaks in the value
+    // become blanks.
+    void SetString(const QString& section, const QString& key, const QString& value);
+
+private:
+    struct Line
+    {
+        QString text;  // the line as read or as last written
+        QString key;   // empty for headers, comments and other lines
+        QString value; // trimmed
+    };
+    struct Section
+    {
+        QString name;
+        bool hasHeader = false; // false only for the lines before the first header
+        std::vector<Line> lines;
+    };
+
+    const Line* Find(const QString& section, const QString& key) const;
+
+    std::vector<Section> m_sections;
+};
