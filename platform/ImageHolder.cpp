@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QPainter>
+#include <QPainterPath>
 
 ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeType)
 {
@@ -35,4 +37,36 @@ ImageHolder ImageHolder::FromImage(const QImage& image)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return holder;
+}
+
+const QImage& ImageHolder::PlaceholderImage()
+{
+    static const QImage placeholder = [] {
+        QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(0xF0, 0xF0, 0xF0));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor grey(0x90, 0x90, 0x90);
+        painter.setPen(QPen(grey, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(1, 1, 46, 46));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(grey);
+        painter.drawEllipse(QPointF(33, 15), 5, 5);
+        QPainterPath hills;
+        hills.moveTo(6, 40);
+        hills.lineTo(18, 20);
+        hills.lineTo(27, 33);
+        hills.lineTo(32, 27);
+        hills.lineTo(42, 40);
+        hills.closeSubpath();
+        painter.drawPath(hills);
+        return image;
+    }();
+    return placeholder;
+}
+
+ImageHolder ImageHolder::Placeholder()
+{
+    return FromImage(PlaceholderImage());
 }

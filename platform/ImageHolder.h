@@ -20,9 +20,17 @@ public:
     // A picture that exists only decoded (drawn, pasted): encoded as PNG.
     static ImageHolder FromImage(const QImage& image);
 
+    // The picture shown where there is none to show (a data-source image before
+    // printing, a linked file that is missing): a grey framed landscape, drawn here.
+    static ImageHolder Placeholder();
+    static const QImage& PlaceholderImage();
+
     bool IsEmpty() const { return m_bytes.isEmpty() && m_image.isNull(); }
     bool IsDecoded() const { return !m_image.isNull(); }
     const QImage& Image() const { return m_image; }
+    // What drawing shows: the decoded image, or the placeholder for bytes that cannot
+    // be decoded.
+    const QImage& DisplayImage() const { return m_image.isNull() ? PlaceholderImage() : m_image; }
     const QByteArray& Bytes() const { return m_bytes; }
     const QString& MimeType() const { return m_mimeType; }
 
