@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class CArchiveReader;
+class CBaseGraph;
+class CDataBand;
+class CLabelData;
+class ImageHolder;
+
+using ObjectList = std::vector<std::unique_ptr<CBaseGraph>>;
+using DataBandList = std::vector<std::unique_ptr<CDataBand>>;
+
+// Base of the label and component file readers.
+//
+// A damaged file, a short one, or one holding a record kind this program does not
+// know throws CArchiveException; a file that cannot be opened throws CFileException.
+// No record is ever half-used: the object, band or item being read when the error
+// comes is dropped. A document read that fails leaves the label record partly filled,
+// and the caller discards it (every caller reads into a fresh record); a component
+// read appends to the caller's list only when the whole file has been read.
+class CDocReader
+{
+public:
+    virtual ~CDocReader() = default;
+
+    virtual void ReadDocument() {}
+    virtual void ReadObjects() {}
+    // The four header words, ignored.
+    virtual void ReadHeader(CArchiveReader& ar);
+    // One embedded picture record, kept as its original bytes; the MIME type of the
+    // picture is found from the bytes, not from the stored type.
+    virtual std::unique_ptr<ImageHolder> ReadImage(CArchiveReader& ar, const QString& mimeType);
+
+    // Problems that did not stop the read (a barcode whose content cannot be encoded
+    // any more), one line each, for the caller to report once.
+    const QStringList& GetWarnings() const { return m_warnings; }
+    void AddWarning(const QString& text) { m_warnings.append(text); }
+
+    QString m_strPath;
+    CLabelData* m_pLabelData = nullptr; // not owned
+    ObjectList* m_pObjects = nullptr;   // target of a component read; not owned
+    ObjectList* m_pCurObjects = nullptr; // where the object section puts what it reads
+
+protected:
+    QStringList m_warnings;
+};
+
+// The reader of version "FV1.0".
+class CDocReaderV1_0 : public CDocReader
+{
+public:
+    // Reads the file at m_strPath into m_pLabelData and sets its file path.
+    void ReadDocument() override;
+    // Reads the component file at m_strPath and appends its objects to m_pObjects.
+    void ReadObjects() override;
+
+    // The same from bytes already in memory.
+    void ReadDocumentData(const QByteArray& data);
+    void ReadObjectsData(const QByteArray& data);
+};
+
+// Reads a whole file; CFileException when it cannot be opened or read.
+QByteArray ReadFileBytes(const QString& path);
+
+// Sections, in file order. Each reads into the reader's label record.
+void ReadLabelSettings(CArchiveReader& ar, CDocReader& reader);
+void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader);
+void ReadExternalVariables(CArchiveReader& ar, CDocReader& reader);
+void ReadDocumentBands(CArchiveReader& ar, CDocReader& reader);
+void ReadScriptTexts(CArchiveReader& ar, CDocReader& reader);
+// Appends to the reader's current object list.
+void ReadObjectList(CArchiveReader& ar, CDocReader& reader);
+
+// A band list (inside text and barcode records, and the named substrings); appends.
+void ReadDataBandList(CArchiveReader& ar, DataBandList& bands);

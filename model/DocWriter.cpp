@@ -1,0 +1,170 @@
+#include "model/DocWriter.h"
+
+#include "model/DataSourceSection.h"
+#include "model/DocFormat.h"
+#include "model/LabelData.h"
+#include "model/SDGraph.h"
+#include "model/Utils.h"
+#include "platform/Archive.h"
+#include "platform/ImageHolder.h"
+#include "platform/VXException.h"
+
+#include <QSaveFile>
+
+namespace {
+
+const CLabelData& Label(const CDocWriter& writer)
+{
+    Q_ASSERT(writer.m_pLabelData);
+    return *writer.m_pLabelData;
+}
+
+// An embedded picture is stored only when there are bytes to store.
+bool HasPictureBytes(const ImageHolder* image) { return image && !image->Bytes().isEmpty(); }
+
+template <typename Fill> void SaveFile(const QString& path, Fill fill)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CFileException(QStringLiteral("The file \"%1\" cannot be created: %2").arg(path, file.errorString()));
+    CArchiveWriter ar(&file);
+    fill(ar);
+    ar.Flush();
+    if (!file.commit())
+        throw CFileException(QStringLiteral("The file \"%1\" cannot be written: %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+void CDocWriter::WriteHeader(CArchiveWriter& ar)
+{
+    for (uint32_t word : {1u, 3u, 7u, 10u})
+        ar.WriteU32(word);
+}
+
+void CDocWriter::WriteImage(CArchiveWriter& ar, const ImageHolder& image, const QString&)
+{
+    const QByteArray& bytes = image.Bytes();
+    ar.WriteU32(static_cast<uint32_t>(bytes.size()));
+    ar.WriteBytes(bytes);
+}
+
+int CDocWriter::GetEncoderClsid(const QString& mimeType) const { return ::GetEncoderClsid(mimeType); }
+
+void CDocWriterV1_0::WriteDocument()
+{
+    SaveFile(m_strPath, [this](CArchiveWriter& ar) { WriteDocumentTo(ar); });
+}
+
+void CDocWriterV1_0::WriteObjects()
+{
+    SaveFile(m_strPath, [this](CArchiveWriter& ar) { WriteObjectsTo(ar); });
+}
+
+QByteArray CDocWriterV1_0::DocumentBytes()
+{
+    CArchiveWriter ar;
+    WriteDocumentTo(ar);
+    return ar.Data();
+}
+
+QByteArray CDocWriterV1_0::ObjectsBytes()
+{
+    CArchiveWriter ar;
+    WriteObjectsTo(ar);
+    return ar.Data();
+}
+
+void CDocWriterV1_0::WriteDocumentTo(CArchiveWriter& ar)
+{
+    m_pCurObjects = &Label(*this).m_objects;
+    WriteHeader(ar);
+    ar.WriteString(QStringLiteral("FV1.0"));
+    WriteLabelSettings(ar, *this);
+    WriteScreenDataForm(ar, *this);
+    WriteExternalVariables(ar, *this);
+    WriteDocumentBands(ar, *this);
+    WriteScriptTexts(ar, *this);
+    WriteDataSources(ar, Label(*this));
+    WriteObjectList(ar, *this);
+}
+
+void CDocWriterV1_0::WriteObjectsTo(CArchiveWriter& ar)
+{
+    Q_ASSERT(m_pObjects);
+    m_pCurObjects = m_pObjects;
+    WriteHeader(ar);
+    ar.WriteString(QStringLiteral("FV1.0"));
+    WriteObjectList(ar, *this);
+}
+
+void WriteLabelSettings(CArchiveWriter& ar, CDocWriter& writer)
+{
+    const CLabelData& label = Label(writer);
+    FieldOut out(ar);
+    TransferLabelSettingsHead(out, label);
+    const bool embedded = label.m_nBackgroundSource == 1 && HasPictureBytes(label.m_pImage.get());
+    ar.WriteBool(embedded);
+    if (embedded)
+        writer.WriteImage(ar, *label.m_pImage, label.m_strImageMimeType);
+    TransferLabelSettingsTail(out, label);
+}
+
+void WriteScreenDataForm(CArchiveWriter& ar, CDocWriter& writer)
+{
+    const CLabelData& label = Label(writer);
+    FieldOut out(ar);
+    out(label.m_strFormCaption);
+    out(label.m_nFormWidth);
+    out(label.m_nFormHeight);
+    ar.WriteU32(static_cast<uint32_t>(label.m_formItems.size()));
+    for (const auto& item : label.m_formItems) {
+        out(item->m_nKind);
+        TransferSDItemFields(out, *item);
+        if (const auto* edit = dynamic_cast<const CEditSDGraph*>(item.get())) {
+            out(edit->m_bMultiLine);
+        } else if (const auto* combo = dynamic_cast<const CComboSDGraph*>(item.get())) {
+            out(combo->m_nListValue1);
+            out(combo->m_nListValue2);
+            ar.WriteU32(static_cast<uint32_t>(combo->m_entries.size()));
+            for (const QString& entry : combo->m_entries)
+                ar.WriteString(entry);
+        } else if (const auto* date = dynamic_cast<const CDateSDGraph*>(item.get())) {
+            out(date->m_strExtra);
+        }
+    }
+}
+
+void WriteExternalVariables(CArchiveWriter& ar, CDocWriter& writer)
+{
+    const CLabelData& label = Label(writer);
+    FieldOut out(ar);
+    ar.WriteU32(static_cast<uint32_t>(label.m_externalVariables.size()));
+    for (const auto& variable : label.m_externalVariables)
+        TransferExternalVariable(out, *variable);
+}
+
+void WriteDocumentBands(CArchiveWriter& ar, CDocWriter& writer)
+{
+    WriteDataBandList(ar, Label(writer).m_namedSubstrings);
+}
+
+void WriteScriptTexts(CArchiveWriter& ar, CDocWriter& writer)
+{
+    for (const QString& text : Label(writer).m_strScripts)
+        ar.WriteString(text);
+}
+
+void WriteObjectList(CArchiveWriter& ar, CDocWriter& writer)
+{
+    if (!writer.m_pCurObjects->empty())
+        throw CFileException(QStringLiteral("Objects cannot be saved yet."));
+    ar.WriteU32(0);
+}
+
+void WriteDataBandList(CArchiveWriter& ar, const DataBandList& bands)
+{
+    if (!bands.empty())
+        throw CFileException(QStringLiteral("Data bands cannot be saved yet."));
+    ar.WriteU32(0);
+}
