@@ -1,6 +1,9 @@
 #include "barcode/BarcodeImpl.h"
 
+#include "platform/Drawing.h"
 #include "platform/Numbers.h"
+
+#include <QVarLengthArray>
 
 #include <QPainter>
 #include <cmath>
@@ -213,10 +216,111 @@ void CBarcodeImpl::Draw(QPainter& graphics)
     graphics.setWorldTransform(savedTransform);
 }
 
-void CBarcodeImpl::DrawHumanReadableText(QPainter&, float, float, float)
+namespace {
+
+// The characters of a line, a surrogate pair kept as one character.
+QVarLengthArray<QStringView, 20> SplitCharacters(QStringView text)
 {
+    QVarLengthArray<QStringView, 20> chars;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        chars.append(text.mid(i, len));
+        i += len;
+    }
+    return chars;
 }
 
-void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter&, float, float, float)
+// Each character measured alone, scaled so that together they are exactly as wide
+// as the whole text measured at once (kerning and shaping included).
+QVarLengthArray<double, 20> CharacterWidths(const QFont& font, const QVarLengthArray<QStringView, 20>& chars,
+                                            double total)
 {
+    QVarLengthArray<double, 20> widths;
+    double sum = 0;
+    for (QStringView c : chars) {
+        widths.append(MeasureTextWidth(font, c.toString()));
+        sum += widths.back();
+    }
+    for (double& w : widths)
+        w = sum > 0 ? w * total / sum : total / double(widths.size());
+    return widths;
+}
+
+QFont MakeBarcodeFont(const CBarcodeSettings& s)
+{
+    return MakeFont(s.m_strFontName, s.m_fFontSize, s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout);
+}
+
+} // namespace
+
+void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top)
+{
+    const CBarcodeSettings& s = *m_pSettings;
+    QString text = GetDisplayText(s.m_strFullText);
+    if (s.m_bGrouping)
+        text = FormatGroupedText(s, text);
+    const auto chars = SplitCharacters(text);
+    const qsizetype n = chars.size();
+    if (n == 0)
+        return;
+    const QFont font = MakeBarcodeFont(s);
+    const double textWidth = MeasureTextWidth(font, text);
+    const auto widths = CharacterWidths(font, chars, textWidth);
+    const double lineTop = s.m_bTextAbove ? top : top + s.m_fHeight - textHeight;
+    const double boxWidth = s.m_fWidth;
+    double start = 0;
+    double spacing = s.m_fCharSpacing;
+    switch (s.m_nTextAlign) {
+    case 0: start = s.m_fLeftBlank; break;
+    case 1: start = (boxWidth - textWidth - double(n - 1) * spacing) * 0.5; break;
+    case 2: start = boxWidth - textWidth - double(n - 1) * spacing; break;
+    case 3: spacing = n > 1 ? (boxWidth - textWidth) / double(n - 1) : 0.0; break;
+    default: break;
+    }
+    double x = left + start;
+    for (qsizetype i = 0; i < n; ++i) {
+        DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText);
+        x += widths[i] + spacing;
+    }
+}
+
+void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHeight, float left, float top)
+{
+    const CBarcodeSettings& s = *m_pSettings;
+    const QString text = GetDisplayText(s.m_strFullText);
+    const qsizetype n = SplitCharacters(text).size();
+    const QStringList groups = SplitGroupedText(s, text);
+    if (groups.isEmpty())
+        return;
+    const QFont font = MakeBarcodeFont(s);
+    QVarLengthArray<double, 20> groupWidths;
+    double sumWidths = 0;
+    for (const QString& group : groups) {
+        groupWidths.append(MeasureTextWidth(font, group));
+        sumWidths += groupWidths.back();
+    }
+    const double gap = s.m_fGroupGap;
+    const double gaps = double(groups.size() - 1) * gap;
+    const double boxWidth = s.m_fWidth;
+    double spacing = s.m_fCharSpacing;
+    double start = 0;
+    const double spread = sumWidths + double(n - 1) * spacing + gaps;
+    switch (s.m_nTextAlign) {
+    case 0: start = s.m_fLeftBlank; break;
+    case 1: start = (boxWidth - spread) * 0.5; break;
+    case 2: start = boxWidth - spread; break;
+    case 3: spacing = n > 1 ? (boxWidth - (sumWidths + gaps)) / double(n - 1) : 0.0; break;
+    default: break;
+    }
+    const double lineTop = s.m_bTextAbove ? top : top + s.m_fHeight - textHeight;
+    double x = left + start;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const auto chars = SplitCharacters(groups[g]);
+        const auto widths = CharacterWidths(font, chars, groupWidths[g]);
+        for (qsizetype i = 0; i < chars.size(); ++i) {
+            DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText);
+            x += widths[i] + spacing;
+        }
+        x += gap;
+    }
 }

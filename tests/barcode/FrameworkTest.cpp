@@ -2,6 +2,7 @@
 #include "barcode/BarcodeSymbology.h"
 #include "model/DataBand.h"
 #include "platform/VXException.h"
+#include "LinearSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,6 @@ namespace {
 std::unique_ptr<CBarcodeImpl> Make(int code)
 {
     return CreateBarcodeImpl(code);
-}
-
-void Recompute(CBarcodeImpl& impl)
-{
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
 }
 
 } // namespace

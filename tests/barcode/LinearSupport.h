@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <ZXing/BarcodeFormat.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CBarcodeImpl;
+class CBaseGraph;
+
+// Runs the recompute order of a new or changed barcode.
+void Recompute(CBarcodeImpl& impl);
+
+// Width digits (bars and spaces alternating) as modules: "211" -> "1101".
+std::string WidthsToModules(const QString& widths);
+// Our symbol as a module string.
+std::string ModulesOf(const CBarcodeImpl& impl);
+// A width pattern assembled from symbol values: start, data..., check, stop.
+QString Code128PatternOfValues(const std::vector<int>& values);
+
+// Row 0 of a zint symbol as a module string; empty when zint refuses the input.
+std::string ZintModules(int symbology, int inputMode, const QByteArray& data);
+
+// Draws the object on a white image of the given size in millimetres.
+QImage RenderObject(const CBaseGraph& object, double widthMm, double heightMm, double dpi);
+// Bounding box of the dark pixels; empty when there are none.
+QRect DarkBounds(const QImage& image, const QRect& within = {});
+
+struct LinearRead
+{
+    QByteArray text;
+    std::string symbologyIdentifier;
+};
+// Reads one linear symbol of the format with zxing-cpp, trying 90-degree turns when asked.
+std::optional<LinearRead> ReadLinear(const QImage& image, ZXing::BarcodeFormat format, bool tryRotate = false);
+// Reads a module string drawn two pixels per module with a ten-module quiet zone.
+std::optional<LinearRead> ReadModules(const std::string& modules, ZXing::BarcodeFormat format);
