@@ -1,0 +1,206 @@
+#include "model/DLBase.h"
+
+#include "model/DSBase.h"
+#include "model/DatabaseLoaders.h"
+#include "model/TextLoader.h"
+#include "platform/Numbers.h"
+#include "platform/VXException.h"
+#include "platform/db/DbConnection.h"
+
+#include <QDebug>
+#include <algorithm>
+#include <climits>
+
+namespace {
+CLoaderNotifier* g_pLoaderNotifier = nullptr;
+
+int ClampToInt(qint64 value)
+{
+    return static_cast<int>(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+}
+} // namespace
+
+std::unique_ptr<CDLBase> CDLBase::CreateLoader(int32_t type)
+{
+    switch (type) {
+    case DSText:
+        return std::make_unique<CTextDL>();
+    case DSSQLite:
+        return std::make_unique<CSQLiteDL>();
+    case DSPostgreSQL:
+        return std::make_unique<CPostgreSQLDL>();
+    case DSMySQL:
+        return std::make_unique<CMySQLDL>();
+    // Workbooks, Access files and the servers reached through ODBC get their
+    // loaders here; until then they have none.
+    default:
+        throw CDataSourceException(QStringLiteral("not support data loader"));
+    }
+}
+
+void CDLBase::SetNotifier(CLoaderNotifier* notifier)
+{
+    g_pLoaderNotifier = notifier;
+}
+
+CDLBase::~CDLBase() = default;
+
+bool CDLBase::Close()
+{
+    m_connection.reset();
+    return true;
+}
+
+bool CDLBase::IsOpen() const
+{
+    return m_connection && m_connection->IsOpen();
+}
+
+bool CDLBase::LoadRows(int, int, LoaderRow& rows)
+{
+    rows.Clear();
+    return Fail(QStringLiteral("This data source cannot load rows"));
+}
+
+bool CDLBase::LoadPage(int nPage, int nPageSize, LoaderRow& rows)
+{
+    return LoadPages(nPage, nPageSize, 1, rows);
+}
+
+bool CDLBase::LoadPages(int nPage, int nPageSize, int nPages, LoaderRow& rows)
+{
+    // 64-bit, so a large page number cannot wrap around into earlier records.
+    const qint64 first = (static_cast<qint64>(nPage) - 1) * nPageSize + 1;
+    const qint64 last = first + static_cast<qint64>(nPageSize) * nPages - 1;
+    if (last < first) {
+        rows.Clear();
+        m_strLastError.clear();
+        return true;
+    }
+    return LoadRows(ClampToInt(first), ClampToInt(last), rows);
+}
+
+int CDLBase::RangeRecordCount() const
+{
+    const qint64 from = std::max<qint64>(m_pDataSource->m_nFrom, 1);
+    return ClampToInt(std::max<qint64>(0, m_pDataSource->m_nTo - from + 1));
+}
+
+bool CDLBase::MapRecords(int nFirst, int nLast, qint64& first, qint64& last) const
+{
+    first = std::max(nFirst, 1);
+    last = nLast;
+    if (m_pDataSource->m_nRangeMode == RangeFromTo) {
+        const qint64 shift = std::max<qint64>(m_pDataSource->m_nFrom, 1) - 1;
+        first += shift;
+        last += shift;
+        last = std::min<qint64>(last, m_pDataSource->m_nTo);
+    }
+    return first <= last;
+}
+
+QString CDLBase::FieldList(QString (*quote)(const QString&)) const
+{
+    QStringList names;
+    for (const QString& field : m_pDataSource->m_selectedFields)
+        names.append(quote(field));
+    return names.join(u',');
+}
+
+QString CDLBase::OrderClause(QString (*quote)(const QString&)) const
+{
+    if (IsNoSortField(m_pDataSource->m_strSortField))
+        return {};
+    return QStringLiteral("ORDER BY ") + quote(m_pDataSource->m_strSortField) +
+           (m_pDataSource->m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+bool CDLBase::OpenIfNeeded()
+{
+    if (!m_pDataSource)
+        return Fail(QStringLiteral("No data source is set"));
+    if (IsOpen())
+        return true;
+    if (!Open())
+        return m_strLastError.isEmpty() ? Fail(QStringLiteral("Cannot open the data source")) : false;
+    return true;
+}
+
+bool CDLBase::Fail(const QString& message)
+{
+    m_strLastError = message;
+    return false;
+}
+
+void CDLBase::ThrowLastError() const
+{
+    throw CDataSourceException(m_strLastError);
+}
+
+void CDLBase::ShowError(const QString& text) const
+{
+    if (g_pLoaderNotifier)
+        g_pLoaderNotifier->ShowError(text);
+    else
+        qWarning().noquote() << text;
+}
+
+int CDLBase::QueryRecordCount()
+{
+    if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
+        return RangeRecordCount();
+    if (!OpenIfNeeded())
+        ThrowLastError();
+    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
+                            ? QStringLiteral("select count(*) as RecordCount from (%1) t").arg(m_pDataSource->m_strSQL)
+                            : QStringLiteral("select count(*) as RecordCount from %1").arg(m_pDataSource->m_strTable);
+    LoaderRow rows;
+    if (!m_connection->Query(sql, rows, 0, 1)) {
+        m_strLastError = m_connection->LastError();
+        ThrowLastError();
+    }
+    m_strLastError.clear();
+    return rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
+}
+
+bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
+{
+    rows.Clear();
+    if (!OpenIfNeeded())
+        return false;
+    qint64 first = 0;
+    qint64 last = 0;
+    if (!MapRecords(nFirst, nLast, first, last)) {
+        m_strLastError.clear();
+        return true;
+    }
+    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
+                            ? m_pDataSource->m_strSQL
+                            : QStringLiteral("select %1 from %2 %3")
+                                  .arg(FieldList(AsIs), m_pDataSource->m_strTable, OrderClause(AsIs));
+    // The statement has no row limit: the rows before first are read and dropped.
+    LoaderRow result;
+    if (!m_connection->Query(sql, result, first - 1, last - first + 1))
+        return Fail(m_connection->LastError());
+    // One element per selected field, read by position.
+    const QStringList& fields = m_pDataSource->m_selectedFields;
+    if (result.ColumnCount() < fields.size())
+        return Fail(QStringLiteral("The statement gives %1 columns for %2 selected fields")
+                        .arg(result.ColumnCount())
+                        .arg(fields.size()));
+    if (result.ColumnCount() == fields.size()) {
+        rows = std::move(result);
+    } else {
+        rows.Reset(fields);
+        for (int r = 0; r < result.RowCount(); ++r) {
+            for (int c = 0; c < fields.size(); ++c) {
+                if (result.IsNull(r, c))
+                    rows.AppendNull();
+                else
+                    rows.AppendUtf8(result.Utf8(r, c));
+            }
+        }
+    }
+    m_strLastError.clear();
+    return true;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/db/DbConnection.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class CDSBase;
+
+// The rows one load hands back: one element per field, a NULL value as an empty
+// text, the caller owning the block. The same container the data-access layer
+// fills, so rows are not copied between the two.
+using LoaderRow = DbRows;
+
+// Where the loaders' messages to the user go. The application installs one that
+// shows a message box; tests install a recorder. Without one, messages are logged.
+class CLoaderNotifier
+{
+public:
+    virtual ~CLoaderNotifier() = default;
+    virtual void ShowError(const QString& text) = 0;
+};
+
+// Reads the rows of one data source as text, page by page or by a range of record
+// numbers (1-based, inclusive), according to its description. Made by CreateLoader;
+// the description is not owned and must outlive the loader.
+//
+// Failures: Open returns false and GetLastError() says why. GetRecordCount throws
+// CDataSourceException when the source cannot be opened or counted, and LoadRows
+// returns false with GetLastError() set; a failure is never reported as zero rows.
+class CDLBase
+{
+public:
+    // A new loader for a DataSourceType code. Codes without a loader throw
+    // CDataSourceException "not support data loader".
+    static std::unique_ptr<CDLBase> CreateLoader(int32_t type);
+    static void SetNotifier(CLoaderNotifier* notifier);
+
+    CDLBase() = default;
+    CDLBase(const CDLBase&) = delete;
+    CDLBase& operator=(const CDLBase&) = delete;
+    virtual ~CDLBase();
+
+    virtual void SetDataSource(const CDSBase* source) { m_pDataSource = source; }
+    const CDSBase* GetDataSource() const { return m_pDataSource; }
+
+    // Nothing to open in the base.
+    virtual bool Open() { return true; }
+    virtual bool Close();
+    virtual bool IsOpen() const;
+
+    // The number of records of the description's range.
+    virtual int GetRecordCount() { return 0; }
+    // Records first..last of the description's range; counts and loads open the
+    // source when it is not open.
+    virtual bool LoadRows(int nFirst, int nLast, LoaderRow& rows);
+    // Page numbers are 1-based: page p of size s holds records (p-1)*s+1 .. p*s.
+    bool LoadPage(int nPage, int nPageSize, LoaderRow& rows);
+    bool LoadPages(int nPage, int nPageSize, int nPages, LoaderRow& rows);
+
+    QString GetLastError() const { return m_strLastError; }
+
+protected:
+    // Generic count and rows for loaders that reach their source through the
+    // connection of m_connection with plain SQL and no row limit in the statement.
+    int QueryRecordCount();
+    bool QueryRows(int nFirst, int nLast, LoaderRow& rows);
+
+    // Range mode 1: to - from + 1, never below 0.
+    int RangeRecordCount() const;
+    // Maps records first..last of the description into record numbers of the
+    // source (range mode 1 shifts them into from..to); false when nothing is left.
+    bool MapRecords(int nFirst, int nLast, qint64& first, qint64& last) const;
+    // Selected fields joined with "," and the ORDER BY clause (empty without a sort
+    // field), each name passed through quote.
+    QString FieldList(QString (*quote)(const QString&)) const;
+    QString OrderClause(QString (*quote)(const QString&)) const;
+    static QString AsIs(const QString& name) { return name; }
+
+    bool OpenIfNeeded();
+    bool Fail(const QString& message);
+    // GetRecordCount's failure: the last error as a typed exception.
+    [[noreturn]] void ThrowLastError() const;
+    void ShowError(const QString& text) const;
+
+    const CDSBase* m_pDataSource = nullptr;
+    std::unique_ptr<DbConnection> m_connection;
+    QString m_strLastError;
+};

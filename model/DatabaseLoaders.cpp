@@ -1,0 +1,113 @@
+#include "model/DatabaseLoaders.h"
+
+#include "model/DSBase.h"
+#include "platform/Crypt.h"
+#include "platform/Numbers.h"
+#include "platform/db/DbConnection.h"
+
+namespace {
+
+QString DoubleQuoted(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+// Host, database, user and password are held enciphered in the description.
+DbServerSettings ServerSettings(const CDSBase* source)
+{
+    const auto* ds = dynamic_cast<const CHostPortDS*>(source);
+    DbServerSettings settings;
+    if (!ds)
+        return settings;
+    settings.host = DecryptString(ds->m_strHost);
+    settings.port = ds->m_nPort;
+    settings.database = DecryptString(ds->m_strDatabase);
+    settings.user = DecryptString(ds->m_strUser);
+    settings.password = DecryptString(ds->m_strPassword);
+    return settings;
+}
+
+} // namespace
+
+bool CDatabaseDL::Open()
+{
+    m_connection.reset();
+    if (!m_pDataSource)
+        return Fail(QStringLiteral("No data source is set"));
+    std::unique_ptr<DbConnection> connection = Connect();
+    if (!connection->IsOpen())
+        return Fail(connection->LastError());
+    m_connection = std::move(connection);
+    m_strLastError.clear();
+    return true;
+}
+
+int CDatabaseDL::GetRecordCount()
+{
+    if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
+        return RangeRecordCount();
+    if (!OpenIfNeeded())
+        ThrowLastError();
+    const auto quote = NameQuote();
+    const QString sql =
+        m_pDataSource->m_nRangeMode == RangeSQL
+            ? QStringLiteral("select count(*) as %1 from (%2) as t").arg(quote(QStringLiteral("RecordCount")),
+                                                                          m_pDataSource->m_strSQL)
+            : QStringLiteral("select count(*) as %1 from %2").arg(quote(QStringLiteral("RecordCount")),
+                                                                   quote(m_pDataSource->m_strTable));
+    LoaderRow rows;
+    if (!m_connection->Query(sql, rows, 0, 1)) {
+        m_strLastError = m_connection->LastError();
+        ThrowLastError();
+    }
+    m_strLastError.clear();
+    return rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
+}
+
+bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
+{
+    rows.Clear();
+    if (!OpenIfNeeded())
+        return false;
+    qint64 first = 0;
+    qint64 last = 0;
+    // A window past the range reads nothing: a limit of zero or less must never
+    // reach the database (SQLite reads a negative limit as "no limit").
+    if (!MapRecords(nFirst, nLast, first, last)) {
+        m_strLastError.clear();
+        return true;
+    }
+    const auto quote = NameQuote();
+    const QString window = QStringLiteral("limit %1 offset %2").arg(last - first + 1).arg(first - 1);
+    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
+                            ? QStringLiteral("select * from (%1) as t %2").arg(m_pDataSource->m_strSQL, window)
+                            : QStringLiteral("select %1 from %2 %3 %4")
+                                  .arg(FieldList(quote), quote(m_pDataSource->m_strTable), OrderClause(quote), window);
+    if (!m_connection->Query(sql, rows))
+        return Fail(m_connection->LastError());
+    m_strLastError.clear();
+    return true;
+}
+
+std::unique_ptr<DbConnection> CSQLiteDL::Connect() const
+{
+    const auto* ds = dynamic_cast<const CSQLiteDS*>(m_pDataSource);
+    return DbConnection::OpenSQLite(ds ? ds->m_strPath : QString());
+}
+
+std::unique_ptr<DbConnection> CPostgreSQLDL::Connect() const
+{
+    return DbConnection::OpenPostgreSQL(ServerSettings(m_pDataSource));
+}
+
+QString (*CPostgreSQLDL::NameQuote() const)(const QString&)
+{
+    return &DoubleQuoted;
+}
+
+std::unique_ptr<DbConnection> CMySQLDL::Connect() const
+{
+    return DbConnection::OpenMySQL(ServerSettings(m_pDataSource));
+}

@@ -1,0 +1,328 @@
+#include "model/TextLoader.h"
+
+#include "model/DSBase.h"
+#include "platform/Numbers.h"
+#include "platform/VXException.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Gb18030 };
+
+constexpr qsizetype kChunk = 1 << 20;
+
+// Strict UTF-8 check over a stream of chunks: overlong forms, surrogates and values
+// past U+10FFFF are invalid, as GB18030 text nearly always is.
+class Utf8Validator
+{
+public:
+    bool Feed(const unsigned char* p, qsizetype n)
+    {
+        qsizetype i = 0;
+        while (i < n) {
+            if (m_need == 0) {
+                // ASCII runs eight bytes at a time.
+                while (i + 8 <= n) {
+                    uint64_t word;
+                    std::memcpy(&word, p + i, 8);
+                    if (word & 0x8080808080808080ULL)
+                        break;
+                    i += 8;
+                }
+                if (i >= n)
+                    break;
+                const unsigned char b = p[i++];
+                if (b < 0x80)
+                    continue;
+                if (b >= 0xC2 && b <= 0xDF) {
+                    m_need = 1;
+                    m_lo = 0x80, m_hi = 0xBF;
+                } else if (b >= 0xE0 && b <= 0xEF) {
+                    m_need = 2;
+                    m_lo = b == 0xE0 ? 0xA0 : 0x80;
+                    m_hi = b == 0xED ? 0x9F : 0xBF;
+                } else if (b >= 0xF0 && b <= 0xF4) {
+                    m_need = 3;
+                    m_lo = b == 0xF0 ? 0x90 : 0x80;
+                    m_hi = b == 0xF4 ? 0x8F : 0xBF;
+                } else {
+                    return false;
+                }
+            } else {
+                const unsigned char b = p[i++];
+                if (b < m_lo || b > m_hi)
+                    return false;
+                m_lo = 0x80, m_hi = 0xBF;
+                --m_need;
+            }
+        }
+        return true;
+    }
+    bool Complete() const { return m_need == 0; }
+
+private:
+    int m_need = 0;
+    unsigned char m_lo = 0x80;
+    unsigned char m_hi = 0xBF;
+};
+
+// Yields the lines of a text file as UTF-8, whatever the file's encoding.
+class TextLineReader
+{
+public:
+    bool Open(const QString& path, QString& error)
+    {
+        m_file.setFileName(path);
+        if (path.isEmpty() || !m_file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("Cannot open the text file \"%1\": %2")
+                        .arg(path, path.isEmpty() ? QStringLiteral("no file name") : m_file.errorString());
+            return false;
+        }
+        const QByteArray head = m_file.peek(3);
+        qsizetype bom = 0;
+        if (head.startsWith("\xEF\xBB\xBF")) {
+            m_encoding = TextEncoding::Utf8, bom = 3;
+        } else if (head.startsWith("\xFF\xFE")) {
+            m_encoding = TextEncoding::Utf16LE, bom = 2;
+        } else if (head.startsWith("\xFE\xFF")) {
+            m_encoding = TextEncoding::Utf16BE, bom = 2;
+        } else {
+            m_encoding = IsValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+            if (!m_file.seek(0)) {
+                error = QStringLiteral("Cannot read the text file \"%1\": %2").arg(path, m_file.errorString());
+                return false;
+            }
+        }
+        m_file.read(bom);
+        switch (m_encoding) {
+        case TextEncoding::Utf8:
+            break;
+        case TextEncoding::Utf16LE:
+            m_decoder.emplace(QStringConverter::Utf16LE);
+            break;
+        case TextEncoding::Utf16BE:
+            m_decoder.emplace(QStringConverter::Utf16BE);
+            break;
+        case TextEncoding::Gb18030:
+            m_decoder.emplace("GB18030");
+            break;
+        }
+        return true;
+    }
+
+    // The next line without its line end; false after the last line.
+    bool NextLine(QByteArrayView& line)
+    {
+        for (;;) {
+            const char* begin = m_buffer.constData() + m_pos;
+            const qsizetype available = m_buffer.size() - m_pos;
+            if (const void* nl = std::memchr(begin, '\n', static_cast<size_t>(available))) {
+                const qsizetype length = static_cast<const char*>(nl) - begin;
+                line = Trimmed(begin, length);
+                m_pos += length + 1;
+                return true;
+            }
+            if (m_atEnd) {
+                if (available == 0)
+                    return false;
+                line = Trimmed(begin, available);
+                m_pos = m_buffer.size();
+                return true;
+            }
+            Fill();
+        }
+    }
+
+private:
+    static QByteArrayView Trimmed(const char* begin, qsizetype length)
+    {
+        if (length > 0 && begin[length - 1] == '\r')
+            --length;
+        return QByteArrayView(begin, length);
+    }
+
+    bool IsValidUtf8()
+    {
+        Utf8Validator validator;
+        QByteArray chunk(kChunk, Qt::Uninitialized);
+        for (;;) {
+            const qint64 n = m_file.read(chunk.data(), kChunk);
+            if (n <= 0)
+                return validator.Complete();
+            if (!validator.Feed(reinterpret_cast<const unsigned char*>(chunk.constData()), n))
+                return false;
+        }
+    }
+
+    void Fill()
+    {
+        m_buffer.remove(0, m_pos);
+        m_pos = 0;
+        if (!m_decoder) {
+            const qsizetype old = m_buffer.size();
+            m_buffer.resize(old + kChunk);
+            const qint64 n = m_file.read(m_buffer.data() + old, kChunk);
+            m_buffer.resize(old + std::max<qint64>(n, 0));
+            m_atEnd = n <= 0;
+        } else {
+            const QByteArray raw = m_file.read(kChunk);
+            const QString text = (*m_decoder)(raw);
+            m_buffer.append(text.toUtf8());
+            m_atEnd = raw.isEmpty();
+        }
+    }
+
+    QFile m_file;
+    TextEncoding m_encoding = TextEncoding::Utf8;
+    std::optional<QStringDecoder> m_decoder;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_atEnd = false;
+};
+
+char SeparatorOf(const CTextDS& ds)
+{
+    switch (ds.m_nSeparator) {
+    case SeparatorSpace:
+        return ' ';
+    case SeparatorTab:
+        return '\t';
+    case SeparatorBackslash:
+        return '\\';
+    case SeparatorSlash:
+        return '/';
+    case SeparatorOther: {
+        // Only a 7-bit character can cut; any other never does.
+        const char16_t c = ds.m_strOtherSeparator.isEmpty() ? 0 : ds.m_strOtherSeparator.at(0).unicode();
+        return c > 0 && c < 0x80 ? static_cast<char>(c) : 0;
+    }
+    default:
+        return ',';
+    }
+}
+
+// UTF-16 units of the UTF-8 sequence starting with lead.
+int Utf16Units(unsigned char lead)
+{
+    return lead >= 0xF0 ? 2 : 1;
+}
+
+int SequenceLength(unsigned char lead)
+{
+    return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+} // namespace
+
+std::vector<int> ParseSegments(const QString& segments)
+{
+    std::vector<int> widths;
+    for (const QString& piece : segments.split(u','))
+        if (const int width = std::abs(LeadingInt(piece)); width >= 1)
+            widths.push_back(width);
+    return widths;
+}
+
+void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>& widths, int pieceCount,
+                     LoaderRow& rows)
+{
+    const char* p = line.data();
+    const qsizetype n = line.size();
+    int filled = 0;
+    if (!widths.empty()) {
+        qsizetype pos = 0;
+        for (; filled < pieceCount && filled < static_cast<int>(widths.size()) && pos < n; ++filled) {
+            const qsizetype start = pos;
+            for (int units = 0; units < widths[filled] && pos < n;) {
+                const auto lead = static_cast<unsigned char>(p[pos]);
+                units += Utf16Units(lead);
+                pos = std::min(n, pos + SequenceLength(lead));
+            }
+            rows.AppendUtf8(p + start, pos - start);
+        }
+    } else {
+        qsizetype start = 0;
+        if (separator != 0) {
+            for (qsizetype i = 0; i < n && filled < pieceCount; ++i) {
+                if (p[i] != separator)
+                    continue;
+                rows.AppendUtf8(p + start, i - start);
+                ++filled;
+                start = i + 1;
+            }
+        }
+        if (filled < pieceCount && start < n) {
+            rows.AppendUtf8(p + start, n - start);
+            ++filled;
+        }
+    }
+    for (; filled < pieceCount; ++filled)
+        rows.AppendUtf8(nullptr, 0);
+}
+
+int CTextDL::GetRecordCount()
+{
+    const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
+    if (!ds) {
+        m_strLastError = QStringLiteral("The data source is not a text file");
+        ThrowLastError();
+    }
+    if (ds->m_nRangeMode == RangeFromTo)
+        return RangeRecordCount();
+    TextLineReader reader;
+    if (!reader.Open(ds->m_strPath, m_strLastError))
+        ThrowLastError();
+    qint64 lines = 0;
+    QByteArrayView line;
+    while (reader.NextLine(line))
+        ++lines;
+    if (ds->m_bHeaderRow && lines > 0)
+        --lines;
+    m_strLastError.clear();
+    return static_cast<int>(std::min<qint64>(lines, INT_MAX));
+}
+
+bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
+{
+    rows.Clear();
+    const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
+    if (!ds)
+        return Fail(QStringLiteral("The data source is not a text file"));
+    TextLineReader reader;
+    if (!reader.Open(ds->m_strPath, m_strLastError))
+        return false;
+    m_strLastError.clear();
+    qint64 first = 0;
+    qint64 last = 0;
+    if (!MapRecords(nFirst, nLast, first, last))
+        return true;
+    if (ds->m_bHeaderRow) { // line 1 holds the field names
+        ++first;
+        ++last;
+    }
+
+    const bool wholeLine = ds->m_nSeparator == SeparatorNone;
+    const int pieceCount = wholeLine ? 1 : std::max<int>(1, static_cast<int>(ds->m_selectedFields.size()));
+    const char separator = wholeLine ? 0 : SeparatorOf(*ds);
+    const std::vector<int> widths = ds->m_nSeparator == SeparatorCustom ? ParseSegments(ds->m_strCustomSegments)
+                                                                        : std::vector<int>();
+    QStringList names = ds->m_selectedFields.mid(0, pieceCount);
+    for (qsizetype i = names.size(); i < pieceCount; ++i)
+        names.append(QString::number(i + 1));
+    rows.Reset(names);
+
+    QByteArrayView line;
+    for (qint64 number = 1; number <= last && reader.NextLine(line); ++number) {
+        if (number < first)
+            continue;
+        if (wholeLine)
+            rows.AppendUtf8(line);
+        else
+            AppendSplitLine(line, separator, widths, pieceCount, rows);
+    }
+    return true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "model/DLBase.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <vector>
+
+// Text and CSV files: one record per line. Each count and load opens, reads and
+// closes the file; reading stops after the last wanted line.
+//
+// Encoding: a UTF-8 or UTF-16 byte-order mark decides; otherwise a file that is
+// valid UTF-8 throughout is UTF-8 and any other is GB18030. A CR before the line
+// end is dropped. Lines are split like SplitString: no quoting, the separator
+// always cuts, surplus pieces are dropped and missing ones left empty. Separator
+// kind 7 cuts fixed widths (the custom segments, such as "1,2,3,4").
+class CTextDL : public CDLBase
+{
+public:
+    int GetRecordCount() override;
+    bool LoadRows(int nFirst, int nLast, LoaderRow& rows) override;
+};
+
+// Field widths of custom segments: the text cut at commas, each piece read as a
+// leading integer and made positive; pieces that give 0 are skipped
+// ("3,,5,-2,x" gives 3, 5 and 2).
+std::vector<int> ParseSegments(const QString& segments);
+
+// Cuts one line, in UTF-8, into pieceCount pieces appended to rows: at the
+// separator (ASCII only; any other byte never cuts), or by widths counted in
+// UTF-16 units when widths is not empty.
+void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>& widths, int pieceCount,
+                     LoaderRow& rows);

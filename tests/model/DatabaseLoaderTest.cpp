@@ -1,0 +1,213 @@
+// The SQLite, PostgreSQL and MySQL loaders against the same People table: a file
+// written here with the SQLite library, and the fixtures that scripts/dbservers.sh
+// loads into its throwaway servers.
+#include "DbTestEnv.h"
+#include "model/DSBase.h"
+#include "model/DatabaseLoaders.h"
+#include "platform/Crypt.h"
+#include "platform/VXException.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+enum class Kind { SQLite, PostgreSQL, MySQL };
+
+class DatabaseLoader : public ::testing::TestWithParam<Kind>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(s_dir->filePath("people.db")).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "create table People (Id integer, Name text, City text, Note text);"
+                               "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
+                               " insert into People select i, 'name' || i,"
+                               " case i % 3 when 0 then '北京' when 1 then 'Zürich' else 'city 😀' end,"
+                               " case when i % 10 = 0 then null else 'note ' || i end from n;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+
+    // Makes the description and the loader; false (with the test failed or skipped)
+    // when the server settings are missing.
+    void Prepare(const std::optional<DbServerSettings>& server)
+    {
+        if (GetParam() == Kind::SQLite) {
+            auto sqlite = std::make_unique<CSQLiteDS>();
+            sqlite->m_strPath = s_dir->filePath("people.db");
+            ds = std::move(sqlite);
+        } else {
+            std::unique_ptr<CHostPortDS> hostPort;
+            if (GetParam() == Kind::PostgreSQL)
+                hostPort = std::make_unique<CPostgreSQLDS>();
+            else
+                hostPort = std::make_unique<CMySQLDS>();
+            hostPort->m_strHost = EncryptString(server->host);
+            hostPort->m_nPort = server->port;
+            hostPort->m_strDatabase = EncryptString(server->database);
+            hostPort->m_strUser = EncryptString(server->user);
+            hostPort->m_strPassword = EncryptString(server->password);
+            ds = std::move(hostPort);
+        }
+        ds->m_strTable = "People";
+        ds->m_selectedFields = QStringList{"Id", "Name", "Note"};
+        ds->m_strSortField = "Id";
+        loader = CDLBase::CreateLoader(ds->GetType());
+        loader->SetDataSource(ds.get());
+    }
+
+    static const char* EnvPrefix() { return GetParam() == Kind::PostgreSQL ? "VC_PG" : "VC_MY"; }
+
+    std::unique_ptr<CDSBase> ds;
+    std::unique_ptr<CDLBase> loader;
+    static QTemporaryDir* s_dir;
+};
+
+QTemporaryDir* DatabaseLoader::s_dir = nullptr;
+
+// Declares `server` and prepares the loader; servers are needed for two of the kinds.
+#define PREPARE()                                                 \
+    std::optional<DbServerSettings> server;                       \
+    if (GetParam() != Kind::SQLite) {                             \
+        VC_TEST_SERVER(found, EnvPrefix());                       \
+        server = found;                                           \
+    }                                                             \
+    Prepare(server)
+
+} // namespace
+
+TEST_P(DatabaseLoader, PagesAreCutInTheStatement)
+{
+    PREPARE();
+    EXPECT_EQ(loader->GetRecordCount(), 100) << loader->GetLastError().toStdString();
+    EXPECT_TRUE(loader->IsOpen()); // the count opened it and left it open
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadPage(2, 20, rows)) << loader->GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 20);
+    EXPECT_EQ(rows.Columns(), (QStringList{"Id", "Name", "Note"}));
+    EXPECT_EQ(rows.Row(0), (QStringList{"21", "name21", "note 21"}));
+    EXPECT_EQ(rows.Value(19, 0), "40");
+    EXPECT_TRUE(rows.IsNull(9, 2)); // Id 30: NULL reads as an empty text
+    EXPECT_EQ(rows.Value(9, 2), "");
+    ASSERT_TRUE(loader->LoadPage(6, 20, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+
+    ds->m_nSortOrder = 1;
+    ASSERT_TRUE(loader->LoadPage(1, 3, rows));
+    EXPECT_EQ(rows.Value(0, 0), "100");
+    ds->m_strSortField = QStringLiteral("默认"); // no ORDER BY at all
+    ASSERT_TRUE(loader->LoadPage(1, 100, rows));
+    EXPECT_EQ(rows.RowCount(), 100);
+    EXPECT_TRUE(loader->Close());
+    EXPECT_FALSE(loader->IsOpen());
+}
+
+TEST_P(DatabaseLoader, RangeModeOneShiftsTheOffsetAndNeverAsksForANegativeLimit)
+{
+    PREPARE();
+    ds->m_nRangeMode = RangeFromTo;
+    ds->m_nFrom = 11;
+    ds->m_nTo = 45;
+    EXPECT_EQ(loader->GetRecordCount(), 35);
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadPage(2, 20, rows)); // records 31..45 of the table
+    ASSERT_EQ(rows.RowCount(), 15);
+    EXPECT_EQ(rows.Value(0, 0), "31");
+    EXPECT_EQ(rows.Value(14, 0), "45");
+    ASSERT_TRUE(loader->LoadPage(3, 20, rows)); // past "to": nothing, not the whole table
+    EXPECT_EQ(rows.RowCount(), 0);
+    ds->m_nTo = 5;
+    EXPECT_EQ(loader->GetRecordCount(), 0);
+    ASSERT_TRUE(loader->LoadPage(1, 20, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+}
+
+TEST_P(DatabaseLoader, SqlModeGivesTheStatementsColumnsAndUnicode)
+{
+    PREPARE();
+    ds->m_nRangeMode = RangeSQL;
+    ds->m_strSQL = GetParam() == Kind::PostgreSQL ? "select \"City\", \"Id\" from \"People\" where \"Id\" <= 7"
+                                                  : "select City, Id from People where Id <= 7";
+    EXPECT_EQ(loader->GetRecordCount(), 7);
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadRows(2, 4, rows)) << loader->GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    ASSERT_EQ(rows.ColumnCount(), 2); // one element per result column
+    QStringList cities;
+    for (int r = 0; r < 3; ++r)
+        cities.append(rows.Value(r, 0));
+    cities.sort();
+    EXPECT_EQ(cities, (QStringList{QStringLiteral("Zürich"), QStringLiteral("city 😀"), QStringLiteral("北京")}));
+}
+
+TEST_P(DatabaseLoader, FailuresCarryTheDatabaseMessage)
+{
+    PREPARE();
+    ds->m_selectedFields = QStringList{"Id", "Nope"};
+    LoaderRow rows;
+    EXPECT_FALSE(loader->LoadPage(1, 10, rows));
+    EXPECT_TRUE(loader->GetLastError().contains("Nope", Qt::CaseInsensitive)) << loader->GetLastError().toStdString();
+    ds->m_strTable = "Missing";
+    EXPECT_THROW(loader->GetRecordCount(), CDataSourceException);
+
+    // A source that cannot be opened.
+    if (auto* sqlite = dynamic_cast<CSQLiteDS*>(ds.get()))
+        sqlite->m_strPath = s_dir->filePath("missing.db");
+    else
+        static_cast<CHostPortDS*>(ds.get())->m_strPassword = EncryptString("wrong");
+    auto fresh = CDLBase::CreateLoader(ds->GetType());
+    fresh->SetDataSource(ds.get());
+    EXPECT_FALSE(fresh->LoadPage(1, 10, rows));
+    EXPECT_FALSE(fresh->GetLastError().isEmpty());
+    EXPECT_THROW(fresh->GetRecordCount(), CDataSourceException);
+    EXPECT_FALSE(fresh->IsOpen());
+    EXPECT_FALSE(QFile::exists(s_dir->filePath("missing.db")));
+}
+
+TEST(PostgreSQLLoader, QuotedNamesKeepTheirCase)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    CPostgreSQLDS ds;
+    ds.m_strHost = EncryptString(server.host);
+    ds.m_nPort = server.port;
+    ds.m_strDatabase = EncryptString(server.database);
+    ds.m_strUser = EncryptString(server.user);
+    ds.m_strPassword = EncryptString(server.password);
+    CPostgreSQLDL loader;
+    loader.SetDataSource(&ds);
+    ds.m_strTable = "people"; // a different table from "People"
+    ds.m_selectedFields = QStringList{"name"};
+    EXPECT_EQ(loader.GetRecordCount(), 1);
+    LoaderRow rows;
+    ASSERT_TRUE(loader.LoadPage(1, 10, rows));
+    EXPECT_EQ(rows.Value(0, 0), "lower");
+    ds.m_strTable = "People";
+    ds.m_selectedFields = QStringList{"Name"};
+    ds.m_strSortField = "Id";
+    ASSERT_TRUE(loader.LoadPage(1, 1, rows)) << loader.GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "name1");
+    ds.m_selectedFields = QStringList{"name"}; // the case matters
+    EXPECT_FALSE(loader.LoadPage(1, 1, rows));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, DatabaseLoader,
+                         ::testing::Values(Kind::SQLite, Kind::PostgreSQL, Kind::MySQL),
+                         [](const ::testing::TestParamInfo<Kind>& info) {
+                             return info.param == Kind::SQLite       ? std::string("SQLite")
+                                    : info.param == Kind::PostgreSQL ? std::string("PostgreSQL")
+                                                                     : std::string("MySQL");
+                         });

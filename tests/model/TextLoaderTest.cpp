@@ -1,0 +1,207 @@
+#include "model/DSBase.h"
+#include "model/TextLoader.h"
+#include "model/Utils.h"
+#include "platform/VXException.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TextLoader : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ds.m_strPath = dir.filePath("data.txt");
+        ds.m_selectedFields = QStringList{"a", "b", "c"};
+        loader.SetDataSource(&ds);
+    }
+    void Write(const QByteArray& bytes)
+    {
+        QFile file(ds.m_strPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QList<QStringList> Load(int first, int last)
+    {
+        LoaderRow rows;
+        EXPECT_TRUE(loader.LoadRows(first, last, rows)) << loader.GetLastError().toStdString();
+        QList<QStringList> out;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            out.append(rows.Row(r));
+        return out;
+    }
+
+    QTemporaryDir dir;
+    CTextDS ds;
+    CTextDL loader;
+};
+
+QByteArray Lines(int count)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i)
+        text += "l" + QByteArray::number(i) + ",x,y\n";
+    return text;
+}
+
+} // namespace
+
+TEST_F(TextLoader, HeaderLineIsNotARecord)
+{
+    Write(Lines(10));
+    EXPECT_EQ(loader.GetRecordCount(), 10);
+    ds.m_bHeaderRow = true;
+    EXPECT_EQ(loader.GetRecordCount(), 9);
+    const auto rows = Load(1, 3);
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0][0], "l2");
+    EXPECT_EQ(rows[2][0], "l4");
+    EXPECT_EQ(Load(9, 20).size(), 1); // stops at the end of the file
+    EXPECT_TRUE(Load(10, 20).isEmpty());
+
+    Write("");
+    EXPECT_EQ(loader.GetRecordCount(), 0);
+    ds.m_bHeaderRow = false;
+    EXPECT_EQ(loader.GetRecordCount(), 0);
+    EXPECT_TRUE(Load(1, 10).isEmpty());
+}
+
+TEST_F(TextLoader, RangeModeShiftsIntoFromTo)
+{
+    Write(Lines(30));
+    ds.m_nRangeMode = RangeFromTo;
+    ds.m_nFrom = 5;
+    ds.m_nTo = 8;
+    EXPECT_EQ(loader.GetRecordCount(), 4);
+    auto rows = Load(1, 10);
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0][0], "l5");
+    EXPECT_EQ(rows[3][0], "l8");
+    EXPECT_TRUE(Load(5, 10).isEmpty());
+    ds.m_nTo = 4;
+    EXPECT_EQ(loader.GetRecordCount(), 0);
+    EXPECT_TRUE(Load(1, 10).isEmpty());
+}
+
+TEST_F(TextLoader, ShortAndLongLinesAndQuotesSplitLikeSplitString)
+{
+    Write("a\r\na,b,c,d\r\n\"x,y\",z\n,\n\nlast");
+    const auto rows = Load(1, 100);
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0], (QStringList{"a", "", ""}));
+    EXPECT_EQ(rows[1], (QStringList{"a", "b", "c"})); // surplus dropped, CR dropped
+    EXPECT_EQ(rows[2], (QStringList{"\"x", "y\"", "z"}));
+    EXPECT_EQ(rows[3], (QStringList{"", "", ""}));
+    EXPECT_EQ(rows[4], (QStringList{"", "", ""})); // an empty line is a record
+    EXPECT_EQ(rows[5], (QStringList{"last", "", ""}));
+    EXPECT_EQ(loader.GetRecordCount(), 6);
+}
+
+TEST(TextLoaderSplit, MatchesSplitStringForEverySeparator)
+{
+    const char separators[] = {',', ' ', '\t', '\\', '/', ';'};
+    const QString lines[] = {"", "a", "a,b,c", "a,b,", ",a", "a b\tc\\d/e;f", "中文,文字;字", ",,,,,,", "x/y/z/w/v",
+                             "😀,😀"};
+    for (char sep : separators) {
+        for (const QString& line : lines) {
+            for (int n = 1; n <= 4; ++n) {
+                LoaderRow rows;
+                rows.Reset(n);
+                AppendSplitLine(line.toUtf8(), sep, {}, n, rows);
+                EXPECT_EQ(rows.Row(0), SplitString(line, sep, n)) << line.toStdString() << " sep " << sep << " n " << n;
+            }
+        }
+    }
+}
+
+TEST_F(TextLoader, WholeLineOtherSeparatorAndFixedWidths)
+{
+    Write("a;b;c,d\nA\n中文字符集合\n");
+    ds.m_nSeparator = SeparatorNone;
+    auto rows = Load(1, 1);
+    EXPECT_EQ(rows[0], QStringList{"a;b;c,d"}); // one element whatever the selected fields
+
+    ds.m_nSeparator = SeparatorOther;
+    ds.m_strOtherSeparator = ";x";
+    rows = Load(1, 1);
+    EXPECT_EQ(rows[0], (QStringList{"a", "b", "c,d"}));
+    ds.m_strOtherSeparator = QStringLiteral("；"); // outside 7-bit: never cuts
+    rows = Load(1, 1);
+    EXPECT_EQ(rows[0], (QStringList{"a;b;c,d", "", ""}));
+
+    ds.m_nSeparator = SeparatorCustom;
+    ds.m_strCustomSegments = "2,3";
+    rows = Load(1, 3);
+    EXPECT_EQ(rows[0], (QStringList{"a;", "b;c", ""}));
+    EXPECT_EQ(rows[1], (QStringList{"A", "", ""}));
+    EXPECT_EQ(rows[2], (QStringList{QStringLiteral("中文"), QStringLiteral("字符集"), ""})); // widths in characters
+    EXPECT_EQ(ParseSegments("3,,5,-2,x"), (std::vector<int>{3, 5, 2}));
+}
+
+TEST_F(TextLoader, EncodingsByByteOrderMarkElseUtf8ElseGb18030)
+{
+    const QString text = QStringLiteral("名字,城市\r\n张三,北京\r\n");
+    const auto check = [&](const QByteArray& bytes, const char* what) {
+        Write(bytes);
+        const auto rows = Load(1, 5);
+        ASSERT_EQ(rows.size(), 2) << what;
+        EXPECT_EQ(rows[0], (QStringList{QStringLiteral("名字"), QStringLiteral("城市"), ""})) << what;
+        EXPECT_EQ(rows[1], (QStringList{QStringLiteral("张三"), QStringLiteral("北京"), ""})) << what;
+    };
+    check(text.toUtf8(), "UTF-8");
+    check("\xEF\xBB\xBF" + text.toUtf8(), "UTF-8 with BOM");
+    QStringEncoder le(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    check(le(text), "UTF-16LE");
+    QStringEncoder be(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom);
+    check(be(text), "UTF-16BE");
+    QStringEncoder gb("GB18030");
+    const QByteArray gbBytes = gb(text);
+    ASSERT_NE(gbBytes, text.toUtf8());
+    check(gbBytes, "GB18030");
+
+    // One GB18030 line far down decides for the whole file, also for the first records.
+    Write("plain,ascii\n" + Lines(5) + gbBytes);
+    EXPECT_EQ(Load(1, 1)[0][0], "plain");
+    EXPECT_EQ(Load(8, 8)[0][0], QStringLiteral("张三"));
+}
+
+TEST_F(TextLoader, LongGb18030FileDecodesAcrossReadChunks)
+{
+    QStringEncoder gb("GB18030");
+    QByteArray bytes = "x"; // shifts every two-byte character across the chunk edges
+    QString line = QStringLiteral("中文数据,第二列");
+    const int count = 80000;
+    for (int i = 0; i < count; ++i)
+        bytes += gb(line + QString::number(i) + u'\n');
+    ASSERT_GT(bytes.size(), 1 << 20);
+    Write(bytes);
+    ds.m_selectedFields = QStringList{"a", "b"};
+    EXPECT_EQ(loader.GetRecordCount(), count);
+    LoaderRow rows;
+    ASSERT_TRUE(loader.LoadRows(2, count, rows));
+    ASSERT_EQ(rows.RowCount(), count - 1);
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        if (rows.Value(r, 0) != QStringLiteral("中文数据") ||
+            rows.Value(r, 1) != QStringLiteral("第二列") + QString::number(r + 1)) {
+            FAIL() << "row " << r << ": " << rows.Value(r, 0).toStdString() << "," << rows.Value(r, 1).toStdString();
+        }
+    }
+}
+
+TEST_F(TextLoader, AMissingFileIsAFailureNotZeroRecords)
+{
+    ds.m_strPath = dir.filePath("missing.txt");
+    LoaderRow rows;
+    EXPECT_FALSE(loader.LoadRows(1, 10, rows));
+    EXPECT_TRUE(loader.GetLastError().contains("missing.txt"));
+    EXPECT_THROW(loader.GetRecordCount(), CDataSourceException);
+    ds.m_nRangeMode = RangeFromTo; // the count of a range needs no file
+    EXPECT_EQ(loader.GetRecordCount(), 100);
+}
