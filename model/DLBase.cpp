@@ -115,6 +115,17 @@ QString CDLBase::OrderClause(QString (*quote)(const QString&)) const
            (m_pDataSource->m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
 }
 
+bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last)
+{
+    rows.Clear();
+    if (!OpenIfNeeded())
+        return false;
+    if (!MapRecords(nFirst, nLast, first, last))
+        first = last + 1;
+    m_strLastError.clear();
+    return true;
+}
+
 bool CDLBase::OpenIfNeeded()
 {
     if (!m_pDataSource)
@@ -147,15 +158,21 @@ void CDLBase::ShowError(const QString& text) const
 
 int CDLBase::QueryRecordCount()
 {
+    return CountRecords([this] {
+        return m_pDataSource->m_nRangeMode == RangeSQL
+                   ? QStringLiteral("select count(*) as RecordCount from (%1) t").arg(m_pDataSource->m_strSQL)
+                   : QStringLiteral("select count(*) as RecordCount from %1").arg(m_pDataSource->m_strTable);
+    });
+}
+
+int CDLBase::CountRecords(const std::function<QString()>& statement)
+{
     if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
     if (!OpenIfNeeded())
         ThrowLastError();
-    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
-                            ? QStringLiteral("select count(*) as RecordCount from (%1) t").arg(m_pDataSource->m_strSQL)
-                            : QStringLiteral("select count(*) as RecordCount from %1").arg(m_pDataSource->m_strTable);
     LoaderRow rows;
-    if (!m_connection->Query(sql, rows, 0, 1)) {
+    if (!m_connection->Query(statement(), rows, 0, 1)) {
         m_strLastError = m_connection->LastError();
         ThrowLastError();
     }
@@ -165,15 +182,12 @@ int CDLBase::QueryRecordCount()
 
 bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
 {
-    rows.Clear();
-    if (!OpenIfNeeded())
-        return false;
     qint64 first = 0;
     qint64 last = 0;
-    if (!MapRecords(nFirst, nLast, first, last)) {
-        m_strLastError.clear();
+    if (!PrepareLoad(nFirst, nLast, rows, first, last))
+        return false;
+    if (first > last)
         return true;
-    }
     const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
                             ? m_pDataSource->m_strSQL
                             : QStringLiteral("select %1 from %2 %3")

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class CDSBase;
@@ -65,6 +66,9 @@ protected:
     // Generic count and rows for loaders that reach their source through the
     // connection of m_connection with plain SQL and no row limit in the statement.
     int QueryRecordCount();
+    // Range mode 1 counts without the source; otherwise the first value of the
+    // statement's result, read as a leading integer.
+    int CountRecords(const std::function<QString()>& statement);
     bool QueryRows(int nFirst, int nLast, LoaderRow& rows);
 
     // Range mode 1: to - from + 1, never below 0.
@@ -78,6 +82,9 @@ protected:
     QString OrderClause(QString (*quote)(const QString&)) const;
     static QString AsIs(const QString& name) { return name; }
 
+    // Empties rows and opens the source when needed (false on failure); then
+    // first..last are the source's records to read, none when first > last.
+    bool PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last);
     bool OpenIfNeeded();
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.

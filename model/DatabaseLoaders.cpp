@@ -2,7 +2,6 @@
 
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
-#include "platform/Numbers.h"
 #include "platform/db/DbConnection.h"
 
 namespace {
@@ -46,39 +45,25 @@ bool CDatabaseDL::Open()
 
 int CDatabaseDL::GetRecordCount()
 {
-    if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
-        return RangeRecordCount();
-    if (!OpenIfNeeded())
-        ThrowLastError();
-    const auto quote = NameQuote();
-    const QString sql =
-        m_pDataSource->m_nRangeMode == RangeSQL
-            ? QStringLiteral("select count(*) as %1 from (%2) as t").arg(quote(QStringLiteral("RecordCount")),
-                                                                          m_pDataSource->m_strSQL)
-            : QStringLiteral("select count(*) as %1 from %2").arg(quote(QStringLiteral("RecordCount")),
-                                                                   quote(m_pDataSource->m_strTable));
-    LoaderRow rows;
-    if (!m_connection->Query(sql, rows, 0, 1)) {
-        m_strLastError = m_connection->LastError();
-        ThrowLastError();
-    }
-    m_strLastError.clear();
-    return rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
+    return CountRecords([this] {
+        const auto quote = NameQuote();
+        const QString alias = quote(QStringLiteral("RecordCount"));
+        return m_pDataSource->m_nRangeMode == RangeSQL
+                   ? QStringLiteral("select count(*) as %1 from (%2) as t").arg(alias, m_pDataSource->m_strSQL)
+                   : QStringLiteral("select count(*) as %1 from %2").arg(alias, quote(m_pDataSource->m_strTable));
+    });
 }
 
 bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
 {
-    rows.Clear();
-    if (!OpenIfNeeded())
-        return false;
     qint64 first = 0;
     qint64 last = 0;
+    if (!PrepareLoad(nFirst, nLast, rows, first, last))
+        return false;
     // A window past the range reads nothing: a limit of zero or less must never
     // reach the database (SQLite reads a negative limit as "no limit").
-    if (!MapRecords(nFirst, nLast, first, last)) {
-        m_strLastError.clear();
+    if (first > last)
         return true;
-    }
     const auto quote = NameQuote();
     const QString window = QStringLiteral("limit %1 offset %2").arg(last - first + 1).arg(first - 1);
     const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
