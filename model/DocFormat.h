@@ -5,7 +5,14 @@
 // instantiate it with FieldIn and FieldOut. A reader can then never drift from its
 // writer by a field.
 
+#include "barcode/BarcodeSettings.h"
+#include "barcode/BarcodeSymbology.h"
+#include "platform/VXException.h"
+#include "model/BaseGraph.h"
+#include "model/DataBand.h"
+#include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/ShapeGraph.h"
 #include "model/SDGraph.h"
 #include "platform/Archive.h"
 
@@ -25,16 +32,6 @@ struct ConstColour
 inline Colour AsColour(uint32_t& v) { return {v}; }
 inline ConstColour AsColour(const uint32_t& v) { return {v}; }
 
-// Marks a one-byte character field (pad characters), kept as the raw byte.
-struct Char8
-{
-    char16_t& value;
-};
-struct ConstChar8
-{
-    char16_t value;
-};
-
 class FieldIn
 {
 public:
@@ -51,6 +48,8 @@ public:
             v = m_ar.ReadF32();
         else if constexpr (std::is_same_v<T, uint8_t>)
             v = m_ar.ReadU8();
+        else if constexpr (std::is_same_v<T, char>) // a raw character byte
+            v = static_cast<char>(m_ar.ReadU8());
         else if constexpr (std::is_same_v<T, uint16_t>)
             v = m_ar.ReadU16();
         else if constexpr (std::is_enum_v<T> || std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>) {
@@ -60,7 +59,6 @@ public:
             static_assert(sizeof(T) == 0, "no file form for this type");
     }
     void operator()(Colour c) { c.value = m_ar.ReadColor(); }
-    void operator()(Char8 c) { c.value = m_ar.ReadU8(); }
 
     CArchiveReader& Archive() { return m_ar; }
 
@@ -84,6 +82,8 @@ public:
             m_ar.WriteF32(v);
         else if constexpr (std::is_same_v<T, uint8_t>)
             m_ar.WriteU8(v);
+        else if constexpr (std::is_same_v<T, char>)
+            m_ar.WriteU8(static_cast<uint8_t>(v));
         else if constexpr (std::is_same_v<T, uint16_t>)
             m_ar.WriteU16(v);
         else if constexpr (std::is_enum_v<T> || std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>) {
@@ -94,7 +94,6 @@ public:
     }
     void operator()(ConstColour c) { m_ar.WriteColor(c.value); }
     void operator()(Colour c) { m_ar.WriteColor(c.value); }
-    void operator()(ConstChar8 c) { m_ar.WriteU8(static_cast<uint8_t>(c.value)); }
 
     CArchiveWriter& Archive() { return m_ar; }
 
@@ -234,4 +233,287 @@ template <class F, class V> void TransferExternalVariable(F& f, V& v)
     f(v.m_strName);
     f(v.m_strText2);
     f(v.m_strText3);
+}
+
+// One data band. Integer 13 carries the serial step, which the band keeps in memory
+// but the record has no field of its own for; files that never used it hold 0 there,
+// which reads as step 1.
+template <class F, class B> void TransferDataBand(F& f, B& b)
+{
+    f(b.m_nKind);
+    f(b.m_strName);
+    f(b.m_strValue);
+    f(b.m_strDateTimeFormat);
+    f(b.m_nDateTimeOffset);
+    f(b.m_strDataSource);
+    f(b.m_strFieldName);
+    f(b.m_strWindowItem);
+    f(b.m_strItemName);
+    f(b.m_strReserved10);
+    f(b.m_strReserved11);
+    f(b.m_strRefBandName);
+    if constexpr (F::kLoading) {
+        int32_t step = 0;
+        f(step);
+        b.m_nSerialStep = step == 0 ? 1 : step;
+    } else {
+        f(b.m_nSerialStep);
+    }
+    f(b.m_strReserved14);
+    f(b.m_nSerialBase);
+    f(b.m_strCustomAlphabet);
+    f(b.m_bCountUp);
+    f(b.m_nSerialPadWidth);
+    f(b.m_bSerialPad);
+    f(b.m_chSerialPad);
+    f(b.m_strStartValue);
+    f(b.m_bHasEndValue);
+    f(b.m_strEndValue);
+    f(b.m_bRestart);
+    f(b.m_strPrefix);
+    f(b.m_strSuffix);
+    f(b.m_bPadToLength);
+    f(b.m_nMinLength);
+    f(b.m_bPadLeft);
+    f(b.m_chPad);
+    f(b.m_bCutToLength);
+    f(b.m_nMaxLength);
+    f(b.m_bKeepRight);
+    f(b.m_bTrimLeft);
+    f(b.m_bTrimRight);
+    f(b.m_bDropLeading);
+    f(b.m_nDropLeadingCount);
+    f(b.m_bDropTrailing);
+    f(b.m_nDropTrailingCount);
+    f(b.m_bKeepFirst);
+    f(b.m_nKeepFirstCount);
+    f(b.m_bKeepLast);
+    f(b.m_nKeepLastCount);
+    f(b.m_bUpperCase);
+    f(b.m_bLowerCase);
+    f(b.m_bNumberFormat);
+    f(b.m_nDecimals);
+    f(b.m_bRound);
+    f(b.m_bReserved50);
+    f(b.m_bReserved51);
+    f(b.m_bThousands);
+    f(b.m_nChineseMode);
+    f(b.m_bReserved54);
+    f(b.m_strReserved55);
+    f(b.m_bReserved56);
+}
+// 17 texts of at least one byte, 13 words and 25 single bytes.
+constexpr qsizetype kMinBandBytes = 17 + 13 * 4 + 25;
+
+// Common object fields after the kind.
+template <class F, class G> void TransferCommonObjectFields(F& f, G& g)
+{
+    f(g.m_strName);
+    f(g.m_strText);
+    f(g.m_fX);
+    f(g.m_fY);
+    f(g.m_fWidth);
+    f(g.m_fHeight);
+    f(g.m_fAngle);
+    f(g.m_fLineWidth);
+    f(g.m_nAnchor);
+    f(AsColour(g.m_crText));
+    f(AsColour(g.m_crFill));
+    f(AsColour(g.m_crSpare));
+    f(AsColour(g.m_crLine));
+    f(g.m_bLocked);
+    f(g.m_bNotPrinted);
+    f(g.m_bHiddenInPreview);
+    f(g.m_strDescription);
+}
+// The kind, 3 texts, 8 words, 4 colours and 3 flags.
+constexpr qsizetype kMinObjectBytes = 4 + 3 + 8 * 4 + 4 * 4 + 3;
+
+template <class F, class G> void TransferLineFields(F& f, G& g)
+{
+    f(g.m_fX1);
+    f(g.m_fY1);
+    f(g.m_fX2);
+    f(g.m_fY2);
+    f(g.m_nDashStyle);
+    f(g.m_nLineEnd);
+    for (auto& word : g.m_nReserved)
+        f(word);
+    f(g.m_bHorzVertOnly);
+}
+
+template <class F, class G> void TransferFillBlock(F& f, G& g)
+{
+    f(g.m_nDashStyle);
+    f(g.m_bHatch);
+    f(g.m_nHatchStyle);
+    f(AsColour(g.m_crHatch));
+    f(g.m_nGradient);
+    f(AsColour(g.m_crGradient1));
+    f(AsColour(g.m_crGradient2));
+}
+
+// Image fields before the embedded flag.
+template <class F, class G> void TransferImageFields(F& f, G& g)
+{
+    f(g.m_nSourceKind);
+    f(g.m_strFileName);
+    f(g.m_strMimeType);
+    f(g.m_strDataSource);
+    f(g.m_strFieldName);
+    f(g.m_strSuffix);
+    f(g.m_strPrefix);
+    f(g.m_nSizeMode);
+    f(g.m_nErrorHandling);
+}
+
+// The generic barcode block after the symbology code, up to the band list. The bar
+// height is stored before the module width and the ratio.
+template <class F, class S> void TransferBarcodeSettings(F& f, S& s)
+{
+    f(s.m_strName);
+    f(s.m_strContent);
+    f(s.m_fX);
+    f(s.m_fY);
+    f(s.m_fWidth);
+    f(s.m_fHeight);
+    f(s.m_fAngle);
+    f(s.m_nAnchor);
+    f(s.m_strFontName);
+    f(s.m_fFontSize);
+    f(s.m_bBold);
+    f(s.m_bItalic);
+    f(s.m_bUnderline);
+    f(s.m_bStrikeout);
+    f(s.m_nFontSpare);
+    f(s.m_nTextAlign);
+    f(s.m_bShowText);
+    f(s.m_bTextAbove);
+    f(s.m_fTextGap);
+    f(s.m_fCharSpacing);
+    f(s.m_fLeftBlank);
+    f(s.m_fSpareLength);
+    f(s.m_fBarHeight);
+    f(s.m_fModuleWidth);
+    f(s.m_fRatio);
+    f(s.m_nStartChar);
+    f(s.m_nStopChar);
+    f(s.m_bAddCheckDigit);
+    f(s.m_nSpareNumber);
+    f(s.m_bGrouping);
+    f(s.m_nSeparator);
+    f(s.m_strSeparator);
+    f(s.m_fGroupGap);
+    f(s.m_strGroupRule);
+    f(s.m_strGroupText);
+    f(AsColour(s.m_crText));
+    f(AsColour(s.m_crBackground));
+    f(AsColour(s.m_crBar));
+}
+
+template <class F, class S> void TransferCode128Settings(F& f, S& s)
+{
+    f(s.m_nCodeSet);
+    f(s.m_nCode128Option);
+}
+
+template <class F, class S> void TransferEAN128Settings(F& f, S& s)
+{
+    TransferCode128Settings(f, s);
+    f(s.m_bHideParentheses);
+}
+
+template <class F, class S> void TransferEJUSettings(F& f, S& s)
+{
+    f(s.m_fReserved1);
+    f(s.m_fReserved2);
+    f(s.m_fReserved3);
+    f(s.m_nAddonKind);
+    f(s.m_nAddonStyle);
+    f(s.m_nAddonGap);
+    f(s.m_nReservedFlag1);
+    f(s.m_nReservedFlag2);
+    f(s.m_nReservedFlag3);
+}
+
+template <class F, class S> void TransferITF14Settings(F& f, S& s)
+{
+    f(s.m_nFlag1);
+    f(s.m_nFlag2);
+}
+
+template <class F, class S> void TransferPDF417Settings(F& f, S& s)
+{
+    f(s.m_nMode);
+    f(s.m_nCodePage);
+    f(s.m_nECLevel);
+    f(s.m_fModuleWidthX);
+    f(s.m_nRowHeightRatio);
+    f(s.m_nRows);
+    f(s.m_nColumns);
+    f(s.m_nRowColumnLimit);
+    f(s.m_fQuietZone);
+    f(s.m_bTruncated);
+    f(s.m_nSpareFlag);
+}
+
+template <class F, class S> void TransferQRCodeSettings(F& f, S& s)
+{
+    f(s.m_nMode);
+    f(s.m_nCodePage);
+    f(s.m_nECLevel);
+    f(s.m_nMask);
+    f(s.m_nVersion);
+    f(s.m_bAutoExtend);
+    f(s.m_fModuleWidthX);
+}
+
+template <class F, class S> void TransferDataMatrixSettings(F& f, S& s)
+{
+    f(s.m_nEncodation);
+    f(s.m_nSizeChoice);
+    f(s.m_fModuleWidthX);
+}
+
+// The settings as the class the symbology's block needs, const when S is.
+template <class T, class S> auto& SettingsAs(S& settings)
+{
+    using Target = std::conditional_t<std::is_const_v<S>, const T, T>;
+    auto* typed = dynamic_cast<Target*>(&settings);
+    if (!typed)
+        throw CArchiveException(QStringLiteral("Barcode settings do not match symbology %1.").arg(settings.m_nSymbology));
+    return *typed;
+}
+
+// The fields some symbologies add after the generic block.
+template <class F, class S> void TransferBarcodeBlockExtension(F& f, S& settings)
+{
+    const SymbologyInfo* row = FindSymbology(settings.m_nSymbology);
+    if (!row)
+        throw CArchiveException(QStringLiteral("The file holds an unknown barcode symbology (%1).").arg(settings.m_nSymbology));
+    switch (row->block) {
+    case BarcodeSettingsBlock::Generic:
+        break;
+    case BarcodeSettingsBlock::Code128:
+        TransferCode128Settings(f, SettingsAs<CBarcodeSettings_Code128>(settings));
+        break;
+    case BarcodeSettingsBlock::EAN128:
+        TransferEAN128Settings(f, SettingsAs<CBarcodeSettings_EAN128>(settings));
+        break;
+    case BarcodeSettingsBlock::EJU:
+        TransferEJUSettings(f, SettingsAs<CBarcodeSettings_EJU>(settings));
+        break;
+    case BarcodeSettingsBlock::ITF14:
+        TransferITF14Settings(f, SettingsAs<CBarcodeSettings_ITF14>(settings));
+        break;
+    case BarcodeSettingsBlock::PDF417:
+        TransferPDF417Settings(f, SettingsAs<CBarcodeSettings_PDF417>(settings));
+        break;
+    case BarcodeSettingsBlock::QRCode:
+        TransferQRCodeSettings(f, SettingsAs<CBarcodeSettings_QRCode>(settings));
+        break;
+    case BarcodeSettingsBlock::DataMatrix:
+        TransferDataMatrixSettings(f, SettingsAs<CBarcodeSettings_DataMatrix>(settings));
+        break;
+    }
 }

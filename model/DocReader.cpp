@@ -1,5 +1,8 @@
 #include "model/DocReader.h"
 
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
+#include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
 #include "model/DataSourceSection.h"
 #include "model/DocFormat.h"
@@ -166,15 +169,156 @@ void ReadScriptTexts(CArchiveReader& ar, CDocReader& reader)
         text = ar.ReadString();
 }
 
-// Until the object and band classes exist, only empty lists can be read.
-void ReadObjectList(CArchiveReader& ar, CDocReader&)
+void ReadDataBandList(CArchiveReader& ar, DataBandList& bands)
 {
-    if (ar.ReadCount(4) != 0)
-        throw CArchiveException(QStringLiteral("Objects cannot be read yet."));
+    FieldIn in(ar);
+    const uint32_t count = ar.ReadCount(kMinBandBytes);
+    bands.reserve(bands.size() + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        auto band = std::make_unique<CDataBand>();
+        TransferDataBand(in, *band);
+        bands.push_back(std::move(band));
+    }
 }
 
-void ReadDataBandList(CArchiveReader& ar, DataBandList&)
+void ReadBarcodeSettings(CArchiveReader& ar, CBarcodeSettings& settings)
 {
-    if (ar.ReadCount(4) != 0)
-        throw CArchiveException(QStringLiteral("Data bands cannot be read yet."));
+    FieldIn in(ar);
+    TransferBarcodeSettings(in, settings);
+    TransferBarcodeBlockExtension(in, settings);
+    ReadDataBandList(ar, settings.m_bandList);
+}
+
+namespace {
+
+template <class T> std::unique_ptr<T> ReadObjectHead(FieldIn& in)
+{
+    auto object = std::make_unique<T>();
+    TransferCommonObjectFields(in, *object);
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadBarcodeObject(CArchiveReader& ar, CDocReader& reader)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CBarcodeGraph>(in);
+    const int32_t code = ar.ReadI32();
+    try {
+        object->m_pBarcodeImpl = CreateBarcodeImpl(code);
+    } catch (const CBarcodeException&) {
+        ThrowUnknown("barcode symbology", code);
+    }
+    CBarcodeImpl& impl = *object->m_pBarcodeImpl;
+    ReadBarcodeSettings(ar, *impl.GetSettings());
+    // Content that no longer encodes (a changed rule, a damaged field) costs the bars
+    // of this one barcode, not the file.
+    try {
+        impl.Encode();
+        impl.BuildBars();
+        impl.BuildBarsFromText();
+    } catch (const CBarcodeException& e) {
+        impl.GetData()->ClearBars();
+        reader.AddWarning(QStringLiteral("%1: %2").arg(object->m_strName, e.GetMessage()));
+    }
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadTextObject(CArchiveReader&)
+{
+    throw CArchiveException(QStringLiteral("Text objects cannot be read yet."));
+}
+
+std::unique_ptr<CBaseGraph> ReadLineObject(CArchiveReader& ar)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CLineGraph>(in);
+    TransferLineFields(in, *object);
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadRectangleObject(CArchiveReader& ar)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CRectangleGraph>(in);
+    in(object->m_fCornerRadius);
+    TransferFillBlock(in, *object);
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadEllipseObject(CArchiveReader& ar)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CEllipseGraph>(in);
+    TransferFillBlock(in, *object);
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadPolygonObject(CArchiveReader& ar)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CPolygonGraph>(in);
+    const uint32_t count = ar.ReadCount(8);
+    object->m_points.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const float x = ar.ReadF32();
+        const float y = ar.ReadF32();
+        object->m_points.emplace_back(x, y);
+    }
+    TransferFillBlock(in, *object);
+    return object;
+}
+
+std::unique_ptr<CBaseGraph> ReadImageObject(CArchiveReader& ar, CDocReader& reader)
+{
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CImageGraph>(in);
+    TransferImageFields(in, *object);
+    if (ar.ReadBool()) {
+        object->m_pImage = reader.ReadImage(ar, object->m_strMimeType);
+    } else if (object->m_nSourceKind == ImageLinked && FileExists(object->m_strFileName)) {
+        object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromFile(object->m_strFileName));
+    } else {
+        object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());
+    }
+    return object;
+}
+
+} // namespace
+
+void ReadObjectList(CArchiveReader& ar, CDocReader& reader)
+{
+    ObjectList& objects = *reader.m_pCurObjects;
+    const uint32_t count = ar.ReadCount(kMinObjectBytes);
+    objects.reserve(objects.size() + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t kind = ar.ReadI32();
+        std::unique_ptr<CBaseGraph> object;
+        switch (kind) {
+        case KindBarcode:
+            object = ReadBarcodeObject(ar, reader);
+            break;
+        case KindText:
+            object = ReadTextObject(ar);
+            break;
+        case KindLine:
+            object = ReadLineObject(ar);
+            break;
+        case KindRectangle:
+            object = ReadRectangleObject(ar);
+            break;
+        case KindEllipse:
+            object = ReadEllipseObject(ar);
+            break;
+        case KindPolygon:
+            object = ReadPolygonObject(ar);
+            break;
+        case KindImage:
+            object = ReadImageObject(ar, reader);
+            break;
+        default:
+            // Nothing tells how long a record of an unknown kind is.
+            ThrowUnknown("object kind", kind);
+        }
+        objects.push_back(std::move(object));
+    }
 }

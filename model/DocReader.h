@@ -7,6 +7,7 @@
 #include <vector>
 
 class CArchiveReader;
+class CBarcodeSettings;
 class CBaseGraph;
 class CDataBand;
 class CLabelData;
@@ -78,3 +79,6 @@ void ReadObjectList(CArchiveReader& ar, CDocReader& reader);
 
 // A band list (inside text and barcode records, and the named substrings); appends.
 void ReadDataBandList(CArchiveReader& ar, DataBandList& bands);
+// A barcode settings block after its symbology code, into settings made for that
+// code; the block's extension follows the symbology's table row.
+void ReadBarcodeSettings(CArchiveReader& ar, CBarcodeSettings& settings);

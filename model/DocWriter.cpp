@@ -1,5 +1,7 @@
 #include "model/DocWriter.h"
 
+#include "barcode/BarcodeImpl.h"
+#include "model/BarcodeGraph.h"
 #include "model/DataSourceSection.h"
 #include "model/DocFormat.h"
 #include "model/LabelData.h"
@@ -10,6 +12,7 @@
 #include "platform/VXException.h"
 
 #include <QSaveFile>
+#include <utility>
 
 namespace {
 
@@ -155,16 +158,64 @@ void WriteScriptTexts(CArchiveWriter& ar, CDocWriter& writer)
         ar.WriteString(text);
 }
 
-void WriteObjectList(CArchiveWriter& ar, CDocWriter& writer)
-{
-    if (!writer.m_pCurObjects->empty())
-        throw CFileException(QStringLiteral("Objects cannot be saved yet."));
-    ar.WriteU32(0);
-}
-
 void WriteDataBandList(CArchiveWriter& ar, const DataBandList& bands)
 {
-    if (!bands.empty())
-        throw CFileException(QStringLiteral("Data bands cannot be saved yet."));
-    ar.WriteU32(0);
+    FieldOut out(ar);
+    ar.WriteU32(static_cast<uint32_t>(bands.size()));
+    for (const auto& band : bands)
+        TransferDataBand(out, std::as_const(*band));
+}
+
+void WriteBarcodeSettings(CArchiveWriter& ar, const CBarcodeSettings& settings)
+{
+    FieldOut out(ar);
+    out(settings.m_nSymbology);
+    TransferBarcodeSettings(out, settings);
+    TransferBarcodeBlockExtension(out, settings);
+    WriteDataBandList(ar, settings.m_bandList);
+}
+
+namespace {
+
+void WriteObject(CArchiveWriter& ar, CDocWriter& writer, const CBaseGraph& object)
+{
+    FieldOut out(ar);
+    out(object.m_nKind);
+    TransferCommonObjectFields(out, object);
+    if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
+        if (const CBarcodeImpl* impl = barcode->GetImpl())
+            WriteBarcodeSettings(ar, *impl->GetSettings());
+    } else if (object.m_nKind == KindText) {
+        throw CFileException(QStringLiteral("Text objects cannot be saved yet."));
+    } else if (const auto* line = dynamic_cast<const CLineGraph*>(&object)) {
+        TransferLineFields(out, *line);
+    } else if (const auto* rectangle = dynamic_cast<const CRectangleGraph*>(&object)) {
+        out(rectangle->m_fCornerRadius);
+        TransferFillBlock(out, *rectangle);
+    } else if (const auto* polygon = dynamic_cast<const CPolygonGraph*>(&object)) {
+        ar.WriteU32(static_cast<uint32_t>(polygon->m_points.size()));
+        for (const QPointF& point : polygon->m_points) {
+            ar.WriteF32(static_cast<float>(point.x()));
+            ar.WriteF32(static_cast<float>(point.y()));
+        }
+        TransferFillBlock(out, *polygon);
+    } else if (const auto* ellipse = dynamic_cast<const CEllipseGraph*>(&object)) {
+        TransferFillBlock(out, *ellipse);
+    } else if (const auto* image = dynamic_cast<const CImageGraph*>(&object)) {
+        TransferImageFields(out, *image);
+        const bool embedded = image->m_nSourceKind == ImageEmbedded && HasPictureBytes(image->m_pImage.get());
+        ar.WriteBool(embedded);
+        if (embedded)
+            writer.WriteImage(ar, *image->m_pImage, image->m_strMimeType);
+    }
+}
+
+} // namespace
+
+void WriteObjectList(CArchiveWriter& ar, CDocWriter& writer)
+{
+    const ObjectList& objects = *writer.m_pCurObjects;
+    ar.WriteU32(static_cast<uint32_t>(objects.size()));
+    for (const auto& object : objects)
+        WriteObject(ar, writer, *object);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CArchiveWriter;
+class CBarcodeSettings;
 class CBaseGraph;
 class CDataBand;
 class CLabelData;
@@ -63,3 +64,5 @@ void WriteScriptTexts(CArchiveWriter& ar, CDocWriter& writer);
 void WriteObjectList(CArchiveWriter& ar, CDocWriter& writer);
 
 void WriteDataBandList(CArchiveWriter& ar, const DataBandList& bands);
+// A whole barcode settings block, symbology code first.
+void WriteBarcodeSettings(CArchiveWriter& ar, const CBarcodeSettings& settings);
