@@ -14,12 +14,25 @@
 #include "platform/VXException.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
 [[noreturn]] void ThrowUnknown(const char* what, int64_t code)
 {
     throw CArchiveException(QStringLiteral("The file holds an unknown %1 (%2).").arg(QLatin1String(what)).arg(code));
+}
+
+// A linked picture, loaded only from an existing regular file: a path naming a
+// device or a pipe must not make opening a label read forever.
+std::unique_ptr<ImageHolder> LoadLinkedPicture(const QString& path)
+{
+    if (!FileExists(path) || !QFileInfo(path).isFile())
+        return nullptr;
+    auto image = std::make_unique<ImageHolder>(ImageHolder::FromFile(path));
+    if (image->IsEmpty())
+        return nullptr;
+    return image;
 }
 
 CLabelData& Label(CDocReader& reader)
@@ -105,10 +118,8 @@ void ReadLabelSettings(CArchiveReader& ar, CDocReader& reader)
     label.m_pImage.reset();
     if (ar.ReadBool()) {
         label.m_pImage = reader.ReadImage(ar, label.m_strImageMimeType);
-    } else if (label.m_nBackgroundSource == 2 && FileExists(label.m_strImagePath)) {
-        auto image = std::make_unique<ImageHolder>(ImageHolder::FromFile(label.m_strImagePath));
-        if (!image->IsEmpty())
-            label.m_pImage = std::move(image);
+    } else if (label.m_nBackgroundSource == 2) {
+        label.m_pImage = LoadLinkedPicture(label.m_strImagePath);
     }
     TransferLabelSettingsTail(in, label);
 }
@@ -275,11 +286,11 @@ std::unique_ptr<CBaseGraph> ReadImageObject(CArchiveReader& ar, CDocReader& read
     TransferImageFields(in, *object);
     if (ar.ReadBool()) {
         object->m_pImage = reader.ReadImage(ar, object->m_strMimeType);
-    } else if (object->m_nSourceKind == ImageLinked && FileExists(object->m_strFileName)) {
-        object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromFile(object->m_strFileName));
-    } else {
-        object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());
+    } else if (object->m_nSourceKind == ImageLinked) {
+        object->m_pImage = LoadLinkedPicture(object->m_strFileName);
     }
+    if (!object->m_pImage)
+        object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());
     return object;
 }
 
