@@ -123,12 +123,20 @@ public:
 class CBarcodeSettings_Code93 : public CBarcodeSettings
 {
 public:
+    CBarcodeSettings_Code93()
+    {
+        m_bAddCheckDigit = true;
+    }
     std::unique_ptr<CBarcodeSettings> Clone() const override { return CloneAs<CBarcodeSettings_Code93>(); }
 };
 
 class CBarcodeSettings_Code11 : public CBarcodeSettings
 {
 public:
+    CBarcodeSettings_Code11()
+    {
+        m_bAddCheckDigit = true;
+    }
     std::unique_ptr<CBarcodeSettings> Clone() const override { return CloneAs<CBarcodeSettings_Code11>(); }
 };
 
@@ -159,12 +167,21 @@ public:
 class CBarcodeSettings_MSI : public CBarcodeSettings
 {
 public:
+    CBarcodeSettings_MSI()
+    {
+        m_bAddCheckDigit = true;
+    }
     std::unique_ptr<CBarcodeSettings> Clone() const override { return CloneAs<CBarcodeSettings_MSI>(); }
 };
 
 class CBarcodeSettings_PostNet : public CBarcodeSettings
 {
 public:
+    CBarcodeSettings_PostNet()
+    {
+        m_fBarHeight = 6.0f;
+        m_bAddCheckDigit = true;
+    }
     std::unique_ptr<CBarcodeSettings> Clone() const override { return CloneAs<CBarcodeSettings_PostNet>(); }
 };
 

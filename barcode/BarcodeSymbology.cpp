@@ -1,9 +1,17 @@
 #include "barcode/BarcodeSymbology.h"
 
 #include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeImpl_Codabar.h"
+#include "barcode/BarcodeImpl_Code11.h"
 #include "barcode/BarcodeImpl_Code128.h"
+#include "barcode/BarcodeImpl_Code39.h"
+#include "barcode/BarcodeImpl_Code93.h"
 #include "barcode/BarcodeImpl_EAN128.h"
+#include "barcode/BarcodeImpl_EJU.h"
+#include "barcode/BarcodeImpl_Interleaved25.h"
+#include "barcode/BarcodeImpl_MSI.h"
 #include "barcode/BarcodeImpl_PostalCode.h"
+#include "barcode/BarcodeImpl_PostNet.h"
 #include "platform/VXException.h"
 
 #include <algorithm>
@@ -34,24 +42,24 @@ using B = BarcodeSettingsBlock;
 // putting its implementation maker into its row.
 const SymbologyInfo kSymbologies[] = {
     {SymbologyCode39, u"Code 39", B::Generic,
-     S<CBarcodeSettings_Code39>, D<CBarcodeData_Code39>, nullptr},
+     S<CBarcodeSettings_Code39>, D<CBarcodeData_Code39>, I<CBarcodeImpl_Code39>},
     {SymbologyCode39Full, u"Code 39 - Full ASCII", B::Generic,
-     S<CBarcodeSettings_Code39>, D<CBarcodeData_Code39>, nullptr},
+     S<CBarcodeSettings_Code39>, D<CBarcodeData_Code39>, I<CBarcodeImpl_Code39Full>},
     {SymbologyCode93, u"Code 93", B::Generic,
-     S<CBarcodeSettings_Code93>, D<CBarcodeData_Code93>, nullptr},
+     S<CBarcodeSettings_Code93>, D<CBarcodeData_Code93>, I<CBarcodeImpl_Code93>},
     {SymbologyCode93Full, u"Code 93 - Full ASCII", B::Generic,
-     S<CBarcodeSettings_Code93>, D<CBarcodeData_Code93>, nullptr},
+     S<CBarcodeSettings_Code93>, D<CBarcodeData_Code93>, I<CBarcodeImpl_Code93Full>},
     {SymbologyCode11, u"Code 11", B::Generic,
-     S<CBarcodeSettings_Code11>, D<CBarcodeData_Code11>, nullptr},
+     S<CBarcodeSettings_Code11>, D<CBarcodeData_Code11>, I<CBarcodeImpl_Code11>},
     {SymbologyCodabar, u"Codabar", B::Generic,
-     S<CBarcodeSettings_Codabar>, D<CBarcodeData_Codabar>, nullptr},
+     S<CBarcodeSettings_Codabar>, D<CBarcodeData_Codabar>, I<CBarcodeImpl_Codabar>},
 
     {SymbologyInterleaved25, u"Interleaved 2/5", B::Generic,
-     S<CBarcodeSettings_Interleaved25>, D<CBarcodeData_Interleaved25>, nullptr},
+     S<CBarcodeSettings_Interleaved25>, D<CBarcodeData_Interleaved25>, I<CBarcodeImpl_Interleaved25>},
     {SymbologyIndustrial25, u"Industrial 2/5", B::Generic,
-     S<CBarcodeSettings_Industrial25>, D<CBarcodeData_Industrial25>, nullptr},
+     S<CBarcodeSettings_Industrial25>, D<CBarcodeData_Industrial25>, I<CBarcodeImpl_Industrial25>},
     {SymbologyMatrix25, u"Matrix 2/5", B::Generic,
-     S<CBarcodeSettings_Matrix25>, D<CBarcodeData_Matrix25>, nullptr},
+     S<CBarcodeSettings_Matrix25>, D<CBarcodeData_Matrix25>, I<CBarcodeImpl_Matrix25>},
 
     {SymbologyCode128, u"Code 128", B::Code128,
      S<CBarcodeSettings_Code128>, D<CBarcodeData_Code128>, I<CBarcodeImpl_Code128>},
@@ -60,25 +68,25 @@ const SymbologyInfo kSymbologies[] = {
     {SymbologyEAN128Multi, u"EAN/UCC 128 Mulit", B::Generic, nullptr, nullptr, nullptr},
 
     {SymbologyEAN13, u"EAN/JAN-13", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_EAN13>},
     {SymbologyEAN8, u"EAN/JAN-8", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_EAN8>},
     {SymbologyUPCA, u"UPC-A", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_UPCA>},
     {SymbologyUPCE, u"UPC-E", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_UPCE>},
     {SymbologySupp2, u"EAN/JAN/UPC 2-digit Supplemental", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_EJU_Supp2>},
     {SymbologySupp5, u"EAN/JAN/UPC 5-digit Supplemental", B::EJU,
-     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, nullptr},
+     S<CBarcodeSettings_EJU>, D<CBarcodeData_EJU>, I<CBarcodeImpl_EJU_Supp5>},
 
     {SymbologyEAN14, u"EAN-14", B::EAN128,
      S<CBarcodeSettings_EAN128>, D<CBarcodeData_Code128>, I<CBarcodeImpl_EAN14>},
 
     {SymbologyITF14, u"ITF-14", B::ITF14,
-     S<CBarcodeSettings_ITF14>, D<CBarcodeData_ITF14>, nullptr},
+     S<CBarcodeSettings_ITF14>, D<CBarcodeData_ITF14>, I<CBarcodeImpl_ITF14>},
     {SymbologySCC14ITF, u"SCC-14(ITF)", B::ITF14,
-     S<CBarcodeSettings_ITF14>, D<CBarcodeData_ITF14>, nullptr},
+     S<CBarcodeSettings_ITF14>, D<CBarcodeData_ITF14>, I<CBarcodeImpl_ITF14>},
 
     {SymbologySCC14EAN128, u"SCC-14(EAN-128)", B::EAN128,
      S<CBarcodeSettings_EAN128>, D<CBarcodeData_Code128>, I<CBarcodeImpl_EAN14>},
@@ -88,9 +96,9 @@ const SymbologyInfo kSymbologies[] = {
     {SymbologyTelepen, u"Telepen", B::Generic, nullptr, nullptr, nullptr},
 
     {SymbologyMSI, u"Code MSI", B::Generic,
-     S<CBarcodeSettings_MSI>, D<CBarcodeData_MSI>, nullptr},
+     S<CBarcodeSettings_MSI>, D<CBarcodeData_MSI>, I<CBarcodeImpl_MSI>},
     {SymbologyPostNet, u"Code PostNet", B::Generic,
-     S<CBarcodeSettings_PostNet>, D<CBarcodeData_PostNet>, nullptr},
+     S<CBarcodeSettings_PostNet>, D<CBarcodeData_PostNet>, I<CBarcodeImpl_PostNet>},
 
     {SymbologyMedicalCode, u"药品监管码", B::Code128,
      S<CBarcodeSettings_MedicalCode>, D<CBarcodeData_MedicalCode>, I<CBarcodeImpl_MedicalCode>},

@@ -1,0 +1,98 @@
+#include "barcode/BarcodeImpl_PostNet.h"
+
+#include "barcode/BarcodeImpl_MSI.h"
+
+#include <QPainter>
+
+namespace postnet {
+namespace {
+
+constexpr const char* kPatterns[10] = {
+    "11000", "00011", "00101", "00110", "01001", "01010", "01100", "10001", "10010", "10100",
+};
+
+} // namespace
+
+QChar CheckDigit(const QString& digits)
+{
+    int sum = 0;
+    for (QChar c : digits)
+        sum += c.unicode() - u'0';
+    return QChar(static_cast<char16_t>(u'0' + (10 - sum % 10) % 10));
+}
+
+QString BarPattern(const QString& digits)
+{
+    QString pattern;
+    pattern.reserve(digits.size() * 5 + 2);
+    pattern += u'1';
+    for (QChar c : digits)
+        pattern += QLatin1String(kPatterns[c.unicode() - u'0']);
+    pattern += u'1';
+    return pattern;
+}
+
+} // namespace postnet
+
+QString CBarcodeImpl_PostNet::SanitizeText(const QString& text) const
+{
+    return msi::DigitsOnly(text);
+}
+
+void CBarcodeImpl_PostNet::Encode()
+{
+    m_strPattern = postnet::BarPattern(SetCompletedTexts(*this));
+}
+
+float CBarcodeImpl_PostNet::Pitch() const
+{
+    const float m = m_pSettings->m_fModuleWidth * kMilToMm;
+    return 1.4f * m + m;
+}
+
+void CBarcodeImpl_PostNet::BuildBars()
+{
+    const float m = m_pSettings->m_fModuleWidth * kMilToMm;
+    const float p = Pitch();
+    m_pData->ClearBars();
+    for (qsizetype i = 0; i < m_strPattern.size(); ++i)
+        m_pData->AddBar(static_cast<float>(i) * p, m);
+}
+
+void CBarcodeImpl_PostNet::CopyFrom(const CBarcodeImpl& other)
+{
+    CBarcodeImpl::CopyFrom(other);
+    m_strPattern = static_cast<const CBarcodeImpl_PostNet&>(other).m_strPattern;
+}
+
+void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
+{
+    if (!m_pData)
+        return;
+    const CBarcodeSettings& s = *m_pSettings;
+    graphics.save();
+    const QPointF corner = BeginBoxDrawing(graphics, s);
+    const float left = corner.x();
+    const float top = corner.y();
+    const float m = s.m_fModuleWidth * kMilToMm;
+    const float p = Pitch();
+    const float textHeight = GetTextHeight();
+    float height = s.m_fHeight;
+    float barTop = top;
+    if (s.m_bShowText) {
+        height -= s.m_fTextGap + textHeight;
+        if (s.m_bTextAbove)
+            barTop += s.m_fTextGap + textHeight;
+    }
+    graphics.setRenderHint(QPainter::Antialiasing, false);
+    const QColor bar = QColor::fromRgba(s.m_crBar);
+    float x = left;
+    for (QChar c : m_strPattern) {
+        if (c == u'1')
+            graphics.fillRect(QRectF(x, barTop, m, height), bar);
+        else
+            graphics.fillRect(QRectF(x, barTop + height / 2, m, height / 2), bar);
+        x += p;
+    }
+    graphics.restore();
+}

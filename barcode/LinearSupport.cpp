@@ -1,0 +1,87 @@
+#include "barcode/LinearSupport.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "platform/Drawing.h"
+
+#include <QPainter>
+
+float AddModuleRuns(CBarcodeData& bars, QStringView pattern, float x0, float m)
+{
+    float x = x0;
+    bool open = false;
+    float runX = 0.0f;
+    float runW = 0.0f;
+    for (QChar c : pattern) {
+        if (c == u'1') {
+            if (open) {
+                runW += m;
+            } else {
+                open = true;
+                runX = x;
+                runW = m;
+            }
+        } else if (open) {
+            bars.AddBar(runX, runW);
+            open = false;
+        }
+        x += m;
+    }
+    if (open)
+        bars.AddBar(runX, runW);
+    return x;
+}
+
+int IndexOfLowByte(std::string_view table, QChar c)
+{
+    const auto at = table.find(static_cast<char>(LowByte(c)));
+    return at == std::string_view::npos ? -1 : static_cast<int>(at);
+}
+
+int WeightedIndexSum(std::string_view table, QStringView text, int maxWeight)
+{
+    int sum = 0;
+    int weight = 1;
+    for (auto it = text.crbegin(); it != text.crend(); ++it) {
+        sum += weight * std::max(IndexOfLowByte(table, *it), 0);
+        weight = weight == maxWeight ? 1 : weight + 1;
+    }
+    return sum;
+}
+
+QString ReplaceInvalidWithZero(const CBarcodeImpl& impl, const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (!impl.IsValidChar(c))
+            c = u'0';
+    return out;
+}
+
+const QString& SetCompletedTexts(CBarcodeImpl& impl)
+{
+    CBarcodeSettings& s = *impl.GetSettings();
+    s.m_strFullText = impl.SanitizeText(s.m_strContent);
+    s.m_strEncodedText = impl.BuildFullText(s.m_strFullText);
+    s.m_strDisplayText = s.m_strEncodedText;
+    return s.m_strEncodedText;
+}
+
+QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& s)
+{
+    if (s.m_fAngle == 0.0f) {
+        painter.translate(s.m_fOriginX, s.m_fOriginY);
+        return {s.m_fX, s.m_fY};
+    }
+    const QPointF p = GetBarcodeAnchorPoint(s);
+    painter.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
+    painter.rotate(s.m_fAngle);
+    return {s.m_fX - p.x(), s.m_fY - p.y()};
+}
+
+QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& s)
+{
+    const QPointF corner = TransformToBox(painter, s);
+    if (IsVisibleArgb(s.m_crBackground))
+        painter.fillRect(QRectF(corner.x(), corner.y(), s.m_fWidth, s.m_fHeight), ArgbToColor(s.m_crBackground));
+    return corner;
+}

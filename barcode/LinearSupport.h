@@ -1,0 +1,49 @@
+#pragma once
+
+#include "barcode/BarcodeData.h"
+
+#include <QPointF>
+#include <QString>
+#include <QStringView>
+#include <string_view>
+
+class CBarcodeImpl;
+class CBarcodeSettings;
+class QPainter;
+
+// Helpers shared by the linear symbologies.
+
+// Turns a module pattern ('1' dark, anything else light) into one bar per run of
+// dark modules, the first module at x0, each module m wide. Returns the x just past
+// the last module.
+float AddModuleRuns(CBarcodeData& bars, QStringView pattern, float x0, float m);
+
+// The low 8 bits of a UTF-16 unit: most linear symbologies look characters up by them.
+inline unsigned char LowByte(QChar c)
+{
+    return static_cast<unsigned char>(c.unicode() & 0xFF);
+}
+
+// Position of the character's low byte in a character table, -1 when absent.
+int IndexOfLowByte(std::string_view table, QChar c);
+
+// Sum of weight x table index over text, the weights running 1, 2, ... maxWeight
+// from the last character and starting again at 1; characters outside the table
+// count 0.
+int WeightedIndexSum(std::string_view table, QStringView text, int maxWeight);
+
+// The text with every character that fails the implementation's IsValidChar
+// replaced by "0".
+QString ReplaceInvalidWithZero(const CBarcodeImpl& impl, const QString& text);
+
+// The texts of a symbology that shows what it encodes: full text = the sanitised
+// content; second and third derived texts = BuildFullText of it. Returns the
+// encoded text.
+const QString& SetCompletedTexts(CBarcodeImpl& impl);
+
+// Moves the painter to the drawing origin and, when the angle is not 0, turns it
+// about the box's anchor point; returns the box's top-left corner in that world.
+QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
+// The same, then fills the box with the background colour unless it is transparent:
+// how the symbologies that draw for themselves begin.
+QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
