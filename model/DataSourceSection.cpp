@@ -137,14 +137,18 @@ void Fields(IO& io, DS& ds)
 
 } // namespace
 
-void WriteDataSources(CArchiveWriter& ar, const CLabelData& label)
+void WriteDataSource(CArchiveWriter& ar, const CDSBase& ds)
 {
     FieldWriter io{ar};
+    ar.WriteI32(ds.GetType());
+    Fields(io, ds);
+}
+
+void WriteDataSources(CArchiveWriter& ar, const CLabelData& label)
+{
     ar.WriteU32(static_cast<uint32_t>(label.m_dataSources.size()));
-    for (const std::unique_ptr<CDSBase>& ds : label.m_dataSources) {
-        ar.WriteI32(ds->GetType());
-        Fields(io, std::as_const(*ds));
-    }
+    for (const std::unique_ptr<CDSBase>& ds : label.m_dataSources)
+        WriteDataSource(ar, *ds);
 }
 
 void ReadDataSources(CArchiveReader& ar, CLabelData& label)

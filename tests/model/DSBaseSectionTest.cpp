@@ -2,6 +2,8 @@
 #include "DSBaseTestFields.h"
 #include "model/DSBase.h"
 #include "model/DataSourceSection.h"
+#include "model/DocReader.h"
+#include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "platform/Archive.h"
 #include "platform/Crypt.h"
@@ -78,9 +80,20 @@ TEST(DataSourceSection, GoldenBytes)
     oracle->m_nReserved = 2;
     oracle->m_nNameKind = 3;
     label.m_dataSources.push_back(std::move(oracle));
+    auto access = std::make_unique<CAccessDS>();
+    access->m_strPath = "d";
+    access->m_strPassword = "0f";
+    label.m_dataSources.push_back(std::move(access));
+    auto sybase = std::make_unique<CSybaseDS>();
+    sybase->m_strServer = "s";
+    sybase->m_strPassword = "p";
+    label.m_dataSources.push_back(std::move(sybase));
+    auto custom = std::make_unique<CCustomDS>();
+    custom->m_strConnectionString = "c";
+    label.m_dataSources.push_back(std::move(custom));
 
     Bytes e;
-    e.u32(6);
+    e.u32(9);
     e.u32(0).str(QStringLiteral(u"货品")).str("").str("").u32(0).u32(1).u32(2).u32(9).str("");
     e.u32(2).str("id").str("qty").u32(1).str("7");
     e.str("a.csv").u32(1).str("").str("").u8(1).u32(0x01020304);
@@ -89,6 +102,9 @@ TEST(DataSourceSection, GoldenBytes)
     e.common(1).str("").str("").u8(1);
     e.common(3).str("").u32(1);
     e.common(7).u32(1).u32(2).str("").u32(1521).u32(3).str("").str("").str("");
+    e.common(2).str("d").str("0f");
+    e.common(8).str("s").str("").str("").str("p");
+    e.common(12).str("c");
     EXPECT_EQ(Written(label).toHex(), e.b.toHex());
 }
 
@@ -164,4 +180,26 @@ TEST(DataSourceSection, DamagedSectionsThrowAndKeepWhatWasRead)
     EXPECT_TRUE(none.m_dataSources.empty());
     CArchiveReader huge(Bytes().u32(0x7FFFFFFFu).common(11).b);
     EXPECT_THROW(ReadDataSources(huge, none), CArchiveException);
+}
+
+TEST(DataSourceSection, EveryTypeRoundTripsWithinAFullLabelFile)
+{
+    CLabelData label;
+    for (int32_t type = 0; type < kDataSourceTypeCount; ++type) {
+        label.m_dataSources.push_back(CDSBase::Create(type));
+        FillEveryField(*label.m_dataSources.back());
+    }
+    CDocWriterV1_0 writer;
+    writer.m_pLabelData = &label;
+    const QByteArray file = writer.DocumentBytes();
+    // The section comes last but for the object list, here empty: one u32 0.
+    EXPECT_TRUE(file.endsWith(QByteArray(Written(label) + Bytes().u32(0).b)));
+
+    CLabelData back;
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = &back;
+    reader.ReadDocumentData(file);
+    ASSERT_EQ(back.m_dataSources.size(), label.m_dataSources.size());
+    for (size_t i = 0; i < back.m_dataSources.size(); ++i)
+        ExpectSameFields(*label.m_dataSources[i], *back.m_dataSources[i]);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/DSBase.h"
+#include "model/DataSourceSection.h"
+#include "platform/Archive.h"
 
 #include <gtest/gtest.h>
 
@@ -60,66 +62,14 @@ inline void FillEveryField(CDSBase& ds)
     }
 }
 
+// Two descriptions are the same when they are of one class and store the same bytes.
 inline void ExpectSameFields(const CDSBase& a, const CDSBase& b)
 {
-    SCOPED_TRACE(a.GetType());
-    ASSERT_EQ(typeid(a), typeid(b));
-    EXPECT_EQ(a.GetType(), b.GetType());
-    EXPECT_EQ(a.m_strName, b.m_strName);
-    EXPECT_EQ(a.m_strTable, b.m_strTable);
-    EXPECT_EQ(a.m_strSortField, b.m_strSortField);
-    EXPECT_EQ(a.m_nSortOrder, b.m_nSortOrder);
-    EXPECT_EQ(a.m_nRangeMode, b.m_nRangeMode);
-    EXPECT_EQ(a.m_nFrom, b.m_nFrom);
-    EXPECT_EQ(a.m_nTo, b.m_nTo);
-    EXPECT_EQ(a.m_strSQL, b.m_strSQL);
-    EXPECT_EQ(a.m_selectedFields, b.m_selectedFields);
-    EXPECT_EQ(a.m_sampleValues, b.m_sampleValues);
-    if (auto* t = dynamic_cast<const CTextDS*>(&a)) {
-        auto* u = dynamic_cast<const CTextDS*>(&b);
-        EXPECT_EQ(t->m_strPath, u->m_strPath);
-        EXPECT_EQ(t->m_nSeparator, u->m_nSeparator);
-        EXPECT_EQ(t->m_strOtherSeparator, u->m_strOtherSeparator);
-        EXPECT_EQ(t->m_strCustomSegments, u->m_strCustomSegments);
-        EXPECT_EQ(t->m_bHeaderRow, u->m_bHeaderRow);
-        EXPECT_EQ(t->m_nReserved, u->m_nReserved);
-    } else if (auto* x = dynamic_cast<const CExcelDS*>(&a)) {
-        auto* y = dynamic_cast<const CExcelDS*>(&b);
-        EXPECT_EQ(x->m_strPath, y->m_strPath);
-        EXPECT_EQ(x->m_strReserved, y->m_strReserved);
-        EXPECT_EQ(x->m_bHeaderRow, y->m_bHeaderRow);
-    } else if (auto* p = dynamic_cast<const CAccessDS*>(&a)) {
-        auto* q = dynamic_cast<const CAccessDS*>(&b);
-        EXPECT_EQ(p->m_strPath, q->m_strPath);
-        EXPECT_EQ(p->m_strPassword, q->m_strPassword);
-    } else if (auto* s = dynamic_cast<const CSQLiteDS*>(&a)) {
-        auto* r = dynamic_cast<const CSQLiteDS*>(&b);
-        EXPECT_EQ(s->m_strPath, r->m_strPath);
-        EXPECT_EQ(s->m_nVersion, r->m_nVersion);
-    } else if (auto* h = dynamic_cast<const CHostPortDS*>(&a)) {
-        auto* k = dynamic_cast<const CHostPortDS*>(&b);
-        EXPECT_EQ(h->m_strHost, k->m_strHost);
-        EXPECT_EQ(h->m_nPort, k->m_nPort);
-        EXPECT_EQ(h->m_strDatabase, k->m_strDatabase);
-        EXPECT_EQ(h->m_strUser, k->m_strUser);
-        EXPECT_EQ(h->m_strPassword, k->m_strPassword);
-    } else if (auto* v = dynamic_cast<const CServerDS*>(&a)) {
-        auto* w = dynamic_cast<const CServerDS*>(&b);
-        EXPECT_EQ(v->m_strServer, w->m_strServer);
-        EXPECT_EQ(v->m_strDatabase, w->m_strDatabase);
-        EXPECT_EQ(v->m_strUser, w->m_strUser);
-        EXPECT_EQ(v->m_strPassword, w->m_strPassword);
-    } else if (auto* o = dynamic_cast<const COracleDS*>(&a)) {
-        auto* n = dynamic_cast<const COracleDS*>(&b);
-        EXPECT_EQ(o->m_nConnectionType, n->m_nConnectionType);
-        EXPECT_EQ(o->m_nReserved, n->m_nReserved);
-        EXPECT_EQ(o->m_strHost, n->m_strHost);
-        EXPECT_EQ(o->m_nPort, n->m_nPort);
-        EXPECT_EQ(o->m_nNameKind, n->m_nNameKind);
-        EXPECT_EQ(o->m_strServiceName, n->m_strServiceName);
-        EXPECT_EQ(o->m_strUser, n->m_strUser);
-        EXPECT_EQ(o->m_strPassword, n->m_strPassword);
-    } else if (auto* c = dynamic_cast<const CCustomDS*>(&a)) {
-        EXPECT_EQ(c->m_strConnectionString, dynamic_cast<const CCustomDS*>(&b)->m_strConnectionString);
-    }
+    const auto stored = [](const CDSBase& ds) {
+        CArchiveWriter w;
+        WriteDataSource(w, ds);
+        return w.Data().toHex();
+    };
+    EXPECT_EQ(typeid(a), typeid(b));
+    EXPECT_EQ(stored(a), stored(b));
 }
