@@ -167,9 +167,9 @@ QBrush MakeHatchBrush(const QPainter& painter, int32_t hatchStyle, uint32_t fore
 {
     if (hatchStyle < 0 || hatchStyle >= HatchStyleCount)
         return Qt::NoBrush;
-    // Draw the cell at about the device's own resolution so the pattern stays crisp.
-    const QTransform& world = painter.worldTransform();
-    const double devicePerMm = std::sqrt(std::abs(world.determinant()));
+    // The cell is drawn in whole device pixels and the brush undoes the world's
+    // scale, so the pattern stays crisp and an unturned fill needs no resampling.
+    const double devicePerMm = std::sqrt(std::abs(painter.worldTransform().determinant()));
     const int scale = std::clamp(static_cast<int>(std::lround(devicePerMm * kHatchPixelMm)), 1, 64);
     const Cell& cell = kHatches[static_cast<size_t>(hatchStyle)];
     QImage texture(8 * scale, 8 * scale, QImage::Format_ARGB32_Premultiplied);
@@ -182,7 +182,8 @@ QBrush MakeHatchBrush(const QPainter& painter, int32_t hatchStyle, uint32_t fore
             line[x] = (bits & (0x80 >> (x / scale))) ? fore : back;
     }
     QBrush brush(texture);
-    brush.setTransform(QTransform::fromScale(kHatchPixelMm / scale, kHatchPixelMm / scale));
+    const double unit = devicePerMm > 0 ? 1.0 / devicePerMm : kHatchPixelMm / scale;
+    brush.setTransform(QTransform::fromScale(unit, unit));
     return brush;
 }
 

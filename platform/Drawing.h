@@ -121,8 +121,8 @@ enum HatchStyle : int32_t {
 // the fore colour. All zero for an unknown style.
 std::array<uint8_t, 8> HatchPattern(int32_t hatchStyle);
 
-// One hatch pixel is a pixel of a 96-dpi screen at actual size, so a hatch looks
-// the same on screen, in a PDF and on paper.
+// One hatch pixel is about a pixel of a 96-dpi screen at actual size (rounded to
+// whole device pixels), so a hatch looks the same on screen, in a PDF and on paper.
 constexpr double kHatchPixelMm = 25.4 / 96.0;
 
 // A brush that repeats the style's 8x8 cell in fore and back colours, sized for the

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <QColor>
+#include <algorithm>
 #include <cmath>
 
 QImage MakeCanvas(double widthMm, double heightMm, double dpi)
@@ -20,4 +21,21 @@ bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi)
     if (!image.valid(x, y))
         return false;
     return qGray(image.pixel(x, y)) < 128;
+}
+
+QRectF InkBox(const QImage& image, double dpi)
+{
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < 0)
+        return {};
+    const double mm = 25.4 / dpi;
+    return {left * mm, top * mm, (right - left + 1) * mm, (bottom - top + 1) * mm};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QString>
 #include <ostream>
 
@@ -16,3 +17,5 @@ QT_END_NAMESPACE
 QImage MakeCanvas(double widthMm, double heightMm, double dpi);
 // Whether the pixel at (xMm, yMm) is darker than mid-grey.
 bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi);
+// Box in millimetres around every pixel darker than mid-grey; empty when there is none.
+QRectF InkBox(const QImage& image, double dpi);

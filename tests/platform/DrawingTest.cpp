@@ -13,24 +13,6 @@ namespace {
 
 constexpr double kDpi = 300.0;
 
-// Box in millimetres around every pixel darker than mid-grey; empty when none.
-QRectF InkBox(const QImage& image, double dpi)
-{
-    int left = image.width(), top = image.height(), right = -1, bottom = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 128) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-    if (right < 0)
-        return {};
-    const double mm = 25.4 / dpi;
-    return {left * mm, top * mm, (right - left + 1) * mm, (bottom - top + 1) * mm};
-}
-
 QImage Render(double widthMm, double heightMm, double dpi, const std::function<void(QPainter&)>& draw)
 {
     QImage image = MakeCanvas(widthMm, heightMm, dpi);
