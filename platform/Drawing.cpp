@@ -3,6 +3,9 @@
 #include "platform/ScreenDpi.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
+#include <QTextLayout>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QStringList>
@@ -233,29 +236,101 @@ const QPaintDevice* LayoutDevice()
     return &device;
 }
 
-// The font that, on a device of deviceDpi, has the pixel size the layout device
-// gives the original.
-QFont FontForDevice(const QFont& font, double deviceDpi)
+// A text shaped and broken into lines, in layout units.
+struct LaidOutLine
 {
-    QFont scaled = font;
-    if (deviceDpi > 0 && deviceDpi != kLayoutDpi)
-        scaled.setPointSizeF(font.pointSizeF() * kLayoutDpi / deviceDpi);
-    return scaled;
+    double width = 0; // advance of the line, trailing spaces included
+    QList<QGlyphRun> runs;
+};
+
+struct LaidOutText
+{
+    std::vector<LaidOutLine> lines;
+    double width = 0;
+    double height = 0;
+    double lineHeight = 0;
+};
+
+struct LayoutKey
+{
+    QString font;
+    QString text;
+    double wrapWidth; // below 0: lines end only at line breaks
+    bool operator==(const LayoutKey&) const = default;
+};
+
+size_t qHash(const LayoutKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.font, key.text, key.wrapWidth);
 }
 
-QRectF ToLayout(const QRectF& box)
+LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
 {
-    return {box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm,
-            box.height() / kLayoutUnitMm};
+    QString prepared = text;
+    prepared.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    prepared.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(prepared, font, LayoutDevice());
+    QTextOption option;
+    option.setWrapMode(wrapWidth >= 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout.setTextOption(option);
+    LaidOutText result;
+    result.lineHeight = QFontMetricsF(font, LayoutDevice()).lineSpacing();
+    layout.beginLayout();
+    double y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLeadingIncluded(true);
+        line.setLineWidth(wrapWidth >= 0 ? wrapWidth : 1e7);
+        line.setPosition(QPointF(0, y));
+        y += result.lineHeight; // QTextLine rounds its height up to whole units
+    }
+    layout.endLayout();
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        LaidOutLine out;
+        out.width = line.naturalTextWidth();
+        out.runs = line.glyphRuns();
+        result.width = std::max(result.width, out.width);
+        result.lines.push_back(std::move(out));
+    }
+    result.height = y;
+    return result;
+}
+
+// Shaping is the dear part of drawing text and labels draw the same texts again
+// and again, so shaped texts are kept (per thread; dropped wholesale when full).
+const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWidth)
+{
+    thread_local QHash<LayoutKey, LaidOutText> cache;
+    LayoutKey key{font.key(), text, wrapWidth};
+    if (const auto found = cache.constFind(key); found != cache.cend())
+        return *found;
+    if (cache.size() >= 2048)
+        cache.clear();
+    return *cache.insert(std::move(key), Shape(font, text, wrapWidth));
+}
+
+void DrawLines(QPainter& painter, const LaidOutText& laid, double left, double top, double boxWidth,
+               Qt::Alignment alignment)
+{
+    for (const LaidOutLine& line : laid.lines) {
+        double x = left;
+        if (alignment & Qt::AlignHCenter)
+            x += (boxWidth - line.width) / 2;
+        else if (alignment & Qt::AlignRight)
+            x += boxWidth - line.width;
+        for (const QGlyphRun& run : line.runs)
+            painter.drawGlyphRun(QPointF(x, top), run); // runs carry their line's position
+    }
 }
 
 // Upright characters stacked top to bottom; a column ends at a line break or, when
 // wrapping, where the next character would leave the box.
-void DrawVertical(QPainter& painter, const QString& text, const QRectF& box, const TextFormat& format)
+void DrawVertical(QPainter& painter, const QFont& font, const QString& text, const QRectF& box,
+                  const TextFormat& format)
 {
-    const QFontMetricsF metrics(painter.font(), painter.device());
-    const double columnWidth = metrics.height();
-    const double step = metrics.height();
+    const double step = LayOut(font, QStringLiteral(" "), -1).lineHeight;
+    const double columnWidth = step;
     double columnLeft = format.rightToLeft ? box.right() - columnWidth : box.left();
     double y = box.top();
     const auto nextColumn = [&] {
@@ -274,8 +349,8 @@ void DrawVertical(QPainter& painter, const QString& text, const QRectF& box, con
             length = 2;
         if (format.wrap && y > box.top() && y + step > box.bottom() + 1e-6)
             nextColumn();
-        painter.drawText(QRectF(columnLeft, y, columnWidth, step), Qt::AlignCenter | Qt::TextDontClip,
-                         text.mid(i, length));
+        const LaidOutText& laid = LayOut(font, text.mid(i, length), -1);
+        DrawLines(painter, laid, columnLeft + (columnWidth - laid.width) / 2, y, 0, Qt::AlignLeft);
         y += step;
         i += length - 1;
     }
@@ -313,56 +388,55 @@ FontMetricsMm MeasureFont(const QFont& font)
 
 double MeasureTextWidth(const QFont& font, const QString& text)
 {
-    const QFontMetricsF metrics(font, LayoutDevice());
-    return metrics.horizontalAdvance(text) * kLayoutUnitMm;
+    if (text.isEmpty())
+        return 0;
+    return LayOut(font, text, -1).width * kLayoutUnitMm;
 }
 
 QSizeF MeasureText(const QFont& font, const QString& text)
 {
     if (text.isEmpty())
         return {};
-    const QFontMetricsF metrics(font, LayoutDevice());
-    const QStringList lines = text.split(u'\n');
-    double width = 0;
-    for (QString line : lines) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        width = std::max(width, metrics.horizontalAdvance(line));
-    }
-    const double height = metrics.height() + (lines.size() - 1) * metrics.lineSpacing();
-    return {width * kLayoutUnitMm, height * kLayoutUnitMm};
+    const LaidOutText& laid = LayOut(font, text, -1);
+    return {laid.width * kLayoutUnitMm, laid.height * kLayoutUnitMm};
 }
 
 void DrawText(QPainter& painter, const QString& text, const QFont& font, const QRectF& box,
               const QBrush& brush, const TextFormat& format)
 {
-    if (text.isEmpty() || !painter.device())
+    if (text.isEmpty() || !painter.isActive())
         return;
     const QTransform saved = painter.worldTransform();
-    const QFont savedFont = painter.font();
     const QPen savedPen = painter.pen();
     painter.scale(kLayoutUnitMm, kLayoutUnitMm);
-    painter.setFont(FontForDevice(font, painter.device()->logicalDpiY()));
     painter.setPen(QPen(brush, 0));
-    const QRectF layoutBox = ToLayout(box);
+    const QRectF layoutBox(box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm,
+                           box.height() / kLayoutUnitMm);
     if (format.vertical) {
-        const bool clipped = format.clip;
-        if (clipped) {
+        if (format.clip) {
             painter.save();
             painter.setClipRect(layoutBox, Qt::IntersectClip);
         }
-        DrawVertical(painter, text, layoutBox, format);
-        if (clipped)
+        DrawVertical(painter, font, text, layoutBox, format);
+        if (format.clip)
             painter.restore();
     } else {
-        int flags = static_cast<int>(format.alignment) | Qt::TextIncludeTrailingSpaces;
-        if (format.wrap)
-            flags |= Qt::TextWordWrap;
-        if (!format.clip)
-            flags |= Qt::TextDontClip;
-        painter.drawText(layoutBox, flags, text);
+        const LaidOutText& laid = LayOut(font, text, format.wrap ? std::max(0.0, layoutBox.width()) : -1);
+        double top = layoutBox.top();
+        if (format.alignment & Qt::AlignVCenter)
+            top += (layoutBox.height() - laid.height) / 2;
+        else if (format.alignment & Qt::AlignBottom)
+            top += layoutBox.height() - laid.height;
+        // Clipping costs; only a text that leaves its box needs it.
+        const bool clip = format.clip && (laid.width > layoutBox.width() || laid.height > layoutBox.height());
+        if (clip) {
+            painter.save();
+            painter.setClipRect(layoutBox, Qt::IntersectClip);
+        }
+        DrawLines(painter, laid, layoutBox.left(), top, layoutBox.width(), format.alignment);
+        if (clip)
+            painter.restore();
     }
     painter.setPen(savedPen);
-    painter.setFont(savedFont);
     painter.setWorldTransform(saved);
 }

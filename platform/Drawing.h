@@ -173,7 +173,7 @@ struct FontMetricsMm
 FontMetricsMm MeasureFont(const QFont& font);
 
 // Width and height in millimetres of the text laid out without a box: lines end only
-// at line breaks; the width is the widest line's advance, the height one line height
+// at line breaks; the width is the widest line's advance, the height one line spacing
 // per line. The same on every device.
 QSizeF MeasureText(const QFont& font, const QString& text);
 // Advance width in millimetres of a single line.

@@ -149,7 +149,7 @@ TEST(TextHelper, MeasuresInPointsIndependentlyOfTheDevice)
     EXPECT_NEAR(metrics.ascent + metrics.descent, metrics.height, 1e-9);
     const QSizeF two = MeasureText(font, "HH\nH");
     EXPECT_NEAR(two.width(), 2 * MeasureTextWidth(font, "H"), 1e-6);
-    EXPECT_NEAR(two.height(), metrics.height + metrics.lineSpacing, 1e-6);
+    EXPECT_NEAR(two.height(), 2 * metrics.lineSpacing, 1e-6);
     EXPECT_TRUE(MeasureText(font, "").isEmpty());
     EXPECT_NEAR(MeasureTextWidth(font, "  "), 2 * MeasureTextWidth(font, " "), 1e-6);
 }
@@ -209,6 +209,13 @@ TEST(TextHelper, AlignsWrapsAndClipsInItsBox)
     format.alignment = Qt::AlignHCenter | Qt::AlignTop;
     const QRectF centred = inkOf("AB", format);
     EXPECT_NEAR(centred.center().x(), box.center().x(), 0.5);
+
+    // Lines follow one another at the font's line spacing.
+    const double spacing = MeasureFont(font).lineSpacing;
+    const QRectF one = inkOf("H", {});
+    const QRectF three = inkOf("H\nH\nH", {});
+    EXPECT_NEAR(three.top(), one.top(), 0.05);
+    EXPECT_NEAR(three.height(), one.height() + 2 * spacing, 0.1);
 
     format = {};
     format.wrap = true;
