@@ -1,0 +1,228 @@
+#pragma once
+
+#include "model/DLBase.h"
+#include "output/PrintSeams.h"
+
+#include <QPainterPath>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class CBaseGraph;
+class CBarcodeGraph;
+class CDataBand;
+class CDSBase;
+class CImageGraph;
+class CLabelData;
+class QPainter;
+
+// The rows of one data source held by a print job, with the loader that reads them.
+class CDatabaseDataLoad
+{
+public:
+    CDatabaseDataLoad() = default;
+    virtual ~CDatabaseDataLoad();
+    CDatabaseDataLoad(const CDatabaseDataLoad&) = delete;
+    CDatabaseDataLoad& operator=(const CDatabaseDataLoad&) = delete;
+
+    int RowCount() const { return m_rows.RowCount(); }
+    // Index of a field among the description's selected fields (letter case
+    // ignored), -1 when it is not one of them.
+    int FieldIndex(const QString& fieldName) const;
+
+    QString m_strName;
+    const CDSBase* m_pSource = nullptr; // the label's description, not owned
+    LoaderRow m_rows;
+    int m_nFieldCount = 0;
+    std::unique_ptr<CDLBase> m_pLoader;
+};
+
+// One label of a previewed page: where it sits and copies of its objects with the
+// values they had for it.
+class CGeneratedLabel
+{
+public:
+    virtual ~CGeneratedLabel() = default;
+
+    int m_nLabelNumber = 0; // 1-based over the whole job
+    float m_fX = 0.0f;
+    float m_fY = 0.0f;
+    std::vector<std::unique_ptr<CBaseGraph>> m_objects;
+};
+
+using GeneratedLabels = std::vector<std::unique_ptr<CGeneratedLabel>>;
+
+// One print or preview job over a label record: loads the data rows, numbers the
+// labels, generates each label's values from its data bands and draws pages. Every
+// failure leaves as a VXException (or one of its kinds) carrying a message for the
+// user; the job never opens a window.
+//
+// Order of use: construct, SetMode, SetLabelData, the optional seams, Prepare, read
+// the counts, draw pages in any order, delete.
+class CPrintHandler
+{
+public:
+    enum Mode { ModePreview = 0, ModePrint = 1 };
+
+    CPrintHandler();
+    virtual ~CPrintHandler();
+    CPrintHandler(const CPrintHandler&) = delete;
+    CPrintHandler& operator=(const CPrintHandler&) = delete;
+
+    void SetMode(int mode) { m_nMode = mode; }
+    int GetMode() const { return m_nMode; }
+    // Not owned; must outlive the job.
+    void SetLabelData(CLabelData* label) { m_pLabelData = label; }
+    CLabelData* GetLabelData() const { return m_pLabelData; }
+    // Not owned. Without one, window-data values stay empty.
+    void SetWindowDataPrompt(IWindowDataPrompt* prompt) { m_pPrompt = prompt; }
+    // Replaces the engine that runs the event scripts (a null engine by default).
+    void SetScriptEngine(std::unique_ptr<IScriptEngine> engine);
+    // Seconds since 1970-01-01 UTC; read once, at preparation.
+    void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    // Makes the loader of a data source; CDLBase::CreateLoader by the source's type
+    // unless replaced.
+    using LoaderFactory = std::function<std::unique_ptr<CDLBase>(const CDSBase&)>;
+    void SetLoaderFactory(LoaderFactory factory) { m_loaderFactory = std::move(factory); }
+
+    void Prepare();
+
+    int GetLabelCount() const { return m_nLabelCount; }
+    int GetPageCount() const { return m_nPageCount; }
+    int GetLabelsPerPage() const { return m_nLabelsPerPage; }
+    qint64 GetStartTime() const { return m_tStartTime; }
+    bool HasSeveralCopies() const { return m_bSeveralCopies; }
+
+    // Set by the print loop: the first page of the run (relative page numbers count
+    // from it) and the offsets added to every drawing position.
+    int m_nFirstPrintedPage = 1;
+    float m_fPrinterOffsetX = 0.0f;
+    float m_fPrinterOffsetY = 0.0f;
+
+    // Draws page `page` (1-based) on a painter whose world unit is the millimetre,
+    // origin at the paper's corner.
+    void DrawPage(QPainter& graphics, int page);
+    // Generates the labels of page `page` into items (appended) without drawing; the
+    // page items are updated for the preview to paint.
+    void DrawPreviewPage(GeneratedLabels& items, int page);
+
+    // The 1-based position of a cell in the order the label layout asks for.
+    int GetLabelSequence(int row, int column) const;
+
+    // Page header and page number objects, updated for the last page drawn.
+    const std::vector<CBaseGraph*>& GetPageItems() const { return m_pageItems; }
+    const std::vector<std::unique_ptr<CDatabaseDataLoad>>& GetDataLoads() const { return m_dataLoads; }
+    const WindowDataTags& GetWindowDataTags() const { return m_windowDataTags; }
+    // The module handed to the script engine; empty when no event is set.
+    const QString& GetScriptModule() const { return m_strScriptModule; }
+
+    // The text the page number shows on a page.
+    QString FormatPageNumber(int page) const;
+
+    // The value of a band for label n, the s-th of its page; exposed for the script
+    // objects and tests.
+    QString EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int s, int n);
+    QString FieldValue(const QString& dataSource, const QString& field, int s, int n) const;
+
+private:
+    struct PageRange
+    {
+        int base = 0;
+        int highest = 0; // sequence numbers above it stay empty
+        bool empty = false;
+    };
+
+    void CreateDataLoads();
+    void CreatePageItems();
+    void ComputeCounts();
+    void LoadRowsForPage(int page);
+    PageRange GetPageRange(int page) const;
+    int RowOfLabel(int n) const;
+
+    void DrawPageCommon(int page);
+    void RenderLabel(int s, int n, float x, float y);
+    void DrawPrintedLabel(float x, float y);
+    void UpdatePageItems();
+    void PlacePageHeaderText(CBaseGraph& item) const;
+    void PlacePageNumber(CBaseGraph& item) const;
+
+    void EvaluateNamedSubstrings(int s, int n);
+    void GenerateObjectValues(int s, int n);
+    QString BandValue(const CDataBand& band, int s, int n);
+    QString DateTimeText(const QString& format, qint64 offsetSeconds);
+    void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
+    void UpdateDatabaseImage(CImageGraph& image, int s, int n);
+    bool Draws(const CBaseGraph& object) const;
+
+    bool IsEventSet(int event) const;
+    void CallEvent(int event);
+
+    int m_nMode = ModePrint;
+    CLabelData* m_pLabelData = nullptr;
+    IWindowDataPrompt* m_pPrompt = nullptr;
+    std::unique_ptr<IScriptEngine> m_pScriptEngine;
+    std::function<qint64()> m_clock;
+    LoaderFactory m_loaderFactory;
+
+    // Page items: the header and number objects the job made (owned) and a label
+    // object borrowed as header (not owned; put back where it was when the job ends).
+    std::vector<CBaseGraph*> m_pageItems;
+    std::vector<std::unique_ptr<CBaseGraph>> m_ownedPageItems;
+    CBaseGraph* m_pBorrowedHeader = nullptr;
+    QPointF m_borrowedHeaderPos;
+
+    // The page being drawn.
+    bool m_bPrintOutput = true;
+    QPainter* m_pGraphics = nullptr;
+    GeneratedLabels* m_pPreviewItems = nullptr;
+    int m_nCurrentPage = 1;
+
+    std::vector<std::unique_ptr<CDatabaseDataLoad>> m_dataLoads;
+    int m_nLabelsPerPage = 0;
+    int m_nLabelCount = 0;
+    int m_nPageCount = 0;
+    int m_nFirstLoadedPage = 1;
+    bool m_bRowsLoaded = false;
+    bool m_bSeveralCopies = false;
+    // Copies taken from a column: the load and field, and per row the running sums
+    // of labels and pages, so that any page or label finds its row by bisection.
+    CDatabaseDataLoad* m_pCountLoad = nullptr;
+    int m_nCountColumn = -1;
+    std::vector<qint64> m_rowLabelEnds;
+    std::vector<qint64> m_rowPageEnds;
+
+    qint64 m_tStartTime = 0;
+    bool m_bEventsSet = false;
+    QString m_strScriptModule;
+    bool m_bPromptForm = false;
+    WindowDataTags m_windowDataTags;
+
+    // Barcode contents last encoded, so a barcode is rebuilt only when it changes;
+    // database image paths last loaded, for the same reason; date and time texts,
+    // which depend only on the band's format and offset.
+    std::unordered_map<const CBarcodeGraph*, QString> m_encodedContent;
+    std::unordered_map<const CImageGraph*, QString> m_loadedImagePath;
+    std::unordered_map<QString, QString> m_dateTimeTexts;
+};
+
+// The page as it is printed: the paper's width and height, exchanged in landscape.
+QSizeF GetPageSizeMm(const CLabelData& label);
+// The outline of a label at (x, y): a rectangle, a rounded rectangle or an ellipse.
+QPainterPath MakeLabelShapePath(const CLabelData& label, float x, float y);
+// The label's background colour and picture, in whole millimetres.
+void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, float y);
+// The outline (with the centre hole of an ellipse) and the cut marks.
+void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y);
+void DrawCutMarks(QPainter& graphics, const CLabelData& label, float x, float y);
+// Draws an object with its drawing origin at (x, y), at scale 1.
+void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y);
+// One generated label as the preview shows it: clipped to its shape (the centre hole
+// cut out), the preview background, its objects, outline and cut marks. (x, y) is the
+// label's position plus the paper's origin.
+void PaintGeneratedLabel(QPainter& graphics, const CLabelData& label, CGeneratedLabel& generated,
+                         float x, float y);

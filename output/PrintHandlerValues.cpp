@@ -1,0 +1,211 @@
+// Per-label values: every value of label n (the s-th of its page) comes from n, s
+// and the page alone, never from the labels before it, so any page costs the same.
+
+#include "output/PrintHandler.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
+#include "model/ImageGraph.h"
+#include "model/LabelData.h"
+#include "model/SDGraph.h"
+#include "model/TextGraph.h"
+#include "model/Utils.h"
+#include "platform/VXException.h"
+
+#include <QDateTime>
+
+namespace {
+
+constexpr qint64 kSecondsPerMinute = 60;
+constexpr qint64 kSecondsPerDay = 1440 * kSecondsPerMinute;
+
+} // namespace
+
+bool CPrintHandler::Draws(const CBaseGraph& object) const
+{
+    return m_nMode == ModePrint ? !object.m_bNotPrinted : !object.m_bHiddenInPreview;
+}
+
+QString CPrintHandler::DateTimeText(const QString& format, qint64 offsetSeconds)
+{
+    // The start time is fixed for the job, so each format and offset has one text.
+    const QString key = QString::number(offsetSeconds) + u'\x1f' + format;
+    const auto found = m_dateTimeTexts.find(key);
+    if (found != m_dateTimeTexts.end())
+        return found->second;
+    const QString text = FormatDateTime(format, QDateTime::fromSecsSinceEpoch(m_tStartTime + offsetSeconds));
+    m_dateTimeTexts.emplace(key, text);
+    return text;
+}
+
+QString CPrintHandler::BandValue(const CDataBand& band, int s, int n)
+{
+    QString raw;
+    switch (band.m_nKind) {
+    case BandConstant:
+    case BandItemValue: raw = band.m_strValue; break;
+    case BandDate:
+        raw = DateTimeText(band.m_strDateTimeFormat, static_cast<qint64>(band.m_nDateTimeOffset) * kSecondsPerDay);
+        break;
+    case BandTime:
+        raw = DateTimeText(band.m_strDateTimeFormat, static_cast<qint64>(band.m_nDateTimeOffset) * kSecondsPerMinute);
+        break;
+    case BandSerial: raw = band.FormatSerial(band.GetSerialValue(n)); break;
+    case BandDatabase: raw = FieldValue(band.m_strDataSource, band.m_strFieldName, s, n); break;
+    case BandWindowData:
+        for (const auto& tag : m_windowDataTags) {
+            if (tag->m_pItem && tag->m_pItem->m_strName == band.m_strWindowItem) {
+                raw = tag->m_strValue;
+                break;
+            }
+        }
+        break;
+    case BandNamedSubstring:
+        for (const auto& named : m_pLabelData->m_namedSubstrings) {
+            if (named->m_strName == band.m_strRefBandName) {
+                raw = named->m_strCurrentValue;
+                break;
+            }
+        }
+        break;
+    default:
+        // A kind this program does not know contributes nothing.
+        return {};
+    }
+    return band.FormatValue(raw);
+}
+
+QString CPrintHandler::EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int s, int n)
+{
+    QString value;
+    for (const auto& band : bands)
+        value += BandValue(*band, s, n);
+    return value;
+}
+
+void CPrintHandler::EvaluateNamedSubstrings(int s, int n)
+{
+    for (const auto& named : m_pLabelData->m_namedSubstrings) {
+        // Substrings of substrings are not followed, and kinds this program does not
+        // know are not computed: both keep what they hold.
+        switch (named->m_nKind) {
+        case BandConstant:
+        case BandDate:
+        case BandTime:
+        case BandSerial:
+        case BandDatabase:
+        case BandWindowData:
+        case BandItemValue: named->m_strCurrentValue = BandValue(*named, s, n); break;
+        default: break;
+        }
+    }
+}
+
+QString CPrintHandler::FieldValue(const QString& dataSource, const QString& field, int s, int n) const
+{
+    const CDatabaseDataLoad* load = nullptr;
+    for (const auto& candidate : m_dataLoads) {
+        if (candidate->m_strName.compare(dataSource, Qt::CaseInsensitive) == 0) {
+            load = candidate.get();
+            break;
+        }
+    }
+    if (!load)
+        return {};
+    qint64 row = 0;
+    if (m_bSeveralCopies) {
+        row = RowOfLabel(n);
+    } else {
+        row = s - 1;
+        if (m_pLabelData->m_nPreloadPages > 1)
+            row += static_cast<qint64>(m_nCurrentPage - m_nFirstLoadedPage) * m_nLabelsPerPage;
+    }
+    if (row < 0 || row >= load->RowCount())
+        return {};
+    const int column = load->FieldIndex(field);
+    return column < 0 ? QString() : load->m_rows.Value(static_cast<int>(row), column);
+}
+
+void CPrintHandler::GenerateObjectValues(int s, int n)
+{
+    for (const auto& object : m_pLabelData->m_objects) {
+        if (!Draws(*object))
+            continue;
+        switch (object->GetKind()) {
+        case KindText: {
+            auto& text = static_cast<CTextGraph&>(*object);
+            // An object without bands keeps the text it was drawn with.
+            if (!text.m_bands.empty())
+                text.m_strText = EvaluateBands(text.m_bands, s, n);
+            break;
+        }
+        case KindBarcode: {
+            auto& barcode = static_cast<CBarcodeGraph&>(*object);
+            const CBarcodeImpl* impl = barcode.GetImpl();
+            if (!impl || !impl->GetSettings())
+                break;
+            const auto& bands = impl->GetSettings()->m_bandList;
+            UpdateBarcode(barcode, bands.empty() ? impl->GetSettings()->m_strContent : EvaluateBands(bands, s, n));
+            break;
+        }
+        case KindImage: {
+            auto& image = static_cast<CImageGraph&>(*object);
+            if (image.m_nSourceKind == ImageDataSource)
+                UpdateDatabaseImage(image, s, n);
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+void CPrintHandler::UpdateBarcode(CBarcodeGraph& barcode, const QString& content)
+{
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    CBarcodeSettings& settings = *impl.GetSettings();
+    const auto known = m_encodedContent.find(&barcode);
+    settings.m_strContent = content;
+    // The first label of the job encodes too: the bars the object came with may
+    // belong to another content.
+    if (known != m_encodedContent.end() && known->second == content)
+        return;
+    QString reason;
+    try {
+        impl.Encode();
+        impl.BuildBars();
+        impl.BuildBarsFromText();
+        impl.CalcSize();
+    } catch (const VXException& e) {
+        reason = e.GetMessage();
+    }
+    if (reason.isEmpty() && settings.m_fWidth <= 0.0f)
+        reason = QStringLiteral("无法生成条码");
+    if (!reason.isEmpty()) {
+        m_encodedContent.erase(&barcode);
+        throw CBarcodeException(QStringLiteral("条码“%1”无法编码“%2”：%3").arg(barcode.m_strName, content, reason));
+    }
+    barcode.m_fWidth = settings.m_fWidth;
+    barcode.m_fHeight = settings.m_fHeight;
+    m_encodedContent[&barcode] = content;
+}
+
+void CPrintHandler::UpdateDatabaseImage(CImageGraph& image, int s, int n)
+{
+    const QString path = image.m_strPrefix + FieldValue(image.m_strDataSource, image.m_strFieldName, s, n)
+                         + image.m_strSuffix;
+    const auto known = m_loadedImagePath.find(&image);
+    if (known != m_loadedImagePath.end() && known->second == path)
+        return;
+    image.m_pImage.reset();
+    m_loadedImagePath[&image] = path;
+    if (FileExists(path)) {
+        auto holder = std::make_unique<ImageHolder>(ImageHolder::FromFile(path));
+        if (holder->IsDecoded())
+            image.m_pImage = std::move(holder);
+    }
+    if (!image.m_pImage && image.m_nErrorHandling == ImageErrorAbort) {
+        m_loadedImagePath.erase(&image);
+        throw VXException(QStringLiteral("图片“%1”无法载入：%2").arg(image.m_strName, path));
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+class CLabelData;
+class CSDGraph;
+
+// What the print job needs from the world outside it, each behind an interface so
+// that the job never opens a window: the application wires the dialog and the script
+// engine, tests answer with fakes.
+
+// One item of the label's screen-data form and the value typed for it.
+class CWindowDataInputTag
+{
+public:
+    explicit CWindowDataInputTag(const CSDGraph* item) : m_pItem(item) {}
+    virtual ~CWindowDataInputTag() = default;
+
+    const CSDGraph* m_pItem; // the form's item, not owned; its name is the field name
+    QString m_strValue;      // empty until something is typed
+};
+
+using WindowDataTags = std::vector<std::unique_ptr<CWindowDataInputTag>>;
+
+// Asks for the window data of one label, modally. Whatever it writes into the tags'
+// values feeds that label; a prompt that is cancelled leaves the previous values.
+class IWindowDataPrompt
+{
+public:
+    virtual ~IWindowDataPrompt() = default;
+    // caption, width and height are the form's, in pixels. The result is not used.
+    virtual bool Prompt(const QString& caption, int width, int height, WindowDataTags& tags) = 0;
+};
+
+// The engine that runs the label's event scripts. The job builds the module text
+// and decides which procedures to call and when; the engine only runs them.
+class IScriptEngine
+{
+public:
+    virtual ~IScriptEngine() = default;
+    // Starts the engine over the label (the objects the scripts see) and parses the
+    // module. An engine that fails to start or parse leaves later calls without effect.
+    virtual void Load(CLabelData& label, const QString& moduleText) = 0;
+    // Runs a Sub of the module without arguments; errors are the engine's to report.
+    virtual void CallProcedure(const QString& name) = 0;
+};
+
+// No scripts: the job still decides what to call, nothing runs.
+class CNullScriptEngine : public IScriptEngine
+{
+public:
+    void Load(CLabelData&, const QString&) override {}
+    void CallProcedure(const QString&) override {}
+};

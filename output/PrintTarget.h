@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class CLabelData;
+class CPrintHandler;
+class QPrinter;
+
+// Where printed pages go: a printer, a PDF file, images. Pages are drawn on the
+// target's painter, whose world unit is the millimetre with the origin at the
+// paper's corner.
+class CPrintTarget
+{
+public:
+    virtual ~CPrintTarget() = default;
+
+    // Opens the document for the label's paper and orientation; false with
+    // GetError() when that fails.
+    virtual bool BeginDocument(const CLabelData& label, const QString& title) = 0;
+    // The painter of a new page, null on failure.
+    virtual QPainter* BeginPage() = 0;
+    virtual bool EndPage() = 0;
+    virtual bool EndDocument() = 0;
+    // Drops the document; nothing more is output.
+    virtual void Abort() = 0;
+    // Where the painter's origin lies on the paper, in millimetres.
+    virtual QPointF PhysicalOffsetMm() const { return {}; }
+
+    QString GetError() const { return m_strError; }
+
+protected:
+    QString m_strError;
+};
+
+// A printer by name, or a PDF file, through QPrinter.
+class CPrinterTarget : public CPrintTarget
+{
+public:
+    static std::unique_ptr<CPrinterTarget> ForPrinter(const QString& printerName);
+    static std::unique_ptr<CPrinterTarget> ForPdf(const QString& path);
+    ~CPrinterTarget() override;
+
+    bool BeginDocument(const CLabelData& label, const QString& title) override;
+    QPainter* BeginPage() override;
+    bool EndPage() override;
+    bool EndDocument() override;
+    void Abort() override;
+
+    QPrinter& Printer() { return *m_pPrinter; }
+
+private:
+    CPrinterTarget();
+
+    std::unique_ptr<QPrinter> m_pPrinter;
+    QString m_strPrinterName; // empty for PDF
+    QPainter m_painter;
+    bool m_bFirstPage = true;
+};
+
+// Every page as an image at a resolution, on white.
+class CImageTarget : public CPrintTarget
+{
+public:
+    explicit CImageTarget(double dpi) : m_dDpi(dpi) {}
+    ~CImageTarget() override;
+
+    bool BeginDocument(const CLabelData& label, const QString& title) override;
+    QPainter* BeginPage() override;
+    bool EndPage() override;
+    bool EndDocument() override { return true; }
+    void Abort() override;
+
+    const std::vector<QImage>& Pages() const { return m_pages; }
+
+private:
+    double m_dDpi;
+    double m_dWidthMm = 0;
+    double m_dHeightMm = 0;
+    QPainter m_painter;
+    std::vector<QImage> m_pages;
+};
+
+// Progress and cancel of a print run; the dialog shows one, tests count with one.
+class IPrintFeedback
+{
+public:
+    virtual ~IPrintFeedback() = default;
+    // After each printed page, before the cancel check; printed of total.
+    virtual void PagePrinted(int printed, int total) = 0;
+    virtual bool IsCancelled() = 0;
+};
+
+struct PrintRange
+{
+    int startPage = 1;
+    int pageCount = 1;
+    int copies = 1;
+    bool collate = true; // all copies of a page before the next page
+};
+
+enum class PrintResult { Success, Cancelled, Failed };
+
+// Prints pages of a prepared job: sets the job's printer offsets and first printed
+// page, then prints each page (copies together when collated, else the whole range
+// once per copy). Every failure is caught and returned as Failed with the message
+// for the user in *error.
+PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRange& range,
+                        IPrintFeedback* feedback = nullptr, QString* error = nullptr);

@@ -1,0 +1,104 @@
+#include "OutputSupport.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
+#include "model/BarcodeGraph.h"
+#include "model/TextGraph.h"
+
+std::unique_ptr<CLabelData> MakeGridLabel(int rows, int columns)
+{
+    auto label = std::make_unique<CLabelData>();
+    label->m_nRows = rows;
+    label->m_nColumns = columns;
+    label->m_fLabelWidth = 30.0f;
+    label->m_fLabelHeight = 20.0f;
+    label->m_fLeftMargin = 10.0f;
+    label->m_fTopMargin = 10.0f;
+    label->m_fHorzGap = 5.0f;
+    label->m_fVertGap = 5.0f;
+    label->m_nShape = ShapeRectangle;
+    return label;
+}
+
+std::unique_ptr<CDataBand> ConstantBand(const QString& text)
+{
+    auto band = std::make_unique<CDataBand>();
+    band->m_strValue = text;
+    return band;
+}
+
+std::unique_ptr<CDataBand> SerialBand(int start, int step)
+{
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandSerial;
+    band->m_strStartValue = QString::number(start);
+    band->m_nSerialStep = step;
+    return band;
+}
+
+std::unique_ptr<CDataBand> FieldBand(const QString& source, const QString& field)
+{
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandDatabase;
+    band->m_strDataSource = source;
+    band->m_strFieldName = field;
+    return band;
+}
+
+CTextGraph& AddText(CLabelData& label, const QString& name, std::vector<std::unique_ptr<CDataBand>> bands)
+{
+    auto text = std::make_unique<CTextGraph>();
+    text->m_strName = name;
+    text->m_bands = std::move(bands);
+    text->m_fX = 1.0f;
+    text->m_fY = 1.0f;
+    CTextGraph& ref = *text;
+    label.m_objects.push_back(std::move(text));
+    return ref;
+}
+
+CBarcodeGraph& AddSerialBarcode(CLabelData& label, const QString& name, int start, float x, float y)
+{
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_strName = name;
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    barcode->m_pBarcodeImpl->GetSettings()->m_bandList.push_back(SerialBand(start));
+    barcode->m_fX = x;
+    barcode->m_fY = y;
+    CBarcodeGraph& ref = *barcode;
+    label.m_objects.push_back(std::move(barcode));
+    return ref;
+}
+
+bool FakeLoader::LoadRows(int first, int last, LoaderRow& rows)
+{
+    if (m_loads)
+        ++*m_loads;
+    if (m_fail)
+        return Fail(QStringLiteral("no such table"));
+    const int columns = m_data.empty() ? 1 : static_cast<int>(m_data.front().size());
+    rows.Reset(columns);
+    for (int i = std::max(first, 1); i <= last && i <= static_cast<int>(m_data.size()); ++i)
+        rows.AppendRow(m_data[i - 1]);
+    return true;
+}
+
+std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString& object)
+{
+    GeneratedLabels items;
+    job.DrawPreviewPage(items, page);
+    std::vector<PreviewCell> cells;
+    for (const auto& item : items) {
+        PreviewCell cell{item->m_nLabelNumber, item->m_fX, item->m_fY, {}};
+        for (const auto& o : item->m_objects) {
+            if (o->m_strName != object)
+                continue;
+            if (o->GetKind() == KindBarcode)
+                cell.text = static_cast<CBarcodeGraph&>(*o).GetImpl()->GetSettings()->m_strContent;
+            else
+                cell.text = o->m_strText;
+        }
+        cells.push_back(cell);
+    }
+    return cells;
+}

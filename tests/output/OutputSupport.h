@@ -1,0 +1,55 @@
+#pragma once
+
+#include "model/DLBase.h"
+#include "model/DataBand.h"
+#include "model/LabelData.h"
+#include "output/PrintHandler.h"
+
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class CBarcodeGraph;
+class CDSBase;
+class CTextGraph;
+
+// A label of rows x columns cells of 30 x 20 mm on a large page, without objects.
+std::unique_ptr<CLabelData> MakeGridLabel(int rows, int columns);
+
+std::unique_ptr<CDataBand> ConstantBand(const QString& text);
+std::unique_ptr<CDataBand> SerialBand(int start, int step = 1);
+std::unique_ptr<CDataBand> FieldBand(const QString& source, const QString& field);
+
+// A text object with the given bands, added to the label.
+CTextGraph& AddText(CLabelData& label, const QString& name, std::vector<std::unique_ptr<CDataBand>> bands);
+// A Code 128 barcode whose content is a serial from start, added to the label.
+CBarcodeGraph& AddSerialBarcode(CLabelData& label, const QString& name, int start, float x, float y);
+
+// A data source whose rows are given here; counts its loads.
+class FakeLoader : public CDLBase
+{
+public:
+    explicit FakeLoader(std::vector<QStringList> rows, int* loads = nullptr) : m_data(std::move(rows)), m_loads(loads) {}
+    int GetRecordCount() override { return static_cast<int>(m_data.size()); }
+    bool LoadRows(int first, int last, LoaderRow& rows) override;
+
+    std::vector<QStringList> m_data;
+    int* m_loads;
+    bool m_fail = false;
+};
+
+// Defined apart from the barcode helpers: the data-source and barcode headers both
+// declare a SeparatorSpace enumerator, so no file includes both.
+// Adds a text data source with the given fields (the loader comes from the job's
+// factory in tests that use FakeLoader).
+CDSBase& AddSource(CLabelData& label, const QString& name, const QStringList& fields);
+
+// Generates page `page` in preview and returns, per label, its number and the text
+// of its object named `object`.
+struct PreviewCell
+{
+    int number;
+    float x, y;
+    QString text;
+};
+std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString& object = QStringLiteral("T"));

@@ -1,0 +1,305 @@
+// Job preparation and label order: counts, cell order, which labels land on which
+// page, and which rows and serials they get.
+#include "OutputSupport.h"
+#include "TestSupport.h"
+
+#include "model/DSBase.h"
+#include "model/TextGraph.h"
+#include "platform/VXException.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Installs fake loaders, one per data source in list order.
+void UseFakeLoaders(CPrintHandler& job, std::vector<std::vector<QStringList>> data, int* loads = nullptr)
+{
+    auto shared = std::make_shared<std::vector<std::vector<QStringList>>>(std::move(data));
+    auto next = std::make_shared<size_t>(0);
+    job.SetLoaderFactory([shared, next, loads](const CDSBase&) -> std::unique_ptr<CDLBase> {
+        return std::make_unique<FakeLoader>((*shared)[(*next)++], loads);
+    });
+}
+
+std::vector<QStringList> NumberedRows(int count, int copiesColumnValue = -1)
+{
+    std::vector<QStringList> rows;
+    for (int i = 1; i <= count; ++i)
+        rows.push_back({QStringLiteral("row%1").arg(i), QString::number(copiesColumnValue < 0 ? i : copiesColumnValue)});
+    return rows;
+}
+
+struct Job
+{
+    std::unique_ptr<CLabelData> label;
+    CPrintHandler job;
+
+    Job(int rows, int columns) : label(MakeGridLabel(rows, columns))
+    {
+        job.SetMode(CPrintHandler::ModePreview);
+        job.SetLabelData(label.get());
+    }
+};
+
+std::vector<int> Numbers(const std::vector<PreviewCell>& cells)
+{
+    std::vector<int> numbers;
+    for (const auto& c : cells)
+        numbers.push_back(c.number);
+    return numbers;
+}
+
+} // namespace
+
+TEST(LabelSequence, EveryStartCornerDirectionAndSerpentine)
+{
+    struct Case
+    {
+        int corner, direction;
+        bool same;
+        std::vector<int> grid; // row by row, 2 rows of 3
+    };
+    const Case cases[] = {
+        {0, 0, true, {1, 2, 3, 4, 5, 6}},  {0, 0, false, {1, 2, 3, 6, 5, 4}},
+        {1, 0, true, {3, 2, 1, 6, 5, 4}},  {1, 0, false, {3, 2, 1, 4, 5, 6}},
+        {2, 0, true, {4, 5, 6, 1, 2, 3}},  {2, 0, false, {6, 5, 4, 1, 2, 3}},
+        {3, 0, true, {6, 5, 4, 3, 2, 1}},  {3, 0, false, {4, 5, 6, 3, 2, 1}},
+        {0, 1, true, {1, 3, 5, 2, 4, 6}},  {0, 1, false, {1, 4, 5, 2, 3, 6}},
+        {1, 1, true, {5, 3, 1, 6, 4, 2}},  {1, 1, false, {5, 4, 1, 6, 3, 2}},
+        {2, 1, true, {2, 4, 6, 1, 3, 5}},  {2, 1, false, {2, 3, 6, 1, 4, 5}},
+        {3, 1, true, {6, 4, 2, 5, 3, 1}},  {3, 1, false, {6, 3, 2, 5, 4, 1}},
+        {7, 0, true, {6, 5, 4, 3, 2, 1}}, // unknown corners count from bottom-right
+    };
+    for (const Case& c : cases) {
+        Job j(2, 3);
+        j.label->m_nStartCorner = c.corner;
+        j.label->m_nFillDirection = c.direction;
+        j.label->m_bSameDirection = c.same;
+        std::vector<int> grid;
+        for (int r = 0; r < 2; ++r)
+            for (int col = 0; col < 3; ++col)
+                grid.push_back(j.job.GetLabelSequence(r, col));
+        EXPECT_EQ(grid, c.grid) << "corner " << c.corner << " direction " << c.direction << " same " << c.same;
+    }
+    Job tall(5, 2);
+    tall.label->m_nFillDirection = FillVertical;
+    EXPECT_EQ(tall.job.GetLabelSequence(4, 0), 5);
+    EXPECT_EQ(tall.job.GetLabelSequence(0, 1), 6);
+}
+
+TEST(PrintJob, PartialPagesSkipOnlyTheCellsWithoutLabels)
+{
+    // 7 labels on pages of 2 x 3: page 2 holds label 7 in the first cell.
+    Job plain(2, 3);
+    plain.label->m_nPrintCount = 7;
+    plain.job.Prepare();
+    EXPECT_EQ(plain.job.GetPageCount(), 2);
+    const auto page2 = PreviewPage(plain.job, 2);
+    ASSERT_EQ(page2.size(), 1u);
+    EXPECT_EQ(page2[0].number, 7);
+    EXPECT_FLOAT_EQ(page2[0].x, 10.0f);
+    EXPECT_FLOAT_EQ(page2[0].y, 10.0f);
+
+    // From the top-right corner, 2 labels: the row's first cells hold none, the
+    // cells after them do; both labels are drawn, right to left.
+    Job reversed(2, 3);
+    reversed.label->m_nStartCorner = CornerTopRight;
+    reversed.label->m_nPrintCount = 2;
+    reversed.job.Prepare();
+    const auto cells = PreviewPage(reversed.job, 1);
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells[0].number, 2);
+    EXPECT_FLOAT_EQ(cells[0].x, 45.0f);
+    EXPECT_EQ(cells[1].number, 1);
+    EXPECT_FLOAT_EQ(cells[1].x, 80.0f);
+
+    // Serpentine from the bottom: 4 labels, the top row runs left to right.
+    Job serpentine(2, 3);
+    serpentine.label->m_nStartCorner = CornerBottomRight;
+    serpentine.label->m_bSameDirection = false;
+    serpentine.label->m_nPrintCount = 4;
+    serpentine.job.Prepare();
+    EXPECT_EQ(Numbers(PreviewPage(serpentine.job, 1)), (std::vector<int>{4, 3, 2, 1}));
+}
+
+TEST(PrintJob, CountsWithAndWithoutRows)
+{
+    Job fixed(2, 3);
+    fixed.label->m_nPrintCount = 13;
+    fixed.label->m_nCopies = 5; // copies need rows; without a data source they mean nothing
+    fixed.job.Prepare();
+    EXPECT_EQ(fixed.job.GetLabelCount(), 13);
+    EXPECT_EQ(fixed.job.GetPageCount(), 3);
+
+    Job rows(2, 2);
+    AddSource(*rows.label, "People", {"Name", "Copies"});
+    int loads = 0;
+    UseFakeLoaders(rows.job, {NumberedRows(9)}, &loads);
+    rows.job.Prepare();
+    EXPECT_EQ(rows.job.GetLabelCount(), 9);
+    EXPECT_EQ(rows.job.GetPageCount(), 3);
+    EXPECT_EQ(loads, 0) << "one copy per label loads page by page";
+
+    Job copies(2, 2);
+    copies.label->m_nCopies = 2;
+    AddSource(*copies.label, "People", {"Name", "Copies"});
+    UseFakeLoaders(copies.job, {NumberedRows(9)}, &loads);
+    copies.job.Prepare();
+    EXPECT_EQ(loads, 1) << "several copies load every row at once";
+    EXPECT_EQ(copies.job.GetLabelCount(), 18);
+    EXPECT_EQ(copies.job.GetPageCount(), 5);
+
+    Job column(2, 2);
+    column.label->m_nCopyMode = 1;
+    column.label->m_strCopiesDataSource = "people";
+    column.label->m_strCopiesField = "COPIES";
+    AddSource(*column.label, "People", {"Name", "Copies"});
+    UseFakeLoaders(column.job, {{{"a", "3"}, {"b", "-2"}, {"c", "many"}, {"d", "2x"}}});
+    column.job.Prepare();
+    EXPECT_EQ(column.job.GetLabelCount(), 5);
+    EXPECT_EQ(column.job.GetPageCount(), 2);
+
+    Job missing(2, 2);
+    missing.label->m_nCopyMode = 1;
+    missing.label->m_strCopiesDataSource = "People";
+    missing.label->m_strCopiesField = "Nothing";
+    AddSource(*missing.label, "People", {"Name", "Copies"});
+    UseFakeLoaders(missing.job, {NumberedRows(3)});
+    missing.job.Prepare();
+    EXPECT_EQ(missing.job.GetLabelCount(), 0);
+    EXPECT_EQ(missing.job.GetPageCount(), 0);
+}
+
+TEST(PrintJob, NewPagePerRowWithFixedAndColumnCopies)
+{
+    // Fixed copies 6 on pages of 4: each row takes two pages, 4 labels then 2.
+    Job six(2, 2);
+    six.label->m_nCopies = 6;
+    six.label->m_bForcePageBreak = true;
+    AddSource(*six.label, "S", {"Name", "Copies"});
+    AddText(*six.label, "T", [] {
+        std::vector<std::unique_ptr<CDataBand>> b;
+        b.push_back(FieldBand("S", "Name"));
+        return b;
+    }());
+    UseFakeLoaders(six.job, {NumberedRows(3)});
+    six.job.Prepare();
+    EXPECT_EQ(six.job.GetPageCount(), 6);
+    EXPECT_EQ(Numbers(PreviewPage(six.job, 3)), (std::vector<int>{7, 8, 9, 10}));
+    const auto rowTwoEnd = PreviewPage(six.job, 4);
+    EXPECT_EQ(Numbers(rowTwoEnd), (std::vector<int>{11, 12}));
+    EXPECT_EQ(rowTwoEnd[0].text, "row2");
+
+    Job eight(2, 2);
+    eight.label->m_nCopies = 8;
+    eight.label->m_bForcePageBreak = true;
+    AddSource(*eight.label, "S", {"Name"});
+    UseFakeLoaders(eight.job, {NumberedRows(2)});
+    eight.job.Prepare();
+    EXPECT_EQ(eight.job.GetPageCount(), 4);
+    EXPECT_EQ(Numbers(PreviewPage(eight.job, 2)), (std::vector<int>{5, 6, 7, 8}));
+
+    // Copies 5, 0 and 3 from a column on pages of 4: pages of 4, 1 and 3 labels.
+    Job column(2, 2);
+    column.label->m_nCopyMode = 1;
+    column.label->m_strCopiesDataSource = "S";
+    column.label->m_strCopiesField = "Copies";
+    column.label->m_bForcePageBreak = true;
+    AddSource(*column.label, "S", {"Name", "Copies"});
+    AddText(*column.label, "T", [] {
+        std::vector<std::unique_ptr<CDataBand>> b;
+        b.push_back(FieldBand("S", "Name"));
+        return b;
+    }());
+    UseFakeLoaders(column.job, {{{"a", "5"}, {"b", "0"}, {"c", "3"}}});
+    column.job.Prepare();
+    EXPECT_EQ(column.job.GetLabelCount(), 8);
+    EXPECT_EQ(column.job.GetPageCount(), 3);
+    EXPECT_EQ(Numbers(PreviewPage(column.job, 2)), (std::vector<int>{5}));
+    const auto last = PreviewPage(column.job, 3);
+    EXPECT_EQ(Numbers(last), (std::vector<int>{6, 7, 8}));
+    EXPECT_EQ(last[0].text, "c");
+    EXPECT_TRUE(PreviewPage(column.job, 4).empty());
+}
+
+TEST(PrintJob, SerialsAndRowsComeFromTheLabelNumber)
+{
+    Job j(2, 3);
+    j.label->m_nPrintCount = 40;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(ConstantBand("N"));
+    bands.push_back(SerialBand(100, 2));
+    AddText(*j.label, "T", std::move(bands));
+    j.job.Prepare();
+    // Page 5 first, then page 1: values do not depend on what was drawn before.
+    const auto page5 = PreviewPage(j.job, 5);
+    EXPECT_EQ(page5.front().text, "N148");
+    EXPECT_EQ(PreviewPage(j.job, 1).front().text, "N100");
+    EXPECT_EQ(PreviewPage(j.job, 5).back().text, "N158");
+
+    // Three copies per row: labels 1 to 3 read row 0, 4 to 6 row 1.
+    Job copies(2, 3);
+    copies.label->m_nCopies = 3;
+    AddSource(*copies.label, "S", {"Name"});
+    std::vector<std::unique_ptr<CDataBand>> field;
+    field.push_back(FieldBand("s", "NAME"));
+    field.push_back(FieldBand("S", "NotSelected"));
+    AddText(*copies.label, "T", std::move(field));
+    UseFakeLoaders(copies.job, {NumberedRows(4)});
+    copies.job.Prepare();
+    std::vector<QString> texts;
+    for (const auto& c : PreviewPage(copies.job, 2))
+        texts.push_back(c.text);
+    EXPECT_EQ(texts, (std::vector<QString>{"row3", "row3", "row3", "row4", "row4", "row4"}));
+}
+
+TEST(PrintJob, RowsArePagedAndPreloaded)
+{
+    Job j(1, 2);
+    j.label->m_nPreloadPages = 5;
+    AddSource(*j.label, "S", {"Name"});
+    std::vector<std::unique_ptr<CDataBand>> field;
+    field.push_back(FieldBand("S", "Name"));
+    AddText(*j.label, "T", std::move(field));
+    int loads = 0;
+    UseFakeLoaders(j.job, {NumberedRows(20)}, &loads);
+    j.job.Prepare();
+    for (int page = 1; page <= 5; ++page)
+        EXPECT_EQ(PreviewPage(j.job, page).back().text, QStringLiteral("row%1").arg(page * 2));
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(PreviewPage(j.job, 6).front().text, "row11");
+    EXPECT_EQ(loads, 2);
+    EXPECT_EQ(PreviewPage(j.job, 10).front().text, "row19");
+    EXPECT_EQ(loads, 2);
+}
+
+TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
+{
+    Job unsupported(1, 1);
+    AddSource(*unsupported.label, "Odbc", {"A"});
+    unsupported.label->m_dataSources.back() = CDSBase::Create(DSODBC);
+    unsupported.label->m_dataSources.back()->m_strName = "Odbc";
+    try {
+        unsupported.job.Prepare();
+        FAIL() << "an unsupported source must stop the job";
+    } catch (const CDataSourceException& e) {
+        EXPECT_TRUE(e.GetMessage().startsWith("Odbc")) << e.GetMessage().toStdString();
+        EXPECT_TRUE(e.GetMessage().contains("not support data loader"));
+    }
+
+    Job failing(1, 1);
+    AddSource(*failing.label, "S", {"A"});
+    failing.job.SetLoaderFactory([](const CDSBase&) {
+        auto loader = std::make_unique<FakeLoader>(NumberedRows(3));
+        loader->m_fail = true;
+        return loader;
+    });
+    failing.job.Prepare();
+    GeneratedLabels items;
+    try {
+        failing.job.DrawPreviewPage(items, 1);
+        FAIL() << "a failed load must stop the job";
+    } catch (const CDataSourceException& e) {
+        EXPECT_TRUE(e.GetMessage().contains("no such table")) << e.GetMessage().toStdString();
+    }
+}

@@ -1,0 +1,13 @@
+#include "OutputSupport.h"
+
+#include "model/DSBase.h"
+
+CDSBase& AddSource(CLabelData& label, const QString& name, const QStringList& fields)
+{
+    auto source = std::make_unique<CTextDS>();
+    source->m_strName = name;
+    source->m_selectedFields = fields;
+    CDSBase& ref = *source;
+    label.m_dataSources.push_back(std::move(source));
+    return ref;
+}
