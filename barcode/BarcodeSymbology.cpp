@@ -12,6 +12,9 @@
 #include "barcode/BarcodeImpl_MSI.h"
 #include "barcode/BarcodeImpl_PostalCode.h"
 #include "barcode/BarcodeImpl_PostNet.h"
+#include "barcode/DataMatrix.h"
+#include "barcode/Pdf417.h"
+#include "barcode/QRCode.h"
 #include "platform/VXException.h"
 
 #include <algorithm>
@@ -108,15 +111,15 @@ const SymbologyInfo kSymbologies[] = {
      S<CBarcodeSettings_PostalCode>, D<CBarcodeData_PostalCode>, I<CBarcodeImpl_PostalCode>},
 
     {SymbologyPDF417, u"PDF 417", B::PDF417,
-     S<CBarcodeSettings_PDF417>, D<CBarcodeData_PDF417>, nullptr},
+     S<CBarcodeSettings_PDF417>, D<CBarcodeData_PDF417>, I<CBarcodeImpl_PDF417>},
     {SymbologyMicroPDF417, u"MicroPDF417", B::Generic, nullptr, nullptr, nullptr},
 
     {SymbologyQRCode, u"QR Code", B::QRCode,
-     S<CBarcodeSettings_QRCode>, D<CBarcodeData_QRCode>, nullptr},
+     S<CBarcodeSettings_QRCode>, D<CBarcodeData_QRCode>, I<CBarcodeImpl_QRCode>},
     {SymbologyMicroQRCode, u"Micro QR Code", B::Generic, nullptr, nullptr, nullptr},
 
     {SymbologyDataMatrix, u"Data Matrix", B::DataMatrix,
-     S<CBarcodeSettings_DataMatrix>, D<CBarcodeData_DataMatrix>, nullptr},
+     S<CBarcodeSettings_DataMatrix>, D<CBarcodeData_DataMatrix>, I<CBarcodeImpl_DataMatrix>},
     {SymbologyMaxicode, u"Maxicode", B::Generic, nullptr, nullptr, nullptr},
 };
 

@@ -1,5 +1,6 @@
 #include "barcode/Pdf417Encoder.h"
 
+#include "barcode/BarcodeData.h"
 #include "barcode/Pdf417Tables.h"
 #include "platform/VXException.h"
 
@@ -174,51 +175,56 @@ int Pdf417RightIndicator(int row, int rows, int columns, int level)
     }
 }
 
-void EncodePdf417(const QByteArray& bytes, const Pdf417Options& options, Pdf417Symbol& symbol)
+void EncodePdf417(const QByteArray& bytes, const Pdf417Options& options, CBarcodeData_PDF417& data)
 {
-    symbol.dataCodewords = Pdf417CompactBytes(bytes);
-    symbol.dataCodewords.insert(symbol.dataCodewords.begin(), 0);
-    const int dataCount = static_cast<int>(std::min<size_t>(symbol.dataCodewords.size(), 1u << 30));
+    data.m_arrDataCodewords = Pdf417CompactBytes(bytes);
+    data.m_arrDataCodewords.insert(data.m_arrDataCodewords.begin(), 0);
+    const int dataCount = static_cast<int>(std::min<size_t>(data.m_arrDataCodewords.size(), 1u << 30));
 
     const int level = options.errorLevel == kPdf417AutoLevel ? Pdf417AutoErrorLevel(dataCount)
                                                              : options.errorLevel;
-    symbol.errorLevel = level;
+    data.m_nECLevel = level;
     if (level < 0 || level > 8)
         Fail(kPdf417BadLevel);
-    symbol.errorCount = 2 << level;
+    data.m_nECCount = 2 << level;
 
-    const int needed = std::min(symbol.errorCount + dataCount, kPdf417MaxCodewords + 1);
-    Pdf417ChooseSize(needed, options, symbol.rows, symbol.columns);
-    const int rows = symbol.rows;
-    const int columns = symbol.columns;
+    const int needed = std::min(data.m_nECCount + dataCount, kPdf417MaxCodewords + 1);
+    int rows = 0, columns = 0;
+    Pdf417ChooseSize(needed, options, rows, columns);
+    data.m_nRows = rows;
+    data.m_nColumns = columns;
 
-    symbol.padCount = rows * columns - symbol.errorCount - dataCount;
-    symbol.dataAndPad = symbol.dataCodewords;
-    symbol.dataAndPad.resize(static_cast<size_t>(dataCount + symbol.padCount), 900);
-    symbol.dataAndPad[0] = dataCount + symbol.padCount;
-    symbol.dataCodewords[0] = symbol.dataAndPad[0];
+    data.m_nPadCount = rows * columns - data.m_nECCount - dataCount;
+    const int described = dataCount + data.m_nPadCount;
+    data.m_arrDataCodewords[0] = described;
+    data.m_arrDataAndPad = data.m_arrDataCodewords;
+    data.m_arrDataAndPad.resize(static_cast<size_t>(described), 900);
 
-    symbol.errorCodewords = Pdf417ErrorCodewords(symbol.dataAndPad, level);
-    symbol.allCodewords = symbol.dataAndPad;
-    symbol.allCodewords.insert(symbol.allCodewords.end(), symbol.errorCodewords.begin(),
-                               symbol.errorCodewords.end());
+    data.m_arrECCodewords = Pdf417ErrorCodewords(data.m_arrDataAndPad, level);
+    data.m_arrAllCodewords = data.m_arrDataAndPad;
+    data.m_arrAllCodewords.insert(data.m_arrAllCodewords.end(), data.m_arrECCodewords.begin(),
+                                  data.m_arrECCodewords.end());
 
     const int width = columns + (options.truncated ? 3 : 4);
-    symbol.matrixWidth = width;
-    symbol.codewordMatrix.assign(static_cast<size_t>(rows * width), 0);
-    symbol.patternMatrix.assign(static_cast<size_t>(rows * width), 0);
+    data.m_arrCodewordMatrix.assign(static_cast<size_t>(rows * width), 0);
+    data.m_arrPatternMatrix.assign(static_cast<size_t>(rows * width), 0);
     for (int r = 0; r < rows; ++r) {
-        int32_t* cw = &symbol.codewordMatrix[static_cast<size_t>(r * width)];
-        uint32_t* pat = &symbol.patternMatrix[static_cast<size_t>(r * width)];
+        int32_t* cw = &data.m_arrCodewordMatrix[static_cast<size_t>(r * width)];
+        int32_t* pat = &data.m_arrPatternMatrix[static_cast<size_t>(r * width)];
         const auto& cluster = kPdf417Clusters[static_cast<size_t>(r % 3)];
         cw[1] = Pdf417LeftIndicator(r, rows, columns, level);
-        std::copy_n(symbol.allCodewords.begin() + r * columns, columns, cw + 2);
+        std::copy_n(data.m_arrAllCodewords.begin() + r * columns, columns, cw + 2);
         if (!options.truncated)
             cw[columns + 2] = Pdf417RightIndicator(r, rows, columns, level);
         pat[0] = kPdf417StartPattern;
         const int last = options.truncated ? columns + 1 : columns + 2;
         for (int c = 1; c <= last; ++c)
-            pat[c] = cluster[static_cast<size_t>(cw[c])];
+            pat[c] = static_cast<int32_t>(cluster[static_cast<size_t>(cw[c])]);
         pat[width - 1] = options.truncated ? kPdf417TruncatedStop : kPdf417StopPattern;
     }
+}
+
+int Pdf417MatrixWidth(const CBarcodeData_PDF417& data)
+{
+    return data.m_nRows > 0 ? static_cast<int>(data.m_arrPatternMatrix.size() / static_cast<size_t>(data.m_nRows)) : 0;
 }

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+class CBarcodeData_PDF417;
+
 // The PDF417 encoder: bytes in, codewords and the bar-space pattern of every row
 // out. Byte compaction only; Reed-Solomon check words over GF(929).
 
@@ -13,9 +15,9 @@ inline constexpr int kPdf417AutoLevel = 9;
 inline constexpr int kPdf417MaxRows = 90;
 inline constexpr int kPdf417MaxColumns = 30;
 inline constexpr int kPdf417MaxCodewords = 928;
-inline constexpr uint32_t kPdf417StartPattern = 81111113;
-inline constexpr uint32_t kPdf417StopPattern = 711311121;
-inline constexpr uint32_t kPdf417TruncatedStop = 1;
+inline constexpr int32_t kPdf417StartPattern = 81111113;
+inline constexpr int32_t kPdf417StopPattern = 711311121;
+inline constexpr int32_t kPdf417TruncatedStop = 1;
 
 // Failure texts, shown to the user as they stand.
 inline const QString kPdf417BadLevel = QStringLiteral("错误纠正等级数字不正确。");
@@ -33,25 +35,6 @@ struct Pdf417Options
     bool truncated = false;
 };
 
-struct Pdf417Symbol
-{
-    std::vector<int32_t> dataCodewords;  // length descriptor, then the compacted bytes
-    int errorLevel = 0;
-    int errorCount = 0;
-    int rows = 0;
-    int columns = 0;
-    int padCount = 0;
-    std::vector<int32_t> dataAndPad;
-    std::vector<int32_t> errorCodewords;
-    std::vector<int32_t> allCodewords;  // data, pad, then error correction
-    // rows x width cells, width = columns + 4 (columns + 3 when truncated): start,
-    // left indicator, data, right indicator (not when truncated), stop.
-    std::vector<int32_t> codewordMatrix;  // start and stop cells hold 0
-    std::vector<uint32_t> patternMatrix;
-    int matrixWidth = 0;
-
-    void Clear() { *this = Pdf417Symbol(); }
-};
 
 // Latch 924 (a multiple of six bytes) or 901, then five base-900 digits per six
 // bytes and one codeword per remaining byte.
@@ -67,6 +50,8 @@ void Pdf417ChooseSize(int needed, const Pdf417Options& options, int& rows, int& 
 int Pdf417LeftIndicator(int row, int rows, int columns, int level);
 int Pdf417RightIndicator(int row, int rows, int columns, int level);
 
-// Runs the whole encoder into `symbol`, which keeps what was computed when a
-// CBarcodeException is thrown.
-void EncodePdf417(const QByteArray& bytes, const Pdf417Options& options, Pdf417Symbol& symbol);
+// Runs the whole encoder into the data (text aside), which keeps what was computed
+// when a CBarcodeException is thrown.
+void EncodePdf417(const QByteArray& bytes, const Pdf417Options& options, CBarcodeData_PDF417& data);
+// Cells of one row of the data's matrices: columns + 4, or + 3 when truncated.
+int Pdf417MatrixWidth(const CBarcodeData_PDF417& data);

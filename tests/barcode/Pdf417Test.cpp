@@ -1,7 +1,11 @@
 #include "Barcode2DSupport.h"
 #include "TestSupport.h"
 #include "barcode/CodePage.h"
+#include "barcode/BarcodeData.h"
+#include "barcode/BarcodeSymbology.h"
+#include "barcode/Pdf417.h"
 #include "barcode/Pdf417Encoder.h"
+#include "barcode/Pdf417Tables.h"
 #include "platform/VXException.h"
 
 #include <QPainter>
@@ -9,32 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The pattern matrix as pixels: `scale` pixels a module, rows `ratio` modules high,
-// a quiet zone of `quiet` modules on every side.
-QImage RenderPatterns(const Pdf417Symbol& s, int scale, int ratio, int quiet)
-{
-    int modules = 0;
-    for (int c = 0; c < s.matrixWidth; ++c)
-        for (const char d : QByteArray::number(s.patternMatrix[static_cast<size_t>(c)]))
-            modules += d - '0';
-    QImage image((modules + 2 * quiet) * scale, (s.rows * ratio + 2 * quiet) * scale, QImage::Format_Grayscale8);
-    image.fill(255);
-    QPainter p(&image);
-    for (int r = 0; r < s.rows; ++r) {
-        int x = quiet;
-        for (int c = 0; c < s.matrixWidth; ++c) {
-            const QByteArray digits = QByteArray::number(s.patternMatrix[static_cast<size_t>(r * s.matrixWidth + c)]);
-            for (int i = 0; i < digits.size(); ++i) {
-                const int w = digits[i] - '0';
-                if (i % 2 == 0)
-                    p.fillRect(x * scale, (quiet + r * ratio) * scale, w * scale, ratio * scale, Qt::black);
-                x += w;
-            }
-        }
-    }
-    return image;
-}
 
 // Value of the codeword polynomial at 3^i; zero for i = 1..k when the check words are right.
 int Syndrome(const std::vector<int32_t>& words, int i)
@@ -171,22 +149,26 @@ TEST(Pdf417, SettingsBeyondTheSymbolLimitsThrowTheirText)
 
 TEST(Pdf417, EncoderFillsCodewordsPaddingAndIndicators)
 {
-    Pdf417Symbol s;
+    CBarcodeData_PDF417 s;
     EncodePdf417(QByteArray("1234567"), Pdf417Options{}, s);
     // Descriptor, 901, five group digits and one byte: 8 data codewords, level 2,
     // 16 codewords in a 7 x 3 matrix, so 5 pads.
-    EXPECT_EQ(s.errorLevel, 2);
-    EXPECT_EQ(s.errorCount, 8);
-    EXPECT_EQ(s.rows, 7);
-    EXPECT_EQ(s.columns, 3);
-    EXPECT_EQ(s.padCount, 5);
-    EXPECT_EQ(s.dataCodewords.front(), 13);
-    EXPECT_EQ(s.dataCodewords[1], 901);
-    EXPECT_EQ(s.allCodewords.size(), 21u);
-    EXPECT_EQ(s.matrixWidth, s.columns + 4);
-    for (int r = 0; r < s.rows; ++r) {
-        EXPECT_EQ(s.patternMatrix[static_cast<size_t>(r * s.matrixWidth)], kPdf417StartPattern);
-        EXPECT_EQ(s.patternMatrix[static_cast<size_t>(r * s.matrixWidth + s.matrixWidth - 1)], kPdf417StopPattern);
+    EXPECT_EQ(s.m_nECLevel, 2);
+    EXPECT_EQ(s.m_nECCount, 8);
+    EXPECT_EQ(s.m_nRows, 7);
+    EXPECT_EQ(s.m_nColumns, 3);
+    EXPECT_EQ(s.m_nPadCount, 5);
+    EXPECT_EQ(s.m_arrDataCodewords.front(), 13);
+    EXPECT_EQ(s.m_arrDataCodewords[1], 901);
+    EXPECT_EQ(s.m_arrAllCodewords.size(), 21u);
+    const int width = Pdf417MatrixWidth(s);
+    EXPECT_EQ(width, s.m_nColumns + 4);
+    for (int r = 0; r < s.m_nRows; ++r) {
+        const auto* row = &s.m_arrPatternMatrix[static_cast<size_t>(r * width)];
+        EXPECT_EQ(row[0], kPdf417StartPattern);
+        EXPECT_EQ(row[width - 1], kPdf417StopPattern);
+        EXPECT_EQ(s.m_arrCodewordMatrix[static_cast<size_t>(r * width + 1)],
+                  Pdf417LeftIndicator(r, s.m_nRows, s.m_nColumns, s.m_nECLevel));
     }
     // Row 0 of 4 rows, 4 columns, level 2: left 0 + 3/3 = 1, right 4 - 1 = 3; row 1: 6 + 0, 1.
     EXPECT_EQ(Pdf417LeftIndicator(0, 4, 4, 2), 1);
@@ -202,35 +184,74 @@ TEST(Pdf417, EncoderFillsCodewordsPaddingAndIndicators)
     fixed.columns = 3;
     fixed.rows = 5;
     EncodePdf417(QByteArray("ab"), fixed, s);
-    EXPECT_EQ(s.padCount, 15 - 2 - 4);
-    EXPECT_EQ(s.dataAndPad.front(), 13);
-    EXPECT_EQ(s.dataAndPad.back(), 900);
+    EXPECT_EQ(s.m_nPadCount, 15 - 2 - 4);
+    EXPECT_EQ(s.m_arrDataAndPad.front(), 13);
+    EXPECT_EQ(s.m_arrDataAndPad.back(), 900);
 
     Pdf417Options truncated;
     truncated.truncated = true;
     EncodePdf417(QByteArray("ab"), truncated, s);
-    EXPECT_EQ(s.matrixWidth, s.columns + 3);
-    EXPECT_EQ(s.patternMatrix[static_cast<size_t>(s.matrixWidth - 1)], kPdf417TruncatedStop);
+    EXPECT_EQ(Pdf417MatrixWidth(s), s.m_nColumns + 3);
+    EXPECT_EQ(s.m_arrPatternMatrix[static_cast<size_t>(Pdf417MatrixWidth(s) - 1)], kPdf417TruncatedStop);
 }
 
 TEST(Pdf417, BadLevelThrowsAndKeepsWhatWasComputed)
 {
-    Pdf417Options o;
-    o.errorLevel = 10;
-    Pdf417Symbol s;
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& settings = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    settings.m_strContent = QStringLiteral("abc");
+    settings.m_nECLevel = 10;
     try {
-        EncodePdf417(QByteArray("abc"), o, s);
+        impl->Encode();
         FAIL() << "no throw";
     } catch (const CBarcodeException& e) {
         EXPECT_EQ(e.GetMessage(), kPdf417BadLevel);
     }
-    EXPECT_EQ(s.dataCodewords.size(), 5u);
-    EXPECT_TRUE(s.allCodewords.empty());
+    const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
+    EXPECT_EQ(data.m_arrDataCodewords.size(), 5u);
+    EXPECT_TRUE(data.m_arrAllCodewords.empty());
+    EXPECT_EQ(data.m_strText, QStringLiteral("abc"));
+}
+
+TEST(Pdf417, SizeFollowsModulesRowsAndQuietZoneNotTheRequest)
+{
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    s.m_nColumns = 3;  // 17 codewords of "12345678" fit in 6 x 3
+    s.m_nRows = 6;
+    s.m_fQuietZone = 1.0f;
+    s.m_nRowHeightRatio = 0;  // counts as 3
+    impl->Encode();
+    const float module = 14.0f * 0.0254f;
+    EXPECT_FLOAT_EQ(s.m_fWidth, (3 * 17 + 69) * module + 2.0f);
+    EXPECT_FLOAT_EQ(s.m_fHeight, 6 * module * 3 + 2.0f);
+    const float fullWidth = s.m_fWidth;
+    impl->Resize(100.0f, 100.0f);
+    EXPECT_FLOAT_EQ(s.m_fWidth, fullWidth);
+    EXPECT_FLOAT_EQ(s.m_fHeight, 6 * module * 3 + 2.0f);
+    s.m_bTruncated = true;
+    impl->Encode();
+    EXPECT_FLOAT_EQ(fullWidth - s.m_fWidth, 34 * module);
+}
+
+TEST(Pdf417, CodePageDecidesTheBytes)
+{
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
+    s.m_strContent = QStringLiteral("中文");
+    impl->Encode();  // UTF-8 by default: six bytes, latch 924
+    EXPECT_EQ(data.m_arrDataCodewords.size(), 7u);
+    EXPECT_EQ(data.m_arrDataCodewords[1], 924);
+    s.m_nCodePage = CodePageGBK;
+    impl->Encode();  // four bytes
+    EXPECT_EQ(data.m_arrDataCodewords, (std::vector<int32_t>{data.m_arrDataCodewords[0], 901, 0xd6, 0xd0, 0xce, 0xc4}));
+    const std::optional<QByteArray> read = DecodeWithZXing(RenderBarcode(*impl, 300, 2), ZXing::BarcodeFormat::PDF417);
+    EXPECT_EQ(read.value_or("(nothing read)"), QByteArray("\xd6\xd0\xce\xc4"));
 }
 
 TEST(Pdf417, EveryCodewordPatternHasFourBarsOfSeventeenModules)
 {
-    extern const std::array<std::array<uint32_t, 929>, 3> kPdf417Clusters;
     EXPECT_EQ(kPdf417Clusters[0][0], 31111136u);
     for (int cluster = 0; cluster < 3; ++cluster) {
         std::set<uint32_t> seen;
@@ -250,33 +271,59 @@ TEST(Pdf417, EveryCodewordPatternHasFourBarsOfSeventeenModules)
 
 TEST(Pdf417, ZXingReadsFullAndTruncatedSymbolsOverASweep)
 {
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    s.m_fModuleWidthX = 10.0f;  // 3 pixels at 300 dpi
+    s.m_nCodePage = CodePageSystem;
+    s.m_crBackground = 0xFFFFFFFFu;
     int decoded = 0;
     for (const int length : {1, 5, 6, 7, 12, 31, 100, 250, 700}) {
         for (const int level : {0, 2, 5, 9}) {
             for (const int columns : {0, 1, 4, 13}) {
                 for (const bool truncated : {false, true}) {
-                    Pdf417Options o;
-                    o.errorLevel = level;
-                    o.columns = columns;
-                    o.truncated = truncated;
-                    const QByteArray bytes = TestBytes(length, length * 31 + level);
-                    Pdf417Symbol s;
+                    // Bytes below 0x80 are one UTF-8 byte each.
+                    QByteArray bytes = TestBytes(length, length * 31 + level);
+                    for (char& b : bytes)
+                        b = static_cast<char>(1 + (static_cast<uint8_t>(b) % 127));
+                    s.m_strContent = QString::fromLatin1(bytes);
+                    s.m_nECLevel = level;
+                    s.m_nColumns = columns;
+                    s.m_bTruncated = truncated;
+                    const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
                     try {
-                        EncodePdf417(bytes, o, s);
+                        impl->Encode();
                     } catch (const CBarcodeException& e) {
                         // Only fixed columns too few for 90 rows may fail.
                         EXPECT_EQ(e.GetMessage(), kPdf417TooManyRows);
-                        EXPECT_GT(s.dataCodewords.size() + s.errorCount, 90u * columns);
+                        EXPECT_GT(data.m_arrDataCodewords.size() + data.m_nECCount, 90u * columns);
                         continue;
                     }
-                    const QImage image = RenderPatterns(s, 2, 3, 4);
-                    const std::optional<QByteArray> read = DecodeWithZXing(image, ZXing::BarcodeFormat::PDF417);
-                    EXPECT_EQ(read.value_or("(nothing read)"), bytes) << "length " << length << " level " << level << " columns "
-                                           << columns << " truncated " << truncated;
+                    const std::optional<QByteArray> read =
+                        DecodeWithZXing(RenderBarcode(*impl, 300, 2), ZXing::BarcodeFormat::PDF417);
+                    EXPECT_EQ(read.value_or("(nothing read)"), bytes) << "length " << length << " level " << level
+                                                                       << " columns " << columns << " truncated " << truncated;
                     ++decoded;
                 }
             }
         }
     }
-    EXPECT_GT(decoded, 250);
+    EXPECT_GT(decoded, 230);
+}
+
+TEST(Pdf417, RotatedSymbolTurnsAboutItsAnchorAndStillReads)
+{
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    s.m_fModuleWidthX = 10.0f;
+    s.m_strContent = QStringLiteral("Vellum 417");
+    impl->Encode();
+    const float w = s.m_fWidth, h = s.m_fHeight;
+    // Turned by 180 degrees about its centre, the symbol covers the same box.
+    s.m_fAngle = 180.0f;
+    s.m_nAnchor = 8;
+    const QImage image = RenderBarcode(*impl, 300, 3);
+    EXPECT_TRUE(IsDarkAt(image, 3 + w - 0.1, 3 + h / 2, 300));  // start bars now at the right
+    EXPECT_FALSE(IsDarkAt(image, 1.5, 3 + h / 2, 300));
+    EXPECT_EQ(DecodeWithZXing(image.mirrored(true, true), ZXing::BarcodeFormat::PDF417).value_or("(nothing)"),
+              QByteArray("Vellum 417"));
 }

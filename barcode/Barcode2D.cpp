@@ -1,0 +1,52 @@
+#include "barcode/Barcode2D.h"
+
+#include "barcode/BarcodeImpl.h"
+
+#include <QPainter>
+
+Barcode2DFrame::Barcode2DFrame(QPainter& graphics, CBarcodeImpl& impl) : m_graphics(graphics), m_impl(impl)
+{
+    const CBarcodeSettings& s = *impl.GetSettings();
+    graphics.save();
+    m_topLeft = QPointF(s.m_fX, s.m_fY);
+    if (s.m_fAngle == 0.0f) {
+        graphics.translate(s.m_fOriginX, s.m_fOriginY);
+    } else {
+        const QPointF p = GetBarcodeAnchorPoint(s);
+        graphics.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
+        graphics.rotate(s.m_fAngle);
+        m_topLeft = QPointF(float(s.m_fX - p.x()), float(s.m_fY - p.y()));
+    }
+    if ((s.m_crBackground >> 24) != 0)
+        graphics.fillRect(QRectF(m_topLeft, QSizeF(s.m_fWidth, s.m_fHeight)), QColor::fromRgba(s.m_crBackground));
+    impl.m_nSmoothingMode = int32_t(graphics.renderHints().toInt());
+    graphics.setRenderHint(QPainter::Antialiasing, false);
+}
+
+Barcode2DFrame::~Barcode2DFrame()
+{
+    // restore() brings back the transform and the hints saved with it.
+    m_graphics.restore();
+}
+
+void DrawModuleGrid(QPainter& graphics, const CBarcodeImpl& impl, QPointF topLeft,
+                    const std::vector<uint8_t>& grid, int rows, int columns, float module)
+{
+    if (rows <= 0 || columns <= 0 || grid.size() < size_t(rows) * size_t(columns))
+        return;
+    const QColor colour = QColor::fromRgba(impl.GetSettings()->m_crBar);
+    for (int r = 0; r < rows; ++r) {
+        const uint8_t* row = &grid[size_t(r) * size_t(columns)];
+        for (int c = 0; c < columns;) {
+            if (!row[c]) {
+                ++c;
+                continue;
+            }
+            const int start = c;
+            while (c < columns && row[c])
+                ++c;
+            graphics.fillRect(QRectF(topLeft.x() + start * module, topLeft.y() + r * module,
+                                     (c - start) * module, module), colour);
+        }
+    }
+}

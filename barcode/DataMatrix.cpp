@@ -1,0 +1,229 @@
+#include "barcode/DataMatrix.h"
+
+#include "barcode/Barcode2D.h"
+#include "barcode/CodePage.h"
+#include "platform/VXException.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <dmtx.h>
+
+namespace {
+
+// The standard's placement of codeword bits in the mapping matrix (row 0 at the
+// top): each cell holds 8 x codeword + (bit from the most significant, 0-7) + 1,
+// or -1 for the fixed dark corner; 0 means not placed.
+class Ecc200Placement
+{
+public:
+    Ecc200Placement(int rows, int columns) : m_rows(rows), m_columns(columns), m_cells(size_t(rows) * size_t(columns), 0)
+    {
+        int chr = 0, row = 4, col = 0;
+        do {
+            if (row == m_rows && col == 0)
+                Corner(chr++, {{m_rows - 1, 0}, {m_rows - 1, 1}, {m_rows - 1, 2}, {0, m_columns - 2},
+                               {0, m_columns - 1}, {1, m_columns - 1}, {2, m_columns - 1}, {3, m_columns - 1}});
+            if (row == m_rows - 2 && col == 0 && m_columns % 4)
+                Corner(chr++, {{m_rows - 3, 0}, {m_rows - 2, 0}, {m_rows - 1, 0}, {0, m_columns - 4},
+                               {0, m_columns - 3}, {0, m_columns - 2}, {0, m_columns - 1}, {1, m_columns - 1}});
+            if (row == m_rows - 2 && col == 0 && m_columns % 8 == 4)
+                Corner(chr++, {{m_rows - 3, 0}, {m_rows - 2, 0}, {m_rows - 1, 0}, {0, m_columns - 2},
+                               {0, m_columns - 1}, {1, m_columns - 1}, {2, m_columns - 1}, {3, m_columns - 1}});
+            if (row == m_rows + 4 && col == 2 && m_columns % 8 == 0)
+                Corner(chr++, {{m_rows - 1, 0}, {m_rows - 1, m_columns - 1}, {0, m_columns - 3}, {0, m_columns - 2},
+                               {0, m_columns - 1}, {1, m_columns - 3}, {1, m_columns - 2}, {1, m_columns - 1}});
+            do {
+                if (row < m_rows && col >= 0 && !At(row, col))
+                    Utah(row, col, chr++);
+                row -= 2;
+                col += 2;
+            } while (row >= 0 && col < m_columns);
+            row += 1;
+            col += 3;
+            do {
+                if (row >= 0 && col < m_columns && !At(row, col))
+                    Utah(row, col, chr++);
+                row += 2;
+                col -= 2;
+            } while (row < m_rows && col >= 0);
+            row += 3;
+            col += 1;
+        } while (row < m_rows || col < m_columns);
+        if (!m_cells.back()) {
+            m_cells.back() = -1;
+            m_cells[m_cells.size() - size_t(m_columns) - 2] = -1;
+        }
+    }
+
+    bool IsDark(size_t cell, const unsigned char* codewords) const
+    {
+        const int v = m_cells[cell];
+        if (v <= 0)
+            return v < 0;
+        return (codewords[(v - 1) / 8] >> (7 - (v - 1) % 8)) & 1;
+    }
+
+private:
+    int& At(int row, int col) { return m_cells[size_t(row) * size_t(m_columns) + size_t(col)]; }
+
+    void Module(int row, int col, int chr, int bit)
+    {
+        if (row < 0) {
+            row += m_rows;
+            col += 4 - ((m_rows + 4) % 8);
+        }
+        if (col < 0) {
+            col += m_columns;
+            row += 4 - ((m_columns + 4) % 8);
+        }
+        At(row, col) = 8 * chr + bit + 1;
+    }
+
+    void Utah(int row, int col, int chr)
+    {
+        Corner(chr, {{row - 2, col - 2}, {row - 2, col - 1}, {row - 1, col - 2}, {row - 1, col - 1},
+                     {row - 1, col}, {row, col - 2}, {row, col - 1}, {row, col}});
+    }
+
+    void Corner(int chr, std::initializer_list<std::pair<int, int>> places)
+    {
+        for (int bit = 0; bit < 8; ++bit)
+            Module(places.begin()[bit].first, places.begin()[bit].second, chr, bit);
+    }
+
+    int m_rows;
+    int m_columns;
+    std::vector<int> m_cells;
+};
+
+// In a symbol whose blocks hold unequal numbers of data codewords (144x144), the
+// standard keeps dealing codewords to the blocks in turn across the data/error
+// boundary, while libdmtx restarts at block 0 for the error codewords; such a
+// symbol is not readable by standard readers. Move the error codewords to their
+// standard places and lay the modules out again.
+void FixUnequalBlockInterleave(DmtxMessage& message, int sizeIdx)
+{
+    const int blocks = dmtxGetSymbolAttribute(DmtxSymAttribInterleavedBlocks, sizeIdx);
+    const int dataWords = dmtxGetSymbolAttribute(DmtxSymAttribSymbolDataWords, sizeIdx);
+    const int blockErrorWords = dmtxGetSymbolAttribute(DmtxSymAttribBlockErrorWords, sizeIdx);
+    if (blocks <= 1 || dataWords % blocks == 0)
+        return;
+    std::vector<unsigned char> code(message.code, message.code + message.codeSize);
+    for (int b = 0; b < blocks; ++b)
+        for (int j = 0; j < blockErrorWords; ++j)
+            code[size_t(dataWords + ((b - dataWords) % blocks + blocks) % blocks + blocks * j)] =
+                message.code[dataWords + b + blocks * j];
+    const Ecc200Placement placement(dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixRows, sizeIdx),
+                                    dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx));
+    for (size_t i = 0; i < message.arraySize; ++i) {
+        message.array[i] &= ~DmtxModuleOnRGB;
+        if (placement.IsDark(i, code.data()))
+            message.array[i] |= DmtxModuleOnRGB;
+    }
+    std::copy(code.begin(), code.end(), message.code);
+}
+
+} // namespace
+
+int DataMatrixSizeRequest(int32_t sizeChoice)
+{
+    if (sizeChoice == 0)
+        return DataMatrixSizeRectAuto;
+    if (sizeChoice == 2)
+        return DataMatrixSizeShapeAuto;
+    if (sizeChoice >= 3 && sizeChoice <= 32)
+        return sizeChoice - 3;
+    return DataMatrixSizeSquareAuto;
+}
+
+int DataMatrixScheme(int32_t encodation)
+{
+    switch (encodation) {
+    case 1:
+        return DmtxSchemeC40;
+    case 2:
+        return DmtxSchemeText;
+    case 3:
+        return DmtxSchemeX12;
+    case 4:
+        return DmtxSchemeBase256;
+    default:
+        return DmtxSchemeAscii;
+    }
+}
+
+void CBarcodeImpl_DataMatrix::Encode()
+{
+    const auto& s = SettingsAs<CBarcodeSettings_DataMatrix>();
+    m_nEncodation = s.m_nEncodation;
+    m_nSizeChoice = s.m_nSizeChoice;
+    m_nColumns = m_nRows = 0;
+    m_grid.clear();
+    QByteArray bytes = ConvertToCodePage(s.m_strContent, CodePageUTF8);
+    if (bytes.isEmpty())
+        return;
+
+    DmtxEncode* enc = dmtxEncodeCreate();
+    if (!enc)
+        throw CBarcodeException(kDataMatrixCannotEncode);
+    dmtxEncodeSetProp(enc, DmtxPropScheme, DataMatrixScheme(s.m_nEncodation));
+    const int request = DataMatrixSizeRequest(s.m_nSizeChoice);
+    if (request != DataMatrixSizeShapeAuto)
+        dmtxEncodeSetProp(enc, DmtxPropSizeRequest, request);
+    const DmtxPassFail result = dmtxEncodeDataMatrix(enc, int(bytes.size()), reinterpret_cast<unsigned char*>(bytes.data()));
+    const int rows = enc->region.symbolRows;
+    const int columns = enc->region.symbolCols;
+    if (result != DmtxPass || !enc->message || rows < 1 || columns < 1) {
+        dmtxEncodeDestroy(&enc);
+        throw CBarcodeException(kDataMatrixCannotEncode);
+    }
+    m_nRows = rows;
+    m_nColumns = columns;
+    m_grid.assign(size_t(rows) * size_t(columns), 0);
+    // The library counts rows from the bottom edge; the grid from the top.
+    const int sizeIdx = enc->region.sizeIdx;
+    FixUnequalBlockInterleave(*enc->message, sizeIdx);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            m_grid[size_t(rows - 1 - r) * size_t(columns) + size_t(c)] =
+                dmtxSymbolModuleStatus(enc->message, sizeIdx, r, c) & DmtxModuleOnRed;
+    dmtxEncodeDestroy(&enc);
+}
+
+void CBarcodeImpl_DataMatrix::CalcSize()
+{
+    CalcWidth();
+    CalcHeight();
+}
+
+void CBarcodeImpl_DataMatrix::CalcWidth()
+{
+    auto& s = SettingsAs<CBarcodeSettings_DataMatrix>();
+    s.m_fWidth = s.m_fModuleWidthX * kMilToMm * float(m_nColumns);
+}
+
+void CBarcodeImpl_DataMatrix::CalcHeight()
+{
+    auto& s = SettingsAs<CBarcodeSettings_DataMatrix>();
+    s.m_fHeight = s.m_fModuleWidthX * kMilToMm * float(m_nRows);
+}
+
+void CBarcodeImpl_DataMatrix::Draw(QPainter& graphics)
+{
+    if (!m_pSettings)
+        return;
+    Barcode2DFrame frame(graphics, *this);
+    const float module = SettingsAs<CBarcodeSettings_DataMatrix>().m_fModuleWidthX * kMilToMm;
+    DrawModuleGrid(graphics, *this, frame.TopLeft(), m_grid, m_nRows, m_nColumns, module);
+}
+
+void CBarcodeImpl_DataMatrix::CopyFrom(const CBarcodeImpl& other)
+{
+    CBarcodeImpl::CopyFrom(other);
+    const auto& o = static_cast<const CBarcodeImpl_DataMatrix&>(other);
+    m_nEncodation = o.m_nEncodation;
+    m_nSizeChoice = o.m_nSizeChoice;
+    m_nColumns = o.m_nColumns;
+    m_nRows = o.m_nRows;
+    m_grid = o.m_grid;
+}

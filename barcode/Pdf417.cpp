@@ -1,0 +1,96 @@
+#include "barcode/Pdf417.h"
+
+#include "barcode/Barcode2D.h"
+#include "barcode/CodePage.h"
+#include "barcode/Pdf417Encoder.h"
+
+#include <QPainter>
+
+namespace {
+
+float ModuleMm(const CBarcodeSettings_PDF417& s)
+{
+    return s.m_fModuleWidthX * kMilToMm;
+}
+
+int RowRatio(const CBarcodeSettings_PDF417& s)
+{
+    return s.m_nRowHeightRatio < 1 ? 3 : s.m_nRowHeightRatio;
+}
+
+} // namespace
+
+void CBarcodeImpl_PDF417::Encode()
+{
+    auto& s = SettingsAs<CBarcodeSettings_PDF417>();
+    auto& data = static_cast<CBarcodeData_PDF417&>(*m_pData);
+    data.Clear();
+    data.m_strText = s.m_strContent;
+    Pdf417Options options;
+    options.errorLevel = s.m_nECLevel;
+    options.rows = s.m_nRows;
+    options.columns = s.m_nColumns;
+    options.rowColumnLimit = s.m_nRowColumnLimit;
+    options.truncated = s.m_bTruncated;
+    EncodePdf417(ConvertToCodePage(s.m_strContent, s.m_nCodePage), options, data);
+    CalcSize();
+}
+
+void CBarcodeImpl_PDF417::CalcSize()
+{
+    CalcWidth();
+    CalcHeight();
+}
+
+void CBarcodeImpl_PDF417::CalcWidth()
+{
+    auto& s = SettingsAs<CBarcodeSettings_PDF417>();
+    const int columns = static_cast<const CBarcodeData_PDF417&>(*m_pData).m_nColumns;
+    const int modules = columns * 17 + (s.m_bTruncated ? 35 : 69);
+    s.m_fWidth = float(modules) * ModuleMm(s) + 2.0f * s.m_fQuietZone;
+}
+
+void CBarcodeImpl_PDF417::CalcHeight()
+{
+    auto& s = SettingsAs<CBarcodeSettings_PDF417>();
+    const int rows = static_cast<const CBarcodeData_PDF417&>(*m_pData).m_nRows;
+    s.m_fHeight = float(rows) * ModuleMm(s) * float(RowRatio(s)) + 2.0f * s.m_fQuietZone;
+}
+
+void CBarcodeImpl_PDF417::Resize(float, float)
+{
+    BuildBars();
+    BuildBarsFromText();
+    CalcSize();
+}
+
+void CBarcodeImpl_PDF417::Draw(QPainter& graphics)
+{
+    if (!m_pSettings || !m_pData)
+        return;
+    const auto& s = SettingsAs<CBarcodeSettings_PDF417>();
+    const auto& data = static_cast<const CBarcodeData_PDF417&>(*m_pData);
+    Barcode2DFrame frame(graphics, *this);
+    const float module = ModuleMm(s);
+    const float rowHeight = module * float(RowRatio(s));
+    const int width = Pdf417MatrixWidth(data);
+    const QColor colour = QColor::fromRgba(s.m_crBar);
+    const double left = frame.TopLeft().x() + s.m_fQuietZone;
+    double top = frame.TopLeft().y() + s.m_fQuietZone;
+    for (int r = 0; r < data.m_nRows; ++r, top += rowHeight) {
+        double x = left;
+        for (int c = 0; c < width; ++c) {
+            // The pattern's widths, most significant digit first.
+            char digits[12];
+            int n = 0;
+            for (int32_t p = data.m_arrPatternMatrix[size_t(r) * size_t(width) + size_t(c)]; p > 0; p /= 10)
+                digits[n++] = char(p % 10);
+            for (int i = 0; n > 0; ++i) {
+                const double w = digits[--n] * double(module);
+                if (i % 2 == 0)
+                    graphics.fillRect(QRectF(x, top, w, rowHeight), colour);
+                x += w;
+            }
+        }
+    }
+}

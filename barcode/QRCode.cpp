@@ -1,0 +1,67 @@
+#include "barcode/QRCode.h"
+
+#include "barcode/Barcode2D.h"
+#include "barcode/CodePage.h"
+#include "platform/VXException.h"
+
+#include <cerrno>
+#include <qrencode.h>
+
+void CBarcodeImpl_QRCode::Encode()
+{
+    const auto& s = SettingsAs<CBarcodeSettings_QRCode>();
+    m_nECLevel = s.m_nECLevel;
+    m_nVersion = s.m_nVersion;
+    m_nAutoExtend = s.m_bAutoExtend ? 1 : 0;
+    m_nMask = s.m_nMask;
+    const QByteArray bytes = ConvertToCodePage(s.m_strContent, s.m_nCodePage);
+    m_grid.assign(size_t(m_nModuleCount) * size_t(m_nModuleCount), 0);
+
+    const QRecLevel level = s.m_nECLevel >= 0 && s.m_nECLevel <= 3 ? QRecLevel(s.m_nECLevel) : QR_ECLEVEL_L;
+    errno = 0;
+    QRcode* code = QRcode_encodeString(bytes.constData(), s.m_nVersion, level, QR_MODE_8, 1);
+    // libqrencode 4 keeps no tables between calls, so there is no cache to clear.
+    const int error = errno;
+    if (!code) {
+        // The library reads up to the first zero byte: nothing before it is no content.
+        if (bytes.constData()[0] == '\0')
+            return;
+        throw CBarcodeException(error == ERANGE ? kQRCodeTooMuchData
+                                : error == EINVAL ? kQRCodeBadVersion
+                                                  : kQRCodeFailed);
+    }
+    m_nModuleCount = code->width;
+    const size_t cells = size_t(code->width) * size_t(code->width);
+    m_grid.resize(cells);
+    for (size_t i = 0; i < cells; ++i)
+        m_grid[i] = code->data[i] & 1;
+    QRcode_free(code);
+}
+
+void CBarcodeImpl_QRCode::CalcSize()
+{
+    auto& s = SettingsAs<CBarcodeSettings_QRCode>();
+    const float module = s.m_fModuleWidthX * kMilToMm;
+    s.m_fWidth = s.m_fHeight = module * float(m_nModuleCount);
+}
+
+void CBarcodeImpl_QRCode::Draw(QPainter& graphics)
+{
+    if (!m_pSettings)
+        return;
+    Barcode2DFrame frame(graphics, *this);
+    const float module = SettingsAs<CBarcodeSettings_QRCode>().m_fModuleWidthX * kMilToMm;
+    DrawModuleGrid(graphics, *this, frame.TopLeft(), m_grid, m_nModuleCount, m_nModuleCount, module);
+}
+
+void CBarcodeImpl_QRCode::CopyFrom(const CBarcodeImpl& other)
+{
+    CBarcodeImpl::CopyFrom(other);
+    const auto& o = static_cast<const CBarcodeImpl_QRCode&>(other);
+    m_nECLevel = o.m_nECLevel;
+    m_nVersion = o.m_nVersion;
+    m_nAutoExtend = o.m_nAutoExtend;
+    m_nMask = o.m_nMask;
+    m_nModuleCount = o.m_nModuleCount;
+    m_grid = o.m_grid;
+}
