@@ -32,8 +32,8 @@ void CBarcodeImpl_PDF417::Encode()
     options.columns = s.m_nColumns;
     options.rowColumnLimit = s.m_nRowColumnLimit;
     options.truncated = s.m_bTruncated;
+    // The size is left to CalcSize: after a label file is read, the stored box stays.
     EncodePdf417(ConvertToCodePage(s.m_strContent, s.m_nCodePage), options, data);
-    CalcSize();
 }
 
 void CBarcodeImpl_PDF417::CalcSize()

@@ -10,7 +10,7 @@ class CBarcodeImpl_PDF417 : public CBarcodeImpl
 public:
     // Draws every row of the pattern matrix, bars in the bar colour.
     void Draw(QPainter& graphics) override;
-    // Content (unfiltered) to codewords and patterns, then the size. Throws
+    // Content (unfiltered) to codewords and patterns; the size is CalcSize's. Throws
     // CBarcodeException for settings the symbol cannot have; the data keeps what
     // was computed before.
     void Encode() override;

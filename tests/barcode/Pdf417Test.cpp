@@ -222,6 +222,9 @@ TEST(Pdf417, SizeFollowsModulesRowsAndQuietZoneNotTheRequest)
     s.m_fQuietZone = 1.0f;
     s.m_nRowHeightRatio = 0;  // counts as 3
     impl->Encode();
+    // A box read from a label file stays until the size is asked for.
+    EXPECT_EQ(s.m_fWidth, 60.0f);
+    impl->CalcSize();
     const float module = 14.0f * 0.0254f;
     EXPECT_FLOAT_EQ(s.m_fWidth, (3 * 17 + 69) * module + 2.0f);
     EXPECT_FLOAT_EQ(s.m_fHeight, 6 * module * 3 + 2.0f);
@@ -231,6 +234,7 @@ TEST(Pdf417, SizeFollowsModulesRowsAndQuietZoneNotTheRequest)
     EXPECT_FLOAT_EQ(s.m_fHeight, 6 * module * 3 + 2.0f);
     s.m_bTruncated = true;
     impl->Encode();
+    impl->CalcSize();
     EXPECT_FLOAT_EQ(fullWidth - s.m_fWidth, 34 * module);
 }
 
@@ -245,6 +249,7 @@ TEST(Pdf417, CodePageDecidesTheBytes)
     EXPECT_EQ(data.m_arrDataCodewords[1], 924);
     s.m_nCodePage = CodePageGBK;
     impl->Encode();  // four bytes
+    impl->CalcSize();
     EXPECT_EQ(data.m_arrDataCodewords, (std::vector<int32_t>{data.m_arrDataCodewords[0], 901, 0xd6, 0xd0, 0xce, 0xc4}));
     const std::optional<QByteArray> read = DecodeWithZXing(RenderBarcode(*impl, 300, 2), ZXing::BarcodeFormat::PDF417);
     EXPECT_EQ(read.value_or("(nothing read)"), QByteArray("\xd6\xd0\xce\xc4"));
@@ -292,6 +297,7 @@ TEST(Pdf417, ZXingReadsFullAndTruncatedSymbolsOverASweep)
                     const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
                     try {
                         impl->Encode();
+                        impl->CalcSize();
                     } catch (const CBarcodeException& e) {
                         // Only fixed columns too few for 90 rows may fail.
                         EXPECT_EQ(e.GetMessage(), kPdf417TooManyRows);
@@ -317,6 +323,7 @@ TEST(Pdf417, RotatedSymbolTurnsAboutItsAnchorAndStillReads)
     s.m_fModuleWidthX = 10.0f;
     s.m_strContent = QStringLiteral("Vellum 417");
     impl->Encode();
+    impl->CalcSize();
     const float w = s.m_fWidth, h = s.m_fHeight;
     // Turned by 180 degrees about its centre, the symbol covers the same box.
     s.m_fAngle = 180.0f;

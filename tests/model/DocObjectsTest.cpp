@@ -389,8 +389,10 @@ TEST(DocBarcodes, EveryBuiltSymbologyRoundTripsAsAnObject)
         ASSERT_EQ(s.m_bandList.size(), 1u);
         EXPECT_EQ(s.m_bandList[0]->m_strValue, "123");
         EXPECT_EQ(barcode.m_fDrawScale, 1.0f);
-        // Bars were rebuilt from the stored content, not from the bands.
-        if (warnings.isEmpty()) {
+        // Bars were rebuilt from the stored content, not from the bands (the 2-D
+        // symbologies keep modules of their own instead of bars).
+        const bool twoD = codes[i] == SymbologyPDF417 || codes[i] == SymbologyQRCode || codes[i] == SymbologyDataMatrix;
+        if (warnings.isEmpty() && !twoD) {
             EXPECT_GT(barcode.GetImpl()->GetData()->GetBarCount(), 0) << codes[i];
         }
     }
