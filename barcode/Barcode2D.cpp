@@ -1,24 +1,14 @@
 #include "barcode/Barcode2D.h"
 
 #include "barcode/BarcodeImpl.h"
+#include "barcode/LinearSupport.h"
 
 #include <QPainter>
 
-Barcode2DFrame::Barcode2DFrame(QPainter& graphics, CBarcodeImpl& impl) : m_graphics(graphics), m_impl(impl)
+Barcode2DFrame::Barcode2DFrame(QPainter& graphics, CBarcodeImpl& impl) : m_graphics(graphics)
 {
-    const CBarcodeSettings& s = *impl.GetSettings();
     graphics.save();
-    m_topLeft = QPointF(s.m_fX, s.m_fY);
-    if (s.m_fAngle == 0.0f) {
-        graphics.translate(s.m_fOriginX, s.m_fOriginY);
-    } else {
-        const QPointF p = GetBarcodeAnchorPoint(s);
-        graphics.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
-        graphics.rotate(s.m_fAngle);
-        m_topLeft = QPointF(float(s.m_fX - p.x()), float(s.m_fY - p.y()));
-    }
-    if ((s.m_crBackground >> 24) != 0)
-        graphics.fillRect(QRectF(m_topLeft, QSizeF(s.m_fWidth, s.m_fHeight)), QColor::fromRgba(s.m_crBackground));
+    m_topLeft = BeginBoxDrawing(graphics, *impl.GetSettings());
     impl.m_nSmoothingMode = int32_t(graphics.renderHints().toInt());
     graphics.setRenderHint(QPainter::Antialiasing, false);
 }

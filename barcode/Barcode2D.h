@@ -25,7 +25,6 @@ public:
 
 private:
     QPainter& m_graphics;
-    CBarcodeImpl& m_impl;
     QPointF m_topLeft;
 };
 
