@@ -1,7 +1,7 @@
 #pragma once
 
 #include "barcode/BarcodeImpl.h"
-#include "barcode/LinearSupport.h"
+#include "barcode/LinearCommon.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "barcode/LinearSupport.h"
+#include "barcode/LinearCommon.h"
 #include "barcode/BarcodeImpl.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "barcode/LinearSupport.h"
+#include "barcode/LinearCommon.h"
 
 #include "barcode/BarcodeImpl.h"
 #include "platform/Drawing.h"
