@@ -253,11 +253,12 @@ QFont MakeBarcodeFont(const CBarcodeSettings& s)
 
 } // namespace
 
-void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top)
+void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top,
+                                         const HumanReadableLineStyle& style)
 {
     const CBarcodeSettings& s = *m_pSettings;
     QString text = GetDisplayText(s.m_strFullText);
-    if (s.m_bGrouping)
+    if (s.m_bGrouping && style.grouping)
         text = FormatGroupedText(s, text);
     const auto chars = SplitCharacters(text);
     const qsizetype n = chars.size();
@@ -271,15 +272,18 @@ void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, f
     double start = 0;
     double spacing = s.m_fCharSpacing;
     switch (s.m_nTextAlign) {
-    case 0: start = s.m_fLeftBlank; break;
+    case 0: start = style.leftBlank ? s.m_fLeftBlank : 0.0; break;
     case 1: start = (boxWidth - textWidth - double(n - 1) * spacing) * 0.5; break;
     case 2: start = boxWidth - textWidth - double(n - 1) * spacing; break;
     case 3: spacing = n > 1 ? (boxWidth - textWidth) / double(n - 1) : 0.0; break;
     default: break;
     }
+    TextFormat format;
+    if (style.centreCells)
+        format.alignment = Qt::AlignCenter;
     double x = left + start;
     for (qsizetype i = 0; i < n; ++i) {
-        DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText);
+        DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText, format);
         x += widths[i] + spacing;
     }
 }

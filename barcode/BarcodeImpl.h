@@ -15,6 +15,16 @@ class QPainter;
 // data object, made together with it by CreateBarcodeImpl. It never recomputes on
 // its own: after a change, callers run Encode, BuildBars, BuildBarsFromText and
 // CalcSize (or the shorter orders of the editor's size rules) themselves.
+// Variations of the human-readable line for symbologies that draw for themselves:
+// POSTNET shows its line ungrouped, from the box's left edge for alignment 0, each
+// character centred in its cell.
+struct HumanReadableLineStyle
+{
+    bool grouping = true;   // follow the grouping settings
+    bool leftBlank = true;  // alignment 0 starts at the left blank, else at the box edge
+    bool centreCells = false;
+};
+
 class CBarcodeImpl
 {
 public:
@@ -85,7 +95,8 @@ protected:
     template <class T>
     T& SettingsAs() const { return static_cast<T&>(*m_pSettings); }
 
-    void DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top);
+    void DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top,
+                               const HumanReadableLineStyle& style = {});
     void DrawGroupedHumanReadableText(QPainter& graphics, float textHeight, float left, float top);
 };
 

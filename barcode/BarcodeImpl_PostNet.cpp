@@ -84,6 +84,7 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
         if (s.m_bTextAbove)
             barTop += s.m_fTextGap + textHeight;
     }
+    const QPainter::RenderHints hints = graphics.renderHints();
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor bar = QColor::fromRgba(s.m_crBar);
     float x = left;
@@ -93,6 +94,14 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
         else
             graphics.fillRect(QRectF(x, barTop + height / 2, m, height / 2), bar);
         x += p;
+    }
+    if (s.m_bShowText) {
+        HumanReadableLineStyle style;
+        style.grouping = false;
+        style.leftBlank = false;
+        style.centreCells = true;
+        graphics.setRenderHints(hints);
+        DrawHumanReadableText(graphics, textHeight, left, top, style);
     }
     graphics.restore();
 }

@@ -49,11 +49,13 @@ QString Code128PatternOfValues(const std::vector<int>& values)
     return pattern + QLatin1String(kCode128Stop);
 }
 
-std::string ZintModules(int symbology, int inputMode, const QByteArray& data)
+std::string ZintModules(int symbology, int inputMode, const QByteArray& data, int option2)
 {
     zint_symbol* symbol = ZBarcode_Create();
     symbol->symbology = symbology;
     symbol->input_mode = inputMode;
+    if (option2 != 0)
+        symbol->option_2 = option2;
     std::string modules;
     if (ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.constData()), int(data.size())) < 5) {
         for (int i = 0; i < symbol->width; ++i)
@@ -92,13 +94,18 @@ QRect DarkBounds(const QImage& image, const QRect& within)
 
 std::optional<LinearRead> ReadLinear(const QImage& image, ZXing::BarcodeFormat format, bool tryRotate)
 {
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
-                                int(grey.bytesPerLine()));
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setTryHarder(true);
     hints.setTryRotate(tryRotate);
+    return ReadLinear(image, hints);
+}
+
+std::optional<LinearRead> ReadLinear(const QImage& image, const ZXing::DecodeHints& hints)
+{
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
+                                int(grey.bytesPerLine()));
     const ZXing::Result result = ZXing::ReadBarcode(view, hints);
     if (!result.isValid())
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <ZXing/BarcodeFormat.h>
+#include <ZXing/DecodeHints.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +24,8 @@ std::string ModulesOf(const CBarcodeImpl& impl);
 QString Code128PatternOfValues(const std::vector<int>& values);
 
 // Row 0 of a zint symbol as a module string; empty when zint refuses the input.
-std::string ZintModules(int symbology, int inputMode, const QByteArray& data);
+// option2 is zint's second option (check digits, add-on gap), 0 its default.
+std::string ZintModules(int symbology, int inputMode, const QByteArray& data, int option2 = 0);
 
 // Draws the object on a white image of the given size in millimetres.
 QImage RenderObject(const CBaseGraph& object, double widthMm, double heightMm, double dpi);
@@ -37,5 +39,7 @@ struct LinearRead
 };
 // Reads one linear symbol of the format with zxing-cpp, trying 90-degree turns when asked.
 std::optional<LinearRead> ReadLinear(const QImage& image, ZXing::BarcodeFormat format, bool tryRotate = false);
+// The same with hints of the caller's (formats, Code 39 full ASCII and the like).
+std::optional<LinearRead> ReadLinear(const QImage& image, const ZXing::DecodeHints& hints);
 // Reads a module string drawn two pixels per module with a ten-module quiet zone.
 std::optional<LinearRead> ReadModules(const std::string& modules, ZXing::BarcodeFormat format);

@@ -1,0 +1,371 @@
+#include "barcode/BarcodeImpl_EJU.h"
+#include "barcode/BarcodeImpl_PostNet.h"
+#include "barcode/BarcodeSymbology.h"
+#include "model/BarcodeGraph.h"
+#include "LinearSupport.h"
+#include "TestSupport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+#include <zint.h>
+
+namespace {
+
+using Options = std::function<void(CBarcodeSettings&)>;
+
+std::unique_ptr<CBarcodeImpl> Encode(int symbology, const QString& content, const Options& options = {})
+{
+    auto impl = CreateBarcodeImpl(symbology);
+    impl->GetSettings()->m_strContent = content;
+    if (options)
+        options(*impl->GetSettings());
+    Recompute(*impl);
+    return impl;
+}
+
+Options Check(bool on)
+{
+    return [on](CBarcodeSettings& s) { s.m_bAddCheckDigit = on; };
+}
+
+Options Ratio(float ratio, bool check = false)
+{
+    return [=](CBarcodeSettings& s) {
+        s.m_fRatio = ratio;
+        s.m_bAddCheckDigit = check;
+    };
+}
+
+Options Addon(int kind, int gap)
+{
+    return [=](CBarcodeSettings& s) {
+        auto& e = static_cast<CBarcodeSettings_EJU&>(s);
+        e.m_nAddonKind = kind;
+        e.m_nAddonGap = gap;
+    };
+}
+
+std::string TrimLight(std::string modules)
+{
+    modules.erase(0, modules.find('1'));
+    return modules;
+}
+
+// A barcode object at 5 mm from the image's corner, its box the computed size.
+std::unique_ptr<CBarcodeGraph> Place(std::unique_ptr<CBarcodeImpl> impl)
+{
+    auto graph = std::make_unique<CBarcodeGraph>();
+    const CBarcodeSettings& s = *impl->GetSettings();
+    graph->m_fX = 5;
+    graph->m_fY = 5;
+    graph->m_fWidth = s.m_fWidth;
+    graph->m_fHeight = s.m_fHeight;
+    graph->m_pBarcodeImpl = std::move(impl);
+    return graph;
+}
+
+QImage Render(const CBarcodeGraph& graph, double dpi = 300)
+{
+    return RenderObject(graph, graph.m_fWidth + 10, graph.m_fHeight + 10, dpi);
+}
+
+std::string ReadText(const QImage& image, ZXing::BarcodeFormat format, bool code39Full = false)
+{
+    ZXing::DecodeHints hints;
+    hints.setFormats(format);
+    hints.setTryHarder(true);
+    hints.setTryCode39ExtendedMode(code39Full);
+    const auto read = ReadLinear(image, hints);
+    return read ? read->text.toStdString() : std::string("(not read)");
+}
+
+} // namespace
+
+TEST(LinearSymbologies, ModuleForModuleWithZint)
+{
+    struct Case
+    {
+        int ours;
+        const char* content;
+        Options options;
+        int zint;
+        const char* zintData;
+        int option2;
+    };
+    const Case cases[] = {
+        {SymbologyCode39, "CODE39-1 $/+%.", Check(false), BARCODE_CODE39, "CODE39-1 $/+%.", 0},
+        {SymbologyCode39, "1234", Check(true), BARCODE_CODE39, "1234", 1},
+        {SymbologyCode39Full, "abc*~\x01", Check(false), BARCODE_EXCODE39, "abc*~\x01", 0},
+        {SymbologyCode39Full, "Full, ASCII!", Check(true), BARCODE_EXCODE39, "Full, ASCII!", 1},
+        {SymbologyCode93, "TEST93", Check(true), BARCODE_CODE93, "TEST93", 0},
+        {SymbologyCode93, "CODE 93-/.", Check(true), BARCODE_CODE93, "CODE 93-/.", 0},
+        {SymbologyCode93Full, "a'] ~", Check(true), BARCODE_CODE93, "a'] ~", 0},
+        {SymbologyInterleaved25, "123456", Ratio(3, true), BARCODE_C25INTER, "123456", 1},
+        {SymbologyInterleaved25, "1234567", Ratio(3), BARCODE_C25INTER, "01234567", 0},
+        {SymbologyIndustrial25, "012345", Ratio(3), BARCODE_C25IND, "012345", 0},
+        {SymbologyMatrix25, "1234", Ratio(3), BARCODE_C25STANDARD, "1234", 0},
+        {SymbologyITF14, "1234567890123", Ratio(3, true), BARCODE_ITF14, "1234567890123", 0},
+        {SymbologySCC14ITF, "1234567890123", Ratio(3, true), BARCODE_ITF14, "1234567890123", 0},
+        {SymbologyMSI, "1234567", Check(true), BARCODE_MSI_PLESSEY, "1234567", 1},
+        {SymbologyMSI, "80523", Check(false), BARCODE_MSI_PLESSEY, "80523", 0},
+        {SymbologyEAN13, "590123412345", {}, BARCODE_EANX, "590123412345", 0},
+        {SymbologyEAN8, "1234567", {}, BARCODE_EANX, "1234567", 0},
+        {SymbologyUPCA, "01234567890", {}, BARCODE_UPCA, "01234567890", 0},
+        {SymbologyUPCE, "123450", {}, BARCODE_UPCE, "123450", 0},
+        {SymbologyUPCE, "654321", {}, BARCODE_UPCE, "654321", 0},
+        {SymbologySupp2, "12", {}, BARCODE_EANX, "12", 0},
+        {SymbologySupp2, "03", {}, BARCODE_EANX, "03", 0},
+        {SymbologySupp5, "51234", {}, BARCODE_EANX, "51234", 0},
+    };
+    for (const Case& c : cases) {
+        auto impl = Encode(c.ours, c.content, c.options);
+        const std::string zint = ZintModules(c.zint, DATA_MODE, c.zintData, c.option2);
+        ASSERT_FALSE(zint.empty()) << c.content;
+        EXPECT_EQ(TrimLight(ModulesOf(*impl)), zint) << c.ours << " " << c.content;
+    }
+}
+
+TEST(LinearSymbologies, AttachedAddonsWithEveryGapMatchZint)
+{
+    struct Case
+    {
+        int ours;
+        const char* main;
+        int zint;
+    };
+    for (const Case& c : {Case{SymbologyEAN13, "590123412345", BARCODE_EANX}, Case{SymbologyEAN8, "1234567", BARCODE_EANX},
+                          Case{SymbologyUPCA, "01234567890", BARCODE_UPCA}, Case{SymbologyUPCE, "123450", BARCODE_UPCE}}) {
+        for (int kind : {AddonTwoDigits, AddonFiveDigits}) {
+            const QString addon = kind == AddonTwoDigits ? "12" : "51234";
+            // zint's UPC-A add-on gap starts at 9 modules, ours at 7.
+            for (int gap = c.ours == SymbologyUPCA ? 2 : 0; gap <= 5; ++gap) {
+                auto impl = Encode(c.ours, c.main + addon, Addon(kind, gap));
+                const QByteArray zintData = QByteArray(c.main) + "+" + addon.toLatin1();
+                const std::string zint = ZintModules(c.zint, DATA_MODE, zintData, 7 + gap);
+                ASSERT_FALSE(zint.empty());
+                EXPECT_EQ(TrimLight(ModulesOf(*impl)), zint) << c.ours << " gap " << gap;
+            }
+        }
+    }
+}
+
+TEST(LinearSymbologies, PostNetBarSequenceMatchesZint)
+{
+    for (const char* digits : {"12345", "555551237", "0"}) {
+        auto impl = Encode(SymbologyPostNet, digits);
+        zint_symbol* symbol = ZBarcode_Create();
+        symbol->symbology = BARCODE_POSTNET;
+        ASSERT_LT(ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(digits), int(strlen(digits))), 5);
+        QString tall;
+        for (int i = 0; i < symbol->width; i += 2)
+            tall += ((symbol->encoded_data[0][i >> 3] >> (i & 7)) & 1) ? u'1' : u'0';
+        ZBarcode_Delete(symbol);
+        EXPECT_EQ(static_cast<CBarcodeImpl_PostNet&>(*impl).m_strPattern, tall) << digits;
+    }
+}
+
+TEST(LinearSymbologies, ZXingReadsWhatWeDraw)
+{
+    using ZXing::BarcodeFormat;
+    struct Case
+    {
+        int symbology;
+        const char* content;
+        Options options;
+        BarcodeFormat format;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {SymbologyCode39, "CODE-39 $/+%.", Check(false), BarcodeFormat::Code39, "CODE-39 $/+%."},
+        {SymbologyCode39, "A*B", Check(true), BarcodeFormat::Code39, "A0BL"},
+        {SymbologyCode39Full, "Hello, world! ~{}", Check(false), BarcodeFormat::Code39, "Hello, world! ~{}"},
+        {SymbologyCode93, "TEST93", Check(true), BarcodeFormat::Code93, "TEST93"},
+        {SymbologyCode93Full, "Code 93: full ASCII.", Check(true), BarcodeFormat::Code93, "Code 93: full ASCII."},
+        {SymbologyCodabar, "12345678", Check(false), BarcodeFormat::Codabar, "12345678"},
+        {SymbologyCodabar, "40156-$:/.+", Check(true), BarcodeFormat::Codabar, nullptr},
+        {SymbologyInterleaved25, "123456", Check(true), BarcodeFormat::ITF, "01234565"},
+        {SymbologyInterleaved25, "12345678901", Ratio(3), BarcodeFormat::ITF, "012345678901"},
+        {SymbologyITF14, "1234567890123", Check(true), BarcodeFormat::ITF, "12345678901231"},
+        {SymbologySCC14ITF, "00012345678905", Check(false), BarcodeFormat::ITF, "00012345678905"},
+        {SymbologyEAN13, "590123412345", {}, BarcodeFormat::EAN13, "5901234123457"},
+        {SymbologyEAN8, "1234567", {}, BarcodeFormat::EAN8, "12345670"},
+        {SymbologyUPCA, "01234567890", {}, BarcodeFormat::UPCA, "012345678905"},
+        {SymbologyUPCE, "123450", {}, BarcodeFormat::UPCE, "01234505"},
+    };
+    for (const Case& c : cases) {
+        auto graph = Place(Encode(c.symbology, c.content, c.options));
+        const QImage image = Render(*graph);
+        std::string expected = c.expected ? c.expected : "";
+        if (!c.expected) {
+            CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
+            expected = QString(s.m_strFullText + s.m_strCheckDigit).toStdString();
+        }
+        EXPECT_EQ(ReadText(image, c.format, c.symbology == SymbologyCode39Full), expected) << c.content;
+    }
+}
+
+TEST(LinearSymbologies, ZXingReadsTurnedSymbols)
+{
+    for (float angle : {90.0f, 180.0f, 270.0f}) {
+        auto graph = Place(Encode(SymbologyEAN13, "400638133393"));
+        graph->m_fX = 10;
+        graph->m_fY = 20;
+        graph->m_fAngle = angle;
+        graph->m_nAnchor = 8;
+        const QImage image = RenderObject(*graph, 50, 50, 300);
+        ZXing::DecodeHints hints;
+        hints.setFormats(ZXing::BarcodeFormat::EAN13);
+        hints.setTryHarder(true);
+        hints.setTryRotate(true);
+        const auto read = ReadLinear(image, hints);
+        ASSERT_TRUE(read) << angle;
+        EXPECT_EQ(read->text, "4006381333931");
+    }
+}
+
+TEST(LinearSymbologies, ZbarReadsAddons)
+{
+    const QString zbarimg = QStandardPaths::findExecutable("zbarimg");
+    ASSERT_FALSE(zbarimg.isEmpty()) << "zbar-tools is not installed";
+    QTemporaryDir dir;
+    struct Case
+    {
+        int symbology;
+        const char* content;
+        int kind;
+        int style;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {SymbologySupp2, "12", 0, 0, {"EAN-2:12"}},
+        {SymbologySupp5, "51234", 0, 0, {"EAN-5:51234"}},
+        {SymbologyEAN13, "590123412345" "51234", AddonFiveDigits, 0, {"EAN-13:5901234123457", "EAN-5:51234"}},
+        {SymbologyEAN13, "590123412345" "07", AddonTwoDigits, 3, {"EAN-13:5901234123457", "EAN-2:07"}},
+        {SymbologyUPCA, "01234567890" "99", AddonTwoDigits, 1, {"UPC-A:012345678905", "EAN-2:99"}},
+    };
+    for (const Case& c : cases) {
+        auto graph = Place(Encode(c.symbology, c.content, [&](CBarcodeSettings& s) {
+            auto& e = static_cast<CBarcodeSettings_EJU&>(s);
+            e.m_nAddonKind = c.kind;
+            e.m_nAddonStyle = c.style;
+            e.m_fBarHeight = 15;
+        }));
+        const QString file = dir.filePath(QStringLiteral("addon.png"));
+        ASSERT_TRUE(Render(*graph).save(file));
+        QProcess zbar;
+        zbar.start(zbarimg, {"-q", "-Sean2.enable", "-Sean5.enable", "-Supca.enable", file});
+        ASSERT_TRUE(zbar.waitForFinished(30000));
+        QStringList lines = QString::fromLatin1(zbar.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        lines.sort();
+        QStringList expected = c.expected;
+        expected.sort();
+        EXPECT_EQ(lines, expected) << c.content;
+    }
+}
+
+namespace {
+
+// Checks the drawn image bar by bar: every bar dark over its whole height at its
+// centre, every gap light, nothing above or below the bars.
+void ExpectBarsAsComputed(int symbology, const QString& content, const Options& options = {})
+{
+    constexpr double dpi = 600;
+    auto graph = Place(Encode(symbology, content, options));
+    const QImage image = Render(*graph, dpi);
+    const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
+    const CBarcodeData& data = *graph->GetImpl()->GetData();
+    const double top = graph->m_fY;
+    const double bottom = top + s.m_fBarHeight;
+    ASSERT_GT(data.GetBarCount(), 0);
+    for (int i = 0; i < data.GetBarCount(); ++i) {
+        const double x = graph->m_fX + data.m_arrX[i];
+        const double centre = x + data.m_arrWidth[i] / 2;
+        for (double y : {top + 0.1, (top + bottom) / 2, bottom - 0.1})
+            EXPECT_TRUE(IsDarkAt(image, centre, y, dpi)) << symbology << " bar " << i << " at " << y;
+        EXPECT_FALSE(IsDarkAt(image, centre, top - 0.2, dpi)) << symbology << " bar " << i;
+        EXPECT_FALSE(IsDarkAt(image, centre, bottom + 0.2, dpi)) << symbology << " bar " << i;
+        if (i + 1 < data.GetBarCount()) {
+            const double gap = (x + data.m_arrWidth[i] + graph->m_fX + data.m_arrX[i + 1]) / 2;
+            EXPECT_FALSE(IsDarkAt(image, gap, (top + bottom) / 2, dpi)) << symbology << " gap after " << i;
+        }
+    }
+}
+
+} // namespace
+
+TEST(LinearSymbologies, BarsOfTheSymbolsNoDecoderReadsAreDrawnAsComputed)
+{
+    ExpectBarsAsComputed(SymbologyCode11, "123-45");
+    ExpectBarsAsComputed(SymbologyCode11, "0-9", Ratio(3));
+    ExpectBarsAsComputed(SymbologyMSI, "1234567");
+    ExpectBarsAsComputed(SymbologyIndustrial25, "2468", Ratio(3));
+    ExpectBarsAsComputed(SymbologyMatrix25, "13579", Check(true));
+}
+
+TEST(LinearSymbologies, PostNetDrawsTallAndShortBars)
+{
+    constexpr double dpi = 600;
+    for (bool above : {false, true}) {
+        auto graph = Place(Encode(SymbologyPostNet, "12345", [=](CBarcodeSettings& s) {
+            s.m_bTextAbove = above;
+            s.m_fTextGap = 1;
+            s.m_nTextAlign = 0;
+            s.m_fLeftBlank = 5;
+        }));
+        const QImage image = Render(*graph, dpi);
+        const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
+        const auto& impl = static_cast<const CBarcodeImpl_PostNet&>(*graph->GetImpl());
+        const double text = s.m_fTextGap + s.m_fFontSize * 25.4 / 72;
+        const double top = graph->m_fY + (above ? text : 0);
+        const double h = s.m_fBarHeight;
+        EXPECT_NEAR(graph->m_fHeight, h + text, 1e-4);
+        const CBarcodeData& data = *impl.GetData();
+        ASSERT_EQ(data.GetBarCount(), impl.m_strPattern.size());
+        for (int i = 0; i < data.GetBarCount(); ++i) {
+            const double centre = graph->m_fX + data.m_arrX[i] + data.m_arrWidth[i] / 2;
+            const bool tall = impl.m_strPattern[i] == u'1';
+            EXPECT_EQ(IsDarkAt(image, centre, top + 0.1, dpi), tall) << i;
+            EXPECT_EQ(IsDarkAt(image, centre, top + h * 0.45, dpi), tall) << i;
+            EXPECT_TRUE(IsDarkAt(image, centre, top + h * 0.55, dpi)) << i;
+            EXPECT_TRUE(IsDarkAt(image, centre, top + h - 0.1, dpi)) << i;
+            EXPECT_FALSE(IsDarkAt(image, centre, top + h + (above ? 0.2 : -h - 0.2), dpi)) << i;
+        }
+        // The line shows the digits without the check digit, from the box's left edge
+        // for alignment 0 whatever the left blank.
+        const double lineTop = above ? graph->m_fY : graph->m_fY + graph->m_fHeight - s.m_fFontSize * 25.4 / 72;
+        const auto px = [&](double mm) { return int(mm * dpi / 25.4); };
+        const QRect band(0, px(lineTop), image.width(), px(s.m_fFontSize * 25.4 / 72));
+        const QRect line = DarkBounds(image, band);
+        ASSERT_FALSE(line.isEmpty());
+        EXPECT_NEAR(line.left() * 25.4 / dpi, graph->m_fX, 0.6);
+    }
+}
+
+TEST(LinearSymbologies, Itf14BearerLeavesTheQuietZonesClear)
+{
+    constexpr double dpi = 600;
+    auto graph = Place(Encode(SymbologyITF14, "1234567890123"));
+    const QImage image = Render(*graph, dpi);
+    const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
+    const CBarcodeData& data = *graph->GetImpl()->GetData();
+    const double m = s.m_fModuleWidth * kMilToMm;
+    const double mid = graph->m_fY + s.m_fBarHeight / 2;
+    const double left = graph->m_fX;
+    const double right = left + s.m_fWidth;
+    // The frame: 2 modules centred on the box outline.
+    EXPECT_TRUE(IsDarkAt(image, left + 0.5 * m, mid, dpi));
+    EXPECT_TRUE(IsDarkAt(image, right - 0.5 * m, mid, dpi));
+    EXPECT_TRUE(IsDarkAt(image, (left + right) / 2, graph->m_fY + 0.5 * m, dpi));
+    // Ten clear modules between the frame's inner edge and the outer bars.
+    const double firstBar = left + data.m_arrX.front();
+    const double lastBarEnd = left + data.m_arrX.back() + data.m_arrWidth.back();
+    EXPECT_NEAR(firstBar - (left + m), 10 * m, 1e-4);
+    EXPECT_NEAR((right - m) - lastBarEnd, 10 * m, 1e-4);
+    for (double x = left + 1.5 * m; x < firstBar - 0.5 * m; x += m / 2)
+        EXPECT_FALSE(IsDarkAt(image, x, mid, dpi)) << x;
+    for (double x = lastBarEnd + 0.5 * m; x < right - 1.5 * m; x += m / 2)
+        EXPECT_FALSE(IsDarkAt(image, x, mid, dpi)) << x;
+}
