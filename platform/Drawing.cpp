@@ -2,10 +2,12 @@
 
 #include "platform/ScreenDpi.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
 #include <QTextLayout>
+#include <QThread>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QStringList>
@@ -297,11 +299,37 @@ LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
     return result;
 }
 
+using LayoutCache = QHash<LayoutKey, LaidOutText>;
+
+void ClearMainThreadLayoutCache();
+
 // Shaping is the dear part of drawing text and labels draw the same texts again
-// and again, so shaped texts are kept (per thread; dropped wholesale when full).
+// and again, so shaped texts are kept, per thread, dropped wholesale when full.
+// The glyph runs hold font engines, so the main thread's cache is emptied while the
+// application still stands.
+LayoutCache& Cache()
+{
+    thread_local LayoutCache cache;
+    thread_local bool cleanupRegistered = false;
+    if (!cleanupRegistered) {
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() == app->thread()) {
+            qAddPostRoutine(ClearMainThreadLayoutCache);
+            cleanupRegistered = true;
+        }
+    }
+    return cache;
+}
+
+void ClearMainThreadLayoutCache()
+{
+    Cache().clear();
+}
+
+// The reference stays valid only until the next call.
 const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWidth)
 {
-    thread_local QHash<LayoutKey, LaidOutText> cache;
+    LayoutCache& cache = Cache();
     LayoutKey key{font.key(), text, wrapWidth};
     if (const auto found = cache.constFind(key); found != cache.cend())
         return *found;
