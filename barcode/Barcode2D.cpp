@@ -1,7 +1,7 @@
 #include "barcode/Barcode2D.h"
 
 #include "barcode/BarcodeImpl.h"
-#include "barcode/LinearSupport.h"
+#include "barcode/LinearCommon.h"
 
 #include <QPainter>
 
