@@ -13,6 +13,7 @@
 #include "model/ImageGraph.h"
 #include "model/LabelData.h"
 #include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "model/SDGraph.h"
 #include "platform/Archive.h"
 
@@ -328,6 +329,37 @@ template <class F, class G> void TransferCommonObjectFields(F& f, G& g)
 }
 // The kind, 3 texts, 8 words, 4 colours and 3 flags.
 constexpr qsizetype kMinObjectBytes = 4 + 3 + 8 * 4 + 4 * 4 + 3;
+
+// Text fields after the common ones, up to the band list.
+template <class F, class G> void TransferTextFields(F& f, G& g)
+{
+    f(g.m_nLayoutMode);
+    f(g.m_strFontName);
+    f(g.m_fFontSize);
+    f(g.m_bBold);
+    f(g.m_bItalic);
+    f(g.m_bUnderline);
+    f(g.m_bStrikeout);
+    f(g.m_byStyle5);
+    f(g.m_nAlignment);
+    f(g.m_nVertAlignment);
+    f(g.m_fCharSpacing);
+    f(g.m_nLineSpacingChoice);
+    f(g.m_fLineSpacing);
+    f(g.m_bFitToBox);
+    f(g.m_fHorzScale);
+    f(g.m_bGrouping);
+    f(g.m_nSeparatorChoice);
+    f(g.m_strCustomSeparator);
+    f(g.m_fGroupGap);
+    f(g.m_strGroupRule);
+    f(g.m_strSpareText);
+    f(g.m_nWrapDirection);
+    f(g.m_nTextDirection);
+    f(g.m_bSquareBox);
+    f(g.m_bAutoStep);
+    f(g.m_fAngleStep);
+}
 
 template <class F, class G> void TransferLineFields(F& f, G& g)
 {

@@ -234,9 +234,13 @@ std::unique_ptr<CBaseGraph> ReadBarcodeObject(CArchiveReader& ar, CDocReader& re
     return object;
 }
 
-std::unique_ptr<CBaseGraph> ReadTextObject(CArchiveReader&)
+std::unique_ptr<CBaseGraph> ReadTextObject(CArchiveReader& ar)
 {
-    throw CArchiveException(QStringLiteral("Text objects cannot be read yet."));
+    FieldIn in(ar);
+    auto object = ReadObjectHead<CTextGraph>(in);
+    TransferTextFields(in, *object);
+    ReadDataBandList(ar, object->m_bands);
+    return object;
 }
 
 std::unique_ptr<CBaseGraph> ReadLineObject(CArchiveReader& ar)

@@ -185,8 +185,9 @@ void WriteObject(CArchiveWriter& ar, CDocWriter& writer, const CBaseGraph& objec
     if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
         if (const CBarcodeImpl* impl = barcode->GetImpl())
             WriteBarcodeSettings(ar, *impl->GetSettings());
-    } else if (object.m_nKind == KindText) {
-        throw CFileException(QStringLiteral("Text objects cannot be saved yet."));
+    } else if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
+        TransferTextFields(out, *text);
+        WriteDataBandList(ar, text->m_bands);
     } else if (const auto* line = dynamic_cast<const CLineGraph*>(&object)) {
         TransferLineFields(out, *line);
     } else if (const auto* rectangle = dynamic_cast<const CRectangleGraph*>(&object)) {

@@ -11,6 +11,7 @@
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
 #include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "platform/ImageHolder.h"
 
 #include <QDir>
@@ -48,6 +49,9 @@ void FillFullLabel(CLabelData& label)
     label.m_namedSubstrings.push_back(std::move(substring));
     label.m_strScripts[20] = "reserved";
 
+    auto text = std::make_unique<CTextGraph>();
+    text->m_bands.push_back(std::make_unique<CDataBand>());
+    label.m_objects.push_back(std::move(text));
     auto line = std::make_unique<CLineGraph>();
     line->m_fX2 = 10;
     label.m_objects.push_back(std::move(line));
