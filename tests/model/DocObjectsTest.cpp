@@ -444,6 +444,25 @@ TEST(DocBarcodes, EveryBuiltSymbologyRoundTripsAsAnObject)
     }
 }
 
+TEST(DocBarcodes, ContentThatNoLongerEncodesKeepsTheObjectWithoutBars)
+{
+    ObjectList objects;
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_strName = "too long";
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyPDF417);
+    barcode->m_pBarcodeImpl->GetSettings()->m_strContent = QString(5000, QChar(u'\x7F'));
+    objects.push_back(std::move(barcode));
+    objects.push_back(std::make_unique<CLineGraph>());
+    QStringList warnings;
+    const ObjectList read = ReadObjectListBytes(ObjectListBytes(objects), &warnings);
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].startsWith("too long: "));
+    const auto& kept = dynamic_cast<const CBarcodeGraph&>(*read[0]);
+    EXPECT_EQ(kept.GetImpl()->GetSettings()->m_strContent.size(), 5000);
+    EXPECT_EQ(kept.GetImpl()->GetData()->GetBarCount(), 0);
+}
+
 TEST(DocBarcodes, UnknownSymbologyIsAnArchiveErrorAndNothingIsAppended)
 {
     auto object = std::make_unique<CBarcodeGraph>();
