@@ -174,12 +174,13 @@ TEST_F(TextLoader, EncodingsByByteOrderMarkElseUtf8ElseGb18030)
 
 TEST_F(TextLoader, LongGb18030FileDecodesAcrossReadChunks)
 {
-    QStringEncoder gb("GB18030");
-    QByteArray bytes = "x"; // shifts every two-byte character across the chunk edges
-    QString line = QStringLiteral("中文数据,第二列");
+    QString text = QStringLiteral("x"); // shifts every two-byte character across the chunk edges
+    const QString line = QStringLiteral("中文数据,第二列");
     const int count = 80000;
     for (int i = 0; i < count; ++i)
-        bytes += gb(line + QString::number(i) + u'\n');
+        text += line + QString::number(i) + u'\n';
+    QStringEncoder gb("GB18030");
+    const QByteArray bytes = gb(text);
     ASSERT_GT(bytes.size(), 1 << 20);
     Write(bytes);
     ds.m_selectedFields = QStringList{"a", "b"};
