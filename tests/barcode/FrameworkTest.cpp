@@ -62,7 +62,8 @@ TEST(BarcodeFactory, CodeSpecificDefaults)
     EXPECT_FLOAT_EQ(sscc->GetSettings()->m_fFontSize, 8.0f);
     EXPECT_FLOAT_EQ(gs1->GetSettings()->m_fFontSize, 10.0f);
 
-    const CBarcodeSettings& s = *Make(SymbologyCode128)->GetSettings();
+    const std::unique_ptr<CBarcodeImpl> code128 = Make(SymbologyCode128);
+    const CBarcodeSettings& s = *code128->GetSettings();
     EXPECT_EQ(s.m_strContent, QStringLiteral("12345678"));
     EXPECT_EQ(s.m_strName, QStringLiteral(u"条码1"));
     EXPECT_EQ(s.m_strFontName, QStringLiteral("Arial"));
