@@ -5,6 +5,8 @@
 #include "platform/Archive.h"
 #include "platform/VXException.h"
 
+#include <type_traits>
+
 namespace {
 
 // The shortest string is one byte (the 8-bit form of an empty text).
