@@ -28,8 +28,6 @@ const char* const Code128PairTexts[100] = {
 namespace {
 
 constexpr int kStartA = 103;
-constexpr int kStartB = 104;
-constexpr int kStartC = 105;
 constexpr int kShift = 98;
 constexpr int kCodeC = 99;
 constexpr int kCodeB = 100;
