@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QLinearGradient>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -59,6 +60,35 @@ QPen MakePen(uint32_t argb, float widthMm, int32_t dashStyle)
     default: break;
     }
     return pen;
+}
+
+void StrokePath(QPainter& painter, const QPainterPath& path, const QPen& pen)
+{
+    const QPen savedPen = painter.pen();
+    const QBrush savedBrush = painter.brush();
+    painter.setBrush(Qt::NoBrush);
+    const QPaintEngine* engine = painter.paintEngine();
+    const QTransform world = painter.worldTransform();
+    if (!engine || engine->type() != QPaintEngine::Raster || !world.isAffine()) {
+        painter.setPen(pen);
+        painter.drawPath(path);
+    } else {
+        // Pen widths and dashes scale with the world; a shear has no single factor,
+        // but label drawing only scales, turns and moves.
+        QPen devicePen = pen;
+        devicePen.setWidthF(pen.widthF() * std::sqrt(std::abs(world.determinant())));
+        painter.setPen(devicePen);
+        painter.setWorldTransform(QTransform());
+        for (const QPolygonF& polygon : world.map(path).toSubpathPolygons()) {
+            if (polygon.size() > 2 && polygon.isClosed())
+                painter.drawPolygon(polygon.constData(), static_cast<int>(polygon.size() - 1));
+            else
+                painter.drawPolyline(polygon);
+        }
+        painter.setWorldTransform(world);
+    }
+    painter.setPen(savedPen);
+    painter.setBrush(savedBrush);
 }
 
 // ---- Hatches ----------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QRectF>
 #include <QSizeF>
@@ -55,6 +56,11 @@ enum DashStyle : int32_t {
 // A pen of widthMm world units: dashes measured in pen widths (3-1, 1-1, 3-1-1-1,
 // 3-1-1-1-1-1), flat caps and mitred joins; an unknown style is solid.
 QPen MakePen(uint32_t argb, float widthMm, int32_t dashStyle = DashStyleSolid);
+
+// Outlines a path with the pen. On raster devices curves are first flattened at the
+// device's resolution, which strokes many times faster than stroking the curves
+// themselves and looks the same; vector devices (PDF, printers) keep the curves.
+void StrokePath(QPainter& painter, const QPainterPath& path, const QPen& pen);
 
 // Hatch style codes stored in label files, 0 to 52.
 enum HatchStyle : int32_t {

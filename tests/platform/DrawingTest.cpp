@@ -250,3 +250,35 @@ TEST(TextHelper, VerticalColumnsRunEitherWay)
     EXPECT_NEAR(rtl.right(), 55 - 0.5 * line, 0.3 * line);
     EXPECT_NEAR(rtl.left(), 55 - 2.5 * line, 0.5 * line);
 }
+
+TEST(Pens, FlattenedStrokesMatchCurveStrokes)
+{
+    QPainterPath path;
+    path.addEllipse(QRectF(5, 5, 30, 12));
+    path.addRoundedRect(QRectF(8, 20, 25, 10), 3, 3);
+    const auto render = [&](bool flattened, int dash) {
+        return Render(40, 35, kDpi, [&](QPainter& p) {
+            p.rotate(5);
+            const QPen pen = MakePen(0xFF000000u, 0.8f, dash);
+            if (flattened) {
+                StrokePath(p, path, pen);
+            } else {
+                p.setPen(pen);
+                p.drawPath(path);
+            }
+        });
+    };
+    for (int dash : {DashStyleSolid, DashStyleDash}) {
+        const QImage curves = render(false, dash);
+        const QImage lines = render(true, dash);
+        int dark = 0, differing = 0;
+        for (int y = 0; y < curves.height(); ++y)
+            for (int x = 0; x < curves.width(); ++x) {
+                const int a = qGray(curves.pixel(x, y)), b = qGray(lines.pixel(x, y));
+                dark += a < 128;
+                differing += std::abs(a - b) > 96; // edge pixels may shade a little differently
+            }
+        EXPECT_GT(dark, 1000) << dash;
+        EXPECT_LT(differing, dark / 20) << dash; // a thin fringe along the curves
+    }
+}
