@@ -146,6 +146,7 @@ TEST(TwoOfFiveTables, CompletionAndCheckDigit)
     EXPECT_EQ(twooffive::CheckDigit("0000000000123"), u'6');
     EXPECT_EQ(twooffive::Itf14Digits("12345678901234567890", true), "1234567890123");
     EXPECT_EQ(twooffive::Itf14Digits("A1B2", false), "00000000000012");
+    EXPECT_EQ(twooffive::Complete(twooffive::Itf14Digits("", true), true), "00000000000000");
     EXPECT_STREQ(twooffive::DigitPattern(u'x'), "00000");
 }
 

@@ -369,3 +369,63 @@ TEST(LinearSymbologies, Itf14BearerLeavesTheQuietZonesClear)
     for (double x = lastBarEnd + 0.5 * m; x < right - 1.5 * m; x += m / 2)
         EXPECT_FALSE(IsDarkAt(image, x, mid, dpi)) << x;
 }
+
+TEST(LinearSymbologies, EanGuardBarsAddonStylesAndDigitRow)
+{
+    constexpr double dpi = 600;
+    // Top and bottom of the dark run of a bar's centre column through the given height.
+    const auto column = [&](const QImage& image, const CBarcodeGraph& graph, int bar, double throughMm) {
+        const CBarcodeData& data = *graph.GetImpl()->GetData();
+        const int x = int((graph.m_fX + data.m_arrX[bar] + data.m_arrWidth[bar] / 2) * dpi / 25.4);
+        const auto dark = [&](int y) { return image.valid(x, y) && qGray(image.pixel(x, y)) < 128; };
+        int top = int(throughMm * dpi / 25.4);
+        int bottom = top;
+        while (dark(top - 1))
+            --top;
+        while (dark(bottom + 1))
+            ++bottom;
+        return std::pair{top * 25.4 / dpi, (bottom + 1) * 25.4 / dpi};
+    };
+    for (float fontSize : {6.0f, 10.0f, 14.0f}) {
+        auto graph = Place(Encode(SymbologyEAN13, "590123412345" "51234", [&](CBarcodeSettings& s) {
+            auto& e = static_cast<CBarcodeSettings_EJU&>(s);
+            e.m_nAddonKind = AddonFiveDigits;
+            e.m_nAddonStyle = 3;
+            e.m_nAddonGap = 2;
+            e.m_fFontSize = fontSize;
+            e.m_fTextGap = 0.5f;
+        }));
+        const QImage image = Render(*graph, dpi);
+        const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
+        const double h = fontSize * 25.4 / 72;
+        const double top = graph->m_fY;
+        const double middle = top + s.m_fBarHeight / 2 + h;
+        const auto guard = column(image, *graph, 0, middle);
+        const auto data = column(image, *graph, 2, middle);
+        const auto addon = column(image, *graph, 31, middle);
+        EXPECT_NEAR(guard.first, top, 0.05);
+        EXPECT_NEAR(data.second, top + s.m_fHeight - h - s.m_fTextGap, 0.05);
+        EXPECT_NEAR(guard.second - data.second, h / 2, 0.05) << fontSize;
+        // Style 3: the add-on starts a digit row lower and ends level with the data bars.
+        EXPECT_NEAR(addon.first, top + h + s.m_fTextGap, 0.05);
+        EXPECT_NEAR(addon.second, data.second, 0.05);
+        // Its digits stand at the top of the box, above its bars.
+        const CBarcodeData& bars = *graph->GetImpl()->GetData();
+        const double addonLeft = graph->m_fX + bars.m_arrX[30];
+        const QRect digits = DarkBounds(image, QRect(int(addonLeft * dpi / 25.4), int(top * dpi / 25.4),
+                                                     image.width(), int(h * dpi / 25.4)));
+        EXPECT_FALSE(digits.isEmpty());
+        EXPECT_NEAR(bars.m_arrX[30] - (bars.m_arrX[29] + bars.m_arrWidth[29]), 9 * 12.992 * kMilToMm, 1e-4);
+    }
+
+    // The digits are drawn whatever the show-text flag says.
+    auto hidden = Place(Encode(SymbologyUPCE, "123450", [](CBarcodeSettings& s) { s.m_bShowText = false; }));
+    const QImage image = Render(*hidden, dpi);
+    const double h = 10 * 25.4 / 72;
+    const int rowTop = int((hidden->m_fY + hidden->m_fHeight - h / 2) * dpi / 25.4);
+    const CBarcodeData& bars = *hidden->GetImpl()->GetData();
+    const int digitsLeft = int((hidden->m_fX + bars.m_arrX[2]) * dpi / 25.4);
+    const int digitsRight = int((hidden->m_fX + bars.m_arrX[13]) * dpi / 25.4);
+    EXPECT_FALSE(DarkBounds(image, QRect(digitsLeft, rowTop, digitsRight - digitsLeft, 3)).isEmpty());
+    EXPECT_NEAR(column(image, *hidden, 3, hidden->m_fY + 1).second, hidden->m_fY + hidden->m_fHeight - h, 0.05);
+}
