@@ -43,6 +43,9 @@ public:
 // Adds a text data source with the given fields (the loader comes from the job's
 // factory in tests that use FakeLoader).
 CDSBase& AddSource(CLabelData& label, const QString& name, const QStringList& fields);
+// A SQLite file's table of the same name, sorted by sortField.
+CDSBase& AddSqliteSource(CLabelData& label, const QString& name, const QString& path, const QStringList& fields,
+                         const QString& sortField);
 
 // Generates page `page` in preview and returns, per label, its number and the text
 // of its object named `object`.
