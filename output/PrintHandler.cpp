@@ -203,7 +203,8 @@ void CPrintHandler::ComputeCounts()
 
 void CPrintHandler::LoadRowsForPage(int page)
 {
-    if (m_bSeveralCopies)
+    // With every row loaded, or no cells to fill, there is nothing to fetch.
+    if (m_bSeveralCopies || m_nLabelsPerPage <= 0)
         return;
     const int perQuery = m_pLabelData->m_nPreloadPages;
     if (m_bRowsLoaded && perQuery > 1 && page >= m_nFirstLoadedPage
