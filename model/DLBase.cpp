@@ -45,6 +45,13 @@ void CDLBase::SetNotifier(CLoaderNotifier* notifier)
 
 CDLBase::~CDLBase() = default;
 
+void CDLBase::SetDataSource(const CDSBase* source)
+{
+    if (source != m_pDataSource)
+        Close();
+    m_pDataSource = source;
+}
+
 bool CDLBase::Close()
 {
     m_connection.reset();

@@ -43,7 +43,8 @@ public:
     CDLBase& operator=(const CDLBase&) = delete;
     virtual ~CDLBase();
 
-    virtual void SetDataSource(const CDSBase* source) { m_pDataSource = source; }
+    // Another description may name another database: an open connection is closed.
+    virtual void SetDataSource(const CDSBase* source);
     const CDSBase* GetDataSource() const { return m_pDataSource; }
 
     // Nothing to open in the base.

@@ -68,6 +68,7 @@ public:
         QString error;
         bool haveColumns = false;
         bool cancelled = false;
+        bool firstSetDone = false;
         qint64 seen = 0;
         while (PGresult* result = PQgetResult(m_conn)) {
             const ExecStatusType status = PQresultStatus(result);
@@ -78,7 +79,11 @@ public:
                 rows.Reset(names);
                 haveColumns = true;
             }
-            if (status == PGRES_SINGLE_TUPLE && !cancelled) {
+            // A text of several statements keeps the first result set only, so
+            // rows of another shape never mix in.
+            if (status == PGRES_TUPLES_OK)
+                firstSetDone = true;
+            if (status == PGRES_SINGLE_TUPLE && !cancelled && !firstSetDone) {
                 if (seen++ >= skip) {
                     for (int c = 0; c < PQnfields(result); ++c) {
                         if (PQgetisnull(result, 0, c))

@@ -114,6 +114,11 @@ TEST_P(DatabaseLoader, PagesAreCutInTheStatement)
     EXPECT_EQ(rows.RowCount(), 100);
     EXPECT_TRUE(loader->Close());
     EXPECT_FALSE(loader->IsOpen());
+    // Another description closes the connection made for the previous one.
+    EXPECT_EQ(loader->GetRecordCount(), 100);
+    auto other = ds->Clone();
+    loader->SetDataSource(other.get());
+    EXPECT_FALSE(loader->IsOpen());
 }
 
 TEST_P(DatabaseLoader, RangeModeOneShiftsTheOffsetAndNeverAsksForANegativeLimit)

@@ -102,6 +102,18 @@ TEST_P(DbServer, FailedStatementIsAFailureWithTheServerMessage)
     EXPECT_TRUE(db->LastError().isEmpty());
 }
 
+TEST(DbServerPostgreSQL, SeveralStatementsGiveTheFirstResultSetOnly)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select 1 as a where false; select 2, 3", rows));
+    EXPECT_EQ(rows.Columns(), QStringList{"a"});
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_FALSE(db->Query("select 1; select nope", rows));
+}
+
 TEST(DbServerPostgreSQL, QuotedNamesKeepTheirCase)
 {
     VC_TEST_SERVER(settings, "VC_PG");
