@@ -4,9 +4,11 @@
 #include "TestSupport.h"
 
 #include "model/DSBase.h"
+#include "model/ImageGraph.h"
 #include "model/TextGraph.h"
 #include "platform/VXException.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -302,4 +304,44 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
     } catch (const CDataSourceException& e) {
         EXPECT_TRUE(e.GetMessage().contains("no such table")) << e.GetMessage().toStdString();
     }
+}
+
+TEST(PrintJob, DatabaseImagesLoadPerRowAndCanStopTheJob)
+{
+    QTemporaryDir dir;
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(dir.filePath("a.png")));
+
+    Job j(1, 2);
+    AddSource(*j.label, "S", {"Picture"});
+    auto image = std::make_unique<CImageGraph>();
+    image->m_strName = "Photo";
+    image->m_nSourceKind = ImageDataSource;
+    image->m_strDataSource = "S";
+    image->m_strFieldName = "Picture";
+    image->m_strPrefix = dir.path() + "/";
+    image->m_strSuffix = ".png";
+    image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());
+    CImageGraph& photo = *image;
+    j.label->m_objects.push_back(std::move(image));
+    UseFakeLoaders(j.job, {{{"a"}, {"missing"}}});
+    j.job.Prepare();
+    GeneratedLabels items;
+    j.job.DrawPreviewPage(items, 1);
+    ASSERT_EQ(items.size(), 2u);
+    const auto& first = static_cast<const CImageGraph&>(*items[0]->m_objects[0]);
+    const auto& second = static_cast<const CImageGraph&>(*items[1]->m_objects[0]);
+    ASSERT_TRUE(first.m_pImage);
+    EXPECT_EQ(first.m_pImage->Image().pixel(0, 0), QColor(Qt::red).rgb());
+    EXPECT_FALSE(second.m_pImage) << "a missing file leaves no picture, not the previous row's";
+
+    photo.m_nErrorHandling = ImageErrorAbort;
+    Job strict(1, 2);
+    strict.label = std::move(j.label);
+    strict.job.SetLabelData(strict.label.get());
+    UseFakeLoaders(strict.job, {{{"a"}, {"missing"}}});
+    strict.job.Prepare();
+    GeneratedLabels none;
+    EXPECT_THROW(strict.job.DrawPreviewPage(none, 1), VXException);
 }
