@@ -79,6 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             c128->m_nCodeSet = in.Int();
         if (auto* gs1 = dynamic_cast<CBarcodeSettings_EAN128*>(&s))
             gs1->m_bHideParentheses = in.Byte() & 1;
+        if (auto* eju = dynamic_cast<CBarcodeSettings_EJU*>(&s)) {
+            // Stored values outside the dialog's ranges included: a label file may hold any.
+            eju->m_nAddonKind = int8_t(in.Byte());
+            eju->m_nAddonStyle = int8_t(in.Byte());
+            eju->m_nAddonGap = int8_t(in.Byte());
+        }
+        s.m_nStartChar = int8_t(in.Byte());
+        s.m_nStopChar = int8_t(in.Byte());
         s.m_bAddCheckDigit = in.Byte() & 1;
         s.m_bShowText = in.Byte() & 1;
         s.m_bTextAbove = in.Byte() & 1;
