@@ -9,6 +9,7 @@
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
 #include "output/PrintTarget.h"
+#include "platform/Drawing.h"
 
 #include <QDir>
 #include <QFile>
@@ -225,4 +226,29 @@ TEST(PrintOutput, RowsFromASQLiteFile)
     for (const auto& c : PreviewPage(copies, 1))
         texts.push_back(c.text);
     EXPECT_EQ(texts, (std::vector<QString>{"品名1", "品名2", "品名2", "品名4"}));
+}
+
+TEST(PrintOutput, PreviewLabelsAreClippedToTheirShapeAndHole)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_nShape = ShapeEllipse;
+    label->m_bCenterHole = true;
+    label->m_fHoleDiameter = 6;
+    label->m_bPrintBorder = true;
+    AddOversizedBlock(*label);
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePreview);
+    job.SetLabelData(label.get());
+    job.Prepare();
+    GeneratedLabels items;
+    job.DrawPreviewPage(items, 1);
+    ASSERT_EQ(items.size(), 1u);
+    QImage image = MakeCanvas(60, 40, kDpi);
+    QPainter painter(&image);
+    SetMillimetreWorld(painter, kDpi, kDpi);
+    PaintGeneratedLabel(painter, *label, *items[0], items[0]->m_fX, items[0]->m_fY);
+    painter.end();
+    EXPECT_TRUE(IsDarkAt(image, 15, 20, kDpi));
+    EXPECT_FALSE(IsDarkAt(image, 11, 11, kDpi)) << "outside the ellipse";
+    EXPECT_FALSE(IsDarkAt(image, 25, 20, kDpi)) << "inside the hole";
 }
