@@ -30,17 +30,20 @@ Characters SplitCharacters(QStringView text)
 double DrawCharacters(QPainter& graphics, const QFont& font, const QBrush& brush, QStringView line,
                       double cursor, double top, double height, float spacing)
 {
+    TextPainter painter(graphics, font, brush);
     const Characters characters = SplitCharacters(line);
+    QVarLengthArray<QString, 30> texts(characters.size());
     QVarLengthArray<double, 30> widths(characters.size());
     double sum = 0;
     for (qsizetype i = 0; i < characters.size(); ++i) {
-        widths[i] = MeasureTextWidth(font, characters[i].toString());
+        texts[i] = characters[i].toString();
+        widths[i] = painter.Width(texts[i]);
         sum += widths[i];
     }
-    const double factor = sum > 0 ? MeasureTextWidth(font, line.toString()) / sum : 0.0;
+    const double factor = sum > 0 ? painter.Width(line.toString()) / sum : 0.0;
     for (qsizetype i = 0; i < characters.size(); ++i) {
         const double width = widths[i] * factor;
-        DrawText(graphics, characters[i].toString(), font, QRectF(cursor, top, width, height), brush);
+        painter.Draw(texts[i], QRectF(cursor, top, width, height));
         cursor += width + spacing;
     }
     return cursor;

@@ -357,15 +357,20 @@ void ClearMainThreadLayoutCache()
 }
 
 // The reference stays valid only until the next call.
-const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWidth)
+const LaidOutText& LayOut(const QString& fontKey, const QFont& font, const QString& text, double wrapWidth)
 {
     LayoutCache& cache = Cache();
-    LayoutKey key{font.key(), text, wrapWidth};
+    LayoutKey key{fontKey, text, wrapWidth};
     if (const auto found = cache.constFind(key); found != cache.cend())
         return *found;
     if (cache.size() >= 2048)
         cache.clear();
     return *cache.insert(std::move(key), Shape(font, text, wrapWidth));
+}
+
+const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWidth)
+{
+    return LayOut(font.key(), font, text, wrapWidth);
 }
 
 void DrawLines(QPainter& painter, const LaidOutText& laid, double left, double top, double boxWidth,
@@ -384,10 +389,10 @@ void DrawLines(QPainter& painter, const LaidOutText& laid, double left, double t
 
 // Upright characters stacked top to bottom; a column ends at a line break or, when
 // wrapping, where the next character would leave the box.
-void DrawVertical(QPainter& painter, const QFont& font, const QString& text, const QRectF& box,
-                  const TextFormat& format)
+void DrawVertical(QPainter& painter, const QString& fontKey, const QFont& font, const QString& text,
+                  const QRectF& box, const TextFormat& format)
 {
-    const double step = LayOut(font, QStringLiteral(" "), -1).lineHeight;
+    const double step = LayOut(fontKey, font, QStringLiteral(" "), -1).lineHeight;
     const double columnWidth = step;
     double columnLeft = format.rightToLeft ? box.right() - columnWidth : box.left();
     double y = box.top();
@@ -407,7 +412,7 @@ void DrawVertical(QPainter& painter, const QFont& font, const QString& text, con
             length = 2;
         if (format.wrap && y > box.top() && y + step > box.bottom() + 1e-6)
             nextColumn();
-        const LaidOutText& laid = LayOut(font, text.mid(i, length), -1);
+        const LaidOutText& laid = LayOut(fontKey, font, text.mid(i, length), -1);
         DrawLines(painter, laid, columnLeft + (columnWidth - laid.width) / 2, y, 0, Qt::AlignLeft);
         y += step;
         i += length - 1;
@@ -459,42 +464,68 @@ QSizeF MeasureText(const QFont& font, const QString& text)
     return {laid.width * kLayoutUnitMm, laid.height * kLayoutUnitMm};
 }
 
-void DrawText(QPainter& painter, const QString& text, const QFont& font, const QRectF& box,
-              const QBrush& brush, const TextFormat& format)
+TextPainter::TextPainter(QPainter& painter, const QFont& font, const QBrush& brush)
+    : m_painter(painter), m_font(font), m_fontKey(font.key()), m_active(painter.isActive())
 {
-    if (text.isEmpty() || !painter.isActive())
+    if (!m_active)
         return;
-    const QTransform saved = painter.worldTransform();
-    const QPen savedPen = painter.pen();
+    m_saved = painter.worldTransform();
+    m_savedPen = painter.pen();
     painter.scale(kLayoutUnitMm, kLayoutUnitMm);
     painter.setPen(QPen(brush, 0));
+}
+
+TextPainter::~TextPainter()
+{
+    if (!m_active)
+        return;
+    m_painter.setPen(m_savedPen);
+    m_painter.setWorldTransform(m_saved);
+}
+
+double TextPainter::Width(const QString& text) const
+{
+    return text.isEmpty() ? 0.0 : LayOut(m_fontKey, m_font, text, -1).width * kLayoutUnitMm;
+}
+
+void TextPainter::Draw(const QString& text, const QRectF& box, const TextFormat& format)
+{
+    if (text.isEmpty() || !m_active)
+        return;
     const QRectF layoutBox(box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm,
                            box.height() / kLayoutUnitMm);
     if (format.vertical) {
         if (format.clip) {
-            painter.save();
-            painter.setClipRect(layoutBox, Qt::IntersectClip);
+            m_painter.save();
+            m_painter.setClipRect(layoutBox, Qt::IntersectClip);
         }
-        DrawVertical(painter, font, text, layoutBox, format);
+        DrawVertical(m_painter, m_fontKey, m_font, text, layoutBox, format);
         if (format.clip)
-            painter.restore();
-    } else {
-        const LaidOutText& laid = LayOut(font, text, format.wrap ? std::max(0.0, layoutBox.width()) : -1);
-        double top = layoutBox.top();
-        if (format.alignment & Qt::AlignVCenter)
-            top += (layoutBox.height() - laid.height) / 2;
-        else if (format.alignment & Qt::AlignBottom)
-            top += layoutBox.height() - laid.height;
-        // Clipping costs; only a text that leaves its box needs it.
-        const bool clip = format.clip && (laid.width > layoutBox.width() || laid.height > layoutBox.height());
-        if (clip) {
-            painter.save();
-            painter.setClipRect(layoutBox, Qt::IntersectClip);
-        }
-        DrawLines(painter, laid, layoutBox.left(), top, layoutBox.width(), format.alignment);
-        if (clip)
-            painter.restore();
+            m_painter.restore();
+        return;
     }
-    painter.setPen(savedPen);
-    painter.setWorldTransform(saved);
+    const LaidOutText& laid =
+        LayOut(m_fontKey, m_font, text, format.wrap ? std::max(0.0, layoutBox.width()) : -1);
+    double top = layoutBox.top();
+    if (format.alignment & Qt::AlignVCenter)
+        top += (layoutBox.height() - laid.height) / 2;
+    else if (format.alignment & Qt::AlignBottom)
+        top += layoutBox.height() - laid.height;
+    // Clipping costs; only a text that leaves its box needs it.
+    const bool clip = format.clip && (laid.width > layoutBox.width() || laid.height > layoutBox.height());
+    if (clip) {
+        m_painter.save();
+        m_painter.setClipRect(layoutBox, Qt::IntersectClip);
+    }
+    DrawLines(m_painter, laid, layoutBox.left(), top, layoutBox.width(), format.alignment);
+    if (clip)
+        m_painter.restore();
+}
+
+void DrawText(QPainter& painter, const QString& text, const QFont& font, const QRectF& box,
+              const QBrush& brush, const TextFormat& format)
+{
+    if (text.isEmpty())
+        return;
+    TextPainter(painter, font, brush).Draw(text, box, format);
 }

@@ -194,3 +194,27 @@ inline void DrawText(QPainter& painter, const QString& text, const QFont& font, 
 {
     DrawText(painter, text, font, box, QBrush(ArgbToColor(argb)), format);
 }
+
+// Many texts in one font and brush, the painter's set-up paid once: for text drawn
+// piece by piece. Boxes are in the millimetre world the painter had when this was
+// made; the painter's transform must not change while it lives.
+class TextPainter
+{
+public:
+    TextPainter(QPainter& painter, const QFont& font, const QBrush& brush);
+    ~TextPainter();
+    TextPainter(const TextPainter&) = delete;
+    TextPainter& operator=(const TextPainter&) = delete;
+
+    void Draw(const QString& text, const QRectF& box, const TextFormat& format = {});
+    // MeasureTextWidth in this painter's font.
+    double Width(const QString& text) const;
+
+private:
+    QPainter& m_painter;
+    QFont m_font;
+    QString m_fontKey;
+    bool m_active;
+    QTransform m_saved;
+    QPen m_savedPen;
+};
