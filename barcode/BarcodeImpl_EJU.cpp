@@ -205,10 +205,10 @@ constexpr int kUPCAGuards[] = {0, 1, 2, 3, 14, 15, 26, 27, 28, 29, -1};
 constexpr int kUPCEGuards[] = {0, 1, 14, 15, 16, -1};
 
 using L = EJUSymbolLayout;
-constexpr EJUSymbolLayout kEAN13{12, 1, 30, true, false, kEAN13Guards, L::LeftDigitMain, {1, 7}, 6, {1, 15}, 40, -1, 0};
-constexpr EJUSymbolLayout kEAN8{7, 3, 22, false, false, kEAN8Guards, L::NoLeftDigit, {0, 4}, 4, {1, 11}, 26, -1, 0};
-constexpr EJUSymbolLayout kUPCA{11, 3, 30, true, true, kUPCAGuards, L::LeftDigitSmall, {1, 6}, 5, {3, 15}, 33, 11, 29};
-constexpr EJUSymbolLayout kUPCE{6, 3, 17, true, true, kUPCEGuards, L::LeftZeroSmall, {0, -1}, 6, {1, -1}, 40, 6, 16};
+constexpr EJUSymbolLayout kEAN13{12, 1, true, false, kEAN13Guards, L::LeftDigitMain, {1, 7}, 6, {1, 15}, 40, -1, 0};
+constexpr EJUSymbolLayout kEAN8{7, 3, false, false, kEAN8Guards, L::NoLeftDigit, {0, 4}, 4, {1, 11}, 26, -1, 0};
+constexpr EJUSymbolLayout kUPCA{11, 3, true, true, kUPCAGuards, L::LeftDigitSmall, {1, 6}, 5, {3, 15}, 33, 11, 29};
+constexpr EJUSymbolLayout kUPCE{6, 3, true, true, kUPCEGuards, L::LeftZeroSmall, {0, -1}, 6, {1, -1}, 40, 6, 16};
 
 int AddonDigits(int kind)
 {

@@ -39,13 +39,12 @@ void BuildBarsFromPattern(const QString& pattern, int addonKind, int addonGap, f
 
 } // namespace eanupc
 
-// What sets the four main symbols apart: digit counts, check weights, bar counts,
+// What sets the four main symbols apart: digit counts, check weights, margins,
 // guard bars and where the digits stand.
 struct EJUSymbolLayout
 {
     int dataDigits;        // before the check digit
     int firstWeight;       // check digit weight of the first digit (1 or 3)
-    int mainBars;          // bars without an add-on
     bool leftMargin;       // 7 modules before the first bar
     bool rightMargin;      // 7 modules after the symbol when there is no add-on
     const int* guardBars;  // bar indices drawn at guard height, ending with -1
