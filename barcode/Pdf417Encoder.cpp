@@ -177,6 +177,8 @@ int Pdf417RightIndicator(int row, int rows, int columns, int level)
 
 void EncodePdf417(const QByteArray& bytes, const Pdf417Options& options, CBarcodeData_PDF417& data)
 {
+    // A failed encode must not leave the size of the previous symbol behind.
+    data.m_nECLevel = data.m_nECCount = data.m_nRows = data.m_nColumns = data.m_nPadCount = 0;
     data.m_arrDataCodewords = Pdf417CompactBytes(bytes);
     data.m_arrDataCodewords.insert(data.m_arrDataCodewords.begin(), 0);
     const int dataCount = static_cast<int>(std::min<size_t>(data.m_arrDataCodewords.size(), 1u << 30));

@@ -200,6 +200,7 @@ TEST(Pdf417, BadLevelThrowsAndKeepsWhatWasComputed)
     auto impl = CreateBarcodeImpl(SymbologyPDF417);
     auto& settings = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
     settings.m_strContent = QStringLiteral("abc");
+    impl->Encode();
     settings.m_nECLevel = 10;
     try {
         impl->Encode();
@@ -209,6 +210,7 @@ TEST(Pdf417, BadLevelThrowsAndKeepsWhatWasComputed)
     }
     const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
     EXPECT_EQ(data.m_arrDataCodewords.size(), 5u);
+    EXPECT_EQ(data.m_nRows, 0);
     EXPECT_TRUE(data.m_arrAllCodewords.empty());
     EXPECT_EQ(data.m_strText, QStringLiteral("abc"));
 }
