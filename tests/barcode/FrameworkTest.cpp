@@ -79,11 +79,13 @@ TEST(BarcodeFactory, CodeSpecificDefaults)
     EXPECT_EQ(s.m_nTextAlign, 1);
     EXPECT_TRUE(s.m_bAddCheckDigit);
 
-    const auto& postal = static_cast<const CBarcodeSettings_Code128&>(*Make(SymbologyPostalCode)->GetSettings());
+    const auto postalImpl = Make(SymbologyPostalCode);
+    const auto& postal = static_cast<const CBarcodeSettings_Code128&>(*postalImpl->GetSettings());
     EXPECT_EQ(postal.m_nCodeSet, Code128SetAuto);
     EXPECT_EQ(postal.m_strGroupRule, QStringLiteral("2,4,4,1,2"));
     EXPECT_TRUE(postal.m_bGrouping);
-    const auto& monitor = static_cast<const CBarcodeSettings_EAN128&>(*Make(SymbologyMonitorCode)->GetSettings());
+    const auto monitorImpl = Make(SymbologyMonitorCode);
+    const auto& monitor = static_cast<const CBarcodeSettings_EAN128&>(*monitorImpl->GetSettings());
     EXPECT_EQ(monitor.m_nCodeSet, Code128SetC);
     EXPECT_EQ(monitor.m_strGroupRule, QStringLiteral("5,5,5,5"));
     EXPECT_TRUE(monitor.m_bHideParentheses);
