@@ -90,6 +90,51 @@ QByteArray ComponentBytes(const ObjectList& objects)
 
 } // namespace
 
+TEST(DocSeeds, FullLabelRoundTripsEverySection)
+{
+    CLabelData label;
+    FillFullLabel(label);
+    auto& bands = dynamic_cast<CTextGraph&>(*label.m_objects[0]).m_bands;
+    for (int32_t kind : {BandConstant, BandDate, BandTime, BandSerial, BandDatabase, BandWindowData, BandItemValue,
+                         BandNamedSubstring}) {
+        auto band = std::make_unique<CDataBand>();
+        band->m_nKind = kind;
+        band->m_strName = QStringLiteral("band%1").arg(kind);
+        band->m_nSerialStep = kind + 1;
+        bands.push_back(std::move(band));
+    }
+    for (int i = 0; i < kScriptTextCount; ++i)
+        label.m_strScripts[i] = QStringLiteral("' script %1").arg(i);
+    const QByteArray bytes = DocumentBytes(label);
+
+    CLabelData read;
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = &read;
+    reader.ReadDocumentData(bytes);
+    EXPECT_TRUE(reader.GetWarnings().isEmpty());
+    ASSERT_EQ(read.m_formItems.size(), label.m_formItems.size());
+    for (size_t i = 0; i < read.m_formItems.size(); ++i)
+        EXPECT_EQ(read.m_formItems[i]->GetKind(), label.m_formItems[i]->GetKind());
+    EXPECT_EQ(read.m_externalVariables.size(), 1u);
+    ASSERT_EQ(read.m_namedSubstrings.size(), 1u);
+    EXPECT_EQ(read.m_namedSubstrings[0]->m_nSerialStep, 2);
+    EXPECT_EQ(read.m_strScripts, label.m_strScripts);
+    ASSERT_EQ(read.m_objects.size(), label.m_objects.size());
+    for (size_t i = 0; i < read.m_objects.size(); ++i)
+        EXPECT_EQ(read.m_objects[i]->GetKind(), label.m_objects[i]->GetKind());
+    const auto& readBands = dynamic_cast<const CTextGraph&>(*read.m_objects[0]).m_bands;
+    ASSERT_EQ(readBands.size(), bands.size());
+    for (size_t i = 0; i < bands.size(); ++i) {
+        EXPECT_TRUE(readBands[i]->IsEqual(*bands[i]));
+        EXPECT_EQ(readBands[i]->m_strName, bands[i]->m_strName);
+        EXPECT_EQ(readBands[i]->m_nSerialStep, bands[i]->m_nSerialStep);
+    }
+    ASSERT_NE(read.m_pImage, nullptr);
+    EXPECT_EQ(read.m_pImage->Bytes(), label.m_pImage->Bytes());
+    // Every stored field of every record, compared through its bytes.
+    EXPECT_TRUE(DocumentBytes(read) == bytes);
+}
+
 // VC_WRITE_SEEDS=1 rewrites the files from the current writer.
 TEST(DocSeeds, GoldenFilesReadAndWriteBackUnchanged)
 {
