@@ -6,12 +6,11 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
-#include <QTextLayout>
-#include <QThread>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPaintEngine>
-#include <QStringList>
+#include <QTextLayout>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 
