@@ -1,5 +1,6 @@
 #include "model/DLBase.h"
 
+#include "model/AdoLoaders.h"
 #include "model/DSBase.h"
 #include "model/DatabaseLoaders.h"
 #include "model/TextLoader.h"
@@ -31,8 +32,20 @@ std::unique_ptr<CDLBase> CDLBase::CreateLoader(int32_t type)
         return std::make_unique<CPostgreSQLDL>();
     case DSMySQL:
         return std::make_unique<CMySQLDL>();
-    // Workbooks, Access files and the servers reached through ODBC get their
-    // loaders here; until then they have none.
+    case DSExcel:
+        return std::make_unique<CExcelDL>();
+    case DSAccess:
+        return std::make_unique<CAccessDL>();
+    case DSSQLServer:
+        return std::make_unique<CSQLServerDL>();
+    case DSOracle:
+        return std::make_unique<COracleDL>();
+    case DSSybase:
+        return std::make_unique<CSybaseDL>();
+    case DSDB2:
+        return std::make_unique<CDB2DL>();
+    case DSCustom:
+        return std::make_unique<CCustomDL>();
     default:
         throw CDataSourceException(QStringLiteral("not support data loader"));
     }
@@ -189,16 +202,23 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 
 bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
 {
+    return QueryRows(nFirst, nLast, rows, [this] {
+        return m_pDataSource->m_nRangeMode == RangeSQL
+                   ? m_pDataSource->m_strSQL
+                   : QStringLiteral("select %1 from %2 %3")
+                         .arg(FieldList(AsIs), m_pDataSource->m_strTable, OrderClause(AsIs));
+    });
+}
+
+bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows, const std::function<QString()>& statement)
+{
     qint64 first = 0;
     qint64 last = 0;
     if (!PrepareLoad(nFirst, nLast, rows, first, last))
         return false;
     if (first > last)
         return true;
-    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
-                            ? m_pDataSource->m_strSQL
-                            : QStringLiteral("select %1 from %2 %3")
-                                  .arg(FieldList(AsIs), m_pDataSource->m_strTable, OrderClause(AsIs));
+    const QString sql = statement();
     // The statement has no row limit: the rows before first are read and dropped.
     LoaderRow result;
     if (!m_connection->Query(sql, result, first - 1, last - first + 1))

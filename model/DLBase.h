@@ -71,6 +71,8 @@ protected:
     // statement's result, read as a leading integer.
     int CountRecords(const std::function<QString()>& statement);
     bool QueryRows(int nFirst, int nLast, LoaderRow& rows);
+    // The same with a statement of the loader's own, which still has no row limit.
+    bool QueryRows(int nFirst, int nLast, LoaderRow& rows, const std::function<QString()>& statement);
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;

@@ -38,6 +38,20 @@ public:
     static std::unique_ptr<DbConnection> OpenPostgreSQL(const DbServerSettings& settings);
     // The MariaDB/MySQL client library with the utf8mb4 character set.
     static std::unique_ptr<DbConnection> OpenMySQL(const DbServerSettings& settings);
+    // unixODBC with an ODBC connection string (DSN=... or Driver=...), passed as it is.
+    static std::unique_ptr<DbConnection> OpenOdbc(const QString& connectionString);
+    // A workbook (.xls or .xlsx, told apart by content) read whole into memory; each
+    // sheet is a table named after it with "$" appended ("Sheet1$", written
+    // [Sheet1$] in statements). With headerRow the first used row names the
+    // columns, otherwise they are F1, F2, ... Statements run in SQLite's dialect.
+    static std::unique_ptr<DbConnection> OpenExcel(const QString& path, bool headerRow);
+    // An Access database read with mdbtools (read-only); each user table is copied
+    // into memory when a statement first names it. Statements run in SQLite's dialect.
+    static std::unique_ptr<DbConnection> OpenAccess(const QString& path, const QString& password);
+    // An OLE DB provider connection string with the user id and password given
+    // beside it, routed to the client that stands in for the provider (see Ado.h).
+    static std::unique_ptr<DbConnection> OpenAdo(const QString& connectionString, const QString& userId,
+                                                 const QString& password);
 
     virtual bool IsOpen() const = 0;
     // Safe to call more than once; the destructor closes too.

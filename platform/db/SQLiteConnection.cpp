@@ -1,4 +1,5 @@
 #include "platform/db/DbConnection.h"
+#include "platform/db/SQLiteStage.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -30,6 +31,8 @@ public:
             Close();
         }
     }
+    // Takes over a handle opened elsewhere, such as an in-memory staging database.
+    explicit SQLiteConnection(sqlite3* adopted) : m_db(adopted) {}
     ~SQLiteConnection() override { Close(); }
 
     bool IsOpen() const override { return m_db != nullptr; }
@@ -113,4 +116,9 @@ private:
 std::unique_ptr<DbConnection> DbConnection::OpenSQLite(const QString& path)
 {
     return std::make_unique<SQLiteConnection>(path);
+}
+
+std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db)
+{
+    return std::make_unique<SQLiteConnection>(db);
 }

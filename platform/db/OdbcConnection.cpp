@@ -1,0 +1,241 @@
+#include "platform/db/Ado.h"
+#include "platform/db/DbConnection.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
+
+namespace {
+
+SQLWCHAR* Wide(const QString& text)
+{
+    return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16())));
+}
+
+// Every diagnostic record of a handle, joined; the driver's own words.
+QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
+{
+    QStringList messages;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLWCHAR text[1024] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, text, 1024, &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        const QString message
+            = QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::min<qsizetype>(length, 1023)).trimmed();
+        if (!message.isEmpty() && !messages.contains(message))
+            messages.append(message);
+    }
+    return messages.join(u'\n');
+}
+
+class OdbcConnection final : public DbConnection
+{
+public:
+    explicit OdbcConnection(const QString& connectionString)
+    {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
+            m_env = SQL_NULL_HANDLE;
+            Fail(QStringLiteral("Cannot start the ODBC driver manager"));
+            return;
+        }
+        SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc))) {
+            m_dbc = SQL_NULL_HANDLE;
+            Fail(Diagnostics(SQL_HANDLE_ENV, m_env));
+            Close();
+            return;
+        }
+        // Without a limit a silent server would hold the program indefinitely.
+        SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+        const SQLRETURN rc = SQLDriverConnectW(
+            m_dbc, nullptr, Wide(connectionString), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc)) {
+            QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
+            Fail(message.isEmpty() ? QStringLiteral("Cannot connect through ODBC") : message);
+            SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+            m_dbc = SQL_NULL_HANDLE;
+            Close();
+            return;
+        }
+        m_connected = true;
+    }
+    ~OdbcConnection() override { Close(); }
+
+    bool IsOpen() const override { return m_connected; }
+
+    void Close() override
+    {
+        if (m_dbc) {
+            if (m_connected)
+                SQLDisconnect(m_dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        }
+        if (m_env)
+            SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+        m_dbc = SQL_NULL_HANDLE;
+        m_env = SQL_NULL_HANDLE;
+        m_connected = false;
+    }
+
+    bool ListTables(QStringList& tables) override
+    {
+        tables.clear();
+        DbRows rows;
+        static const QString kinds = QStringLiteral("TABLE,VIEW");
+        const bool ok = Run(rows, 0, -1,
+            [&](SQLHSTMT stmt) { return SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, Wide(kinds), SQL_NTS); });
+        if (!ok)
+            return false;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            tables.append(rows.Value(r, 2)); // TABLE_NAME
+        return true;
+    }
+
+    bool ListFields(const QString& table, QStringList& fields) override
+    {
+        // The probe reads the columns of the table as a statement names it, which
+        // also works for drivers whose catalogue calls take patterns.
+        fields.clear();
+        DbRows rows;
+        if (!Query(QStringLiteral("select * from %1 where 1=0").arg(table), rows, 0, -1))
+            return false;
+        fields = rows.Columns();
+        return true;
+    }
+
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        return Run(rows, skip, maxRows, [&](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(sql), SQL_NTS); });
+    }
+
+private:
+    template <typename Execute> bool Run(DbRows& rows, qint64 skip, qint64 maxRows, Execute execute)
+    {
+        rows.Clear();
+        if (!m_connected)
+            return Fail(QStringLiteral("Not connected to the database"));
+        SQLHSTMT stmt = SQL_NULL_HANDLE;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt)))
+            return Fail(Diagnostics(SQL_HANDLE_DBC, m_dbc));
+        const bool ok = Collect(stmt, execute(stmt), rows, skip, maxRows);
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        if (!ok) {
+            rows.Clear();
+            return false;
+        }
+        return Succeed();
+    }
+
+    bool Collect(SQLHSTMT stmt, SQLRETURN executed, DbRows& rows, qint64 skip, qint64 maxRows)
+    {
+        if (executed == SQL_NO_DATA) // a statement that touched no row
+            return true;
+        if (!SQL_SUCCEEDED(executed))
+            return FailStatement(stmt);
+        SQLSMALLINT columns = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(stmt, &columns)))
+            return FailStatement(stmt);
+        QStringList names;
+        for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+            SQLWCHAR name[256] = {};
+            SQLSMALLINT length = 0;
+            SQLSMALLINT type = 0;
+            SQLULEN size = 0;
+            SQLSMALLINT digits = 0;
+            SQLSMALLINT nullable = 0;
+            if (!SQL_SUCCEEDED(SQLDescribeColW(stmt, c, name, 256, &length, &type, &size, &digits, &nullable)))
+                return FailStatement(stmt);
+            names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
+        }
+        rows.Reset(names);
+        qint64 seen = 0;
+        while (maxRows < 0 || seen < skip + maxRows) {
+            const SQLRETURN fetched = SQLFetch(stmt);
+            if (fetched == SQL_NO_DATA)
+                break;
+            if (!SQL_SUCCEEDED(fetched))
+                return FailStatement(stmt);
+            if (seen++ < skip)
+                continue;
+            for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+                if (!ReadCell(stmt, c, rows))
+                    return FailStatement(stmt);
+            }
+        }
+        return true;
+    }
+
+    // One value in pieces: long texts come back over several calls.
+    static bool ReadCell(SQLHSTMT stmt, SQLUSMALLINT column, DbRows& rows)
+    {
+        constexpr SQLLEN kChars = 2048;
+        char16_t buffer[kChars + 1];
+        QString value;
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                return false;
+            if (indicator == SQL_NULL_DATA) {
+                rows.AppendNull();
+                return true;
+            }
+            // A value that did not fit fills the buffer less its terminator.
+            const bool whole = indicator != SQL_NO_TOTAL && indicator <= kChars * 2;
+            const SQLLEN chars = whole ? std::min<SQLLEN>(indicator / 2, kChars) : kChars;
+            value.append(QStringView(buffer, chars));
+            if (whole)
+                break;
+        }
+        rows.AppendText(value);
+        return true;
+    }
+
+    bool FailStatement(SQLHSTMT stmt)
+    {
+        const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
+        return Fail(message.isEmpty() ? QStringLiteral("The ODBC driver reported a failure") : message);
+    }
+
+    SQLHENV m_env = SQL_NULL_HANDLE;
+    SQLHDBC m_dbc = SQL_NULL_HANDLE;
+    bool m_connected = false;
+};
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionString)
+{
+    return std::make_unique<OdbcConnection>(connectionString);
+}
+
+QStringList InstalledOdbcDrivers()
+{
+    QStringList drivers;
+    SQLHENV env = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return drivers;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLWCHAR name[256] = {};
+        SQLWCHAR attributes[1024] = {};
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT attributesLength = 0;
+        if (!SQL_SUCCEEDED(SQLDriversW(env, direction, name, 256, &nameLength, attributes, 1024, &attributesLength)))
+            break;
+        drivers.append(
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(nameLength, 255)));
+        direction = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return drivers;
+}

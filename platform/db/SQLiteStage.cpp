@@ -1,0 +1,204 @@
+#include "platform/db/SQLiteStage.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <sqlite3.h>
+
+namespace {
+
+QString QuotedName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+StagedConnection::~StagedConnection()
+{
+    StagedConnection::Close();
+}
+
+void StagedConnection::Close()
+{
+    m_engine.reset();
+    m_db = nullptr;
+}
+
+bool StagedConnection::OpenEngine()
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return Fail(QStringLiteral("Cannot make the in-memory database"));
+    }
+    m_db = db;
+    m_engine = AdoptSQLite(db);
+    return Succeed();
+}
+
+bool StagedConnection::Exec(const char* sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    return true;
+}
+
+bool StagedConnection::ListTables(QStringList& tables)
+{
+    tables = m_tables;
+    return IsOpen() ? Succeed() : Fail(QStringLiteral("Not connected to the database"));
+}
+
+bool StagedConnection::ListFields(const QString& table, QStringList& fields)
+{
+    fields.clear();
+    if (!IsOpen())
+        return Fail(QStringLiteral("Not connected to the database"));
+    const qsizetype index = m_tables.indexOf(table);
+    if (index < 0)
+        return Fail(QStringLiteral("There is no table \"%1\"").arg(table));
+    if (!StageIndex(static_cast<int>(index)))
+        return false;
+    if (!m_engine->ListFields(table, fields))
+        return Fail(m_engine->LastError());
+    return Succeed();
+}
+
+bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
+{
+    rows.Clear();
+    if (!IsOpen())
+        return Fail(QStringLiteral("Not connected to the database"));
+    if (!StageNamed(sql))
+        return false;
+    if (!m_engine->Query(RewriteTop(sql), rows, skip, maxRows))
+        return Fail(m_engine->LastError());
+    return Succeed();
+}
+
+QString StagedConnection::RewriteTop(const QString& sql)
+{
+    static const QRegularExpression top(QStringLiteral("^\\s*select\\s+top\\s+(\\d+)\\s+(.*?)[\\s;]*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = top.match(sql);
+    if (!match.hasMatch())
+        return sql;
+    return QStringLiteral("select %1 limit %2").arg(match.captured(2), match.captured(1));
+}
+
+bool StagedConnection::StageNamed(const QString& sql)
+{
+    // Any table whose name appears in the statement is copied; a name inside a
+    // literal only costs the copy.
+    for (int i = 0; i < m_tables.size(); ++i) {
+        if (!m_staged[i] && sql.contains(m_tables[i], Qt::CaseInsensitive) && !StageIndex(i))
+            return false;
+    }
+    return true;
+}
+
+bool StagedConnection::StageIndex(int index)
+{
+    if (m_staged[index])
+        return true;
+    if (!Stage(index))
+        return false;
+    m_staged[index] = true;
+    return true;
+}
+
+StagedConnection::TableWriter::TableWriter(
+    StagedConnection& owner, const QString& table, const QStringList& columns, const QStringList& declaredTypes)
+    : m_owner(owner)
+{
+    QStringList definitions;
+    QStringList marks;
+    for (int c = 0; c < columns.size(); ++c) {
+        definitions.append(QuotedName(columns[c]) + (c < declaredTypes.size() ? u' ' + declaredTypes[c] : QString()));
+        marks.append(QStringLiteral("?"));
+    }
+    if (columns.isEmpty()) { // a table needs a column; an empty sheet gets F1
+        definitions.append(QStringLiteral("F1"));
+        marks.append(QStringLiteral("?"));
+    }
+    const QByteArray create
+        = QStringLiteral("create table %1 (%2)").arg(QuotedName(table), definitions.join(u',')).toUtf8();
+    const QByteArray insert
+        = QStringLiteral("insert into %1 values (%2)").arg(QuotedName(table), marks.join(u',')).toUtf8();
+    sqlite3* db = owner.Handle();
+    m_ok = owner.Exec("begin") && owner.Exec(create.constData());
+    if (m_ok)
+        Check(sqlite3_prepare_v2(db, insert.constData(), static_cast<int>(insert.size()), &m_insert, nullptr));
+}
+
+StagedConnection::TableWriter::~TableWriter()
+{
+    sqlite3_finalize(m_insert);
+    if (!m_finished)
+        sqlite3_exec(m_owner.Handle(), "rollback", nullptr, nullptr, nullptr);
+}
+
+bool StagedConnection::TableWriter::Check(int rc)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        m_ok = false;
+        m_owner.Fail(QString::fromUtf8(sqlite3_errmsg(m_owner.Handle())));
+    }
+    return m_ok;
+}
+
+void StagedConnection::TableWriter::BindInt(int column, qint64 value)
+{
+    if (m_ok)
+        Check(sqlite3_bind_int64(m_insert, column + 1, value));
+}
+
+void StagedConnection::TableWriter::BindDouble(int column, double value)
+{
+    if (m_ok)
+        Check(sqlite3_bind_double(m_insert, column + 1, value));
+}
+
+void StagedConnection::TableWriter::BindText(int column, QByteArrayView utf8)
+{
+    if (m_ok)
+        Check(sqlite3_bind_text64(m_insert, column + 1, utf8.data(), static_cast<sqlite3_uint64>(utf8.size()),
+            SQLITE_TRANSIENT, SQLITE_UTF8));
+}
+
+bool StagedConnection::TableWriter::EndRow()
+{
+    if (!m_ok)
+        return false;
+    Check(sqlite3_step(m_insert));
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    return m_ok;
+}
+
+bool StagedConnection::TableWriter::Finish()
+{
+    if (m_ok && m_owner.Exec("commit"))
+        m_finished = true;
+    return m_finished;
+}
+
+QStringList UniqueColumnNames(const QStringList& names)
+{
+    QStringList unique;
+    QSet<QString> taken;
+    for (int c = 0; c < names.size(); ++c) {
+        QString name = names[c].trimmed();
+        if (name.isEmpty())
+            name = QStringLiteral("F%1").arg(c + 1);
+        // SQLite compares column names without regard to case.
+        QString candidate = name;
+        for (int n = 1; taken.contains(candidate.toCaseFolded()); ++n)
+            candidate = name + QString::number(n);
+        taken.insert(candidate.toCaseFolded());
+        unique.append(candidate);
+    }
+    return unique;
+}

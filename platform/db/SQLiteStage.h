@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/db/DbConnection.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A connection over a handle opened elsewhere; the connection closes it.
+std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db);
+
+// Sources without an SQL engine of their own (workbooks, Access files) are copied
+// into an in-memory SQLite database, one table per sheet or table, and queried
+// there. A table is copied when a statement first names it, so opening a large
+// file with many tables costs only its catalogue.
+class StagedConnection : public DbConnection
+{
+public:
+    ~StagedConnection() override;
+
+    bool IsOpen() const override { return m_engine != nullptr; }
+    void Close() override;
+    bool ListTables(QStringList& tables) override;
+    bool ListFields(const QString& table, QStringList& fields) override;
+    // A leading "select top n" (the dialogs' preview form) becomes "limit n".
+    bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) override;
+
+    static QString RewriteTop(const QString& sql);
+
+protected:
+    // Opens the empty in-memory database; false with LastError() set on failure.
+    bool OpenEngine();
+    // The source's tables in its own order, as statements name them.
+    void SetTables(const QStringList& tables)
+    {
+        m_tables = tables;
+        m_staged.assign(tables.size(), false);
+    }
+    QString Table(int index) const { return m_tables.value(index); }
+    // Copies table `index` of SetTables into the engine; false with the reason set.
+    virtual bool Stage(int index) = 0;
+
+    // Fills one table. Values are bound cell by cell, then EndRow stores the row;
+    // an unbound cell is NULL. Everything is written in one transaction.
+    class TableWriter
+    {
+    public:
+        // declaredTypes: one SQL type per column, or empty for none (values keep
+        // the type they are bound with).
+        TableWriter(StagedConnection& owner, const QString& table, const QStringList& columns,
+            const QStringList& declaredTypes = {});
+        ~TableWriter();
+        TableWriter(const TableWriter&) = delete;
+        TableWriter& operator=(const TableWriter&) = delete;
+
+        bool IsOk() const { return m_ok; }
+        void BindInt(int column, qint64 value);
+        void BindDouble(int column, double value);
+        void BindText(int column, QByteArrayView utf8);
+        bool EndRow();
+        // Commits; false (and the table left out) when anything failed.
+        bool Finish();
+
+    private:
+        bool Check(int rc);
+
+        StagedConnection& m_owner;
+        sqlite3_stmt* m_insert = nullptr;
+        bool m_ok = false;
+        bool m_finished = false;
+    };
+
+    sqlite3* Handle() const { return m_db; }
+    bool Exec(const char* sql);
+    using DbConnection::Fail;
+
+private:
+    bool StageNamed(const QString& sql);
+    bool StageIndex(int index);
+
+    sqlite3* m_db = nullptr; // borrowed from m_engine
+    std::unique_ptr<DbConnection> m_engine;
+    QStringList m_tables;
+    std::vector<bool> m_staged;
+};
+
+// Column names as a header row gives them: empty ones become F<n> (1-based
+// position) and repeats get a number appended, so every column can be named.
+QStringList UniqueColumnNames(const QStringList& names);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Workbooks written by the tests themselves: the .xlsx with libxlsxwriter, the .xls
+// with Python's xlwt. Both hold the same sheets:
+//   People   header Id, Name, City, Note, Price, Born; 30 records; Note empty on
+//            every tenth, Price i + 0.5, Born a date (2024-01-i) in the .xlsx
+//   My Data  header Code, Qty; 3 records, starting at B3 (the used range)
+//   Empty    no cell
+// The .xlsx also has a named range Prices, which is no sheet.
+bool WriteTestXlsx(const QString& path);
+// False (with the reason in `error`) when Python or xlwt is missing.
+bool WriteTestXls(const QString& path, QString& error);

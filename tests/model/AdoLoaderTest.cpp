@@ -1,0 +1,278 @@
+// The loaders whose sources are named by provider connection strings: workbooks
+// written here, an SQLite file and the throwaway PostgreSQL server through their
+// ODBC drivers, and servers that cannot be reached.
+#include "ClosedPort.h"
+#include "DbTestEnv.h"
+#include "WorkbookFixtures.h"
+#include "model/AdoLoaders.h"
+#include "model/DSBase.h"
+#include "platform/Crypt.h"
+#include "platform/VXException.h"
+#include "platform/db/Ado.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+class RecordingNotifier : public CLoaderNotifier
+{
+public:
+    RecordingNotifier() { CDLBase::SetNotifier(this); }
+    ~RecordingNotifier() override { CDLBase::SetNotifier(nullptr); }
+    void ShowError(const QString& text) override { shown.append(text); }
+    QStringList shown;
+};
+
+class ExcelLoader : public ::testing::TestWithParam<const char*>
+{
+protected:
+    void SetUp() override
+    {
+        ds.m_strPath = dir.filePath(QStringLiteral("book.") + GetParam());
+        if (QString(GetParam()) == "xlsx") {
+            ASSERT_TRUE(WriteTestXlsx(ds.m_strPath));
+        } else {
+            QString error;
+            ASSERT_TRUE(WriteTestXls(ds.m_strPath, error)) << error.toStdString();
+        }
+        ds.m_bHeaderRow = true;
+        ds.m_strTable = "People";
+        ds.m_selectedFields = QStringList {"Id", "Note", "Price"};
+        ds.m_strSortField = "Id";
+        loader = CDLBase::CreateLoader(DSExcel);
+        loader->SetDataSource(&ds);
+    }
+
+    QTemporaryDir dir;
+    CExcelDS ds;
+    std::unique_ptr<CDLBase> loader;
+};
+
+} // namespace
+
+TEST_P(ExcelLoader, PagesRangesAndSqlModeOverASheet)
+{
+    EXPECT_EQ(loader->GetRecordCount(), 30) << loader->GetLastError().toStdString();
+    EXPECT_TRUE(loader->IsOpen());
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadPage(2, 10, rows)) << loader->GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 10);
+    EXPECT_EQ(rows.Row(0), (QStringList {"11", "note 11", "11.5"}));
+    EXPECT_TRUE(rows.IsNull(9, 1)); // Id 20 has no note; its price stays in place
+    EXPECT_EQ(rows.Row(9), (QStringList {"20", "", "20.5"}));
+
+    ds.m_nRangeMode = RangeFromTo;
+    ds.m_nFrom = 25;
+    ds.m_nTo = 40;
+    EXPECT_EQ(loader->GetRecordCount(), 16);
+    ASSERT_TRUE(loader->LoadRows(1, 10, rows));
+    ASSERT_EQ(rows.RowCount(), 6); // the sheet ends at 30
+    EXPECT_EQ(rows.Value(0, 0), "25");
+
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "select Name, Id, City from [People$] where Id > 27";
+    ds.m_selectedFields = QStringList {"Name", "Id"};
+    EXPECT_EQ(loader->GetRecordCount(), 3);
+    ASSERT_TRUE(loader->LoadRows(2, 5, rows));
+    ASSERT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Row(0), (QStringList {"name29", "29"}));
+    ds.m_strSQL = "select nope from [People$]";
+    EXPECT_FALSE(loader->LoadRows(1, 5, rows));
+    EXPECT_THROW(loader->GetRecordCount(), CDataSourceException);
+
+    ds.m_nRangeMode = RangeAll;
+    ds.m_strTable = "My Data";
+    ds.m_selectedFields = QStringList {"Qty"};
+    ds.m_strSortField = QStringLiteral("默认");
+    EXPECT_EQ(loader->GetRecordCount(), 3);
+    ASSERT_TRUE(loader->LoadPage(1, 10, rows));
+    EXPECT_EQ(rows.Value(2, 0), "30");
+    EXPECT_TRUE(loader->Close());
+    EXPECT_FALSE(loader->IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ExcelLoader, ::testing::Values("xlsx", "xls"));
+
+TEST(AdoLoaderStrings, EachLoaderNamesItsProvider)
+{
+    CSQLServerDS server;
+    server.m_strServer = EncryptString("db;1");
+    server.m_strDatabase = EncryptString("Stock");
+    server.m_strUser = EncryptString("sa");
+    server.m_strPassword = EncryptString("pw");
+    CSQLServerDL sqlServer;
+    sqlServer.SetDataSource(&server);
+    const auto login = sqlServer.MakeLogin();
+    EXPECT_EQ(login.connectionString, "Provider=SQLOLEDB;Server=\"db;1\";Database=Stock;");
+    EXPECT_EQ(login.user, "sa");
+    EXPECT_EQ(login.password, "pw");
+
+    CSybaseDS sybase;
+    sybase.m_strServer = EncryptString("ase");
+    sybase.m_strUser = EncryptString("u");
+    CSybaseDL sybaseLoader;
+    sybaseLoader.SetDataSource(&sybase);
+    EXPECT_EQ(sybaseLoader.MakeLogin().connectionString,
+        "Provider=Sybase.ASEOLEDBProvider;Server Name=ase;Database=;User ID=u;Password=;");
+
+    CDB2DS db2;
+    db2.m_strHost = EncryptString("h");
+    db2.m_strDatabase = EncryptString("SAMPLE");
+    CDB2DL db2Loader;
+    db2Loader.SetDataSource(&db2);
+    EXPECT_EQ(
+        db2Loader.MakeLogin().connectionString, "Provider=IBMDADB2.DB2COPY1;Server=h:50000;DATABASE=SAMPLE;UID=;PWD=;");
+
+    COracleDS oracle;
+    oracle.m_strHost = EncryptString("ora");
+    oracle.m_strServiceName = "ORCL";
+    oracle.m_strUser = EncryptString("scott");
+    COracleDL oracleLoader;
+    oracleLoader.SetDataSource(&oracle);
+    EXPECT_EQ(oracleLoader.MakeLogin().connectionString,
+        "Provider=OraOLEDB.Oracle.1;User ID=scott;Password=;Data Source=\t        (DESCRIPTION =\t          "
+        "(ADDRESS = (PROTOCOL = TCP)(HOST = ora)(PORT = 1521))\t          (CONNECT_DATA =\t            "
+        "(SERVER = DEDICATED)\t            (SERVICE_NAME = ORCL)\t          )\t        )");
+    oracle.m_nNameKind = 1;
+    EXPECT_TRUE(oracleLoader.MakeLogin().connectionString.contains("(SID = ORCL)"));
+
+    CAccessDS access;
+    access.m_strPath = "/d/a.MDB";
+    access.m_strPassword = EncryptString("secret");
+    CAccessDL accessLoader;
+    accessLoader.SetDataSource(&access);
+    EXPECT_EQ(accessLoader.MakeLogin().connectionString,
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.MDB;Persist Security Info=True;");
+    EXPECT_EQ(accessLoader.MakeLogin().user, "admin");
+    EXPECT_EQ(accessLoader.MakeLogin().password, "secret");
+    access.m_strPath = "/d/a.accdb";
+    EXPECT_TRUE(accessLoader.MakeLogin().connectionString.startsWith("Provider=Microsoft.ACE.OLEDB.12.0;"));
+
+    CExcelDS excel;
+    excel.m_strPath = "/d/b.XLS";
+    CExcelDL excelLoader;
+    excelLoader.SetDataSource(&excel);
+    EXPECT_EQ(excelLoader.MakeLogin().connectionString,
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/b.XLS;Extended Properties=\"Excel 8.0;HDR=No;\";");
+    excel.m_strPath = "/d/b.xlsx";
+    excel.m_bHeaderRow = true;
+    EXPECT_EQ(excelLoader.MakeLogin().connectionString,
+        "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/b.xlsx;Extended Properties=\"Excel 12.0;HDR=Yes;\";");
+}
+
+TEST(AdoLoaderFailures, UnreachableSourcesShowTheirMessageAndStayClosed)
+{
+    RecordingNotifier notifier;
+    CSQLServerDS server;
+    server.m_strServer = EncryptString(QStringLiteral("127.0.0.1,%1").arg(ClosedLoopbackPort()));
+    server.m_strDatabase = EncryptString("x");
+    server.m_strTable = "T";
+    server.m_selectedFields = QStringList {"A"};
+    auto loader = CDLBase::CreateLoader(DSSQLServer);
+    loader->SetDataSource(&server);
+    LoaderRow rows;
+    EXPECT_FALSE(loader->LoadPage(1, 10, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_FALSE(loader->IsOpen());
+    EXPECT_THROW(loader->GetRecordCount(), CDataSourceException);
+    ASSERT_FALSE(notifier.shown.isEmpty());
+    EXPECT_EQ(notifier.shown.front(), QStringLiteral("无法连接SQL Server数据库"));
+    EXPECT_TRUE(loader->GetLastError().startsWith(QStringLiteral("无法连接SQL Server数据库")));
+
+    const QStringList drivers = InstalledOdbcDrivers();
+    const auto hasDriver = [&](const char* name) {
+        return std::any_of(drivers.begin(), drivers.end(),
+            [&](const QString& d) { return d.contains(QLatin1String(name), Qt::CaseInsensitive); });
+    };
+    struct Case
+    {
+        int type;
+        const char* driver;
+        QString message;
+    };
+    const Case cases[] = {{DSDB2, "DB2", QStringLiteral("无法连接DB2数据库")},
+        {DSOracle, "Oracle", QStringLiteral("无法连接Oracle数据库")},
+        {DSAccess, nullptr, QStringLiteral("无法连Access接数据库")},
+        {DSExcel, nullptr, QStringLiteral("无法连接Excel数据表")},
+        {DSCustom, nullptr, QStringLiteral("无法连接到数据库!")}};
+    for (const Case& c : cases) {
+        if (c.driver && hasDriver(c.driver))
+            continue; // a machine with the real driver installed
+        auto ds = CDSBase::Create(c.type);
+        ds->m_strTable = "T";
+        if (auto* custom = dynamic_cast<CCustomDS*>(ds.get()))
+            custom->m_strConnectionString = EncryptString("Driver=No Such Driver;");
+        auto other = CDLBase::CreateLoader(c.type);
+        other->SetDataSource(ds.get());
+        notifier.shown.clear();
+        EXPECT_FALSE(other->Open()) << c.type;
+        EXPECT_EQ(notifier.shown, QStringList {c.message});
+        EXPECT_FALSE(other->LoadRows(1, 1, rows));
+    }
+}
+
+TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("custom.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                  "create table T (Id integer, Name text, Note text);"
+                  "with recursive n(i) as (select 1 union all select i + 1 from n where i < 25)"
+                  " insert into T select i, 'name' || i, case when i % 5 = 0 then null else 'n' end from n;",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+
+    CCustomDS ds;
+    ds.m_strConnectionString = EncryptString("Driver=SQLite3;Database=" + OdbcValue(path) + ";");
+    ds.m_strTable = "T";
+    ds.m_selectedFields = QStringList {"Id", "Note", "Name"};
+    ds.m_strSortField = "Id";
+    ds.m_nSortOrder = 1;
+    auto loader = CDLBase::CreateLoader(DSCustom);
+    loader->SetDataSource(&ds);
+    EXPECT_EQ(loader->GetRecordCount(), 25) << loader->GetLastError().toStdString();
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadPage(1, 3, rows)) << loader->GetLastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"25", "", "name25"}));
+    EXPECT_TRUE(rows.IsNull(0, 1));
+    EXPECT_EQ(rows.Row(1), (QStringList {"24", "n", "name24"}));
+    ASSERT_TRUE(loader->LoadPage(9, 3, rows)); // records 25..27: only 25 exists
+    EXPECT_EQ(rows.RowCount(), 1);
+    EXPECT_EQ(rows.Value(0, 0), "1");
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "select Id from T";
+    EXPECT_FALSE(loader->LoadRows(1, 5, rows)); // fewer columns than selected fields
+    EXPECT_EQ(rows.RowCount(), 0);
+
+    VC_TEST_SERVER(server, "VC_PG");
+    CCustomDS pg;
+    pg.m_strConnectionString
+        = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
+                                       "Database=%3;UID=%4;PWD=%5;")
+                            .arg(server.host)
+                            .arg(server.port)
+                            .arg(OdbcValue(server.database), OdbcValue(server.user), OdbcValue(server.password)));
+    pg.m_strTable = "\"People\"";
+    pg.m_selectedFields = QStringList {"\"Id\"", "\"Note\"", "\"City\""};
+    pg.m_strSortField = "\"Id\"";
+    CCustomDL pgLoader;
+    pgLoader.SetDataSource(&pg);
+    EXPECT_EQ(pgLoader.GetRecordCount(), 100) << pgLoader.GetLastError().toStdString();
+    ASSERT_TRUE(pgLoader.LoadPage(3, 5, rows)) << pgLoader.GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(rows.Row(0), (QStringList {"11", "note 11", "city 😀"}));
+    EXPECT_EQ(rows.Row(4), (QStringList {"15", "note 15", QStringLiteral("北京")}));
+    ASSERT_TRUE(pgLoader.LoadPage(4, 5, rows));
+    EXPECT_EQ(rows.Row(4), (QStringList {"20", "", "city 😀"}));
+    EXPECT_TRUE(rows.IsNull(4, 1));
+    EXPECT_TRUE(pgLoader.Close());
+    EXPECT_FALSE(pgLoader.IsOpen());
+}

@@ -1,0 +1,114 @@
+// Connection strings of the providers and where they are routed, without
+// connecting: the ODBC text each provider becomes is what the drivers receive.
+#include "platform/db/Ado.h"
+#include "platform/db/DbConnection.h"
+#include "platform/db/SQLiteStage.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const QStringList kDrivers {"PostgreSQL Unicode", "FreeTDS", "IBM DB2 ODBC DRIVER", "Oracle 21 ODBC driver"};
+}
+
+TEST(AdoConnectionString, ParsesQuotedValuesAndKeysWithoutCase)
+{
+    const AdoConnectionString cs(
+        " Provider = Microsoft.ACE.OLEDB.12.0 ;Data Source=C:\\a b.xlsx;Extended Properties=\"Excel 12.0;HDR=Yes;\";"
+        "Password='it''s';Empty=;");
+    EXPECT_EQ(cs.Value({"provider"}), "Microsoft.ACE.OLEDB.12.0");
+    EXPECT_EQ(cs.Value({"DATA SOURCE"}), "C:\\a b.xlsx");
+    EXPECT_EQ(cs.Value({"Extended Properties"}), "Excel 12.0;HDR=Yes;");
+    EXPECT_EQ(cs.Value({"Nope", "Password"}), "it's");
+    EXPECT_TRUE(cs.Has("empty"));
+    EXPECT_EQ(cs.Value({"Empty"}), "");
+    EXPECT_FALSE(cs.Has("Nope"));
+}
+
+TEST(AdoRouting, ServerProvidersBecomeOdbcStringsWithEscapedValues)
+{
+    AdoRoute route = RouteAdo("Provider=SQLOLEDB;Server=db.example,1444;Database=Stock;", "sa", "p;w}d", kDrivers);
+    ASSERT_EQ(route.kind, AdoRoute::Odbc);
+    EXPECT_EQ(route.odbc,
+        "Driver=FreeTDS;Server=db.example;Port=1444;Database=Stock;UID=sa;PWD={p;w}}d};"
+        "TDS_Version=7.4;ClientCharset=UTF-8;");
+
+    route = RouteAdo(
+        "Provider=Sybase.ASEOLEDBProvider;Server Name=ase;Database=d;User ID=u;Password=p;", "u", "p", kDrivers);
+    EXPECT_EQ(route.odbc,
+        "Driver=FreeTDS;Server=ase;Port=5000;Database=d;UID=u;PWD=p;TDS_Version=5.0;"
+        "ClientCharset=UTF-8;");
+
+    route = RouteAdo("Provider=IBMDADB2.DB2COPY1;Server=h:50001;DATABASE=SAMPLE;UID=u;PWD=p;", "u", "p", kDrivers);
+    EXPECT_EQ(route.odbc,
+        "Driver=IBM DB2 ODBC DRIVER;Hostname=h;Port=50001;Protocol=TCPIP;Database=SAMPLE;UID=u;"
+        "PWD=p;");
+
+    route = RouteAdo("Provider=OraOLEDB.Oracle.1;User ID=u;Password=p;Data Source=\t  (DESCRIPTION =\t  (A = 1))", "u",
+        "p", kDrivers);
+    EXPECT_EQ(route.odbc, "Driver=Oracle 21 ODBC driver;DBQ={(DESCRIPTION = (A = 1))};UID=u;PWD=p;");
+}
+
+TEST(AdoRouting, MissingDriversAndUnknownProvidersFailWithAReason)
+{
+    const QStringList none {"SQLite3"};
+    for (const char* text : {"Provider=IBMDADB2.DB2COPY1;Server=h:1;", "Provider=OraOLEDB.Oracle.1;Data Source=x",
+             "Provider=SQLOLEDB;Server=x;"}) {
+        const AdoRoute route = RouteAdo(text, "", "", none);
+        EXPECT_EQ(route.kind, AdoRoute::Unavailable) << text;
+        EXPECT_TRUE(route.error.contains("driver")) << route.error.toStdString();
+    }
+    const AdoRoute unknown = RouteAdo("Provider=Acme.Thing;", "", "", kDrivers);
+    EXPECT_EQ(unknown.kind, AdoRoute::Unavailable);
+    EXPECT_TRUE(unknown.error.contains("Acme.Thing"));
+    // Through the layer the reason arrives as a connection that is not open.
+    auto db = DbConnection::OpenAdo("Provider=Acme.Thing;", "", "");
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().contains("Acme.Thing"));
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+TEST(AdoRouting, OdbcStringsPassAsTheyAreAndFilesGoToTheirReaders)
+{
+    const QString odbc = "DSN=stock;UID=me;";
+    EXPECT_EQ(RouteAdo(odbc, "", "", kDrivers).odbc, odbc);
+    EXPECT_EQ(RouteAdo("Provider=MSDASQL;DSN=stock;PWD='a;b'", "", "", kDrivers).odbc, "DSN=stock;PWD={a;b};");
+    EXPECT_EQ(RouteAdo("Provider=MSDASQL.1;Extended Properties=\"DSN=x;UID=y\"", "", "", kDrivers).odbc, "DSN=x;UID=y");
+
+    AdoRoute excel
+        = RouteAdo("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/b.xls;Extended Properties=\"Excel 8.0;HDR=No;\";",
+            "", "", kDrivers);
+    EXPECT_EQ(excel.kind, AdoRoute::Excel);
+    EXPECT_EQ(excel.path, "/d/b.xls");
+    EXPECT_FALSE(excel.headerRow);
+    excel = RouteAdo(
+        "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=b.xlsx;Extended Properties=\"Excel 12.0\"", "", "", kDrivers);
+    EXPECT_TRUE(excel.headerRow); // the provider's default
+
+    const AdoRoute access
+        = RouteAdo("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/x.accdb;Persist Security Info=True;", "admin",
+            "secret", kDrivers);
+    EXPECT_EQ(access.kind, AdoRoute::Access);
+    EXPECT_EQ(access.path, "/d/x.accdb");
+    EXPECT_EQ(access.password, "secret");
+}
+
+TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
+{
+    EXPECT_EQ(OdbcValue("plain value"), "plain value");
+    EXPECT_EQ(OdbcValue("a;b"), "{a;b}");
+    EXPECT_EQ(OdbcValue("x}y"), "{x}}y}");
+    EXPECT_EQ(OdbcValue(" lead"), "{ lead}");
+}
+
+TEST(StagedSql, TopBecomesLimit)
+{
+    EXPECT_EQ(StagedConnection::RewriteTop("SELECT TOP 10 a,b from [S$] ORDER BY a ASC;"),
+        "select a,b from [S$] ORDER BY a ASC limit 10");
+    EXPECT_EQ(
+        StagedConnection::RewriteTop("select top 3 * from (select 1) as t"), "select * from (select 1) as t limit 3");
+    EXPECT_EQ(StagedConnection::RewriteTop("select topaz from t"), "select topaz from t");
+    EXPECT_EQ(UniqueColumnNames({"Id", "", "id", "Name", "Id"}), (QStringList {"Id", "F2", "id1", "Name", "Id2"}));
+}

@@ -1,0 +1,142 @@
+// The ODBC backend through real drivers: the SQLite ODBC driver on a file written
+// here, the PostgreSQL ODBC driver against the throwaway server, and FreeTDS
+// against a loopback port where nothing listens.
+#include "ClosedPort.h"
+#include "DbTestEnv.h"
+#include "platform/db/Ado.h"
+#include "platform/db/DbConnection.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+class DbOdbcSQLite : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        path = dir.filePath("odbc.db");
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                      "create table T (Id integer, Name text, Note text);"
+                      "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20)"
+                      " insert into T select i, case i when 1 then '北京 😀' else 'name' || i end,"
+                      " case when i % 5 = 0 then null else 'n' || i end from n;"
+                      "insert into T values (21, printf('%.5000c', 'x'), '');",
+                      nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+        connectionString = QStringLiteral("Driver=SQLite3;Database=%1;").arg(OdbcValue(path));
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    QString connectionString;
+};
+
+QString PostgreSQLOdbcString(const DbServerSettings& s)
+{
+    return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;")
+        .arg(s.host)
+        .arg(s.port)
+        .arg(OdbcValue(s.database), OdbcValue(s.user), OdbcValue(s.password));
+}
+
+} // namespace
+
+TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
+{
+    auto db = DbConnection::OpenOdbc(connectionString);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select Id, Name, Note from T order by Id", rows)) << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 21);
+    EXPECT_EQ(rows.Columns(), (QStringList {"Id", "Name", "Note"}));
+    EXPECT_EQ(rows.Row(0), (QStringList {"1", QStringLiteral("北京 😀"), "n1"}));
+    // A NULL stays in its own column; the next value is not pulled forward.
+    EXPECT_TRUE(rows.IsNull(4, 2));
+    EXPECT_EQ(rows.Value(4, 0), "5");
+    EXPECT_EQ(rows.Value(5, 2), "n6");
+    EXPECT_EQ(rows.Value(20, 1), QString(5000, u'x'));
+    EXPECT_FALSE(rows.IsNull(20, 2)); // an empty text is not NULL
+
+    ASSERT_TRUE(db->Query("select Id from T order by Id", rows, 10, 3));
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Value(0, 0), "11");
+
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_EQ(tables, QStringList {"T"});
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("T", fields));
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "Note"}));
+
+    EXPECT_FALSE(db->Query("select nope from T", rows));
+    EXPECT_TRUE(db->LastError().contains("nope")) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 0);
+    ASSERT_TRUE(db->Query("select 1", rows));
+    EXPECT_TRUE(db->LastError().isEmpty());
+    db->Close();
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+TEST_F(DbOdbcSQLite, AdoRoutesAnOdbcStringAndAnMsdasqlString)
+{
+    auto direct = DbConnection::OpenAdo(connectionString, "", "");
+    ASSERT_TRUE(direct->IsOpen()) << direct->LastError().toStdString();
+    auto viaProvider = DbConnection::OpenAdo("Provider=MSDASQL;Driver=SQLite3;Database=\"" + path + "\";", "", "");
+    ASSERT_TRUE(viaProvider->IsOpen()) << viaProvider->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(viaProvider->Query("select count(*) as RecordCount from T", rows));
+    EXPECT_EQ(rows.Value(0, 0), "21");
+
+    auto missing = DbConnection::OpenOdbc("Driver=No Such Driver;Database=x;");
+    EXPECT_FALSE(missing->IsOpen());
+    EXPECT_FALSE(missing->LastError().isEmpty());
+}
+
+TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PostgreSQLOdbcString(server));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select \"Id\", \"City\", \"Note\" from \"People\" where \"Id\" between 9 and 11 "
+                          "order by \"Id\"",
+        rows))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"9", QStringLiteral("北京"), "note 9"}));
+    EXPECT_TRUE(rows.IsNull(1, 2));
+    EXPECT_EQ(rows.Value(1, 1), QStringLiteral("Zürich"));
+    EXPECT_EQ(rows.Value(2, 2), "note 11");
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("\"People\"", fields));
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
+
+    DbServerSettings wrong = server;
+    wrong.password += "x";
+    auto refused = DbConnection::OpenOdbc(PostgreSQLOdbcString(wrong));
+    EXPECT_FALSE(refused->IsOpen());
+    EXPECT_TRUE(refused->LastError().contains("password", Qt::CaseInsensitive)) << refused->LastError().toStdString();
+}
+
+TEST(DbOdbcFreeTds, AClosedPortIsAConnectionFailure)
+{
+    const unsigned short port = ClosedLoopbackPort();
+    for (const char* provider : {"SQLOLEDB", "Sybase.ASEOLEDBProvider"}) {
+        auto db = DbConnection::OpenAdo(
+            QStringLiteral("Provider=%1;Server=127.0.0.1,%2;Database=x;").arg(provider).arg(port), "sa", "pw");
+        EXPECT_FALSE(db->IsOpen()) << provider;
+        EXPECT_FALSE(db->LastError().isEmpty()) << provider;
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select 1", rows));
+    }
+}

@@ -1,0 +1,138 @@
+// Workbooks written by the tests (.xlsx by libxlsxwriter, .xls by xlwt) read back
+// through the staged SQLite tables; Access files, which nothing here can write,
+// through their failure paths.
+#include "WorkbookFixtures.h"
+#include "platform/db/DbConnection.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DbExcel : public ::testing::TestWithParam<const char*>
+{
+protected:
+    void SetUp() override
+    {
+        path = dir.filePath(QStringLiteral("book.") + GetParam());
+        if (QString(GetParam()) == "xlsx") {
+            ASSERT_TRUE(WriteTestXlsx(path));
+        } else {
+            QString error;
+            ASSERT_TRUE(WriteTestXls(path, error)) << error.toStdString();
+        }
+    }
+    bool IsXlsx() const { return QString(GetParam()) == "xlsx"; }
+
+    QTemporaryDir dir;
+    QString path;
+};
+
+} // namespace
+
+TEST_P(DbExcel, SheetsAreTablesNamedWithDollar)
+{
+    auto db = DbConnection::OpenExcel(path, true);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_EQ(tables, (QStringList {"People$", "My Data$", "Empty$"})); // no named range
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("People$", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note", "Price", "Born"}));
+
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select count(*) as RecordCount from [People$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "30");
+    ASSERT_TRUE(db->Query("select Id, Name, City, Note, Price from [People$] ORDER BY Id DESC", rows, 20, 3));
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"10", "name10", QStringLiteral("Zürich"), "", "10.5"}));
+    EXPECT_TRUE(rows.IsNull(0, 3)); // the empty cell is NULL and the price keeps its column
+    EXPECT_EQ(rows.Row(1), (QStringList {"9", "name9", QStringLiteral("北京"), "note 9", "9.5"}));
+    if (IsXlsx()) {
+        ASSERT_TRUE(db->Query("select Born from [People$] where Id = 3", rows));
+        EXPECT_EQ(rows.Value(0, 0), "2024-01-03");
+    }
+    // The used range starts at B3; a sheet name with a blank needs the brackets only.
+    ASSERT_TRUE(db->Query("select * from [My Data$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Columns(), (QStringList {"Code", "Qty"}));
+    EXPECT_EQ(rows.Row(2), (QStringList {"C3", "30"}));
+    // The dialogs' preview form.
+    ASSERT_TRUE(db->Query("select top 2 * from (select Name from [People$] where Id > 28) as mytab", rows));
+    EXPECT_EQ(rows.RowCount(), 2);
+    ASSERT_TRUE(db->Query("select count(*) as RecordCount from [Empty$]", rows));
+    EXPECT_EQ(rows.Value(0, 0), "0");
+    EXPECT_FALSE(db->Query("select * from [Nope$]", rows));
+    EXPECT_FALSE(db->LastError().isEmpty());
+}
+
+TEST_P(DbExcel, WithoutAHeaderRowColumnsAreNumbered)
+{
+    auto db = DbConnection::OpenExcel(path, false);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select F1, F2 from [People$]", rows, 0, 2)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"Id", "Name"}));
+    EXPECT_EQ(rows.Row(1), (QStringList {"1", "name1"}));
+    ASSERT_TRUE(db->Query("select count(*) from [People$]", rows));
+    EXPECT_EQ(rows.Value(0, 0), "31");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DbExcel, ::testing::Values("xlsx", "xls"));
+
+TEST(DbExcelFiles, MissingDamagedAndForeignFilesFail)
+{
+    QTemporaryDir dir;
+    auto missing = DbConnection::OpenExcel(dir.filePath("none.xlsx"), true);
+    EXPECT_FALSE(missing->IsOpen());
+    EXPECT_TRUE(missing->LastError().contains("none.xlsx"));
+
+    const QString text = dir.filePath("text.xlsx");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Id,Name\n1,a\n");
+    file.close();
+    auto foreign = DbConnection::OpenExcel(text, true);
+    EXPECT_FALSE(foreign->IsOpen());
+    EXPECT_TRUE(foreign->LastError().contains("not an Excel workbook")) << foreign->LastError().toStdString();
+
+    // A workbook cut short: the zip directory is gone.
+    const QString book = dir.filePath("book.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(book));
+    QFile whole(book);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    whole.close();
+    QFile cut(dir.filePath("cut.xlsx"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+    auto damaged = DbConnection::OpenExcel(cut.fileName(), true);
+    EXPECT_FALSE(damaged->IsOpen());
+    EXPECT_FALSE(damaged->LastError().isEmpty());
+}
+
+TEST(DbAccess, FilesThatAreNoAccessDatabaseFailClearly)
+{
+    QTemporaryDir dir;
+    auto missing = DbConnection::OpenAccess(dir.filePath("none.mdb"), QString());
+    EXPECT_FALSE(missing->IsOpen());
+    EXPECT_TRUE(missing->LastError().contains("none.mdb"));
+
+    for (const QByteArray& content : {QByteArray("not a database at all"), QByteArray(8192, '\0')}) {
+        QFile file(dir.filePath("bad.accdb"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        auto db = DbConnection::OpenAccess(file.fileName(), QStringLiteral("pw"));
+        EXPECT_FALSE(db->IsOpen());
+        EXPECT_TRUE(db->LastError().contains("bad.accdb")) << db->LastError().toStdString();
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select 1", rows));
+        QStringList tables;
+        EXPECT_FALSE(db->ListTables(tables));
+    }
+}
