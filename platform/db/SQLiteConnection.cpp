@@ -19,7 +19,7 @@ public:
             Fail(QStringLiteral("SQLite database file \"%1\" does not exist").arg(path));
             return;
         }
-        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
             Fail(QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, DbMessage()));
             Close();
             return;
@@ -81,23 +81,28 @@ public:
         rows.Reset(names);
         qint64 seen = 0;
         int rc = SQLITE_DONE;
-        while ((maxRows < 0 || seen < skip + maxRows) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        bool wanted = true;
+        while ((wanted = maxRows < 0 || seen < skip + maxRows) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             if (seen++ < skip)
                 continue;
-            for (int c = 0; c < columns; ++c) {
-                if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
-                    rows.AppendNull();
-                } else {
-                    const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            for (int c = 0; c < columns && rc == SQLITE_ROW; ++c) {
+                // Null text is a NULL value, or out of memory.
+                if (const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)))
                     rows.AppendUtf8(value, sqlite3_column_bytes(stmt, c));
-                }
+                else if (sqlite3_column_type(stmt, c) == SQLITE_NULL)
+                    rows.AppendNull();
+                else
+                    rc = SQLITE_NOMEM;
             }
+            if (rc != SQLITE_ROW)
+                break;
         }
-        const bool failed = (maxRows < 0 || seen < skip + maxRows) && rc != SQLITE_DONE;
+        const bool failed = wanted && rc != SQLITE_DONE;
+        const QString error = rc == SQLITE_NOMEM ? QStringLiteral("out of memory") : DbMessage();
         sqlite3_finalize(stmt);
         if (failed) {
             rows.Clear();
-            return Fail(DbMessage());
+            return Fail(error);
         }
         return Succeed();
     }
