@@ -153,16 +153,21 @@ QString FormatGroupedText(const CBarcodeSettings& settings, const QString& text)
 
 void BuildBarsFromWidths(CBarcodeData& data, const QString& pattern, float moduleWidthMil)
 {
-    data.ClearBars();
-    data.m_arrX.reserve(pattern.size() / 2 + 1);
-    data.m_arrWidth.reserve(pattern.size() / 2 + 1);
+    const qsizetype bars = (pattern.size() + 1) / 2;
+    data.m_arrX.resize(size_t(bars));
+    data.m_arrWidth.resize(size_t(bars));
+    float* xs = data.m_arrX.data();
+    float* widths = data.m_arrWidth.data();
+    const char16_t* digits = reinterpret_cast<const char16_t*>(pattern.constData());
     const float module = moduleWidthMil * kMilToMm;
     float x = 0.0f;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const char16_t c = pattern.at(i).unicode();
+        const char16_t c = digits[i];
         const float width = module * (c >= u'1' && c <= u'9' ? float(c - u'0') : 1.0f);
-        if (i % 2 == 0)
-            data.AddBar(x, width);
+        if (i % 2 == 0) {
+            xs[i / 2] = x;
+            widths[i / 2] = width;
+        }
         x += width;
     }
 }

@@ -227,14 +227,16 @@ bool CBarcodeImpl_Code128::IsValidChar(QChar c) const
 
 QString CBarcodeImpl_Code128::SanitizeText(const QString& text) const
 {
-    QString result;
-    result.reserve(text.size() + 1);
+    QString result(text.size() + 1, Qt::Uninitialized);
+    QChar* out = result.data();
+    qsizetype n = 0;
     for (QChar c : text) {
         if (IsValidChar(c))
-            result += c;
+            out[n++] = c;
     }
-    if (CodeSet() == Code128SetC && result.size() % 2 != 0)
-        result += QLatin1Char('0');
+    if (CodeSet() == Code128SetC && n % 2 != 0)
+        out[n++] = QLatin1Char('0');
+    result.truncate(n);
     return result;
 }
 
@@ -264,27 +266,33 @@ void CBarcodeImpl_Code128::BuildValues(QStringView text, int32_t codeSet, std::v
 
 int CBarcodeImpl_Code128::CheckValue(const std::vector<int>& values)
 {
-    int sum = values.empty() ? 0 : values[0];
+    int64_t sum = values.empty() ? 0 : values[0];
     for (size_t i = 1; i < values.size(); ++i) {
         if (values[i] > 0)
-            sum = (sum + int(i) * values[i]) % 103;
+            sum += int64_t(i) * values[i];
     }
-    return sum % 103;
+    return int(sum % 103);
 }
 
 QString CBarcodeImpl_Code128::PatternOfValues(const std::vector<int>& values)
 {
-    QString pattern;
-    pattern.reserve(qsizetype(values.size() + 1) * 6 + 7);
-    for (size_t i = 0; i < values.size(); ++i) {
-        const int v = values[i];
-        if (i == 0)
-            pattern += QLatin1String(kStartPatterns[v - kStartA]);
-        else if (v >= 0 && v < 103)
-            pattern += QLatin1String(Code128Patterns[v]);
+    // Every symbol character is six width digits; written straight into the result.
+    qsizetype count = 0;
+    for (size_t i = 1; i < values.size(); ++i)
+        count += values[i] >= 0 && values[i] < 103 ? 1 : 0;
+    QString pattern((count + 2) * 6 + 7, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(pattern.data());
+    auto put = [&out](const char* widths, int length) {
+        for (int k = 0; k < length; ++k)
+            *out++ = char16_t(widths[k]);
+    };
+    put(kStartPatterns[values.front() - kStartA], 6);
+    for (size_t i = 1; i < values.size(); ++i) {
+        if (values[i] >= 0 && values[i] < 103)
+            put(Code128Patterns[values[i]], 6);
     }
-    pattern += QLatin1String(Code128Patterns[CheckValue(values)]);
-    pattern += QLatin1String(kCode128Stop);
+    put(Code128Patterns[CheckValue(values)], 6);
+    put(kCode128Stop, 7);
     return pattern;
 }
 
