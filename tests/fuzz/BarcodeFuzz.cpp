@@ -3,6 +3,9 @@
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeImpl_Code128.h"
 #include "barcode/BarcodeSymbology.h"
+#include "barcode/DataMatrix.h"
+#include "barcode/Pdf417Encoder.h"
+#include "barcode/QRCode.h"
 #include "platform/Drawing.h"
 #include "platform/VXException.h"
 
@@ -52,6 +55,21 @@ std::vector<int32_t> BuiltCodes()
     return codes;
 }
 
+// The 2-D symbols' own parts agree with each other and stay within the standards' sizes.
+bool Consistent2D(const CBarcodeImpl& impl)
+{
+    if (const auto* qr = dynamic_cast<const CBarcodeImpl_QRCode*>(&impl))
+        return qr->m_nModuleCount <= 177 && qr->m_grid.size() == size_t(qr->m_nModuleCount) * size_t(qr->m_nModuleCount);
+    if (const auto* dm = dynamic_cast<const CBarcodeImpl_DataMatrix*>(&impl))
+        return dm->m_nRows <= 144 && dm->m_nColumns <= 144 && dm->m_grid.size() == size_t(dm->m_nRows) * size_t(dm->m_nColumns);
+    if (const auto* d = dynamic_cast<const CBarcodeData_PDF417*>(impl.GetData()))
+        return d->m_nRows >= 3 && d->m_nRows <= kPdf417MaxRows && d->m_nColumns >= 1 && d->m_nColumns <= kPdf417MaxColumns
+               && d->m_nRows * d->m_nColumns <= kPdf417MaxCodewords
+               && d->m_arrAllCodewords.size() == size_t(d->m_nRows) * size_t(d->m_nColumns)
+               && d->m_arrPatternMatrix.size() == size_t(d->m_nRows) * size_t(Pdf417MatrixWidth(*d));
+    return true;
+}
+
 } // namespace
 
 // Fontconfig keeps what it learns about fonts for the life of the process.
@@ -85,6 +103,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             eju->m_nAddonStyle = int8_t(in.Byte());
             eju->m_nAddonGap = int8_t(in.Byte());
         }
+        constexpr int32_t kCodePages[] = {0, 936, 950, 65001, 1252};
+        if (auto* pdf = dynamic_cast<CBarcodeSettings_PDF417*>(&s)) {
+            pdf->m_nECLevel = int8_t(in.Byte());
+            pdf->m_nRows = int8_t(in.Byte());
+            pdf->m_nColumns = int8_t(in.Byte());
+            pdf->m_nRowColumnLimit = int8_t(in.Byte());
+            pdf->m_nRowHeightRatio = int8_t(in.Byte());
+            pdf->m_nCodePage = kCodePages[in.Byte() % 5];
+            pdf->m_bTruncated = in.Byte() & 1;
+            pdf->m_fQuietZone = in.Range(0.0f, 3.0f);
+        }
+        if (auto* qr = dynamic_cast<CBarcodeSettings_QRCode*>(&s)) {
+            qr->m_nECLevel = int8_t(in.Byte());
+            qr->m_nVersion = int8_t(in.Byte());
+            qr->m_nCodePage = kCodePages[in.Byte() % 5];
+        }
+        if (auto* dm = dynamic_cast<CBarcodeSettings_DataMatrix*>(&s)) {
+            dm->m_nEncodation = int8_t(in.Byte());
+            dm->m_nSizeChoice = int8_t(in.Byte());
+        }
         s.m_nStartChar = int8_t(in.Byte());
         s.m_nStopChar = int8_t(in.Byte());
         s.m_bAddCheckDigit = in.Byte() & 1;
@@ -111,6 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         impl->BuildBars();
         impl->BuildBarsFromText();
         impl->CalcSize();
+        if (!Consistent2D(*impl))
+            std::abort();
         const CBarcodeData& bars = *impl->GetData();
         if (bars.m_arrX.size() != bars.m_arrWidth.size())
             std::abort();
