@@ -256,7 +256,7 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
     CCustomDS pg;
     pg.m_strConnectionString
         = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
-                                       "Database=%3;UID=%4;PWD=%5;")
+                                       "Database=%3;UID=%4;PWD=%5;CommLog=0;Debug=0;")
                             .arg(server.host)
                             .arg(server.port)
                             .arg(OdbcValue(server.database), OdbcValue(server.user), OdbcValue(server.password)));

@@ -42,7 +42,7 @@ protected:
 
 QString PostgreSQLOdbcString(const DbServerSettings& s)
 {
-    return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;")
+    return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;CommLog=0;Debug=0;")
         .arg(s.host)
         .arg(s.port)
         .arg(OdbcValue(s.database), OdbcValue(s.user), OdbcValue(s.password));

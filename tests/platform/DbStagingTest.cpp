@@ -1,0 +1,77 @@
+// The staging that the Access reader relies on, fed the way mdbtools feeds it:
+// every value as text, numeric columns declared NUMERIC, a missing value unbound.
+// No Access file can be written here, so the reader itself is checked only on its
+// failure paths (DbWorkbookTest).
+#include "platform/db/SQLiteStage.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeTables : public StagedConnection
+{
+public:
+    FakeTables()
+    {
+        OpenEngine();
+        SetTables({"Orders", "Order Lines", "Unused"});
+    }
+    QStringList staged;
+
+protected:
+    bool Stage(int index) override
+    {
+        staged.append(Table(index));
+        if (index == 2)
+            return Fail(QStringLiteral("The table Unused cannot be read"));
+        TableWriter writer(*this, Table(index), UniqueColumnNames({"Id", "Amount", "Note", "note"}),
+            {"NUMERIC", "NUMERIC", "TEXT", "TEXT"});
+        const char* rows[][3] = {{"2", "12.50", "b"}, {"10", "3.000000", nullptr}, {"1", "-1", "a"}};
+        for (const auto& row : rows) {
+            for (int c = 0; c < 3; ++c) {
+                if (row[c])
+                    writer.BindText(c, row[c]);
+            }
+            writer.EndRow();
+        }
+        return writer.Finish();
+    }
+};
+
+} // namespace
+
+TEST(DbStaging, TablesAreCopiedWhenFirstNamedAndKeepNumbersAndNulls)
+{
+    FakeTables db;
+    ASSERT_TRUE(db.IsOpen());
+    DbRows rows;
+    ASSERT_TRUE(db.Query("select Id, Amount, Note, note1 from Orders order by Id", rows))
+        << db.LastError().toStdString();
+    EXPECT_EQ(db.staged, QStringList {"Orders"}); // "Order Lines" is not named
+    ASSERT_EQ(rows.RowCount(), 3);
+    // Numbers sort as numbers and read back without trailing zeros.
+    EXPECT_EQ(rows.Row(0), (QStringList {"1", "-1", "a", ""}));
+    EXPECT_EQ(rows.Row(1), (QStringList {"2", "12.5", "b", ""}));
+    EXPECT_EQ(rows.Value(2, 1), "3");
+    EXPECT_TRUE(rows.IsNull(2, 2)); // unbound: NULL, and the next column stays put
+    EXPECT_TRUE(rows.IsNull(2, 3));
+
+    ASSERT_TRUE(db.Query("select top 1 * from [Order Lines] order by Amount desc", rows));
+    EXPECT_EQ(rows.Value(0, 1), "12.5");
+    EXPECT_EQ(db.staged, (QStringList {"Orders", "Order Lines"}));
+    QStringList fields;
+    ASSERT_TRUE(db.ListFields("Orders", fields));
+    EXPECT_EQ(fields, (QStringList {"Id", "Amount", "Note", "note1"}));
+    EXPECT_EQ(db.staged.size(), 2); // copied once
+
+    // A table that cannot be read fails the statement with its reason, every time.
+    EXPECT_FALSE(db.Query("select * from Unused", rows));
+    EXPECT_EQ(db.LastError(), "The table Unused cannot be read");
+    EXPECT_FALSE(db.ListFields("Unused", fields));
+    EXPECT_FALSE(db.ListFields("Nope", fields));
+    db.Close();
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_FALSE(db.Query("select * from Orders", rows));
+}
