@@ -32,14 +32,14 @@ enum RecordRangeMode : int32_t {
 
 // How a line of a text data file is cut into fields.
 enum TextSeparatorKind : int32_t {
-    SeparatorNone = 0, // the whole line is one field
-    SeparatorComma = 1,
-    SeparatorSpace = 2,
-    SeparatorTab = 3,
-    SeparatorBackslash = 4,
-    SeparatorSlash = 5,
-    SeparatorOther = 6,  // the first character of m_strOtherSeparator
-    SeparatorCustom = 7, // m_strCustomSegments, such as "1,2,3,4"
+    TextSeparatorNone = 0, // the whole line is one field
+    TextSeparatorComma = 1,
+    TextSeparatorSpace = 2,
+    TextSeparatorTab = 3,
+    TextSeparatorBackslash = 4,
+    TextSeparatorSlash = 5,
+    TextSeparatorOther = 6,  // the first character of m_strOtherSeparator
+    TextSeparatorCustom = 7, // m_strCustomSegments, such as "1,2,3,4"
 };
 
 // What a data source is and which part of it a label uses. A description holds no
@@ -92,7 +92,7 @@ public:
     void CopyFrom(const CDSBase& source) override;
 
     QString m_strPath;
-    int32_t m_nSeparator = SeparatorComma; // TextSeparatorKind
+    int32_t m_nSeparator = TextSeparatorComma; // TextSeparatorKind
     QString m_strOtherSeparator;
     QString m_strCustomSegments;
     bool m_bHeaderRow = false; // the first line holds the field names

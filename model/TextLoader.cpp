@@ -187,15 +187,15 @@ private:
 char SeparatorOf(const CTextDS& ds)
 {
     switch (ds.m_nSeparator) {
-    case SeparatorSpace:
+    case TextSeparatorSpace:
         return ' ';
-    case SeparatorTab:
+    case TextSeparatorTab:
         return '\t';
-    case SeparatorBackslash:
+    case TextSeparatorBackslash:
         return '\\';
-    case SeparatorSlash:
+    case TextSeparatorSlash:
         return '/';
-    case SeparatorOther: {
+    case TextSeparatorOther: {
         // Only a 7-bit character can cut; any other never does.
         const char16_t c = ds.m_strOtherSeparator.isEmpty() ? 0 : ds.m_strOtherSeparator.at(0).unicode();
         return c > 0 && c < 0x80 ? static_cast<char>(c) : 0;
@@ -305,10 +305,10 @@ bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
         ++last;
     }
 
-    const bool wholeLine = ds->m_nSeparator == SeparatorNone;
+    const bool wholeLine = ds->m_nSeparator == TextSeparatorNone;
     const int pieceCount = wholeLine ? 1 : std::max<int>(1, static_cast<int>(ds->m_selectedFields.size()));
     const char separator = wholeLine ? 0 : SeparatorOf(*ds);
-    const std::vector<int> widths = ds->m_nSeparator == SeparatorCustom ? ParseSegments(ds->m_strCustomSegments)
+    const std::vector<int> widths = ds->m_nSeparator == TextSeparatorCustom ? ParseSegments(ds->m_strCustomSegments)
                                                                         : std::vector<int>();
     QStringList names = ds->m_selectedFields.mid(0, pieceCount);
     for (qsizetype i = names.size(); i < pieceCount; ++i)

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (rows.RowCount() != loader.GetRecordCount())
         std::abort();
-    const int width = ds.m_nSeparator == SeparatorNone ? 1 : 3;
+    const int width = ds.m_nSeparator == TextSeparatorNone ? 1 : 3;
     if (rows.RowCount() > 0 && rows.ColumnCount() != width)
         std::abort();
     for (int r = 0; r < rows.RowCount(); ++r)

@@ -25,7 +25,7 @@ TEST(DSBase, EveryTypeStartsWithItsDefaults)
     EXPECT_EQ(CMySQLDS().m_nPort, 3306);
     EXPECT_EQ(CDB2DS().m_nPort, 50000);
     EXPECT_EQ(COracleDS().m_nPort, 1521);
-    EXPECT_EQ(CTextDS().m_nSeparator, SeparatorComma);
+    EXPECT_EQ(CTextDS().m_nSeparator, TextSeparatorComma);
     EXPECT_FALSE(CTextDS().m_bHeaderRow);
     EXPECT_EQ(CSQLiteDS().m_nVersion, 0);
 }

@@ -22,7 +22,7 @@ inline void FillEveryField(CDSBase& ds)
     ds.m_sampleValues = {"v1", ""};
     if (auto* t = dynamic_cast<CTextDS*>(&ds)) {
         t->m_strPath = "p.txt";
-        t->m_nSeparator = SeparatorCustom;
+        t->m_nSeparator = TextSeparatorCustom;
         t->m_strOtherSeparator = "|";
         t->m_strCustomSegments = "1,2";
         t->m_bHeaderRow = true;

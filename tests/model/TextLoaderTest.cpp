@@ -124,11 +124,11 @@ TEST(TextLoaderSplit, MatchesSplitStringForEverySeparator)
 TEST_F(TextLoader, WholeLineOtherSeparatorAndFixedWidths)
 {
     Write("a;b;c,d\nA\n中文字符集合\n");
-    ds.m_nSeparator = SeparatorNone;
+    ds.m_nSeparator = TextSeparatorNone;
     auto rows = Load(1, 1);
     EXPECT_EQ(rows[0], QStringList{"a;b;c,d"}); // one element whatever the selected fields
 
-    ds.m_nSeparator = SeparatorOther;
+    ds.m_nSeparator = TextSeparatorOther;
     ds.m_strOtherSeparator = ";x";
     rows = Load(1, 1);
     EXPECT_EQ(rows[0], (QStringList{"a", "b", "c,d"}));
@@ -136,7 +136,7 @@ TEST_F(TextLoader, WholeLineOtherSeparatorAndFixedWidths)
     rows = Load(1, 1);
     EXPECT_EQ(rows[0], (QStringList{"a;b;c,d", "", ""}));
 
-    ds.m_nSeparator = SeparatorCustom;
+    ds.m_nSeparator = TextSeparatorCustom;
     ds.m_strCustomSegments = "2,3";
     rows = Load(1, 3);
     EXPECT_EQ(rows[0], (QStringList{"a;", "b;c", ""}));

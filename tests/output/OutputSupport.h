@@ -38,8 +38,6 @@ public:
     bool m_fail = false;
 };
 
-// Defined apart from the barcode helpers: the data-source and barcode headers both
-// declare a SeparatorSpace enumerator, so no file includes both.
 // Adds a text data source with the given fields (the loader comes from the job's
 // factory in tests that use FakeLoader).
 CDSBase& AddSource(CLabelData& label, const QString& name, const QStringList& fields);
