@@ -16,7 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    static const QString path = QDir::temp().filePath(QStringLiteral("vc-text-fuzz-%1.txt").arg(getpid()));
+    struct TempFile
+    {
+        QString path = QDir::temp().filePath(QStringLiteral("vc-text-fuzz-%1.txt").arg(getpid()));
+        ~TempFile() { QFile::remove(path); }
+    };
+    static const TempFile temp;
+    const QString& path = temp.path;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;
