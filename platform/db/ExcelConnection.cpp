@@ -503,7 +503,7 @@ private:
             || freexl_worksheet_dimensions(m_xls, &rows, &columns) != FREEXL_OK)
             return Fail(QStringLiteral("The sheet %1 cannot be read").arg(Table(index)));
         for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns && c < kMaxColumns + 256; ++c) {
+            for (unsigned short c = 0; c < columns; ++c) {
                 FreeXL_CellValue value;
                 if (freexl_get_cell_value(m_xls, r, c, &value) != FREEXL_OK)
                     return Fail(QStringLiteral("The sheet %1 is damaged").arg(Table(index)));
