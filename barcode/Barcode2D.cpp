@@ -1,7 +1,6 @@
 #include "barcode/Barcode2D.h"
 
 #include "barcode/BarcodeImpl.h"
-#include "barcode/LinearCommon.h"
 
 #include <QPainter>
 

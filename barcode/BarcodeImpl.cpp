@@ -172,42 +172,59 @@ void BuildBarsFromWidths(CBarcodeData& data, const QString& pattern, float modul
     }
 }
 
+BarBand CBarcodeImpl::GetBarBand(float boxTop) const
+{
+    const CBarcodeSettings& s = *m_pSettings;
+    BarBand band{boxTop, s.m_fHeight};
+    if (s.m_bShowText) {
+        const float text = s.m_fTextGap + GetTextHeight();
+        band.height -= text;
+        if (s.m_bTextAbove)
+            band.top += text;
+    }
+    return band;
+}
+
+QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& s)
+{
+    if (s.m_fAngle == 0.0f) {
+        painter.translate(s.m_fOriginX, s.m_fOriginY);
+        return {s.m_fX, s.m_fY};
+    }
+    const QPointF p = GetBarcodeAnchorPoint(s);
+    painter.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
+    painter.rotate(s.m_fAngle);
+    return {s.m_fX - p.x(), s.m_fY - p.y()};
+}
+
+QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& s)
+{
+    const QPointF corner = TransformToBox(painter, s);
+    if (IsVisibleArgb(s.m_crBackground))
+        painter.fillRect(QRectF(corner.x(), corner.y(), s.m_fWidth, s.m_fHeight), ArgbToColor(s.m_crBackground));
+    return corner;
+}
+
 void CBarcodeImpl::Draw(QPainter& graphics)
 {
     if (!m_pData || !m_pSettings)
         return;
     const CBarcodeSettings& s = *m_pSettings;
     const QTransform savedTransform = graphics.worldTransform();
-    float left = s.m_fX, top = s.m_fY;
-    if (s.m_fAngle == 0.0f) {
-        graphics.translate(s.m_fOriginX, s.m_fOriginY);
-    } else {
-        const QPointF p = GetBarcodeAnchorPoint(s);
-        graphics.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
-        graphics.rotate(s.m_fAngle);
-        left = float(s.m_fX - p.x());
-        top = float(s.m_fY - p.y());
-    }
-    if ((s.m_crBackground >> 24) != 0)
-        graphics.fillRect(QRectF(left, top, s.m_fWidth, s.m_fHeight), QColor::fromRgba(s.m_crBackground));
-
+    const QPointF corner = BeginBoxDrawing(graphics, s);
+    const float left = float(corner.x()), top = float(corner.y());
     const float textHeight = GetTextHeight();
-    float barTop = top;
-    float barHeight = s.m_fHeight;
-    if (s.m_bShowText) {
-        barHeight = s.m_fHeight - (s.m_fTextGap + textHeight);
-        if (s.m_bTextAbove)
-            barTop = top + s.m_fTextGap + textHeight;
-    }
+    const BarBand band = GetBarBand(top);
 
     const QPainter::RenderHints savedHints = graphics.renderHints();
     m_nSmoothingMode = int32_t(savedHints.toInt());
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColour = QColor::fromRgba(s.m_crBar);
     const size_t count = std::min(m_pData->m_arrX.size(), m_pData->m_arrWidth.size());
-    if (barHeight > 0.0f) {
+    if (band.height > 0.0f) {
         for (size_t i = 0; i < count; ++i)
-            graphics.fillRect(QRectF(left + m_pData->m_arrX[i], barTop, m_pData->m_arrWidth[i], barHeight), barColour);
+            graphics.fillRect(QRectF(left + m_pData->m_arrX[i], band.top, m_pData->m_arrWidth[i], band.height),
+                              barColour);
     }
     graphics.setRenderHints(QPainter::RenderHints::fromInt(m_nSmoothingMode), true);
     graphics.setRenderHints(~QPainter::RenderHints::fromInt(m_nSmoothingMode), false);

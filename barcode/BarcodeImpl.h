@@ -25,6 +25,14 @@ struct HumanReadableLineStyle
     bool centreCells = false;
 };
 
+// The band of the box the bars fill: the box less the human-readable line and its
+// gap, on whichever side the line stands.
+struct BarBand
+{
+    float top = 0.0f;
+    float height = 0.0f;
+};
+
 class CBarcodeImpl
 {
 public:
@@ -69,6 +77,8 @@ public:
 
     // The text height of the human-readable line in millimetres (points × 25.4 / 72).
     float GetTextHeight() const;
+    // The bar band of the box whose top edge is at boxTop in the placed world.
+    BarBand GetBarBand(float boxTop) const;
 
     std::unique_ptr<CBarcodeSettings> m_pSettings;
     std::unique_ptr<CBarcodeData> m_pData;
@@ -102,6 +112,13 @@ protected:
 
 // The point of the settings' box named by its anchor; any unknown anchor is the centre.
 QPointF GetBarcodeAnchorPoint(const CBarcodeSettings& settings);
+
+// Moves the painter to the drawing origin and, when the angle is not 0, turns it
+// about the box's anchor point; returns the box's top-left corner in that world.
+QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
+// The same, then fills the box with the background colour unless it is transparent:
+// how every symbology begins to draw.
+QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
 
 // The grouped human-readable text (separator choices 0-2) and its groups.
 QString FormatGroupedText(const CBarcodeSettings& settings, const QString& text);

@@ -435,13 +435,9 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const float top = corner.y();
     const QFont font = FontOf(s, s.m_fFontSize);
     const float h = GetTextHeight();
-    float barTop = top;
-    float barHeight = s.m_fHeight;
-    if (s.m_bShowText) {
-        barHeight -= s.m_fTextGap + h;
-        if (s.m_bTextAbove)
-            barTop += s.m_fTextGap + h;
-    }
+    const BarBand band = GetBarBand(top);
+    const float barTop = band.top;
+    const float barHeight = band.height;
     g.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColor = ArgbToColor(s.m_crBar);
     for (int i = 0; i < data.GetBarCount(); ++i)

@@ -219,19 +219,12 @@ void CBarcodeImpl_ITF14::Draw(QPainter& graphics)
     const CBarcodeSettings& s = *m_pSettings;
     graphics.save();
     const QPointF corner = TransformToBox(graphics, *m_pSettings);
-    float top = corner.y();
-    float height = s.m_fHeight;
-    if (s.m_bShowText) {
-        const float text = s.m_fTextGap + GetTextHeight();
-        height -= text;
-        if (s.m_bTextAbove)
-            top += text;
-    }
+    const BarBand band = GetBarBand(float(corner.y()));
     QPen pen(QColor::fromRgba(s.m_crBar));
     pen.setWidthF(2 * Narrow());
     pen.setJoinStyle(Qt::MiterJoin);
     graphics.setPen(pen);
     graphics.setBrush(Qt::NoBrush);
-    graphics.drawRect(QRectF(corner.x(), top, s.m_fWidth, height));
+    graphics.drawRect(QRectF(corner.x(), band.top, s.m_fWidth, band.height));
     graphics.restore();
 }

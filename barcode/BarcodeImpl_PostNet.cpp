@@ -77,13 +77,9 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
     const float m = s.m_fModuleWidth * kMilToMm;
     const float p = Pitch();
     const float textHeight = GetTextHeight();
-    float height = s.m_fHeight;
-    float barTop = top;
-    if (s.m_bShowText) {
-        height -= s.m_fTextGap + textHeight;
-        if (s.m_bTextAbove)
-            barTop += s.m_fTextGap + textHeight;
-    }
+    const BarBand band = GetBarBand(top);
+    const float height = band.height;
+    const float barTop = band.top;
     const QPainter::RenderHints hints = graphics.renderHints();
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor bar = QColor::fromRgba(s.m_crBar);

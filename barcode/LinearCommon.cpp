@@ -1,9 +1,6 @@
 #include "barcode/LinearCommon.h"
 
 #include "barcode/BarcodeImpl.h"
-#include "platform/Drawing.h"
-
-#include <QPainter>
 
 float AddModuleRuns(CBarcodeData& bars, QStringView pattern, float x0, float m)
 {
@@ -64,24 +61,4 @@ const QString& SetCompletedTexts(CBarcodeImpl& impl)
     s.m_strEncodedText = impl.BuildFullText(s.m_strFullText);
     s.m_strDisplayText = s.m_strEncodedText;
     return s.m_strEncodedText;
-}
-
-QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& s)
-{
-    if (s.m_fAngle == 0.0f) {
-        painter.translate(s.m_fOriginX, s.m_fOriginY);
-        return {s.m_fX, s.m_fY};
-    }
-    const QPointF p = GetBarcodeAnchorPoint(s);
-    painter.translate(s.m_fOriginX + p.x(), s.m_fOriginY + p.y());
-    painter.rotate(s.m_fAngle);
-    return {s.m_fX - p.x(), s.m_fY - p.y()};
-}
-
-QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& s)
-{
-    const QPointF corner = TransformToBox(painter, s);
-    if (IsVisibleArgb(s.m_crBackground))
-        painter.fillRect(QRectF(corner.x(), corner.y(), s.m_fWidth, s.m_fHeight), ArgbToColor(s.m_crBackground));
-    return corner;
 }

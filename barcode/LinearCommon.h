@@ -2,14 +2,11 @@
 
 #include "barcode/BarcodeData.h"
 
-#include <QPointF>
 #include <QString>
 #include <QStringView>
 #include <string_view>
 
 class CBarcodeImpl;
-class CBarcodeSettings;
-class QPainter;
 
 // Helpers shared by the linear symbologies.
 
@@ -41,9 +38,3 @@ QString ReplaceInvalidWithZero(const CBarcodeImpl& impl, const QString& text);
 // encoded text.
 const QString& SetCompletedTexts(CBarcodeImpl& impl);
 
-// Moves the painter to the drawing origin and, when the angle is not 0, turns it
-// about the box's anchor point; returns the box's top-left corner in that world.
-QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
-// The same, then fills the box with the background colour unless it is transparent:
-// how the symbologies that draw for themselves begin.
-QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
