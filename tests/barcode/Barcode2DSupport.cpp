@@ -1,28 +1,18 @@
-#define ZX_USE_UTF8 1
 #include "Barcode2DSupport.h"
 
+#include "LinearSupport.h"
 #include "barcode/BarcodeImpl.h"
 #include "platform/Drawing.h"
 
 #include <QPainter>
 #include <cstring>
 #include <dmtx.h>
-#include <ZXing/ReadBarcode.h>
 
 std::optional<QByteArray> DecodeWithZXing(const QImage& image, ZXing::BarcodeFormat format)
 {
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
-                                static_cast<int>(grey.bytesPerLine()));
-    ZXing::DecodeHints hints;
-    hints.setFormats(format);
-    hints.setTryHarder(true);
-    hints.setTryRotate(false);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid())
-        return {};
-    const ZXing::ByteArray& bytes = result.bytes();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    if (std::optional<LinearRead> read = ReadLinear(image, format))
+        return read->text;
+    return std::nullopt;
 }
 
 QImage RenderBarcode(CBarcodeImpl& impl, double dpi, double quietMm)

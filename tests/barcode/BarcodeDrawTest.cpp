@@ -13,18 +13,12 @@ namespace {
 std::unique_ptr<CBarcodeGraph> MakeBarcode(int symbology, const QString& content, float x = 5, float y = 5,
                                            int codeSet = -1)
 {
-    auto graph = std::make_unique<CBarcodeGraph>();
-    CreateBarcodeImpl(symbology, graph->m_pBarcodeImpl);
-    CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
-    s.m_strContent = content;
-    if (codeSet >= 0)
-        static_cast<CBarcodeSettings_Code128&>(s).m_nCodeSet = codeSet;
-    Recompute(*graph->GetImpl());
-    graph->m_fX = x;
-    graph->m_fY = y;
-    graph->m_fWidth = s.m_fWidth;
-    graph->m_fHeight = s.m_fHeight;
-    return graph;
+    return PlaceBarcode(EncodeBarcode(symbology, content,
+                                      [codeSet](CBarcodeSettings& s) {
+                                          if (codeSet >= 0)
+                                              static_cast<CBarcodeSettings_Code128&>(s).m_nCodeSet = codeSet;
+                                      }),
+                        x, y);
 }
 
 CBarcodeSettings& SettingsOf(const CBarcodeGraph& graph)

@@ -26,12 +26,10 @@ constexpr int kFactoryCodeSet = INT_MIN;
 
 Encoded Encode(int symbology, const QString& content, int codeSet = kFactoryCodeSet)
 {
-    Encoded e{CreateBarcodeImpl(symbology)};
-    e.settings().m_strContent = content;
-    if (codeSet != kFactoryCodeSet)
-        static_cast<CBarcodeSettings_Code128&>(e.settings()).m_nCodeSet = codeSet;
-    Recompute(*e.impl);
-    return e;
+    return Encoded{EncodeBarcode(symbology, content, [codeSet](CBarcodeSettings& s) {
+        if (codeSet != kFactoryCodeSet)
+            static_cast<CBarcodeSettings_Code128&>(s).m_nCodeSet = codeSet;
+    })};
 }
 
 // One row of the exact-pattern table: content, code set, and the symbol values

@@ -7,18 +7,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-std::unique_ptr<CBarcodeImpl> Make(int code)
-{
-    return CreateBarcodeImpl(code);
-}
-
-} // namespace
-
 TEST(BarcodeFactory, UnknownCodesThrowTheTypedErrorAndLeaveThePlaceAlone)
 {
-    std::unique_ptr<CBarcodeImpl> place = Make(SymbologyCode128);
+    std::unique_ptr<CBarcodeImpl> place = CreateBarcodeImpl(SymbologyCode128);
     CBarcodeImpl* before = place.get();
     for (int code : {32, 60, 61, 81, 83, 85, 6, 86, -1, 1000}) {
         try {
@@ -50,10 +41,10 @@ TEST(BarcodeFactory, TableKnowsEveryDisplayName)
 
 TEST(BarcodeFactory, CodeSpecificDefaults)
 {
-    auto ean14 = Make(SymbologyEAN14);
-    auto scc14 = Make(SymbologySCC14EAN128);
-    auto sscc = Make(SymbologySSCC18);
-    auto gs1 = Make(SymbologyEAN128);
+    auto ean14 = CreateBarcodeImpl(SymbologyEAN14);
+    auto scc14 = CreateBarcodeImpl(SymbologySCC14EAN128);
+    auto sscc = CreateBarcodeImpl(SymbologySSCC18);
+    auto gs1 = CreateBarcodeImpl(SymbologyEAN128);
     EXPECT_EQ(static_cast<CBarcodeSettings_Code128*>(ean14->GetSettings())->m_nCodeSet, Code128SetC);
     EXPECT_EQ(static_cast<CBarcodeSettings_Code128*>(scc14->GetSettings())->m_nCodeSet, Code128SetC);
     EXPECT_EQ(scc14->GetSettings()->m_nSymbology, SymbologySCC14EAN128);
@@ -62,7 +53,7 @@ TEST(BarcodeFactory, CodeSpecificDefaults)
     EXPECT_FLOAT_EQ(sscc->GetSettings()->m_fFontSize, 8.0f);
     EXPECT_FLOAT_EQ(gs1->GetSettings()->m_fFontSize, 10.0f);
 
-    const std::unique_ptr<CBarcodeImpl> code128 = Make(SymbologyCode128);
+    const std::unique_ptr<CBarcodeImpl> code128 = CreateBarcodeImpl(SymbologyCode128);
     const CBarcodeSettings& s = *code128->GetSettings();
     EXPECT_EQ(s.m_strContent, QStringLiteral("12345678"));
     EXPECT_EQ(s.m_strName, QStringLiteral(u"条码1"));
@@ -79,12 +70,12 @@ TEST(BarcodeFactory, CodeSpecificDefaults)
     EXPECT_EQ(s.m_nTextAlign, 1);
     EXPECT_TRUE(s.m_bAddCheckDigit);
 
-    const auto postalImpl = Make(SymbologyPostalCode);
+    const auto postalImpl = CreateBarcodeImpl(SymbologyPostalCode);
     const auto& postal = static_cast<const CBarcodeSettings_Code128&>(*postalImpl->GetSettings());
     EXPECT_EQ(postal.m_nCodeSet, Code128SetAuto);
     EXPECT_EQ(postal.m_strGroupRule, QStringLiteral("2,4,4,1,2"));
     EXPECT_TRUE(postal.m_bGrouping);
-    const auto monitorImpl = Make(SymbologyMonitorCode);
+    const auto monitorImpl = CreateBarcodeImpl(SymbologyMonitorCode);
     const auto& monitor = static_cast<const CBarcodeSettings_EAN128&>(*monitorImpl->GetSettings());
     EXPECT_EQ(monitor.m_nCodeSet, Code128SetC);
     EXPECT_EQ(monitor.m_strGroupRule, QStringLiteral("5,5,5,5"));
@@ -131,7 +122,7 @@ TEST(BarcodeSettings, EverySubclassClonesItsOwnFields)
 
 TEST(BarcodeImpl, CopiesShareNothing)
 {
-    auto first = Make(SymbologyCode128);
+    auto first = CreateBarcodeImpl(SymbologyCode128);
     first->GetSettings()->m_bandList.push_back(std::make_unique<CDataBand>());
     first->GetSettings()->m_bandList[0]->m_strValue = QStringLiteral("AB");
     Recompute(*first);
@@ -145,7 +136,7 @@ TEST(BarcodeImpl, CopiesShareNothing)
     EXPECT_EQ(copy->GetData()->m_arrX, first->GetData()->m_arrX);
     EXPECT_EQ(static_cast<CBarcodeImpl_Code128&>(*copy).m_strPattern,
               static_cast<CBarcodeImpl_Code128&>(*first).m_strPattern);
-    EXPECT_EQ(Make(SymbologyCode39 + 30)->GetSettings()->GetBandsText(), QString());
+    EXPECT_EQ(CreateBarcodeImpl(SymbologyCode39 + 30)->GetSettings()->GetBandsText(), QString());
 }
 
 TEST(BarcodeData, CopyMakesTheArraysEqualEvenWhenTheSourceIsEmpty)
@@ -161,7 +152,7 @@ TEST(BarcodeData, CopyMakesTheArraysEqualEvenWhenTheSourceIsEmpty)
 
 TEST(BarcodeImpl, SizeFollowsBarsAndText)
 {
-    auto impl = Make(SymbologyCode128);
+    auto impl = CreateBarcodeImpl(SymbologyCode128);
     CBarcodeSettings& s = *impl->GetSettings();
     s.m_fTextGap = 1.5f;
     Recompute(*impl);
@@ -178,7 +169,7 @@ TEST(BarcodeImpl, SizeFollowsBarsAndText)
 
 TEST(BarcodeImpl, ResizeTruncatesModuleWidthAndBarHeight)
 {
-    auto impl = Make(SymbologyCode128);
+    auto impl = CreateBarcodeImpl(SymbologyCode128);
     CBarcodeSettings& s = *impl->GetSettings();
     s.m_bShowText = false;
     Recompute(*impl);
@@ -244,7 +235,7 @@ TEST(BarcodeImpl, GroupingRules)
 
 TEST(BarcodeImpl, BuildFullTextKeepsTheCheckDigitFieldWhenTheFlagIsClear)
 {
-    auto impl = Make(SymbologyCode128);
+    auto impl = CreateBarcodeImpl(SymbologyCode128);
     CBarcodeSettings& s = *impl->GetSettings();
     s.m_strCheckDigit = QStringLiteral("7");
     s.m_bAddCheckDigit = false;

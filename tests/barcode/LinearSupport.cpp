@@ -1,7 +1,11 @@
 #define ZX_USE_UTF8 1
 #include "LinearSupport.h"
 
+#include "ModuleString.h"
+
 #include "barcode/BarcodeImpl_Code128.h"
+#include "barcode/BarcodeSymbology.h"
+#include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
 #include "platform/Drawing.h"
 #include "TestSupport.h"
@@ -17,6 +21,28 @@ void Recompute(CBarcodeImpl& impl)
     impl.CalcSize();
 }
 
+std::unique_ptr<CBarcodeImpl> EncodeBarcode(int symbology, const QString& content, const BarcodeOptions& options)
+{
+    auto impl = CreateBarcodeImpl(symbology);
+    impl->GetSettings()->m_strContent = content;
+    if (options)
+        options(*impl->GetSettings());
+    Recompute(*impl);
+    return impl;
+}
+
+std::unique_ptr<CBarcodeGraph> PlaceBarcode(std::unique_ptr<CBarcodeImpl> impl, float x, float y)
+{
+    auto graph = std::make_unique<CBarcodeGraph>();
+    const CBarcodeSettings& s = *impl->GetSettings();
+    graph->m_fX = x;
+    graph->m_fY = y;
+    graph->m_fWidth = s.m_fWidth;
+    graph->m_fHeight = s.m_fHeight;
+    graph->m_pBarcodeImpl = std::move(impl);
+    return graph;
+}
+
 std::string WidthsToModules(const QString& widths)
 {
     std::string modules;
@@ -28,16 +54,7 @@ std::string WidthsToModules(const QString& widths)
 std::string ModulesOf(const CBarcodeImpl& impl)
 {
     // Rebuilt from the bars, so the bar builder is checked along with the encoder.
-    const CBarcodeData& data = *impl.GetData();
-    const float module = impl.GetSettings()->m_fModuleWidth * kMilToMm;
-    std::string modules;
-    for (int i = 0; i < data.GetBarCount(); ++i) {
-        const auto start = size_t(std::lround(data.m_arrX[i] / module));
-        const auto width = size_t(std::lround(data.m_arrWidth[i] / module));
-        modules.resize(start, '0');
-        modules.append(width, '1');
-    }
-    return modules;
+    return ModuleString(*impl.GetData(), impl.GetSettings()->m_fModuleWidth * kMilToMm).toStdString();
 }
 
 QString Code128PatternOfValues(const std::vector<int>& values)

@@ -6,15 +6,27 @@
 #include <QString>
 #include <ZXing/BarcodeFormat.h>
 #include <ZXing/DecodeHints.h>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class CBarcodeImpl;
+class CBarcodeGraph;
+class CBarcodeSettings;
 class CBaseGraph;
 
 // Runs the recompute order of a new or changed barcode.
 void Recompute(CBarcodeImpl& impl);
+
+// Changes a test makes to new settings before the first recompute.
+using BarcodeOptions = std::function<void(CBarcodeSettings&)>;
+// A new barcode of the symbology with the content and options, recomputed.
+std::unique_ptr<CBarcodeImpl> EncodeBarcode(int symbology, const QString& content,
+                                            const BarcodeOptions& options = {});
+// A barcode object owning impl, placed at (x, y), its box the computed size.
+std::unique_ptr<CBarcodeGraph> PlaceBarcode(std::unique_ptr<CBarcodeImpl> impl, float x = 5, float y = 5);
 
 // Width digits (bars and spaces alternating) as modules: "211" -> "1101".
 std::string WidthsToModules(const QString& widths);
@@ -37,7 +49,8 @@ struct LinearRead
     QByteArray text;
     std::string symbologyIdentifier;
 };
-// Reads one linear symbol of the format with zxing-cpp, trying 90-degree turns when asked.
+// Reads one symbol of the format (linear or 2-D) with zxing-cpp, trying 90-degree
+// turns when asked.
 std::optional<LinearRead> ReadLinear(const QImage& image, ZXing::BarcodeFormat format, bool tryRotate = false);
 // The same with hints of the caller's (formats, Code 39 full ASCII and the like).
 std::optional<LinearRead> ReadLinear(const QImage& image, const ZXing::DecodeHints& hints);

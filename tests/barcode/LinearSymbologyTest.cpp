@@ -1,3 +1,4 @@
+#include "LinearSupport.h"
 #include "ModuleString.h"
 #include "TestSupport.h"
 #include "barcode/BarcodeImpl.h"
@@ -17,22 +18,12 @@ namespace {
 
 constexpr float kModule = 10.0f * kMilToMm;
 
-void Recompute(CBarcodeImpl& impl)
-{
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
-}
-
 std::unique_ptr<CBarcodeImpl> Make(int code, const QString& content, std::optional<bool> check = {})
 {
-    auto impl = CreateBarcodeImpl(code);
-    impl->GetSettings()->m_strContent = content;
-    if (check)
-        impl->GetSettings()->m_bAddCheckDigit = *check;
-    Recompute(*impl);
-    return impl;
+    return EncodeBarcode(code, content, [check](CBarcodeSettings& s) {
+        if (check)
+            s.m_bAddCheckDigit = *check;
+    });
 }
 
 QString Modules(const CBarcodeImpl& impl)

@@ -8,23 +8,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 #include <zint.h>
 
 namespace {
 
-using Options = std::function<void(CBarcodeSettings&)>;
-
-std::unique_ptr<CBarcodeImpl> Encode(int symbology, const QString& content, const Options& options = {})
-{
-    auto impl = CreateBarcodeImpl(symbology);
-    impl->GetSettings()->m_strContent = content;
-    if (options)
-        options(*impl->GetSettings());
-    Recompute(*impl);
-    return impl;
-}
+using Options = BarcodeOptions;
 
 Options Check(bool on)
 {
@@ -52,19 +41,6 @@ std::string TrimLight(std::string modules)
 {
     modules.erase(0, modules.find('1'));
     return modules;
-}
-
-// A barcode object at 5 mm from the image's corner, its box the computed size.
-std::unique_ptr<CBarcodeGraph> Place(std::unique_ptr<CBarcodeImpl> impl)
-{
-    auto graph = std::make_unique<CBarcodeGraph>();
-    const CBarcodeSettings& s = *impl->GetSettings();
-    graph->m_fX = 5;
-    graph->m_fY = 5;
-    graph->m_fWidth = s.m_fWidth;
-    graph->m_fHeight = s.m_fHeight;
-    graph->m_pBarcodeImpl = std::move(impl);
-    return graph;
 }
 
 QImage Render(const CBarcodeGraph& graph, double dpi = 300)
@@ -121,7 +97,7 @@ TEST(LinearSymbologies, ModuleForModuleWithZint)
         {SymbologySupp5, "51234", {}, BARCODE_EANX, "51234", 0},
     };
     for (const Case& c : cases) {
-        auto impl = Encode(c.ours, c.content, c.options);
+        auto impl = EncodeBarcode(c.ours, c.content, c.options);
         const std::string zint = ZintModules(c.zint, DATA_MODE, c.zintData, c.option2);
         ASSERT_FALSE(zint.empty()) << c.content;
         EXPECT_EQ(TrimLight(ModulesOf(*impl)), zint) << c.ours << " " << c.content;
@@ -142,7 +118,7 @@ TEST(LinearSymbologies, AttachedAddonsWithEveryGapMatchZint)
             const QString addon = kind == AddonTwoDigits ? "12" : "51234";
             // zint's UPC-A add-on gap starts at 9 modules, ours at 7.
             for (int gap = c.ours == SymbologyUPCA ? 2 : 0; gap <= 5; ++gap) {
-                auto impl = Encode(c.ours, c.main + addon, Addon(kind, gap));
+                auto impl = EncodeBarcode(c.ours, c.main + addon, Addon(kind, gap));
                 const QByteArray zintData = QByteArray(c.main) + "+" + addon.toLatin1();
                 const std::string zint = ZintModules(c.zint, DATA_MODE, zintData, 7 + gap);
                 ASSERT_FALSE(zint.empty());
@@ -155,7 +131,7 @@ TEST(LinearSymbologies, AttachedAddonsWithEveryGapMatchZint)
 TEST(LinearSymbologies, PostNetBarSequenceMatchesZint)
 {
     for (const char* digits : {"12345", "555551237", "0"}) {
-        auto impl = Encode(SymbologyPostNet, digits);
+        auto impl = EncodeBarcode(SymbologyPostNet, digits);
         zint_symbol* symbol = ZBarcode_Create();
         symbol->symbology = BARCODE_POSTNET;
         ASSERT_LT(ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(digits), int(strlen(digits))), 5);
@@ -196,7 +172,7 @@ TEST(LinearSymbologies, ZXingReadsWhatWeDraw)
         {SymbologyUPCE, "123450", {}, BarcodeFormat::UPCE, "01234505"},
     };
     for (const Case& c : cases) {
-        auto graph = Place(Encode(c.symbology, c.content, c.options));
+        auto graph = PlaceBarcode(EncodeBarcode(c.symbology, c.content, c.options));
         const QImage image = Render(*graph);
         std::string expected = c.expected ? c.expected : "";
         if (!c.expected) {
@@ -210,7 +186,7 @@ TEST(LinearSymbologies, ZXingReadsWhatWeDraw)
 TEST(LinearSymbologies, ZXingReadsTurnedSymbols)
 {
     for (float angle : {90.0f, 180.0f, 270.0f}) {
-        auto graph = Place(Encode(SymbologyEAN13, "400638133393"));
+        auto graph = PlaceBarcode(EncodeBarcode(SymbologyEAN13, "400638133393"));
         graph->m_fX = 10;
         graph->m_fY = 20;
         graph->m_fAngle = angle;
@@ -247,7 +223,7 @@ TEST(LinearSymbologies, ZbarReadsAddons)
         {SymbologyUPCA, "01234567890" "99", AddonTwoDigits, 1, {"UPC-A:012345678905", "EAN-2:99"}},
     };
     for (const Case& c : cases) {
-        auto graph = Place(Encode(c.symbology, c.content, [&](CBarcodeSettings& s) {
+        auto graph = PlaceBarcode(EncodeBarcode(c.symbology, c.content, [&](CBarcodeSettings& s) {
             auto& e = static_cast<CBarcodeSettings_EJU&>(s);
             e.m_nAddonKind = c.kind;
             e.m_nAddonStyle = c.style;
@@ -273,7 +249,7 @@ namespace {
 void ExpectBarsAsComputed(int symbology, const QString& content, const Options& options = {})
 {
     constexpr double dpi = 600;
-    auto graph = Place(Encode(symbology, content, options));
+    auto graph = PlaceBarcode(EncodeBarcode(symbology, content, options));
     const QImage image = Render(*graph, dpi);
     const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
     const CBarcodeData& data = *graph->GetImpl()->GetData();
@@ -309,7 +285,7 @@ TEST(LinearSymbologies, PostNetDrawsTallAndShortBars)
 {
     constexpr double dpi = 600;
     for (bool above : {false, true}) {
-        auto graph = Place(Encode(SymbologyPostNet, "12345", [=](CBarcodeSettings& s) {
+        auto graph = PlaceBarcode(EncodeBarcode(SymbologyPostNet, "12345", [=](CBarcodeSettings& s) {
             s.m_bTextAbove = above;
             s.m_fTextGap = 1;
             s.m_nTextAlign = 0;
@@ -347,7 +323,7 @@ TEST(LinearSymbologies, PostNetDrawsTallAndShortBars)
 TEST(LinearSymbologies, Itf14BearerLeavesTheQuietZonesClear)
 {
     constexpr double dpi = 600;
-    auto graph = Place(Encode(SymbologyITF14, "1234567890123"));
+    auto graph = PlaceBarcode(EncodeBarcode(SymbologyITF14, "1234567890123"));
     const QImage image = Render(*graph, dpi);
     const CBarcodeSettings& s = *graph->GetImpl()->GetSettings();
     const CBarcodeData& data = *graph->GetImpl()->GetData();
@@ -387,7 +363,7 @@ TEST(LinearSymbologies, EanGuardBarsAddonStylesAndDigitRow)
         return std::pair{top * 25.4 / dpi, (bottom + 1) * 25.4 / dpi};
     };
     for (float fontSize : {6.0f, 10.0f, 14.0f}) {
-        auto graph = Place(Encode(SymbologyEAN13, "590123412345" "51234", [&](CBarcodeSettings& s) {
+        auto graph = PlaceBarcode(EncodeBarcode(SymbologyEAN13, "590123412345" "51234", [&](CBarcodeSettings& s) {
             auto& e = static_cast<CBarcodeSettings_EJU&>(s);
             e.m_nAddonKind = AddonFiveDigits;
             e.m_nAddonStyle = 3;
@@ -419,7 +395,7 @@ TEST(LinearSymbologies, EanGuardBarsAddonStylesAndDigitRow)
     }
 
     // The digits are drawn whatever the show-text flag says.
-    auto hidden = Place(Encode(SymbologyUPCE, "123450", [](CBarcodeSettings& s) { s.m_bShowText = false; }));
+    auto hidden = PlaceBarcode(EncodeBarcode(SymbologyUPCE, "123450", [](CBarcodeSettings& s) { s.m_bShowText = false; }));
     const QImage image = Render(*hidden, dpi);
     const double h = 10 * 25.4 / 72;
     const int rowTop = int((hidden->m_fY + hidden->m_fHeight - h / 2) * dpi / 25.4);
