@@ -2,6 +2,7 @@
 
 #include "model/ExportSettings.h"
 #include "model/Utils.h"
+#include "platform/Drawing.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
 
@@ -53,13 +54,13 @@ constexpr int kCursorResources[kSettingsCursorCount] = {
     0, 0, 0, 0, 0, 0, 0, 180, 181, 182, 183, 184, 185, 186, 187, 188, 202, 292, 293, 296, 297, 298,
 };
 
-struct DrawItemSpec
+struct DrawItemStyle
 {
     uint32_t argb;
     bool brush;
     bool dashed;
 };
-constexpr DrawItemSpec kDrawItems[kSettingsDrawItemCount] = {
+constexpr DrawItemStyle kDrawItems[kSettingsDrawItemCount] = {
     {0xFF00FF00u, true, false},  {0xFFFFFFFFu, true, false},  {0xFF000000u, false, false},
     {0xFF00FF00u, true, false},  {0xFFFFFFFFu, true, false},  {0xFF000000u, false, false},
     {0xFF000000u, false, false}, {0xFF00FF00u, false, true},  {0xFF000000u, false, true},
@@ -228,11 +229,11 @@ const CGlobalSettings::DrawItem& CGlobalSettings::GetDrawItem(SettingsDrawItem w
     if (!m_drawItems) {
         m_drawItems.emplace();
         for (int i = 0; i < kSettingsDrawItemCount; ++i) {
-            const DrawItemSpec& spec = kDrawItems[i];
+            const DrawItemStyle& style = kDrawItems[i];
             DrawItem& item = (*m_drawItems)[i];
-            item.brush = QBrush(QColor::fromRgba(spec.argb));
+            item.brush = QBrush(ArgbToColor(style.argb));
             item.pen = QPen(item.brush, 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-            if (spec.dashed)
+            if (style.dashed)
                 item.pen.setDashPattern({3.0, 3.0});
         }
     }

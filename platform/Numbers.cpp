@@ -1,13 +1,15 @@
 #include "platform/Numbers.h"
 
-#include <charconv>
+#include <algorithm>
 #include <climits>
+#include <clocale>
+#include <cstdlib>
 #include <string>
 
 namespace {
 
-// Copies the numeric-looking prefix into ASCII so std::from_chars can read it;
-// from_chars itself stops at the first character that does not fit.
+// Copies the numeric-looking prefix into ASCII for the C readers, which themselves
+// stop at the first character that does not fit.
 std::string AsciiPrefix(QStringView text)
 {
     qsizetype i = 0;
@@ -28,52 +30,25 @@ std::string AsciiPrefix(QStringView text)
     return out;
 }
 
+// The C runtime's readers in the C locale: overflow gives the largest value of the
+// sign, a number too small for a double gives zero, exactly as strtod does.
+locale_t CLocale()
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
 } // namespace
 
 double LeadingDouble(QStringView text)
 {
-    std::string s = AsciiPrefix(text);
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
-    bool negative = false;
-    if (first != last && (*first == '+' || *first == '-')) {
-        negative = *first == '-';
-        ++first;
-    }
-    if (first != last && (*first == '+' || *first == '-'))
-        return 0.0;
-    double value = 0.0;
-    const auto result = std::from_chars(first, last, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        return negative ? -HUGE_VAL : HUGE_VAL;
-    if (result.ec != std::errc())
-        return 0.0;
-    return negative ? -value : value;
+    const std::string s = AsciiPrefix(text);
+    return strtod_l(s.c_str(), nullptr, CLocale());
 }
 
 int LeadingInt(QStringView text)
 {
-    std::string s = AsciiPrefix(text);
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
-    bool negative = false;
-    if (first != last && (*first == '+' || *first == '-')) {
-        negative = *first == '-';
-        ++first;
-    }
-    if (first != last && (*first == '+' || *first == '-'))
-        return 0;
-    long long value = 0;
-    const auto result = std::from_chars(first, last, value);
-    if (result.ec == std::errc::result_out_of_range)
-        return negative ? INT_MIN : INT_MAX;
-    if (result.ec != std::errc())
-        return 0;
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    const std::string s = AsciiPrefix(text);
+    const long long value = strtoll_l(s.c_str(), nullptr, 10, CLocale());
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }

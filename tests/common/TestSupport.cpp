@@ -14,13 +14,24 @@ QImage MakeCanvas(double widthMm, double heightMm, double dpi)
     return image;
 }
 
+namespace {
+
+QPoint PixelOf(double xMm, double yMm, double dpi)
+{
+    return {static_cast<int>(std::floor(xMm * dpi / 25.4)), static_cast<int>(std::floor(yMm * dpi / 25.4))};
+}
+
+} // namespace
+
+QRgb PixelAtMm(const QImage& image, double xMm, double yMm, double dpi)
+{
+    return image.pixel(PixelOf(xMm, yMm, dpi));
+}
+
 bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi)
 {
-    const int x = static_cast<int>(std::floor(xMm * dpi / 25.4));
-    const int y = static_cast<int>(std::floor(yMm * dpi / 25.4));
-    if (!image.valid(x, y))
-        return false;
-    return qGray(image.pixel(x, y)) < 128;
+    const QPoint p = PixelOf(xMm, yMm, dpi);
+    return image.valid(p) && qGray(image.pixel(p)) < 128;
 }
 
 QRectF InkBox(const QImage& image, double dpi)

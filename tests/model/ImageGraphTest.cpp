@@ -11,16 +11,12 @@ constexpr double kDpi = 200.0;
 
 QImage Draw(const CBaseGraph& object)
 {
-    QImage image = MakeCanvas(60, 60, kDpi);
-    QPainter painter(&image);
-    SetMillimetreWorld(painter);
-    object.Draw(painter);
-    return image;
+    return PaintCanvas(60, 60, kDpi, [&](QPainter& p) { object.Draw(p); });
 }
 
 QRgb PixelAt(const QImage& image, double xMm, double yMm)
 {
-    return image.pixel(static_cast<int>(xMm * kDpi / 25.4), static_cast<int>(yMm * kDpi / 25.4));
+    return PixelAtMm(image, xMm, yMm, kDpi);
 }
 
 // Red, green, blue and black quarters, so that turns and flips show.

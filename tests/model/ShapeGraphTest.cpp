@@ -10,16 +10,12 @@ constexpr double kDpi = 200.0;
 
 QImage Draw(const CBaseGraph& object, double widthMm = 60, double heightMm = 60)
 {
-    QImage image = MakeCanvas(widthMm, heightMm, kDpi);
-    QPainter painter(&image);
-    SetMillimetreWorld(painter);
-    object.Draw(painter);
-    return image;
+    return PaintCanvas(widthMm, heightMm, kDpi, [&](QPainter& p) { object.Draw(p); });
 }
 
 QRgb PixelAt(const QImage& image, double xMm, double yMm)
 {
-    return image.pixel(static_cast<int>(xMm * kDpi / 25.4), static_cast<int>(yMm * kDpi / 25.4));
+    return PixelAtMm(image, xMm, yMm, kDpi);
 }
 
 bool IsBlank(const QImage& image)

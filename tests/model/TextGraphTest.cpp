@@ -10,12 +10,7 @@ constexpr double kDpi = 200.0;
 
 QImage Draw(const CBaseGraph& object, double widthMm = 80, double heightMm = 60)
 {
-    QImage image = MakeCanvas(widthMm, heightMm, kDpi);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    SetMillimetreWorld(painter);
-    object.Draw(painter);
-    return image;
+    return PaintCanvas(widthMm, heightMm, kDpi, [&](QPainter& p) { object.Draw(p); }, true);
 }
 
 QRectF InkBoxMm(const QImage& image)

@@ -15,12 +15,7 @@ constexpr double kDpi = 300.0;
 
 QImage Render(double widthMm, double heightMm, double dpi, const std::function<void(QPainter&)>& draw)
 {
-    QImage image = MakeCanvas(widthMm, heightMm, dpi);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    SetMillimetreWorld(painter);
-    draw(painter);
-    return image;
+    return PaintCanvas(widthMm, heightMm, dpi, draw, true);
 }
 
 } // namespace
@@ -106,7 +101,7 @@ TEST(Gradients, RunBetweenTheCornersOfTheBox)
         });
     };
     const auto redAt = [](const QImage& image, double x, double y) {
-        return qRed(image.pixel(static_cast<int>(x * 96 / 25.4), static_cast<int>(y * 96 / 25.4)));
+        return qRed(PixelAtMm(image, x, y, 96));
     };
     const QImage forward = render(3);
     EXPECT_GT(redAt(forward, 0.2, 0.2), 240);

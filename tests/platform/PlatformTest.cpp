@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 TEST(LeadingNumber, ReadsThePrefixLikeTheCRuntime)
 {
     EXPECT_EQ(LeadingInt(u"12abc"), 12);
@@ -20,6 +22,10 @@ TEST(LeadingNumber, ReadsThePrefixLikeTheCRuntime)
     EXPECT_DOUBLE_EQ(LeadingDouble(u"--1"), 0.0);
     EXPECT_DOUBLE_EQ(LeadingDouble(u"1e"), 1.0);
     EXPECT_DOUBLE_EQ(LeadingDouble(u"１２"), 0.0); // full-width digits are not numbers
+    // Too large is the largest value of the sign; too small is zero, not infinity.
+    EXPECT_EQ(LeadingDouble(u"-1e400"), -HUGE_VAL);
+    EXPECT_EQ(LeadingDouble(u"1e-400"), 0.0);
+    EXPECT_EQ(LeadingDouble(u"-0.5e-330"), 0.0);
 }
 
 TEST(VXException, CopiesCarryTheirOwnMessage)
