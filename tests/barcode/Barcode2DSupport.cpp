@@ -3,6 +3,7 @@
 #include "LinearSupport.h"
 #include "barcode/BarcodeImpl.h"
 #include "platform/Drawing.h"
+#include "platform/VXException.h"
 
 #include <QPainter>
 #include <cstring>
@@ -13,6 +14,16 @@ std::optional<QByteArray> DecodeWithZXing(const QImage& image, ZXing::BarcodeFor
     if (std::optional<LinearRead> read = ReadLinear(image, format))
         return read->text;
     return std::nullopt;
+}
+
+QString EncodeError(CBarcodeImpl& impl)
+{
+    try {
+        impl.Encode();
+    } catch (const CBarcodeException& e) {
+        return e.GetMessage();
+    }
+    return {};
 }
 
 QImage RenderBarcode(CBarcodeImpl& impl, double dpi, double quietMm)

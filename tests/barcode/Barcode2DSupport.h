@@ -10,6 +10,10 @@
 std::optional<QByteArray> DecodeWithZXing(const QImage& image, ZXing::BarcodeFormat format);
 
 class CBarcodeImpl;
+class QString;
+
+// Runs the implementation's Encode; the failure text it throws, empty when none.
+QString EncodeError(CBarcodeImpl& impl);
 
 // The barcode drawn through its Draw at dpi on white, its box placed `quietMm`
 // from every edge of the image.

@@ -20,14 +20,9 @@ struct DMFixture
     QString Encode(const QString& content)
     {
         s.m_strContent = content;
-        try {
-            impl->Encode();
-        } catch (const CBarcodeException& e) {
-            impl->CalcSize();
-            return e.GetMessage();
-        }
+        const QString error = EncodeError(*impl);
         impl->CalcSize();
-        return {};
+        return error;
     }
 };
 

@@ -66,16 +66,6 @@ std::vector<uint8_t> LibraryGrid(const QByteArray& bytes, int version, QRecLevel
     return grid;
 }
 
-QString ErrorOf(CBarcodeImpl& impl)
-{
-    try {
-        impl.Encode();
-    } catch (const CBarcodeException& e) {
-        return e.GetMessage();
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(QRCode, DefaultSymbolIsVersionOneAtFifteenMil)
@@ -176,7 +166,7 @@ TEST(QRCode, ContentNoVersionCanHoldIsReportedNotDrawnEmpty)
 
     f.s.m_nVersion = 0;
     f.s.m_strContent = QString(3000, QLatin1Char('x'));  // more than version 40 holds at M
-    EXPECT_EQ(ErrorOf(*f.impl), kQRCodeTooMuchData);
+    EXPECT_EQ(EncodeError(*f.impl), kQRCodeTooMuchData);
     // The state stays as without a report: light grid, count of the last symbol.
     EXPECT_EQ(f.qr.m_nModuleCount, 29);
     EXPECT_TRUE(std::all_of(f.qr.m_grid.begin(), f.qr.m_grid.end(), [](uint8_t m) { return m == 0; }));
@@ -187,7 +177,7 @@ TEST(QRCode, ContentNoVersionCanHoldIsReportedNotDrawnEmpty)
 
     f.s.m_nVersion = 41;
     f.s.m_strContent = QStringLiteral("abc");
-    EXPECT_EQ(ErrorOf(*f.impl), kQRCodeBadVersion);
+    EXPECT_EQ(EncodeError(*f.impl), kQRCodeBadVersion);
 }
 
 TEST(QRCode, CopyDrawsTheSameModulesIndependently)
