@@ -268,12 +268,12 @@ QVarLengthArray<double, 20> CharacterWidths(const QFont& font, const QVarLengthA
     return widths;
 }
 
-QFont MakeBarcodeFont(const CBarcodeSettings& s)
-{
-    return MakeFont(s.m_strFontName, s.m_fFontSize, s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout);
-}
-
 } // namespace
+
+QFont MakeBarcodeFont(const CBarcodeSettings& s, float size)
+{
+    return MakeFont(s.m_strFontName, size, s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout);
+}
 
 void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, float left, float top,
                                          const HumanReadableLineStyle& style)
@@ -286,7 +286,7 @@ void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, f
     const qsizetype n = chars.size();
     if (n == 0)
         return;
-    const QFont font = MakeBarcodeFont(s);
+    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const double textWidth = MeasureTextWidth(font, text);
     const auto widths = CharacterWidths(font, chars, textWidth);
     const double lineTop = s.m_bTextAbove ? top : top + s.m_fHeight - textHeight;
@@ -318,7 +318,7 @@ void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHe
     const QStringList groups = SplitGroupedText(s, text);
     if (groups.isEmpty())
         return;
-    const QFont font = MakeBarcodeFont(s);
+    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     QVarLengthArray<double, 20> groupWidths;
     double sumWidths = 0;
     for (const QString& group : groups) {

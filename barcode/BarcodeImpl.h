@@ -9,6 +9,7 @@
 #include <memory>
 
 class CLabelData;
+class QFont;
 class QPainter;
 
 // The encoder and renderer of one barcode. It owns one settings object and one
@@ -119,6 +120,9 @@ QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
 // The same, then fills the box with the background colour unless it is transparent:
 // how every symbology begins to draw.
 QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
+
+// The settings' font (face and styles) at the given size in points.
+QFont MakeBarcodeFont(const CBarcodeSettings& settings, float size);
 
 // The grouped human-readable text (separator choices 0-2) and its groups.
 QString FormatGroupedText(const CBarcodeSettings& settings, const QString& text);

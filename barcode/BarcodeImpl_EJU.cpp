@@ -326,11 +326,6 @@ std::optional<float> BarEnd(const CBarcodeData& data, int i)
     return data.m_arrX[i] + data.m_arrWidth[i];
 }
 
-QFont FontOf(const CBarcodeSettings& s, float size)
-{
-    return MakeFont(s.m_strFontName, size, s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout);
-}
-
 // Draws one character centred in a cell.
 void DrawCell(QPainter& g, QChar c, const QFont& font, const QRectF& cell, uint32_t argb)
 {
@@ -353,7 +348,7 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const float left = corner.x();
     const float top = corner.y();
 
-    const QFont font = FontOf(s, s.m_fFontSize);
+    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();
     const float gap = s.m_fTextGap;
     float hd = s.m_fHeight - h - gap;
@@ -393,7 +388,7 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / n;
         const float rowTop = t + hd + gap;
         const float smallSize = 0.85f * s.m_fFontSize;
-        const QFont small = FontOf(s, smallSize);
+        const QFont small = MakeBarcodeFont(s, smallSize);
         const float smallTop = rowTop + h - smallSize * 25.4f / 72.0f;
         const uint32_t colour = s.m_crText;
         switch (layout.leftDigit) {
@@ -433,7 +428,7 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const QPointF corner = BeginBoxDrawing(g, s);
     const float left = corner.x();
     const float top = corner.y();
-    const QFont font = FontOf(s, s.m_fFontSize);
+    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();
     const BarBand band = GetBarBand(top);
     const float barTop = band.top;
