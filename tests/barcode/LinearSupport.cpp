@@ -84,11 +84,7 @@ std::string ZintModules(int symbology, int inputMode, const QByteArray& data, in
 
 QImage RenderObject(const CBaseGraph& object, double widthMm, double heightMm, double dpi)
 {
-    QImage image = MakeCanvas(widthMm, heightMm, dpi);
-    QPainter painter(&image);
-    SetMillimetreWorld(painter, dpi, dpi);
-    object.Draw(painter);
-    return image;
+    return PaintCanvas(widthMm, heightMm, dpi, [&object](QPainter& painter) { object.Draw(painter); });
 }
 
 QRect DarkBounds(const QImage& image, const QRect& within)
