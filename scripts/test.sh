@@ -17,7 +17,7 @@ cleanup() { scripts/dbservers.sh stop >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 scripts/dbservers.sh start
 # shellcheck disable=SC1091
-source "${VC_DB_ENV:-/tmp/vellumcraft-db/env.sh}"
+source "${VC_DB_ENV:-${VC_DB_DIR:-/tmp/vellumcraft-db}/env.sh}"
 # Tests that need the servers fail, rather than skip, when their settings are missing.
 export VC_REQUIRE_DB=1
 
