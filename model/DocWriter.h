@@ -5,15 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "model/LabelData.h"
+
 class CArchiveWriter;
 class CBarcodeSettings;
-class CBaseGraph;
-class CDataBand;
-class CLabelData;
-class ImageHolder;
 
-using ObjectList = std::vector<std::unique_ptr<CBaseGraph>>;
-using DataBandList = std::vector<std::unique_ptr<CDataBand>>;
 
 // Base of the label and component file writers.
 class CDocWriter

@@ -13,6 +13,10 @@ class CDSBase;
 class CSDGraph;
 class ImageHolder;
 
+// The owning lists the record, the file reader and writer and the print job share.
+using ObjectList = std::vector<std::unique_ptr<CBaseGraph>>;
+using DataBandList = std::vector<std::unique_ptr<CDataBand>>;
+
 // Index of the eleven event-script texts of a label.
 enum ScriptEvent : int32_t {
     ScriptShared = 0,
@@ -187,10 +191,10 @@ public:
 
     // Lists and scripts
     std::vector<std::unique_ptr<CExternalVariable>> m_externalVariables;
-    std::vector<std::unique_ptr<CDataBand>> m_namedSubstrings;
+    DataBandList m_namedSubstrings;
     std::array<QString, kScriptTextCount> m_strScripts;
     std::vector<std::unique_ptr<CDSBase>> m_dataSources;
-    std::vector<std::unique_ptr<CBaseGraph>> m_objects; // z-order, first drawn first
+    ObjectList m_objects; // z-order, first drawn first
 
     // Reserved tail: kept and stored, read by nothing.
     std::array<QString, 6> m_strReservedTail1;

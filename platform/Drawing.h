@@ -34,9 +34,6 @@ QImage MakeImageAtDpi(double widthMm, double heightMm, double dpi,
                       QImage::Format format = QImage::Format_ARGB32_Premultiplied);
 
 constexpr double kMmPerInch = 25.4;
-constexpr double kPointsPerInch = 72.0;
-inline double PointsToMm(double points) { return points * kMmPerInch / kPointsPerInch; }
-inline double MmToPoints(double mm) { return mm * kPointsPerInch / kMmPerInch; }
 
 // ---- Colours, pens, brushes -------------------------------------------------
 
