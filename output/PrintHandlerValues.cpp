@@ -179,7 +179,8 @@ void CPrintHandler::UpdateBarcode(CBarcodeGraph& barcode, const QString& content
     } catch (const VXException& e) {
         reason = e.GetMessage();
     }
-    if (reason.isEmpty() && settings.m_fWidth <= 0.0f)
+    // An empty value has no symbol to print, which is no failure.
+    if (reason.isEmpty() && settings.m_fWidth <= 0.0f && !content.isEmpty())
         reason = QStringLiteral("无法生成条码");
     if (!reason.isEmpty()) {
         m_encodedContent.erase(&barcode);

@@ -96,16 +96,14 @@ bool CImageTarget::BeginDocument(const CLabelData& label, const QString&)
     const QSizeF page = GetPageSizeMm(label);
     m_dWidthMm = page.width();
     m_dHeightMm = page.height();
-    m_pages.clear();
     return true;
 }
 
 QPainter* CImageTarget::BeginPage()
 {
-    QImage image = MakeImageAtDpi(m_dWidthMm, m_dHeightMm, m_dDpi, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    m_pages.push_back(std::move(image));
-    if (!m_painter.begin(&m_pages.back()))
+    m_page = MakeImageAtDpi(m_dWidthMm, m_dHeightMm, m_dDpi, QImage::Format_RGB32);
+    m_page.fill(Qt::white);
+    if (!m_painter.begin(&m_page))
         return nullptr;
     m_painter.setRenderHint(QPainter::Antialiasing);
     SetMillimetreWorld(m_painter, m_dDpi, m_dDpi);
@@ -114,14 +112,17 @@ QPainter* CImageTarget::BeginPage()
 
 bool CImageTarget::EndPage()
 {
-    return m_painter.end();
+    const bool drawn = m_painter.end();
+    const bool kept = drawn && (!m_sink || m_sink(m_page));
+    m_page = QImage();
+    return kept;
 }
 
 void CImageTarget::Abort()
 {
     if (m_painter.isActive())
         m_painter.end();
-    m_pages.clear();
+    m_page = QImage();
 }
 
 namespace {

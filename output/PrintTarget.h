@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QPointF>
 #include <QString>
+#include <functional>
 #include <memory>
-#include <vector>
 
 class CLabelData;
 class CPrintHandler;
@@ -62,11 +62,16 @@ private:
     bool m_bFirstPage = true;
 };
 
-// Every page as an image at a resolution, on white.
+// Every page as an image at a resolution, on white, handed to the sink as soon as it
+// is drawn: only the page being drawn is held, however long the job.
 class CImageTarget : public CPrintTarget
 {
 public:
-    explicit CImageTarget(double dpi) : m_dDpi(dpi) {}
+    // Takes each finished page in print order; false when it could not keep it,
+    // which fails the page.
+    using PageSink = std::function<bool(const QImage& page)>;
+
+    CImageTarget(double dpi, PageSink sink) : m_dDpi(dpi), m_sink(std::move(sink)) {}
     ~CImageTarget() override;
 
     bool BeginDocument(const CLabelData& label, const QString& title) override;
@@ -75,14 +80,13 @@ public:
     bool EndDocument() override { return true; }
     void Abort() override;
 
-    const std::vector<QImage>& Pages() const { return m_pages; }
-
 private:
     double m_dDpi;
+    PageSink m_sink;
     double m_dWidthMm = 0;
     double m_dHeightMm = 0;
     QPainter m_painter;
-    std::vector<QImage> m_pages;
+    QImage m_page;
 };
 
 // Progress and cancel of a print run; the dialog shows one, tests count with one.
