@@ -158,10 +158,6 @@ TEST(Pdf417, ContentNearTheCodewordLimitTakesAShapeWithinIt)
     Pdf417ChooseSize(927, Pdf417Options{}, rows, columns);
     EXPECT_EQ(rows, 32);
     EXPECT_EQ(columns, 29);
-    Pdf417Options fixed;
-    fixed.rows = 32;
-    Pdf417ChooseSize(927, fixed, rows, columns);
-    EXPECT_EQ(columns, 29);
 
     auto impl = CreateBarcodeImpl(SymbologyPDF417);
     auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
