@@ -58,6 +58,7 @@ private:
 
     std::unique_ptr<QPrinter> m_pPrinter;
     QString m_strPrinterName; // empty for PDF
+    QString m_strPdfPath;     // empty for a printer
     QPainter m_painter;
     bool m_bFirstPage = true;
 };
@@ -95,7 +96,7 @@ class IPrintFeedback
 public:
     virtual ~IPrintFeedback() = default;
     // After each printed page, before the cancel check; printed of total.
-    virtual void PagePrinted(int printed, int total) = 0;
+    virtual void PagePrinted(qint64 printed, qint64 total) = 0;
     virtual bool IsCancelled() = 0;
 };
 
@@ -111,7 +112,8 @@ enum class PrintResult { Success, Cancelled, Failed };
 
 // Prints pages of a prepared job: sets the job's printer offsets and first printed
 // page, then prints each page (copies together when collated, else the whole range
-// once per copy). Every failure is caught and returned as Failed with the message
-// for the user in *error.
+// once per copy). Pages past the highest page number there can be are not printed.
+// Every failure is caught and returned as Failed with the message for the user in
+// *error.
 PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRange& range,
                         IPrintFeedback* feedback = nullptr, QString* error = nullptr);

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <climits>
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -134,16 +135,16 @@ TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)
 
     struct Recorder : IPrintFeedback
     {
-        void PagePrinted(int printed, int total) override { seen.push_back({printed, total}); }
+        void PagePrinted(qint64 printed, qint64 total) override { seen.push_back({printed, total}); }
         bool IsCancelled() override { return cancelAfter > 0 && int(seen.size()) >= cancelAfter; }
-        std::vector<std::pair<int, int>> seen;
+        std::vector<std::pair<qint64, qint64>> seen;
         int cancelAfter = 0;
     };
     ImagePages collated(20);
     Recorder all;
     ASSERT_EQ(RunPrintJob(job, collated.target, {2, 2, 2, true}, &all), PrintResult::Success);
     EXPECT_EQ(collated.pages.size(), 4u);
-    EXPECT_EQ(all.seen.back(), std::make_pair(4, 4));
+    EXPECT_EQ(all.seen.back(), (std::pair<qint64, qint64>(4, 4)));
     EXPECT_EQ(job.m_nFirstPrintedPage, 2);
 
     ImagePages stopped(20);
@@ -155,6 +156,39 @@ TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)
     // A page the sink cannot keep fails the job.
     CImageTarget refusing(20, [](const QImage&) { return false; });
     EXPECT_EQ(RunPrintJob(job, refusing, {1, 1, 1, true}), PrintResult::Failed);
+
+    // Page numbers and pages times copies beyond 32 bits: only pages that can exist
+    // are printed, each under its own number.
+    struct PageNumbers : IPrintFeedback
+    {
+        explicit PageNumbers(const CPrintHandler& j) : job(j) {}
+        void PagePrinted(qint64, qint64 all) override
+        {
+            total = all;
+            for (const CBaseGraph* item : job.GetPageItems())
+                numbers << item->m_strText;
+        }
+        bool IsCancelled() override { return numbers.size() >= cancelAt; }
+        const CPrintHandler& job;
+        QStringList numbers;
+        qint64 total = 0;
+        qsizetype cancelAt = INT_MAX;
+    };
+    PageNumbers last(job);
+    ImagePages end(5);
+    EXPECT_EQ(RunPrintJob(job, end.target, {INT_MAX - 1, 5, 3, false}, &last), PrintResult::Success);
+    EXPECT_EQ(last.total, 6);
+    EXPECT_EQ(last.numbers, QStringList({"2147483646", "2147483647", "2147483646", "2147483647", "2147483646",
+                                         "2147483647"}));
+    PageNumbers many(job);
+    many.cancelAt = 6;
+    ImagePages manyPages(5);
+    EXPECT_EQ(RunPrintJob(job, manyPages.target, {1, INT_MAX, 1000, true}, &many), PrintResult::Cancelled);
+    EXPECT_EQ(many.total, qint64(INT_MAX) * 1000);
+    EXPECT_EQ(many.numbers, QStringList({"1", "1", "1", "1", "1", "1"}));
+    ImagePages none(5);
+    EXPECT_EQ(RunPrintJob(job, none.target, {0, 1, 1, true}), PrintResult::Failed);
+    EXPECT_TRUE(none.pages.empty());
 
     QString error;
     auto printer = CPrinterTarget::ForPrinter("No Such Printer 7");
@@ -323,4 +357,46 @@ TEST(PrintOutput, EmptyQRCodeValuesPrintNothingOnAnyLabel)
             EXPECT_EQ(ReadSymbol(cell, ZXing::BarcodeFormat::QRCode).value_or("(nothing)"), values[c].toLatin1())
                 << "cell " << c;
     }
+}
+
+TEST(PrintOutput, APdfThatWasNotWrittenWholeIsAFailure)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_nPrintCount = 2;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(SerialBand(1));
+    AddText(*label, "T", std::move(bands));
+    CPrintHandler job;
+    job.SetLabelData(label.get());
+    job.Prepare();
+    const auto print = [&](const QString& path, IPrintFeedback* feedback = nullptr) {
+        auto target = CPrinterTarget::ForPdf(path);
+        QString error;
+        const PrintResult result = RunPrintJob(job, *target, {1, 2, 1, true}, feedback, &error);
+        if (result == PrintResult::Failed) {
+            EXPECT_FALSE(error.isEmpty()) << path.toStdString();
+        }
+        return result;
+    };
+
+    // Every write to /dev/full fails with "no space left on the device".
+    EXPECT_EQ(print("/dev/full"), PrintResult::Failed);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(print(dir.filePath("missing/job.pdf")), PrintResult::Failed);
+
+    // The folder disappears while the pages are drawn.
+    struct RemoveFolder : IPrintFeedback
+    {
+        QString folder;
+        void PagePrinted(qint64, qint64) override { QDir(folder).removeRecursively(); }
+        bool IsCancelled() override { return false; }
+    } vanish;
+    vanish.folder = dir.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(vanish.folder));
+    EXPECT_EQ(print(vanish.folder + "/job.pdf", &vanish), PrintResult::Failed);
+
+    // And the ordinary case still succeeds.
+    EXPECT_EQ(print(dir.filePath("job.pdf")), PrintResult::Success);
 }
