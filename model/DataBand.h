@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 #include <cstdint>
@@ -66,6 +67,12 @@ public:
     int64_t GetSerialValue(int64_t n) const;
     // A serial value written in the band's numbering system with the serial padding.
     QString FormatSerial(int64_t value) const;
+
+    // The time a date or time band shows for a job started at start (local time): a
+    // date band adds its offset as calendar days, so 1 is the next day also across a
+    // daylight-saving change; a time band adds its offset in minutes. Other kinds
+    // give start.
+    QDateTime OffsetTime(const QDateTime& start) const;
 
     // True when the fields the data-source pane cares about are equal (strings
     // compared case-sensitively). Name, value text, the reserved fields, the
