@@ -256,7 +256,8 @@ qint64 CPrintHandler::GetLabelSequence(int row, int column) const
     int corner = m_pLabelData->m_nStartCorner;
     if (corner < CornerTopLeft || corner > CornerBottomRight)
         corner = CornerBottomRight;
-    const bool vertical = m_pLabelData->m_nFillDirection == FillVertical;
+    // Only 0 fills along rows; every other stored value fills by columns.
+    const bool vertical = m_pLabelData->m_nFillDirection != FillHorizontal;
     if (!m_pLabelData->m_bSameDirection) {
         // Odd lines, counted from the start corner, run the other way: the mirrored
         // corner along the line gives their numbers.

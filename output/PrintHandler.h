@@ -155,7 +155,7 @@ private:
     void EvaluateNamedSubstrings(int s, int n);
     void GenerateObjectValues(int s, int n);
     QString BandValue(const CDataBand& band, int s, int n);
-    QString DateTimeText(const QString& format, qint64 offsetSeconds);
+    QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
     void UpdateDatabaseImage(CImageGraph& image, int s, int n);
     bool Draws(const CBaseGraph& object) const;

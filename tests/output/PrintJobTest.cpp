@@ -72,6 +72,8 @@ TEST(LabelSequence, EveryStartCornerDirectionAndSerpentine)
         {2, 1, true, {2, 4, 6, 1, 3, 5}},  {2, 1, false, {2, 3, 6, 1, 4, 5}},
         {3, 1, true, {6, 4, 2, 5, 3, 1}},  {3, 1, false, {6, 3, 2, 5, 4, 1}},
         {7, 0, true, {6, 5, 4, 3, 2, 1}}, // unknown corners count from bottom-right
+        // every direction but 0 fills by columns
+        {0, 2, true, {1, 3, 5, 2, 4, 6}},  {3, -1, false, {6, 3, 2, 5, 4, 1}},
     };
     for (const Case& c : cases) {
         Job j(2, 3);
