@@ -4,10 +4,10 @@
 #include "platform/EmfDevice.h"
 #include "platform/ImageFile.h"
 
+#include <QIODevice>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPainterPathStroker>
-#include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
 #include <climits>

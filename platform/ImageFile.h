@@ -37,6 +37,10 @@ QImage ConvertToDepth(const QImage& image, int depth);
 // format holds one. False when nothing whole was written (error says why).
 bool SaveRasterImage(const QImage& image, const QString& path, ImageFileFormat format, QString* error = nullptr);
 
+// PNG with its resolution: 1-bit and indexed pictures with their palette, anything
+// else as 24-bit RGB, compressed for speed (batches write many).
+bool WritePng(const QImage& image, const QString& path, QString* error = nullptr);
+
 // GIF: indexed colour compressed with LZW. An image with more than 256 colours is
 // first reduced to 256 without dithering.
 bool WriteGif(const QImage& image, const QString& path, QString* error = nullptr);

@@ -15,7 +15,7 @@ packages=(
   libsqlite3-dev sqlite3 libpq-dev libmariadb-dev unixodbc-dev unixodbc
   libfreexl-dev libzip-dev mdbtools mdbtools-dev
   # picture export: GIF writing, TIFF through Qt's image plugins
-  libgif-dev qt6-image-formats-plugins
+  libgif-dev libpng-dev qt6-image-formats-plugins
   # crypto
   nettle-dev
   # tests and benchmarks

@@ -4,6 +4,7 @@
 #include "platform/EmfDevice.h"
 #include "platform/ImageFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
@@ -115,6 +116,16 @@ TEST(ImageFormats, AFailedWriteIsReportedAndLeavesNoFile)
         EXPECT_FALSE(QFile::exists(path)) << suffix;
     }
     EXPECT_FALSE(SaveRasterImage(picture, dir.filePath("x.emf"), ImageFileFormat::Emf));
+
+    // A file written again is replaced, and nothing else is left beside it.
+    for (const char* suffix : {"png", "gif", "tif"}) {
+        const QString path = dir.filePath(QStringLiteral("again.") + QLatin1String(suffix));
+        ASSERT_TRUE(SaveRasterImage(picture, path, *ImageFormatForPath(path))) << suffix;
+        ASSERT_TRUE(SaveRasterImage(ConvertToDepth(picture, DepthMonochrome), path, *ImageFormatForPath(path)))
+            << suffix;
+        EXPECT_EQ(QImage(path).size(), picture.size()) << suffix;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 TEST(EmfDevice, RecordsFillsStrokesTextAndImagesInAWellFormedFile)
