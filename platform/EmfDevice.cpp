@@ -285,7 +285,8 @@ private:
         if (color.alpha() == 0)
             return;
         const QPainterPath path = m_bClip ? devicePath.intersected(m_clip) : devicePath;
-        const QList<QPolygonF> polygons = path.toFillPolygons();
+        // Every outline its own polygon: the record's fill mode makes the holes.
+        const QList<QPolygonF> polygons = path.toSubpathPolygons();
         if (polygons.isEmpty())
             return;
         SelectBrush(color);

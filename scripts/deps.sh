@@ -20,7 +20,7 @@ packages=(
   nettle-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
-  poppler-utils printemf libxlsxwriter-dev python3-xlwt
+  poppler-utils printemf emf2svg libxlsxwriter-dev python3-xlwt
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
   # time zones, for the date offsets across daylight-saving changes
   tzdata

@@ -15,6 +15,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -357,4 +360,37 @@ TEST(BatchExport, ASourceThatCannotBeReadFailsBeforeAnyFile)
     EXPECT_EQ(exporter.Run(Objects(*rows.label), nullptr, nullptr, &error), ExportResult::FileError);
     EXPECT_TRUE(error.contains(QStringLiteral("no such table"))) << error.toStdString();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(Export, AMetafileDrawnByAnIndependentReaderShowsTheBarcode)
+{
+    const QString converter = QStandardPaths::findExecutable(QStringLiteral("emf2svg-conv"));
+    if (converter.isEmpty())
+        GTEST_SKIP() << "emf2svg-conv is not installed";
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    AddEncodedBarcode(*label, QStringLiteral("EMF-77"));
+    CTextGraph& text = AddText(*label, QStringLiteral("T"), {});
+    text.m_strText = QStringLiteral("Hello 标签");
+    text.m_fY = 20;
+    text.m_fWidth = 40;
+    text.m_fHeight = 6;
+    CExporter exporter;
+    exporter.m_strFilePath = dir.filePath(QStringLiteral("x.emf"));
+    ASSERT_EQ(exporter.Export(Objects(*label)), ExportResult::Success);
+
+    QProcess process;
+    process.start(converter, {QStringLiteral("-i"), exporter.m_strFilePath, QStringLiteral("-o"), dir.filePath("x.svg")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QSvgRenderer svg(dir.filePath("x.svg"));
+    ASSERT_TRUE(svg.isValid());
+    // Drawn at about 300 dpi: the converter keeps the 0.01 mm units.
+    const QSizeF size = svg.defaultSize();
+    QImage image(QSize(int(size.width() * 0.12), int(size.height() * 0.12)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    svg.render(&painter);
+    painter.end();
+    EXPECT_EQ(ReadCode128(image).value_or(QStringLiteral("(nothing)")), QStringLiteral("EMF-77"));
 }
