@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -26,6 +27,9 @@ enum EmfRecord : uint32_t {
     EMR_SAVEDC = 33,
     EMR_RESTOREDC = 34,
     EMR_SETWORLDTRANSFORM = 35,
+    EMR_BEGINPATH = 59,
+    EMR_ENDPATH = 60,
+    EMR_SELECTCLIPPATH = 67,
     EMR_SELECTOBJECT = 37,
     EMR_CREATEPEN = 38,
     EMR_CREATEBRUSHINDIRECT = 39,
@@ -38,6 +42,10 @@ constexpr uint32_t kStockWhiteBrush = 0x80000000;
 constexpr uint32_t kBrushHandle = 1;
 constexpr uint32_t kSignature = 0x464D4520; // " EMF"
 constexpr uint32_t kSrcCopy = 0x00CC0020;
+constexpr uint32_t kRgnAnd = 1;
+// Brushes no record holds (patterns, gradients, translucency) are painted into a
+// bitmap at this resolution, clipped to the shape.
+constexpr double kBrushImageDpi = 300.0;
 constexpr int kHeaderSize = 108;
 constexpr int kReferenceMm = 1000; // reference device: 1 m square at kUnitsPerMm
 
@@ -102,7 +110,9 @@ class CEmfPaintEngine : public QPaintEngine
 {
 public:
     explicit CEmfPaintEngine(const QSize& sizeUnits)
-        : QPaintEngine(PrimitiveTransform | PixmapTransform | PainterPaths | Antialiasing | PaintOutsidePaintEvent),
+        : QPaintEngine(PrimitiveTransform | PatternTransform | PixmapTransform | PatternBrush | LinearGradientFill
+                       | RadialGradientFill | ConicalGradientFill | AlphaBlend | PainterPaths | Antialiasing
+                       | BrushStroke | ConstantOpacity | ObjectBoundingModeGradients | PaintOutsidePaintEvent),
           m_size(sizeUnits)
     {
     }
@@ -143,7 +153,7 @@ public:
     void drawPath(const QPainterPath& path) override
     {
         if (m_brush.style() != Qt::NoBrush)
-            Fill(path * m_transform, m_brush.color());
+            FillWithBrush(path * m_transform, m_brush);
         if (m_pen.style() != Qt::NoPen && m_pen.brush().style() != Qt::NoBrush) {
             QPainterPathStroker stroker(m_pen);
             // A cosmetic pen is a pixel wide on any device: a hundredth of a millimetre.
@@ -152,7 +162,7 @@ public:
                 stroker.setWidth(std::max(1.0, m_pen.widthF()));
             const QPainterPath outline =
                 cosmetic ? stroker.createStroke(path * m_transform) : stroker.createStroke(path) * m_transform;
-            Fill(outline, m_pen.color());
+            FillWithBrush(outline, m_pen.brush());
         }
     }
 
@@ -185,49 +195,16 @@ public:
 
     void drawImage(const QRectF& r, const QImage& image, const QRectF& sr, Qt::ImageConversionFlags) override
     {
-        const QImage source = image.copy(sr.toAlignedRect()).convertToFormat(QImage::Format_ARGB32);
+        const QImage source = image.copy(sr.toAlignedRect());
         if (source.isNull() || r.isEmpty())
             return;
-        const int w = source.width();
-        const int h = source.height();
         // The image's pixel grid mapped onto the target box, then through the painter.
-        const QTransform toBox = QTransform::fromScale(r.width() / w, r.height() / h) * QTransform::fromTranslate(r.x(), r.y());
-        const QTransform xf = toBox * m_transform;
-
-        // Translucent pixels over white, as on paper.
-        QImage opaque(source.size(), QImage::Format_RGB32);
-        opaque.fill(Qt::white);
-        {
-            QPainter p(&opaque);
-            p.drawImage(0, 0, source);
-        }
-        QByteArray info;
-        {
-            RecordWriter bmi(0);
-            bmi.U32(40).I32(w).I32(-h); // a top-down bitmap
-            bmi.U32(1 | (32u << 16)).U32(0).U32(static_cast<uint32_t>(w * h * 4)).I32(0).I32(0).U32(0).U32(0);
-            info = bmi.Finish().mid(8);
-        }
-        QByteArray bits(reinterpret_cast<const char*>(opaque.constBits()), static_cast<qsizetype>(w) * h * 4);
-        if (opaque.bytesPerLine() != w * 4) {
-            bits.clear();
-            for (int y = 0; y < h; ++y)
-                bits.append(reinterpret_cast<const char*>(opaque.constScanLine(y)), w * 4);
-        }
-
+        const QTransform toBox = QTransform::fromScale(r.width() / source.width(), r.height() / source.height())
+                                 * QTransform::fromTranslate(r.x(), r.y());
         Append(RecordWriter(EMR_SAVEDC).Finish());
-        Append(RecordWriter(EMR_SETWORLDTRANSFORM)
-                   .F32(float(xf.m11())).F32(float(xf.m12())).F32(float(xf.m21())).F32(float(xf.m22()))
-                   .F32(float(xf.dx())).F32(float(xf.dy())).Finish());
-        constexpr uint32_t kFixed = 80; // fields up to the bitmap header
-        RecordWriter rec(EMR_STRETCHDIBITS);
-        rec.Rect(xf.mapRect(QRectF(0, 0, w, h)).toAlignedRect());
-        rec.I32(0).I32(0).I32(0).I32(0).I32(w).I32(h);
-        rec.U32(kFixed).U32(static_cast<uint32_t>(info.size()));
-        rec.U32(kFixed + static_cast<uint32_t>(info.size())).U32(static_cast<uint32_t>(bits.size()));
-        rec.U32(0).U32(kSrcCopy).I32(w).I32(h);
-        rec.Bytes(info).Bytes(bits);
-        Append(rec.Finish());
+        if (m_bClip)
+            SelectClip(m_clip);
+        EmitImage(source, toBox * m_transform);
         Append(RecordWriter(EMR_RESTOREDC).I32(-1).Finish());
     }
 
@@ -279,17 +256,102 @@ private:
         m_nBrushColor = ref;
     }
 
-    // A path in device units filled with one colour, as one poly-polygon.
-    void Fill(const QPainterPath& devicePath, const QColor& color)
+    // A path in device units filled with a brush whose coordinates are the painter's:
+    // one colour as a poly-polygon, anything else as a bitmap clipped to the path.
+    void FillWithBrush(const QPainterPath& devicePath, const QBrush& brush)
     {
-        if (color.alpha() == 0)
-            return;
         const QPainterPath path = m_bClip ? devicePath.intersected(m_clip) : devicePath;
-        // Every outline its own polygon: the record's fill mode makes the holes.
+        if (path.isEmpty())
+            return;
+        const qreal opacity = painter() ? painter()->opacity() : 1.0;
+        if (brush.style() == Qt::SolidPattern && brush.color().alpha() == 255 && opacity >= 1.0) {
+            PolyPolygon(path, brush.color());
+            return;
+        }
+        if (brush.style() == Qt::SolidPattern && brush.color().alpha() == 0)
+            return;
+        const QRectF bounds = path.boundingRect();
+        const double scale = kBrushImageDpi / (CEmfDevice::kUnitsPerMm * 25.4);
+        const QSize size(std::clamp(static_cast<int>(std::ceil(bounds.width() * scale)), 1, 8000),
+                         std::clamp(static_cast<int>(std::ceil(bounds.height() * scale)), 1, 8000));
+        // Device units to bitmap pixels.
+        const QTransform toImage =
+            QTransform::fromTranslate(-bounds.x(), -bounds.y())
+            * QTransform::fromScale(size.width() / bounds.width(), size.height() / bounds.height());
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setOpacity(opacity);
+            p.setTransform(toImage);
+            QBrush placed = brush;
+            placed.setTransform(brush.transform() * QTransform::fromTranslate(m_brushOrigin.x(), m_brushOrigin.y())
+                                * m_transform);
+            p.fillPath(path, placed);
+        }
+        Append(RecordWriter(EMR_SAVEDC).Finish());
+        SelectClip(path);
+        EmitImage(image, toImage.inverted());
+        Append(RecordWriter(EMR_RESTOREDC).I32(-1).Finish());
+    }
+
+    // Narrows the clip to a path in device units (undone by the caller's RESTOREDC).
+    void SelectClip(const QPainterPath& path)
+    {
+        Append(RecordWriter(EMR_BEGINPATH).Finish());
+        PolyPolygon(path, std::nullopt);
+        Append(RecordWriter(EMR_ENDPATH).Finish());
+        Append(RecordWriter(EMR_SELECTCLIPPATH).U32(kRgnAnd).Finish());
+    }
+
+    // A bitmap whose pixel grid xf maps to device units, over white where translucent.
+    void EmitImage(const QImage& source, const QTransform& xf)
+    {
+        const int w = source.width();
+        const int h = source.height();
+        QImage opaque(source.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        {
+            QPainter p(&opaque);
+            p.drawImage(0, 0, source);
+        }
+        QByteArray info;
+        {
+            RecordWriter bmi(0);
+            bmi.U32(40).I32(w).I32(-h); // a top-down bitmap
+            bmi.U32(1 | (32u << 16)).U32(0).U32(static_cast<uint32_t>(w * h * 4)).I32(0).I32(0).U32(0).U32(0);
+            info = bmi.Finish().mid(8);
+        }
+        QByteArray bits;
+        bits.reserve(static_cast<qsizetype>(w) * h * 4);
+        for (int y = 0; y < h; ++y)
+            bits.append(reinterpret_cast<const char*>(opaque.constScanLine(y)), w * 4);
+
+        Append(RecordWriter(EMR_SETWORLDTRANSFORM)
+                   .F32(float(xf.m11())).F32(float(xf.m12())).F32(float(xf.m21())).F32(float(xf.m22()))
+                   .F32(float(xf.dx())).F32(float(xf.dy())).Finish());
+        constexpr uint32_t kFixed = 80; // fields up to the bitmap header
+        RecordWriter rec(EMR_STRETCHDIBITS);
+        rec.Rect(xf.mapRect(QRectF(0, 0, w, h)).toAlignedRect());
+        rec.I32(0).I32(0).I32(0).I32(0).I32(w).I32(h);
+        rec.U32(kFixed).U32(static_cast<uint32_t>(info.size()));
+        rec.U32(kFixed + static_cast<uint32_t>(info.size())).U32(static_cast<uint32_t>(bits.size()));
+        rec.U32(0).U32(kSrcCopy).I32(w).I32(h);
+        rec.Bytes(info).Bytes(bits);
+        Append(rec.Finish());
+    }
+
+    // A path in device units as one poly-polygon under its fill rule, every outline its
+    // own polygon so the fill rule makes the holes: filled with a colour, or only traced
+    // (inside a path bracket) without one.
+    void PolyPolygon(const QPainterPath& path, std::optional<QColor> color)
+    {
         const QList<QPolygonF> polygons = path.toSubpathPolygons();
         if (polygons.isEmpty())
             return;
-        SelectBrush(color);
+        if (color)
+            SelectBrush(*color);
         const uint32_t mode = path.fillRule() == Qt::WindingFill ? 2 : 1;
         if (mode != m_nFillMode) {
             Append(RecordWriter(EMR_SETPOLYFILLMODE).U32(mode).Finish());

@@ -171,6 +171,27 @@ TEST(EmfDevice, RecordsFillsStrokesTextAndImagesInAWellFormedFile)
     }
 }
 
+TEST(EmfDevice, BrushesARecordCannotHoldArriveAsImages)
+{
+    CEmfDevice device(QSizeF(30, 10));
+    {
+        QPainter painter(&device);
+        SetMillimetreWorld(painter);
+        const QRectF box(1, 1, 10, 8);
+        painter.fillRect(box, MakeHatchBrush(painter, HatchStyleCross, 0xFF000000u, 0xFFFFFFFFu));
+        painter.fillRect(box.translated(12, 0), MakeGradientBrush(1, 0xFFFF0000u, 0xFF0000FFu, box));
+        painter.fillRect(QRectF(25, 1, 4, 4), QColor(0, 0, 0, 128));
+    }
+    const EmfFile emf = ParseEmf(device.ToBytes());
+    ASSERT_TRUE(emf.valid);
+    // Each a bitmap; shapes other than a tiled box inside a clip path traced from them.
+    EXPECT_EQ(emf.Count(81), 3u);
+    EXPECT_GE(emf.Count(67), 2u);
+    EXPECT_EQ(emf.Count(59), emf.Count(67));
+    EXPECT_EQ(emf.Count(8), emf.Count(67));
+    EXPECT_EQ(emf.Count(33), emf.Count(34));
+}
+
 TEST(EmfDevice, ADebianDumperReadsTheFile)
 {
     const QString dumper = QStandardPaths::findExecutable(QStringLiteral("printemf"));
