@@ -264,6 +264,9 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
         bool written = false;
         try {
             job.GenerateRowValues(clones, row);
+            // A row's barcode may be longer than the one on the canvas: each picture
+            // is as large as its own objects.
+            GetExportBox(clones, &box);
             QString name = QString::asprintf("%d", row);
             if (m_bNameAfterObject && !ObjectValue(currentClone).isEmpty())
                 name = ObjectValue(currentClone);
@@ -279,6 +282,8 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
                 else if (*format == ImageFileFormat::Emf)
                     written = WriteMetafile(clones, box, path, &reason);
                 else {
+                    if (canvas.size() != PixelSize(box.box, m_nDpi))
+                        canvas = MakeCanvas(box, m_nDpi);
                     PaintRaster(canvas, clones, box, m_nDpi);
                     written = SaveRasterImage(ConvertToDepth(canvas, m_nColourDepth), path, *format, &reason);
                 }
