@@ -154,14 +154,14 @@ private:
             names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
         }
         rows.Reset(names);
-        qint64 seen = 0;
-        while (maxRows < 0 || seen < skip + maxRows) {
+        RowWindow window(skip, maxRows);
+        while (!window.Done()) {
             const SQLRETURN fetched = SQLFetch(stmt);
             if (fetched == SQL_NO_DATA)
                 break;
             if (!SQL_SUCCEEDED(fetched))
                 return FailStatement(stmt);
-            if (seen++ < skip)
+            if (!window.Take())
                 continue;
             for (SQLUSMALLINT c = 1; c <= columns; ++c) {
                 if (!ReadCell(stmt, c, rows))
