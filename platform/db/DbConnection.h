@@ -59,8 +59,8 @@ public:
 
     // Table names in the order the database lists them.
     virtual bool ListTables(QStringList& tables) = 0;
-    // Column names of one table in their defined order; the name is taken as it is
-    // listed by ListTables (quoted where the database needs it).
+    // Column names of one table in their defined order; the name is taken as
+    // ListTables lists it, and quoted by the backend where its statements need that.
     virtual bool ListFields(const QString& table, QStringList& fields) = 0;
 
     // Runs one statement. Rows skip+1 .. skip+maxRows of its result are kept in rows

@@ -29,7 +29,9 @@ protected:
                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20)"
                       " insert into T select i, case i when 1 then '北京 😀' else 'name' || i end,"
                       " case when i % 5 = 0 then null else 'n' || i end from n;"
-                      "insert into T values (21, printf('%.5000c', 'x'), '');",
+                      "insert into T values (21, printf('%.5000c', 'x'), '');"
+                      "create table \"Order Details\" (OrderId integer, \"Unit Price\" real);"
+                      "create table \"Bob's \"\"Best\"\"\" (x text);",
                       nullptr, nullptr, nullptr),
             SQLITE_OK);
         sqlite3_close(db);
@@ -69,12 +71,6 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
 
     ExpectRowWindows(*db, "select Id from T order by Id", 21);
 
-    QStringList tables;
-    ASSERT_TRUE(db->ListTables(tables));
-    EXPECT_EQ(tables, QStringList {"T"});
-    QStringList fields;
-    ASSERT_TRUE(db->ListFields("T", fields));
-    EXPECT_EQ(fields, (QStringList {"Id", "Name", "Note"}));
 
     EXPECT_FALSE(db->Query("select nope from T", rows));
     EXPECT_TRUE(db->LastError().contains("nope")) << db->LastError().toStdString();
@@ -84,6 +80,22 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
     db->Close();
     EXPECT_FALSE(db->IsOpen());
     EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+TEST_F(DbOdbcSQLite, FieldListsTakeTableNamesAsTheCatalogueListsThem)
+{
+    auto db = DbConnection::OpenOdbc(connectionString);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    tables.sort();
+    EXPECT_EQ(tables, (QStringList {"Bob's \"Best\"", "Order Details", "T"}));
+    const QList<QStringList> expected {{"x"}, {"OrderId", "Unit Price"}, {"Id", "Name", "Note"}};
+    for (int i = 0; i < tables.size() && i < expected.size(); ++i) {
+        QStringList fields;
+        EXPECT_TRUE(db->ListFields(tables[i], fields)) << db->LastError().toStdString();
+        EXPECT_EQ(fields, expected[i]);
+    }
 }
 
 TEST_F(DbOdbcSQLite, AdoRoutesAnOdbcStringAndAnMsdasqlString)
@@ -116,9 +128,15 @@ TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
     EXPECT_TRUE(rows.IsNull(1, 2));
     EXPECT_EQ(rows.Value(1, 1), QStringLiteral("Zürich"));
     EXPECT_EQ(rows.Value(2, 2), "note 11");
+    // Mixed-case names as the catalogue lists them: "People" and "people" are two tables.
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    EXPECT_TRUE(tables.contains("People") && tables.contains("people")) << tables.join(',').toStdString();
     QStringList fields;
-    ASSERT_TRUE(db->ListFields("\"People\"", fields));
+    ASSERT_TRUE(db->ListFields("People", fields)) << db->LastError().toStdString();
     EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
+    ASSERT_TRUE(db->ListFields("people", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList {"id", "name"}));
 
     DbServerSettings wrong = server;
     wrong.password += "x";
