@@ -105,10 +105,26 @@ TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
 
 TEST(StagedSql, TopBecomesLimit)
 {
-    EXPECT_EQ(StagedConnection::RewriteTop("SELECT TOP 10 a,b from [S$] ORDER BY a ASC;"),
-        "select a,b from [S$] ORDER BY a ASC limit 10");
-    EXPECT_EQ(
-        StagedConnection::RewriteTop("select top 3 * from (select 1) as t"), "select * from (select 1) as t limit 3");
-    EXPECT_EQ(StagedConnection::RewriteTop("select topaz from t"), "select topaz from t");
+    const struct
+    {
+        const char* sql;
+        const char* rewritten;
+    } cases[] = {
+        {"SELECT TOP 10 a,b from [S$] ORDER BY a ASC;", "select a,b from [S$] ORDER BY a ASC limit 10"},
+        {"select top 3 * from (select 1) as t", "select * from (select 1) as t limit 3"},
+        {"select topaz from t", "select topaz from t"},
+        // Trailing comments and what follows the ";" are dropped, never the limit.
+        {"select top 5 * from [S$] -- newest first", "select * from [S$] limit 5"},
+        {"select top 5 * from t; -- done\n", "select * from t limit 5"},
+        {"select top 5 * from t /* note */ ;; select 2", "select * from t limit 5"},
+        {"select top 5 * from t /* never closed", "select * from t limit 5"},
+        // Comments inside the statement stay; quoted texts and names hide ";" and "--".
+        {"select top 2 * from t -- c\nwhere x = 1 -- d", "select * from t -- c\nwhere x = 1 limit 2"},
+        {"select top 2 * from [a;--b] where n = 'it''s --; x' -- c",
+            "select * from [a;--b] where n = 'it''s --; x' limit 2"},
+        {"select top 2 \"x--\" from t", "select \"x--\" from t limit 2"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StagedConnection::RewriteTop(QString::fromUtf8(c.sql)), QString::fromUtf8(c.rewritten)) << c.sql;
     EXPECT_EQ(UniqueColumnNames({"Id", "", "id", "Name", "Id"}), (QStringList {"Id", "F2", "id1", "Name", "Id2"}));
 }
