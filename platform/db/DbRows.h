@@ -59,7 +59,11 @@ private:
 class RowWindow
 {
 public:
-    RowWindow(qint64 skip, qint64 maxRows) : m_toSkip(skip > 0 ? skip : 0), m_toKeep(maxRows) {}
+    RowWindow(qint64 skip, qint64 maxRows)
+        : m_toSkip(skip > 0 ? skip : 0)
+        , m_toKeep(maxRows)
+    {
+    }
 
     // No further row is wanted: stop reading before fetching another.
     bool Done() const { return m_toKeep == 0; }

@@ -126,7 +126,8 @@ QString StagedConnection::RewriteTop(const QString& sql)
     // The limit goes right after the statement's last token: after a trailing
     // "-- comment" it would be commented out, after a ";" never run.
     const qsizetype body = match.capturedEnd(0);
-    return QStringLiteral("select %1 limit %2").arg(sql.mid(body, StatementCodeEnd(sql, body) - body), match.captured(1));
+    return QStringLiteral("select %1 limit %2")
+        .arg(sql.mid(body, StatementCodeEnd(sql, body) - body), match.captured(1));
 }
 
 bool StagedConnection::StageNamed(const QString& sql)

@@ -17,8 +17,8 @@ inline void ExpectRowWindows(DbConnection& db, const QString& sql, qint64 rowCou
         qint64 skip;
         qint64 maxRows;
     };
-    const Window windows[] = {{0, 0}, {3, 0}, {0, 1}, {2, 3}, {rowCount - 1, 5}, {rowCount, -1}, {rowCount + 5, 2},
-        {-2, 2}, {0, -1}, {1, 0}};
+    const Window windows[] = {
+        {0, 0}, {3, 0}, {0, 1}, {2, 3}, {rowCount - 1, 5}, {rowCount, -1}, {rowCount + 5, 2}, {-2, 2}, {0, -1}, {1, 0}};
     for (const Window& w : windows) {
         SCOPED_TRACE(testing::Message() << "skip " << w.skip << ", maxRows " << w.maxRows);
         DbRows rows;

@@ -95,6 +95,31 @@ TEST(AdoRouting, OdbcStringsPassAsTheyAreAndFilesGoToTheirReaders)
     EXPECT_EQ(access.password, "secret");
 }
 
+TEST(AdoRouting, UserAndPasswordBesideTheStringReachTheOdbcRoutes)
+{
+    const struct
+    {
+        const char* text;
+        const char* user;
+        const char* password;
+        const char* odbc;
+    } cases[] = {
+        {"DSN=stock;", "me", "p;w", "DSN=stock;UID=me;PWD={p;w};"},
+        {"DSN=stock;UID=old;PWD=old", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
+        {"DSN=stock;UID=old;PWD={x;y}", "", "pw", "DSN=stock;UID=old;PWD=pw;"},
+        {"Driver={My;Driver};PWD={a;b}}c};", "me", "", "Driver={My;Driver};PWD={a;b}}c};UID=me;"},
+        {"DSN=stock;UID=me;", "", "", "DSN=stock;UID=me;"}, // nothing beside: untouched
+        {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "", "", "DSN=stock;UID=u;PWD=p;"},
+        {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;UID=y;PWD=z\"", "me", "pw", "DSN=x;UID=me;PWD=pw;"},
+    };
+    for (const auto& c : cases) {
+        const AdoRoute route = RouteAdo(c.text, c.user, c.password, kDrivers);
+        EXPECT_EQ(route.kind, AdoRoute::Odbc) << c.text;
+        EXPECT_EQ(route.odbc, c.odbc) << c.text;
+    }
+}
+
 TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
 {
     EXPECT_EQ(OdbcValue("plain value"), "plain value");

@@ -71,7 +71,6 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
 
     ExpectRowWindows(*db, "select Id from T order by Id", 21);
 
-
     EXPECT_FALSE(db->Query("select nope from T", rows));
     EXPECT_TRUE(db->LastError().contains("nope")) << db->LastError().toStdString();
     EXPECT_EQ(rows.RowCount(), 0);
@@ -137,6 +136,17 @@ TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
     EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
     ASSERT_TRUE(db->ListFields("people", fields)) << db->LastError().toStdString();
     EXPECT_EQ(fields, (QStringList {"id", "name"}));
+
+    // The user and password given beside a string without them reach the driver.
+    const QString withoutLogin = QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;")
+                                     .arg(server.host, QString::number(server.port), OdbcValue(server.database));
+    const QStringList texts {withoutLogin, "Provider=MSDASQL;Extended Properties=\"" + withoutLogin + "\""};
+    for (const QString& text : texts) {
+        auto viaAdo = DbConnection::OpenAdo(text, server.user, server.password);
+        ASSERT_TRUE(viaAdo->IsOpen()) << text.toStdString() << ": " << viaAdo->LastError().toStdString();
+        ASSERT_TRUE(viaAdo->Query("select count(*) from \"People\"", rows)) << viaAdo->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+    }
 
     DbServerSettings wrong = server;
     wrong.password += "x";
