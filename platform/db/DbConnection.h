@@ -64,9 +64,10 @@ public:
     virtual bool ListFields(const QString& table, QStringList& fields) = 0;
 
     // Runs one statement. Rows skip+1 .. skip+maxRows of its result are kept in rows
-    // (all rows from skip+1 on when maxRows is negative); rows are streamed, so rows
-    // outside that window cost no memory. A statement without a result set gives
-    // zero columns. On failure rows are left empty and LastError() says why.
+    // (all rows from skip+1 on when maxRows is negative, none when it is 0; a negative
+    // skip counts as 0: see RowWindow); rows are streamed, so rows outside that window
+    // cost no memory. A statement without a result set gives zero columns. On failure
+    // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
 
     // The database's message for the last failure, empty after a success.
