@@ -125,7 +125,7 @@ ScriptValue InStrRev(ScriptRuntime&, Args a)
 ScriptValue Replace(ScriptRuntime&, Args a)
 {
     if (AnyNull(a, 3))
-        return ScriptValue::Null();
+        ThrowScriptError(94);
     const QString s = a[0].ToText(), find = a[1].ToText(), with = a[2].ToText();
     const int start = Has(a, 3) ? Long(a[3]) : 1;
     int count = Has(a, 4) ? Long(a[4]) : -1;
@@ -387,7 +387,9 @@ ScriptValue Abs(ScriptRuntime&, Args a)
     case VarType::Byte:
         return v;
     case VarType::Long:
-        return v.RawInt() == INT32_MIN ? ScriptValue::Dbl(2147483648.0) : ScriptValue::Lng(std::abs(v.RawInt()));
+        if (v.RawInt() == INT32_MIN)
+            ThrowScriptError(6);
+        return ScriptValue::Lng(std::abs(v.RawInt()));
     case VarType::Single:
         return ScriptValue::Sng(float(std::fabs(v.RawDouble())));
     case VarType::Currency:
@@ -399,9 +401,7 @@ ScriptValue Abs(ScriptRuntime&, Args a)
 
 ScriptValue Sgn(ScriptRuntime&, Args a)
 {
-    if (a[0].IsNull())
-        return a[0];
-    const double d = a[0].ToDouble();
+    const double d = NotNull(a[0]).ToDouble();
     return ScriptValue::Int(int16_t(d > 0 ? 1 : d < 0 ? -1 : 0));
 }
 
@@ -509,7 +509,7 @@ QString FormatFixed(double value, int digits, bool leadingDigit, bool parens, bo
 ScriptValue FormatNumber(ScriptRuntime&, Args a)
 {
     if (a[0].IsNull())
-        return a[0];
+        ThrowScriptError(13);
     return Str(FormatFixed(a[0].ToDouble(), Has(a, 1) ? Long(a[1]) : -1, Tristate(a, 2, true), Tristate(a, 3, false),
                            Tristate(a, 4, true), QString(), QString()));
 }
@@ -517,7 +517,7 @@ ScriptValue FormatNumber(ScriptRuntime&, Args a)
 ScriptValue FormatCurrency(ScriptRuntime&, Args a)
 {
     if (a[0].IsNull())
-        return a[0];
+        ThrowScriptError(13);
     return Str(FormatFixed(a[0].ToDouble(), Has(a, 1) ? Long(a[1]) : -1, Tristate(a, 2, true), Tristate(a, 3, true),
                            Tristate(a, 4, true), QStringLiteral("$"), QString()));
 }
@@ -525,7 +525,7 @@ ScriptValue FormatCurrency(ScriptRuntime&, Args a)
 ScriptValue FormatPercent(ScriptRuntime&, Args a)
 {
     if (a[0].IsNull())
-        return a[0];
+        ThrowScriptError(13);
     return Str(FormatFixed(a[0].ToDouble() * 100.0, Has(a, 1) ? Long(a[1]) : -1, Tristate(a, 2, true), Tristate(a, 3, false),
                            Tristate(a, 4, true), QString(), QStringLiteral("%")));
 }
@@ -533,7 +533,7 @@ ScriptValue FormatPercent(ScriptRuntime&, Args a)
 ScriptValue FormatDateTime(ScriptRuntime&, Args a)
 {
     if (a[0].IsNull())
-        return a[0];
+        ThrowScriptError(13);
     const double d = a[0].ToDate();
     const int format = Has(a, 1) ? Long(a[1]) : 0;
     const ScriptDates::Parts p = ScriptDates::Split(d);
@@ -544,7 +544,7 @@ ScriptValue FormatDateTime(ScriptRuntime&, Args a)
         const int weekday = QDate(p.year, p.month, p.day).dayOfWeek() % 7 + 1;
         return Str(QStringLiteral("%1, %2 %3, %4")
                        .arg(ScriptDates::WeekdayName(weekday, false), ScriptDates::MonthName(p.month, false))
-                       .arg(p.day, 2, 10, QChar(u'0'))
+                       .arg(p.day)
                        .arg(p.year));
     }
     case 2:

@@ -794,7 +794,13 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
         const double x = a.IsObject() ? DefaultValue(a).ToDouble() : a.ToDouble();
         if (y == 0.0)
             ThrowScriptError(x == 0.0 ? 6 : 11);
-        return FloatResult(x / y, a.Type() == VarType::Single && b.Type() == VarType::Single ? Num::Single : Num::Double);
+        // Single stays Single unless a Long, Double or string takes part.
+        const auto narrow = [](const ScriptValue& v) {
+            return v.Type() == VarType::Single || v.Type() == VarType::Integer || v.Type() == VarType::Byte
+                   || v.Type() == VarType::Boolean || v.IsEmpty();
+        };
+        const bool single = (a.Type() == VarType::Single || b.Type() == VarType::Single) && narrow(a) && narrow(b);
+        return FloatResult(x / y, single ? Num::Single : Num::Double);
     }
     case Op::IntDiv:
     case Op::Mod: {

@@ -14,7 +14,8 @@ public:
             return false;
         QStringList parts;
         for (const ScriptValue& a : args)
-            parts << (a.IsNull() ? QStringLiteral("null") : a.ToText());
+            // The console host prints Booleans as numbers and Null as "null".
+            parts << (a.IsNull() ? QStringLiteral("null") : a.Type() == VarType::Boolean ? QString::number(a.RawInt()) : a.ToText());
         m_out += parts.join(u' ') + u'\n';
         return true;
     }
