@@ -200,6 +200,7 @@ struct ScriptRuntime::Scope
     ClassDef* cls = nullptr;
     bool optionExplicit = false;
     QHash<QString, int> locals;
+    QHash<QString, int> implicit; // undeclared names: a global, a host member or else a local
 };
 
 ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>())
@@ -376,9 +377,12 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
     if (scope.optionExplicit || m_procedures.contains(key)) {
         e.bind = {Binding::Dynamic, Binding::kMustExist};
     } else if (scope.proc) {
-        scope.locals.insert(key, int(scope.proc->slotNames.size()));
-        scope.proc->slotNames.push_back(e.name);
-        e.bind = {Binding::Dynamic, scope.locals.value(key)};
+        auto it = scope.implicit.constFind(key);
+        if (it == scope.implicit.cend()) {
+            it = scope.implicit.insert(key, int(scope.proc->slotNames.size()));
+            scope.proc->slotNames.push_back(e.name);
+        }
+        e.bind = {Binding::Dynamic, it.value()};
     } else {
         e.bind = {Binding::Dynamic, Binding::kImplicitGlobal};
     }

@@ -558,6 +558,7 @@ private:
     // Statements up to one of the closing words, which is left in place.
     StmtList Block(std::initializer_list<Kw> closers, bool inProcedure, int missingError)
     {
+        NestingGuard guard(*this);
         StmtList body;
         SkipNewlines();
         for (;;) {
@@ -967,8 +968,25 @@ private:
         return s;
     }
 
-    // Expressions, lowest precedence first.
-    ExprPtr Expression() { return BinaryLevel(0); }
+    // Expressions, lowest precedence first. Nesting is bounded so that hostile input
+    // cannot exhaust the stack.
+    ExprPtr Expression()
+    {
+        NestingGuard guard(*this);
+        return BinaryLevel(0);
+    }
+
+    static constexpr int kMaxNesting = 64;
+    struct NestingGuard
+    {
+        Parser& p;
+        explicit NestingGuard(Parser& parser) : p(parser)
+        {
+            if (++p.m_nesting > kMaxNesting)
+                CompileError(28, p.Cur().line, p.Cur().column);
+        }
+        ~NestingGuard() { --p.m_nesting; }
+    };
 
     struct Level
     {
@@ -995,6 +1013,7 @@ private:
         if (level == 5) {
             if (IsKw(Kw::Not)) {
                 const Token t = Take();
+                NestingGuard guard(*this);
                 auto e = std::make_unique<Expr>(ExprKind::Unary, t.line, t.column);
                 e->op = Op::Xor;
                 e->left = BinaryLevel(5);
@@ -1005,6 +1024,7 @@ private:
         if (level == 12) {
             if (IsOp("-") || IsOp("+")) {
                 const Token t = Take();
+                NestingGuard guard(*this);
                 ExprPtr operand = BinaryLevel(12);
                 if (t.text == u"+")
                     return operand;
@@ -1187,6 +1207,7 @@ private:
     int m_doDepth = 0;
     int m_forDepth = 0;
     bool m_preserve = false;
+    int m_nesting = 0;
 };
 
 } // namespace
