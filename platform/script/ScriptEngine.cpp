@@ -424,9 +424,15 @@ bool ScriptRuntime::Parse(const QString& text)
     ScriptModule& m = *module;
     m_modules.push_back(std::move(module));
     Declare(m);
+    return Guarded([&] { RunModule(m); });
+}
+
+template <typename F>
+bool ScriptRuntime::Guarded(F&& run)
+{
     m_steps = 0;
     try {
-        RunModule(m);
+        run();
     } catch (const ScriptException& e) {
         Report(e, false);
         return false;
@@ -451,19 +457,11 @@ bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, Scr
     std::vector<ScriptValue*> refs;
     for (ScriptValue& a : args)
         refs.push_back(&a);
-    m_steps = 0;
-    try {
+    return Guarded([&] {
         ScriptValue r = CallProcedure(p, nullptr, refs);
         if (result)
             *result = std::move(r);
-    } catch (const ScriptException& e) {
-        Report(e, false);
-        return false;
-    } catch (const ScriptAbort&) {
-        Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
-        return false;
-    }
-    return true;
+    });
 }
 
 ScriptValue ScriptRuntime::Eval(const QString& text)
@@ -594,10 +592,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         Assign(*s.target, Eval(*s.value, f), true, f);
         return Flow::Normal;
     case StmtKind::Const:
-        for (const Stmt* c = &s;;) {
-            Assign(*c->target, Eval(*c->value, f), false, f);
-            break;
-        }
+        Assign(*s.target, Eval(*s.value, f), false, f);
         for (const auto& more : s.body)
             Assign(*more->target, Eval(*more->value, f), false, f);
         return Flow::Normal;

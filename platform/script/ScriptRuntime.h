@@ -113,6 +113,9 @@ private:
     std::vector<ScriptValue> EvalArgs(const std::vector<ExprPtr>& args, Frame& f);
     ScriptValue CallBoundProcedure(Procedure* p, ClassInstance* me, const std::vector<ExprPtr>& args, Frame& f);
     void Report(const ScriptException& e, bool compile);
+    // Runs a host call with a fresh step budget; errors go to the host's handler.
+    template <typename F>
+    bool Guarded(F&& run);
     void Step();
 
     std::vector<std::unique_ptr<ScriptModule>> m_modules;

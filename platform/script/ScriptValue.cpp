@@ -982,22 +982,16 @@ bool Parse(const QString& input, double& out)
                 if (hour >= 0)
                     return false;
                 hour = value;
-                ++i;
-                start = i;
-                while (i < n && text[i].isDigit())
-                    ++i;
-                if (i == start || i - start > 2)
-                    return false;
-                minute = text.mid(start, i - start).toInt();
-                if (i < n && text[i] == u':') {
-                    ++i;
-                    start = i;
+                // ":mm" and an optional ":ss", one or two digits each.
+                const auto part = [&](int& out) {
+                    const int from = ++i;
                     while (i < n && text[i].isDigit())
                         ++i;
-                    if (i == start || i - start > 2)
-                        return false;
-                    second = text.mid(start, i - start).toInt();
-                }
+                    out = text.mid(from, i - from).toInt();
+                    return i > from && i - from <= 2;
+                };
+                if (!part(minute) || (i < n && text[i] == u':' && !part(second)))
+                    return false;
                 continue;
             }
             numbers.push_back(value);
