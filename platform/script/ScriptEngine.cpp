@@ -48,6 +48,15 @@ void ForEachDeclared(const StmtList& list, F&& f)
     }
 }
 
+// Makes a frame the current one (for Eval and Execute) while it runs.
+struct FrameGuard
+{
+    Frame*& current;
+    Frame* saved;
+    FrameGuard(Frame*& c, Frame* f) : current(c), saved(c) { current = f; }
+    ~FrameGuard() { current = saved; }
+};
+
 struct DepthGuard
 {
     int& depth;
@@ -201,7 +210,21 @@ struct ScriptRuntime::Scope
     bool optionExplicit = false;
     QHash<QString, int> locals;
     QHash<QString, int> implicit; // undeclared names: a global, a host member or else a local
+    bool frozen = false;          // code run inside a running procedure cannot add locals to it
 };
+
+ScriptRuntime::Scope ScriptRuntime::ScopeOf(const Frame* f) const
+{
+    Scope scope;
+    if (f && f->proc) {
+        scope.proc = f->proc;
+        scope.cls = f->proc->owner;
+        scope.frozen = true;
+        for (size_t i = 0; i < f->proc->slotNames.size(); ++i)
+            scope.locals.insert(Key(f->proc->slotNames[i]), int(i));
+    }
+    return scope;
+}
 
 ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>())
 {
@@ -244,14 +267,14 @@ Procedure* ScriptRuntime::FindProcedure(const QString& name) const
     return m_procedures.value(Key(name), nullptr);
 }
 
-void ScriptRuntime::Declare(ScriptModule& module)
+void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
 {
     for (auto& p : module.procedures)
         m_procedures.insert(Key(p->name), p.get());
     for (auto& c : module.classes)
         m_classes.insert(Key(c->name), c.get());
     CollectGlobals(module.statements);
-    Scope scope;
+    Scope scope = ScopeOf(at);
     scope.optionExplicit = module.optionExplicit;
     ResolveBlock(module.statements, scope);
     for (auto& p : module.procedures)
@@ -376,7 +399,7 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
     e.key = key;
     if (scope.optionExplicit || m_procedures.contains(key)) {
         e.bind = {Binding::Dynamic, Binding::kMustExist};
-    } else if (scope.proc) {
+    } else if (scope.proc && !scope.frozen) {
         auto it = scope.implicit.constFind(key);
         if (it == scope.implicit.cend()) {
             it = scope.implicit.insert(key, int(scope.proc->slotNames.size()));
@@ -446,6 +469,7 @@ bool ScriptRuntime::Guarded(F&& run)
 void ScriptRuntime::RunModule(ScriptModule& module)
 {
     Frame f;
+    FrameGuard current(m_frame, &f);
     ExecBlock(module.statements, f);
 }
 
@@ -467,19 +491,23 @@ bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, Scr
 ScriptValue ScriptRuntime::Eval(const QString& text)
 {
     ExprPtr e = ParseScriptExpression(text);
-    Scope scope;
+    Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
-    Frame f;
-    return Eval(*e, f);
+    Frame module;
+    return Eval(*e, m_frame ? *m_frame : module);
 }
 
-void ScriptRuntime::Execute(const QString& text)
+void ScriptRuntime::Execute(const QString& text, bool global)
 {
     auto module = ParseScript(text);
     ScriptModule& m = *module;
     m_modules.push_back(std::move(module));
-    Declare(m);
-    RunModule(m);
+    Frame* at = global ? nullptr : m_frame;
+    Declare(m, at);
+    if (at)
+        ExecBlock(m.statements, *at);
+    else
+        RunModule(m);
 }
 
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
@@ -526,6 +554,7 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
     f.proc = p;
     f.me = me;
     f.slots = slots.data();
+    FrameGuard current(m_frame, &f);
     ExecBlock(p->body, f);
     return p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
 }

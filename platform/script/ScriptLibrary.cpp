@@ -912,7 +912,13 @@ ScriptValue EvalText(ScriptRuntime& rt, Args a)
 
 ScriptValue Execute(ScriptRuntime& rt, Args a)
 {
-    rt.Execute(a[0].ToString());
+    rt.Execute(a[0].ToString(), false);
+    return ScriptValue();
+}
+
+ScriptValue ExecuteGlobal(ScriptRuntime& rt, Args a)
+{
+    rt.Execute(a[0].ToString(), true);
     return ScriptValue();
 }
 
@@ -968,7 +974,7 @@ const BuiltinFunction kBuiltins[] = {
     {"Sqr", 1, 1, Sqr}, {"Sin", 1, 1, Sin}, {"Cos", 1, 1, Cos}, {"Tan", 1, 1, Tan}, {"Atn", 1, 1, Atn},
     {"Exp", 1, 1, Exp}, {"Log", 1, 1, Log}, {"Array", 0, 1 << 16, ArrayOf}, {"UBound", 1, 2, UBound},
     {"LBound", 1, 2, LBound}, {"Eval", 1, 1, EvalText}, {"Execute", 1, 1, Execute},
-    {"ExecuteGlobal", 1, 1, Execute}, {"MsgBox", 1, 5, MsgBox}, {"InputBox", 1, 7, InputBox},
+    {"ExecuteGlobal", 1, 1, ExecuteGlobal}, {"MsgBox", 1, 5, MsgBox}, {"InputBox", 1, 7, InputBox},
     {"CreateObject", 1, 2, CreateObject}, {"GetObject", 0, 2, CreateObject},
 };
 

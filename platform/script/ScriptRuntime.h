@@ -70,8 +70,9 @@ public:
     Procedure* FindProcedure(const QString& name) const;
 
     // Eval, Execute and ExecuteGlobal: module scope.
+    // Eval and Execute see the locals of the running procedure; ExecuteGlobal does not.
     ScriptValue Eval(const QString& text);
-    void Execute(const QString& text);
+    void Execute(const QString& text, bool global);
     ScriptValue CallProcedure(Procedure* p, ClassInstance* me, std::span<ScriptValue*> args);
     ScriptValue NewInstance(const QString& className);
 
@@ -81,7 +82,8 @@ private:
     struct Scope;
 
     // Compiling.
-    void Declare(ScriptModule& module);
+    void Declare(ScriptModule& module, const Frame* at = nullptr);
+    Scope ScopeOf(const Frame* f) const;
     void CollectGlobals(const StmtList& list);
     void ResolveProcedure(Procedure& p, bool optionExplicit);
     void ResolveBlock(StmtList& list, Scope& scope);
@@ -125,6 +127,7 @@ private:
     QHash<QString, Procedure*> m_procedures;
     QHash<QString, ClassDef*> m_classes;
     std::vector<ScriptObjectPtr> m_globalMembers;
+    Frame* m_frame = nullptr; // the innermost running frame
     uint64_t m_steps = 0;
     int m_depth = 0;
 };

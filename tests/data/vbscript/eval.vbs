@@ -13,3 +13,10 @@ WScript.Echo "syntax error at run time", Err.Number, Err.Description
 Err.Clear
 z = Eval("1 +")
 WScript.Echo "eval syntax error", Err.Number
+Function Local(n)
+    Dim t
+    t = n + 1
+    Execute "t = t * 10"
+    Local = Eval("t + n")
+End Function
+WScript.Echo "locals", Local(2), "[" & t & "]"
