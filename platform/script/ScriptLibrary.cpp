@@ -37,6 +37,14 @@ int Count(const ScriptValue& v)
     return n;
 }
 
+// The length of a string to be made.
+int Length(const ScriptValue& v)
+{
+    const int n = Count(v);
+    CheckStringLength(n);
+    return n;
+}
+
 Qt::CaseSensitivity Compare(Args a, size_t i)
 {
     return Has(a, i) && Long(a[i]) == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
@@ -143,6 +151,7 @@ ScriptValue Replace(ScriptRuntime&, Args a)
         if (hit < 0)
             break;
         out += QStringView(rest).mid(pos, hit - pos);
+        CheckStringLength(out.size() + with.size());
         out += with;
         pos = hit + find.size();
         if (count > 0)
@@ -170,12 +179,12 @@ ScriptValue LCase(ScriptRuntime&, Args a) { return a[0].IsNull() ? a[0] : Str(a[
 
 ScriptValue Space(ScriptRuntime&, Args a)
 {
-    return Str(QString(Count(a[0]), u' '));
+    return Str(QString(Length(a[0]), u' '));
 }
 
 ScriptValue String(ScriptRuntime&, Args a)
 {
-    const int n = Count(a[0]);
+    const int n = Length(a[0]);
     if (a[1].IsNull())
         return a[1];
     QChar c;
@@ -254,9 +263,11 @@ ScriptValue Join(ScriptRuntime&, Args a)
     QString out;
     bool first = true;
     for (const ScriptValue& v : a[0].RawArray()->data) {
+        const QString text = v.ToText();
+        CheckStringLength(out.size() + delim.size() + text.size());
         if (!first)
             out += delim;
-        out += v.ToText();
+        out += text;
         first = false;
     }
     return Str(out);
@@ -645,7 +656,7 @@ ScriptValue DateFromParts(int year, int month, int day, double timeOfDay)
         ThrowScriptError(5);
     if (!ScriptDates::Serial(year, month, 1, days))
         ThrowScriptError(5);
-    days += day - 1;
+    days += double(day) - 1;
     if (days < -657434.0 || days > 2958465.0)
         ThrowScriptError(5);
     return ScriptValue::Date(days < 0 ? days - timeOfDay : days + timeOfDay);
@@ -719,6 +730,8 @@ ScriptValue DateAdd(ScriptRuntime&, Args a)
     if (a[1].IsNull() || a[2].IsNull())
         ThrowScriptError(94);
     const double n = std::trunc(a[1].ToDouble());
+    if (std::fabs(n) > 1e8)
+        ThrowScriptError(5);
     const double d = a[2].ToDate();
     ScriptDates::Parts p = ScriptDates::Split(d);
     const double timeOfDay = ScriptDates::TimeSerial(p.hour, p.minute, p.second);

@@ -152,6 +152,12 @@ void ThrowScriptError(int number)
     throw ScriptException(number, text);
 }
 
+void CheckStringLength(qsizetype length)
+{
+    if (length > kMaxStringLength)
+        ThrowScriptError(14);
+}
+
 void ThrowScriptError(int number, const QString& description)
 {
     throw ScriptException(number, description);
@@ -470,8 +476,8 @@ void ScriptArray::Resize(std::vector<int32_t> bounds, bool preserve)
     for (int32_t b : bounds) {
         if (b < -1)
             ThrowScriptError(9);
-        count *= uint64_t(b + 1);
-        if (count > (uint64_t(1) << 26))
+        count *= uint64_t(b) + 1;
+        if (count > kMaxArrayElements)
             ThrowScriptError(7);
     }
     if (preserve && !upper.empty()) {
@@ -748,10 +754,13 @@ ScriptValue Compare(Op op, const ScriptValue& a, const ScriptValue& b, bool aLit
 ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
 {
     switch (op) {
-    case Op::Concat:
+    case Op::Concat: {
         if (a.IsNull() && b.IsNull())
             return ScriptValue::Null();
-        return ScriptValue::Str(a.ToText() + b.ToText());
+        const QString x = a.ToText(), y = b.ToText();
+        CheckStringLength(x.size() + y.size());
+        return ScriptValue::Str(x + y);
+    }
     case Op::Eq:
     case Op::Ne:
     case Op::Lt:
@@ -776,8 +785,10 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
         return ScriptValue::Null();
     switch (op) {
     case Op::Add:
-        if (a.IsString() && (b.IsString() || b.IsEmpty()))
+        if (a.IsString() && (b.IsString() || b.IsEmpty())) {
+            CheckStringLength(a.RawString().size() + b.RawString().size());
             return ScriptValue::Str(a.RawString() + b.RawString());
+        }
         if (b.IsString() && a.IsEmpty())
             return b;
         [[fallthrough]];
@@ -899,7 +910,7 @@ bool Serial(int year, int month, int day, double& out)
     m = ((m % 12) + 12) % 12;
     if (y < 100 || y > 9999)
         return false;
-    const int64_t days = DaysFromCivil(y, unsigned(m + 1), 1) - kEpoch + (day - 1);
+    const int64_t days = DaysFromCivil(y, unsigned(m + 1), 1) - kEpoch + (int64_t(day) - 1);
     out = double(days);
     return out >= kMinDate && out <= kMaxDate;
 }

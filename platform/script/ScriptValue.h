@@ -45,6 +45,12 @@ QString ScriptErrorText(int number);
 [[noreturn]] void ThrowScriptError(int number);
 [[noreturn]] void ThrowScriptError(int number, const QString& description);
 
+// Limits that keep a runaway script from exhausting memory: longer strings raise 14
+// (out of string space), larger arrays 7 (out of memory).
+constexpr qsizetype kMaxStringLength = qsizetype(1) << 26;
+constexpr uint64_t kMaxArrayElements = uint64_t(1) << 22;
+void CheckStringLength(qsizetype length);
+
 class ScriptValue;
 
 // How a member is reached: Get reads a property or calls a method (the language does not
@@ -109,7 +115,11 @@ public:
     int64_t RawCurrency() const { return m_c; }
     const QString& RawString() const { return m_s; }
     // For a String: appends without copying the text when no one else shares it.
-    void AppendText(const QString& tail) { m_s.append(tail); }
+    void AppendText(const QString& tail)
+    {
+        CheckStringLength(m_s.size() + tail.size());
+        m_s.append(tail);
+    }
     const ScriptObjectPtr& RawObject() const { return m_obj; }
     const std::shared_ptr<ScriptArray>& RawArray() const { return m_arr; }
     // The array for changing its elements: copied first when another variable shares it.
