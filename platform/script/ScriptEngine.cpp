@@ -123,7 +123,7 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
             e.description = QStringLiteral("Unknown runtime error");
         if (args.size() > 1 && !args[1].IsEmpty())
             e.source = args[1].ToString();
-        if (args.size() > 2 && !args[2].IsEmpty())
+        if (args.size() > 2 && !args[2].IsEmpty() && !args[2].ToString().isEmpty())
             e.description = args[2].ToString();
         throw e;
     } else {

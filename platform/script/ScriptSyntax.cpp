@@ -735,6 +735,8 @@ private:
 
     ExprPtr Wrap(ExprPtr e)
     {
+        if (!e)
+            return e; // a missing argument stays missing
         auto p = std::make_unique<Expr>(ExprKind::Paren, e->line, e->column);
         p->left = std::move(e);
         return p;

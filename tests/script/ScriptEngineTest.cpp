@@ -76,6 +76,7 @@ TEST(ScriptEngine, ErrorsReachTheHostWithNumberTextAndPosition)
         {"x = \"open\n", "", 1033, "Unterminated string constant", 1, 5, true},
         {"Option Explicit\nDim a\nb = 1\n", "", 500, "Variable is undefined", 3, 1, false},
         {"Sub S(a)\nEnd Sub\nS 1, 2\n", "", 450, "Wrong number of arguments or invalid property assignment", 3, 1, false},
+        {"Sub S(a, b)\nEnd Sub\nS (,), 1\n", "", 450, "Wrong number of arguments or invalid property assignment", 3, 1, false},
     };
     for (const Case& c : cases) {
         Host h;
