@@ -761,48 +761,47 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
     ScriptValue* var = Variable(*s.target, f);
     if (!var)
         ThrowScriptError(1040);
+    // One pass at a time: store the counter, test it, run the body, read the counter
+    // back (the body may change it) and step it.
+    const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
+        for (;;) {
+            store();
+            if (done())
+                return Flow::Normal;
+            Step();
+            const Flow flow = ExecBlock(s.body, f);
+            if (flow == Flow::ExitFor)
+                return Flow::Normal;
+            if (flow != Flow::Normal)
+                return flow;
+            var = Variable(*s.target, f);
+            advance();
+        }
+    };
     if (start.IsIntegral() && end.IsIntegral() && step.IsIntegral()) {
         const bool narrow = start.Type() == VarType::Integer && end.Type() != VarType::Long && step.Type() != VarType::Long;
         int64_t cur = start.RawInt();
         const int64_t last = end.RawInt(), st = step.RawInt();
-        for (;;) {
-            *var = narrow && cur <= INT16_MAX && cur >= INT16_MIN ? ScriptValue::Int(int16_t(cur)) : ScriptValue::Lng(int32_t(cur));
-            if (st >= 0 ? cur > last : cur < last)
-                break;
-            Step();
-            const Flow flow = ExecBlock(s.body, f);
-            if (flow == Flow::ExitFor)
-                break;
-            if (flow != Flow::Normal)
-                return flow;
-            var = Variable(*s.target, f);
-            cur = int64_t(var->ToLong()) + st;
-            if (cur > INT32_MAX || cur < INT32_MIN)
-                ThrowScriptError(6);
-        }
-        return Flow::Normal;
+        return loop([&] { *var = narrow && cur <= INT16_MAX && cur >= INT16_MIN ? ScriptValue::Int(int16_t(cur)) : ScriptValue::Lng(int32_t(cur)); },
+                    [&] { return st >= 0 ? cur > last : cur < last; },
+                    [&] {
+                        cur = int64_t(var->ToLong()) + st;
+                        if (cur > INT32_MAX || cur < INT32_MIN)
+                            ThrowScriptError(6);
+                    });
     }
     const double stepValue = step.ToDouble();
     ScriptValue cur = start.IsString() ? ScriptValue::Dbl(start.ToDouble()) : start;
     const ScriptValue limit = end.IsString() ? ScriptValue::Dbl(end.ToDouble()) : end;
-    for (;;) {
-        *var = cur;
-        bool isNull = false;
-        const int c = ScriptOps::CompareValues(cur, limit, false, isNull);
-        if (isNull)
-            ThrowScriptError(94);
-        if (stepValue >= 0 ? c > 0 : c < 0)
-            break;
-        Step();
-        const Flow flow = ExecBlock(s.body, f);
-        if (flow == Flow::ExitFor)
-            break;
-        if (flow != Flow::Normal)
-            return flow;
-        var = Variable(*s.target, f);
-        cur = ScriptOps::Binary(ScriptOps::Op::Add, *var, step);
-    }
-    return Flow::Normal;
+    return loop([&] { *var = cur; },
+                [&] {
+                    bool isNull = false;
+                    const int c = ScriptOps::CompareValues(cur, limit, false, isNull);
+                    if (isNull)
+                        ThrowScriptError(94);
+                    return stepValue >= 0 ? c > 0 : c < 0;
+                },
+                [&] { cur = ScriptOps::Binary(ScriptOps::Op::Add, *var, step); });
 }
 
 ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
