@@ -22,6 +22,8 @@ packages=(
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
   # fonts: a metric-compatible stand-in for Arial and a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
+  # icons of the user interface
+  adwaita-icon-theme
   # running the program headless
   xvfb xauth
 )
