@@ -134,12 +134,11 @@ void CColourPicker::paintEvent(QPaintEvent*)
 
 void CColourPicker::OpenPopup()
 {
-    if (m_popup)
+    if (m_bPopupActive)
         return;
     m_bPopupActive = true;
     m_popup = new CColourPopup(mapToGlobal(QPoint(0, height())), GetColour(), this, m_strDefaultText,
                                m_strCustomText);
-    connect(m_popup, &QObject::destroyed, this, [this] { m_popup = nullptr; });
     update();
     Q_EMIT popupOpened(GetColour());
 }
@@ -147,6 +146,7 @@ void CColourPicker::OpenPopup()
 void CColourPicker::OnSelEndOK(const QColor& colour)
 {
     m_bPopupActive = false;
+    m_popup = nullptr;
     const QColor before = GetColour();
     SetColour(colour);
     Q_EMIT popupClosed(colour);
@@ -158,6 +158,7 @@ void CColourPicker::OnSelEndOK(const QColor& colour)
 void CColourPicker::OnSelEndCancel(const QColor& colour)
 {
     m_bPopupActive = false;
+    m_popup = nullptr;
     SetColour(colour);
     Q_EMIT popupClosed(colour);
     Q_EMIT selectionCancelled(colour);
