@@ -18,7 +18,7 @@ QToolButton* MakeArrow(QWidget* parent, Qt::ArrowType arrow)
     button->setArrowType(arrow);
     button->setAutoRepeat(true);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     button->setFixedWidth(16);
     return button;
 }
@@ -49,7 +49,7 @@ CNumSpinCtrl::CNumSpinCtrl(QWidget* parent)
     layout->addWidget(m_down);
     connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (m_fStep != 0)
         ApplyRange();
 }
@@ -61,6 +61,7 @@ void CNumSpinCtrl::SetBuddy(QLineEdit* buddy)
     m_buddy = buddy;
     if (m_buddy)
         m_buddy->installEventFilter(this);
+    updateGeometry();
     if (m_fStep != 0)
         ApplyRange();
 }
@@ -71,6 +72,12 @@ void CNumSpinCtrl::ApplyRange()
     const double steps = m_fStep != 0 ? std::fabs((double(m_fMax) - m_fMin) / m_fStep) : 0.0;
     m_nIntRange = steps > 32767 ? 32767 : static_cast<int>(steps);
     SetPos(GetValue());
+}
+
+QSize CNumSpinCtrl::sizeHint() const
+{
+    // As tall as the edit box it steps, so the two sit side by side as one control.
+    return QSize(16, m_buddy ? m_buddy->sizeHint().height() : QLineEdit().sizeHint().height());
 }
 
 float CNumSpinCtrl::GetValue() const

@@ -38,6 +38,8 @@ public:
     char m_cDecimalPoint;
     bool m_bWrap = false; // stepping past one end continues from the other
 
+    QSize sizeHint() const override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
