@@ -66,3 +66,16 @@ void CVXBaseDialog::keyPressEvent(QKeyEvent* event)
     }
     QDialog::keyPressEvent(event);
 }
+
+void CVXPage::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}

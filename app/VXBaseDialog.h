@@ -32,3 +32,21 @@ protected:
     virtual bool OnOK() { return true; }
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+// A pane or page of a dialog: it loads from its model, checks what was typed and
+// stores it, each on the owner's call. Return and Escape end here, so a key pressed
+// in one of its controls never closes the dialog around it by accident.
+class CVXPage : public QWidget
+{
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    virtual void Load() {}
+    // False when a value cannot be stored; the page has then told the user why.
+    virtual bool Validate() { return true; }
+    virtual void Apply() {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};

@@ -155,3 +155,24 @@ TEST(VXBaseDialog, OKThatRefusesOrThrowsKeepsTheDialogOpen)
     EXPECT_EQ(stores, 3);
     EXPECT_EQ(services.MessageTexts(), QStringList{"连接失败"});
 }
+
+TEST(VXPage, ReturnAndEscapeInAPageLeaveTheDialogOpen)
+{
+    FakeServices services;
+    TestDialog dialog;
+    dialog.onOK = [] { return true; };
+    auto* page = new CVXPage(&dialog);
+    auto* edit = SetCtlId(new QLineEdit(page), 1100);
+    auto* outside = SetCtlId(new QLineEdit(&dialog), 1101);
+    static_cast<QVBoxLayout*>(dialog.layout())->insertWidget(0, page);
+    static_cast<QVBoxLayout*>(dialog.layout())->insertWidget(0, outside);
+    services.OnNextDialog([&](QDialog& d) {
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Escape);
+        EXPECT_TRUE(d.isVisible());
+        // Outside a page Return still presses the default button.
+        QTest::keyClick(outside, Qt::Key_Return);
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(Services().RunModal(dialog), QDialog::Accepted);
+}
