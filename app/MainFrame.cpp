@@ -30,7 +30,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusTipEvent>
-#include <QTabWidget>
+#include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidgetAction>
@@ -159,6 +159,9 @@ CMainFrame::CMainFrame(CommandTarget* application, QWidget* parent)
     m_pMdiArea->setTabsClosable(true);
     m_pMdiArea->setTabsMovable(true);
     m_pMdiArea->setDocumentMode(true);
+    // Tabs as wide as their titles, not one tab stretched over the whole window.
+    if (auto* tabs = m_pMdiArea->findChild<QTabBar*>())
+        tabs->setExpanding(false);
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, m_pCommands, &CommandManager::ScheduleUpdate);
 
