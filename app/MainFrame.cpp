@@ -404,12 +404,10 @@ void CMainFrame::RegisterCommands()
         const int paneId = def.id;
         OnCommand(def.toggleId, [this, paneId] {
             QDockWidget* dock = m_panes[paneId];
-            if (dock->toggleViewAction()->isChecked()) {
+            if (dock->toggleViewAction()->isChecked())
                 dock->close();
-            } else {
-                dock->show();
-                dock->raise();
-            }
+            else
+                ShowPane(paneId);
         });
         OnUpdate(def.toggleId,
                  [this, paneId](CommandUpdate& u) { u.SetCheck(m_panes[paneId]->toggleViewAction()->isChecked()); });
@@ -561,6 +559,14 @@ void CMainFrame::UpdatePrinterPane()
     for (int i = 0; i < 3; ++i)
         m_pStatusBar->SetPaneText(i + 1, objectTexts.value(i));
     m_pStatusBar->SetShowPanes(true);
+}
+
+void CMainFrame::ShowPane(int paneId)
+{
+    if (QDockWidget* dock = Pane(paneId)) {
+        dock->show();
+        dock->raise();
+    }
 }
 
 void CMainFrame::BringToFront()

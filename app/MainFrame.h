@@ -77,6 +77,9 @@ public:
     bool CloseAllLabels();
     void OnSysOptions();
     void UpdatePrinterPane();
+    // Shows the pane in front of its tab group (the resource library when a label
+    // hands it objects).
+    void ShowPane(int paneId);
     // Brings the window to the front for a later start, restoring it when minimised.
     void BringToFront();
 

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
+#include "app/PlaceholderLabelWindow.h"
 #include "app/VellumcraftApp.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -237,4 +239,27 @@ TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
         EXPECT_FALSE(file.readAll().contains("secret")) << path.toStdString();
     }
+}
+
+TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
+{
+    Start();
+    QString shown;
+    services.OnNextDialog([&](QDialog& dialog) {
+        shown = dialog.windowTitle();
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            shown += "|" + label->text();
+        dialog.accept();
+    });
+    app.MainFrame()->Commands().Execute(57664);
+    EXPECT_EQ(shown, "关于 Vellumcraft||Vellumcraft V2.1.0");
+
+    auto* window = static_cast<PlaceholderLabelWindow*>(app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk")));
+    window->SetModified(true);
+    services.answers = {IDCANCEL};
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_TRUE(app.MainFrame()->isVisible()); // the label refused to close
+    services.answers = {IDNO};
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_FALSE(app.MainFrame()->isVisible());
 }
