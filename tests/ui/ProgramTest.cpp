@@ -53,6 +53,12 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    // Where the first instance listens once its window is up.
+    QString SocketPath() const
+    {
+        return QDir(m_dir.filePath("rt")).filePath(CInstanceChecker::GetMMFName() + "-" + QString::number(getuid()));
+    }
+
     static void Stop(QProcess& process)
     {
         process.terminate();
@@ -130,10 +136,7 @@ TEST_F(ProgramTest, SecondStartHandsItsFileToTheFirstAndEnds)
     Prepare(first);
     first.start(VC_PROGRAM_PATH, {"--no-splash"});
     ASSERT_TRUE(first.waitForStarted());
-    // Listening once its window is up.
-    const QString socket = QDir(m_dir.filePath("rt")).filePath(CInstanceChecker::GetMMFName() + "-" +
-                                                                QString::number(getuid()));
-    ASSERT_TRUE(WaitFor([&] { return QFileInfo(socket).exists(); }));
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); }));
     const QString label = WriteLabel("handed over.vmk");
 
     QProcess second;
@@ -161,6 +164,24 @@ TEST_F(ProgramTest, OfTwoQuickStartsOnlyOneRuns)
     EXPECT_EQ(ended.exitCode(), 0);
     EXPECT_EQ(running.state(), QProcess::Running);
     Stop(running);
+}
+
+TEST_F(ProgramTest, AStartAfterACrashIsTheFirstAgain)
+{
+    QProcess crashed;
+    Prepare(crashed);
+    crashed.start(VC_PROGRAM_PATH, {"--no-splash"});
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); }));
+    crashed.kill(); // leaves its lock file and socket behind
+    crashed.waitForFinished();
+
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess next;
+    Prepare(next);
+    next.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot});
+    ASSERT_TRUE(next.waitForFinished(60000));
+    EXPECT_EQ(next.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
 }
 
 TEST_F(AppTest, StartActionOpensTheBaseFileAsANewLabelOnlyWhenItExists)
