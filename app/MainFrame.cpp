@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/Ctl.h"
+#include "app/PasswordDlg.h"
 #include "app/PlaceholderLabelWindow.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
@@ -417,12 +418,9 @@ void CMainFrame::RegisterCommands()
     OnCommand(30605, [this] { OnSysOptions(); });
     OnUpdate(30605, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });
     OnCommand(30604, [this] {
-        if (!m_passwordDialog)
-            return;
-        std::unique_ptr<QDialog> dialog = m_passwordDialog(*CGlobalSettings::GetInstance(), this);
-        Services().RunModal(*dialog);
+        CSetPasswordDlg dialog(this);
+        Services().RunModal(dialog);
     });
-    OnUpdate(30604, [this](CommandUpdate& u) { u.Enable(bool(m_passwordDialog)); });
     OnCommand(30000, [this] { Services().ShowHelp(this); });
 }
 

@@ -55,10 +55,9 @@ public:
     // takes the record's defaults.
     void SetNewLabelPrompt(std::function<bool(CLabelData&)> prompt) { m_newLabelPrompt = std::move(prompt); }
     using SettingsDialogFactory = std::function<std::unique_ptr<QDialog>(CGlobalSettings&, QWidget* parent)>;
-    // The options dialog (its OK saves the settings) and the password dialog; their
-    // commands are disabled until they are given.
+    // The options dialog (its OK saves the settings); its command is disabled until
+    // it is given.
     void SetSysOptionsDialog(SettingsDialogFactory factory) { m_sysOptionsDialog = std::move(factory); }
-    void SetPasswordDialog(SettingsDialogFactory factory) { m_passwordDialog = std::move(factory); }
 
     void OnFileNew();
     void OnFileOpen();
@@ -127,5 +126,4 @@ private:
     LabelWindowFactory m_windowFactory;
     std::function<bool(CLabelData&)> m_newLabelPrompt;
     SettingsDialogFactory m_sysOptionsDialog;
-    SettingsDialogFactory m_passwordDialog;
 };

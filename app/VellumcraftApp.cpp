@@ -1,21 +1,20 @@
 #include "app/VellumcraftApp.h"
 
-#include "app/Ctl.h"
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
+#include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/SplashWindow.h"
 #include "app/UiServices.h"
+#include "app/VXBaseDialog.h"
 #include "model/GlobalSettings.h"
 #include "platform/ScreenDpi.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPushButton>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QSettings>
@@ -85,10 +84,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setPixmap(ResourceIcon(424).pixmap(32, 32));
     layout->addWidget(icon);
     layout->addWidget(new QLabel(QStringLiteral("Vellumcraft V2.1.0"), this));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    SetCtlId(buttons->button(QDialogButtonBox::Ok), 1);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    layout->addWidget(buttons);
+    layout->addWidget(MakeDialogButtons(this, QDialogButtonBox::Ok));
 }
 
 // ---- CVellumcraftApp --------------------------------------------------------------
@@ -156,9 +152,12 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     settings->Init();
     settings->LoadOptions();
     // The password lives only in this process; it is never written anywhere.
-    if (!settings->m_strStartupPassword.isEmpty() &&
-        !(m_passwordPrompt && m_passwordPrompt(settings->m_strStartupPassword)))
-        return false;
+    if (!settings->m_strStartupPassword.isEmpty()) {
+        CInputPasswordDlg prompt;
+        Services().RunModal(prompt);
+        if (!prompt.m_bAccept)
+            return false;
+    }
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         g_nScreenDpiX = qRound(screen->logicalDotsPerInchX());

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QObject>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 class CInstanceChecker;
@@ -63,9 +62,6 @@ public:
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     RecentFileList& RecentFiles() { return m_recentFiles; }
-    // Asks the start-up password; true when it was given. Without a prompt a set
-    // password keeps the program from starting.
-    void SetPasswordPrompt(std::function<bool(const QString& password)> prompt) { m_passwordPrompt = std::move(prompt); }
 
     void PerformStartAction();
     void OnOpenRecentFile(int id);
@@ -77,5 +73,4 @@ private:
     std::unique_ptr<CInstanceChecker> m_pChecker;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
-    std::function<bool(const QString&)> m_passwordPrompt;
 };

@@ -1,6 +1,7 @@
 #include "FakeServices.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
+#include "app/Ctl.h"
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
 #include "app/PlaceholderLabelWindow.h"
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -229,23 +232,26 @@ TEST_F(AppTest, RecentFilesKeepFourAndAGoneFileLeavesTheListSilently)
 
 TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
 {
-    CGlobalSettings::GetInstance()->m_strStartupPassword = "secret";
     CVellumcraftApp::Options options;
     options.splash = false;
     options.instanceFolder = m_dir.path();
-    {
+    const auto type = [&](const QString& password) {
+        CGlobalSettings::GetInstance()->m_strStartupPassword = "secret";
+        services.OnNextDialog([password](QDialog& dialog) {
+            ctl<QLineEdit>(&dialog, 1183)->setText(password);
+            ctl<QPushButton>(&dialog, 1)->click();
+        });
+    };
+    for (const QString& wrong : {QString("Secret"), QString()}) {
+        type(wrong);
         CVellumcraftApp refused;
         EXPECT_FALSE(refused.InitInstance(options));
         refused.ExitInstance();
     }
-    CGlobalSettings::GetInstance()->m_strStartupPassword = "secret";
-    QString asked;
-    app.SetPasswordPrompt([&](const QString& password) {
-        asked = password;
-        return true;
-    });
+    type("secret");
     Start();
-    EXPECT_EQ(asked, "secret");
+    EXPECT_EQ(services.dialogClasses, std::vector<QString>({"CInputPasswordDlg", "CInputPasswordDlg",
+                                                            "CInputPasswordDlg"}));
 
     // Neither the program's settings nor sysconf.ini hold it.
     qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
