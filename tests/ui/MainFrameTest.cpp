@@ -98,6 +98,9 @@ TEST_F(MainFrameTest, UpdatePassEnablesDocumentCommandsOnlyWithALabelWindow)
     EXPECT_FALSE(Enabled(30605));
 
     frame->OpenLabelFile(WriteLabel("a.vmk"));
+    // The toolbars follow by the pass the window change schedules.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->Commands().Action(30101)->isEnabled());
     for (int id : {30100, 30101, 30700, 30701, 57603, 57600})
         EXPECT_TRUE(Enabled(id)) << id;
 
