@@ -12,6 +12,7 @@
 #include "model/Utils.h"
 
 #include <QCheckBox>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -52,6 +53,14 @@ QComboBox* MakeCombo(int id, const QStringList& items)
     auto* combo = SetCtlId(new QComboBox, id);
     combo->addItems(items);
     return combo;
+}
+
+// Radio buttons in rows of their own exclude each other only in a group.
+void GroupRadios(QWidget* owner, std::initializer_list<QRadioButton*> radios)
+{
+    auto* group = new QButtonGroup(owner);
+    for (QRadioButton* radio : radios)
+        group->addButton(radio);
 }
 
 // A picture from the program's PNG resources beside a radio button.
@@ -132,6 +141,7 @@ CLabelSettingsDlg_Printer::CLabelSettingsDlg_Printer(QWidget* parent) : CLabelSe
     m_labelPrinter = MakeRadio(QStringLiteral("标签打印机"), 1144);
     type->addRow(WithPicture(m_ordinary, 1269, 359));
     type->addRow(WithPicture(m_labelPrinter, 1270, 360));
+    GroupRadios(this, {m_ordinary, m_labelPrinter});
     QFormLayout* printer = AddGroup(layout, QStringLiteral("打印机:"));
     m_printer = SetCtlId(new QComboBox, 1001);
     m_resolution = MakeCombo(1098, {});
@@ -228,6 +238,7 @@ CLabelSettingsDlg_Page::CLabelSettingsDlg_Page(QWidget* parent) : CLabelSettings
     m_landscape = MakeRadio(QStringLiteral("横向"), 1014);
     orientation->addRow(WithPicture(m_portrait, 1272, 362));
     orientation->addRow(WithPicture(m_landscape, 1271, 361));
+    GroupRadios(this, {m_portrait, m_landscape});
     QFormLayout* margins = AddGroup(layout, QStringLiteral("物理边距:"));
     m_marginLeft = MakeLengthEdit(1015, 1017, &row);
     margins->addRow(QStringLiteral("左边距:"), row);
