@@ -179,6 +179,14 @@ QRectF CLSPreviewStatic::HoleRect(const QRectF& cell) const
     return QRectF(cell.center().x() - d / 2, cell.center().y() - d / 2, d, d);
 }
 
+void CLSPreviewStatic::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The fit depends on the client size, which the layout gives only once shown.
+    if (m_bValid)
+        FitToClient();
+}
+
 void CLSPreviewStatic::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -829,3 +829,46 @@ TEST(LabelSettingsSheet, PrintedPdfCellsSitWherePreviewSaid)
     for (const auto& [centre, number] : cells)
         EXPECT_EQ(IsDarkAt(image, centre.x(), centre.y(), dpi), number <= 5) << "cell " << number;
 }
+
+// The sheet grabbed to images for a person to look at: VC_SHOWCASE_DIR names the
+// folder; run with VC_TEST_PLATFORM=xcb under xvfb-run to see the desktop's drawing.
+TEST(LabelSettingsSheet, GrabbedOnItsPages)
+{
+    FakeServices services;
+    services.printers = {QStringLiteral("办公室打印机")};
+    services.papers[QStringLiteral("办公室打印机")] = {{9, QStringLiteral("A4"), 210, 297}};
+    QTemporaryDir temp;
+    const QString dir = qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR") ? temp.path()
+                                                                       : qEnvironmentVariable("VC_SHOWCASE_DIR");
+    QDir().mkpath(dir);
+    CLabelData label;
+    label.m_nSettingsTab = Tab::TabLayout;
+    label.m_nStartCorner = CornerTopRight;
+    label.m_bSameDirection = false;
+    label.m_crBackground = 0xFFFFF0C0u;
+    label.m_nShape = ShapeRoundRect;
+    Sheet sheet(label);
+    QTest::qWait(50);
+    EXPECT_TRUE(sheet.dlg.grab().toImage().save(dir + QStringLiteral("/label-settings-layout.png")));
+    for (int tab : {Tab::TabPrinter, Tab::TabPage, Tab::TabShape, Tab::TabAdvanced, Tab::TabBackground,
+                    Tab::TabPrintCount}) {
+        sheet.Show(tab);
+        QTest::qWait(20);
+        EXPECT_TRUE(sheet.dlg.grab().toImage().save(dir + QStringLiteral("/label-settings-%1.png").arg(tab)));
+    }
+    sheet.Type(Tab::TabLayout, 1021, "0");
+    QTest::qWait(20);
+    EXPECT_TRUE(sheet.dlg.grab().toImage().save(dir + QStringLiteral("/label-settings-error.png")));
+
+    CPageHeaderDlg header;
+    header.m_objectNames = {QStringLiteral("条码1")};
+    header.Load();
+    header.show();
+    QTest::qWait(20);
+    EXPECT_TRUE(header.grab().toImage().save(dir + QStringLiteral("/page-header.png")));
+    CPageNoDlg number;
+    number.Load();
+    number.show();
+    QTest::qWait(20);
+    EXPECT_TRUE(number.grab().toImage().save(dir + QStringLiteral("/page-number.png")));
+}
