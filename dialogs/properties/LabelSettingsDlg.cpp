@@ -1,6 +1,7 @@
 #include "dialogs/properties/LabelSettingsDlg.h"
 
 #include "app/Ctl.h"
+#include "app/ResourceIcons.h"
 #include "app/controls/ColourPicker.h"
 #include "app/controls/ComboBoxes.h"
 #include "app/controls/PngControls.h"
@@ -1025,6 +1026,7 @@ void CLabelSettingsDlg_PrintCount::Apply()
 CLabelSettingsDlg::CLabelSettingsDlg(QWidget* parent) : CVXBaseDialog(parent)
 {
     setWindowTitle(QStringLiteral("页面设置"));
+    setWindowIcon(ResourceIcon(333));
     m_tabs = SetCtlId(new QTabWidget, 1058);
     m_printerPage = SetPageId(new CLabelSettingsDlg_Printer, 294);
     m_pagePage = SetPageId(new CLabelSettingsDlg_Page, 206);
