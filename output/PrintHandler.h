@@ -34,7 +34,7 @@ struct LabelOrder
 };
 LabelOrder LabelOrderOf(const CLabelData& label);
 // The 1-based print position of the cell at row, column (both from 0, top-left).
-int LabelSequence(const LabelOrder& order, int row, int column);
+qint64 LabelSequence(const LabelOrder& order, int row, int column);
 
 // The rows of one data source held by a print job, with the loader that reads them.
 class CDatabaseDataLoad
@@ -126,8 +126,9 @@ public:
     // page items are updated for the preview to paint.
     void DrawPreviewPage(GeneratedLabels& items, int page);
 
-    // The 1-based position of a cell in the order the label layout asks for.
-    int GetLabelSequence(int row, int column) const;
+    // The 1-based position of a cell in the order the label layout asks for; along a
+    // row or a column it rises or falls monotonically.
+    qint64 GetLabelSequence(int row, int column) const;
 
     // Page header and page number objects, updated for the last page drawn.
     const std::vector<CBaseGraph*>& GetPageItems() const { return m_pageItems; }
@@ -169,7 +170,7 @@ private:
     void EvaluateNamedSubstrings(int s, int n);
     void GenerateObjectValues(int s, int n);
     QString BandValue(const CDataBand& band, int s, int n);
-    QString DateTimeText(const QString& format, qint64 offsetSeconds);
+    QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
     void UpdateDatabaseImage(CImageGraph& image, int s, int n);
     bool Draws(const CBaseGraph& object) const;

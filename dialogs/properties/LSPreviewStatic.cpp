@@ -149,7 +149,8 @@ void CLSPreviewStatic::Refresh()
 
 int CLSPreviewStatic::GetLabelSequence(int row, int column) const
 {
-    return LabelSequence({m_nRows, m_nColumns, m_nStartCorner, m_nDirection, m_bSameDirection}, row, column);
+    return static_cast<int>(
+        LabelSequence({m_nRows, m_nColumns, m_nStartCorner, m_nDirection, m_bSameDirection}, row, column));
 }
 
 QRectF CLSPreviewStatic::CellRect(int row, int column) const
