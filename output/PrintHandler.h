@@ -21,6 +21,21 @@ class CImageGraph;
 class CLabelData;
 class QPainter;
 
+// How the cells of a page are numbered: from a start corner, along rows or columns,
+// every line the same way or every second one back. The print job and the label
+// settings sheet's preview both number cells with LabelSequence.
+struct LabelOrder
+{
+    int rows = 0;
+    int columns = 0;
+    int startCorner = 0;   // LabelStartCorner; any other value behaves as bottom-right
+    int fillDirection = 0; // LabelFillDirection; any value but 0 is vertical
+    bool sameDirection = true;
+};
+LabelOrder LabelOrderOf(const CLabelData& label);
+// The 1-based print position of the cell at row, column (both from 0, top-left).
+qint64 LabelSequence(const LabelOrder& order, int row, int column);
+
 // The rows of one data source held by a print job, with the loader that reads them.
 class CDatabaseDataLoad
 {
