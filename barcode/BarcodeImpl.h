@@ -120,6 +120,29 @@ QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
 // The same, then fills the box with the background colour unless it is transparent:
 // how every symbology begins to draw.
 QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
+// Fills the box at corner, `width` wide, with the background colour unless it is
+// transparent.
+void FillBoxBackground(QPainter& painter, const CBarcodeSettings& settings, QPointF corner, float width);
+
+class DotGrid;
+// The band with its top and bottom on the nearest dot edges (unchanged without dots).
+BarBand SnapBand(const BarBand& band, const DotGrid& grid);
+
+// While it lives, the settings' box width is the width the symbol is drawn at: the
+// exact width plus what laying the bars on the output's dots added, so that the box
+// and the human-readable line follow the bars.
+class DrawnWidth
+{
+public:
+    DrawnWidth(CBarcodeSettings& settings, float growth);
+    ~DrawnWidth();
+    DrawnWidth(const DrawnWidth&) = delete;
+    DrawnWidth& operator=(const DrawnWidth&) = delete;
+
+private:
+    CBarcodeSettings& m_settings;
+    float m_exact;
+};
 
 // The settings' font (face and styles) at the given size in points.
 QFont MakeBarcodeFont(const CBarcodeSettings& settings, float size);

@@ -70,9 +70,9 @@ void CBarcodeImpl_PDF417::Draw(QPainter& graphics)
         return;
     const auto& s = SettingsAs<CBarcodeSettings_PDF417>();
     const auto& data = static_cast<const CBarcodeData_PDF417&>(*m_pData);
-    Barcode2DFrame frame(graphics, *this);
     const float module = ModuleMm(s);
     const float rowHeight = module * float(RowRatio(s));
+    Barcode2DFrame frame(graphics, *this, module, rowHeight, QPointF(s.m_fQuietZone, s.m_fQuietZone));
     const int width = Pdf417MatrixWidth(data);
     const QColor colour = QColor::fromRgba(s.m_crBar);
     const double left = frame.TopLeft().x() + s.m_fQuietZone;

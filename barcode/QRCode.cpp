@@ -49,8 +49,8 @@ void CBarcodeImpl_QRCode::Draw(QPainter& graphics)
 {
     if (!m_pSettings)
         return;
-    Barcode2DFrame frame(graphics, *this);
     const float module = SettingsAs<CBarcodeSettings_QRCode>().m_fModuleWidthX * kMilToMm;
+    Barcode2DFrame frame(graphics, *this, module, module);
     DrawModuleGrid(graphics, *this, frame.TopLeft(), m_grid, m_nModuleCount, m_nModuleCount, module);
 }
 

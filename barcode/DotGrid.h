@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QTransform>
+
+class CBarcodeData;
+class QPainter;
+
+// What the drawer knows of the output's resolution, in dots per inch of the page's
+// millimetres: the device's own pixels (an image, the screen at a zoom, a printer),
+// a resolution of its own (a PDF meant for a printer), or none at all (a PDF file
+// drawn exactly in millimetres).
+constexpr float kOutputDotsOfDevice = 0.0f;
+constexpr float kOutputExactMillimetres = -1.0f;
+
+// The output's dots seen from a painter's current world. Symbols lay their edges on
+// it so that every element is a whole number of dots and elements of one kind are
+// equally wide, which a scanner needs far more than exact millimetres. It is active
+// only when each world axis runs along a dot axis (the symbol turned by a multiple
+// of 90 degrees) and the output has dots.
+class DotGrid
+{
+public:
+    DotGrid(const QPainter& painter, float outputDpi);
+
+    bool IsActive() const { return m_active; }
+    // One dot in world millimetres along x and along y.
+    double DotX() const { return 1.0 / m_ax; }
+    double DotY() const { return 1.0 / m_ay; }
+    // The dot edge nearest to a world coordinate.
+    double SnapX(double x) const;
+    double SnapY(double y) const;
+    // A length as whole dots, at least one.
+    int DotsX(double mm) const;
+    int DotsY(double mm) const;
+    // A length rounded to whole dots, at least one; unchanged without dots.
+    double RoundX(double mm) const { return m_active ? DotsX(mm) * DotX() : mm; }
+    double RoundY(double mm) const { return m_active ? DotsY(mm) * DotY() : mm; }
+
+private:
+    bool m_active = false;
+    // Dot coordinate along world x = ±m_ax * x + m_bx (likewise y); the other world
+    // coordinate does not count.
+    double m_ax = 1.0, m_bx = 0.0, m_signX = 1.0;
+    double m_ay = 1.0, m_by = 0.0, m_signY = 1.0;
+};
+
+// Lays the bars of a linear symbol, whose box starts at world x `left`, on the grid:
+// the narrowest element (bar or space) becomes a whole number of dots, at least one;
+// every other element the whole number of dots nearest its multiple of it (a wide
+// element always wider than a narrow one), edges accumulated in dots from the first
+// bar, which starts at the dot edge nearest its exact place. `aligned` receives the
+// bars in millimetres from `left`, like `exact`. Returns how much longer the symbol
+// became (negative when it shrank). With an inactive grid the bars are copied.
+float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid, CBarcodeData& aligned);
