@@ -36,6 +36,7 @@ void DrawModuleGrid(QPainter& graphics, const CBarcodeImpl& impl, QPointF topLef
     if (rows <= 0 || columns <= 0 || grid.size() < size_t(rows) * size_t(columns))
         return;
     const QColor colour = QColor::fromRgba(impl.GetSettings()->m_crBar);
+    DotFiller filler(graphics, DotGrid(graphics, impl.GetSettings()->m_fOutputDpi));
     for (int r = 0; r < rows; ++r) {
         const uint8_t* row = &grid[size_t(r) * size_t(columns)];
         for (int c = 0; c < columns;) {
@@ -46,8 +47,8 @@ void DrawModuleGrid(QPainter& graphics, const CBarcodeImpl& impl, QPointF topLef
             const int start = c;
             while (c < columns && row[c])
                 ++c;
-            graphics.fillRect(QRectF(topLeft.x() + start * module, topLeft.y() + r * module,
-                                     (c - start) * module, module), colour);
+            filler.Fill(QRectF(topLeft.x() + start * module, topLeft.y() + r * module, (c - start) * module, module),
+                        colour);
         }
     }
 }

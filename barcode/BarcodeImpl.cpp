@@ -219,10 +219,9 @@ BarBand SnapBand(const BarBand& band, const DotGrid& grid)
     return {float(top), float(grid.SnapY(double(band.top) + band.height) - top)};
 }
 
-DrawnWidth::DrawnWidth(CBarcodeSettings& settings, float growth)
-    : m_settings(settings), m_exact(settings.m_fWidth)
+DrawnWidth::DrawnWidth(CBarcodeSettings& settings, float width) : m_settings(settings), m_exact(settings.m_fWidth)
 {
-    settings.m_fWidth = std::max(0.0f, m_exact + growth);
+    settings.m_fWidth = width;
 }
 
 DrawnWidth::~DrawnWidth()
@@ -239,7 +238,7 @@ void CBarcodeImpl::Draw(QPainter& graphics)
     const float left = float(corner.x()), top = float(corner.y());
     const DotGrid grid(graphics, m_pSettings->m_fOutputDpi);
     CBarcodeData bars;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, grid, bars));
+    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, bars));
     const CBarcodeSettings& s = *m_pSettings;
     FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();
@@ -250,8 +249,9 @@ void CBarcodeImpl::Draw(QPainter& graphics)
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColour = QColor::fromRgba(s.m_crBar);
     if (band.height > 0.0f) {
+        DotFiller filler(graphics, grid);
         for (size_t i = 0; i < bars.m_arrX.size(); ++i)
-            graphics.fillRect(QRectF(left + bars.m_arrX[i], band.top, bars.m_arrWidth[i], band.height), barColour);
+            filler.Fill(QRectF(left + bars.m_arrX[i], band.top, bars.m_arrWidth[i], band.height), barColour);
     }
     graphics.setRenderHints(QPainter::RenderHints::fromInt(m_nSmoothingMode), true);
     graphics.setRenderHints(~QPainter::RenderHints::fromInt(m_nSmoothingMode), false);

@@ -128,13 +128,12 @@ class DotGrid;
 // The band with its top and bottom on the nearest dot edges (unchanged without dots).
 BarBand SnapBand(const BarBand& band, const DotGrid& grid);
 
-// While it lives, the settings' box width is the width the symbol is drawn at: the
-// exact width plus what laying the bars on the output's dots added, so that the box
-// and the human-readable line follow the bars.
+// While it lives, the settings' box width is the width the symbol is drawn at (see
+// AlignBarsToDots), so that the box and the human-readable line follow the bars.
 class DrawnWidth
 {
 public:
-    DrawnWidth(CBarcodeSettings& settings, float growth);
+    DrawnWidth(CBarcodeSettings& settings, float width);
     ~DrawnWidth();
     DrawnWidth(const DrawnWidth&) = delete;
     DrawnWidth& operator=(const DrawnWidth&) = delete;

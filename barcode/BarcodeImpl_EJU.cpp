@@ -349,7 +349,7 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const float top = corner.y();
     const DotGrid grid(g, s.m_fOutputDpi);
     CBarcodeData data;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, grid, data));
+    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, data));
     FillBoxBackground(g, s, corner, s.m_fWidth);
 
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
@@ -372,21 +372,20 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const QColor barColor = ArgbToColor(s.m_crBar);
     const BarBand dataBand = SnapBand({t, hd}, grid);
     const BarBand guardBand = SnapBand({t, hg}, grid);
-    for (int i = 0; i < mainBars; ++i) {
-        const BarBand& band = IsGuardBar(layout, i) ? guardBand : dataBand;
-        g.fillRect(QRectF(left + data.m_arrX[i], band.top, data.m_arrWidth[i], band.height), barColor);
+    BarBand addon{t, hd};
+    switch (style) {
+    case 2: addon.height = hg; break;
+    case 3: addon = {t + gap + h, hd - h - gap}; break;
+    case 4: addon = {t + gap + h, hg - h - gap}; break;
+    default: break;
     }
-    if (kind > 0) {
-        BarBand addon{t, hd};
-        switch (style) {
-        case 2: addon.height = hg; break;
-        case 3: addon = {t + gap + h, hd - h - gap}; break;
-        case 4: addon = {t + gap + h, hg - h - gap}; break;
-        default: break;
+    addon = SnapBand(addon, grid);
+    {
+        DotFiller filler(g, grid);
+        for (int i = 0; i < bars; ++i) {
+            const BarBand& band = i >= mainBars ? addon : IsGuardBar(layout, i) ? guardBand : dataBand;
+            filler.Fill(QRectF(left + data.m_arrX[i], band.top, data.m_arrWidth[i], band.height), barColor);
         }
-        addon = SnapBand(addon, grid);
-        for (int i = mainBars; i < bars; ++i)
-            g.fillRect(QRectF(left + data.m_arrX[i], addon.top, data.m_arrWidth[i], addon.height), barColor);
     }
 
     const QString text = GetDisplayText(s.m_strFullText);
@@ -437,7 +436,7 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const float top = corner.y();
     const DotGrid grid(g, s.m_fOutputDpi);
     CBarcodeData data;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, grid, data));
+    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, data));
     FillBoxBackground(g, s, corner, s.m_fWidth);
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();
@@ -446,8 +445,11 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const float barHeight = band.height;
     g.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColor = ArgbToColor(s.m_crBar);
-    for (int i = 0; i < data.GetBarCount(); ++i)
-        g.fillRect(QRectF(left + data.m_arrX[i], barTop, data.m_arrWidth[i], barHeight), barColor);
+    {
+        DotFiller filler(g, grid);
+        for (int i = 0; i < data.GetBarCount(); ++i)
+            filler.Fill(QRectF(left + data.m_arrX[i], barTop, data.m_arrWidth[i], barHeight), barColor);
+    }
 
     const QString& text = s.m_strFullText;
     const auto start = BarEnd(data, 1);

@@ -77,7 +77,7 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
     const float top = corner.y();
     const DotGrid grid(graphics, s.m_fOutputDpi);
     CBarcodeData bars;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, grid, bars));
+    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, bars));
     FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();
     const BarBand band = SnapBand(GetBarBand(top), grid);
@@ -89,11 +89,14 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
     const QColor bar = QColor::fromRgba(s.m_crBar);
     // Short bars are half the tall ones (in whole dots), on the same baseline.
     const size_t count = std::min(bars.m_arrX.size(), size_t(m_strPattern.size()));
-    for (size_t i = 0; i < count; ++i) {
-        const bool tall = m_strPattern[qsizetype(i)] == u'1';
-        graphics.fillRect(QRectF(left + bars.m_arrX[i], tall ? barTop : barTop + height - shortHeight,
-                                 bars.m_arrWidth[i], tall ? height : shortHeight),
-                          bar);
+    {
+        DotFiller filler(graphics, grid);
+        for (size_t i = 0; i < count; ++i) {
+            const bool tall = m_strPattern[qsizetype(i)] == u'1';
+            filler.Fill(QRectF(left + bars.m_arrX[i], tall ? barTop : barTop + height - shortHeight, bars.m_arrWidth[i],
+                               tall ? height : shortHeight),
+                        bar);
+        }
     }
     if (s.m_bShowText) {
         HumanReadableLineStyle style;

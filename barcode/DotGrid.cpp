@@ -4,6 +4,7 @@
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QRectF>
 #include <algorithm>
 #include <cmath>
 
@@ -25,17 +26,26 @@ DotGrid::DotGrid(const QPainter& painter, float outputDpi)
 {
     if (outputDpi < 0.0f || !painter.isActive())
         return;
-    QTransform t = painter.combinedTransform();
+    const QTransform toDevice = painter.combinedTransform();
+    QTransform deviceToDots;
     if (outputDpi > 0.0f) {
         // Dots of a resolution of our own, from the page's corner: the device's
         // units scaled.
         const QPaintDevice* device = painter.device();
         if (!device || device->logicalDpiX() <= 0 || device->logicalDpiY() <= 0)
             return;
-        t *= QTransform::fromScale(outputDpi / device->logicalDpiX(), outputDpi / device->logicalDpiY());
+        deviceToDots = QTransform::fromScale(outputDpi / device->logicalDpiX(), outputDpi / device->logicalDpiY());
     }
-    if (t.type() == QTransform::TxProject)
+    bool invertible = false;
+    // combined = world x view, so the view (logical to device) is world^-1 x combined.
+    const QTransform view = painter.worldTransform().inverted(&invertible) * toDevice;
+    if (!invertible)
         return;
+    const QTransform t = toDevice * deviceToDots;
+    m_dotsToLogical = (view * deviceToDots).inverted(&invertible);
+    if (!invertible || t.type() == QTransform::TxProject)
+        return;
+    m_toDots = t;
     const double scale = std::abs(t.m11()) + std::abs(t.m12()) + std::abs(t.m21()) + std::abs(t.m22());
     if (scale <= 0.0)
         return;
@@ -80,7 +90,39 @@ int DotGrid::DotsY(double mm) const
     return WholeDots(mm, m_ay);
 }
 
-float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid, CBarcodeData& aligned)
+QRectF DotGrid::ToLogical(const QRectF& world) const
+{
+    const QRectF dots = m_toDots.mapRect(world);
+    const QRectF snapped(QPointF(std::round(dots.left()), std::round(dots.top())),
+                         QPointF(std::round(dots.right()), std::round(dots.bottom())));
+    return m_dotsToLogical.mapRect(snapped);
+}
+
+DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter), m_grid(grid)
+{
+    if (m_grid.IsActive())
+        painter.setWorldMatrixEnabled(false);
+}
+
+DotFiller::~DotFiller()
+{
+    if (m_grid.IsActive())
+        m_painter.setWorldMatrixEnabled(true);
+}
+
+void DotFiller::Fill(const QRectF& world, const QColor& colour)
+{
+    if (!m_grid.IsActive()) {
+        m_painter.fillRect(world, colour);
+        return;
+    }
+    const QRectF logical = m_grid.ToLogical(world);
+    if (!logical.isEmpty())
+        m_painter.fillRect(logical, colour);
+}
+
+float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, const DotGrid& grid,
+                      CBarcodeData& aligned)
 {
     aligned.m_arrX = exact.m_arrX;
     aligned.m_arrWidth = exact.m_arrWidth;
@@ -88,7 +130,7 @@ float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid
     aligned.m_arrX.resize(count);
     aligned.m_arrWidth.resize(count);
     if (!grid.IsActive() || count == 0)
-        return 0.0f;
+        return boxWidth;
     const float* xs = exact.m_arrX.data();
     const float* ws = exact.m_arrWidth.data();
     auto gapAfter = [&](size_t i) { return double(xs[i + 1]) - (double(xs[i]) + double(ws[i])); };
@@ -103,7 +145,7 @@ float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid
                 narrow = w;
     }
     if (narrow <= 0.0)
-        return 0.0f;
+        return boxWidth;
     const int narrowDots = grid.DotsX(narrow);
     auto dotsOf = [&](double w) -> long {
         const double k = std::round(w / narrow * 1000.0) / 1000.0;
@@ -114,7 +156,8 @@ float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid
     };
 
     const double dot = grid.DotX();
-    const double start = grid.SnapX(double(left) + xs[0]) - double(left);
+    auto scaled = [&](double w) { return w > 0.0 ? double(std::lround(w / narrow * narrowDots)) * dot : w; };
+    const double start = grid.SnapX(left) - double(left) + scaled(xs[0]);
     long at = 0; // dots from the first bar's start
     for (size_t i = 0; i < count; ++i) {
         const long width = dotsOf(ws[i]);
@@ -125,5 +168,5 @@ float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid
             at += dotsOf(gapAfter(i));
     }
     const double exactEnd = double(xs[count - 1]) + double(ws[count - 1]);
-    return float(start + double(at) * dot - exactEnd);
+    return float(start + double(at) * dot + scaled(double(boxWidth) - exactEnd));
 }

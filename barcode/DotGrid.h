@@ -3,7 +3,9 @@
 #include <QTransform>
 
 class CBarcodeData;
+class QColor;
 class QPainter;
+class QRectF;
 
 // What the drawer knows of the output's resolution, in dots per inch of the page's
 // millimetres: the device's own pixels (an image, the screen at a zoom, a printer),
@@ -36,19 +38,49 @@ public:
     double RoundX(double mm) const { return m_active ? DotsX(mm) * DotX() : mm; }
     double RoundY(double mm) const { return m_active ? DotsY(mm) * DotY() : mm; }
 
+    // The world rectangle with its edges on the nearest dot edges, in the painter's
+    // logical coordinates (its world matrix off).
+    QRectF ToLogical(const QRectF& world) const;
+
 private:
     bool m_active = false;
+    QTransform m_toDots;        // world to dots
+    QTransform m_dotsToLogical; // dots to the painter's logical coordinates
     // Dot coordinate along world x = ±m_ax * x + m_bx (likewise y); the other world
     // coordinate does not count.
     double m_ax = 1.0, m_bx = 0.0, m_signX = 1.0;
     double m_ay = 1.0, m_by = 0.0, m_signY = 1.0;
 };
 
-// Lays the bars of a linear symbol, whose box starts at world x `left`, on the grid:
-// the narrowest element (bar or space) becomes a whole number of dots, at least one;
-// every other element the whole number of dots nearest its multiple of it (a wide
-// element always wider than a narrow one), edges accumulated in dots from the first
-// bar, which starts at the dot edge nearest its exact place. `aligned` receives the
-// bars in millimetres from `left`, like `exact`. Returns how much longer the symbol
-// became (negative when it shrank). With an inactive grid the bars are copied.
-float AlignBarsToDots(const CBarcodeData& exact, float left, const DotGrid& grid, CBarcodeData& aligned);
+// Fills rectangles of the painter's world. On dots their edges go to the nearest dot
+// edges and they are drawn with the world matrix off, so that no rasteriser rounding
+// in a turned world can move an edge by a dot; without dots they are filled as they
+// are. The painter's world must not change while it lives.
+class DotFiller
+{
+public:
+    // The grid must have been made on the painter in its current world.
+    DotFiller(QPainter& painter, const DotGrid& grid);
+    ~DotFiller();
+    DotFiller(const DotFiller&) = delete;
+    DotFiller& operator=(const DotFiller&) = delete;
+
+    const DotGrid& Grid() const { return m_grid; }
+    void Fill(const QRectF& world, const QColor& colour);
+
+private:
+    QPainter& m_painter;
+    DotGrid m_grid;
+};
+
+// Lays the bars of a linear symbol, in a box `boxWidth` wide starting at world x
+// `left`, on the grid: the narrowest element (bar or space) becomes a whole number of
+// dots, at least one; every other element the whole number of dots nearest its
+// multiple of it (a wide element always wider than a narrow one), edges accumulated
+// in dots from the box's left edge, which goes to the nearest dot edge. The space
+// before the first bar and after the last (quiet zones, the room of a digit outside
+// the bars) scale with the narrow element. `aligned` receives the bars in millimetres
+// from `left`, like `exact`; returns the width of the box as drawn. With an inactive
+// grid the bars are copied and the box keeps its width.
+float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, const DotGrid& grid,
+                      CBarcodeData& aligned);
