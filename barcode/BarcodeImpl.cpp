@@ -219,14 +219,18 @@ BarBand SnapBand(const BarBand& band, const DotGrid& grid)
     return {float(top), float(grid.SnapY(double(band.top) + band.height) - top)};
 }
 
-DrawnWidth::DrawnWidth(CBarcodeSettings& settings, float width) : m_settings(settings), m_exact(settings.m_fWidth)
+DrawnBars::DrawnBars(CBarcodeSettings& settings, const CBarcodeData& exact, float left, const DotGrid& grid)
+    : m_settings(settings), m_exactWidth(settings.m_fWidth), m_bars(&exact)
 {
-    settings.m_fWidth = width;
+    if (grid.IsActive()) {
+        settings.m_fWidth = AlignBarsToDots(exact, left, m_exactWidth, grid, m_aligned);
+        m_bars = &m_aligned;
+    }
 }
 
-DrawnWidth::~DrawnWidth()
+DrawnBars::~DrawnBars()
 {
-    m_settings.m_fWidth = m_exact;
+    m_settings.m_fWidth = m_exactWidth;
 }
 
 void CBarcodeImpl::Draw(QPainter& graphics)
@@ -237,8 +241,8 @@ void CBarcodeImpl::Draw(QPainter& graphics)
     const QPointF corner = TransformToBox(graphics, *m_pSettings);
     const float left = float(corner.x()), top = float(corner.y());
     const DotGrid grid(graphics, m_pSettings->m_fOutputDpi);
-    CBarcodeData bars;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, bars));
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& bars = drawn.Bars();
     const CBarcodeSettings& s = *m_pSettings;
     FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();

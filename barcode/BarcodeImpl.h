@@ -128,19 +128,25 @@ class DotGrid;
 // The band with its top and bottom on the nearest dot edges (unchanged without dots).
 BarBand SnapBand(const BarBand& band, const DotGrid& grid);
 
-// While it lives, the settings' box width is the width the symbol is drawn at (see
-// AlignBarsToDots), so that the box and the human-readable line follow the bars.
-class DrawnWidth
+// The bars of a linear symbol as they are drawn: laid on the output's dots when the
+// grid is active (see AlignBarsToDots), else the exact ones. While it lives the
+// settings' box width is the width drawn, so that the box and the human-readable line
+// follow the bars.
+class DrawnBars
 {
 public:
-    DrawnWidth(CBarcodeSettings& settings, float width);
-    ~DrawnWidth();
-    DrawnWidth(const DrawnWidth&) = delete;
-    DrawnWidth& operator=(const DrawnWidth&) = delete;
+    DrawnBars(CBarcodeSettings& settings, const CBarcodeData& exact, float left, const DotGrid& grid);
+    ~DrawnBars();
+    DrawnBars(const DrawnBars&) = delete;
+    DrawnBars& operator=(const DrawnBars&) = delete;
+
+    const CBarcodeData& Bars() const { return *m_bars; }
 
 private:
     CBarcodeSettings& m_settings;
-    float m_exact;
+    float m_exactWidth;
+    CBarcodeData m_aligned;
+    const CBarcodeData* m_bars;
 };
 
 // The settings' font (face and styles) at the given size in points.

@@ -348,8 +348,8 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const float left = corner.x();
     const float top = corner.y();
     const DotGrid grid(g, s.m_fOutputDpi);
-    CBarcodeData data;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, data));
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& data = drawn.Bars();
     FillBoxBackground(g, s, corner, s.m_fWidth);
 
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
@@ -435,8 +435,8 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const float left = corner.x();
     const float top = corner.y();
     const DotGrid grid(g, s.m_fOutputDpi);
-    CBarcodeData data;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, data));
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& data = drawn.Bars();
     FillBoxBackground(g, s, corner, s.m_fWidth);
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();

@@ -223,8 +223,7 @@ void CBarcodeImpl_ITF14::Draw(QPainter& graphics)
     const QPointF corner = TransformToBox(graphics, *m_pSettings);
     // The bearer box follows the bars as the base drew them.
     const DotGrid grid(graphics, s.m_fOutputDpi);
-    CBarcodeData bars;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, float(corner.x()), m_pSettings->m_fWidth, grid, bars));
+    const DrawnBars drawn(*m_pSettings, *m_pData, float(corner.x()), grid);
     const BarBand band = SnapBand(GetBarBand(float(corner.y())), grid);
     QPen pen(QColor::fromRgba(s.m_crBar));
     pen.setWidthF(2 * grid.RoundX(Narrow()));

@@ -76,8 +76,8 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
     const float left = corner.x();
     const float top = corner.y();
     const DotGrid grid(graphics, s.m_fOutputDpi);
-    CBarcodeData bars;
-    const DrawnWidth drawn(*m_pSettings, AlignBarsToDots(*m_pData, left, m_pSettings->m_fWidth, grid, bars));
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& bars = drawn.Bars();
     FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();
     const BarBand band = SnapBand(GetBarBand(top), grid);
