@@ -7,13 +7,6 @@ class QColor;
 class QPainter;
 class QRectF;
 
-// What the drawer knows of the output's resolution, in dots per inch of the page's
-// millimetres: the device's own pixels (an image, the screen at a zoom, a printer),
-// a resolution of its own (a PDF meant for a printer), or none at all (a PDF file
-// drawn exactly in millimetres).
-constexpr float kOutputDotsOfDevice = 0.0f;
-constexpr float kOutputExactMillimetres = -1.0f;
-
 // The output's dots seen from a painter's current world. Symbols lay their edges on
 // it so that every element is a whole number of dots and elements of one kind are
 // equally wide, which a scanner needs far more than exact millimetres. It is active
@@ -22,6 +15,10 @@ constexpr float kOutputExactMillimetres = -1.0f;
 class DotGrid
 {
 public:
+    // outputDpi is what the drawer knows of the output: 0 its dots are the device's
+    // own pixels (an image, the screen at a zoom, a printer); above 0 dots per inch of
+    // the page's millimetres, from the page's corner (a PDF meant for a printer);
+    // below 0 it has none (a PDF file drawn exactly in millimetres).
     DotGrid(const QPainter& painter, float outputDpi);
 
     bool IsActive() const { return m_active; }
@@ -65,7 +62,6 @@ public:
     DotFiller(const DotFiller&) = delete;
     DotFiller& operator=(const DotFiller&) = delete;
 
-    const DotGrid& Grid() const { return m_grid; }
     void Fill(const QRectF& world, const QColor& colour);
 
 private:
