@@ -375,7 +375,7 @@ void CPrintHandler::DrawPage(QPainter& graphics, int page)
     m_pPreviewItems = nullptr;
     DrawPageCommon(page);
     for (CBaseGraph* item : m_pageItems)
-        DrawObjectAt(*item, graphics, m_fPrinterOffsetX, m_fPrinterOffsetY);
+        DrawObjectAt(*item, graphics, m_fPrinterOffsetX, m_fPrinterOffsetY, m_fOutputDpi);
     m_pGraphics = nullptr;
 }
 
@@ -466,7 +466,7 @@ void CPrintHandler::DrawPrintedLabel(float x, float y)
     for (const auto& object : label.m_objects) {
         if (object.get() == m_pBorrowedHeader || object->m_bNotPrinted)
             continue;
-        DrawObjectAt(*object, graphics, ox, oy);
+        DrawObjectAt(*object, graphics, ox, oy, m_fOutputDpi);
     }
     graphics.restore();
     if (label.m_bPrintBorder)

@@ -118,6 +118,9 @@ public:
     int m_nFirstPrintedPage = 1;
     float m_fPrinterOffsetX = 0.0f;
     float m_fPrinterOffsetY = 0.0f;
+    // Dots per inch of the output the page is drawn for (objects lay barcodes on
+    // them): 0 the device's own pixels, below 0 exact millimetres.
+    float m_fOutputDpi = 0.0f;
 
     // Draws page `page` (1-based) on a painter whose world unit is the millimetre,
     // origin at the paper's corner.
@@ -245,8 +248,9 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
 // The outline (with the centre hole of an ellipse) and the cut marks.
 void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y);
 void DrawCutMarks(QPainter& graphics, const CLabelData& label, float x, float y);
-// Draws an object with its drawing origin at (x, y), at scale 1.
-void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y);
+// Draws an object with its drawing origin at (x, y), at scale 1, for an output of
+// outputDpi (see CPrintHandler::m_fOutputDpi).
+void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, float outputDpi = 0.0f);
 // One generated label as the preview shows it: clipped to its shape (the centre hole
 // cut out), the preview background, its objects, outline and cut marks. (x, y) is the
 // label's position plus the paper's origin.
