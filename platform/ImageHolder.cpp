@@ -1,37 +1,53 @@
 #include "platform/ImageHolder.h"
 
+#include "platform/InputLimits.h"
+
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <new>
 
 ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeType)
 {
     ImageHolder holder;
     holder.m_bytes = bytes;
     holder.m_mimeType = mimeType.isEmpty() ? QMimeDatabase().mimeTypeForData(bytes).name() : mimeType;
-    QBuffer buffer(&holder.m_bytes);
+    return holder;
+}
+
+const QImage& ImageHolder::Image() const
+{
+    if (m_decodeTried || m_bytes.isEmpty())
+        return m_image;
+    m_decodeTried = true;
+    QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
-    holder.m_image = reader.read();
-    return holder;
+    reader.setAllocationLimit(kMaxPictureDecodedMiB);
+    try {
+        m_image = reader.read();
+    } catch (const std::bad_alloc&) {
+        m_image = QImage();
+    }
+    return m_image;
 }
 
 ImageHolder ImageHolder::FromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return FromBytes(file.readAll());
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxPictureFileBytes, reason);
+    return bytes ? FromBytes(*bytes) : ImageHolder();
 }
 
 ImageHolder ImageHolder::FromImage(const QImage& image)
 {
     ImageHolder holder;
     holder.m_image = image;
+    holder.m_decodeTried = true;
     holder.m_mimeType = QStringLiteral("image/png");
     QBuffer buffer(&holder.m_bytes);
     buffer.open(QIODevice::WriteOnly);

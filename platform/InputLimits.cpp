@@ -1,0 +1,113 @@
+#include "platform/InputLimits.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+QString ErrnoText(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    int Release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+int OpenRegularFile(const QString& path, QString& reason)
+{
+    if (path.isEmpty()) {
+        reason = QStringLiteral("no file name");
+        return -1;
+    }
+    // Non-blocking, so that opening a pipe with no writer returns at once; the type
+    // is checked on the open file, so the path cannot be swapped in between.
+    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+        reason = ErrnoText(errno);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = QStringLiteral("not a regular file");
+        return -1;
+    }
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    return fd.Release();
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes, QString& reason)
+{
+    const FileDescriptor fd(OpenRegularFile(path, reason));
+    struct stat info {};
+    if (fd.Get() < 0)
+        return std::nullopt;
+    if (::fstat(fd.Get(), &info) != 0) {
+        reason = ErrnoText(errno);
+        return std::nullopt;
+    }
+    const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+    if (info.st_size > maxBytes) {
+        reason = tooLarge;
+        return std::nullopt;
+    }
+    try {
+        QByteArray bytes;
+        // The size is only a hint: read until the end, one byte past the bound at most.
+        bytes.resize(static_cast<qsizetype>(std::min<int64_t>(info.st_size, maxBytes) + 1));
+        qsizetype used = 0;
+        for (;;) {
+            if (used == bytes.size()) {
+                if (used > maxBytes) {
+                    reason = tooLarge;
+                    return std::nullopt;
+                }
+                bytes.resize(static_cast<qsizetype>(std::min<int64_t>(int64_t(used) * 2 + 4096, maxBytes + 1)));
+            }
+            const ssize_t n = ::read(fd.Get(), bytes.data() + used, static_cast<size_t>(bytes.size() - used));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                reason = ErrnoText(errno);
+                return std::nullopt;
+            }
+            if (n == 0)
+                break;
+            used += n;
+        }
+        if (used > maxBytes) {
+            reason = tooLarge;
+            return std::nullopt;
+        }
+        bytes.resize(used);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        reason = QStringLiteral("not enough memory");
+        return std::nullopt;
+    }
+}
