@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -90,7 +91,10 @@ public:
             error = QStringLiteral("Cannot open the text file \"%1\": %2").arg(path, reason);
             return false;
         }
-        const QByteArray head = m_file.peek(3);
+        // The file is read up to its size when opened: a file under /proc that
+        // reports 0 bytes yet reads without end is empty here.
+        m_size = m_file.size();
+        const QByteArray head = m_file.peek(std::min<qint64>(3, m_size));
         qsizetype bom = 0;
         if (head.startsWith("\xEF\xBB\xBF")) {
             m_encoding = TextEncoding::Utf8, bom = 3;
@@ -172,13 +176,15 @@ private:
         Utf8Validator validator;
         QByteArray chunk(kChunk, Qt::Uninitialized);
         for (;;) {
-            const qint64 n = m_file.read(chunk.data(), kChunk);
+            const qint64 n = m_file.read(chunk.data(), ChunkLeft());
             if (n <= 0)
                 return validator.Complete();
             if (!validator.Feed(reinterpret_cast<const unsigned char*>(chunk.constData()), n))
                 return false;
         }
     }
+
+    qint64 ChunkLeft() const { return std::clamp<qint64>(m_size - m_file.pos(), 0, kChunk); }
 
     void Fill()
     {
@@ -187,11 +193,11 @@ private:
         if (!m_decoder) {
             const qsizetype old = m_buffer.size();
             m_buffer.resize(old + kChunk);
-            const qint64 n = m_file.read(m_buffer.data() + old, kChunk);
+            const qint64 n = m_file.read(m_buffer.data() + old, ChunkLeft());
             m_buffer.resize(old + std::max<qint64>(n, 0));
             m_atEnd = n <= 0;
         } else {
-            const QByteArray raw = m_file.read(kChunk);
+            const QByteArray raw = m_file.read(ChunkLeft());
             const QString text = (*m_decoder)(raw);
             m_buffer.append(text.toUtf8());
             m_atEnd = raw.isEmpty();
@@ -199,6 +205,7 @@ private:
     }
 
     QFile m_file;
+    qint64 m_size = 0;
     QString m_path;
     QString m_error;
     TextEncoding m_encoding = TextEncoding::Utf8;

@@ -77,9 +77,13 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
         return std::nullopt;
     }
     try {
+        // The size is only a hint: read until the end, a block past the bound at most.
+        // Whole blocks, as some /proc files refuse reads of odd lengths.
+        const auto blocks = [maxBytes](int64_t size) {
+            return static_cast<qsizetype>((std::min(size, maxBytes + 1) + 4095) / 4096 * 4096);
+        };
         QByteArray bytes;
-        // The size is only a hint: read until the end, one byte past the bound at most.
-        bytes.resize(static_cast<qsizetype>(std::min<int64_t>(info.st_size, maxBytes) + 1));
+        bytes.resize(blocks(info.st_size + 1));
         qsizetype used = 0;
         for (;;) {
             if (used == bytes.size()) {
@@ -87,7 +91,7 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
                     reason = tooLarge;
                     return std::nullopt;
                 }
-                bytes.resize(static_cast<qsizetype>(std::min<int64_t>(int64_t(used) * 2 + 4096, maxBytes + 1)));
+                bytes.resize(blocks(int64_t(used) * 2));
             }
             const ssize_t n = ::read(fd.Get(), bytes.data() + used, static_cast<size_t>(bytes.size() - used));
             if (n < 0) {

@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
 #include <QColor>
+#include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QImage MakeCanvas(double widthMm, double heightMm, double dpi)
 {
@@ -49,4 +52,20 @@ QRectF InkBox(const QImage& image, double dpi)
         return {};
     const double mm = 25.4 / dpi;
     return {left * mm, top * mm, (right - left + 1) * mm, (bottom - top + 1) * mm};
+}
+
+QStringList HostilePaths(const QString& dir)
+{
+    const QString fifo = dir + QStringLiteral("/pipe");
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    return {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/proc/self/pagemap")};
+}
+
+qint64 ResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
 }

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <ostream>
 
 // Lets gtest print Qt strings in failure messages.
@@ -40,3 +41,11 @@ QRgb PixelAtMm(const QImage& image, double xMm, double yMm, double dpi);
 bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi);
 // Box in millimetres around every pixel darker than mid-grey; empty when there is none.
 QRectF InkBox(const QImage& image, double dpi);
+
+// Paths that name no regular file of sane size: a pipe without a writer (made in
+// dir), an endless device, and a /proc file that reports size 0 yet reads for
+// gigabytes.
+QStringList HostilePaths(const QString& dir);
+
+// The resident memory of this process, in bytes.
+qint64 ResidentBytes();
