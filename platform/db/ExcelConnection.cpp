@@ -171,12 +171,16 @@ public:
         file.close();
         QStringList sheets;
         bool ok = false;
-        if (magic.startsWith("PK"))
-            ok = OpenXlsx(path, sheets);
-        else if (magic.startsWith("\xD0\xCF\x11\xE0"))
-            ok = OpenXls(path, sheets);
-        else
-            Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path));
+        try {
+            if (magic.startsWith("PK"))
+                ok = OpenXlsx(path, sheets);
+            else if (magic.startsWith("\xD0\xCF\x11\xE0"))
+                ok = OpenXls(path, sheets);
+            else
+                Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path));
+        } catch (const std::bad_alloc&) {
+            ok = Fail(QStringLiteral("The workbook \"%1\" is too large to be read into memory").arg(path));
+        }
         if (!ok || !OpenEngine()) {
             CloseFiles();
             return;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,4 +70,18 @@ qint64 ResidentBytes()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+void RunWithLittleMemory(qint64 headroom, const std::function<bool()>& body)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 size = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                size = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    const rlimit limit{static_cast<rlim_t>(size + headroom), static_cast<rlim_t>(size + headroom)};
+    setrlimit(RLIMIT_AS, &limit);
+    std::_Exit(body() ? 0 : 1);
 }

@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <ostream>
 
 // Lets gtest print Qt strings in failure messages.
@@ -49,3 +50,14 @@ QStringList HostilePaths(const QString& dir);
 
 // The resident memory of this process, in bytes.
 qint64 ResidentBytes();
+
+// Runs body in a child process whose address space may grow by only `headroom`
+// bytes more, so that the next large allocation fails; the child exits 0 when body
+// returns true. For use inside EXPECT_EXIT. Address-space limits and the
+// sanitizers' shadow memory exclude each other, so sanitized builds skip such tests.
+#if defined(__SANITIZE_ADDRESS__)
+#define VC_SKIP_UNDER_ASAN() GTEST_SKIP() << "address-space limits do not work under AddressSanitizer"
+#else
+#define VC_SKIP_UNDER_ASAN() (void)0
+#endif
+[[noreturn]] void RunWithLittleMemory(qint64 headroom, const std::function<bool()>& body);

@@ -87,3 +87,19 @@ TEST(WorkbookLimits, RowsOutOfOrderAreReadInSheetOrder)
     EXPECT_TRUE(rows.IsNull(2, 0) && rows.IsNull(2, 1));
     EXPECT_EQ(rows.Row(3), (QStringList{"c", "d"}));
 }
+
+TEST(WorkbookLimits, RunningOutOfMemoryIsTheConnectionsFailure)
+{
+    VC_SKIP_UNDER_ASAN();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(path, Row("1", Cell("A1", QByteArray(96 << 20, 'x').constData()))));
+    EXPECT_EXIT(RunWithLittleMemory(32 << 20,
+                    [&] {
+                        auto db = DbConnection::OpenExcel(path, false);
+                        DbRows rows;
+                        return db->IsOpen() && !db->Query("select * from [S$]", rows)
+                            && db->LastError().contains("too large to be read into memory");
+                    }),
+        ::testing::ExitedWithCode(0), "");
+}
