@@ -19,9 +19,10 @@ ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeT
 
 const QImage& ImageHolder::Image() const
 {
-    if (m_decodeTried || m_bytes.isEmpty())
-        return m_image;
-    m_decodeTried = true;
+    Decoded& decoded = *m_decoded;
+    if (decoded.tried || m_bytes.isEmpty())
+        return decoded.image;
+    decoded.tried = true;
     QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -29,11 +30,11 @@ const QImage& ImageHolder::Image() const
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kMaxPictureDecodedMiB);
     try {
-        m_image = reader.read();
+        decoded.image = reader.read();
     } catch (const std::bad_alloc&) {
-        m_image = QImage();
+        decoded.image = QImage();
     }
-    return m_image;
+    return decoded.image;
 }
 
 ImageHolder ImageHolder::FromFile(const QString& path)
@@ -46,8 +47,8 @@ ImageHolder ImageHolder::FromFile(const QString& path)
 ImageHolder ImageHolder::FromImage(const QImage& image)
 {
     ImageHolder holder;
-    holder.m_image = image;
-    holder.m_decodeTried = true;
+    holder.m_decoded->image = image;
+    holder.m_decoded->tried = true;
     holder.m_mimeType = QStringLiteral("image/png");
     QBuffer buffer(&holder.m_bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <memory>
 
 // An embedded picture: the encoded bytes exactly as they came (from a file or a label
 // file) and their MIME type, beside the decoded image. Writing it back uses the
@@ -27,7 +28,7 @@ public:
     static ImageHolder Placeholder();
     static const QImage& PlaceholderImage();
 
-    bool IsEmpty() const { return m_bytes.isEmpty() && m_image.isNull(); }
+    bool IsEmpty() const { return m_bytes.isEmpty() && m_decoded->image.isNull(); }
     // Whether the bytes decode (decoding them now if that was not done yet).
     bool IsDecoded() const { return !Image().isNull(); }
     // The decoded picture; null for bytes that cannot be decoded or exceed the
@@ -35,14 +36,19 @@ public:
     const QImage& Image() const;
     // What drawing shows: the decoded image, or the placeholder for bytes that cannot
     // be decoded.
-    const QImage& DisplayImage() const { return IsDecoded() ? m_image : PlaceholderImage(); }
+    const QImage& DisplayImage() const { return IsDecoded() ? m_decoded->image : PlaceholderImage(); }
     const QByteArray& Bytes() const { return m_bytes; }
     const QString& MimeType() const { return m_mimeType; }
 
 private:
     QByteArray m_bytes;
     QString m_mimeType;
-    // Filled from m_bytes on first use.
-    mutable QImage m_image;
-    mutable bool m_decodeTried = false;
+    // Decoded from m_bytes on first use, once for the holder and all its copies
+    // (a print job copies a label's pictures for every label it draws).
+    struct Decoded
+    {
+        QImage image;
+        bool tried = false;
+    };
+    std::shared_ptr<Decoded> m_decoded = std::make_shared<Decoded>();
 };

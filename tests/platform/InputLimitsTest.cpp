@@ -67,11 +67,13 @@ TEST(ImageHolder, DecodesWhenFirstAskedAndKeepsItsBytes)
     image.fill(Qt::red);
     const QByteArray png = PngOf(image);
     const ImageHolder holder = ImageHolder::FromBytes(png);
-    const ImageHolder copy = holder; // copied before decoding, decodes on its own
+    const ImageHolder copy = holder; // copied before decoding
     EXPECT_EQ(holder.MimeType(), "image/png");
     EXPECT_TRUE(holder.IsDecoded());
     EXPECT_EQ(holder.Image().size(), QSize(3, 2));
     EXPECT_EQ(copy.DisplayImage().pixelColor(1, 1), QColor(Qt::red));
+    // Copies share one decoded image, as a print job's copies of a label do.
+    EXPECT_EQ(copy.Image().constBits(), holder.Image().constBits());
     EXPECT_EQ(holder.Bytes(), png);
 
     // A picture whose pixels exceed the decoding budget is drawn as the placeholder,
