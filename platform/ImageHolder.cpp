@@ -85,5 +85,7 @@ const QImage& ImageHolder::PlaceholderImage()
 
 ImageHolder ImageHolder::Placeholder()
 {
-    return FromImage(PlaceholderImage());
+    ImageHolder holder = FromImage(PlaceholderImage());
+    holder.m_bPlaceholder = true;
+    return holder;
 }

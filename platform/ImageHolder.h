@@ -25,10 +25,12 @@ public:
 
     // The picture shown where there is none to show (a data-source image before
     // printing, a linked file that is missing): a grey framed landscape, drawn here.
+    // It is only shown, never stored as the user's picture.
     static ImageHolder Placeholder();
     static const QImage& PlaceholderImage();
 
     bool IsEmpty() const { return m_bytes.isEmpty() && m_decoded->image.isNull(); }
+    bool IsPlaceholder() const { return m_bPlaceholder; }
     // Whether the bytes decode (decoding them now if that was not done yet).
     bool IsDecoded() const { return !Image().isNull(); }
     // The decoded picture; null for bytes that cannot be decoded or exceed the
@@ -51,4 +53,5 @@ private:
         bool tried = false;
     };
     std::shared_ptr<Decoded> m_decoded = std::make_shared<Decoded>();
+    bool m_bPlaceholder = false;
 };
