@@ -71,28 +71,20 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
         reason = ErrnoText(errno);
         return std::nullopt;
     }
-    const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(maxBytes);
     if (info.st_size > maxBytes) {
-        reason = tooLarge;
+        reason = QStringLiteral("larger than %1 bytes").arg(maxBytes);
         return std::nullopt;
     }
+    // No more than the size reported at opening is taken: a file under /proc that
+    // reports 0 bytes yet reads for gigabytes is refused after one block.
+    const int64_t bound = info.st_size;
     try {
-        // The size is only a hint: read until the end, a block past the bound at most.
-        // Whole blocks, as some /proc files refuse reads of odd lengths.
-        const auto blocks = [maxBytes](int64_t size) {
-            return static_cast<qsizetype>((std::min(size, maxBytes + 1) + 4095) / 4096 * 4096);
-        };
+        // Whole blocks, as some /proc files refuse reads of odd lengths; one more
+        // byte than the bound tells a file that holds more.
         QByteArray bytes;
-        bytes.resize(blocks(info.st_size + 1));
+        bytes.resize(static_cast<qsizetype>((bound + 1 + 4095) / 4096 * 4096));
         qsizetype used = 0;
         for (;;) {
-            if (used == bytes.size()) {
-                if (used > maxBytes) {
-                    reason = tooLarge;
-                    return std::nullopt;
-                }
-                bytes.resize(blocks(int64_t(used) * 2));
-            }
             const ssize_t n = ::read(fd.Get(), bytes.data() + used, static_cast<size_t>(bytes.size() - used));
             if (n < 0) {
                 if (errno == EINTR)
@@ -100,12 +92,12 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
                 reason = ErrnoText(errno);
                 return std::nullopt;
             }
-            if (n == 0)
-                break;
             used += n;
+            if (n == 0 || used > bound)
+                break;
         }
-        if (used > maxBytes) {
-            reason = tooLarge;
+        if (used > bound) {
+            reason = QStringLiteral("holds more than the %1 bytes its size says").arg(bound);
             return std::nullopt;
         }
         bytes.resize(used);

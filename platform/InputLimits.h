@@ -31,6 +31,6 @@ inline constexpr int kXlsMaxColumns = 256;
 // waiting for a writer. The descriptor (the caller closes it), or -1 with the reason.
 int OpenRegularFile(const QString& path, QString& reason);
 
-// Reads a whole regular file of at most maxBytes. A file that holds more is
-// refused even when its size claims less (files under /proc report 0). Nothing on failure, with the reason in `reason`.
+// Reads a whole regular file of at most maxBytes, no more than the size it reports
+// when opened: a file that holds more (files under /proc report 0) is refused. Nothing on failure, with the reason in `reason`.
 std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes, QString& reason);
