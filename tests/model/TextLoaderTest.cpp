@@ -242,7 +242,7 @@ TEST_F(TextLoader, AJobOfManyPagesReadsTheFileAboutOnce)
         ASSERT_EQ(rows.RowCount(), perPage);
         ASSERT_EQ(rows.Value(0, 0), QStringLiteral("l%1").arg((page - 1) * perPage + 1));
     }
-    EXPECT_LE(BytesReadByProcess() - before, 2 * size);
+    EXPECT_LE(BytesReadByProcess() - before, 2 * size + 4096); // reading /proc/self/io counts too
 }
 
 TEST_F(TextLoader, PagesInAnyOrderInEveryEncoding)
