@@ -159,7 +159,7 @@ TEST(ScriptHost, ABarcodeValueItCannotEncodeKeepsTheLabelsOwnSymbol)
     ScriptedJob run(1);
     auto* barcode = static_cast<CBarcodeGraph*>(run.label->m_objects[1].get());
     auto picky = std::make_unique<PickyCode128>();
-    picky->GetSettings()->m_bandList.push_back(SerialBand(100));
+    picky->Attach(barcode->GetImpl()->GetSettings()->Clone(), barcode->GetImpl()->GetData()->Clone());
     barcode->m_pBarcodeImpl = std::move(picky);
     run.label->m_strScripts[ScriptOnLabelStart] = "Objects.Item(\"Code\").Value = \"ABC\"\nDisplay \"not reached\"";
     run.Run();
