@@ -115,10 +115,15 @@ QString GetAppDirectory()
 
 QString GetHelpFilePath()
 {
-    const QString name = QFileInfo(ProgramPath()).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const QString base = dot > 0 ? name.left(dot) : name;
-    return GetAppDirectory() + u'/' + base + QStringLiteral(".chm");
+    // Only a program suffix is cut: a dot inside the program's name is part of it.
+    QString name = QFileInfo(ProgramPath()).fileName();
+    for (const QLatin1String suffix : {QLatin1String(".exe"), QLatin1String(".bin")}) {
+        if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive)) {
+            name.chop(suffix.size());
+            break;
+        }
+    }
+    return GetAppDirectory() + u'/' + name + QStringLiteral(".chm");
 }
 
 bool FileExists(const QString& path)

@@ -15,7 +15,8 @@ QString FormatCurrentTime(const QString& strTemplate);
 // The program's folder (VELLUMCRAFT_HOME when set, else the executable's folder),
 // without a trailing separator.
 QString GetAppDirectory();
-// The program path with its extension replaced by ".chm" (appended when it has none).
+// The help file beside the program: the program's name without a ".exe" or ".bin"
+// suffix, and ".chm".
 QString GetHelpFilePath();
 bool FileExists(const QString& path);
 

@@ -24,6 +24,8 @@ packages=(
   tzdata
   # fonts: a metric-compatible stand-in for Arial and a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
+  # icons of the user interface
+  adwaita-icon-theme
   # running the program headless
   xvfb xauth
 )

@@ -2,10 +2,12 @@
 
 #include "platform/Drawing.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <memory>
 #include <ostream>
 
 // Lets gtest print Qt strings in failure messages.
@@ -15,6 +17,10 @@ inline void PrintTo(const QString& s, std::ostream* os)
     *os << '"' << s.toStdString() << '"';
 }
 QT_END_NAMESPACE
+
+// The application object of the shared test main: a QGuiApplication unless the
+// executable defines this to make another kind.
+std::unique_ptr<QCoreApplication> MakeTestApplication(int& argc, char** argv);
 
 // A white ARGB image of the given size in millimetres at dpi, for drawing tests.
 QImage MakeCanvas(double widthMm, double heightMm, double dpi);

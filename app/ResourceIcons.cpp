@@ -1,0 +1,167 @@
+#include "app/ResourceIcons.h"
+
+#include "model/GlobalSettings.h"
+
+#include <QStandardPaths>
+#include <QString>
+#include <iterator>
+
+namespace {
+
+// theme: an icon name of the freedesktop naming scheme (the "-symbolic" form, which
+// every theme of the desktop has); own: a drawing of ours in :/icons.
+struct IconEntry
+{
+    int id;
+    const char* theme;
+    const char* own;
+};
+
+constexpr IconEntry kIcons[] = {
+    {318, "document-new-symbolic", nullptr},
+    {319, "document-open-symbolic", nullptr},
+    {320, "document-save-symbolic", nullptr},
+    {321, "edit-copy-symbolic", nullptr},
+    {322, "edit-cut-symbolic", nullptr},
+    {323, "edit-paste-symbolic", nullptr},
+    {324, "edit-redo-symbolic", nullptr},
+    {325, "edit-undo-symbolic", nullptr},
+    {326, nullptr, "database"},
+    {327, "document-print-preview-symbolic", nullptr},
+    {328, "document-print-symbolic", nullptr},
+    {329, nullptr, "select"},
+    {330, "zoom-in-symbolic", nullptr},
+    {331, "zoom-out-symbolic", nullptr},
+    {333, "document-page-setup-symbolic", nullptr},
+    {334, nullptr, "window-data"},
+    {335, nullptr, "image"},
+    {336, nullptr, "rotate"},
+    {337, "zoom-original-symbolic", nullptr},
+    {338, "zoom-fit-best-symbolic", nullptr},
+    {341, nullptr, "database"},
+    {343, "folder-symbolic", nullptr},
+    {345, "folder-templates-symbolic", nullptr},
+    {346, "format-text-strikethrough-symbolic", nullptr},
+    {347, "edit-delete-symbolic", nullptr},
+    {348, "go-down-symbolic", nullptr},
+    {349, "list-add-symbolic", nullptr},
+    {350, "go-up-symbolic", nullptr},
+    {351, nullptr, "database"},
+    {352, "x-office-calendar-symbolic", nullptr},
+    {353, nullptr, "serial"},
+    {354, "preferences-system-time-symbolic", nullptr},
+    {355, nullptr, "text"},
+    {356, nullptr, "named-substring"},
+    {357, nullptr, "window-data"},
+    {366, nullptr, "circle-text-inside"},
+    {367, nullptr, "circle-text"},
+    {368, nullptr, "font-colour"},
+    {369, nullptr, "background-colour"},
+    {370, nullptr, "fill-colour"},
+    {371, nullptr, "line-colour"},
+    {373, "view-conceal-symbolic", nullptr},
+    {374, "view-reveal-symbolic", nullptr},
+    {377, "changes-prevent-symbolic", nullptr},
+    {378, "changes-allow-symbolic", nullptr},
+    {405, nullptr, "batch-export"},
+    {406, "insert-image-symbolic", nullptr},
+    {407, "folder-new-symbolic", nullptr},
+};
+
+// Buttons whose image comes from a toolbar strip rather than an icon resource.
+constexpr IconEntry kToolbarButtons[] = {
+    {30200, "edit-delete-symbolic", nullptr},
+    {30401, nullptr, "barcode"},
+    {30403, nullptr, "line"},
+    {30404, nullptr, "edit-data"},
+    {30405, nullptr, "rectangle"},
+    {30406, nullptr, "ellipse"},
+    {30408, nullptr, "polygon"},
+    {30409, nullptr, "text"},
+    {30802, "format-text-bold-symbolic", nullptr},
+    {30803, "format-text-italic-symbolic", nullptr},
+    {30804, "format-text-underline-symbolic", nullptr},
+    {30807, "format-justify-left-symbolic", nullptr},
+    {30808, "format-justify-center-symbolic", nullptr},
+    {30809, "format-justify-right-symbolic", nullptr},
+    {30810, "format-justify-fill-symbolic", nullptr},
+    {40508, "document-print-symbolic", nullptr},
+    {40510, "go-first-symbolic", nullptr},
+    {40511, "go-previous-symbolic", nullptr},
+    {40512, "go-next-symbolic", nullptr},
+    {40513, "go-last-symbolic", nullptr},
+    {40515, "zoom-in-symbolic", nullptr},
+    {40516, "zoom-out-symbolic", nullptr},
+    {40518, "window-close-symbolic", nullptr},
+    {40519, "zoom-original-symbolic", nullptr},
+};
+
+struct CursorEntry
+{
+    int id;
+    SettingsCursor cursor;
+};
+
+constexpr CursorEntry kCursors[] = {
+    {180, Cursor180}, {181, Cursor181}, {182, Cursor182}, {183, Cursor183}, {184, Cursor184},
+    {185, Cursor185}, {186, Cursor186}, {187, Cursor187}, {188, Cursor188}, {202, Cursor202},
+    {292, Cursor292}, {293, Cursor293}, {296, Cursor296}, {297, Cursor297}, {298, Cursor298},
+};
+
+template <size_t N>
+QIcon Lookup(const IconEntry (&table)[N], int id)
+{
+    InitResourceIcons();
+    for (const IconEntry& e : table) {
+        if (e.id != id)
+            continue;
+        if (e.own)
+            return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(e.own)));
+        return QIcon::fromTheme(QLatin1String(e.theme));
+    }
+    return {};
+}
+
+} // namespace
+
+void InitResourceIcons()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(vellumcraft);
+        // Without a desktop session Qt names no theme and searches only its
+        // resources; the freedesktop themes that scripts/deps.sh installs are
+        // searched then.
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory))
+            if (!paths.contains(dir))
+                paths << dir;
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        if (QIcon::themeName().isEmpty())
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    (void)done;
+}
+
+QIcon ResourceIcon(int resourceId)
+{
+    return Lookup(kIcons, resourceId);
+}
+
+QIcon ToolbarButtonIcon(int commandId)
+{
+    return Lookup(kToolbarButtons, commandId);
+}
+
+QCursor ResourceCursor(int resourceId)
+{
+    InitResourceIcons();
+    for (const CursorEntry& e : kCursors)
+        if (e.id == resourceId)
+            return CGlobalSettings::GetInstance()->GetCursor(e.cursor);
+    return QCursor(Qt::ArrowCursor);
+}

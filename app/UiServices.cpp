@@ -1,0 +1,184 @@
+#include "app/UiServices.h"
+
+#include "model/Utils.h"
+#include "platform/VXException.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+std::unique_ptr<UiServices>& Installed()
+{
+    static std::unique_ptr<UiServices> services;
+    return services;
+}
+
+struct ButtonAnswer
+{
+    QMessageBox::StandardButton button;
+    int answer;
+    const char16_t* text;
+};
+
+// Qt's own button texts are English without a translation; the program's are these.
+constexpr ButtonAnswer kButtons[] = {
+    {QMessageBox::Ok, IDOK, u"确定"},          {QMessageBox::Cancel, IDCANCEL, u"取消"},
+    {QMessageBox::Yes, IDYES, u"是(&Y)"},      {QMessageBox::No, IDNO, u"否(&N)"},
+    {QMessageBox::Retry, IDRETRY, u"重试(&R)"}, {QMessageBox::Abort, IDABORT, u"中止(&A)"},
+    {QMessageBox::Ignore, IDIGNORE, u"忽略(&I)"},
+};
+
+QMessageBox::StandardButtons ButtonsOf(MessageButtons buttons)
+{
+    switch (buttons) {
+    case MessageButtons::Ok:
+        return QMessageBox::Ok;
+    case MessageButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MessageButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon IconOf(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::None:
+        return QMessageBox::NoIcon;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void UiServices::ShowHelp(QWidget* parent)
+{
+    const QString path = GetHelpFilePath();
+    if (!OpenDocument(path))
+        ShowMessage(parent, HelpUnavailableText(path), MessageIcon::Information);
+}
+
+void UiServices::ReportException(QWidget* parent, const VXException& e)
+{
+    ShowMessage(parent, e.GetMessage(), MessageIcon::Stop);
+}
+
+QString HelpUnavailableText(const QString& path)
+{
+    return QStringLiteral("无法打开帮助文件：\n%1").arg(path);
+}
+
+int DesktopUiServices::RunModal(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                                   const QString& caption)
+{
+    QMessageBox box(IconOf(icon), caption.isEmpty() ? QString::fromUtf16(kAppTitle) : caption, text,
+                    ButtonsOf(buttons), parent);
+    for (const ButtonAnswer& b : kButtons)
+        if (QAbstractButton* button = box.button(b.button))
+            button->setText(QString::fromUtf16(b.text));
+    const int chosen = box.exec();
+    for (const ButtonAnswer& b : kButtons)
+        if (chosen == b.button)
+            return b.answer;
+    // Closing the box by its title bar answers like its Cancel (or only) button.
+    return buttons == MessageButtons::Ok ? IDOK : buttons == MessageButtons::YesNo ? IDNO : IDCANCEL;
+}
+
+QString DesktopUiServices::GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                           const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString DesktopUiServices::GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                           const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString DesktopUiServices::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
+QColor DesktopUiServices::GetColor(QWidget* parent, const QColor& initial)
+{
+    return QColorDialog::getColor(initial.isValid() ? initial : QColor(Qt::white), parent);
+}
+
+bool DesktopUiServices::GetFont(QWidget* parent, QFont& font)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+    if (ok)
+        font = chosen;
+    return ok;
+}
+
+QStringList DesktopUiServices::PrinterNames()
+{
+    return QPrinterInfo::availablePrinterNames();
+}
+
+QString DesktopUiServices::DefaultPrinterName()
+{
+    return QPrinterInfo::defaultPrinterName();
+}
+
+bool DesktopUiServices::OpenDocument(const QString& path)
+{
+    return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool DesktopUiServices::StartProgram(const QString& program, const QStringList& arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+QDateTime DesktopUiServices::CurrentDateTime()
+{
+    return QDateTime::currentDateTime();
+}
+
+UiServices& Services()
+{
+    std::unique_ptr<UiServices>& services = Installed();
+    if (!services)
+        services = std::make_unique<DesktopUiServices>();
+    return *services;
+}
+
+std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services)
+{
+    std::unique_ptr<UiServices> previous = std::move(Installed());
+    Installed() = std::move(services);
+    return previous;
+}

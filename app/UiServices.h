@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QDialog;
+class QWidget;
+class VXException;
+
+// Icons of a message box.
+enum class MessageIcon { None, Information, Question, Warning, Stop };
+
+// Button sets of a message box, and the answers, numbered as the dialogs' callers
+// compare them (OK 1, Cancel 2, Yes 6, No 7).
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum MessageAnswer : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+// The caption of message boxes that name no caption of their own.
+inline constexpr char16_t kAppTitle[] = u"Vellumcraft";
+
+// Everything the user interface asks of the desktop: modal runs, message boxes,
+// file, folder, colour and font pickers, the printer list, opening documents and
+// starting programs, and the clock. Windows and dialogs reach these only through
+// Services(), so tests replace the whole desktop with a fake that fills dialogs
+// through their controls and answers message boxes.
+class UiServices
+{
+public:
+    virtual ~UiServices() = default;
+
+    // Runs the dialog modally; QDialog::Accepted (1) or QDialog::Rejected (0).
+    virtual int RunModal(QDialog& dialog) = 0;
+    // A message box; the answer is one of MessageAnswer. An empty caption is the
+    // application's name.
+    virtual int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon = MessageIcon::Information,
+                            MessageButtons buttons = MessageButtons::Ok, const QString& caption = {}) = 0;
+
+    // Pickers: an empty text or an invalid colour means the user cancelled. Filters
+    // are Qt's form ("Label files (*.vmk);;All files (*)").
+    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+    virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+    virtual QString GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir) = 0;
+    virtual QColor GetColor(QWidget* parent, const QColor& initial) = 0;
+    // False when cancelled; font is then unchanged.
+    virtual bool GetFont(QWidget* parent, QFont& font) = 0;
+
+    virtual QStringList PrinterNames() = 0;
+    virtual QString DefaultPrinterName() = 0;
+
+    // Opens a document with the desktop's handler; false when the file is missing or
+    // nothing could open it.
+    virtual bool OpenDocument(const QString& path) = 0;
+    // Starts a program detached; false when it could not be started.
+    virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
+
+    virtual QDateTime CurrentDateTime() = 0;
+
+    // Opens the program's help file; when nothing can open it the user is told so.
+    void ShowHelp(QWidget* parent);
+    // Reports a typed exception caught at an entry point (slot, command, OK).
+    void ReportException(QWidget* parent, const VXException& e);
+};
+
+// The services the desktop gives: Qt's dialogs and the system's handlers.
+class DesktopUiServices : public UiServices
+{
+public:
+    int RunModal(QDialog& dialog) override;
+    int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                    const QString& caption) override;
+    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                            const QString& filter) override;
+    QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                            const QString& filter) override;
+    QString GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
+    QColor GetColor(QWidget* parent, const QColor& initial) override;
+    bool GetFont(QWidget* parent, QFont& font) override;
+    QStringList PrinterNames() override;
+    QString DefaultPrinterName() override;
+    bool OpenDocument(const QString& path) override;
+    bool StartProgram(const QString& program, const QStringList& arguments) override;
+    QDateTime CurrentDateTime() override;
+};
+
+// The services in use. The application installs them at start-up; until something
+// is installed the desktop's are used.
+UiServices& Services();
+// Installs services and returns the previous ones (null when none were installed).
+std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services);
+
+// The message shown when the help file cannot be opened.
+QString HelpUnavailableText(const QString& path);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QDialogButtonBox>
+
+class QKeyEvent;
+
+// The dialog buttons in the program's words ("确定", "取消", "帮助"), named by their
+// dialog ids (1, 2, 9): OK accepts, Cancel rejects, Help opens the help file.
+QDialogButtonBox* MakeDialogButtons(QDialog* dialog,
+                                    QDialogButtonBox::StandardButtons buttons = QDialogButtonBox::Ok
+                                                                                | QDialogButtonBox::Cancel);
+
+// Base of the program's larger modal dialogs. It adds help (the Help button and F1
+// open the help file) and one OK path: OnOK stores the dialog into its model and may
+// refuse, leaving the dialog open; a typed exception on the way is reported and
+// the dialog stays open too.
+class CVXBaseDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CVXBaseDialog(QWidget* parent = nullptr);
+
+    void accept() override;
+
+public Q_SLOTS:
+    void OnHelp();
+
+protected:
+    // Stores the dialog's values; false keeps the dialog open (after telling the
+    // user why and showing the offending control).
+    virtual bool OnOK() { return true; }
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A pane or page of a dialog: it loads from its model, checks what was typed and
+// stores it, each on the owner's call. Return and Escape end here, so a key pressed
+// in one of its controls never closes the dialog around it by accident.
+class CVXPage : public QWidget
+{
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    virtual void Load() {}
+    // False when a value cannot be stored; the page has then told the user why.
+    virtual bool Validate() { return true; }
+    virtual void Apply() {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};

@@ -1,0 +1,161 @@
+#include "app/controls/NumSpinCtrl.h"
+
+#include "platform/Numbers.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+
+namespace {
+
+QToolButton* MakeArrow(QWidget* parent, Qt::ArrowType arrow)
+{
+    auto* button = new QToolButton(parent);
+    button->setArrowType(arrow);
+    button->setAutoRepeat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    button->setFixedWidth(16);
+    return button;
+}
+
+// Trailing zeros of the decimal part, then a trailing point; only when the text
+// has the point at all.
+void TrimZeros(QString& part, QChar point)
+{
+    if (!part.contains(point))
+        return;
+    while (part.endsWith(u'0'))
+        part.chop(1);
+    if (part.endsWith(point))
+        part.chop(1);
+}
+
+} // namespace
+
+CNumSpinCtrl::CNumSpinCtrl(QWidget* parent)
+    : QWidget(parent), m_cDecimalPoint(*std::localeconv()->decimal_point)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_up = MakeArrow(this, Qt::UpArrow);
+    m_down = MakeArrow(this, Qt::DownArrow);
+    layout->addWidget(m_up);
+    layout->addWidget(m_down);
+    connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    if (m_fStep != 0)
+        ApplyRange();
+}
+
+void CNumSpinCtrl::SetBuddy(QLineEdit* buddy)
+{
+    if (m_buddy)
+        m_buddy->removeEventFilter(this);
+    m_buddy = buddy;
+    if (m_buddy)
+        m_buddy->installEventFilter(this);
+    updateGeometry();
+    if (m_fStep != 0)
+        ApplyRange();
+}
+
+void CNumSpinCtrl::ApplyRange()
+{
+    // A step of 0 gives no range rather than a division by zero.
+    const double steps = m_fStep != 0 ? std::fabs((double(m_fMax) - m_fMin) / m_fStep) : 0.0;
+    m_nIntRange = steps > 32767 ? 32767 : static_cast<int>(steps);
+    SetPos(GetValue());
+}
+
+QSize CNumSpinCtrl::sizeHint() const
+{
+    // As tall as the edit box it steps, so the two sit side by side as one control.
+    return QSize(16, m_buddy ? m_buddy->sizeHint().height() : QLineEdit().sizeHint().height());
+}
+
+float CNumSpinCtrl::GetValue() const
+{
+    return m_buddy ? static_cast<float>(LeadingDouble(m_buddy->text())) : 0.0f;
+}
+
+void CNumSpinCtrl::SetValue(float value)
+{
+    if (!m_buddy)
+        return;
+    m_buddy->setText(m_strFormat.isEmpty() ? FormatValue(value)
+                                           : QString::asprintf(m_strFormat.toLatin1().constData(), double(value)));
+}
+
+void CNumSpinCtrl::SetPos(float value)
+{
+    if (m_fMin == m_fMax)
+        return;
+    if (value < m_fMin)
+        m_nPos = 0;
+    else if (value > m_fMax)
+        m_nPos = m_nIntRange;
+    else
+        m_nPos = static_cast<int>((value - m_fMin) / (m_fMax - m_fMin) * m_nIntRange + 0.5);
+}
+
+QString CNumSpinCtrl::FormatValue(float value) const
+{
+    const QString general = QString::asprintf("%g", double(value));
+    QString text = m_nDecimals == -1 ? general
+                   : general.contains(u'e') ? QString::asprintf("%.*e", m_nDecimals, double(value))
+                                            : QString::asprintf("%.*f", m_nDecimals, double(value));
+    if (!m_bTrimZeros)
+        return text;
+    const QChar point = QLatin1Char(m_cDecimalPoint);
+    const qsizetype e = text.indexOf(u'e');
+    if (e >= 0) {
+        QString mantissa = text.left(e);
+        TrimZeros(mantissa, point);
+        return mantissa + text.mid(e);
+    }
+    TrimZeros(text, point);
+    return text;
+}
+
+void CNumSpinCtrl::Step(int delta)
+{
+    float value = GetValue() + m_fStep * static_cast<float>(delta);
+    bool outside;
+    if (delta < 0) {
+        const double eps = std::max(std::fabs(double(std::max(m_fMin, value))) * 1e-9, 1e-9);
+        outside = m_fMin - value > eps;
+        if (outside)
+            value = m_bWrap ? m_fMax : m_fMin;
+    } else {
+        const double eps = std::max(std::fabs(double(std::min(m_fMax, value))) * 1e-9, 1e-9);
+        outside = value - m_fMax > eps;
+        if (outside)
+            value = m_bWrap ? m_fMin : m_fMax;
+    }
+    SetValue(value);
+    // The arrows' own position moves too, wrapping or stopping at its ends.
+    int pos = m_nPos + delta;
+    if (pos < 0 || pos > m_nIntRange)
+        pos = m_bWrap ? (pos < 0 ? m_nIntRange : 0) : std::clamp(pos, 0, m_nIntRange);
+    m_nPos = pos;
+}
+
+bool CNumSpinCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    // The arrow keys in the buddy step as the arrows do.
+    if (watched == m_buddy && event->type() == QEvent::KeyPress && isEnabled()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

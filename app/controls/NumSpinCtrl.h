@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+
+// Up and down arrows that step a floating-point value in their buddy edit box. The
+// value lives in the buddy's text; the control keeps only its own position in
+// 0 .. integer range, as a scroll bar would.
+class CNumSpinCtrl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CNumSpinCtrl(QWidget* parent = nullptr);
+
+    void SetBuddy(QLineEdit* buddy);
+    QLineEdit* GetBuddy() const { return m_buddy; }
+
+    // Call after storing minimum, maximum and step.
+    void ApplyRange();
+    // The buddy's text read as a leading number; 0 without a buddy.
+    float GetValue() const;
+    void SetValue(float value);
+    void SetPos(float value);
+    int GetPos() const { return m_nPos; }
+    QString FormatValue(float value) const;
+    // One step up (delta > 0) or down (delta < 0), as a click on an arrow does.
+    void Step(int delta);
+
+    float m_fMin = 0.0f;
+    float m_fMax = 100.0f;
+    float m_fStep = 1.0f;
+    int m_nIntRange = 100;
+    int m_nDecimals = -1; // -1: "%g"
+    QString m_strFormat;  // when set, the printf format of the buddy's text
+    bool m_bTrimZeros = true;
+    char m_cDecimalPoint;
+    bool m_bWrap = false; // stepping past one end continues from the other
+
+    QSize sizeHint() const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* m_buddy = nullptr;
+    QToolButton* m_up;
+    QToolButton* m_down;
+    int m_nPos = 0;
+};
