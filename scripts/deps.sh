@@ -7,7 +7,7 @@ packages=(
   # toolchain
   build-essential cmake ninja-build ccache pkg-config git clang libfuzzer-14-dev
   # Qt 6
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   # barcodes
   libqrencode-dev libdmtx-dev
