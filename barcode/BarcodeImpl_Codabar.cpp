@@ -15,7 +15,7 @@ constexpr const char* kPatterns[20] = {
 
 int IndexOf(QChar c)
 {
-    return IndexOfLowByte(kChars, c);
+    return IndexInTable(kChars, c);
 }
 
 bool IsDataChar(QChar c)

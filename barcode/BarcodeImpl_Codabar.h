@@ -7,7 +7,7 @@
 #include <vector>
 
 // Codabar tables and rules: 16 data characters, then the start/stop letters A-D
-// (indices 16-19). Characters are found by their low 8 bits.
+// (indices 16-19).
 namespace codabar {
 
 int IndexOf(QChar c);

@@ -13,7 +13,7 @@ constexpr const char* kPatterns[11] = {
 
 int IndexOf(QChar c)
 {
-    return IndexOfLowByte(kChars, c);
+    return IndexInTable(kChars, c);
 }
 
 const char* Pattern(int index)

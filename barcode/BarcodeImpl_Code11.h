@@ -5,7 +5,7 @@
 
 #include <QString>
 
-// Code 11 tables and rules: the digits and "-", found by their low 8 bits.
+// Code 11 tables and rules: the digits and "-".
 namespace code11 {
 
 int IndexOf(QChar c);

@@ -32,7 +32,7 @@ constexpr const char* kFullAscii[128] = {
 
 int IndexOf(QChar c)
 {
-    return IndexOfLowByte(kChars, c);
+    return IndexInTable(kChars, c);
 }
 
 bool IsDataChar(QChar c)
@@ -48,8 +48,8 @@ const char* Pattern(int index)
 
 QString FullAsciiOf(QChar c)
 {
-    const unsigned char b = LowByte(c);
-    return b < 128 ? QString::fromLatin1(kFullAscii[b]) : QString();
+    const int code = TableCode(c);
+    return code >= 0 && code < 128 ? QString::fromLatin1(kFullAscii[code]) : QString();
 }
 
 QChar CheckChar(const QString& text)

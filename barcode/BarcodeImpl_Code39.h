@@ -6,7 +6,7 @@
 #include <QString>
 
 // Code 39 tables and rules. The table holds the 43 data characters and the
-// start/stop character "*" at index 43; a character is found by its low 8 bits.
+// start/stop character "*" at index 43; characters above U+00FF are in none.
 namespace code39 {
 
 constexpr int kStartStopIndex = 43;
@@ -18,7 +18,7 @@ bool IsDataChar(QChar c);
 // Nine elements, bar first, '1' wide.
 const char* Pattern(int index);
 // The one or two table characters that stand for a 7-bit character; empty for
-// characters whose low 8 bits are 128 or above.
+// every other character.
 QString FullAsciiOf(QChar c);
 // The modulo-43 check character over the table indices of text.
 QChar CheckChar(const QString& text);

@@ -41,7 +41,7 @@ float AddPattern(CBarcodeData& bars, const char* pattern, float cursor, float m)
 
 int IndexOf(QChar c)
 {
-    return IndexOfLowByte(kChars, c);
+    return IndexInTable(kChars, c);
 }
 
 bool IsDataChar(QChar c)
@@ -57,8 +57,8 @@ const char* Pattern(int index)
 
 QString FullAsciiOf(QChar c)
 {
-    const unsigned char b = LowByte(c);
-    return b < 128 ? QString::fromLatin1(kFullAscii[b]) : QString();
+    const int code = TableCode(c);
+    return code >= 0 && code < 128 ? QString::fromLatin1(kFullAscii[code]) : QString();
 }
 
 QString CheckChars(const QString& text)

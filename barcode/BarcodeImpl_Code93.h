@@ -6,15 +6,15 @@
 #include <QString>
 
 // Code 93 tables and rules. The set holds the 43 data characters and, as "a" to
-// "d", the four shift characters ($), (%), (/) and (+); a character is found by its
-// low 8 bits.
+// "d", the four shift characters ($), (%), (/) and (+); characters above U+00FF
+// are in none.
 namespace code93 {
 
 int IndexOf(QChar c);
 bool IsDataChar(QChar c);
 // Six element widths in modules: bar, space, bar, space, bar, space.
 const char* Pattern(int index);
-// The shift sequence of a 7-bit character; empty for low bytes 128-255.
+// The shift sequence of a 7-bit character; empty for every other character.
 QString FullAsciiOf(QChar c);
 // The two modulo-47 check characters.
 QString CheckChars(const QString& text);

@@ -6,11 +6,9 @@ QString DigitsOnly(const QString& text)
 {
     QString out;
     out.reserve(text.size());
-    for (QChar c : text) {
-        const unsigned char b = LowByte(c);
-        if (b >= '0' && b <= '9')
-            out += QChar::fromLatin1(static_cast<char>(b));
-    }
+    for (QChar c : text)
+        if (IndexInTable("0123456789", c) >= 0)
+            out += c;
     return out;
 }
 

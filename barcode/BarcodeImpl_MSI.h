@@ -8,7 +8,7 @@
 // MSI rules: four bits per digit, each bit three modules.
 namespace msi {
 
-// Digits by their low 8 bits; everything else is dropped.
+// The digits of the text; everything else is dropped.
 QString DigitsOnly(const QString& text);
 // The modulo 10 check digit (doubling every second digit from the last one).
 QChar CheckDigit(const QString& digits);

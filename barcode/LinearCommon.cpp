@@ -28,9 +28,10 @@ float AddModuleRuns(CBarcodeData& bars, QStringView pattern, float x0, float m)
     return x;
 }
 
-int IndexOfLowByte(std::string_view table, QChar c)
+int IndexInTable(std::string_view table, QChar c)
 {
-    const auto at = table.find(static_cast<char>(LowByte(c)));
+    const int code = TableCode(c);
+    const auto at = code < 0 ? std::string_view::npos : table.find(static_cast<char>(code));
     return at == std::string_view::npos ? -1 : static_cast<int>(at);
 }
 
@@ -39,7 +40,7 @@ int WeightedIndexSum(std::string_view table, QStringView text, int maxWeight)
     int sum = 0;
     int weight = 1;
     for (auto it = text.crbegin(); it != text.crend(); ++it) {
-        sum += weight * std::max(IndexOfLowByte(table, *it), 0);
+        sum += weight * std::max(IndexInTable(table, *it), 0);
         weight = weight == maxWeight ? 1 : weight + 1;
     }
     return sum;

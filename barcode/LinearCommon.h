@@ -15,14 +15,22 @@ class CBarcodeImpl;
 // the last module.
 float AddModuleRuns(CBarcodeData& bars, QStringView pattern, float x0, float m);
 
-// The low 8 bits of a UTF-16 unit: most linear symbologies look characters up by them.
+// The low 8 bits of a UTF-16 unit.
 inline unsigned char LowByte(QChar c)
 {
     return static_cast<unsigned char>(c.unicode() & 0xFF);
 }
 
-// Position of the character's low byte in a character table, -1 when absent.
-int IndexOfLowByte(std::string_view table, QChar c);
+// The character's 8-bit code for the tables of the linear symbologies, -1 for a
+// character above U+00FF: such a character is invalid in every one of them, never
+// taken for the character that shares its low byte.
+inline int TableCode(QChar c)
+{
+    return c.unicode() <= 0xFF ? c.unicode() : -1;
+}
+
+// Position of the character in a character table, -1 when absent.
+int IndexInTable(std::string_view table, QChar c);
 
 // Sum of weight x table index over text, the weights running 1, 2, ... maxWeight
 // from the last character and starting again at 1; characters outside the table

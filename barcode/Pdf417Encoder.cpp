@@ -145,7 +145,27 @@ void Pdf417ChooseSize(int needed, const Pdf417Options& options, int& rows, int& 
     }
     // Readers need at least three rows; the extra ones are padded.
     rows = std::max(rows, 3);
-    if (rows * columns > kPdf417MaxCodewords)
+    if (rows * columns <= kPdf417MaxCodewords)
+        return;
+    // Near the limit a growth step can overshoot it (927 codewords grow to 52 x 18)
+    // while a shape within it holds them (32 x 29): take the smallest such shape that
+    // keeps what the options fix and the rule's row-to-column bound.
+    int best = kPdf417MaxCodewords + 1;
+    const int lowRows = fixedRows ? rows : std::max(options.rows, 3);
+    const int highRows = fixedRows ? rows : kPdf417MaxRows;
+    const int lowColumns = fixedColumns ? columns : std::max(options.columns, 1);
+    const int highColumns = fixedColumns ? columns : kPdf417MaxColumns;
+    for (int c = lowColumns; c <= highColumns; ++c) {
+        for (int r = lowRows; r <= highRows; ++r) {
+            const bool withinRule = fixedRows || fixedColumns || r <= limit * c + 1;
+            if (withinRule && r * c >= needed && r * c < best) {
+                best = r * c;
+                rows = r;
+                columns = c;
+            }
+        }
+    }
+    if (best > kPdf417MaxCodewords)
         Fail(kPdf417TooManyCodewords);
 }
 

@@ -17,15 +17,20 @@ void CBarcodeImpl_QRCode::Encode()
     const QByteArray bytes = ConvertToCodePage(s.m_strContent, s.m_nCodePage);
     m_grid.assign(size_t(m_nModuleCount) * size_t(m_nModuleCount), 0);
 
+    if (bytes.isEmpty())
+        return;
+
     const QRecLevel level = s.m_nECLevel >= 0 && s.m_nECLevel <= 3 ? QRecLevel(s.m_nECLevel) : QR_ECLEVEL_L;
     errno = 0;
-    QRcode* code = QRcode_encodeString(bytes.constData(), s.m_nVersion, level, QR_MODE_8, 1);
+    // The string call stops at a zero byte, so content holding one goes in whole as
+    // 8-bit data; everything else keeps the library's own split into segments.
+    QRcode* code = bytes.contains('\0')
+                       ? QRcode_encodeData(int(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                           s.m_nVersion, level)
+                       : QRcode_encodeString(bytes.constData(), s.m_nVersion, level, QR_MODE_8, 1);
     // libqrencode 4 keeps no tables between calls, so there is no cache to clear.
     const int error = errno;
     if (!code) {
-        // The library reads up to the first zero byte: nothing before it is no content.
-        if (bytes.constData()[0] == '\0')
-            return;
         throw CBarcodeException(error == ERANGE ? kQRCodeTooMuchData
                                 : error == EINVAL ? kQRCodeBadVersion
                                                   : kQRCodeFailed);
@@ -47,7 +52,8 @@ void CBarcodeImpl_QRCode::CalcSize()
 
 void CBarcodeImpl_QRCode::Draw(QPainter& graphics)
 {
-    if (!m_pSettings)
+    // Empty content has no symbol: not even the background of the last one's box.
+    if (!m_pSettings || m_pSettings->m_strContent.isEmpty())
         return;
     Barcode2DFrame frame(graphics, *this);
     const float module = SettingsAs<CBarcodeSettings_QRCode>().m_fModuleWidthX * kMilToMm;

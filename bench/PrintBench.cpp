@@ -132,4 +132,22 @@ void BM_PreviewPageOfTenThousand(benchmark::State& state)
 }
 BENCHMARK(BM_PreviewPageOfTenThousand)->Arg(1)->Arg(500)->Unit(benchmark::kMicrosecond);
 
+// One label on a grid of n x n cells: a page costs its labels, not its cells.
+void BM_PreviewOneLabelOnAHugeGrid(benchmark::State& state)
+{
+    auto label = MakeLabel();
+    label->m_nRows = label->m_nColumns = static_cast<int>(state.range(0));
+    label->m_nPrintCount = 1;
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePreview);
+    job.SetLabelData(label.get());
+    job.Prepare();
+    for (auto _ : state) {
+        GeneratedLabels items;
+        job.DrawPreviewPage(items, 1);
+        benchmark::DoNotOptimize(items.data());
+    }
+}
+BENCHMARK(BM_PreviewOneLabelOnAHugeGrid)->Arg(5)->Arg(20000)->Unit(benchmark::kMicrosecond);
+
 } // namespace

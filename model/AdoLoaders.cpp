@@ -82,9 +82,8 @@ CAdoDL::Login CDB2DL::MakeLogin() const
     const QString user = DecryptString(ds->m_strUser);
     const QString password = DecryptString(ds->m_strPassword);
     return {QStringLiteral("Provider=IBMDADB2.DB2COPY1;Server=%1:%2;DATABASE=%3;UID=%4;PWD=%5;")
-                .arg(AdoValue(DecryptString(ds->m_strHost)))
-                .arg(ds->m_nPort)
-                .arg(AdoValue(DecryptString(ds->m_strDatabase)), AdoValue(user), AdoValue(password)),
+                .arg(AdoValue(DecryptString(ds->m_strHost)), QString::number(ds->m_nPort),
+                    AdoValue(DecryptString(ds->m_strDatabase)), AdoValue(user), AdoValue(password)),
         user, password};
 }
 
@@ -105,8 +104,7 @@ CAdoDL::Login COracleDL::MakeLogin() const
     const QString descriptor = piece(8, QStringLiteral("(DESCRIPTION ="))
         + piece(10,
             QStringLiteral("(ADDRESS = (PROTOCOL = TCP)(HOST = %1)(PORT = %2))")
-                .arg(DecryptString(ds->m_strHost))
-                .arg(ds->m_nPort))
+                .arg(DecryptString(ds->m_strHost), QString::number(ds->m_nPort)))
         + piece(10, QStringLiteral("(CONNECT_DATA =")) + piece(12, QStringLiteral("(SERVER = DEDICATED)"))
         + piece(12, QStringLiteral("(%1 = %2)").arg(name, ds->m_strServiceName)) + piece(10, QStringLiteral(")"))
         + piece(8, QStringLiteral(")"));

@@ -112,9 +112,9 @@ void AddOneUnitInLastPlace(DecimalText& number)
     number.whole.insert(number.whole.begin(), '1');
 }
 
-// Keeps `places` decimals, cutting the rest or rounding half away from zero on the
-// first dropped digit; pads with zeros to exactly `places` decimals.
-void LimitDecimals(DecimalText& number, int places, bool round)
+// Keeps at most `places` decimals, cutting the rest or rounding half away from zero
+// on the first dropped digit.
+void CutDecimals(DecimalText& number, int places, bool round)
 {
     const size_t keep = static_cast<size_t>(places);
     if (number.fraction.size() > keep) {
@@ -123,7 +123,13 @@ void LimitDecimals(DecimalText& number, int places, bool round)
         if (up)
             AddOneUnitInLastPlace(number);
     }
-    number.fraction.append(keep - number.fraction.size(), '0');
+}
+
+// As CutDecimals, then pads with zeros to exactly `places` decimals.
+void LimitDecimals(DecimalText& number, int places, bool round)
+{
+    CutDecimals(number, places, round);
+    number.fraction.append(static_cast<size_t>(places) - number.fraction.size(), '0');
 }
 
 QString DecimalToText(const DecimalText& number)
@@ -147,13 +153,11 @@ QString FormatNumber(const QString& v, int decimals, bool round)
 {
     DecimalText number = ParseDecimal(v);
     const int shown = (decimals >= 0 && decimals <= 4) ? decimals : 5;
-    if (decimals > 0) {
-        LimitDecimals(number, decimals, round);
-        if (decimals > shown)
-            LimitDecimals(number, shown, true);
-    } else {
-        LimitDecimals(number, shown, true);
-    }
+    // More decimals than are shown only cut the typed digits: padding them out first
+    // would cost a damaged count of 2^31 gigabytes for nothing.
+    if (decimals > shown)
+        CutDecimals(number, decimals, round);
+    LimitDecimals(number, shown, decimals > 0 && decimals <= shown ? round : true);
     return DecimalToText(number);
 }
 
@@ -197,29 +201,32 @@ int DigitValue(QChar c)
     return IsAsciiDigit(c) ? c.unicode() - u'0' : 0;
 }
 
-// Up to eight digits: an optional 万 group and the last four. A 万 group of zeros
-// writes 零 before a non-zero remainder instead of a bare 万.
-QString FormatChineseUpToWan(QStringView digits, bool complex)
-{
-    if (digits.size() <= 4)
-        return FormatChineseGroup(digits, complex);
-    const QString wan = FormatChineseGroup(digits.left(digits.size() - 4), complex);
-    const QString low = FormatChineseGroup(digits.right(4), complex);
-    if (!wan.isEmpty())
-        return wan + u'万' + low;
-    return low.isEmpty() ? QString() : QString(kZero) + low;
-}
-
-// Any length, in groups of eight from the right joined by 亿 (the digits left of
-// the last eight are converted the same way), so no digit is lost. digits has no
-// leading zeros.
+// Any length, in groups of four from the right: 万 follows the second group of each
+// eight, 亿 each further eight (the digits left of the last eight are read the same
+// way), so no digit is lost. Zeros at the end of a group are not read; any other run
+// of zeros, also one that starts a lower group or spans whole groups, is read as one
+// 零. digits has no leading zeros.
 QString FormatChineseWhole(QStringView digits, bool complex)
 {
-    qsizetype next = digits.size() % 8 == 0 ? 8 : digits.size() % 8;
-    QString result = FormatChineseUpToWan(digits.left(next), complex);
-    for (; next < digits.size(); next += 8) {
-        result += u'亿';
-        result += FormatChineseUpToWan(digits.mid(next, 8), complex);
+    QString result;
+    bool zeroRun = false;
+    qsizetype end = digits.size() % 4 == 0 ? 4 : digits.size() % 4;
+    for (qsizetype begin = 0; begin < digits.size(); begin = end, end += 4) {
+        const QStringView group = digits.mid(begin, end - begin);
+        const qsizetype below = (digits.size() - end) / 4; // groups after this one
+        const QString text = FormatChineseGroup(group, complex);
+        if (text.isEmpty()) {
+            zeroRun = true;
+        } else {
+            if (!result.isEmpty() && (zeroRun || DigitValue(group[0]) == 0))
+                result += kZero;
+            result += text;
+            zeroRun = false;
+            if (below % 2 == 1)
+                result += u'万';
+        }
+        if (below > 0 && below % 2 == 0)
+            result += u'亿';
     }
     return result;
 }
@@ -249,7 +256,7 @@ QString FormatChinese(QString v, int mode)
 }
 
 // No label shows more; a damaged file asking for millions of pad characters must
-// not exhaust memory.
+// not exhaust memory. No band's text grows past it either.
 constexpr qsizetype kMaxPadWidth = 65536;
 
 // Pads to width in one allocation; values are padded for every label printed.
@@ -350,9 +357,10 @@ QString CDataBand::FormatValue(const QString& raw) const
         v = GroupThousands(v);
     else if (m_nChineseMode >= ChineseUpperComplex && m_nChineseMode <= ChineseAmountSimple)
         v = FormatChinese(v, m_nChineseMode);
-    if (m_strPrefix.isEmpty() && m_strSuffix.isEmpty())
-        return v;
-    return m_strPrefix + v + m_strSuffix;
+    if (!m_strPrefix.isEmpty() || !m_strSuffix.isEmpty())
+        v = m_strPrefix + v + m_strSuffix;
+    v.truncate(kMaxPadWidth);
+    return v;
 }
 
 QString CDataBand::GetSerialText() const
@@ -373,10 +381,14 @@ int64_t CDataBand::GetSerialValue(int64_t n) const
         return value;
 
     const int64_t end = LeadingInt(m_strEndValue);
-    if (m_bRestart && step > 0 && (m_bCountUp ? start <= end : start >= end)) {
-        const int64_t period = (m_bCountUp ? end - start : start - end) / step + 1;
+    const int64_t range = m_bCountUp ? end - start : start - end;
+    if (m_bRestart && step > 0 && range >= 0) {
+        // The end value is always printed before the count starts again, also when
+        // the steps jump past it: 1 to 9 by 3 runs 1, 4, 7, 9, 1, ...
+        const int64_t period = (range + step - 1) / step + 1;
         const int64_t position = ((index % period) + period) % period;
-        return m_bCountUp ? start + position * step : start - position * step;
+        const int64_t distance = std::min(position * step, range);
+        return m_bCountUp ? start + distance : start - distance;
     }
     if (m_bCountUp ? value >= end : value <= end)
         return end;
@@ -385,26 +397,33 @@ int64_t CDataBand::GetSerialValue(int64_t n) const
 
 QString CDataBand::FormatSerial(int64_t value) const
 {
-    // The bijective forms count in int; a value past it stays at the largest.
-    const int asInt = value > INT_MAX ? INT_MAX : (value < INT_MIN ? INT_MIN : static_cast<int>(value));
     QString text;
     switch (m_nSerialBase) {
     case SerialHex:
         text = (value >= INT_MIN && value <= INT_MAX)
-                   ? QString::asprintf("%X", static_cast<unsigned>(asInt))
+                   ? QString::asprintf("%X", static_cast<unsigned>(static_cast<int>(value)))
                    : QString::asprintf("%llX", static_cast<unsigned long long>(value));
         break;
-    case SerialLetters: text = SerialToLetters(asInt); break;
-    case SerialBase36: text = SerialToBase36(asInt); break;
-    case SerialNoIOLQ: text = SerialToLettersNoIOLQ(asInt); break;
-    case SerialNoIOQU: text = SerialToLettersNoIOQU(asInt); break;
-    case SerialNoIO: text = SerialToLettersNoIO(asInt); break;
-    case SerialCustomAlphabet: text = SerialToAlphabet(asInt, m_strCustomAlphabet); break;
+    case SerialLetters: text = SerialToLetters(value); break;
+    case SerialBase36: text = SerialToBase36(value); break;
+    case SerialNoIOLQ: text = SerialToLettersNoIOLQ(value); break;
+    case SerialNoIOQU: text = SerialToLettersNoIOQU(value); break;
+    case SerialNoIO: text = SerialToLettersNoIO(value); break;
+    case SerialCustomAlphabet: text = SerialToAlphabet(value, m_strCustomAlphabet); break;
     default: text = QString::number(static_cast<qlonglong>(value)); break;
     }
     if (m_bSerialPad && text.size() < m_nSerialPadWidth)
         text = Padded(text, m_nSerialPadWidth, WidenChar(m_chSerialPad), true);
     return text;
+}
+
+QDateTime CDataBand::OffsetTime(const QDateTime& start) const
+{
+    switch (m_nKind) {
+    case BandDate: return start.addDays(m_nDateTimeOffset);
+    case BandTime: return start.addSecs(static_cast<qint64>(m_nDateTimeOffset) * 60);
+    default: return start;
+    }
 }
 
 bool CDataBand::IsEqual(const CDataBand& o) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 #include <cstdint>
@@ -55,17 +56,24 @@ public:
     // The value text through the formatting pipeline.
     QString GetText() const;
     // Trimming, cutting, padding, case, number format, thousands separators or
-    // Chinese numerals, then prefix and suffix. The band is not changed.
+    // Chinese numerals, then prefix and suffix; at most 65,536 units long. The band
+    // is not changed.
     QString FormatValue(const QString& raw) const;
     // The start value in the band's numbering system, padded; shown by the editor.
     QString GetSerialText() const;
 
     // Serial value of the n-th label (1-based): start plus or minus (n - 1) steps;
-    // with an end value the count stops at it, or starts again from the start value
-    // when restarting is on.
+    // with an end value the count stops at it, or, when restarting is on, reaches it
+    // and starts again from the start value.
     int64_t GetSerialValue(int64_t n) const;
     // A serial value written in the band's numbering system with the serial padding.
     QString FormatSerial(int64_t value) const;
+
+    // The time a date or time band shows for a job started at start (local time): a
+    // date band adds its offset as calendar days, so 1 is the next day also across a
+    // daylight-saving change; a time band adds its offset in minutes. Other kinds
+    // give start.
+    QDateTime OffsetTime(const QDateTime& start) const;
 
     // True when the fields the data-source pane cares about are equal (strings
     // compared case-sensitively). Name, value text, the reserved fields, the

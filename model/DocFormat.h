@@ -517,7 +517,7 @@ template <class T, class S> auto& SettingsAs(S& settings)
     return *typed;
 }
 
-// The fields some symbologies add after the generic block.
+// The fields some symbologies add after the whole generic block (band list included).
 template <class F, class S> void TransferBarcodeBlockExtension(F& f, S& settings)
 {
     const SymbologyInfo* row = FindSymbology(settings.m_nSymbology);

@@ -196,8 +196,8 @@ void ReadBarcodeSettings(CArchiveReader& ar, CBarcodeSettings& settings)
 {
     FieldIn in(ar);
     TransferBarcodeSettings(in, settings);
-    TransferBarcodeBlockExtension(in, settings);
     ReadDataBandList(ar, settings.m_bandList);
+    TransferBarcodeBlockExtension(in, settings);
 }
 
 namespace {

@@ -76,5 +76,6 @@ void ReadObjectList(CArchiveReader& ar, CDocReader& reader);
 // A band list (inside text and barcode records, and the named substrings); appends.
 void ReadDataBandList(CArchiveReader& ar, DataBandList& bands);
 // A barcode settings block after its symbology code, into settings made for that
-// code; the block's extension follows the symbology's table row.
+// code: the generic fields and the band list, then the fields the symbology's
+// table row adds.
 void ReadBarcodeSettings(CArchiveReader& ar, CBarcodeSettings& settings);

@@ -22,8 +22,13 @@ const CLabelData& Label(const CDocWriter& writer)
     return *writer.m_pLabelData;
 }
 
-// An embedded picture is stored only when there are bytes to store.
-bool HasPictureBytes(const ImageHolder* image) { return image && !image->Bytes().isEmpty(); }
+// An embedded picture is stored only when it is one the user gave: the placeholder
+// shown in place of a missing picture never enters the file, so opening and saving
+// an untouched label leaves it unchanged.
+bool HasPictureBytes(const ImageHolder* image)
+{
+    return image && !image->IsPlaceholder() && !image->Bytes().isEmpty();
+}
 
 template <typename Fill> void SaveFile(const QString& path, Fill fill)
 {
@@ -171,8 +176,8 @@ void WriteBarcodeSettings(CArchiveWriter& ar, const CBarcodeSettings& settings)
     FieldOut out(ar);
     out(settings.m_nSymbology);
     TransferBarcodeSettings(out, settings);
-    TransferBarcodeBlockExtension(out, settings);
     WriteDataBandList(ar, settings.m_bandList);
+    TransferBarcodeBlockExtension(out, settings);
 }
 
 namespace {
@@ -183,8 +188,13 @@ void WriteObject(CArchiveWriter& ar, CDocWriter& writer, const CBaseGraph& objec
     out(object.m_nKind);
     TransferCommonObjectFields(out, object);
     if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
-        if (const CBarcodeImpl* impl = barcode->GetImpl())
+        // A barcode that never got its implementation is stored as a new barcode of
+        // the default symbology: a record cut short would lose every object after it.
+        const CBarcodeImpl* impl = barcode->GetImpl();
+        if (impl && impl->GetSettings())
             WriteBarcodeSettings(ar, *impl->GetSettings());
+        else
+            WriteBarcodeSettings(ar, CBarcodeSettings());
     } else if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
         TransferTextFields(out, *text);
         WriteDataBandList(ar, text->m_bands);

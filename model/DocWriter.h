@@ -60,5 +60,6 @@ void WriteScriptTexts(CArchiveWriter& ar, CDocWriter& writer);
 void WriteObjectList(CArchiveWriter& ar, CDocWriter& writer);
 
 void WriteDataBandList(CArchiveWriter& ar, const DataBandList& bands);
-// A whole barcode settings block, symbology code first.
+// A whole barcode settings block: symbology code, generic fields, band list, then
+// the symbology's own fields.
 void WriteBarcodeSettings(CArchiveWriter& ar, const CBarcodeSettings& settings);

@@ -179,13 +179,13 @@ bool FloatEquals3(float a, float b)
     return std::fabs(a - b) < 0.001f;
 }
 
-QString SerialToAlphabet(int n, const QString& alphabet)
+QString SerialToAlphabet(int64_t n, const QString& alphabet)
 {
     const qsizetype k = alphabet.size();
     if (n < 1 || k == 0)
         return {};
     QString result;
-    long long m = static_cast<long long>(n) - 1;
+    int64_t m = n - 1;
     while (m >= 0) {
         result.prepend(alphabet[static_cast<qsizetype>(m % k)]);
         m = m / k - 1;
@@ -193,27 +193,27 @@ QString SerialToAlphabet(int n, const QString& alphabet)
     return result;
 }
 
-QString SerialToLetters(int n)
+QString SerialToLetters(int64_t n)
 {
     return SerialToAlphabet(n, QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
 }
 
-QString SerialToBase36(int n)
+QString SerialToBase36(int64_t n)
 {
     return SerialToAlphabet(n, QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
 }
 
-QString SerialToLettersNoIOLQ(int n)
+QString SerialToLettersNoIOLQ(int64_t n)
 {
     return SerialToAlphabet(n, QStringLiteral("ABCDEFGHJKMNPRSTUVWXYZ"));
 }
 
-QString SerialToLettersNoIOQU(int n)
+QString SerialToLettersNoIOQU(int64_t n)
 {
     return SerialToAlphabet(n, QStringLiteral("ABCDEFGHJKLMNPRSTVWXYZ"));
 }
 
-QString SerialToLettersNoIO(int n)
+QString SerialToLettersNoIO(int64_t n)
 {
     return SerialToAlphabet(n, QStringLiteral("ABCDEFGHJKLMNPQRSTUVWXYZ"));
 }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 // Value and text utilities shared by the whole program. None keeps state.
 
@@ -33,13 +34,14 @@ float TextToFloat(const QString& text);
 bool FloatEquals2(float a, float b);
 bool FloatEquals3(float a, float b);
 
-// Bijective numbering: 1 is the first symbol, n < 1 gives an empty text.
-QString SerialToAlphabet(int n, const QString& alphabet);
-QString SerialToLetters(int n);
-QString SerialToBase36(int n);
-QString SerialToLettersNoIOLQ(int n);
-QString SerialToLettersNoIOQU(int n);
-QString SerialToLettersNoIO(int n);
+// Bijective numbering: 1 is the first symbol, n < 1 gives an empty text. Serials
+// count in 64 bits, so these do too.
+QString SerialToAlphabet(int64_t n, const QString& alphabet);
+QString SerialToLetters(int64_t n);
+QString SerialToBase36(int64_t n);
+QString SerialToLettersNoIOLQ(int64_t n);
+QString SerialToLettersNoIOQU(int64_t n);
+QString SerialToLettersNoIO(int64_t n);
 
 // Index of the first image writer format whose MIME type equals mimeType exactly,
 // -1 when this platform cannot write that type. The format name Qt uses for it is

@@ -26,6 +26,27 @@ qint64 CeilDiv(qint64 a, qint64 b)
     return b <= 0 ? 0 : (a + b - 1) / b;
 }
 
+// The indices [first, end) of 0..count-1 whose value is at most `last`, for values
+// that rise or fall monotonically with the index (so the indices are a prefix or a
+// suffix); found by bisection.
+template <class Value>
+std::pair<int, int> MonotonicRunUpTo(int count, qint64 last, Value value)
+{
+    if (count < 1)
+        return {0, 0};
+    const bool rising = value(0) <= value(count - 1);
+    int low = 0;
+    int high = count;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if ((value(mid) <= last) == rising)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return rising ? std::pair{0, low} : std::pair{low, count};
+}
+
 // A run of k labels on pages of L: the labels of its last page.
 qint64 LastPageLabels(qint64 copies, qint64 perPage)
 {
@@ -91,6 +112,9 @@ void CPrintHandler::Prepare()
     if (!m_pLabelData)
         throw VXException(QStringLiteral("没有标签数据。"));
     CLabelData& label = *m_pLabelData;
+    // A damaged file can hold any grid; none without cells is printed.
+    if (label.m_nRows < 1 || label.m_nColumns < 1)
+        throw VXException(QStringLiteral("标签的行数和列数必须大于等于1!"));
     m_tStartTime = m_clock();
 
     static constexpr int kModuleEvents[] = {ScriptOnPrintStart, ScriptOnPrintEnd, ScriptOnPrintCancel,
@@ -225,14 +249,15 @@ void CPrintHandler::LoadRowsForPage(int page)
     m_bRowsLoaded = true;
 }
 
-int CPrintHandler::GetLabelSequence(int row, int column) const
+qint64 CPrintHandler::GetLabelSequence(int row, int column) const
 {
     const int R = m_pLabelData->m_nRows;
     const int C = m_pLabelData->m_nColumns;
     int corner = m_pLabelData->m_nStartCorner;
     if (corner < CornerTopLeft || corner > CornerBottomRight)
         corner = CornerBottomRight;
-    const bool vertical = m_pLabelData->m_nFillDirection == FillVertical;
+    // Only 0 fills along rows; every other stored value fills by columns.
+    const bool vertical = m_pLabelData->m_nFillDirection != FillHorizontal;
     if (!m_pLabelData->m_bSameDirection) {
         // Odd lines, counted from the start corner, run the other way: the mirrored
         // corner along the line gives their numbers.
@@ -245,8 +270,8 @@ int CPrintHandler::GetLabelSequence(int row, int column) const
             corner = vertical ? kDown[corner] : kAcross[corner];
         }
     }
-    const int r = row;
-    const int c = column;
+    const qint64 r = row;
+    const qint64 c = column;
     if (!vertical) {
         switch (corner) {
         case CornerTopLeft: return C * r + c + 1;
@@ -347,18 +372,22 @@ void CPrintHandler::DrawPageCommon(int page)
     CallEvent(ScriptOnPageStart);
 
     const PageRange range = GetPageRange(page);
-    if (!range.empty) {
-        for (int r = 0; r < label.m_nRows; ++r) {
-            for (int c = 0; c < label.m_nColumns; ++c) {
-                const int s = GetLabelSequence(r, c);
-                const qint64 n = static_cast<qint64>(range.base) + s;
-                // Only the cell without a label stays empty; later cells of the row
-                // may still hold labels in reversed or serpentine orders.
-                if (s > range.highest || n > m_nLabelCount || s < 1)
-                    continue;
+    // The cells whose sequence numbers are 1 to `last` hold labels, in any layout order.
+    const qint64 last = range.empty ? 0 : std::min<qint64>(range.highest, qint64(m_nLabelCount) - range.base);
+    if (last >= 1) {
+        // Only those cells are visited, so a page costs its labels, not its grid.
+        const auto rowStart = [this](int r) {
+            return std::min(GetLabelSequence(r, 0), GetLabelSequence(r, m_pLabelData->m_nColumns - 1));
+        };
+        const auto [firstRow, endRow] = MonotonicRunUpTo(label.m_nRows, last, rowStart);
+        for (int r = firstRow; r < endRow; ++r) {
+            const auto [firstColumn, endColumn] =
+                MonotonicRunUpTo(label.m_nColumns, last, [this, r](int c) { return GetLabelSequence(r, c); });
+            for (int c = firstColumn; c < endColumn; ++c) {
+                const qint64 s = GetLabelSequence(r, c);
                 const float x = (label.m_fHorzGap + label.m_fLabelWidth) * c + label.m_fLeftMargin;
                 const float y = (label.m_fVertGap + label.m_fLabelHeight) * r + label.m_fTopMargin;
-                RenderLabel(s, static_cast<int>(n), x, y);
+                RenderLabel(static_cast<int>(s), static_cast<int>(range.base + s), x, y);
             }
         }
     }

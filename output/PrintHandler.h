@@ -111,8 +111,9 @@ public:
     // page items are updated for the preview to paint.
     void DrawPreviewPage(GeneratedLabels& items, int page);
 
-    // The 1-based position of a cell in the order the label layout asks for.
-    int GetLabelSequence(int row, int column) const;
+    // The 1-based position of a cell in the order the label layout asks for; along a
+    // row or a column it rises or falls monotonically.
+    qint64 GetLabelSequence(int row, int column) const;
 
     // Page header and page number objects, updated for the last page drawn.
     const std::vector<CBaseGraph*>& GetPageItems() const { return m_pageItems; }
@@ -154,7 +155,7 @@ private:
     void EvaluateNamedSubstrings(int s, int n);
     void GenerateObjectValues(int s, int n);
     QString BandValue(const CDataBand& band, int s, int n);
-    QString DateTimeText(const QString& format, qint64 offsetSeconds);
+    QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
     void UpdateDatabaseImage(CImageGraph& image, int s, int n);
     bool Draws(const CBaseGraph& object) const;

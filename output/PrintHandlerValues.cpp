@@ -15,26 +15,21 @@
 
 #include <QDateTime>
 
-namespace {
-
-constexpr qint64 kSecondsPerMinute = 60;
-constexpr qint64 kSecondsPerDay = 1440 * kSecondsPerMinute;
-
-} // namespace
-
 bool CPrintHandler::Draws(const CBaseGraph& object) const
 {
     return m_nMode == ModePrint ? !object.m_bNotPrinted : !object.m_bHiddenInPreview;
 }
 
-QString CPrintHandler::DateTimeText(const QString& format, qint64 offsetSeconds)
+QString CPrintHandler::DateTimeText(const CDataBand& band)
 {
-    // The start time is fixed for the job, so each format and offset has one text.
-    const QString key = QString::number(offsetSeconds) + u'\x1f' + format;
+    // The start time is fixed for the job, so each kind, offset and format has one text.
+    const QString key = QString::number(band.m_nKind) + u'\x1f' + QString::number(band.m_nDateTimeOffset) + u'\x1f'
+                        + band.m_strDateTimeFormat;
     const auto found = m_dateTimeTexts.find(key);
     if (found != m_dateTimeTexts.end())
         return found->second;
-    const QString text = FormatDateTime(format, QDateTime::fromSecsSinceEpoch(m_tStartTime + offsetSeconds));
+    const QString text = FormatDateTime(band.m_strDateTimeFormat,
+                                        band.OffsetTime(QDateTime::fromSecsSinceEpoch(m_tStartTime)));
     m_dateTimeTexts.emplace(key, text);
     return text;
 }
@@ -46,11 +41,7 @@ QString CPrintHandler::BandValue(const CDataBand& band, int s, int n)
     case BandConstant:
     case BandItemValue: raw = band.m_strValue; break;
     case BandDate:
-        raw = DateTimeText(band.m_strDateTimeFormat, static_cast<qint64>(band.m_nDateTimeOffset) * kSecondsPerDay);
-        break;
-    case BandTime:
-        raw = DateTimeText(band.m_strDateTimeFormat, static_cast<qint64>(band.m_nDateTimeOffset) * kSecondsPerMinute);
-        break;
+    case BandTime: raw = DateTimeText(band); break;
     case BandSerial: raw = band.FormatSerial(band.GetSerialValue(n)); break;
     case BandDatabase: raw = FieldValue(band.m_strDataSource, band.m_strFieldName, s, n); break;
     case BandWindowData:
@@ -179,7 +170,8 @@ void CPrintHandler::UpdateBarcode(CBarcodeGraph& barcode, const QString& content
     } catch (const VXException& e) {
         reason = e.GetMessage();
     }
-    if (reason.isEmpty() && settings.m_fWidth <= 0.0f)
+    // An empty value has no symbol to print, which is no failure.
+    if (reason.isEmpty() && settings.m_fWidth <= 0.0f && !content.isEmpty())
         reason = QStringLiteral("无法生成条码");
     if (!reason.isEmpty()) {
         m_encodedContent.erase(&barcode);

@@ -5,10 +5,40 @@
 #include "platform/Drawing.h"
 #include "platform/VXException.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Whether a regular file holds a whole PDF as the writer ends one: the trailer's
+// offset of the cross-reference table, that table at that offset, the end marker
+// last. Bytes lost anywhere before the table (a full disk) move it away from where
+// the trailer says it is; bytes lost after it take the trailer or the marker.
+bool IsCompletePdf(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    constexpr qint64 kTail = 64;
+    if (!file.seek(std::max<qint64>(0, size - kTail)))
+        return false;
+    const QByteArray tail = file.read(kTail);
+    const qsizetype at = tail.lastIndexOf("startxref");
+    if (at < 0 || !tail.trimmed().endsWith("%%EOF"))
+        return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(at + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    return ok && xref >= 0 && xref < size && file.seek(xref) && file.read(4) == "xref";
+}
+
+} // namespace
 
 CPrinterTarget::CPrinterTarget() : m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
 
@@ -30,6 +60,7 @@ std::unique_ptr<CPrinterTarget> CPrinterTarget::ForPdf(const QString& path)
     std::unique_ptr<CPrinterTarget> target(new CPrinterTarget);
     target->m_pPrinter->setOutputFormat(QPrinter::PdfFormat);
     target->m_pPrinter->setOutputFileName(path);
+    target->m_strPdfPath = path;
     return target;
 }
 
@@ -75,7 +106,14 @@ bool CPrinterTarget::EndPage()
 
 bool CPrinterTarget::EndDocument()
 {
-    return m_painter.end() && m_pPrinter->printerState() != QPrinter::Error;
+    if (!m_painter.end() || m_pPrinter->printerState() == QPrinter::Error)
+        return false;
+    // The PDF writer does not report failed writes: judge by what reached the file.
+    if (!m_strPdfPath.isEmpty() && !IsCompletePdf(m_strPdfPath)) {
+        m_strError = QStringLiteral("无法写入文件“%1”。").arg(m_strPdfPath);
+        return false;
+    }
+    return true;
 }
 
 void CPrinterTarget::Abort()
@@ -96,16 +134,14 @@ bool CImageTarget::BeginDocument(const CLabelData& label, const QString&)
     const QSizeF page = GetPageSizeMm(label);
     m_dWidthMm = page.width();
     m_dHeightMm = page.height();
-    m_pages.clear();
     return true;
 }
 
 QPainter* CImageTarget::BeginPage()
 {
-    QImage image = MakeImageAtDpi(m_dWidthMm, m_dHeightMm, m_dDpi, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    m_pages.push_back(std::move(image));
-    if (!m_painter.begin(&m_pages.back()))
+    m_page = MakeImageAtDpi(m_dWidthMm, m_dHeightMm, m_dDpi, QImage::Format_RGB32);
+    m_page.fill(Qt::white);
+    if (!m_painter.begin(&m_page))
         return nullptr;
     m_painter.setRenderHint(QPainter::Antialiasing);
     SetMillimetreWorld(m_painter, m_dDpi, m_dDpi);
@@ -114,14 +150,17 @@ QPainter* CImageTarget::BeginPage()
 
 bool CImageTarget::EndPage()
 {
-    return m_painter.end();
+    const bool drawn = m_painter.end();
+    const bool kept = drawn && (!m_sink || m_sink(m_page));
+    m_page = QImage();
+    return kept;
 }
 
 void CImageTarget::Abort()
 {
     if (m_painter.isActive())
         m_painter.end();
-    m_pages.clear();
+    m_page = QImage();
 }
 
 namespace {
@@ -150,6 +189,8 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
     const CLabelData* label = job.GetLabelData();
     if (!label)
         return fail(QStringLiteral("打印过程中发生错误，无法完成。"));
+    if (range.startPage < 1)
+        return fail(QStringLiteral("起始页不能小于等于0!"));
     if (!target.BeginDocument(*label, label->m_strTitle))
         return fail(target.GetError());
 
@@ -158,15 +199,17 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
     job.m_fPrinterOffsetY = static_cast<float>(-physical.y()) - label->m_fVertOffset;
     job.m_nFirstPrintedPage = range.startPage;
 
-    const int copies = std::max(1, range.copies);
-    const int total = copies * std::max(0, range.pageCount);
-    int printed = 0;
+    // Page numbers stop at the highest an int holds: the pages beyond it cannot exist.
+    const qint64 copies = std::max(1, range.copies);
+    const qint64 pageCount = std::clamp<qint64>(range.pageCount, 0, qint64(INT_MAX) - range.startPage + 1);
+    const qint64 total = copies * pageCount;
+    qint64 printed = 0;
     try {
-        const int outer = range.collate ? range.pageCount : copies;
-        const int inner = range.collate ? copies : range.pageCount;
-        for (int i = 0; i < outer; ++i) {
-            for (int j = 0; j < inner; ++j) {
-                PrintOnePage(job, target, range.startPage + (range.collate ? i : j));
+        const qint64 outer = range.collate ? pageCount : copies;
+        const qint64 inner = range.collate ? copies : pageCount;
+        for (qint64 i = 0; i < outer; ++i) {
+            for (qint64 j = 0; j < inner; ++j) {
+                PrintOnePage(job, target, static_cast<int>(range.startPage + (range.collate ? i : j)));
                 ++printed;
                 if (feedback) {
                     feedback->PagePrinted(printed, total);
@@ -185,6 +228,7 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
         return fail(QStringLiteral("打印过程中发生错误，无法完成。"));
     }
     if (!target.EndDocument())
-        return fail(QStringLiteral("打印过程中发生错误或打印任务被取消。"));
+        return fail(target.GetError().isEmpty() ? QStringLiteral("打印过程中发生错误或打印任务被取消。")
+                                                : target.GetError());
     return PrintResult::Success;
 }

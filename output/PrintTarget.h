@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QPointF>
 #include <QString>
+#include <functional>
 #include <memory>
-#include <vector>
 
 class CLabelData;
 class CPrintHandler;
@@ -58,15 +58,21 @@ private:
 
     std::unique_ptr<QPrinter> m_pPrinter;
     QString m_strPrinterName; // empty for PDF
+    QString m_strPdfPath;     // empty for a printer
     QPainter m_painter;
     bool m_bFirstPage = true;
 };
 
-// Every page as an image at a resolution, on white.
+// Every page as an image at a resolution, on white, handed to the sink as soon as it
+// is drawn: only the page being drawn is held, however long the job.
 class CImageTarget : public CPrintTarget
 {
 public:
-    explicit CImageTarget(double dpi) : m_dDpi(dpi) {}
+    // Takes each finished page in print order; false when it could not keep it,
+    // which fails the page.
+    using PageSink = std::function<bool(const QImage& page)>;
+
+    CImageTarget(double dpi, PageSink sink) : m_dDpi(dpi), m_sink(std::move(sink)) {}
     ~CImageTarget() override;
 
     bool BeginDocument(const CLabelData& label, const QString& title) override;
@@ -75,14 +81,13 @@ public:
     bool EndDocument() override { return true; }
     void Abort() override;
 
-    const std::vector<QImage>& Pages() const { return m_pages; }
-
 private:
     double m_dDpi;
+    PageSink m_sink;
     double m_dWidthMm = 0;
     double m_dHeightMm = 0;
     QPainter m_painter;
-    std::vector<QImage> m_pages;
+    QImage m_page;
 };
 
 // Progress and cancel of a print run; the dialog shows one, tests count with one.
@@ -91,7 +96,7 @@ class IPrintFeedback
 public:
     virtual ~IPrintFeedback() = default;
     // After each printed page, before the cancel check; printed of total.
-    virtual void PagePrinted(int printed, int total) = 0;
+    virtual void PagePrinted(qint64 printed, qint64 total) = 0;
     virtual bool IsCancelled() = 0;
 };
 
@@ -107,7 +112,8 @@ enum class PrintResult { Success, Cancelled, Failed };
 
 // Prints pages of a prepared job: sets the job's printer offsets and first printed
 // page, then prints each page (copies together when collated, else the whole range
-// once per copy). Every failure is caught and returned as Failed with the message
-// for the user in *error.
+// once per copy). Pages past the highest page number there can be are not printed.
+// Every failure is caught and returned as Failed with the message for the user in
+// *error.
 PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRange& range,
                         IPrintFeedback* feedback = nullptr, QString* error = nullptr);

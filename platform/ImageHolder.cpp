@@ -68,5 +68,7 @@ const QImage& ImageHolder::PlaceholderImage()
 
 ImageHolder ImageHolder::Placeholder()
 {
-    return FromImage(PlaceholderImage());
+    ImageHolder holder = FromImage(PlaceholderImage());
+    holder.m_bPlaceholder = true;
+    return holder;
 }

@@ -22,10 +22,12 @@ public:
 
     // The picture shown where there is none to show (a data-source image before
     // printing, a linked file that is missing): a grey framed landscape, drawn here.
+    // It is only shown, never stored as the user's picture.
     static ImageHolder Placeholder();
     static const QImage& PlaceholderImage();
 
     bool IsEmpty() const { return m_bytes.isEmpty() && m_image.isNull(); }
+    bool IsPlaceholder() const { return m_bPlaceholder; }
     bool IsDecoded() const { return !m_image.isNull(); }
     const QImage& Image() const { return m_image; }
     // What drawing shows: the decoded image, or the placeholder for bytes that cannot
@@ -38,4 +40,5 @@ private:
     QByteArray m_bytes;
     QString m_mimeType;
     QImage m_image;
+    bool m_bPlaceholder = false;
 };

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <iterator>
 
@@ -16,6 +18,20 @@ bool SameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// One line's text. A line of a UTF-8 file that is not valid UTF-8 comes from a
+// program that wrote the system code page: GB18030 covers GBK and GB2312.
+QString DecodeLine(QByteArrayView bytes, QStringConverter::Encoding encoding)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError() && encoding == QStringConverter::Utf8) {
+        QStringDecoder gb18030("GB18030");
+        if (gb18030.isValid())
+            text = gb18030.decode(bytes);
+    }
+    return text;
+}
+
 } // namespace
 
 void IniFile::Load(const QString& path)
@@ -24,32 +40,59 @@ void IniFile::Load(const QString& path)
     if (file.open(QIODevice::ReadOnly))
         Parse(file.readAll());
     else
-        m_sections.clear();
+        *this = IniFile();
 }
 
 void IniFile::Parse(QByteArrayView text)
 {
-    m_sections.clear();
+    *this = IniFile();
     m_sections.push_back(Section{});
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
-    const QString all = QString::fromUtf8(text);
-    const QStringList lines = all.split(u'\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString raw = lines[i];
-        if (raw.endsWith(u'\r'))
-            raw.chop(1);
-        // A final line break does not make an empty last line.
-        if (i == lines.size() - 1 && raw.isEmpty())
-            break;
-        const QString trimmed = raw.trimmed();
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
+    qsizetype unit = 1; // bytes per code unit
+    QByteArrayView newline = "\n";
+    QByteArrayView cr = "\r";
+    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
+        const bool little = text[0] == '\xFF';
+        m_encoding = little ? Encoding::Utf16LE : Encoding::Utf16BE;
+        encoding = little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        unit = 2;
+        newline = little ? QByteArrayView("\n\0", 2) : QByteArrayView("\0\n", 2);
+        cr = little ? QByteArrayView("\r\0", 2) : QByteArrayView("\0\r", 2);
+        m_bom = text.first(2).toByteArray();
+        // Half a code unit at the end of a cut file is no character; kept, it would
+        // shift every line written after it.
+        text = text.first(text.size() - text.size() % 2);
+    } else if (text.startsWith("\xEF\xBB\xBF")) {
+        m_bom = text.first(3).toByteArray();
+    }
+    bool lineEndSeen = false;
+    qsizetype start = m_bom.size();
+    while (start < text.size()) {
+        qsizetype stop = start;
+        while (stop < text.size() && text.sliced(stop, unit) != newline)
+            stop += unit;
+        Line line;
+        QByteArrayView bytes = text.sliced(start, stop - start);
+        if (stop < text.size()) {
+            const bool crlf = bytes.endsWith(cr);
+            if (crlf)
+                bytes.chop(unit);
+            line.end = (crlf ? cr.toByteArray() : QByteArray()) + newline.toByteArray();
+            if (!lineEndSeen)
+                m_lineEnd = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+            lineEndSeen = true;
+        }
+        line.bytes = bytes.toByteArray();
+        line.text = DecodeLine(bytes, encoding);
+        start = stop + unit;
+
+        const QString trimmed = line.text.trimmed();
         if (trimmed.startsWith(u'[')) {
             qsizetype close = trimmed.indexOf(u']');
             if (close < 0)
                 close = trimmed.size();
             m_sections.push_back(Section{trimmed.mid(1, close - 1).trimmed(), true, {}});
         }
-        Line line{raw, {}, {}};
         const qsizetype eq = trimmed.indexOf(u'=');
         if (!trimmed.startsWith(u'[') && eq > 0) {
             line.key = trimmed.left(eq).trimmed();
@@ -59,13 +102,37 @@ void IniFile::Parse(QByteArrayView text)
     }
 }
 
+QByteArray IniFile::Encode(const QString& text) const
+{
+    switch (m_encoding) {
+    case Encoding::Utf16LE: return QStringEncoder(QStringConverter::Utf16LE).encode(text);
+    case Encoding::Utf16BE: return QStringEncoder(QStringConverter::Utf16BE).encode(text);
+    case Encoding::Utf8: break;
+    }
+    return text.toUtf8();
+}
+
+IniFile::Line IniFile::MakeLine(const QString& text) const
+{
+    return Line{Encode(text), Encode(m_lineEnd), text, {}, {}};
+}
+
 QByteArray IniFile::Serialize() const
 {
-    QString out;
-    for (const Section& section : m_sections)
-        for (const Line& line : section.lines)
-            out += line.text + u'\n';
-    return out.toUtf8();
+    QByteArray out = m_bom;
+    const Line* previous = nullptr;
+    for (const Section& section : m_sections) {
+        for (const Line& line : section.lines) {
+            // A last line without a line end gets one when lines were added after it.
+            if (previous)
+                out += previous->end.isEmpty() ? Encode(m_lineEnd) : previous->end;
+            out += line.bytes;
+            previous = &line;
+        }
+    }
+    if (previous)
+        out += previous->end;
+    return out;
 }
 
 bool IniFile::Save(const QString& path) const
@@ -121,13 +188,18 @@ void IniFile::SetString(const QString& section, const QString& key, const QStrin
         }
     }
     if (!target) {
-        m_sections.push_back(Section{section, true, {Line{u'[' + section + u']', {}, {}}}});
+        m_sections.push_back(Section{section, true, {MakeLine(u'[' + section + u']')}});
         target = &m_sections.back();
     }
     for (Line& line : target->lines) {
         if (!line.key.isEmpty() && SameName(line.key, key)) {
-            line.value = value.trimmed();
-            line.text = line.key + u'=' + value;
+            if (line.value == value.trimmed())
+                return; // the line keeps its bytes, whatever their encoding
+            Line changed = MakeLine(line.key + u'=' + value);
+            changed.end = line.end;
+            changed.key = line.key;
+            changed.value = value.trimmed();
+            line = std::move(changed);
             return;
         }
     }
@@ -136,5 +208,8 @@ void IniFile::SetString(const QString& section, const QString& key, const QStrin
     auto pos = target->lines.end();
     while (pos != target->lines.begin() && std::prev(pos)->text.trimmed().isEmpty())
         --pos;
-    target->lines.insert(pos, Line{key + u'=' + value, key, value.trimmed()});
+    Line added = MakeLine(key + u'=' + value);
+    added.key = key;
+    added.value = value.trimmed();
+    target->lines.insert(pos, std::move(added));
 }

@@ -8,9 +8,12 @@
 // A small INI file in the manner of the old profile functions: "[section]" headers and
 // "key=value" lines, section and key names compared without regard to case, values
 // taken as they stand between the '=' and the line end (blanks around them dropped,
-// nothing unquoted, unescaped or parsed). The text is UTF-8. Setting a value keeps
-// every other line of the file as it was (comments, unknown keys, their order), so
-// a hand-edited file survives a save.
+// nothing unquoted, unescaped or parsed). The text is UTF-8; a file that starts with
+// a UTF-16 byte-order mark is UTF-16 and stays so, and a line that is not valid
+// UTF-8 is read as GB18030, as files written by older versions may hold. Setting a
+// value keeps every other line of the file byte for byte (comments, unknown keys,
+// their order, their encoding and line ends), so a hand-edited file survives a
+// save; setting the value a key already has changes nothing.
 class IniFile
 {
 public:
@@ -34,11 +37,14 @@ public:
     void SetString(const QString& section, const QString& key, const QString& value);
 
 private:
+    enum class Encoding { Utf8, Utf16LE, Utf16BE };
     struct Line
     {
-        QString text;  // the line as read or as last written
-        QString key;   // empty for headers, comments and other lines
-        QString value; // trimmed
+        QByteArray bytes; // as read or as last written, without the line end
+        QByteArray end;   // the line end as read; empty only for a last line without one
+        QString text;     // the decoded line
+        QString key;      // empty for headers, comments and other lines
+        QString value;    // trimmed
     };
     struct Section
     {
@@ -48,6 +54,11 @@ private:
     };
 
     const Line* Find(const QString& section, const QString& key) const;
+    Line MakeLine(const QString& text) const;
+    QByteArray Encode(const QString& text) const;
 
     std::vector<Section> m_sections;
+    Encoding m_encoding = Encoding::Utf8;
+    QByteArray m_bom; // written back as it was read
+    QString m_lineEnd = QStringLiteral("\n"); // for new lines: the file's first line end
 };

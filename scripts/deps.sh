@@ -20,6 +20,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
   poppler-utils libxlsxwriter-dev python3-xlwt
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
+  # time zones, for the date offsets across daylight-saving changes
+  tzdata
   # fonts: a metric-compatible stand-in for Arial and a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
   # icons of the user interface

@@ -38,6 +38,55 @@ void SplitHostPort(const QString& server, QString& host, QString& port)
     }
 }
 
+bool KeyIs(const QString& key, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        if (key.trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The keys under which connection strings carry the user and the password.
+bool IsUserKey(const QString& key)
+{
+    return KeyIs(key, {"User ID", "UID", "User"});
+}
+
+bool IsPasswordKey(const QString& key)
+{
+    return KeyIs(key, {"Password", "PWD"});
+}
+
+// The "key=value" parts of an ODBC connection string; a ";" inside a braced value
+// splits nothing.
+QStringList OdbcParts(const QString& text)
+{
+    QStringList parts;
+    QString part;
+    bool braced = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (braced && c == u'}') {
+            if (i + 1 < text.size() && text[i + 1] == u'}') // a doubled brace stays inside
+                part += text[i++];
+            else
+                braced = false;
+        } else if (!braced && c == u'{') {
+            braced = true;
+        } else if (!braced && c == u';') {
+            if (!part.trimmed().isEmpty())
+                parts.append(part);
+            part.clear();
+            continue;
+        }
+        part += c;
+    }
+    if (!part.trimmed().isEmpty())
+        parts.append(part);
+    return parts;
+}
+
 class OdbcBuilder
 {
 public:
@@ -168,19 +217,37 @@ AdoRoute FileRoute(const AdoConnectionString& cs, const QString& password)
     return route;
 }
 
+// An ODBC string with the user and password given beside it in place of its own;
+// an empty one leaves the string's own as it is.
+QString WithLogin(const QString& odbc, const QString& user, const QString& password)
+{
+    if (user.isEmpty() && password.isEmpty())
+        return odbc;
+    QStringList parts;
+    for (const QString& part : OdbcParts(odbc)) {
+        const QString key = part.section(u'=', 0, 0);
+        const bool replaced = (!user.isEmpty() && IsUserKey(key)) || (!password.isEmpty() && IsPasswordKey(key));
+        if (!replaced)
+            parts.append(part);
+    }
+    return (parts.isEmpty() ? QString() : parts.join(u';') + u';')
+        + OdbcBuilder().Add("UID", user).Add("PWD", password).Text();
+}
+
 // The ODBC part of an MSDASQL string: what is left without the provider, or its
-// extended properties when the string keeps it there.
-AdoRoute MsdasqlRoute(const AdoConnectionString& cs)
+// extended properties when the string keeps it there. The user and password, ADO's
+// keys or ODBC's, go to the driver under ODBC's.
+AdoRoute MsdasqlRoute(const AdoConnectionString& cs, const QString& user, const QString& password)
 {
     const QString extended = cs.Value({"Extended Properties"});
     if (!extended.isEmpty())
-        return OdbcRoute(extended);
+        return OdbcRoute(WithLogin(extended, user, password));
     QStringList parts;
     for (const auto& [key, value] : cs.Items()) {
-        if (key.compare(QLatin1String("Provider"), Qt::CaseInsensitive) != 0)
+        if (!KeyIs(key, {"Provider"}) && !IsUserKey(key) && !IsPasswordKey(key))
             parts.append(key + u'=' + OdbcValue(value));
     }
-    return OdbcRoute(parts.join(u';') + u';');
+    return OdbcRoute(WithLogin(parts.join(u';') + u';', user, password));
 }
 
 } // namespace
@@ -266,8 +333,8 @@ AdoRoute RouteAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QStringList& drivers)
 {
     const AdoConnectionString cs(connectionString);
-    if (!cs.Has("Provider"))
-        return OdbcRoute(connectionString); // ODBC's own form, as ADO itself would take it
+    if (!cs.Has("Provider")) // ODBC's own form, as ADO itself would take it
+        return OdbcRoute(WithLogin(connectionString, userId, password));
     const QString provider = cs.Value({"Provider"}).trimmed();
     const QString user = userId.isEmpty() ? cs.Value({"User ID", "UID", "User"}) : userId;
     const QString pwd = password.isEmpty() ? cs.Value({"Password", "PWD"}) : password;
@@ -282,7 +349,7 @@ AdoRoute RouteAdo(
     if (StartsWith(provider, {"Microsoft.Jet.OLEDB", "Microsoft.ACE.OLEDB"}))
         return FileRoute(cs, password);
     if (StartsWith(provider, {"MSDASQL"}))
-        return MsdasqlRoute(cs);
+        return MsdasqlRoute(cs, user, pwd);
     return Unavailable(QStringLiteral("The provider \"%1\" is not available on this system").arg(provider));
 }
 

@@ -47,7 +47,8 @@ struct AdoRoute
 };
 
 // drivers: the installed ODBC driver names (InstalledOdbcDrivers()). The user id and
-// password given beside the string win over those inside it when not empty.
+// password given beside the string win over those inside it when not empty, on
+// every route (an ODBC string gets them as UID and PWD).
 AdoRoute RouteAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QStringList& drivers);
 

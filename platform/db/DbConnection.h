@@ -59,14 +59,15 @@ public:
 
     // Table names in the order the database lists them.
     virtual bool ListTables(QStringList& tables) = 0;
-    // Column names of one table in their defined order; the name is taken as it is
-    // listed by ListTables (quoted where the database needs it).
+    // Column names of one table in their defined order; the name is taken as
+    // ListTables lists it, and quoted by the backend where its statements need that.
     virtual bool ListFields(const QString& table, QStringList& fields) = 0;
 
     // Runs one statement. Rows skip+1 .. skip+maxRows of its result are kept in rows
-    // (all rows from skip+1 on when maxRows is negative); rows are streamed, so rows
-    // outside that window cost no memory. A statement without a result set gives
-    // zero columns. On failure rows are left empty and LastError() says why.
+    // (all rows from skip+1 on when maxRows is negative, none when it is 0; a negative
+    // skip counts as 0: see RowWindow); rows are streamed, so rows outside that window
+    // cost no memory. A statement without a result set gives zero columns. On failure
+    // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
 
     // The database's message for the last failure, empty after a success.

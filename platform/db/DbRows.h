@@ -52,3 +52,36 @@ private:
     std::vector<uint32_t> m_ends;
     std::vector<bool> m_nulls;
 };
+
+// The rows of a result that a query keeps: the first `skip` rows are passed over,
+// then up to `maxRows` are kept (every remaining row when negative). Every backend
+// walks its result through one of these, so "none wanted" means none everywhere.
+class RowWindow
+{
+public:
+    RowWindow(qint64 skip, qint64 maxRows)
+        : m_toSkip(skip > 0 ? skip : 0)
+        , m_toKeep(maxRows)
+    {
+    }
+
+    // No further row is wanted: stop reading before fetching another.
+    bool Done() const { return m_toKeep == 0; }
+    // Counts one row that was read; true when it is to be kept.
+    bool Take()
+    {
+        if (Done())
+            return false;
+        if (m_toSkip > 0) {
+            --m_toSkip;
+            return false;
+        }
+        if (m_toKeep > 0)
+            --m_toKeep;
+        return true;
+    }
+
+private:
+    qint64 m_toSkip;
+    qint64 m_toKeep;
+};

@@ -64,20 +64,44 @@ public:
         const QByteArray text = sql.toUtf8();
         if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
             return Fail(DbMessage());
+        QString error = ReadResult(rows, RowWindow(skip, maxRows));
+        // A CALL answers with one result set per statement of the procedure and a
+        // closing status; the connection takes no other statement until every one of
+        // them is read. Only the first set is kept, as with several statements on
+        // the other servers.
+        const QString later = DrainResults();
+        if (error.isEmpty())
+            error = later;
+        if (!error.isEmpty()) {
+            rows.Clear();
+            return Fail(error);
+        }
+        return Succeed();
+    }
+
+private:
+    // The window of the current result set goes into rows; the rest is read and
+    // dropped. Empty, or the server's message.
+    QString ReadResult(DbRows& rows, RowWindow window)
+    {
         // Streamed: rows are taken from the server as they are read.
         MYSQL_RES* result = mysql_use_result(m_mysql);
         if (!result)
-            return mysql_field_count(m_mysql) == 0 ? Succeed() : Fail(DbMessage());
+            return mysql_field_count(m_mysql) == 0 ? QString() : DbMessage();
         const unsigned int columns = mysql_num_fields(result);
         const MYSQL_FIELD* fields = mysql_fetch_fields(result);
         QStringList names;
         for (unsigned int c = 0; c < columns; ++c)
             names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
         rows.Reset(names);
-        qint64 seen = 0;
-        bool complete = true;
-        while (MYSQL_ROW row = mysql_fetch_row(result)) {
-            if (seen++ < skip)
+        bool ended = false;
+        while (!window.Done()) {
+            const MYSQL_ROW row = mysql_fetch_row(result);
+            if (!row) {
+                ended = true;
+                break;
+            }
+            if (!window.Take())
                 continue;
             const unsigned long* lengths = mysql_fetch_lengths(result);
             for (unsigned int c = 0; c < columns; ++c) {
@@ -86,22 +110,29 @@ public:
                 else
                     rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
             }
-            if (maxRows >= 0 && seen >= skip + maxRows) {
-                complete = false;
-                break;
-            }
         }
-        const bool failed = complete && mysql_errno(m_mysql) != 0;
-        const QString error = failed ? DbMessage() : QString();
+        const QString error = ended && mysql_errno(m_mysql) != 0 ? DbMessage() : QString();
         mysql_free_result(result); // reads and drops the rows not taken
-        if (failed) {
-            rows.Clear();
-            return Fail(error);
-        }
-        return Succeed();
+        return error;
     }
 
-private:
+    // Reads and drops every result set after the current one.
+    QString DrainResults()
+    {
+        while (mysql_more_results(m_mysql)) {
+            const int rc = mysql_next_result(m_mysql);
+            if (rc > 0) // a failing statement ends the chain
+                return DbMessage();
+            if (rc < 0)
+                break;
+            if (MYSQL_RES* result = mysql_use_result(m_mysql))
+                mysql_free_result(result);
+            else if (mysql_field_count(m_mysql) != 0)
+                return DbMessage();
+        }
+        return {};
+    }
+
     QString DbMessage() const { return QString::fromUtf8(mysql_error(m_mysql)).trimmed(); }
 
     QString Literal(const QString& text) const

@@ -5,6 +5,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <algorithm>
+
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
 
 namespace {
@@ -100,10 +102,12 @@ public:
     bool ListFields(const QString& table, QStringList& fields) override
     {
         // The probe reads the columns of the table as a statement names it, which
-        // also works for drivers whose catalogue calls take patterns.
+        // also works for drivers whose catalogue calls take patterns. The name comes
+        // as the catalogue lists it, so it is quoted: blanks ("Order Details") and
+        // letter case (PostgreSQL folds unquoted names) must survive.
         fields.clear();
         DbRows rows;
-        if (!Query(QStringLiteral("select * from %1 where 1=0").arg(table), rows, 0, -1))
+        if (!Query(QStringLiteral("select * from %1 where 1=0").arg(QuotedName(table)), rows, 0, 0))
             return false;
         fields = rows.Columns();
         return true;
@@ -154,14 +158,14 @@ private:
             names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
         }
         rows.Reset(names);
-        qint64 seen = 0;
-        while (maxRows < 0 || seen < skip + maxRows) {
+        RowWindow window(skip, maxRows);
+        while (!window.Done()) {
             const SQLRETURN fetched = SQLFetch(stmt);
             if (fetched == SQL_NO_DATA)
                 break;
             if (!SQL_SUCCEEDED(fetched))
                 return FailStatement(stmt);
-            if (seen++ < skip)
+            if (!window.Take())
                 continue;
             for (SQLUSMALLINT c = 1; c <= columns; ++c) {
                 if (!ReadCell(stmt, c, rows))
@@ -197,6 +201,23 @@ private:
         }
         rows.AppendText(value);
         return true;
+    }
+
+    // The name in the driver's identifier quotes (a quote inside doubled), or as it
+    // is when the driver has none.
+    QString QuotedName(const QString& name) const
+    {
+        SQLWCHAR text[8] = {};
+        SQLSMALLINT bytes = 0;
+        QString quote = QStringLiteral("\"");
+        if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, text, sizeof text, &bytes)))
+            quote = QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::clamp<qsizetype>(bytes / 2, 0, 7))
+                        .trimmed(); // a blank: no quoting
+        if (quote.isEmpty())
+            return name;
+        QString quoted = name;
+        quoted.replace(quote, quote + quote);
+        return quote + quoted + quote;
     }
 
     bool FailStatement(SQLHSTMT stmt)

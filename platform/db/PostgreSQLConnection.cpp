@@ -69,7 +69,7 @@ public:
         bool haveColumns = false;
         bool cancelled = false;
         bool firstSetDone = false;
-        qint64 seen = 0;
+        RowWindow window(skip, maxRows);
         while (PGresult* result = PQgetResult(m_conn)) {
             const ExecStatusType status = PQresultStatus(result);
             if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && !haveColumns) {
@@ -84,7 +84,7 @@ public:
             if (status == PGRES_TUPLES_OK)
                 firstSetDone = true;
             if (status == PGRES_SINGLE_TUPLE && !cancelled && !firstSetDone) {
-                if (seen++ >= skip) {
+                if (window.Take()) {
                     for (int c = 0; c < PQnfields(result); ++c) {
                         if (PQgetisnull(result, 0, c))
                             rows.AppendNull();
@@ -92,7 +92,7 @@ public:
                             rows.AppendUtf8(PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
                     }
                 }
-                if (maxRows >= 0 && seen >= skip + maxRows) {
+                if (window.Done()) {
                     // Enough rows: ask the server to stop and drain what is still on its way.
                     if (PGcancel* cancel = PQgetCancel(m_conn)) {
                         char buffer[256];

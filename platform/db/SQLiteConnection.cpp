@@ -79,11 +79,11 @@ public:
         for (int c = 0; c < columns; ++c)
             names.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
         rows.Reset(names);
-        qint64 seen = 0;
+        RowWindow window(skip, maxRows);
         int rc = SQLITE_DONE;
         bool wanted = true;
-        while ((wanted = maxRows < 0 || seen < skip + maxRows) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            if (seen++ < skip)
+        while ((wanted = !window.Done()) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (!window.Take())
                 continue;
             for (int c = 0; c < columns && rc == SQLITE_ROW; ++c) {
                 // Null text is a NULL value, or out of memory.

@@ -13,6 +13,40 @@ QString QuotedName(const QString& name)
     return u'"' + quoted + u'"';
 }
 
+// Where the code of the statement that starts at `from` ends: past its last token,
+// before the blanks, comments and ";" that may follow. Quoted texts and names are
+// passed over whole, so a ";" or "--" inside them ends nothing.
+qsizetype StatementCodeEnd(const QString& sql, qsizetype from)
+{
+    const qsizetype n = sql.size();
+    qsizetype end = from;
+    qsizetype i = from;
+    while (i < n) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == u'-' && next == u'-') {
+            const qsizetype lineEnd = sql.indexOf(u'\n', i);
+            i = lineEnd < 0 ? n : lineEnd + 1;
+        } else if (c == u'/' && next == u'*') {
+            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = close < 0 ? n : close + 2;
+        } else if (c == u';') {
+            break;
+        } else if (c.isSpace()) {
+            ++i;
+        } else {
+            if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+                const qsizetype close = sql.indexOf(c == u'[' ? u']' : c, i + 1);
+                i = close < 0 ? n : close + 1;
+            } else {
+                ++i;
+            }
+            end = i;
+        }
+    }
+    return end;
+}
+
 } // namespace
 
 StagedConnection::~StagedConnection()
@@ -54,6 +88,9 @@ bool StagedConnection::ListTables(QStringList& tables)
 bool StagedConnection::ListFields(const QString& table, QStringList& fields)
 {
     fields.clear();
+    // Staging readers tell their own failures by an error set meanwhile; one left
+    // from an earlier statement must not pass for this one's.
+    m_strLastError.clear();
     if (!IsOpen())
         return Fail(QStringLiteral("Not connected to the database"));
     const qsizetype index = m_tables.indexOf(table);
@@ -69,6 +106,7 @@ bool StagedConnection::ListFields(const QString& table, QStringList& fields)
 bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
 {
     rows.Clear();
+    m_strLastError.clear(); // as in ListFields
     if (!IsOpen())
         return Fail(QStringLiteral("Not connected to the database"));
     if (!StageNamed(sql))
@@ -80,12 +118,16 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
 
 QString StagedConnection::RewriteTop(const QString& sql)
 {
-    static const QRegularExpression top(QStringLiteral("^\\s*select\\s+top\\s+(\\d+)\\s+(.*?)[\\s;]*$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression top(
+        QStringLiteral("^\\s*select\\s+top\\s+(\\d+)\\s+"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = top.match(sql);
     if (!match.hasMatch())
         return sql;
-    return QStringLiteral("select %1 limit %2").arg(match.captured(2), match.captured(1));
+    // The limit goes right after the statement's last token: after a trailing
+    // "-- comment" it would be commented out, after a ";" never run.
+    const qsizetype body = match.capturedEnd(0);
+    return QStringLiteral("select %1 limit %2")
+        .arg(sql.mid(body, StatementCodeEnd(sql, body) - body), match.captured(1));
 }
 
 bool StagedConnection::StageNamed(const QString& sql)

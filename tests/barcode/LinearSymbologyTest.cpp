@@ -141,11 +141,39 @@ TEST(Code93, ChecksWidthAndFullAscii)
         for (int j = 0; j < 6; ++j)
             expected += QString(p[j].unicode() - u'0', j % 2 == 0 ? u'1' : u'0');
     EXPECT_EQ(Modules(*full), expected + u'1');
+}
 
-    // U+4E2D shares its low byte with "-": it passes and is encoded as a hyphen.
-    auto cjk = Make(SymbologyCode93, QString(QChar(0x4E2D)), false);
-    EXPECT_EQ(Display(*cjk), QString(QChar(0x4E2D)));
-    EXPECT_EQ(Modules(*cjk), Modules(*Make(SymbologyCode93, "-", false)));
+// A character above U+00FF is invalid wherever it stands, whatever its low byte: it
+// is handled exactly as the symbology handles an invalid character in its range
+// (turned into "0" or dropped), and the check characters follow.
+TEST(LinearSymbologies, CharactersAboveLatin1AreInvalidNotTheirLowByte)
+{
+    const QString hyphenLow(QChar(0x4E2D)); // low byte of "-"
+    const QString digitLow(QChar(0x4E31));  // low byte of "1"
+    const struct
+    {
+        int code;
+        QString content;
+        QString sameBarsAs;
+        QString fullText;
+    } cases[] = {
+        {SymbologyCode39, hyphenLow + "A", "0A", "0A"},
+        {SymbologyCode39Full, hyphenLow + "A", "A", hyphenLow + "A"},
+        {SymbologyCode93, hyphenLow + "A", "0A", "0A"},
+        {SymbologyCode93Full, hyphenLow + "A" + QChar(0x4E00 + 'x'), "A", hyphenLow + "A" + QChar(0x4E00 + 'x')},
+        {SymbologyCode11, hyphenLow + "1", "01", "01"},
+        {SymbologyCodabar, hyphenLow + "1", "01", "01"},
+        {SymbologyMSI, digitLow + "2", "2", "2"},
+        {SymbologyPostNet, digitLow + "2", "2", "2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        auto wide = Make(c.code, c.content, true);
+        auto reference = Make(c.code, c.sameBarsAs, true);
+        EXPECT_EQ(wide->GetSettings()->m_strFullText, c.fullText);
+        EXPECT_EQ(wide->GetSettings()->m_strCheckDigit, reference->GetSettings()->m_strCheckDigit);
+        EXPECT_EQ(Modules(*wide), Modules(*reference));
+    }
 }
 
 TEST(Code11, ChecksAndWidth)

@@ -145,6 +145,35 @@ TEST(Pdf417, SettingsBeyondTheSymbolLimitsThrowTheirText)
     o.columns = 30;  // 2700 cells for 10 codewords
     EXPECT_EQ(messageOf(10, o), kPdf417TooManyCodewords);
     EXPECT_EQ(messageOf(850, Pdf417Options{}), QString());
+    o = {};
+    o.rows = 50;  // 19 columns are needed, 950 cells
+    EXPECT_EQ(messageOf(927, o), kPdf417TooManyCodewords);
+}
+
+TEST(Pdf417, ContentNearTheCodewordLimitTakesAShapeWithinIt)
+{
+    // 1,033 bytes: 863 data codewords and 64 check words. Growing rows and columns
+    // passes from 52 x 17 (884) to 52 x 18 (936); 32 x 29 (928) holds them.
+    int rows = 0, columns = 0;
+    Pdf417ChooseSize(927, Pdf417Options{}, rows, columns);
+    EXPECT_EQ(rows, 32);
+    EXPECT_EQ(columns, 29);
+
+    auto impl = CreateBarcodeImpl(SymbologyPDF417);
+    auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+    s.m_fModuleWidthX = 10.0f;
+    s.m_nCodePage = CodePageSystem;
+    s.m_crBackground = 0xFFFFFFFFu;
+    QByteArray bytes = TestBytes(1033, 7);
+    for (char& b : bytes)
+        b = static_cast<char>(1 + (static_cast<uint8_t>(b) % 127));
+    s.m_strContent = QString::fromLatin1(bytes);
+    impl->Encode();
+    impl->CalcSize();
+    const auto& data = static_cast<const CBarcodeData_PDF417&>(*impl->GetData());
+    EXPECT_EQ(data.m_nRows * data.m_nColumns, 928);
+    EXPECT_EQ(DecodeWithZXing(RenderBarcode(*impl, 300, 2), ZXing::BarcodeFormat::PDF417).value_or("(nothing read)"),
+              bytes);
 }
 
 TEST(Pdf417, EncoderFillsCodewordsPaddingAndIndicators)

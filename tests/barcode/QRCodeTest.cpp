@@ -119,6 +119,9 @@ TEST(QRCode, ZXingReadsRawUtf8AndGbkContent)
         {QStringLiteral("中文"), CodePageBig5, "\xa4\xa4\xa4\xe5"},
         {QStringLiteral("A€😀"), CodePageGBK, "A\x80?"},
         {QString::fromLatin1("\x01\x7f\x1b[0m tab\tend"), CodePageSystem, "\x01\x7f\x1b[0m tab\tend"},
+        // A zero byte is content like any other, not the end of it.
+        {QString::fromLatin1("LOT-7\0EXP-2025", 14), CodePageUTF8, QByteArray("LOT-7\0EXP-2025", 14)},
+        {QString(QChar(0)), CodePageUTF8, QByteArray(1, '\0')},
     };
     for (const auto& c : cases) {
         for (const int level : {0, 1, 2, 3}) {
@@ -154,6 +157,10 @@ TEST(QRCode, EmptyContentMakesNoSymbolAndNoError)
     f.Encode(QString());
     EXPECT_EQ(f.qr.m_nModuleCount, 21);  // the box of the last good symbol
     EXPECT_TRUE(std::all_of(f.qr.m_grid.begin(), f.qr.m_grid.end(), [](uint8_t m) { return m == 0; }));
+    // Nothing is drawn in that box, not even an opaque background.
+    f.s.m_crBackground = 0xFF000000u;
+    const QImage image = RenderBarcode(*f.impl, 100, 1);
+    EXPECT_EQ(image.convertToFormat(QImage::Format_Grayscale8).pixelColor(image.rect().center()), QColor(Qt::white));
 }
 
 TEST(QRCode, ContentNoVersionCanHoldIsReportedNotDrawnEmpty)

@@ -141,6 +141,15 @@ TEST(AdoLoaderStrings, EachLoaderNamesItsProvider)
     oracle.m_nNameKind = 1;
     EXPECT_TRUE(oracleLoader.MakeLogin().connectionString.contains("(SID = ORCL)"));
 
+    // A "%1" in a value is text, never a place for the next field.
+    db2.m_strHost = EncryptString("h%1x");
+    db2.m_strUser = EncryptString("u%2");
+    EXPECT_EQ(db2Loader.MakeLogin().connectionString,
+        "Provider=IBMDADB2.DB2COPY1;Server=h%1x:50000;DATABASE=SAMPLE;UID=u%2;PWD=;");
+    oracle.m_strHost = EncryptString("ora%1");
+    EXPECT_TRUE(oracleLoader.MakeLogin().connectionString.contains("(HOST = ora%1)(PORT = 1521)"))
+        << oracleLoader.MakeLogin().connectionString.toStdString();
+
     CAccessDS access;
     access.m_strPath = "/d/a.MDB";
     access.m_strPassword = EncryptString("secret");

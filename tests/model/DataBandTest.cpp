@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "model/DataBand.h"
 
+#include <QStringList>
 #include <climits>
 #include <functional>
 #include <gtest/gtest.h>
@@ -210,6 +211,12 @@ TEST(DataBandPipeline, CountsBeyondTheTextAndNegativeCounts)
     pad.m_nSerialPadWidth = INT_MAX;
     EXPECT_EQ(pad.GetSerialText().size(), 65536);
 
+    // Nor can long affixes: no band's text is longer than the limit.
+    CDataBand affixes;
+    affixes.m_strPrefix = QString(40000, u'<');
+    affixes.m_strSuffix = QString(40000, u'>');
+    EXPECT_EQ(affixes.FormatValue("x").size(), 65536);
+
     // Only white space is trimmed, and only on the side asked for.
     CDataBand trim;
     trim.m_bTrimLeft = true;
@@ -251,6 +258,13 @@ TEST(DataBandNumber, RoundsTheTypedDecimalValue)
     EXPECT_EQ(band.FormatValue("1.2345651"), "1.23457");
     NumberBand(band, 4);
     EXPECT_EQ(band.FormatValue("7"), "7.0000");
+
+    // A damaged decimal count costs nothing beyond the five decimals shown.
+    NumberBand(band, INT_MAX, true);
+    EXPECT_EQ(band.FormatValue("1.2345651"), "1.23457");
+    EXPECT_EQ(band.FormatValue("7"), "7.00000");
+    NumberBand(band, INT_MAX);
+    EXPECT_EQ(band.FormatValue("1.2345649"), "1.23456");
 }
 
 TEST(DataBandNumber, NegativeValuesKeepTheirSignInFront)
@@ -324,10 +338,64 @@ TEST(DataBandChinese, ZeroValuesAndZeroWanGroups)
     EXPECT_EQ(Chinese(3, "0"), U("零元"));
     EXPECT_EQ(Chinese(4, "0.00"), U("零点零零元"));
     EXPECT_EQ(Chinese(2, "0.5"), U("零点五"));
-    EXPECT_EQ(Chinese(2, "100000001"), U("一亿零一"));
-    EXPECT_EQ(Chinese(2, "100000000"), U("一亿"));
-    EXPECT_EQ(Chinese(2, "100010000"), U("一亿一万"));
-    EXPECT_EQ(Chinese(1, "2000000300"), U("贰拾亿零叁佰"));
+}
+
+TEST(DataBandChinese, EveryZeroPatternWithinAndAcrossGroups)
+{
+    struct Case
+    {
+        const char* value;
+        const char* simple;
+    };
+    const Case cases[] = {
+        // within one group: zeros at its end are not read, other runs once
+        {"7", "七"},
+        {"10", "一十"},
+        {"12", "一十二"},
+        {"100", "一百"},
+        {"101", "一百零一"},
+        {"110", "一百一十"},
+        {"1000", "一千"},
+        {"1001", "一千零一"},
+        {"1010", "一千零一十"},
+        {"1011", "一千零一十一"},
+        {"1100", "一千一百"},
+        {"1101", "一千一百零一"},
+        // a lower group starting with zeros after a non-zero 万 part
+        {"10000", "一万"},
+        {"10001", "一万零一"},
+        {"10010", "一万零一十"},
+        {"10100", "一万零一百"},
+        {"11000", "一万一千"},
+        {"1000001", "一百万零一"},
+        {"10000100", "一千万零一百"},
+        {"10001000", "一千万一千"},
+        {"10100000", "一千零一十万"},
+        {"10101010", "一千零一十万一千零一十"},
+        // across 亿: a zero 万 group, a 万 group starting with zeros
+        {"100000000", "一亿"},
+        {"100000001", "一亿零一"},
+        {"100001000", "一亿零一千"},
+        {"100010000", "一亿零一万"},
+        {"100100000", "一亿零一十万"},
+        {"110000000", "一亿一千万"},
+        {"1000000000", "一十亿"},
+        {"100000010000", "一千亿零一万"},
+        {"101000000000", "一千零一十亿"},
+        // beyond: zero runs over two whole groups are still one 零
+        {"1000000000000", "一万亿"},
+        {"1000000000001", "一万亿零一"},
+        {"1000100000000", "一万零一亿"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Chinese(ChineseUpperSimple, c.value), U(c.simple)) << c.value;
+        // The amount modes read the same, with 元.
+        EXPECT_EQ(Chinese(ChineseAmountSimple, c.value), U(c.simple) + U("元")) << c.value;
+    }
+    EXPECT_EQ(Chinese(ChineseUpperComplex, "10001000"), U("壹仟万壹仟"));
+    EXPECT_EQ(Chinese(ChineseAmountComplex, "100010000"), U("壹亿零壹万元"));
+    EXPECT_EQ(Chinese(ChineseAmountComplex, "1001.5"), U("壹仟零壹点伍元"));
+    EXPECT_EQ(Chinese(ChineseUpperComplex, "2000000300"), U("贰拾亿零叁佰"));
 }
 
 TEST(DataBandChinese, LongIntegersKeepEveryDigit)
@@ -335,10 +403,12 @@ TEST(DataBandChinese, LongIntegersKeepEveryDigit)
     EXPECT_EQ(Chinese(2, "12345678901234"), U("一十二万三千四百五十六亿七千八百九十万一千二百三十四"));
     EXPECT_EQ(Chinese(2, "10000000000000000"), U("一亿亿"));
     EXPECT_EQ(Chinese(2, "10000000100000001"), U("一亿零一亿零一"));
-    // Long values (a database field, say) convert in linear time, 15 + 1 per eight.
+    // Long values (a database field, say) convert in linear time, 15 + 1 per eight,
+    // and no band's text grows past the length limit.
     CDataBand band;
     band.m_nChineseMode = ChineseUpperSimple;
-    EXPECT_EQ(band.FormatValue(QString(100000, u'1')).size(), 12500 * 16 - 1);
+    EXPECT_EQ(band.FormatValue(QString(4000, u'1')).size(), 500 * 16 - 1);
+    EXPECT_EQ(band.FormatValue(QString(100000, u'1')).size(), 65536);
 }
 
 TEST(DataBandChinese, AfterTheNumberFormat)
@@ -423,7 +493,7 @@ TEST(DataBandSerial, EndValueAndRestart)
     EXPECT_EQ(SerialRun(band, 5), (std::vector<int64_t>{1, 3, 5, 1, 3}));
     band.m_nSerialStep = 4;
     band.m_strEndValue = "10";
-    EXPECT_EQ(SerialRun(band, 4), (std::vector<int64_t>{1, 5, 9, 1}));
+    EXPECT_EQ(SerialRun(band, 5), (std::vector<int64_t>{1, 5, 9, 10, 1}));
 
     CDataBand down;
     down.m_bCountUp = false;
@@ -433,7 +503,7 @@ TEST(DataBandSerial, EndValueAndRestart)
     down.m_strEndValue = "5";
     EXPECT_EQ(SerialRun(down, 4), (std::vector<int64_t>{10, 8, 6, 5}));
     down.m_bRestart = true;
-    EXPECT_EQ(SerialRun(down, 4), (std::vector<int64_t>{10, 8, 6, 10}));
+    EXPECT_EQ(SerialRun(down, 5), (std::vector<int64_t>{10, 8, 6, 5, 10}));
 
     // A start already past the end stays at the end; a zero step stays at the start.
     band.m_strStartValue = "20";
@@ -448,6 +518,61 @@ TEST(DataBandSerial, EndValueAndRestart)
     band.m_nSerialPadWidth = 3;
     band.m_chSerialPad = '-';
     EXPECT_EQ(band.FormatSerial(band.GetSerialValue(2)), "--E");
+}
+
+TEST(DataBandSerial, RestartPrintsTheEndValueThenStartsAgain)
+{
+    struct Case
+    {
+        int start, end, step;
+        bool up;
+        std::vector<int64_t> run;
+    };
+    const Case cases[] = {
+        {1, 10, 3, true, {1, 4, 7, 10, 1, 4, 7, 10, 1}}, // the step divides the range
+        {1, 9, 3, true, {1, 4, 7, 9, 1, 4, 7, 9, 1}},    // it does not
+        {1, 3, 5, true, {1, 3, 1, 3, 1}},                // a step beyond the range
+        {5, 5, 2, true, {5, 5, 5}},
+        {10, 1, 3, false, {10, 7, 4, 1, 10, 7, 4, 1, 10}},
+        {9, 1, 3, false, {9, 6, 3, 1, 9, 6, 3, 1, 9}},
+        {3, 1, 5, false, {3, 1, 3, 1, 3}},
+        {-2, 2, 3, true, {-2, 1, 2, -2, 1}},
+    };
+    for (const Case& c : cases) {
+        CDataBand band;
+        band.m_strStartValue = QString::number(c.start);
+        band.m_strEndValue = QString::number(c.end);
+        band.m_nSerialStep = c.step;
+        band.m_bCountUp = c.up;
+        band.m_bHasEndValue = true;
+        band.m_bRestart = true;
+        EXPECT_EQ(SerialRun(band, static_cast<int>(c.run.size())), c.run)
+            << c.start << " to " << c.end << " by " << c.step;
+        // Without restarting the count stays at the end value.
+        band.m_bRestart = false;
+        const std::vector<int64_t> stopped = SerialRun(band, 6);
+        EXPECT_EQ(stopped.back(), c.end) << c.start << " to " << c.end << " by " << c.step;
+    }
+}
+
+TEST(DataBandSerial, LetteredSerialsCountInSixtyFourBits)
+{
+    CDataBand band;
+    band.m_strStartValue = QString::number(INT_MAX);
+    for (int32_t base : {SerialLetters, SerialBase36, SerialNoIOLQ, SerialNoIOQU, SerialNoIO, SerialCustomAlphabet}) {
+        band.m_nSerialBase = base;
+        QStringList texts;
+        for (int n = 1; n <= 3; ++n)
+            texts.append(band.FormatSerial(band.GetSerialValue(n)));
+        EXPECT_EQ(texts.removeDuplicates(), 0) << base;
+    }
+    EXPECT_EQ(Serial(SerialLetters, INT_MAX), "FXSHRXW");
+    CDataBand letters;
+    letters.m_nSerialBase = SerialLetters;
+    EXPECT_EQ(letters.FormatSerial(int64_t(INT_MAX) + 1), "FXSHRXX");
+    letters.m_nSerialBase = SerialCustomAlphabet;
+    letters.m_strCustomAlphabet = "ab";
+    EXPECT_EQ(letters.FormatSerial(int64_t(1) << 32), QString(31, u'a') + "b");
 }
 
 TEST(DataBandEquality, ComparesExactlyTheListedFields)

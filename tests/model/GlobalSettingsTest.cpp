@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -158,6 +159,44 @@ TEST_F(GlobalSettingsFile, HandEditedValuesReadLeniently)
     s.m_fDefScale = 0.0f;
     ASSERT_TRUE(s.SaveOptions());
     EXPECT_TRUE(ReadIni().contains("DefScale=0.20\n"));
+}
+
+TEST_F(GlobalSettingsFile, SavingKeepsLinesItDoesNotChangeByteForByte)
+{
+    // Paths written in the system code page by an older version: GBK bytes.
+    const QByteArray gbkPath = QStringEncoder("GB18030").encode(QStringLiteral(u"/标签/模板.vmk"));
+    const QByteArray lastPath = "LastPath=" + gbkPath + "\r\n";
+    const QByteArray basedOn = "NewLabelBasedFile=" + gbkPath + "\r\n";
+    WriteIni("[General]\r\n" + lastPath + "[Create]\r\n" + basedOn + "[Others]\r\nUndoMax=10\r\n");
+    CGlobalSettings s;
+    s.LoadOptions();
+    EXPECT_EQ(s.m_strNewLabelBasedFile, QStringLiteral(u"/标签/模板.vmk"));
+    s.m_nUndoMax = 20;
+    ASSERT_TRUE(s.SaveOptions());
+    const QByteArray saved = ReadIni();
+    EXPECT_TRUE(saved.contains(lastPath)) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(basedOn)) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("UndoMax=20\r\n"));
+}
+
+TEST_F(GlobalSettingsFile, Utf16FileWithAByteOrderMarkIsRead)
+{
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    WriteIni(utf16.encode(QStringLiteral(u"[General]\r\nShowAppWelcome=0\r\n[Create]\r\nNewLabelBasedFile=/标签/a.vmk\r\n"
+                                         u"[Others]\r\nUndoMax=7\r\nMbkgnd=(1,2,3)\r\n")));
+    CGlobalSettings s;
+    s.LoadOptions();
+    EXPECT_FALSE(s.m_bShowAppWelcome);
+    EXPECT_EQ(s.m_strNewLabelBasedFile, QStringLiteral(u"/标签/a.vmk"));
+    EXPECT_EQ(s.m_nUndoMax, 7);
+    EXPECT_EQ(s.m_crMbkgnd, 0xFF010203u);
+    s.m_nUndoMax = 8;
+    ASSERT_TRUE(s.SaveOptions());
+    EXPECT_TRUE(ReadIni().startsWith("\xFF\xFE[\0G\0")); // still UTF-16
+    CGlobalSettings back;
+    back.LoadOptions();
+    EXPECT_EQ(back.m_nUndoMax, 8);
+    EXPECT_FALSE(back.m_bShowAppWelcome);
 }
 
 TEST(GlobalSettings, ColourTexts)

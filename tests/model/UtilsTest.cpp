@@ -77,6 +77,7 @@ TEST(SerialAlphabets, BijectiveNumbering)
     EXPECT_EQ(SerialToAlphabet(3, "xy"), "xx");
     EXPECT_EQ(SerialToAlphabet(5, ""), "");
     EXPECT_EQ(SerialToLetters(INT_MAX), "FXSHRXW");
+    EXPECT_EQ(SerialToLetters(int64_t(INT_MAX) + 1), "FXSHRXX");
 }
 
 TEST(Text, ZeroPadding)

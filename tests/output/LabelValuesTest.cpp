@@ -9,6 +9,7 @@
 #include "platform/VXException.h"
 
 #include <QDateTime>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,6 +31,31 @@ std::unique_ptr<CDataBand> DateBand(int days, const QString& format = QStringLit
     band->m_nDateTimeOffset = days;
     return band;
 }
+
+// Local time follows the given zone while it lives.
+class ScopedTimeZone
+{
+public:
+    explicit ScopedTimeZone(const char* zone) : m_had(qEnvironmentVariableIsSet("TZ")), m_old(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (m_had)
+            qputenv("TZ", m_old);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
 
 class RecordingEngine : public IScriptEngine
 {
@@ -80,6 +106,52 @@ TEST(LabelValues, DatesComeFromTheJobStartAndTheOffset)
     job.Prepare();
     EXPECT_EQ(job.GetStartTime(), start);
     EXPECT_EQ(PreviewPage(job, 2).back().text, "2024-02-28/29");
+}
+
+TEST(LabelValues, DateOffsetsAreCalendarDaysAcrossDaylightSavingChanges)
+{
+    const ScopedTimeZone berlin("Europe/Berlin");
+    struct Case
+    {
+        QDateTime startUtc;
+        const char* dates; // offsets -1, 0 and 1
+        const char* times; // offsets 0, 60 and 120 minutes
+    };
+    const Case cases[] = {
+        // 23:30 before the spring change (a 23-hour day follows)
+        {QDateTime(QDate(2024, 3, 30), QTime(22, 30), Qt::UTC), "03-29 03-30 03-31", "23:30 00:30 01:30"},
+        // 00:30 after it
+        {QDateTime(QDate(2024, 3, 31), QTime(22, 30), Qt::UTC), "03-31 04-01 04-02", "00:30 01:30 02:30"},
+        {QDateTime(QDate(2024, 3, 31), QTime(0, 30), Qt::UTC), "03-30 03-31 04-01", "01:30 03:30 04:30"},
+        // 00:30 on the autumn change day (a 25-hour day)
+        {QDateTime(QDate(2024, 10, 26), QTime(22, 30), Qt::UTC), "10-26 10-27 10-28", "00:30 01:30 02:30"},
+        // 00:30 after it
+        {QDateTime(QDate(2024, 10, 27), QTime(23, 30), Qt::UTC), "10-27 10-28 10-29", "00:30 01:30 02:30"},
+        {QDateTime(QDate(2024, 10, 27), QTime(0, 30), Qt::UTC), "10-26 10-27 10-28", "02:30 02:30 03:30"},
+    };
+    for (const Case& c : cases) {
+        auto label = MakeGridLabel(1, 1);
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        for (int days : {-1, 0, 1})
+            bands.push_back(DateBand(days, days < 1 ? QStringLiteral("MM-dd ") : QStringLiteral("MM-dd")));
+        AddText(*label, "T", std::move(bands));
+        std::vector<std::unique_ptr<CDataBand>> times;
+        for (int minutes : {0, 60, 120}) {
+            auto band = DateBand(minutes, minutes < 120 ? QStringLiteral("HH:mm ") : QStringLiteral("HH:mm"));
+            band->m_nKind = BandTime;
+            times.push_back(std::move(band));
+        }
+        AddText(*label, "Clock", std::move(times));
+        CPrintHandler job;
+        job.SetMode(CPrintHandler::ModePreview);
+        job.SetLabelData(label.get());
+        const qint64 start = c.startUtc.toSecsSinceEpoch();
+        job.SetClock([start] { return start; });
+        job.Prepare();
+        const std::string when = c.startUtc.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(PreviewPage(job, 1).at(0).text, QString::fromLatin1(c.dates)) << when;
+        EXPECT_EQ(PreviewPage(job, 1, "Clock").at(0).text, QString::fromLatin1(c.times)) << when;
+    }
 }
 
 TEST(LabelValues, NamedSubstringsAreComputedBeforeTheObjects)

@@ -9,6 +9,7 @@
 #include "platform/VXException.h"
 
 #include <QTemporaryDir>
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,6 +72,8 @@ TEST(LabelSequence, EveryStartCornerDirectionAndSerpentine)
         {2, 1, true, {2, 4, 6, 1, 3, 5}},  {2, 1, false, {2, 3, 6, 1, 4, 5}},
         {3, 1, true, {6, 4, 2, 5, 3, 1}},  {3, 1, false, {6, 3, 2, 5, 4, 1}},
         {7, 0, true, {6, 5, 4, 3, 2, 1}}, // unknown corners count from bottom-right
+        // every direction but 0 fills by columns
+        {0, 2, true, {1, 3, 5, 2, 4, 6}},  {3, -1, false, {6, 3, 2, 5, 4, 1}},
     };
     for (const Case& c : cases) {
         Job j(2, 3);
@@ -122,6 +125,68 @@ TEST(PrintJob, PartialPagesSkipOnlyTheCellsWithoutLabels)
     serpentine.label->m_nPrintCount = 4;
     serpentine.job.Prepare();
     EXPECT_EQ(Numbers(PreviewPage(serpentine.job, 1)), (std::vector<int>{4, 3, 2, 1}));
+}
+
+TEST(PrintJob, EveryLayoutDrawsExactlyTheCellsOfItsLabels)
+{
+    // Whatever the order, the page draws the cells numbered 1 to its label count,
+    // row by row from the top, left to right.
+    for (int corner = 0; corner < 4; ++corner) {
+        for (int direction : {0, 1}) {
+            for (bool same : {true, false}) {
+                for (int count = 1; count <= 12; ++count) {
+                    Job j(3, 4);
+                    j.label->m_nStartCorner = corner;
+                    j.label->m_nFillDirection = direction;
+                    j.label->m_bSameDirection = same;
+                    j.label->m_nPrintCount = count;
+                    j.job.Prepare();
+                    std::vector<int> expected;
+                    for (int r = 0; r < 3; ++r)
+                        for (int c = 0; c < 4; ++c)
+                            if (j.job.GetLabelSequence(r, c) <= count)
+                                expected.push_back(int(j.job.GetLabelSequence(r, c)));
+                    EXPECT_EQ(Numbers(PreviewPage(j.job, 1)), expected)
+                        << "corner " << corner << " direction " << direction << " same " << same << " count " << count;
+                }
+            }
+        }
+    }
+}
+
+TEST(PrintJob, GridsWithoutCellsStopTheJob)
+{
+    const struct
+    {
+        int rows, columns;
+    } grids[] = {{0, 3}, {3, 0}, {-2, -2}, {-1, 5}, {INT_MIN, INT_MIN}};
+    for (const auto& g : grids) {
+        Job j(g.rows, g.columns);
+        j.label->m_nPrintCount = 10;
+        try {
+            j.job.Prepare();
+            ADD_FAILURE() << g.rows << " x " << g.columns << " prepared";
+        } catch (const VXException& e) {
+            EXPECT_EQ(e.GetMessage(), "标签的行数和列数必须大于等于1!");
+        }
+    }
+}
+
+TEST(PrintJob, HugeGridsNumberTheirCellsIn64Bits)
+{
+    // 50,000 x 50,000 cells: more than an int counts. Three labels from the
+    // bottom-right corner land in the last three cells, each once.
+    Job j(50000, 50000);
+    j.label->m_nStartCorner = CornerBottomRight;
+    j.label->m_nPrintCount = 3;
+    j.job.Prepare();
+    EXPECT_EQ(j.job.GetLabelSequence(0, 0), 2500000000LL);
+    EXPECT_EQ(j.job.GetPageCount(), 1);
+    const auto cells = PreviewPage(j.job, 1);
+    ASSERT_EQ(cells.size(), 3u);
+    EXPECT_EQ(Numbers(cells), (std::vector<int>{3, 2, 1}));
+    EXPECT_FLOAT_EQ(cells[2].x, 10.0f + 35.0f * 49999);
+    EXPECT_FLOAT_EQ(cells[2].y, 10.0f + 25.0f * 49999);
 }
 
 TEST(PrintJob, CountsWithAndWithoutRows)

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <climits>
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -23,18 +25,25 @@ namespace {
 
 constexpr double kDpi = 100.0;
 
-std::optional<QString> ReadCode128(const QImage& image)
+std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format)
 {
     const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
     const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
                                 int(grey.bytesPerLine()));
     ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::Code128);
+    hints.setFormats(format);
     hints.setTryHarder(true);
     const ZXing::Result result = ZXing::ReadBarcode(view, hints);
     if (!result.isValid())
         return std::nullopt;
-    return QString::fromStdString(result.text());
+    const ZXing::ByteArray& bytes = result.bytes();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+std::optional<QString> ReadCode128(const QImage& image)
+{
+    const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
+    return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
 }
 
 QRect CellPixels(const CLabelData& label, int row, int column, double dpi)
@@ -44,6 +53,23 @@ QRect CellPixels(const CLabelData& label, int row, int column, double dpi)
     const double k = dpi / 25.4;
     return QRect(int(x * k), int(y * k), int(label.m_fLabelWidth * k), int(label.m_fLabelHeight * k));
 }
+
+bool IsBlank(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                return false;
+    return true;
+}
+
+// An image target and the pages it handed out.
+struct ImagePages
+{
+    explicit ImagePages(double dpi) : target(dpi, [this](const QImage& page) { pages.push_back(page); return true; }) {}
+    std::vector<QImage> pages;
+    CImageTarget target;
+};
 
 // A filled black rectangle larger than the label.
 void AddOversizedBlock(CLabelData& label)
@@ -83,10 +109,10 @@ TEST(PrintOutput, ShapesClipOutlinesAndCutMarks)
         CPrintHandler job;
         job.SetLabelData(label);
         job.Prepare();
-        CImageTarget target(kDpi);
-        ASSERT_EQ(RunPrintJob(job, target, {1, 1, 1, true}), PrintResult::Success);
-        ASSERT_EQ(target.Pages().size(), 1u);
-        pages.push_back(target.Pages()[0]);
+        ImagePages out(kDpi);
+        ASSERT_EQ(RunPrintJob(job, out.target, {1, 1, 1, true}), PrintResult::Success);
+        ASSERT_EQ(out.pages.size(), 1u);
+        pages.push_back(out.pages[0]);
     }
     EXPECT_EQ(pages[0].size(), QSize(827, 1169)) << "A4 at 100 dpi";
     EXPECT_TRUE(IsDarkAt(pages[0], 25, 20, kDpi));
@@ -109,23 +135,60 @@ TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)
 
     struct Recorder : IPrintFeedback
     {
-        void PagePrinted(int printed, int total) override { seen.push_back({printed, total}); }
+        void PagePrinted(qint64 printed, qint64 total) override { seen.push_back({printed, total}); }
         bool IsCancelled() override { return cancelAfter > 0 && int(seen.size()) >= cancelAfter; }
-        std::vector<std::pair<int, int>> seen;
+        std::vector<std::pair<qint64, qint64>> seen;
         int cancelAfter = 0;
     };
-    CImageTarget collated(20);
+    ImagePages collated(20);
     Recorder all;
-    ASSERT_EQ(RunPrintJob(job, collated, {2, 2, 2, true}, &all), PrintResult::Success);
-    EXPECT_EQ(collated.Pages().size(), 4u);
-    EXPECT_EQ(all.seen.back(), std::make_pair(4, 4));
+    ASSERT_EQ(RunPrintJob(job, collated.target, {2, 2, 2, true}, &all), PrintResult::Success);
+    EXPECT_EQ(collated.pages.size(), 4u);
+    EXPECT_EQ(all.seen.back(), (std::pair<qint64, qint64>(4, 4)));
     EXPECT_EQ(job.m_nFirstPrintedPage, 2);
 
-    CImageTarget target(20);
+    ImagePages stopped(20);
     Recorder cancel;
     cancel.cancelAfter = 1;
-    EXPECT_EQ(RunPrintJob(job, target, {1, 3, 1, false}, &cancel), PrintResult::Cancelled);
-    EXPECT_TRUE(target.Pages().empty());
+    EXPECT_EQ(RunPrintJob(job, stopped.target, {1, 3, 1, false}, &cancel), PrintResult::Cancelled);
+    EXPECT_EQ(stopped.pages.size(), 1u);
+
+    // A page the sink cannot keep fails the job.
+    CImageTarget refusing(20, [](const QImage&) { return false; });
+    EXPECT_EQ(RunPrintJob(job, refusing, {1, 1, 1, true}), PrintResult::Failed);
+
+    // Page numbers and pages times copies beyond 32 bits: only pages that can exist
+    // are printed, each under its own number.
+    struct PageNumbers : IPrintFeedback
+    {
+        explicit PageNumbers(const CPrintHandler& j) : job(j) {}
+        void PagePrinted(qint64, qint64 all) override
+        {
+            total = all;
+            for (const CBaseGraph* item : job.GetPageItems())
+                numbers << item->m_strText;
+        }
+        bool IsCancelled() override { return numbers.size() >= cancelAt; }
+        const CPrintHandler& job;
+        QStringList numbers;
+        qint64 total = 0;
+        qsizetype cancelAt = INT_MAX;
+    };
+    PageNumbers last(job);
+    ImagePages end(5);
+    EXPECT_EQ(RunPrintJob(job, end.target, {INT_MAX - 1, 5, 3, false}, &last), PrintResult::Success);
+    EXPECT_EQ(last.total, 6);
+    EXPECT_EQ(last.numbers, QStringList({"2147483646", "2147483647", "2147483646", "2147483647", "2147483646",
+                                         "2147483647"}));
+    PageNumbers many(job);
+    many.cancelAt = 6;
+    ImagePages manyPages(5);
+    EXPECT_EQ(RunPrintJob(job, manyPages.target, {1, INT_MAX, 1000, true}, &many), PrintResult::Cancelled);
+    EXPECT_EQ(many.total, qint64(INT_MAX) * 1000);
+    EXPECT_EQ(many.numbers, QStringList({"1", "1", "1", "1", "1", "1"}));
+    ImagePages none(5);
+    EXPECT_EQ(RunPrintJob(job, none.target, {0, 1, 1, true}), PrintResult::Failed);
+    EXPECT_TRUE(none.pages.empty());
 
     QString error;
     auto printer = CPrinterTarget::ForPrinter("No Such Printer 7");
@@ -251,4 +314,89 @@ TEST(PrintOutput, PreviewLabelsAreClippedToTheirShapeAndHole)
     EXPECT_TRUE(IsDarkAt(image, 15, 20, kDpi));
     EXPECT_FALSE(IsDarkAt(image, 11, 11, kDpi)) << "outside the ellipse";
     EXPECT_FALSE(IsDarkAt(image, 25, 20, kDpi)) << "inside the hole";
+}
+
+TEST(PrintOutput, EmptyQRCodeValuesPrintNothingOnAnyLabel)
+{
+    // Empty values before and after real ones; a NUL inside a value is content.
+    const QStringList values{"", "LOT-7", "", QString::fromLatin1("LOT-7\0EXP-2025", 14)};
+    auto label = MakeGridLabel(1, 4);
+    label->m_fPaperWidth = 140;
+    label->m_fPaperHeight = 40;
+    AddSource(*label, "Lots", {"Lot"});
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_strName = "Q";
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyQRCode);
+    // An opaque light background shows a symbol's box even where it has no modules.
+    barcode->m_pBarcodeImpl->GetSettings()->m_crBackground = 0xFFD0D0D0u;
+    barcode->m_pBarcodeImpl->GetSettings()->m_bandList.push_back(FieldBand("Lots", "Lot"));
+    barcode->m_fX = barcode->m_fY = 2;
+    label->m_objects.push_back(std::move(barcode));
+
+    CPrintHandler job;
+    job.SetLabelData(label.get());
+    job.SetLoaderFactory([&values](const CDSBase&) {
+        std::vector<QStringList> rows;
+        for (const QString& v : values)
+            rows.push_back({v});
+        return std::make_unique<FakeLoader>(rows);
+    });
+    job.Prepare();
+    ASSERT_EQ(job.GetLabelCount(), 4);
+    constexpr double dpi = 300;
+    ImagePages out(dpi);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, out.target, {1, 1, 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    ASSERT_EQ(out.pages.size(), 1u);
+    for (int c = 0; c < 4; ++c) {
+        const QImage cell = out.pages[0].copy(CellPixels(*label, 0, c, dpi));
+        if (values[c].isEmpty())
+            EXPECT_TRUE(IsBlank(cell)) << "cell " << c;
+        else
+            EXPECT_EQ(ReadSymbol(cell, ZXing::BarcodeFormat::QRCode).value_or("(nothing)"), values[c].toLatin1())
+                << "cell " << c;
+    }
+}
+
+TEST(PrintOutput, APdfThatWasNotWrittenWholeIsAFailure)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_nPrintCount = 2;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(SerialBand(1));
+    AddText(*label, "T", std::move(bands));
+    CPrintHandler job;
+    job.SetLabelData(label.get());
+    job.Prepare();
+    const auto print = [&](const QString& path, IPrintFeedback* feedback = nullptr) {
+        auto target = CPrinterTarget::ForPdf(path);
+        QString error;
+        const PrintResult result = RunPrintJob(job, *target, {1, 2, 1, true}, feedback, &error);
+        if (result == PrintResult::Failed) {
+            EXPECT_FALSE(error.isEmpty()) << path.toStdString();
+        }
+        return result;
+    };
+
+    // Every write to /dev/full fails with "no space left on the device".
+    EXPECT_EQ(print("/dev/full"), PrintResult::Failed);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(print(dir.filePath("missing/job.pdf")), PrintResult::Failed);
+
+    // The folder disappears while the pages are drawn.
+    struct RemoveFolder : IPrintFeedback
+    {
+        QString folder;
+        void PagePrinted(qint64, qint64) override { QDir(folder).removeRecursively(); }
+        bool IsCancelled() override { return false; }
+    } vanish;
+    vanish.folder = dir.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(vanish.folder));
+    EXPECT_EQ(print(vanish.folder + "/job.pdf", &vanish), PrintResult::Failed);
+
+    // And the ordinary case still succeeds.
+    EXPECT_EQ(print(dir.filePath("job.pdf")), PrintResult::Success);
 }

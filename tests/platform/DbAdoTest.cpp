@@ -95,6 +95,31 @@ TEST(AdoRouting, OdbcStringsPassAsTheyAreAndFilesGoToTheirReaders)
     EXPECT_EQ(access.password, "secret");
 }
 
+TEST(AdoRouting, UserAndPasswordBesideTheStringReachTheOdbcRoutes)
+{
+    const struct
+    {
+        const char* text;
+        const char* user;
+        const char* password;
+        const char* odbc;
+    } cases[] = {
+        {"DSN=stock;", "me", "p;w", "DSN=stock;UID=me;PWD={p;w};"},
+        {"DSN=stock;UID=old;PWD=old", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
+        {"DSN=stock;UID=old;PWD={x;y}", "", "pw", "DSN=stock;UID=old;PWD=pw;"},
+        {"Driver={My;Driver};PWD={a;b}}c};", "me", "", "Driver={My;Driver};PWD={a;b}}c};UID=me;"},
+        {"DSN=stock;UID=me;", "", "", "DSN=stock;UID=me;"}, // nothing beside: untouched
+        {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "", "", "DSN=stock;UID=u;PWD=p;"},
+        {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;UID=y;PWD=z\"", "me", "pw", "DSN=x;UID=me;PWD=pw;"},
+    };
+    for (const auto& c : cases) {
+        const AdoRoute route = RouteAdo(c.text, c.user, c.password, kDrivers);
+        EXPECT_EQ(route.kind, AdoRoute::Odbc) << c.text;
+        EXPECT_EQ(route.odbc, c.odbc) << c.text;
+    }
+}
+
 TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
 {
     EXPECT_EQ(OdbcValue("plain value"), "plain value");
@@ -105,10 +130,26 @@ TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
 
 TEST(StagedSql, TopBecomesLimit)
 {
-    EXPECT_EQ(StagedConnection::RewriteTop("SELECT TOP 10 a,b from [S$] ORDER BY a ASC;"),
-        "select a,b from [S$] ORDER BY a ASC limit 10");
-    EXPECT_EQ(
-        StagedConnection::RewriteTop("select top 3 * from (select 1) as t"), "select * from (select 1) as t limit 3");
-    EXPECT_EQ(StagedConnection::RewriteTop("select topaz from t"), "select topaz from t");
+    const struct
+    {
+        const char* sql;
+        const char* rewritten;
+    } cases[] = {
+        {"SELECT TOP 10 a,b from [S$] ORDER BY a ASC;", "select a,b from [S$] ORDER BY a ASC limit 10"},
+        {"select top 3 * from (select 1) as t", "select * from (select 1) as t limit 3"},
+        {"select topaz from t", "select topaz from t"},
+        // Trailing comments and what follows the ";" are dropped, never the limit.
+        {"select top 5 * from [S$] -- newest first", "select * from [S$] limit 5"},
+        {"select top 5 * from t; -- done\n", "select * from t limit 5"},
+        {"select top 5 * from t /* note */ ;; select 2", "select * from t limit 5"},
+        {"select top 5 * from t /* never closed", "select * from t limit 5"},
+        // Comments inside the statement stay; quoted texts and names hide ";" and "--".
+        {"select top 2 * from t -- c\nwhere x = 1 -- d", "select * from t -- c\nwhere x = 1 limit 2"},
+        {"select top 2 * from [a;--b] where n = 'it''s --; x' -- c",
+            "select * from [a;--b] where n = 'it''s --; x' limit 2"},
+        {"select top 2 \"x--\" from t", "select \"x--\" from t limit 2"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StagedConnection::RewriteTop(QString::fromUtf8(c.sql)), QString::fromUtf8(c.rewritten)) << c.sql;
     EXPECT_EQ(UniqueColumnNames({"Id", "", "id", "Name", "Id"}), (QStringList {"Id", "F2", "id1", "Name", "Id2"}));
 }

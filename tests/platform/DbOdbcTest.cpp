@@ -3,6 +3,7 @@
 // against a loopback port where nothing listens.
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
+#include "RowWindowCases.h"
 #include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
 
@@ -28,7 +29,9 @@ protected:
                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20)"
                       " insert into T select i, case i when 1 then '北京 😀' else 'name' || i end,"
                       " case when i % 5 = 0 then null else 'n' || i end from n;"
-                      "insert into T values (21, printf('%.5000c', 'x'), '');",
+                      "insert into T values (21, printf('%.5000c', 'x'), '');"
+                      "create table \"Order Details\" (OrderId integer, \"Unit Price\" real);"
+                      "create table \"Bob's \"\"Best\"\"\" (x text);",
                       nullptr, nullptr, nullptr),
             SQLITE_OK);
         sqlite3_close(db);
@@ -66,16 +69,7 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
     EXPECT_EQ(rows.Value(20, 1), QString(5000, u'x'));
     EXPECT_FALSE(rows.IsNull(20, 2)); // an empty text is not NULL
 
-    ASSERT_TRUE(db->Query("select Id from T order by Id", rows, 10, 3));
-    ASSERT_EQ(rows.RowCount(), 3);
-    EXPECT_EQ(rows.Value(0, 0), "11");
-
-    QStringList tables;
-    ASSERT_TRUE(db->ListTables(tables));
-    EXPECT_EQ(tables, QStringList {"T"});
-    QStringList fields;
-    ASSERT_TRUE(db->ListFields("T", fields));
-    EXPECT_EQ(fields, (QStringList {"Id", "Name", "Note"}));
+    ExpectRowWindows(*db, "select Id from T order by Id", 21);
 
     EXPECT_FALSE(db->Query("select nope from T", rows));
     EXPECT_TRUE(db->LastError().contains("nope")) << db->LastError().toStdString();
@@ -85,6 +79,22 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
     db->Close();
     EXPECT_FALSE(db->IsOpen());
     EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+TEST_F(DbOdbcSQLite, FieldListsTakeTableNamesAsTheCatalogueListsThem)
+{
+    auto db = DbConnection::OpenOdbc(connectionString);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    tables.sort();
+    EXPECT_EQ(tables, (QStringList {"Bob's \"Best\"", "Order Details", "T"}));
+    const QList<QStringList> expected {{"x"}, {"OrderId", "Unit Price"}, {"Id", "Name", "Note"}};
+    for (int i = 0; i < tables.size() && i < expected.size(); ++i) {
+        QStringList fields;
+        EXPECT_TRUE(db->ListFields(tables[i], fields)) << db->LastError().toStdString();
+        EXPECT_EQ(fields, expected[i]);
+    }
 }
 
 TEST_F(DbOdbcSQLite, AdoRoutesAnOdbcStringAndAnMsdasqlString)
@@ -117,9 +127,26 @@ TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
     EXPECT_TRUE(rows.IsNull(1, 2));
     EXPECT_EQ(rows.Value(1, 1), QStringLiteral("Zürich"));
     EXPECT_EQ(rows.Value(2, 2), "note 11");
+    // Mixed-case names as the catalogue lists them: "People" and "people" are two tables.
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    EXPECT_TRUE(tables.contains("People") && tables.contains("people")) << tables.join(',').toStdString();
     QStringList fields;
-    ASSERT_TRUE(db->ListFields("\"People\"", fields));
+    ASSERT_TRUE(db->ListFields("People", fields)) << db->LastError().toStdString();
     EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
+    ASSERT_TRUE(db->ListFields("people", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList {"id", "name"}));
+
+    // The user and password given beside a string without them reach the driver.
+    const QString withoutLogin = QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;")
+                                     .arg(server.host, QString::number(server.port), OdbcValue(server.database));
+    const QStringList texts {withoutLogin, "Provider=MSDASQL;Extended Properties=\"" + withoutLogin + "\""};
+    for (const QString& text : texts) {
+        auto viaAdo = DbConnection::OpenAdo(text, server.user, server.password);
+        ASSERT_TRUE(viaAdo->IsOpen()) << text.toStdString() << ": " << viaAdo->LastError().toStdString();
+        ASSERT_TRUE(viaAdo->Query("select count(*) from \"People\"", rows)) << viaAdo->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+    }
 
     DbServerSettings wrong = server;
     wrong.password += "x";

@@ -1,3 +1,4 @@
+#include "RowWindowCases.h"
 #include "platform/db/DbConnection.h"
 
 #include "TestSupport.h"
@@ -89,6 +90,7 @@ TEST_F(DbSQLite, QueryKeepsOnlyTheAskedWindowOfRows)
     EXPECT_EQ(rows.Columns(), QStringList{"Id"});
     ASSERT_TRUE(db->Query("select Id from Zeta", rows, 0, 0));
     EXPECT_EQ(rows.RowCount(), 0);
+    ExpectRowWindows(*db, "select Id from Zeta order by Id", 5);
 }
 
 TEST_F(DbSQLite, FailedStatementIsAFailureWithTheDatabaseMessage)

@@ -1,6 +1,7 @@
 // Runs against the PostgreSQL and MariaDB servers that scripts/dbservers.sh starts
 // with the fixtures of tests/data/db.
 #include "DbTestEnv.h"
+#include "RowWindowCases.h"
 #include "platform/db/DbConnection.h"
 
 #include "TestSupport.h"
@@ -15,11 +16,12 @@ struct Backend
     const char* envPrefix;
     std::unique_ptr<DbConnection> (*open)(const DbServerSettings&);
     const char* peopleTable; // as the statements of that database name it
+    const char* peopleIds;   // the Ids of People in order, one column
 };
 
 const Backend kBackends[] = {
-    {"PostgreSQL", "VC_PG", &DbConnection::OpenPostgreSQL, "\"People\""},
-    {"MySQL", "VC_MY", &DbConnection::OpenMySQL, "People"},
+    {"PostgreSQL", "VC_PG", &DbConnection::OpenPostgreSQL, "\"People\"", "select \"Id\" from \"People\" order by 1"},
+    {"MySQL", "VC_MY", &DbConnection::OpenMySQL, "People", "select Id from People order by 1"},
 };
 
 class DbServer : public ::testing::TestWithParam<Backend>
@@ -89,6 +91,14 @@ TEST_P(DbServer, QueryReadsUnicodeNullsAndAWindowOfRows)
     EXPECT_EQ(rows.ColumnCount(), 4);
 }
 
+TEST_P(DbServer, EveryRowWindowKeepsExactlyTheAskedRows)
+{
+    VC_TEST_SERVER(settings, GetParam().envPrefix);
+    auto db = GetParam().open(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    ExpectRowWindows(*db, QString::fromLatin1(GetParam().peopleIds), 100);
+}
+
 TEST_P(DbServer, FailedStatementIsAFailureWithTheServerMessage)
 {
     VC_TEST_SERVER(settings, GetParam().envPrefix);
@@ -126,6 +136,39 @@ TEST(DbServerPostgreSQL, QuotedNamesKeepTheirCase)
     ASSERT_TRUE(db->Query("select \"Name\" from \"People\" where \"Id\" = 1", rows));
     EXPECT_EQ(rows.Value(0, 0), "name1");
     EXPECT_FALSE(db->Query("select \"Name\" from people", rows)); // "people" has only lower-case columns
+}
+
+TEST(DbServerMySQL, EveryResultSetOfACallIsReadSoTheConnectionStaysUsable)
+{
+    VC_TEST_SERVER(settings, "VC_MY");
+    auto db = DbConnection::OpenMySQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    struct Case
+    {
+        qint64 skip;
+        qint64 maxRows;
+        QStringList ids; // of the first result set, the only one kept
+    };
+    const Case cases[] = {{0, -1, {"1", "2", "3"}}, {0, 1, {"1"}}, {1, 0, {}}, {5, -1, {}}};
+    for (const Case& c : cases) {
+        DbRows rows;
+        ASSERT_TRUE(db->Query("call TwoSets()", rows, c.skip, c.maxRows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Columns(), (QStringList{"Id", "Name"}));
+        QStringList ids;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            ids.append(rows.Value(r, 0));
+        EXPECT_EQ(ids, c.ids) << c.skip << " " << c.maxRows;
+        ASSERT_TRUE(db->Query("select count(*) from People", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+    }
+    // A statement of the procedure that fails after a first result set fails the call,
+    // and the connection still takes the next statement.
+    DbRows rows;
+    EXPECT_FALSE(db->Query("call SetThenFailure()", rows));
+    EXPECT_TRUE(db->LastError().contains("Missing", Qt::CaseInsensitive)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 0);
+    ASSERT_TRUE(db->Query("select 1", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, DbServer, ::testing::ValuesIn(kBackends),

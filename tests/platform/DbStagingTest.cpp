@@ -2,10 +2,13 @@
 // every value as text, numeric columns declared NUMERIC, a missing value unbound.
 // No Access file can be written here, so the reader itself is checked only on its
 // failure paths (DbWorkbookTest).
+#include "WorkbookFixtures.h"
 #include "platform/db/SQLiteStage.h"
 
 #include "TestSupport.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,6 +63,8 @@ TEST(DbStaging, TablesAreCopiedWhenFirstNamedAndKeepNumbersAndNulls)
 
     ASSERT_TRUE(db.Query("select top 1 * from [Order Lines] order by Amount desc", rows));
     EXPECT_EQ(rows.Value(0, 1), "12.5");
+    ASSERT_TRUE(db.Query("select top 2 * from Orders -- two of three", rows)) << db.LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 2);
     EXPECT_EQ(db.staged, (QStringList {"Orders", "Order Lines"}));
     QStringList fields;
     ASSERT_TRUE(db.ListFields("Orders", fields));
@@ -74,4 +79,37 @@ TEST(DbStaging, TablesAreCopiedWhenFirstNamedAndKeepNumbersAndNulls)
     db.Close();
     EXPECT_FALSE(db.IsOpen());
     EXPECT_FALSE(db.Query("select * from Orders", rows));
+}
+
+TEST(DbStaging, AFailureReportsItsOwnReasonNotAnEarlierStatements)
+{
+    // A workbook whose first sheet has lost its part: the zip entry is renamed, in
+    // the local header and in the directory alike.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("book.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    ASSERT_EQ(bytes.count("xl/worksheets/sheet1.xml"), 2);
+    bytes.replace("xl/worksheets/sheet1.xml", "xl/worksheets/sheetX.xml");
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    auto db = DbConnection::OpenExcel(path, true);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select nonsense", rows));
+    EXPECT_TRUE(db->LastError().contains("nonsense")) << db->LastError().toStdString();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(db->Query("select * from [People$]", rows));
+        EXPECT_TRUE(db->LastError().contains("People$")) << db->LastError().toStdString();
+        EXPECT_FALSE(db->LastError().contains("nonsense")) << db->LastError().toStdString();
+        QStringList fields;
+        EXPECT_FALSE(db->ListFields("People$", fields));
+        EXPECT_TRUE(db->LastError().contains("People$")) << db->LastError().toStdString();
+    }
+    ASSERT_TRUE(db->Query("select count(*) from [My Data$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "3");
 }

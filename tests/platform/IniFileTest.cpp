@@ -2,6 +2,7 @@
 #include "platform/IniFile.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -90,4 +91,81 @@ TEST(IniFile, SavesAndLoadsUtf8Files)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     EXPECT_FALSE(ini.Save(dir.filePath("file/sysconf.ini")));
+}
+
+namespace {
+
+QByteArray Gbk(const QString& text)
+{
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+} // namespace
+
+TEST(IniFile, LinesNotChangedKeepTheirBytesWhateverTheirEncoding)
+{
+    const QByteArray gbkPath = "NewLabelBasedFile=" + Gbk(QStringLiteral(u"/标签/模板.vmk"));
+    const QByteArray file = "\xEF\xBB\xBF"
+                            "; \xB1\xEA\xC7\xA9\r\n" // a GBK comment
+                            "[Create]\r\n"
+        + gbkPath
+        + "\r\n"
+          "NewLabelBehavior=1\r\n"
+          "[Others]\r\n"
+          "UndoMax=50"; // no line end
+    IniFile ini;
+    ini.Parse(file);
+    EXPECT_EQ(ini.GetString("Create", "NewLabelBasedFile", ""), QStringLiteral(u"/标签/模板.vmk"));
+    // The same values set again, as a save of unchanged options does: nothing moves.
+    ini.SetString("Create", "NewLabelBasedFile", QStringLiteral(u"/标签/模板.vmk"));
+    ini.SetString("Others", "UndoMax", "50");
+    EXPECT_EQ(ini.Serialize(), file);
+
+    // A changed value and a new key: only those lines are new, in UTF-8 and with
+    // the file's own line end; the last line gets its line end.
+    ini.SetString("Create", "NewLabelBehavior", "2");
+    ini.SetString("Others", "DefScale", "1.50");
+    EXPECT_EQ(ini.Serialize(),
+        QByteArray("\xEF\xBB\xBF"
+                   "; \xB1\xEA\xC7\xA9\r\n"
+                   "[Create]\r\n")
+            + gbkPath
+            + "\r\n"
+              "NewLabelBehavior=2\r\n"
+              "[Others]\r\n"
+              "UndoMax=50\r\n"
+              "DefScale=1.50\r\n");
+}
+
+TEST(IniFile, Utf16FilesWithAByteOrderMarkAreReadAndStayUtf16)
+{
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+        const QString text
+            = QStringLiteral(u"[General]\r\nSaveFileAsFormat=3\r\n[Create]\r\nNewLabelBasedFile=/标签/a.vmk\r\n");
+        const QByteArray file = encoder.encode(text);
+        IniFile ini;
+        ini.Parse(file);
+        EXPECT_EQ(ini.GetInt("General", "SaveFileAsFormat", 0), 3);
+        EXPECT_EQ(ini.GetString("Create", "NewLabelBasedFile", ""), QStringLiteral(u"/标签/a.vmk"));
+        ini.SetString("General", "SaveFileAsFormat", "3");
+        EXPECT_EQ(ini.Serialize(), file);
+        ini.SetString("General", "AlertSaveFormat", "0");
+        QStringEncoder again(encoding, QStringConverter::Flag::WriteBom);
+        EXPECT_EQ(ini.Serialize(),
+            again.encode(QStringLiteral(u"[General]\r\nSaveFileAsFormat=3\r\nAlertSaveFormat=0\r\n[Create]"
+                                        u"\r\nNewLabelBasedFile=/标签/a.vmk\r\n")));
+    }
+    // A cut file loses only its half code unit; what is set afterwards reads back.
+    QByteArray cut = QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(u"[s]\nk=1");
+    cut.append('\0');
+    IniFile ini;
+    ini.Parse(cut);
+    EXPECT_EQ(ini.GetInt("s", "k", 0), 1);
+    ini.SetString("s", "n", "2");
+    IniFile back;
+    back.Parse(ini.Serialize());
+    EXPECT_EQ(back.GetInt("s", "n", 0), 2);
+    EXPECT_EQ(back.GetInt("s", "k", 0), 1);
 }

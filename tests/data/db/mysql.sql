@@ -7,3 +7,16 @@ SELECT seq, CONCAT('name', seq),
        CASE WHEN seq % 10 = 0 THEN NULL ELSE CONCAT('note ', seq) END
 FROM seq_1_to_100;
 CREATE TABLE Empty (A integer, B varchar(10));
+-- A procedure answers with one result set per statement, then a closing status.
+DELIMITER //
+CREATE PROCEDURE TwoSets()
+BEGIN
+  SELECT Id, Name FROM People WHERE Id <= 3 ORDER BY Id;
+  SELECT COUNT(*) AS Total FROM People;
+END //
+CREATE PROCEDURE SetThenFailure()
+BEGIN
+  SELECT 1 AS One;
+  SELECT nope FROM Missing;
+END //
+DELIMITER ;
