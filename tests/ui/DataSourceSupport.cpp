@@ -102,12 +102,20 @@ QList<QStringList> ReportRows(const QWidget* dialog, int id)
     return rows;
 }
 
+void ExecSQLite(const QString& path, const QByteArray& sql)
+{
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
 QString MakeSQLiteFixture(const QString& folder)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("fixture.db"));
     QFile::remove(path);
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
     QByteArray sql = "create table people (id integer, name text, note text);"
                      "create table \"Alpha\" (x integer); insert into \"Alpha\" values (1);"
                      "create table zeta (a integer, b text);"
@@ -115,10 +123,7 @@ QString MakeSQLiteFixture(const QString& folder)
     for (int i = 2; i <= 25; ++i)
         sql += "insert into people values (" + QByteArray::number(i) + ", 'name" + QByteArray::number(i) +
                "', 'note" + QByteArray::number(i) + "');";
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
+    ExecSQLite(path, sql);
     return path;
 }
 

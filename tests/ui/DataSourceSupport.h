@@ -33,5 +33,7 @@ QList<QStringList> ReportRows(const QWidget* dialog, int id);
 // An SQLite file holding: people (id, name, note) with 25 rows, the first note NULL;
 // "Alpha" (x) with one row; zeta (a, b) with no rows.
 QString MakeSQLiteFixture(const QString& folder);
+// Runs statements on an SQLite file.
+void ExecSQLite(const QString& path, const QByteArray& sql);
 // A file holding the bytes.
 QString WriteFile(const QString& folder, const QString& name, const QByteArray& bytes);
