@@ -264,9 +264,9 @@ CDataSourceDBDlg::CDataSourceDBDlg(const DbDialogProfile& profile, std::unique_p
     layout->addWidget(m_pPanel);
     layout->addLayout(lists, 2);
     layout->addLayout(options);
-    layout->addWidget(m_listPreview, 3);
+    layout->addWidget(m_listPreview, 4);
     layout->addLayout(bottom);
-    resize(720, 640);
+    resize(720, 720);
 
     connect(m_pPanel, &CConnectionPanel::ConnectClicked, this, &CDataSourceDBDlg::OnConnect);
     connect(m_listTables, &QListWidget::currentRowChanged, this, &CDataSourceDBDlg::OnTableSelChange);

@@ -1,12 +1,14 @@
 #include "DataSourceSupport.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
+#include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -402,4 +404,76 @@ TEST(DatabaseDlg, UniqueNamesRunOutAfter87)
     other.m_pLabelData = &label;
     other.CopyDataSources();
     EXPECT_EQ(other.UniqueName(), "数据源 41");
+}
+
+// The manager and the type dialogs with their previews filled, grabbed to images so a
+// person can look at them: VC_SHOWCASE_DIR names the folder; run under a real
+// display with VC_TEST_PLATFORM=xcb (xvfb-run) to see what the desktop draws.
+TEST(DataSourceShowcase, ManagerWizardAndTypeDialogsWithTheirPreviews)
+{
+    QTemporaryDir temp;
+    const QString dir = qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR") ? temp.path()
+                                                                       : qEnvironmentVariable("VC_SHOWCASE_DIR");
+    QDir().mkpath(dir);
+    const auto save = [&](QWidget& widget, const char* name) {
+        QTest::qWait(50);
+        const QImage image = widget.grab().toImage();
+        EXPECT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(QDir(dir).filePath(QString::fromLatin1(name))));
+    };
+    QByteArray text = "姓名,城市,备注\n";
+    const char* cities[] = {"北京", "上海", "广州", "深圳", "杭州"};
+    for (int i = 1; i <= 32; ++i)
+        text += "员工" + QByteArray::number(i) + "," + cities[i % 5] + ",第" + QByteArray::number(i) + "号\n";
+    CLabelData label;
+    auto staff = TextSource("员工名单", WriteFile(temp.path(), "staff.csv", text));
+    staff->m_bHeaderRow = true;
+    staff->m_selectedFields = {"姓名", "城市", "备注"};
+    label.m_dataSources.push_back(std::move(staff));
+    auto sqlite = std::make_unique<CSQLiteDS>();
+    sqlite->m_strName = "人员库";
+    sqlite->m_strPath = MakeSQLiteFixture(temp.path());
+    sqlite->m_strTable = "people";
+    sqlite->m_selectedFields = {"id", "name", "note"};
+    label.m_dataSources.push_back(std::move(sqlite));
+
+    FakeServices services;
+    services.OnNextDialog([&](QDialog& d) {
+        ClickCtl(&d, 4);
+        ClickCtl(&d, 1117);
+        DataSourceItem(&d, "员工名单")->child(1)->setExpanded(true);
+        save(d, "datasource-manager.png");
+        services.OnNextDialog([&](QDialog& w) {
+            ClickCtl(&w, 1148);
+            save(w, "datasource-wizard.png");
+            ClickCtl(&w, 2);
+        });
+        ClickCtl(&d, 1114);
+        ClickItem(&d, DataSourceItem(&d, "人员库"));
+        services.OnNextDialog([&](QDialog& e) {
+            ClickCtl(&e, 1192);
+            save(e, "datasource-sqlite.png");
+            ClickCtl(&e, 2);
+        });
+        ClickCtl(&d, 1113);
+        ClickItem(&d, DataSourceItem(&d, "员工名单"));
+        services.OnNextDialog([&](QDialog& e) {
+            save(e, "datasource-text.png");
+            ClickCtl(&e, 2);
+        });
+        ClickCtl(&d, 1113);
+        ClickCtl(&d, 2);
+    });
+    EXPECT_FALSE(RunDataSourceManager(label, nullptr));
+    services.OnNextDialog([&](QDialog& d) {
+        TypeInto(&d, 1079, "127.0.0.1");
+        TypeInto(&d, 1083, "5432");
+        TypeInto(&d, 1081, "标签数据");
+        TypeInto(&d, 1080, "vellum");
+        TypeInto(&d, 1183, "secret");
+        save(d, "datasource-postgresql.png");
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(RunNewDataSourceDlg(DSPostgreSQL, nullptr), nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
 }
