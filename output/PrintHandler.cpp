@@ -158,6 +158,23 @@ void CPrintHandler::Prepare()
     CallEvent(ScriptOnPrintStart);
 }
 
+void CPrintHandler::PrepareRows(int firstRow, int lastRow, bool loadRows)
+{
+    if (!m_pLabelData)
+        throw VXException(QStringLiteral("没有标签数据。"));
+    m_tStartTime = m_clock();
+    m_bSeveralCopies = false;
+    m_nFirstRow = firstRow;
+    m_nCurrentPage = m_nFirstLoadedPage = 1;
+    if (!loadRows)
+        return;
+    CreateDataLoads();
+    for (auto& load : m_dataLoads) {
+        if (lastRow >= firstRow && !load->m_pLoader->LoadRows(firstRow, lastRow, load->m_rows))
+            throw CDataSourceException(load->m_strName + QStringLiteral(": ") + load->m_pLoader->GetLastError());
+    }
+}
+
 void CPrintHandler::CreateDataLoads()
 {
     for (const auto& source : m_pLabelData->m_dataSources) {

@@ -122,6 +122,14 @@ public:
     // The module handed to the script engine; empty when no event is set.
     const QString& GetScriptModule() const { return m_strScriptModule; }
 
+    // A job of one output per data row (picture batch export) instead of pages: reads
+    // the clock and, when loadRows, the rows firstRow..lastRow of every data source.
+    // Row r is then found at r - firstRow of what was loaded. Replaces Prepare.
+    void PrepareRows(int firstRow, int lastRow, bool loadRows);
+    // Generates the values of the given objects (not the label's own) for row r of a
+    // PrepareRows job: serials count from r, fields come from row r.
+    void GenerateRowValues(const std::vector<CBaseGraph*>& objects, int row);
+
     // The text the page number shows on a page.
     QString FormatPageNumber(int page) const;
 
@@ -154,6 +162,7 @@ private:
 
     void EvaluateNamedSubstrings(int s, int n);
     void GenerateObjectValues(int s, int n);
+    void GenerateObjectValue(CBaseGraph& object, int s, int n);
     QString BandValue(const CDataBand& band, int s, int n);
     QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
@@ -188,6 +197,7 @@ private:
     int m_nLabelCount = 0;
     int m_nPageCount = 0;
     int m_nFirstLoadedPage = 1;
+    int m_nFirstRow = 1; // of a PrepareRows job
     bool m_bRowsLoaded = false;
     bool m_bSeveralCopies = false;
     // Copies taken from a column: the load and field, and per row the running sums

@@ -40,6 +40,15 @@ bool IsCompletePdf(const QString& path)
 
 } // namespace
 
+bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi)
+{
+    if (!painter.begin(&device))
+        return false;
+    painter.setRenderHint(QPainter::Antialiasing);
+    SetMillimetreWorld(painter, dpi, dpi);
+    return true;
+}
+
 CPrinterTarget::CPrinterTarget() : m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
 
 CPrinterTarget::~CPrinterTarget()
@@ -141,11 +150,7 @@ QPainter* CImageTarget::BeginPage()
 {
     m_page = MakeImageAtDpi(m_dWidthMm, m_dHeightMm, m_dDpi, QImage::Format_RGB32);
     m_page.fill(Qt::white);
-    if (!m_painter.begin(&m_page))
-        return nullptr;
-    m_painter.setRenderHint(QPainter::Antialiasing);
-    SetMillimetreWorld(m_painter, m_dDpi, m_dDpi);
-    return &m_painter;
+    return BeginMillimetrePainter(m_painter, m_page, m_dDpi) ? &m_painter : nullptr;
 }
 
 bool CImageTarget::EndPage()

@@ -11,6 +11,11 @@ class CLabelData;
 class CPrintHandler;
 class QPrinter;
 
+// Starts a painter on a device drawn in millimetres at dpi, anti-aliased: the set-up
+// every picture of labels shares (image pages, exported pictures). False when the
+// device cannot be painted on.
+bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi);
+
 // Where printed pages go: a printer, a PDF file, images. Pages are drawn on the
 // target's painter, whose world unit is the millimetre with the origin at the
 // paper's corner.

@@ -7,18 +7,20 @@ packages=(
   # toolchain
   build-essential cmake ninja-build ccache pkg-config git clang libfuzzer-14-dev
   # Qt 6
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   # barcodes
   libqrencode-dev libdmtx-dev
   # data sources
   libsqlite3-dev sqlite3 libpq-dev libmariadb-dev unixodbc-dev unixodbc
   libfreexl-dev libzip-dev mdbtools mdbtools-dev
+  # picture export: GIF writing, TIFF through Qt's image plugins
+  libgif-dev libpng-dev qt6-image-formats-plugins
   # crypto
   nettle-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
-  poppler-utils libxlsxwriter-dev python3-xlwt
+  poppler-utils printemf emf2svg libxlsxwriter-dev python3-xlwt
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
   # time zones, for the date offsets across daylight-saving changes
   tzdata

@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds Vellumcraft and starts it.
+# Sets up a Debian 12 machine, builds Vellumcraft and opens it, with the label file
+# given (scripts/run.sh [file.vmk]). On a machine without a display the program is
+# started under a virtual X server instead: it opens, saves a picture of its main
+# window and ends, which shows that it starts.
 set -euo pipefail
+# File names are taken from where the script was called.
+args=()
+for a in "$@"; do
+  if [[ "$a" != -* && "$a" != /* ]]; then a="$PWD/$a"; fi
+  args+=("$a")
+done
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
-if [ -x build/vellumcraft ]; then
-  exec build/vellumcraft "$@"
+cmake --build build -j "$(nproc)" --target vellumcraft
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec build/vellumcraft "${args[@]}"
 fi
-echo "The application window is not built yet: this build holds the label engine and its tests."
-echo "Run scripts/test.sh to build and test it."
+
+shot="${VC_SCREENSHOT:-$PWD/build/vellumcraft-screenshot.png}"
+echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): starting Vellumcraft under Xvfb instead."
+xvfb-run -a -s "-screen 0 1600x1000x24" build/vellumcraft --screenshot "$shot" "${args[@]}"
+echo "Vellumcraft started; its main window is saved in $shot"

@@ -33,7 +33,7 @@ void CGroupCheck::PlaceOverCaption()
 
 bool CGroupCheck::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_box && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched == m_box)
         PlaceOverCaption();
     return QCheckBox::eventFilter(watched, event);
 }

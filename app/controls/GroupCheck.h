@@ -27,5 +27,5 @@ protected:
 private:
     void PlaceOverCaption();
 
-    QPointer<QGroupBox> m_box;
+    QPointer<QWidget> m_box; // read as a widget: it may be part-destroyed when an event arrives
 };

@@ -22,6 +22,8 @@ QString CVXUnitEdit::UnitCaption() const
 void CVXUnitEdit::UpdateFrame()
 {
     m_nUnitWidth = fontMetrics().horizontalAdvance(UnitCaption());
+    // An input method would commit characters past the filter; numbers need none.
+    setAttribute(Qt::WA_InputMethodEnabled, m_nValueType != ValueInteger && m_nValueType != ValueReal);
     setTextMargins(0, 0, m_bShowUnit ? m_nUnitWidth : 0, 0);
     update();
 }

@@ -25,27 +25,6 @@ namespace {
 
 constexpr double kDpi = 100.0;
 
-std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format)
-{
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
-                                int(grey.bytesPerLine()));
-    ZXing::DecodeHints hints;
-    hints.setFormats(format);
-    hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid())
-        return std::nullopt;
-    const ZXing::ByteArray& bytes = result.bytes();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
-std::optional<QString> ReadCode128(const QImage& image)
-{
-    const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
-    return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
-}
-
 QRect CellPixels(const CLabelData& label, int row, int column, double dpi)
 {
     const double x = label.m_fLeftMargin + column * (label.m_fLabelWidth + label.m_fHorzGap);

@@ -1,0 +1,243 @@
+#include "app/VellumcraftApp.h"
+
+#include "app/InstanceChecker.h"
+#include "app/MainFrame.h"
+#include "app/PasswordDlg.h"
+#include "app/ResourceIcons.h"
+#include "app/SplashWindow.h"
+#include "app/UiServices.h"
+#include "app/VXBaseDialog.h"
+#include "model/GlobalSettings.h"
+#include "platform/ScreenDpi.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QScreen>
+#include <QSettings>
+#include <QTranslator>
+#include <QVBoxLayout>
+#include <clocale>
+
+namespace {
+
+constexpr int kFirstRecentFile = 57616;
+const QString kRecentGroup = QStringLiteral("Recent File List");
+
+} // namespace
+
+// ---- RecentFileList ---------------------------------------------------------------
+
+void RecentFileList::Load()
+{
+    QSettings settings;
+    settings.beginGroup(kRecentGroup);
+    m_paths.clear();
+    for (int i = 0; i < kSize; ++i) {
+        const QString path = settings.value(QStringLiteral("File%1").arg(i + 1)).toString();
+        if (!path.isEmpty())
+            m_paths.append(path);
+    }
+}
+
+void RecentFileList::Save() const
+{
+    QSettings settings;
+    settings.beginGroup(kRecentGroup);
+    for (int i = 0; i < kSize; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i + 1);
+        if (i < m_paths.size())
+            settings.setValue(key, m_paths[i]);
+        else
+            settings.remove(key);
+    }
+}
+
+void RecentFileList::Add(const QString& path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    m_paths.removeAll(full);
+    m_paths.prepend(full);
+    while (m_paths.size() > kSize)
+        m_paths.removeLast();
+    Save();
+}
+
+void RecentFileList::Remove(int index)
+{
+    if (index < 0 || index >= m_paths.size())
+        return;
+    m_paths.removeAt(index);
+    Save();
+}
+
+// ---- CAboutDlg --------------------------------------------------------------------
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("关于 Vellumcraft"));
+    auto* layout = new QVBoxLayout(this);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ResourceIcon(424).pixmap(32, 32));
+    layout->addWidget(icon);
+    layout->addWidget(new QLabel(QStringLiteral("Vellumcraft V2.1.0"), this));
+    layout->addWidget(MakeDialogButtons(this, QDialogButtonBox::Ok));
+}
+
+// ---- CVellumcraftApp --------------------------------------------------------------
+
+CVellumcraftApp::Options CVellumcraftApp::ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Designs and prints barcode labels."));
+    parser.addHelpOption();
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Saves the main window as an image to <file> and exits."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption noSplash(QStringLiteral("no-splash"), QStringLiteral("Starts without the splash window."));
+    parser.addOption(screenshot);
+    parser.addOption(noSplash);
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A label file to open."), QStringLiteral("[file]"));
+    parser.process(arguments);
+
+    Options options;
+    options.file = parser.positionalArguments().value(0);
+    options.screenshot = parser.value(screenshot);
+    options.splash = !parser.isSet(noSplash);
+    return options;
+}
+
+CVellumcraftApp::CVellumcraftApp()
+{
+    OnCommandRange(kFirstRecentFile, kFirstRecentFile + RecentFileList::kSize - 1,
+                   [this](int id) { OnOpenRecentFile(id); });
+    OnCommand(57665, [this] {
+        if (m_pMainFrame)
+            m_pMainFrame->close();
+    });
+    OnCommand(57664, [this] {
+        CAboutDlg about(m_pMainFrame.get());
+        Services().RunModal(about);
+    });
+}
+
+CVellumcraftApp::~CVellumcraftApp() = default;
+
+bool CVellumcraftApp::InitInstance(const Options& options)
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Vellumcraft"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumcraft"));
+    std::setlocale(LC_NUMERIC, "C");
+    const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
+
+    m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
+    if (!m_pChecker->IsFirstInstance()) {
+        m_pChecker->ActivatePreviousInstance(file);
+        return false;
+    }
+
+    // Standard buttons and dialogs in Chinese, as every text of the program.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    InitResourceIcons();
+
+    if (options.splash)
+        CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
+
+    CGlobalSettings* settings = CGlobalSettings::GetInstance();
+    settings->Init();
+    settings->LoadOptions();
+    // The password lives only in this process; it is never written anywhere.
+    if (!settings->m_strStartupPassword.isEmpty()) {
+        CInputPasswordDlg prompt;
+        Services().RunModal(prompt);
+        if (!prompt.m_bAccept)
+            return false;
+    }
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        g_nScreenDpiX = qRound(screen->logicalDotsPerInchX());
+        g_nScreenDpiY = qRound(screen->logicalDotsPerInchY());
+    }
+
+    m_recentFiles.Load();
+    m_pMainFrame = std::make_unique<CMainFrame>(this);
+    connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
+        m_recentFiles.Add(path);
+        RefreshRecentFileActions();
+    });
+    RefreshRecentFileActions();
+    m_pMainFrame->RestoreLayout();
+    // Full screen also where no window manager maximises.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_pMainFrame->setGeometry(screen->availableGeometry());
+    m_pMainFrame->showMaximized();
+
+    connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);
+    m_pChecker->TrackFirstInstanceRunning();
+
+    if (!file.isEmpty())
+        m_pMainFrame->OpenLabelFile(file);
+    else
+        PerformStartAction();
+    return true;
+}
+
+int CVellumcraftApp::ExitInstance()
+{
+    m_pMainFrame.reset();
+    CGlobalSettings::DestroyInstance();
+    m_pChecker.reset();
+    return 0;
+}
+
+void CVellumcraftApp::PerformStartAction()
+{
+    CGlobalSettings* settings = CGlobalSettings::GetInstance();
+    switch (settings->m_nAppStartBehavior) {
+    case 1:
+        m_pMainFrame->OnFileNew();
+        break;
+    case 2:
+        m_pMainFrame->OnFileOpen();
+        break;
+    case 3:
+        m_pMainFrame->OpenAsNewLabel(settings->m_strNewLabelBasedFile);
+        break;
+    default:
+        break;
+    }
+}
+
+void CVellumcraftApp::OnOpenRecentFile(int id)
+{
+    const int index = id - kFirstRecentFile;
+    const QString path = m_recentFiles.Path(index);
+    if (QFileInfo(path).isFile()) {
+        m_pMainFrame->OpenLabelFile(path);
+    } else {
+        m_recentFiles.Remove(index);
+        RefreshRecentFileActions();
+    }
+}
+
+void CVellumcraftApp::RefreshRecentFileActions()
+{
+    for (int i = 0; i < RecentFileList::kSize; ++i) {
+        QAction* action = m_pMainFrame->Commands().Action(kFirstRecentFile + i);
+        const QString path = m_recentFiles.Path(i);
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
+        action->setVisible(!path.isEmpty());
+    }
+}
+
+void CVellumcraftApp::OpenHandedOverFile(const QString& path)
+{
+    m_pMainFrame->BringToFront();
+    if (!path.isEmpty())
+        m_pMainFrame->OpenLabelFile(path);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/Commands.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class CInstanceChecker;
+class CMainFrame;
+
+// The four most recently opened label files, newest first, kept in the settings.
+class RecentFileList
+{
+public:
+    static constexpr int kSize = 4;
+
+    void Load();
+    void Add(const QString& path);
+    void Remove(int index);
+    QString Path(int index) const { return m_paths.value(index); }
+    const QStringList& Paths() const { return m_paths; }
+
+private:
+    void Save() const;
+    QStringList m_paths;
+};
+
+// The about box.
+class CAboutDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+// Brings the program up (single instance, splash, settings, screen resolution,
+// main window, the file of the command line or the start-up action) and down, and
+// takes the recent-file, exit and about commands.
+class CVellumcraftApp : public QObject, public CommandTarget
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        QString file;       // the label file named on the command line
+        QString screenshot; // save the main window there once it shows, then quit
+        bool splash = true;
+        QString instanceFolder; // where the single-instance lock and socket live; empty: the runtime folder
+    };
+    // Exits with usage text on a bad command line, as QCommandLineParser does.
+    static Options ParseCommandLine(const QStringList& arguments);
+
+    CVellumcraftApp();
+    ~CVellumcraftApp() override;
+
+    // False when the program is to end at once: another instance runs (it was handed
+    // the file), the start-up password was not given, or the window cannot be made.
+    bool InitInstance(const Options& options);
+    int ExitInstance();
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    RecentFileList& RecentFiles() { return m_recentFiles; }
+
+    void PerformStartAction();
+    void OnOpenRecentFile(int id);
+
+private:
+    void RefreshRecentFileActions();
+    void OpenHandedOverFile(const QString& path);
+
+    std::unique_ptr<CInstanceChecker> m_pChecker;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    RecentFileList m_recentFiles;
+};

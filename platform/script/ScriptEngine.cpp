@@ -1,0 +1,1228 @@
+#include "platform/script/ScriptEngine.h"
+
+#include "platform/script/ScriptRuntime.h"
+
+namespace {
+
+constexpr int kMaxCallDepth = 200;
+
+QString Key(const QString& name)
+{
+    return name.toLower();
+}
+
+bool IsVariableBinding(const Binding& b)
+{
+    return b.kind == Binding::Local || b.kind == Binding::Global || b.kind == Binding::Field;
+}
+
+// Calls the statement's collector for every Dim/ReDim/Const name of a block, nested
+// blocks included (a Dim inside an If still declares for the whole procedure).
+template <typename F>
+void ForEachDeclared(const StmtList& list, F&& f)
+{
+    for (const auto& s : list) {
+        switch (s->kind) {
+        case StmtKind::Dim:
+        case StmtKind::ReDim:
+        case StmtKind::Const:
+            f(s->target->name);
+            for (const auto& more : s->body)
+                f(more->target->name);
+            break;
+        case StmtKind::If:
+        case StmtKind::Select:
+            for (const Branch& b : s->branches)
+                ForEachDeclared(b.body, f);
+            break;
+        case StmtKind::For:
+        case StmtKind::ForEach:
+        case StmtKind::Do:
+        case StmtKind::While:
+        case StmtKind::With:
+            ForEachDeclared(s->body, f);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Makes a frame the current one (for Eval and Execute) while it runs.
+struct FrameGuard
+{
+    Frame*& current;
+    Frame* saved;
+    FrameGuard(Frame*& c, Frame* f) : current(c), saved(c) { current = f; }
+    ~FrameGuard() { current = saved; }
+};
+
+struct DepthGuard
+{
+    int& depth;
+    explicit DepthGuard(int& d) : depth(d)
+    {
+        if (++depth > kMaxCallDepth) {
+            --depth;
+            ThrowScriptError(28);
+        }
+    }
+    ~DepthGuard() { --depth; }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Err
+
+bool ErrObject::HasMember(const QString& name) const
+{
+    static const char* const names[] = {"number", "description", "source", "clear", "raise", "helpfile", "helpcontext"};
+    for (const char* n : names)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return name.isEmpty();
+}
+
+bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
+{
+    const auto is = [&](const char* n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
+    if (kind != InvokeKind::Get) {
+        if (args.size() != 1)
+            ThrowScriptError(450);
+        if (is("number") || name.isEmpty())
+            number = args[0].ToLong();
+        else if (is("description"))
+            description = args[0].ToString();
+        else if (is("source"))
+            source = args[0].ToString();
+        else
+            return false;
+        return true;
+    }
+    if (name.isEmpty() || is("number")) {
+        result = ScriptValue::Lng(number);
+    } else if (is("description")) {
+        result = ScriptValue::Str(description);
+    } else if (is("source")) {
+        result = ScriptValue::Str(source);
+    } else if (is("helpfile")) {
+        result = ScriptValue::Str(QString());
+    } else if (is("helpcontext")) {
+        result = ScriptValue::Lng(0);
+    } else if (is("clear")) {
+        Clear();
+    } else if (is("raise")) {
+        if (args.empty() || args.size() > 5)
+            ThrowScriptError(450);
+        const int32_t n = args[0].ToLong();
+        if (n == 0)
+            ThrowScriptError(5);
+        ScriptException e(n, ScriptErrorText(n));
+        if (e.description.isEmpty())
+            e.description = QStringLiteral("Unknown runtime error");
+        if (args.size() > 1 && !args[1].IsEmpty())
+            e.source = args[1].ToString();
+        if (args.size() > 2 && !args[2].IsEmpty() && !args[2].ToString().isEmpty())
+            e.description = args[2].ToString();
+        throw e;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ErrObject::Set(const ScriptException& e)
+{
+    number = e.number;
+    description = e.description;
+    source = e.source.isEmpty() ? QStringLiteral("VBScript runtime error") : e.source;
+}
+
+void ErrObject::Clear()
+{
+    number = 0;
+    description.clear();
+    source.clear();
+}
+
+// ---------------------------------------------------------------------------------------
+// Class instances
+
+ClassInstance::ClassInstance(ScriptRuntime& runtime, ClassDef& definition) : rt(runtime), def(definition)
+{
+    fields.resize(def.fields.size());
+}
+
+bool ClassInstance::HasMember(const QString& name) const
+{
+    return def.FieldIndex(name) >= 0 || def.Find(name, ProcKind::PropertyGet) || def.Find(name, ProcKind::PropertyLet)
+           || def.Find(name, ProcKind::PropertySet);
+}
+
+bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
+{
+    Procedure* p = nullptr;
+    if (name.isEmpty()) {
+        p = def.defaultMember;
+        if (!p)
+            return false;
+        if (kind != InvokeKind::Get)
+            p = def.Find(p->name, kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
+    } else {
+        const int field = def.FieldIndex(name);
+        if (field >= 0) {
+            ScriptValue& v = fields[size_t(field)];
+            if (kind == InvokeKind::Get) {
+                result = args.empty() ? v : (v.IsArray() ? *v.MutableArray().At(args) : ScriptValue());
+                if (!args.empty() && !v.IsArray())
+                    ThrowScriptError(13);
+                return true;
+            }
+            if (args.size() == 1) {
+                v = args[0];
+            } else {
+                if (!v.IsArray())
+                    ThrowScriptError(13);
+                *v.MutableArray().At(args.first(args.size() - 1)) = args.back();
+            }
+            return true;
+        }
+        p = def.Find(name, kind == InvokeKind::Get ? ProcKind::PropertyGet : kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
+    }
+    if (!p)
+        return false;
+    std::vector<ScriptValue*> refs;
+    refs.reserve(args.size());
+    for (ScriptValue& a : args)
+        refs.push_back(&a);
+    result = rt.CallProcedure(p, this, refs);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Compiling: binding names
+
+struct ScriptRuntime::Scope
+{
+    Procedure* proc = nullptr;
+    ClassDef* cls = nullptr;
+    bool optionExplicit = false;
+    QHash<QString, int> locals;
+    QHash<QString, int> implicit; // undeclared names: a global, a host member or else a local
+    bool frozen = false;          // code run inside a running procedure cannot add locals to it
+};
+
+ScriptRuntime::Scope ScriptRuntime::ScopeOf(const Frame* f) const
+{
+    Scope scope;
+    if (f && f->proc) {
+        scope.proc = f->proc;
+        scope.cls = f->proc->owner;
+        scope.frozen = true;
+        for (size_t i = 0; i < f->proc->slotNames.size(); ++i)
+            scope.locals.insert(Key(f->proc->slotNames[i]), int(i));
+    }
+    return scope;
+}
+
+ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>())
+{
+    AddNamedItem(QStringLiteral("Err"), err, false);
+}
+
+ScriptRuntime::~ScriptRuntime()
+{
+    // Instances of script classes may hold each other; drop what the globals hold first.
+    for (auto& g : m_globals)
+        *g = ScriptValue();
+}
+
+int ScriptRuntime::AddGlobal(const QString& name)
+{
+    const QString key = Key(name);
+    const auto it = m_globalIndex.constFind(key);
+    if (it != m_globalIndex.cend())
+        return it.value();
+    m_globals.push_back(std::make_unique<ScriptValue>());
+    const int index = int(m_globals.size() - 1);
+    m_globalIndex.insert(key, index);
+    return index;
+}
+
+int ScriptRuntime::GlobalIndex(const QString& name) const
+{
+    return m_globalIndex.value(Key(name), -1);
+}
+
+void ScriptRuntime::AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers)
+{
+    *m_globals[size_t(AddGlobal(name))] = ScriptValue::Obj(object);
+    if (globalMembers)
+        m_globalMembers.push_back(std::move(object));
+}
+
+Procedure* ScriptRuntime::FindProcedure(const QString& name) const
+{
+    return m_procedures.value(Key(name), nullptr);
+}
+
+void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
+{
+    for (auto& p : module.procedures)
+        m_procedures.insert(Key(p->name), p.get());
+    for (auto& c : module.classes)
+        m_classes.insert(Key(c->name), c.get());
+    CollectGlobals(module.statements);
+    Scope scope = ScopeOf(at);
+    scope.optionExplicit = module.optionExplicit;
+    ResolveBlock(module.statements, scope);
+    for (auto& p : module.procedures)
+        ResolveProcedure(*p, module.optionExplicit);
+    for (auto& c : module.classes) {
+        for (auto& p : c->procedures)
+            ResolveProcedure(*p, module.optionExplicit);
+        Scope fieldScope;
+        for (auto& f : c->fields)
+            for (auto& b : f.bounds)
+                ResolveExpr(b.get(), fieldScope);
+    }
+}
+
+void ScriptRuntime::CollectGlobals(const StmtList& list)
+{
+    ForEachDeclared(list, [this](const QString& name) { AddGlobal(name); });
+}
+
+void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
+{
+    Scope scope;
+    scope.proc = &p;
+    scope.cls = p.owner;
+    scope.optionExplicit = optionExplicit;
+    p.slotNames.clear();
+    const auto add = [&](const QString& name) {
+        const QString key = Key(name);
+        if (!scope.locals.contains(key)) {
+            scope.locals.insert(key, int(p.slotNames.size()));
+            p.slotNames.push_back(name);
+        }
+    };
+    for (const Param& param : p.params)
+        add(param.name);
+    if (p.kind == ProcKind::Function || p.kind == ProcKind::PropertyGet) {
+        add(p.name);
+        p.resultSlot = scope.locals.value(Key(p.name));
+    }
+    ForEachDeclared(p.body, add);
+    ResolveBlock(p.body, scope);
+}
+
+void ScriptRuntime::ResolveBlock(StmtList& list, Scope& scope)
+{
+    for (auto& s : list)
+        ResolveStmt(*s, scope);
+}
+
+void ScriptRuntime::ResolveStmt(Stmt& s, Scope& scope)
+{
+    ResolveExpr(s.target.get(), scope);
+    ResolveExpr(s.value.get(), scope);
+    ResolveExpr(s.to.get(), scope);
+    ResolveExpr(s.step.get(), scope);
+    for (auto& b : s.bounds)
+        ResolveExpr(b.get(), scope);
+    for (Branch& b : s.branches) {
+        for (auto& c : b.conditions)
+            ResolveExpr(c.get(), scope);
+        ResolveBlock(b.body, scope);
+    }
+    ResolveBlock(s.body, scope);
+    if (s.kind == StmtKind::Assign && s.target->kind == ExprKind::Ident && s.value->kind == ExprKind::Binary
+        && s.value->op == ScriptOps::Op::Concat && s.value->left->kind == ExprKind::Ident
+        && IsVariableBinding(s.target->bind) && s.value->left->bind.kind == s.target->bind.kind
+        && s.value->left->bind.index == s.target->bind.index)
+        s.append = true;
+}
+
+void ScriptRuntime::ResolveExpr(Expr* e, Scope& scope)
+{
+    if (!e)
+        return;
+    if (e->kind == ExprKind::Ident)
+        ResolveName(*e, scope);
+    ResolveExpr(e->left.get(), scope);
+    ResolveExpr(e->right.get(), scope);
+    for (auto& a : e->args)
+        ResolveExpr(a.get(), scope);
+}
+
+void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
+{
+    const QString key = Key(e.name);
+    if (scope.proc) {
+        const auto it = scope.locals.constFind(key);
+        if (it != scope.locals.cend()) {
+            e.bind = {Binding::Local, it.value()};
+            return;
+        }
+    }
+    if (scope.cls) {
+        const int field = scope.cls->FieldIndex(e.name);
+        if (field >= 0) {
+            e.bind = {Binding::Field, field};
+            return;
+        }
+        for (const auto& p : scope.cls->procedures) {
+            if (p->name.compare(e.name, Qt::CaseInsensitive) == 0) {
+                e.bind = {Binding::Method, -1};
+                return;
+            }
+        }
+    }
+    const int global = GlobalIndex(e.name);
+    if (global >= 0) {
+        e.bind = {Binding::Global, global};
+        return;
+    }
+    if (FindBuiltinConstant(e.name, e.value)) {
+        e.bind = {Binding::Constant, -1};
+        return;
+    }
+    const int builtin = FindBuiltin(e.name);
+    if (builtin >= 0 && !m_procedures.contains(key)) {
+        e.bind = {Binding::Builtin, builtin};
+        return;
+    }
+    // Anything else is found when it runs: module code may create the global later,
+    // ExecuteGlobal may redefine a procedure, a host object may answer to the name.
+    e.key = key;
+    if (scope.optionExplicit || m_procedures.contains(key)) {
+        e.bind = {Binding::Dynamic, Binding::kMustExist};
+    } else if (scope.proc && !scope.frozen) {
+        auto it = scope.implicit.constFind(key);
+        if (it == scope.implicit.cend()) {
+            it = scope.implicit.insert(key, int(scope.proc->slotNames.size()));
+            scope.proc->slotNames.push_back(e.name);
+        }
+        e.bind = {Binding::Dynamic, it.value()};
+    } else {
+        e.bind = {Binding::Dynamic, Binding::kImplicitGlobal};
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Running
+
+void ScriptRuntime::Step()
+{
+    if (stepLimit && ++m_steps > stepLimit)
+        throw ScriptAbort{};
+}
+
+void ScriptRuntime::Report(const ScriptException& e, bool compile)
+{
+    if (!onError)
+        return;
+    ScriptError out;
+    out.number = e.number;
+    out.description = e.description;
+    out.source = !e.source.isEmpty() ? e.source
+                 : compile           ? QStringLiteral("VBScript compilation error")
+                                     : QStringLiteral("VBScript runtime error");
+    out.line = e.line;
+    out.column = e.column;
+    onError(out);
+}
+
+bool ScriptRuntime::Parse(const QString& text)
+{
+    std::unique_ptr<ScriptModule> module;
+    try {
+        module = ParseScript(text);
+    } catch (const ScriptException& e) {
+        Report(e, true);
+        return false;
+    }
+    ScriptModule& m = *module;
+    m_modules.push_back(std::move(module));
+    Declare(m);
+    return Guarded([&] { RunModule(m); });
+}
+
+template <typename F>
+bool ScriptRuntime::Guarded(F&& run)
+{
+    m_steps = 0;
+    try {
+        run();
+    } catch (const ScriptException& e) {
+        Report(e, false);
+        return false;
+    } catch (const ScriptAbort&) {
+        Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
+        return false;
+    }
+    return true;
+}
+
+void ScriptRuntime::RunModule(ScriptModule& module)
+{
+    Frame f;
+    FrameGuard current(m_frame, &f);
+    ExecBlock(module.statements, f);
+}
+
+bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, ScriptValue* result)
+{
+    Procedure* p = FindProcedure(name);
+    if (!p)
+        return false;
+    std::vector<ScriptValue*> refs;
+    for (ScriptValue& a : args)
+        refs.push_back(&a);
+    return Guarded([&] {
+        ScriptValue r = CallProcedure(p, nullptr, refs);
+        if (result)
+            *result = std::move(r);
+    });
+}
+
+ScriptValue ScriptRuntime::Eval(const QString& text)
+{
+    ExprPtr e = ParseScriptExpression(text);
+    Scope scope = ScopeOf(m_frame);
+    ResolveExpr(e.get(), scope);
+    Frame module;
+    return Eval(*e, m_frame ? *m_frame : module);
+}
+
+void ScriptRuntime::Execute(const QString& text, bool global)
+{
+    auto module = ParseScript(text);
+    ScriptModule& m = *module;
+    m_modules.push_back(std::move(module));
+    Frame* at = global ? nullptr : m_frame;
+    Declare(m, at);
+    if (at)
+        ExecBlock(m.statements, *at);
+    else
+        RunModule(m);
+}
+
+ScriptValue ScriptRuntime::NewInstance(const QString& className)
+{
+    ClassDef* def = m_classes.value(Key(className), nullptr);
+    if (!def)
+        ThrowScriptError(506);
+    auto instance = std::make_shared<ClassInstance>(*this, *def);
+    Frame f;
+    for (size_t i = 0; i < def->fields.size(); ++i) {
+        const ClassField& field = def->fields[i];
+        if (!field.hasBounds)
+            continue;
+        std::vector<int32_t> bounds;
+        for (const auto& b : field.bounds)
+            bounds.push_back(Eval(*b, f).ToLong());
+        auto arr = std::make_shared<ScriptArray>(bounds);
+        arr->fixed = !bounds.empty();
+        instance->fields[i] = ScriptValue::Arr(arr);
+    }
+    if (Procedure* init = def->Find(QStringLiteral("Class_Initialize"), ProcKind::Sub))
+        CallProcedure(init, instance.get(), {});
+    return ScriptValue::Obj(instance);
+}
+
+ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::span<ScriptValue*> args)
+{
+    if (args.size() != p->params.size())
+        ThrowScriptError(450);
+    DepthGuard guard(m_depth);
+    const size_t n = p->slotNames.size();
+    std::vector<ScriptValue> storage(n);
+    std::vector<ScriptValue*> slots(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (i < args.size() && p->params[i].byRef) {
+            slots[i] = args[i];
+        } else {
+            if (i < args.size())
+                storage[i] = *args[i];
+            slots[i] = &storage[i];
+        }
+    }
+    Frame f;
+    f.proc = p;
+    f.me = me;
+    f.slots = slots.data();
+    FrameGuard current(m_frame, &f);
+    ExecBlock(p->body, f);
+    return p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
+}
+
+ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
+{
+    for (const auto& s : list) {
+        Flow flow;
+        if (!f.resumeNext) {
+            flow = Exec(*s, f);
+        } else {
+            try {
+                flow = Exec(*s, f);
+            } catch (const ScriptException& e) {
+                err->Set(e);
+                continue;
+            }
+        }
+        if (flow != Flow::Normal)
+            return flow;
+    }
+    return Flow::Normal;
+}
+
+ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
+{
+    Step();
+    try {
+        return ExecInner(s, f);
+    } catch (ScriptException& e) {
+        if (!e.line) {
+            e.line = s.line;
+            e.column = s.column;
+        }
+        throw;
+    }
+}
+
+bool ScriptRuntime::Condition(const Expr& e, Frame& f)
+{
+    const ScriptValue v = Eval(e, f);
+    return !v.IsNull() && v.ToBool();
+}
+
+ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
+{
+    switch (s.kind) {
+    case StmtKind::Assign:
+        if (s.append) {
+            ScriptValue* var = Variable(*s.target, f);
+            if (var->IsString()) {
+                const ScriptValue tail = Eval(*s.value->right, f);
+                if (!tail.IsNull()) {
+                    var->AppendText(tail.ToText());
+                    return Flow::Normal;
+                }
+                *var = ScriptOps::Binary(ScriptOps::Op::Concat, *var, tail);
+                return Flow::Normal;
+            }
+        }
+        Assign(*s.target, Eval(*s.value, f), false, f);
+        return Flow::Normal;
+    case StmtKind::Set:
+        Assign(*s.target, Eval(*s.value, f), true, f);
+        return Flow::Normal;
+    case StmtKind::Const:
+        Assign(*s.target, Eval(*s.value, f), false, f);
+        for (const auto& more : s.body)
+            Assign(*more->target, Eval(*more->value, f), false, f);
+        return Flow::Normal;
+    case StmtKind::Call: {
+        const Expr& t = *s.target;
+        if (t.kind == ExprKind::Call)
+            EvalCall(t, f);
+        else
+            Eval(t, f);
+        return Flow::Normal;
+    }
+    case StmtKind::Dim:
+    case StmtKind::ReDim:
+        ExecDim(s, f);
+        for (const auto& more : s.body)
+            ExecDim(*more, f);
+        return Flow::Normal;
+    case StmtKind::Erase: {
+        ScriptValue* var = Variable(*s.target, f);
+        if (!var)
+            ThrowScriptError(501);
+        if (!var->IsArray())
+            ThrowScriptError(13);
+        if (var->RawArray()->fixed) {
+            auto arr = std::make_shared<ScriptArray>(var->RawArray()->upper);
+            arr->fixed = true;
+            *var = ScriptValue::Arr(arr);
+        } else {
+            *var = ScriptValue::Arr(std::make_shared<ScriptArray>());
+        }
+        return Flow::Normal;
+    }
+    case StmtKind::If:
+        for (const Branch& b : s.branches) {
+            if (b.conditions.empty())
+                return ExecBlock(b.body, f);
+            bool take;
+            if (f.resumeNext) {
+                // A failing condition goes on into the branch, as the language does.
+                try {
+                    take = Condition(*b.conditions[0], f);
+                } catch (const ScriptException& e) {
+                    err->Set(e);
+                    take = true;
+                }
+            } else {
+                take = Condition(*b.conditions[0], f);
+            }
+            if (take)
+                return ExecBlock(b.body, f);
+        }
+        return Flow::Normal;
+    case StmtKind::Select: {
+        const ScriptValue subject = Eval(*s.value, f);
+        for (const Branch& b : s.branches) {
+            if (b.conditions.empty())
+                return ExecBlock(b.body, f);
+            for (const auto& c : b.conditions) {
+                const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
+                if (!v.IsNull() && v.RawInt())
+                    return ExecBlock(b.body, f);
+            }
+        }
+        return Flow::Normal;
+    }
+    case StmtKind::For:
+        return ExecFor(s, f);
+    case StmtKind::ForEach:
+        return ExecForEach(s, f);
+    case StmtKind::Do:
+        return ExecDo(s, f);
+    case StmtKind::While:
+        while (Condition(*s.value, f)) {
+            Step();
+            const Flow flow = ExecBlock(s.body, f);
+            if (flow != Flow::Normal)
+                return flow;
+        }
+        return Flow::Normal;
+    case StmtKind::With: {
+        f.with.push_back(Eval(*s.value, f));
+        struct Pop
+        {
+            std::vector<ScriptValue>& with;
+            size_t size;
+            ~Pop() { with.resize(size); }
+        } pop{f.with, f.with.size() - 1};
+        return ExecBlock(s.body, f);
+    }
+    case StmtKind::ExitDo:
+        return Flow::ExitDo;
+    case StmtKind::ExitFor:
+        return Flow::ExitFor;
+    case StmtKind::ExitProc:
+        return Flow::ExitProc;
+    case StmtKind::OnErrorResumeNext:
+        f.resumeNext = true;
+        err->Clear();
+        return Flow::Normal;
+    case StmtKind::OnErrorGoto0:
+        f.resumeNext = false;
+        err->Clear();
+        return Flow::Normal;
+    }
+    return Flow::Normal;
+}
+
+void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
+{
+    if (!s.hasBounds && s.kind == StmtKind::Dim)
+        return;
+    ScriptValue* var = Variable(*s.target, f);
+    if (!var)
+        ThrowScriptError(501);
+    std::vector<int32_t> bounds;
+    for (const auto& b : s.bounds)
+        bounds.push_back(Eval(*b, f).ToLong());
+    if (s.kind == StmtKind::Dim) {
+        auto arr = std::make_shared<ScriptArray>(bounds);
+        arr->fixed = !bounds.empty();
+        *var = ScriptValue::Arr(arr);
+        return;
+    }
+    if (var->IsArray() && var->RawArray()->fixed)
+        ThrowScriptError(10);
+    if (s.preserve && var->IsArray())
+        var->MutableArray().Resize(bounds, true);
+    else
+        *var = ScriptValue::Arr(std::make_shared<ScriptArray>(bounds));
+}
+
+ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
+{
+    ScriptValue start = Eval(*s.value, f);
+    const ScriptValue end = Eval(*s.to, f);
+    const ScriptValue step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
+    ScriptValue* var = Variable(*s.target, f);
+    if (!var)
+        ThrowScriptError(1040);
+    // One pass at a time: store the counter, test it, run the body, read the counter
+    // back (the body may change it) and step it.
+    const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
+        for (;;) {
+            store();
+            if (done())
+                return Flow::Normal;
+            Step();
+            const Flow flow = ExecBlock(s.body, f);
+            if (flow == Flow::ExitFor)
+                return Flow::Normal;
+            if (flow != Flow::Normal)
+                return flow;
+            var = Variable(*s.target, f);
+            advance();
+        }
+    };
+    if (start.IsIntegral() && end.IsIntegral() && step.IsIntegral()) {
+        const bool narrow = start.Type() == VarType::Integer && end.Type() != VarType::Long && step.Type() != VarType::Long;
+        int64_t cur = start.RawInt();
+        const int64_t last = end.RawInt(), st = step.RawInt();
+        return loop([&] { *var = narrow && cur <= INT16_MAX && cur >= INT16_MIN ? ScriptValue::Int(int16_t(cur)) : ScriptValue::Lng(int32_t(cur)); },
+                    [&] { return st >= 0 ? cur > last : cur < last; },
+                    [&] {
+                        cur = int64_t(var->ToLong()) + st;
+                        if (cur > INT32_MAX || cur < INT32_MIN)
+                            ThrowScriptError(6);
+                    });
+    }
+    const double stepValue = step.ToDouble();
+    ScriptValue cur = start.IsString() ? ScriptValue::Dbl(start.ToDouble()) : start;
+    const ScriptValue limit = end.IsString() ? ScriptValue::Dbl(end.ToDouble()) : end;
+    return loop([&] { *var = cur; },
+                [&] {
+                    bool isNull = false;
+                    const int c = ScriptOps::CompareValues(cur, limit, false, isNull);
+                    if (isNull)
+                        ThrowScriptError(94);
+                    return stepValue >= 0 ? c > 0 : c < 0;
+                },
+                [&] { cur = ScriptOps::Binary(ScriptOps::Op::Add, *var, step); });
+}
+
+ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
+{
+    const ScriptValue group = Eval(*s.value, f);
+    std::vector<ScriptValue> items;
+    if (group.IsArray())
+        items = group.RawArray()->data;
+    else if (group.IsObject() && group.RawObject())
+        items = group.RawObject()->Enumerate();
+    else
+        ThrowScriptError(group.IsObject() ? 91 : 451);
+    for (ScriptValue& item : items) {
+        Assign(*s.target, std::move(item), false, f);
+        Step();
+        const Flow flow = ExecBlock(s.body, f);
+        if (flow == Flow::ExitFor)
+            break;
+        if (flow != Flow::Normal)
+            return flow;
+    }
+    return Flow::Normal;
+}
+
+ScriptRuntime::Flow ScriptRuntime::ExecDo(const Stmt& s, Frame& f)
+{
+    for (;;) {
+        if (s.value && !s.testAtEnd && Condition(*s.value, f) == s.until)
+            break;
+        Step();
+        const Flow flow = ExecBlock(s.body, f);
+        if (flow == Flow::ExitDo)
+            break;
+        if (flow != Flow::Normal)
+            return flow;
+        if (s.value && s.testAtEnd && Condition(*s.value, f) == s.until)
+            break;
+    }
+    return Flow::Normal;
+}
+
+ScriptValue* ScriptRuntime::DynamicVariable(const Expr& e, Frame& f, ScriptObjectPtr* member)
+{
+    const auto it = m_globalIndex.constFind(e.key);
+    if (it != m_globalIndex.cend())
+        return m_globals[size_t(it.value())].get();
+    for (const auto& item : m_globalMembers) {
+        if (item->HasMember(e.name)) {
+            if (member)
+                *member = item;
+            return nullptr;
+        }
+    }
+    if (m_procedures.contains(e.key))
+        return nullptr;
+    if (e.bind.index >= 0)
+        return f.slots[e.bind.index];
+    if (e.bind.index == Binding::kImplicitGlobal)
+        return m_globals[size_t(AddGlobal(e.name))].get();
+    ThrowScriptError(500);
+}
+
+ScriptValue* ScriptRuntime::Variable(const Expr& e, Frame& f)
+{
+    switch (e.bind.kind) {
+    case Binding::Local:
+        return f.slots[e.bind.index];
+    case Binding::Global:
+        return m_globals[size_t(e.bind.index)].get();
+    case Binding::Field:
+        return &f.me->fields[size_t(e.bind.index)];
+    case Binding::Dynamic: {
+        ScriptObjectPtr member;
+        return DynamicVariable(e, f, &member);
+    }
+    default:
+        return nullptr;
+    }
+}
+
+void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Frame& f)
+{
+    if (isSet) {
+        if (!value.IsObject())
+            ThrowScriptError(424);
+    } else if (value.IsObject()) {
+        if (!value.RawObject())
+            ThrowScriptError(91);
+        ScriptValue v;
+        if (!value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
+            ThrowScriptError(438);
+        value = std::move(v);
+    }
+    const InvokeKind kind = isSet ? InvokeKind::Set : InvokeKind::Let;
+    switch (target.kind) {
+    case ExprKind::Ident:
+        switch (target.bind.kind) {
+        case Binding::Local:
+        case Binding::Global:
+        case Binding::Field:
+            *Variable(target, f) = std::move(value);
+            return;
+        case Binding::Dynamic: {
+            ScriptObjectPtr member;
+            if (ScriptValue* var = DynamicVariable(target, f, &member)) {
+                *var = std::move(value);
+                return;
+            }
+            if (!member)
+                ThrowScriptError(501);
+            ScriptValue ignored;
+            if (!member->Invoke(target.name, kind, std::span<ScriptValue>(&value, 1), ignored))
+                ThrowScriptError(438);
+            return;
+        }
+        case Binding::Method: {
+            Procedure* p = f.me ? f.me->def.Find(target.name, isSet ? ProcKind::PropertySet : ProcKind::PropertyLet) : nullptr;
+            if (!p)
+                ThrowScriptError(501);
+            ScriptValue* ref = &value;
+            CallProcedure(p, f.me, std::span<ScriptValue*>(&ref, 1));
+            return;
+        }
+        default:
+            ThrowScriptError(501);
+        }
+    case ExprKind::Member: {
+        const ScriptValue obj = Eval(*target.left, f);
+        if (!obj.IsObject())
+            ThrowScriptError(424);
+        if (!obj.RawObject())
+            ThrowScriptError(91);
+        ScriptValue ignored;
+        if (!obj.RawObject()->Invoke(target.name, kind, std::span<ScriptValue>(&value, 1), ignored))
+            ThrowScriptError(438);
+        return;
+    }
+    case ExprKind::Call: {
+        const Expr& t = *target.left;
+        std::vector<ScriptValue> args = EvalArgs(target.args, f);
+        if (t.kind == ExprKind::Member) {
+            const ScriptValue obj = Eval(*t.left, f);
+            if (!obj.IsObject())
+                ThrowScriptError(424);
+            if (!obj.RawObject())
+                ThrowScriptError(91);
+            args.push_back(std::move(value));
+            ScriptValue ignored;
+            if (!obj.RawObject()->Invoke(t.name, kind, args, ignored))
+                ThrowScriptError(438);
+            return;
+        }
+        if (t.kind == ExprKind::Ident && t.bind.kind == Binding::Method) {
+            Procedure* p = f.me ? f.me->def.Find(t.name, isSet ? ProcKind::PropertySet : ProcKind::PropertyLet) : nullptr;
+            if (!p)
+                ThrowScriptError(501);
+            args.push_back(std::move(value));
+            std::vector<ScriptValue*> refs;
+            for (ScriptValue& a : args)
+                refs.push_back(&a);
+            CallProcedure(p, f.me, refs);
+            return;
+        }
+        ScriptValue* var = t.kind == ExprKind::Ident ? Variable(t, f) : nullptr;
+        if (!var)
+            ThrowScriptError(501);
+        if (var->IsArray()) {
+            *var->MutableArray().At(args) = std::move(value);
+            return;
+        }
+        if (var->IsObject() && var->RawObject()) {
+            args.push_back(std::move(value));
+            ScriptValue ignored;
+            if (!var->RawObject()->Invoke(QString(), kind, args, ignored))
+                ThrowScriptError(438);
+            return;
+        }
+        ThrowScriptError(13);
+    }
+    default:
+        ThrowScriptError(501);
+    }
+}
+
+std::vector<ScriptValue> ScriptRuntime::EvalArgs(const std::vector<ExprPtr>& args, Frame& f)
+{
+    std::vector<ScriptValue> out;
+    out.reserve(args.size());
+    for (const auto& a : args) {
+        if (!a)
+            out.push_back(ScriptValue::ErrorCode(int32_t(0x80020004))); // a missing argument
+        else
+            out.push_back(Eval(*a, f));
+    }
+    return out;
+}
+
+ScriptValue ScriptRuntime::CallBoundProcedure(Procedure* p, ClassInstance* me, const std::vector<ExprPtr>& args, Frame& f)
+{
+    if (!p)
+        ThrowScriptError(438);
+    if (args.size() != p->params.size())
+        ThrowScriptError(450);
+    constexpr size_t kInline = 8;
+    ScriptValue inlineTemps[kInline];
+    std::vector<ScriptValue> moreTemps(args.size() > kInline ? args.size() : 0);
+    ScriptValue* temps = args.size() > kInline ? moreTemps.data() : inlineTemps;
+    ScriptValue* inlineRefs[kInline];
+    std::vector<ScriptValue*> moreRefs(args.size() > kInline ? args.size() : 0);
+    ScriptValue** refs = args.size() > kInline ? moreRefs.data() : inlineRefs;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const Expr* a = args[i].get();
+        if (!a)
+            ThrowScriptError(450);
+        ScriptValue* var = nullptr;
+        if (a->kind == ExprKind::Ident && (IsVariableBinding(a->bind) || a->bind.kind == Binding::Dynamic)) {
+            ScriptObjectPtr member;
+            var = a->bind.kind == Binding::Dynamic ? DynamicVariable(*a, f, &member) : Variable(*a, f);
+        }
+        if (var) {
+            refs[i] = var;
+        } else {
+            temps[i] = Eval(*a, f);
+            refs[i] = &temps[i];
+        }
+    }
+    return CallProcedure(p, me, std::span<ScriptValue*>(refs, args.size()));
+}
+
+ScriptValue ScriptRuntime::CallMember(const ScriptValue& obj, const QString& name, std::span<ScriptValue> args)
+{
+    if (!obj.IsObject())
+        ThrowScriptError(424);
+    if (!obj.RawObject())
+        ThrowScriptError(91);
+    ScriptValue result;
+    if (!obj.RawObject()->Invoke(name, InvokeKind::Get, args, result))
+        ThrowScriptError(438);
+    return result;
+}
+
+ScriptValue ScriptRuntime::Index(const ScriptValue& v, std::span<ScriptValue> args)
+{
+    if (v.IsArray()) {
+        if (args.empty())
+            return v;
+        return *const_cast<ScriptArray&>(*v.RawArray()).At(args);
+    }
+    if (v.IsObject()) {
+        if (args.empty())
+            return v;
+        return CallMember(v, QString(), args);
+    }
+    if (args.empty())
+        return v;
+    ThrowScriptError(13);
+}
+
+ScriptValue ScriptRuntime::EvalIdent(const Expr& e, Frame& f)
+{
+    switch (e.bind.kind) {
+    case Binding::Local:
+        return *f.slots[e.bind.index];
+    case Binding::Global:
+        return *m_globals[size_t(e.bind.index)];
+    case Binding::Field:
+        return f.me->fields[size_t(e.bind.index)];
+    case Binding::Constant:
+        return e.value;
+    case Binding::Method:
+        return CallBoundProcedure(f.me ? f.me->def.Find(e.name, ProcKind::PropertyGet) : nullptr, f.me, {}, f);
+    case Binding::Builtin: {
+        const BuiltinFunction& b = GetBuiltin(e.bind.index);
+        if (b.minArgs > 0)
+            ThrowScriptError(450);
+        return b.fn(*this, {});
+    }
+    case Binding::Dynamic: {
+        ScriptObjectPtr member;
+        if (ScriptValue* var = DynamicVariable(e, f, &member))
+            return *var;
+        if (member)
+            return CallMember(ScriptValue::Obj(member), e.name, {});
+        return CallBoundProcedure(FindProcedure(e.name), nullptr, {}, f);
+    }
+    default:
+        ThrowScriptError(500);
+    }
+}
+
+ScriptValue ScriptRuntime::EvalCall(const Expr& e, Frame& f)
+{
+    const Expr& t = *e.left;
+    if (t.kind == ExprKind::Ident) {
+        switch (t.bind.kind) {
+        case Binding::Method:
+            return CallBoundProcedure(f.me ? f.me->def.Find(t.name, ProcKind::PropertyGet) : nullptr, f.me, e.args, f);
+        case Binding::Builtin: {
+            const BuiltinFunction& b = GetBuiltin(t.bind.index);
+            if (int(e.args.size()) < b.minArgs || int(e.args.size()) > b.maxArgs)
+                ThrowScriptError(450);
+            std::vector<ScriptValue> args = EvalArgs(e.args, f);
+            return b.fn(*this, args);
+        }
+        case Binding::Constant:
+            if (!e.args.empty())
+                ThrowScriptError(13);
+            return t.value;
+        case Binding::Dynamic: {
+            ScriptObjectPtr member;
+            ScriptValue* var = DynamicVariable(t, f, &member);
+            if (var) {
+                std::vector<ScriptValue> args = EvalArgs(e.args, f);
+                return Index(*var, args);
+            }
+            if (member) {
+                std::vector<ScriptValue> args = EvalArgs(e.args, f);
+                return CallMember(ScriptValue::Obj(member), t.name, args);
+            }
+            return CallBoundProcedure(FindProcedure(t.name), nullptr, e.args, f);
+        }
+        default: {
+            // Inside a function its own name with arguments calls it again.
+            if (t.bind.kind == Binding::Local && f.proc && t.bind.index == f.proc->resultSlot && !e.args.empty())
+                return CallBoundProcedure(f.proc, f.me, e.args, f);
+            ScriptValue* var = Variable(t, f);
+            std::vector<ScriptValue> args = EvalArgs(e.args, f);
+            if (var && var->IsArray() && !args.empty())
+                return *var->MutableArray().At(args);
+            return Index(var ? *var : EvalIdent(t, f), args);
+        }
+        }
+    }
+    if (t.kind == ExprKind::Member) {
+        const ScriptValue obj = Eval(*t.left, f);
+        std::vector<ScriptValue> args = EvalArgs(e.args, f);
+        return CallMember(obj, t.name, args);
+    }
+    const ScriptValue v = Eval(t, f);
+    std::vector<ScriptValue> args = EvalArgs(e.args, f);
+    return Index(v, args);
+}
+
+ScriptValue ScriptRuntime::Eval(const Expr& e, Frame& f)
+{
+    switch (e.kind) {
+    case ExprKind::Literal:
+        return e.value;
+    case ExprKind::Ident:
+        return EvalIdent(e, f);
+    case ExprKind::Member:
+        return CallMember(Eval(*e.left, f), e.name, {});
+    case ExprKind::Call:
+        return EvalCall(e, f);
+    case ExprKind::Paren:
+        return Eval(*e.left, f);
+    case ExprKind::Unary: {
+        const ScriptValue v = Eval(*e.left, f);
+        return e.op == ScriptOps::Op::Sub ? ScriptOps::Negate(v) : ScriptOps::Not(v);
+    }
+    case ExprKind::Binary: {
+        const ScriptValue a = Eval(*e.left, f);
+        const ScriptValue b = Eval(*e.right, f);
+        return ScriptOps::Binary(e.op, a, b);
+    }
+    case ExprKind::Compare: {
+        const ScriptValue a = Eval(*e.left, f);
+        const ScriptValue b = Eval(*e.right, f);
+        return ScriptOps::Compare(e.op, a, b, e.left->IsLiteral(), e.right->IsLiteral());
+    }
+    case ExprKind::New:
+        return NewInstance(e.name);
+    case ExprKind::Me:
+        if (!f.me)
+            ThrowScriptError(424);
+        return ScriptValue::Obj(f.me->shared_from_this());
+    case ExprKind::With:
+        if (f.with.empty())
+            ThrowScriptError(424);
+        return f.with.back();
+    }
+    ThrowScriptError(51);
+}
+
+// ---------------------------------------------------------------------------------------
+
+ScriptEngine::ScriptEngine() : m_runtime(std::make_unique<ScriptRuntime>()) {}
+
+ScriptEngine::~ScriptEngine() = default;
+
+void ScriptEngine::SetErrorHandler(std::function<void(const ScriptError&)> handler)
+{
+    m_runtime->onError = std::move(handler);
+}
+
+void ScriptEngine::SetUi(ScriptUi ui)
+{
+    m_runtime->ui = std::move(ui);
+}
+
+void ScriptEngine::SetStepLimit(uint64_t steps)
+{
+    m_runtime->stepLimit = steps;
+}
+
+void ScriptEngine::AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers)
+{
+    m_runtime->AddNamedItem(name, std::move(object), globalMembers);
+}
+
+bool ScriptEngine::Parse(const QString& text)
+{
+    return m_runtime->Parse(text);
+}
+
+bool ScriptEngine::HasProcedure(const QString& name) const
+{
+    return m_runtime->FindProcedure(name) != nullptr;
+}
+
+bool ScriptEngine::Call(const QString& name, std::vector<ScriptValue> args, ScriptValue* result)
+{
+    return m_runtime->Call(name, std::move(args), result);
+}

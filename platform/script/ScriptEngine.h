@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/script/ScriptValue.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ScriptRuntime;
+
+// An error the engine reports to its host: compile errors while parsing, run-time
+// errors that no "On Error Resume Next" handled.
+struct ScriptError
+{
+    int number = 0;
+    QString description;
+    QString source; // "VBScript compilation error" or "VBScript runtime error"
+    int line = 0;   // 1-based within the parsed text
+    int column = 0; // 1-based
+};
+
+// What the script's MsgBox and InputBox ask of the host.
+struct ScriptUi
+{
+    // Returns the button pressed (vbOK = 1 ...).
+    std::function<int(const QString& prompt, int buttons, const QString& title)> msgBox;
+    // Returns the text typed, or nothing when cancelled.
+    std::function<std::optional<QString>(const QString& prompt, const QString& title, const QString& defaultText)> inputBox;
+};
+
+// A VBScript engine: the host adds its named objects, parses the module once (which runs
+// its module-level code) and then calls procedures by name as often as it likes.
+class ScriptEngine
+{
+public:
+    ScriptEngine();
+    ~ScriptEngine();
+    ScriptEngine(const ScriptEngine&) = delete;
+    ScriptEngine& operator=(const ScriptEngine&) = delete;
+
+    void SetErrorHandler(std::function<void(const ScriptError&)> handler);
+    void SetUi(ScriptUi ui);
+    // Stops a script after this many statements (0: no limit), for untrusted input.
+    void SetStepLimit(uint64_t steps);
+
+    // A global name for a host object. With globalMembers its members are global names
+    // too, as "Count" for "Objects.Count".
+    void AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers);
+
+    // Compiles the text into the module and runs its module-level statements. False on
+    // a compile error (nothing of the text is kept) or a run-time error.
+    bool Parse(const QString& text);
+    bool HasProcedure(const QString& name) const;
+    // Calls a module-level Sub or Function; false when it does not exist or failed.
+    bool Call(const QString& name, std::vector<ScriptValue> args = {}, ScriptValue* result = nullptr);
+
+private:
+    std::unique_ptr<ScriptRuntime> m_runtime;
+};

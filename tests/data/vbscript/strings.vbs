@@ -1,0 +1,112 @@
+' String functions
+On Error Resume Next
+Dim v
+Err.Clear : v = Empty : v = Len("hello") : Show "Len(""hello"")"
+Err.Clear : v = Empty : v = Len("") : Show "Len("""")"
+Err.Clear : v = Empty : v = Len(Null) : Show "Len(Null)"
+Err.Clear : v = Empty : v = Len(123) : Show "Len(123)"
+Err.Clear : v = Empty : v = Left("hello", 2) : Show "Left(""hello"", 2)"
+Err.Clear : v = Empty : v = Left("hello", 10) : Show "Left(""hello"", 10)"
+Err.Clear : v = Empty : v = Left("hello", 0) : Show "Left(""hello"", 0)"
+Err.Clear : v = Empty : v = Left("hello", -1) : Show "Left(""hello"", -1)"
+Err.Clear : v = Empty : v = Left(Null, 1) : Show "Left(Null, 1)"
+Err.Clear : v = Empty : v = Right("hello", 3) : Show "Right(""hello"", 3)"
+Err.Clear : v = Empty : v = Right("hello", 9) : Show "Right(""hello"", 9)"
+Err.Clear : v = Empty : v = Mid("hello", 2) : Show "Mid(""hello"", 2)"
+Err.Clear : v = Empty : v = Mid("hello", 2, 3) : Show "Mid(""hello"", 2, 3)"
+Err.Clear : v = Empty : v = Mid("hello", 9) : Show "Mid(""hello"", 9)"
+Err.Clear : v = Empty : v = Mid("hello", 0) : Show "Mid(""hello"", 0)"
+Err.Clear : v = Empty : v = Mid("hello", 1, -1) : Show "Mid(""hello"", 1, -1)"
+Err.Clear : v = Empty : v = Mid(Null, 1) : Show "Mid(Null, 1)"
+Err.Clear : v = Empty : v = InStr("hello", "l") : Show "InStr(""hello"", ""l"")"
+Err.Clear : v = Empty : v = InStr(4, "hello", "l") : Show "InStr(4, ""hello"", ""l"")"
+Err.Clear : v = Empty : v = InStr("hello", "z") : Show "InStr(""hello"", ""z"")"
+Err.Clear : v = Empty : v = InStr("Hello", "h") : Show "InStr(""Hello"", ""h"")"
+Err.Clear : v = Empty : v = InStr(1, "Hello", "h", 1) : Show "InStr(1, ""Hello"", ""h"", 1)"
+Err.Clear : v = Empty : v = InStr("hello", "") : Show "InStr(""hello"", """")"
+Err.Clear : v = Empty : v = InStr(0, "hello", "l") : Show "InStr(0, ""hello"", ""l"")"
+Err.Clear : v = Empty : v = InStr(Null, "a") : Show "InStr(Null, ""a"")"
+Err.Clear : v = Empty : v = InStr("a", Null) : Show "InStr(""a"", Null)"
+Err.Clear : v = Empty : v = InStrRev("hello", "l") : Show "InStrRev(""hello"", ""l"")"
+Err.Clear : v = Empty : v = InStrRev("hello", "l", 3) : Show "InStrRev(""hello"", ""l"", 3)"
+Err.Clear : v = Empty : v = InStrRev("hello", "z") : Show "InStrRev(""hello"", ""z"")"
+Err.Clear : v = Empty : v = InStrRev("Hello", "H", -1, 1) : Show "InStrRev(""Hello"", ""H"", -1, 1)"
+Err.Clear : v = Empty : v = Replace("abcabc", "b", "X") : Show "Replace(""abcabc"", ""b"", ""X"")"
+Err.Clear : v = Empty : v = Replace("abcabc", "b", "X", 1, 1) : Show "Replace(""abcabc"", ""b"", ""X"", 1, 1)"
+Err.Clear : v = Empty : v = Replace("abcabc", "a", "x", 3) : Show "Replace(""abcabc"", ""a"", ""x"", 3)"
+Err.Clear : v = Empty : v = Replace("ABCabc", "b", "-", 1, -1, 1) : Show "Replace(""ABCabc"", ""b"", ""-"", 1, -1, 1)"
+Err.Clear : v = Empty : v = Replace("abc", "", "x") : Show "Replace(""abc"", """", ""x"")"
+Err.Clear : v = Empty : v = Replace("abc", "b", "") : Show "Replace(""abc"", ""b"", """")"
+Err.Clear : v = Empty : v = Replace(Null, "a", "b") : Show "Replace(Null, ""a"", ""b"")"
+Err.Clear : v = Empty : v = LTrim("  a  ") : Show "LTrim(""  a  "")"
+Err.Clear : v = Empty : v = RTrim("  a  ") : Show "RTrim(""  a  "")"
+Err.Clear : v = Empty : v = Trim("  a  ") : Show "Trim(""  a  "")"
+Err.Clear : v = Empty : v = Trim(vbTab & "a") : Show "Trim(vbTab & ""a"")"
+Err.Clear : v = Empty : v = Asc(UCase(Chr(228))) : Show "Asc(UCase(Chr(228)))"
+Err.Clear : v = Empty : v = LCase("ABC") : Show "LCase(""ABC"")"
+Err.Clear : v = Empty : v = UCase(Null) : Show "UCase(Null)"
+Err.Clear : v = Empty : v = Space(3) & "|" : Show "Space(3) & ""|"""
+Err.Clear : v = Empty : v = Space(0) : Show "Space(0)"
+Err.Clear : v = Empty : v = Space(-1) : Show "Space(-1)"
+Err.Clear : v = Empty : v = String(3, "x") : Show "String(3, ""x"")"
+Err.Clear : v = Empty : v = String(3, "xyz") : Show "String(3, ""xyz"")"
+Err.Clear : v = Empty : v = String(2, 65) : Show "String(2, 65)"
+Err.Clear : v = Empty : v = String(0, "a") : Show "String(0, ""a"")"
+Err.Clear : v = Empty : v = StrReverse("abc") : Show "StrReverse(""abc"")"
+Err.Clear : v = Empty : v = StrReverse("") : Show "StrReverse("""")"
+Err.Clear : v = Empty : v = StrComp("a", "b") : Show "StrComp(""a"", ""b"")"
+Err.Clear : v = Empty : v = StrComp("b", "a") : Show "StrComp(""b"", ""a"")"
+Err.Clear : v = Empty : v = StrComp("a", "A") : Show "StrComp(""a"", ""A"")"
+Err.Clear : v = Empty : v = StrComp("a", "A", 1) : Show "StrComp(""a"", ""A"", 1)"
+Err.Clear : v = Empty : v = StrComp("a", Null) : Show "StrComp(""a"", Null)"
+Err.Clear : v = Empty : v = Split("a,b,c", ",") : Show "Split(""a,b,c"", "","")"
+Err.Clear : v = Empty : v = UBound(Split("a,b,c", ",")) : Show "UBound(Split(""a,b,c"", "",""))"
+Err.Clear : v = Empty : v = Split("a b  c") : Show "Split(""a b  c"")"
+Err.Clear : v = Empty : v = Split("a,b,c", ",", 2) : Show "Split(""a,b,c"", "","", 2)"
+Err.Clear : v = Empty : v = Split("aXbxc", "x", -1, 1) : Show "Split(""aXbxc"", ""x"", -1, 1)"
+Err.Clear : v = Empty : v = Split("abc", "") : Show "Split(""abc"", """")"
+Err.Clear : v = Empty : v = UBound(Split("")) : Show "UBound(Split(""""))"
+Err.Clear : v = Empty : v = Split("a,b", ",", 0) : Show "Split(""a,b"", "","", 0)"
+Err.Clear : v = Empty : v = Join(Array("a", "b", "c")) : Show "Join(Array(""a"", ""b"", ""c""))"
+Err.Clear : v = Empty : v = Join(Array("a", "b"), "-") : Show "Join(Array(""a"", ""b""), ""-"")"
+Err.Clear : v = Empty : v = Join(Array(), "-") : Show "Join(Array(), ""-"")"
+Err.Clear : v = Empty : v = Join(Array(1, Null, 2.5), "") : Show "Join(Array(1, Null, 2.5), """")"
+Err.Clear : v = Empty : v = Join("abc") : Show "Join(""abc"")"
+Err.Clear : v = Empty : v = Asc("A") : Show "Asc(""A"")"
+Err.Clear : v = Empty : v = Asc("ABC") : Show "Asc(""ABC"")"
+Err.Clear : v = Empty : v = Asc("") : Show "Asc("""")"
+Err.Clear : v = Empty : v = AscW(ChrW(8364)) : Show "AscW(ChrW(8364))"
+Err.Clear : v = Empty : v = Chr(65) : Show "Chr(65)"
+Err.Clear : v = Empty : v = Chr(256) : Show "Chr(256)"
+Err.Clear : v = Empty : v = Chr(-1) : Show "Chr(-1)"
+Err.Clear : v = Empty : v = Len(ChrW(8364)) : Show "Len(ChrW(8364))"
+Err.Clear : v = Empty : v = Len(Chr(0)) : Show "Len(Chr(0))"
+Err.Clear : v = Empty : v = Len(vbCrLf) : Show "Len(vbCrLf)"
+Err.Clear : v = Empty : v = Asc(vbTab) : Show "Asc(vbTab)"
+Err.Clear : v = Empty : v = Asc(vbLf) : Show "Asc(vbLf)"
+Err.Clear : v = Empty : v = Asc(vbCr) : Show "Asc(vbCr)"
+Err.Clear : v = Empty : v = vbNullString = "" : Show "vbNullString = """""
+Err.Clear : v = Empty : v = "say ""hi""" : Show """say """"hi"""""""
+Err.Clear : v = Empty : v = Len("""") : Show "Len("""""""")"
+Err.Clear : v = Empty : v = "a" & vbTab & "b" : Show """a"" & vbTab & ""b"""
+
+Sub Show(label)
+    If Err.Number <> 0 Then
+        WScript.Echo label & " -> error " & Err.Number & " " & Err.Description
+    Else
+        WScript.Echo label & " -> " & TypeName(v) & " " & Text(v)
+    End If
+    Err.Clear
+End Sub
+
+Function Text(x)
+    If IsNull(x) Then
+        Text = "Null"
+    ElseIf IsArray(x) Then
+        Text = "(" & Join(x, "|") & ")"
+    ElseIf IsObject(x) Then
+        Text = "<object>"
+    Else
+        Text = CStr(x)
+    End If
+End Function

@@ -1,0 +1,292 @@
+#include "FakeServices.h"
+#include "ShellTestSupport.h"
+#include "TestSupport.h"
+#include "app/Ctl.h"
+#include "app/InstanceChecker.h"
+#include "app/MainFrame.h"
+#include "app/PlaceholderLabelWindow.h"
+#include "app/VellumcraftApp.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+// The program started as a user would, with its own settings and runtime folders.
+class ProgramTest : public ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath("rt"));
+        QFile::setPermissions(m_dir.filePath("rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void Prepare(QProcess& process, const QString& platform = "offscreen")
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", platform);
+        env.insert("XDG_RUNTIME_DIR", m_dir.filePath("rt"));
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("cfg"));
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+
+    // The recent-file list the program keeps, as its settings file holds it.
+    QString SettingsText() const
+    {
+        QFile file(m_dir.filePath("cfg/Vellumcraft/Vellumcraft.conf"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Where the first instance listens once its window is up.
+    QString SocketPath() const
+    {
+        return QDir(m_dir.filePath("rt")).filePath(CInstanceChecker::GetMMFName() + "-" + QString::number(getuid()));
+    }
+
+    static void Stop(QProcess& process)
+    {
+        process.terminate();
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    static bool WaitFor(const std::function<bool()>& condition, int ms = 20000)
+    {
+        const QDeadlineTimer deadline(ms);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            // Lets the processes report that they ended.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(20);
+        }
+        return true;
+    }
+};
+
+class AppTest : public ShellTest
+{
+protected:
+    void Start()
+    {
+        CVellumcraftApp::Options options;
+        options.splash = false;
+        options.instanceFolder = m_dir.path();
+        ASSERT_TRUE(app.InitInstance(options));
+    }
+    void TearDown() override { app.ExitInstance(); }
+
+    FakeServices services;
+    CVellumcraftApp app;
+};
+
+} // namespace
+
+TEST_F(ProgramTest, StartsOffscreenWithALabelAndSavesItsWindow)
+{
+    const QString label = WriteLabel("golden.vmk");
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess program;
+    Prepare(program);
+    program.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot, label});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
+    EXPECT_TRUE(SettingsText().contains(label)); // it was opened, so it is a recent file
+}
+
+TEST_F(ProgramTest, StartsUnderXvfbWithTheSplash)
+{
+    const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
+    ASSERT_FALSE(xvfbRun.isEmpty()) << "xvfb-run is installed by scripts/deps.sh";
+    const QString label = WriteLabel("golden.vmk");
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess program;
+    Prepare(program, "xcb");
+    program.start(xvfbRun, {"-a", "-s", "-screen 0 1280x800x24", VC_PROGRAM_PATH, "--screenshot", shot, label});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0);
+    const QImage image(shot);
+    EXPECT_EQ(image.width(), 1280);
+    EXPECT_TRUE(SettingsText().contains(label));
+}
+
+TEST_F(ProgramTest, SecondStartHandsItsFileToTheFirstAndEnds)
+{
+    QProcess first;
+    Prepare(first);
+    first.start(VC_PROGRAM_PATH, {"--no-splash"});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); }));
+    const QString label = WriteLabel("handed over.vmk");
+
+    QProcess second;
+    Prepare(second);
+    second.start(VC_PROGRAM_PATH, {"--no-splash", label});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_TRUE(WaitFor([&] { return SettingsText().contains(label); }));
+    Stop(first);
+}
+
+TEST_F(ProgramTest, OfTwoQuickStartsOnlyOneRuns)
+{
+    QProcess a;
+    QProcess b;
+    Prepare(a);
+    Prepare(b);
+    a.start(VC_PROGRAM_PATH, {"--no-splash"});
+    b.start(VC_PROGRAM_PATH, {"--no-splash"});
+    ASSERT_TRUE(WaitFor([&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; }));
+    WaitFor([] { return false; }, 500);
+    QProcess& ended = a.state() == QProcess::NotRunning ? a : b;
+    QProcess& running = &ended == &a ? b : a;
+    EXPECT_EQ(ended.exitCode(), 0);
+    EXPECT_EQ(running.state(), QProcess::Running);
+    Stop(running);
+}
+
+TEST_F(ProgramTest, AStartAfterACrashIsTheFirstAgain)
+{
+    QProcess crashed;
+    Prepare(crashed);
+    crashed.start(VC_PROGRAM_PATH, {"--no-splash"});
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); }));
+    crashed.kill(); // leaves its lock file and socket behind
+    crashed.waitForFinished();
+
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess next;
+    Prepare(next);
+    next.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot});
+    ASSERT_TRUE(next.waitForFinished(60000));
+    EXPECT_EQ(next.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
+}
+
+TEST_F(AppTest, StartActionOpensTheBaseFileAsANewLabelOnlyWhenItExists)
+{
+    Start();
+    CGlobalSettings* settings = CGlobalSettings::GetInstance();
+    settings->m_nAppStartBehavior = 3;
+    settings->m_strNewLabelBasedFile = m_dir.filePath("missing.vmk");
+    app.PerformStartAction();
+    EXPECT_TRUE(app.MainFrame()->LabelWindows().isEmpty());
+    EXPECT_TRUE(services.messages.empty());
+
+    settings->m_strNewLabelBasedFile = WriteLabel("base.vmk");
+    app.PerformStartAction();
+    ASSERT_EQ(app.MainFrame()->LabelWindows().size(), 1);
+    EXPECT_TRUE(app.MainFrame()->LabelWindows()[0]->LabelData().m_strFilePath.isEmpty());
+
+    settings->m_nAppStartBehavior = 7; // out of range: nothing
+    app.PerformStartAction();
+    EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 1);
+}
+
+TEST_F(AppTest, RecentFilesKeepFourAndAGoneFileLeavesTheListSilently)
+{
+    Start();
+    QStringList paths;
+    for (const char* name : {"1.vmk", "2.vmk", "3.vmk", "4.vmk", "5.vmk"})
+        app.MainFrame()->OpenLabelFile(paths.emplace_back(WriteLabel(name)));
+    EXPECT_EQ(app.RecentFiles().Paths(), QStringList({paths[4], paths[3], paths[2], paths[1]}));
+    QAction* entry = app.MainFrame()->Commands().Action(57616);
+    EXPECT_TRUE(entry->isVisible());
+    EXPECT_TRUE(entry->text().endsWith("5.vmk"));
+
+    QFile::remove(paths[3]);
+    app.MainFrame()->Commands().Execute(57617);
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(app.RecentFiles().Paths(), QStringList({paths[4], paths[2], paths[1]}));
+    EXPECT_FALSE(app.MainFrame()->Commands().Action(57619)->isVisible());
+    EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 5);
+
+    app.MainFrame()->Commands().Execute(57618); // 1.vmk... now the third entry is 2.vmk
+    EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 6);
+    EXPECT_EQ(app.MainFrame()->LabelWindows().last()->windowTitle(), "2.vmk");
+}
+
+TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
+{
+    CVellumcraftApp::Options options;
+    options.splash = false;
+    options.instanceFolder = m_dir.path();
+    const auto type = [&](const QString& password) {
+        CGlobalSettings::GetInstance()->m_strStartupPassword = "secret";
+        services.OnNextDialog([password](QDialog& dialog) {
+            ctl<QLineEdit>(&dialog, 1183)->setText(password);
+            ctl<QPushButton>(&dialog, 1)->click();
+        });
+    };
+    for (const QString& wrong : {QString("Secret"), QString()}) {
+        type(wrong);
+        CVellumcraftApp refused;
+        EXPECT_FALSE(refused.InitInstance(options));
+        refused.ExitInstance();
+    }
+    type("secret");
+    Start();
+    EXPECT_EQ(services.dialogClasses, std::vector<QString>({"CInputPasswordDlg", "CInputPasswordDlg",
+                                                            "CInputPasswordDlg"}));
+
+    // Neither the program's settings nor sysconf.ini hold it.
+    qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
+    ASSERT_TRUE(CGlobalSettings::GetInstance()->SaveOptions());
+    app.MainFrame()->SaveLayout();
+    const QString sysconf = CGlobalSettings::GetSysconfPath();
+    qunsetenv("VELLUMCRAFT_HOME");
+    QSettings settings;
+    settings.sync();
+    for (const QString& path : {sysconf, settings.fileName()}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        EXPECT_FALSE(file.readAll().contains("secret")) << path.toStdString();
+    }
+}
+
+TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
+{
+    Start();
+    QString shown;
+    services.OnNextDialog([&](QDialog& dialog) {
+        shown = dialog.windowTitle();
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            shown += "|" + label->text();
+        dialog.accept();
+    });
+    app.MainFrame()->Commands().Execute(57664);
+    EXPECT_EQ(shown, "关于 Vellumcraft||Vellumcraft V2.1.0");
+
+    auto* window = static_cast<PlaceholderLabelWindow*>(app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk")));
+    window->SetModified(true);
+    services.answers = {IDCANCEL};
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_TRUE(app.MainFrame()->isVisible()); // the label refused to close
+    services.answers = {IDNO};
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_FALSE(app.MainFrame()->isVisible());
+}
