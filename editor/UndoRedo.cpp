@@ -139,11 +139,15 @@ void CPolygonPosMemo::Capture(const CBaseProxy& proxy, MemoSide side)
 {
     CPosMemo::Capture(proxy, side);
     m_points[side] = ObjectAs<CPolygonGraph>(proxy).m_points;
+    m_fWidth[side] = proxy.GetObject()->GetWidth();
+    m_fHeight[side] = proxy.GetObject()->GetHeight();
 }
 
 void CPolygonPosMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 {
     CPosMemo::Apply(proxy, side);
+    proxy.GetObject()->SetWidth(m_fWidth[side]);
+    proxy.GetObject()->SetHeight(m_fHeight[side]);
     SetPolygonPoints(ObjectAs<CPolygonGraph>(proxy), m_points[side]);
 }
 
@@ -216,6 +220,8 @@ void CBarcodeSizeMemo::Capture(const CBaseProxy& proxy, MemoSide side)
     m_fModuleWidth[side] = settings->m_fModuleWidth;
     if (const float* x = ModuleWidthX(*settings))
         m_fModuleWidthX[side] = *x;
+    m_fSymbolWidth[side] = settings->m_fWidth;
+    m_fSymbolHeight[side] = settings->m_fHeight;
 }
 
 void CBarcodeSizeMemo::Apply(CBaseProxy& proxy, MemoSide side) const
@@ -234,6 +240,8 @@ void CBarcodeSizeMemo::Apply(CBaseProxy& proxy, MemoSide side) const
         impl.BuildBars();
         impl.BuildBarsFromText();
     }
+    settings->m_fWidth = m_fSymbolWidth[side];
+    settings->m_fHeight = m_fSymbolHeight[side];
 }
 
 void CRotateMemo::Capture(const CBaseProxy& proxy, MemoSide side)

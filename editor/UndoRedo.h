@@ -72,12 +72,14 @@ public:
     std::array<std::array<float, 4>, 2> m_ends{};
 };
 
+// Also keeps the box: recomputed from moved points it can differ in the last bit.
 class CPolygonPosMemo : public CPosMemo
 {
 public:
     void Capture(const CBaseProxy& proxy, MemoSide side) override;
     void Apply(CBaseProxy& proxy, MemoSide side) const override;
     std::array<std::vector<QPointF>, 2> m_points;
+    std::array<float, 2> m_fWidth{}, m_fHeight{};
 };
 
 class CSizeMemo : public CMemo
@@ -114,7 +116,8 @@ public:
     std::array<float, 2> m_fHorzScale{}, m_fFontSize{};
 };
 
-// A barcode's box, bar height and module width, and the module size of a 2-D symbol.
+// A barcode's box, bar height and module width, the module size of a 2-D symbol and
+// the size the engine computed, so that an undo leaves the settings as they were.
 class CBarcodeSizeMemo : public CSizeMemo
 {
 public:
@@ -125,6 +128,7 @@ public:
     void Capture(const CBaseProxy& proxy, MemoSide side) override;
     void Apply(CBaseProxy& proxy, MemoSide side) const override;
     std::array<float, 2> m_fBarHeight{}, m_fModuleWidth{}, m_fModuleWidthX{};
+    std::array<float, 2> m_fSymbolWidth{}, m_fSymbolHeight{};
     bool m_bRebuild;
 };
 
