@@ -402,27 +402,16 @@ void ScalePoints(std::vector<QPointF>& points, int handle, double dx, double dy)
 
 } // namespace
 
+// As dragging the right (bottom) edge by the change of size.
 void CPolygonProxy::SetWidth(float width)
 {
-    std::vector<QPointF>& points = Polygon().m_points;
-    const PointBounds b = BoundsOf(points);
-    if (b.maxX != b.minX) {
-        const double grow = width - m_pObject->GetWidth();
-        for (QPointF& p : points)
-            p.rx() += static_cast<float>((p.x() - b.minX) / (b.maxX - b.minX) * grow);
-    }
+    ScalePoints(Polygon().m_points, 3, width - m_pObject->GetWidth(), 0.0);
     m_pObject->SetWidth(width);
 }
 
 void CPolygonProxy::SetHeight(float height)
 {
-    std::vector<QPointF>& points = Polygon().m_points;
-    const PointBounds b = BoundsOf(points);
-    if (b.maxY != b.minY) {
-        const double grow = height - m_pObject->GetHeight();
-        for (QPointF& p : points)
-            p.ry() += static_cast<float>((p.y() - b.minY) / (b.maxY - b.minY) * grow);
-    }
+    ScalePoints(Polygon().m_points, 5, 0.0, height - m_pObject->GetHeight());
     m_pObject->SetHeight(height);
 }
 

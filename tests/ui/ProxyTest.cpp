@@ -348,6 +348,12 @@ TEST(PolygonProxy, ScalesInsideItsBox)
     EXPECT_TRUE(proxy->HitTestBody(QPoint(150, 150)));
     EXPECT_FALSE(proxy->HitTestBody(QPoint(105, 300)));
 
+    auto typed = std::make_unique<CPolygonProxy>(MakePolygon({{10, 10}, {20, 10}, {15, 30}}));
+    typed->SetSize(20, 10);
+    const auto& q = typed->Polygon().m_points;
+    EXPECT_EQ(q, (std::vector<QPointF>{{10, 10}, {30, 10}, {20, 20}}));
+    EXPECT_FLOAT_EQ(typed->GetWidth(), 20.0f);
+
     // No extent on one axis: that axis stays, nothing becomes NaN.
     auto flat = std::make_unique<CPolygonProxy>(MakePolygon({{5, 0}, {5, 10}}));
     flat->SaveGeometry();
