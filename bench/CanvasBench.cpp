@@ -54,12 +54,10 @@ struct Canvas
         label.m_fLabelWidth = 200;
         label.m_fLabelHeight = 150;
         label.m_bShowGrid = true;
-        for (int i = 0; i < kObjects; ++i) {
-            view.ObjectList().push_back(MakeObject(i));
-            view.ObjectList().back()->m_pLabelData = &label;
-        }
-        view.resize(1400, 900);
         view.SetLabelData(&label);
+        for (int i = 0; i < kObjects; ++i)
+            view.AddObject(MakeObject(i));
+        view.resize(1400, 900);
         // The label's corner near the top-left of the window.
         const float corner = CanvasMarginPixels(96) * zoom - 20.0f;
         view.SetView(zoom, std::trunc(corner), std::trunc(corner));

@@ -107,11 +107,8 @@ void CChildFrame::AttachLabelObjects()
 {
     // The canvas holds the objects while the document is open; saving hands copies
     // back to the record for the writer.
-    CanvasObjectList& objects = m_pView->ObjectList();
-    for (auto& object : m_pLabelData->m_objects) {
-        object->m_pLabelData = m_pLabelData.get();
-        objects.push_back(std::move(object));
-    }
+    for (auto& object : m_pLabelData->m_objects)
+        m_pView->AddObject(std::move(object));
     m_pLabelData->m_objects.clear();
 }
 
@@ -341,8 +338,9 @@ bool CChildFrame::WriteLabel()
 {
     CLabelData& label = *m_pLabelData;
     label.DeleteObjects();
-    for (const auto& object : m_pView->ObjectList()) {
-        std::unique_ptr<CBaseGraph> copy = object->Clone();
+    for (const auto& proxy : m_pView->ObjectList()) {
+        const CBaseGraph* object = proxy->GetObject();
+        std::unique_ptr<CBaseGraph> copy = object ? object->Clone() : nullptr;
         if (!copy)
             continue;
         copy->m_pLabelData = &label;

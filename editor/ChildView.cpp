@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr float kMmPerInchF = 25.4f;
-
 // Moves the image's pixels by (dx, dy) in place; what is uncovered keeps stale pixels
 // for the caller to repaint.
 void ShiftImage(QImage& image, int dx, int dy)
@@ -72,12 +70,6 @@ int CanvasGuidePixels(float mm, int dpi, float zoom, float scroll)
 {
     const float zoomed = (kCanvasMarginMm + mm) * zoom;
     return static_cast<int>(static_cast<double>(static_cast<float>(zoomed * dpi / 25.4)) - scroll);
-}
-
-float CanvasObjectOffset(int dpi, float zoom, float scroll)
-{
-    const float unzoomed = scroll / zoom;
-    return kCanvasMarginMm - static_cast<float>(unzoomed * kMmPerInchF / dpi);
 }
 
 CChildView::CChildView(QWidget* parent) : QWidget(parent)
@@ -164,6 +156,17 @@ void CChildView::BeginGuideDrag(bool horizontal, int position)
     }
     m_guides.push_back(std::move(guide));
     Redraw();
+}
+
+void CChildView::AddObject(std::unique_ptr<CBaseGraph> object)
+{
+    object->m_pLabelData = m_pLabelData;
+    std::unique_ptr<CBaseProxy> proxy = CreateProxy(std::move(object));
+    if (!proxy)
+        return;
+    proxy->m_pCanvas = this;
+    proxy->m_pLabel = m_pLabelData;
+    m_objects.push_back(std::move(proxy));
 }
 
 void CChildView::MoveGuideDrag(int position)
@@ -364,17 +367,21 @@ void CChildView::DrawObjects(QPainter& painter)
 {
     if (m_objects.empty())
         return;
-    painter.save();
-    SetScreenMillimetreWorld(painter, m_fZoom);
-    const float offsetX = CanvasObjectOffset(g_nScreenDpiX, m_fZoom, m_fScrollX);
-    const float offsetY = CanvasObjectOffset(g_nScreenDpiY, m_fZoom, m_fScrollY);
-    for (const auto& object : m_objects) {
+    const QPoint origin(static_cast<int>(CanvasMarginPixels(g_nScreenDpiX) * m_fZoom),
+                        static_cast<int>(CanvasMarginPixels(g_nScreenDpiY) * m_fZoom));
+    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    for (const auto& proxy : m_objects) {
+        CBaseGraph* object = proxy->GetObject();
+        if (!object)
+            continue;
         object->m_fDrawScale = m_fZoom;
-        object->m_fOriginX = offsetX;
-        object->m_fOriginY = offsetY;
-        object->Draw(painter);
+        object->m_fOriginX = 0.0f;
+        object->m_fOriginY = 0.0f;
+        proxy->SetViewState(m_fZoom, origin, scroll);
+        proxy->DrawObject(painter);
     }
-    painter.restore();
+    for (const auto& proxy : m_objects)
+        proxy->DrawOverlay(painter);
 }
 
 void CChildView::DrawGuides(QPainter& painter)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/BaseProxy.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -22,7 +24,6 @@ float CanvasMarginPixels(int dpi);                         // (f)(250 x dpi / 25
 int CanvasLabelOrigin(int dpi, float zoom, float scroll);  // client pixels
 QSize CanvasLabelBox(const CLabelData& label, float zoom); // 0 x 0 unless the size mode is 0
 int CanvasGuidePixels(float mm, int dpi, float zoom, float scroll);
-float CanvasObjectOffset(int dpi, float zoom, float scroll); // drawing origin in mm
 // The label's size in pixels at zoom 1, 0 x 0 unless the size mode is 0.
 QSizeF LabelPixelSize(const CLabelData& label);
 
@@ -35,14 +36,14 @@ public:
     float m_fPosition = 0.0f;
 };
 
-// The label's objects as the canvas holds them, in stacking order (first drawn
-// first).
-using CanvasObjectList = std::vector<std::unique_ptr<CBaseGraph>>;
+// The label's objects as the canvas holds them, each in its proxy, in stacking order
+// (first drawn first).
+using CanvasObjectList = std::vector<std::unique_ptr<CBaseProxy>>;
 
 // The drawing surface of one label document. Every frame is painted into a back
 // buffer that reaches the screen in one copy; scrolling moves the buffer and paints
 // only the strip that came into view.
-class CChildView : public QWidget
+class CChildView : public QWidget, public CProxyCanvas
 {
     Q_OBJECT
 public:
@@ -52,6 +53,9 @@ public:
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
     void SetEditStatus(CEditStatus* status) { m_pEditStatus = status; }
     CanvasObjectList& ObjectList() { return m_objects; }
+    // Wraps the object in its proxy and puts it on top.
+    void AddObject(std::unique_ptr<CBaseGraph> object);
+    void OnFontSizeChanged() override {}
 
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }

@@ -65,7 +65,6 @@ TEST_F(CanvasTest, OriginAndBoxFollowZoomScrollAndSizeMode)
     EXPECT_EQ(CanvasLabelOrigin(96, 1.0f, 934), 10);
     EXPECT_EQ(CanvasLabelBox(label, 1.0f), QSize(188, 113));
     EXPECT_EQ(CanvasGuidePixels(10.0f, 96, 1.0f, 934), 48); // 982.68 - 934
-    EXPECT_FLOAT_EQ(CanvasObjectOffset(96, 1.0f, 0), 250.0f);
     label.m_nPageWidthFlag = 1;
     EXPECT_EQ(CanvasLabelBox(label, 1.0f), QSize(0, 0));
 }
@@ -191,14 +190,18 @@ void AddMixedObjects(ObjectList& objects, float dx, float dy)
     objects.push_back(std::move(barcode));
 }
 
+void AddMixedObjects(CChildView& view, float dx, float dy)
+{
+    ObjectList objects;
+    AddMixedObjects(objects, dx, dy);
+    for (auto& object : objects)
+        view.AddObject(std::move(object));
+}
+
 TEST_F(CanvasTest, ObjectsAtActualSizeMatchThePrintImageAtScreenResolution)
 {
-    AddMixedObjects(view.ObjectList(), 0, 0);
-    for (auto& object : view.ObjectList())
-        object->m_pLabelData = &label;
-    // A scroll that puts the label's millimetre origin on a whole pixel.
-    const float scroll = CanvasMarginPixels(96) - 20.0f;
-    view.SetView(1.0f, scroll, scroll);
+    AddMixedObjects(view, 0, 0);
+    view.SetView(1.0f, 924.0f, 924.0f); // the label's corner at (20, 20)
     const QImage canvas = Frame().copy(20, 20, 188, 113);
 
     ObjectList printed;
@@ -232,7 +235,7 @@ TEST_F(CanvasTest, ScrollingRedrawsTheExposedStripToTheSamePicture)
     label.m_bShowGrid = true;
     view.BeginGuideDrag(false, 100);
     view.BeginGuideDrag(true, 60);
-    AddMixedObjects(view.ObjectList(), 0, 0);
+    AddMixedObjects(view, 0, 0);
     view.SetView(1.0f, 900.0f, 900.0f);
     view.Render();
     for (const QPoint step : {QPoint(13, 0), QPoint(0, -27), QPoint(-40, 31)}) {
