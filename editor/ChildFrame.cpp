@@ -5,6 +5,7 @@
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
 #include "editor/Ruler.h"
+#include "editor/ViewOptionsDlg.h"
 #include "model/BaseGraph.h"
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
@@ -131,6 +132,11 @@ void CChildFrame::RegisterCommands()
     });
     OnCommand(30303, [this] { FitToWindow(); });
     OnUpdate(30304, [](CommandUpdate& u) { u.Enable(); });
+    OnCommand(40549, [this] {
+        CViewOptionsDlg dialog(*m_pLabelData, this);
+        if (Services().RunModal(dialog) == QDialog::Accepted)
+            m_pView->Redraw();
+    });
 }
 
 bool CChildFrame::IsModified() const

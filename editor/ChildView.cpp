@@ -1,6 +1,7 @@
 #include "editor/ChildView.h"
 
 #include "editor/EditStatus.h"
+#include "editor/ObjectClipboard.h"
 #include "model/BaseGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -79,6 +80,7 @@ CChildView::CChildView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    GetObjectClipboard();
 }
 
 CChildView::~CChildView() = default;

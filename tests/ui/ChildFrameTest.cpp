@@ -4,13 +4,17 @@
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
+#include "editor/ObjectClipboard.h"
+#include "app/Ctl.h"
 #include "editor/Ruler.h"
 #include "model/DocLoader.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/ShapeGraph.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -284,6 +288,50 @@ TEST_F(ChildFrameTest, ClosingAsksOnlyWhenModifiedAndKeepsTheWindowWhenTheSaveDo
     services.messages.clear();
     EXPECT_TRUE(frame->close());
     EXPECT_TRUE(services.messages.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChildFrameTest, ViewOptionsEditTheGridAndRepaint)
+{
+    frame->LabelData().m_fGridSize = 1.5f;
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "视图选项");
+        EXPECT_EQ(ctl<QLineEdit>(&dialog, 1079)->text(), "1.5");
+        ctl<QCheckBox>(&dialog, 1061)->setChecked(true);
+        ctl<QLineEdit>(&dialog, 1079)->setText("abc");
+        dialog.accept();
+    });
+    frame->HandleCommand(40549);
+    EXPECT_TRUE(frame->LabelData().m_bShowGrid);
+    EXPECT_FALSE(frame->LabelData().m_bSnapToGrid);
+    EXPECT_EQ(frame->LabelData().m_fGridSize, 0.0f); // taken, and drawn as no grid
+
+    services.OnNextDialog([](QDialog& dialog) {
+        ctl<QCheckBox>(&dialog, 1004)->setChecked(true);
+        dialog.reject();
+    });
+    frame->HandleCommand(40549);
+    EXPECT_FALSE(frame->LabelData().m_bSnapToGrid);
+}
+
+TEST(ObjectClipboard, CopiesReplaceTheContentsAndOutliveTheirDocument)
+{
+    ObjectClipboard& clipboard = GetObjectClipboard();
+    EXPECT_EQ(&clipboard, g_pObjectClipboard);
+    {
+        auto rectangle = std::make_unique<CRectangleGraph>();
+        rectangle->m_fX = 7;
+        std::unique_ptr<CBaseProxy> proxy = CreateProxy(std::move(rectangle));
+        CopyToObjectClipboard(clipboard, {proxy.get(), proxy.get()});
+        ASSERT_EQ(clipboard.size(), 2u);
+        EXPECT_NE(clipboard[0]->GetObject(), proxy->GetObject());
+    }
+    EXPECT_FLOAT_EQ(clipboard[1]->GetObject()->m_fX, 7.0f);
+    CopyToObjectClipboard(clipboard, {});
+    EXPECT_TRUE(clipboard.empty());
 }
 
 } // namespace
