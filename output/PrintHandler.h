@@ -21,6 +21,21 @@ class CImageGraph;
 class CLabelData;
 class QPainter;
 
+// How the cells of a page are numbered: from a start corner, along rows or columns,
+// every line the same way or every second one back. The print job and the label
+// settings sheet's preview both number cells with LabelSequence.
+struct LabelOrder
+{
+    int rows = 0;
+    int columns = 0;
+    int startCorner = 0;   // LabelStartCorner; any other value behaves as bottom-right
+    int fillDirection = 0; // LabelFillDirection; any value but 0 is vertical
+    bool sameDirection = true;
+};
+LabelOrder LabelOrderOf(const CLabelData& label);
+// The 1-based print position of the cell at row, column (both from 0, top-left).
+qint64 LabelSequence(const LabelOrder& order, int row, int column);
+
 // The rows of one data source held by a print job, with the loader that reads them.
 class CDatabaseDataLoad
 {
@@ -103,6 +118,9 @@ public:
     int m_nFirstPrintedPage = 1;
     float m_fPrinterOffsetX = 0.0f;
     float m_fPrinterOffsetY = 0.0f;
+    // Dots per inch of the output the page is drawn for (objects lay barcodes on
+    // them): 0 the device's own pixels, below 0 exact millimetres.
+    float m_fOutputDpi = 0.0f;
 
     // Draws page `page` (1-based) on a painter whose world unit is the millimetre,
     // origin at the paper's corner.
@@ -121,6 +139,14 @@ public:
     const WindowDataTags& GetWindowDataTags() const { return m_windowDataTags; }
     // The module handed to the script engine; empty when no event is set.
     const QString& GetScriptModule() const { return m_strScriptModule; }
+
+    // A job of one output per data row (picture batch export) instead of pages: reads
+    // the clock and, when loadRows, the rows firstRow..lastRow of every data source.
+    // Row r is then found at r - firstRow of what was loaded. Replaces Prepare.
+    void PrepareRows(int firstRow, int lastRow, bool loadRows);
+    // Generates the values of the given objects (not the label's own) for row r of a
+    // PrepareRows job: serials count from r, fields come from row r.
+    void GenerateRowValues(const std::vector<CBaseGraph*>& objects, int row);
 
     // The text the page number shows on a page.
     QString FormatPageNumber(int page) const;
@@ -154,6 +180,7 @@ private:
 
     void EvaluateNamedSubstrings(int s, int n);
     void GenerateObjectValues(int s, int n);
+    void GenerateObjectValue(CBaseGraph& object, int s, int n);
     QString BandValue(const CDataBand& band, int s, int n);
     QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
@@ -188,6 +215,7 @@ private:
     int m_nLabelCount = 0;
     int m_nPageCount = 0;
     int m_nFirstLoadedPage = 1;
+    int m_nFirstRow = 1; // of a PrepareRows job
     bool m_bRowsLoaded = false;
     bool m_bSeveralCopies = false;
     // Copies taken from a column: the load and field, and per row the running sums
@@ -220,8 +248,9 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
 // The outline (with the centre hole of an ellipse) and the cut marks.
 void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y);
 void DrawCutMarks(QPainter& graphics, const CLabelData& label, float x, float y);
-// Draws an object with its drawing origin at (x, y), at scale 1.
-void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y);
+// Draws an object with its drawing origin at (x, y), at scale 1, for an output of
+// outputDpi (see CPrintHandler::m_fOutputDpi).
+void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, float outputDpi = 0.0f);
 // One generated label as the preview shows it: clipped to its shape (the centre hole
 // cut out), the preview background, its objects, outline and cut marks. (x, y) is the
 // label's position plus the paper's origin.

@@ -120,34 +120,47 @@ QString CPrintHandler::FieldValue(const QString& dataSource, const QString& fiel
 
 void CPrintHandler::GenerateObjectValues(int s, int n)
 {
-    for (const auto& object : m_pLabelData->m_objects) {
-        if (!Draws(*object))
-            continue;
-        switch (object->GetKind()) {
-        case KindText: {
-            auto& text = static_cast<CTextGraph&>(*object);
-            // An object without bands keeps the text it was drawn with.
-            if (!text.m_bands.empty())
-                text.m_strText = EvaluateBands(text.m_bands, s, n);
+    for (const auto& object : m_pLabelData->m_objects)
+        GenerateObjectValue(*object, s, n);
+}
+
+void CPrintHandler::GenerateRowValues(const std::vector<CBaseGraph*>& objects, int row)
+{
+    // The row's place among the loaded rows is its sequence on a page of all of them.
+    const int s = row - m_nFirstRow + 1;
+    EvaluateNamedSubstrings(s, row);
+    for (CBaseGraph* object : objects)
+        GenerateObjectValue(*object, s, row);
+}
+
+void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int s, int n)
+{
+    if (!Draws(object))
+        return;
+    switch (object.GetKind()) {
+    case KindText: {
+        auto& text = static_cast<CTextGraph&>(object);
+        // An object without bands keeps the text it was drawn with.
+        if (!text.m_bands.empty())
+            text.m_strText = EvaluateBands(text.m_bands, s, n);
+        break;
+    }
+    case KindBarcode: {
+        auto& barcode = static_cast<CBarcodeGraph&>(object);
+        const CBarcodeImpl* impl = barcode.GetImpl();
+        if (!impl || !impl->GetSettings())
             break;
-        }
-        case KindBarcode: {
-            auto& barcode = static_cast<CBarcodeGraph&>(*object);
-            const CBarcodeImpl* impl = barcode.GetImpl();
-            if (!impl || !impl->GetSettings())
-                break;
-            const auto& bands = impl->GetSettings()->m_bandList;
-            UpdateBarcode(barcode, bands.empty() ? impl->GetSettings()->m_strContent : EvaluateBands(bands, s, n));
-            break;
-        }
-        case KindImage: {
-            auto& image = static_cast<CImageGraph&>(*object);
-            if (image.m_nSourceKind == ImageDataSource)
-                UpdateDatabaseImage(image, s, n);
-            break;
-        }
-        default: break;
-        }
+        const auto& bands = impl->GetSettings()->m_bandList;
+        UpdateBarcode(barcode, bands.empty() ? impl->GetSettings()->m_strContent : EvaluateBands(bands, s, n));
+        break;
+    }
+    case KindImage: {
+        auto& image = static_cast<CImageGraph&>(object);
+        if (image.m_nSourceKind == ImageDataSource)
+            UpdateDatabaseImage(image, s, n);
+        break;
+    }
+    default: break;
     }
 }
 

@@ -14,11 +14,13 @@ packages=(
   # data sources
   libsqlite3-dev sqlite3 libpq-dev libmariadb-dev unixodbc-dev unixodbc
   libfreexl-dev libzip-dev mdbtools mdbtools-dev
+  # picture export: GIF writing, TIFF through Qt's image plugins
+  libgif-dev libpng-dev qt6-image-formats-plugins
   # crypto
   nettle-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
-  poppler-utils libxlsxwriter-dev python3-xlwt
+  poppler-utils printemf emf2svg libxlsxwriter-dev python3-xlwt
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
   # time zones, for the date offsets across daylight-saving changes
   tzdata

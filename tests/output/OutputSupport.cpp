@@ -5,6 +5,8 @@
 #include "model/BarcodeGraph.h"
 #include "model/TextGraph.h"
 
+#include <ZXing/ReadBarcode.h>
+
 std::unique_ptr<CLabelData> MakeGridLabel(int rows, int columns)
 {
     auto label = std::make_unique<CLabelData>();
@@ -101,4 +103,25 @@ std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString
         cells.push_back(cell);
     }
     return cells;
+}
+
+std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format)
+{
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
+                                int(grey.bytesPerLine()));
+    ZXing::DecodeHints hints;
+    hints.setFormats(format);
+    hints.setTryHarder(true);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    if (!result.isValid())
+        return std::nullopt;
+    const ZXing::ByteArray& bytes = result.bytes();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+std::optional<QString> ReadCode128(const QImage& image)
+{
+    const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
+    return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
 }

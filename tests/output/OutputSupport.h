@@ -5,7 +5,10 @@
 #include "model/LabelData.h"
 #include "output/PrintHandler.h"
 
+#include <QImage>
 #include <QStringList>
+#include <ZXing/BarcodeFormat.h>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -54,3 +57,7 @@ struct PreviewCell
     QString text;
 };
 std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString& object = QStringLiteral("T"));
+
+// The symbol of a format zxing-cpp finds in the picture: its bytes, nothing when none.
+std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format);
+std::optional<QString> ReadCode128(const QImage& image);

@@ -25,27 +25,6 @@ namespace {
 
 constexpr double kDpi = 100.0;
 
-std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format)
-{
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
-                                int(grey.bytesPerLine()));
-    ZXing::DecodeHints hints;
-    hints.setFormats(format);
-    hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid())
-        return std::nullopt;
-    const ZXing::ByteArray& bytes = result.bytes();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
-std::optional<QString> ReadCode128(const QImage& image)
-{
-    const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
-    return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
-}
-
 QRect CellPixels(const CLabelData& label, int row, int column, double dpi)
 {
     const double x = label.m_fLeftMargin + column * (label.m_fLabelWidth + label.m_fHorzGap);
@@ -243,6 +222,71 @@ TEST(PrintOutput, PdfOfSerialBarcodesDecodesInEveryCell)
             }
         }
     }
+}
+
+// A PDF for a label printer is drawn on that printer's dots: rasterised at its
+// resolution, every module of 9 mil (1.8 dots) is exactly two dots. Without a printer
+// the PDF keeps exact millimetres.
+TEST(PrintOutput, PdfForALabelPrinterLaysBarsOnItsDots)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto label = MakeGridLabel(1, 1);
+    label->m_fLabelWidth = 60;
+    label->m_fLabelHeight = 30;
+    label->m_nPrintCount = 1;
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 5000, 5.3f, 5.3f);
+    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 9.0f;
+
+    const QString pdf = dir.filePath("thermal.pdf");
+    {
+        auto exact = CPrinterTarget::ForPdf(dir.filePath("exact.pdf"));
+        ASSERT_TRUE(exact->BeginDocument(*label, "exact"));
+        EXPECT_LT(exact->OutputDpi(), 0.0f);
+        exact->Abort();
+    }
+    label->m_strPrinterName = "Thermal";
+    label->m_nResolution = 203;
+    CPrintHandler job;
+    job.SetLabelData(label.get());
+    job.Prepare();
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, *target, {1, 1, 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    EXPECT_EQ(target->OutputDpi(), 203.0f);
+
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", "203", "-aa", "no", "-aaVector", "no", "-png", pdf, dir.filePath("page")});
+    ASSERT_TRUE(raster.waitForFinished(60000));
+    ASSERT_EQ(raster.exitCode(), 0) << raster.readAllStandardError().toStdString();
+    const QStringList pngs = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(pngs.size(), 1);
+    const QImage image = QImage(dir.filePath(pngs[0])).convertToFormat(QImage::Format_Grayscale8);
+    const QRect cell = CellPixels(*label, 0, 0, 203);
+    const auto read = ReadCode128(image.copy(cell));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, "5000");
+    // Along a row through the bars every run, dark or light, is whole modules of two dots.
+    const uchar* row = image.constScanLine(int((label->m_fTopMargin + 5.3 + 2) * 203 / 25.4));
+    int first = -1, last = -1;
+    for (int x = cell.left(); x <= cell.right(); ++x) {
+        if (row[x] < 128) {
+            first = first < 0 ? x : first;
+            last = x;
+        }
+    }
+    ASSERT_GT(last, first);
+    std::vector<int> runs;
+    for (int x = first, start = first; x <= last + 1; ++x) {
+        if (x == last + 1 || (row[x] < 128) != (row[start] < 128)) {
+            runs.push_back(x - start);
+            start = x;
+        }
+    }
+    ASSERT_GT(runs.size(), 20u);
+    for (size_t i = 0; i < runs.size(); ++i)
+        EXPECT_EQ(runs[i] % 2, 0) << "run " << i << " of " << runs[i] << " dots";
 }
 
 TEST(PrintOutput, RowsFromASQLiteFile)

@@ -1,0 +1,308 @@
+#include "output/Exporter.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
+#include "model/LabelData.h"
+#include "model/TextGraph.h"
+#include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
+#include "platform/Drawing.h"
+#include "platform/EmfDevice.h"
+#include "platform/ImageFile.h"
+#include "platform/VXException.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct ExportBox
+{
+    QRectF box;     // of the printed objects, margins included
+    QPointF origin; // drawing origin that puts the objects inside the margins
+};
+
+bool GetExportBox(const std::vector<CBaseGraph*>& selection, ExportBox* out)
+{
+    float x = 0, y = 0, w = 0, h = 0;
+    if (!CExporter::GetBounds(selection, &x, &y, &w, &h))
+        return false;
+    out->box = QRectF(0, 0, w + 2 * kExportMarginMm, h + 2 * kExportMarginMm);
+    out->origin = QPointF(kExportMarginMm - x, kExportMarginMm - y);
+    return true;
+}
+
+// The picture's pixel size: the box at dpi, truncated, at least one pixel.
+QSize PixelSize(const QRectF& box, int dpi)
+{
+    return QSize(std::max(1, static_cast<int>(dpi * box.width() / kMmPerInch)),
+                 std::max(1, static_cast<int>(dpi * box.height() / kMmPerInch)));
+}
+
+void DrawSelection(QPainter& painter, const std::vector<CBaseGraph*>& selection, const QPointF& origin)
+{
+    for (CBaseGraph* object : selection) {
+        if (!object->m_bNotPrinted)
+            DrawObjectAt(*object, painter, static_cast<float>(origin.x()), static_cast<float>(origin.y()));
+    }
+}
+
+// Draws the selection on a white raster picture of box at dpi, 32 bits.
+void PaintRaster(QImage& canvas, const std::vector<CBaseGraph*>& selection, const ExportBox& box, int dpi)
+{
+    canvas.fill(Qt::white);
+    QPainter painter;
+    BeginMillimetrePainter(painter, canvas, dpi);
+    DrawSelection(painter, selection, box.origin);
+    painter.end();
+}
+
+QImage MakeCanvas(const ExportBox& box, int dpi)
+{
+    QImage canvas(PixelSize(box.box, dpi), QImage::Format_RGB32);
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+    canvas.setDotsPerMeterX(dotsPerMetre);
+    canvas.setDotsPerMeterY(dotsPerMetre);
+    return canvas;
+}
+
+bool WriteMetafile(const std::vector<CBaseGraph*>& selection, const ExportBox& box, const QString& path,
+                   QString* error)
+{
+    CEmfDevice device(box.box.size());
+    QPainter painter;
+    BeginMillimetrePainter(painter, device, device.logicalDpiX());
+    painter.fillRect(box.box, Qt::white);
+    DrawSelection(painter, selection, box.origin);
+    painter.end();
+    return device.Save(path, error);
+}
+
+QString NotWritten(const QString& path, const QString& reason)
+{
+    return QStringLiteral("无法写入文件“%1”：%2").arg(path, reason);
+}
+
+QString UnsupportedType(const QString& path)
+{
+    return QStringLiteral("不支持的图像类型：%1").arg(path);
+}
+
+bool UsesDatabaseField(const std::vector<std::unique_ptr<CDataBand>>& bands)
+{
+    return std::any_of(bands.begin(), bands.end(), [](const auto& band) { return band->m_nKind == BandDatabase; });
+}
+
+bool UsesDatabaseField(const CBaseGraph& object)
+{
+    if (object.GetKind() == KindText)
+        return UsesDatabaseField(static_cast<const CTextGraph&>(object).m_bands);
+    if (object.GetKind() == KindBarcode) {
+        const CBarcodeImpl* impl = static_cast<const CBarcodeGraph&>(object).GetImpl();
+        return impl && impl->GetSettings() && UsesDatabaseField(impl->GetSettings()->m_bandList);
+    }
+    return false;
+}
+
+// The value an output file is named after: a text's text, a barcode's content.
+QString ObjectValue(const CBaseGraph* object)
+{
+    if (!object)
+        return {};
+    if (object->GetKind() == KindText)
+        return object->m_strText;
+    if (object->GetKind() == KindBarcode) {
+        const CBarcodeImpl* impl = static_cast<const CBarcodeGraph*>(object)->GetImpl();
+        return impl && impl->GetSettings() ? impl->GetSettings()->m_strContent : QString();
+    }
+    return {};
+}
+
+} // namespace
+
+bool CExporter::GetBounds(const std::vector<CBaseGraph*>& selection, float* x, float* y, float* width,
+                          float* height)
+{
+    QRectF box;
+    bool any = false;
+    for (const CBaseGraph* object : selection) {
+        if (object->m_bNotPrinted)
+            continue;
+        QRectF rect(object->m_fX, object->m_fY, object->m_fWidth, object->m_fHeight);
+        if (object->m_fAngle != 0.0f) {
+            // The corners as the drawing frame turns them about the anchor.
+            const QPointF anchor = object->GetAnchorPoint();
+            QTransform turn;
+            turn.translate(anchor.x(), anchor.y());
+            turn.rotate(object->m_fAngle);
+            turn.translate(-anchor.x(), -anchor.y());
+            rect = turn.map(QPolygonF(rect)).boundingRect();
+        }
+        box = any ? box.united(rect) : rect;
+        any = true;
+    }
+    *x = static_cast<float>(box.x());
+    *y = static_cast<float>(box.y());
+    *width = static_cast<float>(box.width());
+    *height = static_cast<float>(box.height());
+    return any;
+}
+
+QImage CExporter::RenderImage(const std::vector<CBaseGraph*>& selection, int dpi, int colourDepth)
+{
+    ExportBox box;
+    if (!GetExportBox(selection, &box))
+        return {};
+    QImage canvas = MakeCanvas(box, dpi);
+    PaintRaster(canvas, selection, box, dpi);
+    return ConvertToDepth(canvas, colourDepth);
+}
+
+ExportResult CExporter::Export(const std::vector<CBaseGraph*>& selection, QString* error) const
+{
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return ExportResult::FileError;
+    };
+    if (m_nDestination != DestinationFile)
+        return fail(QStringLiteral("没有指定输出文件"));
+    const auto format = ImageFormatForPath(m_strFilePath);
+    if (!format)
+        return fail(UnsupportedType(m_strFilePath));
+    ExportBox box;
+    if (!GetExportBox(selection, &box))
+        return fail(QStringLiteral("请选定要导出的图形对象"));
+    QString reason;
+    bool written = false;
+    if (*format == ImageFileFormat::Emf)
+        written = WriteMetafile(selection, box, m_strFilePath, &reason);
+    else
+        written = SaveRasterImage(RenderImage(selection, m_nDpi, m_nColourDepth), m_strFilePath, *format, &reason);
+    return written ? ExportResult::Success : fail(NotWritten(m_strFilePath, reason));
+}
+
+QString MakeSafeFileName(const QString& name)
+{
+    static const QString kReserved = QStringLiteral("/\\<>:\"|?*");
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar c : name)
+        safe += c.unicode() < 0x20 || c.unicode() == 0x7F || kReserved.contains(c) ? QChar(u'_') : c;
+    safe.replace(QStringLiteral(".."), QStringLiteral("__"));
+    if (safe.isEmpty() || safe == u".")
+        return {};
+    return safe;
+}
+
+CBatchExporter::CBatchExporter() = default;
+CBatchExporter::~CBatchExporter() = default;
+
+ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, const CBaseGraph* current,
+                                 IExportFeedback* feedback, QString* error)
+{
+    m_nWritten = 0;
+    m_nFailed = 0;
+    QString firstFailure;
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return ExportResult::FileError;
+    };
+    const auto format = ImageFormatForSuffix(m_strExtension.startsWith(u'.') ? m_strExtension.mid(1) : QString());
+    if (!format)
+        return fail(UnsupportedType(m_strExtension));
+    const int fromRow = std::max(1, m_nFromRow);
+    const int toRow = m_nToRow;
+    if (toRow < fromRow)
+        return fail(QStringLiteral("没有要导出的数据行"));
+
+    // Copies take the values, so the document's objects keep theirs.
+    std::vector<std::unique_ptr<CBaseGraph>> owned;
+    std::vector<CBaseGraph*> clones;
+    const CBaseGraph* currentClone = nullptr;
+    for (const CBaseGraph* object : selection) {
+        std::unique_ptr<CBaseGraph> clone = object->Clone();
+        if (!clone)
+            continue;
+        clone->m_pLabelData = object->m_pLabelData;
+        if (object == current)
+            currentClone = clone.get();
+        clones.push_back(clone.get());
+        owned.push_back(std::move(clone));
+    }
+    ExportBox box;
+    if (!GetExportBox(clones, &box))
+        return fail(QStringLiteral("请选定要导出的图形对象"));
+
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePrint);
+    job.SetLabelData(m_pLabelData);
+    if (m_clock)
+        job.SetClock(m_clock);
+    if (m_loaderFactory)
+        job.SetLoaderFactory(m_loaderFactory);
+    const bool loadRows = m_pLabelData && !m_pLabelData->m_dataSources.empty()
+                          && std::any_of(clones.begin(), clones.end(), [](auto* o) { return UsesDatabaseField(*o); });
+    try {
+        job.PrepareRows(fromRow, toRow, loadRows);
+    } catch (const VXException& e) {
+        return fail(e.GetMessage());
+    }
+
+    QDir folder(m_strFolder);
+    const QString folderPath = QFileInfo(folder.absolutePath()).absoluteFilePath();
+    QImage canvas = *format == ImageFileFormat::Emf ? QImage() : MakeCanvas(box, m_nDpi);
+    const qint64 total = static_cast<qint64>(toRow) - fromRow + 1;
+    for (qint64 r = fromRow; r <= toRow; ++r) {
+        const int row = static_cast<int>(r);
+        QString path;
+        QString reason;
+        bool written = false;
+        try {
+            job.GenerateRowValues(clones, row);
+            // A row's barcode may be longer than the one on the canvas: each picture
+            // is as large as its own objects.
+            GetExportBox(clones, &box);
+            QString name = QString::asprintf("%d", row);
+            if (m_bNameAfterObject && !ObjectValue(currentClone).isEmpty())
+                name = ObjectValue(currentClone);
+            const QString fileName = MakeSafeFileName(m_strStartName + name);
+            if (fileName.isEmpty()) {
+                path = m_strStartName + name;
+                reason = QStringLiteral("文件名无效");
+            } else {
+                path = folder.filePath(fileName + m_strExtension);
+                // A made-safe name stays in the folder; checked all the same.
+                if (QFileInfo(path).absolutePath() != folderPath)
+                    reason = QStringLiteral("文件名无效");
+                else if (*format == ImageFileFormat::Emf)
+                    written = WriteMetafile(clones, box, path, &reason);
+                else {
+                    if (canvas.size() != PixelSize(box.box, m_nDpi))
+                        canvas = MakeCanvas(box, m_nDpi);
+                    PaintRaster(canvas, clones, box, m_nDpi);
+                    written = SaveRasterImage(ConvertToDepth(canvas, m_nColourDepth), path, *format, &reason);
+                }
+            }
+        } catch (const VXException& e) {
+            reason = e.GetMessage();
+        }
+        if (written) {
+            ++m_nWritten;
+        } else if (m_nFailed++ == 0) {
+            firstFailure = NotWritten(path, reason);
+        }
+        if (feedback) {
+            feedback->Progress(r - fromRow + 1, total);
+            if (feedback->IsCancelled())
+                return ExportResult::Cancelled;
+        }
+    }
+    if (m_nFailed > 0)
+        return fail(QStringLiteral("%1 个文件未能导出，第一个：%2").arg(m_nFailed).arg(firstFailure));
+    return ExportResult::Success;
+}

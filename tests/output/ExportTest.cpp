@@ -1,0 +1,399 @@
+#include "EmfRecords.h"
+#include "OutputSupport.h"
+#include "TestSupport.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "model/BarcodeGraph.h"
+#include "model/DSBase.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
+#include "output/Exporter.h"
+#include "platform/ImageFile.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<CBaseGraph*> Objects(const CLabelData& label)
+{
+    std::vector<CBaseGraph*> objects;
+    for (const auto& object : label.m_objects)
+        objects.push_back(object.get());
+    return objects;
+}
+
+// A Code 128 barcode with a fixed content, encoded as the canvas holds it.
+CBarcodeGraph& AddEncodedBarcode(CLabelData& label, const QString& content)
+{
+    CBarcodeGraph& barcode = AddSerialBarcode(label, QStringLiteral("B"), 1, 5.0f, 5.0f);
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    impl.GetSettings()->m_bandList.clear();
+    impl.GetSettings()->m_strContent = content;
+    impl.Encode();
+    impl.BuildBars();
+    impl.BuildBarsFromText();
+    impl.CalcSize();
+    barcode.m_fWidth = impl.GetSettings()->m_fWidth;
+    barcode.m_fHeight = impl.GetSettings()->m_fHeight;
+    return barcode;
+}
+
+CRectangleGraph& AddBox(CLabelData& label, float x, float y, float w, float h)
+{
+    auto box = std::make_unique<CRectangleGraph>();
+    box->m_fX = x;
+    box->m_fY = y;
+    box->m_fWidth = w;
+    box->m_fHeight = h;
+    CRectangleGraph& ref = *box;
+    label.m_objects.push_back(std::move(box));
+    return ref;
+}
+
+class CountingFeedback : public IExportFeedback
+{
+public:
+    void Progress(qint64 done, qint64 total) override
+    {
+        last = done;
+        this->total = total;
+    }
+    bool IsCancelled() override { return cancelAt > 0 && last >= cancelAt; }
+    qint64 last = 0;
+    qint64 total = 0;
+    qint64 cancelAt = 0;
+};
+
+// A label whose text and barcode take a data source's field, rows "R1".."Rn".
+struct RowsLabel
+{
+    std::unique_ptr<CLabelData> label = MakeGridLabel(1, 1);
+    int loads = 0;
+    int firstAsked = 0;
+
+    explicit RowsLabel(int rows)
+    {
+        AddSource(*label, QStringLiteral("S"), {QStringLiteral("code")});
+        CBarcodeGraph& barcode = AddSerialBarcode(*label, QStringLiteral("B"), 1, 2.0f, 8.0f);
+        barcode.GetImpl()->GetSettings()->m_bandList.clear();
+        barcode.GetImpl()->GetSettings()->m_bandList.push_back(FieldBand(QStringLiteral("S"), QStringLiteral("code")));
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(FieldBand(QStringLiteral("S"), QStringLiteral("code")));
+        AddText(*label, QStringLiteral("T"), std::move(bands));
+        for (int i = 1; i <= rows; ++i)
+            data.push_back({QStringLiteral("R%1").arg(i)});
+    }
+    void Wire(CBatchExporter& exporter)
+    {
+        exporter.m_pLabelData = label.get();
+        exporter.SetLoaderFactory([this](const CDSBase&) { return std::make_unique<FakeLoader>(data, &loads); });
+    }
+    std::vector<QStringList> data;
+};
+
+} // namespace
+
+TEST(Export, PictureCoversTheBoxPlusAMillimetreAtTheDpi)
+{
+    auto label = MakeGridLabel(1, 1);
+    AddBox(*label, 3.0f, 4.0f, 20.0f, 5.0f);
+    // An object left out of print neither widens the box nor shows.
+    AddBox(*label, 50.0f, 50.0f, 5.0f, 5.0f).m_bNotPrinted = true;
+    const QImage image = CExporter::RenderImage(Objects(*label), 300, DepthTrueColour);
+    EXPECT_EQ(image.size(), QSize(259, 82));
+    EXPECT_NEAR(image.dotsPerMeterX() * 0.0254, 300.0, 0.5);
+    // The box's outline sits one millimetre in from the picture's corner.
+    EXPECT_LT(qGray(image.pixel(13, 30)), 128);
+    EXPECT_EQ(qGray(image.pixel(5, 30)), 255);
+}
+
+TEST(Export, TurnedObjectsAreExportedWhole)
+{
+    auto label = MakeGridLabel(1, 1);
+    CRectangleGraph& box = AddBox(*label, 10.0f, 10.0f, 20.0f, 4.0f);
+    box.m_fAngle = 90.0f; // about its top-left corner: it now runs down, left of x = 10
+    box.m_crFill = 0xFF000000u;
+    float x, y, w, h;
+    ASSERT_TRUE(CExporter::GetBounds(Objects(*label), &x, &y, &w, &h));
+    EXPECT_NEAR(x, 6.0f, 1e-4);
+    EXPECT_NEAR(y, 10.0f, 1e-4);
+    EXPECT_NEAR(w, 4.0f, 1e-4);
+    EXPECT_NEAR(h, 20.0f, 1e-4);
+    const QImage image = CExporter::RenderImage(Objects(*label), 254, DepthMonochrome);
+    ASSERT_EQ(image.size(), QSize(60, 220));
+    // Filled from one end to the other, inside the margins.
+    for (const int row : {12, 110, 207})
+        EXPECT_LT(qGray(image.pixel(30, row)), 128) << row;
+}
+
+TEST(Export, A300DpiBarcodeFileDecodes)
+{
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    AddEncodedBarcode(*label, QStringLiteral("VC-2026-0042"));
+    for (const int depth : {DepthMonochrome, Depth16Colours, Depth256Colours, DepthTrueColour}) {
+        CExporter exporter;
+        exporter.m_strFilePath = dir.filePath(QStringLiteral("code%1.png").arg(depth));
+        exporter.m_nDpi = 300;
+        exporter.m_nColourDepth = depth;
+        QString error;
+        ASSERT_EQ(exporter.Export(Objects(*label), &error), ExportResult::Success) << error.toStdString();
+        EXPECT_EQ(ReadCode128(QImage(exporter.m_strFilePath)).value_or(QStringLiteral("(nothing)")),
+                  QStringLiteral("VC-2026-0042"))
+            << depth;
+    }
+}
+
+TEST(Export, EveryFormatIsWrittenAndAFileThatIsNotIsAFailure)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("a.b")));
+    auto label = MakeGridLabel(1, 1);
+    AddBox(*label, 0.0f, 0.0f, 10.0f, 10.0f);
+    const struct {
+        QString name;
+        ExportResult result;
+    } cases[] = {
+        {QStringLiteral("x.bmp"), ExportResult::Success},  {QStringLiteral("x.JPG"), ExportResult::Success},
+        {QStringLiteral("x.jpeg"), ExportResult::Success}, {QStringLiteral("x.gif"), ExportResult::Success},
+        {QStringLiteral("x.TIF"), ExportResult::Success},  {QStringLiteral("x.tiff"), ExportResult::Success},
+        {QStringLiteral("x.png"), ExportResult::Success},  {QStringLiteral("x.Emf"), ExportResult::Success},
+        // No writer for the suffix, a '.' only in the folder's name, a missing folder.
+        {QStringLiteral("x.webp"), ExportResult::FileError}, {QStringLiteral("a.b/x"), ExportResult::FileError},
+        {QStringLiteral("none/x.png"), ExportResult::FileError},
+    };
+    for (const auto& c : cases) {
+        CExporter exporter;
+        exporter.m_strFilePath = dir.filePath(c.name);
+        exporter.m_nDpi = 150;
+        QString error;
+        EXPECT_EQ(exporter.Export(Objects(*label), &error), c.result) << c.name.toStdString();
+        EXPECT_EQ(QFile::exists(exporter.m_strFilePath), c.result == ExportResult::Success) << c.name.toStdString();
+        if (c.result != ExportResult::Success) {
+            EXPECT_FALSE(error.isEmpty()) << c.name.toStdString();
+        } else if (c.name.endsWith(QStringLiteral(".Emf"))) {
+            QFile file(exporter.m_strFilePath);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const EmfFile emf = ParseEmf(file.readAll());
+            ASSERT_TRUE(emf.valid);
+            EXPECT_EQ(emf.IField(0, 32), 1199); // 10 mm plus the margins, in 0.01 mm
+        } else {
+            EXPECT_EQ(QImage(exporter.m_strFilePath).size(), QSize(70, 70)) << c.name.toStdString();
+        }
+    }
+}
+
+TEST(Export, TheClipboardHoldsTheRenderedPicture)
+{
+    auto label = MakeGridLabel(1, 1);
+    AddEncodedBarcode(*label, QStringLiteral("CLIP"));
+    const QImage image = CExporter::RenderImage(Objects(*label), 300, DepthTrueColour);
+    QGuiApplication::clipboard()->setImage(image);
+    const QImage held = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(held.size(), image.size());
+    EXPECT_EQ(ReadCode128(held).value_or(QStringLiteral("(nothing)")), QStringLiteral("CLIP"));
+}
+
+TEST(BatchExport, OneFilePerRowWhoseBarcodeReadsTheRow)
+{
+    QTemporaryDir dir;
+    RowsLabel rows(5);
+    // Values far longer than the barcode on the canvas: every picture holds it whole.
+    for (int r = 1; r <= 5; ++r)
+        rows.data[r - 1] = QStringList{QStringLiteral("ROW-%1-ABCDEFGHIJKLMNOPQRSTUVWXYZ").arg(r)};
+    CBatchExporter exporter;
+    rows.Wire(exporter);
+    exporter.m_strFolder = dir.path();
+    exporter.m_strExtension = QStringLiteral(".png");
+    exporter.m_strStartName = QStringLiteral("L");
+    exporter.m_nFromRow = 1;
+    exporter.m_nToRow = 5;
+    exporter.m_nDpi = 300;
+    CountingFeedback feedback;
+    QString error;
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    const QString content = static_cast<CBarcodeGraph*>(selection[0])->GetImpl()->GetSettings()->m_strContent;
+    ASSERT_EQ(exporter.Run(selection, selection[0], &feedback, &error), ExportResult::Success) << error.toStdString();
+    EXPECT_EQ(exporter.GetWrittenCount(), 5);
+    EXPECT_EQ(feedback.last, 5);
+    EXPECT_EQ(feedback.total, 5);
+    EXPECT_EQ(rows.loads, 1);
+    for (int r = 1; r <= 5; ++r) {
+        const QImage image(dir.filePath(QStringLiteral("L%1.png").arg(r)));
+        ASSERT_FALSE(image.isNull()) << r;
+        EXPECT_EQ(ReadCode128(image).value_or(QStringLiteral("(nothing)")), rows.data[r - 1].front());
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+    // The document's objects keep their own values.
+    EXPECT_TRUE(selection[0]->m_strText.isEmpty());
+    EXPECT_EQ(static_cast<CBarcodeGraph*>(selection[0])->GetImpl()->GetSettings()->m_strContent, content);
+}
+
+TEST(BatchExport, NamesFromTheCurrentObjectAndRowsFromTheFirstRow)
+{
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(ConstantBand(QStringLiteral("A")));
+    bands.push_back(SerialBand(1));
+    CTextGraph& text = AddText(*label, QStringLiteral("T"), std::move(bands));
+    for (const QString& extension : {QStringLiteral(".jpg"), QStringLiteral(".emf")}) {
+        CBatchExporter exporter;
+        exporter.m_pLabelData = label.get();
+        exporter.m_strFolder = dir.path() + u'/';
+        exporter.m_strExtension = extension;
+        exporter.m_strStartName = QStringLiteral("N");
+        exporter.m_bNameAfterObject = true;
+        exporter.m_nFromRow = -4; // counts as 1
+        exporter.m_nToRow = 3;
+        ASSERT_EQ(exporter.Run(Objects(*label), &text), ExportResult::Success);
+        for (const char* name : {"NA1", "NA2", "NA3"})
+            EXPECT_TRUE(QFile::exists(dir.filePath(QLatin1String(name) + extension))) << name;
+    }
+    QFile emf(dir.filePath(QStringLiteral("NA2.emf")));
+    ASSERT_TRUE(emf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ParseEmf(emf.readAll()).valid);
+    EXPECT_EQ(ImageFormatForSuffix(QStringLiteral("jpg")), ImageFileFormat::Jpeg);
+    EXPECT_EQ(QImageReader(dir.filePath(QStringLiteral("NA1.jpg"))).format(), "jpeg");
+
+    // Rows 3..4 of a data source are its third and fourth rows.
+    RowsLabel rows(6);
+    CBatchExporter fromThree;
+    rows.Wire(fromThree);
+    fromThree.m_strFolder = dir.path();
+    fromThree.m_strExtension = QStringLiteral(".png");
+    fromThree.m_bNameAfterObject = true;
+    fromThree.m_nFromRow = 3;
+    fromThree.m_nToRow = 4;
+    fromThree.m_nDpi = 300;
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    ASSERT_EQ(fromThree.Run(selection, selection[1]), ExportResult::Success);
+    EXPECT_EQ(ReadCode128(QImage(dir.filePath(QStringLiteral("R3.png")))).value_or(QString()), QStringLiteral("R3"));
+    EXPECT_EQ(ReadCode128(QImage(dir.filePath(QStringLiteral("R4.png")))).value_or(QString()), QStringLiteral("R4"));
+}
+
+TEST(BatchExport, UnsafeNamesStayInTheFolder)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } names[] = {
+        {"plain", "plain"},   {"a/b", "a_b"},       {"a\\b", "a_b"},   {"../up", "___up"}, {"..", "__"},
+        {".", ""},            {"", ""},             {"x\ny", "x_y"},   {"a:b*c?", "a_b_c_"}, {"<|\">", "____"},
+        {"v1.2", "v1.2"},     {"...", "__."},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(MakeSafeFileName(QString::fromUtf8(n.in)), QString::fromUtf8(n.out)) << n.in;
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    RowsLabel rows(3);
+    rows.data = {{QStringLiteral("../../escape")}, {QStringLiteral("a/b")}, {QString()}};
+    CBatchExporter exporter;
+    rows.Wire(exporter);
+    exporter.m_strFolder = dir.filePath(QStringLiteral("out"));
+    exporter.m_strExtension = QStringLiteral(".bmp");
+    exporter.m_bNameAfterObject = true;
+    exporter.m_nToRow = 3;
+    exporter.m_nDpi = 72;
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    ASSERT_EQ(exporter.Run(selection, selection[1]), ExportResult::Success);
+    QStringList written = QDir(exporter.m_strFolder).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, (QStringList{QStringLiteral("3.bmp"), QStringLiteral("______escape.bmp"), QStringLiteral("a_b.bmp")}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+TEST(BatchExport, FailuresAreCountedAndTheFirstNamedCancelStops)
+{
+    QTemporaryDir dir;
+    RowsLabel rows(4);
+    CBatchExporter exporter;
+    rows.Wire(exporter);
+    exporter.m_strFolder = dir.filePath(QStringLiteral("missing"));
+    exporter.m_strExtension = QStringLiteral(".gif");
+    exporter.m_nToRow = 4;
+    exporter.m_nDpi = 72;
+    QString error;
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    EXPECT_EQ(exporter.Run(selection, nullptr, nullptr, &error), ExportResult::FileError);
+    EXPECT_EQ(exporter.GetFailedCount(), 4);
+    EXPECT_EQ(exporter.GetWrittenCount(), 0);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("4 "))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("1.gif"))) << error.toStdString();
+
+    exporter.m_strExtension = QStringLiteral(".webp");
+    EXPECT_EQ(exporter.Run(selection, nullptr, nullptr, &error), ExportResult::FileError);
+    exporter.m_strExtension = QStringLiteral(".png");
+    exporter.m_nFromRow = 5; // past the last row: nothing written is no success
+    EXPECT_EQ(exporter.Run(selection, nullptr, nullptr, &error), ExportResult::FileError);
+
+    exporter.m_strFolder = dir.path();
+    exporter.m_nFromRow = 1;
+    CountingFeedback feedback;
+    feedback.cancelAt = 2;
+    EXPECT_EQ(exporter.Run(selection, nullptr, &feedback), ExportResult::Cancelled);
+    EXPECT_EQ(exporter.GetWrittenCount(), 2);
+}
+
+TEST(BatchExport, ASourceThatCannotBeReadFailsBeforeAnyFile)
+{
+    QTemporaryDir dir;
+    RowsLabel rows(2);
+    CBatchExporter exporter;
+    exporter.m_pLabelData = rows.label.get();
+    exporter.SetLoaderFactory([](const CDSBase&) {
+        auto loader = std::make_unique<FakeLoader>(std::vector<QStringList>{});
+        loader->m_fail = true;
+        return loader;
+    });
+    exporter.m_strFolder = dir.path();
+    exporter.m_strExtension = QStringLiteral(".png");
+    exporter.m_nToRow = 2;
+    QString error;
+    EXPECT_EQ(exporter.Run(Objects(*rows.label), nullptr, nullptr, &error), ExportResult::FileError);
+    EXPECT_TRUE(error.contains(QStringLiteral("no such table"))) << error.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(Export, AMetafileDrawnByAnIndependentReaderShowsTheBarcode)
+{
+    const QString converter = QStandardPaths::findExecutable(QStringLiteral("emf2svg-conv"));
+    if (converter.isEmpty())
+        GTEST_SKIP() << "emf2svg-conv is not installed";
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    AddEncodedBarcode(*label, QStringLiteral("EMF-77"));
+    CTextGraph& text = AddText(*label, QStringLiteral("T"), {});
+    text.m_strText = QStringLiteral("Hello 标签");
+    text.m_fY = 20;
+    text.m_fWidth = 40;
+    text.m_fHeight = 6;
+    CExporter exporter;
+    exporter.m_strFilePath = dir.filePath(QStringLiteral("x.emf"));
+    ASSERT_EQ(exporter.Export(Objects(*label)), ExportResult::Success);
+
+    QProcess process;
+    process.start(converter, {QStringLiteral("-i"), exporter.m_strFilePath, QStringLiteral("-o"), dir.filePath("x.svg")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QSvgRenderer svg(dir.filePath("x.svg"));
+    ASSERT_TRUE(svg.isValid());
+    // Drawn at about 300 dpi: the converter keeps the 0.01 mm units.
+    const QSizeF size = svg.defaultSize();
+    QImage image(QSize(int(size.width() * 0.12), int(size.height() * 0.12)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    svg.render(&painter);
+    painter.end();
+    EXPECT_EQ(ReadCode128(image).value_or(QStringLiteral("(nothing)")), QStringLiteral("EMF-77"));
+}
