@@ -6,7 +6,6 @@
 #include "editor/BarcodeProxyImpl.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
-#include "model/GlobalSettings.h"
 
 #include <algorithm>
 
@@ -103,18 +102,6 @@ void CBarcodeProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
         m_pImpl->ResizeWidth();
     else
         m_pImpl->ResizeHeight();
-}
-
-void CBarcodeProxy::DrawSelectionOutline(QPainter& graphics, bool current) const
-{
-    if (!IsDataBound())
-        CBaseProxy::DrawSelectionOutline(graphics, current);
-}
-
-void CBarcodeProxy::DrawOverlay(QPainter& graphics) const
-{
-    if (IsDataBound())
-        DrawOutline(graphics, false, &CGlobalSettings::GetInstance()->GetPen(PenDashRed));
 }
 
 std::unique_ptr<CBaseProxy> CBarcodeProxy::Clone() const

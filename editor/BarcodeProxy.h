@@ -25,8 +25,6 @@ public:
     void SetWidth(float width) override;
     void SetHeight(float height) override;
     void SetSize(float width, float height) override;
-    void DrawSelectionOutline(QPainter& graphics, bool current) const override;
-    void DrawOverlay(QPainter& graphics) const override;
     void SizeBy(QPoint from, QPoint to, bool fromSaved, int handle) override;
     bool CanRotate() const override { return true; }
     void SaveGeometry() override;
@@ -37,7 +35,7 @@ public:
     void GetStatusPanes(QString& name, QString& position, QString& size) const override;
 
     CBarcodeGraph& Barcode() const;
-    bool IsDataBound() const;
+    bool IsDataBound() const override;
 
 private:
     std::unique_ptr<CBarcodeProxyImpl> m_pImpl;

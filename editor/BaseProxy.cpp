@@ -298,11 +298,14 @@ void CBaseProxy::DrawOutline(QPainter& graphics, bool current, const QPen* pen) 
 
 void CBaseProxy::DrawSelectionOutline(QPainter& graphics, bool current) const
 {
-    DrawOutline(graphics, current, nullptr);
+    if (!IsDataBound())
+        DrawOutline(graphics, current, nullptr);
 }
 
-void CBaseProxy::DrawOverlay(QPainter&) const
+void CBaseProxy::DrawOverlay(QPainter& graphics) const
 {
+    if (IsDataBound())
+        DrawOutline(graphics, false, &SettingsPen(PenDashRed));
 }
 
 void CBaseProxy::DrawHandles(QPainter& graphics, bool current, bool rotate)
@@ -506,44 +509,29 @@ void CBaseProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
     float x = bx, y = by, w = bw, h = bh;
     if (angle == 0.0f) {
         const QPointF d = DisplacementMm(from, to);
-        if (MovesLeft(handle)) {
-            x = static_cast<float>(bx + d.x());
-            if (snap)
-                x = m_pLabel->SnapToGrid(x);
-            w = bw - (x - bx);
-            if (w < 0.0f) {
-                w = -w;
-                x -= w;
+        // One axis: the low edge (left or top) or the high edge (right or bottom)
+        // follows the mouse; an edge dragged past the other flips the box.
+        const auto sizeAxis = [&](bool movesLow, bool movesHigh, float base, float baseLength, double delta,
+                                  float& pos, float& length) {
+            const auto snapped = [&](float v) { return snap ? m_pLabel->SnapToGrid(v) : v; };
+            if (movesLow) {
+                pos = snapped(static_cast<float>(base + delta));
+                length = baseLength - (pos - base);
+                if (length < 0.0f) {
+                    length = -length;
+                    pos -= length;
+                }
             }
-        }
-        if (MovesRight(handle)) {
-            w = static_cast<float>(bw + d.x());
-            if (snap)
-                w = m_pLabel->SnapToGrid(w);
-            if (w < 0.0f) {
-                w = -w;
-                x = bx - w;
+            if (movesHigh) {
+                length = snapped(static_cast<float>(baseLength + delta));
+                if (length < 0.0f) {
+                    length = -length;
+                    pos = base - length;
+                }
             }
-        }
-        if (MovesTop(handle)) {
-            y = static_cast<float>(by + d.y());
-            if (snap)
-                y = m_pLabel->SnapToGrid(y);
-            h = bh - (y - by);
-            if (h < 0.0f) {
-                h = -h;
-                y -= h;
-            }
-        }
-        if (MovesBottom(handle)) {
-            h = static_cast<float>(bh + d.y());
-            if (snap)
-                h = m_pLabel->SnapToGrid(h);
-            if (h < 0.0f) {
-                h = -h;
-                y = by - h;
-            }
-        }
+        };
+        sizeAxis(MovesLeft(handle), MovesRight(handle), bx, bw, d.x(), x, w);
+        sizeAxis(MovesTop(handle), MovesBottom(handle), by, bh, d.y(), y, h);
         m_pObject->SetX(x);
         m_pObject->SetY(y);
         m_pObject->SetWidth(w);

@@ -85,8 +85,11 @@ public:
     // Draws the wrapped object at the stored zoom and scroll.
     void DrawObject(QPainter& graphics) const;
     virtual void DrawOutline(QPainter& graphics, bool current, const QPen* pen) const;
+    // Both outlines: an object bound to data shows a red dashed outline at all times
+    // in place of its selection outline.
     virtual void DrawSelectionOutline(QPainter& graphics, bool current) const;
     virtual void DrawOverlay(QPainter& graphics) const;
+    virtual bool IsDataBound() const { return false; }
     virtual void DrawHandles(QPainter& graphics, bool current, bool rotate);
     // Handle under a point (zoomed label pixels): -1 when none.
     virtual void HitTestHandle(QPoint point, bool rotate, int& handle, bool& rotating) const;

@@ -109,68 +109,57 @@ float CLineProxy::GetHeight() const
     return std::fabs(Line().m_fY2 - Line().m_fY1);
 }
 
+namespace {
+
+// A line's extent on one axis: a and b are its ends' coordinates.
+// Stretch keeps the lower end, Place puts the lower end at start; both keep which
+// end is which.
+void StretchSpan(float& a, float& b, float length)
+{
+    if (a < b)
+        b = a + length;
+    else
+        a = b + length;
+}
+
+void PlaceSpan(float& a, float& b, float start)
+{
+    const float length = std::fabs(b - a);
+    if (a < b) {
+        a = start;
+        b = start + length;
+    } else {
+        b = start;
+        a = start + length;
+    }
+}
+
+} // namespace
+
 void CLineProxy::SetWidth(float width)
 {
-    CLineGraph& l = Line();
-    if (l.m_fX1 < l.m_fX2)
-        l.m_fX2 = l.m_fX1 + width;
-    else
-        l.m_fX1 = l.m_fX2 + width;
+    StretchSpan(Line().m_fX1, Line().m_fX2, width);
 }
 
 void CLineProxy::SetHeight(float height)
 {
-    CLineGraph& l = Line();
-    if (l.m_fY1 < l.m_fY2)
-        l.m_fY2 = l.m_fY1 + height;
-    else
-        l.m_fY1 = l.m_fY2 + height;
+    StretchSpan(Line().m_fY1, Line().m_fY2, height);
 }
 
 void CLineProxy::SetPosition(float x, float y)
 {
-    CLineGraph& l = Line();
-    const float w = GetWidth(), h = GetHeight();
-    if (l.m_fX2 <= l.m_fX1) {
-        l.m_fX2 = x;
-        l.m_fX1 = x + w;
-    } else {
-        l.m_fX1 = x;
-        l.m_fX2 = x + w;
-    }
-    if (l.m_fY2 <= l.m_fY1) {
-        l.m_fY2 = y;
-        l.m_fY1 = y + h;
-    } else {
-        l.m_fY1 = y;
-        l.m_fY2 = y + h;
-    }
+    SetLineLeft(x);
+    SetLineTop(y);
 }
 
 void CLineProxy::SetLineLeft(float x)
 {
-    CLineGraph& l = Line();
-    const float w = GetLineWidth();
-    if (l.m_fX1 < l.m_fX2) {
-        l.m_fX1 = x;
-        l.m_fX2 = x + w;
-    } else {
-        l.m_fX2 = x;
-        l.m_fX1 = x + w;
-    }
+    PlaceSpan(Line().m_fX1, Line().m_fX2, x);
 }
 
 void CLineProxy::SetLineTop(float y)
 {
-    CLineGraph& l = Line();
-    const float h = GetLineHeight();
-    if (l.m_fY1 < l.m_fY2) {
-        l.m_fY1 = y;
-        l.m_fY2 = y + h;
-    } else {
-        l.m_fY2 = y;
-        l.m_fY1 = y + h;
-    }
+    PlaceSpan(Line().m_fY1, Line().m_fY2, y);
 }
 
 void CLineProxy::GetOutlinePoints(std::vector<QPointF>& points) const

@@ -1,7 +1,6 @@
 #include "editor/TextProxy.h"
 
 #include "model/DataBand.h"
-#include "model/GlobalSettings.h"
 #include "model/TextGraph.h"
 #include "platform/Drawing.h"
 
@@ -72,18 +71,6 @@ float CTextProxy::GetAngle() const
 {
     const float angle = m_pObject->m_fAngle;
     return angle == 0.0f || Text().m_nLayoutMode == CurvedText ? 0.0f : angle;
-}
-
-void CTextProxy::DrawSelectionOutline(QPainter& graphics, bool current) const
-{
-    if (!IsDataBound())
-        CBaseProxy::DrawSelectionOutline(graphics, current);
-}
-
-void CTextProxy::DrawOverlay(QPainter& graphics) const
-{
-    if (IsDataBound())
-        DrawOutline(graphics, false, &CGlobalSettings::GetInstance()->GetPen(PenDashRed));
 }
 
 void CTextProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)

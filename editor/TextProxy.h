@@ -14,8 +14,6 @@ public:
     void SetHeight(float height) override;
     void SetSize(float width, float height) override;
     float GetAngle() const override;
-    void DrawSelectionOutline(QPainter& graphics, bool current) const override;
-    void DrawOverlay(QPainter& graphics) const override;
     void SizeBy(QPoint from, QPoint to, bool fromSaved, int handle) override;
     bool CanRotate() const override { return true; }
     std::unique_ptr<CBaseProxy> Clone() const override { return CloneAs<CTextProxy>(); }
@@ -26,5 +24,5 @@ public:
     void FitTextBoxToText();
 
     CTextGraph& Text() const;
-    bool IsDataBound() const;
+    bool IsDataBound() const override;
 };
