@@ -274,14 +274,15 @@ TEST(PrintDlg, AFailingLabelStopsThePrintWithTheObjectAndValue)
 {
     auto label = PagedLabel(3);
     CBarcodeGraph& barcode = AddSerialBarcode(*label, "Code", 1, 2, 2);
-    barcode.m_pBarcodeImpl = std::make_unique<RefusingCode128>();
-    barcode.GetImpl()->GetSettings()->m_bandList.push_back(ConstantBand("ABC"));
+    auto refusing = std::make_unique<RefusingCode128>();
+    refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
+    barcode.m_pBarcodeImpl = std::move(refusing);
     DialogRun run(*label);
     run.dialog.show();
     run.Print();
     ASSERT_EQ(run.services.messages.size(), 1u);
     const QString text = run.services.messages[0].text;
-    EXPECT_TRUE(text.contains(QStringLiteral("“Code”")) && text.contains(QStringLiteral("“ABC”"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("“Code”")) && text.contains(QStringLiteral("“1”"))) << text.toStdString();
     EXPECT_TRUE(run.log.aborted);
     EXPECT_TRUE(run.dialog.isVisible());
     EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
