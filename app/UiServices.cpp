@@ -153,6 +153,21 @@ QString DesktopUiServices::DefaultPrinterName()
     return QPrinterInfo::defaultPrinterName();
 }
 
+std::vector<PaperInfo> DesktopUiServices::PrinterPapers(const QString& printer)
+{
+    std::vector<PaperInfo> papers;
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
+    if (info.isNull())
+        return papers;
+    for (const QPageSize& size : info.supportedPageSizes()) {
+        // Drivers list sizes in tenths of a millimetre.
+        const QSizeF mm = size.size(QPageSize::Millimeter);
+        papers.push_back({size.windowsId(), size.name(), static_cast<float>(qRound(mm.width() * 10) / 10.0),
+                          static_cast<float>(qRound(mm.height() * 10) / 10.0)});
+    }
+    return papers;
+}
+
 bool DesktopUiServices::OpenDocument(const QString& path)
 {
     return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));

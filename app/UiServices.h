@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -18,6 +19,16 @@ enum class MessageIcon { None, Information, Question, Warning, Stop };
 // compare them (OK 1, Cancel 2, Yes 6, No 7).
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum MessageAnswer : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+// One paper a printer offers: the driver's paper code (the Windows DMPAPER number
+// where there is one), its name and its size in millimetres, not turned for landscape.
+struct PaperInfo
+{
+    int code = 0;
+    QString name;
+    float width = 0.0f;
+    float height = 0.0f;
+};
 
 // The caption of message boxes that name no caption of their own.
 inline constexpr char16_t kAppTitle[] = u"Vellumcraft";
@@ -52,6 +63,9 @@ public:
 
     virtual QStringList PrinterNames() = 0;
     virtual QString DefaultPrinterName() = 0;
+    // The papers of a printer in its driver's order; empty for an unknown printer or
+    // one that reports none.
+    virtual std::vector<PaperInfo> PrinterPapers(const QString& printer) = 0;
 
     // Opens a document with the desktop's handler; false when the file is missing or
     // nothing could open it.
@@ -83,6 +97,7 @@ public:
     bool GetFont(QWidget* parent, QFont& font) override;
     QStringList PrinterNames() override;
     QString DefaultPrinterName() override;
+    std::vector<PaperInfo> PrinterPapers(const QString& printer) override;
     bool OpenDocument(const QString& path) override;
     bool StartProgram(const QString& program, const QStringList& arguments) override;
     QDateTime CurrentDateTime() override;

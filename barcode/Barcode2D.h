@@ -12,10 +12,13 @@ class QPainter;
 // when the angle is not 0), fills the box with a background that is not fully
 // transparent and switches smoothing off (kept in the implementation's saved mode);
 // the destructor puts the painter back.
+// On an output with dots the symbol is drawn scaled so that a module of moduleX by
+// moduleY millimetres becomes whole dots, the module grid (from the box's corner
+// plus gridOffset) starting on a dot edge; the box grows or shrinks with it.
 class Barcode2DFrame
 {
 public:
-    Barcode2DFrame(QPainter& graphics, CBarcodeImpl& impl);
+    Barcode2DFrame(QPainter& graphics, CBarcodeImpl& impl, float moduleX, float moduleY, QPointF gridOffset = {});
     ~Barcode2DFrame();
     Barcode2DFrame(const Barcode2DFrame&) = delete;
     Barcode2DFrame& operator=(const Barcode2DFrame&) = delete;

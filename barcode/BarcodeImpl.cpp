@@ -1,5 +1,6 @@
 #include "barcode/BarcodeImpl.h"
 
+#include "barcode/DotGrid.h"
 #include "platform/Drawing.h"
 #include "platform/Numbers.h"
 
@@ -197,34 +198,64 @@ QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& s)
     return {s.m_fX - p.x(), s.m_fY - p.y()};
 }
 
+void FillBoxBackground(QPainter& painter, const CBarcodeSettings& s, QPointF corner, float width)
+{
+    if (IsVisibleArgb(s.m_crBackground))
+        painter.fillRect(QRectF(corner.x(), corner.y(), width, s.m_fHeight), ArgbToColor(s.m_crBackground));
+}
+
 QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& s)
 {
     const QPointF corner = TransformToBox(painter, s);
-    if (IsVisibleArgb(s.m_crBackground))
-        painter.fillRect(QRectF(corner.x(), corner.y(), s.m_fWidth, s.m_fHeight), ArgbToColor(s.m_crBackground));
+    FillBoxBackground(painter, s, corner, s.m_fWidth);
     return corner;
+}
+
+BarBand SnapBand(const BarBand& band, const DotGrid& grid)
+{
+    if (!grid.IsActive())
+        return band;
+    const double top = grid.SnapY(band.top);
+    return {float(top), float(grid.SnapY(double(band.top) + band.height) - top)};
+}
+
+DrawnBars::DrawnBars(CBarcodeSettings& settings, const CBarcodeData& exact, float left, const DotGrid& grid)
+    : m_settings(settings), m_exactWidth(settings.m_fWidth), m_bars(&exact)
+{
+    if (grid.IsActive()) {
+        settings.m_fWidth = AlignBarsToDots(exact, left, m_exactWidth, grid, m_aligned);
+        m_bars = &m_aligned;
+    }
+}
+
+DrawnBars::~DrawnBars()
+{
+    m_settings.m_fWidth = m_exactWidth;
 }
 
 void CBarcodeImpl::Draw(QPainter& graphics)
 {
     if (!m_pData || !m_pSettings)
         return;
-    const CBarcodeSettings& s = *m_pSettings;
     const QTransform savedTransform = graphics.worldTransform();
-    const QPointF corner = BeginBoxDrawing(graphics, s);
+    const QPointF corner = TransformToBox(graphics, *m_pSettings);
     const float left = float(corner.x()), top = float(corner.y());
+    const DotGrid grid(graphics, m_pSettings->m_fOutputDpi);
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& bars = drawn.Bars();
+    const CBarcodeSettings& s = *m_pSettings;
+    FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();
-    const BarBand band = GetBarBand(top);
+    const BarBand band = SnapBand(GetBarBand(top), grid);
 
     const QPainter::RenderHints savedHints = graphics.renderHints();
     m_nSmoothingMode = int32_t(savedHints.toInt());
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColour = QColor::fromRgba(s.m_crBar);
-    const size_t count = std::min(m_pData->m_arrX.size(), m_pData->m_arrWidth.size());
     if (band.height > 0.0f) {
-        for (size_t i = 0; i < count; ++i)
-            graphics.fillRect(QRectF(left + m_pData->m_arrX[i], band.top, m_pData->m_arrWidth[i], band.height),
-                              barColour);
+        DotFiller filler(graphics, grid);
+        for (size_t i = 0; i < bars.m_arrX.size(); ++i)
+            filler.Fill(QRectF(left + bars.m_arrX[i], band.top, bars.m_arrWidth[i], band.height), barColour);
     }
     graphics.setRenderHints(QPainter::RenderHints::fromInt(m_nSmoothingMode), true);
     graphics.setRenderHints(~QPainter::RenderHints::fromInt(m_nSmoothingMode), false);

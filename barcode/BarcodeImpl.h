@@ -120,6 +120,34 @@ QPointF TransformToBox(QPainter& painter, const CBarcodeSettings& settings);
 // The same, then fills the box with the background colour unless it is transparent:
 // how every symbology begins to draw.
 QPointF BeginBoxDrawing(QPainter& painter, const CBarcodeSettings& settings);
+// Fills the box at corner, `width` wide, with the background colour unless it is
+// transparent.
+void FillBoxBackground(QPainter& painter, const CBarcodeSettings& settings, QPointF corner, float width);
+
+class DotGrid;
+// The band with its top and bottom on the nearest dot edges (unchanged without dots).
+BarBand SnapBand(const BarBand& band, const DotGrid& grid);
+
+// The bars of a linear symbol as they are drawn: laid on the output's dots when the
+// grid is active (see AlignBarsToDots), else the exact ones. While it lives the
+// settings' box width is the width drawn, so that the box and the human-readable line
+// follow the bars.
+class DrawnBars
+{
+public:
+    DrawnBars(CBarcodeSettings& settings, const CBarcodeData& exact, float left, const DotGrid& grid);
+    ~DrawnBars();
+    DrawnBars(const DrawnBars&) = delete;
+    DrawnBars& operator=(const DrawnBars&) = delete;
+
+    const CBarcodeData& Bars() const { return *m_bars; }
+
+private:
+    CBarcodeSettings& m_settings;
+    float m_exactWidth;
+    CBarcodeData m_aligned;
+    const CBarcodeData* m_bars;
+};
 
 // The settings' font (face and styles) at the given size in points.
 QFont MakeBarcodeFont(const CBarcodeSettings& settings, float size);

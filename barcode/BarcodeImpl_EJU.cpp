@@ -1,5 +1,6 @@
 #include "barcode/BarcodeImpl_EJU.h"
 
+#include "barcode/DotGrid.h"
 #include "platform/Drawing.h"
 
 #include <QPainter>
@@ -341,12 +342,15 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     if (!m_pData || !m_pSettings)
         return;
     const CBarcodeSettings_EJU& s = EJUSettings();
-    const CBarcodeData& data = *m_pData;
     const EJUSymbolLayout& layout = Layout();
     g.save();
-    const QPointF corner = BeginBoxDrawing(g, s);
+    const QPointF corner = TransformToBox(g, s);
     const float left = corner.x();
     const float top = corner.y();
+    const DotGrid grid(g, s.m_fOutputDpi);
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& data = drawn.Bars();
+    FillBoxBackground(g, s, corner, s.m_fWidth);
 
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();
@@ -366,25 +370,28 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
 
     g.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColor = ArgbToColor(s.m_crBar);
-    for (int i = 0; i < mainBars; ++i)
-        g.fillRect(QRectF(left + data.m_arrX[i], t, data.m_arrWidth[i], IsGuardBar(layout, i) ? hg : hd), barColor);
-    if (kind > 0) {
-        float addonTop = t;
-        float addonHeight = hd;
-        switch (style) {
-        case 2: addonHeight = hg; break;
-        case 3: addonTop = t + gap + h; addonHeight = hd - h - gap; break;
-        case 4: addonTop = t + gap + h; addonHeight = hg - h - gap; break;
-        default: break;
+    const BarBand dataBand = SnapBand({t, hd}, grid);
+    const BarBand guardBand = SnapBand({t, hg}, grid);
+    BarBand addon{t, hd};
+    switch (style) {
+    case 2: addon.height = hg; break;
+    case 3: addon = {t + gap + h, hd - h - gap}; break;
+    case 4: addon = {t + gap + h, hg - h - gap}; break;
+    default: break;
+    }
+    addon = SnapBand(addon, grid);
+    {
+        DotFiller filler(g, grid);
+        for (int i = 0; i < bars; ++i) {
+            const BarBand& band = i >= mainBars ? addon : IsGuardBar(layout, i) ? guardBand : dataBand;
+            filler.Fill(QRectF(left + data.m_arrX[i], band.top, data.m_arrWidth[i], band.height), barColor);
         }
-        for (int i = mainBars; i < bars; ++i)
-            g.fillRect(QRectF(left + data.m_arrX[i], addonTop, data.m_arrWidth[i], addonHeight), barColor);
     }
 
     const QString text = GetDisplayText(s.m_strFullText);
     const int n = static_cast<int>(text.size());
     if (n > 0) {
-        const float m = Module();
+        const float m = float(grid.RoundX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / n;
         const float rowTop = t + hd + gap;
         const float smallSize = 0.85f * s.m_fFontSize;
@@ -423,25 +430,31 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     if (!m_pData || !m_pSettings)
         return;
     const CBarcodeSettings& s = *m_pSettings;
-    const CBarcodeData& data = *m_pData;
     g.save();
-    const QPointF corner = BeginBoxDrawing(g, s);
+    const QPointF corner = TransformToBox(g, s);
     const float left = corner.x();
     const float top = corner.y();
+    const DotGrid grid(g, s.m_fOutputDpi);
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& data = drawn.Bars();
+    FillBoxBackground(g, s, corner, s.m_fWidth);
     const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
     const float h = GetTextHeight();
-    const BarBand band = GetBarBand(top);
+    const BarBand band = SnapBand(GetBarBand(top), grid);
     const float barTop = band.top;
     const float barHeight = band.height;
     g.setRenderHint(QPainter::Antialiasing, false);
     const QColor barColor = ArgbToColor(s.m_crBar);
-    for (int i = 0; i < data.GetBarCount(); ++i)
-        g.fillRect(QRectF(left + data.m_arrX[i], barTop, data.m_arrWidth[i], barHeight), barColor);
+    {
+        DotFiller filler(g, grid);
+        for (int i = 0; i < data.GetBarCount(); ++i)
+            filler.Fill(QRectF(left + data.m_arrX[i], barTop, data.m_arrWidth[i], barHeight), barColor);
+    }
 
     const QString& text = s.m_strFullText;
     const auto start = BarEnd(data, 1);
     if (s.m_bShowText && !text.isEmpty() && start) {
-        const float m = Module();
+        const float m = float(grid.RoundX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / text.size();
         const float step = c + (40 * m - 6 * c) / 5 + 2 * m;
         const float rowTop = s.m_bTextAbove ? top : top + s.m_fHeight - h;

@@ -1,5 +1,7 @@
 #include "barcode/BarcodeImpl_Interleaved25.h"
 
+#include "barcode/DotGrid.h"
+
 #include <QPainter>
 #include <QPen>
 
@@ -219,9 +221,12 @@ void CBarcodeImpl_ITF14::Draw(QPainter& graphics)
     const CBarcodeSettings& s = *m_pSettings;
     graphics.save();
     const QPointF corner = TransformToBox(graphics, *m_pSettings);
-    const BarBand band = GetBarBand(float(corner.y()));
+    // The bearer box follows the bars as the base drew them.
+    const DotGrid grid(graphics, s.m_fOutputDpi);
+    const DrawnBars drawn(*m_pSettings, *m_pData, float(corner.x()), grid);
+    const BarBand band = SnapBand(GetBarBand(float(corner.y())), grid);
     QPen pen(QColor::fromRgba(s.m_crBar));
-    pen.setWidthF(2 * Narrow());
+    pen.setWidthF(2 * grid.RoundX(Narrow()));
     pen.setJoinStyle(Qt::MiterJoin);
     graphics.setPen(pen);
     graphics.setBrush(Qt::NoBrush);

@@ -1,6 +1,7 @@
 #include "barcode/BarcodeImpl_PostNet.h"
 
 #include "barcode/BarcodeImpl_MSI.h"
+#include "barcode/DotGrid.h"
 
 #include <QPainter>
 
@@ -71,25 +72,31 @@ void CBarcodeImpl_PostNet::Draw(QPainter& graphics)
         return;
     const CBarcodeSettings& s = *m_pSettings;
     graphics.save();
-    const QPointF corner = BeginBoxDrawing(graphics, s);
+    const QPointF corner = TransformToBox(graphics, s);
     const float left = corner.x();
     const float top = corner.y();
-    const float m = s.m_fModuleWidth * kMilToMm;
-    const float p = Pitch();
+    const DotGrid grid(graphics, s.m_fOutputDpi);
+    const DrawnBars drawn(*m_pSettings, *m_pData, left, grid);
+    const CBarcodeData& bars = drawn.Bars();
+    FillBoxBackground(graphics, s, corner, s.m_fWidth);
     const float textHeight = GetTextHeight();
-    const BarBand band = GetBarBand(top);
+    const BarBand band = SnapBand(GetBarBand(top), grid);
     const float height = band.height;
     const float barTop = band.top;
+    const float shortHeight = float(grid.RoundY(height / 2));
     const QPainter::RenderHints hints = graphics.renderHints();
     graphics.setRenderHint(QPainter::Antialiasing, false);
     const QColor bar = QColor::fromRgba(s.m_crBar);
-    float x = left;
-    for (QChar c : m_strPattern) {
-        if (c == u'1')
-            graphics.fillRect(QRectF(x, barTop, m, height), bar);
-        else
-            graphics.fillRect(QRectF(x, barTop + height / 2, m, height / 2), bar);
-        x += p;
+    // Short bars are half the tall ones (in whole dots), on the same baseline.
+    const size_t count = std::min(bars.m_arrX.size(), size_t(m_strPattern.size()));
+    {
+        DotFiller filler(graphics, grid);
+        for (size_t i = 0; i < count; ++i) {
+            const bool tall = m_strPattern[qsizetype(i)] == u'1';
+            filler.Fill(QRectF(left + bars.m_arrX[i], tall ? barTop : barTop + height - shortHeight, bars.m_arrWidth[i],
+                               tall ? height : shortHeight),
+                        bar);
+        }
     }
     if (s.m_bShowText) {
         HumanReadableLineStyle style;

@@ -67,6 +67,7 @@ void CBarcodeSettings::CopyFrom(const CBarcodeSettings& other)
     m_fDrawScale = other.m_fDrawScale;
     m_fOriginX = other.m_fOriginX;
     m_fOriginY = other.m_fOriginY;
+    m_fOutputDpi = other.m_fOutputDpi;
     m_strFullText = other.m_strFullText;
     m_strEncodedText = other.m_strEncodedText;
     m_strDisplayText = other.m_strDisplayText;

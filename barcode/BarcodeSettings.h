@@ -98,6 +98,7 @@ public:
     float m_fDrawScale = 1.0f;
     float m_fOriginX = 0.0f;
     float m_fOriginY = 0.0f;
+    float m_fOutputDpi = 0.0f; // the output's dots: see DotGrid.h
     QString m_strFullText;     // the filtered content the encoder works on
     QString m_strEncodedText;  // per-symbology working text (what is encoded)
     QString m_strDisplayText;  // per-symbology working text (what is shown)

@@ -212,8 +212,8 @@ void CBarcodeImpl_DataMatrix::Draw(QPainter& graphics)
 {
     if (!m_pSettings)
         return;
-    Barcode2DFrame frame(graphics, *this);
     const float module = SettingsAs<CBarcodeSettings_DataMatrix>().m_fModuleWidthX * kMilToMm;
+    Barcode2DFrame frame(graphics, *this, module, module);
     DrawModuleGrid(graphics, *this, frame.TopLeft(), m_grid, m_nRows, m_nColumns, module);
 }
 

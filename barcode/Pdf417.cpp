@@ -1,6 +1,7 @@
 #include "barcode/Pdf417.h"
 
 #include "barcode/Barcode2D.h"
+#include "barcode/DotGrid.h"
 #include "barcode/CodePage.h"
 #include "barcode/Pdf417Encoder.h"
 
@@ -70,11 +71,12 @@ void CBarcodeImpl_PDF417::Draw(QPainter& graphics)
         return;
     const auto& s = SettingsAs<CBarcodeSettings_PDF417>();
     const auto& data = static_cast<const CBarcodeData_PDF417&>(*m_pData);
-    Barcode2DFrame frame(graphics, *this);
     const float module = ModuleMm(s);
     const float rowHeight = module * float(RowRatio(s));
+    Barcode2DFrame frame(graphics, *this, module, rowHeight, QPointF(s.m_fQuietZone, s.m_fQuietZone));
     const int width = Pdf417MatrixWidth(data);
     const QColor colour = QColor::fromRgba(s.m_crBar);
+    DotFiller filler(graphics, DotGrid(graphics, s.m_fOutputDpi));
     const double left = frame.TopLeft().x() + s.m_fQuietZone;
     double top = frame.TopLeft().y() + s.m_fQuietZone;
     for (int r = 0; r < data.m_nRows; ++r, top += rowHeight) {
@@ -88,7 +90,7 @@ void CBarcodeImpl_PDF417::Draw(QPainter& graphics)
             for (int i = 0; n > 0; ++i) {
                 const double w = digits[--n] * double(module);
                 if (i % 2 == 0)
-                    graphics.fillRect(QRectF(x, top, w, rowHeight), colour);
+                    filler.Fill(QRectF(x, top, w, rowHeight), colour);
                 x += w;
             }
         }

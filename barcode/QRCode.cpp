@@ -55,8 +55,8 @@ void CBarcodeImpl_QRCode::Draw(QPainter& graphics)
     // Empty content has no symbol: not even the background of the last one's box.
     if (!m_pSettings || m_pSettings->m_strContent.isEmpty())
         return;
-    Barcode2DFrame frame(graphics, *this);
     const float module = SettingsAs<CBarcodeSettings_QRCode>().m_fModuleWidthX * kMilToMm;
+    Barcode2DFrame frame(graphics, *this, module, module);
     DrawModuleGrid(graphics, *this, frame.TopLeft(), m_grid, m_nModuleCount, m_nModuleCount, module);
 }
 

@@ -23,6 +23,7 @@ void CBarcodeGraph::Draw(QPainter& graphics) const
     s.m_fDrawScale = m_fDrawScale;
     s.m_fOriginX = m_fOriginX;
     s.m_fOriginY = m_fOriginY;
+    s.m_fOutputDpi = m_fOutputDpi;
     m_pBarcodeImpl->Draw(graphics);
 }
 

@@ -50,6 +50,7 @@ void CBaseGraph::CopyFrom(const CBaseGraph& source)
     m_bHiddenInPreview = source.m_bHiddenInPreview;
     m_strDescription = source.m_strDescription;
     m_fDrawScale = source.m_fDrawScale;
+    m_fOutputDpi = source.m_fOutputDpi;
     m_fOriginX = source.m_fOriginX;
     m_fOriginY = source.m_fOriginY;
 }

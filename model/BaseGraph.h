@@ -87,6 +87,9 @@ public:
     float m_fDrawScale = 1.0f;
     float m_fOriginX = 0.0f; // origin of the label cell being drawn
     float m_fOriginY = 0.0f;
+    // Dots per inch of the output the object is drawn for: 0 the device's own
+    // pixels, below 0 exact millimetres (barcodes lay their bars on these dots).
+    float m_fOutputDpi = 0.0f;
 
     // The record that holds this object; neither stored nor copied.
     CLabelData* m_pLabelData = nullptr;

@@ -202,4 +202,7 @@ public:
     std::array<float, 5> m_fReservedTail{};
     std::array<QString, 5> m_strReservedTail2;
     int32_t m_nReservedLast = 0; // not stored
+
+    // The label settings sheet's last tab, kept while the document is open; not stored.
+    int32_t m_nSettingsTab = 0;
 };

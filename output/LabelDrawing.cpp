@@ -34,9 +34,10 @@ bool HasHole(const CLabelData& label)
 
 } // namespace
 
-void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y)
+void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, float outputDpi)
 {
     object.m_fDrawScale = 1.0f;
+    object.m_fOutputDpi = outputDpi;
     object.m_fOriginX = x;
     object.m_fOriginY = y;
     object.Draw(graphics);

@@ -266,16 +266,26 @@ void CPrintHandler::LoadRowsForPage(int page)
     m_bRowsLoaded = true;
 }
 
+LabelOrder LabelOrderOf(const CLabelData& label)
+{
+    return {label.m_nRows, label.m_nColumns, label.m_nStartCorner, label.m_nFillDirection, label.m_bSameDirection};
+}
+
 qint64 CPrintHandler::GetLabelSequence(int row, int column) const
 {
-    const int R = m_pLabelData->m_nRows;
-    const int C = m_pLabelData->m_nColumns;
-    int corner = m_pLabelData->m_nStartCorner;
+    return LabelSequence(LabelOrderOf(*m_pLabelData), row, column);
+}
+
+qint64 LabelSequence(const LabelOrder& order, int row, int column)
+{
+    const int R = order.rows;
+    const int C = order.columns;
+    int corner = order.startCorner;
     if (corner < CornerTopLeft || corner > CornerBottomRight)
         corner = CornerBottomRight;
     // Only 0 fills along rows; every other stored value fills by columns.
-    const bool vertical = m_pLabelData->m_nFillDirection != FillHorizontal;
-    if (!m_pLabelData->m_bSameDirection) {
+    const bool vertical = order.fillDirection != FillHorizontal;
+    if (!order.sameDirection) {
         // Odd lines, counted from the start corner, run the other way: the mirrored
         // corner along the line gives their numbers.
         const bool fromBottom = corner == CornerBottomLeft || corner == CornerBottomRight;
@@ -365,7 +375,7 @@ void CPrintHandler::DrawPage(QPainter& graphics, int page)
     m_pPreviewItems = nullptr;
     DrawPageCommon(page);
     for (CBaseGraph* item : m_pageItems)
-        DrawObjectAt(*item, graphics, m_fPrinterOffsetX, m_fPrinterOffsetY);
+        DrawObjectAt(*item, graphics, m_fPrinterOffsetX, m_fPrinterOffsetY, m_fOutputDpi);
     m_pGraphics = nullptr;
 }
 
@@ -456,7 +466,7 @@ void CPrintHandler::DrawPrintedLabel(float x, float y)
     for (const auto& object : label.m_objects) {
         if (object.get() == m_pBorrowedHeader || object->m_bNotPrinted)
             continue;
-        DrawObjectAt(*object, graphics, ox, oy);
+        DrawObjectAt(*object, graphics, ox, oy, m_fOutputDpi);
     }
     graphics.restore();
     if (label.m_bPrintBorder)

@@ -21,6 +21,21 @@ class CImageGraph;
 class CLabelData;
 class QPainter;
 
+// How the cells of a page are numbered: from a start corner, along rows or columns,
+// every line the same way or every second one back. The print job and the label
+// settings sheet's preview both number cells with LabelSequence.
+struct LabelOrder
+{
+    int rows = 0;
+    int columns = 0;
+    int startCorner = 0;   // LabelStartCorner; any other value behaves as bottom-right
+    int fillDirection = 0; // LabelFillDirection; any value but 0 is vertical
+    bool sameDirection = true;
+};
+LabelOrder LabelOrderOf(const CLabelData& label);
+// The 1-based print position of the cell at row, column (both from 0, top-left).
+qint64 LabelSequence(const LabelOrder& order, int row, int column);
+
 // The rows of one data source held by a print job, with the loader that reads them.
 class CDatabaseDataLoad
 {
@@ -83,6 +98,8 @@ public:
     void SetWindowDataPrompt(IWindowDataPrompt* prompt) { m_pPrompt = prompt; }
     // Replaces the engine that runs the event scripts (a null engine by default).
     void SetScriptEngine(std::unique_ptr<IScriptEngine> engine);
+    // The user cancelled the job: a running script stops, no later one runs.
+    void CancelScripts() { m_pScriptEngine->Cancel(); }
     // Seconds since 1970-01-01 UTC; read once, at preparation.
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // Makes the loader of a data source; CDLBase::CreateLoader by the source's type
@@ -103,6 +120,9 @@ public:
     int m_nFirstPrintedPage = 1;
     float m_fPrinterOffsetX = 0.0f;
     float m_fPrinterOffsetY = 0.0f;
+    // Dots per inch of the output the page is drawn for (objects lay barcodes on
+    // them): 0 the device's own pixels, below 0 exact millimetres.
+    float m_fOutputDpi = 0.0f;
 
     // Draws page `page` (1-based) on a painter whose world unit is the millimetre,
     // origin at the paper's corner.
@@ -230,8 +250,12 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
 // The outline (with the centre hole of an ellipse) and the cut marks.
 void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y);
 void DrawCutMarks(QPainter& graphics, const CLabelData& label, float x, float y);
-// Draws an object with its drawing origin at (x, y), at scale 1.
-void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y);
+// Gives a barcode new content and rebuilds its symbol and size; a content it cannot
+// encode throws a CBarcodeException naming the barcode and the content.
+void EncodeBarcode(CBarcodeGraph& barcode, const QString& content);
+// Draws an object with its drawing origin at (x, y), at scale 1, for an output of
+// outputDpi (see CPrintHandler::m_fOutputDpi).
+void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, float outputDpi = 0.0f);
 // One generated label as the preview shows it: clipped to its shape (the centre hole
 // cut out), the preview background, its objects, outline and cut marks. (x, y) is the
 // label's position plus the paper's origin.

@@ -38,6 +38,21 @@ bool IsCompletePdf(const QString& path)
     return ok && xref >= 0 && xref < size && file.seek(xref) && file.read(4) == "xref";
 }
 
+// The resolution the label's printer prints at, or exact millimetres when the label
+// names no printer or its resolution cannot be known here.
+float LabelPrinterDpi(const CLabelData& label)
+{
+    if (label.m_strPrinterName.isEmpty())
+        return -1.0f;
+    if (label.m_nResolution > 0)
+        return float(label.m_nResolution);
+    const QPrinterInfo info = QPrinterInfo::printerInfo(label.m_strPrinterName);
+    if (info.isNull())
+        return -1.0f;
+    const int dpi = QPrinter(info, QPrinter::HighResolution).resolution();
+    return dpi > 0 ? float(dpi) : -1.0f;
+}
+
 } // namespace
 
 bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi)
@@ -82,6 +97,9 @@ bool CPrinterTarget::BeginDocument(const CLabelData& label, const QString& title
             return false;
         }
         printer.setPrinterName(m_strPrinterName);
+        m_fOutputDpi = 0.0f;
+    } else {
+        m_fOutputDpi = LabelPrinterDpi(label);
     }
     // The paper the label names, drawn from its corner: full page, no margins.
     printer.setFullPage(true);
@@ -203,6 +221,7 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
     job.m_fPrinterOffsetX = static_cast<float>(-physical.x()) - label->m_fHorzOffset;
     job.m_fPrinterOffsetY = static_cast<float>(-physical.y()) - label->m_fVertOffset;
     job.m_nFirstPrintedPage = range.startPage;
+    job.m_fOutputDpi = target.OutputDpi();
 
     // Page numbers stop at the highest an int holds: the pages beyond it cannot exist.
     const qint64 copies = std::max(1, range.copies);

@@ -35,6 +35,10 @@ public:
     virtual void Abort() = 0;
     // Where the painter's origin lies on the paper, in millimetres.
     virtual QPointF PhysicalOffsetMm() const { return {}; }
+    // Dots per inch of what is output, once the document is open: 0 where the
+    // device's pixels are the dots (a printer, an image), below 0 where there are
+    // none (a PDF drawn exactly in millimetres).
+    virtual float OutputDpi() const { return 0.0f; }
 
     QString GetError() const { return m_strError; }
 
@@ -56,6 +60,11 @@ public:
     bool EndDocument() override;
     void Abort() override;
 
+    // A PDF file is drawn on the dots of the label's printer when it names one whose
+    // resolution is known (its own setting, else the installed printer's), so that
+    // the file prints as the printer would; otherwise exactly in millimetres.
+    float OutputDpi() const override { return m_fOutputDpi; }
+
     QPrinter& Printer() { return *m_pPrinter; }
 
 private:
@@ -64,6 +73,7 @@ private:
     std::unique_ptr<QPrinter> m_pPrinter;
     QString m_strPrinterName; // empty for PDF
     QString m_strPdfPath;     // empty for a printer
+    float m_fOutputDpi = 0.0f;
     QPainter m_painter;
     bool m_bFirstPage = true;
 };

@@ -281,6 +281,24 @@ TEST(LinearSymbologies, BarsOfTheSymbolsNoDecoderReadsAreDrawnAsComputed)
     ExpectBarsAsComputed(SymbologyMatrix25, "13579", Check(true));
 }
 
+// Centres in millimetres of the dark runs along the pixel row at yMm.
+std::vector<double> DarkRunCentres(const QImage& image, double yMm, double dpi)
+{
+    std::vector<double> centres;
+    const int y = int(yMm * dpi / 25.4);
+    int start = -1;
+    for (int x = 0; x <= image.width(); ++x) {
+        const bool dark = x < image.width() && qGray(image.pixel(x, y)) < 128;
+        if (dark && start < 0)
+            start = x;
+        if (!dark && start >= 0) {
+            centres.push_back((start + x) / 2.0 * 25.4 / dpi);
+            start = -1;
+        }
+    }
+    return centres;
+}
+
 TEST(LinearSymbologies, PostNetDrawsTallAndShortBars)
 {
     constexpr double dpi = 600;
@@ -298,10 +316,11 @@ TEST(LinearSymbologies, PostNetDrawsTallAndShortBars)
         const double top = graph->m_fY + (above ? text : 0);
         const double h = s.m_fBarHeight;
         EXPECT_NEAR(graph->m_fHeight, h + text, 1e-4);
-        const CBarcodeData& data = *impl.GetData();
-        ASSERT_EQ(data.GetBarCount(), impl.m_strPattern.size());
-        for (int i = 0; i < data.GetBarCount(); ++i) {
-            const double centre = graph->m_fX + data.m_arrX[i] + data.m_arrWidth[i] / 2;
+        // Bars on whole dots move off their exact places: find them on the baseline.
+        const std::vector<double> centres = DarkRunCentres(image, top + h - 0.1, dpi);
+        ASSERT_EQ(qsizetype(centres.size()), impl.m_strPattern.size());
+        for (int i = 0; i < int(centres.size()); ++i) {
+            const double centre = centres[size_t(i)];
             const bool tall = impl.m_strPattern[i] == u'1';
             EXPECT_EQ(IsDarkAt(image, centre, top + 0.1, dpi), tall) << i;
             EXPECT_EQ(IsDarkAt(image, centre, top + h * 0.45, dpi), tall) << i;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,7 @@ public:
     bool GetFont(QWidget* parent, QFont& font) override;
     QStringList PrinterNames() override { return printers; }
     QString DefaultPrinterName() override { return printers.value(0); }
+    std::vector<PaperInfo> PrinterPapers(const QString& printer) override { return papers[printer]; }
     bool OpenDocument(const QString& path) override;
     bool StartProgram(const QString& program, const QStringList& arguments) override;
     QDateTime CurrentDateTime() override { return now; }
@@ -58,6 +60,7 @@ public:
     std::deque<QColor> colors;          // invalid (cancelled) when none left
     std::deque<QFont> fonts;
     QStringList printers;
+    std::map<QString, std::vector<PaperInfo>> papers; // by printer name
     QStringList openedDocuments;
     bool openSucceeds = true;
     QStringList startedPrograms;

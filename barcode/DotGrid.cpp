@@ -1,0 +1,172 @@
+#include "barcode/DotGrid.h"
+
+#include "barcode/BarcodeData.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QRectF>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool IsZero(double v, double scale)
+{
+    return std::abs(v) <= scale * 1e-9;
+}
+
+int WholeDots(double mm, double dotsPerMm)
+{
+    return std::max(1, int(std::lround(mm * dotsPerMm)));
+}
+
+} // namespace
+
+DotGrid::DotGrid(const QPainter& painter, float outputDpi)
+{
+    if (outputDpi < 0.0f || !painter.isActive())
+        return;
+    const QTransform toDevice = painter.combinedTransform();
+    QTransform deviceToDots;
+    if (outputDpi > 0.0f) {
+        // Dots of a resolution of our own, from the page's corner: the device's
+        // units scaled.
+        const QPaintDevice* device = painter.device();
+        if (!device || device->logicalDpiX() <= 0 || device->logicalDpiY() <= 0)
+            return;
+        deviceToDots = QTransform::fromScale(outputDpi / device->logicalDpiX(), outputDpi / device->logicalDpiY());
+    }
+    bool invertible = false;
+    // combined = world x view, so the view (logical to device) is world^-1 x combined.
+    const QTransform view = painter.worldTransform().inverted(&invertible) * toDevice;
+    if (!invertible)
+        return;
+    const QTransform t = toDevice * deviceToDots;
+    m_dotsToLogical = (view * deviceToDots).inverted(&invertible);
+    if (!invertible || t.type() == QTransform::TxProject)
+        return;
+    m_toDots = t;
+    const double scale = std::abs(t.m11()) + std::abs(t.m12()) + std::abs(t.m21()) + std::abs(t.m22());
+    if (scale <= 0.0)
+        return;
+    // World x runs along device x (unturned, 180 degrees) or along device y (90, 270).
+    if (IsZero(t.m12(), scale) && IsZero(t.m21(), scale)) {
+        m_ax = t.m11(), m_bx = t.dx();
+        m_ay = t.m22(), m_by = t.dy();
+    } else if (IsZero(t.m11(), scale) && IsZero(t.m22(), scale)) {
+        m_ax = t.m12(), m_bx = t.dy();
+        m_ay = t.m21(), m_by = t.dx();
+    } else {
+        return;
+    }
+    m_signX = m_ax < 0 ? -1.0 : 1.0;
+    m_signY = m_ay < 0 ? -1.0 : 1.0;
+    m_ax = std::abs(m_ax);
+    m_ay = std::abs(m_ay);
+    m_active = true;
+}
+
+double DotGrid::SnapX(double x) const
+{
+    if (!m_active)
+        return x;
+    return (std::round(m_signX * m_ax * x + m_bx) - m_bx) * m_signX / m_ax;
+}
+
+double DotGrid::SnapY(double y) const
+{
+    if (!m_active)
+        return y;
+    return (std::round(m_signY * m_ay * y + m_by) - m_by) * m_signY / m_ay;
+}
+
+int DotGrid::DotsX(double mm) const
+{
+    return WholeDots(mm, m_ax);
+}
+
+int DotGrid::DotsY(double mm) const
+{
+    return WholeDots(mm, m_ay);
+}
+
+QRectF DotGrid::ToLogical(const QRectF& world) const
+{
+    const QRectF dots = m_toDots.mapRect(world);
+    const QRectF snapped(QPointF(std::round(dots.left()), std::round(dots.top())),
+                         QPointF(std::round(dots.right()), std::round(dots.bottom())));
+    return m_dotsToLogical.mapRect(snapped);
+}
+
+DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter), m_grid(grid)
+{
+    if (m_grid.IsActive())
+        painter.setWorldMatrixEnabled(false);
+}
+
+DotFiller::~DotFiller()
+{
+    if (m_grid.IsActive())
+        m_painter.setWorldMatrixEnabled(true);
+}
+
+void DotFiller::Fill(const QRectF& world, const QColor& colour)
+{
+    if (!m_grid.IsActive()) {
+        m_painter.fillRect(world, colour);
+        return;
+    }
+    const QRectF logical = m_grid.ToLogical(world);
+    if (!logical.isEmpty())
+        m_painter.fillRect(logical, colour);
+}
+
+float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, const DotGrid& grid,
+                      CBarcodeData& aligned)
+{
+    aligned.m_arrX = exact.m_arrX;
+    aligned.m_arrWidth = exact.m_arrWidth;
+    const size_t count = std::min(exact.m_arrX.size(), exact.m_arrWidth.size());
+    aligned.m_arrX.resize(count);
+    aligned.m_arrWidth.resize(count);
+    if (!grid.IsActive() || count == 0)
+        return boxWidth;
+    const float* xs = exact.m_arrX.data();
+    const float* ws = exact.m_arrWidth.data();
+    auto gapAfter = [&](size_t i) { return double(xs[i + 1]) - (double(xs[i]) + double(ws[i])); };
+
+    // The narrow element, and each element's width in narrow elements to 1/1000, so
+    // that single-precision noise never splits one kind into two.
+    double narrow = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        const double gap = i + 1 < count ? gapAfter(i) : 0.0;
+        for (double w : {double(ws[i]), gap})
+            if (w > 1e-6 && (narrow == 0.0 || w < narrow))
+                narrow = w;
+    }
+    if (narrow <= 0.0)
+        return boxWidth;
+    const int narrowDots = grid.DotsX(narrow);
+    auto dotsOf = [&](double w) -> long {
+        const double k = std::round(w / narrow * 1000.0) / 1000.0;
+        if (k <= 0.0)
+            return 0;
+        const long dots = std::lround(k * narrowDots);
+        return k > 1.0 ? std::max(dots, long(narrowDots) + 1) : std::max(dots, 1L);
+    };
+
+    const double dot = grid.DotX();
+    auto scaled = [&](double w) { return w > 0.0 ? double(std::lround(w / narrow * narrowDots)) * dot : w; };
+    const double start = grid.SnapX(left) - double(left) + scaled(xs[0]);
+    long at = 0; // dots from the first bar's start
+    for (size_t i = 0; i < count; ++i) {
+        const long width = dotsOf(ws[i]);
+        aligned.m_arrX[i] = float(start + double(at) * dot);
+        aligned.m_arrWidth[i] = float(double(width) * dot);
+        at += width;
+        if (i + 1 < count)
+            at += dotsOf(gapAfter(i));
+    }
+    const double exactEnd = double(xs[count - 1]) + double(ws[count - 1]);
+    return float(start + double(at) * dot + scaled(double(boxWidth) - exactEnd));
+}

@@ -1,0 +1,64 @@
+#include "dialogs/properties/SettingsControls.h"
+
+#include "app/Ctl.h"
+#include "app/controls/NumSpinCtrl.h"
+#include "app/controls/VXUnitEdit.h"
+#include "model/Utils.h"
+
+#include <QHBoxLayout>
+
+namespace {
+
+CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWidget** row, bool whole)
+{
+    auto* holder = new QWidget;
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* edit = SetCtlId(new CVXUnitEdit, id);
+    if (whole) {
+        edit->m_nValueType = CVXUnitEdit::ValueInteger;
+        edit->m_bShowUnit = false;
+    } else {
+        edit->m_nValueType = CVXUnitEdit::ValueReal;
+        edit->m_nDecimals = 2;
+    }
+    edit->UpdateFrame();
+    auto* spin = SetCtlId(new CNumSpinCtrl, spinId);
+    spin->m_fMin = minimum;
+    spin->m_fMax = maximum;
+    spin->m_fStep = 1;
+    spin->SetBuddy(edit);
+    spin->ApplyRange();
+    layout->addWidget(edit, 1);
+    layout->addWidget(spin);
+    *row = holder;
+    return edit;
+}
+
+} // namespace
+
+CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
+{
+    return MakeSpinEdit(id, spinId, 0, 10000, row, false);
+}
+
+CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row)
+{
+    return MakeSpinEdit(id, spinId, minimum, maximum, row, true);
+}
+
+void SetLengthText(QLineEdit* edit, float value)
+{
+    edit->setText(FormatFloatShort2(value));
+}
+
+float LengthOf(const QLineEdit* edit)
+{
+    return TextToFloat(edit->text());
+}
+
+int CountOf(const QLineEdit* edit)
+{
+    return static_cast<int>(TextToFloat(edit->text()));
+}
