@@ -6,6 +6,7 @@
 #include "model/BaseGraph.h"
 #include "model/LabelData.h"
 #include "output/ui/PrintCommands.h"
+#include "output/ui/ScriptServices.h"
 #include "output/ui/WindowDataInputDlg.h"
 #include "platform/Drawing.h"
 #include "platform/Numbers.h"
@@ -339,13 +340,14 @@ void CPreviewFrame::RegisterCommands()
     });
 }
 
-void CPreviewFrame::CreatePrintHandler()
+void CPreviewFrame::CreatePrintHandler(QWidget* mainWindow)
 {
     m_pPrompt = std::make_unique<CWindowDataPrompt>(this);
     auto job = std::make_unique<CPrintHandler>();
     job->SetMode(CPrintHandler::ModePreview);
     job->SetLabelData(m_pLabelData.get());
     job->SetWindowDataPrompt(m_pPrompt.get());
+    job->SetScriptEngine(CreateProgramScriptEngine(this, mainWindow));
     job->Prepare();
     m_nPageCount = job->GetPageCount();
     m_nLabelCount = job->GetLabelCount();
@@ -417,7 +419,7 @@ CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
     try {
         frame = new CPreviewFrame(CopyLabelData(label));
         frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(label.m_strTitle));
-        frame->CreatePrintHandler();
+        frame->CreatePrintHandler(parent ? parent->window() : nullptr);
     } catch (const VXException& e) {
         delete frame;
         Services().ReportException(parent, e);

@@ -100,8 +100,8 @@ public:
     ~CPreviewFrame() override;
 
     // The preview-mode job over the copy, prepared; its failure leaves as the job's
-    // exception.
-    void CreatePrintHandler();
+    // exception. A script's QuitApp closes mainWindow.
+    void CreatePrintHandler(QWidget* mainWindow = nullptr);
     void SetZoom(float zoom);
     void ShowZoomText(float zoom);
     void UpdatePageCountText();

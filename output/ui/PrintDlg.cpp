@@ -9,6 +9,7 @@
 #include "app/controls/VXUnitEdit.h"
 #include "model/LabelData.h"
 #include "output/PrintHandler.h"
+#include "output/ui/ScriptServices.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 
@@ -226,6 +227,7 @@ void CPrintDlg::CreatePrintHandler()
     job->SetMode(CPrintHandler::ModePrint);
     job->SetLabelData(m_pLabelData);
     job->SetWindowDataPrompt(m_pPrompt);
+    job->SetScriptEngine(CreateProgramScriptEngine(this, parentWidget() ? parentWidget()->window() : nullptr));
     job->Prepare();
     m_nTotalPages = job->GetPageCount();
     m_pPrintHandler = std::move(job);
@@ -412,8 +414,11 @@ void CPrintDlg::reject()
     }
     if (Services().ShowMessage(this, QStringLiteral("您确定取消打印任务吗？"), MessageIcon::Question,
                                MessageButtons::YesNo)
-        == IDYES)
+        == IDYES) {
         m_bCancel = true;
+        if (m_pPrintHandler)
+            m_pPrintHandler->CancelScripts();
+    }
 }
 
 void CPrintDlg::PagePrinted(qint64 printed, qint64 total)
