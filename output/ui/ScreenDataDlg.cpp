@@ -292,7 +292,7 @@ CScreenDataDlg::CScreenDataDlg(QWidget* parent) : CVXBaseDialog(parent)
         action->setCheckable(true);
         group->addAction(action);
         const int id = kTools[i].id;
-        connect(action, &QAction::triggered, this, [this, id] { OnTool(id); });
+        connect(action, &QAction::triggered, this, [this, id] { m_pView->SetTool(id); });
         m_tools[i] = action;
         if (i == 0)
             m_pToolBar->addSeparator();
@@ -311,8 +311,9 @@ CScreenDataDlg::CScreenDataDlg(QWidget* parent) : CVXBaseDialog(parent)
     m_bPagesReady = true;
 
     connect(m_pView, &CScreenDataView::Changed, this, &CScreenDataDlg::OnViewChanged);
+    connect(m_pView, &CScreenDataView::ToolChanged, this, &CScreenDataDlg::CheckTool);
     connect(m_pSelector, &QComboBox::activated, this, &CScreenDataDlg::OnSelectorActivated);
-    OnTool(SDToolSelect);
+    CheckTool(m_pView->GetTool());
     resize(780, 480);
     LoadCurrentPage();
     m_pView->setFocus();
@@ -346,9 +347,8 @@ CScreenDataPropertyDlg_Base* CScreenDataDlg::CurrentPage() const
     return m_itemPages[size_t(std::clamp(current->GetKind(), 0, 3))];
 }
 
-void CScreenDataDlg::OnTool(int tool)
+void CScreenDataDlg::CheckTool(int tool)
 {
-    m_pView->SetTool(tool);
     for (QAction* action : m_tools)
         action->setChecked(action->objectName() == QStringLiteral("cmd_%1").arg(tool));
 }
@@ -357,7 +357,6 @@ void CScreenDataDlg::OnViewChanged()
 {
     RefreshSelector();
     LoadCurrentPage();
-    OnTool(m_pView->GetTool());
 }
 
 void CScreenDataDlg::RefreshSelector()

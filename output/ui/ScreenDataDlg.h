@@ -162,7 +162,8 @@ protected:
 private:
     void OnViewChanged();
     void OnSelectorActivated(int index);
-    void OnTool(int tool);
+    // Checks the tool bar button of the canvas's tool.
+    void CheckTool(int tool);
     void LoadCurrentPage();
     void ApplyPage();
     void RefreshSelector();

@@ -81,6 +81,7 @@ void CScreenDataView::SetTool(int tool)
     m_nTool = tool;
     setCursor(SharedCursor(tool == SDToolSelect ? CursorArrow : CursorCross));
     update();
+    Q_EMIT ToolChanged(tool);
 }
 
 void CScreenDataView::SelectByName(const QString& name)

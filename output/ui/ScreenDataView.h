@@ -60,6 +60,7 @@ public:
 
 Q_SIGNALS:
     void Changed();
+    void ToolChanged(int tool);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

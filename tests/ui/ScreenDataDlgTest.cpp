@@ -144,8 +144,10 @@ TEST_F(ScreenDataDlgTest, CreationNamesEachKindAndNeverRepeatsAName)
     // A right click returns to the select tool without creating anything.
     dialog->findChild<QAction*>(QStringLiteral("cmd_40545"))->trigger();
     const size_t count = view->m_items.size();
+    EXPECT_TRUE(dialog->findChild<QAction*>(QStringLiteral("cmd_40545"))->isChecked());
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, At(200, 200));
     EXPECT_EQ(view->GetTool(), SDToolSelect);
+    EXPECT_TRUE(dialog->findChild<QAction*>(QStringLiteral("cmd_40543"))->isChecked());
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(200, 200));
     EXPECT_EQ(view->m_items.size(), count);
 }
