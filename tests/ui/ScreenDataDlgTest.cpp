@@ -5,17 +5,24 @@
 #include "FakeServices.h"
 #include "UiTestSupport.h"
 #include "app/Ctl.h"
+#include "barcode/BarcodeImpl_Code128.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
 #include "output/ui/ScreenDataDlg.h"
+#include "output/ui/PrintCommands.h"
+#include "output/ui/PrintDlg.h"
 #include "output/ui/ScreenDataView.h"
+#include "tests/output/OutputSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -383,6 +390,73 @@ TEST(ScreenDataDlg, CancelLeavesTheLabelsBytesAndOkHandsTheItemsOver)
     EXPECT_EQ(label.m_formItems[1]->m_strName, QStringLiteral("Text1"));
     EXPECT_EQ(label.m_strFormCaption, QStringLiteral("x"));
     EXPECT_NE(DocumentBytes(label), before);
+}
+
+// A form designed here is what the print-time dialog shows: the values typed into
+// it for each label come out of the printed PDF.
+TEST(ScreenDataDlg, ADesignedFormAsksForTheValuesThatArePrinted)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    FakeServices services;
+    auto label = MakeGridLabel(1, 2);
+    label->m_fLabelWidth = 60;
+    label->m_fLabelHeight = 40;
+    label->m_nPrintCount = 2;
+    label->m_strTitle = QStringLiteral("lots.vmk");
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 1, 5, 10);
+    auto* settings = barcode.GetImpl()->GetSettings();
+    settings->m_fModuleWidth = 15.0f;
+    settings->m_bandList.clear();
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandWindowData;
+    band->m_strWindowItem = QStringLiteral("Lot");
+    settings->m_bandList.push_back(std::move(band));
+
+    services.OnNextDialog([](QDialog& d) {
+        auto* view = static_cast<CScreenDataDlg&>(d).View();
+        d.findChild<QAction*>(QStringLiteral("cmd_40544"))->trigger();
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(10, 10));
+        d.findChild<QAction*>(QStringLiteral("cmd_40545"))->trigger();
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(80, 10));
+        ReplaceText(ctl<QLineEdit>(static_cast<CScreenDataDlg&>(d).CurrentPage(), 1090), QStringLiteral("Lot"));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    ASSERT_TRUE(EditScreenDataForm(*label, nullptr));
+
+    const QString pdf = dir.filePath("out.pdf");
+    services.files.push_back(dir.filePath("out"));
+    services.OnNextDialog([](QDialog& d) {
+        auto* printers = ctl<QComboBox>(&d, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    for (const QString& typed : {QStringLiteral("LOT-A7"), QStringLiteral("LOT-B8")}) {
+        services.OnNextDialog([typed](QDialog& d) {
+            auto* field = d.findChild<QLineEdit*>(QStringLiteral("field_Lot"));
+            ASSERT_NE(field, nullptr);
+            EXPECT_EQ(field->geometry(), QRect(80, 10, 120, 25));
+            field->setText(typed);
+            ctl<QPushButton>(&d, 1)->click();
+        });
+    }
+    RunPrintDialog(*label, nullptr);
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+    EXPECT_TRUE(services.dialogs.empty());
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+
+    constexpr int dpi = 200;
+    const std::vector<QImage> pages = RasterisePdf(pdf, dpi);
+    ASSERT_EQ(pages.size(), 1u);
+    const QImage& page = pages[0];
+    QStringList read;
+    for (int c = 0; c < 2; ++c) {
+        const QRect cell(int((10 + 65.0 * c) * dpi / 25.4), int(10.0 * dpi / 25.4), int(60 * dpi / 25.4),
+                         int(40 * dpi / 25.4));
+        if (const auto value = ReadCode128(page.copy(cell)))
+            read << *value;
+    }
+    EXPECT_EQ(read, (QStringList{"LOT-A7", "LOT-B8"}));
 }
 
 // The designer with a few items, grabbed for a person to look at.
