@@ -18,6 +18,10 @@ struct IconEntry
 };
 
 constexpr IconEntry kIcons[] = {
+    {276, "go-first-symbolic", nullptr},
+    {277, "go-last-symbolic", nullptr},
+    {278, "go-next-symbolic", nullptr},
+    {279, "go-previous-symbolic", nullptr},
     {318, "document-new-symbolic", nullptr},
     {319, "document-open-symbolic", nullptr},
     {320, "document-save-symbolic", nullptr},

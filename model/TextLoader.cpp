@@ -184,27 +184,6 @@ private:
     bool m_atEnd = false;
 };
 
-char SeparatorOf(const CTextDS& ds)
-{
-    switch (ds.m_nSeparator) {
-    case TextSeparatorSpace:
-        return ' ';
-    case TextSeparatorTab:
-        return '\t';
-    case TextSeparatorBackslash:
-        return '\\';
-    case TextSeparatorSlash:
-        return '/';
-    case TextSeparatorOther: {
-        // Only a 7-bit character can cut; any other never does.
-        const char16_t c = ds.m_strOtherSeparator.isEmpty() ? 0 : ds.m_strOtherSeparator.at(0).unicode();
-        return c > 0 && c < 0x80 ? static_cast<char>(c) : 0;
-    }
-    default:
-        return ',';
-    }
-}
-
 // UTF-16 units of the UTF-8 sequence starting with lead.
 int Utf16Units(unsigned char lead)
 {
@@ -227,7 +206,32 @@ std::vector<int> ParseSegments(const QString& segments)
     return widths;
 }
 
-void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>& widths, int pieceCount,
+QByteArray TextSeparator(int32_t kind, const QString& otherSeparator)
+{
+    switch (kind) {
+    case TextSeparatorNone:
+        return {};
+    case TextSeparatorSpace:
+        return QByteArrayLiteral(" ");
+    case TextSeparatorTab:
+        return QByteArrayLiteral("\t");
+    case TextSeparatorBackslash:
+        return QByteArrayLiteral("\\");
+    case TextSeparatorSlash:
+        return QByteArrayLiteral("/");
+    case TextSeparatorOther: {
+        // The whole first character, a surrogate pair included.
+        if (otherSeparator.isEmpty())
+            return {};
+        const qsizetype length = otherSeparator.at(0).isHighSurrogate() && otherSeparator.size() > 1 ? 2 : 1;
+        return otherSeparator.left(length).toUtf8();
+    }
+    default:
+        return QByteArrayLiteral(",");
+    }
+}
+
+void AppendSplitLine(QByteArrayView line, QByteArrayView separator, const std::vector<int>& widths, int pieceCount,
                      LoaderRow& rows)
 {
     const char* p = line.data();
@@ -246,13 +250,21 @@ void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>
         }
     } else {
         qsizetype start = 0;
-        if (separator != 0) {
+        if (separator.size() == 1) {
+            const char sep = separator.front();
             for (qsizetype i = 0; i < n && filled < pieceCount; ++i) {
-                if (p[i] != separator)
+                if (p[i] != sep)
                     continue;
                 rows.AppendUtf8(p + start, i - start);
                 ++filled;
                 start = i + 1;
+            }
+        } else if (!separator.isEmpty()) {
+            // A character of several bytes: UTF-8 never matches one inside another.
+            for (qsizetype i; filled < pieceCount && (i = line.indexOf(separator, start)) >= 0;) {
+                rows.AppendUtf8(p + start, i - start);
+                ++filled;
+                start = i + separator.size();
             }
         }
         if (filled < pieceCount && start < n) {
@@ -262,6 +274,32 @@ void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>
     }
     for (; filled < pieceCount; ++filled)
         rows.AppendUtf8(nullptr, 0);
+}
+
+QStringList SplitString(const QString& line, const QString& separator, int pieceCount, const std::vector<int>& widths)
+{
+    const int count = std::max(pieceCount, 1);
+    LoaderRow rows;
+    rows.Reset(count);
+    AppendSplitLine(line.toUtf8(), separator.toUtf8(), widths, count, rows);
+    return rows.Row(0);
+}
+
+bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringList& lines, qint64& lineCount,
+                      QString& error)
+{
+    lines.clear();
+    lineCount = 0;
+    TextLineReader reader;
+    if (!reader.Open(path, error))
+        return false;
+    QByteArrayView line;
+    while ((countLimit < 0 || lineCount <= countLimit) && reader.NextLine(line)) {
+        if (lineCount++ < keep)
+            lines.append(QString::fromUtf8(line));
+    }
+    error.clear();
+    return true;
 }
 
 int CTextDL::GetRecordCount()
@@ -307,7 +345,7 @@ bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
 
     const bool wholeLine = ds->m_nSeparator == TextSeparatorNone;
     const int pieceCount = wholeLine ? 1 : std::max<int>(1, static_cast<int>(ds->m_selectedFields.size()));
-    const char separator = wholeLine ? 0 : SeparatorOf(*ds);
+    const QByteArray separator = TextSeparator(ds->m_nSeparator, ds->m_strOtherSeparator);
     const std::vector<int> widths = ds->m_nSeparator == TextSeparatorCustom ? ParseSegments(ds->m_strCustomSegments)
                                                                         : std::vector<int>();
     QStringList names = ds->m_selectedFields.mid(0, pieceCount);

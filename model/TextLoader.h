@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // Text and CSV files: one record per line. Each count and load opens, reads and
@@ -26,8 +27,25 @@ public:
 // ("3,,5,-2,x" gives 3, 5 and 2).
 std::vector<int> ParseSegments(const QString& segments);
 
-// Cuts one line, in UTF-8, into pieceCount pieces appended to rows: at the
-// separator (ASCII only; any other byte never cuts), or by widths counted in
-// UTF-16 units when widths is not empty.
-void AppendSplitLine(QByteArrayView line, char separator, const std::vector<int>& widths, int pieceCount,
+// The UTF-8 form of the character that cuts the lines of a separator kind
+// (TextSeparatorKind): the first character of otherSeparator for kind 6, any
+// character; empty for kinds that cut nowhere (none, an empty other separator).
+QByteArray TextSeparator(int32_t kind, const QString& otherSeparator);
+
+// Cuts one line, in UTF-8, into pieceCount pieces appended to rows: by widths
+// counted in UTF-16 units when widths is not empty, else at every occurrence of the
+// separator (UTF-8 of one character; empty never cuts). This is the one splitting
+// code: the loader and the data-source dialog both cut their lines here.
+void AppendSplitLine(QByteArrayView line, QByteArrayView separator, const std::vector<int>& widths, int pieceCount,
                      LoaderRow& rows);
+
+// The same for a line held as text: exactly pieceCount pieces (at least one). Once
+// the pieces are filled the rest of the line is dropped; missing pieces are empty.
+QStringList SplitString(const QString& line, const QString& separator, int pieceCount,
+                        const std::vector<int>& widths = {});
+
+// The first keep lines of a text data file, decoded as the loader decodes them, and
+// its number of lines; counting stops once more than countLimit lines were read
+// (countLimit < 0: the whole file). False, with error set, when it cannot be opened.
+bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringList& lines, qint64& lineCount,
+                      QString& error);

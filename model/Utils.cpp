@@ -240,26 +240,6 @@ void MakeZeroString(int n, QString& text)
     text.prepend(QString(n, u'0'));
 }
 
-QStringList SplitString(const QString& line, char separator, int pieceCount)
-{
-    // The separator arrives as one byte and is compared sign-extended, so bytes above
-    // 0x7F never match an ordinary character.
-    const char16_t sep = static_cast<char16_t>(static_cast<int16_t>(static_cast<signed char>(separator)));
-    const int count = pieceCount < 1 ? 1 : pieceCount;
-    QStringList pieces(count);
-    int filled = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < line.size() && filled < count; ++i) {
-        if (line[i].unicode() != sep)
-            continue;
-        pieces[filled++] = line.mid(start, i - start);
-        start = i + 1;
-    }
-    if (filled < count && start < line.size())
-        pieces[filled] = line.mid(start);
-    return pieces;
-}
-
 int RoundHalfAway(double value)
 {
     const double r = std::round(value); // std::round rounds halves away from zero

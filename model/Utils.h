@@ -51,11 +51,6 @@ int GetEncoderClsid(const QString& mimeType, QByteArray* format = nullptr);
 // Puts n '0' characters in front of text; n below 1 leaves it unchanged.
 void MakeZeroString(int n, QString& text);
 
-// Splits a line at each separator into exactly pieceCount texts (at least one):
-// once pieceCount pieces are filled by separators the rest of the line is dropped;
-// text after the last separator goes into the next piece. No quoting or trimming.
-QStringList SplitString(const QString& line, char separator, int pieceCount);
-
 // Rounds half away from zero. Used where the reading of a formatted "%.0f" must
 // not depend on the C library's tie rule.
 int RoundHalfAway(double value);

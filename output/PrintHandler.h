@@ -98,6 +98,8 @@ public:
     void SetWindowDataPrompt(IWindowDataPrompt* prompt) { m_pPrompt = prompt; }
     // Replaces the engine that runs the event scripts (a null engine by default).
     void SetScriptEngine(std::unique_ptr<IScriptEngine> engine);
+    // The user cancelled the job: a running script stops, no later one runs.
+    void CancelScripts() { m_pScriptEngine->Cancel(); }
     // Seconds since 1970-01-01 UTC; read once, at preparation.
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // Makes the loader of a data source; CDLBase::CreateLoader by the source's type
@@ -248,6 +250,9 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
 // The outline (with the centre hole of an ellipse) and the cut marks.
 void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y);
 void DrawCutMarks(QPainter& graphics, const CLabelData& label, float x, float y);
+// Gives a barcode new content and rebuilds its symbol and size; a content it cannot
+// encode throws a CBarcodeException naming the barcode and the content.
+void EncodeBarcode(CBarcodeGraph& barcode, const QString& content);
 // Draws an object with its drawing origin at (x, y), at scale 1, for an output of
 // outputDpi (see CPrintHandler::m_fOutputDpi).
 void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, float outputDpi = 0.0f);

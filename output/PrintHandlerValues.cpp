@@ -166,14 +166,22 @@ void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int s, int n)
 
 void CPrintHandler::UpdateBarcode(CBarcodeGraph& barcode, const QString& content)
 {
+    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    const auto known = m_encodedContent.find(&barcode);
+    // The first label of the job encodes too: the bars the object came with may
+    // belong to another content. A script may have encoded another content since.
+    if (known != m_encodedContent.end() && known->second == content && settings.m_strContent == content)
+        return;
+    m_encodedContent.erase(&barcode);
+    EncodeBarcode(barcode, content);
+    m_encodedContent[&barcode] = content;
+}
+
+void EncodeBarcode(CBarcodeGraph& barcode, const QString& content)
+{
     CBarcodeImpl& impl = *barcode.GetImpl();
     CBarcodeSettings& settings = *impl.GetSettings();
-    const auto known = m_encodedContent.find(&barcode);
     settings.m_strContent = content;
-    // The first label of the job encodes too: the bars the object came with may
-    // belong to another content.
-    if (known != m_encodedContent.end() && known->second == content)
-        return;
     QString reason;
     try {
         impl.Encode();
@@ -186,13 +194,10 @@ void CPrintHandler::UpdateBarcode(CBarcodeGraph& barcode, const QString& content
     // An empty value has no symbol to print, which is no failure.
     if (reason.isEmpty() && settings.m_fWidth <= 0.0f && !content.isEmpty())
         reason = QStringLiteral("无法生成条码");
-    if (!reason.isEmpty()) {
-        m_encodedContent.erase(&barcode);
+    if (!reason.isEmpty())
         throw CBarcodeException(QStringLiteral("条码“%1”无法编码“%2”：%3").arg(barcode.m_strName, content, reason));
-    }
     barcode.m_fWidth = settings.m_fWidth;
     barcode.m_fHeight = settings.m_fHeight;
-    m_encodedContent[&barcode] = content;
 }
 
 void CPrintHandler::UpdateDatabaseImage(CImageGraph& image, int s, int n)

@@ -45,6 +45,8 @@ public:
     virtual void Load(CLabelData& label, const QString& moduleText) = 0;
     // Runs a Sub of the module without arguments; errors are the engine's to report.
     virtual void CallProcedure(const QString& name) = 0;
+    // Stops the running procedure soon and every later call; safe from any thread.
+    virtual void Cancel() {}
 };
 
 // No scripts: the job still decides what to call, nothing runs.

@@ -418,6 +418,9 @@ void ScriptRuntime::Step()
 {
     if (stepLimit && ++m_steps > stepLimit)
         throw ScriptAbort{};
+    // Asked now and then only: the check may cost more than a statement.
+    if (interrupt && (++m_polls & 0xFFF) == 0 && interrupt())
+        throw ScriptAbort{true};
 }
 
 void ScriptRuntime::Report(const ScriptException& e, bool compile)
@@ -459,8 +462,9 @@ bool ScriptRuntime::Guarded(F&& run)
     } catch (const ScriptException& e) {
         Report(e, false);
         return false;
-    } catch (const ScriptAbort&) {
-        Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
+    } catch (const ScriptAbort& abort) {
+        if (!abort.interrupted)
+            Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
         return false;
     }
     return true;
@@ -1205,6 +1209,11 @@ void ScriptEngine::SetUi(ScriptUi ui)
 void ScriptEngine::SetStepLimit(uint64_t steps)
 {
     m_runtime->stepLimit = steps;
+}
+
+void ScriptEngine::SetInterruptCheck(std::function<bool()> check)
+{
+    m_runtime->interrupt = std::move(check);
 }
 
 void ScriptEngine::AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers)

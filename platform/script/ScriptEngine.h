@@ -44,6 +44,10 @@ public:
     void SetUi(ScriptUi ui);
     // Stops a script after this many statements (0: no limit), for untrusted input.
     void SetStepLimit(uint64_t steps);
+    // Asked every few thousand statements; true stops the running call at once, with
+    // no error reported (the host cancelled it). It may be called from the script's
+    // thread only, but may read a flag set by any thread.
+    void SetInterruptCheck(std::function<bool()> check);
 
     // A global name for a host object. With globalMembers its members are global names
     // too, as "Count" for "Objects.Count".

@@ -11,9 +11,11 @@
 class ScriptRuntime;
 class ClassInstance;
 
-// Aborts the script outright (step limit): no "On Error Resume Next" catches it.
+// Aborts the script outright (step limit, or the host's interrupt check): no "On
+// Error Resume Next" catches it.
 struct ScriptAbort
 {
+    bool interrupted = false; // the host asked for it: nothing is reported
 };
 
 // The Err object.
@@ -60,6 +62,7 @@ public:
     std::function<void(const ScriptError&)> onError;
     ScriptUi ui;
     uint64_t stepLimit = 0;
+    std::function<bool()> interrupt;
     std::shared_ptr<ErrObject> err;
     float rndLast = 0.0f;
     uint32_t rndSeed = 0x50000;
@@ -129,6 +132,7 @@ private:
     std::vector<ScriptObjectPtr> m_globalMembers;
     Frame* m_frame = nullptr; // the innermost running frame
     uint64_t m_steps = 0;
+    uint32_t m_polls = 0;
     int m_depth = 0;
 };
 

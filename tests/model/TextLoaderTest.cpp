@@ -104,21 +104,55 @@ TEST_F(TextLoader, ShortAndLongLinesAndQuotesSplitLikeSplitString)
     EXPECT_EQ(loader.GetRecordCount(), 6);
 }
 
-TEST(TextLoaderSplit, MatchesSplitStringForEverySeparator)
+TEST(TextLoaderSplit, SplitStringGivesAFixedNumberOfPiecesForAnySeparator)
 {
-    const char separators[] = {',', ' ', '\t', '\\', '/', ';'};
-    const QString lines[] = {"", "a", "a,b,c", "a,b,", ",a", "a b\tc\\d/e;f", "中文,文字;字", ",,,,,,", "x/y/z/w/v",
-                             "😀,😀"};
-    for (char sep : separators) {
-        for (const QString& line : lines) {
-            for (int n = 1; n <= 4; ++n) {
-                LoaderRow rows;
-                rows.Reset(n);
-                AppendSplitLine(line.toUtf8(), sep, {}, n, rows);
-                EXPECT_EQ(rows.Row(0), SplitString(line, sep, n)) << line.toStdString() << " sep " << sep << " n " << n;
-            }
-        }
-    }
+    struct Case
+    {
+        QString line;
+        QString separator;
+        int count;
+        QStringList pieces;
+    };
+    const Case cases[] = {
+        {"a,b,c", ",", 3, {"a", "b", "c"}},
+        {"a,b,c,d", ",", 2, {"a", "b"}}, // the rest of the line is dropped
+        {"a,b", ",", 4, {"a", "b", "", ""}},
+        {"abc", ",", 2, {"abc", ""}},
+        {"", ",", 3, {"", "", ""}},
+        {",,", ",", 3, {"", "", ""}},
+        {"a,", ",", 2, {"a", ""}},
+        {",a", ",", 2, {"", "a"}},
+        {" a ;\"b;c\"", ";", 3, {" a ", "\"b", "c\""}}, // no quoting, no trimming
+        {"甲\t乙", "\t", 2, {"甲", "乙"}},
+        {"a,b", ",", 0, {"a"}},
+        {"a\\b/c", "\\", 2, {"a", "b/c"}},
+        {"a\\b/c", "/", 2, {"a\\b", "c"}},
+        // Characters outside ASCII cut like any other, and only whole characters match.
+        {"甲，乙，丙", "，", 3, {"甲", "乙", "丙"}},
+        {"a·b", "·", 2, {"a", "b"}},
+        {"x😀y😀", "😀", 3, {"x", "y", ""}},
+        {"ﾌ,ﾌ", "，", 2, {"ﾌ,ﾌ", ""}},
+        {"a b", "", 2, {"a b", ""}}, // no separator: the whole line
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitString(c.line, c.separator, c.count), c.pieces) << c.line.toStdString();
+    EXPECT_EQ(SplitString("ABCDEFG", {}, 2, {2, 3}), (QStringList{"AB", "CDE"}));
+    EXPECT_EQ(SplitString("A", {}, 2, {2, 3}), (QStringList{"A", ""}));
+}
+
+TEST(TextLoaderSplit, SeparatorOfEachKind)
+{
+    EXPECT_EQ(TextSeparator(TextSeparatorNone, ";"), QByteArray());
+    EXPECT_EQ(TextSeparator(TextSeparatorComma, ";"), ",");
+    EXPECT_EQ(TextSeparator(TextSeparatorSpace, ";"), " ");
+    EXPECT_EQ(TextSeparator(TextSeparatorTab, ";"), "\t");
+    EXPECT_EQ(TextSeparator(TextSeparatorBackslash, ";"), "\\");
+    EXPECT_EQ(TextSeparator(TextSeparatorSlash, ";"), "/");
+    EXPECT_EQ(TextSeparator(TextSeparatorOther, ";x"), ";");
+    EXPECT_EQ(TextSeparator(TextSeparatorOther, ""), QByteArray());
+    EXPECT_EQ(TextSeparator(TextSeparatorOther, QStringLiteral("😀!")), QStringLiteral("😀").toUtf8());
+    EXPECT_EQ(TextSeparator(TextSeparatorCustom, ""), ","); // cut by widths; the comma is never used
+    EXPECT_EQ(TextSeparator(42, ""), ",");
 }
 
 TEST_F(TextLoader, WholeLineOtherSeparatorAndFixedWidths)
@@ -132,9 +166,11 @@ TEST_F(TextLoader, WholeLineOtherSeparatorAndFixedWidths)
     ds.m_strOtherSeparator = ";x";
     rows = Load(1, 1);
     EXPECT_EQ(rows[0], (QStringList{"a", "b", "c,d"}));
-    ds.m_strOtherSeparator = QStringLiteral("；"); // outside 7-bit: never cuts
+    ds.m_strOtherSeparator = QStringLiteral("；"); // outside ASCII: cuts like any other
+    Write(QStringLiteral("甲；乙；丙；丁\n").toUtf8());
     rows = Load(1, 1);
-    EXPECT_EQ(rows[0], (QStringList{"a;b;c,d", "", ""}));
+    EXPECT_EQ(rows[0], (QStringList{"甲", "乙", "丙"}));
+    Write("a;b;c,d\nA\n中文字符集合\n");
 
     ds.m_nSeparator = TextSeparatorCustom;
     ds.m_strCustomSegments = "2,3";

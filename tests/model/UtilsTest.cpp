@@ -93,25 +93,6 @@ TEST(Text, ZeroPadding)
     EXPECT_EQ(empty, "00");
 }
 
-TEST(Text, SplitStringIntoAFixedNumberOfPieces)
-{
-    EXPECT_EQ(SplitString("a,b,c", ',', 3), QStringList({"a", "b", "c"}));
-    // Fewer pieces than fields: the rest of the line is dropped.
-    EXPECT_EQ(SplitString("a,b,c,d", ',', 2), QStringList({"a", "b"}));
-    // More pieces than fields: the rest stay empty.
-    EXPECT_EQ(SplitString("a,b", ',', 4), QStringList({"a", "b", "", ""}));
-    EXPECT_EQ(SplitString("abc", ',', 2), QStringList({"abc", ""}));
-    EXPECT_EQ(SplitString("", ',', 3), QStringList({"", "", ""}));
-    EXPECT_EQ(SplitString(",,", ',', 3), QStringList({"", "", ""}));
-    EXPECT_EQ(SplitString("a,", ',', 2), QStringList({"a", ""}));
-    EXPECT_EQ(SplitString(" a ;\"b;c\"", ';', 3), QStringList({" a ", "\"b", "c\""}));
-    EXPECT_EQ(SplitString(QString::fromUtf8("甲\t乙"), '\t', 2), QStringList({QString::fromUtf8("甲"), QString::fromUtf8("乙")}));
-    EXPECT_EQ(SplitString("a,b", ',', 0), QStringList({"a"}));
-    // A byte above 0x7F is compared sign-extended and never matches U+0080..U+00FF.
-    EXPECT_EQ(SplitString(QString::fromLatin1("a\xb7" "b"), static_cast<char>(0xb7), 2),
-              QStringList({QString::fromLatin1("a\xb7" "b"), ""}));
-}
-
 TEST(Paths, AppDirectoryHelpFileAndExistence)
 {
     QTemporaryDir dir;

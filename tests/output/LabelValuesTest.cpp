@@ -289,6 +289,25 @@ TEST(LabelValues, ScriptEventsAreCalledInOrderOnlyWhenSet)
                            "\nSub OnLabelStart()\nx = x + 1\nEnd Sub\n";
     EXPECT_EQ(log, (QStringList{"load:" + module, "OnPageStart", "OnLabelStart", "OnLabelStart"}));
 
+    // Printing calls every set event at its point: the job's start, around each page
+    // and each label.
+    label->m_strScripts[ScriptOnPrintStart] = "x = 5";
+    label->m_strScripts[ScriptOnPageEnd] = "x = 6";
+    label->m_strScripts[ScriptOnLabelEnd] = "x = 7";
+    QStringList printed;
+    CPrintHandler print;
+    print.SetLabelData(label.get());
+    print.SetScriptEngine(std::make_unique<RecordingEngine>(&printed));
+    print.Prepare();
+    QImage page(10, 10, QImage::Format_ARGB32);
+    QPainter painter(&page);
+    print.DrawPage(painter, 1);
+    painter.end();
+    ASSERT_FALSE(printed.isEmpty());
+    printed.removeFirst();
+    EXPECT_EQ(printed, (QStringList{"OnPrintStart", "OnPageStart", "OnLabelStart", "OnLabelEnd", "OnLabelStart",
+                                    "OnLabelEnd", "OnPageEnd"}));
+
     // Every text at its default: no module, no calls.
     auto plain = MakeGridLabel(1, 1);
     QStringList none;

@@ -9,6 +9,7 @@
 #include "model/BarcodeGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
+#include "output/ActiveScriptHost.h"
 #include "output/PrintTarget.h"
 #include "platform/Drawing.h"
 
@@ -31,6 +32,41 @@ QRect CellPixels(const CLabelData& label, int row, int column, double dpi)
     const double y = label.m_fTopMargin + row * (label.m_fLabelHeight + label.m_fVertGap);
     const double k = dpi / 25.4;
     return QRect(int(x * k), int(y * k), int(label.m_fLabelWidth * k), int(label.m_fLabelHeight * k));
+}
+
+// rows x columns labels of 60 x 40 mm, count of them, each with the Code 128 barcode
+// "B" of wide modules whose content is a serial from start.
+std::unique_ptr<CLabelData> MakeBarcodeSheet(int rows, int columns, int count, int start)
+{
+    auto label = MakeGridLabel(rows, columns);
+    label->m_fLabelWidth = 60;
+    label->m_fLabelHeight = 40;
+    label->m_nPrintCount = count;
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", start, 5, 10);
+    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 15.0f;
+    return label;
+}
+
+constexpr int kPdfDpi = 200;
+
+// Prepares the job over the label, prints all its pages into folder/job.pdf and returns
+// them as pdftoppm draws them at dpi; none when printing failed, with the reason in error.
+std::vector<QImage> PrintPdfPages(CPrintHandler& job, CLabelData& label, int dpi, const QString& folder, QString& error)
+{
+    job.SetLabelData(&label);
+    job.Prepare();
+    const QString pdf = folder + "/job.pdf";
+    auto target = CPrinterTarget::ForPdf(pdf);
+    if (RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error) != PrintResult::Success)
+        return {};
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", pdf, folder + "/page"});
+    if (!raster.waitForFinished(60000) || raster.exitCode() != 0)
+        return {};
+    std::vector<QImage> images;
+    for (const QString& png : QDir(folder).entryList({"page*.png"}, QDir::Files, QDir::Name))
+        images.emplace_back(folder + '/' + png);
+    return images;
 }
 
 bool IsBlank(const QImage& image)
@@ -179,35 +215,22 @@ TEST(PrintOutput, PdfOfSerialBarcodesDecodesInEveryCell)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    auto label = MakeGridLabel(2, 3);
-    label->m_fLabelWidth = 60;
-    label->m_fLabelHeight = 40;
-    label->m_nPrintCount = 12;
+    auto label = MakeBarcodeSheet(2, 3, 12, 5000);
     label->m_nStartCorner = CornerBottomRight;
     label->m_bSameDirection = false;
     label->m_strTitle = "serials";
-    CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 5000, 5, 10);
-    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 15.0f;
     std::vector<std::unique_ptr<CDataBand>> bands;
     bands.push_back(ConstantBand("No. "));
     bands.push_back(SerialBand(1));
     AddText(*label, "T", std::move(bands));
 
     CPrintHandler job;
-    job.SetLabelData(label.get());
-    job.Prepare();
-    ASSERT_EQ(job.GetPageCount(), 2);
-    const QString pdf = dir.filePath("job.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
-    QString error;
-    ASSERT_EQ(RunPrintJob(job, *target, {1, 2, 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
-
     constexpr int dpi = 200;
-    const std::vector<QImage> pngs = RasterisePdf(pdf, dpi);
-    ASSERT_EQ(pngs.size(), 2u);
+    QString error;
+    const std::vector<QImage> images = PrintPdfPages(job, *label, dpi, dir.path(), error);
+    ASSERT_EQ(images.size(), 2u) << error.toStdString();
     for (int page = 1; page <= 2; ++page) {
-        const QImage& image = pngs[size_t(page - 1)];
+        const QImage& image = images[page - 1];
         ASSERT_FALSE(image.isNull());
         for (int r = 0; r < 2; ++r) {
             for (int c = 0; c < 3; ++c) {
@@ -283,6 +306,41 @@ TEST(PrintOutput, PdfForALabelPrinterLaysBarsOnItsDots)
     ASSERT_GT(runs.size(), 20u);
     for (size_t i = 0; i < runs.size(); ++i)
         EXPECT_EQ(runs[i] % 2, 0) << "run " << i << " of " << runs[i] << " dots";
+}
+
+TEST(PrintOutput, AScriptSetsEachLabelsBarcodeAndTextInThePdf)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto label = MakeBarcodeSheet(2, 2, 6, 1);
+    AddText(*label, "Text1", {}).m_strText = "plain";
+    label->m_strScripts[ScriptShared] = "Dim n";
+    label->m_strScripts[ScriptOnLabelStart] = "n = n + 1\n"
+                                              "Objects.Item(\"B\").Value = \"SCRIPT-\" & (n * 7)\n"
+                                              "Item(\"Text1\").Value = \"Label \" & n";
+    CPrintHandler job;
+    job.SetScriptEngine(CreateLabelScriptEngine(nullptr, nullptr));
+    QString error;
+    const std::vector<QImage> images = PrintPdfPages(job, *label, kPdfDpi, dir.path(), error);
+    ASSERT_EQ(images.size(), 2u) << error.toStdString();
+    QStringList read;
+    for (const QImage& image : images) {
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 2; ++c) {
+                if (const auto text = ReadCode128(image.copy(CellPixels(*label, r, c, kPdfDpi))))
+                    read << *text;
+            }
+        }
+    }
+    EXPECT_EQ(read, (QStringList{"SCRIPT-7", "SCRIPT-14", "SCRIPT-21", "SCRIPT-28", "SCRIPT-35", "SCRIPT-42"}));
+
+    QProcess text;
+    text.start("pdftotext", {"-layout", dir.filePath("job.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    for (int n = 1; n <= 6; ++n)
+        EXPECT_TRUE(printed.contains(QStringLiteral("Label %1").arg(n))) << n << printed.toStdString();
+    EXPECT_FALSE(printed.contains("plain"));
 }
 
 TEST(PrintOutput, RowsFromASQLiteFile)

@@ -139,6 +139,15 @@ TEST(ScriptEngine, RunawayScriptsStop)
         ASSERT_EQ(h.errors.size(), 1u);
     }
     {
+        // The host's interrupt stops the call silently, even inside On Error Resume Next.
+        Host h;
+        int polls = 0;
+        h.engine.SetInterruptCheck([&] { return ++polls == 3; });
+        EXPECT_FALSE(h.engine.Parse(QStringLiteral("On Error Resume Next\nDo\nLoop")));
+        EXPECT_EQ(polls, 3);
+        EXPECT_TRUE(h.errors.empty());
+    }
+    {
         // Unbounded recursion is a catchable "Out of stack space", not a crash.
         Host h;
         EXPECT_TRUE(h.engine.Parse(QStringLiteral("Function F(n)\n F = F(n + 1)\nEnd Function\nOn Error Resume Next\nx = F(0)\nr = Err.Number")));

@@ -1,0 +1,175 @@
+#include "output/ActiveScriptHost.h"
+
+#include "model/LabelData.h"
+#include "output/ScriptObjects.h"
+
+// The dispatch of "ScriptHost": the members of the host itself.
+class SScriptHost : public SDispatch
+{
+public:
+    explicit SScriptHost(CHost_Proxy& host) : m_host(host) {}
+    QString TypeName() const override { return QStringLiteral("CHost_Proxy"); }
+
+protected:
+    std::span<const SMember> Members() const override
+    {
+        static constexpr SMember kMembers[] = {
+            {u"CreateActiveX", SMember::Method, 1, 1},
+            {u"QuitApp", SMember::Method, 0, 0},
+            {u"Display", SMember::Method, 1, 1},
+            {u"Value", SMember::Property},
+            {u"Version", SMember::ReadOnly},
+            {u"ShowMsg", SMember::Method, 1, 1},
+            {u"GetMsg", SMember::Method, 0, 0},
+        };
+        return kMembers;
+    }
+
+    void InvokeMember(int index, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result) override
+    {
+        switch (index) {
+        case 0: CActiveScriptHost::CreateObject(args[0].IsNull() ? QString() : args[0].ToText());
+        case 1: m_host.m_bQuitRequested = true; break;
+        case 2: m_host.ShowText(args[0].ToText()); break;
+        case 3:
+            if (kind == InvokeKind::Get)
+                result = ScriptValue::Str(m_host.m_strValue);
+            else
+                m_host.m_strValue = args.back().ToText();
+            break;
+        case 4: result = ScriptValue::Str(m_host.m_strVersion); break;
+        case 5:
+            m_host.m_strMsg = args[0].ToText();
+            m_host.ShowText(m_host.m_strMsg);
+            break;
+        default: result = ScriptValue::Str(m_host.m_strMsg); break;
+        }
+    }
+
+private:
+    CHost_Proxy& m_host;
+};
+
+CActiveScriptHost::CActiveScriptHost(IScriptUi* ui) : m_pUi(ui) {}
+
+CActiveScriptHost::~CActiveScriptHost()
+{
+    CloseEngine();
+}
+
+void CActiveScriptHost::CloseEngine()
+{
+    m_pEngine.reset();
+}
+
+void CActiveScriptHost::StartEngine()
+{
+    CloseEngine();
+    m_bStopped = m_bRanAway = false;
+    m_pEngine = std::make_unique<ScriptEngine>();
+    m_pEngine->SetStepLimit(m_nStepLimit);
+    m_pEngine->SetInterruptCheck([this] { return m_bCancelled.load(); });
+    m_pEngine->SetErrorHandler([this](const ScriptError& error) {
+        // A cancelled call reports nothing; a runaway one is the last report.
+        m_bRanAway = error.number == 0;
+        ShowText(FormatError(error), kMsgBoxSetForeground);
+    });
+    ScriptUi ui;
+    if (m_pUi) {
+        ui.msgBox = [this](const QString& prompt, int buttons, const QString& title) {
+            return m_pUi->MsgBox(prompt, buttons, title);
+        };
+        ui.inputBox = [this](const QString& prompt, const QString& title, const QString& defaultText) {
+            return m_pUi->InputBox(prompt, title, defaultText);
+        };
+    }
+    m_pEngine->SetUi(std::move(ui));
+    AddNamedItem(HostObject(), QStringLiteral("ScriptHost"));
+}
+
+void CActiveScriptHost::AddNamedItem(ScriptObjectPtr item, const QString& name)
+{
+    if (m_pEngine)
+        m_pEngine->AddNamedItem(name, std::move(item), true);
+}
+
+bool CActiveScriptHost::ParseText(const QString& text)
+{
+    if (!m_pEngine || m_bStopped)
+        return false;
+    const bool parsed = m_pEngine->Parse(text);
+    m_bStopped = m_bRanAway || m_bCancelled;
+    return parsed;
+}
+
+bool CActiveScriptHost::CallProcedureChecked(const QString& name)
+{
+    if (!m_pEngine || m_bStopped || name.isEmpty())
+        return false;
+    const bool called = m_pEngine->Call(name);
+    m_bStopped = m_bRanAway || m_bCancelled;
+    return called;
+}
+
+void CActiveScriptHost::ShowText(const QString& text, int buttons)
+{
+    if (m_pUi)
+        m_pUi->MsgBox(text, buttons, QString());
+}
+
+QString CActiveScriptHost::FormatError(const ScriptError& error)
+{
+    // The language's errors are numbered within its facility, as the scode shows them.
+    const uint32_t scode = error.number > 0 && error.number < 0x10000 ? 0x800A0000u | uint32_t(error.number) : 0u;
+    return QStringLiteral("%1\nSrc: %2\nLine:%3 Column:%4 Error:%5 Scode:%6")
+        .arg(error.description, error.source)
+        .arg(error.line)
+        .arg(error.column)
+        .arg(error.number)
+        .arg(scode, 0, 16);
+}
+
+void CActiveScriptHost::CreateObject(const QString& progId)
+{
+    ThrowScriptError(429, QStringLiteral("ActiveX component can't create object: '%1'").arg(progId));
+}
+
+CHost_Proxy::CHost_Proxy(IScriptUi* ui, IQuitRequest* quit)
+    : CActiveScriptHost(ui),
+      m_pQuit(quit),
+      m_pApplication(std::make_shared<SApplication>()),
+      m_pFormat(std::make_shared<SFormat>())
+{
+}
+
+CHost_Proxy::~CHost_Proxy()
+{
+    CloseEngine();
+    // The job is over: now the program may close.
+    if (m_bQuitRequested && m_pQuit)
+        m_pQuit->RequestQuit();
+}
+
+ScriptObjectPtr CHost_Proxy::HostObject()
+{
+    if (!m_pDispatch)
+        m_pDispatch = std::make_shared<SScriptHost>(*this);
+    return m_pDispatch;
+}
+
+void CHost_Proxy::Load(CLabelData& label, const QString& moduleText)
+{
+    StartEngine();
+    m_pLabelData = &label;
+    m_pFormat->SetLabelData(&label);
+    AddNamedItem(m_pApplication, QStringLiteral("Application"));
+    AddNamedItem(m_pFormat, QStringLiteral("Format"));
+    AddNamedItem(m_pFormat->GetObjects(), QStringLiteral("Objects"));
+    if (!moduleText.isEmpty())
+        ParseText(moduleText);
+}
+
+std::unique_ptr<IScriptEngine> CreateLabelScriptEngine(IScriptUi* ui, IQuitRequest* quit)
+{
+    return std::make_unique<CHost_Proxy>(ui, quit);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "output/PrintSeams.h"
+#include "platform/script/ScriptEngine.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class SApplication;
+class SFormat;
+
+// What label scripts ask of the user: their message boxes and input boxes, and the
+// host's error reports. The application answers through its services, tests through
+// a fake.
+class IScriptUi
+{
+public:
+    virtual ~IScriptUi() = default;
+    // buttons in the language's codes (vbYesNo + vbQuestion ...); returns the button
+    // pressed (vbOK 1, vbCancel 2, vbYes 6 ...). An empty title is the program's name.
+    virtual int MsgBox(const QString& prompt, int buttons, const QString& title) = 0;
+    // The text typed, nothing when cancelled.
+    virtual std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                            const QString& defaultText) = 0;
+};
+
+// Asked by a script's QuitApp once the job that ran it is over: the main window
+// closes the normal way, so unsaved documents still get their save prompt.
+class IQuitRequest
+{
+public:
+    virtual ~IQuitRequest() = default;
+    virtual void RequestQuit() = 0;
+};
+
+// MsgBox flag of the boxes that must come to the front (script errors).
+constexpr int kMsgBoxSetForeground = 0x10000;
+
+// The scripting host over our VBScript interpreter: starts the engine with the host
+// object "ScriptHost", adds named items whose members are global names (looked up
+// in the order they were added, after the script's own globals), parses the module
+// and calls its procedures. Each error is shown once, in one message box with the
+// interpreter's number, text, line and column; a run-time error ends the running
+// procedure and the job goes on. A procedure that runs past the step limit, or is
+// cancelled, stops, and no procedure runs after it: a job never hangs on a script.
+class CActiveScriptHost : public IScriptEngine
+{
+public:
+    // Statements one call may run.
+    static constexpr uint64_t kStepLimit = 20'000'000;
+
+    explicit CActiveScriptHost(IScriptUi* ui);
+    ~CActiveScriptHost() override;
+    CActiveScriptHost(const CActiveScriptHost&) = delete;
+    CActiveScriptHost& operator=(const CActiveScriptHost&) = delete;
+
+    // Releases an engine already held and starts a new one with "ScriptHost".
+    void StartEngine();
+    bool HasEngine() const { return m_pEngine != nullptr; }
+    void AddNamedItem(ScriptObjectPtr item, const QString& name);
+    bool ParseText(const QString& text);
+    // False without an engine, after the scripts were stopped, or when the procedure
+    // does not exist or failed.
+    bool CallProcedureChecked(const QString& name);
+    void CallProcedure(const QString& name) override { CallProcedureChecked(name); }
+    void Cancel() override { m_bCancelled = true; }
+    void SetStepLimit(uint64_t steps) { m_nStepLimit = steps; }
+
+    // The text of the error box.
+    static QString FormatError(const ScriptError& error);
+    // Raises the language's 429, as CreateObject does: there are no components to
+    // create on this system.
+    [[noreturn]] static void CreateObject(const QString& progId);
+
+protected:
+    // The dispatch of "ScriptHost".
+    virtual ScriptObjectPtr HostObject() = 0;
+    void ShowText(const QString& text, int buttons = 0);
+    // Releases the engine; subclasses call it first in their destructor, so that no
+    // script code outlives the objects it reaches.
+    void CloseEngine();
+
+    IScriptUi* m_pUi;
+
+private:
+    std::unique_ptr<ScriptEngine> m_pEngine;
+    uint64_t m_nStepLimit = kStepLimit;
+    std::atomic<bool> m_bCancelled = false;
+    bool m_bStopped = false; // a call ran away or was cancelled
+    bool m_bRanAway = false;
+};
+
+// The host of one print or preview job, with the objects the scripts see:
+// "ScriptHost" (this host: Value, Version, Display, ShowMsg, GetMsg, CreateActiveX,
+// QuitApp), "Application", "Format" and "Objects".
+class CHost_Proxy : public CActiveScriptHost
+{
+public:
+    CHost_Proxy(IScriptUi* ui, IQuitRequest* quit);
+    ~CHost_Proxy() override;
+
+    // Starts the engine over the label, adds the named items and parses the module.
+    void Load(CLabelData& label, const QString& moduleText) override;
+
+    bool QuitRequested() const { return m_bQuitRequested; }
+
+    CLabelData* m_pLabelData = nullptr;
+    QString m_strMsg = QStringLiteral("msg");
+    QString m_strValue = QStringLiteral("val");
+    QString m_strVersion = QStringLiteral("script version 1.0");
+
+protected:
+    ScriptObjectPtr HostObject() override;
+
+private:
+    friend class SScriptHost;
+
+    IQuitRequest* m_pQuit;
+    bool m_bQuitRequested = false;
+    std::shared_ptr<SApplication> m_pApplication;
+    std::shared_ptr<SFormat> m_pFormat;
+    ScriptObjectPtr m_pDispatch;
+};
+
+// The engine a print, preview or export job of the program uses: our host, whose
+// dialogs and quit request go to the given callbacks (not owned; they outlive the
+// job).
+std::unique_ptr<IScriptEngine> CreateLabelScriptEngine(IScriptUi* ui, IQuitRequest* quit);

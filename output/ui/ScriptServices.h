@@ -1,0 +1,54 @@
+#pragma once
+
+#include "output/ActiveScriptHost.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+
+// The scripts' dialogs as the program shows them: message boxes through the
+// services, input boxes in CScriptInputDlg run through the services.
+class CServicesScriptUi : public IScriptUi
+{
+public:
+    explicit CServicesScriptUi(QWidget* parent) : m_pParent(parent) {}
+    int MsgBox(const QString& prompt, int buttons, const QString& title) override;
+    std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+
+private:
+    QPointer<QWidget> m_pParent;
+};
+
+// The input box of a script: its prompt, an edit holding the default text, OK and
+// Cancel.
+class CScriptInputDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    CScriptInputDlg(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText);
+    QString Text() const;
+
+private:
+    QLabel* m_pPrompt;
+    QLineEdit* m_pEdit;
+};
+
+// QuitApp's request as the program honours it: the main window is closed the normal
+// way (save prompts included) from the event loop, after the job returned.
+class CCloseWindowQuit : public IQuitRequest
+{
+public:
+    explicit CCloseWindowQuit(QWidget* mainWindow) : m_pWindow(mainWindow) {}
+    void RequestQuit() override;
+
+private:
+    QPointer<QWidget> m_pWindow;
+};
+
+// The script engine for the print dialog, the preview and export of the program:
+// dialogs parented to dialogParent, QuitApp closing mainWindow.
+std::unique_ptr<IScriptEngine> CreateProgramScriptEngine(QWidget* dialogParent, QWidget* mainWindow);

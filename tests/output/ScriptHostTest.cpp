@@ -1,0 +1,291 @@
+// The scripting host of print and preview jobs: the objects scripts see, errors shown
+// once each, runaway and cancelled scripts, the user's dialogs and QuitApp.
+#include "OutputSupport.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeImpl_Code128.h"
+#include "platform/VXException.h"
+#include "model/BarcodeGraph.h"
+#include "model/TextGraph.h"
+#include "output/ActiveScriptHost.h"
+
+#include <QStringList>
+#include <deque>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+// Answers the scripts' dialogs from queues and records every box shown.
+class FakeScriptUi : public IScriptUi
+{
+public:
+    int MsgBox(const QString& prompt, int buttons, const QString& title) override
+    {
+        boxes << prompt;
+        flags.push_back(buttons);
+        titles << title;
+        if (answers.empty())
+            return 1;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<QString> InputBox(const QString& prompt, const QString&, const QString& defaultText) override
+    {
+        inputs << prompt + u'|' + defaultText;
+        if (typed.empty())
+            return std::nullopt;
+        QString text = typed.front();
+        typed.pop_front();
+        return text;
+    }
+    QStringList boxes;
+    std::vector<int> flags;
+    QStringList titles;
+    QStringList inputs;
+    std::deque<int> answers;
+    std::deque<QString> typed;
+};
+
+// Code 128 that refuses the content "ABC".
+class PickyCode128 : public CBarcodeImpl_Code128
+{
+public:
+    void Encode() override
+    {
+        if (GetSettings()->m_strContent == "ABC")
+            throw CBarcodeException(QStringLiteral("refused"));
+        CBarcodeImpl_Code128::Encode();
+    }
+};
+
+class CountingQuit : public IQuitRequest
+{
+public:
+    void RequestQuit() override { ++requests; }
+    int requests = 0;
+};
+
+// A 1 x 2 label with the text Text1 and the serial barcode Code, whose scripts run in
+// a preview job through the real host.
+struct ScriptedJob
+{
+    explicit ScriptedJob(int labels = 2)
+    {
+        label = MakeGridLabel(1, 2);
+        label->m_nPrintCount = labels;
+        AddText(*label, "Text1", {}).m_strText = "plain";
+        AddSerialBarcode(*label, "Code", 100, 1, 6);
+    }
+    // Prepares a preview job and returns the texts of object `object` on page 1.
+    QStringList Run(const QString& object = QStringLiteral("Text1"))
+    {
+        job = std::make_unique<CPrintHandler>();
+        job->SetMode(CPrintHandler::ModePreview);
+        job->SetLabelData(label.get());
+        auto engine = std::make_unique<CHost_Proxy>(&ui, &quit);
+        host = engine.get();
+        host->SetStepLimit(stepLimit);
+        job->SetScriptEngine(std::move(engine));
+        job->Prepare();
+        QStringList texts;
+        for (const PreviewCell& cell : PreviewPage(*job, 1, object))
+            texts << cell.text;
+        return texts;
+    }
+    std::unique_ptr<CLabelData> label;
+    FakeScriptUi ui;
+    CountingQuit quit;
+    uint64_t stepLimit = CActiveScriptHost::kStepLimit;
+    std::unique_ptr<CPrintHandler> job;
+    CHost_Proxy* host = nullptr;
+};
+
+} // namespace
+
+TEST(ScriptHost, ObjectsServeItemsByNameAndIndex)
+{
+    ScriptedJob run;
+    run.label->m_strFilePath = "/labels/box.vmk";
+    run.label->m_strScripts[ScriptOnPrintStart] =
+        "Display Objects.Count & \"|\" & Objects.Item(\"Text1\").Name & \"|\" & Objects.Item(1).Name & \"|\" & Objects.Item(1).Type\n"
+        "Display TypeName(Objects.Item(Objects.Count)) & \"|\" & TypeName(Objects.Item(\"text1\")) & \"|\" & TypeName(Objects.Item(-1))\n"
+        "a = Objects.Item(0) Is Objects.Item(\"Text1\")\nb = Format.Item(1) Is Objects.Item(\"Code\")\nc = Format.Objects Is Objects\n"
+        "Display a & \"|\" & b & \"|\" & c\n"
+        "Display Format.FileName & \"|\" & Count & \"|\" & Item(0).Value\n"
+        "Display Application.Version & \"|\" & TypeName(Application.Version) & \"|\" & Application.BuildNumber & \"|\" & (Len(Application.ComputerName) > 0)\n"
+        "Display Version & \"|\" & ScriptHost.Version & \"|\" & Value & \"|\" & GetMsg()\n";
+    run.Run();
+    EXPECT_EQ(run.ui.boxes, (QStringList{"2|Text1|Code|0", "Nothing|Nothing|Nothing", "True|True|True",
+                                         "/labels/box.vmk|2|plain", "2|Single|1392|True",
+                                         "script version 1.0|script version 1.0|val|msg"}));
+}
+
+TEST(ScriptHost, ReadOnlyMembersRefuseToBeSet)
+{
+    const char* const scripts[] = {
+        "Application.Version = 3",  "Application.BuildNumber = 1", "Application.ComputerName = \"x\"",
+        "Application.SystemUserName = \"x\"", "ScriptHost.Version = \"2\"", "Objects.Count = 0",
+        "Format.FileName = \"a\"",  "Objects.Item(0).Name = \"x\"", "Objects.Item(0).Type = 2",
+    };
+    for (const char* script : scripts) {
+        ScriptedJob run;
+        run.label->m_strScripts[ScriptOnPrintStart] = QString::fromUtf8(script) + "\nDisplay \"not reached\"";
+        run.Run();
+        ASSERT_EQ(run.ui.boxes.size(), 1) << script;
+        EXPECT_TRUE(run.ui.boxes[0].startsWith("Property is read-only")) << run.ui.boxes[0].toStdString();
+        EXPECT_TRUE(run.ui.boxes[0].contains("Error:383 Scode:800a017f")) << run.ui.boxes[0].toStdString();
+        EXPECT_EQ(run.label->m_objects[0]->m_strName, "Text1");
+    }
+}
+
+TEST(ScriptHost, ValueChangesWhatEachLabelPrints)
+{
+    ScriptedJob run(4);
+    run.label->m_strScripts[ScriptShared] = "Dim n\nFunction Tag(k)\n Tag = \"L\" & k\nEnd Function";
+    run.label->m_strScripts[ScriptOnLabelStart] =
+        "n = n + 1\nObjects.Item(\"Text1\").Value = Tag(n)\nItem(\"Code\").Value = \"C\" & (n * 11)";
+    EXPECT_EQ(run.Run(), (QStringList{"L1", "L2"}));
+    EXPECT_EQ(run.Run("Code").size(), 2);
+    // Each label's barcode was encoded with the script's value, not the serial.
+    auto* barcode = static_cast<CBarcodeGraph*>(run.label->m_objects[1].get());
+    EXPECT_EQ(barcode->GetImpl()->GetSettings()->m_strContent, "C22");
+    EXPECT_TRUE(run.ui.boxes.isEmpty()) << run.ui.boxes.join('\n').toStdString();
+}
+
+TEST(ScriptHost, ABarcodeValueItCannotEncodeKeepsTheLabelsOwnSymbol)
+{
+    ScriptedJob run(1);
+    auto* barcode = static_cast<CBarcodeGraph*>(run.label->m_objects[1].get());
+    auto picky = std::make_unique<PickyCode128>();
+    picky->Attach(barcode->GetImpl()->GetSettings()->Clone(), barcode->GetImpl()->GetData()->Clone());
+    barcode->m_pBarcodeImpl = std::move(picky);
+    run.label->m_strScripts[ScriptOnLabelStart] = "Objects.Item(\"Code\").Value = \"ABC\"\nDisplay \"not reached\"";
+    run.Run();
+    ASSERT_EQ(run.ui.boxes.size(), 1);
+    EXPECT_TRUE(run.ui.boxes[0].contains("条码“Code”无法编码“ABC”")) << run.ui.boxes[0].toStdString();
+    EXPECT_EQ(barcode->GetImpl()->GetSettings()->m_strContent, "100");
+    EXPECT_GT(barcode->m_fWidth, 0.0f);
+}
+
+TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
+{
+    {
+        // A syntax error: one box at preparation, no procedure afterwards.
+        ScriptedJob run(4);
+        run.label->m_strScripts[ScriptOnLabelStart] = "If Then";
+        run.label->m_strScripts[ScriptOnPageEnd] = "Display \"page\"";
+        EXPECT_EQ(run.Run(), (QStringList{"plain", "plain"}));
+        ASSERT_EQ(run.ui.boxes.size(), 1);
+        EXPECT_EQ(run.ui.boxes[0], "Expected expression\nSrc: VBScript compilation error\nLine:7 Column:4 Error:1023 "
+                                   "Scode:800a03ff");
+        EXPECT_EQ(run.ui.flags[0], kMsgBoxSetForeground);
+        EXPECT_EQ(run.ui.titles[0], "");
+    }
+    {
+        // A run-time error ends the procedure; the next label runs it again.
+        ScriptedJob run(4);
+        run.label->m_strScripts[ScriptShared] = "Dim n";
+        run.label->m_strScripts[ScriptOnLabelStart] = "n = n + 1\nIf n = 1 Then x = 1 / 0\nText1Value n";
+        run.label->m_strScripts[ScriptShared] += "\nSub Text1Value(k)\n Objects.Item(\"Text1\").Value = \"n\" & k\nEnd Sub";
+        EXPECT_EQ(run.Run(), (QStringList{"plain", "n2"}));
+        ASSERT_EQ(run.ui.boxes.size(), 1);
+        EXPECT_TRUE(run.ui.boxes[0].startsWith("Division by zero\nSrc: VBScript runtime error\nLine:")) << run.ui.boxes[0].toStdString();
+        EXPECT_TRUE(run.ui.boxes[0].endsWith("Error:11 Scode:800a000b"));
+    }
+}
+
+TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)
+{
+    {
+        ScriptedJob run(4);
+        run.stepLimit = 50000;
+        run.label->m_strScripts[ScriptOnLabelStart] = "Display \"label\"\nDo\nLoop";
+        run.Run();
+        EXPECT_EQ(run.ui.boxes.size(), 2); // the first label's text, then the runaway's report
+        EXPECT_TRUE(run.ui.boxes.back().startsWith("Script stopped after too many steps"));
+    }
+    {
+        // A cancel from another thread reaches a script that never ends by itself.
+        ScriptedJob run(4);
+        run.stepLimit = 0;
+        run.label->m_strScripts[ScriptOnLabelStart] = "Display \"label\"\nDo\nLoop";
+        run.label->m_strScripts[ScriptOnPageEnd] = "Display \"page\"";
+        std::thread canceller;
+        run.ui.answers = {1};
+        struct CancelOnBox : IScriptUi
+        {
+            FakeScriptUi* inner;
+            std::thread* thread;
+            CHost_Proxy** host;
+            int MsgBox(const QString& p, int b, const QString& t) override
+            {
+                *thread = std::thread([h = *host] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    h->Cancel();
+                });
+                return inner->MsgBox(p, b, t);
+            }
+            std::optional<QString> InputBox(const QString&, const QString&, const QString&) override { return {}; }
+        } cancelling;
+        cancelling.inner = &run.ui;
+        cancelling.thread = &canceller;
+        cancelling.host = &run.host;
+        run.job = std::make_unique<CPrintHandler>();
+        run.job->SetMode(CPrintHandler::ModePreview);
+        run.job->SetLabelData(run.label.get());
+        auto engine = std::make_unique<CHost_Proxy>(&cancelling, nullptr);
+        run.host = engine.get();
+        run.host->SetStepLimit(0);
+        run.job->SetScriptEngine(std::move(engine));
+        run.job->Prepare();
+        PreviewPage(*run.job, 1);
+        canceller.join();
+        EXPECT_EQ(run.ui.boxes, QStringList{"label"}) << "nothing reported, nothing run after the cancel";
+    }
+}
+
+TEST(ScriptHost, DialogsQuitAndForeignObjectsGoThroughTheHost)
+{
+    ScriptedJob run(1);
+    run.ui.answers = {1, 6};
+    run.ui.typed = {"typed"};
+    run.label->m_strScripts[ScriptOnPrintStart] =
+        "ShowMsg \"hello\"\n"
+        "If MsgBox(\"Go?\", vbYesNo + vbQuestion, \"Job\") = vbYes Then Value = InputBox(\"Name\", \"T\", \"x\")\n"
+        "Display Value & \"|\" & GetMsg\n"
+        "On Error Resume Next\n"
+        "Set o = CreateActiveX(\"Excel.Application\")\n"
+        "Display Err.Number & \"|\" & Err.Description\n"
+        "QuitApp";
+    run.Run();
+    EXPECT_EQ(run.ui.boxes, (QStringList{"hello", "Go?", "typed|hello",
+                                         "429|ActiveX component can't create object: 'Excel.Application'"}));
+    EXPECT_EQ(run.ui.flags[1], 36);
+    EXPECT_EQ(run.ui.titles[1], "Job");
+    EXPECT_EQ(run.ui.inputs, QStringList{"Name|x"});
+    EXPECT_TRUE(run.host->QuitRequested());
+    EXPECT_EQ(run.quit.requests, 0) << "not while the job lives";
+    run.job.reset();
+    EXPECT_EQ(run.quit.requests, 1);
+}
+
+TEST(ScriptHost, WrappersOfObjectsTheDocumentReplacedAreNotUsed)
+{
+    ScriptedJob run(1);
+    run.label->m_strScripts[ScriptShared] = "Dim kept";
+    run.label->m_strScripts[ScriptOnLabelStart] =
+        "If IsEmpty(kept) Then Set kept = Objects.Item(\"Text1\")\nkept.Value = \"x\"";
+    run.Run();
+    EXPECT_TRUE(run.ui.boxes.isEmpty());
+    // The document swaps its objects for new clones while the preview lives on.
+    auto fresh = run.label->m_objects[0]->Clone();
+    fresh->m_strText = "fresh";
+    const auto old = std::move(run.label->m_objects[0]); // kept, so its address is not reused
+    run.label->m_objects[0] = std::move(fresh);
+    PreviewPage(*run.job, 1);
+    ASSERT_EQ(run.ui.boxes.size(), 1);
+    EXPECT_TRUE(run.ui.boxes[0].startsWith("Object variable not set")) << run.ui.boxes[0].toStdString();
+    EXPECT_EQ(run.label->m_objects[0]->m_strText, "fresh");
+}

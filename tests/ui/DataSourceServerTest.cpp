@@ -1,0 +1,191 @@
+// The PostgreSQL and MySQL dialogs against the servers scripts/dbservers.sh starts.
+#include "DataSourceSupport.h"
+#include "DbTestEnv.h"
+#include "FakeServices.h"
+#include "TestSupport.h"
+#include "dialogs/datasource/DataSourceDlg.h"
+#include "model/DSBase.h"
+#include "model/DocReader.h"
+#include "model/DocWriter.h"
+#include "platform/Crypt.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ServerCase
+{
+    const char* name;
+    const char* prefix; // of the settings in the environment
+    int32_t type;
+    const char* caption;
+    QString table;
+    int nullsFirstOrder; // the order radio that puts NULL notes first
+    QString statement; // picks Name and Id of the first three rows
+    bool okNeedsRead;
+};
+
+const ServerCase kServers[] = {
+    {"PostgreSQL", "VC_PG", DSPostgreSQL, "数据源_PostgreSQL", "People", 1187,
+     R"(select "Name", "Id" from "People" where "Id" <= 3 order by "Id")", true},
+    {"MySQL", "VC_MY", DSMySQL, "数据源_MySQL", "People", 1186,
+     "select Name, Id from People where Id <= 3 order by Id", false},
+};
+
+class ServerDialog : public ::testing::TestWithParam<ServerCase>
+{
+protected:
+    void FillLogin(QDialog& d, const DbServerSettings& s, const QString& password)
+    {
+        TypeInto(&d, 1079, s.host);
+        TypeInto(&d, 1083, QString::number(s.port));
+        TypeInto(&d, 1081, s.database);
+        TypeInto(&d, 1080, s.user);
+        TypeInto(&d, 1183, password);
+    }
+
+    FakeServices services;
+};
+
+std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler)
+{
+    services.OnNextDialog(std::move(handler));
+    return RunNewDataSourceDlg(type, nullptr);
+}
+
+} // namespace
+
+TEST_P(ServerDialog, MissingInputsWrongPasswordAndReconnect)
+{
+    const ServerCase& c = GetParam();
+    VC_TEST_SERVER(server, c.prefix);
+    auto ds = RunNew(services, c.type, [&](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QString::fromUtf8(c.caption));
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1183)->echoMode(), QLineEdit::Password);
+        FillLogin(d, server, server.password);
+        TypeInto(&d, 1083, "");
+        ClickCtl(&d, 1082); // the port is required, the password is not
+        TypeInto(&d, 1083, QString::number(server.port));
+        TypeInto(&d, 1183, server.password + "x");
+        ClickCtl(&d, 1082);
+        EXPECT_TRUE(ListTexts(&d, 1090).isEmpty());
+        ClickCtl(&d, 1192);
+
+        TypeInto(&d, 1183, server.password); // blanks and quotes pass as they are
+        ClickCtl(&d, 1082);
+        EXPECT_TRUE(ListTexts(&d, 1090).contains(c.table));
+        // A failed reconnect leaves no connection behind.
+        TypeInto(&d, 1183, "wrong");
+        ClickCtl(&d, 1082);
+        EXPECT_TRUE(ListTexts(&d, 1090).isEmpty());
+        ClickCtl(&d, 1192);
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(ds, nullptr);
+    EXPECT_EQ(services.MessageTexts(), (QStringList{"请指定数据库连接信息", "无法连接数据库", "未连接数据库",
+                                                    "无法连接数据库", "未连接数据库"}));
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
+    EXPECT_EQ(services.messages[2].icon, MessageIcon::Stop);
+}
+
+TEST_P(ServerDialog, PreviewWithNullsSqlModeAndTheStoredLoginRoundTrip)
+{
+    const ServerCase& c = GetParam();
+    VC_TEST_SERVER(server, c.prefix);
+    auto ds = RunNew(services, c.type, [&](QDialog& d) {
+        FillLogin(d, server, server.password);
+        ClickCtl(&d, 1082);
+        SelectRow(&d, 1090, c.table);
+        EXPECT_EQ(ListTexts(&d, 1089), (QStringList{"Id", "Name", "City", "Note"}));
+        CheckItem(&d, 1089, "Id");
+        CheckItem(&d, 1089, "Note");
+        ChooseItem(&d, 1284, "Note");
+        ClickCtl(&d, c.nullsFirstOrder);
+        ClickCtl(&d, 1192);
+        QList<QStringList> rows = ReportRows(&d, 1179);
+        ASSERT_EQ(rows.size(), 11); // header, nine of 100 rows, "..."
+        EXPECT_EQ(rows[0], (QStringList{"序号", "Id", "Note"}));
+        EXPECT_EQ(rows[1][2], "");  // NULL: an empty cell in its own column
+        EXPECT_EQ(rows[1][1].toInt() % 10, 0);
+        EXPECT_EQ(rows[10], (QStringList{"...", "", ""}));
+
+        ClickCtl(&d, 1189);
+        TypeInto(&d, 1188, c.statement);
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179), (QList<QStringList>{{"序号", "Name", "Id"},
+                                                           {"1", "name1", "1"},
+                                                           {"2", "name2", "2"},
+                                                           {"3", "name3", "3"},
+                                                           {"...", "", ""}}));
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(ds, nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    EXPECT_EQ(ds->GetType(), c.type);
+    EXPECT_EQ(ds->m_strTable, c.table);
+    EXPECT_EQ(ds->m_nRangeMode, RangeSQL);
+    EXPECT_EQ(ds->m_strSQL, c.statement);
+    EXPECT_EQ(ds->m_selectedFields, (QStringList{"Name", "Id"}));
+    EXPECT_EQ(ds->m_sampleValues, (QStringList{"name1", "1"}));
+    EXPECT_EQ(ds->m_strSortField, "Note");
+
+    // The login is held enciphered only, and comes back through a label file.
+    const auto& login = static_cast<const CHostPortDS&>(*ds);
+    for (const auto& [cipher, plain] : {std::pair{login.m_strHost, server.host}, {login.m_strDatabase, server.database},
+                                        {login.m_strUser, server.user}, {login.m_strPassword, server.password}}) {
+        EXPECT_NE(cipher, plain);
+        EXPECT_FALSE(cipher.contains(plain));
+        EXPECT_EQ(DecryptString(cipher), plain);
+    }
+    EXPECT_EQ(login.m_nPort, server.port);
+    CLabelData label;
+    label.m_dataSources.push_back(ds->Clone());
+    CDocWriterV1_0 writer;
+    writer.m_pLabelData = &label;
+    CLabelData read;
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = &read;
+    reader.ReadDocumentData(writer.DocumentBytes());
+    ASSERT_EQ(read.m_dataSources.size(), 1u);
+    const auto& back = static_cast<const CHostPortDS&>(*read.m_dataSources[0]);
+    EXPECT_EQ(back.m_strPassword, login.m_strPassword);
+    EXPECT_EQ(back.m_strHost, login.m_strHost);
+
+    services.OnNextDialog([&](QDialog& d) {
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1079)->text(), server.host);
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1083)->text(), QString::number(server.port));
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1183)->text(), server.password);
+        EXPECT_EQ(ctl<QListWidget>(&d, 1090)->currentItem()->text(), c.table);
+        EXPECT_TRUE(ctl<QRadioButton>(&d, 1189)->isChecked());
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1188)->text(), c.statement);
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179).size(), 5);
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(RunEditDataSourceDlg(back, nullptr), nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+}
+
+TEST_P(ServerDialog, OkWithoutReadIsRefusedOrClosesWithTheConstructionValues)
+{
+    const ServerCase& c = GetParam();
+    auto ds = RunNew(services, c.type, [&](QDialog& d) { ClickCtl(&d, 1); });
+    if (c.okNeedsRead) {
+        EXPECT_EQ(ds, nullptr);
+        EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
+        return;
+    }
+    ASSERT_NE(ds, nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    EXPECT_EQ(ds->m_strTable, "");
+    EXPECT_TRUE(ds->m_selectedFields.isEmpty());
+    EXPECT_EQ(ds->m_nRangeMode, RangeAll);
+    EXPECT_EQ(static_cast<const CHostPortDS&>(*ds).m_nPort, 3306);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerDialog, ::testing::ValuesIn(kServers),
+                         [](const auto& info) { return std::string(info.param.name); });

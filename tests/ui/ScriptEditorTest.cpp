@@ -1,0 +1,205 @@
+// The script editors through their controls: switching events, OK and Cancel, the
+// free script text; the scripts' dialogs and QuitApp as the program shows them.
+#include "FakeServices.h"
+#include "UiTestSupport.h"
+#include "app/Ctl.h"
+#include "app/controls/LineNumberEdit.h"
+#include "model/LabelData.h"
+#include "output/ui/ScriptEditorDlg.h"
+#include "output/ui/ScriptServices.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+CLineNumberEdit* ScriptEdit(QDialog& dialog)
+{
+    return ctl<CLineNumberEdit>(&dialog, 1079);
+}
+
+// Selects an event in the list as a click would, and types into the script edit.
+void SelectEvent(QDialog& dialog, int event)
+{
+    ctl<QListWidget>(&dialog, 1089)->setCurrentRow(event);
+}
+
+void ReplaceScript(QDialog& dialog, const QString& text)
+{
+    CLineNumberEdit* edit = ScriptEdit(dialog);
+    edit->selectAll();
+    TypeText(edit, text);
+}
+
+void Click(QDialog& dialog, int id)
+{
+    QTest::mouseClick(ctl<QPushButton>(&dialog, id), Qt::LeftButton);
+}
+
+} // namespace
+
+TEST(ScriptEditor, SwitchingEventsKeepsEachEditAndOkStoresThemAll)
+{
+    FakeServices services;
+    CLabelData label;
+    int changed = 0;
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "脚本编辑器");
+        auto* list = ctl<QListWidget>(&dialog, 1089);
+        ASSERT_EQ(list->count(), kScriptEventCount);
+        EXPECT_EQ(list->item(0)->text(), "Functions and Subs");
+        EXPECT_EQ(list->item(10)->text(), "OnIdenticalCopies");
+        EXPECT_EQ(list->currentRow(), 0);
+        EXPECT_EQ(ScriptEdit(dialog)->toPlainText(), "'共用函数与过程");
+        EXPECT_EQ(ctl<QLabel>(&dialog, 1316)->text(), "事件列表(&E):");
+        EXPECT_EQ(ScriptEdit(dialog)->geometry(), QRect(170, 29, dialog.width() - 177, dialog.height() - 245));
+        EXPECT_EQ(ScriptEdit(dialog)->FormatNumber(7), "7");
+
+        SelectEvent(dialog, ScriptOnPrintStart);
+        EXPECT_EQ(ScriptEdit(dialog)->toPlainText(), "'打印开始时执行此脚本");
+        ReplaceScript(dialog, "Display 1");
+        SelectEvent(dialog, ScriptOnPageStart);
+        ReplaceScript(dialog, "Display 2");
+        QTest::keyClick(ScriptEdit(dialog), Qt::Key_Return);
+        TypeText(ScriptEdit(dialog), "Display 3");
+        SelectEvent(dialog, ScriptOnPrintStart);
+        EXPECT_EQ(ScriptEdit(dialog)->toPlainText(), "Display 1");
+        SelectEvent(dialog, ScriptOnPageStart);
+        EXPECT_EQ(ScriptEdit(dialog)->toPlainText(), "Display 2\nDisplay 3");
+        Click(dialog, 1);
+    });
+    EXPECT_TRUE(EditLabelScripts(nullptr, label, [&] { ++changed; }));
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(label.m_strScripts[ScriptOnPrintStart], "Display 1");
+    EXPECT_EQ(label.m_strScripts[ScriptOnPageStart], "Display 2\r\nDisplay 3");
+    EXPECT_EQ(label.m_strScripts[ScriptShared], "'共用函数与过程");
+    EXPECT_EQ(label.m_strScripts[ScriptOnLabelStart], "'开始一个标签时执行此脚本");
+}
+
+TEST(ScriptEditor, CancelDropsEveryChangeAlsoOfEventsLeftEarlier)
+{
+    FakeServices services;
+    CLabelData label;
+    label.m_strScripts[ScriptOnLabelStart] = "x = 1\r\ny = 2";
+    const auto before = label.m_strScripts;
+    int changed = 0;
+    services.OnNextDialog([](QDialog& dialog) {
+        SelectEvent(dialog, ScriptOnLabelStart);
+        EXPECT_EQ(ScriptEdit(dialog)->toPlainText(), "x = 1\ny = 2");
+        ReplaceScript(dialog, "edited");
+        SelectEvent(dialog, ScriptOnLabelEnd);
+        ReplaceScript(dialog, "also edited");
+        Click(dialog, 2);
+    });
+    EXPECT_FALSE(EditLabelScripts(nullptr, label, [&] { ++changed; }));
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(label.m_strScripts, before);
+}
+
+TEST(ScriptEditor, PlainTextModeHidesTheEventList)
+{
+    FakeServices services;
+    CScriptEditorDlg dialog;
+    dialog.m_nMode = CScriptEditorDlg::ModePlainText;
+    dialog.m_strPlainText = "a\r\nb";
+    services.OnNextDialog([](QDialog& shown) {
+        EXPECT_FALSE(ctl<QListWidget>(&shown, 1089)->isVisible());
+        EXPECT_EQ(ScriptEdit(shown)->geometry(), QRect(8, 29, shown.width() - 14, shown.height() - 245));
+        EXPECT_EQ(ScriptEdit(shown)->toPlainText(), "a\nb");
+        TypeText(ScriptEdit(shown), "c");
+        Click(shown, 1);
+    });
+    EXPECT_EQ(services.RunModal(dialog), QDialog::Accepted);
+    EXPECT_EQ(dialog.m_strPlainText, "ca\r\nb");
+}
+
+TEST(ScriptEditor, ScriptTextDialogKeepsNothingButOkChangesTheDocument)
+{
+    FakeServices services;
+    CLabelData label;
+    const auto before = label.m_strScripts;
+    int changed = 0;
+    for (const int button : {1, 2}) {
+        services.OnNextDialog([button](QDialog& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), "编写脚本");
+            auto* edit = ctl<QTextEdit>(&dialog, 1080);
+            EXPECT_EQ(edit->geometry(), QRect(0, 0, dialog.width(), dialog.height() - 45));
+            EXPECT_EQ(ctl<QPushButton>(&dialog, 1083)->text(), "语法检查");
+            EXPECT_EQ(ctl<QPushButton>(&dialog, 1)->geometry(), QRect(dialog.width() - 270, dialog.height() - 35, 75, 23));
+            TypeText(edit, "Sub A()");
+            Click(dialog, button);
+        });
+        EXPECT_EQ(EditScriptText(nullptr, label, [&] { ++changed; }), button == 1);
+    }
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(label.m_strScripts, before);
+}
+
+TEST(ScriptEditor, ScriptDialogsAndQuitAsTheProgramShowsThem)
+{
+    FakeServices services;
+    CServicesScriptUi ui(nullptr);
+    services.answers = {IDNO};
+    EXPECT_EQ(ui.MsgBox("Go on?", 4 + 32, "Job"), IDNO);
+    EXPECT_EQ(ui.MsgBox("Stop", 16 + 1, ""), IDOK);
+    ASSERT_EQ(services.messages.size(), 2u);
+    EXPECT_EQ(services.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(services.messages[0].caption, "Job");
+    EXPECT_EQ(services.messages[1].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
+
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLabel*>("prompt")->text(), "Name");
+        auto* edit = dialog.findChild<QLineEdit*>("text");
+        EXPECT_EQ(edit->text(), "x");
+        TypeText(edit, "typed");
+        Click(dialog, 1);
+    });
+    services.OnNextDialog([](QDialog& dialog) { Click(dialog, 2); });
+    EXPECT_EQ(ui.InputBox("Name", "T", "x"), std::optional<QString>("typed"));
+    EXPECT_EQ(ui.InputBox("Name", "T", "x"), std::nullopt);
+
+    // QuitApp closes the main window once the job is gone and the event loop runs.
+    QWidget window;
+    window.show();
+    {
+        CLabelData label;
+        label.m_strScripts[ScriptOnPrintStart] = "QuitApp";
+        auto engine = CreateProgramScriptEngine(nullptr, &window);
+        engine->Load(label, "\nSub OnPrintStart()\nQuitApp\nEnd Sub\n");
+        engine->CallProcedure("OnPrintStart");
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.isVisible());
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ScriptEditor, ScreenshotOfTheScriptEditor)
+{
+    FakeServices services;
+    QTemporaryDir temp;
+    const QString env = qEnvironmentVariable("VC_SHOWCASE_DIR");
+    const QString dir = env.isEmpty() ? temp.path() : env;
+    QDir().mkpath(dir);
+    CLabelData label;
+    label.m_strScripts[ScriptOnLabelStart] = "n = n + 1\r\nObjects.Item(\"Text1\").Value = \"No. \" & n\r\n"
+                                            "If n Mod 10 = 0 Then\r\n    ShowMsg \"十张\"\r\nEnd If";
+    services.OnNextDialog([&](QDialog& dialog) {
+        SelectEvent(dialog, ScriptOnLabelStart);
+        QTest::qWait(50);
+        const QImage image = dialog.grab().toImage();
+        ASSERT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(dir + QStringLiteral("/script-editor.png")));
+        Click(dialog, 2);
+    });
+    EditLabelScripts(nullptr, label, {});
+}
