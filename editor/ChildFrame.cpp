@@ -10,6 +10,7 @@
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
+#include "output/ui/ExportCommands.h"
 #include "platform/Numbers.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
@@ -137,6 +138,29 @@ void CChildFrame::RegisterCommands()
         if (Services().RunModal(dialog) == QDialog::Accepted)
             m_pView->Redraw();
     });
+    RegisterExportCommands();
+}
+
+// Export of the objects selected on the canvas: one picture, or one per data row.
+void CChildFrame::RegisterExportCommands()
+{
+    const auto selection = [this] {
+        std::vector<CBaseGraph*> objects;
+        for (CBaseProxy* proxy : m_pView->GetSelection())
+            objects.push_back(proxy->GetObject());
+        return objects;
+    };
+    const auto current = [this]() -> const CBaseGraph* {
+        CBaseProxy* proxy = m_pView->GetCurrentObject();
+        return proxy ? proxy->GetObject() : nullptr;
+    };
+    OnCommand(30601, [this, selection, current] { RunExportCommand(*m_pLabelData, selection(), current(), this); });
+    OnCommand(30602, [this, selection, current] {
+        RunBatchExportCommand(*m_pLabelData, selection(), current(), this);
+    });
+    const auto enableWithSelection = [this](CommandUpdate& u) { u.Enable(m_pView->GetCurrentObject() != nullptr); };
+    OnUpdate(30601, enableWithSelection);
+    OnUpdate(30602, enableWithSelection);
 }
 
 bool CChildFrame::IsModified() const

@@ -55,6 +55,7 @@ protected:
 private:
     void AttachLabelObjects();
     void RegisterCommands();
+    void RegisterExportCommands();
     void Fit();
     int ScrollRange(float zoom) const;
     void SetBars(float zoom, int horizontal, int vertical);

@@ -57,6 +57,12 @@ public:
     void AddObject(std::unique_ptr<CBaseGraph> object);
     void OnFontSizeChanged() override {}
 
+    // The selected proxies (references into the object list) and, among them, the
+    // current one that the status bar and the object commands speak of.
+    std::vector<CBaseProxy*>& GetSelection() { return m_selection; }
+    CBaseProxy* GetCurrentObject() const { return m_pCurrentObject; }
+    void SetCurrentObject(CBaseProxy* proxy) { m_pCurrentObject = proxy; }
+
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }
     float ScrollY() const { return m_fScrollY; }
@@ -105,6 +111,8 @@ private:
     CLabelData* m_pLabelData = nullptr;
     CEditStatus* m_pEditStatus = nullptr;
     CanvasObjectList m_objects;
+    std::vector<CBaseProxy*> m_selection;
+    CBaseProxy* m_pCurrentObject = nullptr;
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;
     float m_fZoom = 1.0f;

@@ -1,6 +1,10 @@
 #include "app/controls/NumSpinCtrl.h"
 
+#include "app/Ctl.h"
+#include "app/controls/VXUnitEdit.h"
 #include "platform/Numbers.h"
+
+#include <QHBoxLayout>
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -158,4 +162,41 @@ bool CNumSpinCtrl::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+CVXUnitEdit* MakeIntegerEdit(int id)
+{
+    auto* edit = SetCtlId(new CVXUnitEdit, id);
+    edit->m_bShowUnit = false;
+    edit->m_nValueType = CVXUnitEdit::ValueInteger;
+    edit->UpdateFrame();
+    return edit;
+}
+
+CNumSpinCtrl* MakeSpin(int id, QLineEdit* buddy, float min, float max)
+{
+    auto* spin = SetCtlId(new CNumSpinCtrl, id);
+    spin->SetBuddy(buddy);
+    SetSpinRange(spin, min, max);
+    return spin;
+}
+
+void SetSpinRange(CNumSpinCtrl* spin, float min, float max)
+{
+    spin->m_fMin = min;
+    spin->m_fMax = max;
+    spin->m_fStep = 1.0f;
+    spin->m_nDecimals = 0;
+    spin->ApplyRange();
+}
+
+QWidget* EditWithSpin(QLineEdit* edit, CNumSpinCtrl* spin)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(edit);
+    layout->addWidget(spin);
+    return row;
 }

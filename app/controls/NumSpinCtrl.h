@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class CVXUnitEdit;
 class QLineEdit;
 class QToolButton;
 
@@ -49,3 +50,11 @@ private:
     QToolButton* m_down;
     int m_nPos = 0;
 };
+
+// An integer edit for counts and row numbers: no unit text.
+CVXUnitEdit* MakeIntegerEdit(int id);
+// Arrows of that id stepping the edit by whole numbers from min to max.
+CNumSpinCtrl* MakeSpin(int id, QLineEdit* buddy, float min = 0.0f, float max = 100.0f);
+void SetSpinRange(CNumSpinCtrl* spin, float min, float max);
+// The edit with its arrows beside it, as one row.
+QWidget* EditWithSpin(QLineEdit* edit, CNumSpinCtrl* spin);

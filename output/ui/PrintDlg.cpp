@@ -95,42 +95,6 @@ std::unique_ptr<CPrintTarget> MakeTarget(const QString& printer, const QString& 
     return CPrinterTarget::ForPrinter(printer);
 }
 
-CVXUnitEdit* MakePageEdit(int id)
-{
-    auto* edit = SetCtlId(new CVXUnitEdit, id);
-    edit->m_bShowUnit = false;
-    edit->m_nValueType = CVXUnitEdit::ValueInteger;
-    edit->UpdateFrame();
-    return edit;
-}
-
-CNumSpinCtrl* MakeSpin(int id, CVXUnitEdit* buddy)
-{
-    auto* spin = SetCtlId(new CNumSpinCtrl, id);
-    spin->SetBuddy(buddy);
-    return spin;
-}
-
-QWidget* EditWithSpin(CVXUnitEdit* edit, CNumSpinCtrl* spin)
-{
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(edit);
-    layout->addWidget(spin);
-    return row;
-}
-
-void SetSpinRange(CNumSpinCtrl* spin, float min, float max)
-{
-    spin->m_fMin = min;
-    spin->m_fMax = max;
-    spin->m_fStep = 1.0f;
-    spin->m_nDecimals = 0;
-    spin->ApplyRange();
-}
-
 int EditValue(const CVXUnitEdit* edit)
 {
     return LeadingInt(edit->text());
@@ -178,7 +142,7 @@ void CPrintDlg::BuildControls()
     const auto addRow = [grid](int row, QLabel*& label, CVXUnitEdit*& edit, CNumSpinCtrl*& spin, int labelId,
                                int editId, int column, const QString& caption) {
         label = SetCtlId(new QLabel(caption), labelId);
-        edit = MakePageEdit(editId);
+        edit = MakeIntegerEdit(editId);
         spin = MakeSpin(editId + 1, edit);
         grid->addWidget(label, row, column);
         grid->addWidget(EditWithSpin(edit, spin), row, column + 1);
@@ -198,7 +162,7 @@ void CPrintDlg::BuildControls()
 
     auto* copiesBox = new QGroupBox(QStringLiteral("份数"));
     auto* copiesLayout = new QHBoxLayout(copiesBox);
-    m_pCopies = MakePageEdit(26);
+    m_pCopies = MakeIntegerEdit(26);
     m_pCopiesSpin = MakeSpin(27, m_pCopies);
     m_pCollate = SetCtlId(new QCheckBox(QStringLiteral("自动分页")), 1004);
     copiesLayout->addWidget(new QLabel(QStringLiteral("份数:")));

@@ -31,22 +31,6 @@ std::vector<CBaseGraph*> Objects(const CLabelData& label)
     return objects;
 }
 
-// A Code 128 barcode with a fixed content, encoded as the canvas holds it.
-CBarcodeGraph& AddEncodedBarcode(CLabelData& label, const QString& content)
-{
-    CBarcodeGraph& barcode = AddSerialBarcode(label, QStringLiteral("B"), 1, 5.0f, 5.0f);
-    CBarcodeImpl& impl = *barcode.GetImpl();
-    impl.GetSettings()->m_bandList.clear();
-    impl.GetSettings()->m_strContent = content;
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
-    barcode.m_fWidth = impl.GetSettings()->m_fWidth;
-    barcode.m_fHeight = impl.GetSettings()->m_fHeight;
-    return barcode;
-}
-
 CRectangleGraph& AddBox(CLabelData& label, float x, float y, float w, float h)
 {
     auto box = std::make_unique<CRectangleGraph>();

@@ -32,15 +32,9 @@ namespace {
 
 QWidget* WithSpin(CVXUnitEdit* edit, CNumSpinCtrl* spin)
 {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(edit);
-    layout->addWidget(spin);
     spin->SetBuddy(edit);
     spin->ApplyRange();
-    return row;
+    return EditWithSpin(edit, spin);
 }
 
 class ShowcaseDialog : public CVXBaseDialog
