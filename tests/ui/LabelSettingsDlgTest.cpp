@@ -43,30 +43,6 @@ QByteArray DocumentBytes(const CLabelData& label)
     return writer.DocumentBytes();
 }
 
-void ReplaceText(QLineEdit* edit, const QString& text)
-{
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    TypeText(edit, text);
-}
-
-// Chooses a combo item with the keyboard, as a person would, so that the combo
-// reports it as the user's choice.
-void ChooseItem(QComboBox* combo, int index)
-{
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-    ASSERT_EQ(combo->currentIndex(), index);
-}
-
-void Click(QWidget* widget)
-{
-    ASSERT_NE(widget, nullptr);
-    ASSERT_TRUE(widget->isEnabled());
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
-}
-
 // A sheet shown on a record, with its pages reached by template id.
 class Sheet
 {
