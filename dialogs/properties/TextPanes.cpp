@@ -203,14 +203,17 @@ CTextEdtPane_MultiLine::CTextEdtPane_MultiLine(QWidget* parent) : CVXPage(parent
     m_vertical = MakeCombo(1099, {QStringLiteral("顶端对齐"), QStringLiteral("中间对齐"), QStringLiteral("底端对齐")});
     m_lineSpacing = MakeCombo(1100, {QStringLiteral("单倍行距"), QStringLiteral("一倍半行距"),
                                      QStringLiteral("两倍行距"), QStringLiteral("自定义")});
-    auto* spacingRow = new QHBoxLayout;
+    // A widget, not a layout, so that the row's label has its buddy for "&L".
+    auto* spacing = new QWidget;
+    auto* spacingRow = new QHBoxLayout(spacing);
+    spacingRow->setContentsMargins(0, 0, 0, 0);
     spacingRow->addWidget(m_lineSpacing, 1);
     m_customSpacing = SetCtlId(new CVXUnitEdit, 1210);
     m_customSpacing->UpdateFrame();
     spacingRow->addWidget(m_customSpacing, 1);
     form->addRow(QStringLiteral("水平对齐(&A):"), m_horizontal);
     form->addRow(QStringLiteral("垂直对齐(&V):"), m_vertical);
-    form->addRow(QStringLiteral("行距(&L):"), spacingRow);
+    form->addRow(QStringLiteral("行距(&L):"), spacing);
     connect(m_lineSpacing, &QComboBox::activated, this, &CTextEdtPane_MultiLine::UpdateSpacingEdit);
 }
 
