@@ -150,8 +150,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// "字体" of a text object (mode 0); the barcode's text (mode 1) comes with the barcode
-// dialog.
+// "字体" of a text object. The sample shows face, listed size, style and text colour.
 class CFontEdtPane : public CObjectPane
 {
     Q_OBJECT
@@ -160,8 +159,6 @@ public:
     void Load() override;
     void Apply() override;
     void RefreshSample();
-
-    int m_nMode = 0;
 
     QComboBox* m_face;
     QComboBox* m_style;

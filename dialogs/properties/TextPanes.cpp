@@ -132,9 +132,6 @@ CFontEdtPane::CFontEdtPane(QWidget* parent) : CObjectPane(parent)
 void CFontEdtPane::Load()
 {
     const auto& text = static_cast<const CTextGraph&>(*m_pObject);
-    const bool barcode = m_nMode == 1;
-    m_strikeout->setEnabled(!barcode);
-    m_whiteOnBlack->setEnabled(!barcode);
     SelectOrShow(m_face, text.m_strFontName);
     m_style->setCurrentIndex(m_style->findData((text.m_bBold ? StyleBold : 0) | (text.m_bItalic ? StyleItalic : 0)));
     const float size = text.m_fFontSize;
