@@ -85,10 +85,14 @@ void CFilledShapeEdtPane::Load()
     m_lineColour->SetColour(ArgbToPickerColour(shape.m_crLine));
     m_background->SetColour(ArgbToPickerColour(shape.m_crFill));
     m_dash->SetDashStyle(shape.m_nDashStyle);
-    if (shape.m_bHatch)
+    m_hatch->setCurrentIndex(0);
+    if (shape.m_bHatch) {
         m_hatch->SetHatchStyle(shape.m_nHatchStyle);
-    else
-        m_hatch->setCurrentIndex(0);
+        // A style the list does not offer (the percent patterns) selects nothing, so
+        // that OK keeps it instead of turning the hatch off.
+        if (m_hatch->GetHatchStyle() != shape.m_nHatchStyle)
+            m_hatch->setCurrentIndex(-1);
+    }
     m_hatchColour->SetColour(ArgbToPickerColour(shape.m_crHatch));
     m_gradient->setCurrentIndex(shape.m_nGradient >= 0 && shape.m_nGradient < m_gradient->count() ? shape.m_nGradient
                                                                                                   : -1);
@@ -121,9 +125,11 @@ void CFilledShapeEdtPane::Apply()
     shape.m_crLine = PickerColourToArgb(m_lineColour->GetColour());
     shape.m_crFill = PickerColourToArgb(m_background->GetColour());
     shape.m_nDashStyle = DashStyleOf(m_dash);
-    shape.m_bHatch = m_hatch->currentIndex() != 0;
-    if (shape.m_bHatch)
-        shape.m_nHatchStyle = m_hatch->GetHatchStyle();
+    if (m_hatch->currentIndex() >= 0) {
+        shape.m_bHatch = m_hatch->currentIndex() != 0;
+        if (shape.m_bHatch)
+            shape.m_nHatchStyle = m_hatch->GetHatchStyle();
+    }
     shape.m_crHatch = OpaqueArgb(m_hatchColour->GetColour());
     shape.m_nGradient = m_gradient->currentIndex();
     shape.m_crGradient1 = OpaqueArgb(m_gradient1->GetColour());

@@ -248,6 +248,21 @@ TEST(ObjectEdtDlg, OkWithoutTouchingKeepsEveryObjectsBytes)
     }
 }
 
+TEST(ObjectEdtDlg, HatchStyleTheListDoesNotOfferIsKept)
+{
+    FakeServices services;
+    Label l;
+    auto* ellipse = static_cast<CFilledShapeGraph*>(l.Object(QStringLiteral("椭圆")));
+    ellipse->m_nHatchStyle = HatchStyle10Percent;
+    const QByteArray before = DocumentBytes(l.label);
+    UndoLog log;
+    EXPECT_TRUE(RunDialog(l, ellipse, log, services, [](QWidget& d) {
+        EXPECT_EQ(Ctl<QComboBox>(&d, 237, 1100)->currentIndex(), -1);
+        EXPECT_TRUE(Ctl<CColourPicker>(&d, 237, 1289)->isEnabled());
+    }));
+    EXPECT_EQ(DocumentBytes(l.label), before);
+}
+
 TEST(ObjectEdtDlg, CaptionsTabsAndFirstTab)
 {
     struct Row
@@ -305,6 +320,7 @@ TEST(ObjectEdtDlg, CancelAfterEditsAndConfirmedNestedDialogsKeepsTheObject)
             ReplaceText(Ctl<QLineEdit>(&dialog, 232, 1079), QStringLiteral("新名字"));
         },
         false));
+    EXPECT_EQ(DocumentBytes(l.label), before);
     // Image: a data source confirmed in the nested dialog and a new file chosen.
     auto source = std::make_unique<CTextDS>();
     source->m_strName = QStringLiteral("客户");
@@ -328,7 +344,6 @@ TEST(ObjectEdtDlg, CancelAfterEditsAndConfirmedNestedDialogsKeepsTheObject)
         },
         false));
     EXPECT_EQ(DocumentBytes(l.label), withSource);
-    (void)before;
     EXPECT_EQ(log.before + log.after + log.failed, 0);
 }
 
