@@ -2,7 +2,6 @@
 
 #include "app/Ctl.h"
 #include "app/PasswordDlg.h"
-#include "app/PlaceholderLabelWindow.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
 #include "app/VXStatusBar.h"
@@ -149,9 +148,6 @@ CMainFrame::CMainFrame(CommandTarget* application, QWidget* parent)
     setWindowTitle(QString::fromUtf16(kAppTitle));
     setAcceptDrops(true);
     setDockOptions(AnimatedDocks | AllowTabbedDocks);
-    m_windowFactory = [](std::unique_ptr<CLabelData> label, CMainFrame&) {
-        return new PlaceholderLabelWindow(std::move(label));
-    };
 
     m_pStatusBar->setObjectName(QStringLiteral("ctl_59393"));
     setStatusBar(m_pStatusBar);
@@ -491,6 +487,8 @@ LabelDocumentWindow* CMainFrame::OpenAsNewLabel(const QString& path)
 
 LabelDocumentWindow* CMainFrame::AddLabelWindow(std::unique_ptr<CLabelData> label)
 {
+    if (!m_windowFactory)
+        return nullptr;
     LabelDocumentWindow* window = m_windowFactory(std::move(label), *this);
     Q_EMIT objectPaneUpdate(window, 0);
     QMdiSubWindow* sub = m_pMdiArea->addSubWindow(window);

@@ -2,6 +2,7 @@
 
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
+#include "editor/ChildFrame.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/SplashWindow.h"
@@ -166,6 +167,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
 
     m_recentFiles.Load();
     m_pMainFrame = std::make_unique<CMainFrame>(this);
+    m_pMainFrame->SetLabelWindowFactory(CChildFrame::Factory());
     connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
         m_recentFiles.Add(path);
         RefreshRecentFileActions();

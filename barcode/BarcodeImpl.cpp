@@ -284,14 +284,15 @@ QVarLengthArray<QStringView, 20> SplitCharacters(QStringView text)
 }
 
 // Each character measured alone, scaled so that together they are exactly as wide
-// as the whole text measured at once (kerning and shaping included).
-QVarLengthArray<double, 20> CharacterWidths(const QFont& font, const QVarLengthArray<QStringView, 20>& chars,
+// as the whole text measured at once (kerning and shaping included). Measured
+// through the painter that draws them, whose layouts are cached by text and font.
+QVarLengthArray<double, 20> CharacterWidths(const TextPainter& painter, const QVarLengthArray<QStringView, 20>& chars,
                                             double total)
 {
     QVarLengthArray<double, 20> widths;
     double sum = 0;
     for (QStringView c : chars) {
-        widths.append(MeasureTextWidth(font, c.toString()));
+        widths.append(painter.Width(c.toString()));
         sum += widths.back();
     }
     for (double& w : widths)
@@ -317,9 +318,9 @@ void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, f
     const qsizetype n = chars.size();
     if (n == 0)
         return;
-    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
-    const double textWidth = MeasureTextWidth(font, text);
-    const auto widths = CharacterWidths(font, chars, textWidth);
+    TextPainter painter(graphics, MakeBarcodeFont(s, s.m_fFontSize), QBrush(ArgbToColor(s.m_crText)));
+    const double textWidth = painter.Width(text);
+    const auto widths = CharacterWidths(painter, chars, textWidth);
     const double lineTop = s.m_bTextAbove ? top : top + s.m_fHeight - textHeight;
     const double boxWidth = s.m_fWidth;
     double start = 0;
@@ -336,7 +337,7 @@ void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, f
         format.alignment = Qt::AlignCenter;
     double x = left + start;
     for (qsizetype i = 0; i < n; ++i) {
-        DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText, format);
+        painter.Draw(chars[i].toString(), QRectF(x, lineTop, widths[i], textHeight), format);
         x += widths[i] + spacing;
     }
 }
@@ -349,11 +350,11 @@ void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHe
     const QStringList groups = SplitGroupedText(s, text);
     if (groups.isEmpty())
         return;
-    const QFont font = MakeBarcodeFont(s, s.m_fFontSize);
+    TextPainter painter(graphics, MakeBarcodeFont(s, s.m_fFontSize), QBrush(ArgbToColor(s.m_crText)));
     QVarLengthArray<double, 20> groupWidths;
     double sumWidths = 0;
     for (const QString& group : groups) {
-        groupWidths.append(MeasureTextWidth(font, group));
+        groupWidths.append(painter.Width(group));
         sumWidths += groupWidths.back();
     }
     const double gap = s.m_fGroupGap;
@@ -373,9 +374,9 @@ void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHe
     double x = left + start;
     for (qsizetype g = 0; g < groups.size(); ++g) {
         const auto chars = SplitCharacters(groups[g]);
-        const auto widths = CharacterWidths(font, chars, groupWidths[g]);
+        const auto widths = CharacterWidths(painter, chars, groupWidths[g]);
         for (qsizetype i = 0; i < chars.size(); ++i) {
-            DrawText(graphics, chars[i].toString(), font, QRectF(x, lineTop, widths[i], textHeight), s.m_crText);
+            painter.Draw(chars[i].toString(), QRectF(x, lineTop, widths[i], textHeight));
             x += widths[i] + spacing;
         }
         x += gap;

@@ -3,6 +3,7 @@
 #include "barcode/BarcodeData.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRectF>
 #include <algorithm>
@@ -106,19 +107,41 @@ DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter
 
 DotFiller::~DotFiller()
 {
+    Flush();
     if (m_grid.IsActive())
         m_painter.setWorldMatrixEnabled(true);
 }
 
 void DotFiller::Fill(const QRectF& world, const QColor& colour)
 {
-    if (!m_grid.IsActive()) {
-        m_painter.fillRect(world, colour);
+    const QRectF rect = m_grid.IsActive() ? m_grid.ToLogical(world) : world;
+    if (m_grid.IsActive() && rect.isEmpty())
         return;
+    if (colour != m_colour)
+        Flush();
+    m_colour = colour;
+    m_pending.push_back(rect);
+}
+
+void DotFiller::Flush()
+{
+    if (m_pending.empty())
+        return;
+    const QPen pen = m_painter.pen();
+    const QBrush brush = m_painter.brush();
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(m_colour);
+    // A PDF keeps one filled rectangle per bar: a reader fits a lone rectangle to its
+    // dots, while a path of many is filled by pixel centres and may move an edge.
+    if (m_painter.paintEngine() && m_painter.paintEngine()->type() == QPaintEngine::Pdf) {
+        for (const QRectF& rect : m_pending)
+            m_painter.drawRects(&rect, 1);
+    } else {
+        m_painter.drawRects(m_pending.data(), int(m_pending.size()));
     }
-    const QRectF logical = m_grid.ToLogical(world);
-    if (!logical.isEmpty())
-        m_painter.fillRect(logical, colour);
+    m_painter.setPen(pen);
+    m_painter.setBrush(brush);
+    m_pending.clear();
 }
 
 float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, const DotGrid& grid,

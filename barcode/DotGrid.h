@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QColor>
+#include <QRectF>
 #include <QTransform>
+#include <vector>
 
 class CBarcodeData;
-class QColor;
 class QPainter;
-class QRectF;
 
 // The output's dots seen from a painter's current world. Symbols lay their edges on
 // it so that every element is a whole number of dots and elements of one kind are
@@ -52,7 +53,9 @@ private:
 // Fills rectangles of the painter's world. On dots their edges go to the nearest dot
 // edges and they are drawn with the world matrix off, so that no rasteriser rounding
 // in a turned world can move an edge by a dot; without dots they are filled as they
-// are. The painter's world must not change while it lives.
+// are. Rectangles of one colour in a row are gathered and filled in one call when
+// the colour changes or the filler ends (a symbol is one fill, not one per bar), so
+// nothing else may be drawn on the painter while it lives, nor its world changed.
 class DotFiller
 {
 public:
@@ -65,8 +68,12 @@ public:
     void Fill(const QRectF& world, const QColor& colour);
 
 private:
+    void Flush();
+
     QPainter& m_painter;
     DotGrid m_grid;
+    QColor m_colour;
+    std::vector<QRectF> m_pending;
 };
 
 // Lays the bars of a linear symbol, in a box `boxWidth` wide starting at world x

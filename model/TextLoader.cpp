@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -74,6 +76,24 @@ private:
     unsigned char m_hi = 0xBF;
 };
 
+// Every kIndexStride-th line's start is remembered: a load reads at most that many
+// lines before its first.
+constexpr qint64 kIndexStride = 64;
+
+// How long a file must be unchanged before its size and time are trusted to tell
+// a rewrite (file times move in clock ticks of a few milliseconds).
+constexpr qint64 kRestMs = 50;
+
+// What one reading of the file taught: the encoding, the line count and where
+// lines 1, 1 + kIndexStride, 1 + 2 kIndexStride, ... start (file offsets; only
+// line 1 for UTF-16, whose lines are found by decoding).
+struct TextFileIndex
+{
+    TextEncoding encoding = TextEncoding::Utf8;
+    qint64 lines = 0;
+    std::vector<qint64> starts;
+};
+
 // Yields the lines of a text file as UTF-8, whatever the file's encoding.
 class TextLineReader
 {
@@ -94,23 +114,93 @@ public:
         // The file is read up to its size when opened: a file under /proc that
         // reports 0 bytes yet reads without end is empty here.
         m_size = m_file.size();
+        return true;
+    }
+
+    // One pass over the file: its encoding, line count and line starts. Leaves the
+    // reader at line 1.
+    bool Learn(TextFileIndex& index, QString& error)
+    {
+        index.starts.clear();
+        index.lines = 0;
         const QByteArray head = m_file.peek(std::min<qint64>(3, m_size));
-        qsizetype bom = 0;
+        qint64 bom = 0;
+        bool validate = false;
         if (head.startsWith("\xEF\xBB\xBF")) {
-            m_encoding = TextEncoding::Utf8, bom = 3;
+            index.encoding = TextEncoding::Utf8, bom = 3;
         } else if (head.startsWith("\xFF\xFE")) {
-            m_encoding = TextEncoding::Utf16LE, bom = 2;
+            index.encoding = TextEncoding::Utf16LE, bom = 2;
         } else if (head.startsWith("\xFE\xFF")) {
-            m_encoding = TextEncoding::Utf16BE, bom = 2;
+            index.encoding = TextEncoding::Utf16BE, bom = 2;
         } else {
-            m_encoding = IsValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Gb18030;
-            if (!m_file.seek(0)) {
-                error = QStringLiteral("Cannot read the text file \"%1\": %2").arg(path, m_file.errorString());
+            index.encoding = TextEncoding::Utf8, validate = true;
+        }
+        if (index.encoding == TextEncoding::Utf16LE || index.encoding == TextEncoding::Utf16BE) {
+            index.starts.push_back(bom);
+            if (!Start(index.encoding, bom, error))
+                return false;
+            QByteArrayView line;
+            while (NextLine(line))
+                ++index.lines;
+            if (!m_error.isEmpty()) {
+                error = m_error;
                 return false;
             }
+            return Start(index.encoding, bom, error);
         }
-        m_file.read(bom);
-        switch (m_encoding) {
+        // In UTF-8 and GB18030 a newline byte is never part of a longer character,
+        // so lines are cut on the raw bytes while the encoding is being decided.
+        if (!m_file.seek(bom))
+            return ReadError(error);
+        Utf8Validator validator;
+        QByteArray chunk(kChunk, Qt::Uninitialized);
+        qint64 offset = bom;
+        qint64 lineStart = bom;
+        index.starts.push_back(bom);
+        for (;;) {
+            const qint64 n = m_file.read(chunk.data(), ChunkLeft());
+            if (n <= 0)
+                break;
+            const char* data = chunk.constData();
+            if (validate
+                && !validator.Feed(reinterpret_cast<const unsigned char*>(data), n)) {
+                validate = false;
+                index.encoding = TextEncoding::Gb18030;
+            }
+            for (qint64 i = 0; i < n;) {
+                const void* nl = std::memchr(data + i, '\n', static_cast<size_t>(n - i));
+                if (!nl)
+                    break;
+                const qint64 at = static_cast<const char*>(nl) - data;
+                if (offset + at - lineStart > kMaxTextLineBytes)
+                    return LineTooLong(error);
+                lineStart = offset + at + 1;
+                if (++index.lines % kIndexStride == 0)
+                    index.starts.push_back(lineStart);
+                i = at + 1;
+            }
+            offset += n;
+            if (offset - lineStart > kMaxTextLineBytes)
+                return LineTooLong(error);
+        }
+        if (validate && !validator.Complete())
+            index.encoding = TextEncoding::Gb18030;
+        if (offset > lineStart)
+            ++index.lines;
+        return Start(index.encoding, bom, error);
+    }
+
+    // Reads from offset, the start of a line, on.
+    bool Start(TextEncoding encoding, qint64 offset, QString& error)
+    {
+        if (!m_file.seek(offset))
+            return ReadError(error);
+        m_buffer.clear();
+        m_pos = 0;
+        m_atEnd = false;
+        m_error.clear();
+        m_decoder.reset();
+        switch (encoding) {
         case TextEncoding::Utf8:
             break;
         case TextEncoding::Utf16LE:
@@ -152,9 +242,7 @@ public:
                 return true;
             }
             if (available > kMaxTextLineBytes) {
-                m_error = QStringLiteral("A line of the text file \"%1\" is longer than %2 bytes")
-                              .arg(m_path)
-                              .arg(kMaxTextLineBytes);
+                LineTooLong(m_error);
                 return false;
             }
             Fill();
@@ -171,17 +259,18 @@ private:
         return QByteArrayView(begin, length);
     }
 
-    bool IsValidUtf8()
+    bool LineTooLong(QString& error) const
     {
-        Utf8Validator validator;
-        QByteArray chunk(kChunk, Qt::Uninitialized);
-        for (;;) {
-            const qint64 n = m_file.read(chunk.data(), ChunkLeft());
-            if (n <= 0)
-                return validator.Complete();
-            if (!validator.Feed(reinterpret_cast<const unsigned char*>(chunk.constData()), n))
-                return false;
-        }
+        error = QStringLiteral("A line of the text file \"%1\" is longer than %2 bytes")
+                    .arg(m_path)
+                    .arg(kMaxTextLineBytes);
+        return false;
+    }
+
+    bool ReadError(QString& error) const
+    {
+        error = QStringLiteral("Cannot read the text file \"%1\": %2").arg(m_path, m_file.errorString());
+        return false;
     }
 
     qint64 ChunkLeft() const { return std::clamp<qint64>(m_size - m_file.pos(), 0, kChunk); }
@@ -208,7 +297,6 @@ private:
     qint64 m_size = 0;
     QString m_path;
     QString m_error;
-    TextEncoding m_encoding = TextEncoding::Utf8;
     std::optional<QStringDecoder> m_decoder;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
@@ -322,7 +410,8 @@ bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringL
     lines.clear();
     lineCount = 0;
     TextLineReader reader;
-    if (!reader.Open(path, error))
+    TextFileIndex index;
+    if (!reader.Open(path, error) || !reader.Learn(index, error))
         return false;
     QByteArrayView line;
     while ((countLimit < 0 || lineCount <= countLimit) && reader.NextLine(line)) {
@@ -333,11 +422,64 @@ bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringL
     return true;
 }
 
+// The file last read, how to recognise it again and a reader left after the last
+// line a load read.
+struct CTextDL::FileState
+{
+    QString path;
+    struct stat identity = {};
+    // A file changed within a clock tick of being read may change again unseen
+    // with the same size and time: it is read again until it has rested.
+    bool racy = true;
+    TextFileIndex index;
+    std::unique_ptr<TextLineReader> reader;
+    qint64 nextLine = 1;
+
+    bool Same(const struct stat& other) const
+    {
+        return !racy && identity.st_dev == other.st_dev && identity.st_ino == other.st_ino
+            && identity.st_size == other.st_size && identity.st_mtim.tv_sec == other.st_mtim.tv_sec
+            && identity.st_mtim.tv_nsec == other.st_mtim.tv_nsec;
+    }
+};
+
+CTextDL::CTextDL() = default;
+CTextDL::~CTextDL() = default;
+
+void CTextDL::SetDataSource(const CDSBase* source)
+{
+    m_pFile.reset();
+    CDLBase::SetDataSource(source);
+}
+
+bool CTextDL::LearnFile(const QString& path)
+{
+    struct stat identity = {};
+    const bool known = ::stat(QFile::encodeName(path).constData(), &identity) == 0;
+    if (known && m_pFile && m_pFile->path == path && m_pFile->Same(identity))
+        return true;
+    m_pFile.reset();
+    auto file = std::make_unique<FileState>();
+    file->path = path;
+    file->identity = identity;
+    timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 age = (qint64(now.tv_sec) - identity.st_mtim.tv_sec) * 1000
+                     + (qint64(now.tv_nsec) - identity.st_mtim.tv_nsec) / 1000000;
+    file->racy = !known || age < kRestMs;
+    file->reader = std::make_unique<TextLineReader>();
+    if (!file->reader->Open(path, m_strLastError) || !file->reader->Learn(file->index, m_strLastError))
+        return false;
+    m_pFile = std::move(file);
+    return true;
+}
+
 int CTextDL::GetRecordCount()
 {
     try {
         return CountRecords();
     } catch (const std::bad_alloc&) {
+        m_pFile.reset();
         m_strLastError = OutOfMemory();
         ThrowLastError();
     }
@@ -348,6 +490,7 @@ bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
     try {
         return ReadRows(nFirst, nLast, rows);
     } catch (const std::bad_alloc&) {
+        m_pFile.reset();
         rows.Clear();
         return Fail(OutOfMemory());
     }
@@ -368,17 +511,9 @@ int CTextDL::CountRecords()
     }
     if (ds->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
-    TextLineReader reader;
-    if (!reader.Open(ds->m_strPath, m_strLastError))
+    if (!LearnFile(ds->m_strPath))
         ThrowLastError();
-    qint64 lines = 0;
-    QByteArrayView line;
-    while (reader.NextLine(line))
-        ++lines;
-    if (!reader.Error().isEmpty()) {
-        m_strLastError = reader.Error();
-        ThrowLastError();
-    }
+    qint64 lines = m_pFile->index.lines;
     if (ds->m_bHeaderRow && lines > 0)
         --lines;
     m_strLastError.clear();
@@ -391,8 +526,7 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
     if (!ds)
         return Fail(QStringLiteral("The data source is not a text file"));
-    TextLineReader reader;
-    if (!reader.Open(ds->m_strPath, m_strLastError))
+    if (!LearnFile(ds->m_strPath))
         return false;
     m_strLastError.clear();
     qint64 first = 0;
@@ -414,8 +548,25 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
         names.append(QString::number(i + 1));
     rows.Reset(names);
 
+    FileState& file = *m_pFile;
+    if (first > file.index.lines)
+        return true;
+    // Go on from where the last load stopped when that is near, else from the
+    // nearest remembered line.
+    if (file.nextLine > first || first - file.nextLine >= kIndexStride) {
+        const auto slot = std::min<qint64>((first - 1) / kIndexStride,
+                                           static_cast<qint64>(file.index.starts.size()) - 1);
+        if (!file.reader->Start(file.index.encoding, file.index.starts[slot], m_strLastError)) {
+            m_pFile.reset();
+            rows.Clear();
+            return false;
+        }
+        file.nextLine = slot * kIndexStride + 1;
+    }
+    TextLineReader& reader = *file.reader;
     QByteArrayView line;
-    for (qint64 number = 1; number <= last && reader.NextLine(line); ++number) {
+    qint64 number = file.nextLine;
+    for (; number <= last && reader.NextLine(line); ++number) {
         if (number < first)
             continue;
         if (wholeLine)
@@ -423,9 +574,12 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
         else
             AppendSplitLine(line, separator, widths, pieceCount, rows);
     }
+    file.nextLine = number;
     if (!reader.Error().isEmpty()) {
+        const QString error = reader.Error();
+        m_pFile.reset();
         rows.Clear();
-        return Fail(reader.Error());
+        return Fail(error);
     }
     return true;
 }

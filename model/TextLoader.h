@@ -5,10 +5,14 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
-// Text and CSV files: one record per line. Each count and load opens, reads and
-// closes the file; reading stops after the last wanted line.
+// Text and CSV files: one record per line. The first count or load reads the file
+// once to learn its encoding, its line count and where every few lines start; later
+// loads start reading near their first line, and a load that follows the previous
+// one continues where it stopped, so a job reads the file about once whatever its
+// page count. A file whose size or time changed is learnt again.
 //
 // Encoding: a UTF-8 or UTF-16 byte-order mark decides; otherwise a file that is
 // valid UTF-8 throughout is UTF-8 and any other is GB18030. A CR before the line
@@ -18,6 +22,9 @@
 class CTextDL : public CDLBase
 {
 public:
+    CTextDL();
+    ~CTextDL() override;
+    void SetDataSource(const CDSBase* source) override;
     int GetRecordCount() override;
     bool LoadRows(int nFirst, int nLast, LoaderRow& rows) override;
 
@@ -25,6 +32,10 @@ private:
     int CountRecords();
     bool ReadRows(int nFirst, int nLast, LoaderRow& rows);
     QString OutOfMemory() const;
+    bool LearnFile(const QString& path);
+
+    struct FileState;
+    std::unique_ptr<FileState> m_pFile;
 };
 
 // Field widths of custom segments: the text cut at commas, each piece read as a

@@ -459,8 +459,11 @@ void CPrintHandler::DrawPrintedLabel(float x, float y)
 
     graphics.save();
     // Ellipse labels are left unclipped in print, as they always have been.
-    if (label.m_nShape != ShapeEllipse)
+    // A plain rectangle clips as a rectangle: far cheaper than a path on every device.
+    if (label.m_nShape == ShapeRoundRect && label.m_fCornerRadius > 0)
         graphics.setClipPath(MakeLabelShapePath(label, ox, oy), Qt::IntersectClip);
+    else if (label.m_nShape != ShapeEllipse)
+        graphics.setClipRect(QRectF(ox, oy, label.m_fLabelWidth, label.m_fLabelHeight), Qt::IntersectClip);
     if (label.m_bPrintBackground)
         DrawLabelBackground(graphics, label, ox, oy);
     for (const auto& object : label.m_objects) {

@@ -157,14 +157,10 @@ TEST(InputLimits, RunningOutOfMemoryIsTheReadersOwnError)
         ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(RunWithLittleMemory(32 << 20,
                     [&] {
+                        // Counting never holds a line: it passes in the same memory.
                         CTextDL loader;
                         loader.SetDataSource(&ds);
-                        try {
-                            loader.GetRecordCount();
-                        } catch (const CDataSourceException& e) {
-                            return e.GetMessage().contains("too large to be read into memory");
-                        }
-                        return false;
+                        return loader.GetRecordCount() == 1;
                     }),
         ::testing::ExitedWithCode(0), "");
 

@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -241,4 +243,67 @@ TEST_F(TextLoader, AMissingFileIsAFailureNotZeroRecords)
     EXPECT_THROW(loader.GetRecordCount(), CDataSourceException);
     ds.m_nRangeMode = RangeFromTo; // the count of a range needs no file
     EXPECT_EQ(loader.GetRecordCount(), 100);
+}
+
+namespace {
+
+// Bytes this process has read through read() so far.
+qint64 BytesReadByProcess()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
+} // namespace
+
+TEST_F(TextLoader, AJobOfManyPagesReadsTheFileAboutOnce)
+{
+    const int records = 21000;
+    const int perPage = 21;
+    Write("name,b,c\n" + Lines(records));
+    ds.m_bHeaderRow = true;
+    const qint64 size = QFileInfo(ds.m_strPath).size();
+    QThread::msleep(60); // lets the file rest, as a file written before a job has
+    const qint64 before = BytesReadByProcess();
+    ASSERT_GE(before, 0);
+    ASSERT_EQ(loader.GetRecordCount(), records);
+    LoaderRow rows;
+    for (int page = 1; page <= records / perPage; ++page) {
+        ASSERT_TRUE(loader.LoadPage(page, perPage, rows));
+        ASSERT_EQ(rows.RowCount(), perPage);
+        ASSERT_EQ(rows.Value(0, 0), QStringLiteral("l%1").arg((page - 1) * perPage + 1));
+    }
+    EXPECT_LE(BytesReadByProcess() - before, 2 * size + 4096); // reading /proc/self/io counts too
+}
+
+TEST_F(TextLoader, PagesInAnyOrderInEveryEncoding)
+{
+    QString text;
+    for (int i = 1; i <= 300; ++i)
+        text += QStringLiteral("行%1,x\r\n").arg(i);
+    QStringEncoder le(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QStringEncoder gb("GB18030");
+    const std::pair<QByteArray, const char*> files[] = {
+        {text.toUtf8(), "UTF-8"}, {"\xEF\xBB\xBF" + text.toUtf8(), "UTF-8 with BOM"},
+        {le(text), "UTF-16LE"}, {gb(text), "GB18030"}};
+    for (const auto& [bytes, what] : files) {
+        Write(bytes);
+        QThread::msleep(60);
+        EXPECT_EQ(loader.GetRecordCount(), 300) << what;
+        for (const int first : {1, 200, 64, 65, 129, 3, 280, 281, 300, 130}) {
+            const auto rows = Load(first, first + 9);
+            ASSERT_EQ(rows.size(), std::min(10, 301 - first)) << what << " from " << first;
+            EXPECT_EQ(rows[0][0], QStringLiteral("行%1").arg(first)) << what << " from " << first;
+            EXPECT_EQ(rows.back()[0], QStringLiteral("行%1").arg(first + rows.size() - 1)) << what;
+        }
+    }
+    // A rewritten file is read again.
+    Write(Lines(5));
+    EXPECT_EQ(loader.GetRecordCount(), 5);
+    EXPECT_EQ(Load(2, 2)[0][0], "l2");
 }

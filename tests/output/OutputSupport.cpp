@@ -5,7 +5,11 @@
 #include "model/BarcodeGraph.h"
 #include "model/TextGraph.h"
 
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
 
 std::unique_ptr<CLabelData> MakeGridLabel(int rows, int columns)
 {
@@ -124,4 +128,19 @@ std::optional<QString> ReadCode128(const QImage& image)
 {
     const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
     return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
+}
+
+std::vector<QImage> RasterisePdf(const QString& pdf, int dpi)
+{
+    QTemporaryDir dir;
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", pdf, dir.filePath("page")});
+    if (!raster.waitForFinished(60000) || raster.exitCode() != 0) {
+        ADD_FAILURE() << "pdftoppm failed: " << raster.readAllStandardError().toStdString();
+        return {};
+    }
+    std::vector<QImage> pages;
+    for (const QString& png : QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name))
+        pages.emplace_back(dir.filePath(png));
+    return pages;
 }

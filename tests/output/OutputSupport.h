@@ -61,3 +61,7 @@ std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString
 // The symbol of a format zxing-cpp finds in the picture: its bytes, nothing when none.
 std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format);
 std::optional<QString> ReadCode128(const QImage& image);
+
+// The pages of a PDF file rasterised by pdftoppm at dpi, in order; a failure is
+// reported to the running test and gives no pages.
+std::vector<QImage> RasterisePdf(const QString& pdf, int dpi);

@@ -3,7 +3,8 @@
 #include "TestSupport.h"
 #include "app/Ctl.h"
 #include "app/MainFrame.h"
-#include "app/PlaceholderLabelWindow.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
 #include "app/VXStatusBar.h"
 #include "model/DocLoader.h"
 #include "model/LabelData.h"
@@ -30,6 +31,7 @@ protected:
     {
         ShellTest::SetUp();
         frame = std::make_unique<CMainFrame>();
+        frame->SetLabelWindowFactory(CChildFrame::Factory());
         frame->resize(1200, 800);
         frame->show();
     }
@@ -51,9 +53,9 @@ protected:
             titles << window->windowTitle();
         return titles;
     }
-    PlaceholderLabelWindow* Window(int index) const
+    CChildFrame* Window(int index) const
     {
-        return static_cast<PlaceholderLabelWindow*>(frame->LabelWindows().at(index));
+        return static_cast<CChildFrame*>(frame->LabelWindows().at(index));
     }
 
     FakeServices services;
@@ -214,7 +216,7 @@ TEST_F(MainFrameTest, SaveAllSavesEachOnceReportsAFailureAndGoesOn)
     // The first window's folder vanished: its write fails.
     Window(0)->LabelData().m_strFilePath = m_dir.filePath("gone/one.vmk");
     for (int i = 0; i < 3; ++i)
-        Window(i)->SetModified(true);
+        Window(i)->View().SetModified(true);
     frame->MdiArea()->setActiveSubWindow(frame->MdiArea()->subWindowList().at(1));
     const QString newPath = m_dir.filePath("new.vmk");
     services.files = {newPath};
@@ -237,7 +239,7 @@ TEST_F(MainFrameTest, CloseAllStopsAtTheFirstRefusal)
     for (const char* name : {"a.vmk", "b.vmk", "c.vmk"})
         frame->OpenLabelFile(WriteLabel(name));
     for (int i = 0; i < 3; ++i)
-        Window(i)->SetModified(true);
+        Window(i)->View().SetModified(true);
     services.answers = {IDNO, IDCANCEL};
 
     EXPECT_FALSE(frame->CloseAllLabels());

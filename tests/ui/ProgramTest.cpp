@@ -4,7 +4,8 @@
 #include "app/Ctl.h"
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
-#include "app/PlaceholderLabelWindow.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
 #include "app/VellumcraftApp.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -281,8 +282,8 @@ TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
     app.MainFrame()->Commands().Execute(57664);
     EXPECT_EQ(shown, "关于 Vellumcraft||Vellumcraft V2.1.0");
 
-    auto* window = static_cast<PlaceholderLabelWindow*>(app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk")));
-    window->SetModified(true);
+    auto* window = static_cast<CChildFrame*>(app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk")));
+    window->View().SetModified(true);
     services.answers = {IDCANCEL};
     app.MainFrame()->Commands().Execute(57665);
     EXPECT_TRUE(app.MainFrame()->isVisible()); // the label refused to close

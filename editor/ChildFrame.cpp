@@ -1,0 +1,394 @@
+#include "editor/ChildFrame.h"
+
+#include "app/MainFrame.h"
+#include "app/UiServices.h"
+#include "editor/ChildView.h"
+#include "editor/EditStatus.h"
+#include "editor/Ruler.h"
+#include "editor/ViewOptionsDlg.h"
+#include "model/BaseGraph.h"
+#include "model/DocWriter.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+#include "platform/Numbers.h"
+#include "platform/ScreenDpi.h"
+#include "platform/VXException.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace {
+
+constexpr float kMinZoom = 0.2f;
+constexpr float kMaxZoom = 5.0f;
+constexpr int kLineStep = 40;
+constexpr int kWheelStep = 80;
+
+float ClampZoom(double zoom)
+{
+    return static_cast<float>(std::clamp(zoom, double(kMinZoom), double(kMaxZoom)));
+}
+
+double MarginPixels(int dpi)
+{
+    return kCanvasMarginMm * dpi / 25.4;
+}
+
+} // namespace
+
+CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFrame, QWidget* parent)
+    : LabelDocumentWindow(std::move(label), parent),
+      m_pMainFrame(mainFrame),
+      m_pEditStatus(std::make_unique<CEditStatus>()),
+      m_pHorzRuler(new CHorzRuler(this)),
+      m_pVertRuler(new CVertRuler(this)),
+      m_pVertBar(new QScrollBar(Qt::Vertical, this)),
+      m_pHorzBar(new QScrollBar(Qt::Horizontal, this)),
+      m_pView(new CChildView(this)),
+      m_pZoomCombo(new QComboBox(this)),
+      m_pUnitButton(new CUnitButton(this)),
+      m_pCornerButton(new CCornerButton(this))
+{
+    setObjectName(QStringLiteral("labelWindow"));
+    m_pVertBar->setObjectName(QStringLiteral("ctl_33333"));
+    m_pHorzBar->setObjectName(QStringLiteral("ctl_33334"));
+    m_pZoomCombo->setObjectName(QStringLiteral("ctl_30304"));
+    for (QScrollBar* bar : {m_pVertBar, m_pHorzBar}) {
+        bar->setRange(0, 1520);
+        bar->setSingleStep(kLineStep);
+    }
+    connect(m_pHorzBar, &QScrollBar::valueChanged, this, [this](int v) { OnScroll(false, v); });
+    connect(m_pVertBar, &QScrollBar::valueChanged, this, [this](int v) { OnScroll(true, v); });
+
+    QFont zoomFont(QStringLiteral("Arial"));
+    zoomFont.setPointSizeF(8.0);
+    m_pZoomCombo->setFont(zoomFont);
+    m_pZoomCombo->setEditable(true);
+    m_pZoomCombo->setInsertPolicy(QComboBox::NoInsert);
+    for (int percent : {50, 75, 100, 150, 200, 250, 300, 350, 400, 450, 500})
+        m_pZoomCombo->addItem(QString::asprintf("%d %c", percent, '%'));
+    m_pZoomCombo->setCurrentIndex(2);
+    m_pZoomCombo->lineEdit()->selectAll();
+    connect(m_pZoomCombo, &QComboBox::activated, this, &CChildFrame::OnZoomChosen);
+
+    m_pView->SetLabelData(m_pLabelData.get());
+    m_pView->SetEditStatus(m_pEditStatus.get());
+    AttachLabelObjects();
+
+    connect(m_pView, &CChildView::rulerMarks, this, [this](int x, int y) {
+        m_pHorzRuler->SetMarker(x);
+        m_pVertRuler->SetMarker(y);
+    });
+    for (CRuler* ruler : {static_cast<CRuler*>(m_pHorzRuler), static_cast<CRuler*>(m_pVertRuler)}) {
+        connect(ruler, &CRuler::recenterLabel, this, &CChildFrame::RecenterLabel);
+        connect(ruler, &CRuler::beginGuideDrag, m_pView, &CChildView::BeginGuideDrag);
+        connect(ruler, &CRuler::guideDragMove, m_pView, &CChildView::MoveGuideDrag);
+        connect(ruler, &CRuler::guideDragEnd, m_pView, &CChildView::EndGuideDrag);
+    }
+    RegisterCommands();
+    m_pView->UpdateTitle();
+}
+
+CChildFrame::~CChildFrame() = default;
+
+LabelWindowFactory CChildFrame::Factory()
+{
+    return [](std::unique_ptr<CLabelData> label, CMainFrame& frame) -> LabelDocumentWindow* {
+        return new CChildFrame(std::move(label), &frame);
+    };
+}
+
+void CChildFrame::AttachLabelObjects()
+{
+    // The canvas holds the objects while the document is open; saving hands copies
+    // back to the record for the writer.
+    for (auto& object : m_pLabelData->m_objects)
+        m_pView->AddObject(std::move(object));
+    m_pLabelData->m_objects.clear();
+}
+
+void CChildFrame::RegisterCommands()
+{
+    OnCommand(57603, [this] { SaveLabel(); });
+    OnCommand(57604, [this] { SaveLabelAs(); });
+    OnCommand(57602, [this] { close(); });
+    OnCommand(30300, [this] {
+        m_bFitToWindow = false;
+        SetZoom(std::min(m_fZoom + 0.5f, kMaxZoom));
+    });
+    OnCommand(30301, [this] {
+        m_bFitToWindow = false;
+        SetZoom(std::max(m_fZoom - 0.5f, kMinZoom));
+    });
+    OnCommand(30302, [this] {
+        m_bFitToWindow = false;
+        SetZoom(1.0f);
+    });
+    OnCommand(30303, [this] { FitToWindow(); });
+    OnUpdate(30304, [](CommandUpdate& u) { u.Enable(); });
+    OnCommand(40549, [this] {
+        CViewOptionsDlg dialog(*m_pLabelData, this);
+        if (Services().RunModal(dialog) == QDialog::Accepted)
+            m_pView->Redraw();
+    });
+}
+
+bool CChildFrame::IsModified() const
+{
+    return m_pView->IsModified();
+}
+
+void CChildFrame::ApplyDefaultZoom()
+{
+    RecenterLabel();
+    // The option may come from a hand-edited file: keep it to what the view allows.
+    SetZoom(CGlobalSettings::GetInstance()->m_fDefScale);
+}
+
+int CChildFrame::ScrollRange(float zoom) const
+{
+    return static_cast<int>((MarginPixels(g_nScreenDpiX) + 1250.0 * g_nScreenDpiX / 25.4) * zoom);
+}
+
+void CChildFrame::SetBars(float zoom, int horizontal, int vertical)
+{
+    const int range = ScrollRange(zoom);
+    const QSignalBlocker blockH(m_pHorzBar);
+    const QSignalBlocker blockV(m_pVertBar);
+    m_pHorzBar->setRange(0, range);
+    m_pHorzBar->setPageStep(std::max(1, m_pView->width()));
+    m_pHorzBar->setValue(horizontal);
+    m_pVertBar->setRange(0, range);
+    m_pVertBar->setPageStep(std::max(1, m_pView->height()));
+    m_pVertBar->setValue(vertical);
+}
+
+void CChildFrame::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int cx = width();
+    const int cy = height();
+    const int V = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int H = V;
+    const int R = kRulerSize;
+    m_pHorzRuler->setGeometry(R, 0, cx - R, R);
+    m_pVertRuler->setGeometry(0, R, R, cy - R);
+    m_pVertBar->setGeometry(cx - V, R, V, cy - H - R);
+    m_pZoomCombo->setGeometry(R, cy - H, 68, H);
+    m_pHorzBar->setGeometry(92, cy - H, cx - V - 92, H);
+    m_pView->setGeometry(R, R, cx - V - R, cy - H - R);
+    m_pUnitButton->setGeometry(0, 0, R, R);
+    m_pCornerButton->setGeometry(cx - V, cy - H, V, H);
+    if (m_bFitToWindow)
+        Fit();
+    else
+        SetBars(m_fZoom, m_pHorzBar->value(), m_pVertBar->value());
+}
+
+void CChildFrame::FitToWindow()
+{
+    m_bFitToWindow = true;
+    Fit();
+}
+
+void CChildFrame::Fit()
+{
+    const double w = m_pView->width();
+    const double h = m_pView->height();
+    const QSizeF label = LabelPixelSize(*m_pLabelData);
+    const double lw = label.width();
+    const double lh = label.height();
+    // A label of no size fits at infinity: the clamp makes that the largest zoom.
+    const float zoom = ClampZoom(lw / lh > (w - 4) / (h - 4) ? (w - 4) / lw : (h - 4) / lh);
+    const double hp = MarginPixels(g_nScreenDpiX) * zoom - (w - lw * zoom) * 0.5;
+    const double vp = MarginPixels(g_nScreenDpiY) * zoom - (h - lh * zoom) * 0.5;
+    SetBars(zoom, static_cast<int>(hp), static_cast<int>(vp));
+    m_pHorzRuler->SetZoom(zoom);
+    m_pHorzRuler->SetScrollPos(static_cast<int>(hp));
+    m_pHorzRuler->SetFindLabel(false);
+    m_pVertRuler->SetZoom(zoom);
+    m_pVertRuler->SetScrollPos(static_cast<int>(vp));
+    m_pView->SetView(zoom, static_cast<float>(hp), static_cast<float>(vp));
+    m_fZoom = zoom;
+    ShowZoomText(zoom);
+}
+
+void CChildFrame::SetZoom(float zoom)
+{
+    const float z = ClampZoom(zoom);
+    const float old = m_fZoom;
+    m_fZoom = z;
+    const double w = m_pView->width();
+    const double h = m_pView->height();
+    const double range = ScrollRange(z);
+    const QSizeF label = LabelPixelSize(*m_pLabelData);
+    // The label's centre keeps its place in the window.
+    const double cx = MarginPixels(g_nScreenDpiX) + label.width() / 2;
+    const double cy = MarginPixels(g_nScreenDpiY) + label.height() / 2;
+    double hp = cx * z - (cx * old - m_pHorzBar->value());
+    double vp = cy * z - (cy * old - m_pVertBar->value());
+    hp = std::min(std::max(hp, 0.0), range - w);
+    vp = std::min(std::max(vp, 0.0), range - h);
+    SetBars(z, static_cast<int>(hp), static_cast<int>(vp));
+    m_pHorzRuler->SetZoom(z);
+    m_pHorzRuler->SetScrollPos(static_cast<int>(hp));
+    if (z < old)
+        m_pHorzRuler->SetFindLabel(!IsLabelVisible());
+    m_pVertRuler->SetZoom(z);
+    m_pVertRuler->SetScrollPos(static_cast<int>(vp));
+    m_pView->SetView(z, static_cast<float>(static_cast<int>(hp)), static_cast<float>(static_cast<int>(vp)));
+    ShowZoomText(z);
+}
+
+void CChildFrame::ShowZoomText(float zoom)
+{
+    const float percent = zoom * 100.0f;
+    const QString text = percent == static_cast<float>(static_cast<int>(percent))
+                             ? QString::asprintf("%d %c", static_cast<int>(percent), '%')
+                             : QString::asprintf("%.1f %c", percent, '%');
+    m_pZoomCombo->setEditText(text);
+}
+
+void CChildFrame::OnZoomChosen(int index)
+{
+    int percent = LeadingInt(m_pZoomCombo->itemText(index));
+    if (percent == 0)
+        percent = 100;
+    percent = std::clamp(percent, 20, 500);
+    SetZoom(percent / 100.0f);
+}
+
+void CChildFrame::RecenterLabel()
+{
+    const QSizeF label = LabelPixelSize(*m_pLabelData);
+    const double hp = std::max(0.0, (MarginPixels(g_nScreenDpiX) + label.width() * 0.5) * m_fZoom -
+                                        m_pView->width() / 2);
+    const double vp = std::max(0.0, (MarginPixels(g_nScreenDpiY) + label.height() * 0.5) * m_fZoom -
+                                        m_pView->height() / 2);
+    SetBars(m_fZoom, static_cast<int>(hp), static_cast<int>(vp));
+    m_pHorzRuler->SetScrollPos(static_cast<int>(hp));
+    m_pHorzRuler->SetFindLabel(false);
+    m_pVertRuler->SetScrollPos(static_cast<int>(vp));
+    m_pView->SetScroll(static_cast<float>(hp), static_cast<float>(vp));
+}
+
+bool CChildFrame::IsLabelVisible() const
+{
+    const QSizeF label = LabelPixelSize(*m_pLabelData);
+    const double x0 = MarginPixels(g_nScreenDpiX);
+    const double y0 = MarginPixels(g_nScreenDpiY);
+    const double hp = m_pHorzBar->value();
+    const double vp = m_pVertBar->value();
+    const double left = x0 * m_fZoom - hp;
+    const double right = (x0 + label.width()) * m_fZoom - hp;
+    const double top = y0 * m_fZoom - vp;
+    const double bottom = (y0 + label.height()) * m_fZoom - vp;
+    return !(m_pView->width() <= left || right < 0 || m_pView->height() <= top || bottom < 0);
+}
+
+void CChildFrame::OnScroll(bool vertical, int position)
+{
+    CRuler* ruler = vertical ? static_cast<CRuler*>(m_pVertRuler) : static_cast<CRuler*>(m_pHorzRuler);
+    ruler->SetScrollPos(position);
+    if (vertical)
+        m_pView->SetScroll(m_pView->ScrollX(), static_cast<float>(position));
+    else
+        m_pView->SetScroll(static_cast<float>(position), m_pView->ScrollY());
+    m_pHorzRuler->SetFindLabel(!IsLabelVisible());
+}
+
+void CChildFrame::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta == 120)
+        m_pVertBar->setValue(m_pVertBar->value() - kWheelStep);
+    else if (delta == -120)
+        m_pVertBar->setValue(m_pVertBar->value() + kWheelStep);
+    event->accept();
+}
+
+QString CChildFrame::AskSavePath()
+{
+    QString path = Services().GetSaveFileName(this, {}, m_pLabelData->m_strTitle,
+                                              QStringLiteral("Vellumcraft Files (*.vmk);;All Files (*.*)"));
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".vmk");
+    return path;
+}
+
+bool CChildFrame::SaveLabel()
+{
+    CLabelData& label = *m_pLabelData;
+    if (label.m_strFilePath.isEmpty()) {
+        const QString path = AskSavePath();
+        if (path.isEmpty())
+            return false;
+        label.m_strFilePath = path;
+        label.m_strTitle = QFileInfo(path).fileName();
+    }
+    if (!WriteLabel())
+        return false;
+    m_pView->SetModified(false);
+    if (m_pMainFrame)
+        Q_EMIT m_pMainFrame->labelFileOpened(label.m_strFilePath); // the recent-file list
+    return true;
+}
+
+bool CChildFrame::WriteLabel()
+{
+    CLabelData& label = *m_pLabelData;
+    label.DeleteObjects();
+    for (const auto& proxy : m_pView->ObjectList()) {
+        const CBaseGraph* object = proxy->GetObject();
+        std::unique_ptr<CBaseGraph> copy = object ? object->Clone() : nullptr;
+        if (!copy)
+            continue;
+        copy->m_pLabelData = &label;
+        label.m_objects.push_back(std::move(copy));
+    }
+    bool written = true;
+    try {
+        CDocWriterV1_0 writer;
+        writer.m_strPath = label.m_strFilePath;
+        writer.m_pLabelData = &label;
+        writer.WriteDocument();
+    } catch (const VXException& e) {
+        Services().ReportException(this, e);
+        written = false;
+    }
+    label.DeleteObjects();
+    return written;
+}
+
+bool CChildFrame::SaveLabelAs()
+{
+    const QString path = AskSavePath();
+    if (path.isEmpty())
+        return false;
+    m_pLabelData->m_strFilePath = path;
+    m_pLabelData->m_strTitle = QFileInfo(path).fileName();
+    return SaveLabel();
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event)
+{
+    if (IsModified()) {
+        const int answer = Services().ShowMessage(
+            this, QStringLiteral("是否保存对标签文件 %1 的修改？").arg(m_pLabelData->m_strTitle), MessageIcon::Question,
+            MessageButtons::YesNoCancel);
+        // Nothing is lost: a cancelled save dialog or a failed write keeps the window.
+        if (answer == IDCANCEL || (answer == IDYES && !SaveLabel())) {
+            event->ignore();
+            return;
+        }
+    }
+    if (m_pMainFrame)
+        Q_EMIT m_pMainFrame->objectPaneUpdate(this, 2);
+    event->accept();
+}

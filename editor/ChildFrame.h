@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/LabelDocumentWindow.h"
+
+#include <memory>
+
+class CChildView;
+class CCornerButton;
+class CEditStatus;
+class CHorzRuler;
+class CUnitButton;
+class CVertRuler;
+class QComboBox;
+class QScrollBar;
+
+// The window of one open label document: the canvas between two rulers and two
+// scroll bars, with the zoom box in the corner. It owns the document's zoom and
+// scroll positions and hands them to the rulers and the canvas; it saves the label.
+class CChildFrame : public LabelDocumentWindow
+{
+    Q_OBJECT
+public:
+    CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFrame, QWidget* parent = nullptr);
+    ~CChildFrame() override;
+
+    // The factory the main frame makes its label windows with.
+    static LabelWindowFactory Factory();
+
+    bool IsModified() const override;
+    bool SaveLabel() override;
+    bool SaveLabelAs();
+    void ApplyDefaultZoom() override;
+
+    void SetZoom(float zoom);
+    void FitToWindow();
+    void RecenterLabel();
+    bool IsLabelVisible() const;
+    void ShowZoomText(float zoom);
+
+    float Zoom() const { return m_fZoom; }
+    bool IsFitToWindow() const { return m_bFitToWindow; }
+    CChildView& View() const { return *m_pView; }
+    CEditStatus& EditStatus() const { return *m_pEditStatus; }
+    CHorzRuler& HorzRuler() const { return *m_pHorzRuler; }
+    CVertRuler& VertRuler() const { return *m_pVertRuler; }
+    QScrollBar& HorzBar() const { return *m_pHorzBar; }
+    QScrollBar& VertBar() const { return *m_pVertBar; }
+    QComboBox& ZoomCombo() const { return *m_pZoomCombo; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void AttachLabelObjects();
+    void RegisterCommands();
+    void Fit();
+    int ScrollRange(float zoom) const;
+    void SetBars(float zoom, int horizontal, int vertical);
+    void OnScroll(bool vertical, int position);
+    void OnZoomChosen(int index);
+    QString AskSavePath();
+    bool WriteLabel();
+
+    CMainFrame* m_pMainFrame;
+    std::unique_ptr<CEditStatus> m_pEditStatus;
+    CHorzRuler* m_pHorzRuler;
+    CVertRuler* m_pVertRuler;
+    QScrollBar* m_pVertBar;
+    QScrollBar* m_pHorzBar;
+    CChildView* m_pView;
+    QComboBox* m_pZoomCombo;
+    CUnitButton* m_pUnitButton;
+    CCornerButton* m_pCornerButton;
+    float m_fZoom = 1.0f;
+    bool m_bFitToWindow = false;
+};

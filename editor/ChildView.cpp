@@ -1,0 +1,406 @@
+#include "editor/ChildView.h"
+
+#include "editor/EditStatus.h"
+#include "editor/ObjectClipboard.h"
+#include "model/BaseGraph.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+#include "output/PrintHandler.h"
+#include "platform/Drawing.h"
+#include "platform/ScreenDpi.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Moves the image's pixels by (dx, dy) in place; what is uncovered keeps stale pixels
+// for the caller to repaint.
+void ShiftImage(QImage& image, int dx, int dy)
+{
+    const int w = image.width();
+    const int h = image.height();
+    const int bytes = image.depth() / 8;
+    const size_t rowBytes = static_cast<size_t>(w - std::abs(dx)) * bytes;
+    auto moveRow = [&](int to, int from) {
+        uchar* dst = image.scanLine(to) + std::max(dx, 0) * bytes;
+        const uchar* src = image.scanLine(from) + std::max(-dx, 0) * bytes;
+        std::memmove(dst, src, rowBytes);
+    };
+    if (dy > 0)
+        for (int y = h - 1; y >= dy; --y)
+            moveRow(y, y - dy);
+    else
+        for (int y = 0; y < h + dy; ++y)
+            moveRow(y, y - dy);
+}
+
+} // namespace
+
+float CanvasMarginPixels(int dpi)
+{
+    return static_cast<float>(kCanvasMarginMm * dpi / 25.4);
+}
+
+int CanvasLabelOrigin(int dpi, float zoom, float scroll)
+{
+    return static_cast<int>(static_cast<double>(CanvasMarginPixels(dpi)) * zoom - scroll);
+}
+
+QSizeF LabelPixelSize(const CLabelData& label)
+{
+    if (label.m_nPageWidthFlag != 0)
+        return {0, 0};
+    return {label.m_fLabelWidth * g_nScreenDpiX / 25.4, label.m_fLabelHeight * g_nScreenDpiY / 25.4};
+}
+
+QSize CanvasLabelBox(const CLabelData& label, float zoom)
+{
+    if (label.m_nPageWidthFlag != 0)
+        return {0, 0};
+    const float w = static_cast<float>(label.m_fLabelWidth * g_nScreenDpiX / 25.4);
+    const float h = static_cast<float>(label.m_fLabelHeight * g_nScreenDpiY / 25.4);
+    return {static_cast<int>(zoom * w), static_cast<int>(zoom * h)};
+}
+
+int CanvasGuidePixels(float mm, int dpi, float zoom, float scroll)
+{
+    const float zoomed = (kCanvasMarginMm + mm) * zoom;
+    return static_cast<int>(static_cast<double>(static_cast<float>(zoomed * dpi / 25.4)) - scroll);
+}
+
+CChildView::CChildView(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("canvas"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    GetObjectClipboard();
+}
+
+CChildView::~CChildView() = default;
+
+void CChildView::SetZoom(float zoom)
+{
+    if (zoom == m_fZoom)
+        return;
+    m_fZoom = zoom;
+    Redraw();
+}
+
+void CChildView::SetView(float zoom, float x, float y)
+{
+    m_fZoom = zoom;
+    m_fScrollX = x;
+    m_fScrollY = y;
+    Redraw();
+}
+
+void CChildView::SetScroll(float x, float y)
+{
+    if (x == m_fScrollX && y == m_fScrollY)
+        return;
+    const int dpiX = g_nScreenDpiX;
+    const int dpiY = g_nScreenDpiY;
+    const int dx = CanvasLabelOrigin(dpiX, m_fZoom, x) - CanvasLabelOrigin(dpiX, m_fZoom, m_fScrollX);
+    const int dy = CanvasLabelOrigin(dpiY, m_fZoom, y) - CanvasLabelOrigin(dpiY, m_fZoom, m_fScrollY);
+    // The buffer can only be moved when everything in it moves by the same whole
+    // number of pixels: whole-pixel scroll steps, and origins truncated alike.
+    const bool whole = x == std::trunc(x) && y == std::trunc(y) && m_fScrollX == std::trunc(m_fScrollX) &&
+                       m_fScrollY == std::trunc(m_fScrollY);
+    const bool shiftable = whole && dx == static_cast<int>(m_fScrollX - x) &&
+                           dy == static_cast<int>(m_fScrollY - y) && !m_backBuffer.isNull() &&
+                           std::abs(dx) < m_backBuffer.width() && std::abs(dy) < m_backBuffer.height();
+    QRegion oldGuides;
+    for (const auto& guide : m_guides) {
+        const bool vertical = guide->m_nOrientation == 0;
+        const int p = vertical ? CanvasGuidePixels(guide->m_fPosition, dpiX, m_fZoom, m_fScrollX)
+                               : CanvasGuidePixels(guide->m_fPosition, dpiY, m_fZoom, m_fScrollY);
+        oldGuides += vertical ? QRect(p + dx, 0, 1, height()) : QRect(0, p + dy, width(), 1);
+    }
+    m_fScrollX = x;
+    m_fScrollY = y;
+    if (!shiftable) {
+        Redraw();
+        return;
+    }
+    ShiftImage(m_backBuffer, dx, dy);
+    m_dirty.translate(dx, dy);
+    const QRect all = rect();
+    QRegion exposed(all);
+    exposed -= all.translated(dx, dy);
+    // Guide lines cross the whole area: where they were and where they are now.
+    m_dirty += exposed + oldGuides;
+    for (const auto& guide : m_guides) {
+        if (guide->m_nOrientation == 0)
+            m_dirty += QRect(CanvasGuidePixels(guide->m_fPosition, dpiX, m_fZoom, x), 0, 1, height());
+        else
+            m_dirty += QRect(0, CanvasGuidePixels(guide->m_fPosition, dpiY, m_fZoom, y), width(), 1);
+    }
+    m_dirty &= all;
+    update();
+}
+
+void CChildView::BeginGuideDrag(bool horizontal, int position)
+{
+    auto guide = std::make_unique<CAlignLine>();
+    guide->m_nOrientation = horizontal ? 1 : 0;
+    guide->m_fPosition = GuidePositionMm(horizontal, position);
+    m_pActiveGuide = guide.get();
+    if (m_pEditStatus) {
+        m_pEditStatus->m_bGuideDrag = true;
+        m_pEditStatus->m_pDraggedGuide = guide.get();
+    }
+    m_guides.push_back(std::move(guide));
+    Redraw();
+}
+
+void CChildView::AddObject(std::unique_ptr<CBaseGraph> object)
+{
+    object->m_pLabelData = m_pLabelData;
+    std::unique_ptr<CBaseProxy> proxy = CreateProxy(std::move(object));
+    if (!proxy)
+        return;
+    proxy->m_pCanvas = this;
+    proxy->m_pLabel = m_pLabelData;
+    m_objects.push_back(std::move(proxy));
+}
+
+void CChildView::MoveGuideDrag(int position)
+{
+    if (!m_pEditStatus || !m_pEditStatus->m_bGuideDrag || !m_pEditStatus->m_pDraggedGuide)
+        return;
+    CAlignLine& guide = *m_pEditStatus->m_pDraggedGuide;
+    const bool horizontal = guide.m_nOrientation != 0;
+    guide.m_fPosition = GuidePositionMm(horizontal, position);
+    Redraw();
+}
+
+void CChildView::EndGuideDrag()
+{
+    if (!m_pEditStatus)
+        return;
+    m_pEditStatus->m_bGuideDrag = false;
+    m_pEditStatus->m_pDraggedGuide = nullptr;
+}
+
+float CChildView::GuidePositionMm(bool horizontal, int position) const
+{
+    const int dpi = horizontal ? g_nScreenDpiY : g_nScreenDpiX;
+    const float scroll = horizontal ? m_fScrollY : m_fScrollX;
+    return static_cast<float>((position + scroll) * 25.4 / dpi / m_fZoom - kCanvasMarginMm);
+}
+
+void CChildView::SetModified(bool modified)
+{
+    m_bModified = modified;
+    UpdateTitle();
+}
+
+void CChildView::UpdateTitle()
+{
+    if (!m_pLabelData || !parentWidget())
+        return;
+    QString title = m_pLabelData->m_strTitle;
+    if (m_bModified)
+        title += QStringLiteral(" *");
+    parentWidget()->setWindowTitle(title);
+}
+
+void CChildView::Redraw()
+{
+    m_dirty = rect();
+    update();
+}
+
+void CChildView::Render()
+{
+    if (m_backBuffer.size() != size()) {
+        m_backBuffer = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        m_dirty = rect();
+    }
+    if (m_dirty.isEmpty())
+        return;
+    QPainter painter(&m_backBuffer);
+    painter.setClipRegion(m_dirty);
+    RenderFrame(painter, m_dirty.boundingRect());
+    m_dirty = QRegion();
+}
+
+void CChildView::paintEvent(QPaintEvent* event)
+{
+    Render();
+    QPainter painter(this);
+    for (const QRect& r : event->region())
+        painter.drawImage(r, m_backBuffer, r);
+}
+
+void CChildView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Redraw();
+}
+
+void CChildView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    Q_EMIT rulerMarks(p.x(), p.y());
+    QWidget::mouseMoveEvent(event);
+}
+
+void CChildView::RenderFrame(QPainter& painter, const QRect& area)
+{
+    painter.save();
+    painter.setClipRect(area, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    DrawLabelShape(painter, area);
+    DrawObjects(painter);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawGuides(painter);
+    painter.restore();
+}
+
+void CChildView::DrawLabelShape(QPainter& painter, const QRect& area)
+{
+    const QColor outside = ArgbToColor(CGlobalSettings::GetInstance()->m_crLbkgnd);
+    if (!m_pLabelData) {
+        painter.fillRect(area, outside);
+        return;
+    }
+    const CLabelData& label = *m_pLabelData;
+    const QPoint origin(CanvasLabelOrigin(g_nScreenDpiX, m_fZoom, m_fScrollX),
+                        CanvasLabelOrigin(g_nScreenDpiY, m_fZoom, m_fScrollY));
+    const QSize box = CanvasLabelBox(label, m_fZoom);
+    const QRectF boxRect(0, 0, box.width(), box.height());
+    QPainterPath path;
+    switch (label.m_nShape) {
+    case ShapeRectangle: path.addRect(boxRect); break;
+    case ShapeRoundRect: {
+        const float r = static_cast<float>(label.m_fCornerRadius * g_nScreenDpiX / 25.4);
+        const int radius = static_cast<int>(m_fZoom * r);
+        path.addRoundedRect(boxRect, radius, radius);
+        break;
+    }
+    case ShapeEllipse: path.addEllipse(boxRect); break;
+    default:
+        // No shape: only the surround.
+        painter.fillRect(area, outside);
+        return;
+    }
+
+    painter.save();
+    painter.translate(origin);
+    painter.fillPath(path, Qt::white);
+    if (label.m_bDesignBackground) {
+        painter.save();
+        painter.setClipRect(QRect(QPoint(0, 0), box), Qt::IntersectClip);
+        SetScreenMillimetreWorld(painter, m_fZoom);
+        painter.setWorldTransform(painter.worldTransform() * QTransform::fromTranslate(origin.x(), origin.y()));
+        DrawLabelBackground(painter, label, 0, 0);
+        painter.restore();
+    }
+    if (label.m_bShowGrid)
+        DrawGrid(painter, area.translated(-origin), origin);
+
+    QPainterPath surround;
+    surround.setFillRule(Qt::OddEvenFill);
+    surround.addRect(QRectF(area.translated(-origin)).adjusted(-1, -1, 1, 1));
+    surround.addPath(path);
+    painter.fillPath(surround, outside);
+    const QPen black(Qt::black, 1.0);
+    painter.strokePath(path, black);
+
+    if (label.m_nShape == ShapeEllipse && label.m_bCenterHole) {
+        int d = 0;
+        if (label.m_nPageWidthFlag == 0)
+            d = static_cast<int>(m_fZoom * static_cast<float>(label.m_fHoleDiameter * g_nScreenDpiX / 25.4));
+        const QRectF hole((box.width() - d) / 2, (box.height() - d) / 2, d, d);
+        QPainterPath holePath;
+        holePath.addEllipse(hole);
+        painter.fillPath(holePath, outside);
+        painter.strokePath(holePath, black);
+    }
+    painter.restore();
+}
+
+void CChildView::DrawGrid(QPainter& painter, const QRect& area, QPoint)
+{
+    const CLabelData& label = *m_pLabelData;
+    const float step = label.m_fGridSize * m_fZoom;
+    if (!(step > 0.0f))
+        return;
+    const float W = label.m_fLabelWidth * m_fZoom;
+    const float H = label.m_fLabelHeight * m_fZoom;
+    const double dpiX = g_nScreenDpiX;
+    const double dpiY = g_nScreenDpiY;
+    // Dots closer than two pixels would merge into a grey area: draw every n-th
+    // grid point so they stay apart (snapping still uses every point).
+    const double spacing = std::min(step * dpiX, step * dpiY) / 25.4;
+    const double every = spacing >= 2.0 ? 1.0 : std::ceil(2.0 / spacing);
+    const float s = static_cast<float>(step * every);
+    if (!(s > 0.0f) || !std::isfinite(s))
+        return;
+    QList<QPoint> dots;
+    for (float x = s; x < W; x += s) {
+        const int px = static_cast<int>(x * dpiX / 25.4);
+        if (px < area.left() || px > area.right())
+            continue;
+        for (float y = s; y < H; y += s) {
+            const int py = static_cast<int>(y * dpiY / 25.4);
+            if (py > area.bottom())
+                break;
+            if (py >= area.top())
+                dots.append(QPoint(px, py));
+        }
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawPoints(dots.constData(), static_cast<int>(dots.size()));
+    painter.restore();
+}
+
+void CChildView::DrawObjects(QPainter& painter)
+{
+    if (m_objects.empty())
+        return;
+    const QPoint origin(static_cast<int>(CanvasMarginPixels(g_nScreenDpiX) * m_fZoom),
+                        static_cast<int>(CanvasMarginPixels(g_nScreenDpiY) * m_fZoom));
+    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    for (const auto& proxy : m_objects) {
+        CBaseGraph* object = proxy->GetObject();
+        if (!object)
+            continue;
+        object->m_fDrawScale = m_fZoom;
+        object->m_fOriginX = 0.0f;
+        object->m_fOriginY = 0.0f;
+        proxy->SetViewState(m_fZoom, origin, scroll);
+        proxy->DrawObject(painter);
+    }
+    for (const auto& proxy : m_objects)
+        proxy->DrawOverlay(painter);
+}
+
+void CChildView::DrawGuides(QPainter& painter)
+{
+    if (m_guides.empty())
+        return;
+    const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    for (const auto& guide : m_guides) {
+        QPen pen = settings.GetPen(guide.get() == m_pActiveGuide ? PenDashCyan : PenDashPurple);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        if (guide->m_nOrientation == 0) {
+            const int x = CanvasGuidePixels(guide->m_fPosition, g_nScreenDpiX, m_fZoom, m_fScrollX);
+            painter.drawLine(x, 0, x, height());
+        } else {
+            const int y = CanvasGuidePixels(guide->m_fPosition, g_nScreenDpiY, m_fZoom, m_fScrollY);
+            painter.drawLine(0, y, width(), y);
+        }
+    }
+}

@@ -1,0 +1,139 @@
+#include "editor/UndoRecordBuilder.h"
+
+#include <algorithm>
+
+namespace {
+
+template <class Record, class MakeMemo>
+std::unique_ptr<CMemoBatchURC> BeginMemoRecord(const ProxySelection& proxies, MakeMemo makeMemo)
+{
+    auto record = std::make_unique<Record>();
+    for (CBaseProxy* proxy : proxies) {
+        std::unique_ptr<CMemo> memo = makeMemo(*proxy);
+        memo->Capture(*proxy, MemoOld);
+        record->Append(proxy, std::move(memo));
+    }
+    return record;
+}
+
+std::unique_ptr<CMemo> RotateMemo(const CBaseProxy&)
+{
+    return std::make_unique<CRotateMemo>();
+}
+
+} // namespace
+
+void CUndoRecordBuilder::EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending)
+{
+    if (!pending)
+        return;
+    for (size_t i = 0; i < pending->m_proxies.size(); ++i)
+        pending->m_memos[i]->Capture(*pending->m_proxies[i], MemoNew);
+    m_manager.AddCommand(std::move(pending));
+}
+
+void CUndoRecordBuilder::BeginMoveRecord(CBaseProxy* proxy)
+{
+    m_pMove = BeginMemoRecord<CMoveURC>({proxy}, CreatePosMemo);
+}
+
+void CUndoRecordBuilder::EndMoveRecord()
+{
+    EndMemoRecord(m_pMove);
+}
+
+void CUndoRecordBuilder::BeginMoveBatchRecord(const ProxySelection& proxies)
+{
+    m_pMoveBatch = BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo);
+}
+
+void CUndoRecordBuilder::EndMoveBatchRecord()
+{
+    EndMemoRecord(m_pMoveBatch);
+}
+
+void CUndoRecordBuilder::BeginSizeRecord(CBaseProxy* proxy)
+{
+    m_pSize = BeginMemoRecord<CSizeURC>({proxy}, CreateSizeMemo);
+}
+
+void CUndoRecordBuilder::EndSizeRecord()
+{
+    EndMemoRecord(m_pSize);
+}
+
+void CUndoRecordBuilder::BeginSizeBatchRecord(const ProxySelection& proxies)
+{
+    m_pSizeBatch = BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo);
+}
+
+void CUndoRecordBuilder::EndSizeBatchRecord()
+{
+    EndMemoRecord(m_pSizeBatch);
+}
+
+void CUndoRecordBuilder::BeginRotateRecord(CBaseProxy* proxy)
+{
+    m_pRotate = BeginMemoRecord<CRotateURC>({proxy}, RotateMemo);
+}
+
+void CUndoRecordBuilder::EndRotateRecord()
+{
+    EndMemoRecord(m_pRotate);
+}
+
+void CUndoRecordBuilder::BeginRotateBatchRecord(const ProxySelection& proxies)
+{
+    m_pRotateBatch = BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo);
+}
+
+void CUndoRecordBuilder::EndRotateBatchRecord()
+{
+    EndMemoRecord(m_pRotateBatch);
+}
+
+void CUndoRecordBuilder::BeginEditRecord(CBaseProxy* proxy)
+{
+    m_pEdit = std::make_unique<CEditorURC>();
+    m_pEdit->m_pTarget = proxy;
+    m_pEdit->m_pBefore = proxy->Clone();
+}
+
+void CUndoRecordBuilder::EndEditRecord()
+{
+    if (!m_pEdit)
+        return;
+    m_pEdit->m_pAfter = m_pEdit->m_pTarget->Clone();
+    m_manager.AddCommand(std::move(m_pEdit));
+}
+
+void CUndoRecordBuilder::BeginFormatRecord(CFormatURC& record, CBaseProxy* proxy)
+{
+    std::unique_ptr<CFormatMemo> memo = CreateFormatMemo(*proxy);
+    memo->Capture(*proxy, MemoOld);
+    record.Append(proxy, std::move(memo));
+}
+
+void CUndoRecordBuilder::EndFormatRecord(std::unique_ptr<CFormatURC> record)
+{
+    std::unique_ptr<CMemoBatchURC> pending(std::move(record));
+    EndMemoRecord(pending);
+}
+
+QString CUndoRecordBuilder::MakeDefaultName(int kind)
+{
+    static const char16_t* const kPrefixes[] = {u"条形码", u"文字", u"线条", u"矩形", u"椭圆", u"多边形", u"图片"};
+    if (kind < 0 || kind >= static_cast<int>(m_nameCounters.size()))
+        return {};
+    const int first = ++m_nameCounters[kind];
+    const ProxyList& objects = m_view.GetObjectList();
+    for (int k = first; k < 2013; ++k) {
+        const QString candidate = QString::fromUtf16(kPrefixes[kind]) + QStringLiteral(" %1").arg(k);
+        const bool taken = std::any_of(objects.begin(), objects.end(), [&](const auto& proxy) {
+            return proxy->GetObject() && proxy->GetName() == candidate;
+        });
+        if (!taken)
+            return candidate;
+    }
+    return {};
+}

@@ -1,0 +1,49 @@
+#include "editor/ViewOptionsDlg.h"
+
+#include "app/Ctl.h"
+#include "app/VXBaseDialog.h"
+#include "app/controls/VXUnitEdit.h"
+#include "model/LabelData.h"
+#include "model/Utils.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CViewOptionsDlg::CViewOptionsDlg(CLabelData& label, QWidget* parent)
+    : QDialog(parent),
+      m_label(label),
+      m_pShowGrid(new QCheckBox(QStringLiteral("显示网格"))),
+      m_pGridSize(new CVXUnitEdit),
+      m_pSnapToGrid(new QCheckBox(QStringLiteral("对齐到网格")))
+{
+    setWindowTitle(QStringLiteral("视图选项"));
+    SetCtlId(m_pShowGrid, 1061);
+    SetCtlId(m_pGridSize, 1079);
+    SetCtlId(m_pSnapToGrid, 1004);
+    auto* group = new QGroupBox(QStringLiteral("网格"));
+    auto* form = new QFormLayout(group);
+    form->addRow(m_pShowGrid);
+    form->addRow(QStringLiteral("网格大小:"), m_pGridSize);
+    form->addRow(m_pSnapToGrid);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(MakeDialogButtons(this));
+
+    m_pGridSize->m_nValueType = CVXUnitEdit::ValueReal;
+    m_pGridSize->UpdateFrame();
+    m_pGridSize->setText(FormatFloatShort2(label.m_fGridSize));
+    m_pShowGrid->setChecked(label.m_bShowGrid);
+    m_pSnapToGrid->setChecked(label.m_bSnapToGrid);
+}
+
+void CViewOptionsDlg::accept()
+{
+    // Any number is taken; the canvas ignores a grid that is not positive.
+    m_label.m_fGridSize = TextToFloat(m_pGridSize->text());
+    m_label.m_bShowGrid = m_pShowGrid->isChecked();
+    m_label.m_bSnapToGrid = m_pSnapToGrid->isChecked();
+    QDialog::accept();
+}

@@ -1,0 +1,38 @@
+#include "output/ui/PrintCommands.h"
+
+#include "app/UiServices.h"
+#include "model/DocReader.h"
+#include "model/DocWriter.h"
+#include "model/LabelData.h"
+#include "output/ui/PrintDlg.h"
+#include "output/ui/WindowDataInputDlg.h"
+#include "platform/VXException.h"
+
+std::unique_ptr<CLabelData> CopyLabelData(const CLabelData& label)
+{
+    CDocWriterV1_0 writer;
+    writer.m_pLabelData = &label;
+    const QByteArray bytes = writer.DocumentBytes();
+    auto copy = std::make_unique<CLabelData>();
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = copy.get();
+    reader.ReadDocumentData(bytes);
+    copy->m_strFilePath = label.m_strFilePath;
+    copy->m_strTitle = label.m_strTitle;
+    return copy;
+}
+
+void RunPrintDialog(const CLabelData& label, QWidget* parent)
+{
+    try {
+        const std::unique_ptr<CLabelData> copy = CopyLabelData(label);
+        CPrintDlg dialog(parent);
+        CWindowDataPrompt prompt(&dialog);
+        dialog.SetLabelData(copy.get());
+        dialog.SetWindowDataPrompt(&prompt);
+        dialog.CreatePrintHandler();
+        Services().RunModal(dialog);
+    } catch (const VXException& e) {
+        Services().ReportException(parent, e);
+    }
+}

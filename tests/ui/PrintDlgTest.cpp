@@ -1,0 +1,409 @@
+// The print dialog and its loop over recording targets, window data typed per label,
+// and a whole run into a PDF file that is rasterised and decoded.
+#include "FakeServices.h"
+#include "TestSupport.h"
+#include "app/Ctl.h"
+#include "app/controls/VXUnitEdit.h"
+#include "barcode/BarcodeImpl_Code128.h"
+#include "platform/VXException.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
+#include "model/SDGraph.h"
+#include "model/TextGraph.h"
+#include "output/PrintHandler.h"
+#include "output/ui/PrintCommands.h"
+#include "output/ui/PrintDlg.h"
+#include "output/ui/WindowDataInputDlg.h"
+#include "tests/output/OutputSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records the page number each printed page shows, and how the document ended.
+struct PrintLog
+{
+    QStringList pages;
+    bool ended = false;
+    bool aborted = false;
+};
+
+class RecordingTarget : public CPrintTarget
+{
+public:
+    RecordingTarget(PrintLog& log, const CPrintHandler& job) : m_log(log), m_job(job) {}
+    bool BeginDocument(const CLabelData&, const QString&) override { return true; }
+    QPainter* BeginPage() override
+    {
+        m_page = QImage(10, 10, QImage::Format_RGB32);
+        m_painter.begin(&m_page);
+        return &m_painter;
+    }
+    bool EndPage() override
+    {
+        m_painter.end();
+        for (CBaseGraph* item : m_job.GetPageItems())
+            if (item->m_strName == "_PageNo")
+                m_log.pages << item->m_strText;
+        return true;
+    }
+    bool EndDocument() override
+    {
+        m_log.ended = true;
+        return true;
+    }
+    void Abort() override
+    {
+        if (m_painter.isActive())
+            m_painter.end();
+        m_log.aborted = true;
+    }
+
+private:
+    PrintLog& m_log;
+    const CPrintHandler& m_job;
+    QImage m_page;
+    QPainter m_painter;
+};
+
+// An encoder that refuses every content.
+class RefusingCode128 : public CBarcodeImpl_Code128
+{
+public:
+    void Encode() override { throw CBarcodeException(QStringLiteral("data too long")); }
+};
+
+// A label of one cell per page with a page number, n labels long.
+std::unique_ptr<CLabelData> PagedLabel(int pages)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_nPrintCount = pages;
+    label->m_bPageNumber = true;
+    label->m_strTitle = QStringLiteral("paged.vmk");
+    return label;
+}
+
+struct DialogRun
+{
+    explicit DialogRun(CLabelData& label)
+    {
+        services.printers = {QStringLiteral("Office"), QStringLiteral("Shop")};
+        dialog.SetLabelData(&label);
+        dialog.CreatePrintHandler();
+        dialog.SetTargetFactory([this](const QString& printer, const QString&) {
+            printerUsed = printer;
+            return std::make_unique<RecordingTarget>(log, *dialog.PrintHandler());
+        });
+    }
+    void Set(int id, const QString& text) { ctl<CVXUnitEdit>(&dialog, id)->setText(text); }
+    void Mode(int id) { ctl<QRadioButton>(&dialog, id)->click(); }
+    void Print() { ctl<QPushButton>(&dialog, 1)->click(); }
+
+    FakeServices services;
+    CPrintDlg dialog;
+    PrintLog log;
+    QString printerUsed;
+};
+
+} // namespace
+
+TEST(PrintDlg, OpensWithTheLabelsPrinterAndAllPages)
+{
+    auto label = PagedLabel(4);
+    label->m_strPrinterName = QStringLiteral("Shop");
+    DialogRun run(*label);
+    EXPECT_EQ(run.dialog.windowTitle(), QStringLiteral("打印 - paged.vmk"));
+    auto* printers = ctl<QComboBox>(&run.dialog, 1001);
+    EXPECT_EQ(printers->currentText(), QStringLiteral("Shop"));
+    EXPECT_EQ(printers->itemText(printers->count() - 1), CPrintDlg::PdfEntryText());
+    EXPECT_TRUE(ctl<QRadioButton>(&run.dialog, 1003)->isChecked());
+    EXPECT_FALSE(ctl<CVXUnitEdit>(&run.dialog, 14)->isEnabled());
+    EXPECT_FALSE(ctl<QCheckBox>(&run.dialog, 19)->isEnabled());
+    run.Mode(12);
+    EXPECT_TRUE(ctl<CVXUnitEdit>(&run.dialog, 21)->isEnabled());
+    EXPECT_FALSE(ctl<CVXUnitEdit>(&run.dialog, 14)->isEnabled());
+    EXPECT_TRUE(ctl<QCheckBox>(&run.dialog, 19)->isEnabled());
+
+    // The last page starts empty.
+    run.Print();
+    EXPECT_TRUE(run.log.pages.isEmpty());
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("终止页不能小于起始页,或大于总页数!")});
+    run.Mode(1003);
+    run.Print();
+    EXPECT_EQ(run.printerUsed, QStringLiteral("Shop"));
+    EXPECT_EQ(run.log.pages.size(), 4);
+}
+
+TEST(PrintDlg, PageOrderCopiesCollationAndRanges)
+{
+    struct Case
+    {
+        int mode;
+        QString a, b;
+        QString copies;
+        bool collate;
+        QStringList pages;
+    };
+    const Case cases[] = {
+        {1003, {}, {}, QStringLiteral("1"), false, {"1", "2", "3", "4"}},
+        {12, "1", "2", "2", true, {"1", "1", "2", "2"}},
+        {12, "1", "2", "2", false, {"1", "2", "1", "2"}},
+        {11, "3", "2", "1", false, {"3", "4"}},
+        {12, "2", "4", "1", true, {"2", "3", "4"}},
+    };
+    for (const Case& c : cases) {
+        auto label = PagedLabel(4);
+        DialogRun run(*label);
+        run.Mode(c.mode);
+        if (c.mode == 11) {
+            run.Set(14, c.a);
+            run.Set(17, c.b);
+        } else if (c.mode == 12) {
+            run.Set(21, c.a);
+            run.Set(24, c.b);
+        }
+        run.Set(26, c.copies);
+        ctl<QCheckBox>(&run.dialog, 1004)->setChecked(c.collate);
+        run.Print();
+        EXPECT_EQ(run.log.pages, c.pages) << c.mode << " " << c.a.toStdString() << " " << c.collate;
+        EXPECT_TRUE(run.log.ended);
+        EXPECT_EQ(run.printerUsed, QStringLiteral("Office"));
+        EXPECT_TRUE(run.services.messages.empty());
+    }
+}
+
+TEST(PrintDlg, RefusesWhatCannotPrint)
+{
+    struct Case
+    {
+        int mode;
+        QString a, b, copies;
+        QString message;
+    };
+    const Case cases[] = {
+        {11, "0", "1", "1", QStringLiteral("起始页不能小于等于0!")},
+        {11, "1", "0", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
+        {11, "1", "5", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
+        {12, "0", "2", "1", QStringLiteral("起始页不能小于等于0!")},
+        {12, "3", "2", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
+        {1003, {}, {}, "0", QStringLiteral("打印份数必须大于等于1!")},
+    };
+    for (const Case& c : cases) {
+        auto label = PagedLabel(4);
+        DialogRun run(*label);
+        run.Mode(c.mode);
+        run.Set(c.mode == 12 ? 21 : 14, c.a);
+        run.Set(c.mode == 12 ? 24 : 17, c.b);
+        run.Set(26, c.copies);
+        run.Print();
+        EXPECT_EQ(run.services.MessageTexts(), QStringList{c.message});
+        EXPECT_TRUE(run.log.pages.isEmpty());
+        EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
+    }
+
+    // No printer installed: nothing is chosen until the user picks one, or the PDF file.
+    auto label = PagedLabel(1);
+    DialogRun run(*label);
+    run.services.printers.clear();
+    run.dialog.CreatePrintHandler();
+    auto* printers = ctl<QComboBox>(&run.dialog, 1001);
+    EXPECT_EQ(printers->currentIndex(), -1);
+    EXPECT_EQ(printers->count(), 1);
+    run.Print();
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("请选择打印机!")});
+}
+
+TEST(PrintDlg, MovesOnToTheNextRangeAfterPrinting)
+{
+    auto label = PagedLabel(10);
+    DialogRun run(*label);
+    run.Mode(12);
+    run.Set(21, "3");
+    run.Set(24, "5");
+    ctl<QCheckBox>(&run.dialog, 19)->setChecked(true);
+    run.dialog.show();
+    run.Print();
+    EXPECT_EQ(run.log.pages, (QStringList{"3", "4", "5"}));
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("打印完成!")});
+    EXPECT_EQ(ctl<CVXUnitEdit>(&run.dialog, 21)->text(), QStringLiteral("6"));
+    EXPECT_EQ(ctl<CVXUnitEdit>(&run.dialog, 24)->text(), QStringLiteral("8"));
+    EXPECT_TRUE(run.dialog.isVisible());
+
+    run.Mode(11);
+    run.Set(14, "1");
+    run.Set(17, "4");
+    run.Print();
+    EXPECT_EQ(ctl<CVXUnitEdit>(&run.dialog, 14)->text(), QStringLiteral("5"));
+    EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
+}
+
+TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
+{
+    for (const int answer : {IDNO, IDYES}) {
+        auto label = PagedLabel(4);
+        DialogRun run(*label);
+        run.services.answers.push_back(answer);
+        run.dialog.show();
+        // The click on Cancel waits in the queue until the loop lets events through.
+        QMetaObject::invokeMethod(&run.dialog, "reject", Qt::QueuedConnection);
+        run.Print();
+        EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
+        if (answer == IDNO) {
+            EXPECT_EQ(run.log.pages.size(), 4);
+            EXPECT_TRUE(run.log.ended);
+            EXPECT_FALSE(run.dialog.isVisible());
+        } else {
+            EXPECT_EQ(run.log.pages, QStringList{"1"});
+            EXPECT_TRUE(run.log.aborted);
+            EXPECT_FALSE(run.log.ended);
+            EXPECT_TRUE(run.dialog.isVisible());
+            EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
+        }
+    }
+}
+
+TEST(PrintDlg, AFailingLabelStopsThePrintWithTheObjectAndValue)
+{
+    auto label = PagedLabel(3);
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "Code", 1, 2, 2);
+    auto refusing = std::make_unique<RefusingCode128>();
+    refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
+    barcode.m_pBarcodeImpl = std::move(refusing);
+    DialogRun run(*label);
+    run.dialog.show();
+    run.Print();
+    ASSERT_EQ(run.services.messages.size(), 1u);
+    const QString text = run.services.messages[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("“Code”")) && text.contains(QStringLiteral("“1”"))) << text.toStdString();
+    EXPECT_TRUE(run.log.aborted);
+    EXPECT_TRUE(run.dialog.isVisible());
+    EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
+}
+
+TEST(WindowData, EachLabelAsksAndCancelKeepsThePreviousValue)
+{
+    FakeServices services;
+    auto label = MakeGridLabel(1, 3);
+    label->m_nPrintCount = 3;
+    auto caption = CreateSDGraph(SDStaticText);
+    caption->m_strText = QStringLiteral("批号：");
+    label->m_formItems.push_back(std::move(caption));
+    auto edit = CreateSDGraph(SDTextBox);
+    edit->m_strName = QStringLiteral("Lot");
+    edit->m_nX = 80;
+    edit->m_strText = QStringLiteral("L-");
+    label->m_formItems.push_back(std::move(edit));
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandWindowData;
+    band->m_strWindowItem = QStringLiteral("Lot");
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(std::move(band));
+    AddText(*label, "T", std::move(bands));
+
+    const auto typeAndOk = [&](const QString& text) {
+        services.OnNextDialog([text](QDialog& dialog) {
+            auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("field_Lot"));
+            ASSERT_NE(field, nullptr);
+            // Each showing starts from the form's own text.
+            EXPECT_EQ(field->text(), QStringLiteral("L-"));
+            field->setText(text);
+            dialog.findChild<QPushButton*>(QStringLiteral("ctl_1"))->click();
+        });
+    };
+    typeAndOk(QStringLiteral("A1"));
+    services.OnNextDialog([](QDialog& dialog) { dialog.reject(); });
+    typeAndOk(QStringLiteral("C3"));
+
+    QWidget parent;
+    CWindowDataPrompt prompt(&parent);
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePreview);
+    job.SetLabelData(label.get());
+    job.SetWindowDataPrompt(&prompt);
+    job.Prepare();
+    const auto cells = PreviewPage(job, 1);
+    ASSERT_EQ(cells.size(), 3u);
+    EXPECT_EQ(cells[0].text, QStringLiteral("A1"));
+    EXPECT_EQ(cells[1].text, QStringLiteral("A1"));
+    EXPECT_EQ(cells[2].text, QStringLiteral("C3"));
+    EXPECT_EQ(services.dialogClasses.size(), 3u);
+    EXPECT_EQ(services.dialogClasses[0], QStringLiteral("CWindowDataInputDlg"));
+}
+
+TEST(PrintDlg, PrintsADocumentIntoAPdfThatDecodes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto label = MakeGridLabel(2, 2);
+    label->m_fLabelWidth = 60;
+    label->m_fLabelHeight = 40;
+    label->m_nPrintCount = 6;
+    label->m_strTitle = QStringLiteral("serials.vmk");
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 700, 5, 10);
+    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 15.0f;
+
+    const QString content = barcode.GetImpl()->GetSettings()->m_strContent;
+    FakeServices services;
+    const QString pdf = dir.filePath("out.pdf");
+    services.files.push_back(dir.filePath("out"));
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        EXPECT_EQ(printers->currentIndex(), -1);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    RunPrintDialog(*label, nullptr);
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+    // Printing worked on a copy: the document's barcode holds no generated value.
+    EXPECT_EQ(barcode.GetImpl()->GetSettings()->m_strContent, content);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
+
+    constexpr int dpi = 200;
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", pdf, dir.filePath("page")});
+    ASSERT_TRUE(raster.waitForFinished(60000));
+    ASSERT_EQ(raster.exitCode(), 0) << raster.readAllStandardError().toStdString();
+    const QStringList pngs = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(pngs.size(), 2);
+    QStringList read;
+    for (const QString& png : pngs) {
+        const QImage page(dir.filePath(png));
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 2; ++c) {
+                const double x = 10 + 65.0 * c, y = 10 + 45.0 * r;
+                const QRect cell(int(x * dpi / 25.4), int(y * dpi / 25.4), int(60 * dpi / 25.4), int(40 * dpi / 25.4));
+                if (const auto value = ReadCode128(page.copy(cell)))
+                    read << *value;
+            }
+        }
+    }
+    EXPECT_EQ(read, (QStringList{"700", "701", "702", "703", "704", "705"}));
+}
+
+TEST(PrintDlg, ACancelledPdfLeavesNoFileBehind)
+{
+    QTemporaryDir dir;
+    auto label = PagedLabel(5);
+    FakeServices services;
+    services.files.push_back(dir.filePath("cancelled.pdf"));
+    services.answers.push_back(IDYES);
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        QMetaObject::invokeMethod(&dialog, "reject", Qt::QueuedConnection);
+        ctl<QPushButton>(&dialog, 1)->click();
+        dialog.reject();
+    });
+    RunPrintDialog(*label, nullptr);
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
