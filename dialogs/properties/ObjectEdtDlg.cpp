@@ -3,6 +3,8 @@
 #include "app/Ctl.h"
 #include "app/UiServices.h"
 #include "dialogs/properties/ObjectPanes.h"
+#include "editor/BaseProxy.h"
+#include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
 #include "platform/VXException.h"
 
@@ -177,4 +179,22 @@ bool EditObjectProperties(const ObjectEditRequest& request)
 {
     std::unique_ptr<CObjectEdtDlg> dialog = CreateObjectEdtDlg(request);
     return dialog && Services().RunModal(*dialog) == QDialog::Accepted;
+}
+
+bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent)
+{
+    ObjectEditRequest request;
+    request.object = proxy.GetObject();
+    for (const auto& each : proxies) {
+        if (each->GetObject())
+            request.objects.push_back(each->GetObject());
+    }
+    request.label = label;
+    request.parent = parent;
+    request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
+    request.afterApply = [&] { undo.EndEditRecord(); };
+    // A failed apply never reaches EndEditRecord: the pending record gives no step
+    // and the next BeginEditRecord replaces it.
+    return EditObjectProperties(request);
 }

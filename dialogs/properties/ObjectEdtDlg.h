@@ -7,6 +7,8 @@
 #include <vector>
 
 class CBaseGraph;
+class CBaseProxy;
+class CUndoRecordBuilder;
 class CDataBand;
 class CGeneralEdtPane;
 class CLabelData;
@@ -67,3 +69,10 @@ std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& reque
 // Runs the object's property dialog through the services; true after OK. Kinds
 // without a dialog open nothing and return false.
 bool EditObjectProperties(const ObjectEditRequest& request);
+
+// The canvas's properties command: the dialog of the proxy's object, one undo record
+// per OK through the canvas's record builder. proxies are every object of the label.
+// True after OK; the caller then repaints (and gives an empty single-line text its
+// placeholder and refits its box).
+bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr);

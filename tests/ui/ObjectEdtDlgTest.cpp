@@ -3,6 +3,7 @@
 // object and show the right tab, Cancel (also after a confirmed nested dialog) keeps
 // the object, and a pane that throws leaves the object and the undo history alone.
 #include "FakeServices.h"
+#include "ProxyTestSupport.h"
 #include "UiTestSupport.h"
 #include "app/Ctl.h"
 #include "app/controls/ColourPicker.h"
@@ -10,6 +11,7 @@
 #include "app/controls/VXUnitEdit.h"
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "dialogs/properties/ObjectPanes.h"
+#include "editor/UndoRecordBuilder.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"
 #include "model/ImageGraph.h"
@@ -311,13 +313,13 @@ TEST(ObjectEdtDlg, CancelAfterEditsAndConfirmedNestedDialogsKeepsTheObject)
         l, l.Object(QStringLiteral("多边形")), log, services,
         [&](QWidget& dialog) {
             services.OnNextDialog([](QDialog& point) {
-                ReplaceText(ctl<QLineEdit>(&point, 1124), QStringLiteral("5"));
-                ReplaceText(ctl<QLineEdit>(&point, 1125), QStringLiteral("6"));
+                RetypeText(ctl<QLineEdit>(&point, 1124), QStringLiteral("5"));
+                RetypeText(ctl<QLineEdit>(&point, 1125), QStringLiteral("6"));
                 ClickButton(&point, 1);
             });
             ClickButton(Pane(&dialog, 242), 1072);
             EXPECT_EQ(Ctl<QTableWidget>(&dialog, 242, 1123)->rowCount(), 4);
-            ReplaceText(Ctl<QLineEdit>(&dialog, 232, 1079), QStringLiteral("新名字"));
+            RetypeText(Ctl<QLineEdit>(&dialog, 232, 1079), QStringLiteral("新名字"));
         },
         false));
     EXPECT_EQ(DocumentBytes(l.label), before);
@@ -361,7 +363,7 @@ TEST(ObjectEdtDlg, RefusalsShowTheirTabAndKeepTheObject)
          [](QWidget& d) { Ctl<QLineEdit>(&d, 232, 1079)->clear(); },
          QStringLiteral("请输入对象名称。"), 3},
         {QStringLiteral("矩形"),
-         [](QWidget& d) { ReplaceText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("椭圆")); },
+         [](QWidget& d) { RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("椭圆")); },
          QStringLiteral("对象名称重复，请指定不同的对象名称。"), 2},
         {QStringLiteral("图片"),
          [](QWidget& d) { ChooseItem(Ctl<QComboBox>(&d, 246, 1098), ImageLinked); },
@@ -403,7 +405,7 @@ TEST(ObjectEdtDlg, NamesThatAreAccepted)
         l.Object(QStringLiteral("椭圆"))->m_strName = QStringLiteral("ABC");
         UndoLog log;
         EXPECT_TRUE(RunDialog(l, l.Object(QStringLiteral("矩形")), log, services, [&](QWidget& d) {
-            ReplaceText(Ctl<QLineEdit>(&d, 232, 1079), name);
+            RetypeText(Ctl<QLineEdit>(&d, 232, 1079), name);
         }));
         EXPECT_TRUE(services.messages.empty());
     }
@@ -428,7 +430,7 @@ TEST(ObjectEdtDlg, ApplyThatThrowsRestoresTheObjectAndClosesTheRecordWithoutASte
     dialog->SetApplyOrder({dialog->m_pGeneral, throwing});
     bool stayedOpen = false;
     services.OnNextDialog([&](QDialog& d) {
-        ReplaceText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("改名"));
+        RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("改名"));
         ClickButton(&d, 1);
         stayedOpen = d.isVisible();
         ClickButton(&d, 2);
@@ -477,7 +479,7 @@ TEST(ObjectEdtDlg, EachControlReachesItsField)
         {"not printed", QStringLiteral("椭圆"), [](QWidget& d) { Click(Ctl<QCheckBox>(&d, 232, 1006)); },
          [](const CBaseGraph& o) { EXPECT_FALSE(o.m_bNotPrinted); }},
         {"description", QStringLiteral("椭圆"),
-         [](QWidget& d) { ReplaceText(Ctl<QLineEdit>(&d, 232, 1080), QStringLiteral("说明")); },
+         [](QWidget& d) { RetypeText(Ctl<QLineEdit>(&d, 232, 1080), QStringLiteral("说明")); },
          [](const CBaseGraph& o) { EXPECT_EQ(o.m_strDescription, QStringLiteral("说明")); }},
         {"x keeps three decimals", QStringLiteral("矩形"),
          [](QWidget& d) { Ctl<QLineEdit>(&d, 233, 1080)->setText(QStringLiteral("12.346")); },
@@ -738,13 +740,54 @@ TEST(ObjectEdtDlg, ImageDataSourceDialog)
         EXPECT_EQ(ctl<QLineEdit>(&d, 1225)->text(), QStringLiteral(".jpg"));
         ChooseItem(ctl<QComboBox>(&d, 1101), 0);
         EXPECT_EQ(ctl<QComboBox>(&d, 1100)->currentIndex(), -1);
-        ReplaceText(ctl<QLineEdit>(&d, 1224), QStringLiteral("C:"));
+        RetypeText(ctl<QLineEdit>(&d, 1224), QStringLiteral("C:"));
         ClickButton(&d, 1);
     });
     ASSERT_EQ(Services().RunModal(dialog), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strDataSource, QStringLiteral("甲"));
     EXPECT_EQ(dialog.m_strFieldName, QStringLiteral("乙2")); // no field chosen: kept
     EXPECT_EQ(dialog.m_strPrefix, QStringLiteral("C:"));
+}
+
+TEST(ObjectEdtDlg, OneOkIsOneUndoStepOfTheCanvas)
+{
+    FakeServices services;
+    Label l;
+    FakeCanvas canvas;
+    CUndoRedoManager manager{&canvas};
+    CUndoRecordBuilder builder{canvas, manager};
+    manager.m_bModified = true; // no file-changed marker before the edit's record
+    CBaseProxy* other = canvas.Add(l.Object(QStringLiteral("椭圆"))->Clone());
+    CBaseProxy* proxy = canvas.Add(l.Object(QStringLiteral("矩形"))->Clone());
+    auto bytes = [&] {
+        CLabelData copy;
+        for (const auto& each : canvas.objects)
+            copy.m_objects.push_back(each->GetObject()->Clone());
+        return DocumentBytes(copy);
+    };
+    const QByteArray before = bytes();
+    // A duplicate name is refused before any record is opened.
+    services.OnNextDialog([&](QDialog& d) {
+        RetypeText(Ctl<QLineEdit>(&d, 232, 1079), other->GetObject()->m_strName);
+        ClickButton(&d, 1);
+        RetypeText(Ctl<QLineEdit>(&d, 233, 1080), QStringLiteral("1.5"));
+        ChooseItem(Ctl<QComboBox>(&d, 235, 1098), 2);
+        RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("新矩形"));
+        ClickButton(&d, 1);
+    });
+    ASSERT_TRUE(EditProxyProperties(*proxy, canvas.objects, &l.label, builder));
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("对象名称重复，请指定不同的对象名称。")});
+    EXPECT_EQ(manager.UndoCount(), 1u);
+    EXPECT_FALSE(builder.HasPendingEdit());
+    const auto& rectangle = static_cast<const CRectangleGraph&>(*canvas.objects[1]->GetObject());
+    EXPECT_EQ(rectangle.m_strName, QStringLiteral("新矩形"));
+    EXPECT_FLOAT_EQ(rectangle.m_fX, 1.5f);
+    EXPECT_EQ(rectangle.m_nDashStyle, 2);
+    const QByteArray after = bytes();
+    manager.Undo();
+    EXPECT_EQ(bytes(), before);
+    manager.Redo();
+    EXPECT_EQ(bytes(), after);
 }
 
 TEST(Showcase, TextObjectDialog)

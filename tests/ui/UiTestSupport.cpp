@@ -15,7 +15,7 @@ void TypeText(QWidget* widget, const QString& text)
     }
 }
 
-void ReplaceText(QLineEdit* edit, const QString& text)
+void RetypeText(QLineEdit* edit, const QString& text)
 {
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_Backspace);

@@ -11,7 +11,7 @@ class QWidget;
 void TypeText(QWidget* widget, const QString& text);
 
 // Replaces the edit's whole text by typing.
-void ReplaceText(QLineEdit* edit, const QString& text);
+void RetypeText(QLineEdit* edit, const QString& text);
 // Chooses a combo item with the keyboard, as a person would, so that the combo
 // reports it as the user's choice.
 void ChooseItem(QComboBox* combo, int index);
