@@ -692,8 +692,11 @@ bool CDataSourceDBDlg::Connect()
     if (!connection)
         return false;
     if (!connection->IsOpen()) {
-        if (provider)
-            return ReportFailure(connection->LastError());
+        if (provider) {
+            // The database's own reason follows the common headline.
+            const QString reason = connection->LastError();
+            return ReportFailure(QStringLiteral("无法连接数据库") + (reason.isEmpty() ? QString() : u'\n' + reason));
+        }
         if (m_profile.reportsRefusal)
             Services().ShowMessage(this, QStringLiteral("无法连接数据库"), MessageIcon::Stop);
         return false;

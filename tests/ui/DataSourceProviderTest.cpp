@@ -292,7 +292,7 @@ TEST(ProviderFailures, MissingDriversAndAClosedPortReportTheReason)
         EXPECT_EQ(ds, nullptr);
         ASSERT_EQ(services.messages.size(), 2u);
         const QString reason = services.messages[0].text;
-        EXPECT_NE(reason, "无法连接数据库") << "the driver's reason is missing";
+        EXPECT_TRUE(reason.startsWith("无法连接数据库\n")) << "the driver's reason is missing";
         if (!installed) {
             EXPECT_TRUE(reason.contains(QLatin1String(c.driver))) << reason.toStdString();
         }
@@ -493,4 +493,46 @@ TEST(CustomDialog, PostgreSQLOdbcEndToEnd)
     ASSERT_NE(ds, nullptr) << services.MessageTexts().join('\n').toStdString();
     EXPECT_EQ(ds->m_selectedFields, (QStringList{"one", "nothing", "third"}));
     EXPECT_EQ(ds->m_sampleValues, (QStringList{"1", "", "x"}));
+}
+
+// Values typed into the login reach the driver as one value each: a ";" cannot start
+// a key of its own, and braces stay inside the braced ODBC value.
+TEST(ProviderConnectionStrings, TypedValuesCannotInjectKeys)
+{
+    struct Case
+    {
+        int32_t type;
+        int connectId;
+        int edit;
+        const char* key; // the key the value would have injected
+        const char* driver;
+    };
+    for (const Case& c : {Case {DSSQLServer, 1082, 1079, "Driver", "FreeTDS"},
+             Case {DSSybase, 1082, 1183, "Driver", "FreeTDS"}, Case {DSDB2, 1082, 1081, "Driver", "IBM DB2"},
+             Case {DSOracle, 1081, 1079, "Driver", "Oracle 19"}}) {
+        SCOPED_TRACE(c.type);
+        QString cs;
+        QString user;
+        QString password;
+        FakeServices services;
+        RunNew(services, c.type, [&](QDialog& d) {
+            dynamic_cast<CDataSourceDBDlg&>(d).SetProviderOpener(
+                [&](const QString& s, const QString& u, const QString& p) {
+                    cs = s;
+                    user = u;
+                    password = p;
+                    return std::unique_ptr<DbConnection>();
+                });
+            FillLogin(d, c.type);
+            TypeInto(&d, c.edit, "x}; Driver={evil};y{");
+            ClickCtl(&d, c.connectId);
+            ClickCtl(&d, 2);
+        });
+        EXPECT_FALSE(AdoConnectionString(cs).Has(c.key)) << cs.toStdString();
+        const AdoRoute route = RouteAdo(cs, user, password, {QString::fromLatin1(c.driver)});
+        ASSERT_EQ(route.kind, AdoRoute::Odbc) << route.error.toStdString();
+        // Inside braces a closing brace is doubled: the value stays one.
+        EXPECT_TRUE(route.odbc.startsWith("Driver=" + QString::fromLatin1(c.driver) + ";"));
+        EXPECT_TRUE(route.odbc.contains(QLatin1String("x}}; Driver={evil}};y{"))) << route.odbc.toStdString();
+    }
 }
