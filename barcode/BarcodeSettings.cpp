@@ -78,7 +78,7 @@ QString CBarcodeSettings::GetBandsText() const
 {
     QString text;
     for (const auto& band : m_bandList)
-        text += band->GetText();
+        AppendBandText(text, band->GetText());
     return text;
 }
 

@@ -255,14 +255,10 @@ QString FormatChinese(QString v, int mode)
     return sign + result;
 }
 
-// No label shows more; a damaged file asking for millions of pad characters must
-// not exhaust memory. No band's text grows past it either.
-constexpr qsizetype kMaxPadWidth = 65536;
-
 // Pads to width in one allocation; values are padded for every label printed.
 QString Padded(const QString& text, qsizetype width, QChar pad, bool left)
 {
-    width = std::min(width, std::max(kMaxPadWidth, text.size()));
+    width = std::min(width, std::max(kMaxValueLength, text.size()));
     if (width <= text.size())
         return text;
     QString out(width, pad);
@@ -359,7 +355,7 @@ QString CDataBand::FormatValue(const QString& raw) const
         v = FormatChinese(v, m_nChineseMode);
     if (!m_strPrefix.isEmpty() || !m_strSuffix.isEmpty())
         v = m_strPrefix + v + m_strSuffix;
-    v.truncate(kMaxPadWidth);
+    v.truncate(kMaxValueLength);
     return v;
 }
 

@@ -40,6 +40,17 @@ enum ChineseNumeralMode : int32_t {
     ChineseAmountSimple = 4,  // as 2, followed by 元
 };
 
+// No label shows a longer value; a damaged file asking for more (huge padding, many
+// bands) must not exhaust memory. Each band's text and each joined value stop here.
+constexpr qsizetype kMaxValueLength = 65536;
+
+// Joins band texts up to kMaxValueLength.
+inline void AppendBandText(QString& value, const QString& text)
+{
+    if (value.size() < kMaxValueLength)
+        value += QStringView(text).left(kMaxValueLength - value.size());
+}
+
 // One piece of the value of a text object or a barcode: where its raw value comes
 // from and how that raw value is post-processed. Objects own their bands through
 // std::unique_ptr and copy them with Clone; the file form is written field by field

@@ -11,10 +11,11 @@
 #include "model/Utils.h"
 #include "platform/Archive.h"
 #include "platform/ImageHolder.h"
+#include "platform/InputLimits.h"
 #include "platform/VXException.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <new>
+
 
 namespace {
 
@@ -23,16 +24,25 @@ namespace {
     throw CArchiveException(QStringLiteral("The file holds an unknown %1 (%2).").arg(QLatin1String(what)).arg(code));
 }
 
-// A linked picture, loaded only from an existing regular file: a path naming a
-// device or a pipe must not make opening a label read forever.
+// A linked picture: only a regular file within the picture bound is read, so a path
+// naming a device, a pipe or an endless /proc file cannot stall opening a label.
 std::unique_ptr<ImageHolder> LoadLinkedPicture(const QString& path)
 {
-    if (!FileExists(path) || !QFileInfo(path).isFile())
-        return nullptr;
     auto image = std::make_unique<ImageHolder>(ImageHolder::FromFile(path));
     if (image->IsEmpty())
         return nullptr;
     return image;
+}
+
+// A file whose counts and sizes pass every check can still ask for more memory than
+// there is; that is a file this program cannot read, said as such.
+template <class Read> void ThrowOutOfMemoryAsArchiveError(Read read)
+{
+    try {
+        read();
+    } catch (const std::bad_alloc&) {
+        throw CArchiveException(QStringLiteral("The file is too large to be read into memory."));
+    }
 }
 
 CLabelData& Label(CDocReader& reader)
@@ -45,13 +55,11 @@ CLabelData& Label(CDocReader& reader)
 
 QByteArray ReadFileBytes(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be opened: %2").arg(path, file.errorString()));
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be read: %2").arg(path, file.errorString()));
-    return data;
+    QString reason;
+    std::optional<QByteArray> data = ReadRegularFile(path, kMaxLabelFileBytes, reason);
+    if (!data)
+        throw CFileException(QStringLiteral("The file \"%1\" cannot be opened: %2").arg(path, reason));
+    return std::move(*data);
 }
 
 void CDocReader::ReadHeader(CArchiveReader& ar)
@@ -83,16 +91,18 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
 {
     CLabelData& label = Label(*this);
     m_pCurObjects = &label.m_objects;
-    CArchiveReader ar(data);
-    ReadHeader(ar);
-    ar.ReadString(); // the version, checked by the loader
-    ReadLabelSettings(ar, *this);
-    ReadScreenDataForm(ar, *this);
-    ReadExternalVariables(ar, *this);
-    ReadDocumentBands(ar, *this);
-    ReadScriptTexts(ar, *this);
-    ReadDataSources(ar, label);
-    ReadObjectList(ar, *this);
+    ThrowOutOfMemoryAsArchiveError([&] {
+        CArchiveReader ar(data);
+        ReadHeader(ar);
+        ar.ReadString(); // the version, checked by the loader
+        ReadLabelSettings(ar, *this);
+        ReadScreenDataForm(ar, *this);
+        ReadExternalVariables(ar, *this);
+        ReadDocumentBands(ar, *this);
+        ReadScriptTexts(ar, *this);
+        ReadDataSources(ar, label);
+        ReadObjectList(ar, *this);
+    });
 }
 
 void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
@@ -101,10 +111,12 @@ void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
     // The caller's list gets the objects only when the whole file has been read.
     ObjectList read;
     m_pCurObjects = &read;
-    CArchiveReader ar(data);
-    ReadHeader(ar);
-    ar.ReadString();
-    ReadObjectList(ar, *this);
+    ThrowOutOfMemoryAsArchiveError([&] {
+        CArchiveReader ar(data);
+        ReadHeader(ar);
+        ar.ReadString();
+        ReadObjectList(ar, *this);
+    });
     m_pCurObjects = m_pObjects;
     for (auto& object : read)
         m_pObjects->push_back(std::move(object));

@@ -286,6 +286,6 @@ QString GetBandsText(const CTextGraph& text)
     QString result;
     for (const auto& band : text.m_bands)
         if (band)
-            result += band->GetText();
+            AppendBandText(result, band->GetText());
     return result;
 }

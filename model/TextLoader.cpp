@@ -1,13 +1,17 @@
 #include "model/TextLoader.h"
 
 #include "model/DSBase.h"
+#include "platform/InputLimits.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -76,13 +80,21 @@ class TextLineReader
 public:
     bool Open(const QString& path, QString& error)
     {
-        m_file.setFileName(path);
-        if (path.isEmpty() || !m_file.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("Cannot open the text file \"%1\": %2")
-                        .arg(path, path.isEmpty() ? QStringLiteral("no file name") : m_file.errorString());
+        m_path = path;
+        QString reason;
+        const int fd = OpenRegularFile(path, reason);
+        if (fd < 0 || !m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0) {
+                reason = m_file.errorString();
+                ::close(fd);
+            }
+            error = QStringLiteral("Cannot open the text file \"%1\": %2").arg(path, reason);
             return false;
         }
-        const QByteArray head = m_file.peek(3);
+        // The file is read up to its size when opened: a file under /proc that
+        // reports 0 bytes yet reads without end is empty here.
+        m_size = m_file.size();
+        const QByteArray head = m_file.peek(std::min<qint64>(3, m_size));
         qsizetype bom = 0;
         if (head.startsWith("\xEF\xBB\xBF")) {
             m_encoding = TextEncoding::Utf8, bom = 3;
@@ -114,18 +126,24 @@ public:
         return true;
     }
 
-    // The next line without its line end; false after the last line.
+    // The next line without its line end; false after the last line, or on a line
+    // longer than kMaxTextLineBytes (then Error() says so).
     bool NextLine(QByteArrayView& line)
     {
+        // Bytes of the current line already searched for its end: a long line is
+        // scanned once, not again after each refill.
+        qsizetype scanned = 0;
         for (;;) {
             const char* begin = m_buffer.constData() + m_pos;
             const qsizetype available = m_buffer.size() - m_pos;
-            if (const void* nl = std::memchr(begin, '\n', static_cast<size_t>(available))) {
+            if (const void* nl
+                = std::memchr(begin + scanned, '\n', static_cast<size_t>(available - scanned))) {
                 const qsizetype length = static_cast<const char*>(nl) - begin;
                 line = Trimmed(begin, length);
                 m_pos += length + 1;
                 return true;
             }
+            scanned = available;
             if (m_atEnd) {
                 if (available == 0)
                     return false;
@@ -133,9 +151,17 @@ public:
                 m_pos = m_buffer.size();
                 return true;
             }
+            if (available > kMaxTextLineBytes) {
+                m_error = QStringLiteral("A line of the text file \"%1\" is longer than %2 bytes")
+                              .arg(m_path)
+                              .arg(kMaxTextLineBytes);
+                return false;
+            }
             Fill();
         }
     }
+
+    const QString& Error() const { return m_error; }
 
 private:
     static QByteArrayView Trimmed(const char* begin, qsizetype length)
@@ -150,13 +176,15 @@ private:
         Utf8Validator validator;
         QByteArray chunk(kChunk, Qt::Uninitialized);
         for (;;) {
-            const qint64 n = m_file.read(chunk.data(), kChunk);
+            const qint64 n = m_file.read(chunk.data(), ChunkLeft());
             if (n <= 0)
                 return validator.Complete();
             if (!validator.Feed(reinterpret_cast<const unsigned char*>(chunk.constData()), n))
                 return false;
         }
     }
+
+    qint64 ChunkLeft() const { return std::clamp<qint64>(m_size - m_file.pos(), 0, kChunk); }
 
     void Fill()
     {
@@ -165,11 +193,11 @@ private:
         if (!m_decoder) {
             const qsizetype old = m_buffer.size();
             m_buffer.resize(old + kChunk);
-            const qint64 n = m_file.read(m_buffer.data() + old, kChunk);
+            const qint64 n = m_file.read(m_buffer.data() + old, ChunkLeft());
             m_buffer.resize(old + std::max<qint64>(n, 0));
             m_atEnd = n <= 0;
         } else {
-            const QByteArray raw = m_file.read(kChunk);
+            const QByteArray raw = m_file.read(ChunkLeft());
             const QString text = (*m_decoder)(raw);
             m_buffer.append(text.toUtf8());
             m_atEnd = raw.isEmpty();
@@ -177,6 +205,9 @@ private:
     }
 
     QFile m_file;
+    qint64 m_size = 0;
+    QString m_path;
+    QString m_error;
     TextEncoding m_encoding = TextEncoding::Utf8;
     std::optional<QStringDecoder> m_decoder;
     QByteArray m_buffer;
@@ -304,6 +335,32 @@ bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringL
 
 int CTextDL::GetRecordCount()
 {
+    try {
+        return CountRecords();
+    } catch (const std::bad_alloc&) {
+        m_strLastError = OutOfMemory();
+        ThrowLastError();
+    }
+}
+
+bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
+{
+    try {
+        return ReadRows(nFirst, nLast, rows);
+    } catch (const std::bad_alloc&) {
+        rows.Clear();
+        return Fail(OutOfMemory());
+    }
+}
+
+QString CTextDL::OutOfMemory() const
+{
+    const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
+    return QStringLiteral("The text file \"%1\" is too large to be read into memory").arg(ds ? ds->m_strPath : QString());
+}
+
+int CTextDL::CountRecords()
+{
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
     if (!ds) {
         m_strLastError = QStringLiteral("The data source is not a text file");
@@ -318,13 +375,17 @@ int CTextDL::GetRecordCount()
     QByteArrayView line;
     while (reader.NextLine(line))
         ++lines;
+    if (!reader.Error().isEmpty()) {
+        m_strLastError = reader.Error();
+        ThrowLastError();
+    }
     if (ds->m_bHeaderRow && lines > 0)
         --lines;
     m_strLastError.clear();
     return static_cast<int>(std::min<qint64>(lines, INT_MAX));
 }
 
-bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
+bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
 {
     rows.Clear();
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
@@ -361,6 +422,10 @@ bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
             rows.AppendUtf8(line);
         else
             AppendSplitLine(line, separator, widths, pieceCount, rows);
+    }
+    if (!reader.Error().isEmpty()) {
+        rows.Clear();
+        return Fail(reader.Error());
     }
     return true;
 }

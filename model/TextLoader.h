@@ -20,6 +20,11 @@ class CTextDL : public CDLBase
 public:
     int GetRecordCount() override;
     bool LoadRows(int nFirst, int nLast, LoaderRow& rows) override;
+
+private:
+    int CountRecords();
+    bool ReadRows(int nFirst, int nLast, LoaderRow& rows);
+    QString OutOfMemory() const;
 };
 
 // Field widths of custom segments: the text cut at commas, each piece read as a

@@ -71,7 +71,7 @@ QString CPrintHandler::EvaluateBands(const std::vector<std::unique_ptr<CDataBand
 {
     QString value;
     for (const auto& band : bands)
-        value += BandValue(*band, s, n);
+        AppendBandText(value, BandValue(*band, s, n));
     return value;
 }
 

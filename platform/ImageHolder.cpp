@@ -1,37 +1,54 @@
 #include "platform/ImageHolder.h"
 
+#include "platform/InputLimits.h"
+
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <new>
 
 ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeType)
 {
     ImageHolder holder;
     holder.m_bytes = bytes;
     holder.m_mimeType = mimeType.isEmpty() ? QMimeDatabase().mimeTypeForData(bytes).name() : mimeType;
-    QBuffer buffer(&holder.m_bytes);
+    return holder;
+}
+
+const QImage& ImageHolder::Image() const
+{
+    Decoded& decoded = *m_decoded;
+    if (decoded.tried || m_bytes.isEmpty())
+        return decoded.image;
+    decoded.tried = true;
+    QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
-    holder.m_image = reader.read();
-    return holder;
+    reader.setAllocationLimit(kMaxPictureDecodedMiB);
+    try {
+        decoded.image = reader.read();
+    } catch (const std::bad_alloc&) {
+        decoded.image = QImage();
+    }
+    return decoded.image;
 }
 
 ImageHolder ImageHolder::FromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return FromBytes(file.readAll());
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxPictureFileBytes, reason);
+    return bytes ? FromBytes(*bytes) : ImageHolder();
 }
 
 ImageHolder ImageHolder::FromImage(const QImage& image)
 {
     ImageHolder holder;
-    holder.m_image = image;
+    holder.m_decoded->image = image;
+    holder.m_decoded->tried = true;
     holder.m_mimeType = QStringLiteral("image/png");
     QBuffer buffer(&holder.m_bytes);
     buffer.open(QIODevice::WriteOnly);

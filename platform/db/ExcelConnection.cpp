@@ -1,3 +1,4 @@
+#include "platform/InputLimits.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
@@ -8,6 +9,8 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <new>
 #include <freexl.h>
 #include <zip.h>
 
@@ -15,8 +18,6 @@ namespace {
 
 // The provider reads at most this many columns of a sheet.
 constexpr int kMaxColumns = 255;
-// A part of a workbook larger than this is refused rather than read into memory.
-constexpr zip_uint64_t kMaxPartBytes = zip_uint64_t(1) << 30;
 
 struct Cell
 {
@@ -119,25 +120,41 @@ bool IsDateFormat(int id, const QString& code)
     return false;
 }
 
-// "BC12" to its 0-based column and row; false for anything else.
-bool ParseReference(QStringView reference, int& row, int& column)
+// A row number of decimal digits, capped just past the largest row of any format so
+// that no length of digits overflows; false for anything else.
+bool ParseRowNumber(QStringView digits, qint64& number)
+{
+    if (digits.isEmpty())
+        return false;
+    number = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return false;
+        number = std::min<qint64>(number * 10 + (c.unicode() - '0'), qint64(kXlsxMaxRows) + 1);
+    }
+    return true;
+}
+
+// "BC12" to its 0-based column and row, which may lie past the sheet's grid (the
+// caller checks); false for anything else.
+bool ParseReference(QStringView reference, qint64& row, qint64& column)
 {
     qsizetype i = 0;
-    int col = 0;
+    qint64 col = 0;
     while (i < reference.size() && reference[i].isLetter() && reference[i].unicode() < 128) {
-        col = col * 26 + (reference[i].toUpper().unicode() - 'A' + 1);
-        if (col > 16384)
-            return false;
+        col = std::min<qint64>(col * 26 + (reference[i].toUpper().unicode() - 'A' + 1), qint64(kXlsxMaxColumns) + 1);
         ++i;
     }
-    bool ok = false;
-    const int r = reference.mid(i).toInt(&ok);
-    if (i == 0 || !ok || r < 1)
+    qint64 r = 0;
+    if (i == 0 || !ParseRowNumber(reference.mid(i), r) || r < 1)
         return false;
     row = r - 1;
     column = col - 1;
     return true;
 }
+
+// A cell with a value, handed over by a sheet reader.
+using CellVisitor = std::function<void(int row, int column, const Cell& value)>;
 
 class ExcelConnection : public StagedConnection
 {
@@ -154,12 +171,16 @@ public:
         file.close();
         QStringList sheets;
         bool ok = false;
-        if (magic.startsWith("PK"))
-            ok = OpenXlsx(path, sheets);
-        else if (magic.startsWith("\xD0\xCF\x11\xE0"))
-            ok = OpenXls(path, sheets);
-        else
-            Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path));
+        try {
+            if (magic.startsWith("PK"))
+                ok = OpenXlsx(path, sheets);
+            else if (magic.startsWith("\xD0\xCF\x11\xE0"))
+                ok = OpenXls(path, sheets);
+            else
+                Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path));
+        } catch (const std::bad_alloc&) {
+            ok = Fail(QStringLiteral("The workbook \"%1\" is too large to be read into memory").arg(path));
+        }
         if (!ok || !OpenEngine()) {
             CloseFiles();
             return;
@@ -181,10 +202,16 @@ public:
 protected:
     bool Stage(int index) override
     {
-        std::vector<SheetCell> cells;
-        if (!(m_zip ? ReadXlsxSheet(index, cells) : ReadXlsSheet(index, cells)))
-            return false;
-        return StageCells(index, cells);
+        try {
+            QByteArray part;
+            if (m_zip && !ReadSheetPart(index, part))
+                return false;
+            return StageCells(index, [&](const CellVisitor& visit) {
+                return m_zip ? ReadXlsxSheet(index, part, visit) : ReadXlsSheet(index, visit);
+            });
+        } catch (const std::bad_alloc&) {
+            return Fail(QStringLiteral("The sheet %1 is too large to be read into memory").arg(Table(index)));
+        }
     }
 
 private:
@@ -198,51 +225,78 @@ private:
         m_xls = nullptr;
     }
 
-    bool StageCells(int index, std::vector<SheetCell>& cells)
+    // Reads the sheet twice through readSheet: once for the used range (the smallest
+    // box around every cell that holds a value), then to write its rows into the
+    // staged table as they come. Only a sheet whose rows come out of order is held
+    // whole, to be sorted first.
+    bool StageCells(int index, const std::function<bool(const CellVisitor&)>& readSheet)
     {
-        std::stable_sort(cells.begin(), cells.end(), [](const SheetCell& a, const SheetCell& b) {
-            return a.row != b.row ? a.row < b.row : a.column < b.column;
-        });
-        // The used range: the smallest box around every cell that holds a value.
         int top = INT_MAX, left = INT_MAX, bottom = -1, right = -1;
-        for (const SheetCell& cell : cells) {
-            top = std::min(top, cell.row);
-            bottom = std::max(bottom, cell.row);
-            left = std::min(left, cell.column);
-            right = std::max(right, cell.column);
-        }
+        int lastRow = -1;
+        bool ordered = true;
+        if (!readSheet([&](int row, int column, const Cell&) {
+                top = std::min(top, row);
+                bottom = std::max(bottom, row);
+                left = std::min(left, column);
+                right = std::max(right, column);
+                ordered = ordered && row >= lastRow;
+                lastRow = row;
+            }))
+            return false;
         const int columnCount = bottom < 0 ? 0 : std::min(right - left + 1, kMaxColumns);
         QStringList names;
-        auto next = cells.begin();
-        if (m_headerRow && bottom >= 0) {
-            for (int c = 0; c < columnCount; ++c)
-                names.append(QString());
-            for (; next != cells.end() && next->row == top; ++next) {
-                if (next->column - left < columnCount)
-                    names[next->column - left] = next->value.Display();
+        for (int c = 0; c < columnCount; ++c)
+            names.append(QString());
+        const int headerRow = m_headerRow && bottom >= 0 ? top : -1;
+        std::unique_ptr<TableWriter> writer;
+        int written = headerRow >= 0 ? top : top - 1; // the last row stored (or the header)
+        int open = -1;                                // the row whose cells are being bound
+        const auto add = [&](int row, int column, const Cell& value) {
+            const int c = column - left;
+            if (c >= columnCount)
+                return;
+            if (row == headerRow) {
+                names[c] = value.Display();
+                return;
             }
-            ++top;
+            if (!writer)
+                writer = std::make_unique<TableWriter>(*this, Table(index), UniqueColumnNames(names));
+            if (row != open) {
+                if (open >= 0) {
+                    writer->EndRow();
+                    written = open;
+                }
+                // Empty rows inside the used range are rows of NULLs.
+                writer->AddEmptyRows(row - written - 1);
+                open = row;
+            }
+            if (value.kind == Cell::Int)
+                writer->BindInt(c, value.i);
+            else if (value.kind == Cell::Double)
+                writer->BindDouble(c, value.d);
+            else if (value.kind == Cell::Text)
+                writer->BindText(c, value.text);
+        };
+        if (ordered) {
+            if (!readSheet(add))
+                return false;
         } else {
-            for (int c = 0; c < columnCount; ++c)
-                names.append(QString());
+            std::vector<SheetCell> cells;
+            if (!readSheet([&](int row, int column, const Cell& value) { cells.push_back({row, column, value}); }))
+                return false;
+            std::stable_sort(cells.begin(), cells.end(),
+                [](const SheetCell& a, const SheetCell& b) { return a.row < b.row; });
+            for (const SheetCell& cell : cells)
+                add(cell.row, cell.column, cell.value);
         }
-        TableWriter writer(*this, Table(index), UniqueColumnNames(names));
-        for (int row = top; row <= bottom && writer.IsOk(); ++row) {
-            for (; next != cells.end() && next->row == row; ++next) {
-                const int c = next->column - left;
-                if (c >= columnCount)
-                    continue;
-                const Cell& value = next->value;
-                if (value.kind == Cell::Int)
-                    writer.BindInt(c, value.i);
-                else if (value.kind == Cell::Double)
-                    writer.BindDouble(c, value.d);
-                else if (value.kind == Cell::Text)
-                    writer.BindText(c, value.text);
-            }
-            writer.EndRow();
+        if (!writer)
+            writer = std::make_unique<TableWriter>(*this, Table(index), UniqueColumnNames(names));
+        if (open >= 0) {
+            writer->EndRow();
+            written = open;
         }
-        return writer.Finish();
+        writer->AddEmptyRows(bottom - written); // rows whose cells all lie past the last column
+        return writer->Finish();
     }
 
     // ---- .xlsx: a zip of XML parts
@@ -256,7 +310,7 @@ private:
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)
-            || stat.size > kMaxPartBytes)
+            || stat.size > static_cast<zip_uint64_t>(kMaxWorkbookPartBytes))
             return Fail(QStringLiteral("The workbook part %1 is damaged or too large").arg(name));
         zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
         if (!file)
@@ -387,36 +441,54 @@ private:
         return !xml.hasError() || Fail(QStringLiteral("The workbook's styles are damaged: %1").arg(xml.errorString()));
     }
 
-    bool ReadXlsxSheet(int index, std::vector<SheetCell>& cells)
+    bool ReadSheetPart(int index, QByteArray& data)
     {
-        QByteArray data;
         const QString part = m_sheetParts.value(index);
         if (part.isEmpty() || !ReadPart(part, data))
             return LastError().isEmpty()
                 ? Fail(QStringLiteral("The sheet %1 is missing from the workbook").arg(Table(index)))
                 : false;
+        return true;
+    }
+
+    bool BeyondGrid(int index, qint64 row, qint64 column, int maxRows, int maxColumns)
+    {
+        return Fail(QStringLiteral("The sheet %1 has a cell at row %2, column %3, beyond the %4 rows and %5 "
+                                   "columns of its workbook format")
+                        .arg(Table(index))
+                        .arg(row + 1)
+                        .arg(column + 1)
+                        .arg(maxRows)
+                        .arg(maxColumns));
+    }
+
+    bool ReadXlsxSheet(int index, const QByteArray& data, const CellVisitor& visit)
+    {
         QXmlStreamReader xml(data);
-        int row = -1;
-        int column = -1;
+        qint64 row = -1;
+        qint64 column = -1;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
             if (xml.name() == u"row") {
-                bool ok = false;
-                const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
-                row = ok && r >= 1 ? r - 1 : row + 1;
+                qint64 r = 0;
+                row = ParseRowNumber(xml.attributes().value(QLatin1String("r")), r) && r >= 1 ? r - 1 : row + 1;
                 column = -1;
+                if (row >= kXlsxMaxRows)
+                    return BeyondGrid(index, row, 0, kXlsxMaxRows, kXlsxMaxColumns);
             } else if (xml.name() == u"c") {
                 const auto attributes = xml.attributes();
-                int r = row;
+                qint64 r = row;
                 if (!ParseReference(attributes.value(QLatin1String("r")), r, column))
                     ++column;
+                if (r >= kXlsxMaxRows || column >= kXlsxMaxColumns)
+                    return BeyondGrid(index, r, column, kXlsxMaxRows, kXlsxMaxColumns);
                 const QString type = attributes.value(QLatin1String("t")).toString();
                 const int style = attributes.value(QLatin1String("s")).toInt();
-                Cell value = ReadCellValue(xml, type, style);
+                const Cell value = ReadCellValue(xml, type, style);
                 if (value.kind != Cell::Null && !(value.kind == Cell::Text && value.text.isEmpty()) && r >= 0
                     && column >= 0)
-                    cells.push_back({r, column, std::move(value)});
+                    visit(static_cast<int>(r), static_cast<int>(column), value);
             }
         }
         if (xml.hasError())
@@ -495,13 +567,15 @@ private:
         return true;
     }
 
-    bool ReadXlsSheet(int index, std::vector<SheetCell>& cells)
+    bool ReadXlsSheet(int index, const CellVisitor& visit)
     {
         unsigned int rows = 0;
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(m_xls, static_cast<unsigned short>(index)) != FREEXL_OK
             || freexl_worksheet_dimensions(m_xls, &rows, &columns) != FREEXL_OK)
             return Fail(QStringLiteral("The sheet %1 cannot be read").arg(Table(index)));
+        if (rows > static_cast<unsigned int>(kXlsMaxRows) || columns > kXlsMaxColumns)
+            return BeyondGrid(index, qint64(rows) - 1, qint64(columns) - 1, kXlsMaxRows, kXlsMaxColumns);
         for (unsigned int r = 0; r < rows; ++r) {
             for (unsigned short c = 0; c < columns; ++c) {
                 FreeXL_CellValue value;
@@ -522,7 +596,7 @@ private:
                 default: break;
                 }
                 if (cell.kind != Cell::Null && !(cell.kind == Cell::Text && cell.text.isEmpty()))
-                    cells.push_back({static_cast<int>(r), c, std::move(cell)});
+                    visit(static_cast<int>(r), c, cell);
             }
         }
         return true;

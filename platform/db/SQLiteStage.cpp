@@ -169,6 +169,10 @@ StagedConnection::TableWriter::TableWriter(
         = QStringLiteral("create table %1 (%2)").arg(QuotedName(table), definitions.join(u',')).toUtf8();
     const QByteArray insert
         = QStringLiteral("insert into %1 values (%2)").arg(QuotedName(table), marks.join(u',')).toUtf8();
+    m_insertEmptySql = QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < ?1) "
+                                      "insert into %1 (%2) select null from n")
+                           .arg(QuotedName(table), columns.isEmpty() ? QStringLiteral("F1") : QuotedName(columns[0]))
+                           .toUtf8();
     sqlite3* db = owner.Handle();
     m_ok = owner.Exec("begin") && owner.Exec(create.constData());
     if (m_ok)
@@ -178,6 +182,7 @@ StagedConnection::TableWriter::TableWriter(
 StagedConnection::TableWriter::~TableWriter()
 {
     sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_insertEmpty);
     if (!m_finished)
         sqlite3_exec(m_owner.Handle(), "rollback", nullptr, nullptr, nullptr);
 }
@@ -217,6 +222,21 @@ bool StagedConnection::TableWriter::EndRow()
     Check(sqlite3_step(m_insert));
     sqlite3_reset(m_insert);
     sqlite3_clear_bindings(m_insert);
+    return m_ok;
+}
+
+bool StagedConnection::TableWriter::AddEmptyRows(qint64 count)
+{
+    if (!m_ok || count <= 0)
+        return m_ok;
+    if (!m_insertEmpty
+        && !Check(sqlite3_prepare_v2(m_owner.Handle(), m_insertEmptySql.constData(),
+            static_cast<int>(m_insertEmptySql.size()), &m_insertEmpty, nullptr)))
+        return false;
+    Check(sqlite3_bind_int64(m_insertEmpty, 1, count));
+    if (m_ok)
+        Check(sqlite3_step(m_insertEmpty));
+    sqlite3_reset(m_insertEmpty);
     return m_ok;
 }
 

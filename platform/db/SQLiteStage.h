@@ -63,6 +63,8 @@ protected:
         void BindDouble(int column, double value);
         void BindText(int column, QByteArrayView utf8);
         bool EndRow();
+        // Stores count rows of NULLs in one statement (count <= 0 stores none).
+        bool AddEmptyRows(qint64 count);
         // Commits; false (and the table left out) when anything failed.
         bool Finish();
 
@@ -71,6 +73,8 @@ protected:
 
         StagedConnection& m_owner;
         sqlite3_stmt* m_insert = nullptr;
+        sqlite3_stmt* m_insertEmpty = nullptr;
+        QByteArray m_insertEmptySql;
         bool m_ok = false;
         bool m_finished = false;
     };

@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
 #include <QColor>
+#include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QImage MakeCanvas(double widthMm, double heightMm, double dpi)
 {
@@ -49,4 +54,34 @@ QRectF InkBox(const QImage& image, double dpi)
         return {};
     const double mm = 25.4 / dpi;
     return {left * mm, top * mm, (right - left + 1) * mm, (bottom - top + 1) * mm};
+}
+
+QStringList HostilePaths(const QString& dir)
+{
+    const QString fifo = dir + QStringLiteral("/pipe");
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    return {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/proc/self/pagemap")};
+}
+
+qint64 ResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+void RunWithLittleMemory(qint64 headroom, const std::function<bool()>& body)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 size = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                size = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    const rlimit limit{static_cast<rlim_t>(size + headroom), static_cast<rlim_t>(size + headroom)};
+    setrlimit(RLIMIT_AS, &limit);
+    std::_Exit(body() ? 0 : 1);
 }

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -46,3 +48,22 @@ QRgb PixelAtMm(const QImage& image, double xMm, double yMm, double dpi);
 bool IsDarkAt(const QImage& image, double xMm, double yMm, double dpi);
 // Box in millimetres around every pixel darker than mid-grey; empty when there is none.
 QRectF InkBox(const QImage& image, double dpi);
+
+// Paths that name no regular file of sane size: a pipe without a writer (made in
+// dir), an endless device, and a /proc file that reports size 0 yet reads for
+// gigabytes.
+QStringList HostilePaths(const QString& dir);
+
+// The resident memory of this process, in bytes.
+qint64 ResidentBytes();
+
+// Runs body in a child process whose address space may grow by only `headroom`
+// bytes more, so that the next large allocation fails; the child exits 0 when body
+// returns true. For use inside EXPECT_EXIT. Address-space limits and the
+// sanitizers' shadow memory exclude each other, so sanitized builds skip such tests.
+#if defined(__SANITIZE_ADDRESS__)
+#define VC_SKIP_UNDER_ASAN() GTEST_SKIP() << "address-space limits do not work under AddressSanitizer"
+#else
+#define VC_SKIP_UNDER_ASAN() (void)0
+#endif
+[[noreturn]] void RunWithLittleMemory(qint64 headroom, const std::function<bool()>& body);

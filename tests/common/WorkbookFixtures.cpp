@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <xlsxwriter.h>
+#include <zip.h>
 
 namespace {
 
@@ -85,4 +86,31 @@ book.save(sys.argv[1])
         return false;
     }
     return true;
+}
+
+bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData)
+{
+    const QByteArray sheet = "<worksheet><sheetData>" + sheetData + "</sheetData></worksheet>";
+    const std::pair<const char*, QByteArray> parts[] = {
+        {"xl/workbook.xml",
+            R"(<workbook xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+            R"(<sheets><sheet name="S" r:id="rId1"/></sheets></workbook>)"},
+        {"xl/_rels/workbook.xml.rels",
+            R"(<Relationships><Relationship Id="rId1" Type="x/worksheet" Target="worksheets/sheet1.xml"/>)"
+            R"(</Relationships>)"},
+        {"xl/worksheets/sheet1.xml", sheet},
+    };
+    int error = 0;
+    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!zip)
+        return false;
+    for (const auto& [name, bytes] : parts) {
+        zip_source_t* source = zip_source_buffer(zip, bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0);
+        if (!source || zip_file_add(zip, name, source, ZIP_FL_OVERWRITE) < 0) {
+            zip_source_free(source);
+            zip_discard(zip);
+            return false;
+        }
+    }
+    return zip_close(zip) == 0;
 }

@@ -1,7 +1,9 @@
 #include "model/BaseGraph.h"
 #include "model/DocReader.h"
 #include "model/DocWriter.h"
+#include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "platform/ImageHolder.h"
 #include "platform/VXException.h"
 
 #include <QGuiApplication>
@@ -19,6 +21,16 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 }
 
 namespace {
+
+// Pictures decode when first drawn: decode them as drawing would.
+void DecodePictures(const CLabelData& label)
+{
+    if (label.m_pImage)
+        (void)label.m_pImage->DisplayImage();
+    for (const auto& object : label.m_objects)
+        if (const auto* image = dynamic_cast<const CImageGraph*>(object.get()); image && image->m_pImage)
+            (void)image->m_pImage->DisplayImage();
+}
 
 void CheckRewrite(const CLabelData& label)
 {
@@ -40,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CDocReaderV1_0 reader;
         reader.m_pLabelData = &label;
         reader.ReadDocumentData(bytes);
+        DecodePictures(label);
         CheckRewrite(label);
     } catch (const CArchiveException&) {
     }

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "model/DataBand.h"
+#include "model/TextGraph.h"
 
 #include <QStringList>
 #include <climits>
@@ -216,6 +217,18 @@ TEST(DataBandPipeline, CountsBeyondTheTextAndNegativeCounts)
     affixes.m_strPrefix = QString(40000, u'<');
     affixes.m_strSuffix = QString(40000, u'>');
     EXPECT_EQ(affixes.FormatValue("x").size(), 65536);
+
+    // Nor can many bands joined into one object's value.
+    CTextGraph text;
+    text.m_bands.clear();
+    for (int i = 0; i < 5; ++i) {
+        auto band = std::make_unique<CDataBand>();
+        band->m_strValue = QString(40000, QChar(u'a' + i));
+        text.m_bands.push_back(std::move(band));
+    }
+    const QString joined = GetBandsText(text);
+    EXPECT_EQ(joined.size(), kMaxValueLength);
+    EXPECT_EQ(joined.at(40000), u'b');
 
     // Only white space is trimmed, and only on the side asked for.
     CDataBand trim;

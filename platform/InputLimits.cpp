@@ -1,0 +1,109 @@
+#include "platform/InputLimits.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+QString ErrnoText(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    int Release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+int OpenRegularFile(const QString& path, QString& reason)
+{
+    if (path.isEmpty()) {
+        reason = QStringLiteral("no file name");
+        return -1;
+    }
+    // Non-blocking, so that opening a pipe with no writer returns at once; the type
+    // is checked on the open file, so the path cannot be swapped in between.
+    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+        reason = ErrnoText(errno);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = QStringLiteral("not a regular file");
+        return -1;
+    }
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    return fd.Release();
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes, QString& reason)
+{
+    const FileDescriptor fd(OpenRegularFile(path, reason));
+    struct stat info {};
+    if (fd.Get() < 0)
+        return std::nullopt;
+    if (::fstat(fd.Get(), &info) != 0) {
+        reason = ErrnoText(errno);
+        return std::nullopt;
+    }
+    if (info.st_size > maxBytes) {
+        reason = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+        return std::nullopt;
+    }
+    // No more than the size reported at opening is taken: a file under /proc that
+    // reports 0 bytes yet reads for gigabytes is refused after one block.
+    const int64_t bound = info.st_size;
+    try {
+        // Whole blocks, as some /proc files refuse reads of odd lengths; one more
+        // byte than the bound tells a file that holds more.
+        QByteArray bytes;
+        bytes.resize(static_cast<qsizetype>((bound + 1 + 4095) / 4096 * 4096));
+        qsizetype used = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd.Get(), bytes.data() + used, static_cast<size_t>(bytes.size() - used));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                reason = ErrnoText(errno);
+                return std::nullopt;
+            }
+            used += n;
+            if (n == 0 || used > bound)
+                break;
+        }
+        if (used > bound) {
+            reason = QStringLiteral("holds more than the %1 bytes its size says").arg(bound);
+            return std::nullopt;
+        }
+        bytes.resize(used);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        reason = QStringLiteral("not enough memory");
+        return std::nullopt;
+    }
+}

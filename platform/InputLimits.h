@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// How much untrusted input the readers accept. Every reader of label files,
+// pictures, workbooks and text data files takes its bounds from here, so one page
+// says what a file can cost.
+
+// A label or component file is read whole before it is parsed.
+inline constexpr int64_t kMaxLabelFileBytes = int64_t(512) << 20;
+// A picture file named by a label (linked picture) or by a data row.
+inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
+// Decoded pixels of one picture, in MiB. A picture is decoded when it is first
+// drawn, not when its label is opened, so a document costs only the pictures it
+// shows; a picture above this is drawn as the placeholder.
+inline constexpr int kMaxPictureDecodedMiB = 256;
+// One line of a text data file, in bytes after conversion to UTF-8.
+inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
+// One part of an .xlsx workbook, uncompressed.
+inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(1) << 30;
+// The sheet grid of each workbook format: a cell beyond it makes the sheet unreadable.
+inline constexpr int kXlsxMaxRows = 1048576;
+inline constexpr int kXlsxMaxColumns = 16384;
+inline constexpr int kXlsMaxRows = 65536;
+inline constexpr int kXlsMaxColumns = 256;
+
+// Opens a regular file for reading: a device, a pipe or a socket is refused without
+// waiting for a writer. The descriptor (the caller closes it), or -1 with the reason.
+int OpenRegularFile(const QString& path, QString& reason);
+
+// Reads a whole regular file of at most maxBytes, no more than the size it reports
+// when opened: a file that holds more (files under /proc report 0) is refused. Nothing on failure, with the reason in `reason`.
+std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes, QString& reason);

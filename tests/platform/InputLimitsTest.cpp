@@ -1,0 +1,86 @@
+#include "TestSupport.h"
+#include "platform/ImageHolder.h"
+#include "platform/InputLimits.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString WriteBytes(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return file.fileName();
+}
+
+QByteArray PngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST(ReadRegularFile, ReadsRegularFilesWithinTheBound)
+{
+    QTemporaryDir dir;
+    const QByteArray content(10000, 'x');
+    const QString path = WriteBytes(dir, "ok.bin", content);
+    QString reason;
+    EXPECT_EQ(ReadRegularFile(path, 10000, reason), content);
+    EXPECT_EQ(ReadRegularFile(WriteBytes(dir, "empty.bin", {}), 10, reason), QByteArray());
+    EXPECT_FALSE(ReadRegularFile(path, 9999, reason));
+    EXPECT_EQ(reason, "larger than 9999 bytes");
+    EXPECT_FALSE(ReadRegularFile(dir.filePath("missing"), 10, reason));
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(ReadRegularFile(dir.path(), 10, reason));
+    EXPECT_EQ(reason, "not a regular file");
+}
+
+TEST(ReadRegularFile, RefusesPipesDevicesAndEndlessProcFiles)
+{
+    QTemporaryDir dir;
+    const QStringList paths = HostilePaths(dir.path());
+    const QString expected[] = {"not a regular file", "not a regular file", "holds more than the 0 bytes its size says"};
+    for (int i = 0; i < paths.size(); ++i) {
+        QString reason;
+        EXPECT_FALSE(ReadRegularFile(paths[i], 1 << 20, reason)) << paths[i].toStdString();
+        EXPECT_EQ(reason, expected[i]) << paths[i].toStdString();
+        // A picture file at such a path is no picture.
+        EXPECT_TRUE(ImageHolder::FromFile(paths[i]).IsEmpty()) << paths[i].toStdString();
+    }
+    // The picture bound holds for regular files too.
+    const QString big = WriteBytes(dir, "big.png", QByteArray(kMaxPictureFileBytes + 1, '\0'));
+    EXPECT_TRUE(ImageHolder::FromFile(big).IsEmpty());
+}
+
+TEST(ImageHolder, DecodesWhenFirstAskedAndKeepsItsBytes)
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QByteArray png = PngOf(image);
+    const ImageHolder holder = ImageHolder::FromBytes(png);
+    const ImageHolder copy = holder; // copied before decoding
+    EXPECT_EQ(holder.MimeType(), "image/png");
+    EXPECT_TRUE(holder.IsDecoded());
+    EXPECT_EQ(holder.Image().size(), QSize(3, 2));
+    EXPECT_EQ(copy.DisplayImage().pixelColor(1, 1), QColor(Qt::red));
+    // Copies share one decoded image, as a print job's copies of a label do.
+    EXPECT_EQ(copy.Image().constBits(), holder.Image().constBits());
+    EXPECT_EQ(holder.Bytes(), png);
+
+    // A picture whose pixels exceed the decoding budget is drawn as the placeholder,
+    // and its bytes still travel unchanged.
+    const QByteArray huge = PngOf(QImage(20000, 20000, QImage::Format_Mono));
+    const ImageHolder tooLarge = ImageHolder::FromBytes(huge);
+    EXPECT_FALSE(tooLarge.IsDecoded());
+    EXPECT_EQ(&tooLarge.DisplayImage(), &ImageHolder::PlaceholderImage());
+    EXPECT_EQ(tooLarge.Bytes(), huge);
+}

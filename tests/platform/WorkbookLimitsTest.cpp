@@ -1,0 +1,105 @@
+// Sheets that reach past the grid of their format, leave long runs of empty rows
+// or list their rows out of order.
+#include "WorkbookFixtures.h"
+#include "platform/db/DbConnection.h"
+
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Cell(const char* reference, const char* text)
+{
+    return QByteArray(R"(<c r=")") + reference + R"(" t="inlineStr"><is><t>)" + text + "</t></is></c>";
+}
+
+QByteArray Row(const char* number, const QByteArray& cells)
+{
+    return QByteArray(R"(<row r=")") + number + R"(">)" + cells + "</row>";
+}
+
+} // namespace
+
+TEST(WorkbookLimits, CellsBeyondTheXlsxGridAreAClearError)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray sheet;
+    };
+    const Case cases[] = {
+        {"row 2000000000", Row("1", Cell("A1", "a")) + Row("2000000000", Cell("A2000000000", "b"))},
+        {"row 1048577", Row("1048577", Cell("A1048577", "b"))},
+        {"a row number of forty digits", Row("1", Cell("A1", "a")) + Row("1234567890123456789012345678901234567890", "")},
+        {"column XFE", Row("1", Cell("XFE1", "b"))},
+        {"a cell past XFD without reference", Row("1", Cell("XFD1", "a") + R"(<c t="inlineStr"><is><t>b</t></is></c>)")},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath("limits.xlsx");
+        ASSERT_TRUE(WriteXlsxSheet(path, c.sheet)) << c.what;
+        auto db = DbConnection::OpenExcel(path, false);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select * from [S$]", rows)) << c.what;
+        EXPECT_TRUE(db->LastError().contains("beyond the 1048576 rows and 16384 columns")) << c.what << ": "
+                                                                                          << db->LastError().toStdString();
+    }
+}
+
+TEST(WorkbookLimits, RowsUpToTheLastOfTheGridReadWithTheEmptyRowsBetween)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gap.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(path, Row("1", Cell("A1", "Id")) + Row("3", Cell("B3", "x"))
+                                         + Row("1048576", Cell("A1048576", "end"))));
+    auto db = DbConnection::OpenExcel(path, true);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select count(*), count(Id) from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList{"1048575", "1"}));
+    ASSERT_TRUE(db->Query("select Id, F2 from [S$]", rows, 0, 2));
+    EXPECT_TRUE(rows.IsNull(0, 0) && rows.IsNull(0, 1)); // row 2 is empty
+    EXPECT_EQ(rows.Row(1), (QStringList{"", "x"}));
+    ASSERT_TRUE(db->Query("select Id from [S$]", rows, 1048574, 1));
+    EXPECT_EQ(rows.Row(0), QStringList{"end"});
+
+    // The last column is inside the grid.
+    ASSERT_TRUE(WriteXlsxSheet(path, Row("1", Cell("XFD1", "last"))));
+    db = DbConnection::OpenExcel(path, false);
+    ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), QStringList{"last"});
+}
+
+TEST(WorkbookLimits, RowsOutOfOrderAreReadInSheetOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("order.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(path, Row("4", Cell("B4", "d") + Cell("A4", "c")) + Row("1", Cell("A1", "a"))
+                                         + Row("2", Cell("B2", "b"))));
+    auto db = DbConnection::OpenExcel(path, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 4);
+    EXPECT_EQ(rows.Row(0), (QStringList{"a", ""}));
+    EXPECT_EQ(rows.Row(1), (QStringList{"", "b"}));
+    EXPECT_TRUE(rows.IsNull(2, 0) && rows.IsNull(2, 1));
+    EXPECT_EQ(rows.Row(3), (QStringList{"c", "d"}));
+}
+
+TEST(WorkbookLimits, RunningOutOfMemoryIsTheConnectionsFailure)
+{
+    VC_SKIP_UNDER_ASAN();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(path, Row("1", Cell("A1", QByteArray(96 << 20, 'x').constData()))));
+    EXPECT_EXIT(RunWithLittleMemory(32 << 20,
+                    [&] {
+                        auto db = DbConnection::OpenExcel(path, false);
+                        DbRows rows;
+                        return db->IsOpen() && !db->Query("select * from [S$]", rows)
+                            && db->LastError().contains("too large to be read into memory");
+                    }),
+        ::testing::ExitedWithCode(0), "");
+}
