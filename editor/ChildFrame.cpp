@@ -6,7 +6,6 @@
 #include "editor/EditStatus.h"
 #include "editor/Ruler.h"
 #include "editor/ViewOptionsDlg.h"
-#include "model/BaseGraph.h"
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -138,6 +137,7 @@ void CChildFrame::RegisterCommands()
         if (Services().RunModal(dialog) == QDialog::Accepted)
             m_pView->Redraw();
     });
+    RegisterDocumentCommands();
     RegisterExportCommands();
 }
 
@@ -366,28 +366,17 @@ bool CChildFrame::SaveLabel()
 
 bool CChildFrame::WriteLabel()
 {
-    CLabelData& label = *m_pLabelData;
-    label.DeleteObjects();
-    for (const auto& proxy : m_pView->ObjectList()) {
-        const CBaseGraph* object = proxy->GetObject();
-        std::unique_ptr<CBaseGraph> copy = object ? object->Clone() : nullptr;
-        if (!copy)
-            continue;
-        copy->m_pLabelData = &label;
-        label.m_objects.push_back(std::move(copy));
-    }
-    bool written = true;
+    const ObjectListScope objects(*this);
     try {
         CDocWriterV1_0 writer;
-        writer.m_strPath = label.m_strFilePath;
-        writer.m_pLabelData = &label;
+        writer.m_strPath = objects.Label().m_strFilePath;
+        writer.m_pLabelData = &objects.Label();
         writer.WriteDocument();
     } catch (const VXException& e) {
         Services().ReportException(this, e);
-        written = false;
+        return false;
     }
-    label.DeleteObjects();
-    return written;
+    return true;
 }
 
 bool CChildFrame::SaveLabelAs()
@@ -412,7 +401,6 @@ void CChildFrame::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    if (m_pMainFrame)
-        Q_EMIT m_pMainFrame->objectPaneUpdate(this, 2);
+    NotifyObjectPane(2);
     event->accept();
 }
