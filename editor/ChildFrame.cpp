@@ -132,6 +132,12 @@ void CChildFrame::RegisterCommands()
     });
     OnCommand(30303, [this] { FitToWindow(); });
     OnUpdate(30304, [](CommandUpdate& u) { u.Enable(); });
+    OnCommand(57643, [this] { m_pView->UndoManager().Undo(); });
+    OnUpdate(57643, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanUndo()); });
+    OnCommand(57644, [this] { m_pView->UndoManager().Redo(); });
+    OnUpdate(57644, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanRedo()); });
+    OnCommand(30200, [this] { m_pView->DeleteSelection(); });
+    OnUpdate(30200, [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); });
     OnCommand(40549, [this] {
         CViewOptionsDlg dialog(*m_pLabelData, this);
         if (Services().RunModal(dialog) == QDialog::Accepted)

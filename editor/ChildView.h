@@ -1,16 +1,19 @@
 #pragma once
 
 #include "editor/BaseProxy.h"
+#include "editor/EditStatus.h"
+#include "editor/UndoRecordBuilder.h"
+#include "editor/UndoRedo.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class CBaseGraph;
-class CEditStatus;
 class CLabelData;
 
 // The canvas is 1500 mm square; the label's top-left corner lies this far from its
@@ -38,12 +41,19 @@ public:
 
 // The label's objects as the canvas holds them, each in its proxy, in stacking order
 // (first drawn first).
-using CanvasObjectList = std::vector<std::unique_ptr<CBaseProxy>>;
+using CanvasObjectList = ProxyList;
+
+// Opens the property dialog of an object. The dialog calls beforeApply just before it
+// changes the object and afterApply right after, so the canvas can record the change
+// for undo; a dialog closed without applying calls neither.
+using PropertyDialogFactory = std::function<void(QWidget* parent, CBaseProxy& proxy,
+                                                 const std::function<void()>& beforeApply,
+                                                 const std::function<void()>& afterApply)>;
 
 // The drawing surface of one label document. Every frame is painted into a back
 // buffer that reaches the screen in one copy; scrolling moves the buffer and paints
 // only the strip that came into view.
-class CChildView : public QWidget, public CProxyCanvas
+class CChildView : public QWidget, public CChildViewUndoRedoProxy
 {
     Q_OBJECT
 public:
@@ -51,7 +61,9 @@ public:
     ~CChildView() override;
 
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
+    // Without one the canvas keeps a status of its own.
     void SetEditStatus(CEditStatus* status) { m_pEditStatus = status; }
+    CEditStatus& EditStatus() { return m_pEditStatus ? *m_pEditStatus : m_ownStatus; }
     CanvasObjectList& ObjectList() { return m_objects; }
     // Wraps the object in its proxy and puts it on top.
     void AddObject(std::unique_ptr<CBaseGraph> object);
@@ -72,10 +84,32 @@ public:
     void MoveGuideDrag(int position);
     void EndGuideDrag();
 
-    bool IsModified() const { return m_bModified; }
+    // The modified flag follows the undo history.
+    bool IsModified() const { return m_undo.m_bModified; }
     void SetModified(bool modified);
     // The parent's caption: the label's name, with " *" while modified.
-    void UpdateTitle();
+    void UpdateTitle() override;
+
+    CUndoRedoManager& UndoManager() { return m_undo; }
+    CUndoRecordBuilder& RecordBuilder() { return m_builder; }
+    ProxyList& GetObjectList() override { return m_objects; }
+    ProxySelection& GetSelection() override { return m_selection; }
+    CBaseProxy*& GetCurrentObjectRef() override { return m_pCurrent; }
+    CBaseProxy* CurrentObject() const { return m_pCurrent; }
+    void NotifyObjectsChanged() override { Q_EMIT objectsChanged(); }
+    void RepaintView() override { Redraw(); }
+
+    void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
+    // Runs the object's property dialog; what it applies becomes one undo record.
+    void OpenPropertyDialog(CBaseProxy* proxy);
+
+    // Selection commands of the document window.
+    void ClearSelection();
+    void SelectByKind(int kind);
+    // One undo record holds the deleted objects.
+    void DeleteSelection();
+    // Moves every selected object by whole millimetres, one undo record.
+    void NudgeSelection(float dx, float dy);
 
     // Marks the whole frame for repainting.
     void Redraw();
@@ -89,13 +123,54 @@ public:
 Q_SIGNALS:
     // The cursor's position in client pixels, for the rulers' markers.
     void rulerMarks(int x, int y);
+    // Objects were added, removed or reordered: the object pane lists them again.
+    void objectsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Point conversions from client pixels.
+    QPoint ToLabelPixels(QPoint client) const;
+    QPoint ToZoomedLabelPixels(QPoint client) const;
+    CBaseProxy* ObjectAt(QPoint client) const;
+    CBaseProxy* HandleAt(QPoint client, int& handle, bool& rotating);
+    CAlignLine* GuideAt(QPoint client) const;
+    bool IsSelected(const CBaseProxy* proxy) const;
+    void Select(CBaseProxy* proxy);
+    // The press point corrected for scrolling since the press.
+    QPoint GestureStart() const;
+    bool InDeadZone() const;
+    void StartGesture(bool CEditStatus::*flag, QPoint point);
+    void SaveSelectedGeometry();
+    // A gesture's record, single with one selected object, else batch; open tells
+    // whether it is pending.
+    void OpenRecord(bool& open, void (CUndoRecordBuilder::*single)(CBaseProxy*),
+                    void (CUndoRecordBuilder::*batch)(const ProxySelection&));
+    void CloseRecord(bool& open, void (CUndoRecordBuilder::*single)(), void (CUndoRecordBuilder::*batch)());
+    // A press on a selection handle starts a resize or a rotation.
+    bool StartHandleGesture(QPoint point);
+    void ApplyMove(bool instant);
+    void ApplySize(bool instant);
+    void ApplyRotation(bool instant);
+    void EndMove();
+    void EndSize();
+    void EndRotation();
+    void FinishRubberBand();
+    void EndGuideDragAt(QPoint point);
+    bool GroupRotation() const;
+    void UpdateRotationCentre();
+    void PressLeft(QMouseEvent* event, QPoint point);
+    void PressRight(QMouseEvent* event, QPoint point);
+    void UpdateHoverCursor(QPoint point);
+    void DrawSelection(QPainter& painter);
+
     float GuidePositionMm(bool horizontal, int position) const;
     void DrawLabelShape(QPainter& painter, const QRect& area);
     void DrawGrid(QPainter& painter, const QRect& area, QPoint origin);
@@ -104,13 +179,23 @@ private:
 
     CLabelData* m_pLabelData = nullptr;
     CEditStatus* m_pEditStatus = nullptr;
+    CEditStatus m_ownStatus;
     CanvasObjectList m_objects;
+    ProxySelection m_selection;
+    CBaseProxy* m_pCurrent = nullptr;
+    CUndoRedoManager m_undo{this};
+    CUndoRecordBuilder m_builder{*this, m_undo};
+    PropertyDialogFactory m_propertyDialogs;
+    // One gesture opens at most one record of each kind.
+    bool m_bMoveRecordOpen = false;
+    bool m_bSizeRecordOpen = false;
+    bool m_bRotateRecordOpen = false;
+    QPoint m_lastClick; // label pixels
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;
     float m_fZoom = 1.0f;
     float m_fScrollX = 0.0f;
     float m_fScrollY = 0.0f;
-    bool m_bModified = false;
 
     QImage m_backBuffer;
     QRegion m_dirty; // client area the back buffer does not show yet

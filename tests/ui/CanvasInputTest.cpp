@@ -1,0 +1,305 @@
+// Mouse and keyboard gestures on the canvas, driven by events at 96 dpi and zoom 1.
+#include "ProxyTestSupport.h"
+
+#include "editor/ChildView.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Label pixels at 96 dpi: 10 mm -> 37, 20 mm -> 75, 40 mm -> 151.
+constexpr int kOrigin = 10; // the label's corner in client pixels
+
+// Filled shapes are hit anywhere inside, open ones only on their outline.
+template <class G>
+std::unique_ptr<G> Filled(float x, float y, float w, float h)
+{
+    auto shape = MakeBox<G>(x, y, w, h);
+    shape->m_crFill = 0xFF808080u;
+    return shape;
+}
+
+class CanvasInputTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        label.m_fLabelWidth = 80;
+        label.m_fLabelHeight = 50;
+        label.m_nShape = ShapeRectangle;
+        view.resize(400, 300);
+        view.SetLabelData(&label);
+        view.SetView(1.0f, 934.0f, 934.0f);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = false;
+    }
+    void TearDown() override
+    {
+        settings.m_bInstantMoving = saved[0];
+        settings.m_bInstantSizing = saved[1];
+        settings.m_bInstantRotating = saved[2];
+    }
+
+    CBaseProxy* Add(std::unique_ptr<CBaseGraph> object)
+    {
+        view.AddObject(std::move(object));
+        return view.ObjectList().back().get();
+    }
+    // Client point of a millimetre position.
+    static QPoint At(float xMm, float yMm)
+    {
+        return {kOrigin + static_cast<int>(xMm * 96 / 25.4), kOrigin + static_cast<int>(yMm * 96 / 25.4)};
+    }
+    QPoint HandlePoint(CBaseProxy* proxy, int handle)
+    {
+        view.Render();
+        return proxy->GetHandleRect(handle).center() + QPoint(kOrigin, kOrigin);
+    }
+    void Drag(QPoint from, QPoint to, Qt::KeyboardModifiers mods = {}, Qt::MouseButton button = Qt::LeftButton,
+              int steps = 1)
+    {
+        QTest::mousePress(&view, button, mods, from);
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(&view, from + (to - from) * i / steps);
+        QTest::mouseRelease(&view, button, mods, to);
+    }
+    void Click(QPoint at, Qt::KeyboardModifiers mods = {}) { Drag(at, at, mods); }
+    size_t Records() { return view.UndoManager().UndoCount(); }
+    void Reset()
+    {
+        view.ClearSelection();
+        view.UndoManager().Clear();
+        view.SetModified(false);
+        view.ObjectList().clear();
+    }
+    QByteArray Bytes() { return ObjectBytes(view.ObjectList()); }
+
+    ScopedDpi dpi{96};
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    bool saved[3] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating};
+    CLabelData label;
+    CChildView view;
+};
+
+TEST_F(CanvasInputTest, ClickShiftAndCtrlSelect)
+{
+    CBaseProxy* a = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+    CBaseProxy* b = Add(Filled<CEllipseGraph>(40, 10, 20, 10));
+    CBaseProxy* c = Add(Filled<CRectangleGraph>(10, 30, 20, 10));
+    Click(At(20, 15));
+    EXPECT_EQ(view.GetSelection(), ProxySelection({a}));
+    EXPECT_EQ(view.CurrentObject(), a);
+    Click(At(50, 15));
+    EXPECT_EQ(view.GetSelection(), ProxySelection({b}));
+    Click(At(20, 15), Qt::ShiftModifier);
+    Click(At(20, 35), Qt::ControlModifier);
+    EXPECT_EQ(view.GetSelection(), ProxySelection({b, a, c}));
+    EXPECT_EQ(view.CurrentObject(), c);
+    // A Ctrl press on a selected object starts a copy drag and keeps the selection.
+    Click(At(50, 15), Qt::ControlModifier);
+    EXPECT_EQ(view.GetSelection().size(), 3u);
+    Click(At(70, 45));
+    EXPECT_TRUE(view.GetSelection().empty());
+    EXPECT_EQ(view.CurrentObject(), nullptr);
+    EXPECT_EQ(Records(), 0u);
+    EXPECT_FALSE(view.IsModified());
+}
+
+TEST_F(CanvasInputTest, RubberBandSelectsWhollyEnclosedObjectsEitherWay)
+{
+    CBaseProxy* a = Add(Filled<CRectangleGraph>(10, 10, 10, 10));
+    CBaseProxy* b = Add(MakeLine(25, 12, 35, 18));
+    Add(Filled<CRectangleGraph>(38, 4, 20, 10)); // only partly inside
+    for (const bool leftToRight : {true, false}) {
+        SCOPED_TRACE(leftToRight);
+        const QPoint from = leftToRight ? At(5, 5) : At(40, 35);
+        const QPoint to = leftToRight ? At(40, 35) : At(5, 5);
+        Drag(from, to, {}, Qt::LeftButton, 3);
+        EXPECT_EQ(view.GetSelection(), ProxySelection({a, b}));
+        EXPECT_EQ(view.CurrentObject(), b);
+    }
+}
+
+TEST_F(CanvasInputTest, MoveIsOneRecordOutsideTheDeadZoneAndUndoesByteExact)
+{
+    for (const bool instant : {false, true}) {
+        SCOPED_TRACE(instant);
+        settings.m_bInstantMoving = instant;
+        Reset();
+        CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+        auto text = MakeBox<CTextGraph>(40, 30, 20, 8);
+        text->m_strText = "Hello";
+        Add(std::move(text));
+        const QByteArray before = Bytes();
+        Drag(At(20, 15), At(20, 15) + QPoint(3, 3), {}, Qt::LeftButton, 3);
+        EXPECT_EQ(Bytes(), before);
+        EXPECT_EQ(Records(), 0u);
+        Drag(At(20, 15), At(20, 15) + QPoint(4, 0));
+        EXPECT_GT(box->GetObject()->GetX(), 10.0f);
+        Click(At(20, 15) + QPoint(4, 0)); // select only the box again
+        Drag(At(20, 15), At(20, 15) + QPoint(38, 19), {}, Qt::LeftButton, 5);
+        EXPECT_EQ(Records(), 3u); // the file-changed marker and two moves
+        EXPECT_TRUE(view.IsModified());
+        EXPECT_NEAR(box->GetObject()->GetX(), 10.0f + 42 * 25.4f / 96, 0.03f);
+        EXPECT_NEAR(box->GetObject()->GetY(), 10.0f + 19 * 25.4f / 96, 0.011f);
+        const QByteArray after = Bytes();
+        view.UndoManager().Undo();
+        view.UndoManager().Undo();
+        EXPECT_EQ(Bytes(), before);
+        EXPECT_FALSE(view.IsModified());
+        view.UndoManager().Redo();
+        view.UndoManager().Redo();
+        EXPECT_EQ(Bytes(), after);
+        EXPECT_TRUE(view.IsModified());
+    }
+}
+
+TEST_F(CanvasInputTest, LockedObjectsStayWhenDragged)
+{
+    CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+    box->GetObject()->m_bLocked = true;
+    Drag(At(20, 15), At(30, 25));
+    EXPECT_EQ(box->GetObject()->GetX(), 10.0f);
+}
+
+TEST_F(CanvasInputTest, HandleDragSizesWithOneRecord)
+{
+    for (const bool instant : {false, true}) {
+        SCOPED_TRACE(instant);
+        settings.m_bInstantSizing = instant;
+        Reset();
+        CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+        Click(At(20, 15));
+        const QByteArray before = Bytes();
+        const QPoint corner = HandlePoint(box, 4); // bottom right
+        Drag(corner, corner + QPoint(38, 19), {}, Qt::LeftButton, 4);
+        EXPECT_NEAR(box->GetObject()->GetWidth(), 20.0f + 38 * 25.4f / 96, 0.011f);
+        EXPECT_NEAR(box->GetObject()->GetHeight(), 10.0f + 19 * 25.4f / 96, 0.011f);
+        EXPECT_EQ(box->GetObject()->GetX(), 10.0f);
+        EXPECT_EQ(Records(), 2u); // the file-changed marker and the resize
+        view.UndoManager().Undo();
+        EXPECT_EQ(Bytes(), before);
+    }
+}
+
+TEST_F(CanvasInputTest, RotateToolTurnsThroughACornerHandle)
+{
+    CBaseProxy* box = Add(Filled<CRectangleGraph>(20, 20, 20, 10));
+    view.EditStatus().m_nTool = ToolRotate;
+    Click(At(30, 25));
+    const QByteArray before = Bytes();
+    const QPoint corner = HandlePoint(box, 2); // top right, a rotation handle
+    Drag(corner, corner + QPoint(0, 60), {}, Qt::LeftButton, 3);
+    EXPECT_NE(box->GetObject()->m_fAngle, 0.0f);
+    EXPECT_EQ(Records(), 2u);
+    view.UndoManager().Undo();
+    EXPECT_EQ(Bytes(), before);
+}
+
+TEST_F(CanvasInputTest, ArrowKeysNudgeTheSelectionOneRecordEach)
+{
+    CBaseProxy* a = Add(Filled<CRectangleGraph>(10, 10, 10, 10));
+    CBaseProxy* b = Add(Filled<CEllipseGraph>(30, 10, 10, 10));
+    CBaseProxy* locked = Add(Filled<CRectangleGraph>(10, 30, 10, 10));
+    locked->GetObject()->m_bLocked = true;
+    // Nothing selected: nothing recorded, the document stays unmodified.
+    QTest::keyClick(&view, Qt::Key_Right);
+    EXPECT_EQ(Records(), 0u);
+    EXPECT_FALSE(view.IsModified());
+    view.SelectByKind(KindRectangle);
+    EXPECT_EQ(view.GetSelection(), ProxySelection({a, locked}));
+    Click(At(35, 15), Qt::ShiftModifier);
+    const QByteArray before = Bytes();
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_EQ(Records(), 4u);
+    for (const CBaseProxy* proxy : {a, b, locked}) {
+        EXPECT_FLOAT_EQ(proxy->GetLeft(), proxy == b ? 31.0f : 11.0f);
+        EXPECT_FLOAT_EQ(proxy->GetTop(), proxy == locked ? 32.0f : 12.0f);
+    }
+    for (int i = 0; i < 3; ++i)
+        view.UndoManager().Undo();
+    EXPECT_EQ(Bytes(), before);
+}
+
+TEST_F(CanvasInputTest, DeleteTakesTheSelectionIntoOneRecord)
+{
+    Add(Filled<CRectangleGraph>(10, 10, 10, 10));
+    Add(Filled<CEllipseGraph>(30, 10, 10, 10));
+    Add(MakeLine(10, 30, 30, 30));
+    int paneUpdates = 0;
+    QObject::connect(&view, &CChildView::objectsChanged, [&] { ++paneUpdates; });
+    view.DeleteSelection(); // nothing selected
+    EXPECT_EQ(Records(), 0u);
+    const QByteArray before = Bytes();
+    Click(At(15, 15));
+    Click(At(35, 15), Qt::ShiftModifier);
+    view.DeleteSelection();
+    ASSERT_EQ(view.ObjectList().size(), 1u);
+    EXPECT_EQ(view.ObjectList().front()->GetObject()->GetKind(), KindLine);
+    EXPECT_TRUE(view.GetSelection().empty());
+    EXPECT_EQ(view.CurrentObject(), nullptr);
+    EXPECT_EQ(Records(), 2u);
+    EXPECT_GE(paneUpdates, 1);
+    view.UndoManager().Undo();
+    EXPECT_EQ(Bytes(), before);
+}
+
+TEST_F(CanvasInputTest, DoubleClickOpensThePropertyDialogAndRecordsWhatItApplies)
+{
+    CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+    Add(Filled<CEllipseGraph>(40, 10, 10, 10));
+    CBaseProxy* opened = nullptr;
+    bool apply = true;
+    view.SetPropertyDialogFactory([&](QWidget* parent, CBaseProxy& proxy, const std::function<void()>& before,
+                                      const std::function<void()>& after) {
+        EXPECT_EQ(parent, &view);
+        opened = &proxy;
+        if (!apply)
+            return;
+        before();
+        proxy.GetObject()->m_fLineWidth = 2.5f;
+        after();
+    });
+    const QByteArray before = Bytes();
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(20, 15));
+    EXPECT_EQ(opened, box);
+    EXPECT_EQ(view.CurrentObject(), box);
+    EXPECT_EQ(box->GetObject()->m_fLineWidth, 2.5f);
+    EXPECT_EQ(Records(), 2u);
+    view.UndoManager().Undo();
+    EXPECT_EQ(Bytes(), before);
+    // A dialog closed without applying records nothing.
+    apply = false;
+    opened = nullptr;
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(45, 15));
+    EXPECT_NE(opened, nullptr);
+    EXPECT_EQ(view.UndoManager().UndoCount(), 0u);
+    // Empty canvas: no dialog.
+    opened = nullptr;
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(70, 45));
+    EXPECT_EQ(opened, nullptr);
+}
+
+TEST_F(CanvasInputTest, GuideDroppedOnTheRulerSideIsDeleted)
+{
+    for (const int dropX : {0, 1}) {
+        SCOPED_TRACE(dropX);
+        view.Guides().clear();
+        view.BeginGuideDrag(false, 100);
+        view.EndGuideDrag();
+        ASSERT_EQ(view.Guides().size(), 1u);
+        Drag(QPoint(101, 150), QPoint(dropX + 40, 150));
+        EXPECT_NEAR(view.Guides().front()->m_fPosition, (40 + 934 - 944.88f) * 25.4f / 96 + 0.0f, 0.3f);
+        Drag(QPoint(40, 150), QPoint(dropX, 150));
+        EXPECT_EQ(view.Guides().size(), dropX == 0 ? 0u : 1u);
+        EXPECT_FALSE(view.EditStatus().m_bGuideDrag);
+    }
+}
+
+} // namespace
