@@ -50,6 +50,9 @@ using PropertyDialogFactory = std::function<void(QWidget* parent, CBaseProxy& pr
                                                  const std::function<void()>& beforeApply,
                                                  const std::function<void()>& afterApply)>;
 
+// The tools that create an object.
+bool IsCreationTool(int tool);
+
 // The drawing surface of one label document. Every frame is painted into a back
 // buffer that reaches the screen in one copy; scrolling moves the buffer and paints
 // only the strip that came into view.
@@ -169,6 +172,16 @@ private:
     void PressLeft(QMouseEvent* event, QPoint point);
     void PressRight(QMouseEvent* event, QPoint point);
     void UpdateHoverCursor(QPoint point);
+    // Creation tools.
+    QPoint ToClickPixels(QPoint client) const;
+    // Names the object, puts it on top, selects it and records it for undo.
+    CBaseProxy* AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane);
+    void EndCreation(bool keepTool);
+    void PressCreationTool(QMouseEvent* event, QPoint point);
+    void CreateAtClick(int tool, QPoint point);
+    void ReleaseCreationDrag(QMouseEvent* event, QPoint point);
+    void FinishPolygon();
+    void DrawCreation(QPainter& painter);
     void DrawSelection(QPainter& painter);
 
     float GuidePositionMm(bool horizontal, int position) const;

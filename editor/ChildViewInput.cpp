@@ -25,7 +25,7 @@ int MarginZoomed(int dpi, float zoom)
 
 bool IsSelectionTool(int tool)
 {
-    return tool == ToolSelect || tool == ToolRotate || tool == ToolEditData;
+    return !IsCreationTool(tool);
 }
 
 bool IsLocked(const CBaseProxy& proxy)
@@ -376,8 +376,7 @@ void CChildView::UpdateRotationCentre()
 void CChildView::mousePressEvent(QMouseEvent* event)
 {
     const QPoint point = event->position().toPoint();
-    m_lastClick = QPoint(static_cast<int>((m_fScrollX + point.x()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiX)),
-                         static_cast<int>((m_fScrollY + point.y()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiY)));
+    m_lastClick = ToClickPixels(point);
     // Proxies measure with the view state of the last frame.
     Render();
     if (event->button() == Qt::LeftButton)
@@ -407,6 +406,7 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
     if (!IsSelectionTool(status.m_nTool)) {
         if (!m_selection.empty())
             ClearSelection();
+        PressCreationTool(event, point);
         return;
     }
     if (StartHandleGesture(point))
@@ -495,6 +495,11 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
             UpdateHoverCursor(point);
         return;
     }
+    if (status.m_bPolygon) {
+        status.m_lastMouse = point;
+        Redraw();
+        return;
+    }
     if (status.m_bGuideDrag) {
         MoveGuideDrag(status.m_pDraggedGuide && status.m_pDraggedGuide->m_nOrientation != 0 ? point.y() : point.x());
         return;
@@ -523,6 +528,13 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     }
     status.m_currentPoint = point;
     status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    if (status.m_bPolygon)
+        return;
+    if (status.m_bCreating) {
+        if (event->button() == Qt::LeftButton)
+            ReleaseCreationDrag(event, point);
+        return;
+    }
     if (status.m_bRubberBand)
         FinishRubberBand();
     else if (status.m_bMoving)
@@ -542,7 +554,16 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    EditStatus().m_bDelayedClickArmed = false;
+    CEditStatus& status = EditStatus();
+    if (status.m_bPolygon) {
+        // The second press of the double click already added its point once more.
+        QList<QPoint>& points = status.m_polygonPoints;
+        if (points.size() >= 2 && points.back() == points[points.size() - 2])
+            points.removeLast();
+        FinishPolygon();
+        return;
+    }
+    status.m_bDelayedClickArmed = false;
     CBaseProxy* hit = ObjectAt(event->position().toPoint());
     if (!hit)
         return;
@@ -611,6 +632,8 @@ void CChildView::DrawSelection(QPainter& painter)
             else
                 proxy->DrawSizeTracker(painter, status.m_nHandle, s, p);
         }
+    if (status.m_bCreating)
+        DrawCreation(painter);
     if (status.m_bRubberBand) {
         painter.save();
         painter.setPen(QPen(Qt::black, 0, Qt::DotLine));

@@ -36,12 +36,15 @@ protected:
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = false;
+        settings.m_bContinueCreating = settings.m_bCreateAsHVLine = false;
     }
     void TearDown() override
     {
         settings.m_bInstantMoving = saved[0];
         settings.m_bInstantSizing = saved[1];
         settings.m_bInstantRotating = saved[2];
+        settings.m_bContinueCreating = saved[3];
+        settings.m_bCreateAsHVLine = saved[4];
     }
 
     CBaseProxy* Add(std::unique_ptr<CBaseGraph> object)
@@ -68,6 +71,15 @@ protected:
         QTest::mouseRelease(&view, button, mods, to);
     }
     void Click(QPoint at, Qt::KeyboardModifiers mods = {}) { Drag(at, at, mods); }
+    // What a widget receives from a double click: the second press comes before the
+    // double-click event.
+    void DoubleClick(QPoint at)
+    {
+        Click(at);
+        QTest::mousePress(&view, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(&view, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
+    }
     size_t Records() { return view.UndoManager().UndoCount(); }
     void Reset()
     {
@@ -80,7 +92,8 @@ protected:
 
     ScopedDpi dpi{96};
     CGlobalSettings& settings = *CGlobalSettings::GetInstance();
-    bool saved[3] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating};
+    bool saved[5] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating,
+                     settings.m_bContinueCreating, settings.m_bCreateAsHVLine};
     CLabelData label;
     CChildView view;
 };
@@ -267,7 +280,7 @@ TEST_F(CanvasInputTest, DoubleClickOpensThePropertyDialogAndRecordsWhatItApplies
         after();
     });
     const QByteArray before = Bytes();
-    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(20, 15));
+    DoubleClick(At(20, 15));
     EXPECT_EQ(opened, box);
     EXPECT_EQ(view.CurrentObject(), box);
     EXPECT_EQ(box->GetObject()->m_fLineWidth, 2.5f);
@@ -277,12 +290,12 @@ TEST_F(CanvasInputTest, DoubleClickOpensThePropertyDialogAndRecordsWhatItApplies
     // A dialog closed without applying records nothing.
     apply = false;
     opened = nullptr;
-    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(45, 15));
+    DoubleClick(At(45, 15));
     EXPECT_NE(opened, nullptr);
     EXPECT_EQ(view.UndoManager().UndoCount(), 0u);
     // Empty canvas: no dialog.
     opened = nullptr;
-    QTest::mouseDClick(&view, Qt::LeftButton, {}, At(70, 45));
+    DoubleClick(At(70, 45));
     EXPECT_EQ(opened, nullptr);
 }
 
@@ -300,6 +313,125 @@ TEST_F(CanvasInputTest, GuideDroppedOnTheRulerSideIsDeleted)
         EXPECT_EQ(view.Guides().size(), dropX == 0 ? 0u : 1u);
         EXPECT_FALSE(view.EditStatus().m_bGuideDrag);
     }
+}
+
+TEST_F(CanvasInputTest, ClickToolsCreateTheirObjectAtTheClickWithOneRecord)
+{
+    view.SetView(1.0f, 0.0f, 0.0f);
+    const struct {
+        int tool;
+        int kind;
+    } cases[] = {{ToolBarcode, KindBarcode}, {ToolText, KindText}, {ToolImage, KindImage}, {ToolBarcode, KindBarcode}};
+    QStringList names;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tool);
+        view.EditStatus().m_nTool = c.tool;
+        const size_t count = view.ObjectList().size();
+        const size_t records = Records();
+        Click(QPoint(1000, 1000)); // (1000 - 944.88) x 25.4 / 96 = 14.583
+        ASSERT_EQ(view.ObjectList().size(), count + 1);
+        CBaseProxy* created = view.ObjectList().back().get();
+        const CBaseGraph& object = *created->GetObject();
+        EXPECT_EQ(object.GetKind(), c.kind);
+        EXPECT_FLOAT_EQ(object.GetX(), 14.58f);
+        EXPECT_FLOAT_EQ(object.GetY(), 14.58f);
+        EXPECT_GT(object.GetWidth(), 0.0f);
+        EXPECT_GT(object.GetHeight(), 0.0f);
+        EXPECT_FALSE(object.m_strName.isEmpty());
+        names << object.m_strName;
+        EXPECT_EQ(view.GetSelection(), ProxySelection({created}));
+        EXPECT_EQ(view.CurrentObject(), created);
+        EXPECT_EQ(Records(), records + (records == 0 ? 2 : 1));
+        EXPECT_EQ(view.EditStatus().m_nTool, ToolSelect);
+    }
+    EXPECT_EQ(names.size(), QSet<QString>(names.begin(), names.end()).size()) << names.join(',').toStdString();
+    EXPECT_EQ(static_cast<const CTextGraph*>(view.ObjectList()[1]->GetObject())->m_strText, QStringLiteral("样例文字"));
+    // Undo takes the last one away again.
+    view.UndoManager().Undo();
+    EXPECT_EQ(view.ObjectList().size(), 3u);
+}
+
+TEST_F(CanvasInputTest, DragToolsCreateOutsideTheDeadZoneInsideTheClientArea)
+{
+    const struct {
+        int tool;
+        int kind;
+    } cases[] = {{ToolLine, KindLine}, {ToolRectangle, KindRectangle}, {ToolEllipse, KindEllipse}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tool);
+        Reset();
+        view.EditStatus().m_nTool = c.tool;
+        Drag(At(10, 10), At(10, 10) + QPoint(3, -3));
+        Drag(At(10, 10), QPoint(0, 150)); // released on the client area's edge
+        EXPECT_TRUE(view.ObjectList().empty());
+        EXPECT_EQ(view.EditStatus().m_nTool, ToolSelect);
+        view.EditStatus().m_nTool = c.tool;
+        // Ctrl at the release keeps the tool.
+        Drag(At(30, 20), At(10, 10), Qt::ControlModifier, Qt::LeftButton, 3);
+        ASSERT_EQ(view.ObjectList().size(), 1u);
+        EXPECT_EQ(view.EditStatus().m_nTool, c.tool);
+        const CBaseProxy& created = *view.ObjectList().front();
+        EXPECT_EQ(created.GetObject()->GetKind(), c.kind);
+        EXPECT_EQ(Records(), 2u);
+        if (c.kind == KindLine)
+            continue; // made horizontal or vertical by Ctrl, below
+        EXPECT_NEAR(created.GetLeft(), 10.0f, 0.5f);
+        EXPECT_NEAR(created.GetTop(), 10.0f, 0.5f);
+        EXPECT_NEAR(created.GetWidth(), 20.0f, 0.27f);
+        EXPECT_NEAR(created.GetHeight(), 10.0f, 0.27f);
+    }
+}
+
+TEST_F(CanvasInputTest, CtrlMakesALineHorizontalOrVertical)
+{
+    view.EditStatus().m_nTool = ToolLine;
+    settings.m_bContinueCreating = true;
+    Drag(At(10, 10), At(20, 22), Qt::ControlModifier);
+    Drag(At(10, 30), At(20, 30) + QPoint(0, 3), Qt::ControlModifier);
+    ASSERT_EQ(view.ObjectList().size(), 2u);
+    const auto& steep = static_cast<const CLineGraph&>(*view.ObjectList()[0]->GetObject());
+    EXPECT_EQ(steep.m_fX1, steep.m_fX2);
+    EXPECT_NE(steep.m_fY1, steep.m_fY2);
+    const auto& flat = static_cast<const CLineGraph&>(*view.ObjectList()[1]->GetObject());
+    EXPECT_EQ(flat.m_fY1, flat.m_fY2);
+    EXPECT_NE(flat.m_fX1, flat.m_fX2);
+    EXPECT_EQ(view.EditStatus().m_nTool, ToolLine);
+}
+
+TEST_F(CanvasInputTest, PolygonNeedsThreePointsAndEndsWithADoubleClick)
+{
+    view.EditStatus().m_nTool = ToolPolygon;
+    Click(At(10, 10));
+    QTest::mouseMove(&view, At(20, 10));
+    DoubleClick(At(20, 10));
+    EXPECT_TRUE(view.ObjectList().empty());
+    EXPECT_EQ(view.EditStatus().m_nTool, ToolSelect);
+    EXPECT_FALSE(view.EditStatus().m_bPolygon);
+
+    view.EditStatus().m_nTool = ToolPolygon;
+    Click(At(10, 10));
+    Click(At(30, 10));
+    DoubleClick(At(20, 30));
+    ASSERT_EQ(view.ObjectList().size(), 1u);
+    const auto& polygon = static_cast<const CPolygonGraph&>(*view.ObjectList().front()->GetObject());
+    ASSERT_EQ(polygon.m_points.size(), 3u);
+    EXPECT_NEAR(polygon.m_points[1].x(), 30.0, 0.27);
+    EXPECT_NEAR(polygon.m_points[2].y(), 30.0, 0.27);
+    EXPECT_EQ(Records(), 2u);
+    EXPECT_EQ(view.CurrentObject(), view.ObjectList().front().get());
+}
+
+TEST_F(CanvasInputTest, RightPressAbandonsACreationTool)
+{
+    view.EditStatus().m_nTool = ToolPolygon;
+    Click(At(10, 10));
+    Click(At(30, 10));
+    QTest::mousePress(&view, Qt::RightButton, {}, At(30, 30));
+    QTest::mouseRelease(&view, Qt::RightButton, {}, At(30, 30));
+    EXPECT_EQ(view.EditStatus().m_nTool, ToolSelect);
+    EXPECT_FALSE(view.EditStatus().m_bPolygon);
+    EXPECT_TRUE(view.EditStatus().m_polygonPoints.isEmpty());
+    EXPECT_TRUE(view.ObjectList().empty());
 }
 
 } // namespace
