@@ -108,9 +108,11 @@ CAdoDL::Login COracleDL::MakeLogin() const
         + piece(10, QStringLiteral("(CONNECT_DATA =")) + piece(12, QStringLiteral("(SERVER = DEDICATED)"))
         + piece(12, QStringLiteral("(%1 = %2)").arg(name, ds->m_strServiceName)) + piece(10, QStringLiteral(")"))
         + piece(8, QStringLiteral(")"));
+    // The descriptor stays bare as providers know it; only a ";" typed into the host
+    // or the service makes it quoted, so that it cannot start a key of its own.
     return {QStringLiteral("Provider=OraOLEDB.Oracle.1;User ID=%1;Password=%2;Data Source=")
                 .arg(AdoValue(user), AdoValue(password))
-            + descriptor,
+            + (descriptor.contains(u';') ? AdoValue(descriptor) : descriptor),
         user, password};
 }
 

@@ -6,12 +6,15 @@
 #include "app/controls/VXUnitEdit.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DLBase.h"
+#include "model/AdoLoaders.h"
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/Numbers.h"
 #include "platform/db/DbConnection.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -106,7 +109,9 @@ class ServerPanel : public CConnectionPanel
 public:
     using Opener = std::unique_ptr<DbConnection> (*)(const DbServerSettings&);
 
-    ServerPanel(const QString& title, Opener open) : CConnectionPanel(title), m_open(open)
+    // Without an opener the dialog connects through the type's provider string.
+    ServerPanel(const QString& title, Opener open, bool portRequired = true)
+        : CConnectionPanel(title), m_open(open), m_portRequired(portRequired)
     {
         auto* grid = new QGridLayout(this);
         m_editHost = SetCtlId(new QLineEdit, 1079);
@@ -155,7 +160,7 @@ public:
     bool HasRequiredInputs() const override
     {
         return !m_editHost->text().isEmpty() && !m_editDatabase->text().isEmpty() && !m_editUser->text().isEmpty()
-               && !m_editPort->text().isEmpty();
+               && (!m_portRequired || !m_editPort->text().isEmpty());
     }
 
     std::unique_ptr<DbConnection> Open() const override
@@ -166,18 +171,275 @@ public:
         settings.database = m_editDatabase->text();
         settings.user = m_editUser->text();
         settings.password = m_editPassword->text();
-        if (settings.host.isEmpty() || settings.database.isEmpty() || settings.user.isEmpty())
+        if (!m_open || settings.host.isEmpty() || settings.database.isEmpty() || settings.user.isEmpty())
             return nullptr;
         return m_open(settings);
     }
 
+    void SetPort(int port) { m_editPort->setText(QString::asprintf("%d", port)); }
+
 private:
     Opener m_open;
+    bool m_portRequired;
     QLineEdit* m_editHost;
     QLineEdit* m_editPort;
     QLineEdit* m_editDatabase;
     QLineEdit* m_editUser;
     QLineEdit* m_editPassword;
+};
+
+// A file picked by "浏览..." into the path edit 1170.
+class FilePanel : public CConnectionPanel
+{
+public:
+    FilePanel(const QString& title, const QString& filter) : CConnectionPanel(title), m_filter(filter)
+    {
+        m_grid = new QGridLayout(this);
+        m_editPath = SetCtlId(new QLineEdit, 1170);
+        auto* browse = SetCtlId(new QPushButton(QStringLiteral("浏览...")), 1171);
+        m_grid->addWidget(new QLabel(QStringLiteral("文件名:")), 0, 0);
+        m_grid->addWidget(m_editPath, 0, 1, 1, 3);
+        m_grid->addWidget(browse, 0, 4);
+        m_grid->addWidget(ConnectButton(this, 1081), 1, 4);
+        m_grid->setColumnStretch(3, 1);
+        connect(browse, &QPushButton::clicked, this, [this] {
+            const QString path = Services().GetOpenFileName(this, QString(), QString(), m_filter);
+            if (!path.isEmpty())
+                m_editPath->setText(path);
+        });
+    }
+
+    bool HasRequiredInputs() const override { return !m_editPath->text().isEmpty(); }
+
+protected:
+    QGridLayout* m_grid;
+    QLineEdit* m_editPath;
+
+private:
+    QString m_filter;
+};
+
+class ExcelPanel : public FilePanel
+{
+public:
+    ExcelPanel()
+        : FilePanel(QStringLiteral("连接 Excel 文件"), QStringLiteral("Excel数据文件 (*.xls *.xlsx)"))
+    {
+        m_checkHeader = SetCtlId(new QCheckBox(QStringLiteral("首行记录为标题行")), 1004);
+        m_grid->addWidget(m_checkHeader, 1, 1, 1, 3);
+    }
+
+    void Show(const CDSBase& fields) override
+    {
+        const auto& ds = static_cast<const CExcelDS&>(fields);
+        m_editPath->setText(ds.m_strPath);
+        m_checkHeader->setChecked(ds.m_bHeaderRow);
+    }
+
+    void Save(CDSBase& fields) const override
+    {
+        auto& ds = static_cast<CExcelDS&>(fields);
+        ds.m_strPath = m_editPath->text();
+        ds.m_bHeaderRow = m_checkHeader->isChecked();
+    }
+
+private:
+    QCheckBox* m_checkHeader;
+};
+
+class AccessPanel : public FilePanel
+{
+public:
+    AccessPanel()
+        : FilePanel(QStringLiteral("连接 Access 数据库"), QStringLiteral("Access数据库文件 (*.mdb *.accdb)"))
+    {
+        m_editPassword = SetCtlId(new QLineEdit, 1183);
+        m_editPassword->setEchoMode(QLineEdit::Password);
+        m_grid->addWidget(new QLabel(QStringLiteral("密码:")), 1, 0);
+        m_grid->addWidget(m_editPassword, 1, 1);
+    }
+
+    void Show(const CDSBase& fields) override
+    {
+        const auto& ds = static_cast<const CAccessDS&>(fields);
+        m_editPath->setText(ds.m_strPath);
+        m_editPassword->setText(DecryptString(ds.m_strPassword));
+    }
+
+    void Save(CDSBase& fields) const override
+    {
+        auto& ds = static_cast<CAccessDS&>(fields);
+        ds.m_strPath = m_editPath->text();
+        ds.m_strPassword = EncryptString(m_editPassword->text());
+    }
+
+private:
+    QLineEdit* m_editPassword;
+};
+
+// A server named by its address (a port may follow it as "host,port"), with a
+// database and a login: SQL Server and Sybase.
+class ServerNamePanel : public CConnectionPanel
+{
+public:
+    explicit ServerNamePanel(const QString& title) : CConnectionPanel(title)
+    {
+        auto* grid = new QGridLayout(this);
+        m_editServer = SetCtlId(new QLineEdit, 1079);
+        m_editDatabase = SetCtlId(new QLineEdit, 1081);
+        m_editUser = SetCtlId(new QLineEdit, 1080);
+        m_editPassword = SetCtlId(new QLineEdit, 1183);
+        m_editPassword->setEchoMode(QLineEdit::Password);
+        grid->addWidget(new QLabel(QStringLiteral("服务器地址:")), 0, 0);
+        grid->addWidget(m_editServer, 0, 1);
+        grid->addWidget(new QLabel(QStringLiteral("数据库名:")), 0, 2);
+        grid->addWidget(m_editDatabase, 0, 3);
+        grid->addWidget(new QLabel(QStringLiteral("用户名:")), 1, 0);
+        grid->addWidget(m_editUser, 1, 1);
+        grid->addWidget(new QLabel(QStringLiteral("密码:")), 1, 2);
+        grid->addWidget(m_editPassword, 1, 3);
+        // The database edit holds 1081, so the button takes the next free id.
+        grid->addWidget(ConnectButton(this, 1082), 1, 4);
+    }
+
+    void Show(const CDSBase& fields) override
+    {
+        const auto& ds = static_cast<const CServerDS&>(fields);
+        m_editServer->setText(DecryptString(ds.m_strServer));
+        m_editDatabase->setText(DecryptString(ds.m_strDatabase));
+        m_editUser->setText(DecryptString(ds.m_strUser));
+        m_editPassword->setText(DecryptString(ds.m_strPassword));
+    }
+
+    void Save(CDSBase& fields) const override
+    {
+        auto& ds = static_cast<CServerDS&>(fields);
+        ds.m_strServer = EncryptString(m_editServer->text());
+        ds.m_strDatabase = EncryptString(m_editDatabase->text());
+        ds.m_strUser = EncryptString(m_editUser->text());
+        ds.m_strPassword = EncryptString(m_editPassword->text());
+    }
+
+    bool HasRequiredInputs() const override
+    {
+        return !m_editServer->text().isEmpty() && !m_editDatabase->text().isEmpty() && !m_editUser->text().isEmpty();
+    }
+
+private:
+    QLineEdit* m_editServer;
+    QLineEdit* m_editDatabase;
+    QLineEdit* m_editUser;
+    QLineEdit* m_editPassword;
+};
+
+class OraclePanel : public CConnectionPanel
+{
+public:
+    OraclePanel() : CConnectionPanel(QStringLiteral("连接 Oracle 数据库"))
+    {
+        auto* grid = new QGridLayout(this);
+        m_comboType = SetCtlId(new QComboBox, 1098);
+        m_comboType->addItems({QStringLiteral("Basic"), QStringLiteral("TNS")});
+        m_comboType->setCurrentIndex(0);
+        // Only the basic descriptor is made; a stored TNS choice is shown, not offered.
+        m_comboType->setEnabled(false);
+        m_editHost = SetCtlId(new QLineEdit, 1079);
+        m_editPort = SetCtlId(new QLineEdit(QStringLiteral("1521")), 1083);
+        m_editService = SetCtlId(new QLineEdit(QStringLiteral("ORCL")), 1297);
+        m_radioService = SetCtlId(new QRadioButton(QStringLiteral("Service Name")), 1143);
+        m_radioSid = SetCtlId(new QRadioButton(QStringLiteral("SID")), 1144);
+        m_radioService->setChecked(true);
+        m_editUser = SetCtlId(new QLineEdit, 1080);
+        m_editPassword = SetCtlId(new QLineEdit, 1183);
+        m_editPassword->setEchoMode(QLineEdit::Password);
+        grid->addWidget(new QLabel(QStringLiteral("连接类型:")), 0, 0);
+        grid->addWidget(m_comboType, 0, 1);
+        grid->addWidget(new QLabel(QStringLiteral("主机名或IP地址:")), 0, 2);
+        grid->addWidget(m_editHost, 0, 3);
+        grid->addWidget(new QLabel(QStringLiteral("端口:")), 0, 4);
+        grid->addWidget(m_editPort, 0, 5);
+        grid->addWidget(new QLabel(QStringLiteral("Service Name/SID:")), 1, 0);
+        grid->addWidget(m_editService, 1, 1);
+        grid->addWidget(m_radioService, 1, 2);
+        grid->addWidget(m_radioSid, 1, 3);
+        grid->addWidget(new QLabel(QStringLiteral("用户名:")), 2, 0);
+        grid->addWidget(m_editUser, 2, 1);
+        grid->addWidget(new QLabel(QStringLiteral("密码:")), 2, 2);
+        grid->addWidget(m_editPassword, 2, 3);
+        grid->addWidget(ConnectButton(this, 1081), 2, 5);
+    }
+
+    void Show(const CDSBase& fields) override
+    {
+        const auto& ds = static_cast<const COracleDS&>(fields);
+        m_comboType->setCurrentIndex(ds.m_nConnectionType == 1 ? 1 : 0);
+        m_editHost->setText(DecryptString(ds.m_strHost));
+        m_editPort->setText(QString::asprintf("%d", ds.m_nPort));
+        m_editService->setText(ds.m_strServiceName);
+        (ds.m_nNameKind == 0 ? m_radioService : m_radioSid)->setChecked(true);
+        m_editUser->setText(DecryptString(ds.m_strUser));
+        m_editPassword->setText(DecryptString(ds.m_strPassword));
+    }
+
+    void Save(CDSBase& fields) const override
+    {
+        auto& ds = static_cast<COracleDS&>(fields);
+        ds.m_nConnectionType = m_comboType->currentIndex();
+        ds.m_strHost = EncryptString(m_editHost->text());
+        ds.m_nPort = PortOf(m_editPort);
+        ds.m_strServiceName = m_editService->text();
+        ds.m_nNameKind = m_radioService->isChecked() ? 0 : 1;
+        ds.m_strUser = EncryptString(m_editUser->text());
+        ds.m_strPassword = EncryptString(m_editPassword->text());
+    }
+
+    bool HasRequiredInputs() const override
+    {
+        for (const QLineEdit* edit : {m_editHost, m_editPort, m_editService, m_editUser, m_editPassword}) {
+            if (edit->text().isEmpty())
+                return false;
+        }
+        return true;
+    }
+
+private:
+    QComboBox* m_comboType;
+    QLineEdit* m_editHost;
+    QLineEdit* m_editPort;
+    QLineEdit* m_editService;
+    QRadioButton* m_radioService;
+    QRadioButton* m_radioSid;
+    QLineEdit* m_editUser;
+    QLineEdit* m_editPassword;
+};
+
+// A connection string typed whole; it is kept enciphered.
+class CustomPanel : public CConnectionPanel
+{
+public:
+    CustomPanel() : CConnectionPanel(QStringLiteral("连接字符串"))
+    {
+        auto* layout = new QHBoxLayout(this);
+        m_editString = SetCtlId(new QPlainTextEdit, 1305);
+        m_editString->setMaximumHeight(80);
+        layout->addWidget(m_editString, 1);
+        layout->addWidget(ConnectButton(this, 1081), 0, Qt::AlignBottom);
+    }
+
+    void Show(const CDSBase& fields) override
+    {
+        m_editString->setPlainText(DecryptString(static_cast<const CCustomDS&>(fields).m_strConnectionString));
+    }
+
+    void Save(CDSBase& fields) const override
+    {
+        static_cast<CCustomDS&>(fields).m_strConnectionString = EncryptString(m_editString->toPlainText());
+    }
+
+    bool HasRequiredInputs() const override { return !m_editString->toPlainText().isEmpty(); }
+
+private:
+    QPlainTextEdit* m_editString;
 };
 
 const DbDialogProfile kSQLiteProfile = {
@@ -189,6 +451,63 @@ const DbDialogProfile kPostgreSQLProfile = {
 const DbDialogProfile kMySQLProfile = {
     DSMySQL, 381, u"数据源_MySQL", u"排序", u"请指定数据库连接信息", true, false,
 };
+
+const ProviderQueries kExcelQueries = {
+    nullptr, true, u"select top 3 * from [%1$]", u"select top 10 %1 from [%2$] %3",
+    u"select top 10 * from (%1) as mytab", 10, nullptr,
+};
+const ProviderQueries kAccessQueries = {
+    nullptr, false, u"select top 3 * from %1", u"select top 10 %1 from %2 %3", u"%1", 9, nullptr,
+};
+const ProviderQueries kSQLServerQueries = {
+    u"select name from sysobjects where xtype='U'or xtype='V' order by name", false, u"select top 3 * from %1",
+    u"select top 10 %1 from %2 %3", u"%1", 9, u"请输入连接信息",
+};
+const ProviderQueries kSybaseQueries = {
+    u"select name from sysobjects where type='U'or type='V' order by name", false, u"select * from %1",
+    u"select %1 from %2 %3", u"%1", 9, u"请输入连接信息",
+};
+const ProviderQueries kDB2Queries = {
+    u"select tabschema,tabname from syscat.tables", false, u"select * from %1", u"select %1 from %2 %3", u"%1", 9,
+    u"请输入连接信息",
+};
+const ProviderQueries kOracleQueries = {
+    u"select table_name from user_tables order by table_name", false, u"select * from %1 where rownum<2",
+    u"select %1 from %2 where rownum<=10 %3", u"%1", 9, u"请输入连接信息",
+};
+const ProviderQueries kCustomQueries = {
+    nullptr, false, u"select * from %1", u"select %1 from %2 %3", u"%1", 9, nullptr,
+};
+
+const DbDialogProfile kExcelProfile = {
+    DSExcel, 375, u"数据源_Excel 文件", u"选择排序列", u"请指定Excel数据文件", false, true, &kExcelQueries,
+};
+const DbDialogProfile kAccessProfile = {
+    DSAccess, 274, u"数据源_Access 数据库", u"选择排序列", u"请指定数据库文件", false, true, &kAccessQueries,
+};
+const DbDialogProfile kSQLServerProfile = {
+    DSSQLServer, 275, u"数据源_SQL Server", u"排序", u"请指定数据库连接信息", false, true, &kSQLServerQueries,
+};
+const DbDialogProfile kSybaseProfile = {
+    DSSybase, 425, u"数据源_Sybase", u"排序", u"请指定数据库连接信息", false, true, &kSybaseQueries,
+};
+const DbDialogProfile kDB2Profile = {
+    DSDB2, 426, u"数据源_DB2", u"排序", u"请指定数据库连接信息", false, true, &kDB2Queries,
+};
+const DbDialogProfile kOracleProfile = {
+    DSOracle, 410, u"数据源_Oracle", u"排序", u"请指定数据库连接信息", false, true, &kOracleQueries,
+};
+const DbDialogProfile kCustomProfile = {
+    DSCustom, 419, u"数据源_自定义", u"选择排序列", u"请输入连接字符串", false, true, &kCustomQueries,
+};
+
+// The port is not required: an empty one is port 0. A new description starts at 50000.
+CConnectionPanel* MakeDB2Panel()
+{
+    auto* panel = new ServerPanel(QStringLiteral("连接 DB2 数据库"), nullptr, false);
+    panel->SetPort(CDB2DS().m_nPort);
+    return panel;
+}
 
 QGroupBox* Group(const QString& title, QLayout* layout)
 {
@@ -300,10 +619,7 @@ void CDataSourceDBDlg::OnInitDialog()
 void CDataSourceDBDlg::ShowDataSource()
 {
     m_pPanel->Show(*m_pFields);
-    Connect();
-    LoadTables();
-    SelectTable();
-    ApplyFieldSelection();
+    ConnectAndList();
     (m_pFields->m_nSortOrder != 0 ? m_radioDescending : m_radioAscending)->setChecked(true);
     switch (m_pFields->m_nRangeMode) {
     case RangeAll:
@@ -325,25 +641,68 @@ void CDataSourceDBDlg::OnConnect()
         Services().ShowMessage(this, QString::fromUtf16(m_profile.missingInputs), MessageIcon::Information);
         return;
     }
-    Connect();
-    LoadTables();
+    ConnectAndList();
+}
+
+void CDataSourceDBDlg::ConnectAndList()
+{
+    // A provider source that fails stops here, and the lists keep what they held.
+    if (!Connect() && m_profile.provider)
+        return;
+    if (!LoadTables())
+        return;
     SelectTable();
     ApplyFieldSelection();
 }
 
-void CDataSourceDBDlg::Connect()
+std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
+{
+    // The connection string is the one the type's loader makes from the same fields,
+    // so the dialog reaches exactly what printing will.
+    std::unique_ptr<CDSBase> probe = m_pFields->Clone();
+    m_pPanel->Save(*probe);
+    std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
+    auto* ado = dynamic_cast<CAdoDL*>(loader.get());
+    if (!ado)
+        return nullptr;
+    ado->SetDataSource(probe.get());
+    const CAdoDL::Login login = ado->MakeLogin();
+    if (m_openProvider)
+        return m_openProvider(login.connectionString, login.user, login.password);
+    return DbConnection::OpenAdo(login.connectionString, login.user, login.password);
+}
+
+bool CDataSourceDBDlg::ReportFailure(const QString& reason)
+{
+    Services().ShowMessage(this, reason.isEmpty() ? QStringLiteral("无法连接数据库") : reason, MessageIcon::Stop);
+    return false;
+}
+
+bool CDataSourceDBDlg::Connect()
 {
     // A new attempt always ends the old connection, so a failed one leaves none.
     CloseConnection();
-    std::unique_ptr<DbConnection> connection = m_pPanel->Open();
+    const ProviderQueries* provider = m_profile.provider;
+    if (provider && !m_pPanel->HasRequiredInputs()) {
+        if (provider->connectMissing)
+            Services().ShowMessage(this, QString::fromUtf16(provider->connectMissing), MessageIcon::Stop);
+        return false;
+    }
+    std::unique_ptr<DbConnection> connection = provider ? OpenProvider() : m_pPanel->Open();
     if (!connection)
-        return;
+        return false;
     if (!connection->IsOpen()) {
+        if (provider) {
+            // The database's own reason follows the common headline.
+            const QString reason = connection->LastError();
+            return ReportFailure(QStringLiteral("无法连接数据库") + (reason.isEmpty() ? QString() : u'\n' + reason));
+        }
         if (m_profile.reportsRefusal)
             Services().ShowMessage(this, QStringLiteral("无法连接数据库"), MessageIcon::Stop);
-        return;
+        return false;
     }
     m_connection = std::move(connection);
+    return true;
 }
 
 void CDataSourceDBDlg::CloseConnection()
@@ -353,16 +712,41 @@ void CDataSourceDBDlg::CloseConnection()
     m_connection.reset();
 }
 
-void CDataSourceDBDlg::LoadTables()
+bool CDataSourceDBDlg::LoadTables()
 {
     const QSignalBlocker blockTables(m_listTables);
     m_comboSort->clear();
     m_listFields->clear();
     m_listTables->clear();
     m_nLastTable = -1;
+    if (!IsConnected())
+        return true;
+    const ProviderQueries* provider = m_profile.provider;
     QStringList tables;
-    if (IsConnected() && m_connection->ListTables(tables))
-        m_listTables->addItems(tables);
+    if (provider && provider->tableQuery) {
+        DbRows rows;
+        if (!m_connection->Query(QString::fromUtf16(provider->tableQuery), rows))
+            return ReportFailure(m_connection->LastError());
+        for (int r = 0; r < rows.RowCount(); ++r) {
+            QStringList parts;
+            for (int c = 0; c < rows.ColumnCount(); ++c)
+                parts.append(rows.Value(r, c).trimmed());
+            tables.append(parts.join(u'.'));
+        }
+    } else if (!m_connection->ListTables(tables)) {
+        return provider ? ReportFailure(m_connection->LastError()) : true;
+    }
+    if (provider && provider->sheetsOnly) {
+        // A sheet is listed as "name$"; anything else (a named range) is no sheet.
+        QStringList sheets;
+        for (const QString& table : std::as_const(tables)) {
+            if (table.endsWith(u'$'))
+                sheets.append(table.chopped(1));
+        }
+        tables = sheets;
+    }
+    m_listTables->addItems(tables);
+    return true;
 }
 
 void CDataSourceDBDlg::SelectTableRow(int row)
@@ -406,8 +790,18 @@ void CDataSourceDBDlg::LoadFields()
     m_comboSort->clear();
     m_listFields->clear();
     QStringList fields;
-    if (!IsConnected() || !m_connection->ListFields(table, fields))
+    if (!IsConnected())
         return;
+    if (const ProviderQueries* provider = m_profile.provider) {
+        DbRows probe;
+        if (!m_connection->Query(QString::fromUtf16(provider->fieldProbe).arg(table), probe, 0, 0)) {
+            ReportFailure(m_connection->LastError());
+            return;
+        }
+        fields = probe.Columns();
+    } else if (!m_connection->ListFields(table, fields)) {
+        return;
+    }
     m_comboSort->addItem(kDefaultSort);
     for (const QString& field : fields) {
         auto* item = new QListWidgetItem(field, m_listFields);
@@ -484,25 +878,51 @@ void CDataSourceDBDlg::OnReadData()
     PreviewRows();
 }
 
+bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
+{
+    const ProviderQueries& provider = *m_profile.provider;
+    const CDSBase& ds = *m_pFields;
+    QString sql;
+    if (ds.m_nRangeMode == RangeSQL) {
+        sql = QString::fromUtf16(provider.sqlPreview).arg(ds.m_strSQL);
+    } else {
+        QString order;
+        if (!ds.m_strSortField.isEmpty() && ds.m_strSortField != kDefaultSort)
+            order = QStringLiteral("ORDER BY ") + ds.m_strSortField
+                    + (ds.m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+        sql = QString::fromUtf16(provider.preview).arg(ds.m_selectedFields.join(u','), ds.m_strTable, order);
+    }
+    if (m_connection->Query(sql, rows, 0, provider.shownRows))
+        return true;
+    ReportFailure(m_connection->LastError());
+    return false;
+}
+
 void CDataSourceDBDlg::PreviewRows()
 {
-    // The preview reads through the loader that prints, on a copy that starts at the
-    // first row: what it shows is what a label gets.
-    std::unique_ptr<CDSBase> probe = m_pFields->Clone();
-    if (probe->m_nRangeMode == RangeFromTo)
-        probe->m_nRangeMode = RangeAll;
-    std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
-    loader->SetDataSource(probe.get());
     LoaderRow rows;
-    const bool read = loader->LoadRows(1, kPreviewRows, rows);
-    loader.reset();
+    bool read = false;
+    int shownRows = kPreviewRows;
+    if (m_profile.provider) {
+        read = ProviderPreview(rows);
+        shownRows = m_profile.provider->shownRows;
+    } else {
+        // The preview reads through the loader that prints, on a copy that starts at
+        // the first row: what it shows is what a label gets.
+        std::unique_ptr<CDSBase> probe = m_pFields->Clone();
+        if (probe->m_nRangeMode == RangeFromTo)
+            probe->m_nRangeMode = RangeAll;
+        std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
+        loader->SetDataSource(probe.get());
+        read = loader->LoadRows(1, kPreviewRows, rows);
+    }
 
     CDSBase& ds = *m_pFields;
     if (ds.m_nRangeMode == RangeSQL)
         ds.m_selectedFields = read ? rows.Columns() : QStringList();
     ds.m_sampleValues.clear();
     QList<QStringList> shown;
-    for (int r = 0; read && r < rows.RowCount() && r < kPreviewRows; ++r) {
+    for (int r = 0; read && r < rows.RowCount() && r < shownRows; ++r) {
         QStringList values;
         // A NULL value is an empty text in its own place, so values never shift
         // against their fields.
@@ -545,5 +965,42 @@ CDataSourcePostgreSQLDlg::CDataSourcePostgreSQLDlg(QWidget* parent)
 CDataSourceMySQLDlg::CDataSourceMySQLDlg(QWidget* parent)
     : CDataSourceDBDlg(kMySQLProfile, std::make_unique<CMySQLDS>(),
                        new ServerPanel(QStringLiteral("连接 MySQL 数据库"), &DbConnection::OpenMySQL), parent)
+{
+}
+
+CDataSourceExcelDlg::CDataSourceExcelDlg(QWidget* parent)
+    : CDataSourceDBDlg(kExcelProfile, std::make_unique<CExcelDS>(), new ExcelPanel, parent)
+{
+}
+
+CDataSourceAccessDlg::CDataSourceAccessDlg(QWidget* parent)
+    : CDataSourceDBDlg(kAccessProfile, std::make_unique<CAccessDS>(), new AccessPanel, parent)
+{
+}
+
+CDataSourceSQLServerDlg::CDataSourceSQLServerDlg(QWidget* parent)
+    : CDataSourceDBDlg(kSQLServerProfile, std::make_unique<CSQLServerDS>(),
+                       new ServerNamePanel(QStringLiteral("连接 SQL Server 数据库")), parent)
+{
+}
+
+CDataSourceSybaseDlg::CDataSourceSybaseDlg(QWidget* parent)
+    : CDataSourceDBDlg(kSybaseProfile, std::make_unique<CSybaseDS>(),
+                       new ServerNamePanel(QStringLiteral("连接 Sybase 数据库")), parent)
+{
+}
+
+CDataSourceDB2Dlg::CDataSourceDB2Dlg(QWidget* parent)
+    : CDataSourceDBDlg(kDB2Profile, std::make_unique<CDB2DS>(), MakeDB2Panel(), parent)
+{
+}
+
+CDataSourceOracleDlg::CDataSourceOracleDlg(QWidget* parent)
+    : CDataSourceDBDlg(kOracleProfile, std::make_unique<COracleDS>(), new OraclePanel, parent)
+{
+}
+
+CDataSourceCustomDlg::CDataSourceCustomDlg(QWidget* parent)
+    : CDataSourceDBDlg(kCustomProfile, std::make_unique<CCustomDS>(), new CustomPanel, parent)
 {
 }

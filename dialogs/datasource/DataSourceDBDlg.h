@@ -1,15 +1,18 @@
 #pragma once
 
 #include "dialogs/datasource/DataSourceDlg.h"
+#include "platform/db/DbConnection.h"
 
 #include <QGroupBox>
+#include <functional>
 #include <memory>
 
 class CNumSpinCtrl;
 class CRadioListBox;
 class CReportList;
 class CVXUnitEdit;
-class DbConnection;
+
+
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -31,15 +34,31 @@ public:
     // Whether every input "连接" needs is filled.
     virtual bool HasRequiredInputs() const = 0;
     // A connection to what the inputs name; null when they name nothing to reach.
-    virtual std::unique_ptr<DbConnection> Open() const = 0;
+    // Panels of provider-string sources leave this to the dialog, which connects
+    // with the string their type's loader makes.
+    virtual std::unique_ptr<DbConnection> Open() const { return nullptr; }
 
 Q_SIGNALS:
     void ConnectClicked();
 };
 
+// The statements of a dialog whose source is named by a provider connection string.
+// Names go into them as listed, without quoting; %1.. are filled in one pass.
+struct ProviderQueries
+{
+    const char16_t* tableQuery; // every column of a row, trimmed and joined by "."; null: the source's own list
+    bool sheetsOnly;            // listed names ending in "$", shown without it (workbook sheets)
+    const char16_t* fieldProbe; // %1 the table
+    const char16_t* preview;    // %1 used fields, %2 table, %3 order clause
+    const char16_t* sqlPreview; // %1 the statement
+    int shownRows;              // rows shown before "..."
+    const char16_t* connectMissing; // Connect with a required input empty; null: silent
+};
+
 // What sets one database dialog apart from the others: its texts and how strict it
-// is. Queries are not here: the dialogs list through the data-access layer and
-// preview through the type's loader, so a preview shows what printing reads.
+// is. Without provider queries the dialogs list through the data-access layer and
+// preview through the type's loader, so a preview shows what printing reads; with
+// them they run the type's own statements on the connection the loader would open.
 struct DbDialogProfile
 {
     int32_t type;
@@ -49,6 +68,7 @@ struct DbDialogProfile
     const char16_t* missingInputs; // "连接" with a required input empty
     bool reportsRefusal;           // "无法连接数据库" when the database refuses
     bool okNeedsPreview;           // OK refused until a preview gave sample values
+    const ProviderQueries* provider = nullptr;
 };
 
 // The dialog of a database table: connect, list the tables, list a table's fields,
@@ -63,8 +83,10 @@ public:
 
     void ShowDataSource();
     void OnConnect();
-    void Connect();
-    void LoadTables();
+    // False when no connection is open afterwards.
+    bool Connect();
+    // False when the source refused the listing (already reported).
+    bool LoadTables();
     void SelectTable();
     void OnTableSelChange();
     void LoadFields();
@@ -76,6 +98,11 @@ public:
 
     // Rows a preview shows before its "..." row.
     static constexpr int kPreviewRows = 9;
+
+    // Where provider-string connections come from; tests put a scripted one here.
+    using ProviderOpener = std::function<std::unique_ptr<DbConnection>(const QString& connectionString,
+                                                                       const QString& user, const QString& password)>;
+    void SetProviderOpener(ProviderOpener opener) { m_openProvider = std::move(opener); }
 
 protected:
     CDataSourceDBDlg(const DbDialogProfile& profile, std::unique_ptr<CDSBase> fields, CConnectionPanel* panel,
@@ -89,6 +116,11 @@ protected:
 private:
     void SelectTableRow(int row);
     void CloseConnection();
+    void ConnectAndList();
+    std::unique_ptr<DbConnection> OpenProvider() const;
+    // Reports a failure of the source; false.
+    bool ReportFailure(const QString& reason);
+    bool ProviderPreview(DbRows& rows);
 
     const DbDialogProfile& m_profile;
     CConnectionPanel* m_pPanel;
@@ -108,6 +140,7 @@ private:
     CReportList* m_listPreview;
 
     std::unique_ptr<DbConnection> m_connection;
+    ProviderOpener m_openProvider;
     int m_nLastTable = -1; // the table whose fields were listed last
 };
 
@@ -130,4 +163,53 @@ class CDataSourceMySQLDlg : public CDataSourceDBDlg
     Q_OBJECT
 public:
     explicit CDataSourceMySQLDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceExcelDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceExcelDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceAccessDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceAccessDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceSQLServerDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceSQLServerDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceSybaseDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceSybaseDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceDB2Dlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceDB2Dlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceOracleDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceOracleDlg(QWidget* parent = nullptr);
+};
+
+class CDataSourceCustomDlg : public CDataSourceDBDlg
+{
+    Q_OBJECT
+public:
+    explicit CDataSourceCustomDlg(QWidget* parent = nullptr);
 };

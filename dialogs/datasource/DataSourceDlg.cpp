@@ -74,6 +74,20 @@ std::unique_ptr<CDataSourceDlg> CreateDataSourceDlg(int32_t type, QWidget* paren
         return std::make_unique<CDataSourcePostgreSQLDlg>(parent);
     case DSMySQL:
         return std::make_unique<CDataSourceMySQLDlg>(parent);
+    case DSExcel:
+        return std::make_unique<CDataSourceExcelDlg>(parent);
+    case DSAccess:
+        return std::make_unique<CDataSourceAccessDlg>(parent);
+    case DSSQLServer:
+        return std::make_unique<CDataSourceSQLServerDlg>(parent);
+    case DSSybase:
+        return std::make_unique<CDataSourceSybaseDlg>(parent);
+    case DSDB2:
+        return std::make_unique<CDataSourceDB2Dlg>(parent);
+    case DSOracle:
+        return std::make_unique<CDataSourceOracleDlg>(parent);
+    case DSCustom:
+        return std::make_unique<CDataSourceCustomDlg>(parent);
     default:
         return nullptr;
     }

@@ -30,40 +30,6 @@
 
 namespace {
 
-// Rows of a form inside a titled group.
-QFormLayout* AddGroup(QBoxLayout* layout, const QString& title)
-{
-    auto* group = new QGroupBox(title);
-    auto* form = new QFormLayout(group);
-    layout->addWidget(group);
-    return form;
-}
-
-QCheckBox* MakeCheck(const QString& text, int id)
-{
-    return SetCtlId(new QCheckBox(text), id);
-}
-
-QRadioButton* MakeRadio(const QString& text, int id)
-{
-    return SetCtlId(new QRadioButton(text), id);
-}
-
-QComboBox* MakeCombo(int id, const QStringList& items)
-{
-    auto* combo = SetCtlId(new QComboBox, id);
-    combo->addItems(items);
-    return combo;
-}
-
-// Radio buttons in rows of their own exclude each other only in a group.
-void GroupRadios(QWidget* owner, std::initializer_list<QRadioButton*> radios)
-{
-    auto* group = new QButtonGroup(owner);
-    for (QRadioButton* radio : radios)
-        group->addButton(radio);
-}
-
 // A picture from the program's PNG resources beside a radio button.
 QWidget* WithPicture(QRadioButton* radio, int pictureId, int resource)
 {

@@ -5,7 +5,13 @@
 #include "app/controls/VXUnitEdit.h"
 #include "model/Utils.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QRadioButton>
 
 namespace {
 
@@ -61,4 +67,44 @@ float LengthOf(const QLineEdit* edit)
 int CountOf(const QLineEdit* edit)
 {
     return static_cast<int>(TextToFloat(edit->text()));
+}
+
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title)
+{
+    auto* group = new QGroupBox(title);
+    auto* form = new QFormLayout(group);
+    layout->addWidget(group);
+    return form;
+}
+
+QCheckBox* MakeCheck(const QString& text, int id)
+{
+    return SetCtlId(new QCheckBox(text), id);
+}
+
+QRadioButton* MakeRadio(const QString& text, int id)
+{
+    return SetCtlId(new QRadioButton(text), id);
+}
+
+QComboBox* MakeCombo(int id, const QStringList& items)
+{
+    auto* combo = SetCtlId(new QComboBox, id);
+    combo->addItems(items);
+    return combo;
+}
+
+void GroupRadios(QWidget* owner, std::initializer_list<QRadioButton*> radios)
+{
+    auto* group = new QButtonGroup(owner);
+    for (QRadioButton* radio : radios)
+        group->addButton(radio);
+}
+
+CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id)
+{
+    auto* edit = SetCtlId(new CVXUnitEdit, id);
+    edit->UpdateFrame();
+    form->addRow(label, edit);
+    return edit;
 }

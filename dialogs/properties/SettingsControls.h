@@ -1,10 +1,27 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <initializer_list>
 
 class CVXUnitEdit;
+class QBoxLayout;
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
 class QLineEdit;
+class QRadioButton;
 class QWidget;
+
+// Rows of a form inside a titled group added to the layout.
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title);
+QCheckBox* MakeCheck(const QString& text, int id);
+QRadioButton* MakeRadio(const QString& text, int id);
+QComboBox* MakeCombo(int id, const QStringList& items);
+// Radio buttons in rows of their own exclude each other only in a group.
+void GroupRadios(QWidget* owner, std::initializer_list<QRadioButton*> radios);
+// A millimetre edit (two decimals, no bounds) as a new row of the form.
+CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id);
 
 // The edit-with-arrows pairs the label settings sheet and its dialogs are made of.
 

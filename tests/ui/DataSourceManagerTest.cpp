@@ -1,4 +1,5 @@
 #include "DataSourceSupport.h"
+#include "WorkbookFixtures.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "dialogs/datasource/DataSourceDlg.h"
@@ -475,5 +476,21 @@ TEST(DataSourceShowcase, ManagerWizardAndTypeDialogsWithTheirPreviews)
         ClickCtl(&d, 2);
     });
     EXPECT_EQ(RunNewDataSourceDlg(DSPostgreSQL, nullptr), nullptr);
+
+    const QString workbook = QDir(temp.path()).filePath("staff.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(workbook));
+    services.files.push_back(workbook);
+    services.OnNextDialog([&](QDialog& d) {
+        ClickCtl(&d, 1171);
+        ClickCtl(&d, 1004);
+        ClickCtl(&d, 1081);
+        SelectRow(&d, 1090, "People");
+        for (const char* field : {"Id", "Name", "City", "Note", "Price"})
+            CheckItem(&d, 1089, field);
+        ClickCtl(&d, 1192);
+        save(d, "datasource-excel.png");
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(RunNewDataSourceDlg(DSExcel, nullptr), nullptr);
     EXPECT_TRUE(services.MessageTexts().isEmpty());
 }

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QListWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -26,6 +27,12 @@ void ClickCtl(const QWidget* dialog, int id)
 
 void TypeInto(const QWidget* dialog, int id, const QString& text)
 {
+    if (auto* multiLine = ctl<QPlainTextEdit>(dialog, id)) {
+        multiLine->selectAll();
+        QTest::keyClick(multiLine, Qt::Key_Delete);
+        QTest::keyClicks(multiLine, text);
+        return;
+    }
     auto* edit = ctl<QLineEdit>(dialog, id);
     ASSERT_NE(edit, nullptr) << "no edit " << id;
     edit->selectAll();

@@ -43,30 +43,6 @@ QByteArray DocumentBytes(const CLabelData& label)
     return writer.DocumentBytes();
 }
 
-void ReplaceText(QLineEdit* edit, const QString& text)
-{
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    TypeText(edit, text);
-}
-
-// Chooses a combo item with the keyboard, as a person would, so that the combo
-// reports it as the user's choice.
-void ChooseItem(QComboBox* combo, int index)
-{
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-    ASSERT_EQ(combo->currentIndex(), index);
-}
-
-void Click(QWidget* widget)
-{
-    ASSERT_NE(widget, nullptr);
-    ASSERT_TRUE(widget->isEnabled());
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
-}
-
 // A sheet shown on a record, with its pages reached by template id.
 class Sheet
 {
@@ -102,7 +78,7 @@ public:
     void Type(int tab, int id, const QString& text)
     {
         Show(tab);
-        ReplaceText(Ctl<QLineEdit>(tab, id), text);
+        RetypeText(Ctl<QLineEdit>(tab, id), text);
     }
     void ClickOn(int tab, int id)
     {
@@ -336,12 +312,12 @@ TEST(LabelSettingsSheet, OpensOnTheRememberedTabAndCancelKeepsTheFileBytes)
         auto& dlg = static_cast<CLabelSettingsDlg&>(sheetDialog);
         EXPECT_EQ(dlg.Tabs()->currentIndex(), Tab::TabLayout);
         // Edit every page, confirm both nested dialogs, then cancel the sheet.
-        ReplaceText(ctl<QLineEdit>(dlg.Page(Tab::TabLayout), 1021), "70");
-        ReplaceText(ctl<QLineEdit>(dlg.Page(Tab::TabPage), 1009), "200");
+        RetypeText(ctl<QLineEdit>(dlg.Page(Tab::TabLayout), 1021), "70");
+        RetypeText(ctl<QLineEdit>(dlg.Page(Tab::TabPage), 1009), "200");
         ctl<QCheckBox>(dlg.Page(Tab::TabAdvanced), 1040)->click();
         ctl<QRadioButton>(dlg.Page(Tab::TabShape), 1015)->click();
         ctl<QRadioButton>(dlg.Page(Tab::TabBackground), 1052)->click();
-        ReplaceText(ctl<QLineEdit>(dlg.Page(Tab::TabPrintCount), 1082), "9");
+        RetypeText(ctl<QLineEdit>(dlg.Page(Tab::TabPrintCount), 1082), "9");
         dlg.Tabs()->setCurrentIndex(Tab::TabAdvanced);
         FakeServices& fake = static_cast<FakeServices&>(Services());
         fake.OnNextDialog([](QDialog& header) {
@@ -351,7 +327,7 @@ TEST(LabelSettingsSheet, OpensOnTheRememberedTabAndCancelKeepsTheFileBytes)
         });
         ctl<QPushButton>(dlg.Page(Tab::TabAdvanced), 1046)->click();
         fake.OnNextDialog([](QDialog& number) {
-            ReplaceText(ctl<QLineEdit>(&number, 1081), "第");
+            RetypeText(ctl<QLineEdit>(&number, 1081), "第");
             ctl<QPushButton>(&number, 1)->click();
         });
         ctl<QPushButton>(dlg.Page(Tab::TabAdvanced), 1047)->click();
@@ -600,7 +576,7 @@ TEST(LabelSettingsSheet, AdvancedPageWithHeaderAndNumberDialogs)
         EXPECT_EQ(ctl<QLabel>(&header, 1252)->text(), QStringLiteral("底边距:"));
         ChooseItem(ctl<QComboBox>(&header, 1099), 2);
         EXPECT_EQ(ctl<QLabel>(&header, 1251)->text(), QStringLiteral("右边距:"));
-        ReplaceText(ctl<QLineEdit>(&header, 1082), "新页眉");
+        RetypeText(ctl<QLineEdit>(&header, 1082), "新页眉");
         ctl<QPushButton>(&header, 1078)->click();
         ctl<QPushButton>(&header, 1)->click();
     });
@@ -618,7 +594,7 @@ TEST(LabelSettingsSheet, AdvancedPageWithHeaderAndNumberDialogs)
         EXPECT_EQ(ctl<QLabel>(&number, 1259)->text(), QStringLiteral("上边距:"));
         ChooseItem(align, 2);
         EXPECT_EQ(ctl<QLabel>(&number, 1259)->text(), QStringLiteral("下边距:"));
-        ReplaceText(ctl<QLineEdit>(&number, 1260), "7.5");
+        RetypeText(ctl<QLineEdit>(&number, 1260), "7.5");
         ctl<QRadioButton>(&number, 1144)->click();
         ctl<QPushButton>(&number, 1)->click();
     });
@@ -734,8 +710,8 @@ TEST(LabelSettingsSheet, PrintCountPage)
     sheet.Show(Tab::TabPrintCount);
     QTabWidget* tabs = sheet.Ctl<QTabWidget>(Tab::TabPrintCount, 1290);
     EXPECT_EQ(tabs->currentIndex(), 0);
-    ReplaceText(ctl<QLineEdit>(page<QWidget>(tabs, 383), 1081), "0");
-    ReplaceText(ctl<QLineEdit>(page<QWidget>(tabs, 383), 1082), "-4");
+    RetypeText(ctl<QLineEdit>(page<QWidget>(tabs, 383), 1081), "0");
+    RetypeText(ctl<QLineEdit>(page<QWidget>(tabs, 383), 1082), "-4");
     tabs->setCurrentIndex(1);
     QWidget* multi = page<QWidget>(tabs, 384);
     QComboBox* sources = ctl<QComboBox>(multi, 1101);
@@ -760,7 +736,7 @@ TEST(LabelSettingsSheet, PrintCountPage)
     QWidget* fixedMulti = page<QWidget>(fixedTabs, 384);
     Click(ctl<QRadioButton>(fixedMulti, 1143));
     EXPECT_FALSE(ctl<QComboBox>(fixedMulti, 1101)->isEnabled());
-    ReplaceText(ctl<QLineEdit>(fixedMulti, 1081), "4");
+    RetypeText(ctl<QLineEdit>(fixedMulti, 1081), "4");
     Click(ctl<QCheckBox>(fixedMulti, 1004));
     ASSERT_TRUE(fixed.Ok());
     EXPECT_EQ(label.m_nCopyMode, 0);

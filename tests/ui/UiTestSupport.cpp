@@ -1,6 +1,9 @@
 #include "UiTestSupport.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
+#include <gtest/gtest.h>
 
 void TypeText(QWidget* widget, const QString& text)
 {
@@ -10,4 +13,26 @@ void TypeText(QWidget* widget, const QString& text)
         else
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+void RetypeText(QLineEdit* edit, const QString& text)
+{
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    TypeText(edit, text);
+}
+
+void ChooseItem(QComboBox* combo, int index)
+{
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < index; ++i)
+        QTest::keyClick(combo, Qt::Key_Down);
+    ASSERT_EQ(combo->currentIndex(), index);
+}
+
+void Click(QWidget* widget)
+{
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(widget->isEnabled());
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
 }

@@ -1,0 +1,200 @@
+#include "dialogs/properties/ObjectEdtDlg.h"
+
+#include "app/Ctl.h"
+#include "app/UiServices.h"
+#include "dialogs/properties/ObjectPanes.h"
+#include "editor/BaseProxy.h"
+#include "editor/UndoRecordBuilder.h"
+#include "model/BaseGraph.h"
+#include "platform/VXException.h"
+
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+void Notify(const std::function<void()>& callback)
+{
+    if (callback)
+        callback();
+}
+
+// Points every pane at the working copy for the apply and back at the object after,
+// however the apply ends.
+class PaneTarget
+{
+public:
+    PaneTarget(const std::vector<CObjectPane*>& panes, CBaseGraph* target) : m_panes(panes)
+    {
+        for (CObjectPane* pane : m_panes) {
+            m_saved.push_back(pane->m_pObject);
+            pane->m_pObject = target;
+        }
+    }
+    ~PaneTarget()
+    {
+        for (size_t i = 0; i < m_panes.size(); ++i)
+            m_panes[i]->m_pObject = m_saved[i];
+    }
+    PaneTarget(const PaneTarget&) = delete;
+    PaneTarget& operator=(const PaneTarget&) = delete;
+
+private:
+    const std::vector<CObjectPane*>& m_panes;
+    std::vector<CBaseGraph*> m_saved;
+};
+
+} // namespace
+
+CObjectEdtDlg::CObjectEdtDlg(const QString& caption, const ObjectEditRequest& request)
+    : CVXBaseDialog(request.parent), m_request(request)
+{
+    setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(this);
+    m_tabs = SetCtlId(new QTabWidget, 1117);
+    layout->addWidget(m_tabs, 1);
+    layout->addWidget(MakeDialogButtons(this, QDialogButtonBox::Ok | QDialogButtonBox::Cancel
+                                                  | QDialogButtonBox::Help));
+}
+
+void CObjectEdtDlg::AddTab(CObjectPane* pane, const QString& caption)
+{
+    pane->m_pObject = m_request.object;
+    m_tabs->addTab(pane, caption);
+    pane->Load();
+}
+
+void CObjectEdtDlg::ShowPane(CObjectPane* pane)
+{
+    m_tabs->setCurrentWidget(pane);
+}
+
+int CObjectEdtDlg::CurrentTab() const
+{
+    return m_tabs->currentIndex();
+}
+
+bool CObjectEdtDlg::OnOK()
+{
+    if (!m_pGeneral->Validate()) {
+        ShowPane(m_pGeneral);
+        return false;
+    }
+    if (!m_pFirstPane->Validate()) {
+        ShowPane(m_pFirstPane);
+        return false;
+    }
+    CBaseGraph* object = m_request.object;
+    std::unique_ptr<CBaseGraph> copy = object->Clone();
+    copy->m_pLabelData = object->m_pLabelData;
+    Notify(m_request.beforeApply);
+    // The panes write into the copy; a pane that throws leaves the object as it was
+    // and the undo record without a step.
+    try {
+        PaneTarget target(m_applyOrder, copy.get());
+        for (CObjectPane* pane : m_applyOrder)
+            pane->Apply();
+    } catch (const VXException&) {
+        Notify(m_request.applyFailed);
+        throw; // reported by the base, which keeps the dialog open
+    } catch (const std::exception& e) {
+        Notify(m_request.applyFailed);
+        Services().ShowMessage(this, QString::fromUtf8(e.what()), MessageIcon::Stop);
+        return false;
+    }
+    object->CopyFrom(*copy);
+    Notify(m_request.afterApply);
+    return true;
+}
+
+namespace {
+
+// The kind's own pane first, then the position and the general pane; OK applies
+// general, position, then the kind's pane.
+void AddBoxTabs(CObjectEdtDlg& dialog, CObjectPane* kindPane, const QString& kindCaption, CObjectPane* position)
+{
+    auto* general = new CGeneralEdtPane;
+    dialog.m_pGeneral = general;
+    dialog.m_pFirstPane = kindPane;
+    dialog.AddTab(kindPane, kindCaption);
+    dialog.AddTab(position, QStringLiteral("位置"));
+    dialog.AddTab(general, QStringLiteral("常规"));
+    dialog.SetApplyOrder({general, position, kindPane});
+}
+
+} // namespace
+
+std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request)
+{
+    if (!request.object)
+        return nullptr;
+    std::unique_ptr<CObjectEdtDlg> dialog;
+    switch (request.object->GetKind()) {
+    case KindText: {
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
+        auto* text = new CTextEdtPane;
+        auto* font = new CFontEdtPane;
+        auto* position = new CPositionEdtPane;
+        auto* general = new CGeneralEdtPane;
+        dialog->m_pGeneral = general;
+        dialog->m_pFirstPane = text;
+        dialog->AddTab(text, QStringLiteral("文字"));
+        dialog->AddTab(font, QStringLiteral("字体"));
+        dialog->AddTab(position, QStringLiteral("位置"));
+        dialog->AddTab(general, QStringLiteral("常规"));
+        dialog->SetApplyOrder({general, position, font, text});
+        break;
+    }
+    case KindLine:
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("直线编辑框"), request);
+        AddBoxTabs(*dialog, new CLineEdtPane, QStringLiteral("直线"), new CLinePositionEdtPane);
+        break;
+    case KindRectangle:
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("矩形编辑框"), request);
+        AddBoxTabs(*dialog, new CRectangleEdtPane, QStringLiteral("矩形"), new CPositionEdtPane);
+        break;
+    case KindEllipse:
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("椭圆编辑框"), request);
+        AddBoxTabs(*dialog, new CEllipseEdtPane, QStringLiteral("椭圆"), new CPositionEdtPane);
+        break;
+    case KindPolygon:
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("多边形编辑框"), request);
+        AddBoxTabs(*dialog, new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
+        break;
+    case KindImage: {
+        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("图片编辑框"), request);
+        auto* image = new CImageEdtPane;
+        image->m_pLabelData = request.label;
+        AddBoxTabs(*dialog, image, QStringLiteral("图片"), new CPositionEdtPane);
+        break;
+    }
+    default:
+        return nullptr;
+    }
+    dialog->m_pGeneral->m_objects = request.objects;
+    return dialog;
+}
+
+bool EditObjectProperties(const ObjectEditRequest& request)
+{
+    std::unique_ptr<CObjectEdtDlg> dialog = CreateObjectEdtDlg(request);
+    return dialog && Services().RunModal(*dialog) == QDialog::Accepted;
+}
+
+bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent)
+{
+    ObjectEditRequest request;
+    request.object = proxy.GetObject();
+    for (const auto& each : proxies) {
+        if (each->GetObject())
+            request.objects.push_back(each->GetObject());
+    }
+    request.label = label;
+    request.parent = parent;
+    request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
+    request.afterApply = [&] { undo.EndEditRecord(); };
+    // A failed apply never reaches EndEditRecord: the pending record gives no step
+    // and the next BeginEditRecord replaces it.
+    return EditObjectProperties(request);
+}

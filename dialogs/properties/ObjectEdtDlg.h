@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/VXBaseDialog.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CBaseGraph;
+class CBaseProxy;
+class CUndoRecordBuilder;
+class CDataBand;
+class CGeneralEdtPane;
+class CLabelData;
+class CObjectPane;
+class QTabWidget;
+
+// What the canvas hands the property dialog of one object. The dialog writes into
+// the object only on OK, between the two undo callbacks.
+struct ObjectEditRequest
+{
+    CBaseGraph* object = nullptr;
+    // Every object of the label (the edited one included), for the duplicate-name check.
+    std::vector<const CBaseGraph*> objects;
+    CLabelData* label = nullptr;
+    // Text and barcode: the band the dialog opens on; not yet used (no data-source tab).
+    CDataBand* bandToSelect = nullptr;
+    // beforeApply opens one undo record holding the object as it is; afterApply closes
+    // it with the changed object as one step; applyFailed closes it without a step
+    // (the object is then as it was). Any of them may be empty.
+    std::function<void()> beforeApply;
+    std::function<void()> afterApply;
+    std::function<void()> applyFailed;
+    QWidget* parent = nullptr;
+};
+
+// The tabbed property dialog of one object: the frame owns the panes, switches tabs,
+// and on OK validates, then applies every pane in its order to a working copy of the
+// object, which replaces the object's content only when all panes applied.
+class CObjectEdtDlg : public CVXBaseDialog
+{
+    Q_OBJECT
+public:
+    CObjectEdtDlg(const QString& caption, const ObjectEditRequest& request);
+
+    // Appends a tab; the pane loads from the object now.
+    void AddTab(CObjectPane* pane, const QString& caption);
+    // The panes in the order OK applies them.
+    void SetApplyOrder(std::vector<CObjectPane*> order) { m_applyOrder = std::move(order); }
+    // Shows the tab of that pane.
+    void ShowPane(CObjectPane* pane);
+    int CurrentTab() const;
+
+    CGeneralEdtPane* m_pGeneral = nullptr;
+    CObjectPane* m_pFirstPane = nullptr; // the kind's own pane, tab 0
+
+protected:
+    bool OnOK() override;
+
+private:
+    ObjectEditRequest m_request;
+    QTabWidget* m_tabs;
+    std::vector<CObjectPane*> m_applyOrder;
+};
+
+// The property dialog of the object's kind, null for a kind without one here.
+std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request);
+
+// Runs the object's property dialog through the services; true after OK. Kinds
+// without a dialog open nothing and return false.
+bool EditObjectProperties(const ObjectEditRequest& request);
+
+// The canvas's properties command: the dialog of the proxy's object, one undo record
+// per OK through the canvas's record builder. proxies are every object of the label.
+// True after OK; the caller then repaints (and gives an empty single-line text its
+// placeholder and refits its box).
+bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr);
