@@ -43,12 +43,9 @@ public:
 // (first drawn first).
 using CanvasObjectList = ProxyList;
 
-// Opens the property dialog of an object. The dialog calls beforeApply just before it
-// changes the object and afterApply right after, so the canvas can record the change
-// for undo; a dialog closed without applying calls neither.
-using PropertyDialogFactory = std::function<void(QWidget* parent, CBaseProxy& proxy,
-                                                 const std::function<void()>& beforeApply,
-                                                 const std::function<void()>& afterApply)>;
+// Opens the property dialog of an object; what it applies goes into one undo record
+// through the builder (begin before the change, end after it). True after OK.
+using PropertyDialogFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo)>;
 
 // The tools that create an object.
 bool IsCreationTool(int tool);

@@ -172,12 +172,8 @@ void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
         return;
     // The record keeps the object the dialog was opened on, whatever is current when
     // it applies.
-    m_propertyDialogs(
-        this, *proxy, [this, proxy] { m_builder.BeginEditRecord(proxy); },
-        [this] {
-            m_builder.EndEditRecord();
-            Redraw();
-        });
+    if (m_propertyDialogs(this, *proxy, m_builder))
+        Redraw();
 }
 
 // ----- Gestures -----

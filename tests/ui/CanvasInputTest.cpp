@@ -269,15 +269,15 @@ TEST_F(CanvasInputTest, DoubleClickOpensThePropertyDialogAndRecordsWhatItApplies
     Add(Filled<CEllipseGraph>(40, 10, 10, 10));
     CBaseProxy* opened = nullptr;
     bool apply = true;
-    view.SetPropertyDialogFactory([&](QWidget* parent, CBaseProxy& proxy, const std::function<void()>& before,
-                                      const std::function<void()>& after) {
+    view.SetPropertyDialogFactory([&](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
         EXPECT_EQ(parent, &view);
         opened = &proxy;
         if (!apply)
-            return;
-        before();
+            return false;
+        undo.BeginEditRecord(&proxy);
         proxy.GetObject()->m_fLineWidth = 2.5f;
-        after();
+        undo.EndEditRecord();
+        return true;
     });
     const QByteArray before = Bytes();
     DoubleClick(At(20, 15));
