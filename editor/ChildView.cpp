@@ -9,6 +9,7 @@
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -81,15 +82,23 @@ CChildView::CChildView(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     GetObjectClipboard();
+    m_ownStatus.m_nDelayedClickMs = QApplication::doubleClickInterval();
 }
 
 CChildView::~CChildView() = default;
+
+void CChildView::SetEditStatus(CEditStatus* status)
+{
+    m_pEditStatus = status;
+    EditStatus().m_nDelayedClickMs = QApplication::doubleClickInterval();
+}
 
 void CChildView::SetZoom(float zoom)
 {
     if (zoom == m_fZoom)
         return;
     m_fZoom = zoom;
+    PositionInPlaceEditor();
     Redraw();
 }
 
@@ -98,6 +107,7 @@ void CChildView::SetView(float zoom, float x, float y)
     m_fZoom = zoom;
     m_fScrollX = x;
     m_fScrollY = y;
+    PositionInPlaceEditor();
     Redraw();
 }
 
@@ -125,6 +135,7 @@ void CChildView::SetScroll(float x, float y)
     }
     m_fScrollX = x;
     m_fScrollY = y;
+    PositionInPlaceEditor();
     if (!shiftable) {
         Redraw();
         return;

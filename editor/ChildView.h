@@ -15,6 +15,9 @@
 
 class CBaseGraph;
 class CLabelData;
+class QLineEdit;
+class QPlainTextEdit;
+class QTimer;
 
 // The canvas is 1500 mm square; the label's top-left corner lies this far from its
 // top-left corner, leaving a margin objects may be moved into.
@@ -62,7 +65,7 @@ public:
 
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
     // Without one the canvas keeps a status of its own.
-    void SetEditStatus(CEditStatus* status) { m_pEditStatus = status; }
+    void SetEditStatus(CEditStatus* status);
     CEditStatus& EditStatus() { return m_pEditStatus ? *m_pEditStatus : m_ownStatus; }
     CanvasObjectList& ObjectList() { return m_objects; }
     // Wraps the object in its proxy and puts it on top.
@@ -110,6 +113,14 @@ public:
     void DeleteSelection();
     // Moves every selected object by whole millimetres, one undo record.
     void NudgeSelection(float dx, float dy);
+
+    // The in-place text editor over a text object; committing marks the document
+    // modified but records nothing for undo.
+    void OpenInPlaceEditor(CBaseProxy* proxy);
+    // Also after scrolling and zooming.
+    void PositionInPlaceEditor();
+    void CommitInPlaceEditor();
+    QWidget* InPlaceEditor() const { return m_pActiveEdit; }
 
     // Marks the whole frame for repainting.
     void Redraw();
@@ -179,6 +190,10 @@ private:
     void ReleaseCreationDrag(QMouseEvent* event, QPoint point);
     void FinishPolygon();
     void DrawCreation(QPainter& painter);
+    // A click on a selected text waits for a possible double click before it opens
+    // the in-place editor.
+    void ArmDelayedClick(CBaseProxy* proxy);
+    void OnDelayedClick();
     void DrawSelection(QPainter& painter);
 
     float GuidePositionMm(bool horizontal, int position) const;
@@ -201,6 +216,10 @@ private:
     bool m_bSizeRecordOpen = false;
     bool m_bRotateRecordOpen = false;
     QPoint m_lastClick; // label pixels
+    QLineEdit* m_pLineEdit = nullptr;
+    QPlainTextEdit* m_pMultiEdit = nullptr;
+    QWidget* m_pActiveEdit = nullptr;
+    QTimer* m_pDelayedClick = nullptr;
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;
     float m_fZoom = 1.0f;

@@ -4,6 +4,7 @@
 
 #include "model/BaseGraph.h"
 #include "model/GlobalSettings.h"
+#include "model/TextGraph.h"
 #include "platform/ScreenDpi.h"
 
 #include <QKeyEvent>
@@ -399,6 +400,12 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
 {
     CEditStatus& status = EditStatus();
     const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    if (status.m_bInPlaceEditing) {
+        CBaseProxy* edited = status.m_pEditedObject;
+        CommitInPlaceEditor();
+        if (ObjectAt(point) == edited)
+            return;
+    }
     if (!IsSelectionTool(status.m_nTool)) {
         if (!m_selection.empty())
             ClearSelection();
@@ -427,11 +434,15 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
     if (status.m_nTool == ToolEditData && (kind == KindText || kind == KindBarcode)) {
         m_selection.clear();
         Select(hit);
+        if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1)
+            OpenInPlaceEditor(hit);
         return;
     }
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool ctrl = mods & Qt::ControlModifier;
-    if (!IsSelected(hit)) {
+    if (IsSelected(hit))
+        status.m_bTextClickPending = kind == KindText;
+    else {
         if (!(mods & (Qt::ShiftModifier | Qt::ControlModifier)))
             m_selection.clear();
         Select(hit);
@@ -460,6 +471,7 @@ void CChildView::PressRight(QMouseEvent* event, QPoint point)
         setCursor(Qt::ArrowCursor);
         return;
     }
+    CommitInPlaceEditor();
     if (StartHandleGesture(point))
         return;
     CBaseProxy* hit = ObjectAt(point);
@@ -533,8 +545,19 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     }
     if (status.m_bRubberBand)
         FinishRubberBand();
-    else if (status.m_bMoving)
+    else if (status.m_bMoving) {
         EndMove();
+        if (status.m_bTextClickPending) {
+            status.m_bTextClickPending = false;
+            CBaseProxy* under = ObjectAt(point);
+            if (point == status.m_startPoint && under && under->GetObject()->GetKind() == KindText) {
+                if (event->button() == Qt::LeftButton)
+                    ArmDelayedClick(under);
+                else
+                    OpenInPlaceEditor(under);
+            }
+        }
+    }
     else if (status.m_bSizing)
         EndSize();
     else if (status.m_bRotating)
@@ -559,7 +582,10 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
         FinishPolygon();
         return;
     }
+    // The second press of a double click arrives as a press too: it must not arm the
+    // delayed click again at its release.
     status.m_bDelayedClickArmed = false;
+    status.m_bTextClickPending = false;
     CBaseProxy* hit = ObjectAt(event->position().toPoint());
     if (!hit)
         return;

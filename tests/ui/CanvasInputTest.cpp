@@ -2,9 +2,11 @@
 #include "ProxyTestSupport.h"
 
 #include "editor/ChildView.h"
+#include "model/DataBand.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -432,6 +434,69 @@ TEST_F(CanvasInputTest, RightPressAbandonsACreationTool)
     EXPECT_FALSE(view.EditStatus().m_bPolygon);
     EXPECT_TRUE(view.EditStatus().m_polygonPoints.isEmpty());
     EXPECT_TRUE(view.ObjectList().empty());
+}
+
+// A single-line text of one constant band.
+std::unique_ptr<CTextGraph> OneBandText(const QString& words)
+{
+    auto text = MakeBox<CTextGraph>(10, 10, 30, 8);
+    auto band = std::make_unique<CDataBand>();
+    band->m_strValue = words;
+    text->m_bands.push_back(std::move(band));
+    text->m_strText = words;
+    return text;
+}
+
+TEST_F(CanvasInputTest, SecondClickOnASelectedTextEditsItInPlace)
+{
+    view.EditStatus().m_nDelayedClickMs = 20;
+    CBaseProxy* proxy = Add(OneBandText("Hello"));
+    auto& text = static_cast<CTextGraph&>(*proxy->GetObject());
+    Click(At(20, 12));
+    EXPECT_FALSE(view.EditStatus().m_bDelayedClickArmed);
+    Click(At(20, 12));
+    EXPECT_TRUE(view.EditStatus().m_bDelayedClickArmed);
+    QTRY_VERIFY(view.EditStatus().m_bInPlaceEditing);
+    auto* edit = qobject_cast<QLineEdit*>(view.InPlaceEditor());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->text(), "Hello");
+    EXPECT_EQ(edit->selectedText(), "Hello");
+    QTest::keyClicks(edit, "World");
+    // A press on the edited object itself only commits.
+    Click(At(20, 12));
+    EXPECT_FALSE(view.EditStatus().m_bInPlaceEditing);
+    EXPECT_FALSE(edit->isVisible());
+    EXPECT_EQ(text.m_strText, "World");
+    EXPECT_EQ(text.m_bands.front()->m_strValue, "World");
+    EXPECT_EQ(Records(), 0u);
+    EXPECT_TRUE(view.IsModified());
+}
+
+TEST_F(CanvasInputTest, EmptyInPlaceTextShowsThePlaceholder)
+{
+    view.EditStatus().m_nTool = ToolEditData;
+    CBaseProxy* proxy = Add(OneBandText("Hello"));
+    auto& text = static_cast<CTextGraph&>(*proxy->GetObject());
+    Click(At(20, 12)); // the edit-data tool opens the editor at once
+    ASSERT_TRUE(view.EditStatus().m_bInPlaceEditing);
+    auto* edit = qobject_cast<QLineEdit*>(view.InPlaceEditor());
+    QTest::keyClick(edit, Qt::Key_Delete);
+    Click(At(70, 45));
+    EXPECT_EQ(text.m_strText, QStringLiteral("<空>"));
+    EXPECT_EQ(text.m_bands.front()->m_strValue, "");
+    EXPECT_TRUE(view.IsModified());
+}
+
+TEST_F(CanvasInputTest, DoubleClickOnASelectedTextDisarmsTheDelayedClick)
+{
+    view.EditStatus().m_nDelayedClickMs = 20;
+    Add(OneBandText("Hello"));
+    view.SetPropertyDialogFactory([](QWidget*, CBaseProxy&, CUndoRecordBuilder&) { return false; });
+    Click(At(20, 12));
+    DoubleClick(At(20, 12));
+    QTest::qWait(60);
+    EXPECT_FALSE(view.EditStatus().m_bInPlaceEditing);
 }
 
 } // namespace
