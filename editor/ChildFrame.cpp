@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWheelEvent>
@@ -85,6 +86,7 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
     });
     AttachLabelObjects();
 
+    connect(m_pView, &CChildView::contextMenuRequested, this, &CChildFrame::ShowContextMenu);
     connect(m_pView, &CChildView::rulerMarks, this, [this](int x, int y) {
         m_pHorzRuler->SetMarker(x);
         m_pVertRuler->SetMarker(y);
@@ -117,6 +119,23 @@ void CChildFrame::AttachLabelObjects()
     m_pLabelData->m_objects.clear();
 }
 
+void CChildFrame::ShowContextMenu(const std::vector<int>& items, QPoint globalPos)
+{
+    if (!m_pMainFrame)
+        return;
+    CommandManager& commands = m_pMainFrame->Commands();
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const int id : items) {
+        if (id == 0)
+            menu->addSeparator();
+        else
+            menu->addAction(commands.Action(id));
+    }
+    commands.UpdateMenu(menu);
+    menu->popup(globalPos);
+}
+
 void CChildFrame::RegisterCommands()
 {
     OnCommand(57603, [this] { SaveLabel(); });
@@ -141,6 +160,14 @@ void CChildFrame::RegisterCommands()
     OnCommand(57644, [this] { m_pView->UndoManager().Redo(); });
     OnUpdate(57644, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanRedo()); });
     OnCommand(30200, [this] { m_pView->DeleteSelection(); });
+    // The object the context menu opened on, else the current one.
+    OnCommand(40532, [this] {
+        CBaseProxy* proxy = m_pView->ContextObject() ? m_pView->ContextObject() : m_pView->CurrentObject();
+        m_pView->OpenPropertyDialog(proxy);
+    });
+    OnUpdate(40532, [this](CommandUpdate& u) {
+        u.Enable(m_pView->ContextObject() != nullptr || m_pView->CurrentObject() != nullptr);
+    });
     OnUpdate(30200, [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); });
     OnCommand(40549, [this] {
         CViewOptionsDlg dialog(*m_pLabelData, this);

@@ -2,7 +2,9 @@
 
 #include "app/LabelDocumentWindow.h"
 
+#include <QPoint>
 #include <memory>
+#include <vector>
 
 class CChildView;
 class CCornerButton;
@@ -55,6 +57,7 @@ protected:
 private:
     void AttachLabelObjects();
     void RegisterCommands();
+    void ShowContextMenu(const std::vector<int>& items, QPoint globalPos);
     void Fit();
     int ScrollRange(float zoom) const;
     void SetBars(float zoom, int horizontal, int vertical);

@@ -50,6 +50,10 @@ using CanvasObjectList = ProxyList;
 // through the builder (begin before the change, end after it). True after OK.
 using PropertyDialogFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo)>;
 
+// Command ids of the canvas's context menu for an object kind, -1 for none under the
+// mouse; 0 stands for a separator. Empty for a kind without a menu.
+std::vector<int> CanvasContextMenu(int kind);
+
 // The tools that create an object.
 bool IsCreationTool(int tool);
 
@@ -99,7 +103,10 @@ public:
     ProxySelection& GetSelection() override { return m_selection; }
     CBaseProxy*& GetCurrentObjectRef() override { return m_pCurrent; }
     CBaseProxy* CurrentObject() const { return m_pCurrent; }
-    void NotifyObjectsChanged() override { Q_EMIT objectsChanged(); }
+    // The object the last context menu opened on; null for none.
+    CBaseProxy* ContextObject() const { return m_pContextObject; }
+    void NotifyObjectsChanged() override;
+    bool HoldsObject(const CBaseProxy* proxy) const;
     void RepaintView() override { Redraw(); }
 
     void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
@@ -136,6 +143,8 @@ Q_SIGNALS:
     void rulerMarks(int x, int y);
     // Objects were added, removed or reordered: the object pane lists them again.
     void objectsChanged();
+    // The context menu's commands (CanvasContextMenu) at a screen point.
+    void contextMenuRequested(const std::vector<int>& items, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -180,6 +189,7 @@ private:
     void PressLeft(QMouseEvent* event, QPoint point);
     void PressRight(QMouseEvent* event, QPoint point);
     void UpdateHoverCursor(QPoint point);
+    void ShowContextMenu(QPoint point);
     // Creation tools.
     QPoint ToClickPixels(QPoint client) const;
     // Names the object, puts it on top, selects it and records it for undo.
@@ -216,6 +226,7 @@ private:
     bool m_bSizeRecordOpen = false;
     bool m_bRotateRecordOpen = false;
     QPoint m_lastClick; // label pixels
+    CBaseProxy* m_pContextObject = nullptr;
     QLineEdit* m_pLineEdit = nullptr;
     QPlainTextEdit* m_pMultiEdit = nullptr;
     QWidget* m_pActiveEdit = nullptr;

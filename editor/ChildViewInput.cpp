@@ -103,6 +103,29 @@ CAlignLine* CChildView::GuideAt(QPoint client) const
     return nullptr;
 }
 
+bool CChildView::HoldsObject(const CBaseProxy* proxy) const
+{
+    return std::any_of(m_objects.begin(), m_objects.end(), [proxy](const auto& each) { return each.get() == proxy; });
+}
+
+void CChildView::NotifyObjectsChanged()
+{
+    // Objects taken out (deleted, creation undone) must not be pointed at any longer.
+    if (!HoldsObject(m_pContextObject))
+        m_pContextObject = nullptr;
+    CEditStatus& status = EditStatus();
+    if (status.m_pEditedObject && !HoldsObject(status.m_pEditedObject)) {
+        if (status.m_bInPlaceEditing && m_pActiveEdit)
+            m_pActiveEdit->hide();
+        status.m_bInPlaceEditing = false;
+        status.m_bDelayedClickArmed = false;
+        status.m_pEditedObject = nullptr;
+    }
+    if (!HoldsObject(status.m_pClickedObject))
+        status.m_pClickedObject = nullptr;
+    Q_EMIT objectsChanged();
+}
+
 bool CChildView::IsSelected(const CBaseProxy* proxy) const
 {
     return std::find(m_selection.begin(), m_selection.end(), proxy) != m_selection.end();
@@ -543,6 +566,7 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
             ReleaseCreationDrag(event, point);
         return;
     }
+    const bool menuGesture = status.m_bRubberBand || status.m_bCopyDrag;
     if (status.m_bRubberBand)
         FinishRubberBand();
     else if (status.m_bMoving) {
@@ -566,6 +590,32 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
         status.m_bCopyDrag = false;
         setCursor(Qt::ArrowCursor);
         Redraw();
+    }
+    // A right click without movement always ends in a context menu.
+    if (menuGesture && event->button() == Qt::RightButton && point == status.m_startPoint)
+        ShowContextMenu(point);
+}
+
+void CChildView::ShowContextMenu(QPoint point)
+{
+    m_pContextObject = ObjectAt(point);
+    const std::vector<int> items = CanvasContextMenu(m_pContextObject ? m_pContextObject->GetObject()->GetKind() : -1);
+    if (!items.empty())
+        Q_EMIT contextMenuRequested(items, mapToGlobal(point));
+}
+
+std::vector<int> CanvasContextMenu(int kind)
+{
+    switch (kind) {
+    case -1: return {57637, 57642, 0, 30300, 30301, 30302, 30303, 40536, 0, 40538};
+    case KindText: return {57635, 57634, 57637, 30200, 0, 40576, 0, 40532, 0, 30601, 40533};
+    case KindLine: return {57635, 57634, 57637, 30200, 0, 40534, 0, 40532, 0, 30601, 40533};
+    case KindBarcode:
+    case KindRectangle:
+    case KindEllipse:
+    case KindPolygon:
+    case KindImage: return {57635, 57634, 57637, 30200, 0, 40532, 0, 30601, 40533};
+    default: return {};
     }
 }
 

@@ -129,9 +129,7 @@ void CChildView::OnDelayedClick()
     status.m_bDelayedClickArmed = false;
     CBaseProxy* proxy = status.m_pEditedObject;
     // The object may have gone (deleted, undone) while the timer ran.
-    const bool present = std::any_of(m_objects.begin(), m_objects.end(),
-                                     [proxy](const auto& each) { return each.get() == proxy; });
-    if (present && IsText(proxy) && TextOf(*proxy).m_bands.size() == 1)
+    if (HoldsObject(proxy) && IsText(proxy) && TextOf(*proxy).m_bands.size() == 1)
         OpenInPlaceEditor(proxy);
     else
         status.m_pEditedObject = nullptr;

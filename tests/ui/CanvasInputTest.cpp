@@ -499,4 +499,29 @@ TEST_F(CanvasInputTest, DoubleClickOnASelectedTextDisarmsTheDelayedClick)
     EXPECT_FALSE(view.EditStatus().m_bInPlaceEditing);
 }
 
+TEST_F(CanvasInputTest, RightClickWithoutMovementOpensTheMenuOfTheObjectUnderIt)
+{
+    CBaseProxy* line = Add(MakeLine(10, 20, 40, 20));
+    Add(Filled<CRectangleGraph>(10, 30, 10, 10));
+    std::vector<std::vector<int>> menus;
+    QObject::connect(&view, &CChildView::contextMenuRequested,
+                     [&](const std::vector<int>& items, QPoint) { menus.push_back(items); });
+    Drag(At(60, 40), At(60, 40), {}, Qt::RightButton);
+    Drag(At(20, 20), At(20, 20), {}, Qt::RightButton);
+    Drag(At(15, 35), At(15, 35), {}, Qt::RightButton);
+    Drag(At(60, 40), At(62, 41), {}, Qt::RightButton, 2); // moved: no menu
+    ASSERT_EQ(menus.size(), 3u);
+    EXPECT_EQ(menus[0], std::vector<int>({57637, 57642, 0, 30300, 30301, 30302, 30303, 40536, 0, 40538}));
+    EXPECT_EQ(menus[1], std::vector<int>({57635, 57634, 57637, 30200, 0, 40534, 0, 40532, 0, 30601, 40533}));
+    EXPECT_EQ(menus[2], CanvasContextMenu(KindRectangle));
+    EXPECT_EQ(CanvasContextMenu(KindText)[5], 40576);
+    EXPECT_TRUE(CanvasContextMenu(99).empty());
+    EXPECT_NE(view.ContextObject(), nullptr);
+    EXPECT_NE(view.ContextObject(), line);
+    // A deleted context object is forgotten.
+    Click(At(15, 35));
+    view.DeleteSelection();
+    EXPECT_EQ(view.ContextObject(), nullptr);
+}
+
 } // namespace
