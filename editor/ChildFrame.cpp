@@ -87,6 +87,10 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
     AttachLabelObjects();
 
     connect(m_pView, &CChildView::contextMenuRequested, this, &CChildFrame::ShowContextMenu);
+    connect(m_pView, &CChildView::autoScrollRequested, this, [this](bool vertical, int step) {
+        QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
+        bar.setValue(std::clamp(bar.value() + step, 0, bar.maximum()));
+    });
     connect(m_pView, &CChildView::rulerMarks, this, [this](int x, int y) {
         m_pHorzRuler->SetMarker(x);
         m_pVertRuler->SetMarker(y);

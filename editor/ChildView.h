@@ -143,6 +143,9 @@ Q_SIGNALS:
     void rulerMarks(int x, int y);
     // Objects were added, removed or reordered: the object pane lists them again.
     void objectsChanged();
+    // A gesture dragged past an edge asks the document window to scroll by a step of
+    // pixels; the window moves its scroll bar, which scrolls the canvas.
+    void autoScrollRequested(bool vertical, int step);
     // The context menu's commands (CanvasContextMenu) at a screen point.
     void contextMenuRequested(const std::vector<int>& items, QPoint globalPos);
 
@@ -190,6 +193,7 @@ private:
     void PressRight(QMouseEvent* event, QPoint point);
     void UpdateHoverCursor(QPoint point);
     void ShowContextMenu(QPoint point);
+    void AutoScroll(QPoint point);
     // Creation tools.
     QPoint ToClickPixels(QPoint client) const;
     // Names the object, puts it on top, selects it and records it for undo.

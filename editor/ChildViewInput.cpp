@@ -536,6 +536,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     status.m_currentPoint = point;
+    AutoScroll(point);
     status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
     if (status.m_bMoving && settings.m_bInstantMoving)
         ApplyMove(true);
@@ -558,6 +559,7 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     status.m_currentPoint = point;
+    AutoScroll(point);
     status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
     if (status.m_bPolygon)
         return;
@@ -594,6 +596,16 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     // A right click without movement always ends in a context menu.
     if (menuGesture && event->button() == Qt::RightButton && point == status.m_startPoint)
         ShowContextMenu(point);
+}
+
+void CChildView::AutoScroll(QPoint point)
+{
+    // A point beyond an edge scrolls that way by up to 20 pixels per mouse message.
+    const auto step = [](int p, int size) { return p > size ? std::min(p - size, 20) : p < 0 ? std::max(p, -20) : 0; };
+    if (const int dx = step(point.x(), width()))
+        Q_EMIT autoScrollRequested(false, dx);
+    if (const int dy = step(point.y(), height()))
+        Q_EMIT autoScrollRequested(true, dy);
 }
 
 void CChildView::ShowContextMenu(QPoint point)

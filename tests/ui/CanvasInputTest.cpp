@@ -524,4 +524,25 @@ TEST_F(CanvasInputTest, RightClickWithoutMovementOpensTheMenuOfTheObjectUnderIt)
     EXPECT_EQ(view.ContextObject(), nullptr);
 }
 
+TEST_F(CanvasInputTest, DraggingPastAnEdgeScrollsAndTheMoveFollowsTheCanvas)
+{
+    CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+    std::vector<std::pair<bool, int>> steps;
+    QObject::connect(&view, &CChildView::autoScrollRequested, [&](bool vertical, int step) {
+        steps.emplace_back(vertical, step);
+        view.SetScroll(view.ScrollX() + (vertical ? 0 : step), view.ScrollY() + (vertical ? step : 0));
+    });
+    const QPoint from = At(20, 15);
+    const QPoint beyond(view.width() + 50, from.y());
+    QTest::mousePress(&view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&view, beyond);
+    QTest::mouseMove(&view, beyond);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, beyond);
+    EXPECT_EQ(steps, (std::vector<std::pair<bool, int>>{{false, 20}, {false, 20}, {false, 20}}));
+    // The press point keeps its canvas spot: the move covers the 60 scrolled pixels too.
+    const int moved = beyond.x() - from.x() + 60;
+    EXPECT_NEAR(box->GetObject()->GetX(), 10.0f + moved * 25.4f / 96, 0.02f);
+    EXPECT_EQ(Records(), 2u);
+}
+
 } // namespace
