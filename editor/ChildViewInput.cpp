@@ -2,6 +2,7 @@
 // dragging guide lines, nudging and deleting.
 #include "editor/ChildView.h"
 
+#include "app/ResourceIcons.h"
 #include "model/BaseGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/TextGraph.h"
@@ -41,7 +42,6 @@ Qt::CursorShape HoverCursor(int code)
     case ProxyCursorSizeWE: return Qt::SizeHorCursor;
     case ProxyCursorSizeNESW: return Qt::SizeBDiagCursor;
     case ProxyCursorSizeNWSE: return Qt::SizeFDiagCursor;
-    case ProxyCursorRotate: return Qt::CrossCursor;
     default: return Qt::ArrowCursor;
     }
 }
@@ -673,23 +673,23 @@ void CChildView::keyPressEvent(QKeyEvent* event)
 void CChildView::UpdateHoverCursor(QPoint point)
 {
     const CEditStatus& status = EditStatus();
-    Qt::CursorShape shape = Qt::ArrowCursor;
+    int code = ProxyCursorNone;
     if (m_pCurrent) {
         const QPoint p = ToZoomedLabelPixels(point);
         const bool rotate = status.m_nTool == ToolRotate;
         for (CBaseProxy* proxy : m_selection) {
             if (status.m_bInPlaceEditing && proxy == status.m_pEditedObject)
                 continue;
-            const int code = proxy->HitTest(p, rotate);
-            if (code != ProxyCursorNone)
-                shape = HoverCursor(code);
+            if (const int c = proxy->HitTest(p, rotate); c != ProxyCursorNone)
+                code = c;
         }
     }
+    QCursor cursor = code == ProxyCursorRotate ? ResourceCursor(187) : QCursor(HoverCursor(code));
     if (const CAlignLine* guide = GuideAt(point))
-        shape = guide->m_nOrientation == 0 ? Qt::SplitHCursor : Qt::SplitVCursor;
-    if (status.m_nTool == ToolEditData && shape == Qt::ArrowCursor)
-        shape = Qt::IBeamCursor;
-    setCursor(shape);
+        cursor = ResourceCursor(guide->m_nOrientation == 0 ? 293 : 296);
+    else if (status.m_nTool == ToolEditData && code == ProxyCursorNone)
+        cursor = ResourceCursor(202);
+    setCursor(cursor);
 }
 
 void CChildView::DrawSelection(QPainter& painter)

@@ -545,4 +545,18 @@ TEST_F(CanvasInputTest, DraggingPastAnEdgeScrollsAndTheMoveFollowsTheCanvas)
     EXPECT_EQ(Records(), 2u);
 }
 
+TEST_F(CanvasInputTest, HoverCursorFollowsHandlesOfTheSelection)
+{
+    CBaseProxy* box = Add(Filled<CRectangleGraph>(10, 10, 20, 10));
+    QTest::mouseMove(&view, HandlePoint(box, 4));
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor); // not selected: no handles
+    Click(At(20, 15));
+    QTest::mouseMove(&view, HandlePoint(box, 4));
+    EXPECT_EQ(view.cursor().shape(), Qt::SizeFDiagCursor);
+    QTest::mouseMove(&view, HandlePoint(box, 3));
+    EXPECT_EQ(view.cursor().shape(), Qt::SizeHorCursor);
+    QTest::mouseMove(&view, At(60, 40));
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+}
+
 } // namespace
