@@ -72,8 +72,9 @@ const CommandInfo kCommands[] = {
     {40500, u"数据库设置...", 326, nullptr, nullptr},
     {40538, u"页面设置...", 333, nullptr, nullptr},
     {40539, u"窗口数据设置...", 334, nullptr, nullptr},
+    {40540, u"脚本编辑器...", 0, nullptr, nullptr},
     {40541, u"", 0, nullptr, u"打开外部变量设置窗口\n外部变量设置"},
-    {40542, u"", 0, nullptr, nullptr},
+    {40542, u"编写脚本...", 0, nullptr, nullptr},
     {30601, u"导出图片(&E)...", 406, nullptr, nullptr},
     {30602, u"批量导出图片", 405, nullptr, nullptr},
     // View

@@ -168,6 +168,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     m_recentFiles.Load();
     m_pMainFrame = std::make_unique<CMainFrame>(this);
     m_pMainFrame->SetLabelWindowFactory(CChildFrame::Factory());
+    m_pMainFrame->SetNewLabelPrompt(CChildFrame::NewLabelPrompt(m_pMainFrame.get()));
     connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
         m_recentFiles.Add(path);
         RefreshRecentFileActions();

@@ -7,7 +7,6 @@
 #include "editor/EditStatus.h"
 #include "editor/Ruler.h"
 #include "editor/ViewOptionsDlg.h"
-#include "model/BaseGraph.h"
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -178,6 +177,7 @@ void CChildFrame::RegisterCommands()
         if (Services().RunModal(dialog) == QDialog::Accepted)
             m_pView->Redraw();
     });
+    RegisterDocumentCommands();
 }
 
 bool CChildFrame::IsModified() const
@@ -383,28 +383,17 @@ bool CChildFrame::SaveLabel()
 
 bool CChildFrame::WriteLabel()
 {
-    CLabelData& label = *m_pLabelData;
-    label.DeleteObjects();
-    for (const auto& proxy : m_pView->ObjectList()) {
-        const CBaseGraph* object = proxy->GetObject();
-        std::unique_ptr<CBaseGraph> copy = object ? object->Clone() : nullptr;
-        if (!copy)
-            continue;
-        copy->m_pLabelData = &label;
-        label.m_objects.push_back(std::move(copy));
-    }
-    bool written = true;
+    const ObjectListScope objects(*this);
     try {
         CDocWriterV1_0 writer;
-        writer.m_strPath = label.m_strFilePath;
-        writer.m_pLabelData = &label;
+        writer.m_strPath = objects.Label().m_strFilePath;
+        writer.m_pLabelData = &objects.Label();
         writer.WriteDocument();
     } catch (const VXException& e) {
         Services().ReportException(this, e);
-        written = false;
+        return false;
     }
-    label.DeleteObjects();
-    return written;
+    return true;
 }
 
 bool CChildFrame::SaveLabelAs()
@@ -429,7 +418,6 @@ void CChildFrame::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    if (m_pMainFrame)
-        Q_EMIT m_pMainFrame->objectPaneUpdate(this, 2);
+    NotifyObjectPane(2);
     event->accept();
 }

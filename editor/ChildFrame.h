@@ -3,6 +3,7 @@
 #include "app/LabelDocumentWindow.h"
 
 #include <QPoint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
 
     // The factory the main frame makes its label windows with.
     static LabelWindowFactory Factory();
+    // The label settings sheet the main frame asks a new label's settings with.
+    static std::function<bool(CLabelData&)> NewLabelPrompt(QWidget* parent);
 
     bool IsModified() const override;
     bool SaveLabel() override;
@@ -49,6 +52,25 @@ public:
     QScrollBar& VertBar() const { return *m_pVertBar; }
     QComboBox& ZoomCombo() const { return *m_pZoomCombo; }
 
+    // ----- Document commands: print, preview and the label dialogs (ChildFrameDocument.cpp) -----
+
+    // While a document is open its objects live in the canvas and the record's object
+    // list is empty. A scope fills that list with clones of the canvas's objects,
+    // bottom first, for whatever reads the record whole (the writer, printing, the
+    // preview, exports), and empties it again when it ends.
+    class ObjectListScope
+    {
+    public:
+        explicit ObjectListScope(CChildFrame& frame);
+        ~ObjectListScope();
+        ObjectListScope(const ObjectListScope&) = delete;
+        ObjectListScope& operator=(const ObjectListScope&) = delete;
+        CLabelData& Label() const { return m_label; }
+
+    private:
+        CLabelData& m_label;
+    };
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -58,6 +80,11 @@ private:
     void AttachLabelObjects();
     void RegisterCommands();
     void ShowContextMenu(const std::vector<int>& items, QPoint globalPos);
+    void RegisterDocumentCommands();
+    // A dialog changed the record behind the history's back: the history is dropped
+    // and the document counts as modified.
+    void DocumentChanged();
+    void NotifyObjectPane(int code);
     void Fit();
     int ScrollRange(float zoom) const;
     void SetBars(float zoom, int horizontal, int vertical);

@@ -73,13 +73,16 @@ void IniFile::Parse(QByteArrayView text)
             stop += unit;
         Line line;
         QByteArrayView bytes = text.sliced(start, stop - start);
+        // A carriage return before the line feed, or at the very end of the file, belongs
+        // to the line end: the line's text must not change when a line is added after it.
+        const bool crEnd = bytes.endsWith(cr);
+        if (crEnd)
+            bytes.chop(unit);
+        line.end = crEnd ? cr.toByteArray() : QByteArray();
         if (stop < text.size()) {
-            const bool crlf = bytes.endsWith(cr);
-            if (crlf)
-                bytes.chop(unit);
-            line.end = (crlf ? cr.toByteArray() : QByteArray()) + newline.toByteArray();
+            line.end += newline.toByteArray();
             if (!lineEndSeen)
-                m_lineEnd = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+                m_lineEnd = crEnd ? QStringLiteral("\r\n") : QStringLiteral("\n");
             lineEndSeen = true;
         }
         line.bytes = bytes.toByteArray();
@@ -123,9 +126,16 @@ QByteArray IniFile::Serialize() const
     const Line* previous = nullptr;
     for (const Section& section : m_sections) {
         for (const Line& line : section.lines) {
-            // A last line without a line end gets one when lines were added after it.
-            if (previous)
-                out += previous->end.isEmpty() ? Encode(m_lineEnd) : previous->end;
+            // A last line without a line end gets one when lines were added after it; a
+            // lone carriage return there is completed to CR LF.
+            if (previous) {
+                if (previous->end.isEmpty())
+                    out += Encode(m_lineEnd);
+                else if (previous->end == Encode(QStringLiteral("\r")))
+                    out += Encode(QStringLiteral("\r\n"));
+                else
+                    out += previous->end;
+            }
             out += line.bytes;
             previous = &line;
         }

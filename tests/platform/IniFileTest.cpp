@@ -68,6 +68,22 @@ TEST(IniFile, SettingAValueKeepsTheRestOfTheFile)
     EXPECT_EQ(ini.GetString("CREATE", "newlabelbasedfile", ""), "a b=c");
 }
 
+// A file that ends in a lone carriage return: the return is part of the line end, so
+// the last line reads the same before and after a key is added below it (a GBK lead
+// byte before the return decoded differently once the return became CR LF).
+TEST(IniFile, ALastLineEndingInACarriageReturnKeepsItsText)
+{
+    const QByteArray bytes("; \xb1\xeav\rmk\n[Others\xc9\r", 18);
+    IniFile ini;
+    ini.Parse(bytes);
+    EXPECT_EQ(ini.Serialize(), bytes);
+    ini.SetString("Others", "DefScale", "1.50");
+    IniFile again;
+    again.Parse(ini.Serialize());
+    EXPECT_EQ(again.GetString("others", "defscale", ""), "1.50");
+    EXPECT_TRUE(ini.Serialize().startsWith(QByteArray(bytes + "\n")));
+}
+
 TEST(IniFile, SavesAndLoadsUtf8Files)
 {
     QTemporaryDir dir;

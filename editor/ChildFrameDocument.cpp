@@ -1,0 +1,101 @@
+// The document window's commands that hand the whole label to another window or
+// dialog: printing, the preview, data sources, label settings, the screen-data form
+// and the scripts.
+#include "editor/ChildFrame.h"
+
+#include "app/MainFrame.h"
+#include "dialogs/datasource/DatabaseDlg.h"
+#include "dialogs/properties/LabelSettingsDlg.h"
+#include "editor/BaseProxy.h"
+#include "editor/ChildView.h"
+#include "editor/Ruler.h"
+#include "model/BaseGraph.h"
+#include "model/LabelData.h"
+#include "output/ui/PreviewFrame.h"
+#include "output/ui/PrintCommands.h"
+#include "output/ui/ScreenDataDlg.h"
+#include "output/ui/ScriptEditorDlg.h"
+
+namespace {
+
+// Object-pane update codes of the document window.
+constexpr int kPaneScreenDataChanged = 3;
+constexpr int kPaneDataSourcesChanged = 6;
+
+} // namespace
+
+CChildFrame::ObjectListScope::ObjectListScope(CChildFrame& frame)
+    : m_label(*frame.m_pLabelData)
+{
+    m_label.DeleteObjects();
+    for (const auto& proxy : frame.m_pView->ObjectList()) {
+        const CBaseGraph* object = proxy->GetObject();
+        std::unique_ptr<CBaseGraph> copy = object ? object->Clone() : nullptr;
+        if (!copy)
+            continue;
+        copy->m_pLabelData = &m_label;
+        m_label.m_objects.push_back(std::move(copy));
+    }
+}
+
+CChildFrame::ObjectListScope::~ObjectListScope()
+{
+    m_label.DeleteObjects();
+}
+
+std::function<bool(CLabelData&)> CChildFrame::NewLabelPrompt(QWidget* parent)
+{
+    return [parent](CLabelData& label) { return RunLabelSettingsDlg(label, nullptr, true, parent); };
+}
+
+void CChildFrame::NotifyObjectPane(int code)
+{
+    if (m_pMainFrame)
+        Q_EMIT m_pMainFrame->objectPaneUpdate(this, code);
+}
+
+void CChildFrame::DocumentChanged()
+{
+    m_pView->UndoManager().Clear();
+    m_pView->SetModified(true);
+}
+
+void CChildFrame::RegisterDocumentCommands()
+{
+    OnCommand(57607, [this] {
+        const ObjectListScope objects(*this);
+        RunPrintDialog(objects.Label(), this);
+    });
+    OnCommand(57609, [this] {
+        const ObjectListScope objects(*this);
+        OpenPrintPreview(objects.Label(), this);
+    });
+    OnCommand(40500, [this] {
+        if (!RunDataSourceManager(*m_pLabelData, this))
+            return;
+        NotifyObjectPane(kPaneDataSourcesChanged);
+        DocumentChanged();
+    });
+    OnCommand(40538, [this] {
+        QStringList names;
+        for (const auto& proxy : m_pView->ObjectList())
+            names.append(proxy->GetObject() ? proxy->GetObject()->m_strName : QString());
+        if (RunLabelSettingsDlg(*m_pLabelData, &names, false, this)) {
+            DocumentChanged();
+            // The label may have a new size: a window in fit mode fits it again.
+            if (m_bFitToWindow)
+                Fit();
+            m_pHorzRuler->SetFindLabel(!IsLabelVisible());
+        }
+        m_pView->Redraw();
+    });
+    OnCommand(40539, [this] {
+        if (!EditScreenDataForm(*m_pLabelData, this))
+            return;
+        NotifyObjectPane(kPaneScreenDataChanged);
+        DocumentChanged();
+    });
+    OnCommand(40540, [this] { EditLabelScripts(this, *m_pLabelData, [this] { DocumentChanged(); }); });
+    OnCommand(40542, [this] { EditScriptText(this, *m_pLabelData, [this] { DocumentChanged(); }); });
+    OnCommand(40541, [] {}); // the external-variable window is not part of this program
+}

@@ -1,0 +1,276 @@
+// The document window's commands that hand the label to another window or dialog,
+// driven through the main frame's actions with the dialogs answered by the fake
+// desktop: print, preview, data sources, label settings, the screen-data form, the
+// scripts, and File > New with its settings sheet.
+#include "DataSourceSupport.h"
+#include "FakeServices.h"
+#include "ShellTestSupport.h"
+#include "app/Ctl.h"
+#include "app/MainFrame.h"
+#include "dialogs/properties/LabelSettingsDlg.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
+#include "model/DocLoader.h"
+#include "model/DSBase.h"
+#include "model/DocWriter.h"
+#include "model/TextGraph.h"
+#include "tests/output/OutputSupport.h"
+#include "output/ui/PreviewFrame.h"
+#include "output/ui/PrintDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+namespace {
+
+class DocumentCommandsTest : public ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        frame = std::make_unique<CMainFrame>();
+        frame->SetLabelWindowFactory(CChildFrame::Factory());
+        frame->SetNewLabelPrompt(CChildFrame::NewLabelPrompt(frame.get()));
+        frame->resize(1200, 800);
+        frame->show();
+    }
+
+    // A label of one 30 x 20 mm cell holding one text, opened from its file.
+    CChildFrame& OpenLabel()
+    {
+        auto label = MakeGridLabel(1, 1);
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(ConstantBand(QStringLiteral("FROMFILE")));
+        AddText(*label, QStringLiteral("文本1"), std::move(bands));
+        CDocWriterV1_0 writer;
+        writer.m_strPath = m_dir.filePath(QStringLiteral("doc.vmk"));
+        writer.m_pLabelData = label.get();
+        writer.WriteDocument();
+        auto* window = static_cast<CChildFrame*>(frame->OpenLabelFile(writer.m_strPath));
+        EXPECT_NE(window, nullptr);
+        return *window;
+    }
+
+    // A second text put straight onto the canvas: only the canvas knows it.
+    static void AddToCanvas(CChildFrame& window, const QString& name, const QString& text)
+    {
+        CLabelData scratch;
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(ConstantBand(text));
+        AddText(scratch, name, std::move(bands));
+        window.View().AddObject(std::move(scratch.m_objects.front()));
+        scratch.m_objects.clear();
+    }
+
+    void Run(int id)
+    {
+        QAction* action = frame->findChild<QAction*>(QStringLiteral("cmd_%1").arg(id));
+        ASSERT_NE(action, nullptr) << id;
+        frame->Commands().UpdateAction(id);
+        ASSERT_TRUE(action->isEnabled()) << id;
+        action->trigger();
+    }
+
+    // The object-pane codes sent, less the activations the window system causes.
+    static QList<int> PaneCodes(const QSignalSpy& spy)
+    {
+        QList<int> codes;
+        for (const QList<QVariant>& call : spy)
+            if (call.at(1).toInt() != 1)
+                codes << call.at(1).toInt();
+        return codes;
+    }
+
+    static std::unique_ptr<CLabelData> Reread(const QString& path)
+    {
+        auto label = std::make_unique<CLabelData>();
+        CDocLoader loader;
+        loader.m_strPath = path;
+        loader.m_pLabelData = label.get();
+        loader.LoadDocument();
+        return label;
+    }
+
+    FakeServices services;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(DocumentCommandsTest, PrintWritesTheCanvasObjectsNotTheEmptyRecord)
+{
+    CChildFrame& window = OpenLabel();
+    AddToCanvas(window, QStringLiteral("文本2"), QStringLiteral("ONCANVAS"));
+    services.files.push_back(m_dir.filePath(QStringLiteral("out")));
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    Run(57607);
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {m_dir.filePath(QStringLiteral("out.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(QStringLiteral("FROMFILE"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("ONCANVAS"))) << printed.toStdString();
+    // The clones are gone again; the canvas keeps its own objects.
+    EXPECT_TRUE(window.LabelData().m_objects.empty());
+    EXPECT_EQ(window.View().ObjectList().size(), 2u);
+    EXPECT_FALSE(window.IsModified());
+}
+
+TEST_F(DocumentCommandsTest, PreviewShowsTheCanvasObjectsInStackingOrder)
+{
+    CChildFrame& window = OpenLabel();
+    AddToCanvas(window, QStringLiteral("文本2"), QStringLiteral("ONCANVAS"));
+    Run(57609);
+    CPreviewFrame* preview = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<CPreviewFrame*>(widget))
+            preview = found;
+    ASSERT_NE(preview, nullptr);
+    const std::unique_ptr<CPreviewFrame> owner(preview);
+    EXPECT_EQ(preview->windowTitle(), QStringLiteral("打印预览 - doc.vmk"));
+    ASSERT_EQ(preview->LabelData().m_objects.size(), 2u);
+    EXPECT_EQ(preview->LabelData().m_objects[0]->m_strName, QStringLiteral("文本1"));
+    EXPECT_EQ(preview->LabelData().m_objects[1]->m_strName, QStringLiteral("文本2"));
+    EXPECT_EQ(preview->LabelCount(), 1);
+    EXPECT_TRUE(window.LabelData().m_objects.empty());
+    // A picture for a person to look at: VC_SHOWCASE_DIR names its folder.
+    if (!qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR")) {
+        QApplication::processEvents();
+        const QDir dir(qEnvironmentVariable("VC_SHOWCASE_DIR"));
+        EXPECT_TRUE(preview->grab().save(dir.filePath(QStringLiteral("preview-from-document.png"))));
+    }
+}
+
+TEST_F(DocumentCommandsTest, ADataSourceAddedInTheManagerIsSavedAndCancelChangesNothing)
+{
+    CChildFrame& window = OpenLabel();
+    const QString csv = WriteFile(m_dir.path(), QStringLiteral("rows.csv"), "x,y\n1,2\n");
+    QSignalSpy pane(frame.get(), &CMainFrame::objectPaneUpdate);
+    const auto addSource = [&](int closeWith) {
+        services.OnNextDialog([&, closeWith](QDialog& manager) {
+            services.OnNextDialog([](QDialog& wizard) {
+                ClickCtl(&wizard, 1143);
+                ClickCtl(&wizard, 1168);
+            });
+            services.OnNextDialog([&](QDialog& source) {
+                TypeInto(&source, 1170, csv);
+                ClickCtl(&source, 1192);
+                ClickCtl(&source, 1);
+            });
+            ClickCtl(&manager, 1114);
+            ClickCtl(&manager, closeWith);
+        });
+        Run(40500);
+    };
+
+    addSource(2);
+    EXPECT_TRUE(window.LabelData().m_dataSources.empty());
+    EXPECT_FALSE(window.IsModified());
+    EXPECT_TRUE(PaneCodes(pane).isEmpty());
+
+    addSource(1);
+    ASSERT_EQ(window.LabelData().m_dataSources.size(), 1u);
+    EXPECT_TRUE(window.IsModified());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("doc.vmk *"));
+    EXPECT_EQ(PaneCodes(pane), QList<int>{6});
+
+    Run(57603);
+    EXPECT_FALSE(window.IsModified());
+    const auto saved = Reread(window.LabelData().m_strFilePath);
+    ASSERT_EQ(saved->m_dataSources.size(), 1u);
+    EXPECT_EQ(saved->m_dataSources[0]->m_strName, window.LabelData().m_dataSources[0]->m_strName);
+    EXPECT_EQ(saved->m_objects.size(), 1u);
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+}
+
+TEST_F(DocumentCommandsTest, LabelSettingsOfferTheCanvasObjectsAndOkMarksTheDocument)
+{
+    CChildFrame& window = OpenLabel();
+    AddToCanvas(window, QStringLiteral("文本2"), QStringLiteral("B"));
+    using Tab = CLabelSettingsDlg;
+    for (const int button : {2, 1}) {
+        services.OnNextDialog([&, button](QDialog& sheetDialog) {
+            auto& sheet = static_cast<CLabelSettingsDlg&>(sheetDialog);
+            sheet.Tabs()->setCurrentIndex(Tab::TabLayout);
+            TypeInto(sheet.Page(Tab::TabLayout), 1021, QStringLiteral("45"));
+            // The page header may show a graphic object: the canvas's, bottom first.
+            sheet.Tabs()->setCurrentIndex(Tab::TabAdvanced);
+            ctl<QCheckBox>(sheet.Page(Tab::TabAdvanced), 1044)->click(); // a page header
+            services.OnNextDialog([](QDialog& header) {
+                const auto* objects = ctl<QComboBox>(&header, 1100);
+                QStringList names;
+                for (int i = 0; i < objects->count(); ++i)
+                    names << objects->itemText(i);
+                EXPECT_EQ(names, (QStringList{QStringLiteral("<选择图形对象>"), QStringLiteral("文本1"),
+                                              QStringLiteral("文本2")}));
+                ctl<QPushButton>(&header, 2)->click();
+            });
+            ctl<QPushButton>(sheet.Page(Tab::TabAdvanced), 1046)->click();
+            ctl<QPushButton>(&sheet, button)->click();
+        });
+        Run(40538);
+        EXPECT_FLOAT_EQ(window.LabelData().m_fLabelWidth, button == 1 ? 45.0f : 30.0f);
+        EXPECT_EQ(window.IsModified(), button == 1);
+    }
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("doc.vmk *"));
+    EXPECT_TRUE(window.LabelData().m_objects.empty());
+}
+
+TEST_F(DocumentCommandsTest, FormAndScriptDialogsMarkTheDocumentOnlyOnOk)
+{
+    const struct {
+        int command;
+        int paneCode; // -1: the pane is not told
+    } cases[] = {{40539, 3}, {40540, -1}, {40542, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        CChildFrame& window = OpenLabel();
+        QSignalSpy pane(frame.get(), &CMainFrame::objectPaneUpdate);
+        for (const int button : {2, 1}) {
+            services.OnNextDialog([button](QDialog& dialog) { ctl<QPushButton>(&dialog, button)->click(); });
+            Run(c.command);
+            EXPECT_EQ(window.IsModified(), button == 1);
+        }
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("doc.vmk *"));
+        EXPECT_EQ(PaneCodes(pane), c.paneCode < 0 ? QList<int>{} : QList<int>{c.paneCode});
+        window.View().SetModified(false);
+        window.close();
+    }
+    EXPECT_TRUE(services.dialogs.empty());
+}
+
+TEST_F(DocumentCommandsTest, NewAsksTheSettingsAndCancelOpensNothing)
+{
+    services.OnNextDialog([](QDialog& sheet) { ctl<QPushButton>(&sheet, 2)->click(); });
+    Run(57600);
+    EXPECT_TRUE(frame->LabelWindows().isEmpty());
+
+    services.OnNextDialog([](QDialog& sheetDialog) {
+        auto& sheet = static_cast<CLabelSettingsDlg&>(sheetDialog);
+        TypeInto(sheet.Page(CLabelSettingsDlg::TabLayout), 1021, QStringLiteral("55"));
+        ctl<QPushButton>(&sheet, 1)->click();
+    });
+    Run(57600);
+    ASSERT_EQ(frame->LabelWindows().size(), 1);
+    const CLabelData& label = frame->LabelWindows().front()->LabelData();
+    EXPECT_EQ(label.m_strTitle, QStringLiteral("新建标签1.vmk"));
+    EXPECT_TRUE(label.m_strFilePath.isEmpty());
+    EXPECT_FLOAT_EQ(label.m_fLabelWidth, 55.0f);
+    EXPECT_TRUE(services.dialogs.empty());
+}
+
+} // namespace
