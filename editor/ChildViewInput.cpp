@@ -589,9 +589,13 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     else if (status.m_bRotating)
         EndRotation();
     else if (status.m_bCopyDrag) {
-        status.m_bCopyDrag = false;
         setCursor(Qt::ArrowCursor);
         Redraw();
+        // Outside the dead zone the drop asks: move here, copy here or cancel. The
+        // commands read the start and current points of the edit status.
+        if (!InDeadZone() && !(event->modifiers() & Qt::ControlModifier))
+            Q_EMIT contextMenuRequested({40524, 40525, 0, 40526}, mapToGlobal(point));
+        status.m_bCopyDrag = false;
     }
     // A right click without movement always ends in a context menu.
     if (menuGesture && event->button() == Qt::RightButton && point == status.m_startPoint)

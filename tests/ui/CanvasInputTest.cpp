@@ -511,6 +511,11 @@ TEST_F(CanvasInputTest, RightClickWithoutMovementOpensTheMenuOfTheObjectUnderIt)
     Drag(At(15, 35), At(15, 35), {}, Qt::RightButton);
     Drag(At(60, 40), At(62, 41), {}, Qt::RightButton, 2); // moved: no menu
     ASSERT_EQ(menus.size(), 3u);
+    // A copy drag of the selection dropped elsewhere asks what to do.
+    Drag(At(15, 35), At(15, 35) + QPoint(20, 0), {}, Qt::RightButton, 2);
+    ASSERT_EQ(menus.size(), 4u);
+    EXPECT_EQ(menus[3], std::vector<int>({40524, 40525, 0, 40526}));
+    menus.pop_back();
     EXPECT_EQ(menus[0], std::vector<int>({57637, 57642, 0, 30300, 30301, 30302, 30303, 40536, 0, 40538}));
     EXPECT_EQ(menus[1], std::vector<int>({57635, 57634, 57637, 30200, 0, 40534, 0, 40532, 0, 30601, 40533}));
     EXPECT_EQ(menus[2], CanvasContextMenu(KindRectangle));
