@@ -2,6 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/UiServices.h"
+#include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
 #include "editor/Ruler.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWheelEvent>
@@ -79,8 +81,16 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
 
     m_pView->SetLabelData(m_pLabelData.get());
     m_pView->SetEditStatus(m_pEditStatus.get());
+    m_pView->SetPropertyDialogFactory([this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
+        return EditProxyProperties(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent);
+    });
     AttachLabelObjects();
 
+    connect(m_pView, &CChildView::contextMenuRequested, this, &CChildFrame::ShowContextMenu);
+    connect(m_pView, &CChildView::autoScrollRequested, this, [this](bool vertical, int step) {
+        QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
+        bar.setValue(std::clamp(bar.value() + step, 0, bar.maximum()));
+    });
     connect(m_pView, &CChildView::rulerMarks, this, [this](int x, int y) {
         m_pHorzRuler->SetMarker(x);
         m_pVertRuler->SetMarker(y);
@@ -113,6 +123,23 @@ void CChildFrame::AttachLabelObjects()
     m_pLabelData->m_objects.clear();
 }
 
+void CChildFrame::ShowContextMenu(const std::vector<int>& items, QPoint globalPos)
+{
+    if (!m_pMainFrame)
+        return;
+    CommandManager& commands = m_pMainFrame->Commands();
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const int id : items) {
+        if (id == 0)
+            menu->addSeparator();
+        else
+            menu->addAction(commands.Action(id));
+    }
+    commands.UpdateMenu(menu);
+    menu->popup(globalPos);
+}
+
 void CChildFrame::RegisterCommands()
 {
     OnCommand(57603, [this] { SaveLabel(); });
@@ -132,6 +159,20 @@ void CChildFrame::RegisterCommands()
     });
     OnCommand(30303, [this] { FitToWindow(); });
     OnUpdate(30304, [](CommandUpdate& u) { u.Enable(); });
+    OnCommand(57643, [this] { m_pView->UndoManager().Undo(); });
+    OnUpdate(57643, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanUndo()); });
+    OnCommand(57644, [this] { m_pView->UndoManager().Redo(); });
+    OnUpdate(57644, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanRedo()); });
+    OnCommand(30200, [this] { m_pView->DeleteSelection(); });
+    // The object the context menu opened on, else the current one.
+    OnCommand(40532, [this] {
+        CBaseProxy* proxy = m_pView->ContextObject() ? m_pView->ContextObject() : m_pView->CurrentObject();
+        m_pView->OpenPropertyDialog(proxy);
+    });
+    OnUpdate(40532, [this](CommandUpdate& u) {
+        u.Enable(m_pView->ContextObject() != nullptr || m_pView->CurrentObject() != nullptr);
+    });
+    OnUpdate(30200, [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); });
     OnCommand(40549, [this] {
         CViewOptionsDlg dialog(*m_pLabelData, this);
         if (Services().RunModal(dialog) == QDialog::Accepted)

@@ -2,8 +2,10 @@
 
 #include "app/LabelDocumentWindow.h"
 
+#include <QPoint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CChildView;
 class CCornerButton;
@@ -78,6 +80,7 @@ private:
     void AttachLabelObjects();
     void RegisterCommands();
     void RegisterExportCommands();
+    void ShowContextMenu(const std::vector<int>& items, QPoint globalPos);
     void RegisterDocumentCommands();
     // A dialog changed the record behind the history's back: the history is dropped
     // and the document counts as modified.

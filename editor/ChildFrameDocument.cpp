@@ -56,7 +56,7 @@ void CChildFrame::NotifyObjectPane(int code)
 
 void CChildFrame::DocumentChanged()
 {
-    // The canvas keeps no undo history yet; once it does, it is cleared here too.
+    m_pView->UndoManager().Clear();
     m_pView->SetModified(true);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -81,15 +82,23 @@ CChildView::CChildView(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     GetObjectClipboard();
+    m_ownStatus.m_nDelayedClickMs = QApplication::doubleClickInterval();
 }
 
 CChildView::~CChildView() = default;
+
+void CChildView::SetEditStatus(CEditStatus* status)
+{
+    m_pEditStatus = status;
+    EditStatus().m_nDelayedClickMs = QApplication::doubleClickInterval();
+}
 
 void CChildView::SetZoom(float zoom)
 {
     if (zoom == m_fZoom)
         return;
     m_fZoom = zoom;
+    PositionInPlaceEditor();
     Redraw();
 }
 
@@ -98,6 +107,7 @@ void CChildView::SetView(float zoom, float x, float y)
     m_fZoom = zoom;
     m_fScrollX = x;
     m_fScrollY = y;
+    PositionInPlaceEditor();
     Redraw();
 }
 
@@ -125,6 +135,7 @@ void CChildView::SetScroll(float x, float y)
     }
     m_fScrollX = x;
     m_fScrollY = y;
+    PositionInPlaceEditor();
     if (!shiftable) {
         Redraw();
         return;
@@ -152,10 +163,8 @@ void CChildView::BeginGuideDrag(bool horizontal, int position)
     guide->m_nOrientation = horizontal ? 1 : 0;
     guide->m_fPosition = GuidePositionMm(horizontal, position);
     m_pActiveGuide = guide.get();
-    if (m_pEditStatus) {
-        m_pEditStatus->m_bGuideDrag = true;
-        m_pEditStatus->m_pDraggedGuide = guide.get();
-    }
+    EditStatus().m_bGuideDrag = true;
+    EditStatus().m_pDraggedGuide = guide.get();
     m_guides.push_back(std::move(guide));
     Redraw();
 }
@@ -173,9 +182,10 @@ void CChildView::AddObject(std::unique_ptr<CBaseGraph> object)
 
 void CChildView::MoveGuideDrag(int position)
 {
-    if (!m_pEditStatus || !m_pEditStatus->m_bGuideDrag || !m_pEditStatus->m_pDraggedGuide)
+    CEditStatus& status = EditStatus();
+    if (!status.m_bGuideDrag || !status.m_pDraggedGuide)
         return;
-    CAlignLine& guide = *m_pEditStatus->m_pDraggedGuide;
+    CAlignLine& guide = *status.m_pDraggedGuide;
     const bool horizontal = guide.m_nOrientation != 0;
     guide.m_fPosition = GuidePositionMm(horizontal, position);
     Redraw();
@@ -183,10 +193,8 @@ void CChildView::MoveGuideDrag(int position)
 
 void CChildView::EndGuideDrag()
 {
-    if (!m_pEditStatus)
-        return;
-    m_pEditStatus->m_bGuideDrag = false;
-    m_pEditStatus->m_pDraggedGuide = nullptr;
+    EditStatus().m_bGuideDrag = false;
+    EditStatus().m_pDraggedGuide = nullptr;
 }
 
 float CChildView::GuidePositionMm(bool horizontal, int position) const
@@ -198,7 +206,8 @@ float CChildView::GuidePositionMm(bool horizontal, int position) const
 
 void CChildView::SetModified(bool modified)
 {
-    m_bModified = modified;
+    // Saving starts a new stretch of history: the next change marks the document again.
+    m_undo.m_bModified = modified;
     UpdateTitle();
 }
 
@@ -207,7 +216,7 @@ void CChildView::UpdateTitle()
     if (!m_pLabelData || !parentWidget())
         return;
     QString title = m_pLabelData->m_strTitle;
-    if (m_bModified)
+    if (IsModified())
         title += QStringLiteral(" *");
     parentWidget()->setWindowTitle(title);
 }
@@ -244,13 +253,6 @@ void CChildView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     Redraw();
-}
-
-void CChildView::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPoint p = event->position().toPoint();
-    Q_EMIT rulerMarks(p.x(), p.y());
-    QWidget::mouseMoveEvent(event);
 }
 
 void CChildView::RenderFrame(QPainter& painter, const QRect& area)
@@ -367,7 +369,7 @@ void CChildView::DrawGrid(QPainter& painter, const QRect& area, QPoint)
 
 void CChildView::DrawObjects(QPainter& painter)
 {
-    if (m_objects.empty())
+    if (m_objects.empty() && !EditStatus().m_bRubberBand)
         return;
     const QPoint origin(static_cast<int>(CanvasMarginPixels(g_nScreenDpiX) * m_fZoom),
                         static_cast<int>(CanvasMarginPixels(g_nScreenDpiY) * m_fZoom));
@@ -384,6 +386,7 @@ void CChildView::DrawObjects(QPainter& painter)
     }
     for (const auto& proxy : m_objects)
         proxy->DrawOverlay(painter);
+    DrawSelection(painter);
 }
 
 void CChildView::DrawGuides(QPainter& painter)

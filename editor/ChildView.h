@@ -1,17 +1,23 @@
 #pragma once
 
 #include "editor/BaseProxy.h"
+#include "editor/EditStatus.h"
+#include "editor/UndoRecordBuilder.h"
+#include "editor/UndoRedo.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class CBaseGraph;
-class CEditStatus;
 class CLabelData;
+class QLineEdit;
+class QPlainTextEdit;
+class QTimer;
 
 // The canvas is 1500 mm square; the label's top-left corner lies this far from its
 // top-left corner, leaving a margin objects may be moved into.
@@ -38,12 +44,23 @@ public:
 
 // The label's objects as the canvas holds them, each in its proxy, in stacking order
 // (first drawn first).
-using CanvasObjectList = std::vector<std::unique_ptr<CBaseProxy>>;
+using CanvasObjectList = ProxyList;
+
+// Opens the property dialog of an object; what it applies goes into one undo record
+// through the builder (begin before the change, end after it). True after OK.
+using PropertyDialogFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo)>;
+
+// Command ids of the canvas's context menu for an object kind, -1 for none under the
+// mouse; 0 stands for a separator. Empty for a kind without a menu.
+std::vector<int> CanvasContextMenu(int kind);
+
+// The tools that create an object.
+bool IsCreationTool(int tool);
 
 // The drawing surface of one label document. Every frame is painted into a back
 // buffer that reaches the screen in one copy; scrolling moves the buffer and paints
 // only the strip that came into view.
-class CChildView : public QWidget, public CProxyCanvas
+class CChildView : public QWidget, public CChildViewUndoRedoProxy
 {
     Q_OBJECT
 public:
@@ -51,17 +68,18 @@ public:
     ~CChildView() override;
 
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
-    void SetEditStatus(CEditStatus* status) { m_pEditStatus = status; }
+    // Without one the canvas keeps a status of its own.
+    void SetEditStatus(CEditStatus* status);
+    CEditStatus& EditStatus() { return m_pEditStatus ? *m_pEditStatus : m_ownStatus; }
     CanvasObjectList& ObjectList() { return m_objects; }
     // Wraps the object in its proxy and puts it on top.
     void AddObject(std::unique_ptr<CBaseGraph> object);
     void OnFontSizeChanged() override {}
 
-    // The selected proxies (references into the object list) and, among them, the
-    // current one that the status bar and the object commands speak of.
-    std::vector<CBaseProxy*>& GetSelection() { return m_selection; }
-    CBaseProxy* GetCurrentObject() const { return m_pCurrentObject; }
-    void SetCurrentObject(CBaseProxy* proxy) { m_pCurrentObject = proxy; }
+    // The current proxy among the selection, which the status bar and the object
+    // commands speak of.
+    CBaseProxy* GetCurrentObject() const { return m_pCurrent; }
+    void SetCurrentObject(CBaseProxy* proxy) { m_pCurrent = proxy; }
 
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }
@@ -78,10 +96,43 @@ public:
     void MoveGuideDrag(int position);
     void EndGuideDrag();
 
-    bool IsModified() const { return m_bModified; }
+    // The modified flag follows the undo history.
+    bool IsModified() const { return m_undo.m_bModified; }
     void SetModified(bool modified);
     // The parent's caption: the label's name, with " *" while modified.
-    void UpdateTitle();
+    void UpdateTitle() override;
+
+    CUndoRedoManager& UndoManager() { return m_undo; }
+    CUndoRecordBuilder& RecordBuilder() { return m_builder; }
+    ProxyList& GetObjectList() override { return m_objects; }
+    ProxySelection& GetSelection() override { return m_selection; }
+    CBaseProxy*& GetCurrentObjectRef() override { return m_pCurrent; }
+    CBaseProxy* CurrentObject() const { return m_pCurrent; }
+    // The object the last context menu opened on; null for none.
+    CBaseProxy* ContextObject() const { return m_pContextObject; }
+    void NotifyObjectsChanged() override;
+    bool HoldsObject(const CBaseProxy* proxy) const;
+    void RepaintView() override { Redraw(); }
+
+    void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
+    // Runs the object's property dialog; what it applies becomes one undo record.
+    void OpenPropertyDialog(CBaseProxy* proxy);
+
+    // Selection commands of the document window.
+    void ClearSelection();
+    void SelectByKind(int kind);
+    // One undo record holds the deleted objects.
+    void DeleteSelection();
+    // Moves every selected object by whole millimetres, one undo record.
+    void NudgeSelection(float dx, float dy);
+
+    // The in-place text editor over a text object; committing marks the document
+    // modified but records nothing for undo.
+    void OpenInPlaceEditor(CBaseProxy* proxy);
+    // Also after scrolling and zooming.
+    void PositionInPlaceEditor();
+    void CommitInPlaceEditor();
+    QWidget* InPlaceEditor() const { return m_pActiveEdit; }
 
     // Marks the whole frame for repainting.
     void Redraw();
@@ -95,13 +146,75 @@ public:
 Q_SIGNALS:
     // The cursor's position in client pixels, for the rulers' markers.
     void rulerMarks(int x, int y);
+    // Objects were added, removed or reordered: the object pane lists them again.
+    void objectsChanged();
+    // A gesture dragged past an edge asks the document window to scroll by a step of
+    // pixels; the window moves its scroll bar, which scrolls the canvas.
+    void autoScrollRequested(bool vertical, int step);
+    // The context menu's commands (CanvasContextMenu) at a screen point.
+    void contextMenuRequested(const std::vector<int>& items, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Point conversions from client pixels.
+    QPoint ToLabelPixels(QPoint client) const;
+    QPoint ToZoomedLabelPixels(QPoint client) const;
+    CBaseProxy* ObjectAt(QPoint client) const;
+    CBaseProxy* HandleAt(QPoint client, int& handle, bool& rotating);
+    CAlignLine* GuideAt(QPoint client) const;
+    bool IsSelected(const CBaseProxy* proxy) const;
+    void Select(CBaseProxy* proxy);
+    // The press point corrected for scrolling since the press.
+    QPoint GestureStart() const;
+    bool InDeadZone() const;
+    void StartGesture(bool CEditStatus::*flag, QPoint point);
+    void SaveSelectedGeometry();
+    // A gesture's record, single with one selected object, else batch; open tells
+    // whether it is pending.
+    void OpenRecord(bool& open, void (CUndoRecordBuilder::*single)(CBaseProxy*),
+                    void (CUndoRecordBuilder::*batch)(const ProxySelection&));
+    void CloseRecord(bool& open, void (CUndoRecordBuilder::*single)(), void (CUndoRecordBuilder::*batch)());
+    // A press on a selection handle starts a resize or a rotation.
+    bool StartHandleGesture(QPoint point);
+    void ApplyMove(bool instant);
+    void ApplySize(bool instant);
+    void ApplyRotation(bool instant);
+    void EndMove();
+    void EndSize();
+    void EndRotation();
+    void FinishRubberBand();
+    void EndGuideDragAt(QPoint point);
+    bool GroupRotation() const;
+    void UpdateRotationCentre();
+    void PressLeft(QMouseEvent* event, QPoint point);
+    void PressRight(QMouseEvent* event, QPoint point);
+    void UpdateHoverCursor(QPoint point);
+    void ShowContextMenu(QPoint point);
+    void AutoScroll(QPoint point);
+    // Creation tools.
+    QPoint ToClickPixels(QPoint client) const;
+    // Names the object, puts it on top, selects it and records it for undo.
+    CBaseProxy* AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane);
+    void EndCreation(bool keepTool);
+    void PressCreationTool(QMouseEvent* event, QPoint point);
+    void CreateAtClick(int tool, QPoint point);
+    void ReleaseCreationDrag(QMouseEvent* event, QPoint point);
+    void FinishPolygon();
+    void DrawCreation(QPainter& painter);
+    // A click on a selected text waits for a possible double click before it opens
+    // the in-place editor.
+    void ArmDelayedClick(CBaseProxy* proxy);
+    void OnDelayedClick();
+    void DrawSelection(QPainter& painter);
+
     float GuidePositionMm(bool horizontal, int position) const;
     void DrawLabelShape(QPainter& painter, const QRect& area);
     void DrawGrid(QPainter& painter, const QRect& area, QPoint origin);
@@ -110,15 +223,28 @@ private:
 
     CLabelData* m_pLabelData = nullptr;
     CEditStatus* m_pEditStatus = nullptr;
+    CEditStatus m_ownStatus;
     CanvasObjectList m_objects;
-    std::vector<CBaseProxy*> m_selection;
-    CBaseProxy* m_pCurrentObject = nullptr;
+    ProxySelection m_selection;
+    CBaseProxy* m_pCurrent = nullptr;
+    CUndoRedoManager m_undo{this};
+    CUndoRecordBuilder m_builder{*this, m_undo};
+    PropertyDialogFactory m_propertyDialogs;
+    // One gesture opens at most one record of each kind.
+    bool m_bMoveRecordOpen = false;
+    bool m_bSizeRecordOpen = false;
+    bool m_bRotateRecordOpen = false;
+    QPoint m_lastClick; // label pixels
+    CBaseProxy* m_pContextObject = nullptr;
+    QLineEdit* m_pLineEdit = nullptr;
+    QPlainTextEdit* m_pMultiEdit = nullptr;
+    QWidget* m_pActiveEdit = nullptr;
+    QTimer* m_pDelayedClick = nullptr;
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;
     float m_fZoom = 1.0f;
     float m_fScrollX = 0.0f;
     float m_fScrollY = 0.0f;
-    bool m_bModified = false;
 
     QImage m_backBuffer;
     QRegion m_dirty; // client area the back buffer does not show yet

@@ -6,9 +6,11 @@
 #include "editor/BaseProxy.h"
 #include "editor/UndoRedo.h"
 #include "model/BarcodeGraph.h"
+#include "model/DocWriter.h"
 #include "model/ImageGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
+#include "platform/Archive.h"
 #include "platform/ScreenDpi.h"
 
 #include <QImage>
@@ -57,6 +59,19 @@ inline std::unique_ptr<CBarcodeGraph> MakeBarcode(int code, const QString& conte
     object->m_fWidth = impl.GetSettings()->m_fWidth;
     object->m_fHeight = impl.GetSettings()->m_fHeight;
     return object;
+}
+
+// The objects as the label file writes them.
+inline QByteArray ObjectBytes(const ProxyList& proxies)
+{
+    ObjectList objects;
+    for (const auto& proxy : proxies)
+        objects.push_back(proxy->GetObject()->Clone());
+    CDocWriterV1_0 writer;
+    writer.m_pCurObjects = &objects;
+    CArchiveWriter ar;
+    WriteObjectList(ar, writer);
+    return ar.Data();
 }
 
 inline std::unique_ptr<CLineGraph> MakeLine(float x1, float y1, float x2, float y2)

@@ -1,9 +1,7 @@
 #include "ProxyTestSupport.h"
 
 #include "editor/UndoRecordBuilder.h"
-#include "model/DocWriter.h"
 #include "model/LabelData.h"
-#include "platform/Archive.h"
 #include "platform/VXException.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +20,9 @@ struct Editor
     CUndoRecordBuilder builder{canvas, manager};
 };
 
-// The objects as the label file writes them.
 QByteArray Bytes(const FakeCanvas& canvas)
 {
-    ObjectList objects;
-    for (const auto& proxy : canvas.objects)
-        objects.push_back(proxy->GetObject()->Clone());
-    CDocWriterV1_0 writer;
-    writer.m_pCurObjects = &objects;
-    CArchiveWriter ar;
-    WriteObjectList(ar, writer);
-    return ar.Data();
+    return ObjectBytes(canvas.objects);
 }
 
 std::unique_ptr<CBaseGraph> ObjectOfKind(int kind)

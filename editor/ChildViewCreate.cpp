@@ -1,0 +1,279 @@
+// The canvas's creation tools: one click for barcodes, texts and pictures, a drag for
+// lines, rectangles and ellipses, clicks and a double click for polygons.
+#include "editor/ChildView.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "barcode/BarcodeSymbology.h"
+#include "editor/ShapeProxies.h"
+#include "editor/TextProxy.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
+#include "model/GlobalSettings.h"
+#include "model/ImageGraph.h"
+#include "model/LabelData.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
+#include "platform/ImageHolder.h"
+#include "platform/ScreenDpi.h"
+
+#include <QMouseEvent>
+#include <cmath>
+
+namespace {
+
+float CutToHundredths(float value)
+{
+    return static_cast<float>(std::trunc(value * 100.0f) / 100.0);
+}
+
+float PixelsToMm(int pixels, int dpi)
+{
+    return CutToHundredths(static_cast<float>(pixels * kMmPerInchF / dpi));
+}
+
+std::unique_ptr<CDataBand> ConstantBand(const QString& text)
+{
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandConstant;
+    band->m_strValue = text;
+    return band;
+}
+
+} // namespace
+
+bool IsCreationTool(int tool)
+{
+    switch (tool) {
+    case ToolBarcode:
+    case ToolText:
+    case ToolImage:
+    case ToolLine:
+    case ToolRectangle:
+    case ToolEllipse:
+    case ToolPolygon: return true;
+    default: return false;
+    }
+}
+
+// Unzoomed label pixels of a client point, as the last click point is measured.
+QPoint CChildView::ToClickPixels(QPoint client) const
+{
+    return {static_cast<int>((m_fScrollX + client.x()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiX)),
+            static_cast<int>((m_fScrollY + client.y()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiY))};
+}
+
+CBaseProxy* CChildView::AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane)
+{
+    object->m_strName = m_builder.MakeDefaultName(object->GetKind());
+    object->m_pLabelData = m_pLabelData;
+    std::unique_ptr<CBaseProxy> owned = CreateProxy(std::move(object));
+    CBaseProxy* proxy = owned.get();
+    proxy->m_pCanvas = this;
+    proxy->m_pLabel = m_pLabelData;
+    m_objects.push_back(std::move(owned));
+    m_selection.push_back(proxy);
+    m_pCurrent = proxy;
+    if (GroupRotation())
+        UpdateRotationCentre();
+    Redraw();
+    if (notifyPane)
+        NotifyObjectsChanged();
+    m_undo.AddCommand(std::make_unique<CAddURC>(proxy));
+    return proxy;
+}
+
+void CChildView::EndCreation(bool keepTool)
+{
+    CEditStatus& status = EditStatus();
+    status.m_bCreating = false;
+    if (!keepTool && !CGlobalSettings::GetInstance()->m_bContinueCreating) {
+        status.m_nTool = ToolSelect;
+        setCursor(Qt::ArrowCursor);
+    }
+    Redraw();
+}
+
+void CChildView::PressCreationTool(QMouseEvent* event, QPoint point)
+{
+    CEditStatus& status = EditStatus();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    switch (status.m_nTool) {
+    case ToolBarcode:
+    case ToolText:
+    case ToolImage:
+        CreateAtClick(status.m_nTool, point);
+        EndCreation(ctrl);
+        return;
+    case ToolPolygon:
+        if (!status.m_bPolygon) {
+            status.m_bCreating = true;
+            status.m_bPolygon = true;
+            status.m_polygonPoints.clear();
+        }
+        status.m_lastMouse = point;
+        status.m_polygonPoints.append(point);
+        Redraw();
+        return;
+    default: StartGesture(&CEditStatus::m_bCreating, point); return;
+    }
+}
+
+void CChildView::CreateAtClick(int tool, QPoint point)
+{
+    const float x = CutToHundredths(static_cast<float>(
+        static_cast<float>((m_fScrollX + point.x()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiX)) * kMmPerInchF /
+        g_nScreenDpiX));
+    const float y = CutToHundredths(static_cast<float>(
+        static_cast<float>((m_fScrollY + point.y()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiY)) * kMmPerInchF /
+        g_nScreenDpiY));
+    const bool snap = m_pLabelData && m_pLabelData->m_bSnapToGrid;
+    const auto place = [&](CBaseGraph& object) {
+        object.SetX(x);
+        object.SetY(y);
+        if (!snap)
+            return;
+        const auto [sx, sy] = m_pLabelData->SnapPointToGrid(object.GetX(), object.GetY());
+        object.SetX(sx);
+        object.SetY(sy);
+        const auto [sw, sh] = m_pLabelData->SnapPointToGrid(object.GetWidth(), object.GetHeight());
+        object.SetWidth(sw);
+        object.SetHeight(sh);
+    };
+    if (tool == ToolBarcode) {
+        auto barcode = std::make_unique<CBarcodeGraph>();
+        barcode->m_pBarcodeImpl = CreateBarcodeImpl(0);
+        CBarcodeImpl& impl = *barcode->m_pBarcodeImpl;
+        CBarcodeSettings& settings = *impl.GetSettings();
+        settings.m_strFontName = QStringLiteral("Arial");
+        settings.m_strContent = QStringLiteral("12345678");
+        settings.m_bandList.push_back(ConstantBand(settings.m_strContent));
+        impl.Encode();
+        impl.BuildBars();
+        impl.BuildBarsFromText();
+        impl.CalcSize();
+        barcode->SetWidth(settings.m_fWidth);
+        barcode->SetHeight(settings.m_fHeight);
+        place(*barcode);
+        AddCreatedObject(std::move(barcode), true);
+    } else if (tool == ToolText) {
+        auto text = std::make_unique<CTextGraph>();
+        text->m_strFontName = QStringLiteral("Arial");
+        text->m_bands.push_back(ConstantBand(QStringLiteral("样例文字")));
+        text->m_strText = GetBandsText(*text);
+        text->SetX(x);
+        text->SetY(y);
+        CBaseProxy* proxy = AddCreatedObject(std::move(text), true);
+        static_cast<CTextProxy*>(proxy)->FitTextBoxToText();
+        if (snap)
+            place(*proxy->GetObject());
+    } else {
+        auto image = std::make_unique<CImageGraph>();
+        const QImage& picture = ImageHolder::PlaceholderImage();
+        image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromImage(picture));
+        image->m_strMimeType = QStringLiteral("image/bmp");
+        image->SetWidth(static_cast<float>(std::trunc(100 * picture.width() * kMmPerInchF / g_nScreenDpiX) / 100));
+        image->SetHeight(static_cast<float>(std::trunc(100 * picture.height() * kMmPerInchF / g_nScreenDpiY) / 100));
+        place(*image);
+        CBaseProxy* proxy = AddCreatedObject(std::move(image), false);
+        if (snap)
+            static_cast<CImageProxy*>(proxy)->KeepImageAspect(true);
+    }
+}
+
+void CChildView::ReleaseCreationDrag(QMouseEvent* event, QPoint point)
+{
+    CEditStatus& status = EditStatus();
+    status.m_currentPoint = point;
+    const bool inside = point.x() > 0 && point.x() < width() && point.y() > 0 && point.y() < height();
+    if (inside && !InDeadZone()) {
+        const QPoint s = GestureStart();
+        const bool snap = m_pLabelData && m_pLabelData->m_bSnapToGrid;
+        if (status.m_nTool == ToolLine) {
+            const QPoint a = ToClickPixels(s);
+            const QPoint b = ToClickPixels(point);
+            float x1 = PixelsToMm(a.x(), g_nScreenDpiX), y1 = PixelsToMm(a.y(), g_nScreenDpiY);
+            float x2 = PixelsToMm(b.x(), g_nScreenDpiX), y2 = PixelsToMm(b.y(), g_nScreenDpiY);
+            if (snap) {
+                std::tie(x1, y1) = m_pLabelData->SnapPointToGrid(x1, y1);
+                std::tie(x2, y2) = m_pLabelData->SnapPointToGrid(x2, y2);
+            }
+            if (event->modifiers() & Qt::ControlModifier) {
+                if (x2 == x1 || std::abs((y2 - y1) / (x2 - x1)) > 1.0f)
+                    x2 = x1;
+                else
+                    y2 = y1;
+            }
+            auto line = std::make_unique<CLineGraph>();
+            line->m_fX1 = x1;
+            line->m_fY1 = y1;
+            line->m_fX2 = x2;
+            line->m_fY2 = y2;
+            line->m_bHorzVertOnly = CGlobalSettings::GetInstance()->m_bCreateAsHVLine;
+            AddCreatedObject(std::move(line), false);
+        } else {
+            const QPoint corner = ToClickPixels(QPoint(std::min(s.x(), point.x()), std::min(s.y(), point.y())));
+            const int w = static_cast<int>(std::abs(point.x() - s.x()) / m_fZoom);
+            const int h = static_cast<int>(std::abs(point.y() - s.y()) / m_fZoom);
+            std::unique_ptr<CBaseGraph> shape;
+            if (status.m_nTool == ToolEllipse)
+                shape = std::make_unique<CEllipseGraph>();
+            else
+                shape = std::make_unique<CRectangleGraph>();
+            float x = PixelsToMm(corner.x(), g_nScreenDpiX), y = PixelsToMm(corner.y(), g_nScreenDpiY);
+            float sw = PixelsToMm(w, g_nScreenDpiX), sh = PixelsToMm(h, g_nScreenDpiY);
+            if (snap) {
+                std::tie(x, y) = m_pLabelData->SnapPointToGrid(x, y);
+                std::tie(sw, sh) = m_pLabelData->SnapPointToGrid(sw, sh);
+            }
+            shape->SetX(x);
+            shape->SetY(y);
+            shape->SetWidth(sw);
+            shape->SetHeight(sh);
+            AddCreatedObject(std::move(shape), false);
+        }
+    }
+    EndCreation(event->modifiers() & Qt::ControlModifier);
+}
+
+void CChildView::FinishPolygon()
+{
+    CEditStatus& status = EditStatus();
+    if (status.m_polygonPoints.size() >= 3) {
+        auto polygon = std::make_unique<CPolygonGraph>();
+        const int ox = CanvasLabelOrigin(g_nScreenDpiX, m_fZoom, m_fScrollX);
+        const int oy = CanvasLabelOrigin(g_nScreenDpiY, m_fZoom, m_fScrollY);
+        for (const QPoint& p : status.m_polygonPoints) {
+            const float x = static_cast<float>(static_cast<float>((p.x() - ox) / m_fZoom) * kMmPerInchF / g_nScreenDpiX);
+            const float y = static_cast<float>(static_cast<float>((p.y() - oy) / m_fZoom) * kMmPerInchF / g_nScreenDpiY);
+            polygon->m_points.emplace_back(CutToHundredths(x), CutToHundredths(y));
+        }
+        polygon->RecalcBounds();
+        AddCreatedObject(std::move(polygon), false);
+    }
+    status.m_bPolygon = false;
+    status.m_polygonPoints.clear();
+    EndCreation(false);
+}
+
+void CChildView::DrawCreation(QPainter& painter)
+{
+    const CEditStatus& status = EditStatus();
+    painter.save();
+    painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    if (status.m_bPolygon) {
+        QPolygon open(status.m_polygonPoints);
+        open.append(status.m_lastMouse);
+        painter.drawPolyline(open);
+    } else if (status.m_nTool == ToolLine) {
+        painter.drawLine(GestureStart(), status.m_currentPoint);
+    } else {
+        const QRect box = QRect(GestureStart(), status.m_currentPoint).normalized();
+        if (status.m_nTool == ToolEllipse)
+            painter.drawEllipse(box);
+        else
+            painter.drawRect(box);
+    }
+    painter.restore();
+}

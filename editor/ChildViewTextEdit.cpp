@@ -1,0 +1,137 @@
+// Editing a text object's words in place, over the object on the canvas, and the
+// delayed click that opens the editor.
+#include "editor/ChildView.h"
+
+#include "editor/TextProxy.h"
+#include "model/DataBand.h"
+#include "model/TextGraph.h"
+#include "platform/ScreenDpi.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+
+bool IsText(const CBaseProxy* proxy)
+{
+    return proxy && proxy->GetObject() && proxy->GetObject()->GetKind() == KindText;
+}
+
+CTextGraph& TextOf(CBaseProxy& proxy)
+{
+    return static_cast<CTextGraph&>(*proxy.GetObject());
+}
+
+} // namespace
+
+void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
+{
+    if (!IsText(proxy))
+        return;
+    const CTextGraph& text = TextOf(*proxy);
+    CEditStatus& status = EditStatus();
+    const bool multiLine = text.m_nLayoutMode == 1 || text.m_nLayoutMode == 2;
+    if (multiLine) {
+        if (!m_pMultiEdit)
+            m_pMultiEdit = new QPlainTextEdit(this);
+        m_pMultiEdit->setPlainText(text.m_strText);
+        m_pMultiEdit->selectAll();
+        m_pMultiEdit->ensureCursorVisible();
+        m_pActiveEdit = m_pMultiEdit;
+    } else {
+        if (!m_pLineEdit)
+            m_pLineEdit = new QLineEdit(this);
+        m_pLineEdit->setText(text.m_strText);
+        m_pLineEdit->selectAll();
+        m_pActiveEdit = m_pLineEdit;
+    }
+    status.m_pEditedObject = proxy;
+    status.m_bInPlaceEditing = true;
+    PositionInPlaceEditor();
+    m_pActiveEdit->show();
+    m_pActiveEdit->setFocus();
+}
+
+void CChildView::PositionInPlaceEditor()
+{
+    CEditStatus& status = EditStatus();
+    if (!status.m_bInPlaceEditing || !status.m_pEditedObject || !m_pActiveEdit)
+        return;
+    const CBaseProxy& proxy = *status.m_pEditedObject;
+    const int ox = static_cast<int>(
+        static_cast<float>(static_cast<float>(m_fZoom * kCanvasMarginMm) * g_nScreenDpiX / 25.4) - m_fScrollX);
+    const int oy = static_cast<int>(
+        static_cast<float>(static_cast<float>(m_fZoom * kCanvasMarginMm) * g_nScreenDpiY / 25.4) - m_fScrollY);
+    const int left = static_cast<int>(proxy.GetLeftPixels() * m_fZoom + ox);
+    const int top = static_cast<int>(proxy.GetTopPixels() * m_fZoom + oy);
+    const int w = static_cast<int>(proxy.GetWidthPixels() * m_fZoom);
+    const int h = static_cast<int>(proxy.GetHeightPixels() * m_fZoom);
+    m_pActiveEdit->setGeometry(left, top, w, h);
+    status.m_editorRect[0] = left;
+    status.m_editorRect[1] = top;
+    status.m_editorRect[2] = left + w;
+    status.m_editorRect[3] = top + h;
+}
+
+void CChildView::CommitInPlaceEditor()
+{
+    CEditStatus& status = EditStatus();
+    if (!status.m_bInPlaceEditing)
+        return;
+    CBaseProxy* proxy = status.m_pEditedObject;
+    const QString typed = m_pActiveEdit == m_pMultiEdit ? m_pMultiEdit->toPlainText() : m_pLineEdit->text();
+    m_pActiveEdit->hide();
+    status.m_bInPlaceEditing = false;
+    status.m_pEditedObject = nullptr;
+    if (IsText(proxy)) {
+        CTextGraph& text = TextOf(*proxy);
+        const QString before = text.m_strText;
+        if (!text.m_bands.empty())
+            text.m_bands.front()->m_strValue = typed;
+        text.m_strText = typed;
+        if (text.m_nLayoutMode == SingleLine) {
+            // The band keeps the empty text; the object shows a placeholder so it stays
+            // visible and clickable.
+            if (typed.isEmpty())
+                text.m_strText = QStringLiteral("<空>");
+            static_cast<CTextProxy*>(proxy)->FitTextBoxToText();
+        }
+        // No undo record, but closing must not lose the edit.
+        if (text.m_strText != before) {
+            SetModified(true);
+            NotifyObjectsChanged();
+        }
+    }
+    Redraw();
+}
+
+void CChildView::ArmDelayedClick(CBaseProxy* proxy)
+{
+    CEditStatus& status = EditStatus();
+    status.m_bDelayedClickArmed = true;
+    status.m_pEditedObject = proxy;
+    if (!m_pDelayedClick) {
+        m_pDelayedClick = new QTimer(this);
+        m_pDelayedClick->setSingleShot(true);
+        connect(m_pDelayedClick, &QTimer::timeout, this, &CChildView::OnDelayedClick);
+    }
+    m_pDelayedClick->start(status.m_nDelayedClickMs);
+}
+
+void CChildView::OnDelayedClick()
+{
+    CEditStatus& status = EditStatus();
+    if (!status.m_bDelayedClickArmed)
+        return;
+    status.m_bDelayedClickArmed = false;
+    CBaseProxy* proxy = status.m_pEditedObject;
+    // The object may have gone (deleted, undone) while the timer ran.
+    if (HoldsObject(proxy) && IsText(proxy) && TextOf(*proxy).m_bands.size() == 1)
+        OpenInPlaceEditor(proxy);
+    else
+        status.m_pEditedObject = nullptr;
+    Redraw();
+}
