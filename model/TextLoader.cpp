@@ -200,6 +200,8 @@ public:
         m_atEnd = false;
         m_error.clear();
         m_decoder.reset();
+        m_bytewise = encoding == TextEncoding::Gb18030;
+        m_rawTail = false;
         switch (encoding) {
         case TextEncoding::Utf8:
             break;
@@ -290,6 +292,15 @@ private:
             const QString text = (*m_decoder)(raw);
             m_buffer.append(text.toUtf8());
             m_atEnd = raw.isEmpty();
+            if (m_bytewise) {
+                // The lines were counted on the raw bytes: a last line whose bytes the
+                // decoder still holds (a lead byte cut off by the end of the file) must
+                // not vanish, or the count and the rows would disagree.
+                const qsizetype nl = raw.lastIndexOf('\n');
+                m_rawTail = nl >= 0 ? nl + 1 < raw.size() : (m_rawTail || !raw.isEmpty());
+                if (m_atEnd && m_rawTail && (m_buffer.size() == m_pos || m_buffer.endsWith('\n')))
+                    m_buffer.append(QString(QChar::ReplacementCharacter).toUtf8());
+            }
         }
     }
 
@@ -298,6 +309,8 @@ private:
     QString m_path;
     QString m_error;
     std::optional<QStringDecoder> m_decoder;
+    bool m_bytewise = false; // lines were counted on the raw bytes (GB18030)
+    bool m_rawTail = false;  // raw bytes were read after the last line feed
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_atEnd = false;

@@ -307,3 +307,14 @@ TEST_F(TextLoader, PagesInAnyOrderInEveryEncoding)
     EXPECT_EQ(loader.GetRecordCount(), 5);
     EXPECT_EQ(Load(2, 2)[0][0], "l2");
 }
+
+// A last line holding only a byte that is not UTF-8 (the file reads as GB18030): the
+// count and the rows loaded agree.
+TEST_F(TextLoader, CountAgreesWithTheRowsOfAFileEndingInAStrayByte)
+{
+    ds.m_nSeparator = 1;
+    ds.m_bHeaderRow = true;
+    Write(QByteArray("Id,Name\r\n1b,c,d\n\xc8"));
+    const auto rows = Load(1, INT_MAX);
+    EXPECT_EQ(rows.size(), loader.GetRecordCount());
+}
