@@ -192,14 +192,14 @@ void CChildFrame::RegisterExportCommands()
         return objects;
     };
     const auto current = [this]() -> const CBaseGraph* {
-        CBaseProxy* proxy = m_pView->GetCurrentObject();
+        CBaseProxy* proxy = m_pView->CurrentObject();
         return proxy ? proxy->GetObject() : nullptr;
     };
     OnCommand(30601, [this, selection, current] { RunExportCommand(*m_pLabelData, selection(), current(), this); });
     OnCommand(30602, [this, selection, current] {
         RunBatchExportCommand(*m_pLabelData, selection(), current(), this);
     });
-    const auto enableWithSelection = [this](CommandUpdate& u) { u.Enable(m_pView->GetCurrentObject() != nullptr); };
+    const auto enableWithSelection = [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); };
     OnUpdate(30601, enableWithSelection);
     OnUpdate(30602, enableWithSelection);
 }

@@ -78,7 +78,7 @@ public:
 
     // The current proxy among the selection, which the status bar and the object
     // commands speak of.
-    CBaseProxy* GetCurrentObject() const { return m_pCurrent; }
+    CBaseProxy* CurrentObject() const { return m_pCurrent; }
     void SetCurrentObject(CBaseProxy* proxy) { m_pCurrent = proxy; }
 
     float Zoom() const { return m_fZoom; }
@@ -107,7 +107,6 @@ public:
     ProxyList& GetObjectList() override { return m_objects; }
     ProxySelection& GetSelection() override { return m_selection; }
     CBaseProxy*& GetCurrentObjectRef() override { return m_pCurrent; }
-    CBaseProxy* CurrentObject() const { return m_pCurrent; }
     // The object the last context menu opened on; null for none.
     CBaseProxy* ContextObject() const { return m_pContextObject; }
     void NotifyObjectsChanged() override;

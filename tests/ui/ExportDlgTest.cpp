@@ -220,7 +220,7 @@ TEST_F(ExportDlgTest, BatchExportWritesOneDecodableFilePerRow)
     AddSerialBarcode(*label, QStringLiteral("S"), 41, 5.0f, 5.0f);
     Open(std::move(label));
     const auto content = [this] {
-        return static_cast<CBarcodeGraph*>(frame->View().GetCurrentObject()->GetObject())
+        return static_cast<CBarcodeGraph*>(frame->View().CurrentObject()->GetObject())
             ->GetImpl()->GetSettings()->m_strContent;
     };
     const QString before = content();
