@@ -74,14 +74,6 @@ bool ChooseHeaderFont(QWidget* parent, QString& face, float& size, int& style)
 
 namespace {
 
-QComboBox* MakeCombo(int id, std::initializer_list<const char16_t*> items)
-{
-    auto* combo = SetCtlId(new QComboBox, id);
-    for (const char16_t* item : items)
-        combo->addItem(QString::fromUtf16(item));
-    return combo;
-}
-
 QLabel* MakeLabel(int id)
 {
     return SetCtlId(new QLabel, id);
@@ -94,8 +86,9 @@ CPageHeaderDlg::CPageHeaderDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("页眉设置"));
     auto* place = new QGroupBox(QStringLiteral("位置"));
     auto* form = new QFormLayout(place);
-    m_position = MakeCombo(1098, {u"页面顶部", u"页面底部"});
-    m_align = MakeCombo(1099, {u"左侧", u"居中", u"右侧", u"自定义"});
+    m_position = MakeCombo(1098, {QStringLiteral("页面顶部"), QStringLiteral("页面底部")});
+    m_align = MakeCombo(1099, {QStringLiteral("左侧"), QStringLiteral("居中"), QStringLiteral("右侧"),
+                               QStringLiteral("自定义")});
     form->addRow(QStringLiteral("肩眉位置:"), m_position);
     form->addRow(QStringLiteral("对齐方式:"), m_align);
     QWidget* row = nullptr;
@@ -214,7 +207,8 @@ CPageNoDlg::CPageNoDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("页码设置"));
     auto* place = new QGroupBox(QStringLiteral("位置样式"));
     auto* form = new QFormLayout(place);
-    m_position = MakeCombo(1254, {u"页面底部", u"页面顶部", u"页面左侧", u"页面右侧"});
+    m_position = MakeCombo(1254, {QStringLiteral("页面底部"), QStringLiteral("页面顶部"), QStringLiteral("页面左侧"),
+                                  QStringLiteral("页面右侧")});
     m_align = SetCtlId(new QComboBox, 1255);
     form->addRow(QStringLiteral("页码位置:"), m_position);
     form->addRow(QStringLiteral("对齐方式:"), m_align);
@@ -225,7 +219,7 @@ CPageNoDlg::CPageNoDlg(QWidget* parent) : QDialog(parent)
     m_side = MakeLengthEdit(1260, 1261, &row);
     m_sideLabel = MakeLabel(1259);
     form->addRow(m_sideLabel, row);
-    m_style = MakeCombo(1100, {u"1, 2, 3, ……", u"- 1 -, - 2 -, - 3 -, ……"});
+    m_style = MakeCombo(1100, {QStringLiteral("1, 2, 3, ……"), QStringLiteral("- 1 -, - 2 -, - 3 -, ……")});
     form->addRow(QStringLiteral("数字样式:"), m_style);
     auto* font = SetCtlId(new QPushButton(QStringLiteral("字体...")), 1078);
     form->addRow(QString(), font);
