@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFile>
 #include <algorithm>
@@ -17,6 +18,15 @@ QImage MakeCanvas(double widthMm, double heightMm, double dpi)
     image.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
     image.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
     return image;
+}
+
+QByteArray PngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 namespace {

@@ -41,6 +41,9 @@ QImage PaintCanvas(double widthMm, double heightMm, double dpi, Paint&& paint, b
     return image;
 }
 
+// image encoded as a PNG file's bytes.
+QByteArray PngOf(const QImage& image);
+
 // The pixel at (xMm, yMm).
 QRgb PixelAtMm(const QImage& image, double xMm, double yMm, double dpi);
 

@@ -1,3 +1,4 @@
+#include "DocRoundTrip.h"
 #include "DocTestBytes.h"
 #include "TestSupport.h"
 #include "model/BaseGraph.h"
@@ -10,26 +11,11 @@
 #include "platform/ImageHolder.h"
 #include "platform/VXException.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
-
-void ReadInto(CLabelData& label, const QByteArray& bytes)
-{
-    CDocReaderV1_0 reader;
-    reader.m_pLabelData = &label;
-    reader.ReadDocumentData(bytes);
-}
 
 // The label settings of a new record, from the record's table of defaults.
 Golden DefaultSettings()
@@ -68,11 +54,7 @@ QByteArray PngBytes(QColor colour)
 {
     QImage image(3, 2, QImage::Format_ARGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return PngOf(image);
 }
 
 } // namespace

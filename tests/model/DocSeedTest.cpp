@@ -1,5 +1,6 @@
 // The golden files of the fuzz corpus double as stored-format fixtures: each must
 // still read, and write back to exactly the same bytes.
+#include "DocRoundTrip.h"
 #include "TestSupport.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSymbology.h"
@@ -72,13 +73,6 @@ void FillFullLabel(CLabelData& label)
         barcode->m_pBarcodeImpl->GetSettings()->m_bandList.push_back(std::make_unique<CDataBand>());
         label.m_objects.push_back(std::move(barcode));
     }
-}
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
 }
 
 QByteArray ComponentBytes(const ObjectList& objects)

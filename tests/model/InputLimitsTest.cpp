@@ -1,6 +1,7 @@
 // Label files, pictures and text data files that would cost unbounded time or
 // memory: each is refused, or read within a bound, and fails with its reader's
 // own error.
+#include "DocRoundTrip.h"
 #include "TestSupport.h"
 #include "model/DSBase.h"
 #include "model/DocLoader.h"
@@ -18,20 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
-
-void ReadInto(CLabelData& label, const QByteArray& bytes)
-{
-    CDocReaderV1_0 reader;
-    reader.m_pLabelData = &label;
-    reader.ReadDocumentData(bytes);
-}
 
 QString WriteFile(const QString& path, const QByteArray& bytes)
 {

@@ -59,14 +59,7 @@ std::vector<QImage> PrintPdfPages(CPrintHandler& job, CLabelData& label, int dpi
     auto target = CPrinterTarget::ForPdf(pdf);
     if (RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error) != PrintResult::Success)
         return {};
-    QProcess raster;
-    raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", pdf, folder + "/page"});
-    if (!raster.waitForFinished(60000) || raster.exitCode() != 0)
-        return {};
-    std::vector<QImage> images;
-    for (const QString& png : QDir(folder).entryList({"page*.png"}, QDir::Files, QDir::Name))
-        images.emplace_back(folder + '/' + png);
-    return images;
+    return RasterisePdf(pdf, dpi);
 }
 
 bool IsBlank(const QImage& image)

@@ -2,7 +2,6 @@
 #include "platform/ImageHolder.h"
 #include "platform/InputLimits.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -15,15 +14,6 @@ QString WriteBytes(const QTemporaryDir& dir, const char* name, const QByteArray&
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     return file.fileName();
-}
-
-QByteArray PngOf(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 } // namespace
