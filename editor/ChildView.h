@@ -220,6 +220,19 @@ protected:
 
 private:
     void RegisterCommands();
+    void RegisterArrangeCommands();
+    // Arrange commands (ChildViewArrange.cpp), each one undo record.
+    ProxySelection AllObjects() const;
+    void AlignSelection(QPointF (*corner)(const CBaseProxy& reference, const CBaseProxy& other));
+    void CentreInLabel(bool horizontally);
+    void Distribute(bool horizontally);
+    void SameSize(bool width, bool height);
+    void RotateSelection(float step, bool clear = false);
+    void Reorder(int command);
+    void SetLocks(const ProxySelection& proxies, bool lock);
+    void SetNotPrinted(bool notPrinted);
+    void SetDesignBackground(bool show);
+    void ToggleLineRestriction();
     void AnnounceState() { Q_EMIT stateChanged(); }
     CBaseProxy* ObjectAt(QPoint client) const;
     CBaseProxy* HandleAt(QPoint client, int& handle, bool& rotating);

@@ -59,6 +59,8 @@ void CChildView::RegisterCommands()
     // The object the context menu opened on, else the current one.
     OnCommand(CmdProperties, [this] { OpenPropertyDialog(m_pContextObject ? m_pContextObject : m_pCurrent); });
     OnUpdate(CmdProperties, [this](CommandUpdate& u) { u.Enable(m_pContextObject || m_pCurrent); });
+
+    RegisterArrangeCommands();
 }
 
 bool CChildView::HandleCommand(int id)

@@ -460,7 +460,14 @@ void CMemoBatchURC::Redo()
 
 void CZOrderURC::MoveTo(size_t index)
 {
-    PutIntoCanvas(*m_pView, TakeFromCanvas(*m_pView, m_pProxy), index);
+    // Only the drawing order changes: the object stays selected and current.
+    ProxyList& list = m_pView->GetObjectList();
+    const size_t at = IndexInCanvas(*m_pView, m_pProxy);
+    if (at < list.size()) {
+        std::unique_ptr<CBaseProxy> owned = std::move(list[at]);
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+        PutIntoCanvas(*m_pView, std::move(owned), index);
+    }
     Repaint();
 }
 
