@@ -18,6 +18,7 @@
 
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,6 +43,7 @@ CBandTextEidtor::CBandTextEidtor(BandVector* bands, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("显示数据:")));
     m_value = SetCtlId(new QPlainTextEdit, 1204);
     m_value->setTabChangesFocus(true);
+    m_value->installEventFilter(this);
     layout->addWidget(m_value, 1);
     auto* buttons = new QHBoxLayout;
     m_dataSource = SetCtlId(new QPushButton(QStringLiteral("数据源(&D)...")), 1081);
@@ -98,6 +100,18 @@ void CBandTextEidtor::Commit()
         if (BandTextForEdit(band->m_strWorkText) != BandTextForEdit(band->m_strValue))
             band->m_strValue = band->m_strWorkText;
     }
+}
+
+bool CBandTextEidtor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_value && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CBandTextEidtor::accept()

@@ -26,6 +26,8 @@ public:
 
     void accept() override;
     void OnDataSource();
+    // Return in the value edit presses OK, as in a single-line edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Shows the band whose number the index edit holds.
     void GoToBand();
 

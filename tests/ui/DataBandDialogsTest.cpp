@@ -657,7 +657,9 @@ TEST(BandTextEidtor, PagesKeepTheirTextsUntilOk)
         editor.m_spin->Step(1); // beyond the last band: nothing changes
         EXPECT_EQ(editor.m_page->text(), "3 / 3");
         editor.m_value->setPlainText("x\ny");
-        editor.accept();
+        // Return is OK, not a line break.
+        QTest::keyClick(editor.m_value, Qt::Key_Return);
+        EXPECT_EQ(editor.result(), QDialog::Accepted);
     }
     EXPECT_EQ(bands[0]->m_strValue, "one");
     EXPECT_EQ(bands[1]->m_strValue, "a\nb");
@@ -754,4 +756,25 @@ TEST(Showcase, BandDialogs)
         settings.m_tabs->setCurrentIndex(i);
         save(settings, QStringLiteral("band-settings-%1.png").arg(i).toUtf8().constData());
     }
+}
+
+TEST(NamedSubstringDlg, TheDocumentWindowDropsItsHistoryAfterOk)
+{
+    FakeServices services;
+    Label l;
+    auto label = std::make_unique<CLabelData>();
+    label->m_namedSubstrings = std::move(l.label.m_namedSubstrings);
+    CChildFrame frame(std::move(label), nullptr);
+    frame.setAttribute(Qt::WA_DeleteOnClose, false);
+    CDataBand* lot = frame.LabelData().m_namedSubstrings[1].get();
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(static_cast<CNamedSubstringDlg&>(dialog).m_panel->m_list->currentRow(), 1);
+        ClickButton(dialog, 2);
+    });
+    frame.EditNamedSubstrings(lot);
+    EXPECT_FALSE(frame.IsModified());
+    services.OnNextDialog([](QDialog& dialog) { ClickButton(dialog, 1); });
+    frame.EditNamedSubstrings();
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_EQ(frame.View().UndoManager().UndoCount(), 0u);
 }
