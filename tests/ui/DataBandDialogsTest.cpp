@@ -748,7 +748,7 @@ TEST(Showcase, BandDialogs)
         ASSERT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(name)));
     };
-    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[4].get()));
+    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[2].get()));
     save(*properties, "data-source-pane.png");
     CNamedSubstringDlg names(&l.label, nullptr);
     save(names, "named-substrings.png");
