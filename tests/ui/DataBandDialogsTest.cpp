@@ -540,6 +540,7 @@ TEST(DataBandSettingsDlg, PadCharactersAndSwitchedOffOptions)
         EXPECT_EQ(band->m_chSerialPad, '#');
     }
     EXPECT_EQ(BandCharFromText(QString(), 'x'), '0');
+    EXPECT_EQ(BandCharFromText(QString(QChar(0)), 'x'), '0');
     EXPECT_EQ(BandCharFromText(QStringLiteral("丁"), 'x'), 'x');
     EXPECT_EQ(BandCharFromText(QStringLiteral("ab"), 'x'), 'a');
 }
@@ -654,6 +655,15 @@ TEST(BandTextEidtor, PagesKeepTheirTextsUntilOk)
     }
     EXPECT_EQ(bands[0]->m_strValue, "one");
     {
+        // Paging and OK without a change asks for no undo record.
+        CBandTextEidtor editor(&bands);
+        int records = 0;
+        editor.m_beforeCommit = [&] { ++records; };
+        editor.m_spin->Step(1);
+        editor.accept();
+        EXPECT_EQ(records, 0);
+    }
+    {
         CBandTextEidtor editor(&bands);
         editor.m_spin->Step(1);
         editor.m_spin->Step(1);
@@ -748,7 +758,7 @@ TEST(Showcase, BandDialogs)
         ASSERT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(name)));
     };
-    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[4].get()));
+    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[2].get()));
     save(*properties, "data-source-pane.png");
     CNamedSubstringDlg names(&l.label, nullptr);
     save(names, "named-substrings.png");
