@@ -2,9 +2,72 @@
 
 #include "platform/script/ScriptRuntime.h"
 
+#include <chrono>
+#include <malloc.h>
+#include <pthread.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VC_SCRIPT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VC_SCRIPT_ASAN 1
+#endif
+#endif
+#ifdef VC_SCRIPT_ASAN
+#include <sanitizer/allocator_interface.h>
+#endif
+
 namespace {
 
-constexpr int kMaxCallDepth = 200;
+// Nesting stops where the thread's stack would run out, less a reserve for the
+// deepest work one level does between two checks (parsing an Execute text, a nested
+// expression, a library call); instrumented builds use far bigger frames.
+#ifdef VC_SCRIPT_ASAN
+constexpr uintptr_t kStackReserve = 3u << 20;
+#else
+constexpr uintptr_t kStackReserve = 512u << 10;
+#endif
+constexpr int kMaxDepth = 1'000'000;
+constexpr int kDepthWithoutStackSize = 1000;
+
+// The lowest frame address recursion may reach on this thread; 0 when the stack
+// cannot be measured.
+uintptr_t StackFloor()
+{
+    thread_local const uintptr_t floor = [] {
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) != 0)
+            return uintptr_t(0);
+        void* low = nullptr;
+        size_t size = 0;
+        const bool known = pthread_attr_getstack(&attr, &low, &size) == 0;
+        pthread_attr_destroy(&attr);
+        return known && size > 2 * kStackReserve ? uintptr_t(low) + kStackReserve : uintptr_t(0);
+    }();
+    return floor;
+}
+
+// Heap bytes in use by the whole process.
+int64_t HeapInUse()
+{
+#ifdef VC_SCRIPT_ASAN
+    return int64_t(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return int64_t(m.uordblks + m.hblkhd);
+#endif
+}
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The runtime whose script runs on this thread, for the allocation checks of values.
+thread_local ScriptRuntime* t_running = nullptr;
+
+// Allocations smaller than this are left to the periodic check.
+constexpr uint64_t kLargeAllocation = 1u << 16;
 
 QString Key(const QString& name)
 {
@@ -57,20 +120,32 @@ struct FrameGuard
     ~FrameGuard() { current = saved; }
 };
 
-struct DepthGuard
-{
-    int& depth;
-    explicit DepthGuard(int& d) : depth(d)
-    {
-        if (++depth > kMaxCallDepth) {
-            --depth;
-            ThrowScriptError(28);
-        }
-    }
-    ~DepthGuard() { --depth; }
-};
-
 } // namespace
+
+void NoteScriptAllocation(uint64_t bytes)
+{
+    if (t_running && bytes >= kLargeAllocation)
+        t_running->CheckMemory(bytes);
+}
+
+ScriptRuntime::Nesting::Nesting(ScriptRuntime& rt) : m_rt(rt)
+{
+    const uintptr_t floor = StackFloor();
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (++rt.m_depth > (floor ? kMaxDepth : kDepthWithoutStackSize) || here < floor) {
+        --rt.m_depth;
+        ThrowScriptError(28);
+    }
+}
+
+void ScriptRuntime::CheckMemory(uint64_t bytes)
+{
+    if (!memoryLimit || !m_running)
+        return;
+    const int64_t held = m_memoryHeld + (HeapInUse() - m_heapAtCall);
+    if (held + int64_t(bytes) > int64_t(memoryLimit))
+        ThrowScriptError(7);
+}
 
 // ---------------------------------------------------------------------------------------
 // Err
@@ -136,7 +211,7 @@ void ErrObject::Set(const ScriptException& e)
 {
     number = e.number;
     description = e.description;
-    source = e.source.isEmpty() ? QStringLiteral("VBScript runtime error") : e.source;
+    source = e.source.isEmpty() ? QStringLiteral("Microsoft VBScript runtime error") : e.source;
 }
 
 void ErrObject::Clear()
@@ -149,7 +224,9 @@ void ErrObject::Clear()
 // ---------------------------------------------------------------------------------------
 // Class instances
 
-ClassInstance::ClassInstance(ScriptRuntime& runtime, ClassDef& definition) : rt(runtime), def(definition)
+ClassInstance::ClassInstance(std::shared_ptr<InstanceRegistry> instances, std::shared_ptr<ScriptModule> owner,
+                             ClassDef& definition)
+    : registry(std::move(instances)), module(std::move(owner)), def(definition)
 {
     fields.resize(def.fields.size());
 }
@@ -162,6 +239,11 @@ bool ClassInstance::HasMember(const QString& name) const
 
 bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
 {
+    ScriptRuntime* rt = registry->rt;
+    if (!rt)
+        return false;
+    // Private members answer only to code of the class itself.
+    const bool inside = rt->m_frame && rt->m_frame->me && &rt->m_frame->me->def == &def;
     Procedure* p = nullptr;
     if (name.isEmpty()) {
         p = def.defaultMember;
@@ -171,6 +253,8 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
             p = def.Find(p->name, kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
     } else {
         const int field = def.FieldIndex(name);
+        if (field >= 0 && !def.fields[size_t(field)].isPublic && !inside)
+            return false;
         if (field >= 0) {
             ScriptValue& v = fields[size_t(field)];
             if (kind == InvokeKind::Get) {
@@ -190,14 +274,43 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
         }
         p = def.Find(name, kind == InvokeKind::Get ? ProcKind::PropertyGet : kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
     }
-    if (!p)
+    if (!p || (!p->isPublic && !inside))
         return false;
     std::vector<ScriptValue*> refs;
     refs.reserve(args.size());
     for (ScriptValue& a : args)
         refs.push_back(&a);
-    result = rt.CallProcedure(p, this, refs);
+    result = rt->CallProcedure(p, this, refs);
     return true;
+}
+
+void InstanceRegistry::Release(ClassInstance* p)
+{
+    released.push_back(p);
+    // While a script runs, the instance waits for the next safe point.
+    if (!draining && !(rt && rt->m_running))
+        Drain();
+}
+
+void InstanceRegistry::Drain()
+{
+    if (draining)
+        return;
+    draining = true;
+    // Deleting one instance may release others: they join the list instead of
+    // recursing, however long a chain of objects is.
+    while (!released.empty()) {
+        ClassInstance* p = released.back();
+        released.pop_back();
+        if (!p->terminated && rt && p->def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub)) {
+            p->terminated = true;
+            rt->RunTerminate(*p);
+            continue;
+        }
+        live.erase(p);
+        delete p;
+    }
+    draining = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -226,16 +339,56 @@ ScriptRuntime::Scope ScriptRuntime::ScopeOf(const Frame* f) const
     return scope;
 }
 
-ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>())
+ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>()), m_instances(std::make_shared<InstanceRegistry>())
 {
+    m_instances->rt = this;
     AddNamedItem(QStringLiteral("Err"), err, false);
 }
 
 ScriptRuntime::~ScriptRuntime()
 {
-    // Instances of script classes may hold each other; drop what the globals hold first.
-    for (auto& g : m_globals)
-        *g = ScriptValue();
+    ReleaseAll();
+}
+
+// The end of the script: what the globals hold goes (each Class_Terminate runs as its
+// last reference goes), then instances that only hold each other are broken apart.
+void ScriptRuntime::ReleaseAll()
+{
+    m_steps = 0;
+    m_callStarted = NowMs();
+    // The host's named items stay while the last Class_Terminate runs.
+    for (size_t i = 0; i < m_globals.size(); ++i)
+        if (!m_namedItems.contains(int(i)))
+            *m_globals[i] = ScriptValue();
+    m_instances->Drain();
+    for (int round = 0; round < 100 && !m_instances->live.empty(); ++round) {
+        std::vector<ScriptValue> held;
+        for (ClassInstance* p : m_instances->live)
+            for (ScriptValue& v : p->fields)
+                if (v.IsObject() || v.IsArray())
+                    held.push_back(std::move(v));
+        if (held.empty())
+            break; // the rest are held by the host, and die with it
+        held.clear();
+        m_instances->Drain();
+    }
+    m_instances->rt = nullptr;
+}
+
+void ScriptRuntime::RunTerminate(ClassInstance& instance)
+{
+    // A new owner for the instance while its Class_Terminate runs: Me works, and when
+    // this owner goes the instance is released again, for good.
+    const std::shared_ptr<ClassInstance> self(&instance, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
+    ++m_running;
+    try {
+        CallProcedure(instance.def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub), &instance, {});
+    } catch (const ScriptException&) {
+        // The language reports nothing of an error in Class_Terminate.
+    } catch (const ScriptAbort&) {
+    } catch (const std::bad_alloc&) {
+    }
+    --m_running;
 }
 
 int ScriptRuntime::AddGlobal(const QString& name)
@@ -257,7 +410,9 @@ int ScriptRuntime::GlobalIndex(const QString& name) const
 
 void ScriptRuntime::AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers)
 {
-    *m_globals[size_t(AddGlobal(name))] = ScriptValue::Obj(object);
+    const int index = AddGlobal(name);
+    m_namedItems.insert(index);
+    *m_globals[size_t(index)] = ScriptValue::Obj(object);
     if (globalMembers)
         m_globalMembers.push_back(std::move(object));
 }
@@ -414,13 +569,22 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
 // ---------------------------------------------------------------------------------------
 // Running
 
-void ScriptRuntime::Step()
+void ScriptRuntime::Step(const Stmt& at)
 {
     if (stepLimit && ++m_steps > stepLimit)
-        throw ScriptAbort{};
-    // Asked now and then only: the check may cost more than a statement.
-    if (interrupt && (++m_polls & 0xFFF) == 0 && interrupt())
+        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column};
+    // Asked now and then only: the checks cost more than a statement.
+    if ((++m_polls & 0xFFF) == 0)
+        Poll(at);
+}
+
+void ScriptRuntime::Poll(const Stmt& at)
+{
+    if (interrupt && interrupt())
         throw ScriptAbort{true};
+    if (timeLimitMs && NowMs() - m_callStarted > timeLimitMs)
+        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column};
+    CheckMemory(0);
 }
 
 void ScriptRuntime::Report(const ScriptException& e, bool compile)
@@ -456,18 +620,36 @@ bool ScriptRuntime::Parse(const QString& text)
 template <typename F>
 bool ScriptRuntime::Guarded(F&& run)
 {
-    m_steps = 0;
+    const bool outermost = m_running == 0;
+    if (outermost) {
+        m_steps = 0;
+        m_callStarted = NowMs();
+        m_heapAtCall = memoryLimit ? HeapInUse() : 0;
+    }
+    ScriptRuntime* const previous = std::exchange(t_running, this);
+    ++m_running;
+    bool ok = false;
     try {
         run();
+        ok = true;
     } catch (const ScriptException& e) {
         Report(e, false);
-        return false;
     } catch (const ScriptAbort& abort) {
-        if (!abort.interrupted)
-            Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
-        return false;
+        if (!abort.interrupted) {
+            const QString text = abort.number == kScriptTimeExceeded
+                                     ? QStringLiteral("脚本运行超过 %1 秒，已停止。").arg(timeLimitMs / 1000.0)
+                                     : QStringLiteral("脚本执行的语句超过 %1 条，已停止。").arg(stepLimit);
+            Report(ScriptException(abort.number, text, abort.line, abort.column), false);
+        }
+    } catch (const std::bad_alloc&) {
+        Report(ScriptException(7, ScriptErrorText(7)), false);
     }
-    return true;
+    --m_running;
+    m_instances->Drain();
+    t_running = previous;
+    if (outermost && memoryLimit)
+        m_memoryHeld = std::max<int64_t>(0, m_memoryHeld + HeapInUse() - m_heapAtCall);
+    return ok;
 }
 
 void ScriptRuntime::RunModule(ScriptModule& module)
@@ -494,6 +676,7 @@ bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, Scr
 
 ScriptValue ScriptRuntime::Eval(const QString& text)
 {
+    Nesting nesting(*this);
     ExprPtr e = ParseScriptExpression(text);
     Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
@@ -501,17 +684,41 @@ ScriptValue ScriptRuntime::Eval(const QString& text)
     return Eval(*e, m_frame ? *m_frame : module);
 }
 
+std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& text, bool global)
+{
+    Frame* at = global ? nullptr : m_frame;
+    Procedure* scope = at ? at->proc : nullptr;
+    for (size_t i = 0; i < m_executeCache.size(); ++i) {
+        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text) {
+            // Most recently used first.
+            std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
+            return m_executeCache.front().module;
+        }
+    }
+    std::shared_ptr<ScriptModule> module = ParseScript(text);
+    Declare(*module, at);
+    if (!module->procedures.empty() || !module->classes.empty()) {
+        // Its procedures and classes live on under their names.
+        m_modules.push_back(module);
+        return module;
+    }
+    constexpr size_t kCachedTexts = 32;
+    if (m_executeCache.size() == kCachedTexts)
+        m_executeCache.pop_back();
+    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, module});
+    return module;
+}
+
 void ScriptRuntime::Execute(const QString& text, bool global)
 {
-    auto module = ParseScript(text);
-    ScriptModule& m = *module;
-    m_modules.push_back(std::move(module));
+    Nesting nesting(*this);
+    // Held while it runs: a nested Execute may drop it from the cache.
+    const std::shared_ptr<ScriptModule> module = CompileForExecute(text, global);
     Frame* at = global ? nullptr : m_frame;
-    Declare(m, at);
     if (at)
-        ExecBlock(m.statements, *at);
+        ExecBlock(module->statements, *at);
     else
-        RunModule(m);
+        RunModule(*module);
 }
 
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
@@ -519,7 +726,14 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     ClassDef* def = m_classes.value(Key(className), nullptr);
     if (!def)
         ThrowScriptError(506);
-    auto instance = std::make_shared<ClassInstance>(*this, *def);
+    std::shared_ptr<ScriptModule> owner;
+    for (const auto& m : m_modules)
+        for (const auto& c : m->classes)
+            if (c.get() == def)
+                owner = m;
+    auto* created = new ClassInstance(m_instances, std::move(owner), *def);
+    m_instances->live.insert(created);
+    const std::shared_ptr<ClassInstance> instance(created, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
     Frame f;
     for (size_t i = 0; i < def->fields.size(); ++i) {
         const ClassField& field = def->fields[i];
@@ -541,7 +755,7 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
 {
     if (args.size() != p->params.size())
         ThrowScriptError(450);
-    DepthGuard guard(m_depth);
+    Nesting nesting(*this);
     const size_t n = p->slotNames.size();
     std::vector<ScriptValue> storage(n);
     std::vector<ScriptValue*> slots(n);
@@ -560,7 +774,12 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
     f.slots = slots.data();
     FrameGuard current(m_frame, &f);
     ExecBlock(p->body, f);
-    return p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
+    ScriptValue result = p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
+    // The locals go now, and with them the instances only they held.
+    storage.clear();
+    if (!m_instances->released.empty())
+        m_instances->Drain();
+    return result;
 }
 
 ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
@@ -585,15 +804,20 @@ ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
 
 ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
 {
-    Step();
+    Step(s);
     try {
-        return ExecInner(s, f);
+        const Flow flow = ExecInner(s, f);
+        if (!m_instances->released.empty())
+            m_instances->Drain();
+        return flow;
     } catch (ScriptException& e) {
         if (!e.line) {
             e.line = s.line;
             e.column = s.column;
         }
         throw;
+    } catch (const std::bad_alloc&) {
+        throw ScriptException(7, ScriptErrorText(7), s.line, s.column);
     }
 }
 
@@ -699,7 +923,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return ExecDo(s, f);
     case StmtKind::While:
         while (Condition(*s.value, f)) {
-            Step();
+            Step(s);
             const Flow flow = ExecBlock(s.body, f);
             if (flow != Flow::Normal)
                 return flow;
@@ -772,7 +996,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
             store();
             if (done())
                 return Flow::Normal;
-            Step();
+            Step(s);
             const Flow flow = ExecBlock(s.body, f);
             if (flow == Flow::ExitFor)
                 return Flow::Normal;
@@ -820,7 +1044,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
         ThrowScriptError(group.IsObject() ? 91 : 451);
     for (ScriptValue& item : items) {
         Assign(*s.target, std::move(item), false, f);
-        Step();
+        Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitFor)
             break;
@@ -835,7 +1059,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecDo(const Stmt& s, Frame& f)
     for (;;) {
         if (s.value && !s.testAtEnd && Condition(*s.value, f) == s.until)
             break;
-        Step();
+        Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitDo)
             break;
@@ -1209,6 +1433,16 @@ void ScriptEngine::SetUi(ScriptUi ui)
 void ScriptEngine::SetStepLimit(uint64_t steps)
 {
     m_runtime->stepLimit = steps;
+}
+
+void ScriptEngine::SetTimeLimit(int64_t milliseconds)
+{
+    m_runtime->timeLimitMs = milliseconds;
+}
+
+void ScriptEngine::SetMemoryLimit(uint64_t bytes)
+{
+    m_runtime->memoryLimit = bytes;
 }
 
 void ScriptEngine::SetInterruptCheck(std::function<bool()> check)

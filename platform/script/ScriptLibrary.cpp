@@ -41,7 +41,7 @@ int Count(const ScriptValue& v)
 int Length(const ScriptValue& v)
 {
     const int n = Count(v);
-    CheckStringLength(n);
+    CheckNewString(n);
     return n;
 }
 

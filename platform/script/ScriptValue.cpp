@@ -480,6 +480,8 @@ void ScriptArray::Resize(std::vector<int32_t> bounds, bool preserve)
         if (count > kMaxArrayElements)
             ThrowScriptError(7);
     }
+    if (count > data.size())
+        NoteScriptAllocation((count - data.size()) * sizeof(ScriptValue));
     if (preserve && !upper.empty()) {
         if (bounds.size() != upper.size())
             ThrowScriptError(9);
@@ -758,7 +760,7 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
         if (a.IsNull() && b.IsNull())
             return ScriptValue::Null();
         const QString x = a.ToText(), y = b.ToText();
-        CheckStringLength(x.size() + y.size());
+        CheckNewString(x.size() + y.size());
         return ScriptValue::Str(x + y);
     }
     case Op::Eq:
@@ -786,7 +788,7 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
     switch (op) {
     case Op::Add:
         if (a.IsString() && (b.IsString() || b.IsEmpty())) {
-            CheckStringLength(a.RawString().size() + b.RawString().size());
+            CheckNewString(a.RawString().size() + b.RawString().size());
             return ScriptValue::Str(a.RawString() + b.RawString());
         }
         if (b.IsString() && a.IsEmpty())
