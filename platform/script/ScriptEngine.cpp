@@ -2,6 +2,7 @@
 
 #include "platform/script/ScriptRuntime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <malloc.h>
 #include <pthread.h>
@@ -89,9 +90,9 @@ void ForEachDeclared(const StmtList& list, F&& f)
         case StmtKind::Dim:
         case StmtKind::ReDim:
         case StmtKind::Const:
-            f(s->target->name);
+            f(s->target->name, s->kind);
             for (const auto& more : s->body)
-                f(more->target->name);
+                f(more->target->name, s->kind);
             break;
         case StmtKind::If:
         case StmtKind::Select:
@@ -362,8 +363,12 @@ void ScriptRuntime::ReleaseAll()
             *m_globals[i] = ScriptValue();
     m_instances->Drain();
     for (int round = 0; round < 100 && !m_instances->live.empty(); ++round) {
+        // Oldest first, so that the order of the last Class_Terminates is the same
+        // on every run.
+        std::vector<ClassInstance*> remaining(m_instances->live.begin(), m_instances->live.end());
+        std::sort(remaining.begin(), remaining.end(), [](const ClassInstance* x, const ClassInstance* y) { return x->serial < y->serial; });
         std::vector<ScriptValue> held;
-        for (ClassInstance* p : m_instances->live)
+        for (ClassInstance* p : remaining)
             for (ScriptValue& v : p->fields)
                 if (v.IsObject() || v.IsArray())
                     held.push_back(std::move(v));
@@ -446,7 +451,7 @@ void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
 
 void ScriptRuntime::CollectGlobals(const StmtList& list)
 {
-    ForEachDeclared(list, [this](const QString& name) { AddGlobal(name); });
+    ForEachDeclared(list, [this](const QString& name, StmtKind) { AddGlobal(name); });
 }
 
 void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
@@ -469,7 +474,18 @@ void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
         add(p.name);
         p.resultSlot = scope.locals.value(Key(p.name));
     }
-    ForEachDeclared(p.body, add);
+    // ReDim declares a local only when no variable of that name is in reach: inside a
+    // method it resizes the class's field, elsewhere a global array.
+    std::vector<QString> redims;
+    ForEachDeclared(p.body, [&](const QString& name, StmtKind kind) {
+        if (kind == StmtKind::ReDim)
+            redims.push_back(name);
+        else
+            add(name);
+    });
+    for (const QString& name : redims)
+        if (!scope.locals.contains(Key(name)) && !(p.owner && p.owner->FieldIndex(name) >= 0) && GlobalIndex(name) < 0)
+            add(name);
     ResolveBlock(p.body, scope);
 }
 
@@ -732,6 +748,7 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
             if (c.get() == def)
                 owner = m;
     auto* created = new ClassInstance(m_instances, std::move(owner), *def);
+    created->serial = ++m_instances->created;
     m_instances->live.insert(created);
     const std::shared_ptr<ClassInstance> instance(created, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
     Frame f;
@@ -873,6 +890,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
             ThrowScriptError(501);
         if (!var->IsArray())
             ThrowScriptError(13);
+        if (var->RawArray()->locks)
+            ThrowScriptError(10);
         if (var->RawArray()->fixed) {
             auto arr = std::make_shared<ScriptArray>(var->RawArray()->upper);
             arr->fixed = true;
@@ -903,14 +922,22 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         }
         return Flow::Normal;
     case StmtKind::Select: {
-        const ScriptValue subject = Eval(*s.value, f);
+        // Under On Error Resume Next a failing subject or Case value goes on into the
+        // Case's statements.
+        ScriptValue subject;
+        const bool failed = HeaderFails(f, [&] { subject = Eval(*s.value, f); });
         for (const Branch& b : s.branches) {
-            if (b.conditions.empty())
+            if (b.conditions.empty() || failed)
                 return ExecBlock(b.body, f);
             for (const auto& c : b.conditions) {
-                const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
-                if (!v.IsNull() && v.RawInt())
-                    return ExecBlock(b.body, f);
+                bool match = true;
+                if (!HeaderFails(f, [&] {
+                        const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
+                        match = !v.IsNull() && v.RawInt();
+                    })
+                    && !match)
+                    continue;
+                return ExecBlock(b.body, f);
             }
         }
         return Flow::Normal;
@@ -922,7 +949,12 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
     case StmtKind::Do:
         return ExecDo(s, f);
     case StmtKind::While:
-        while (Condition(*s.value, f)) {
+        for (;;) {
+            bool go = false;
+            if (HeaderFails(f, [&] { go = Condition(*s.value, f); }))
+                return BodyOnce(s, f, Flow::Normal);
+            if (!go)
+                break;
             Step(s);
             const Flow flow = ExecBlock(s.body, f);
             if (flow != Flow::Normal)
@@ -953,6 +985,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         f.resumeNext = false;
         err->Clear();
         return Flow::Normal;
+    case StmtKind::Nop:
+        return Flow::Normal;
     }
     return Flow::Normal;
 }
@@ -973,7 +1007,7 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
         *var = ScriptValue::Arr(arr);
         return;
     }
-    if (var->IsArray() && var->RawArray()->fixed)
+    if (var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
         ThrowScriptError(10);
     if (s.preserve && var->IsArray())
         var->MutableArray().Resize(bounds, true);
@@ -981,14 +1015,41 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
         *var = ScriptValue::Arr(std::make_shared<ScriptArray>(bounds));
 }
 
+template <typename F>
+bool ScriptRuntime::HeaderFails(Frame& f, F&& header)
+{
+    if (!f.resumeNext) {
+        header();
+        return false;
+    }
+    try {
+        header();
+        return false;
+    } catch (const ScriptException& e) {
+        err->Set(e);
+        return true;
+    }
+}
+
+ScriptRuntime::Flow ScriptRuntime::BodyOnce(const Stmt& s, Frame& f, Flow exit)
+{
+    const Flow flow = ExecBlock(s.body, f);
+    return flow == exit ? Flow::Normal : flow;
+}
+
 ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
 {
-    ScriptValue start = Eval(*s.value, f);
-    const ScriptValue end = Eval(*s.to, f);
-    const ScriptValue step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
-    ScriptValue* var = Variable(*s.target, f);
-    if (!var)
-        ThrowScriptError(1040);
+    ScriptValue start, end, step;
+    ScriptValue* var = nullptr;
+    if (HeaderFails(f, [&] {
+            start = Eval(*s.value, f);
+            end = Eval(*s.to, f);
+            step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
+            var = Variable(*s.target, f);
+            if (!var)
+                ThrowScriptError(1040);
+        }))
+        return BodyOnce(s, f, Flow::ExitFor);
     // One pass at a time: store the counter, test it, run the body, read the counter
     // back (the body may change it) and step it.
     const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
@@ -1034,30 +1095,39 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
 
 ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
 {
-    const ScriptValue group = Eval(*s.value, f);
     std::vector<ScriptValue> items;
-    if (group.IsArray())
-        items = group.RawArray()->data;
-    else if (group.IsObject() && group.RawObject())
-        items = group.RawObject()->Enumerate();
-    else
-        ThrowScriptError(group.IsObject() ? 91 : 451);
+    if (HeaderFails(f, [&] {
+            const ScriptValue group = Eval(*s.value, f);
+            if (group.IsArray())
+                items = group.RawArray()->data;
+            else if (group.IsObject() && group.RawObject())
+                items = group.RawObject()->Enumerate();
+            else
+                ThrowScriptError(group.IsObject() ? 91 : 451);
+        }))
+        return BodyOnce(s, f, Flow::ExitFor);
     for (ScriptValue& item : items) {
         Assign(*s.target, std::move(item), false, f);
         Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitFor)
-            break;
+            return Flow::Normal;
         if (flow != Flow::Normal)
             return flow;
     }
+    // A loop that ran to its end leaves its variable Empty.
+    if (!items.empty())
+        Assign(*s.target, ScriptValue(), false, f);
     return Flow::Normal;
 }
 
 ScriptRuntime::Flow ScriptRuntime::ExecDo(const Stmt& s, Frame& f)
 {
     for (;;) {
-        if (s.value && !s.testAtEnd && Condition(*s.value, f) == s.until)
+        bool stop = false;
+        if (s.value && !s.testAtEnd && HeaderFails(f, [&] { stop = Condition(*s.value, f) == s.until; }))
+            return BodyOnce(s, f, Flow::ExitDo);
+        if (stop)
             break;
         Step(s);
         const Flow flow = ExecBlock(s.body, f);
@@ -1240,14 +1310,35 @@ ScriptValue ScriptRuntime::CallBoundProcedure(Procedure* p, ClassInstance* me, c
     ScriptValue* inlineRefs[kInline];
     std::vector<ScriptValue*> moreRefs(args.size() > kInline ? args.size() : 0);
     ScriptValue** refs = args.size() > kInline ? moreRefs.data() : inlineRefs;
+    // Arrays whose elements are passed ByRef: locked until the call returns.
+    struct Locks
+    {
+        std::vector<std::shared_ptr<ScriptArray>> arrays;
+        ~Locks()
+        {
+            for (auto& a : arrays)
+                --a->locks;
+        }
+    } locks;
+    const auto variable = [&](const Expr& name) -> ScriptValue* {
+        if (name.kind != ExprKind::Ident || !(IsVariableBinding(name.bind) || name.bind.kind == Binding::Dynamic))
+            return nullptr;
+        ScriptObjectPtr member;
+        return name.bind.kind == Binding::Dynamic ? DynamicVariable(name, f, &member) : Variable(name, f);
+    };
     for (size_t i = 0; i < args.size(); ++i) {
         const Expr* a = args[i].get();
         if (!a)
             ThrowScriptError(450);
-        ScriptValue* var = nullptr;
-        if (a->kind == ExprKind::Ident && (IsVariableBinding(a->bind) || a->bind.kind == Binding::Dynamic)) {
-            ScriptObjectPtr member;
-            var = a->bind.kind == Binding::Dynamic ? DynamicVariable(*a, f, &member) : Variable(*a, f);
+        ScriptValue* var = variable(*a);
+        if (!var && a->kind == ExprKind::Call && !a->args.empty() && p->params[i].byRef) {
+            ScriptValue* array = variable(*a->left);
+            if (array && array->IsArray()) {
+                const std::vector<ScriptValue> indexes = EvalArgs(a->args, f);
+                var = array->MutableArray().At(indexes);
+                locks.arrays.push_back(array->RawArray());
+                ++locks.arrays.back()->locks;
+            }
         }
         if (var) {
             refs[i] = var;

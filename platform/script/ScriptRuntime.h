@@ -126,6 +126,11 @@ private:
     Flow ExecFor(const Stmt& s, Frame& f);
     Flow ExecForEach(const Stmt& s, Frame& f);
     Flow ExecDo(const Stmt& s, Frame& f);
+    // Under On Error Resume Next an error in a block's header resumes inside the
+    // block: true when the header failed so (the error is in Err).
+    template <typename F>
+    bool HeaderFails(Frame& f, F&& header);
+    Flow BodyOnce(const Stmt& s, Frame& f, Flow exit);
     void ExecDim(const Stmt& s, Frame& f);
     void Assign(const Expr& target, ScriptValue value, bool isSet, Frame& f);
     ScriptValue Eval(const Expr& e, Frame& f);
@@ -194,6 +199,7 @@ public:
     ClassDef& def;
     std::vector<ScriptValue> fields;
     bool terminated = false;
+    uint64_t serial = 0; // the order instances were made in
 };
 
 // The instances of one runtime, and those whose last reference went: released one
@@ -203,6 +209,7 @@ struct InstanceRegistry
     ScriptRuntime* rt = nullptr; // null once the runtime is gone
     std::unordered_set<ClassInstance*> live;
     std::vector<ClassInstance*> released;
+    uint64_t created = 0;
     bool draining = false;
     void Release(ClassInstance* p);
     void Drain();

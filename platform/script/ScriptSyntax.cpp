@@ -695,6 +695,12 @@ private:
         }
         if (start.kw != Kw::None && !IsContextual(start.kw) && start.kw != Kw::Me)
             Fail(1024);
+        // Stop breaks into a debugger; there is none.
+        if (start.type == Tok::Ident && start.text.compare(u"Stop", Qt::CaseInsensitive) == 0
+            && (Ahead(1).type == Tok::Newline || Ahead(1).type == Tok::End || Ahead(1).kw == Kw::Else)) {
+            Take();
+            return Make(StmtKind::Nop, start);
+        }
         // An assignment or a call of a Sub.
         ExprPtr target = Postfix(true);
         if (IsOp("=")) {
@@ -782,8 +788,9 @@ private:
             if (!IsOp(","))
                 break;
             Take();
-            s->body.push_back(Make(StmtKind::Const, start));
-            s = s->body.back().get();
+            // Further names hang off the first statement, as Dim lists do.
+            first->body.push_back(Make(StmtKind::Const, start));
+            s = first->body.back().get();
         }
         return first;
     }

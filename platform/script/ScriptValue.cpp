@@ -199,8 +199,11 @@ bool ScriptValue::IsNumeric() const
 
 ScriptArray& ScriptValue::MutableArray()
 {
-    if (m_arr.use_count() > 1)
+    // A lock holds a reference of its own; it does not make the array shared.
+    if (m_arr.use_count() > 1 + m_arr->locks) {
         m_arr = std::make_shared<ScriptArray>(*m_arr);
+        m_arr->locks = 0;
+    }
     return *m_arr;
 }
 
@@ -472,7 +475,8 @@ ScriptValue* ScriptArray::At(std::span<const ScriptValue> indexes)
 
 void ScriptArray::Resize(std::vector<int32_t> bounds, bool preserve)
 {
-    uint64_t count = 1;
+    // No dimensions at all (Dim a()): no elements.
+    uint64_t count = bounds.empty() ? 0 : 1;
     for (int32_t b : bounds) {
         if (b < -1)
             ThrowScriptError(9);

@@ -173,6 +173,7 @@ struct ScriptArray
     std::vector<int32_t> upper; // upper bound per dimension
     std::vector<ScriptValue> data;
     bool fixed = false; // declared with its size: ReDim and Erase refuse it
+    int locks = 0;      // elements passed ByRef to a running procedure: ReDim and Erase refuse it
     ScriptArray() = default;
     explicit ScriptArray(std::vector<int32_t> bounds);
     ScriptValue* At(std::span<const ScriptValue> indexes); // error 9 out of range
