@@ -15,7 +15,8 @@
 #endif
 #endif
 #ifdef VC_SCRIPT_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator replaces malloc's statistics.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
@@ -998,6 +999,9 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
     ScriptValue* var = Variable(*s.target, f);
     if (!var)
         ThrowScriptError(501);
+    // A fixed array refuses ReDim before its bounds are read.
+    if (s.kind == StmtKind::ReDim && var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
+        ThrowScriptError(10);
     std::vector<int32_t> bounds;
     for (const auto& b : s.bounds)
         bounds.push_back(Eval(*b, f).ToLong());
@@ -1007,8 +1011,6 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
         *var = ScriptValue::Arr(arr);
         return;
     }
-    if (var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
-        ThrowScriptError(10);
     if (s.preserve && var->IsArray())
         var->MutableArray().Resize(bounds, true);
     else
@@ -1228,10 +1230,8 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         }
     case ExprKind::Member: {
         const ScriptValue obj = Eval(*target.left, f);
-        if (!obj.IsObject())
+        if (!obj.IsObject() || !obj.RawObject())
             ThrowScriptError(424);
-        if (!obj.RawObject())
-            ThrowScriptError(91);
         ScriptValue ignored;
         if (!obj.RawObject()->Invoke(target.name, kind, std::span<ScriptValue>(&value, 1), ignored))
             ThrowScriptError(438);
@@ -1242,10 +1242,8 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         std::vector<ScriptValue> args = EvalArgs(target.args, f);
         if (t.kind == ExprKind::Member) {
             const ScriptValue obj = Eval(*t.left, f);
-            if (!obj.IsObject())
+            if (!obj.IsObject() || !obj.RawObject())
                 ThrowScriptError(424);
-            if (!obj.RawObject())
-                ThrowScriptError(91);
             args.push_back(std::move(value));
             ScriptValue ignored;
             if (!obj.RawObject()->Invoke(t.name, kind, args, ignored))
@@ -1352,10 +1350,9 @@ ScriptValue ScriptRuntime::CallBoundProcedure(Procedure* p, ClassInstance* me, c
 
 ScriptValue ScriptRuntime::CallMember(const ScriptValue& obj, const QString& name, std::span<ScriptValue> args)
 {
-    if (!obj.IsObject())
+    // A member of Nothing is "Object required" too.
+    if (!obj.IsObject() || !obj.RawObject())
         ThrowScriptError(424);
-    if (!obj.RawObject())
-        ThrowScriptError(91);
     ScriptValue result;
     if (!obj.RawObject()->Invoke(name, InvokeKind::Get, args, result))
         ThrowScriptError(438);

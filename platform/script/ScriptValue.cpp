@@ -5,8 +5,20 @@
 #include <cfenv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
+
+// The texts a Boolean converts from: "True", "False" and their "#TRUE#" forms.
+std::optional<bool> BooleanText(const QString& s)
+{
+    const QString t = s.trimmed();
+    if (t.compare(u"true", Qt::CaseInsensitive) == 0 || t.compare(u"#true#", Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(u"false", Qt::CaseInsensitive) == 0 || t.compare(u"#false#", Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
 
 struct ErrorText
 {
@@ -221,7 +233,8 @@ bool ScriptValue::ParseNumber(const QString& input, double& out)
         const qulonglong v = text.mid(2).toULongLong(&ok, base);
         if (!ok || v > 0xFFFFFFFFull)
             return false;
-        out = v <= 0xFFFF && text.size() - 2 <= (base == 16 ? 4 : 6) ? double(int16_t(uint16_t(v))) : double(int32_t(uint32_t(v)));
+        // A hex or octal text is a Long ("&HBEEF" is 48879), unlike a literal.
+        out = double(int32_t(uint32_t(v)));
         return true;
     }
     QString plain;
@@ -337,11 +350,8 @@ bool ScriptValue::ToBool() const
     case VarType::Null:
         ThrowScriptError(94);
     case VarType::String: {
-        const QString t = m_s.trimmed();
-        if (t.compare(u"true", Qt::CaseInsensitive) == 0)
-            return true;
-        if (t.compare(u"false", Qt::CaseInsensitive) == 0)
-            return false;
+        if (const std::optional<bool> b = BooleanText(m_s))
+            return *b;
         double d = 0;
         if (ParseNumber(m_s, d))
             return d != 0.0;
@@ -639,13 +649,9 @@ bool IsBoolish(const ScriptValue& v)
 // Operands of the logical operators: a Boolean, or a whole number for bitwise work.
 int32_t LogicalOperand(const ScriptValue& v)
 {
-    if (v.IsString()) {
-        const QString t = v.RawString().trimmed();
-        if (t.compare(u"true", Qt::CaseInsensitive) == 0)
-            return -1;
-        if (t.compare(u"false", Qt::CaseInsensitive) == 0)
-            return 0;
-    }
+    if (v.IsString())
+        if (const std::optional<bool> b = BooleanText(v.RawString()))
+            return *b ? -1 : 0;
     return v.ToLong();
 }
 
