@@ -741,6 +741,8 @@ void ScriptRuntime::Execute(const QString& text, bool global)
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
 {
     ClassDef* def = m_classes.value(Key(className), nullptr);
+    if (!def && className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
+        return ScriptValue::Obj(NewRegExp());
     if (!def)
         ThrowScriptError(506);
     std::shared_ptr<ScriptModule> owner;
@@ -1109,7 +1111,9 @@ ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
         }))
         return BodyOnce(s, f, Flow::ExitFor);
     for (ScriptValue& item : items) {
-        Assign(*s.target, std::move(item), false, f);
+        // Objects are taken as themselves, as Set would.
+        const bool isObject = item.IsObject();
+        Assign(*s.target, std::move(item), isObject, f);
         Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitFor)

@@ -49,6 +49,8 @@ struct BuiltinFunction
 int FindBuiltin(const QString& name); // -1 when none
 const BuiltinFunction& GetBuiltin(int index);
 bool FindBuiltinConstant(const QString& name, ScriptValue& out);
+// A new object of the language's own RegExp class.
+ScriptObjectPtr NewRegExp();
 
 struct Frame
 {

@@ -50,6 +50,7 @@ constexpr ErrorText kErrorTexts[] = {
     {500, "Variable is undefined"},
     {501, "Illegal assignment"},
     {506, "Class not defined"},
+    {5017, "Syntax error in regular expression"},
     {1002, "Syntax error"},
     {1003, "Expected ':'"},
     {1005, "Expected '('"},

@@ -3,7 +3,7 @@
 Function Depth(n)
   If n = 0 Then Depth = 0 Else Depth = 1 + Depth(n - 1)
 End Function
-WScript.Echo Depth(1000)
+WScript.Echo Depth(300)
 On Error Resume Next
 s = "Execute s"
 Execute s
