@@ -7,6 +7,8 @@
 #include "app/Ctl.h"
 #include "app/controls/ComboBoxes.h"
 #include "app/controls/NumSpinCtrl.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
 #include "dialogs/properties/BandTextEidtor.h"
 #include "dialogs/properties/DataBandSettingsDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
@@ -14,6 +16,7 @@
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
@@ -537,6 +540,7 @@ TEST(DataBandSettingsDlg, PadCharactersAndSwitchedOffOptions)
         EXPECT_EQ(band->m_chSerialPad, '#');
     }
     EXPECT_EQ(BandCharFromText(QString(), 'x'), '0');
+    EXPECT_EQ(BandCharFromText(QString(QChar(0)), 'x'), '0');
     EXPECT_EQ(BandCharFromText(QStringLiteral("丁"), 'x'), 'x');
     EXPECT_EQ(BandCharFromText(QStringLiteral("ab"), 'x'), 'a');
 }
@@ -651,6 +655,15 @@ TEST(BandTextEidtor, PagesKeepTheirTextsUntilOk)
     }
     EXPECT_EQ(bands[0]->m_strValue, "one");
     {
+        // Paging and OK without a change asks for no undo record.
+        CBandTextEidtor editor(&bands);
+        int records = 0;
+        editor.m_beforeCommit = [&] { ++records; };
+        editor.m_spin->Step(1);
+        editor.accept();
+        EXPECT_EQ(records, 0);
+    }
+    {
         CBandTextEidtor editor(&bands);
         editor.m_spin->Step(1);
         editor.m_spin->Step(1);
@@ -745,7 +758,7 @@ TEST(Showcase, BandDialogs)
         ASSERT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(name)));
     };
-    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[4].get()));
+    auto properties = CreateObjectEdtDlg(Request(l, l.text->m_bands[2].get()));
     save(*properties, "data-source-pane.png");
     CNamedSubstringDlg names(&l.label, nullptr);
     save(names, "named-substrings.png");
@@ -777,4 +790,57 @@ TEST(NamedSubstringDlg, TheDocumentWindowDropsItsHistoryAfterOk)
     frame.EditNamedSubstrings();
     EXPECT_TRUE(frame.IsModified());
     EXPECT_EQ(frame.View().UndoManager().UndoCount(), 0u);
+}
+
+// ----- Barcodes -----
+
+TEST(DataSourcePane, BarcodeModeEditsTheSettingsBands)
+{
+    FakeServices services;
+    auto barcode = MakeBarcode(0, QStringLiteral("12"));
+    CBarcodeSettings& settings = *barcode->GetImpl()->GetSettings();
+    settings.m_bandList.push_back(Band(BandConstant, QStringLiteral("12")));
+    CDataSourceEdtPane pane(true);
+    pane.m_pObject = barcode.get();
+    pane.Load();
+    Trigger(pane, 40567);
+    EXPECT_EQ(pane.m_panel->m_list->item(1)->text(), "12345678");
+    pane.Apply();
+    ASSERT_EQ(settings.m_bandList.size(), 2u);
+    EXPECT_EQ(settings.m_strContent, "1212345678");
+}
+
+TEST(BandTextEidtor, TheEditDataToolOnABarcodeEncodesTheNewContent)
+{
+    FakeServices services;
+    ScopedDpi dpi{96};
+    auto label = std::make_unique<CLabelData>();
+    label->m_fLabelWidth = 80;
+    label->m_fLabelHeight = 50;
+    auto barcode = MakeBarcode(0, QStringLiteral("12"));
+    barcode->m_fX = 10;
+    barcode->m_fY = 10;
+    barcode->GetImpl()->GetSettings()->m_bandList.push_back(Band(BandConstant, QStringLiteral("12")));
+    label->m_objects.push_back(std::move(barcode));
+    CChildFrame frame(std::move(label), nullptr);
+    frame.setAttribute(Qt::WA_DeleteOnClose, false);
+    frame.resize(600, 400);
+    frame.show();
+    CChildView& view = frame.View();
+    view.SetView(1.0f, 934.0f, 934.0f);
+    view.EditStatus().m_nTool = ToolEditData;
+    const auto& object = static_cast<const CBarcodeGraph&>(*view.ObjectList().front()->GetObject());
+    const float width = object.GetWidth();
+    services.OnNextDialog([](QDialog& editor) {
+        static_cast<CBandTextEidtor&>(editor).m_value->setPlainText("1234567890");
+        ClickButton(editor, 1);
+    });
+    const QPoint at(10 + static_cast<int>(12 * 96 / 25.4), 10 + static_cast<int>(12 * 96 / 25.4));
+    QTest::mousePress(&view, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
+    QTRY_VERIFY(services.dialogs.empty());
+    const CBarcodeSettings& settings = *object.GetImpl()->GetSettings();
+    EXPECT_EQ(settings.m_strContent, "1234567890");
+    EXPECT_GT(object.GetWidth(), width);
+    EXPECT_FLOAT_EQ(object.GetWidth(), settings.m_fWidth);
 }
