@@ -21,6 +21,7 @@
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
+#include "tests/model/DocRoundTrip.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,13 +38,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 QString WritePng(const QString& path, int width, int height)
 {
