@@ -2,6 +2,7 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
+#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "editor/BaseProxy.h"
 #include "editor/UndoRecordBuilder.h"
@@ -94,6 +95,7 @@ bool CObjectEdtDlg::OnOK()
         PaneTarget target(m_applyOrder, copy.get());
         for (CObjectPane* pane : m_applyOrder)
             pane->Apply();
+        AfterPanesApplied(*copy);
     } catch (const VXException&) {
         Notify(m_request.applyFailed);
         throw; // reported by the base, which keeps the dialog open
@@ -161,6 +163,11 @@ std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& reque
         dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("多边形编辑框"), request);
         AddBoxTabs(*dialog, new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
         break;
+    case KindBarcode:
+        dialog = CreateBarcodeEdtDlg(request);
+        if (!dialog)
+            return nullptr;
+        break;
     case KindImage: {
         dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("图片编辑框"), request);
         auto* image = new CImageEdtPane;
@@ -196,5 +203,8 @@ bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CB
     request.afterApply = [&] { undo.EndEditRecord(); };
     // A failed apply never reaches EndEditRecord: the pending record gives no step
     // and the next BeginEditRecord replaces it.
-    return EditObjectProperties(request);
+    if (!EditObjectProperties(request))
+        return false;
+    FollowSymbology(proxy);
+    return true;
 }

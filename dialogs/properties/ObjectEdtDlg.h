@@ -56,9 +56,13 @@ public:
 
 protected:
     bool OnOK() override;
+    // Runs on the working copy after every pane applied, before it replaces the
+    // object; may throw to keep the dialog open with the object unchanged.
+    virtual void AfterPanesApplied(CBaseGraph& /*copy*/) {}
+
+    ObjectEditRequest m_request;
 
 private:
-    ObjectEditRequest m_request;
     QTabWidget* m_tabs;
     std::vector<CObjectPane*> m_applyOrder;
 };
