@@ -53,6 +53,10 @@ void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
     } else if (sizeChanged) {
         impl.Resize(barcode.GetWidth(), barcode.GetHeight());
     } else {
+        // The position pane shows two decimals: a box within 0.01 mm of the one at
+        // opening was not resized, only rounded for display.
+        barcode.SetWidth(m_fWidth);
+        barcode.SetHeight(m_fHeight);
         return;
     }
     barcode.SetWidth(settings.m_fWidth);

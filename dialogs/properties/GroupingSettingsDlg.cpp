@@ -40,8 +40,8 @@ CGroupingSettingsDlg::CGroupingSettingsDlg(QWidget* parent) : CVXBaseDialog(pare
     grid->addWidget(label(QStringLiteral("(格式: 2,3,3,2...)"), 1268), 4, 1);
     layout->addWidget(box);
     layout->addWidget(MakeDialogButtons(this));
+    m_box = box;
     m_grouping = SetCtlId(new CGroupCheck(QStringLiteral("分组"), this), 1151);
-    m_grouping->SetGroupbox(box);
     connect(m_grouping, &QCheckBox::clicked, this, &CGroupingSettingsDlg::OnGroupingClicked);
     connect(m_separator, &QComboBox::activated, this, &CGroupingSettingsDlg::OnSeparatorChanged);
 }
@@ -57,6 +57,9 @@ void CGroupingSettingsDlg::showEvent(QShowEvent* event)
 
 void CGroupingSettingsDlg::OnInitDialog()
 {
+    // The check box works on the controls over its box: they must be in place first.
+    layout()->activate();
+    m_grouping->SetGroupbox(m_box);
     m_gap->UpdateFrame();
     m_grouping->setChecked(m_bGrouping);
     m_grouping->UpdateGroupControls();

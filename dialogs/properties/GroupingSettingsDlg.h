@@ -7,6 +7,7 @@
 class CGroupCheck;
 class CVXUnitEdit;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 
@@ -37,6 +38,7 @@ private:
     void UpdateSeparatorControls();
 
     bool m_bInitialised = false;
+    QGroupBox* m_box;
     CGroupCheck* m_grouping;
     QComboBox* m_separator;
     QLabel* m_customLabel;
