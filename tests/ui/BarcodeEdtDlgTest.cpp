@@ -77,17 +77,6 @@ QString ContentFor(int code)
     }
 }
 
-void Rebuild(CBarcodeGraph& barcode)
-{
-    CBarcodeImpl& impl = *barcode.GetImpl();
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
-    barcode.m_fWidth = impl.GetSettings()->m_fWidth;
-    barcode.m_fHeight = impl.GetSettings()->m_fHeight;
-}
-
 // A label with one encoded barcode of the code, the way the canvas makes one.
 struct BarcodeLabel
 {
@@ -104,7 +93,7 @@ struct BarcodeLabel
         s.m_strFontName = QStringLiteral("Arial");
         s.m_strContent = content.isEmpty() ? ContentFor(code) : content;
         s.m_bandList.push_back(ConstantBand(s.m_strContent));
-        Rebuild(*object);
+        EncodeToSize(*object);
         object->m_strName = QStringLiteral("条码1");
         object->m_fX = 5.25f;
         object->m_fY = 4.5f;
@@ -486,7 +475,7 @@ TEST(BarcodeEdtDlg, EveryOptionPaneReachesItsSettingsBlock)
 
         BarcodeLabel expected(row.code);
         row.expect(expected.Settings());
-        Rebuild(*expected.barcode);
+        EncodeToSize(*expected.barcode);
         EXPECT_EQ(DocumentBytes(l.label), DocumentBytes(expected.label));
     }
     std::sort(covered.begin(), covered.end());
