@@ -1,13 +1,10 @@
 #include "dialogs/properties/BarcodeEdtDlg.h"
 
-#include "app/UiServices.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
 #include "dialogs/properties/BarcodeEdtPane.h"
-#include "editor/BarcodeProxy.h"
 #include "model/BarcodeGraph.h"
 #include "model/Utils.h"
-#include "platform/VXException.h"
 
 CBarcodeEdtDlg::CBarcodeEdtDlg(const ObjectEditRequest& request)
     : CObjectEdtDlg(QStringLiteral("条码编辑框"), request)
@@ -69,16 +66,4 @@ std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& requ
     if (!barcode || !barcode->GetImpl() || !barcode->GetImpl()->GetSettings())
         return nullptr;
     return std::make_unique<CBarcodeEdtDlg>(request);
-}
-
-void FollowSymbology(CBaseProxy& proxy)
-{
-    auto* barcode = dynamic_cast<CBarcodeProxy*>(&proxy);
-    if (!barcode || !barcode->Barcode().GetImpl())
-        return;
-    try {
-        barcode->SetSymbology(barcode->GetSymbologyOfObject());
-    } catch (const VXException& e) {
-        Services().ReportException(nullptr, e);
-    }
 }

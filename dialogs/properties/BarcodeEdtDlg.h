@@ -33,7 +33,3 @@ protected:
 
 // The barcode's dialog, null for an object without a barcode implementation.
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request);
-
-// After an OK: a barcode proxy takes the size rules of its barcode's symbology,
-// which the dialog may have changed.
-void FollowSymbology(CBaseProxy& proxy);

@@ -203,8 +203,5 @@ bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CB
     request.afterApply = [&] { undo.EndEditRecord(); };
     // A failed apply never reaches EndEditRecord: the pending record gives no step
     // and the next BeginEditRecord replaces it.
-    if (!EditObjectProperties(request))
-        return false;
-    FollowSymbology(proxy);
-    return true;
+    return EditObjectProperties(request);
 }

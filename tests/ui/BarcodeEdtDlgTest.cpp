@@ -896,7 +896,7 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
     ASSERT_EQ(view.ObjectList().size(), 1u);
     auto& proxy = static_cast<CBarcodeProxy&>(*view.ObjectList().front());
     EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyQRCode);
-    EXPECT_NE(dynamic_cast<CBarcodeProxyImpl_QRCode*>(proxy.GetImpl()), nullptr);
+    EXPECT_EQ(typeid(*proxy.FollowSymbology()), typeid(CBarcodeProxyImpl_QRCode));
     ASSERT_GE(view.UndoManager().UndoCount(), 1u);
     EXPECT_TRUE(view.IsModified());
 
@@ -915,8 +915,17 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("VC-2026-07"));
 
+    // Undo and redo: the size rules follow the symbology they restore.
     view.UndoManager().Undo();
     EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyCode128);
+    // Resizing goes by the linear rules again: the module width follows the width.
+    const float module = BarcodeLabel::Settings(proxy.Barcode()).m_fModuleWidth;
+    proxy.SetWidth(proxy.GetObject()->GetWidth() * 2);
+    EXPECT_EQ(typeid(*proxy.GetImpl()), typeid(CBarcodeProxyImpl_Code128));
+    EXPECT_GT(BarcodeLabel::Settings(proxy.Barcode()).m_fModuleWidth, module * 1.5f);
+    view.UndoManager().Redo();
+    EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyQRCode);
+    EXPECT_EQ(typeid(*proxy.FollowSymbology()), typeid(CBarcodeProxyImpl_QRCode));
 }
 
 TEST(Showcase, BarcodeObjectDialog)
