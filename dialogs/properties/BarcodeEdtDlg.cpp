@@ -3,6 +3,7 @@
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
 #include "dialogs/properties/BarcodeEdtPane.h"
+#include "dialogs/properties/DataSourcePane.h"
 #include "model/BarcodeGraph.h"
 #include "model/Utils.h"
 
@@ -20,17 +21,20 @@ CBarcodeEdtDlg::CBarcodeEdtDlg(const ObjectEditRequest& request)
     m_pBarcodePane = new CBarcodeEdtPane;
     m_pFontPane = new CFontEdtPane;
     m_pFontPane->m_nMode = CFontEdtPane::ModeBarcode;
+    CDataSourceEdtPane* dataSource = MakeDataSourcePane(*this, true, request);
     auto* position = new CPositionEdtPane;
     auto* general = new CGeneralEdtPane;
     m_pGeneral = general;
     m_pFirstPane = m_pBarcodePane;
     AddTab(m_pBarcodePane, QStringLiteral("条形码"));
     AddTab(m_pFontPane, QStringLiteral("字体"));
-    // The "数据源" tab (content and its bands) takes its place here, between the font
-    // and the position, and is applied between them as well.
+    AddTab(dataSource, QStringLiteral("数据源"));
     AddTab(position, QStringLiteral("位置"));
     AddTab(general, QStringLiteral("常规"));
-    SetApplyOrder({m_pBarcodePane, m_pFontPane, position, general});
+    // The symbology first: a new one brings new settings, which the later panes fill.
+    SetApplyOrder({m_pBarcodePane, m_pFontPane, dataSource, position, general});
+    if (request.bandToSelect)
+        ShowPane(dataSource);
 }
 
 void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)

@@ -35,6 +35,8 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -399,8 +401,13 @@ TEST(BarcodeEdtDlg, SymbologyListNamesAndEncodings)
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
-    EXPECT_EQ(captions, (QStringList{"条形码", "字体", "位置", "常规"}));
+    EXPECT_EQ(captions, (QStringList{"条形码", "字体", "数据源", "位置", "常规"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
+    // From the band text editor, with a band to select: the data-source tab.
+    ObjectEditRequest withBand = Request(l);
+    withBand.bandToSelect = l.Settings().m_bandList.front().get();
+    auto fromEditor = CreateObjectEdtDlg(withBand);
+    EXPECT_EQ(ctl<QTabWidget>(fromEditor.get(), 1117)->currentIndex(), 2);
 
     auto* combo = Ctl<QComboBox>(dialog.get(), 266, 1157);
     const std::pair<int, const char*> expected[] = {
@@ -884,6 +891,14 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
         auto* combo = Ctl<QComboBox>(&d, 266, 1157);
         ChooseItem(combo, combo->findData(SymbologyQRCode));
         Choose(OptionPane(d), 1162, 2);
+        // The content: the one band's value typed anew on the data-source tab.
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+        auto* bands = Ctl<QListWidget>(&d, 249, 1169);
+        ASSERT_EQ(bands->count(), 1);
+        QTest::mouseClick(bands->viewport(), Qt::LeftButton, {}, bands->visualItemRect(bands->item(0)).center());
+        auto* value = Ctl<QPlainTextEdit>(&d, 258, 1204);
+        value->selectAll();
+        TypeText(value, QStringLiteral("LOT 2026/12 批次"));
         ClickButton(&d, 1);
     });
     QTest::mousePress(&view, Qt::LeftButton, {}, at);
@@ -913,7 +928,7 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
     ASSERT_EQ(pages.size(), 1u);
     const auto read = ReadSymbol(pages.front(), ZXing::BarcodeFormat::QRCode);
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("VC-2026-07"));
+    EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("LOT 2026/12 批次"));
 
     // Undo and redo: the size rules follow the symbology they restore.
     view.UndoManager().Undo();
