@@ -915,7 +915,7 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
     ASSERT_GE(view.UndoManager().UndoCount(), 1u);
     EXPECT_TRUE(view.IsModified());
 
-    CChildFrame::ObjectListScope scope(*frame);
+    const CChildFrame::ObjectListScope scope = frame->WholeLabel();
     CPrintHandler job;
     job.SetLabelData(&scope.Label());
     job.Prepare();
