@@ -192,6 +192,10 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
         {11, "0", "1", "1", QStringLiteral("起始页不能小于等于0!")},
         {11, "1", "0", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
         {11, "1", "5", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
+        // A range that would end past the last page prints blank pages: refused.
+        {11, "3", "3", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
+        {11, "5", "1", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
+        {12, "5", "5", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {12, "0", "2", "1", QStringLiteral("起始页不能小于等于0!")},
         {12, "3", "2", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {1003, {}, {}, "0", QStringLiteral("打印份数必须大于等于1!")},
@@ -243,6 +247,32 @@ TEST(PrintDlg, MovesOnToTheNextRangeAfterPrinting)
     run.Print();
     EXPECT_EQ(ctl<CVXUnitEdit>(&run.dialog, 14)->text(), QStringLiteral("5"));
     EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
+}
+
+TEST(PrintDlg, MovingOnStopsAtTheLastPage)
+{
+    for (const int mode : {11, 12}) {
+        SCOPED_TRACE(mode);
+        auto label = PagedLabel(3);
+        DialogRun run(*label);
+        run.Mode(mode);
+        run.Set(mode == 11 ? 14 : 21, "1");
+        run.Set(mode == 11 ? 17 : 24, "2");
+        ctl<QCheckBox>(&run.dialog, 19)->setChecked(true);
+        run.dialog.show();
+        const auto range = [&] {
+            return QStringList{ctl<CVXUnitEdit>(&run.dialog, mode == 11 ? 14 : 21)->text(),
+                               ctl<CVXUnitEdit>(&run.dialog, mode == 11 ? 17 : 24)->text()};
+        };
+        run.Print();
+        EXPECT_EQ(run.log.pages, (QStringList{"1", "2"}));
+        // Only page 3 is left: the next range is that page.
+        EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
+        run.Print();
+        EXPECT_EQ(run.log.pages, (QStringList{"1", "2", "3"}));
+        EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
+        EXPECT_EQ(run.services.MessageTexts(), (QStringList{"打印完成!", "打印完成!"}));
+    }
 }
 
 TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
