@@ -12,11 +12,13 @@
 #include "model/TextGraph.h"
 #include "output/PrintHandler.h"
 #include "output/ui/PrintCommands.h"
+#include "output/ui/JobProgress.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/WindowDataInputDlg.h"
 #include "tests/output/OutputSupport.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -24,6 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -298,6 +302,35 @@ TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
             EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
         }
     }
+}
+
+TEST(PrintDlg, TheProgressBlocksTheDialogAndItsCancelButtonStopsThePrint)
+{
+    auto label = PagedLabel(4);
+    DialogRun run(*label);
+    run.services.answers.push_back(IDYES);
+    run.dialog.show();
+    bool dialogBlocked = false;
+    // Runs once the loop lets events through after the first page.
+    QTimer::singleShot(0, &run.dialog, [&] {
+        auto* progress = qobject_cast<CJobProgress*>(QApplication::activeModalWidget());
+        ASSERT_NE(progress, nullptr);
+        // A click on the print dialog's own Cancel does not reach it.
+        QWidget* dialogCancel = ctl<QPushButton>(&run.dialog, 2);
+        QTest::mouseClick(run.dialog.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          dialogCancel->mapTo(&run.dialog, dialogCancel->rect().center()));
+        dialogBlocked = run.services.messages.empty();
+        QWidget* cancel = ctl<QPushButton>(progress, 2);
+        QTest::mouseClick(progress->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          cancel->mapTo(progress, cancel->rect().center()));
+    });
+    run.Print();
+    EXPECT_TRUE(dialogBlocked);
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
+    EXPECT_EQ(run.log.pages, QStringList{"1"});
+    EXPECT_TRUE(run.log.aborted);
+    EXPECT_TRUE(run.dialog.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST(PrintDlg, AFailingLabelStopsThePrintWithTheObjectAndValue)
