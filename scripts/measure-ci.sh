@@ -40,7 +40,10 @@ self=$repo/scripts/measure-ci.sh
 dir=${VC_MEASURE_DIR:-$(mktemp -d)}
 mkdir -p "$dir"
 rm -rf "$dir/clone"
-git clone -q "$repo" "$dir/clone"
+git clone -q --no-checkout "$repo" "$dir/clone"
+git -C "$dir/clone" checkout -q "$(git -C "$repo" rev-parse HEAD)"
+# Servers of its own, apart from any a developer has running.
+export VC_DB_DIR=$dir/db
 log=$dir/test.log
 export VC_CPU_LOG=$dir/compile-cpu.log
 : >"$VC_CPU_LOG"
