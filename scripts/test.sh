@@ -18,7 +18,9 @@ logs=$(mktemp -d)
 # scripts/measure-ci.sh reads these lines.
 mark() {
   local cpu
-  cpu=$(times | awk 'NR == 2 { t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.0f", t }')
+  # times in this shell, not in a command substitution's subshell, which has no children yet.
+  times >"$logs/times"
+  cpu=$(awk 'NR == 2 { t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.0f", t }' "$logs/times")
   echo "== done: $1 (${SECONDS} s elapsed, ${cpu} s CPU)"
 }
 
