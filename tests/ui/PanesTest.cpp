@@ -5,6 +5,10 @@
 #include "ShellTestSupport.h"
 #include "app/MainFrame.h"
 #include "app/ObjectWnd.h"
+#include "app/SysOptionsDlg.h"
+#include "app/Ctl.h"
+#include "app/controls/ColourPicker.h"
+#include "UiTestSupport.h"
 #include "app/VellumcraftApp.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
@@ -19,6 +23,12 @@
 #include "model/TextGraph.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QDockWidget>
 #include <QMdiArea>
 #include <QMenu>
@@ -329,6 +339,129 @@ TEST_F(PanesTest, DoubleClickOpensTheNamedSubstringsAndThePropertyDialog)
     });
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(object->child(0)).center());
     EXPECT_TRUE(opened);
+}
+
+} // namespace
+
+// ---- 系统选项 -----------------------------------------------------------------------
+
+namespace {
+
+TEST_F(PanesTest, OptionsFromTheMenuStoreEveryPageAndTheFrameSavesThem)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    settings.ResetOptions();
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("系统选项"));
+        auto* tabs = ctl<QTabWidget>(&dialog, 1058);
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_EQ(tabs->count(), 3);
+        EXPECT_EQ(tabs->tabText(0), QStringLiteral("常规设置"));
+        Click(ctl<QCheckBox>(&dialog, 1061));
+        ChooseItem(ctl<QComboBox>(&dialog, 1100), 2);
+        tabs->setCurrentIndex(2);
+        RetypeText(ctl<QLineEdit>(&dialog, 1265), QStringLiteral("7"));
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("120"));
+        tabs->setCurrentIndex(1);
+        Click(ctl<QRadioButton>(&dialog, 1096));
+        RetypeText(ctl<QLineEdit>(&dialog, 1079), QStringLiteral("/labels/base.vmk"));
+        dialog.accept();
+    });
+    ASSERT_TRUE(Trigger(CmdToolOptions));
+    EXPECT_TRUE(settings.m_bContinueCreating);
+    EXPECT_EQ(settings.m_nAppStartBehavior, 2);
+    EXPECT_EQ(settings.m_fDefScale, 5.0f);
+    EXPECT_EQ(settings.m_nUndoMax, 120);
+    EXPECT_EQ(settings.m_nNewLabelBehavior, 2);
+    EXPECT_EQ(settings.m_strNewLabelBasedFile, QStringLiteral("/labels/base.vmk"));
+
+    // Written by the frame: a fresh read gives the same options.
+    CGlobalSettings reread;
+    reread.Init();
+    reread.LoadOptions();
+    EXPECT_TRUE(reread.m_bContinueCreating);
+    EXPECT_EQ(reread.m_fDefScale, 5.0f);
+    EXPECT_EQ(reread.m_nUndoMax, 120);
+    EXPECT_EQ(reread.m_strNewLabelBasedFile, QStringLiteral("/labels/base.vmk"));
+    EXPECT_EQ(reread.m_crLbkgnd, settings.m_crLbkgnd);
+
+    // Cancel stores nothing.
+    services.OnNextDialog([](QDialog& dialog) {
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("3"));
+        dialog.reject();
+    });
+    ASSERT_TRUE(Trigger(CmdToolOptions));
+    EXPECT_EQ(settings.m_nUndoMax, 120);
+    settings.ResetOptions();
+}
+
+TEST_F(PanesTest, OptionsClampTheZoomAndRestoreDefaultsAtOnce)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    for (const auto& [typed, stored] : {std::pair{"0.1", 0.2f}, {"0.2", 0.2f}, {"5", 5.0f}, {"1.5", 1.5f}, {"x", 0.2f}}) {
+        CSysOptionsDlg dialog(settings);
+        RetypeText(ctl<QLineEdit>(&dialog, 1265), QString::fromLatin1(typed));
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("abc"));
+        dialog.accept();
+        EXPECT_EQ(settings.m_fDefScale, stored) << typed;
+        EXPECT_EQ(settings.m_nUndoMax, 0);
+    }
+
+    settings.m_bAlertSaveFormat = false;
+    settings.m_bShowAppWelcome = false;
+    settings.m_nNewLabelBehavior = 1;
+    settings.m_strNewLabelBasedFile = QStringLiteral("a.vmk");
+    settings.m_crLbkgnd = 0xFF010203u;
+    CSysOptionsDlg dialog(settings);
+    EXPECT_FALSE(ctl<QLineEdit>(&dialog, 1079)->isEnabled());
+    Click(ctl<QPushButton>(&dialog, 3));
+    EXPECT_EQ(ctl<QComboBox>(&dialog, 1098)->currentIndex(), 0);
+    EXPECT_TRUE(ctl<QCheckBox>(&dialog, 1004)->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(&dialog, 1061)->isChecked());
+    for (int id : {1057, 1058, 1059, 1063})
+        EXPECT_TRUE(ctl<QCheckBox>(&dialog, id)->isChecked()) << id;
+    EXPECT_FALSE(ctl<QCheckBox>(&dialog, 1060)->isChecked());
+    EXPECT_EQ(ctl<QComboBox>(&dialog, 1100)->currentIndex(), 0);
+    EXPECT_TRUE(ctl<QRadioButton>(&dialog, 1093)->isChecked());
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1079)->text(), QString());
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1262)->text(), QStringLiteral("50"));
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1265)->text(), QStringLiteral("2.0"));
+    EXPECT_EQ(ctl<CColourPicker>(&dialog, 1264)->GetColour(), QColor(144, 154, 174));
+    EXPECT_EQ(ctl<CColourPicker>(&dialog, 1202)->GetColour(), QColor(112, 112, 112));
+    // Already in the settings, even if the dialog is cancelled now.
+    dialog.reject();
+    EXPECT_TRUE(settings.m_bShowAppWelcome);
+    EXPECT_EQ(settings.m_crLbkgnd, 0xFF707070u);
+}
+
+TEST_F(PanesTest, OptionsBaseFileOnlyForTheThirdChoiceAndOnlyALabelFile)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    settings.ResetOptions();
+    CSysOptionsDlg dialog(settings);
+    auto* file = ctl<QLineEdit>(&dialog, 1079);
+    auto* browse = ctl<QPushButton>(&dialog, 1078);
+    Click(ctl<QRadioButton>(&dialog, 1096));
+    EXPECT_TRUE(file->isEnabled());
+    EXPECT_TRUE(browse->isEnabled());
+    services.files = {QStringLiteral("/tmp/notes.txt")};
+    Click(browse);
+    EXPECT_EQ(file->text(), QString());
+    services.files = {QStringLiteral("/tmp/Base.VMK")};
+    Click(browse);
+    EXPECT_EQ(file->text(), QStringLiteral("/tmp/Base.VMK"));
+    const QString shot = qEnvironmentVariable("VC_OPTIONS_SCREENSHOT");
+    for (int tab = 0; tab < 3 && !shot.isEmpty(); ++tab) {
+        dialog.Tabs()->setCurrentIndex(tab);
+        dialog.grab().save(shot.arg(tab));
+    }
+    Click(ctl<QRadioButton>(&dialog, 1094));
+    EXPECT_FALSE(file->isEnabled());
+    EXPECT_FALSE(browse->isEnabled());
+    dialog.accept();
+    EXPECT_EQ(settings.m_nNewLabelBehavior, 1);
+    EXPECT_EQ(settings.m_strNewLabelBasedFile, QStringLiteral("/tmp/Base.VMK"));
+    settings.ResetOptions();
 }
 
 } // namespace
