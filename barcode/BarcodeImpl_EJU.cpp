@@ -391,7 +391,7 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const QString text = GetDisplayText(s.m_strFullText);
     const int n = static_cast<int>(text.size());
     if (n > 0) {
-        const float m = float(grid.RoundX(Module()));
+        const float m = float(grid.ModuleX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / n;
         const float rowTop = t + hd + gap;
         const float smallSize = 0.85f * s.m_fFontSize;
@@ -454,7 +454,7 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const QString& text = s.m_strFullText;
     const auto start = BarEnd(data, 1);
     if (s.m_bShowText && !text.isEmpty() && start) {
-        const float m = float(grid.RoundX(Module()));
+        const float m = float(grid.ModuleX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / text.size();
         const float step = c + (40 * m - 6 * c) / 5 + 2 * m;
         const float rowTop = s.m_bTextAbove ? top : top + s.m_fHeight - h;

@@ -248,7 +248,7 @@ TEST(PrintOutput, PdfForALabelPrinterLaysBarsOnItsDots)
     label->m_fLabelHeight = 30;
     label->m_nPrintCount = 1;
     CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 5000, 5.3f, 5.3f);
-    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 9.0f;
+    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 11.0f; // 2.2 dots at 203 dpi: two dots a module
 
     const QString pdf = dir.filePath("thermal.pdf");
     {
