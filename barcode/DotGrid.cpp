@@ -110,20 +110,29 @@ QRectF DotGrid::ToLogical(const QRectF& world) const
 
 DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter), m_grid(grid)
 {
-    if (m_grid.IsActive())
+    // In a PDF each rectangle filled through a world matrix costs a saved state and a
+    // matrix of its own; in the page's coordinates it is one line. A world that turns
+    // keeps its matrix, as a turned rectangle is no rectangle of the page.
+    const bool pdf = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Pdf;
+    if (!m_grid.IsActive() && pdf && painter.worldMatrixEnabled()
+        && painter.worldTransform().type() <= QTransform::TxScale) {
+        m_toLogical = painter.worldTransform();
+        m_logical = true;
+    }
+    if (m_grid.IsActive() || m_logical)
         painter.setWorldMatrixEnabled(false);
 }
 
 DotFiller::~DotFiller()
 {
     Flush();
-    if (m_grid.IsActive())
+    if (m_grid.IsActive() || m_logical)
         m_painter.setWorldMatrixEnabled(true);
 }
 
 void DotFiller::Fill(const QRectF& world, const QColor& colour)
 {
-    const QRectF rect = m_grid.IsActive() ? m_grid.ToLogical(world) : world;
+    const QRectF rect = m_grid.IsActive() ? m_grid.ToLogical(world) : m_logical ? m_toLogical.mapRect(world) : world;
     if (m_grid.IsActive() && rect.isEmpty())
         return;
     if (colour != m_colour)

@@ -77,6 +77,8 @@ private:
 
     QPainter& m_painter;
     DotGrid m_grid;
+    bool m_logical = false; // without dots, filled in the painter's logical coordinates
+    QTransform m_toLogical;
     QColor m_colour;
     std::vector<QRectF> m_pending;
 };
