@@ -78,6 +78,8 @@ public:
     // and starts again from the start value.
     int64_t GetSerialValue(int64_t n) const;
     // A serial value written in the band's numbering system with the serial padding.
+    // A text longer than kMaxValueLength (a one-symbol alphabet counts in unary) is
+    // refused with a VXException naming the value and the alphabet.
     QString FormatSerial(int64_t value) const;
 
     // The time a date or time band shows for a job started at start (local time): a
