@@ -362,7 +362,11 @@ QString CDataBand::FormatValue(const QString& raw) const
 
 QString CDataBand::GetSerialText() const
 {
-    return FormatSerial(LeadingInt(m_strStartValue));
+    try {
+        return FormatSerial(LeadingInt(m_strStartValue));
+    } catch (const VXException&) {
+        return {};
+    }
 }
 
 int64_t CDataBand::GetSerialValue(int64_t n) const

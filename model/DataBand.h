@@ -71,6 +71,8 @@ public:
     // is not changed.
     QString FormatValue(const QString& raw) const;
     // The start value in the band's numbering system, padded; shown by the editor.
+    // Empty when FormatSerial refuses the start value: the editor shows nothing,
+    // printing reports why.
     QString GetSerialText() const;
 
     // Serial value of the n-th label (1-based): start plus or minus (n - 1) steps;

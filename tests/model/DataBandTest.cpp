@@ -472,6 +472,11 @@ TEST(DataBandSerial, AOneSymbolAlphabetStopsAtTheValueLengthLimit)
             EXPECT_EQ(e.GetMessage(), QStringLiteral("序列号 %1 用码表“x”写出超过 65536 个字符，无法生成。").arg(value));
         }
     }
+    // The editor's text of the start value says nothing rather than failing.
+    band.m_strStartValue = QString::number(INT_MAX - 5);
+    EXPECT_EQ(band.GetSerialText(), "");
+    band.m_strStartValue = "2";
+    EXPECT_EQ(band.GetSerialText(), "xx");
     EXPECT_EQ(SerialAlphabetLength(int64_t(1) << 40, 1), int64_t(1) << 40);
     EXPECT_EQ(SerialAlphabetLength(703, 26), 3);
     EXPECT_EQ(SerialAlphabetLength(702, 26), 2);
