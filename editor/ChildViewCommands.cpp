@@ -62,6 +62,7 @@ void CChildView::RegisterCommands()
 
     RegisterArrangeCommands();
     RegisterPaneCommands();
+    RegisterClipboardCommands();
 }
 
 bool CChildView::HandleCommand(int id)
