@@ -41,8 +41,17 @@ template <class Read> void ThrowOutOfMemoryAsArchiveError(Read read)
     try {
         read();
     } catch (const std::bad_alloc&) {
-        throw CArchiveException(QStringLiteral("The file is too large to be read into memory."));
+        throw CArchiveTooLargeException(QStringLiteral("The file is too large to be read into memory."));
     }
+}
+
+// A label ends with its last record: bytes after it mean the counts read earlier
+// were not the ones written (a damaged copy may read as a label with no objects),
+// so opening it would show, and a save would keep, something else than was saved.
+void ExpectEnd(const CArchiveReader& ar)
+{
+    if (!ar.AtEnd())
+        throw CArchiveException(QStringLiteral("The file holds %1 bytes after its last record.").arg(ar.BytesLeft()));
 }
 
 CLabelData& Label(CDocReader& reader)
@@ -102,6 +111,7 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
         ReadScriptTexts(ar, *this);
         ReadDataSources(ar, label);
         ReadObjectList(ar, *this);
+        ExpectEnd(ar);
     });
 }
 
@@ -116,6 +126,7 @@ void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
         ReadHeader(ar);
         ar.ReadString();
         ReadObjectList(ar, *this);
+        ExpectEnd(ar);
     });
     m_pCurObjects = m_pObjects;
     for (auto& object : read)

@@ -94,7 +94,12 @@ void RunExportCommand(const CLabelData& label, const std::vector<CBaseGraph*>& s
             QGuiApplication::clipboard()->setImage(image);
         }
     } else {
-        result = exporter.Export(selection, &error);
+        try {
+            result = exporter.Export(selection, &error);
+        } catch (const std::exception& e) {
+            Services().ReportException(parent, e);
+            return;
+        }
     }
     ReportOutcome(parent, result, error);
 }
@@ -121,7 +126,7 @@ void RunBatchExportCommand(CLabelData& label, const std::vector<CBaseGraph*>& se
     try {
         CBatchExportProgress progress(parent);
         result = exporter.Run(selection, current, &progress, &error);
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) { // out of memory in a loader included
         Services().ReportException(parent, e);
         return;
     }
