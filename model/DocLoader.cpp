@@ -21,9 +21,8 @@ template <class Step> void ReadReporting(const QString& path, Step step)
 {
     try {
         step();
-    } catch (const CFileException& e) {
-        qWarning("%s", qUtf8Printable(e.GetMessage()));
-        throw CFileException(QStringLiteral("无法打开文件“%1”。").arg(Shown(path)));
+    } catch (const CFileException&) {
+        throw; // already the user's message, with the reason
     } catch (const CArchiveTooLargeException& e) {
         qWarning("%s: %s", qUtf8Printable(path), qUtf8Printable(e.GetMessage()));
         throw CArchiveException(QStringLiteral("文件“%1”太大，无法读入内存。").arg(Shown(path)));

@@ -14,6 +14,7 @@
 #include "platform/InputLimits.h"
 #include "platform/VXException.h"
 
+#include <QDir>
 #include <new>
 
 
@@ -67,7 +68,7 @@ QByteArray ReadFileBytes(const QString& path)
     QString reason;
     std::optional<QByteArray> data = ReadRegularFile(path, kMaxLabelFileBytes, reason);
     if (!data)
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be opened: %2").arg(path, reason));
+        throw CFileException(QStringLiteral("无法打开文件“%1”：%2。").arg(QDir::toNativeSeparators(path), reason));
     return std::move(*data);
 }
 

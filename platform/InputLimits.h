@@ -21,14 +21,18 @@ inline constexpr int kMaxPictureDecodedMiB = 256;
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
 // One part of an .xlsx workbook, uncompressed.
 inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(1) << 30;
+// Fields of one data source: the columns of a sheet, the fields of a text file's line.
+// A text line with more is read up to this many.
+inline constexpr int kMaxDataFields = 16384;
 // The sheet grid of each workbook format: a cell beyond it makes the sheet unreadable.
 inline constexpr int kXlsxMaxRows = 1048576;
-inline constexpr int kXlsxMaxColumns = 16384;
+inline constexpr int kXlsxMaxColumns = kMaxDataFields;
 inline constexpr int kXlsMaxRows = 65536;
 inline constexpr int kXlsMaxColumns = 256;
 
 // Opens a regular file for reading: a device, a pipe or a socket is refused without
-// waiting for a writer. The descriptor (the caller closes it), or -1 with the reason.
+// waiting for a writer. The descriptor (the caller closes it), or -1 with the reason
+// (in the program's language, for a message that names the file).
 int OpenRegularFile(const QString& path, QString& reason);
 
 // Reads a whole regular file of at most maxBytes, no more than the size it reports

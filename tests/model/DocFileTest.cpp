@@ -390,8 +390,8 @@ TEST(DocLoader, FailuresAreToldInTheProgramsLanguageNamingTheFile)
         {other, QStringLiteral("文件“%1”不是本程序能读取的标签文件。").arg(other)},
         {WriteFile(dir, "short.vmk", DocumentBytes(CLabelData()).left(40)),
          QStringLiteral("文件“%1”已损坏或不完整，无法打开。").arg(dir.filePath("short.vmk"))},
-        {missing, QStringLiteral("无法打开文件“%1”。").arg(missing)},
-        {dir.path(), QStringLiteral("无法打开文件“%1”。").arg(dir.path())},
+        {missing, QStringLiteral("无法打开文件“%1”：文件不存在。").arg(missing)},
+        {dir.path(), QStringLiteral("无法打开文件“%1”：不是普通文件。").arg(dir.path())},
     };
     for (const auto& [path, text] : cases) {
         CLabelData label;

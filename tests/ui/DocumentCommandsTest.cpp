@@ -29,6 +29,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTextEdit>
+#include <QPointer>
+#include <QSet>
 #include <QTreeWidget>
 #include <new>
 #include <stdexcept>
@@ -293,6 +295,10 @@ TEST_F(DocumentCommandsTest, OutOfMemoryWhilePreparingPrintOrPreviewIsAFailedJob
         return bytes.append(QByteArray::number(qulonglong(w.View().ObjectList().size())));
     };
     const QByteArray before = DocumentBytesOf(window);
+    QSet<QWidget*> earlier;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<CPreviewFrame*>(widget))
+            earlier.insert(widget);
     for (int command : {57607, 57609}) {
         SCOPED_TRACE(command);
         services.messages.clear();
@@ -303,8 +309,13 @@ TEST_F(DocumentCommandsTest, OutOfMemoryWhilePreparingPrintOrPreviewIsAFailedJob
         EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("内存不足，无法完成此任务。")});
         services.dialogs.clear();
         // A preview whose first page failed stays open on its own copy.
+        QList<QPointer<CPreviewFrame>> opened;
         for (QWidget* widget : QApplication::topLevelWidgets())
-            delete qobject_cast<CPreviewFrame*>(widget);
+            if (auto* preview = qobject_cast<CPreviewFrame*>(widget); preview && !earlier.contains(preview))
+                opened.append(preview);
+        EXPECT_EQ(opened.size(), command == 57609 ? 1 : 0);
+        for (const QPointer<CPreviewFrame>& preview : opened)
+            delete preview.data();
         ASSERT_EQ(frame->LabelWindows().size(), 1);
         EXPECT_FALSE(window.IsModified());
         EXPECT_TRUE(DocumentBytesOf(window) == before);
