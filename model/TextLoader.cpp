@@ -353,7 +353,10 @@ private:
         if (!m_checkLines || IsUtf8(raw.data(), raw.size()))
             return raw;
         ++m_nonUtf8Lines;
-        m_line = m_gb18030.decode(raw);
+        // Made on first use: most files never need it.
+        if (!m_gb18030)
+            m_gb18030.emplace("GB18030", QStringConverter::Flag::Stateless);
+        m_line = m_gb18030->decode(raw);
         m_lineUtf8 = m_line.toUtf8();
         return m_lineUtf8;
     }
@@ -397,7 +400,7 @@ private:
     QString m_path;
     QString m_error;
     std::optional<QStringDecoder> m_decoder; // UTF-16 files, decoded as they are read
-    QStringDecoder m_gb18030{"GB18030", QStringConverter::Flag::Stateless};
+    std::optional<QStringDecoder> m_gb18030;
     bool m_checkLines = false;               // lines may be GB18030
     qint64 m_nonUtf8Lines = 0;
     QByteArray m_quoteSeparator;             // empty: no quoted fields
