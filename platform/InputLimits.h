@@ -19,8 +19,19 @@ inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
 inline constexpr int kMaxPictureDecodedMiB = 256;
 // One line of a text data file, in bytes after conversion to UTF-8.
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
-// One part of an .xlsx workbook, uncompressed.
-inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(1) << 30;
+// An .xlsx workbook is a zip of XML parts, each read whole when needed: one part, and
+// all the parts read from one workbook, uncompressed. A few kilobytes of zip inflate
+// to gigabytes, so these are checked against the sizes the zip declares, before
+// anything is inflated.
+inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(256) << 20;
+inline constexpr int64_t kMaxWorkbookBytes = int64_t(512) << 20;
+// Strings of a workbook's shared-string table.
+inline constexpr int kMaxSharedStrings = 1 << 22;
+// Nesting of the XML elements of a part: real workbooks nest about ten deep.
+inline constexpr int kMaxWorkbookXmlDepth = 256;
+// One cell's text, and any run of a part's XML between two tags, in bytes (a cell
+// holds at most 32767 characters in the format's own programs).
+inline constexpr int64_t kMaxWorkbookCellBytes = int64_t(1) << 20;
 // Fields of one data source: the columns of a sheet, the fields of a text file's line.
 // A text line with more is read up to this many.
 inline constexpr int kMaxDataFields = 16384;
