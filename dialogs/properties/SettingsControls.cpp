@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QRadioButton>
 
 namespace {
@@ -80,6 +81,13 @@ QFormLayout* AddGroup(QBoxLayout* layout, const QString& title)
 QCheckBox* MakeCheck(const QString& text, int id)
 {
     return SetCtlId(new QCheckBox(text), id);
+}
+
+QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
 }
 
 QRadioButton* MakeRadio(const QString& text, int id)
