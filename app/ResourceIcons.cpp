@@ -1,5 +1,6 @@
 #include "app/ResourceIcons.h"
 
+#include "app/CommandIds.h"
 #include "model/GlobalSettings.h"
 
 #include <QStandardPaths>
@@ -74,30 +75,30 @@ constexpr IconEntry kIcons[] = {
 
 // Buttons whose image comes from a toolbar strip rather than an icon resource.
 constexpr IconEntry kToolbarButtons[] = {
-    {30200, "edit-delete-symbolic", nullptr},
-    {30401, nullptr, "barcode"},
-    {30403, nullptr, "line"},
-    {30404, nullptr, "edit-data"},
-    {30405, nullptr, "rectangle"},
-    {30406, nullptr, "ellipse"},
-    {30408, nullptr, "polygon"},
-    {30409, nullptr, "text"},
-    {30802, "format-text-bold-symbolic", nullptr},
-    {30803, "format-text-italic-symbolic", nullptr},
-    {30804, "format-text-underline-symbolic", nullptr},
-    {30807, "format-justify-left-symbolic", nullptr},
-    {30808, "format-justify-center-symbolic", nullptr},
-    {30809, "format-justify-right-symbolic", nullptr},
-    {30810, "format-justify-fill-symbolic", nullptr},
-    {40508, "document-print-symbolic", nullptr},
-    {40510, "go-first-symbolic", nullptr},
-    {40511, "go-previous-symbolic", nullptr},
-    {40512, "go-next-symbolic", nullptr},
-    {40513, "go-last-symbolic", nullptr},
-    {40515, "zoom-in-symbolic", nullptr},
-    {40516, "zoom-out-symbolic", nullptr},
-    {40518, "window-close-symbolic", nullptr},
-    {40519, "zoom-original-symbolic", nullptr},
+    {CmdEditDelete, "edit-delete-symbolic", nullptr},
+    {CmdToolBarcode, nullptr, "barcode"},
+    {CmdToolLine, nullptr, "line"},
+    {CmdToolEditData, nullptr, "edit-data"},
+    {CmdToolRectangle, nullptr, "rectangle"},
+    {CmdToolEllipse, nullptr, "ellipse"},
+    {CmdToolPolygon, nullptr, "polygon"},
+    {CmdToolText, nullptr, "text"},
+    {CmdBold, "format-text-bold-symbolic", nullptr},
+    {CmdItalic, "format-text-italic-symbolic", nullptr},
+    {CmdUnderline, "format-text-underline-symbolic", nullptr},
+    {CmdTextAlignLeft, "format-justify-left-symbolic", nullptr},
+    {CmdTextAlignCentre, "format-justify-center-symbolic", nullptr},
+    {CmdTextAlignRight, "format-justify-right-symbolic", nullptr},
+    {CmdTextJustify, "format-justify-fill-symbolic", nullptr},
+    {CmdPreviewPrint, "document-print-symbolic", nullptr},
+    {CmdPreviewFirst, "go-first-symbolic", nullptr},
+    {CmdPreviewPrevious, "go-previous-symbolic", nullptr},
+    {CmdPreviewNext, "go-next-symbolic", nullptr},
+    {CmdPreviewLast, "go-last-symbolic", nullptr},
+    {CmdPreviewZoomIn, "zoom-in-symbolic", nullptr},
+    {CmdPreviewZoomOut, "zoom-out-symbolic", nullptr},
+    {CmdPreviewClose, "window-close-symbolic", nullptr},
+    {CmdPreviewActual, "zoom-original-symbolic", nullptr},
 };
 
 struct CursorEntry

@@ -118,5 +118,10 @@ std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services
 // out of memory, or anything else.
 QString UnexpectedFailureText(const std::exception& e);
 
+// A save dialog whose answer gets the suffix when it has none. The dialog only
+// checked the name as typed, so when adding the suffix names a file that exists,
+// this asks before it is replaced; No shows the dialog again. Empty when cancelled.
+QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix);
+
 // The message shown when the help file cannot be opened.
 QString HelpUnavailableText(const QString& path);

@@ -14,7 +14,6 @@
 #include "platform/VXException.h"
 
 #include <QAction>
-#include <new>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +27,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
+#include <new>
 
 QSize PreviewPaperSize(const CLabelData& label, float zoom)
 {
