@@ -9,12 +9,14 @@
 #include "model/TextLoader.h"
 #include "platform/InputLimits.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -245,6 +247,12 @@ TEST(DataSourceTXTDlg, NotesTellOfLinesNotInUtf8AndOfFieldsPastTheLimit)
             TypeInto(&d, 1170, path);
             ClickCtl(&d, 1192);
             notes << d.findChild<QLabel*>("readNotes")->text();
+            // A picture for a person to look at: VC_SHOWCASE_DIR names its folder.
+            if (path == mixed && !qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR")) {
+                d.resize(900, 560);
+                QTest::qWait(50);
+                EXPECT_TRUE(d.grab().save(QDir(qEnvironmentVariable("VC_SHOWCASE_DIR")).filePath("datasource-text-notes.png")));
+            }
             if (path == mixed) {
                 const QList<QStringList> rows = PreviewData(&d);
                 ASSERT_EQ(rows.size(), 5);
