@@ -70,6 +70,9 @@ constexpr IconEntry kIcons[] = {
     {405, nullptr, "batch-export"},
     {406, "insert-image-symbolic", nullptr},
     {407, "folder-new-symbolic", nullptr},
+    {424, nullptr, "program"},
+    {275, nullptr, "label-document"},
+    {29101, nullptr, "script"},
 };
 
 // Buttons whose image comes from a toolbar strip rather than an icon resource.
@@ -89,6 +92,28 @@ constexpr IconEntry kToolbarButtons[] = {
     {30808, "format-justify-center-symbolic", nullptr},
     {30809, "format-justify-right-symbolic", nullptr},
     {30810, "format-justify-fill-symbolic", nullptr},
+    {30500, nullptr, "align-left"},
+    {30501, nullptr, "align-top"},
+    {30502, nullptr, "align-right"},
+    {30503, nullptr, "align-bottom"},
+    {30504, nullptr, "page-centre-horizontal"},
+    {30505, nullptr, "page-centre-vertical"},
+    {30506, nullptr, "align-centre-horizontal"},
+    {30507, nullptr, "align-centre-vertical"},
+    {30508, nullptr, "distribute-horizontal"},
+    {30509, nullptr, "distribute-vertical"},
+    {30510, nullptr, "same-width"},
+    {30511, nullptr, "same-height"},
+    {30512, nullptr, "same-size"},
+    {30513, "object-rotate-right-symbolic", nullptr},
+    {30514, "object-rotate-right-symbolic", nullptr},
+    {30515, "object-rotate-left-symbolic", nullptr},
+    {30516, "object-rotate-left-symbolic", nullptr},
+    {30517, nullptr, "clear-rotation"},
+    {30518, nullptr, "bring-to-front"},
+    {30519, nullptr, "send-to-back"},
+    {30520, nullptr, "send-backward"},
+    {30521, nullptr, "bring-forward"},
     {40508, "document-print-symbolic", nullptr},
     {40510, "go-first-symbolic", nullptr},
     {40511, "go-previous-symbolic", nullptr},
@@ -98,6 +123,12 @@ constexpr IconEntry kToolbarButtons[] = {
     {40516, "zoom-out-symbolic", nullptr},
     {40518, "window-close-symbolic", nullptr},
     {40519, "zoom-original-symbolic", nullptr},
+    // The window-data designer's tools.
+    {40543, nullptr, "select"},
+    {40544, nullptr, "sd-static"},
+    {40545, nullptr, "sd-edit"},
+    {40546, nullptr, "sd-combo"},
+    {40547, nullptr, "sd-date"},
 };
 
 struct CursorEntry
@@ -132,6 +163,7 @@ void InitResourceIcons()
 {
     static const bool done = [] {
         Q_INIT_RESOURCE(vellumcraft);
+        Q_INIT_RESOURCE(pictures);
         // Without a desktop session Qt names no theme and searches only its
         // resources; the freedesktop themes that scripts/deps.sh installs are
         // searched then.
