@@ -1,5 +1,6 @@
 #include "app/UiServices.h"
 
+#include "app/HelpWindow.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
@@ -76,19 +77,12 @@ QMessageBox::Icon IconOf(MessageIcon icon)
 
 void UiServices::ShowHelp(QWidget* parent)
 {
-    const QString path = GetHelpFilePath();
-    if (!OpenDocument(path))
-        ShowMessage(parent, HelpUnavailableText(path), MessageIcon::Information);
+    CHelpWindow::ShowTopic(CHelpWindow::TopicFor(parent), parent);
 }
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)
 {
     ShowMessage(parent, e.GetMessage(), MessageIcon::Stop);
-}
-
-QString HelpUnavailableText(const QString& path)
-{
-    return QStringLiteral("无法打开帮助文件：\n%1").arg(path);
 }
 
 int DesktopUiServices::RunModal(QDialog& dialog)

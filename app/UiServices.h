@@ -75,7 +75,8 @@ public:
 
     virtual QDateTime CurrentDateTime() = 0;
 
-    // Opens the program's help file; when nothing can open it the user is told so.
+    // Shows the help page of the window in the program's help window (the index when
+    // the window has no page of its own).
     void ShowHelp(QWidget* parent);
     // Reports a typed exception caught at an entry point (slot, command, OK).
     void ReportException(QWidget* parent, const VXException& e);
@@ -108,6 +109,3 @@ public:
 UiServices& Services();
 // Installs services and returns the previous ones (null when none were installed).
 std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services);
-
-// The message shown when the help file cannot be opened.
-QString HelpUnavailableText(const QString& path);

@@ -4,6 +4,7 @@
 // each window for a person to look at.
 #include "FakeServices.h"
 #include "TestSupport.h"
+#include "app/HelpWindow.h"
 #include "app/PasswordDlg.h"
 #include "app/VXBaseDialog.h"
 #include "app/VellumcraftApp.h"
@@ -78,6 +79,7 @@ const WindowCase kWindows[] = {
     {"window-data", Plain<CScreenDataDlg>},
     {"script-editor", Plain<CScriptEditorDlg>},
     {"scripting", Plain<CScriptingDlg>},
+    {"help", [](CLabelData&) { return std::unique_ptr<QWidget>(CHelpWindow::ShowTopic("printing", nullptr)); }},
 };
 
 } // namespace
