@@ -2,6 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/UiServices.h"
+#include "dialogs/properties/BandTextEidtor.h"
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
@@ -83,6 +84,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
     m_pView->SetEditStatus(m_pEditStatus.get());
     m_pView->SetPropertyDialogFactory([this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
         return EditProxyProperties(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent);
+    });
+    m_pView->SetBandEditorFactory([this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
+        return EditBandTexts(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent);
     });
     AttachLabelObjects();
 

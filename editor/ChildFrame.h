@@ -9,6 +9,7 @@
 
 class CChildView;
 class CCornerButton;
+class CDataBand;
 class CEditStatus;
 class CHorzRuler;
 class CUnitButton;
@@ -53,6 +54,10 @@ public:
     QComboBox& ZoomCombo() const { return *m_pZoomCombo; }
 
     // ----- Document commands: print, preview and the label dialogs (ChildFrameDocument.cpp) -----
+
+    // The label's named substrings in their dialog, on select (one of them) or the
+    // first; after OK the history is dropped and the object pane lists them again.
+    void EditNamedSubstrings(CDataBand* select = nullptr);
 
     // While a document is open its objects live in the canvas and the record's object
     // list is empty. A scope fills that list with clones of the canvas's objects,

@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
+#include "dialogs/properties/NamedSubstringDlg.h"
 #include "editor/BaseProxy.h"
 #include "editor/ChildView.h"
 #include "editor/Ruler.h"
@@ -20,6 +21,7 @@ namespace {
 
 // Object-pane update codes of the document window.
 constexpr int kPaneScreenDataChanged = 3;
+constexpr int kPaneNamedSubstringsChanged = 5;
 constexpr int kPaneDataSourcesChanged = 6;
 
 } // namespace
@@ -52,6 +54,14 @@ void CChildFrame::NotifyObjectPane(int code)
 {
     if (m_pMainFrame)
         Q_EMIT m_pMainFrame->objectPaneUpdate(this, code);
+}
+
+void CChildFrame::EditNamedSubstrings(CDataBand* select)
+{
+    if (!::EditNamedSubstrings(*m_pLabelData, select, this))
+        return;
+    NotifyObjectPane(kPaneNamedSubstringsChanged);
+    DocumentChanged();
 }
 
 void CChildFrame::DocumentChanged()

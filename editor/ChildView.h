@@ -116,6 +116,10 @@ public:
     void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
     // Runs the object's property dialog; what it applies becomes one undo record.
     void OpenPropertyDialog(CBaseProxy* proxy);
+    // The editor of a text's or barcode's band texts (same contract as the property
+    // dialogs'), for the edit-data tool and the delayed click.
+    void SetBandEditorFactory(PropertyDialogFactory factory) { m_bandEditor = std::move(factory); }
+    void OpenBandEditor(CBaseProxy* proxy);
 
     // Selection commands of the document window.
     void ClearSelection();
@@ -229,6 +233,7 @@ private:
     CUndoRedoManager m_undo{this};
     CUndoRecordBuilder m_builder{*this, m_undo};
     PropertyDialogFactory m_propertyDialogs;
+    PropertyDialogFactory m_bandEditor;
     // One gesture opens at most one record of each kind.
     bool m_bMoveRecordOpen = false;
     bool m_bSizeRecordOpen = false;

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -198,6 +199,16 @@ void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
     // it applies.
     if (m_propertyDialogs(this, *proxy, m_builder))
         Redraw();
+}
+
+void CChildView::OpenBandEditor(CBaseProxy* proxy)
+{
+    if (!proxy || !m_bandEditor)
+        return;
+    if (m_bandEditor(this, *proxy, m_builder)) {
+        Redraw();
+        NotifyObjectsChanged();
+    }
 }
 
 // ----- Gestures -----
@@ -457,8 +468,15 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
     if (status.m_nTool == ToolEditData && (kind == KindText || kind == KindBarcode)) {
         m_selection.clear();
         Select(hit);
-        if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1)
+        if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1) {
             OpenInPlaceEditor(hit);
+        } else {
+            // Modal after the press has been handled, so the release does not go astray.
+            QTimer::singleShot(0, this, [this, hit] {
+                if (HoldsObject(hit))
+                    OpenBandEditor(hit);
+            });
+        }
         return;
     }
     const Qt::KeyboardModifiers mods = event->modifiers();

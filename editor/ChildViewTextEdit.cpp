@@ -129,9 +129,13 @@ void CChildView::OnDelayedClick()
     status.m_bDelayedClickArmed = false;
     CBaseProxy* proxy = status.m_pEditedObject;
     // The object may have gone (deleted, undone) while the timer ran.
-    if (HoldsObject(proxy) && IsText(proxy) && TextOf(*proxy).m_bands.size() == 1)
+    if (HoldsObject(proxy) && IsText(proxy) && TextOf(*proxy).m_bands.size() == 1) {
         OpenInPlaceEditor(proxy);
-    else
+    } else {
         status.m_pEditedObject = nullptr;
+        // Several bands (or none): they are edited one by one in the band editor.
+        if (HoldsObject(proxy) && IsText(proxy))
+            OpenBandEditor(proxy);
+    }
     Redraw();
 }

@@ -2,10 +2,13 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
+#include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "editor/BaseProxy.h"
+#include "editor/TextProxy.h"
 #include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
+#include "model/TextGraph.h"
 #include "platform/VXException.h"
 
 #include <QTabWidget>
@@ -122,6 +125,17 @@ void AddBoxTabs(CObjectEdtDlg& dialog, CObjectPane* kindPane, const QString& kin
     dialog.SetApplyOrder({general, position, kindPane});
 }
 
+// The "数据源" pane of a text (barcode false) or barcode dialog, opening on the
+// request's band.
+CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, const ObjectEditRequest& request)
+{
+    auto* pane = new CDataSourceEdtPane(barcode);
+    pane->m_pLabelData = request.label;
+    pane->m_pBandToSelect = request.bandToSelect;
+    dialog.m_pDataSource = pane;
+    return pane;
+}
+
 } // namespace
 
 std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request)
@@ -134,15 +148,19 @@ std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& reque
         dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
         auto* text = new CTextEdtPane;
         auto* font = new CFontEdtPane;
+        auto* dataSource = MakeDataSourcePane(*dialog, false, request);
         auto* position = new CPositionEdtPane;
         auto* general = new CGeneralEdtPane;
         dialog->m_pGeneral = general;
         dialog->m_pFirstPane = text;
         dialog->AddTab(text, QStringLiteral("文字"));
         dialog->AddTab(font, QStringLiteral("字体"));
+        dialog->AddTab(dataSource, QStringLiteral("数据源"));
         dialog->AddTab(position, QStringLiteral("位置"));
         dialog->AddTab(general, QStringLiteral("常规"));
-        dialog->SetApplyOrder({general, position, font, text});
+        dialog->SetApplyOrder({general, position, dataSource, font, text});
+        if (request.bandToSelect)
+            dialog->ShowPane(dataSource);
         break;
     }
     case KindLine:
@@ -182,7 +200,7 @@ bool EditObjectProperties(const ObjectEditRequest& request)
 }
 
 bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent)
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent, CDataBand* bandToSelect)
 {
     ObjectEditRequest request;
     request.object = proxy.GetObject();
@@ -191,9 +209,18 @@ bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CB
             request.objects.push_back(each->GetObject());
     }
     request.label = label;
+    request.bandToSelect = bandToSelect;
     request.parent = parent;
     request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
-    request.afterApply = [&] { undo.EndEditRecord(); };
+    request.afterApply = [&] {
+        // Bands may leave a single-line text empty: it keeps a visible placeholder.
+        if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject());
+            text && text->m_nLayoutMode == SingleLine && text->m_strText.isEmpty()) {
+            text->m_strText = QStringLiteral("<空>");
+            static_cast<CTextProxy&>(proxy).FitTextBoxToText();
+        }
+        undo.EndEditRecord();
+    };
     // A failed apply never reaches EndEditRecord: the pending record gives no step
     // and the next BeginEditRecord replaces it.
     return EditObjectProperties(request);

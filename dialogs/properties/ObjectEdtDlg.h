@@ -10,6 +10,7 @@ class CBaseGraph;
 class CBaseProxy;
 class CUndoRecordBuilder;
 class CDataBand;
+class CDataSourceEdtPane;
 class CGeneralEdtPane;
 class CLabelData;
 class CObjectPane;
@@ -23,7 +24,8 @@ struct ObjectEditRequest
     // Every object of the label (the edited one included), for the duplicate-name check.
     std::vector<const CBaseGraph*> objects;
     CLabelData* label = nullptr;
-    // Text and barcode: the band the dialog opens on; not yet used (no data-source tab).
+    // Text and barcode: one of the object's bands; the dialog then opens on its
+    // "数据源" tab with that band current.
     CDataBand* bandToSelect = nullptr;
     // beforeApply opens one undo record holding the object as it is; afterApply closes
     // it with the changed object as one step; applyFailed closes it without a step
@@ -53,6 +55,7 @@ public:
 
     CGeneralEdtPane* m_pGeneral = nullptr;
     CObjectPane* m_pFirstPane = nullptr; // the kind's own pane, tab 0
+    CDataSourceEdtPane* m_pDataSource = nullptr; // text and barcode
 
 protected:
     bool OnOK() override;
@@ -71,8 +74,9 @@ std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& reque
 bool EditObjectProperties(const ObjectEditRequest& request);
 
 // The canvas's properties command: the dialog of the proxy's object, one undo record
-// per OK through the canvas's record builder. proxies are every object of the label.
-// True after OK; the caller then repaints (and gives an empty single-line text its
-// placeholder and refits its box).
+// per OK through the canvas's record builder. proxies are every object of the label;
+// bandToSelect as in the request. An empty single-line text gets its placeholder and
+// its box refitted within the same record. True after OK; the caller then repaints.
 bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr);
+                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr,
+                         CDataBand* bandToSelect = nullptr);

@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QRadioButton>
 
 namespace {
@@ -82,6 +83,13 @@ QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id)
 QCheckBox* MakeCheck(const QString& text, int id)
 {
     return SetCtlId(new QCheckBox(text), id);
+}
+
+QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
 }
 
 QRadioButton* MakeRadio(const QString& text, int id)

@@ -9,6 +9,7 @@ class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QFormLayout;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QWidget;
@@ -17,6 +18,8 @@ class QWidget;
 // A group box (named by its id when it has one) holding a form.
 QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id = 0);
 QCheckBox* MakeCheck(const QString& text, int id);
+// A caption whose "&" mnemonic moves the focus to the buddy.
+QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy);
 QRadioButton* MakeRadio(const QString& text, int id);
 QComboBox* MakeCombo(int id, const QStringList& items);
 // Radio buttons in rows of their own exclude each other only in a group.

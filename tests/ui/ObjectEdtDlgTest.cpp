@@ -274,7 +274,7 @@ TEST(ObjectEdtDlg, CaptionsTabsAndFirstTab)
         QStringList tabs;
     };
     const Row rows[] = {
-        {QStringLiteral("文字0"), QStringLiteral("文字编辑框"), {"文字", "字体", "位置", "常规"}},
+        {QStringLiteral("文字0"), QStringLiteral("文字编辑框"), {"文字", "字体", "数据源", "位置", "常规"}},
         {QStringLiteral("直线"), QStringLiteral("直线编辑框"), {"直线", "位置", "常规"}},
         {QStringLiteral("矩形"), QStringLiteral("矩形编辑框"), {"矩形", "位置", "常规"}},
         {QStringLiteral("椭圆"), QStringLiteral("椭圆编辑框"), {"椭圆", "位置", "常规"}},
@@ -361,7 +361,7 @@ TEST(ObjectEdtDlg, RefusalsShowTheirTabAndKeepTheObject)
     const Row rows[] = {
         {QStringLiteral("文字0"),
          [](QWidget& d) { Ctl<QLineEdit>(&d, 232, 1079)->clear(); },
-         QStringLiteral("请输入对象名称。"), 3},
+         QStringLiteral("请输入对象名称。"), 4},
         {QStringLiteral("矩形"),
          [](QWidget& d) { RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("椭圆")); },
          QStringLiteral("对象名称重复，请指定不同的对象名称。"), 2},
@@ -806,8 +806,8 @@ TEST(Showcase, TextObjectDialog)
     dialog->show();
     dialog->resize(dialog->sizeHint());
     auto* tabs = ctl<QTabWidget>(dialog.get(), 1117);
-    const char* names[] = {"text-dialog-text.png", "text-dialog-font.png", "text-dialog-position.png",
-                           "text-dialog-general.png"};
+    const char* names[] = {"text-dialog-text.png", "text-dialog-font.png", "text-dialog-datasource.png",
+                           "text-dialog-position.png", "text-dialog-general.png"};
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QTest::qWait(30);

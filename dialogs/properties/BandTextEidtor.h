@@ -1,0 +1,59 @@
+#pragma once
+
+#include "dialogs/properties/BandListController.h"
+
+#include <QDialog>
+#include <functional>
+
+class CBaseProxy;
+class CDataBand;
+class CLabelData;
+class CNumSpinCtrl;
+class CUndoRecordBuilder;
+class QLineEdit;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+// "修改子串数据": pages through the value texts of an object's own bands, one at a
+// time. Typed texts wait in each band's edit buffer and reach the value texts only on
+// OK or "数据源(&D)...", which also asks for the property dialog on that band.
+class CBandTextEidtor : public QDialog
+{
+    Q_OBJECT
+public:
+    CBandTextEidtor(BandVector* bands, QWidget* parent = nullptr);
+
+    void accept() override;
+    void OnDataSource();
+    // Return in the value edit presses OK, as in a single-line edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Shows the band whose number the index edit holds.
+    void GoToBand();
+
+    // Runs just before the texts are written (the caller's undo record).
+    std::function<void()> m_beforeCommit;
+    bool m_bOpenProperties = false;
+    CDataBand* m_pBandToFocus = nullptr;
+
+    QLineEdit* m_index;
+    CNumSpinCtrl* m_spin;
+    QLabel* m_page;
+    QPlainTextEdit* m_value;
+    QPushButton* m_dataSource;
+
+private:
+    void Commit();
+
+    BandVector* m_pBands;
+    int m_nCount;
+    int m_nCurrent = -1;
+    bool m_bInitialised = false;
+};
+
+// The band text editor on a text or barcode object, from the canvas: on OK the
+// object's content follows its bands (a barcode is encoded again when its content
+// changed) as one undo step, and "数据源(&D)..." goes on to the property dialog on the
+// shown band. True after OK; other kinds open nothing.
+bool EditBandTexts(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies, CLabelData* label,
+                   CUndoRecordBuilder& undo, QWidget* parent = nullptr);
