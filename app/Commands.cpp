@@ -39,7 +39,7 @@ const CommandInfo kCommands[] = {
     {30603, u"计算器", 0, nullptr, nullptr},
     {30604, u"", 0, nullptr, nullptr},
     {30605, u"系统设置(&G)…", 0, nullptr, nullptr},
-    {35001, u"", 0, nullptr, nullptr},
+    {35001, u"自定义(&C)...", 0, nullptr, nullptr},
     // Toolbar and pane toggles
     {30305, u"主工具栏", 0, nullptr, nullptr},
     {30306, u"视图工具栏", 0, nullptr, nullptr},

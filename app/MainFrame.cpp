@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/Ctl.h"
+#include "app/CustomizeDlg.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
@@ -55,7 +56,7 @@ const MenuEntry kMenuBar[] = {
     {kOpen, u"编辑(&E)"}, {57643}, {57644}, {kSep}, {57635}, {57634}, {57637}, {30200}, {30219}, {kSep}, {57642},
     {30201}, {kOpen, u"分类选择"}, {30202}, {30212}, {30206}, {30208}, {30209}, {30211}, {30215}, {kClose}, {kClose},
     {kOpen, u"视图(&V)"}, {30300}, {30301}, {30302}, {30303}, {40536}, {kSep}, {kOpen, u"工具栏"}, {30305},
-    {30309}, {30306}, {30307}, {30308}, {30310}, {40573}, {kClose}, {30312}, {30314}, {30315}, {kSep}, {40549},
+    {30309}, {30306}, {30307}, {30308}, {30310}, {40573}, {kSep}, {35001}, {kClose}, {30312}, {30314}, {30315}, {kSep}, {40549},
     {kClose},
     {kOpen, u"创建(&G)"}, {30400}, {30401}, {30409}, {30403}, {30405}, {30406}, {30408}, {30412}, {kClose},
     {kOpen, u"排列(&A)"}, {kOpen, u"对齐"}, {30500}, {30501}, {30502}, {30503}, {kSep}, {30504}, {30505}, {30506},
@@ -362,12 +363,14 @@ void CMainFrame::RestoreLayout()
         restoreState(m_defaultLayout, kLayoutVersion);
         ApplyDefaultLayout();
     }
+    RestoreCommandBarCustomisation(*this);
 }
 
 void CMainFrame::SaveLayout()
 {
     QSettings settings;
     settings.setValue(kLayoutKey, saveState(kLayoutVersion));
+    SaveCommandBarCustomisation(*this);
 }
 
 // ---- commands ---------------------------------------------------------------------
@@ -418,6 +421,7 @@ void CMainFrame::RegisterCommands()
         Services().RunModal(dialog);
     });
     OnCommand(30000, [this] { Services().ShowHelp(this); });
+    OnCommand(35001, [this] { RunCustomizeDlg(*this); });
 }
 
 void CMainFrame::OnFileNew()
