@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CommandIds.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -59,6 +61,8 @@ public:
 
     // True when this target took the command.
     virtual bool HandleCommand(int id);
+    // True when this target has a handler for the command.
+    bool HasHandler(int id) const { return m_commands.Find(id) != nullptr; }
     // True when this target decided the command's state.
     virtual bool UpdateCommand(CommandUpdate& update);
 
@@ -99,6 +103,8 @@ public:
     QAction* Action(int id);
     // Routes the command; false when no target took it.
     bool Execute(int id);
+    // True when a target of the route has a handler for the command.
+    bool IsHandled(int id) const;
 
     // The update pass over one action, the actions of a menu, or every action made.
     void UpdateAction(int id);

@@ -8,7 +8,7 @@ LabelDocumentWindow::LabelDocumentWindow(std::unique_ptr<CLabelData> label, QWid
     setAttribute(Qt::WA_DeleteOnClose);
     // The frame disables the commands that concern all label windows; any label
     // window enables them, so they are on exactly while one is active.
-    for (int id : {30100, 30101, 30700, 30701})
+    for (int id : {CmdFileCloseAll, CmdFileSaveAll, CmdWindowCloseAll, CmdWindowMinimizeAll})
         OnUpdate(id, [](CommandUpdate& u) { u.Enable(); });
 }
 

@@ -31,6 +31,8 @@ public:
     virtual QStringList ObjectStatusTexts() const { return {QString(), QString(), QString()}; }
     // The zoom a new window starts with, applied once it is shown in the frame.
     virtual void ApplyDefaultZoom() {}
+    // The target routed before this window (its canvas), null for none.
+    virtual CommandTarget* CanvasTarget() const { return nullptr; }
 
 protected:
     std::unique_ptr<CLabelData> m_pLabelData;

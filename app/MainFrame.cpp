@@ -50,25 +50,39 @@ struct MenuEntry
 };
 
 const MenuEntry kMenuBar[] = {
-    {kOpen, u"文件(&F)"}, {57600}, {57601}, {57602}, {57603}, {57604}, {30101}, {30100}, {kSep},
-    {57609}, {57607}, {kSep}, {30601}, {30602}, {kSep}, {57616}, {57617}, {57618}, {57619}, {kSep}, {57665},
+    {kOpen, u"文件(&F)"}, {CmdFileNew}, {CmdFileOpen}, {CmdFileClose}, {CmdFileSave}, {CmdFileSaveAs},
+    {CmdFileSaveAll}, {CmdFileCloseAll}, {kSep},
+    {CmdFilePrintPreview}, {CmdFilePrint}, {kSep}, {CmdExportImage}, {CmdBatchExport}, {kSep}, {CmdRecentFile1},
+    {CmdRecentFile2}, {CmdRecentFile3}, {CmdRecentFile4}, {kSep}, {CmdAppExit},
     {kClose},
-    {kOpen, u"编辑(&E)"}, {57643}, {57644}, {kSep}, {57635}, {57634}, {57637}, {30200}, {30219}, {kSep}, {57642},
-    {30201}, {kOpen, u"分类选择"}, {30202}, {30212}, {30206}, {30208}, {30209}, {30211}, {30215}, {kClose}, {kClose},
-    {kOpen, u"视图(&V)"}, {30300}, {30301}, {30302}, {30303}, {40536}, {kSep}, {kOpen, u"工具栏"}, {30305},
-    {30309}, {30306}, {30307}, {30308}, {30310}, {40573}, {kSep}, {35001}, {kClose}, {30312}, {30314}, {30315}, {kSep}, {40549},
+    {kOpen, u"编辑(&E)"}, {CmdEditUndo}, {CmdEditRedo}, {kSep}, {CmdEditCut}, {CmdEditCopy}, {CmdEditPaste},
+    {CmdEditDelete}, {CmdEditClearClipboard}, {kSep}, {CmdEditSelectAll},
+    {CmdEditInvertSelection}, {kOpen, u"分类选择"}, {CmdSelectBarcodes}, {CmdSelectTexts}, {CmdSelectLines},
+    {CmdSelectRectangles}, {CmdSelectEllipses}, {CmdSelectPolygons}, {CmdSelectImages}, {kClose}, {kClose},
+    {kOpen, u"视图(&V)"}, {CmdZoomIn}, {CmdZoomOut}, {CmdZoomActual}, {CmdZoomFit}, {CmdCentreLabel}, {kSep}, {kOpen,
+    u"工具栏"}, {CmdBarMain},
+    {CmdBarDrawing}, {CmdBarView}, {CmdBarFormat}, {CmdBarColour}, {CmdBarArrange}, {CmdBarLook}, {kSep}, {CmdCustomize}, {kClose},
+    {CmdPaneObjects}, {CmdPaneResources}, {CmdPaneTemplates}, {kSep}, {CmdViewOptions},
     {kClose},
-    {kOpen, u"创建(&G)"}, {30400}, {30401}, {30409}, {30403}, {30405}, {30406}, {30408}, {30412}, {kClose},
-    {kOpen, u"排列(&A)"}, {kOpen, u"对齐"}, {30500}, {30501}, {30502}, {30503}, {kSep}, {30504}, {30505}, {30506},
-    {30507}, {kClose}, {kOpen, u"分布与大小"}, {30508}, {30509}, {kSep}, {30510}, {30511}, {30512}, {kClose},
-    {kOpen, u"旋转"}, {30513}, {30514}, {30515}, {30516}, {30517}, {kClose}, {kOpen, u"层次"}, {30518}, {30519},
-    {30521}, {30520}, {kClose}, {kSep}, {30524}, {30525}, {30530}, {30531}, {kClose},
-    {kOpen, u"格式(&O)"}, {30802}, {30803}, {30804}, {40506}, {30805}, {kSep}, {40501}, {40521}, {40520}, {40502},
-    {40503}, {kSep}, {30807}, {30808}, {30809}, {30810}, {kClose},
-    {kOpen, u"标签(&L)"}, {40538}, {40500}, {40539}, {kSep}, {40540}, {40542}, {kClose},
-    {kOpen, u"工具(&T)"}, {30603}, {30605}, {kClose},
-    {kOpen, u"窗口(&W)"}, {30700}, {30701}, {kClose},
-    {kOpen, u"帮助(&H)"}, {30000}, {57664}, {kClose},
+    {kOpen, u"创建(&G)"}, {CmdToolSelect}, {CmdToolBarcode}, {CmdToolText}, {CmdToolLine}, {CmdToolRectangle},
+    {CmdToolEllipse}, {CmdToolPolygon}, {CmdToolImage}, {kClose},
+    {kOpen, u"排列(&A)"}, {kOpen, u"对齐"}, {CmdAlignLeft}, {CmdAlignTop}, {CmdAlignRight}, {CmdAlignBottom}, {kSep},
+    {CmdCentreOnPageH}, {CmdCentreOnPageV}, {CmdAlignCentresH},
+    {CmdAlignCentresV}, {kClose}, {kOpen, u"分布与大小"}, {CmdDistributeH}, {CmdDistributeV}, {kSep}, {CmdSameWidth},
+    {CmdSameHeight}, {CmdSameSize}, {kClose},
+    {kOpen, u"旋转"}, {CmdRotateRight90}, {CmdRotateRight1}, {CmdRotateLeft90}, {CmdRotateLeft1}, {CmdRotateNone},
+    {kClose}, {kOpen, u"层次"}, {CmdBringToFront}, {CmdSendToBack},
+    {CmdBringForward}, {CmdSendBackward}, {kClose}, {kSep}, {CmdLock}, {CmdUnlock}, {CmdHideBackground},
+    {CmdShowBackground}, {kClose},
+    {kOpen, u"格式(&O)"}, {CmdBold}, {CmdItalic}, {CmdUnderline}, {CmdStrikeOut}, {CmdInverse}, {kSep},
+    {CmdSingleLine}, {CmdMultiLine}, {CmdVerticalText}, {CmdCircularText},
+    {CmdCircularText2}, {kSep}, {CmdTextAlignLeft}, {CmdTextAlignCentre}, {CmdTextAlignRight}, {CmdTextJustify},
+    {kClose},
+    {kOpen, u"标签(&L)"}, {CmdLabelSettings}, {CmdLabelDataSources}, {CmdLabelScreenData}, {kSep},
+    {CmdLabelScriptEditor}, {CmdLabelScriptText}, {kClose},
+    {kOpen, u"工具(&T)"}, {CmdToolCalculator}, {CmdToolOptions}, {kClose},
+    {kOpen, u"窗口(&W)"}, {CmdWindowCloseAll}, {CmdWindowMinimizeAll}, {kClose},
+    {kOpen, u"帮助(&H)"}, {CmdHelpTopics}, {CmdAppAbout}, {kClose},
 };
 
 struct ToolBarDef
@@ -81,17 +95,22 @@ struct ToolBarDef
 };
 
 const ToolBarDef kToolBars[] = {
-    {29103, u"主工具栏", 30305, false,
-     {57600, 57601, 57603, kSep, 40539, 40500, 40538, kSep, 57609, 57607, kSep, 57635, 57634, 57637, kSep, 57643,
-      57644}},
-    {29107, u"图形", 30309, false, {30400, 30401, 30409, 30403, 30405, 30406, 30408, 30412, kSep, 30402, 30404}},
-    {29109, u"视图", 30306, false, {30300, 30301, 30302, 30303}},
-    {29105, u"格式", 30307, true,
-     {30800, 30801, 30802, 30803, 30804, 40506, kSep, 30807, 30808, 30809, 30810, kSep, 40502, 40503}},
-    {29106, u"颜色", 30308, false, {30811, 30815, 30819, 30823}},
-    {29108, u"排列", 30310, true,
-     {30500, 30502, 30501, 30503, 30506, 30507, kSep, 30508, 30509, 30510, 30511, 30512, kSep, 30518, 30519}},
-    {178, u"查看", 40573, false, {30524, 30525, 30530, 30531, kSep, 30601, 30602, 40533}},
+    {29103, u"主工具栏", CmdBarMain, false,
+     {CmdFileNew, CmdFileOpen, CmdFileSave, kSep, CmdLabelScreenData, CmdLabelDataSources, CmdLabelSettings, kSep,
+     CmdFilePrintPreview, CmdFilePrint, kSep, CmdEditCut, CmdEditCopy, CmdEditPaste, kSep, CmdEditUndo,
+      CmdEditRedo}},
+    {29107, u"图形", CmdBarDrawing, false, {CmdToolSelect, CmdToolBarcode, CmdToolText, CmdToolLine, CmdToolRectangle,
+    CmdToolEllipse, CmdToolPolygon, CmdToolImage, kSep, CmdToolRotate, CmdToolEditData}},
+    {29109, u"视图", CmdBarView, false, {CmdZoomIn, CmdZoomOut, CmdZoomActual, CmdZoomFit}},
+    {29105, u"格式", CmdBarFormat, true,
+     {CmdFontName, CmdFontSize, CmdBold, CmdItalic, CmdUnderline, CmdStrikeOut, kSep, CmdTextAlignLeft,
+     CmdTextAlignCentre, CmdTextAlignRight, CmdTextJustify, kSep, CmdCircularText, CmdCircularText2}},
+    {29106, u"颜色", CmdBarColour, false, {CmdFontColour, CmdBackColour, CmdLineColour, CmdFillColour}},
+    {29108, u"排列", CmdBarArrange, true,
+     {CmdAlignLeft, CmdAlignRight, CmdAlignTop, CmdAlignBottom, CmdAlignCentresH, CmdAlignCentresV, kSep,
+     CmdDistributeH, CmdDistributeV, CmdSameWidth, CmdSameHeight, CmdSameSize, kSep, CmdBringToFront, CmdSendToBack}},
+    {178, u"查看", CmdBarLook, false, {CmdLock, CmdUnlock, CmdHideBackground, CmdShowBackground, kSep, CmdExportImage,
+    CmdBatchExport, CmdCreateResource}},
 };
 
 struct PaneDef
@@ -103,12 +122,13 @@ struct PaneDef
 };
 
 const PaneDef kPanes[] = {
-    {PaneObjects, u"数据源", 341, 30312},
-    {PaneResources, u"资源库", 343, 30314},
-    {PaneTemplates, u"模板库", 345, 30315},
+    {PaneObjects, u"数据源", 341, CmdPaneObjects},
+    {PaneResources, u"资源库", 343, CmdPaneResources},
+    {PaneTemplates, u"模板库", 345, CmdPaneTemplates},
 };
 
-const char* const kFontSizes[] = {"6", "7", "8", "9", "10", "12", "14", "16", "18", "20", "22", "24", "36", "48", "72"};
+const char* const kFontSizes[] = {"6", "7", "8", "9", "10", "12", "14", "16", "18", "20", "22", "24", "36", "48",
+"72"};
 
 // The colours a colour pop-up offers in its selector.
 const QRgb kSelectorColours[] = {
@@ -176,12 +196,15 @@ CMainFrame::~CMainFrame() = default;
 
 std::vector<CommandTarget*> CMainFrame::Route() const
 {
-    return {ActiveLabelWindow(), const_cast<CMainFrame*>(this), m_pApplication};
+    LabelDocumentWindow* window = ActiveLabelWindow();
+    return {window ? window->CanvasTarget() : nullptr, window, const_cast<CMainFrame*>(this), m_pApplication};
 }
 
 LabelDocumentWindow* CMainFrame::ActiveLabelWindow() const
 {
-    QMdiSubWindow* sub = m_pMdiArea->activeSubWindow();
+    // The current sub-window, not the active one: the label in front stays the one
+    // the commands speak to while a dialog, a pane or another window has the focus.
+    QMdiSubWindow* sub = m_pMdiArea->currentSubWindow();
     return sub ? qobject_cast<LabelDocumentWindow*>(sub->widget()) : nullptr;
 }
 
@@ -234,7 +257,7 @@ void CMainFrame::CreateMenus()
         }
     }
     // Recent-file entries show only while they name a file.
-    for (int id = 57616; id <= 57619; ++id)
+    for (int id = CmdRecentFile1; id <= CmdRecentFile4; ++id)
         m_pCommands->Action(id)->setVisible(false);
 }
 
@@ -251,11 +274,11 @@ void CMainFrame::CreateToolBars()
         for (int id : def.ids) {
             if (id == kSep)
                 bar->addSeparator();
-            else if (id == 30800)
+            else if (id == CmdFontName)
                 CreateFormatControls(bar);
-            else if (id == 30801)
+            else if (id == CmdFontSize)
                 continue; // made with the font-name box
-            else if (id == 30811 || id == 30815 || id == 30819 || id == 30823)
+            else if (id == CmdFontColour || id == CmdBackColour || id == CmdLineColour || id == CmdFillColour)
                 CreateColourButton(bar, id);
             else
                 bar->addAction(m_pCommands->Action(id));
@@ -265,21 +288,21 @@ void CMainFrame::CreateToolBars()
 
 void CMainFrame::CreateFormatControls(QToolBar* bar)
 {
-    auto* names = SetCtlId(new QFontComboBox(bar), 30800);
+    auto* names = SetCtlId(new QFontComboBox(bar), CmdFontName);
     names->setEditable(false);
     names->setFixedWidth(140);
     m_pFontNameCombo = names;
     bar->addWidget(names);
 
-    auto* sizes = SetCtlId(new QComboBox(bar), 30801);
+    auto* sizes = SetCtlId(new QComboBox(bar), CmdFontSize);
     sizes->setFixedWidth(80);
     for (const char* size : kFontSizes)
         sizes->addItem(QString::fromLatin1(size), QString::fromLatin1(size).toInt());
     m_pFontSizeCombo = sizes;
     bar->addWidget(sizes);
 
-    connect(names, &QComboBox::activated, this, [this] { m_pCommands->Execute(30800); });
-    connect(sizes, &QComboBox::activated, this, [this] { m_pCommands->Execute(30801); });
+    connect(names, &QComboBox::activated, this, [this] { m_pCommands->Execute(CmdFontName); });
+    connect(sizes, &QComboBox::activated, this, [this] { m_pCommands->Execute(CmdFontSize); });
 }
 
 // A button that applies the colour last chosen, with a pop-up of "no colour" (id+1),
@@ -377,19 +400,19 @@ void CMainFrame::SaveLayout()
 
 void CMainFrame::RegisterCommands()
 {
-    OnCommand(57600, [this] { OnFileNew(); });
-    OnCommand(57648, [this] { OnFileNew(); });
-    OnUpdate(57600, [this](CommandUpdate& u) {
+    OnCommand(CmdFileNew, [this] { OnFileNew(); });
+    OnCommand(CmdWindowNew, [this] { OnFileNew(); });
+    OnUpdate(CmdFileNew, [this](CommandUpdate& u) {
         u.Enable();
         if (m_pStatusBar->ShowsPanes())
             UpdatePrinterPane();
     });
-    OnCommand(57601, [this] { OnFileOpen(); });
-    OnCommand(30100, [this] { CloseAllLabels(); });
-    OnCommand(30700, [this] { CloseAllLabels(); });
-    OnCommand(30101, [this] { OnFileSaveAll(); });
-    OnCommand(30701, [] {}); // minimising makes nothing smaller in tabbed view
-    for (int id : {30100, 30101, 30700, 30701})
+    OnCommand(CmdFileOpen, [this] { OnFileOpen(); });
+    OnCommand(CmdFileCloseAll, [this] { CloseAllLabels(); });
+    OnCommand(CmdWindowCloseAll, [this] { CloseAllLabels(); });
+    OnCommand(CmdFileSaveAll, [this] { OnFileSaveAll(); });
+    OnCommand(CmdWindowMinimizeAll, [] {}); // minimising makes nothing smaller in tabbed view
+    for (int id : {CmdFileCloseAll, CmdFileSaveAll, CmdWindowCloseAll, CmdWindowMinimizeAll})
         OnUpdate(id, [](CommandUpdate& u) { u.Enable(false); });
 
     for (const ToolBarDef& def : kToolBars) {
@@ -413,15 +436,15 @@ void CMainFrame::RegisterCommands()
                  [this, paneId](CommandUpdate& u) { u.SetCheck(m_panes[paneId]->toggleViewAction()->isChecked()); });
     }
 
-    OnCommand(30603, [] { Services().StartProgram(CalculatorProgram(), {}); });
-    OnCommand(30605, [this] { OnSysOptions(); });
-    OnUpdate(30605, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });
-    OnCommand(30604, [this] {
+    OnCommand(CmdToolCalculator, [] { Services().StartProgram(CalculatorProgram(), {}); });
+    OnCommand(CmdToolOptions, [this] { OnSysOptions(); });
+    OnUpdate(CmdToolOptions, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });
+    OnCommand(CmdToolPassword, [this] {
         CSetPasswordDlg dialog(this);
         Services().RunModal(dialog);
     });
-    OnCommand(30000, [this] { Services().ShowHelp(this); });
-    OnCommand(35001, [this] { RunCustomizeDlg(*this); });
+    OnCommand(CmdHelpTopics, [this] { Services().ShowHelp(this); });
+    OnCommand(CmdCustomize, [this] { RunCustomizeDlg(*this); });
 }
 
 void CMainFrame::OnFileNew()
@@ -477,6 +500,21 @@ LabelDocumentWindow* CMainFrame::OpenLabelFile(const QString& path)
     return window;
 }
 
+bool CMainFrame::ActivateLabelWindow(const QString& path)
+{
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty())
+        return false;
+    for (QMdiSubWindow* sub : m_pMdiArea->subWindowList()) {
+        auto* window = qobject_cast<LabelDocumentWindow*>(sub->widget());
+        if (window && QFileInfo(window->LabelData().m_strFilePath).canonicalFilePath() == wanted) {
+            m_pMdiArea->setActiveSubWindow(sub);
+            return true;
+        }
+    }
+    return false;
+}
+
 LabelDocumentWindow* CMainFrame::OpenAsNewLabel(const QString& path)
 {
     if (!QFileInfo(path).isFile())
@@ -507,7 +545,7 @@ LabelDocumentWindow* CMainFrame::AddLabelWindow(std::unique_ptr<CLabelData> labe
 void CMainFrame::OnFileSaveAll()
 {
     QList<QMdiSubWindow*> subs = m_pMdiArea->subWindowList(QMdiArea::CreationOrder);
-    QMdiSubWindow* first = m_pMdiArea->activeSubWindow();
+    QMdiSubWindow* first = m_pMdiArea->currentSubWindow();
     if (!first)
         return;
     // From the active window on through the others, as the tabs cycle.
@@ -527,7 +565,7 @@ bool CMainFrame::CloseAllLabels()
         const QList<QMdiSubWindow*> subs = m_pMdiArea->subWindowList();
         if (subs.isEmpty())
             return true;
-        QMdiSubWindow* sub = m_pMdiArea->activeSubWindow();
+        QMdiSubWindow* sub = m_pMdiArea->currentSubWindow();
         if (!sub || !subs.contains(sub))
             sub = subs.first();
         if (!sub->close() || m_pMdiArea->subWindowList().contains(sub))

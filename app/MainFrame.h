@@ -64,6 +64,8 @@ public:
     // Reads the file (any extension) into a new label window. A file that cannot be
     // read is reported with the reader's message and opens nothing (null).
     LabelDocumentWindow* OpenLabelFile(const QString& path);
+    // Brings the window that has the file open to the front; false when none has.
+    bool ActivateLabelWindow(const QString& path);
     // Opens an existing file as an untitled label: saving asks for a path.
     LabelDocumentWindow* OpenAsNewLabel(const QString& path);
     // Opens the dropped local files whose names end in ".vmk", in order.

@@ -7,6 +7,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -190,4 +191,23 @@ std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services
     std::unique_ptr<UiServices> previous = std::move(Installed());
     Installed() = std::move(services);
     return previous;
+}
+
+QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix)
+{
+    QString start = dir;
+    for (;;) {
+        QString path = Services().GetSaveFileName(parent, {}, start, filter);
+        if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+            return path;
+        path += u'.' + suffix;
+        if (!QFileInfo::exists(path))
+            return path;
+        const QString question =
+            QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(QFileInfo(path).fileName()));
+        const int answer = Services().ShowMessage(parent, question, MessageIcon::Warning, MessageButtons::YesNo);
+        if (answer == IDYES)
+            return path;
+        start = path;
+    }
 }

@@ -109,3 +109,8 @@ public:
 UiServices& Services();
 // Installs services and returns the previous ones (null when none were installed).
 std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services);
+
+// A save dialog whose answer gets the suffix when it has none. The dialog only
+// checked the name as typed, so when adding the suffix names a file that exists,
+// this asks before it is replaced; No shows the dialog again. Empty when cancelled.
+QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix);

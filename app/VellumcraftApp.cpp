@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kFirstRecentFile = 57616;
+constexpr int kFirstRecentFile = CmdRecentFile1;
 const QString kRecentGroup = QStringLiteral("Recent File List");
 
 } // namespace
@@ -115,11 +115,11 @@ CVellumcraftApp::CVellumcraftApp()
 {
     OnCommandRange(kFirstRecentFile, kFirstRecentFile + RecentFileList::kSize - 1,
                    [this](int id) { OnOpenRecentFile(id); });
-    OnCommand(57665, [this] {
+    OnCommand(CmdAppExit, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();
     });
-    OnCommand(57664, [this] {
+    OnCommand(CmdAppAbout, [this] {
         CAboutDlg about(m_pMainFrame.get());
         Services().RunModal(about);
     });
@@ -226,7 +226,9 @@ void CVellumcraftApp::OnOpenRecentFile(int id)
     const int index = id - kFirstRecentFile;
     const QString path = m_recentFiles.Path(index);
     if (QFileInfo(path).isFile()) {
-        m_pMainFrame->OpenLabelFile(path);
+        // A file already open is shown, never opened a second time.
+        if (!m_pMainFrame->ActivateLabelWindow(path))
+            m_pMainFrame->OpenLabelFile(path);
     } else {
         m_recentFiles.Remove(index);
         RefreshRecentFileActions();

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
@@ -91,6 +92,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
     AttachLabelObjects();
 
     connect(m_pView, &CChildView::contextMenuRequested, this, &CChildFrame::ShowContextMenu);
+    if (m_pMainFrame)
+        connect(m_pView, &CChildView::stateChanged, &m_pMainFrame->Commands(), &CommandManager::ScheduleUpdate);
     connect(m_pView, &CChildView::autoScrollRequested, this, [this](bool vertical, int step) {
         QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
         bar.setValue(std::clamp(bar.value() + step, 0, bar.maximum()));
@@ -146,38 +149,31 @@ void CChildFrame::ShowContextMenu(const std::vector<int>& items, QPoint globalPo
 
 void CChildFrame::RegisterCommands()
 {
-    OnCommand(57603, [this] { SaveLabel(); });
-    OnCommand(57604, [this] { SaveLabelAs(); });
-    OnCommand(57602, [this] { close(); });
-    OnCommand(30300, [this] {
+    OnCommand(CmdFileSave, [this] { SaveLabel(); });
+    OnCommand(CmdFileSaveAs, [this] { SaveLabelAs(); });
+    // The tab goes with the window: close its sub-window, which asks this window.
+    OnCommand(CmdFileClose, [this] {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+            sub->close();
+        else
+            close();
+    });
+    OnCommand(CmdZoomIn, [this] {
         m_bFitToWindow = false;
         SetZoom(std::min(m_fZoom + 0.5f, kMaxZoom));
     });
-    OnCommand(30301, [this] {
+    OnCommand(CmdZoomOut, [this] {
         m_bFitToWindow = false;
         SetZoom(std::max(m_fZoom - 0.5f, kMinZoom));
     });
-    OnCommand(30302, [this] {
+    OnCommand(CmdZoomActual, [this] {
         m_bFitToWindow = false;
         SetZoom(1.0f);
     });
-    OnCommand(30303, [this] { FitToWindow(); });
-    OnUpdate(30304, [](CommandUpdate& u) { u.Enable(); });
-    OnCommand(57643, [this] { m_pView->UndoManager().Undo(); });
-    OnUpdate(57643, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanUndo()); });
-    OnCommand(57644, [this] { m_pView->UndoManager().Redo(); });
-    OnUpdate(57644, [this](CommandUpdate& u) { u.Enable(m_pView->UndoManager().CanRedo()); });
-    OnCommand(30200, [this] { m_pView->DeleteSelection(); });
-    // The object the context menu opened on, else the current one.
-    OnCommand(40532, [this] {
-        CBaseProxy* proxy = m_pView->ContextObject() ? m_pView->ContextObject() : m_pView->CurrentObject();
-        m_pView->OpenPropertyDialog(proxy);
-    });
-    OnUpdate(40532, [this](CommandUpdate& u) {
-        u.Enable(m_pView->ContextObject() != nullptr || m_pView->CurrentObject() != nullptr);
-    });
-    OnUpdate(30200, [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); });
-    OnCommand(40549, [this] {
+    OnCommand(CmdZoomFit, [this] { FitToWindow(); });
+    OnCommand(CmdCentreLabel, [this] { RecenterLabel(); });
+    OnUpdate(CmdZoomCombo, [](CommandUpdate& u) { u.Enable(); });
+    OnCommand(CmdViewOptions, [this] {
         CViewOptionsDlg dialog(*m_pLabelData, this);
         if (Services().RunModal(dialog) == QDialog::Accepted)
             m_pView->Redraw();
@@ -199,18 +195,40 @@ void CChildFrame::RegisterExportCommands()
         CBaseProxy* proxy = m_pView->CurrentObject();
         return proxy ? proxy->GetObject() : nullptr;
     };
-    OnCommand(30601, [this, selection, current] { RunExportCommand(*m_pLabelData, selection(), current(), this); });
-    OnCommand(30602, [this, selection, current] {
+    OnCommand(CmdExportImage, [this, selection, current] { RunExportCommand(*m_pLabelData, selection(), current(),
+    this); });
+    OnCommand(CmdBatchExport, [this, selection, current] {
         RunBatchExportCommand(*m_pLabelData, selection(), current(), this);
     });
     const auto enableWithSelection = [this](CommandUpdate& u) { u.Enable(m_pView->CurrentObject() != nullptr); };
-    OnUpdate(30601, enableWithSelection);
-    OnUpdate(30602, enableWithSelection);
+    OnUpdate(CmdExportImage, enableWithSelection);
+    OnUpdate(CmdBatchExport, enableWithSelection);
 }
 
 bool CChildFrame::IsModified() const
 {
     return m_pView->IsModified();
+}
+
+QStringList CChildFrame::ObjectStatusTexts() const
+{
+    QString name, position, size;
+    if (const CBaseProxy* proxy = m_pView->CurrentObject())
+        proxy->GetStatusPanes(name, position, size);
+    return {name, position, size};
+}
+
+CommandTarget* CChildFrame::CanvasTarget() const
+{
+    return m_pView;
+}
+
+bool CChildFrame::HandleCommand(int id)
+{
+    if (!HasHandler(id))
+        return false;
+    m_pView->CommitPendingEdits();
+    return CommandTarget::HandleCommand(id);
 }
 
 void CChildFrame::ApplyDefaultZoom()
@@ -384,11 +402,9 @@ void CChildFrame::wheelEvent(QWheelEvent* event)
 
 QString CChildFrame::AskSavePath()
 {
-    QString path = Services().GetSaveFileName(this, {}, m_pLabelData->m_strTitle,
-                                              QStringLiteral("Vellumcraft Files (*.vmk);;All Files (*.*)"));
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".vmk");
-    return path;
+    return GetSaveFileNameWithSuffix(this, m_pLabelData->m_strTitle,
+                                     QStringLiteral("Vellumcraft Files (*.vmk);;All Files (*.*)"),
+                                     QStringLiteral("vmk"));
 }
 
 bool CChildFrame::SaveLabel()
@@ -403,6 +419,9 @@ bool CChildFrame::SaveLabel()
     }
     if (!WriteLabel())
         return false;
+    // A save starts a new history: nothing before it can be undone, so the modified
+    // mark and the history can never disagree about the saved state.
+    m_pView->UndoManager().Clear();
     m_pView->SetModified(false);
     if (m_pMainFrame)
         Q_EMIT m_pMainFrame->labelFileOpened(label.m_strFilePath); // the recent-file list
@@ -411,7 +430,7 @@ bool CChildFrame::SaveLabel()
 
 bool CChildFrame::WriteLabel()
 {
-    const ObjectListScope objects(*this);
+    const ObjectListScope objects = WholeLabel();
     try {
         CDocWriterV1_0 writer;
         writer.m_strPath = objects.Label().m_strFilePath;
@@ -436,6 +455,7 @@ bool CChildFrame::SaveLabelAs()
 
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
+    m_pView->CommitPendingEdits();
     if (IsModified()) {
         const int answer = Services().ShowMessage(
             this, QStringLiteral("是否保存对标签文件 %1 的修改？").arg(m_pLabelData->m_strTitle), MessageIcon::Question,

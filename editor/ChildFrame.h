@@ -34,6 +34,10 @@ public:
 
     bool IsModified() const override;
     bool SaveLabel() override;
+    QStringList ObjectStatusTexts() const override;
+    CommandTarget* CanvasTarget() const override;
+    // Every command of this window first ends what the canvas has pending.
+    bool HandleCommand(int id) override;
     bool SaveLabelAs();
     void ApplyDefaultZoom() override;
 
@@ -62,19 +66,24 @@ public:
     // While a document is open its objects live in the canvas and the record's object
     // list is empty. A scope fills that list with clones of the canvas's objects,
     // bottom first, for whatever reads the record whole (the writer, printing, the
-    // preview, exports), and empties it again when it ends.
+    // preview, exports), and empties it again when it ends. WholeLabel() makes one.
     class ObjectListScope
     {
     public:
-        explicit ObjectListScope(CChildFrame& frame);
         ~ObjectListScope();
         ObjectListScope(const ObjectListScope&) = delete;
         ObjectListScope& operator=(const ObjectListScope&) = delete;
         CLabelData& Label() const { return m_label; }
 
     private:
+        friend class CChildFrame;
+        explicit ObjectListScope(CChildFrame& frame);
         CLabelData& m_label;
     };
+
+    // The whole label with its objects, for every reader of the whole document: what
+    // the canvas has pending (an in-place edit, a gesture) is committed first.
+    ObjectListScope WholeLabel();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

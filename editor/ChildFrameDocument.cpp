@@ -40,6 +40,12 @@ CChildFrame::ObjectListScope::ObjectListScope(CChildFrame& frame)
     }
 }
 
+CChildFrame::ObjectListScope CChildFrame::WholeLabel()
+{
+    m_pView->CommitPendingEdits();
+    return ObjectListScope(*this);
+}
+
 CChildFrame::ObjectListScope::~ObjectListScope()
 {
     m_label.DeleteObjects();
@@ -72,21 +78,21 @@ void CChildFrame::DocumentChanged()
 
 void CChildFrame::RegisterDocumentCommands()
 {
-    OnCommand(57607, [this] {
-        const ObjectListScope objects(*this);
+    OnCommand(CmdFilePrint, [this] {
+        const ObjectListScope objects = WholeLabel();
         RunPrintDialog(objects.Label(), this);
     });
-    OnCommand(57609, [this] {
-        const ObjectListScope objects(*this);
+    OnCommand(CmdFilePrintPreview, [this] {
+        const ObjectListScope objects = WholeLabel();
         OpenPrintPreview(objects.Label(), this);
     });
-    OnCommand(40500, [this] {
+    OnCommand(CmdLabelDataSources, [this] {
         if (!RunDataSourceManager(*m_pLabelData, this))
             return;
         NotifyObjectPane(kPaneDataSourcesChanged);
         DocumentChanged();
     });
-    OnCommand(40538, [this] {
+    OnCommand(CmdLabelSettings, [this] {
         QStringList names;
         for (const auto& proxy : m_pView->ObjectList())
             names.append(proxy->GetObject() ? proxy->GetObject()->m_strName : QString());
@@ -99,13 +105,13 @@ void CChildFrame::RegisterDocumentCommands()
         }
         m_pView->Redraw();
     });
-    OnCommand(40539, [this] {
+    OnCommand(CmdLabelScreenData, [this] {
         if (!EditScreenDataForm(*m_pLabelData, this))
             return;
         NotifyObjectPane(kPaneScreenDataChanged);
         DocumentChanged();
     });
-    OnCommand(40540, [this] { EditLabelScripts(this, *m_pLabelData, [this] { DocumentChanged(); }); });
-    OnCommand(40542, [this] { EditScriptText(this, *m_pLabelData, [this] { DocumentChanged(); }); });
-    OnCommand(40541, [] {}); // the external-variable window is not part of this program
+    OnCommand(CmdLabelScriptEditor, [this] { EditLabelScripts(this, *m_pLabelData, [this] { DocumentChanged(); }); });
+    OnCommand(CmdLabelScriptText, [this] { EditScriptText(this, *m_pLabelData, [this] { DocumentChanged(); }); });
+    OnCommand(CmdLabelExternalVariables, [] {}); // the external-variable window is not part of this program
 }

@@ -68,6 +68,72 @@ QSize CanvasLabelBox(const CLabelData& label, float zoom)
     return {static_cast<int>(zoom * w), static_cast<int>(zoom * h)};
 }
 
+namespace {
+
+int Floor(double value)
+{
+    return static_cast<int>(std::floor(value));
+}
+
+} // namespace
+
+QPoint CanvasMapping::Origin() const
+{
+    return {CanvasLabelOrigin(dpiX, zoom, scrollX), CanvasLabelOrigin(dpiY, zoom, scrollY)};
+}
+
+QPoint CanvasMapping::ZoomedMargin() const
+{
+    return {static_cast<int>(CanvasMarginPixels(dpiX) * zoom), static_cast<int>(CanvasMarginPixels(dpiY) * zoom)};
+}
+
+QPoint CanvasMapping::ToZoomedLabel(QPoint client) const
+{
+    const QPoint margin = ZoomedMargin();
+    return {Floor(scrollX + client.x() - margin.x()), Floor(scrollY + client.y() - margin.y())};
+}
+
+QPoint CanvasMapping::ToLabel(QPoint client) const
+{
+    const QPoint z = ToZoomedLabel(client);
+    return {Floor(z.x() / zoom), Floor(z.y() / zoom)};
+}
+
+QPoint CanvasMapping::ToClick(QPoint client) const
+{
+    return {Floor((scrollX + client.x()) / zoom - CanvasMarginPixels(dpiX)),
+            Floor((scrollY + client.y()) / zoom - CanvasMarginPixels(dpiY))};
+}
+
+QPointF CanvasMapping::ToMillimetres(QPoint client) const
+{
+    const auto axis = [this](float scroll, int c, int dpi) {
+        return static_cast<float>(static_cast<float>((scroll + c) / zoom - CanvasMarginPixels(dpi)) * kMmPerInchF /
+                                  dpi);
+    };
+    return {axis(scrollX, client.x(), dpiX), axis(scrollY, client.y(), dpiY)};
+}
+
+QPointF CanvasMapping::OriginToMillimetres(QPoint client) const
+{
+    const QPoint o = Origin();
+    const auto axis = [this](int c, int origin, int dpi) {
+        return static_cast<float>(static_cast<float>((c - origin) / zoom) * kMmPerInchF / dpi);
+    };
+    return {axis(client.x(), o.x(), dpiX), axis(client.y(), o.y(), dpiY)};
+}
+
+QPoint CanvasMapping::FromLabel(QPointF labelPixels) const
+{
+    const QPoint o = Origin();
+    return {Floor(labelPixels.x() * zoom + o.x()), Floor(labelPixels.y() * zoom + o.y())};
+}
+
+CanvasMapping CChildView::Mapping() const
+{
+    return {g_nScreenDpiX, g_nScreenDpiY, m_fZoom, m_fScrollX, m_fScrollY};
+}
+
 int CanvasGuidePixels(float mm, int dpi, float zoom, float scroll)
 {
     const float zoomed = (kCanvasMarginMm + mm) * zoom;
@@ -83,6 +149,7 @@ CChildView::CChildView(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     GetObjectClipboard();
     m_ownStatus.m_nDelayedClickMs = QApplication::doubleClickInterval();
+    RegisterCommands();
 }
 
 CChildView::~CChildView() = default;
@@ -275,8 +342,7 @@ void CChildView::DrawLabelShape(QPainter& painter, const QRect& area)
         return;
     }
     const CLabelData& label = *m_pLabelData;
-    const QPoint origin(CanvasLabelOrigin(g_nScreenDpiX, m_fZoom, m_fScrollX),
-                        CanvasLabelOrigin(g_nScreenDpiY, m_fZoom, m_fScrollY));
+    const QPoint origin = Mapping().Origin();
     const QSize box = CanvasLabelBox(label, m_fZoom);
     const QRectF boxRect(0, 0, box.width(), box.height());
     QPainterPath path;
@@ -371,8 +437,7 @@ void CChildView::DrawObjects(QPainter& painter)
 {
     if (m_objects.empty() && !EditStatus().m_bRubberBand)
         return;
-    const QPoint origin(static_cast<int>(CanvasMarginPixels(g_nScreenDpiX) * m_fZoom),
-                        static_cast<int>(CanvasMarginPixels(g_nScreenDpiY) * m_fZoom));
+    const QPoint origin = Mapping().ZoomedMargin();
     const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
     for (const auto& proxy : m_objects) {
         CBaseGraph* object = proxy->GetObject();

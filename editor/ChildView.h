@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Commands.h"
 #include "editor/BaseProxy.h"
 #include "editor/EditStatus.h"
 #include "editor/UndoRecordBuilder.h"
@@ -57,10 +58,44 @@ std::vector<int> CanvasContextMenu(int kind);
 // The tools that create an object.
 bool IsCreationTool(int tool);
 
+// Where the canvas's client pixels lie on the label, at one zoom and scroll position.
+// Every conversion between the window and the label goes through here, each with its
+// rounding named: the label origin is cut toward zero as it always was, points are
+// floored, so a point left of or above the origin is never taken one pixel too far in.
+struct CanvasMapping
+{
+    int dpiX;
+    int dpiY;
+    float zoom;
+    float scrollX;
+    float scrollY;
+
+    // The label's top-left corner in client pixels (cut toward zero).
+    QPoint Origin() const;
+    // The margin of 250 mm at this zoom, cut toward zero.
+    QPoint ZoomedMargin() const;
+    // Client pixels to zoomed label pixels, where the proxies measure handles.
+    QPoint ToZoomedLabel(QPoint client) const;
+    // Client pixels to label pixels at zoom 1, where the proxies hit-test bodies.
+    QPoint ToLabel(QPoint client) const;
+    // Client pixels to label pixels at zoom 1, measured from the unzoomed margin as
+    // clicks and creation drags are.
+    QPoint ToClick(QPoint client) const;
+    // Client pixels to label millimetres in single precision, as click creation
+    // places objects (not yet cut to hundredths).
+    QPointF ToMillimetres(QPoint client) const;
+    // A polygon point: client pixels to millimetres from the scrolled origin.
+    QPointF OriginToMillimetres(QPoint client) const;
+    // Label pixels at zoom 1 to client pixels (cut toward zero).
+    QPoint FromLabel(QPointF labelPixels) const;
+};
+
 // The drawing surface of one label document. Every frame is painted into a back
 // buffer that reaches the screen in one copy; scrolling moves the buffer and paints
-// only the strip that came into view.
-class CChildView : public QWidget, public CChildViewUndoRedoProxy
+// only the strip that came into view. It is the first target of the document's
+// commands: the editing commands (tools, undo, redo, delete, selection, properties)
+// are its own.
+class CChildView : public QWidget, public CChildViewUndoRedoProxy, public CommandTarget
 {
     Q_OBJECT
 public:
@@ -79,7 +114,18 @@ public:
     // The current proxy among the selection, which the status bar and the object
     // commands speak of.
     CBaseProxy* CurrentObject() const { return m_pCurrent; }
-    void SetCurrentObject(CBaseProxy* proxy) { m_pCurrent = proxy; }
+    void SetCurrentObject(CBaseProxy* proxy);
+
+    // The tool commands: the tool, its cursor; a polygon in progress is abandoned.
+    void SelectTool(int tool);
+    // Ends whatever is open before anything reads or changes the whole label: the
+    // in-place editor commits its text, a gesture in progress ends as its release
+    // would end it (a creation drag is abandoned).
+    void CommitPendingEdits();
+    // Ends a gesture in progress; the history never changes under an open one.
+    void FinishGesture();
+    // The geometry of the current view.
+    CanvasMapping Mapping() const;
 
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }
@@ -112,6 +158,11 @@ public:
     void NotifyObjectsChanged() override;
     bool HoldsObject(const CBaseProxy* proxy) const;
     void RepaintView() override { Redraw(); }
+    void BeforeHistoryChange() override { FinishGesture(); }
+    void HistoryChanged() override { AnnounceState(); }
+    // A command not the canvas's own passes on untouched; one of its own first ends
+    // what is pending.
+    bool HandleCommand(int id) override;
 
     void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
     // Runs the object's property dialog; what it applies becomes one undo record.
@@ -121,16 +172,18 @@ public:
     void SetBandEditorFactory(PropertyDialogFactory factory) { m_bandEditor = std::move(factory); }
     void OpenBandEditor(CBaseProxy* proxy);
 
-    // Selection commands of the document window.
+    // Selection commands.
     void ClearSelection();
     void SelectByKind(int kind);
+    void SelectAll();
+    void InvertSelection();
     // One undo record holds the deleted objects.
     void DeleteSelection();
     // Moves every selected object by whole millimetres, one undo record.
     void NudgeSelection(float dx, float dy);
 
-    // The in-place text editor over a text object; committing marks the document
-    // modified but records nothing for undo.
+    // The in-place text editor over a text object; committing a changed text is one
+    // undo record, so undoing an earlier change can never take typed text with it.
     void OpenInPlaceEditor(CBaseProxy* proxy);
     // Also after scrolling and zooming.
     void PositionInPlaceEditor();
@@ -156,6 +209,9 @@ Q_SIGNALS:
     void autoScrollRequested(bool vertical, int step);
     // The context menu's commands (CanvasContextMenu) at a screen point.
     void contextMenuRequested(const std::vector<int>& items, QPoint globalPos);
+    // The selection, the current object, the tool or the history changed: the
+    // commands' states and the status bar follow.
+    void stateChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -167,9 +223,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Point conversions from client pixels.
-    QPoint ToLabelPixels(QPoint client) const;
-    QPoint ToZoomedLabelPixels(QPoint client) const;
+    void RegisterCommands();
+    void RegisterArrangeCommands();
+    // Arrange commands (ChildViewArrange.cpp), each one undo record.
+    ProxySelection AllObjects() const;
+    void AlignSelection(QPointF (*corner)(const CBaseProxy& reference, const CBaseProxy& other));
+    void CentreInLabel(bool horizontally);
+    void Distribute(bool horizontally);
+    void SameSize(bool width, bool height);
+    void RotateSelection(float step, bool clear = false);
+    void Reorder(int command);
+    void SetLocks(const ProxySelection& proxies, bool lock);
+    void SetNotPrinted(bool notPrinted);
+    void SetDesignBackground(bool show);
+    void ToggleLineRestriction();
+    void AnnounceState() { Q_EMIT stateChanged(); }
     CBaseProxy* ObjectAt(QPoint client) const;
     CBaseProxy* HandleAt(QPoint client, int& handle, bool& rotating);
     CAlignLine* GuideAt(QPoint client) const;
@@ -180,11 +248,10 @@ private:
     bool InDeadZone() const;
     void StartGesture(bool CEditStatus::*flag, QPoint point);
     void SaveSelectedGeometry();
-    // A gesture's record, single with one selected object, else batch; open tells
-    // whether it is pending.
-    void OpenRecord(bool& open, void (CUndoRecordBuilder::*single)(CBaseProxy*),
-                    void (CUndoRecordBuilder::*batch)(const ProxySelection&));
-    void CloseRecord(bool& open, void (CUndoRecordBuilder::*single)(), void (CUndoRecordBuilder::*batch)());
+    // The gesture's record, begun over the selection once the gesture leaves its
+    // dead zone; closing ends exactly what was begun.
+    void OpenGestureRecord(CPendingRecord (CUndoRecordBuilder::*begin)(const ProxySelection&));
+    void CloseGestureRecord();
     // A press on a selection handle starts a resize or a rotation.
     bool StartHandleGesture(QPoint point);
     void ApplyMove(bool instant);
@@ -203,7 +270,6 @@ private:
     void ShowContextMenu(QPoint point);
     void AutoScroll(QPoint point);
     // Creation tools.
-    QPoint ToClickPixels(QPoint client) const;
     // Names the object, puts it on top, selects it and records it for undo.
     CBaseProxy* AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane);
     void EndCreation(bool keepTool);
@@ -234,10 +300,8 @@ private:
     CUndoRecordBuilder m_builder{*this, m_undo};
     PropertyDialogFactory m_propertyDialogs;
     PropertyDialogFactory m_bandEditor;
-    // One gesture opens at most one record of each kind.
-    bool m_bMoveRecordOpen = false;
-    bool m_bSizeRecordOpen = false;
-    bool m_bRotateRecordOpen = false;
+    // The record of the gesture in progress, if it has begun one.
+    CPendingRecord m_gestureRecord;
     QPoint m_lastClick; // label pixels
     CBaseProxy* m_pContextObject = nullptr;
     QLineEdit* m_pLineEdit = nullptr;

@@ -56,13 +56,6 @@ bool IsCreationTool(int tool)
     }
 }
 
-// Unzoomed label pixels of a client point, as the last click point is measured.
-QPoint CChildView::ToClickPixels(QPoint client) const
-{
-    return {static_cast<int>((m_fScrollX + client.x()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiX)),
-            static_cast<int>((m_fScrollY + client.y()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiY))};
-}
-
 CBaseProxy* CChildView::AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane)
 {
     object->m_strName = m_builder.MakeDefaultName(object->GetKind());
@@ -121,12 +114,9 @@ void CChildView::PressCreationTool(QMouseEvent* event, QPoint point)
 
 void CChildView::CreateAtClick(int tool, QPoint point)
 {
-    const float x = CutToHundredths(static_cast<float>(
-        static_cast<float>((m_fScrollX + point.x()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiX)) * kMmPerInchF /
-        g_nScreenDpiX));
-    const float y = CutToHundredths(static_cast<float>(
-        static_cast<float>((m_fScrollY + point.y()) / m_fZoom - CanvasMarginPixels(g_nScreenDpiY)) * kMmPerInchF /
-        g_nScreenDpiY));
+    const QPointF mm = Mapping().ToMillimetres(point);
+    const float x = CutToHundredths(static_cast<float>(mm.x()));
+    const float y = CutToHundredths(static_cast<float>(mm.y()));
     const bool snap = m_pLabelData && m_pLabelData->m_bSnapToGrid;
     const auto place = [&](CBaseGraph& object) {
         object.SetX(x);
@@ -190,8 +180,8 @@ void CChildView::ReleaseCreationDrag(QMouseEvent* event, QPoint point)
         const QPoint s = GestureStart();
         const bool snap = m_pLabelData && m_pLabelData->m_bSnapToGrid;
         if (status.m_nTool == ToolLine) {
-            const QPoint a = ToClickPixels(s);
-            const QPoint b = ToClickPixels(point);
+            const QPoint a = Mapping().ToClick(s);
+            const QPoint b = Mapping().ToClick(point);
             float x1 = PixelsToMm(a.x(), g_nScreenDpiX), y1 = PixelsToMm(a.y(), g_nScreenDpiY);
             float x2 = PixelsToMm(b.x(), g_nScreenDpiX), y2 = PixelsToMm(b.y(), g_nScreenDpiY);
             if (snap) {
@@ -212,7 +202,7 @@ void CChildView::ReleaseCreationDrag(QMouseEvent* event, QPoint point)
             line->m_bHorzVertOnly = CGlobalSettings::GetInstance()->m_bCreateAsHVLine;
             AddCreatedObject(std::move(line), false);
         } else {
-            const QPoint corner = ToClickPixels(QPoint(std::min(s.x(), point.x()), std::min(s.y(), point.y())));
+            const QPoint corner = Mapping().ToClick(QPoint(std::min(s.x(), point.x()), std::min(s.y(), point.y())));
             const int w = static_cast<int>(std::abs(point.x() - s.x()) / m_fZoom);
             const int h = static_cast<int>(std::abs(point.y() - s.y()) / m_fZoom);
             std::unique_ptr<CBaseGraph> shape;
@@ -241,12 +231,11 @@ void CChildView::FinishPolygon()
     CEditStatus& status = EditStatus();
     if (status.m_polygonPoints.size() >= 3) {
         auto polygon = std::make_unique<CPolygonGraph>();
-        const int ox = CanvasLabelOrigin(g_nScreenDpiX, m_fZoom, m_fScrollX);
-        const int oy = CanvasLabelOrigin(g_nScreenDpiY, m_fZoom, m_fScrollY);
+        const CanvasMapping mapping = Mapping();
         for (const QPoint& p : status.m_polygonPoints) {
-            const float x = static_cast<float>(static_cast<float>((p.x() - ox) / m_fZoom) * kMmPerInchF / g_nScreenDpiX);
-            const float y = static_cast<float>(static_cast<float>((p.y() - oy) / m_fZoom) * kMmPerInchF / g_nScreenDpiY);
-            polygon->m_points.emplace_back(CutToHundredths(x), CutToHundredths(y));
+            const QPointF mm = mapping.OriginToMillimetres(p);
+            polygon->m_points.emplace_back(CutToHundredths(static_cast<float>(mm.x())),
+                                           CutToHundredths(static_cast<float>(mm.y())));
         }
         polygon->RecalcBounds();
         AddCreatedObject(std::move(polygon), false);

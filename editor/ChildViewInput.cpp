@@ -10,6 +10,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -20,11 +21,6 @@ namespace {
 
 constexpr int kDeadZone = 3;
 constexpr int kGuideHitPixels = 4;
-
-int MarginZoomed(int dpi, float zoom)
-{
-    return static_cast<int>(CanvasMarginPixels(dpi) * zoom);
-}
 
 bool IsSelectionTool(int tool)
 {
@@ -49,21 +45,9 @@ Qt::CursorShape HoverCursor(int code)
 
 } // namespace
 
-QPoint CChildView::ToZoomedLabelPixels(QPoint client) const
-{
-    return {static_cast<int>(m_fScrollX + client.x() - MarginZoomed(g_nScreenDpiX, m_fZoom)),
-            static_cast<int>(m_fScrollY + client.y() - MarginZoomed(g_nScreenDpiY, m_fZoom))};
-}
-
-QPoint CChildView::ToLabelPixels(QPoint client) const
-{
-    const QPoint z = ToZoomedLabelPixels(client);
-    return {static_cast<int>(z.x() / m_fZoom), static_cast<int>(z.y() / m_fZoom)};
-}
-
 CBaseProxy* CChildView::ObjectAt(QPoint client) const
 {
-    const QPoint p = ToLabelPixels(client);
+    const QPoint p = Mapping().ToLabel(client);
     for (auto it = m_objects.rbegin(); it != m_objects.rend(); ++it)
         if ((*it)->GetObject() && (*it)->HitTestBody(p))
             return it->get();
@@ -74,7 +58,7 @@ CBaseProxy* CChildView::HandleAt(QPoint client, int& handle, bool& rotating)
 {
     // The handles' places are measured while they are drawn.
     Render();
-    const QPoint p = ToZoomedLabelPixels(client);
+    const QPoint p = Mapping().ToZoomedLabel(client);
     const bool rotate = EditStatus().m_nTool == ToolRotate;
     for (CBaseProxy* proxy : m_selection) {
         if (EditStatus().m_bInPlaceEditing && proxy == EditStatus().m_pEditedObject)
@@ -147,6 +131,7 @@ void CChildView::ClearSelection()
     m_selection.clear();
     m_pCurrent = nullptr;
     Redraw();
+    AnnounceState();
 }
 
 void CChildView::SelectByKind(int kind)
@@ -160,6 +145,7 @@ void CChildView::SelectByKind(int kind)
     if (GroupRotation())
         UpdateRotationCentre();
     Redraw();
+    AnnounceState();
 }
 
 void CChildView::DeleteSelection()
@@ -183,12 +169,12 @@ void CChildView::NudgeSelection(float dx, float dy)
 {
     if (m_selection.empty())
         return;
-    bool open = false;
-    OpenRecord(open, &CUndoRecordBuilder::BeginMoveRecord, &CUndoRecordBuilder::BeginMoveBatchRecord);
+    FinishGesture();
+    CPendingRecord record = m_builder.BeginMove(m_selection);
     for (CBaseProxy* proxy : m_selection)
         proxy->SetPosition(proxy->GetLeft() + dx, proxy->GetTop() + dy);
     Redraw();
-    CloseRecord(open, &CUndoRecordBuilder::EndMoveRecord, &CUndoRecordBuilder::EndMoveBatchRecord);
+    m_builder.End(std::move(record));
 }
 
 void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
@@ -242,35 +228,24 @@ void CChildView::SaveSelectedGeometry()
         proxy->SaveGeometry();
 }
 
-void CChildView::OpenRecord(bool& open, void (CUndoRecordBuilder::*single)(CBaseProxy*),
-                            void (CUndoRecordBuilder::*batch)(const ProxySelection&))
+void CChildView::OpenGestureRecord(CPendingRecord (CUndoRecordBuilder::*begin)(const ProxySelection&))
 {
-    if (open)
-        return;
-    if (m_selection.size() == 1)
-        (m_builder.*single)(m_selection.front());
-    else
-        (m_builder.*batch)(m_selection);
-    open = true;
+    if (!m_gestureRecord)
+        m_gestureRecord = (m_builder.*begin)(m_selection);
 }
 
-void CChildView::CloseRecord(bool& open, void (CUndoRecordBuilder::*single)(), void (CUndoRecordBuilder::*batch)())
+void CChildView::CloseGestureRecord()
 {
-    if (!open)
-        return;
-    if (m_selection.size() == 1)
-        (m_builder.*single)();
-    else
-        (m_builder.*batch)();
-    open = false;
+    // Moved out first: ending it changes the history, which ends open gestures.
+    CPendingRecord record = std::move(m_gestureRecord);
+    m_builder.End(std::move(record));
 }
 
 void CChildView::ApplyMove(bool instant)
 {
     if (InDeadZone())
         return;
-    OpenRecord(m_bMoveRecordOpen, &CUndoRecordBuilder::BeginMoveRecord,
-               &CUndoRecordBuilder::BeginMoveBatchRecord);
+    OpenGestureRecord(&CUndoRecordBuilder::BeginMove);
     const QPoint s = GestureStart();
     const QPoint p = EditStatus().m_currentPoint;
     for (CBaseProxy* proxy : m_selection)
@@ -284,8 +259,7 @@ void CChildView::ApplySize(bool instant)
 {
     if (InDeadZone())
         return;
-    OpenRecord(m_bSizeRecordOpen, &CUndoRecordBuilder::BeginSizeRecord,
-               &CUndoRecordBuilder::BeginSizeBatchRecord);
+    OpenGestureRecord(&CUndoRecordBuilder::BeginSize);
     const QPoint s = GestureStart();
     const CEditStatus& status = EditStatus();
     for (CBaseProxy* proxy : m_selection)
@@ -299,8 +273,7 @@ void CChildView::ApplyRotation(bool instant)
 {
     if (InDeadZone())
         return;
-    OpenRecord(m_bRotateRecordOpen, &CUndoRecordBuilder::BeginRotateRecord,
-               &CUndoRecordBuilder::BeginRotateBatchRecord);
+    OpenGestureRecord(&CUndoRecordBuilder::BeginRotate);
     const QPoint s = GestureStart();
     const CEditStatus& status = EditStatus();
     if (m_selection.size() == 1) {
@@ -319,7 +292,7 @@ void CChildView::EndMove()
     EditStatus().m_bMoving = false;
     setCursor(Qt::ArrowCursor);
     Redraw();
-    CloseRecord(m_bMoveRecordOpen, &CUndoRecordBuilder::EndMoveRecord, &CUndoRecordBuilder::EndMoveBatchRecord);
+    CloseGestureRecord();
 }
 
 void CChildView::EndSize()
@@ -327,7 +300,7 @@ void CChildView::EndSize()
     ApplySize(CGlobalSettings::GetInstance()->m_bInstantSizing);
     EditStatus().m_bSizing = false;
     Redraw();
-    CloseRecord(m_bSizeRecordOpen, &CUndoRecordBuilder::EndSizeRecord, &CUndoRecordBuilder::EndSizeBatchRecord);
+    CloseGestureRecord();
 }
 
 void CChildView::EndRotation()
@@ -335,7 +308,7 @@ void CChildView::EndRotation()
     ApplyRotation(CGlobalSettings::GetInstance()->m_bInstantRotating);
     EditStatus().m_bRotating = false;
     Redraw();
-    CloseRecord(m_bRotateRecordOpen, &CUndoRecordBuilder::EndRotateRecord, &CUndoRecordBuilder::EndRotateBatchRecord);
+    CloseGestureRecord();
 }
 
 void CChildView::FinishRubberBand()
@@ -343,7 +316,7 @@ void CChildView::FinishRubberBand()
     CEditStatus& status = EditStatus();
     const QPoint s = GestureStart();
     const QPoint p = status.m_currentPoint;
-    const QPoint corner = ToLabelPixels(QPoint(std::min(s.x(), p.x()), std::min(s.y(), p.y())));
+    const QPoint corner = Mapping().ToLabel(QPoint(std::min(s.x(), p.x()), std::min(s.y(), p.y())));
     const QRect band(corner.x(), corner.y(), static_cast<int>(std::abs(p.x() - s.x()) / m_fZoom),
                      static_cast<int>(std::abs(p.y() - s.y()) / m_fZoom));
     for (const auto& proxy : m_objects)
@@ -393,12 +366,12 @@ void CChildView::UpdateRotationCentre()
         right = std::max(right, x);
         bottom = std::max(bottom, y);
     }
-    const int ox = CanvasLabelOrigin(g_nScreenDpiX, m_fZoom, m_fScrollX);
-    const int oy = CanvasLabelOrigin(g_nScreenDpiY, m_fZoom, m_fScrollY);
-    left = static_cast<int>(left * m_fZoom + ox);
-    right = static_cast<int>(right * m_fZoom + ox);
-    top = static_cast<int>(top * m_fZoom + oy);
-    bottom = static_cast<int>(bottom * m_fZoom + oy);
+    const QPoint topLeft = Mapping().FromLabel(QPointF(left, top));
+    const QPoint bottomRight = Mapping().FromLabel(QPointF(right, bottom));
+    left = topLeft.x();
+    top = topLeft.y();
+    right = bottomRight.x();
+    bottom = bottomRight.y();
     EditStatus().m_rotationCentre = QPoint((right - left) / 2 + left, (bottom - top) / 2 + top);
 }
 
@@ -406,8 +379,10 @@ void CChildView::UpdateRotationCentre()
 
 void CChildView::mousePressEvent(QMouseEvent* event)
 {
+    // Whatever the event changed, the commands and the status bar follow.
+    const auto announce = qScopeGuard([this] { AnnounceState(); });
     const QPoint point = event->position().toPoint();
-    m_lastClick = ToClickPixels(point);
+    m_lastClick = Mapping().ToClick(point);
     // Proxies measure with the view state of the last frame.
     Render();
     if (event->button() == Qt::LeftButton)
@@ -497,7 +472,6 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
     if (settings.m_bInstantMoving)
         SaveSelectedGeometry();
     setCursor(Qt::SizeAllCursor);
-    m_bMoveRecordOpen = false;
 }
 
 void CChildView::PressRight(QMouseEvent* event, QPoint point)
@@ -567,6 +541,8 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
 
 void CChildView::mouseReleaseEvent(QMouseEvent* event)
 {
+    // Whatever the event changed, the commands and the status bar follow.
+    const auto announce = qScopeGuard([this] { AnnounceState(); });
     if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton)
         return;
     const QPoint point = event->position().toPoint();
@@ -612,7 +588,7 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
         // Outside the dead zone the drop asks: move here, copy here or cancel. The
         // commands read the start and current points of the edit status.
         if (!InDeadZone() && !(event->modifiers() & Qt::ControlModifier))
-            Q_EMIT contextMenuRequested({40524, 40525, 0, 40526}, mapToGlobal(point));
+            Q_EMIT contextMenuRequested({CmdDragMove, CmdDragCopy, 0, CmdDragCancel}, mapToGlobal(point));
         status.m_bCopyDrag = false;
     }
     // A right click without movement always ends in a context menu.
@@ -623,7 +599,8 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
 void CChildView::AutoScroll(QPoint point)
 {
     // A point beyond an edge scrolls that way by up to 20 pixels per mouse message.
-    const auto step = [](int p, int size) { return p > size ? std::min(p - size, 20) : p < 0 ? std::max(p, -20) : 0; };
+    const auto step = [](int p, int size) { return p > size ? std::min(p - size, 20) : p < 0 ? std::max(p,
+    -20) : 0; };
     if (const int dx = step(point.x(), width()))
         Q_EMIT autoScrollRequested(false, dx);
     if (const int dy = step(point.y(), height()))
@@ -641,20 +618,26 @@ void CChildView::ShowContextMenu(QPoint point)
 std::vector<int> CanvasContextMenu(int kind)
 {
     switch (kind) {
-    case -1: return {57637, 57642, 0, 30300, 30301, 30302, 30303, 40536, 0, 40538};
-    case KindText: return {57635, 57634, 57637, 30200, 0, 40576, 0, 40532, 0, 30601, 40533};
-    case KindLine: return {57635, 57634, 57637, 30200, 0, 40534, 0, 40532, 0, 30601, 40533};
+    case -1: return {CmdEditPaste, CmdEditSelectAll, 0, CmdZoomIn, CmdZoomOut, CmdZoomActual, CmdZoomFit,
+    CmdCentreLabel, 0, CmdLabelSettings};
+    case KindText: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdResetScale, 0, CmdProperties,
+    0, CmdExportImage, CmdCreateResource};
+    case KindLine: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdRestrictLine, 0,
+    CmdProperties, 0, CmdExportImage, CmdCreateResource};
     case KindBarcode:
     case KindRectangle:
     case KindEllipse:
     case KindPolygon:
-    case KindImage: return {57635, 57634, 57637, 30200, 0, 40532, 0, 30601, 40533};
+    case KindImage: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdProperties, 0,
+    CmdExportImage, CmdCreateResource};
     default: return {};
     }
 }
 
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    // Whatever the event changed, the commands and the status bar follow.
+    const auto announce = qScopeGuard([this] { AnnounceState(); });
     if (event->button() != Qt::LeftButton)
         return;
     CEditStatus& status = EditStatus();
@@ -682,6 +665,8 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CChildView::keyPressEvent(QKeyEvent* event)
 {
+    // Whatever the event changed, the commands and the status bar follow.
+    const auto announce = qScopeGuard([this] { AnnounceState(); });
     switch (event->key()) {
     case Qt::Key_Left: NudgeSelection(-1.0f, 0.0f); break;
     case Qt::Key_Right: NudgeSelection(1.0f, 0.0f); break;
@@ -697,7 +682,7 @@ void CChildView::UpdateHoverCursor(QPoint point)
     const CEditStatus& status = EditStatus();
     int code = ProxyCursorNone;
     if (m_pCurrent) {
-        const QPoint p = ToZoomedLabelPixels(point);
+        const QPoint p = Mapping().ToZoomedLabel(point);
         const bool rotate = status.m_nTool == ToolRotate;
         for (CBaseProxy* proxy : m_selection) {
             if (status.m_bInPlaceEditing && proxy == status.m_pEditedObject)

@@ -61,12 +61,9 @@ void CChildView::PositionInPlaceEditor()
     if (!status.m_bInPlaceEditing || !status.m_pEditedObject || !m_pActiveEdit)
         return;
     const CBaseProxy& proxy = *status.m_pEditedObject;
-    const int ox = static_cast<int>(
-        static_cast<float>(static_cast<float>(m_fZoom * kCanvasMarginMm) * g_nScreenDpiX / 25.4) - m_fScrollX);
-    const int oy = static_cast<int>(
-        static_cast<float>(static_cast<float>(m_fZoom * kCanvasMarginMm) * g_nScreenDpiY / 25.4) - m_fScrollY);
-    const int left = static_cast<int>(proxy.GetLeftPixels() * m_fZoom + ox);
-    const int top = static_cast<int>(proxy.GetTopPixels() * m_fZoom + oy);
+    const QPoint corner = Mapping().FromLabel(QPointF(proxy.GetLeftPixels(), proxy.GetTopPixels()));
+    const int left = corner.x();
+    const int top = corner.y();
     const int w = static_cast<int>(proxy.GetWidthPixels() * m_fZoom);
     const int h = static_cast<int>(proxy.GetHeightPixels() * m_fZoom);
     m_pActiveEdit->setGeometry(left, top, w, h);
@@ -86,7 +83,8 @@ void CChildView::CommitInPlaceEditor()
     m_pActiveEdit->hide();
     status.m_bInPlaceEditing = false;
     status.m_pEditedObject = nullptr;
-    if (IsText(proxy)) {
+    if (IsText(proxy) && HoldsObject(proxy)) {
+        CPendingRecord record = CUndoRecordBuilder::BeginEdit(proxy);
         CTextGraph& text = TextOf(*proxy);
         const QString before = text.m_strText;
         if (!text.m_bands.empty())
@@ -99,9 +97,11 @@ void CChildView::CommitInPlaceEditor()
                 text.m_strText = QStringLiteral("<空>");
             static_cast<CTextProxy*>(proxy)->FitTextBoxToText();
         }
-        // No undo record, but closing must not lose the edit.
+        // One record per committed change: undoing an earlier edit restores its own
+        // copy of the object, so without a record of its own the typed text would go
+        // with it and never come back.
         if (text.m_strText != before) {
-            SetModified(true);
+            m_builder.End(std::move(record));
             NotifyObjectsChanged();
         }
     }

@@ -25,11 +25,50 @@ std::unique_ptr<CMemo> RotateMemo(const CBaseProxy&)
 
 void CUndoRecordBuilder::EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending)
 {
-    if (!pending)
+    End(CPendingRecord(std::move(pending)));
+}
+
+void CUndoRecordBuilder::End(CPendingRecord record)
+{
+    EndPending(record);
+}
+
+void CUndoRecordBuilder::EndPending(CPendingRecord& pending)
+{
+    if (!pending.m_record)
         return;
-    for (size_t i = 0; i < pending->m_proxies.size(); ++i)
-        pending->m_memos[i]->Capture(*pending->m_proxies[i], MemoNew);
-    m_manager.AddCommand(std::move(pending));
+    std::unique_ptr<CUndoRedoCommand> record = std::move(pending.m_record);
+    record->CaptureNewState();
+    m_manager.AddCommand(std::move(record));
+}
+
+CPendingRecord CUndoRecordBuilder::BeginMove(const ProxySelection& proxies)
+{
+    if (proxies.size() == 1)
+        return CPendingRecord(BeginMemoRecord<CMoveURC>(proxies, CreatePosMemo));
+    return CPendingRecord(BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo));
+}
+
+CPendingRecord CUndoRecordBuilder::BeginSize(const ProxySelection& proxies)
+{
+    if (proxies.size() == 1)
+        return CPendingRecord(BeginMemoRecord<CSizeURC>(proxies, CreateSizeMemo));
+    return CPendingRecord(BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo));
+}
+
+CPendingRecord CUndoRecordBuilder::BeginRotate(const ProxySelection& proxies)
+{
+    if (proxies.size() == 1)
+        return CPendingRecord(BeginMemoRecord<CRotateURC>(proxies, RotateMemo));
+    return CPendingRecord(BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo));
+}
+
+CPendingRecord CUndoRecordBuilder::BeginEdit(CBaseProxy* proxy)
+{
+    auto record = std::make_unique<CEditorURC>();
+    record->m_pTarget = proxy;
+    record->m_pBefore = proxy->Clone();
+    return CPendingRecord(std::move(record));
 }
 
 void CUndoRecordBuilder::BeginMoveRecord(CBaseProxy* proxy)
@@ -94,17 +133,12 @@ void CUndoRecordBuilder::EndRotateBatchRecord()
 
 void CUndoRecordBuilder::BeginEditRecord(CBaseProxy* proxy)
 {
-    m_pEdit = std::make_unique<CEditorURC>();
-    m_pEdit->m_pTarget = proxy;
-    m_pEdit->m_pBefore = proxy->Clone();
+    m_edit = BeginEdit(proxy);
 }
 
 void CUndoRecordBuilder::EndEditRecord()
 {
-    if (!m_pEdit)
-        return;
-    m_pEdit->m_pAfter = m_pEdit->m_pTarget->Clone();
-    m_manager.AddCommand(std::move(m_pEdit));
+    EndPending(m_edit);
 }
 
 void CUndoRecordBuilder::BeginFormatRecord(CFormatURC& record, CBaseProxy* proxy)

@@ -6,6 +6,25 @@
 #include <array>
 #include <memory>
 
+// A record begun before a change: it owns the old states it captured and names the
+// objects it captured them of. Ending it (CUndoRecordBuilder::End) reads the new
+// states of those same objects, whatever the selection has become meanwhile; a
+// handle dropped without ending records nothing.
+class CPendingRecord
+{
+public:
+    CPendingRecord() = default;
+    explicit CPendingRecord(std::unique_ptr<CUndoRedoCommand> record)
+        : m_record(std::move(record))
+    {
+    }
+    explicit operator bool() const { return m_record != nullptr; }
+
+private:
+    friend class CUndoRecordBuilder;
+    std::unique_ptr<CUndoRedoCommand> m_record;
+};
+
 // The canvas's two-halved undo records: a begin captures the old state into a pending
 // record, the change is made, an end captures the new state and hands the record to
 // the history. Also hands out default names for new objects. One per canvas; the
@@ -17,6 +36,17 @@ public:
         : m_view(view), m_manager(manager)
     {
     }
+
+    // A move, size or rotation record over the proxies: the single-object record for
+    // one proxy, the batch record for any other number.
+    CPendingRecord BeginMove(const ProxySelection& proxies);
+    CPendingRecord BeginSize(const ProxySelection& proxies);
+    CPendingRecord BeginRotate(const ProxySelection& proxies);
+    // A whole-object record (property dialogs, in-place text).
+    static CPendingRecord BeginEdit(CBaseProxy* proxy);
+    // Reads the new states and hands the record to the history; an empty handle
+    // does nothing.
+    void End(CPendingRecord record);
 
     void BeginMoveRecord(CBaseProxy* proxy);
     void EndMoveRecord();
@@ -42,10 +72,11 @@ public:
     // when every candidate up to the limit is taken.
     QString MakeDefaultName(int kind);
 
-    bool HasPendingEdit() const { return m_pEdit != nullptr; }
+    bool HasPendingEdit() const { return bool(m_edit); }
 
 private:
     void EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending);
+    void EndPending(CPendingRecord& pending);
 
     CChildViewUndoRedoProxy& m_view;
     CUndoRedoManager& m_manager;
@@ -55,6 +86,6 @@ private:
     std::unique_ptr<CMemoBatchURC> m_pSizeBatch;
     std::unique_ptr<CMemoBatchURC> m_pRotate;
     std::unique_ptr<CMemoBatchURC> m_pRotateBatch;
-    std::unique_ptr<CEditorURC> m_pEdit;
+    CPendingRecord m_edit;
     std::array<int, 7> m_nameCounters{};
 };

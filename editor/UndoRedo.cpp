@@ -438,6 +438,12 @@ void CMemoBatchURC::Append(CBaseProxy* proxy, std::unique_ptr<CMemo> memo)
     m_memos.push_back(std::move(memo));
 }
 
+void CMemoBatchURC::CaptureNewState()
+{
+    for (size_t i = 0; i < m_proxies.size(); ++i)
+        m_memos[i]->Capture(*m_proxies[i], MemoNew);
+}
+
 void CMemoBatchURC::Undo()
 {
     for (size_t i = 0; i < m_proxies.size(); ++i)
@@ -454,7 +460,14 @@ void CMemoBatchURC::Redo()
 
 void CZOrderURC::MoveTo(size_t index)
 {
-    PutIntoCanvas(*m_pView, TakeFromCanvas(*m_pView, m_pProxy), index);
+    // Only the drawing order changes: the object stays selected and current.
+    ProxyList& list = m_pView->GetObjectList();
+    const size_t at = IndexInCanvas(*m_pView, m_pProxy);
+    if (at < list.size()) {
+        std::unique_ptr<CBaseProxy> owned = std::move(list[at]);
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+        PutIntoCanvas(*m_pView, std::move(owned), index);
+    }
     Repaint();
 }
 
@@ -537,6 +550,11 @@ void CLockAllURC::Redo()
     Repaint();
 }
 
+void CEditorURC::CaptureNewState()
+{
+    m_pAfter = m_pTarget->Clone();
+}
+
 void CEditorURC::Undo()
 {
     if (m_pBefore)
@@ -557,12 +575,21 @@ CUndoRedoManager::~CUndoRedoManager() = default;
 
 void CUndoRedoManager::UpdateTitle() const
 {
+    if (!m_pView)
+        return;
+    m_pView->UpdateTitle();
+    m_pView->HistoryChanged();
+}
+
+void CUndoRedoManager::BeforeChange() const
+{
     if (m_pView)
-        m_pView->UpdateTitle();
+        m_pView->BeforeHistoryChange();
 }
 
 void CUndoRedoManager::AddCommand(std::unique_ptr<CUndoRedoCommand> command)
 {
+    BeforeChange();
     // Records free only what they hold themselves, so the order of freeing is free.
     m_redo.clear();
     if (!m_bModified) {
@@ -570,7 +597,6 @@ void CUndoRedoManager::AddCommand(std::unique_ptr<CUndoRedoCommand> command)
         marker->m_pView = m_pView;
         m_undo.push_back(std::move(marker));
         m_bModified = true;
-        UpdateTitle();
     }
     command->m_pView = m_pView;
     command->m_bUndone = false;
@@ -581,10 +607,12 @@ void CUndoRedoManager::AddCommand(std::unique_ptr<CUndoRedoCommand> command)
         if (marker && !m_undo.empty())
             m_undo.pop_front();
     }
+    UpdateTitle();
 }
 
 void CUndoRedoManager::Undo()
 {
+    BeforeChange();
     if (m_undo.empty())
         return;
     std::unique_ptr<CUndoRedoCommand> command = std::move(m_undo.back());
@@ -597,12 +625,13 @@ void CUndoRedoManager::Undo()
         m_redo.push_back(std::move(m_undo.back()));
         m_undo.pop_back();
         m_bModified = false;
-        UpdateTitle();
     }
+    UpdateTitle();
 }
 
 void CUndoRedoManager::Redo()
 {
+    BeforeChange();
     if (m_redo.empty())
         return;
     auto redoOne = [this] {
@@ -617,12 +646,14 @@ void CUndoRedoManager::Redo()
     if (redoOne() && !m_redo.empty()) {
         redoOne();
         m_bModified = true;
-        UpdateTitle();
     }
+    UpdateTitle();
 }
 
 void CUndoRedoManager::Clear()
 {
+    BeforeChange();
     m_redo.clear();
     m_undo.clear();
+    UpdateTitle();
 }

@@ -29,6 +29,11 @@ public:
     virtual void NotifyObjectsChanged() = 0;
     // Repaints the whole canvas.
     virtual void RepaintView() = 0;
+    // Runs before the history changes (a record added, undone or redone): a gesture
+    // still open ends first, so no record is ever made over proxies the change frees.
+    virtual void BeforeHistoryChange() {}
+    // The history changed: commands that depend on it update.
+    virtual void HistoryChanged() {}
 };
 
 // The one place where a proxy changes owner between the canvas and an undo record.
@@ -215,6 +220,9 @@ public:
     virtual ~CUndoRedoCommand() = default;
     virtual void Undo() {}
     virtual void Redo() {}
+    // A record begun before a change reads the state after it here, just before it
+    // joins the history.
+    virtual void CaptureNewState() {}
 
     CChildViewUndoRedoProxy* m_pView = nullptr;
     bool m_bFileChanged = false;
@@ -284,6 +292,7 @@ class CMemoBatchURC : public CUndoRedoCommand
 public:
     void Undo() override;
     void Redo() override;
+    void CaptureNewState() override;
     void Append(CBaseProxy* proxy, std::unique_ptr<CMemo> memo);
 
     ProxySelection m_proxies;
@@ -367,6 +376,7 @@ class CEditorURC : public CUndoRedoCommand
 public:
     void Undo() override;
     void Redo() override;
+    void CaptureNewState() override;
 
     CBaseProxy* m_pTarget = nullptr;
     std::unique_ptr<CBaseProxy> m_pBefore;
@@ -402,7 +412,9 @@ public:
     int m_nLimit = 50;
 
 private:
+    // The title and every command that reads the history follow each change.
     void UpdateTitle() const;
+    void BeforeChange() const;
 
     std::deque<std::unique_ptr<CUndoRedoCommand>> m_undo; // oldest first
     std::deque<std::unique_ptr<CUndoRedoCommand>> m_redo; // undone last at the back

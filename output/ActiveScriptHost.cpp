@@ -68,18 +68,24 @@ void CActiveScriptHost::StartEngine()
     m_bStopped = m_bRanAway = false;
     m_pEngine = std::make_unique<ScriptEngine>();
     m_pEngine->SetStepLimit(m_nStepLimit);
+    m_pEngine->SetTimeLimit(m_nTimeLimitMs);
+    m_pEngine->SetMemoryLimit(m_nMemoryLimit);
     m_pEngine->SetInterruptCheck([this] { return m_bCancelled.load(); });
     m_pEngine->SetErrorHandler([this](const ScriptError& error) {
         // A cancelled call reports nothing; a runaway one is the last report.
-        m_bRanAway = error.number == 0;
-        ShowText(FormatError(error), kMsgBoxSetForeground);
+        m_bRanAway = error.number == kScriptStepsExceeded || error.number == kScriptTimeExceeded;
+        if (m_pUi && !m_bQuiet)
+            ApplyChoice(m_pUi->ScriptErrorBox(FormatError(error)));
     });
     ScriptUi ui;
     if (m_pUi) {
         ui.msgBox = [this](const QString& prompt, int buttons, const QString& title) {
-            return m_pUi->MsgBox(prompt, buttons, title);
+            return ShowText(prompt, buttons, title);
         };
-        ui.inputBox = [this](const QString& prompt, const QString& title, const QString& defaultText) {
+        ui.inputBox = [this](const QString& prompt, const QString& title,
+                             const QString& defaultText) -> std::optional<QString> {
+            if (m_bQuiet)
+                return defaultText;
             return m_pUi->InputBox(prompt, title, defaultText);
         };
     }
@@ -111,10 +117,32 @@ bool CActiveScriptHost::CallProcedureChecked(const QString& name)
     return called;
 }
 
-void CActiveScriptHost::ShowText(const QString& text, int buttons)
+int CActiveScriptHost::ShowText(const QString& text, int buttons, const QString& title)
 {
-    if (m_pUi)
-        m_pUi->MsgBox(text, buttons, QString());
+    // The buttons of each kind of box, in order; an unseen box answers with its default.
+    static const std::vector<int> kButtons[] = {{1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2}, {1}, {1}};
+    const std::vector<int>& offered = kButtons[buttons & 7];
+    if (!m_pUi || m_bQuiet)
+        return offered[std::min<size_t>(size_t((buttons >> 8) & 3), offered.size() - 1)];
+    // A box with only OK gets Cancel as well: the way out of a job that shows one
+    // for every label.
+    const bool okOnly = (buttons & 7) == 0;
+    const int answer = m_pUi->MsgBox(text, okOnly ? buttons | 1 : buttons, title);
+    if (answer != 2)
+        return answer;
+    ApplyChoice(m_pUi->AskStopJob(QStringLiteral("脚本的消息框已取消。要停止本次任务吗？")));
+    return okOnly ? 1 : answer;
+}
+
+void CActiveScriptHost::ApplyChoice(ScriptJobChoice choice)
+{
+    if (choice == ScriptJobChoice::Continue)
+        return;
+    m_bQuiet = true;
+    if (choice == ScriptJobChoice::Stop) {
+        m_bStopJob = true;
+        m_bCancelled = true;
+    }
 }
 
 QString CActiveScriptHost::FormatError(const ScriptError& error)

@@ -100,6 +100,8 @@ public:
     void SetScriptEngine(std::unique_ptr<IScriptEngine> engine);
     // The user cancelled the job: a running script stops, no later one runs.
     void CancelScripts() { m_pScriptEngine->Cancel(); }
+    // The user chose, in a script's box, to stop the job.
+    bool ScriptsStoppedJob() const { return m_pScriptEngine->StopsJob(); }
     // Seconds since 1970-01-01 UTC; read once, at preparation.
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // Makes the loader of a data source; CDLBase::CreateLoader by the source's type

@@ -47,6 +47,8 @@ public:
     virtual void CallProcedure(const QString& name) = 0;
     // Stops the running procedure soon and every later call; safe from any thread.
     virtual void Cancel() {}
+    // True once the user chose, in a script's box, to stop the whole job.
+    virtual bool StopsJob() const { return false; }
 };
 
 // No scripts: the job still decides what to call, nothing runs.

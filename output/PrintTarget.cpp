@@ -228,6 +228,10 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
     const qint64 pageCount = std::clamp<qint64>(range.pageCount, 0, qint64(INT_MAX) - range.startPage + 1);
     const qint64 total = copies * pageCount;
     qint64 printed = 0;
+    if (job.ScriptsStoppedJob()) {
+        target.Abort();
+        return PrintResult::Cancelled;
+    }
     try {
         const qint64 outer = range.collate ? pageCount : copies;
         const qint64 inner = range.collate ? copies : pageCount;
@@ -235,6 +239,10 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
             for (qint64 j = 0; j < inner; ++j) {
                 PrintOnePage(job, target, static_cast<int>(range.startPage + (range.collate ? i : j)));
                 ++printed;
+                if (job.ScriptsStoppedJob()) {
+                    target.Abort();
+                    return PrintResult::Cancelled;
+                }
                 if (feedback) {
                     feedback->PagePrinted(printed, total);
                     if (feedback->IsCancelled()) {

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CBandTextEidtor::CBandTextEidtor(BandVector* bands, QWidget* parent)
     : QDialog(parent), m_pBands(bands), m_nCount(static_cast<int>(bands->size()))
@@ -93,11 +94,16 @@ void CBandTextEidtor::Commit()
         return;
     CDataBand& current = *(*m_pBands)[static_cast<size_t>(m_nCurrent)];
     current.m_strWorkText = BandTextFromEdit(m_value->toPlainText());
+    // An untouched text keeps its own line breaks; no change at all is no edit.
+    auto changed = [](const CDataBand& band) {
+        return BandTextForEdit(band.m_strWorkText) != BandTextForEdit(band.m_strValue);
+    };
+    if (std::none_of(m_pBands->begin(), m_pBands->end(), [&](const auto& band) { return changed(*band); }))
+        return;
     if (m_beforeCommit)
         m_beforeCommit();
     for (const auto& band : *m_pBands) {
-        // An untouched text keeps its own line breaks.
-        if (BandTextForEdit(band->m_strWorkText) != BandTextForEdit(band->m_strValue))
+        if (changed(*band))
             band->m_strValue = band->m_strWorkText;
     }
 }

@@ -31,7 +31,8 @@ public:
     // Shows the band whose number the index edit holds.
     void GoToBand();
 
-    // Runs just before the texts are written (the caller's undo record).
+    // Runs just before the texts are written (the caller's undo record); not at all
+    // when no text changed.
     std::function<void()> m_beforeCommit;
     bool m_bOpenProperties = false;
     CDataBand* m_pBandToFocus = nullptr;

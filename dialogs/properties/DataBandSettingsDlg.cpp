@@ -19,7 +19,7 @@
 
 char BandCharFromText(const QString& text, char previous)
 {
-    if (text.isEmpty())
+    if (text.isEmpty() || text.front().isNull())
         return '0';
     const char16_t c = text.front().unicode();
     return c <= 0x7F ? static_cast<char>(c) : previous;
@@ -52,9 +52,10 @@ QLineEdit* MakeCharEdit(int id)
     return edit;
 }
 
+// A NUL pad character shows as an empty field.
 QString CharText(char c)
 {
-    return QString(CDataBand::WidenChar(c));
+    return c ? QString(CDataBand::WidenChar(c)) : QString();
 }
 
 int IntOf(const QLineEdit* edit)

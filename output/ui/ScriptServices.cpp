@@ -3,7 +3,10 @@
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
@@ -66,6 +69,52 @@ std::optional<QString> CServicesScriptUi::InputBox(const QString& prompt, const 
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.Text();
+}
+
+ScriptJobChoice CServicesScriptUi::ScriptErrorBox(const QString& text)
+{
+    CScriptStopDlg dialog(m_pParent, text, true);
+    Services().RunModal(dialog);
+    return dialog.Choice();
+}
+
+ScriptJobChoice CServicesScriptUi::AskStopJob(const QString& text)
+{
+    CScriptStopDlg dialog(m_pParent, text, false);
+    Services().RunModal(dialog);
+    return dialog.Choice();
+}
+
+CScriptStopDlg::CScriptStopDlg(QWidget* parent, const QString& text, bool error)
+    : QDialog(parent), m_pQuiet(new QCheckBox(QStringLiteral("本次任务不再显示脚本的消息框和错误"), this))
+{
+    setWindowTitle(error ? QStringLiteral("脚本错误") : QString::fromUtf16(kAppTitle));
+    auto* message = new QLabel(text, this);
+    message->setObjectName(QStringLiteral("text"));
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pQuiet->setObjectName(QStringLiteral("quiet"));
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* goOn = buttons->addButton(QStringLiteral("继续"), QDialogButtonBox::AcceptRole);
+    goOn->setObjectName(QStringLiteral("continue"));
+    goOn->setDefault(true);
+    QPushButton* stop = buttons->addButton(QStringLiteral("停止任务"), QDialogButtonBox::RejectRole);
+    stop->setObjectName(QStringLiteral("stop"));
+    connect(goOn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(stop, &QPushButton::clicked, this, [this] {
+        m_bStop = true;
+        reject();
+    });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(message);
+    layout->addWidget(m_pQuiet);
+    layout->addWidget(buttons);
+}
+
+ScriptJobChoice CScriptStopDlg::Choice() const
+{
+    if (m_bStop)
+        return ScriptJobChoice::Stop;
+    return m_pQuiet->isChecked() ? ScriptJobChoice::ContinueQuietly : ScriptJobChoice::Continue;
 }
 
 CScriptInputDlg::CScriptInputDlg(QWidget* parent, const QString& prompt, const QString& title,

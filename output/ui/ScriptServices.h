@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 
@@ -18,6 +19,8 @@ public:
     explicit CServicesScriptUi(QWidget* parent) : m_pParent(parent) {}
     int MsgBox(const QString& prompt, int buttons, const QString& title) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    ScriptJobChoice ScriptErrorBox(const QString& text) override;
+    ScriptJobChoice AskStopJob(const QString& text) override;
 
 private:
     QPointer<QWidget> m_pParent;
@@ -35,6 +38,21 @@ public:
 private:
     QLabel* m_pPrompt;
     QLineEdit* m_pEdit;
+};
+
+// A script error, or a script's box the user cancelled, during a job: the text, a
+// check box to show no more script boxes in this job, and the buttons to go on or
+// to stop the job.
+class CScriptStopDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    CScriptStopDlg(QWidget* parent, const QString& text, bool error);
+    ScriptJobChoice Choice() const;
+
+private:
+    QCheckBox* m_pQuiet;
+    bool m_bStop = false;
 };
 
 // QuitApp's request as the program honours it: the main window is closed the normal

@@ -2,9 +2,74 @@
 
 #include "platform/script/ScriptRuntime.h"
 
+#include <algorithm>
+#include <chrono>
+#include <malloc.h>
+#include <pthread.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VC_SCRIPT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VC_SCRIPT_ASAN 1
+#endif
+#endif
+#ifdef VC_SCRIPT_ASAN
+// The sanitizer's allocator replaces malloc's statistics.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace {
 
-constexpr int kMaxCallDepth = 200;
+// Nesting stops where the thread's stack would run out, less a reserve for the
+// deepest work one level does between two checks (parsing an Execute text, a nested
+// expression, a library call); instrumented builds use far bigger frames.
+#ifdef VC_SCRIPT_ASAN
+constexpr uintptr_t kStackReserve = 3u << 20;
+#else
+constexpr uintptr_t kStackReserve = 512u << 10;
+#endif
+constexpr int kMaxDepth = 1'000'000;
+constexpr int kDepthWithoutStackSize = 1000;
+
+// The lowest frame address recursion may reach on this thread; 0 when the stack
+// cannot be measured.
+uintptr_t StackFloor()
+{
+    thread_local const uintptr_t floor = [] {
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) != 0)
+            return uintptr_t(0);
+        void* low = nullptr;
+        size_t size = 0;
+        const bool known = pthread_attr_getstack(&attr, &low, &size) == 0;
+        pthread_attr_destroy(&attr);
+        return known && size > 2 * kStackReserve ? uintptr_t(low) + kStackReserve : uintptr_t(0);
+    }();
+    return floor;
+}
+
+// Heap bytes in use by the whole process.
+int64_t HeapInUse()
+{
+#ifdef VC_SCRIPT_ASAN
+    return int64_t(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return int64_t(m.uordblks + m.hblkhd);
+#endif
+}
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The runtime whose script runs on this thread, for the allocation checks of values.
+thread_local ScriptRuntime* t_running = nullptr;
+
+// Allocations smaller than this are left to the periodic check.
+constexpr uint64_t kLargeAllocation = 1u << 16;
 
 QString Key(const QString& name)
 {
@@ -26,9 +91,9 @@ void ForEachDeclared(const StmtList& list, F&& f)
         case StmtKind::Dim:
         case StmtKind::ReDim:
         case StmtKind::Const:
-            f(s->target->name);
+            f(s->target->name, s->kind);
             for (const auto& more : s->body)
-                f(more->target->name);
+                f(more->target->name, s->kind);
             break;
         case StmtKind::If:
         case StmtKind::Select:
@@ -57,20 +122,32 @@ struct FrameGuard
     ~FrameGuard() { current = saved; }
 };
 
-struct DepthGuard
-{
-    int& depth;
-    explicit DepthGuard(int& d) : depth(d)
-    {
-        if (++depth > kMaxCallDepth) {
-            --depth;
-            ThrowScriptError(28);
-        }
-    }
-    ~DepthGuard() { --depth; }
-};
-
 } // namespace
+
+void NoteScriptAllocation(uint64_t bytes)
+{
+    if (t_running && bytes >= kLargeAllocation)
+        t_running->CheckMemory(bytes);
+}
+
+ScriptRuntime::Nesting::Nesting(ScriptRuntime& rt) : m_rt(rt)
+{
+    const uintptr_t floor = StackFloor();
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (++rt.m_depth > (floor ? kMaxDepth : kDepthWithoutStackSize) || here < floor) {
+        --rt.m_depth;
+        ThrowScriptError(28);
+    }
+}
+
+void ScriptRuntime::CheckMemory(uint64_t bytes)
+{
+    if (!memoryLimit || !m_running)
+        return;
+    const int64_t held = m_memoryHeld + (HeapInUse() - m_heapAtCall);
+    if (held + int64_t(bytes) > int64_t(memoryLimit))
+        ThrowScriptError(7);
+}
 
 // ---------------------------------------------------------------------------------------
 // Err
@@ -136,7 +213,7 @@ void ErrObject::Set(const ScriptException& e)
 {
     number = e.number;
     description = e.description;
-    source = e.source.isEmpty() ? QStringLiteral("VBScript runtime error") : e.source;
+    source = e.source.isEmpty() ? QStringLiteral("Microsoft VBScript runtime error") : e.source;
 }
 
 void ErrObject::Clear()
@@ -149,7 +226,9 @@ void ErrObject::Clear()
 // ---------------------------------------------------------------------------------------
 // Class instances
 
-ClassInstance::ClassInstance(ScriptRuntime& runtime, ClassDef& definition) : rt(runtime), def(definition)
+ClassInstance::ClassInstance(std::shared_ptr<InstanceRegistry> instances, std::shared_ptr<ScriptModule> owner,
+                             ClassDef& definition)
+    : registry(std::move(instances)), module(std::move(owner)), def(definition)
 {
     fields.resize(def.fields.size());
 }
@@ -162,6 +241,11 @@ bool ClassInstance::HasMember(const QString& name) const
 
 bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
 {
+    ScriptRuntime* rt = registry->rt;
+    if (!rt)
+        return false;
+    // Private members answer only to code of the class itself.
+    const bool inside = rt->m_frame && rt->m_frame->me && &rt->m_frame->me->def == &def;
     Procedure* p = nullptr;
     if (name.isEmpty()) {
         p = def.defaultMember;
@@ -171,6 +255,8 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
             p = def.Find(p->name, kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
     } else {
         const int field = def.FieldIndex(name);
+        if (field >= 0 && !def.fields[size_t(field)].isPublic && !inside)
+            return false;
         if (field >= 0) {
             ScriptValue& v = fields[size_t(field)];
             if (kind == InvokeKind::Get) {
@@ -190,14 +276,43 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
         }
         p = def.Find(name, kind == InvokeKind::Get ? ProcKind::PropertyGet : kind == InvokeKind::Set ? ProcKind::PropertySet : ProcKind::PropertyLet);
     }
-    if (!p)
+    if (!p || (!p->isPublic && !inside))
         return false;
     std::vector<ScriptValue*> refs;
     refs.reserve(args.size());
     for (ScriptValue& a : args)
         refs.push_back(&a);
-    result = rt.CallProcedure(p, this, refs);
+    result = rt->CallProcedure(p, this, refs);
     return true;
+}
+
+void InstanceRegistry::Release(ClassInstance* p)
+{
+    released.push_back(p);
+    // While a script runs, the instance waits for the next safe point.
+    if (!draining && !(rt && rt->m_running))
+        Drain();
+}
+
+void InstanceRegistry::Drain()
+{
+    if (draining)
+        return;
+    draining = true;
+    // Deleting one instance may release others: they join the list instead of
+    // recursing, however long a chain of objects is.
+    while (!released.empty()) {
+        ClassInstance* p = released.back();
+        released.pop_back();
+        if (!p->terminated && rt && p->def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub)) {
+            p->terminated = true;
+            rt->RunTerminate(*p);
+            continue;
+        }
+        live.erase(p);
+        delete p;
+    }
+    draining = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -226,16 +341,60 @@ ScriptRuntime::Scope ScriptRuntime::ScopeOf(const Frame* f) const
     return scope;
 }
 
-ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>())
+ScriptRuntime::ScriptRuntime() : err(std::make_shared<ErrObject>()), m_instances(std::make_shared<InstanceRegistry>())
 {
+    m_instances->rt = this;
     AddNamedItem(QStringLiteral("Err"), err, false);
 }
 
 ScriptRuntime::~ScriptRuntime()
 {
-    // Instances of script classes may hold each other; drop what the globals hold first.
-    for (auto& g : m_globals)
-        *g = ScriptValue();
+    ReleaseAll();
+}
+
+// The end of the script: what the globals hold goes (each Class_Terminate runs as its
+// last reference goes), then instances that only hold each other are broken apart.
+void ScriptRuntime::ReleaseAll()
+{
+    m_steps = 0;
+    m_callStarted = NowMs();
+    // The host's named items stay while the last Class_Terminate runs.
+    for (size_t i = 0; i < m_globals.size(); ++i)
+        if (!m_namedItems.contains(int(i)))
+            *m_globals[i] = ScriptValue();
+    m_instances->Drain();
+    for (int round = 0; round < 100 && !m_instances->live.empty(); ++round) {
+        // Oldest first, so that the order of the last Class_Terminates is the same
+        // on every run.
+        std::vector<ClassInstance*> remaining(m_instances->live.begin(), m_instances->live.end());
+        std::sort(remaining.begin(), remaining.end(), [](const ClassInstance* x, const ClassInstance* y) { return x->serial < y->serial; });
+        std::vector<ScriptValue> held;
+        for (ClassInstance* p : remaining)
+            for (ScriptValue& v : p->fields)
+                if (v.IsObject() || v.IsArray())
+                    held.push_back(std::move(v));
+        if (held.empty())
+            break; // the rest are held by the host, and die with it
+        held.clear();
+        m_instances->Drain();
+    }
+    m_instances->rt = nullptr;
+}
+
+void ScriptRuntime::RunTerminate(ClassInstance& instance)
+{
+    // A new owner for the instance while its Class_Terminate runs: Me works, and when
+    // this owner goes the instance is released again, for good.
+    const std::shared_ptr<ClassInstance> self(&instance, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
+    ++m_running;
+    try {
+        CallProcedure(instance.def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub), &instance, {});
+    } catch (const ScriptException&) {
+        // The language reports nothing of an error in Class_Terminate.
+    } catch (const ScriptAbort&) {
+    } catch (const std::bad_alloc&) {
+    }
+    --m_running;
 }
 
 int ScriptRuntime::AddGlobal(const QString& name)
@@ -257,7 +416,9 @@ int ScriptRuntime::GlobalIndex(const QString& name) const
 
 void ScriptRuntime::AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers)
 {
-    *m_globals[size_t(AddGlobal(name))] = ScriptValue::Obj(object);
+    const int index = AddGlobal(name);
+    m_namedItems.insert(index);
+    *m_globals[size_t(index)] = ScriptValue::Obj(object);
     if (globalMembers)
         m_globalMembers.push_back(std::move(object));
 }
@@ -291,7 +452,7 @@ void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
 
 void ScriptRuntime::CollectGlobals(const StmtList& list)
 {
-    ForEachDeclared(list, [this](const QString& name) { AddGlobal(name); });
+    ForEachDeclared(list, [this](const QString& name, StmtKind) { AddGlobal(name); });
 }
 
 void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
@@ -314,7 +475,18 @@ void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
         add(p.name);
         p.resultSlot = scope.locals.value(Key(p.name));
     }
-    ForEachDeclared(p.body, add);
+    // ReDim declares a local only when no variable of that name is in reach: inside a
+    // method it resizes the class's field, elsewhere a global array.
+    std::vector<QString> redims;
+    ForEachDeclared(p.body, [&](const QString& name, StmtKind kind) {
+        if (kind == StmtKind::ReDim)
+            redims.push_back(name);
+        else
+            add(name);
+    });
+    for (const QString& name : redims)
+        if (!scope.locals.contains(Key(name)) && !(p.owner && p.owner->FieldIndex(name) >= 0) && GlobalIndex(name) < 0)
+            add(name);
     ResolveBlock(p.body, scope);
 }
 
@@ -414,13 +586,22 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
 // ---------------------------------------------------------------------------------------
 // Running
 
-void ScriptRuntime::Step()
+void ScriptRuntime::Step(const Stmt& at)
 {
     if (stepLimit && ++m_steps > stepLimit)
-        throw ScriptAbort{};
-    // Asked now and then only: the check may cost more than a statement.
-    if (interrupt && (++m_polls & 0xFFF) == 0 && interrupt())
+        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column};
+    // Asked now and then only: the checks cost more than a statement.
+    if ((++m_polls & 0xFFF) == 0)
+        Poll(at);
+}
+
+void ScriptRuntime::Poll(const Stmt& at)
+{
+    if (interrupt && interrupt())
         throw ScriptAbort{true};
+    if (timeLimitMs && NowMs() - m_callStarted > timeLimitMs)
+        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column};
+    CheckMemory(0);
 }
 
 void ScriptRuntime::Report(const ScriptException& e, bool compile)
@@ -456,18 +637,36 @@ bool ScriptRuntime::Parse(const QString& text)
 template <typename F>
 bool ScriptRuntime::Guarded(F&& run)
 {
-    m_steps = 0;
+    const bool outermost = m_running == 0;
+    if (outermost) {
+        m_steps = 0;
+        m_callStarted = NowMs();
+        m_heapAtCall = memoryLimit ? HeapInUse() : 0;
+    }
+    ScriptRuntime* const previous = std::exchange(t_running, this);
+    ++m_running;
+    bool ok = false;
     try {
         run();
+        ok = true;
     } catch (const ScriptException& e) {
         Report(e, false);
-        return false;
     } catch (const ScriptAbort& abort) {
-        if (!abort.interrupted)
-            Report(ScriptException(0, QStringLiteral("Script stopped after too many steps")), false);
-        return false;
+        if (!abort.interrupted) {
+            const QString text = abort.number == kScriptTimeExceeded
+                                     ? QStringLiteral("脚本运行超过 %1 秒，已停止。").arg(timeLimitMs / 1000.0)
+                                     : QStringLiteral("脚本执行的语句超过 %1 条，已停止。").arg(stepLimit);
+            Report(ScriptException(abort.number, text, abort.line, abort.column), false);
+        }
+    } catch (const std::bad_alloc&) {
+        Report(ScriptException(7, ScriptErrorText(7)), false);
     }
-    return true;
+    --m_running;
+    m_instances->Drain();
+    t_running = previous;
+    if (outermost && memoryLimit)
+        m_memoryHeld = std::max<int64_t>(0, m_memoryHeld + HeapInUse() - m_heapAtCall);
+    return ok;
 }
 
 void ScriptRuntime::RunModule(ScriptModule& module)
@@ -494,6 +693,7 @@ bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, Scr
 
 ScriptValue ScriptRuntime::Eval(const QString& text)
 {
+    Nesting nesting(*this);
     ExprPtr e = ParseScriptExpression(text);
     Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
@@ -501,25 +701,59 @@ ScriptValue ScriptRuntime::Eval(const QString& text)
     return Eval(*e, m_frame ? *m_frame : module);
 }
 
+std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& text, bool global)
+{
+    Frame* at = global ? nullptr : m_frame;
+    Procedure* scope = at ? at->proc : nullptr;
+    for (size_t i = 0; i < m_executeCache.size(); ++i) {
+        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text) {
+            // Most recently used first.
+            std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
+            return m_executeCache.front().module;
+        }
+    }
+    std::shared_ptr<ScriptModule> module = ParseScript(text);
+    Declare(*module, at);
+    if (!module->procedures.empty() || !module->classes.empty()) {
+        // Its procedures and classes live on under their names.
+        m_modules.push_back(module);
+        return module;
+    }
+    constexpr size_t kCachedTexts = 32;
+    if (m_executeCache.size() == kCachedTexts)
+        m_executeCache.pop_back();
+    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, module});
+    return module;
+}
+
 void ScriptRuntime::Execute(const QString& text, bool global)
 {
-    auto module = ParseScript(text);
-    ScriptModule& m = *module;
-    m_modules.push_back(std::move(module));
+    Nesting nesting(*this);
+    // Held while it runs: a nested Execute may drop it from the cache.
+    const std::shared_ptr<ScriptModule> module = CompileForExecute(text, global);
     Frame* at = global ? nullptr : m_frame;
-    Declare(m, at);
     if (at)
-        ExecBlock(m.statements, *at);
+        ExecBlock(module->statements, *at);
     else
-        RunModule(m);
+        RunModule(*module);
 }
 
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
 {
     ClassDef* def = m_classes.value(Key(className), nullptr);
+    if (!def && className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
+        return ScriptValue::Obj(NewRegExp());
     if (!def)
         ThrowScriptError(506);
-    auto instance = std::make_shared<ClassInstance>(*this, *def);
+    std::shared_ptr<ScriptModule> owner;
+    for (const auto& m : m_modules)
+        for (const auto& c : m->classes)
+            if (c.get() == def)
+                owner = m;
+    auto* created = new ClassInstance(m_instances, std::move(owner), *def);
+    created->serial = ++m_instances->created;
+    m_instances->live.insert(created);
+    const std::shared_ptr<ClassInstance> instance(created, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
     Frame f;
     for (size_t i = 0; i < def->fields.size(); ++i) {
         const ClassField& field = def->fields[i];
@@ -541,7 +775,7 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
 {
     if (args.size() != p->params.size())
         ThrowScriptError(450);
-    DepthGuard guard(m_depth);
+    Nesting nesting(*this);
     const size_t n = p->slotNames.size();
     std::vector<ScriptValue> storage(n);
     std::vector<ScriptValue*> slots(n);
@@ -560,7 +794,12 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
     f.slots = slots.data();
     FrameGuard current(m_frame, &f);
     ExecBlock(p->body, f);
-    return p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
+    ScriptValue result = p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
+    // The locals go now, and with them the instances only they held.
+    storage.clear();
+    if (!m_instances->released.empty())
+        m_instances->Drain();
+    return result;
 }
 
 ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
@@ -585,15 +824,20 @@ ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
 
 ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
 {
-    Step();
+    Step(s);
     try {
-        return ExecInner(s, f);
+        const Flow flow = ExecInner(s, f);
+        if (!m_instances->released.empty())
+            m_instances->Drain();
+        return flow;
     } catch (ScriptException& e) {
         if (!e.line) {
             e.line = s.line;
             e.column = s.column;
         }
         throw;
+    } catch (const std::bad_alloc&) {
+        throw ScriptException(7, ScriptErrorText(7), s.line, s.column);
     }
 }
 
@@ -649,6 +893,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
             ThrowScriptError(501);
         if (!var->IsArray())
             ThrowScriptError(13);
+        if (var->RawArray()->locks)
+            ThrowScriptError(10);
         if (var->RawArray()->fixed) {
             auto arr = std::make_shared<ScriptArray>(var->RawArray()->upper);
             arr->fixed = true;
@@ -679,14 +925,22 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         }
         return Flow::Normal;
     case StmtKind::Select: {
-        const ScriptValue subject = Eval(*s.value, f);
+        // Under On Error Resume Next a failing subject or Case value goes on into the
+        // Case's statements.
+        ScriptValue subject;
+        const bool failed = HeaderFails(f, [&] { subject = Eval(*s.value, f); });
         for (const Branch& b : s.branches) {
-            if (b.conditions.empty())
+            if (b.conditions.empty() || failed)
                 return ExecBlock(b.body, f);
             for (const auto& c : b.conditions) {
-                const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
-                if (!v.IsNull() && v.RawInt())
-                    return ExecBlock(b.body, f);
+                bool match = true;
+                if (!HeaderFails(f, [&] {
+                        const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
+                        match = !v.IsNull() && v.RawInt();
+                    })
+                    && !match)
+                    continue;
+                return ExecBlock(b.body, f);
             }
         }
         return Flow::Normal;
@@ -698,8 +952,13 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
     case StmtKind::Do:
         return ExecDo(s, f);
     case StmtKind::While:
-        while (Condition(*s.value, f)) {
-            Step();
+        for (;;) {
+            bool go = false;
+            if (HeaderFails(f, [&] { go = Condition(*s.value, f); }))
+                return BodyOnce(s, f, Flow::Normal);
+            if (!go)
+                break;
+            Step(s);
             const Flow flow = ExecBlock(s.body, f);
             if (flow != Flow::Normal)
                 return flow;
@@ -729,6 +988,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         f.resumeNext = false;
         err->Clear();
         return Flow::Normal;
+    case StmtKind::Nop:
+        return Flow::Normal;
     }
     return Flow::Normal;
 }
@@ -740,6 +1001,9 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
     ScriptValue* var = Variable(*s.target, f);
     if (!var)
         ThrowScriptError(501);
+    // A fixed array refuses ReDim before its bounds are read.
+    if (s.kind == StmtKind::ReDim && var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
+        ThrowScriptError(10);
     std::vector<int32_t> bounds;
     for (const auto& b : s.bounds)
         bounds.push_back(Eval(*b, f).ToLong());
@@ -749,22 +1013,47 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
         *var = ScriptValue::Arr(arr);
         return;
     }
-    if (var->IsArray() && var->RawArray()->fixed)
-        ThrowScriptError(10);
     if (s.preserve && var->IsArray())
         var->MutableArray().Resize(bounds, true);
     else
         *var = ScriptValue::Arr(std::make_shared<ScriptArray>(bounds));
 }
 
+template <typename F>
+bool ScriptRuntime::HeaderFails(Frame& f, F&& header)
+{
+    if (!f.resumeNext) {
+        header();
+        return false;
+    }
+    try {
+        header();
+        return false;
+    } catch (const ScriptException& e) {
+        err->Set(e);
+        return true;
+    }
+}
+
+ScriptRuntime::Flow ScriptRuntime::BodyOnce(const Stmt& s, Frame& f, Flow exit)
+{
+    const Flow flow = ExecBlock(s.body, f);
+    return flow == exit ? Flow::Normal : flow;
+}
+
 ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
 {
-    ScriptValue start = Eval(*s.value, f);
-    const ScriptValue end = Eval(*s.to, f);
-    const ScriptValue step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
-    ScriptValue* var = Variable(*s.target, f);
-    if (!var)
-        ThrowScriptError(1040);
+    ScriptValue start, end, step;
+    ScriptValue* var = nullptr;
+    if (HeaderFails(f, [&] {
+            start = Eval(*s.value, f);
+            end = Eval(*s.to, f);
+            step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
+            var = Variable(*s.target, f);
+            if (!var)
+                ThrowScriptError(1040);
+        }))
+        return BodyOnce(s, f, Flow::ExitFor);
     // One pass at a time: store the counter, test it, run the body, read the counter
     // back (the body may change it) and step it.
     const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
@@ -772,7 +1061,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
             store();
             if (done())
                 return Flow::Normal;
-            Step();
+            Step(s);
             const Flow flow = ExecBlock(s.body, f);
             if (flow == Flow::ExitFor)
                 return Flow::Normal;
@@ -810,32 +1099,43 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
 
 ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
 {
-    const ScriptValue group = Eval(*s.value, f);
     std::vector<ScriptValue> items;
-    if (group.IsArray())
-        items = group.RawArray()->data;
-    else if (group.IsObject() && group.RawObject())
-        items = group.RawObject()->Enumerate();
-    else
-        ThrowScriptError(group.IsObject() ? 91 : 451);
+    if (HeaderFails(f, [&] {
+            const ScriptValue group = Eval(*s.value, f);
+            if (group.IsArray())
+                items = group.RawArray()->data;
+            else if (group.IsObject() && group.RawObject())
+                items = group.RawObject()->Enumerate();
+            else
+                ThrowScriptError(group.IsObject() ? 91 : 451);
+        }))
+        return BodyOnce(s, f, Flow::ExitFor);
     for (ScriptValue& item : items) {
-        Assign(*s.target, std::move(item), false, f);
-        Step();
+        // Objects are taken as themselves, as Set would.
+        const bool isObject = item.IsObject();
+        Assign(*s.target, std::move(item), isObject, f);
+        Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitFor)
-            break;
+            return Flow::Normal;
         if (flow != Flow::Normal)
             return flow;
     }
+    // A loop that ran to its end leaves its variable Empty.
+    if (!items.empty())
+        Assign(*s.target, ScriptValue(), false, f);
     return Flow::Normal;
 }
 
 ScriptRuntime::Flow ScriptRuntime::ExecDo(const Stmt& s, Frame& f)
 {
     for (;;) {
-        if (s.value && !s.testAtEnd && Condition(*s.value, f) == s.until)
+        bool stop = false;
+        if (s.value && !s.testAtEnd && HeaderFails(f, [&] { stop = Condition(*s.value, f) == s.until; }))
+            return BodyOnce(s, f, Flow::ExitDo);
+        if (stop)
             break;
-        Step();
+        Step(s);
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitDo)
             break;
@@ -934,10 +1234,8 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         }
     case ExprKind::Member: {
         const ScriptValue obj = Eval(*target.left, f);
-        if (!obj.IsObject())
+        if (!obj.IsObject() || !obj.RawObject())
             ThrowScriptError(424);
-        if (!obj.RawObject())
-            ThrowScriptError(91);
         ScriptValue ignored;
         if (!obj.RawObject()->Invoke(target.name, kind, std::span<ScriptValue>(&value, 1), ignored))
             ThrowScriptError(438);
@@ -948,10 +1246,8 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         std::vector<ScriptValue> args = EvalArgs(target.args, f);
         if (t.kind == ExprKind::Member) {
             const ScriptValue obj = Eval(*t.left, f);
-            if (!obj.IsObject())
+            if (!obj.IsObject() || !obj.RawObject())
                 ThrowScriptError(424);
-            if (!obj.RawObject())
-                ThrowScriptError(91);
             args.push_back(std::move(value));
             ScriptValue ignored;
             if (!obj.RawObject()->Invoke(t.name, kind, args, ignored))
@@ -1016,14 +1312,35 @@ ScriptValue ScriptRuntime::CallBoundProcedure(Procedure* p, ClassInstance* me, c
     ScriptValue* inlineRefs[kInline];
     std::vector<ScriptValue*> moreRefs(args.size() > kInline ? args.size() : 0);
     ScriptValue** refs = args.size() > kInline ? moreRefs.data() : inlineRefs;
+    // Arrays whose elements are passed ByRef: locked until the call returns.
+    struct Locks
+    {
+        std::vector<std::shared_ptr<ScriptArray>> arrays;
+        ~Locks()
+        {
+            for (auto& a : arrays)
+                --a->locks;
+        }
+    } locks;
+    const auto variable = [&](const Expr& name) -> ScriptValue* {
+        if (name.kind != ExprKind::Ident || !(IsVariableBinding(name.bind) || name.bind.kind == Binding::Dynamic))
+            return nullptr;
+        ScriptObjectPtr member;
+        return name.bind.kind == Binding::Dynamic ? DynamicVariable(name, f, &member) : Variable(name, f);
+    };
     for (size_t i = 0; i < args.size(); ++i) {
         const Expr* a = args[i].get();
         if (!a)
             ThrowScriptError(450);
-        ScriptValue* var = nullptr;
-        if (a->kind == ExprKind::Ident && (IsVariableBinding(a->bind) || a->bind.kind == Binding::Dynamic)) {
-            ScriptObjectPtr member;
-            var = a->bind.kind == Binding::Dynamic ? DynamicVariable(*a, f, &member) : Variable(*a, f);
+        ScriptValue* var = variable(*a);
+        if (!var && a->kind == ExprKind::Call && !a->args.empty() && p->params[i].byRef) {
+            ScriptValue* array = variable(*a->left);
+            if (array && array->IsArray()) {
+                const std::vector<ScriptValue> indexes = EvalArgs(a->args, f);
+                var = array->MutableArray().At(indexes);
+                locks.arrays.push_back(array->RawArray());
+                ++locks.arrays.back()->locks;
+            }
         }
         if (var) {
             refs[i] = var;
@@ -1037,10 +1354,9 @@ ScriptValue ScriptRuntime::CallBoundProcedure(Procedure* p, ClassInstance* me, c
 
 ScriptValue ScriptRuntime::CallMember(const ScriptValue& obj, const QString& name, std::span<ScriptValue> args)
 {
-    if (!obj.IsObject())
+    // A member of Nothing is "Object required" too.
+    if (!obj.IsObject() || !obj.RawObject())
         ThrowScriptError(424);
-    if (!obj.RawObject())
-        ThrowScriptError(91);
     ScriptValue result;
     if (!obj.RawObject()->Invoke(name, InvokeKind::Get, args, result))
         ThrowScriptError(438);
@@ -1209,6 +1525,16 @@ void ScriptEngine::SetUi(ScriptUi ui)
 void ScriptEngine::SetStepLimit(uint64_t steps)
 {
     m_runtime->stepLimit = steps;
+}
+
+void ScriptEngine::SetTimeLimit(int64_t milliseconds)
+{
+    m_runtime->timeLimitMs = milliseconds;
+}
+
+void ScriptEngine::SetMemoryLimit(uint64_t bytes)
+{
+    m_runtime->memoryLimit = bytes;
 }
 
 void ScriptEngine::SetInterruptCheck(std::function<bool()> check)

@@ -10,6 +10,11 @@
 
 class ScriptRuntime;
 
+// Errors of our own, for a call the host's limits stopped (the language has none):
+// reported with the line and column where the script was stopped.
+constexpr int kScriptStepsExceeded = 9000;
+constexpr int kScriptTimeExceeded = 9001;
+
 // An error the engine reports to its host: compile errors while parsing, run-time
 // errors that no "On Error Resume Next" handled.
 struct ScriptError
@@ -44,6 +49,11 @@ public:
     void SetUi(ScriptUi ui);
     // Stops a script after this many statements (0: no limit), for untrusted input.
     void SetStepLimit(uint64_t steps);
+    // Stops a call of the host (Parse or Call) that runs longer than this (0: no limit).
+    void SetTimeLimit(int64_t milliseconds);
+    // The heap the script may hold across all its calls (0: no limit); past it the
+    // script gets error 7, "Out of memory", and the host goes on.
+    void SetMemoryLimit(uint64_t bytes);
     // Asked every few thousand statements; true stops the running call at once, with
     // no error reported (the host cancelled it). It may be called from the script's
     // thread only, but may read a flag set by any thread.

@@ -41,7 +41,7 @@ int Count(const ScriptValue& v)
 int Length(const ScriptValue& v)
 {
     const int n = Count(v);
-    CheckStringLength(n);
+    CheckNewString(n);
     return n;
 }
 
@@ -895,6 +895,20 @@ ScriptValue Randomize(ScriptRuntime& rt, Args a)
     return ScriptValue();
 }
 
+// ---- colours
+
+ScriptValue Rgb(ScriptRuntime&, Args a)
+{
+    int32_t colour = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        const int32_t part = Long(a[i]);
+        if (part < 0)
+            ThrowScriptError(5);
+        colour |= std::min(part, 255) << (8 * i);
+    }
+    return ScriptValue::Lng(colour);
+}
+
 // ---- arrays
 
 ScriptValue ArrayOf(ScriptRuntime&, Args a)
@@ -911,6 +925,27 @@ ScriptValue Bound(Args a, bool upper)
     if (dim < 1 || dim > int(arr.upper.size()))
         ThrowScriptError(9);
     return ScriptValue::Lng(upper ? arr.upper[size_t(dim - 1)] : 0);
+}
+
+ScriptValue Filter(ScriptRuntime&, Args a)
+{
+    if (a[0].IsNull() || a[1].IsNull())
+        ThrowScriptError(94);
+    if (!a[0].IsArray())
+        ThrowScriptError(13);
+    const ScriptArray& from = *a[0].RawArray();
+    if (from.upper.size() != 1)
+        ThrowScriptError(5);
+    const QString value = a[1].ToText();
+    const bool include = !Has(a, 2) || a[2].ToBool();
+    const Qt::CaseSensitivity cs = Compare(a, 3);
+    std::vector<ScriptValue> kept;
+    for (const ScriptValue& item : from.data) {
+        const QString text = item.ToText();
+        if (text.contains(value, cs) == include)
+            kept.push_back(ScriptValue::Str(text));
+    }
+    return ScriptValue::Arr(MakeArray(std::move(kept)));
 }
 
 ScriptValue UBound(ScriptRuntime&, Args a) { return Bound(a, true); }
@@ -955,8 +990,11 @@ ScriptValue InputBox(ScriptRuntime& rt, Args a)
 
 ScriptValue CreateObject(ScriptRuntime&, Args a)
 {
-    // There are no COM components to create on this system.
+    // There are no COM components to create on this system; RegExp is the language's
+    // own class.
     const QString what = Has(a, 0) && !a[0].IsNull() ? a[0].ToText() : QString();
+    if (what.trimmed().compare(u"VBScript.RegExp", Qt::CaseInsensitive) == 0)
+        return ScriptValue::Obj(NewRegExp());
     ThrowScriptError(429, QStringLiteral("ActiveX component can't create object: '%1'").arg(what));
 }
 
@@ -986,7 +1024,7 @@ const BuiltinFunction kBuiltins[] = {
     {"TimeValue", 1, 1, TimeValue}, {"Rnd", 0, 1, Rnd}, {"Randomize", 0, 1, Randomize},
     {"Sqr", 1, 1, Sqr}, {"Sin", 1, 1, Sin}, {"Cos", 1, 1, Cos}, {"Tan", 1, 1, Tan}, {"Atn", 1, 1, Atn},
     {"Exp", 1, 1, Exp}, {"Log", 1, 1, Log}, {"Array", 0, 1 << 16, ArrayOf}, {"UBound", 1, 2, UBound},
-    {"LBound", 1, 2, LBound}, {"Eval", 1, 1, EvalText}, {"Execute", 1, 1, Execute},
+    {"LBound", 1, 2, LBound}, {"Filter", 2, 4, Filter}, {"RGB", 3, 3, Rgb}, {"Eval", 1, 1, EvalText}, {"Execute", 1, 1, Execute},
     {"ExecuteGlobal", 1, 1, ExecuteGlobal}, {"MsgBox", 1, 5, MsgBox}, {"InputBox", 1, 7, InputBox},
     {"CreateObject", 1, 2, CreateObject}, {"GetObject", 0, 2, CreateObject},
 };

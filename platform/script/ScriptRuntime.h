@@ -6,16 +6,22 @@
 #include "platform/script/ScriptSyntax.h"
 
 #include <QHash>
+#include <QSet>
 #include <span>
+#include <unordered_set>
 
 class ScriptRuntime;
 class ClassInstance;
+struct InstanceRegistry;
 
 // Aborts the script outright (step limit, or the host's interrupt check): no "On
 // Error Resume Next" catches it.
 struct ScriptAbort
 {
     bool interrupted = false; // the host asked for it: nothing is reported
+    int number = 0;           // kScriptStepsExceeded or kScriptTimeExceeded
+    int line = 0;
+    int column = 0;
 };
 
 // The Err object.
@@ -43,6 +49,8 @@ struct BuiltinFunction
 int FindBuiltin(const QString& name); // -1 when none
 const BuiltinFunction& GetBuiltin(int index);
 bool FindBuiltinConstant(const QString& name, ScriptValue& out);
+// A new object of the language's own RegExp class.
+ScriptObjectPtr NewRegExp();
 
 struct Frame
 {
@@ -62,6 +70,8 @@ public:
     std::function<void(const ScriptError&)> onError;
     ScriptUi ui;
     uint64_t stepLimit = 0;
+    int64_t timeLimitMs = 0;
+    uint64_t memoryLimit = 0;
     std::function<bool()> interrupt;
     std::shared_ptr<ErrObject> err;
     float rndLast = 0.0f;
@@ -78,6 +88,20 @@ public:
     void Execute(const QString& text, bool global);
     ScriptValue CallProcedure(Procedure* p, ClassInstance* me, std::span<ScriptValue*> args);
     ScriptValue NewInstance(const QString& className);
+
+    // The memory budget: raises 7 when what the script holds, plus bytes about to be
+    // allocated, passes the limit.
+    void CheckMemory(uint64_t bytes);
+    // Every native recursion (procedure calls, Eval, Execute) counts against one
+    // budget, what the thread's stack holds; past it, error 28.
+    struct Nesting
+    {
+        explicit Nesting(ScriptRuntime& rt);
+        ~Nesting() { --m_rt.m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        ScriptRuntime& m_rt;
+    };
 
 private:
     friend class ClassInstance;
@@ -104,6 +128,11 @@ private:
     Flow ExecFor(const Stmt& s, Frame& f);
     Flow ExecForEach(const Stmt& s, Frame& f);
     Flow ExecDo(const Stmt& s, Frame& f);
+    // Under On Error Resume Next an error in a block's header resumes inside the
+    // block: true when the header failed so (the error is in Err).
+    template <typename F>
+    bool HeaderFails(Frame& f, F&& header);
+    Flow BodyOnce(const Stmt& s, Frame& f, Flow exit);
     void ExecDim(const Stmt& s, Frame& f);
     void Assign(const Expr& target, ScriptValue value, bool isSet, Frame& f);
     ScriptValue Eval(const Expr& e, Frame& f);
@@ -121,12 +150,25 @@ private:
     // Runs a host call with a fresh step budget; errors go to the host's handler.
     template <typename F>
     bool Guarded(F&& run);
-    void Step();
+    void Step(const Stmt& at);
+    void Poll(const Stmt& at);
+    std::shared_ptr<ScriptModule> CompileForExecute(const QString& text, bool global);
+    void RunTerminate(ClassInstance& instance);
+    void ReleaseAll();
 
-    std::vector<std::unique_ptr<ScriptModule>> m_modules;
-    std::vector<ExprPtr> m_evalExprs;
+    std::vector<std::shared_ptr<ScriptModule>> m_modules;
+    // Parses of Execute texts that declare nothing, by scope and text: a loop running
+    // the same text parses it once, and the texts no longer used are dropped.
+    struct ExecuteCacheEntry
+    {
+        Procedure* scope;
+        QString text;
+        std::shared_ptr<ScriptModule> module;
+    };
+    std::vector<ExecuteCacheEntry> m_executeCache;
     std::vector<std::unique_ptr<ScriptValue>> m_globals;
     QHash<QString, int> m_globalIndex; // lower-case name
+    QSet<int> m_namedItems;            // globals that hold the host's named items
     QHash<QString, Procedure*> m_procedures;
     QHash<QString, ClassDef*> m_classes;
     std::vector<ScriptObjectPtr> m_globalMembers;
@@ -134,18 +176,43 @@ private:
     uint64_t m_steps = 0;
     uint32_t m_polls = 0;
     int m_depth = 0;
+    int m_running = 0;          // host calls in progress (nested ones included)
+    int64_t m_callStarted = 0;  // the clock when the outermost call began (ms)
+    int64_t m_memoryHeld = 0;   // heap the script kept from earlier calls
+    int64_t m_heapAtCall = 0;   // heap in use when the outermost call began
+    std::shared_ptr<InstanceRegistry> m_instances;
+    friend struct InstanceRegistry;
 };
 
 // An instance of a script class.
+// Instances live as long as something refers to them; when the last reference goes
+// their Class_Terminate runs at the next safe point of the script (the end of the
+// statement or call), or at once when no script runs.
 class ClassInstance : public ScriptObject
 {
 public:
-    ClassInstance(ScriptRuntime& rt, ClassDef& def);
+    ClassInstance(std::shared_ptr<InstanceRegistry> registry, std::shared_ptr<ScriptModule> module, ClassDef& def);
     QString TypeName() const override { return def.name; }
     bool Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result) override;
     bool HasMember(const QString& name) const override;
 
-    ScriptRuntime& rt;
+    std::shared_ptr<InstanceRegistry> registry;
+    std::shared_ptr<ScriptModule> module; // keeps def alive
     ClassDef& def;
     std::vector<ScriptValue> fields;
+    bool terminated = false;
+    uint64_t serial = 0; // the order instances were made in
+};
+
+// The instances of one runtime, and those whose last reference went: released one
+// at a time, so long chains of objects never recurse deeply.
+struct InstanceRegistry
+{
+    ScriptRuntime* rt = nullptr; // null once the runtime is gone
+    std::unordered_set<ClassInstance*> live;
+    std::vector<ClassInstance*> released;
+    uint64_t created = 0;
+    bool draining = false;
+    void Release(ClassInstance* p);
+    void Drain();
 };

@@ -1,6 +1,7 @@
 #include "platform/script/ScriptSyntax.h"
 
 #include <QHash>
+#include <QSet>
 
 int ClassDef::FieldIndex(const QString& name) const
 {
@@ -68,6 +69,7 @@ struct Token
     ScriptValue value;
     int line = 1;
     int column = 1;
+    bool spaced = false; // blanks stand before it on its line
 };
 
 [[noreturn]] void CompileError(int number, int line, int column)
@@ -85,6 +87,8 @@ public:
         std::vector<Token> out;
         for (;;) {
             Token t = Next();
+            t.spaced = m_spaceBefore;
+            m_afterDot = t.type == Tok::Op && t.text == u".";
             const bool end = t.type == Tok::End;
             out.push_back(std::move(t));
             if (end)
@@ -126,9 +130,12 @@ private:
 
     Token Next()
     {
+        m_spaceBefore = false;
         for (;;) {
-            while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t' || m_text[m_pos] == QChar(0xA0)))
+            while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t' || m_text[m_pos] == QChar(0xA0))) {
                 ++m_pos;
+                m_spaceBefore = true;
+            }
             if (m_pos >= m_text.size())
                 return Make(Tok::End, m_line, Column());
             const QChar c = m_text[m_pos];
@@ -179,7 +186,8 @@ private:
             }
             while (m_pos < m_text.size() && (m_text[m_pos].isLetterOrNumber() || m_text[m_pos] == u'_'))
                 word += m_text[m_pos++];
-            const Kw kw = Keywords().value(word.toLower(), Kw::None);
+            // After a dot every word is a member's name (".Rem", ".End").
+            const Kw kw = m_afterDot ? Kw::None : Keywords().value(word.toLower(), Kw::None);
             if (kw == Kw::Rem) {
                 SkipToLineEnd();
                 return Next();
@@ -191,7 +199,10 @@ private:
         }
         if (c.isDigit() || (c == u'.' && Peek(1).isDigit()))
             return Number(line, column);
-        if (c == u'&' && (Peek(1) == u'h' || Peek(1) == u'H' || Peek(1) == u'o' || Peek(1) == u'O'))
+        // "&h1F" and "&o17" are numbers; "&hi" is "&" before the name "hi".
+        if (c == u'&' && (Peek(1) == u'h' || Peek(1) == u'H') && IsHexDigit(Peek(2)))
+            return Radix(line, column);
+        if (c == u'&' && (Peek(1) == u'o' || Peek(1) == u'O') && Peek(2) >= u'0' && Peek(2) <= u'7')
             return Radix(line, column);
         if (c == u'"') {
             ++m_pos;
@@ -226,12 +237,12 @@ private:
             return t;
         }
         static const QString twoChar[] = {QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral(">="),
-                                          QStringLiteral("=<"), QStringLiteral("=>")};
+                                          QStringLiteral("=<"), QStringLiteral("=>"), QStringLiteral("><")};
         for (const QString& op : twoChar) {
             if (m_text.mid(m_pos, 2) == op) {
                 m_pos += 2;
                 Token t = Make(Tok::Op, line, column);
-                t.text = op == u"=<" ? QStringLiteral("<=") : op == u"=>" ? QStringLiteral(">=") : op;
+                t.text = op == u"=<" ? QStringLiteral("<=") : op == u"=>" ? QStringLiteral(">=") : op == u"><" ? QStringLiteral("<>") : op;
                 return t;
             }
         }
@@ -281,12 +292,22 @@ private:
             else
                 t.value = ScriptValue::Dbl(digits.toDouble());
         } else {
-            const double d = digits.toDouble(&ok);
+            double d = digits.toDouble(&ok);
+            // An exponent too small for a Double gives 0; one too large is no number.
+            if ((!ok || !std::isfinite(d)) && digits.contains(QLatin1String("e-"), Qt::CaseInsensitive)) {
+                d = 0;
+                ok = true;
+            }
             if (!ok || !std::isfinite(d))
                 CompileError(1031, line, column);
             t.value = ScriptValue::Dbl(d);
         }
         return t;
+    }
+
+    static bool IsHexDigit(QChar c)
+    {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
     }
 
     Token Radix(int line, int column)
@@ -307,7 +328,8 @@ private:
             ++m_pos;
         }
         Token t = Make(Tok::Number, line, column);
-        if (!forceLong && v <= 0xFFFF && (hex ? digits.size() <= 4 : v <= 0177777))
+        // A trailing "&" asks for a Long, yet a value an Integer holds stays one.
+        if (forceLong ? v <= 0x7FFF : v <= 0xFFFF && (hex ? digits.size() <= 4 : v <= 0177777))
             t.value = ScriptValue::Int(int16_t(uint16_t(v)));
         else
             t.value = ScriptValue::Lng(int32_t(uint32_t(v)));
@@ -318,6 +340,8 @@ private:
     qsizetype m_pos = 0;
     qsizetype m_lineStart = 0;
     int m_line = 1;
+    bool m_spaceBefore = false;
+    bool m_afterDot = false;
 };
 
 class Parser
@@ -387,10 +411,18 @@ private:
         while (At(Tok::Newline))
             Take();
     }
-    bool AtStatementEnd() const { return At(Tok::Newline) || At(Tok::End) || IsKw(Kw::Else); }
+    // "End Sub" (Function, Property, Class) may follow a statement on its line.
+    bool AtBlockEnd() const
+    {
+        if (!IsKw(Kw::End))
+            return false;
+        const Kw next = Ahead(1).kw;
+        return next == Kw::Sub || next == Kw::Function || next == Kw::Property || next == Kw::Class;
+    }
+    bool AtStatementEnd() const { return At(Tok::Newline) || At(Tok::End) || IsKw(Kw::Else) || AtBlockEnd(); }
     void EndOfStatement()
     {
-        if (At(Tok::End))
+        if (At(Tok::End) || AtBlockEnd())
             return;
         if (!At(Tok::Newline))
             Fail(1025);
@@ -412,10 +444,19 @@ private:
             if (m_t[i].kw == Kw::Default)
                 ++i;
         }
-        return m_t[i].type == Tok::Ident && (m_t[i].kw == Kw::Sub || m_t[i].kw == Kw::Function || m_t[i].kw == Kw::Property);
+        if (m_t[i].type != Tok::Ident)
+            return false;
+        if (m_t[i].kw == Kw::Property) {
+            // "Property" alone is a name like any other.
+            const Kw next = m_t[std::min(i + 1, m_t.size() - 1)].kw;
+            return next == Kw::Get || next == Kw::Let || next == Kw::Set;
+        }
+        return m_t[i].kw == Kw::Sub || m_t[i].kw == Kw::Function;
     }
 
-    std::unique_ptr<Procedure> ProcedureBlock(ClassDef* owner)
+    // trailing: the end of the statement after "End Sub" is checked here (not when
+    // the procedure stands inside another statement's block).
+    std::unique_ptr<Procedure> ProcedureBlock(ClassDef* owner, bool trailing = true)
     {
         auto proc = std::make_unique<Procedure>();
         proc->owner = owner;
@@ -454,12 +495,22 @@ private:
             Take();
         }
         proc->name = Name();
+        m_procKind = endKw;
+        // Names declared twice in one procedure are an error; the module's are kept aside.
+        const QSet<QString> outerNames = std::exchange(m_procNames, {});
+        struct RestoreNames
+        {
+            QSet<QString>& names;
+            QSet<QString> saved;
+            ~RestoreNames() { names = std::move(saved); }
+        } restoreNames{m_procNames, outerNames};
         if (IsOp("(")) {
             Take();
             while (!IsOp(")")) {
                 Param p;
                 if (IsKw(Kw::ByVal) || IsKw(Kw::ByRef))
                     p.byRef = Take().kw == Kw::ByRef;
+                Declared(Cur());
                 p.name = Name();
                 if (IsOp("(")) {
                     Take();
@@ -476,8 +527,8 @@ private:
             Fail(1054);
         if (owner && proc->params.size() && (proc->name.compare(u"Class_Initialize", Qt::CaseInsensitive) == 0 || proc->name.compare(u"Class_Terminate", Qt::CaseInsensitive) == 0))
             Fail(1053);
-        EndOfStatement();
-        m_procKind = endKw;
+        // The body may start on the header's line: "Sub A() x = 1 End Sub".
+        SkipNewlines();
         while (!(IsKw(Kw::End) && Ahead(1).kw == endKw)) {
             if (At(Tok::End))
                 Fail(endKw == Kw::Sub ? 1016 : endKw == Kw::Function ? 1015 : 1050);
@@ -488,7 +539,8 @@ private:
         Take();
         Take();
         m_procKind = Kw::None;
-        EndOfStatement();
+        if (trailing)
+            EndOfStatement();
         return proc;
     }
 
@@ -497,7 +549,7 @@ private:
         Take();
         auto cls = std::make_unique<ClassDef>();
         cls->name = Name();
-        EndOfStatement();
+        SkipNewlines();
         while (!(IsKw(Kw::End) && Ahead(1).kw == Kw::Class)) {
             if (At(Tok::End))
                 Fail(1047);
@@ -585,6 +637,12 @@ private:
     std::unique_ptr<Stmt> Statement(bool inProc)
     {
         const Token start = Cur();
+        // A procedure declared inside a block of the script's own code still belongs
+        // to the module.
+        if (!inProc && m_procKind == Kw::None && ProcedureAhead()) {
+            m_module->procedures.push_back(ProcedureBlock(nullptr, false));
+            return Make(StmtKind::Nop, start);
+        }
         if (start.type != Tok::Ident && !(start.type == Tok::Op && start.text == u"."))
             Fail(1024);
         switch (start.kw) {
@@ -628,7 +686,13 @@ private:
         case Kw::Call: {
             Take();
             auto s = Make(StmtKind::Call, start);
-            s->target = Postfix(true);
+            // "Call (New C).M()" and "Call (f)(x)": the target may start with a parenthesis.
+            s->target = IsOp("(") ? Postfix(false) : Postfix(true);
+            // "Call (f)(x)" calls f.
+            Expr& t = *s->target;
+            if (t.kind == ExprKind::Call && t.left->kind == ExprKind::Paren
+                && (t.left->left->kind == ExprKind::Ident || t.left->left->kind == ExprKind::Member))
+                t.left = std::move(t.left->left);
             return s;
         }
         case Kw::If:
@@ -684,8 +748,11 @@ private:
         case Kw::Sub:
         case Kw::Function:
         case Kw::Class:
-        case Kw::Property:
             Fail(1024);
+        case Kw::Property:
+            if (Ahead(1).kw == Kw::Get || Ahead(1).kw == Kw::Let || Ahead(1).kw == Kw::Set)
+                Fail(1024);
+            break;
         case Kw::Next:
             Fail(1055);
         case Kw::Loop:
@@ -695,6 +762,12 @@ private:
         }
         if (start.kw != Kw::None && !IsContextual(start.kw) && start.kw != Kw::Me)
             Fail(1024);
+        // Stop breaks into a debugger; there is none.
+        if (start.type == Tok::Ident && start.text.compare(u"Stop", Qt::CaseInsensitive) == 0
+            && (Ahead(1).type == Tok::Newline || Ahead(1).type == Tok::End || Ahead(1).kw == Kw::Else)) {
+            Take();
+            return Make(StmtKind::Nop, start);
+        }
         // An assignment or a call of a Sub.
         ExprPtr target = Postfix(true);
         if (IsOp("=")) {
@@ -724,6 +797,11 @@ private:
             call->args[0] = Wrap(std::move(call->args[0]));
             call->parens = false;
             Take();
+        } else if (target->kind == ExprKind::Call && target->parens && !IsOp(",")) {
+            // "Show (1 + 2) * 3": the parenthesis opened the first argument.
+            m_i = m_lastCallOpen;
+            call = std::make_unique<Expr>(ExprKind::Call, start.line, start.column);
+            call->left = std::move(target->left);
         } else {
             call = std::make_unique<Expr>(ExprKind::Call, start.line, start.column);
             call->left = std::move(target);
@@ -776,14 +854,16 @@ private:
         auto first = Make(StmtKind::Const, start);
         Stmt* s = first.get();
         for (;;) {
+            Declared(Cur());
             s->target = Identifier();
             ExpectOp("=", 1011);
             s->value = Expression();
             if (!IsOp(","))
                 break;
             Take();
-            s->body.push_back(Make(StmtKind::Const, start));
-            s = s->body.back().get();
+            // Further names hang off the first statement, as Dim lists do.
+            first->body.push_back(Make(StmtKind::Const, start));
+            s = first->body.back().get();
         }
         return first;
     }
@@ -802,6 +882,8 @@ private:
         for (;;) {
             auto s = Make(kind, Cur());
             s->preserve = m_preserve;
+            if (kind == StmtKind::Dim)
+                Declared(Cur());
             s->target = Identifier();
             if (IsOp("(")) {
                 Take();
@@ -1023,22 +1105,11 @@ private:
             }
             return BinaryLevel(6);
         }
-        if (level == 12) {
-            if (IsOp("-") || IsOp("+")) {
-                const Token t = Take();
-                NestingGuard guard(*this);
-                ExprPtr operand = BinaryLevel(12);
-                if (t.text == u"+")
-                    return operand;
-                auto e = std::make_unique<Expr>(ExprKind::Unary, t.line, t.column);
-                e->op = Op::Sub;
-                e->left = std::move(operand);
-                return e;
-            }
+        if (level == 12)
             return BinaryLevel(13);
-        }
         if (level == 13) {
-            ExprPtr left = Postfix(false);
+            // Negation binds tighter than "^": -3 ^ 2 is 9.
+            ExprPtr left = SignedOperand();
             while (IsOp("^")) {
                 const Token t = Take();
                 ExprPtr right;
@@ -1066,6 +1137,21 @@ private:
             const Token t = Take();
             left = MakeBinary(op, std::move(left), BinaryLevel(level + 1), t);
         }
+    }
+
+    ExprPtr SignedOperand()
+    {
+        if (!IsOp("-") && !IsOp("+"))
+            return Postfix(false);
+        const Token t = Take();
+        NestingGuard guard(*this);
+        ExprPtr operand = SignedOperand();
+        if (t.text == u"+")
+            return operand;
+        auto e = std::make_unique<Expr>(ExprKind::Unary, t.line, t.column);
+        e->op = ScriptOps::Op::Sub;
+        e->left = std::move(operand);
+        return e;
     }
 
     bool MatchOp(int level, ScriptOps::Op& op) const
@@ -1127,16 +1213,26 @@ private:
         }
         for (;;) {
             if (IsOp(".")) {
+                // In a statement, a blank before the dot starts an argument of a
+                // With block: "Show .Name".
+                if (statementTarget && Cur().spaced)
+                    return e;
                 Take();
                 e = Member(std::move(e));
             } else if (IsOp("(")) {
+                const size_t openAt = m_i;
                 const Token open = Take();
                 auto call = std::make_unique<Expr>(ExprKind::Call, open.line, open.column);
                 call->parens = true;
                 call->left = std::move(e);
                 ArgumentList(call->args, true);
                 ExpectOp(")", 1006);
+                m_lastCallOpen = openAt;
                 e = std::move(call);
+                // "Show (x).y": after a blank the parenthesis may open the first
+                // argument; the statement decides once it sees what follows.
+                if (statementTarget && open.spaced)
+                    return e;
             } else {
                 return e;
             }
@@ -1210,6 +1306,21 @@ private:
     int m_forDepth = 0;
     bool m_preserve = false;
     int m_nesting = 0;
+    size_t m_lastCallOpen = 0; // the "(" of the call Postfix read last
+    QSet<QString> m_moduleNames; // declared at script level (lower case)
+    QSet<QString> m_procNames;   // declared in the procedure being read
+
+    // A name Dim, Const or a parameter declares: twice in one scope is "Name redefined".
+    void Declared(const Token& t)
+    {
+        if (t.type != Tok::Ident)
+            return;
+        QSet<QString>& names = m_procKind != Kw::None ? m_procNames : m_moduleNames;
+        const QString key = t.text.toLower();
+        if (names.contains(key))
+            CompileError(1041, t.line, t.column);
+        names.insert(key);
+    }
 };
 
 } // namespace

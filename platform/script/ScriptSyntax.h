@@ -56,7 +56,7 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 enum class StmtKind : uint8_t {
     Assign, Set, Call, Dim, ReDim, Erase, If, Select, For, ForEach, Do, While, With,
-    ExitDo, ExitFor, ExitProc, OnErrorResumeNext, OnErrorGoto0, Const,
+    ExitDo, ExitFor, ExitProc, OnErrorResumeNext, OnErrorGoto0, Const, Nop,
 };
 
 struct Stmt;

@@ -5,8 +5,20 @@
 #include <cfenv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
+
+// The texts a Boolean converts from: "True", "False" and their "#TRUE#" forms.
+std::optional<bool> BooleanText(const QString& s)
+{
+    const QString t = s.trimmed();
+    if (t.compare(u"true", Qt::CaseInsensitive) == 0 || t.compare(u"#true#", Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(u"false", Qt::CaseInsensitive) == 0 || t.compare(u"#false#", Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
 
 struct ErrorText
 {
@@ -38,6 +50,7 @@ constexpr ErrorText kErrorTexts[] = {
     {500, "Variable is undefined"},
     {501, "Illegal assignment"},
     {506, "Class not defined"},
+    {5017, "Syntax error in regular expression"},
     {1002, "Syntax error"},
     {1003, "Expected ':'"},
     {1005, "Expected '('"},
@@ -199,8 +212,11 @@ bool ScriptValue::IsNumeric() const
 
 ScriptArray& ScriptValue::MutableArray()
 {
-    if (m_arr.use_count() > 1)
+    // A lock holds a reference of its own; it does not make the array shared.
+    if (m_arr.use_count() > 1 + m_arr->locks) {
         m_arr = std::make_shared<ScriptArray>(*m_arr);
+        m_arr->locks = 0;
+    }
     return *m_arr;
 }
 
@@ -218,7 +234,8 @@ bool ScriptValue::ParseNumber(const QString& input, double& out)
         const qulonglong v = text.mid(2).toULongLong(&ok, base);
         if (!ok || v > 0xFFFFFFFFull)
             return false;
-        out = v <= 0xFFFF && text.size() - 2 <= (base == 16 ? 4 : 6) ? double(int16_t(uint16_t(v))) : double(int32_t(uint32_t(v)));
+        // A hex or octal text is a Long ("&HBEEF" is 48879), unlike a literal.
+        out = double(int32_t(uint32_t(v)));
         return true;
     }
     QString plain;
@@ -334,11 +351,8 @@ bool ScriptValue::ToBool() const
     case VarType::Null:
         ThrowScriptError(94);
     case VarType::String: {
-        const QString t = m_s.trimmed();
-        if (t.compare(u"true", Qt::CaseInsensitive) == 0)
-            return true;
-        if (t.compare(u"false", Qt::CaseInsensitive) == 0)
-            return false;
+        if (const std::optional<bool> b = BooleanText(m_s))
+            return *b;
         double d = 0;
         if (ParseNumber(m_s, d))
             return d != 0.0;
@@ -472,7 +486,8 @@ ScriptValue* ScriptArray::At(std::span<const ScriptValue> indexes)
 
 void ScriptArray::Resize(std::vector<int32_t> bounds, bool preserve)
 {
-    uint64_t count = 1;
+    // No dimensions at all (Dim a()): no elements.
+    uint64_t count = bounds.empty() ? 0 : 1;
     for (int32_t b : bounds) {
         if (b < -1)
             ThrowScriptError(9);
@@ -480,6 +495,8 @@ void ScriptArray::Resize(std::vector<int32_t> bounds, bool preserve)
         if (count > kMaxArrayElements)
             ThrowScriptError(7);
     }
+    if (count > data.size())
+        NoteScriptAllocation((count - data.size()) * sizeof(ScriptValue));
     if (preserve && !upper.empty()) {
         if (bounds.size() != upper.size())
             ThrowScriptError(9);
@@ -633,13 +650,9 @@ bool IsBoolish(const ScriptValue& v)
 // Operands of the logical operators: a Boolean, or a whole number for bitwise work.
 int32_t LogicalOperand(const ScriptValue& v)
 {
-    if (v.IsString()) {
-        const QString t = v.RawString().trimmed();
-        if (t.compare(u"true", Qt::CaseInsensitive) == 0)
-            return -1;
-        if (t.compare(u"false", Qt::CaseInsensitive) == 0)
-            return 0;
-    }
+    if (v.IsString())
+        if (const std::optional<bool> b = BooleanText(v.RawString()))
+            return *b ? -1 : 0;
     return v.ToLong();
 }
 
@@ -758,7 +771,7 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
         if (a.IsNull() && b.IsNull())
             return ScriptValue::Null();
         const QString x = a.ToText(), y = b.ToText();
-        CheckStringLength(x.size() + y.size());
+        CheckNewString(x.size() + y.size());
         return ScriptValue::Str(x + y);
     }
     case Op::Eq:
@@ -786,7 +799,7 @@ ScriptValue Binary(Op op, const ScriptValue& a, const ScriptValue& b)
     switch (op) {
     case Op::Add:
         if (a.IsString() && (b.IsString() || b.IsEmpty())) {
-            CheckStringLength(a.RawString().size() + b.RawString().size());
+            CheckNewString(a.RawString().size() + b.RawString().size());
             return ScriptValue::Str(a.RawString() + b.RawString());
         }
         if (b.IsString() && a.IsEmpty())

@@ -50,6 +50,16 @@ QString ScriptErrorText(int number);
 constexpr qsizetype kMaxStringLength = qsizetype(1) << 26;
 constexpr uint64_t kMaxArrayElements = uint64_t(1) << 22;
 void CheckStringLength(qsizetype length);
+// Tells the running script's memory budget that this many bytes are about to be
+// allocated for it; raises 7 when they would pass the budget. Small amounts are left
+// to the budget's periodic check.
+void NoteScriptAllocation(uint64_t bytes);
+// A new string of this length: both checks.
+inline void CheckNewString(qsizetype length)
+{
+    CheckStringLength(length);
+    NoteScriptAllocation(uint64_t(length) * sizeof(QChar));
+}
 
 class ScriptValue;
 
@@ -117,7 +127,10 @@ public:
     // For a String: appends without copying the text when no one else shares it.
     void AppendText(const QString& tail)
     {
-        CheckStringLength(m_s.size() + tail.size());
+        const qsizetype length = m_s.size() + tail.size();
+        CheckStringLength(length);
+        if (length > m_s.capacity())
+            NoteScriptAllocation(uint64_t(length) * sizeof(QChar));
         m_s.append(tail);
     }
     const ScriptObjectPtr& RawObject() const { return m_obj; }
@@ -160,6 +173,7 @@ struct ScriptArray
     std::vector<int32_t> upper; // upper bound per dimension
     std::vector<ScriptValue> data;
     bool fixed = false; // declared with its size: ReDim and Erase refuse it
+    int locks = 0;      // elements passed ByRef to a running procedure: ReDim and Erase refuse it
     ScriptArray() = default;
     explicit ScriptArray(std::vector<int32_t> bounds);
     ScriptValue* At(std::span<const ScriptValue> indexes); // error 9 out of range

@@ -36,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     ScriptEngine engine;
     engine.SetStepLimit(20000);
+    engine.SetTimeLimit(2000);
+    engine.SetMemoryLimit(uint64_t(256) << 20);
     engine.AddNamedItem(QStringLiteral("Host"), std::make_shared<AnyObject>(), true);
     engine.SetErrorHandler([](const ScriptError& e) {
         if (e.description.isEmpty() && e.number != 0)

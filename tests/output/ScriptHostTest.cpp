@@ -8,6 +8,7 @@
 #include "model/BarcodeGraph.h"
 #include "model/TextGraph.h"
 #include "output/ActiveScriptHost.h"
+#include "output/PrintTarget.h"
 
 #include <QStringList>
 #include <deque>
@@ -40,6 +41,28 @@ public:
         typed.pop_front();
         return text;
     }
+    ScriptJobChoice ScriptErrorBox(const QString& text) override
+    {
+        errors << text;
+        IScriptUi::ScriptErrorBox(text); // shown among the boxes, as a plain box would be
+        return NextChoice();
+    }
+    ScriptJobChoice AskStopJob(const QString& text) override
+    {
+        questions << text;
+        return NextChoice();
+    }
+    ScriptJobChoice NextChoice()
+    {
+        if (choices.empty())
+            return ScriptJobChoice::Continue;
+        const ScriptJobChoice choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    QStringList errors;    // the error boxes
+    QStringList questions; // asked after a cancelled box
+    std::deque<ScriptJobChoice> choices;
     QStringList boxes;
     std::vector<int> flags;
     QStringList titles;
@@ -78,17 +101,30 @@ struct ScriptedJob
         AddText(*label, "Text1", {}).m_strText = "plain";
         AddSerialBarcode(*label, "Code", 100, 1, 6);
     }
-    // Prepares a preview job and returns the texts of object `object` on page 1.
-    QStringList Run(const QString& object = QStringLiteral("Text1"))
+    void Prepare(CPrintHandler::Mode mode)
     {
         job = std::make_unique<CPrintHandler>();
-        job->SetMode(CPrintHandler::ModePreview);
+        job->SetMode(mode);
         job->SetLabelData(label.get());
         auto engine = std::make_unique<CHost_Proxy>(&ui, &quit);
         host = engine.get();
         host->SetStepLimit(stepLimit);
         job->SetScriptEngine(std::move(engine));
         job->Prepare();
+    }
+    // Prints every page as images; returns the pages printed.
+    int Print(PrintResult expected)
+    {
+        Prepare(CPrintHandler::ModePrint);
+        int pages = 0;
+        CImageTarget target(10, [&](const QImage&) { return ++pages > 0; });
+        EXPECT_EQ(RunPrintJob(*job, target, {1, job->GetPageCount(), 1, true}), expected);
+        return pages;
+    }
+    // Prepares a preview job and returns the texts of object `object` on page 1.
+    QStringList Run(const QString& object = QStringLiteral("Text1"))
+    {
+        Prepare(CPrintHandler::ModePreview);
         QStringList texts;
         for (const PreviewCell& cell : PreviewPage(*job, 1, object))
             texts << cell.text;
@@ -204,7 +240,8 @@ TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)
         run.label->m_strScripts[ScriptOnLabelStart] = "Display \"label\"\nDo\nLoop";
         run.Run();
         EXPECT_EQ(run.ui.boxes.size(), 2); // the first label's text, then the runaway's report
-        EXPECT_TRUE(run.ui.boxes.back().startsWith("Script stopped after too many steps"));
+        EXPECT_TRUE(run.ui.boxes.back().startsWith("脚本执行的语句超过 50000 条，已停止。\n"));
+        EXPECT_TRUE(run.ui.boxes.back().contains("Line:4 Column:1 Error:9000")) << run.ui.boxes.back().toStdString();
     }
     {
         // A cancel from another thread reaches a script that never ends by itself.
@@ -288,4 +325,39 @@ TEST(ScriptHost, WrappersOfObjectsTheDocumentReplacedAreNotUsed)
     ASSERT_EQ(run.ui.boxes.size(), 1);
     EXPECT_TRUE(run.ui.boxes[0].startsWith("Object variable not set")) << run.ui.boxes[0].toStdString();
     EXPECT_EQ(run.label->m_objects[0]->m_strText, "fresh");
+}
+
+TEST(ScriptHost, AFailingEventOffersToStopTheJobOrToShowNoMoreBoxes)
+{
+    {
+        // "Don't show again": the job and its scripts go on, without boxes.
+        ScriptedJob run(6);
+        run.label->m_strScripts[ScriptShared] = "Dim n";
+        run.label->m_strScripts[ScriptOnLabelStart] = "n = n + 1\nObjects.Item(\"Text1\").Value = n\nx = 1 / 0";
+        run.ui.choices = {ScriptJobChoice::ContinueQuietly};
+        EXPECT_EQ(run.Print(PrintResult::Success), 3);
+        EXPECT_EQ(run.ui.errors.size(), 1);
+        EXPECT_TRUE(run.ui.errors[0].startsWith("Division by zero\n")) << run.ui.errors[0].toStdString();
+        EXPECT_EQ(run.ui.boxes.size(), 1);
+    }
+    {
+        // "Stop": no script runs after it and the print job ends after the page.
+        ScriptedJob run(6);
+        run.label->m_strScripts[ScriptOnLabelStart] = "x = 1 / 0";
+        run.label->m_strScripts[ScriptOnPageEnd] = "Display \"page\"";
+        run.ui.choices = {ScriptJobChoice::Stop};
+        EXPECT_EQ(run.Print(PrintResult::Cancelled), 1);
+        EXPECT_EQ(run.ui.boxes, run.ui.errors);
+    }
+    {
+        // A box with only OK can be cancelled during a job, which asks whether to stop.
+        ScriptedJob run(6);
+        run.label->m_strScripts[ScriptOnLabelStart] = "r = MsgBox(\"label\")\nDisplay \"answer \" & r";
+        run.ui.answers = {1, 1, 2, 1, 2};
+        run.ui.choices = {ScriptJobChoice::Continue, ScriptJobChoice::Stop};
+        EXPECT_EQ(run.Print(PrintResult::Cancelled), 2);
+        EXPECT_EQ(run.ui.boxes, (QStringList{"label", "answer 1", "label", "answer 1", "label"}));
+        EXPECT_EQ(run.ui.flags[0], 1) << "OK and Cancel";
+        EXPECT_EQ(run.ui.questions.size(), 2);
+    }
 }

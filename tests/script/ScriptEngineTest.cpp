@@ -3,6 +3,7 @@
 #include "ScriptTestHost.h"
 
 #include <gtest/gtest.h>
+#include <new>
 
 namespace {
 
@@ -169,4 +170,127 @@ TEST(ScriptEngine, ErrorInsideEventDoesNotStopLaterCalls)
     EXPECT_EQ(h.bag->values[1].ToLong(), 7);
     ASSERT_EQ(h.errors.size(), 1u);
     EXPECT_EQ(h.errors[0].line, 3);
+}
+
+TEST(ScriptEngine, MemoryIsBudgetedAcrossCallsAndRunningOutIsAnError)
+{
+    Host h;
+    h.engine.SetMemoryLimit(uint64_t(48) << 20);
+    // Each array is well under the limit; the ones kept add up past it.
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Dim keep(50), n\n"
+                                              "Sub Grow()\n ReDim a(100000)\n Set keep(n) = Nothing\n keep(n) = a\n n = n + 1\nEnd Sub\n"
+                                              "Sub Free()\n Erase keep\nEnd Sub\n")));
+    int calls = 0;
+    while (calls < 50 && h.engine.Call(QStringLiteral("Grow")))
+        ++calls;
+    ASSERT_EQ(h.errors.size(), 1u);
+    EXPECT_EQ(h.errors[0].number, 7);
+    EXPECT_EQ(h.errors[0].description, QStringLiteral("Out of memory"));
+    EXPECT_EQ(h.errors[0].line, 3);
+    EXPECT_GT(calls, 2);
+    EXPECT_LT(calls, 20);
+    // What the script lets go is free for it again.
+    ASSERT_TRUE(h.engine.Call(QStringLiteral("Free")));
+    EXPECT_TRUE(h.engine.Call(QStringLiteral("Grow")));
+    // One string past the budget, under On Error Resume Next.
+    EXPECT_TRUE(h.engine.Parse(QStringLiteral("On Error Resume Next\ns = Space(30000000)\nIf Err.Number <> 7 Then Err.Raise 5")));
+    EXPECT_EQ(h.errors.size(), 1u);
+}
+
+TEST(ScriptEngine, AnAllocationFailureAnywhereIsOutOfMemory)
+{
+    class Starving : public ScriptObject
+    {
+    public:
+        bool HasMember(const QString&) const override { return true; }
+        bool Invoke(const QString&, InvokeKind, std::span<ScriptValue>, ScriptValue&) override { throw std::bad_alloc(); }
+    };
+    Host h;
+    h.engine.AddNamedItem(QStringLiteral("Starving"), std::make_shared<Starving>(), false);
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("On Error Resume Next\nx = Starving.Value\nr = Err.Number\nSub S()\n y = Starving.Value\nEnd Sub")));
+    EXPECT_TRUE(h.engine.Parse(QStringLiteral("If r <> 7 Then Err.Raise 5")));
+    EXPECT_FALSE(h.engine.Call(QStringLiteral("S")));
+    ASSERT_EQ(h.errors.size(), 1u);
+    EXPECT_EQ(h.errors[0].number, 7);
+    EXPECT_EQ(h.errors[0].line, 5);
+}
+
+TEST(ScriptEngine, AStoppedCallSaysWhereAndWhy)
+{
+    {
+        Host h;
+        h.engine.SetStepLimit(5000);
+        EXPECT_FALSE(h.engine.Parse(QStringLiteral("x = 1\nDo\n  x = x + 1\nLoop")));
+        ASSERT_EQ(h.errors.size(), 1u);
+        EXPECT_EQ(h.errors[0].number, kScriptStepsExceeded);
+        EXPECT_EQ(h.errors[0].description, QStringLiteral("脚本执行的语句超过 5000 条，已停止。"));
+        EXPECT_GE(h.errors[0].line, 2);
+        EXPECT_GE(h.errors[0].column, 1);
+    }
+    {
+        // Few statements, each slow: the time limit stops it, inside On Error Resume Next too.
+        Host h;
+        h.engine.SetTimeLimit(200);
+        EXPECT_FALSE(h.engine.Parse(QStringLiteral("On Error Resume Next\nDo\n  x = Eval(\"1+1\")\nLoop")));
+        ASSERT_EQ(h.errors.size(), 1u);
+        EXPECT_EQ(h.errors[0].number, kScriptTimeExceeded);
+        EXPECT_EQ(h.errors[0].description, QStringLiteral("脚本运行超过 0.2 秒，已停止。"));
+        EXPECT_TRUE(h.errors[0].line == 2 || h.errors[0].line == 3) << h.errors[0].line;
+    }
+}
+
+TEST(ScriptEngine, ExecuteInALoopKeepsNoParseItNoLongerNeeds)
+{
+    Host h;
+    h.engine.SetMemoryLimit(uint64_t(16) << 20);
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("For i = 1 To 100000\n Execute \"x = 1\"\n Execute \"y = \" & (i Mod 1000)\nNext")));
+    EXPECT_TRUE(h.errors.empty()) << h.errors[0].description.toStdString();
+}
+
+TEST(ScriptEngine, DeepRecursionRunsAndRunawayNestingIsOutOfStackSpace)
+{
+    Host h;
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Function D(n)\n If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\n"
+                                              "Function Deepest(n)\n Deepest = n\n On Error Resume Next\n Deepest = Deepest(n + 1)\nEnd Function\n")));
+    // As deep as the stack allows: thousands of levels, fewer in instrumented builds
+    // whose frames are several times larger.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kDeep = 300;
+#else
+    constexpr int kDeep = 2000;
+#endif
+    ScriptValue r;
+    ASSERT_TRUE(h.engine.Call(QStringLiteral("Deepest"), {ScriptValue::Int(0)}, &r));
+    EXPECT_GT(r.ToLong(), kDeep);
+    ASSERT_TRUE(h.engine.Call(QStringLiteral("D"), {ScriptValue::Int(kDeep)}, &r));
+    EXPECT_EQ(r.ToLong(), kDeep);
+    for (const char* text : {"s = \"Execute s\" : Execute s", "s = \"ExecuteGlobal s\" : ExecuteGlobal s",
+                             "t = \"Eval(t)\" : x = Eval(t)"}) {
+        h.errors.clear();
+        EXPECT_FALSE(h.engine.Parse(QString::fromUtf8(text))) << text;
+        ASSERT_EQ(h.errors.size(), 1u) << text;
+        EXPECT_EQ(h.errors[0].number, 28) << text;
+    }
+}
+
+TEST(ScriptEngine, ObjectsTheHostStillHoldsOutliveTheEngineSafely)
+{
+    ScriptValue kept;
+    QStringList said;
+    {
+        Host h;
+        h.engine.AddNamedItem(QStringLiteral("Bag"), h.bag, false);
+        ASSERT_TRUE(h.engine.Parse(QStringLiteral("Class C\n Public v\n Private Sub Class_Terminate()\n  Bag.Name = \"gone\"\n End Sub\nEnd Class\n"
+                                                  "Function Make()\n Set Make = New C\n Make.v = 3\nEnd Function")));
+        ASSERT_TRUE(h.engine.Call(QStringLiteral("Make"), {}, &kept));
+        ScriptValue other;
+        ASSERT_TRUE(h.engine.Call(QStringLiteral("Make"), {}, &other));
+        other = ScriptValue();
+        said << h.bag->values[2].ToString();
+    }
+    // The engine is gone: the instance answers nothing and dies quietly.
+    ScriptValue v;
+    EXPECT_FALSE(kept.RawObject()->Invoke(QStringLiteral("v"), InvokeKind::Get, {}, v));
+    kept = ScriptValue();
+    EXPECT_EQ(said, QStringList{QStringLiteral("gone")});
 }

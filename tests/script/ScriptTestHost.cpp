@@ -29,17 +29,21 @@ private:
 QString RunConsoleScript(const QString& text)
 {
     QString out;
-    ScriptEngine engine;
-    engine.SetStepLimit(50'000'000);
-    engine.AddNamedItem(QStringLiteral("WScript"), std::make_shared<ConsoleObject>(out), false);
-    engine.SetErrorHandler([&](const ScriptError& e) {
-        const bool compile = e.source.contains(u"compilation");
-        out += QStringLiteral("!error (%1, %2) %3: %4\n")
-                   .arg(e.line)
-                   .arg(e.column)
-                   .arg(compile ? u"compilation" : u"runtime", e.description);
-    });
-    engine.Parse(text);
+    {
+        // The engine ends before the output is returned: what Class_Terminate prints
+        // at the end of the script belongs to it.
+        ScriptEngine engine;
+        engine.SetStepLimit(50'000'000);
+        engine.AddNamedItem(QStringLiteral("WScript"), std::make_shared<ConsoleObject>(out), false);
+        engine.SetErrorHandler([&](const ScriptError& e) {
+            const bool compile = e.source.contains(u"compilation");
+            out += QStringLiteral("!error (%1, %2) %3: %4\n")
+                       .arg(e.line)
+                       .arg(e.column)
+                       .arg(compile ? u"compilation" : u"runtime", e.description);
+        });
+        engine.Parse(text);
+    }
     return out;
 }
 

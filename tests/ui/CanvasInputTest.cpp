@@ -469,8 +469,12 @@ TEST_F(CanvasInputTest, SecondClickOnASelectedTextEditsItInPlace)
     EXPECT_FALSE(edit->isVisible());
     EXPECT_EQ(text.m_strText, "World");
     EXPECT_EQ(text.m_bands.front()->m_strValue, "World");
-    EXPECT_EQ(Records(), 0u);
+    // One step of its own: the marker of the first change and the edit.
+    EXPECT_EQ(Records(), 2u);
     EXPECT_TRUE(view.IsModified());
+    view.UndoManager().Undo();
+    EXPECT_EQ(text.m_bands.front()->m_strValue, "Hello");
+    EXPECT_FALSE(view.IsModified());
 }
 
 TEST_F(CanvasInputTest, EmptyInPlaceTextShowsThePlaceholder)

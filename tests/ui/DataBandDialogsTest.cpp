@@ -540,6 +540,7 @@ TEST(DataBandSettingsDlg, PadCharactersAndSwitchedOffOptions)
         EXPECT_EQ(band->m_chSerialPad, '#');
     }
     EXPECT_EQ(BandCharFromText(QString(), 'x'), '0');
+    EXPECT_EQ(BandCharFromText(QString(QChar(0)), 'x'), '0');
     EXPECT_EQ(BandCharFromText(QStringLiteral("丁"), 'x'), 'x');
     EXPECT_EQ(BandCharFromText(QStringLiteral("ab"), 'x'), 'a');
 }
@@ -653,6 +654,15 @@ TEST(BandTextEidtor, PagesKeepTheirTextsUntilOk)
         editor.reject();
     }
     EXPECT_EQ(bands[0]->m_strValue, "one");
+    {
+        // Paging and OK without a change asks for no undo record.
+        CBandTextEidtor editor(&bands);
+        int records = 0;
+        editor.m_beforeCommit = [&] { ++records; };
+        editor.m_spin->Step(1);
+        editor.accept();
+        EXPECT_EQ(records, 0);
+    }
     {
         CBandTextEidtor editor(&bands);
         editor.m_spin->Step(1);

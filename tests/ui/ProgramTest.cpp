@@ -258,9 +258,9 @@ TEST_F(AppTest, RecentFilesKeepFourAndAGoneFileLeavesTheListSilently)
     EXPECT_FALSE(app.MainFrame()->Commands().Action(57619)->isVisible());
     EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 5);
 
-    app.MainFrame()->Commands().Execute(57618); // 1.vmk... now the third entry is 2.vmk
-    EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 6);
-    EXPECT_EQ(app.MainFrame()->LabelWindows().last()->windowTitle(), "2.vmk");
+    app.MainFrame()->Commands().Execute(57618); // now the third entry is 2.vmk, open already
+    EXPECT_EQ(app.MainFrame()->LabelWindows().size(), 5);
+    EXPECT_EQ(app.MainFrame()->ActiveLabelWindow()->windowTitle(), "2.vmk");
 }
 
 TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
@@ -322,4 +322,16 @@ TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
     services.answers = {IDNO};
     app.MainFrame()->Commands().Execute(57665);
     EXPECT_FALSE(app.MainFrame()->isVisible());
+}
+
+TEST_F(AppTest, ARecentFileAlreadyOpenIsShownNotOpenedTwice)
+{
+    Start();
+    CMainFrame& frame = *app.MainFrame();
+    frame.OpenLabelFile(WriteLabel("a.vmk"));
+    frame.OpenLabelFile(WriteLabel("b.vmk"));
+    ASSERT_EQ(frame.ActiveLabelWindow()->windowTitle(), "b.vmk");
+    frame.Commands().Execute(CmdRecentFile2); // a.vmk
+    EXPECT_EQ(frame.LabelWindows().size(), 2);
+    EXPECT_EQ(frame.ActiveLabelWindow()->windowTitle(), "a.vmk");
 }

@@ -5,9 +5,14 @@
 #include "app/Ctl.h"
 #include "app/controls/LineNumberEdit.h"
 #include "model/LabelData.h"
+#include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
+#include "output/ui/PrintDlg.h"
 #include "output/ui/ScriptEditorDlg.h"
 #include "output/ui/ScriptServices.h"
+#include "tests/output/OutputSupport.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -243,4 +248,46 @@ TEST(ScriptEditor, ButtonsAndCaptionsLineUpLikeTheOtherDialogs)
     EXPECT_GE(edit.left(), 6);
     EXPECT_GE(edit.top(), 6);
     EXPECT_LE(edit.right(), scripting.width() - 7);
+}
+
+TEST(ScriptEditor, AScriptErrorInAPrintOffersToStopTheJob)
+{
+    QTemporaryDir temp;
+    const QString env = qEnvironmentVariable("VC_SHOWCASE_DIR");
+    const QString dir = env.isEmpty() ? temp.path() : env;
+    QDir().mkpath(dir);
+    for (const char* answer : {"stop", "quiet"}) {
+        FakeServices services;
+        services.printers = {QStringLiteral("Office")};
+        auto label = MakeGridLabel(1, 1);
+        label->m_nPrintCount = 5;
+        label->m_strScripts[ScriptOnLabelStart] = "x = 1 / 0";
+        CPrintDlg dialog;
+        dialog.SetLabelData(label.get());
+        dialog.CreatePrintHandler();
+        int pages = 0;
+        dialog.SetTargetFactory([&](const QString&, const QString&) {
+            return std::make_unique<CImageTarget>(10, [&](const QImage&) { return ++pages > 0; });
+        });
+        int boxes = 0;
+        services.OnNextDialog([&](QDialog& box) {
+            ++boxes;
+            EXPECT_EQ(box.windowTitle(), "脚本错误");
+            EXPECT_TRUE(box.findChild<QLabel*>("text")->text().startsWith("Division by zero\n"));
+            EXPECT_EQ(box.findChild<QCheckBox*>("quiet")->text(), "本次任务不再显示脚本的消息框和错误");
+            if (QByteArray(answer) == "stop") {
+                box.adjustSize();
+                EXPECT_TRUE(box.grab().toImage().save(dir + QStringLiteral("/script-error-box.png")));
+                Click(box.findChild<QPushButton*>("stop"));
+            } else {
+                Click(box.findChild<QCheckBox*>("quiet"));
+                Click(box.findChild<QPushButton*>("continue"));
+            }
+        });
+        dialog.show();
+        ctl<QPushButton>(&dialog, 1)->click();
+        EXPECT_EQ(boxes, 1) << answer;
+        EXPECT_EQ(pages, QByteArray(answer) == "stop" ? 1 : 5) << answer;
+        EXPECT_EQ(dialog.isVisible(), QByteArray(answer) == "stop") << "a stopped job leaves the dialog open";
+    }
 }

@@ -1,0 +1,1 @@
+t = "Eval(t)" : x = Eval(t)

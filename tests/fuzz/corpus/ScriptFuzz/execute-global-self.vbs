@@ -1,0 +1,1 @@
+s = "ExecuteGlobal s" : ExecuteGlobal s

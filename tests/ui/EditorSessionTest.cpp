@@ -1,0 +1,528 @@
+// A label made in the running program as a user makes it: commands from the menus'
+// and tool bars' actions, gestures as mouse and key events on the real canvas, files
+// written through the save dialog; the undo history, the modified mark and what is
+// on disk checked after each step.
+#include "FakeServices.h"
+#include "ShellTestSupport.h"
+#include "UiTestSupport.h"
+#include "app/Ctl.h"
+#include "app/MainFrame.h"
+#include "app/VXStatusBar.h"
+#include "app/VellumcraftApp.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
+#include "model/DataBand.h"
+#include "model/DocLoader.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+#include "model/TextGraph.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QTest>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QToolBar>
+#include <QToolButton>
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+class EditorSessionTest : public ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        CVellumcraftApp::Options options;
+        options.splash = false;
+        options.instanceFolder = m_dir.path();
+        ASSERT_TRUE(app.InitInstance(options));
+        frame = app.MainFrame();
+        frame->resize(1200, 800);
+        settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = false;
+        settings.m_bContinueCreating = settings.m_bCreateAsHVLine = false;
+        NewLabel();
+    }
+    void TearDown() override
+    {
+        settings.m_bInstantMoving = saved[0];
+        settings.m_bInstantSizing = saved[1];
+        settings.m_bInstantRotating = saved[2];
+        settings.m_bContinueCreating = saved[3];
+        settings.m_bCreateAsHVLine = saved[4];
+        // Nothing left to ask about: the fixture's labels are thrown away.
+        for (LabelDocumentWindow* window : frame->LabelWindows())
+            static_cast<CChildFrame*>(window)->View().SetModified(false);
+        app.ExitInstance();
+    }
+
+    // A new label through File > New, its settings sheet confirmed as it opens, shown
+    // at 100 %.
+    void NewLabel()
+    {
+        services.OnNextDialog([](QDialog& dialog) { dialog.accept(); });
+        ASSERT_TRUE(Trigger(CmdFileNew));
+        ASSERT_NE(frame->ActiveLabelWindow(), nullptr);
+        ASSERT_TRUE(Trigger(CmdZoomActual));
+        ASSERT_TRUE(Trigger(CmdCentreLabel));
+    }
+    CChildFrame& Window() const { return *static_cast<CChildFrame*>(frame->ActiveLabelWindow()); }
+    CChildView& View() const { return Window().View(); }
+
+    // Lets the coalesced update pass run, as the event loop would before the next
+    // click: nothing here calls the update pass itself.
+    static void Settle() { QCoreApplication::processEvents(); }
+    QAction* Action(int id) { return frame->Commands().Action(id); }
+    bool Enabled(int id)
+    {
+        Settle();
+        return Action(id)->isEnabled();
+    }
+    bool Checked(int id)
+    {
+        Settle();
+        return Action(id)->isChecked();
+    }
+    // Triggers the action as a menu entry would; false when it was disabled.
+    bool Trigger(int id)
+    {
+        Settle();
+        if (!Action(id)->isEnabled())
+            return false;
+        Action(id)->trigger();
+        Settle();
+        return true;
+    }
+
+    // The client point of a label position in millimetres.
+    QPoint At(float x, float y)
+    {
+        const CanvasMapping m = View().Mapping();
+        return m.FromLabel(QPointF(x * m.dpiX / 25.4, y * m.dpiY / 25.4));
+    }
+    void Drag(QPoint from, QPoint to, int steps = 2)
+    {
+        QTest::mousePress(&View(), Qt::LeftButton, {}, from);
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(&View(), from + (to - from) * i / steps);
+        QTest::mouseRelease(&View(), Qt::LeftButton, {}, to);
+    }
+    void Click(QPoint at) { Drag(at, at, 0); }
+    void DoubleClick(QPoint at)
+    {
+        Click(at);
+        QTest::mousePress(&View(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(&View(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(&View(), Qt::LeftButton, {}, at);
+    }
+
+    // Draws one object with the tool picked from the 创建 menu.
+    void Create(int tool, float x, float y)
+    {
+        ASSERT_TRUE(Trigger(tool)) << tool;
+        switch (tool) {
+        case CmdToolBarcode:
+        case CmdToolText:
+        case CmdToolImage: Click(At(x, y)); break;
+        case CmdToolPolygon:
+            Click(At(x, y));
+            Click(At(x + 12, y));
+            DoubleClick(At(x + 6, y + 8));
+            break;
+        default: Drag(At(x, y), At(x + 15, y + 8)); break;
+        }
+    }
+    CBaseProxy* Last() const { return View().ObjectList().back().get(); }
+    // A point on the top edge of the object's box, where even an unfilled shape is hit.
+    QPoint OnEdge(CBaseProxy* proxy)
+    {
+        const CBaseGraph& object = *proxy->GetObject();
+        return At(object.GetX() + 3, object.GetY());
+    }
+    CTextGraph& TextOf(CBaseProxy* proxy) const { return static_cast<CTextGraph&>(*proxy->GetObject()); }
+
+    // Types into the in-place editor the edit-data tool opens on the text.
+    void EditInPlace(float x, float y, const QString& typed)
+    {
+        ASSERT_TRUE(Trigger(CmdToolEditData));
+        Click(At(x, y));
+        auto* edit = qobject_cast<QLineEdit*>(View().InPlaceEditor());
+        ASSERT_NE(edit, nullptr);
+        ASSERT_TRUE(edit->isVisible());
+        edit->selectAll();
+        TypeText(edit, typed);
+    }
+
+    // The texts of the label file as read back from disk.
+    QStringList TextsOnDisk(const QString& path)
+    {
+        CLabelData label;
+        CDocLoader loader;
+        loader.m_strPath = path;
+        loader.m_pLabelData = &label;
+        loader.LoadDocument();
+        QStringList texts;
+        for (const auto& object : label.m_objects)
+            if (object->GetKind() == KindText)
+                texts << static_cast<const CTextGraph&>(*object).m_bands.front()->m_strValue;
+        return texts;
+    }
+    bool TitleMarked() const { return Window().windowTitle().endsWith(" *"); }
+
+    FakeServices services;
+    CVellumcraftApp app;
+    CMainFrame* frame = nullptr;
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    bool saved[5] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating,
+                     settings.m_bContinueCreating, settings.m_bCreateAsHVLine};
+};
+
+TEST_F(EditorSessionTest, EveryCreationToolIsPickedFromItsActionAndDrawsItsObject)
+{
+    const struct {
+        int tool;
+        int kind;
+    } tools[] = {{CmdToolBarcode, KindBarcode},     {CmdToolText, KindText},       {CmdToolLine, KindLine},
+                 {CmdToolRectangle, KindRectangle}, {CmdToolEllipse, KindEllipse}, {CmdToolPolygon, KindPolygon},
+                 {CmdToolImage, KindImage}};
+    float y = 5;
+    for (const auto& t : tools) {
+        SCOPED_TRACE(t.tool);
+        EXPECT_TRUE(Enabled(t.tool));
+        const size_t count = View().ObjectList().size();
+        ASSERT_TRUE(Trigger(t.tool));
+        EXPECT_TRUE(Checked(t.tool));
+        EXPECT_FALSE(Checked(CmdToolSelect));
+        EXPECT_EQ(View().EditStatus().m_nTool, t.tool);
+        Create(t.tool, 5, y);
+        ASSERT_EQ(View().ObjectList().size(), count + 1);
+        EXPECT_EQ(Last()->GetObject()->GetKind(), t.kind);
+        // Back to the select tool, and the menu says so without anyone asking.
+        EXPECT_TRUE(Checked(CmdToolSelect));
+        EXPECT_FALSE(Checked(t.tool));
+        EXPECT_TRUE(Enabled(CmdEditDelete));
+        EXPECT_TRUE(Enabled(CmdEditUndo));
+        y += 6;
+    }
+    // The rotate and edit-data buttons of the drawing bar are tools too.
+    for (const int tool : {CmdToolRotate, CmdToolEditData, CmdToolSelect}) {
+        ASSERT_TRUE(Trigger(tool));
+        EXPECT_TRUE(Checked(tool));
+        EXPECT_EQ(View().EditStatus().m_nTool, tool);
+    }
+    // The menu and the drawing bar hold the same actions.
+    for (const auto& t : tools)
+        EXPECT_TRUE(frame->ToolBar(29107)->actions().contains(Action(t.tool)));
+
+    const QString shot = qEnvironmentVariable("VC_EDITOR_SCREENSHOT");
+    if (!shot.isEmpty())
+        frame->grab().save(shot);
+}
+
+TEST_F(EditorSessionTest, TypedTextReachesTheFileAndCloseAsksAboutIt)
+{
+    Create(CmdToolText, 10, 10);
+    const QString path = m_dir.filePath("typed.vmk");
+    EditInPlace(12, 11, QStringLiteral("订单 42"));
+    // Save straight from the editor: the typed text is what is written.
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_EQ(TextsOnDisk(path), QStringList{QStringLiteral("订单 42")});
+    EXPECT_FALSE(View().InPlaceEditor()->isVisible());
+    EXPECT_FALSE(Window().IsModified());
+    EXPECT_FALSE(TitleMarked());
+
+    // Typed and closed at once: the close asks, and Yes writes it.
+    EditInPlace(12, 11, QStringLiteral("改了"));
+    services.answers = {IDYES};
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("是否保存对标签文件 typed.vmk 的修改？")});
+    EXPECT_EQ(TextsOnDisk(path), QStringList{QStringLiteral("改了")});
+    // The tab went with its window.
+    EXPECT_TRUE(frame->LabelWindows().isEmpty());
+    EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(EditorSessionTest, SaveAsAsksBeforeTheAddedSuffixReplacesAFile)
+{
+    Create(CmdToolText, 10, 10);
+    const QString existing = WriteLabel("orders.vmk");
+    const QByteArray before = [&] {
+        QFile file(existing);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    // No: the dialog comes again, and a cancel there writes nothing.
+    services.files = {m_dir.filePath("orders")};
+    services.answers = {IDNO};
+    EXPECT_TRUE(Trigger(CmdFileSaveAs));
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("orders.vmk 已存在。\n要替换它吗？")});
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_TRUE(Window().LabelData().m_strFilePath.isEmpty());
+
+    services.files = {m_dir.filePath("orders")};
+    services.answers = {IDYES};
+    EXPECT_TRUE(Trigger(CmdFileSaveAs));
+    EXPECT_EQ(Window().LabelData().m_strFilePath, existing);
+    EXPECT_EQ(TextsOnDisk(existing).size(), 1);
+}
+
+TEST_F(EditorSessionTest, TheModifiedMarkFollowsTheHistoryWhateverTheOrder)
+{
+    const QString path = m_dir.filePath("mixed.vmk");
+    const auto expectState = [&](bool modified, const char* step) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(Window().IsModified(), modified);
+        EXPECT_EQ(TitleMarked(), modified);
+    };
+    expectState(false, "new");
+    Create(CmdToolRectangle, 10, 10);
+    expectState(true, "drawn");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    expectState(false, "saved");
+    // Undo after a save: nothing is there to undo, the mark stays off.
+    EXPECT_FALSE(Enabled(CmdEditUndo));
+    EXPECT_FALSE(Trigger(CmdEditUndo));
+    expectState(false, "undo after save");
+
+    QTest::keyClick(&View(), Qt::Key_Right);
+    expectState(true, "nudged");
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    expectState(false, "nudge undone: as saved");
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    expectState(true, "redone");
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    expectState(false, "saved again");
+    const float savedX = Last()->GetObject()->GetX();
+
+    Create(CmdToolText, 30, 20);
+    EditInPlace(32, 21, QStringLiteral("甲"));
+    ASSERT_TRUE(Trigger(CmdEditUndo)); // commits the typing first, then undoes it
+    expectState(true, "typing undone, text still drawn");
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    expectState(false, "text creation undone: as saved");
+    EXPECT_FLOAT_EQ(Last()->GetObject()->GetX(), savedX);
+    // Closing now loses nothing, so it asks nothing.
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_TRUE(frame->LabelWindows().isEmpty());
+}
+
+TEST_F(EditorSessionTest, UndoingAnEarlierPropertyEditKeepsALaterTypedText)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    // A property edit through the dialog the double click opens: a new name.
+    services.OnNextDialog([](QDialog& dialog) {
+        RetypeText(ctl<QLineEdit>(page<QWidget>(&dialog, 232), 1079), QStringLiteral("改名"));
+        QTest::mouseClick(ctl<QPushButton>(&dialog, 1), Qt::LeftButton);
+    });
+    DoubleClick(At(12, 11));
+    ASSERT_EQ(text->GetObject()->m_strName, QStringLiteral("改名"));
+    EditInPlace(12, 11, QStringLiteral("新字"));
+    ASSERT_TRUE(Trigger(CmdToolSelect)); // commits the editor
+
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(TextOf(text).m_strText, QStringLiteral("样例文字"));
+    EXPECT_EQ(text->GetObject()->m_strName, QStringLiteral("改名"));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_NE(text->GetObject()->m_strName, QStringLiteral("改名"));
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(text->GetObject()->m_strName, QStringLiteral("改名"));
+    EXPECT_EQ(TextOf(text).m_strText, QStringLiteral("新字"));
+}
+
+TEST_F(EditorSessionTest, UndoWhileDraggingFinishesTheDragFirst)
+{
+    Create(CmdToolRectangle, 10, 10);
+    Create(CmdToolEllipse, 30, 10);
+    Create(CmdToolRectangle, 10, 25);
+    CBaseProxy* last = Last();
+    const float x = last->GetObject()->GetX();
+    // Rubber band around all three, then a drag with Ctrl+Z before the release.
+    Drag(At(2, 2), At(60, 45));
+    ASSERT_EQ(View().GetSelection().size(), 3u);
+    const QPoint grip = OnEdge(last);
+    QTest::mousePress(&View(), Qt::LeftButton, {}, grip);
+    QTest::mouseMove(&View(), grip + QPoint(20, 10));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    QTest::mouseMove(&View(), grip + QPoint(30, 10));
+    QTest::mouseRelease(&View(), Qt::LeftButton, {}, grip + QPoint(30, 10));
+    // The drag became one step, and that step was undone: all three are back.
+    EXPECT_EQ(View().ObjectList().size(), 3u);
+    EXPECT_EQ(last->GetObject()->GetX(), x);
+    ASSERT_TRUE(Trigger(CmdEditUndo)); // the third object's creation
+    EXPECT_EQ(View().ObjectList().size(), 2u);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(View().ObjectList().size(), 3u);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(View().ObjectList().size(), 1u);
+}
+
+TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
+{
+    Create(CmdToolRectangle, 10, 10);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    View().setFocus();
+    Click(QPoint(2, 2)); // nothing selected
+    EXPECT_FALSE(Enabled(CmdEditDelete));
+    Click(OnEdge(Last()));
+    EXPECT_TRUE(Enabled(CmdEditDelete));
+    // The status bar names the object in hand.
+    QString name, position, size;
+    Last()->GetStatusPanes(name, position, size);
+    EXPECT_FALSE(name.isEmpty());
+    EXPECT_EQ(frame->StatusBar()->PaneText(1), name);
+    EXPECT_EQ(frame->StatusBar()->PaneText(2), position);
+    EXPECT_EQ(frame->StatusBar()->PaneText(3), size);
+
+    QApplication::setActiveWindow(frame);
+    QTest::keyClick(&View(), Qt::Key_Delete);
+    EXPECT_TRUE(View().ObjectList().empty());
+    EXPECT_TRUE(Enabled(CmdEditUndo));
+    QTest::keyClick(&View(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    Click(OnEdge(Last()));
+    const float y = Last()->GetObject()->GetY();
+    QTest::keyClick(&View(), Qt::Key_Down);
+    EXPECT_EQ(Last()->GetObject()->GetY(), y + 1);
+    QTest::keyClick(&View(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Last()->GetObject()->GetY(), y);
+}
+
+// Every command a user can reach: the menu bar at every depth, the tool bars with
+// their buttons' pop-ups and boxes, the canvas's context menus.
+std::set<int> ReachableCommands(CMainFrame& frame)
+{
+    std::set<int> ids;
+    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+        for (QAction* action : actions) {
+            if (action->menu())
+                walk(action->menu()->actions());
+            const QVariant id = action->property("commandId");
+            if (id.isValid() && action->isVisible())
+                ids.insert(id.toInt());
+        }
+    };
+    walk(frame.menuBar()->actions());
+    for (QToolBar* bar : frame.findChildren<QToolBar*>()) {
+        walk(bar->actions());
+        for (QToolButton* button : bar->findChildren<QToolButton*>()) {
+            if (button->defaultAction())
+                walk({button->defaultAction()});
+            if (button->menu())
+                walk(button->menu()->actions());
+        }
+    }
+    for (const int box : {CmdFontName, CmdFontSize})
+        if (frame.findChild<QWidget*>(CtlName(box)))
+            ids.insert(box);
+    for (int kind = -1; kind <= KindImage; ++kind)
+        for (const int id : CanvasContextMenu(kind))
+            if (id != 0)
+                ids.insert(id);
+    for (const int id : {CmdDragMove, CmdDragCopy, CmdDragCancel})
+        ids.insert(id);
+    return ids;
+}
+
+// The README's list of what the program does not do yet.
+QString NotYetThere()
+{
+    QFile readme(QStringLiteral(VC_SOURCE_DIR "/README.md"));
+    if (!readme.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("## What it does not do"));
+    return start < 0 ? QString() : text.mid(start);
+}
+
+// An action's words as a person reads them: without its mnemonic and dots.
+QString Words(int id, QAction* action)
+{
+    if (id == CmdFontName)
+        return QStringLiteral("the font-name box");
+    if (id == CmdFontSize)
+        return QStringLiteral("the font-size box");
+    QString text = action->text().isEmpty() ? action->toolTip() : action->text();
+    text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.|…")));
+    return text.trimmed();
+}
+
+TEST_F(EditorSessionTest, EveryReachableCommandWorksOrIsListedAsNotThereYet)
+{
+    for (const int tool : {CmdToolBarcode, CmdToolText, CmdToolLine, CmdToolRectangle, CmdToolEllipse,
+                           CmdToolPolygon, CmdToolImage})
+        Create(tool, 5, 5 + 6 * (tool - CmdToolBarcode) / 2.0f);
+    QTest::keyClick(&View(), Qt::Key_Down);
+    ASSERT_TRUE(Trigger(CmdEditUndo)); // something to redo
+
+    const std::set<int> ids = ReachableCommands(*frame);
+    std::set<int> enabled;
+    const auto survey = [&](const char* state) {
+        Settle();
+        for (const int id : ids) {
+            frame->Commands().UpdateAction(id);
+            if (!Action(id)->isEnabled())
+                continue;
+            enabled.insert(id);
+            EXPECT_TRUE(frame->Commands().IsHandled(id)) << id << " enabled without a handler, " << state;
+        }
+    };
+    View().ClearSelection();
+    survey("nothing selected");
+    View().SelectAll();
+    for (const auto& proxy : View().ObjectList()) {
+        View().SetCurrentObject(proxy.get());
+        survey("all selected");
+    }
+
+    // Each enabled command runs: something takes it. Those that end the window or
+    // the program come last, and are not run here.
+    const std::set<int> ending = {CmdAppExit, CmdFileClose, CmdFileCloseAll, CmdWindowCloseAll};
+    for (const int id : enabled) {
+        if (ending.count(id) || !View().isVisible())
+            continue;
+        View().SelectAll();
+        View().SetCurrentObject(View().ObjectList().empty() ? nullptr : View().ObjectList().front().get());
+        Settle();
+        frame->Commands().UpdateAction(id);
+        if (Action(id)->isEnabled()) {
+            // Whatever dialog the command opens is cancelled.
+            for (int i = 0; i < 3; ++i)
+                services.OnNextDialog([](QDialog& dialog) { dialog.reject(); });
+            EXPECT_TRUE(frame->Commands().Execute(id)) << id;
+            services.dialogs.clear();
+        }
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != frame && window->isVisible() && !window->inherits("QMenu"))
+                window->close();
+    }
+
+    // What never showed enabled must be in the README's list of what is not there yet.
+    const QString notYet = NotYetThere();
+    ASSERT_FALSE(notYet.isEmpty());
+    for (const int id : ids) {
+        if (enabled.count(id))
+            continue;
+        const QString words = Words(id, Action(id));
+        EXPECT_TRUE(!words.isEmpty() && notYet.contains(words))
+            << id << " \"" << words.toStdString() << "\" is never enabled and the README does not list it";
+    }
+}
+
+} // namespace
