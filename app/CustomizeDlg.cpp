@@ -29,7 +29,7 @@ constexpr int kIdRole = Qt::UserRole;
 constexpr int kBarRole = Qt::UserRole + 1;
 enum Column { ColumnCommand, ColumnShortcut, ColumnButton };
 
-int CommandId(const QAction* action)
+int ActionCommand(const QAction* action)
 {
     const QString name = action->objectName();
     return name.startsWith(QLatin1String("cmd_")) ? name.mid(4).toInt() : 0;
@@ -50,7 +50,7 @@ void ForEachMenuCommand(const QMainWindow& frame, const std::function<void(const
         for (QAction* action : menu->actions()) {
             if (action->menu())
                 walk(top, action->menu());
-            else if (CommandId(action) && !action->text().isEmpty())
+            else if (ActionCommand(action) && !action->text().isEmpty())
                 visit(top, action);
         }
     };
@@ -97,11 +97,11 @@ CommandBarCustomisation CommandBarCustomisation::Read(const QMainWindow& frame)
     for (QToolBar* bar : ToolBars(frame)) {
         const QList<QAction*> shown = bar->actions();
         for (QAction* action : DefaultButtons(bar))
-            if (CommandId(action) && !shown.contains(action))
-                state.hiddenButtons[bar->objectName()].insert(CommandId(action));
+            if (ActionCommand(action) && !shown.contains(action))
+                state.hiddenButtons[bar->objectName()].insert(ActionCommand(action));
     }
     ForEachMenuCommand(frame, [&](const QString&, QAction* action) {
-        const int id = CommandId(action);
+        const int id = ActionCommand(action);
         if (action->shortcut() != DefaultShortcut(id))
             state.shortcuts[id] = action->shortcut();
     });
@@ -115,7 +115,7 @@ void CommandBarCustomisation::Apply(QMainWindow& frame) const
         const QList<QAction*> defaults = DefaultButtons(bar);
         for (qsizetype i = 0; i < defaults.size(); ++i) {
             QAction* action = defaults[i];
-            const bool hide = CommandId(action) && found != hiddenButtons.end() && found->second.count(CommandId(action));
+            const bool hide = ActionCommand(action) && found != hiddenButtons.end() && found->second.count(ActionCommand(action));
             const bool there = bar->actions().contains(action);
             if (hide && there) {
                 bar->removeAction(action);
@@ -130,7 +130,7 @@ void CommandBarCustomisation::Apply(QMainWindow& frame) const
         }
     }
     ForEachMenuCommand(frame, [&](const QString&, QAction* action) {
-        const int id = CommandId(action);
+        const int id = ActionCommand(action);
         const auto it = shortcuts.find(id);
         action->setShortcut(it != shortcuts.end() ? it->second : DefaultShortcut(id));
     });
@@ -248,8 +248,8 @@ void CCustomizeDlg::Fill()
     std::map<int, QToolBar*> barOf;
     for (QToolBar* bar : ToolBars(m_frame))
         for (QAction* action : DefaultButtons(bar))
-            if (CommandId(action))
-                barOf.emplace(CommandId(action), bar);
+            if (ActionCommand(action))
+                barOf.emplace(ActionCommand(action), bar);
 
     std::map<QString, QTreeWidgetItem*> menus;
     ForEachMenuCommand(m_frame, [&](const QString& menu, QAction* action) {
@@ -259,7 +259,7 @@ void CCustomizeDlg::Fill()
             top->setFlags(Qt::ItemIsEnabled);
             top->setExpanded(true);
         }
-        const int id = CommandId(action);
+        const int id = ActionCommand(action);
         auto* item = new QTreeWidgetItem(top, QStringList{PlainText(action->text())});
         item->setIcon(ColumnCommand, action->icon());
         item->setData(ColumnCommand, kIdRole, id);
@@ -318,7 +318,7 @@ void CCustomizeDlg::OnAssign()
     // One shortcut, one command.
     int owner = 0;
     ForEachMenuCommand(m_frame, [&](const QString&, QAction* action) {
-        const int other = CommandId(action);
+        const int other = ActionCommand(action);
         const auto it = m_edited.shortcuts.find(other);
         if (other != id && (it != m_edited.shortcuts.end() ? it->second : DefaultShortcut(other)) == key)
             owner = other;
