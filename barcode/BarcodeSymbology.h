@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 class CBarcodeImpl;
 class CBarcodeSettings;
@@ -62,6 +63,30 @@ enum class BarcodeSettingsBlock {
     DataMatrix,
 };
 
+// The symbology's own options beyond what every barcode has, as the property
+// dialog groups them: one option pane per value.
+enum class SymbologyOptions {
+    None,
+    Code39,
+    Codabar,
+    Code93,
+    Code11,
+    Interleaved25,
+    Industrial25,
+    Matrix25,
+    Code128,
+    EAN128,
+    EAN14,
+    EAN13,
+    EJUSupp,
+    MedicalCode,
+    MonitorCode,
+    PostalCode,
+    PDF417,
+    QRCode,
+    DataMatrix,
+};
+
 // One row of the symbology table. Rows without a settings maker are names only:
 // the display list knows them, the factory does not build them. Rows with makers
 // but no implementation maker are symbologies whose encoder is not in yet.
@@ -73,17 +98,21 @@ struct SymbologyInfo
     std::unique_ptr<CBarcodeSettings> (*makeSettings)();
     std::unique_ptr<CBarcodeData> (*makeData)();
     std::unique_ptr<CBarcodeImpl> (*makeImpl)();
+    // Position in the property dialog's symbology list; -1 for a code it does not offer.
+    int listIndex = -1;
+    SymbologyOptions options = SymbologyOptions::None;
 
     bool IsBuilt() const { return makeSettings && makeData && makeImpl; }
 };
 
-// Every symbology code the program names, in ascending code order. The property
-// dialog's list holds the rows that have settings makers, in this order.
+// Every symbology code the program names, in ascending code order.
 std::span<const SymbologyInfo> GetSymbologyTable();
 // The row of a code; null for a code without one.
 const SymbologyInfo* FindSymbology(int32_t code);
 // The display name of a code; empty for a code without one.
 QString GetSymbologyDisplayName(int32_t code);
+// The codes the property dialog offers, in the order of its list.
+std::vector<int32_t> GetListedSymbologies();
 
 // Makes settings (with the symbology's defaults and the code stored), data and
 // implementation of one barcode. Throws CBarcodeException "Not implemented barcode

@@ -15,10 +15,14 @@ void CBarcodeImpl_QRCode::Encode()
     m_nAutoExtend = s.m_bAutoExtend ? 1 : 0;
     m_nMask = s.m_nMask;
     const QByteArray bytes = ConvertToCodePage(s.m_strContent, s.m_nCodePage);
-    m_grid.assign(size_t(m_nModuleCount) * size_t(m_nModuleCount), 0);
-
-    if (bytes.isEmpty())
+    // No content, no symbol: the box of the last one must not survive into the next
+    // label as an empty grid.
+    if (bytes.isEmpty()) {
+        m_nModuleCount = 0;
+        m_grid.clear();
         return;
+    }
+    m_grid.assign(size_t(m_nModuleCount) * size_t(m_nModuleCount), 0);
 
     const QRecLevel level = s.m_nECLevel >= 0 && s.m_nECLevel <= 3 ? QRecLevel(s.m_nECLevel) : QR_ECLEVEL_L;
     errno = 0;

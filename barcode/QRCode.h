@@ -17,7 +17,8 @@ public:
     // Content to module grid. Content the library cannot encode (too much data for
     // the version and level, a version outside 0-40) leaves the grid all light and
     // the module count as it was, then throws CBarcodeException so the caller can
-    // tell the user; empty content simply makes no symbol and draws nothing.
+    // tell the user; empty content simply makes no symbol (no modules, no size) and
+    // draws nothing.
     void Encode() override;
     // Side = module count × X; no quiet zone.
     void CalcSize() override;

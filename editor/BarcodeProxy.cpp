@@ -6,6 +6,7 @@
 #include "editor/BarcodeProxyImpl.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
+#include "platform/VXException.h"
 
 #include <algorithm>
 
@@ -25,6 +26,20 @@ void CBarcodeProxy::SetSymbology(int code)
 {
     // The old rules stay until the new ones exist, so a throw leaves the proxy usable.
     m_pImpl = CreateBarcodeProxyImpl(code);
+    m_nRulesCode = code;
+}
+
+CBarcodeProxyImpl* CBarcodeProxy::FollowSymbology()
+{
+    const int code = GetSymbologyOfObject();
+    if (code != m_nRulesCode && Barcode().GetImpl()) {
+        try {
+            SetSymbology(code);
+        } catch (const CBarcodeException&) {
+            // A code without rules keeps the old ones, as a failed SetSymbology does.
+        }
+    }
+    return m_pImpl.get();
 }
 
 int CBarcodeProxy::GetSymbologyOfObject() const
@@ -55,6 +70,7 @@ bool CanResize(const CBarcodeProxyImpl* rules, const CBarcodeGraph& barcode)
 void CBarcodeProxy::SaveGeometry()
 {
     CBaseProxy::SaveGeometry();
+    FollowSymbology();
     if (!CanResize(m_pImpl.get(), Barcode()))
         return;
     m_pImpl->m_pObject = &Barcode();
@@ -115,6 +131,7 @@ void CBarcodeProxy::CopyFrom(CBarcodeProxy& target) const
 {
     CBaseProxy::CopyFrom(target);
     target.m_pImpl = m_pImpl ? m_pImpl->Clone() : nullptr;
+    target.m_nRulesCode = m_nRulesCode;
     if (target.m_pImpl)
         target.m_pImpl->m_pObject = &target.Barcode();
 }

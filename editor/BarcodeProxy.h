@@ -18,6 +18,9 @@ public:
     // Replaces the size rules by those of a symbology; throws CBarcodeException for
     // a code without rules, leaving the old rules in place.
     void SetSymbology(int code);
+    // The rules of the barcode's current symbology: remade when an edit, an undo or
+    // a redo changed the symbology since they were made.
+    CBarcodeProxyImpl* FollowSymbology();
     // The symbology of the barcode's settings; 0 without settings.
     int GetSymbologyOfObject() const;
     CBarcodeProxyImpl* GetImpl() const { return m_pImpl.get(); }
@@ -39,4 +42,5 @@ public:
 
 private:
     std::unique_ptr<CBarcodeProxyImpl> m_pImpl;
+    int m_nRulesCode = -1; // the symbology m_pImpl was made for
 };

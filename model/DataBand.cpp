@@ -2,6 +2,7 @@
 
 #include "model/Utils.h"
 #include "platform/Numbers.h"
+#include "platform/VXException.h"
 
 #include <algorithm>
 #include <climits>
@@ -361,7 +362,11 @@ QString CDataBand::FormatValue(const QString& raw) const
 
 QString CDataBand::GetSerialText() const
 {
-    return FormatSerial(LeadingInt(m_strStartValue));
+    try {
+        return FormatSerial(LeadingInt(m_strStartValue));
+    } catch (const VXException&) {
+        return {};
+    }
 }
 
 int64_t CDataBand::GetSerialValue(int64_t n) const
@@ -405,7 +410,15 @@ QString CDataBand::FormatSerial(int64_t value) const
     case SerialNoIOLQ: text = SerialToLettersNoIOLQ(value); break;
     case SerialNoIOQU: text = SerialToLettersNoIOQU(value); break;
     case SerialNoIO: text = SerialToLettersNoIO(value); break;
-    case SerialCustomAlphabet: text = SerialToAlphabet(value, m_strCustomAlphabet); break;
+    case SerialCustomAlphabet:
+        // One symbol writes the number in unary: a start near 2^31 would be gigabytes.
+        if (SerialAlphabetLength(value, m_strCustomAlphabet.size()) > kMaxValueLength)
+            throw VXException(QStringLiteral("序列号 %1 用码表“%2”写出超过 %3 个字符，无法生成。")
+                                  .arg(value)
+                                  .arg(m_strCustomAlphabet)
+                                  .arg(kMaxValueLength));
+        text = SerialToAlphabet(value, m_strCustomAlphabet);
+        break;
     default: text = QString::number(static_cast<qlonglong>(value)); break;
     }
     if (m_bSerialPad && text.size() < m_nSerialPadWidth)

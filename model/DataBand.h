@@ -71,6 +71,8 @@ public:
     // is not changed.
     QString FormatValue(const QString& raw) const;
     // The start value in the band's numbering system, padded; shown by the editor.
+    // Empty when FormatSerial refuses the start value: the editor shows nothing,
+    // printing reports why.
     QString GetSerialText() const;
 
     // Serial value of the n-th label (1-based): start plus or minus (n - 1) steps;
@@ -78,6 +80,8 @@ public:
     // and starts again from the start value.
     int64_t GetSerialValue(int64_t n) const;
     // A serial value written in the band's numbering system with the serial padding.
+    // A text longer than kMaxValueLength (a one-symbol alphabet counts in unary) is
+    // refused with a VXException naming the value and the alphabet.
     QString FormatSerial(int64_t value) const;
 
     // The time a date or time band shows for a job started at start (local time): a

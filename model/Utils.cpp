@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QProcessEnvironment>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -184,13 +185,28 @@ QString SerialToAlphabet(int64_t n, const QString& alphabet)
     const qsizetype k = alphabet.size();
     if (n < 1 || k == 0)
         return {};
+    if (k == 1)
+        return QString(static_cast<qsizetype>(n), alphabet[0]);
     QString result;
     int64_t m = n - 1;
     while (m >= 0) {
-        result.prepend(alphabet[static_cast<qsizetype>(m % k)]);
+        result += alphabet[static_cast<qsizetype>(m % k)];
         m = m / k - 1;
     }
+    std::reverse(result.begin(), result.end());
     return result;
+}
+
+int64_t SerialAlphabetLength(int64_t n, qsizetype symbols)
+{
+    if (n < 1 || symbols <= 0)
+        return 0;
+    if (symbols == 1)
+        return n;
+    int64_t length = 0;
+    for (int64_t m = n - 1; m >= 0; m = m / symbols - 1)
+        ++length;
+    return length;
 }
 
 QString SerialToLetters(int64_t n)

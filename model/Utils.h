@@ -37,6 +37,9 @@ bool FloatEquals3(float a, float b);
 // Bijective numbering: 1 is the first symbol, n < 1 gives an empty text. Serials
 // count in 64 bits, so these do too.
 QString SerialToAlphabet(int64_t n, const QString& alphabet);
+// How many symbols SerialToAlphabet writes for n, without writing them: with one
+// symbol the text is n long.
+int64_t SerialAlphabetLength(int64_t n, qsizetype symbols);
 QString SerialToLetters(int64_t n);
 QString SerialToBase36(int64_t n);
 QString SerialToLettersNoIOLQ(int64_t n);

@@ -86,7 +86,10 @@ void CActiveScriptHost::StartEngine()
                              const QString& defaultText) -> std::optional<QString> {
             if (m_bQuiet)
                 return defaultText;
-            return m_pUi->InputBox(prompt, title, defaultText);
+            std::optional<QString> typed = m_pUi->InputBox(prompt, title, defaultText);
+            if (!typed)
+                ApplyChoice(m_pUi->AskStopJob(QStringLiteral("脚本的输入框已取消。要停止本次任务吗？")));
+            return typed;
         };
     }
     m_pEngine->SetUi(std::move(ui));

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <unordered_set>
 #include <cmath>
 
 namespace {
@@ -119,6 +120,19 @@ QString ObjectValue(const CBaseGraph* object)
         return impl && impl->GetSettings() ? impl->GetSettings()->m_strContent : QString();
     }
     return {};
+}
+
+// The name itself the first time, then name_2, name_3 ...: rows of equal values each
+// keep a file of their own instead of overwriting the one before.
+QString DistinctName(const QString& name, std::unordered_set<QString>& used)
+{
+    if (name.isEmpty())
+        return name;
+    QString candidate = name;
+    for (qint64 k = 2; used.count(candidate); ++k)
+        candidate = name + QStringLiteral("_%1").arg(k);
+    used.insert(candidate);
+    return candidate;
 }
 
 } // namespace
@@ -256,6 +270,7 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
     QDir folder(m_strFolder);
     const QString folderPath = QFileInfo(folder.absolutePath()).absoluteFilePath();
     QImage canvas = *format == ImageFileFormat::Emf ? QImage() : MakeCanvas(box, m_nDpi);
+    std::unordered_set<QString> usedNames;
     const qint64 total = static_cast<qint64>(toRow) - fromRow + 1;
     for (qint64 r = fromRow; r <= toRow; ++r) {
         const int row = static_cast<int>(r);
@@ -270,7 +285,7 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
             QString name = QString::asprintf("%d", row);
             if (m_bNameAfterObject && !ObjectValue(currentClone).isEmpty())
                 name = ObjectValue(currentClone);
-            const QString fileName = MakeSafeFileName(m_strStartName + name);
+            const QString fileName = DistinctName(MakeSafeFileName(m_strStartName + name), usedNames);
             if (fileName.isEmpty()) {
                 path = m_strStartName + name;
                 reason = QStringLiteral("文件名无效");

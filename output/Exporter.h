@@ -59,7 +59,8 @@ public:
 // One picture file per data row: the selected objects get each row's values (the
 // print job's value generation: serials from the row number, fields from the row)
 // and are written to folder/start name + name + extension, the name being the row
-// number or the current object's value.
+// number or the current object's value; a name a row before took gets _2, _3 ...,
+// so no file of the run overwrites another.
 class CBatchExporter
 {
 public:

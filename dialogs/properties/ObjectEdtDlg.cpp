@@ -2,6 +2,7 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
+#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "editor/BaseProxy.h"
@@ -97,6 +98,7 @@ bool CObjectEdtDlg::OnOK()
         PaneTarget target(m_applyOrder, copy.get());
         for (CObjectPane* pane : m_applyOrder)
             pane->Apply();
+        AfterPanesApplied(*copy);
     } catch (const VXException&) {
         Notify(m_request.applyFailed);
         throw; // reported by the base, which keeps the dialog open
@@ -125,8 +127,8 @@ void AddBoxTabs(CObjectEdtDlg& dialog, CObjectPane* kindPane, const QString& kin
     dialog.SetApplyOrder({general, position, kindPane});
 }
 
-// The "数据源" pane of a text (barcode false) or barcode dialog, opening on the
-// request's band.
+} // namespace
+
 CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, const ObjectEditRequest& request)
 {
     auto* pane = new CDataSourceEdtPane(barcode);
@@ -135,8 +137,6 @@ CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, cons
     dialog.m_pDataSource = pane;
     return pane;
 }
-
-} // namespace
 
 std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request)
 {
@@ -178,6 +178,11 @@ std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& reque
     case KindPolygon:
         dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("多边形编辑框"), request);
         AddBoxTabs(*dialog, new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
+        break;
+    case KindBarcode:
+        dialog = CreateBarcodeEdtDlg(request);
+        if (!dialog)
+            return nullptr;
         break;
     case KindImage: {
         dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("图片编辑框"), request);

@@ -59,12 +59,20 @@ public:
 
 protected:
     bool OnOK() override;
+    // Runs on the working copy after every pane applied, before it replaces the
+    // object; may throw to keep the dialog open with the object unchanged.
+    virtual void AfterPanesApplied(CBaseGraph& /*copy*/) {}
+
+    ObjectEditRequest m_request;
 
 private:
-    ObjectEditRequest m_request;
     QTabWidget* m_tabs;
     std::vector<CObjectPane*> m_applyOrder;
 };
+
+// The "数据源" pane of a text (barcode false) or barcode dialog, opening on the
+// request's band; the dialog takes it as its data-source pane.
+CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, const ObjectEditRequest& request);
 
 // The property dialog of the object's kind, null for a kind without one here.
 std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request);

@@ -150,11 +150,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// "字体" of a text object. The sample shows face, listed size, style and text colour.
+// "字体" of a text object, or of a barcode's human-readable line. The sample shows
+// face, listed size, style and text colour.
 class CFontEdtPane : public CObjectPane
 {
     Q_OBJECT
 public:
+    enum Mode : int { ModeText = 0, ModeBarcode = 1 };
+
     explicit CFontEdtPane(QWidget* parent = nullptr);
     void Load() override;
     void Apply() override;
@@ -169,6 +172,7 @@ public:
     CColourPicker* m_textColour;
     CColourPicker* m_background;
     CFontSampleTextStatic* m_sample;
+    int m_nMode = ModeText; // set before the pane is loaded
 
 private:
     int SelectedStyle() const;
@@ -180,6 +184,7 @@ class CTextEdtPane_SingleLine : public CVXPage
     Q_OBJECT
 public:
     explicit CTextEdtPane_SingleLine(QWidget* parent = nullptr);
+    void OnGroupingSettings();
 
     CVXUnitEdit* m_charSpacing;
     QPushButton* m_grouping;

@@ -5,7 +5,10 @@
 #include "app/controls/ComboBoxes.h"
 #include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
+#include "barcode/BarcodeImpl.h"
+#include "dialogs/properties/GroupingSettingsDlg.h"
 #include "dialogs/properties/SettingsControls.h"
+#include "model/BarcodeGraph.h"
 #include "model/TextGraph.h"
 #include "model/Utils.h"
 
@@ -130,19 +133,58 @@ CFontEdtPane::CFontEdtPane(QWidget* parent) : CObjectPane(parent)
         connect(picker, &CColourPicker::colourAccepted, this, &CFontEdtPane::RefreshSample);
 }
 
+namespace {
+
+// The font fields of the edited object: a text object's own, or the human-readable
+// line's in a barcode's settings, which has no strikeout or white-on-black.
+struct FontFields
+{
+    QString* name;
+    float* size;
+    bool* bold;
+    bool* italic;
+    bool* underline;
+    bool* strikeout = nullptr;
+    uint8_t* whiteOnBlack = nullptr;
+    uint32_t* text;
+    uint32_t* background;
+};
+
+FontFields FontFieldsOf(CBaseGraph& object, int mode)
+{
+    if (mode == CFontEdtPane::ModeBarcode) {
+        CBarcodeImpl* impl = static_cast<CBarcodeGraph&>(object).GetImpl();
+        CBarcodeSettings& s = *impl->GetSettings();
+        return {&s.m_strFontName, &s.m_fFontSize, &s.m_bBold,  &s.m_bItalic,       &s.m_bUnderline,
+                nullptr,          nullptr,        &s.m_crText, &s.m_crBackground};
+    }
+    auto& t = static_cast<CTextGraph&>(object);
+    return {&t.m_strFontName, &t.m_fFontSize, &t.m_bBold,  &t.m_bItalic, &t.m_bUnderline,
+            &t.m_bStrikeout,  &t.m_byStyle5,  &t.m_crText, &t.m_crFill};
+}
+
+} // namespace
+
 void CFontEdtPane::Load()
 {
-    const auto& text = static_cast<const CTextGraph&>(*m_pObject);
-    SelectOrShow(m_face, text.m_strFontName);
-    m_style->setCurrentIndex(m_style->findData((text.m_bBold ? StyleBold : 0) | (text.m_bItalic ? StyleItalic : 0)));
-    const float size = text.m_fFontSize;
+    const bool barcode = m_nMode == ModeBarcode;
+    m_strikeout->setEnabled(!barcode);
+    m_whiteOnBlack->setEnabled(!barcode);
+    if (barcode && !static_cast<CBarcodeGraph&>(*m_pObject).GetImpl())
+        return;
+    const FontFields f = FontFieldsOf(*m_pObject, m_nMode);
+    SelectOrShow(m_face, *f.name);
+    m_style->setCurrentIndex(m_style->findData((*f.bold ? StyleBold : 0) | (*f.italic ? StyleItalic : 0)));
+    const float size = *f.size;
     SelectOrShow(m_size, std::floor(size) == size ? QString::asprintf("%d", static_cast<int>(size))
                                                   : QString::asprintf("%.2f", static_cast<double>(size)));
-    m_underline->setChecked(text.m_bUnderline);
-    m_strikeout->setChecked(text.m_bStrikeout);
-    m_whiteOnBlack->setChecked(text.m_byStyle5 != 0);
-    m_textColour->SetColour(ArgbToPickerColour(text.m_crText));
-    m_background->SetColour(ArgbToPickerColour(text.m_crFill));
+    m_underline->setChecked(*f.underline);
+    if (f.strikeout)
+        m_strikeout->setChecked(*f.strikeout);
+    if (f.whiteOnBlack)
+        m_whiteOnBlack->setChecked(*f.whiteOnBlack != 0);
+    m_textColour->SetColour(ArgbToPickerColour(*f.text));
+    m_background->SetColour(ArgbToPickerColour(*f.background));
     RefreshSample();
 }
 
@@ -165,17 +207,21 @@ void CFontEdtPane::RefreshSample()
 
 void CFontEdtPane::Apply()
 {
-    auto& text = static_cast<CTextGraph&>(*m_pObject);
+    if (m_nMode == ModeBarcode && !static_cast<CBarcodeGraph&>(*m_pObject).GetImpl())
+        return;
+    const FontFields f = FontFieldsOf(*m_pObject, m_nMode);
     const int style = SelectedStyle();
-    text.m_strFontName = m_face->currentText();
-    text.m_bBold = style & StyleBold;
-    text.m_bItalic = style & StyleItalic;
-    text.m_fFontSize = TextToFloat(m_size->currentText());
-    text.m_bUnderline = m_underline->isChecked();
-    text.m_bStrikeout = m_strikeout->isChecked();
-    text.m_byStyle5 = m_whiteOnBlack->isChecked() ? 1 : 0;
-    text.m_crText = PickerColourToArgb(m_textColour->GetColour());
-    text.m_crFill = PickerColourToArgb(m_background->GetColour());
+    *f.name = m_face->currentText();
+    *f.bold = style & StyleBold;
+    *f.italic = style & StyleItalic;
+    *f.size = TextToFloat(m_size->currentText());
+    *f.underline = m_underline->isChecked();
+    if (f.strikeout)
+        *f.strikeout = m_strikeout->isChecked();
+    if (f.whiteOnBlack)
+        *f.whiteOnBlack = m_whiteOnBlack->isChecked() ? 1 : 0;
+    *f.text = PickerColourToArgb(m_textColour->GetColour());
+    *f.background = PickerColourToArgb(m_background->GetColour());
 }
 
 CTextEdtPane_SingleLine::CTextEdtPane_SingleLine(QWidget* parent) : CVXPage(parent)
@@ -185,11 +231,14 @@ CTextEdtPane_SingleLine::CTextEdtPane_SingleLine(QWidget* parent) : CVXPage(pare
     QWidget* row = nullptr;
     m_charSpacing = MakeLengthEdit(1209, 1265, &row);
     form->addRow(QStringLiteral("字符间距:"), row);
-    // The grouping settings dialog comes with the barcode dialogs; until then the
-    // grouping values pass through unchanged.
     m_grouping = SetCtlId(new QPushButton(QStringLiteral("分组设置...")), 1078);
-    m_grouping->setEnabled(false);
     form->addRow(m_grouping);
+    connect(m_grouping, &QPushButton::clicked, this, &CTextEdtPane_SingleLine::OnGroupingSettings);
+}
+
+void CTextEdtPane_SingleLine::OnGroupingSettings()
+{
+    RunGroupingSettings(this, m_bGrouping, m_nSeparatorChoice, m_strSeparator, m_fGroupGap, m_strGroupRule);
 }
 
 CTextEdtPane_MultiLine::CTextEdtPane_MultiLine(QWidget* parent) : CVXPage(parent)

@@ -1,21 +1,27 @@
 #include "output/ui/ExportCommands.h"
 
 #include "app/UiServices.h"
+#include "model/BaseGraph.h"
 #include "model/LabelData.h"
 #include "output/Exporter.h"
 #include "output/ui/ExportDlg.h"
+#include "output/ui/JobProgress.h"
+#include "output/ui/PrintCommands.h"
 #include "platform/VXException.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
-#include <QProgressDialog>
 
 namespace {
 
 QString NothingSelected()
 {
     return QStringLiteral("请选定要导出的图形对象");
+}
+
+QString ExportStepText()
+{
+    return QStringLiteral("正在导出图片 %1/%2");
 }
 
 void ReportOutcome(QWidget* parent, ExportResult result, const QString& error)
@@ -26,35 +32,33 @@ void ReportOutcome(QWidget* parent, ExportResult result, const QString& error)
         Services().ShowMessage(parent, error, MessageIcon::Stop);
 }
 
-// The files written so far of all, with a Cancel button that ends the run after the
-// file under way.
-class CBatchExportProgress : public IExportFeedback
+// The job's own copy of the label, holding copies of the selected objects only: the
+// document may change or close while the job runs, and never sees its values.
+struct SelectionCopy
 {
-public:
-    explicit CBatchExportProgress(QWidget* parent)
-        : m_dialog(QStringLiteral("正在导出图片..."), QStringLiteral("取消"), 0, 100, parent)
-    {
-        m_dialog.setWindowTitle(QStringLiteral("批量导出图片"));
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(500);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-        m_dialog.setValue(0);
-    }
-
-    void Progress(qint64 done, qint64 total) override
-    {
-        m_dialog.setMaximum(int(std::min<qint64>(total, CBatchExportDlg::kMaxRow)));
-        m_dialog.setValue(int(std::min<qint64>(done, CBatchExportDlg::kMaxRow)));
-        m_dialog.setLabelText(QStringLiteral("正在导出图片 %1/%2").arg(done).arg(total));
-        // Lets a click on Cancel through between files.
-        QCoreApplication::processEvents();
-    }
-    bool IsCancelled() override { return m_dialog.wasCanceled(); }
-
-private:
-    QProgressDialog m_dialog;
+    std::unique_ptr<CLabelData> label;
+    std::vector<CBaseGraph*> objects;
+    const CBaseGraph* current = nullptr;
 };
+
+SelectionCopy CopySelection(const CLabelData& label, const std::vector<CBaseGraph*>& selection,
+                            const CBaseGraph* current)
+{
+    SelectionCopy copy;
+    copy.label = CopyLabelData(label);
+    copy.label->DeleteObjects();
+    for (const CBaseGraph* object : selection) {
+        std::unique_ptr<CBaseGraph> clone = object->Clone();
+        if (!clone)
+            continue;
+        clone->m_pLabelData = copy.label.get();
+        if (object == current)
+            copy.current = clone.get();
+        copy.objects.push_back(clone.get());
+        copy.label->m_objects.push_back(std::move(clone));
+    }
+    return copy;
+}
 
 // Runs the command's dialog over the selection: false when nothing is selected (the
 // user is told) or the dialog was cancelled.
@@ -85,22 +89,30 @@ void RunExportCommand(const CLabelData& label, const std::vector<CBaseGraph*>& s
     exporter.m_nDpi = dialog.m_nDpi;
     QString error;
     ExportResult result = ExportResult::Success;
-    if (exporter.m_nDestination == CExporter::DestinationClipboard) {
-        const QImage image = CExporter::RenderImage(selection, exporter.m_nDpi, exporter.m_nColourDepth);
-        if (image.isNull()) {
-            result = ExportResult::FileError;
-            error = NothingSelected();
+    try {
+        const SelectionCopy copy = CopySelection(label, selection, current);
+        CJobProgress progress(QStringLiteral("导出图片"), ExportStepText(), parent);
+        if (exporter.m_nDestination == CExporter::DestinationClipboard) {
+            const QImage image = CExporter::RenderImage(copy.objects, exporter.m_nDpi, exporter.m_nColourDepth);
+            if (image.isNull()) {
+                result = ExportResult::FileError;
+                error = NothingSelected();
+            } else {
+                QGuiApplication::clipboard()->setImage(image);
+            }
         } else {
-            QGuiApplication::clipboard()->setImage(image);
+            result = exporter.Export(copy.objects, &error);
         }
-    } else {
-        result = exporter.Export(selection, &error);
+        progress.Step(1, 1);
+    } catch (const VXException& e) {
+        Services().ReportException(parent, e);
+        return;
     }
     ReportOutcome(parent, result, error);
 }
 
-void RunBatchExportCommand(CLabelData& label, const std::vector<CBaseGraph*>& selection, const CBaseGraph* current,
-                           QWidget* parent)
+void RunBatchExportCommand(const CLabelData& label, const std::vector<CBaseGraph*>& selection,
+                           const CBaseGraph* current, QWidget* parent)
 {
     CBatchExportDlg dialog(parent);
     if (!AskExportChoices(dialog, label, current, parent))
@@ -115,12 +127,13 @@ void RunBatchExportCommand(CLabelData& label, const std::vector<CBaseGraph*>& se
     exporter.m_nToRow = dialog.m_nToRow;
     exporter.m_nColourDepth = dialog.m_nColourDepth;
     exporter.m_nDpi = dialog.m_nDpi;
-    exporter.m_pLabelData = &label;
     QString error;
     ExportResult result = ExportResult::FileError;
     try {
-        CBatchExportProgress progress(parent);
-        result = exporter.Run(selection, current, &progress, &error);
+        const SelectionCopy copy = CopySelection(label, selection, current);
+        exporter.m_pLabelData = copy.label.get();
+        CJobProgress progress(QStringLiteral("批量导出图片"), ExportStepText(), parent);
+        result = exporter.Run(copy.objects, copy.current, &progress, &error);
     } catch (const VXException& e) {
         Services().ReportException(parent, e);
         return;

@@ -256,7 +256,10 @@ CPreviewFrame::CPreviewFrame(std::unique_ptr<CLabelData> label)
     resize(860, 450);
     m_pCon = new CPreviewFrameCon(this);
     setCentralWidget(m_pCon);
-    statusBar();
+    // The counts stay in sight here, also beside a command's status tip: the tool
+    // bar's count shows the pages only.
+    m_pStatusText = new QLabel;
+    SetCtlId(statusBar(), 59393)->addPermanentWidget(m_pStatusText);
     m_pCommands->SetRoute([this] { return std::vector<CommandTarget*>{this}; });
     RegisterCommands();
     CreateToolBar();
@@ -355,6 +358,7 @@ void CPreviewFrame::CreatePrintHandler(QWidget* mainWindow)
     View().m_pLabelData = m_pLabelData.get();
     View().m_pPrintHandler = m_pPrintHandler.get();
     View().m_nDrawnPage = -1;
+    ShowStatusText();
     m_pCommands->ScheduleUpdate();
 }
 
@@ -379,6 +383,13 @@ void CPreviewFrame::UpdatePageCountText()
 {
     if (m_pPageCountLabel)
         m_pPageCountLabel->setText(QString::asprintf("共%d页,%d个标签", m_nPageCount, m_nLabelCount));
+    ShowStatusText();
+}
+
+void CPreviewFrame::ShowStatusText()
+{
+    m_pStatusText->setText(
+        QString::asprintf("第%d页　共%d页,%d个标签", View().m_nCurrentPage, m_nPageCount, m_nLabelCount));
 }
 
 void CPreviewFrame::GoToPage(int page)
@@ -388,6 +399,7 @@ void CPreviewFrame::GoToPage(int page)
     View().update();
     if (m_pPageEdit)
         m_pPageEdit->setText(QString::asprintf("%d", page));
+    ShowStatusText();
 }
 
 void CPreviewFrame::OnZoomChosen()

@@ -123,6 +123,8 @@ private:
     void RegisterCommands();
     void OnZoomChosen();
     void OnPageTyped();
+    // The status bar: the page shown, the page and label counts.
+    void ShowStatusText();
 
     std::unique_ptr<CLabelData> m_pLabelData;
     std::unique_ptr<CWindowDataPrompt> m_pPrompt;
@@ -132,6 +134,7 @@ private:
     QComboBox* m_pZoomCombo = nullptr;
     QLineEdit* m_pPageEdit = nullptr;
     QLabel* m_pPageCountLabel = nullptr;
+    QLabel* m_pStatusText;
     int m_nPageCount = 0;
     int m_nLabelCount = 0;
 };

@@ -9,13 +9,13 @@
 #include "app/controls/VXUnitEdit.h"
 #include "model/LabelData.h"
 #include "output/PrintHandler.h"
+#include "output/ui/JobProgress.h"
 #include "output/ui/ScriptServices.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,8 +23,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -272,6 +274,9 @@ bool CPrintDlg::ValidateAndRead()
             return Refuse(QStringLiteral("起始页不能小于等于0!"), m_pStart);
         if (count < 1 || count > m_nTotalPages)
             return Refuse(QStringLiteral("打印页数不能小于等于0,或大于总页数!"), m_pCount);
+        // Pages past the last would come out blank.
+        if (qint64(start) + count - 1 > m_nTotalPages)
+            return Refuse(QString::asprintf("起始页加页数超出了最后一页(总共%d页)!", m_nTotalPages), m_pStart);
     } else if (m_nRangeMode == 2) {
         start = EditValue(m_pFirst);
         const int last = EditValue(m_pLast);
@@ -327,9 +332,22 @@ bool CPrintDlg::OnOK()
     QString error;
     PrintResult result = PrintResult::Failed;
     try {
+        CJobProgress progress(QStringLiteral("打印"), QStringLiteral("正在打印 %1/%2"), this);
+        progress.SetCancelQuestion(QStringLiteral("您确定取消打印任务吗？"));
+        progress.SetStepObserver([this](qint64 printed, qint64 total) {
+            m_nPrintedPages = printed;
+            m_pTotal->setText(
+                QString::asprintf("%lld/%lld", static_cast<long long>(printed), static_cast<long long>(total)));
+        });
+        progress.SetCancelObserver([this] {
+            m_bCancel = true;
+            m_pPrintHandler->CancelScripts();
+        });
+        m_pProgress = &progress;
+        const auto endRun = qScopeGuard([this] { m_pProgress = nullptr; });
         std::unique_ptr<CPrintTarget> target = m_targetFactory(m_strPrinterName, m_strPdfPath);
         result = RunPrintJob(*m_pPrintHandler, *target,
-                             PrintRange{m_nStartPage, m_nPageCount, m_nCopies, m_bCollate}, this, &error);
+                             PrintRange{m_nStartPage, m_nPageCount, m_nCopies, m_bCollate}, &progress, &error);
     } catch (const VXException& e) {
         error = e.GetMessage();
     } catch (const std::exception&) {
@@ -348,13 +366,17 @@ bool CPrintDlg::OnOK()
     }
     if (m_nRangeMode != 0 && m_pMoveOn->isChecked()) {
         Services().ShowMessage(this, QStringLiteral("打印完成!"), MessageIcon::Information);
+        // The next range follows the one printed and ends at the last page at the
+        // latest; once the last page is printed, it stays there.
+        const int lastPage = std::max(1, m_nTotalPages);
+        const int first = std::min(lastPage, m_nStartPage + m_nPageCount);
+        const int last = std::min(lastPage, first + m_nPageCount - 1);
         if (m_nRangeMode == 1) {
-            m_pStart->setText(QString::number(m_nStartPage + m_nPageCount));
+            m_pStart->setText(QString::number(first));
+            m_pCount->setText(QString::number(last - first + 1));
         } else {
-            const int first = EditValue(m_pFirst);
-            const int last = EditValue(m_pLast);
-            m_pFirst->setText(QString::number(last + 1));
-            m_pLast->setText(QString::number(last + (last - first + 1)));
+            m_pFirst->setText(QString::number(first));
+            m_pLast->setText(QString::number(last));
         }
         ResetAfterRun();
         return false;
@@ -376,19 +398,7 @@ void CPrintDlg::reject()
         CVXBaseDialog::reject();
         return;
     }
-    if (Services().ShowMessage(this, QStringLiteral("您确定取消打印任务吗？"), MessageIcon::Question,
-                               MessageButtons::YesNo)
-        == IDYES) {
-        m_bCancel = true;
-        if (m_pPrintHandler)
-            m_pPrintHandler->CancelScripts();
-    }
-}
-
-void CPrintDlg::PagePrinted(qint64 printed, qint64 total)
-{
-    m_nPrintedPages = printed;
-    m_pTotal->setText(QString::asprintf("%lld/%lld", static_cast<long long>(printed), static_cast<long long>(total)));
-    // The window stays responsive between pages, which is how Cancel gets through.
-    QCoreApplication::processEvents();
+    // The progress asks whether to stop.
+    if (m_pProgress)
+        m_pProgress->AskCancel();
 }

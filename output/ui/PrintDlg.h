@@ -7,6 +7,7 @@
 #include <memory>
 
 class CFontStatic;
+class CJobProgress;
 class CLabelData;
 class CNumSpinCtrl;
 class CPrintHandler;
@@ -19,10 +20,10 @@ class QPushButton;
 class QRadioButton;
 
 // The Print command's dialog (203): printer, pages and copies; its Print button runs
-// the whole job on the printer (or into a PDF file, which needs no printer) with the
-// pages done shown and Cancel asking to stop. The job is made once per dialog and
-// reused by every run.
-class CPrintDlg : public CVXBaseDialog, public IPrintFeedback
+// the whole job on the printer (or into a PDF file, which needs no printer) under the
+// job progress, with the pages done shown and Cancel asking to stop. The job is made
+// once per dialog and reused by every run.
+class CPrintDlg : public CVXBaseDialog
 {
     Q_OBJECT
 public:
@@ -44,10 +45,6 @@ public:
     CPrintHandler* PrintHandler() const { return m_pPrintHandler.get(); }
 
     void reject() override;
-
-    // IPrintFeedback: the run's progress, one waiting event handled, the cancel flag.
-    void PagePrinted(qint64 printed, qint64 total) override;
-    bool IsCancelled() override { return m_bCancel; }
 
     // The entry that stands for printing into a PDF file in the printer list.
     static QString PdfEntryText();
@@ -83,6 +80,7 @@ private:
     IWindowDataPrompt* m_pPrompt = nullptr;
     std::unique_ptr<CPrintHandler> m_pPrintHandler;
     TargetFactory m_targetFactory;
+    CJobProgress* m_pProgress = nullptr; // while printing
 
     QComboBox* m_pPrinters;
     QRadioButton* m_pAll;

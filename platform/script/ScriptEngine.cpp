@@ -44,7 +44,10 @@ uintptr_t StackFloor()
         size_t size = 0;
         const bool known = pthread_attr_getstack(&attr, &low, &size) == 0;
         pthread_attr_destroy(&attr);
-        return known && size > 2 * kStackReserve ? uintptr_t(low) + kStackReserve : uintptr_t(0);
+        if (!known)
+            return uintptr_t(0);
+        // A small stack keeps half of itself in reserve.
+        return uintptr_t(low) + (size > 2 * kStackReserve ? kStackReserve : size / 2);
     }();
     return floor;
 }
@@ -709,16 +712,20 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
         if (m_executeCache[i].scope == scope && m_executeCache[i].text == text) {
             // Most recently used first.
             std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
+            ScriptModule& again = *m_executeCache.front().module;
+            // Its procedures and classes take their names back from any text run since.
+            for (auto& p : again.procedures)
+                m_procedures.insert(Key(p->name), p.get());
+            for (auto& c : again.classes)
+                m_classes.insert(Key(c->name), c.get());
             return m_executeCache.front().module;
         }
     }
     std::shared_ptr<ScriptModule> module = ParseScript(text);
     Declare(*module, at);
-    if (!module->procedures.empty() || !module->classes.empty()) {
-        // Its procedures and classes live on under their names.
+    // Procedures and classes live on under their names.
+    if (!module->procedures.empty() || !module->classes.empty())
         m_modules.push_back(module);
-        return module;
-    }
     constexpr size_t kCachedTexts = 32;
     if (m_executeCache.size() == kCachedTexts)
         m_executeCache.pop_back();

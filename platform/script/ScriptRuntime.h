@@ -157,8 +157,9 @@ private:
     void ReleaseAll();
 
     std::vector<std::shared_ptr<ScriptModule>> m_modules;
-    // Parses of Execute texts that declare nothing, by scope and text: a loop running
-    // the same text parses it once, and the texts no longer used are dropped.
+    // Parses of Execute texts by scope and text: a loop running the same text parses
+    // it once, and the texts no longer used are dropped (unless they declared
+    // procedures or classes, which live on in m_modules).
     struct ExecuteCacheEntry
     {
         Procedure* scope;

@@ -154,10 +154,15 @@ TEST(QRCode, EmptyContentMakesNoSymbolAndNoError)
     EXPECT_EQ(f.qr.m_nModuleCount, 0);
     EXPECT_EQ(f.s.m_fWidth, 0.0f);
     f.Encode(QStringLiteral("abc"));
+    EXPECT_EQ(f.qr.m_nModuleCount, 21);
+    // The last symbol's size does not survive an empty content.
     f.Encode(QString());
-    EXPECT_EQ(f.qr.m_nModuleCount, 21);  // the box of the last good symbol
-    EXPECT_TRUE(std::all_of(f.qr.m_grid.begin(), f.qr.m_grid.end(), [](uint8_t m) { return m == 0; }));
-    // Nothing is drawn in that box, not even an opaque background.
+    EXPECT_EQ(f.qr.m_nModuleCount, 0);
+    EXPECT_TRUE(f.qr.m_grid.empty());
+    EXPECT_EQ(f.s.m_fWidth, 0.0f);
+    EXPECT_EQ(f.s.m_fHeight, 0.0f);
+    // Nothing is drawn in the object's box, not even an opaque background.
+    f.s.m_fWidth = f.s.m_fHeight = 10.0f;
     f.s.m_crBackground = 0xFF000000u;
     const QImage image = RenderBarcode(*f.impl, 100, 1);
     EXPECT_EQ(image.convertToFormat(QImage::Format_Grayscale8).pixelColor(image.rect().center()), QColor(Qt::white));

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 #include "model/DataBand.h"
 #include "model/TextGraph.h"
+#include "model/Utils.h"
+#include "platform/VXException.h"
 
 #include <QStringList>
 #include <climits>
@@ -452,6 +454,33 @@ TEST(DataBandSerial, NumberingSystems)
     EXPECT_EQ(Serial(SerialCustomAlphabet, 3, ""), "");
     EXPECT_EQ(Serial(50, 42), "42");
     EXPECT_EQ(Serial(100, -7), "-7");
+}
+
+TEST(DataBandSerial, AOneSymbolAlphabetStopsAtTheValueLengthLimit)
+{
+    CDataBand band;
+    band.m_nKind = BandSerial;
+    band.m_nSerialBase = SerialCustomAlphabet;
+    band.m_strCustomAlphabet = "x";
+    EXPECT_EQ(band.FormatSerial(3), "xxx");
+    EXPECT_EQ(band.FormatSerial(kMaxValueLength), QString(kMaxValueLength, u'x'));
+    for (const int64_t value : {int64_t(kMaxValueLength) + 1, int64_t(INT_MAX) - 5, int64_t(1) << 40}) {
+        try {
+            band.FormatSerial(value);
+            ADD_FAILURE() << value;
+        } catch (const VXException& e) {
+            EXPECT_EQ(e.GetMessage(), QStringLiteral("序列号 %1 用码表“x”写出超过 65536 个字符，无法生成。").arg(value));
+        }
+    }
+    // The editor's text of the start value says nothing rather than failing.
+    band.m_strStartValue = QString::number(INT_MAX - 5);
+    EXPECT_EQ(band.GetSerialText(), "");
+    band.m_strStartValue = "2";
+    EXPECT_EQ(band.GetSerialText(), "xx");
+    EXPECT_EQ(SerialAlphabetLength(int64_t(1) << 40, 1), int64_t(1) << 40);
+    EXPECT_EQ(SerialAlphabetLength(703, 26), 3);
+    EXPECT_EQ(SerialAlphabetLength(702, 26), 2);
+    EXPECT_EQ(SerialAlphabetLength(0, 1), 0);
 }
 
 TEST(DataBandSerial, StartTextAndPadding)

@@ -265,6 +265,32 @@ TEST(BatchExport, NamesFromTheCurrentObjectAndRowsFromTheFirstRow)
     EXPECT_EQ(ReadCode128(QImage(dir.filePath(QStringLiteral("R4.png")))).value_or(QString()), QStringLiteral("R4"));
 }
 
+TEST(BatchExport, EqualValuesEachKeepAFileOfTheirOwn)
+{
+    QTemporaryDir dir;
+    RowsLabel rows(6);
+    // Three rows "A", a row whose value is the second A's name, and a row whose empty
+    // value falls back to its number, which an earlier value already took.
+    rows.data = {{"A"}, {"A"}, {"A_2"}, {"A"}, {"6"}, {""}};
+    CBatchExporter exporter;
+    rows.Wire(exporter);
+    exporter.m_strFolder = dir.path();
+    exporter.m_strExtension = QStringLiteral(".png");
+    exporter.m_bNameAfterObject = true;
+    exporter.m_nToRow = 6;
+    exporter.m_nDpi = 300;
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    ASSERT_EQ(exporter.Run(selection, selection[1]), ExportResult::Success);
+    EXPECT_EQ(exporter.GetWrittenCount(), 6);
+    QStringList written = QDir(dir.path()).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, (QStringList{"6.png", "6_2.png", "A.png", "A_2.png", "A_2_2.png", "A_3.png"}));
+    // Each file holds its own row.
+    EXPECT_EQ(ReadCode128(QImage(dir.filePath("A.png"))).value_or(QString()), "A");
+    EXPECT_EQ(ReadCode128(QImage(dir.filePath("A_2_2.png"))).value_or(QString()), "A_2");
+    EXPECT_EQ(ReadCode128(QImage(dir.filePath("6.png"))).value_or(QString()), "6");
+}
+
 TEST(BatchExport, UnsafeNamesStayInTheFolder)
 {
     const struct {

@@ -79,16 +79,22 @@ CBarcodeGraph& AddSerialBarcode(CLabelData& label, const QString& name, int star
 CBarcodeGraph& AddEncodedBarcode(CLabelData& label, const QString& content)
 {
     CBarcodeGraph& barcode = AddSerialBarcode(label, QStringLiteral("B"), 1, 5.0f, 5.0f);
+    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    settings.m_bandList.clear();
+    settings.m_strContent = content;
+    EncodeToSize(barcode);
+    return barcode;
+}
+
+void EncodeToSize(CBarcodeGraph& barcode)
+{
     CBarcodeImpl& impl = *barcode.GetImpl();
-    impl.GetSettings()->m_bandList.clear();
-    impl.GetSettings()->m_strContent = content;
     impl.Encode();
     impl.BuildBars();
     impl.BuildBarsFromText();
     impl.CalcSize();
     barcode.m_fWidth = impl.GetSettings()->m_fWidth;
     barcode.m_fHeight = impl.GetSettings()->m_fHeight;
-    return barcode;
 }
 
 bool FakeLoader::LoadRows(int first, int last, LoaderRow& rows)

@@ -27,6 +27,8 @@ std::unique_ptr<CDataBand> FieldBand(const QString& source, const QString& field
 CTextGraph& AddText(CLabelData& label, const QString& name, std::vector<std::unique_ptr<CDataBand>> bands);
 // A Code 128 barcode whose content is a serial from start, added to the label.
 CBarcodeGraph& AddSerialBarcode(CLabelData& label, const QString& name, int start, float x, float y);
+// Encodes the barcode and gives its box the size the symbol takes, as the canvas does.
+void EncodeToSize(CBarcodeGraph& barcode);
 // A Code 128 barcode named B at (5, 5) with a fixed content, encoded as the canvas
 // holds it.
 CBarcodeGraph& AddEncodedBarcode(CLabelData& label, const QString& content);

@@ -3,6 +3,9 @@
 #include "OutputSupport.h"
 #include "TestSupport.h"
 
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
+#include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
 #include "model/ImageGraph.h"
 #include "model/TextGraph.h"
@@ -318,6 +321,48 @@ TEST(PrintJob, SerialsAndRowsComeFromTheLabelNumber)
     for (const auto& c : PreviewPage(copies.job, 2))
         texts.push_back(c.text);
     EXPECT_EQ(texts, (std::vector<QString>{"row3", "row3", "row3", "row4", "row4", "row4"}));
+}
+
+TEST(PrintJob, AUnarySerialNearTheIntLimitStopsTheJobWithItsMessage)
+{
+    Job j(1, 1);
+    auto band = SerialBand(INT_MAX - 10);
+    band->m_nSerialBase = SerialCustomAlphabet;
+    band->m_strCustomAlphabet = "1";
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(std::move(band));
+    AddText(*j.label, "T", std::move(bands));
+    j.job.Prepare();
+    try {
+        PreviewPage(j.job, 1);
+        ADD_FAILURE() << "no error";
+    } catch (const VXException& e) {
+        EXPECT_TRUE(e.GetMessage().startsWith(QStringLiteral("序列号 %1 ").arg(INT_MAX - 10))) << e.what();
+    }
+}
+
+TEST(PrintJob, AnEmptyQRCodeAfterAFullOneHasNoSymbol)
+{
+    Job j(1, 3);
+    j.label->m_nPrintCount = 3;
+    AddSource(*j.label, "S", {"F"});
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_strName = "QR";
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyQRCode);
+    barcode->m_pBarcodeImpl->GetSettings()->m_bandList.push_back(FieldBand("S", "F"));
+    j.label->m_objects.push_back(std::move(barcode));
+    UseFakeLoaders(j.job, {{{"abc"}, {""}, {"abcdefghijklmnopqrstuvwxyz0123456789"}}});
+    j.job.Prepare();
+    GeneratedLabels items;
+    j.job.DrawPreviewPage(items, 1);
+    ASSERT_EQ(items.size(), 3u);
+    std::vector<float> widths;
+    for (const auto& item : items)
+        widths.push_back(item->m_objects.front()->m_fWidth);
+    EXPECT_GT(widths[0], 0.0f);
+    EXPECT_EQ(widths[1], 0.0f);
+    EXPECT_GT(widths[2], widths[0]);
+    EXPECT_EQ(items[1]->m_objects.front()->m_fHeight, 0.0f);
 }
 
 TEST(PrintJob, RowsArePagedAndPreloaded)

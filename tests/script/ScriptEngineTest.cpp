@@ -243,7 +243,8 @@ TEST(ScriptEngine, ExecuteInALoopKeepsNoParseItNoLongerNeeds)
 {
     Host h;
     h.engine.SetMemoryLimit(uint64_t(16) << 20);
-    ASSERT_TRUE(h.engine.Parse(QStringLiteral("For i = 1 To 100000\n Execute \"x = 1\"\n Execute \"y = \" & (i Mod 1000)\nNext")));
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("For i = 1 To 100000\n Execute \"x = 1\"\n Execute \"y = \" & (i Mod 1000)\nNext\n"
+                                              "For i = 1 To 20000\n ExecuteGlobal \"Sub A(n)\" & vbLf & \"z = n\" & vbLf & \"End Sub\"\n A i\nNext")));
     EXPECT_TRUE(h.errors.empty()) << h.errors[0].description.toStdString();
 }
 

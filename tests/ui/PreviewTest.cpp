@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -91,9 +92,15 @@ TEST(Preview, PagesAndTheirCommands)
     EXPECT_FALSE(Enabled(*frame, 40511));
     EXPECT_TRUE(Enabled(*frame, 40512));
     EXPECT_EQ(count->text(), QStringLiteral("共2页"));
+    // The status bar keeps both counts and the page shown.
+    auto* status = ctl<QStatusBar>(frame, 59393);
+    ASSERT_EQ(status->findChildren<QLabel*>().size(), 1);
+    QLabel* statusText = status->findChildren<QLabel*>().front();
+    EXPECT_EQ(statusText->text(), QStringLiteral("第1页　共2页,7个标签"));
 
     frame->Commands().Execute(40513);
     EXPECT_EQ(view.m_nCurrentPage, 2);
+    EXPECT_EQ(statusText->text(), QStringLiteral("第2页　共2页,7个标签"));
     EXPECT_EQ(ctl<QLineEdit>(frame, 40514)->text(), QStringLiteral("2"));
     ASSERT_EQ(view.m_items.size(), 3u);
     EXPECT_EQ(FirstText(view), QStringLiteral("No. 5"));

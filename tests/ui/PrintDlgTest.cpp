@@ -12,11 +12,13 @@
 #include "model/TextGraph.h"
 #include "output/PrintHandler.h"
 #include "output/ui/PrintCommands.h"
+#include "output/ui/JobProgress.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/WindowDataInputDlg.h"
 #include "tests/output/OutputSupport.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -24,6 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,6 +196,10 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
         {11, "0", "1", "1", QStringLiteral("起始页不能小于等于0!")},
         {11, "1", "0", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
         {11, "1", "5", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
+        // A range that would end past the last page prints blank pages: refused.
+        {11, "3", "3", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
+        {11, "5", "1", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
+        {12, "5", "5", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {12, "0", "2", "1", QStringLiteral("起始页不能小于等于0!")},
         {12, "3", "2", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {1003, {}, {}, "0", QStringLiteral("打印份数必须大于等于1!")},
@@ -245,6 +253,32 @@ TEST(PrintDlg, MovesOnToTheNextRangeAfterPrinting)
     EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
 }
 
+TEST(PrintDlg, MovingOnStopsAtTheLastPage)
+{
+    for (const int mode : {11, 12}) {
+        SCOPED_TRACE(mode);
+        auto label = PagedLabel(3);
+        DialogRun run(*label);
+        run.Mode(mode);
+        run.Set(mode == 11 ? 14 : 21, "1");
+        run.Set(mode == 11 ? 17 : 24, "2");
+        ctl<QCheckBox>(&run.dialog, 19)->setChecked(true);
+        run.dialog.show();
+        const auto range = [&] {
+            return QStringList{ctl<CVXUnitEdit>(&run.dialog, mode == 11 ? 14 : 21)->text(),
+                               ctl<CVXUnitEdit>(&run.dialog, mode == 11 ? 17 : 24)->text()};
+        };
+        run.Print();
+        EXPECT_EQ(run.log.pages, (QStringList{"1", "2"}));
+        // Only page 3 is left: the next range is that page.
+        EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
+        run.Print();
+        EXPECT_EQ(run.log.pages, (QStringList{"1", "2", "3"}));
+        EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
+        EXPECT_EQ(run.services.MessageTexts(), (QStringList{"打印完成!", "打印完成!"}));
+    }
+}
+
 TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
 {
     for (const int answer : {IDNO, IDYES}) {
@@ -268,6 +302,35 @@ TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
             EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
         }
     }
+}
+
+TEST(PrintDlg, TheProgressBlocksTheDialogAndItsCancelButtonStopsThePrint)
+{
+    auto label = PagedLabel(4);
+    DialogRun run(*label);
+    run.services.answers.push_back(IDYES);
+    run.dialog.show();
+    bool dialogBlocked = false;
+    // Runs once the loop lets events through after the first page.
+    QTimer::singleShot(0, &run.dialog, [&] {
+        auto* progress = qobject_cast<CJobProgress*>(QApplication::activeModalWidget());
+        ASSERT_NE(progress, nullptr);
+        // A click on the print dialog's own Cancel does not reach it.
+        QWidget* dialogCancel = ctl<QPushButton>(&run.dialog, 2);
+        QTest::mouseClick(run.dialog.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          dialogCancel->mapTo(&run.dialog, dialogCancel->rect().center()));
+        dialogBlocked = run.services.messages.empty();
+        QWidget* cancel = ctl<QPushButton>(progress, 2);
+        QTest::mouseClick(progress->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          cancel->mapTo(progress, cancel->rect().center()));
+    });
+    run.Print();
+    EXPECT_TRUE(dialogBlocked);
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
+    EXPECT_EQ(run.log.pages, QStringList{"1"});
+    EXPECT_TRUE(run.log.aborted);
+    EXPECT_TRUE(run.dialog.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST(PrintDlg, AFailingLabelStopsThePrintWithTheObjectAndValue)

@@ -1,0 +1,73 @@
+#include "dialogs/properties/BarcodeEdtDlg.h"
+
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "dialogs/properties/BarcodeEdtPane.h"
+#include "dialogs/properties/DataSourcePane.h"
+#include "model/BarcodeGraph.h"
+#include "model/Utils.h"
+
+CBarcodeEdtDlg::CBarcodeEdtDlg(const ObjectEditRequest& request)
+    : CObjectEdtDlg(QStringLiteral("条码编辑框"), request)
+{
+    const auto& barcode = static_cast<const CBarcodeGraph&>(*request.object);
+    const CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    m_strContent = settings.m_strContent;
+    m_fWidth = barcode.GetWidth();
+    m_fHeight = barcode.GetHeight();
+    m_strFontName = settings.m_strFontName;
+    m_fFontSize = settings.m_fFontSize;
+
+    m_pBarcodePane = new CBarcodeEdtPane;
+    m_pFontPane = new CFontEdtPane;
+    m_pFontPane->m_nMode = CFontEdtPane::ModeBarcode;
+    CDataSourceEdtPane* dataSource = MakeDataSourcePane(*this, true, request);
+    auto* position = new CPositionEdtPane;
+    auto* general = new CGeneralEdtPane;
+    m_pGeneral = general;
+    m_pFirstPane = m_pBarcodePane;
+    AddTab(m_pBarcodePane, QStringLiteral("条形码"));
+    AddTab(m_pFontPane, QStringLiteral("字体"));
+    AddTab(dataSource, QStringLiteral("数据源"));
+    AddTab(position, QStringLiteral("位置"));
+    AddTab(general, QStringLiteral("常规"));
+    // The symbology first: a new one brings new settings, which the later panes fill.
+    SetApplyOrder({m_pBarcodePane, m_pFontPane, dataSource, position, general});
+    if (request.bandToSelect)
+        ShowPane(dataSource);
+}
+
+void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
+{
+    auto& barcode = static_cast<CBarcodeGraph&>(copy);
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    impl.m_pLabelData = static_cast<const CBarcodeGraph&>(*m_request.object).GetImpl()->m_pLabelData;
+    const CBarcodeSettings& settings = *impl.GetSettings();
+    const bool contentChanged = settings.m_strContent != m_strContent;
+    const bool sizeChanged = !FloatEquals2(barcode.GetWidth(), m_fWidth) || !FloatEquals2(barcode.GetHeight(), m_fHeight);
+    const bool fontChanged = settings.m_strFontName != m_strFontName || settings.m_fFontSize != m_fFontSize;
+    if (contentChanged || fontChanged || m_pBarcodePane->m_bSymbologyChanged || m_pBarcodePane->m_bOptionsChanged) {
+        impl.Encode();
+        impl.BuildBars();
+        impl.BuildBarsFromText();
+        impl.CalcSize();
+    } else if (sizeChanged) {
+        impl.Resize(barcode.GetWidth(), barcode.GetHeight());
+    } else {
+        // The position pane shows two decimals: a box within 0.01 mm of the one at
+        // opening was not resized, only rounded for display.
+        barcode.SetWidth(m_fWidth);
+        barcode.SetHeight(m_fHeight);
+        return;
+    }
+    barcode.SetWidth(settings.m_fWidth);
+    barcode.SetHeight(settings.m_fHeight);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request)
+{
+    const auto* barcode = dynamic_cast<const CBarcodeGraph*>(request.object);
+    if (!barcode || !barcode->GetImpl() || !barcode->GetImpl()->GetSettings())
+        return nullptr;
+    return std::make_unique<CBarcodeEdtDlg>(request);
+}

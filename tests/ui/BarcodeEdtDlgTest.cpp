@@ -1,0 +1,968 @@
+// The barcode property dialog driven through its controls: every symbology's option
+// pane round-trips through the file writer, symbology changes keep what every
+// barcode shares, what triggers a re-encode, encoder refusals keep the dialog open,
+// the add-on and grouping dialogs, and the dialog reached by a double click on the
+// canvas, its result printed to PDF and decoded.
+#include "FakeServices.h"
+#include "UiTestSupport.h"
+#include "app/Ctl.h"
+#include "app/controls/ColourPicker.h"
+#include "app/controls/VXUnitEdit.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "barcode/BarcodeSymbology.h"
+#include "barcode/QRCode.h"
+#include "dialogs/properties/BarcodeEdtDlg.h"
+#include "dialogs/properties/BarcodeEdtPane.h"
+#include "dialogs/properties/BarcodeEdtPane_Base.h"
+#include "dialogs/properties/GroupingSettingsDlg.h"
+#include "dialogs/properties/ObjectPanes.h"
+#include "dialogs/properties/SupplementalDlg.h"
+#include "editor/BarcodeProxy.h"
+#include "editor/BarcodeProxyImpl.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
+#include "model/BarcodeGraph.h"
+#include "model/DocWriter.h"
+#include "model/LabelData.h"
+#include "tests/output/OutputSupport.h"
+#include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
+#include "platform/VXException.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray DocumentBytes(const CLabelData& label)
+{
+    CDocWriterV1_0 writer;
+    writer.m_pLabelData = &label;
+    return writer.DocumentBytes();
+}
+
+// A content each symbology encodes.
+QString ContentFor(int code)
+{
+    switch (code) {
+    case SymbologyCodabar: return QStringLiteral("123456");
+    case SymbologyCode11: return QStringLiteral("123-45");
+    case SymbologyEAN13: return QStringLiteral("690123456789");
+    case SymbologyEAN8: return QStringLiteral("1234567");
+    case SymbologyUPCA: return QStringLiteral("01234567890");
+    case SymbologyUPCE: return QStringLiteral("0123456");
+    case SymbologySupp2: return QStringLiteral("12");
+    case SymbologySupp5: return QStringLiteral("12345");
+    case SymbologyEAN14: case SymbologySCC14EAN128: case SymbologyITF14: case SymbologySCC14ITF:
+        return QStringLiteral("1234567890123");
+    case SymbologySSCC18: return QStringLiteral("12345678901234567");
+    case SymbologyEAN128: return QStringLiteral("(01)12345678901231");
+    case SymbologyMedicalCode: case SymbologyMonitorCode: return QStringLiteral("12345678901234567890");
+    case SymbologyPostalCode: return QStringLiteral("1234567890123");
+    case SymbologyPostNet: return QStringLiteral("12345");
+    case SymbologyDataMatrix: return QStringLiteral("HELLO123");
+    case SymbologyPDF417: case SymbologyQRCode: return QStringLiteral("Vellum 标签");
+    default: return QStringLiteral("12345678");
+    }
+}
+
+// A label with one encoded barcode of the code, the way the canvas makes one.
+struct BarcodeLabel
+{
+    CLabelData label;
+    CBarcodeGraph* barcode;
+
+    explicit BarcodeLabel(int code, const QString& content = {})
+    {
+        label.m_fLabelWidth = 100;
+        label.m_fLabelHeight = 60;
+        auto object = std::make_unique<CBarcodeGraph>();
+        object->m_pBarcodeImpl = CreateBarcodeImpl(code);
+        CBarcodeSettings& s = Settings(*object);
+        s.m_strFontName = QStringLiteral("Arial");
+        s.m_strContent = content.isEmpty() ? ContentFor(code) : content;
+        s.m_bandList.push_back(ConstantBand(s.m_strContent));
+        EncodeToSize(*object);
+        object->m_strName = QStringLiteral("条码1");
+        object->m_fX = 5.25f;
+        object->m_fY = 4.5f;
+        object->m_pLabelData = &label;
+        barcode = object.get();
+        label.m_objects.push_back(std::move(object));
+    }
+
+    static CBarcodeSettings& Settings(const CBarcodeGraph& barcode) { return *barcode.GetImpl()->GetSettings(); }
+    CBarcodeSettings& Settings() const { return Settings(*barcode); }
+};
+
+ObjectEditRequest Request(BarcodeLabel& l, int* failed = nullptr)
+{
+    ObjectEditRequest request;
+    request.object = l.barcode;
+    request.objects = {l.barcode};
+    request.label = &l.label;
+    if (failed)
+        request.applyFailed = [failed] { ++*failed; };
+    return request;
+}
+
+void ClickButton(QWidget* dialog, int id)
+{
+    QTest::mouseClick(ctl<QPushButton>(dialog, id), Qt::LeftButton);
+}
+
+template <class T>
+T* Ctl(QWidget* parent, int pageId, int id)
+{
+    auto* pane = page<QWidget>(parent, pageId);
+    EXPECT_NE(pane, nullptr) << pageId;
+    auto* control = pane ? ctl<T>(pane, id) : nullptr;
+    EXPECT_NE(control, nullptr) << pageId << " " << id;
+    return control;
+}
+
+// The option pane on show in the barcode tab.
+QWidget* OptionPane(QWidget& dialog)
+{
+    auto* frame = Ctl<QGroupBox>(&dialog, 266, 1160);
+    for (auto* pane : frame->findChildren<CBarcodeEdtPane_Base*>(Qt::FindDirectChildrenOnly)) {
+        if (pane->isVisible())
+            return pane;
+    }
+    ADD_FAILURE() << "no option pane on show";
+    return frame;
+}
+
+void Retype(QWidget* pane, int id, const QString& text)
+{
+    auto* edit = ctl<QLineEdit>(pane, id);
+    ASSERT_NE(edit, nullptr) << id;
+    RetypeText(edit, text);
+}
+
+void Choose(QWidget* pane, int id, int index)
+{
+    auto* combo = ctl<QComboBox>(pane, id);
+    ASSERT_NE(combo, nullptr) << id;
+    ChooseItem(combo, index);
+}
+
+void Toggle(QWidget* pane, int id)
+{
+    auto* check = ctl<QCheckBox>(pane, id);
+    ASSERT_NE(check, nullptr) << id;
+    Click(check);
+}
+
+// Runs the barcode's dialog; fill works in it, then OK (or Cancel) is clicked.
+bool RunDialog(BarcodeLabel& l, FakeServices& services, const std::function<void(QDialog&)>& fill, bool ok = true,
+               int* failed = nullptr)
+{
+    services.OnNextDialog([&](QDialog& dialog) {
+        fill(dialog);
+        ClickButton(&dialog, ok ? 1 : 2);
+    });
+    return EditObjectProperties(Request(l, failed));
+}
+
+template <class T>
+T& As(CBarcodeSettings& settings)
+{
+    auto* typed = dynamic_cast<T*>(&settings);
+    EXPECT_NE(typed, nullptr);
+    return *typed;
+}
+
+// One row per code the dialog offers: what is typed into its option pane and what
+// the settings must then hold.
+struct PaneRow
+{
+    int code;
+    std::function<void(QWidget& pane, FakeServices& services)> fill;
+    std::function<void(CBarcodeSettings&)> expect;
+};
+
+void FillTwoWidths(QWidget& pane, const QString& width, int ratio, bool toggleCheck)
+{
+    Retype(&pane, 1079, width);
+    Choose(&pane, 1098, ratio);
+    if (toggleCheck)
+        Toggle(&pane, 1057);
+}
+
+PaneRow Code39Row(int code)
+{
+    return {code,
+            [](QWidget& p, FakeServices&) { FillTwoWidths(p, QStringLiteral("12.5"), 6, true); },
+            [](CBarcodeSettings& s) {
+                s.m_fModuleWidth = 12.5f;
+                s.m_fRatio = 2.6f;
+                s.m_bAddCheckDigit = true;
+            }};
+}
+
+PaneRow WidthRow(int code, float width)
+{
+    return {code, [width](QWidget& p, FakeServices&) { Retype(&p, 1079, QString::number(width)); },
+            [width](CBarcodeSettings& s) { s.m_fModuleWidth = width; }};
+}
+
+PaneRow TwoOfFiveRow(int code)
+{
+    return {code, [](QWidget& p, FakeServices&) { FillTwoWidths(p, QStringLiteral("11.25"), 10, true); },
+            [](CBarcodeSettings& s) {
+                s.m_fModuleWidth = 11.25f;
+                s.m_fRatio = 3.0f;
+                s.m_bAddCheckDigit = true;
+            }};
+}
+
+PaneRow EAN14Row(int code)
+{
+    return {code,
+            [](QWidget& p, FakeServices&) {
+                Retype(&p, 1079, QStringLiteral("9.5"));
+                EXPECT_FALSE(ctl<QComboBox>(&p, 1293)->isEnabled());
+                Toggle(&p, 1004);
+            },
+            [](CBarcodeSettings& s) {
+                s.m_fModuleWidth = 9.5f;
+                As<CBarcodeSettings_EAN128>(s).m_bHideParentheses = true;
+            }};
+}
+
+PaneRow EJURow(int code)
+{
+    return {code,
+            [](QWidget& p, FakeServices&) {
+                Retype(&p, 1079, QStringLiteral("13.5"));
+                Toggle(&p, 1057);
+            },
+            [](CBarcodeSettings& s) {
+                s.m_fModuleWidth = 13.5f;
+                s.m_bAddCheckDigit = !s.m_bAddCheckDigit;
+            }};
+}
+
+std::vector<PaneRow> PaneRows()
+{
+    return {
+        Code39Row(SymbologyCode39),
+        Code39Row(SymbologyCode39Full),
+        WidthRow(SymbologyCode93, 11.0f),
+        WidthRow(SymbologyCode93Full, 11.5f),
+        WidthRow(SymbologyMSI, 12.0f),
+        WidthRow(SymbologyPostNet, 14.0f),
+        {SymbologyCode11, [](QWidget& p, FakeServices&) { FillTwoWidths(p, QStringLiteral("10.75"), 10, false); },
+         [](CBarcodeSettings& s) {
+             s.m_fModuleWidth = 10.75f;
+             s.m_fRatio = 3.0f;
+         }},
+        {SymbologyCodabar,
+         [](QWidget& p, FakeServices&) {
+             FillTwoWidths(p, QStringLiteral("10.5"), 3, false);
+             Choose(&p, 1100, 2);
+             Choose(&p, 1101, 3);
+         },
+         [](CBarcodeSettings& s) {
+             s.m_fModuleWidth = 10.5f;
+             s.m_fRatio = 2.3f;
+             s.m_nStartChar = 2;
+             s.m_nStopChar = 3;
+         }},
+        TwoOfFiveRow(SymbologyInterleaved25),
+        TwoOfFiveRow(SymbologyIndustrial25),
+        TwoOfFiveRow(SymbologyMatrix25),
+        TwoOfFiveRow(SymbologyITF14),
+        TwoOfFiveRow(SymbologySCC14ITF),
+        {SymbologyCode128,
+         [](QWidget& p, FakeServices&) {
+             Retype(&p, 1079, QStringLiteral("8.75"));
+             Choose(&p, 1293, 1);
+         },
+         [](CBarcodeSettings& s) {
+             s.m_fModuleWidth = 8.75f;
+             As<CBarcodeSettings_Code128>(s).m_nCodeSet = Code128SetB;
+         }},
+        {SymbologyEAN128,
+         [](QWidget& p, FakeServices&) {
+             Choose(&p, 1293, 3);
+             Toggle(&p, 1004);
+         },
+         [](CBarcodeSettings& s) {
+             As<CBarcodeSettings_EAN128>(s).m_nCodeSet = Code128SetAuto;
+             As<CBarcodeSettings_EAN128>(s).m_bHideParentheses = true;
+         }},
+        EAN14Row(SymbologyEAN14),
+        EAN14Row(SymbologySCC14EAN128),
+        EAN14Row(SymbologySSCC18),
+        {SymbologyEAN13,
+         [](QWidget& p, FakeServices& services) {
+             services.OnNextDialog([](QDialog& d) {
+                 ChooseItem(ctl<QComboBox>(&d, 1098), 2);
+                 ChooseItem(ctl<QComboBox>(&d, 1100), 7);
+                 Click(ctl<QRadioButton>(&d, 1146));
+                 ClickButton(&d, 1);
+             });
+             ClickButton(&p, 1078);
+         },
+         [](CBarcodeSettings& s) {
+             auto& eju = As<CBarcodeSettings_EJU>(s);
+             eju.m_nAddonKind = AddonFiveDigits;
+             eju.m_nAddonGap = 7;
+             eju.m_nAddonStyle = 3;
+         }},
+        EJURow(SymbologyEAN8),
+        EJURow(SymbologyUPCA),
+        EJURow(SymbologyUPCE),
+        WidthRow(SymbologySupp2, 14.5f),
+        WidthRow(SymbologySupp5, 15.5f),
+        WidthRow(SymbologyMedicalCode, 9.0f),
+        WidthRow(SymbologyMonitorCode, 9.25f),
+        WidthRow(SymbologyPostalCode, 9.75f),
+        {SymbologyPDF417,
+         [](QWidget& p, FakeServices&) {
+             EXPECT_FALSE(ctl<QComboBox>(&p, 1098)->isVisibleTo(&p));
+             Choose(&p, 1296, 2);
+             Choose(&p, 1162, 3);
+             Retype(&p, 1080, QStringLiteral("15"));
+             Choose(&p, 1161, 4);
+             Choose(&p, 1100, 5);
+             Choose(&p, 1099, 4);
+             Retype(&p, 1079, QStringLiteral("5"));
+             Toggle(&p, 1004);
+         },
+         [](CBarcodeSettings& s) {
+             auto& pdf = As<CBarcodeSettings_PDF417>(s);
+             pdf.m_nCodePage = 936;
+             pdf.m_nECLevel = 2;
+             pdf.m_fModuleWidthX = 15.0f;
+             pdf.m_nRowHeightRatio = 5;
+             pdf.m_nRows = 7;
+             pdf.m_nColumns = 4;
+             pdf.m_nRowColumnLimit = 5;
+             pdf.m_bTruncated = true;
+         }},
+        {SymbologyQRCode,
+         [](QWidget& p, FakeServices&) {
+             Choose(&p, 1296, 3);
+             Choose(&p, 1162, 3);
+             Retype(&p, 1080, QStringLiteral("20"));
+             Choose(&p, 1297, 3);
+             Choose(&p, 1298, 5);
+             Toggle(&p, 1004);
+         },
+         [](CBarcodeSettings& s) {
+             auto& qr = As<CBarcodeSettings_QRCode>(s);
+             qr.m_nCodePage = 950;
+             qr.m_nECLevel = 3;
+             qr.m_fModuleWidthX = 20.0f;
+             qr.m_nMask = 2;
+             qr.m_nVersion = 5;
+             qr.m_bAutoExtend = false;
+         }},
+        {SymbologyDataMatrix,
+         [](QWidget& p, FakeServices&) {
+             Choose(&p, 1098, 1);
+             Choose(&p, 1100, 32);
+             Retype(&p, 1080, QStringLiteral("18.5"));
+         },
+         [](CBarcodeSettings& s) {
+             auto& dm = As<CBarcodeSettings_DataMatrix>(s);
+             dm.m_nEncodation = 1;
+             dm.m_nSizeChoice = 32;
+             dm.m_fModuleWidthX = 18.5f;
+         }},
+    };
+}
+
+} // namespace
+
+TEST(BarcodeEdtDlg, SymbologyListNamesAndEncodings)
+{
+    BarcodeLabel l(SymbologyCode39);
+    auto dialog = CreateObjectEdtDlg(Request(l));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("条码编辑框"));
+    auto* tabs = ctl<QTabWidget>(dialog.get(), 1117);
+    QStringList captions;
+    for (int i = 0; i < tabs->count(); ++i)
+        captions << tabs->tabText(i);
+    EXPECT_EQ(captions, (QStringList{"条形码", "字体", "数据源", "位置", "常规"}));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    // From the band text editor, with a band to select: the data-source tab.
+    ObjectEditRequest withBand = Request(l);
+    withBand.bandToSelect = l.Settings().m_bandList.front().get();
+    auto fromEditor = CreateObjectEdtDlg(withBand);
+    EXPECT_EQ(ctl<QTabWidget>(fromEditor.get(), 1117)->currentIndex(), 2);
+
+    auto* combo = Ctl<QComboBox>(dialog.get(), 266, 1157);
+    const std::pair<int, const char*> expected[] = {
+        {5, "Codabar"}, {4, "Code 11"}, {30, "Code 128"}, {0, "Code 39"}, {1, "Code 39 - Full ASCII"},
+        {2, "Code 93"}, {3, "Code 93 - Full ASCII"}, {62, "Code MSI"}, {63, "Code PostNet"}, {84, "Data Matrix"},
+        {40, "EAN/JAN-13"}, {41, "EAN/JAN-8"}, {44, "EAN/JAN/UPC 2-digit Supplemental"},
+        {45, "EAN/JAN/UPC 5-digit Supplemental"}, {31, "EAN/UCC 128"}, {50, "EAN-14"}, {21, "Industrial 2/5"},
+        {20, "Interleaved 2/5"}, {51, "ITF-14"}, {22, "Matrix 2/5"}, {80, "PDF 417"}, {82, "QR Code"},
+        {53, "SCC-14(EAN-128)"}, {52, "SCC-14(ITF)"}, {54, "SSCC-18"}, {42, "UPC-A"}, {43, "UPC-E"},
+        {70, "药品监管码"}, {71, "电子监管码"}, {72, "邮件给据条码"}};
+    ASSERT_EQ(combo->count(), 30);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(combo->itemData(i).toInt(), expected[i].first) << i;
+        EXPECT_EQ(combo->itemText(i), QString::fromUtf8(expected[i].second)) << i;
+    }
+    EXPECT_EQ(combo->currentIndex(), 3);
+
+    EXPECT_EQ(GetBarcodeTypeName(32), QStringLiteral("EAN/UCC 128 Mulit"));
+    for (int code : {6, 86, -1}) {
+        try {
+            GetBarcodeTypeName(code);
+            ADD_FAILURE() << code;
+        } catch (const CBarcodeException& e) {
+            EXPECT_EQ(e.GetMessage(), QStringLiteral("not support barcode type"));
+        }
+    }
+    for (int code : {32, 60, 85, 86}) {
+        try {
+            CreateBarcodeOptionPane(code, nullptr);
+            ADD_FAILURE() << code;
+        } catch (const CBarcodeException& e) {
+            EXPECT_EQ(e.GetMessage(), QStringLiteral("not supported barcode type"));
+        }
+    }
+
+    QComboBox encodings;
+    FillTextEncodingCombo(&encodings);
+    ASSERT_EQ(encodings.count(), 4);
+    EXPECT_EQ(encodings.itemText(2), QStringLiteral("简体中文(GB2312)"));
+    SelectTextEncoding(&encodings, 950);
+    EXPECT_EQ(encodings.currentIndex(), 3);
+    SelectTextEncoding(&encodings, 1252);
+    EXPECT_EQ(encodings.currentText(), QStringLiteral("ANSI"));
+}
+
+TEST(BarcodeEdtDlg, OkWithoutTouchingKeepsEverySymbologysBytes)
+{
+    for (int32_t code : GetListedSymbologies()) {
+        SCOPED_TRACE(code);
+        FakeServices services;
+        BarcodeLabel l(code);
+        // A box the position pane cannot show exactly stays as it was.
+        l.barcode->m_fWidth += 0.0012f;
+        const QByteArray before = DocumentBytes(l.label);
+        EXPECT_TRUE(RunDialog(l, services, [](QDialog&) {}));
+        EXPECT_EQ(DocumentBytes(l.label), before);
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    }
+}
+
+TEST(BarcodeEdtDlg, EveryOptionPaneReachesItsSettingsBlock)
+{
+    const std::vector<PaneRow> rows = PaneRows();
+    std::vector<int32_t> covered;
+    for (const PaneRow& row : rows) {
+        SCOPED_TRACE(row.code);
+        covered.push_back(row.code);
+        FakeServices services;
+        BarcodeLabel l(row.code);
+        EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) { row.fill(*OptionPane(d), services); }));
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+
+        BarcodeLabel expected(row.code);
+        row.expect(expected.Settings());
+        EncodeToSize(*expected.barcode);
+        EXPECT_EQ(DocumentBytes(l.label), DocumentBytes(expected.label));
+    }
+    std::sort(covered.begin(), covered.end());
+    std::vector<int32_t> listed = GetListedSymbologies();
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(covered, listed);
+}
+
+TEST(BarcodeEdtDlg, ChangingSymbologyKeepsWhatEveryBarcodeShares)
+{
+    // One code of each settings block the file knows.
+    const int family[] = {SymbologyCode39, SymbologyCode128, SymbologyEAN128,  SymbologyEAN13,
+                          SymbologyITF14,  SymbologyPDF417,  SymbologyQRCode,  SymbologyDataMatrix};
+    for (int from : family) {
+        for (int to : family) {
+            if (from == to)
+                continue;
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            FakeServices services;
+            BarcodeLabel l(from, ContentFor(to));
+            CBarcodeSettings& old = l.Settings();
+            old.m_strFontName = QStringLiteral("DejaVu Sans");
+            old.m_fFontSize = 9.0f;
+            old.m_bBold = true;
+            old.m_crText = 0xFF112233u;
+            old.m_crBackground = 0xFFEEDDCCu;
+            old.m_fBarHeight = 12.5f;
+            old.m_nTextAlign = 2;
+            old.m_fAngle = 90.0f;
+            l.barcode->m_fAngle = 90.0f;
+            EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) {
+                auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+                ChooseItem(combo, combo->findData(to));
+                Toggle(page<QWidget>(&d, 266), 1061);
+            }));
+            EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+            const CBarcodeSettings& s = l.Settings();
+            EXPECT_EQ(s.m_nSymbology, to);
+            EXPECT_EQ(typeid(s), typeid(*FindSymbology(to)->makeSettings()));
+            EXPECT_EQ(s.m_strContent, ContentFor(to));
+            ASSERT_EQ(s.m_bandList.size(), 1u);
+            EXPECT_EQ(s.GetBandsText(), ContentFor(to));
+            EXPECT_EQ(s.m_strFontName, QStringLiteral("DejaVu Sans"));
+            EXPECT_EQ(s.m_fFontSize, 9.0f);
+            EXPECT_TRUE(s.m_bBold);
+            EXPECT_EQ(s.m_crText, 0xFF112233u);
+            EXPECT_EQ(s.m_crBackground, 0xFFEEDDCCu);
+            EXPECT_EQ(s.m_fBarHeight, 12.5f);
+            EXPECT_EQ(s.m_nTextAlign, 2);
+            EXPECT_TRUE(s.m_bTextAbove);
+            EXPECT_EQ(l.barcode->m_strName, QStringLiteral("条码1"));
+            EXPECT_EQ(l.barcode->m_fX, 5.25f);
+            EXPECT_EQ(l.barcode->m_fAngle, 90.0f);
+            // The box is the size the new symbol really has.
+            EXPECT_EQ(l.barcode->m_fWidth, s.m_fWidth);
+            EXPECT_EQ(l.barcode->m_fHeight, s.m_fHeight);
+            EXPECT_GT(s.m_fWidth, 0.0f);
+        }
+    }
+}
+
+TEST(BarcodeEdtDlg, WhatReEncodesAndWhatOnlyRescales)
+{
+    FakeServices services;
+    {
+        // Only the bar colour: written opaque, nothing re-encoded, both flags clear.
+        BarcodeLabel l(SymbologyCode39);
+        l.Settings().m_crBar = 0x80102030u;
+        l.Settings().m_fLeftBlank = 1.0f;
+        const float width = l.barcode->m_fWidth;
+        auto dialog = CreateObjectEdtDlg(Request(l));
+        auto* picker = Ctl<CColourPicker>(dialog.get(), 266, 1158);
+        EXPECT_EQ(picker->GetColour(), QColor(0x10, 0x20, 0x30));
+        EXPECT_TRUE(picker->m_strDefaultText.isEmpty());
+        picker->SetColour(QColor(0x40, 0x50, 0x60));
+        Retype(page<QWidget>(dialog.get(), 266), 1082, QStringLiteral("1.005"));
+        l.Settings().m_fWidth = 1.0f; // a re-encode would put the real width back
+        dialog->accept();
+        auto& pane = *static_cast<CBarcodeEdtDlg&>(*dialog).m_pBarcodePane;
+        EXPECT_FALSE(pane.m_bSymbologyChanged);
+        EXPECT_FALSE(pane.m_bOptionsChanged);
+        EXPECT_EQ(l.Settings().m_crBar, 0xFF405060u);
+        EXPECT_FLOAT_EQ(l.Settings().m_fLeftBlank, 1.005f);
+        EXPECT_EQ(l.Settings().m_fWidth, 1.0f);
+        EXPECT_EQ(l.barcode->m_fWidth, width);
+    }
+    {
+        // A box typed 0.01 mm or more away is rescaled to what the symbol really takes.
+        BarcodeLabel l(SymbologyCode39);
+        const float width = l.barcode->m_fWidth;
+        const QString typed = QString::asprintf("%.2f", double(width * 2));
+        EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) { Retype(page<QWidget>(&d, 233), 1079, typed); }));
+        BarcodeLabel expected(SymbologyCode39);
+        expected.barcode->GetImpl()->Resize(typed.toFloat(), expected.barcode->m_fHeight);
+        EXPECT_EQ(l.Settings().m_fModuleWidth, expected.Settings().m_fModuleWidth);
+        EXPECT_GT(l.Settings().m_fModuleWidth, 10.0f);
+        EXPECT_EQ(l.barcode->m_fWidth, l.Settings().m_fWidth);
+        EXPECT_NEAR(l.barcode->m_fWidth, width * 2, 1.0f);
+    }
+    {
+        // A larger text line makes the box taller at once.
+        BarcodeLabel l(SymbologyCode39);
+        const float height = l.barcode->m_fHeight;
+        EXPECT_TRUE(RunDialog(l, services, [](QDialog& d) {
+            RetypeText(Ctl<QComboBox>(&d, 250, 5)->lineEdit(), QStringLiteral("36"));
+        }));
+        EXPECT_EQ(l.Settings().m_fFontSize, 36.0f);
+        EXPECT_GT(l.barcode->m_fHeight, height + 5.0f);
+        EXPECT_EQ(l.barcode->m_fHeight, l.Settings().m_fHeight);
+    }
+    {
+        // Showing the text above is an option change: re-encoded, box recomputed.
+        BarcodeLabel l(SymbologyCode39);
+        l.barcode->m_fHeight = 40.0f;
+        EXPECT_TRUE(RunDialog(l, services, [](QDialog& d) { Toggle(page<QWidget>(&d, 266), 1061); }));
+        EXPECT_TRUE(l.Settings().m_bTextAbove);
+        EXPECT_EQ(l.barcode->m_fHeight, l.Settings().m_fHeight);
+        EXPECT_LT(l.barcode->m_fHeight, 40.0f);
+    }
+    EXPECT_TRUE(services.messages.empty());
+}
+
+TEST(BarcodeEdtDlg, ASymbolThatCannotBeEncodedKeepsTheDialogOpenAndTheBarcode)
+{
+    FakeServices services;
+    // Fits level M at the largest version, not level H.
+    BarcodeLabel l(SymbologyQRCode, QString(2000, u'A'));
+    const QByteArray before = DocumentBytes(l.label);
+    int failed = 0;
+    QString message;
+    EXPECT_FALSE(RunDialog(
+        l, services,
+        [&](QDialog& d) {
+            QWidget* pane = OptionPane(d);
+            Choose(pane, 1162, 3);
+            ClickButton(&d, 1);
+            EXPECT_TRUE(d.isVisible());
+            ASSERT_EQ(services.messages.size(), 1u);
+            message = services.messages.front().text;
+            // What was typed is still there for a second try.
+            EXPECT_EQ(ctl<QComboBox>(pane, 1162)->currentIndex(), 3);
+        },
+        false, &failed));
+    EXPECT_EQ(message, kQRCodeTooMuchData);
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(DocumentBytes(l.label), before);
+}
+
+TEST(BarcodeEdtDlg, EachSymbologyKeepsWhatWasTypedInItsPane)
+{
+    FakeServices services;
+    BarcodeLabel l(SymbologyCode39);
+    EXPECT_TRUE(RunDialog(l, services, [](QDialog& d) {
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        Retype(OptionPane(d), 1079, QStringLiteral("13"));
+        QWidget* code39 = OptionPane(d);
+        ChooseItem(combo, combo->findData(SymbologyQRCode));
+        EXPECT_EQ(OptionPane(d)->objectName(), PageName(393));
+        EXPECT_FALSE(code39->isVisible());
+        ChooseItem(combo, combo->findData(SymbologyCode39Full));
+        QWidget* full = OptionPane(d);
+        EXPECT_NE(full, code39); // one pane per code
+        EXPECT_EQ(ctl<QLineEdit>(full, 1079)->text(), QStringLiteral("10.0"));
+        ChooseItem(combo, combo->findData(SymbologyCode39));
+        EXPECT_EQ(OptionPane(d), code39);
+        EXPECT_EQ(ctl<QLineEdit>(code39, 1079)->text(), QStringLiteral("13.0"));
+    }));
+    EXPECT_EQ(l.Settings().m_nSymbology, SymbologyCode39);
+    EXPECT_EQ(l.Settings().m_fModuleWidth, 13.0f);
+}
+
+TEST(BarcodeEdtDlg, OptionPanesLoadWhatTheyCanShowAndNoteChanges)
+{
+    auto settingsOf = [](int code) { return CreateBarcodeImpl(code); };
+    {
+        auto impl = settingsOf(SymbologyCode39);
+        CBarcodeSettings& s = *impl->GetSettings();
+        s.m_nStartChar = 2;
+        s.m_fRatio = 2.5f;
+        CBarcodeEdtPane_Code39 pane;
+        EXPECT_TRUE(pane.IsChanged()); // never loaded
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_start->currentIndex(), 0);
+        pane.m_moduleWidth->setText(QStringLiteral("10.0005"));
+        pane.StoreOptions(s);
+        EXPECT_EQ(s.m_nStartChar, 0);
+        EXPECT_FALSE(pane.IsChanged());
+        ChooseItem(pane.m_ratio, 6);
+        pane.StoreOptions(s);
+        EXPECT_FLOAT_EQ(s.m_fRatio, 2.6f);
+        EXPECT_TRUE(pane.IsChanged());
+        // A ratio the list does not hold is kept, not read as 0.
+        s.m_fRatio = 2.55f;
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_ratio->currentIndex(), -1);
+        pane.StoreOptions(s);
+        EXPECT_FLOAT_EQ(s.m_fRatio, 2.55f);
+        EXPECT_FALSE(pane.IsChanged());
+    }
+    {
+        auto impl = settingsOf(SymbologyCodabar);
+        CBarcodeSettings& s = *impl->GetSettings();
+        s.m_nStopChar = 7;
+        CBarcodeEdtPane_Codabar pane;
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_stop->currentText(), QStringLiteral("D"));
+        pane.StoreOptions(s);
+        EXPECT_EQ(s.m_nStopChar, 3);
+    }
+    {
+        auto impl = settingsOf(SymbologyPDF417);
+        auto& s = static_cast<CBarcodeSettings_PDF417&>(*impl->GetSettings());
+        s.m_nSpareFlag = 7;
+        CBarcodeEdtPane_PDF417 pane;
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_level->currentText(), QStringLiteral("Auto"));
+        EXPECT_EQ(pane.m_rowHeight->currentIndex(), 2);
+        const struct
+        {
+            int level, rows;
+            QString ratio;
+            int storedLevel, storedRows, storedRatio;
+        } cases[] = {{0, 0, "0", 9, 0, 1}, {1, 1, "abc", 0, 3, 1}, {9, 88, "100", 8, 90, 100}};
+        for (const auto& c : cases) {
+            ChooseItem(pane.m_level, c.level);
+            ChooseItem(pane.m_rows, c.rows);
+            RetypeText(pane.m_rowColumnRatio, c.ratio);
+            pane.StoreOptions(s);
+            EXPECT_EQ(s.m_nECLevel, c.storedLevel);
+            EXPECT_EQ(s.m_nRows, c.storedRows);
+            EXPECT_EQ(s.m_nRowColumnLimit, c.storedRatio);
+            EXPECT_EQ(s.m_nSpareFlag, 7);
+        }
+        // The encoding follows the hidden mode: only automatic and bytes take one.
+        EXPECT_TRUE(pane.m_codePage->isEnabled());
+        pane.m_mode->setCurrentIndex(2);
+        pane.UpdateCodePage();
+        EXPECT_FALSE(pane.m_codePage->isEnabled());
+    }
+    {
+        auto impl = settingsOf(SymbologyQRCode);
+        auto& s = static_cast<CBarcodeSettings_QRCode&>(*impl->GetSettings());
+        s.m_nMode = 5;
+        CBarcodeEdtPane_QRCode pane;
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_mode->currentText(), QStringLiteral("Auto"));
+        EXPECT_EQ(pane.m_mask->currentText(), QStringLiteral("Auto"));
+        pane.StoreOptions(s);
+        EXPECT_EQ(s.m_nMode, 5);
+        EXPECT_EQ(s.m_nMask, -1);
+        EXPECT_EQ(s.m_nVersion, 0);
+        EXPECT_FALSE(pane.IsChanged());
+        ChooseItem(pane.m_mask, 1);
+        pane.StoreOptions(s);
+        EXPECT_EQ(s.m_nMask, 0);
+        EXPECT_TRUE(pane.IsChanged());
+    }
+    {
+        auto impl = settingsOf(SymbologyDataMatrix);
+        auto& s = static_cast<CBarcodeSettings_DataMatrix&>(*impl->GetSettings());
+        CBarcodeEdtPane_DataMatrix pane;
+        pane.LoadOptions(s);
+        EXPECT_EQ(pane.m_size->currentText(), QStringLiteral("自动正方形"));
+        EXPECT_EQ(pane.m_size->itemText(32), QStringLiteral("16x48"));
+        EXPECT_EQ(pane.m_size->count(), 33);
+    }
+}
+
+TEST(BarcodeEdtDlg, AddonDialogEnablesByLengthAndCancelChangesNothing)
+{
+    FakeServices services;
+    CSupplementalDlg dialog;
+    dialog.m_nStyle = 7;
+    services.OnNextDialog([](QDialog& d) {
+        auto* zone = ctl<QComboBox>(&d, 1100);
+        EXPECT_FALSE(zone->isEnabled());
+        EXPECT_FALSE(ctl<QRadioButton>(&d, 1147)->isEnabled());
+        EXPECT_TRUE(ctl<QRadioButton>(&d, 1143)->isChecked());
+        ChooseItem(ctl<QComboBox>(&d, 1098), 2);
+        EXPECT_TRUE(zone->isEnabled());
+        EXPECT_TRUE(ctl<QRadioButton>(&d, 1147)->isEnabled());
+        ClickButton(&d, 1);
+    });
+    ASSERT_EQ(Services().RunModal(dialog), QDialog::Accepted);
+    EXPECT_EQ(dialog.m_nAddonKind, 2);
+    EXPECT_EQ(dialog.m_nStyle, 0);
+
+    // Through the EAN-13 pane: Cancel keeps the pane's values.
+    BarcodeLabel l(SymbologyEAN13);
+    static_cast<CBarcodeSettings_EJU&>(l.Settings()).m_nAddonGap = 4;
+    const QByteArray before = DocumentBytes(l.label);
+    EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) {
+        services.OnNextDialog([](QDialog& addon) {
+            EXPECT_EQ(ctl<QComboBox>(&addon, 1100)->currentIndex(), 4);
+            ChooseItem(ctl<QComboBox>(&addon, 1098), 1);
+            ClickButton(&addon, 2);
+        });
+        ClickButton(OptionPane(d), 1078);
+    }));
+    EXPECT_EQ(DocumentBytes(l.label), before);
+}
+
+TEST(BarcodeEdtDlg, GroupingDialogFromTheBarcodeAndTheTextPane)
+{
+    FakeServices services;
+    BarcodeLabel l(SymbologyCode128);
+    {
+        CBarcodeSettings& s = l.Settings();
+        s.m_bGrouping = true;
+        s.m_nSeparator = SeparatorCustomText;
+        s.m_strSeparator = QStringLiteral(" - ");
+        s.m_strGroupRule = QStringLiteral("2,3");
+        s.m_fGroupGap = 1.5f;
+        s.m_strGroupText = QStringLiteral("carried");
+    }
+    // OK replaces the barcode's settings by the edited copy's.
+    auto s = [&]() -> const CBarcodeSettings& { return l.Settings(); };
+    // OK without touching: the custom separator is taken trimmed.
+    EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) {
+        services.OnNextDialog([](QDialog& g) {
+            EXPECT_EQ(ctl<QLineEdit>(&g, 1079)->text(), QStringLiteral("-"));
+            EXPECT_FALSE(ctl<QLineEdit>(&g, 1080)->isEnabled());
+            ClickButton(&g, 1);
+        });
+        ClickButton(page<QWidget>(&d, 266), 1078);
+    }));
+    EXPECT_EQ(s().m_strSeparator, QStringLiteral("-"));
+    EXPECT_EQ(s().m_strGroupText, QStringLiteral("carried"));
+    // Cleared and checked again restores the stored choice and rule; the ideographic
+    // space leaves the gap alone.
+    EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) {
+        services.OnNextDialog([](QDialog& g) {
+            auto* check = ctl<QCheckBox>(&g, 1151);
+            Click(check);
+            EXPECT_EQ(ctl<QComboBox>(&g, 1294)->currentIndex(), -1);
+            EXPECT_TRUE(ctl<QLineEdit>(&g, 1153)->text().isEmpty());
+            Click(check);
+            EXPECT_EQ(ctl<QComboBox>(&g, 1294)->currentIndex(), SeparatorCustomText);
+            EXPECT_EQ(ctl<QLineEdit>(&g, 1153)->text(), QStringLiteral("2,3"));
+            ChooseItem(ctl<QComboBox>(&g, 1294), SeparatorIdeographicSpace);
+            ClickButton(&g, 1);
+        });
+        ClickButton(page<QWidget>(&d, 266), 1078);
+    }));
+    EXPECT_EQ(s().m_nSeparator, SeparatorIdeographicSpace);
+    EXPECT_EQ(s().m_strSeparator, QString(QChar(0x3000)));
+    EXPECT_EQ(s().m_fGroupGap, 1.5f);
+    // Cleared: off, no choice, no rule. Then a Cancel changes nothing.
+    EXPECT_TRUE(RunDialog(l, services, [&](QDialog& d) {
+        services.OnNextDialog([](QDialog& g) {
+            Click(ctl<QCheckBox>(&g, 1151));
+            ClickButton(&g, 1);
+        });
+        ClickButton(page<QWidget>(&d, 266), 1078);
+        services.OnNextDialog([](QDialog& g) {
+            Click(ctl<QCheckBox>(&g, 1151));
+            ClickButton(&g, 2);
+        });
+        ClickButton(page<QWidget>(&d, 266), 1078);
+    }));
+    EXPECT_FALSE(s().m_bGrouping);
+    EXPECT_EQ(s().m_nSeparator, -1);
+    EXPECT_TRUE(s().m_strGroupRule.isEmpty());
+
+    // The single-line text pane opens the same dialog.
+    CTextEdtPane_SingleLine text;
+    text.m_strGroupRule = QStringLiteral("4");
+    services.OnNextDialog([](QDialog& g) {
+        Click(ctl<QCheckBox>(&g, 1151));
+        ChooseItem(ctl<QComboBox>(&g, 1294), SeparatorFixedGap);
+        RetypeText(ctl<QLineEdit>(&g, 1080), QStringLiteral("2.5"));
+        ClickButton(&g, 1);
+    });
+    Click(text.m_grouping);
+    EXPECT_TRUE(text.m_bGrouping);
+    EXPECT_EQ(text.m_nSeparatorChoice, SeparatorFixedGap);
+    EXPECT_EQ(text.m_fGroupGap, 2.5f);
+    EXPECT_EQ(text.m_strGroupRule, QStringLiteral("4"));
+}
+
+// The running editor: a double click on a barcode opens its dialog; the edit is one
+// undo step, the canvas's size rules follow the new symbology, and the printed PDF
+// holds the symbol with the content.
+TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
+{
+    FakeServices services;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto label = std::make_unique<CLabelData>();
+    label->m_fLabelWidth = 80;
+    label->m_fLabelHeight = 50;
+    BarcodeLabel source(SymbologyCode128, QStringLiteral("VC-2026-07"));
+    label->m_objects.push_back(source.barcode->Clone());
+    label->m_objects.back()->m_fX = 10;
+    label->m_objects.back()->m_fY = 10;
+    auto frame = std::make_unique<CChildFrame>(std::move(label), nullptr);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->resize(824, 624);
+    frame->show();
+    CChildView& view = frame->View();
+    view.SetView(1.0f, 934.0f, 934.0f);
+    const QPoint at(10 + static_cast<int>(15 * 96 / 25.4), 10 + static_cast<int>(15 * 96 / 25.4));
+
+    services.OnNextDialog([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("条码编辑框"));
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        ChooseItem(combo, combo->findData(SymbologyQRCode));
+        Choose(OptionPane(d), 1162, 2);
+        // The content: the one band's value typed anew on the data-source tab.
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+        auto* bands = Ctl<QListWidget>(&d, 249, 1169);
+        ASSERT_EQ(bands->count(), 1);
+        QTest::mouseClick(bands->viewport(), Qt::LeftButton, {}, bands->visualItemRect(bands->item(0)).center());
+        auto* value = Ctl<QPlainTextEdit>(&d, 258, 1204);
+        value->selectAll();
+        TypeText(value, QStringLiteral("LOT 2026/12 批次"));
+        ClickButton(&d, 1);
+    });
+    QTest::mousePress(&view, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
+    QTest::mousePress(&view, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
+    EXPECT_TRUE(services.dialogs.empty());
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    ASSERT_EQ(view.ObjectList().size(), 1u);
+    auto& proxy = static_cast<CBarcodeProxy&>(*view.ObjectList().front());
+    EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyQRCode);
+    EXPECT_EQ(typeid(*proxy.FollowSymbology()), typeid(CBarcodeProxyImpl_QRCode));
+    ASSERT_GE(view.UndoManager().UndoCount(), 1u);
+    EXPECT_TRUE(view.IsModified());
+
+    const CChildFrame::ObjectListScope scope = frame->WholeLabel();
+    CPrintHandler job;
+    job.SetLabelData(&scope.Label());
+    job.Prepare();
+    const QString pdf = dir.filePath("edited.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    const std::vector<QImage> pages = RasterisePdf(pdf, 300);
+    ASSERT_EQ(pages.size(), 1u);
+    const auto read = ReadSymbol(pages.front(), ZXing::BarcodeFormat::QRCode);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("LOT 2026/12 批次"));
+
+    // Undo and redo: the size rules follow the symbology they restore.
+    view.UndoManager().Undo();
+    EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyCode128);
+    // Resizing goes by the linear rules again: the module width follows the width.
+    const float module = BarcodeLabel::Settings(proxy.Barcode()).m_fModuleWidth;
+    proxy.SetWidth(proxy.GetObject()->GetWidth() * 2);
+    EXPECT_EQ(typeid(*proxy.GetImpl()), typeid(CBarcodeProxyImpl_Code128));
+    EXPECT_GT(BarcodeLabel::Settings(proxy.Barcode()).m_fModuleWidth, module * 1.5f);
+    view.UndoManager().Redo();
+    EXPECT_EQ(proxy.GetSymbologyOfObject(), SymbologyQRCode);
+    EXPECT_EQ(typeid(*proxy.FollowSymbology()), typeid(CBarcodeProxyImpl_QRCode));
+}
+
+TEST(Showcase, BarcodeObjectDialog)
+{
+    QTemporaryDir temp;
+    QString dir = qEnvironmentVariable("VC_SHOWCASE_DIR");
+    if (dir.isEmpty())
+        dir = temp.path();
+    QDir().mkpath(dir);
+    FakeServices services;
+    for (int code : {SymbologyCode39, SymbologyEAN13, SymbologyPDF417, SymbologyQRCode}) {
+        BarcodeLabel l(code);
+        auto dialog = CreateObjectEdtDlg(Request(l));
+        dialog->show();
+        dialog->resize(dialog->sizeHint());
+        QTest::qWait(30);
+        EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/barcode-dialog-%1.png").arg(code)));
+    }
+    for (QDialog* small : std::initializer_list<QDialog*>{new CSupplementalDlg, new CGroupingSettingsDlg}) {
+        small->show();
+        QTest::qWait(30);
+        EXPECT_TRUE(small->grab().save(dir + QStringLiteral("/%1.png").arg(small->metaObject()->className())));
+        delete small;
+    }
+}
