@@ -389,6 +389,12 @@ void ScriptRuntime::RunTerminate(ClassInstance& instance)
     // A new owner for the instance while its Class_Terminate runs: Me works, and when
     // this owner goes the instance is released again, for good.
     const std::shared_ptr<ClassInstance> self(&instance, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
+    if (m_running == 0) {
+        // Released by the host between calls: a budget of its own.
+        m_steps = 0;
+        m_callStarted = NowMs();
+        m_heapAtCall = memoryLimit ? HeapInUse() : 0;
+    }
     ++m_running;
     try {
         CallProcedure(instance.def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub), &instance, {});

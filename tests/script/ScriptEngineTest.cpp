@@ -295,3 +295,18 @@ TEST(ScriptEngine, ObjectsTheHostStillHoldsOutliveTheEngineSafely)
     kept = ScriptValue();
     EXPECT_EQ(said, QStringList{QStringLiteral("gone")});
 }
+
+TEST(ScriptEngine, LongChainsOfArraysAndObjectsAreFreedWithoutDeepRecursion)
+{
+    Host h;
+    h.engine.SetStepLimit(0);
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Dim freed\nClass Node\n Public nxt\n Private Sub Class_Terminate()\n  freed = freed + 1\n End Sub\nEnd Class\n"
+                                              "a = Empty\nFor i = 1 To 200000\n a = Array(a)\nNext\na = Empty\n"
+                                              "Set h = Nothing\nFor i = 1 To 200000\n Set n = New Node\n Set n.nxt = h\n Set h = n\nNext\n"
+                                              "Set n = Nothing\nSet h = Nothing\n")));
+    EXPECT_TRUE(h.errors.empty());
+    ScriptValue freed;
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Function Terminated()\n Terminated = freed\nEnd Function")));
+    ASSERT_TRUE(h.engine.Call(QStringLiteral("Terminated"), {}, &freed));
+    EXPECT_EQ(freed.ToLong(), 200000) << "every Class_Terminate ran";
+}
