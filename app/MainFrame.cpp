@@ -4,6 +4,7 @@
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
+#include "editor/ObjectClipboard.h"
 #include "app/VXStatusBar.h"
 #include "model/DocLoader.h"
 #include "model/GlobalSettings.h"
@@ -295,6 +296,9 @@ void CMainFrame::CreateFormatControls(QToolBar* bar)
 
     auto* sizes = SetCtlId(new QComboBox(bar), CmdFontSize);
     sizes->setFixedWidth(80);
+    // Any size can be typed; Return applies it.
+    sizes->setEditable(true);
+    sizes->setInsertPolicy(QComboBox::NoInsert);
     for (const char* size : kFontSizes)
         sizes->addItem(QString::fromLatin1(size), QString::fromLatin1(size).toInt());
     m_pFontSizeCombo = sizes;
@@ -433,6 +437,8 @@ void CMainFrame::RegisterCommands()
                  [this, paneId](CommandUpdate& u) { u.SetCheck(m_panes[paneId]->toggleViewAction()->isChecked()); });
     }
 
+    OnCommand(CmdEditClearClipboard, [] { ClearObjectClipboard(GetObjectClipboard()); });
+    OnUpdate(CmdEditClearClipboard, [](CommandUpdate& u) { u.Enable(!GetObjectClipboard().empty()); });
     OnCommand(CmdToolCalculator, [] { Services().StartProgram(CalculatorProgram(), {}); });
     OnCommand(CmdToolOptions, [this] { OnSysOptions(); });
     OnUpdate(CmdToolOptions, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });

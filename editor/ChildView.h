@@ -225,6 +225,19 @@ protected:
 private:
     void RegisterCommands();
     void RegisterArrangeCommands();
+    void RegisterClipboardCommands();
+    // Clipboard and drag-end commands (ChildViewClipboard.cpp).
+    void CopySelection();
+    void CutSelection();
+    void PasteObjects();
+    bool DragMoved() const;
+    void DragMoveSelection();
+    void DragCopySelection();
+    // A proxy coming into this canvas (pasted, copied): a new default name, and it
+    // and its object point at this canvas and label.
+    void AdoptProxy(CBaseProxy& proxy);
+    // The next default name of the object's kind, where that kind keeps its name.
+    void SetDefaultName(CBaseProxy& proxy);
     // Arrange commands (ChildViewArrange.cpp), each one undo record.
     ProxySelection AllObjects() const;
     void AlignSelection(QPointF (*corner)(const CBaseProxy& reference, const CBaseProxy& other));
@@ -303,6 +316,8 @@ private:
     // The record of the gesture in progress, if it has begun one.
     CPendingRecord m_gestureRecord;
     QPoint m_lastClick; // label pixels
+    // Where the next paste puts its group's corner, in screen pixels from the label's.
+    QPoint m_pasteOffset;
     CBaseProxy* m_pContextObject = nullptr;
     QLineEdit* m_pLineEdit = nullptr;
     QPlainTextEdit* m_pMultiEdit = nullptr;

@@ -587,8 +587,12 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
         Redraw();
         // Outside the dead zone the drop asks: move here, copy here or cancel. The
         // commands read the start and current points of the edit status.
-        if (!InDeadZone() && !(event->modifiers() & Qt::ControlModifier))
-            Q_EMIT contextMenuRequested({CmdDragMove, CmdDragCopy, 0, CmdDragCancel}, mapToGlobal(point));
+        if (!InDeadZone()) {
+            if (event->modifiers() & Qt::ControlModifier)
+                DragCopySelection();
+            else
+                Q_EMIT contextMenuRequested({CmdDragMove, CmdDragCopy, 0, CmdDragCancel}, mapToGlobal(point));
+        }
         status.m_bCopyDrag = false;
     }
     // A right click without movement always ends in a context menu.
