@@ -975,6 +975,11 @@ TEST(Showcase, BarcodeObjectDialog)
         dialog->resize(dialog->sizeHint());
         QTest::qWait(30);
         EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/barcode-dialog-%1.png").arg(code)));
+        if (code == SymbologyQRCode) {
+            ctl<QTabWidget>(dialog.get(), 1117)->setCurrentIndex(2);
+            QTest::qWait(30);
+            EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/barcode-dialog-data-source.png")));
+        }
     }
     for (QDialog* small : std::initializer_list<QDialog*>{new CSupplementalDlg, new CGroupingSettingsDlg}) {
         small->show();
