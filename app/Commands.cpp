@@ -347,7 +347,8 @@ bool CommandManager::Execute(int id)
                 ScheduleUpdate();
                 return true;
             }
-        } catch (const VXException& e) {
+        } catch (const std::exception& e) {
+            // Whatever a command's job threw ends that job, never the program.
             Services().ReportException(QApplication::activeWindow(), e);
             ScheduleUpdate();
             return true;

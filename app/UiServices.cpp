@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
+#include <new>
 
 namespace {
 
@@ -85,6 +86,21 @@ void UiServices::ShowHelp(QWidget* parent)
 void UiServices::ReportException(QWidget* parent, const VXException& e)
 {
     ShowMessage(parent, e.GetMessage(), MessageIcon::Stop);
+}
+
+void UiServices::ReportException(QWidget* parent, const std::exception& e)
+{
+    if (const auto* own = dynamic_cast<const VXException*>(&e))
+        return ReportException(parent, *own);
+    qWarning("Task failed: %s", e.what());
+    ShowMessage(parent, UnexpectedFailureText(e), MessageIcon::Stop);
+}
+
+QString UnexpectedFailureText(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("内存不足，无法完成此任务。");
+    return QStringLiteral("发生意外错误，无法完成此任务。");
 }
 
 QString HelpUnavailableText(const QString& path)

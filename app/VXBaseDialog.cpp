@@ -46,7 +46,7 @@ void CVXBaseDialog::accept()
     try {
         if (!OnOK())
             return;
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) {
         Services().ReportException(this, e);
         return;
     }

@@ -22,11 +22,42 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 #include <clocale>
+#include <cstdio>
 
 namespace {
 
 constexpr int kFirstRecentFile = CmdRecentFile1;
 const QString kRecentGroup = QStringLiteral("Recent File List");
+
+// The desktop of a screenshot run, which nobody watches: messages go to stderr with
+// the answer that changes nothing, and no dialog or picker waits for a click.
+class UnattendedUiServices : public DesktopUiServices
+{
+public:
+    int RunModal(QDialog& dialog) override
+    {
+        std::fprintf(stderr, "%s: not shown in a screenshot run\n", qUtf8Printable(dialog.windowTitle()));
+        return QDialog::Rejected;
+    }
+    int ShowMessage(QWidget*, const QString& text, MessageIcon, MessageButtons buttons, const QString&) override
+    {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+        switch (buttons) {
+        case MessageButtons::Ok:
+            return IDOK;
+        case MessageButtons::YesNo:
+        case MessageButtons::YesNoCancel:
+            return IDNO;
+        default:
+            return IDCANCEL;
+        }
+    }
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+    QColor GetColor(QWidget*, const QColor&) override { return {}; }
+    bool GetFont(QWidget*, QFont&) override { return false; }
+};
 
 } // namespace
 
@@ -132,6 +163,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     QCoreApplication::setOrganizationName(QStringLiteral("Vellumcraft"));
     QCoreApplication::setApplicationName(QStringLiteral("Vellumcraft"));
     std::setlocale(LC_NUMERIC, "C");
+    if (!options.screenshot.isEmpty())
+        InstallServices(std::make_unique<UnattendedUiServices>());
     const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
 
     m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
@@ -184,7 +217,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     m_pChecker->TrackFirstInstanceRunning();
 
     if (!file.isEmpty())
-        m_pMainFrame->OpenLabelFile(file);
+        m_bFileOpened = m_pMainFrame->OpenLabelFile(file) != nullptr;
     else
         PerformStartAction();
     return true;

@@ -387,7 +387,7 @@ bool CDatabaseDlg::CountRecords(DataSourceNode& node)
     m_editPageSize->setText(QString::asprintf("%d", size));
     try {
         node.page.recordCount = node.loader->GetRecordCount();
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) {
         Unload(node);
         m_pShown = nullptr;
         FillRecordList();
@@ -409,7 +409,16 @@ void CDatabaseDlg::LoadCurrentPage(DataSourceNode& node)
 {
     PageState& page = node.page;
     Unload(node);
-    if (!node.loader->LoadPage(page.currentPage, page.pageSize, page.rows)) {
+    bool loaded = false;
+    try {
+        loaded = node.loader->LoadPage(page.currentPage, page.pageSize, page.rows);
+    } catch (const std::exception& e) {
+        page.rows.Clear();
+        UpdateButtons();
+        Services().ReportException(this, e);
+        return;
+    }
+    if (!loaded) {
         page.rows.Clear();
         UpdateButtons();
         Services().ShowMessage(this, node.loader->GetLastError(), MessageIcon::Stop);

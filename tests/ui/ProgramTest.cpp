@@ -118,6 +118,21 @@ TEST_F(ProgramTest, StartsOffscreenWithALabelAndSavesItsWindow)
     EXPECT_TRUE(SettingsText().contains(label)); // it was opened, so it is a recent file
 }
 
+TEST_F(ProgramTest, AScreenshotRunOfADamagedLabelSaysWhyOnStderrAndStillEnds)
+{
+    const QString damaged = WriteDamaged("damaged.vmk");
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess program;
+    Prepare(program);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot, damaged});
+    ASSERT_TRUE(program.waitForFinished(60000)); // the error box used to wait for a click forever
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(program.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
+    EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("文件“%1”").arg(damaged)));
+}
+
 TEST_F(ProgramTest, StartsUnderXvfbWithTheSplash)
 {
     const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
