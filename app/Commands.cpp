@@ -39,7 +39,7 @@ const CommandInfo kCommands[] = {
     {CmdToolCalculator, u"计算器", 0, nullptr, nullptr},
     {CmdToolPassword, u"", 0, nullptr, nullptr},
     {CmdToolOptions, u"系统设置(&G)…", 0, nullptr, nullptr},
-    {CmdCustomize, u"", 0, nullptr, nullptr},
+    {CmdCustomize, u"自定义(&C)...", 0, nullptr, nullptr},
     // Toolbar and pane toggles
     {CmdBarMain, u"主工具栏", 0, nullptr, nullptr},
     {CmdBarView, u"视图工具栏", 0, nullptr, nullptr},

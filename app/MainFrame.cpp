@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/Ctl.h"
+#include "app/CustomizeDlg.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
@@ -61,7 +62,7 @@ const MenuEntry kMenuBar[] = {
     {CmdSelectRectangles}, {CmdSelectEllipses}, {CmdSelectPolygons}, {CmdSelectImages}, {kClose}, {kClose},
     {kOpen, u"视图(&V)"}, {CmdZoomIn}, {CmdZoomOut}, {CmdZoomActual}, {CmdZoomFit}, {CmdCentreLabel}, {kSep}, {kOpen,
     u"工具栏"}, {CmdBarMain},
-    {CmdBarDrawing}, {CmdBarView}, {CmdBarFormat}, {CmdBarColour}, {CmdBarArrange}, {CmdBarLook}, {kClose},
+    {CmdBarDrawing}, {CmdBarView}, {CmdBarFormat}, {CmdBarColour}, {CmdBarArrange}, {CmdBarLook}, {kSep}, {CmdCustomize}, {kClose},
     {CmdPaneObjects}, {CmdPaneResources}, {CmdPaneTemplates}, {kSep}, {CmdViewOptions},
     {kClose},
     {kOpen, u"创建(&G)"}, {CmdToolSelect}, {CmdToolBarcode}, {CmdToolText}, {CmdToolLine}, {CmdToolRectangle},
@@ -389,12 +390,14 @@ void CMainFrame::RestoreLayout()
         restoreState(m_defaultLayout, kLayoutVersion);
         ApplyDefaultLayout();
     }
+    RestoreCommandBarCustomisation(*this);
 }
 
 void CMainFrame::SaveLayout()
 {
     QSettings settings;
     settings.setValue(kLayoutKey, saveState(kLayoutVersion));
+    SaveCommandBarCustomisation(*this);
 }
 
 // ---- commands ---------------------------------------------------------------------
@@ -447,6 +450,7 @@ void CMainFrame::RegisterCommands()
         Services().RunModal(dialog);
     });
     OnCommand(CmdHelpTopics, [this] { Services().ShowHelp(this); });
+    OnCommand(CmdCustomize, [this] { RunCustomizeDlg(*this); });
 }
 
 void CMainFrame::OnFileNew()

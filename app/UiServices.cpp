@@ -1,5 +1,6 @@
 #include "app/UiServices.h"
 
+#include "app/HelpWindow.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
@@ -78,9 +79,7 @@ QMessageBox::Icon IconOf(MessageIcon icon)
 
 void UiServices::ShowHelp(QWidget* parent)
 {
-    const QString path = GetHelpFilePath();
-    if (!OpenDocument(path))
-        ShowMessage(parent, HelpUnavailableText(path), MessageIcon::Information);
+    CHelpWindow::ShowTopic(CHelpWindow::TopicFor(parent), parent);
 }
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)
@@ -101,11 +100,6 @@ QString UnexpectedFailureText(const std::exception& e)
     if (dynamic_cast<const std::bad_alloc*>(&e))
         return QStringLiteral("内存不足，无法完成此任务。");
     return QStringLiteral("发生意外错误，无法完成此任务。");
-}
-
-QString HelpUnavailableText(const QString& path)
-{
-    return QStringLiteral("无法打开帮助文件：\n%1").arg(path);
 }
 
 int DesktopUiServices::RunModal(QDialog& dialog)

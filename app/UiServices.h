@@ -76,7 +76,8 @@ public:
 
     virtual QDateTime CurrentDateTime() = 0;
 
-    // Opens the program's help file; when nothing can open it the user is told so.
+    // Shows the help page of the window in the program's help window (the index when
+    // the window has no page of its own).
     void ShowHelp(QWidget* parent);
     // Reports a typed exception caught at an entry point (slot, command, OK).
     void ReportException(QWidget* parent, const VXException& e);
@@ -122,6 +123,3 @@ QString UnexpectedFailureText(const std::exception& e);
 // checked the name as typed, so when adding the suffix names a file that exists,
 // this asks before it is replaced; No shows the dialog again. Empty when cancelled.
 QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix);
-
-// The message shown when the help file cannot be opened.
-QString HelpUnavailableText(const QString& path);

@@ -167,10 +167,13 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         InstallServices(std::make_unique<UnattendedUiServices>());
     const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
 
-    m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
-    if (!m_pChecker->IsFirstInstance()) {
-        m_pChecker->ActivatePreviousInstance(file);
-        return false;
+    // A screenshot run stands alone: it neither hands its file over nor takes others'.
+    if (options.screenshot.isEmpty()) {
+        m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
+        if (!m_pChecker->IsFirstInstance()) {
+            m_pChecker->ActivatePreviousInstance(file);
+            return false;
+        }
     }
 
     // Standard buttons and dialogs in Chinese, as every text of the program.
@@ -213,8 +216,10 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         m_pMainFrame->setGeometry(screen->availableGeometry());
     m_pMainFrame->showMaximized();
 
-    connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);
-    m_pChecker->TrackFirstInstanceRunning();
+    if (m_pChecker) {
+        connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);
+        m_pChecker->TrackFirstInstanceRunning();
+    }
 
     if (!file.isEmpty())
         m_bFileOpened = m_pMainFrame->OpenLabelFile(file) != nullptr;

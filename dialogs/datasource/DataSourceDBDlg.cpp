@@ -585,7 +585,7 @@ CDataSourceDBDlg::CDataSourceDBDlg(const DbDialogProfile& profile, std::unique_p
     layout->addLayout(options);
     layout->addWidget(m_listPreview, 4);
     layout->addLayout(bottom);
-    resize(720, 720);
+    resize(720, 620);
 
     connect(m_pPanel, &CConnectionPanel::ConnectClicked, this, &CDataSourceDBDlg::OnConnect);
     connect(m_listTables, &QListWidget::currentRowChanged, this, &CDataSourceDBDlg::OnTableSelChange);

@@ -54,7 +54,9 @@ CDataSourceTypesDlg::CDataSourceTypesDlg(QWidget* parent) : CVXBaseDialog(parent
 
     auto* back = SetCtlId(new QPushButton(QStringLiteral("上一步(&P)")), 1167);
     back->setEnabled(false);
+    SetButtonIcon(back, QStyle::SP_ArrowBack);
     auto* next = SetCtlId(new QPushButton(QStringLiteral("下一步(&N)")), 1168);
+    SetButtonIcon(next, QStyle::SP_ArrowForward);
     next->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -93,7 +93,7 @@ CDatabaseDlg::CDatabaseDlg(QWidget* parent) : CVXBaseDialog(parent)
         edit->UpdateFrame();
         edit->setFixedWidth(60);
     }
-    m_labelCount = SetCtlId(new QLabel(QStringLiteral("共10000条记录, 500页")), 1165);
+    m_labelCount = SetCtlId(new QLabel, 1165);
 
     auto* left = new QVBoxLayout;
     left->addWidget(m_tree, 1);
@@ -185,6 +185,8 @@ void CDatabaseDlg::keyPressEvent(QKeyEvent* event)
 void CDatabaseDlg::OnInitDialog()
 {
     BuildTree();
+    // Also when nothing is selected, so that no placeholder count stands.
+    FillRecordList();
     UpdateButtons();
 }
 
@@ -482,8 +484,10 @@ void CDatabaseDlg::FillRecordList()
     DataSourceNode* node = SelectedNode();
     if (!node) {
         m_listRecords->Clear();
-        m_editPage->clear();
-        m_editPageSize->clear();
+        // The page size stays the label's, so that a source added now loads pages
+        // of that size.
+        m_editPage->setText(QStringLiteral("1"));
+        m_editPageSize->setText(QString::asprintf("%d", m_nPageSize > 0 ? m_nPageSize : kDefaultPageSize));
         m_labelCount->setText(QStringLiteral("共 条记录, 页"));
         m_pShown = nullptr;
         return;

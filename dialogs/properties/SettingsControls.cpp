@@ -70,9 +70,11 @@ int CountOf(const QLineEdit* edit)
     return static_cast<int>(TextToFloat(edit->text()));
 }
 
-QFormLayout* AddGroup(QBoxLayout* layout, const QString& title)
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id)
 {
     auto* group = new QGroupBox(title);
+    if (id)
+        SetCtlId(group, id);
     auto* form = new QFormLayout(group);
     layout->addWidget(group);
     return form;

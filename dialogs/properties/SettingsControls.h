@@ -15,7 +15,8 @@ class QRadioButton;
 class QWidget;
 
 // Rows of a form inside a titled group added to the layout.
-QFormLayout* AddGroup(QBoxLayout* layout, const QString& title);
+// A group box (named by its id when it has one) holding a form.
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id = 0);
 QCheckBox* MakeCheck(const QString& text, int id);
 // A caption whose "&" mnemonic moves the focus to the buddy.
 QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy);

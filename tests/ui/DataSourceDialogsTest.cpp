@@ -491,3 +491,10 @@ TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
     EXPECT_EQ(edited->m_sampleValues, QStringList{"1"});
     EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
 }
+
+TEST(DataSourceTypesDlg, StepButtonsCarryIconsLikeTheSharedButtons)
+{
+    CDataSourceTypesDlg wizard;
+    for (int id : {1167, 1168, 2, 9})
+        EXPECT_FALSE(ctl<QPushButton>(&wizard, id)->icon().isNull()) << id;
+}
