@@ -171,6 +171,7 @@ const CommandInfo kCommands[] = {
     {CmdRestrictLine, u"限制为横竖线", 0, nullptr, nullptr},
     {CmdCreateBarcodeFromDrop, u"创建为条码", 0, nullptr, nullptr},
     {CmdCreateTextFromDrop, u"创建为文本", 0, nullptr, nullptr},
+    {CmdDropCancel, u"取消", 0, nullptr, nullptr},
     {CmdResetScale, u"重置缩放比例", 0, nullptr, nullptr},
     // Resource library
     {CmdResourceNewFolder, u"新建文件夹", 0, nullptr, nullptr},

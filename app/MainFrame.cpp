@@ -3,6 +3,7 @@
 #include "app/Ctl.h"
 #include "app/CustomizeDlg.h"
 #include "app/PasswordDlg.h"
+#include "app/Panes.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
 #include "editor/ObjectClipboard.h"
@@ -356,9 +357,7 @@ void CMainFrame::CreatePanes()
         dock->setWindowIcon(ResourceIcon(def.icon));
         dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                           QDockWidget::DockWidgetFloatable);
-        auto* placeholder = new QWidget(dock);
-        placeholder->setMinimumSize(250, 120);
-        dock->setWidget(placeholder);
+        dock->setWidget(CreatePaneWidget(def.id, *this, dock));
         m_panes[def.id] = dock;
     }
 }

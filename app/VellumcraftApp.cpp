@@ -3,9 +3,11 @@
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
 #include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/SplashWindow.h"
+#include "app/SysOptionsDlg.h"
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
 #include "model/GlobalSettings.h"
@@ -205,6 +207,17 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     m_pMainFrame = std::make_unique<CMainFrame>(this);
     m_pMainFrame->SetLabelWindowFactory(CChildFrame::Factory());
     m_pMainFrame->SetNewLabelPrompt(CChildFrame::NewLabelPrompt(m_pMainFrame.get()));
+    m_pMainFrame->SetSysOptionsDialog([frame = m_pMainFrame.get()](CGlobalSettings& settings, QWidget* parent) {
+        auto dialog = std::make_unique<CSysOptionsDlg>(settings, parent);
+        // The canvases draw from their back buffers: a new surround colour needs a
+        // fresh frame in every label window, not only a repaint.
+        connect(dialog.get(), &QDialog::accepted, frame, [frame] {
+            for (LabelDocumentWindow* window : frame->LabelWindows())
+                if (auto* child = qobject_cast<CChildFrame*>(window))
+                    child->View().Redraw();
+        });
+        return dialog;
+    });
     connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
         m_recentFiles.Add(path);
         RefreshRecentFileActions();

@@ -335,6 +335,7 @@ void CChildView::RenderFrame(QPainter& painter, const QRect& area)
     painter.setRenderHint(QPainter::Antialiasing, true);
     DrawLabelShape(painter, area);
     DrawObjects(painter);
+    DrawResourceDrag(painter);
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawGuides(painter);
     painter.restore();

@@ -61,6 +61,7 @@ void CChildView::RegisterCommands()
     OnUpdate(CmdProperties, [this](CommandUpdate& u) { u.Enable(m_pContextObject || m_pCurrent); });
 
     RegisterArrangeCommands();
+    RegisterPaneCommands();
     RegisterClipboardCommands();
 }
 

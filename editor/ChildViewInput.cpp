@@ -183,8 +183,10 @@ void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
         return;
     // The record keeps the object the dialog was opened on, whatever is current when
     // it applies.
-    if (m_propertyDialogs(this, *proxy, m_builder))
+    if (m_propertyDialogs(this, *proxy, m_builder)) {
         Redraw();
+        AnnounceState(); // the name, position and size in the status bar may have changed
+    }
 }
 
 void CChildView::OpenBandEditor(CBaseProxy* proxy)

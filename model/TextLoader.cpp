@@ -133,11 +133,10 @@ template <class Emit> int ForEachField(QByteArrayView line, QByteArrayView separ
 {
     const char* p = line.data();
     const qsizetype n = line.size();
-    const bool quotes = std::memchr(p, '"', static_cast<size_t>(n)) != nullptr;
     QByteArray unquoted;
     int count = 0;
     for (qsizetype i = 0; count < limit; ++count) {
-        if (quotes && i < n && p[i] == '"') {
+        if (i < n && p[i] == '"') {
             unquoted.clear();
             qsizetype j = ScanQuoted(p, i + 1, n, &unquoted);
             if (j < 0)

@@ -288,7 +288,9 @@ void CDataSourceTXTDlg::SplitDelimited(const QStringList& lines)
 void CDataSourceTXTDlg::SplitFixed(const QStringList& lines)
 {
     const std::vector<int> widths = ParseSegments(Text().m_strCustomSegments);
-    const int count = static_cast<int>(widths.size());
+    int count = static_cast<int>(std::min<size_t>(widths.size(), kMaxDataFields));
+    if (widths.size() > static_cast<size_t>(kMaxDataFields))
+        AddNote(QStringLiteral("自定义分段超过 %1 段，只读入前 %1 段。").arg(kMaxDataFields));
     QList<QStringList> rows;
     for (const QString& line : lines)
         rows.append(SplitString(line, QString(), count, widths));
