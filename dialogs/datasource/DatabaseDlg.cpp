@@ -8,6 +8,7 @@
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
+#include "model/DataSourceTypes.h"
 #include "model/LabelData.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
@@ -31,12 +32,12 @@ const QString kTypePrefix = QStringLiteral("类型: ");
 
 // The type name of a file-based description, from the last four characters of
 // its path, upper-cased.
-QString FileTypeName(const QString& path, std::initializer_list<std::pair<const char*, const char16_t*>> names)
+QString FileTypeName(const QString& path, const DataSourceFileName (&names)[2])
 {
     const QString tail = path.size() >= 4 ? path.right(4).toUpper() : QString();
-    for (const auto& [extension, name] : names) {
-        if (tail == QLatin1String(extension))
-            return QString::fromUtf16(name);
+    for (const DataSourceFileName& name : names) {
+        if (name.tail && tail == QLatin1String(name.tail))
+            return QString::fromUtf16(name.name);
     }
     return {};
 }
@@ -251,36 +252,12 @@ void CDatabaseDlg::MakeLoader(DataSourceNode& node)
 
 QString CDatabaseDlg::TypeName(const CDSBase& ds)
 {
-    switch (ds.GetType()) {
-    case DSText:
-        return FileTypeName(PathOf(ds), {{".TXT", u"文本文件(*.txt)"}, {".CSV", u"文本文件(*.csv)"}});
-    case DSExcel:
-        return FileTypeName(PathOf(ds), {{".XLS", u"Excel数据表(*.xls)"}, {"XLSX", u"Excel数据表(*.xlsx)"}});
-    case DSAccess:
-        return FileTypeName(PathOf(ds), {{".MDB", u"Access数据库(*.mdb)"}, {"CCDB", u"Access数据库(*.accdb)"}});
-    case DSSQLite:
-        return QStringLiteral("SQLite数据库");
-    case DSPostgreSQL:
-        return QStringLiteral("PostgreSQL数据库");
-    case DSMySQL:
-        return QStringLiteral("MySQL数据库");
-    case DSSQLServer:
-        return QStringLiteral("SQL Server数据库");
-    case DSOracle:
-        return QStringLiteral("Oracle数据库");
-    case DSSybase:
-        return QStringLiteral("Sybase数据库");
-    case DSDB2:
-        return QStringLiteral("DB2数据库");
-    case DSOLEDB:
-        return QStringLiteral("OLEDB 数据源");
-    case DSODBC:
-        return QStringLiteral("ODBC 数据源");
-    case DSCustom:
-        return QStringLiteral("自定义数据源");
-    default:
+    const DataSourceTypeInfo* info = FindDataSourceType(ds.GetType());
+    if (!info)
         return {};
-    }
+    if (info->typeName)
+        return QString::fromUtf16(info->typeName);
+    return FileTypeName(PathOf(ds), info->fileNames);
 }
 
 QString CDatabaseDlg::UniqueName() const

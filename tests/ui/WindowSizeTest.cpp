@@ -12,7 +12,16 @@
 #include "dialogs/datasource/DataSourceTXTDlg.h"
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
+#include "dialogs/properties/DataBandSettingsDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
+#include "dialogs/properties/NamedSubstringDlg.h"
+#include "dialogs/properties/ObjectEdtDlg.h"
+#include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "dialogs/properties/PageHeaderDlg.h"
 #include "editor/ViewOptionsDlg.h"
 #include "model/LabelData.h"
@@ -39,6 +48,25 @@ template <class T>
 std::unique_ptr<QWidget> Plain(CLabelData&)
 {
     return std::make_unique<T>();
+}
+
+// The property dialog of an object of the label.
+std::unique_ptr<QWidget> PropertiesOf(CLabelData& label, std::unique_ptr<CBaseGraph> object)
+{
+    object->m_strName = QStringLiteral("对象1");
+    label.m_objects.push_back(std::move(object));
+    ObjectEditRequest request;
+    request.object = label.m_objects.back().get();
+    request.objects = {request.object};
+    request.label = &label;
+    return CreateObjectEdtDlg(request);
+}
+
+std::unique_ptr<CBaseGraph> Barcode()
+{
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    return barcode;
 }
 
 const WindowCase kWindows[] = {
@@ -79,6 +107,17 @@ const WindowCase kWindows[] = {
     {"window-data", Plain<CScreenDataDlg>},
     {"script-editor", Plain<CScriptEditorDlg>},
     {"scripting", Plain<CScriptingDlg>},
+    {"text-properties", [](CLabelData& label) { return PropertiesOf(label, std::make_unique<CTextGraph>()); }},
+    {"barcode-properties", [](CLabelData& label) { return PropertiesOf(label, Barcode()); }},
+    {"rectangle-properties", [](CLabelData& label) { return PropertiesOf(label, std::make_unique<CRectangleGraph>()); }},
+    {"named-substrings", [](CLabelData& label) { return std::unique_ptr<QWidget>(new CNamedSubstringDlg(&label, nullptr)); }},
+    {"data-band-settings",
+     [](CLabelData& label) {
+         label.m_objects.push_back(std::make_unique<CTextGraph>());
+         auto& text = static_cast<CTextGraph&>(*label.m_objects.back());
+         text.m_bands.push_back(std::make_unique<CDataBand>());
+         return std::unique_ptr<QWidget>(new CDataBandSettingsDlg(text.m_bands.back().get()));
+     }},
     {"help", [](CLabelData&) { return std::unique_ptr<QWidget>(CHelpWindow::ShowTopic("printing", nullptr)); }},
 };
 
