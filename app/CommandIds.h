@@ -153,6 +153,7 @@ enum CommandId : int {
     CmdRestrictLine = 40534,
     CmdCreateBarcodeFromDrop = 40565,
     CmdCreateTextFromDrop = 40566,
+    CmdDropCancel = 40564,
     CmdResetScale = 40576,
     // Resource library
     CmdResourceNewFolder = 40554,

@@ -39,7 +39,7 @@ const CommandInfo kCommands[] = {
     {CmdToolCalculator, u"计算器", 0, nullptr, nullptr},
     {CmdToolPassword, u"", 0, nullptr, nullptr},
     {CmdToolOptions, u"系统设置(&G)…", 0, nullptr, nullptr},
-    {CmdCustomize, u"", 0, nullptr, nullptr},
+    {CmdCustomize, u"自定义(&C)...", 0, nullptr, nullptr},
     // Toolbar and pane toggles
     {CmdBarMain, u"主工具栏", 0, nullptr, nullptr},
     {CmdBarView, u"视图工具栏", 0, nullptr, nullptr},
@@ -171,6 +171,7 @@ const CommandInfo kCommands[] = {
     {CmdRestrictLine, u"限制为横竖线", 0, nullptr, nullptr},
     {CmdCreateBarcodeFromDrop, u"创建为条码", 0, nullptr, nullptr},
     {CmdCreateTextFromDrop, u"创建为文本", 0, nullptr, nullptr},
+    {CmdDropCancel, u"取消", 0, nullptr, nullptr},
     {CmdResetScale, u"重置缩放比例", 0, nullptr, nullptr},
     // Resource library
     {CmdResourceNewFolder, u"新建文件夹", 0, nullptr, nullptr},
@@ -347,7 +348,8 @@ bool CommandManager::Execute(int id)
                 ScheduleUpdate();
                 return true;
             }
-        } catch (const VXException& e) {
+        } catch (const std::exception& e) {
+            // Whatever a command's job threw ends that job, never the program.
             Services().ReportException(QApplication::activeWindow(), e);
             ScheduleUpdate();
             return true;

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QGuiApplication>
+#include <QRegularExpression>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
@@ -23,9 +25,9 @@ constexpr char kAck = '1';
 
 } // namespace
 
-CInstanceChecker::CInstanceChecker(const QString& folder, QObject* parent)
+CInstanceChecker::CInstanceChecker(const QString& folder, const QString& session, QObject* parent)
     : QObject(parent),
-      m_strBase(QDir(InstanceFolder(folder)).filePath(GetMMFName() + QLatin1Char('-') + QString::number(getuid()))),
+      m_strBase(QDir(InstanceFolder(folder)).filePath(BaseName(session))),
       m_lock(m_strBase + QStringLiteral(".lock"))
 {
     // Only a lock whose process is gone is stale, however long the program runs.
@@ -41,6 +43,30 @@ CInstanceChecker::~CInstanceChecker()
 QString CInstanceChecker::GetMMFName()
 {
     return QStringLiteral("CInstanceChecker_MMF_Vellumcraft");
+}
+
+QString CInstanceChecker::SessionName()
+{
+    const QString platform = QGuiApplication::platformName();
+    QString display;
+    if (platform == QLatin1String("xcb")) {
+        display = qEnvironmentVariable("DISPLAY");
+        // ":0" and ":0.0" are the same display.
+        static const QRegularExpression screen(QStringLiteral("\\.\\d+$"));
+        display.remove(screen);
+    } else if (platform.startsWith(QLatin1String("wayland"))) {
+        display = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
+    }
+    QString name = display.isEmpty() ? platform : platform + QLatin1Char('-') + display;
+    for (QChar& c : name)
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'_' && c != u'.' && c != u':')
+            c = u'_';
+    return name;
+}
+
+QString CInstanceChecker::BaseName(const QString& session)
+{
+    return GetMMFName() + QLatin1Char('-') + QString::number(getuid()) + QLatin1Char('-') + session;
 }
 
 bool CInstanceChecker::IsFirstInstance()

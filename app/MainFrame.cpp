@@ -1,9 +1,12 @@
 #include "app/MainFrame.h"
 
 #include "app/Ctl.h"
+#include "app/CustomizeDlg.h"
 #include "app/PasswordDlg.h"
+#include "app/Panes.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
+#include "editor/ObjectClipboard.h"
 #include "app/VXStatusBar.h"
 #include "model/DocLoader.h"
 #include "model/GlobalSettings.h"
@@ -60,7 +63,7 @@ const MenuEntry kMenuBar[] = {
     {CmdSelectRectangles}, {CmdSelectEllipses}, {CmdSelectPolygons}, {CmdSelectImages}, {kClose}, {kClose},
     {kOpen, u"视图(&V)"}, {CmdZoomIn}, {CmdZoomOut}, {CmdZoomActual}, {CmdZoomFit}, {CmdCentreLabel}, {kSep}, {kOpen,
     u"工具栏"}, {CmdBarMain},
-    {CmdBarDrawing}, {CmdBarView}, {CmdBarFormat}, {CmdBarColour}, {CmdBarArrange}, {CmdBarLook}, {kClose},
+    {CmdBarDrawing}, {CmdBarView}, {CmdBarFormat}, {CmdBarColour}, {CmdBarArrange}, {CmdBarLook}, {kSep}, {CmdCustomize}, {kClose},
     {CmdPaneObjects}, {CmdPaneResources}, {CmdPaneTemplates}, {kSep}, {CmdViewOptions},
     {kClose},
     {kOpen, u"创建(&G)"}, {CmdToolSelect}, {CmdToolBarcode}, {CmdToolText}, {CmdToolLine}, {CmdToolRectangle},
@@ -295,6 +298,9 @@ void CMainFrame::CreateFormatControls(QToolBar* bar)
 
     auto* sizes = SetCtlId(new QComboBox(bar), CmdFontSize);
     sizes->setFixedWidth(80);
+    // Any size can be typed; Return applies it.
+    sizes->setEditable(true);
+    sizes->setInsertPolicy(QComboBox::NoInsert);
     for (const char* size : kFontSizes)
         sizes->addItem(QString::fromLatin1(size), QString::fromLatin1(size).toInt());
     m_pFontSizeCombo = sizes;
@@ -351,9 +357,7 @@ void CMainFrame::CreatePanes()
         dock->setWindowIcon(ResourceIcon(def.icon));
         dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                           QDockWidget::DockWidgetFloatable);
-        auto* placeholder = new QWidget(dock);
-        placeholder->setMinimumSize(250, 120);
-        dock->setWidget(placeholder);
+        dock->setWidget(CreatePaneWidget(def.id, *this, dock));
         m_panes[def.id] = dock;
     }
 }
@@ -385,12 +389,14 @@ void CMainFrame::RestoreLayout()
         restoreState(m_defaultLayout, kLayoutVersion);
         ApplyDefaultLayout();
     }
+    RestoreCommandBarCustomisation(*this);
 }
 
 void CMainFrame::SaveLayout()
 {
     QSettings settings;
     settings.setValue(kLayoutKey, saveState(kLayoutVersion));
+    SaveCommandBarCustomisation(*this);
 }
 
 // ---- commands ---------------------------------------------------------------------
@@ -433,6 +439,8 @@ void CMainFrame::RegisterCommands()
                  [this, paneId](CommandUpdate& u) { u.SetCheck(m_panes[paneId]->toggleViewAction()->isChecked()); });
     }
 
+    OnCommand(CmdEditClearClipboard, [] { ClearObjectClipboard(GetObjectClipboard()); });
+    OnUpdate(CmdEditClearClipboard, [](CommandUpdate& u) { u.Enable(!GetObjectClipboard().empty()); });
     OnCommand(CmdToolCalculator, [] { Services().StartProgram(CalculatorProgram(), {}); });
     OnCommand(CmdToolOptions, [this] { OnSysOptions(); });
     OnUpdate(CmdToolOptions, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });
@@ -441,6 +449,7 @@ void CMainFrame::RegisterCommands()
         Services().RunModal(dialog);
     });
     OnCommand(CmdHelpTopics, [this] { Services().ShowHelp(this); });
+    OnCommand(CmdCustomize, [this] { RunCustomizeDlg(*this); });
 }
 
 void CMainFrame::OnFileNew()

@@ -43,8 +43,12 @@ constexpr IconEntry kIcons[] = {
     {336, nullptr, "rotate"},
     {337, "zoom-original-symbolic", nullptr},
     {338, "zoom-fit-best-symbolic", nullptr},
+    {339, "folder-symbolic", nullptr},
+    {340, "folder-open-symbolic", nullptr},
     {341, nullptr, "database"},
+    {342, "package-x-generic-symbolic", nullptr},
     {343, "folder-symbolic", nullptr},
+    {344, "text-x-generic-symbolic", nullptr},
     {345, "folder-templates-symbolic", nullptr},
     {346, "format-text-strikethrough-symbolic", nullptr},
     {347, "edit-delete-symbolic", nullptr},
@@ -58,6 +62,7 @@ constexpr IconEntry kIcons[] = {
     {355, nullptr, "text"},
     {356, nullptr, "named-substring"},
     {357, nullptr, "window-data"},
+    {358, nullptr, "database"},
     {366, nullptr, "circle-text-inside"},
     {367, nullptr, "circle-text"},
     {368, nullptr, "font-colour"},
@@ -68,9 +73,21 @@ constexpr IconEntry kIcons[] = {
     {374, "view-reveal-symbolic", nullptr},
     {377, "changes-prevent-symbolic", nullptr},
     {378, "changes-allow-symbolic", nullptr},
+    {394, "view-list-symbolic", nullptr},
+    {395, nullptr, "barcode"},
+    {400, nullptr, "text"},
+    {401, "emblem-documents-symbolic", nullptr},
+    {402, "text-x-generic-symbolic", nullptr},
+    {403, nullptr, "database"},
+    {404, nullptr, "window-data"},
     {405, nullptr, "batch-export"},
     {406, "insert-image-symbolic", nullptr},
     {407, "folder-new-symbolic", nullptr},
+    {436, nullptr, "named-substring"},
+    {437, nullptr, "named-substring"},
+    {424, nullptr, "program"},
+    {275, nullptr, "label-document"},
+    {29101, nullptr, "script"},
 };
 
 // Buttons whose image comes from a toolbar strip rather than an icon resource.
@@ -90,6 +107,28 @@ constexpr IconEntry kToolbarButtons[] = {
     {CmdTextAlignCentre, "format-justify-center-symbolic", nullptr},
     {CmdTextAlignRight, "format-justify-right-symbolic", nullptr},
     {CmdTextJustify, "format-justify-fill-symbolic", nullptr},
+    {CmdAlignLeft, nullptr, "align-left"},
+    {CmdAlignTop, nullptr, "align-top"},
+    {CmdAlignRight, nullptr, "align-right"},
+    {CmdAlignBottom, nullptr, "align-bottom"},
+    {CmdCentreOnPageH, nullptr, "page-centre-horizontal"},
+    {CmdCentreOnPageV, nullptr, "page-centre-vertical"},
+    {CmdAlignCentresH, nullptr, "align-centre-horizontal"},
+    {CmdAlignCentresV, nullptr, "align-centre-vertical"},
+    {CmdDistributeH, nullptr, "distribute-horizontal"},
+    {CmdDistributeV, nullptr, "distribute-vertical"},
+    {CmdSameWidth, nullptr, "same-width"},
+    {CmdSameHeight, nullptr, "same-height"},
+    {CmdSameSize, nullptr, "same-size"},
+    {CmdRotateRight90, "object-rotate-right-symbolic", nullptr},
+    {CmdRotateRight1, "object-rotate-right-symbolic", nullptr},
+    {CmdRotateLeft90, "object-rotate-left-symbolic", nullptr},
+    {CmdRotateLeft1, "object-rotate-left-symbolic", nullptr},
+    {CmdRotateNone, nullptr, "clear-rotation"},
+    {CmdBringToFront, nullptr, "bring-to-front"},
+    {CmdSendToBack, nullptr, "send-to-back"},
+    {CmdSendBackward, nullptr, "send-backward"},
+    {CmdBringForward, nullptr, "bring-forward"},
     {CmdPreviewPrint, "document-print-symbolic", nullptr},
     {CmdPreviewFirst, "go-first-symbolic", nullptr},
     {CmdPreviewPrevious, "go-previous-symbolic", nullptr},
@@ -99,6 +138,12 @@ constexpr IconEntry kToolbarButtons[] = {
     {CmdPreviewZoomOut, "zoom-out-symbolic", nullptr},
     {CmdPreviewClose, "window-close-symbolic", nullptr},
     {CmdPreviewActual, "zoom-original-symbolic", nullptr},
+    // The window-data designer's tools (select, static text, edit, combo box, date).
+    {40543, nullptr, "select"},
+    {40544, nullptr, "sd-static"},
+    {40545, nullptr, "sd-edit"},
+    {40546, nullptr, "sd-combo"},
+    {40547, nullptr, "sd-date"},
 };
 
 struct CursorEntry
@@ -133,6 +178,7 @@ void InitResourceIcons()
 {
     static const bool done = [] {
         Q_INIT_RESOURCE(vellumcraft);
+        Q_INIT_RESOURCE(pictures);
         // Without a desktop session Qt names no theme and searches only its
         // resources; the freedesktop themes that scripts/deps.sh installs are
         // searched then.

@@ -1,5 +1,6 @@
 #include "app/UiServices.h"
 
+#include "app/HelpWindow.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
+#include <new>
 
 namespace {
 
@@ -77,9 +79,7 @@ QMessageBox::Icon IconOf(MessageIcon icon)
 
 void UiServices::ShowHelp(QWidget* parent)
 {
-    const QString path = GetHelpFilePath();
-    if (!OpenDocument(path))
-        ShowMessage(parent, HelpUnavailableText(path), MessageIcon::Information);
+    CHelpWindow::ShowTopic(CHelpWindow::TopicFor(parent), parent);
 }
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)
@@ -87,9 +87,19 @@ void UiServices::ReportException(QWidget* parent, const VXException& e)
     ShowMessage(parent, e.GetMessage(), MessageIcon::Stop);
 }
 
-QString HelpUnavailableText(const QString& path)
+void UiServices::ReportException(QWidget* parent, const std::exception& e)
 {
-    return QStringLiteral("无法打开帮助文件：\n%1").arg(path);
+    if (const auto* own = dynamic_cast<const VXException*>(&e))
+        return ReportException(parent, *own);
+    qWarning("Task failed: %s", e.what());
+    ShowMessage(parent, UnexpectedFailureText(e), MessageIcon::Stop);
+}
+
+QString UnexpectedFailureText(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("内存不足，无法完成此任务。");
+    return QStringLiteral("发生意外错误，无法完成此任务。");
 }
 
 int DesktopUiServices::RunModal(QDialog& dialog)

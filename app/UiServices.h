@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -75,10 +76,15 @@ public:
 
     virtual QDateTime CurrentDateTime() = 0;
 
-    // Opens the program's help file; when nothing can open it the user is told so.
+    // Shows the help page of the window in the program's help window (the index when
+    // the window has no page of its own).
     void ShowHelp(QWidget* parent);
     // Reports a typed exception caught at an entry point (slot, command, OK).
     void ReportException(QWidget* parent, const VXException& e);
+    // Reports whatever a job, a preview or a data read threw at the entry that
+    // started it (out of memory included): the program's own exceptions with their
+    // text, anything else as a failed task, its detail only in the log.
+    void ReportException(QWidget* parent, const std::exception& e);
 };
 
 // The services the desktop gives: Qt's dialogs and the system's handlers.
@@ -109,10 +115,11 @@ UiServices& Services();
 // Installs services and returns the previous ones (null when none were installed).
 std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services);
 
+// The message of a task that failed with an exception not of the program's own:
+// out of memory, or anything else.
+QString UnexpectedFailureText(const std::exception& e);
+
 // A save dialog whose answer gets the suffix when it has none. The dialog only
 // checked the name as typed, so when adding the suffix names a file that exists,
 // this asks before it is replaced; No shows the dialog again. Empty when cancelled.
 QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix);
-
-// The message shown when the help file cannot be opened.
-QString HelpUnavailableText(const QString& path);

@@ -6,6 +6,8 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QShowEvent>
 
 namespace {
 
@@ -14,24 +16,51 @@ struct ButtonRole
     QDialogButtonBox::StandardButton button;
     int id;
     const char16_t* text;
+    QStyle::StandardPixmap icon;
 };
 
 constexpr ButtonRole kButtons[] = {
-    {QDialogButtonBox::Ok, 1, u"确定"},
-    {QDialogButtonBox::Cancel, 2, u"取消"},
-    {QDialogButtonBox::Help, 9, u"帮助"},
+    {QDialogButtonBox::Ok, 1, u"确定", QStyle::SP_DialogOkButton},
+    {QDialogButtonBox::Cancel, 2, u"取消", QStyle::SP_DialogCancelButton},
+    {QDialogButtonBox::Help, 9, u"帮助", QStyle::SP_DialogHelpButton},
 };
 
+const ButtonRole* FindRole(QDialogButtonBox::StandardButton button)
+{
+    for (const ButtonRole& role : kButtons)
+        if (role.button == button)
+            return &role;
+    return nullptr;
+}
+
+void ApplyRole(QPushButton* button, const ButtonRole& role)
+{
+    button->setText(QString::fromUtf16(role.text));
+    SetCtlId(button, role.id);
+    SetButtonIcon(button, role.icon);
+}
+
 } // namespace
+
+void SetButtonIcon(QAbstractButton* button, QStyle::StandardPixmap pixmap)
+{
+    button->setIcon(button->style()->standardIcon(pixmap, nullptr, button));
+}
+
+QPushButton* MakeDialogButton(QDialogButtonBox::StandardButton role, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    if (const ButtonRole* found = FindRole(role))
+        ApplyRole(button, *found);
+    return button;
+}
 
 QDialogButtonBox* MakeDialogButtons(QDialog* dialog, QDialogButtonBox::StandardButtons buttons)
 {
     auto* box = new QDialogButtonBox(buttons, dialog);
     for (const ButtonRole& role : kButtons) {
-        if (QPushButton* button = box->button(role.button)) {
-            button->setText(QString::fromUtf16(role.text));
-            SetCtlId(button, role.id);
-        }
+        if (QPushButton* button = box->button(role.button))
+            ApplyRole(button, role);
     }
     QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
@@ -39,14 +68,38 @@ QDialogButtonBox* MakeDialogButtons(QDialog* dialog, QDialogButtonBox::StandardB
     return box;
 }
 
+QScrollArea* ScrollingBody(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    return area;
+}
+
+void FitToScreen(QWidget* window)
+{
+    const QSize limit(kMaxWindowWidth, kMaxWindowHeight);
+    const QSize fitted = window->size().boundedTo(limit).expandedTo(window->minimumSize());
+    if (fitted != window->size())
+        window->resize(fitted);
+}
+
 CVXBaseDialog::CVXBaseDialog(QWidget* parent) : QDialog(parent) {}
+
+void CVXBaseDialog::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        FitToScreen(this);
+    QDialog::showEvent(event);
+}
 
 void CVXBaseDialog::accept()
 {
     try {
         if (!OnOK())
             return;
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) {
         Services().ReportException(this, e);
         return;
     }

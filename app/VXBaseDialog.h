@@ -2,8 +2,31 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QStyle>
 
+class QAbstractButton;
 class QKeyEvent;
+class QPushButton;
+class QScrollArea;
+class QShowEvent;
+
+// The largest window the program opens: a 1366 x 768 screen less a title bar and a
+// desktop panel. What is taller scrolls inside its window.
+inline constexpr int kMaxWindowWidth = 1366;
+inline constexpr int kMaxWindowHeight = 700;
+
+// A frameless scroll area around a dialog's content, for content that may be taller
+// (or wider) than the largest window.
+QScrollArea* ScrollingBody(QWidget* content);
+// Shrinks a window that opens larger than the largest window.
+void FitToScreen(QWidget* window);
+
+// Every dialog button carries the style's icon of its role, also where a platform
+// would show none, so that dialogs built by hand read like the others.
+void SetButtonIcon(QAbstractButton* button, QStyle::StandardPixmap pixmap);
+// One shared dialog button (OK, Cancel or Help) with its text, dialog id and icon, for
+// dialogs that place their buttons themselves; the caller connects it.
+QPushButton* MakeDialogButton(QDialogButtonBox::StandardButton role, QWidget* parent);
 
 // The dialog buttons in the program's words ("确定", "取消", "帮助"), named by their
 // dialog ids (1, 2, 9): OK accepts, Cancel rejects, Help opens the help file.
@@ -31,6 +54,7 @@ protected:
     // user why and showing the offending control).
     virtual bool OnOK() { return true; }
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
 // A pane or page of a dialog: it loads from its model, checks what was typed and

@@ -3,9 +3,11 @@
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
 #include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
 #include "app/SplashWindow.h"
+#include "app/SysOptionsDlg.h"
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
 #include "model/GlobalSettings.h"
@@ -22,11 +24,42 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 #include <clocale>
+#include <cstdio>
 
 namespace {
 
 constexpr int kFirstRecentFile = CmdRecentFile1;
 const QString kRecentGroup = QStringLiteral("Recent File List");
+
+// The desktop of a screenshot run, which nobody watches: messages go to stderr with
+// the answer that changes nothing, and no dialog or picker waits for a click.
+class UnattendedUiServices : public DesktopUiServices
+{
+public:
+    int RunModal(QDialog& dialog) override
+    {
+        std::fprintf(stderr, "%s: not shown in a screenshot run\n", qUtf8Printable(dialog.windowTitle()));
+        return QDialog::Rejected;
+    }
+    int ShowMessage(QWidget*, const QString& text, MessageIcon, MessageButtons buttons, const QString&) override
+    {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+        switch (buttons) {
+        case MessageButtons::Ok:
+            return IDOK;
+        case MessageButtons::YesNo:
+        case MessageButtons::YesNoCancel:
+            return IDNO;
+        default:
+            return IDCANCEL;
+        }
+    }
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+    QColor GetColor(QWidget*, const QColor&) override { return {}; }
+    bool GetFont(QWidget*, QFont&) override { return false; }
+};
 
 } // namespace
 
@@ -132,12 +165,17 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     QCoreApplication::setOrganizationName(QStringLiteral("Vellumcraft"));
     QCoreApplication::setApplicationName(QStringLiteral("Vellumcraft"));
     std::setlocale(LC_NUMERIC, "C");
+    if (!options.screenshot.isEmpty())
+        InstallServices(std::make_unique<UnattendedUiServices>());
     const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
 
-    m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
-    if (!m_pChecker->IsFirstInstance()) {
-        m_pChecker->ActivatePreviousInstance(file);
-        return false;
+    // A screenshot run stands alone: it neither hands its file over nor takes others'.
+    if (options.screenshot.isEmpty()) {
+        m_pChecker = std::make_unique<CInstanceChecker>(options.instanceFolder);
+        if (!m_pChecker->IsFirstInstance()) {
+            m_pChecker->ActivatePreviousInstance(file);
+            return false;
+        }
     }
 
     // Standard buttons and dialogs in Chinese, as every text of the program.
@@ -169,6 +207,17 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     m_pMainFrame = std::make_unique<CMainFrame>(this);
     m_pMainFrame->SetLabelWindowFactory(CChildFrame::Factory());
     m_pMainFrame->SetNewLabelPrompt(CChildFrame::NewLabelPrompt(m_pMainFrame.get()));
+    m_pMainFrame->SetSysOptionsDialog([frame = m_pMainFrame.get()](CGlobalSettings& settings, QWidget* parent) {
+        auto dialog = std::make_unique<CSysOptionsDlg>(settings, parent);
+        // The canvases draw from their back buffers: a new surround colour needs a
+        // fresh frame in every label window, not only a repaint.
+        connect(dialog.get(), &QDialog::accepted, frame, [frame] {
+            for (LabelDocumentWindow* window : frame->LabelWindows())
+                if (auto* child = qobject_cast<CChildFrame*>(window))
+                    child->View().Redraw();
+        });
+        return dialog;
+    });
     connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
         m_recentFiles.Add(path);
         RefreshRecentFileActions();
@@ -180,11 +229,13 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         m_pMainFrame->setGeometry(screen->availableGeometry());
     m_pMainFrame->showMaximized();
 
-    connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);
-    m_pChecker->TrackFirstInstanceRunning();
+    if (m_pChecker) {
+        connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);
+        m_pChecker->TrackFirstInstanceRunning();
+    }
 
     if (!file.isEmpty())
-        m_pMainFrame->OpenLabelFile(file);
+        m_bFileOpened = m_pMainFrame->OpenLabelFile(file) != nullptr;
     else
         PerformStartAction();
     return true;

@@ -57,10 +57,14 @@ public:
 
     // False when the program is to end at once: another instance runs (it was handed
     // the file), the start-up password was not given, or the window cannot be made.
+    // A screenshot run answers every message on stderr and opens no dialog, so that
+    // it always reaches its picture.
     bool InitInstance(const Options& options);
     int ExitInstance();
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    // False when the file named on the command line did not open.
+    bool CommandLineFileOpened() const { return m_bFileOpened; }
     RecentFileList& RecentFiles() { return m_recentFiles; }
 
     void PerformStartAction();
@@ -73,4 +77,5 @@ private:
     std::unique_ptr<CInstanceChecker> m_pChecker;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
+    bool m_bFileOpened = true;
 };

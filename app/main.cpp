@@ -12,6 +12,11 @@ int main(int argc, char** argv)
     CVellumcraftApp theApp;
     if (!theApp.InitInstance(options)) {
         theApp.ExitInstance();
+        if (!options.screenshot.isEmpty()) {
+            std::fprintf(stderr, "The program ended before its window showed: no screenshot in %s\n",
+                         qPrintable(options.screenshot));
+            return 1;
+        }
         return 0;
     }
     int result = 0;
@@ -22,6 +27,9 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "Cannot save the screenshot to %s\n", qPrintable(options.screenshot));
                 result = 1;
             }
+            // The picture is still written, so the reason can be seen with it.
+            if (!theApp.CommandLineFileOpened())
+                result = 2;
             theApp.MainFrame()->close();
             QApplication::quit();
         });

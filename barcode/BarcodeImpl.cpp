@@ -332,14 +332,15 @@ void CBarcodeImpl::DrawHumanReadableText(QPainter& graphics, float textHeight, f
     case 3: spacing = n > 1 ? (boxWidth - textWidth) / double(n - 1) : 0.0; break;
     default: break;
     }
-    TextFormat format;
-    if (style.centreCells)
-        format.alignment = Qt::AlignCenter;
+    QVarLengthArray<QString, 20> texts;
+    QVarLengthArray<QRectF, 20> boxes;
     double x = left + start;
     for (qsizetype i = 0; i < n; ++i) {
-        painter.Draw(chars[i].toString(), QRectF(x, lineTop, widths[i], textHeight), format);
+        texts.append(chars[i].toString());
+        boxes.append(QRectF(x, lineTop, widths[i], textHeight));
         x += widths[i] + spacing;
     }
+    painter.DrawEach(texts, boxes, style.centreCells ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
 }
 
 void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHeight, float left, float top)
@@ -371,14 +372,18 @@ void CBarcodeImpl::DrawGroupedHumanReadableText(QPainter& graphics, float textHe
     default: break;
     }
     const double lineTop = s.m_bTextAbove ? top : top + s.m_fHeight - textHeight;
+    QVarLengthArray<QString, 20> texts;
+    QVarLengthArray<QRectF, 20> boxes;
     double x = left + start;
     for (qsizetype g = 0; g < groups.size(); ++g) {
         const auto chars = SplitCharacters(groups[g]);
         const auto widths = CharacterWidths(painter, chars, groupWidths[g]);
         for (qsizetype i = 0; i < chars.size(); ++i) {
-            painter.Draw(chars[i].toString(), QRectF(x, lineTop, widths[i], textHeight));
+            texts.append(chars[i].toString());
+            boxes.append(QRectF(x, lineTop, widths[i], textHeight));
             x += widths[i] + spacing;
         }
         x += gap;
     }
+    painter.DrawEach(texts, boxes);
 }

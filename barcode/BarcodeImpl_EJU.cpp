@@ -4,6 +4,7 @@
 #include "platform/Drawing.h"
 
 #include <QPainter>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <optional>
 
@@ -327,13 +328,26 @@ std::optional<float> BarEnd(const CBarcodeData& data, int i)
     return data.m_arrX[i] + data.m_arrWidth[i];
 }
 
-// Draws one character centred in a cell.
-void DrawCell(QPainter& g, QChar c, const QFont& font, const QRectF& cell, uint32_t argb)
+// Characters centred in cells of their own (the digits keep the places the symbol
+// gives them), drawn together: one text item per font, not one per digit.
+class Cells
 {
-    TextFormat format;
-    format.alignment = Qt::AlignCenter;
-    DrawText(g, QString(c), font, cell, argb, format);
-}
+public:
+    void Add(QChar c, const QRectF& cell)
+    {
+        m_texts.append(QString(c));
+        m_cells.append(cell);
+    }
+    void Draw(QPainter& g, const QFont& font, uint32_t argb) const
+    {
+        if (!m_texts.isEmpty())
+            TextPainter(g, font, QBrush(ArgbToColor(argb))).DrawEach(m_texts, m_cells, Qt::AlignCenter);
+    }
+
+private:
+    QVarLengthArray<QString, 16> m_texts;
+    QVarLengthArray<QRectF, 16> m_cells;
+};
 
 } // namespace
 
@@ -391,17 +405,17 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
     const QString text = GetDisplayText(s.m_strFullText);
     const int n = static_cast<int>(text.size());
     if (n > 0) {
-        const float m = float(grid.RoundX(Module()));
+        const float m = float(grid.ModuleX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / n;
         const float rowTop = t + hd + gap;
         const float smallSize = 0.85f * s.m_fFontSize;
         const QFont small = MakeBarcodeFont(s, smallSize);
         const float smallTop = rowTop + h - smallSize * 25.4f / 72.0f;
-        const uint32_t colour = s.m_crText;
+        Cells mainCells, smallCells;
         switch (layout.leftDigit) {
-        case EJUSymbolLayout::LeftDigitMain: DrawCell(g, text[0], font, QRectF(left, rowTop, c, h), colour); break;
-        case EJUSymbolLayout::LeftDigitSmall: DrawCell(g, text[0], small, QRectF(left, smallTop, c, h), colour); break;
-        case EJUSymbolLayout::LeftZeroSmall: DrawCell(g, u'0', small, QRectF(left, smallTop, c, h), colour); break;
+        case EJUSymbolLayout::LeftDigitMain: mainCells.Add(text[0], QRectF(left, rowTop, c, h)); break;
+        case EJUSymbolLayout::LeftDigitSmall: smallCells.Add(text[0], QRectF(left, smallTop, c, h)); break;
+        case EJUSymbolLayout::LeftZeroSmall: smallCells.Add(u'0', QRectF(left, smallTop, c, h)); break;
         case EJUSymbolLayout::NoLeftDigit: break;
         }
         const float spacing = (layout.spacingModules * m - layout.groupSize * c) / (layout.groupSize - 1);
@@ -411,16 +425,18 @@ void CBarcodeImpl_EJUMain::Draw(QPainter& g)
             if (first < 0 || !anchor)
                 continue;
             for (int k = 0; k < layout.groupSize && first + k < n; ++k)
-                DrawCell(g, text[first + k], font, QRectF(left + *anchor + m + k * (c + spacing), rowTop, c, h), colour);
+                mainCells.Add(text[first + k], QRectF(left + *anchor + m + k * (c + spacing), rowTop, c, h));
         }
         if (const auto anchor = BarEnd(data, layout.rightAnchorBar); layout.rightDigit >= 0 && layout.rightDigit < n && anchor)
-            DrawCell(g, text[layout.rightDigit], small, QRectF(left + *anchor + 7 * m - c, smallTop, c, h), colour);
+            smallCells.Add(text[layout.rightDigit], QRectF(left + *anchor + 7 * m - c, smallTop, c, h));
         if (const auto start = BarEnd(data, mainBars + 1); kind > 0 && start) {
             const float addonStep = c + spacing + 2 * m;
             const float addonRow = style >= 1 ? top : rowTop;
             for (int i = layout.dataDigits + 1, k = 0; i < n; ++i, ++k)
-                DrawCell(g, text[i], font, QRectF(left + *start + k * addonStep, addonRow, c, h), colour);
+                mainCells.Add(text[i], QRectF(left + *start + k * addonStep, addonRow, c, h));
         }
+        mainCells.Draw(g, font, s.m_crText);
+        smallCells.Draw(g, small, s.m_crText);
     }
     g.restore();
 }
@@ -454,12 +470,14 @@ void CBarcodeImpl_EJU_Supp::Draw(QPainter& g)
     const QString& text = s.m_strFullText;
     const auto start = BarEnd(data, 1);
     if (s.m_bShowText && !text.isEmpty() && start) {
-        const float m = float(grid.RoundX(Module()));
+        const float m = float(grid.ModuleX(Module()));
         const float c = static_cast<float>(MeasureTextWidth(font, text)) / text.size();
         const float step = c + (40 * m - 6 * c) / 5 + 2 * m;
         const float rowTop = s.m_bTextAbove ? top : top + s.m_fHeight - h;
+        Cells cells;
         for (qsizetype i = 0; i < text.size(); ++i)
-            DrawCell(g, text[i], font, QRectF(left + *start + m + i * step, rowTop, c, h), s.m_crText);
+            cells.Add(text[i], QRectF(left + *start + m + i * step, rowTop, c, h));
+        cells.Draw(g, font, s.m_crText);
     }
     g.restore();
 }

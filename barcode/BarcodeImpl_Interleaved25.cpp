@@ -226,7 +226,7 @@ void CBarcodeImpl_ITF14::Draw(QPainter& graphics)
     const DrawnBars drawn(*m_pSettings, *m_pData, float(corner.x()), grid);
     const BarBand band = SnapBand(GetBarBand(float(corner.y())), grid);
     QPen pen(QColor::fromRgba(s.m_crBar));
-    pen.setWidthF(2 * grid.RoundX(Narrow()));
+    pen.setWidthF(2 * grid.ModuleX(Narrow()));
     pen.setJoinStyle(Qt::MiterJoin);
     graphics.setPen(pen);
     graphics.setBrush(Qt::NoBrush);

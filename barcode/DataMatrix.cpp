@@ -123,6 +123,48 @@ void FixUnequalBlockInterleave(DmtxMessage& message, int sizeIdx)
     std::copy(code.begin(), code.end(), message.code);
 }
 
+// The symbol's modules from the library's mapping matrix, finder and clock tracks
+// added around each data region: what dmtxSymbolModuleStatus gives module by module,
+// without its four attribute look-ups per module. Row 0 of `grid` is the top row.
+void ReadModules(const DmtxMessage& message, int sizeIdx, int rows, int columns, std::vector<uint8_t>& grid)
+{
+    const int regionRows = dmtxGetSymbolAttribute(DmtxSymAttribDataRegionRows, sizeIdx) + 2;
+    const int regionColumns = dmtxGetSymbolAttribute(DmtxSymAttribDataRegionCols, sizeIdx) + 2;
+    const int mappingColumns = dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx);
+    grid.assign(size_t(rows) * size_t(columns), 0);
+    for (int top = 0; top < rows; ++top) {
+        const int row = rows - 1 - top; // the library counts rows from the bottom edge
+        const int mappingRow = top - 1 - 2 * (top / regionRows);
+        uint8_t* out = &grid[size_t(top) * size_t(columns)];
+        for (int col = 0; col < columns; ++col) {
+            bool dark;
+            if (row % regionRows == 0 || col % regionColumns == 0)
+                dark = true; // solid finder edges
+            else if ((row + 1) % regionRows == 0)
+                dark = col % 2 == 0; // clock track along the top of a region
+            else if ((col + 1) % regionColumns == 0)
+                dark = row % 2 == 0; // clock track down its right side
+            else
+                dark = message.array[size_t(mappingRow) * size_t(mappingColumns)
+                           + size_t(col - 1 - 2 * (col / regionColumns))]
+                    & DmtxModuleOnRed;
+            out[col] = dark ? 1 : 0;
+        }
+    }
+}
+
+// The library paints every symbol it makes into a picture of its own, pixel by
+// pixel, at twenty times the cost of the encoding; we read the modules from its
+// message instead, so the picture is kept as small as the library allows: modules of
+// no pixels (of one, if a library refuses that) in a margin of one pixel.
+void ShrinkLibraryPicture(DmtxEncode& enc)
+{
+    dmtxEncodeSetProp(&enc, DmtxPropPixelPacking, DmtxPack8bppK);
+    dmtxEncodeSetProp(&enc, DmtxPropMarginSize, 1);
+    if (dmtxEncodeSetProp(&enc, DmtxPropModuleSize, 0) != DmtxPass)
+        dmtxEncodeSetProp(&enc, DmtxPropModuleSize, 1);
+}
+
 } // namespace
 
 int DataMatrixSizeRequest(int32_t sizeChoice)
@@ -166,6 +208,7 @@ void CBarcodeImpl_DataMatrix::Encode()
     DmtxEncode* enc = dmtxEncodeCreate();
     if (!enc)
         throw CBarcodeException(kDataMatrixCannotEncode);
+    ShrinkLibraryPicture(*enc);
     dmtxEncodeSetProp(enc, DmtxPropScheme, DataMatrixScheme(s.m_nEncodation));
     const int request = DataMatrixSizeRequest(s.m_nSizeChoice);
     if (request != DataMatrixSizeShapeAuto)
@@ -179,14 +222,9 @@ void CBarcodeImpl_DataMatrix::Encode()
     }
     m_nRows = rows;
     m_nColumns = columns;
-    m_grid.assign(size_t(rows) * size_t(columns), 0);
-    // The library counts rows from the bottom edge; the grid from the top.
     const int sizeIdx = enc->region.sizeIdx;
     FixUnequalBlockInterleave(*enc->message, sizeIdx);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c)
-            m_grid[size_t(rows - 1 - r) * size_t(columns) + size_t(c)] =
-                dmtxSymbolModuleStatus(enc->message, sizeIdx, r, c) & DmtxModuleOnRed;
+    ReadModules(*enc->message, sizeIdx, rows, columns, m_grid);
     dmtxEncodeDestroy(&enc);
 }
 

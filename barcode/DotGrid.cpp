@@ -16,6 +16,10 @@ bool IsZero(double v, double scale)
     return std::abs(v) <= scale * 1e-9;
 }
 
+// Single-precision millimetres of a length that is meant to be whole dots land a
+// hair below it; they still count as those dots.
+constexpr double kDotNoise = 1e-3;
+
 int WholeDots(double mm, double dotsPerMm)
 {
     return std::max(1, int(std::lround(mm * dotsPerMm)));
@@ -91,6 +95,11 @@ int DotGrid::DotsY(double mm) const
     return WholeDots(mm, m_ay);
 }
 
+int DotGrid::ModuleDotsX(double mm) const
+{
+    return std::max(1, int(std::floor(mm * m_ax + kDotNoise)));
+}
+
 QRectF DotGrid::ToLogical(const QRectF& world) const
 {
     const QRectF dots = m_toDots.mapRect(world);
@@ -101,20 +110,29 @@ QRectF DotGrid::ToLogical(const QRectF& world) const
 
 DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter), m_grid(grid)
 {
-    if (m_grid.IsActive())
+    // In a PDF each rectangle filled through a world matrix costs a saved state and a
+    // matrix of its own; in the page's coordinates it is one line. A world that turns
+    // keeps its matrix, as a turned rectangle is no rectangle of the page.
+    const bool pdf = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Pdf;
+    if (!m_grid.IsActive() && pdf && painter.worldMatrixEnabled()
+        && painter.worldTransform().type() <= QTransform::TxScale) {
+        m_toLogical = painter.worldTransform();
+        m_logical = true;
+    }
+    if (m_grid.IsActive() || m_logical)
         painter.setWorldMatrixEnabled(false);
 }
 
 DotFiller::~DotFiller()
 {
     Flush();
-    if (m_grid.IsActive())
+    if (m_grid.IsActive() || m_logical)
         m_painter.setWorldMatrixEnabled(true);
 }
 
 void DotFiller::Fill(const QRectF& world, const QColor& colour)
 {
-    const QRectF rect = m_grid.IsActive() ? m_grid.ToLogical(world) : world;
+    const QRectF rect = m_grid.IsActive() ? m_grid.ToLogical(world) : m_logical ? m_toLogical.mapRect(world) : world;
     if (m_grid.IsActive() && rect.isEmpty())
         return;
     if (colour != m_colour)
@@ -169,17 +187,18 @@ float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, con
     }
     if (narrow <= 0.0)
         return boxWidth;
-    const int narrowDots = grid.DotsX(narrow);
+    const int narrowDots = grid.ModuleDotsX(narrow);
+    const double dot = grid.DotX();
     auto dotsOf = [&](double w) -> long {
         const double k = std::round(w / narrow * 1000.0) / 1000.0;
         if (k <= 0.0)
             return 0;
-        const long dots = std::lround(k * narrowDots);
-        return k > 1.0 ? std::max(dots, long(narrowDots) + 1) : std::max(dots, 1L);
+        if (k <= 1.0)
+            return narrowDots;
+        const long own = long(std::floor(k * narrow / dot + kDotNoise));
+        return std::max(std::min(std::lround(k * narrowDots), own), long(narrowDots) + 1);
     };
-
-    const double dot = grid.DotX();
-    auto scaled = [&](double w) { return w > 0.0 ? double(std::lround(w / narrow * narrowDots)) * dot : w; };
+    auto scaled = [&](double w) { return w > 0.0 ? std::floor(w / narrow * narrowDots + kDotNoise) * dot : w; };
     const double start = grid.SnapX(left) - double(left) + scaled(xs[0]);
     long at = 0; // dots from the first bar's start
     for (size_t i = 0; i < count; ++i) {

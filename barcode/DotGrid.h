@@ -35,6 +35,11 @@ public:
     // A length rounded to whole dots, at least one; unchanged without dots.
     double RoundX(double mm) const { return m_active ? DotsX(mm) * DotX() : mm; }
     double RoundY(double mm) const { return m_active ? DotsY(mm) * DotY() : mm; }
+    // A module of a linear symbol as whole dots no wider than the module itself, at
+    // least one: rounded up, a symbol would outgrow the box it was sized for and run
+    // into its neighbours on the label.
+    int ModuleDotsX(double mm) const;
+    double ModuleX(double mm) const { return m_active ? ModuleDotsX(mm) * DotX() : mm; }
 
     // The world rectangle with its edges on the nearest dot edges, in the painter's
     // logical coordinates (its world matrix off).
@@ -72,17 +77,20 @@ private:
 
     QPainter& m_painter;
     DotGrid m_grid;
+    bool m_logical = false; // without dots, filled in the painter's logical coordinates
+    QTransform m_toLogical;
     QColor m_colour;
     std::vector<QRectF> m_pending;
 };
 
 // Lays the bars of a linear symbol, in a box `boxWidth` wide starting at world x
-// `left`, on the grid: the narrowest element (bar or space) becomes a whole number of
-// dots, at least one; every other element the whole number of dots nearest its
-// multiple of it (a wide element always wider than a narrow one), edges accumulated
-// in dots from the box's left edge, which goes to the nearest dot edge. The space
-// before the first bar and after the last (quiet zones, the room of a digit outside
-// the bars) scale with the narrow element. `aligned` receives the bars in millimetres
+// `left`, on the grid: the narrowest element (bar or space) becomes whole dots no
+// wider than itself (ModuleDotsX); every other element the whole number of dots
+// nearest its multiple of it, but never wider than its own width (a wide element
+// always wider than a narrow one), edges accumulated in dots from the box's left
+// edge, which goes to the nearest dot edge. The space before the first bar and after
+// the last (quiet zones, the room of a digit outside the bars) scale with the narrow
+// element, rounded down, so the symbol as drawn is never wider than its box. `aligned` receives the bars in millimetres
 // from `left`, like `exact`; returns the width of the box as drawn. With an inactive
 // grid the bars are copied and the box keeps its width.
 float AlignBarsToDots(const CBarcodeData& exact, float left, float boxWidth, const DotGrid& grid,

@@ -1,6 +1,7 @@
-// Repainting the label canvas: a full frame with 500 mixed objects at 100 % and
-// 400 %, and a scroll step, which moves the back buffer and paints only the strip
-// that came into view.
+// Repainting the label canvas: a full frame with 500 (and 2,000) mixed objects at
+// 100 % and 400 %, and a scroll step, which moves the back buffer and paints only the
+// strip that came into view with the objects that reach it. Arguments: zoom in
+// percent, objects.
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSymbology.h"
 #include "editor/ChildView.h"
@@ -13,8 +14,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-constexpr int kObjects = 500;
 
 std::unique_ptr<CBaseGraph> MakeObject(int i)
 {
@@ -39,7 +38,7 @@ std::unique_ptr<CBaseGraph> MakeObject(int i)
         break;
     }
     }
-    // A 20 x 25 grid of places over a 200 x 150 mm label.
+    // A grid of places 20 wide, 10 x 6 mm apart, over a label 200 mm wide.
     object->m_fX = static_cast<float>((i % 20) * 10);
     object->m_fY = static_cast<float>((i / 20) * 6);
     object->m_fWidth = 9;
@@ -49,13 +48,13 @@ std::unique_ptr<CBaseGraph> MakeObject(int i)
 
 struct Canvas
 {
-    Canvas(float zoom)
+    Canvas(float zoom, int objects)
     {
         label.m_fLabelWidth = 200;
-        label.m_fLabelHeight = 150;
+        label.m_fLabelHeight = float(objects / 20 * 6);
         label.m_bShowGrid = true;
         view.SetLabelData(&label);
-        for (int i = 0; i < kObjects; ++i)
+        for (int i = 0; i < objects; ++i)
             view.AddObject(MakeObject(i));
         view.resize(1400, 900);
         // The label's corner near the top-left of the window.
@@ -69,17 +68,17 @@ struct Canvas
 
 void BM_CanvasFullRepaint(benchmark::State& state)
 {
-    Canvas canvas(static_cast<float>(state.range(0)) / 100.0f);
+    Canvas canvas(static_cast<float>(state.range(0)) / 100.0f, static_cast<int>(state.range(1)));
     for (auto _ : state) {
         canvas.view.Redraw();
         canvas.view.Render();
     }
 }
-BENCHMARK(BM_CanvasFullRepaint)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CanvasFullRepaint)->Args({100, 500})->Args({400, 500})->Args({100, 2000})->Unit(benchmark::kMillisecond);
 
 void BM_CanvasScrollStep(benchmark::State& state)
 {
-    Canvas canvas(static_cast<float>(state.range(0)) / 100.0f);
+    Canvas canvas(static_cast<float>(state.range(0)) / 100.0f, static_cast<int>(state.range(1)));
     float step = 40.0f;
     for (auto _ : state) {
         canvas.view.SetScroll(canvas.view.ScrollX(), canvas.view.ScrollY() + step);
@@ -87,6 +86,11 @@ void BM_CanvasScrollStep(benchmark::State& state)
         step = -step;
     }
 }
-BENCHMARK(BM_CanvasScrollStep)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CanvasScrollStep)
+    ->Args({100, 500})
+    ->Args({100, 2000})
+    ->Args({400, 500})
+    ->Args({400, 2000})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

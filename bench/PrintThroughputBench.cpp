@@ -3,7 +3,7 @@
 // text; rows from a CSV file with a header line; one copy) printed to one PDF
 // through RunPrintJob, beside a bare QPdfWriter loop drawing the same rectangles,
 // texts and bars: the floor. Counters: labels/s, bytes read per file byte, peak
-// memory.
+// memory; and both in one run with their wall and CPU times and ratios.
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <ctime>
 #include <sys/resource.h>
 
 namespace {
@@ -199,22 +201,17 @@ BENCHMARK(BM_MergeJobPageCost)->Arg(1)->Arg(4900)->Unit(benchmark::kMicrosecond)
 
 // The floor: the same page content drawn straight onto a QPdfWriter, rows parsed
 // from the same file read once, bars from a fixed 7-digit Code 128 width pattern.
-void BM_MergeJobFloor(benchmark::State& state)
+bool FloorJob(const QString& csv, const QString& pdf, int rows)
 {
-    const int rows = static_cast<int>(state.range(0));
-    QTemporaryDir dir;
-    WarmUp(dir);
-    const QString csv = WriteCsv(dir, rows);
-    const qint64 before = BytesReadByProcess();
     // Start B, Code C x3, code B digit, check, stop: 2-1-1-2-1-4 ... as modules.
     static const int kModules[] = {2, 1, 1, 2, 1, 4, 1, 1, 3, 1, 2, 3, 2, 2, 1, 3, 1, 2, 1, 3, 2, 2, 2, 1,
                                    1, 1, 3, 2, 2, 2, 2, 3, 1, 1, 2, 1, 2, 1, 2, 2, 3, 1, 2, 3, 3, 1, 1, 1, 2};
-    for (auto _ : state) {
+    {
         QFile file(csv);
         if (!file.open(QIODevice::ReadOnly))
-            state.SkipWithError("no csv");
+            return false;
         file.readLine();
-        QPdfWriter writer(dir.filePath(QStringLiteral("floor.pdf")));
+        QPdfWriter writer(pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setResolution(1200);
@@ -255,8 +252,86 @@ void BM_MergeJobFloor(benchmark::State& state)
             painter.drawText(QRectF(origin + QPointF(4, 30.5), QSizeF(40, 4)), Qt::AlignHCenter, QString::fromUtf8(fields.value(2)));
         }
     }
+    return true;
+}
+
+void BM_MergeJobFloor(benchmark::State& state)
+{
+    const int rows = static_cast<int>(state.range(0));
+    QTemporaryDir dir;
+    WarmUp(dir);
+    const QString csv = WriteCsv(dir, rows);
+    const qint64 before = BytesReadByProcess();
+    for (auto _ : state) {
+        if (!FloorJob(csv, dir.filePath(QStringLiteral("floor.pdf")), rows))
+            state.SkipWithError("no csv");
+    }
     Report(state, rows, BytesReadByProcess() - before, QFile(csv).size());
 }
 BENCHMARK(BM_MergeJobFloor)->Arg(2100)->Arg(10500)->Arg(105000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Wall and CPU seconds of a run, the process's CPU time (every thread's).
+struct Times
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+double ProcessCpuSeconds()
+{
+    timespec t = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+template <typename Run> Times Measure(Run&& run)
+{
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = ProcessCpuSeconds();
+    run();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count(),
+        ProcessCpuSeconds() - cpuStart};
+}
+
+// Our job and the floor in the same run, one after the other on the same file: wall
+// and CPU seconds of each side by side and their ratios (ours over the floor's).
+// The iteration time is our job's wall time.
+void BM_MergeJobBesideFloor(benchmark::State& state)
+{
+    const int rows = static_cast<int>(state.range(0));
+    QTemporaryDir dir;
+    WarmUp(dir);
+    const QString csv = WriteCsv(dir, rows);
+    auto label = MakeLabel(csv, rows);
+    Times job, floor;
+    for (auto _ : state) {
+        const Times ours = Measure([&] {
+            if (!PrintJob(*label, dir.filePath(QStringLiteral("job.pdf"))))
+                state.SkipWithError("print failed");
+        });
+        const Times bare = Measure([&] {
+            if (!FloorJob(csv, dir.filePath(QStringLiteral("floor.pdf")), rows))
+                state.SkipWithError("no csv");
+        });
+        state.SetIterationTime(ours.wall);
+        job.wall += ours.wall, job.cpu += ours.cpu;
+        floor.wall += bare.wall, floor.cpu += bare.cpu;
+    }
+    const double n = double(state.iterations());
+    state.counters["job wall s"] = job.wall / n;
+    state.counters["job cpu s"] = job.cpu / n;
+    state.counters["floor wall s"] = floor.wall / n;
+    state.counters["floor cpu s"] = floor.cpu / n;
+    state.counters["wall ratio"] = floor.wall > 0 ? job.wall / floor.wall : 0.0;
+    state.counters["cpu ratio"] = floor.cpu > 0 ? job.cpu / floor.cpu : 0.0;
+    state.counters["job labels/s"] = job.wall > 0 ? n * rows / job.wall : 0.0;
+}
+BENCHMARK(BM_MergeJobBesideFloor)
+    ->Arg(2100)
+    ->Arg(10500)
+    ->Arg(105000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 } // namespace

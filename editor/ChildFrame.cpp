@@ -180,6 +180,7 @@ void CChildFrame::RegisterCommands()
     });
     RegisterDocumentCommands();
     RegisterExportCommands();
+    RegisterFormatCommands();
 }
 
 // Export of the objects selected on the canvas: one picture, or one per data row.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class CBaseProxy;
 class CChildView;
 class CCornerButton;
 class CDataBand;
@@ -57,6 +58,13 @@ public:
     QScrollBar& VertBar() const { return *m_pVertBar; }
     QComboBox& ZoomCombo() const { return *m_pZoomCombo; }
 
+    // A colour button's remembered choice: a colour (0xRRGGBB in the low bits) or none.
+    struct ColourChoice
+    {
+        quint32 colour = 0xFF000000u;
+        bool none = false;
+    };
+
     // ----- Document commands: print, preview and the label dialogs (ChildFrameDocument.cpp) -----
 
     // The label's named substrings in their dialog, on select (one of them) or the
@@ -94,6 +102,14 @@ private:
     void AttachLabelObjects();
     void RegisterCommands();
     void RegisterExportCommands();
+    // Format and colour commands (ChildFrameFormat.cpp).
+    void RegisterFormatCommands();
+    void RegisterColourCommands(const std::function<void(CommandUpdate&)>& textOrBarcode,
+                                const std::function<void(CommandUpdate&)>& textOnly);
+    // One undo step around a change of the current object; nothing without one.
+    void FormatChange(const std::function<void(CBaseProxy*)>& change);
+    void ShowFontName();
+    void ShowFontSize();
     void ShowContextMenu(const std::vector<int>& items, QPoint globalPos);
     void RegisterDocumentCommands();
     // A dialog changed the record behind the history's back: the history is dropped
@@ -120,4 +136,13 @@ private:
     CCornerButton* m_pCornerButton;
     float m_fZoom = 1.0f;
     bool m_bFitToWindow = false;
+    // The colour buttons' choices; font and line start as opaque black, background
+    // and fill as no colour.
+    ColourChoice m_fontColour{0xFF000000u, false};
+    ColourChoice m_backColour{0xFFFFFFFFu, true};
+    ColourChoice m_lineColour{0xFF000000u, false};
+    ColourChoice m_fillColour{0xFFFFFFFFu, true};
+    // The size box shows this object's size while the cache is valid.
+    bool m_bFontSizeCacheValid = false;
+    const CBaseProxy* m_pFontSizeCacheObject = nullptr;
 };

@@ -1,10 +1,13 @@
 #include "editor/ChildView.h"
 
+#include "barcode/BarcodeImpl.h"
 #include "editor/EditStatus.h"
 #include "editor/ObjectClipboard.h"
+#include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
+#include "model/TextGraph.h"
 #include "output/PrintHandler.h"
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
@@ -49,7 +52,10 @@ float CanvasMarginPixels(int dpi)
 
 int CanvasLabelOrigin(int dpi, float zoom, float scroll)
 {
-    return static_cast<int>(static_cast<double>(CanvasMarginPixels(dpi)) * zoom - scroll);
+    // Rounded down like the objects' own origin (zoomed margin less the scroll), so
+    // that the label and its objects keep together when the label's corner is
+    // scrolled past the window's edge, and a scroll step moves both by the step.
+    return static_cast<int>(std::floor(static_cast<double>(CanvasMarginPixels(dpi)) * zoom - scroll));
 }
 
 QSizeF LabelPixelSize(const CLabelData& label)
@@ -329,6 +335,7 @@ void CChildView::RenderFrame(QPainter& painter, const QRect& area)
     painter.setRenderHint(QPainter::Antialiasing, true);
     DrawLabelShape(painter, area);
     DrawObjects(painter);
+    DrawResourceDrag(painter);
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawGuides(painter);
     painter.restore();
@@ -433,23 +440,91 @@ void CChildView::DrawGrid(QPainter& painter, const QRect& area, QPoint)
     painter.restore();
 }
 
+namespace {
+
+// The part of the label (millimetres, unturned) an object's drawing can cover: its
+// box, grown by what can stand out of it: a text wider or taller than its box, a
+// barcode's bars and digits at their own size, and the pen.
+QRectF DrawnExtentMm(const CBaseGraph& object)
+{
+    QRectF box = QRectF(object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()).normalized();
+    QSizeF natural;
+    if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
+        const QSizeF measured = MeasureText(text->MakeTextFont(), text->m_strText);
+        natural = QSizeF(measured.width() * std::max(1.0f, std::abs(text->m_fHorzScale)), measured.height());
+        if (text->m_nLayoutMode != SingleLine && text->m_nLayoutMode != MultiLine) {
+            // Columns and curves may run either way.
+            const double longest = std::max(natural.width(), natural.height());
+            natural = QSizeF(longest, longest) * 2;
+        }
+    } else if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
+        if (CBarcodeImpl* impl = barcode->GetImpl(); impl && impl->GetSettings()) {
+            // The symbol's own size, the box's restored: drawing hands it the box again.
+            CBarcodeSettings& s = *impl->GetSettings();
+            const float width = s.m_fWidth, height = s.m_fHeight;
+            impl->CalcSize();
+            natural = QSizeF(s.m_fWidth, s.m_fHeight);
+            s.m_fWidth = width;
+            s.m_fHeight = height;
+            const double digits = MeasureTextWidth(MakeBarcodeFont(s, s.m_fFontSize), s.m_strFullText);
+            natural = QSizeF(std::max(natural.width(), 1.2 * digits + 2 * double(s.m_fLeftBlank)),
+                natural.height() + double(s.m_fFontSize) * 25.4 / 72);
+        }
+    }
+    // Grown on both sides: aligned or centred content stands out of either edge.
+    const double dx = std::max(0.0, natural.width() - box.width());
+    const double dy = std::max(0.0, natural.height() - box.height());
+    const double pen = std::abs(object.m_fLineWidth) + 1.0;
+    box.adjust(-dx - pen, -dy - pen, dx + pen, dy + pen);
+    if (const float angle = object.GetAngle(); angle != 0.0f) {
+        const QPointF anchor = object.GetAnchorPoint();
+        QTransform turn;
+        turn.translate(anchor.x(), anchor.y());
+        turn.rotate(angle);
+        turn.translate(-anchor.x(), -anchor.y());
+        box = turn.mapRect(box);
+    }
+    return box;
+}
+
+} // namespace
+
 void CChildView::DrawObjects(QPainter& painter)
 {
     if (m_objects.empty() && !EditStatus().m_bRubberBand)
         return;
     const QPoint origin = Mapping().ZoomedMargin();
     const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    // Only objects whose drawing reaches the area being painted are drawn: a scroll
+    // step paints a strip, and most of a large label lies outside it.
+    const QRegion exposed = painter.hasClipping() ? painter.clipRegion() : QRegion(rect());
+    const QPointF client = origin - scroll;
+    const double pixelsPerMmX = g_nScreenDpiX * m_fZoom / kMmPerInch;
+    const double pixelsPerMmY = g_nScreenDpiY * m_fZoom / kMmPerInch;
+    const auto reaches = [&](const CBaseGraph& object) {
+        const QRectF mm = DrawnExtentMm(object);
+        const QRectF pixels(client.x() + mm.left() * pixelsPerMmX, client.y() + mm.top() * pixelsPerMmY,
+            mm.width() * pixelsPerMmX, mm.height() * pixelsPerMmY);
+        // A few pixels for pens of one pixel and antialiased edges at any zoom.
+        return exposed.intersects(pixels.toAlignedRect().adjusted(-4, -4, 4, 4));
+    };
+    std::vector<const CBaseProxy*> drawn;
+    drawn.reserve(m_objects.size());
     for (const auto& proxy : m_objects) {
         CBaseGraph* object = proxy->GetObject();
         if (!object)
             continue;
+        // Every proxy follows the view, drawn or not: hit tests read it.
         object->m_fDrawScale = m_fZoom;
         object->m_fOriginX = 0.0f;
         object->m_fOriginY = 0.0f;
         proxy->SetViewState(m_fZoom, origin, scroll);
+        if (!reaches(*object))
+            continue;
         proxy->DrawObject(painter);
+        drawn.push_back(proxy.get());
     }
-    for (const auto& proxy : m_objects)
+    for (const CBaseProxy* proxy : drawn)
         proxy->DrawOverlay(painter);
     DrawSelection(painter);
 }

@@ -5,6 +5,7 @@
 #include "editor/EditStatus.h"
 #include "editor/UndoRecordBuilder.h"
 #include "editor/UndoRedo.h"
+#include "model/LabelData.h"
 
 #include <QImage>
 #include <QPoint>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class CBaseGraph;
+class CDataBand;
 class CLabelData;
 class QLineEdit;
 class QPlainTextEdit;
@@ -54,6 +56,9 @@ using PropertyDialogFactory = std::function<bool(QWidget* parent, CBaseProxy& pr
 // Command ids of the canvas's context menu for an object kind, -1 for none under the
 // mouse; 0 stands for a separator. Empty for a kind without a menu.
 std::vector<int> CanvasContextMenu(int kind);
+
+// The bands of a text or a barcode; null for the other kinds.
+DataBandList* ObjectBands(CBaseGraph* object);
 
 // The tools that create an object.
 bool IsCreationTool(int tool);
@@ -190,6 +195,41 @@ public:
     void CommitInPlaceEditor();
     QWidget* InPlaceEditor() const { return m_pActiveEdit; }
 
+    // ----- What the docking panes ask of the canvas (ChildViewPanes.cpp) -----
+
+    // The object pane's choice: the selection becomes that object alone (none for null).
+    void SelectObject(CBaseProxy* proxy);
+    // Every text and barcode with a band bound to that item, the last one current.
+    void SelectByDatabaseField(const QString& source, const QString& field);
+    void SelectByBand30Name(const QString& name);
+    void SelectByNamedSubstring(const QString& name);
+    void SelectByWindowDataField(const QString& field);
+    void SelectByTimeBand();
+    void SelectByDateBand();
+    // Runs the object's property dialog; a text's or barcode's OK lists it again.
+    void EditObjectProperties(CBaseProxy* proxy);
+
+    // An item of the object pane dropped at a screen point: the drop menu offers a
+    // text or a barcode bound to it (PendingDropKind).
+    enum PendingDropKind : int { DropDatabaseFieldKind = 0, DropBand30Kind = 1, DropWindowDataKind = 2,
+                                 DropTimeKind = 3, DropDateKind = 4 };
+    void DropDatabaseField(const QString& source, const QString& field, QPoint globalPos);
+    void DropBand30Item(const QString& name, QPoint globalPos);
+    void DropWindowDataField(const QString& field, QPoint globalPos);
+    void DropTimeOrDate(bool date, QPoint globalPos);
+    CBaseProxy* CreateTextFromDrop();
+    CBaseProxy* CreateBarcodeFromDrop();
+
+    // A component dragged from the resource library: copies of its objects follow the
+    // cursor over the canvas and enter the label (one undo record) when dropped.
+    void BeginResourceDrag(const ::ObjectList& objects);
+    void TrackResourceDrag(QPoint globalPos, bool overCanvas);
+    void EndResourceDrag();
+    void CancelResourceDrag();
+    bool IsResourceDragging() const { return !m_resourceDrag.empty(); }
+    // "添加到标签": copies of the objects just inside the visible corner, selected.
+    void AddResourceObjects(const ::ObjectList& objects);
+
     // Marks the whole frame for repainting.
     void Redraw();
     // Paints the frame of the given client area into the painter (also the back
@@ -212,6 +252,9 @@ Q_SIGNALS:
     // The selection, the current object, the tool or the history changed: the
     // commands' states and the status bar follow.
     void stateChanged();
+    // "创建为资源": the selected objects (the label's own, not copies) for the resource
+    // library to save as a component.
+    void saveAsComponent(const std::vector<const CBaseGraph*>& objects);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -225,6 +268,28 @@ protected:
 private:
     void RegisterCommands();
     void RegisterArrangeCommands();
+    void RegisterPaneCommands();
+    // Selects every text and barcode with a band the test accepts.
+    void SelectByBand(const std::function<bool(const CDataBand&)>& matches);
+    void ShowDropMenu(QPoint globalPos);
+    CBaseProxy* CreateFromDrop(bool barcode);
+    std::vector<std::unique_ptr<CBaseProxy>> ProxiesFromComponent(const ::ObjectList& objects);
+    // Puts the proxies on top, named and selected, and records them as one addition.
+    void AddProxies(std::vector<std::unique_ptr<CBaseProxy>> proxies);
+    void DrawResourceDrag(QPainter& painter);
+    void RegisterClipboardCommands();
+    // Clipboard and drag-end commands (ChildViewClipboard.cpp).
+    void CopySelection();
+    void CutSelection();
+    void PasteObjects();
+    bool DragMoved() const;
+    void DragMoveSelection();
+    void DragCopySelection();
+    // A proxy coming into this canvas (pasted, copied): a new default name, and it
+    // and its object point at this canvas and label.
+    void AdoptProxy(CBaseProxy& proxy);
+    // The next default name of the object's kind, where that kind keeps its name.
+    void SetDefaultName(CBaseProxy& proxy);
     // Arrange commands (ChildViewArrange.cpp), each one undo record.
     ProxySelection AllObjects() const;
     void AlignSelection(QPointF (*corner)(const CBaseProxy& reference, const CBaseProxy& other));
@@ -303,6 +368,8 @@ private:
     // The record of the gesture in progress, if it has begun one.
     CPendingRecord m_gestureRecord;
     QPoint m_lastClick; // label pixels
+    // Where the next paste puts its group's corner, in screen pixels from the label's.
+    QPoint m_pasteOffset;
     CBaseProxy* m_pContextObject = nullptr;
     QLineEdit* m_pLineEdit = nullptr;
     QPlainTextEdit* m_pMultiEdit = nullptr;
@@ -313,6 +380,21 @@ private:
     float m_fZoom = 1.0f;
     float m_fScrollX = 0.0f;
     float m_fScrollY = 0.0f;
+
+    // The object pane's item waiting for the drop menu's choice.
+    struct PendingDrop
+    {
+        int kind = DropDatabaseFieldKind;
+        QString source;
+        QString field;
+        QString item;
+        QString windowField;
+        QPoint globalPos;
+    } m_pendingDrop;
+    // Copies of a component being dragged in, and the point (mm) they are centred on.
+    std::vector<std::unique_ptr<CBaseProxy>> m_resourceDrag;
+    QPointF m_resourceDragCentre;
+    bool m_bResourceOverCanvas = false;
 
     QImage m_backBuffer;
     QRegion m_dirty; // client area the back buffer does not show yet

@@ -61,6 +61,8 @@ void CChildView::RegisterCommands()
     OnUpdate(CmdProperties, [this](CommandUpdate& u) { u.Enable(m_pContextObject || m_pCurrent); });
 
     RegisterArrangeCommands();
+    RegisterPaneCommands();
+    RegisterClipboardCommands();
 }
 
 bool CChildView::HandleCommand(int id)

@@ -56,12 +56,24 @@ bool IsCreationTool(int tool)
     }
 }
 
+void CChildView::SetDefaultName(CBaseProxy& proxy)
+{
+    CBaseGraph* object = proxy.GetObject();
+    if (!object)
+        return;
+    object->m_strName = m_builder.MakeDefaultName(object->GetKind());
+    // A barcode shows and stores the name of its settings.
+    if (object->GetKind() == KindBarcode)
+        if (CBarcodeImpl* impl = static_cast<CBarcodeGraph*>(object)->GetImpl())
+            impl->GetSettings()->m_strName = object->m_strName;
+}
+
 CBaseProxy* CChildView::AddCreatedObject(std::unique_ptr<CBaseGraph> object, bool notifyPane)
 {
-    object->m_strName = m_builder.MakeDefaultName(object->GetKind());
     object->m_pLabelData = m_pLabelData;
     std::unique_ptr<CBaseProxy> owned = CreateProxy(std::move(object));
     CBaseProxy* proxy = owned.get();
+    SetDefaultName(*proxy);
     proxy->m_pCanvas = this;
     proxy->m_pLabel = m_pLabelData;
     m_objects.push_back(std::move(owned));

@@ -183,8 +183,10 @@ void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
         return;
     // The record keeps the object the dialog was opened on, whatever is current when
     // it applies.
-    if (m_propertyDialogs(this, *proxy, m_builder))
+    if (m_propertyDialogs(this, *proxy, m_builder)) {
         Redraw();
+        AnnounceState(); // the name, position and size in the status bar may have changed
+    }
 }
 
 void CChildView::OpenBandEditor(CBaseProxy* proxy)
@@ -587,8 +589,12 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
         Redraw();
         // Outside the dead zone the drop asks: move here, copy here or cancel. The
         // commands read the start and current points of the edit status.
-        if (!InDeadZone() && !(event->modifiers() & Qt::ControlModifier))
-            Q_EMIT contextMenuRequested({CmdDragMove, CmdDragCopy, 0, CmdDragCancel}, mapToGlobal(point));
+        if (!InDeadZone()) {
+            if (event->modifiers() & Qt::ControlModifier)
+                DragCopySelection();
+            else
+                Q_EMIT contextMenuRequested({CmdDragMove, CmdDragCopy, 0, CmdDragCancel}, mapToGlobal(point));
+        }
         status.m_bCopyDrag = false;
     }
     // A right click without movement always ends in a context menu.

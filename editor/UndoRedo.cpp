@@ -317,6 +317,7 @@ void CTextFormatMemo::Capture(const CBaseProxy& proxy, MemoSide side)
     s.height = text.GetHeight();
     s.horzScale = text.m_fHorzScale;
     s.layoutMode = text.m_nLayoutMode;
+    s.circularVariant = text.m_nWrapDirection;
 }
 
 void CTextFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
@@ -333,6 +334,7 @@ void CTextFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
     text.SetHeight(s.height);
     text.m_fHorzScale = s.horzScale;
     text.m_nLayoutMode = s.layoutMode;
+    text.m_nWrapDirection = s.circularVariant;
     NotifyFontSize(proxy);
 }
 

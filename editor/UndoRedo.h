@@ -185,6 +185,7 @@ public:
         float height = 0.0f;
         float horzScale = 0.0f;
         int32_t layoutMode = 0;
+        int32_t circularVariant = 0;
     };
     std::array<FormatState, 2> m_state;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Ctl.h"
 #include "app/VXBaseDialog.h"
+#include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
 #include "model/LabelData.h"
 #include "model/Utils.h"
@@ -26,7 +27,11 @@ CViewOptionsDlg::CViewOptionsDlg(CLabelData& label, QWidget* parent)
     auto* group = new QGroupBox(QStringLiteral("网格"));
     auto* form = new QFormLayout(group);
     form->addRow(m_pShowGrid);
-    form->addRow(QStringLiteral("网格大小:"), m_pGridSize);
+    // The arrows step the grid by whole millimetres and keep its fraction.
+    CNumSpinCtrl* gridSpin = MakeSpin(1092, m_pGridSize, 0.0f, 100.0f);
+    gridSpin->m_nDecimals = -1;
+    gridSpin->ApplyRange();
+    form->addRow(QStringLiteral("网格大小:"), EditWithSpin(m_pGridSize, gridSpin));
     form->addRow(m_pSnapToGrid);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);

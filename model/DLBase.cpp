@@ -1,9 +1,7 @@
 #include "model/DLBase.h"
 
-#include "model/AdoLoaders.h"
 #include "model/DSBase.h"
-#include "model/DatabaseLoaders.h"
-#include "model/TextLoader.h"
+#include "model/DataSourceTypes.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 #include "platform/db/DbConnection.h"
@@ -23,32 +21,10 @@ int ClampToInt(qint64 value)
 
 std::unique_ptr<CDLBase> CDLBase::CreateLoader(int32_t type)
 {
-    switch (type) {
-    case DSText:
-        return std::make_unique<CTextDL>();
-    case DSSQLite:
-        return std::make_unique<CSQLiteDL>();
-    case DSPostgreSQL:
-        return std::make_unique<CPostgreSQLDL>();
-    case DSMySQL:
-        return std::make_unique<CMySQLDL>();
-    case DSExcel:
-        return std::make_unique<CExcelDL>();
-    case DSAccess:
-        return std::make_unique<CAccessDL>();
-    case DSSQLServer:
-        return std::make_unique<CSQLServerDL>();
-    case DSOracle:
-        return std::make_unique<COracleDL>();
-    case DSSybase:
-        return std::make_unique<CSybaseDL>();
-    case DSDB2:
-        return std::make_unique<CDB2DL>();
-    case DSCustom:
-        return std::make_unique<CCustomDL>();
-    default:
+    const DataSourceTypeInfo* info = FindDataSourceType(type);
+    if (!info || !info->makeLoader)
         throw CDataSourceException(QStringLiteral("not support data loader"));
-    }
+    return info->makeLoader();
 }
 
 void CDLBase::SetNotifier(CLoaderNotifier* notifier)

@@ -1,23 +1,11 @@
 #include "model/DSBase.h"
 
+#include "model/DataSourceTypes.h"
+
 std::unique_ptr<CDSBase> CDSBase::Create(int32_t type)
 {
-    switch (type) {
-    case DSText: return std::make_unique<CTextDS>();
-    case DSExcel: return std::make_unique<CExcelDS>();
-    case DSAccess: return std::make_unique<CAccessDS>();
-    case DSSQLite: return std::make_unique<CSQLiteDS>();
-    case DSPostgreSQL: return std::make_unique<CPostgreSQLDS>();
-    case DSMySQL: return std::make_unique<CMySQLDS>();
-    case DSSQLServer: return std::make_unique<CSQLServerDS>();
-    case DSOracle: return std::make_unique<COracleDS>();
-    case DSSybase: return std::make_unique<CSybaseDS>();
-    case DSDB2: return std::make_unique<CDB2DS>();
-    case DSOLEDB: return std::make_unique<COLEDBDS>();
-    case DSODBC: return std::make_unique<CODBCDS>();
-    case DSCustom: return std::make_unique<CCustomDS>();
-    default: return nullptr;
-    }
+    const DataSourceTypeInfo* info = FindDataSourceType(type);
+    return info ? info->makeDescription() : nullptr;
 }
 
 // Every class can be cloned, the field-less OLE DB and ODBC ones included: the

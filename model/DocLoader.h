@@ -8,7 +8,8 @@
 class CLabelData;
 
 // Opens a label or component file: checks the header and the version and hands the
-// file to the reader of that version. Used on the stack.
+// file to the reader of that version. Used on the stack. Its exceptions carry the
+// text the user is shown (naming the file); the reader's own detail goes to the log.
 class CDocLoader
 {
 public:

@@ -14,6 +14,7 @@
 #include "platform/InputLimits.h"
 #include "platform/VXException.h"
 
+#include <QDir>
 #include <new>
 
 
@@ -41,8 +42,17 @@ template <class Read> void ThrowOutOfMemoryAsArchiveError(Read read)
     try {
         read();
     } catch (const std::bad_alloc&) {
-        throw CArchiveException(QStringLiteral("The file is too large to be read into memory."));
+        throw CArchiveTooLargeException(QStringLiteral("The file is too large to be read into memory."));
     }
+}
+
+// A label ends with its last record: bytes after it mean the counts read earlier
+// were not the ones written (a damaged copy may read as a label with no objects),
+// so opening it would show, and a save would keep, something else than was saved.
+void ExpectEnd(const CArchiveReader& ar)
+{
+    if (!ar.AtEnd())
+        throw CArchiveException(QStringLiteral("The file holds %1 bytes after its last record.").arg(ar.BytesLeft()));
 }
 
 CLabelData& Label(CDocReader& reader)
@@ -58,7 +68,7 @@ QByteArray ReadFileBytes(const QString& path)
     QString reason;
     std::optional<QByteArray> data = ReadRegularFile(path, kMaxLabelFileBytes, reason);
     if (!data)
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be opened: %2").arg(path, reason));
+        throw CFileException(QStringLiteral("无法打开文件“%1”：%2。").arg(QDir::toNativeSeparators(path), reason));
     return std::move(*data);
 }
 
@@ -102,6 +112,7 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
         ReadScriptTexts(ar, *this);
         ReadDataSources(ar, label);
         ReadObjectList(ar, *this);
+        ExpectEnd(ar);
     });
 }
 
@@ -116,6 +127,7 @@ void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
         ReadHeader(ar);
         ar.ReadString();
         ReadObjectList(ar, *this);
+        ExpectEnd(ar);
     });
     m_pCurObjects = m_pObjects;
     for (auto& object : read)

@@ -7,15 +7,24 @@
 #include <vector>
 
 #include "model/LabelData.h"
+#include "platform/VXException.h"
 
 class CArchiveReader;
 class CBarcodeSettings;
 
+// A file whose counts and sizes pass every check but that needs more memory than
+// there is.
+class CArchiveTooLargeException : public CArchiveException
+{
+public:
+    using CArchiveException::CArchiveException;
+};
+
 
 // Base of the label and component file readers.
 //
-// A damaged file, a short one, or one holding a record kind this program does not
-// know throws CArchiveException; a file that cannot be opened throws CFileException.
+// A damaged file, a short one, one with bytes after its last record, or one holding
+// a record kind this program does not know throws CArchiveException; a file that cannot be opened throws CFileException.
 // No record is ever half-used: the object, band or item being read when the error
 // comes is dropped. A document read that fails leaves the label record partly filled,
 // and the caller discards it (every caller reads into a fresh record); a component

@@ -41,11 +41,13 @@ double DrawCharacters(QPainter& graphics, const QFont& font, const QBrush& brush
         sum += widths[i];
     }
     const double factor = sum > 0 ? painter.Width(line.toString()) / sum : 0.0;
+    QVarLengthArray<QRectF, 30> boxes(characters.size());
     for (qsizetype i = 0; i < characters.size(); ++i) {
         const double width = widths[i] * factor;
-        painter.Draw(texts[i], QRectF(cursor, top, width, height));
+        boxes[i] = QRectF(cursor, top, width, height);
         cursor += width + spacing;
     }
+    painter.DrawEach(texts, boxes);
     return cursor;
 }
 

@@ -17,84 +17,177 @@
 
 namespace {
 
-enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Gb18030 };
+enum class TextEncoding { Utf8, Utf16LE, Utf16BE, PerLine };
 
 constexpr qsizetype kChunk = 1 << 20;
 
-// Strict UTF-8 check over a stream of chunks: overlong forms, surrogates and values
-// past U+10FFFF are invalid, as GB18030 text nearly always is.
-class Utf8Validator
+// Strict UTF-8: overlong forms, surrogates and values past U+10FFFF are invalid, as
+// GB18030 text nearly always is.
+bool IsUtf8(const char* text, qsizetype n)
 {
-public:
-    bool Feed(const unsigned char* p, qsizetype n)
-    {
-        qsizetype i = 0;
-        while (i < n) {
-            if (m_need == 0) {
-                // ASCII runs eight bytes at a time.
-                while (i + 8 <= n) {
-                    uint64_t word;
-                    std::memcpy(&word, p + i, 8);
-                    if (word & 0x8080808080808080ULL)
-                        break;
-                    i += 8;
-                }
-                if (i >= n)
-                    break;
-                const unsigned char b = p[i++];
-                if (b < 0x80)
-                    continue;
-                if (b >= 0xC2 && b <= 0xDF) {
-                    m_need = 1;
-                    m_lo = 0x80, m_hi = 0xBF;
-                } else if (b >= 0xE0 && b <= 0xEF) {
-                    m_need = 2;
-                    m_lo = b == 0xE0 ? 0xA0 : 0x80;
-                    m_hi = b == 0xED ? 0x9F : 0xBF;
-                } else if (b >= 0xF0 && b <= 0xF4) {
-                    m_need = 3;
-                    m_lo = b == 0xF0 ? 0x90 : 0x80;
-                    m_hi = b == 0xF4 ? 0x8F : 0xBF;
-                } else {
-                    return false;
-                }
-            } else {
-                const unsigned char b = p[i++];
-                if (b < m_lo || b > m_hi)
-                    return false;
-                m_lo = 0x80, m_hi = 0xBF;
-                --m_need;
-            }
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    qsizetype i = 0;
+    while (i < n) {
+        // ASCII runs eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            i += 8;
         }
-        return true;
+        if (i >= n)
+            break;
+        const unsigned char b = p[i++];
+        if (b < 0x80)
+            continue;
+        int need = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            lo = b == 0xE0 ? 0xA0 : 0x80;
+            hi = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            lo = b == 0xF0 ? 0x90 : 0x80;
+            hi = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        for (; need > 0; --need, lo = 0x80, hi = 0xBF) {
+            if (i >= n || p[i] < lo || p[i] > hi)
+                return false;
+            ++i;
+        }
     }
-    bool Complete() const { return m_need == 0; }
+    return true;
+}
 
-private:
-    int m_need = 0;
-    unsigned char m_lo = 0x80;
-    unsigned char m_hi = 0xBF;
-};
+// Where the separator next occurs at or after from; -1 when it does not.
+qsizetype FindSeparator(const char* p, qsizetype from, qsizetype n, QByteArrayView separator)
+{
+    if (from >= n)
+        return -1;
+    if (separator.size() == 1) {
+        const void* at = std::memchr(p + from, separator.front(), static_cast<size_t>(n - from));
+        return at ? static_cast<const char*>(at) - p : -1;
+    }
+    // A character of several bytes: UTF-8 never matches one inside another.
+    return QByteArrayView(p, n).indexOf(separator, from);
+}
 
-// Every kIndexStride-th line's start is remembered: a load reads at most that many
-// lines before its first.
+// From just inside a quoted field: the position after its closing quote, or -1 when
+// the text ends inside the field. The field's text, with doubled quotes made single,
+// is appended to out when given.
+qsizetype ScanQuoted(const char* p, qsizetype from, qsizetype n, QByteArray* out)
+{
+    for (qsizetype j = from;;) {
+        const void* quote = std::memchr(p + j, '"', static_cast<size_t>(n - j));
+        const qsizetype at = quote ? static_cast<const char*>(quote) - p : n;
+        if (out)
+            out->append(p + j, at - j);
+        if (at >= n)
+            return -1;
+        if (at + 1 < n && p[at + 1] == '"') {
+            if (out)
+                out->append('"');
+            j = at + 2;
+            continue;
+        }
+        return at + 1;
+    }
+}
+
+// Whether a line leaves a quoted field open, so that the record goes on on the next
+// line. inQuote: the line starts inside one.
+bool QuoteOpenAtEnd(QByteArrayView line, QByteArrayView separator, bool inQuote)
+{
+    const char* p = line.data();
+    const qsizetype n = line.size();
+    if (!inQuote && !std::memchr(p, '"', static_cast<size_t>(n)))
+        return false;
+    qsizetype i = 0;
+    bool atFieldStart = !inQuote;
+    if (inQuote && (i = ScanQuoted(p, 0, n, nullptr)) < 0)
+        return true;
+    for (;;) {
+        if (atFieldStart && i < n && p[i] == '"' && (i = ScanQuoted(p, i + 1, n, nullptr)) < 0)
+            return true;
+        const qsizetype at = FindSeparator(p, i, n, separator);
+        if (at < 0)
+            return false;
+        i = at + separator.size();
+        atFieldStart = true;
+    }
+}
+
+// Hands each field of a line cut at a separator to emit (UTF-8 bytes), at most limit
+// of them; returns how many. A field that starts with a double quote is quoted: it
+// ends at the closing quote (a doubled quote inside stands for one), separators and
+// line breaks inside are kept, and text after the closing quote up to the next
+// separator is kept as it stands. A line of n separators has n + 1 fields.
+template <class Emit> int ForEachField(QByteArrayView line, QByteArrayView separator, int limit, Emit emit)
+{
+    const char* p = line.data();
+    const qsizetype n = line.size();
+    QByteArray unquoted;
+    int count = 0;
+    for (qsizetype i = 0; count < limit; ++count) {
+        if (i < n && p[i] == '"') {
+            unquoted.clear();
+            qsizetype j = ScanQuoted(p, i + 1, n, &unquoted);
+            if (j < 0)
+                j = n;
+            const qsizetype at = FindSeparator(p, j, n, separator);
+            unquoted.append(p + j, (at < 0 ? n : at) - j);
+            emit(unquoted.constData(), unquoted.size());
+            if (at < 0)
+                return count + 1;
+            i = at + separator.size();
+            continue;
+        }
+        const qsizetype at = FindSeparator(p, i, n, separator);
+        if (at < 0) {
+            emit(p + std::min(i, n), std::max<qsizetype>(n - i, 0));
+            return count + 1;
+        }
+        emit(p + i, at - i);
+        i = at + separator.size();
+    }
+    return count;
+}
+
+// Every kIndexStride-th record's start is remembered: a load reads at most that many
+// records before its first.
 constexpr qint64 kIndexStride = 64;
 
 // How long a file must be unchanged before its size and time are trusted to tell
 // a rewrite (file times move in clock ticks of a few milliseconds).
 constexpr qint64 kRestMs = 50;
 
-// What one reading of the file taught: the encoding, the line count and where
-// lines 1, 1 + kIndexStride, 1 + 2 kIndexStride, ... start (file offsets; only
-// line 1 for UTF-16, whose lines are found by decoding).
+// What one reading of the file taught: the encoding, the record count, how many
+// lines were not UTF-8 and where records 1, 1 + kIndexStride, 1 + 2 kIndexStride, ...
+// start (file offsets; only record 1 for UTF-16, whose lines are found by decoding).
+// Records are lines, or several lines where a quoted field holds line breaks; the
+// separator that decides quoting is part of what was learnt.
 struct TextFileIndex
 {
     TextEncoding encoding = TextEncoding::Utf8;
     qint64 lines = 0;
+    qint64 nonUtf8Lines = 0;
+    QByteArray quoteSeparator;
     std::vector<qint64> starts;
 };
 
-// Yields the lines of a text file as UTF-8, whatever the file's encoding.
+// Yields the records of a text file as UTF-8, whatever the file's encoding.
+//
+// Encoding: a byte-order mark decides for the whole file; without one each line
+// that is valid UTF-8 is UTF-8 and any other is GB18030, so a few bad bytes cost
+// only their own line. In UTF-8 and GB18030 a newline byte is never part of a
+// longer character, so lines are cut on the raw bytes before they are decoded.
 class TextLineReader
 {
 public:
@@ -108,7 +201,7 @@ public:
                 reason = m_file.errorString();
                 ::close(fd);
             }
-            error = QStringLiteral("Cannot open the text file \"%1\": %2").arg(path, reason);
+            error = QStringLiteral("无法打开文本文件“%1”：%2").arg(path, reason);
             return false;
         }
         // The file is read up to its size when opened: a file under /proc that
@@ -117,15 +210,14 @@ public:
         return true;
     }
 
-    // One pass over the file: its encoding, line count and line starts. Leaves the
-    // reader at line 1.
-    bool Learn(TextFileIndex& index, QString& error)
+    // One pass over the file: its encoding, record count and record starts. Leaves
+    // the reader at record 1.
+    bool Learn(TextFileIndex& index, QByteArrayView quoteSeparator, QString& error)
     {
-        index.starts.clear();
-        index.lines = 0;
+        index = TextFileIndex();
+        index.quoteSeparator = quoteSeparator.toByteArray();
         const QByteArray head = m_file.peek(std::min<qint64>(3, m_size));
         qint64 bom = 0;
-        bool validate = false;
         if (head.startsWith("\xEF\xBB\xBF")) {
             index.encoding = TextEncoding::Utf8, bom = 3;
         } else if (head.startsWith("\xFF\xFE")) {
@@ -133,94 +225,90 @@ public:
         } else if (head.startsWith("\xFE\xFF")) {
             index.encoding = TextEncoding::Utf16BE, bom = 2;
         } else {
-            index.encoding = TextEncoding::Utf8, validate = true;
+            index.encoding = TextEncoding::PerLine;
         }
-        if (index.encoding == TextEncoding::Utf16LE || index.encoding == TextEncoding::Utf16BE) {
-            index.starts.push_back(bom);
-            if (!Start(index.encoding, bom, error))
-                return false;
-            QByteArrayView line;
-            while (NextLine(line))
-                ++index.lines;
-            if (!m_error.isEmpty()) {
-                error = m_error;
-                return false;
-            }
-            return Start(index.encoding, bom, error);
-        }
-        // In UTF-8 and GB18030 a newline byte is never part of a longer character,
-        // so lines are cut on the raw bytes while the encoding is being decided.
-        if (!m_file.seek(bom))
-            return ReadError(error);
-        Utf8Validator validator;
-        QByteArray chunk(kChunk, Qt::Uninitialized);
-        qint64 offset = bom;
-        qint64 lineStart = bom;
         index.starts.push_back(bom);
-        for (;;) {
-            const qint64 n = m_file.read(chunk.data(), ChunkLeft());
-            if (n <= 0)
-                break;
-            const char* data = chunk.constData();
-            if (validate
-                && !validator.Feed(reinterpret_cast<const unsigned char*>(data), n)) {
-                validate = false;
-                index.encoding = TextEncoding::Gb18030;
-            }
-            for (qint64 i = 0; i < n;) {
-                const void* nl = std::memchr(data + i, '\n', static_cast<size_t>(n - i));
-                if (!nl)
-                    break;
-                const qint64 at = static_cast<const char*>(nl) - data;
-                if (offset + at - lineStart > kMaxTextLineBytes)
-                    return LineTooLong(error);
-                lineStart = offset + at + 1;
-                if (++index.lines % kIndexStride == 0)
-                    index.starts.push_back(lineStart);
-                i = at + 1;
-            }
-            offset += n;
-            if (offset - lineStart > kMaxTextLineBytes)
-                return LineTooLong(error);
+        // Every line is checked on this pass; later reads check lines only in a file
+        // that has lines that are not UTF-8.
+        index.nonUtf8Lines = index.encoding == TextEncoding::PerLine ? 1 : 0;
+        if (!Start(index, bom, error))
+            return false;
+        m_nonUtf8Lines = 0;
+        QByteArrayView record;
+        while (NextRecord(record)) {
+            if (++index.lines % kIndexStride == 0 && !m_decoder)
+                index.starts.push_back(m_bufferOffset + m_pos);
         }
-        if (validate && !validator.Complete())
-            index.encoding = TextEncoding::Gb18030;
-        if (offset > lineStart)
-            ++index.lines;
-        return Start(index.encoding, bom, error);
+        if (!m_error.isEmpty()) {
+            error = m_error;
+            return false;
+        }
+        index.nonUtf8Lines = m_nonUtf8Lines;
+        return Start(index, bom, error);
     }
 
-    // Reads from offset, the start of a line, on.
-    bool Start(TextEncoding encoding, qint64 offset, QString& error)
+    // Reads from offset, the start of a record, on.
+    bool Start(const TextFileIndex& index, qint64 offset, QString& error)
     {
         if (!m_file.seek(offset))
             return ReadError(error);
         m_buffer.clear();
+        m_bufferOffset = offset;
         m_pos = 0;
         m_atEnd = false;
         m_error.clear();
         m_decoder.reset();
-        m_bytewise = encoding == TextEncoding::Gb18030;
-        m_rawTail = false;
-        switch (encoding) {
-        case TextEncoding::Utf8:
-            break;
-        case TextEncoding::Utf16LE:
+        m_checkLines = index.encoding == TextEncoding::PerLine && index.nonUtf8Lines > 0;
+        m_quoteSeparator = index.quoteSeparator;
+        if (index.encoding == TextEncoding::Utf16LE)
             m_decoder.emplace(QStringConverter::Utf16LE);
-            break;
-        case TextEncoding::Utf16BE:
+        else if (index.encoding == TextEncoding::Utf16BE)
             m_decoder.emplace(QStringConverter::Utf16BE);
-            break;
-        case TextEncoding::Gb18030:
-            m_decoder.emplace("GB18030");
-            break;
-        }
         return true;
     }
 
-    // The next line without its line end; false after the last line, or on a line
-    // longer than kMaxTextLineBytes (then Error() says so).
-    bool NextLine(QByteArrayView& line)
+    // The next record without its line end; false after the last record, or on a
+    // line or record longer than kMaxTextLineBytes (then Error() says so). A quoted
+    // field left open at the end of the file ends there.
+    bool NextRecord(QByteArrayView& record)
+    {
+        QByteArrayView line;
+        bool carriageReturn = false;
+        if (!NextLine(line, carriageReturn))
+            return false;
+        if (m_quoteSeparator.isEmpty() || !QuoteOpenAtEnd(line, m_quoteSeparator, false)) {
+            record = line;
+            return true;
+        }
+        m_record = line.toByteArray();
+        for (bool open = true; open;) {
+            const bool lineEndCr = carriageReturn;
+            if (!NextLine(line, carriageReturn)) {
+                if (!m_error.isEmpty())
+                    return false;
+                break;
+            }
+            // The line break belongs to the field, as the file wrote it.
+            m_record.append(lineEndCr ? QByteArrayView("\r\n") : QByteArrayView("\n"));
+            m_record.append(line);
+            if (m_record.size() > kMaxTextLineBytes) {
+                LineTooLong(m_error);
+                return false;
+            }
+            open = QuoteOpenAtEnd(line, m_quoteSeparator, true);
+        }
+        record = m_record;
+        return true;
+    }
+
+    const QString& Error() const { return m_error; }
+    // Lines read so far (since Learn started) that were not UTF-8.
+    qint64 NonUtf8Lines() const { return m_nonUtf8Lines; }
+
+private:
+    // The next line in UTF-8, without its line end; carriageReturn tells whether a CR
+    // stood before the line feed.
+    bool NextLine(QByteArrayView& line, bool& carriageReturn)
     {
         // Bytes of the current line already searched for its end: a long line is
         // scanned once, not again after each refill.
@@ -231,7 +319,7 @@ public:
             if (const void* nl
                 = std::memchr(begin + scanned, '\n', static_cast<size_t>(available - scanned))) {
                 const qsizetype length = static_cast<const char*>(nl) - begin;
-                line = Trimmed(begin, length);
+                line = Decoded(Trimmed(begin, length, carriageReturn));
                 m_pos += length + 1;
                 return true;
             }
@@ -239,7 +327,7 @@ public:
             if (m_atEnd) {
                 if (available == 0)
                     return false;
-                line = Trimmed(begin, available);
+                line = Decoded(Trimmed(begin, available, carriageReturn));
                 m_pos = m_buffer.size();
                 return true;
             }
@@ -251,27 +339,37 @@ public:
         }
     }
 
-    const QString& Error() const { return m_error; }
-
-private:
-    static QByteArrayView Trimmed(const char* begin, qsizetype length)
+    static QByteArrayView Trimmed(const char* begin, qsizetype length, bool& carriageReturn)
     {
-        if (length > 0 && begin[length - 1] == '\r')
-            --length;
-        return QByteArrayView(begin, length);
+        carriageReturn = length > 0 && begin[length - 1] == '\r';
+        return QByteArrayView(begin, carriageReturn ? length - 1 : length);
+    }
+
+    // A line of a file without a byte-order mark: as it stands when it is UTF-8,
+    // else decoded from GB18030.
+    QByteArrayView Decoded(QByteArrayView raw)
+    {
+        if (!m_checkLines || IsUtf8(raw.data(), raw.size()))
+            return raw;
+        ++m_nonUtf8Lines;
+        // Made on first use: most files never need it.
+        if (!m_gb18030)
+            m_gb18030.emplace("GB18030", QStringConverter::Flag::Stateless);
+        m_line = m_gb18030->decode(raw);
+        m_lineUtf8 = m_line.toUtf8();
+        return m_lineUtf8;
     }
 
     bool LineTooLong(QString& error) const
     {
-        error = QStringLiteral("A line of the text file \"%1\" is longer than %2 bytes")
-                    .arg(m_path)
-                    .arg(kMaxTextLineBytes);
+        error = QStringLiteral("文本文件“%1”中有一行长于 %2 字节，无法读入。").arg(m_path).arg(kMaxTextLineBytes);
         return false;
     }
 
     bool ReadError(QString& error) const
     {
-        error = QStringLiteral("Cannot read the text file \"%1\": %2").arg(m_path, m_file.errorString());
+        qWarning("Cannot read %s: %s", qUtf8Printable(m_path), qUtf8Printable(m_file.errorString()));
+        error = QStringLiteral("无法读取文本文件“%1”。").arg(m_path);
         return false;
     }
 
@@ -280,6 +378,7 @@ private:
     void Fill()
     {
         m_buffer.remove(0, m_pos);
+        m_bufferOffset += m_pos;
         m_pos = 0;
         if (!m_decoder) {
             const qsizetype old = m_buffer.size();
@@ -292,15 +391,6 @@ private:
             const QString text = (*m_decoder)(raw);
             m_buffer.append(text.toUtf8());
             m_atEnd = raw.isEmpty();
-            if (m_bytewise) {
-                // The lines were counted on the raw bytes: a last line whose bytes the
-                // decoder still holds (a lead byte cut off by the end of the file) must
-                // not vanish, or the count and the rows would disagree.
-                const qsizetype nl = raw.lastIndexOf('\n');
-                m_rawTail = nl >= 0 ? nl + 1 < raw.size() : (m_rawTail || !raw.isEmpty());
-                if (m_atEnd && m_rawTail && (m_buffer.size() == m_pos || m_buffer.endsWith('\n')))
-                    m_buffer.append(QString(QChar::ReplacementCharacter).toUtf8());
-            }
         }
     }
 
@@ -308,12 +398,18 @@ private:
     qint64 m_size = 0;
     QString m_path;
     QString m_error;
-    std::optional<QStringDecoder> m_decoder;
-    bool m_bytewise = false; // lines were counted on the raw bytes (GB18030)
-    bool m_rawTail = false;  // raw bytes were read after the last line feed
+    std::optional<QStringDecoder> m_decoder; // UTF-16 files, decoded as they are read
+    std::optional<QStringDecoder> m_gb18030;
+    bool m_checkLines = false;               // lines may be GB18030
+    qint64 m_nonUtf8Lines = 0;
+    QByteArray m_quoteSeparator;             // empty: no quoted fields
     QByteArray m_buffer;
+    qint64 m_bufferOffset = 0;               // file offset of m_buffer[0] (not for UTF-16)
     qsizetype m_pos = 0;
     bool m_atEnd = false;
+    QString m_line;
+    QByteArray m_lineUtf8;
+    QByteArray m_record;
 };
 
 // UTF-16 units of the UTF-8 sequence starting with lead.
@@ -325,6 +421,11 @@ int Utf16Units(unsigned char lead)
 int SequenceLength(unsigned char lead)
 {
     return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+QString TooLargeText(const QString& path)
+{
+    return QStringLiteral("文本文件“%1”太大，无法读入内存。").arg(path);
 }
 
 } // namespace
@@ -363,6 +464,11 @@ QByteArray TextSeparator(int32_t kind, const QString& otherSeparator)
     }
 }
 
+QByteArray QuoteSeparator(int32_t kind, const QString& otherSeparator)
+{
+    return kind == TextSeparatorCustom ? QByteArray() : TextSeparator(kind, otherSeparator);
+}
+
 void AppendSplitLine(QByteArrayView line, QByteArrayView separator, const std::vector<int>& widths, int pieceCount,
                      LoaderRow& rows)
 {
@@ -380,32 +486,24 @@ void AppendSplitLine(QByteArrayView line, QByteArrayView separator, const std::v
             }
             rows.AppendUtf8(p + start, pos - start);
         }
-    } else {
-        qsizetype start = 0;
-        if (separator.size() == 1) {
-            const char sep = separator.front();
-            for (qsizetype i = 0; i < n && filled < pieceCount; ++i) {
-                if (p[i] != sep)
-                    continue;
-                rows.AppendUtf8(p + start, i - start);
-                ++filled;
-                start = i + 1;
-            }
-        } else if (!separator.isEmpty()) {
-            // A character of several bytes: UTF-8 never matches one inside another.
-            for (qsizetype i; filled < pieceCount && (i = line.indexOf(separator, start)) >= 0;) {
-                rows.AppendUtf8(p + start, i - start);
-                ++filled;
-                start = i + separator.size();
-            }
-        }
-        if (filled < pieceCount && start < n) {
-            rows.AppendUtf8(p + start, n - start);
+    } else if (separator.isEmpty()) {
+        if (pieceCount > 0 && n > 0) {
+            rows.AppendUtf8(p, n);
             ++filled;
         }
+    } else {
+        filled = ForEachField(line, separator, pieceCount,
+                              [&rows](const char* text, qsizetype length) { rows.AppendUtf8(text, length); });
     }
     for (; filled < pieceCount; ++filled)
         rows.AppendUtf8(nullptr, 0);
+}
+
+int CountFields(QByteArrayView line, QByteArrayView separator, int limit)
+{
+    if (separator.isEmpty())
+        return std::min(limit, 1);
+    return ForEachField(line, separator, limit, [](const char*, qsizetype) {});
 }
 
 QStringList SplitString(const QString& line, const QString& separator, int pieceCount, const std::vector<int>& widths)
@@ -417,19 +515,28 @@ QStringList SplitString(const QString& line, const QString& separator, int piece
     return rows.Row(0);
 }
 
-bool ReadTextFileHead(const QString& path, int keep, qint64 countLimit, QStringList& lines, qint64& lineCount,
+bool ReadTextFileHead(const QString& path, QByteArrayView quoteSeparator, int keep, TextFileHead& head,
                       QString& error)
 {
-    lines.clear();
-    lineCount = 0;
-    TextLineReader reader;
-    TextFileIndex index;
-    if (!reader.Open(path, error) || !reader.Learn(index, error))
+    head = TextFileHead();
+    try {
+        TextLineReader reader;
+        TextFileIndex index;
+        if (!reader.Open(path, error) || !reader.Learn(index, quoteSeparator, error))
+            return false;
+        head.recordCount = index.lines;
+        head.nonUtf8Lines = index.nonUtf8Lines;
+        QByteArrayView record;
+        while (head.records.size() < keep && reader.NextRecord(record))
+            head.records.append(QString::fromUtf8(record));
+        if (!reader.Error().isEmpty()) {
+            error = reader.Error();
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        head = TextFileHead();
+        error = TooLargeText(path);
         return false;
-    QByteArrayView line;
-    while ((countLimit < 0 || lineCount <= countLimit) && reader.NextLine(line)) {
-        if (lineCount++ < keep)
-            lines.append(QString::fromUtf8(line));
     }
     error.clear();
     return true;
@@ -465,11 +572,12 @@ void CTextDL::SetDataSource(const CDSBase* source)
     CDLBase::SetDataSource(source);
 }
 
-bool CTextDL::LearnFile(const QString& path)
+bool CTextDL::LearnFile(const QString& path, const QByteArray& quoteSeparator)
 {
     struct stat identity = {};
     const bool known = ::stat(QFile::encodeName(path).constData(), &identity) == 0;
-    if (known && m_pFile && m_pFile->path == path && m_pFile->Same(identity))
+    if (known && m_pFile && m_pFile->path == path && m_pFile->index.quoteSeparator == quoteSeparator
+        && m_pFile->Same(identity))
         return true;
     m_pFile.reset();
     auto file = std::make_unique<FileState>();
@@ -481,7 +589,7 @@ bool CTextDL::LearnFile(const QString& path)
                      + (qint64(now.tv_nsec) - identity.st_mtim.tv_nsec) / 1000000;
     file->racy = !known || age < kRestMs;
     file->reader = std::make_unique<TextLineReader>();
-    if (!file->reader->Open(path, m_strLastError) || !file->reader->Learn(file->index, m_strLastError))
+    if (!file->reader->Open(path, m_strLastError) || !file->reader->Learn(file->index, quoteSeparator, m_strLastError))
         return false;
     m_pFile = std::move(file);
     return true;
@@ -512,19 +620,19 @@ bool CTextDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
 QString CTextDL::OutOfMemory() const
 {
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
-    return QStringLiteral("The text file \"%1\" is too large to be read into memory").arg(ds ? ds->m_strPath : QString());
+    return TooLargeText(ds ? ds->m_strPath : QString());
 }
 
 int CTextDL::CountRecords()
 {
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
     if (!ds) {
-        m_strLastError = QStringLiteral("The data source is not a text file");
+        m_strLastError = QStringLiteral("数据源不是文本文件。");
         ThrowLastError();
     }
     if (ds->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
-    if (!LearnFile(ds->m_strPath))
+    if (!LearnFile(ds->m_strPath, QuoteSeparator(ds->m_nSeparator, ds->m_strOtherSeparator)))
         ThrowLastError();
     qint64 lines = m_pFile->index.lines;
     if (ds->m_bHeaderRow && lines > 0)
@@ -538,21 +646,22 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
     rows.Clear();
     const auto* ds = dynamic_cast<const CTextDS*>(m_pDataSource);
     if (!ds)
-        return Fail(QStringLiteral("The data source is not a text file"));
-    if (!LearnFile(ds->m_strPath))
+        return Fail(QStringLiteral("数据源不是文本文件。"));
+    if (!LearnFile(ds->m_strPath, QuoteSeparator(ds->m_nSeparator, ds->m_strOtherSeparator)))
         return false;
     m_strLastError.clear();
     qint64 first = 0;
     qint64 last = 0;
     if (!MapRecords(nFirst, nLast, first, last))
         return true;
-    if (ds->m_bHeaderRow) { // line 1 holds the field names
+    if (ds->m_bHeaderRow) { // record 1 holds the field names
         ++first;
         ++last;
     }
 
     const bool wholeLine = ds->m_nSeparator == TextSeparatorNone;
-    const int pieceCount = wholeLine ? 1 : std::max<int>(1, static_cast<int>(ds->m_selectedFields.size()));
+    const int pieceCount
+        = wholeLine ? 1 : static_cast<int>(std::clamp<qsizetype>(ds->m_selectedFields.size(), 1, kMaxDataFields));
     const QByteArray separator = TextSeparator(ds->m_nSeparator, ds->m_strOtherSeparator);
     const std::vector<int> widths = ds->m_nSeparator == TextSeparatorCustom ? ParseSegments(ds->m_strCustomSegments)
                                                                         : std::vector<int>();
@@ -565,11 +674,11 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
     if (first > file.index.lines)
         return true;
     // Go on from where the last load stopped when that is near, else from the
-    // nearest remembered line.
+    // nearest remembered record.
     if (file.nextLine > first || first - file.nextLine >= kIndexStride) {
         const auto slot = std::min<qint64>((first - 1) / kIndexStride,
                                            static_cast<qint64>(file.index.starts.size()) - 1);
-        if (!file.reader->Start(file.index.encoding, file.index.starts[slot], m_strLastError)) {
+        if (!file.reader->Start(file.index, file.index.starts[slot], m_strLastError)) {
             m_pFile.reset();
             rows.Clear();
             return false;
@@ -579,7 +688,7 @@ bool CTextDL::ReadRows(int nFirst, int nLast, LoaderRow& rows)
     TextLineReader& reader = *file.reader;
     QByteArrayView line;
     qint64 number = file.nextLine;
-    for (; number <= last && reader.NextLine(line); ++number) {
+    for (; number <= last && reader.NextRecord(line); ++number) {
         if (number < first)
             continue;
         if (wholeLine)

@@ -9,8 +9,10 @@
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <QRawFont>
 #include <QTextLayout>
 #include <QThread>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 
@@ -280,11 +282,12 @@ struct LaidOutText
     double width = 0;
     double height = 0;
     double lineHeight = 0;
+    size_t bytes = 0; // about what it holds in memory, its key's text included
 };
 
 struct LayoutKey
 {
-    QString font;
+    QFont font;
     QString text;
     double wrapWidth; // below 0: lines end only at line breaks
     bool operator==(const LayoutKey&) const = default;
@@ -316,26 +319,60 @@ LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
         y += result.lineHeight; // QTextLine rounds its height up to whole units
     }
     layout.endLayout();
+    result.bytes = sizeof(LayoutKey) + sizeof(LaidOutText) + 2 * size_t(text.size()) + 64;
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
         LaidOutLine out;
         out.width = line.naturalTextWidth();
         out.runs = line.glyphRuns();
         result.width = std::max(result.width, out.width);
+        result.bytes += sizeof(LaidOutLine);
+        for (const QGlyphRun& run : out.runs)
+            result.bytes += 128 + size_t(run.glyphIndexes().size()) * (sizeof(quint32) + sizeof(QPointF));
         result.lines.push_back(std::move(out));
     }
     result.height = y;
     return result;
 }
 
-using LayoutCache = QHash<LayoutKey, LaidOutText>;
+// Shaped texts in two generations: lookups look in both and bring what they find
+// into the recent one; when the recent one holds its share of memory, it becomes the
+// older and the older is dropped. Texts drawn on every label (captions, names that
+// repeat) stay while a stream of texts seen once (serial numbers) passes through.
+struct LayoutCache
+{
+    QHash<LayoutKey, LaidOutText> recent;
+    QHash<LayoutKey, LaidOutText> older;
+    size_t recentBytes = 0;
+
+    void clear()
+    {
+        recent.clear();
+        older.clear();
+        recentBytes = 0;
+    }
+};
+constexpr size_t kLayoutGenerationBytes = size_t(2) << 20;
+
+struct FontSpec
+{
+    QString family;
+    float pointSize;
+    int32_t styleBits;
+    bool operator==(const FontSpec&) const = default;
+};
+
+size_t qHash(const FontSpec& spec, size_t seed = 0)
+{
+    return qHashMulti(seed, spec.family, spec.pointSize, spec.styleBits);
+}
 
 void ClearMainThreadLayoutCache();
 
 // Shaping is the dear part of drawing text and labels draw the same texts again
-// and again, so shaped texts are kept, per thread, dropped wholesale when full.
-// The glyph runs hold font engines, so the main thread's cache is emptied while the
-// application still stands.
+// and again, so shaped texts are kept, per thread, for print, preview, export and
+// the screen alike, in bounded memory. The glyph runs hold font engines, so the main thread's cache is emptied while
+// the application still stands.
 LayoutCache& Cache()
 {
     thread_local LayoutCache cache;
@@ -350,48 +387,84 @@ LayoutCache& Cache()
     return cache;
 }
 
+// Fonts by the settings they were made from (MakeFont), per thread like the
+// shaped texts, and emptied with them.
+QHash<FontSpec, QFont>& Fonts()
+{
+    thread_local QHash<FontSpec, QFont> fonts;
+    Cache(); // registers the main thread's clean-up
+    return fonts;
+}
+
 void ClearMainThreadLayoutCache()
 {
     Cache().clear();
+    Fonts().clear();
 }
 
 // The reference stays valid only until the next call.
-const LaidOutText& LayOut(const QString& fontKey, const QFont& font, const QString& text, double wrapWidth)
-{
-    LayoutCache& cache = Cache();
-    LayoutKey key{fontKey, text, wrapWidth};
-    if (const auto found = cache.constFind(key); found != cache.cend())
-        return *found;
-    if (cache.size() >= 2048)
-        cache.clear();
-    return *cache.insert(std::move(key), Shape(font, text, wrapWidth));
-}
-
 const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWidth)
 {
-    return LayOut(font.key(), font, text, wrapWidth);
+    LayoutCache& cache = Cache();
+    LayoutKey key {font, text, wrapWidth};
+    if (const auto found = cache.recent.constFind(key); found != cache.recent.cend())
+        return *found;
+    LaidOutText laid;
+    if (const auto old = cache.older.find(key); old != cache.older.end()) {
+        laid = std::move(*old);
+        cache.older.erase(old);
+    } else {
+        laid = Shape(font, text, wrapWidth);
+    }
+    if (cache.recentBytes + laid.bytes > kLayoutGenerationBytes && !cache.recent.isEmpty()) {
+        cache.older = std::move(cache.recent);
+        cache.recent = {};
+        cache.recentBytes = 0;
+    }
+    cache.recentBytes += laid.bytes;
+    return *cache.recent.insert(std::move(key), std::move(laid));
+}
+
+double LineLeft(const LaidOutLine& line, double left, double boxWidth, Qt::Alignment alignment)
+{
+    if (alignment & Qt::AlignHCenter)
+        return left + (boxWidth - line.width) / 2;
+    if (alignment & Qt::AlignRight)
+        return left + boxWidth - line.width;
+    return left;
+}
+
+double TextTop(const LaidOutText& laid, const QRectF& box, Qt::Alignment alignment)
+{
+    if (alignment & Qt::AlignVCenter)
+        return box.top() + (box.height() - laid.height) / 2;
+    if (alignment & Qt::AlignBottom)
+        return box.top() + box.height() - laid.height;
+    return box.top();
 }
 
 void DrawLines(QPainter& painter, const LaidOutText& laid, double left, double top, double boxWidth,
                Qt::Alignment alignment)
 {
     for (const LaidOutLine& line : laid.lines) {
-        double x = left;
-        if (alignment & Qt::AlignHCenter)
-            x += (boxWidth - line.width) / 2;
-        else if (alignment & Qt::AlignRight)
-            x += boxWidth - line.width;
+        const double x = LineLeft(line, left, boxWidth, alignment);
         for (const QGlyphRun& run : line.runs)
             painter.drawGlyphRun(QPointF(x, top), run); // runs carry their line's position
     }
 }
 
+QRectF ToLayoutUnits(const QRectF& box)
+{
+    return {
+        box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm, box.height() / kLayoutUnitMm};
+}
+
 // Upright characters stacked top to bottom; a column ends at a line break or, when
 // wrapping, where the next character would leave the box.
-void DrawVertical(QPainter& painter, const QString& fontKey, const QFont& font, const QString& text,
-                  const QRectF& box, const TextFormat& format)
+void DrawVertical(
+    QPainter& painter, const QFont& font, const QString& text, const QRectF& box, const TextFormat& format)
 {
-    const double step = LayOut(fontKey, font, QStringLiteral(" "), -1).lineHeight;
+    const double step = LayOut(font, QStringLiteral(" "), -1).lineHeight;
     const double columnWidth = step;
     double columnLeft = format.rightToLeft ? box.right() - columnWidth : box.left();
     double y = box.top();
@@ -411,7 +484,7 @@ void DrawVertical(QPainter& painter, const QString& fontKey, const QFont& font, 
             length = 2;
         if (format.wrap && y > box.top() && y + step > box.bottom() + 1e-6)
             nextColumn();
-        const LaidOutText& laid = LayOut(fontKey, font, text.mid(i, length), -1);
+        const LaidOutText& laid = LayOut(font, text.mid(i, length), -1);
         DrawLines(painter, laid, columnLeft + (columnWidth - laid.width) / 2, y, 0, Qt::AlignLeft);
         y += step;
         i += length - 1;
@@ -420,7 +493,9 @@ void DrawVertical(QPainter& painter, const QString& fontKey, const QFont& font, 
 
 } // namespace
 
-QFont MakeFont(const QString& family, float pointSize, int32_t styleBits)
+namespace {
+
+QFont BuildFont(const QString& family, float pointSize, int32_t styleBits)
 {
     QFont font(family);
     font.setPointSizeF(pointSize > 0 ? pointSize : 1.0f);
@@ -432,6 +507,21 @@ QFont MakeFont(const QString& family, float pointSize, int32_t styleBits)
     // measures the same at every resolution.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
+}
+
+} // namespace
+
+QFont MakeFont(const QString& family, float pointSize, int32_t styleBits)
+{
+    // Objects build their font on every draw, from a handful of settings a label uses
+    // again and again: built once per thread, the few kept.
+    QHash<FontSpec, QFont>& fonts = Fonts();
+    FontSpec spec {family, pointSize, styleBits};
+    if (const auto found = fonts.constFind(spec); found != fonts.cend())
+        return *found;
+    if (fonts.size() >= 256)
+        fonts.clear();
+    return *fonts.insert(std::move(spec), BuildFont(family, pointSize, styleBits));
 }
 
 QFont MakeFont(const QString& family, float pointSize, bool bold, bool italic, bool underline, bool strikeout)
@@ -464,7 +554,9 @@ QSizeF MeasureText(const QFont& font, const QString& text)
 }
 
 TextPainter::TextPainter(QPainter& painter, const QFont& font, const QBrush& brush)
-    : m_painter(painter), m_font(font), m_fontKey(font.key()), m_active(painter.isActive())
+    : m_painter(painter)
+    , m_font(font)
+    , m_active(painter.isActive())
 {
     if (!m_active)
         return;
@@ -484,32 +576,26 @@ TextPainter::~TextPainter()
 
 double TextPainter::Width(const QString& text) const
 {
-    return text.isEmpty() ? 0.0 : LayOut(m_fontKey, m_font, text, -1).width * kLayoutUnitMm;
+    return text.isEmpty() ? 0.0 : LayOut(m_font, text, -1).width * kLayoutUnitMm;
 }
 
 void TextPainter::Draw(const QString& text, const QRectF& box, const TextFormat& format)
 {
     if (text.isEmpty() || !m_active)
         return;
-    const QRectF layoutBox(box.x() / kLayoutUnitMm, box.y() / kLayoutUnitMm, box.width() / kLayoutUnitMm,
-                           box.height() / kLayoutUnitMm);
+    const QRectF layoutBox = ToLayoutUnits(box);
     if (format.vertical) {
         if (format.clip) {
             m_painter.save();
             m_painter.setClipRect(layoutBox, Qt::IntersectClip);
         }
-        DrawVertical(m_painter, m_fontKey, m_font, text, layoutBox, format);
+        DrawVertical(m_painter, m_font, text, layoutBox, format);
         if (format.clip)
             m_painter.restore();
         return;
     }
-    const LaidOutText& laid =
-        LayOut(m_fontKey, m_font, text, format.wrap ? std::max(0.0, layoutBox.width()) : -1);
-    double top = layoutBox.top();
-    if (format.alignment & Qt::AlignVCenter)
-        top += (layoutBox.height() - laid.height) / 2;
-    else if (format.alignment & Qt::AlignBottom)
-        top += layoutBox.height() - laid.height;
+    const LaidOutText& laid = LayOut(m_font, text, format.wrap ? std::max(0.0, layoutBox.width()) : -1);
+    const double top = TextTop(laid, layoutBox, format.alignment);
     // Clipping costs; only a text that leaves its box needs it.
     const bool clip = format.clip && (laid.width > layoutBox.width() || laid.height > layoutBox.height());
     if (clip) {
@@ -519,6 +605,55 @@ void TextPainter::Draw(const QString& text, const QRectF& box, const TextFormat&
     DrawLines(m_painter, laid, layoutBox.left(), top, layoutBox.width(), format.alignment);
     if (clip)
         m_painter.restore();
+}
+
+void TextPainter::DrawEach(std::span<const QString> texts, std::span<const QRectF> boxes, Qt::Alignment alignment)
+{
+    if (!m_active)
+        return;
+    // The glyphs of every text, gathered by the font that holds them (a character
+    // the font lacks comes from a fallback font). A decorated run is drawn as it
+    // stands, so that an underline keeps to its own text.
+    struct Item
+    {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    QVarLengthArray<Item, 2> items;
+    const size_t count = std::min(texts.size(), boxes.size());
+    for (size_t i = 0; i < count; ++i) {
+        if (texts[i].isEmpty())
+            continue;
+        const QRectF box = ToLayoutUnits(boxes[i]);
+        const LaidOutText& laid = LayOut(m_font, texts[i], -1);
+        const double top = TextTop(laid, box, alignment);
+        for (const LaidOutLine& line : laid.lines) {
+            const QPointF origin(LineLeft(line, box.left(), box.width(), alignment), top);
+            for (const QGlyphRun& run : line.runs) {
+                if (run.flags() & (QGlyphRun::Overline | QGlyphRun::Underline | QGlyphRun::StrikeOut)) {
+                    m_painter.drawGlyphRun(origin, run); // runs carry their line's position
+                    continue;
+                }
+                const QRawFont font = run.rawFont();
+                auto item = std::find_if(items.begin(), items.end(), [&](const Item& it) { return it.font == font; });
+                if (item == items.end()) {
+                    items.append(Item {font, {}, {}});
+                    item = items.end() - 1;
+                }
+                item->glyphs.append(run.glyphIndexes());
+                for (const QPointF& position : run.positions())
+                    item->positions.append(position + origin);
+            }
+        }
+    }
+    for (const Item& item : items) {
+        QGlyphRun run;
+        run.setRawFont(item.font);
+        run.setGlyphIndexes(item.glyphs);
+        run.setPositions(item.positions);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+    }
 }
 
 void DrawText(QPainter& painter, const QString& text, const QFont& font, const QRectF& box,

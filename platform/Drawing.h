@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <span>
 
 // The drawing layer every label object, barcode text line, page header and canvas
 // draws through. Its world unit is the millimetre; font sizes are points, the same
@@ -204,13 +205,18 @@ public:
     TextPainter& operator=(const TextPainter&) = delete;
 
     void Draw(const QString& text, const QRectF& box, const TextFormat& format = {});
+    // Texts of one line each, each laid out alone and placed in its own box as Draw
+    // places it with the alignment (no wrapping, no clipping), drawn as one text item
+    // per font the glyphs need: a line placed character by character (a barcode's
+    // digits, spaced text) is one item in a PDF, not one per character.
+    void DrawEach(std::span<const QString> texts, std::span<const QRectF> boxes,
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
     // MeasureTextWidth in this painter's font.
     double Width(const QString& text) const;
 
 private:
     QPainter& m_painter;
     QFont m_font;
-    QString m_fontKey;
     bool m_active;
     QTransform m_saved;
     QPen m_savedPen;

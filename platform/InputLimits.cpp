@@ -12,9 +12,25 @@
 
 namespace {
 
+// The reason in the program's language; the system's own words go to the log.
 QString ErrnoText(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    switch (code) {
+    case ENOENT:
+        return QStringLiteral("文件不存在");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有读取权限");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
+    default:
+        qWarning("File error %d: %s", code, std::strerror(code));
+        return QStringLiteral("系统错误 %1").arg(code);
+    }
 }
 
 class FileDescriptor
@@ -40,7 +56,7 @@ private:
 int OpenRegularFile(const QString& path, QString& reason)
 {
     if (path.isEmpty()) {
-        reason = QStringLiteral("no file name");
+        reason = QStringLiteral("没有文件名");
         return -1;
     }
     // Non-blocking, so that opening a pipe with no writer returns at once; the type
@@ -52,7 +68,7 @@ int OpenRegularFile(const QString& path, QString& reason)
         return -1;
     }
     if (!S_ISREG(info.st_mode)) {
-        reason = QStringLiteral("not a regular file");
+        reason = QStringLiteral("不是普通文件");
         return -1;
     }
     const int flags = ::fcntl(fd.Get(), F_GETFL);
@@ -72,7 +88,7 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
         return std::nullopt;
     }
     if (info.st_size > maxBytes) {
-        reason = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+        reason = QStringLiteral("文件大于 %1 字节").arg(maxBytes);
         return std::nullopt;
     }
     // No more than the size reported at opening is taken: a file under /proc that
@@ -97,13 +113,13 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
                 break;
         }
         if (used > bound) {
-            reason = QStringLiteral("holds more than the %1 bytes its size says").arg(bound);
+            reason = QStringLiteral("文件内容多于它报告的 %1 字节").arg(bound);
             return std::nullopt;
         }
         bytes.resize(used);
         return bytes;
     } catch (const std::bad_alloc&) {
-        reason = QStringLiteral("not enough memory");
+        reason = QStringLiteral("内存不足");
         return std::nullopt;
     }
 }

@@ -19,16 +19,31 @@ inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
 inline constexpr int kMaxPictureDecodedMiB = 256;
 // One line of a text data file, in bytes after conversion to UTF-8.
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
-// One part of an .xlsx workbook, uncompressed.
-inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(1) << 30;
+// An .xlsx workbook is a zip of XML parts, each read whole when needed: one part, and
+// all the parts read from one workbook, uncompressed. A few kilobytes of zip inflate
+// to gigabytes, so these are checked against the sizes the zip declares, before
+// anything is inflated.
+inline constexpr int64_t kMaxWorkbookPartBytes = int64_t(256) << 20;
+inline constexpr int64_t kMaxWorkbookBytes = int64_t(512) << 20;
+// Strings of a workbook's shared-string table.
+inline constexpr int kMaxSharedStrings = 1 << 22;
+// Nesting of the XML elements of a part: real workbooks nest about ten deep.
+inline constexpr int kMaxWorkbookXmlDepth = 256;
+// One cell's text, and any run of a part's XML between two tags, in bytes (a cell
+// holds at most 32767 characters in the format's own programs).
+inline constexpr int64_t kMaxWorkbookCellBytes = int64_t(1) << 20;
+// Fields of one data source: the columns of a sheet, the fields of a text file's line.
+// A text line with more is read up to this many.
+inline constexpr int kMaxDataFields = 16384;
 // The sheet grid of each workbook format: a cell beyond it makes the sheet unreadable.
 inline constexpr int kXlsxMaxRows = 1048576;
-inline constexpr int kXlsxMaxColumns = 16384;
+inline constexpr int kXlsxMaxColumns = kMaxDataFields;
 inline constexpr int kXlsMaxRows = 65536;
 inline constexpr int kXlsMaxColumns = 256;
 
 // Opens a regular file for reading: a device, a pipe or a socket is refused without
-// waiting for a writer. The descriptor (the caller closes it), or -1 with the reason.
+// waiting for a writer. The descriptor (the caller closes it), or -1 with the reason
+// (in the program's language, for a message that names the file).
 int OpenRegularFile(const QString& path, QString& reason);
 
 // Reads a whole regular file of at most maxBytes, no more than the size it reports

@@ -200,3 +200,10 @@ QWidget* EditWithSpin(QLineEdit* edit, CNumSpinCtrl* spin)
     layout->addWidget(spin);
     return row;
 }
+
+CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row)
+{
+    CVXUnitEdit* edit = MakeIntegerEdit(id);
+    *row = EditWithSpin(edit, MakeSpin(spinId, edit, minimum, maximum));
+    return edit;
+}

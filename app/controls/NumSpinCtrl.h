@@ -58,3 +58,7 @@ CNumSpinCtrl* MakeSpin(int id, QLineEdit* buddy, float min = 0.0f, float max = 1
 void SetSpinRange(CNumSpinCtrl* spin, float min, float max);
 // The edit with its arrows beside it, as one row.
 QWidget* EditWithSpin(QLineEdit* edit, CNumSpinCtrl* spin);
+// The whole-number edit every dialog uses for counts and row numbers: no unit, arrows
+// stepping it over minimum .. maximum, named by their ids; *row receives the widget
+// holding both, for a layout.
+CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row);

@@ -2,7 +2,10 @@
 
 #include <QPainter>
 
-CPngStatic::CPngStatic(QWidget* parent) : QWidget(parent) {}
+CPngStatic::CPngStatic(QWidget* parent) : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
 
 bool CPngStatic::LoadPng()
 {
@@ -10,6 +13,11 @@ bool CPngStatic::LoadPng()
     m_image = image;
     update();
     return !m_image.isNull();
+}
+
+QSize CPngStatic::sizeHint() const
+{
+    return m_image.isNull() ? QWidget::sizeHint() : m_image.size();
 }
 
 void CPngStatic::paintEvent(QPaintEvent*)

@@ -16,6 +16,8 @@ public:
     // or cannot be read.
     bool LoadPng();
     const QImage& Image() const { return m_image; }
+    // The picture's own size, so that layouts give it its room.
+    QSize sizeHint() const override;
 
     int m_nResourceId = 0;
 

@@ -585,7 +585,7 @@ CDataSourceDBDlg::CDataSourceDBDlg(const DbDialogProfile& profile, std::unique_p
     layout->addLayout(options);
     layout->addWidget(m_listPreview, 4);
     layout->addLayout(bottom);
-    resize(720, 720);
+    resize(720, 620);
 
     connect(m_pPanel, &CConnectionPanel::ConnectClicked, this, &CDataSourceDBDlg::OnConnect);
     connect(m_listTables, &QListWidget::currentRowChanged, this, &CDataSourceDBDlg::OnTableSelChange);
@@ -903,18 +903,23 @@ void CDataSourceDBDlg::PreviewRows()
     LoaderRow rows;
     bool read = false;
     int shownRows = kPreviewRows;
-    if (m_profile.provider) {
-        read = ProviderPreview(rows);
-        shownRows = m_profile.provider->shownRows;
-    } else {
-        // The preview reads through the loader that prints, on a copy that starts at
-        // the first row: what it shows is what a label gets.
-        std::unique_ptr<CDSBase> probe = m_pFields->Clone();
-        if (probe->m_nRangeMode == RangeFromTo)
-            probe->m_nRangeMode = RangeAll;
-        std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
-        loader->SetDataSource(probe.get());
-        read = loader->LoadRows(1, kPreviewRows, rows);
+    try {
+        if (m_profile.provider) {
+            read = ProviderPreview(rows);
+            shownRows = m_profile.provider->shownRows;
+        } else {
+            // The preview reads through the loader that prints, on a copy that starts
+            // at the first row: what it shows is what a label gets.
+            std::unique_ptr<CDSBase> probe = m_pFields->Clone();
+            if (probe->m_nRangeMode == RangeFromTo)
+                probe->m_nRangeMode = RangeAll;
+            std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
+            loader->SetDataSource(probe.get());
+            read = loader->LoadRows(1, kPreviewRows, rows);
+        }
+    } catch (const std::exception& e) {
+        Services().ReportException(this, e);
+        return;
     }
 
     CDSBase& ds = *m_pFields;

@@ -8,7 +8,6 @@
 #include "dialogs/datasource/DataSourceTXTDlg.h"
 #include "model/DSBase.h"
 
-#include <QHBoxLayout>
 #include <QShowEvent>
 
 CDataSourceDlg::CDataSourceDlg(int resourceId, std::unique_ptr<CDSBase> fields, QWidget* parent)
@@ -44,22 +43,8 @@ void CDataSourceDlg::showEvent(QShowEvent* event)
 
 QWidget* CDataSourceDlg::MakeRowEdit(int editId, int spinId, CVXUnitEdit*& edit)
 {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    edit = SetCtlId(new CVXUnitEdit, editId);
-    edit->m_nValueType = CVXUnitEdit::ValueInteger;
-    edit->m_bShowUnit = false;
-    edit->UpdateFrame();
-    auto* spin = SetCtlId(new CNumSpinCtrl, spinId);
-    spin->m_fMin = 1;
-    spin->m_fMax = 100000000;
-    spin->m_strFormat = QStringLiteral("%.0f");
-    layout->addWidget(edit);
-    layout->addWidget(spin);
-    spin->SetBuddy(edit);
-    spin->ApplyRange();
+    QWidget* row = nullptr;
+    edit = MakeCountEdit(editId, spinId, 1, 100000000, &row);
     return row;
 }
 

@@ -6,6 +6,7 @@
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
 #include "model/TextLoader.h"
+#include "platform/InputLimits.h"
 #include "platform/Numbers.h"
 
 #include <QCheckBox>
@@ -50,6 +51,9 @@ CDataSourceTXTDlg::CDataSourceTXTDlg(QWidget* parent)
     m_radioFromTo = SetCtlId(new QRadioButton(QStringLiteral("序号从")), 1176);
     m_listPreview = SetCtlId(new CReportList, 1179);
     m_labelCount = SetCtlId(new QLabel(QStringLiteral("共 xxx条记录")), 1165);
+    m_labelNotes = new QLabel;
+    m_labelNotes->setObjectName(QStringLiteral("readNotes"));
+    m_labelNotes->setWordWrap(true);
     auto* readData = SetCtlId(new QPushButton(QStringLiteral("读入数据")), 1192);
 
     auto* file = new QGridLayout;
@@ -86,6 +90,7 @@ CDataSourceTXTDlg::CDataSourceTXTDlg(QWidget* parent)
     layout->addLayout(file);
     layout->addLayout(range);
     layout->addWidget(m_listPreview, 1);
+    layout->addWidget(m_labelNotes);
     layout->addLayout(bottom);
     resize(680, 520);
 
@@ -171,11 +176,21 @@ void CDataSourceTXTDlg::OnRangeChange()
 
 void CDataSourceTXTDlg::OnReadData()
 {
+    try {
+        ReadData();
+    } catch (const std::exception& e) {
+        Services().ReportException(this, e);
+    }
+}
+
+void CDataSourceTXTDlg::ReadData()
+{
     UpdateData(true);
     Text().m_nSeparator = m_comboSeparator->currentIndex();
     Text().m_nRangeMode = m_radioFromTo->isChecked() ? RangeFromTo : RangeAll;
     if (!Validate())
         return;
+    m_labelNotes->clear();
     QStringList lines;
     if (!ReadLines(lines) || lines.isEmpty())
         return;
@@ -223,26 +238,46 @@ bool CDataSourceTXTDlg::Validate()
 
 bool CDataSourceTXTDlg::ReadLines(QStringList& lines)
 {
-    const CTextDS& ds = Text();
+    CTextDS& ds = Text();
     const bool fromTo = m_radioFromTo->isChecked();
     const int keep = kPreviewLines + (ds.m_bHeaderRow ? 1 : 0);
-    // With a record range the count comes from the range, so the file is read only
-    // as far as the preview needs.
-    qint64 lineCount = 0;
+    TextFileHead head;
     QString error;
-    if (!ReadTextFileHead(ds.m_strPath, keep, fromTo ? 20 : -1, lines, lineCount, error))
+    if (!ReadTextFileHead(ds.m_strPath, QuoteSeparator(ds.m_nSeparator, ds.m_strOtherSeparator), keep, head, error)) {
+        // What an earlier read found no longer stands.
+        ds.m_selectedFields.clear();
+        ds.m_sampleValues.clear();
+        m_listPreview->Clear();
+        m_labelCount->clear();
+        Services().ShowMessage(this, error, MessageIcon::Warning);
         return false;
+    }
+    lines = head.records;
     const qint64 count = fromTo ? qint64(LeadingInt(m_editTo->text())) - LeadingInt(m_editFrom->text()) + 1
-                                : lineCount - (ds.m_bHeaderRow ? 1 : 0);
+                                : head.recordCount - (ds.m_bHeaderRow ? 1 : 0);
     // The loader counts an inverted range, and a header without data, as no record.
     m_labelCount->setText(QString::asprintf("共 %lld 条记录", std::max<qint64>(count, 0)));
+    if (head.nonUtf8Lines > 0)
+        AddNote(QStringLiteral("有 %1 行不是 UTF-8 编码，已按 GB18030 读入。").arg(head.nonUtf8Lines));
     return true;
+}
+
+void CDataSourceTXTDlg::AddNote(const QString& note)
+{
+    m_labelNotes->setText(m_labelNotes->text().isEmpty() ? note : m_labelNotes->text() + u'\n' + note);
 }
 
 void CDataSourceTXTDlg::SplitDelimited(const QStringList& lines)
 {
-    const QString separator = QString::fromUtf8(TextSeparator(Text().m_nSeparator, Text().m_strOtherSeparator));
-    const int count = 1 + (separator.isEmpty() ? 0 : static_cast<int>(lines.front().count(separator)));
+    const QByteArray separatorUtf8 = TextSeparator(Text().m_nSeparator, Text().m_strOtherSeparator);
+    const QString separator = QString::fromUtf8(separatorUtf8);
+    // The first record names the fields; a line of millions of separators is
+    // counted no further than the limit.
+    int count = CountFields(lines.front().toUtf8(), separatorUtf8, kMaxDataFields + 1);
+    if (count > kMaxDataFields) {
+        count = kMaxDataFields;
+        AddNote(QStringLiteral("第一行的字段超过 %1 个，只读入前 %1 个字段。").arg(kMaxDataFields));
+    }
     QList<QStringList> rows;
     for (const QString& line : lines)
         rows.append(SplitString(line, separator, count));
@@ -253,7 +288,9 @@ void CDataSourceTXTDlg::SplitDelimited(const QStringList& lines)
 void CDataSourceTXTDlg::SplitFixed(const QStringList& lines)
 {
     const std::vector<int> widths = ParseSegments(Text().m_strCustomSegments);
-    const int count = static_cast<int>(widths.size());
+    int count = static_cast<int>(std::min<size_t>(widths.size(), kMaxDataFields));
+    if (widths.size() > static_cast<size_t>(kMaxDataFields))
+        AddNote(QStringLiteral("自定义分段超过 %1 段，只读入前 %1 段。").arg(kMaxDataFields));
     QList<QStringList> rows;
     for (const QString& line : lines)
         rows.append(SplitString(line, QString(), count, widths));

@@ -15,8 +15,10 @@ class QRadioButton;
 
 // The dialog of a text data file: the file, how its lines are cut into fields
 // (a separator character or fixed widths), whether the first line names the fields,
-// and the record range. "读入数据" reads the first lines, cut exactly as the loader
-// cuts them, names the fields and shows a preview; OK keeps what that read found.
+// and the record range. "读入数据" reads the first records, decoded and cut exactly
+// as the loader does, names the fields and shows a preview (with a note of lines
+// that were not UTF-8 and of fields past the limit); OK keeps what that read found.
+// A file that cannot be read is said so, naming it.
 class CDataSourceTXTDlg : public CDataSourceDlg
 {
     Q_OBJECT
@@ -42,7 +44,10 @@ private:
     void UpdateData(bool save);
     void PullRowNumbers();
     bool Validate();
+    void ReadData();
     bool ReadLines(QStringList& lines);
+    // A line under the preview: lines that were not UTF-8, fields past the limit.
+    void AddNote(const QString& note);
     void SplitDelimited(const QStringList& lines);
     void SplitFixed(const QStringList& lines);
     void MakeFieldNames(int count, const QList<QStringList>& rows);
@@ -61,4 +66,5 @@ private:
     CVXUnitEdit* m_editTo;
     CReportList* m_listPreview;
     QLabel* m_labelCount;
+    QLabel* m_labelNotes;
 };

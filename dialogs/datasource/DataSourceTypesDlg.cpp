@@ -3,41 +3,13 @@
 #include "app/Ctl.h"
 #include "app/ResourceIcons.h"
 #include "model/DSBase.h"
+#include "model/DataSourceTypes.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-namespace {
-
-struct TypeChoice
-{
-    int id;
-    const char16_t* caption;
-    int32_t type;
-};
-
-// In their order on the dialog, which is not the order of the codes: DB2 (9) stands
-// before Sybase (8).
-constexpr TypeChoice kChoices[] = {
-    {1143, u"文本文件 (*.txt, *.csv)", DSText},
-    {1144, u"Excel 文件 (*.xls, *.xlsx)", DSExcel},
-    {1145, u"Access 数据库(*.mdb, *.accdb)", DSAccess},
-    {1148, u"SQLite 数据库(*.db, *.sqlite)", DSSQLite},
-    {1147, u"PostgreSQL 数据库", DSPostgreSQL},
-    {1146, u"MySQL 数据库", DSMySQL},
-    {1154, u"SQL Server 数据库", DSSQLServer},
-    {1149, u"Oracle 数据库", DSOracle},
-    {1150, u"IBM DB2 数据库", DSDB2},
-    {1152, u"Sybase 数据库", DSSybase},
-    {1153, u"OLEDB 数据源", DSOLEDB},
-    {1151, u"ODBC 数据源", DSODBC},
-    {1155, u"自定义数据源", DSCustom},
-};
-
-} // namespace
 
 CDataSourceTypesDlg::CDataSourceTypesDlg(QWidget* parent) : CVXBaseDialog(parent)
 {
@@ -47,14 +19,16 @@ CDataSourceTypesDlg::CDataSourceTypesDlg(QWidget* parent) : CVXBaseDialog(parent
     layout->addWidget(new QLabel(QStringLiteral("选择数据源类型:")));
     auto* radios = new QVBoxLayout;
     radios->setContentsMargins(16, 0, 0, 0);
-    for (const TypeChoice& choice : kChoices)
-        radios->addWidget(SetCtlId(new QRadioButton(QString::fromUtf16(choice.caption)), choice.id));
+    for (const DataSourceTypeInfo& choice : DataSourceTypes())
+        radios->addWidget(SetCtlId(new QRadioButton(QString::fromUtf16(choice.wizardCaption)), choice.wizardRadioId));
     layout->addLayout(radios);
-    ctl<QRadioButton>(this, kChoices[0].id)->setChecked(true);
+    ctl<QRadioButton>(this, DataSourceTypes().front().wizardRadioId)->setChecked(true);
 
     auto* back = SetCtlId(new QPushButton(QStringLiteral("上一步(&P)")), 1167);
     back->setEnabled(false);
+    SetButtonIcon(back, QStyle::SP_ArrowBack);
     auto* next = SetCtlId(new QPushButton(QStringLiteral("下一步(&N)")), 1168);
+    SetButtonIcon(next, QStyle::SP_ArrowForward);
     next->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -70,8 +44,8 @@ void CDataSourceTypesDlg::OnNext()
 {
     // By code: the first checked type wins; none checked keeps the code.
     for (int32_t type = 0; type < kDataSourceTypeCount; ++type) {
-        for (const TypeChoice& choice : kChoices) {
-            if (choice.type == type && ctl<QRadioButton>(this, choice.id)->isChecked()) {
+        for (const DataSourceTypeInfo& choice : DataSourceTypes()) {
+            if (choice.type == type && ctl<QRadioButton>(this, choice.wizardRadioId)->isChecked()) {
                 m_nType = type;
                 accept();
                 return;

@@ -8,6 +8,7 @@
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
+#include "model/DataSourceTypes.h"
 #include "model/LabelData.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
@@ -31,12 +32,12 @@ const QString kTypePrefix = QStringLiteral("类型: ");
 
 // The type name of a file-based description, from the last four characters of
 // its path, upper-cased.
-QString FileTypeName(const QString& path, std::initializer_list<std::pair<const char*, const char16_t*>> names)
+QString FileTypeName(const QString& path, const DataSourceFileName (&names)[2])
 {
     const QString tail = path.size() >= 4 ? path.right(4).toUpper() : QString();
-    for (const auto& [extension, name] : names) {
-        if (tail == QLatin1String(extension))
-            return QString::fromUtf16(name);
+    for (const DataSourceFileName& name : names) {
+        if (name.tail && tail == QLatin1String(name.tail))
+            return QString::fromUtf16(name.name);
     }
     return {};
 }
@@ -93,7 +94,7 @@ CDatabaseDlg::CDatabaseDlg(QWidget* parent) : CVXBaseDialog(parent)
         edit->UpdateFrame();
         edit->setFixedWidth(60);
     }
-    m_labelCount = SetCtlId(new QLabel(QStringLiteral("共10000条记录, 500页")), 1165);
+    m_labelCount = SetCtlId(new QLabel, 1165);
 
     auto* left = new QVBoxLayout;
     left->addWidget(m_tree, 1);
@@ -185,6 +186,8 @@ void CDatabaseDlg::keyPressEvent(QKeyEvent* event)
 void CDatabaseDlg::OnInitDialog()
 {
     BuildTree();
+    // Also when nothing is selected, so that no placeholder count stands.
+    FillRecordList();
     UpdateButtons();
 }
 
@@ -249,36 +252,12 @@ void CDatabaseDlg::MakeLoader(DataSourceNode& node)
 
 QString CDatabaseDlg::TypeName(const CDSBase& ds)
 {
-    switch (ds.GetType()) {
-    case DSText:
-        return FileTypeName(PathOf(ds), {{".TXT", u"文本文件(*.txt)"}, {".CSV", u"文本文件(*.csv)"}});
-    case DSExcel:
-        return FileTypeName(PathOf(ds), {{".XLS", u"Excel数据表(*.xls)"}, {"XLSX", u"Excel数据表(*.xlsx)"}});
-    case DSAccess:
-        return FileTypeName(PathOf(ds), {{".MDB", u"Access数据库(*.mdb)"}, {"CCDB", u"Access数据库(*.accdb)"}});
-    case DSSQLite:
-        return QStringLiteral("SQLite数据库");
-    case DSPostgreSQL:
-        return QStringLiteral("PostgreSQL数据库");
-    case DSMySQL:
-        return QStringLiteral("MySQL数据库");
-    case DSSQLServer:
-        return QStringLiteral("SQL Server数据库");
-    case DSOracle:
-        return QStringLiteral("Oracle数据库");
-    case DSSybase:
-        return QStringLiteral("Sybase数据库");
-    case DSDB2:
-        return QStringLiteral("DB2数据库");
-    case DSOLEDB:
-        return QStringLiteral("OLEDB 数据源");
-    case DSODBC:
-        return QStringLiteral("ODBC 数据源");
-    case DSCustom:
-        return QStringLiteral("自定义数据源");
-    default:
+    const DataSourceTypeInfo* info = FindDataSourceType(ds.GetType());
+    if (!info)
         return {};
-    }
+    if (info->typeName)
+        return QString::fromUtf16(info->typeName);
+    return FileTypeName(PathOf(ds), info->fileNames);
 }
 
 QString CDatabaseDlg::UniqueName() const
@@ -387,7 +366,7 @@ bool CDatabaseDlg::CountRecords(DataSourceNode& node)
     m_editPageSize->setText(QString::asprintf("%d", size));
     try {
         node.page.recordCount = node.loader->GetRecordCount();
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) {
         Unload(node);
         m_pShown = nullptr;
         FillRecordList();
@@ -409,7 +388,16 @@ void CDatabaseDlg::LoadCurrentPage(DataSourceNode& node)
 {
     PageState& page = node.page;
     Unload(node);
-    if (!node.loader->LoadPage(page.currentPage, page.pageSize, page.rows)) {
+    bool loaded = false;
+    try {
+        loaded = node.loader->LoadPage(page.currentPage, page.pageSize, page.rows);
+    } catch (const std::exception& e) {
+        page.rows.Clear();
+        UpdateButtons();
+        Services().ReportException(this, e);
+        return;
+    }
+    if (!loaded) {
         page.rows.Clear();
         UpdateButtons();
         Services().ShowMessage(this, node.loader->GetLastError(), MessageIcon::Stop);
@@ -473,8 +461,10 @@ void CDatabaseDlg::FillRecordList()
     DataSourceNode* node = SelectedNode();
     if (!node) {
         m_listRecords->Clear();
-        m_editPage->clear();
-        m_editPageSize->clear();
+        // The page size stays the label's, so that a source added now loads pages
+        // of that size.
+        m_editPage->setText(QStringLiteral("1"));
+        m_editPageSize->setText(QString::asprintf("%d", m_nPageSize > 0 ? m_nPageSize : kDefaultPageSize));
         m_labelCount->setText(QStringLiteral("共 条记录, 页"));
         m_pShown = nullptr;
         return;

@@ -1,6 +1,8 @@
 #include "dialogs/datasource/ReportList.h"
 
 #include <QHeaderView>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -48,8 +50,18 @@ void CReportList::SetCell(int row, int column, const QString& text)
 {
     if (column >= columnCount())
         return;
-    setItem(row, column, new QTableWidgetItem(text));
-    Widen(column, fontMetrics().horizontalAdvance(text));
+    const QString shown = Visible(text);
+    setItem(row, column, new QTableWidgetItem(shown));
+    Widen(column, fontMetrics().horizontalAdvance(shown));
+}
+
+QString CReportList::Visible(const QString& text)
+{
+    // A NUL inside a value is kept and prints as nothing; a preview shows it.
+    if (!text.contains(QChar(u'\0')))
+        return text;
+    QString shown = text;
+    return shown.replace(QChar(u'\0'), QChar::ReplacementCharacter);
 }
 
 void CReportList::ShowRows(const QStringList& headers, const QList<QStringList>& rows, int firstNumber,
@@ -57,17 +69,37 @@ void CReportList::ShowRows(const QStringList& headers, const QList<QStringList>&
 {
     setUpdatesEnabled(false);
     Clear();
-    AddColumn(QStringLiteral("序号"), 60);
-    for (const QString& header : headers)
-        AddColumn(header, 100);
+    // The grid is sized once: a file of thousands of fields must not grow it column
+    // by column.
+    const int columns = 1 + static_cast<int>(headers.size());
+    setColumnCount(columns);
+    setRowCount(static_cast<int>(rows.size()) + (endMarker.isEmpty() ? 0 : 1));
+    std::vector<int> widths(columns, 100);
+    widths[0] = 60;
+    const QFontMetrics headerMetrics = horizontalHeader()->fontMetrics();
+    const auto widen = [&widths](int column, int textWidth) {
+        widths[column] = std::max(widths[column], textWidth + kTextPadding);
+    };
+    const auto put = [&](int row, int column, const QString& text) {
+        const QString shown = Visible(text);
+        setItem(row, column, new QTableWidgetItem(shown));
+        widen(column, fontMetrics().horizontalAdvance(shown));
+    };
+    for (int c = 0; c < columns; ++c) {
+        const QString header = c == 0 ? QStringLiteral("序号") : headers[c - 1];
+        setHorizontalHeaderItem(c, new QTableWidgetItem(header));
+        widen(c, headerMetrics.horizontalAdvance(header));
+    }
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const int row = AddRow();
-        SetCell(row, 0, QString::asprintf("%d", firstNumber + static_cast<int>(i)));
+        const int row = static_cast<int>(i);
+        put(row, 0, QString::asprintf("%d", firstNumber + row));
         for (qsizetype c = 0; c < rows[i].size() && c < headers.size(); ++c)
-            SetCell(row, static_cast<int>(c) + 1, rows[i][c]);
+            put(row, static_cast<int>(c) + 1, rows[i][c]);
     }
     if (!endMarker.isEmpty())
-        SetCell(AddRow(), 0, endMarker);
+        put(static_cast<int>(rows.size()), 0, endMarker);
+    for (int c = 0; c < columns; ++c)
+        setColumnWidth(c, widths[c]);
     setUpdatesEnabled(true);
 }
 

@@ -16,6 +16,7 @@ public:
     void AddColumn(const QString& header, int width);
     // A new empty row at the end; its index.
     int AddRow();
+    // The cell shows NUL characters as the replacement symbol.
     void SetCell(int row, int column, const QString& text);
 
     // Shows rows of values under a "序号" column: the list is emptied, "序号" is 60
@@ -31,5 +32,6 @@ public:
     QStringList RowTexts(int row) const;
 
 private:
+    static QString Visible(const QString& text);
     void Widen(int column, int textWidth);
 };

@@ -1,6 +1,7 @@
 #include "dialogs/properties/BarcodeEdtPane.h"
 
 #include "app/Ctl.h"
+#include "app/UiServices.h"
 #include "app/controls/ColourPicker.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeImpl.h"
@@ -153,6 +154,17 @@ void CBarcodeEdtPane::Load()
 void CBarcodeEdtPane::OnGroupingSettings()
 {
     RunGroupingSettings(this, m_bGrouping, m_nSeparator, m_strSeparator, m_fGroupGap, m_strGroupRule);
+}
+
+bool CBarcodeEdtPane::Validate()
+{
+    CVXUnitEdit* width = m_pCurrentOptions ? m_pCurrentOptions->m_moduleWidth : nullptr;
+    if (!width || TextToFloat(width->text()) > 0.0f)
+        return true;
+    Services().ShowMessage(this, QStringLiteral("窄单元宽度必须大于 0，请重新输入。"), MessageIcon::Warning);
+    width->setFocus();
+    width->selectAll();
+    return false;
 }
 
 void CBarcodeEdtPane::Apply()

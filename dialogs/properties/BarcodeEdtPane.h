@@ -30,6 +30,8 @@ public:
     ~CBarcodeEdtPane() override;
 
     void Load() override;
+    // A module width of 0 or less (or not a number) would leave no symbol to see.
+    bool Validate() override;
     void Apply() override;
 
     void OnSymbologyChanged();

@@ -30,6 +30,9 @@ public:
     // symbology always counts as changed.
     bool IsChanged() const { return m_bLoaded ? m_bChanged : true; }
 
+    // Every symbology has a module width, in mils.
+    CVXUnitEdit* m_moduleWidth = nullptr;
+
 protected:
     bool m_bLoaded = false;
     bool m_bChanged = true;
@@ -81,7 +84,6 @@ public:
 
     LinearOptions m_options;
 
-    CVXUnitEdit* m_moduleWidth;
     QComboBox* m_ratio = nullptr;
     QComboBox* m_start = nullptr;
     QComboBox* m_stop = nullptr;
@@ -150,7 +152,6 @@ public:
     QComboBox* m_mode;
     QComboBox* m_codePage;
     QComboBox* m_level;
-    CVXUnitEdit* m_moduleWidth;
     QComboBox* m_rowHeight;
     QComboBox* m_rows;
     QComboBox* m_columns;
@@ -185,7 +186,6 @@ public:
     QComboBox* m_mode;
     QComboBox* m_codePage;
     QComboBox* m_level;
-    CVXUnitEdit* m_moduleWidth;
     QComboBox* m_mask;
     QComboBox* m_version;
     QCheckBox* m_autoExtend;
@@ -212,7 +212,6 @@ public:
 
     QComboBox* m_encodation;
     QComboBox* m_size;
-    CVXUnitEdit* m_moduleWidth;
 
 private:
     Options m_snapshot;

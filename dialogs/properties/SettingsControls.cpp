@@ -16,20 +16,15 @@
 
 namespace {
 
-CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWidget** row, bool whole)
+CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWidget** row)
 {
     auto* holder = new QWidget;
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* edit = SetCtlId(new CVXUnitEdit, id);
-    if (whole) {
-        edit->m_nValueType = CVXUnitEdit::ValueInteger;
-        edit->m_bShowUnit = false;
-    } else {
-        edit->m_nValueType = CVXUnitEdit::ValueReal;
-        edit->m_nDecimals = 2;
-    }
+    edit->m_nValueType = CVXUnitEdit::ValueReal;
+    edit->m_nDecimals = 2;
     edit->UpdateFrame();
     auto* spin = SetCtlId(new CNumSpinCtrl, spinId);
     spin->m_fMin = minimum;
@@ -47,13 +42,9 @@ CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWid
 
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
 {
-    return MakeSpinEdit(id, spinId, 0, 10000, row, false);
+    return MakeSpinEdit(id, spinId, 0, 10000, row);
 }
 
-CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row)
-{
-    return MakeSpinEdit(id, spinId, minimum, maximum, row, true);
-}
 
 void SetLengthText(QLineEdit* edit, float value)
 {
@@ -70,9 +61,11 @@ int CountOf(const QLineEdit* edit)
     return static_cast<int>(TextToFloat(edit->text()));
 }
 
-QFormLayout* AddGroup(QBoxLayout* layout, const QString& title)
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id)
 {
     auto* group = new QGroupBox(title);
+    if (id)
+        SetCtlId(group, id);
     auto* form = new QFormLayout(group);
     layout->addWidget(group);
     return form;

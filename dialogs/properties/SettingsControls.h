@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/controls/NumSpinCtrl.h" // MakeCountEdit, with the length edits below
+
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
@@ -15,7 +17,8 @@ class QRadioButton;
 class QWidget;
 
 // Rows of a form inside a titled group added to the layout.
-QFormLayout* AddGroup(QBoxLayout* layout, const QString& title);
+// A group box (named by its id when it has one) holding a form.
+QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id = 0);
 QCheckBox* MakeCheck(const QString& text, int id);
 // A caption whose "&" mnemonic moves the focus to the buddy.
 QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy);
@@ -31,8 +34,6 @@ CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id);
 // A length edit in millimetres (two decimals) with its spin (0 to 10000, step 1),
 // named by their ids; *row receives the widget holding both, for a layout.
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row);
-// A whole-number edit without unit and its spin over minimum .. maximum.
-CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row);
 
 void SetLengthText(QLineEdit* edit, float value);
 // The leading number of the text; 0 when there is none.

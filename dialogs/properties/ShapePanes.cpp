@@ -57,12 +57,12 @@ CFilledShapeEdtPane::CFilledShapeEdtPane(int pageId, bool cornerRadius, QWidget*
     m_lineColour = AddPickerRow(outline, QStringLiteral("边线颜色:"), 1078);
     m_background = AddPickerRow(outline, QStringLiteral("背景颜色:"), 1115);
 
-    QFormLayout* hatch = AddGroup(layout, QStringLiteral("底纹"));
+    QFormLayout* hatch = AddGroup(layout, QStringLiteral("底纹"), 1287);
     m_hatch = SetCtlId(new CHatchStyleComboBox, 1100);
     hatch->addRow(QStringLiteral("底纹样式:"), m_hatch);
     m_hatchColour = AddPickerRow(hatch, QStringLiteral("底纹颜色:"), 1289);
 
-    QFormLayout* gradient = AddGroup(layout, QStringLiteral("渐变"));
+    QFormLayout* gradient = AddGroup(layout, QStringLiteral("渐变"), 1288);
     m_gradient = MakeCombo(1102, {QStringLiteral("无渐变"), QStringLiteral("从上到下"), QStringLiteral("从左到右"),
                                   QStringLiteral("从左上到右下"), QStringLiteral("从右上到左下"),
                                   QStringLiteral("从下到上"), QStringLiteral("从右到左"),

@@ -3,6 +3,7 @@
 #include "app/Ctl.h"
 #include "app/controls/ColourPicker.h"
 #include "app/controls/ComboBoxes.h"
+#include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeImpl.h"
 #include "dialogs/properties/GroupingSettingsDlg.h"
@@ -281,7 +282,11 @@ CTextEdtPane_CurvedText::CTextEdtPane_CurvedText(QWidget* parent) : CVXPage(pare
     m_square = MakeCheck(QStringLiteral("限制文本框为正方形"), 1004);
     form->addRow(QStringLiteral("环绕方向(&A):"), m_direction);
     form->addRow(QStringLiteral("文字方向(&V):"), m_orientation);
-    form->addRow(QStringLiteral("间隔度(&G):"), m_angleStep);
+    // The arrows step the angle by whole degrees and keep its fraction.
+    CNumSpinCtrl* angleSpin = MakeSpin(1142, m_angleStep, 0.0f, 360.0f);
+    angleSpin->m_nDecimals = -1;
+    angleSpin->ApplyRange();
+    form->addRow(QStringLiteral("间隔度(&G):"), EditWithSpin(m_angleStep, angleSpin));
     form->addRow(m_autoStep);
     form->addRow(m_square);
 }

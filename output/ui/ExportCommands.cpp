@@ -104,7 +104,7 @@ void RunExportCommand(const CLabelData& label, const std::vector<CBaseGraph*>& s
             result = exporter.Export(copy.objects, &error);
         }
         progress.Step(1, 1);
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) { // out of memory included
         Services().ReportException(parent, e);
         return;
     }
@@ -134,7 +134,7 @@ void RunBatchExportCommand(const CLabelData& label, const std::vector<CBaseGraph
         exporter.m_pLabelData = copy.label.get();
         CJobProgress progress(QStringLiteral("批量导出图片"), ExportStepText(), parent);
         result = exporter.Run(copy.objects, copy.current, &progress, &error);
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) { // out of memory in a loader included
         Services().ReportException(parent, e);
         return;
     }

@@ -27,6 +27,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
+#include <new>
 
 QSize PreviewPaperSize(const CLabelData& label, float zoom)
 {
@@ -60,6 +61,8 @@ void CPreviewFrameView::RenderPage()
     try {
         m_pPrintHandler->DrawPreviewPage(m_items, m_nCurrentPage);
     } catch (const VXException& e) {
+        Services().ReportException(window(), e);
+    } catch (const std::bad_alloc& e) {
         Services().ReportException(window(), e);
     } catch (const std::exception&) {
         Services().ShowMessage(window(), QStringLiteral("打印出现未知错误，请寻求技术人员支持。"), MessageIcon::Stop);
@@ -432,7 +435,7 @@ CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
         frame = new CPreviewFrame(CopyLabelData(label));
         frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(label.m_strTitle));
         frame->CreatePrintHandler(parent ? parent->window() : nullptr);
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) { // out of memory in a script or a loader included
         delete frame;
         Services().ReportException(parent, e);
         return nullptr;

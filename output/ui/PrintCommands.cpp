@@ -32,7 +32,7 @@ void RunPrintDialog(const CLabelData& label, QWidget* parent)
         dialog.SetWindowDataPrompt(&prompt);
         dialog.CreatePrintHandler();
         Services().RunModal(dialog);
-    } catch (const VXException& e) {
+    } catch (const std::exception& e) { // out of memory in a script or a loader included
         Services().ReportException(parent, e);
     }
 }

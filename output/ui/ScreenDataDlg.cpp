@@ -436,6 +436,11 @@ void CScreenDataDlg::ApplyPage()
 
 bool CScreenDataDlg::OnOK()
 {
+    // What is typed in the shown page counts, also when its edit never lost focus.
+    if (m_bPagesReady) {
+        CurrentPage()->StoreControls();
+        ApplyPage();
+    }
     m_pView->StoreForm();
     return true;
 }

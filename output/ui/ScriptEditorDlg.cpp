@@ -3,6 +3,7 @@
 #include "app/Ctl.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
+#include "app/VXBaseDialog.h"
 #include "app/controls/LineNumberEdit.h"
 
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace {
 
@@ -66,9 +68,9 @@ CScriptEditorDlg::CScriptEditorDlg(QWidget* parent)
       m_pNames(SetCtlId(new QListWidget(this), 1090)),
       m_pDescription(SetCtlId(new QGroupBox(QStringLiteral("描述"), this), 1312)),
       m_pScriptHelp(MakeButton(this, 1078, u"Visual Basic 脚本帮助")),
-      m_pOk(MakeButton(this, 1, u"确定")),
-      m_pCancel(MakeButton(this, 2, u"取消")),
-      m_pHelp(MakeButton(this, 9, u"帮助"))
+      m_pOk(MakeDialogButton(QDialogButtonBox::Ok, this)),
+      m_pCancel(MakeDialogButton(QDialogButtonBox::Cancel, this)),
+      m_pHelp(MakeDialogButton(QDialogButtonBox::Help, this))
 {
     setWindowTitle(QStringLiteral("脚本编辑器"));
     m_pEventLabel->setBuddy(m_pEventList);
@@ -143,12 +145,19 @@ void CScriptEditorDlg::ApplyLayout()
     m_pCategories->setGeometry(8, h - 185, 155, 136);
     m_pNameLabel->setGeometry(170, h - 205, 70, 21);
     m_pNames->setGeometry(170, h - 185, 155, 136);
-    m_pDescription->setGeometry(333, h - 190, w - 342, 141);
-    m_pScriptHelp->setGeometry(w - 134, h - 33, 124, 23);
-    const int x = (w - 234) / 2;
-    m_pOk->setGeometry(x, h - 33, 72, 23);
-    m_pCancel->setGeometry(x + 81, h - 33, 72, 23);
-    m_pHelp->setGeometry(x + 162, h - 33, 72, 23);
+    // The group's title lines up with the labels beside it; its frame ends with
+    // the lists.
+    m_pDescription->setGeometry(333, h - 205, w - 342, 156);
+    // Buttons as wide as their text and icon need, at least the classic sizes.
+    const int helpWidth = std::max(124, m_pScriptHelp->sizeHint().width());
+    const int buttonHeight = std::max(23, m_pOk->sizeHint().height());
+    m_pScriptHelp->setGeometry(w - 10 - helpWidth, h - 10 - buttonHeight, helpWidth, buttonHeight);
+    const int buttonWidth = std::max({72, m_pOk->sizeHint().width(), m_pCancel->sizeHint().width(),
+                                      m_pHelp->sizeHint().width()});
+    const int x = (w - 3 * buttonWidth - 18) / 2;
+    m_pOk->setGeometry(x, h - 10 - buttonHeight, buttonWidth, buttonHeight);
+    m_pCancel->setGeometry(x + buttonWidth + 9, h - 10 - buttonHeight, buttonWidth, buttonHeight);
+    m_pHelp->setGeometry(x + 2 * (buttonWidth + 9), h - 10 - buttonHeight, buttonWidth, buttonHeight);
     if (m_nMode == ModeEventList) {
         m_pEventLabel->setGeometry(8, 8, 70, 21);
         m_pEventList->setGeometry(8, 29, 155, h - 245);
@@ -197,9 +206,9 @@ bool EditLabelScripts(QWidget* parent, CLabelData& label, const std::function<vo
 CScriptingDlg::CScriptingDlg(QWidget* parent)
     : QDialog(parent),
       m_pEdit(SetCtlId(new QTextEdit(this), 1080)),
-      m_pOk(MakeButton(this, 1, u"确定")),
-      m_pCancel(MakeButton(this, 2, u"取消")),
-      m_pHelp(MakeButton(this, 9, u"帮助")),
+      m_pOk(MakeDialogButton(QDialogButtonBox::Ok, this)),
+      m_pCancel(MakeDialogButton(QDialogButtonBox::Cancel, this)),
+      m_pHelp(MakeDialogButton(QDialogButtonBox::Help, this)),
       m_pSyntaxCheck(MakeButton(this, 1083, u"语法检查"))
 {
     setWindowTitle(QStringLiteral("编写脚本"));
@@ -237,11 +246,19 @@ void CScriptingDlg::ApplyLayout()
 {
     const int w = width();
     const int h = height();
-    m_pEdit->setGeometry(0, 0, w, h - 45);
-    m_pHelp->setGeometry(w - 100, h - 35, 75, 23);
-    m_pCancel->setGeometry(w - 185, h - 35, 75, 23);
-    m_pOk->setGeometry(w - 270, h - 35, 75, 23);
-    m_pSyntaxCheck->setGeometry(w - 355, h - 35, 75, 23);
+    // A margin round the edit as round every other dialog's content.
+    constexpr int kMargin = 9;
+    m_pEdit->setGeometry(kMargin, kMargin, w - 2 * kMargin, h - 45 - kMargin);
+    int width = 75;
+    for (QPushButton* button : {m_pOk, m_pCancel, m_pHelp, m_pSyntaxCheck})
+        width = std::max(width, button->sizeHint().width());
+    const int height = std::max(23, m_pOk->sizeHint().height());
+    const int y = h - 12 - height;
+    int x = w - kMargin - width;
+    for (QPushButton* button : {m_pHelp, m_pCancel, m_pOk, m_pSyntaxCheck}) {
+        button->setGeometry(x, y, width, height);
+        x -= width + 10;
+    }
 }
 
 void CScriptingDlg::accept()

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <functional>
 #include <new>
@@ -156,15 +157,60 @@ bool ParseReference(QStringView reference, qint64& row, qint64& column)
 // A cell with a value, handed over by a sheet reader.
 using CellVisitor = std::function<void(int row, int column, const Cell& value)>;
 
+// The error a part nested deeper than kMaxWorkbookXmlDepth stops its reader with.
+QString TooDeepText()
+{
+    return QStringLiteral("XML 元素嵌套超过 %1 层").arg(kMaxWorkbookXmlDepth);
+}
+
+// The next token, keeping the depth of open elements: a part that nests deeper
+// than any workbook stops its reader with an error before the reader's own memory
+// for open elements grows with it.
+QXmlStreamReader::TokenType ReadToken(QXmlStreamReader& xml, int& depth)
+{
+    const auto token = xml.readNext();
+    if (token == QXmlStreamReader::StartElement) {
+        if (++depth > kMaxWorkbookXmlDepth)
+            xml.raiseError(TooDeepText());
+    } else if (token == QXmlStreamReader::EndElement) {
+        --depth;
+    }
+    return token;
+}
+
+// The text of the element just started, which readElementText ends too.
+QString ReadText(QXmlStreamReader& xml, int& depth)
+{
+    QString text = xml.readElementText();
+    --depth;
+    return text;
+}
+
+// The longest run of bytes between two tags of an XML part: no text or attribute
+// of it is longer. Found on the raw bytes, before a parser makes strings of them.
+qsizetype LongestRunBetweenTags(const QByteArray& data)
+{
+    const char* p = data.constData();
+    const qsizetype n = data.size();
+    qsizetype longest = 0;
+    for (qsizetype from = 0; from < n;) {
+        const void* lt = std::memchr(p + from, '<', static_cast<size_t>(n - from));
+        const qsizetype at = lt ? static_cast<const char*>(lt) - p : n;
+        longest = std::max(longest, at - from);
+        from = at + 1;
+    }
+    return longest;
+}
+
 class ExcelConnection : public StagedConnection
 {
 public:
     ExcelConnection(const QString& path, bool headerRow)
-        : m_headerRow(headerRow)
+        : m_headerRow(headerRow), m_path(path)
     {
         QFile file(path);
         if (path.isEmpty() || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-            Fail(QStringLiteral("The workbook \"%1\" does not exist or cannot be read").arg(path));
+            Fail(QStringLiteral("工作簿“%1”不存在或无法读取。").arg(path));
             return;
         }
         const QByteArray magic = file.read(8);
@@ -177,9 +223,9 @@ public:
             else if (magic.startsWith("\xD0\xCF\x11\xE0"))
                 ok = OpenXls(path, sheets);
             else
-                Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path));
+                Fail(NotAWorkbookText(path));
         } catch (const std::bad_alloc&) {
-            ok = Fail(QStringLiteral("The workbook \"%1\" is too large to be read into memory").arg(path));
+            ok = Fail(QStringLiteral("工作簿“%1”太大，无法读入内存。").arg(path));
         }
         if (!ok || !OpenEngine()) {
             CloseFiles();
@@ -210,7 +256,7 @@ protected:
                 return m_zip ? ReadXlsxSheet(index, part, visit) : ReadXlsSheet(index, visit);
             });
         } catch (const std::bad_alloc&) {
-            return Fail(QStringLiteral("The sheet %1 is too large to be read into memory").arg(Table(index)));
+            return Fail(QStringLiteral("工作表 %1 太大，无法读入内存。").arg(Table(index)));
         }
     }
 
@@ -309,19 +355,59 @@ private:
             return false;
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)
-            || stat.size > static_cast<zip_uint64_t>(kMaxWorkbookPartBytes))
-            return Fail(QStringLiteral("The workbook part %1 is damaged or too large").arg(name));
+        if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+            return Fail(PartDamagedText(name));
+        // The declared size bounds what is inflated (a part that inflates to more
+        // is damaged), so these checks come before any memory is taken.
+        if (stat.size > static_cast<zip_uint64_t>(kMaxWorkbookPartBytes))
+            return Fail(QStringLiteral("工作簿“%1”的部件 %2 解压后大于 %3 MB，无法读取。")
+                            .arg(m_path, name)
+                            .arg(kMaxWorkbookPartBytes >> 20));
+        if (m_inflated + static_cast<int64_t>(stat.size) > kMaxWorkbookBytes)
+            return Fail(QStringLiteral("工作簿“%1”解压后大于 %2 MB，无法读取。").arg(m_path).arg(kMaxWorkbookBytes >> 20));
         zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
-        if (!file)
-            return Fail(QStringLiteral("Cannot read the workbook part %1: %2")
-                            .arg(name, QString::fromUtf8(zip_strerror(m_zip))));
+        if (!file) {
+            qWarning("Cannot read the workbook part %s: %s", qUtf8Printable(name), zip_strerror(m_zip));
+            return Fail(PartDamagedText(name));
+        }
+        m_inflated += static_cast<int64_t>(stat.size);
         data.resize(static_cast<qsizetype>(stat.size));
         const zip_int64_t read = zip_fread(file, data.data(), stat.size);
         zip_fclose(file);
         if (read != static_cast<zip_int64_t>(stat.size))
-            return Fail(QStringLiteral("The workbook part %1 is damaged").arg(name));
+            return Fail(PartDamagedText(name));
+        if (LongestRunBetweenTags(data) > kMaxWorkbookCellBytes) {
+            data.clear();
+            return Fail(CellTooLongText(name));
+        }
         return true;
+    }
+
+    QString NotAWorkbookText(const QString& path) const
+    {
+        return QStringLiteral("“%1”不是 Excel 工作簿。").arg(path);
+    }
+
+    QString PartDamagedText(const QString& part) const
+    {
+        return QStringLiteral("工作簿“%1”的部件 %2 已损坏。").arg(m_path, part);
+    }
+
+    QString CellTooLongText(const QString& part) const
+    {
+        return QStringLiteral("工作簿“%1”的部件 %2 中有单元格的文字长于 %3 字节，无法读取。")
+            .arg(m_path, part)
+            .arg(kMaxWorkbookCellBytes);
+    }
+
+    // A part the XML reader stopped in: nested too deep, or damaged (the reader's
+    // own words go to the log).
+    bool XmlFailure(const QString& what, const QXmlStreamReader& xml)
+    {
+        if (xml.errorString() == TooDeepText())
+            return Fail(QStringLiteral("%1的 %2，无法读取。").arg(what, TooDeepText()));
+        qWarning("%s: %s", qUtf8Printable(m_path), qUtf8Printable(xml.errorString()));
+        return Fail(QStringLiteral("%1已损坏。").arg(what));
     }
 
     // Relationship ids to part names, and the first target of each type.
@@ -333,8 +419,9 @@ private:
         if (!ReadPart(relsPart, data))
             return targets;
         QXmlStreamReader xml(data);
+        int depth = 0;
         while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
+            if (ReadToken(xml, depth) != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
                 continue;
             const auto attributes = xml.attributes();
             QString target = attributes.value(QLatin1String("Target")).toString();
@@ -352,16 +439,17 @@ private:
         int error = 0;
         m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
         if (!m_zip)
-            return Fail(QStringLiteral("\"%1\" is not a readable Excel workbook").arg(path));
+            return Fail(QStringLiteral("“%1”不是可读取的 Excel 工作簿。").arg(path));
         QByteArray workbook;
         if (!ReadPart(QStringLiteral("xl/workbook.xml"), workbook))
-            return LastError().isEmpty() ? Fail(QStringLiteral("\"%1\" is not an Excel workbook").arg(path)) : false;
+            return LastError().isEmpty() ? Fail(NotAWorkbookText(path)) : false;
         QHash<QString, QString> byType;
         const QHash<QString, QString> targets
             = ReadRelations(QStringLiteral("xl/_rels/workbook.xml.rels"), QStringLiteral("xl/"), byType);
         QXmlStreamReader xml(workbook);
+        int depth = 0;
         while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
+            if (ReadToken(xml, depth) != QXmlStreamReader::StartElement)
                 continue;
             const auto attributes = xml.attributes();
             if (xml.name() == u"workbookPr") {
@@ -378,7 +466,7 @@ private:
             }
         }
         if (xml.hasError())
-            return Fail(QStringLiteral("The workbook \"%1\" is damaged: %2").arg(path, xml.errorString()));
+            return XmlFailure(QStringLiteral("工作簿“%1”").arg(path), xml);
         if (!ReadSharedStrings(byType.value(QStringLiteral("sharedStrings"), QStringLiteral("xl/sharedStrings.xml")))
             || !ReadStyles(byType.value(QStringLiteral("styles"), QStringLiteral("xl/styles.xml"))))
             return false;
@@ -394,23 +482,40 @@ private:
         QXmlStreamReader xml(data);
         QString current;
         int phonetic = 0;
+        int depth = 0;
         while (!xml.atEnd()) {
-            const auto token = xml.readNext();
+            const auto token = ReadToken(xml, depth);
             if (token == QXmlStreamReader::StartElement) {
-                if (xml.name() == u"si")
+                if (xml.name() == u"si") {
                     current.clear();
-                else if (xml.name() == u"rPh")
+                } else if (xml.name() == u"rPh") {
                     ++phonetic;
-                else if (xml.name() == u"t" && phonetic == 0)
-                    current += xml.readElementText();
+                } else if (xml.name() == u"t" && phonetic == 0) {
+                    current += ReadText(xml, depth);
+                    // Runs of a rich string add up to one cell.
+                    if (current.size() > kMaxWorkbookCellBytes)
+                        return Fail(CellTooLongText(part));
+                }
             } else if (token == QXmlStreamReader::EndElement) {
-                if (xml.name() == u"si")
-                    m_sharedStrings.append(current.toUtf8());
-                else if (xml.name() == u"rPh")
+                if (xml.name() == u"si") {
+                    if (m_stringEnds.size() >= static_cast<size_t>(kMaxSharedStrings))
+                        return Fail(QStringLiteral("工作簿“%1”的共享字符串多于 %2 个，无法读取。")
+                                        .arg(m_path)
+                                        .arg(kMaxSharedStrings));
+                    m_stringData += current.toUtf8();
+                    m_stringEnds.push_back(m_stringData.size());
+                } else if (xml.name() == u"rPh") {
                     --phonetic;
+                }
             }
         }
-        return !xml.hasError() || Fail(QStringLiteral("The workbook's strings are damaged: %1").arg(xml.errorString()));
+        return !xml.hasError() || XmlFailure(QStringLiteral("工作簿“%1”的字符串表").arg(m_path), xml);
+    }
+
+    QByteArray SharedString(qsizetype i) const
+    {
+        const qsizetype begin = i == 0 ? 0 : m_stringEnds[static_cast<size_t>(i) - 1];
+        return m_stringData.mid(begin, m_stringEnds[static_cast<size_t>(i)] - begin);
     }
 
     bool ReadStyles(const QString& part)
@@ -421,8 +526,9 @@ private:
         QXmlStreamReader xml(data);
         QHash<int, QString> codes;
         bool inCellXfs = false;
+        int depth = 0;
         while (!xml.atEnd()) {
-            const auto token = xml.readNext();
+            const auto token = ReadToken(xml, depth);
             if (token == QXmlStreamReader::StartElement) {
                 const auto attributes = xml.attributes();
                 if (xml.name() == u"numFmt") {
@@ -438,7 +544,7 @@ private:
                 inCellXfs = false;
             }
         }
-        return !xml.hasError() || Fail(QStringLiteral("The workbook's styles are damaged: %1").arg(xml.errorString()));
+        return !xml.hasError() || XmlFailure(QStringLiteral("工作簿“%1”的样式表").arg(m_path), xml);
     }
 
     bool ReadSheetPart(int index, QByteArray& data)
@@ -446,15 +552,14 @@ private:
         const QString part = m_sheetParts.value(index);
         if (part.isEmpty() || !ReadPart(part, data))
             return LastError().isEmpty()
-                ? Fail(QStringLiteral("The sheet %1 is missing from the workbook").arg(Table(index)))
+                ? Fail(QStringLiteral("工作簿“%1”中没有工作表 %2。").arg(m_path, Table(index)))
                 : false;
         return true;
     }
 
     bool BeyondGrid(int index, qint64 row, qint64 column, int maxRows, int maxColumns)
     {
-        return Fail(QStringLiteral("The sheet %1 has a cell at row %2, column %3, beyond the %4 rows and %5 "
-                                   "columns of its workbook format")
+        return Fail(QStringLiteral("工作表 %1 在第 %2 行第 %3 列有单元格，超出了其工作簿格式的 %4 行、%5 列。")
                         .arg(Table(index))
                         .arg(row + 1)
                         .arg(column + 1)
@@ -467,8 +572,10 @@ private:
         QXmlStreamReader xml(data);
         qint64 row = -1;
         qint64 column = -1;
+        int depth = 0;
+        m_cellTooLong = false;
         while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
+            if (ReadToken(xml, depth) != QXmlStreamReader::StartElement)
                 continue;
             if (xml.name() == u"row") {
                 qint64 r = 0;
@@ -485,32 +592,41 @@ private:
                     return BeyondGrid(index, r, column, kXlsxMaxRows, kXlsxMaxColumns);
                 const QString type = attributes.value(QLatin1String("t")).toString();
                 const int style = attributes.value(QLatin1String("s")).toInt();
-                const Cell value = ReadCellValue(xml, type, style);
+                const Cell value = ReadCellValue(xml, depth, type, style);
+                if (xml.hasError())
+                    break;
                 if (value.kind != Cell::Null && !(value.kind == Cell::Text && value.text.isEmpty()) && r >= 0
                     && column >= 0)
                     visit(static_cast<int>(r), static_cast<int>(column), value);
             }
         }
+        if (m_cellTooLong)
+            return Fail(CellTooLongText(m_sheetParts.value(index)));
         if (xml.hasError())
-            return Fail(QStringLiteral("The sheet %1 is damaged: %2").arg(Table(index), xml.errorString()));
+            return XmlFailure(QStringLiteral("工作表 %1").arg(Table(index)), xml);
         return true;
     }
 
     // Reads the rest of a <c> element.
-    Cell ReadCellValue(QXmlStreamReader& xml, const QString& type, int style)
+    Cell ReadCellValue(QXmlStreamReader& xml, int& depth, const QString& type, int style)
     {
         QString v;
         QString inline_;
         bool haveValue = false;
-        while (!(xml.readNext() == QXmlStreamReader::EndElement && xml.name() == u"c") && !xml.atEnd()) {
+        while (!(ReadToken(xml, depth) == QXmlStreamReader::EndElement && xml.name() == u"c") && !xml.atEnd()) {
             if (!xml.isStartElement())
                 continue;
             if (xml.name() == u"v") {
-                v = xml.readElementText();
+                v = ReadText(xml, depth);
                 haveValue = true;
             } else if (xml.name() == u"t") {
-                inline_ += xml.readElementText();
+                inline_ += ReadText(xml, depth);
                 haveValue = true;
+                if (inline_.size() > kMaxWorkbookCellBytes) {
+                    m_cellTooLong = true;
+                    xml.raiseError(QStringLiteral("cell too long"));
+                    return {};
+                }
             }
         }
         if (!haveValue)
@@ -518,7 +634,7 @@ private:
         if (type == u"s") {
             bool ok = false;
             const int i = v.toInt(&ok);
-            return ok && i >= 0 && i < m_sharedStrings.size() ? Cell::FromText(m_sharedStrings[i]) : Cell();
+            return ok && i >= 0 && static_cast<size_t>(i) < m_stringEnds.size() ? Cell::FromText(SharedString(i)) : Cell();
         }
         if (type == u"inlineStr")
             return Cell::FromText(inline_.toUtf8());
@@ -546,22 +662,21 @@ private:
         if (rc != FREEXL_OK) {
             if (handle)
                 freexl_close(handle);
-            return Fail(QStringLiteral("\"%1\" cannot be read as an Excel workbook (error %2); "
-                                       "password-protected workbooks cannot be read")
+            return Fail(QStringLiteral("“%1”无法作为 Excel 工作簿读取（错误 %2）；有密码保护的工作簿无法读取。")
                             .arg(path)
                             .arg(rc));
         }
         m_xls = handle;
         unsigned int info = 0;
         if (freexl_get_info(m_xls, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-            return Fail(QStringLiteral("The workbook \"%1\" is password-protected and cannot be read").arg(path));
+            return Fail(QStringLiteral("工作簿“%1”有密码保护，无法读取。").arg(path));
         unsigned int count = 0;
         if (freexl_get_info(m_xls, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-            return Fail(QStringLiteral("\"%1\" is a damaged Excel workbook").arg(path));
+            return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
         for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
             const char* name = nullptr;
             if (freexl_get_worksheet_name(m_xls, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-                return Fail(QStringLiteral("\"%1\" is a damaged Excel workbook").arg(path));
+                return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
             sheets.append(QString::fromUtf8(name));
         }
         return true;
@@ -573,14 +688,14 @@ private:
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(m_xls, static_cast<unsigned short>(index)) != FREEXL_OK
             || freexl_worksheet_dimensions(m_xls, &rows, &columns) != FREEXL_OK)
-            return Fail(QStringLiteral("The sheet %1 cannot be read").arg(Table(index)));
+            return Fail(QStringLiteral("无法读取工作表 %1。").arg(Table(index)));
         if (rows > static_cast<unsigned int>(kXlsMaxRows) || columns > kXlsMaxColumns)
             return BeyondGrid(index, qint64(rows) - 1, qint64(columns) - 1, kXlsMaxRows, kXlsMaxColumns);
         for (unsigned int r = 0; r < rows; ++r) {
             for (unsigned short c = 0; c < columns; ++c) {
                 FreeXL_CellValue value;
                 if (freexl_get_cell_value(m_xls, r, c, &value) != FREEXL_OK)
-                    return Fail(QStringLiteral("The sheet %1 is damaged").arg(Table(index)));
+                    return Fail(QStringLiteral("工作表 %1 已损坏。").arg(Table(index)));
                 Cell cell;
                 switch (value.type) {
                 case FREEXL_CELL_INT: cell = Cell::FromNumber(value.value.int_value); break;
@@ -603,11 +718,17 @@ private:
     }
 
     bool m_headerRow;
+    QString m_path;
+    int64_t m_inflated = 0; // bytes of the parts read so far
+    bool m_cellTooLong = false;
     bool m_date1904 = false;
     zip_t* m_zip = nullptr;
     const void* m_xls = nullptr;
     QStringList m_sheetParts;
-    QList<QByteArray> m_sharedStrings;
+    // The shared strings end to end, and where each ends: one block, not a string
+    // object each.
+    QByteArray m_stringData;
+    std::vector<qsizetype> m_stringEnds;
     std::vector<bool> m_dateStyles;
 };
 

@@ -338,8 +338,10 @@ ScriptRuntime::Scope ScriptRuntime::ScopeOf(const Frame* f) const
         scope.proc = f->proc;
         scope.cls = f->proc->owner;
         scope.frozen = true;
+        // Declared locals bind as such; the implicit ones (names the procedure never
+        // declared) are looked up when they run, as in the procedure itself.
         for (size_t i = 0; i < f->proc->slotNames.size(); ++i)
-            scope.locals.insert(Key(f->proc->slotNames[i]), int(i));
+            (int(i) < f->proc->declaredSlots ? scope.locals : scope.implicit).insert(Key(f->proc->slotNames[i]), int(i));
     }
     return scope;
 }
@@ -389,6 +391,12 @@ void ScriptRuntime::RunTerminate(ClassInstance& instance)
     // A new owner for the instance while its Class_Terminate runs: Me works, and when
     // this owner goes the instance is released again, for good.
     const std::shared_ptr<ClassInstance> self(&instance, [registry = m_instances](ClassInstance* p) { registry->Release(p); });
+    if (m_running == 0) {
+        // Released by the host between calls: a budget of its own.
+        m_steps = 0;
+        m_callStarted = NowMs();
+        m_heapAtCall = memoryLimit ? HeapInUse() : 0;
+    }
     ++m_running;
     try {
         CallProcedure(instance.def.Find(QStringLiteral("Class_Terminate"), ProcKind::Sub), &instance, {});
@@ -433,10 +441,15 @@ Procedure* ScriptRuntime::FindProcedure(const QString& name) const
 
 void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
 {
-    for (auto& p : module.procedures)
+    for (auto& p : module.procedures) {
+        p->module = &module;
         m_procedures.insert(Key(p->name), p.get());
-    for (auto& c : module.classes)
+    }
+    for (auto& c : module.classes) {
+        for (auto& p : c->procedures)
+            p->module = &module;
         m_classes.insert(Key(c->name), c.get());
+    }
     CollectGlobals(module.statements);
     Scope scope = ScopeOf(at);
     scope.optionExplicit = module.optionExplicit;
@@ -490,6 +503,7 @@ void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
     for (const QString& name : redims)
         if (!scope.locals.contains(Key(name)) && !(p.owner && p.owner->FieldIndex(name) >= 0) && GlobalIndex(name) < 0)
             add(name);
+    p.declaredSlots = int(p.slotNames.size());
     ResolveBlock(p.body, scope);
 }
 
@@ -574,7 +588,7 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
     e.key = key;
     if (scope.optionExplicit || m_procedures.contains(key)) {
         e.bind = {Binding::Dynamic, Binding::kMustExist};
-    } else if (scope.proc && !scope.frozen) {
+    } else if (scope.proc && (!scope.frozen || scope.implicit.contains(key))) {
         auto it = scope.implicit.constFind(key);
         if (it == scope.implicit.cend()) {
             it = scope.implicit.insert(key, int(scope.proc->slotNames.size()));
@@ -631,10 +645,11 @@ bool ScriptRuntime::Parse(const QString& text)
         Report(e, true);
         return false;
     }
-    ScriptModule& m = *module;
-    m_modules.push_back(std::move(module));
-    Declare(m);
-    return Guarded([&] { RunModule(m); });
+    // Held while it runs: its own code may replace every procedure it declared.
+    const std::shared_ptr<ScriptModule> m = std::move(module);
+    m_modules.push_back(m);
+    Declare(*m);
+    return Guarded([&] { RunModule(*m); });
 }
 
 template <typename F>
@@ -724,8 +739,10 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     std::shared_ptr<ScriptModule> module = ParseScript(text);
     Declare(*module, at);
     // Procedures and classes live on under their names.
-    if (!module->procedures.empty() || !module->classes.empty())
+    if (!module->procedures.empty() || !module->classes.empty()) {
         m_modules.push_back(module);
+        DropUnreachableModules();
+    }
     constexpr size_t kCachedTexts = 32;
     if (m_executeCache.size() == kCachedTexts)
         m_executeCache.pop_back();
@@ -778,11 +795,38 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     return ScriptValue::Obj(instance);
 }
 
+// Modules whose procedures and classes were all declared again by later texts, and
+// that nothing runs or holds, are dropped; checked as their number doubles.
+void ScriptRuntime::DropUnreachableModules()
+{
+    if (m_modules.size() < m_modulesChecked * 2)
+        return;
+    std::erase_if(m_modules, [this](const std::shared_ptr<ScriptModule>& m) {
+        if (m.use_count() > 1)
+            return false;
+        for (const auto& p : m->procedures)
+            if (m_procedures.value(Key(p->name)) == p.get())
+                return false;
+        for (const auto& c : m->classes)
+            if (m_classes.value(Key(c->name)) == c.get())
+                return false;
+        // Texts executed inside its procedures were bound to their locals.
+        std::erase_if(m_executeCache, [&m](const ExecuteCacheEntry& entry) {
+            return entry.scope && entry.scope->module == m.get();
+        });
+        return true;
+    });
+    m_modulesChecked = std::max<size_t>(m_modules.size(), 32);
+}
+
 ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::span<ScriptValue*> args)
 {
     if (args.size() != p->params.size())
         ThrowScriptError(450);
     Nesting nesting(*this);
+    // The procedure's module stays while it runs, even when a text it executes
+    // declares all of the module's names again.
+    const std::shared_ptr<ScriptModule> module = p->module ? p->module->shared_from_this() : nullptr;
     const size_t n = p->slotNames.size();
     std::vector<ScriptValue> storage(n);
     std::vector<ScriptValue*> slots(n);

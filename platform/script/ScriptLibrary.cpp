@@ -217,6 +217,8 @@ ScriptValue StrComp(ScriptRuntime&, Args a)
 
 std::shared_ptr<ScriptArray> MakeArray(std::vector<ScriptValue> values)
 {
+    if (values.size() > kMaxArrayElements)
+        ThrowScriptError(7);
     auto arr = std::make_shared<ScriptArray>();
     arr->upper = {int32_t(values.size()) - 1};
     arr->data = std::move(values);
@@ -247,6 +249,11 @@ ScriptValue Split(ScriptRuntime&, Args a)
                 }
                 parts.push_back(Str(s.mid(pos, hit - pos)));
                 pos = hit + delim.size();
+                // Every part costs an element besides its text.
+                if (parts.size() > kMaxArrayElements)
+                    ThrowScriptError(7);
+                if (parts.size() == parts.capacity())
+                    NoteScriptAllocation(parts.size() * 2 * sizeof(ScriptValue));
                 if (limit > 0)
                     --limit;
             }

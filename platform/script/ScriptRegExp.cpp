@@ -265,6 +265,11 @@ private:
             matches.push_back(ScriptValue::Obj(std::make_shared<MatchObject>(it.next())));
             if (!m_global)
                 break;
+            // A match costs far more than its text: count them against the budget.
+            if (matches.size() > kMaxArrayElements)
+                ThrowScriptError(7);
+            if ((matches.size() & 0xFFF) == 0)
+                NoteScriptAllocation(0x1000 * 512);
         }
         return ScriptValue::Obj(std::make_shared<ReadOnlyList>(QStringLiteral("IMatchCollection2"), std::move(matches)));
     }
@@ -275,13 +280,18 @@ private:
         const QString subject = args[0].ToText();
         const QString replacement = args[1].ToText();
         QString out;
+        qsizetype grownTo = 0;
         qsizetype done = 0;
         QRegularExpressionMatchIterator it = re.globalMatch(subject);
         while (it.hasNext()) {
             const QRegularExpressionMatch m = it.next();
             out += QStringView(subject).mid(done, m.capturedStart(0) - done);
             out += Expand(replacement, m, subject);
-            CheckNewString(out.size());
+            CheckStringLength(out.size());
+            if (out.capacity() != grownTo) {
+                grownTo = out.capacity();
+                NoteScriptAllocation(uint64_t(grownTo) * sizeof(QChar));
+            }
             done = m.capturedEnd(0);
             if (!m_global)
                 break;

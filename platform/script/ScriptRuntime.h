@@ -155,8 +155,10 @@ private:
     std::shared_ptr<ScriptModule> CompileForExecute(const QString& text, bool global);
     void RunTerminate(ClassInstance& instance);
     void ReleaseAll();
+    void DropUnreachableModules();
 
     std::vector<std::shared_ptr<ScriptModule>> m_modules;
+    size_t m_modulesChecked = 32;
     // Parses of Execute texts by scope and text: a loop running the same text parses
     // it once, and the texts no longer used are dropped (unless they declared
     // procedures or classes, which live on in m_modules).

@@ -97,6 +97,7 @@ struct Param
 };
 
 struct ClassDef;
+struct ScriptModule;
 
 struct Procedure
 {
@@ -108,8 +109,10 @@ struct Procedure
     std::vector<Param> params;
     std::vector<QString> slotNames; // params first, then the result (functions), then locals
     int resultSlot = -1;
+    int declaredSlots = 0; // slots of params, the result and Dim/Const/ReDim names
     StmtList body;
     ClassDef* owner = nullptr;
+    ScriptModule* module = nullptr; // the module it was declared in
 };
 
 struct ClassField
@@ -133,7 +136,7 @@ struct ClassDef
 };
 
 // One parsed piece of script: its module-level statements, procedures and classes.
-struct ScriptModule
+struct ScriptModule : std::enable_shared_from_this<ScriptModule>
 {
     bool optionExplicit = false;
     StmtList statements;

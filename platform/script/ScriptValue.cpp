@@ -469,6 +469,27 @@ ScriptArray::ScriptArray(std::vector<int32_t> bounds)
     Resize(std::move(bounds), false);
 }
 
+ScriptArray::~ScriptArray()
+{
+    thread_local std::vector<std::shared_ptr<ScriptArray>> later;
+    thread_local bool freeing = false;
+    for (ScriptValue& v : data) {
+        if (v.IsArray() && v.RawArray().use_count() == 1) {
+            later.push_back(v.RawArray());
+            v = ScriptValue();
+        }
+    }
+    if (freeing)
+        return;
+    freeing = true;
+    while (!later.empty()) {
+        std::shared_ptr<ScriptArray> next = std::move(later.back());
+        later.pop_back();
+        next.reset(); // its own nested arrays join the list
+    }
+    freeing = false;
+}
+
 ScriptValue* ScriptArray::At(std::span<const ScriptValue> indexes)
 {
     if (indexes.size() != upper.size())

@@ -176,6 +176,10 @@ struct ScriptArray
     int locks = 0;      // elements passed ByRef to a running procedure: ReDim and Erase refuse it
     ScriptArray() = default;
     explicit ScriptArray(std::vector<int32_t> bounds);
+    ScriptArray(const ScriptArray&) = default;
+    ScriptArray& operator=(const ScriptArray&) = default;
+    // Arrays nested in arrays are freed one after the other, however deep they nest.
+    ~ScriptArray();
     ScriptValue* At(std::span<const ScriptValue> indexes); // error 9 out of range
     void Resize(std::vector<int32_t> bounds, bool preserve);
 };

@@ -111,7 +111,7 @@ Drawn Draw(const LinearCase& c, double dpi, float mil, float angle, double shift
         s.m_fModuleWidth = mil;
         s.m_fBarHeight = 8.0f;
     }));
-    // Room for the symbol to grow by a third on the dots (1.5 dots become 2).
+    // Quiet zones a reader is content with at every module width.
     const double quiet = 15 * mil * kMilToMm + 2.0 + 0.2 * std::max(graph->m_fWidth, graph->m_fHeight);
     const bool across = angle == 90.0f || angle == 270.0f;
     const double w = graph->m_fWidth + 2 * quiet, h = graph->m_fHeight + 2 * quiet;
@@ -211,7 +211,8 @@ void ExpectWholeDotElements(const Drawn& d, double dpi, const std::string& what)
     ASSERT_EQ(runs.size(), exact.size()) << what;
 
     const double narrow = *std::min_element(exact.begin(), exact.end());
-    const int narrowDots = std::max(1, int(std::lround(narrow * dpi / 25.4)));
+    // Whole dots no wider than the module, at least one.
+    const int narrowDots = std::max(1, int(std::floor(narrow * dpi / 25.4 + 1e-3)));
     std::map<long, int> dotsOfKind; // kind: width in thousandths of the narrow element
     for (size_t i = 0; i < exact.size(); ++i) {
         const long kind = std::lround(exact[i] / narrow * 1000);
@@ -287,6 +288,60 @@ TEST(DotAlignedBars, ThinModulesOnAThermalPrinterReadAtEveryPosition)
                     EXPECT_EQ(ReadWithZXing(c, d.image, angle), c.expected) << Describe(c, 203, mil, angle, shift);
                 }
             }
+        }
+    }
+}
+
+// A symbol sized for its box at a module that is not whole dots (13 mil at 203 dpi is
+// 2.64 dots) stays inside that box on the dots, with only the box's own margin around
+// it, and reads wherever it starts between two dots.
+TEST(DotAlignedBars, SymbolsStayInsideTheirBoxAtEveryPlacement)
+{
+    struct Case
+    {
+        LinearCase symbol;
+        double dpi;
+        float mil;
+    };
+    const LinearCase kSymbols[] = {
+        {SymbologyCode128, "VELLUMCRAFT-0042", CodeSet(Code128SetB), Reader::ZXing, BarcodeFormat::Code128,
+            "VELLUMCRAFT-0042"},
+        {SymbologyCode39, "LABEL-0042", Check(false), Reader::ZXing, BarcodeFormat::Code39, "LABEL-0042"},
+        {SymbologyCode93, "LABEL93", Check(true), Reader::ZXing, BarcodeFormat::Code93, "LABEL93"},
+        {SymbologyCodabar, "31415926", Check(false), Reader::ZXing, BarcodeFormat::Codabar, "31415926"},
+        {SymbologyInterleaved25, "12345678", Check(false), Reader::ZXing, BarcodeFormat::ITF, "12345678"},
+        {SymbologyEAN13, "590123412345", {}, Reader::ZXing, BarcodeFormat::EAN13, "5901234123457"},
+    };
+    std::vector<Case> cases;
+    for (const LinearCase& symbol : kSymbols)
+        for (float mil : {7.5f, 8.0f, 13.0f})
+            cases.push_back({symbol, 203, mil});
+    cases.push_back(
+        {{SymbologyCode39, "LABEL-0042", Check(false, 3.0f), Reader::ZXing, BarcodeFormat::Code39, "LABEL-0042"}, 300,
+            12.0f});
+
+    constexpr double kMargin = 5.0;
+    for (const Case& c : cases) {
+        auto impl = EncodeBarcode(c.symbol.symbology, QString::fromUtf8(c.symbol.content), [&](CBarcodeSettings& s) {
+            if (c.symbol.options)
+                c.symbol.options(s);
+            s.m_fModuleWidth = c.mil;
+            s.m_fBarHeight = 8.0f;
+            s.m_bShowText = false;
+        });
+        const CBarcodeSettings& s = *impl->GetSettings();
+        const double dotsPerMm = c.dpi / 25.4;
+        for (int k = 0; k < 16; ++k) {
+            const double shift = k / 16.0;
+            const std::string what = Describe(c.symbol, c.dpi, c.mil, 0.0f, shift);
+            const QImage image = RenderBarcode(*impl, c.dpi, kMargin + shift / dotsPerMm);
+            EXPECT_EQ(ReadWithZXing(c.symbol, image, 0.0f), c.symbol.expected) << what;
+            // Every dark dot lies on a dot the box touches.
+            const QRect dark = DarkBounds(image);
+            ASSERT_FALSE(dark.isEmpty()) << what;
+            const double left = double(s.m_fX) * dotsPerMm, right = (double(s.m_fX) + s.m_fWidth) * dotsPerMm;
+            EXPECT_GE(dark.left(), int(std::floor(left))) << what;
+            EXPECT_LE(dark.right() + 1, int(std::ceil(right))) << what;
         }
     }
 }

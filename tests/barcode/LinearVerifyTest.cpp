@@ -369,11 +369,25 @@ TEST(LinearSymbologies, EanGuardBarsAddonStylesAndDigitRow)
 {
     constexpr double dpi = 600;
     // Top and bottom of the dark run of a bar's centre column through the given height.
+    // The bar is found as drawn (on the dots, not at its exact place): the bar-th dark
+    // run along the row at that height.
     const auto column = [&](const QImage& image, const CBarcodeGraph& graph, int bar, double throughMm) {
-        const CBarcodeData& data = *graph.GetImpl()->GetData();
-        const int x = int((graph.m_fX + data.m_arrX[bar] + data.m_arrWidth[bar] / 2) * dpi / 25.4);
-        const auto dark = [&](int y) { return image.valid(x, y) && qGray(image.pixel(x, y)) < 128; };
-        int top = int(throughMm * dpi / 25.4);
+        const int row = int(throughMm * dpi / 25.4);
+        const auto darkAt = [&](int x, int y) { return image.valid(x, y) && qGray(image.pixel(x, y)) < 128; };
+        int x = int(graph.m_fX * dpi / 25.4) - 1;
+        for (int run = -1; run < bar;) {
+            while (x < image.width() && darkAt(x, row))
+                ++x;
+            while (x < image.width() && !darkAt(x, row))
+                ++x;
+            ++run;
+        }
+        int end = x;
+        while (darkAt(end, row))
+            ++end;
+        x = (x + end) / 2;
+        const auto dark = [&](int y) { return darkAt(x, y); };
+        int top = row;
         int bottom = top;
         while (dark(top - 1))
             --top;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <xlsxwriter.h>
+#include <vector>
 #include <zip.h>
 
 namespace {
@@ -88,10 +89,10 @@ book.save(sys.argv[1])
     return true;
 }
 
-bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData)
+bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings)
 {
     const QByteArray sheet = "<worksheet><sheetData>" + sheetData + "</sheetData></worksheet>";
-    const std::pair<const char*, QByteArray> parts[] = {
+    std::vector<std::pair<const char*, QByteArray>> parts = {
         {"xl/workbook.xml",
             R"(<workbook xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
             R"(<sheets><sheet name="S" r:id="rId1"/></sheets></workbook>)"},
@@ -100,6 +101,8 @@ bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData)
             R"(</Relationships>)"},
         {"xl/worksheets/sheet1.xml", sheet},
     };
+    if (!sharedStrings.isEmpty())
+        parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
     int error = 0;
     zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!zip)

@@ -13,5 +13,6 @@ bool WriteTestXlsx(const QString& path);
 // False (with the reason in `error`) when Python or xlwt is missing.
 bool WriteTestXls(const QString& path, QString& error);
 // A one-sheet .xlsx ("S") whose sheet part holds sheetData (the rows, without the
-// <sheetData> element); strings are inline.
-bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData);
+// <sheetData> element); strings are inline, or shared when sharedStrings holds the
+// whole shared-string part.
+bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings = {});

@@ -7,6 +7,7 @@
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
+#include "model/ShapeGraph.h"
 #include "platform/Archive.h"
 #include "platform/ImageHolder.h"
 #include "platform/VXException.h"
@@ -344,6 +345,66 @@ TEST(DocLoader, ChecksTheVersionBeforeTouchingTheRecord)
     missing.m_strPath = dir.filePath("none.vmk");
     missing.m_pLabelData = &label;
     EXPECT_THROW(missing.LoadDocument(), CFileException);
+}
+
+TEST(DocLoader, ALabelMustEndWithItsLastRecord)
+{
+    QTemporaryDir dir;
+    CLabelData empty;
+    const qsizetype countAt = DocumentBytes(empty).size() - 4; // the object count closes an empty label
+    CLabelData full;
+    for (int i = 0; i < 3; ++i)
+        full.m_objects.push_back(std::make_unique<CRectangleGraph>());
+    const QByteArray good = DocumentBytes(full);
+
+    // Garbage after a whole label, and a damaged copy whose object count reads as
+    // none (it used to open as an empty label, which a save would have kept).
+    QByteArray zeroed = good;
+    zeroed.replace(countAt, 4, QByteArray(4, '\0'));
+    for (const QByteArray& bad : {QByteArray(good + QByteArray(100 << 10, 'g')), zeroed, QByteArray(good + QByteArray(1, '\0'))}) {
+        CLabelData label;
+        EXPECT_THROW(ReadInto(label, bad), CArchiveException);
+        const QString path = WriteFile(dir, "damaged.vmk", bad);
+        CDocLoader loader;
+        loader.m_strPath = path;
+        loader.m_pLabelData = &label;
+        try {
+            loader.LoadDocument();
+            ADD_FAILURE() << "opened";
+        } catch (const CArchiveException& e) {
+            EXPECT_EQ(e.GetMessage(), QStringLiteral("文件“%1”已损坏或不完整，无法打开。").arg(path));
+        }
+        EXPECT_TRUE(label.m_strFilePath.isEmpty());
+    }
+    CLabelData read;
+    ReadInto(read, good);
+    EXPECT_EQ(read.m_objects.size(), 3u);
+}
+
+TEST(DocLoader, FailuresAreToldInTheProgramsLanguageNamingTheFile)
+{
+    QTemporaryDir dir;
+    const QString other = WriteFile(dir, "notes.vmk", "plain text, not a label");
+    const QString missing = dir.filePath("missing.vmk");
+    const std::pair<QString, QString> cases[] = {
+        {other, QStringLiteral("文件“%1”不是本程序能读取的标签文件。").arg(other)},
+        {WriteFile(dir, "short.vmk", DocumentBytes(CLabelData()).left(40)),
+         QStringLiteral("文件“%1”已损坏或不完整，无法打开。").arg(dir.filePath("short.vmk"))},
+        {missing, QStringLiteral("无法打开文件“%1”：文件不存在。").arg(missing)},
+        {dir.path(), QStringLiteral("无法打开文件“%1”：不是普通文件。").arg(dir.path())},
+    };
+    for (const auto& [path, text] : cases) {
+        CLabelData label;
+        CDocLoader loader;
+        loader.m_strPath = path;
+        loader.m_pLabelData = &label;
+        try {
+            loader.LoadDocument();
+            ADD_FAILURE() << path.toStdString();
+        } catch (const VXException& e) {
+            EXPECT_EQ(e.GetMessage(), text);
+        }
+    }
 }
 
 TEST(DocLoader, EveryTruncationThrowsTheArchiveError)

@@ -643,4 +643,10 @@ TEST(DocLoader, ComponentReadAppendsToTheCallersListOnly)
     loader.m_strPath = damaged.fileName();
     EXPECT_THROW(loader.LoadObjects(), CArchiveException);
     EXPECT_EQ(target.size(), 3u);
+    // So does one with bytes after its last object.
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write(QByteArray(bytes + QByteArray(5, '\0')));
+    damaged.close();
+    EXPECT_THROW(loader.LoadObjects(), CArchiveException);
+    EXPECT_EQ(target.size(), 3u);
 }

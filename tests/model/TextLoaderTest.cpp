@@ -1,6 +1,7 @@
 #include "model/DSBase.h"
 #include "model/TextLoader.h"
 #include "model/Utils.h"
+#include "platform/InputLimits.h"
 #include "platform/VXException.h"
 
 #include "TestSupport.h"
@@ -99,7 +100,7 @@ TEST_F(TextLoader, ShortAndLongLinesAndQuotesSplitLikeSplitString)
     ASSERT_EQ(rows.size(), 6);
     EXPECT_EQ(rows[0], (QStringList{"a", "", ""}));
     EXPECT_EQ(rows[1], (QStringList{"a", "b", "c"})); // surplus dropped, CR dropped
-    EXPECT_EQ(rows[2], (QStringList{"\"x", "y\"", "z"}));
+    EXPECT_EQ(rows[2], (QStringList{"x,y", "z", ""})); // a quoted field keeps its separator
     EXPECT_EQ(rows[3], (QStringList{"", "", ""}));
     EXPECT_EQ(rows[4], (QStringList{"", "", ""})); // an empty line is a record
     EXPECT_EQ(rows[5], (QStringList{"last", "", ""}));
@@ -124,7 +125,8 @@ TEST(TextLoaderSplit, SplitStringGivesAFixedNumberOfPiecesForAnySeparator)
         {",,", ",", 3, {"", "", ""}},
         {"a,", ",", 2, {"a", ""}},
         {",a", ",", 2, {"", "a"}},
-        {" a ;\"b;c\"", ";", 3, {" a ", "\"b", "c\""}}, // no quoting, no trimming
+        {" a ;\"b;c\"", ";", 3, {" a ", "b;c", ""}}, // quoted, no trimming
+        {"a\"b;c\"", ";", 2, {"a\"b", "c\""}}, // a quote inside a field is a character
         {"甲\t乙", "\t", 2, {"甲", "乙"}},
         {"a,b", ",", 0, {"a"}},
         {"a\\b/c", "\\", 2, {"a", "b/c"}},
@@ -204,10 +206,114 @@ TEST_F(TextLoader, EncodingsByByteOrderMarkElseUtf8ElseGb18030)
     ASSERT_NE(gbBytes, text.toUtf8());
     check(gbBytes, "GB18030");
 
-    // One GB18030 line far down decides for the whole file, also for the first records.
-    Write("plain,ascii\n" + Lines(5) + gbBytes);
-    EXPECT_EQ(Load(1, 1)[0][0], "plain");
+    // One GB18030 line far down costs only itself: the UTF-8 lines around it stay
+    // UTF-8, also the first records.
+    Write(QStringLiteral("名字,ascii\n").toUtf8() + Lines(5) + gbBytes + QStringLiteral("李四,上海\n").toUtf8());
+    EXPECT_EQ(Load(1, 1)[0][0], QStringLiteral("名字"));
     EXPECT_EQ(Load(8, 8)[0][0], QStringLiteral("张三"));
+    EXPECT_EQ(Load(9, 9)[0], (QStringList{QStringLiteral("李四"), QStringLiteral("上海"), ""}));
+}
+
+TEST_F(TextLoader, EachLineWithoutAByteOrderMarkIsUtf8OrElseGb18030)
+{
+    QStringEncoder gb("GB18030");
+    const QByteArray gbLine = gb(QStringLiteral("张三,北京"));
+    // Valid UTF-8 lines, a GB18030 line, a line with one stray byte, and again UTF-8,
+    // across more lines than one index step.
+    QByteArray bytes;
+    for (int i = 1; i <= 150; ++i) {
+        if (i % 50 == 0)
+            bytes += gbLine + "\r\n";
+        else if (i == 71)
+            bytes += QStringLiteral("坏,").toUtf8() + "\xFF" + "x\n";
+        else
+            bytes += QStringLiteral("行%1,值\n").arg(i).toUtf8();
+    }
+    Write(bytes);
+    EXPECT_EQ(loader.GetRecordCount(), 150);
+    const auto rows = Load(1, 150);
+    ASSERT_EQ(rows.size(), 150);
+    EXPECT_EQ(rows[0][0], QStringLiteral("行1"));
+    EXPECT_EQ(rows[49], (QStringList{QStringLiteral("张三"), QStringLiteral("北京"), ""}));
+    EXPECT_EQ(rows[68][0], QStringLiteral("行69"));
+    EXPECT_NE(rows[70][0], QStringLiteral("坏")); // not UTF-8, so read as GB18030
+    EXPECT_EQ(rows[71][0], QStringLiteral("行72"));
+    EXPECT_EQ(rows[149][1], QStringLiteral("北京"));
+    // Pages that start past a GB18030 line decode alike.
+    EXPECT_EQ(Load(100, 100)[0][0], QStringLiteral("张三"));
+    EXPECT_EQ(Load(130, 130)[0][0], QStringLiteral("行130"));
+
+    // A byte-order mark still decides for the whole file: a GB18030 line in a file
+    // marked UTF-8 is UTF-8 with replacement characters.
+    Write("\xEF\xBB\xBF" + QStringLiteral("甲,乙\n").toUtf8() + gbLine + "\n");
+    const auto marked = Load(1, 2);
+    ASSERT_EQ(marked.size(), 2);
+    EXPECT_EQ(marked[0][0], QStringLiteral("甲"));
+    EXPECT_TRUE(marked[1][0].contains(QChar::ReplacementCharacter));
+
+    TextFileHead head;
+    QString error;
+    Write(bytes);
+    ASSERT_TRUE(ReadTextFileHead(ds.m_strPath, ",", 2, head, error));
+    EXPECT_EQ(head.nonUtf8Lines, 4);
+    EXPECT_EQ(head.recordCount, 150);
+    EXPECT_EQ(head.records, (QStringList{QStringLiteral("行1,值"), QStringLiteral("行2,值")}));
+}
+
+TEST_F(TextLoader, QuotedFieldsKeepSeparatorsQuotesAndLineBreaks)
+{
+    ds.m_bHeaderRow = true;
+    // As a spreadsheet exports them: a separator, a doubled quote and a line break
+    // inside quotes; unquoted fields read as before.
+    Write("Name,City,Note\r\n"
+          "\"Bar, Baz\",Paris,plain\r\n"
+          "\"say \"\"hi\"\"\",\"two\r\nlines\",x\"y\r\n"
+          "\"\",\"\"\"\",\"open\"tail,z\r\n"
+          "last,\"never closed\nstill, inside");
+    EXPECT_EQ(loader.GetRecordCount(), 4);
+    const auto rows = Load(1, 10);
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], (QStringList{"Bar, Baz", "Paris", "plain"}));
+    EXPECT_EQ(rows[1], (QStringList{"say \"hi\"", "two\r\nlines", "x\"y"}));
+    EXPECT_EQ(rows[2], (QStringList{"", "\"", "opentail"}));
+    EXPECT_EQ(rows[3], (QStringList{"last", "never closed\nstill, inside", ""})); // ends with the file
+
+    // Records of several lines page like any others, across index steps.
+    QByteArray many = "h\n";
+    for (int i = 1; i <= 200; ++i)
+        many += "r" + QByteArray::number(i) + ",\"a\nb\nc\"\n";
+    Write(many);
+    QThread::msleep(60);
+    EXPECT_EQ(loader.GetRecordCount(), 200);
+    for (const int first : {130, 1, 64, 65, 129, 200}) {
+        const auto page = Load(first, first);
+        ASSERT_EQ(page.size(), 1) << first;
+        EXPECT_EQ(page[0], (QStringList{"r" + QString::number(first), "a\nb\nc", ""})) << first;
+    }
+
+    // Neither whole lines nor fixed widths know quotes.
+    ds.m_bHeaderRow = false;
+    Write("\"a,b\nc\"\n");
+    ds.m_nSeparator = TextSeparatorNone;
+    EXPECT_EQ(loader.GetRecordCount(), 2);
+    ds.m_nSeparator = TextSeparatorCustom;
+    ds.m_strCustomSegments = "2,2";
+    EXPECT_EQ(Load(1, 2), (QList<QStringList>{{"\"a", ",b", ""}, {"c\"", "", ""}}));
+}
+
+TEST_F(TextLoader, FieldsPastTheLimitAreNotRead)
+{
+    // A source that names more fields than any line may hold reads no more.
+    ds.m_selectedFields.clear();
+    for (int i = 0; i < kMaxDataFields + 5; ++i)
+        ds.m_selectedFields.append(QString::number(i));
+    Write(QByteArray(kMaxDataFields + 100, ','));
+    LoaderRow rows;
+    ASSERT_TRUE(loader.LoadRows(1, 1, rows));
+    EXPECT_EQ(rows.ColumnCount(), kMaxDataFields);
+    EXPECT_EQ(CountFields(QByteArray(50000000, ','), ",", kMaxDataFields + 1), kMaxDataFields + 1);
+    EXPECT_EQ(CountFields("a,\"b,c\",d", ",", 100), 3);
+    EXPECT_EQ(CountFields("", ",", 100), 1);
 }
 
 TEST_F(TextLoader, LongGb18030FileDecodesAcrossReadChunks)

@@ -6,8 +6,10 @@
 #include "model/TextGraph.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <ZXing/ReadBarcode.h>
 // ZXing's error macro would rewrite a member of the script host where both meet in one batch.
 #undef FormatError
@@ -151,6 +153,29 @@ std::optional<QString> ReadCode128(const QImage& image)
 {
     const auto bytes = ReadSymbol(image, ZXing::BarcodeFormat::Code128);
     return bytes ? std::optional<QString>(QString::fromLatin1(*bytes)) : std::nullopt;
+}
+
+std::vector<QByteArray> InflatedPdfStreams(const QString& pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    std::vector<QByteArray> streams;
+    for (qsizetype at = bytes.indexOf("stream\n"); at >= 0; at = bytes.indexOf("stream\n", at)) {
+        const qsizetype begin = at + 7;
+        const qsizetype end = bytes.indexOf("endstream", begin);
+        if (end < 0)
+            break;
+        // qUncompress wants the inflated size first; an upper bound does.
+        QByteArray framed(4, '\0');
+        qToBigEndian<quint32>(quint32(1) << 20, framed.data());
+        framed += bytes.mid(begin, end - begin);
+        if (QByteArray inflated = qUncompress(framed); !inflated.isEmpty())
+            streams.push_back(std::move(inflated));
+        at = end + 9;
+    }
+    return streams;
 }
 
 std::vector<QImage> RasterisePdf(const QString& pdf, int dpi)

@@ -67,6 +67,10 @@ std::vector<PreviewCell> PreviewPage(CPrintHandler& job, int page, const QString
 std::optional<QByteArray> ReadSymbol(const QImage& image, ZXing::BarcodeFormat format);
 std::optional<QString> ReadCode128(const QImage& image);
 
+// The streams of a PDF file (page contents, fonts) that are compressed, inflated, in
+// the order the file holds them.
+std::vector<QByteArray> InflatedPdfStreams(const QString& pdf);
+
 // The pages of a PDF file rasterised by pdftoppm at dpi, in order; a failure is
 // reported to the running test and gives no pages.
 std::vector<QImage> RasterisePdf(const QString& pdf, int dpi);

@@ -249,7 +249,7 @@ TEST(PrintOutput, PdfForALabelPrinterLaysBarsOnItsDots)
     label->m_fLabelHeight = 30;
     label->m_nPrintCount = 1;
     CBarcodeGraph& barcode = AddSerialBarcode(*label, "B", 5000, 5.3f, 5.3f);
-    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 9.0f;
+    barcode.GetImpl()->GetSettings()->m_fModuleWidth = 11.0f; // 2.2 dots at 203 dpi: two dots a module
 
     const QString pdf = dir.filePath("thermal.pdf");
     {
@@ -300,6 +300,50 @@ TEST(PrintOutput, PdfForALabelPrinterLaysBarsOnItsDots)
     ASSERT_GT(runs.size(), 20u);
     for (size_t i = 0; i < runs.size(); ++i)
         EXPECT_EQ(runs[i] % 2, 0) << "run " << i << " of " << runs[i] << " dots";
+}
+
+// The digits under a barcode are one text item per font (not one per digit) and the
+// bars plain rectangles of the page (no saved state or matrix per bar), and both
+// symbols still read from the printed page.
+TEST(PrintOutput, PdfHoldsABarcodesDigitsAsOneTextAndItsBarsPlainly)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto label = MakeGridLabel(1, 1);
+    label->m_fLabelWidth = 60;
+    label->m_fLabelHeight = 50;
+    label->m_nPrintCount = 1;
+    AddSerialBarcode(*label, "B", 5000123, 5, 5);
+    auto ean = std::make_unique<CBarcodeGraph>();
+    ean->m_strName = "E";
+    ean->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyEAN13);
+    ean->m_pBarcodeImpl->GetSettings()->m_bandList.push_back(ConstantBand("590123412345"));
+    ean->m_fX = 5;
+    ean->m_fY = 25;
+    label->m_objects.push_back(std::move(ean));
+
+    CPrintHandler job;
+    job.SetLabelData(label.get());
+    job.Prepare();
+    const QString pdf = dir.filePath("digits.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, *target, {1, 1, 1, true}, nullptr, &error), PrintResult::Success) << error.toStdString();
+
+    QByteArray content;
+    for (const QByteArray& stream : InflatedPdfStreams(pdf))
+        if (stream.contains(" re\n"))
+            content += stream;
+    ASSERT_FALSE(content.isEmpty());
+    // Code 128's line in one item; EAN-13's digits, the one left of the bars included, in one.
+    EXPECT_EQ(content.count("BT\n"), 2) << content.toStdString();
+    EXPECT_GT(content.count(" re\n"), 40);
+    EXPECT_LT(content.count(" cm\n"), 10) << content.toStdString();
+
+    const auto pages = RasterisePdf(pdf, 300);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(ReadCode128(pages[0]).value_or("(not read)"), "5000123");
+    EXPECT_EQ(ReadSymbol(pages[0], ZXing::BarcodeFormat::EAN13).value_or("(not read)"), "5901234123457");
 }
 
 TEST(PrintOutput, AScriptSetsEachLabelsBarcodeAndTextInThePdf)

@@ -97,7 +97,7 @@ TEST(DbExcelFiles, MissingDamagedAndForeignFilesFail)
     file.close();
     auto foreign = DbConnection::OpenExcel(text, true);
     EXPECT_FALSE(foreign->IsOpen());
-    EXPECT_TRUE(foreign->LastError().contains("not an Excel workbook")) << foreign->LastError().toStdString();
+    EXPECT_TRUE(foreign->LastError().contains(QStringLiteral("不是 Excel 工作簿"))) << foreign->LastError().toStdString();
 
     // A workbook cut short: the zip directory is gone.
     const QString book = dir.filePath("book.xlsx");

@@ -246,6 +246,51 @@ TEST(TextHelper, VerticalColumnsRunEitherWay)
     EXPECT_NEAR(rtl.left(), 55 - 2.5 * line, 0.5 * line);
 }
 
+// Pieces drawn together come out where each drawn alone would, whatever fonts their
+// characters need (a CJK character comes from a fallback font) and with decorations.
+TEST(TextHelper, PiecesDrawnTogetherLandWhereEachAloneWould)
+{
+    const QString pieces[] = {"1", "W", "国", "4", "g", "", "9"};
+    std::vector<QRectF> boxes;
+    for (size_t i = 0; i < std::size(pieces); ++i)
+        boxes.emplace_back(3 + 7.5 * double(i), 4 + (i % 2) * 0.7, 6.0, 8.0);
+    for (const auto& [alignment, font] : {std::pair {Qt::AlignLeft | Qt::AlignTop, MakeFont("Arial", 14)},
+             std::pair {Qt::Alignment(Qt::AlignCenter), MakeFont("Arial", 14, FontStyleUnderline)}}) {
+        const QImage together = Render(
+            60, 16, kDpi, [&](QPainter& p) { TextPainter(p, font, Qt::black).DrawEach(pieces, boxes, alignment); });
+        const QImage alone = Render(60, 16, kDpi, [&](QPainter& p) {
+            TextFormat format;
+            format.alignment = alignment;
+            for (size_t i = 0; i < std::size(pieces); ++i)
+                TextPainter(p, font, Qt::black).Draw(pieces[i], boxes[i], format);
+        });
+        EXPECT_FALSE(InkBox(together, kDpi).isEmpty());
+        EXPECT_EQ(together, alone) << alignment;
+    }
+}
+
+// A text drawn again after a long stream of texts drawn once each (serial numbers
+// through a job) is drawn as it was the first time.
+TEST(TextHelper, TextsLookTheSameAfterManyOthers)
+{
+    const QFont font = MakeFont("Arial", 10);
+    const auto draw = [&](const QString& text) {
+        return Render(40, 8, kDpi, [&](QPainter& p) { DrawText(p, text, font, QRectF(1, 1, 38, 6), 0xFF000000u); });
+    };
+    const QImage first = draw("Item: Widget 42");
+    for (int i = 0; i < 60000; ++i) {
+        MeasureTextWidth(font, QString::number(1000000 + i));
+        if (i % 997 == 0) {
+            EXPECT_EQ(draw("Item: Widget 42"), first) << i;
+        }
+    }
+    EXPECT_EQ(draw("Item: Widget 42"), first);
+    // Fonts made again from the same settings are the same font; other settings are not.
+    EXPECT_EQ(MakeFont("Arial", 10), font);
+    EXPECT_NE(MakeFont("Arial", 10, FontStyleBold), font);
+    EXPECT_NE(MakeFont("Arial", 10.5f), font);
+}
+
 TEST(Pens, FlattenedStrokesMatchCurveStrokes)
 {
     QPainterPath path;

@@ -27,18 +27,19 @@ TEST(ReadRegularFile, ReadsRegularFilesWithinTheBound)
     EXPECT_EQ(ReadRegularFile(path, 10000, reason), content);
     EXPECT_EQ(ReadRegularFile(WriteBytes(dir, "empty.bin", {}), 10, reason), QByteArray());
     EXPECT_FALSE(ReadRegularFile(path, 9999, reason));
-    EXPECT_EQ(reason, "larger than 9999 bytes");
+    EXPECT_EQ(reason, QStringLiteral("文件大于 9999 字节"));
     EXPECT_FALSE(ReadRegularFile(dir.filePath("missing"), 10, reason));
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_FALSE(ReadRegularFile(dir.path(), 10, reason));
-    EXPECT_EQ(reason, "not a regular file");
+    EXPECT_EQ(reason, QStringLiteral("不是普通文件"));
 }
 
 TEST(ReadRegularFile, RefusesPipesDevicesAndEndlessProcFiles)
 {
     QTemporaryDir dir;
     const QStringList paths = HostilePaths(dir.path());
-    const QString expected[] = {"not a regular file", "not a regular file", "holds more than the 0 bytes its size says"};
+    const QString expected[] = {QStringLiteral("不是普通文件"), QStringLiteral("不是普通文件"),
+                                QStringLiteral("文件内容多于它报告的 0 字节")};
     for (int i = 0; i < paths.size(); ++i) {
         QString reason;
         EXPECT_FALSE(ReadRegularFile(paths[i], 1 << 20, reason)) << paths[i].toStdString();

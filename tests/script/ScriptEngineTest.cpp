@@ -243,9 +243,13 @@ TEST(ScriptEngine, ExecuteInALoopKeepsNoParseItNoLongerNeeds)
 {
     Host h;
     h.engine.SetMemoryLimit(uint64_t(16) << 20);
-    ASSERT_TRUE(h.engine.Parse(QStringLiteral("For i = 1 To 100000\n Execute \"x = 1\"\n Execute \"y = \" & (i Mod 1000)\nNext\n"
-                                              "For i = 1 To 20000\n ExecuteGlobal \"Sub A(n)\" & vbLf & \"z = n\" & vbLf & \"End Sub\"\n A i\nNext")));
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Dim w, v\nFor i = 1 To 100000\n Execute \"x = 1\"\n Execute \"y = \" & (i Mod 1000)\nNext\n"
+                                              "For i = 1 To 20000\n ExecuteGlobal \"Sub A(n)\" & vbLf & \"z = n\" & vbLf & \"End Sub\"\n A i\nNext\n"
+                                              "Sub B()\n For i = 1 To 20000\n  ExecuteGlobal \"Sub B()\" & vbLf & \"w = \" & i & vbLf & \"End Sub\"\n  Execute \"v = i\"\n Next\nEnd Sub\n"
+                                              "B\nB")));
     EXPECT_TRUE(h.errors.empty()) << h.errors[0].description.toStdString();
+    // The last text's B ran second; the first B, still running then, was kept.
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("If w <> 20000 Or v <> 20000 Then Err.Raise 5")));
 }
 
 TEST(ScriptEngine, DeepRecursionRunsAndRunawayNestingIsOutOfStackSpace)
@@ -294,4 +298,19 @@ TEST(ScriptEngine, ObjectsTheHostStillHoldsOutliveTheEngineSafely)
     EXPECT_FALSE(kept.RawObject()->Invoke(QStringLiteral("v"), InvokeKind::Get, {}, v));
     kept = ScriptValue();
     EXPECT_EQ(said, QStringList{QStringLiteral("gone")});
+}
+
+TEST(ScriptEngine, LongChainsOfArraysAndObjectsAreFreedWithoutDeepRecursion)
+{
+    Host h;
+    h.engine.SetStepLimit(0);
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Dim freed\nClass Node\n Public nxt\n Private Sub Class_Terminate()\n  freed = freed + 1\n End Sub\nEnd Class\n"
+                                              "a = Empty\nFor i = 1 To 200000\n a = Array(a)\nNext\na = Empty\n"
+                                              "Set h = Nothing\nFor i = 1 To 200000\n Set n = New Node\n Set n.nxt = h\n Set h = n\nNext\n"
+                                              "Set n = Nothing\nSet h = Nothing\n")));
+    EXPECT_TRUE(h.errors.empty());
+    ScriptValue freed;
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral("Function Terminated()\n Terminated = freed\nEnd Function")));
+    ASSERT_TRUE(h.engine.Call(QStringLiteral("Terminated"), {}, &freed));
+    EXPECT_EQ(freed.ToLong(), 200000) << "every Class_Terminate ran";
 }

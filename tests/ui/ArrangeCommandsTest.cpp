@@ -224,4 +224,24 @@ TEST_F(ArrangeTest, EnableRulesFollowTheSelection)
         EXPECT_TRUE(Enabled(id)) << id;
 }
 
+TEST_F(ArrangeTest, ToolCommandsSetTheToolAndItsCursor)
+{
+    ASSERT_TRUE(view.HandleCommand(CmdToolEllipse));
+    EXPECT_EQ(view.EditStatus().m_nTool, ToolEllipse);
+    EXPECT_NE(view.cursor().shape(), Qt::ArrowCursor);
+    ASSERT_TRUE(view.HandleCommand(CmdToolSelect));
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+    // An id of the range no tool has: the cross.
+    ASSERT_TRUE(view.HandleCommand(CmdToolLast));
+    EXPECT_EQ(view.cursor().shape(), Qt::CrossCursor);
+    // Picking a tool while a polygon is drawn abandons it.
+    view.EditStatus().m_nTool = ToolPolygon;
+    view.EditStatus().m_bPolygon = view.EditStatus().m_bCreating = true;
+    view.EditStatus().m_polygonPoints = {QPoint(1, 1), QPoint(5, 5)};
+    ASSERT_TRUE(view.HandleCommand(CmdToolText));
+    EXPECT_EQ(view.EditStatus().m_nTool, ToolSelect);
+    EXPECT_FALSE(view.EditStatus().m_bPolygon);
+    EXPECT_TRUE(view.EditStatus().m_polygonPoints.isEmpty());
+}
+
 } // namespace

@@ -146,6 +146,18 @@ void Toggle(QWidget* pane, int id)
     Click(check);
 }
 
+// Types the content anew: the one band's value, on the data-source tab.
+void TypeContent(QDialog& d, const QString& content)
+{
+    ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+    auto* bands = Ctl<QListWidget>(&d, 249, 1169);
+    ASSERT_EQ(bands->count(), 1);
+    QTest::mouseClick(bands->viewport(), Qt::LeftButton, {}, bands->visualItemRect(bands->item(0)).center());
+    auto* value = Ctl<QPlainTextEdit>(&d, 258, 1204);
+    value->selectAll();
+    TypeText(value, content);
+}
+
 // Runs the barcode's dialog; fill works in it, then OK (or Cancel) is clicked.
 bool RunDialog(BarcodeLabel& l, FakeServices& services, const std::function<void(QDialog&)>& fill, bool ok = true,
                int* failed = nullptr)
@@ -562,6 +574,18 @@ TEST(BarcodeEdtDlg, WhatReEncodesAndWhatOnlyRescales)
         EXPECT_NEAR(l.barcode->m_fWidth, width * 2, 1.0f);
     }
     {
+        // New content is encoded and the box takes the symbol's size, whatever was typed.
+        BarcodeLabel l(SymbologyCode39);
+        EXPECT_TRUE(RunDialog(l, services, [](QDialog& d) {
+            TypeContent(d, QStringLiteral("9876543210"));
+            Retype(page<QWidget>(&d, 233), 1079, QStringLiteral("5"));
+        }));
+        BarcodeLabel expected(SymbologyCode39, QStringLiteral("9876543210"));
+        EXPECT_EQ(l.Settings().m_strContent, QStringLiteral("9876543210"));
+        EXPECT_EQ(l.barcode->m_fWidth, expected.barcode->m_fWidth);
+        EXPECT_EQ(l.barcode->m_fHeight, expected.barcode->m_fHeight);
+    }
+    {
         // A larger text line makes the box taller at once.
         BarcodeLabel l(SymbologyCode39);
         const float height = l.barcode->m_fHeight;
@@ -870,14 +894,7 @@ TEST(BarcodeEdtDlg, DoubleClickOnTheCanvasEditsAndThePdfDecodes)
         auto* combo = Ctl<QComboBox>(&d, 266, 1157);
         ChooseItem(combo, combo->findData(SymbologyQRCode));
         Choose(OptionPane(d), 1162, 2);
-        // The content: the one band's value typed anew on the data-source tab.
-        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
-        auto* bands = Ctl<QListWidget>(&d, 249, 1169);
-        ASSERT_EQ(bands->count(), 1);
-        QTest::mouseClick(bands->viewport(), Qt::LeftButton, {}, bands->visualItemRect(bands->item(0)).center());
-        auto* value = Ctl<QPlainTextEdit>(&d, 258, 1204);
-        value->selectAll();
-        TypeText(value, QStringLiteral("LOT 2026/12 批次"));
+        TypeContent(d, QStringLiteral("LOT 2026/12 批次"));
         ClickButton(&d, 1);
     });
     QTest::mousePress(&view, Qt::LeftButton, {}, at);
@@ -937,11 +954,40 @@ TEST(Showcase, BarcodeObjectDialog)
         dialog->resize(dialog->sizeHint());
         QTest::qWait(30);
         EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/barcode-dialog-%1.png").arg(code)));
+        if (code == SymbologyQRCode) {
+            ctl<QTabWidget>(dialog.get(), 1117)->setCurrentIndex(2);
+            QTest::qWait(30);
+            EXPECT_TRUE(dialog->grab().save(dir + QStringLiteral("/barcode-dialog-data-source.png")));
+        }
     }
     for (QDialog* small : std::initializer_list<QDialog*>{new CSupplementalDlg, new CGroupingSettingsDlg}) {
         small->show();
         QTest::qWait(30);
         EXPECT_TRUE(small->grab().save(dir + QStringLiteral("/%1.png").arg(small->metaObject()->className())));
         delete small;
+    }
+}
+
+TEST(BarcodeEdtDlg, AModuleWidthOfNothingIsRefusedOnTheBarcodeTab)
+{
+    for (int code : {SymbologyCode39, SymbologyDataMatrix}) {
+        SCOPED_TRACE(code);
+        FakeServices services;
+        BarcodeLabel l(code);
+        const QByteArray before = DocumentBytes(l.label);
+        EXPECT_FALSE(RunDialog(
+            l, services,
+            [&](QDialog& d) {
+                QWidget* pane = OptionPane(d);
+                auto* width = pane->findChild<CVXUnitEdit*>();
+                RetypeText(width, QStringLiteral("0"));
+                ctl<QTabWidget>(&d, 1117)->setCurrentIndex(4);
+                ClickButton(&d, 1);
+                EXPECT_TRUE(d.isVisible());
+                EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
+                EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("窄单元宽度必须大于 0，请重新输入。")});
+            },
+            false));
+        EXPECT_EQ(DocumentBytes(l.label), before);
     }
 }

@@ -7,13 +7,16 @@
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "model/DSBase.h"
 #include "model/TextLoader.h"
+#include "platform/InputLimits.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -144,6 +147,9 @@ TEST(DataSourceTXTDlg, PreviewAndLoaderCutEveryLineAlike)
         {TextSeparatorOther, ";", "", "a;b;c\nx;y", {"字段 1", "字段 2", "字段 3"}},
         {TextSeparatorOther, "，", "", "甲，乙\n丙，丁，戊", {"字段 1", "字段 2"}},
         {TextSeparatorCustom, "", "2,3", "ABCDEFG\nA\n中文字符集", {"字段 1", "字段 2"}},
+        // Quoted fields, one over two lines, and a GB18030 line among UTF-8 ones.
+        {TextSeparatorComma, "", "", "\"Bar, Baz\",x\r\n\"a\r\nb\",\"q\"\"q\"\n\xD5\xC5\xC8\xFD,\xB1\xB1\n名,城",
+         {"字段 1", "字段 2"}},
     };
     QTemporaryDir dir;
     FakeServices services;
@@ -190,17 +196,88 @@ TEST(DataSourceTXTDlg, ReadAndOkRefuseWhatCannotWork)
         ClickCtl(&d, 1192);
         TypeInto(&d, 1174, "x,0");
         ClickCtl(&d, 1192);
-        TypeInto(&d, 1170, dir.filePath("missing.txt"));
         TypeInto(&d, 1174, "1");
-        ClickCtl(&d, 1192); // a file that cannot be opened: nothing happens
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179).size(), 3);
+        // A file that cannot be read is said so, naming it, and what was read before
+        // no longer stands.
+        TypeInto(&d, 1170, dir.filePath("missing.txt"));
+        ClickCtl(&d, 1192);
         EXPECT_EQ(ReportRows(&d, 1179), QList<QStringList>{QStringList{}});
+        TypeInto(&d, 1170, dir.path());
+        ClickCtl(&d, 1192);
+        ClickCtl(&d, 1);
         ClickCtl(&d, 2);
     });
     EXPECT_EQ(ds, nullptr);
-    EXPECT_EQ(services.MessageTexts(), (QStringList{"请选择数据文件", "请读入数据以生成字段信息", "请输入分割字符!",
-                                                    "请输入自定义分段!", "自定义分段错误!"}));
+    EXPECT_EQ(services.MessageTexts(),
+              (QStringList{"请选择数据文件", "请读入数据以生成字段信息", "请输入分割字符!", "请输入自定义分段!",
+                           "自定义分段错误!", QStringLiteral("无法打开文本文件“%1”：文件不存在").arg(dir.filePath("missing.txt")),
+                           QStringLiteral("无法打开文本文件“%1”：不是普通文件").arg(dir.path()),
+                           "请读入数据以生成字段信息"}));
     for (const auto& m : services.messages)
         EXPECT_EQ(m.icon, MessageIcon::Warning);
+}
+
+TEST(DataSourceTXTDlg, NotesTellOfLinesNotInUtf8AndOfFieldsPastTheLimit)
+{
+    QTemporaryDir dir;
+    // Two GB18030 lines among UTF-8 ones; a value holding a NUL.
+    const QString mixed = WriteFile(dir.path(), "mixed.csv",
+                                    QByteArray("a,b\n\xD5\xC5,\xC8\xFD\nc,d\n\xB1\xB1,x\nnul:") + '\0' + ",y\n");
+    const QString wide = WriteFile(dir.path(), "wide.csv", QByteArray(3 * kMaxDataFields, ',') + "\nz\n");
+    FakeServices services;
+    QStringList notes;
+    std::unique_ptr<CDSBase> ds;
+    for (const QString& path : {mixed, wide}) {
+        ds = RunNew(services, DSText, [&](QDialog& d) {
+            TypeInto(&d, 1170, path);
+            ClickCtl(&d, 1192);
+            notes << d.findChild<QLabel*>("readNotes")->text();
+            // A picture for a person to look at: VC_SHOWCASE_DIR names its folder.
+            if (path == mixed && !qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR")) {
+                d.resize(900, 560);
+                QTest::qWait(50);
+                EXPECT_TRUE(d.grab().save(QDir(qEnvironmentVariable("VC_SHOWCASE_DIR")).filePath("datasource-text-notes.png")));
+            }
+            if (path == mixed) {
+                const QList<QStringList> rows = PreviewData(&d);
+                ASSERT_EQ(rows.size(), 5);
+                EXPECT_EQ(rows[1], (QStringList{QStringLiteral("张"), QStringLiteral("三")}));
+                // Shown, not printed: the value keeps its NUL.
+                EXPECT_EQ(rows[4][0], QStringLiteral("nul:\uFFFD"));
+            }
+            ClickCtl(&d, 1);
+        });
+        ASSERT_NE(ds, nullptr);
+    }
+    EXPECT_EQ(notes, (QStringList{QStringLiteral("有 2 行不是 UTF-8 编码，已按 GB18030 读入。"),
+                                  QStringLiteral("第一行的字段超过 16384 个，只读入前 16384 个字段。")}));
+    EXPECT_EQ(ds->m_selectedFields.size(), kMaxDataFields);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    CTextDS nul;
+    nul.m_strPath = mixed;
+    nul.m_selectedFields = QStringList{"a", "b"};
+    EXPECT_EQ(LoaderRows(nul).value(4).value(0), QString("nul:") + QChar(u'\0'));
+}
+
+TEST(DataSourceTXTDlg, ALineOfMillionsOfFieldsCostsNoMoreThanTheLimit)
+{
+    VC_SKIP_UNDER_ASAN();
+    QTemporaryDir dir;
+    // 24 million fields in one line of 24 MB: each field its own text took gigabytes.
+    const QString path = WriteFile(dir.path(), "bomb.csv", QByteArray(24 << 20, ','));
+    EXPECT_EXIT(RunWithLittleMemory(qint64(400) << 20,
+                    [&] {
+                        FakeServices services;
+                        auto ds = RunNew(services, DSText, [&](QDialog& d) {
+                            TypeInto(&d, 1170, path);
+                            ClickCtl(&d, 1192);
+                            ClickCtl(&d, 1);
+                        });
+                        return ds && ds->m_selectedFields.size() == kMaxDataFields;
+                    }),
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(DataSourceTXTDlg, HeaderOnlyFileRangeCountAndARereadThatReplaces)
@@ -400,4 +477,11 @@ TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
     EXPECT_EQ(edited->m_strSortField, "");
     EXPECT_EQ(edited->m_sampleValues, QStringList{"1"});
     EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
+}
+
+TEST(DataSourceTypesDlg, StepButtonsCarryIconsLikeTheSharedButtons)
+{
+    CDataSourceTypesDlg wizard;
+    for (int id : {1167, 1168, 2, 9})
+        EXPECT_FALSE(ctl<QPushButton>(&wizard, id)->icon().isNull()) << id;
 }

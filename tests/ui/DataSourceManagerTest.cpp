@@ -108,8 +108,14 @@ TEST(DatabaseDlg, ALabelWithoutDataSourcesShowsOnlyTheRoot)
 {
     FakeServices services;
     CLabelData label;
+    label.m_nColumns = 2;
+    label.m_nRows = 3;
     services.OnNextDialog([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "数据库");
+        // Nothing selected yet: no made-up count, and the label's page size is there.
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共 条记录, 页");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "6");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1079)->text(), "1");
         ASSERT_EQ(Tree(&d)->topLevelItemCount(), 1);
         EXPECT_EQ(Root(&d)->text(0), "全部数据源");
         EXPECT_EQ(Root(&d)->childCount(), 0);
@@ -118,6 +124,7 @@ TEST(DatabaseDlg, ALabelWithoutDataSourcesShowsOnlyTheRoot)
             EXPECT_FALSE(Enabled(&d, id)) << id;
         ClickItem(&d, Root(&d));
         EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共 条记录, 页");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "6");
         EXPECT_FALSE(Enabled(&d, 4));
         ClickCtl(&d, 1);
     });
@@ -186,7 +193,7 @@ TEST(DatabaseDlg, PagesThroughTheRowsOfATextFile)
         }
         ClickItem(&d, Root(&d));
         EXPECT_EQ(ReportRows(&d, 1089), QList<QStringList>{QStringList{}});
-        EXPECT_EQ(ctl<QLineEdit>(&d, 1079)->text(), "");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "20"); // still the label's page size
         for (int id : kPagingButtons)
             EXPECT_FALSE(Enabled(&d, id));
         ClickCtl(&d, 1);

@@ -12,6 +12,7 @@
 #include "editor/ChildView.h"
 #include "model/DocLoader.h"
 #include "model/DSBase.h"
+#include "model/SDGraph.h"
 #include "model/DocWriter.h"
 #include "model/TextGraph.h"
 #include "tests/output/OutputSupport.h"
@@ -28,7 +29,11 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTextEdit>
+#include <QPointer>
+#include <QSet>
 #include <QTreeWidget>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -274,3 +279,51 @@ TEST_F(DocumentCommandsTest, NewAsksTheSettingsAndCancelOpensNothing)
 }
 
 } // namespace
+
+TEST_F(DocumentCommandsTest, OutOfMemoryWhilePreparingPrintOrPreviewIsAFailedJob)
+{
+    CChildFrame& window = OpenLabel();
+    // A form that asks for a value while a preview is prepared.
+    auto lot = CreateSDGraph(SDTextBox);
+    lot->m_strName = QStringLiteral("Lot");
+    window.LabelData().m_formItems.push_back(std::move(lot));
+    // The record and the canvas objects, as saving would take them.
+    const auto DocumentBytesOf = [](CChildFrame& w) {
+        CDocWriterV1_0 writer;
+        writer.m_pLabelData = &w.LabelData();
+        QByteArray bytes = writer.DocumentBytes();
+        return bytes.append(QByteArray::number(qulonglong(w.View().ObjectList().size())));
+    };
+    const QByteArray before = DocumentBytesOf(window);
+    QSet<QWidget*> earlier;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<CPreviewFrame*>(widget))
+            earlier.insert(widget);
+    for (int command : {57607, 57609}) {
+        SCOPED_TRACE(command);
+        services.messages.clear();
+        // The first window the job opens runs out of memory: the print dialog, or
+        // the window-data prompt of the preview's first page.
+        services.OnNextDialog([](QDialog&) { throw std::bad_alloc(); });
+        Run(command);
+        EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("内存不足，无法完成此任务。")});
+        services.dialogs.clear();
+        // A preview whose first page failed stays open on its own copy.
+        QList<QPointer<CPreviewFrame>> opened;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* preview = qobject_cast<CPreviewFrame*>(widget); preview && !earlier.contains(preview))
+                opened.append(preview);
+        EXPECT_EQ(opened.size(), command == 57609 ? 1 : 0);
+        for (const QPointer<CPreviewFrame>& preview : opened)
+            delete preview.data();
+        ASSERT_EQ(frame->LabelWindows().size(), 1);
+        EXPECT_FALSE(window.IsModified());
+        EXPECT_TRUE(DocumentBytesOf(window) == before);
+    }
+
+    services.messages.clear();
+    services.OnNextDialog([](QDialog&) { throw std::runtime_error("engine state"); });
+    Run(57607);
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("发生意外错误，无法完成此任务。")});
+    EXPECT_EQ(frame->LabelWindows().size(), 1);
+}

@@ -470,6 +470,7 @@ TEST_F(EditorSessionTest, EveryReachableCommandWorksOrIsListedAsNotThereYet)
         Create(tool, 5, 5 + 6 * (tool - CmdToolBarcode) / 2.0f);
     QTest::keyClick(&View(), Qt::Key_Down);
     ASSERT_TRUE(Trigger(CmdEditUndo)); // something to redo
+    ASSERT_TRUE(Trigger(CmdEditCopy)); // something to paste
 
     const std::set<int> ids = ReachableCommands(*frame);
     std::set<int> enabled;

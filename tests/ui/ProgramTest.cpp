@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +61,7 @@ protected:
     // Where the first instance listens once its window is up.
     QString SocketPath() const
     {
-        return QDir(m_dir.filePath("rt")).filePath(CInstanceChecker::GetMMFName() + "-" + QString::number(getuid()));
+        return QDir(m_dir.filePath("rt")).filePath(CInstanceChecker::BaseName("offscreen"));
     }
 
     static void Stop(QProcess& process)
@@ -116,6 +117,21 @@ TEST_F(ProgramTest, StartsOffscreenWithALabelAndSavesItsWindow)
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_FALSE(QImage(shot).isNull());
     EXPECT_TRUE(SettingsText().contains(label)); // it was opened, so it is a recent file
+}
+
+TEST_F(ProgramTest, AScreenshotRunOfADamagedLabelSaysWhyOnStderrAndStillEnds)
+{
+    const QString damaged = WriteDamaged("damaged.vmk");
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess program;
+    Prepare(program);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot, damaged});
+    ASSERT_TRUE(program.waitForFinished(60000)); // the error box used to wait for a click forever
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(program.exitCode(), 0);
+    EXPECT_FALSE(QImage(shot).isNull());
+    EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("文件“%1”").arg(damaged)));
 }
 
 TEST_F(ProgramTest, StartsUnderXvfbWithTheSplash)
@@ -179,13 +195,44 @@ TEST_F(ProgramTest, AStartAfterACrashIsTheFirstAgain)
     crashed.kill(); // leaves its lock file and socket behind
     crashed.waitForFinished();
 
-    const QString shot = m_dir.filePath("shot.png");
+    QFile::remove(SocketPath());
     QProcess next;
     Prepare(next);
-    next.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot});
-    ASSERT_TRUE(next.waitForFinished(60000));
-    EXPECT_EQ(next.exitCode(), 0);
+    next.start(VC_PROGRAM_PATH, {"--no-splash"});
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); })); // it listens: the first
+    EXPECT_EQ(next.state(), QProcess::Running);
+    Stop(next);
+}
+
+TEST_F(ProgramTest, AScreenshotRunStandsAloneBesideARunningInstance)
+{
+    QProcess first;
+    Prepare(first);
+    first.start(VC_PROGRAM_PATH, {"--no-splash"});
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(SocketPath()); }));
+
+    const QString shot = m_dir.filePath("shot.png");
+    QProcess run;
+    Prepare(run);
+    run.start(VC_PROGRAM_PATH, {"--no-splash", "--screenshot", shot, WriteLabel("shown.vmk")});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitCode(), 0);
     EXPECT_FALSE(QImage(shot).isNull());
+    EXPECT_EQ(first.state(), QProcess::Running);
+    Stop(first);
+}
+
+TEST(InstanceChecker, OneFirstInstancePerUserAndDisplay)
+{
+    QTemporaryDir dir;
+    CInstanceChecker display1(dir.path(), "xcb-:1");
+    CInstanceChecker display2(dir.path(), "xcb-:2");
+    CInstanceChecker again1(dir.path(), "xcb-:1");
+    EXPECT_TRUE(display1.IsFirstInstance());
+    EXPECT_TRUE(display2.IsFirstInstance()); // another display runs its own program
+    EXPECT_FALSE(again1.IsFirstInstance());
+    EXPECT_NE(CInstanceChecker::BaseName("xcb-:1"), CInstanceChecker::BaseName("xcb-:2"));
+    EXPECT_TRUE(CInstanceChecker::SessionName().startsWith(QGuiApplication::platformName()));
 }
 
 TEST_F(AppTest, StartActionOpensTheBaseFileAsANewLabelOnlyWhenItExists)

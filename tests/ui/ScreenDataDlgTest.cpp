@@ -386,6 +386,20 @@ TEST(ScreenDataDlg, CancelLeavesTheLabelsBytesAndOkHandsTheItemsOver)
     EXPECT_NE(DocumentBytes(label), before);
 }
 
+TEST(ScreenDataDlg, OkKeepsAValueTypedIntoThePageWithoutLeavingTheEdit)
+{
+    FakeServices services;
+    CLabelData label;
+    services.OnNextDialog([&](QDialog& d) {
+        auto* caption = ctl<QLineEdit>(&d, 1085);
+        caption->selectAll();
+        TypeText(caption, QStringLiteral("入库单")); // no Return, no focus change
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    EXPECT_TRUE(EditScreenDataForm(label, nullptr));
+    EXPECT_EQ(label.m_strFormCaption, QStringLiteral("入库单"));
+}
+
 // A form designed here is what the print-time dialog shows: the values typed into
 // it for each label come out of the printed PDF.
 TEST(ScreenDataDlg, ADesignedFormAsksForTheValuesThatArePrinted)

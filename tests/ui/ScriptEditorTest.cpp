@@ -135,9 +135,16 @@ TEST(ScriptEditor, ScriptTextDialogKeepsNothingButOkChangesTheDocument)
         services.OnNextDialog([button](QDialog& dialog) {
             EXPECT_EQ(dialog.windowTitle(), "编写脚本");
             auto* edit = ctl<QTextEdit>(&dialog, 1080);
-            EXPECT_EQ(edit->geometry(), QRect(0, 0, dialog.width(), dialog.height() - 45));
+            EXPECT_EQ(edit->geometry().bottom(), dialog.height() - 46); // the buttons' 45 pixels below
             EXPECT_EQ(ctl<QPushButton>(&dialog, 1083)->text(), "语法检查");
-            EXPECT_EQ(ctl<QPushButton>(&dialog, 1)->geometry(), QRect(dialog.width() - 270, dialog.height() - 35, 75, 23));
+            // Syntax check, OK, Cancel, Help from left to right, at the foot.
+            int x = -1;
+            for (int id : {1083, 1, 2, 9}) {
+                const QRect button = ctl<QPushButton>(&dialog, id)->geometry();
+                EXPECT_GT(button.left(), x) << id;
+                EXPECT_EQ(button.bottom(), dialog.height() - 13) << id;
+                x = button.right();
+            }
             TypeText(edit, "Sub A()");
             Click(dialog, button);
         });
@@ -207,6 +214,40 @@ TEST(ScriptEditor, ScreenshotOfTheScriptEditor)
         Click(dialog, 2);
     });
     EditLabelScripts(nullptr, label, {});
+}
+
+// The script dialogs' buttons read like every other dialog's: the shared buttons'
+// icons, room round their texts, a margin round the content and aligned captions.
+TEST(ScriptEditor, ButtonsAndCaptionsLineUpLikeTheOtherDialogs)
+{
+    const auto sameIcon = [](QPushButton* button, QStyle::StandardPixmap pixmap) {
+        const QImage shown = button->icon().pixmap(16, 16).toImage();
+        const QImage shared = button->style()->standardIcon(pixmap, nullptr, button).pixmap(16, 16).toImage();
+        return !shown.isNull() && shown == shared;
+    };
+    const auto checkShared = [&](QDialog& dialog) {
+        EXPECT_TRUE(sameIcon(ctl<QPushButton>(&dialog, 1), QStyle::SP_DialogOkButton));
+        EXPECT_TRUE(sameIcon(ctl<QPushButton>(&dialog, 2), QStyle::SP_DialogCancelButton));
+        EXPECT_TRUE(sameIcon(ctl<QPushButton>(&dialog, 9), QStyle::SP_DialogHelpButton));
+        for (QPushButton* button : dialog.findChildren<QPushButton*>())
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    };
+
+    CScriptEditorDlg editor;
+    editor.show();
+    QCoreApplication::processEvents();
+    checkShared(editor);
+    EXPECT_EQ(ctl<QWidget>(&editor, 1312)->y(), ctl<QLabel>(&editor, 1314)->y()); // "描述" beside "类别"
+    EXPECT_EQ(ctl<QWidget>(&editor, 1312)->geometry().bottom(), ctl<QWidget>(&editor, 1311)->geometry().bottom());
+
+    CScriptingDlg scripting;
+    scripting.show();
+    QCoreApplication::processEvents();
+    checkShared(scripting);
+    const QRect edit = ctl<QWidget>(&scripting, 1080)->geometry();
+    EXPECT_GE(edit.left(), 6);
+    EXPECT_GE(edit.top(), 6);
+    EXPECT_LE(edit.right(), scripting.width() - 7);
 }
 
 TEST(ScriptEditor, AScriptErrorInAPrintOffersToStopTheJob)

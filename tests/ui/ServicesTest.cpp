@@ -49,16 +49,3 @@ TEST(Services, ModalRunIsFilledThroughTheControls)
     EXPECT_EQ(ctl<QPushButton>(&dialog, 1183), nullptr); // found only as its own class
 }
 
-TEST(Services, HelpOpensTheChmBesideTheProgramOrSaysWhyNot)
-{
-    FakeServices fake;
-    Services().ShowHelp(nullptr);
-    ASSERT_EQ(fake.openedDocuments.size(), 1);
-    EXPECT_EQ(fake.openedDocuments[0], GetHelpFilePath());
-    EXPECT_TRUE(fake.openedDocuments[0].endsWith("/test_ui.chm"));
-    EXPECT_TRUE(fake.messages.empty());
-
-    fake.openSucceeds = false;
-    Services().ShowHelp(nullptr);
-    EXPECT_EQ(fake.MessageTexts(), QStringList{"无法打开帮助文件：\n" + GetHelpFilePath()});
-}

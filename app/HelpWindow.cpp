@@ -1,0 +1,141 @@
+#include "app/HelpWindow.h"
+
+#include "app/ResourceIcons.h"
+#include "app/VXBaseDialog.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Windows by the class-name prefix of their topic; the first match counts, so a
+// longer prefix stands before a shorter one it begins with.
+struct TopicEntry
+{
+    const char* classPrefix;
+    const char* topic;
+};
+
+constexpr TopicEntry kTopics[] = {
+    {"CLabelSettingsDlg", "new-label"},
+    {"CDataSourceEdt", "data-bands"},
+    {"CDataBand", "data-bands"},
+    {"CNamedSubstring", "data-bands"},
+    {"CBandText", "data-bands"},
+    {"CImageDataSourceDlg", "objects"},
+    {"CPolygonPointEditDlg", "objects"},
+    {"CDataSource", "data-sources"},
+    {"CDatabaseDlg", "data-sources"},
+    {"CObjectEdtDlg", "objects"},
+    {"CPageHeaderDlg", "objects"},
+    {"CPageNoDlg", "objects"},
+    {"CViewOptionsDlg", "objects"},
+    {"CPrintDlg", "printing"},
+    {"CPreviewFrame", "printing"},
+    {"CExportDlg", "export"},
+    {"CBatchExportDlg", "export"},
+    {"CScriptEditorDlg", "scripts"},
+    {"CScriptingDlg", "scripts"},
+    {"CScreenData", "window-data"},
+    {"CWindowDataInputDlg", "window-data"},
+};
+
+QString ResourceOf(const QString& topic)
+{
+    return QStringLiteral(":/help/%1.html").arg(topic);
+}
+
+} // namespace
+
+QPointer<CHelpWindow> CHelpWindow::s_pWindow;
+
+CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_pBrowser(new QTextBrowser)
+{
+    setObjectName(QStringLiteral("helpWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Vellumcraft 帮助"));
+    setWindowIcon(ResourceIcon(424));
+    m_pBrowser->setOpenLinks(true);
+    m_pBrowser->setOpenExternalLinks(false);
+
+    auto* contents = new QPushButton(QStringLiteral("目录"));
+    contents->setObjectName(QStringLiteral("helpIndex"));
+    auto* back = new QPushButton(QStringLiteral("后退"));
+    back->setObjectName(QStringLiteral("helpBack"));
+    SetButtonIcon(back, QStyle::SP_ArrowBack);
+    auto* forward = new QPushButton(QStringLiteral("前进"));
+    forward->setObjectName(QStringLiteral("helpForward"));
+    SetButtonIcon(forward, QStyle::SP_ArrowForward);
+    back->setEnabled(false);
+    forward->setEnabled(false);
+    connect(contents, &QPushButton::clicked, this,
+            [this] { m_pBrowser->setSource(QUrl(QStringLiteral("qrc") + ResourceOf(IndexTopic()))); });
+    connect(back, &QPushButton::clicked, m_pBrowser, &QTextBrowser::backward);
+    connect(forward, &QPushButton::clicked, m_pBrowser, &QTextBrowser::forward);
+    connect(m_pBrowser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
+    connect(m_pBrowser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
+    connect(m_pBrowser, &QTextBrowser::sourceChanged, this, [this] {
+        const QString title = m_pBrowser->documentTitle();
+        setWindowTitle(title.isEmpty() ? QStringLiteral("Vellumcraft 帮助") : title + QStringLiteral(" - Vellumcraft 帮助"));
+    });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(contents);
+    buttons->addWidget(back);
+    buttons->addWidget(forward);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(m_pBrowser, 1);
+    resize(720, 560);
+}
+
+CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
+{
+    QWidget* window = owner ? owner->window() : nullptr;
+    if (!s_pWindow) {
+        s_pWindow = new CHelpWindow(window);
+    } else if (s_pWindow->parentWidget() != window) {
+        // Moves to the window now asking, which may be a modal dialog.
+        const QRect geometry = s_pWindow->geometry();
+        s_pWindow->setParent(window, Qt::Window);
+        s_pWindow->setGeometry(geometry);
+    }
+    s_pWindow->m_pBrowser->setSource(QUrl(QStringLiteral("qrc") + PageOf(topic)));
+    s_pWindow->show();
+    s_pWindow->raise();
+    s_pWindow->activateWindow();
+    return s_pWindow;
+}
+
+CHelpWindow* CHelpWindow::Current()
+{
+    return s_pWindow;
+}
+
+QString CHelpWindow::TopicFor(const QWidget* widget)
+{
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        const QLatin1String name(w->metaObject()->className());
+        for (const TopicEntry& entry : kTopics)
+            if (name.startsWith(QLatin1String(entry.classPrefix)))
+                return QLatin1String(entry.topic);
+    }
+    return IndexTopic();
+}
+
+QString CHelpWindow::PageOf(const QString& topic)
+{
+    InitResourceIcons(); // the pages are among the program's resources
+    const QString page = ResourceOf(topic);
+    return QFile::exists(page) ? page : ResourceOf(IndexTopic());
+}
+
+QString CHelpWindow::CurrentPage() const
+{
+    return m_pBrowser->source().toString();
+}

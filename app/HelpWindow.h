@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QTextBrowser;
+
+// The program's help: HTML pages shipped in its resources (":/help/<topic>.html"), an
+// index and a page per main task, shown in one help window per process.
+class CHelpWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // Shows the topic's page in the help window, made or brought to the front; a topic
+    // without a page shows the index. owner: the window asking for help; the help
+    // window belongs to it so that it stays usable beside a modal dialog.
+    static CHelpWindow* ShowTopic(const QString& topic, QWidget* owner);
+    // The help window, null before the first help or after it was closed.
+    static CHelpWindow* Current();
+
+    // The topic of a window: that of the first of it and its parents whose class has
+    // a page; the index for any other.
+    static QString TopicFor(const QWidget* widget);
+    // The resource of a topic's page, or of the index when the topic has none.
+    static QString PageOf(const QString& topic);
+    static QString IndexTopic() { return QStringLiteral("index"); }
+
+    // The page shown ("qrc:/help/....html").
+    QString CurrentPage() const;
+    QTextBrowser* Browser() const { return m_pBrowser; }
+
+private:
+    explicit CHelpWindow(QWidget* owner);
+
+    QTextBrowser* m_pBrowser;
+    static QPointer<CHelpWindow> s_pWindow;
+};

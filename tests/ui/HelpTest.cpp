@@ -1,0 +1,113 @@
+// The program's own help: a page for each main task, the page of the window that asks,
+// the index for any other, reached by the menu, F1 and the dialogs' Help buttons.
+#include "FakeServices.h"
+#include "ShellTestSupport.h"
+#include "app/Ctl.h"
+#include "app/HelpWindow.h"
+#include "app/MainFrame.h"
+#include "dialogs/datasource/DataSourceDBDlg.h"
+#include "dialogs/datasource/DatabaseDlg.h"
+#include "dialogs/properties/LabelSettingsDlg.h"
+#include "output/ui/ExportDlg.h"
+#include "output/ui/PrintDlg.h"
+#include "output/ui/ScreenDataDlg.h"
+#include "output/ui/ScriptEditorDlg.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kTaskTopics[] = {"new-label", "objects",   "data-bands", "data-sources",
+                                   "printing",  "export",    "scripts",    "window-data"};
+
+class HelpTest : public ShellTest
+{
+protected:
+    void TearDown() override { delete CHelpWindow::Current(); }
+
+    static QString Shown()
+    {
+        return CHelpWindow::Current() ? CHelpWindow::Current()->CurrentPage() : QString();
+    }
+    FakeServices services;
+};
+
+} // namespace
+
+TEST_F(HelpTest, AnIndexAndAPageForEachTaskAllLinkedAndInChinese)
+{
+    QFile index(CHelpWindow::PageOf(CHelpWindow::IndexTopic()));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+    const QString indexText = QString::fromUtf8(index.readAll());
+    for (const char* topic : kTaskTopics) {
+        SCOPED_TRACE(topic);
+        const QString page = CHelpWindow::PageOf(QLatin1String(topic));
+        EXPECT_EQ(page, QStringLiteral(":/help/%1.html").arg(QLatin1String(topic)));
+        EXPECT_TRUE(indexText.contains(QStringLiteral("href=\"%1.html\"").arg(QLatin1String(topic))));
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        EXPECT_TRUE(text.contains("href=\"index.html\""));
+        EXPECT_TRUE(text.contains(QRegularExpression("[\\x{4e00}-\\x{9fff}]")));
+    }
+    EXPECT_EQ(CHelpWindow::PageOf("no-such-topic"), ":/help/index.html");
+}
+
+TEST_F(HelpTest, EachWindowAsksForItsOwnPage)
+{
+    CPrintDlg print;
+    CBatchExportDlg batch;
+    CDataSourceSQLiteDlg sqlite;
+    CDatabaseDlg manager;
+    CScriptingDlg scripting;
+    CScreenDataDlg designer;
+    CLabelSettingsDlg settings;
+    const std::pair<QWidget*, const char*> windows[] = {
+        {&print, "printing"},    {&batch, "export"},    {&sqlite, "data-sources"},  {&manager, "data-sources"},
+        {&scripting, "scripts"}, {&designer, "window-data"}, {&settings, "new-label"},
+    };
+    for (const auto& [window, topic] : windows)
+        EXPECT_EQ(CHelpWindow::TopicFor(window), topic) << window->metaObject()->className();
+    // A control inside asks for its window's page.
+    EXPECT_EQ(CHelpWindow::TopicFor(ctl<QPushButton>(&print, 9)), "printing");
+    EXPECT_EQ(CHelpWindow::TopicFor(nullptr), "index");
+}
+
+TEST_F(HelpTest, HelpButtonOfADialogShowsItsPageInTheHelpWindow)
+{
+    CScriptingDlg scripting;
+    scripting.show();
+    QTest::mouseClick(ctl<QPushButton>(&scripting, 9), Qt::LeftButton);
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_EQ(Shown(), "qrc:/help/scripts.html");
+    EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    EXPECT_FALSE(CHelpWindow::Current()->Browser()->toPlainText().isEmpty());
+    // It belongs to the dialog, so that it is usable beside it.
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), &scripting);
+    EXPECT_TRUE(CHelpWindow::Current()->isWindow());
+
+    // Following a link and the contents button.
+    CHelpWindow::Current()->Browser()->setSource(QUrl("qrc:/help/printing.html"));
+    EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+    QTest::mouseClick(CHelpWindow::Current()->findChild<QPushButton*>("helpIndex"), Qt::LeftButton);
+    EXPECT_EQ(Shown(), "qrc:/help/index.html");
+    QTest::mouseClick(CHelpWindow::Current()->findChild<QPushButton*>("helpBack"), Qt::LeftButton);
+    EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+}
+
+TEST_F(HelpTest, HelpTopicsCommandAndF1OfTheMainFrameShowTheIndex)
+{
+    CMainFrame frame;
+    frame.show();
+    frame.Commands().Action(30000)->trigger();
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_EQ(Shown(), "qrc:/help/index.html");
+    EXPECT_EQ(frame.Commands().Action(30000)->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_TRUE(services.openedDocuments.isEmpty());
+}

@@ -1,0 +1,815 @@
+// The docking panes in the running program: the object pane follows the active
+// label's canvas and turns its items into selections and bound objects; the resource
+// and template libraries work on folders on disk.
+#include "FakeServices.h"
+#include "ShellTestSupport.h"
+#include "app/MainFrame.h"
+#include "app/ObjectWnd.h"
+#include "app/ResourceWnd.h"
+#include "app/TemplateWnd.h"
+#include "model/DocWriter.h"
+#include "platform/ScreenDpi.h"
+#include "app/SysOptionsDlg.h"
+#include "app/Ctl.h"
+#include "app/controls/ColourPicker.h"
+#include "UiTestSupport.h"
+#include "app/VellumcraftApp.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
+#include "model/BarcodeGraph.h"
+#include "model/DSBase.h"
+#include "model/DataBand.h"
+#include "model/GlobalSettings.h"
+#include "model/LabelData.h"
+#include "model/SDGraph.h"
+#include "model/TextGraph.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PanesTest : public ShellTest
+{
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
+        CVellumcraftApp::Options options;
+        options.splash = false;
+        options.instanceFolder = m_dir.path();
+        ASSERT_TRUE(app.InitInstance(options));
+        frame = app.MainFrame();
+        frame->resize(1200, 800);
+        NewLabel();
+    }
+    void TearDown() override
+    {
+        for (LabelDocumentWindow* window : frame->LabelWindows())
+            static_cast<CChildFrame*>(window)->View().SetModified(false);
+        app.ExitInstance();
+        qunsetenv("VELLUMCRAFT_HOME");
+    }
+    void NewLabel()
+    {
+        services.OnNextDialog([](QDialog& dialog) { dialog.accept(); });
+        ASSERT_TRUE(Trigger(CmdFileNew));
+        ASSERT_TRUE(Trigger(CmdZoomActual));
+        ASSERT_TRUE(Trigger(CmdCentreLabel));
+    }
+    static void Settle() { QCoreApplication::processEvents(); }
+    QAction* Action(int id) { return frame->Commands().Action(id); }
+    bool Trigger(int id)
+    {
+        Settle();
+        frame->Commands().UpdateAction(id);
+        if (!Action(id)->isEnabled())
+            return false;
+        Action(id)->trigger();
+        Settle();
+        return true;
+    }
+    CChildFrame& Window() const { return *static_cast<CChildFrame*>(frame->ActiveLabelWindow()); }
+    CChildView& View() const { return Window().View(); }
+    QPoint At(float x, float y)
+    {
+        const CanvasMapping m = View().Mapping();
+        return m.FromLabel(QPointF(x * m.dpiX / 25.4, y * m.dpiY / 25.4));
+    }
+    void Create(int tool, float x, float y)
+    {
+        ASSERT_TRUE(Trigger(tool));
+        QTest::mouseClick(&View(), Qt::LeftButton, {}, At(x, y));
+    }
+    CBaseProxy* Last() const { return View().ObjectList().back().get(); }
+
+    CObjectWnd& ObjectPane() const
+    {
+        return *static_cast<CObjectWnd*>(frame->Pane(PaneObjects)->widget());
+    }
+    CObjectTreeCtrl& Tree() const { return *ObjectPane().ShownTree(); }
+    QStringList Children(QTreeWidgetItem* item) const
+    {
+        QStringList texts;
+        for (int i = 0; i < item->childCount(); ++i)
+            texts << item->child(i)->text(0);
+        return texts;
+    }
+    QStringList Objects() const { return Children(Tree().Group(NodeObjectGroup)); }
+
+    // Drags the item of the shown tree to a canvas point as a mouse would, in steps.
+    void DragToCanvas(QTreeWidgetItem* item, QPoint canvasPoint, int firstStep = 3)
+    {
+        CObjectTreeCtrl& tree = Tree();
+        tree.scrollToItem(item);
+        QWidget* viewport = tree.viewport();
+        const QPoint from = tree.visualItemRect(item).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(firstStep, 0));
+        const QPoint to = viewport->mapFromGlobal(View().mapToGlobal(canvasPoint));
+        QTest::mouseMove(viewport, to);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        Settle();
+    }
+    QMenu* OpenMenu() const
+    {
+        for (QMenu* menu : Window().findChildren<QMenu*>())
+            if (menu->isVisible())
+                return menu;
+        return nullptr;
+    }
+
+    FakeServices services;
+    CVellumcraftApp app;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(PanesTest, ObjectGroupFollowsTheCanvasTextsAndBarcodesOnly)
+{
+    ASSERT_NE(ObjectPane().ShownTree(), nullptr);
+    QStringList top;
+    for (int i = 0; i < Tree().topLevelItemCount(); ++i)
+        top << Tree().topLevelItem(i)->text(0);
+    EXPECT_EQ(top, (QStringList{"日期", "时间", "窗口数据", "命名子串", "数据库", "标签对象"}));
+    EXPECT_EQ(Objects(), QStringList{"<未创建>"});
+
+    ASSERT_TRUE(Trigger(CmdToolRectangle));
+    QTest::mousePress(&View(), Qt::LeftButton, {}, At(5, 5));
+    QTest::mouseMove(&View(), At(20, 8));
+    QTest::mouseRelease(&View(), Qt::LeftButton, {}, At(20, 8));
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolBarcode, 10, 20);
+    ASSERT_EQ(View().ObjectList().size(), 3u);
+    const QString text = View().ObjectList()[1]->GetObject()->m_strName;
+    const QString barcode = Last()->GetObject()->m_strName;
+    EXPECT_EQ(Objects(), (QStringList{text, barcode}));
+    // Each object lists its bands.
+    QTreeWidgetItem* barcodeItem = Tree().Group(NodeObjectGroup)->child(1);
+    EXPECT_EQ(Children(barcodeItem), QStringList{"12345678"});
+
+    // A rename shows without a new item; a deleted object's item goes.
+    Last()->GetObject()->m_strName = QStringLiteral("条码甲");
+    View().SelectObject(Last());
+    EXPECT_EQ(Tree().Group(NodeObjectGroup)->child(1), barcodeItem);
+    EXPECT_EQ(barcodeItem->text(0), QStringLiteral("条码甲"));
+    ASSERT_TRUE(Trigger(CmdEditDelete));
+    EXPECT_EQ(Objects(), QStringList{text});
+    // Undo brings it back at the end; the band item stands for the band again.
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(Objects(), (QStringList{text, QStringLiteral("条码甲")}));
+    QTreeWidgetItem* band = Tree().Group(NodeObjectGroup)->child(1)->child(0);
+    auto& barcodeObject = static_cast<CBarcodeGraph&>(*Last()->GetObject());
+    EXPECT_EQ(Tree().BandOf(band), barcodeObject.GetImpl()->GetSettings()->m_bandList[0].get());
+
+    // Choosing an item selects its object; a band item selects the band's object.
+    Tree().setCurrentItem(Tree().Group(NodeObjectGroup)->child(0));
+    EXPECT_EQ(View().CurrentObject(), View().ObjectList()[1].get());
+    EXPECT_EQ(View().GetSelection().size(), 1u);
+    Tree().setCurrentItem(band);
+    EXPECT_EQ(View().CurrentObject(), Last());
+
+    // Only a rectangle left: the placeholder again.
+    View().SelectAll();
+    View().SelectObject(View().ObjectList()[0].get());
+    for (int i = 0; i < 2; ++i) {
+        View().SelectObject(Last());
+        ASSERT_TRUE(Trigger(CmdEditDelete));
+    }
+    EXPECT_EQ(Objects(), QStringList{"<未创建>"});
+}
+
+TEST_F(PanesTest, EachLabelWindowHasItsOwnTreeAndClosingDropsIt)
+{
+    CObjectTreeCtrl* first = ObjectPane().ShownTree();
+    LabelDocumentWindow* firstWindow = frame->ActiveLabelWindow();
+    NewLabel();
+    CObjectTreeCtrl* second = ObjectPane().ShownTree();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(ObjectPane().Tree(frame->ActiveLabelWindow()), second);
+    frame->MdiArea()->activatePreviousSubWindow();
+    Settle();
+    EXPECT_EQ(frame->ActiveLabelWindow(), firstWindow);
+    EXPECT_EQ(ObjectPane().ShownTree(), first);
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_EQ(ObjectPane().Tree(firstWindow), nullptr);
+}
+
+TEST_F(PanesTest, GroupsListTheLabelsBindingsAndSelectWhatUsesThem)
+{
+    CLabelData& label = Window().LabelData();
+    auto source = CDSBase::Create(0);
+    source->m_strName = QStringLiteral("订单");
+    source->m_selectedFields = QStringList{"编号", "客户"};
+    source->m_sampleValues = QStringList{"A-17", "王五"};
+    label.m_dataSources.push_back(std::move(source));
+    for (int kind : {SDStaticText, SDTextBox}) {
+        auto item = CreateSDGraph(kind);
+        item->m_strName = kind == SDTextBox ? QStringLiteral("姓名") : QStringLiteral("标题");
+        item->m_strText = QStringLiteral("张三");
+        label.m_formItems.push_back(std::move(item));
+    }
+    for (int code : {PaneScreenDataChanged, PaneDataSourcesChanged})
+        Q_EMIT frame->objectPaneUpdate(&Window(), code);
+    // Static texts give no window data.
+    EXPECT_EQ(Children(Tree().Group(NodeWindowDataGroup)), QStringList{"姓名"});
+    QTreeWidgetItem* sourceItem = Tree().Group(NodeDatabaseGroup)->child(0);
+    EXPECT_EQ(sourceItem->text(0), QStringLiteral("订单"));
+    EXPECT_EQ(Children(sourceItem), (QStringList{"编号", "客户"}));
+
+    // A field dropped on the canvas offers the drop menu; 创建为文本 makes a text bound
+    // to it, showing the sample, where it was dropped.
+    DragToCanvas(sourceItem->child(1), At(20, 15));
+    QMenu* menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        entries << action->text();
+    EXPECT_EQ(entries, (QStringList{"创建为文本", "创建为条码", "", "取消"}));
+    menu->close();
+    const size_t history = View().UndoManager().UndoCount();
+    ASSERT_TRUE(Trigger(CmdCreateTextFromDrop));
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    const auto& text = static_cast<CTextGraph&>(*Last()->GetObject());
+    EXPECT_EQ(text.m_strText, QStringLiteral("王五"));
+    ASSERT_EQ(text.m_bands.size(), 1u);
+    EXPECT_EQ(text.m_bands[0]->m_nKind, BandDatabase);
+    EXPECT_EQ(text.m_bands[0]->m_strDataSource, QStringLiteral("订单"));
+    EXPECT_EQ(text.m_bands[0]->m_strFieldName, QStringLiteral("客户"));
+    EXPECT_NEAR(text.GetX(), 20, 0.6);
+    EXPECT_NEAR(text.GetY(), 15, 0.6);
+    EXPECT_GT(View().UndoManager().UndoCount(), history);
+    EXPECT_EQ(Objects(), QStringList{text.m_strName});
+    // One step takes it away and brings it back.
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_TRUE(View().ObjectList().empty());
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+
+    // A window-data field made a barcode; with no sample the barcode encodes 12345678.
+    label.m_formItems[1]->m_strText.clear();
+    DragToCanvas(Tree().Group(NodeWindowDataGroup)->child(0), At(30, 30));
+    ASSERT_TRUE(Trigger(CmdCreateBarcodeFromDrop));
+    auto& barcode = static_cast<CBarcodeGraph&>(*Last()->GetObject());
+    const CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    EXPECT_EQ(settings.m_strContent, QStringLiteral("12345678"));
+    EXPECT_EQ(settings.m_bandList[0]->m_nKind, BandWindowData);
+    EXPECT_EQ(settings.m_bandList[0]->m_strWindowItem, QStringLiteral("姓名"));
+    EXPECT_GT(barcode.GetWidth(), 0);
+
+    // The date group makes a date band from the first template.
+    DragToCanvas(Tree().Group(NodeDateGroup), At(10, 40));
+    ASSERT_TRUE(Trigger(CmdCreateTextFromDrop));
+    auto& date = static_cast<CTextGraph&>(*Last()->GetObject());
+    EXPECT_EQ(date.m_bands[0]->m_nKind, BandDate);
+    EXPECT_EQ(date.m_bands[0]->m_strDateTimeFormat, CGlobalSettings::GetInstance()->m_dateTemplates.value(0));
+
+    // Choosing a field selects every object bound to it, and only those.
+    Tree().setCurrentItem(sourceItem->child(1));
+    ASSERT_EQ(View().GetSelection().size(), 1u);
+    EXPECT_EQ(View().CurrentObject(), View().ObjectList()[0].get());
+    Tree().setCurrentItem(Tree().Group(NodeWindowDataGroup)->child(0));
+    EXPECT_EQ(View().CurrentObject(), View().ObjectList()[1].get());
+    Tree().setCurrentItem(Tree().Group(NodeDateGroup));
+    EXPECT_EQ(View().CurrentObject(), Last());
+    Tree().setCurrentItem(Tree().Group(NodeTimeGroup));
+    EXPECT_TRUE(View().GetSelection().empty());
+}
+
+TEST_F(PanesTest, OnlyBindingItemsDragAndOnlyFromThreePixels)
+{
+    auto item = CreateSDGraph(SDTextBox);
+    item->m_strName = QStringLiteral("姓名");
+    Window().LabelData().m_formItems.push_back(std::move(item));
+    Q_EMIT frame->objectPaneUpdate(&Window(), PaneScreenDataChanged);
+
+    // A group that binds nothing, and a move of two pixels, start no drag.
+    DragToCanvas(Tree().Group(NodeDatabaseGroup), At(20, 15));
+    EXPECT_EQ(OpenMenu(), nullptr);
+    CObjectTreeCtrl& tree = Tree();
+    QTreeWidgetItem* field = tree.Group(NodeWindowDataGroup)->child(0);
+    const QPoint from = tree.visualItemRect(field).center();
+    QTest::mousePress(tree.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(tree.viewport(), from + QPoint(2, 2));
+    QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, from + QPoint(2, 2));
+    EXPECT_EQ(OpenMenu(), nullptr);
+    // Dropped back onto the tree: nothing.
+    DragToCanvas(field, View().mapFromGlobal(tree.viewport()->mapToGlobal(from + QPoint(0, 20))));
+    EXPECT_EQ(OpenMenu(), nullptr);
+    DragToCanvas(field, At(20, 15));
+    ASSERT_NE(OpenMenu(), nullptr);
+    OpenMenu()->close();
+    ASSERT_TRUE(Trigger(CmdDropCancel));
+    EXPECT_TRUE(View().ObjectList().empty());
+}
+
+TEST_F(PanesTest, DoubleClickOpensTheNamedSubstringsAndThePropertyDialog)
+{
+    auto substring = std::make_unique<CDataBand>();
+    substring->m_strName = QStringLiteral("批号");
+    Window().LabelData().m_namedSubstrings.push_back(std::move(substring));
+    Q_EMIT frame->objectPaneUpdate(&Window(), PaneNamedSubstringsChanged);
+    QTreeWidgetItem* item = Tree().Group(NodeNamedSubstringGroup)->child(0);
+    ASSERT_EQ(item->text(0), QStringLiteral("批号"));
+    Tree().setCurrentItem(item);
+    QString caption;
+    services.OnNextDialog([&](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        dialog.reject();
+    });
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(item).center());
+    EXPECT_FALSE(caption.isEmpty());
+    EXPECT_TRUE(services.dialogs.empty());
+
+    Create(CmdToolText, 10, 10);
+    QTreeWidgetItem* object = Tree().Group(NodeObjectGroup)->child(0);
+    Tree().setCurrentItem(object->child(0));
+    bool opened = false;
+    services.OnNextDialog([&](QDialog& dialog) {
+        opened = true;
+        dialog.reject();
+    });
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(object->child(0)).center());
+    EXPECT_TRUE(opened);
+}
+
+} // namespace
+
+// ---- 系统选项 -----------------------------------------------------------------------
+
+namespace {
+
+TEST_F(PanesTest, OptionsFromTheMenuStoreEveryPageAndTheFrameSavesThem)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    settings.ResetOptions();
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("系统选项"));
+        auto* tabs = ctl<QTabWidget>(&dialog, 1058);
+        ASSERT_NE(tabs, nullptr);
+        EXPECT_EQ(tabs->count(), 3);
+        EXPECT_EQ(tabs->tabText(0), QStringLiteral("常规设置"));
+        Click(ctl<QCheckBox>(&dialog, 1061));
+        ChooseItem(ctl<QComboBox>(&dialog, 1100), 2);
+        tabs->setCurrentIndex(2);
+        RetypeText(ctl<QLineEdit>(&dialog, 1265), QStringLiteral("7"));
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("120"));
+        tabs->setCurrentIndex(1);
+        Click(ctl<QRadioButton>(&dialog, 1096));
+        RetypeText(ctl<QLineEdit>(&dialog, 1079), QStringLiteral("/labels/base.vmk"));
+        dialog.accept();
+    });
+    ASSERT_TRUE(Trigger(CmdToolOptions));
+    EXPECT_TRUE(settings.m_bContinueCreating);
+    EXPECT_EQ(settings.m_nAppStartBehavior, 2);
+    EXPECT_EQ(settings.m_fDefScale, 5.0f);
+    EXPECT_EQ(settings.m_nUndoMax, 120);
+    EXPECT_EQ(settings.m_nNewLabelBehavior, 2);
+    EXPECT_EQ(settings.m_strNewLabelBasedFile, QStringLiteral("/labels/base.vmk"));
+
+    // Written by the frame: a fresh read gives the same options.
+    CGlobalSettings reread;
+    reread.Init();
+    reread.LoadOptions();
+    EXPECT_TRUE(reread.m_bContinueCreating);
+    EXPECT_EQ(reread.m_fDefScale, 5.0f);
+    EXPECT_EQ(reread.m_nUndoMax, 120);
+    EXPECT_EQ(reread.m_strNewLabelBasedFile, QStringLiteral("/labels/base.vmk"));
+    EXPECT_EQ(reread.m_crLbkgnd, settings.m_crLbkgnd);
+
+    // Cancel stores nothing.
+    services.OnNextDialog([](QDialog& dialog) {
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("3"));
+        dialog.reject();
+    });
+    ASSERT_TRUE(Trigger(CmdToolOptions));
+    EXPECT_EQ(settings.m_nUndoMax, 120);
+    settings.ResetOptions();
+}
+
+TEST_F(PanesTest, OptionsClampTheZoomAndRestoreDefaultsAtOnce)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    for (const auto& [typed, stored] : {std::pair{"0.1", 0.2f}, {"0.2", 0.2f}, {"5", 5.0f}, {"1.5", 1.5f}, {"x", 0.2f}}) {
+        CSysOptionsDlg dialog(settings);
+        RetypeText(ctl<QLineEdit>(&dialog, 1265), QString::fromLatin1(typed));
+        RetypeText(ctl<QLineEdit>(&dialog, 1262), QStringLiteral("abc"));
+        dialog.accept();
+        EXPECT_EQ(settings.m_fDefScale, stored) << typed;
+        EXPECT_EQ(settings.m_nUndoMax, 0);
+    }
+
+    settings.m_bAlertSaveFormat = false;
+    settings.m_bShowAppWelcome = false;
+    settings.m_nNewLabelBehavior = 1;
+    settings.m_strNewLabelBasedFile = QStringLiteral("a.vmk");
+    settings.m_crLbkgnd = 0xFF010203u;
+    CSysOptionsDlg dialog(settings);
+    EXPECT_FALSE(ctl<QLineEdit>(&dialog, 1079)->isEnabled());
+    Click(ctl<QPushButton>(&dialog, 3));
+    EXPECT_EQ(ctl<QComboBox>(&dialog, 1098)->currentIndex(), 0);
+    EXPECT_TRUE(ctl<QCheckBox>(&dialog, 1004)->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(&dialog, 1061)->isChecked());
+    for (int id : {1057, 1058, 1059, 1063})
+        EXPECT_TRUE(ctl<QCheckBox>(&dialog, id)->isChecked()) << id;
+    EXPECT_FALSE(ctl<QCheckBox>(&dialog, 1060)->isChecked());
+    EXPECT_EQ(ctl<QComboBox>(&dialog, 1100)->currentIndex(), 0);
+    EXPECT_TRUE(ctl<QRadioButton>(&dialog, 1093)->isChecked());
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1079)->text(), QString());
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1262)->text(), QStringLiteral("50"));
+    EXPECT_EQ(ctl<QLineEdit>(&dialog, 1265)->text(), QStringLiteral("2.0"));
+    EXPECT_EQ(ctl<CColourPicker>(&dialog, 1264)->GetColour(), QColor(144, 154, 174));
+    EXPECT_EQ(ctl<CColourPicker>(&dialog, 1202)->GetColour(), QColor(112, 112, 112));
+    // Already in the settings, even if the dialog is cancelled now.
+    dialog.reject();
+    EXPECT_TRUE(settings.m_bShowAppWelcome);
+    EXPECT_EQ(settings.m_crLbkgnd, 0xFF707070u);
+}
+
+TEST_F(PanesTest, OptionsBaseFileOnlyForTheThirdChoiceAndOnlyALabelFile)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    settings.ResetOptions();
+    CSysOptionsDlg dialog(settings);
+    auto* file = ctl<QLineEdit>(&dialog, 1079);
+    auto* browse = ctl<QPushButton>(&dialog, 1078);
+    Click(ctl<QRadioButton>(&dialog, 1096));
+    EXPECT_TRUE(file->isEnabled());
+    EXPECT_TRUE(browse->isEnabled());
+    services.files = {QStringLiteral("/tmp/notes.txt")};
+    Click(browse);
+    EXPECT_EQ(file->text(), QString());
+    services.files = {QStringLiteral("/tmp/Base.VMK")};
+    Click(browse);
+    EXPECT_EQ(file->text(), QStringLiteral("/tmp/Base.VMK"));
+    const QString shot = qEnvironmentVariable("VC_OPTIONS_SCREENSHOT");
+    for (int tab = 0; tab < 3 && !shot.isEmpty(); ++tab) {
+        dialog.Tabs()->setCurrentIndex(tab);
+        dialog.grab().save(shot.arg(tab));
+    }
+    Click(ctl<QRadioButton>(&dialog, 1094));
+    EXPECT_FALSE(file->isEnabled());
+    EXPECT_FALSE(browse->isEnabled());
+    dialog.accept();
+    EXPECT_EQ(settings.m_nNewLabelBehavior, 1);
+    EXPECT_EQ(settings.m_strNewLabelBasedFile, QStringLiteral("/tmp/Base.VMK"));
+    settings.ResetOptions();
+}
+
+} // namespace
+
+// ---- 资源库 -------------------------------------------------------------------------
+
+namespace {
+
+void Touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+QStringList Texts(QTreeWidgetItem* item)
+{
+    QStringList texts;
+    for (int i = 0; i < item->childCount(); ++i)
+        texts << item->child(i)->text(0);
+    return texts;
+}
+
+class ResourcePaneTest : public PanesTest
+{
+protected:
+    CResourceWnd& Pane() const { return *static_cast<CResourceWnd*>(frame->Pane(PaneResources)->widget()); }
+    QString Folder() const { return Pane().Folder(); }
+    // Types a name into the editor the pane opened and presses Return.
+    void TypeName(const QString& name)
+    {
+        auto* editor = Pane().viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(name);
+        QTest::keyClick(editor, Qt::Key_Return);
+        Settle();
+    }
+    void SaveSelectionAsComponent()
+    {
+        ASSERT_TRUE(Trigger(CmdCreateResource));
+    }
+};
+
+TEST_F(ResourcePaneTest, FolderIsListedFoldersFirstByCodeUnitAndOnlyComponents)
+{
+    const QString dir = m_dir.filePath("lib");
+    for (const char* name : {"b/in.vmc", "a/x.txt", "Z.vmc", "y.VMC", "x.txt", ".vmc"})
+        Touch(dir + "/" + name);
+    CResourceWnd pane(*frame, dir);
+    QTreeWidgetItem* root = pane.RootItem();
+    EXPECT_EQ(root->text(0), QStringLiteral("资源库"));
+    EXPECT_EQ(Texts(root), (QStringList{"a", "b", "", "Z", "y"}));
+    EXPECT_EQ(Texts(root->child(1)), QStringList{"in"});
+    EXPECT_EQ(pane.PathOf(*pane.NodeOf(root->child(1)->child(0))), dir + "/b/in.vmc");
+
+    // No folder: the bare root, and saving makes the folder.
+    CResourceWnd missing(*frame, m_dir.filePath("none/Resources"));
+    EXPECT_EQ(missing.RootItem()->childCount(), 0);
+    Create(CmdToolText, 10, 10);
+    missing.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("none/Resources/组件1.vmc")));
+}
+
+TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
+{
+    EXPECT_EQ(Folder(), m_dir.filePath("Resources"));
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolBarcode, 30, 10);
+    View().SelectAll();
+    SaveSelectionAsComponent();
+    const QString first = Folder() + "/组件1.vmc";
+    ASSERT_TRUE(QFileInfo::exists(first));
+    EXPECT_EQ(Texts(Pane().RootItem()), QStringList{"组件1"});
+    // The user names it at once.
+    TypeName(QStringLiteral("地址标签"));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/地址标签.vmc"));
+    EXPECT_EQ(Texts(Pane().RootItem()), QStringList{"地址标签"});
+    // The label still holds its own objects, untouched.
+    EXPECT_EQ(View().ObjectList().size(), 2u);
+
+    // A name taken on disk is skipped: the next is 组件2 since 组件1 is a file there.
+    Touch(Folder() + "/组件1.vmc");
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("组件2"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/组件2.vmc"));
+
+    // Added to a new label: copies, selected, just inside the visible corner, and undone
+    // in one step.
+    NewLabel();
+    Pane().setCurrentItem(Pane().RootItem()->child(0));
+    Pane().UpdateActions();
+    ASSERT_TRUE(Pane().Action(CmdResourceAddToLabel)->isEnabled());
+    Pane().Action(CmdResourceAddToLabel)->trigger();
+    ASSERT_EQ(View().ObjectList().size(), 2u);
+    EXPECT_EQ(View().GetSelection().size(), 2u);
+    const float left = std::min(View().ObjectList()[0]->GetLeft(), View().ObjectList()[1]->GetLeft());
+    const float expected = View().ScrollX() / View().Zoom() * 25.4f / View().Mapping().dpiX - 250 + 1;
+    EXPECT_NEAR(left, expected, 0.01);
+    EXPECT_TRUE(Window().IsModified());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_TRUE(View().ObjectList().empty());
+}
+
+TEST_F(ResourcePaneTest, RenamesNeverReplaceAndRefuseSeparators)
+{
+    Touch(Folder() + "/甲.vmc");
+    Touch(Folder() + "/乙.vmc");
+    Touch(Folder() + "/夹/丙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    QTreeWidgetItem* item = pane.RootItem()->child(1);
+    ASSERT_EQ(item->text(0), QStringLiteral("乙"));
+    for (const QString& bad : {QString(), QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral(".."),
+                               QStringLiteral(".")}) {
+        item->setText(0, bad);
+        EXPECT_EQ(item->text(0), QStringLiteral("乙")) << bad.toStdString();
+    }
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    item->setText(0, QStringLiteral("甲"));
+    EXPECT_EQ(item->text(0), QStringLiteral("乙"));
+    EXPECT_EQ(services.MessageTexts().size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/乙.vmc"));
+    // A folder takes its new name with everything in it.
+    QTreeWidgetItem* folder = pane.RootItem()->child(0);
+    folder->setText(0, QStringLiteral("新夹"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/新夹/丙.vmc"));
+    EXPECT_EQ(pane.PathOf(*pane.NodeOf(folder->child(0))), Folder() + "/新夹/丙.vmc");
+}
+
+TEST_F(ResourcePaneTest, NewFolderAndDeleteWorkOnDisk)
+{
+    Touch(Folder() + "/夹/内/丙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    pane.setCurrentItem(pane.RootItem());
+    pane.UpdateActions();
+    EXPECT_FALSE(pane.Action(CmdResourceDelete)->isEnabled());
+    EXPECT_FALSE(pane.Action(CmdResourceAddToLabel)->isEnabled());
+    pane.Action(CmdResourceNewFolder)->trigger();
+    EXPECT_TRUE(QFileInfo(Folder() + "/文件夹1").isDir());
+    EXPECT_EQ(pane.currentItem()->text(0), QStringLiteral("文件夹1"));
+
+    pane.setCurrentItem(pane.RootItem()->child(0));
+    ASSERT_EQ(pane.currentItem()->text(0), QStringLiteral("夹"));
+    services.answers = {IDNO};
+    pane.DeleteSelected();
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/内/丙.vmc"));
+    services.answers = {IDYES};
+    pane.DeleteSelected();
+    EXPECT_EQ(services.MessageTexts().last(), QStringLiteral("您确定删除这项资源吗？"));
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/夹"));
+    EXPECT_EQ(Texts(pane.RootItem()), QStringList{"文件夹1"});
+}
+
+TEST_F(ResourcePaneTest, DraggingAComponentOntoTheCanvasAddsItOffTheCanvasNothing)
+{
+    Create(CmdToolText, 10, 10);
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("件"));
+    NewLabel();
+    QWidget* viewport = Pane().viewport();
+    const QPoint from = Pane().visualItemRect(Pane().RootItem()->child(0)).center();
+    const auto drag = [&](QPoint to, int first) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(first, first));
+        QTest::mouseMove(viewport, to);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        Settle();
+    };
+    // Two pixels start nothing; off the canvas the copies go again.
+    drag(from + QPoint(2, 2), 1);
+    EXPECT_TRUE(View().ObjectList().empty());
+    drag(viewport->mapFromGlobal(frame->mapToGlobal(QPoint(2, 2))), 3);
+    EXPECT_TRUE(View().ObjectList().empty());
+    EXPECT_FALSE(View().UndoManager().CanUndo());
+    drag(viewport->mapFromGlobal(View().mapToGlobal(At(40, 20))), 3);
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_TRUE(View().UndoManager().CanUndo());
+    const CBaseGraph& object = *Last()->GetObject();
+    EXPECT_NEAR(object.GetX() + object.GetWidth() / 2, 40, 0.6);
+}
+
+} // namespace
+
+// ---- 模板库 -------------------------------------------------------------------------
+
+namespace {
+
+class TemplatePaneTest : public PanesTest
+{
+protected:
+    CTemplateWnd& Pane() const { return *static_cast<CTemplateWnd*>(frame->Pane(PaneTemplates)->widget()); }
+    void WriteTemplate(const QString& path, float width = 90, float height = 50)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        CLabelData label;
+        label.m_fLabelWidth = width;
+        label.m_fLabelHeight = height;
+        CDocWriterV1_0 writer;
+        writer.m_strPath = path;
+        writer.m_pLabelData = &label;
+        writer.WriteDocument();
+    }
+};
+
+TEST_F(TemplatePaneTest, ShippedSheetsAreThereOnFirstStartAndOpenAsNewLabels)
+{
+    QTreeWidgetItem* root = Pane().Tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), QStringLiteral("模板库"));
+    ASSERT_EQ(root->childCount(), 4);
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("Templates")).isDir());
+    for (int i = 0; i < root->childCount(); ++i) {
+        SCOPED_TRACE(root->child(i)->text(0).toStdString());
+        Pane().Tree()->setCurrentItem(root->child(i));
+        ASSERT_NE(Pane().Preview()->Label(), nullptr);
+        EXPECT_GT(Pane().Preview()->Scale(), 0);
+    }
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    // A double click opens the file as an untitled label.
+    const int windows = frame->LabelWindows().size();
+    QTreeWidgetItem* sheet = root->child(3);
+    Pane().Tree()->setCurrentItem(sheet);
+    QTest::mouseDClick(Pane().Tree()->viewport(), Qt::LeftButton, {},
+                       Pane().Tree()->visualItemRect(sheet).center());
+    ASSERT_EQ(frame->LabelWindows().size(), windows + 1);
+    EXPECT_TRUE(Window().LabelData().m_strFilePath.isEmpty());
+    EXPECT_EQ(Window().LabelData().m_fLabelWidth, 100.0f);
+}
+
+TEST_F(TemplatePaneTest, FolderListsLabelFilesFoldersFirstAndLoadsEachOnce)
+{
+    const QString dir = m_dir.filePath("tpl");
+    WriteTemplate(dir + "/b.vmk");
+    WriteTemplate(dir + "/a.VMK");
+    WriteTemplate(dir + "/z/in.vmk");
+    Touch(dir + "/a.lbl");
+    CTemplateWnd pane(*frame, dir);
+    pane.resize(250, 400);
+    QTreeWidgetItem* root = pane.Tree()->topLevelItem(0);
+    EXPECT_EQ(Texts(root), (QStringList{"z", "a.VMK", "b.vmk"}));
+
+    pane.Tree()->setCurrentItem(root->child(2));
+    const CLabelData* first = pane.Preview()->Label();
+    ASSERT_NE(first, nullptr);
+    pane.Tree()->setCurrentItem(root->child(1));
+    pane.Tree()->setCurrentItem(root->child(2));
+    EXPECT_EQ(pane.Preview()->Label(), first);
+    // A folder leaves the preview alone; a double click on it opens nothing and
+    // leaves it as it was.
+    const int windows = frame->LabelWindows().size();
+    pane.Tree()->setCurrentItem(root->child(0));
+    EXPECT_EQ(pane.Preview()->Label(), first);
+    const bool expanded = root->child(0)->isExpanded();
+    QTest::mouseDClick(pane.Tree()->viewport(), Qt::LeftButton, {},
+                       pane.Tree()->visualItemRect(root->child(0)).center());
+    EXPECT_EQ(root->child(0)->isExpanded(), expanded);
+    EXPECT_EQ(frame->LabelWindows().size(), windows);
+
+    // A damaged file is reported, shows nothing new, and is tried again next time.
+    Touch(dir + "/bad.vmk");
+    CTemplateWnd other(*frame, dir);
+    QTreeWidgetItem* bad = other.Tree()->topLevelItem(0)->child(3);
+    ASSERT_EQ(bad->text(0), QStringLiteral("bad.vmk"));
+    other.Tree()->setCurrentItem(bad);
+    EXPECT_EQ(other.Preview()->Label(), nullptr);
+    EXPECT_EQ(services.MessageTexts().size(), 1);
+
+    CTemplateWnd missing(*frame, m_dir.filePath("nothing"));
+    EXPECT_EQ(missing.Tree()->topLevelItem(0)->childCount(), 0);
+    missing.Tree()->setCurrentItem(missing.Tree()->topLevelItem(0));
+    missing.OpenSelected();
+    EXPECT_EQ(frame->LabelWindows().size(), windows);
+}
+
+TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
+{
+    const int dpi[] = {g_nScreenDpiX, g_nScreenDpiY};
+    g_nScreenDpiX = g_nScreenDpiY = 96;
+    CLabelData label;
+    label.m_fLabelWidth = 90;
+    label.m_fLabelHeight = 50;
+    CLabelPreviewPane preview;
+    preview.resize(200, 110);
+    preview.SetLabel(&label);
+    EXPECT_NEAR(preview.Scale(), 26.458f / 50, 0.001);
+    EXPECT_NEAR(preview.LabelRect().height(), 100, 1);
+    // A label of no size draws only its surround.
+    label.m_fLabelWidth = 0;
+    preview.Layout();
+    const QImage empty = preview.grab().toImage();
+    EXPECT_EQ(empty.pixelColor(100, 55), QColor(0xDC, 0xDC, 0xDC));
+    g_nScreenDpiX = dpi[0];
+    g_nScreenDpiY = dpi[1];
+
+    CTemplateWnd pane(*frame, m_dir.filePath("Templates"));
+    pane.resize(250, 500);
+    pane.show();
+    const int height = pane.PreviewHeight();
+    const QRect tree = pane.Tree()->geometry();
+    const int row = 500 - height - 10;
+    QTest::mousePress(&pane, Qt::LeftButton, {}, QPoint(100, row));
+    QTest::mouseMove(&pane, QPoint(100, row - 20));
+    QTest::mouseRelease(&pane, Qt::LeftButton, {}, QPoint(100, row - 20));
+    EXPECT_EQ(pane.PreviewHeight(), height + 20);
+    EXPECT_EQ(pane.Tree()->height(), tree.height() - 20);
+    // Far past either end: the preview and the tree both keep some room.
+    QTest::mousePress(&pane, Qt::LeftButton, {}, QPoint(100, row - 20));
+    QTest::mouseMove(&pane, QPoint(100, -2000));
+    EXPECT_GE(pane.Tree()->height(), 40);
+    QTest::mouseMove(&pane, QPoint(100, 4000));
+    QTest::mouseRelease(&pane, Qt::LeftButton, {}, QPoint(100, 4000));
+    EXPECT_GE(pane.PreviewHeight(), 20);
+    EXPECT_LE(pane.Preview()->geometry().bottom(), 500);
+}
+
+} // namespace
+
+namespace {
+
+// With VC_PANES_SCREENSHOT set, the main window with the three panes side by side.
+TEST_F(TemplatePaneTest, AllThreePanesTogether)
+{
+    const QString shot = qEnvironmentVariable("VC_PANES_SCREENSHOT");
+    if (shot.isEmpty())
+        GTEST_SKIP() << "no screenshot asked for";
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolBarcode, 10, 25);
+    View().SelectAll();
+    ASSERT_TRUE(Trigger(CmdCreateResource));
+    Settle();
+    QDockWidget* panes[] = {frame->Pane(PaneObjects), frame->Pane(PaneResources), frame->Pane(PaneTemplates)};
+    for (QDockWidget* dock : panes)
+        frame->removeDockWidget(dock);
+    frame->addDockWidget(Qt::LeftDockWidgetArea, panes[0]);
+    frame->splitDockWidget(panes[0], panes[1], Qt::Vertical);
+    frame->addDockWidget(Qt::RightDockWidgetArea, panes[2]);
+    for (QDockWidget* dock : panes)
+        dock->show();
+    Pane().Tree()->setCurrentItem(Pane().Tree()->topLevelItem(0)->child(3));
+    frame->show();
+    Settle();
+    frame->grab().save(shot);
+}
+
+} // namespace
