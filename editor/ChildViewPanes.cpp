@@ -306,7 +306,7 @@ void CChildView::AddProxies(std::vector<std::unique_ptr<CBaseProxy>> proxies)
     m_pCurrent = nullptr;
     auto record = std::make_unique<CAddBatchURC>();
     for (auto& proxy : proxies) {
-        proxy->GetObject()->m_strName = m_builder.MakeDefaultName(proxy->GetObject()->GetKind());
+        AdoptProxy(*proxy);
         record->m_proxies.push_back(proxy.get());
         m_selection.push_back(proxy.get());
         m_pCurrent = proxy.get();
