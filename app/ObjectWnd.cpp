@@ -263,8 +263,8 @@ void CObjectTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     switch (Kind(item)) {
     case NodeObject:
     case NodeBand:
-        // The band's item opens its object's dialog.
-        m_frame.View().EditObjectProperties(ProxyOf(item));
+        // A band's item opens its object's dialog with that band chosen.
+        m_frame.View().EditObjectProperties(ProxyOf(item), BandOf(item));
         break;
     case NodeNamedSubstringGroup:
     case NodeNamedSubstring: {

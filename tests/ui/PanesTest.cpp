@@ -340,13 +340,15 @@ TEST_F(PanesTest, DoubleClickOpensTheNamedSubstringsAndThePropertyDialog)
     Create(CmdToolText, 10, 10);
     QTreeWidgetItem* object = Tree().Group(NodeObjectGroup)->child(0);
     Tree().setCurrentItem(object->child(0));
-    bool opened = false;
+    // A band's item opens its object's dialog on the band.
+    QString tab;
     services.OnNextDialog([&](QDialog& dialog) {
-        opened = true;
+        auto* tabs = ctl<QTabWidget>(&dialog, 1117);
+        tab = tabs ? tabs->tabText(tabs->currentIndex()) : QStringLiteral("?");
         dialog.reject();
     });
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(object->child(0)).center());
-    EXPECT_TRUE(opened);
+    EXPECT_EQ(tab, QStringLiteral("数据源"));
 }
 
 } // namespace
