@@ -2,6 +2,7 @@
 
 #include "app/Ctl.h"
 #include "app/MainFrame.h"
+#include "app/Panes.h"
 #include "app/ResourceIcons.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
@@ -262,8 +263,8 @@ void CObjectTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     switch (Kind(item)) {
     case NodeObject:
     case NodeBand:
-        // The band's item opens its object's dialog.
-        m_frame.View().EditObjectProperties(ProxyOf(item));
+        // A band's item opens its object's dialog with that band chosen.
+        m_frame.View().EditObjectProperties(ProxyOf(item), BandOf(item));
         break;
     case NodeNamedSubstringGroup:
     case NodeNamedSubstring: {
@@ -277,16 +278,6 @@ void CObjectTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     }
     default: break;
     }
-}
-
-int CObjectTreeCtrl::Region(QPoint globalPos) const
-{
-    if (QRect(mapToGlobal(QPoint(0, 0)), size()).contains(globalPos))
-        return 0;
-    const CChildView& view = m_frame.View();
-    if (view.isVisible() && QRect(view.mapToGlobal(QPoint(0, 0)), view.size()).contains(globalPos))
-        return 1;
-    return 2;
 }
 
 void CObjectTreeCtrl::mousePressEvent(QMouseEvent* event)
@@ -310,13 +301,11 @@ void CObjectTreeCtrl::mouseMoveEvent(QMouseEvent* event)
     }
     const QPoint point = event->position().toPoint();
     if (!m_bDragging) {
-        if (std::abs(point.x() - m_pressPoint.x()) < 3 && std::abs(point.y() - m_pressPoint.y()) < 3)
+        if (!PaneDragStarted(m_pressPoint, point))
             return;
         m_bDragging = true;
     }
-    m_nRegion = Region(viewport()->mapToGlobal(point));
-    static constexpr int kCursors[] = {296, 297, 298};
-    viewport()->setCursor(ResourceCursor(kCursors[m_nRegion]));
+    TrackPaneDrag(*this, &m_frame.View(), viewport()->mapToGlobal(point));
 }
 
 void CObjectTreeCtrl::mouseReleaseEvent(QMouseEvent* event)
@@ -325,13 +314,14 @@ void CObjectTreeCtrl::mouseReleaseEvent(QMouseEvent* event)
     const bool dropped = m_bDragging;
     m_pPressed = nullptr;
     m_bDragging = false;
-    viewport()->unsetCursor();
     if (!dropped) {
         QTreeWidget::mouseReleaseEvent(event);
         return;
     }
     const QPoint global = viewport()->mapToGlobal(event->position().toPoint());
-    if (!pressed || Region(global) != 1)
+    const bool overCanvas = TrackPaneDrag(*this, &m_frame.View(), global) == 1;
+    viewport()->unsetCursor();
+    if (!pressed || !overCanvas)
         return;
     CChildView& view = m_frame.View();
     switch (Kind(pressed)) {
@@ -397,7 +387,15 @@ void CObjectWnd::Update(LabelDocumentWindow* window, int code)
         const auto sync = [tree] { tree->SyncObjects(); };
         connect(&frame->View(), &CChildView::objectsChanged, tree, sync);
         connect(&frame->View(), &CChildView::stateChanged, tree, sync);
-        connect(window, &QObject::destroyed, this, [this, window] { m_trees.erase(window); });
+        // A window that goes without saying so takes its tree with it: the tree must
+        // never outlive the canvas it speaks to.
+        connect(window, &QObject::destroyed, this, [this, window] {
+            if (CObjectTreeCtrl* gone = Tree(window)) {
+                gone->blockSignals(true);
+                delete gone;
+            }
+            m_trees.erase(window);
+        });
         return;
     }
     CObjectTreeCtrl* tree = Tree(window);
@@ -407,6 +405,7 @@ void CObjectWnd::Update(LabelDocumentWindow* window, int code)
     case PaneWindowActivated: ShowTree(window); break;
     case PaneWindowClosed:
         m_trees.erase(window);
+        tree->blockSignals(true);
         delete tree;
         break;
     case PaneScreenDataChanged: tree->RebuildWindowData(); break;

@@ -81,8 +81,6 @@ private:
     void ClearChildren(QTreeWidgetItem* group);
     void AddPlaceholder(QTreeWidgetItem* group);
     void SyncBands(QTreeWidgetItem* item, CBaseProxy& proxy);
-    // 0 over the tree, 1 over the canvas, 2 elsewhere.
-    int Region(QPoint globalPos) const;
 
     CChildFrame& m_frame;
     std::map<int, QTreeWidgetItem*> m_groups;
@@ -91,7 +89,6 @@ private:
     QPoint m_pressPoint;
     QTreeWidgetItem* m_pPressed = nullptr;
     bool m_bDragging = false;
-    int m_nRegion = 0;
 };
 
 // The docking pane "数据源": one tree per open label window, the active one shown.

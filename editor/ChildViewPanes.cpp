@@ -123,13 +123,13 @@ void CChildView::SelectByDateBand()
     SelectByBand([](const CDataBand& band) { return band.m_nKind == BandDate; });
 }
 
-void CChildView::EditObjectProperties(CBaseProxy* proxy)
+void CChildView::EditObjectProperties(CBaseProxy* proxy, CDataBand* band)
 {
     if (!proxy || !HoldsObject(proxy))
         return;
     CommitPendingEdits();
     const int kind = proxy->GetObject() ? proxy->GetObject()->GetKind() : -1;
-    OpenPropertyDialog(proxy);
+    OpenPropertyDialog(proxy, band);
     // A rename or new bands show in the object pane at once.
     if (HoldsObject(proxy) && (kind == KindText || kind == KindBarcode))
         NotifyObjectsChanged();
@@ -306,7 +306,7 @@ void CChildView::AddProxies(std::vector<std::unique_ptr<CBaseProxy>> proxies)
     m_pCurrent = nullptr;
     auto record = std::make_unique<CAddBatchURC>();
     for (auto& proxy : proxies) {
-        proxy->GetObject()->m_strName = m_builder.MakeDefaultName(proxy->GetObject()->GetKind());
+        AdoptProxy(*proxy);
         record->m_proxies.push_back(proxy.get());
         m_selection.push_back(proxy.get());
         m_pCurrent = proxy.get();

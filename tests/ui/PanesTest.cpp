@@ -5,6 +5,11 @@
 #include "ShellTestSupport.h"
 #include "app/MainFrame.h"
 #include "app/ObjectWnd.h"
+#include "app/ResourceWnd.h"
+#include "app/TemplateWnd.h"
+#include "model/DocLoader.h"
+#include "model/DocWriter.h"
+#include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
 #include "app/Ctl.h"
 #include "app/controls/ColourPicker.h"
@@ -29,7 +34,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QDir>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
 #include <QTest>
@@ -332,13 +340,15 @@ TEST_F(PanesTest, DoubleClickOpensTheNamedSubstringsAndThePropertyDialog)
     Create(CmdToolText, 10, 10);
     QTreeWidgetItem* object = Tree().Group(NodeObjectGroup)->child(0);
     Tree().setCurrentItem(object->child(0));
-    bool opened = false;
+    // A band's item opens its object's dialog on the band.
+    QString tab;
     services.OnNextDialog([&](QDialog& dialog) {
-        opened = true;
+        auto* tabs = ctl<QTabWidget>(&dialog, 1117);
+        tab = tabs ? tabs->tabText(tabs->currentIndex()) : QStringLiteral("?");
         dialog.reject();
     });
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(object->child(0)).center());
-    EXPECT_TRUE(opened);
+    EXPECT_EQ(tab, QStringLiteral("数据源"));
 }
 
 } // namespace
@@ -462,6 +472,403 @@ TEST_F(PanesTest, OptionsBaseFileOnlyForTheThirdChoiceAndOnlyALabelFile)
     EXPECT_EQ(settings.m_nNewLabelBehavior, 1);
     EXPECT_EQ(settings.m_strNewLabelBasedFile, QStringLiteral("/tmp/Base.VMK"));
     settings.ResetOptions();
+}
+
+} // namespace
+
+// ---- 资源库 -------------------------------------------------------------------------
+
+namespace {
+
+void Touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+QStringList Texts(QTreeWidgetItem* item)
+{
+    QStringList texts;
+    for (int i = 0; i < item->childCount(); ++i)
+        texts << item->child(i)->text(0);
+    return texts;
+}
+
+class ResourcePaneTest : public PanesTest
+{
+protected:
+    CResourceWnd& Pane() const { return *static_cast<CResourceWnd*>(frame->Pane(PaneResources)->widget()); }
+    QString Folder() const { return Pane().Folder(); }
+    // Types a name into the editor the pane opened and presses Return.
+    void TypeName(const QString& name)
+    {
+        auto* editor = Pane().viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(name);
+        QTest::keyClick(editor, Qt::Key_Return);
+        Settle();
+    }
+    void SaveSelectionAsComponent()
+    {
+        ASSERT_TRUE(Trigger(CmdCreateResource));
+    }
+};
+
+TEST_F(ResourcePaneTest, FolderIsListedFoldersFirstByCodeUnitAndOnlyComponents)
+{
+    const QString dir = m_dir.filePath("lib");
+    for (const char* name : {"b/in.vmc", "a/x.txt", "Z.vmc", "y.VMC", "x.txt", ".vmc"})
+        Touch(dir + "/" + name);
+    CResourceWnd pane(*frame, dir);
+    QTreeWidgetItem* root = pane.RootItem();
+    EXPECT_EQ(root->text(0), QStringLiteral("资源库"));
+    EXPECT_EQ(Texts(root), (QStringList{"a", "b", "", "Z", "y"}));
+    EXPECT_EQ(Texts(root->child(1)), QStringList{"in"});
+    EXPECT_EQ(pane.PathOf(*pane.NodeOf(root->child(1)->child(0))), dir + "/b/in.vmc");
+
+    // No folder: the bare root, and saving makes the folder.
+    CResourceWnd missing(*frame, m_dir.filePath("none/Resources"));
+    EXPECT_EQ(missing.RootItem()->childCount(), 0);
+    Create(CmdToolText, 10, 10);
+    missing.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("none/Resources/组件1.vmc")));
+}
+
+TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
+{
+    EXPECT_EQ(Folder(), m_dir.filePath("Resources"));
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolBarcode, 30, 10);
+    View().SelectAll();
+    SaveSelectionAsComponent();
+    const QString first = Folder() + "/组件1.vmc";
+    ASSERT_TRUE(QFileInfo::exists(first));
+    EXPECT_EQ(Texts(Pane().RootItem()), QStringList{"组件1"});
+    // The user names it at once.
+    TypeName(QStringLiteral("地址标签"));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/地址标签.vmc"));
+    EXPECT_EQ(Texts(Pane().RootItem()), QStringList{"地址标签"});
+    // The label still holds its own objects, untouched.
+    EXPECT_EQ(View().ObjectList().size(), 2u);
+
+    // A name taken on disk is skipped: the next is 组件2 since 组件1 is a file there.
+    Touch(Folder() + "/组件1.vmc");
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("组件2"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/组件2.vmc"));
+
+    // Added to a new label: copies, selected, just inside the visible corner, and undone
+    // in one step.
+    NewLabel();
+    Pane().setCurrentItem(Pane().RootItem()->child(0));
+    Pane().UpdateActions();
+    ASSERT_TRUE(Pane().Action(CmdResourceAddToLabel)->isEnabled());
+    Pane().Action(CmdResourceAddToLabel)->trigger();
+    ASSERT_EQ(View().ObjectList().size(), 2u);
+    EXPECT_EQ(View().GetSelection().size(), 2u);
+    const float left = std::min(View().ObjectList()[0]->GetLeft(), View().ObjectList()[1]->GetLeft());
+    const float expected = View().ScrollX() / View().Zoom() * 25.4f / View().Mapping().dpiX - 250 + 1;
+    EXPECT_NEAR(left, expected, 0.01);
+    EXPECT_TRUE(Window().IsModified());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_TRUE(View().ObjectList().empty());
+}
+
+TEST_F(ResourcePaneTest, RenamesNeverReplaceAndRefuseSeparators)
+{
+    Touch(Folder() + "/甲.vmc");
+    Touch(Folder() + "/乙.vmc");
+    Touch(Folder() + "/夹/丙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    QTreeWidgetItem* item = pane.RootItem()->child(1);
+    ASSERT_EQ(item->text(0), QStringLiteral("乙"));
+    for (const QString& bad : {QString(), QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral(".."),
+                               QStringLiteral(".")}) {
+        item->setText(0, bad);
+        EXPECT_EQ(item->text(0), QStringLiteral("乙")) << bad.toStdString();
+    }
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    item->setText(0, QStringLiteral("甲"));
+    EXPECT_EQ(item->text(0), QStringLiteral("乙"));
+    EXPECT_EQ(services.MessageTexts().size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/乙.vmc"));
+    // A folder takes its new name with everything in it.
+    QTreeWidgetItem* folder = pane.RootItem()->child(0);
+    folder->setText(0, QStringLiteral("新夹"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/新夹/丙.vmc"));
+    EXPECT_EQ(pane.PathOf(*pane.NodeOf(folder->child(0))), Folder() + "/新夹/丙.vmc");
+}
+
+TEST_F(ResourcePaneTest, NewFolderAndDeleteWorkOnDisk)
+{
+    Touch(Folder() + "/夹/内/丙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    pane.setCurrentItem(pane.RootItem());
+    pane.UpdateActions();
+    EXPECT_FALSE(pane.Action(CmdResourceDelete)->isEnabled());
+    EXPECT_FALSE(pane.Action(CmdResourceAddToLabel)->isEnabled());
+    pane.Action(CmdResourceNewFolder)->trigger();
+    EXPECT_TRUE(QFileInfo(Folder() + "/文件夹1").isDir());
+    EXPECT_EQ(pane.currentItem()->text(0), QStringLiteral("文件夹1"));
+
+    pane.setCurrentItem(pane.RootItem()->child(0));
+    ASSERT_EQ(pane.currentItem()->text(0), QStringLiteral("夹"));
+    services.answers = {IDNO};
+    pane.DeleteSelected();
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/内/丙.vmc"));
+    services.answers = {IDYES};
+    pane.DeleteSelected();
+    EXPECT_EQ(services.MessageTexts().last(), QStringLiteral("您确定删除这项资源吗？"));
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/夹"));
+    EXPECT_EQ(Texts(pane.RootItem()), QStringList{"文件夹1"});
+}
+
+TEST_F(ResourcePaneTest, DraggingAComponentOntoTheCanvasAddsItOffTheCanvasNothing)
+{
+    Create(CmdToolText, 10, 10);
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("件"));
+    NewLabel();
+    QWidget* viewport = Pane().viewport();
+    const QPoint from = Pane().visualItemRect(Pane().RootItem()->child(0)).center();
+    const auto drag = [&](QPoint to, int first) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(first, first));
+        QTest::mouseMove(viewport, to);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        Settle();
+    };
+    // Two pixels start nothing; off the canvas the copies go again.
+    drag(from + QPoint(2, 2), 1);
+    EXPECT_TRUE(View().ObjectList().empty());
+    drag(viewport->mapFromGlobal(frame->mapToGlobal(QPoint(2, 2))), 3);
+    EXPECT_TRUE(View().ObjectList().empty());
+    EXPECT_FALSE(View().UndoManager().CanUndo());
+    drag(viewport->mapFromGlobal(View().mapToGlobal(At(40, 20))), 3);
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_TRUE(View().UndoManager().CanUndo());
+    const CBaseGraph& object = *Last()->GetObject();
+    EXPECT_NEAR(object.GetX() + object.GetWidth() / 2, 40, 0.6);
+}
+
+} // namespace
+
+// ---- 模板库 -------------------------------------------------------------------------
+
+namespace {
+
+class TemplatePaneTest : public PanesTest
+{
+protected:
+    CTemplateWnd& Pane() const { return *static_cast<CTemplateWnd*>(frame->Pane(PaneTemplates)->widget()); }
+    void WriteTemplate(const QString& path, float width = 90, float height = 50)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        CLabelData label;
+        label.m_fLabelWidth = width;
+        label.m_fLabelHeight = height;
+        CDocWriterV1_0 writer;
+        writer.m_strPath = path;
+        writer.m_pLabelData = &label;
+        writer.WriteDocument();
+    }
+};
+
+TEST_F(TemplatePaneTest, ShippedSheetsAreThereOnFirstStartAndOpenAsNewLabels)
+{
+    QTreeWidgetItem* root = Pane().Tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), QStringLiteral("模板库"));
+    ASSERT_EQ(root->childCount(), 4);
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("Templates")).isDir());
+    for (int i = 0; i < root->childCount(); ++i) {
+        SCOPED_TRACE(root->child(i)->text(0).toStdString());
+        Pane().Tree()->setCurrentItem(root->child(i));
+        ASSERT_NE(Pane().Preview()->Label(), nullptr);
+        EXPECT_GT(Pane().Preview()->Scale(), 0);
+    }
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+    // A double click opens the file as an untitled label.
+    const int windows = frame->LabelWindows().size();
+    QTreeWidgetItem* sheet = root->child(3);
+    Pane().Tree()->setCurrentItem(sheet);
+    QTest::mouseDClick(Pane().Tree()->viewport(), Qt::LeftButton, {},
+                       Pane().Tree()->visualItemRect(sheet).center());
+    ASSERT_EQ(frame->LabelWindows().size(), windows + 1);
+    EXPECT_TRUE(Window().LabelData().m_strFilePath.isEmpty());
+    EXPECT_EQ(Window().LabelData().m_fLabelWidth, 100.0f);
+}
+
+TEST_F(TemplatePaneTest, FolderListsLabelFilesFoldersFirstAndLoadsEachOnce)
+{
+    const QString dir = m_dir.filePath("tpl");
+    WriteTemplate(dir + "/b.vmk");
+    WriteTemplate(dir + "/a.VMK");
+    WriteTemplate(dir + "/z/in.vmk");
+    Touch(dir + "/a.lbl");
+    CTemplateWnd pane(*frame, dir);
+    pane.resize(250, 400);
+    QTreeWidgetItem* root = pane.Tree()->topLevelItem(0);
+    EXPECT_EQ(Texts(root), (QStringList{"z", "a.VMK", "b.vmk"}));
+
+    pane.Tree()->setCurrentItem(root->child(2));
+    const CLabelData* first = pane.Preview()->Label();
+    ASSERT_NE(first, nullptr);
+    pane.Tree()->setCurrentItem(root->child(1));
+    pane.Tree()->setCurrentItem(root->child(2));
+    EXPECT_EQ(pane.Preview()->Label(), first);
+    // A folder leaves the preview alone; a double click on it opens nothing and
+    // leaves it as it was.
+    const int windows = frame->LabelWindows().size();
+    pane.Tree()->setCurrentItem(root->child(0));
+    EXPECT_EQ(pane.Preview()->Label(), first);
+    const bool expanded = root->child(0)->isExpanded();
+    QTest::mouseDClick(pane.Tree()->viewport(), Qt::LeftButton, {},
+                       pane.Tree()->visualItemRect(root->child(0)).center());
+    EXPECT_EQ(root->child(0)->isExpanded(), expanded);
+    EXPECT_EQ(frame->LabelWindows().size(), windows);
+
+    // A damaged file is reported, shows nothing new, and is tried again next time.
+    Touch(dir + "/bad.vmk");
+    CTemplateWnd other(*frame, dir);
+    QTreeWidgetItem* bad = other.Tree()->topLevelItem(0)->child(3);
+    ASSERT_EQ(bad->text(0), QStringLiteral("bad.vmk"));
+    other.Tree()->setCurrentItem(bad);
+    EXPECT_EQ(other.Preview()->Label(), nullptr);
+    EXPECT_EQ(services.MessageTexts().size(), 1);
+
+    CTemplateWnd missing(*frame, m_dir.filePath("nothing"));
+    EXPECT_EQ(missing.Tree()->topLevelItem(0)->childCount(), 0);
+    missing.Tree()->setCurrentItem(missing.Tree()->topLevelItem(0));
+    missing.OpenSelected();
+    EXPECT_EQ(frame->LabelWindows().size(), windows);
+}
+
+TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
+{
+    const int dpi[] = {g_nScreenDpiX, g_nScreenDpiY};
+    g_nScreenDpiX = g_nScreenDpiY = 96;
+    CLabelData label;
+    label.m_fLabelWidth = 90;
+    label.m_fLabelHeight = 50;
+    CLabelPreviewPane preview;
+    preview.resize(200, 110);
+    preview.SetLabel(&label);
+    EXPECT_NEAR(preview.Scale(), 26.458f / 50, 0.001);
+    EXPECT_NEAR(preview.LabelRect().height(), 100, 1);
+    // A label of no size draws only its surround.
+    label.m_fLabelWidth = 0;
+    preview.Layout();
+    const QImage empty = preview.grab().toImage();
+    EXPECT_EQ(empty.pixelColor(100, 55), QColor(0xDC, 0xDC, 0xDC));
+    g_nScreenDpiX = dpi[0];
+    g_nScreenDpiY = dpi[1];
+
+    CTemplateWnd pane(*frame, m_dir.filePath("Templates"));
+    pane.resize(250, 500);
+    pane.show();
+    const int height = pane.PreviewHeight();
+    const QRect tree = pane.Tree()->geometry();
+    const int row = 500 - height - 10;
+    QTest::mousePress(&pane, Qt::LeftButton, {}, QPoint(100, row));
+    QTest::mouseMove(&pane, QPoint(100, row - 20));
+    QTest::mouseRelease(&pane, Qt::LeftButton, {}, QPoint(100, row - 20));
+    EXPECT_EQ(pane.PreviewHeight(), height + 20);
+    EXPECT_EQ(pane.Tree()->height(), tree.height() - 20);
+    // Far past either end: the preview and the tree both keep some room.
+    QTest::mousePress(&pane, Qt::LeftButton, {}, QPoint(100, row - 20));
+    QTest::mouseMove(&pane, QPoint(100, -2000));
+    EXPECT_GE(pane.Tree()->height(), 40);
+    QTest::mouseMove(&pane, QPoint(100, 4000));
+    QTest::mouseRelease(&pane, Qt::LeftButton, {}, QPoint(100, 4000));
+    EXPECT_GE(pane.PreviewHeight(), 20);
+    EXPECT_LE(pane.Preview()->geometry().bottom(), 500);
+}
+
+} // namespace
+
+namespace {
+
+// With VC_PANES_SCREENSHOT set, the main window with the three panes side by side.
+TEST_F(TemplatePaneTest, AllThreePanesTogether)
+{
+    const QString shot = qEnvironmentVariable("VC_PANES_SCREENSHOT");
+    if (shot.isEmpty())
+        GTEST_SKIP() << "no screenshot asked for";
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolBarcode, 10, 25);
+    View().SelectAll();
+    ASSERT_TRUE(Trigger(CmdCreateResource));
+    Settle();
+    QDockWidget* panes[] = {frame->Pane(PaneObjects), frame->Pane(PaneResources), frame->Pane(PaneTemplates)};
+    for (QDockWidget* dock : panes)
+        frame->removeDockWidget(dock);
+    frame->addDockWidget(Qt::LeftDockWidgetArea, panes[0]);
+    frame->splitDockWidget(panes[0], panes[1], Qt::Vertical);
+    frame->addDockWidget(Qt::RightDockWidgetArea, panes[2]);
+    for (QDockWidget* dock : panes)
+        dock->show();
+    Pane().Tree()->setCurrentItem(Pane().Tree()->topLevelItem(0)->child(3));
+    frame->show();
+    Settle();
+    frame->grab().save(shot);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ResourcePaneTest, SecondClickRenamesEscapeKeepsAndSavingGoesBesideTheSelection)
+{
+    Touch(Folder() + "/夹/甲.vmc");
+    Touch(Folder() + "/乙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    pane.resize(250, 300);
+    pane.show();
+    pane.expandAll();
+    QTreeWidgetItem* folder = pane.RootItem()->child(0);
+    QTreeWidgetItem* inside = folder->child(0);
+    QTreeWidgetItem* other = pane.RootItem()->child(1);
+    const auto click = [&](QTreeWidgetItem* item) {
+        QTest::mouseClick(pane.viewport(), Qt::LeftButton, {}, pane.visualItemRect(item).center());
+        Settle();
+    };
+    const auto editor = [&] { return pane.viewport()->findChild<QLineEdit*>(); };
+    // A click on another entry only selects it; a second click on it names it anew.
+    click(inside);
+    EXPECT_EQ(pane.currentItem(), inside);
+    EXPECT_TRUE(!editor() || !editor()->isVisible());
+    click(inside);
+    ASSERT_NE(editor(), nullptr);
+    ASSERT_TRUE(editor()->isVisible());
+    editor()->setText(QStringLiteral("丁"));
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(inside->text(0), QStringLiteral("甲"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/甲.vmc"));
+    // The root is never renamed.
+    click(pane.RootItem());
+    click(pane.RootItem());
+    EXPECT_TRUE(!editor() || !editor()->isVisible());
+
+    // Saved with a component selected: into that component's folder.
+    Create(CmdToolText, 10, 10);
+    pane.setCurrentItem(inside);
+    pane.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/组件1.vmc"));
+    EXPECT_EQ(Texts(folder), (QStringList{"甲", "组件1"}));
+    pane.setCurrentItem(other);
+    pane.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/组件1.vmc"));
+    // What was saved reads back as the label's text.
+    ObjectList objects;
+    CDocLoader loader;
+    loader.m_strPath = Folder() + "/组件1.vmc";
+    loader.m_pObjects = &objects;
+    loader.LoadObjects();
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]->GetKind(), KindText);
 }
 
 } // namespace
