@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QFontComboBox>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -34,6 +35,7 @@
 #include <QStandardPaths>
 #include <QStatusTipEvent>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidgetAction>
@@ -306,8 +308,28 @@ void CMainFrame::CreateFormatControls(QToolBar* bar)
     m_pFontSizeCombo = sizes;
     bar->addWidget(sizes);
 
+    sizes->setCurrentIndex(-1);
     connect(names, &QComboBox::activated, this, [this] { m_pCommands->Execute(CmdFontName); });
-    connect(sizes, &QComboBox::activated, this, [this] { m_pCommands->Execute(CmdFontSize); });
+    // A size picked from the list or typed and confirmed with Return applies once,
+    // however many of the box's signals one key press sets off.
+    const auto applySize = [this] {
+        if (m_bFontSizePending)
+            return;
+        m_bFontSizePending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bFontSizePending = false;
+            m_pCommands->Execute(CmdFontSize);
+        });
+    };
+    connect(sizes, &QComboBox::activated, this, applySize);
+    connect(sizes->lineEdit(), &QLineEdit::returnPressed, this, applySize);
+    // The boxes follow their commands' update pass like buttons: off without a text or
+    // barcode in hand, and the document window fills them as the current object changes.
+    for (QComboBox* box : {static_cast<QComboBox*>(names), sizes}) {
+        QAction* action = m_pCommands->Action(box == sizes ? CmdFontSize : CmdFontName);
+        connect(action, &QAction::changed, box, [box, action] { box->setEnabled(action->isEnabled()); });
+        box->setEnabled(false);
+    }
 }
 
 // A button that applies the colour last chosen, with a pop-up of "no colour" (id+1),

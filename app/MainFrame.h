@@ -125,6 +125,7 @@ private:
     std::map<int, QColor> m_selectorColours;
     QByteArray m_defaultLayout;
     int m_nNewLabelCount = 0;
+    bool m_bFontSizePending = false;
     LabelWindowFactory m_windowFactory;
     std::function<bool(CLabelData&)> m_newLabelPrompt;
     SettingsDialogFactory m_sysOptionsDialog;

@@ -263,8 +263,8 @@ void CObjectTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     switch (Kind(item)) {
     case NodeObject:
     case NodeBand:
-        // The band's item opens its object's dialog.
-        m_frame.View().EditObjectProperties(ProxyOf(item));
+        // A band's item opens its object's dialog with that band chosen.
+        m_frame.View().EditObjectProperties(ProxyOf(item), BandOf(item));
         break;
     case NodeNamedSubstringGroup:
     case NodeNamedSubstring: {
@@ -387,7 +387,15 @@ void CObjectWnd::Update(LabelDocumentWindow* window, int code)
         const auto sync = [tree] { tree->SyncObjects(); };
         connect(&frame->View(), &CChildView::objectsChanged, tree, sync);
         connect(&frame->View(), &CChildView::stateChanged, tree, sync);
-        connect(window, &QObject::destroyed, this, [this, window] { m_trees.erase(window); });
+        // A window that goes without saying so takes its tree with it: the tree must
+        // never outlive the canvas it speaks to.
+        connect(window, &QObject::destroyed, this, [this, window] {
+            if (CObjectTreeCtrl* gone = Tree(window)) {
+                gone->blockSignals(true);
+                delete gone;
+            }
+            m_trees.erase(window);
+        });
         return;
     }
     CObjectTreeCtrl* tree = Tree(window);
@@ -397,6 +405,7 @@ void CObjectWnd::Update(LabelDocumentWindow* window, int code)
     case PaneWindowActivated: ShowTree(window); break;
     case PaneWindowClosed:
         m_trees.erase(window);
+        tree->blockSignals(true);
         delete tree;
         break;
     case PaneScreenDataChanged: tree->RebuildWindowData(); break;

@@ -83,9 +83,10 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
 
     m_pView->SetLabelData(m_pLabelData.get());
     m_pView->SetEditStatus(m_pEditStatus.get());
-    m_pView->SetPropertyDialogFactory([this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
-        return EditProxyProperties(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent);
-    });
+    m_pView->SetPropertyDialogFactory(
+        [this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo, CDataBand* band) {
+            return EditProxyProperties(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent, band);
+        });
     m_pView->SetBandEditorFactory([this](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
         return EditBandTexts(proxy, m_pView->ObjectList(), m_pLabelData.get(), undo, parent);
     });

@@ -320,7 +320,6 @@ void CChildFrame::ShowFontName()
     else if (const CBarcodeSettings* settings = AsBarcode(p))
         name = settings->m_strFontName;
     const QSignalBlocker block(box);
-    box->setEnabled(!name.isEmpty() || AsText(p) || AsBarcode(p));
     box->setCurrentIndex(box->findText(name));
     if (box->isEditable())
         box->setEditText(name);
@@ -341,12 +340,10 @@ void CChildFrame::ShowFontSize()
         // Neither a text nor a barcode: the box is empty and off.
         const QSignalBlocker block(box);
         box->setCurrentIndex(-1);
-        box->setEnabled(false);
         m_bFontSizeCacheValid = false;
         m_pFontSizeCacheObject = nullptr;
         return;
     }
-    box->setEnabled(true);
     // While the same object stays current the box keeps what the user is typing.
     if (m_bFontSizeCacheValid && m_pFontSizeCacheObject == p)
         return;

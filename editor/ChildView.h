@@ -51,7 +51,10 @@ using CanvasObjectList = ProxyList;
 
 // Opens the property dialog of an object; what it applies goes into one undo record
 // through the builder (begin before the change, end after it). True after OK.
-using PropertyDialogFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo)>;
+using PropertyDialogFactory =
+    std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo, CDataBand* band)>;
+// Opens the editor of an object's band texts, with the same contract.
+using BandEditorFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo)>;
 
 // Command ids of the canvas's context menu for an object kind, -1 for none under the
 // mouse; 0 stands for a separator. Empty for a kind without a menu.
@@ -171,10 +174,10 @@ public:
 
     void SetPropertyDialogFactory(PropertyDialogFactory factory) { m_propertyDialogs = std::move(factory); }
     // Runs the object's property dialog; what it applies becomes one undo record.
-    void OpenPropertyDialog(CBaseProxy* proxy);
+    void OpenPropertyDialog(CBaseProxy* proxy, CDataBand* band = nullptr);
     // The editor of a text's or barcode's band texts (same contract as the property
     // dialogs'), for the edit-data tool and the delayed click.
-    void SetBandEditorFactory(PropertyDialogFactory factory) { m_bandEditor = std::move(factory); }
+    void SetBandEditorFactory(BandEditorFactory factory) { m_bandEditor = std::move(factory); }
     void OpenBandEditor(CBaseProxy* proxy);
 
     // Selection commands.
@@ -207,7 +210,7 @@ public:
     void SelectByTimeBand();
     void SelectByDateBand();
     // Runs the object's property dialog; a text's or barcode's OK lists it again.
-    void EditObjectProperties(CBaseProxy* proxy);
+    void EditObjectProperties(CBaseProxy* proxy, CDataBand* band = nullptr);
 
     // An item of the object pane dropped at a screen point: the drop menu offers a
     // text or a barcode bound to it (PendingDropKind).
@@ -364,7 +367,7 @@ private:
     CUndoRedoManager m_undo{this};
     CUndoRecordBuilder m_builder{*this, m_undo};
     PropertyDialogFactory m_propertyDialogs;
-    PropertyDialogFactory m_bandEditor;
+    BandEditorFactory m_bandEditor;
     // The record of the gesture in progress, if it has begun one.
     CPendingRecord m_gestureRecord;
     QPoint m_lastClick; // label pixels

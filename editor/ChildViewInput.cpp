@@ -177,13 +177,13 @@ void CChildView::NudgeSelection(float dx, float dy)
     m_builder.End(std::move(record));
 }
 
-void CChildView::OpenPropertyDialog(CBaseProxy* proxy)
+void CChildView::OpenPropertyDialog(CBaseProxy* proxy, CDataBand* band)
 {
     if (!proxy || !m_propertyDialogs)
         return;
     // The record keeps the object the dialog was opened on, whatever is current when
     // it applies.
-    if (m_propertyDialogs(this, *proxy, m_builder)) {
+    if (m_propertyDialogs(this, *proxy, m_builder, band)) {
         Redraw();
         AnnounceState(); // the name, position and size in the status bar may have changed
     }

@@ -123,13 +123,13 @@ void CChildView::SelectByDateBand()
     SelectByBand([](const CDataBand& band) { return band.m_nKind == BandDate; });
 }
 
-void CChildView::EditObjectProperties(CBaseProxy* proxy)
+void CChildView::EditObjectProperties(CBaseProxy* proxy, CDataBand* band)
 {
     if (!proxy || !HoldsObject(proxy))
         return;
     CommitPendingEdits();
     const int kind = proxy->GetObject() ? proxy->GetObject()->GetKind() : -1;
-    OpenPropertyDialog(proxy);
+    OpenPropertyDialog(proxy, band);
     // A rename or new bands show in the object pane at once.
     if (HoldsObject(proxy) && (kind == KindText || kind == KindBarcode))
         NotifyObjectsChanged();

@@ -17,11 +17,6 @@ QString AdoValue(const QString& value)
     return u'"' + quoted + u'"';
 }
 
-QString Bracketed(const QString& sheet)
-{
-    return u'[' + sheet + QStringLiteral("$]");
-}
-
 } // namespace
 
 bool CAdoDL::Open()
@@ -171,23 +166,4 @@ CAdoDL::Login CExcelDL::MakeLogin() const
 QString CExcelDL::FailureText() const
 {
     return QStringLiteral("无法连接Excel数据表");
-}
-
-int CExcelDL::GetRecordCount()
-{
-    return CountRecords([this] {
-        return m_pDataSource->m_nRangeMode == RangeSQL
-            ? QStringLiteral("select count(*) as RecordCount from (%1)").arg(m_pDataSource->m_strSQL)
-            : QStringLiteral("select count(*) as RecordCount from %1").arg(Bracketed(m_pDataSource->m_strTable));
-    });
-}
-
-bool CExcelDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
-{
-    return QueryRows(nFirst, nLast, rows, [this] {
-        return m_pDataSource->m_nRangeMode == RangeSQL
-            ? QStringLiteral("select * from (") + m_pDataSource->m_strSQL + QStringLiteral(") as t")
-            : QStringLiteral("select %1 from %2 %3")
-                  .arg(FieldList(AsIs), Bracketed(m_pDataSource->m_strTable), OrderClause(AsIs));
-    });
 }

@@ -86,12 +86,9 @@ protected:
     QString FailureText() const override;
 };
 
-// A sheet is addressed as [name$]; the user's statement is wrapped.
 class CExcelDL : public CAdoDL
 {
 public:
-    int GetRecordCount() override;
-    bool LoadRows(int nFirst, int nLast, LoaderRow& rows) override;
     Login MakeLogin() const override;
 
 protected:

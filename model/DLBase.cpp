@@ -95,20 +95,9 @@ bool CDLBase::MapRecords(int nFirst, int nLast, qint64& first, qint64& last) con
     return first <= last;
 }
 
-QString CDLBase::FieldList(QString (*quote)(const QString&)) const
+CSqlStatements CDLBase::Statements() const
 {
-    QStringList names;
-    for (const QString& field : m_pDataSource->m_selectedFields)
-        names.append(quote(field));
-    return names.join(u',');
-}
-
-QString CDLBase::OrderClause(QString (*quote)(const QString&)) const
-{
-    if (IsNoSortField(m_pDataSource->m_strSortField))
-        return {};
-    return QStringLiteral("ORDER BY ") + quote(m_pDataSource->m_strSortField) +
-           (m_pDataSource->m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+    return CSqlStatements(m_pDataSource->GetType(), m_connection.get());
 }
 
 bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last)
@@ -154,11 +143,7 @@ void CDLBase::ShowError(const QString& text) const
 
 int CDLBase::QueryRecordCount()
 {
-    return CountRecords([this] {
-        return m_pDataSource->m_nRangeMode == RangeSQL
-                   ? QStringLiteral("select count(*) as RecordCount from (%1) t").arg(m_pDataSource->m_strSQL)
-                   : QStringLiteral("select count(*) as RecordCount from %1").arg(m_pDataSource->m_strTable);
-    });
+    return CountRecords([this] { return Statements().Count(*m_pDataSource); });
 }
 
 int CDLBase::CountRecords(const std::function<QString()>& statement)
@@ -178,23 +163,13 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 
 bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
 {
-    return QueryRows(nFirst, nLast, rows, [this] {
-        return m_pDataSource->m_nRangeMode == RangeSQL
-                   ? m_pDataSource->m_strSQL
-                   : QStringLiteral("select %1 from %2 %3")
-                         .arg(FieldList(AsIs), m_pDataSource->m_strTable, OrderClause(AsIs));
-    });
-}
-
-bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows, const std::function<QString()>& statement)
-{
     qint64 first = 0;
     qint64 last = 0;
     if (!PrepareLoad(nFirst, nLast, rows, first, last))
         return false;
     if (first > last)
         return true;
-    const QString sql = statement();
+    const QString sql = Statements().Rows(*m_pDataSource);
     // The statement has no row limit: the rows before first are read and dropped.
     LoaderRow result;
     if (!m_connection->Query(sql, result, first - 1, last - first + 1))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/SqlStatements.h"
 #include "platform/db/DbConnection.h"
 
 #include <QString>
@@ -65,25 +66,20 @@ public:
 
 protected:
     // Generic count and rows for loaders that reach their source through the
-    // connection of m_connection with plain SQL and no row limit in the statement.
+    // connection of m_connection with no row limit in the statement.
     int QueryRecordCount();
     // Range mode 1 counts without the source; otherwise the first value of the
     // statement's result, read as a leading integer.
     int CountRecords(const std::function<QString()>& statement);
     bool QueryRows(int nFirst, int nLast, LoaderRow& rows);
-    // The same with a statement of the loader's own, which still has no row limit.
-    bool QueryRows(int nFirst, int nLast, LoaderRow& rows, const std::function<QString()>& statement);
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
     // Maps records first..last of the description into record numbers of the
     // source (range mode 1 shifts them into from..to); false when nothing is left.
     bool MapRecords(int nFirst, int nLast, qint64& first, qint64& last) const;
-    // Selected fields joined with "," and the ORDER BY clause (empty without a sort
-    // field), each name passed through quote.
-    QString FieldList(QString (*quote)(const QString&)) const;
-    QString OrderClause(QString (*quote)(const QString&)) const;
-    static QString AsIs(const QString& name) { return name; }
+    // The statements of the description's type, quoted as its database wants.
+    CSqlStatements Statements() const;
 
     // Empties rows and opens the source when needed (false on failure); then
     // first..last are the source's records to read, none when first > last.

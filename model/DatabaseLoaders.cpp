@@ -6,13 +6,6 @@
 
 namespace {
 
-QString DoubleQuoted(const QString& name)
-{
-    QString quoted = name;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 // Host, database, user and password are held enciphered in the description.
 DbServerSettings ServerSettings(const CDSBase* source)
 {
@@ -45,13 +38,7 @@ bool CDatabaseDL::Open()
 
 int CDatabaseDL::GetRecordCount()
 {
-    return CountRecords([this] {
-        const auto quote = NameQuote();
-        const QString alias = quote(QStringLiteral("RecordCount"));
-        return m_pDataSource->m_nRangeMode == RangeSQL
-                   ? QStringLiteral("select count(*) as %1 from (%2) as t").arg(alias, m_pDataSource->m_strSQL)
-                   : QStringLiteral("select count(*) as %1 from %2").arg(alias, quote(m_pDataSource->m_strTable));
-    });
+    return CountRecords([this] { return Statements().Count(*m_pDataSource); });
 }
 
 bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
@@ -64,13 +51,7 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
     // reach the database (SQLite reads a negative limit as "no limit").
     if (first > last)
         return true;
-    const auto quote = NameQuote();
-    const QString window = QStringLiteral("limit %1 offset %2").arg(last - first + 1).arg(first - 1);
-    const QString sql = m_pDataSource->m_nRangeMode == RangeSQL
-                            ? QStringLiteral("select * from (%1) as t %2").arg(m_pDataSource->m_strSQL, window)
-                            : QStringLiteral("select %1 from %2 %3 %4")
-                                  .arg(FieldList(quote), quote(m_pDataSource->m_strTable), OrderClause(quote), window);
-    if (!m_connection->Query(sql, rows))
+    if (!m_connection->Query(Statements().Rows(*m_pDataSource, first, last - first + 1), rows))
         return Fail(m_connection->LastError());
     m_strLastError.clear();
     return true;
@@ -85,11 +66,6 @@ std::unique_ptr<DbConnection> CSQLiteDL::Connect() const
 std::unique_ptr<DbConnection> CPostgreSQLDL::Connect() const
 {
     return DbConnection::OpenPostgreSQL(ServerSettings(m_pDataSource));
-}
-
-QString (*CPostgreSQLDL::NameQuote() const)(const QString&)
-{
-    return &DoubleQuoted;
 }
 
 std::unique_ptr<DbConnection> CMySQLDL::Connect() const

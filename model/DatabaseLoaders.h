@@ -15,8 +15,6 @@ public:
 
 protected:
     virtual std::unique_ptr<DbConnection> Connect() const = 0;
-    // How this database wants table and field names written.
-    virtual QString (*NameQuote() const)(const QString&) { return &AsIs; }
 };
 
 // An SQLite file, opened read-only.
@@ -26,12 +24,10 @@ protected:
     std::unique_ptr<DbConnection> Connect() const override;
 };
 
-// Names are double-quoted, so they keep their letter case.
 class CPostgreSQLDL : public CDatabaseDL
 {
 protected:
     std::unique_ptr<DbConnection> Connect() const override;
-    QString (*NameQuote() const)(const QString&) override;
 };
 
 class CMySQLDL : public CDatabaseDL

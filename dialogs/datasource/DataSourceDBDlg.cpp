@@ -8,6 +8,7 @@
 #include "model/DLBase.h"
 #include "model/AdoLoaders.h"
 #include "model/DSBase.h"
+#include "model/SqlStatements.h"
 #include "platform/Crypt.h"
 #include "platform/Numbers.h"
 #include "platform/db/DbConnection.h"
@@ -452,32 +453,19 @@ const DbDialogProfile kMySQLProfile = {
     DSMySQL, 381, u"数据源_MySQL", u"排序", u"请指定数据库连接信息", true, false,
 };
 
-const ProviderQueries kExcelQueries = {
-    nullptr, true, u"select top 3 * from [%1$]", u"select top 10 %1 from [%2$] %3",
-    u"select top 10 * from (%1) as mytab", 10, nullptr,
-};
-const ProviderQueries kAccessQueries = {
-    nullptr, false, u"select top 3 * from %1", u"select top 10 %1 from %2 %3", u"%1", 9, nullptr,
-};
+const ProviderQueries kExcelQueries = {nullptr, true, 10, nullptr};
+const ProviderQueries kAccessQueries = {nullptr, false, 9, nullptr};
 const ProviderQueries kSQLServerQueries = {
-    u"select name from sysobjects where xtype='U'or xtype='V' order by name", false, u"select top 3 * from %1",
-    u"select top 10 %1 from %2 %3", u"%1", 9, u"请输入连接信息",
+    u"select name from sysobjects where xtype='U'or xtype='V' order by name", false, 9, u"请输入连接信息",
 };
 const ProviderQueries kSybaseQueries = {
-    u"select name from sysobjects where type='U'or type='V' order by name", false, u"select * from %1",
-    u"select %1 from %2 %3", u"%1", 9, u"请输入连接信息",
+    u"select name from sysobjects where type='U'or type='V' order by name", false, 9, u"请输入连接信息",
 };
-const ProviderQueries kDB2Queries = {
-    u"select tabschema,tabname from syscat.tables", false, u"select * from %1", u"select %1 from %2 %3", u"%1", 9,
-    u"请输入连接信息",
-};
+const ProviderQueries kDB2Queries = {u"select tabschema,tabname from syscat.tables", false, 9, u"请输入连接信息"};
 const ProviderQueries kOracleQueries = {
-    u"select table_name from user_tables order by table_name", false, u"select * from %1 where rownum<2",
-    u"select %1 from %2 where rownum<=10 %3", u"%1", 9, u"请输入连接信息",
+    u"select table_name from user_tables order by table_name", false, 9, u"请输入连接信息",
 };
-const ProviderQueries kCustomQueries = {
-    nullptr, false, u"select * from %1", u"select %1 from %2 %3", u"%1", 9, nullptr,
-};
+const ProviderQueries kCustomQueries = {nullptr, false, 9, nullptr};
 
 const DbDialogProfile kExcelProfile = {
     DSExcel, 375, u"数据源_Excel 文件", u"选择排序列", u"请指定Excel数据文件", false, true, &kExcelQueries,
@@ -792,9 +780,9 @@ void CDataSourceDBDlg::LoadFields()
     QStringList fields;
     if (!IsConnected())
         return;
-    if (const ProviderQueries* provider = m_profile.provider) {
+    if (m_profile.provider) {
         DbRows probe;
-        if (!m_connection->Query(QString::fromUtf16(provider->fieldProbe).arg(table), probe, 0, 0)) {
+        if (!m_connection->Query(CSqlStatements(m_profile.type, m_connection.get()).FieldProbe(table), probe, 0, 0)) {
             ReportFailure(m_connection->LastError());
             return;
         }
@@ -880,19 +868,8 @@ void CDataSourceDBDlg::OnReadData()
 
 bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
 {
-    const ProviderQueries& provider = *m_profile.provider;
-    const CDSBase& ds = *m_pFields;
-    QString sql;
-    if (ds.m_nRangeMode == RangeSQL) {
-        sql = QString::fromUtf16(provider.sqlPreview).arg(ds.m_strSQL);
-    } else {
-        QString order;
-        if (!ds.m_strSortField.isEmpty() && ds.m_strSortField != kDefaultSort)
-            order = QStringLiteral("ORDER BY ") + ds.m_strSortField
-                    + (ds.m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
-        sql = QString::fromUtf16(provider.preview).arg(ds.m_selectedFields.join(u','), ds.m_strTable, order);
-    }
-    if (m_connection->Query(sql, rows, 0, provider.shownRows))
+    const QString sql = CSqlStatements(m_profile.type, m_connection.get()).Rows(*m_pFields);
+    if (m_connection->Query(sql, rows, 0, m_profile.provider->shownRows))
         return true;
     ReportFailure(m_connection->LastError());
     return false;

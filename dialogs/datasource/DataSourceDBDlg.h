@@ -42,15 +42,13 @@ Q_SIGNALS:
     void ConnectClicked();
 };
 
-// The statements of a dialog whose source is named by a provider connection string.
-// Names go into them as listed, without quoting; %1.. are filled in one pass.
+// How a dialog whose source is named by a provider connection string lists its
+// tables. Fields and rows are read with the statements the type's loader prints
+// with (CSqlStatements).
 struct ProviderQueries
 {
     const char16_t* tableQuery; // every column of a row, trimmed and joined by "."; null: the source's own list
     bool sheetsOnly;            // listed names ending in "$", shown without it (workbook sheets)
-    const char16_t* fieldProbe; // %1 the table
-    const char16_t* preview;    // %1 used fields, %2 table, %3 order clause
-    const char16_t* sqlPreview; // %1 the statement
     int shownRows;              // rows shown before "..."
     const char16_t* connectMissing; // Connect with a required input empty; null: silent
 };
@@ -58,7 +56,7 @@ struct ProviderQueries
 // What sets one database dialog apart from the others: its texts and how strict it
 // is. Without provider queries the dialogs list through the data-access layer and
 // preview through the type's loader, so a preview shows what printing reads; with
-// them they run the type's own statements on the connection the loader would open.
+// them they run the loader's statements on the connection the loader would open.
 struct DbDialogProfile
 {
     int32_t type;

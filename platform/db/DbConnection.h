@@ -70,6 +70,10 @@ public:
     // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
 
+    // The character that quotes a table or field name in this database's statements
+    // (doubled inside a name); empty when the database has none.
+    virtual QString IdentifierQuote() const { return QStringLiteral("\""); }
+
     // The database's message for the last failure, empty after a success.
     QString LastError() const { return m_strLastError; }
 

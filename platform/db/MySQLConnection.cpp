@@ -39,6 +39,8 @@ public:
         m_mysql = nullptr;
     }
 
+    QString IdentifierQuote() const override { return QStringLiteral("`"); }
+
     bool ListTables(QStringList& tables) override
     {
         return QueryFirstColumn(

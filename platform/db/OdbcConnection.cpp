@@ -203,16 +203,22 @@ private:
         return true;
     }
 
+    // The driver's identifier quote; a blank means the driver has none.
+    QString IdentifierQuote() const override
+    {
+        SQLWCHAR text[8] = {};
+        SQLSMALLINT bytes = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, text, sizeof text, &bytes)))
+            return QStringLiteral("\"");
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::clamp<qsizetype>(bytes / 2, 0, 7))
+            .trimmed();
+    }
+
     // The name in the driver's identifier quotes (a quote inside doubled), or as it
     // is when the driver has none.
     QString QuotedName(const QString& name) const
     {
-        SQLWCHAR text[8] = {};
-        SQLSMALLINT bytes = 0;
-        QString quote = QStringLiteral("\"");
-        if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, text, sizeof text, &bytes)))
-            quote = QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::clamp<qsizetype>(bytes / 2, 0, 7))
-                        .trimmed(); // a blank: no quoting
+        const QString quote = IdentifierQuote();
         if (quote.isEmpty())
             return name;
         QString quoted = name;

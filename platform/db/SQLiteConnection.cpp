@@ -36,6 +36,8 @@ public:
     ~SQLiteConnection() override { Close(); }
 
     bool IsOpen() const override { return m_db != nullptr; }
+    // Not the double quote: SQLite reads a double-quoted name it cannot find as a text.
+    QString IdentifierQuote() const override { return QStringLiteral("`"); }
 
     void Close() override
     {

@@ -132,10 +132,16 @@ QString StagedConnection::RewriteTop(const QString& sql)
 
 bool StagedConnection::StageNamed(const QString& sql)
 {
-    // Any table whose name appears in the statement is copied; a name inside a
-    // literal only costs the copy.
+    // Any table whose name appears in the statement is copied, also as a quoted
+    // name holds it (its quotes doubled); a name inside a literal only costs the copy.
     for (int i = 0; i < m_tables.size(); ++i) {
-        if (!m_staged[i] && sql.contains(m_tables[i], Qt::CaseInsensitive) && !StageIndex(i))
+        if (m_staged[i])
+            continue;
+        const QString& table = m_tables[i];
+        const bool named = sql.contains(table, Qt::CaseInsensitive)
+            || sql.contains(QString(table).replace(u'"', QStringLiteral("\"\"")), Qt::CaseInsensitive)
+            || sql.contains(QString(table).replace(u'`', QStringLiteral("``")), Qt::CaseInsensitive);
+        if (named && !StageIndex(i))
             return false;
     }
     return true;

@@ -24,6 +24,7 @@ public:
     ~StagedConnection() override;
 
     bool IsOpen() const override { return m_engine != nullptr; }
+    QString IdentifierQuote() const override { return QStringLiteral("`"); }
     void Close() override;
     bool ListTables(QStringList& tables) override;
     bool ListFields(const QString& table, QStringList& fields) override;

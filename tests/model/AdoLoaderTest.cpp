@@ -269,9 +269,10 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
                             .arg(server.host)
                             .arg(server.port)
                             .arg(OdbcValue(server.database), OdbcValue(server.user), OdbcValue(server.password)));
-    pg.m_strTable = "\"People\"";
-    pg.m_selectedFields = QStringList {"\"Id\"", "\"Note\"", "\"City\""};
-    pg.m_strSortField = "\"Id\"";
+    // Names as the catalogue lists them: the loader quotes them in the driver's quotes.
+    pg.m_strTable = "People";
+    pg.m_selectedFields = QStringList {"Id", "Note", "City"};
+    pg.m_strSortField = "Id";
     CCustomDL pgLoader;
     pgLoader.SetDataSource(&pg);
     EXPECT_EQ(pgLoader.GetRecordCount(), 100) << pgLoader.GetLastError().toStdString();

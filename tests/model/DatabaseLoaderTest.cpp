@@ -4,6 +4,7 @@
 #include "DbTestEnv.h"
 #include "model/DSBase.h"
 #include "model/DatabaseLoaders.h"
+#include "model/SqlStatements.h"
 #include "platform/Crypt.h"
 #include "platform/VXException.h"
 
@@ -216,3 +217,71 @@ INSTANTIATE_TEST_SUITE_P(Databases, DatabaseLoader,
                                     : info.param == Kind::PostgreSQL ? std::string("PostgreSQL")
                                                                      : std::string("MySQL");
                          });
+
+// Names that only work quoted, each in its database's own quotes: blanks, both quote
+// characters, a reserved word. The table is made through the same quoting and must
+// then be listed under its plain name, so a name that was mangled cannot pass.
+TEST_P(DatabaseLoader, NamesNeedingQuotesAreQuoted)
+{
+    PREPARE();
+    std::unique_ptr<DbConnection> db = GetParam() == Kind::SQLite
+        ? nullptr
+        : (GetParam() == Kind::PostgreSQL ? DbConnection::OpenPostgreSQL(*server) : DbConnection::OpenMySQL(*server));
+    QTemporaryDir dir;
+    if (GetParam() == Kind::SQLite) {
+        const QString path = dir.filePath("odd.db");
+        sqlite3* file = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &file), SQLITE_OK);
+        sqlite3_close(file);
+        static_cast<CSQLiteDS&>(*ds).m_strPath = path;
+        db = DbConnection::OpenSQLite(path); // read-only: the writer below is the library's
+        sqlite3_open(QFile::encodeName(path).constData(), &file);
+        const CSqlStatements sql(DSSQLite);
+        const QByteArray ddl = QStringLiteral("create table %1 (%2 integer, %3 text, %4 text);"
+                                              "insert into %1 values (2, 'b', 'y'), (1, 'a', 'x'), (3, 'c', null);")
+                                   .arg(sql.Name("odd \"t`able\""), sql.Name("select"), sql.Name("two words"),
+                                       sql.Name("it's \"q\" `b`"))
+                                   .toUtf8();
+        ASSERT_EQ(sqlite3_exec(file, ddl.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(file);
+    } else {
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        const CSqlStatements sql(ds->GetType());
+        DbRows none;
+        db->Query(QStringLiteral("drop table if exists %1").arg(sql.Name("odd \"t`able\"")), none);
+        ASSERT_TRUE(db->Query(QStringLiteral("create table %1 (%2 integer, %3 varchar(10), %4 varchar(10))")
+                                  .arg(sql.Name("odd \"t`able\""), sql.Name("select"), sql.Name("two words"),
+                                      sql.Name("it's \"q\" `b`")),
+            none))
+            << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query(QStringLiteral("insert into %1 values (2, 'b', 'y'), (1, 'a', 'x'), (3, 'c', null)")
+                                  .arg(sql.Name("odd \"t`able\"")),
+            none))
+            << db->LastError().toStdString();
+    }
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_TRUE(tables.contains("odd \"t`able\"")) << tables.join(u'|').toStdString();
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("odd \"t`able\"", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList{"select", "two words", "it's \"q\" `b`"}));
+
+    loader->Close();
+    ds->m_strTable = "odd \"t`able\"";
+    ds->m_selectedFields = QStringList{"it's \"q\" `b`", "select"};
+    ds->m_strSortField = "select";
+    ds->m_nSortOrder = 1;
+    EXPECT_EQ(loader->GetRecordCount(), 3) << loader->GetLastError().toStdString();
+    LoaderRow rows;
+    ASSERT_TRUE(loader->LoadPage(1, 2, rows)) << loader->GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Row(0), (QStringList{"", "3"}));
+    EXPECT_EQ(rows.Row(1), (QStringList{"y", "2"}));
+    // A field the table does not have fails, never reads as its own name.
+    ds->m_selectedFields = QStringList{"two  words"};
+    EXPECT_FALSE(loader->LoadPage(1, 2, rows));
+    if (GetParam() != Kind::SQLite) {
+        DbRows none;
+        db->Query(QStringLiteral("drop table %1").arg(CSqlStatements(ds->GetType()).Name("odd \"t`able\"")), none);
+    }
+}

@@ -271,7 +271,7 @@ TEST_F(CanvasInputTest, DoubleClickOpensThePropertyDialogAndRecordsWhatItApplies
     Add(Filled<CEllipseGraph>(40, 10, 10, 10));
     CBaseProxy* opened = nullptr;
     bool apply = true;
-    view.SetPropertyDialogFactory([&](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo) {
+    view.SetPropertyDialogFactory([&](QWidget* parent, CBaseProxy& proxy, CUndoRecordBuilder& undo, CDataBand*) {
         EXPECT_EQ(parent, &view);
         opened = &proxy;
         if (!apply)
@@ -496,7 +496,7 @@ TEST_F(CanvasInputTest, DoubleClickOnASelectedTextDisarmsTheDelayedClick)
 {
     view.EditStatus().m_nDelayedClickMs = 20;
     Add(OneBandText("Hello"));
-    view.SetPropertyDialogFactory([](QWidget*, CBaseProxy&, CUndoRecordBuilder&) { return false; });
+    view.SetPropertyDialogFactory([](QWidget*, CBaseProxy&, CUndoRecordBuilder&, CDataBand*) { return false; });
     Click(At(20, 12));
     DoubleClick(At(20, 12));
     QTest::qWait(60);

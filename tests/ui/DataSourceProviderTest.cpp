@@ -11,6 +11,8 @@
 #include "platform/Crypt.h"
 #include "platform/db/Ado.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <xlsxwriter.h>
 
 namespace {
 
@@ -52,8 +55,9 @@ public:
     bool Query(const QString& sql, DbRows& rows, qint64, qint64 maxRows) override
     {
         m_log->append(sql);
-        // A statement naming "id,name" gets the columns after the first.
-        const int from = sql.contains(QLatin1String("id,name")) ? 1 : 0;
+        // A statement naming the fields id and name gets the columns after the first.
+        static const QRegularExpression fields(QStringLiteral("id\\W,\\Wname"));
+        const int from = sql.contains(fields) ? 1 : 0;
         rows.Reset(m_result.Columns().mid(from));
         for (int r = 0; r < m_result.RowCount() && (maxRows < 0 || r < maxRows); ++r)
             rows.AppendRow(m_result.Row(r).mid(from));
@@ -151,8 +155,9 @@ TEST_P(ProviderDialog, SendsItsOwnStatementsOverTheLoadersConnectionString)
         ClickCtl(&d, 1192);
         EXPECT_EQ(log.size(), 4);
         EXPECT_EQ(log[0], QString::fromUtf8(c.tableQuery));
-        EXPECT_EQ(log[1], QString::fromUtf8(c.probe).arg(table));
-        EXPECT_EQ(log[2], QString::fromUtf8(c.preview).arg(table));
+        EXPECT_EQ(table, "s1.1."); // every column of the catalogue's row, joined
+        EXPECT_EQ(log[1], QString::fromUtf8(c.probe));
+        EXPECT_EQ(log[2], QString::fromUtf8(c.preview));
         EXPECT_EQ(log[3], "select id from people");
         ClickCtl(&d, 1);
     });
@@ -173,19 +178,21 @@ INSTANTIATE_TEST_SUITE_P(Servers, ProviderDialog,
     ::testing::Values(
         ProviderCase {DSSQLServer, "数据源_SQL Server", 1082,
             "Provider=SQLOLEDB;Server=\"srv;Trusted_Connection=yes\";Database=labels;",
-            "select name from sysobjects where xtype='U'or xtype='V' order by name", "select top 3 * from %1",
-            "select top 10 id,name from %1 ORDER BY id DESC"},
+            "select name from sysobjects where xtype='U'or xtype='V' order by name", "select * from [s1.1.] where 1=0",
+            "select [id],[name] from [s1.1.] ORDER BY [id] DESC"},
         ProviderCase {DSSybase, "数据源_Sybase", 1082,
             "Provider=Sybase.ASEOLEDBProvider;Server Name=\"srv;Trusted_Connection=yes\";Database=labels;"
             "User ID=vellum;Password=\"p;w\";",
-            "select name from sysobjects where type='U'or type='V' order by name", "select * from %1",
-            "select id,name from %1 ORDER BY id DESC"},
+            "select name from sysobjects where type='U'or type='V' order by name", "select * from [s1.1.] where 1=0",
+            "select [id],[name] from [s1.1.] ORDER BY [id] DESC"},
+        // The catalogue lists DB2 tables as schema.table: each part is quoted.
         ProviderCase {DSDB2, "数据源_DB2", 1082,
             "Provider=IBMDADB2.DB2COPY1;Server=db.example:50000;DATABASE=labels;UID=vellum;PWD=\"p;w\";",
-            "select tabschema,tabname from syscat.tables", "select * from %1", "select id,name from %1 ORDER BY id DESC"},
+            "select tabschema,tabname from syscat.tables", "select * from \"s1\".\"1.\" where 1=0",
+            "select \"id\",\"name\" from \"s1\".\"1.\" ORDER BY \"id\" DESC"},
         ProviderCase {DSOracle, "数据源_Oracle", 1081, "",
-            "select table_name from user_tables order by table_name", "select * from %1 where rownum<2",
-            "select id,name from %1 where rownum<=10 ORDER BY id DESC"}),
+            "select table_name from user_tables order by table_name", "select * from \"s1.1.\" where 1=0",
+            "select \"id\",\"name\" from \"s1.1.\" ORDER BY \"id\" DESC"}),
     [](const auto& info) { return std::to_string(info.param.type); });
 
 // A new Oracle dialog starts at the basic descriptor; a stored TNS choice is shown and
@@ -523,4 +530,50 @@ TEST(ProviderConnectionStrings, TypedValuesCannotInjectKeys)
         EXPECT_TRUE(route.odbc.startsWith("Driver=" + QString::fromLatin1(c.driver) + ";"));
         EXPECT_TRUE(route.odbc.contains(QLatin1String("x}}; Driver={evil}};y{"))) << route.odbc.toStdString();
     }
+}
+
+// A sheet and columns whose names only work quoted (both quote characters, a blank,
+// a reserved word): the dialog lists, previews and sorts them with the statements
+// printing uses, and printing reads what the preview showed.
+TEST(ExcelDialogNames, NamesNeedingQuotesPreviewAndPrint)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("odd.xlsx");
+    const char* sheetName = "it's \"odd\" `q`";
+    {
+        lxw_workbook* book = workbook_new(QFile::encodeName(path).constData());
+        ASSERT_NE(book, nullptr);
+        lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName);
+        worksheet_write_string(sheet, 0, 0, "select", nullptr);
+        worksheet_write_string(sheet, 0, 1, "two \"words\"", nullptr);
+        const char* words[] = {"b", "a", "c"};
+        for (int r = 0; r < 3; ++r) {
+            worksheet_write_number(sheet, r + 1, 0, (r + 1) % 3 + 1, nullptr);
+            worksheet_write_string(sheet, r + 1, 1, words[r], nullptr);
+        }
+        ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    }
+    FakeServices services;
+    services.files.push_back(path);
+    auto ds = RunNew(services, DSExcel, [&](QDialog& d) {
+        ClickCtl(&d, 1171);
+        ClickCtl(&d, 1004); // the first row names the columns
+        ClickCtl(&d, 1081);
+        ASSERT_EQ(ListTexts(&d, 1090), QStringList{QString::fromUtf8(sheetName)});
+        EXPECT_EQ(ListTexts(&d, 1089), (QStringList{"select", "two \"words\""}));
+        CheckItem(&d, 1089, "two \"words\"");
+        CheckItem(&d, 1089, "select");
+        ChooseItem(&d, 1284, "select");
+        ClickCtl(&d, 1187);
+        ClickCtl(&d, 1192);
+        const QList<QStringList> rows = ReportRows(&d, 1179);
+        ASSERT_EQ(rows.size(), 5) << services.MessageTexts().join(u'\n').toStdString(); // header, three rows, "..."
+        EXPECT_EQ(rows[1].mid(1), (QStringList{"3", "a"}));
+        EXPECT_EQ(rows[3].mid(1), (QStringList{"1", "c"}));
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(ds, nullptr) << services.MessageTexts().join('\n').toStdString();
+    EXPECT_EQ(ds->m_strTable, QString::fromUtf8(sheetName));
+    EXPECT_EQ(ds->m_sampleValues, (QStringList{"3", "a"}));
+    EXPECT_EQ(LoaderRows(*ds, 3), (QList<QStringList>{{"3", "a"}, {"2", "b"}, {"1", "c"}}));
 }

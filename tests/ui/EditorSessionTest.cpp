@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -402,6 +403,30 @@ TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
     EXPECT_EQ(Last()->GetObject()->GetY(), y + 1);
     QTest::keyClick(&View(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Last()->GetObject()->GetY(), y);
+}
+
+TEST_F(EditorSessionTest, TheFormatBoxesShowAndSetTheCurrentTextsFont)
+{
+    QComboBox* size = frame->FontSizeCombo();
+    Create(CmdToolRectangle, 40, 10);
+    Settle();
+    EXPECT_FALSE(size->isEnabled());
+    Create(CmdToolText, 10, 10);
+    auto& text = TextOf(Last());
+    Settle();
+    ASSERT_TRUE(size->isEnabled());
+    EXPECT_EQ(size->currentText(), QStringLiteral("12"));
+    // A size typed and confirmed with Return: one step, and the box keeps it.
+    const size_t steps = View().UndoManager().UndoCount();
+    RetypeText(size->lineEdit(), QStringLiteral("20.5"));
+    QTest::keyClick(size->lineEdit(), Qt::Key_Return);
+    Settle();
+    EXPECT_FLOAT_EQ(text.m_fFontSize, 20.5f);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps + 1);
+    Settle();
+    EXPECT_EQ(size->currentText(), QStringLiteral("20.5"));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_FLOAT_EQ(text.m_fFontSize, 12.0f);
 }
 
 // Every command a user can reach: the menu bar at every depth, the tool bars with

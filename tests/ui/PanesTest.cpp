@@ -7,6 +7,7 @@
 #include "app/ObjectWnd.h"
 #include "app/ResourceWnd.h"
 #include "app/TemplateWnd.h"
+#include "model/DocLoader.h"
 #include "model/DocWriter.h"
 #include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
@@ -339,13 +340,15 @@ TEST_F(PanesTest, DoubleClickOpensTheNamedSubstringsAndThePropertyDialog)
     Create(CmdToolText, 10, 10);
     QTreeWidgetItem* object = Tree().Group(NodeObjectGroup)->child(0);
     Tree().setCurrentItem(object->child(0));
-    bool opened = false;
+    // A band's item opens its object's dialog on the band.
+    QString tab;
     services.OnNextDialog([&](QDialog& dialog) {
-        opened = true;
+        auto* tabs = ctl<QTabWidget>(&dialog, 1117);
+        tab = tabs ? tabs->tabText(tabs->currentIndex()) : QStringLiteral("?");
         dialog.reject();
     });
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualItemRect(object->child(0)).center());
-    EXPECT_TRUE(opened);
+    EXPECT_EQ(tab, QStringLiteral("数据源"));
 }
 
 } // namespace
@@ -810,6 +813,62 @@ TEST_F(TemplatePaneTest, AllThreePanesTogether)
     frame->show();
     Settle();
     frame->grab().save(shot);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ResourcePaneTest, SecondClickRenamesEscapeKeepsAndSavingGoesBesideTheSelection)
+{
+    Touch(Folder() + "/夹/甲.vmc");
+    Touch(Folder() + "/乙.vmc");
+    CResourceWnd pane(*frame, Folder());
+    pane.resize(250, 300);
+    pane.show();
+    pane.expandAll();
+    QTreeWidgetItem* folder = pane.RootItem()->child(0);
+    QTreeWidgetItem* inside = folder->child(0);
+    QTreeWidgetItem* other = pane.RootItem()->child(1);
+    const auto click = [&](QTreeWidgetItem* item) {
+        QTest::mouseClick(pane.viewport(), Qt::LeftButton, {}, pane.visualItemRect(item).center());
+        Settle();
+    };
+    const auto editor = [&] { return pane.viewport()->findChild<QLineEdit*>(); };
+    // A click on another entry only selects it; a second click on it names it anew.
+    click(inside);
+    EXPECT_EQ(pane.currentItem(), inside);
+    EXPECT_TRUE(!editor() || !editor()->isVisible());
+    click(inside);
+    ASSERT_NE(editor(), nullptr);
+    ASSERT_TRUE(editor()->isVisible());
+    editor()->setText(QStringLiteral("丁"));
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(inside->text(0), QStringLiteral("甲"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/甲.vmc"));
+    // The root is never renamed.
+    click(pane.RootItem());
+    click(pane.RootItem());
+    EXPECT_TRUE(!editor() || !editor()->isVisible());
+
+    // Saved with a component selected: into that component's folder.
+    Create(CmdToolText, 10, 10);
+    pane.setCurrentItem(inside);
+    pane.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/夹/组件1.vmc"));
+    EXPECT_EQ(Texts(folder), (QStringList{"甲", "组件1"}));
+    pane.setCurrentItem(other);
+    pane.SaveAsComponent({Last()->GetObject()});
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/组件1.vmc"));
+    // What was saved reads back as the label's text.
+    ObjectList objects;
+    CDocLoader loader;
+    loader.m_strPath = Folder() + "/组件1.vmc";
+    loader.m_pObjects = &objects;
+    loader.LoadObjects();
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]->GetKind(), KindText);
 }
 
 } // namespace

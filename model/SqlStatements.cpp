@@ -1,0 +1,102 @@
+#include "model/SqlStatements.h"
+
+#include "model/DSBase.h"
+#include "platform/db/DbConnection.h"
+
+#include <QStringList>
+
+CSqlStatements::CSqlStatements(int32_t type, const DbConnection* connection)
+    : m_open(QStringLiteral("\"")), m_close(QStringLiteral("\""))
+{
+    switch (type) {
+    case DSSQLite:
+    // SQLite takes backticks too: it reads a double-quoted name that matches no
+    // column as a text, so a mistyped field would print its own name, not fail.
+    case DSMySQL:
+        m_open = m_close = QStringLiteral("`");
+        m_pages = true;
+        break;
+    case DSPostgreSQL:
+        m_pages = true;
+        break;
+    case DSSQLServer:
+    case DSSybase:
+        m_open = QStringLiteral("[");
+        m_close = QStringLiteral("]");
+        break;
+    case DSDB2:
+        m_qualified = true;
+        break;
+    case DSExcel:
+    case DSAccess:
+        // Workbooks and Access files are staged into SQLite and queried there.
+        m_open = m_close = QStringLiteral("`");
+        m_sheets = type == DSExcel;
+        break;
+    case DSCustom:
+        if (connection)
+            m_open = m_close = connection->IdentifierQuote();
+        break;
+    default: // Oracle: standard double quotes
+        break;
+    }
+}
+
+QString CSqlStatements::Name(const QString& name) const
+{
+    if (m_close.isEmpty())
+        return name;
+    QString quoted = name;
+    quoted.replace(m_close, m_close + m_close);
+    return m_open + quoted + m_close;
+}
+
+QString CSqlStatements::Table(const QString& table) const
+{
+    if (m_sheets)
+        return Name(table + u'$');
+    const qsizetype dot = m_qualified ? table.indexOf(u'.') : -1;
+    if (dot < 0)
+        return Name(table);
+    return Name(table.left(dot)) + u'.' + Name(table.mid(dot + 1));
+}
+
+QString CSqlStatements::FieldList(const CDSBase& ds) const
+{
+    QStringList names;
+    for (const QString& field : ds.m_selectedFields)
+        names.append(Name(field));
+    return names.join(u',');
+}
+
+QString CSqlStatements::OrderClause(const CDSBase& ds) const
+{
+    if (IsNoSortField(ds.m_strSortField))
+        return {};
+    return QStringLiteral(" ORDER BY ") + Name(ds.m_strSortField)
+        + (ds.m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+QString CSqlStatements::Count(const CDSBase& ds) const
+{
+    // The derived table's alias without "as": Oracle refuses the keyword there.
+    const QString source = ds.m_nRangeMode == RangeSQL ? QStringLiteral("(%1) t").arg(ds.m_strSQL) : Table(ds.m_strTable);
+    return QStringLiteral("select count(*) as %1 from %2").arg(Name(QStringLiteral("RecordCount")), source);
+}
+
+QString CSqlStatements::Rows(const CDSBase& ds, qint64 first, qint64 count) const
+{
+    const bool window = m_pages && count >= 0;
+    if (ds.m_nRangeMode == RangeSQL && !window)
+        return ds.m_strSQL;
+    const QString limit
+        = window ? QStringLiteral(" limit %1 offset %2").arg(count).arg(std::max<qint64>(first, 1) - 1) : QString();
+    if (ds.m_nRangeMode == RangeSQL)
+        return QStringLiteral("select * from (%1) as t").arg(ds.m_strSQL) + limit;
+    return QStringLiteral("select %1 from %2").arg(FieldList(ds), Table(ds.m_strTable)) + OrderClause(ds) + limit;
+}
+
+QString CSqlStatements::FieldProbe(const QString& table) const
+{
+    return QStringLiteral("select * from %1 where 1=0").arg(Table(table));
+}

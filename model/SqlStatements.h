@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class CDSBase;
+class DbConnection;
+
+// The statements that read a database data source, for one data-source type. The
+// loaders that print and the data-source dialogs' previews both take them from
+// here, so a preview reads what a label gets. Table and field names are always
+// quoted in the database's own syntax (a quote character inside doubled), so names
+// with blanks, quotes or reserved words work; the user's own statement (range mode
+// 2) is used as it is.
+class CSqlStatements
+{
+public:
+    // connection: where the database is only known from its connection (a custom
+    // connection string), the connection's identifier quote is used; may be null.
+    explicit CSqlStatements(int32_t type, const DbConnection* connection = nullptr);
+
+    // One table or field name quoted.
+    QString Name(const QString& name) const;
+    // A table as the data source names it: a sheet gets its "$", a DB2 schema and
+    // table ("SCHEMA.TABLE" as the dialog lists them) are quoted each.
+    QString Table(const QString& table) const;
+
+    // One row with the number of records of the table or of the user's statement.
+    QString Count(const CDSBase& ds) const;
+    // The selected fields of the table in the sort order, or the user's statement.
+    // With count >= 0 and a database that pages in the statement, only records
+    // first..first+count-1 (1-based) are read; otherwise every record is, and the
+    // caller skips to the ones it wants.
+    QString Rows(const CDSBase& ds, qint64 first = 1, qint64 count = -1) const;
+    // No rows, the table's columns.
+    QString FieldProbe(const QString& table) const;
+
+    // Whether Rows can limit the records in the statement.
+    bool PagesInStatement() const { return m_pages; }
+
+private:
+    QString FieldList(const CDSBase& ds) const;
+    QString OrderClause(const CDSBase& ds) const;
+
+    QString m_open;
+    QString m_close;
+    bool m_pages = false;
+    bool m_sheets = false;
+    bool m_qualified = false;
+};
