@@ -479,7 +479,7 @@ QPointF CBaseProxy::DisplacementMm(QPoint from, QPoint to) const
     return {dx, dy};
 }
 
-static float TruncateToHundredths(float value)
+float TruncateToHundredths(float value)
 {
     return static_cast<float>(std::trunc(value * 100.0f) / 100.0);
 }

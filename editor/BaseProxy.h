@@ -40,6 +40,9 @@ constexpr int kHandleSize = 7;
 // Pixel-to-millimetre conversions of the editor divide by the single-precision 25.4.
 constexpr double kMmPerInchF = 25.399999618530273;
 
+// Geometry edits are cut to 0.01 mm toward zero.
+float TruncateToHundredths(float value);
+
 // The editor's view of one label object on the canvas: measures it in pixels, draws
 // its selection outline and handles, hit-tests, and moves, resizes and turns it
 // from mouse points. One subclass per object kind. The proxy owns its object.

@@ -22,14 +22,9 @@
 
 namespace {
 
-float CutToHundredths(float value)
-{
-    return static_cast<float>(std::trunc(value * 100.0f) / 100.0);
-}
-
 float PixelsToMm(int pixels, int dpi)
 {
-    return CutToHundredths(static_cast<float>(pixels * kMmPerInchF / dpi));
+    return TruncateToHundredths(static_cast<float>(pixels * kMmPerInchF / dpi));
 }
 
 std::unique_ptr<CDataBand> ConstantBand(const QString& text)
@@ -127,8 +122,8 @@ void CChildView::PressCreationTool(QMouseEvent* event, QPoint point)
 void CChildView::CreateAtClick(int tool, QPoint point)
 {
     const QPointF mm = Mapping().ToMillimetres(point);
-    const float x = CutToHundredths(static_cast<float>(mm.x()));
-    const float y = CutToHundredths(static_cast<float>(mm.y()));
+    const float x = TruncateToHundredths(static_cast<float>(mm.x()));
+    const float y = TruncateToHundredths(static_cast<float>(mm.y()));
     const bool snap = m_pLabelData && m_pLabelData->m_bSnapToGrid;
     const auto place = [&](CBaseGraph& object) {
         object.SetX(x);
@@ -246,8 +241,8 @@ void CChildView::FinishPolygon()
         const CanvasMapping mapping = Mapping();
         for (const QPoint& p : status.m_polygonPoints) {
             const QPointF mm = mapping.OriginToMillimetres(p);
-            polygon->m_points.emplace_back(CutToHundredths(static_cast<float>(mm.x())),
-                                           CutToHundredths(static_cast<float>(mm.y())));
+            polygon->m_points.emplace_back(TruncateToHundredths(static_cast<float>(mm.x())),
+                                           TruncateToHundredths(static_cast<float>(mm.y())));
         }
         polygon->RecalcBounds();
         AddCreatedObject(std::move(polygon), false);
