@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kKindRole = Qt::UserRole;
+constexpr int kNodeKindRole = Qt::UserRole;
 constexpr int kProxyRole = Qt::UserRole + 1;
 constexpr int kIndexRole = Qt::UserRole + 2;
 
@@ -85,14 +85,14 @@ QTreeWidgetItem* CObjectTreeCtrl::Group(ObjectTreeNodeKind kind) const
 
 int CObjectTreeCtrl::Kind(const QTreeWidgetItem* item)
 {
-    return item ? item->data(0, kKindRole).toInt() : -1;
+    return item ? item->data(0, kNodeKindRole).toInt() : -1;
 }
 
 QTreeWidgetItem* CObjectTreeCtrl::AddNode(QTreeWidgetItem* parent, ObjectTreeNodeKind kind, const QString& text,
                                           int image)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setData(0, kKindRole, int(kind));
+    item->setData(0, kNodeKindRole, int(kind));
     item->setIcon(0, Image(image));
     if (parent)
         parent->addChild(item);

@@ -28,12 +28,12 @@ constexpr int kImageRoot = 0;
 constexpr int kImageFolder = 1;
 constexpr int kImageOpenFolder = 2;
 constexpr int kImageComponent = 3;
-constexpr int kIcons[] = {343, 339, 340, 342};
+constexpr int kResourceIcons[] = {343, 339, 340, 342};
 const QString kExtension = QStringLiteral(".vmc");
 
-QIcon Image(int image)
+QIcon ResourceImage(int image)
 {
-    return ResourceIcon(kIcons[image]);
+    return ResourceIcon(kResourceIcons[image]);
 }
 
 // Folders first, then components, each by name code unit by code unit.
@@ -109,12 +109,12 @@ CResourceWnd::CResourceWnd(CMainFrame& mainFrame, const QString& folder, QWidget
     connect(Action(CmdResourceRename), &QAction::triggered, this, &CResourceWnd::RenameSelected);
     connect(Action(CmdResourceDelete), &QAction::triggered, this, &CResourceWnd::DeleteSelected);
     connect(this, &QTreeWidget::itemChanged, this, &CResourceWnd::OnItemChanged);
-    FollowFolderIcons(*this, Image(kImageFolder), Image(kImageOpenFolder));
+    FollowFolderIcons(*this, ResourceImage(kImageFolder), ResourceImage(kImageOpenFolder));
 
     Scan();
     m_bUpdating = true;
     auto* root = new QTreeWidgetItem(QStringList{QStringLiteral("资源库")});
-    root->setIcon(0, Image(kImageRoot));
+    root->setIcon(0, ResourceImage(kImageRoot));
     addTopLevelItem(root);
     if (m_pRoot)
         Fill(root, *m_pRoot);
@@ -179,7 +179,7 @@ void CResourceWnd::ScanFolder(CNodeData& node, const QString& path)
 QTreeWidgetItem* CResourceWnd::AddItem(QTreeWidgetItem* parent, CNodeData& node)
 {
     auto* item = new QTreeWidgetItem(QStringList{node.displayName});
-    item->setIcon(0, Image(node.kind == 0 ? kImageFolder : kImageComponent));
+    item->setIcon(0, ResourceImage(node.kind == 0 ? kImageFolder : kImageComponent));
     item->setData(0, Qt::UserRole, quintptr(&node));
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     parent->addChild(item);

@@ -26,18 +26,18 @@
 
 namespace {
 
-constexpr int kImageRoot = 0;
-constexpr int kImageFolder = 1;
-constexpr int kImageOpenFolder = 2;
-constexpr int kImageFile = 3;
-constexpr int kIcons[] = {345, 339, 340, 344};
+constexpr int kTemplateRoot = 0;
+constexpr int kTemplateFolder = 1;
+constexpr int kTemplateOpenFolder = 2;
+constexpr int kTemplateFile = 3;
+constexpr int kTemplateIcons[] = {345, 339, 340, 344};
 constexpr int kGap = 13;         // between the tree and the bottom of the preview's top edge
 constexpr int kMinTreeHeight = 40;
 constexpr int kMinPreviewHeight = 20;
 
-QIcon Image(int image)
+QIcon TemplateImage(int image)
 {
-    return ResourceIcon(kIcons[image]);
+    return ResourceIcon(kTemplateIcons[image]);
 }
 
 bool Before(const CTemplateWnd::Record& a, const CTemplateWnd::Record& b)
@@ -220,14 +220,14 @@ CTemplateWnd::CTemplateWnd(CMainFrame& mainFrame, const QString& folder, QWidget
         ScanFolder(*m_pRoot);
     }
     auto* root = new QTreeWidgetItem(QStringList{QStringLiteral("模板库")});
-    root->setIcon(0, Image(kImageRoot));
+    root->setIcon(0, TemplateImage(kTemplateRoot));
     m_pTree->addTopLevelItem(root);
     if (m_pRoot)
         Fill(root, *m_pRoot);
     root->setExpanded(true);
 
     connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { OnSelected(item); });
-    FollowFolderIcons(*m_pTree, Image(kImageFolder), Image(kImageOpenFolder));
+    FollowFolderIcons(*m_pTree, TemplateImage(kTemplateFolder), TemplateImage(kTemplateOpenFolder));
 }
 
 CTemplateWnd::~CTemplateWnd() = default;
@@ -260,7 +260,7 @@ void CTemplateWnd::Fill(QTreeWidgetItem* item, Record& record)
     item->setData(0, Qt::UserRole, quintptr(&record));
     for (const auto& child : record.children) {
         auto* childItem = new QTreeWidgetItem(QStringList{child->name});
-        childItem->setIcon(0, Image(child->kind == 0 ? kImageFolder : kImageFile));
+        childItem->setIcon(0, TemplateImage(child->kind == 0 ? kTemplateFolder : kTemplateFile));
         item->addChild(childItem);
         Fill(childItem, *child);
     }

@@ -34,7 +34,7 @@ struct ButtonAnswer
 };
 
 // Qt's own button texts are English without a translation; the program's are these.
-constexpr ButtonAnswer kButtons[] = {
+constexpr ButtonAnswer kAnswerButtons[] = {
     {QMessageBox::Ok, IDOK, u"确定"},          {QMessageBox::Cancel, IDCANCEL, u"取消"},
     {QMessageBox::Yes, IDYES, u"是(&Y)"},      {QMessageBox::No, IDNO, u"否(&N)"},
     {QMessageBox::Retry, IDRETRY, u"重试(&R)"}, {QMessageBox::Abort, IDABORT, u"中止(&A)"},
@@ -112,11 +112,11 @@ int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, Message
 {
     QMessageBox box(IconOf(icon), caption.isEmpty() ? QString::fromUtf16(kAppTitle) : caption, text,
                     ButtonsOf(buttons), parent);
-    for (const ButtonAnswer& b : kButtons)
+    for (const ButtonAnswer& b : kAnswerButtons)
         if (QAbstractButton* button = box.button(b.button))
             button->setText(QString::fromUtf16(b.text));
     const int chosen = box.exec();
-    for (const ButtonAnswer& b : kButtons)
+    for (const ButtonAnswer& b : kAnswerButtons)
         if (chosen == b.button)
             return b.answer;
     // Closing the box by its title bar answers like its Cancel (or only) button.

@@ -2,7 +2,7 @@
 
 namespace {
 
-inline bool IsDigit(QChar c)
+inline bool IsPostalDigit(QChar c)
 {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
@@ -16,7 +16,7 @@ QString CBarcodeImpl_PostalCode::SanitizeText(const QString& text) const
     QString result = text.left(13);
     for (qsizetype i = 0; i < result.size(); ++i) {
         const QChar c = result[i];
-        const bool keep = i < 2 ? (Code128ValueA(c) >= 0 || Code128ValueB(c) >= 0) : IsDigit(c);
+        const bool keep = i < 2 ? (Code128ValueA(c) >= 0 || Code128ValueB(c) >= 0) : IsPostalDigit(c);
         if (!keep)
             result[i] = QLatin1Char('0');
     }
@@ -29,7 +29,7 @@ QString SanitizeSupervisionCode(const QString& text)
 {
     QString result = text.left(20);
     for (QChar& c : result) {
-        if (!IsDigit(c))
+        if (!IsPostalDigit(c))
             c = QLatin1Char('0');
     }
     if (result.size() < 20)

@@ -479,7 +479,7 @@ QPointF CBaseProxy::DisplacementMm(QPoint from, QPoint to) const
     return {dx, dy};
 }
 
-static float CutToHundredths(float value)
+static float TruncateToHundredths(float value)
 {
     return static_cast<float>(std::trunc(value * 100.0f) / 100.0);
 }
@@ -489,8 +489,8 @@ void CBaseProxy::MoveBy(QPoint from, QPoint to, bool fromSaved)
     const QPointF d = DisplacementMm(from, to);
     float x = static_cast<float>((fromSaved ? m_fSavedX : m_pObject->GetX()) + d.x());
     float y = static_cast<float>((fromSaved ? m_fSavedY : m_pObject->GetY()) + d.y());
-    x = CutToHundredths(x);
-    y = CutToHundredths(y);
+    x = TruncateToHundredths(x);
+    y = TruncateToHundredths(y);
     if (SnapOn())
         std::tie(x, y) = m_pLabel->SnapPointToGrid(x, y);
     m_pObject->SetX(x);
@@ -579,12 +579,12 @@ void CBaseProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
         m_bYChanged = kY[handle];
     }
     if (m_bXChanged || m_bYChanged) {
-        m_pObject->SetX(CutToHundredths(m_pObject->GetX()));
-        m_pObject->SetY(CutToHundredths(m_pObject->GetY()));
+        m_pObject->SetX(TruncateToHundredths(m_pObject->GetX()));
+        m_pObject->SetY(TruncateToHundredths(m_pObject->GetY()));
     }
     if (m_bWidthChanged || m_bHeightChanged) {
-        m_pObject->SetWidth(CutToHundredths(m_pObject->GetWidth()));
-        m_pObject->SetHeight(CutToHundredths(m_pObject->GetHeight()));
+        m_pObject->SetWidth(TruncateToHundredths(m_pObject->GetWidth()));
+        m_pObject->SetHeight(TruncateToHundredths(m_pObject->GetHeight()));
     }
     if (snap) {
         const auto [sx, sy] = m_pLabel->SnapPointToGrid(m_pObject->GetX(), m_pObject->GetY());

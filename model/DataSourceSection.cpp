@@ -10,9 +10,9 @@
 namespace {
 
 // The shortest string is one byte (the 8-bit form of an empty text).
-constexpr qsizetype kMinStringBytes = 1;
+constexpr qsizetype kMinSectionStringBytes = 1;
 // Type, three strings, four integers, a string and two counts.
-constexpr qsizetype kMinRecordBytes = 4 + 3 * kMinStringBytes + 4 * 4 + kMinStringBytes + 2 * 4;
+constexpr qsizetype kMinRecordBytes = 4 + 3 * kMinSectionStringBytes + 4 * 4 + kMinSectionStringBytes + 2 * 4;
 
 // Reading and writing walk the same field list below, so the two directions cannot
 // drift apart.
@@ -38,7 +38,7 @@ struct FieldReader
     void Flag(bool& b) { b = ar.ReadBool(); }
     void List(QStringList& list)
     {
-        const uint32_t n = ar.ReadCount(kMinStringBytes);
+        const uint32_t n = ar.ReadCount(kMinSectionStringBytes);
         list.reserve(list.size() + static_cast<qsizetype>(n));
         for (uint32_t i = 0; i < n; ++i)
             list.append(ar.ReadString());

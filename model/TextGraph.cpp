@@ -11,7 +11,7 @@ namespace {
 using Characters = QVarLengthArray<QStringView, 30>;
 
 // One entry per character; a surrogate pair stays whole.
-Characters SplitCharacters(QStringView text)
+Characters SplitTextCharacters(QStringView text)
 {
     Characters characters;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -31,7 +31,7 @@ double DrawCharacters(QPainter& graphics, const QFont& font, const QBrush& brush
                       double cursor, double top, double height, float spacing)
 {
     TextPainter painter(graphics, font, brush);
-    const Characters characters = SplitCharacters(line);
+    const Characters characters = SplitTextCharacters(line);
     QVarLengthArray<QString, 30> texts(characters.size());
     QVarLengthArray<double, 30> widths(characters.size());
     double sum = 0;
@@ -172,7 +172,7 @@ void CTextGraph::DrawCurved(QPainter& graphics, const QFont& font) const
     // Semi-axes of the ellipse through the cell centres.
     const float a = m_fWidth / 2 - cw / 2;
     const float b = m_fHeight / 2 - ch / 2;
-    const Characters characters = SplitCharacters(m_strText);
+    const Characters characters = SplitTextCharacters(m_strText);
     const bool clockwise = m_nWrapDirection == 0;
     const bool even = m_bSquareBox && m_bAutoStep;
     if (even)

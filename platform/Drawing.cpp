@@ -96,7 +96,7 @@ void StrokePath(QPainter& painter, const QPainterPath& path, const QPen& pen)
 
 namespace {
 
-using Cell = std::array<uint8_t, 8>;
+using PatternCell = std::array<uint8_t, 8>;
 
 constexpr uint8_t RotateRight(uint8_t bits, int n)
 {
@@ -111,15 +111,15 @@ constexpr uint8_t RotateLeft(uint8_t bits, int n)
 
 // A line pattern that moves one pixel right (down-right slant) or left (up-right
 // slant) per row.
-constexpr Cell Slanted(uint8_t first, bool downward)
+constexpr PatternCell Slanted(uint8_t first, bool downward)
 {
-    Cell cell{};
+    PatternCell cell{};
     for (int r = 0; r < 8; ++r)
         cell[r] = downward ? RotateRight(first, r) : RotateLeft(first, r);
     return cell;
 }
 
-constexpr Cell Repeat(uint8_t bits)
+constexpr PatternCell Repeat(uint8_t bits)
 {
     return {bits, bits, bits, bits, bits, bits, bits, bits};
 }
@@ -133,10 +133,10 @@ constexpr uint8_t kBayer[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-constexpr Cell Percent(int percent)
+constexpr PatternCell Percent(int percent)
 {
     const int count = (percent * 64 + 50) / 100;
-    Cell cell{};
+    PatternCell cell{};
     for (int r = 0; r < 8; ++r)
         for (int c = 0; c < 8; ++c)
             if (kBayer[r][c] < count)
@@ -144,7 +144,7 @@ constexpr Cell Percent(int percent)
     return cell;
 }
 
-constexpr std::array<Cell, HatchStyleCount> kHatches = {{
+constexpr std::array<PatternCell, HatchStyleCount> kHatches = {{
     {0xFF, 0, 0, 0, 0, 0, 0, 0},                           // Horizontal
     Repeat(0x80),                                          // Vertical
     Slanted(0x80, true),                                   // ForwardDiagonal
@@ -207,7 +207,7 @@ QBrush MakeHatchBrush(const QPainter& painter, int32_t hatchStyle, uint32_t fore
     // scale, so the pattern stays crisp and an unturned fill needs no resampling.
     const double devicePerMm = std::sqrt(std::abs(painter.worldTransform().determinant()));
     const int scale = std::clamp(static_cast<int>(std::lround(devicePerMm * kHatchPixelMm)), 1, 64);
-    const Cell& cell = kHatches[static_cast<size_t>(hatchStyle)];
+    const PatternCell& cell = kHatches[static_cast<size_t>(hatchStyle)];
     QImage texture(8 * scale, 8 * scale, QImage::Format_ARGB32_Premultiplied);
     const QRgb fore = qPremultiply(foreArgb);
     const QRgb back = qPremultiply(backArgb);

@@ -27,7 +27,7 @@
 
 namespace {
 
-const int kFontSizes[] = {6, 7, 8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
+const int kPointSizes[] = {6, 7, 8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
 enum StyleBits { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeout = 8 };
 
@@ -98,7 +98,7 @@ CFontEdtPane::CFontEdtPane(QWidget* parent) : CObjectPane(parent)
     for (int i = 0; i < styles.size(); ++i)
         m_style->addItem(styles[i], i);
     m_size = MakeEditableCombo(5);
-    for (int size : kFontSizes)
+    for (int size : kPointSizes)
         m_size->addItem(QString::asprintf("%d", size), size);
     addList(QStringLiteral("字体:"), m_face);
     addList(QStringLiteral("字体样式:"), m_style);

@@ -245,9 +245,9 @@ void CPreviewFrameCon::wheelEvent(QWheelEvent* event)
 
 namespace {
 
-constexpr int kSep = 0;
-constexpr int kToolbar[] = {40508, kSep, 40518, kSep, 40515, 40516, 40519, 40517,
-                            kSep,  40510, 40511, 40514, 40512, 40513};
+constexpr int kSeparator = 0;
+constexpr int kToolbar[] = {40508, kSeparator, 40518, kSeparator, 40515, 40516, 40519, 40517,
+                            kSeparator,  40510, 40511, 40514, 40512, 40513};
 
 } // namespace
 
@@ -285,7 +285,7 @@ void CPreviewFrame::CreateToolBar()
     bar->setAllowedAreas(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, bar);
     for (int id : kToolbar) {
-        if (id == kSep) {
+        if (id == kSeparator) {
             bar->addSeparator();
         } else if (id == 40517) {
             m_pZoomCombo = SetCtlId(new QComboBox(bar), 40517);

@@ -1,4 +1,3 @@
-#define ZX_USE_UTF8 1
 #include "LinearSupport.h"
 
 #include "ModuleString.h"

@@ -36,7 +36,7 @@ float WidthInModules(const CBarcodeImpl& impl)
     return impl.GetSettings()->m_fWidth / (impl.GetSettings()->m_fModuleWidth * kMilToMm);
 }
 
-QString Display(CBarcodeImpl& impl)
+QString ShownText(CBarcodeImpl& impl)
 {
     return impl.GetDisplayText(impl.GetSettings()->m_strFullText);
 }
@@ -61,7 +61,7 @@ TEST(Code39, InvalidCharactersAndTheStartStopCharacterBecomeZero)
 {
     auto plain = Make(SymbologyCode39, "abc");
     EXPECT_EQ(plain->GetSettings()->m_strFullText, "000");
-    EXPECT_EQ(Display(*plain), "000");
+    EXPECT_EQ(ShownText(*plain), "000");
     EXPECT_EQ(Modules(*plain), Code39Modules("*000*"));
 
     // A "*" inside the data would end the symbol early for every reader.
@@ -70,7 +70,7 @@ TEST(Code39, InvalidCharactersAndTheStartStopCharacterBecomeZero)
     EXPECT_EQ(Modules(*star), Code39Modules("*A0B*"));
 
     auto full = Make(SymbologyCode39Full, "abc");
-    EXPECT_EQ(Display(*full), "abc");
+    EXPECT_EQ(ShownText(*full), "abc");
     EXPECT_EQ(Modules(*full), Code39Modules("*+A+B+C*"));
     auto fullStar = Make(SymbologyCode39Full, "*");
     EXPECT_EQ(Modules(*fullStar), Code39Modules("*/J*"));
@@ -80,7 +80,7 @@ TEST(Code39, CheckCharacterSizeAndEmptyContent)
 {
     auto impl = Make(SymbologyCode39, "1234", true);
     EXPECT_EQ(Modules(*impl), Code39Modules("*1234A*"));
-    EXPECT_EQ(Display(*impl), "1234-");
+    EXPECT_EQ(ShownText(*impl), "1234-");
     EXPECT_EQ(impl->GetSettings()->m_strCheckDigit, "A");
     EXPECT_EQ(Make(SymbologyCode39, "12345678", true)->GetSettings()->m_strCheckDigit, "-");
 
@@ -104,7 +104,7 @@ TEST(Codabar, ElementsCheckCharacterAndLetters)
 
     auto checked = Make(SymbologyCodabar, "12345678", true);
     EXPECT_EQ(checked->GetSettings()->m_strCheckDigit, ":");
-    EXPECT_EQ(Display(*checked), "12345678-");
+    EXPECT_EQ(ShownText(*checked), "12345678-");
     EXPECT_EQ(Make(SymbologyCodabar, "88", true)->GetData()->GetBarCount(), 4 * 4);
 
     auto letters = CreateBarcodeImpl(SymbologyCodabar);
@@ -121,16 +121,16 @@ TEST(Code93, ChecksWidthAndFullAscii)
     auto impl = Make(SymbologyCode93, "TEST93");
     EXPECT_EQ(impl->GetSettings()->m_strCheckDigit, "+6");
     EXPECT_NEAR(WidthInModules(*impl), 91, 1e-3);
-    EXPECT_EQ(Display(*impl), "TEST93");
+    EXPECT_EQ(ShownText(*impl), "TEST93");
 
     auto unchecked = Make(SymbologyCode93, "TEST93", false);
     EXPECT_NEAR(WidthInModules(*unchecked), 9 * 6 + 19, 1e-3);
 
     auto lower = Make(SymbologyCode93, "a");
-    EXPECT_EQ(Display(*lower), "0");
+    EXPECT_EQ(ShownText(*lower), "0");
 
     auto full = Make(SymbologyCode93Full, "a'/]", false);
-    EXPECT_EQ(Display(*full), "a'/]");
+    EXPECT_EQ(ShownText(*full), "a'/]");
     QString expected;
     const QString start = QStringLiteral("111141");
     QStringList patterns{start};
@@ -181,23 +181,23 @@ TEST(Code11, ChecksAndWidth)
     auto impl = Make(SymbologyCode11, "123-45");
     EXPECT_EQ(impl->GetSettings()->m_strEncodedText, "123-4552");
     EXPECT_NEAR(WidthInModules(*impl), 79, 1e-3);
-    EXPECT_EQ(Display(*impl), "123-45");
+    EXPECT_EQ(ShownText(*impl), "123-45");
 
     auto letter = Make(SymbologyCode11, "1X", false);
-    EXPECT_EQ(Display(*letter), "10");
+    EXPECT_EQ(ShownText(*letter), "10");
     EXPECT_EQ(letter->GetData()->GetBarCount(), 3 * 2 + 6);
 }
 
 TEST(TwoOfFive, CompletedTextsAndItf14Geometry)
 {
     auto itf = Make(SymbologyInterleaved25, "123456", true);
-    EXPECT_EQ(Display(*itf), "01234565");
+    EXPECT_EQ(ShownText(*itf), "01234565");
     EXPECT_EQ(Make(SymbologyIndustrial25, "12345")->GetSettings()->m_strEncodedText, "012345");
     EXPECT_EQ(Make(SymbologyMatrix25, "1-2 a3b4")->GetSettings()->m_strFullText, "1234");
     EXPECT_EQ(Make(SymbologyInterleaved25, "", true)->GetSettings()->m_strEncodedText, "00");
 
     auto itf14 = Make(SymbologyITF14, "123", true);
-    EXPECT_EQ(Display(*itf14), "00000000001236");
+    EXPECT_EQ(ShownText(*itf14), "00000000001236");
     // Letters never reach the bars.
     EXPECT_EQ(Make(SymbologyITF14, "12A3", true)->GetSettings()->m_strFullText, "0000000000123");
 
@@ -226,11 +226,11 @@ TEST(TwoOfFive, RatioAndFixedMatrixStartBar)
 TEST(Msi, CheckDigitAndWidth)
 {
     auto impl = Make(SymbologyMSI, "12a34 567");
-    EXPECT_EQ(Display(*impl), "12345674");
+    EXPECT_EQ(ShownText(*impl), "12345674");
     EXPECT_NEAR(WidthInModules(*impl), 103, 1e-3);
     EXPECT_EQ(impl->GetData()->GetBarCount(), 4 * 8 + 3);
     auto unchecked = Make(SymbologyMSI, "123", false);
-    EXPECT_EQ(Display(*unchecked), "123");
+    EXPECT_EQ(ShownText(*unchecked), "123");
     EXPECT_NEAR(WidthInModules(*unchecked), 12 * 3 + 7, 1e-3);
     EXPECT_EQ(Make(SymbologyMSI, "80523")->GetSettings()->m_strCheckDigit, "4");
 }
@@ -242,7 +242,7 @@ TEST(PostNet, BarsWidthAndDefaults)
     EXPECT_EQ(impl->GetSettings()->m_strCheckDigit, "5");
     EXPECT_EQ(impl->GetData()->GetBarCount(), 32);
     EXPECT_NEAR(impl->GetSettings()->m_fWidth, 19.1516f, 1e-4);
-    EXPECT_EQ(Display(*impl), "12345");
+    EXPECT_EQ(ShownText(*impl), "12345");
 
     auto nine = Make(SymbologyPostNet, "9", false);
     EXPECT_EQ(static_cast<CBarcodeImpl_PostNet&>(*nine).m_strPattern, "1101001");
@@ -258,16 +258,16 @@ TEST(EanUpc, DefaultContentAndWidths)
     for (const Case& c : {Case{SymbologyEAN13, "0000123456784", 102}, Case{SymbologyEAN8, "12345670", 67},
                           Case{SymbologyUPCA, "000123456784", 109}, Case{SymbologyUPCE, "1234565", 65}}) {
         auto impl = Make(c.code, "12345678");
-        EXPECT_EQ(Display(*impl), c.digits) << c.code;
+        EXPECT_EQ(ShownText(*impl), c.digits) << c.code;
         EXPECT_NEAR(WidthInModules(*impl), c.modules, 1e-3) << c.code;
         EXPECT_NEAR(impl->GetSettings()->m_fModuleWidth, 12.992f, 1e-6);
     }
     auto upce = Make(SymbologyUPCE, "123450");
-    EXPECT_EQ(Display(*upce), "1234505");
+    EXPECT_EQ(ShownText(*upce), "1234505");
 
     // The user's own check digit is kept, right or wrong.
     auto unchecked = Make(SymbologyEAN8, "12345671", false);
-    EXPECT_EQ(Display(*unchecked), "12345671");
+    EXPECT_EQ(ShownText(*unchecked), "12345671");
 }
 
 TEST(EanUpc, AttachedAddons)
@@ -287,7 +287,7 @@ TEST(EanUpc, AttachedAddons)
     s.m_nAddonKind = AddonFiveDigits;
     s.m_nAddonGap = 2;
     Recompute(*ean);
-    EXPECT_EQ(Display(*ean), "5901234123457" "51234");
+    EXPECT_EQ(ShownText(*ean), "5901234123457" "51234");
     const CBarcodeData& data = *ean->GetData();
     ASSERT_EQ(data.GetBarCount(), 46);
     const float m = 12.992f * kMilToMm;
@@ -302,12 +302,12 @@ TEST(EanUpc, AttachedAddons)
 TEST(EanUpc, StandaloneAddons)
 {
     auto two = Make(SymbologySupp2, "12345678", true);
-    EXPECT_EQ(Display(*two), "12");
+    EXPECT_EQ(ShownText(*two), "12");
     EXPECT_EQ(Modules(*two), "1011" "0011001" "01" "0010011");
     EXPECT_EQ(two->GetData()->GetBarCount(), 7);
-    EXPECT_EQ(Display(*Make(SymbologySupp2, "7")), "07");
+    EXPECT_EQ(ShownText(*Make(SymbologySupp2, "7")), "07");
     auto five = Make(SymbologySupp5, "7", true);
-    EXPECT_EQ(Display(*five), "00007");
+    EXPECT_EQ(ShownText(*five), "00007");
     EXPECT_NEAR(WidthInModules(*five), 47, 1e-3);
     EXPECT_EQ(five->GetData()->GetBarCount(), 16);
 }

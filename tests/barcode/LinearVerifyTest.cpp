@@ -15,7 +15,7 @@ namespace {
 
 using Options = BarcodeOptions;
 
-Options Check(bool on)
+Options WithCheckDigit(bool on)
 {
     return [on](CBarcodeSettings& s) { s.m_bAddCheckDigit = on; };
 }
@@ -72,21 +72,21 @@ TEST(LinearSymbologies, ModuleForModuleWithZint)
         int option2;
     };
     const Case cases[] = {
-        {SymbologyCode39, "CODE39-1 $/+%.", Check(false), BARCODE_CODE39, "CODE39-1 $/+%.", 0},
-        {SymbologyCode39, "1234", Check(true), BARCODE_CODE39, "1234", 1},
-        {SymbologyCode39Full, "abc*~\x01", Check(false), BARCODE_EXCODE39, "abc*~\x01", 0},
-        {SymbologyCode39Full, "Full, ASCII!", Check(true), BARCODE_EXCODE39, "Full, ASCII!", 1},
-        {SymbologyCode93, "TEST93", Check(true), BARCODE_CODE93, "TEST93", 0},
-        {SymbologyCode93, "CODE 93-/.", Check(true), BARCODE_CODE93, "CODE 93-/.", 0},
-        {SymbologyCode93Full, "a'] ~", Check(true), BARCODE_CODE93, "a'] ~", 0},
+        {SymbologyCode39, "CODE39-1 $/+%.", WithCheckDigit(false), BARCODE_CODE39, "CODE39-1 $/+%.", 0},
+        {SymbologyCode39, "1234", WithCheckDigit(true), BARCODE_CODE39, "1234", 1},
+        {SymbologyCode39Full, "abc*~\x01", WithCheckDigit(false), BARCODE_EXCODE39, "abc*~\x01", 0},
+        {SymbologyCode39Full, "Full, ASCII!", WithCheckDigit(true), BARCODE_EXCODE39, "Full, ASCII!", 1},
+        {SymbologyCode93, "TEST93", WithCheckDigit(true), BARCODE_CODE93, "TEST93", 0},
+        {SymbologyCode93, "CODE 93-/.", WithCheckDigit(true), BARCODE_CODE93, "CODE 93-/.", 0},
+        {SymbologyCode93Full, "a'] ~", WithCheckDigit(true), BARCODE_CODE93, "a'] ~", 0},
         {SymbologyInterleaved25, "123456", Ratio(3, true), BARCODE_C25INTER, "123456", 1},
         {SymbologyInterleaved25, "1234567", Ratio(3), BARCODE_C25INTER, "01234567", 0},
         {SymbologyIndustrial25, "012345", Ratio(3), BARCODE_C25IND, "012345", 0},
         {SymbologyMatrix25, "1234", Ratio(3), BARCODE_C25STANDARD, "1234", 0},
         {SymbologyITF14, "1234567890123", Ratio(3, true), BARCODE_ITF14, "1234567890123", 0},
         {SymbologySCC14ITF, "1234567890123", Ratio(3, true), BARCODE_ITF14, "1234567890123", 0},
-        {SymbologyMSI, "1234567", Check(true), BARCODE_MSI_PLESSEY, "1234567", 1},
-        {SymbologyMSI, "80523", Check(false), BARCODE_MSI_PLESSEY, "80523", 0},
+        {SymbologyMSI, "1234567", WithCheckDigit(true), BARCODE_MSI_PLESSEY, "1234567", 1},
+        {SymbologyMSI, "80523", WithCheckDigit(false), BARCODE_MSI_PLESSEY, "80523", 0},
         {SymbologyEAN13, "590123412345", {}, BARCODE_EANX, "590123412345", 0},
         {SymbologyEAN8, "1234567", {}, BARCODE_EANX, "1234567", 0},
         {SymbologyUPCA, "01234567890", {}, BARCODE_UPCA, "01234567890", 0},
@@ -155,17 +155,17 @@ TEST(LinearSymbologies, ZXingReadsWhatWeDraw)
         const char* expected;
     };
     const Case cases[] = {
-        {SymbologyCode39, "CODE-39 $/+%.", Check(false), BarcodeFormat::Code39, "CODE-39 $/+%."},
-        {SymbologyCode39, "A*B", Check(true), BarcodeFormat::Code39, "A0BL"},
-        {SymbologyCode39Full, "Hello, world! ~{}", Check(false), BarcodeFormat::Code39, "Hello, world! ~{}"},
-        {SymbologyCode93, "TEST93", Check(true), BarcodeFormat::Code93, "TEST93"},
-        {SymbologyCode93Full, "Code 93: full ASCII.", Check(true), BarcodeFormat::Code93, "Code 93: full ASCII."},
-        {SymbologyCodabar, "12345678", Check(false), BarcodeFormat::Codabar, "12345678"},
-        {SymbologyCodabar, "40156-$:/.+", Check(true), BarcodeFormat::Codabar, nullptr},
-        {SymbologyInterleaved25, "123456", Check(true), BarcodeFormat::ITF, "01234565"},
+        {SymbologyCode39, "CODE-39 $/+%.", WithCheckDigit(false), BarcodeFormat::Code39, "CODE-39 $/+%."},
+        {SymbologyCode39, "A*B", WithCheckDigit(true), BarcodeFormat::Code39, "A0BL"},
+        {SymbologyCode39Full, "Hello, world! ~{}", WithCheckDigit(false), BarcodeFormat::Code39, "Hello, world! ~{}"},
+        {SymbologyCode93, "TEST93", WithCheckDigit(true), BarcodeFormat::Code93, "TEST93"},
+        {SymbologyCode93Full, "Code 93: full ASCII.", WithCheckDigit(true), BarcodeFormat::Code93, "Code 93: full ASCII."},
+        {SymbologyCodabar, "12345678", WithCheckDigit(false), BarcodeFormat::Codabar, "12345678"},
+        {SymbologyCodabar, "40156-$:/.+", WithCheckDigit(true), BarcodeFormat::Codabar, nullptr},
+        {SymbologyInterleaved25, "123456", WithCheckDigit(true), BarcodeFormat::ITF, "01234565"},
         {SymbologyInterleaved25, "12345678901", Ratio(3), BarcodeFormat::ITF, "012345678901"},
-        {SymbologyITF14, "1234567890123", Check(true), BarcodeFormat::ITF, "12345678901231"},
-        {SymbologySCC14ITF, "00012345678905", Check(false), BarcodeFormat::ITF, "00012345678905"},
+        {SymbologyITF14, "1234567890123", WithCheckDigit(true), BarcodeFormat::ITF, "12345678901231"},
+        {SymbologySCC14ITF, "00012345678905", WithCheckDigit(false), BarcodeFormat::ITF, "00012345678905"},
         {SymbologyEAN13, "590123412345", {}, BarcodeFormat::EAN13, "5901234123457"},
         {SymbologyEAN8, "1234567", {}, BarcodeFormat::EAN8, "12345670"},
         {SymbologyUPCA, "01234567890", {}, BarcodeFormat::UPCA, "012345678905"},
@@ -278,7 +278,7 @@ TEST(LinearSymbologies, BarsOfTheSymbolsNoDecoderReadsAreDrawnAsComputed)
     ExpectBarsAsComputed(SymbologyCode11, "0-9", Ratio(3));
     ExpectBarsAsComputed(SymbologyMSI, "1234567");
     ExpectBarsAsComputed(SymbologyIndustrial25, "2468", Ratio(3));
-    ExpectBarsAsComputed(SymbologyMatrix25, "13579", Check(true));
+    ExpectBarsAsComputed(SymbologyMatrix25, "13579", WithCheckDigit(true));
 }
 
 // Centres in millimetres of the dark runs along the pixel row at yMm.

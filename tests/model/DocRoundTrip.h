@@ -1,8 +1,8 @@
 #pragma once
 
 // Whole-document writing and reading through the current archive version, shared by
-// the model tests; kept out of the common test support because only this folder
-// links the model library.
+// the model and interface tests; kept out of the common test support, which links no
+// model library.
 
 #include "model/DocReader.h"
 #include "model/DocWriter.h"

@@ -6,16 +6,16 @@
 
 namespace {
 
-constexpr double kDpi = 200.0;
+constexpr double kShapeDpi = 200.0;
 
-QImage Draw(const CBaseGraph& object, double widthMm = 60, double heightMm = 60)
+QImage DrawShape(const CBaseGraph& object, double widthMm = 60, double heightMm = 60)
 {
-    return PaintCanvas(widthMm, heightMm, kDpi, [&](QPainter& p) { object.Draw(p); });
+    return PaintCanvas(widthMm, heightMm, kShapeDpi, [&](QPainter& p) { object.Draw(p); });
 }
 
-QRgb PixelAt(const QImage& image, double xMm, double yMm)
+QRgb ShapePixelAt(const QImage& image, double xMm, double yMm)
 {
-    return PixelAtMm(image, xMm, yMm, kDpi);
+    return PixelAtMm(image, xMm, yMm, kShapeDpi);
 }
 
 bool IsBlank(const QImage& image)
@@ -81,15 +81,15 @@ TEST(LineGraph, DrawsAtTheOriginAndIgnoresTheAngle)
     line.m_fAngle = 90;
     line.m_fOriginX = 5;
     line.m_fOriginY = 20;
-    const QImage image = Draw(line);
-    EXPECT_TRUE(IsDarkAt(image, 11, 30, kDpi));
-    EXPECT_TRUE(IsDarkAt(image, 49, 30, kDpi));
-    EXPECT_FALSE(IsDarkAt(image, 9, 30, kDpi));
-    EXPECT_FALSE(IsDarkAt(image, 30, 10, kDpi));
+    const QImage image = DrawShape(line);
+    EXPECT_TRUE(IsDarkAt(image, 11, 30, kShapeDpi));
+    EXPECT_TRUE(IsDarkAt(image, 49, 30, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(image, 9, 30, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(image, 30, 10, kShapeDpi));
     line.m_nDashStyle = DashStyleDot;
-    const QImage dotted = Draw(line);
-    EXPECT_TRUE(IsDarkAt(dotted, 10.5, 30, kDpi));
-    EXPECT_FALSE(IsDarkAt(dotted, 11.5, 30, kDpi));
+    const QImage dotted = DrawShape(line);
+    EXPECT_TRUE(IsDarkAt(dotted, 10.5, 30, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(dotted, 11.5, 30, kShapeDpi));
 }
 
 TEST(ShapeGraph, NewShapesDrawTheirOutlineOnly)
@@ -102,16 +102,16 @@ TEST(ShapeGraph, NewShapesDrawTheirOutlineOnly)
     polygon->RecalcBounds();
     shapes.push_back(std::move(polygon));
     for (const auto& shape : shapes) {
-        const QImage image = Draw(*shape);
-        EXPECT_TRUE(IsDarkAt(image, 30, 10, kDpi)) << shape->m_strName.toStdString();
-        EXPECT_TRUE(IsDarkAt(image, 50, 30, kDpi)) << shape->m_strName.toStdString();
-        EXPECT_EQ(PixelAt(image, 30, 30), 0xFFFFFFFFu) << shape->m_strName.toStdString();
+        const QImage image = DrawShape(*shape);
+        EXPECT_TRUE(IsDarkAt(image, 30, 10, kShapeDpi)) << shape->m_strName.toStdString();
+        EXPECT_TRUE(IsDarkAt(image, 50, 30, kShapeDpi)) << shape->m_strName.toStdString();
+        EXPECT_EQ(ShapePixelAt(image, 30, 30), 0xFFFFFFFFu) << shape->m_strName.toStdString();
     }
     EXPECT_EQ(shapes[0]->m_strName, "Recatangle1");
     EXPECT_EQ(shapes[1]->GetKind(), KindEllipse);
     EXPECT_EQ(shapes[2]->GetKind(), KindPolygon);
     // The ellipse leaves the box's corners empty.
-    EXPECT_FALSE(IsDarkAt(Draw(*shapes[1]), 11, 11, kDpi));
+    EXPECT_FALSE(IsDarkAt(DrawShape(*shapes[1]), 11, 11, kShapeDpi));
 }
 
 TEST(ShapeGraph, HatchWinsOverGradientAndLargeGradientCodesDrawNothing)
@@ -124,11 +124,11 @@ TEST(ShapeGraph, HatchWinsOverGradientAndLargeGradientCodesDrawNothing)
     rect->m_nGradient = 3;
     rect->m_crGradient1 = 0xFF0000FFu;
     rect->m_crGradient2 = 0xFF0000FFu;
-    const QImage hatched = Draw(*rect);
-    EXPECT_TRUE(IsDarkAt(hatched, 30, 10, kDpi)); // outlined
+    const QImage hatched = DrawShape(*rect);
+    EXPECT_TRUE(IsDarkAt(hatched, 30, 10, kShapeDpi)); // outlined
     int red = 0, green = 0, blue = 0;
     for (double y = 20; y < 40; y += 0.05) {
-        const QRgb p = PixelAt(hatched, 30, y);
+        const QRgb p = ShapePixelAt(hatched, 30, y);
         red += p == 0xFFFF0000u;
         green += p == 0xFF00FF00u;
         blue += qBlue(p) > 128;
@@ -139,7 +139,7 @@ TEST(ShapeGraph, HatchWinsOverGradientAndLargeGradientCodesDrawNothing)
 
     rect->m_bHatch = false;
     rect->m_nGradient = 9;
-    EXPECT_TRUE(IsBlank(Draw(*rect)));
+    EXPECT_TRUE(IsBlank(DrawShape(*rect)));
 }
 
 TEST(ShapeGraph, GradientRunsDiagonallyWithoutOutline)
@@ -149,31 +149,31 @@ TEST(ShapeGraph, GradientRunsDiagonallyWithoutOutline)
     rect->m_crGradient1 = 0xFFFF0000u;
     rect->m_crGradient2 = 0xFF0000FFu;
     rect->m_fLineWidth = 2.0f;
-    const QImage image = Draw(*rect);
-    EXPECT_GT(qRed(PixelAt(image, 10.3, 10.3)), 240);
-    EXPECT_GT(qBlue(PixelAt(image, 49.7, 29.7)), 240);
+    const QImage image = DrawShape(*rect);
+    EXPECT_GT(qRed(ShapePixelAt(image, 10.3, 10.3)), 240);
+    EXPECT_GT(qBlue(ShapePixelAt(image, 49.7, 29.7)), 240);
     // No dark outline: the edge has the gradient's own colour.
-    EXPECT_GT(qRed(PixelAt(image, 10.3, 20)), 100);
+    EXPECT_GT(qRed(ShapePixelAt(image, 10.3, 20)), 100);
     rect->m_nGradient = 7;
-    const QImage exchanged = Draw(*rect);
-    EXPECT_GT(qBlue(PixelAt(exchanged, 10.3, 10.3)), 240);
-    EXPECT_GT(qRed(PixelAt(exchanged, 49.7, 29.7)), 240);
+    const QImage exchanged = DrawShape(*rect);
+    EXPECT_GT(qBlue(ShapePixelAt(exchanged, 10.3, 10.3)), 240);
+    EXPECT_GT(qRed(ShapePixelAt(exchanged, 49.7, 29.7)), 240);
 }
 
 TEST(ShapeGraph, RoundedCornersOnlyDifferAtTheCorners)
 {
     auto rect = Box<CRectangleGraph>(10, 10, 40, 20);
     rect->m_crFill = 0xFF000000u;
-    const QImage square = Draw(*rect);
+    const QImage square = DrawShape(*rect);
     rect->m_fCornerRadius = 4;
-    const QImage rounded = Draw(*rect);
-    EXPECT_TRUE(IsDarkAt(square, 10.4, 10.4, kDpi));
-    EXPECT_FALSE(IsDarkAt(rounded, 10.4, 10.4, kDpi));
-    EXPECT_FALSE(IsDarkAt(rounded, 49.6, 29.6, kDpi));
-    EXPECT_FALSE(IsDarkAt(rounded, 49.6, 10.4, kDpi));
-    EXPECT_FALSE(IsDarkAt(rounded, 10.4, 29.6, kDpi));
+    const QImage rounded = DrawShape(*rect);
+    EXPECT_TRUE(IsDarkAt(square, 10.4, 10.4, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(rounded, 10.4, 10.4, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(rounded, 49.6, 29.6, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(rounded, 49.6, 10.4, kShapeDpi));
+    EXPECT_FALSE(IsDarkAt(rounded, 10.4, 29.6, kShapeDpi));
     for (QPointF p : {QPointF(30, 10.1), QPointF(10.1, 20), QPointF(30, 20), QPointF(49.9, 20), QPointF(30, 29.9)})
-        EXPECT_TRUE(IsDarkAt(rounded, p.x(), p.y(), kDpi)) << p.x() << "," << p.y();
+        EXPECT_TRUE(IsDarkAt(rounded, p.x(), p.y(), kShapeDpi)) << p.x() << "," << p.y();
     const QPainterPath path = RoundedRectPath(QRectF(0, 0, 40, 20), 4);
     EXPECT_EQ(path.boundingRect(), QRectF(0, 0, 40, 20));
     EXPECT_FALSE(path.contains(QPointF(0.5, 0.5)));
@@ -190,12 +190,12 @@ TEST(ShapeGraph, TurnsAboutEachAnchor)
         rect->m_nAnchor = anchor;
         const QPointF pivot = rect->GetAnchorPoint();
         const QPointF centre = RotatePoint(90, QPointF(30, 25), pivot);
-        const QImage image = Draw(*rect, 70, 70);
+        const QImage image = DrawShape(*rect, 70, 70);
         // Turned, the box is 10 wide and 20 tall around that centre.
-        EXPECT_TRUE(IsDarkAt(image, centre.x() + 4, centre.y() + 9, kDpi)) << anchor;
-        EXPECT_TRUE(IsDarkAt(image, centre.x() - 4, centre.y() - 9, kDpi)) << anchor;
-        EXPECT_FALSE(IsDarkAt(image, centre.x() + 6, centre.y(), kDpi)) << anchor;
-        EXPECT_FALSE(IsDarkAt(image, centre.x() - 6, centre.y(), kDpi)) << anchor;
+        EXPECT_TRUE(IsDarkAt(image, centre.x() + 4, centre.y() + 9, kShapeDpi)) << anchor;
+        EXPECT_TRUE(IsDarkAt(image, centre.x() - 4, centre.y() - 9, kShapeDpi)) << anchor;
+        EXPECT_FALSE(IsDarkAt(image, centre.x() + 6, centre.y(), kShapeDpi)) << anchor;
+        EXPECT_FALSE(IsDarkAt(image, centre.x() - 6, centre.y(), kShapeDpi)) << anchor;
     }
 }
 
@@ -206,7 +206,7 @@ TEST(PolygonGraph, BoundsAndDrawingWithFewOrManyPoints)
     polygon.m_fY = 8;
     polygon.RecalcBounds();
     EXPECT_EQ(QRectF(polygon.m_fX, polygon.m_fY, polygon.m_fWidth, polygon.m_fHeight), QRectF(7, 8, 0, 0));
-    EXPECT_TRUE(IsBlank(Draw(polygon)));
+    EXPECT_TRUE(IsBlank(DrawShape(polygon)));
     polygon.m_points = {{3, 4}};
     polygon.RecalcBounds();
     EXPECT_EQ(QRectF(polygon.m_fX, polygon.m_fY, polygon.m_fWidth, polygon.m_fHeight), QRectF(3, 4, 0, 0));
@@ -222,8 +222,8 @@ TEST(PolygonGraph, BoundsAndDrawingWithFewOrManyPoints)
         p->RecalcBounds();
     }
     EXPECT_EQ(QRectF(ten.m_fX, ten.m_fY, ten.m_fWidth, ten.m_fHeight), QRectF(10, 5, 40, 45));
-    EXPECT_EQ(Draw(ten), Draw(twelve));
-    EXPECT_TRUE(IsDarkAt(Draw(ten), 30, 30, kDpi));
+    EXPECT_EQ(DrawShape(ten), DrawShape(twelve));
+    EXPECT_TRUE(IsDarkAt(DrawShape(ten), 30, 30, kShapeDpi));
 }
 
 TEST(PolygonGraph, TurnedGradientCoversThePolygonItself)
@@ -238,11 +238,11 @@ TEST(PolygonGraph, TurnedGradientCoversThePolygonItself)
     polygon.m_nAnchor = AnchorTopLeft; // turns onto (-20..10, -20..10), then moved in
     polygon.m_fOriginX = 30;
     polygon.m_fOriginY = 30;
-    const QImage image = Draw(polygon);
+    const QImage image = DrawShape(polygon);
     // Turned half round, the first colour is on the right.
-    EXPECT_GT(qRed(PixelAt(image, 39.5, 35)), 230);
-    EXPECT_GT(qBlue(PixelAt(image, 10.5, 35)), 230);
-    EXPECT_NEAR(qRed(PixelAt(image, 25, 25)), 128, 20);
+    EXPECT_GT(qRed(ShapePixelAt(image, 39.5, 35)), 230);
+    EXPECT_GT(qBlue(ShapePixelAt(image, 10.5, 35)), 230);
+    EXPECT_NEAR(qRed(ShapePixelAt(image, 25, 25)), 128, 20);
     EXPECT_EQ(polygon.m_points.front(), QPointF(10, 10)); // stored points untouched
 }
 

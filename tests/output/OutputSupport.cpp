@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <ZXing/ReadBarcode.h>
+// ZXing's error macro would rewrite a member of the script host where both meet in one batch.
+#undef FormatError
 #include <gtest/gtest.h>
 
 std::unique_ptr<CLabelData> MakeGridLabel(int rows, int columns)

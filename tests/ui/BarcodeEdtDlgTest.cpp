@@ -25,6 +25,7 @@
 #include "model/BarcodeGraph.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
+#include "tests/model/DocRoundTrip.h"
 #include "tests/output/OutputSupport.h"
 #include "output/PrintHandler.h"
 #include "output/PrintTarget.h"
@@ -46,13 +47,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 // A content each symbology encodes.
 QString ContentFor(int code)
@@ -117,21 +111,6 @@ ObjectEditRequest Request(BarcodeLabel& l, int* failed = nullptr)
     if (failed)
         request.applyFailed = [failed] { ++*failed; };
     return request;
-}
-
-void ClickButton(QWidget* dialog, int id)
-{
-    QTest::mouseClick(ctl<QPushButton>(dialog, id), Qt::LeftButton);
-}
-
-template <class T>
-T* Ctl(QWidget* parent, int pageId, int id)
-{
-    auto* pane = page<QWidget>(parent, pageId);
-    EXPECT_NE(pane, nullptr) << pageId;
-    auto* control = pane ? ctl<T>(pane, id) : nullptr;
-    EXPECT_NE(control, nullptr) << pageId << " " << id;
-    return control;
 }
 
 // The option pane on show in the barcode tab.

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kOrigin = 10; // label corner in client pixels, from the scroll set below
+constexpr int kCanvasOrigin = 10; // label corner in client pixels, from the scroll set below
 
 class CanvasTest : public testing::Test
 {
@@ -48,8 +48,8 @@ protected:
         const QImage& image = Frame();
         const QSize box = CanvasLabelBox(label, 1.0f);
         int dots = 0;
-        for (int y = kOrigin + 2; y < kOrigin + box.height() - 2; ++y)
-            for (int x = kOrigin + 2; x < kOrigin + box.width() - 2; ++x)
+        for (int y = kCanvasOrigin + 2; y < kCanvasOrigin + box.height() - 2; ++y)
+            for (int x = kCanvasOrigin + 2; x < kCanvasOrigin + box.width() - 2; ++x)
                 dots += (image.pixel(x, y) & 0xFFFFFFu) == 0;
         return dots;
     }
@@ -72,9 +72,9 @@ TEST_F(CanvasTest, OriginAndBoxFollowZoomScrollAndSizeMode)
 TEST_F(CanvasTest, LabelIsWhiteOnTheSurroundWithABlackOutline)
 {
     EXPECT_EQ(Pixel(3, 3), Surround());
-    EXPECT_EQ(Pixel(kOrigin + 90, kOrigin + 50), qRgb(255, 255, 255));
-    EXPECT_EQ(Pixel(kOrigin + 200, kOrigin + 50), Surround());
-    EXPECT_LT(qGray(Pixel(kOrigin, kOrigin + 50)), 160); // the outline
+    EXPECT_EQ(Pixel(kCanvasOrigin + 90, kCanvasOrigin + 50), qRgb(255, 255, 255));
+    EXPECT_EQ(Pixel(kCanvasOrigin + 200, kCanvasOrigin + 50), Surround());
+    EXPECT_LT(qGray(Pixel(kCanvasOrigin, kCanvasOrigin + 50)), 160); // the outline
     EXPECT_EQ(InteriorDots(), 0);
 }
 
@@ -95,8 +95,8 @@ TEST_F(CanvasTest, GridDotsOnlyAtInteriorPointsThinnedWhenDense)
     const int dots = InteriorDots();
     EXPECT_GT(dots, 1000);
     const QImage& image = Frame();
-    for (int y = kOrigin + 2; y < kOrigin + 100; ++y)
-        for (int x = kOrigin + 2; x < kOrigin + 180; ++x)
+    for (int y = kCanvasOrigin + 2; y < kCanvasOrigin + 100; ++y)
+        for (int x = kCanvasOrigin + 2; x < kCanvasOrigin + 180; ++x)
             if ((image.pixel(x, y) & 0xFFFFFFu) == 0) {
                 ASSERT_NE(image.pixel(x + 1, y) & 0xFFFFFFu, 0u) << x << "," << y;
             }
@@ -105,12 +105,12 @@ TEST_F(CanvasTest, GridDotsOnlyAtInteriorPointsThinnedWhenDense)
 TEST_F(CanvasTest, BackgroundColourOnlyWhenShownAndVisible)
 {
     label.m_crBackground = 0xFFFF0000u;
-    EXPECT_EQ(Pixel(kOrigin + 90, kOrigin + 50), qRgb(255, 255, 255)); // not for design
+    EXPECT_EQ(Pixel(kCanvasOrigin + 90, kCanvasOrigin + 50), qRgb(255, 255, 255)); // not for design
     label.m_bDesignBackground = true;
-    EXPECT_EQ(Pixel(kOrigin + 90, kOrigin + 50), qRgb(255, 0, 0));
-    EXPECT_EQ(Pixel(kOrigin + 200, kOrigin + 50), Surround());
+    EXPECT_EQ(Pixel(kCanvasOrigin + 90, kCanvasOrigin + 50), qRgb(255, 0, 0));
+    EXPECT_EQ(Pixel(kCanvasOrigin + 200, kCanvasOrigin + 50), Surround());
     label.m_crBackground = 0x00FF0000u;
-    EXPECT_EQ(Pixel(kOrigin + 90, kOrigin + 50), qRgb(255, 255, 255));
+    EXPECT_EQ(Pixel(kCanvasOrigin + 90, kCanvasOrigin + 50), qRgb(255, 255, 255));
 }
 
 TEST_F(CanvasTest, RoundedCornersHideTheBackground)
@@ -119,8 +119,8 @@ TEST_F(CanvasTest, RoundedCornersHideTheBackground)
     label.m_fCornerRadius = 5;
     label.m_crBackground = 0xFFFF0000u;
     label.m_bDesignBackground = true;
-    EXPECT_EQ(Pixel(kOrigin + 1, kOrigin + 1), Surround());
-    EXPECT_EQ(Pixel(kOrigin + 20, kOrigin + 20), qRgb(255, 0, 0));
+    EXPECT_EQ(Pixel(kCanvasOrigin + 1, kCanvasOrigin + 1), Surround());
+    EXPECT_EQ(Pixel(kCanvasOrigin + 20, kCanvasOrigin + 20), qRgb(255, 0, 0));
 }
 
 TEST_F(CanvasTest, EllipseHoleShowsTheSurroundInsideABlackRing)
@@ -128,12 +128,12 @@ TEST_F(CanvasTest, EllipseHoleShowsTheSurroundInsideABlackRing)
     label.m_nShape = ShapeEllipse;
     label.m_bCenterHole = true;
     label.m_fHoleDiameter = 10; // 37 pixels
-    const int cx = kOrigin + 188 / 2;
-    const int cy = kOrigin + 113 / 2;
+    const int cx = kCanvasOrigin + 188 / 2;
+    const int cy = kCanvasOrigin + 113 / 2;
     EXPECT_EQ(Pixel(cx, cy), Surround());
     EXPECT_EQ(Pixel(cx + 30, cy), qRgb(255, 255, 255));
     EXPECT_LT(qGray(Pixel(cx - 19 + 1, cy)), 200);
-    EXPECT_EQ(Pixel(kOrigin + 1, kOrigin + 1), Surround()); // outside the ellipse
+    EXPECT_EQ(Pixel(kCanvasOrigin + 1, kCanvasOrigin + 1), Surround()); // outside the ellipse
     label.m_bCenterHole = false;
     EXPECT_EQ(Pixel(cx, cy), qRgb(255, 255, 255));
 }
@@ -141,7 +141,7 @@ TEST_F(CanvasTest, EllipseHoleShowsTheSurroundInsideABlackRing)
 TEST_F(CanvasTest, NoLabelBoxInSizeModeOnlyTheSurround)
 {
     label.m_nPageWidthFlag = 1;
-    EXPECT_EQ(Pixel(kOrigin + 90, kOrigin + 50), Surround());
+    EXPECT_EQ(Pixel(kCanvasOrigin + 90, kCanvasOrigin + 50), Surround());
 }
 
 TEST_F(CanvasTest, GuideLinesCrossTheCanvasInPurpleTheActiveOneCyan)

@@ -69,12 +69,12 @@ std::unique_ptr<CDataBand> Band(int kind, const QString& value)
 
 // A label with a data source, form items and named substrings, and a text object
 // whose bands are one of every kind, each far from the defaults.
-struct Label
+struct BandedLabel
 {
     CLabelData label;
     CTextGraph* text;
 
-    Label()
+    BandedLabel()
     {
         if (CGlobalSettings::GetInstance()->m_dateTemplates.isEmpty())
             CGlobalSettings::GetInstance()->Init();
@@ -144,7 +144,7 @@ struct Label
     }
 };
 
-ObjectEditRequest Request(Label& l, CDataBand* select = nullptr)
+ObjectEditRequest Request(BandedLabel& l, CDataBand* select = nullptr)
 {
     ObjectEditRequest request;
     request.object = l.text;
@@ -179,7 +179,7 @@ void SelectRow(CBandListPanel& panel, int row)
 }
 
 // Runs the text dialog; the handler works on its data-source pane.
-bool RunTextDialog(Label& l, FakeServices& services, const std::function<void(QDialog&, CDataSourceEdtPane&)>& fill,
+bool RunTextDialog(BandedLabel& l, FakeServices& services, const std::function<void(QDialog&, CDataSourceEdtPane&)>& fill,
                    bool ok = true, CDataBand* select = nullptr)
 {
     services.OnNextDialog([&](QDialog& dialog) {
@@ -194,7 +194,7 @@ bool RunTextDialog(Label& l, FakeServices& services, const std::function<void(QD
 TEST(DataSourcePane, OkWithoutTouchingKeepsEveryBandAndItsKind)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     const QByteArray before = l.Bytes();
     for (int row = 0; row < 9; ++row) {
         SCOPED_TRACE(row);
@@ -209,7 +209,7 @@ TEST(DataSourcePane, OkWithoutTouchingKeepsEveryBandAndItsKind)
 TEST(DataSourcePane, OpensOnTheRequestedBandAndShowsItsSettings)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     CDataBand* field = l.text->m_bands[4].get();
     auto dialog = CreateObjectEdtDlg(Request(l, field));
     auto* tabs = ctl<QTabWidget>(dialog.get(), 1117);
@@ -250,7 +250,7 @@ TEST(DataSourcePane, OpensOnTheRequestedBandAndShowsItsSettings)
 TEST(DataSourcePane, EditsReachTheRowTheSampleAndOnOkTheObject)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     ASSERT_TRUE(RunTextDialog(l, services, [&](QDialog&, CDataSourceEdtPane& pane) {
         CBandListPanel& panel = *pane.m_panel;
         // A typed line break is kept as "\r\n"; row, sample and selection follow.
@@ -304,7 +304,7 @@ TEST(DataSourcePane, EditsReachTheRowTheSampleAndOnOkTheObject)
 TEST(DataSourcePane, ToolbarBuildsTheListAndCancelKeepsTheObject)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     const QByteArray before = l.Bytes();
     ASSERT_FALSE(RunTextDialog(
         l, services,
@@ -339,7 +339,7 @@ TEST(DataSourcePane, ToolbarBuildsTheListAndCancelKeepsTheObject)
 TEST(DataSourcePane, DeletingDownToOneBandAndApplyingAnEmptyList)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     ASSERT_TRUE(RunTextDialog(l, services, [&](QDialog&, CDataSourceEdtPane& pane) {
         for (int i = 0; i < 12; ++i)
             Trigger(pane, 40570);
@@ -548,7 +548,7 @@ TEST(DataBandSettingsDlg, PadCharactersAndSwitchedOffOptions)
 TEST(DataSourcePane, ConfirmedMoreOptionsShowTheSerialTextInTheSample)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     ASSERT_TRUE(RunTextDialog(
         l, services,
         [&](QDialog&, CDataSourceEdtPane& pane) {
@@ -571,7 +571,7 @@ TEST(DataSourcePane, ConfirmedMoreOptionsShowTheSerialTextInTheSample)
 TEST(NamedSubstringDlg, NewCopyPasteDeleteAndOk)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     CDataBand* lot = l.label.m_namedSubstrings[1].get();
     services.OnNextDialog([&](QDialog& dialog) {
         auto& d = static_cast<CNamedSubstringDlg&>(dialog);
@@ -612,7 +612,7 @@ TEST(NamedSubstringDlg, NewCopyPasteDeleteAndOk)
 TEST(NamedSubstringDlg, DeletingEverySubstringAndCancel)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     const QByteArray before = l.Bytes();
     services.OnNextDialog([&](QDialog& dialog) {
         Trigger(dialog, 40570);
@@ -690,7 +690,7 @@ TEST(BandTextEidtor, TheCanvasOpensItAndItsDataSourceButtonOpensTheProperties)
 {
     FakeServices services;
     ScopedDpi dpi{96};
-    Label l;
+    BandedLabel l;
     l.text->SetX(10);
     l.text->SetY(10);
     l.text->SetWidth(30);
@@ -749,7 +749,7 @@ TEST(Showcase, BandDialogs)
     const QString dir = env.isEmpty() ? temp.path() : env;
     QDir().mkpath(dir);
     FakeServices services;
-    Label l;
+    BandedLabel l;
     auto save = [&](QWidget& widget, const char* name) {
         widget.show();
         widget.resize(widget.sizeHint().expandedTo(widget.size()));
@@ -774,7 +774,7 @@ TEST(Showcase, BandDialogs)
 TEST(NamedSubstringDlg, TheDocumentWindowDropsItsHistoryAfterOk)
 {
     FakeServices services;
-    Label l;
+    BandedLabel l;
     auto label = std::make_unique<CLabelData>();
     label->m_namedSubstrings = std::move(l.label.m_namedSubstrings);
     CChildFrame frame(std::move(label), nullptr);

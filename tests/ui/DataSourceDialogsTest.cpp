@@ -21,19 +21,6 @@
 
 namespace {
 
-// Runs the dialog of a new description of the type through handler.
-std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler)
-{
-    services.OnNextDialog(std::move(handler));
-    return RunNewDataSourceDlg(type, nullptr);
-}
-
-std::unique_ptr<CDSBase> RunEdit(FakeServices& services, const CDSBase& ds, FakeServices::DialogHandler handler)
-{
-    services.OnNextDialog(std::move(handler));
-    return RunEditDataSourceDlg(ds, nullptr);
-}
-
 // The rows the text loader reads for a description, at most ten.
 QList<QStringList> LoaderRows(const CTextDS& ds)
 {

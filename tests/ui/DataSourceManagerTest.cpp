@@ -8,6 +8,7 @@
 #include "model/DSBase.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
+#include "tests/model/DocRoundTrip.h"
 
 #include <QDir>
 #include <QLabel>
@@ -21,13 +22,6 @@
 namespace {
 
 constexpr int kPagingButtons[] = {1115, 1116, 1117, 1118};
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 QTreeWidget* Tree(const QWidget* d)
 {

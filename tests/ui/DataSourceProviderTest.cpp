@@ -24,18 +24,6 @@
 
 namespace {
 
-std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler)
-{
-    services.OnNextDialog(std::move(handler));
-    return RunNewDataSourceDlg(type, nullptr);
-}
-
-std::unique_ptr<CDSBase> RunEdit(FakeServices& services, const CDSBase& ds, FakeServices::DialogHandler handler)
-{
-    services.OnNextDialog(std::move(handler));
-    return RunEditDataSourceDlg(ds, nullptr);
-}
-
 // The rows the type's loader reads for a description: what printing gets.
 QList<QStringList> LoaderRows(const CDSBase& ds, int last)
 {

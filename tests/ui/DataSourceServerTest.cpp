@@ -50,12 +50,6 @@ protected:
     FakeServices services;
 };
 
-std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler)
-{
-    services.OnNextDialog(std::move(handler));
-    return RunNewDataSourceDlg(type, nullptr);
-}
-
 } // namespace
 
 TEST_P(ServerDialog, MissingInputsWrongPasswordAndReconnect)

@@ -1,7 +1,9 @@
 #include "DataSourceSupport.h"
 
 #include "UiTestSupport.h"
+#include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/ReportList.h"
+#include "model/DSBase.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,6 +15,18 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler)
+{
+    services.OnNextDialog(std::move(handler));
+    return RunNewDataSourceDlg(type, nullptr);
+}
+
+std::unique_ptr<CDSBase> RunEdit(FakeServices& services, const CDSBase& ds, FakeServices::DialogHandler handler)
+{
+    services.OnNextDialog(std::move(handler));
+    return RunEditDataSourceDlg(ds, nullptr);
+}
 
 void ClickCtl(const QWidget* dialog, int id)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeServices.h"
 #include "app/Ctl.h"
 
 #include <QAbstractButton>
@@ -7,11 +8,16 @@
 #include <QString>
 #include <QStringList>
 
+class CDSBase;
 class CReportList;
 class QDialog;
 class QWidget;
 
 // Driving the data-source dialogs through their controls, as a person would.
+
+// Runs the dialog of a new description of the type, or of an edit of ds, through handler.
+std::unique_ptr<CDSBase> RunNew(FakeServices& services, int32_t type, FakeServices::DialogHandler handler);
+std::unique_ptr<CDSBase> RunEdit(FakeServices& services, const CDSBase& ds, FakeServices::DialogHandler handler);
 
 // A click on the button (push, radio or check) of that id.
 void ClickCtl(const QWidget* dialog, int id);

@@ -36,7 +36,7 @@ void SetText(QDialog& d, int id, const QString& text)
     ctl<QLineEdit>(&d, id)->setText(text);
 }
 
-void Click(QDialog& d, int id)
+void ClickButton(QDialog& d, int id)
 {
     ctl<QAbstractButton>(&d, id)->click();
 }
@@ -114,15 +114,15 @@ TEST_F(ExportDlgTest, SelectedBarcodeToPngAt300DpiDecodesAndTheChoicesAreRemembe
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1146)->isChecked());
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1147)->isChecked());
         EXPECT_FALSE(ctl<CVXUnitEdit>(&d, 1079)->isEnabled());
-        Click(d, 1131);
+        ClickButton(d, 1131);
         EXPECT_TRUE(ctl<QLineEdit>(&d, 1279)->isEnabled());
-        Click(d, 1280); // the picker's name without a suffix gets ".bmp"
+        ClickButton(d, 1280); // the picker's name without a suffix gets ".bmp"
         EXPECT_TRUE(ctl<QLineEdit>(&d, 1279)->text().endsWith("code.bmp"));
-        Click(d, 1149);
+        ClickButton(d, 1149);
         EXPECT_TRUE(ctl<CVXUnitEdit>(&d, 1079)->isEnabled());
         SetText(d, 1279, png);
         SetText(d, 1079, QStringLiteral("300"));
-        Click(d, 1);
+        ClickButton(d, 1);
     });
     ASSERT_TRUE(frame->HandleCommand(kExport));
     EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
@@ -153,10 +153,10 @@ TEST_F(ExportDlgTest, ClipboardHoldsThePictureAndForgetsThePath)
     AddEncodedBarcode(*label, QStringLiteral("CLIP-7"));
     Open(std::move(label));
     services.OnNextDialog([](QDialog& d) {
-        Click(d, 1137);
-        Click(d, 1149);
+        ClickButton(d, 1137);
+        ClickButton(d, 1149);
         SetText(d, 1079, QStringLiteral("5000")); // kept to 3000
-        Click(d, 1);
+        ClickButton(d, 1);
     });
     frame->HandleCommand(kExport);
     EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
@@ -176,9 +176,9 @@ TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)
 
     // A blank path keeps the dialog open and the remembered choices untouched.
     services.OnNextDialog([](QDialog& d) {
-        Click(d, 1131);
+        ClickButton(d, 1131);
         SetText(d, 1279, QStringLiteral("  "));
-        Click(d, 1);
+        ClickButton(d, 1);
         EXPECT_TRUE(d.isVisible());
         d.reject();
     });
@@ -192,9 +192,9 @@ TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)
     QDir(dir.path()).mkdir(QStringLiteral("a.png"));
     const QString odd = Path(QStringLiteral("a.png/picture"));
     services.OnNextDialog([odd](QDialog& d) {
-        Click(d, 1131);
+        ClickButton(d, 1131);
         SetText(d, 1279, odd);
-        Click(d, 1);
+        ClickButton(d, 1);
     });
     frame->HandleCommand(kExport);
     ASSERT_EQ(services.messages.size(), 1u);
@@ -206,7 +206,7 @@ TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)
     services.messages.clear();
     services.OnNextDialog([](QDialog& d) {
         SetText(d, 1274, QStringLiteral(" "));
-        Click(d, 1);
+        ClickButton(d, 1);
         EXPECT_TRUE(d.isVisible());
         d.reject();
     });
@@ -230,7 +230,7 @@ TEST_F(ExportDlgTest, BatchExportWritesOneDecodableFilePerRow)
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1143)->isChecked());
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1147)->isChecked());
         EXPECT_EQ(ctl<QLineEdit>(&d, 1081)->text(), "1");
-        Click(d, 1275);
+        ClickButton(d, 1275);
         auto* type = ctl<QComboBox>(&d, 1098);
         type->setCurrentIndex(type->findText(".png"));
         Q_EMIT type->activated(type->currentIndex());
@@ -238,10 +238,10 @@ TEST_F(ExportDlgTest, BatchExportWritesOneDecodableFilePerRow)
         SetText(d, 1080, QStringLiteral("L"));
         SetText(d, 1081, QStringLiteral("0")); // counts as the first row
         SetText(d, 1082, QStringLiteral("3"));
-        Click(d, 1146);
-        Click(d, 1149);
+        ClickButton(d, 1146);
+        ClickButton(d, 1149);
         SetText(d, 1079, QStringLiteral("300"));
-        Click(d, 1);
+        ClickButton(d, 1);
     });
     frame->HandleCommand(kBatchExport);
     EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
@@ -272,8 +272,8 @@ TEST_F(ExportDlgTest, BatchDialogReadsRowsTypeAndName)
             SetText(d, 1274, dir.path());
             SetText(d, 1081, c.from);
             SetText(d, 1082, c.to);
-            Click(d, 1004);
-            Click(d, 1);
+            ClickButton(d, 1004);
+            ClickButton(d, 1);
         });
         ASSERT_EQ(services.RunModal(dialog), QDialog::Accepted);
         EXPECT_EQ(dialog.m_nFromRow, c.fromRow);

@@ -17,6 +17,7 @@
 #include "output/PrintHandler.h"
 #include "output/PrintTarget.h"
 #include "platform/ScreenDpi.h"
+#include "tests/model/DocRoundTrip.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,13 +36,6 @@
 namespace {
 
 using Tab = CLabelSettingsDlg::Tab;
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 // A sheet shown on a record, with its pages reached by template id.
 class Sheet

@@ -21,6 +21,7 @@
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
+#include "tests/model/DocRoundTrip.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,13 +38,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 QString WritePng(const QString& path, int width, int height)
 {
@@ -196,24 +190,11 @@ ObjectEditRequest MakeRequest(Label& l, CBaseGraph* object, UndoLog& log)
     return request;
 }
 
-void ClickButton(QWidget* dialog, int id)
-{
-    QTest::mouseClick(ctl<QPushButton>(dialog, id), Qt::LeftButton);
-}
-
 QWidget* Pane(QWidget* dialog, int pageId)
 {
     auto* pane = page<QWidget>(dialog, pageId);
     EXPECT_NE(pane, nullptr) << pageId;
     return pane;
-}
-
-template <class T>
-T* Ctl(QWidget* dialog, int pageId, int id)
-{
-    auto* control = ctl<T>(Pane(dialog, pageId), id);
-    EXPECT_NE(control, nullptr) << pageId << " " << id;
-    return control;
 }
 
 // Runs the object's dialog: the handler fills it; true when it closed with OK.

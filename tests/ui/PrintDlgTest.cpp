@@ -79,7 +79,7 @@ private:
 };
 
 // An encoder that refuses every content.
-class RefusingCode128 : public CBarcodeImpl_Code128
+class AlwaysRefusingCode128 : public CBarcodeImpl_Code128
 {
 public:
     void Encode() override { throw CBarcodeException(QStringLiteral("data too long")); }
@@ -337,7 +337,7 @@ TEST(PrintDlg, AFailingLabelStopsThePrintWithTheObjectAndValue)
 {
     auto label = PagedLabel(3);
     CBarcodeGraph& barcode = AddSerialBarcode(*label, "Code", 1, 2, 2);
-    auto refusing = std::make_unique<RefusingCode128>();
+    auto refusing = std::make_unique<AlwaysRefusingCode128>();
     refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
     barcode.m_pBarcodeImpl = std::move(refusing);
     DialogRun run(*label);

@@ -15,6 +15,7 @@
 #include "output/ui/PrintCommands.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/ScreenDataView.h"
+#include "tests/model/DocRoundTrip.h"
 #include "tests/output/OutputSupport.h"
 
 #include <QAction>
@@ -32,13 +33,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray DocumentBytes(const CLabelData& label)
-{
-    CDocWriterV1_0 writer;
-    writer.m_pLabelData = &label;
-    return writer.DocumentBytes();
-}
 
 // Widget point of a point in the form's client area.
 QPoint At(int x, int y)

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -35,4 +36,9 @@ void Click(QWidget* widget)
     ASSERT_NE(widget, nullptr);
     ASSERT_TRUE(widget->isEnabled());
     QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
+}
+
+void ClickButton(QWidget* dialog, int id)
+{
+    QTest::mouseClick(ctl<QPushButton>(dialog, id), Qt::LeftButton);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/Ctl.h"
+
 #include <QString>
+#include <QWidget>
+#include <gtest/gtest.h>
 
 class QComboBox;
 class QLineEdit;
-class QWidget;
 
 // Types the text into the widget key by key, as a person would; characters without
 // a key of their own (Chinese) arrive as key events carrying the character.
@@ -17,3 +20,15 @@ void RetypeText(QLineEdit* edit, const QString& text);
 void ChooseItem(QComboBox* combo, int index);
 // A left click near the widget's left edge; the widget must be there and enabled.
 void Click(QWidget* widget);
+// A mouse click on the push button of that id.
+void ClickButton(QWidget* dialog, int id);
+// The control of that id on the dialog's page pageId; a test failure when either is missing.
+template <class T>
+T* Ctl(QWidget* dialog, int pageId, int id)
+{
+    auto* pane = page<QWidget>(dialog, pageId);
+    EXPECT_NE(pane, nullptr) << pageId;
+    auto* control = pane ? ctl<T>(pane, id) : nullptr;
+    EXPECT_NE(control, nullptr) << pageId << " " << id;
+    return control;
+}
