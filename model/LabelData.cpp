@@ -3,11 +3,13 @@
 #include "model/BaseGraph.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
+#include "model/DocFormat.h"
 #include "model/SDGraph.h"
 #include "model/Utils.h"
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
 
+#include <any>
 #include <cmath>
 
 const std::array<ScriptEventInfo, kScriptEventCount> g_scriptEvents = {{
@@ -77,4 +79,44 @@ std::pair<float, float> CLabelData::SnapPointToGrid(float x, float y) const
 void CLabelData::DeleteObjects()
 {
     m_objects.clear();
+}
+
+namespace {
+
+// The two halves of CopyLabelSettings: the file's field order, walked once over the
+// source to take the values and once over the target to give them back, so the copy
+// can never miss a field the file keeps.
+class SettingsTaker
+{
+public:
+    template <typename T> void operator()(const T& v) { values.emplace_back(v); }
+    void operator()(ConstColour c) { values.emplace_back(c.value); }
+    std::vector<std::any> values;
+};
+
+class SettingsGiver
+{
+public:
+    explicit SettingsGiver(const std::vector<std::any>& values) : m_values(values) {}
+    template <typename T> void operator()(T& v) { v = std::any_cast<const T&>(m_values.at(m_next++)); }
+    void operator()(Colour c) { c.value = std::any_cast<uint32_t>(m_values.at(m_next++)); }
+
+private:
+    const std::vector<std::any>& m_values;
+    size_t m_next = 0;
+};
+
+} // namespace
+
+void CopyLabelSettings(const CLabelData& from, CLabelData& to)
+{
+    if (&from == &to)
+        return;
+    SettingsTaker taker;
+    TransferLabelSettingsHead(taker, from);
+    TransferLabelSettingsTail(taker, from);
+    SettingsGiver giver(taker.values);
+    TransferLabelSettingsHead(giver, to);
+    TransferLabelSettingsTail(giver, to);
+    to.m_pImage = from.m_pImage ? std::make_unique<ImageHolder>(*from.m_pImage) : nullptr;
 }

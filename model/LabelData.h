@@ -55,6 +55,13 @@ public:
     QString m_strText3;
 };
 
+class CLabelData;
+
+// Copies the label's settings (what the label settings sheet edits and the file's
+// settings section holds: printer, page, shape, layout, advanced, background with its
+// picture, print count, grid) and nothing else of the record.
+void CopyLabelSettings(const CLabelData& from, CLabelData& to);
+
 // The whole in-memory record of one label document. A plain record: the dialogs,
 // the reader and the writer work on its fields directly.
 class CLabelData

@@ -1068,11 +1068,15 @@ CLabelSettingsDlg::CLabelSettingsDlg(QWidget* parent) : CVXBaseDialog(parent)
 
 void CLabelSettingsDlg::BindPages()
 {
+    m_work = std::make_unique<CLabelData>();
+    CopyLabelSettings(*m_pLabelData, *m_work);
+    for (const auto& source : m_pLabelData->m_dataSources)
+        m_work->m_dataSources.push_back(source->Clone());
     m_advancedPage->m_pObjectNames = m_pObjectNames;
     for (CLabelSettingsDlg_Base* page : m_pages) {
         page->m_bInitialised = false;
         page->m_bNewLabel = m_bNewLabel;
-        page->SetLabelSettings(m_pLabelData);
+        page->SetLabelSettings(m_work.get());
         page->Load();
     }
     m_preview->Refresh();
@@ -1113,8 +1117,10 @@ bool CLabelSettingsDlg::OnOK()
         Services().ShowMessage(this, QStringLiteral("请调整设置以消除预览中提示的错误!"), MessageIcon::Stop);
         return false;
     }
+    // A page that throws leaves the caller's record as it was.
     for (int tab : {TabPrinter, TabPage, TabShape, TabLayout, TabAdvanced, TabPrintCount, TabBackground})
         Page(tab)->Apply();
+    CopyLabelSettings(*m_work, *m_pLabelData);
     return true;
 }
 

@@ -253,8 +253,10 @@ private:
 };
 
 // The label settings sheet: printer, page, shape, layout, advanced, background and
-// print-count pages beside a live layout preview. The pages edit the caller's record
-// only on OK; the current tab is remembered in the record at every change.
+// print-count pages beside a live layout preview. The pages load from and apply to a
+// working copy of the caller's settings, which replaces them only when every page
+// validated and applied on OK; the current tab is remembered in the caller's record
+// at every change.
 class CLabelSettingsDlg : public CVXBaseDialog
 {
     Q_OBJECT
@@ -263,7 +265,8 @@ public:
 
     explicit CLabelSettingsDlg(QWidget* parent = nullptr);
 
-    // Hands the record (and the object names) to the pages and loads them.
+    // Copies the record's settings into the working copy and hands that (and the
+    // object names) to the pages, which load from it.
     void BindPages();
 
     CLabelSettingsDlg_Base* Page(int tab) const { return m_pages[static_cast<size_t>(tab)]; }
@@ -287,6 +290,9 @@ protected:
 
 private:
     void OnTabChanged(int index);
+
+    // The settings the pages edit, and the data sources the print-count page lists.
+    std::unique_ptr<CLabelData> m_work;
 
     QTabWidget* m_tabs;
     CLSPreviewStatic* m_preview;

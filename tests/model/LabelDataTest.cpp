@@ -1,6 +1,10 @@
+#include "DocRoundTrip.h"
 #include "TestSupport.h"
 #include "model/BaseGraph.h"
+#include "model/DSBase.h"
+#include "model/DocFormat.h"
 #include "model/LabelData.h"
+#include "model/ShapeGraph.h"
 #include "platform/ScreenDpi.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +116,56 @@ TEST(LabelData, DeleteObjectsAndDestructorFreeEveryObjectOnce)
         d.m_objects.push_back(std::make_unique<CountedGraph>());
     }
     EXPECT_EQ(g_liveObjects, 0);
+}
+
+namespace {
+
+// Gives every settings field of the file its own value, unlike its default.
+class SettingsFiller
+{
+public:
+    template <typename T> void operator()(T& v)
+    {
+        ++m_n;
+        if constexpr (std::is_same_v<T, bool>)
+            v = !v;
+        else if constexpr (std::is_same_v<T, QString>)
+            v = QStringLiteral("value %1").arg(m_n);
+        else if constexpr (std::is_floating_point_v<T>)
+            v = static_cast<T>(m_n) + T(0.5);
+        else
+            v = static_cast<T>(m_n % 100 + 7);
+    }
+    void operator()(Colour c) { c.value = 0xFF000000u + static_cast<uint32_t>(++m_n); }
+
+private:
+    int m_n = 0;
+};
+
+} // namespace
+
+// The label settings sheet edits a copy made by CopyLabelSettings and stores it back
+// the same way: every field the file keeps must travel, and nothing else may.
+TEST(CopyLabelSettings, CopiesEverySettingAndNothingElse)
+{
+    CLabelData source;
+    SettingsFiller filler;
+    TransferLabelSettingsHead(filler, source);
+    TransferLabelSettingsTail(filler, source);
+    CLabelData blank;
+    ASSERT_NE(DocumentBytes(source), DocumentBytes(blank));
+    CopyLabelSettings(source, blank);
+    EXPECT_EQ(DocumentBytes(blank), DocumentBytes(source));
+
+    CLabelData target;
+    target.m_objects.push_back(std::make_unique<CEllipseGraph>());
+    target.m_dataSources.push_back(std::make_unique<CTextDS>());
+    target.m_strFormCaption = "form";
+    target.m_nSettingsTab = 3;
+    CopyLabelSettings(source, target);
+    EXPECT_EQ(target.m_objects.size(), 1u);
+    EXPECT_EQ(target.m_dataSources.size(), 1u);
+    EXPECT_EQ(target.m_strFormCaption, "form");
+    EXPECT_EQ(target.m_nSettingsTab, 3);
+    EXPECT_EQ(target.m_fLabelWidth, source.m_fLabelWidth);
 }
