@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class CBarcodeGraph;
 class CBaseGraph;
 class CDataBand;
 class CLabelData;
@@ -65,6 +66,13 @@ DataBandList* ObjectBands(CBaseGraph* object);
 
 // The tools that create an object.
 bool IsCreationTool(int tool);
+
+// A new barcode of the default symbology showing the content, bound by the band (not
+// yet encoded), as the barcode tool and a drop from the object pane make it.
+std::unique_ptr<CBarcodeGraph> NewBarcode(const QString& content, std::unique_ptr<CDataBand> band);
+// Encodes the barcode and gives it the symbol's size; the size follows also when the
+// encoder refuses the content, whose error goes on to the caller.
+void EncodeAndFitBarcode(CBarcodeGraph& barcode);
 
 // Where the canvas's client pixels lie on the label, at one zoom and scroll position.
 // Every conversion between the window and the label goes through here, each with its
@@ -183,6 +191,9 @@ public:
     // Selection commands.
     void ClearSelection();
     void SelectByKind(int kind);
+    // Empties the selection and selects, in drawing order, every object picked; the
+    // last becomes the current object.
+    void SelectWhere(const std::function<bool(const CBaseProxy&)>& pick);
     void SelectAll();
     void InvertSelection();
     // One undo record holds the deleted objects.

@@ -101,11 +101,13 @@ void CChildView::SetCurrentObject(CBaseProxy* proxy)
     AnnounceState();
 }
 
-void CChildView::SelectAll()
+void CChildView::SelectWhere(const std::function<bool(const CBaseProxy&)>& pick)
 {
-    m_selection.clear();
+    ProxySelection picked;
     for (const auto& proxy : m_objects)
-        m_selection.push_back(proxy.get());
+        if (pick(*proxy))
+            picked.push_back(proxy.get());
+    m_selection = std::move(picked);
     m_pCurrent = m_selection.empty() ? nullptr : m_selection.back();
     if (GroupRotation())
         UpdateRotationCentre();
@@ -113,18 +115,17 @@ void CChildView::SelectAll()
     AnnounceState();
 }
 
+void CChildView::SelectAll()
+{
+    SelectWhere([](const CBaseProxy&) { return true; });
+}
+
 void CChildView::InvertSelection()
 {
-    ProxySelection inverted;
-    for (const auto& proxy : m_objects)
-        if (!IsSelected(proxy.get()))
-            inverted.push_back(proxy.get());
-    m_selection = std::move(inverted);
-    m_pCurrent = m_selection.empty() ? nullptr : m_selection.back();
-    if (GroupRotation())
-        UpdateRotationCentre();
-    Redraw();
-    AnnounceState();
+    const ProxySelection before = m_selection;
+    SelectWhere([&](const CBaseProxy& proxy) {
+        return std::find(before.begin(), before.end(), &proxy) == before.end();
+    });
 }
 
 void CChildView::FinishGesture()

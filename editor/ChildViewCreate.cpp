@@ -18,6 +18,7 @@
 #include "platform/ScreenDpi.h"
 
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <cmath>
 
 namespace {
@@ -36,6 +37,31 @@ std::unique_ptr<CDataBand> ConstantBand(const QString& text)
 }
 
 } // namespace
+
+std::unique_ptr<CBarcodeGraph> NewBarcode(const QString& content, std::unique_ptr<CDataBand> band)
+{
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(0);
+    CBarcodeSettings& settings = *barcode->m_pBarcodeImpl->GetSettings();
+    settings.m_strFontName = QStringLiteral("Arial");
+    settings.m_strContent = content;
+    settings.m_bandList.push_back(std::move(band));
+    return barcode;
+}
+
+void EncodeAndFitBarcode(CBarcodeGraph& barcode)
+{
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    const CBarcodeSettings& settings = *impl.GetSettings();
+    const auto fit = qScopeGuard([&] {
+        barcode.SetWidth(settings.m_fWidth);
+        barcode.SetHeight(settings.m_fHeight);
+    });
+    impl.Encode();
+    impl.BuildBars();
+    impl.BuildBarsFromText();
+    impl.CalcSize();
+}
 
 bool IsCreationTool(int tool)
 {
@@ -138,19 +164,9 @@ void CChildView::CreateAtClick(int tool, QPoint point)
         object.SetHeight(sh);
     };
     if (tool == ToolBarcode) {
-        auto barcode = std::make_unique<CBarcodeGraph>();
-        barcode->m_pBarcodeImpl = CreateBarcodeImpl(0);
-        CBarcodeImpl& impl = *barcode->m_pBarcodeImpl;
-        CBarcodeSettings& settings = *impl.GetSettings();
-        settings.m_strFontName = QStringLiteral("Arial");
-        settings.m_strContent = QStringLiteral("12345678");
-        settings.m_bandList.push_back(ConstantBand(settings.m_strContent));
-        impl.Encode();
-        impl.BuildBars();
-        impl.BuildBarsFromText();
-        impl.CalcSize();
-        barcode->SetWidth(settings.m_fWidth);
-        barcode->SetHeight(settings.m_fHeight);
+        const QString content = QStringLiteral("12345678");
+        std::unique_ptr<CBarcodeGraph> barcode = NewBarcode(content, ConstantBand(content));
+        EncodeAndFitBarcode(*barcode);
         place(*barcode);
         AddCreatedObject(std::move(barcode), true);
     } else if (tool == ToolText) {

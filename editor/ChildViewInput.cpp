@@ -136,16 +136,7 @@ void CChildView::ClearSelection()
 
 void CChildView::SelectByKind(int kind)
 {
-    ClearSelection();
-    for (const auto& proxy : m_objects)
-        if (proxy->GetObject() && proxy->GetObject()->GetKind() == kind) {
-            m_selection.push_back(proxy.get());
-            m_pCurrent = proxy.get();
-        }
-    if (GroupRotation())
-        UpdateRotationCentre();
-    Redraw();
-    AnnounceState();
+    SelectWhere([kind](const CBaseProxy& proxy) { return proxy.GetObject() && proxy.GetObject()->GetKind() == kind; });
 }
 
 void CChildView::DeleteSelection()

@@ -68,25 +68,15 @@ void CChildView::RegisterPaneCommands()
 
 void CChildView::SelectObject(CBaseProxy* proxy)
 {
-    m_selection.clear();
-    m_pCurrent = nullptr;
-    if (proxy && HoldsObject(proxy))
-        Select(proxy);
-    Redraw();
-    AnnounceState();
+    SelectWhere([proxy](const CBaseProxy& each) { return &each == proxy; });
 }
 
 void CChildView::SelectByBand(const std::function<bool(const CDataBand&)>& matches)
 {
-    m_selection.clear();
-    m_pCurrent = nullptr;
-    for (const auto& proxy : m_objects) {
-        const DataBandList* bands = ObjectBands(proxy->GetObject());
-        if (bands && std::any_of(bands->begin(), bands->end(), [&](const auto& band) { return matches(*band); }))
-            Select(proxy.get());
-    }
-    Redraw();
-    AnnounceState();
+    SelectWhere([&](const CBaseProxy& proxy) {
+        const DataBandList* bands = ObjectBands(proxy.GetObject());
+        return bands && std::any_of(bands->begin(), bands->end(), [&](const auto& band) { return matches(*band); });
+    });
 }
 
 void CChildView::SelectByDatabaseField(const QString& source, const QString& field)
@@ -241,25 +231,14 @@ CBaseProxy* CChildView::CreateFromDrop(bool barcode)
 
     std::unique_ptr<CBaseGraph> object;
     if (barcode) {
-        auto graph = std::make_unique<CBarcodeGraph>();
-        graph->m_pBarcodeImpl = CreateBarcodeImpl(0);
-        CBarcodeImpl& impl = *graph->m_pBarcodeImpl;
-        CBarcodeSettings& settings = *impl.GetSettings();
-        settings.m_strFontName = QStringLiteral("Arial");
-        settings.m_strContent = sample;
-        settings.m_bandList.push_back(std::move(band));
+        std::unique_ptr<CBarcodeGraph> graph = NewBarcode(sample, std::move(band));
         try {
-            impl.Encode();
-            impl.BuildBars();
-            impl.BuildBarsFromText();
-            impl.CalcSize();
+            EncodeAndFitBarcode(*graph);
         } catch (const VXException& e) {
             // A sample the symbology cannot encode: the barcode is still made, bound
             // as asked, and the reason shown; its bars follow once the value fits.
             Services().ReportException(this, e);
         }
-        graph->SetWidth(settings.m_fWidth);
-        graph->SetHeight(settings.m_fHeight);
         object = std::move(graph);
     } else {
         auto text = std::make_unique<CTextGraph>();
