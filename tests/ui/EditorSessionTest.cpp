@@ -2,8 +2,7 @@
 // and tool bars' actions, gestures as mouse and key events on the real canvas, files
 // written through the save dialog; the undo history, the modified mark and what is
 // on disk checked after each step.
-#include "FakeServices.h"
-#include "ShellTestSupport.h"
+#include "SessionTestSupport.h"
 #include "UiTestSupport.h"
 #include "app/Ctl.h"
 #include "app/MainFrame.h"
@@ -35,21 +34,14 @@
 
 namespace {
 
-class EditorSessionTest : public ShellTest
+class EditorSessionTest : public SessionTest
 {
 protected:
     void SetUp() override
     {
-        ShellTest::SetUp();
-        CVellumcraftApp::Options options;
-        options.splash = false;
-        options.instanceFolder = m_dir.path();
-        ASSERT_TRUE(app.InitInstance(options));
-        frame = app.MainFrame();
-        frame->resize(1200, 800);
+        SessionTest::SetUp();
         settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = false;
         settings.m_bContinueCreating = settings.m_bCreateAsHVLine = false;
-        NewLabel();
     }
     void TearDown() override
     {
@@ -58,89 +50,9 @@ protected:
         settings.m_bInstantRotating = saved[2];
         settings.m_bContinueCreating = saved[3];
         settings.m_bCreateAsHVLine = saved[4];
-        // Nothing left to ask about: the fixture's labels are thrown away.
-        for (LabelDocumentWindow* window : frame->LabelWindows())
-            static_cast<CChildFrame*>(window)->View().SetModified(false);
-        app.ExitInstance();
+        SessionTest::TearDown();
     }
 
-    // A new label through File > New, its settings sheet confirmed as it opens, shown
-    // at 100 %.
-    void NewLabel()
-    {
-        services.OnNextDialog([](QDialog& dialog) { dialog.accept(); });
-        ASSERT_TRUE(Trigger(CmdFileNew));
-        ASSERT_NE(frame->ActiveLabelWindow(), nullptr);
-        ASSERT_TRUE(Trigger(CmdZoomActual));
-        ASSERT_TRUE(Trigger(CmdCentreLabel));
-    }
-    CChildFrame& Window() const { return *static_cast<CChildFrame*>(frame->ActiveLabelWindow()); }
-    CChildView& View() const { return Window().View(); }
-
-    // Lets the coalesced update pass run, as the event loop would before the next
-    // click: nothing here calls the update pass itself.
-    static void Settle() { QCoreApplication::processEvents(); }
-    QAction* Action(int id) { return frame->Commands().Action(id); }
-    bool Enabled(int id)
-    {
-        Settle();
-        return Action(id)->isEnabled();
-    }
-    bool Checked(int id)
-    {
-        Settle();
-        return Action(id)->isChecked();
-    }
-    // Triggers the action as a menu entry would; false when it was disabled.
-    bool Trigger(int id)
-    {
-        Settle();
-        if (!Action(id)->isEnabled())
-            return false;
-        Action(id)->trigger();
-        Settle();
-        return true;
-    }
-
-    // The client point of a label position in millimetres.
-    QPoint At(float x, float y)
-    {
-        const CanvasMapping m = View().Mapping();
-        return m.FromLabel(QPointF(x * m.dpiX / 25.4, y * m.dpiY / 25.4));
-    }
-    void Drag(QPoint from, QPoint to, int steps = 2)
-    {
-        QTest::mousePress(&View(), Qt::LeftButton, {}, from);
-        for (int i = 1; i <= steps; ++i)
-            QTest::mouseMove(&View(), from + (to - from) * i / steps);
-        QTest::mouseRelease(&View(), Qt::LeftButton, {}, to);
-    }
-    void Click(QPoint at) { Drag(at, at, 0); }
-    void DoubleClick(QPoint at)
-    {
-        Click(at);
-        QTest::mousePress(&View(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(&View(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(&View(), Qt::LeftButton, {}, at);
-    }
-
-    // Draws one object with the tool picked from the 创建 menu.
-    void Create(int tool, float x, float y)
-    {
-        ASSERT_TRUE(Trigger(tool)) << tool;
-        switch (tool) {
-        case CmdToolBarcode:
-        case CmdToolText:
-        case CmdToolImage: Click(At(x, y)); break;
-        case CmdToolPolygon:
-            Click(At(x, y));
-            Click(At(x + 12, y));
-            DoubleClick(At(x + 6, y + 8));
-            break;
-        default: Drag(At(x, y), At(x + 15, y + 8)); break;
-        }
-    }
-    CBaseProxy* Last() const { return View().ObjectList().back().get(); }
     // A point on the top edge of the object's box, where even an unfilled shape is hit.
     QPoint OnEdge(CBaseProxy* proxy)
     {
@@ -177,9 +89,6 @@ protected:
     }
     bool TitleMarked() const { return Window().windowTitle().endsWith(" *"); }
 
-    FakeServices services;
-    CVellumcraftApp app;
-    CMainFrame* frame = nullptr;
     CGlobalSettings& settings = *CGlobalSettings::GetInstance();
     bool saved[5] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating,
                      settings.m_bContinueCreating, settings.m_bCreateAsHVLine};

@@ -1,8 +1,7 @@
 // The docking panes in the running program: the object pane follows the active
 // label's canvas and turns its items into selections and bound objects; the resource
 // and template libraries work on folders on disk.
-#include "FakeServices.h"
-#include "ShellTestSupport.h"
+#include "SessionTestSupport.h"
 #include "app/MainFrame.h"
 #include "app/ObjectWnd.h"
 #include "app/ResourceWnd.h"
@@ -45,60 +44,19 @@
 
 namespace {
 
-class PanesTest : public ShellTest
+class PanesTest : public SessionTest
 {
 protected:
     void SetUp() override
     {
-        ShellTest::SetUp();
         qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
-        CVellumcraftApp::Options options;
-        options.splash = false;
-        options.instanceFolder = m_dir.path();
-        ASSERT_TRUE(app.InitInstance(options));
-        frame = app.MainFrame();
-        frame->resize(1200, 800);
-        NewLabel();
+        SessionTest::SetUp();
     }
     void TearDown() override
     {
-        for (LabelDocumentWindow* window : frame->LabelWindows())
-            static_cast<CChildFrame*>(window)->View().SetModified(false);
-        app.ExitInstance();
+        SessionTest::TearDown();
         qunsetenv("VELLUMCRAFT_HOME");
     }
-    void NewLabel()
-    {
-        services.OnNextDialog([](QDialog& dialog) { dialog.accept(); });
-        ASSERT_TRUE(Trigger(CmdFileNew));
-        ASSERT_TRUE(Trigger(CmdZoomActual));
-        ASSERT_TRUE(Trigger(CmdCentreLabel));
-    }
-    static void Settle() { QCoreApplication::processEvents(); }
-    QAction* Action(int id) { return frame->Commands().Action(id); }
-    bool Trigger(int id)
-    {
-        Settle();
-        frame->Commands().UpdateAction(id);
-        if (!Action(id)->isEnabled())
-            return false;
-        Action(id)->trigger();
-        Settle();
-        return true;
-    }
-    CChildFrame& Window() const { return *static_cast<CChildFrame*>(frame->ActiveLabelWindow()); }
-    CChildView& View() const { return Window().View(); }
-    QPoint At(float x, float y)
-    {
-        const CanvasMapping m = View().Mapping();
-        return m.FromLabel(QPointF(x * m.dpiX / 25.4, y * m.dpiY / 25.4));
-    }
-    void Create(int tool, float x, float y)
-    {
-        ASSERT_TRUE(Trigger(tool));
-        QTest::mouseClick(&View(), Qt::LeftButton, {}, At(x, y));
-    }
-    CBaseProxy* Last() const { return View().ObjectList().back().get(); }
 
     CObjectWnd& ObjectPane() const
     {
@@ -136,9 +94,6 @@ protected:
         return nullptr;
     }
 
-    FakeServices services;
-    CVellumcraftApp app;
-    CMainFrame* frame = nullptr;
 };
 
 TEST_F(PanesTest, ObjectGroupFollowsTheCanvasTextsAndBarcodesOnly)
