@@ -10,7 +10,25 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 
-jobs=${VC_JOBS:-$(nproc)}
+# The cores and memory this process may really use: a container can show the host's cores and
+# memory while its control group grants far less, and a sanitized unity batch of the UI tests
+# takes about 2 GB to compile.
+job_count() {
+  local cores mem_kb quota period limit
+  cores=$(nproc)
+  if read -r quota period 2>/dev/null </sys/fs/cgroup/cpu.max && [ "$quota" != max ]; then
+    cores=$(( (quota + period - 1) / period < cores ? (quota + period - 1) / period : cores ))
+  fi
+  mem_kb=$(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo)
+  if read -r limit 2>/dev/null </sys/fs/cgroup/memory.max && [ "$limit" != max ]; then
+    ((limit / 1024 < mem_kb)) && mem_kb=$((limit / 1024))
+  fi
+  local by_memory=$((mem_kb / (2 * 1024 * 1024)))
+  ((by_memory < cores)) && cores=$by_memory
+  echo $((cores < 1 ? 1 : cores))
+}
+jobs=${VC_JOBS:-$(job_count)}
+echo "== $jobs jobs"
 export CTEST_OUTPUT_ON_FAILURE=1
 logs=$(mktemp -d)
 
@@ -22,6 +40,17 @@ mark() {
   times >"$logs/times"
   cpu=$(awk 'NR == 2 { t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.0f", t }' "$logs/times")
   echo "== done: $1 (${SECONDS} s elapsed, ${cpu} s CPU)"
+}
+
+# Builds a tree; when a parallel build fails it goes on one job at a time, so a compiler that
+# was starved of memory or disk by its neighbours gets another chance, and a real error prints
+# alone rather than among the other jobs' output.
+build_tree() { # tree
+  cmake --build "$1" -j "$jobs" && return 0
+  ((jobs > 1)) || return 1
+  echo "== $1: the parallel build failed; going on one job at a time"
+  df -h "$1" | tail -n 1
+  cmake --build "$1" -j 1
 }
 
 # Runs a command in the background with its output in a log, for finish_bg to collect.
@@ -60,7 +89,7 @@ start_bg dbservers scripts/dbservers.sh start
 
 echo "== plain build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
+build_tree build
 mark "plain build"
 
 finish_bg dbservers
@@ -79,7 +108,7 @@ echo "== plain tests, while the sanitized tree compiles"
 start_bg plain_tests run_ctest build
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVC_SANITIZE=ON -DVC_BENCH=OFF \
   -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_UNITY_BUILD=ON >/dev/null
-cmake --build build-asan -j "$jobs"
+build_tree build-asan
 mark "sanitized build"
 finish_bg plain_tests
 
@@ -90,7 +119,7 @@ start_bg sanitized_tests run_ctest build-asan ASAN_OPTIONS=detect_leaks=1 UBSAN_
 if ((fuzz)); then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVC_FUZZ=ON \
     -DVC_BENCH=OFF -DCMAKE_UNITY_BUILD=ON >/dev/null
-  cmake --build build-fuzz -j "$jobs"
+  build_tree build-fuzz
   mark "fuzz build"
 fi
 finish_bg sanitized_tests
