@@ -282,6 +282,40 @@ TEST_F(EditorSessionTest, UndoWhileDraggingFinishesTheDragFirst)
     EXPECT_EQ(View().ObjectList().size(), 1u);
 }
 
+TEST_F(EditorSessionTest, DeletingManyObjectsTakesThemAllAndUndoPutsEachBackInItsPlace)
+{
+    for (int i = 0; i < 5; ++i)
+        Create(CmdToolRectangle, 5 + 16 * i, 5);
+    std::vector<CBaseProxy*> drawn;
+    for (const auto& proxy : View().ObjectList())
+        drawn.push_back(proxy.get());
+    const auto order = [&] {
+        std::vector<CBaseProxy*> list;
+        for (const auto& proxy : View().ObjectList())
+            list.push_back(proxy.get());
+        return list;
+    };
+    // Everything, with the Del key.
+    ASSERT_TRUE(Trigger(CmdEditSelectAll));
+    QApplication::setActiveWindow(frame);
+    QTest::keyClick(&View(), Qt::Key_Delete);
+    EXPECT_TRUE(View().ObjectList().empty());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(order(), drawn);
+
+    // Picked from the top down with Shift, one left out between them, then cut.
+    Click(OnEdge(drawn[4]));
+    for (const int i : {3, 1})
+        QTest::mouseClick(&View(), Qt::LeftButton, Qt::ShiftModifier, OnEdge(drawn[i]));
+    ASSERT_EQ(View().GetSelection().size(), 3u);
+    ASSERT_TRUE(Trigger(CmdEditCut));
+    EXPECT_EQ(order(), (std::vector<CBaseProxy*>{drawn[0], drawn[2]}));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(order(), drawn);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(order(), (std::vector<CBaseProxy*>{drawn[0], drawn[2]}));
+}
+
 TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
 {
     Create(CmdToolRectangle, 10, 10);
