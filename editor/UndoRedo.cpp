@@ -247,10 +247,14 @@ void CBarcodeSizeMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 void CRotateMemo::Capture(const CBaseProxy& proxy, MemoSide side)
 {
     m_fAngle[side] = proxy.GetObject()->m_fAngle;
+    if (m_pPosition)
+        m_pPosition->Capture(proxy, side);
 }
 
 void CRotateMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 {
+    if (m_pPosition)
+        m_pPosition->Apply(proxy, side);
     proxy.GetObject()->m_fAngle = m_fAngle[side];
 }
 

@@ -1,8 +1,9 @@
 // Long runs of what a user does to a label, mixed as a user mixes them: draw, pick,
-// drag, copy-drag, nudge, arrange, format, type in place, copy, cut, paste, delete,
-// undo and redo. After every step the label as it would be written is kept by the
-// length of the history; every undo must bring back exactly the label of that length,
-// redo must bring back the end, and a saved and reopened file must hold it too.
+// drag, copy-drag, nudge, size and turn by the handles, arrange, format, type in place,
+// copy, cut, paste, delete, undo and redo. After every step the label as it would be
+// written is kept by the length of the history; every undo must bring back exactly
+// the label of that length, redo must bring back the end, and a saved and reopened
+// file must hold it too.
 #include "SessionTestSupport.h"
 #include "UiTestSupport.h"
 #include "model/DocLoader.h"
@@ -132,7 +133,7 @@ protected:
                                       CmdRotateNone,    CmdBringToFront,   CmdSendToBack,     CmdSendBackward,
                                       CmdBringForward,  CmdLock,           CmdUnlock,         CmdBold,
                                       CmdItalic,        CmdUnderline,      CmdTextAlignRight, CmdExcludeFromPrint};
-        switch (View().ObjectList().size() < 3 ? 0 : Pick(13)) {
+        switch (View().ObjectList().size() < 3 ? 0 : Pick(14)) {
         case 0: {
             const int tool = tools[Pick(std::size(tools))];
             Create(tool, Between(3, 60), Between(3, 35));
@@ -198,6 +199,31 @@ protected:
                 done += " +";
             return done;
         }
+        case 13: {
+            // A handle of a selected object dragged, with the select or the rotate tool.
+            const ProxySelection& selection = View().GetSelection();
+            if (selection.empty())
+                return "handle (nothing selected)";
+            const bool rotate = Pick(3) == 0;
+            EXPECT_TRUE(Trigger(rotate ? CmdToolRotate : CmdToolSelect));
+            View().Render();
+            CBaseProxy* proxy = selection[Pick(selection.size())];
+            const int handle = static_cast<int>(Pick(8));
+            if (!proxy->IsHandleEnabled(handle)) {
+                EXPECT_TRUE(Trigger(CmdToolSelect));
+                return "handle (off)";
+            }
+            const CanvasMapping m = View().Mapping();
+            const QPoint at = proxy->GetHandleRect(handle).center() + m.ZoomedMargin() -
+                              QPoint(static_cast<int>(m.scrollX), static_cast<int>(m.scrollY));
+            const QPoint by(static_cast<int>(Between(-30, 30)), static_cast<int>(Between(-30, 30)));
+            QTest::mousePress(&View(), Qt::LeftButton, {}, at);
+            QTest::mouseMove(&View(), at + by / 2);
+            QTest::mouseMove(&View(), at + by);
+            QTest::mouseRelease(&View(), Qt::LeftButton, {}, at + by);
+            EXPECT_TRUE(Trigger(CmdToolSelect));
+            return (rotate ? "rotate by handle " : "size by handle ") + std::to_string(handle);
+        }
         default: {
             std::string done = "redo";
             for (size_t n = 1 + Pick(2); n > 0 && Trigger(CmdEditRedo); --n)
@@ -218,7 +244,7 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     std::map<size_t, QByteArray> labels;
     labels[Steps()] = Snapshot();
     std::string trace;
-    for (int i = 0; i < 30 && !HasFailure(); ++i) {
+    for (int i = 0; i < 40 && !HasFailure(); ++i) {
         const std::string step = Step();
         trace += std::to_string(i) + ": " + step + "\n";
         SCOPED_TRACE(trace);
@@ -235,6 +261,10 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
         EXPECT_LT(steps, 50u) << "the walk outgrew the history";
     }
     SCOPED_TRACE(trace);
+    // What was undone last is brought back first, each step as it was.
+    while (Trigger(CmdEditRedo))
+        if (labels.count(Steps()))
+            ExpectSame(Snapshot(), labels[Steps()], "redone to " + std::to_string(Steps()));
     const QByteArray end = Snapshot();
     const size_t endSteps = Steps();
 
@@ -264,6 +294,6 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     EXPECT_FALSE(Window().IsModified());
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, EditorSequenceTest, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u));
+INSTANTIATE_TEST_SUITE_P(Seeds, EditorSequenceTest, ::testing::Range(1u, 17u));
 
 } // namespace

@@ -28,6 +28,7 @@
 #include <QRegularExpression>
 #include <QToolBar>
 #include <QToolButton>
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
@@ -314,6 +315,36 @@ TEST_F(EditorSessionTest, DeletingManyObjectsTakesThemAllAndUndoPutsEachBackInIt
     EXPECT_EQ(order(), drawn);
     ASSERT_TRUE(Trigger(CmdEditRedo));
     EXPECT_EQ(order(), (std::vector<CBaseProxy*>{drawn[0], drawn[2]}));
+}
+
+TEST_F(EditorSessionTest, UndoingAGroupRotationBringsEveryObjectBackToItsPlace)
+{
+    Create(CmdToolRectangle, 10, 10);
+    Create(CmdToolEllipse, 40, 20);
+    ASSERT_TRUE(Trigger(CmdEditSelectAll));
+    const auto geometry = [&] {
+        std::vector<std::array<float, 3>> all;
+        for (const auto& proxy : View().ObjectList())
+            all.push_back({proxy->GetObject()->GetX(), proxy->GetObject()->GetY(), proxy->GetObject()->m_fAngle});
+        return all;
+    };
+    const auto before = geometry();
+    // The rotate tool's corner handle turns the two about their common centre.
+    ASSERT_TRUE(Trigger(CmdToolRotate));
+    View().Render();
+    CBaseProxy* grip = View().ObjectList().front().get();
+    const CanvasMapping m = View().Mapping();
+    const QPoint at = grip->GetHandleRect(0).center() + m.ZoomedMargin() -
+                      QPoint(static_cast<int>(m.scrollX), static_cast<int>(m.scrollY));
+    Drag(at, at + QPoint(40, -30));
+    const auto turned = geometry();
+    ASSERT_NE(turned[0][2], 0.0f);
+    ASSERT_NE(turned[1][0], before[1][0]); // carried round, not only turned
+
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(geometry(), before);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(geometry(), turned);
 }
 
 TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
