@@ -826,11 +826,27 @@ ScriptValue DatePart(ScriptRuntime&, Args a)
     case Interval::Day: return ScriptValue::Int(int16_t(p.day));
     case Interval::Weekday: return ScriptValue::Int(int16_t(WeekdayFrom(d, first)));
     case Interval::Week: {
-        // Week 1 holds January 1.
-        double jan1 = 0;
-        ScriptDates::Serial(p.year, 1, 1, jan1);
-        const int64_t start = int64_t(jan1) - (WeekdayFrom(jan1, first) - 1);
-        return ScriptValue::Int(int16_t((int64_t(std::trunc(d)) - start) / 7 + 1));
+        const int firstWeek = Has(a, 3) ? Long(a[3]) : 1;
+        if (firstWeek < 0 || firstWeek > 3)
+            ThrowScriptError(5);
+        // The first day of week 1 of a year: the week holding January 1, the first week
+        // with four days in the year, or the first whole week.
+        const auto weekOneStart = [&](int year) {
+            double jan1 = 0;
+            ScriptDates::Serial(year, 1, 1, jan1);
+            const int offset = WeekdayFrom(jan1, first) - 1;
+            int64_t start = int64_t(jan1) - offset;
+            if ((firstWeek == 2 && offset > 3) || (firstWeek == 3 && offset > 0))
+                start += 7;
+            return start;
+        };
+        // A day before week 1 belongs to the last week of the year before; the count
+        // never rolls forward into week 1 of the next year.
+        const int64_t day = int64_t(std::trunc(d));
+        int64_t start = weekOneStart(p.year);
+        if (day < start)
+            start = weekOneStart(p.year - 1);
+        return ScriptValue::Int(int16_t((day - start) / 7 + 1));
     }
     case Interval::Hour: return ScriptValue::Int(int16_t(p.hour));
     case Interval::Minute: return ScriptValue::Int(int16_t(p.minute));
