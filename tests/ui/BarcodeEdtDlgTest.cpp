@@ -991,3 +991,87 @@ TEST(BarcodeEdtDlg, AModuleWidthOfNothingIsRefusedOnTheBarcodeTab)
         EXPECT_EQ(DocumentBytes(l.label), before);
     }
 }
+
+#include "SessionTestSupport.h"
+#include "barcode/DataMatrix.h"
+#include "dialogs/properties/BandTextEidtor.h"
+
+namespace {
+
+// The running program with one barcode drawn by the barcode tool.
+class BarcodeSession : public SessionTest
+{
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        Create(CmdToolBarcode, 10, 10);
+        ASSERT_EQ(View().ObjectList().size(), 1u);
+        barcode = &static_cast<CBarcodeProxy&>(*Last());
+    }
+    CBarcodeSettings& Settings() const { return *barcode->Barcode().GetImpl()->GetSettings(); }
+    QPoint Centre()
+    {
+        const CBaseGraph& object = *barcode->GetObject();
+        return At(object.m_fX + object.GetWidth() / 2, object.m_fY + object.GetHeight() / 2);
+    }
+    // Opens the property dialog with a double click; fill works in it, then OK.
+    void EditWithDialog(const std::function<void(QDialog&)>& fill, bool ok = true)
+    {
+        services.OnNextDialog([&](QDialog& d) {
+            fill(d);
+            ClickButton(&d, ok ? 1 : 2);
+            if (d.isVisible())
+                ClickButton(&d, 2);
+        });
+        DoubleClick(Centre());
+        Settle();
+        EXPECT_TRUE(services.dialogs.empty());
+    }
+    QByteArray Bytes() { return DocumentBytes(Window().WholeLabel().Label()); }
+
+    CBarcodeProxy* barcode = nullptr;
+};
+
+} // namespace
+
+// Data Matrix of a fixed size holds only so much: new data typed in the band text
+// editor that does not fit is told and the barcode stays as it was.
+TEST_F(BarcodeSession, BandTextEditorRefusesDataTheSymbolCannotHold)
+{
+    EditWithDialog([](QDialog& d) {
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        ChooseItem(combo, combo->findData(SymbologyDataMatrix));
+        Choose(OptionPane(d), 1100, 4); // 12x12
+    });
+    ASSERT_EQ(Settings().m_nSymbology, SymbologyDataMatrix);
+    ASSERT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    const QByteArray before = Bytes();
+    const size_t steps = View().UndoManager().UndoCount();
+
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    services.OnNextDialog([&](QDialog& d) {
+        auto& editor = static_cast<CBandTextEidtor&>(d);
+        editor.m_value->setPlainText("12345678901234567890123456789");
+        ClickButton(&editor, 1);
+        EXPECT_TRUE(editor.isVisible());
+        EXPECT_EQ(services.MessageTexts(), QStringList{kDataMatrixCannotEncode});
+        EXPECT_EQ(Bytes(), before);
+        ClickButton(&editor, 2);
+    });
+    Click(Centre());
+    Settle();
+    EXPECT_TRUE(services.dialogs.empty());
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+
+    // What fits is taken, as one step.
+    services.OnNextDialog([](QDialog& d) {
+        static_cast<CBandTextEidtor&>(d).m_value->setPlainText("1234567890");
+        ClickButton(&d, 1);
+    });
+    Click(Centre());
+    Settle();
+    EXPECT_EQ(Settings().m_strContent, QStringLiteral("1234567890"));
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps + 1);
+}
