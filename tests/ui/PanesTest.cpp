@@ -531,6 +531,36 @@ TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
     EXPECT_TRUE(View().ObjectList().empty());
 }
 
+TEST_F(ResourcePaneTest, ComponentWithAnUpperCaseExtensionIsUsedRenamedAndDeleted)
+{
+    Create(CmdToolText, 10, 10);
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("件"));
+    ASSERT_TRUE(QFile::rename(Folder() + "/件.vmc", Folder() + "/大.VMC"));
+    CResourceWnd pane(*frame, Folder());
+    QTreeWidgetItem* item = pane.RootItem()->child(0);
+    ASSERT_EQ(item->text(0), QStringLiteral("大"));
+    NewLabel();
+    pane.setCurrentItem(item);
+    pane.AddSelectedToLabel();
+    EXPECT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+
+    item->setText(0, QStringLiteral("小"));
+    EXPECT_EQ(item->text(0), QStringLiteral("小"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/小.vmc"));
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/大.VMC"));
+
+    ASSERT_TRUE(QFile::rename(Folder() + "/小.vmc", Folder() + "/再.VMC"));
+    CResourceWnd again(*frame, Folder());
+    again.setCurrentItem(again.RootItem()->child(0));
+    services.answers = {IDYES};
+    again.DeleteSelected();
+    // The entry goes only with its file.
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/再.VMC"));
+    EXPECT_EQ(again.RootItem()->childCount(), 0);
+}
+
 TEST_F(ResourcePaneTest, RenamesNeverReplaceAndRefuseSeparators)
 {
     Touch(Folder() + "/甲.vmc");
