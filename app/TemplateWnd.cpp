@@ -316,18 +316,25 @@ void CTemplateWnd::resizeEvent(QResizeEvent* event)
     LayoutPanes();
 }
 
+int CTemplateWnd::PreviewHeight() const
+{
+    // The preview stays at least a strip high and leaves the tree a few rows. The
+    // height asked for is kept, so a pane first laid out small gets it back once it
+    // is large enough.
+    return std::max(kMinPreviewHeight, std::min(m_nPreviewHeight, height() - kGap - kMinTreeHeight));
+}
+
 void CTemplateWnd::LayoutPanes()
 {
     const int cx = width(), cy = height();
-    // The preview stays at least a strip high and leaves the tree a few rows.
-    m_nPreviewHeight = std::max(kMinPreviewHeight, std::min(m_nPreviewHeight, cy - kGap - kMinTreeHeight));
-    m_pTree->setGeometry(0, 0, cx, std::max(0, cy - m_nPreviewHeight - kGap));
-    m_pPreview->setGeometry(7, cy - m_nPreviewHeight - 7, std::max(0, cx - 14), m_nPreviewHeight);
+    const int preview = PreviewHeight();
+    m_pTree->setGeometry(0, 0, cx, std::max(0, cy - preview - kGap));
+    m_pPreview->setGeometry(7, cy - preview - 7, std::max(0, cx - 14), preview);
 }
 
 bool CTemplateWnd::NearSplitter(int y) const
 {
-    return std::abs(height() - m_nPreviewHeight - 10 - y) < 2;
+    return std::abs(height() - PreviewHeight() - 10 - y) < 2;
 }
 
 void CTemplateWnd::mousePressEvent(QMouseEvent* event)
@@ -344,7 +351,9 @@ void CTemplateWnd::mouseMoveEvent(QMouseEvent* event)
 {
     const int y = event->position().toPoint().y();
     if (m_bSplitterDrag) {
-        m_nPreviewHeight += m_nLastDragY - y;
+        // The splitter moves from where it is shown, and stays where it can be shown.
+        m_nPreviewHeight = PreviewHeight() + m_nLastDragY - y;
+        m_nPreviewHeight = PreviewHeight();
         LayoutPanes();
         m_nLastDragY = y;
     } else if (NearSplitter(y)) {

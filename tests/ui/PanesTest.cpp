@@ -750,9 +750,17 @@ TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
     g_nScreenDpiX = dpi[0];
     g_nScreenDpiY = dpi[1];
 
+    // Laid out small first, as a docked pane is while the window builds: the preview
+    // still gets its height once there is room.
     CTemplateWnd pane(*frame, m_dir.filePath("Templates"));
-    pane.resize(250, 500);
+    pane.resize(250, 120);
     pane.show();
+    Settle();
+    EXPECT_LE(pane.Preview()->geometry().bottom(), 120);
+    pane.resize(250, 500);
+    Settle();
+    EXPECT_EQ(pane.PreviewHeight(), 150);
+    EXPECT_EQ(pane.Preview()->height(), 150);
     const int height = pane.PreviewHeight();
     const QRect tree = pane.Tree()->geometry();
     const int row = 500 - height - 10;
