@@ -170,6 +170,9 @@ void CLabelPreviewPane::Render(QPainter& painter) const
     painter.translate(m_fOffsetX / m_fScale, m_fOffsetY / m_fScale);
     for (const auto& object : label.m_objects) {
         object->m_fDrawScale = m_fScale;
+        // A thumbnail has too few pixels for a symbol's modules: laid on them, the
+        // bars would grow far past the object. Drawn in exact millimetres instead.
+        object->m_fOutputDpi = -1.0f;
         object->Draw(painter);
     }
     painter.restore();

@@ -730,6 +730,43 @@ TEST_F(TemplatePaneTest, FolderListsLabelFilesFoldersFirstAndLoadsEachOnce)
     EXPECT_EQ(frame->LabelWindows().size(), windows);
 }
 
+// The span of dark pixels along the row through the middle of a preview's barcode.
+int DarkSpan(const QImage& image, int row)
+{
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        if (qGray(image.pixel(x, row)) < 100) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST_F(TemplatePaneTest, PreviewDrawsABarcodeToTheLabelsScale)
+{
+    Create(CmdToolBarcode, 20, 20);
+    CLabelData label;
+    label.m_fLabelWidth = 100;
+    label.m_fLabelHeight = 60;
+    label.m_objects.push_back(Last()->GetObject()->Clone());
+    const CBaseGraph& barcode = *label.m_objects.back();
+    const auto span = [&](int width) {
+        CLabelPreviewPane preview;
+        preview.resize(width, width * 6 / 10);
+        preview.SetLabel(&label);
+        const QRect box = preview.LabelRect();
+        const float mm = box.width() / 100.0f;
+        const int row = box.top() + static_cast<int>((barcode.GetY() + barcode.GetHeight() * 0.3f) * mm);
+        return DarkSpan(preview.grab().toImage(), row) / mm;
+    };
+    // The bars take as many of the label's millimetres in a small preview as in a
+    // large one: a thumbnail does not widen them to whole pixels.
+    const float large = span(1200);
+    ASSERT_GT(large, 5);
+    EXPECT_NEAR(span(240), large, large * 0.1);
+}
+
 TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
 {
     const int dpi[] = {g_nScreenDpiX, g_nScreenDpiY};
