@@ -294,6 +294,13 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
             return false;
         if (field >= 0) {
             ScriptValue& v = fields[size_t(field)];
+            // "x.Field(i)" on a field that holds an object is its default member.
+            if (args.size() > (kind == InvokeKind::Get ? 0u : 1u) && v.IsObject() && v.RawObject()) {
+                const ScriptObjectPtr held = v.RawObject();
+                if (!held->Invoke(QString(), kind, args, result))
+                    ThrowScriptError(438);
+                return true;
+            }
             if (kind == InvokeKind::Get) {
                 result = args.empty() ? v : (v.IsArray() ? *v.MutableArray().At(args) : ScriptValue());
                 if (!args.empty() && !v.IsArray())

@@ -1057,18 +1057,32 @@ ScriptValue Escape(ScriptRuntime&, Args a)
     if (a[0].IsNull())
         return a[0];
     const QString text = a[0].ToText();
-    QString out;
-    out.reserve(text.size() * 3);
+    const auto kept = [](char16_t u) {
+        return (u < 128 && QChar::isLetterOrNumber(u)) || QStringView(u"@*_+-./").contains(QChar(u));
+    };
+    // The length first: the budget must hear of the text before it grows.
+    qsizetype length = 0;
+    for (const QChar c : text)
+        length += kept(c.unicode()) ? 1 : c.unicode() < 256 ? 3 : 6;
+    CheckNewString(length);
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    QString out(length, Qt::Uninitialized);
+    QChar* to = out.data();
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if ((u < 128 && QChar::isLetterOrNumber(u)) || QStringView(u"@*_+-./").contains(c))
-            out += c;
-        else if (u < 256)
-            out += u'%' + QString::number(u, 16).toUpper().rightJustified(2, u'0');
-        else
-            out += QStringLiteral("%u") + QString::number(u, 16).toUpper().rightJustified(4, u'0');
+        if (kept(u)) {
+            *to++ = c;
+            continue;
+        }
+        *to++ = u'%';
+        if (u >= 256) {
+            *to++ = u'u';
+            *to++ = kHex[u >> 12];
+            *to++ = kHex[(u >> 8) & 15];
+        }
+        *to++ = kHex[(u >> 4) & 15];
+        *to++ = kHex[u & 15];
     }
-    CheckNewString(out.size());
     return Str(out);
 }
 
