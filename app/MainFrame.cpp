@@ -463,7 +463,10 @@ void CMainFrame::RegisterCommands()
 
     OnCommand(CmdEditClearClipboard, [] { ClearObjectClipboard(GetObjectClipboard()); });
     OnUpdate(CmdEditClearClipboard, [](CommandUpdate& u) { u.Enable(!GetObjectClipboard().empty()); });
-    OnCommand(CmdToolCalculator, [] { Services().StartProgram(CalculatorProgram(), {}); });
+    OnCommand(CmdToolCalculator, [this] {
+        if (!Services().StartProgram(CalculatorProgram(), {}))
+            Services().ShowMessage(this, QStringLiteral("无法启动计算器：本机没有找到计算器程序。"), MessageIcon::Warning);
+    });
     OnCommand(CmdToolOptions, [this] { OnSysOptions(); });
     OnUpdate(CmdToolOptions, [this](CommandUpdate& u) { u.Enable(bool(m_sysOptionsDialog)); });
     OnCommand(CmdToolPassword, [this] {

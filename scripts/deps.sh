@@ -28,6 +28,8 @@ packages=(
   fonts-liberation2 fonts-wqy-microhei fontconfig
   # icons of the user interface
   adwaita-icon-theme
+  # the 计算器 command of the 工具 menu
+  galculator
   # running the program headless
   xvfb xauth
 )

@@ -226,6 +226,38 @@ void ErrObject::Clear()
     source.clear();
 }
 
+namespace {
+
+// What GetRef returns: calling it, as "f(x)" or "Call f(x)", calls the procedure.
+class ProcedureRefObject : public ScriptObject
+{
+public:
+    ProcedureRefObject(std::shared_ptr<InstanceRegistry> registry, std::shared_ptr<ScriptModule> module, Procedure& p)
+        : m_registry(std::move(registry)), m_module(std::move(module)), m_procedure(p)
+    {
+    }
+    bool HasMember(const QString&) const override { return false; }
+    bool Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result) override
+    {
+        ScriptRuntime* rt = m_registry->rt;
+        if (!rt || !name.isEmpty() || kind != InvokeKind::Get)
+            return false;
+        std::vector<ScriptValue*> refs;
+        refs.reserve(args.size());
+        for (ScriptValue& a : args)
+            refs.push_back(&a);
+        result = rt->CallProcedure(&m_procedure, nullptr, refs);
+        return true;
+    }
+
+private:
+    std::shared_ptr<InstanceRegistry> m_registry;
+    std::shared_ptr<ScriptModule> m_module; // keeps the procedure alive
+    Procedure& m_procedure;
+};
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------
 // Class instances
 
@@ -262,6 +294,13 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
             return false;
         if (field >= 0) {
             ScriptValue& v = fields[size_t(field)];
+            // "x.Field(i)" on a field that holds an object is its default member.
+            if (args.size() > (kind == InvokeKind::Get ? 0u : 1u) && v.IsObject() && v.RawObject()) {
+                const ScriptObjectPtr held = v.RawObject();
+                if (!held->Invoke(QString(), kind, args, result))
+                    ThrowScriptError(438);
+                return true;
+            }
             if (kind == InvokeKind::Get) {
                 result = args.empty() ? v : (v.IsArray() ? *v.MutableArray().At(args) : ScriptValue());
                 if (!args.empty() && !v.IsArray())
@@ -795,6 +834,16 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     return ScriptValue::Obj(instance);
 }
 
+
+ScriptValue ScriptRuntime::ProcedureRef(const QString& name)
+{
+    Procedure* p = FindProcedure(name);
+    if (!p)
+        ThrowScriptError(5);
+    return ScriptValue::Obj(std::make_shared<ProcedureRefObject>(
+        m_instances, p->module ? p->module->shared_from_this() : nullptr, *p));
+}
+
 // Modules whose procedures and classes were all declared again by later texts, and
 // that nothing runs or holds, are dropped; checked as their number doubles.
 void ScriptRuntime::DropUnreachableModules()
@@ -928,8 +977,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         const Expr& t = *s.target;
         if (t.kind == ExprKind::Call)
             EvalCall(t, f);
-        else
-            Eval(t, f);
+        else if (const ScriptValue v = Eval(t, f); v.IsObject() && dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
+            Index(v, {});
         return Flow::Normal;
     }
     case StmtKind::Dim:
@@ -1422,7 +1471,8 @@ ScriptValue ScriptRuntime::Index(const ScriptValue& v, std::span<ScriptValue> ar
         return *const_cast<ScriptArray&>(*v.RawArray()).At(args);
     }
     if (v.IsObject()) {
-        if (args.empty())
+        // "f()" calls what GetRef gave; other objects are themselves.
+        if (args.empty() && !dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
             return v;
         return CallMember(v, QString(), args);
     }

@@ -826,11 +826,27 @@ ScriptValue DatePart(ScriptRuntime&, Args a)
     case Interval::Day: return ScriptValue::Int(int16_t(p.day));
     case Interval::Weekday: return ScriptValue::Int(int16_t(WeekdayFrom(d, first)));
     case Interval::Week: {
-        // Week 1 holds January 1.
-        double jan1 = 0;
-        ScriptDates::Serial(p.year, 1, 1, jan1);
-        const int64_t start = int64_t(jan1) - (WeekdayFrom(jan1, first) - 1);
-        return ScriptValue::Int(int16_t((int64_t(std::trunc(d)) - start) / 7 + 1));
+        const int firstWeek = Has(a, 3) ? Long(a[3]) : 1;
+        if (firstWeek < 0 || firstWeek > 3)
+            ThrowScriptError(5);
+        // The first day of week 1 of a year: the week holding January 1, the first week
+        // with four days in the year, or the first whole week.
+        const auto weekOneStart = [&](int year) {
+            double jan1 = 0;
+            ScriptDates::Serial(year, 1, 1, jan1);
+            const int offset = WeekdayFrom(jan1, first) - 1;
+            int64_t start = int64_t(jan1) - offset;
+            if ((firstWeek == 2 && offset > 3) || (firstWeek == 3 && offset > 0))
+                start += 7;
+            return start;
+        };
+        // A day before week 1 belongs to the last week of the year before; the count
+        // never rolls forward into week 1 of the next year.
+        const int64_t day = int64_t(std::trunc(d));
+        int64_t start = weekOneStart(p.year);
+        if (day < start)
+            start = weekOneStart(p.year - 1);
+        return ScriptValue::Int(int16_t((day - start) / 7 + 1));
     }
     case Interval::Hour: return ScriptValue::Int(int16_t(p.hour));
     case Interval::Minute: return ScriptValue::Int(int16_t(p.minute));
@@ -971,6 +987,11 @@ ScriptValue Execute(ScriptRuntime& rt, Args a)
     return ScriptValue();
 }
 
+ScriptValue GetRef(ScriptRuntime& rt, Args a)
+{
+    return rt.ProcedureRef(NotNull(a[0]).ToString());
+}
+
 ScriptValue ExecuteGlobal(ScriptRuntime& rt, Args a)
 {
     rt.Execute(a[0].ToString(), true);
@@ -993,6 +1014,116 @@ ScriptValue InputBox(ScriptRuntime& rt, Args a)
     if (!rt.ui.inputBox)
         return Str(QString());
     return Str(rt.ui.inputBox(prompt, title, fallback).value_or(QString()));
+}
+
+// ---- the engine and its settings
+
+ScriptValue EngineName(ScriptRuntime&, Args) { return Str(QStringLiteral("VBScript")); }
+ScriptValue EngineMajorVersion(ScriptRuntime&, Args) { return ScriptValue::Lng(5); }
+ScriptValue EngineMinorVersion(ScriptRuntime&, Args) { return ScriptValue::Lng(8); }
+ScriptValue EngineBuildVersion(ScriptRuntime&, Args) { return ScriptValue::Lng(16384); }
+
+// Dates, numbers and currency are written the way of English (United States), the one
+// locale of the library; setting it again is accepted, any other is refused rather
+// than ignored.
+constexpr int32_t kEnglishUnitedStates = 1033;
+
+ScriptValue GetLocale(ScriptRuntime&, Args) { return ScriptValue::Lng(kEnglishUnitedStates); }
+
+ScriptValue SetLocale(ScriptRuntime&, Args a)
+{
+    if (Has(a, 0)) {
+        const ScriptValue& v = a[0];
+        bool known = false;
+        if (v.IsString()) {
+            const QString name = v.RawString().trimmed();
+            known = name.isEmpty() || name.compare(u"en-us", Qt::CaseInsensitive) == 0
+                    || name.compare(u"en_us", Qt::CaseInsensitive) == 0;
+        } else {
+            // 0 and the user's and the system's default locale are this one.
+            const int32_t id = NotNull(v).ToLong();
+            known = id == 0 || id == 1024 || id == 2048 || id == kEnglishUnitedStates;
+        }
+        if (!known)
+            ThrowScriptError(5);
+    }
+    return ScriptValue::Lng(kEnglishUnitedStates);
+}
+
+// Escape leaves letters, digits and "@*_+-./" alone, writes other characters below
+// 256 as %XX and the rest as %uXXXX; Unescape reads both back.
+ScriptValue Escape(ScriptRuntime&, Args a)
+{
+    if (a[0].IsNull())
+        return a[0];
+    const QString text = a[0].ToText();
+    const auto kept = [](char16_t u) {
+        return (u < 128 && QChar::isLetterOrNumber(u)) || QStringView(u"@*_+-./").contains(QChar(u));
+    };
+    // The length first: the budget must hear of the text before it grows.
+    qsizetype length = 0;
+    for (const QChar c : text)
+        length += kept(c.unicode()) ? 1 : c.unicode() < 256 ? 3 : 6;
+    CheckNewString(length);
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    QString out(length, Qt::Uninitialized);
+    QChar* to = out.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (kept(u)) {
+            *to++ = c;
+            continue;
+        }
+        *to++ = u'%';
+        if (u >= 256) {
+            *to++ = u'u';
+            *to++ = kHex[u >> 12];
+            *to++ = kHex[(u >> 8) & 15];
+        }
+        *to++ = kHex[(u >> 4) & 15];
+        *to++ = kHex[u & 15];
+    }
+    return Str(out);
+}
+
+// The value of `digits` hexadecimal digits at `at`, or -1.
+int HexAt(const QString& text, qsizetype at, int digits)
+{
+    if (at + digits > text.size())
+        return -1;
+    int value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int d = int(QStringView(u"0123456789abcdef").indexOf(text[at + i].toLower()));
+        if (d < 0)
+            return -1;
+        value = value * 16 + d;
+    }
+    return value;
+}
+
+ScriptValue Unescape(ScriptRuntime&, Args a)
+{
+    if (a[0].IsNull())
+        return a[0];
+    const QString text = a[0].ToText();
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'%') {
+            if (const int u = i + 1 < text.size() && text[i + 1] == u'u' ? HexAt(text, i + 2, 4) : -1; u >= 0) {
+                out += QChar(char16_t(u));
+                i += 5;
+                continue;
+            }
+            if (const int b = HexAt(text, i + 1, 2); b >= 0) {
+                out += QChar(char16_t(b));
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return Str(out);
 }
 
 ScriptValue CreateObject(ScriptRuntime&, Args a)
@@ -1032,7 +1163,11 @@ const BuiltinFunction kBuiltins[] = {
     {"Sqr", 1, 1, Sqr}, {"Sin", 1, 1, Sin}, {"Cos", 1, 1, Cos}, {"Tan", 1, 1, Tan}, {"Atn", 1, 1, Atn},
     {"Exp", 1, 1, Exp}, {"Log", 1, 1, Log}, {"Array", 0, 1 << 16, ArrayOf}, {"UBound", 1, 2, UBound},
     {"LBound", 1, 2, LBound}, {"Filter", 2, 4, Filter}, {"RGB", 3, 3, Rgb}, {"Eval", 1, 1, EvalText}, {"Execute", 1, 1, Execute},
-    {"ExecuteGlobal", 1, 1, ExecuteGlobal}, {"MsgBox", 1, 5, MsgBox}, {"InputBox", 1, 7, InputBox},
+    {"ExecuteGlobal", 1, 1, ExecuteGlobal}, {"GetRef", 1, 1, GetRef},
+    {"ScriptEngine", 0, 0, EngineName}, {"ScriptEngineMajorVersion", 0, 0, EngineMajorVersion},
+    {"ScriptEngineMinorVersion", 0, 0, EngineMinorVersion}, {"ScriptEngineBuildVersion", 0, 0, EngineBuildVersion},
+    {"GetLocale", 0, 0, GetLocale}, {"SetLocale", 0, 1, SetLocale}, {"Escape", 1, 1, Escape},
+    {"Unescape", 1, 1, Unescape}, {"MsgBox", 1, 5, MsgBox}, {"InputBox", 1, 7, InputBox},
     {"CreateObject", 1, 2, CreateObject}, {"GetObject", 0, 2, CreateObject},
 };
 

@@ -98,8 +98,9 @@ private:
     std::shared_ptr<ReadOnlyList> m_subMatches;
 };
 
-// The language's pattern syntax where PCRE reads it otherwise: "\uXXXX", and "$"
-// that only ends the text unless Multiline is set.
+// The language's pattern syntax where PCRE reads it otherwise: "\uXXXX", "$" that
+// only ends the text unless Multiline is set, and with Multiline, "^" and "$" that meet
+// a carriage return as well as a line feed (text from CR LF files).
 QString TranslatePattern(const QString& pattern, bool multiline)
 {
     QString out;
@@ -139,8 +140,12 @@ QString TranslatePattern(const QString& pattern, bool multiline)
                 out += QStringLiteral("\\]"), ++i;
             continue;
         }
-        if (c == u'$' && !multiline) {
-            out += QStringLiteral("\\z");
+        if (c == u'$') {
+            out += multiline ? QStringLiteral("(?![^\\r\\n])") : QStringLiteral("\\z");
+            continue;
+        }
+        if (c == u'^' && multiline) {
+            out += QStringLiteral("(?<![^\\r\\n])");
             continue;
         }
         out += c;
@@ -243,8 +248,6 @@ private:
         QRegularExpression::PatternOptions options = QRegularExpression::NoPatternOption;
         if (m_ignoreCase)
             options |= QRegularExpression::CaseInsensitiveOption;
-        if (m_multiline)
-            options |= QRegularExpression::MultilineOption;
         const QString pattern = TranslatePattern(m_pattern, m_multiline);
         if (m_compiled.pattern() != pattern || m_compiled.patternOptions() != options) {
             m_compiled = QRegularExpression(pattern, options);

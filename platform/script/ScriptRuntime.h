@@ -88,6 +88,8 @@ public:
     void Execute(const QString& text, bool global);
     ScriptValue CallProcedure(Procedure* p, ClassInstance* me, std::span<ScriptValue*> args);
     ScriptValue NewInstance(const QString& className);
+    // GetRef: an object whose default member calls the module-level procedure.
+    ScriptValue ProcedureRef(const QString& name);
 
     // The memory budget: raises 7 when what the script holds, plus bytes about to be
     // allocated, passes the limit.

@@ -82,5 +82,5 @@ bool FakeServices::OpenDocument(const QString& path)
 bool FakeServices::StartProgram(const QString& program, const QStringList& arguments)
 {
     startedPrograms << (QStringList{program} + arguments).join(u' ');
-    return true;
+    return startSucceeds;
 }

@@ -64,6 +64,7 @@ public:
     QStringList openedDocuments;
     bool openSucceeds = true;
     QStringList startedPrograms;
+    bool startSucceeds = true;
     QDateTime now;
 
 private:

@@ -304,6 +304,10 @@ TEST_F(MainFrameTest, HelpAndCalculatorGoThroughTheServices)
 {
     frame->Commands().Execute(30603);
     EXPECT_EQ(services.startedPrograms.size(), 1);
+    EXPECT_TRUE(services.messages.empty());
+    services.startSucceeds = false; // no calculator on this desktop
+    frame->Commands().Execute(30603);
+    EXPECT_EQ(services.MessageTexts(), QStringList{"无法启动计算器：本机没有找到计算器程序。"});
     frame->Commands().Execute(30000); // our own help window, no outside viewer
     EXPECT_TRUE(services.openedDocuments.empty());
     ASSERT_NE(CHelpWindow::Current(), nullptr);

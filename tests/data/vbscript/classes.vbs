@@ -73,3 +73,26 @@ Set x = New NotAClass
 WScript.Echo "unknown class", Err.Number, Err.Description
 Set c = Nothing
 WScript.Echo "nothing", c Is Nothing, TypeName(c)
+' A public field that holds an object: indexes go to the object's default member
+Class Shelf
+    Private slots(3)
+    Public Default Property Get Slot(i)
+        Slot = slots(i)
+    End Property
+    Public Property Let Slot(i, v)
+        slots(i) = v
+    End Property
+End Class
+Class Rack
+    Public Shelf
+End Class
+Dim rack
+Set rack = New Rack
+Set rack.Shelf = New Shelf
+rack.Shelf(1) = "bolts"
+WScript.Echo "field default", rack.Shelf(1), rack.Shelf.Slot(1), TypeName(rack.Shelf)
+rack.Shelf(4) = "nuts"
+WScript.Echo "field default range", Err.Number
+Err.Clear
+rack.Shelf = 7
+WScript.Echo "field replaced", rack.Shelf

@@ -37,3 +37,12 @@ On Error Resume Next
 re2.Pattern = "(unclosed"
 x = re2.Test("a")
 WScript.Echo "bad pattern", Err.Number, Err.Description
+' Text from files with CR LF line ends: with Multiline, ^ and $ meet either character
+re2.Pattern = "^line\d$"
+re2.Multiline = True
+re2.Global = True
+WScript.Echo "crlf lines", re2.Execute("line1" & vbCrLf & "line2" & vbCr & "line3").Count
+re2.Multiline = False
+WScript.Echo "one text", re2.Execute("line1" & vbCrLf & "line2").Count, re2.Test("line2")
+re2.Pattern = "a.c"
+WScript.Echo "dot", re2.Test("a" & vbCr & "c"), re2.Test("a" & vbLf & "c")
