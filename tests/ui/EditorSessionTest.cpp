@@ -24,6 +24,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolBar>
@@ -226,6 +227,37 @@ TEST_F(EditorSessionTest, TheModifiedMarkFollowsTheHistoryWhateverTheOrder)
     ASSERT_TRUE(Trigger(CmdFileClose));
     EXPECT_TRUE(services.messages.empty());
     EXPECT_TRUE(frame->LabelWindows().isEmpty());
+}
+
+TEST_F(EditorSessionTest, LinesTypedInPlaceAreStoredWithTheFilesLineBreaks)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    ASSERT_TRUE(Trigger(CmdMultiLine));
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    Click(OnEdge(text));
+    auto* edit = qobject_cast<QPlainTextEdit*>(View().InPlaceEditor());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    TypeText(edit, QStringLiteral("甲"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    TypeText(edit, QStringLiteral("乙"));
+    ASSERT_TRUE(Trigger(CmdToolSelect)); // commits
+    EXPECT_EQ(TextOf(text).m_strText, QStringLiteral("甲\r\n乙"));
+    EXPECT_EQ(TextOf(text).m_bands.front()->m_strValue, QStringLiteral("甲\r\n乙"));
+
+    // Opened and left again without a change: nothing to undo, nothing to save.
+    const QString path = m_dir.filePath("lines.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    Click(OnEdge(text));
+    ASSERT_TRUE(View().InPlaceEditor()->isVisible());
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(View().InPlaceEditor())->toPlainText(), QStringLiteral("甲\n乙"));
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    EXPECT_FALSE(Window().IsModified());
+    EXPECT_FALSE(Enabled(CmdEditUndo));
+    EXPECT_EQ(TextsOnDisk(path), QStringList{QStringLiteral("甲\r\n乙")});
 }
 
 TEST_F(EditorSessionTest, UndoingAnEarlierPropertyEditKeepsALaterTypedText)
