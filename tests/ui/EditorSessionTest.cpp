@@ -187,6 +187,42 @@ TEST_F(EditorSessionTest, SaveAsAsksBeforeTheAddedSuffixReplacesAFile)
     EXPECT_EQ(TextsOnDisk(existing).size(), 1);
 }
 
+TEST_F(EditorSessionTest, AFailedSaveKeepsTheNameAndPlaceTheLabelHad)
+{
+    Create(CmdToolRectangle, 10, 10);
+    const QString saved = m_dir.filePath("kept.vmk");
+    services.files = {saved};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    Create(CmdToolEllipse, 30, 10);
+    // Save As into a folder that is not there: told, and nothing else changes.
+    services.files = {m_dir.filePath("nowhere/other.vmk")};
+    ASSERT_TRUE(Trigger(CmdFileSaveAs));
+    EXPECT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(Window().LabelData().m_strFilePath, saved);
+    EXPECT_EQ(Window().LabelData().m_strTitle, QStringLiteral("kept.vmk"));
+    EXPECT_TRUE(Window().IsModified());
+    EXPECT_TRUE(TitleMarked());
+    // The next Save goes where the label came from, without asking.
+    services.files.clear();
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_FALSE(Window().IsModified());
+    CLabelData label;
+    CDocLoader loader;
+    loader.m_strPath = saved;
+    loader.m_pLabelData = &label;
+    loader.LoadDocument();
+    EXPECT_EQ(label.m_objects.size(), 2u);
+
+    // A new label whose first save fails stays untitled.
+    NewLabel();
+    Create(CmdToolRectangle, 10, 10);
+    const QString untitled = Window().LabelData().m_strTitle;
+    services.files = {m_dir.filePath("nowhere/first.vmk")};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_TRUE(Window().LabelData().m_strFilePath.isEmpty());
+    EXPECT_EQ(Window().LabelData().m_strTitle, untitled);
+}
+
 TEST_F(EditorSessionTest, TheModifiedMarkFollowsTheHistoryWhateverTheOrder)
 {
     const QString path = m_dir.filePath("mixed.vmk");
