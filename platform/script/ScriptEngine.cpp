@@ -201,9 +201,13 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
         ScriptException e(n, ScriptErrorText(n));
         if (e.description.isEmpty())
             e.description = QStringLiteral("Unknown runtime error");
-        if (args.size() > 1 && !args[1].IsEmpty())
+        // "Err.Raise n, , text" leaves the source out.
+        const auto given = [&](size_t i) {
+            return i < args.size() && !args[i].IsEmpty() && args[i].Type() != VarType::Error;
+        };
+        if (given(1))
             e.source = args[1].ToString();
-        if (args.size() > 2 && !args[2].IsEmpty() && !args[2].ToString().isEmpty())
+        if (given(2) && !args[2].ToString().isEmpty())
             e.description = args[2].ToString();
         throw e;
     } else {
