@@ -672,8 +672,8 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     out.number = e.number;
     out.description = e.description;
     out.source = !e.source.isEmpty() ? e.source
-                 : compile           ? QStringLiteral("VBScript compilation error")
-                                     : QStringLiteral("VBScript runtime error");
+                 : compile           ? QStringLiteral("Microsoft VBScript compilation error")
+                                     : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
     onError(out);
