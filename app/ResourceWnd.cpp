@@ -143,7 +143,8 @@ QString CResourceWnd::PathOf(const CNodeData& node) const
     for (const CNodeData* n = node.kind == 1 ? node.parent : &node; n && n->kind != -1; n = n->parent)
         path.prepend(n->displayName + QLatin1Char('/'));
     path.prepend(m_strFolder + QLatin1Char('/'));
-    return node.kind == 1 ? path + node.displayName + kExtension : path;
+    // A component's file keeps the extension it was found with: "a.VMC" is not "a.vmc".
+    return node.kind == 1 ? path + node.fileName : path;
 }
 
 void CResourceWnd::Scan()

@@ -170,6 +170,9 @@ void CLabelPreviewPane::Render(QPainter& painter) const
     painter.translate(m_fOffsetX / m_fScale, m_fOffsetY / m_fScale);
     for (const auto& object : label.m_objects) {
         object->m_fDrawScale = m_fScale;
+        // A thumbnail has too few pixels for a symbol's modules: laid on them, the
+        // bars would grow far past the object. Drawn in exact millimetres instead.
+        object->m_fOutputDpi = -1.0f;
         object->Draw(painter);
     }
     painter.restore();
@@ -316,18 +319,25 @@ void CTemplateWnd::resizeEvent(QResizeEvent* event)
     LayoutPanes();
 }
 
+int CTemplateWnd::PreviewHeight() const
+{
+    // The preview stays at least a strip high and leaves the tree a few rows. The
+    // height asked for is kept, so a pane first laid out small gets it back once it
+    // is large enough.
+    return std::max(kMinPreviewHeight, std::min(m_nPreviewHeight, height() - kGap - kMinTreeHeight));
+}
+
 void CTemplateWnd::LayoutPanes()
 {
     const int cx = width(), cy = height();
-    // The preview stays at least a strip high and leaves the tree a few rows.
-    m_nPreviewHeight = std::max(kMinPreviewHeight, std::min(m_nPreviewHeight, cy - kGap - kMinTreeHeight));
-    m_pTree->setGeometry(0, 0, cx, std::max(0, cy - m_nPreviewHeight - kGap));
-    m_pPreview->setGeometry(7, cy - m_nPreviewHeight - 7, std::max(0, cx - 14), m_nPreviewHeight);
+    const int preview = PreviewHeight();
+    m_pTree->setGeometry(0, 0, cx, std::max(0, cy - preview - kGap));
+    m_pPreview->setGeometry(7, cy - preview - 7, std::max(0, cx - 14), preview);
 }
 
 bool CTemplateWnd::NearSplitter(int y) const
 {
-    return std::abs(height() - m_nPreviewHeight - 10 - y) < 2;
+    return std::abs(height() - PreviewHeight() - 10 - y) < 2;
 }
 
 void CTemplateWnd::mousePressEvent(QMouseEvent* event)
@@ -344,7 +354,9 @@ void CTemplateWnd::mouseMoveEvent(QMouseEvent* event)
 {
     const int y = event->position().toPoint().y();
     if (m_bSplitterDrag) {
-        m_nPreviewHeight += m_nLastDragY - y;
+        // The splitter moves from where it is shown, and stays where it can be shown.
+        m_nPreviewHeight = PreviewHeight() + m_nLastDragY - y;
+        m_nPreviewHeight = PreviewHeight();
         LayoutPanes();
         m_nLastDragY = y;
     } else if (NearSplitter(y)) {

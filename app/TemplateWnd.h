@@ -64,7 +64,8 @@ public:
     QTreeWidget* Tree() const { return m_pTree; }
     CLabelPreviewPane* Preview() const { return m_pPreview; }
     Record* RecordOf(const QTreeWidgetItem* item) const;
-    int PreviewHeight() const { return m_nPreviewHeight; }
+    // The preview's height as laid out in the pane's present size.
+    int PreviewHeight() const;
     void OpenSelected();
 
     // Writes the label sheets the program comes with into a new Templates folder.

@@ -531,6 +531,36 @@ TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
     EXPECT_TRUE(View().ObjectList().empty());
 }
 
+TEST_F(ResourcePaneTest, ComponentWithAnUpperCaseExtensionIsUsedRenamedAndDeleted)
+{
+    Create(CmdToolText, 10, 10);
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("件"));
+    ASSERT_TRUE(QFile::rename(Folder() + "/件.vmc", Folder() + "/大.VMC"));
+    CResourceWnd pane(*frame, Folder());
+    QTreeWidgetItem* item = pane.RootItem()->child(0);
+    ASSERT_EQ(item->text(0), QStringLiteral("大"));
+    NewLabel();
+    pane.setCurrentItem(item);
+    pane.AddSelectedToLabel();
+    EXPECT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+
+    item->setText(0, QStringLiteral("小"));
+    EXPECT_EQ(item->text(0), QStringLiteral("小"));
+    EXPECT_TRUE(QFileInfo::exists(Folder() + "/小.vmc"));
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/大.VMC"));
+
+    ASSERT_TRUE(QFile::rename(Folder() + "/小.vmc", Folder() + "/再.VMC"));
+    CResourceWnd again(*frame, Folder());
+    again.setCurrentItem(again.RootItem()->child(0));
+    services.answers = {IDYES};
+    again.DeleteSelected();
+    // The entry goes only with its file.
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/再.VMC"));
+    EXPECT_EQ(again.RootItem()->childCount(), 0);
+}
+
 TEST_F(ResourcePaneTest, RenamesNeverReplaceAndRefuseSeparators)
 {
     Touch(Folder() + "/甲.vmc");
@@ -700,6 +730,43 @@ TEST_F(TemplatePaneTest, FolderListsLabelFilesFoldersFirstAndLoadsEachOnce)
     EXPECT_EQ(frame->LabelWindows().size(), windows);
 }
 
+// The span of dark pixels along the row through the middle of a preview's barcode.
+int DarkSpan(const QImage& image, int row)
+{
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        if (qGray(image.pixel(x, row)) < 100) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST_F(TemplatePaneTest, PreviewDrawsABarcodeToTheLabelsScale)
+{
+    Create(CmdToolBarcode, 20, 20);
+    CLabelData label;
+    label.m_fLabelWidth = 100;
+    label.m_fLabelHeight = 60;
+    label.m_objects.push_back(Last()->GetObject()->Clone());
+    const CBaseGraph& barcode = *label.m_objects.back();
+    const auto span = [&](int width) {
+        CLabelPreviewPane preview;
+        preview.resize(width, width * 6 / 10);
+        preview.SetLabel(&label);
+        const QRect box = preview.LabelRect();
+        const float mm = box.width() / 100.0f;
+        const int row = box.top() + static_cast<int>((barcode.GetY() + barcode.GetHeight() * 0.3f) * mm);
+        return DarkSpan(preview.grab().toImage(), row) / mm;
+    };
+    // The bars take as many of the label's millimetres in a small preview as in a
+    // large one: a thumbnail does not widen them to whole pixels.
+    const float large = span(1200);
+    ASSERT_GT(large, 5);
+    EXPECT_NEAR(span(240), large, large * 0.1);
+}
+
 TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
 {
     const int dpi[] = {g_nScreenDpiX, g_nScreenDpiY};
@@ -720,9 +787,17 @@ TEST_F(TemplatePaneTest, PreviewFitsTheLabelAndTheSplitterIsClamped)
     g_nScreenDpiX = dpi[0];
     g_nScreenDpiY = dpi[1];
 
+    // Laid out small first, as a docked pane is while the window builds: the preview
+    // still gets its height once there is room.
     CTemplateWnd pane(*frame, m_dir.filePath("Templates"));
-    pane.resize(250, 500);
+    pane.resize(250, 120);
     pane.show();
+    Settle();
+    EXPECT_LE(pane.Preview()->geometry().bottom(), 120);
+    pane.resize(250, 500);
+    Settle();
+    EXPECT_EQ(pane.PreviewHeight(), 150);
+    EXPECT_EQ(pane.Preview()->height(), 150);
     const int height = pane.PreviewHeight();
     const QRect tree = pane.Tree()->geometry();
     const int row = 500 - height - 10;
