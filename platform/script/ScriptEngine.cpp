@@ -979,10 +979,20 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return Flow::Normal;
     case StmtKind::Call: {
         const Expr& t = *s.target;
-        if (t.kind == ExprKind::Call)
+        if (t.kind == ExprKind::Call) {
             EvalCall(t, f);
-        else if (const ScriptValue v = Eval(t, f); v.IsObject() && dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
-            Index(v, {});
+            return Flow::Normal;
+        }
+        // A variable that holds what GetRef gave, named alone, calls it.
+        if (t.kind == ExprKind::Ident
+            && (t.bind.kind == Binding::Local || t.bind.kind == Binding::Global || t.bind.kind == Binding::Field)) {
+            const ScriptValue* var = Variable(t, f);
+            if (var && var->IsObject() && dynamic_cast<ProcedureRefObject*>(var->RawObject().get())) {
+                Index(*var, {});
+                return Flow::Normal;
+            }
+        }
+        Eval(t, f);
         return Flow::Normal;
     }
     case StmtKind::Dim:
