@@ -1,3 +1,4 @@
+On Error Resume Next
 Execute "x = 1" & Replace(Space(100000), " ", " + 1")
 x = Eval("a" & Replace(Space(50000), " ", ".b"))
 x = Eval("f" & Replace(Space(50000), " ", "(1)"))
