@@ -88,10 +88,10 @@ void CBandTextEidtor::GoToBand()
     m_value->setPlainText(BandTextForEdit((*m_pBands)[static_cast<size_t>(m_nCurrent)]->m_strWorkText));
 }
 
-void CBandTextEidtor::Commit()
+bool CBandTextEidtor::Commit()
 {
     if (m_nCurrent < 0)
-        return;
+        return true;
     CDataBand& current = *(*m_pBands)[static_cast<size_t>(m_nCurrent)];
     current.m_strWorkText = BandTextFromEdit(m_value->toPlainText());
     // An untouched text keeps its own line breaks; no change at all is no edit.
@@ -99,13 +99,25 @@ void CBandTextEidtor::Commit()
         return BandTextForEdit(band.m_strWorkText) != BandTextForEdit(band.m_strValue);
     };
     if (std::none_of(m_pBands->begin(), m_pBands->end(), [&](const auto& band) { return changed(*band); }))
-        return;
+        return true;
+    if (m_tryValues) {
+        QStringList values;
+        for (const auto& band : *m_pBands)
+            values << (changed(*band) ? band->m_strWorkText : band->m_strValue);
+        try {
+            m_tryValues(values);
+        } catch (const std::exception& e) {
+            Services().ReportException(this, e);
+            return false;
+        }
+    }
     if (m_beforeCommit)
         m_beforeCommit();
     for (const auto& band : *m_pBands) {
         if (changed(*band))
             band->m_strValue = band->m_strWorkText;
     }
+    return true;
 }
 
 bool CBandTextEidtor::eventFilter(QObject* watched, QEvent* event)
@@ -122,13 +134,14 @@ bool CBandTextEidtor::eventFilter(QObject* watched, QEvent* event)
 
 void CBandTextEidtor::accept()
 {
-    Commit();
-    QDialog::accept();
+    if (Commit())
+        QDialog::accept();
 }
 
 void CBandTextEidtor::OnDataSource()
 {
-    Commit();
+    if (!Commit())
+        return;
     m_bOpenProperties = true;
     m_pBandToFocus = m_nCurrent >= 0 ? (*m_pBands)[static_cast<size_t>(m_nCurrent)].get() : nullptr;
     QDialog::accept();
@@ -145,22 +158,10 @@ BandVector* BandsOf(CBaseGraph& object)
     return nullptr;
 }
 
-// The object's content from its bands; a barcode whose content changed is encoded
-// again and takes its new size.
-void UpdateContent(CBaseProxy& proxy)
+// A barcode's content from its bands, encoded again and at its new size when it
+// changed; throws when the symbol cannot hold it.
+void EncodeBandsContent(CBarcodeGraph& barcode)
 {
-    CBaseGraph& object = *proxy.GetObject();
-    if (auto* text = dynamic_cast<CTextGraph*>(&object)) {
-        text->m_strText = GetBandsText(*text);
-        if (text->m_nLayoutMode == SingleLine) {
-            // The same placeholder as the in-place editor's, so the object stays visible.
-            if (text->m_strText.isEmpty())
-                text->m_strText = QStringLiteral("<空>");
-            static_cast<CTextProxy&>(proxy).FitTextBoxToText();
-        }
-        return;
-    }
-    auto& barcode = static_cast<CBarcodeGraph&>(object);
     CBarcodeImpl& impl = *barcode.GetImpl();
     CBarcodeSettings& settings = *impl.GetSettings();
     const QString content = settings.GetBandsText();
@@ -175,6 +176,37 @@ void UpdateContent(CBaseProxy& proxy)
     barcode.SetHeight(settings.m_fHeight);
 }
 
+// The object's content from its bands.
+void UpdateContent(CBaseProxy& proxy)
+{
+    CBaseGraph& object = *proxy.GetObject();
+    if (auto* text = dynamic_cast<CTextGraph*>(&object)) {
+        text->m_strText = GetBandsText(*text);
+        if (text->m_nLayoutMode == SingleLine) {
+            // The same placeholder as the in-place editor's, so the object stays visible.
+            if (text->m_strText.isEmpty())
+                text->m_strText = QStringLiteral("<空>");
+            static_cast<CTextProxy&>(proxy).FitTextBoxToText();
+        }
+        return;
+    }
+    EncodeBandsContent(static_cast<CBarcodeGraph&>(object));
+}
+
+// Encodes the new values on a copy of the barcode, so that a symbol that cannot hold
+// them is refused before the object or the history change.
+void TryBarcodeValues(const CBarcodeGraph& barcode, const QStringList& values)
+{
+    std::unique_ptr<CBaseGraph> clone = barcode.Clone();
+    auto& copy = static_cast<CBarcodeGraph&>(*clone);
+    copy.m_pLabelData = barcode.m_pLabelData;
+    copy.GetImpl()->m_pLabelData = barcode.GetImpl()->m_pLabelData;
+    BandVector& bands = copy.GetImpl()->GetSettings()->m_bandList;
+    for (qsizetype i = 0; i < values.size() && i < static_cast<qsizetype>(bands.size()); ++i)
+        bands[static_cast<size_t>(i)]->m_strValue = values[i];
+    EncodeBandsContent(copy);
+}
+
 } // namespace
 
 bool EditBandTexts(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies, CLabelData* label,
@@ -187,6 +219,8 @@ bool EditBandTexts(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBasePro
         return false;
     CBandTextEidtor editor(bands, parent);
     bool recording = false;
+    if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(proxy.GetObject()))
+        editor.m_tryValues = [barcode](const QStringList& values) { TryBarcodeValues(*barcode, values); };
     editor.m_beforeCommit = [&] {
         undo.BeginEditRecord(&proxy);
         recording = true;

@@ -3,6 +3,7 @@
 #include "dialogs/properties/BandListController.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 
 class CBaseProxy;
@@ -34,6 +35,9 @@ public:
     // Runs just before the texts are written (the caller's undo record); not at all
     // when no text changed.
     std::function<void()> m_beforeCommit;
+    // Tries the new value texts (one per band, in order) on the object before anything
+    // is written; throws when the object cannot take them, and the editor stays open.
+    std::function<void(const QStringList& values)> m_tryValues;
     bool m_bOpenProperties = false;
     CDataBand* m_pBandToFocus = nullptr;
 
@@ -44,7 +48,8 @@ public:
     QPushButton* m_dataSource;
 
 private:
-    void Commit();
+    // False when the new texts were refused (told, nothing written).
+    bool Commit();
 
     BandVector* m_pBands;
     int m_nCount;

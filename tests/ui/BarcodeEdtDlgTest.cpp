@@ -991,3 +991,183 @@ TEST(BarcodeEdtDlg, AModuleWidthOfNothingIsRefusedOnTheBarcodeTab)
         EXPECT_EQ(DocumentBytes(l.label), before);
     }
 }
+
+#include "SessionTestSupport.h"
+#include "barcode/DataMatrix.h"
+#include "dialogs/properties/BandTextEidtor.h"
+
+namespace {
+
+// The running program with one barcode drawn by the barcode tool.
+class BarcodeSession : public SessionTest
+{
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        Create(CmdToolBarcode, 10, 10);
+        ASSERT_EQ(View().ObjectList().size(), 1u);
+        barcode = &static_cast<CBarcodeProxy&>(*Last());
+    }
+    CBarcodeSettings& Settings() const { return *barcode->Barcode().GetImpl()->GetSettings(); }
+    QPoint Centre()
+    {
+        const CBaseGraph& object = *barcode->GetObject();
+        return At(object.m_fX + object.GetWidth() / 2, object.m_fY + object.GetHeight() / 2);
+    }
+    // Opens the property dialog with a double click; fill works in it, then OK.
+    void EditWithDialog(const std::function<void(QDialog&)>& fill, bool ok = true)
+    {
+        services.OnNextDialog([&](QDialog& d) {
+            fill(d);
+            ClickButton(&d, ok ? 1 : 2);
+            if (d.isVisible())
+                ClickButton(&d, 2);
+        });
+        DoubleClick(Centre());
+        Settle();
+        EXPECT_TRUE(services.dialogs.empty());
+    }
+    // The label as written, after a paint: drawing copies the box into the settings.
+    QByteArray Bytes()
+    {
+        View().grab();
+        return DocumentBytes(Window().WholeLabel().Label());
+    }
+
+    CBarcodeProxy* barcode = nullptr;
+};
+
+} // namespace
+
+// Data Matrix of a fixed size holds only so much: new data typed in the band text
+// editor that does not fit is told and the barcode stays as it was.
+TEST_F(BarcodeSession, BandTextEditorRefusesDataTheSymbolCannotHold)
+{
+    EditWithDialog([](QDialog& d) {
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        ChooseItem(combo, combo->findData(SymbologyDataMatrix));
+        Choose(OptionPane(d), 1100, 4); // 12x12
+    });
+    ASSERT_EQ(Settings().m_nSymbology, SymbologyDataMatrix);
+    ASSERT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    const QByteArray before = Bytes();
+    const size_t steps = View().UndoManager().UndoCount();
+
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    services.OnNextDialog([&](QDialog& d) {
+        auto& editor = static_cast<CBandTextEidtor&>(d);
+        editor.m_value->setPlainText("12345678901234567890123456789");
+        ClickButton(&editor, 1);
+        EXPECT_TRUE(editor.isVisible());
+        EXPECT_EQ(services.MessageTexts(), QStringList{kDataMatrixCannotEncode});
+        EXPECT_EQ(Bytes(), before);
+        ClickButton(&editor, 2);
+    });
+    Click(Centre());
+    Settle();
+    EXPECT_TRUE(services.dialogs.empty());
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+
+    // What fits is taken, as one step.
+    services.OnNextDialog([](QDialog& d) {
+        static_cast<CBandTextEidtor&>(d).m_value->setPlainText("1234567890");
+        ClickButton(&d, 1);
+    });
+    Click(Centre());
+    Settle();
+    EXPECT_EQ(Settings().m_strContent, QStringLiteral("1234567890"));
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps + 1);
+}
+
+// What the dialog stores is what the reopened dialog shows, also after the label was
+// saved, closed and opened again; the printed symbol holds the bands' content.
+TEST_F(BarcodeSession, StoredOptionsComeBackAfterSaveAndOpen)
+{
+    EditWithDialog([](QDialog& d) {
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        ChooseItem(combo, combo->findData(SymbologyQRCode));
+        QWidget* pane = OptionPane(d);
+        Choose(pane, 1162, 3);
+        Retype(pane, 1080, QStringLiteral("20"));
+        Choose(pane, 1298, 4);
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+        ctl<QAction>(Ctl<QWidget>(&d, 249, 1211), 40567)->trigger();
+        auto* value = Ctl<QPlainTextEdit>(&d, 258, 1204);
+        value->selectAll();
+        TypeText(value, QStringLiteral("-尾"));
+    });
+    ASSERT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EditWithDialog(
+            [](QDialog& d) {
+                EXPECT_EQ(Ctl<QComboBox>(&d, 266, 1157)->currentData().toInt(), SymbologyQRCode);
+                QWidget* pane = OptionPane(d);
+                EXPECT_EQ(ctl<QComboBox>(pane, 1162)->currentIndex(), 3);
+                EXPECT_EQ(ctl<QLineEdit>(pane, 1080)->text(), QStringLiteral("20.0"));
+                EXPECT_EQ(ctl<QComboBox>(pane, 1298)->currentIndex(), 4);
+                auto* bands = Ctl<QListWidget>(&d, 249, 1169);
+                ASSERT_EQ(bands->count(), 2);
+                EXPECT_EQ(bands->item(0)->text(), QStringLiteral("12345678"));
+                EXPECT_EQ(bands->item(1)->text(), QStringLiteral("-尾"));
+            },
+            false);
+        EXPECT_EQ(Settings().m_strContent, QStringLiteral("12345678-尾"));
+    };
+    check("edited");
+    const QString path = m_dir.filePath("qr.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileOpen));
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    barcode = &static_cast<CBarcodeProxy&>(*Last());
+    check("opened");
+
+    CPrintHandler job;
+    const CChildFrame::ObjectListScope scope = Window().WholeLabel();
+    job.SetLabelData(&scope.Label());
+    job.Prepare();
+    const QString pdf = m_dir.filePath("qr.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    const std::vector<QImage> pages = RasterisePdf(pdf, 300);
+    ASSERT_EQ(pages.size(), 1u);
+    const auto read = ReadSymbol(pages.front(), ZXing::BarcodeFormat::QRCode);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("12345678-尾"));
+}
+
+// A refused OK, then Cancel: the barcode, the history and what follows are as if the
+// dialog had never been opened.
+TEST_F(BarcodeSession, RefusedOkThenCancelLeavesLabelAndHistory)
+{
+    const QByteArray before = Bytes();
+    const size_t steps = View().UndoManager().UndoCount();
+    services.OnNextDialog([&](QDialog& d) {
+        auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+        ChooseItem(combo, combo->findData(SymbologyDataMatrix));
+        Choose(OptionPane(d), 1100, 3); // 10x10 holds six digits
+        ClickButton(&d, 1);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(services.MessageTexts(), QStringList{kDataMatrixCannotEncode});
+        ClickButton(&d, 2);
+    });
+    DoubleClick(Centre());
+    Settle();
+    EXPECT_EQ(Bytes(), before);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+    EXPECT_EQ(Settings().m_nSymbology, SymbologyCode39);
+
+    // The next edit is one step of its own, and undoing it gives the label back.
+    EditWithDialog([](QDialog& d) { Retype(OptionPane(d), 1079, QStringLiteral("15")); });
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps + 1);
+    EXPECT_NE(Bytes(), before);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(Bytes(), before);
+}
