@@ -201,9 +201,13 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
         ScriptException e(n, ScriptErrorText(n));
         if (e.description.isEmpty())
             e.description = QStringLiteral("Unknown runtime error");
-        if (args.size() > 1 && !args[1].IsEmpty())
+        // "Err.Raise n, , text" leaves the source out.
+        const auto given = [&](size_t i) {
+            return i < args.size() && !args[i].IsEmpty() && args[i].Type() != VarType::Error;
+        };
+        if (given(1))
             e.source = args[1].ToString();
-        if (args.size() > 2 && !args[2].IsEmpty() && !args[2].ToString().isEmpty())
+        if (given(2) && !args[2].ToString().isEmpty())
             e.description = args[2].ToString();
         throw e;
     } else {
@@ -668,8 +672,8 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     out.number = e.number;
     out.description = e.description;
     out.source = !e.source.isEmpty() ? e.source
-                 : compile           ? QStringLiteral("VBScript compilation error")
-                                     : QStringLiteral("VBScript runtime error");
+                 : compile           ? QStringLiteral("Microsoft VBScript compilation error")
+                                     : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
     onError(out);
@@ -975,10 +979,20 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return Flow::Normal;
     case StmtKind::Call: {
         const Expr& t = *s.target;
-        if (t.kind == ExprKind::Call)
+        if (t.kind == ExprKind::Call) {
             EvalCall(t, f);
-        else if (const ScriptValue v = Eval(t, f); v.IsObject() && dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
-            Index(v, {});
+            return Flow::Normal;
+        }
+        // A variable that holds what GetRef gave, named alone, calls it.
+        if (t.kind == ExprKind::Ident
+            && (t.bind.kind == Binding::Local || t.bind.kind == Binding::Global || t.bind.kind == Binding::Field)) {
+            const ScriptValue* var = Variable(t, f);
+            if (var && var->IsObject() && dynamic_cast<ProcedureRefObject*>(var->RawObject().get())) {
+                Index(*var, {});
+                return Flow::Normal;
+            }
+        }
+        Eval(t, f);
         return Flow::Normal;
     }
     case StmtKind::Dim:

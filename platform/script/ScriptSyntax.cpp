@@ -916,7 +916,8 @@ private:
         Branch first;
         first.conditions.push_back(Expression());
         ExpectKw(Kw::Then, 1017);
-        if (!At(Tok::Newline) || Cur().text == u":") {
+        // "Then" that ends the text opens a block, which then lacks its "End If".
+        if ((!At(Tok::Newline) && !At(Tok::End)) || Cur().text == u":") {
             if (At(Tok::Newline))
                 Take();
             // One-line form: statements up to the line's end, an optional Else part.
