@@ -243,12 +243,18 @@ bool CDataSourceTXTDlg::ReadLines(QStringList& lines)
     const int keep = kPreviewLines + (ds.m_bHeaderRow ? 1 : 0);
     TextFileHead head;
     QString error;
-    if (!ReadTextFileHead(ds.m_strPath, QuoteSeparator(ds.m_nSeparator, ds.m_strOtherSeparator), keep, head, error)) {
-        // What an earlier read found no longer stands.
+    const bool read =
+        ReadTextFileHead(ds.m_strPath, QuoteSeparator(ds.m_nSeparator, ds.m_strOtherSeparator), keep, head, error);
+    if (!read || head.records.isEmpty()) {
+        // What an earlier read found belongs to another file and no longer stands.
         ds.m_selectedFields.clear();
         ds.m_sampleValues.clear();
         m_listPreview->Clear();
         m_labelCount->clear();
+        if (read) {
+            m_labelCount->setText(QStringLiteral("共 0 条记录"));
+            error = QStringLiteral("文本文件“%1”中没有数据。").arg(ds.m_strPath);
+        }
         Services().ShowMessage(this, error, MessageIcon::Warning);
         return false;
     }

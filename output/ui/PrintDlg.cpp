@@ -263,6 +263,9 @@ bool CPrintDlg::Refuse(const QString& text, QWidget* focus)
 bool CPrintDlg::ValidateAndRead()
 {
     UpdateControls();
+    // Without a page the printer would be started for nothing, and a PDF come out blank.
+    if (m_nTotalPages <= 0)
+        return Refuse(QStringLiteral("没有可打印的页!"), nullptr);
     if (m_pPrinters->currentIndex() < 0)
         return Refuse(QStringLiteral("请选择打印机!"), m_pPrinters);
     int start = 1;

@@ -52,6 +52,16 @@ uintptr_t StackFloor()
     return floor;
 }
 
+// Raises 28 when this thread's stack is down to its reserve: for the recursions over
+// an expression's tree, whose depth the parser bounds but which may start deep in a
+// script's own calls.
+void RequireStack()
+{
+    const uintptr_t floor = StackFloor();
+    if (floor && reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < floor)
+        ThrowScriptError(28);
+}
+
 // Heap bytes in use by the whole process.
 int64_t HeapInUse()
 {
@@ -201,9 +211,13 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
         ScriptException e(n, ScriptErrorText(n));
         if (e.description.isEmpty())
             e.description = QStringLiteral("Unknown runtime error");
-        if (args.size() > 1 && !args[1].IsEmpty())
+        // "Err.Raise n, , text" leaves the source out.
+        const auto given = [&](size_t i) {
+            return i < args.size() && !args[i].IsEmpty() && args[i].Type() != VarType::Error;
+        };
+        if (given(1))
             e.source = args[1].ToString();
-        if (args.size() > 2 && !args[2].IsEmpty() && !args[2].ToString().isEmpty())
+        if (given(2) && !args[2].ToString().isEmpty())
             e.description = args[2].ToString();
         throw e;
     } else {
@@ -579,6 +593,7 @@ void ScriptRuntime::ResolveExpr(Expr* e, Scope& scope)
         return;
     if (e->kind == ExprKind::Ident)
         ResolveName(*e, scope);
+    RequireStack();
     ResolveExpr(e->left.get(), scope);
     ResolveExpr(e->right.get(), scope);
     for (auto& a : e->args)
@@ -668,8 +683,8 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     out.number = e.number;
     out.description = e.description;
     out.source = !e.source.isEmpty() ? e.source
-                 : compile           ? QStringLiteral("VBScript compilation error")
-                                     : QStringLiteral("VBScript runtime error");
+                 : compile           ? QStringLiteral("Microsoft VBScript compilation error")
+                                     : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
     onError(out);
@@ -975,10 +990,20 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return Flow::Normal;
     case StmtKind::Call: {
         const Expr& t = *s.target;
-        if (t.kind == ExprKind::Call)
+        if (t.kind == ExprKind::Call) {
             EvalCall(t, f);
-        else if (const ScriptValue v = Eval(t, f); v.IsObject() && dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
-            Index(v, {});
+            return Flow::Normal;
+        }
+        // A variable that holds what GetRef gave, named alone, calls it.
+        if (t.kind == ExprKind::Ident
+            && (t.bind.kind == Binding::Local || t.bind.kind == Binding::Global || t.bind.kind == Binding::Field)) {
+            const ScriptValue* var = Variable(t, f);
+            if (var && var->IsObject() && dynamic_cast<ProcedureRefObject*>(var->RawObject().get())) {
+                Index(*var, {});
+                return Flow::Normal;
+            }
+        }
+        Eval(t, f);
         return Flow::Normal;
     }
     case StmtKind::Dim:
@@ -1574,21 +1599,27 @@ ScriptValue ScriptRuntime::Eval(const Expr& e, Frame& f)
     case ExprKind::Ident:
         return EvalIdent(e, f);
     case ExprKind::Member:
+        RequireStack();
         return CallMember(Eval(*e.left, f), e.name, {});
     case ExprKind::Call:
+        RequireStack();
         return EvalCall(e, f);
     case ExprKind::Paren:
+        RequireStack();
         return Eval(*e.left, f);
     case ExprKind::Unary: {
+        RequireStack();
         const ScriptValue v = Eval(*e.left, f);
         return e.op == ScriptOps::Op::Sub ? ScriptOps::Negate(v) : ScriptOps::Not(v);
     }
     case ExprKind::Binary: {
+        RequireStack();
         const ScriptValue a = Eval(*e.left, f);
         const ScriptValue b = Eval(*e.right, f);
         return ScriptOps::Binary(e.op, a, b);
     }
     case ExprKind::Compare: {
+        RequireStack();
         const ScriptValue a = Eval(*e.left, f);
         const ScriptValue b = Eval(*e.right, f);
         return ScriptOps::Compare(e.op, a, b, e.left->IsLiteral(), e.right->IsLiteral());

@@ -21,7 +21,7 @@ struct ScriptError
 {
     int number = 0;
     QString description;
-    QString source; // "VBScript compilation error" or "VBScript runtime error"
+    QString source; // "Microsoft VBScript compilation error" or "... runtime error"
     int line = 0;   // 1-based within the parsed text
     int column = 0; // 1-based
 };

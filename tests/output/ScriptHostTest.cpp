@@ -214,7 +214,7 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         run.label->m_strScripts[ScriptOnPageEnd] = "Display \"page\"";
         EXPECT_EQ(run.Run(), (QStringList{"plain", "plain"}));
         ASSERT_EQ(run.ui.boxes.size(), 1);
-        EXPECT_EQ(run.ui.boxes[0], "Expected expression\nSrc: VBScript compilation error\nLine:7 Column:4 Error:1023 "
+        EXPECT_EQ(run.ui.boxes[0], "Expected expression\nSrc: Microsoft VBScript compilation error\nLine:7 Column:4 Error:1023 "
                                    "Scode:800a03ff");
         EXPECT_EQ(run.ui.flags[0], kMsgBoxSetForeground);
         EXPECT_EQ(run.ui.titles[0], "");
@@ -227,8 +227,16 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         run.label->m_strScripts[ScriptShared] += "\nSub Text1Value(k)\n Objects.Item(\"Text1\").Value = \"n\" & k\nEnd Sub";
         EXPECT_EQ(run.Run(), (QStringList{"plain", "n2"}));
         ASSERT_EQ(run.ui.boxes.size(), 1);
-        EXPECT_TRUE(run.ui.boxes[0].startsWith("Division by zero\nSrc: VBScript runtime error\nLine:")) << run.ui.boxes[0].toStdString();
+        EXPECT_TRUE(run.ui.boxes[0].startsWith("Division by zero\nSrc: Microsoft VBScript runtime error\nLine:")) << run.ui.boxes[0].toStdString();
         EXPECT_TRUE(run.ui.boxes[0].endsWith("Error:11 Scode:800a000b"));
+    }
+    {
+        // A script's own error keeps its source, and its number is the scode.
+        ScriptedJob run(1);
+        run.label->m_strScripts[ScriptOnLabelStart] = "Err.Raise vbObjectError + 513, \"Lot check\", \"lot missing\"";
+        run.Run();
+        ASSERT_EQ(run.ui.boxes.size(), 1);
+        EXPECT_EQ(run.ui.boxes[0], "lot missing\nSrc: Lot check\nLine:3 Column:1 Error:-2147220991 Scode:80040201");
     }
 }
 

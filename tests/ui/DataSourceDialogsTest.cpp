@@ -219,6 +219,30 @@ TEST(DataSourceTXTDlg, ReadAndOkRefuseWhatCannotWork)
         EXPECT_EQ(m.icon, MessageIcon::Warning);
 }
 
+TEST(DataSourceTXTDlg, AnEmptyFileReplacesWhatAnEarlierReadFound)
+{
+    QTemporaryDir dir;
+    const QString data = WriteFile(dir.path(), "d.csv", "name,code\nA,1\n");
+    const QString empty = WriteFile(dir.path(), "e.csv", "");
+    FakeServices services;
+    auto ds = RunNew(services, DSText, [&](QDialog& d) {
+        TypeInto(&d, 1170, data);
+        ClickCtl(&d, 1004);
+        ClickCtl(&d, 1192);
+        ASSERT_EQ(ReportRows(&d, 1179).size(), 3);
+        // The fields of the first file must not be kept under the empty file's name.
+        TypeInto(&d, 1170, empty);
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179), QList<QStringList>{QStringList{}});
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共 0 条记录");
+        ClickCtl(&d, 1);
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(ds, nullptr);
+    EXPECT_EQ(services.MessageTexts(), (QStringList{QStringLiteral("文本文件“%1”中没有数据。").arg(empty),
+                                                    "请读入数据以生成字段信息"}));
+}
+
 TEST(DataSourceTXTDlg, NotesTellOfLinesNotInUtf8AndOfFieldsPastTheLimit)
 {
     QTemporaryDir dir;
@@ -419,7 +443,9 @@ TEST_F(SQLiteDialog, SqlModeTakesTheStatementsColumnsAndAFailureRefusesOk)
         ClickCtl(&d, 1);
     });
     ASSERT_NE(ds, nullptr);
-    EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
+    // A statement that fails says why, with the database's own reason.
+    EXPECT_EQ(services.MessageTexts(),
+              (QStringList{"无法读入数据\nno such table: peeple", "请读入数据以生成字段信息"}));
     EXPECT_EQ(ds->m_nRangeMode, RangeSQL);
     EXPECT_EQ(ds->m_selectedFields, (QStringList{"name", "id"}));
     EXPECT_EQ(ds->m_sampleValues, (QStringList{"name23", "23"}));

@@ -3,6 +3,7 @@
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "app/Ctl.h"
+#include "app/controls/FontStatic.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeImpl_Code128.h"
 #include "platform/VXException.h"
@@ -227,6 +228,19 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
     EXPECT_EQ(printers->count(), 1);
     run.Print();
     EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("请选择打印机!")});
+}
+
+TEST(PrintDlg, NothingToPrintIsSaidAndNoDocumentStarts)
+{
+    // A data source without rows, or a print count of 0: no page at all.
+    auto label = PagedLabel(0);
+    DialogRun run(*label);
+    EXPECT_EQ(ctl<CFontStatic>(&run.dialog, 1002)->text(), QStringLiteral("总共0页"));
+    run.Print();
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("没有可打印的页!")});
+    EXPECT_FALSE(run.log.ended);
+    EXPECT_TRUE(run.printerUsed.isNull());
+    EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
 }
 
 TEST(PrintDlg, MovesOnToTheNextRangeAfterPrinting)

@@ -64,3 +64,10 @@ x = Err
 WScript.Echo "default member", x
 On Error GoTo 0
 WScript.Echo "goto 0 clears", Err.Number
+On Error Resume Next
+Err.Raise 1000, , "no source given"
+WScript.Echo "raise without source", Err.Number, Err.Source, Err.Description
+Err.Clear
+Err.Raise vbObjectError + 7, , "object error"
+WScript.Echo "raise object error", Err.Number - vbObjectError, Err.Description
+Err.Clear

@@ -20,3 +20,9 @@ Function Local(n)
     Local = Eval("t + n")
 End Function
 WScript.Echo "locals", Local(2), "[" & t & "]"
+On Error Resume Next
+Execute "If t = 1 Then"
+WScript.Echo "block without its end", Err.Number, Err.Description
+Err.Clear
+Execute "If True Then WScript.Echo ""one line"""
+WScript.Echo "one line if", Err.Number

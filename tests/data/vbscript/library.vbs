@@ -13,6 +13,12 @@ WScript.Echo TypeName(inc), inc(1), Twice(inc, 5), Twice(GetRef("addone"), 0)
 Dim greeter : Set greeter = GetRef("Greet")
 greeter
 Call greeter()
+Function Callback()
+    Set Callback = GetRef("Greet")
+End Function
+Callback
+Call Callback()
+WScript.Echo "returned reference not called"
 On Error Resume Next
 Set inc = GetRef("NoSuchProcedure")
 WScript.Echo "missing", Err.Number, Err.Description
