@@ -150,8 +150,11 @@ void CActiveScriptHost::ApplyChoice(ScriptJobChoice choice)
 
 QString CActiveScriptHost::FormatError(const ScriptError& error)
 {
-    // The language's errors are numbered within its facility, as the scode shows them.
-    const uint32_t scode = error.number > 0 && error.number < 0x10000 ? 0x800A0000u | uint32_t(error.number) : 0u;
+    // The language's errors are numbered within its facility, as the scode shows them;
+    // a script's own error whose number is a failure code (vbObjectError + n) is its scode.
+    const uint32_t scode = error.number > 0 && error.number < 0x10000 ? 0x800A0000u | uint32_t(error.number)
+                           : error.number < 0                         ? uint32_t(error.number)
+                                                                      : 0u;
     return QStringLiteral("%1\nSrc: %2\nLine:%3 Column:%4 Error:%5 Scode:%6")
         .arg(error.description, error.source)
         .arg(error.line)

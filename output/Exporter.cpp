@@ -230,8 +230,8 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
     if (!format)
         return fail(UnsupportedType(m_strExtension));
     const int fromRow = std::max(1, m_nFromRow);
-    const int toRow = m_nToRow;
-    if (toRow < fromRow)
+    const int lastRow = m_nToRow;
+    if (lastRow < fromRow)
         return fail(QStringLiteral("没有要导出的数据行"));
 
     // Copies take the values, so the document's objects keep theirs.
@@ -262,9 +262,19 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
     const bool loadRows = m_pLabelData && !m_pLabelData->m_dataSources.empty()
                           && std::any_of(clones.begin(), clones.end(), [](auto* o) { return UsesDatabaseField(*o); });
     try {
-        job.PrepareRows(fromRow, toRow, loadRows);
+        job.PrepareRows(fromRow, lastRow, loadRows);
     } catch (const VXException& e) {
         return fail(e.GetMessage());
+    }
+    int toRow = lastRow;
+    if (loadRows) {
+        // Rows the sources do not have would come out as pictures of empty values.
+        int rowsThere = 0;
+        for (const auto& load : job.GetDataLoads())
+            rowsThere = std::max(rowsThere, load->RowCount());
+        if (rowsThere == 0)
+            return fail(QStringLiteral("没有要导出的数据行"));
+        toRow = static_cast<int>(std::min<qint64>(toRow, qint64(fromRow) + rowsThere - 1));
     }
 
     QDir folder(m_strFolder);

@@ -893,6 +893,9 @@ void CDataSourceDBDlg::PreviewRows()
             std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
             loader->SetDataSource(probe.get());
             read = loader->LoadRows(1, kPreviewRows, rows);
+            // An empty preview alone would not tell a mistyped statement from an empty table.
+            if (!read)
+                ReportFailure(QStringLiteral("无法读入数据") + u'\n' + loader->GetLastError());
         }
     } catch (const std::exception& e) {
         Services().ReportException(this, e);

@@ -52,6 +52,16 @@ uintptr_t StackFloor()
     return floor;
 }
 
+// Raises 28 when this thread's stack is down to its reserve: for the recursions over
+// an expression's tree, whose depth the parser bounds but which may start deep in a
+// script's own calls.
+void RequireStack()
+{
+    const uintptr_t floor = StackFloor();
+    if (floor && reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < floor)
+        ThrowScriptError(28);
+}
+
 // Heap bytes in use by the whole process.
 int64_t HeapInUse()
 {
@@ -583,6 +593,7 @@ void ScriptRuntime::ResolveExpr(Expr* e, Scope& scope)
         return;
     if (e->kind == ExprKind::Ident)
         ResolveName(*e, scope);
+    RequireStack();
     ResolveExpr(e->left.get(), scope);
     ResolveExpr(e->right.get(), scope);
     for (auto& a : e->args)
@@ -1588,21 +1599,27 @@ ScriptValue ScriptRuntime::Eval(const Expr& e, Frame& f)
     case ExprKind::Ident:
         return EvalIdent(e, f);
     case ExprKind::Member:
+        RequireStack();
         return CallMember(Eval(*e.left, f), e.name, {});
     case ExprKind::Call:
+        RequireStack();
         return EvalCall(e, f);
     case ExprKind::Paren:
+        RequireStack();
         return Eval(*e.left, f);
     case ExprKind::Unary: {
+        RequireStack();
         const ScriptValue v = Eval(*e.left, f);
         return e.op == ScriptOps::Op::Sub ? ScriptOps::Negate(v) : ScriptOps::Not(v);
     }
     case ExprKind::Binary: {
+        RequireStack();
         const ScriptValue a = Eval(*e.left, f);
         const ScriptValue b = Eval(*e.right, f);
         return ScriptOps::Binary(e.op, a, b);
     }
     case ExprKind::Compare: {
+        RequireStack();
         const ScriptValue a = Eval(*e.left, f);
         const ScriptValue b = Eval(*e.right, f);
         return ScriptOps::Compare(e.op, a, b, e.left->IsLiteral(), e.right->IsLiteral());

@@ -807,7 +807,7 @@ private:
             call->left = std::move(target);
         }
         ArgumentList(call->args, false);
-        s->target = std::move(call);
+        s->target = Deepened(std::move(call));
         return s;
     }
 
@@ -817,7 +817,7 @@ private:
             return e; // a missing argument stays missing
         auto p = std::make_unique<Expr>(ExprKind::Paren, e->line, e->column);
         p->left = std::move(e);
-        return p;
+        return Deepened(std::move(p));
     }
 
     // Arguments up to ")" (in parentheses) or the end of the statement; empty ones allowed.
@@ -1073,6 +1073,26 @@ private:
         ~NestingGuard() { --p.m_nesting; }
     };
 
+    // Long chains ("a & b & c ...", "x.a.b.c ...") are parsed by loops, not by
+    // recursion, but compiling, running and freeing the tree recurse over its depth:
+    // a deeper tree is refused.
+    static constexpr int kMaxExpressionDepth = 2000;
+    ExprPtr Deepened(ExprPtr e)
+    {
+        int below = 0;
+        if (e->left)
+            below = e->left->depth;
+        if (e->right)
+            below = std::max(below, e->right->depth);
+        for (const auto& a : e->args)
+            if (a)
+                below = std::max(below, a->depth);
+        e->depth = below + 1;
+        if (e->depth > kMaxExpressionDepth)
+            CompileError(28, e->line, e->column);
+        return e;
+    }
+
     struct Level
     {
         std::initializer_list<const char*> ops;
@@ -1087,7 +1107,7 @@ private:
         e->op = op;
         e->left = std::move(l);
         e->right = std::move(r);
-        return e;
+        return Deepened(std::move(e));
     }
 
     // Levels: 0 Imp, 1 Eqv, 2 Xor, 3 Or, 4 And, 5 Not, 6 comparison, 7 &, 8 + -, 9 Mod,
@@ -1102,7 +1122,7 @@ private:
                 auto e = std::make_unique<Expr>(ExprKind::Unary, t.line, t.column);
                 e->op = Op::Xor;
                 e->left = BinaryLevel(5);
-                return e;
+                return Deepened(std::move(e));
             }
             return BinaryLevel(6);
         }
@@ -1121,7 +1141,7 @@ private:
                         auto neg = std::make_unique<Expr>(ExprKind::Unary, sign.line, sign.column);
                         neg->op = Op::Sub;
                         neg->left = std::move(right);
-                        right = std::move(neg);
+                        right = Deepened(std::move(neg));
                     }
                 } else {
                     right = Postfix(false);
@@ -1152,7 +1172,7 @@ private:
         auto e = std::make_unique<Expr>(ExprKind::Unary, t.line, t.column);
         e->op = ScriptOps::Op::Sub;
         e->left = std::move(operand);
-        return e;
+        return Deepened(std::move(e));
     }
 
     bool MatchOp(int level, ScriptOps::Op& op) const
@@ -1229,7 +1249,7 @@ private:
                 ArgumentList(call->args, true);
                 ExpectOp(")", 1006);
                 m_lastCallOpen = openAt;
-                e = std::move(call);
+                e = Deepened(std::move(call));
                 // "Show (x).y": after a blank the parenthesis may open the first
                 // argument; the statement decides once it sees what follows.
                 if (statementTarget && open.spaced)
@@ -1248,7 +1268,7 @@ private:
         auto e = std::make_unique<Expr>(ExprKind::Member, t.line, t.column);
         e->name = Take().text;
         e->left = std::move(target);
-        return e;
+        return Deepened(std::move(e));
     }
 
     ExprPtr Literal(const Token& t, ScriptValue v)
@@ -1273,7 +1293,7 @@ private:
                 auto e = std::make_unique<Expr>(ExprKind::Paren, t.line, t.column);
                 e->left = Expression();
                 ExpectOp(")", 1006);
-                return e;
+                return Deepened(std::move(e));
             }
             Fail(1023);
         case Tok::Ident:

@@ -47,6 +47,7 @@ struct Expr
     std::unique_ptr<Expr> left;            // Member/Call/Paren target, operands
     std::unique_ptr<Expr> right;
     std::vector<std::unique_ptr<Expr>> args;
+    int depth = 1; // of the tree below, itself included
 
     Expr(ExprKind k, int l, int c) : kind(k), line(l), column(c) {}
     bool IsLiteral() const { return kind == ExprKind::Literal || (kind == ExprKind::Ident && bind.kind == Binding::Constant); }

@@ -230,6 +230,14 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         EXPECT_TRUE(run.ui.boxes[0].startsWith("Division by zero\nSrc: Microsoft VBScript runtime error\nLine:")) << run.ui.boxes[0].toStdString();
         EXPECT_TRUE(run.ui.boxes[0].endsWith("Error:11 Scode:800a000b"));
     }
+    {
+        // A script's own error keeps its source, and its number is the scode.
+        ScriptedJob run(1);
+        run.label->m_strScripts[ScriptOnLabelStart] = "Err.Raise vbObjectError + 513, \"Lot check\", \"lot missing\"";
+        run.Run();
+        ASSERT_EQ(run.ui.boxes.size(), 1);
+        EXPECT_EQ(run.ui.boxes[0], "lot missing\nSrc: Lot check\nLine:3 Column:1 Error:-2147220991 Scode:80040201");
+    }
 }
 
 TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)

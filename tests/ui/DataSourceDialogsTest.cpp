@@ -443,7 +443,9 @@ TEST_F(SQLiteDialog, SqlModeTakesTheStatementsColumnsAndAFailureRefusesOk)
         ClickCtl(&d, 1);
     });
     ASSERT_NE(ds, nullptr);
-    EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
+    // A statement that fails says why, with the database's own reason.
+    EXPECT_EQ(services.MessageTexts(),
+              (QStringList{"无法读入数据\nno such table: peeple", "请读入数据以生成字段信息"}));
     EXPECT_EQ(ds->m_nRangeMode, RangeSQL);
     EXPECT_EQ(ds->m_selectedFields, (QStringList{"name", "id"}));
     EXPECT_EQ(ds->m_sampleValues, (QStringList{"name23", "23"}));

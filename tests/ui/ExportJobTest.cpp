@@ -8,6 +8,7 @@
 #include "editor/BaseProxy.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "model/DSBase.h"
 #include "model/DocWriter.h"
 #include "model/TextGraph.h"
 #include "output/ui/JobProgress.h"
@@ -15,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -52,18 +54,26 @@ protected:
         bands.push_back(ConstantBand(QStringLiteral("N")));
         bands.push_back(SerialBand(1));
         AddText(*label, QStringLiteral("文本1"), std::move(bands));
+        return *OpenWithFirstSelected(*label, QStringLiteral("rows.vmk"));
+    }
+
+    // The label saved under name and opened from that file, its first object selected.
+    CChildFrame* OpenWithFirstSelected(CLabelData& label, const QString& name)
+    {
         CDocWriterV1_0 writer;
-        writer.m_strPath = m_dir.filePath(QStringLiteral("rows.vmk"));
-        writer.m_pLabelData = label.get();
+        writer.m_strPath = m_dir.filePath(name);
+        writer.m_pLabelData = &label;
         writer.WriteDocument();
         auto* window = static_cast<CChildFrame*>(frame->OpenLabelFile(writer.m_strPath));
         EXPECT_NE(window, nullptr);
+        if (!window)
+            return nullptr;
         CChildView& view = window->View();
         CBaseProxy* first = view.ObjectList().front().get();
         view.GetSelection().push_back(first);
         view.SetCurrentObject(first);
         QApplication::processEvents();
-        return *window;
+        return window;
     }
 
     void Run(int id)
@@ -129,6 +139,41 @@ TEST_F(ExportJobTest, ClosingTheDocumentDuringABatchExportIsBlockedAndEveryFileW
     ClickTabClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(ExportJobTest, ARangePastTheLastDataRowWritesOnlyTheRowsThereAre)
+{
+    // A text file of three rows, bound to the text; the user asks for rows 1 to 10.
+    const QString csv = m_dir.filePath(QStringLiteral("rows.csv"));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("code\nA1\nA2\nA3\n");
+    file.close();
+    auto label = MakeGridLabel(1, 1);
+    auto source = std::make_unique<CTextDS>();
+    source->m_strName = QStringLiteral("S");
+    source->m_selectedFields = QStringList{QStringLiteral("code")};
+    source->m_strPath = csv;
+    source->m_bHeaderRow = true;
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("S"), QStringLiteral("code")));
+    AddText(*label, QStringLiteral("文本1"), std::move(bands));
+    ASSERT_NE(OpenWithFirstSelected(*label, QStringLiteral("csv.vmk")), nullptr);
+
+    const QString folder = m_dir.filePath(QStringLiteral("csv"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    services.OnNextDialog([&](QDialog& d) {
+        SetEdit(d, 1274, folder);
+        SetEdit(d, 1082, QStringLiteral("10"));
+        ctl<QCheckBox>(&d, 1004)->setChecked(true);
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    Run(30602);
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("导出成功!")});
+    QStringList written = QDir(folder).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, (QStringList{"A1.bmp", "A2.bmp", "A3.bmp"}));
 }
 
 } // namespace

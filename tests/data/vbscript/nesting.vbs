@@ -27,3 +27,19 @@ For i = 1 To 3
   Execute "k = k + 1"
 Next
 WScript.Echo "k", k
+' Long expressions: a sum of 1500 terms is fine; one of 100,000 is refused, and a
+' deep expression evaluated at every level of a recursion stops it the same way.
+Execute "x = 1" & Replace(Space(1499), " ", " + 1")
+WScript.Echo "sum", x, Err.Number
+Err.Clear
+x = Empty
+Execute "x = 1" & Replace(Space(100000), " ", " + 1")
+WScript.Echo "long sum", IsEmpty(x), Err.Number, Err.Description
+Err.Clear
+x = Eval("a" & Replace(Space(50000), " ", ".b"))
+WScript.Echo "long member chain", Err.Number
+Err.Clear
+ExecuteGlobal "Function Heavy(n) : Heavy = Heavy(n + 1)" & Replace(Space(1900), " ", " + 1") & " : End Function"
+x = Heavy(0)
+WScript.Echo "deep sum in recursion", Err.Number
+Err.Clear
