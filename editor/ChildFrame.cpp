@@ -26,6 +26,7 @@
 #include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -412,13 +413,8 @@ QString CChildFrame::AskSavePath()
 bool CChildFrame::SaveLabel()
 {
     CLabelData& label = *m_pLabelData;
-    if (label.m_strFilePath.isEmpty()) {
-        const QString path = AskSavePath();
-        if (path.isEmpty())
-            return false;
-        label.m_strFilePath = path;
-        label.m_strTitle = QFileInfo(path).fileName();
-    }
+    if (label.m_strFilePath.isEmpty())
+        return SaveLabelAs();
     if (!WriteLabel())
         return false;
     // A save starts a new history: nothing before it can be undone, so the modified
@@ -450,9 +446,17 @@ bool CChildFrame::SaveLabelAs()
     const QString path = AskSavePath();
     if (path.isEmpty())
         return false;
-    m_pLabelData->m_strFilePath = path;
-    m_pLabelData->m_strTitle = QFileInfo(path).fileName();
-    return SaveLabel();
+    // The label takes the new name only once it is written there: after a failed
+    // write it still belongs where it came from (or stays untitled).
+    CLabelData& label = *m_pLabelData;
+    const QString oldPath = std::exchange(label.m_strFilePath, path);
+    const QString oldTitle = std::exchange(label.m_strTitle, QFileInfo(path).fileName());
+    if (!SaveLabel()) {
+        label.m_strFilePath = oldPath;
+        label.m_strTitle = oldTitle;
+        return false;
+    }
+    return true;
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event)

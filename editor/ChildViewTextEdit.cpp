@@ -2,6 +2,7 @@
 // delayed click that opens the editor.
 #include "editor/ChildView.h"
 
+#include "dialogs/properties/DataSourcePane.h"
 #include "editor/TextProxy.h"
 #include "model/DataBand.h"
 #include "model/TextGraph.h"
@@ -37,7 +38,7 @@ void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
     if (multiLine) {
         if (!m_pMultiEdit)
             m_pMultiEdit = new QPlainTextEdit(this);
-        m_pMultiEdit->setPlainText(text.m_strText);
+        m_pMultiEdit->setPlainText(BandTextForEdit(text.m_strText));
         m_pMultiEdit->selectAll();
         m_pMultiEdit->ensureCursorVisible();
         m_pActiveEdit = m_pMultiEdit;
@@ -79,7 +80,9 @@ void CChildView::CommitInPlaceEditor()
     if (!status.m_bInPlaceEditing)
         return;
     CBaseProxy* proxy = status.m_pEditedObject;
-    const QString typed = m_pActiveEdit == m_pMultiEdit ? m_pMultiEdit->toPlainText() : m_pLineEdit->text();
+    // Lines are kept with the file's line breaks, as the property dialog keeps them.
+    const QString typed =
+        m_pActiveEdit == m_pMultiEdit ? BandTextFromEdit(m_pMultiEdit->toPlainText()) : m_pLineEdit->text();
     m_pActiveEdit->hide();
     status.m_bInPlaceEditing = false;
     status.m_pEditedObject = nullptr;

@@ -16,9 +16,9 @@ std::unique_ptr<CMemoBatchURC> BeginMemoRecord(const ProxySelection& proxies, Ma
     return record;
 }
 
-std::unique_ptr<CMemo> RotateMemo(const CBaseProxy&)
+std::unique_ptr<CMemo> RotateMemo(const CBaseProxy& proxy)
 {
-    return std::make_unique<CRotateMemo>();
+    return std::make_unique<CRotateMemo>(CreatePosMemo(proxy));
 }
 
 } // namespace

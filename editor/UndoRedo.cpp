@@ -247,10 +247,14 @@ void CBarcodeSizeMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 void CRotateMemo::Capture(const CBaseProxy& proxy, MemoSide side)
 {
     m_fAngle[side] = proxy.GetObject()->m_fAngle;
+    if (m_pPosition)
+        m_pPosition->Capture(proxy, side);
 }
 
 void CRotateMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 {
+    if (m_pPosition)
+        m_pPosition->Apply(proxy, side);
     proxy.GetObject()->m_fAngle = m_fAngle[side];
 }
 
@@ -413,15 +417,23 @@ void CAddBatchURC::Redo()
 CDeleteBatchURC::CDeleteBatchURC(CChildViewUndoRedoProxy& view, const ProxySelection& proxies)
     : m_proxies(proxies)
 {
-    for (CBaseProxy* proxy : proxies)
+    // Taking a proxy out also drops it from the canvas's selection, which may be the
+    // very list passed in: walk the record's own copy.
+    for (CBaseProxy* proxy : m_proxies)
         m_indexes.push_back(IndexInCanvas(view, proxy));
-    for (CBaseProxy* proxy : proxies)
+    for (CBaseProxy* proxy : m_proxies)
         m_held.push_back(TakeFromCanvas(view, proxy));
 }
 
 void CDeleteBatchURC::Undo()
 {
-    for (size_t i = 0; i < m_held.size(); ++i)
+    // The places were read in the full list: filled lowest first, each lands where it
+    // was whatever order the selection named the objects in.
+    std::vector<size_t> order(m_held.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) { return m_indexes[a] < m_indexes[b]; });
+    for (const size_t i : order)
         PutIntoCanvas(*m_pView, std::move(m_held[i]), m_indexes[i]);
     m_held.clear();
     NotifyAndRepaint();

@@ -155,12 +155,19 @@ public:
     }
 };
 
+// The angle, and the place: a selection turned as one carries each object round the
+// group's centre, so its undo must bring the object back as well as upright.
 class CRotateMemo : public CMemo
 {
 public:
+    explicit CRotateMemo(std::unique_ptr<CPosMemo> position = nullptr)
+        : m_pPosition(std::move(position))
+    {
+    }
     void Capture(const CBaseProxy& proxy, MemoSide side) override;
     void Apply(CBaseProxy& proxy, MemoSide side) const override;
     std::array<float, 2> m_fAngle{};
+    std::unique_ptr<CPosMemo> m_pPosition;
 };
 
 // The object's four colour fields.

@@ -238,14 +238,40 @@ bool ScriptValue::ParseNumber(const QString& input, double& out)
         out = double(int32_t(uint32_t(v)));
         return true;
     }
+    // What the language's number reading takes besides a plain number: "(5)" and "5-"
+    // for -5, and the currency symbol ("$5", "-$5", "$-5").
+    QString body = text;
+    bool negated = false;
+    if (body.size() > 2 && body.front() == u'(' && body.back() == u')') {
+        body = body.mid(1, body.size() - 2).trimmed();
+        if (body.isEmpty() || body[0] == u'+' || body[0] == u'-')
+            return false;
+        negated = true;
+    } else if (body.size() > 1 && (body.back() == u'-' || body.back() == u'+') && body[0] != u'+' && body[0] != u'-') {
+        negated = body.back() == u'-';
+        body.chop(1);
+        body = body.trimmed();
+    }
+    // The currency symbol stands before or after a leading sign.
+    if (body.startsWith(u'$'))
+        body.remove(0, 1);
+    else if (body.size() > 1 && (body[0] == u'+' || body[0] == u'-') && body[1] == u'$')
+        body.remove(1, 1);
+    if (body.isEmpty())
+        return false;
     QString plain;
-    plain.reserve(text.size());
+    plain.reserve(body.size() + 1);
+    if (negated)
+        plain += u'-';
     int i = 0;
-    if (text[i] == u'+' || text[i] == u'-')
-        plain += text[i++];
+    if (body[i] == u'+' || body[i] == u'-') {
+        if (negated)
+            return false;
+        plain += body[i++];
+    }
     bool digits = false, point = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
+    for (; i < body.size(); ++i) {
+        const QChar c = body[i];
         if (c.isDigit() && c.unicode() < 128) {
             plain += c;
             digits = true;
@@ -260,20 +286,20 @@ bool ScriptValue::ParseNumber(const QString& input, double& out)
     }
     if (!digits)
         return false;
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
+    if (i < body.size() && (body[i] == u'e' || body[i] == u'E' || body[i] == u'd' || body[i] == u'D')) {
         plain += u'e';
         ++i;
-        if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-            plain += text[i++];
+        if (i < body.size() && (body[i] == u'+' || body[i] == u'-'))
+            plain += body[i++];
         bool expDigits = false;
-        for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
-            plain += text[i];
+        for (; i < body.size() && body[i].isDigit() && body[i].unicode() < 128; ++i) {
+            plain += body[i];
             expDigits = true;
         }
         if (!expDigits)
             return false;
     }
-    if (i != text.size())
+    if (i != body.size())
         return false;
     bool ok = false;
     out = plain.toDouble(&ok);

@@ -24,10 +24,12 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolBar>
 #include <QToolButton>
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
@@ -185,6 +187,42 @@ TEST_F(EditorSessionTest, SaveAsAsksBeforeTheAddedSuffixReplacesAFile)
     EXPECT_EQ(TextsOnDisk(existing).size(), 1);
 }
 
+TEST_F(EditorSessionTest, AFailedSaveKeepsTheNameAndPlaceTheLabelHad)
+{
+    Create(CmdToolRectangle, 10, 10);
+    const QString saved = m_dir.filePath("kept.vmk");
+    services.files = {saved};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    Create(CmdToolEllipse, 30, 10);
+    // Save As into a folder that is not there: told, and nothing else changes.
+    services.files = {m_dir.filePath("nowhere/other.vmk")};
+    ASSERT_TRUE(Trigger(CmdFileSaveAs));
+    EXPECT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(Window().LabelData().m_strFilePath, saved);
+    EXPECT_EQ(Window().LabelData().m_strTitle, QStringLiteral("kept.vmk"));
+    EXPECT_TRUE(Window().IsModified());
+    EXPECT_TRUE(TitleMarked());
+    // The next Save goes where the label came from, without asking.
+    services.files.clear();
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_FALSE(Window().IsModified());
+    CLabelData label;
+    CDocLoader loader;
+    loader.m_strPath = saved;
+    loader.m_pLabelData = &label;
+    loader.LoadDocument();
+    EXPECT_EQ(label.m_objects.size(), 2u);
+
+    // A new label whose first save fails stays untitled.
+    NewLabel();
+    Create(CmdToolRectangle, 10, 10);
+    const QString untitled = Window().LabelData().m_strTitle;
+    services.files = {m_dir.filePath("nowhere/first.vmk")};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_TRUE(Window().LabelData().m_strFilePath.isEmpty());
+    EXPECT_EQ(Window().LabelData().m_strTitle, untitled);
+}
+
 TEST_F(EditorSessionTest, TheModifiedMarkFollowsTheHistoryWhateverTheOrder)
 {
     const QString path = m_dir.filePath("mixed.vmk");
@@ -225,6 +263,37 @@ TEST_F(EditorSessionTest, TheModifiedMarkFollowsTheHistoryWhateverTheOrder)
     ASSERT_TRUE(Trigger(CmdFileClose));
     EXPECT_TRUE(services.messages.empty());
     EXPECT_TRUE(frame->LabelWindows().isEmpty());
+}
+
+TEST_F(EditorSessionTest, LinesTypedInPlaceAreStoredWithTheFilesLineBreaks)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    ASSERT_TRUE(Trigger(CmdMultiLine));
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    Click(OnEdge(text));
+    auto* edit = qobject_cast<QPlainTextEdit*>(View().InPlaceEditor());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    TypeText(edit, QStringLiteral("甲"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    TypeText(edit, QStringLiteral("乙"));
+    ASSERT_TRUE(Trigger(CmdToolSelect)); // commits
+    EXPECT_EQ(TextOf(text).m_strText, QStringLiteral("甲\r\n乙"));
+    EXPECT_EQ(TextOf(text).m_bands.front()->m_strValue, QStringLiteral("甲\r\n乙"));
+
+    // Opened and left again without a change: nothing to undo, nothing to save.
+    const QString path = m_dir.filePath("lines.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    Click(OnEdge(text));
+    ASSERT_TRUE(View().InPlaceEditor()->isVisible());
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(View().InPlaceEditor())->toPlainText(), QStringLiteral("甲\n乙"));
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    EXPECT_FALSE(Window().IsModified());
+    EXPECT_FALSE(Enabled(CmdEditUndo));
+    EXPECT_EQ(TextsOnDisk(path), QStringList{QStringLiteral("甲\r\n乙")});
 }
 
 TEST_F(EditorSessionTest, UndoingAnEarlierPropertyEditKeepsALaterTypedText)
@@ -280,6 +349,70 @@ TEST_F(EditorSessionTest, UndoWhileDraggingFinishesTheDragFirst)
     ASSERT_TRUE(Trigger(CmdEditUndo));
     ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_EQ(View().ObjectList().size(), 1u);
+}
+
+TEST_F(EditorSessionTest, DeletingManyObjectsTakesThemAllAndUndoPutsEachBackInItsPlace)
+{
+    for (int i = 0; i < 5; ++i)
+        Create(CmdToolRectangle, 5 + 16 * i, 5);
+    std::vector<CBaseProxy*> drawn;
+    for (const auto& proxy : View().ObjectList())
+        drawn.push_back(proxy.get());
+    const auto order = [&] {
+        std::vector<CBaseProxy*> list;
+        for (const auto& proxy : View().ObjectList())
+            list.push_back(proxy.get());
+        return list;
+    };
+    // Everything, with the Del key.
+    ASSERT_TRUE(Trigger(CmdEditSelectAll));
+    QApplication::setActiveWindow(frame);
+    QTest::keyClick(&View(), Qt::Key_Delete);
+    EXPECT_TRUE(View().ObjectList().empty());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(order(), drawn);
+
+    // Picked from the top down with Shift, one left out between them, then cut.
+    Click(OnEdge(drawn[4]));
+    for (const int i : {3, 1})
+        QTest::mouseClick(&View(), Qt::LeftButton, Qt::ShiftModifier, OnEdge(drawn[i]));
+    ASSERT_EQ(View().GetSelection().size(), 3u);
+    ASSERT_TRUE(Trigger(CmdEditCut));
+    EXPECT_EQ(order(), (std::vector<CBaseProxy*>{drawn[0], drawn[2]}));
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(order(), drawn);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(order(), (std::vector<CBaseProxy*>{drawn[0], drawn[2]}));
+}
+
+TEST_F(EditorSessionTest, UndoingAGroupRotationBringsEveryObjectBackToItsPlace)
+{
+    Create(CmdToolRectangle, 10, 10);
+    Create(CmdToolEllipse, 40, 20);
+    ASSERT_TRUE(Trigger(CmdEditSelectAll));
+    const auto geometry = [&] {
+        std::vector<std::array<float, 3>> all;
+        for (const auto& proxy : View().ObjectList())
+            all.push_back({proxy->GetObject()->GetX(), proxy->GetObject()->GetY(), proxy->GetObject()->m_fAngle});
+        return all;
+    };
+    const auto before = geometry();
+    // The rotate tool's corner handle turns the two about their common centre.
+    ASSERT_TRUE(Trigger(CmdToolRotate));
+    View().Render();
+    CBaseProxy* grip = View().ObjectList().front().get();
+    const CanvasMapping m = View().Mapping();
+    const QPoint at = grip->GetHandleRect(0).center() + m.ZoomedMargin() -
+                      QPoint(static_cast<int>(m.scrollX), static_cast<int>(m.scrollY));
+    Drag(at, at + QPoint(40, -30));
+    const auto turned = geometry();
+    ASSERT_NE(turned[0][2], 0.0f);
+    ASSERT_NE(turned[1][0], before[1][0]); // carried round, not only turned
+
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(geometry(), before);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    EXPECT_EQ(geometry(), turned);
 }
 
 TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)

@@ -237,35 +237,41 @@ TEST(UndoRedo, AddDeleteAndOrder)
     EXPECT_EQ(order(), (V{b, d}));
     EXPECT_EQ(canvas.selection, (ProxySelection{b}));
     EXPECT_EQ(canvas.current, nullptr);
-    editor.manager.Undo(); // re-inserted in the order they were selected
-    EXPECT_EQ(order(), (V{a, b, d, c}));
+    editor.manager.Undo(); // each back in its place, whatever order they were selected in
+    EXPECT_EQ(order(), (V{a, b, c, d}));
     editor.manager.Redo();
     EXPECT_EQ(order(), (V{b, d}));
     editor.manager.Undo();
+    EXPECT_EQ(order(), (V{a, b, c, d}));
+    // Selected top first, with one left between them.
+    editor.manager.AddCommand(std::make_unique<CDeleteBatchURC>(canvas, ProxySelection{d, c, a}));
+    EXPECT_EQ(order(), (V{b}));
+    editor.manager.Undo();
+    EXPECT_EQ(order(), (V{a, b, c, d}));
 
     editor.manager.AddCommand(std::make_unique<CDeleteURC>(canvas, b));
-    EXPECT_EQ(order(), (V{a, d, c}));
+    EXPECT_EQ(order(), (V{a, c, d}));
     editor.manager.Undo();
-    EXPECT_EQ(order(), (V{a, b, d, c}));
+    EXPECT_EQ(order(), (V{a, b, c, d}));
 
     editor.manager.AddCommand(std::make_unique<CZOrderURC>(a, 0, 4));
     canvas.objects.push_back(TakeFromCanvas(canvas, a));
-    EXPECT_EQ(order(), (V{b, d, c, a}));
+    EXPECT_EQ(order(), (V{b, c, d, a}));
     editor.manager.Undo();
-    EXPECT_EQ(order(), (V{a, b, d, c}));
+    EXPECT_EQ(order(), (V{a, b, c, d}));
     editor.manager.Redo();
-    EXPECT_EQ(order(), (V{b, d, c, a}));
+    EXPECT_EQ(order(), (V{b, c, d, a}));
 
     // An added object undone and then dropped with the redo history is freed with it.
     CBaseProxy* e = canvas.Add(ObjectOfKind(KindPolygon));
     editor.manager.AddCommand(std::make_unique<CAddURC>(e));
     editor.manager.Undo();
-    EXPECT_EQ(order(), (V{b, d, c, a}));
+    EXPECT_EQ(order(), (V{b, c, d, a}));
     CLabelData label;
     label.m_bDesignBackground = true;
     editor.manager.AddCommand(std::make_unique<CBkgndURC>(&label, false, true));
     EXPECT_EQ(editor.manager.RedoCount(), 0u);
-    EXPECT_EQ(order(), (V{b, d, c, a}));
+    EXPECT_EQ(order(), (V{b, c, d, a}));
 }
 
 TEST(UndoRedo, LockStates)
