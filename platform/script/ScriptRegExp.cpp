@@ -281,7 +281,10 @@ private:
     {
         const QRegularExpression& re = Compiled(args, 2);
         const QString subject = args[0].ToText();
-        const QString replacement = args[1].ToText();
+        // What GetRef gave, in place of a text, is called for each match with the
+        // match, its submatches, its position and the whole text, and returns the text.
+        const ScriptObjectPtr callback = args[1].IsObject() ? args[1].RawObject() : nullptr;
+        const QString replacement = callback ? QString() : args[1].ToText();
         QString out;
         qsizetype grownTo = 0;
         qsizetype done = 0;
@@ -289,7 +292,7 @@ private:
         while (it.hasNext()) {
             const QRegularExpressionMatch m = it.next();
             out += QStringView(subject).mid(done, m.capturedStart(0) - done);
-            out += Expand(replacement, m, subject);
+            out += callback ? Called(*callback, m, subject) : Expand(replacement, m, subject);
             CheckStringLength(out.size());
             if (out.capacity() != grownTo) {
                 grownTo = out.capacity();
@@ -301,6 +304,20 @@ private:
         }
         out += QStringView(subject).mid(done);
         return ScriptValue::Str(out);
+    }
+
+    static QString Called(ScriptObject& callback, const QRegularExpressionMatch& m, const QString& subject)
+    {
+        std::vector<ScriptValue> args;
+        args.push_back(ScriptValue::Str(m.captured(0)));
+        for (int g = 1; g <= m.regularExpression().captureCount(); ++g)
+            args.push_back(m.capturedStart(g) < 0 ? ScriptValue() : ScriptValue::Str(m.captured(g)));
+        args.push_back(ScriptValue::Lng(int32_t(m.capturedStart(0))));
+        args.push_back(ScriptValue::Str(subject));
+        ScriptValue result;
+        if (!callback.Invoke(QString(), InvokeKind::Get, args, result))
+            ThrowScriptError(438);
+        return result.ToText();
     }
 
     QString m_pattern;

@@ -33,3 +33,21 @@ Err.Clear
 On Error GoTo 0
 WScript.Echo Escape("Lot A&B/7 ~ 100%"), Escape("中文"), Escape("@*_+-./09azAZ")
 WScript.Echo Unescape("%41%u4E2D%zz%4%u12"), Unescape(Escape("x=1; y=中 文")), IsNull(Escape(Null))
+' A procedure reference as RegExp.Replace's replacement is called for each match
+Function Shout(m, word, pos, src)
+    Shout = UCase(m) & "@" & pos
+End Function
+Function Doubled(m, pos, src)
+    Doubled = m * 2
+End Function
+Dim re : Set re = New RegExp
+re.Global = True
+re.Pattern = "(\w+)"
+WScript.Echo re.Replace("lot no", GetRef("Shout"))
+re.Pattern = "\d+"
+WScript.Echo re.Replace("a1b22", GetRef("Doubled"))
+On Error Resume Next
+re.Pattern = "(\d)"
+WScript.Echo re.Replace("1", GetRef("Doubled"))
+WScript.Echo "replacement with the wrong arguments", Err.Number
+Err.Clear
