@@ -10,8 +10,10 @@
 #include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
 #include "model/TextGraph.h"
+#include "model/Utils.h"
 #include "platform/VXException.h"
 
+#include <QSizeF>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -217,12 +219,19 @@ bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CB
     request.bandToSelect = bandToSelect;
     request.parent = parent;
     request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
+    const QSizeF box(proxy.GetObject()->GetWidth(), proxy.GetObject()->GetHeight());
     request.afterApply = [&] {
-        // Bands may leave a single-line text empty: it keeps a visible placeholder.
-        if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject());
-            text && text->m_nLayoutMode == SingleLine && text->m_strText.isEmpty()) {
-            text->m_strText = QStringLiteral("<空>");
-            static_cast<CTextProxy&>(proxy).FitTextBoxToText();
+        // A single-line text's box follows its words and font, whatever tab changed
+        // them, unless a size was typed on the position tab (which shows two
+        // decimals); bands that leave it empty leave a visible placeholder.
+        if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject()); text && text->m_nLayoutMode == SingleLine) {
+            const bool empty = text->m_strText.isEmpty();
+            if (empty)
+                text->m_strText = QStringLiteral("<空>");
+            const bool sizeTyped = !FloatEquals2(text->GetWidth(), float(box.width()))
+                || !FloatEquals2(text->GetHeight(), float(box.height()));
+            if (empty || !sizeTyped)
+                static_cast<CTextProxy&>(proxy).FitTextBoxToText();
         }
         undo.EndEditRecord();
     };

@@ -1034,6 +1034,25 @@ protected:
         View().grab();
         return DocumentBytes(Window().WholeLabel().Label());
     }
+    // Prints the label to PDF and reads the one symbol of that format on the page;
+    // empty when none is read.
+    QString PrintAndRead(ZXing::BarcodeFormat format)
+    {
+        CPrintHandler job;
+        const CChildFrame::ObjectListScope scope = Window().WholeLabel();
+        job.SetLabelData(&scope.Label());
+        job.Prepare();
+        const QString pdf = m_dir.filePath("printed.pdf");
+        auto target = CPrinterTarget::ForPdf(pdf);
+        QString error;
+        if (RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error) != PrintResult::Success) {
+            ADD_FAILURE() << error.toStdString();
+            return {};
+        }
+        const std::vector<QImage> pages = RasterisePdf(pdf, 300);
+        const auto read = pages.size() == 1 ? ReadSymbol(pages.front(), format) : std::nullopt;
+        return read ? QString::fromUtf8(*read) : QString();
+    }
 
     CBarcodeProxy* barcode = nullptr;
 };
@@ -1127,20 +1146,7 @@ TEST_F(BarcodeSession, StoredOptionsComeBackAfterSaveAndOpen)
     barcode = &static_cast<CBarcodeProxy&>(*Last());
     check("opened");
 
-    CPrintHandler job;
-    const CChildFrame::ObjectListScope scope = Window().WholeLabel();
-    job.SetLabelData(&scope.Label());
-    job.Prepare();
-    const QString pdf = m_dir.filePath("qr.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
-    QString error;
-    ASSERT_EQ(RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
-    const std::vector<QImage> pages = RasterisePdf(pdf, 300);
-    ASSERT_EQ(pages.size(), 1u);
-    const auto read = ReadSymbol(pages.front(), ZXing::BarcodeFormat::QRCode);
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(QString::fromUtf8(*read), QStringLiteral("12345678-尾"));
+    EXPECT_EQ(PrintAndRead(ZXing::BarcodeFormat::QRCode), QStringLiteral("12345678-尾"));
 }
 
 // A refused OK, then Cancel: the barcode, the history and what follows are as if the
@@ -1170,4 +1176,43 @@ TEST_F(BarcodeSession, RefusedOkThenCancelLeavesLabelAndHistory)
     EXPECT_NE(Bytes(), before);
     ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_EQ(Bytes(), before);
+}
+
+// Each symbology chosen in the dialog on the drawn barcode, with content typed on the
+// data-source tab, prints a symbol that reads back as that content.
+TEST_F(BarcodeSession, EachSymbologyChosenInTheDialogPrintsWhatWasTyped)
+{
+    using F = ZXing::BarcodeFormat;
+    struct Row
+    {
+        int code;
+        F format;
+        QString content;
+        QString read;
+    };
+    const Row rows[] = {
+        {SymbologyCodabar, F::Codabar, QStringLiteral("40156"), QStringLiteral("40156")},
+        {SymbologyCode39, F::Code39, QStringLiteral("LOT-42"), QStringLiteral("LOT-42")},
+        {SymbologyCode93, F::Code93, QStringLiteral("CODE93"), QStringLiteral("CODE93")},
+        {SymbologyCode128, F::Code128, QStringLiteral("VC-2026/12"), QStringLiteral("VC-2026/12")},
+        {SymbologyEAN128, F::Code128, QStringLiteral("(01)12345678901231"), QStringLiteral("(01)12345678901231")},
+        {SymbologyEAN13, F::EAN13, QStringLiteral("690123456789"), QStringLiteral("6901234567892")},
+        {SymbologyEAN8, F::EAN8, QStringLiteral("1234567"), QStringLiteral("12345670")},
+        {SymbologyUPCA, F::UPCA, QStringLiteral("01234567890"), QStringLiteral("012345678905")},
+        {SymbologyInterleaved25, F::ITF, QStringLiteral("12345678"), QStringLiteral("12345678")},
+        {SymbologyPDF417, F::PDF417, QStringLiteral("Vellum 2026"), QStringLiteral("Vellum 2026")},
+        {SymbologyQRCode, F::QRCode, QStringLiteral("批次 7"), QStringLiteral("批次 7")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        EditWithDialog([&](QDialog& d) {
+            auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+            ChooseItem(combo, combo->findData(row.code));
+            TypeContent(d, row.content);
+        });
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+        services.messages.clear();
+        EXPECT_EQ(Settings().m_nSymbology, row.code);
+        EXPECT_EQ(PrintAndRead(row.format), row.read);
+    }
 }

@@ -797,3 +797,87 @@ TEST(Showcase, TextObjectDialog)
         EXPECT_TRUE(image.save(dir + QLatin1Char('/') + QLatin1String(names[i])));
     }
 }
+
+#include "SessionTestSupport.h"
+#include "editor/TextProxy.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+namespace {
+
+class TextSession : public SessionTest
+{
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        Create(CmdToolText, 10, 10);
+        ASSERT_EQ(View().ObjectList().size(), 1u);
+        text = static_cast<CTextGraph*>(Last()->GetObject());
+    }
+    QPoint Centre() { return At(text->m_fX + text->GetWidth() / 2, text->m_fY + text->GetHeight() / 2); }
+    void EditWithDialog(const std::function<void(QDialog&)>& fill)
+    {
+        services.OnNextDialog([&](QDialog& d) {
+            fill(d);
+            QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+        });
+        DoubleClick(Centre());
+        Settle();
+        EXPECT_TRUE(services.dialogs.empty());
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(' ').toStdString();
+    }
+    // The box the text would have, fitted to its words.
+    QSizeF FittedBox()
+    {
+        const float width = text->GetWidth(), height = text->GetHeight();
+        static_cast<CTextProxy&>(*Last()).FitTextBoxToText();
+        const QSizeF fitted(text->GetWidth(), text->GetHeight());
+        text->SetWidth(width);
+        text->SetHeight(height);
+        return fitted;
+    }
+
+    CTextGraph* text = nullptr;
+};
+
+} // namespace
+
+// A single-line text's box follows what the dialog changed: a larger font, a second
+// band; undo gives the old box back with the old words.
+TEST_F(TextSession, SingleLineBoxFollowsFontAndBandsChangedInTheDialog)
+{
+    const QSizeF start(text->GetWidth(), text->GetHeight());
+    EditWithDialog([](QDialog& d) {
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(1);
+        auto* size = Ctl<QComboBox>(&d, 250, 5);
+        size->setCurrentText(QStringLiteral("24"));
+    });
+    ASSERT_EQ(text->m_fFontSize, 24.0f);
+    EXPECT_GT(text->GetHeight(), start.height() * 1.5);
+    EXPECT_GT(text->GetWidth(), start.width() * 1.5);
+    EXPECT_NEAR(text->GetWidth(), FittedBox().width(), 0.01);
+    EXPECT_NEAR(text->GetHeight(), FittedBox().height(), 0.01);
+
+    const float oneBand = text->GetWidth();
+    EditWithDialog([](QDialog& d) {
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+        ctl<QAction>(Ctl<QWidget>(&d, 249, 1211), 40567)->trigger();
+    });
+    ASSERT_EQ(text->m_bands.size(), 2u);
+    EXPECT_GT(text->GetWidth(), oneBand * 1.8f);
+    EXPECT_NEAR(text->GetWidth(), FittedBox().width(), 0.01);
+
+    // A width typed on the position tab is the user's own.
+    EditWithDialog([](QDialog& d) {
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(3);
+        RetypeText(Ctl<QLineEdit>(&d, 233, 1079), QStringLiteral("40"));
+    });
+    EXPECT_FLOAT_EQ(text->GetWidth(), 40.0f);
+
+    for (int step = 0; step < 3; ++step)
+        ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_FLOAT_EQ(text->GetWidth(), float(start.width()));
+    EXPECT_FLOAT_EQ(text->GetHeight(), float(start.height()));
+}
