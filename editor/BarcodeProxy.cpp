@@ -108,6 +108,12 @@ void CBarcodeProxy::SetSize(float width, float height)
 
 void CBarcodeProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
 {
+    // The module is scaled by the new box over the box the resize started from. A
+    // resize applied once at the release starts from the box as it is now; nothing
+    // saved it at the press, and a stale or empty saved box gave a width that was
+    // not a number.
+    if (!fromSaved)
+        SaveGeometry();
     CBaseProxy::SizeBy(from, to, fromSaved, handle);
     if ((!m_bWidthChanged && !m_bHeightChanged) || !CanResize(m_pImpl.get(), Barcode()))
         return;

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <random>
@@ -287,6 +288,12 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
         const std::string step = Step();
         trace += std::to_string(i) + ": " + step + "\n";
         SCOPED_TRACE(trace);
+        // No gesture leaves a size or place that is not a number.
+        for (const auto& proxy : View().ObjectList()) {
+            const CBaseGraph& o = *proxy->GetObject();
+            EXPECT_TRUE(std::isfinite(o.GetX() + o.GetY() + o.GetWidth() + o.GetHeight() + o.m_fAngle))
+                << o.m_strName.toStdString();
+        }
         const QByteArray now = Snapshot();
         const size_t steps = Steps();
         // An undo or redo lands on a label already seen at that length.

@@ -30,6 +30,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
@@ -413,6 +414,46 @@ TEST_F(EditorSessionTest, UndoingAGroupRotationBringsEveryObjectBackToItsPlace)
     EXPECT_EQ(geometry(), before);
     ASSERT_TRUE(Trigger(CmdEditRedo));
     EXPECT_EQ(geometry(), turned);
+}
+
+TEST_F(EditorSessionTest, EveryHandleSizesEveryKindToANumberAndUndoBringsItBack)
+{
+    const int tools[] = {CmdToolBarcode, CmdToolText,    CmdToolLine,  CmdToolRectangle,
+                         CmdToolEllipse, CmdToolPolygon, CmdToolImage};
+    const QPoint drags[] = {{-400, 0}, {0, -300}, {-400, -300}, {60, 40}, {-8, -6}};
+    // Changed once at the release, and changed all along the drag.
+    for (const bool instant : {false, true}) {
+        settings.m_bInstantSizing = instant;
+        for (const int tool : tools) {
+            Create(tool, 30, 15);
+            CBaseProxy* proxy = Last();
+            for (int handle = 0; handle < 8; ++handle)
+                for (const QPoint by : drags) {
+                    SCOPED_TRACE(testing::Message() << "tool " << tool << " handle " << handle << " by " << by.x()
+                                                    << "," << by.y() << (instant ? " instant" : ""));
+                    View().SelectObject(proxy);
+                    View().Render();
+                    if (!proxy->IsHandleEnabled(handle))
+                        continue;
+                    const CBaseGraph& object = *proxy->GetObject();
+                    const auto box = [&] {
+                        return std::array<float, 4>{object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()};
+                    };
+                    const auto before = box();
+                    const CanvasMapping m = View().Mapping();
+                    const QPoint at = proxy->GetHandleRect(handle).center() + m.ZoomedMargin() -
+                                      QPoint(static_cast<int>(m.scrollX), static_cast<int>(m.scrollY));
+                    const size_t steps = View().UndoManager().UndoCount();
+                    Drag(at, at + by);
+                    for (const float v : box())
+                        EXPECT_TRUE(std::isfinite(v));
+                    if (View().UndoManager().UndoCount() == steps)
+                        continue;
+                    ASSERT_TRUE(Trigger(CmdEditUndo));
+                    EXPECT_EQ(box(), before);
+                }
+        }
+    }
 }
 
 TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
