@@ -33,6 +33,25 @@ QString FieldName(int number)
     return QString::asprintf("字段 %d", number);
 }
 
+// Header cells as field names. Fields are found by name with letter case aside, so an
+// empty cell, or one that repeats an earlier name, is named after its column instead
+// (with a suffix should that name be taken too).
+QStringList UniqueFieldNames(const QStringList& header)
+{
+    QStringList names;
+    const auto taken = [&names](const QString& name) { return names.contains(name, Qt::CaseInsensitive); };
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        QString name = header[i];
+        if (name.isEmpty() || taken(name))
+            name = FieldName(static_cast<int>(i + 1));
+        const QString base = name;
+        for (int n = 2; taken(name); ++n)
+            name = base + QString::asprintf("_%d", n);
+        names.append(name);
+    }
+    return names;
+}
+
 } // namespace
 
 CDataSourceTXTDlg::CDataSourceTXTDlg(QWidget* parent)
@@ -288,7 +307,7 @@ void CDataSourceTXTDlg::SplitDelimited(const QStringList& lines)
     for (const QString& line : lines)
         rows.append(SplitString(line, separator, count));
     MakeFieldNames(count, rows);
-    PreviewRows(rows, count);
+    PreviewRows(rows);
 }
 
 void CDataSourceTXTDlg::SplitFixed(const QStringList& lines)
@@ -301,7 +320,7 @@ void CDataSourceTXTDlg::SplitFixed(const QStringList& lines)
     for (const QString& line : lines)
         rows.append(SplitString(line, QString(), count, widths));
     MakeFieldNames(count, rows);
-    PreviewRows(rows, count);
+    PreviewRows(rows);
 }
 
 void CDataSourceTXTDlg::MakeFieldNames(int count, const QList<QStringList>& rows)
@@ -314,7 +333,7 @@ void CDataSourceTXTDlg::MakeFieldNames(int count, const QList<QStringList>& rows
             ds.m_selectedFields.append(FieldName(i));
         ds.m_sampleValues = rows.value(0);
     } else {
-        ds.m_selectedFields = rows.value(0);
+        ds.m_selectedFields = UniqueFieldNames(rows.value(0));
         // A file holding only its header line has no sample.
         ds.m_sampleValues = rows.value(1);
     }
@@ -323,18 +342,14 @@ void CDataSourceTXTDlg::MakeFieldNames(int count, const QList<QStringList>& rows
 void CDataSourceTXTDlg::MakeSingleField(const QStringList& lines)
 {
     CTextDS& ds = Text();
-    ds.m_selectedFields = QStringList{ds.m_bHeaderRow ? lines.front() : FieldName(1)};
+    ds.m_selectedFields = ds.m_bHeaderRow ? UniqueFieldNames({lines.front()}) : QStringList{FieldName(1)};
     ds.m_sampleValues.clear();
 }
 
-void CDataSourceTXTDlg::PreviewRows(const QList<QStringList>& rows, int count)
+void CDataSourceTXTDlg::PreviewRows(const QList<QStringList>& rows)
 {
-    QStringList headers;
-    for (int i = 1; i <= count; ++i)
-        headers.append(FieldName(i));
-    if (Text().m_bHeaderRow)
-        headers = rows.value(0);
-    m_listPreview->ShowRows(headers, rows.mid(Text().m_bHeaderRow ? 1 : 0), 1, QStringLiteral("......"));
+    // The columns are headed by the field names the read made.
+    m_listPreview->ShowRows(Text().m_selectedFields, rows.mid(Text().m_bHeaderRow ? 1 : 0), 1, QStringLiteral("......"));
 }
 
 void CDataSourceTXTDlg::PreviewSingle(const QStringList& lines)
@@ -343,7 +358,7 @@ void CDataSourceTXTDlg::PreviewSingle(const QStringList& lines)
     QList<QStringList> rows;
     for (qsizetype i = header ? 1 : 0; i < lines.size(); ++i)
         rows.append(QStringList{lines[i]});
-    m_listPreview->ShowRows(QStringList{header ? lines.front() : FieldName(1)}, rows, 1, QStringLiteral("......"));
+    m_listPreview->ShowRows(Text().m_selectedFields, rows, 1, QStringLiteral("......"));
 }
 
 bool CDataSourceTXTDlg::OnOK()

@@ -52,7 +52,7 @@ private:
     void SplitFixed(const QStringList& lines);
     void MakeFieldNames(int count, const QList<QStringList>& rows);
     void MakeSingleField(const QStringList& lines);
-    void PreviewRows(const QList<QStringList>& rows, int count);
+    void PreviewRows(const QList<QStringList>& rows);
     void PreviewSingle(const QStringList& lines);
 
     QLineEdit* m_editPath;

@@ -494,7 +494,10 @@ private:
                 Fail(1049);
             Take();
         }
+        const Token nameAt = Cur();
         proc->name = Name();
+        if (!owner)
+            DeclaredProcedure(nameAt);
         m_procKind = endKw;
         // Names declared twice in one procedure are an error; the module's are kept aside.
         const QSet<QString> outerNames = std::exchange(m_procNames, {});
@@ -1329,18 +1332,30 @@ private:
     int m_nesting = 0;
     size_t m_lastCallOpen = 0; // the "(" of the call Postfix read last
     QSet<QString> m_moduleNames; // declared at script level (lower case)
+    QSet<QString> m_moduleProcs; // the script's Subs and Functions (lower case)
     QSet<QString> m_procNames;   // declared in the procedure being read
 
-    // A name Dim, Const or a parameter declares: twice in one scope is "Name redefined".
+    // A name Dim, Const or a parameter declares: twice in one scope, or a script-level
+    // variable named as a script-level procedure, is "Name redefined".
     void Declared(const Token& t)
     {
         if (t.type != Tok::Ident)
             return;
-        QSet<QString>& names = m_procKind != Kw::None ? m_procNames : m_moduleNames;
+        const bool moduleLevel = m_procKind == Kw::None;
+        QSet<QString>& names = moduleLevel ? m_moduleNames : m_procNames;
         const QString key = t.text.toLower();
-        if (names.contains(key))
+        if (names.contains(key) || (moduleLevel && m_moduleProcs.contains(key)))
             CompileError(1041, t.line, t.column);
         names.insert(key);
+    }
+
+    // A script-level Sub or Function; declaring one again replaces it, as the language does.
+    void DeclaredProcedure(const Token& t)
+    {
+        const QString key = t.text.toLower();
+        if (m_moduleNames.contains(key))
+            CompileError(1041, t.line, t.column);
+        m_moduleProcs.insert(key);
     }
 };
 

@@ -243,6 +243,26 @@ TEST(DataSourceTXTDlg, AnEmptyFileReplacesWhatAnEarlierReadFound)
                                                     "请读入数据以生成字段信息"}));
 }
 
+TEST(DataSourceTXTDlg, HeaderCellsThatAreEmptyOrRepeatedGetTheirColumnsName)
+{
+    // A field is found by its name, letter case aside: an empty or repeated header
+    // cell would print another column's values.
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir.path(), "h.csv", "name,,Name,字段 2,qty\nA,B,C,D,1\n");
+    FakeServices services;
+    auto ds = RunNew(services, DSText, [&](QDialog& d) {
+        TypeInto(&d, 1170, path);
+        ClickCtl(&d, 1004);
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179).value(0),
+                  (QStringList{"序号", "name", "字段 2", "字段 3", "字段 4", "qty"}));
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(ds->m_selectedFields, (QStringList{"name", "字段 2", "字段 3", "字段 4", "qty"}));
+    EXPECT_EQ(ds->m_sampleValues, (QStringList{"A", "B", "C", "D", "1"}));
+}
+
 TEST(DataSourceTXTDlg, NotesTellOfLinesNotInUtf8AndOfFieldsPastTheLimit)
 {
     QTemporaryDir dir;

@@ -26,3 +26,9 @@ WScript.Echo "block without its end", Err.Number, Err.Description
 Err.Clear
 Execute "If True Then WScript.Echo ""one line"""
 WScript.Echo "one line if", Err.Number
+ExecuteGlobal "Dim Total" & vbCrLf & "Function Total()" & vbCrLf & "Total = 5" & vbCrLf & "End Function"
+WScript.Echo "variable named as a function", Err.Number, Err.Description
+Err.Clear
+ExecuteGlobal "Sub Twice()" & vbCrLf & "End Sub" & vbCrLf & "Sub Twice()" & vbCrLf & "WScript.Echo ""second wins""" & vbCrLf & "End Sub"
+Twice
+WScript.Echo "procedure declared twice", Err.Number
