@@ -38,8 +38,8 @@ bool IsCompletePdf(const QString& path)
     return ok && xref >= 0 && xref < size && file.seek(xref) && file.read(4) == "xref";
 }
 
-// The resolution the label's printer prints at, or exact millimetres when the label
-// names no printer or its resolution cannot be known here.
+} // namespace
+
 float LabelPrinterDpi(const CLabelData& label)
 {
     if (label.m_strPrinterName.isEmpty())
@@ -52,8 +52,6 @@ float LabelPrinterDpi(const CLabelData& label)
     const int dpi = QPrinter(info, QPrinter::HighResolution).resolution();
     return dpi > 0 ? float(dpi) : -1.0f;
 }
-
-} // namespace
 
 bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi)
 {
