@@ -8,6 +8,7 @@
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTreeWidget>
 
@@ -70,6 +71,22 @@ int TrackPaneDrag(QTreeWidget& tree, const QWidget* canvas, QPoint globalPos)
     static constexpr int kCursors[] = {296, 297, 298};
     tree.viewport()->setCursor(ResourceCursor(kCursors[region]));
     return region;
+}
+
+QFileInfoList LibraryEntries(const QString& folder, QSet<QString>& listed)
+{
+    listed.insert(QFileInfo(folder).canonicalFilePath());
+    return QDir(folder).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
+}
+
+bool ListSubFolder(const QFileInfo& folder, QSet<QString>& listed)
+{
+    const QString real = folder.canonicalFilePath();
+    if (real.isEmpty())
+        return false;
+    const bool seen = listed.contains(real);
+    listed.insert(real);
+    return !folder.isSymLink() || !seen;
 }
 
 void FollowFolderIcons(QTreeWidget& tree, const QIcon& closed, const QIcon& open)

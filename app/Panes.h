@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QFileInfoList>
 #include <QPoint>
+#include <QSet>
+#include <QString>
 
 class CMainFrame;
 class QIcon;
@@ -15,5 +18,11 @@ bool PaneDragStarted(QPoint press, QPoint point);
 // Where a drag out of a pane's tree is (0 over the tree, 1 over the canvas, which may
 // be null, 2 elsewhere); the tree's cursor says so.
 int TrackPaneDrag(QTreeWidget& tree, const QWidget* canvas, QPoint globalPos);
+// The entries of a folder a library pane lists, and of each sub-folder in turn. A link
+// to a folder is followed only when that folder is not listed yet in this scan: a link
+// back to its own parent would otherwise be followed forever. Real folders are always
+// listed; `listed` collects the folders seen so far.
+QFileInfoList LibraryEntries(const QString& folder, QSet<QString>& listed);
+bool ListSubFolder(const QFileInfo& folder, QSet<QString>& listed);
 // Folders below the root show an open folder while expanded.
 void FollowFolderIcons(QTreeWidget& tree, const QIcon& closed, const QIcon& open);

@@ -153,22 +153,23 @@ void CResourceWnd::Scan()
         return;
     m_pRoot = std::make_unique<CNodeData>();
     m_pRoot->kind = -1;
-    ScanFolder(*m_pRoot, m_strFolder);
+    QSet<QString> listed;
+    ScanFolder(*m_pRoot, m_strFolder, listed);
 }
 
-void CResourceWnd::ScanFolder(CNodeData& node, const QString& path)
+void CResourceWnd::ScanFolder(CNodeData& node, const QString& path, QSet<QString>& listed)
 {
-    const QFileInfoList entries =
-        QDir(path).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
-    for (const QFileInfo& entry : entries) {
+    for (const QFileInfo& entry : LibraryEntries(path, listed)) {
         auto child = std::make_unique<CNodeData>();
         child->fileName = entry.fileName();
         if (entry.isDir()) {
+            if (!ListSubFolder(entry, listed))
+                continue;
             child->kind = 0;
             child->displayName = child->fileName;
             CNodeData& folder = *child;
             InsertOrdered(node, std::move(child));
-            ScanFolder(folder, entry.filePath());
+            ScanFolder(folder, entry.filePath(), listed);
         } else if (child->fileName.right(4).toUpper() == QLatin1String(".VMC")) {
             child->kind = 1;
             child->displayName = child->fileName.chopped(4);
@@ -363,8 +364,11 @@ void CResourceWnd::DeleteSelected()
                                MessageButtons::YesNo) != IDYES)
         return;
     const QString path = PathOf(*node);
-    const bool removed = node->kind == 1 ? QFile::remove(path) : QDir(path).removeRecursively();
-    if (!removed && QFileInfo::exists(node->kind == 1 ? path : path.chopped(1))) {
+    const QString entry = node->kind == 1 ? path : path.chopped(1);
+    // A folder that is a link goes as a link: what it leads to is not the library's.
+    const bool removed = node->kind == 1 || QFileInfo(entry).isSymLink() ? QFile::remove(entry)
+                                                                         : QDir(path).removeRecursively();
+    if (!removed && QFileInfo::exists(entry)) {
         Services().ShowMessage(this, QStringLiteral("无法删除资源：\n%1").arg(path), MessageIcon::Warning);
         return;
     }

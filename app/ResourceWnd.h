@@ -3,6 +3,7 @@
 #include "model/LabelData.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QTreeWidget>
 #include <memory>
 #include <vector>
@@ -69,7 +70,7 @@ protected:
 
 private:
     void Scan();
-    void ScanFolder(CNodeData& node, const QString& path);
+    void ScanFolder(CNodeData& node, const QString& path, QSet<QString>& listed);
     void Fill(QTreeWidgetItem* item, CNodeData& node);
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, CNodeData& node);
     // Makes the Resources folder (and the root record) when it is missing.

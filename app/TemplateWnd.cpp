@@ -220,7 +220,8 @@ CTemplateWnd::CTemplateWnd(CMainFrame& mainFrame, const QString& folder, QWidget
         m_pRoot = std::make_unique<Record>();
         m_pRoot->kind = -1;
         m_pRoot->path = folder;
-        ScanFolder(*m_pRoot);
+        QSet<QString> listed;
+        ScanFolder(*m_pRoot, listed);
     }
     auto* root = new QTreeWidgetItem(QStringList{QStringLiteral("模板库")});
     root->setIcon(0, TemplateImage(kTemplateRoot));
@@ -235,22 +236,20 @@ CTemplateWnd::CTemplateWnd(CMainFrame& mainFrame, const QString& folder, QWidget
 
 CTemplateWnd::~CTemplateWnd() = default;
 
-void CTemplateWnd::ScanFolder(Record& record)
+void CTemplateWnd::ScanFolder(Record& record, QSet<QString>& listed)
 {
-    const QFileInfoList entries =
-        QDir(record.path).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QFileInfo& entry : entries) {
+    for (const QFileInfo& entry : LibraryEntries(record.path, listed)) {
         auto child = std::make_unique<Record>();
         child->name = entry.fileName();
         child->path = entry.filePath();
-        if (entry.isDir())
+        if (entry.isDir() && ListSubFolder(entry, listed))
             child->kind = 0;
-        else if (child->name.right(4).toUpper() == QLatin1String(".VMK"))
+        else if (!entry.isDir() && child->name.right(4).toUpper() == QLatin1String(".VMK"))
             child->kind = 1;
         else
             continue;
         if (child->kind == 0)
-            ScanFolder(*child);
+            ScanFolder(*child, listed);
         auto& list = record.children;
         const auto at =
             std::find_if(list.begin(), list.end(), [&](const auto& other) { return Before(*child, *other); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSet>
 #include <QTreeWidget>
 #include <QWidget>
 #include <memory>
@@ -79,7 +80,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void ScanFolder(Record& record);
+    void ScanFolder(Record& record, QSet<QString>& listed);
     void Fill(QTreeWidgetItem* item, Record& record);
     void OnSelected(QTreeWidgetItem* item);
     void LayoutPanes();

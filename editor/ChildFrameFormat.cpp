@@ -321,6 +321,9 @@ void CChildFrame::ShowFontName()
         name = settings->m_strFontName;
     const QSignalBlocker block(box);
     box->setCurrentIndex(box->findText(name));
+    // A font this computer lacks (files made elsewhere, or the "Arial" new texts
+    // get) is still named, greyed, rather than leaving the box blank.
+    box->setPlaceholderText(name);
     if (box->isEditable())
         box->setEditText(name);
 }

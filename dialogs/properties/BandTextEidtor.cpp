@@ -5,6 +5,7 @@
 #include "app/controls/NumSpinCtrl.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
+#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "dialogs/properties/SettingsControls.h"
@@ -162,18 +163,12 @@ BandVector* BandsOf(CBaseGraph& object)
 // changed; throws when the symbol cannot hold it.
 void EncodeBandsContent(CBarcodeGraph& barcode)
 {
-    CBarcodeImpl& impl = *barcode.GetImpl();
-    CBarcodeSettings& settings = *impl.GetSettings();
+    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
     const QString content = settings.GetBandsText();
     if (content == settings.m_strContent)
         return;
     settings.m_strContent = content;
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
-    barcode.SetWidth(settings.m_fWidth);
-    barcode.SetHeight(settings.m_fHeight);
+    EncodeToSymbolBox(barcode);
 }
 
 // The object's content from its bands.

@@ -46,22 +46,40 @@ void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
     const bool contentChanged = settings.m_strContent != m_strContent;
     const bool sizeChanged = !FloatEquals2(barcode.GetWidth(), m_fWidth) || !FloatEquals2(barcode.GetHeight(), m_fHeight);
     const bool fontChanged = settings.m_strFontName != m_strFontName || settings.m_fFontSize != m_fFontSize;
-    if (contentChanged || fontChanged || m_pBarcodePane->m_bSymbologyChanged || m_pBarcodePane->m_bOptionsChanged) {
-        impl.Encode();
-        impl.BuildBars();
-        impl.BuildBarsFromText();
-        impl.CalcSize();
-    } else if (sizeChanged) {
-        impl.Resize(barcode.GetWidth(), barcode.GetHeight());
-    } else {
+    if (!sizeChanged) {
         // The position pane shows two decimals: a box within 0.01 mm of the one at
         // opening was not resized, only rounded for display.
         barcode.SetWidth(m_fWidth);
         barcode.SetHeight(m_fHeight);
+    }
+    if (contentChanged || fontChanged || m_pBarcodePane->m_bSymbologyChanged || m_pBarcodePane->m_bOptionsChanged) {
+        EncodeToSymbolBox(barcode);
+    } else if (sizeChanged) {
+        impl.Resize(barcode.GetWidth(), barcode.GetHeight());
+        TakeSymbolBox(barcode);
+    }
+}
+
+void EncodeToSymbolBox(CBarcodeGraph& barcode)
+{
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    impl.Encode();
+    impl.BuildBars();
+    impl.BuildBarsFromText();
+    impl.CalcSize();
+    TakeSymbolBox(barcode);
+}
+
+void TakeSymbolBox(CBarcodeGraph& barcode)
+{
+    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    if (settings.m_fWidth > 0.0f && settings.m_fHeight > 0.0f) {
+        barcode.SetWidth(settings.m_fWidth);
+        barcode.SetHeight(settings.m_fHeight);
         return;
     }
-    barcode.SetWidth(settings.m_fWidth);
-    barcode.SetHeight(settings.m_fHeight);
+    settings.m_fWidth = barcode.GetWidth();
+    settings.m_fHeight = barcode.GetHeight();
 }
 
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request)

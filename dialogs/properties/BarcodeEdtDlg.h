@@ -5,6 +5,7 @@
 #include <QString>
 
 class CBarcodeEdtPane;
+class CBarcodeGraph;
 class CFontEdtPane;
 
 // "条码编辑框": after the panes applied, the barcode is re-encoded when its content,
@@ -30,6 +31,13 @@ public:
 protected:
     void AfterPanesApplied(CBaseGraph& copy) override;
 };
+
+// Encodes the barcode's content anew and gives it the symbol's box (see
+// TakeSymbolBox); throws when the symbol cannot hold the content.
+void EncodeToSymbolBox(CBarcodeGraph& barcode);
+// Gives the barcode the box its settings computed; a symbol with nothing to show (a
+// 2-D code without content) keeps the box it had, so that it can still be clicked.
+void TakeSymbolBox(CBarcodeGraph& barcode);
 
 // The barcode's dialog, null for an object without a barcode implementation.
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request);

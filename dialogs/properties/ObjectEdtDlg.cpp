@@ -90,6 +90,12 @@ bool CObjectEdtDlg::OnOK()
         ShowPane(m_pFirstPane);
         return false;
     }
+    for (CObjectPane* pane : m_applyOrder) {
+        if (pane != m_pGeneral && pane != m_pFirstPane && !pane->Validate()) {
+            ShowPane(pane);
+            return false;
+        }
+    }
     CBaseGraph* object = m_request.object;
     std::unique_ptr<CBaseGraph> copy = object->Clone();
     copy->m_pLabelData = object->m_pLabelData;

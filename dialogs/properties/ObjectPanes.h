@@ -160,6 +160,8 @@ public:
 
     explicit CFontEdtPane(QWidget* parent = nullptr);
     void Load() override;
+    // Refuses a size that is not above 0: the words would shrink to nothing.
+    bool Validate() override;
     void Apply() override;
     void RefreshSample();
 

@@ -1,6 +1,7 @@
 #include "dialogs/properties/ObjectPanes.h"
 
 #include "app/Ctl.h"
+#include "app/UiServices.h"
 #include "app/controls/ColourPicker.h"
 #include "app/controls/ComboBoxes.h"
 #include "app/controls/NumSpinCtrl.h"
@@ -19,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -203,6 +205,17 @@ void CFontEdtPane::RefreshSample()
                          | (m_strikeout->isChecked() ? StyleStrikeout : 0);
     m_sample->m_crText = m_textColour->GetColour().isValid() ? m_textColour->GetColour() : QColor(Qt::black);
     m_sample->update();
+}
+
+bool CFontEdtPane::Validate()
+{
+    if (TextToFloat(m_size->currentText()) > 0.0f)
+        return true;
+    Services().ShowMessage(this, QStringLiteral("字体大小必须大于 0，请重新输入。"), MessageIcon::Warning);
+    m_size->setFocus();
+    if (QLineEdit* edit = m_size->lineEdit())
+        edit->selectAll();
+    return false;
 }
 
 void CFontEdtPane::Apply()

@@ -849,7 +849,6 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     return ScriptValue::Obj(instance);
 }
 
-
 ScriptValue ScriptRuntime::ProcedureRef(const QString& name)
 {
     Procedure* p = FindProcedure(name);
@@ -995,8 +994,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
             return Flow::Normal;
         }
         // A variable that holds what GetRef gave, named alone, calls it.
-        if (t.kind == ExprKind::Ident
-            && (t.bind.kind == Binding::Local || t.bind.kind == Binding::Global || t.bind.kind == Binding::Field)) {
+        if (t.kind == ExprKind::Ident && IsVariableBinding(t.bind)) {
             const ScriptValue* var = Variable(t, f);
             if (var && var->IsObject() && dynamic_cast<ProcedureRefObject*>(var->RawObject().get())) {
                 Index(*var, {});

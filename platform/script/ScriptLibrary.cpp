@@ -1013,7 +1013,9 @@ ScriptValue InputBox(ScriptRuntime& rt, Args a)
     const QString fallback = Has(a, 2) ? a[2].ToText() : QString();
     if (!rt.ui.inputBox)
         return Str(QString());
-    return Str(rt.ui.inputBox(prompt, title, fallback).value_or(QString()));
+    // Cancel gives Empty, which scripts tell from an empty text with IsEmpty.
+    std::optional<QString> typed = rt.ui.inputBox(prompt, title, fallback);
+    return typed ? Str(std::move(*typed)) : ScriptValue();
 }
 
 // ---- the engine and its settings

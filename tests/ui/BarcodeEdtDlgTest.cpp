@@ -1216,3 +1216,43 @@ TEST_F(BarcodeSession, EachSymbologyChosenInTheDialogPrintsWhatWasTyped)
         EXPECT_EQ(PrintAndRead(row.format), row.read);
     }
 }
+// A 2-D symbol whose content is emptied draws nothing, but its box stays where it
+// was, so that the barcode can still be clicked and given new content.
+TEST_F(BarcodeSession, EmptiedTwoDimensionalSymbolKeepsItsBox)
+{
+    for (int code : {SymbologyQRCode, SymbologyPDF417, SymbologyDataMatrix}) {
+        SCOPED_TRACE(code);
+        EditWithDialog([&](QDialog& d) {
+            auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+            ChooseItem(combo, combo->findData(code));
+            TypeContent(d, QStringLiteral("A1"));
+        });
+        const float width = barcode->GetObject()->GetWidth(), height = barcode->GetObject()->GetHeight();
+        ASSERT_GT(width, 1.0f);
+        EditWithDialog([](QDialog& d) {
+            TypeContent(d, QStringLiteral("x"));
+            Ctl<QPlainTextEdit>(&d, 258, 1204)->clear();
+        });
+        EXPECT_TRUE(Settings().m_strContent.isEmpty());
+        if (code == SymbologyPDF417) {
+            // An empty PDF417 is still a symbol, with its own box.
+            EXPECT_GT(barcode->GetObject()->GetWidth(), 1.0f);
+            EXPECT_GT(barcode->GetObject()->GetHeight(), 1.0f);
+        } else {
+            EXPECT_FLOAT_EQ(barcode->GetObject()->GetWidth(), width);
+            EXPECT_FLOAT_EQ(barcode->GetObject()->GetHeight(), height);
+        }
+        // Found again by a click on that box, through the band text editor too.
+        ASSERT_TRUE(Trigger(CmdToolEditData));
+        services.OnNextDialog([](QDialog& d) {
+            static_cast<CBandTextEidtor&>(d).m_value->setPlainText(QString());
+            ClickButton(&d, 1);
+        });
+        Click(Centre());
+        Settle();
+        EXPECT_TRUE(services.dialogs.empty());
+        ASSERT_TRUE(Trigger(CmdToolSelect));
+        EditWithDialog([](QDialog& d) { TypeContent(d, QStringLiteral("B2")); });
+        EXPECT_EQ(Settings().m_strContent, QStringLiteral("B2"));
+    }
+}

@@ -34,6 +34,9 @@ protected:
     void TearDown() override
     {
         settings.m_bContinueCreating = continueCreating;
+        settings.m_bInstantMoving = instant[0];
+        settings.m_bInstantSizing = instant[1];
+        settings.m_bInstantRotating = instant[2];
         SessionTest::TearDown();
     }
 
@@ -156,7 +159,9 @@ protected:
             const auto at = PointOn(target);
             if (!at)
                 return "drag (hidden)";
-            const QPoint by(static_cast<int>(Between(-40, 40)), static_cast<int>(Between(-30, 30)));
+            // Now and then past the window's edge, which scrolls the canvas on the way.
+            const float reach = Pick(4) == 0 ? 700.0f : 40.0f;
+            const QPoint by(static_cast<int>(Between(-reach, reach)), static_cast<int>(Between(-reach, reach)));
             const bool copy = Pick(3) == 0;
             const Qt::KeyboardModifiers mods = copy ? Qt::ControlModifier : Qt::KeyboardModifiers();
             QTest::mousePress(&View(), Qt::LeftButton, mods, *at);
@@ -265,12 +270,15 @@ protected:
 
     CGlobalSettings& settings = *CGlobalSettings::GetInstance();
     bool continueCreating = settings.m_bContinueCreating;
+    bool instant[3] = {settings.m_bInstantMoving, settings.m_bInstantSizing, settings.m_bInstantRotating};
     std::mt19937 random;
 };
 
 TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndReopen)
 {
     random.seed(GetParam());
+    // Half the runs change the objects while the mouse moves, as the options allow.
+    settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = GetParam() % 2 == 0;
     std::map<size_t, QByteArray> labels;
     labels[Steps()] = Snapshot();
     std::string trace;

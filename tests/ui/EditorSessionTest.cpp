@@ -458,6 +458,17 @@ TEST_F(EditorSessionTest, TheFormatBoxesShowAndSetTheCurrentTextsFont)
     Settle();
     ASSERT_TRUE(size->isEnabled());
     EXPECT_EQ(size->currentText(), QStringLiteral("12"));
+    // The name box names the text's font, installed or not.
+    QComboBox* name = frame->FontNameCombo();
+    EXPECT_EQ(name->currentIndex() < 0 ? name->placeholderText() : name->currentText(), text.m_strFontName);
+    const QString installed = name->itemText(0);
+    ChooseItem(name, 0);
+    Settle();
+    EXPECT_EQ(text.m_strFontName, installed);
+    EXPECT_EQ(name->currentText(), installed);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    Settle();
+    EXPECT_EQ(name->currentIndex() < 0 ? name->placeholderText() : name->currentText(), text.m_strFontName);
     // A size typed and confirmed with Return: one step, and the box keeps it.
     const size_t steps = View().UndoManager().UndoCount();
     RetypeText(size->lineEdit(), QStringLiteral("20.5"));

@@ -503,8 +503,8 @@ TEST(ObjectEdtDlg, EachControlReachesItsField)
         {"dash", QStringLiteral("椭圆"), [](QWidget& d) { ChooseItem(Ctl<QComboBox>(&d, 237, 1098), 1); },
          [shape](const CBaseGraph& o) { EXPECT_EQ(shape(o).m_nDashStyle, 1); }},
         {"font size typed", QStringLiteral("文字0"),
-         [](QWidget& d) { Ctl<QComboBox>(&d, 250, 5)->setEditText(QStringLiteral("abc")); },
-         [text](const CBaseGraph& o) { EXPECT_EQ(text(o).m_fFontSize, 0.0f); }},
+         [](QWidget& d) { Ctl<QComboBox>(&d, 250, 5)->setEditText(QStringLiteral("9.5")); },
+         [text](const CBaseGraph& o) { EXPECT_EQ(text(o).m_fFontSize, 9.5f); }},
         {"font style regular", QStringLiteral("文字0"), [](QWidget& d) { ChooseItem(Ctl<QComboBox>(&d, 250, 3), 0); },
          [text](const CBaseGraph& o) {
              EXPECT_FALSE(text(o).m_bBold);
@@ -880,4 +880,35 @@ TEST_F(TextSession, SingleLineBoxFollowsFontAndBandsChangedInTheDialog)
         ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_FLOAT_EQ(text->GetWidth(), float(start.width()));
     EXPECT_FLOAT_EQ(text->GetHeight(), float(start.height()));
+}
+// A font size that is no size is refused on the font tab of a text and of a barcode,
+// instead of the words shrinking to nothing; the object stays as it was.
+TEST_F(TextSession, AFontSizeOfNothingIsRefused)
+{
+    Create(CmdToolBarcode, 10, 30);
+    ASSERT_EQ(View().ObjectList().size(), 2u);
+    CBaseGraph* barcode = Last()->GetObject();
+    for (CBaseGraph* object : {static_cast<CBaseGraph*>(text), barcode}) {
+        for (const char* typed : {"abc", "0", "-3"}) {
+            SCOPED_TRACE(typed);
+            const float width = object->GetWidth(), height = object->GetHeight();
+            const size_t steps = View().UndoManager().UndoCount();
+            services.OnNextDialog([&](QDialog& d) {
+                ctl<QTabWidget>(&d, 1117)->setCurrentIndex(4);
+                Ctl<QComboBox>(&d, 250, 5)->setCurrentText(QString::fromLatin1(typed));
+                QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+                EXPECT_TRUE(d.isVisible());
+                EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 1);
+                EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("字体大小必须大于 0，请重新输入。")});
+                QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
+            });
+            DoubleClick(At(object->m_fX + object->GetWidth() / 2, object->m_fY + object->GetHeight() / 2));
+            Settle();
+            EXPECT_TRUE(services.dialogs.empty());
+            services.messages.clear();
+            EXPECT_FLOAT_EQ(object->GetWidth(), width);
+            EXPECT_FLOAT_EQ(object->GetHeight(), height);
+            EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+        }
+    }
 }

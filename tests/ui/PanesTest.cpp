@@ -561,6 +561,43 @@ TEST_F(ResourcePaneTest, ComponentWithAnUpperCaseExtensionIsUsedRenamedAndDelete
     EXPECT_EQ(again.RootItem()->childCount(), 0);
 }
 
+// Links that lead back into a library folder: each is followed at most once, so the
+// panes are built at all; a link elsewhere is a folder like any other.
+TEST_F(ResourcePaneTest, LinksBackIntoTheLibraryAreNotFollowedForever)
+{
+    const QString dir = m_dir.filePath("lib");
+    Touch(dir + "/a.vmc");
+    Touch(dir + "/s/b.vmc");
+    Touch(dir + "/t.vmk");
+    Touch(m_dir.filePath("elsewhere/c.vmc"));
+    for (const char* link : {"/loop", "/loop2", "/s/up"})
+        ASSERT_TRUE(QFile::link(dir, dir + link));
+    ASSERT_TRUE(QFile::link(m_dir.filePath("elsewhere"), dir + "/other"));
+
+    CResourceWnd resources(*frame, dir);
+    QTreeWidgetItem* root = resources.RootItem();
+    EXPECT_EQ(Texts(root), (QStringList{"other", "s", "a"}));
+    EXPECT_EQ(Texts(root->child(0)), QStringList{"c"});
+    EXPECT_EQ(Texts(root->child(1)), QStringList{"b"});
+
+    CTemplateWnd templates(*frame, dir);
+    EXPECT_EQ(Texts(templates.Tree()->topLevelItem(0)), (QStringList{"other", "s", "t.vmk"}));
+
+    // Deleting the linked folder takes the link away, not what it leads to.
+    resources.setCurrentItem(root->child(0));
+    services.answers = {IDYES};
+    resources.DeleteSelected();
+    EXPECT_FALSE(QFileInfo(dir + "/other").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("elsewhere/c.vmc")));
+    EXPECT_EQ(Texts(root), (QStringList{"s", "a"}));
+    // A folder holding a link back: the folder goes, the library stays.
+    resources.setCurrentItem(root->child(0));
+    services.answers = {IDYES};
+    resources.DeleteSelected();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/s"));
+    EXPECT_TRUE(QFileInfo::exists(dir + "/a.vmc"));
+}
+
 TEST_F(ResourcePaneTest, RenamesNeverReplaceAndRefuseSeparators)
 {
     Touch(Folder() + "/甲.vmc");
