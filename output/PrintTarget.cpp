@@ -101,8 +101,14 @@ bool CPrinterTarget::BeginDocument(const CLabelData& label, const QString& title
     }
     // The paper the label names, drawn from its corner: full page, no margins.
     printer.setFullPage(true);
-    printer.setPageSize(QPageSize(QSizeF(label.m_fPaperWidth, label.m_fPaperHeight), QPageSize::Millimeter));
-    printer.setPageOrientation(label.m_bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    if (label.m_nPrinterType != 0) {
+        // One row of labels: the page the preview and the page decorations reckon with.
+        printer.setPageSize(QPageSize(GetPageSizeMm(label), QPageSize::Millimeter));
+        printer.setPageOrientation(QPageLayout::Portrait);
+    } else {
+        printer.setPageSize(QPageSize(QSizeF(label.m_fPaperWidth, label.m_fPaperHeight), QPageSize::Millimeter));
+        printer.setPageOrientation(label.m_bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    }
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     printer.setDocName(title);
     m_bFirstPage = true;
