@@ -9,6 +9,7 @@
 #include "model/LabelData.h"
 #include "model/TextGraph.h"
 #include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 
@@ -489,6 +490,25 @@ QRectF DrawnExtentMm(const CBaseGraph& object)
 
 } // namespace
 
+// Symbols are laid on the dots of the printer the label is for and drawn to the zoom,
+// so the canvas shows them as wide as they print: the screen's pixels are far coarser
+// than a printer's dots, and modules of whole pixels would come out a half or a third
+// of the box they were sized for.
+float CChildView::PrinterDots()
+{
+    if (!m_pLabelData)
+        return -1.0f;
+    const CLabelData& label = *m_pLabelData;
+    PrinterDotsCache& cache = m_printerDots;
+    if (!cache.known || cache.printer != label.m_strPrinterName || cache.resolution != label.m_nResolution) {
+        cache.printer = label.m_strPrinterName;
+        cache.resolution = label.m_nResolution;
+        cache.dpi = LabelPrinterDpi(label);
+        cache.known = true;
+    }
+    return cache.dpi;
+}
+
 void CChildView::DrawObjects(QPainter& painter)
 {
     if (m_objects.empty() && !EditStatus().m_bRubberBand)
@@ -510,12 +530,14 @@ void CChildView::DrawObjects(QPainter& painter)
     };
     std::vector<const CBaseProxy*> drawn;
     drawn.reserve(m_objects.size());
+    const float dots = PrinterDots();
     for (const auto& proxy : m_objects) {
         CBaseGraph* object = proxy->GetObject();
         if (!object)
             continue;
         // Every proxy follows the view, drawn or not: hit tests read it.
         object->m_fDrawScale = m_fZoom;
+        object->m_fOutputDpi = dots;
         object->m_fOriginX = 0.0f;
         object->m_fOriginY = 0.0f;
         proxy->SetViewState(m_fZoom, origin, scroll);

@@ -367,6 +367,7 @@ private:
     void DrawLabelShape(QPainter& painter, const QRect& area);
     void DrawGrid(QPainter& painter, const QRect& area, QPoint origin);
     void DrawObjects(QPainter& painter);
+    float PrinterDots();
     void DrawGuides(QPainter& painter);
 
     CLabelData* m_pLabelData = nullptr;
@@ -391,6 +392,15 @@ private:
     QTimer* m_pDelayedClick = nullptr;
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;
+    // The dots of the label's printer, for as long as the label names the same printer
+    // and resolution: asking the printer system costs too much for every paint.
+    struct PrinterDotsCache
+    {
+        QString printer;
+        int resolution = 0;
+        float dpi = -1.0f;
+        bool known = false;
+    } m_printerDots;
     float m_fZoom = 1.0f;
     float m_fScrollX = 0.0f;
     float m_fScrollY = 0.0f;

@@ -382,9 +382,11 @@ void CChildView::DrawResourceDrag(QPainter& painter)
         return;
     const QPoint origin = Mapping().ZoomedMargin();
     const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const float dots = PrinterDots();
     for (const auto& proxy : m_resourceDrag) {
         CBaseGraph* object = proxy->GetObject();
         object->m_fDrawScale = m_fZoom;
+        object->m_fOutputDpi = dots;
         object->m_fOriginX = 0.0f;
         object->m_fOriginY = 0.0f;
         proxy->SetViewState(m_fZoom, origin, scroll);

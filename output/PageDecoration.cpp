@@ -41,7 +41,15 @@ QSizeF FitToText(CTextGraph& item)
 
 QSizeF GetPageSizeMm(const CLabelData& label)
 {
-    const QSizeF paper(label.m_fPaperWidth, label.m_fPaperHeight);
+    QSizeF paper(label.m_fPaperWidth, label.m_fPaperHeight);
+    if (label.m_nPrinterType != 0) {
+        // A label printer's page is one row of labels on the roll, as the preview shows it.
+        const int columns = std::max(0, label.m_nColumns);
+        double width = 2.0 * label.m_fLeftMargin;
+        if (columns > 0)
+            width += double(label.m_fLabelWidth) * columns + double(label.m_fHorzGap) * (columns - 1);
+        paper = QSizeF(width, 2.0 * label.m_fTopMargin + label.m_fLabelHeight);
+    }
     return label.m_bLandscape ? paper.transposed() : paper;
 }
 

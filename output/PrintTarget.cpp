@@ -38,8 +38,8 @@ bool IsCompletePdf(const QString& path)
     return ok && xref >= 0 && xref < size && file.seek(xref) && file.read(4) == "xref";
 }
 
-// The resolution the label's printer prints at, or exact millimetres when the label
-// names no printer or its resolution cannot be known here.
+} // namespace
+
 float LabelPrinterDpi(const CLabelData& label)
 {
     if (label.m_strPrinterName.isEmpty())
@@ -52,8 +52,6 @@ float LabelPrinterDpi(const CLabelData& label)
     const int dpi = QPrinter(info, QPrinter::HighResolution).resolution();
     return dpi > 0 ? float(dpi) : -1.0f;
 }
-
-} // namespace
 
 bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi)
 {
@@ -103,8 +101,14 @@ bool CPrinterTarget::BeginDocument(const CLabelData& label, const QString& title
     }
     // The paper the label names, drawn from its corner: full page, no margins.
     printer.setFullPage(true);
-    printer.setPageSize(QPageSize(QSizeF(label.m_fPaperWidth, label.m_fPaperHeight), QPageSize::Millimeter));
-    printer.setPageOrientation(label.m_bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    if (label.m_nPrinterType != 0) {
+        // One row of labels: the page the preview and the page decorations reckon with.
+        printer.setPageSize(QPageSize(GetPageSizeMm(label), QPageSize::Millimeter));
+        printer.setPageOrientation(QPageLayout::Portrait);
+    } else {
+        printer.setPageSize(QPageSize(QSizeF(label.m_fPaperWidth, label.m_fPaperHeight), QPageSize::Millimeter));
+        printer.setPageOrientation(label.m_bLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    }
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     printer.setDocName(title);
     m_bFirstPage = true;

@@ -16,6 +16,10 @@ class QPrinter;
 // device cannot be painted on.
 bool BeginMillimetrePainter(QPainter& painter, QPaintDevice& device, double dpi);
 
+// The resolution the label's printer prints at, or -1 (exact millimetres) when the
+// label names no printer or its resolution cannot be known here.
+float LabelPrinterDpi(const CLabelData& label);
+
 // Where printed pages go: a printer, a PDF file, images. Pages are drawn on the
 // target's painter, whose world unit is the millimetre with the origin at the
 // paper's corner.

@@ -31,12 +31,14 @@
 
 QSize PreviewPaperSize(const CLabelData& label, float zoom)
 {
+    if (label.m_nPrinterType != 0) {
+        // The page that prints: one row of labels.
+        const QSizeF page = GetPageSizeMm(label);
+        return QSize(static_cast<int>(page.width() * g_nScreenDpiX / 25.4 * zoom),
+                     static_cast<int>(page.height() * g_nScreenDpiY / 25.4 * zoom));
+    }
     const int width = static_cast<int>(label.GetPageWidthPixels() * zoom);
-    float heightMm = label.m_fPaperHeight;
-    if (label.m_nPrinterType != 0)
-        heightMm = 2.0f * label.m_fTopMargin + label.m_fLabelHeight;
-    else if (label.m_nPageWidthFlag != 0)
-        heightMm = 0.0f;
+    const float heightMm = label.m_nPageWidthFlag != 0 ? 0.0f : label.m_fPaperHeight;
     const int height = static_cast<int>(static_cast<double>(heightMm) * g_nScreenDpiY / 25.4 * zoom);
     return label.m_bLandscape ? QSize(height, width) : QSize(width, height);
 }

@@ -6,6 +6,7 @@
 #include "app/controls/FontStatic.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeImpl_Code128.h"
+#include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
@@ -14,6 +15,7 @@
 #include "output/PrintHandler.h"
 #include "output/ui/PrintCommands.h"
 #include "output/ui/JobProgress.h"
+#include "output/ui/PreviewFrame.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/WindowDataInputDlg.h"
 #include "tests/output/OutputSupport.h"
@@ -26,6 +28,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -464,6 +467,40 @@ TEST(PrintDlg, PrintsADocumentIntoAPdfThatDecodes)
         }
     }
     EXPECT_EQ(read, (QStringList{"700", "701", "702", "703", "704", "705"}));
+}
+
+TEST(PrintDlg, ALabelPrintersPagesAreOneRowOfLabelsAsThePreviewShows)
+{
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 2);
+    label->m_nPrinterType = 1;
+    label->m_nPrintCount = 4;
+    label->m_strTitle = QStringLiteral("roll.vmk");
+    FakeServices services;
+    const QString pdf = dir.filePath("roll.pdf");
+    services.files.push_back(pdf);
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    RunPrintDialog(*label, nullptr);
+    ASSERT_TRUE(QFileInfo::exists(pdf)) << services.MessageTexts().join(" ").toStdString();
+
+    // 10 + 30 + 5 + 30 + 10 mm across, 10 + 20 + 10 mm down, as the preview draws it;
+    // an A4 sheet per row would feed a roll a whole sheet's length each time.
+    const QSize preview = PreviewPaperSize(*label, 1.0f);
+    EXPECT_NEAR(preview.width() * 25.4 / g_nScreenDpiX, 85.0, 0.5);
+    EXPECT_NEAR(preview.height() * 25.4 / g_nScreenDpiY, 40.0, 0.5);
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QRegularExpression("Pages:\\s+2\\n"))) << out.toStdString();
+    const QRegularExpressionMatch size = QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+) pts").match(out);
+    ASSERT_TRUE(size.hasMatch()) << out.toStdString();
+    EXPECT_NEAR(size.captured(1).toDouble() * 25.4 / 72, 85.0, 0.5);
+    EXPECT_NEAR(size.captured(2).toDouble() * 25.4 / 72, 40.0, 0.5);
 }
 
 TEST(PrintDlg, ACancelledPdfLeavesNoFileBehind)
