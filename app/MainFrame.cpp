@@ -497,7 +497,7 @@ void CMainFrame::OnFileOpen()
 {
     const QString path = Services().GetOpenFileName(this, {}, {}, LabelFileFilter());
     if (!path.isEmpty() && IsLabelFileName(path))
-        OpenLabelFile(path);
+        ShowLabelFile(path);
 }
 
 void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls)
@@ -505,7 +505,7 @@ void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls)
     for (const QUrl& url : urls) {
         const QString path = url.toLocalFile();
         if (!path.isEmpty() && IsLabelFileName(path))
-            OpenLabelFile(path);
+            ShowLabelFile(path);
     }
 }
 
@@ -543,6 +543,11 @@ bool CMainFrame::ActivateLabelWindow(const QString& path)
         }
     }
     return false;
+}
+
+bool CMainFrame::ShowLabelFile(const QString& path)
+{
+    return ActivateLabelWindow(path) || OpenLabelFile(path) != nullptr;
 }
 
 LabelDocumentWindow* CMainFrame::OpenAsNewLabel(const QString& path)

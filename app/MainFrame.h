@@ -66,6 +66,9 @@ public:
     LabelDocumentWindow* OpenLabelFile(const QString& path);
     // Brings the window that has the file open to the front; false when none has.
     bool ActivateLabelWindow(const QString& path);
+    // Shows the file's window when it is open, else opens it: two windows of one file
+    // would each save over the other's edits. False when it could not be opened.
+    bool ShowLabelFile(const QString& path);
     // Opens an existing file as an untitled label: saving asks for a path.
     LabelDocumentWindow* OpenAsNewLabel(const QString& path);
     // Opens the dropped local files whose names end in ".vmk", in order.

@@ -272,9 +272,7 @@ void CVellumcraftApp::OnOpenRecentFile(int id)
     const int index = id - kFirstRecentFile;
     const QString path = m_recentFiles.Path(index);
     if (QFileInfo(path).isFile()) {
-        // A file already open is shown, never opened a second time.
-        if (!m_pMainFrame->ActivateLabelWindow(path))
-            m_pMainFrame->OpenLabelFile(path);
+        m_pMainFrame->ShowLabelFile(path);
     } else {
         m_recentFiles.Remove(index);
         RefreshRecentFileActions();
@@ -295,5 +293,5 @@ void CVellumcraftApp::OpenHandedOverFile(const QString& path)
 {
     m_pMainFrame->BringToFront();
     if (!path.isEmpty())
-        m_pMainFrame->OpenLabelFile(path);
+        m_pMainFrame->ShowLabelFile(path);
 }

@@ -180,15 +180,22 @@ TEST_F(MainFrameTest, OpenChecksTheExtensionOpenByPathDoesNot)
     frame->Commands().Execute(57601);
     frame->Commands().Execute(57601); // cancelled
     EXPECT_EQ(Titles(), QStringList({"shown.vmk"}));
+    // Opening a file that is open shows its window: a second one would save over the
+    // first one's edits.
+    frame->OpenLabelFile(WriteLabel("other.vmk"));
+    services.files = {m_dir.filePath("shown.vmk")};
+    frame->Commands().Execute(57601);
+    EXPECT_EQ(Titles(), QStringList({"shown.vmk", "other.vmk"}));
+    EXPECT_EQ(frame->ActiveLabelWindow()->windowTitle(), "shown.vmk");
 
     LabelDocumentWindow* window = frame->OpenLabelFile(other);
     ASSERT_TRUE(window);
     EXPECT_EQ(window->windowTitle(), "label.dat");
     EXPECT_EQ(window->LabelData().m_strFilePath, other);
     EXPECT_EQ(window->LabelData().m_strPrinterName, "Printer 7");
-    // The same file twice is two windows.
+    // Opened by path the same file twice is two windows (a template opens as a new label).
     frame->OpenLabelFile(other);
-    EXPECT_EQ(frame->LabelWindows().size(), 3);
+    EXPECT_EQ(frame->LabelWindows().size(), 4);
 }
 
 TEST_F(MainFrameTest, OpenAsNewLabelLeavesOtherDocumentsAlone)
