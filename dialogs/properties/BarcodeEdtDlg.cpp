@@ -42,7 +42,10 @@ void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
     auto& barcode = static_cast<CBarcodeGraph&>(copy);
     CBarcodeImpl& impl = *barcode.GetImpl();
     impl.m_pLabelData = static_cast<const CBarcodeGraph&>(*m_request.object).GetImpl()->m_pLabelData;
-    const CBarcodeSettings& settings = *impl.GetSettings();
+    CBarcodeSettings& settings = *impl.GetSettings();
+    // The settings carry the barcode's name too (the status bar and new names read
+    // it there): the general tab's name is the one.
+    settings.m_strName = barcode.m_strName;
     const bool contentChanged = settings.m_strContent != m_strContent;
     const bool sizeChanged = !FloatEquals2(barcode.GetWidth(), m_fWidth) || !FloatEquals2(barcode.GetHeight(), m_fHeight);
     const bool fontChanged = settings.m_strFontName != m_strFontName || settings.m_fFontSize != m_fFontSize;

@@ -1256,3 +1256,20 @@ TEST_F(BarcodeSession, EmptiedTwoDimensionalSymbolKeepsItsBox)
         EXPECT_EQ(Settings().m_strContent, QStringLiteral("B2"));
     }
 }
+// A name given on the general tab is the barcode's name everywhere: in the status
+// bar, and for the names the next barcodes get.
+TEST_F(BarcodeSession, RenamedBarcodeIsKnownByItsNewName)
+{
+    EditWithDialog([&](QDialog& d) {
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(4);
+        RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("条形码 2"));
+    });
+    EXPECT_EQ(barcode->GetObject()->m_strName, QStringLiteral("条形码 2"));
+    QString name, position, size;
+    barcode->GetStatusPanes(name, position, size);
+    EXPECT_EQ(name, QStringLiteral("条形码 2"));
+
+    Create(CmdToolBarcode, 10, 35);
+    ASSERT_EQ(View().ObjectList().size(), 2u);
+    EXPECT_NE(Last()->GetObject()->m_strName, QStringLiteral("条形码 2"));
+}
