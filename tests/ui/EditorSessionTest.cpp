@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTest>
 #include <QPlainTextEdit>
@@ -454,6 +455,36 @@ TEST_F(EditorSessionTest, EveryHandleSizesEveryKindToANumberAndUndoBringsItBack)
                 }
         }
     }
+}
+
+TEST_F(EditorSessionTest, ObjectsCopiedFromALabelSinceClosedPasteIntoAnotherAndSurviveItsFile)
+{
+    Create(CmdToolBarcode, 10, 10);
+    Create(CmdToolText, 10, 30);
+    EditInPlace(12, 31, QStringLiteral("随件"));
+    ASSERT_TRUE(Trigger(CmdEditSelectAll));
+    ASSERT_TRUE(Trigger(CmdEditCopy));
+    CChildFrame* source = &Window();
+    NewLabel();
+    // The label they came from goes, unsaved.
+    frame->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(source->parentWidget()));
+    services.answers = {IDNO};
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    ASSERT_EQ(frame->LabelWindows().size(), 1);
+
+    ASSERT_TRUE(Trigger(CmdEditPaste));
+    ASSERT_TRUE(Trigger(CmdEditPaste));
+    ASSERT_EQ(View().ObjectList().size(), 4u);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    for (const auto& proxy : View().ObjectList()) {
+        EXPECT_EQ(proxy->m_pLabel, &Window().LabelData());
+        EXPECT_EQ(proxy->GetObject()->m_pLabelData, &Window().LabelData());
+    }
+    const QString path = m_dir.filePath("pasted.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    EXPECT_EQ(TextsOnDisk(path), (QStringList{QStringLiteral("随件"), QStringLiteral("随件")}));
 }
 
 TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
