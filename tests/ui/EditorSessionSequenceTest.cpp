@@ -5,12 +5,14 @@
 // every undo must bring back exactly the label of that length, redo must bring back
 // the end, and a saved and reopened file must hold it too.
 #include "SessionTestSupport.h"
+#include "app/Ctl.h"
 #include "UiTestSupport.h"
 #include "model/DocLoader.h"
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -280,6 +282,16 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     random.seed(GetParam());
     // Half the runs change the objects while the mouse moves, as the options allow.
     settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = GetParam() % 2 == 0;
+    // A third of the runs snap to a grid of 1.5 mm, set in the view options.
+    if (GetParam() % 3 == 0) {
+        services.OnNextDialog([](QDialog& dialog) {
+            ctl<QCheckBox>(&dialog, 1004)->setChecked(true);
+            RetypeText(ctl<QLineEdit>(&dialog, 1079), QStringLiteral("1.5"));
+            dialog.accept();
+        });
+        ASSERT_TRUE(Trigger(CmdViewOptions));
+        ASSERT_TRUE(Window().LabelData().m_bSnapToGrid);
+    }
     std::map<size_t, QByteArray> labels;
     labels[Steps()] = Snapshot();
     std::string trace;
