@@ -282,6 +282,12 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     random.seed(GetParam());
     // Half the runs change the objects while the mouse moves, as the options allow.
     settings.m_bInstantMoving = settings.m_bInstantSizing = settings.m_bInstantRotating = GetParam() % 2 == 0;
+    // Some runs draw zoomed in or out.
+    if (GetParam() % 4 == 1) {
+        ASSERT_TRUE(Trigger(CmdZoomIn));
+    } else if (GetParam() % 4 == 3) {
+        ASSERT_TRUE(Trigger(CmdZoomOut));
+    }
     // A third of the runs snap to a grid of 1.5 mm, set in the view options.
     if (GetParam() % 3 == 0) {
         services.OnNextDialog([](QDialog& dialog) {
