@@ -320,10 +320,11 @@ void CChildFrame::ShowFontName()
     else if (const CBarcodeSettings* settings = AsBarcode(p))
         name = settings->m_strFontName;
     const QSignalBlocker block(box);
-    box->setCurrentIndex(box->findText(name));
     // A font this computer lacks (files made elsewhere, or the "Arial" new texts
-    // get) is still named, greyed, rather than leaving the box blank.
+    // get) is still named, greyed, rather than leaving the box blank. Set first: an
+    // empty one set while nothing is chosen would choose the first font.
     box->setPlaceholderText(name);
+    box->setCurrentIndex(box->findText(name));
     if (box->isEditable())
         box->setEditText(name);
 }

@@ -552,6 +552,12 @@ TEST_F(EditorSessionTest, TheFormatBoxesShowAndSetTheCurrentTextsFont)
     EXPECT_EQ(size->currentText(), QStringLiteral("20.5"));
     ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_FLOAT_EQ(text.m_fFontSize, 12.0f);
+    // Nothing with a font in hand: the box names none.
+    Click(OnEdge(View().ObjectList().front().get()));
+    Settle();
+    EXPECT_FALSE(name->isEnabled());
+    EXPECT_EQ(name->currentIndex(), -1);
+    EXPECT_TRUE(name->placeholderText().isEmpty());
 }
 
 // Every command a user can reach: the menu bar at every depth, the tool bars with
