@@ -94,6 +94,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
     AttachLabelObjects();
 
     connect(m_pView, &CChildView::contextMenuRequested, this, &CChildFrame::ShowContextMenu);
+    // The font-size box keeps what is typed while one object stays current, but an
+    // edit of that object elsewhere (its dialog, an undo) must show.
+    connect(m_pView, &CChildView::historyChanged, this, [this] { m_bFontSizeCacheValid = false; });
     if (m_pMainFrame)
         connect(m_pView, &CChildView::stateChanged, &m_pMainFrame->Commands(), &CommandManager::ScheduleUpdate);
     connect(m_pView, &CChildView::autoScrollRequested, this, [this](bool vertical, int step) {

@@ -12,6 +12,7 @@
 #include "model/BarcodeGraph.h"
 #include "model/TextGraph.h"
 #include "platform/Numbers.h"
+#include "platform/VXException.h"
 
 #include <QComboBox>
 #include <functional>
@@ -38,11 +39,20 @@ int KindOf(CBaseProxy* proxy)
     return proxy && proxy->GetObject() ? proxy->GetObject()->GetKind() : -1;
 }
 
-// A single-line text's box follows its words.
+// A single-line text's box follows its words; a barcode's follows its text line,
+// which is part of its height.
 void Refit(CBaseProxy* proxy)
 {
-    if (CTextGraph* text = AsText(proxy); text && text->m_nLayoutMode == SingleLine)
+    if (CTextGraph* text = AsText(proxy); text && text->m_nLayoutMode == SingleLine) {
         static_cast<CTextProxy*>(proxy)->FitTextBoxToText();
+    } else if (AsBarcode(proxy)) {
+        auto& barcode = static_cast<CBarcodeGraph&>(*proxy->GetObject());
+        try {
+            EncodeToSymbolBox(barcode);
+        } catch (const VXException&) {
+            // Content the symbol could not hold before either: its box stays.
+        }
+    }
 }
 
 // What an applied colour choice writes: no colour, or the colour made opaque.
@@ -87,6 +97,13 @@ void CChildFrame::RegisterFormatCommands()
     });
     OnCommand(CmdFontSize, [this] {
         const float size = m_pMainFrame ? static_cast<float>(LeadingDouble(m_pMainFrame->FontSizeCombo()->currentText())) : 0.0f;
+        // Letters or nothing typed in the box are no size: a text would shrink to
+        // nothing. The box shows the size the object keeps.
+        if (!(size > 0.0f)) {
+            m_bFontSizeCacheValid = false;
+            ShowFontSize();
+            return;
+        }
         FormatChange([&](CBaseProxy* p) {
             if (CTextGraph* text = AsText(p))
                 text->m_fFontSize = size;

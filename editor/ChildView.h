@@ -70,9 +70,6 @@ bool IsCreationTool(int tool);
 // A new barcode of the default symbology showing the content, bound by the band (not
 // yet encoded), as the barcode tool and a drop from the object pane make it.
 std::unique_ptr<CBarcodeGraph> NewBarcode(const QString& content, std::unique_ptr<CDataBand> band);
-// Encodes the barcode and gives it the symbol's size; the size follows also when the
-// encoder refuses the content, whose error goes on to the caller.
-void EncodeAndFitBarcode(CBarcodeGraph& barcode);
 
 // Where the canvas's client pixels lie on the label, at one zoom and scroll position.
 // Every conversion between the window and the label goes through here, each with its
@@ -175,7 +172,11 @@ public:
     bool HoldsObject(const CBaseProxy* proxy) const;
     void RepaintView() override { Redraw(); }
     void BeforeHistoryChange() override { FinishGesture(); }
-    void HistoryChanged() override { AnnounceState(); }
+    void HistoryChanged() override
+    {
+        Q_EMIT historyChanged();
+        AnnounceState();
+    }
     // A command not the canvas's own passes on untouched; one of its own first ends
     // what is pending.
     bool HandleCommand(int id) override;
@@ -266,6 +267,9 @@ Q_SIGNALS:
     // The selection, the current object, the tool or the history changed: the
     // commands' states and the status bar follow.
     void stateChanged();
+    // An edit was recorded, undone or redone: objects may have changed under the
+    // selection.
+    void historyChanged();
     // "创建为资源": the selected objects (the label's own, not copies) for the resource
     // library to save as a component.
     void saveAsComponent(const std::vector<const CBaseGraph*>& objects);

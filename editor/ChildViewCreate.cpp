@@ -18,7 +18,6 @@
 #include "platform/ScreenDpi.h"
 
 #include <QMouseEvent>
-#include <QScopeGuard>
 #include <cmath>
 
 namespace {
@@ -47,20 +46,6 @@ std::unique_ptr<CBarcodeGraph> NewBarcode(const QString& content, std::unique_pt
     settings.m_strContent = content;
     settings.m_bandList.push_back(std::move(band));
     return barcode;
-}
-
-void EncodeAndFitBarcode(CBarcodeGraph& barcode)
-{
-    CBarcodeImpl& impl = *barcode.GetImpl();
-    const CBarcodeSettings& settings = *impl.GetSettings();
-    const auto fit = qScopeGuard([&] {
-        barcode.SetWidth(settings.m_fWidth);
-        barcode.SetHeight(settings.m_fHeight);
-    });
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
 }
 
 bool IsCreationTool(int tool)
@@ -166,7 +151,7 @@ void CChildView::CreateAtClick(int tool, QPoint point)
     if (tool == ToolBarcode) {
         const QString content = QStringLiteral("12345678");
         std::unique_ptr<CBarcodeGraph> barcode = NewBarcode(content, ConstantBand(content));
-        EncodeAndFitBarcode(*barcode);
+        EncodeToSymbolBox(*barcode);
         place(*barcode);
         AddCreatedObject(std::move(barcode), true);
     } else if (tool == ToolText) {

@@ -233,10 +233,11 @@ CBaseProxy* CChildView::CreateFromDrop(bool barcode)
     if (barcode) {
         std::unique_ptr<CBarcodeGraph> graph = NewBarcode(sample, std::move(band));
         try {
-            EncodeAndFitBarcode(*graph);
+            EncodeToSymbolBox(*graph);
         } catch (const VXException& e) {
             // A sample the symbology cannot encode: the barcode is still made, bound
             // as asked, and the reason shown; its bars follow once the value fits.
+            TakeSymbolBox(*graph);
             Services().ReportException(this, e);
         }
         object = std::move(graph);

@@ -287,6 +287,9 @@ void CBarcodeFormatMemo::Capture(const CBaseProxy& proxy, MemoSide side)
     s.flag = settings->m_nFontSpare;
     s.alignment = settings->m_nTextAlign;
     s.barcodeColours = {settings->m_crText, settings->m_crBackground, settings->m_crBar};
+    // A font change refits the box: the text line is part of the symbol's height.
+    s.width = proxy.GetObject()->GetWidth();
+    s.height = proxy.GetObject()->GetHeight();
 }
 
 void CBarcodeFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
@@ -304,6 +307,11 @@ void CBarcodeFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
     ApplyStyleByte(s.style, settings->m_bBold, settings->m_bItalic, settings->m_bUnderline, settings->m_bStrikeout);
     settings->m_nFontSpare = s.flag;
     settings->m_nTextAlign = s.alignment;
+    CBaseGraph& barcode = *proxy.GetObject();
+    barcode.SetWidth(s.width);
+    barcode.SetHeight(s.height);
+    settings->m_fWidth = s.width;
+    settings->m_fHeight = s.height;
     NotifyFontSize(proxy);
 }
 

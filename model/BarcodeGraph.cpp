@@ -42,3 +42,25 @@ void CBarcodeGraph::CopyFrom(const CBaseGraph& source)
     const auto* other = dynamic_cast<const CBarcodeGraph*>(&source);
     m_pBarcodeImpl = other && other->m_pBarcodeImpl ? other->m_pBarcodeImpl->Clone() : nullptr;
 }
+
+void EncodeToSymbolBox(CBarcodeGraph& barcode)
+{
+    CBarcodeImpl& impl = *barcode.GetImpl();
+    impl.Encode();
+    impl.BuildBars();
+    impl.BuildBarsFromText();
+    impl.CalcSize();
+    TakeSymbolBox(barcode);
+}
+
+void TakeSymbolBox(CBarcodeGraph& barcode)
+{
+    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    if (settings.m_fWidth > 0.0f && settings.m_fHeight > 0.0f) {
+        barcode.SetWidth(settings.m_fWidth);
+        barcode.SetHeight(settings.m_fHeight);
+        return;
+    }
+    settings.m_fWidth = barcode.GetWidth();
+    settings.m_fHeight = barcode.GetHeight();
+}

@@ -25,3 +25,10 @@ public:
 
     std::unique_ptr<CBarcodeImpl> m_pBarcodeImpl;
 };
+
+// Encodes the barcode's content anew and gives it the symbol's box (see
+// TakeSymbolBox); throws when the symbol cannot hold the content.
+void EncodeToSymbolBox(CBarcodeGraph& barcode);
+// Gives the barcode the box its settings computed; a symbol with nothing to show (a
+// 2-D code without content) keeps the box it had, so that it can still be clicked.
+void TakeSymbolBox(CBarcodeGraph& barcode);

@@ -63,28 +63,6 @@ void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
     }
 }
 
-void EncodeToSymbolBox(CBarcodeGraph& barcode)
-{
-    CBarcodeImpl& impl = *barcode.GetImpl();
-    impl.Encode();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    impl.CalcSize();
-    TakeSymbolBox(barcode);
-}
-
-void TakeSymbolBox(CBarcodeGraph& barcode)
-{
-    CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
-    if (settings.m_fWidth > 0.0f && settings.m_fHeight > 0.0f) {
-        barcode.SetWidth(settings.m_fWidth);
-        barcode.SetHeight(settings.m_fHeight);
-        return;
-    }
-    settings.m_fWidth = barcode.GetWidth();
-    settings.m_fHeight = barcode.GetHeight();
-}
-
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request)
 {
     const auto* barcode = dynamic_cast<const CBarcodeGraph*>(request.object);

@@ -32,12 +32,5 @@ protected:
     void AfterPanesApplied(CBaseGraph& copy) override;
 };
 
-// Encodes the barcode's content anew and gives it the symbol's box (see
-// TakeSymbolBox); throws when the symbol cannot hold the content.
-void EncodeToSymbolBox(CBarcodeGraph& barcode);
-// Gives the barcode the box its settings computed; a symbol with nothing to show (a
-// 2-D code without content) keeps the box it had, so that it can still be clicked.
-void TakeSymbolBox(CBarcodeGraph& barcode);
-
 // The barcode's dialog, null for an object without a barcode implementation.
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request);

@@ -51,7 +51,7 @@ TEST(CanvasSymbolWidth, BarsKeepTheirPrintedWidthAtEveryZoom)
         band->m_nKind = BandConstant;
         band->m_strValue = content;
         auto made = NewBarcode(content, std::move(band));
-        EncodeAndFitBarcode(*made);
+        EncodeToSymbolBox(*made);
         made->SetX(5);
         made->SetY(5);
         const CBarcodeGraph& barcode = *made;

@@ -552,6 +552,26 @@ TEST_F(EditorSessionTest, TheFormatBoxesShowAndSetTheCurrentTextsFont)
     EXPECT_EQ(size->currentText(), QStringLiteral("20.5"));
     ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_FLOAT_EQ(text.m_fFontSize, 12.0f);
+    Settle();
+    EXPECT_EQ(size->currentText(), QStringLiteral("12")); // the undone size shows
+    // Letters are no size: the text keeps its own, with no step, and the box shows it.
+    RetypeText(size->lineEdit(), QStringLiteral("abc"));
+    QTest::keyClick(size->lineEdit(), Qt::Key_Return);
+    Settle();
+    EXPECT_FLOAT_EQ(text.m_fFontSize, 12.0f);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+    EXPECT_EQ(size->currentText(), QStringLiteral("12"));
+    // A barcode's text line is part of its height: its box follows a new size.
+    Create(CmdToolBarcode, 10, 30);
+    CBaseGraph& barcode = *Last()->GetObject();
+    const float height = barcode.GetHeight();
+    Settle();
+    RetypeText(size->lineEdit(), QStringLiteral("24"));
+    QTest::keyClick(size->lineEdit(), Qt::Key_Return);
+    Settle();
+    EXPECT_GT(barcode.GetHeight(), height + 2.0f);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_FLOAT_EQ(barcode.GetHeight(), height);
     // Nothing with a font in hand: the box names none.
     Click(OnEdge(View().ObjectList().front().get()));
     Settle();
