@@ -184,12 +184,13 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         QCoreApplication::installTranslator(translator);
     InitResourceIcons();
 
-    if (options.splash)
-        CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
-
+    // The options first: one of them says whether the splash is wanted at all.
     CGlobalSettings* settings = CGlobalSettings::GetInstance();
     settings->Init();
     settings->LoadOptions();
+    if (options.splash && settings->m_bShowAppWelcome)
+        CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
+
     // The password lives only in this process; it is never written anywhere.
     if (!settings->m_strStartupPassword.isEmpty()) {
         CInputPasswordDlg prompt;

@@ -11,6 +11,7 @@
 #include "model/LabelData.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -24,7 +25,9 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <unistd.h>
 
@@ -314,6 +317,36 @@ TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
         EXPECT_FALSE(file.readAll().contains("secret")) << path.toStdString();
     }
+}
+
+TEST_F(AppTest, TheSplashShowsOnlyWhileTheSystemOptionsAskForIt)
+{
+    qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
+    CVellumcraftApp::Options options;
+    options.splash = true;
+    options.instanceFolder = m_dir.path();
+    // Whether a splash was on the screen while the program started, with the option
+    // as the system options dialog left it in sysconf.ini.
+    const auto splashAtStart = [&](bool wanted) {
+        CGlobalSettings::GetInstance()->m_bShowAppWelcome = wanted;
+        EXPECT_TRUE(CGlobalSettings::GetInstance()->SaveOptions());
+        bool seen = false;
+        QTimer look;
+        look.setSingleShot(true);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                seen = seen || (widget->objectName() == "splash" && widget->isVisible());
+        });
+        look.start(0);
+        CVellumcraftApp started;
+        EXPECT_TRUE(started.InitInstance(options));
+        QTest::qWait(20);
+        started.ExitInstance();
+        return seen;
+    };
+    EXPECT_FALSE(splashAtStart(false));
+    EXPECT_TRUE(splashAtStart(true));
+    qunsetenv("VELLUMCRAFT_HOME");
 }
 
 TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
