@@ -285,7 +285,8 @@ void CVellumcraftApp::RefreshRecentFileActions()
     for (int i = 0; i < RecentFileList::kSize; ++i) {
         QAction* action = m_pMainFrame->Commands().Action(kFirstRecentFile + i);
         const QString path = m_recentFiles.Path(i);
-        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
+        // An ampersand of the path is shown, not taken for the entry's access key.
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(path).replace(u'&', QStringLiteral("&&"))));
         action->setVisible(!path.isEmpty());
     }
 }
