@@ -683,6 +683,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     event->accept();
+    Q_EMIT closed();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

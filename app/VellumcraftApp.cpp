@@ -223,6 +223,12 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         m_recentFiles.Add(path);
         RefreshRecentFileActions();
     });
+    // Exit ends the program: the print previews, windows of their own, go with the frame.
+    connect(m_pMainFrame.get(), &CMainFrame::closed, this, [this] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != m_pMainFrame.get() && window->isVisible())
+                window->close();
+    });
     RefreshRecentFileActions();
     m_pMainFrame->RestoreLayout();
     // Full screen also where no window manager maximises.

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -370,6 +371,22 @@ TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
     services.answers = {IDNO};
     app.MainFrame()->Commands().Execute(57665);
     EXPECT_FALSE(app.MainFrame()->isVisible());
+}
+
+TEST_F(AppTest, ExitAlsoClosesThePrintPreviews)
+{
+    Start();
+    app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk"));
+    app.MainFrame()->Commands().Execute(57609);
+    QPointer<QWidget> preview;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowTitle() == "打印预览 - a.vmk")
+            preview = window;
+    ASSERT_TRUE(preview);
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_FALSE(app.MainFrame()->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(preview.isNull()); // not left running on its own
 }
 
 TEST_F(AppTest, ARecentFileAlreadyOpenIsShownNotOpenedTwice)
