@@ -753,10 +753,13 @@ void CDataSourceDBDlg::SelectTable()
     if (m_listTables->count() == 0)
         return;
     if (!m_pFields->m_strTable.isEmpty()) {
-        const QString wanted = m_pFields->m_strTable.toUpper();
-        for (int i = 0; i < m_listTables->count(); ++i) {
-            if (m_listTables->item(i)->text().toUpper() == wanted) {
-                SelectTableRow(i);
+        // A server that keeps the case of names may list "People" beside people: the
+        // table of the very name first, then one that differs only in case.
+        for (const Qt::MatchFlags match : {Qt::MatchFixedString | Qt::MatchCaseSensitive,
+                                           Qt::MatchFlags(Qt::MatchFixedString)}) {
+            const QList<QListWidgetItem*> found = m_listTables->findItems(m_pFields->m_strTable, match);
+            if (!found.isEmpty()) {
+                SelectTableRow(m_listTables->row(found.first()));
                 break;
             }
         }
