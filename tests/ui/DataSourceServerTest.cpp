@@ -187,11 +187,7 @@ TEST(PostgreSQLDialog, EditingPicksTheTableOfTheExactName)
 {
     VC_TEST_SERVER(server, "VC_PG");
     CPostgreSQLDS stored;
-    stored.m_strHost = EncryptString(server.host);
-    stored.m_nPort = server.port;
-    stored.m_strDatabase = EncryptString(server.database);
-    stored.m_strUser = EncryptString(server.user);
-    stored.m_strPassword = EncryptString(server.password);
+    StoreLogin(stored, server);
     stored.m_strTable = "people";
     stored.m_selectedFields = {"name"};
     FakeServices services;
