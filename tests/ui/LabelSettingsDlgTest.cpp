@@ -800,6 +800,80 @@ TEST(LabelSettingsSheet, PrintedPdfCellsSitWherePreviewSaid)
         EXPECT_EQ(IsDarkAt(image, centre.x(), centre.y(), dpi), number <= 5) << "cell " << number;
 }
 
+// A landscape sheet with gaps wider than its labels: the PDF page is 297 wide, every
+// label sits where the margins and gaps put it, and the labels the first page cannot
+// hold go to the second.
+TEST(LabelSettingsSheet, LandscapePdfPagesFollowTheSheet)
+{
+    FakeServices services;
+    CLabelData label;
+    label.m_nShape = ShapeRectangle;
+    label.m_nPrintCount = 40;
+    Sheet sheet(label);
+    sheet.Type(Tab::TabLayout, 1021, "20");
+    sheet.Type(Tab::TabLayout, 1022, "10");
+    sheet.Type(Tab::TabLayout, 1025, "10");
+    sheet.Type(Tab::TabLayout, 1027, "10");
+    sheet.Type(Tab::TabLayout, 1029, "30");
+    sheet.Type(Tab::TabLayout, 1030, "25");
+    sheet.ClickOn(Tab::TabPage, 1014);
+    // 297 across holds 10 + 6 x 20 + 5 x 30 = 280; 210 down holds 10 + 6 x 10 + 5 x 25 = 195.
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1033), "6");
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1035), "6");
+    ASSERT_TRUE(sheet.Ok());
+    EXPECT_TRUE(label.m_bLandscape);
+
+    auto block = std::make_unique<CRectangleGraph>();
+    block->m_fX = 2;
+    block->m_fY = 2;
+    block->m_fWidth = 16;
+    block->m_fHeight = 6;
+    block->m_crFill = 0xFF000000u;
+    label.m_objects.push_back(std::move(block));
+    CPrintHandler job;
+    job.SetLabelData(&label);
+    job.Prepare();
+    ASSERT_EQ(job.GetPageCount(), 2);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("landscape.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(job, *target, {1, 2, 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    constexpr int dpi = 50;
+    const auto page = [&](int number) {
+        QProcess raster;
+        const QString stem = dir.filePath(QStringLiteral("page%1").arg(number));
+        raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", "-f", QString::number(number),
+                                  "-l", QString::number(number), pdf, stem});
+        EXPECT_TRUE(raster.waitForFinished(60000));
+        return QImage(stem + ".png");
+    };
+    const QImage first = page(1);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_NEAR(first.width() * 25.4 / dpi, 297.0, 1.0);
+    EXPECT_NEAR(first.height() * 25.4 / dpi, 210.0, 1.0);
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 6; ++c) {
+            const double x = 10 + c * 50 + 10, y = 10 + r * 35 + 5;
+            EXPECT_TRUE(IsDarkAt(first, x, y, dpi)) << "row " << r << " column " << c;
+            EXPECT_FALSE(IsDarkAt(first, x + 25, y, dpi)) << "gap after row " << r << " column " << c;
+            EXPECT_FALSE(IsDarkAt(first, x, y + 17, dpi)) << "gap below row " << r << " column " << c;
+        }
+    }
+    const QRectF ink = InkBox(first, dpi);
+    EXPECT_NEAR(ink.left(), 12.0, 1.0);
+    EXPECT_NEAR(ink.top(), 12.0, 1.0);
+    EXPECT_NEAR(ink.right(), 10 + 5 * 50 + 18, 1.0);
+    EXPECT_NEAR(ink.bottom(), 10 + 5 * 35 + 8, 1.0);
+    // The other four: the first row's first four cells.
+    const QImage second = page(2);
+    ASSERT_FALSE(second.isNull());
+    const QRectF rest = InkBox(second, dpi);
+    EXPECT_NEAR(rest.right(), 10 + 3 * 50 + 18, 1.0);
+    EXPECT_NEAR(rest.bottom(), 18.0, 1.0);
+}
+
 // The sheet grabbed to images for a person to look at: VC_SHOWCASE_DIR names the
 // folder; run with VC_TEST_PLATFORM=xcb under xvfb-run to see the desktop's drawing.
 TEST(LabelSettingsSheet, GrabbedOnItsPages)
