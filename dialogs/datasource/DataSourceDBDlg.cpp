@@ -89,6 +89,8 @@ public:
         return DbConnection::OpenSQLite(m_editPath->text());
     }
 
+    QString FileName() const override { return m_editPath->text(); }
+
 private:
     void OnBrowse()
     {
@@ -444,7 +446,7 @@ private:
 };
 
 const DbDialogProfile kSQLiteProfile = {
-    DSSQLite, 408, u"数据源_SQLite 数据库", u"选择排序列", u"请指定数据库文件", false, true,
+    DSSQLite, 408, u"数据源_SQLite 数据库", u"选择排序列", u"请指定数据库文件", true, true,
 };
 const DbDialogProfile kPostgreSQLProfile = {
     DSPostgreSQL, 409, u"数据源_PostgreSQL", u"排序", u"请指定数据库连接信息", true, true,
@@ -685,8 +687,11 @@ bool CDataSourceDBDlg::Connect()
             const QString reason = connection->LastError();
             return ReportFailure(QStringLiteral("无法连接数据库") + (reason.isEmpty() ? QString() : u'\n' + reason));
         }
-        if (m_profile.reportsRefusal)
-            Services().ShowMessage(this, QStringLiteral("无法连接数据库"), MessageIcon::Stop);
+        if (m_profile.reportsRefusal) {
+            const QString file = m_pPanel->FileName();
+            Services().ShowMessage(this, QStringLiteral("无法连接数据库") + (file.isEmpty() ? QString() : u'\n' + file),
+                                   MessageIcon::Stop);
+        }
         return false;
     }
     m_connection = std::move(connection);
@@ -748,10 +753,13 @@ void CDataSourceDBDlg::SelectTable()
     if (m_listTables->count() == 0)
         return;
     if (!m_pFields->m_strTable.isEmpty()) {
-        const QString wanted = m_pFields->m_strTable.toUpper();
-        for (int i = 0; i < m_listTables->count(); ++i) {
-            if (m_listTables->item(i)->text().toUpper() == wanted) {
-                SelectTableRow(i);
+        // A server that keeps the case of names may list "People" beside people: the
+        // table of the very name first, then one that differs only in case.
+        for (const Qt::MatchFlags match : {Qt::MatchFixedString | Qt::MatchCaseSensitive,
+                                           Qt::MatchFlags(Qt::MatchFixedString)}) {
+            const QList<QListWidgetItem*> found = m_listTables->findItems(m_pFields->m_strTable, match);
+            if (!found.isEmpty()) {
+                SelectTableRow(m_listTables->row(found.first()));
                 break;
             }
         }

@@ -37,6 +37,8 @@ public:
     // Panels of provider-string sources leave this to the dialog, which connects
     // with the string their type's loader makes.
     virtual std::unique_ptr<DbConnection> Open() const { return nullptr; }
+    // The file the inputs name, told with a refused connection; empty for a server.
+    virtual QString FileName() const { return {}; }
 
 Q_SIGNALS:
     void ConnectClicked();

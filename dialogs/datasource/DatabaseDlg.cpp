@@ -367,6 +367,8 @@ bool CDatabaseDlg::CountRecords(DataSourceNode& node)
     try {
         node.page.recordCount = node.loader->GetRecordCount();
     } catch (const std::exception& e) {
+        // What was counted before no longer holds.
+        node.page.recordCount = 0;
         Unload(node);
         m_pShown = nullptr;
         FillRecordList();

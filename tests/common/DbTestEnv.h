@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/DSBase.h"
+#include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
 
 #include <QtGlobal>
@@ -20,6 +22,16 @@ inline std::optional<DbServerSettings> TestServerSettings(const char* prefix)
     s.user = qEnvironmentVariable(name("_USER").constData());
     s.password = qEnvironmentVariable(name("_PASSWORD").constData());
     return s;
+}
+
+// The server's login stored in a description, enciphered as a dialog stores it.
+inline void StoreLogin(CHostPortDS& ds, const DbServerSettings& s)
+{
+    ds.m_strHost = EncryptString(s.host);
+    ds.m_nPort = s.port;
+    ds.m_strDatabase = EncryptString(s.database);
+    ds.m_strUser = EncryptString(s.user);
+    ds.m_strPassword = EncryptString(s.password);
 }
 
 // Declares `var` with the server settings. Without them the test fails under

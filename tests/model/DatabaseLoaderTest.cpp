@@ -57,11 +57,7 @@ protected:
                 hostPort = std::make_unique<CPostgreSQLDS>();
             else
                 hostPort = std::make_unique<CMySQLDS>();
-            hostPort->m_strHost = EncryptString(server->host);
-            hostPort->m_nPort = server->port;
-            hostPort->m_strDatabase = EncryptString(server->database);
-            hostPort->m_strUser = EncryptString(server->user);
-            hostPort->m_strPassword = EncryptString(server->password);
+            StoreLogin(*hostPort, *server);
             ds = std::move(hostPort);
         }
         ds->m_strTable = "People";
@@ -188,11 +184,7 @@ TEST(PostgreSQLLoader, QuotedNamesKeepTheirCase)
 {
     VC_TEST_SERVER(server, "VC_PG");
     CPostgreSQLDS ds;
-    ds.m_strHost = EncryptString(server.host);
-    ds.m_nPort = server.port;
-    ds.m_strDatabase = EncryptString(server.database);
-    ds.m_strUser = EncryptString(server.user);
-    ds.m_strPassword = EncryptString(server.password);
+    StoreLogin(ds, server);
     CPostgreSQLDL loader;
     loader.SetDataSource(&ds);
     ds.m_strTable = "people"; // a different table from "People"

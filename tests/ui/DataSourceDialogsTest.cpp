@@ -472,6 +472,32 @@ TEST_F(SQLiteDialog, SqlModeTakesTheStatementsColumnsAndAFailureRefusesOk)
     EXPECT_EQ(static_cast<const CSQLiteDS&>(*ds).m_nVersion, 1);
 }
 
+TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
+{
+    const QString missing = dir.filePath("nothere.db");
+    const QString notADatabase = WriteFile(dir.path(), "items.csv", QByteArray("name,code\nAlpha,1\n").repeated(64));
+    auto ds = RunNew(services, DSSQLite, [&](QDialog& d) {
+        for (const QString& file : {missing, notADatabase}) {
+            TypeInto(&d, 1170, file);
+            ClickCtl(&d, 1081);
+            EXPECT_TRUE(ListTexts(&d, 1090).isEmpty());
+        }
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(ds, nullptr);
+    EXPECT_EQ(services.MessageTexts(),
+              (QStringList{"无法连接数据库\n" + missing, "无法连接数据库\n" + notADatabase}));
+    EXPECT_FALSE(QFile::exists(missing));
+
+    // A stored description whose file is gone says so when it is opened for editing.
+    CSQLiteDS stored;
+    stored.m_strPath = missing;
+    stored.m_strTable = "people";
+    services.messages.clear();
+    RunEdit(services, stored, [&](QDialog& d) { ClickCtl(&d, 2); });
+    EXPECT_EQ(services.MessageTexts(), QStringList{"无法连接数据库\n" + missing});
+}
+
 TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
 {
     CSQLiteDS stored;

@@ -93,6 +93,17 @@ std::unique_ptr<CTextDS> TextSource(const QString& name, const QString& path)
     return ds;
 }
 
+// The names of the SQLite fixture's people, as "人员".
+std::unique_ptr<CSQLiteDS> PeopleNames(const QString& path)
+{
+    auto ds = std::make_unique<CSQLiteDS>();
+    ds->m_strName = "人员";
+    ds->m_strPath = path;
+    ds->m_strTable = "people";
+    ds->m_selectedFields = {"name"};
+    return ds;
+}
+
 // The wizard's answer: the radio of that id, then "下一步(&N)".
 FakeServices::DialogHandler Choose(int radio)
 {
@@ -290,12 +301,7 @@ TEST(DatabaseDlg, AReplacedDescriptionIsReadFromWhereItNowPoints)
     const QString newPath = MakeSQLiteFixture(second.path());
     ExecSQLite(newPath, "update people set name = '新的' where id = 1;");
     CLabelData label;
-    auto ds = std::make_unique<CSQLiteDS>();
-    ds->m_strName = "人员";
-    ds->m_strPath = oldPath;
-    ds->m_strTable = "people";
-    ds->m_selectedFields = {"name"};
-    label.m_dataSources.push_back(std::move(ds));
+    label.m_dataSources.push_back(PeopleNames(oldPath));
     FakeServices services;
     services.OnNextDialog([&](QDialog& d) {
         ClickCtl(&d, 4);
@@ -357,6 +363,30 @@ TEST(DatabaseDlg, ALoaderFailureIsShownAndLeavesTheSourceUnloaded)
     EXPECT_TRUE(services.messages[0].text.contains("missing.txt"));
     EXPECT_TRUE(services.messages[1].text.contains("nothing"));
     EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
+}
+
+TEST(DatabaseDlg, AReloadThatFailsForgetsTheOldCount)
+{
+    QTemporaryDir dir;
+    const QString path = MakeSQLiteFixture(dir.path());
+    CLabelData label;
+    label.m_dataSources.push_back(PeopleNames(path));
+    FakeServices services;
+    services.OnNextDialog([&](QDialog& d) {
+        ClickCtl(&d, 4);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共25条记录,3页");
+        // The table is renamed while the label is open.
+        ExecSQLite(path, "alter table people rename to persons;");
+        ClickCtl(&d, 4);
+        EXPECT_EQ(ReportRows(&d, 1089).size(), 1);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共0条记录,0页");
+        for (int id : kPagingButtons)
+            EXPECT_FALSE(Enabled(&d, id));
+        ClickCtl(&d, 2);
+    });
+    RunDataSourceManager(label, nullptr);
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_TRUE(services.messages[0].text.contains("people"));
 }
 
 TEST(DatabaseDlg, TypeNames)

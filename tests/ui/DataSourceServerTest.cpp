@@ -181,5 +181,28 @@ TEST_P(ServerDialog, OkWithoutReadIsRefusedOrClosesWithTheConstructionValues)
     EXPECT_EQ(static_cast<const CHostPortDS&>(*ds).m_nPort, 3306);
 }
 
+// PostgreSQL keeps the case of a quoted name: "People" and people are two tables, and
+// an edited description opens on its own one.
+TEST(PostgreSQLDialog, EditingPicksTheTableOfTheExactName)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    CPostgreSQLDS stored;
+    StoreLogin(stored, server);
+    stored.m_strTable = "people";
+    stored.m_selectedFields = {"name"};
+    FakeServices services;
+    auto edited = RunEdit(services, stored, [&](QDialog& d) {
+        EXPECT_EQ(ctl<QListWidget>(&d, 1090)->currentItem()->text(), "people");
+        EXPECT_EQ(CheckedTexts(&d, 1089), QStringList{"name"});
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ReportRows(&d, 1179)[1], (QStringList{"1", "lower"}));
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(edited, nullptr);
+    EXPECT_EQ(edited->m_strTable, "people");
+    EXPECT_EQ(edited->m_sampleValues, QStringList{"lower"});
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, ServerDialog, ::testing::ValuesIn(kServers),
                          [](const auto& info) { return std::string(info.param.name); });
