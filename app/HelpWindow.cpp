@@ -119,11 +119,15 @@ CHelpWindow* CHelpWindow::Current()
 
 QString CHelpWindow::TopicFor(const QWidget* widget)
 {
+    // A window made from another (the barcode dialog from the object dialog) shares
+    // its page unless it has one of its own.
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
-        const QLatin1String name(w->metaObject()->className());
-        for (const TopicEntry& entry : kTopics)
-            if (name.startsWith(QLatin1String(entry.classPrefix)))
-                return QLatin1String(entry.topic);
+        for (const QMetaObject* type = w->metaObject(); type; type = type->superClass()) {
+            const QLatin1String name(type->className());
+            for (const TopicEntry& entry : kTopics)
+                if (name.startsWith(QLatin1String(entry.classPrefix)))
+                    return QLatin1String(entry.topic);
+        }
     }
     return IndexTopic();
 }

@@ -5,9 +5,14 @@
 #include "app/Ctl.h"
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
 #include "dialogs/datasource/DataSourceDBDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
+#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
+#include "model/BarcodeGraph.h"
+#include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/ScreenDataDlg.h"
@@ -68,7 +73,16 @@ TEST_F(HelpTest, EachWindowAsksForItsOwnPage)
     CScriptingDlg scripting;
     CScreenDataDlg designer;
     CLabelSettingsDlg settings;
+    CLabelData label;
+    CBarcodeGraph barcode;
+    barcode.m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    ObjectEditRequest request;
+    request.object = &barcode;
+    request.objects = {&barcode};
+    request.label = &label;
+    CBarcodeEdtDlg barcodeDialog(request); // a kind of object dialog, with no entry of its own
     const std::pair<QWidget*, const char*> windows[] = {
+        {&barcodeDialog, "objects"},
         {&print, "printing"},    {&batch, "export"},    {&sqlite, "data-sources"},  {&manager, "data-sources"},
         {&scripting, "scripts"}, {&designer, "window-data"}, {&settings, "new-label"},
     };
