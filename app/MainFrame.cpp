@@ -186,6 +186,7 @@ CMainFrame::CMainFrame(CommandTarget* application, QWidget* parent)
         tabs->setExpanding(false);
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, m_pCommands, &CommandManager::ScheduleUpdate);
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateFrameTitle);
 
     RegisterCommands();
     m_pCommands->SetRoute([this] { return Route(); });
@@ -569,6 +570,7 @@ LabelDocumentWindow* CMainFrame::AddLabelWindow(std::unique_ptr<CLabelData> labe
     if (!m_windowFactory)
         return nullptr;
     LabelDocumentWindow* window = m_windowFactory(std::move(label), *this);
+    connect(window, &QWidget::windowTitleChanged, this, &CMainFrame::UpdateFrameTitle);
     Q_EMIT objectPaneUpdate(window, 0);
     QMdiSubWindow* sub = m_pMdiArea->addSubWindow(window);
     sub->setWindowIcon(ResourceIcon(275));
@@ -577,6 +579,13 @@ LabelDocumentWindow* CMainFrame::AddLabelWindow(std::unique_ptr<CLabelData> labe
     window->ApplyDefaultZoom();
     m_pCommands->ScheduleUpdate();
     return window;
+}
+
+void CMainFrame::UpdateFrameTitle()
+{
+    const LabelDocumentWindow* window = ActiveLabelWindow();
+    const QString app = QString::fromUtf16(kAppTitle);
+    setWindowTitle(window ? app + QStringLiteral(" - ") + window->windowTitle() : app);
 }
 
 void CMainFrame::OnFileSaveAll()

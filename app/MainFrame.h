@@ -118,6 +118,8 @@ private:
     void RegisterCommands();
     LabelDocumentWindow* AddLabelWindow(std::unique_ptr<CLabelData> label);
     std::vector<CommandTarget*> Route() const;
+    // The program's name, followed by the active label's title when there is one.
+    void UpdateFrameTitle();
 
     CommandTarget* m_pApplication;
     CommandManager* m_pCommands;

@@ -292,6 +292,24 @@ TEST_F(MainFrameTest, LayoutIsSavedOnCloseAndADamagedOneGivesTheDefault)
     }
 }
 
+TEST_F(MainFrameTest, TheWindowTitleNamesTheActiveLabel)
+{
+    EXPECT_EQ(frame->windowTitle(), "Vellumcraft");
+    const QString a = WriteLabel("a.vmk");
+    frame->OpenLabelFile(a);
+    frame->OpenLabelFile(WriteLabel("b.vmk"));
+    EXPECT_EQ(frame->windowTitle(), "Vellumcraft - b.vmk");
+    Window(1)->View().SetModified(true);
+    EXPECT_EQ(frame->windowTitle(), "Vellumcraft - " + Window(1)->windowTitle());
+    EXPECT_NE(Window(1)->windowTitle(), "b.vmk");
+    ASSERT_TRUE(frame->ShowLabelFile(a)); // a's tab in front again
+    EXPECT_EQ(frame->windowTitle(), "Vellumcraft - a.vmk");
+    services.answers = {IDNO};
+    frame->Commands().Execute(30100);
+    EXPECT_TRUE(frame->LabelWindows().isEmpty());
+    EXPECT_EQ(frame->windowTitle(), "Vellumcraft");
+}
+
 TEST_F(MainFrameTest, FormatAndColourControlsCarryTheirIds)
 {
     auto* sizes = ctl<QComboBox>(frame.get(), 30801);
