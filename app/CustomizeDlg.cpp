@@ -43,6 +43,13 @@ QString PlainText(QString text)
     return text.remove(QLatin1Char('&'));
 }
 
+// The recent-file entries name whichever files were opened last, not a command: a
+// shortcut or a button given to one would open a different file each time.
+bool IsRecentFileEntry(int id)
+{
+    return id >= CmdRecentFile1 && id <= CmdRecentFile4;
+}
+
 // Every command of the menu bar (the main menu), by top-level menu, in menu order.
 void ForEachMenuCommand(const QMainWindow& frame, const std::function<void(const QString& menu, QAction*)>& visit)
 {
@@ -50,7 +57,7 @@ void ForEachMenuCommand(const QMainWindow& frame, const std::function<void(const
         for (QAction* action : menu->actions()) {
             if (action->menu())
                 walk(top, action->menu());
-            else if (ActionCommand(action) && !action->text().isEmpty())
+            else if (ActionCommand(action) && !IsRecentFileEntry(ActionCommand(action)) && !action->text().isEmpty())
                 visit(top, action);
         }
     };

@@ -308,6 +308,8 @@ void CMainFrame::CreateFormatControls(QToolBar* bar)
     m_pFontSizeCombo = sizes;
     bar->addWidget(sizes);
 
+    // Nothing is in hand until a label window fills them.
+    names->setCurrentIndex(-1);
     sizes->setCurrentIndex(-1);
     connect(names, &QComboBox::activated, this, [this] { m_pCommands->Execute(CmdFontName); });
     // A size picked from the list or typed and confirmed with Return applies once,
@@ -681,6 +683,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     event->accept();
+    Q_EMIT closed();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

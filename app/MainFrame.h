@@ -97,6 +97,8 @@ public:
 
 Q_SIGNALS:
     void labelFileOpened(const QString& path);
+    // The frame closed with every label: the program is ending.
+    void closed();
     // Tells the object pane about a label window: 0 created, 3 to 7 after a file was
     // read (form, nothing, substrings, data sources, objects).
     void objectPaneUpdate(LabelDocumentWindow* window, int code);

@@ -184,12 +184,13 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         QCoreApplication::installTranslator(translator);
     InitResourceIcons();
 
-    if (options.splash)
-        CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
-
+    // The options first: one of them says whether the splash is wanted at all.
     CGlobalSettings* settings = CGlobalSettings::GetInstance();
     settings->Init();
     settings->LoadOptions();
+    if (options.splash && settings->m_bShowAppWelcome)
+        CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
+
     // The password lives only in this process; it is never written anywhere.
     if (!settings->m_strStartupPassword.isEmpty()) {
         CInputPasswordDlg prompt;
@@ -221,6 +222,12 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
         m_recentFiles.Add(path);
         RefreshRecentFileActions();
+    });
+    // Exit ends the program: the print previews, windows of their own, go with the frame.
+    connect(m_pMainFrame.get(), &CMainFrame::closed, this, [this] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != m_pMainFrame.get() && window->isVisible())
+                window->close();
     });
     RefreshRecentFileActions();
     m_pMainFrame->RestoreLayout();
@@ -284,7 +291,8 @@ void CVellumcraftApp::RefreshRecentFileActions()
     for (int i = 0; i < RecentFileList::kSize; ++i) {
         QAction* action = m_pMainFrame->Commands().Action(kFirstRecentFile + i);
         const QString path = m_recentFiles.Path(i);
-        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
+        // An ampersand of the path is shown, not taken for the entry's access key.
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(path).replace(u'&', QStringLiteral("&&"))));
         action->setVisible(!path.isEmpty());
     }
 }

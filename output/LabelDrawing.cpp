@@ -9,8 +9,6 @@
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
 
-#include <cmath>
-
 namespace {
 
 constexpr double kCutLineLength = 4.0;
@@ -58,7 +56,9 @@ QPainterPath MakeLabelShapePath(const CLabelData& label, float x, float y)
 
 void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, float y)
 {
-    const QRectF box(std::trunc(x), std::trunc(y), std::trunc(label.m_fLabelWidth), std::trunc(label.m_fLabelHeight));
+    // The label's own box: whole millimetres would leave a strip of a label such as
+    // 20.8 x 10.8 unfilled, and shift its picture off the label's corner.
+    const QRectF box = LabelBox(label, x, y);
     if (IsVisibleArgb(label.m_crBackground))
         graphics.fillRect(box, ArgbToColor(label.m_crBackground));
     if (!label.m_pImage || label.m_pImage->IsEmpty())

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,8 +83,16 @@ TEST_F(CustomizeTest, HiddenButtonsAndChangedShortcutsAreAppliedAndKeptWithTheLa
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->text(), "自定义(&C)...");
 
+        // As the program names them once labels were opened: files, not commands.
+        frame.Commands().Action(57616)->setText("&1 /labels/a.vmk");
+        frame.Commands().Action(57617)->setText("&2 ");
         services.OnNextDialog([&](QDialog& d) {
             EXPECT_EQ(d.windowTitle(), "自定义");
+            auto* tree = d.findChild<QTreeWidget*>("commandTree");
+            for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+                const int id = (*it)->data(0, Qt::UserRole).toInt();
+                EXPECT_FALSE(id >= 57616 && id <= 57619) << qPrintable((*it)->text(0));
+            }
             QTreeWidgetItem* item = CommandItem(d, 57600);
             ASSERT_NE(item, nullptr);
             EXPECT_EQ(item->text(0), "新建");

@@ -74,6 +74,12 @@ public:
         Show(tab);
         RetypeText(Ctl<QLineEdit>(tab, id), text);
     }
+    // Several edits of one page, typed one after the other: control id and text.
+    void TypeAll(int tab, std::initializer_list<std::pair<int, const char*>> edits)
+    {
+        for (const auto& [id, text] : edits)
+            Type(tab, id, text);
+    }
     void ClickOn(int tab, int id)
     {
         Show(tab);
@@ -107,6 +113,30 @@ std::vector<int> PreviewGrid(const CLSPreviewStatic& preview, int rows, int colu
         for (int c = 0; c < columns; ++c)
             grid.push_back(preview.GetLabelSequence(r, c));
     return grid;
+}
+
+// The label's pages printed to a PDF in dir, and page `page` of it rasterised at dpi;
+// a null image when either step failed.
+QImage PrintedPage(CLabelData& label, int pages, int page, int dpi, const QTemporaryDir& dir)
+{
+    CPrintHandler job;
+    job.SetLabelData(&label);
+    job.Prepare();
+    const QString pdf = dir.filePath("sheet.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    const PrintResult result = RunPrintJob(job, *target, {1, pages, 1, true}, nullptr, &error);
+    EXPECT_EQ(result, PrintResult::Success) << error.toStdString();
+    if (result != PrintResult::Success)
+        return {};
+    QProcess raster;
+    const QString stem = dir.filePath(QStringLiteral("page%1").arg(page));
+    raster.start("pdftoppm",
+        {"-r", QString::number(dpi), "-png", "-singlefile", "-f", QString::number(page), "-l", QString::number(page),
+            pdf, stem});
+    if (!raster.waitForFinished(60000) || raster.exitCode() != 0)
+        return {};
+    return QImage(stem + ".png");
 }
 
 } // namespace
@@ -746,12 +776,7 @@ TEST(LabelSettingsSheet, PrintedPdfCellsSitWherePreviewSaid)
     label.m_nShape = ShapeRectangle;
     label.m_nPrintCount = 5;
     Sheet sheet(label);
-    sheet.Type(Tab::TabLayout, 1021, "80");
-    sheet.Type(Tab::TabLayout, 1022, "60");
-    sheet.Type(Tab::TabLayout, 1025, "15");
-    sheet.Type(Tab::TabLayout, 1027, "20");
-    sheet.Type(Tab::TabLayout, 1029, "10");
-    sheet.Type(Tab::TabLayout, 1030, "12");
+    sheet.TypeAll(Tab::TabLayout, {{1021, "80"}, {1022, "60"}, {1025, "15"}, {1027, "20"}, {1029, "10"}, {1030, "12"}});
     sheet.Choose(Tab::TabLayout, 1098, 3);
     sheet.Choose(Tab::TabLayout, 1099, 1);
     sheet.ClickOn(Tab::TabLayout, 1042); // serpentine
@@ -779,25 +804,101 @@ TEST(LabelSettingsSheet, PrintedPdfCellsSitWherePreviewSaid)
     block->m_fHeight = 50;
     block->m_crFill = 0xFF000000u;
     label.m_objects.push_back(std::move(block));
-    CPrintHandler job;
-    job.SetLabelData(&label);
-    job.Prepare();
     QTemporaryDir dir;
-    const QString pdf = dir.filePath("sheet.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
-    QString error;
-    ASSERT_EQ(RunPrintJob(job, *target, {1, 1, 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
     constexpr int dpi = 50;
-    QProcess raster;
-    raster.start("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, dir.filePath("page")});
-    ASSERT_TRUE(raster.waitForFinished(60000));
-    ASSERT_EQ(raster.exitCode(), 0);
-    const QImage image(dir.filePath("page.png"));
+    const QImage image = PrintedPage(label, 1, 1, dpi, dir);
     ASSERT_FALSE(image.isNull());
     // Five labels on eight cells: the cells the preview numbers 6 to 8 stay empty.
     for (const auto& [centre, number] : cells)
         EXPECT_EQ(IsDarkAt(image, centre.x(), centre.y(), dpi), number <= 5) << "cell " << number;
+}
+
+// A landscape sheet with gaps wider than its labels: the PDF page is 297 wide, every
+// label sits where the margins and gaps put it, and the labels the first page cannot
+// hold go to the second.
+TEST(LabelSettingsSheet, LandscapePdfPagesFollowTheSheet)
+{
+    FakeServices services;
+    CLabelData label;
+    label.m_nShape = ShapeRectangle;
+    label.m_nPrintCount = 40;
+    Sheet sheet(label);
+    sheet.TypeAll(Tab::TabLayout, {{1021, "20"}, {1022, "10"}, {1025, "10"}, {1027, "10"}, {1029, "30"}, {1030, "25"}});
+    sheet.ClickOn(Tab::TabPage, 1014);
+    // 297 across holds 10 + 6 x 20 + 5 x 30 = 280; 210 down holds 10 + 6 x 10 + 5 x 25 = 195.
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1033), "6");
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1035), "6");
+    ASSERT_TRUE(sheet.Ok());
+    EXPECT_TRUE(label.m_bLandscape);
+
+    auto block = std::make_unique<CRectangleGraph>();
+    block->m_fX = 2;
+    block->m_fY = 2;
+    block->m_fWidth = 16;
+    block->m_fHeight = 6;
+    block->m_crFill = 0xFF000000u;
+    label.m_objects.push_back(std::move(block));
+    {
+        CPrintHandler job;
+        job.SetLabelData(&label);
+        job.Prepare();
+        ASSERT_EQ(job.GetPageCount(), 2);
+    }
+    QTemporaryDir dir;
+    constexpr int dpi = 50;
+    const auto page = [&](int number) { return PrintedPage(label, 2, number, dpi, dir); };
+    const QImage first = page(1);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_NEAR(first.width() * 25.4 / dpi, 297.0, 1.0);
+    EXPECT_NEAR(first.height() * 25.4 / dpi, 210.0, 1.0);
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 6; ++c) {
+            const double x = 10 + c * 50 + 10, y = 10 + r * 35 + 5;
+            EXPECT_TRUE(IsDarkAt(first, x, y, dpi)) << "row " << r << " column " << c;
+            EXPECT_FALSE(IsDarkAt(first, x + 25, y, dpi)) << "gap after row " << r << " column " << c;
+            EXPECT_FALSE(IsDarkAt(first, x, y + 17, dpi)) << "gap below row " << r << " column " << c;
+        }
+    }
+    const QRectF ink = InkBox(first, dpi);
+    EXPECT_NEAR(ink.left(), 12.0, 1.0);
+    EXPECT_NEAR(ink.top(), 12.0, 1.0);
+    EXPECT_NEAR(ink.right(), 10 + 5 * 50 + 18, 1.0);
+    EXPECT_NEAR(ink.bottom(), 10 + 5 * 35 + 8, 1.0);
+    // The other four: the first row's first four cells.
+    const QImage second = page(2);
+    ASSERT_FALSE(second.isNull());
+    const QRectF rest = InkBox(second, dpi);
+    EXPECT_NEAR(rest.right(), 10 + 3 * 50 + 18, 1.0);
+    EXPECT_NEAR(rest.bottom(), 18.0, 1.0);
+}
+
+// A background colour set on the sheet covers each printed label to its edges, also
+// when the label's size and place are not whole millimetres.
+TEST(LabelSettingsSheet, PrintedBackgroundFillsLabelsOfFractionalSize)
+{
+    FakeServices services;
+    CLabelData label;
+    label.m_nShape = ShapeRectangle;
+    label.m_nPrintCount = 2;
+    Sheet sheet(label);
+    sheet.TypeAll(Tab::TabLayout, {{1021, "20.8"}, {1022, "10.8"}, {1025, "10.6"}, {1027, "10.6"}, {1029, "5"}});
+    sheet.Show(Tab::TabBackground);
+    sheet.Ctl<CColourPicker>(Tab::TabBackground, 1201)->SetColour(Qt::black);
+    sheet.ClickOn(Tab::TabBackground, 1056);
+    ASSERT_TRUE(sheet.Ok());
+    ASSERT_TRUE(label.m_bPrintBackground);
+
+    QTemporaryDir dir;
+    constexpr int dpi = 100;
+    const QImage image = PrintedPage(label, 1, 1, dpi, dir);
+    ASSERT_FALSE(image.isNull());
+    for (const double left : {10.6, 10.6 + 20.8 + 5}) {
+        const double right = left + 20.8, bottom = 10.6 + 10.8;
+        EXPECT_TRUE(IsDarkAt(image, left + 0.3, 10.9, dpi)) << left;
+        EXPECT_TRUE(IsDarkAt(image, right - 0.3, bottom - 0.3, dpi)) << left;
+        EXPECT_FALSE(IsDarkAt(image, right + 0.3, 15, dpi)) << left;
+        EXPECT_FALSE(IsDarkAt(image, left + 10, bottom + 0.3, dpi)) << left;
+    }
 }
 
 // The sheet grabbed to images for a person to look at: VC_SHOWCASE_DIR names the
@@ -808,8 +909,8 @@ TEST(LabelSettingsSheet, GrabbedOnItsPages)
     services.printers = {QStringLiteral("办公室打印机")};
     services.papers[QStringLiteral("办公室打印机")] = {{9, QStringLiteral("A4"), 210, 297}};
     QTemporaryDir temp;
-    const QString dir = qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR") ? temp.path()
-                                                                       : qEnvironmentVariable("VC_SHOWCASE_DIR");
+    const QString dir
+        = qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR") ? temp.path() : qEnvironmentVariable("VC_SHOWCASE_DIR");
     QDir().mkpath(dir);
     CLabelData label;
     label.m_nSettingsTab = Tab::TabLayout;

@@ -301,6 +301,9 @@ TEST_F(MainFrameTest, FormatAndColourControlsCarryTheirIds)
     EXPECT_EQ(sizes->itemData(5).toInt(), 12);
     EXPECT_EQ(frame->FontSizeCombo(), sizes);
     EXPECT_EQ(frame->FontNameCombo(), ctl<QComboBox>(frame.get(), 30800));
+    // With no label open, nothing is in hand: the boxes name no font and no size.
+    EXPECT_EQ(frame->FontNameCombo()->currentText(), "");
+    EXPECT_EQ(sizes->currentText(), "");
     for (int id : {30811, 30815, 30819, 30823}) {
         EXPECT_TRUE(ctl<QWidget>(frame.get(), id)) << id;
         EXPECT_TRUE(ctl<QWidget>(frame.get(), id + 2)) << id; // the selector in its pop-up

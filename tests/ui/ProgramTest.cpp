@@ -11,6 +11,7 @@
 #include "model/LabelData.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -21,10 +22,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <unistd.h>
 
@@ -259,12 +263,12 @@ TEST_F(AppTest, RecentFilesKeepFourAndAGoneFileLeavesTheListSilently)
 {
     Start();
     QStringList paths;
-    for (const char* name : {"1.vmk", "2.vmk", "3.vmk", "4.vmk", "5.vmk"})
+    for (const char* name : {"1.vmk", "2.vmk", "3.vmk", "4.vmk", "R&D.vmk"})
         app.MainFrame()->OpenLabelFile(paths.emplace_back(WriteLabel(name)));
     EXPECT_EQ(app.RecentFiles().Paths(), QStringList({paths[4], paths[3], paths[2], paths[1]}));
     QAction* entry = app.MainFrame()->Commands().Action(57616);
     EXPECT_TRUE(entry->isVisible());
-    EXPECT_TRUE(entry->text().endsWith("5.vmk"));
+    EXPECT_EQ(entry->text(), "&1 " + QString(paths[4]).replace("&", "&&")); // the menu shows "R&D.vmk"
 
     QFile::remove(paths[3]);
     app.MainFrame()->Commands().Execute(57617);
@@ -316,6 +320,36 @@ TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
     }
 }
 
+TEST_F(AppTest, TheSplashShowsOnlyWhileTheSystemOptionsAskForIt)
+{
+    qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
+    CVellumcraftApp::Options options;
+    options.splash = true;
+    options.instanceFolder = m_dir.path();
+    // Whether a splash was on the screen while the program started, with the option
+    // as the system options dialog left it in sysconf.ini.
+    const auto splashAtStart = [&](bool wanted) {
+        CGlobalSettings::GetInstance()->m_bShowAppWelcome = wanted;
+        EXPECT_TRUE(CGlobalSettings::GetInstance()->SaveOptions());
+        bool seen = false;
+        QTimer look;
+        look.setSingleShot(true);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                seen = seen || (widget->objectName() == "splash" && widget->isVisible());
+        });
+        look.start(0);
+        CVellumcraftApp started;
+        EXPECT_TRUE(started.InitInstance(options));
+        QTest::qWait(20);
+        started.ExitInstance();
+        return seen;
+    };
+    EXPECT_FALSE(splashAtStart(false));
+    EXPECT_TRUE(splashAtStart(true));
+    qunsetenv("VELLUMCRAFT_HOME");
+}
+
 TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
 {
     Start();
@@ -337,6 +371,22 @@ TEST_F(AppTest, AboutShowsTheVersionAndExitClosesLikeTheWindow)
     services.answers = {IDNO};
     app.MainFrame()->Commands().Execute(57665);
     EXPECT_FALSE(app.MainFrame()->isVisible());
+}
+
+TEST_F(AppTest, ExitAlsoClosesThePrintPreviews)
+{
+    Start();
+    app.MainFrame()->OpenLabelFile(WriteLabel("a.vmk"));
+    app.MainFrame()->Commands().Execute(57609);
+    QPointer<QWidget> preview;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowTitle() == "打印预览 - a.vmk")
+            preview = window;
+    ASSERT_TRUE(preview);
+    app.MainFrame()->Commands().Execute(57665);
+    EXPECT_FALSE(app.MainFrame()->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(preview.isNull()); // not left running on its own
 }
 
 TEST_F(AppTest, ARecentFileAlreadyOpenIsShownNotOpenedTwice)
