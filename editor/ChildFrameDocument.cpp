@@ -87,7 +87,8 @@ void CChildFrame::RegisterDocumentCommands()
         OpenPrintPreview(objects.Label(), this);
     });
     OnCommand(CmdLabelDataSources, [this] {
-        if (!RunDataSourceManager(*m_pLabelData, this))
+        // With the canvas objects, so that the manager can tell which ones read a source.
+        if (!RunDataSourceManager(WholeLabel().Label(), this))
             return;
         NotifyObjectPane(kPaneDataSourcesChanged);
         DocumentChanged();

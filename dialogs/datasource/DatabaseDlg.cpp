@@ -7,8 +7,11 @@
 #include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "dialogs/datasource/ReportList.h"
+#include "editor/ChildView.h"
 #include "model/DSBase.h"
+#include "model/DataBand.h"
 #include "model/DataSourceTypes.h"
+#include "model/ImageGraph.h"
 #include "model/LabelData.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
@@ -51,6 +54,25 @@ QString PathOf(const CDSBase& ds)
     if (const auto* access = dynamic_cast<const CAccessDS*>(&ds))
         return access->m_strPath;
     return {};
+}
+
+// How many objects and named substrings of the label read the data source of that
+// name; the print finds a source by its name in any letter case.
+int CountReaders(const CLabelData& label, const QString& name)
+{
+    const auto reads = [&](const std::unique_ptr<CDataBand>& band) {
+        return band->m_nKind == BandDatabase && band->m_strDataSource.compare(name, Qt::CaseInsensitive) == 0;
+    };
+    int readers = 0;
+    for (const std::unique_ptr<CBaseGraph>& object : label.m_objects) {
+        if (const auto* image = dynamic_cast<const CImageGraph*>(object.get())) {
+            readers += image->m_nSourceKind == ImageDataSource
+                       && image->m_strDataSource.compare(name, Qt::CaseInsensitive) == 0;
+        } else if (const DataBandList* bands = ObjectBands(object.get())) {
+            readers += std::any_of(bands->begin(), bands->end(), reads);
+        }
+    }
+    return readers + static_cast<int>(std::count_if(label.m_namedSubstrings.begin(), label.m_namedSubstrings.end(), reads));
 }
 
 QPushButton* Button(const QString& text, int id)
@@ -331,6 +353,15 @@ void CDatabaseDlg::OnDelete()
         return;
     DataSourceNode* node = NodeOf(item);
     CDSBase* ds = node->ds;
+    // Objects that read the source would print without its values, and nothing would
+    // say why.
+    if (const int readers = m_pLabelData ? CountReaders(*m_pLabelData, ds->m_strName) : 0) {
+        const QString question = QStringLiteral("数据源“%1”被标签中的%2处对象使用，删除后它们将打印为空。\n确定要删除吗？")
+                                     .arg(ds->m_strName)
+                                     .arg(readers);
+        if (Services().ShowMessage(this, question, MessageIcon::Question, MessageButtons::YesNo) != IDYES)
+            return;
+    }
     // The tree lets go of the items first; the selection moving on may still read
     // this node, so it goes after them.
     delete item;

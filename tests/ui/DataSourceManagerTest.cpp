@@ -6,6 +6,9 @@
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
+#include "model/DataBand.h"
+#include "model/ImageGraph.h"
+#include "model/TextGraph.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "tests/model/DocRoundTrip.h"
@@ -291,6 +294,47 @@ TEST(DatabaseDlg, AddDeleteAndUniqueNamesAreKeptOnlyByOk)
     EXPECT_EQ(label.m_dataSources[1]->GetType(), DSOLEDB);
     EXPECT_EQ(label.m_dataSources[3]->m_selectedFields, (QStringList{"字段 1", "字段 2", "字段 3"}));
     EXPECT_EQ(label.m_dataSources[3]->m_sampleValues, (QStringList{"x", "y", "z"}));
+}
+
+TEST(DatabaseDlg, DeletingASourceThatObjectsReadAsksFirst)
+{
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir.path(), "a.csv", "x,y\n1,2\n");
+    CLabelData label;
+    label.m_dataSources.push_back(TextSource("货品", path));
+    label.m_dataSources.push_back(TextSource("闲置", path));
+    auto text = std::make_unique<CTextGraph>();
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandDatabase;
+    band->m_strDataSource = "货品"; // the print looks a source up in any letter case
+    band->m_strFieldName = "字段 1";
+    text->m_bands.push_back(std::move(band));
+    label.m_objects.push_back(std::move(text));
+    auto picture = std::make_unique<CImageGraph>();
+    picture->m_nSourceKind = ImageDataSource;
+    picture->m_strDataSource = "货品";
+    label.m_objects.push_back(std::move(picture));
+
+    FakeServices services;
+    services.answers = {IDNO, IDYES};
+    services.OnNextDialog([&](QDialog& d) {
+        ClickItem(&d, DataSourceItem(&d, "货品"));
+        ClickCtl(&d, 3); // "No": kept
+        EXPECT_EQ(ChildTexts(Root(&d)), (QStringList{"货品", "闲置"}));
+        ClickCtl(&d, 3);
+        EXPECT_EQ(ChildTexts(Root(&d)), QStringList{"闲置"});
+        ClickItem(&d, DataSourceItem(&d, "闲置"));
+        ClickCtl(&d, 3); // read by nothing: gone without a question
+        EXPECT_EQ(Root(&d)->childCount(), 0);
+        ClickCtl(&d, 1);
+    });
+    EXPECT_TRUE(RunDataSourceManager(label, nullptr));
+    EXPECT_TRUE(label.m_dataSources.empty());
+    ASSERT_EQ(services.messages.size(), 2u);
+    EXPECT_EQ(services.messages[0].text, services.messages[1].text);
+    EXPECT_TRUE(services.messages[0].text.contains("货品"));
+    EXPECT_TRUE(services.messages[0].text.contains("2"));
+    EXPECT_EQ(services.messages[0].buttons, MessageButtons::YesNo);
 }
 
 TEST(DatabaseDlg, AReplacedDescriptionIsReadFromWhereItNowPoints)

@@ -202,6 +202,35 @@ TEST_F(DocumentCommandsTest, ADataSourceAddedInTheManagerIsSavedAndCancelChanges
     EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
 }
 
+TEST_F(DocumentCommandsTest, TheManagerKnowsWhichCanvasObjectsReadASource)
+{
+    CChildFrame& window = OpenLabel();
+    auto source = std::make_unique<CTextDS>();
+    source->m_strName = QStringLiteral("货品");
+    source->m_selectedFields = {QStringLiteral("字段 1")};
+    window.LabelData().m_dataSources.push_back(std::move(source));
+    CLabelData scratch;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("货品"), QStringLiteral("字段 1")));
+    AddText(scratch, QStringLiteral("文本2"), std::move(bands));
+    window.View().AddObject(std::move(scratch.m_objects.front()));
+    scratch.m_objects.clear();
+
+    services.answers = {IDNO};
+    services.OnNextDialog([&](QDialog& manager) {
+        ClickCtl(&manager, 3); // the first source is selected as the manager opens
+        EXPECT_EQ(ctl<QTreeWidget>(&manager, 1112)->topLevelItem(0)->childCount(), 1);
+        ClickCtl(&manager, 1);
+    });
+    Run(40500);
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(window.LabelData().m_dataSources.size(), 1u);
+    // The canvas keeps its objects; the record lends copies only while the manager runs.
+    EXPECT_EQ(window.View().ObjectList().size(), 2u);
+    EXPECT_TRUE(window.LabelData().m_objects.empty());
+}
+
 TEST_F(DocumentCommandsTest, LabelSettingsOfferTheCanvasObjectsAndOkMarksTheDocument)
 {
     CChildFrame& window = OpenLabel();
