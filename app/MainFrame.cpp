@@ -197,7 +197,14 @@ CMainFrame::CMainFrame(CommandTarget* application, QWidget* parent)
     m_defaultLayout = saveState(kLayoutVersion);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The label windows go after this part of the frame: the activations and titles
+    // they signal on their way must not reach it.
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
+    for (LabelDocumentWindow* window : LabelWindows())
+        disconnect(window, nullptr, this, nullptr);
+}
 
 std::vector<CommandTarget*> CMainFrame::Route() const
 {
