@@ -5,6 +5,21 @@
 
 #include <QStringList>
 
+namespace {
+
+// A statement typed by hand, made fit to stand inside parentheses: a closing
+// semicolon would end the statement there, and a line comment at its end would
+// swallow the closing parenthesis.
+QString Nested(const QString& sql)
+{
+    QString text = sql.trimmed();
+    while (text.endsWith(u';'))
+        text = text.chopped(1).trimmed();
+    return text + u'\n';
+}
+
+} // namespace
+
 CSqlStatements::CSqlStatements(int32_t type, const DbConnection* connection)
     : m_open(QStringLiteral("\"")), m_close(QStringLiteral("\""))
 {
@@ -80,7 +95,7 @@ QString CSqlStatements::OrderClause(const CDSBase& ds) const
 QString CSqlStatements::Count(const CDSBase& ds) const
 {
     // The derived table's alias without "as": Oracle refuses the keyword there.
-    const QString source = ds.m_nRangeMode == RangeSQL ? QStringLiteral("(%1) t").arg(ds.m_strSQL) : Table(ds.m_strTable);
+    const QString source = ds.m_nRangeMode == RangeSQL ? QStringLiteral("(%1) t").arg(Nested(ds.m_strSQL)) : Table(ds.m_strTable);
     return QStringLiteral("select count(*) as %1 from %2").arg(Name(QStringLiteral("RecordCount")), source);
 }
 
@@ -92,7 +107,7 @@ QString CSqlStatements::Rows(const CDSBase& ds, qint64 first, qint64 count) cons
     const QString limit
         = window ? QStringLiteral(" limit %1 offset %2").arg(count).arg(std::max<qint64>(first, 1) - 1) : QString();
     if (ds.m_nRangeMode == RangeSQL)
-        return QStringLiteral("select * from (%1) as t").arg(ds.m_strSQL) + limit;
+        return QStringLiteral("select * from (%1) as t").arg(Nested(ds.m_strSQL)) + limit;
     return QStringLiteral("select %1 from %2").arg(FieldList(ds), Table(ds.m_strTable)) + OrderClause(ds) + limit;
 }
 

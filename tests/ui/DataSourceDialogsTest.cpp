@@ -5,6 +5,7 @@
 #include "dialogs/datasource/DataSourceDBDlg.h"
 #include "dialogs/datasource/DataSourceTXTDlg.h"
 #include "dialogs/datasource/DataSourceTypesDlg.h"
+#include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/TextLoader.h"
 #include "platform/InputLimits.h"
@@ -496,6 +497,29 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
     services.messages.clear();
     RunEdit(services, stored, [&](QDialog& d) { ClickCtl(&d, 2); });
     EXPECT_EQ(services.MessageTexts(), QStringList{"无法连接数据库\n" + missing});
+}
+
+TEST_F(SQLiteDialog, AStatementTypedWithASemicolonOrAClosingCommentReads)
+{
+    for (const QString& statement : {QStringLiteral("select name from people where id > 23;  "),
+                                     QStringLiteral("select name from people where id > 23 -- the last two")}) {
+        auto ds = RunNew(services, DSSQLite, [&](QDialog& d) {
+            TypeInto(&d, 1170, path);
+            ClickCtl(&d, 1081);
+            ClickCtl(&d, 1189);
+            TypeInto(&d, 1188, statement);
+            ClickCtl(&d, 1192);
+            EXPECT_EQ(ReportRows(&d, 1179), (QList<QStringList>{{"序号", "name"}, {"1", "name24"}, {"2", "name25"},
+                                                               {"...", ""}}));
+            ClickCtl(&d, 1);
+        });
+        ASSERT_NE(ds, nullptr);
+        EXPECT_TRUE(services.MessageTexts().isEmpty()) << services.MessageTexts().join(' ').toStdString();
+        // Printing counts and reads the rows through the same statements.
+        std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSSQLite);
+        loader->SetDataSource(ds.get());
+        EXPECT_EQ(loader->GetRecordCount(), 2);
+    }
 }
 
 TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
