@@ -80,7 +80,9 @@ CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_pBrowse
     connect(m_pBrowser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
     connect(m_pBrowser, &QTextBrowser::sourceChanged, this, [this] {
         const QString title = m_pBrowser->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Vellumcraft 帮助") : title + QStringLiteral(" - Vellumcraft 帮助"));
+        const QString help = QStringLiteral("Vellumcraft 帮助");
+        // The index is titled as the help itself: its name once, not twice.
+        setWindowTitle(title.isEmpty() || title == help ? help : title + QStringLiteral(" - ") + help);
     });
 
     auto* buttons = new QHBoxLayout;

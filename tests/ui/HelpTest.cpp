@@ -109,8 +109,11 @@ TEST_F(HelpTest, HelpButtonOfADialogShowsItsPageInTheHelpWindow)
     // Following a link and the contents button.
     CHelpWindow::Current()->Browser()->setSource(QUrl("qrc:/help/printing.html"));
     EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+    EXPECT_EQ(CHelpWindow::Current()->windowTitle(),
+              CHelpWindow::Current()->Browser()->documentTitle() + " - Vellumcraft 帮助");
     QTest::mouseClick(CHelpWindow::Current()->findChild<QPushButton*>("helpIndex"), Qt::LeftButton);
     EXPECT_EQ(Shown(), "qrc:/help/index.html");
+    EXPECT_EQ(CHelpWindow::Current()->windowTitle(), "Vellumcraft 帮助");
     QTest::mouseClick(CHelpWindow::Current()->findChild<QPushButton*>("helpBack"), Qt::LeftButton);
     EXPECT_EQ(Shown(), "qrc:/help/printing.html");
 }
