@@ -446,7 +446,8 @@ void CMainFrame::RegisterCommands()
     OnCommand(CmdFileCloseAll, [this] { CloseAllLabels(); });
     OnCommand(CmdWindowCloseAll, [this] { CloseAllLabels(); });
     OnCommand(CmdFileSaveAll, [this] { OnFileSaveAll(); });
-    OnCommand(CmdWindowMinimizeAll, [] {}); // minimising makes nothing smaller in tabbed view
+    // The labels are tabs of this window: minimising them all is minimising it.
+    OnCommand(CmdWindowMinimizeAll, [this] { showMinimized(); });
     for (int id : {CmdFileCloseAll, CmdFileSaveAll, CmdWindowCloseAll, CmdWindowMinimizeAll})
         OnUpdate(id, [](CommandUpdate& u) { u.Enable(false); });
 

@@ -106,6 +106,10 @@ TEST_F(MainFrameTest, UpdatePassEnablesDocumentCommandsOnlyWithALabelWindow)
     EXPECT_TRUE(frame->Commands().Action(30101)->isEnabled());
     for (int id : {30100, 30101, 30700, 30701, 57603, 57600})
         EXPECT_TRUE(Enabled(id)) << id;
+    // 全部最小化: the labels are tabs of the main window, which goes down with them.
+    frame->Commands().Execute(30701);
+    EXPECT_TRUE(frame->windowState() & Qt::WindowMinimized);
+    frame->showNormal();
 
     ASSERT_TRUE(frame->CloseAllLabels());
     EXPECT_FALSE(Enabled(30101));
