@@ -3,6 +3,7 @@
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
 #include "model/BarcodeGraph.h"
+#include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
@@ -623,7 +624,10 @@ void CUndoRedoManager::AddCommand(std::unique_ptr<CUndoRedoCommand> command)
     command->m_pView = m_pView;
     command->m_bUndone = false;
     m_undo.push_back(std::move(command));
-    if (m_undo.size() > static_cast<size_t>(m_nLimit)) {
+    // The user's 撤销操作最大次数, read at each record so that a change in the options
+    // applies to the labels already open.
+    const size_t limit = static_cast<size_t>(std::clamp(CGlobalSettings::GetInstance()->m_nUndoMax, 1, 10000));
+    while (m_undo.size() > limit) {
         const bool marker = m_undo.front()->m_bFileChanged;
         m_undo.pop_front();
         if (marker && !m_undo.empty())

@@ -417,7 +417,6 @@ public:
 
     CChildViewUndoRedoProxy* m_pView;
     bool m_bModified = false;
-    int m_nLimit = 50;
 
 private:
     // The title and every command that reads the history follow each change.

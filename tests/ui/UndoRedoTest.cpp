@@ -1,9 +1,11 @@
 #include "ProxyTestSupport.h"
 
 #include "editor/UndoRecordBuilder.h"
+#include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "platform/VXException.h"
 
+#include <QScopeGuard>
 #include <gtest/gtest.h>
 
 namespace {
@@ -335,6 +337,15 @@ TEST(UndoRedoManager, MarkerFollowsTheSavedState)
     for (int i = 0; i < 60; ++i)
         change();
     EXPECT_EQ(editor.manager.UndoCount(), 50u);
+    // The options' 撤销操作最大次数 holds from the next record on.
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    const auto restore = qScopeGuard([&settings] { settings.m_nUndoMax = 50; });
+    settings.m_nUndoMax = 5;
+    change();
+    EXPECT_EQ(editor.manager.UndoCount(), 5u);
+    settings.m_nUndoMax = 0; // as a damaged settings file reads: one step still
+    change();
+    EXPECT_EQ(editor.manager.UndoCount(), 1u);
 
     // An empty batch still counts as a change.
     Editor fresh;
