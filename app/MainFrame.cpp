@@ -541,18 +541,25 @@ LabelDocumentWindow* CMainFrame::OpenLabelFile(const QString& path)
     return window;
 }
 
-bool CMainFrame::ActivateLabelWindow(const QString& path)
+LabelDocumentWindow* CMainFrame::LabelWindowOf(const QString& path) const
 {
     const QString wanted = QFileInfo(path).canonicalFilePath();
     if (wanted.isEmpty())
-        return false;
-    for (QMdiSubWindow* sub : m_pMdiArea->subWindowList()) {
-        auto* window = qobject_cast<LabelDocumentWindow*>(sub->widget());
-        if (window && QFileInfo(window->LabelData().m_strFilePath).canonicalFilePath() == wanted) {
+        return nullptr;
+    for (LabelDocumentWindow* window : LabelWindows())
+        if (QFileInfo(window->LabelData().m_strFilePath).canonicalFilePath() == wanted)
+            return window;
+    return nullptr;
+}
+
+bool CMainFrame::ActivateLabelWindow(const QString& path)
+{
+    LabelDocumentWindow* window = LabelWindowOf(path);
+    for (QMdiSubWindow* sub : m_pMdiArea->subWindowList())
+        if (window && sub->widget() == window) {
             m_pMdiArea->setActiveSubWindow(sub);
             return true;
         }
-    }
     return false;
 }
 

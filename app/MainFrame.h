@@ -64,6 +64,8 @@ public:
     // Reads the file (any extension) into a new label window. A file that cannot be
     // read is reported with the reader's message and opens nothing (null).
     LabelDocumentWindow* OpenLabelFile(const QString& path);
+    // The label window that has the file open, or null.
+    LabelDocumentWindow* LabelWindowOf(const QString& path) const;
     // Brings the window that has the file open to the front; false when none has.
     bool ActivateLabelWindow(const QString& path);
     // Shows the file's window when it is open, else opens it: two windows of one file

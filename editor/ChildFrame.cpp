@@ -18,6 +18,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -449,6 +450,13 @@ bool CChildFrame::SaveLabelAs()
     const QString path = AskSavePath();
     if (path.isEmpty())
         return false;
+    // Two windows on one file would each save over the other's edits.
+    if (LabelDocumentWindow* other = m_pMainFrame ? m_pMainFrame->LabelWindowOf(path) : nullptr; other && other != this) {
+        Services().ShowMessage(this, QStringLiteral("“%1”已在另一个窗口中打开，请先关闭该窗口，或另选一个文件名。")
+                                         .arg(QDir::toNativeSeparators(path)),
+                               MessageIcon::Warning);
+        return false;
+    }
     // The label takes the new name only once it is written there: after a failed
     // write it still belongs where it came from (or stays untitled).
     CLabelData& label = *m_pLabelData;

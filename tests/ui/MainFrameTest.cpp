@@ -191,6 +191,22 @@ TEST_F(MainFrameTest, OpenChecksTheExtensionOpenByPathDoesNot)
     frame->Commands().Execute(57601);
     EXPECT_EQ(Titles(), QStringList({"shown.vmk", "other.vmk"}));
     EXPECT_EQ(frame->ActiveLabelWindow()->windowTitle(), "shown.vmk");
+    // Nor can Save As give a label the file another window has open.
+    const auto bytes = [&](const char* name) {
+        QFile file(m_dir.filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray shown = bytes("shown.vmk");
+    ASSERT_TRUE(frame->ActivateLabelWindow(m_dir.filePath("other.vmk")));
+    services.files = {m_dir.filePath("shown.vmk")};
+    frame->Commands().Execute(57604); // 另存为
+    ASSERT_FALSE(services.messages.empty());
+    EXPECT_EQ(services.MessageTexts().last(),
+              QStringLiteral("“%1”已在另一个窗口中打开，请先关闭该窗口，或另选一个文件名。")
+                  .arg(QDir::toNativeSeparators(m_dir.filePath("shown.vmk"))));
+    EXPECT_EQ(Titles(), QStringList({"shown.vmk", "other.vmk"}));
+    EXPECT_EQ(bytes("shown.vmk"), shown);
+    EXPECT_EQ(Window(1)->LabelData().m_strFilePath, m_dir.filePath("other.vmk"));
 
     LabelDocumentWindow* window = frame->OpenLabelFile(other);
     ASSERT_TRUE(window);
