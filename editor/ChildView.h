@@ -61,9 +61,6 @@ using BandEditorFactory = std::function<bool(QWidget* parent, CBaseProxy& proxy,
 // mouse; 0 stands for a separator. Empty for a kind without a menu.
 std::vector<int> CanvasContextMenu(int kind);
 
-// The bands of a text or a barcode; null for the other kinds.
-DataBandList* ObjectBands(CBaseGraph* object);
-
 // The tools that create an object.
 bool IsCreationTool(int tool);
 

@@ -13,6 +13,7 @@
 #include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/GlobalSettings.h"
+#include "model/LabelData.h"
 #include "model/SDGraph.h"
 #include "model/TextGraph.h"
 #include "model/Utils.h"
@@ -33,19 +34,6 @@ float CutToHundredths(double value)
 }
 
 } // namespace
-
-DataBandList* ObjectBands(CBaseGraph* object)
-{
-    if (!object)
-        return nullptr;
-    if (object->GetKind() == KindText)
-        return &static_cast<CTextGraph*>(object)->m_bands;
-    if (object->GetKind() == KindBarcode) {
-        CBarcodeImpl* impl = static_cast<CBarcodeGraph*>(object)->GetImpl();
-        return impl && impl->GetSettings() ? &impl->GetSettings()->m_bandList : nullptr;
-    }
-    return nullptr;
-}
 
 void CChildView::RegisterPaneCommands()
 {

@@ -1,10 +1,14 @@
 #include "model/LabelData.h"
 
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/DocFormat.h"
 #include "model/SDGraph.h"
+#include "model/TextGraph.h"
 #include "model/Utils.h"
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
@@ -119,4 +123,22 @@ void CopyLabelSettings(const CLabelData& from, CLabelData& to)
     TransferLabelSettingsHead(giver, to);
     TransferLabelSettingsTail(giver, to);
     to.m_pImage = from.m_pImage ? std::make_unique<ImageHolder>(*from.m_pImage) : nullptr;
+}
+
+DataBandList* ObjectBands(CBaseGraph* object)
+{
+    return const_cast<DataBandList*>(ObjectBands(static_cast<const CBaseGraph*>(object)));
+}
+
+const DataBandList* ObjectBands(const CBaseGraph* object)
+{
+    if (!object)
+        return nullptr;
+    if (object->GetKind() == KindText)
+        return &static_cast<const CTextGraph*>(object)->m_bands;
+    if (object->GetKind() == KindBarcode) {
+        const CBarcodeImpl* impl = static_cast<const CBarcodeGraph*>(object)->GetImpl();
+        return impl && impl->GetSettings() ? &impl->GetSettings()->m_bandList : nullptr;
+    }
+    return nullptr;
 }

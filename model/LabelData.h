@@ -17,6 +17,10 @@ class ImageHolder;
 using ObjectList = std::vector<std::unique_ptr<CBaseGraph>>;
 using DataBandList = std::vector<std::unique_ptr<CDataBand>>;
 
+// The bands of a text or a barcode; null for the other kinds.
+DataBandList* ObjectBands(CBaseGraph* object);
+const DataBandList* ObjectBands(const CBaseGraph* object);
+
 // Index of the eleven event-script texts of a label.
 enum ScriptEvent : int32_t {
     ScriptShared = 0,

@@ -92,20 +92,10 @@ QString UnsupportedType(const QString& path)
     return QStringLiteral("不支持的图像类型：%1").arg(path);
 }
 
-bool UsesDatabaseField(const std::vector<std::unique_ptr<CDataBand>>& bands)
-{
-    return std::any_of(bands.begin(), bands.end(), [](const auto& band) { return band->m_nKind == BandDatabase; });
-}
-
 bool UsesDatabaseField(const CBaseGraph& object)
 {
-    if (object.GetKind() == KindText)
-        return UsesDatabaseField(static_cast<const CTextGraph&>(object).m_bands);
-    if (object.GetKind() == KindBarcode) {
-        const CBarcodeImpl* impl = static_cast<const CBarcodeGraph&>(object).GetImpl();
-        return impl && impl->GetSettings() && UsesDatabaseField(impl->GetSettings()->m_bandList);
-    }
-    return false;
+    const DataBandList* bands = ObjectBands(&object);
+    return bands && std::any_of(bands->begin(), bands->end(), [](const auto& band) { return band->m_nKind == BandDatabase; });
 }
 
 // The value an output file is named after: a text's text, a barcode's content.

@@ -7,7 +7,6 @@
 #include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DataSourceTypesDlg.h"
 #include "dialogs/datasource/ReportList.h"
-#include "editor/ChildView.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/DataSourceTypes.h"

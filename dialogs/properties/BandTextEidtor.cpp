@@ -14,6 +14,7 @@
 #include "editor/UndoRecordBuilder.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
+#include "model/LabelData.h"
 #include "model/TextGraph.h"
 #include "platform/Numbers.h"
 
@@ -150,15 +151,6 @@ void CBandTextEidtor::OnDataSource()
 
 namespace {
 
-BandVector* BandsOf(CBaseGraph& object)
-{
-    if (auto* text = dynamic_cast<CTextGraph*>(&object))
-        return &text->m_bands;
-    if (auto* barcode = dynamic_cast<CBarcodeGraph*>(&object))
-        return barcode->GetImpl() ? &barcode->GetImpl()->GetSettings()->m_bandList : nullptr;
-    return nullptr;
-}
-
 // A barcode's content from its bands, encoded again and at its new size when it
 // changed; throws when the symbol cannot hold it.
 void EncodeBandsContent(CBarcodeGraph& barcode)
@@ -209,7 +201,7 @@ bool EditBandTexts(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBasePro
 {
     if (!proxy.GetObject())
         return false;
-    BandVector* bands = BandsOf(*proxy.GetObject());
+    BandVector* bands = ObjectBands(proxy.GetObject());
     if (!bands)
         return false;
     CBandTextEidtor editor(bands, parent);
