@@ -288,13 +288,27 @@ bool ClassInstance::HasMember(const QString& name) const
            || def.Find(name, ProcKind::PropertySet);
 }
 
+bool ClassInstance::Inside() const
+{
+    // Private members answer only to code of the class itself.
+    const ScriptRuntime* rt = registry->rt;
+    return rt && rt->m_frame && rt->m_frame->me && &rt->m_frame->me->def == &def;
+}
+
+Procedure* ClassInstance::Method(const QString& name) const
+{
+    if (!registry->rt || def.FieldIndex(name) >= 0)
+        return nullptr;
+    Procedure* p = def.Find(name, ProcKind::PropertyGet);
+    return p && (p->isPublic || Inside()) ? p : nullptr;
+}
+
 bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
 {
     ScriptRuntime* rt = registry->rt;
     if (!rt)
         return false;
-    // Private members answer only to code of the class itself.
-    const bool inside = rt->m_frame && rt->m_frame->me && &rt->m_frame->me->def == &def;
+    const bool inside = Inside();
     Procedure* p = nullptr;
     if (name.isEmpty()) {
         p = def.defaultMember;
@@ -1321,6 +1335,12 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         if (!value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
             ThrowScriptError(438);
         value = std::move(v);
+    } else if (value.IsArray() && value.RawArray()->fixed) {
+        // Only the variable declared with its size is fixed, not a copy of it.
+        auto copy = std::make_shared<ScriptArray>(*value.RawArray());
+        copy->fixed = false;
+        copy->locks = 0;
+        value = ScriptValue::Arr(std::move(copy));
     }
     const InvokeKind kind = isSet ? InvokeKind::Set : InvokeKind::Let;
     switch (target.kind) {
@@ -1388,7 +1408,13 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
             CallProcedure(p, f.me, refs);
             return;
         }
-        ScriptValue* var = t.kind == ExprKind::Ident ? Variable(t, f) : nullptr;
+        // "x(0)(1) = v": the element of an element.
+        ScriptValue held;
+        ScriptValue* var = t.kind == ExprKind::Ident ? Variable(t, f) : t.kind == ExprKind::Call ? Element(t, f) : nullptr;
+        if (!var && t.kind == ExprKind::Call) {
+            held = Eval(t, f);
+            var = &held;
+        }
         if (!var)
             ThrowScriptError(501);
         if (var->IsArray()) {
@@ -1407,6 +1433,30 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
     default:
         ThrowScriptError(501);
     }
+}
+
+ScriptValue* ScriptRuntime::Element(const Expr& e, Frame& f)
+{
+    std::vector<const Expr*> calls; // outermost first
+    const Expr* root = &e;
+    while (root->kind == ExprKind::Call && !root->args.empty()) {
+        calls.push_back(root);
+        root = root->left.get();
+    }
+    if (root->kind != ExprKind::Ident || !(IsVariableBinding(root->bind) || root->bind.kind == Binding::Dynamic))
+        return nullptr;
+    // Every index is read before any element is reached: reading one may resize the
+    // arrays.
+    std::vector<std::vector<ScriptValue>> indexes;
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+        indexes.push_back(EvalArgs((*it)->args, f));
+    ScriptValue* v = Variable(*root, f);
+    for (const auto& at : indexes) {
+        if (!v || !v->IsArray())
+            return nullptr;
+        v = v->MutableArray().At(at);
+    }
+    return v;
 }
 
 std::vector<ScriptValue> ScriptRuntime::EvalArgs(const std::vector<ExprPtr>& args, Frame& f)
@@ -1581,6 +1631,12 @@ ScriptValue ScriptRuntime::EvalCall(const Expr& e, Frame& f)
     }
     if (t.kind == ExprKind::Member) {
         const ScriptValue obj = Eval(*t.left, f);
+        // A method of a script class takes its ByRef arguments as the variables
+        // themselves, as when the class calls it.
+        if (obj.IsObject())
+            if (auto* instance = dynamic_cast<ClassInstance*>(obj.RawObject().get()))
+                if (Procedure* p = instance->Method(t.name))
+                    return CallBoundProcedure(p, instance, e.args, f);
         std::vector<ScriptValue> args = EvalArgs(e.args, f);
         return CallMember(obj, t.name, args);
     }

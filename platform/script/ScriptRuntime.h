@@ -145,6 +145,9 @@ private:
     bool Condition(const Expr& e, Frame& f);
     // The variable an identifier names, or null when it names none.
     ScriptValue* Variable(const Expr& e, Frame& f);
+    // The array element an index expression names ("x(1)(2)"), or the variable a name
+    // names; null for anything else.
+    ScriptValue* Element(const Expr& e, Frame& f);
     ScriptValue* DynamicVariable(const Expr& e, Frame& f, ScriptObjectPtr* member);
     std::vector<ScriptValue> EvalArgs(const std::vector<ExprPtr>& args, Frame& f);
     ScriptValue CallBoundProcedure(Procedure* p, ClassInstance* me, const std::vector<ExprPtr>& args, Frame& f);
@@ -200,6 +203,9 @@ public:
     QString TypeName() const override { return def.name; }
     bool Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result) override;
     bool HasMember(const QString& name) const override;
+    // The Sub, Function or Property Get of that name the running code may call; null
+    // for fields and members it may not reach.
+    Procedure* Method(const QString& name) const;
 
     std::shared_ptr<InstanceRegistry> registry;
     std::shared_ptr<ScriptModule> module; // keeps def alive
@@ -207,6 +213,9 @@ public:
     std::vector<ScriptValue> fields;
     bool terminated = false;
     uint64_t serial = 0; // the order instances were made in
+
+private:
+    bool Inside() const;
 };
 
 // The instances of one runtime, and those whose last reference went: released one

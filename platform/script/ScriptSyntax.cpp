@@ -86,8 +86,10 @@ public:
     {
         std::vector<Token> out;
         for (;;) {
+            m_continued = false;
             Token t = Next();
-            t.spaced = m_spaceBefore;
+            // "obj _" then ".Ret()" on the next line is one member access.
+            t.spaced = m_spaceBefore && !(m_continued && t.type == Tok::Op && t.text == u".");
             m_afterDot = t.type == Tok::Op && t.text == u".";
             const bool end = t.type == Tok::End;
             out.push_back(std::move(t));
@@ -150,6 +152,7 @@ private:
                         ++m_pos;
                     if (m_pos < m_text.size() && m_text[m_pos] == u'\n')
                         Advance();
+                    m_continued = true;
                     continue;
                 }
                 CompileError(1032, m_line, Column());
@@ -341,6 +344,7 @@ private:
     qsizetype m_lineStart = 0;
     int m_line = 1;
     bool m_spaceBefore = false;
+    bool m_continued = false; // a line continuation stands before the token
     bool m_afterDot = false;
 };
 
@@ -411,13 +415,13 @@ private:
         while (At(Tok::Newline))
             Take();
     }
-    // "End Sub" (Function, Property, Class) may follow a statement on its line.
+    // "End Sub" (Function, Property, Class, If) may follow a statement on its line.
     bool AtBlockEnd() const
     {
         if (!IsKw(Kw::End))
             return false;
         const Kw next = Ahead(1).kw;
-        return next == Kw::Sub || next == Kw::Function || next == Kw::Property || next == Kw::Class;
+        return next == Kw::Sub || next == Kw::Function || next == Kw::Property || next == Kw::Class || next == Kw::If;
     }
     bool AtStatementEnd() const { return At(Tok::Newline) || At(Tok::End) || IsKw(Kw::Else) || AtBlockEnd(); }
     void EndOfStatement()
@@ -1159,7 +1163,8 @@ private:
             if (!MatchOp(level, op))
                 return left;
             const Token t = Take();
-            left = MakeBinary(op, std::move(left), BinaryLevel(level + 1), t);
+            // "a = Not b": Not after a comparison takes the rest of the comparison.
+            left = MakeBinary(op, std::move(left), BinaryLevel(level == 6 && IsKw(Kw::Not) ? 5 : level + 1), t);
         }
     }
 

@@ -805,6 +805,17 @@ ScriptValue Compare(Op op, const ScriptValue& a, const ScriptValue& b, bool aLit
             const ScriptValue s = ScriptValue::Str(var.ToString());
             return Compare(op, aLiteral ? a : s, aLiteral ? s : b, false, false);
         }
+    } else if (aLiteral && a.IsString() != b.IsString()) {
+        // Two literals: the string must read as the number ("42" = 42), else 13.
+        const ScriptValue& text = a.IsString() ? a : b;
+        const ScriptValue& number = a.IsString() ? b : a;
+        double d = 0;
+        if (IsNumberLike(number)) {
+            if (!ScriptValue::ParseNumber(text.RawString(), d))
+                ThrowScriptError(13);
+            const ScriptValue n = ScriptValue::Dbl(d);
+            return Compare(op, a.IsString() ? n : a, a.IsString() ? b : n, false, false);
+        }
     }
     bool isNull = false;
     const int c = CompareValues(a, b, false, isNull);

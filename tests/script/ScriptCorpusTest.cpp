@@ -43,6 +43,6 @@ TEST(ScriptCorpus, EachScriptPrintsItsRecordedOutput)
             if (f.open(QIODevice::WriteOnly))
                 f.write(actual.toUtf8());
         }
-        EXPECT_EQ(actual, expected) << name.toStdString();
+        EXPECT_EQ(actual.toStdString(), expected.toStdString()) << name.toStdString();
     }
 }
