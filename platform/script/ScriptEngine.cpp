@@ -104,9 +104,9 @@ void ForEachDeclared(const StmtList& list, F&& f)
         case StmtKind::Dim:
         case StmtKind::ReDim:
         case StmtKind::Const:
-            f(s->target->name, s->kind);
+            f(*s);
             for (const auto& more : s->body)
-                f(more->target->name, s->kind);
+                f(*more);
             break;
         case StmtKind::If:
         case StmtKind::Select:
@@ -136,6 +136,11 @@ struct FrameGuard
 };
 
 } // namespace
+
+QString CompileErrorSource()
+{
+    return QStringLiteral("Microsoft VBScript compilation error");
+}
 
 void NoteScriptAllocation(uint64_t bytes)
 {
@@ -521,6 +526,12 @@ void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
     Scope scope = ScopeOf(at);
     scope.optionExplicit = module.optionExplicit;
     ResolveBlock(module.statements, scope);
+    if (!scope.proc)
+        ForEachConstant(module.statements, [&](const QString& name, const ScriptValue& value) {
+            const int global = GlobalIndex(name);
+            if (global >= 0 && !m_namedItems.contains(global))
+                *m_globals[size_t(global)] = value;
+        });
     for (auto& p : module.procedures)
         ResolveProcedure(*p, module.optionExplicit);
     for (auto& c : module.classes) {
@@ -533,9 +544,31 @@ void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
     }
 }
 
+namespace {
+
+bool IsConstantExpr(const Expr& e)
+{
+    switch (e.kind) {
+    case ExprKind::Literal:
+        return true;
+    case ExprKind::Ident:
+        return e.bind.kind == Binding::Constant;
+    case ExprKind::Paren:
+    case ExprKind::Unary:
+        return IsConstantExpr(*e.left);
+    case ExprKind::Binary:
+    case ExprKind::Compare:
+        return IsConstantExpr(*e.left) && IsConstantExpr(*e.right);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void ScriptRuntime::CollectGlobals(const StmtList& list)
 {
-    ForEachDeclared(list, [this](const QString& name, StmtKind) { AddGlobal(name); });
+    ForEachDeclared(list, [this](const Stmt& item) { AddGlobal(item.target->name); });
 }
 
 void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
@@ -561,17 +594,38 @@ void ScriptRuntime::ResolveProcedure(Procedure& p, bool optionExplicit)
     // ReDim declares a local only when no variable of that name is in reach: inside a
     // method it resizes the class's field, elsewhere a global array.
     std::vector<QString> redims;
-    ForEachDeclared(p.body, [&](const QString& name, StmtKind kind) {
-        if (kind == StmtKind::ReDim)
-            redims.push_back(name);
+    ForEachDeclared(p.body, [&](const Stmt& item) {
+        if (item.kind == StmtKind::ReDim)
+            redims.push_back(item.target->name);
         else
-            add(name);
+            add(item.target->name);
     });
     for (const QString& name : redims)
         if (!scope.locals.contains(Key(name)) && !(p.owner && p.owner->FieldIndex(name) >= 0) && GlobalIndex(name) < 0)
             add(name);
     p.declaredSlots = int(p.slotNames.size());
     ResolveBlock(p.body, scope);
+    p.constants.clear();
+    ForEachConstant(p.body, [&](const QString& name, const ScriptValue& value) {
+        p.constants.emplace_back(scope.locals.value(Key(name)), value);
+    });
+}
+
+// Constants are known before their line runs, even in a block that never runs: each
+// Const whose value needs no variable is given to the callback.
+template <typename F>
+void ScriptRuntime::ForEachConstant(const StmtList& list, F&& f)
+{
+    ForEachDeclared(list, [&](const Stmt& item) {
+        if (item.kind != StmtKind::Const || !IsConstantExpr(*item.value))
+            return;
+        Frame none;
+        try {
+            f(item.target->name, Eval(*item.value, none));
+        } catch (const ScriptException&) {
+            // Its line raises the error when it runs.
+        }
+    });
 }
 
 void ScriptRuntime::ResolveBlock(StmtList& list, Scope& scope)
@@ -696,9 +750,7 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     ScriptError out;
     out.number = e.number;
     out.description = e.description;
-    out.source = !e.source.isEmpty() ? e.source
-                 : compile           ? QStringLiteral("Microsoft VBScript compilation error")
-                                     : QStringLiteral("Microsoft VBScript runtime error");
+    out.source = !e.source.isEmpty() ? e.source : compile ? CompileErrorSource() : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
     onError(out);
@@ -780,7 +832,18 @@ bool ScriptRuntime::Call(const QString& name, std::vector<ScriptValue> args, Scr
 ScriptValue ScriptRuntime::Eval(const QString& text)
 {
     Nesting nesting(*this);
-    ExprPtr e = ParseScriptExpression(text);
+    ExprPtr e;
+    try {
+        e = ParseScriptExpression(text);
+    } catch (ScriptException& error) {
+        // Whatever the parser expected, Eval reports a syntax error (nesting too deep
+        // stays out of stack space).
+        if (error.number < 1000)
+            throw;
+        ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
+        syntax.source = CompileErrorSource();
+        throw syntax;
+    }
     Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
     Frame module;
@@ -804,7 +867,14 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
             return m_executeCache.front().module;
         }
     }
-    std::shared_ptr<ScriptModule> module = ParseScript(text);
+    std::shared_ptr<ScriptModule> module;
+    try {
+        module = ParseScript(text);
+    } catch (ScriptException& error) {
+        if (error.number >= 1000 || error.number == 501)
+            error.source = CompileErrorSource();
+        throw;
+    }
     Declare(*module, at);
     // Procedures and classes live on under their names.
     if (!module->procedures.empty() || !module->classes.empty()) {
@@ -916,6 +986,8 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
             slots[i] = &storage[i];
         }
     }
+    for (const auto& [slot, value] : p->constants)
+        *slots[size_t(slot)] = value;
     Frame f;
     f.proc = p;
     f.me = me;

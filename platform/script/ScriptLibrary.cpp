@@ -978,23 +978,33 @@ ScriptValue LBound(ScriptRuntime&, Args a) { return Bound(a, false); }
 
 ScriptValue EvalText(ScriptRuntime& rt, Args a)
 {
+    if (a[0].IsNull())
+        return a[0];
     return rt.Eval(a[0].ToString());
+}
+
+// Execute, ExecuteGlobal and GetRef take a string and nothing else.
+const QString& TextArgument(const ScriptValue& v)
+{
+    if (!v.IsString())
+        ThrowScriptError(13);
+    return v.RawString();
 }
 
 ScriptValue Execute(ScriptRuntime& rt, Args a)
 {
-    rt.Execute(a[0].ToString(), false);
+    rt.Execute(TextArgument(a[0]), false);
     return ScriptValue();
 }
 
 ScriptValue GetRef(ScriptRuntime& rt, Args a)
 {
-    return rt.ProcedureRef(NotNull(a[0]).ToString());
+    return rt.ProcedureRef(TextArgument(a[0]));
 }
 
 ScriptValue ExecuteGlobal(ScriptRuntime& rt, Args a)
 {
-    rt.Execute(a[0].ToString(), true);
+    rt.Execute(TextArgument(a[0]), true);
     return ScriptValue();
 }
 

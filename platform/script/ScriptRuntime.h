@@ -24,6 +24,9 @@ struct ScriptAbort
     int column = 0;
 };
 
+// The source of a compile error, for the host and for Err.Source.
+QString CompileErrorSource();
+
 // The Err object.
 class ErrObject : public ScriptObject
 {
@@ -114,6 +117,8 @@ private:
     void Declare(ScriptModule& module, const Frame* at = nullptr);
     Scope ScopeOf(const Frame* f) const;
     void CollectGlobals(const StmtList& list);
+    template <typename F>
+    void ForEachConstant(const StmtList& list, F&& f);
     void ResolveProcedure(Procedure& p, bool optionExplicit);
     void ResolveBlock(StmtList& list, Scope& scope);
     void ResolveStmt(Stmt& s, Scope& scope);

@@ -378,6 +378,7 @@ public:
             }
             StatementLine(module->statements, false);
         }
+        CheckAssignments(m_moduleAssigned, m_moduleConsts);
         return module;
     }
 
@@ -511,6 +512,10 @@ private:
             QSet<QString> saved;
             ~RestoreNames() { names = std::move(saved); }
         } restoreNames{m_procNames, outerNames};
+        const QSet<QString> outerConsts = std::exchange(m_procConsts, {});
+        RestoreNames restoreConsts{m_procConsts, outerConsts};
+        std::vector<Assignment> assigned;
+        std::swap(assigned, m_procAssigned);
         if (IsOp("(")) {
             Take();
             while (!IsOp(")")) {
@@ -546,6 +551,13 @@ private:
         Take();
         Take();
         m_procKind = Kw::None;
+        std::swap(assigned, m_procAssigned);
+        CheckAssignments(assigned, m_procConsts);
+        // A name the procedure does not declare may be the script's constant.
+        if (!owner)
+            for (const Assignment& a : assigned)
+                if (!m_procNames.contains(a.key))
+                    m_moduleAssigned.push_back(a);
         if (trailing)
             EndOfStatement();
         return proc;
@@ -678,6 +690,7 @@ private:
             Take();
             auto s = Make(StmtKind::Set, start);
             s->target = Postfix(true);
+            Assigned(*s->target);
             ExpectOp("=", 1011);
             s->value = Expression();
             return s;
@@ -686,6 +699,7 @@ private:
             Take();
             auto s = Make(StmtKind::Assign, start);
             s->target = Postfix(true);
+            Assigned(*s->target);
             ExpectOp("=", 1011);
             s->value = Expression();
             return s;
@@ -780,6 +794,7 @@ private:
         if (IsOp("=")) {
             Take();
             auto s = Make(StmtKind::Assign, start);
+            Assigned(*target);
             s->target = std::move(target);
             s->value = Expression();
             return s;
@@ -862,6 +877,7 @@ private:
         Stmt* s = first.get();
         for (;;) {
             Declared(Cur());
+            (m_procKind == Kw::None ? m_moduleConsts : m_procConsts).insert(Cur().text.toLower());
             s->target = Identifier();
             ExpectOp("=", 1011);
             s->value = Expression();
@@ -1013,11 +1029,13 @@ private:
             Take();
             s = Make(StmtKind::ForEach, start);
             s->target = Identifier();
+            Assigned(*s->target);
             ExpectKw(Kw::In, 1046);
             s->value = Expression();
         } else {
             s = Make(StmtKind::For, start);
             s->target = Identifier();
+            Assigned(*s->target);
             ExpectOp("=", 1011);
             s->value = Expression();
             ExpectKw(Kw::To, 1013);
@@ -1339,6 +1357,33 @@ private:
     QSet<QString> m_moduleNames; // declared at script level (lower case)
     QSet<QString> m_moduleProcs; // the script's Subs and Functions (lower case)
     QSet<QString> m_procNames;   // declared in the procedure being read
+    QSet<QString> m_moduleConsts; // Const names (lower case), of the script and of
+    QSet<QString> m_procConsts;   // the procedure being read
+    // Names assigned to, checked against the constants once the scope is read: a
+    // constant is known before its line.
+    struct Assignment
+    {
+        QString key;
+        int line;
+        int column;
+    };
+    std::vector<Assignment> m_moduleAssigned;
+    std::vector<Assignment> m_procAssigned;
+
+    void Assigned(const Expr& target)
+    {
+        if (target.kind == ExprKind::Ident)
+            (m_procKind == Kw::None ? m_moduleAssigned : m_procAssigned).push_back({target.name.toLower(), target.line, target.column});
+    }
+
+    static void CheckAssignments(const std::vector<Assignment>& assigned, const QSet<QString>& consts)
+    {
+        if (consts.isEmpty())
+            return;
+        for (const Assignment& a : assigned)
+            if (consts.contains(a.key))
+                CompileError(501, a.line, a.column);
+    }
 
     // A name Dim, Const or a parameter declares: twice in one scope, or a script-level
     // variable named as a script-level procedure, is "Name redefined".

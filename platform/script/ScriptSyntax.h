@@ -111,6 +111,7 @@ struct Procedure
     std::vector<QString> slotNames; // params first, then the result (functions), then locals
     int resultSlot = -1;
     int declaredSlots = 0; // slots of params, the result and Dim/Const/ReDim names
+    std::vector<std::pair<int, ScriptValue>> constants; // Const slots, set before the body runs
     StmtList body;
     ClassDef* owner = nullptr;
     ScriptModule* module = nullptr; // the module it was declared in
