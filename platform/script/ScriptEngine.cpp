@@ -335,11 +335,15 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
                 return true;
             }
             if (kind == InvokeKind::Get) {
-                result = args.empty() ? v : (v.IsArray() ? *v.MutableArray().At(args) : ScriptValue());
                 if (!args.empty() && !v.IsArray())
-                    ThrowScriptError(13);
+                    ThrowScriptError(438);
+                result = args.empty() ? v : *v.MutableArray().At(args);
                 return true;
             }
+            // A property assignment passes an object that has no value of its own;
+            // a field takes no such object.
+            if (kind == InvokeKind::Let && args.back().IsObject())
+                ThrowScriptError(438);
             if (args.size() == 1) {
                 v = args[0];
             } else {
@@ -906,7 +910,7 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     if (!def && className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
         return ScriptValue::Obj(NewRegExp());
     if (!def)
-        ThrowScriptError(506);
+        ThrowScriptError(500);
     std::shared_ptr<ScriptModule> owner;
     for (const auto& m : m_modules)
         for (const auto& c : m->classes)
@@ -1073,23 +1077,9 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         for (const auto& more : s.body)
             Assign(*more->target, Eval(*more->value, f), false, f);
         return Flow::Normal;
-    case StmtKind::Call: {
-        const Expr& t = *s.target;
-        if (t.kind == ExprKind::Call) {
-            EvalCall(t, f);
-            return Flow::Normal;
-        }
-        // A variable that holds what GetRef gave, named alone, calls it.
-        if (t.kind == ExprKind::Ident && IsVariableBinding(t.bind)) {
-            const ScriptValue* var = Variable(t, f);
-            if (var && var->IsObject() && dynamic_cast<ProcedureRefObject*>(var->RawObject().get())) {
-                Index(*var, {});
-                return Flow::Normal;
-            }
-        }
-        Eval(t, f);
+    case StmtKind::Call:
+        CallStatement(*s.target, f);
         return Flow::Normal;
-    }
     case StmtKind::Dim:
     case StmtKind::ReDim:
         ExecDim(s, f);
@@ -1134,12 +1124,13 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         }
         return Flow::Normal;
     case StmtKind::Select: {
-        // Under On Error Resume Next a failing subject or Case value goes on into the
-        // Case's statements.
+        // Under On Error Resume Next a failing subject runs no Case; a failing Case
+        // value goes on into that Case's statements.
         ScriptValue subject;
-        const bool failed = HeaderFails(f, [&] { subject = Eval(*s.value, f); });
+        if (HeaderFails(f, [&] { subject = Eval(*s.value, f); }))
+            return Flow::Normal;
         for (const Branch& b : s.branches) {
-            if (b.conditions.empty() || failed)
+            if (b.conditions.empty())
                 return ExecBlock(b.body, f);
             for (const auto& c : b.conditions) {
                 bool match = true;
@@ -1174,7 +1165,11 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         }
         return Flow::Normal;
     case StmtKind::With: {
-        f.with.push_back(Eval(*s.value, f));
+        // Under On Error Resume Next a failing subject still runs the body.
+        ScriptValue subject;
+        if (!HeaderFails(f, [&] { subject = Eval(*s.value, f); }) && !subject.IsObject())
+            ThrowScriptError(424);
+        f.with.push_back(std::move(subject));
         struct Pop
         {
             std::vector<ScriptValue>& with;
@@ -1201,6 +1196,43 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return Flow::Normal;
     }
     return Flow::Normal;
+}
+
+void ScriptRuntime::CallStatement(const Expr& t, Frame& f)
+{
+    const Expr& name = t.kind == ExprKind::Call ? *t.left : t;
+    if (name.kind == ExprKind::Ident && name.bind.kind == Binding::Builtin) {
+        const BuiltinFunction& b = GetBuiltin(name.bind.index);
+        if (int(t.args.size()) < b.minArgs || int(t.args.size()) > b.maxArgs)
+            ThrowScriptError(450);
+        std::vector<ScriptValue> args = EvalArgs(t.args, f);
+        if (IsConversionBuiltin(name.bind.index))
+            ThrowScriptError(458);
+        b.fn(*this, args);
+        return;
+    }
+    if (t.kind == ExprKind::Call) {
+        EvalCall(t, f);
+        return;
+    }
+    // A variable named alone: what GetRef gave, or an object whose default member is
+    // a Sub or Function, is called; anything else is no procedure.
+    const bool result = t.kind == ExprKind::Ident && t.bind.kind == Binding::Local && f.proc && t.bind.index == f.proc->resultSlot;
+    if (t.kind == ExprKind::Ident && !result && (IsVariableBinding(t.bind) || t.bind.kind == Binding::Dynamic)) {
+        ScriptObjectPtr member;
+        const ScriptValue* var = t.bind.kind == Binding::Dynamic ? DynamicVariable(t, f, &member) : Variable(t, f);
+        if (var) {
+            if (!var->IsObject())
+                ThrowScriptError(13);
+            const auto* instance = dynamic_cast<ClassInstance*>(var->RawObject().get());
+            const Procedure* byDefault = instance ? instance->def.defaultMember : nullptr;
+            if (dynamic_cast<ProcedureRefObject*>(var->RawObject().get())
+                || (byDefault && (byDefault->kind == ProcKind::Sub || byDefault->kind == ProcKind::Function)))
+                CallMember(*var, QString(), {});
+            return;
+        }
+    }
+    Eval(t, f);
 }
 
 void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
@@ -1261,8 +1293,13 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
             var = Variable(*s.target, f);
             if (!var)
                 ThrowScriptError(1040);
-        }))
-        return BodyOnce(s, f, Flow::ExitFor);
+        })) {
+        // The body runs once; its Next then finds no loop.
+        const Flow flow = BodyOnce(s, f, Flow::ExitFor);
+        if (flow != Flow::Normal)
+            return flow;
+        ThrowScriptError(92);
+    }
     // One pass at a time: store the counter, test it, run the body, read the counter
     // back (the body may change it) and step it.
     const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
@@ -1404,9 +1441,13 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         if (!value.RawObject())
             ThrowScriptError(91);
         ScriptValue v;
-        if (!value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
+        // A property's Let is given an object without a default member as itself.
+        const bool property = target.kind == ExprKind::Member || (target.kind == ExprKind::Call && target.left->kind == ExprKind::Member)
+                              || (target.kind == ExprKind::Ident && target.bind.kind == Binding::Method);
+        if (value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
+            value = std::move(v);
+        else if (!property)
             ThrowScriptError(438);
-        value = std::move(v);
     } else if (value.IsArray() && value.RawArray()->fixed) {
         // Only the variable declared with its size is fixed, not a copy of it.
         auto copy = std::make_shared<ScriptArray>(*value.RawArray());
@@ -1616,8 +1657,10 @@ ScriptValue ScriptRuntime::Index(const ScriptValue& v, std::span<ScriptValue> ar
         return *const_cast<ScriptArray&>(*v.RawArray()).At(args);
     }
     if (v.IsObject()) {
-        // "f()" calls what GetRef gave; other objects are themselves.
-        if (args.empty() && !dynamic_cast<ProcedureRefObject*>(v.RawObject().get()))
+        // "f()" calls what GetRef gave and the default member of a script object;
+        // other objects are themselves.
+        const auto* instance = dynamic_cast<ClassInstance*>(v.RawObject().get());
+        if (args.empty() && !dynamic_cast<ProcedureRefObject*>(v.RawObject().get()) && !(instance && instance->def.defaultMember))
             return v;
         return CallMember(v, QString(), args);
     }
@@ -1643,6 +1686,8 @@ ScriptValue ScriptRuntime::EvalIdent(const Expr& e, Frame& f)
         const BuiltinFunction& b = GetBuiltin(e.bind.index);
         if (b.minArgs > 0)
             ThrowScriptError(450);
+        if (IsSubBuiltin(e.bind.index))
+            ThrowScriptError(13);
         return b.fn(*this, {});
     }
     case Binding::Dynamic: {
@@ -1670,6 +1715,8 @@ ScriptValue ScriptRuntime::EvalCall(const Expr& e, Frame& f)
             if (int(e.args.size()) < b.minArgs || int(e.args.size()) > b.maxArgs)
                 ThrowScriptError(450);
             std::vector<ScriptValue> args = EvalArgs(e.args, f);
+            if (IsSubBuiltin(t.bind.index))
+                ThrowScriptError(13);
             return b.fn(*this, args);
         }
         case Binding::Constant:
@@ -1758,7 +1805,7 @@ ScriptValue ScriptRuntime::Eval(const Expr& e, Frame& f)
         return ScriptValue::Obj(f.me->shared_from_this());
     case ExprKind::With:
         if (f.with.empty())
-            ThrowScriptError(424);
+            ThrowScriptError(505);
         return f.with.back();
     }
     ThrowScriptError(51);

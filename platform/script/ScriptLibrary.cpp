@@ -1237,6 +1237,19 @@ const BuiltinFunction& GetBuiltin(int index)
     return kBuiltins[index];
 }
 
+bool IsConversionBuiltin(int index)
+{
+    const char* name = kBuiltins[index].name;
+    static const char* const conversions[] = {"CStr", "CInt", "CLng", "CDbl", "CSng", "CBool", "CDate", "CByte", "CCur"};
+    return std::any_of(std::begin(conversions), std::end(conversions), [name](const char* c) { return qstrcmp(c, name) == 0; });
+}
+
+bool IsSubBuiltin(int index)
+{
+    static const int randomize = FindBuiltin(QStringLiteral("Randomize"));
+    return index == randomize;
+}
+
 bool FindBuiltinConstant(const QString& name, ScriptValue& out)
 {
     static const QHash<QString, ScriptValue> table = [] {

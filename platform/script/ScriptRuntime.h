@@ -51,6 +51,10 @@ struct BuiltinFunction
 };
 int FindBuiltin(const QString& name); // -1 when none
 const BuiltinFunction& GetBuiltin(int index);
+// CInt and the like, which give a value of a type and nothing else: as a statement, 458.
+bool IsConversionBuiltin(int index);
+// Randomize, which gives no value: in an expression, 13.
+bool IsSubBuiltin(int index);
 bool FindBuiltinConstant(const QString& name, ScriptValue& out);
 // A new object of the language's own RegExp class.
 ScriptObjectPtr NewRegExp();
@@ -141,6 +145,7 @@ private:
     bool HeaderFails(Frame& f, F&& header);
     Flow BodyOnce(const Stmt& s, Frame& f, Flow exit);
     void ExecDim(const Stmt& s, Frame& f);
+    void CallStatement(const Expr& target, Frame& f);
     void Assign(const Expr& target, ScriptValue value, bool isSet, Frame& f);
     ScriptValue Eval(const Expr& e, Frame& f);
     ScriptValue EvalCall(const Expr& e, Frame& f);

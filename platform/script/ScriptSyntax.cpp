@@ -709,11 +709,16 @@ private:
             auto s = Make(StmtKind::Call, start);
             // "Call (New C).M()" and "Call (f)(x)": the target may start with a parenthesis.
             s->target = IsOp("(") ? Postfix(false) : Postfix(true);
-            // "Call (f)(x)" calls f.
+            // "Call (f)(x)" and "Call ((f)) (x)" call f.
             Expr& t = *s->target;
-            if (t.kind == ExprKind::Call && t.left->kind == ExprKind::Paren
-                && (t.left->left->kind == ExprKind::Ident || t.left->left->kind == ExprKind::Member))
-                t.left = std::move(t.left->left);
+            if (t.kind == ExprKind::Call && t.left->kind == ExprKind::Paren) {
+                const Expr* inner = t.left.get();
+                while (inner->kind == ExprKind::Paren)
+                    inner = inner->left.get();
+                if (inner->kind == ExprKind::Ident || inner->kind == ExprKind::Member)
+                    while (t.left->kind == ExprKind::Paren)
+                        t.left = std::move(t.left->left);
+            }
             return s;
         }
         case Kw::If:
@@ -1271,6 +1276,15 @@ private:
                 const Token open = Take();
                 auto call = std::make_unique<Expr>(ExprKind::Call, open.line, open.column);
                 call->parens = true;
+                // "(f)(x)" calls f with x: the parentheses around a name are no value.
+                if (e->kind == ExprKind::Paren) {
+                    const Expr* inner = e.get();
+                    while (inner->kind == ExprKind::Paren)
+                        inner = inner->left.get();
+                    if (inner->kind == ExprKind::Ident)
+                        while (e->kind == ExprKind::Paren)
+                            e = std::move(e->left);
+                }
                 call->left = std::move(e);
                 ArgumentList(call->args, true);
                 ExpectOp(")", 1006);
