@@ -333,6 +333,9 @@ ScriptValue CSng(ScriptRuntime&, Args a)
 
 ScriptValue CByte(ScriptRuntime&, Args a)
 {
+    // True is all bits set.
+    if (a[0].Type() == VarType::Boolean)
+        return ScriptValue::Byte(a[0].RawInt() ? 255 : 0);
     const double d = std::nearbyint(NotNull(a[0]).ToDouble());
     if (d < 0 || d > 255)
         ThrowScriptError(6);
@@ -370,10 +373,8 @@ ScriptValue Round(ScriptRuntime&, Args a)
 {
     const ScriptValue& v = a[0];
     const int digits = Has(a, 1) ? Count(a[1]) : 0;
-    if (v.IsNull() || (v.IsIntegral() && v.Type() != VarType::Boolean))
+    if (v.IsNull() || v.IsIntegral())
         return v;
-    if (v.Type() == VarType::Boolean)
-        return ScriptValue::Int(int16_t(v.RawInt()));
     const double d = v.ToDouble();
     const double scale = std::pow(10.0, digits);
     double r = std::nearbyint(d * scale) / scale;
@@ -895,8 +896,9 @@ ScriptValue Log(ScriptRuntime&, Args a)
 ScriptValue Rnd(ScriptRuntime& rt, Args a)
 {
     const double x = Has(a, 0) ? NotNull(a[0]).ToDouble() : 1.0;
+    // The last number given, which before the first is the seed's own.
     if (x == 0.0)
-        return ScriptValue::Sng(rt.rndLast);
+        return ScriptValue::Sng(float(rt.rndSeed) / 16777216.0f);
     if (x < 0) {
         const float f = float(x);
         uint32_t bits = 0;
@@ -904,8 +906,7 @@ ScriptValue Rnd(ScriptRuntime& rt, Args a)
         rt.rndSeed = (bits + (bits >> 24)) & 0xFFFFFF;
     }
     rt.rndSeed = (rt.rndSeed * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFF;
-    rt.rndLast = float(rt.rndSeed) / 16777216.0f;
-    return ScriptValue::Sng(rt.rndLast);
+    return ScriptValue::Sng(float(rt.rndSeed) / 16777216.0f);
 }
 
 ScriptValue Randomize(ScriptRuntime& rt, Args a)

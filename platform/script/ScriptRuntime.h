@@ -81,7 +81,6 @@ public:
     uint64_t memoryLimit = 0;
     std::function<bool()> interrupt;
     std::shared_ptr<ErrObject> err;
-    float rndLast = 0.0f;
     uint32_t rndSeed = 0x50000;
 
     void AddNamedItem(const QString& name, ScriptObjectPtr object, bool globalMembers);

@@ -331,11 +331,14 @@ private:
             ++m_pos;
         }
         Token t = Make(Tok::Number, line, column);
-        // A trailing "&" asks for a Long, yet a value an Integer holds stays one.
-        if (forceLong ? v <= 0x7FFF : v <= 0xFFFF && (hex ? digits.size() <= 4 : v <= 0177777))
-            t.value = ScriptValue::Int(int16_t(uint16_t(v)));
+        // Up to four hex digits (six octal) are 16 bits, more are 32; a trailing "&"
+        // asks for 32. Either way a value an Integer holds is one: &hFFFFFFFF& is -1.
+        const bool narrow = !forceLong && v <= 0xFFFF && (hex ? digits.size() <= 4 : v <= 0177777);
+        const int32_t value = narrow ? int16_t(uint16_t(v)) : int32_t(uint32_t(v));
+        if (value >= INT16_MIN && value <= INT16_MAX)
+            t.value = ScriptValue::Int(int16_t(value));
         else
-            t.value = ScriptValue::Lng(int32_t(uint32_t(v)));
+            t.value = ScriptValue::Lng(value);
         return t;
     }
 

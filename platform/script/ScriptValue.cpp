@@ -468,7 +468,8 @@ double ScriptValue::ToDate() const
 {
     double d = 0;
     if (m_type == VarType::String) {
-        if (!ScriptDates::Parse(m_s, d))
+        // A number in a string is a serial: CDate("1") is the day after day 0.
+        if (!ParseNumber(m_s, d) && !ScriptDates::Parse(m_s, d))
             ThrowScriptError(13);
     } else if (m_type == VarType::Boolean) {
         d = m_i;
@@ -721,7 +722,8 @@ ScriptValue Logical(Op op, const ScriptValue& a, const ScriptValue& b)
         case Op::Imp:
             if (an)
                 return o == -1 ? other : ScriptValue::Null();
-            return o == 0 ? ScriptValue::Bool(true) : ScriptValue::Null();
+            // False Imp Null is True in the other side's type: CByte(0) Imp Null is 255.
+            return o == 0 ? Not(other) : ScriptValue::Null();
         default:
             return ScriptValue::Null();
         }
@@ -737,6 +739,8 @@ ScriptValue Logical(Op op, const ScriptValue& a, const ScriptValue& b)
     }
     if (IsBoolish(a) && IsBoolish(b))
         return ScriptValue::Bool(r != 0);
+    if (a.IsEmpty() && b.IsEmpty())
+        return ScriptValue::Lng(r);
     const Num k = std::max(IntegralKind(a), IntegralKind(b));
     if (k == Num::Byte)
         return ScriptValue::Byte(uint8_t(r));
@@ -790,6 +794,11 @@ int CompareValues(const ScriptValue& a0, const ScriptValue& b0, bool textCompare
     if (a.IsIntegral() && b.IsIntegral())
         return a.RawInt() < b.RawInt() ? -1 : a.RawInt() > b.RawInt() ? 1 : 0;
     const double x = a.ToDouble(), y = b.ToDouble();
+    // A Single meets the other side in single precision: CSng(0.1) = 0.1.
+    if (a.Type() == VarType::Single || b.Type() == VarType::Single) {
+        const float fx = float(x), fy = float(y);
+        return fx < fy ? -1 : fx > fy ? 1 : 0;
+    }
     return x < y ? -1 : x > y ? 1 : 0;
 }
 
@@ -939,7 +948,7 @@ ScriptValue Not(const ScriptValue& a)
     case VarType::Boolean:
         return ScriptValue::Bool(a.RawInt() == 0);
     case VarType::Empty:
-        return ScriptValue::Int(-1);
+        return ScriptValue::Lng(-1);
     case VarType::Byte:
         return ScriptValue::Byte(uint8_t(~a.RawInt()));
     case VarType::Integer:
