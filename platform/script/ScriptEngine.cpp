@@ -179,6 +179,35 @@ bool ErrObject::HasMember(const QString& name) const
     return name.isEmpty();
 }
 
+namespace {
+
+// The number Err.Raise raises: an HRESULT of the language's own facility is its low
+// word, a few system ones have numbers of their own; past 65535 is no error number.
+int32_t RaisedNumber(int32_t n)
+{
+    if (n > 0xFFFF)
+        ThrowScriptError(5);
+    if (n >= 0)
+        return n;
+    const uint32_t code = uint32_t(n);
+    if ((code & 0xFFFF0000u) == 0x800A0000u)
+        return int32_t(code & 0xFFFF);
+    static const struct
+    {
+        uint32_t hresult;
+        int32_t number;
+    } system[] = {
+        {0x8007000Eu, 7},   {0x80070057u, 5},  {0x80004001u, 445}, {0x80004002u, 430},
+        {0x80020005u, 13},  {0x8002000Au, 6},  {0x8002000Bu, 9},   {0x80020012u, 11},
+    };
+    for (const auto& s : system)
+        if (s.hresult == code)
+            return s.number;
+    return n;
+}
+
+} // namespace
+
 bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptValue> args, ScriptValue& result)
 {
     const auto is = [&](const char* n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
@@ -191,6 +220,10 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
             description = args[0].ToString();
         else if (is("source"))
             source = args[0].ToString();
+        else if (is("helpfile"))
+            helpFile = args[0].ToString();
+        else if (is("helpcontext"))
+            helpContext = args[0].ToLong();
         else
             return false;
         return true;
@@ -202,28 +235,31 @@ bool ErrObject::Invoke(const QString& name, InvokeKind kind, std::span<ScriptVal
     } else if (is("source")) {
         result = ScriptValue::Str(source);
     } else if (is("helpfile")) {
-        result = ScriptValue::Str(QString());
+        result = ScriptValue::Str(helpFile);
     } else if (is("helpcontext")) {
-        result = ScriptValue::Lng(0);
+        result = ScriptValue::Lng(helpContext);
     } else if (is("clear")) {
         Clear();
     } else if (is("raise")) {
         if (args.empty() || args.size() > 5)
             ThrowScriptError(450);
-        const int32_t n = args[0].ToLong();
+        const int32_t n = RaisedNumber(args[0].ToLong());
         if (n == 0)
             ThrowScriptError(5);
-        ScriptException e(n, ScriptErrorText(n));
-        if (e.description.isEmpty())
-            e.description = QStringLiteral("Unknown runtime error");
-        // "Err.Raise n, , text" leaves the source out.
+        // What is left out comes from the Err object when it holds something, as
+        // after an earlier error no one cleared; "Err.Raise n, , text" leaves the
+        // source out.
         const auto given = [&](size_t i) {
             return i < args.size() && !args[i].IsEmpty() && args[i].Type() != VarType::Error;
         };
-        if (given(1))
-            e.source = args[1].ToString();
+        ScriptException e(n, description.isEmpty() ? ScriptErrorText(n) : description);
+        if (e.description.isEmpty())
+            e.description = QStringLiteral("Unknown runtime error");
+        e.source = given(1) ? args[1].ToString() : source;
         if (given(2) && !args[2].ToString().isEmpty())
             e.description = args[2].ToString();
+        e.helpFile = given(3) ? args[3].ToString() : helpFile;
+        e.helpContext = given(4) ? args[4].ToLong() : helpContext;
         throw e;
     } else {
         return false;
@@ -236,6 +272,8 @@ void ErrObject::Set(const ScriptException& e)
     number = e.number;
     description = e.description;
     source = e.source.isEmpty() ? QStringLiteral("Microsoft VBScript runtime error") : e.source;
+    helpFile = e.helpFile;
+    helpContext = e.helpContext;
 }
 
 void ErrObject::Clear()
@@ -243,6 +281,8 @@ void ErrObject::Clear()
     number = 0;
     description.clear();
     source.clear();
+    helpFile.clear();
+    helpContext = 0;
 }
 
 namespace {
@@ -906,9 +946,10 @@ void ScriptRuntime::Execute(const QString& text, bool global)
 
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
 {
-    ClassDef* def = m_classes.value(Key(className), nullptr);
-    if (!def && className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
+    // The language's own RegExp comes first, whatever class a script names so.
+    if (className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
         return ScriptValue::Obj(NewRegExp());
+    ClassDef* def = m_classes.value(Key(className), nullptr);
     if (!def)
         ThrowScriptError(500);
     std::shared_ptr<ScriptModule> owner;

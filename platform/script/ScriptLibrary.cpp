@@ -15,6 +15,13 @@ bool Has(Args a, size_t i)
     return i < a.size() && !(a[i].Type() == VarType::Error);
 }
 
+const ScriptValue& NotNullArgument(const ScriptValue& v)
+{
+    if (v.IsNull())
+        ThrowScriptError(94);
+    return v;
+}
+
 bool AnyNull(Args a, size_t count)
 {
     for (size_t i = 0; i < count && i < a.size(); ++i)
@@ -45,9 +52,15 @@ int Length(const ScriptValue& v)
     return n;
 }
 
+// A compare-mode argument: vbBinaryCompare or vbTextCompare; Null is 94, others 5.
 Qt::CaseSensitivity Compare(Args a, size_t i)
 {
-    return Has(a, i) && Long(a[i]) == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (!Has(a, i))
+        return Qt::CaseSensitive;
+    const int32_t mode = Long(NotNullArgument(a[i]));
+    if (mode != 0 && mode != 1)
+        ThrowScriptError(5);
+    return mode == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
 }
 
 ScriptValue Str(QString s)
@@ -73,17 +86,18 @@ ScriptValue Left(ScriptRuntime&, Args a)
 
 ScriptValue Right(ScriptRuntime&, Args a)
 {
+    const int count = Count(NotNullArgument(a[1]));
     if (a[0].IsNull())
         return a[0];
-    return Str(a[0].ToText().right(Count(a[1])));
+    return Str(a[0].ToText().right(count));
 }
 
 ScriptValue Mid(ScriptRuntime&, Args a)
 {
-    const int start = Long(a[1]);
+    const int start = Long(NotNullArgument(a[1]));
     if (start < 1)
         ThrowScriptError(5);
-    const int length = Has(a, 2) ? Count(a[2]) : -1;
+    const int length = Has(a, 2) ? Count(NotNullArgument(a[2])) : -1;
     if (a[0].IsNull())
         return a[0];
     return Str(a[0].ToText().mid(start - 1, length));
@@ -101,6 +115,7 @@ ScriptValue InStr(ScriptRuntime&, Args a)
             ThrowScriptError(5);
         i = 1;
     }
+    const Qt::CaseSensitivity cs = Compare(a, i + 2);
     if (a[i].IsNull() || a[i + 1].IsNull())
         return ScriptValue::Null();
     const QString s = a[i].ToText(), find = a[i + 1].ToText();
@@ -108,15 +123,16 @@ ScriptValue InStr(ScriptRuntime&, Args a)
         return ScriptValue::Lng(0);
     if (find.isEmpty())
         return ScriptValue::Lng(start);
-    return ScriptValue::Lng(int32_t(s.indexOf(find, start - 1, Compare(a, i + 2)) + 1));
+    return ScriptValue::Lng(int32_t(s.indexOf(find, start - 1, cs) + 1));
 }
 
 ScriptValue InStrRev(ScriptRuntime&, Args a)
 {
+    int start = Has(a, 2) ? Long(NotNullArgument(a[2])) : -1;
+    const Qt::CaseSensitivity cs = Compare(a, 3);
     if (a[0].IsNull() || a[1].IsNull())
         return ScriptValue::Null();
     const QString s = a[0].ToText(), find = a[1].ToText();
-    int start = Has(a, 2) ? Long(a[2]) : -1;
     if (start == 0 || start < -1)
         ThrowScriptError(5);
     if (start == -1)
@@ -127,12 +143,12 @@ ScriptValue InStrRev(ScriptRuntime&, Args a)
         return ScriptValue::Lng(start);
     if (start - find.size() < 0)
         return ScriptValue::Lng(0);
-    return ScriptValue::Lng(int32_t(s.lastIndexOf(find, start - find.size(), Compare(a, 3)) + 1));
+    return ScriptValue::Lng(int32_t(s.lastIndexOf(find, start - find.size(), cs) + 1));
 }
 
 ScriptValue Replace(ScriptRuntime&, Args a)
 {
-    if (AnyNull(a, 3))
+    if (AnyNull(a, a.size()))
         ThrowScriptError(94);
     const QString s = a[0].ToText(), find = a[1].ToText(), with = a[2].ToText();
     const int start = Has(a, 3) ? Long(a[3]) : 1;
@@ -227,20 +243,20 @@ std::shared_ptr<ScriptArray> MakeArray(std::vector<ScriptValue> values)
 
 ScriptValue Split(ScriptRuntime&, Args a)
 {
-    if (a[0].IsNull())
+    if (AnyNull(a, a.size()))
         ThrowScriptError(94);
     const QString s = a[0].ToText();
     const QString delim = Has(a, 1) ? a[1].ToText() : QStringLiteral(" ");
     int limit = Has(a, 2) ? Long(a[2]) : -1;
     if (limit < -1)
         ThrowScriptError(5);
+    const Qt::CaseSensitivity cs = Compare(a, 3);
     std::vector<ScriptValue> parts;
     if (!s.isEmpty() && limit != 0) {
         if (delim.isEmpty()) {
             parts.push_back(Str(s));
         } else {
             qsizetype pos = 0;
-            const Qt::CaseSensitivity cs = Compare(a, 3);
             for (;;) {
                 const qsizetype hit = limit == 1 ? -1 : s.indexOf(delim, pos, cs);
                 if (hit < 0) {
@@ -437,9 +453,16 @@ QString Radix(const ScriptValue& v, int base)
 ScriptValue Hex(ScriptRuntime&, Args a) { return a[0].IsNull() ? a[0] : Str(Radix(a[0], 16)); }
 ScriptValue Oct(ScriptRuntime&, Args a) { return a[0].IsNull() ? a[0] : Str(Radix(a[0], 8)); }
 
-ScriptValue IsNumeric(ScriptRuntime&, Args a)
+ScriptValue IsNumeric(ScriptRuntime& rt, Args a)
 {
-    const ScriptValue& v = a[0];
+    ScriptValue& v = a[0];
+    // An object is numeric when its default property is.
+    if (v.IsObject()) {
+        ScriptValue value;
+        if (!v.RawObject() || !v.RawObject()->Invoke(QString(), InvokeKind::Get, {}, value) || value.IsObject())
+            return ScriptValue::Bool(false);
+        return IsNumeric(rt, std::span<ScriptValue>(&value, 1));
+    }
     if (v.IsString()) {
         double d = 0;
         return ScriptValue::Bool(ScriptValue::ParseNumber(v.RawString(), d));
@@ -614,7 +637,7 @@ ScriptValue DatePartOf(ScriptRuntime&, Args a)
 
 int FirstDay(Args a, size_t i)
 {
-    const int first = Has(a, i) ? Long(a[i]) : 1;
+    const int first = Has(a, i) ? Long(NotNullArgument(a[i])) : 1;
     if (first < 0 || first > 7)
         ThrowScriptError(5);
     return first == 0 ? 1 : first;
@@ -634,9 +657,10 @@ int WeekdayFrom(double serial, int firstDay)
 
 ScriptValue Weekday(ScriptRuntime&, Args a)
 {
+    const int first = FirstDay(a, 1);
     if (a[0].IsNull())
         return a[0];
-    return ScriptValue::Int(int16_t(WeekdayFrom(a[0].ToDate(), FirstDay(a, 1))));
+    return ScriptValue::Int(int16_t(WeekdayFrom(a[0].ToDate(), first)));
 }
 
 ScriptValue WeekdayName(ScriptRuntime&, Args a)
@@ -651,10 +675,10 @@ ScriptValue WeekdayName(ScriptRuntime&, Args a)
 
 ScriptValue MonthName(ScriptRuntime&, Args a)
 {
-    const int n = Long(a[0]);
+    const int n = Long(NotNullArgument(a[0]));
     if (n < 1 || n > 12)
         ThrowScriptError(5);
-    return Str(ScriptDates::MonthName(n, Has(a, 1) && a[1].ToBool()));
+    return Str(ScriptDates::MonthName(n, Has(a, 1) && NotNullArgument(a[1]).ToBool()));
 }
 
 ScriptValue DateFromParts(int year, int month, int day, double timeOfDay)
@@ -712,8 +736,9 @@ ScriptValue TimeValue(ScriptRuntime&, Args a)
 {
     if (a[0].IsNull())
         return a[0];
-    const double d = a[0].ToDate();
-    return ScriptValue::Date(std::fabs(d - std::trunc(d)));
+    // From the parts: subtracting the whole days of a large serial loses digits.
+    const ScriptDates::Parts p = ScriptDates::Split(a[0].ToDate());
+    return ScriptValue::Date(ScriptDates::TimeSerial(p.hour, p.minute, p.second));
 }
 
 enum class Interval { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Minute, Second };
@@ -735,8 +760,10 @@ Interval ParseInterval(const ScriptValue& v)
 ScriptValue DateAdd(ScriptRuntime&, Args a)
 {
     const Interval interval = ParseInterval(a[0]);
-    if (a[1].IsNull() || a[2].IsNull())
+    if (a[1].IsNull())
         ThrowScriptError(94);
+    if (a[2].IsNull())
+        return a[2];
     const double n = std::trunc(a[1].ToDouble());
     if (std::fabs(n) > 1e8)
         ThrowScriptError(5);
@@ -1203,7 +1230,8 @@ constexpr Constant kNumberConstants[] = {
     {"vbYesNoCancel", 3}, {"vbYesNo", 4}, {"vbRetryCancel", 5}, {"vbCritical", 16}, {"vbQuestion", 32},
     {"vbExclamation", 48}, {"vbInformation", 64}, {"vbDefaultButton1", 0}, {"vbDefaultButton2", 256},
     {"vbDefaultButton3", 512}, {"vbDefaultButton4", 768}, {"vbApplicationModal", 0},
-    {"vbSystemModal", 4096}, {"vbOK", 1}, {"vbCancel", 2}, {"vbAbort", 3}, {"vbRetry", 4},
+    {"vbSystemModal", 4096}, {"vbMsgBoxHelpButton", 16384}, {"vbMsgBoxSetForeground", 65536},
+    {"vbMsgBoxRight", 524288}, {"vbMsgBoxRtlReading", 1048576}, {"vbOK", 1}, {"vbCancel", 2}, {"vbAbort", 3}, {"vbRetry", 4},
     {"vbIgnore", 5}, {"vbYes", 6}, {"vbNo", 7}, {"vbObjectError", -2147221504}, {"vbBlack", 0},
     {"vbRed", 255}, {"vbGreen", 65280}, {"vbBlue", 16711680}, {"vbYellow", 65535},
     {"vbMagenta", 16711935}, {"vbCyan", 16776960}, {"vbWhite", 16777215},

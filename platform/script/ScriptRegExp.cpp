@@ -284,7 +284,10 @@ private:
         // What GetRef gave, in place of a text, is called for each match with the
         // match, its submatches, its position and the whole text, and returns the text.
         const ScriptObjectPtr callback = args[1].IsObject() ? args[1].RawObject() : nullptr;
-        const QString replacement = callback ? QString() : args[1].ToText();
+        // The replacement is read as a number reads: True is "-1".
+        const QString replacement = callback                                ? QString()
+                                    : args[1].Type() == VarType::Boolean ? QString::number(args[1].RawInt())
+                                                                          : args[1].ToText();
         QString out;
         qsizetype grownTo = 0;
         qsizetype done = 0;

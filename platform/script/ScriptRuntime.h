@@ -39,6 +39,8 @@ public:
     int number = 0;
     QString description;
     QString source;
+    QString helpFile;
+    int32_t helpContext = 0;
 };
 
 // The built-in library: functions and constants, bound by name at compile time.

@@ -1060,6 +1060,7 @@ bool Parse(const QString& input, double& out)
     int monthName = 0;
     int hour = -1, minute = 0, second = 0;
     int ampm = 0; // 1 AM, 2 PM
+    bool dots = false;
     int i = 0;
     const int n = int(text.size());
     while (i < n) {
@@ -1116,6 +1117,7 @@ bool Parse(const QString& input, double& out)
             if (!found)
                 return false;
         } else if (c == u'/' || c == u'-' || c == u'.' || c == u',' || c.isSpace()) {
+            dots = dots || c == u'.';
             ++i;
         } else {
             return false;
@@ -1161,7 +1163,9 @@ bool Parse(const QString& input, double& out)
             month = numbers[0];
             day = numbers[1];
             year = fixYear(numbers[2], numberLengths[2]);
-            if (month > 12 && day <= 12)
+            // "15/3/2026" is read day first; with dots, the English (United States)
+            // order is kept and "15.03.2026" is no date.
+            if (month > 12 && day <= 12 && !dots)
                 std::swap(month, day);
         }
     } else if (numbers.size() == 2) {

@@ -37,6 +37,8 @@ struct ScriptException
     int line = 0;   // 1-based; 0 while not yet known
     int column = 0; // 1-based
     QString source; // set by Err.Raise
+    QString helpFile;
+    int32_t helpContext = 0;
 };
 
 // The language's English text for an error number ("Type mismatch" for 13); empty when
