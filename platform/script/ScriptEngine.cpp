@@ -142,6 +142,12 @@ QString CompileErrorSource()
     return QStringLiteral("Microsoft VBScript compilation error");
 }
 
+void CheckScriptMemory()
+{
+    if (t_running)
+        t_running->CheckMemory(0);
+}
+
 void NoteScriptAllocation(uint64_t bytes)
 {
     if (t_running && bytes >= kLargeAllocation)
@@ -802,18 +808,24 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
 
 bool ScriptRuntime::Parse(const QString& text)
 {
-    std::unique_ptr<ScriptModule> module;
-    try {
-        module = ParseScript(text);
-    } catch (const ScriptException& e) {
-        Report(e, true);
-        return false;
-    }
-    // Held while it runs: its own code may replace every procedure it declared.
-    const std::shared_ptr<ScriptModule> m = std::move(module);
-    m_modules.push_back(m);
-    Declare(*m);
-    return Guarded([&] { RunModule(*m); });
+    // Compiling counts against the memory budget, as what the script holds.
+    bool compiled = false;
+    const bool ran = Guarded([&] {
+        std::unique_ptr<ScriptModule> module;
+        try {
+            module = ParseScript(text);
+        } catch (const ScriptException& e) {
+            Report(e, true);
+            return;
+        }
+        // Held while it runs: its own code may replace every procedure it declared.
+        const std::shared_ptr<ScriptModule> m = std::move(module);
+        m_modules.push_back(m);
+        Declare(*m);
+        compiled = true;
+        RunModule(*m);
+    });
+    return ran && compiled;
 }
 
 template <typename F>

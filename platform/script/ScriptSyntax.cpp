@@ -86,6 +86,8 @@ public:
     {
         std::vector<Token> out;
         for (;;) {
+            if (out.size() == out.capacity())
+                NoteScriptAllocation(std::max<uint64_t>(out.capacity(), 16) * 2 * sizeof(Token));
             m_continued = false;
             Token t = Next();
             // "obj _" then ".Ret()" on the next line is one member access.
@@ -1112,6 +1114,8 @@ private:
     static constexpr int kMaxExpressionDepth = 2000;
     ExprPtr Deepened(ExprPtr e)
     {
+        if ((++m_nodes & 0x3FFF) == 0)
+            CheckScriptMemory();
         int below = 0;
         if (e->left)
             below = e->left->depth;
@@ -1370,6 +1374,7 @@ private:
     int m_forDepth = 0;
     bool m_preserve = false;
     int m_nesting = 0;
+    uint32_t m_nodes = 0; // made so far, for the memory budget's checks
     size_t m_lastCallOpen = 0; // the "(" of the call Postfix read last
     QSet<QString> m_moduleNames; // declared at script level (lower case)
     QSet<QString> m_moduleProcs; // the script's Subs and Functions (lower case)

@@ -56,6 +56,9 @@ void CheckStringLength(qsizetype length);
 // allocated for it; raises 7 when they would pass the budget. Small amounts are left
 // to the budget's periodic check.
 void NoteScriptAllocation(uint64_t bytes);
+// Checks the running script's memory budget now: for long work that allocates in
+// small pieces, such as compiling.
+void CheckScriptMemory();
 // A new string of this length: both checks.
 inline void CheckNewString(qsizetype length)
 {

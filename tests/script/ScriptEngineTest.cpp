@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <new>
+#include <sys/resource.h>
 
 namespace {
 
@@ -199,6 +200,26 @@ TEST(ScriptEngine, MemoryIsBudgetedAcrossCallsAndRunningOutIsAnError)
     // One string past the budget, under On Error Resume Next.
     EXPECT_TRUE(h.engine.Parse(QStringLiteral("On Error Resume Next\ns = Space(30000000)\nIf Err.Number <> 7 Then Err.Raise 5")));
     EXPECT_EQ(h.errors.size(), 1u);
+}
+
+TEST(ScriptEngine, CompilingBigTextsStaysWithinTheMemoryBudget)
+{
+    Host h;
+    h.engine.SetMemoryLimit(uint64_t(64) << 20);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    // 8 MB of script: its compiled form would need far more than the budget.
+    EXPECT_FALSE(h.engine.Parse(QStringLiteral("x = 1\n").repeated(1'400'000)));
+    ASSERT_EQ(h.errors.size(), 1u);
+    EXPECT_EQ(h.errors[0].number, 7);
+    EXPECT_TRUE(h.errors[0].source.contains(u"compilation"));
+    // So would a text given to Execute, which the script may catch.
+    EXPECT_TRUE(h.engine.Parse(QStringLiteral("On Error Resume Next\nExecute Replace(Space(3000000), \" \", \"x=1:\")\n"
+                                              "If Err.Number <> 7 Then Err.Raise 5\n")));
+    EXPECT_EQ(h.errors.size(), 1u);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400L << 10); // kilobytes
 }
 
 TEST(ScriptEngine, AnAllocationFailureAnywhereIsOutOfMemory)
