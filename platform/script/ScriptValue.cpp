@@ -821,7 +821,7 @@ ScriptValue Compare(Op op, const ScriptValue& a, const ScriptValue& b, bool aLit
         const ScriptValue& text = a.IsString() ? a : b;
         const ScriptValue& number = a.IsString() ? b : a;
         double d = 0;
-        if (IsNumberLike(number)) {
+        if (IsNumberLike(number) && number.Type() != VarType::Boolean && number.Type() != VarType::Date) {
             if (!ScriptValue::ParseNumber(text.RawString(), d))
                 ThrowScriptError(13);
             const ScriptValue n = ScriptValue::Dbl(d);
