@@ -12,6 +12,9 @@ Class Chain
     c.n = n + 1
     Set Ret = c
   End Function
+  Public Sub Bump()
+    n = n + 10
+  End Sub
 End Class
 Set obj = New Chain
 obj.n = 0
@@ -23,6 +26,9 @@ WScript.Echo "continued name", obj _
 Set r = obj _
   .Ret()
 WScript.Echo "continued object", r.n
+obj _
+  .Bump
+WScript.Echo "continued statement", obj.n
 c = False
 If c Then
   x = 1
