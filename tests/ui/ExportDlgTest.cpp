@@ -8,6 +8,7 @@
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
 #include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
 #include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
 #include "tests/output/OutputSupport.h"
@@ -19,6 +20,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -306,6 +308,28 @@ TEST_F(ExportDlgTest, BatchRowsAreWholeNumbersUpToTheArrowsLimit)
     expected << QStringLiteral("导出成功!");
     EXPECT_EQ(services.MessageTexts(), expected);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"1.bmp", "2.bmp"}));
+}
+
+TEST_F(ExportDlgTest, ABatchNamedAfterAWeekdayTemplateTakesTheWeekdaysName)
+{
+    auto label = std::make_unique<CLabelData>();
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandDate;
+    band->m_strDateTimeFormat = QStringLiteral("dddd");
+    bands.push_back(std::move(band));
+    AddText(*label, QStringLiteral("Day"), std::move(bands));
+    Open(std::move(label));
+    services.OnNextDialog([this](QDialog& d) {
+        SetText(d, 1274, dir.path());
+        ClickButton(d, 1004);
+        ClickButton(d, 1);
+    });
+    const int weekday = QDate::currentDate().dayOfWeek();
+    frame->HandleCommand(kBatchExport);
+    EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList{QLocale(QLocale::Chinese, QLocale::China).dayName(weekday) + QStringLiteral(".bmp")});
 }
 
 TEST_F(ExportDlgTest, APickedNameWithoutASuffixTakesTheTypeChosenInThePicker)
