@@ -29,6 +29,7 @@
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <vector>
 
@@ -388,9 +389,10 @@ bool CPrintDlg::OnOK()
         // The next range follows the one printed and ends at the last page at the
         // latest. Once the last page is printed it starts past it, where printing is
         // refused: the same labels (serial numbers) never come out twice by accident.
-        const int first = m_nStartPage + m_nPageCount;
-        const int last = first <= m_nTotalPages ? std::min(m_nTotalPages, first + m_nPageCount - 1)
-                                                : first + m_nPageCount - 1;
+        const qint64 next = qint64(m_nStartPage) + m_nPageCount;
+        const int first = static_cast<int>(std::min<qint64>(next, INT_MAX));
+        const int last = static_cast<int>(std::min<qint64>(next <= m_nTotalPages ? m_nTotalPages : INT_MAX,
+                                                           next + m_nPageCount - 1));
         if (m_nRangeMode == 1) {
             m_pStart->setText(QString::number(first));
             m_pCount->setText(QString::number(last - first + 1));
