@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -135,6 +137,12 @@ QString DesktopUiServices::GetSaveFileName(QWidget* parent, const QString& capti
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
+QString DesktopUiServices::GetSaveFileNameOfType(QWidget* parent, const QString& caption, const QString& dir,
+                                                 const QString& filter, QString* chosenFilter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, chosenFilter);
+}
+
 QString DesktopUiServices::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
     return QFileDialog::getExistingDirectory(parent, caption, dir);
@@ -207,6 +215,13 @@ std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services
     std::unique_ptr<UiServices> previous = std::move(Installed());
     Installed() = std::move(services);
     return previous;
+}
+
+void ShowWindowMaximized(QWidget* window)
+{
+    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
+        window->setGeometry(screen->availableGeometry());
+    window->showMaximized();
 }
 
 QString GetSaveFileNameWithSuffix(QWidget* parent, const QString& dir, const QString& filter, const QString& suffix)

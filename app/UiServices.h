@@ -57,6 +57,14 @@ public:
                                     const QString& filter) = 0;
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
+    // A save picker offering several types: *chosenFilter holds the one shown first
+    // and receives the one the user chose. By default the plain picker, leaving it.
+    virtual QString GetSaveFileNameOfType(QWidget* parent, const QString& caption, const QString& dir,
+                                          const QString& filter, QString* chosenFilter)
+    {
+        (void)chosenFilter;
+        return GetSaveFileName(parent, caption, dir, filter);
+    }
     virtual QString GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir) = 0;
     virtual QColor GetColor(QWidget* parent, const QColor& initial) = 0;
     // False when cancelled; font is then unchanged.
@@ -75,6 +83,10 @@ public:
     virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
 
     virtual QDateTime CurrentDateTime() = 0;
+
+    // Where the last print of this run of the program went: a printer's name or the
+    // print dialog's PDF entry; empty before the first.
+    QString m_strLastPrintDestination;
 
     // Shows the help page of the window in the program's help window (the index when
     // the window has no page of its own).
@@ -98,6 +110,8 @@ public:
                             const QString& filter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
+    QString GetSaveFileNameOfType(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                  QString* chosenFilter) override;
     QString GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
     QColor GetColor(QWidget* parent, const QColor& initial) override;
     bool GetFont(QWidget* parent, QFont& font) override;
@@ -118,6 +132,10 @@ std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services
 // The message of a task that failed with an exception not of the program's own:
 // out of memory, or anything else.
 QString UnexpectedFailureText(const std::exception& e);
+
+// Shows a top-level window maximised, and filling the screen's free area also where
+// no window manager maximises it.
+void ShowWindowMaximized(QWidget* window);
 
 // A save dialog whose answer gets the suffix when it has none. The dialog only
 // checked the name as typed, so when adding the suffix names a file that exists,

@@ -231,10 +231,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     });
     RefreshRecentFileActions();
     m_pMainFrame->RestoreLayout();
-    // Full screen also where no window manager maximises.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        m_pMainFrame->setGeometry(screen->availableGeometry());
-    m_pMainFrame->showMaximized();
+    ShowWindowMaximized(m_pMainFrame.get());
 
     if (m_pChecker) {
         connect(m_pChecker.get(), &CInstanceChecker::fileHandedOver, this, &CVellumcraftApp::OpenHandedOverFile);

@@ -37,6 +37,9 @@ enum ScriptEvent : int32_t {
 };
 constexpr int kScriptEventCount = 11;
 constexpr int kScriptTextCount = 21;
+// The stored text after the event texts: the label's free script text (标签 → 编写脚本),
+// which no job runs. The texts after it are kept and stored only.
+constexpr int kScriptPlainText = kScriptEventCount;
 
 struct ScriptEventInfo
 {

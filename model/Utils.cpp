@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QLocale>
 #include <QProcessEnvironment>
 #include <algorithm>
 #include <cmath>
@@ -14,7 +15,7 @@ namespace {
 
 int RunMaximum(QChar letter)
 {
-    return letter == u'y' ? 4 : 2;
+    return letter == u'y' || letter == u'd' ? 4 : 2;
 }
 
 bool IsTokenLetter(QChar c)
@@ -25,6 +26,14 @@ bool IsTokenLetter(QChar c)
 QString TwoDigits(int value)
 {
     return QString::asprintf("%02d", value);
+}
+
+// The weekday names and the AM/PM markers are the program's language, whatever the
+// system's.
+const QLocale& NameLocale()
+{
+    static const QLocale locale(QLocale::Chinese, QLocale::China);
+    return locale;
 }
 
 void EmitRun(const QString& run, const QDateTime& time, QString& out)
@@ -44,12 +53,52 @@ void EmitRun(const QString& run, const QDateTime& time, QString& out)
             out += run;
         return;
     case u'M': out += two ? TwoDigits(date.month()) : QString::number(date.month()); return;
-    case u'd': out += two ? TwoDigits(date.day()) : QString::number(date.day()); return;
+    case u'd':
+        if (run.size() == 4) {
+            out += NameLocale().dayName(date.dayOfWeek(), QLocale::LongFormat);
+        } else {
+            // "ddd" stays what it always was: the two-digit day, then the day.
+            out += run.size() >= 2 ? TwoDigits(date.day()) : QString::number(date.day());
+            if (run.size() == 3)
+                out += QString::number(date.day());
+        }
+        return;
     case u'H': out += two ? TwoDigits(clock.hour()) : QString::number(clock.hour()); return;
     case u'm': out += two ? TwoDigits(clock.minute()) : QString::number(clock.minute()); return;
     case u's': out += two ? TwoDigits(clock.second()) : QString::number(clock.second()); return;
     default: out += run; return;
     }
+}
+
+bool IsAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// The 12-hour clock: "tt" is the AM/PM marker, "h" and "hh" the hour 1 to 12. They
+// are tokens only where they stand apart from other Latin letters, so that a word in
+// a template ("batch", "Attn") keeps printing as itself. Returns the characters
+// used from position i, 0 when the text there is no such token.
+qsizetype EmitTwelveHourToken(const QString& text, qsizetype i, const QDateTime& time, QString& out)
+{
+    const QChar letter = text[i];
+    if (letter != u't' && letter != u'h')
+        return 0;
+    qsizetype end = i;
+    while (end < text.size() && text[end] == letter)
+        ++end;
+    if ((i > 0 && IsAsciiLetter(text[i - 1])) || (end < text.size() && IsAsciiLetter(text[end])))
+        return 0;
+    const QTime clock = time.time();
+    if (letter == u't') {
+        if (end - i != 2)
+            return 0;
+        out += clock.hour() < 12 ? NameLocale().amText() : NameLocale().pmText();
+        return 2;
+    }
+    const int hour = clock.hour() % 12 == 0 ? 12 : clock.hour() % 12;
+    out += end - i >= 2 ? TwoDigits(hour) : QString::number(hour);
+    return std::min<qsizetype>(end - i, 2);
 }
 
 // Path of the running program, whether or not a QCoreApplication exists.
@@ -79,7 +128,8 @@ QString FormatDateTime(const QString& strTemplate, const QDateTime& time)
 {
     QString out;
     QString run;
-    for (const QChar c : strTemplate) {
+    for (qsizetype i = 0; i < strTemplate.size(); ++i) {
+        const QChar c = strTemplate[i];
         if (IsTokenLetter(c)) {
             if (run.isEmpty() || (run[0] == c && run.size() < RunMaximum(c))) {
                 run += c;
@@ -91,6 +141,10 @@ QString FormatDateTime(const QString& strTemplate, const QDateTime& time)
         }
         EmitRun(run, time, out);
         run.clear();
+        if (const qsizetype used = EmitTwelveHourToken(strTemplate, i, time, out)) {
+            i += used - 1;
+            continue;
+        }
         out += c;
     }
     EmitRun(run, time, out);

@@ -8,7 +8,9 @@
 // Value and text utilities shared by the whole program. None keeps state.
 
 // Formats a time by a date/time template: runs of y, M, d, H, m, s become the
-// date and time fields, everything else is copied.
+// date and time fields ("dddd" the weekday's name), "tt" the AM/PM marker and "h",
+// "hh" the hour of the 12-hour clock where they stand apart from other Latin
+// letters; everything else is copied.
 QString FormatDateTime(const QString& strTemplate, const QDateTime& time);
 QString FormatCurrentTime(const QString& strTemplate);
 

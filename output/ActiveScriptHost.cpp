@@ -120,6 +120,14 @@ bool CActiveScriptHost::CallProcedureChecked(const QString& name)
     return called;
 }
 
+void CActiveScriptHost::EndRun()
+{
+    m_bCancelled = false;
+    m_bStopped = m_bRanAway = false;
+    m_bQuiet = false;
+    m_bStopJob = false;
+}
+
 int CActiveScriptHost::ShowText(const QString& text, int buttons, const QString& title)
 {
     // The buttons of each kind of box, in order; an unseen box answers with its default.

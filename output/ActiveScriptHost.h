@@ -61,8 +61,8 @@ public:
 // and calls its procedures. Each error is shown once, in one message box with the
 // interpreter's number, text, line and column; a run-time error ends the running
 // procedure and the job goes on. A procedure that runs past the step or time limit,
-// or is cancelled, stops, and no procedure runs after it: a job never hangs on a
-// script. The error box, and a script's box the user cancels, offer to stop the job
+// or is cancelled, stops, and no procedure runs after it in that run: a job never
+// hangs on a script, and its next run (the print dialog prints again) starts afresh. The error box, and a script's box the user cancels, offer to stop the job
 // or to show no more of the scripts' boxes in it, so that no job floods the user.
 class CActiveScriptHost : public IScriptEngine
 {
@@ -89,6 +89,7 @@ public:
     bool CallProcedureChecked(const QString& name);
     void CallProcedure(const QString& name) override { CallProcedureChecked(name); }
     void Cancel() override { m_bCancelled = true; }
+    void EndRun() override;
     bool StopsJob() const override { return m_bStopJob; }
     void SetStepLimit(uint64_t steps) { m_nStepLimit = steps; }
     void SetTimeLimit(int64_t milliseconds) { m_nTimeLimitMs = milliseconds; }

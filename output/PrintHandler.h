@@ -102,6 +102,8 @@ public:
     void CancelScripts() { m_pScriptEngine->Cancel(); }
     // The user chose, in a script's box, to stop the job.
     bool ScriptsStoppedJob() const { return m_pScriptEngine->StopsJob(); }
+    // A run over the job (one print) is over: the next one runs the scripts again.
+    void EndScriptRun() { m_pScriptEngine->EndRun(); }
     // Seconds since 1970-01-01 UTC; read once, at preparation.
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     // Makes the loader of a data source; CDLBase::CreateLoader by the source's type

@@ -45,8 +45,12 @@ public:
     virtual void Load(CLabelData& label, const QString& moduleText) = 0;
     // Runs a Sub of the module without arguments; errors are the engine's to report.
     virtual void CallProcedure(const QString& name) = 0;
-    // Stops the running procedure soon and every later call; safe from any thread.
+    // Stops the running procedure soon and every later call of this run; safe from any
+    // thread.
     virtual void Cancel() {}
+    // A run of the job (one print of the dialog) is over: its cancel or stop does not
+    // reach the next run.
+    virtual void EndRun() {}
     // True once the user chose, in a script's box, to stop the whole job.
     virtual bool StopsJob() const { return false; }
 };

@@ -11,6 +11,7 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <algorithm>
 #include <climits>
 
@@ -218,6 +219,8 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
         return fail(QStringLiteral("打印过程中发生错误，无法完成。"));
     if (range.startPage < 1)
         return fail(QStringLiteral("起始页不能小于等于0!"));
+    // A stop chosen while the job was prepared (in OnPrintStart) still stops this run.
+    const auto endRun = qScopeGuard([&job] { job.EndScriptRun(); });
     if (!target.BeginDocument(*label, label->m_strTitle))
         return fail(target.GetError());
 

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <clocale>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -206,4 +207,35 @@ CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWi
     CVXUnitEdit* edit = MakeIntegerEdit(id);
     *row = EditWithSpin(edit, MakeSpin(spinId, edit, minimum, maximum));
     return edit;
+}
+
+std::optional<int> ReadWholeNumber(const QLineEdit* edit)
+{
+    const QString all = edit->text();
+    QStringView text = QStringView(all).trimmed();
+    if (text.startsWith(u'+'))
+        text = text.mid(1);
+    const QStringView digits = text.startsWith(u'-') ? text.mid(1) : text;
+    if (digits.isEmpty() || digits.size() > 10
+        || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const qint64 value = text.toLongLong();
+    if (value < INT_MIN || value > INT_MAX)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<int> SpinWholeValue(const CNumSpinCtrl* spin)
+{
+    const std::optional<int> value = spin->GetBuddy() ? ReadWholeNumber(spin->GetBuddy()) : std::nullopt;
+    if (!value || *value < std::ceil(spin->m_fMin) || *value > std::floor(spin->m_fMax))
+        return std::nullopt;
+    return value;
+}
+
+QString SpinRangeMessage(const CNumSpinCtrl* spin)
+{
+    return QStringLiteral("请输入%1到%2之间的整数!")
+        .arg(qint64(std::ceil(spin->m_fMin)))
+        .arg(qint64(std::floor(spin->m_fMax)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class CVXUnitEdit;
 class QLineEdit;
@@ -62,3 +63,14 @@ QWidget* EditWithSpin(QLineEdit* edit, CNumSpinCtrl* spin);
 // stepping it over minimum .. maximum, named by their ids; *row receives the widget
 // holding both, for a layout.
 CVXUnitEdit* MakeCountEdit(int id, int spinId, float minimum, float maximum, QWidget** row);
+
+// The whole number an edit holds ("12", " 12 ", "+12", "-3"); nothing for any other
+// text ("70.0013.5", "1e3", "") or one beyond an int.
+std::optional<int> ReadWholeNumber(const QLineEdit* edit);
+// The whole number the spin's buddy holds, when its text is one ("12", " 12 ", "+12")
+// within the arrows' minimum .. maximum; nothing for any other text ("70.0013.5",
+// "1e3", "") or a number outside the range: a box whose arrows stop at a limit takes
+// no typed number beyond it either.
+std::optional<int> SpinWholeValue(const CNumSpinCtrl* spin);
+// What a dialog says of a box that holds no such number.
+QString SpinRangeMessage(const CNumSpinCtrl* spin);

@@ -216,11 +216,17 @@ void CExportDlg::UpdateDestination()
 
 void CExportDlg::OnBrowse()
 {
-    QString path = Services().GetSaveFileName(this, QStringLiteral("导出图片"), m_pPath->text(), ImageFilter());
+    // The picker opens on the type of the path already there, and a name typed
+    // without a suffix takes the type chosen in it.
+    const QStringList filters = ImageFilter().split(QStringLiteral(";;"));
+    const qsizetype known = ImageTypes().indexOf(u'.' + QFileInfo(m_pPath->text()).suffix().toLower());
+    QString chosen = filters.value(std::max<qsizetype>(known, 0));
+    QString path =
+        Services().GetSaveFileNameOfType(this, QStringLiteral("导出图片"), m_pPath->text(), ImageFilter(), &chosen);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
-        path += ImageTypes().first();
+        path += ImageTypes().value(std::max<qsizetype>(filters.indexOf(chosen), 0));
     m_pPath->setText(path);
 }
 
@@ -277,9 +283,11 @@ CBatchExportDlg::CBatchExportDlg(QWidget* parent) : CExportDlgBase(parent)
     m_pFrom = MakeIntegerEdit(1081);
     m_pTo = MakeIntegerEdit(1082);
     grid->addWidget(new QLabel(QStringLiteral("数据范围:")), 3, 0);
-    grid->addWidget(EditWithSpin(m_pFrom, MakeSpin(1277, m_pFrom, 1, 100000)), 3, 1);
+    m_pFromSpin = MakeSpin(1277, m_pFrom, 1, kMaxRow);
+    m_pToSpin = MakeSpin(1278, m_pTo, 1, kMaxRow);
+    grid->addWidget(EditWithSpin(m_pFrom, m_pFromSpin), 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("到:")), 3, 2, Qt::AlignRight);
-    grid->addWidget(EditWithSpin(m_pTo, MakeSpin(1278, m_pTo, 1, 100000)), 3, 3);
+    grid->addWidget(EditWithSpin(m_pTo, m_pToSpin), 3, 3);
     layout->addWidget(batchBox);
 
     m_pPicture = new CExportPictureControls(this, layout);
@@ -310,14 +318,24 @@ bool CBatchExportDlg::OnOK()
         m_pFolder->setFocus();
         return false;
     }
+    // Rows are whole numbers up to the arrows' limit: a stray "70.0013.5" is no row
+    // 700135, and no run writes a million files because of a typing slip. A typed 0
+    // or less starts at the first row.
+    for (CNumSpinCtrl* spin : {m_pFromSpin, m_pToSpin}) {
+        const std::optional<int> row = ReadWholeNumber(spin->GetBuddy());
+        if (!row || *row > kMaxRow || (spin == m_pToSpin && *row < 1)) {
+            Services().ShowMessage(this, SpinRangeMessage(spin), MessageIcon::Information);
+            spin->GetBuddy()->setFocus();
+            return false;
+        }
+    }
     m_strFolder = m_pFolder->text();
     m_nImageType = m_pType->currentIndex();
     m_strExtension = m_pExtension->text();
     m_strStartName = m_pStartName->text();
     m_bNameAfterObject = m_pNameAfterObject->isChecked();
-    // Rows are numbered from 1: a typed 0 or less starts at the first row.
-    m_nFromRow = std::max(1, LeadingInt(m_pFrom->text()));
-    m_nToRow = std::min(LeadingInt(m_pTo->text()), kMaxRow);
+    m_nFromRow = std::max(1, *ReadWholeNumber(m_pFrom));
+    m_nToRow = *ReadWholeNumber(m_pTo);
     m_nColourDepth = m_pPicture->Depth();
     m_pPicture->ReadResolution(&m_nResolutionMode, &m_nDpi);
     return true;

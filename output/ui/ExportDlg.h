@@ -2,6 +2,7 @@
 
 #include "app/VXBaseDialog.h"
 
+class CNumSpinCtrl;
 class CVXUnitEdit;
 class QComboBox;
 class QCheckBox;
@@ -117,8 +118,8 @@ class CBatchExportDlg : public CExportDlgBase
 public:
     explicit CBatchExportDlg(QWidget* parent = nullptr);
 
-    // The largest row number a run goes to.
-    static constexpr int kMaxRow = 1000000;
+    // The largest row number a run goes to: the arrows' limit, typed or not.
+    static constexpr int kMaxRow = 100000;
 
     QString m_strFolder;
     int m_nImageType = 0;
@@ -140,4 +141,6 @@ private:
     QCheckBox* m_pNameAfterObject;
     CVXUnitEdit* m_pFrom;
     CVXUnitEdit* m_pTo;
+    CNumSpinCtrl* m_pFromSpin;
+    CNumSpinCtrl* m_pToSpin;
 };

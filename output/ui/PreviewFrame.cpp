@@ -444,7 +444,7 @@ CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
     }
     frame->View().m_nCurrentPage = 1;
     frame->View().RenderPage();
-    frame->showMaximized();
+    ShowWindowMaximized(frame);
     frame->raise();
     frame->activateWindow();
     return frame;

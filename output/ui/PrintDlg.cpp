@@ -11,11 +11,12 @@
 #include "output/PrintHandler.h"
 #include "output/ui/JobProgress.h"
 #include "output/ui/ScriptServices.h"
-#include "platform/Numbers.h"
 #include "platform/VXException.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,10 +25,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QStatusTipEvent>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -95,11 +99,6 @@ std::unique_ptr<CPrintTarget> MakeTarget(const QString& printer, const QString& 
     if (!pdfPath.isEmpty())
         return std::make_unique<CPdfFileTarget>(pdfPath);
     return CPrinterTarget::ForPrinter(printer);
-}
-
-int EditValue(const CVXUnitEdit* edit)
-{
-    return LeadingInt(edit->text());
 }
 
 } // namespace
@@ -209,14 +208,14 @@ void CPrintDlg::InitControls()
     m_pPrinters->addItems(printers);
     m_pPrinters->addItem(PdfEntryText(), true);
     m_pPrinters->setItemData(m_pPrinters->count() - 1, true, kPdfRole);
-    // The first printer, then the label's own when it is installed; with no printer
-    // nothing is chosen and the list offers the PDF file.
-    m_pPrinters->setCurrentIndex(printers.isEmpty() ? -1 : 0);
-    if (m_pLabelData) {
-        const int own = printers.indexOf(m_pLabelData->m_strPrinterName);
-        if (own >= 0)
-            m_pPrinters->setCurrentIndex(own);
-    }
+    // The label's own printer when it is installed, else where the last print of this
+    // session went (the PDF file included), else the first printer; with no printer
+    // at all the PDF file, so that 打印 always has somewhere to go.
+    int chosen = m_pLabelData ? printers.indexOf(m_pLabelData->m_strPrinterName) : -1;
+    const QString& last = Services().m_strLastPrintDestination;
+    if (chosen < 0 && !last.isEmpty())
+        chosen = m_pPrinters->findText(last, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_pPrinters->setCurrentIndex(chosen >= 0 ? chosen : 0);
 
     m_pAll->setChecked(true);
     for (CNumSpinCtrl* spin : {m_pStartSpin, m_pCountSpin, m_pFirstSpin, m_pLastSpin})
@@ -268,11 +267,23 @@ bool CPrintDlg::ValidateAndRead()
         return Refuse(QStringLiteral("没有可打印的页!"), nullptr);
     if (m_pPrinters->currentIndex() < 0)
         return Refuse(QStringLiteral("请选择打印机!"), m_pPrinters);
+    // Every box in use holds a whole number: "70.0013.5" is no page 70 nor 700135. An
+    // empty box counts as 0, which the checks below refuse with their own message.
+    std::vector<CNumSpinCtrl*> inUse{m_pCopiesSpin};
+    if (m_nRangeMode == 1)
+        inUse = {m_pStartSpin, m_pCountSpin, m_pCopiesSpin};
+    else if (m_nRangeMode == 2)
+        inUse = {m_pFirstSpin, m_pLastSpin, m_pCopiesSpin};
+    const auto isEmpty = [](const CNumSpinCtrl* spin) { return spin->GetBuddy()->text().trimmed().isEmpty(); };
+    for (CNumSpinCtrl* spin : inUse)
+        if (!isEmpty(spin) && !ReadWholeNumber(spin->GetBuddy()))
+            return Refuse(SpinRangeMessage(spin), spin->GetBuddy());
+    const auto value = [&](const CNumSpinCtrl* spin) { return isEmpty(spin) ? 0 : *ReadWholeNumber(spin->GetBuddy()); };
     int start = 1;
     int count = m_nTotalPages;
     if (m_nRangeMode == 1) {
-        start = EditValue(m_pStart);
-        count = EditValue(m_pCount);
+        start = value(m_pStartSpin);
+        count = value(m_pCountSpin);
         if (start <= 0)
             return Refuse(QStringLiteral("起始页不能小于等于0!"), m_pStart);
         if (count < 1 || count > m_nTotalPages)
@@ -281,17 +292,20 @@ bool CPrintDlg::ValidateAndRead()
         if (qint64(start) + count - 1 > m_nTotalPages)
             return Refuse(QString::asprintf("起始页加页数超出了最后一页(总共%d页)!", m_nTotalPages), m_pStart);
     } else if (m_nRangeMode == 2) {
-        start = EditValue(m_pFirst);
-        const int last = EditValue(m_pLast);
+        start = value(m_pFirstSpin);
+        const int last = value(m_pLastSpin);
         if (start <= 0)
             return Refuse(QStringLiteral("起始页不能小于等于0!"), m_pFirst);
         if (last < start || last > m_nTotalPages)
             return Refuse(QStringLiteral("终止页不能小于起始页,或大于总页数!"), m_pLast);
         count = last - start + 1;
     }
-    const int copies = EditValue(m_pCopies);
+    const int copies = value(m_pCopiesSpin);
     if (copies <= 0)
         return Refuse(QStringLiteral("打印份数必须大于等于1!"), m_pCopies);
+    // As many copies as the arrows go to, typed or not.
+    if (!SpinWholeValue(m_pCopiesSpin))
+        return Refuse(SpinRangeMessage(m_pCopiesSpin), m_pCopies);
 
     const bool pdf = m_pPrinters->currentData(kPdfRole).toBool();
     m_strPrinterName = pdf ? QString() : m_pPrinters->currentText();
@@ -331,6 +345,7 @@ bool CPrintDlg::OnOK()
     m_bPrinting = true;
     m_bCancel = false;
     m_nPrintedPages = 0;
+    Services().m_strLastPrintDestination = m_pPrinters->currentText();
 
     QString error;
     PrintResult result = PrintResult::Failed;
@@ -367,13 +382,17 @@ bool CPrintDlg::OnOK()
         m_pPrint->setFocus();
         return false;
     }
+    if (!m_strPdfPath.isEmpty())
+        ReportPdfWritten();
     if (m_nRangeMode != 0 && m_pMoveOn->isChecked()) {
         Services().ShowMessage(this, QStringLiteral("打印完成!"), MessageIcon::Information);
         // The next range follows the one printed and ends at the last page at the
-        // latest; once the last page is printed, it stays there.
-        const int lastPage = std::max(1, m_nTotalPages);
-        const int first = std::min(lastPage, m_nStartPage + m_nPageCount);
-        const int last = std::min(lastPage, first + m_nPageCount - 1);
+        // latest. Once the last page is printed it starts past it, where printing is
+        // refused: the same labels (serial numbers) never come out twice by accident.
+        const qint64 next = qint64(m_nStartPage) + m_nPageCount;
+        const int first = static_cast<int>(std::min<qint64>(next, INT_MAX));
+        const int last = static_cast<int>(std::min<qint64>(next <= m_nTotalPages ? m_nTotalPages : INT_MAX,
+                                                           next + m_nPageCount - 1));
         if (m_nRangeMode == 1) {
             m_pStart->setText(QString::number(first));
             m_pCount->setText(QString::number(last - first + 1));
@@ -386,6 +405,16 @@ bool CPrintDlg::OnOK()
     }
     m_bPrinting = false;
     return true;
+}
+
+void CPrintDlg::ReportPdfWritten()
+{
+    // The status bar of the window the dialog belongs to says where the file went.
+    QWidget* window = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!window)
+        return;
+    QStatusTipEvent tip(QStringLiteral("已打印到 %1").arg(QDir::toNativeSeparators(m_strPdfPath)));
+    QCoreApplication::sendEvent(window, &tip);
 }
 
 void CPrintDlg::ResetAfterRun()

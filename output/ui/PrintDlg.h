@@ -75,6 +75,7 @@ private:
     void ResetAfterRun();
     void ShowTotalPages();
     QString AskPdfPath();
+    void ReportPdfWritten();
 
     CLabelData* m_pLabelData = nullptr;
     IWindowDataPrompt* m_pPrompt = nullptr;

@@ -4,9 +4,11 @@
 #include "app/Ctl.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
+#include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
+#include "output/ui/WindowDataInputDlg.h"
 #include "platform/Numbers.h"
 
 #include <QActionGroup>
@@ -129,8 +131,20 @@ void CScreenDataPropertyDlg_Form::LoadControls()
 void CScreenDataPropertyDlg_Form::StoreControls()
 {
     m_strCaption = m_pCaption->text();
-    m_nFormWidth = ReadNumber(m_pFormWidth);
-    m_nFormHeight = ReadNumber(m_pFormHeight);
+    // A size beyond any screen would overflow the designer's drawing and the form's
+    // placement: refused, the box showing the size kept.
+    for (auto [edit, size] : {std::pair{m_pFormWidth, &m_nFormWidth}, std::pair{m_pFormHeight, &m_nFormHeight}}) {
+        const std::optional<int> typed = ReadWholeNumber(edit);
+        if (typed && *typed >= 1 && *typed <= CScreenDataView::kMaxFormSize) {
+            *size = *typed;
+            continue;
+        }
+        // The box is put back first: the message takes the focus, which ends the
+        // editing a second time.
+        edit->setText(Number(*size));
+        Services().ShowMessage(this, QStringLiteral("窗口的宽度和高度必须在1到%1之间!").arg(CScreenDataView::kMaxFormSize),
+                               MessageIcon::Stop);
+    }
 }
 
 CScreenDataPropertyDlg_Static::CScreenDataPropertyDlg_Static(QWidget* parent) : CScreenDataPropertyDlg_Base(parent)
@@ -226,10 +240,7 @@ CScreenDataPropertyDlg_Date::CScreenDataPropertyDlg_Date(QWidget* parent) : CScr
 void CScreenDataPropertyDlg_Date::LoadControls()
 {
     CScreenDataPropertyDlg_Base::LoadControls();
-    // Dates are stored without leading zeros ("2026-1-5") or with them; both read.
-    QDate date = QDate::fromString(m_strText.trimmed(), QStringLiteral("yyyy-M-d"));
-    if (!date.isValid())
-        date = QLocale::system().toDate(m_strText.trimmed(), QLocale::ShortFormat);
+    const QDate date = ReadFormDate(m_strText);
     const QSignalBlocker block(m_pDate);
     m_pDate->setDate(date.isValid() ? date : kNoDate);
 }

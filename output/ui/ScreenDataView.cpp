@@ -54,8 +54,9 @@ void CScreenDataView::LoadForm()
     if (!m_pLabelData)
         return;
     m_strCaption = m_pLabelData->m_strFormCaption;
-    m_nFormWidth = m_pLabelData->m_nFormWidth;
-    m_nFormHeight = m_pLabelData->m_nFormHeight;
+    // A damaged file may hold any size; the drawing works within a screen's.
+    m_nFormWidth = std::clamp(m_pLabelData->m_nFormWidth, 1, kMaxFormSize);
+    m_nFormHeight = std::clamp(m_pLabelData->m_nFormHeight, 1, kMaxFormSize);
     for (const auto& item : m_pLabelData->m_formItems) {
         if (auto copy = item ? item->Clone() : nullptr)
             m_items.push_back(std::move(copy));
@@ -335,7 +336,8 @@ void CScreenDataView::ResizeItem(QPoint formPoint, bool release)
 
 void CScreenDataView::ResizeForm(QPoint formPoint)
 {
-    const QPoint p(std::max(formPoint.x(), kMinFormWidth), std::max(formPoint.y(), kMinFormHeight));
+    const QPoint p(std::clamp(formPoint.x(), kMinFormWidth, kMaxFormSize),
+                   std::clamp(formPoint.y(), kMinFormHeight, kMaxFormSize));
     if (m_nResizeHandle != 2)
         m_nFormWidth = p.x();
     if (m_nResizeHandle != 0)

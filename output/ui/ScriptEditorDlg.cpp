@@ -227,6 +227,10 @@ CScriptingDlg::CScriptingDlg(QWidget* parent)
 
 void CScriptingDlg::showEvent(QShowEvent* event)
 {
+    if (!m_bInitialized && m_pLabelData) {
+        m_strText = m_pLabelData->m_strScripts[kScriptPlainText];
+        m_pEdit->setPlainText(ForEditing(m_strText));
+    }
     m_bInitialized = true;
     ApplyLayout();
     QTextCursor start = m_pEdit->textCursor();
@@ -263,7 +267,7 @@ void CScriptingDlg::ApplyLayout()
 
 void CScriptingDlg::accept()
 {
-    m_strText = m_pEdit->toPlainText();
+    m_strText = ForStoring(m_pEdit->toPlainText());
     QDialog::accept();
 }
 
@@ -271,5 +275,13 @@ bool EditScriptText(QWidget* parent, CLabelData& label, const std::function<void
 {
     CScriptingDlg dialog(parent);
     dialog.SetLabelData(&label);
-    return RunDocumentDialog(dialog, documentChanged);
+    if (Services().RunModal(dialog) != QDialog::Accepted)
+        return false;
+    QString& stored = label.m_strScripts[kScriptPlainText];
+    if (dialog.m_strText != stored) {
+        stored = dialog.m_strText;
+        if (documentChanged)
+            documentChanged();
+    }
+    return true;
 }

@@ -72,8 +72,8 @@ private:
 // redo history, marks the document modified and updates its title. True after OK.
 bool EditLabelScripts(QWidget* parent, CLabelData& label, const std::function<void()>& documentChanged);
 
-// Dialog "编写脚本": a free script text in an edit filling the dialog. It keeps
-// nothing in the label; its caller treats OK as a change of the document.
+// Dialog "编写脚本": the label's free script text (kScriptPlainText, stored in the
+// label file; no job runs it) in an edit filling the dialog.
 class CScriptingDlg : public QDialog
 {
     Q_OBJECT
@@ -81,7 +81,7 @@ public:
     explicit CScriptingDlg(QWidget* parent = nullptr);
 
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
-    // The text as the dialog closed with OK.
+    // The label's text while shown; the text as the dialog closed with OK.
     QString m_strText;
 
     void accept() override;
@@ -102,6 +102,7 @@ private:
     QPushButton* m_pSyntaxCheck;
 };
 
-// Command 40542 of the document window: runs the dialog modally over the label and,
-// after OK, calls documentChanged (as EditLabelScripts does). True after OK.
+// Command 40542 of the document window: runs the dialog modally over the label; OK
+// stores the text and, when it changed, calls documentChanged (as EditLabelScripts
+// does); an unchanged text changes nothing. True after OK.
 bool EditScriptText(QWidget* parent, CLabelData& label, const std::function<void()>& documentChanged);

@@ -2,16 +2,20 @@
 
 #include "app/UiServices.h"
 #include "model/SDGraph.h"
+#include "output/ui/ScreenDataView.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
-// Form dates are stored as "%Y-%m-%d".
+// The form's values are written as "%Y-%m-%d".
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
 QWidget* MakeControl(const CSDGraph& item, QWidget* parent)
@@ -35,7 +39,7 @@ QWidget* MakeControl(const CSDGraph& item, QWidget* parent)
         auto* date = new QDateEdit(parent);
         date->setCalendarPopup(true);
         date->setDisplayFormat(kDateFormat);
-        const QDate stored = QDate::fromString(item.m_strText, kDateFormat);
+        const QDate stored = ReadFormDate(item.m_strText);
         date->setDate(stored.isValid() ? stored : Services().CurrentDateTime().date());
         return date;
     }
@@ -45,6 +49,24 @@ QWidget* MakeControl(const CSDGraph& item, QWidget* parent)
 }
 
 } // namespace
+
+QDate ReadFormDate(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    // "M" and "d" take one digit or two, so these read the padded forms as well.
+    for (const char16_t* format : {u"yyyy-M-d", u"yyyy/M/d", u"yyyy.M.d", u"yyyy年M月d日"}) {
+        const QDate date = QDate::fromString(trimmed, QString::fromUtf16(format));
+        if (date.isValid())
+            return date;
+    }
+    const QLocale locale = QLocale::system();
+    for (const QLocale::FormatType type : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QDate date = locale.toDate(trimmed, type);
+        if (date.isValid())
+            return date;
+    }
+    return {};
+}
 
 CWindowDataInputDlg::CWindowDataInputDlg(const QString& caption, int width, int height, WindowDataTags* tags,
                                          QWidget* parent)
@@ -60,7 +82,9 @@ CWindowDataInputDlg::CWindowDataInputDlg(const QString& caption, int width, int 
 void CWindowDataInputDlg::Open()
 {
     setWindowTitle(m_strCaption);
-    setFixedSize(std::max(m_nWidth, 100), std::max(m_nHeight, 80));
+    // A damaged file may hold any size; no form is larger than the designer allows.
+    setFixedSize(std::clamp(m_nWidth, 100, CScreenDataView::kMaxFormSize),
+                 std::clamp(m_nHeight, 80, CScreenDataView::kMaxFormSize));
     m_pOK->move((width() - m_pOK->width()) / 2, height() - m_pOK->height() - 40);
     for (QPointer<QWidget>& control : m_controls)
         delete control.data();

@@ -7,7 +7,12 @@
 #include <memory>
 #include <vector>
 
+class QDate;
 class QPushButton;
+
+// The date a form's date item holds: its text as the designer writes it ("2024-03-05",
+// "2024-3-5") or as the system's locale writes dates; invalid for other text.
+QDate ReadFormDate(const QString& text);
 
 // The label's screen-data form shown at print time (317): its items at their pixel
 // boxes, OK centred under them. OK stores what was typed into the tags; Cancel keeps

@@ -24,6 +24,23 @@ TEST(FormatDateTime, TemplatesRunsAndLiterals)
     EXPECT_EQ(FormatDateTime("HH", QDateTime(QDate(2024, 12, 31), QTime(23, 59, 0))), "23");
 }
 
+TEST(FormatDateTime, WeekdayNameAndTwelveHourClock)
+{
+    const QDateTime afternoon(QDate(2024, 3, 5), QTime(15, 8, 9));
+    EXPECT_EQ(FormatDateTime("dddd", kTime), QString::fromUtf8("星期二"));
+    EXPECT_EQ(FormatDateTime("yyyy-MM-dd dddd", kTime), QString::fromUtf8("2024-03-05 星期二"));
+    EXPECT_EQ(FormatDateTime("tt h:mm:ss", kTime), QString::fromUtf8("上午 7:08:09"));
+    EXPECT_EQ(FormatDateTime("tt h:mm", afternoon), QString::fromUtf8("下午 3:08"));
+    EXPECT_EQ(FormatDateTime("tt H:mm", afternoon), QString::fromUtf8("下午 15:08"));
+    EXPECT_EQ(FormatDateTime("hh:mm tt", afternoon), QString::fromUtf8("03:08 下午"));
+    EXPECT_EQ(FormatDateTime("h", QDateTime(QDate(2024, 3, 5), QTime(0, 30))), "12");
+    EXPECT_EQ(FormatDateTime("h", QDateTime(QDate(2024, 3, 5), QTime(12, 30))), "12");
+    // What already printed keeps printing the same: "ddd", and Latin words.
+    EXPECT_EQ(FormatDateTime("ddd", kTime), "055");
+    EXPECT_EQ(FormatDateTime("batch #A-1", afternoon), "batch #A-1");
+    EXPECT_EQ(FormatDateTime("Attn: t", afternoon), "Attn: t");
+}
+
 TEST(FloatText, ShortAndFixedForms)
 {
     EXPECT_EQ(FormatFloat2(1.005f), "1.00");

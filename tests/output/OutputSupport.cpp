@@ -192,3 +192,18 @@ std::vector<QImage> RasterisePdf(const QString& pdf, int dpi)
         pages.emplace_back(dir.filePath(png));
     return pages;
 }
+
+QStringList PdfPageTexts(const QString& pdf)
+{
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    if (!text.waitForFinished(60000) || text.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext failed: " << text.readAllStandardError().toStdString();
+        return {};
+    }
+    // pdftotext ends every page with a form feed.
+    QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}

@@ -74,3 +74,7 @@ std::vector<QByteArray> InflatedPdfStreams(const QString& pdf);
 // The pages of a PDF file rasterised by pdftoppm at dpi, in order; a failure is
 // reported to the running test and gives no pages.
 std::vector<QImage> RasterisePdf(const QString& pdf, int dpi);
+
+// The text of each page of a PDF file as pdftotext reads it, in order; a failure is
+// reported to the running test and gives no pages.
+QStringList PdfPageTexts(const QString& pdf);

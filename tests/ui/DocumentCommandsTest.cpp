@@ -6,7 +6,9 @@
 #include "FakeServices.h"
 #include "ShellTestSupport.h"
 #include "app/Ctl.h"
+#include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "app/VXStatusBar.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
@@ -28,6 +30,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextEdit>
 #include <QPointer>
 #include <QSet>
@@ -275,7 +278,12 @@ TEST_F(DocumentCommandsTest, FormAndScriptDialogsMarkTheDocumentOnlyOnOk)
         CChildFrame& window = OpenLabel();
         QSignalSpy pane(frame.get(), &CMainFrame::objectPaneUpdate);
         for (const int button : {2, 1}) {
-            services.OnNextDialog([button](QDialog& dialog) { ctl<QPushButton>(&dialog, button)->click(); });
+            services.OnNextDialog([button](QDialog& dialog) {
+                // The free script text changes the document only when it changed.
+                if (auto* text = dialog.findChild<QTextEdit*>(CtlName(1080)))
+                    QTest::keyClicks(text, QStringLiteral("x"));
+                ctl<QPushButton>(&dialog, button)->click();
+            });
             Run(c.command);
             EXPECT_EQ(window.IsModified(), button == 1);
         }
@@ -285,6 +293,66 @@ TEST_F(DocumentCommandsTest, FormAndScriptDialogsMarkTheDocumentOnlyOnOk)
         window.close();
     }
     EXPECT_TRUE(services.dialogs.empty());
+}
+
+TEST_F(DocumentCommandsTest, TheFreeScriptTextIsKeptSavedAndShownAgain)
+{
+    CChildFrame& window = OpenLabel();
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* text = dialog.findChild<QTextEdit*>(CtlName(1080));
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(text->toPlainText().isEmpty());
+        QTest::keyClicks(text, QStringLiteral("Sub Hello()"));
+        QTest::keyClick(text, Qt::Key_Return);
+        QTest::keyClicks(text, QStringLiteral("End Sub"));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    Run(CmdLabelScriptText);
+    EXPECT_TRUE(window.IsModified());
+    EXPECT_EQ(window.LabelData().m_strScripts[kScriptPlainText], QStringLiteral("Sub Hello()\r\nEnd Sub"));
+    Run(57603);
+    EXPECT_FALSE(window.IsModified());
+    const QString path = window.LabelData().m_strFilePath;
+    EXPECT_EQ(Reread(path)->m_strScripts[kScriptPlainText], QStringLiteral("Sub Hello()\r\nEnd Sub"));
+    window.close();
+
+    // Reopened, the dialog shows the text; OK without a change keeps the document
+    // as it was, its undo history included.
+    auto* again = static_cast<CChildFrame*>(frame->OpenLabelFile(path));
+    ASSERT_NE(again, nullptr);
+    Run(CmdEditSelectAll);
+    Run(CmdEditDelete);
+    ASSERT_TRUE(again->View().UndoManager().CanUndo());
+    again->View().SetModified(false);
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QTextEdit*>(CtlName(1080))->toPlainText(), QStringLiteral("Sub Hello()\nEnd Sub"));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    Run(CmdLabelScriptText);
+    EXPECT_FALSE(again->IsModified());
+    EXPECT_TRUE(again->View().UndoManager().CanUndo());
+    EXPECT_TRUE(services.dialogs.empty());
+}
+
+TEST_F(DocumentCommandsTest, APdfPrintWithoutAPrinterSaysInTheStatusBarWhereItWent)
+{
+    OpenLabel();
+    services.printers.clear();
+    const QString pdf = m_dir.filePath(QStringLiteral("out.pdf"));
+    services.files.push_back(pdf);
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(ctl<QComboBox>(&dialog, 1001)->currentText(), CPrintDlg::PdfEntryText());
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    Run(57607);
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+    const QStringList pages = PdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("FROMFILE"))) << pages[0].toStdString();
+    auto* status = frame->findChild<CVXStatusBar*>();
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->MessageText(), QStringLiteral("已打印到 %1").arg(QDir::toNativeSeparators(pdf)));
+    EXPECT_FALSE(status->ShowsPanes());
 }
 
 TEST_F(DocumentCommandsTest, NewAsksTheSettingsAndCancelOpensNothing)

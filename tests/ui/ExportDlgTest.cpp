@@ -8,6 +8,7 @@
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
 #include "model/BarcodeGraph.h"
+#include "model/DataBand.h"
 #include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
 #include "tests/output/OutputSupport.h"
@@ -19,6 +20,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -263,7 +265,7 @@ TEST_F(ExportDlgTest, BatchDialogReadsRowsTypeAndName)
     } cases[] = {
         {"5", "9", 5, 9},
         {"-3", "2", 1, 2},
-        {"1", "2000000", 1, CBatchExportDlg::kMaxRow},
+        {"1", "100000", 1, CBatchExportDlg::kMaxRow},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.from.toStdString());
@@ -283,6 +285,82 @@ TEST_F(ExportDlgTest, BatchDialogReadsRowsTypeAndName)
         EXPECT_EQ(dialog.m_nColourDepth, 0);
         EXPECT_EQ(dialog.m_nResolutionMode, 0);
     }
+}
+
+TEST_F(ExportDlgTest, BatchRowsAreWholeNumbersUpToTheArrowsLimit)
+{
+    // A label without data: each row is one picture of the next serial.
+    auto label = std::make_unique<CLabelData>();
+    AddSerialBarcode(*label, QStringLiteral("S"), 1, 5.0f, 5.0f);
+    Open(std::move(label));
+    services.OnNextDialog([this](QDialog& d) {
+        SetText(d, 1274, dir.path());
+        for (const char* typed : {"70.0013.5", "700135", "2000000", "1e3", ""}) {
+            SetText(d, 1082, QString::fromLatin1(typed));
+            ClickButton(d, 1);
+            EXPECT_TRUE(d.isVisible()) << typed;
+        }
+        SetText(d, 1082, QStringLiteral("2"));
+        ClickButton(d, 1);
+    });
+    frame->HandleCommand(kBatchExport);
+    QStringList expected(5, QStringLiteral("请输入1到100000之间的整数!"));
+    expected << QStringLiteral("导出成功!");
+    EXPECT_EQ(services.MessageTexts(), expected);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"1.bmp", "2.bmp"}));
+}
+
+TEST_F(ExportDlgTest, ABatchNamedAfterAWeekdayTemplateTakesTheWeekdaysName)
+{
+    auto label = std::make_unique<CLabelData>();
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandDate;
+    band->m_strDateTimeFormat = QStringLiteral("dddd");
+    bands.push_back(std::move(band));
+    AddText(*label, QStringLiteral("Day"), std::move(bands));
+    Open(std::move(label));
+    services.OnNextDialog([this](QDialog& d) {
+        SetText(d, 1274, dir.path());
+        ClickButton(d, 1004);
+        ClickButton(d, 1);
+    });
+    const int weekday = QDate::currentDate().dayOfWeek();
+    frame->HandleCommand(kBatchExport);
+    EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList{QLocale(QLocale::Chinese, QLocale::China).dayName(weekday) + QStringLiteral(".bmp")});
+}
+
+TEST_F(ExportDlgTest, APickedNameWithoutASuffixTakesTheTypeChosenInThePicker)
+{
+    auto label = std::make_unique<CLabelData>();
+    AddEncodedBarcode(*label, QStringLiteral("TYPE-9"));
+    Open(std::move(label));
+    services.files = {Path(QStringLiteral("code")), Path(QStringLiteral("photo"))};
+    services.chosenTypes = {QStringLiteral("PNG (*.png)"), QStringLiteral("JPEG (*.jpeg)")};
+    services.OnNextDialog([](QDialog& d) {
+        ClickButton(d, 1131);
+        ClickButton(d, 1280);
+        EXPECT_TRUE(ctl<QLineEdit>(&d, 1279)->text().endsWith("/code.png"));
+        ClickButton(d, 1149);
+        SetText(d, 1079, QStringLiteral("300"));
+        ClickButton(d, 1);
+    });
+    frame->HandleCommand(kExport);
+    EXPECT_EQ(services.MessageTexts(), QStringList{"导出成功!"});
+    QImageReader reader(Path(QStringLiteral("code.png")));
+    EXPECT_EQ(reader.format(), "png");
+    EXPECT_EQ(ReadCode128(reader.read()), QStringLiteral("TYPE-9"));
+
+    // The picker opens on the type of the path there; another type is taken as well.
+    services.OnNextDialog([](QDialog& d) {
+        ClickButton(d, 1280);
+        EXPECT_TRUE(ctl<QLineEdit>(&d, 1279)->text().endsWith("/photo.jpeg"));
+        d.reject();
+    });
+    frame->HandleCommand(kExport);
+    EXPECT_EQ(services.shownFilters, (QStringList{QStringLiteral("BMP (*.bmp)"), QStringLiteral("PNG (*.png)")}));
 }
 
 // The dialog as a person sees it: VC_SHOWCASE_DIR names the folder for the image.

@@ -42,6 +42,14 @@ public:
                     const QString& caption) override;
     QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(files); }
     QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(files); }
+    QString GetSaveFileNameOfType(QWidget*, const QString&, const QString&, const QString&,
+                                  QString* chosenFilter) override
+    {
+        shownFilters.push_back(chosenFilter ? *chosenFilter : QString());
+        if (!chosenTypes.empty() && chosenFilter)
+            *chosenFilter = Next(chosenTypes);
+        return Next(files);
+    }
     QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return Next(files); }
     QColor GetColor(QWidget*, const QColor& initial) override;
     bool GetFont(QWidget* parent, QFont& font) override;
@@ -57,6 +65,8 @@ public:
     std::vector<Message> messages;
     std::deque<int> answers;            // message answers; the first button's when empty
     std::deque<QString> files;          // picker answers; empty (cancelled) when none left
+    std::deque<QString> chosenTypes;    // filters chosen in pickers of several types; else the one shown
+    QStringList shownFilters;           // the filter each such picker showed first
     std::deque<QColor> colors;          // invalid (cancelled) when none left
     std::deque<QFont> fonts;
     QStringList printers;

@@ -7,8 +7,12 @@
 #include "barcode/BarcodeImpl_Code128.h"
 #include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
+#include "dialogs/properties/DataSourcePane.h"
+#include "model/DataBand.h"
+#include "model/GlobalSettings.h"
 #include "model/TextGraph.h"
 #include "output/ui/PreviewFrame.h"
+#include "output/ui/PrintDlg.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
 #include "tests/output/OutputSupport.h"
@@ -18,6 +22,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QStatusBar>
@@ -242,6 +250,78 @@ TEST(Preview, AFailingPageIsReportedAndThePreviewGoesOn)
     frame->View().repaint();
     frame->GoToPage(1);
     EXPECT_EQ(frame->View().m_items.size(), 4u);
+}
+
+TEST(Preview, OpensMaximisedOnTheScreen)
+{
+    FakeServices services;
+    auto label = SerialLabel();
+    std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_EQ(frame->geometry().size(), frame->screen()->availableGeometry().size());
+}
+
+// The templates the data-band pane offers print what their names promise: the
+// weekday's name, the AM/PM marker, the hour of the 12-hour clock; the same in the
+// pane's samples, the preview and the printed PDF.
+TEST(Preview, WeekdayAndTwelveHourTemplatesInThePaneThePreviewAndThePdf)
+{
+    FakeServices services;
+    services.now = QDateTime(QDate(2024, 3, 5), QTime(15, 8, 9));
+    if (CGlobalSettings::GetInstance()->m_dateTemplates.isEmpty())
+        CGlobalSettings::GetInstance()->Init();
+    const auto sample = [](bool time, const QString& name) {
+        CDataSourceEdtPane_DateTime pane(time);
+        const QStringList& templates =
+            time ? CGlobalSettings::GetInstance()->m_timeTemplates : CGlobalSettings::GetInstance()->m_dateTemplates;
+        return pane.m_format->itemText(templates.indexOf(name));
+    };
+    EXPECT_EQ(sample(false, "dddd"), QStringLiteral("星期二"));
+    EXPECT_EQ(sample(false, QStringLiteral("yyyy年M月d日")), QStringLiteral("2024年3月5日"));
+    EXPECT_EQ(sample(true, "tt h:mm"), QStringLiteral("下午 3:08"));
+    EXPECT_EQ(sample(true, "tt h:mm:ss"), QStringLiteral("下午 3:08:09"));
+    EXPECT_EQ(sample(true, "tt H:mm"), QStringLiteral("下午 15:08"));
+    EXPECT_EQ(sample(true, "H:mm:ss"), QStringLiteral("15:08:09"));
+
+    // The job reads the real clock.
+    auto label = MakeGridLabel(1, 1);
+    label->m_fLabelWidth = 80;
+    label->m_fLabelHeight = 30;
+    label->m_nPrintCount = 1;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    for (const char* format : {"dddd", "tt h"}) {
+        auto band = std::make_unique<CDataBand>();
+        band->m_nKind = format[0] == 'd' ? BandDate : BandTime;
+        band->m_strDateTimeFormat = QString::fromLatin1(format);
+        bands.push_back(std::move(band));
+        bands.push_back(ConstantBand(QStringLiteral(" ")));
+    }
+    AddText(*label, "T", std::move(bands)).m_fWidth = 70;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    const QString expected = QStringLiteral("%1 %2 %3 ")
+                                 .arg(chinese.dayName(now.date().dayOfWeek()),
+                                      now.time().hour() < 12 ? QStringLiteral("上午") : QStringLiteral("下午"))
+                                 .arg(now.time().hour() % 12 == 0 ? 12 : now.time().hour() % 12);
+
+    std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(FirstText(frame->View()), expected);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("week.pdf");
+    services.files.push_back(pdf);
+    services.OnNextDialog([](QDialog& d) {
+        auto* printers = ctl<QComboBox>(&d, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    frame->Commands().Action(40508)->trigger();
+    const QStringList pages = PdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QRegularExpression space(QStringLiteral("\\s"));
+    EXPECT_TRUE(QString(pages[0]).remove(space).contains(QString(expected).remove(space))) << pages[0].toStdString();
 }
 
 TEST(Preview, PictureOfThePreview)

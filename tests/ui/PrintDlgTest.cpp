@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -207,6 +208,12 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
         {12, "0", "2", "1", QStringLiteral("起始页不能小于等于0!")},
         {12, "3", "2", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {1003, {}, {}, "0", QStringLiteral("打印份数必须大于等于1!")},
+        // Every box takes whole numbers only, the copies no more than its arrows go to.
+        {1003, {}, {}, "100107", QStringLiteral("请输入1到1000之间的整数!")},
+        {1003, {}, {}, "1001", QStringLiteral("请输入1到1000之间的整数!")},
+        {1003, {}, {}, "70.0013.5", QStringLiteral("请输入1到1000之间的整数!")},
+        {12, "2.5", "4", "1", QStringLiteral("请输入1到4之间的整数!")},
+        {11, "1", "4abc", "1", QStringLiteral("请输入1到4之间的整数!")},
     };
     for (const Case& c : cases) {
         auto label = PagedLabel(4);
@@ -221,16 +228,17 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
         EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
     }
 
-    // No printer installed: nothing is chosen until the user picks one, or the PDF file.
+    // No printer installed: the PDF file is chosen, and 打印 asks where to write it.
     auto label = PagedLabel(1);
     DialogRun run(*label);
     run.services.printers.clear();
     run.dialog.CreatePrintHandler();
     auto* printers = ctl<QComboBox>(&run.dialog, 1001);
-    EXPECT_EQ(printers->currentIndex(), -1);
     EXPECT_EQ(printers->count(), 1);
+    EXPECT_EQ(printers->currentText(), CPrintDlg::PdfEntryText());
     run.Print();
-    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("请选择打印机!")});
+    EXPECT_TRUE(run.services.messages.empty()) << run.services.MessageTexts().join(" ").toStdString();
+    EXPECT_TRUE(run.log.pages.isEmpty()); // the file picker was cancelled
 }
 
 TEST(PrintDlg, NothingToPrintIsSaidAndNoDocumentStarts)
@@ -270,7 +278,7 @@ TEST(PrintDlg, MovesOnToTheNextRangeAfterPrinting)
     EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
 }
 
-TEST(PrintDlg, MovingOnStopsAtTheLastPage)
+TEST(PrintDlg, MovingOnPastTheLastPageRefusesTheNextPrint)
 {
     for (const int mode : {11, 12}) {
         SCOPED_TRACE(mode);
@@ -291,9 +299,27 @@ TEST(PrintDlg, MovingOnStopsAtTheLastPage)
         EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
         run.Print();
         EXPECT_EQ(run.log.pages, (QStringList{"1", "2", "3"}));
-        EXPECT_EQ(range(), (mode == 11 ? QStringList{"3", "1"} : QStringList{"3", "3"}));
-        EXPECT_EQ(run.services.MessageTexts(), (QStringList{"打印完成!", "打印完成!"}));
+        // Every page is printed: the range shown lies past the last page, and printing
+        // it again is refused, so page 3's labels (serial numbers) do not come twice.
+        EXPECT_EQ(range(), (mode == 11 ? QStringList{"4", "1"} : QStringList{"4", "4"}));
+        run.Print();
+        EXPECT_EQ(run.log.pages, (QStringList{"1", "2", "3"}));
+        EXPECT_EQ(run.services.MessageTexts(),
+                  (QStringList{"打印完成!", "打印完成!",
+                               mode == 11 ? QStringLiteral("起始页加页数超出了最后一页(总共3页)!")
+                                          : QStringLiteral("终止页不能小于起始页,或大于总页数!")}));
     }
+}
+
+TEST(PrintDlg, TheCopiesBoxPrintsUpToTheTopOfItsRange)
+{
+    // The top of the range still prints.
+    auto label = PagedLabel(1);
+    DialogRun run(*label);
+    run.Set(26, " 1000 ");
+    run.Print();
+    EXPECT_TRUE(run.services.messages.empty());
+    EXPECT_EQ(run.log.pages.size(), 1000);
 }
 
 TEST(PrintDlg, CancelAsksAndStopsAfterTheCurrentPage)
@@ -435,9 +461,8 @@ TEST(PrintDlg, PrintsADocumentIntoAPdfThatDecodes)
     const QString pdf = dir.filePath("out.pdf");
     services.files.push_back(dir.filePath("out"));
     services.OnNextDialog([](QDialog& dialog) {
-        auto* printers = ctl<QComboBox>(&dialog, 1001);
-        EXPECT_EQ(printers->currentIndex(), -1);
-        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        // No printer: the PDF file is chosen already.
+        EXPECT_EQ(ctl<QComboBox>(&dialog, 1001)->currentText(), CPrintDlg::PdfEntryText());
         ctl<QPushButton>(&dialog, 1)->click();
     });
     RunPrintDialog(*label, nullptr);
@@ -520,4 +545,124 @@ TEST(PrintDlg, ACancelledPdfLeavesNoFileBehind)
     RunPrintDialog(*label, nullptr);
     EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(PrintDlg, OpensOnTheLabelsPrinterElseTheLastDestinationElseTheFirst)
+{
+    FakeServices services;
+    services.printers = {QStringLiteral("Office"), QStringLiteral("Shop")};
+    const auto opensOn = [&](const QString& labelPrinter) {
+        auto label = PagedLabel(1);
+        label->m_strPrinterName = labelPrinter;
+        CPrintDlg dialog;
+        dialog.SetLabelData(label.get());
+        dialog.CreatePrintHandler();
+        return ctl<QComboBox>(&dialog, 1001)->currentText();
+    };
+    EXPECT_EQ(opensOn(QString()), QStringLiteral("Office"));
+
+    // A print to the PDF file: the next dialog opens on it, unless the label's own
+    // printer is there.
+    QTemporaryDir dir;
+    services.files.push_back(dir.filePath("first.pdf"));
+    auto label = PagedLabel(1);
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
+    RunPrintDialog(*label, nullptr);
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath("first.pdf")));
+    EXPECT_EQ(opensOn(QString()), CPrintDlg::PdfEntryText());
+    EXPECT_EQ(opensOn(QStringLiteral("Gone")), CPrintDlg::PdfEntryText());
+    EXPECT_EQ(opensOn(QStringLiteral("Shop")), QStringLiteral("Shop"));
+}
+
+namespace {
+
+// A label whose OnLabelStart script gives Text1 its value, numbered by a counter that
+// lives as long as the job.
+std::unique_ptr<CLabelData> PrintDlgScriptedLabel(int pages, const QString& script)
+{
+    auto label = PagedLabel(pages);
+    label->m_fLabelWidth = 80;
+    label->m_fLabelHeight = 30;
+    AddText(*label, "Text1", {}).m_strText = QStringLiteral("PLAIN");
+    label->m_strScripts[ScriptShared] = QStringLiteral("Dim n");
+    label->m_strScripts[ScriptOnLabelStart] = script;
+    return label;
+}
+
+// Prints the dialog's label into the PDF file path, through the dialog's own 打印.
+void PrintDlgToPdf(FakeServices& services, CPrintDlg& dialog, const QString& path)
+{
+    auto* printers = ctl<QComboBox>(&dialog, 1001);
+    printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+    services.files.push_back(path);
+    ctl<QPushButton>(&dialog, 1)->click();
+}
+
+// Each page shows the value the script gave and not the label's own.
+void ExpectScriptedPages(const QString& pdf, const QString& prefix, int first, int count)
+{
+    const QStringList pages = PdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_TRUE(pages[i].contains(prefix + QString::number(first + i))) << pages[i].toStdString();
+        EXPECT_FALSE(pages[i].contains(QStringLiteral("PLAIN"))) << i;
+    }
+}
+
+} // namespace
+
+TEST(PrintDlg, AfterACancelledRunTheNextRunRunsTheScriptsOnEveryLabel)
+{
+    QTemporaryDir dir;
+    FakeServices services;
+    services.printers = {QStringLiteral("Office")};
+    auto label = PrintDlgScriptedLabel(3, "n = n + 1\r\nObjects.Item(\"Text1\").Value = \"SCRIPTED\" & n");
+    CPrintDlg dialog;
+    dialog.SetLabelData(label.get());
+    dialog.CreatePrintHandler();
+    dialog.show();
+
+    // The first run is cancelled after its first page.
+    services.answers.push_back(IDYES);
+    QMetaObject::invokeMethod(&dialog, "reject", Qt::QueuedConnection);
+    PrintDlgToPdf(services, dialog, dir.filePath("cancelled.pdf"));
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("您确定取消打印任务吗？")});
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("cancelled.pdf")));
+    ASSERT_TRUE(dialog.isVisible());
+
+    PrintDlgToPdf(services, dialog, dir.filePath("again.pdf"));
+    EXPECT_FALSE(dialog.isVisible());
+    ExpectScriptedPages(dir.filePath("again.pdf"), QStringLiteral("SCRIPTED"), 2, 3);
+}
+
+TEST(PrintDlg, StoppingAJobInAScriptErrorBoxStopsThatJobOnly)
+{
+    QTemporaryDir dir;
+    FakeServices services;
+    services.printers = {QStringLiteral("Office")};
+    // The first label of the first run fails; the others are numbered.
+    auto label = PrintDlgScriptedLabel(3, "n = n + 1\r\nIf n = 1 Then x = 1 / 0\r\n"
+                                  "Objects.Item(\"Text1\").Value = \"LABEL\" & n");
+    CPrintDlg dialog;
+    dialog.SetLabelData(label.get());
+    dialog.CreatePrintHandler();
+    dialog.show();
+    services.OnNextDialog([](QDialog& box) {
+        EXPECT_EQ(box.windowTitle(), "脚本错误");
+        box.findChild<QPushButton*>("stop")->click();
+    });
+    PrintDlgToPdf(services, dialog, dir.filePath("stopped.pdf"));
+    EXPECT_TRUE(services.dialogs.empty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("stopped.pdf")));
+    ASSERT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(ctl<QPushButton>(&dialog, 1)->isEnabled());
+
+    // The dialog prints again, scripts and all.
+    PrintDlgToPdf(services, dialog, dir.filePath("again.pdf"));
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+    ExpectScriptedPages(dir.filePath("again.pdf"), QStringLiteral("LABEL"), 2, 3);
 }

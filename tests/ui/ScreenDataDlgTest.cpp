@@ -11,10 +11,12 @@
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
+#include "model/TextGraph.h"
 #include "output/ui/ScreenDataDlg.h"
 #include "output/ui/PrintCommands.h"
 #include "output/ui/PrintDlg.h"
 #include "output/ui/ScreenDataView.h"
+#include "output/ui/WindowDataInputDlg.h"
 #include "tests/model/DocRoundTrip.h"
 #include "tests/output/OutputSupport.h"
 
@@ -22,6 +24,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLocale>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -323,6 +326,31 @@ TEST_F(ScreenDataDlgTest, PagesRoundTripEveryField)
     EXPECT_EQ(QSize(view->m_nFormWidth, view->m_nFormHeight), QSize(400, 250));
 }
 
+TEST_F(ScreenDataDlgTest, AFormSizeBeyondAScreenIsRefused)
+{
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(380, 200));
+    auto* width = ctl<QLineEdit>(dialog->CurrentPage(), 1086);
+    auto* height = ctl<QLineEdit>(dialog->CurrentPage(), 1087);
+    for (const char* typed : {"999999999999999999999", "4097", "0"}) {
+        services.messages.clear();
+        ReplaceText(width, QString::fromLatin1(typed));
+        ReplaceText(height, QString::fromLatin1(typed));
+        EXPECT_EQ(services.MessageTexts(), QStringList(2, QStringLiteral("窗口的宽度和高度必须在1到4096之间!")))
+            << typed;
+        EXPECT_EQ(QSize(view->m_nFormWidth, view->m_nFormHeight), QSize(500, 300)) << typed;
+        EXPECT_EQ(width->text(), QStringLiteral("500"));
+    }
+    services.messages.clear();
+    ReplaceText(width, QStringLiteral("4096"));
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(view->m_nFormWidth, 4096);
+    // The largest form still draws, its edge handles where the form ends.
+    view->repaint();
+    ctl<QPushButton>(dialog.get(), 1)->click();
+    EXPECT_EQ(label.m_nFormWidth, 4096);
+    EXPECT_EQ(label.m_nFormHeight, 300);
+}
+
 TEST_F(ScreenDataDlgTest, ClashingOrEmptyNamesAreRefusedAndRenamesReachTheSelector)
 {
     Create(SDToolStatic, {10, 10});
@@ -465,6 +493,71 @@ TEST(ScreenDataDlg, ADesignedFormAsksForTheValuesThatArePrinted)
             read << *value;
     }
     EXPECT_EQ(read, (QStringList{"LOT-A7", "LOT-B8"}));
+}
+
+// A date item takes the designer's date (written without leading zeros, "2024-3-5"):
+// the print-time form shows it on any later day, and it comes out of the PDF.
+TEST(ScreenDataDlg, ADesignedDateIsTheFormsDateInPrint)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    FakeServices services;
+    services.now = QDateTime(QDate(2024, 3, 5), QTime(9, 0));
+    auto label = MakeGridLabel(1, 1);
+    label->m_fLabelWidth = 80;
+    label->m_fLabelHeight = 30;
+    label->m_nPrintCount = 1;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = BandWindowData;
+    bands.push_back(std::move(band));
+    AddText(*label, "T", std::move(bands));
+
+    // A date item made with a click, as it comes: named and dated by the designer.
+    services.OnNextDialog([](QDialog& d) {
+        auto* view = static_cast<CScreenDataDlg&>(d).View();
+        d.findChild<QAction*>(QStringLiteral("cmd_40547"))->trigger();
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(80, 10));
+        d.findChild<QAction*>(QStringLiteral("cmd_40544"))->trigger();
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, At(10, 10));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    ASSERT_TRUE(EditScreenDataForm(*label, nullptr));
+    ASSERT_EQ(label->m_formItems.size(), 2u);
+    EXPECT_EQ(label->m_formItems[0]->m_strText, QStringLiteral("2024-3-5"));
+    static_cast<CTextGraph&>(*label->m_objects.front()).m_bands.front()->m_strWindowItem =
+        label->m_formItems[0]->m_strName;
+
+    // Printed on a later day.
+    services.now = QDateTime(QDate(2026, 12, 7), QTime(9, 0));
+    const QString pdf = dir.filePath("made.pdf");
+    services.files.push_back(pdf);
+    services.OnNextDialog([](QDialog& d) {
+        auto* printers = ctl<QComboBox>(&d, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    services.OnNextDialog([](QDialog& d) {
+        auto* date = d.findChild<QDateEdit*>();
+        ASSERT_NE(date, nullptr);
+        EXPECT_EQ(date->date(), QDate(2024, 3, 5));
+        ctl<QPushButton>(&d, 1)->click();
+    });
+    RunPrintDialog(*label, nullptr);
+    EXPECT_TRUE(services.dialogs.empty());
+    const QStringList pages = PdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("2024-03-05"))) << pages[0].toStdString();
+}
+
+TEST(ScreenDataDlg, FormDatesAreReadAsTheDesignerAndTheLocaleWriteThem)
+{
+    for (const char* text : {"2024-3-5", "2024-03-05", " 2024-3-05 ", "2024/3/5", "2024.03.05"})
+        EXPECT_EQ(ReadFormDate(QString::fromLatin1(text)), QDate(2024, 3, 5)) << text;
+    EXPECT_EQ(ReadFormDate(QStringLiteral("2024年3月5日")), QDate(2024, 3, 5));
+    EXPECT_EQ(ReadFormDate(QLocale::system().toString(QDate(2024, 3, 5), QLocale::LongFormat)), QDate(2024, 3, 5));
+    for (const char* text : {"", "Date", "2024-13-5", "2024-2-30"})
+        EXPECT_FALSE(ReadFormDate(QString::fromLatin1(text)).isValid()) << text;
 }
 
 // The designer with a few items, grabbed for a person to look at.

@@ -151,7 +151,10 @@ TEST(ScriptEditor, ScriptTextDialogKeepsNothingButOkChangesTheDocument)
         EXPECT_EQ(EditScriptText(nullptr, label, [&] { ++changed; }), button == 1);
     }
     EXPECT_EQ(changed, 1);
-    EXPECT_EQ(label.m_strScripts, before);
+    // OK kept the text as the label's free script text, Cancel kept nothing more.
+    auto expected = before;
+    expected[kScriptPlainText] = QStringLiteral("Sub A()");
+    EXPECT_EQ(label.m_strScripts, expected);
 }
 
 TEST(ScriptEditor, ScriptDialogsAndQuitAsTheProgramShowsThem)
