@@ -187,7 +187,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     // The options first: one of them says whether the splash is wanted at all.
     CGlobalSettings* settings = CGlobalSettings::GetInstance();
     settings->Init();
-    settings->LoadOptions();
+    if (const QString trouble = settings->LoadOptions(); !trouble.isEmpty())
+        Services().ShowMessage(nullptr, trouble, MessageIcon::Warning);
     if (options.splash && settings->m_bShowAppWelcome)
         CSplashWindow::ShowSplashScreen(CSplashWindow::RandomHoldMs());
 

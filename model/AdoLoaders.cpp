@@ -26,7 +26,7 @@ bool CAdoDL::Open()
         return Fail(QStringLiteral("No data source is set"));
     const Login login = MakeLogin();
     std::unique_ptr<DbConnection> connection
-        = DbConnection::OpenAdo(login.connectionString, login.user, login.password);
+        = DbConnection::OpenAdo(login.connectionString, login.user, login.password, m_pDataSource->m_strName);
     if (!connection->IsOpen()) {
         ShowError(FailureText());
         return Fail(FailureText() + u'\n' + connection->LastError());

@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QStandardPaths>
@@ -153,7 +154,7 @@ QString CGlobalSettings::GetSysconfPath()
            + QStringLiteral("/Vellumcraft/sysconf.ini");
 }
 
-void CGlobalSettings::LoadOptions()
+QString CGlobalSettings::LoadOptions()
 {
     // A read-only program folder may still carry the options it was installed with;
     // they apply until the user's own copy exists.
@@ -161,7 +162,12 @@ void CGlobalSettings::LoadOptions()
     if (!QFileInfo::exists(path))
         path = AppSysconfPath();
     IniFile ini;
-    ini.Load(path);
+    QString reason;
+    QString message;
+    // A first start has no file, which is no fault; a link that leads nowhere is one.
+    if (!ini.Load(path, &reason) && (QFileInfo(path).isSymLink() || QFileInfo::exists(path)))
+        message = QStringLiteral("无法读取设置文件“%1”：%2。程序以默认设置启动。")
+                      .arg(QDir::toNativeSeparators(path), reason);
 
     const auto flag = [&ini](const QString& key, bool missing) {
         return ini.GetInt(kGeneral, key, missing ? 1 : 0) != 0;
@@ -183,6 +189,7 @@ void CGlobalSettings::LoadOptions()
     // Clamped here as well as by the options dialog: a hand-edited zoom of 0 or 100
     // would otherwise open every label window unusable.
     m_fDefScale = ClampScale(TextToFloat(ini.GetString(kOthers, QStringLiteral("DefScale"), QStringLiteral("2.0"))));
+    return message;
 }
 
 bool CGlobalSettings::SaveOptions() const

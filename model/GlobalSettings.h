@@ -79,7 +79,10 @@ public:
     // The option defaults (the options dialog's restore-defaults).
     void ResetOptions();
     // Missing keys take their file defaults, which differ from ResetOptions for Mbkgnd.
-    void LoadOptions();
+    // A file that is there but cannot be read as an options file (not a regular file,
+    // larger than its bound, unreadable) gives every default as a missing one does,
+    // and the message to show comes back; empty otherwise.
+    QString LoadOptions();
     // False when sysconf.ini cannot be written; nothing else happens then.
     bool SaveOptions() const;
     // sysconf.ini in the program folder, or in the user's configuration folder for

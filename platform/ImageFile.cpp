@@ -9,9 +9,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 #include <gif_lib.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -102,6 +103,39 @@ bool SaveRasterImage(const QImage& image, const QString& path, ImageFileFormat f
         error);
 }
 
+namespace {
+
+// The process's umask: Linux tells it in /proc; elsewhere it can only be read by
+// setting it, and setting it back at once.
+mode_t CurrentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return static_cast<mode_t>(mask & 0777);
+            }
+        }
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+void TakeTargetPermissions(const QString& written, const QString& target)
+{
+    struct stat info
+    {
+    };
+    const bool replaces = ::stat(QFile::encodeName(target).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    ::chmod(QFile::encodeName(written).constData(), replaces ? info.st_mode & 07777 : 0666 & ~CurrentUmask());
+}
+
 bool WriteWholeFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error)
 {
     // Written beside the target and renamed over it once complete, so a full disk or a
@@ -120,8 +154,7 @@ bool WriteWholeFile(const QString& path, const std::function<bool(QIODevice&, QS
         return false;
     }
     file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                        | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    TakeTargetPermissions(file.fileName(), path);
     if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
         SetError(error, QString::fromLocal8Bit(std::strerror(errno)));
         return false;

@@ -49,3 +49,8 @@ bool WriteGif(const QImage& image, const QString& path, QString* error = nullptr
 // error set) when it fails; a file that existed is replaced only on success.
 bool WriteWholeFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write,
                     QString* error = nullptr);
+
+// A file written beside its target and renamed over it is created private (0600);
+// before the rename it gets the permissions writing in place would have given: those
+// of the file it replaces, or for a new file 0666 less the process's umask.
+void TakeTargetPermissions(const QString& written, const QString& target);

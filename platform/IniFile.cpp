@@ -1,9 +1,9 @@
 #include "platform/IniFile.h"
 
+#include "platform/InputLimits.h"
 #include "platform/Numbers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -34,13 +34,18 @@ QString DecodeLine(QByteArrayView bytes, QStringConverter::Encoding encoding)
 
 } // namespace
 
-void IniFile::Load(const QString& path)
+bool IniFile::Load(const QString& path, QString* reason)
 {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        Parse(file.readAll());
-    else
+    QString why;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxSettingsFileBytes, why);
+    if (!bytes) {
         *this = IniFile();
+        if (reason)
+            *reason = why;
+        return false;
+    }
+    Parse(*bytes);
+    return true;
 }
 
 void IniFile::Parse(QByteArrayView text)

@@ -19,8 +19,10 @@ class IniFile
 public:
     IniFile() = default;
 
-    // Reads the file; a missing or unreadable file gives an empty one.
-    void Load(const QString& path);
+    // Reads the file as the label files are read: a regular file (not a pipe or a
+    // device) of at most kMaxSettingsFileBytes. Any other file, and a missing one,
+    // gives an empty one and false, with the reason in reason when it is given.
+    bool Load(const QString& path, QString* reason = nullptr);
     void Parse(QByteArrayView text);
     QByteArray Serialize() const;
     // Writes the whole file at once; false when the location is not writable.

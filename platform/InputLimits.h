@@ -11,6 +11,8 @@
 
 // A label or component file is read whole before it is parsed.
 inline constexpr int64_t kMaxLabelFileBytes = int64_t(512) << 20;
+// The program's options file (sysconf.ini): a few dozen short lines.
+inline constexpr int64_t kMaxSettingsFileBytes = int64_t(1) << 20;
 // A picture file named by a label (linked picture) or by a data row.
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
 // Decoded pixels of one picture, in MiB. A picture is decoded when it is first

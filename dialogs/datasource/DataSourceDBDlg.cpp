@@ -659,7 +659,7 @@ std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
     const CAdoDL::Login login = ado->MakeLogin();
     if (m_openProvider)
         return m_openProvider(login.connectionString, login.user, login.password);
-    return DbConnection::OpenAdo(login.connectionString, login.user, login.password);
+    return DbConnection::OpenAdo(login.connectionString, login.user, login.password, probe->m_strName);
 }
 
 bool CDataSourceDBDlg::ReportFailure(const QString& reason)

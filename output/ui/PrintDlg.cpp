@@ -11,6 +11,8 @@
 #include "output/PrintHandler.h"
 #include "output/ui/JobProgress.h"
 #include "output/ui/ScriptServices.h"
+#include "platform/ImageFile.h"
+#include "platform/Numbers.h"
 #include "platform/VXException.h"
 
 #include <QCheckBox>
@@ -65,8 +67,7 @@ public:
     {
         if (!m_pTarget->EndDocument())
             return Forward(false);
-        m_part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                              | QFileDevice::ReadOther);
+        TakeTargetPermissions(m_part.fileName(), m_strPath);
         if (std::rename(QFile::encodeName(m_part.fileName()).constData(), QFile::encodeName(m_strPath).constData())
             != 0) {
             m_strError = QStringLiteral("无法写入文件“%1”。").arg(m_strPath);

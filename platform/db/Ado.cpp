@@ -2,6 +2,8 @@
 
 #include "platform/db/DbConnection.h"
 
+#include <algorithm>
+
 namespace {
 
 bool StartsWith(const QString& provider, std::initializer_list<const char*> prefixes)
@@ -56,35 +58,6 @@ bool IsUserKey(const QString& key)
 bool IsPasswordKey(const QString& key)
 {
     return KeyIs(key, {"Password", "PWD"});
-}
-
-// The "key=value" parts of an ODBC connection string; a ";" inside a braced value
-// splits nothing.
-QStringList OdbcParts(const QString& text)
-{
-    QStringList parts;
-    QString part;
-    bool braced = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (braced && c == u'}') {
-            if (i + 1 < text.size() && text[i + 1] == u'}') // a doubled brace stays inside
-                part += text[i++];
-            else
-                braced = false;
-        } else if (!braced && c == u'{') {
-            braced = true;
-        } else if (!braced && c == u';') {
-            if (!part.trimmed().isEmpty())
-                parts.append(part);
-            part.clear();
-            continue;
-        }
-        part += c;
-    }
-    if (!part.trimmed().isEmpty())
-        parts.append(part);
-    return parts;
 }
 
 class OdbcBuilder
@@ -224,11 +197,11 @@ QString WithLogin(const QString& odbc, const QString& user, const QString& passw
     if (user.isEmpty() && password.isEmpty())
         return odbc;
     QStringList parts;
-    for (const QString& part : OdbcParts(odbc)) {
-        const QString key = part.section(u'=', 0, 0);
-        const bool replaced = (!user.isEmpty() && IsUserKey(key)) || (!password.isEmpty() && IsPasswordKey(key));
+    for (const OdbcPair& pair : OdbcPairs(odbc)) {
+        const bool replaced
+            = (!user.isEmpty() && IsUserKey(pair.key)) || (!password.isEmpty() && IsPasswordKey(pair.key));
         if (!replaced)
-            parts.append(part);
+            parts.append(pair.text);
     }
     return (parts.isEmpty() ? QString() : parts.join(u';') + u';')
         + OdbcBuilder().Add("UID", user).Add("PWD", password).Text();
@@ -329,6 +302,105 @@ QString OdbcValue(const QString& value)
     return u'{' + braced + u'}';
 }
 
+QList<OdbcPair> OdbcPairs(const QString& text)
+{
+    QList<OdbcPair> pairs;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    for (;;) {
+        while (i < n && (text[i].isSpace() || text[i] == u';'))
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype start = i;
+        while (i < n && text[i] != u';' && text[i] != u'=')
+            ++i;
+        OdbcPair pair;
+        pair.key = text.mid(start, i - start);
+        if (i < n && text[i] == u'=') {
+            ++i;
+            if (i < n && text[i] == u'{') {
+                for (++i; i < n; ++i) {
+                    if (text[i] == u'}') {
+                        if (i + 1 < n && text[i + 1] == u'}')
+                            ++i;
+                        else
+                            break;
+                    }
+                    pair.value += text[i];
+                }
+                if (i < n) // past the closing brace
+                    ++i;
+            }
+            const qsizetype rest = text.indexOf(u';', i);
+            pair.value += text.mid(i, (rest < 0 ? n : rest) - i);
+            i = rest < 0 ? n : rest;
+        }
+        pair.text = text.mid(start, i - start);
+        pairs.append(pair);
+    }
+    return pairs;
+}
+
+namespace {
+
+// A key as the driver manager and the drivers might spell it: letter case, blanks and
+// underscores do not count ("Dump File", "dump_file", "DUMPFILE").
+QString KeyForm(const QString& key)
+{
+    QString form;
+    for (const QChar c : key) {
+        if (!c.isSpace() && c != u'_')
+            form += c.toLower();
+    }
+    return form;
+}
+
+// Keys that make the driver manager or a driver on this system load a library or
+// read or write a file the string names: unixODBC's file data sources, saved
+// strings, attribute lists (trace files, translation libraries) and library entries,
+// SQLite's extensions and trace file, PostgreSQL's log folder, FreeTDS's dump file.
+bool IsFileKey(const QString& form)
+{
+    static const char* const kKeys[] = {"filedsn", "savefile", "dmenvattr", "dmconnattr", "dmstmtattr", "setup",
+        "setup64", "driver64", "trace", "tracefile", "tracedll", "tracelibrary", "translationdll", "translationname",
+        "loadext", "logdir", "dumpfile", "dumpfileappend"};
+    return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* key) { return form == QLatin1String(key); });
+}
+
+bool Listed(const QStringList& names, const QString& name)
+{
+    return names.contains(name, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QString OdbcRefusal(const QString& connectionString, const QString& sourceName, const QStringList& drivers,
+    const QStringList& dataSources)
+{
+    QString why;
+    for (const OdbcPair& pair : OdbcPairs(connectionString)) {
+        const QString form = KeyForm(pair.key);
+        if (form == QLatin1String("driver")) {
+            if (pair.value.contains(u'/'))
+                why = QStringLiteral("以路径指定驱动程序库“%1”").arg(pair.value);
+            else if (!Listed(drivers, pair.value))
+                why = QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(pair.value);
+        } else if (form == QLatin1String("dsn")) {
+            if (!pair.value.isEmpty() && !Listed(dataSources, pair.value))
+                why = QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(pair.value);
+        } else if (IsFileKey(form)) {
+            why = QStringLiteral("含有载入程序库或读写文件的关键字“%1”").arg(pair.key.trimmed());
+        }
+        if (!why.isEmpty())
+            break;
+    }
+    if (why.isEmpty())
+        return {};
+    const QString whose = sourceName.isEmpty() ? QString() : QStringLiteral("数据源“%1”的").arg(sourceName);
+    return whose + QStringLiteral("连接字符串%1，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。").arg(why);
+}
+
 AdoRoute RouteAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QStringList& drivers)
 {
@@ -354,11 +426,11 @@ AdoRoute RouteAdo(
 }
 
 std::unique_ptr<DbConnection> DbConnection::OpenAdo(
-    const QString& connectionString, const QString& userId, const QString& password)
+    const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName)
 {
     const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers());
     switch (route.kind) {
-    case AdoRoute::Odbc: return OpenOdbc(route.odbc);
+    case AdoRoute::Odbc: return OpenOdbc(route.odbc, sourceName);
     case AdoRoute::Excel: return OpenExcel(route.path, route.headerRow);
     case AdoRoute::Access: return OpenAccess(route.path, route.password);
     case AdoRoute::Unavailable: break;

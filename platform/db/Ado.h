@@ -54,6 +54,28 @@ AdoRoute RouteAdo(
 
 // The driver names that odbcinst lists.
 QStringList InstalledOdbcDrivers();
+// The data source names (user and system) that odbcinst lists.
+QStringList RegisteredOdbcDataSources();
+
+// One "key=value" pair of an ODBC connection string, read as unixODBC reads it: a
+// value that starts with "{" runs to the "}" that is not doubled ("}}" stands for
+// "}") and anything after it up to the ";" is kept as well; a pair without "=" has
+// an empty value.
+struct OdbcPair
+{
+    QString key; // as written, blanks and all
+    QString value; // braces removed, "}}" undoubled
+    QString text; // the pair as written, without its ";"
+};
+QList<OdbcPair> OdbcPairs(const QString& text);
+
+// Why the driver manager must not be given this connection string; empty when it may.
+// It may name a driver only by a name in drivers and a data source only by a name in
+// dataSources, and no key that makes the driver manager or a driver load a library
+// or read or write a file of the string's choosing (FILEDSN, SAVEFILE, a trace file,
+// an extension). sourceName, when given, is the data source the message names.
+QString OdbcRefusal(const QString& connectionString, const QString& sourceName, const QStringList& drivers,
+    const QStringList& dataSources);
 
 // A value as an ODBC connection string holds it: in braces (a closing brace
 // doubled) when it holds a character that would end or split it.

@@ -38,8 +38,10 @@ public:
     static std::unique_ptr<DbConnection> OpenPostgreSQL(const DbServerSettings& settings);
     // The MariaDB/MySQL client library with the utf8mb4 character set.
     static std::unique_ptr<DbConnection> OpenMySQL(const DbServerSettings& settings);
-    // unixODBC with an ODBC connection string (DSN=... or Driver=...), passed as it is.
-    static std::unique_ptr<DbConnection> OpenOdbc(const QString& connectionString);
+    // unixODBC with an ODBC connection string (DSN=... or Driver=...), passed as it is
+    // once OdbcRefusal (Ado.h) finds nothing in it to refuse; a refused string never
+    // reaches the driver manager. sourceName is the data source its messages name.
+    static std::unique_ptr<DbConnection> OpenOdbc(const QString& connectionString, const QString& sourceName = {});
     // A workbook (.xls or .xlsx, told apart by content) read whole into memory; each
     // sheet is a table named after it with "$" appended ("Sheet1$", written
     // [Sheet1$] in statements). With headerRow the first used row names the
@@ -51,7 +53,7 @@ public:
     // An OLE DB provider connection string with the user id and password given
     // beside it, routed to the client that stands in for the provider (see Ado.h).
     static std::unique_ptr<DbConnection> OpenAdo(const QString& connectionString, const QString& userId,
-                                                 const QString& password);
+        const QString& password, const QString& sourceName = {});
 
     virtual bool IsOpen() const = 0;
     // Safe to call more than once; the destructor closes too.

@@ -39,8 +39,16 @@ QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
 class OdbcConnection final : public DbConnection
 {
 public:
-    explicit OdbcConnection(const QString& connectionString)
+    OdbcConnection(const QString& connectionString, const QString& sourceName)
     {
+        // A string from a label file decides which library the driver manager loads:
+        // it is checked before the manager sees any of it.
+        const QString refusal
+            = OdbcRefusal(connectionString, sourceName, InstalledOdbcDrivers(), RegisteredOdbcDataSources());
+        if (!refusal.isEmpty()) {
+            Fail(refusal);
+            return;
+        }
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
             m_env = SQL_NULL_HANDLE;
             Fail(QStringLiteral("Cannot start the ODBC driver manager"));
@@ -239,17 +247,21 @@ private:
 
 } // namespace
 
-std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionString)
+std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionString, const QString& sourceName)
 {
-    return std::make_unique<OdbcConnection>(connectionString);
+    return std::make_unique<OdbcConnection>(connectionString, sourceName);
 }
 
-QStringList InstalledOdbcDrivers()
+namespace {
+
+// The names one of the driver manager's listings gives, first to last; list is
+// SQLDriversW or SQLDataSourcesW, whose arguments have the same shape.
+template <typename List> QStringList OdbcListing(List list)
 {
-    QStringList drivers;
+    QStringList names;
     SQLHENV env = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        return drivers;
+        return names;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     for (;;) {
@@ -257,12 +269,23 @@ QStringList InstalledOdbcDrivers()
         SQLWCHAR attributes[1024] = {};
         SQLSMALLINT nameLength = 0;
         SQLSMALLINT attributesLength = 0;
-        if (!SQL_SUCCEEDED(SQLDriversW(env, direction, name, 256, &nameLength, attributes, 1024, &attributesLength)))
+        if (!SQL_SUCCEEDED(list(env, direction, name, 256, &nameLength, attributes, 1024, &attributesLength)))
             break;
-        drivers.append(
-            QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(nameLength, 255)));
+        names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(nameLength, 255)));
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return drivers;
+    return names;
+}
+
+} // namespace
+
+QStringList InstalledOdbcDrivers()
+{
+    return OdbcListing(SQLDriversW);
+}
+
+QStringList RegisteredOdbcDataSources()
+{
+    return OdbcListing(SQLDataSourcesW);
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <sys/stat.h>
 
 // Lets gtest print Qt strings in failure messages.
 QT_BEGIN_NAMESPACE
@@ -70,3 +71,19 @@ qint64 ResidentBytes();
 #define VC_SKIP_UNDER_ASAN() (void)0
 #endif
 [[noreturn]] void RunWithLittleMemory(qint64 headroom, const std::function<bool()>& body);
+
+// The process's umask set for one scope, and the one before it back after.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(mode_t mask)
+        : m_previous(::umask(mask))
+    {
+    }
+    ~ScopedUmask() { ::umask(m_previous); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t m_previous;
+};

@@ -3,6 +3,7 @@
 // ODBC drivers, and servers that cannot be reached.
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
+#include "MarkerLibrary.h"
 #include "WorkbookFixtures.h"
 #include "model/AdoLoaders.h"
 #include "model/DSBase.h"
@@ -285,4 +286,33 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
     EXPECT_TRUE(rows.IsNull(4, 1));
     EXPECT_TRUE(pgLoader.Close());
     EXPECT_FALSE(pgLoader.IsOpen());
+}
+
+// A label's custom source that names a library by path or a file keyword is refused
+// with a message naming the source, and the library is never loaded.
+TEST(CustomLoader, AStringNamingALibraryOrAFileIsRefusedWithTheSourcesName)
+{
+    QTemporaryDir dir;
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    RecordingNotifier notifier;
+    for (const QString& text : QStringList {"Driver=" + evil.path + ";Database=x;",
+             "Driver=SQLite3;LoadExt=" + evil.path, "Driver=SQLite3;SAVEFILE=" + dir.filePath("saved.dsn")}) {
+        CCustomDS ds;
+        ds.m_strName = QStringLiteral("库存");
+        ds.m_strConnectionString = EncryptString(text);
+        ds.m_strTable = "T";
+        ds.m_selectedFields = QStringList {"A"};
+        CCustomDL loader;
+        loader.SetDataSource(&ds);
+        LoaderRow rows;
+        EXPECT_FALSE(loader.LoadRows(1, 5, rows));
+        EXPECT_TRUE(loader.GetLastError().contains(QStringLiteral("数据源“库存”的连接字符串")))
+            << loader.GetLastError().toStdString();
+        EXPECT_THROW(loader.GetRecordCount(), CDataSourceException);
+    }
+    EXPECT_FALSE(QFile::exists(evil.marker));
+    EXPECT_FALSE(QFile::exists(dir.filePath("saved.dsn")));
 }

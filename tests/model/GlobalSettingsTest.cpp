@@ -9,6 +9,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -280,4 +281,44 @@ TEST_F(GlobalSettingsFile, UnwritableProgramFolderUsesTheUserConfigurationFolder
 
     QFile::remove(userPath);
     QStandardPaths::setTestModeEnabled(false);
+}
+
+// sysconf.ini is read as a label file is: a pipe, a device behind a link, a file past
+// the bound or a link to nothing give the defaults and a message naming the file, at
+// once; a missing file gives the defaults with no message.
+TEST_F(GlobalSettingsFile, AFileThatIsNoOptionsFileGivesTheDefaultsAndAMessage)
+{
+    CGlobalSettings s;
+    EXPECT_EQ(s.LoadOptions(), QString());
+
+    const auto loadsDefaults = [&](const char* what, const QString& why) {
+        SCOPED_TRACE(what);
+        s.m_nUndoMax = 7;
+        const QString message = s.LoadOptions();
+        EXPECT_TRUE(message.startsWith(QStringLiteral("无法读取设置文件“%1”：").arg(IniPath())))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains(why)) << message.toStdString();
+        EXPECT_TRUE(message.endsWith(QStringLiteral("程序以默认设置启动。")));
+        EXPECT_EQ(s.m_nUndoMax, 50);
+        EXPECT_EQ(s.m_crMbkgnd, 0xFF000000u);
+        QFile::remove(IniPath());
+    };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(IniPath()).constData(), 0600), 0);
+    loadsDefaults("fifo", QStringLiteral("不是普通文件"));
+    ASSERT_TRUE(QFile::link("/dev/zero", IniPath()));
+    loadsDefaults("device", QStringLiteral("不是普通文件"));
+    ASSERT_TRUE(QFile::link(m_dir.filePath("gone"), IniPath()));
+    loadsDefaults("dangling link", QStringLiteral("文件不存在"));
+    {
+        QFile big(IniPath());
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        big.write("[Others]\nUndoMax=9\n");
+        ASSERT_TRUE(big.resize(int64_t(300) << 20)); // sparse: no disk is used
+    }
+    loadsDefaults("large", QStringLiteral("文件大于"));
+
+    // At the bound it is still read.
+    WriteIni(QByteArray("[Others]\nUndoMax=9\n").leftJustified(1 << 20, ' '));
+    EXPECT_EQ(s.LoadOptions(), QString());
+    EXPECT_EQ(s.m_nUndoMax, 9);
 }

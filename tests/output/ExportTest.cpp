@@ -176,6 +176,37 @@ TEST(Export, EveryFormatIsWrittenAndAFileThatIsNotIsAFailure)
     }
 }
 
+// Pictures are written beside their name and renamed over it; the file still gets the
+// permissions the umask gives a new file, and an overwritten file keeps its own.
+TEST(Export, WrittenPicturesFollowTheUmaskOrKeepTheReplacedFilesPermissions)
+{
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    AddBox(*label, 0.0f, 0.0f, 10.0f, 10.0f);
+    const auto exported = [&](const QString& name) {
+        CExporter exporter;
+        exporter.m_strFilePath = dir.filePath(name);
+        exporter.m_nDpi = 100;
+        EXPECT_EQ(exporter.Export(Objects(*label)), ExportResult::Success) << name.toStdString();
+        struct stat info
+        {
+        };
+        EXPECT_EQ(::stat(QFile::encodeName(exporter.m_strFilePath).constData(), &info), 0);
+        return info.st_mode & 0777;
+    };
+    {
+        const ScopedUmask mask(077);
+        EXPECT_EQ(exported("private.png"), 0600u);
+        EXPECT_EQ(exported("private.emf"), 0600u);
+    }
+    {
+        const ScopedUmask mask(027);
+        EXPECT_EQ(exported("group.gif"), 0640u);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("private.png")).constData(), 0604), 0);
+        EXPECT_EQ(exported("private.png"), 0604u);
+    }
+}
+
 TEST(Export, TheClipboardHoldsTheRenderedPicture)
 {
     auto label = MakeGridLabel(1, 1);

@@ -3,6 +3,7 @@
 // against a loopback port where nothing listens.
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
+#include "MarkerLibrary.h"
 #include "RowWindowCases.h"
 #include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
@@ -10,6 +11,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QLibrary>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -166,4 +168,87 @@ TEST(DbOdbcFreeTds, AClosedPortIsAConnectionFailure)
         DbRows rows;
         EXPECT_FALSE(db->Query("select 1", rows));
     }
+}
+
+// Only names registered with unixODBC reach the driver manager, read as it reads a
+// string: braces with "}}" inside, keys in any case and with blanks, the last of
+// repeated keys winning (so every one counts).
+TEST(OdbcRefusal, DriversAndDataSourcesByRegisteredNameAndNoFileKeys)
+{
+    const QStringList drivers {"SQLite3", "PostgreSQL Unicode"};
+    const QStringList sources {"Stock"};
+    for (const char* text : {"Driver=SQLite3;Database=/tmp/a.db;", "driver={postgresql unicode};Server=h;",
+             "DSN=Stock;UID=a;PWD={p;w}}d}", "dsn=stock", "Database={a;Driver=/tmp/evil.so};Driver=SQLite3;",
+             "Driver=SQLite3;CommLog=0;Debug=0;", "Server=h"}) {
+        EXPECT_EQ(OdbcRefusal(QString::fromUtf8(text), "S", drivers, sources), QString()) << text;
+    }
+    const QString path = QStringLiteral("以路径指定驱动程序库");
+    const QString unregistered = QStringLiteral("未在 unixODBC 中注册");
+    const QString fileKey = QStringLiteral("含有载入程序库或读写文件的关键字");
+    const struct
+    {
+        const char* text;
+        const QString& why;
+    } refused[] = {{"Driver=/tmp/evil.so;", path}, {"DRIVER={/tmp/evil.so};", path}, {" driver = /tmp/evil.so ;", path},
+        {"Driver=SQLite3;Driver=/tmp/evil.so", path}, {"Driver=/tmp/evil.so;Driver=SQLite3", path},
+        {"Database={a}}};Driver=/tmp/evil.so;", path}, {"PWD=a{b;Driver=/tmp/evil.so", path},
+        {"Driver={SQLite3}/tmp/evil.so;", path}, {"Driver={../evil.so}", path},
+        {"Driver=libsqlite3odbc.so;", unregistered}, {"Driver=SQLite3 ;", unregistered},
+        {"Driver=;DSN=Stock", unregistered}, {"DSN=Nope;", unregistered}, {"DSN=Stock;FILEDSN=/tmp/x.dsn", fileKey},
+        {"Driver=SQLite3;SaveFile=/tmp/out.dsn", fileKey}, {"DSN=Stock;DMConnAttr=[105]=/tmp/trace", fileKey},
+        {"Driver=SQLite3;LoadExt=/tmp/evil.so", fileKey}, {"Driver=SQLite3;TraceFile=/tmp/t", fileKey},
+        {"DSN=Stock;Dump File=/tmp/d", fileKey}, {"DSN=Stock;dump_file=/tmp/d", fileKey},
+        {"DSN=Stock;Logdir=/tmp", fileKey}, {"DSN=Stock;Setup=/tmp/evil.so", fileKey}};
+    for (const auto& c : refused) {
+        const QString why = OdbcRefusal(QString::fromUtf8(c.text), QStringLiteral("库存"), drivers, sources);
+        EXPECT_TRUE(why.startsWith(QStringLiteral("数据源“库存”的连接字符串"))) << c.text << ": " << why.toStdString();
+        EXPECT_TRUE(why.contains(c.why)) << c.text << ": " << why.toStdString();
+        EXPECT_TRUE(why.endsWith(QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。"))) << c.text;
+    }
+    EXPECT_EQ(OdbcRefusal("Driver=/tmp/evil.so", "", drivers, sources),
+        QStringLiteral("连接字符串以路径指定驱动程序库“/tmp/evil.so”，不允许使用：只能使用在 unixODBC "
+                       "中注册的驱动程序和数据源。"));
+}
+
+// A string naming a library by path is refused before the driver manager sees it,
+// by every way a connection is opened, and the library stays unloaded; a server
+// typed into the stored fields of a provider source stays a value.
+TEST(OdbcRefusal, ALibraryNamedByPathIsNeverLoaded)
+{
+    QTemporaryDir dir;
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    const QString driver = "Driver=" + OdbcValue(evil.path) + ";";
+    for (const QString& text :
+        QStringList {driver, "Driver={" + evil.path + "};Database=x;", "  DRIVER = " + evil.path}) {
+        auto db = DbConnection::OpenOdbc(text, QStringLiteral("标签数据"));
+        EXPECT_FALSE(db->IsOpen());
+        EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("数据源“标签数据”的连接字符串以路径指定驱动程序库")))
+            << db->LastError().toStdString();
+    }
+    for (const QString& text :
+        QStringList {driver, "Provider=MSDASQL;" + driver, "Provider=MSDASQL;Extended Properties=\"" + driver + "\""}) {
+        auto db = DbConnection::OpenAdo(text, "u", "p");
+        EXPECT_FALSE(db->IsOpen());
+        EXPECT_TRUE(db->LastError().contains(evil.path)) << db->LastError().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(evil.marker));
+
+    for (const char* provider : {"SQLOLEDB", "Sybase.ASEOLEDBProvider"}) {
+        const AdoRoute route
+            = RouteAdo(QStringLiteral("Provider=%1;Server=\"h;%2\";Database=\"d;%2\";").arg(provider, driver), "u", "p",
+                {"FreeTDS"});
+        int drivers = 0;
+        for (const OdbcPair& pair : OdbcPairs(route.odbc))
+            drivers += pair.key.compare("Driver", Qt::CaseInsensitive) == 0 ? 1 : 0;
+        EXPECT_EQ(drivers, 1) << route.odbc.toStdString();
+        EXPECT_EQ(OdbcRefusal(route.odbc, "", {"FreeTDS"}, {}), QString()) << route.odbc.toStdString();
+    }
+
+    // The library does what the test says it would, once it is loaded.
+    QLibrary library(evil.path);
+    ASSERT_TRUE(library.load()) << library.errorString().toStdString();
+    EXPECT_TRUE(QFile::exists(evil.marker));
 }

@@ -1,16 +1,17 @@
 #include "DataSourceSupport.h"
-#include "WorkbookFixtures.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
+#include "WorkbookFixtures.h"
 #include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/datasource/ReportList.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
-#include "model/ImageGraph.h"
-#include "model/TextGraph.h"
 #include "model/DocWriter.h"
+#include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/TextGraph.h"
+#include "platform/Crypt.h"
 #include "tests/model/DocRoundTrip.h"
 
 #include <QDir>
@@ -407,6 +408,32 @@ TEST(DatabaseDlg, ALoaderFailureIsShownAndLeavesTheSourceUnloaded)
     EXPECT_TRUE(services.messages[0].text.contains("missing.txt"));
     EXPECT_TRUE(services.messages[1].text.contains("nothing"));
     EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
+}
+
+// A custom source of a label that names its driver library by path is refused by
+// "加载" with the source's name, before the driver manager is asked.
+TEST(DatabaseDlg, LoadingASourceThatNamesALibraryByPathIsRefused)
+{
+    CLabelData label;
+    auto custom = std::make_unique<CCustomDS>();
+    custom->m_strName = "库存";
+    custom->m_strConnectionString = EncryptString("Driver={/nonexistent/evil.so};Database=x;");
+    custom->m_strTable = "T";
+    custom->m_selectedFields = {"A"};
+    label.m_dataSources.push_back(std::move(custom));
+    FakeServices services;
+    services.OnNextDialog([&](QDialog& d) {
+        ClickItem(&d, DataSourceItem(&d, "库存"));
+        ClickCtl(&d, 4);
+        EXPECT_EQ(ReportRows(&d, 1089).size(), 1);
+        ClickCtl(&d, 2);
+    });
+    EXPECT_FALSE(RunDataSourceManager(label, nullptr));
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join('\n').toStdString();
+    EXPECT_TRUE(services.messages[0].text.contains(
+        QStringLiteral("数据源“库存”的连接字符串以路径指定驱动程序库“/nonexistent/evil.so”，不允许使用")))
+        << services.messages[0].text.toStdString();
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
 }
 
 TEST(DatabaseDlg, AReloadThatFailsForgetsTheOldCount)

@@ -2,6 +2,7 @@
 #include "DataSourceSupport.h"
 #include "DbTestEnv.h"
 #include "FakeServices.h"
+#include "MarkerLibrary.h"
 #include "TestSupport.h"
 #include "WorkbookFixtures.h"
 #include "app/Ctl.h"
@@ -468,6 +469,46 @@ TEST(CustomDialog, SQLiteOdbcEndToEnd)
         ClickCtl(&d, 2);
     });
     EXPECT_EQ(again, nullptr);
+}
+
+// A connection string typed into the custom dialog follows the rule a label's does: a
+// driver by path or a file keyword is refused with the reason, nothing is loaded or
+// written, and a registered driver then connects.
+TEST(CustomDialog, ADriverByPathOrAFileKeyIsRefused)
+{
+    QTemporaryDir dir;
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    const QString file = MakeSQLiteFixture(dir.path());
+    const QString saved = dir.filePath("saved.dsn");
+    FakeServices services;
+    auto ds = RunNew(services, DSCustom, [&](QDialog& d) {
+        for (const QString& text : QStringList {"Driver=" + evil.path + ";Database=" + file + ";",
+                 "driver = {" + evil.path + "}", "Driver=SQLite3;Database=" + file + ";SAVEFILE=" + saved + ";"}) {
+            TypeInto(&d, 1305, text);
+            ClickCtl(&d, 1081);
+            EXPECT_TRUE(ListTexts(&d, 1090).isEmpty()) << text.toStdString();
+        }
+        TypeInto(&d, 1305, "Driver={sqlite3};Database=" + file + ";");
+        ClickCtl(&d, 1081);
+        EXPECT_TRUE(ListTexts(&d, 1090).contains("people"));
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(ds, nullptr);
+    const QStringList shown = services.MessageTexts();
+    ASSERT_EQ(shown.size(), 3) << shown.join('\n').toStdString();
+    const QString refused = QStringLiteral("无法连接数据库\n连接字符串");
+    EXPECT_EQ(shown[0],
+        refused
+            + QStringLiteral("以路径指定驱动程序库“%1”，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。")
+                  .arg(evil.path));
+    EXPECT_TRUE(shown[1].startsWith(refused + QStringLiteral("以路径指定驱动程序库"))) << shown[1].toStdString();
+    EXPECT_TRUE(shown[2].startsWith(refused + QStringLiteral("含有载入程序库或读写文件的关键字“SAVEFILE”")))
+        << shown[2].toStdString();
+    EXPECT_FALSE(QFile::exists(evil.marker));
+    EXPECT_FALSE(QFile::exists(saved));
 }
 
 TEST(CustomDialog, PostgreSQLOdbcEndToEnd)

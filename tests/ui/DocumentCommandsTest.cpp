@@ -4,6 +4,7 @@
 // scripts, and File > New with its settings sheet.
 #include "DataSourceSupport.h"
 #include "FakeServices.h"
+#include "MarkerLibrary.h"
 #include "ShellTestSupport.h"
 #include "app/Ctl.h"
 #include "app/CommandIds.h"
@@ -12,14 +13,15 @@
 #include "dialogs/properties/LabelSettingsDlg.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
-#include "model/DocLoader.h"
 #include "model/DSBase.h"
-#include "model/SDGraph.h"
+#include "model/DocLoader.h"
 #include "model/DocWriter.h"
+#include "model/SDGraph.h"
 #include "model/TextGraph.h"
-#include "tests/output/OutputSupport.h"
 #include "output/ui/PreviewFrame.h"
 #include "output/ui/PrintDlg.h"
+#include "platform/Crypt.h"
+#include "tests/output/OutputSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -423,4 +425,52 @@ TEST_F(DocumentCommandsTest, OutOfMemoryWhilePreparingPrintOrPreviewIsAFailedJob
     Run(57607);
     EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("发生意外错误，无法完成此任务。")});
     EXPECT_EQ(frame->LabelWindows().size(), 1);
+}
+
+// A label file whose custom source names a library by path: preview and print stop
+// with a message naming the source, and the library is never loaded.
+TEST_F(DocumentCommandsTest, ALabelsConnectionStringCannotLoadALibrary)
+{
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(m_dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    auto label = MakeGridLabel(1, 1);
+    auto source = std::make_unique<CCustomDS>();
+    source->m_strName = QStringLiteral("库存");
+    source->m_strConnectionString = EncryptString("Driver=" + evil.path + ";Database=x;");
+    source->m_strTable = QStringLiteral("T");
+    source->m_selectedFields = QStringList {QStringLiteral("A")};
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("库存"), QStringLiteral("A")));
+    AddText(*label, QStringLiteral("文本1"), std::move(bands));
+    CDocWriterV1_0 writer;
+    writer.m_strPath = m_dir.filePath(QStringLiteral("evil.vmk"));
+    writer.m_pLabelData = label.get();
+    writer.WriteDocument();
+    ASSERT_NE(frame->OpenLabelFile(writer.m_strPath), nullptr);
+
+    QSet<QWidget*> earlier;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        earlier.insert(widget);
+    for (int command : {57609, 57607}) {
+        SCOPED_TRACE(command);
+        services.messages.clear();
+        services.OnNextDialog([this](QDialog& dialog) {
+            auto* printers = ctl<QComboBox>(&dialog, 1001);
+            printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+            services.files.push_back(m_dir.filePath(QStringLiteral("out")));
+            ctl<QPushButton>(&dialog, 1)->click();
+        });
+        Run(command);
+        const QString shown = services.MessageTexts().join(u'\n');
+        EXPECT_TRUE(shown.contains(QStringLiteral("数据源“库存”的连接字符串以路径指定驱动程序库“%1”").arg(evil.path)))
+            << shown.toStdString();
+        services.dialogs.clear();
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (qobject_cast<CPreviewFrame*>(widget) && !earlier.contains(widget))
+                delete widget;
+    }
+    EXPECT_FALSE(QFile::exists(evil.marker));
 }

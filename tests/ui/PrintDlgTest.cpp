@@ -494,6 +494,32 @@ TEST(PrintDlg, PrintsADocumentIntoAPdfThatDecodes)
     EXPECT_EQ(read, (QStringList{"700", "701", "702", "703", "704", "705"}));
 }
 
+// A PDF follows the umask as any file the program writes.
+TEST(PrintDlg, APdfFollowsTheUmask)
+{
+    QTemporaryDir dir;
+    auto label = MakeGridLabel(1, 1);
+    AddSerialBarcode(*label, "B", 1, 5, 10);
+    FakeServices services;
+    for (const mode_t umask : {mode_t(077), mode_t(022)}) {
+        const ScopedUmask mask(umask);
+        const QString name = QStringLiteral("mask%1").arg(umask, 3, 8, QLatin1Char('0'));
+        services.files.push_back(dir.filePath(name));
+        services.OnNextDialog([](QDialog& dialog) {
+            auto* printers = ctl<QComboBox>(&dialog, 1001);
+            printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+            ctl<QPushButton>(&dialog, 1)->click();
+        });
+        RunPrintDialog(*label, nullptr);
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(name + ".pdf")).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666u & ~umask);
+    }
+}
+
 TEST(PrintDlg, ALabelPrintersPagesAreOneRowOfLabelsAsThePreviewShows)
 {
     QTemporaryDir dir;

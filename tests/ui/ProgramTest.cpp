@@ -320,6 +320,22 @@ TEST_F(AppTest, AStartupPasswordMustBeGivenAndIsNeverStored)
     }
 }
 
+// A sysconf.ini that is no options file (here a link to a device) does not stop the
+// start: the program says so and starts with the defaults.
+TEST_F(AppTest, AnUnreadableOptionsFileStartsWithTheDefaultsAndSaysSo)
+{
+    qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
+    const QString sysconf = QDir(m_dir.path()).filePath("sysconf.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", sysconf));
+    CGlobalSettings::GetInstance()->m_nUndoMax = 3;
+    Start();
+    qunsetenv("VELLUMCRAFT_HOME");
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join('\n').toStdString();
+    EXPECT_TRUE(services.messages[0].text.contains("sysconf.ini")) << services.messages[0].text.toStdString();
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(CGlobalSettings::GetInstance()->m_nUndoMax, 50);
+}
+
 TEST_F(AppTest, TheSplashShowsOnlyWhileTheSystemOptionsAskForIt)
 {
     qputenv("VELLUMCRAFT_HOME", m_dir.path().toUtf8());
