@@ -282,6 +282,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void RegisterCommands();
@@ -364,6 +365,7 @@ private:
     // A line being drawn comes out horizontal or vertical: the option asks for it, or
     // Ctrl is held.
     bool StraightensLine() const;
+    void FollowCtrl(bool down);
     // A click on a selected text waits for a possible double click before it opens
     // the in-place editor.
     void ArmDelayedClick(CBaseProxy* proxy);

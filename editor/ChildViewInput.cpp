@@ -666,6 +666,7 @@ void CChildView::keyPressEvent(QKeyEvent* event)
     // Whatever the event changed, the commands and the status bar follow.
     const auto announce = qScopeGuard([this] { AnnounceState(); });
     switch (event->key()) {
+    case Qt::Key_Control: FollowCtrl(true); break;
     case Qt::Key_Left: NudgeSelection(-1.0f, 0.0f); break;
     case Qt::Key_Right: NudgeSelection(1.0f, 0.0f); break;
     case Qt::Key_Up: NudgeSelection(0.0f, -1.0f); break;
@@ -673,6 +674,21 @@ void CChildView::keyPressEvent(QKeyEvent* event)
     default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+void CChildView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Control)
+        FollowCtrl(false);
+    QWidget::keyReleaseEvent(event);
+}
+
+// Ctrl pressed or let go while a line is being drawn straightens it or frees it at once.
+void CChildView::FollowCtrl(bool down)
+{
+    m_bCtrlDrag = down;
+    if (EditStatus().m_bCreating)
+        Redraw();
 }
 
 void CChildView::UpdateHoverCursor(QPoint point)

@@ -68,6 +68,15 @@ protected:
         return View().BackBuffer();
     }
     static bool Dark(const QImage& image, QPoint p) { return qGray(image.pixel(p)) < 100; }
+    // A line through p, wherever its pixels round to.
+    static bool DarkAround(const QImage& image, QPoint p)
+    {
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (Dark(image, p + QPoint(dx, dy)))
+                    return true;
+        return false;
+    }
     static bool Green(const QImage& image, QPoint p)
     {
         const QColor c = image.pixelColor(p);
@@ -178,6 +187,18 @@ TEST_F(MainWindowSession, ALineComesOutStraightAsItsPreviewShowsIt)
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->m_fX1, line->m_fX2);
     EXPECT_FALSE(line->m_bHorzVertOnly);
+    // Ctrl pressed and let go with the mouse still: the preview follows at once.
+    ASSERT_TRUE(Trigger(CmdToolLine));
+    const QPoint c = At(30, 25), d = At(50, 30);
+    Press(c);
+    Move(d);
+    EXPECT_TRUE(DarkAround(Frame(), (c + d) / 2));
+    QTest::keyPress(&View(), Qt::Key_Control);
+    EXPECT_FALSE(DarkAround(Frame(), (c + d) / 2));
+    EXPECT_TRUE(Dark(Frame(), QPoint((c.x() + d.x()) / 2, c.y())));
+    QTest::keyRelease(&View(), Qt::Key_Control);
+    EXPECT_TRUE(DarkAround(Frame(), (c + d) / 2));
+    Release(d);
 }
 
 TEST_F(MainWindowSession, CreationPreviewsAreSolidAndWaitForTheDragToStart)
