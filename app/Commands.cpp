@@ -88,45 +88,45 @@ const CommandInfo kCommands[] = {
     // Tools
     {CmdToolSelect, u"选择", 329, nullptr, nullptr},
     {CmdToolBarcode, u"条码", 0, nullptr, nullptr},
-    {CmdToolRotate, u"", 336, nullptr, nullptr},
+    {CmdToolRotate, u"", 336, nullptr, u"旋转所选对象\n旋转"},
     {CmdToolLine, u"直线", 0, nullptr, nullptr},
-    {CmdToolEditData, u"", 0, nullptr, nullptr},
+    {CmdToolEditData, u"", 0, nullptr, u"编辑文字或条码的数据\n编辑数据"},
     {CmdToolRectangle, u"矩形", 0, nullptr, nullptr},
     {CmdToolEllipse, u"圆形", 0, nullptr, nullptr},
     {CmdToolPolygon, u"多边形", 0, nullptr, nullptr},
     {CmdToolText, u"文字", 0, nullptr, nullptr},
     {CmdToolImage, u"图像", 335, nullptr, nullptr},
     // Arrange
-    {CmdAlignLeft, u"左对齐", 0, nullptr, nullptr},
-    {CmdAlignTop, u"上对齐", 0, nullptr, nullptr},
-    {CmdAlignRight, u"右对齐", 0, nullptr, nullptr},
-    {CmdAlignBottom, u"下对齐", 0, nullptr, nullptr},
-    {CmdCentreOnPageH, u"页面水平居中", 0, nullptr, nullptr},
-    {CmdCentreOnPageV, u"页面垂直剧中", 0, nullptr, nullptr},
-    {CmdAlignCentresH, u"水平居中对齐", 0, nullptr, nullptr},
-    {CmdAlignCentresV, u"垂直居中对齐", 0, nullptr, nullptr},
-    {CmdDistributeH, u"水平平分", 0, nullptr, nullptr},
-    {CmdDistributeV, u"垂直平分", 0, nullptr, nullptr},
-    {CmdSameWidth, u"等宽", 0, nullptr, nullptr},
-    {CmdSameHeight, u"等高", 0, nullptr, nullptr},
-    {CmdSameSize, u"等宽高", 0, nullptr, nullptr},
-    {CmdRotateRight90, u"右转90度", 0, nullptr, nullptr},
-    {CmdRotateRight1, u"右转1度", 0, nullptr, nullptr},
-    {CmdRotateLeft90, u"左转90度", 0, nullptr, nullptr},
-    {CmdRotateLeft1, u"左转1度", 0, nullptr, nullptr},
-    {CmdRotateNone, u"取消旋转", 0, nullptr, nullptr},
-    {CmdBringToFront, u"移至顶层", 0, nullptr, nullptr},
-    {CmdSendToBack, u"移至底层", 0, nullptr, nullptr},
-    {CmdSendBackward, u"下移一层", 0, nullptr, nullptr},
-    {CmdBringForward, u"上移一层", 0, nullptr, nullptr},
-    {CmdLock, u"锁定", 377, nullptr, nullptr},
-    {CmdUnlock, u"解除锁定", 378, nullptr, nullptr},
+    {CmdAlignLeft, u"左对齐", 0, nullptr, u"将所选对象左对齐\n左对齐"},
+    {CmdAlignTop, u"上对齐", 0, nullptr, u"将所选对象顶端对齐\n顶端对齐"},
+    {CmdAlignRight, u"右对齐", 0, nullptr, u"将所选对象右对齐\n右对齐"},
+    {CmdAlignBottom, u"下对齐", 0, nullptr, u"将所选对象底边对齐\n底边对齐"},
+    {CmdCentreOnPageH, u"页面水平居中", 0, nullptr, u"将所选对象在标签视图内水平居中\n标签内水平居中"},
+    {CmdCentreOnPageV, u"页面垂直剧中", 0, nullptr, u"将所选对象在标签视图内垂直居中\n标签内垂直居中"},
+    {CmdAlignCentresH, u"水平居中对齐", 0, nullptr, u"将所选对象在水平方向上居中对齐\n水平居中"},
+    {CmdAlignCentresV, u"垂直居中对齐", 0, nullptr, u"将所选对象在垂直方向上居中对齐\n垂直居中"},
+    {CmdDistributeH, u"水平平分", 0, nullptr, u"将所选对象在水平方向上平分间距\n水平平分"},
+    {CmdDistributeV, u"垂直平分", 0, nullptr, u"将所选对象在垂直方向上平分间距\n垂直平分"},
+    {CmdSameWidth, u"等宽", 0, nullptr, u"将所选对象设为相同的宽度\n等宽"},
+    {CmdSameHeight, u"等高", 0, nullptr, u"将所选对象设为相同的高度\n等高"},
+    {CmdSameSize, u"等宽高", 0, nullptr, u"将所选对象设为相同的宽度和高度\n等宽高"},
+    {CmdRotateRight90, u"右转90度", 0, nullptr, u"顺时针旋转90度\n右转90度"},
+    {CmdRotateRight1, u"右转1度", 0, nullptr, u"顺时针旋转1度\n右转1度"},
+    {CmdRotateLeft90, u"左转90度", 0, nullptr, u"逆时针旋转90度\n左转90度"},
+    {CmdRotateLeft1, u"左转1度", 0, nullptr, u"逆时针旋转1度\n左转1度"},
+    {CmdRotateNone, u"取消旋转", 0, nullptr, u"旋转0度\n旋转0度"},
+    {CmdBringToFront, u"移至顶层", 0, nullptr, u"将所选对象置于顶层\n置于顶层"},
+    {CmdSendToBack, u"移至底层", 0, nullptr, u"将所选对象置于底层\n置于底层"},
+    {CmdSendBackward, u"下移一层", 0, nullptr, u"将所选对象下移一层位置\n下移"},
+    {CmdBringForward, u"上移一层", 0, nullptr, u"将所选对象上移一层位置\n上移"},
+    {CmdLock, u"锁定", 377, nullptr, u"将所选对象锁定位置\n锁定位置"},
+    {CmdUnlock, u"解除锁定", 378, nullptr, u"将所选对象解除锁定位置\n解除锁定位置"},
     {CmdLockAll, u"", 0, nullptr, nullptr},
     {CmdUnlockAll, u"", 0, nullptr, nullptr},
     {CmdExcludeFromPrint, u"", 0, nullptr, nullptr},
     {CmdIncludeInPrint, u"", 0, nullptr, nullptr},
-    {CmdHideBackground, u"隐藏背景", 373, nullptr, nullptr},
-    {CmdShowBackground, u"显示背景", 374, nullptr, nullptr},
+    {CmdHideBackground, u"隐藏背景", 373, nullptr, u"在设计视图中隐藏标签的背景颜色或图片\n隐藏背景"},
+    {CmdShowBackground, u"显示背景", 374, nullptr, u"在设计视图中显示标签的背景颜色或图片\n显示背景"},
     // Format
     {CmdFontName, u"", 0, nullptr, nullptr},
     {CmdFontSize, u"", 0, nullptr, nullptr},
@@ -194,6 +194,7 @@ const CommandInfo kCommands[] = {
 };
 
 constexpr char kCommandIdProperty[] = "commandId";
+constexpr char kFaceColourProperty[] = "faceColour";
 
 QString PromptPart(const CommandInfo& info, bool tip)
 {
@@ -375,6 +376,15 @@ void CommandManager::Apply(QAction* action, const CommandUpdate& update)
     }
     if (update.text)
         action->setText(*update.text);
+    if (update.faceColour) {
+        // Drawn again only when the colour changes: a new icon repaints every button.
+        const QString key = update.faceColour->isValid() ? update.faceColour->name() : QStringLiteral("none");
+        if (action->property(kFaceColourProperty).toString() != key) {
+            action->setProperty(kFaceColourProperty, key);
+            const CommandInfo* info = FindCommand(update.id);
+            action->setIcon(ColourFaceIcon(info ? info->icon : 0, *update.faceColour));
+        }
+    }
 }
 
 void CommandManager::UpdateAction(int id)

@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -39,11 +40,14 @@ struct CommandUpdate
     void Enable(bool on = true) { enabled = on; }
     void SetCheck(bool on = true) { checked = on; }
     void SetText(const QString& value) { text = value; }
+    // A colour button's face shows the colour it applies (invalid: no colour).
+    void SetFaceColour(const QColor& colour) { faceColour = colour; }
 
     int id;
     bool enabled = true;
     std::optional<bool> checked;
     std::optional<QString> text;
+    std::optional<QColor> faceColour;
 };
 
 // A window or object that handles commands. Handlers are registered by id or id

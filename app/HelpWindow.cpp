@@ -20,24 +20,31 @@ struct TopicEntry
     const char* topic;
 };
 
+// A topic is a page, or a section of one ("page#section").
 constexpr TopicEntry kTopics[] = {
+    {"CSysOptionsDlg", "options#system-options"},
+    {"CCustomizeDlg", "options#customize"},
     {"CLabelSettingsDlg", "new-label"},
+    {"CPageHeaderDlg", "new-label#page-header"},
+    {"CPageNoDlg", "new-label#page-number"},
     {"CDataSourceEdt", "data-bands"},
+    {"CDataBandSettingsDlg", "data-bands#more-options"},
     {"CDataBand", "data-bands"},
-    {"CNamedSubstring", "data-bands"},
-    {"CBandText", "data-bands"},
-    {"CImageDataSourceDlg", "objects"},
-    {"CPolygonPointEditDlg", "objects"},
-    {"CDataSource", "data-sources"},
+    {"CNamedSubstring", "data-bands#named-substrings"},
+    {"CBandText", "data-bands#band-texts"},
+    {"CImageDataSourceDlg", "objects#properties"},
+    {"CPolygonPointEditDlg", "objects#properties"},
+    {"CDataSourceTypesDlg", "data-sources#add"},
+    {"CDataSource", "data-sources#settings"},
     {"CDatabaseDlg", "data-sources"},
-    {"CObjectEdtDlg", "objects"},
-    {"CPageHeaderDlg", "objects"},
-    {"CPageNoDlg", "objects"},
-    {"CViewOptionsDlg", "objects"},
+    {"CObjectEdtDlg", "objects#properties"},
+    {"CGroupingSettingsDlg", "objects#barcode-options"},
+    {"CSupplementalDlg", "objects#barcode-options"},
+    {"CViewOptionsDlg", "objects#view-options"},
     {"CPrintDlg", "printing"},
     {"CPreviewFrame", "printing"},
     {"CExportDlg", "export"},
-    {"CBatchExportDlg", "export"},
+    {"CBatchExportDlg", "export#batch"},
     {"CScriptEditorDlg", "scripts"},
     {"CScriptingDlg", "scripts"},
     {"CScreenData", "window-data"},
@@ -124,21 +131,29 @@ QString CHelpWindow::TopicFor(const QWidget* widget)
     // A window made from another (the barcode dialog from the object dialog) shares
     // its page unless it has one of its own.
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
-        for (const QMetaObject* type = w->metaObject(); type; type = type->superClass()) {
-            const QLatin1String name(type->className());
-            for (const TopicEntry& entry : kTopics)
-                if (name.startsWith(QLatin1String(entry.classPrefix)))
-                    return QLatin1String(entry.topic);
-        }
+        for (const QMetaObject* type = w->metaObject(); type; type = type->superClass())
+            if (const QString topic = TopicForClass(QLatin1String(type->className())); topic != IndexTopic())
+                return topic;
     }
+    return IndexTopic();
+}
+
+QString CHelpWindow::TopicForClass(const QString& className)
+{
+    for (const TopicEntry& entry : kTopics)
+        if (className.startsWith(QLatin1String(entry.classPrefix)))
+            return QLatin1String(entry.topic);
     return IndexTopic();
 }
 
 QString CHelpWindow::PageOf(const QString& topic)
 {
     InitResourceIcons(); // the pages are among the program's resources
-    const QString page = ResourceOf(topic);
-    return QFile::exists(page) ? page : ResourceOf(IndexTopic());
+    const qsizetype hash = topic.indexOf(u'#');
+    const QString page = ResourceOf(hash < 0 ? topic : topic.left(hash));
+    if (!QFile::exists(page))
+        return ResourceOf(IndexTopic());
+    return hash < 0 ? page : page + topic.mid(hash);
 }
 
 QString CHelpWindow::CurrentPage() const

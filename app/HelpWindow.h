@@ -21,7 +21,10 @@ public:
     // The topic of a window: that of the first of it and its parents whose class has
     // a page; the index for any other.
     static QString TopicFor(const QWidget* widget);
-    // The resource of a topic's page, or of the index when the topic has none.
+    // The topic of windows of that class alone; the index for one without a page.
+    static QString TopicForClass(const QString& className);
+    // The resource of a topic's page with its section ("#..."), or of the index when
+    // the topic has no page.
     static QString PageOf(const QString& topic);
     static QString IndexTopic() { return QStringLiteral("index"); }
 

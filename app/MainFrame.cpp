@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -85,7 +86,7 @@ const MenuEntry kMenuBar[] = {
     {kOpen, u"标签(&L)"}, {CmdLabelSettings}, {CmdLabelDataSources}, {CmdLabelScreenData}, {kSep},
     {CmdLabelScriptEditor}, {CmdLabelScriptText}, {kClose},
     {kOpen, u"工具(&T)"}, {CmdToolCalculator}, {CmdToolOptions}, {kClose},
-    {kOpen, u"窗口(&W)"}, {CmdWindowCloseAll}, {CmdWindowMinimizeAll}, {kClose},
+    {kOpen, u"窗口(&W)"}, {CmdWindowNew}, {kSep}, {CmdWindowCloseAll}, {CmdWindowMinimizeAll}, {kClose},
     {kOpen, u"帮助(&H)"}, {CmdHelpTopics}, {CmdAppAbout}, {kClose},
 };
 
@@ -141,6 +142,20 @@ const QRgb kSelectorColours[] = {
     0xFFFF0000, 0xFFFF9900, 0xFF99CC00, 0xFF339966, 0xFF33CCCC, 0xFF3366FF, 0xFF800080, 0xFF999999,
     0xFFFF00FF, 0xFFFFCC00, 0xFFFFFF00, 0xFF00FF00, 0xFF00FFFF, 0xFF00CCFF, 0xFF993366, 0xFFC0C0C0,
     0xFFFF99CC, 0xFFFFCC99, 0xFFFFFF99, 0xFFCCFFCC, 0xFFCCFFFF, 0xFF99CCFF, 0xFFCC99FF, 0xFFFFFFFF,
+};
+
+// Menus whose disabled entries still take the mouse, so that the status bar tells
+// what an entry does before it can be used.
+class MenuPromptStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
 };
 
 const QString kLayoutKey = QStringLiteral("VellumcraftNormalLayout");
@@ -253,11 +268,14 @@ void CMainFrame::CreateMenus()
 {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
+    auto* menuStyle = new MenuPromptStyle;
+    menuStyle->setParent(this);
     std::vector<QMenu*> open;
     for (const MenuEntry& entry : kMenuBar) {
         if (entry.id == kOpen) {
             const QString title = QString::fromUtf16(entry.title);
             QMenu* menu = open.empty() ? bar->addMenu(title) : open.back()->addMenu(title);
+            menu->setStyle(menuStyle);
             m_pCommands->WatchMenu(menu);
             open.push_back(menu);
         } else if (entry.id == kClose) {
@@ -347,7 +365,20 @@ void CMainFrame::CreateFormatControls(QToolBar* bar)
 void CMainFrame::CreateColourButton(QToolBar* bar, int buttonId)
 {
     auto* button = SetCtlId(new QToolButton(bar), buttonId);
-    button->setDefaultAction(m_pCommands->Action(buttonId));
+    // Not the action's own button: that one goes off with the face's command, and the
+    // pop-up must open whatever is selected.
+    QAction* face = m_pCommands->Action(buttonId);
+    const auto follow = [button, face] {
+        button->setIcon(face->icon());
+        button->setToolTip(face->toolTip());
+        button->setStatusTip(face->statusTip());
+    };
+    follow();
+    connect(face, &QAction::changed, button, follow);
+    connect(button, &QToolButton::clicked, face, [face] {
+        if (face->isEnabled())
+            face->trigger();
+    });
     button->setPopupMode(QToolButton::MenuButtonPopup);
     auto* popup = new QMenu(button);
     m_pCommands->WatchMenu(popup);
@@ -490,13 +521,55 @@ void CMainFrame::RegisterCommands()
 
 void CMainFrame::OnFileNew()
 {
+    // The system options say what a new label starts from: the settings sheet, a
+    // label the user picks, or the label file named there.
+    const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    if (settings.m_nNewLabelBehavior == 1) {
+        const QString path = Services().GetOpenFileName(this, {}, {}, LabelFileFilter());
+        if (!path.isEmpty() && IsLabelFileName(path))
+            ReadLabelWindow(path, true);
+        return;
+    }
+    if (settings.m_nNewLabelBehavior == 2) {
+        const QString& path = settings.m_strNewLabelBasedFile;
+        if (QFileInfo(path).isFile()) {
+            if (ReadLabelWindow(path, true))
+                return;
+        } else {
+            Services().ShowMessage(
+                this, QStringLiteral("找不到新建标签所基于的标签格式文件：\n%1\n请在标签设置中设定新标签。").arg(path),
+                MessageIcon::Warning);
+        }
+    }
     auto label = std::make_unique<CLabelData>();
     if (m_newLabelPrompt && !m_newLabelPrompt(*label))
         return;
+    AddNewLabelWindow(std::move(label));
+}
+
+LabelDocumentWindow* CMainFrame::AddNewLabelWindow(std::unique_ptr<CLabelData> label)
+{
     ++m_nNewLabelCount;
     label->m_strFilePath.clear();
     label->m_strTitle = QStringLiteral("新建标签%1.vmk").arg(m_nNewLabelCount);
-    AddLabelWindow(std::move(label));
+    return AddLabelWindow(std::move(label));
+}
+
+std::unique_ptr<CLabelData> CMainFrame::ReadLabel(const QString& path)
+{
+    auto label = std::make_unique<CLabelData>();
+    label->m_strFilePath = path;
+    label->m_strTitle = QFileInfo(path).fileName();
+    try {
+        CDocLoader loader;
+        loader.m_strPath = path;
+        loader.m_pLabelData = label.get();
+        loader.LoadDocument();
+    } catch (const VXException& e) {
+        Services().ReportException(this, e);
+        return nullptr;
+    }
+    return label;
 }
 
 bool CMainFrame::IsLabelFileName(const QString& path)
@@ -522,22 +595,20 @@ void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls)
 
 LabelDocumentWindow* CMainFrame::OpenLabelFile(const QString& path)
 {
-    auto label = std::make_unique<CLabelData>();
-    label->m_strFilePath = path;
-    label->m_strTitle = QFileInfo(path).fileName();
-    try {
-        CDocLoader loader;
-        loader.m_strPath = path;
-        loader.m_pLabelData = label.get();
-        loader.LoadDocument();
-    } catch (const VXException& e) {
-        Services().ReportException(this, e);
+    LabelDocumentWindow* window = ReadLabelWindow(path);
+    if (window)
+        Q_EMIT labelFileOpened(path);
+    return window;
+}
+
+LabelDocumentWindow* CMainFrame::ReadLabelWindow(const QString& path, bool newLabel)
+{
+    std::unique_ptr<CLabelData> label = ReadLabel(path);
+    if (!label)
         return nullptr;
-    }
-    LabelDocumentWindow* window = AddLabelWindow(std::move(label));
+    LabelDocumentWindow* window = newLabel ? AddNewLabelWindow(std::move(label)) : AddLabelWindow(std::move(label));
     for (int code : {3, 4, 5, 6, 7})
         Q_EMIT objectPaneUpdate(window, code);
-    Q_EMIT labelFileOpened(path);
     return window;
 }
 
@@ -574,9 +645,11 @@ LabelDocumentWindow* CMainFrame::OpenAsNewLabel(const QString& path)
         return nullptr;
     // The window just opened, never whatever happens to be active: a failed read
     // opens nothing and must leave other labels' paths alone.
-    LabelDocumentWindow* window = OpenLabelFile(path);
-    if (window)
+    LabelDocumentWindow* window = ReadLabelWindow(path);
+    if (window) {
         window->LabelData().m_strFilePath.clear();
+        Q_EMIT labelFileOpened(path, true);
+    }
     return window;
 }
 

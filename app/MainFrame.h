@@ -98,7 +98,9 @@ public:
     static bool IsLabelFileName(const QString& path);
 
 Q_SIGNALS:
-    void labelFileOpened(const QString& path);
+    // A file was read into a window; asNew: it became a new untitled label (a template
+    // used), which is how the recent-file list opens it again.
+    void labelFileOpened(const QString& path, bool asNew = false);
     // The frame closed with every label: the program is ending.
     void closed();
     // Tells the object pane about a label window: 0 created, 3 to 7 after a file was
@@ -119,6 +121,13 @@ private:
     void CreatePanes();
     void RegisterCommands();
     LabelDocumentWindow* AddLabelWindow(std::unique_ptr<CLabelData> label);
+    // A window with the file read into it, titled and named by the file, or as a new
+    // untitled label (newLabel).
+    LabelDocumentWindow* ReadLabelWindow(const QString& path, bool newLabel = false);
+    // The file read into a new record; null after reporting why it could not be.
+    std::unique_ptr<CLabelData> ReadLabel(const QString& path);
+    // A window of a new untitled label ("新建标签N.vmk").
+    LabelDocumentWindow* AddNewLabelWindow(std::unique_ptr<CLabelData> label);
     std::vector<CommandTarget*> Route() const;
     // The program's name, followed by the active label's title when there is one.
     void UpdateFrameTitle();

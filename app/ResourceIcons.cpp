@@ -3,6 +3,8 @@
 #include "app/CommandIds.h"
 #include "model/GlobalSettings.h"
 
+#include <QPainter>
+#include <QPixmap>
 #include <QStandardPaths>
 #include <QString>
 #include <iterator>
@@ -206,6 +208,28 @@ QIcon ResourceIcon(int resourceId)
 QIcon ToolbarButtonIcon(int commandId)
 {
     return Lookup(kToolbarButtons, commandId);
+}
+
+QIcon ColourFaceIcon(int resourceId, const QColor& colour)
+{
+    QIcon face;
+    for (const int size : {16, 32}) {
+        QPixmap pixmap = ResourceIcon(resourceId).pixmap(size, size);
+        QPainter painter(&pixmap);
+        painter.scale(size / 16.0, size / 16.0);
+        // The strip the drawings keep for the colour: 14 by 3 at (1, 12.5).
+        const QRectF strip(1, 12.5, 14, 3);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(strip, colour.isValid() ? colour : QColor(Qt::transparent));
+        if (!colour.isValid()) {
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 0));
+            painter.drawRect(strip.adjusted(0, 0, -0.5, -0.5));
+        }
+        painter.end();
+        face.addPixmap(pixmap);
+    }
+    return face;
 }
 
 QCursor ResourceCursor(int resourceId)

@@ -16,6 +16,9 @@ QIcon ResourceIcon(int resourceId);
 // The image a toolbar strip gives a command that has no icon resource of its own;
 // a null icon when there is none.
 QIcon ToolbarButtonIcon(int commandId);
+// A colour button's face: the icon resource with its colour strip in the colour the
+// button applies; an invalid colour (no colour) leaves the strip an empty frame.
+QIcon ColourFaceIcon(int resourceId, const QColor& colour);
 // The cursor of a cursor resource (the creation tools, rotation, edit data, drag
 // and guide cursors); the arrow for a number that has none.
 QCursor ResourceCursor(int resourceId);

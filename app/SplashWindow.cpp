@@ -1,6 +1,7 @@
 #include "app/SplashWindow.h"
 
 #include "app/UiServices.h"
+#include "app/VXBaseDialog.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -13,9 +14,9 @@
 namespace {
 
 // The splash picture, drawn here as the program has no bitmap of its own.
-QPixmap SplashPicture()
+QPixmap SplashPicture(int width)
 {
-    QPixmap pixmap(420, 260);
+    QPixmap pixmap(width, 260);
     QPainter painter(&pixmap);
     QLinearGradient gradient(0, 0, 0, pixmap.height());
     gradient.setColorAt(0, QColor::fromRgb(0xDD, 0xEC, 0xFE));
@@ -37,9 +38,13 @@ QPixmap SplashPicture()
 
 CSplashWindow::CSplashWindow()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_bitmap(SplashPicture())
+      m_bitmap(SplashPicture(420))
 {
     setObjectName(QStringLiteral("splash"));
+    // Where a window manager gives it a title bar, the name is there in full.
+    setWindowTitle(QString::fromUtf16(kAppTitle));
+    if (const int title = TitleBarWidth(*this); title > m_bitmap.width())
+        m_bitmap = SplashPicture(title);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(m_bitmap.size());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

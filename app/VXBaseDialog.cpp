@@ -4,12 +4,17 @@
 #include "app/UiServices.h"
 #include "platform/VXException.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <algorithm>
 
 namespace {
+
+// The title bar's icon and its three buttons, with some margin.
+constexpr int kTitleBarDecorations = 160;
 
 struct ButtonRole
 {
@@ -53,6 +58,22 @@ QPushButton* MakeDialogButton(QDialogButtonBox::StandardButton role, QWidget* pa
     if (const ButtonRole* found = FindRole(role))
         ApplyRole(button, *found);
     return button;
+}
+
+int TitleBarWidth(const QWidget& window)
+{
+    // Title bars use the application's title font, a little larger and bold on most
+    // desktops: measured in a bold face of the window's font, one size up.
+    QFont font = window.font();
+    font.setBold(true);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() + 1);
+    return QFontMetrics(font).horizontalAdvance(window.windowTitle()) + kTitleBarDecorations;
+}
+
+void FitWindowTitle(QWidget& window)
+{
+    window.setMinimumWidth(std::max(window.minimumWidth(), TitleBarWidth(window)));
 }
 
 QDialogButtonBox* MakeDialogButtons(QDialog* dialog, QDialogButtonBox::StandardButtons buttons)

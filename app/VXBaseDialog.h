@@ -28,6 +28,11 @@ void SetButtonIcon(QAbstractButton* button, QStyle::StandardPixmap pixmap);
 // dialogs that place their buttons themselves; the caller connects it.
 QPushButton* MakeDialogButton(QDialogButtonBox::StandardButton role, QWidget* parent);
 
+// Room for the window's title in its title bar: a small window is made at least as
+// wide as the title, with the window manager's icon and buttons beside it.
+void FitWindowTitle(QWidget& window);
+int TitleBarWidth(const QWidget& window);
+
 // The dialog buttons in the program's words ("确定", "取消", "帮助"), named by their
 // dialog ids (1, 2, 9): OK accepts, Cancel rejects, Help opens the help file.
 QDialogButtonBox* MakeDialogButtons(QDialog* dialog,

@@ -61,6 +61,22 @@ public:
     bool GetFont(QWidget*, QFont&) override { return false; }
 };
 
+// Qt's own Chinese catalogue. The file dialog's type names ("Folder", "File") are
+// asked for under the icon provider's name, while the catalogue still files them
+// under the file dialog's.
+class QtChineseCatalogue : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    QString translate(const char* context, const char* source, const char* disambiguation, int n) const override
+    {
+        QString text = QTranslator::translate(context, source, disambiguation, n);
+        if (text.isEmpty() && qstrcmp(context, "QAbstractFileIconProvider") == 0)
+            text = QTranslator::translate("QFileDialog", source, nullptr, n);
+        return text;
+    }
+};
+
 } // namespace
 
 // ---- RecentFileList ---------------------------------------------------------------
@@ -70,10 +86,13 @@ void RecentFileList::Load()
     QSettings settings;
     settings.beginGroup(kRecentGroup);
     m_paths.clear();
+    m_asNew.clear();
     for (int i = 0; i < kSize; ++i) {
         const QString path = settings.value(QStringLiteral("File%1").arg(i + 1)).toString();
-        if (!path.isEmpty())
+        if (!path.isEmpty()) {
             m_paths.append(path);
+            m_asNew.append(settings.value(QStringLiteral("AsNew%1").arg(i + 1)).toBool());
+        }
     }
 }
 
@@ -83,20 +102,31 @@ void RecentFileList::Save() const
     settings.beginGroup(kRecentGroup);
     for (int i = 0; i < kSize; ++i) {
         const QString key = QStringLiteral("File%1").arg(i + 1);
+        const QString asNewKey = QStringLiteral("AsNew%1").arg(i + 1);
         if (i < m_paths.size())
             settings.setValue(key, m_paths[i]);
         else
             settings.remove(key);
+        if (i < m_paths.size() && m_asNew[i])
+            settings.setValue(asNewKey, true);
+        else
+            settings.remove(asNewKey);
     }
 }
 
-void RecentFileList::Add(const QString& path)
+void RecentFileList::Add(const QString& path, bool asNew)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
-    m_paths.removeAll(full);
+    if (const qsizetype at = m_paths.indexOf(full); at >= 0) {
+        m_paths.removeAt(at);
+        m_asNew.removeAt(at);
+    }
     m_paths.prepend(full);
-    while (m_paths.size() > kSize)
+    m_asNew.prepend(asNew);
+    while (m_paths.size() > kSize) {
         m_paths.removeLast();
+        m_asNew.removeLast();
+    }
     Save();
 }
 
@@ -105,6 +135,7 @@ void RecentFileList::Remove(int index)
     if (index < 0 || index >= m_paths.size())
         return;
     m_paths.removeAt(index);
+    m_asNew.removeAt(index);
     Save();
 }
 
@@ -113,6 +144,7 @@ void RecentFileList::Remove(int index)
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("关于 Vellumcraft"));
+    FitWindowTitle(*this);
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
     icon->setPixmap(ResourceIcon(424).pixmap(32, 32));
@@ -179,7 +211,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     }
 
     // Standard buttons and dialogs in Chinese, as every text of the program.
-    auto* translator = new QTranslator(qApp);
+    auto* translator = new QtChineseCatalogue(qApp);
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     InitResourceIcons();
@@ -220,8 +252,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
         });
         return dialog;
     });
-    connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path) {
-        m_recentFiles.Add(path);
+    connect(m_pMainFrame.get(), &CMainFrame::labelFileOpened, this, [this](const QString& path, bool asNew) {
+        m_recentFiles.Add(path, asNew);
         RefreshRecentFileActions();
     });
     // Exit ends the program: the print previews, windows of their own, go with the frame.
@@ -277,7 +309,12 @@ void CVellumcraftApp::OnOpenRecentFile(int id)
     const int index = id - kFirstRecentFile;
     const QString path = m_recentFiles.Path(index);
     if (QFileInfo(path).isFile()) {
-        m_pMainFrame->ShowLabelFile(path);
+        // A template used for a new label makes a new label again: it is never
+        // opened for editing (and saving over it) from here.
+        if (m_recentFiles.OpensAsNew(index))
+            m_pMainFrame->OpenAsNewLabel(path);
+        else
+            m_pMainFrame->ShowLabelFile(path);
     } else {
         m_recentFiles.Remove(index);
         RefreshRecentFileActions();

@@ -17,14 +17,18 @@ public:
     static constexpr int kSize = 4;
 
     void Load();
-    void Add(const QString& path);
+    // asNew: the file was used as the model of a new label (a template), and opens so
+    // again from the list; opening the file itself makes it a plain entry.
+    void Add(const QString& path, bool asNew = false);
     void Remove(int index);
     QString Path(int index) const { return m_paths.value(index); }
+    bool OpensAsNew(int index) const { return m_asNew.value(index); }
     const QStringList& Paths() const { return m_paths; }
 
 private:
     void Save() const;
     QStringList m_paths;
+    QList<bool> m_asNew;
 };
 
 // The about box.

@@ -320,8 +320,13 @@ void CChildFrame::RegisterColourCommands(const std::function<void(CommandUpdate&
                 const int kind = KindOf(m_pView->CurrentObject());
                 u.Enable(kind == KindRectangle || kind == KindEllipse || kind == KindPolygon);
             };
-        for (int offset = 0; offset <= CmdColourMoreOffset; ++offset)
-            OnUpdate(b.id + offset, enable);
+        // The face shows the remembered colour; the pop-up's entries are always on, so
+        // a colour can be chosen before anything is selected.
+        OnUpdate(b.id, [this, b, enable](CommandUpdate& u) {
+            enable(u);
+            const ColourChoice& choice = this->*b.choice;
+            u.SetFaceColour(choice.none ? QColor() : QColor::fromRgb(choice.colour));
+        });
     }
 }
 

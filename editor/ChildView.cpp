@@ -511,8 +511,10 @@ float CChildView::PrinterDots()
 
 void CChildView::DrawObjects(QPainter& painter)
 {
-    if (m_objects.empty() && !EditStatus().m_bRubberBand)
+    if (m_objects.empty()) {
+        DrawSelection(painter); // what a gesture shows over an empty label
         return;
+    }
     const QPoint origin = Mapping().ZoomedMargin();
     const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
     // Only objects whose drawing reaches the area being painted are drawn: a scroll
@@ -541,7 +543,7 @@ void CChildView::DrawObjects(QPainter& painter)
         object->m_fOriginX = 0.0f;
         object->m_fOriginY = 0.0f;
         proxy->SetViewState(m_fZoom, origin, scroll);
-        if (!reaches(*object))
+        if (!reaches(*object) || IsInPlaceEdited(proxy.get()))
             continue;
         proxy->DrawObject(painter);
         drawn.push_back(proxy.get());

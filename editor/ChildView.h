@@ -63,6 +63,9 @@ std::vector<int> CanvasContextMenu(int kind);
 
 // The tools that create an object.
 bool IsCreationTool(int tool);
+// The end of a line drawn from start towards end made horizontal or vertical: the
+// larger of the two extents wins, a tie is horizontal.
+QPoint StraightLineEnd(QPoint start, QPoint end);
 
 // A new barcode of the default symbology showing the content, bound by the band (not
 // yet encoded), as the barcode tool and a drop from the object pane make it.
@@ -279,6 +282,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void RegisterCommands();
@@ -358,11 +362,20 @@ private:
     void ReleaseCreationDrag(QMouseEvent* event, QPoint point);
     void FinishPolygon();
     void DrawCreation(QPainter& painter);
+    // A line being drawn comes out horizontal or vertical: the option asks for it, or
+    // Ctrl is held.
+    bool StraightensLine() const;
+    void FollowCtrl(bool down);
     // A click on a selected text waits for a possible double click before it opens
     // the in-place editor.
     void ArmDelayedClick(CBaseProxy* proxy);
     void OnDelayedClick();
     void DrawSelection(QPainter& painter);
+    void DrawRotationCentre(QPainter& painter, QPoint centre);
+    // A copy drag shows the selected objects moved by the travel in client pixels.
+    void DrawCopyGhost(QPainter& painter, QPoint travel);
+    // True for the text open in the in-place editor.
+    bool IsInPlaceEdited(const CBaseProxy* proxy) const;
 
     float GuidePositionMm(bool horizontal, int position) const;
     void DrawLabelShape(QPainter& painter, const QRect& area);
@@ -423,4 +436,5 @@ private:
 
     QImage m_backBuffer;
     QRegion m_dirty; // client area the back buffer does not show yet
+    bool m_bCtrlDrag = false; // Ctrl held at the last event of a creation drag
 };

@@ -126,7 +126,10 @@ void CChildView::PressCreationTool(QMouseEvent* event, QPoint point)
         status.m_polygonPoints.append(point);
         Redraw();
         return;
-    default: StartGesture(&CEditStatus::m_bCreating, point); return;
+    default:
+        m_bCtrlDrag = ctrl;
+        StartGesture(&CEditStatus::m_bCreating, point);
+        return;
     }
 }
 
@@ -196,8 +199,10 @@ void CChildView::ReleaseCreationDrag(QMouseEvent* event, QPoint point)
                 std::tie(x1, y1) = m_pLabelData->SnapPointToGrid(x1, y1);
                 std::tie(x2, y2) = m_pLabelData->SnapPointToGrid(x2, y2);
             }
-            if (event->modifiers() & Qt::ControlModifier) {
-                if (x2 == x1 || std::abs((y2 - y1) / (x2 - x1)) > 1.0f)
+            m_bCtrlDrag = event->modifiers() & Qt::ControlModifier;
+            // Straightened as the preview showed it: the larger of the two extents wins.
+            if (StraightensLine()) {
+                if (StraightLineEnd(s, point).x() == s.x())
                     x2 = x1;
                 else
                     y2 = y1;
@@ -253,20 +258,45 @@ void CChildView::FinishPolygon()
     EndCreation(false);
 }
 
+bool CChildView::StraightensLine() const
+{
+    return CGlobalSettings::GetInstance()->m_bCreateAsHVLine || m_bCtrlDrag;
+}
+
+QPoint StraightLineEnd(QPoint start, QPoint end)
+{
+    const QPoint d = end - start;
+    return std::abs(d.y()) > std::abs(d.x()) ? QPoint(start.x(), end.y()) : QPoint(end.x(), start.y());
+}
+
 void CChildView::DrawCreation(QPainter& painter)
 {
     const CEditStatus& status = EditStatus();
     painter.save();
-    painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen solid = CGlobalSettings::GetInstance()->GetPen(PenBlack);
+    solid.setCosmetic(true);
+    painter.setPen(solid);
     painter.setBrush(Qt::NoBrush);
     if (status.m_bPolygon) {
-        QPolygon open(status.m_polygonPoints);
-        open.append(status.m_lastMouse);
-        painter.drawPolyline(open);
+        // The points so far solid, the segment to the mouse dashed.
+        if (!status.m_polygonPoints.isEmpty()) {
+            painter.drawPolyline(QPolygon(status.m_polygonPoints));
+            QPen dashed = CGlobalSettings::GetInstance()->GetPen(PenDashBlack);
+            dashed.setCosmetic(true);
+            painter.setPen(dashed);
+            painter.drawLine(status.m_polygonPoints.back(), status.m_lastMouse);
+        }
+    } else if (InDeadZone()) {
+        // Nothing until the drag has started.
     } else if (status.m_nTool == ToolLine) {
-        painter.drawLine(GestureStart(), status.m_currentPoint);
+        const QPoint s = GestureStart();
+        painter.drawLine(s, StraightensLine() ? StraightLineEnd(s, status.m_currentPoint) : status.m_currentPoint);
     } else {
-        const QRect box = QRect(GestureStart(), status.m_currentPoint).normalized();
+        // Corners at the press and at the mouse, the outline through both.
+        const QPoint s = GestureStart(), p = status.m_currentPoint;
+        const QRect box(std::min(s.x(), p.x()), std::min(s.y(), p.y()), std::abs(p.x() - s.x()),
+                        std::abs(p.y() - s.y()));
         if (status.m_nTool == ToolEllipse)
             painter.drawEllipse(box);
         else

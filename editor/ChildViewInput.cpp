@@ -521,6 +521,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     status.m_currentPoint = point;
+    m_bCtrlDrag = event->modifiers() & Qt::ControlModifier;
     AutoScroll(point);
     status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
     if (status.m_bMoving && settings.m_bInstantMoving)
@@ -665,6 +666,7 @@ void CChildView::keyPressEvent(QKeyEvent* event)
     // Whatever the event changed, the commands and the status bar follow.
     const auto announce = qScopeGuard([this] { AnnounceState(); });
     switch (event->key()) {
+    case Qt::Key_Control: FollowCtrl(true); break;
     case Qt::Key_Left: NudgeSelection(-1.0f, 0.0f); break;
     case Qt::Key_Right: NudgeSelection(1.0f, 0.0f); break;
     case Qt::Key_Up: NudgeSelection(0.0f, -1.0f); break;
@@ -672,6 +674,21 @@ void CChildView::keyPressEvent(QKeyEvent* event)
     default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+void CChildView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Control)
+        FollowCtrl(false);
+    QWidget::keyReleaseEvent(event);
+}
+
+// Ctrl pressed or let go while a line is being drawn straightens it or frees it at once.
+void CChildView::FollowCtrl(bool down)
+{
+    m_bCtrlDrag = down;
+    if (EditStatus().m_bCreating)
+        Redraw();
 }
 
 void CChildView::UpdateHoverCursor(QPoint point)
@@ -696,20 +713,30 @@ void CChildView::UpdateHoverCursor(QPoint point)
     setCursor(cursor);
 }
 
+bool CChildView::IsInPlaceEdited(const CBaseProxy* proxy) const
+{
+    const CEditStatus& status = m_pEditStatus ? *m_pEditStatus : m_ownStatus;
+    return status.m_bInPlaceEditing && proxy == status.m_pEditedObject;
+}
+
 void CChildView::DrawSelection(QPainter& painter)
 {
     CEditStatus& status = EditStatus();
     const bool rotate = status.m_nTool == ToolRotate;
+    // The object under the in-place editor is neither drawn nor marked: the editor
+    // shows its text.
     for (CBaseProxy* proxy : m_selection) {
-        if (!proxy->GetObject())
+        if (!proxy->GetObject() || IsInPlaceEdited(proxy))
             continue;
         proxy->DrawSelectionOutline(painter, proxy == m_pCurrent);
         proxy->DrawHandles(painter, proxy == m_pCurrent, rotate);
     }
     const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    if (m_pCurrent && GroupRotation())
+        DrawRotationCentre(painter, status.m_rotationCentre);
     const QPoint s = GestureStart();
     const QPoint p = status.m_currentPoint;
-    const bool moveTracker = (status.m_bMoving && !settings.m_bInstantMoving) || status.m_bCopyDrag;
+    const bool moveTracker = status.m_bMoving && !settings.m_bInstantMoving;
     const bool sizeTracker = status.m_bSizing && !settings.m_bInstantSizing;
     if ((moveTracker || sizeTracker) && !InDeadZone())
         for (CBaseProxy* proxy : m_selection) {
@@ -729,4 +756,54 @@ void CChildView::DrawSelection(QPainter& painter)
         painter.drawRect(QRect(s, p).normalized());
         painter.restore();
     }
+    if (status.m_bInPlaceEditing) {
+        const int* r = status.m_editorRect;
+        const QRect frame(r[0] - 1, r[1] - 1, r[2] - r[0] + 1, r[3] - r[1] + 1);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 0));
+        painter.drawRect(frame);
+        QPen dashed = settings.GetPen(PenDashGreen);
+        dashed.setCosmetic(true);
+        painter.setPen(dashed);
+        painter.drawRect(frame);
+        painter.restore();
+    }
+    if (status.m_bCopyDrag && !InDeadZone())
+        DrawCopyGhost(painter, p - s);
+}
+
+void CChildView::DrawRotationCentre(QPainter& painter, QPoint centre)
+{
+    const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen outline = settings.GetPen(PenBlack);
+    outline.setCosmetic(true);
+    painter.setPen(outline);
+    painter.setBrush(settings.GetBrush(BrushGreen));
+    painter.drawEllipse(QRect(centre.x() - 4, centre.y() - 4, 8, 8));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(QRect(centre.x() - 2, centre.y() - 2, 4, 4));
+    painter.restore();
+}
+
+// The objects themselves where the drop would put the copies.
+void CChildView::DrawCopyGhost(QPainter& painter, QPoint travel)
+{
+    const QPoint origin = Mapping().ZoomedMargin();
+    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (CBaseProxy* proxy : m_selection) {
+        if (!proxy->GetObject() || IsInPlaceEdited(proxy))
+            continue;
+        proxy->SetViewState(m_fZoom, origin + travel, scroll);
+        proxy->DrawObject(painter);
+        // Hit tests read the view state: it stays that of the label.
+        proxy->SetViewState(m_fZoom, origin, scroll);
+    }
+    painter.restore();
 }

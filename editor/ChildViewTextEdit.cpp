@@ -54,6 +54,8 @@ void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
     PositionInPlaceEditor();
     m_pActiveEdit->show();
     m_pActiveEdit->setFocus();
+    // The object goes from under the editor and its frame appears.
+    Redraw();
 }
 
 void CChildView::PositionInPlaceEditor()

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build ccache pkg-config git clang libfuzzer-14-dev
-  # Qt 6
+  # Qt 6; qt6-translations-l10n holds qtbase_zh_CN.qm, Qt's own dialogs in Chinese
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   # barcodes
@@ -24,6 +24,8 @@ packages=(
   postgresql mariadb-server odbc-postgresql libsqliteodbc tdsodbc
   # time zones, for the date offsets across daylight-saving changes
   tzdata
+  # the zh_CN.UTF-8 locale Qt's dialogs take their dates and sizes from
+  locales
   # fonts: a metric-compatible stand-in for Arial and a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
   # icons of the user interface
@@ -34,14 +36,25 @@ packages=(
   xvfb xauth
 )
 
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if ((${#missing[@]})); then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The program runs in the zh_CN.UTF-8 locale (scripts/run.sh): generated once.
+if ! locale -a 2>/dev/null | grep -qiE '^zh_CN\.utf-?8$'; then
+  if grep -qE '^# *zh_CN\.UTF-8 UTF-8' /etc/locale.gen; then
+    $SUDO sed -i -E 's/^# *(zh_CN\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  elif ! grep -qE '^zh_CN\.UTF-8 UTF-8' /etc/locale.gen; then
+    echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen
 fi

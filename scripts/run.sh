@@ -15,6 +15,10 @@ scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target vellumcraft
 
+# Qt's own dialogs (files, colours, fonts, messages) speak the program's Chinese.
+export LANG=zh_CN.UTF-8
+unset LC_ALL LANGUAGE
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec build/vellumcraft "${args[@]}"
 fi

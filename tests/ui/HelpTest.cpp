@@ -82,8 +82,8 @@ TEST_F(HelpTest, EachWindowAsksForItsOwnPage)
     request.label = &label;
     CBarcodeEdtDlg barcodeDialog(request); // a kind of object dialog, with no entry of its own
     const std::pair<QWidget*, const char*> windows[] = {
-        {&barcodeDialog, "objects"},
-        {&print, "printing"},    {&batch, "export"},    {&sqlite, "data-sources"},  {&manager, "data-sources"},
+        {&barcodeDialog, "objects#properties"},
+        {&print, "printing"},    {&batch, "export#batch"},    {&sqlite, "data-sources#settings"},  {&manager, "data-sources"},
         {&scripting, "scripts"}, {&designer, "window-data"}, {&settings, "new-label"},
     };
     for (const auto& [window, topic] : windows)
