@@ -79,6 +79,8 @@ private:
         m_done = true;
         if (rc != SQLITE_DONE)
             Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        // Ends the read, so the file's lock goes with the last row, not with the cursor.
+        sqlite3_reset(m_stmt);
         return false;
     }
 

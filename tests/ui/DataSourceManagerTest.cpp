@@ -329,6 +329,40 @@ TEST(DatabaseDlg, ASourceTheWizardAddsShowsItsFirstPageAndCountAtOnce)
     EXPECT_TRUE(services.MessageTexts().isEmpty());
 }
 
+// A workbook whose own statement is "select top n": the dialog previews it, and the
+// manager counts and pages it.
+TEST(DatabaseDlg, AWorkbookStatementWithTopIsCountedAndPaged)
+{
+    QTemporaryDir dir;
+    const QString workbook = dir.filePath("staff.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(workbook));
+    FakeServices services;
+    CLabelData label;
+    label.m_nColumns = 1;
+    label.m_nRows = 2;
+    services.OnNextDialog([&](QDialog& d) {
+        services.OnNextDialog(Choose(1144));
+        services.OnNextDialog([&](QDialog& e) {
+            TypeInto(&e, 1170, workbook);
+            ClickCtl(&e, 1004);
+            ClickCtl(&e, 1081);
+            ClickCtl(&e, 1189);
+            TypeInto(&e, 1188, "select top 3 Name, Id from [People$] order by Id");
+            ClickCtl(&e, 1192);
+            EXPECT_EQ(ReportRows(&e, 1179).size(), 5); // header, three rows, "..."
+            ClickCtl(&e, 1);
+        });
+        ClickCtl(&d, 1114);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共3条记录,2页");
+        EXPECT_EQ(Numbers(&d), Range(1, 2));
+        ClickCtl(&d, 1117);
+        EXPECT_EQ(Numbers(&d), Range(3, 3));
+        ClickCtl(&d, 2);
+    });
+    RunDataSourceManager(label, nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty()) << services.MessageTexts().join(" | ").toStdString();
+}
+
 TEST(DatabaseDlg, DeletingASourceThatObjectsReadAsksFirst)
 {
     QTemporaryDir dir;
