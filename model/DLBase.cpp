@@ -24,11 +24,17 @@ QString FailureMessage(const QString& sentence, const QString& detail)
     return detail.isEmpty() ? sentence : sentence + QStringLiteral("\n详细信息：") + detail;
 }
 
+QString NoLoaderMessage()
+{
+    return FailureMessage(QStringLiteral("这种数据源不能读取记录，请改用自定义数据源的连接字符串。"),
+                          QStringLiteral("not support data loader"));
+}
+
 std::unique_ptr<CDLBase> CDLBase::CreateLoader(int32_t type)
 {
     const DataSourceTypeInfo* info = FindDataSourceType(type);
     if (!info || !info->makeLoader)
-        throw CDataSourceException(QStringLiteral("not support data loader"));
+        throw CDataSourceException(NoLoaderMessage());
     return info->makeLoader();
 }
 

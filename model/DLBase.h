@@ -19,6 +19,8 @@ using LoaderRow = DbRows;
 // A failure as the user reads it: a sentence in the program's words saying what failed
 // and what to check, then the database's or driver's own text as its detail.
 QString FailureMessage(const QString& sentence, const QString& detail);
+// The failure of a data-source type that has no loader (OLE DB and ODBC descriptions).
+QString NoLoaderMessage();
 
 // Where the loaders' messages to the user go. The application installs one that
 // shows a message box; tests install a recorder. Without one, messages are logged.
@@ -40,7 +42,7 @@ class CDLBase
 {
 public:
     // A new loader for a DataSourceType code. Codes without a loader throw
-    // CDataSourceException "not support data loader".
+    // CDataSourceException with NoLoaderMessage().
     static std::unique_ptr<CDLBase> CreateLoader(int32_t type);
     static void SetNotifier(CLoaderNotifier* notifier);
 

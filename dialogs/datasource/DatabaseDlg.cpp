@@ -381,7 +381,7 @@ void CDatabaseDlg::OnLoad()
     if (!node)
         return;
     if (!node->loader) {
-        Services().ShowMessage(this, QStringLiteral("not support data loader"), MessageIcon::Stop);
+        Services().ShowMessage(this, NoLoaderMessage(), MessageIcon::Stop);
         return;
     }
     if (!CountRecords(*node))

@@ -5,6 +5,7 @@
 #include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/datasource/ReportList.h"
+#include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/ImageGraph.h"
@@ -280,7 +281,8 @@ TEST(DatabaseDlg, AddDeleteAndUniqueNamesAreKeptOnlyByOk)
     });
     EXPECT_FALSE(RunDataSourceManager(label, nullptr));
     EXPECT_EQ(DocumentBytes(label), before);
-    EXPECT_EQ(services.MessageTexts(), QStringList{"not support data loader"});
+    EXPECT_EQ(services.MessageTexts(), QStringList{NoLoaderMessage()});
+    EXPECT_TRUE(NoLoaderMessage().startsWith(QStringLiteral("这种数据源不能读取记录")));
 
     services.OnNextDialog([&](QDialog& d) {
         edit(services, d);
