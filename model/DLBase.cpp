@@ -180,9 +180,13 @@ void CDLBase::ThrowLastError() const
 
 void CDLBase::ShowLastError()
 {
-    // Without a notifier nobody is told here, and the caller shows the error.
-    if (!g_pLoaderNotifier || m_bErrorShown)
+    if (m_bErrorShown)
         return;
+    // Without a notifier it is only logged: the caller shows the error.
+    if (!g_pLoaderNotifier) {
+        qWarning().noquote() << m_strLastError;
+        return;
+    }
     g_pLoaderNotifier->ShowError(m_strLastError);
     m_bErrorShown = true;
 }

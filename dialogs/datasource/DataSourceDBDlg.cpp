@@ -619,15 +619,14 @@ bool CDataSourceDBDlg::IsConnected() const
 
 void CDataSourceDBDlg::OnInitDialog()
 {
-    // An edited description holds what it was read with; a new one was never read.
-    if (!m_bNew)
-        m_readSettings = ReadSettings(*m_pFields);
     if (m_bNew) {
         m_radioAscending->setChecked(true);
         m_radioAll->setChecked(true);
         UpdateRangeControls();
         return;
     }
+    // An edited description holds what it was read with.
+    m_readSettings = ReadSettings(*m_pFields);
     ShowDataSource();
 }
 
