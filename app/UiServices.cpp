@@ -86,6 +86,9 @@ void UiServices::ShowHelp(QWidget* parent)
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)
 {
+    // A data source's failure its loader already showed is not shown twice.
+    if (const auto* source = dynamic_cast<const CDataSourceException*>(&e); source && source->Shown())
+        return;
     ShowMessage(parent, e.GetMessage(), MessageIcon::Stop);
 }
 

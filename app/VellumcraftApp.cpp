@@ -10,6 +10,7 @@
 #include "app/SysOptionsDlg.h"
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
+#include "model/DLBase.h"
 #include "model/GlobalSettings.h"
 #include "platform/ScreenDpi.h"
 
@@ -74,6 +75,18 @@ public:
         if (text.isEmpty() && qstrcmp(context, "QAbstractFileIconProvider") == 0)
             text = QTranslator::translate("QFileDialog", source, nullptr, n);
         return text;
+    }
+};
+
+// A data loader's own message (a connection it could not open) in a message box over
+// whatever window is in front; the caller then sees it was shown and stays silent.
+class MessageBoxLoaderNotifier : public CLoaderNotifier
+{
+public:
+    void ShowError(const QString& text) override
+    {
+        QWidget* parent = QApplication::activeModalWidget();
+        Services().ShowMessage(parent ? parent : QApplication::activeWindow(), text, MessageIcon::Stop);
     }
 };
 
@@ -190,7 +203,11 @@ CVellumcraftApp::CVellumcraftApp()
     });
 }
 
-CVellumcraftApp::~CVellumcraftApp() = default;
+CVellumcraftApp::~CVellumcraftApp()
+{
+    if (m_pLoaderNotifier)
+        CDLBase::SetNotifier(nullptr);
+}
 
 bool CVellumcraftApp::InitInstance(const Options& options)
 {
@@ -200,6 +217,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     if (!options.screenshot.isEmpty())
         InstallServices(std::make_unique<UnattendedUiServices>());
     const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
+    m_pLoaderNotifier = std::make_unique<MessageBoxLoaderNotifier>();
+    CDLBase::SetNotifier(m_pLoaderNotifier.get());
 
     // A screenshot run stands alone: it neither hands its file over nor takes others'.
     if (options.screenshot.isEmpty()) {
@@ -281,6 +300,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
 int CVellumcraftApp::ExitInstance()
 {
     m_pMainFrame.reset();
+    CDLBase::SetNotifier(nullptr);
+    m_pLoaderNotifier.reset();
     CGlobalSettings::DestroyInstance();
     m_pChecker.reset();
     return 0;

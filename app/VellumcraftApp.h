@@ -8,6 +8,7 @@
 #include <memory>
 
 class CInstanceChecker;
+class CLoaderNotifier;
 class CMainFrame;
 
 // The four most recently opened label files, newest first, kept in the settings.
@@ -79,6 +80,7 @@ private:
     void OpenHandedOverFile(const QString& path);
 
     std::unique_ptr<CInstanceChecker> m_pChecker;
+    std::unique_ptr<CLoaderNotifier> m_pLoaderNotifier;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
     bool m_bFileOpened = true;

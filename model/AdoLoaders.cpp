@@ -21,15 +21,21 @@ QString AdoValue(const QString& value)
 
 bool CAdoDL::Open()
 {
-    m_connection.reset();
+    Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("No data source is set"));
     const Login login = MakeLogin();
     std::unique_ptr<DbConnection> connection
         = DbConnection::OpenAdo(login.connectionString, login.user, login.password, m_pDataSource->m_strName);
     if (!connection->IsOpen()) {
-        ShowError(FailureText());
-        return Fail(FailureText() + u'\n' + connection->LastError());
+        // The loader's own message, shown here once; callers see it is shown.
+        QString sentence = FailureText();
+        while (sentence.endsWith(u'!'))
+            sentence.chop(1);
+        Fail(FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
+                            connection->LastError()));
+        ShowLastError();
+        return false;
     }
     m_connection = std::move(connection);
     m_strLastError.clear();

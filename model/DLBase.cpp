@@ -19,11 +19,22 @@ int ClampToInt(qint64 value)
 }
 } // namespace
 
+QString FailureMessage(const QString& sentence, const QString& detail)
+{
+    return detail.isEmpty() ? sentence : sentence + QStringLiteral("\n详细信息：") + detail;
+}
+
+QString NoLoaderMessage()
+{
+    return FailureMessage(QStringLiteral("这种数据源不能读取记录，请改用自定义数据源的连接字符串。"),
+                          QStringLiteral("not support data loader"));
+}
+
 std::unique_ptr<CDLBase> CDLBase::CreateLoader(int32_t type)
 {
     const DataSourceTypeInfo* info = FindDataSourceType(type);
     if (!info || !info->makeLoader)
-        throw CDataSourceException(QStringLiteral("not support data loader"));
+        throw CDataSourceException(NoLoaderMessage());
     return info->makeLoader();
 }
 
@@ -43,7 +54,30 @@ void CDLBase::SetDataSource(const CDSBase* source)
 
 bool CDLBase::Close()
 {
+    EndWalk();
     m_connection.reset();
+    return true;
+}
+
+void CDLBase::EndWalk()
+{
+    m_cursor.reset();
+    m_strCursorSql.clear();
+}
+
+bool CDLBase::WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
+{
+    if (!m_cursor || sql != m_strCursorSql || m_cursor->Position() > first - 1) {
+        EndWalk();
+        m_cursor = m_connection->OpenCursor(sql);
+        m_strCursorSql = sql;
+    }
+    if (!m_cursor->Skip(first - 1 - m_cursor->Position()) || !m_cursor->Fetch(last - first + 1, rows)) {
+        const QString error = m_cursor->LastError();
+        EndWalk();
+        rows.Clear();
+        return FailQuery(error);
+    }
     return true;
 }
 
@@ -125,20 +159,36 @@ bool CDLBase::OpenIfNeeded()
 bool CDLBase::Fail(const QString& message)
 {
     m_strLastError = message;
+    m_bErrorShown = false;
     return false;
+}
+
+bool CDLBase::FailQuery(const QString& detail)
+{
+    return Fail(FailureMessage(QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。"), detail));
+}
+
+CDataSourceException CDLBase::LastErrorException(const QString& prefix) const
+{
+    return CDataSourceException(prefix + m_strLastError, m_bErrorShown);
 }
 
 void CDLBase::ThrowLastError() const
 {
-    throw CDataSourceException(m_strLastError);
+    throw LastErrorException();
 }
 
-void CDLBase::ShowError(const QString& text) const
+void CDLBase::ShowLastError()
 {
-    if (g_pLoaderNotifier)
-        g_pLoaderNotifier->ShowError(text);
-    else
-        qWarning().noquote() << text;
+    if (m_bErrorShown)
+        return;
+    // Without a notifier it is only logged: the caller shows the error.
+    if (!g_pLoaderNotifier) {
+        qWarning().noquote() << m_strLastError;
+        return;
+    }
+    g_pLoaderNotifier->ShowError(m_strLastError);
+    m_bErrorShown = true;
 }
 
 int CDLBase::QueryRecordCount()
@@ -153,8 +203,10 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
     if (!OpenIfNeeded())
         ThrowLastError();
     LoaderRow rows;
+    EndWalk();
     if (!m_connection->Query(statement(), rows, 0, 1)) {
-        m_strLastError = m_connection->LastError();
+        Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
+                            m_connection->LastError()));
         ThrowLastError();
     }
     m_strLastError.clear();
@@ -169,11 +221,15 @@ bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
         return false;
     if (first > last)
         return true;
+    // The statement has no row limit: the rows before first are passed over.
     const QString sql = Statements().Rows(*m_pDataSource);
-    // The statement has no row limit: the rows before first are read and dropped.
     LoaderRow result;
-    if (!m_connection->Query(sql, result, first - 1, last - first + 1))
-        return Fail(m_connection->LastError());
+    if (m_bSequential) {
+        if (!WalkRows(sql, first, last, result))
+            return false;
+    } else if (!m_connection->Query(sql, result, first - 1, last - first + 1)) {
+        return FailQuery(m_connection->LastError());
+    }
     // One element per selected field, read by position.
     const QStringList& fields = m_pDataSource->m_selectedFields;
     if (result.ColumnCount() < fields.size())

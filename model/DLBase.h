@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SqlStatements.h"
+#include "platform/VXException.h"
 #include "platform/db/DbConnection.h"
 
 #include <QString>
@@ -14,6 +15,12 @@ class CDSBase;
 // text, the caller owning the block. The same container the data-access layer
 // fills, so rows are not copied between the two.
 using LoaderRow = DbRows;
+
+// A failure as the user reads it: a sentence in the program's words saying what failed
+// and what to check, then the database's or driver's own text as its detail.
+QString FailureMessage(const QString& sentence, const QString& detail);
+// The failure of a data-source type that has no loader (OLE DB and ODBC descriptions).
+QString NoLoaderMessage();
 
 // Where the loaders' messages to the user go. The application installs one that
 // shows a message box; tests install a recorder. Without one, messages are logged.
@@ -35,7 +42,7 @@ class CDLBase
 {
 public:
     // A new loader for a DataSourceType code. Codes without a loader throw
-    // CDataSourceException "not support data loader".
+    // CDataSourceException with NoLoaderMessage().
     static std::unique_ptr<CDLBase> CreateLoader(int32_t type);
     static void SetNotifier(CLoaderNotifier* notifier);
 
@@ -62,7 +69,18 @@ public:
     bool LoadPage(int nPage, int nPageSize, LoaderRow& rows);
     bool LoadPages(int nPage, int nPageSize, int nPages, LoaderRow& rows);
 
+    // The caller loads the records in order, page after page (a print job): one
+    // statement then walks them, kept open from load to load, so every page costs the
+    // same. It holds the source's read lock (an SQLite file's) until Close.
+    void SetSequentialLoads(bool sequential) { m_bSequential = sequential; }
+
     QString GetLastError() const { return m_strLastError; }
+    // Whether the last error already reached the user through the notifier, so that
+    // a caller does not show it a second time.
+    bool ErrorShown() const { return m_bErrorShown && !m_strLastError.isEmpty(); }
+    // The exception a caller throws for this loader's last error, prefixed; it is
+    // marked as shown when the loader showed it.
+    CDataSourceException LastErrorException(const QString& prefix = {}) const;
 
 protected:
     // Generic count and rows for loaders that reach their source through the
@@ -72,6 +90,13 @@ protected:
     // statement's result, read as a leading integer.
     int CountRecords(const std::function<QString()>& statement);
     bool QueryRows(int nFirst, int nLast, LoaderRow& rows);
+    // Records first..last (the source's numbers) of the statement, read with one
+    // cursor that goes on from load to load: a job that prints page after page runs
+    // its statement once and every page costs the same. A load before where the
+    // cursor stands, or of another statement, starts a new one.
+    bool WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // Closes the cursor, so that the connection takes another statement.
+    void EndWalk();
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
@@ -88,9 +113,17 @@ protected:
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.
     [[noreturn]] void ThrowLastError() const;
-    void ShowError(const QString& text) const;
+    // Shows the last error through the notifier, once.
+    void ShowLastError();
+    // The failure of a statement: what failed and what to check, with the database's text.
+    bool FailQuery(const QString& detail);
 
     const CDSBase* m_pDataSource = nullptr;
     std::unique_ptr<DbConnection> m_connection;
+    // Declared after the connection, so it goes first.
+    std::unique_ptr<DbCursor> m_cursor;
+    QString m_strCursorSql;
+    bool m_bSequential = false;
     QString m_strLastError;
+    bool m_bErrorShown = false;
 };

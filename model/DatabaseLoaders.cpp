@@ -25,12 +25,12 @@ DbServerSettings ServerSettings(const CDSBase* source)
 
 bool CDatabaseDL::Open()
 {
-    m_connection.reset();
+    Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("No data source is set"));
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())
-        return Fail(connection->LastError());
+        return Fail(FailureMessage(FailureText(), connection->LastError()));
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;
@@ -51,10 +51,26 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
     // reach the database (SQLite reads a negative limit as "no limit").
     if (first > last)
         return true;
-    if (!m_connection->Query(Statements().Rows(*m_pDataSource, first, last - first + 1), rows))
-        return Fail(m_connection->LastError());
+    if (m_bSequential) {
+        if (!WalkRows(Statements().Rows(*m_pDataSource), first, last, rows))
+            return false;
+    } else if (!m_connection->Query(Statements().Rows(*m_pDataSource, first, last - first + 1), rows)) {
+        return FailQuery(m_connection->LastError());
+    }
     m_strLastError.clear();
     return true;
+}
+
+QString CDatabaseDL::FailureText() const
+{
+    return QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。");
+}
+
+QString CSQLiteDL::FailureText() const
+{
+    const auto* ds = dynamic_cast<const CSQLiteDS*>(m_pDataSource);
+    return QStringLiteral("无法打开SQLite数据库文件“%1”，请检查文件是否存在并且是SQLite数据库。")
+        .arg(ds ? ds->m_strPath : QString());
 }
 
 std::unique_ptr<DbConnection> CSQLiteDL::Connect() const

@@ -2,9 +2,9 @@
 
 #include "model/DLBase.h"
 
-// Loaders for databases that the data-access layer reaches natively. They page in
-// the statement ("limit n offset m"), so a page costs the same wherever it lies, and
-// give one element per result column. Count and load open the connection on first
+// Loaders for databases that the data-access layer reaches natively. A load pages in
+// the statement ("limit n offset m"); sequential loads walk one statement instead
+// (see SetSequentialLoads). They give one element per result column. Count and load open the connection on first
 // use and leave it open until Close or destruction.
 class CDatabaseDL : public CDLBase
 {
@@ -15,6 +15,8 @@ public:
 
 protected:
     virtual std::unique_ptr<DbConnection> Connect() const = 0;
+    // What failed and what to check when the connection fails.
+    virtual QString FailureText() const;
 };
 
 // An SQLite file, opened read-only.
@@ -22,6 +24,7 @@ class CSQLiteDL : public CDatabaseDL
 {
 protected:
     std::unique_ptr<DbConnection> Connect() const override;
+    QString FailureText() const override;
 };
 
 class CPostgreSQLDL : public CDatabaseDL

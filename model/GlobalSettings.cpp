@@ -117,7 +117,7 @@ void CGlobalSettings::Init()
 {
     m_dateTemplates = ToList(kDateTemplates);
     m_timeTemplates = ToList(kTimeTemplates);
-    g_exportSettings = ExportSettings{};
+    ExportSettings::Reset();
 }
 
 void CGlobalSettings::ResetOptions()

@@ -160,6 +160,11 @@ template <class Emit> int ForEachField(QByteArrayView line, QByteArrayView separ
     return count;
 }
 
+// The lines a quoted field may hold. One still open after them, or at the end of
+// the file, is taken for a stray quote: its field ends at the end of its own line,
+// so one mistyped quote cannot swallow the rest of the file into one record.
+constexpr int kMaxQuotedLines = 100;
+
 // Every kIndexStride-th record's start is remembered: a load reads at most that many
 // records before its first.
 constexpr qint64 kIndexStride = 64;
@@ -178,6 +183,7 @@ struct TextFileIndex
     TextEncoding encoding = TextEncoding::Utf8;
     qint64 lines = 0;
     qint64 nonUtf8Lines = 0;
+    qint64 openQuoteLine = 0; // the first line whose quoted field never closes (1-based), 0 for none
     QByteArray quoteSeparator;
     std::vector<qint64> starts;
 };
@@ -234,6 +240,8 @@ public:
         if (!Start(index, bom, error))
             return false;
         m_nonUtf8Lines = 0;
+        m_lineNumber = 0;
+        m_openQuoteLine = 0;
         QByteArrayView record;
         while (NextRecord(record)) {
             if (++index.lines % kIndexStride == 0 && !m_decoder)
@@ -244,6 +252,7 @@ public:
             return false;
         }
         index.nonUtf8Lines = m_nonUtf8Lines;
+        index.openQuoteLine = m_openQuoteLine;
         return Start(index, bom, error);
     }
 
@@ -255,6 +264,7 @@ public:
         m_buffer.clear();
         m_bufferOffset = offset;
         m_pos = 0;
+        m_keepFrom = -1;
         m_atEnd = false;
         m_error.clear();
         m_decoder.reset();
@@ -268,8 +278,9 @@ public:
     }
 
     // The next record without its line end; false after the last record, or on a
-    // line or record longer than kMaxTextLineBytes (then Error() says so). A quoted
-    // field left open at the end of the file ends there.
+    // line longer than kMaxTextLineBytes (then Error() says so). A quoted field that
+    // does not close within kMaxQuotedLines lines (or the file, or kMaxTextLineBytes)
+    // ends at the end of its own line, and the next record starts on the next line.
     bool NextRecord(QByteArrayView& record)
     {
         QByteArrayView line;
@@ -281,22 +292,38 @@ public:
             return true;
         }
         m_record = line.toByteArray();
-        for (bool open = true; open;) {
+        const qsizetype firstLine = m_record.size();
+        // The lines read in search of the closing quote stay in the buffer, to be
+        // read again as records of their own should the quote never close.
+        m_keepFrom = m_pos;
+        const qint64 lineNumber = m_lineNumber;
+        const qint64 nonUtf8Lines = m_nonUtf8Lines;
+        bool closed = false;
+        for (int extra = 0; extra < kMaxQuotedLines && m_record.size() <= kMaxTextLineBytes; ++extra) {
             const bool lineEndCr = carriageReturn;
             if (!NextLine(line, carriageReturn)) {
-                if (!m_error.isEmpty())
+                if (!m_error.isEmpty()) {
+                    m_keepFrom = -1;
                     return false;
+                }
                 break;
             }
             // The line break belongs to the field, as the file wrote it.
             m_record.append(lineEndCr ? QByteArrayView("\r\n") : QByteArrayView("\n"));
             m_record.append(line);
-            if (m_record.size() > kMaxTextLineBytes) {
-                LineTooLong(m_error);
-                return false;
-            }
-            open = QuoteOpenAtEnd(line, m_quoteSeparator, true);
+            closed = !QuoteOpenAtEnd(line, m_quoteSeparator, true) && m_record.size() <= kMaxTextLineBytes;
+            if (closed)
+                break;
         }
+        if (!closed) {
+            m_pos = m_keepFrom;
+            m_lineNumber = lineNumber;
+            m_nonUtf8Lines = nonUtf8Lines;
+            m_record.truncate(firstLine);
+            if (m_openQuoteLine == 0)
+                m_openQuoteLine = lineNumber;
+        }
+        m_keepFrom = -1;
         record = m_record;
         return true;
     }
@@ -304,6 +331,8 @@ public:
     const QString& Error() const { return m_error; }
     // Lines read so far (since Learn started) that were not UTF-8.
     qint64 NonUtf8Lines() const { return m_nonUtf8Lines; }
+    // Since Learn started: the first line whose quoted field never closed, 0 for none.
+    qint64 OpenQuoteLine() const { return m_openQuoteLine; }
 
 private:
     // The next line in UTF-8, without its line end; carriageReturn tells whether a CR
@@ -321,6 +350,7 @@ private:
                 const qsizetype length = static_cast<const char*>(nl) - begin;
                 line = Decoded(Trimmed(begin, length, carriageReturn));
                 m_pos += length + 1;
+                ++m_lineNumber;
                 return true;
             }
             scanned = available;
@@ -329,6 +359,7 @@ private:
                     return false;
                 line = Decoded(Trimmed(begin, available, carriageReturn));
                 m_pos = m_buffer.size();
+                ++m_lineNumber;
                 return true;
             }
             if (available > kMaxTextLineBytes) {
@@ -377,9 +408,12 @@ private:
 
     void Fill()
     {
-        m_buffer.remove(0, m_pos);
-        m_bufferOffset += m_pos;
-        m_pos = 0;
+        const qsizetype done = m_keepFrom >= 0 ? m_keepFrom : m_pos;
+        m_buffer.remove(0, done);
+        m_bufferOffset += done;
+        m_pos -= done;
+        if (m_keepFrom >= 0)
+            m_keepFrom = 0;
         if (!m_decoder) {
             const qsizetype old = m_buffer.size();
             m_buffer.resize(old + kChunk);
@@ -406,6 +440,9 @@ private:
     QByteArray m_buffer;
     qint64 m_bufferOffset = 0;               // file offset of m_buffer[0] (not for UTF-16)
     qsizetype m_pos = 0;
+    qsizetype m_keepFrom = -1;               // the buffer is kept from here on; -1: up to m_pos
+    qint64 m_lineNumber = 0;                 // lines read since Learn started
+    qint64 m_openQuoteLine = 0;
     bool m_atEnd = false;
     QString m_line;
     QByteArray m_lineUtf8;
@@ -526,9 +563,16 @@ bool ReadTextFileHead(const QString& path, QByteArrayView quoteSeparator, int ke
             return false;
         head.recordCount = index.lines;
         head.nonUtf8Lines = index.nonUtf8Lines;
+        head.openQuoteLine = index.openQuoteLine;
         QByteArrayView record;
-        while (head.records.size() < keep && reader.NextRecord(record))
-            head.records.append(QString::fromUtf8(record));
+        while (head.records.size() < keep && reader.NextRecord(record)) {
+            qsizetype length = std::min(record.size(), kMaxPreviewRecordBytes);
+            // Never half a character: back to the start of the one cut through.
+            if (length < record.size())
+                while (length > 0 && (static_cast<unsigned char>(record[length]) & 0xC0) == 0x80)
+                    --length;
+            head.records.append(QString::fromUtf8(record.first(length)));
+        }
         if (!reader.Error().isEmpty()) {
             error = reader.Error();
             return false;

@@ -18,7 +18,8 @@
 // one, each line that is valid UTF-8 is UTF-8 and any other line GB18030. A CR
 // before the line end is dropped. Records are split like SplitString: a field that
 // starts with a double quote is quoted (its separators and line breaks are kept, so
-// such a record may span lines), any other field ends at the next separator;
+// such a record may span lines; one whose quote never closes ends at the end of its
+// line), any other field ends at the next separator;
 // surplus pieces are dropped and missing ones left empty; at most kMaxDataFields
 // fields are read. Separator kind 7 cuts fixed widths (the custom segments, such as
 // "1,2,3,4"), and neither it nor kind 0 (the whole line) knows quotes.
@@ -79,9 +80,16 @@ struct TextFileHead
     QStringList records;     // the first records, decoded
     qint64 recordCount = 0;  // the records of the whole file
     qint64 nonUtf8Lines = 0; // lines that were not UTF-8, read as GB18030
+    qint64 openQuoteLine = 0; // the first line whose quoted field never closes, 0 for none
 };
 
-// Reads the first keep records of a text data file, its fields quoted at
+// The most of one record a preview keeps (UTF-8 bytes, cut at a character): room for
+// every field the loader reads in an ordinary record, never a whole line of hundreds
+// of megabytes.
+inline constexpr qsizetype kMaxPreviewRecordBytes = qsizetype(1) << 20;
+
+// Reads the first keep records of a text data file (each at most
+// kMaxPreviewRecordBytes long), its fields quoted at
 // quoteSeparator (empty: no quoting). False, with error set in the program's words
 // naming the file, when it cannot be opened or read.
 bool ReadTextFileHead(const QString& path, QByteArrayView quoteSeparator, int keep, TextFileHead& head,

@@ -142,7 +142,7 @@ void CPrintHandler::Prepare()
     if (m_bSeveralCopies) {
         for (auto& load : m_dataLoads) {
             if (!load->m_pLoader->LoadRows(1, kAllRows, load->m_rows))
-                throw CDataSourceException(load->m_strName + QStringLiteral(": ") + load->m_pLoader->GetLastError());
+                throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
         }
     }
 
@@ -171,7 +171,7 @@ void CPrintHandler::PrepareRows(int firstRow, int lastRow, bool loadRows)
     CreateDataLoads();
     for (auto& load : m_dataLoads) {
         if (lastRow >= firstRow && !load->m_pLoader->LoadRows(firstRow, lastRow, load->m_rows))
-            throw CDataSourceException(load->m_strName + QStringLiteral(": ") + load->m_pLoader->GetLastError());
+            throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
     }
 }
 
@@ -188,6 +188,8 @@ void CPrintHandler::CreateDataLoads()
             throw CDataSourceException(source->m_strName + QStringLiteral(": ") + e.GetMessage());
         }
         load->m_pLoader->SetDataSource(source.get());
+        // A print job reads its pages in order: each costs the same however far it lies.
+        load->m_pLoader->SetSequentialLoads(m_nMode == ModePrint);
         m_dataLoads.push_back(std::move(load));
     }
 }
@@ -206,6 +208,8 @@ void CPrintHandler::ComputeCounts()
     } else if (!m_bSeveralCopies) {
         try {
             labels = m_dataLoads.front()->m_pLoader->GetRecordCount();
+        } catch (const CDataSourceException& e) {
+            throw CDataSourceException(m_dataLoads.front()->m_strName + QStringLiteral(": ") + e.GetMessage(), e.Shown());
         } catch (const VXException& e) {
             throw CDataSourceException(m_dataLoads.front()->m_strName + QStringLiteral(": ") + e.GetMessage());
         }
@@ -261,7 +265,7 @@ void CPrintHandler::LoadRowsForPage(int page)
             m_nFirstLoadedPage = page;
         }
         if (!loaded)
-            throw CDataSourceException(load->m_strName + QStringLiteral(": ") + load->m_pLoader->GetLastError());
+            throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
     }
     m_bRowsLoaded = true;
 }

@@ -51,9 +51,15 @@ public:
     using VXException::VXException;
 };
 
-// Data sources: connections, queries, and types that have no loader.
+// Data sources: connections, queries, and types that have no loader. Shown: the
+// message already reached the user where it arose, and is not shown again.
 class CDataSourceException : public VXException
 {
 public:
-    using VXException::VXException;
+    explicit CDataSourceException(const QString& message, bool shown = false) : VXException(message), m_bShown(shown) {}
+
+    bool Shown() const { return m_bShown; }
+
+private:
+    bool m_bShown = false;
 };

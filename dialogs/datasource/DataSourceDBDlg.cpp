@@ -8,7 +8,9 @@
 #include "model/DLBase.h"
 #include "model/AdoLoaders.h"
 #include "model/DSBase.h"
+#include "model/DataSourceSection.h"
 #include "model/SqlStatements.h"
+#include "platform/Archive.h"
 #include "platform/Crypt.h"
 #include "platform/Numbers.h"
 #include "platform/db/DbConnection.h"
@@ -29,6 +31,23 @@
 namespace {
 
 const QString kDefaultSort = QStringLiteral("默认");
+const QString kListTablesFailed = QStringLiteral("无法列出数据库中的表，请检查连接信息和数据库用户的权限。");
+
+// The settings of a description a read depends on, as bytes to compare: neither its
+// name nor its sample values, nor the fields a statement's own columns decide.
+QByteArray ReadSettings(const CDSBase& ds)
+{
+    std::unique_ptr<CDSBase> settings = ds.Clone();
+    settings->m_strName.clear();
+    settings->m_sampleValues.clear();
+    if (settings->m_nRangeMode == RangeSQL)
+        settings->m_selectedFields.clear();
+    if (IsNoSortField(settings->m_strSortField))
+        settings->m_strSortField.clear();
+    CArchiveWriter ar;
+    WriteDataSource(ar, *settings);
+    return ar.Data();
+}
 
 QPushButton* ConnectButton(CConnectionPanel* panel, int id)
 {
@@ -530,7 +549,10 @@ CDataSourceDBDlg::CDataSourceDBDlg(const DbDialogProfile& profile, std::unique_p
     m_radioAll = SetCtlId(new QRadioButton(QStringLiteral("全部记录")), 1175);
     m_radioFromTo = SetCtlId(new QRadioButton(QStringLiteral("序号从")), 1176);
     m_radioSQL = SetCtlId(new QRadioButton(QStringLiteral("SQL语句:")), 1189);
-    m_editSQL = SetCtlId(new QLineEdit, 1188);
+    // A statement may take several lines: Enter starts a new one there, never presses OK.
+    m_editSQL = SetCtlId(new QPlainTextEdit, 1188);
+    m_editSQL->setTabChangesFocus(true);
+    m_editSQL->setMaximumHeight(m_editSQL->fontMetrics().lineSpacing() * 4 + 12);
     m_listPreview = SetCtlId(new CReportList, 1179);
     auto* readData = SetCtlId(new QPushButton(QStringLiteral("读入数据")), 1192);
 
@@ -603,6 +625,8 @@ void CDataSourceDBDlg::OnInitDialog()
         UpdateRangeControls();
         return;
     }
+    // An edited description holds what it was read with.
+    m_readSettings = ReadSettings(*m_pFields);
     ShowDataSource();
 }
 
@@ -662,9 +686,9 @@ std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
     return DbConnection::OpenAdo(login.connectionString, login.user, login.password, probe->m_strName);
 }
 
-bool CDataSourceDBDlg::ReportFailure(const QString& reason)
+bool CDataSourceDBDlg::ReportFailure(const QString& sentence, const QString& detail)
 {
-    Services().ShowMessage(this, reason.isEmpty() ? QStringLiteral("无法连接数据库") : reason, MessageIcon::Stop);
+    Services().ShowMessage(this, FailureMessage(sentence, detail), MessageIcon::Stop);
     return false;
 }
 
@@ -682,15 +706,16 @@ bool CDataSourceDBDlg::Connect()
     if (!connection)
         return false;
     if (!connection->IsOpen()) {
-        if (provider) {
-            // The database's own reason follows the common headline.
-            const QString reason = connection->LastError();
-            return ReportFailure(QStringLiteral("无法连接数据库") + (reason.isEmpty() ? QString() : u'\n' + reason));
-        }
+        // What failed and what to check, the database's own reason as the detail.
+        if (provider)
+            return ReportFailure(QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
+                                 connection->LastError());
         if (m_profile.reportsRefusal) {
             const QString file = m_pPanel->FileName();
-            Services().ShowMessage(this, QStringLiteral("无法连接数据库") + (file.isEmpty() ? QString() : u'\n' + file),
-                                   MessageIcon::Stop);
+            ReportFailure(file.isEmpty()
+                              ? QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。")
+                              : QStringLiteral("无法连接数据库，请检查文件“%1”是否存在并且是数据库文件。").arg(file),
+                          connection->LastError());
         }
         return false;
     }
@@ -719,7 +744,7 @@ bool CDataSourceDBDlg::LoadTables()
     if (provider && provider->tableQuery) {
         DbRows rows;
         if (!m_connection->Query(QString::fromUtf16(provider->tableQuery), rows))
-            return ReportFailure(m_connection->LastError());
+            return ReportFailure(kListTablesFailed, m_connection->LastError());
         for (int r = 0; r < rows.RowCount(); ++r) {
             QStringList parts;
             for (int c = 0; c < rows.ColumnCount(); ++c)
@@ -727,7 +752,7 @@ bool CDataSourceDBDlg::LoadTables()
             tables.append(parts.join(u'.'));
         }
     } else if (!m_connection->ListTables(tables)) {
-        return provider ? ReportFailure(m_connection->LastError()) : true;
+        return provider ? ReportFailure(kListTablesFailed, m_connection->LastError()) : true;
     }
     if (provider && provider->sheetsOnly) {
         // A sheet is listed as "name$"; anything else (a named range) is no sheet.
@@ -791,7 +816,8 @@ void CDataSourceDBDlg::LoadFields()
     if (m_profile.provider) {
         DbRows probe;
         if (!m_connection->Query(CSqlStatements(m_profile.type, m_connection.get()).FieldProbe(table), probe, 0, 0)) {
-            ReportFailure(m_connection->LastError());
+            ReportFailure(QStringLiteral("无法读取表“%1”的字段，请检查表名和数据库用户的权限。").arg(table),
+                          m_connection->LastError());
             return;
         }
         fields = probe.Columns();
@@ -833,7 +859,7 @@ void CDataSourceDBDlg::UpdateRangeControls()
     const bool sql = !m_radioAll->isChecked() && !m_radioFromTo->isChecked();
     m_editFrom->setText(fromTo ? QString::asprintf("%d", m_pFields->m_nFrom) : QString());
     m_editTo->setText(fromTo ? QString::asprintf("%d", m_pFields->m_nTo) : QString());
-    m_editSQL->setText(sql ? m_pFields->m_strSQL : QString());
+    m_editSQL->setPlainText(sql ? m_pFields->m_strSQL : QString());
     m_editFrom->setEnabled(fromTo);
     m_editTo->setEnabled(fromTo);
     m_editSQL->setEnabled(sql);
@@ -841,7 +867,11 @@ void CDataSourceDBDlg::UpdateRangeControls()
 
 void CDataSourceDBDlg::SaveControls()
 {
-    CDSBase& ds = *m_pFields;
+    SaveControlsTo(*m_pFields);
+}
+
+void CDataSourceDBDlg::SaveControlsTo(CDSBase& ds) const
+{
     m_pPanel->Save(ds);
     const QListWidgetItem* table = m_listTables->currentItem();
     ds.m_strTable = table ? table->text() : QString();
@@ -860,7 +890,7 @@ void CDataSourceDBDlg::SaveControls()
         ds.m_nTo = std::max(1, LeadingInt(m_editTo->text()));
     } else {
         ds.m_nRangeMode = RangeSQL;
-        ds.m_strSQL = m_editSQL->text();
+        ds.m_strSQL = m_editSQL->toPlainText();
     }
 }
 
@@ -879,11 +909,11 @@ bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
     const QString sql = CSqlStatements(m_profile.type, m_connection.get()).Rows(*m_pFields);
     if (m_connection->Query(sql, rows, 0, m_profile.provider->shownRows))
         return true;
-    ReportFailure(m_connection->LastError());
+    ReportFailure(QStringLiteral("无法读入数据，请检查表名、字段名和SQL语句。"), m_connection->LastError());
     return false;
 }
 
-void CDataSourceDBDlg::PreviewRows()
+bool CDataSourceDBDlg::PreviewRows()
 {
     LoaderRow rows;
     bool read = false;
@@ -902,12 +932,12 @@ void CDataSourceDBDlg::PreviewRows()
             loader->SetDataSource(probe.get());
             read = loader->LoadRows(1, kPreviewRows, rows);
             // An empty preview alone would not tell a mistyped statement from an empty table.
-            if (!read)
-                ReportFailure(QStringLiteral("无法读入数据") + u'\n' + loader->GetLastError());
+            if (!read && !loader->ErrorShown())
+                Services().ShowMessage(this, loader->GetLastError(), MessageIcon::Stop);
         }
     } catch (const std::exception& e) {
         Services().ReportException(this, e);
-        return;
+        return false;
     }
 
     CDSBase& ds = *m_pFields;
@@ -926,10 +956,26 @@ void CDataSourceDBDlg::PreviewRows()
         shown.append(values);
     }
     m_listPreview->ShowRows(ds.m_selectedFields, shown, 1, QStringLiteral("..."));
+    if (read) {
+        m_readSettings = ReadSettings(ds);
+        m_bRead = true;
+    }
+    return read;
 }
 
 bool CDataSourceDBDlg::OnOK()
 {
+    // What the dialog shows must be what was read: a statement, table or field changed
+    // since (or never read at all) would otherwise be dropped for the older settings.
+    std::unique_ptr<CDSBase> shown = m_pFields->Clone();
+    SaveControlsTo(*shown);
+    if (m_readSettings.isEmpty() || ReadSettings(*shown) != m_readSettings) {
+        Services().ShowMessage(this,
+                               m_bRead ? QStringLiteral("设置在上次读入数据后有改动，请再次读入数据")
+                                       : QStringLiteral("请读入数据以生成字段信息"),
+                               MessageIcon::Warning);
+        return false;
+    }
     if (m_profile.okNeedsPreview && m_pFields->m_sampleValues.isEmpty()) {
         Services().ShowMessage(this, QStringLiteral("请读入数据以生成字段信息"), MessageIcon::Warning);
         return false;

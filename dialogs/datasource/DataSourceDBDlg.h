@@ -14,8 +14,8 @@ class CVXUnitEdit;
 
 
 class QComboBox;
-class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -73,7 +73,7 @@ struct DbDialogProfile
 
 // The dialog of a database table: connect, list the tables, list a table's fields,
 // restore the stored choice, preview the first rows and keep what the last
-// "读入数据" captured. The connection is the dialog's own, closed before a new one
+// "读入数据" captured; OK refuses settings changed since that read. The connection is the dialog's own, closed before a new one
 // is opened and when the dialog goes.
 class CDataSourceDBDlg : public CDataSourceDlg
 {
@@ -94,7 +94,8 @@ public:
     void UpdateRangeControls();
     void SaveControls();
     void OnReadData();
-    void PreviewRows();
+    // False when the source could not be read (already reported).
+    bool PreviewRows();
 
     // Rows a preview shows before its "..." row.
     static constexpr int kPreviewRows = 9;
@@ -115,11 +116,13 @@ protected:
 
 private:
     void SelectTableRow(int row);
+    void SaveControlsTo(CDSBase& ds) const;
     void CloseConnection();
     void ConnectAndList();
     std::unique_ptr<DbConnection> OpenProvider() const;
-    // Reports a failure of the source; false.
-    bool ReportFailure(const QString& reason);
+    // Reports a failure of the source: what failed and what to check, then the
+    // database's own text as the detail; false.
+    bool ReportFailure(const QString& sentence, const QString& detail);
     bool ProviderPreview(DbRows& rows);
 
     const DbDialogProfile& m_profile;
@@ -136,12 +139,14 @@ private:
     CVXUnitEdit* m_editTo;
     CNumSpinCtrl* m_spinFrom;
     CNumSpinCtrl* m_spinTo;
-    QLineEdit* m_editSQL;
+    QPlainTextEdit* m_editSQL;
     CReportList* m_listPreview;
 
     std::unique_ptr<DbConnection> m_connection;
     ProviderOpener m_openProvider;
     int m_nLastTable = -1; // the table whose fields were listed last
+    QByteArray m_readSettings; // what the last read (or the edited description) was read with
+    bool m_bRead = false;      // "读入数据" succeeded in this dialog
 };
 
 class CDataSourceSQLiteDlg : public CDataSourceDBDlg

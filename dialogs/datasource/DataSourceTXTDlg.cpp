@@ -284,6 +284,8 @@ bool CDataSourceTXTDlg::ReadLines(QStringList& lines)
     m_labelCount->setText(QString::asprintf("共 %lld 条记录", std::max<qint64>(count, 0)));
     if (head.nonUtf8Lines > 0)
         AddNote(QStringLiteral("有 %1 行不是 UTF-8 编码，已按 GB18030 读入。").arg(head.nonUtf8Lines));
+    if (head.openQuoteLine > 0)
+        AddNote(QStringLiteral("第 %1 行的双引号没有闭合：该字段到这一行的行尾为止。").arg(head.openQuoteLine));
     return true;
 }
 

@@ -312,6 +312,8 @@ void CDatabaseDlg::AddDataSource(std::unique_ptr<CDSBase> ds)
     m_tree->topLevelItem(0)->setExpanded(true);
     item->setExpanded(true);
     m_tree->setCurrentItem(item);
+    // Its first page at once: an empty grid would look like a failed import.
+    OnLoad();
     UpdateButtons();
 }
 
@@ -341,6 +343,7 @@ void CDatabaseDlg::ReplaceDataSource(QTreeWidgetItem* item, std::unique_ptr<CDSB
         LoadCurrentPage(node);
     } else {
         Unload(node);
+        node.page.counted = false;
         FillRecordList();
     }
 }
@@ -378,7 +381,7 @@ void CDatabaseDlg::OnLoad()
     if (!node)
         return;
     if (!node->loader) {
-        Services().ShowMessage(this, QStringLiteral("not support data loader"), MessageIcon::Stop);
+        Services().ShowMessage(this, NoLoaderMessage(), MessageIcon::Stop);
         return;
     }
     if (!CountRecords(*node))
@@ -391,8 +394,9 @@ bool CDatabaseDlg::CountRecords(DataSourceNode& node)
 {
     int size = LeadingInt(m_editPageSize->text());
     if (size <= 0)
-        size = kDefaultPageSize;
+        size = m_nPageSize > 0 ? m_nPageSize : kDefaultPageSize;
     node.page.pageSize = size;
+    node.page.counted = true;
     m_editPageSize->setText(QString::asprintf("%d", size));
     try {
         node.page.recordCount = node.loader->GetRecordCount();
@@ -432,7 +436,8 @@ void CDatabaseDlg::LoadCurrentPage(DataSourceNode& node)
     if (!loaded) {
         page.rows.Clear();
         UpdateButtons();
-        Services().ShowMessage(this, node.loader->GetLastError(), MessageIcon::Stop);
+        if (!node.loader->ErrorShown())
+            Services().ShowMessage(this, node.loader->GetLastError(), MessageIcon::Stop);
         return;
     }
     page.fieldCount = static_cast<int>(node.ds->m_selectedFields.size());
@@ -492,12 +497,12 @@ void CDatabaseDlg::FillRecordList()
 {
     DataSourceNode* node = SelectedNode();
     if (!node) {
+        // Nothing to page through: no page, no size, no count. A source loaded from
+        // here pages by the label's page size.
         m_listRecords->Clear();
-        // The page size stays the label's, so that a source added now loads pages
-        // of that size.
-        m_editPage->setText(QStringLiteral("1"));
-        m_editPageSize->setText(QString::asprintf("%d", m_nPageSize > 0 ? m_nPageSize : kDefaultPageSize));
-        m_labelCount->setText(QStringLiteral("共 条记录, 页"));
+        m_editPage->clear();
+        m_editPageSize->clear();
+        m_labelCount->clear();
         m_pShown = nullptr;
         return;
     }
@@ -516,7 +521,9 @@ void CDatabaseDlg::FillRecordList()
     m_listRecords->ShowRows(node->ds->m_selectedFields, rows, (page.currentPage - 1) * page.pageSize + 1, QString());
     m_editPage->setText(QString::asprintf("%d", page.currentPage));
     m_editPageSize->setText(QString::asprintf("%d", page.pageSize));
-    m_labelCount->setText(QString::asprintf("共%d条记录,%d页", page.recordCount, page.pageCount));
+    // Never the words without their numbers: a source not yet counted shows none.
+    m_labelCount->setText(page.counted ? QString::asprintf("共%d条记录,%d页", page.recordCount, page.pageCount)
+                                       : QString());
     m_pShown = node->ds;
 }
 

@@ -64,6 +64,7 @@ private:
     struct PageState
     {
         bool loaded = false;
+        bool counted = false; // the count was tried: its numbers stand, 0 after a failure
         int pageSize = 20;
         int recordCount = 0;
         int pageCount = 0;

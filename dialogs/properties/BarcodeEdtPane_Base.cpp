@@ -600,9 +600,11 @@ CBarcodeEdtPane_DataMatrix::CBarcodeEdtPane_DataMatrix(QWidget* parent) : CBarco
 {
     SetPageId(this, 438);
     auto* form = new QFormLayout(this);
+    // Each entry names what its stored value encodes: labels hold the values, so
+    // the names follow the encoder (4 is Base 256, 5 ASCII as the default).
     m_encodation = MakeCombo(1098, {QStringLiteral("ASCII (默认)"), QStringLiteral("C40 (大写 + 数字)"),
                                     QStringLiteral("Text (小写 + 数字)"), QStringLiteral("X12"),
-                                    QStringLiteral("Edifact"), QStringLiteral("Base 256")});
+                                    QStringLiteral("Base 256"), QStringLiteral("ASCII (同默认)")});
     form->addRow(QStringLiteral("字符集:"), m_encodation);
     QStringList sizes = {QStringLiteral("自动长方形"), QStringLiteral("自动正方形"), QStringLiteral("自动方形")};
     for (int side : {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144})

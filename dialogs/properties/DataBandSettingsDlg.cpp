@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -505,6 +506,14 @@ void CDataBandSettings_Num::StoreToBand()
     // A stored conversion the list does not offer stays as it was.
     if (m_conversion->currentIndex() >= 0)
         band.m_nChineseMode = m_conversion->currentIndex();
+}
+
+void CDataBandSettings_Base::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        QWidget::keyPressEvent(event); // ignored, so the dialog sees it
+    else
+        CVXPage::keyPressEvent(event);
 }
 
 // ----- The dialog -----

@@ -34,6 +34,10 @@ public:
     virtual void UpdateChecks() {}
 
     CDataBand* m_pBand = nullptr;
+
+protected:
+    // The pages stand in a dialog of their own: Return reaches it and presses 确定.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 class CDataBandSettings_Serial : public CDataBandSettings_Base

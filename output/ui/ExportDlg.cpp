@@ -53,14 +53,6 @@ QHBoxLayout* Row(QWidget* a, QWidget* b)
 
 } // namespace
 
-void ExportSettings::Reset()
-{
-    s_nDestination = 0;
-    s_strFilePath.clear();
-    s_nColourDepth = 3;
-    s_nResolutionMode = 0;
-}
-
 int PrinterDpi(const QString& printerName)
 {
     if (printerName.isEmpty())

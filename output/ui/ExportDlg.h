@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/VXBaseDialog.h"
+#include "model/ExportSettings.h"
 
 class CNumSpinCtrl;
 class CVXUnitEdit;
@@ -11,19 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
-
-// The export dialog's choices, remembered while the program runs (never stored on
-// disk): each dialog opens with them and stores them on OK.
-struct ExportSettings
-{
-    static inline int s_nDestination = 0; // 0 clipboard, 1 file
-    static inline QString s_strFilePath;
-    static inline int s_nColourDepth = 3;
-    static inline int s_nResolutionMode = 0; // 0 printer, 1 screen, 2 custom
-    static inline int s_nDpi = 0;
-    // The values at start-up (the DPI is kept).
-    static void Reset();
-};
 
 // The resolution of the named printer; the screen's when the name is empty or the
 // printer cannot tell.

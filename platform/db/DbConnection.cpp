@@ -1,5 +1,42 @@
 #include "platform/db/DbConnection.h"
 
+#include <algorithm>
+
+namespace {
+
+// For a database that cannot hold a statement open between calls: each slice runs the
+// statement again and skips to where the last one stopped.
+class RequeryCursor final : public DbCursor
+{
+public:
+    RequeryCursor(DbConnection& connection, const QString& sql) : m_connection(connection), m_sql(sql) {}
+
+    bool Skip(qint64 count) override
+    {
+        m_position += std::max<qint64>(count, 0);
+        return true;
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        if (!m_connection.Query(m_sql, rows, m_position, maxRows))
+            return Fail(m_connection.LastError());
+        m_position += rows.RowCount();
+        return true;
+    }
+
+private:
+    DbConnection& m_connection;
+    QString m_sql;
+};
+
+} // namespace
+
+std::unique_ptr<DbCursor> DbConnection::OpenCursor(const QString& sql)
+{
+    return std::make_unique<RequeryCursor>(*this, sql);
+}
+
 bool DbConnection::QueryFirstColumn(const QString& sql, QStringList& values)
 {
     values.clear();

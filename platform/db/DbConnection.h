@@ -18,6 +18,39 @@ struct DbServerSettings
     QString password;
 };
 
+// A statement's rows read a slice at a time: the statement runs once and each call goes
+// on where the last one stopped, so every slice of a long walk costs the same. Made by
+// DbConnection::OpenCursor; while it is open its connection runs no other statement,
+// and it must go before its connection does.
+class DbCursor
+{
+public:
+    DbCursor() = default;
+    DbCursor(const DbCursor&) = delete;
+    DbCursor& operator=(const DbCursor&) = delete;
+    virtual ~DbCursor() = default;
+
+    // Passes over the next count rows.
+    virtual bool Skip(qint64 count) = 0;
+    // The next maxRows rows (fewer at the end, none after it) with the column names;
+    // false with LastError() set on failure, rows then empty.
+    virtual bool Fetch(qint64 maxRows, DbRows& rows) = 0;
+
+    // Rows skipped or fetched so far.
+    qint64 Position() const { return m_position; }
+    QString LastError() const { return m_strLastError; }
+
+protected:
+    bool Fail(const QString& message)
+    {
+        m_strLastError = message;
+        return false;
+    }
+
+    qint64 m_position = 0;
+    QString m_strLastError;
+};
+
 // One open connection to a database, the single data-access layer of the program:
 // the loaders read rows through it and the data-source dialogs list tables and
 // fields and preview rows through it. Text goes to and comes from every backend as
@@ -71,6 +104,11 @@ public:
     // cost no memory. A statement without a result set gives zero columns. On failure
     // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
+
+    // The statement's rows for a walk from the first on (see DbCursor); never null. A
+    // statement that fails says so at the first Skip or Fetch. The base runs the
+    // statement again for every slice, skipping the rows before it.
+    virtual std::unique_ptr<DbCursor> OpenCursor(const QString& sql);
 
     // The character that quotes a table or field name in this database's statements
     // (doubled inside a name); empty when the database has none.

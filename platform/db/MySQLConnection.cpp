@@ -4,6 +4,111 @@
 
 namespace {
 
+QString MySqlMessage(MYSQL* mysql)
+{
+    return QString::fromUtf8(mysql_error(mysql)).trimmed();
+}
+
+// Reads and drops every result set after the current one; empty, or the server's message.
+QString DrainResults(MYSQL* mysql)
+{
+    while (mysql_more_results(mysql)) {
+        const int rc = mysql_next_result(mysql);
+        if (rc > 0) // a failing statement ends the chain
+            return MySqlMessage(mysql);
+        if (rc < 0)
+            break;
+        if (MYSQL_RES* result = mysql_use_result(mysql))
+            mysql_free_result(result);
+        else if (mysql_field_count(mysql) != 0)
+            return MySqlMessage(mysql);
+    }
+    return {};
+}
+
+// The statement's first result set streamed from the server and read on from call to
+// call.
+class MySQLCursor final : public DbCursor
+{
+public:
+    MySQLCursor(MYSQL* mysql, const QString& sql) : m_mysql(mysql)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
+            Fail(MySqlMessage(m_mysql));
+            return;
+        }
+        m_result = mysql_use_result(m_mysql);
+        if (!m_result) {
+            if (mysql_field_count(m_mysql) != 0)
+                Fail(MySqlMessage(m_mysql));
+            DrainResults(m_mysql);
+            return;
+        }
+        const MYSQL_FIELD* fields = mysql_fetch_fields(m_result);
+        for (unsigned int c = 0; c < mysql_num_fields(m_result); ++c)
+            m_names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
+    }
+    ~MySQLCursor() override { End(); }
+
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0 && Next(); --count)
+            ++m_position;
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows); ++n) {
+            const MYSQL_ROW row = Next();
+            if (!row)
+                break;
+            const unsigned long* lengths = mysql_fetch_lengths(m_result);
+            for (qsizetype c = 0; c < m_names.size(); ++c) {
+                if (!row[c])
+                    rows.AppendNull();
+                else
+                    rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
+            }
+            ++m_position;
+        }
+        if (!m_strLastError.isEmpty())
+            rows.Clear();
+        return m_strLastError.isEmpty();
+    }
+
+private:
+    MYSQL_ROW Next()
+    {
+        if (!m_result)
+            return nullptr;
+        const MYSQL_ROW row = mysql_fetch_row(m_result);
+        if (!row) {
+            if (mysql_errno(m_mysql) != 0)
+                Fail(MySqlMessage(m_mysql));
+            End();
+        }
+        return row;
+    }
+
+    // Frees the result (reading the rows not taken) and the sets after it, so the
+    // connection takes statements again.
+    void End()
+    {
+        if (!m_result)
+            return;
+        mysql_free_result(m_result);
+        m_result = nullptr;
+        DrainResults(m_mysql);
+    }
+
+    MYSQL* m_mysql;
+    MYSQL_RES* m_result = nullptr;
+    QStringList m_names;
+};
+
 class MySQLConnection final : public DbConnection
 {
 public:
@@ -71,7 +176,7 @@ public:
         // closing status; the connection takes no other statement until every one of
         // them is read. Only the first set is kept, as with several statements on
         // the other servers.
-        const QString later = DrainResults();
+        const QString later = DrainResults(m_mysql);
         if (error.isEmpty())
             error = later;
         if (!error.isEmpty()) {
@@ -79,6 +184,13 @@ public:
             return Fail(error);
         }
         return Succeed();
+    }
+
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    {
+        if (!m_mysql)
+            return DbConnection::OpenCursor(sql); // which fails as Query does
+        return std::make_unique<MySQLCursor>(m_mysql, sql);
     }
 
 private:
@@ -118,24 +230,7 @@ private:
         return error;
     }
 
-    // Reads and drops every result set after the current one.
-    QString DrainResults()
-    {
-        while (mysql_more_results(m_mysql)) {
-            const int rc = mysql_next_result(m_mysql);
-            if (rc > 0) // a failing statement ends the chain
-                return DbMessage();
-            if (rc < 0)
-                break;
-            if (MYSQL_RES* result = mysql_use_result(m_mysql))
-                mysql_free_result(result);
-            else if (mysql_field_count(m_mysql) != 0)
-                return DbMessage();
-        }
-        return {};
-    }
-
-    QString DbMessage() const { return QString::fromUtf8(mysql_error(m_mysql)).trimmed(); }
+    QString DbMessage() const { return MySqlMessage(m_mysql); }
 
     QString Literal(const QString& text) const
     {

@@ -4,6 +4,119 @@
 
 namespace {
 
+// Asks the server to stop sending the current result; what is on its way is still read.
+void CancelResult(PGconn* conn)
+{
+    if (PGcancel* cancel = PQgetCancel(conn)) {
+        char buffer[256];
+        PQcancel(cancel, buffer, sizeof buffer);
+        PQfreeCancel(cancel);
+    }
+}
+
+// The statement streamed in single-row mode and read on from call to call; the first
+// result set only, as Query keeps it.
+class PostgreSQLCursor final : public DbCursor
+{
+public:
+    PostgreSQLCursor(PGconn* conn, const QString& sql) : m_conn(conn)
+    {
+        if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn)) {
+            Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+            Drain();
+        }
+    }
+    ~PostgreSQLCursor() override
+    {
+        if (!m_drained) {
+            CancelResult(m_conn);
+            Drain();
+        }
+    }
+
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0; --count) {
+            PGresult* row = Next();
+            if (!row)
+                break;
+            PQclear(row);
+            ++m_position;
+        }
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Clear();
+        bool shaped = false;
+        for (qint64 n = 0; maxRows < 0 || n < maxRows; ++n) {
+            PGresult* row = Next();
+            if (!row)
+                break;
+            if (!shaped) {
+                rows.Reset(m_names);
+                shaped = true;
+            }
+            for (int c = 0; c < PQnfields(row); ++c) {
+                if (PQgetisnull(row, 0, c))
+                    rows.AppendNull();
+                else
+                    rows.AppendUtf8(PQgetvalue(row, 0, c), PQgetlength(row, 0, c));
+            }
+            PQclear(row);
+            ++m_position;
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        if (!shaped)
+            rows.Reset(m_names);
+        return true;
+    }
+
+private:
+    // The next row of the first result set, the caller clearing it; null at its end.
+    PGresult* Next()
+    {
+        while (!m_drained && m_strLastError.isEmpty() && !m_firstSetDone) {
+            PGresult* result = PQgetResult(m_conn);
+            if (!result) {
+                m_drained = true;
+                break;
+            }
+            const ExecStatusType status = PQresultStatus(result);
+            if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && m_names.isEmpty())
+                for (int c = 0; c < PQnfields(result); ++c)
+                    m_names.append(QString::fromUtf8(PQfname(result, c)));
+            if (status == PGRES_SINGLE_TUPLE)
+                return result;
+            if (status == PGRES_TUPLES_OK)
+                m_firstSetDone = true;
+            else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+                const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+                Fail(error.isEmpty() ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : error);
+            }
+            PQclear(result);
+        }
+        return nullptr;
+    }
+
+    // Reads whatever is left, so the connection takes statements again.
+    void Drain()
+    {
+        while (PGresult* result = PQgetResult(m_conn))
+            PQclear(result);
+        m_drained = true;
+    }
+
+    PGconn* m_conn;
+    QStringList m_names;
+    bool m_firstSetDone = false;
+    bool m_drained = false;
+};
+
 class PostgreSQLConnection final : public DbConnection
 {
 public:
@@ -94,11 +207,7 @@ public:
                 }
                 if (window.Done()) {
                     // Enough rows: ask the server to stop and drain what is still on its way.
-                    if (PGcancel* cancel = PQgetCancel(m_conn)) {
-                        char buffer[256];
-                        PQcancel(cancel, buffer, sizeof buffer);
-                        PQfreeCancel(cancel);
-                    }
+                    CancelResult(m_conn);
                     cancelled = true;
                 }
             } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK &&
@@ -114,6 +223,13 @@ public:
             return Fail(error);
         }
         return Succeed();
+    }
+
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    {
+        if (!m_conn)
+            return DbConnection::OpenCursor(sql); // which fails as Query does
+        return std::make_unique<PostgreSQLCursor>(m_conn, sql);
     }
 
 private:

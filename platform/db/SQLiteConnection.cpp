@@ -6,6 +6,90 @@
 
 namespace {
 
+// The column names of a prepared statement.
+QStringList StatementColumns(sqlite3_stmt* stmt)
+{
+    QStringList names;
+    for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+        names.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+    return names;
+}
+
+// Appends the values of the row the statement stands on; SQLITE_ROW, or SQLITE_NOMEM.
+int AppendStepRow(sqlite3_stmt* stmt, DbRows& rows)
+{
+    for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+        // Null text is a NULL value, or out of memory.
+        if (const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)))
+            rows.AppendUtf8(value, sqlite3_column_bytes(stmt, c));
+        else if (sqlite3_column_type(stmt, c) == SQLITE_NULL)
+            rows.AppendNull();
+        else
+            return SQLITE_NOMEM;
+    }
+    return SQLITE_ROW;
+}
+
+// One prepared statement stepped on from call to call.
+class SQLiteCursor final : public DbCursor
+{
+public:
+    SQLiteCursor(sqlite3* db, const QString& sql) : m_db(db)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK)
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        else if (m_stmt)
+            m_names = StatementColumns(m_stmt);
+        m_done = !m_stmt;
+    }
+    ~SQLiteCursor() override { sqlite3_finalize(m_stmt); }
+
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0 && Step(); --count)
+            ++m_position;
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Step(); ++n) {
+            if (AppendStepRow(m_stmt, rows) != SQLITE_ROW) {
+                Fail(QStringLiteral("out of memory"));
+                m_done = true;
+            }
+            ++m_position;
+        }
+        if (!m_strLastError.isEmpty())
+            rows.Clear();
+        return m_strLastError.isEmpty();
+    }
+
+private:
+    // Moves to the next row; false at the end or on failure (then the error is set).
+    bool Step()
+    {
+        if (m_done || !m_strLastError.isEmpty())
+            return false;
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        m_done = true;
+        if (rc != SQLITE_DONE)
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        // Ends the read, so the file's lock goes with the last row, not with the cursor.
+        sqlite3_reset(m_stmt);
+        return false;
+    }
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+    QStringList m_names;
+    bool m_done = false;
+};
+
 class SQLiteConnection final : public DbConnection
 {
 public:
@@ -76,27 +160,12 @@ public:
             return Fail(DbMessage());
         if (!stmt) // only blanks or comments
             return Succeed();
-        const int columns = sqlite3_column_count(stmt);
-        QStringList names;
-        for (int c = 0; c < columns; ++c)
-            names.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-        rows.Reset(names);
+        rows.Reset(StatementColumns(stmt));
         RowWindow window(skip, maxRows);
         int rc = SQLITE_DONE;
         bool wanted = true;
         while ((wanted = !window.Done()) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            if (!window.Take())
-                continue;
-            for (int c = 0; c < columns && rc == SQLITE_ROW; ++c) {
-                // Null text is a NULL value, or out of memory.
-                if (const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)))
-                    rows.AppendUtf8(value, sqlite3_column_bytes(stmt, c));
-                else if (sqlite3_column_type(stmt, c) == SQLITE_NULL)
-                    rows.AppendNull();
-                else
-                    rc = SQLITE_NOMEM;
-            }
-            if (rc != SQLITE_ROW)
+            if (window.Take() && (rc = AppendStepRow(stmt, rows)) != SQLITE_ROW)
                 break;
         }
         const bool failed = wanted && rc != SQLITE_DONE;
@@ -107,6 +176,13 @@ public:
             return Fail(error);
         }
         return Succeed();
+    }
+
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    {
+        if (!m_db)
+            return DbConnection::OpenCursor(sql); // which fails as Query does
+        return std::make_unique<SQLiteCursor>(m_db, sql);
     }
 
 private:

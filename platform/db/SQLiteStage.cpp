@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -116,18 +117,87 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
     return Succeed();
 }
 
+std::unique_ptr<DbCursor> StagedConnection::OpenCursor(const QString& sql)
+{
+    m_strLastError.clear();
+    if (!IsOpen() || !StageNamed(sql))
+        return DbConnection::OpenCursor(sql); // fails with the reason at its first call
+    return m_engine->OpenCursor(RewriteTop(sql));
+}
+
 QString StagedConnection::RewriteTop(const QString& sql)
 {
+    // "select top n" may open any select of the statement, the outer one or one in
+    // parentheses (a count or a page wraps the user's statement in another). Each
+    // becomes "select ... limit n", the limit placed after the last token of its own
+    // select: before the parenthesis that closes it, or at the statement's end, where
+    // after a trailing "-- comment" it would be commented out and after a ";" never run.
     static const QRegularExpression top(
-        QStringLiteral("^\\s*select\\s+top\\s+(\\d+)\\s+"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = top.match(sql);
-    if (!match.hasMatch())
+        QStringLiteral("select\\s+top\\s+(\\d+)\\s+"), QRegularExpression::CaseInsensitiveOption);
+    const qsizetype codeEnd = StatementCodeEnd(sql, 0);
+    struct Pending
+    {
+        int depth;
+        QString count;
+    };
+    std::vector<Pending> pending;
+    QString out;
+    qsizetype outCodeEnd = 0; // in out, past the last token copied
+    bool rewritten = false;
+    int depth = 0;
+    const auto closeDepth = [&](int level) {
+        while (!pending.empty() && pending.back().depth >= level) {
+            const QString limit = QStringLiteral(" limit ") + pending.back().count;
+            out.insert(outCodeEnd, limit);
+            outCodeEnd += limit.size();
+            pending.pop_back();
+        }
+    };
+    for (qsizetype i = 0; i < codeEnd;) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < codeEnd ? sql[i + 1] : QChar();
+        qsizetype end = i + 1;
+        bool code = true;
+        if (c == u'-' && next == u'-') {
+            const qsizetype lineEnd = sql.indexOf(u'\n', i);
+            end = lineEnd < 0 ? codeEnd : lineEnd + 1;
+            code = false;
+        } else if (c == u'/' && next == u'*') {
+            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+            end = close < 0 ? codeEnd : close + 2;
+            code = false;
+        } else if (c.isSpace()) {
+            code = false;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const qsizetype close = sql.indexOf(c == u'[' ? u']' : c, i + 1);
+            end = close < 0 ? codeEnd : close + 1;
+        } else if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            closeDepth(depth);
+            depth = std::max(depth - 1, 0);
+        } else if (c.isLetterOrNumber() || c == u'_') {
+            const QRegularExpressionMatch match
+                = top.match(sql, i, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+            if (match.hasMatch()) {
+                out += QStringLiteral("select ");
+                pending.push_back({depth, match.captured(1)});
+                rewritten = true;
+                i = match.capturedEnd(0);
+                continue;
+            }
+            while (end < codeEnd && (sql[end].isLetterOrNumber() || sql[end] == u'_'))
+                ++end;
+        }
+        out += QStringView(sql).mid(i, std::min(end, codeEnd) - i);
+        if (code)
+            outCodeEnd = out.size();
+        i = end;
+    }
+    if (!rewritten)
         return sql;
-    // The limit goes right after the statement's last token: after a trailing
-    // "-- comment" it would be commented out, after a ";" never run.
-    const qsizetype body = match.capturedEnd(0);
-    return QStringLiteral("select %1 limit %2")
-        .arg(sql.mid(body, StatementCodeEnd(sql, body) - body), match.captured(1));
+    closeDepth(0);
+    return out.left(outCodeEnd);
 }
 
 bool StagedConnection::StageNamed(const QString& sql)

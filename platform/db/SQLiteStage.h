@@ -28,8 +28,12 @@ public:
     void Close() override;
     bool ListTables(QStringList& tables) override;
     bool ListFields(const QString& table, QStringList& fields) override;
-    // A leading "select top n" (the dialogs' preview form) becomes "limit n".
+    // "select top n" (the dialogs' preview form, and Access's own) becomes "limit n",
+    // also where a count or a page wraps the statement that holds it.
     bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) override;
+
+    // The staged copy's own cursor, after the tables the statement names are staged.
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     static QString RewriteTop(const QString& sql);
 

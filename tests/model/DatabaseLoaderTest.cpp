@@ -76,6 +76,50 @@ protected:
 
 QTemporaryDir* DatabaseLoader::s_dir = nullptr;
 
+// A connection that counts the statements run on it and the cursors opened on it.
+class CountingConnection : public DbConnection
+{
+public:
+    explicit CountingConnection(std::unique_ptr<DbConnection> inner) : m_inner(std::move(inner)) {}
+    bool IsOpen() const override { return m_inner->IsOpen(); }
+    void Close() override { m_inner->Close(); }
+    bool ListTables(QStringList& tables) override { return m_inner->ListTables(tables); }
+    bool ListFields(const QString& table, QStringList& fields) override { return m_inner->ListFields(table, fields); }
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        ++queries;
+        const bool ok = m_inner->Query(sql, rows, skip, maxRows);
+        m_strLastError = m_inner->LastError();
+        return ok;
+    }
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    {
+        ++cursors;
+        return m_inner->OpenCursor(sql);
+    }
+    QString IdentifierQuote() const override { return m_inner->IdentifierQuote(); }
+
+    int queries = 0;
+    int cursors = 0;
+
+private:
+    std::unique_ptr<DbConnection> m_inner;
+};
+
+template <class Loader> class CountingLoader : public Loader
+{
+public:
+    CountingConnection* connection = nullptr;
+
+protected:
+    std::unique_ptr<DbConnection> Connect() const override
+    {
+        auto counted = std::make_unique<CountingConnection>(Loader::Connect());
+        const_cast<CountingLoader*>(this)->connection = counted.get();
+        return counted;
+    }
+};
+
 // Declares `server` and prepares the loader; servers are needed for two of the kinds.
 #define PREPARE()                                                 \
     std::optional<DbServerSettings> server;                       \
@@ -163,8 +207,13 @@ TEST_P(DatabaseLoader, FailuresCarryTheDatabaseMessage)
     LoaderRow rows;
     EXPECT_FALSE(loader->LoadPage(1, 10, rows));
     EXPECT_TRUE(loader->GetLastError().contains("Nope", Qt::CaseInsensitive)) << loader->GetLastError().toStdString();
+    // In the program's words first, with the database's own text as the detail.
+    EXPECT_TRUE(loader->GetLastError().startsWith(QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。\n详细信息：")))
+        << loader->GetLastError().toStdString();
     ds->m_strTable = "Missing";
     EXPECT_THROW(loader->GetRecordCount(), CDataSourceException);
+    EXPECT_TRUE(loader->GetLastError().startsWith(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。\n详细信息：")))
+        << loader->GetLastError().toStdString();
 
     // A source that cannot be opened.
     if (auto* sqlite = dynamic_cast<CSQLiteDS*>(ds.get()))
@@ -174,7 +223,9 @@ TEST_P(DatabaseLoader, FailuresCarryTheDatabaseMessage)
     auto fresh = CDLBase::CreateLoader(ds->GetType());
     fresh->SetDataSource(ds.get());
     EXPECT_FALSE(fresh->LoadPage(1, 10, rows));
-    EXPECT_FALSE(fresh->GetLastError().isEmpty());
+    EXPECT_TRUE(fresh->GetLastError().startsWith(QStringLiteral("无法")) && fresh->GetLastError().contains("，请检查")
+                && fresh->GetLastError().contains(QStringLiteral("\n详细信息：")))
+        << fresh->GetLastError().toStdString();
     EXPECT_THROW(fresh->GetRecordCount(), CDataSourceException);
     EXPECT_FALSE(fresh->IsOpen());
     EXPECT_FALSE(QFile::exists(s_dir->filePath("missing.db")));
@@ -276,4 +327,64 @@ TEST_P(DatabaseLoader, NamesNeedingQuotesAreQuoted)
         DbRows none;
         db->Query(QStringLiteral("drop table %1").arg(CSqlStatements(ds->GetType()).Name("odd \"t`able\"")), none);
     }
+}
+
+// A print job reads page after page: one statement walks the rows, whatever page it is
+// on; a count between pages, or a page before the last one read, starts another.
+TEST_P(DatabaseLoader, SequentialLoadsWalkOneStatement)
+{
+    PREPARE();
+    std::unique_ptr<CDLBase> counting;
+    CountingConnection* const* connection = nullptr;
+    switch (GetParam()) {
+    case Kind::SQLite: {
+        auto l = std::make_unique<CountingLoader<CSQLiteDL>>();
+        connection = &l->connection;
+        counting = std::move(l);
+        break;
+    }
+    case Kind::PostgreSQL: {
+        auto l = std::make_unique<CountingLoader<CPostgreSQLDL>>();
+        connection = &l->connection;
+        counting = std::move(l);
+        break;
+    }
+    case Kind::MySQL: {
+        auto l = std::make_unique<CountingLoader<CMySQLDL>>();
+        connection = &l->connection;
+        counting = std::move(l);
+        break;
+    }
+    }
+    counting->SetDataSource(ds.get());
+    counting->SetSequentialLoads(true);
+    ASSERT_EQ(counting->GetRecordCount(), 100) << counting->GetLastError().toStdString();
+    LoaderRow rows;
+    for (int page = 1; page <= 10; ++page) {
+        ASSERT_TRUE(counting->LoadPage(page, 10, rows)) << counting->GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 10) << page;
+        EXPECT_EQ(rows.Value(0, 0), QString::number(page * 10 - 9));
+        EXPECT_EQ(rows.Value(9, 1), "name" + QString::number(page * 10));
+        EXPECT_TRUE(rows.IsNull(9, 2)); // every tenth note is NULL
+    }
+    ASSERT_TRUE(counting->LoadPage(11, 10, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ((*connection)->cursors, 1);
+    EXPECT_EQ((*connection)->queries, 1); // the count
+
+    // Back to an earlier page, a count in between, and on again.
+    ASSERT_TRUE(counting->LoadPage(3, 10, rows));
+    EXPECT_EQ(rows.Value(0, 0), "21");
+    EXPECT_EQ(counting->GetRecordCount(), 100);
+    ASSERT_TRUE(counting->LoadPage(4, 10, rows)) << counting->GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "31");
+    ASSERT_TRUE(counting->LoadPage(6, 10, rows));
+    EXPECT_EQ(rows.Value(0, 0), "51");
+    EXPECT_EQ((*connection)->cursors, 3);
+
+    // A failing statement says so in the program's words.
+    ds->m_selectedFields = QStringList{"Id", "Nope"};
+    EXPECT_FALSE(counting->LoadPage(1, 10, rows));
+    EXPECT_TRUE(counting->GetLastError().contains("Nope", Qt::CaseInsensitive));
+    EXPECT_TRUE(counting->GetLastError().startsWith(QStringLiteral("无法从数据源读取记录")));
 }

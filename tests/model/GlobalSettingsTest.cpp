@@ -213,8 +213,11 @@ TEST(GlobalSettings, ColourTexts)
 
 TEST(GlobalSettings, InitFillsTheTemplateListsAndResetsExportChoices)
 {
-    g_exportSettings.m_nDestination = 1;
-    g_exportSettings.m_strExtension = ".png";
+    // The choices the export dialogs read and write.
+    ExportSettings::s_nDestination = 1;
+    ExportSettings::s_strFilePath = "/tmp/x.png";
+    ExportSettings::s_nColourDepth = 0;
+    ExportSettings::s_nDpi = 600;
     CGlobalSettings s;
     s.Init();
     s.Init(); // twice does not grow the lists
@@ -230,11 +233,11 @@ TEST(GlobalSettings, InitFillsTheTemplateListsAndResetsExportChoices)
     EXPECT_EQ(s.m_timeTemplates,
               QStringList({"H:mm:ss", "H:mm", QStringLiteral(u"H时m分s秒"), QStringLiteral(u"H时m分"),
                            "tt H:mm:ss", "tt H:mm", "tt h:mm:ss", "tt h:mm"}));
-    EXPECT_EQ(g_exportSettings.m_nDestination, 0);
-    EXPECT_EQ(g_exportSettings.m_nColorDepth, 3);
-    EXPECT_EQ(g_exportSettings.m_nResolutionMode, 0);
-    EXPECT_TRUE(g_exportSettings.m_strFilePath.isEmpty());
-    EXPECT_EQ(g_exportSettings.m_strExtension, ".bmp");
+    EXPECT_EQ(ExportSettings::s_nDestination, 0);
+    EXPECT_EQ(ExportSettings::s_nColourDepth, 3);
+    EXPECT_EQ(ExportSettings::s_nResolutionMode, 0);
+    EXPECT_TRUE(ExportSettings::s_strFilePath.isEmpty());
+    EXPECT_EQ(ExportSettings::s_nDpi, 600);
 }
 
 TEST(GlobalSettings, SingletonAndSharedDrawingResources)

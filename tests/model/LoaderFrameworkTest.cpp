@@ -87,7 +87,8 @@ TEST(LoaderFactory, MakesTheNativeLoadersAndRefusesUnknownTypes)
             CDLBase::CreateLoader(type);
             ADD_FAILURE() << "type " << type << " made a loader";
         } catch (const CDataSourceException& e) {
-            EXPECT_EQ(e.GetMessage(), "not support data loader");
+            EXPECT_EQ(e.GetMessage(), NoLoaderMessage());
+            EXPECT_TRUE(e.GetMessage().endsWith("\n详细信息：not support data loader"));
         }
     }
     auto loader = CDLBase::CreateLoader(DSText);

@@ -270,13 +270,15 @@ TEST_F(TextLoader, QuotedFieldsKeepSeparatorsQuotesAndLineBreaks)
           "\"say \"\"hi\"\"\",\"two\r\nlines\",x\"y\r\n"
           "\"\",\"\"\"\",\"open\"tail,z\r\n"
           "last,\"never closed\nstill, inside");
-    EXPECT_EQ(loader.GetRecordCount(), 4);
+    EXPECT_EQ(loader.GetRecordCount(), 5);
     const auto rows = Load(1, 10);
-    ASSERT_EQ(rows.size(), 4);
+    ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[0], (QStringList{"Bar, Baz", "Paris", "plain"}));
     EXPECT_EQ(rows[1], (QStringList{"say \"hi\"", "two\r\nlines", "x\"y"}));
     EXPECT_EQ(rows[2], (QStringList{"", "\"", "opentail"}));
-    EXPECT_EQ(rows[3], (QStringList{"last", "never closed\nstill, inside", ""})); // ends with the file
+    // A quote that never closes ends its field at the end of its line.
+    EXPECT_EQ(rows[3], (QStringList{"last", "never closed", ""}));
+    EXPECT_EQ(rows[4], (QStringList{"still", " inside", ""}));
 
     // Records of several lines page like any others, across index steps.
     QByteArray many = "h\n";
@@ -423,4 +425,53 @@ TEST_F(TextLoader, CountAgreesWithTheRowsOfAFileEndingInAStrayByte)
     Write(QByteArray("Id,Name\r\n1b,c,d\n\xc8"));
     const auto rows = Load(1, INT_MAX);
     EXPECT_EQ(rows.size(), loader.GetRecordCount());
+}
+
+TEST_F(TextLoader, AQuoteThatNeverClosesEndsAtItsLineEnd)
+{
+    QString error;
+    TextFileHead head;
+    ds.m_selectedFields = QStringList{"a", "b"};
+    Write("\"unterminated,1\nb,2\nc,3\n");
+    EXPECT_EQ(loader.GetRecordCount(), 3);
+    EXPECT_EQ(Load(1, 10), (QList<QStringList>{{"unterminated,1", ""}, {"b", "2"}, {"c", "3"}}));
+    ASSERT_TRUE(ReadTextFileHead(ds.m_strPath, ",", 10, head, error));
+    EXPECT_EQ(head.recordCount, 3);
+    EXPECT_EQ(head.openQuoteLine, 1);
+
+    // A quote that closes several lines on still holds them; a stray one far from any
+    // closing quote stands alone, whatever lies past the bound, and paging across
+    // the index steps finds the same records.
+    QByteArray text = "a,\"one\ntwo\nthree\"\n";
+    text += "b,\"stray\n";
+    for (int i = 1; i <= 150; ++i)
+        text += "r" + QByteArray::number(i) + ",x\n";
+    text += "c,\"late\"\n";
+    Write(text);
+    QThread::msleep(60);
+    EXPECT_EQ(loader.GetRecordCount(), 153);
+    EXPECT_EQ(Load(1, 3), (QList<QStringList>{{"a", "one\ntwo\nthree"}, {"b", "stray"}, {"r1", "x"}}));
+    EXPECT_EQ(Load(130, 130), (QList<QStringList>{{"r128", "x"}}));
+    EXPECT_EQ(Load(153, 153), (QList<QStringList>{{"c", "late"}}));
+    ASSERT_TRUE(ReadTextFileHead(ds.m_strPath, ",", 3, head, error));
+    EXPECT_EQ(head.openQuoteLine, 4);
+}
+
+TEST_F(TextLoader, APreviewKeepsABoundedPartOfAHugeLine)
+{
+    // A line far past the bound, of two-byte characters, then an ordinary one.
+    QByteArray huge;
+    huge.reserve(3 * kMaxPreviewRecordBytes + 16);
+    while (huge.size() < 3 * kMaxPreviewRecordBytes)
+        huge += "\xC3\xA9";
+    Write("x" + huge + "\nlast,1\n");
+    QString error;
+    TextFileHead head;
+    ASSERT_TRUE(ReadTextFileHead(ds.m_strPath, ",", 2, head, error)) << error.toStdString();
+    ASSERT_EQ(head.records.size(), 2);
+    EXPECT_EQ(head.recordCount, 2);
+    EXPECT_LE(head.records[0].toUtf8().size(), kMaxPreviewRecordBytes);
+    EXPECT_GT(head.records[0].size(), kMaxPreviewRecordBytes / 4);
+    EXPECT_FALSE(head.records[0].contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(head.records[1], "last,1");
 }

@@ -2,10 +2,12 @@
 // pdftoppm and zxing-cpp, and rows from a real SQLite file.
 #include "OutputSupport.h"
 #include "TestSupport.h"
+#include "WorkbookFixtures.h"
 
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
+#include "model/DSBase.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
 #include "output/ActiveScriptHost.h"
@@ -425,6 +427,33 @@ TEST(PrintOutput, RowsFromASQLiteFile)
     for (const auto& c : PreviewPage(copies, 1))
         texts.push_back(c.text);
     EXPECT_EQ(texts, (std::vector<QString>{"品名1", "品名2", "品名2", "品名4"}));
+}
+
+// A workbook source whose own statement is "select top n": counted and printed with
+// its n rows, one label to a page.
+TEST(PrintOutput, AWorkbookStatementWithTopCountsAndPrints)
+{
+    QTemporaryDir dir;
+    const QString book = dir.filePath("book.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(book));
+    auto label = MakeGridLabel(1, 1);
+    auto sheet = std::make_unique<CExcelDS>();
+    sheet->m_strName = "People";
+    sheet->m_strPath = book;
+    sheet->m_bHeaderRow = true;
+    sheet->m_nRangeMode = RangeSQL;
+    sheet->m_strSQL = "select top 3 Name from [People$] order by Id desc";
+    sheet->m_selectedFields = {"Name"};
+    label->m_dataSources.push_back(std::move(sheet));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand("People", "Name"));
+    AddText(*label, "T", std::move(bands));
+
+    CPrintHandler job;
+    QString error;
+    const std::vector<QImage> images = PrintPdfPages(job, *label, 72, dir.path(), error);
+    EXPECT_EQ(images.size(), 3u) << error.toStdString();
+    EXPECT_EQ(job.GetLabelCount(), 3);
 }
 
 TEST(PrintOutput, PreviewLabelsAreClippedToTheirShapeAndHole)

@@ -148,6 +148,12 @@ TEST(StagedSql, TopBecomesLimit)
         {"select top 2 * from [a;--b] where n = 'it''s --; x' -- c",
             "select * from [a;--b] where n = 'it''s --; x' limit 2"},
         {"select top 2 \"x--\" from t", "select \"x--\" from t limit 2"},
+        // A select in parentheses (the count of a user's statement) takes its own limit.
+        {"select count(*) from (select top 3 * from t -- c\n) t", "select count(*) from (select * from t limit 3 -- c\n) t"},
+        {"select * from (select TOP 2 a from (select b from u) x where a = ')') y; -- z",
+            "select * from (select a from (select b from u) x where a = ')' limit 2) y"},
+        {"select top 4 * from (select top 2 * from t) q", "select * from (select * from t limit 2) q limit 4"},
+        {"select `select top 1 ` from t", "select `select top 1 ` from t"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(StagedConnection::RewriteTop(QString::fromUtf8(c.sql)), QString::fromUtf8(c.rewritten)) << c.sql;

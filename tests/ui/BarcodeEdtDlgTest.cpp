@@ -1059,6 +1059,17 @@ protected:
 
 } // namespace
 
+TEST(BarcodeEdtDlg, DataMatrixEncodationNamesWhatTheEncoderUses)
+{
+    // By libdmtx's scheme numbers: ASCII, C40, Text, X12, Edifact, Base 256.
+    const QStringList names = {"ASCII", "C40", "Text", "X12", "Edifact", "Base 256"};
+    CBarcodeEdtPane_DataMatrix pane;
+    ASSERT_EQ(pane.m_encodation->count(), 6);
+    for (int i = 0; i < pane.m_encodation->count(); ++i)
+        EXPECT_TRUE(pane.m_encodation->itemText(i).startsWith(names.value(DataMatrixScheme(i), "?")))
+            << i << " " << pane.m_encodation->itemText(i).toStdString();
+}
+
 // Data Matrix of a fixed size holds only so much: new data typed in the band text
 // editor that does not fit is told and the barcode stays as it was.
 TEST_F(BarcodeSession, BandTextEditorRefusesDataTheSymbolCannotHold)

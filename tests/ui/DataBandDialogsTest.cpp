@@ -493,6 +493,22 @@ TEST(DataBandSettingsDlg, ControlsReachTheirFieldsAndTheSamplesFollow)
     EXPECT_EQ(band->GetSerialText(), "__FF");
 }
 
+TEST(DataBandSettingsDlg, EnterPressesOk)
+{
+    FakeServices services;
+    auto band = Band(BandConstant, QStringLiteral("x"));
+    CDataBandSettingsDlg dialog(band.get());
+    services.OnNextDialog([&](QDialog& d) {
+        auto* prefix = ctl<QLineEdit>(Page(dialog, 313), 1224);
+        prefix->setFocus();
+        RetypeText(prefix, "<");
+        QTest::keyClick(prefix, Qt::Key_Return);
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(Services().RunModal(dialog), QDialog::Accepted);
+    EXPECT_EQ(band->m_strPrefix, "<");
+}
+
 TEST(DataBandSettingsDlg, PadCharactersAndSwitchedOffOptions)
 {
     FakeServices services;

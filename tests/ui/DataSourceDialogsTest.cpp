@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -306,6 +307,25 @@ TEST(DataSourceTXTDlg, NotesTellOfLinesNotInUtf8AndOfFieldsPastTheLimit)
     EXPECT_EQ(LoaderRows(nul).value(4).value(0), QString("nul:") + QChar(u'\0'));
 }
 
+TEST(DataSourceTXTDlg, AQuoteThatNeverClosesIsNamedAndSwallowsNoLines)
+{
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir.path(), "stray.csv", "\"unterminated,1\nb,2\nc,3\n");
+    FakeServices services;
+    auto ds = RunNew(services, DSText, [&](QDialog& d) {
+        TypeInto(&d, 1170, path);
+        ClickCtl(&d, 1192);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), QStringLiteral("共 3 条记录"));
+        EXPECT_EQ(d.findChild<QLabel*>("readNotes")->text(),
+                  QStringLiteral("第 1 行的双引号没有闭合：该字段到这一行的行尾为止。"));
+        // The first record names the fields: one, as its quote swallows the comma.
+        EXPECT_EQ(PreviewData(&d), (QList<QStringList>{{"unterminated,1"}, {"b"}, {"c"}}));
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(LoaderRows(static_cast<const CTextDS&>(*ds)).size(), 3);
+}
+
 TEST(DataSourceTXTDlg, ALineOfMillionsOfFieldsCostsNoMoreThanTheLimit)
 {
     VC_SKIP_UNDER_ASAN();
@@ -398,7 +418,7 @@ TEST_F(SQLiteDialog, ConnectListPreviewSortAndKeep)
         EXPECT_EQ(d.windowTitle(), "数据源_SQLite 数据库");
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1186)->isChecked());
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1175)->isChecked());
-        EXPECT_FALSE(ctl<QLineEdit>(&d, 1188)->isEnabled());
+        EXPECT_FALSE(ctl<QPlainTextEdit>(&d, 1188)->isEnabled());
         ClickCtl(&d, 1081); // nothing to connect to
         ClickCtl(&d, 1192); // not connected
         ClickCtl(&d, 1171);
@@ -447,7 +467,7 @@ TEST_F(SQLiteDialog, SqlModeTakesTheStatementsColumnsAndAFailureRefusesOk)
         ClickCtl(&d, 1144);
         ClickCtl(&d, 1081);
         ClickCtl(&d, 1189);
-        EXPECT_TRUE(ctl<QLineEdit>(&d, 1188)->isEnabled());
+        EXPECT_TRUE(ctl<QPlainTextEdit>(&d, 1188)->isEnabled());
         EXPECT_FALSE(ctl<QLineEdit>(&d, 1177)->isEnabled());
         TypeInto(&d, 1188, "select name, id from peeple");
         ClickCtl(&d, 1192);
@@ -466,11 +486,40 @@ TEST_F(SQLiteDialog, SqlModeTakesTheStatementsColumnsAndAFailureRefusesOk)
     ASSERT_NE(ds, nullptr);
     // A statement that fails says why, with the database's own reason.
     EXPECT_EQ(services.MessageTexts(),
-              (QStringList{"无法读入数据\nno such table: peeple", "请读入数据以生成字段信息"}));
+              (QStringList{QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。\n详细信息：no such table: peeple"),
+                           "请读入数据以生成字段信息"}));
     EXPECT_EQ(ds->m_nRangeMode, RangeSQL);
     EXPECT_EQ(ds->m_selectedFields, (QStringList{"name", "id"}));
     EXPECT_EQ(ds->m_sampleValues, (QStringList{"name23", "23"}));
     EXPECT_EQ(static_cast<const CSQLiteDS&>(*ds).m_nVersion, 1);
+}
+
+TEST_F(SQLiteDialog, TheStatementTakesLinesAndOkNeverKeepsAnOlderRead)
+{
+    auto ds = RunNew(services, DSSQLite, [&](QDialog& d) {
+        TypeInto(&d, 1170, path);
+        ClickCtl(&d, 1081);
+        ClickCtl(&d, 1189);
+        TypeInto(&d, 1188, "select name from people where id > 20");
+        ClickCtl(&d, 1192);
+        // Enter in the statement starts a new line and leaves the dialog open.
+        auto* sql = ctl<QPlainTextEdit>(&d, 1188);
+        sql->setFocus();
+        sql->moveCursor(QTextCursor::End);
+        QTest::keyClick(sql, Qt::Key_Return);
+        QTest::keyClicks(sql, "and id < 23");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(sql->toPlainText(), "select name from people where id > 20\nand id < 23");
+        // OK asks for a read of what the box now says, then keeps it.
+        ClickCtl(&d, 1);
+        EXPECT_TRUE(d.isVisible());
+        ClickCtl(&d, 1192);
+        ClickCtl(&d, 1);
+    });
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(services.MessageTexts(), QStringList{"设置在上次读入数据后有改动，请再次读入数据"});
+    EXPECT_EQ(ds->m_strSQL, "select name from people where id > 20\nand id < 23");
+    EXPECT_EQ(ds->m_sampleValues, QStringList{"name21"});
 }
 
 TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
@@ -486,8 +535,15 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
         ClickCtl(&d, 2);
     });
     EXPECT_EQ(ds, nullptr);
-    EXPECT_EQ(services.MessageTexts(),
-              (QStringList{"无法连接数据库\n" + missing, "无法连接数据库\n" + notADatabase}));
+    // What failed and what to check, naming the file, with SQLite's own text after it.
+    ASSERT_EQ(services.messages.size(), 2u);
+    for (int i : {0, 1}) {
+        const QString& text = services.messages[i].text;
+        EXPECT_TRUE(text.startsWith(QStringLiteral("无法连接数据库，请检查文件“%1”是否存在并且是数据库文件。\n详细信息：")
+                                        .arg(i == 0 ? missing : notADatabase)))
+            << text.toStdString();
+        EXPECT_GT(text.size(), text.indexOf(QStringLiteral("详细信息：")) + 5);
+    }
     EXPECT_FALSE(QFile::exists(missing));
 
     // A stored description whose file is gone says so when it is opened for editing.
@@ -496,7 +552,8 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
     stored.m_strTable = "people";
     services.messages.clear();
     RunEdit(services, stored, [&](QDialog& d) { ClickCtl(&d, 2); });
-    EXPECT_EQ(services.MessageTexts(), QStringList{"无法连接数据库\n" + missing});
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_TRUE(services.messages[0].text.contains(missing));
 }
 
 TEST_F(SQLiteDialog, AStatementTypedWithASemicolonOrAClosingCommentReads)
@@ -548,14 +605,18 @@ TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
         ClickCtl(&d, 1192);
         // The preview starts at the first row whatever the range.
         EXPECT_EQ(ReportRows(&d, 1179)[1], (QStringList{"1", "name25"}));
-        TypeInto(&d, 1177, "9"); // typed after the read: not taken over
+        // Typed after the read: OK asks for another read rather than drop it.
+        TypeInto(&d, 1177, "9");
+        ClickCtl(&d, 1);
+        EXPECT_TRUE(d.isVisible());
+        ClickCtl(&d, 1192);
         ClickCtl(&d, 1);
     });
     ASSERT_NE(edited, nullptr);
     EXPECT_EQ(edited->m_strTable, "people");
     EXPECT_EQ(edited->m_selectedFields, QStringList{"name"});
     EXPECT_EQ(edited->m_strSortField, "id");
-    EXPECT_EQ(edited->m_nFrom, 3);
+    EXPECT_EQ(edited->m_nFrom, 9);
     EXPECT_EQ(edited->m_nTo, 8);
 
     // A table that is gone: the first one is listed; a sort field that is gone: "默认".
@@ -572,7 +633,8 @@ TEST_F(SQLiteDialog, EditingRestoresTheStoredChoiceInAnyLetterCase)
     ASSERT_NE(edited, nullptr);
     EXPECT_EQ(edited->m_strSortField, "");
     EXPECT_EQ(edited->m_sampleValues, QStringList{"1"});
-    EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
+    EXPECT_EQ(services.MessageTexts(),
+              (QStringList{"请读入数据以生成字段信息", "设置在上次读入数据后有改动，请再次读入数据"}));
 }
 
 TEST(DataSourceTypesDlg, StepButtonsCarryIconsLikeTheSharedButtons)

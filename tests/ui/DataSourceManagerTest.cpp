@@ -5,6 +5,7 @@
 #include "dialogs/datasource/DataSourceDlg.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/datasource/ReportList.h"
+#include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/DocWriter.h"
@@ -127,10 +128,10 @@ TEST(DatabaseDlg, ALabelWithoutDataSourcesShowsOnlyTheRoot)
     label.m_nRows = 3;
     services.OnNextDialog([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "数据库");
-        // Nothing selected yet: no made-up count, and the label's page size is there.
-        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共 条记录, 页");
-        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "6");
-        EXPECT_EQ(ctl<QLineEdit>(&d, 1079)->text(), "1");
+        // Nothing selected yet: no made-up count, page or page size.
+        for (const QString& text : {ctl<QLabel>(&d, 1165)->text(), ctl<QLineEdit>(&d, 17)->text(),
+                                    ctl<QLineEdit>(&d, 1079)->text()})
+            EXPECT_EQ(text, "");
         ASSERT_EQ(Tree(&d)->topLevelItemCount(), 1);
         EXPECT_EQ(Root(&d)->text(0), "全部数据源");
         EXPECT_EQ(Root(&d)->childCount(), 0);
@@ -138,8 +139,9 @@ TEST(DatabaseDlg, ALabelWithoutDataSourcesShowsOnlyTheRoot)
         for (int id : {1113, 3, 4, 1115, 1116, 1117, 1118})
             EXPECT_FALSE(Enabled(&d, id)) << id;
         ClickItem(&d, Root(&d));
-        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共 条记录, 页");
-        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "6");
+        for (const QString& text : {ctl<QLabel>(&d, 1165)->text(), ctl<QLineEdit>(&d, 17)->text(),
+                                    ctl<QLineEdit>(&d, 1079)->text()})
+            EXPECT_EQ(text, "");
         EXPECT_FALSE(Enabled(&d, 4));
         ClickCtl(&d, 1);
     });
@@ -208,7 +210,7 @@ TEST(DatabaseDlg, PagesThroughTheRowsOfATextFile)
         }
         ClickItem(&d, Root(&d));
         EXPECT_EQ(ReportRows(&d, 1089), QList<QStringList>{QStringList{}});
-        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "20"); // still the label's page size
+        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), ""); // no page size where nothing pages
         for (int id : kPagingButtons)
             EXPECT_FALSE(Enabled(&d, id));
         ClickCtl(&d, 1);
@@ -280,7 +282,8 @@ TEST(DatabaseDlg, AddDeleteAndUniqueNamesAreKeptOnlyByOk)
     });
     EXPECT_FALSE(RunDataSourceManager(label, nullptr));
     EXPECT_EQ(DocumentBytes(label), before);
-    EXPECT_EQ(services.MessageTexts(), QStringList{"not support data loader"});
+    EXPECT_EQ(services.MessageTexts(), QStringList{NoLoaderMessage()});
+    EXPECT_TRUE(NoLoaderMessage().startsWith(QStringLiteral("这种数据源不能读取记录")));
 
     services.OnNextDialog([&](QDialog& d) {
         edit(services, d);
@@ -295,6 +298,72 @@ TEST(DatabaseDlg, AddDeleteAndUniqueNamesAreKeptOnlyByOk)
     EXPECT_EQ(label.m_dataSources[1]->GetType(), DSOLEDB);
     EXPECT_EQ(label.m_dataSources[3]->m_selectedFields, (QStringList{"字段 1", "字段 2", "字段 3"}));
     EXPECT_EQ(label.m_dataSources[3]->m_sampleValues, (QStringList{"x", "y", "z"}));
+}
+
+TEST(DatabaseDlg, ASourceTheWizardAddsShowsItsFirstPageAndCountAtOnce)
+{
+    QTemporaryDir dir;
+    QByteArray lines;
+    for (int i = 1; i <= 8; ++i)
+        lines += QByteArray::number(i) + ",v" + QByteArray::number(i) + "\n";
+    const QString path = WriteFile(dir.path(), "eight.csv", lines);
+    FakeServices services;
+    CLabelData label;
+    label.m_nColumns = 1;
+    label.m_nRows = 3;
+    services.OnNextDialog([&](QDialog& d) {
+        // Added from the root, where no page size stands: the label's is taken.
+        ClickItem(&d, Root(&d));
+        services.OnNextDialog(Choose(1143));
+        services.OnNextDialog([&](QDialog& t) {
+            TypeInto(&t, 1170, path);
+            ClickCtl(&t, 1192);
+            ClickCtl(&t, 1);
+        });
+        ClickCtl(&d, 1114);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共8条记录,3页");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 17)->text(), "3");
+        EXPECT_EQ(ctl<QLineEdit>(&d, 1079)->text(), "1");
+        EXPECT_EQ(Numbers(&d), Range(1, 3));
+        EXPECT_TRUE(Enabled(&d, 1117));
+        ClickCtl(&d, 2);
+    });
+    EXPECT_FALSE(RunDataSourceManager(label, nullptr));
+    EXPECT_TRUE(services.MessageTexts().isEmpty());
+}
+
+// A workbook whose own statement is "select top n": the dialog previews it, and the
+// manager counts and pages it.
+TEST(DatabaseDlg, AWorkbookStatementWithTopIsCountedAndPaged)
+{
+    QTemporaryDir dir;
+    const QString workbook = dir.filePath("staff.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(workbook));
+    FakeServices services;
+    CLabelData label;
+    label.m_nColumns = 1;
+    label.m_nRows = 2;
+    services.OnNextDialog([&](QDialog& d) {
+        services.OnNextDialog(Choose(1144));
+        services.OnNextDialog([&](QDialog& e) {
+            TypeInto(&e, 1170, workbook);
+            ClickCtl(&e, 1004);
+            ClickCtl(&e, 1081);
+            ClickCtl(&e, 1189);
+            TypeInto(&e, 1188, "select top 3 Name, Id from [People$] order by Id");
+            ClickCtl(&e, 1192);
+            EXPECT_EQ(ReportRows(&e, 1179).size(), 5); // header, three rows, "..."
+            ClickCtl(&e, 1);
+        });
+        ClickCtl(&d, 1114);
+        EXPECT_EQ(ctl<QLabel>(&d, 1165)->text(), "共3条记录,2页");
+        EXPECT_EQ(Numbers(&d), Range(1, 2));
+        ClickCtl(&d, 1117);
+        EXPECT_EQ(Numbers(&d), Range(3, 3));
+        ClickCtl(&d, 2);
+    });
+    RunDataSourceManager(label, nullptr);
+    EXPECT_TRUE(services.MessageTexts().isEmpty()) << services.MessageTexts().join(" | ").toStdString();
 }
 
 TEST(DatabaseDlg, DeletingASourceThatObjectsReadAsksFirst)

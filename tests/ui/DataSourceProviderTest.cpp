@@ -288,7 +288,9 @@ TEST(ProviderFailures, MissingDriversAndAClosedPortReportTheReason)
         EXPECT_EQ(ds, nullptr);
         ASSERT_EQ(services.messages.size(), 2u);
         const QString reason = services.messages[0].text;
-        EXPECT_TRUE(reason.startsWith("无法连接数据库\n")) << "the driver's reason is missing";
+        EXPECT_TRUE(reason.startsWith(
+            QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。\n详细信息：")))
+            << "the driver's reason is missing";
         if (!installed) {
             EXPECT_TRUE(reason.contains(QLatin1String(c.driver))) << reason.toStdString();
         }

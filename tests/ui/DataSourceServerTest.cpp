@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
@@ -25,14 +26,13 @@ struct ServerCase
     QString table;
     int nullsFirstOrder; // the order radio that puts NULL notes first
     QString statement; // picks Name and Id of the first three rows
-    bool okNeedsRead;
 };
 
 const ServerCase kServers[] = {
     {"PostgreSQL", "VC_PG", DSPostgreSQL, "数据源_PostgreSQL", "People", 1187,
-     R"(select "Name", "Id" from "People" where "Id" <= 3 order by "Id")", true},
+     R"(select "Name", "Id" from "People" where "Id" <= 3 order by "Id")"},
     {"MySQL", "VC_MY", DSMySQL, "数据源_MySQL", "People", 1186,
-     "select Name, Id from People where Id <= 3 order by Id", false},
+     "select Name, Id from People where Id <= 3 order by Id"},
 };
 
 class ServerDialog : public ::testing::TestWithParam<ServerCase>
@@ -79,8 +79,15 @@ TEST_P(ServerDialog, MissingInputsWrongPasswordAndReconnect)
         ClickCtl(&d, 2);
     });
     EXPECT_EQ(ds, nullptr);
-    EXPECT_EQ(services.MessageTexts(), (QStringList{"请指定数据库连接信息", "无法连接数据库", "未连接数据库",
-                                                    "无法连接数据库", "未连接数据库"}));
+    // A refusal says what to check, with the server's own words as the detail.
+    const QString refused = QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。\n详细信息：");
+    const QStringList texts = services.MessageTexts();
+    ASSERT_EQ(texts.size(), 5);
+    EXPECT_EQ(texts[0], "请指定数据库连接信息");
+    EXPECT_TRUE(texts[1].startsWith(refused) && texts[1].size() > refused.size()) << texts[1].toStdString();
+    EXPECT_TRUE(texts[3].startsWith(refused)) << texts[3].toStdString();
+    EXPECT_EQ(texts[2], "未连接数据库");
+    EXPECT_EQ(texts[4], "未连接数据库");
     EXPECT_EQ(services.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
     EXPECT_EQ(services.messages[2].icon, MessageIcon::Stop);
@@ -155,7 +162,7 @@ TEST_P(ServerDialog, PreviewWithNullsSqlModeAndTheStoredLoginRoundTrip)
         EXPECT_EQ(ctl<QLineEdit>(&d, 1183)->text(), server.password);
         EXPECT_EQ(ctl<QListWidget>(&d, 1090)->currentItem()->text(), c.table);
         EXPECT_TRUE(ctl<QRadioButton>(&d, 1189)->isChecked());
-        EXPECT_EQ(ctl<QLineEdit>(&d, 1188)->text(), c.statement);
+        EXPECT_EQ(ctl<QPlainTextEdit>(&d, 1188)->toPlainText(), c.statement);
         ClickCtl(&d, 1192);
         EXPECT_EQ(ReportRows(&d, 1179).size(), 5);
         ClickCtl(&d, 2);
@@ -164,21 +171,28 @@ TEST_P(ServerDialog, PreviewWithNullsSqlModeAndTheStoredLoginRoundTrip)
     EXPECT_TRUE(services.MessageTexts().isEmpty());
 }
 
-TEST_P(ServerDialog, OkWithoutReadIsRefusedOrClosesWithTheConstructionValues)
+TEST_P(ServerDialog, OkWithoutReadAsksForItAndKeepsWhatWasTyped)
 {
     const ServerCase& c = GetParam();
-    auto ds = RunNew(services, c.type, [&](QDialog& d) { ClickCtl(&d, 1); });
-    if (c.okNeedsRead) {
-        EXPECT_EQ(ds, nullptr);
-        EXPECT_EQ(services.MessageTexts(), QStringList{"请读入数据以生成字段信息"});
-        return;
-    }
+    VC_TEST_SERVER(server, c.prefix);
+    auto ds = RunNew(services, c.type, [&](QDialog& d) {
+        ClickCtl(&d, 1);
+        EXPECT_TRUE(d.isVisible());
+        FillLogin(d, server, server.password);
+        ClickCtl(&d, 1082);
+        SelectRow(&d, 1090, c.table);
+        CheckItem(&d, 1089, "Id");
+        ClickCtl(&d, 1);
+        EXPECT_TRUE(d.isVisible());
+        ClickCtl(&d, 1192);
+        ClickCtl(&d, 1);
+    });
     ASSERT_NE(ds, nullptr);
-    EXPECT_TRUE(services.MessageTexts().isEmpty());
-    EXPECT_EQ(ds->m_strTable, "");
-    EXPECT_TRUE(ds->m_selectedFields.isEmpty());
-    EXPECT_EQ(ds->m_nRangeMode, RangeAll);
-    EXPECT_EQ(static_cast<const CHostPortDS&>(*ds).m_nPort, 3306);
+    EXPECT_EQ(services.MessageTexts(), (QStringList{"请读入数据以生成字段信息", "请读入数据以生成字段信息"}));
+    EXPECT_EQ(ds->m_strTable, c.table);
+    EXPECT_EQ(ds->m_selectedFields, QStringList{"Id"});
+    EXPECT_EQ(DecryptString(static_cast<const CHostPortDS&>(*ds).m_strHost), server.host);
+    EXPECT_EQ(static_cast<const CHostPortDS&>(*ds).m_nPort, server.port);
 }
 
 // PostgreSQL keeps the case of a quoted name: "People" and people are two tables, and

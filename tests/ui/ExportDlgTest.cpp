@@ -9,6 +9,7 @@
 #include "editor/ChildView.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
+#include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
 #include "tests/output/OutputSupport.h"
@@ -168,6 +169,24 @@ TEST_F(ExportDlgTest, ClipboardHoldsThePictureAndForgetsThePath)
     EXPECT_EQ(ExportSettings::s_strFilePath, QString());
     EXPECT_EQ(ExportSettings::s_nDpi, 3000);
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("old.png"))));
+}
+
+// The settings' start-up reset clears the choices the dialog opens with.
+TEST_F(ExportDlgTest, TheStartUpResetClearsWhatTheDialogShows)
+{
+    ExportSettings::s_nDestination = 1;
+    ExportSettings::s_strFilePath = Path(QStringLiteral("old.png"));
+    CGlobalSettings settings;
+    settings.Init();
+    auto label = std::make_unique<CLabelData>();
+    AddEncodedBarcode(*label, QStringLiteral("R"));
+    Open(std::move(label));
+    services.OnNextDialog([](QDialog& d) {
+        EXPECT_TRUE(ctl<QRadioButton>(&d, 1137)->isChecked());
+        EXPECT_FALSE(ctl<QLineEdit>(&d, 1279)->text().endsWith("old.png"));
+        d.reject();
+    });
+    frame->HandleCommand(kExport);
 }
 
 TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)

@@ -7,6 +7,8 @@
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
 #include "app/VellumcraftApp.h"
+#include "dialogs/datasource/DatabaseDlg.h"
+#include "model/DSBase.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 
@@ -415,4 +417,28 @@ TEST_F(AppTest, ARecentFileAlreadyOpenIsShownNotOpenedTwice)
     frame.Commands().Execute(CmdRecentFile2); // a.vmk
     EXPECT_EQ(frame.LabelWindows().size(), 2);
     EXPECT_EQ(frame.ActiveLabelWindow()->windowTitle(), "a.vmk");
+}
+
+// The program shows a data loader's own message, in its words with the driver's text as
+// the detail, and the manager that asked for the rows does not show it again.
+TEST_F(AppTest, ALoadersMessageReachesTheUserOnce)
+{
+    Start();
+    CLabelData label;
+    auto sheet = std::make_unique<CExcelDS>();
+    sheet->m_strName = QStringLiteral("表格");
+    sheet->m_strPath = m_dir.filePath("gone.xlsx");
+    sheet->m_strTable = "Sheet1";
+    sheet->m_selectedFields = {"A"};
+    label.m_dataSources.push_back(std::move(sheet));
+    services.OnNextDialog([](QDialog& d) {
+        ctl<QPushButton>(&d, 4)->click(); // 加载
+        ctl<QPushButton>(&d, 2)->click();
+    });
+    RunDataSourceManager(label, nullptr);
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join(" | ").toStdString();
+    EXPECT_TRUE(services.messages[0].text.startsWith(QStringLiteral("无法连接Excel数据表，请检查")))
+        << services.messages[0].text.toStdString();
+    EXPECT_TRUE(services.messages[0].text.contains(QStringLiteral("\n详细信息：")));
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
 }
