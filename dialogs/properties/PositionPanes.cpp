@@ -50,6 +50,13 @@ void LoadRotation(const RotationControls& controls, const CBaseGraph& object)
     controls.angle->setEditText(FormatFloatShort2(object.m_fAngle));
 }
 
+// Ten turns either way: an angle is stored as typed, but never one the drawing
+// arithmetic cannot take.
+bool CheckRotation(const RotationControls& controls)
+{
+    return CheckNumberBox(controls.angle, -3600, 3600);
+}
+
 void ApplyRotation(const RotationControls& controls, CBaseGraph& object)
 {
     object.m_nAnchor = controls.anchor->currentIndex();
@@ -146,6 +153,11 @@ void CPositionEdtPane::Load()
     m_locked->setChecked(m_pObject->m_bLocked);
 }
 
+bool CPositionEdtPane::Validate()
+{
+    return CheckRotation(m_rotation);
+}
+
 // Straight into the fields: X and Y are the box's top-left corner whatever the
 // rotation point, and nothing is clamped.
 void CPositionEdtPane::Apply()
@@ -204,6 +216,9 @@ CPolygonPositionEdtPane::CPolygonPositionEdtPane(QWidget* parent) : CObjectPane(
     m_points->setSelectionMode(QAbstractItemView::SingleSelection);
     m_points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_points->verticalHeader()->hide();
+    // Each column takes half the list's width whenever the list is laid out, so both
+    // show at first sight, not only after the first change of the list.
+    m_points->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     row->addWidget(m_points, 1);
     auto* buttons = new QVBoxLayout;
     auto addButton = [&](const QString& text, int id, void (CPolygonPositionEdtPane::*handler)()) {
@@ -228,7 +243,6 @@ void CPolygonPositionEdtPane::Load()
     m_points->setRowCount(0);
     for (const QPointF& point : polygon.m_points)
         AppendRow(FormatFloatShort2(static_cast<float>(point.x())), FormatFloatShort2(static_cast<float>(point.y())));
-    ResetColumnWidths();
     LoadRotation(m_rotation, polygon);
     m_locked->setChecked(polygon.m_bLocked);
 }
@@ -241,20 +255,12 @@ void CPolygonPositionEdtPane::AppendRow(const QString& x, const QString& y)
     m_points->setItem(row, 1, new QTableWidgetItem(y));
 }
 
-void CPolygonPositionEdtPane::ResetColumnWidths()
-{
-    const int half = m_points->viewport()->width() / 2;
-    m_points->setColumnWidth(0, half);
-    m_points->setColumnWidth(1, half);
-}
-
 void CPolygonPositionEdtPane::OnAdd()
 {
     CPolygonPointEditDlg dialog(this);
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
     AppendRow(dialog.m_strX, dialog.m_strY);
-    ResetColumnWidths();
 }
 
 void CPolygonPositionEdtPane::OnRemove()
@@ -263,7 +269,6 @@ void CPolygonPositionEdtPane::OnRemove()
     if (row < 0 || !m_points->item(row, 0)->isSelected() || m_points->rowCount() <= 1)
         return;
     m_points->removeRow(row);
-    ResetColumnWidths();
 }
 
 void CPolygonPositionEdtPane::OnEdit()
@@ -278,6 +283,11 @@ void CPolygonPositionEdtPane::OnEdit()
         return;
     m_points->item(row, 0)->setText(dialog.m_strX);
     m_points->item(row, 1)->setText(dialog.m_strY);
+}
+
+bool CPolygonPositionEdtPane::Validate()
+{
+    return CheckRotation(m_rotation);
 }
 
 void CPolygonPositionEdtPane::Apply()
@@ -313,6 +323,8 @@ void CPolygonPointEditDlg::showEvent(QShowEvent* event)
 
 void CPolygonPointEditDlg::accept()
 {
+    if (!CheckNumberBoxes(this))
+        return;
     m_strX = m_x->text();
     m_strY = m_y->text();
     QDialog::accept();

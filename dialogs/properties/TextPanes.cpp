@@ -85,7 +85,7 @@ CFontEdtPane::CFontEdtPane(QWidget* parent) : CObjectPane(parent)
     auto* lists = new QHBoxLayout;
     auto addList = [&](const QString& caption, QComboBox* combo) {
         auto* column = new QVBoxLayout;
-        column->addWidget(new QLabel(caption));
+        column->addWidget(MakeBuddyLabel(caption, combo));
         column->addWidget(combo);
         lists->addLayout(column, combo == m_face ? 2 : 1);
     };
@@ -210,7 +210,7 @@ void CFontEdtPane::RefreshSample()
 bool CFontEdtPane::Validate()
 {
     if (TextToFloat(m_size->currentText()) > 0.0f)
-        return true;
+        return CheckNumberBox(m_size, 0, kMaxFontSize);
     Services().ShowMessage(this, QStringLiteral("字体大小必须大于 0，请重新输入。"), MessageIcon::Warning);
     m_size->setFocus();
     if (QLineEdit* edit = m_size->lineEdit())
