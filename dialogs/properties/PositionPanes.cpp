@@ -48,6 +48,7 @@ void LoadRotation(const RotationControls& controls, const CBaseGraph& object)
                                          : -1);
     controls.angle->setCurrentIndex(-1);
     controls.angle->setEditText(FormatFloatShort2(object.m_fAngle));
+    MarkLoadedText(controls.angle);
 }
 
 // Ten turns either way: an angle is stored as typed, but never one the drawing
@@ -60,7 +61,7 @@ bool CheckRotation(const RotationControls& controls)
 void ApplyRotation(const RotationControls& controls, CBaseGraph& object)
 {
     object.m_nAnchor = controls.anchor->currentIndex();
-    object.m_fAngle = TextToFloat(controls.angle->currentText());
+    StoreNumber(controls.angle, object.m_fAngle);
 }
 
 QCheckBox* MakeLockCheck()
@@ -162,10 +163,10 @@ bool CPositionEdtPane::Validate()
 // rotation point, and nothing is clamped.
 void CPositionEdtPane::Apply()
 {
-    m_pObject->m_fX = LengthOf(m_x);
-    m_pObject->m_fY = LengthOf(m_y);
-    m_pObject->m_fWidth = LengthOf(m_width);
-    m_pObject->m_fHeight = LengthOf(m_height);
+    StoreNumber(m_x, m_pObject->m_fX);
+    StoreNumber(m_y, m_pObject->m_fY);
+    StoreNumber(m_width, m_pObject->m_fWidth);
+    StoreNumber(m_height, m_pObject->m_fHeight);
     ApplyRotation(m_rotation, *m_pObject);
     m_pObject->m_bLocked = m_locked->isChecked();
 }
@@ -197,10 +198,10 @@ void CLinePositionEdtPane::Load()
 void CLinePositionEdtPane::Apply()
 {
     auto& line = static_cast<CLineGraph&>(*m_pObject);
-    line.m_fX1 = LengthOf(m_x1);
-    line.m_fY1 = LengthOf(m_y1);
-    line.m_fX2 = LengthOf(m_x2);
-    line.m_fY2 = LengthOf(m_y2);
+    StoreNumber(m_x1, line.m_fX1);
+    StoreNumber(m_y1, line.m_fY1);
+    StoreNumber(m_x2, line.m_fX2);
+    StoreNumber(m_y2, line.m_fY2);
     line.m_bLocked = m_locked->isChecked();
 }
 
@@ -241,8 +242,13 @@ void CPolygonPositionEdtPane::Load()
 {
     const auto& polygon = static_cast<const CPolygonGraph&>(*m_pObject);
     m_points->setRowCount(0);
-    for (const QPointF& point : polygon.m_points)
+    for (const QPointF& point : polygon.m_points) {
         AppendRow(FormatFloatShort2(static_cast<float>(point.x())), FormatFloatShort2(static_cast<float>(point.y())));
+        // The exact vertex goes back unless the row is edited: the list shows two decimals.
+        const int row = m_points->rowCount() - 1;
+        m_points->item(row, 0)->setData(Qt::UserRole, point.x());
+        m_points->item(row, 1)->setData(Qt::UserRole, point.y());
+    }
     LoadRotation(m_rotation, polygon);
     m_locked->setChecked(polygon.m_bLocked);
 }
@@ -281,8 +287,10 @@ void CPolygonPositionEdtPane::OnEdit()
     dialog.m_strY = m_points->item(row, 1)->text();
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
-    m_points->item(row, 0)->setText(dialog.m_strX);
-    m_points->item(row, 1)->setText(dialog.m_strY);
+    for (int column : {0, 1}) {
+        m_points->item(row, column)->setText(column == 0 ? dialog.m_strX : dialog.m_strY);
+        m_points->item(row, column)->setData(Qt::UserRole, QVariant());
+    }
 }
 
 bool CPolygonPositionEdtPane::Validate()
@@ -294,9 +302,13 @@ void CPolygonPositionEdtPane::Apply()
 {
     auto& polygon = static_cast<CPolygonGraph&>(*m_pObject);
     polygon.m_points.assign(static_cast<size_t>(m_points->rowCount()), QPointF());
+    const auto coordinate = [this](int row, int column) {
+        const QTableWidgetItem* item = m_points->item(row, column);
+        const QVariant exact = item->data(Qt::UserRole);
+        return exact.isValid() ? exact.toDouble() : static_cast<double>(TextToFloat(item->text()));
+    };
     for (int row = 0; row < m_points->rowCount(); ++row)
-        polygon.m_points[static_cast<size_t>(row)] =
-            QPointF(TextToFloat(m_points->item(row, 0)->text()), TextToFloat(m_points->item(row, 1)->text()));
+        polygon.m_points[static_cast<size_t>(row)] = QPointF(coordinate(row, 0), coordinate(row, 1));
     polygon.RecalcBounds();
     ApplyRotation(m_rotation, polygon);
     polygon.m_bLocked = m_locked->isChecked();

@@ -87,6 +87,16 @@ bool ShowsWithItsTabs(const QWidget* box, const QWidget* page)
 }
 
 constexpr char kBelowArrows[] = "acceptsBelowArrows";
+constexpr char kLoadedText[] = "loadedText";
+
+QString BoxText(const QWidget* box)
+{
+    if (auto* edit = qobject_cast<const QLineEdit*>(box))
+        return edit->text();
+    if (auto* combo = qobject_cast<const QComboBox*>(box))
+        return combo->currentText();
+    return {};
+}
 
 QString RangeEndText(double value)
 {
@@ -101,12 +111,7 @@ namespace {
 // box that takes numbers below its arrows does not need to be told it.
 bool CheckNumberIn(QWidget* box, double minimum, double maximum, bool namesMinimum)
 {
-    QString text;
-    if (auto* edit = qobject_cast<QLineEdit*>(box))
-        text = edit->text();
-    else if (auto* combo = qobject_cast<QComboBox*>(box))
-        text = combo->currentText();
-    const double value = LeadingDouble(text);
+    const double value = LeadingDouble(BoxText(box));
     if (std::isfinite(value) && value >= minimum && value <= maximum)
         return true;
     ShowNumberBox(box);
@@ -173,6 +178,20 @@ CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
 void SetLengthText(QLineEdit* edit, float value)
 {
     edit->setText(FormatFloatShort2(value));
+    MarkLoadedText(edit);
+}
+
+void MarkLoadedText(QWidget* box)
+{
+    box->setProperty(kLoadedText, BoxText(box));
+}
+
+void StoreNumber(const QWidget* box, float& field)
+{
+    const QString text = BoxText(box);
+    const QVariant loaded = box->property(kLoadedText);
+    if (!loaded.isValid() || loaded.toString() != text)
+        field = TextToFloat(text);
 }
 
 float LengthOf(const QLineEdit* edit)

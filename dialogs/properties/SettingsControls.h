@@ -35,7 +35,14 @@ CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id);
 // named by their ids; *row receives the widget holding both, for a layout.
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row);
 
+// Shows the value with two decimals, remembered as the text the box was loaded with.
 void SetLengthText(QLineEdit* edit, float value);
+// Remembers the box's present text (a line edit's or an editable combo's) as loaded.
+void MarkLoadedText(QWidget* box);
+// Stores the box's number into the field, unless the box still shows the text it was
+// loaded with: a value shown with two decimals keeps all its digits when the user
+// left it alone, and an OK that changed nothing else changes nothing.
+void StoreNumber(const QWidget* box, float& field);
 // The leading number of the text; 0 when there is none.
 float LengthOf(const QLineEdit* edit);
 int CountOf(const QLineEdit* edit);

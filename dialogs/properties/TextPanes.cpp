@@ -180,6 +180,7 @@ void CFontEdtPane::Load()
     const float size = *f.size;
     SelectOrShow(m_size, std::floor(size) == size ? QString::asprintf("%d", static_cast<int>(size))
                                                   : QString::asprintf("%.2f", static_cast<double>(size)));
+    MarkLoadedText(m_size);
     m_underline->setChecked(*f.underline);
     if (f.strikeout)
         m_strikeout->setChecked(*f.strikeout);
@@ -227,7 +228,7 @@ void CFontEdtPane::Apply()
     *f.name = m_face->currentText();
     *f.bold = style & StyleBold;
     *f.italic = style & StyleItalic;
-    *f.size = TextToFloat(m_size->currentText());
+    StoreNumber(m_size, *f.size);
     *f.underline = m_underline->isChecked();
     if (f.strikeout)
         *f.strikeout = m_strikeout->isChecked();

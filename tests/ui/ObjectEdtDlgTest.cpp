@@ -1010,3 +1010,51 @@ TEST_F(TextSession, PolygonPointsShowBothColumnsAtFirstSight)
     });
     ASSERT_TRUE(Trigger(CmdProperties));
 }
+
+// The dialogs show two decimals; an OK that changes only a name must not round the
+// box, the angle, the font size or the vertices to them, and undoing everything and
+// redoing it gives back exactly what was there.
+TEST_F(TextSession, AnOkKeepsTheDigitsOfWhatWasNotTypedAndUndoRedoGiveThemBack)
+{
+    ASSERT_TRUE(Trigger(CmdMultiLine));
+    text->m_fX = 10.005f;
+    text->m_fWidth = 40.1234f;
+    text->m_fHeight = 76.7186f;
+    text->m_fAngle = 12.345f;
+    text->m_fFontSize = 11.234f;
+    CBaseProxy* textProxy = Last();
+    Create(CmdToolPolygon, 10, 50);
+    CBaseProxy* polygonProxy = Last();
+    auto& polygon = static_cast<CPolygonGraph&>(*polygonProxy->GetObject());
+    polygon.m_points = {{10.1234, 50.5678}, {22.2222, 50.0049}, {16.0001, 58.9999}};
+    polygon.RecalcBounds();
+    const std::unique_ptr<CBaseGraph> textBefore = text->Clone();
+    const std::vector<QPointF> points = polygon.m_points;
+    const auto exact = [&] {
+        EXPECT_EQ(text->m_fX, textBefore->m_fX);
+        EXPECT_EQ(text->GetWidth(), 40.1234f);
+        EXPECT_EQ(text->GetHeight(), 76.7186f);
+        EXPECT_EQ(text->m_fAngle, 12.345f);
+        EXPECT_EQ(text->m_fFontSize, 11.234f);
+        EXPECT_EQ(polygon.m_points, points);
+    };
+    for (CBaseProxy* proxy : {textProxy, polygonProxy}) {
+        View().GetSelection() = {proxy};
+        View().SetCurrentObject(proxy);
+        services.OnNextDialog([](QDialog& d) {
+            Ctl<QLineEdit>(&d, 232, 1079)->setText(QStringLiteral("改过名的"));
+            QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+        });
+        ASSERT_TRUE(Trigger(CmdProperties));
+        EXPECT_TRUE(services.dialogs.empty());
+        EXPECT_EQ(proxy->GetObject()->m_strName, QStringLiteral("改过名的"));
+        // The next one needs a name of its own.
+        proxy->GetObject()->m_strName += proxy == textProxy ? u'1' : u'2';
+    }
+    exact();
+    while (Trigger(CmdEditUndo)) {
+    }
+    while (Trigger(CmdEditRedo)) {
+    }
+    exact();
+}
