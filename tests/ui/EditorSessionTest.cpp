@@ -10,6 +10,9 @@
 #include "app/VellumcraftApp.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
 #include "model/DocLoader.h"
 #include "model/GlobalSettings.h"
@@ -22,6 +25,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -802,6 +806,41 @@ TEST_F(EditorSessionTest, EveryReachableCommandWorksOrIsListedAsNotThereYet)
         EXPECT_TRUE(!words.isEmpty() && notYet.contains(words))
             << id << " \"" << words.toStdString() << "\" is never enabled and the README does not list it";
     }
+}
+
+} // namespace
+
+namespace {
+
+// A save while the press that creates a barcode is still down writes the barcode where
+// it is, not where a drawing of it last was (it has not been drawn yet).
+TEST_F(EditorSessionTest, SavingDuringTheCreatingPressWritesTheBarcodesPlace)
+{
+    ASSERT_TRUE(Trigger(CmdToolBarcode));
+    const QString path = m_dir.filePath("pressed.vmk");
+    services.files = {path};
+    QApplication::setActiveWindow(frame);
+    View().setFocus();
+    Settle();
+    // Ctrl+S with the button still down, before anything was painted.
+    QTest::mousePress(&View(), Qt::LeftButton, {}, At(30, 20));
+    QTest::keyClick(&View(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    ASSERT_TRUE(QFileInfo::exists(path));
+    const CBaseGraph& object = *Last()->GetObject();
+    QTest::mouseRelease(&View(), Qt::LeftButton, {}, At(30, 20));
+    CLabelData saved;
+    CDocLoader loader;
+    loader.m_strPath = path;
+    loader.m_pLabelData = &saved;
+    loader.LoadDocument();
+    ASSERT_EQ(saved.m_objects.size(), 1u);
+    const auto& barcode = static_cast<const CBarcodeGraph&>(*saved.m_objects[0]);
+    const CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    EXPECT_NEAR(object.GetX(), 30, 0.5);
+    EXPECT_EQ(settings.m_fX, object.GetX());
+    EXPECT_EQ(settings.m_fY, object.GetY());
+    EXPECT_EQ(barcode.GetX(), object.GetX());
 }
 
 } // namespace
