@@ -103,10 +103,6 @@ QString RangeEndText(double value)
     return QString::asprintf("%.10g", value);
 }
 
-} // namespace
-
-namespace {
-
 // The check of one box; the message names the smallest number only when asked, as a
 // box that takes numbers below its arrows does not need to be told it.
 bool CheckNumberIn(QWidget* box, double minimum, double maximum, bool namesMinimum)
