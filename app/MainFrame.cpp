@@ -202,6 +202,10 @@ CMainFrame::CMainFrame(CommandTarget* application, QWidget* parent)
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, m_pCommands, &CommandManager::ScheduleUpdate);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateFrameTitle);
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        if (sub)
+            m_pLastCurrent = sub;
+    });
 
     RegisterCommands();
     m_pCommands->SetRoute([this] { return Route(); });
@@ -224,7 +228,24 @@ CMainFrame::~CMainFrame()
 std::vector<CommandTarget*> CMainFrame::Route() const
 {
     LabelDocumentWindow* window = ActiveLabelWindow();
-    return {window ? window->CanvasTarget() : nullptr, window, const_cast<CMainFrame*>(this), m_pApplication};
+    CommandTarget* canvas = window ? window->CanvasTarget() : nullptr;
+    auto* self = const_cast<CMainFrame*>(this);
+    // Keys act where the keyboard focus is: a pane offers its own commands first.
+    if (QDockWidget* pane = FocusedPane())
+        return {dynamic_cast<CommandTarget*>(pane->widget()), &self->m_paneFocus, canvas, window, self,
+                m_pApplication};
+    return {canvas, window, self, m_pApplication};
+}
+
+QDockWidget* CMainFrame::FocusedPane() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return nullptr;
+    for (const auto& [id, dock] : m_panes)
+        if (dock->isAncestorOf(focus))
+            return dock;
+    return nullptr;
 }
 
 LabelDocumentWindow* CMainFrame::ActiveLabelWindow() const
@@ -232,6 +253,8 @@ LabelDocumentWindow* CMainFrame::ActiveLabelWindow() const
     // The current sub-window, not the active one: the label in front stays the one
     // the commands speak to while a dialog, a pane or another window has the focus.
     QMdiSubWindow* sub = m_pMdiArea->currentSubWindow();
+    if (!sub && m_pLastCurrent && m_pMdiArea->subWindowList().contains(m_pLastCurrent.data()))
+        sub = m_pLastCurrent;
     return sub ? qobject_cast<LabelDocumentWindow*>(sub->widget()) : nullptr;
 }
 
@@ -503,6 +526,15 @@ void CMainFrame::RegisterCommands()
                  [this, paneId](CommandUpdate& u) { u.SetCheck(m_panes[paneId]->toggleViewAction()->isChecked()); });
     }
 
+    // The editing commands of the 编辑 menu and their keys; in a pane they do what the
+    // pane offers, or nothing.
+    for (int id : {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, CmdEditSelectAll, CmdEditInvertSelection,
+                   CmdSelectBarcodes, CmdSelectTexts, CmdSelectLines, CmdSelectRectangles, CmdSelectEllipses,
+                   CmdSelectPolygons, CmdSelectImages}) {
+        m_paneFocus.OnCommand(id, [] {});
+        m_paneFocus.OnUpdate(id, [](CommandUpdate& u) { u.Enable(false); });
+    }
+
     OnCommand(CmdEditClearClipboard, [] { ClearObjectClipboard(GetObjectClipboard()); });
     OnUpdate(CmdEditClearClipboard, [](CommandUpdate& u) { u.Enable(!GetObjectClipboard().empty()); });
     OnCommand(CmdToolCalculator, [this] {
@@ -770,6 +802,17 @@ bool CMainFrame::event(QEvent* event)
         return true;
     }
     return QMainWindow::event(event);
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Back from minimised, the label that was current is current again.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && !m_pMdiArea->currentSubWindow()
+        && m_pLastCurrent && m_pMdiArea->subWindowList().contains(m_pLastCurrent.data())) {
+        m_pMdiArea->setActiveSubWindow(m_pLastCurrent);
+        m_pCommands->ScheduleUpdate();
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QUrl>
 #include <functional>
 #include <map>
@@ -109,6 +110,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -129,13 +131,20 @@ private:
     // A window of a new untitled label ("新建标签N.vmk").
     LabelDocumentWindow* AddNewLabelWindow(std::unique_ptr<CLabelData> label);
     std::vector<CommandTarget*> Route() const;
+    // The docking pane that holds the keyboard focus, or null.
+    QDockWidget* FocusedPane() const;
     // The program's name, followed by the active label's title when there is one.
     void UpdateFrameTitle();
 
     CommandTarget* m_pApplication;
+    // Takes the editing commands while a pane has the focus and the pane itself does
+    // not: a key pressed there never reaches the objects of the label behind it.
+    CommandTarget m_paneFocus;
     CommandManager* m_pCommands;
     CVXStatusBar* m_pStatusBar;
     QMdiArea* m_pMdiArea;
+    // The label window current last: minimising the frame leaves the area with none.
+    QPointer<QMdiSubWindow> m_pLastCurrent;
     QComboBox* m_pFontNameCombo = nullptr;
     QComboBox* m_pFontSizeCombo = nullptr;
     std::map<int, QToolBar*> m_toolBars;

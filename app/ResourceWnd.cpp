@@ -109,6 +109,12 @@ CResourceWnd::CResourceWnd(CMainFrame& mainFrame, const QString& folder, QWidget
     connect(Action(CmdResourceRename), &QAction::triggered, this, &CResourceWnd::RenameSelected);
     connect(Action(CmdResourceDelete), &QAction::triggered, this, &CResourceWnd::DeleteSelected);
     connect(this, &QTreeWidget::itemChanged, this, &CResourceWnd::OnItemChanged);
+    connect(this, &QTreeWidget::currentItemChanged, &m_mainFrame.Commands(), &CommandManager::ScheduleUpdate);
+    OnCommand(CmdEditDelete, [this] { DeleteSelected(); });
+    OnUpdate(CmdEditDelete, [this](CommandUpdate& u) {
+        UpdateActions();
+        u.Enable(Action(CmdResourceDelete)->isEnabled());
+    });
     FollowFolderIcons(*this, ResourceImage(kImageFolder), ResourceImage(kImageOpenFolder));
 
     Scan();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Commands.h"
 #include "model/LabelData.h"
 
 #include <QPointer>
@@ -25,8 +26,9 @@ bool IsValidEntryName(const QString& name);
 // "资源库": the component files (.vmc) under the Resources folder, in sub-folders.
 // Components are saved from the canvas's selection, brought into the active label by
 // "添加到标签" or by a drag onto its canvas, renamed and deleted. The folder is read
-// once, when the pane is made; nothing on disk is ever replaced silently.
-class CResourceWnd : public QTreeWidget
+// once, when the pane is made; nothing on disk is ever replaced silently. While it
+// has the focus, the delete command (its key included) deletes the selected entry.
+class CResourceWnd : public QTreeWidget, public CommandTarget
 {
     Q_OBJECT
 public:

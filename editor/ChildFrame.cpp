@@ -112,7 +112,7 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFram
         connect(ruler, &CRuler::recenterLabel, this, &CChildFrame::RecenterLabel);
         connect(ruler, &CRuler::beginGuideDrag, m_pView, &CChildView::BeginGuideDrag);
         connect(ruler, &CRuler::guideDragMove, m_pView, &CChildView::MoveGuideDrag);
-        connect(ruler, &CRuler::guideDragEnd, m_pView, &CChildView::EndGuideDrag);
+        connect(ruler, &CRuler::guideDragEnd, m_pView, &CChildView::ReleaseGuide);
     }
     RegisterCommands();
     m_pView->UpdateTitle();
@@ -181,8 +181,11 @@ void CChildFrame::RegisterCommands()
     OnUpdate(CmdZoomCombo, [](CommandUpdate& u) { u.Enable(); });
     OnCommand(CmdViewOptions, [this] {
         CViewOptionsDlg dialog(*m_pLabelData, this);
-        if (Services().RunModal(dialog) == QDialog::Accepted)
-            m_pView->Redraw();
+        if (Services().RunModal(dialog) != QDialog::Accepted)
+            return;
+        if (dialog.Changed())
+            DocumentChanged();
+        m_pView->Redraw();
     });
     RegisterDocumentCommands();
     RegisterExportCommands();

@@ -6,6 +6,7 @@
 #include "app/UiServices.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
 #include "editor/TextProxy.h"
@@ -98,8 +99,9 @@ void CChildFrame::RegisterFormatCommands()
     OnCommand(CmdFontSize, [this] {
         const float size = m_pMainFrame ? static_cast<float>(LeadingDouble(m_pMainFrame->FontSizeCombo()->currentText())) : 0.0f;
         // Letters or nothing typed in the box are no size: a text would shrink to
-        // nothing. The box shows the size the object keeps.
-        if (!(size > 0.0f)) {
+        // nothing; nor is what is too large to draw. The box shows the size the object
+        // keeps.
+        if (!(size > 0.0f && size <= kMaxFontSize)) {
             m_bFontSizeCacheValid = false;
             ShowFontSize();
             return;

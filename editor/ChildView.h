@@ -154,6 +154,9 @@ public:
     void BeginGuideDrag(bool horizontal, int position);
     void MoveGuideDrag(int position);
     void EndGuideDrag();
+    // Ends the drag with the guide released at that client position across its axis:
+    // over the ruler (below 1) it is deleted.
+    void ReleaseGuide(int position);
 
     // The modified flag follows the undo history.
     bool IsModified() const { return m_undo.m_bModified; }

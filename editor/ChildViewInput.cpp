@@ -326,10 +326,16 @@ void CChildView::FinishRubberBand()
 
 void CChildView::EndGuideDragAt(QPoint point)
 {
+    const CAlignLine* guide = EditStatus().m_pDraggedGuide;
+    ReleaseGuide(guide && guide->m_nOrientation != 0 ? point.y() : point.x());
+}
+
+void CChildView::ReleaseGuide(int position)
+{
     CEditStatus& status = EditStatus();
     CAlignLine* guide = status.m_pDraggedGuide;
     // A guide line dropped back onto its ruler goes away.
-    if (guide && (guide->m_nOrientation == 0 ? point.x() < 1 : point.y() < 1)) {
+    if (guide && position < 1) {
         std::erase_if(m_guides, [guide](const auto& g) { return g.get() == guide; });
         m_pActiveGuide = nullptr;
     }

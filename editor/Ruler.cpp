@@ -218,7 +218,8 @@ void CRuler::mouseReleaseEvent(QMouseEvent* event)
     m_bArmed = false;
     if (m_bDragging) {
         m_bDragging = false;
-        Q_EMIT guideDragEnd();
+        const QPoint p = event->position().toPoint();
+        Q_EMIT guideDragEnd((m_bHorizontal ? p.y() : p.x()) - kRulerSize);
     }
     if (m_bHorizontal && m_bFindLabel) {
         m_bStripPressed = false;

@@ -48,7 +48,7 @@ Q_SIGNALS:
     // Position across the line in canvas client pixels.
     void beginGuideDrag(bool horizontal, int position);
     void guideDragMove(int position);
-    void guideDragEnd();
+    void guideDragEnd(int position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

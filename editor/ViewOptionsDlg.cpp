@@ -4,6 +4,7 @@
 #include "app/VXBaseDialog.h"
 #include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "model/LabelData.h"
 #include "model/Utils.h"
 
@@ -46,9 +47,16 @@ CViewOptionsDlg::CViewOptionsDlg(CLabelData& label, QWidget* parent)
 
 void CViewOptionsDlg::accept()
 {
-    // Any number is taken; the canvas ignores a grid that is not positive.
-    m_label.m_fGridSize = TextToFloat(m_pGridSize->text());
-    m_label.m_bShowGrid = m_pShowGrid->isChecked();
-    m_label.m_bSnapToGrid = m_pSnapToGrid->isChecked();
+    // A grid of 0 is taken (the canvas ignores a grid that is not positive); what is
+    // no number, or beyond the arrows' range, is not.
+    if (!CheckNumberBoxes(this))
+        return;
+    const float grid = TextToFloat(m_pGridSize->text());
+    const bool show = m_pShowGrid->isChecked();
+    const bool snap = m_pSnapToGrid->isChecked();
+    m_bChanged = grid != m_label.m_fGridSize || show != m_label.m_bShowGrid || snap != m_label.m_bSnapToGrid;
+    m_label.m_fGridSize = grid;
+    m_label.m_bShowGrid = show;
+    m_label.m_bSnapToGrid = snap;
     QDialog::accept();
 }

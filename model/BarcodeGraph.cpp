@@ -13,18 +13,26 @@ void CBarcodeGraph::Draw(QPainter& graphics) const
 {
     if (!m_pBarcodeImpl || !m_pBarcodeImpl->m_pSettings)
         return;
+    SyncSettingsPlacement();
     CBarcodeSettings& s = *m_pBarcodeImpl->m_pSettings;
-    s.m_fX = m_fX;
-    s.m_fY = m_fY;
     s.m_fWidth = m_fWidth;
     s.m_fHeight = m_fHeight;
-    s.m_fAngle = m_fAngle;
-    s.m_nAnchor = m_nAnchor;
     s.m_fDrawScale = m_fDrawScale;
     s.m_fOriginX = m_fOriginX;
     s.m_fOriginY = m_fOriginY;
     s.m_fOutputDpi = m_fOutputDpi;
     m_pBarcodeImpl->Draw(graphics);
+}
+
+void CBarcodeGraph::SyncSettingsPlacement() const
+{
+    if (!m_pBarcodeImpl || !m_pBarcodeImpl->m_pSettings)
+        return;
+    CBarcodeSettings& s = *m_pBarcodeImpl->m_pSettings;
+    s.m_fX = m_fX;
+    s.m_fY = m_fY;
+    s.m_fAngle = m_fAngle;
+    s.m_nAnchor = m_nAnchor;
 }
 
 std::unique_ptr<CBaseGraph> CBarcodeGraph::Clone() const

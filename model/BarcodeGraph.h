@@ -22,6 +22,11 @@ public:
     void CopyFrom(const CBaseGraph& source) override;
 
     CBarcodeImpl* GetImpl() const { return m_pBarcodeImpl.get(); }
+    // Hands the object's place, angle and anchor to the settings, which draw and are
+    // stored with them; drawing and writing both do it first, so what is saved never
+    // depends on what was drawn last. (The settings' size is the symbol's, which the
+    // barcode's box takes after each encoding.)
+    void SyncSettingsPlacement() const;
 
     std::unique_ptr<CBarcodeImpl> m_pBarcodeImpl;
 };

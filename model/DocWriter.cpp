@@ -191,11 +191,13 @@ void WriteObject(CArchiveWriter& ar, CDocWriter& writer, const CBaseGraph& objec
         // A barcode that never got its implementation is stored as a new barcode of
         // the default symbology: a record cut short would lose every object after it.
         const CBarcodeImpl* impl = barcode->GetImpl();
+        barcode->SyncSettingsPlacement();
         if (impl && impl->GetSettings())
             WriteBarcodeSettings(ar, *impl->GetSettings());
         else
             WriteBarcodeSettings(ar, CBarcodeSettings());
     } else if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
+        text->UpdateAngleStep();
         TransferTextFields(out, *text);
         WriteDataBandList(ar, text->m_bands);
     } else if (const auto* line = dynamic_cast<const CLineGraph*>(&object)) {

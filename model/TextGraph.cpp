@@ -162,6 +162,15 @@ void CTextGraph::DrawBoxed(QPainter& graphics, const QFont& font) const
     DrawText(graphics, m_strText, font, box, QBrush(ArgbToColor(m_crText)), format);
 }
 
+void CTextGraph::UpdateAngleStep() const
+{
+    if (m_nLayoutMode != CurvedText || !m_bSquareBox || !m_bAutoStep)
+        return;
+    const Characters characters = SplitTextCharacters(m_strText);
+    if (!characters.empty())
+        m_fAngleStep = 360.0f / static_cast<float>(characters.size());
+}
+
 void CTextGraph::DrawCurved(QPainter& graphics, const QFont& font) const
 {
     const float centreX = m_fX + m_fWidth * 0.5f + m_fOriginX;
@@ -175,8 +184,7 @@ void CTextGraph::DrawCurved(QPainter& graphics, const QFont& font) const
     const Characters characters = SplitTextCharacters(m_strText);
     const bool clockwise = m_nWrapDirection == 0;
     const bool even = m_bSquareBox && m_bAutoStep;
-    if (even)
-        m_fAngleStep = 360.0f / static_cast<float>(characters.size());
+    UpdateAngleStep();
 
     const QTransform saved = graphics.worldTransform();
     const QBrush brush(ArgbToColor(m_crText));

@@ -29,6 +29,10 @@ public:
     // Nothing for an empty text or an unknown mode. Evenly spread curved text stores
     // the angle step it used.
     void Draw(QPainter& graphics) const override;
+    // Evenly spread ring text takes the step of its own characters; drawing and
+    // writing both do it first, so what is saved never depends on what was drawn
+    // last. Other layouts, and a text without characters, keep the stored step.
+    void UpdateAngleStep() const;
     std::unique_ptr<CBaseGraph> Clone() const override;
     // Every field, and copies of the source's bands in place of this object's own.
     void CopyFrom(const CBaseGraph& source) override;
@@ -68,8 +72,9 @@ public:
     int32_t m_nTextDirection = 0; // 0 outward, 1 inward; stored, edited, not drawn
     bool m_bSquareBox = true;
     bool m_bAutoStep = true;
-    // Degrees between neighbouring curved characters. Drawing evenly spread text
-    // rewrites it, hence mutable.
+    // Degrees between neighbouring curved characters. Evenly spread text (a square
+    // box with the automatic step) divides the circle by its characters, hence
+    // mutable: see UpdateAngleStep.
     mutable float m_fAngleStep = 15.0f;
     std::vector<std::unique_ptr<CDataBand>> m_bands;
 

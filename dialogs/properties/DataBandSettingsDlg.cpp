@@ -549,6 +549,8 @@ CDataBandSettingsDlg::~CDataBandSettingsDlg() = default;
 
 void CDataBandSettingsDlg::accept()
 {
+    if (!CheckNumberBoxes(this))
+        return;
     for (CDataBandSettings_Base* page : m_pages)
         page->StoreToBand();
     m_pBand->CopyFrom(*m_work);

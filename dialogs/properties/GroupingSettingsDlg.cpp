@@ -5,6 +5,7 @@
 #include "app/controls/GroupCheck.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeSettings.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "model/Utils.h"
 
 #include <QComboBox>
@@ -106,6 +107,8 @@ void CGroupingSettingsDlg::UpdateSeparatorControls()
 
 bool CGroupingSettingsDlg::OnOK()
 {
+    if (!CheckNumberBoxes(this))
+        return false;
     m_bGrouping = m_grouping->isChecked();
     m_nSeparator = m_separator->currentIndex();
     switch (m_nSeparator) {

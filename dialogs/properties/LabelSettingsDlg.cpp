@@ -330,12 +330,12 @@ CLabelSettingsDlg_Shape::CLabelSettingsDlg_Shape(QWidget* parent) : CLabelSettin
     }
     QWidget* row = nullptr;
     m_radius = MakeLengthEdit(1023, 1024, &row);
-    grid->addWidget(new QLabel(QStringLiteral("圆角半径:")), 1, 2);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("圆角半径:"), row), 1, 2);
     grid->addWidget(row, 1, 3);
     m_hole = MakeCheck(QStringLiteral("中心圆孔"), 1004);
     grid->addWidget(m_hole, 2, 2);
     m_diameter = MakeLengthEdit(1018, 1019, &row);
-    grid->addWidget(new QLabel(QStringLiteral("直径:")), 3, 2);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("直径:"), row), 3, 2);
     grid->addWidget(row, 3, 3);
     layout->addWidget(shapes);
     QFormLayout* border = AddGroup(layout, QStringLiteral("边框:"));
@@ -414,26 +414,26 @@ CLabelSettingsDlg_Layout::CLabelSettingsDlg_Layout(QWidget* parent) : CLabelSett
     auto* position = new QGroupBox(QStringLiteral("标签位置:"));
     auto* grid = new QGridLayout(position);
     m_leftMargin = MakeLengthEdit(1025, 1026, &row);
-    grid->addWidget(new QLabel(QStringLiteral("左边距:")), 0, 0);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("左边距:"), row), 0, 0);
     grid->addWidget(row, 0, 1);
     m_topMargin = MakeLengthEdit(1027, 1028, &row);
-    grid->addWidget(new QLabel(QStringLiteral("上边距:")), 0, 2);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("上边距:"), row), 0, 2);
     grid->addWidget(row, 0, 3);
     m_horzGap = MakeLengthEdit(1029, 1032, &row);
-    grid->addWidget(new QLabel(QStringLiteral("水平间距:")), 1, 0);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("水平间距:"), row), 1, 0);
     grid->addWidget(row, 1, 1);
     m_vertGap = MakeLengthEdit(1030, 1031, &row);
-    grid->addWidget(new QLabel(QStringLiteral("垂直间距:")), 1, 2);
+    grid->addWidget(MakeBuddyLabel(QStringLiteral("垂直间距:"), row), 1, 2);
     grid->addWidget(row, 1, 3);
     layout->addWidget(position);
 
     auto* counts = new QGroupBox(QStringLiteral("行数列数:"));
     auto* countGrid = new QGridLayout(counts);
     m_rows = MakeCountEdit(1033, 1034, 1, 100, &row);
-    countGrid->addWidget(new QLabel(QStringLiteral("行数:")), 0, 0);
+    countGrid->addWidget(MakeBuddyLabel(QStringLiteral("行数:"), row), 0, 0);
     countGrid->addWidget(row, 0, 1);
     m_columns = MakeCountEdit(1035, 1036, 1, 100, &row);
-    countGrid->addWidget(new QLabel(QStringLiteral("列数:")), 0, 2);
+    countGrid->addWidget(MakeBuddyLabel(QStringLiteral("列数:"), row), 0, 2);
     countGrid->addWidget(row, 0, 3);
     m_auto = MakeCheck(QStringLiteral("自动计算"), 1037);
     countGrid->addWidget(m_auto, 1, 0, 1, 4);
@@ -636,10 +636,10 @@ CLabelSettingsDlg_Advanced::CLabelSettingsDlg_Advanced(QWidget* parent) : CLabel
     for (int i = 0; i < 3; ++i)
         cutGrid->addWidget(m_cutMarks[static_cast<size_t>(i)], 0, i);
     m_cutWidth = MakeLengthEdit(1048, 1051, &row);
-    cutGrid->addWidget(new QLabel(QStringLiteral("线宽:")), 1, 0);
+    cutGrid->addWidget(MakeBuddyLabel(QStringLiteral("线宽:"), row), 1, 0);
     cutGrid->addWidget(row, 1, 1, 1, 2);
     m_cutOffset = MakeLengthEdit(1042, 1043, &row);
-    cutGrid->addWidget(new QLabel(QStringLiteral("外移:")), 2, 0);
+    cutGrid->addWidget(MakeBuddyLabel(QStringLiteral("外移:"), row), 2, 0);
     cutGrid->addWidget(row, 2, 1, 1, 2);
     layout->addWidget(cut);
 
@@ -662,6 +662,9 @@ CLabelSettingsDlg_Advanced::CLabelSettingsDlg_Advanced(QWidget* parent) : CLabel
     offsets->addRow(QStringLiteral("水平偏移:"), row);
     m_offsetY = MakeLengthEdit(1037, 1038, &row);
     offsets->addRow(QStringLiteral("垂直偏移:"), row);
+    // A correction moves the print either way.
+    AcceptBelowArrows(m_offsetX);
+    AcceptBelowArrows(m_offsetY);
     layout->addStretch();
 
     for (int i = 0; i < 3; ++i)
@@ -890,6 +893,9 @@ CLabelSettingsDlg_PrintCount::CLabelSettingsDlg_PrintCount(QWidget* parent) : CL
     auto* multiGrid = new QGridLayout(multi);
     m_fixedCopies = MakeRadio(QStringLiteral("单条复制:"), 1143);
     m_copies = MakeCountEdit(1081, 1292, 1, 1000000, &row);
+    // Fewer than one copy, label or page is stored as one.
+    for (CVXUnitEdit* count : {m_quantity, m_preload, m_copies})
+        AcceptBelowArrows(count);
     multiGrid->addWidget(m_fixedCopies, 0, 0);
     multiGrid->addWidget(row, 0, 1);
     auto* picture = SetCtlId(new CPngStatic, 1291);
@@ -1107,7 +1113,7 @@ void CLabelSettingsDlg::OnTabChanged(int index)
 bool CLabelSettingsDlg::OnOK()
 {
     for (int tab : {TabPrinter, TabPage, TabShape, TabLayout, TabAdvanced, TabPrintCount, TabBackground})
-        if (!Page(tab)->Validate())
+        if (!CheckNumberBoxes(Page(tab)) || !Page(tab)->Validate())
             return false;
     m_preview->Refresh();
     if (!m_preview->IsValid()) {

@@ -5,6 +5,7 @@
 #include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "editor/BaseProxy.h"
 #include "editor/TextProxy.h"
 #include "editor/UndoRecordBuilder.h"
@@ -82,20 +83,18 @@ int CObjectEdtDlg::CurrentTab() const
 
 bool CObjectEdtDlg::OnOK()
 {
-    if (!m_pGeneral->Validate()) {
-        ShowPane(m_pGeneral);
-        return false;
-    }
-    if (!m_pFirstPane->Validate()) {
-        ShowPane(m_pFirstPane);
-        return false;
-    }
-    for (CObjectPane* pane : m_applyOrder) {
-        if (pane != m_pGeneral && pane != m_pFirstPane && !pane->Validate()) {
-            ShowPane(pane);
+    // Typed numbers first: a page's own checks read them.
+    const auto refuses = [this](CObjectPane* pane) {
+        if (CheckNumberBoxes(pane) && pane->Validate())
             return false;
-        }
-    }
+        ShowPane(pane);
+        return true;
+    };
+    if (refuses(m_pGeneral) || refuses(m_pFirstPane))
+        return false;
+    for (CObjectPane* pane : m_applyOrder)
+        if (pane != m_pGeneral && pane != m_pFirstPane && refuses(pane))
+            return false;
     CBaseGraph* object = m_request.object;
     std::unique_ptr<CBaseGraph> copy = object->Clone();
     copy->m_pLabelData = object->m_pLabelData;

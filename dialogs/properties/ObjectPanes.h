@@ -67,6 +67,8 @@ class CPositionEdtPane : public CObjectPane
 public:
     explicit CPositionEdtPane(QWidget* parent = nullptr);
     void Load() override;
+    // Refuses an angle that is no number or beyond ten turns.
+    bool Validate() override;
     void Apply() override;
 
     CVXUnitEdit* m_x;
@@ -100,6 +102,7 @@ class CPolygonPositionEdtPane : public CObjectPane
 public:
     explicit CPolygonPositionEdtPane(QWidget* parent = nullptr);
     void Load() override;
+    bool Validate() override;
     void Apply() override;
 
     void OnAdd();
@@ -113,7 +116,6 @@ public:
 
 private:
     void AppendRow(const QString& x, const QString& y);
-    void ResetColumnWidths();
 };
 
 // "坐标": one vertex typed as two texts, read back as they were typed.

@@ -190,6 +190,8 @@ void CPageHeaderDlg::EnableByKind()
 
 void CPageHeaderDlg::accept()
 {
+    if (!CheckNumberBoxes(this))
+        return;
     m_settings.position = m_position->currentIndex();
     m_settings.align = m_align->currentIndex();
     m_settings.edgeMargin = LengthOf(m_edge);
@@ -290,6 +292,8 @@ void CPageNoDlg::UpdateSideCaption()
 
 void CPageNoDlg::accept()
 {
+    if (!CheckNumberBoxes(this))
+        return;
     m_settings.position = m_position->currentIndex();
     m_settings.align = m_align->currentIndex();
     m_settings.style = m_style->currentIndex();

@@ -48,12 +48,20 @@ void LoadRotation(const RotationControls& controls, const CBaseGraph& object)
                                          : -1);
     controls.angle->setCurrentIndex(-1);
     controls.angle->setEditText(FormatFloatShort2(object.m_fAngle));
+    MarkLoadedText(controls.angle);
+}
+
+// Ten turns either way: an angle is stored as typed, but never one the drawing
+// arithmetic cannot take.
+bool CheckRotation(const RotationControls& controls)
+{
+    return CheckNumberBox(controls.angle, -3600, 3600);
 }
 
 void ApplyRotation(const RotationControls& controls, CBaseGraph& object)
 {
     object.m_nAnchor = controls.anchor->currentIndex();
-    object.m_fAngle = TextToFloat(controls.angle->currentText());
+    StoreNumber(controls.angle, object.m_fAngle);
 }
 
 QCheckBox* MakeLockCheck()
@@ -146,14 +154,19 @@ void CPositionEdtPane::Load()
     m_locked->setChecked(m_pObject->m_bLocked);
 }
 
+bool CPositionEdtPane::Validate()
+{
+    return CheckRotation(m_rotation);
+}
+
 // Straight into the fields: X and Y are the box's top-left corner whatever the
 // rotation point, and nothing is clamped.
 void CPositionEdtPane::Apply()
 {
-    m_pObject->m_fX = LengthOf(m_x);
-    m_pObject->m_fY = LengthOf(m_y);
-    m_pObject->m_fWidth = LengthOf(m_width);
-    m_pObject->m_fHeight = LengthOf(m_height);
+    StoreNumber(m_x, m_pObject->m_fX);
+    StoreNumber(m_y, m_pObject->m_fY);
+    StoreNumber(m_width, m_pObject->m_fWidth);
+    StoreNumber(m_height, m_pObject->m_fHeight);
     ApplyRotation(m_rotation, *m_pObject);
     m_pObject->m_bLocked = m_locked->isChecked();
 }
@@ -185,10 +198,10 @@ void CLinePositionEdtPane::Load()
 void CLinePositionEdtPane::Apply()
 {
     auto& line = static_cast<CLineGraph&>(*m_pObject);
-    line.m_fX1 = LengthOf(m_x1);
-    line.m_fY1 = LengthOf(m_y1);
-    line.m_fX2 = LengthOf(m_x2);
-    line.m_fY2 = LengthOf(m_y2);
+    StoreNumber(m_x1, line.m_fX1);
+    StoreNumber(m_y1, line.m_fY1);
+    StoreNumber(m_x2, line.m_fX2);
+    StoreNumber(m_y2, line.m_fY2);
     line.m_bLocked = m_locked->isChecked();
 }
 
@@ -204,6 +217,9 @@ CPolygonPositionEdtPane::CPolygonPositionEdtPane(QWidget* parent) : CObjectPane(
     m_points->setSelectionMode(QAbstractItemView::SingleSelection);
     m_points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_points->verticalHeader()->hide();
+    // Each column takes half the list's width whenever the list is laid out, so both
+    // show at first sight, not only after the first change of the list.
+    m_points->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     row->addWidget(m_points, 1);
     auto* buttons = new QVBoxLayout;
     auto addButton = [&](const QString& text, int id, void (CPolygonPositionEdtPane::*handler)()) {
@@ -226,9 +242,13 @@ void CPolygonPositionEdtPane::Load()
 {
     const auto& polygon = static_cast<const CPolygonGraph&>(*m_pObject);
     m_points->setRowCount(0);
-    for (const QPointF& point : polygon.m_points)
+    for (const QPointF& point : polygon.m_points) {
         AppendRow(FormatFloatShort2(static_cast<float>(point.x())), FormatFloatShort2(static_cast<float>(point.y())));
-    ResetColumnWidths();
+        // The exact vertex goes back unless the row is edited: the list shows two decimals.
+        const int row = m_points->rowCount() - 1;
+        m_points->item(row, 0)->setData(Qt::UserRole, point.x());
+        m_points->item(row, 1)->setData(Qt::UserRole, point.y());
+    }
     LoadRotation(m_rotation, polygon);
     m_locked->setChecked(polygon.m_bLocked);
 }
@@ -241,20 +261,12 @@ void CPolygonPositionEdtPane::AppendRow(const QString& x, const QString& y)
     m_points->setItem(row, 1, new QTableWidgetItem(y));
 }
 
-void CPolygonPositionEdtPane::ResetColumnWidths()
-{
-    const int half = m_points->viewport()->width() / 2;
-    m_points->setColumnWidth(0, half);
-    m_points->setColumnWidth(1, half);
-}
-
 void CPolygonPositionEdtPane::OnAdd()
 {
     CPolygonPointEditDlg dialog(this);
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
     AppendRow(dialog.m_strX, dialog.m_strY);
-    ResetColumnWidths();
 }
 
 void CPolygonPositionEdtPane::OnRemove()
@@ -263,7 +275,6 @@ void CPolygonPositionEdtPane::OnRemove()
     if (row < 0 || !m_points->item(row, 0)->isSelected() || m_points->rowCount() <= 1)
         return;
     m_points->removeRow(row);
-    ResetColumnWidths();
 }
 
 void CPolygonPositionEdtPane::OnEdit()
@@ -276,17 +287,28 @@ void CPolygonPositionEdtPane::OnEdit()
     dialog.m_strY = m_points->item(row, 1)->text();
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
-    m_points->item(row, 0)->setText(dialog.m_strX);
-    m_points->item(row, 1)->setText(dialog.m_strY);
+    for (int column : {0, 1}) {
+        m_points->item(row, column)->setText(column == 0 ? dialog.m_strX : dialog.m_strY);
+        m_points->item(row, column)->setData(Qt::UserRole, QVariant());
+    }
+}
+
+bool CPolygonPositionEdtPane::Validate()
+{
+    return CheckRotation(m_rotation);
 }
 
 void CPolygonPositionEdtPane::Apply()
 {
     auto& polygon = static_cast<CPolygonGraph&>(*m_pObject);
     polygon.m_points.assign(static_cast<size_t>(m_points->rowCount()), QPointF());
+    const auto coordinate = [this](int row, int column) {
+        const QTableWidgetItem* item = m_points->item(row, column);
+        const QVariant exact = item->data(Qt::UserRole);
+        return exact.isValid() ? exact.toDouble() : static_cast<double>(TextToFloat(item->text()));
+    };
     for (int row = 0; row < m_points->rowCount(); ++row)
-        polygon.m_points[static_cast<size_t>(row)] =
-            QPointF(TextToFloat(m_points->item(row, 0)->text()), TextToFloat(m_points->item(row, 1)->text()));
+        polygon.m_points[static_cast<size_t>(row)] = QPointF(coordinate(row, 0), coordinate(row, 1));
     polygon.RecalcBounds();
     ApplyRotation(m_rotation, polygon);
     polygon.m_bLocked = m_locked->isChecked();
@@ -313,6 +335,8 @@ void CPolygonPointEditDlg::showEvent(QShowEvent* event)
 
 void CPolygonPointEditDlg::accept()
 {
+    if (!CheckNumberBoxes(this))
+        return;
     m_strX = m_x->text();
     m_strY = m_y->text();
     QDialog::accept();

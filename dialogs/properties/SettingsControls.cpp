@@ -3,7 +3,9 @@
 #include "app/Ctl.h"
 #include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
+#include "app/UiServices.h"
 #include "model/Utils.h"
+#include "platform/Numbers.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,7 +14,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <cmath>
 
 namespace {
 
@@ -38,7 +44,126 @@ CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWid
     return edit;
 }
 
+// The caption of the box's form row (or of the row holding it and its arrows), without
+// its mnemonic and colon; empty when it has none.
+QString NumberBoxCaption(QWidget* box)
+{
+    QWidget* window = box->window();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() != box && label->buddy() != box->parentWidget())
+            continue;
+        QString text = label->text();
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+        text.remove(u'&');
+        while (text.endsWith(u':') || text.endsWith(u'：') || text.endsWith(u' '))
+            text.chop(1);
+        return text;
+    }
+    return {};
+}
+
+// Brings every tab and stacked page that holds the box to the front.
+void ShowNumberBox(QWidget* box)
+{
+    for (QWidget* w = box; w; w = w->parentWidget()) {
+        auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget());
+        if (!stack)
+            continue;
+        if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget()))
+            tabs->setCurrentWidget(w);
+        else
+            stack->setCurrentWidget(w);
+    }
+}
+
+// Whether the box shows once the tabs above it are in front: a box hidden with its
+// sub-pane (another kind's options) is not the user's to fill.
+bool ShowsWithItsTabs(const QWidget* box, const QWidget* page)
+{
+    for (const QWidget* w = box; w && w != page; w = w->parentWidget())
+        if (w->isHidden() && !qobject_cast<QStackedWidget*>(w->parentWidget()))
+            return false;
+    return true;
+}
+
+constexpr char kBelowArrows[] = "acceptsBelowArrows";
+constexpr char kLoadedText[] = "loadedText";
+
+QString BoxText(const QWidget* box)
+{
+    if (auto* edit = qobject_cast<const QLineEdit*>(box))
+        return edit->text();
+    if (auto* combo = qobject_cast<const QComboBox*>(box))
+        return combo->currentText();
+    return {};
+}
+
+QString RangeEndText(double value)
+{
+    return QString::asprintf("%.10g", value);
+}
+
+// The check of one box; the message names the smallest number only when asked, as a
+// box that takes numbers below its arrows does not need to be told it.
+bool CheckNumberIn(QWidget* box, double minimum, double maximum, bool namesMinimum)
+{
+    const double value = LeadingDouble(BoxText(box));
+    if (std::isfinite(value) && value >= minimum && value <= maximum)
+        return true;
+    ShowNumberBox(box);
+    const QString caption = NumberBoxCaption(box);
+    const QString low = RangeEndText(minimum), high = RangeEndText(maximum);
+    QString message;
+    if (namesMinimum)
+        message = caption.isEmpty() ? QStringLiteral("请输入 %1 到 %2 之间的数。").arg(low, high)
+                                    : QStringLiteral("%1必须是 %2 到 %3 之间的数，请重新输入。").arg(caption, low, high);
+    else
+        message = caption.isEmpty() ? QStringLiteral("请输入不大于 %1 的数。").arg(high)
+                                    : QStringLiteral("%1不能大于 %2，请重新输入。").arg(caption, high);
+    Services().ShowMessage(box, message, MessageIcon::Warning);
+    box->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit->selectAll();
+    else if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+        combo->lineEdit()->selectAll();
+    return false;
+}
+
 } // namespace
+
+bool CheckNumberBox(QWidget* box, double minimum, double maximum)
+{
+    return CheckNumberIn(box, minimum, maximum, true);
+}
+
+bool CheckNumberBoxes(QWidget* page)
+{
+    const QList<CNumSpinCtrl*> spins = page->findChildren<CNumSpinCtrl*>();
+    for (CVXUnitEdit* edit : page->findChildren<CVXUnitEdit*>()) {
+        const bool integer = edit->m_nValueType == CVXUnitEdit::ValueInteger;
+        if ((!integer && edit->m_nValueType != CVXUnitEdit::ValueReal) || !edit->isEnabled()
+            || !ShowsWithItsTabs(edit, page))
+            continue;
+        const double limit = integer ? 1e9 : kMaxTypedNumber;
+        double minimum = edit->m_bCheckMin ? edit->m_fMin : -limit;
+        double maximum = edit->m_bCheckMax ? edit->m_fMax : limit;
+        for (const CNumSpinCtrl* spin : spins) {
+            if (spin->GetBuddy() == edit) {
+                minimum = spin->m_fMin;
+                maximum = spin->m_fMax;
+            }
+        }
+        const bool below = edit->property(kBelowArrows).toBool();
+        if (!CheckNumberIn(edit, below ? -limit : minimum, maximum, !below))
+            return false;
+    }
+    return true;
+}
+
+void AcceptBelowArrows(QWidget* box)
+{
+    box->setProperty(kBelowArrows, true);
+}
 
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
 {
@@ -49,6 +174,20 @@ CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
 void SetLengthText(QLineEdit* edit, float value)
 {
     edit->setText(FormatFloatShort2(value));
+    MarkLoadedText(edit);
+}
+
+void MarkLoadedText(QWidget* box)
+{
+    box->setProperty(kLoadedText, BoxText(box));
+}
+
+void StoreNumber(const QWidget* box, float& field)
+{
+    const QString text = BoxText(box);
+    const QVariant loaded = box->property(kLoadedText);
+    if (!loaded.isValid() || loaded.toString() != text)
+        field = TextToFloat(text);
 }
 
 float LengthOf(const QLineEdit* edit)

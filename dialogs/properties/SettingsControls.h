@@ -35,7 +35,32 @@ CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id);
 // named by their ids; *row receives the widget holding both, for a layout.
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row);
 
+// Shows the value with two decimals, remembered as the text the box was loaded with.
 void SetLengthText(QLineEdit* edit, float value);
+// Remembers the box's present text (a line edit's or an editable combo's) as loaded.
+void MarkLoadedText(QWidget* box);
+// Stores the box's number into the field, unless the box still shows the text it was
+// loaded with: a value shown with two decimals keeps all its digits when the user
+// left it alone, and an OK that changed nothing else changes nothing.
+void StoreNumber(const QWidget* box, float& field);
 // The leading number of the text; 0 when there is none.
 float LengthOf(const QLineEdit* edit);
 int CountOf(const QLineEdit* edit);
+
+// Numbers typed into a box are read as the stored value will be read (the leading
+// number). The box (a line edit or an editable combo) must then hold a finite number
+// from minimum to maximum; otherwise its tab comes to the front, the user is told
+// which numbers it takes, the focus goes to the box with its text selected, and the
+// answer is false.
+bool CheckNumberBox(QWidget* box, double minimum, double maximum);
+// The same for every enabled number edit of the page that shows with its tabs: the
+// range of its arrows when it has them, else the edit's own bounds, else lengths
+// and angles up to kMaxTypedNumber either way and counts up to a billion.
+bool CheckNumberBoxes(QWidget* page);
+// For a box that takes numbers below its arrows' minimum too (a page that raises them
+// when it stores them, an offset that goes either way): below, only what is as far
+// out as the default bounds is refused.
+void AcceptBelowArrows(QWidget* box);
+inline constexpr double kMaxTypedNumber = 10000.0;
+// The largest font size a text or a barcode's line takes, in points.
+inline constexpr double kMaxFontSize = 1000.0;

@@ -119,9 +119,9 @@ void CFilledShapeEdtPane::UpdateGradient()
 void CFilledShapeEdtPane::Apply()
 {
     auto& shape = static_cast<CFilledShapeGraph&>(*m_pObject);
-    shape.m_fLineWidth = LengthOf(m_lineWidth);
+    StoreNumber(m_lineWidth, shape.m_fLineWidth);
     if (m_cornerRadius)
-        static_cast<CRectangleGraph&>(shape).m_fCornerRadius = LengthOf(m_cornerRadius);
+        StoreNumber(m_cornerRadius, static_cast<CRectangleGraph&>(shape).m_fCornerRadius);
     shape.m_crLine = PickerColourToArgb(m_lineColour->GetColour());
     shape.m_crFill = PickerColourToArgb(m_background->GetColour());
     shape.m_nDashStyle = DashStyleOf(m_dash);
@@ -166,7 +166,7 @@ void CLineEdtPane::Load()
 void CLineEdtPane::Apply()
 {
     auto& line = static_cast<CLineGraph&>(*m_pObject);
-    line.m_fLineWidth = LengthOf(m_lineWidth);
+    StoreNumber(m_lineWidth, line.m_fLineWidth);
     line.m_nDashStyle = DashStyleOf(m_dash);
     line.m_nLineEnd = m_cap->currentIndex();
     line.m_crLine = PickerColourToArgb(m_colour->GetColour());

@@ -85,7 +85,7 @@ CFontEdtPane::CFontEdtPane(QWidget* parent) : CObjectPane(parent)
     auto* lists = new QHBoxLayout;
     auto addList = [&](const QString& caption, QComboBox* combo) {
         auto* column = new QVBoxLayout;
-        column->addWidget(new QLabel(caption));
+        column->addWidget(MakeBuddyLabel(caption, combo));
         column->addWidget(combo);
         lists->addLayout(column, combo == m_face ? 2 : 1);
     };
@@ -180,6 +180,7 @@ void CFontEdtPane::Load()
     const float size = *f.size;
     SelectOrShow(m_size, std::floor(size) == size ? QString::asprintf("%d", static_cast<int>(size))
                                                   : QString::asprintf("%.2f", static_cast<double>(size)));
+    MarkLoadedText(m_size);
     m_underline->setChecked(*f.underline);
     if (f.strikeout)
         m_strikeout->setChecked(*f.strikeout);
@@ -210,7 +211,7 @@ void CFontEdtPane::RefreshSample()
 bool CFontEdtPane::Validate()
 {
     if (TextToFloat(m_size->currentText()) > 0.0f)
-        return true;
+        return CheckNumberBox(m_size, 0, kMaxFontSize);
     Services().ShowMessage(this, QStringLiteral("字体大小必须大于 0，请重新输入。"), MessageIcon::Warning);
     m_size->setFocus();
     if (QLineEdit* edit = m_size->lineEdit())
@@ -227,7 +228,7 @@ void CFontEdtPane::Apply()
     *f.name = m_face->currentText();
     *f.bold = style & StyleBold;
     *f.italic = style & StyleItalic;
-    *f.size = TextToFloat(m_size->currentText());
+    StoreNumber(m_size, *f.size);
     *f.underline = m_underline->isChecked();
     if (f.strikeout)
         *f.strikeout = m_strikeout->isChecked();

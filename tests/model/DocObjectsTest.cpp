@@ -650,3 +650,51 @@ TEST(DocLoader, ComponentReadAppendsToTheCallersListOnly)
     EXPECT_THROW(loader.LoadObjects(), CArchiveException);
     EXPECT_EQ(target.size(), 3u);
 }
+
+// What is written comes from the object, never from its last drawing: a barcode not
+// drawn yet is stored at its own place, evenly spread ring text at the step of its own
+// characters; drawn first, each is written byte for byte the same.
+TEST(DocObjects, WhatIsWrittenNeverDependsOnTheLastDrawing)
+{
+    ObjectList objects;
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    barcode->m_pBarcodeImpl->GetSettings()->m_strContent = "12345";
+    EncodeToSymbolBox(*barcode);
+    barcode->m_fX = 12.5f;
+    barcode->m_fY = 7.25f;
+    barcode->m_fAngle = 90.0f;
+    barcode->m_nAnchor = 8;
+    auto text = std::make_unique<CTextGraph>();
+    text->m_nLayoutMode = CurvedText;
+    text->m_strText = "ABCD";
+    text->m_fX = 10;
+    text->m_fY = 10;
+    text->m_fWidth = text->m_fHeight = 40;
+    text->m_fAngleStep = 15.0f; // what an earlier drawing of other words left
+    objects.push_back(std::move(barcode));
+    objects.push_back(std::move(text));
+
+    const QByteArray bytes = ObjectListBytes(objects);
+    const ObjectList read = ReadObjectListBytes(bytes);
+    ASSERT_EQ(read.size(), 2u);
+    const CBarcodeSettings& s = *dynamic_cast<const CBarcodeGraph&>(*read[0]).GetImpl()->GetSettings();
+    EXPECT_EQ(s.m_fX, 12.5f);
+    EXPECT_EQ(s.m_fY, 7.25f);
+    EXPECT_EQ(s.m_fAngle, 90.0f);
+    EXPECT_EQ(s.m_nAnchor, 8);
+    EXPECT_EQ(dynamic_cast<const CTextGraph&>(*read[1]).m_fAngleStep, 90.0f);
+
+    PaintCanvas(80, 60, 96, [&](QPainter& p) {
+        for (const auto& object : objects)
+            object->Draw(p);
+    });
+    EXPECT_EQ(ObjectListBytes(objects), bytes);
+    // A text without characters keeps the step it has rather than dividing by none.
+    auto& ring = static_cast<CTextGraph&>(*objects[1]);
+    ring.m_strText.clear();
+    ring.m_fAngleStep = 20.0f;
+    PaintCanvas(80, 60, 96, [&](QPainter& p) { ring.Draw(p); });
+    const ObjectList empty = ReadObjectListBytes(ObjectListBytes(objects));
+    EXPECT_EQ(dynamic_cast<const CTextGraph&>(*empty[1]).m_fAngleStep, 20.0f);
+}

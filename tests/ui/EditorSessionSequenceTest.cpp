@@ -297,6 +297,10 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
         });
         ASSERT_TRUE(Trigger(CmdViewOptions));
         ASSERT_TRUE(Window().LabelData().m_bSnapToGrid);
+        // The grid is saved with the label: saved now, the walk starts from a clean one.
+        services.files = {m_dir.filePath("walk.vmk")};
+        ASSERT_TRUE(Trigger(CmdFileSave));
+        ASSERT_FALSE(Window().IsModified());
     }
     std::map<size_t, QByteArray> labels;
     labels[Steps()] = Snapshot();

@@ -10,16 +10,22 @@
 #include "app/VellumcraftApp.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSettings.h"
+#include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
 #include "model/DocLoader.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/TextGraph.h"
+#include "model/Utils.h"
+#include "editor/Ruler.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -519,6 +525,106 @@ TEST_F(EditorSessionTest, KeysWorkAtOnceWhenTheCanvasHasTheFocus)
     EXPECT_EQ(Last()->GetObject()->GetY(), y);
 }
 
+// 显示选项 sets what is saved with the label: a change there marks it, closing asks,
+// and undo no longer claims to reach the saved state. A grid that is no number, or
+// one beyond the arrows' range, is refused in the dialog.
+TEST_F(EditorSessionTest, ViewOptionsAreAChangeOfTheDocument)
+{
+    Create(CmdToolRectangle, 10, 10);
+    const QString path = m_dir.filePath("grid.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    Create(CmdToolRectangle, 40, 10);
+    const float grid = Window().LabelData().m_fGridSize;
+    const auto options = [&](const QString& typed) {
+        services.OnNextDialog([&](QDialog& d) {
+            auto* edit = ctl<QLineEdit>(&d, 1079);
+            edit->setText(typed);
+            QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+            if (d.isVisible())
+                QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
+        });
+        ASSERT_TRUE(Trigger(CmdViewOptions));
+    };
+    for (const char* typed : {"1e91", "-1e39", "-1", "101"}) {
+        options(QString::fromLatin1(typed));
+        EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("网格大小必须是 0 到 100 之间的数，请重新输入。")})
+            << typed;
+        services.messages.clear();
+        EXPECT_EQ(Window().LabelData().m_fGridSize, grid);
+    }
+    // Unchanged, OK changes nothing: the drawing is still one undo away from the file.
+    options(FormatFloatShort2(grid));
+    EXPECT_TRUE(services.messages.empty());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_FALSE(TitleMarked());
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+
+    options(QStringLiteral("2.5"));
+    EXPECT_EQ(Window().LabelData().m_fGridSize, 2.5f);
+    EXPECT_TRUE(TitleMarked());
+    EXPECT_TRUE(Window().IsModified());
+    // Undoing the rectangle drawn before would not give the saved label back.
+    EXPECT_FALSE(Trigger(CmdEditUndo));
+    EXPECT_TRUE(Window().IsModified());
+    services.answers = {IDYES};
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("是否保存对标签文件 grid.vmk 的修改？")});
+    CLabelData saved;
+    CDocLoader loader;
+    loader.m_strPath = path;
+    loader.m_pLabelData = &saved;
+    loader.LoadDocument();
+    EXPECT_EQ(saved.m_fGridSize, 2.5f);
+}
+
+// 全部最小化 and a restore leave the label that was current the current one.
+TEST_F(EditorSessionTest, AfterMinimisingAllTheLastCurrentLabelIsCurrentAgain)
+{
+    NewLabel();
+    LabelDocumentWindow* second = frame->ActiveLabelWindow();
+    ASSERT_TRUE(Trigger(CmdWindowMinimizeAll));
+    EXPECT_TRUE(frame->isMinimized());
+    frame->showNormal();
+    Settle();
+    EXPECT_EQ(frame->ActiveLabelWindow(), second);
+    ASSERT_NE(frame->MdiArea()->currentSubWindow(), nullptr);
+    EXPECT_EQ(frame->MdiArea()->currentSubWindow()->widget(), second);
+    EXPECT_TRUE(Enabled(CmdFileSave));
+    Create(CmdToolRectangle, 10, 10);
+    EXPECT_EQ(View().ObjectList().size(), 1u);
+}
+
+// A guide pulled out of a ruler and released back over it is gone; released on the
+// canvas it stays where it was let go.
+TEST_F(EditorSessionTest, AGuideReleasedBackOverItsRulerIsDeleted)
+{
+    for (const bool horizontal : {true, false}) {
+        SCOPED_TRACE(horizontal);
+        QWidget* ruler = horizontal ? static_cast<QWidget*>(&Window().HorzRuler()) : &Window().VertRuler();
+        const QPoint across = horizontal ? QPoint(0, 1) : QPoint(1, 0);
+        const QPoint start = horizontal ? QPoint(200, 12) : QPoint(12, 200);
+        const auto pull = [&](QPoint release) {
+            QTest::mousePress(ruler, Qt::LeftButton, {}, start);
+            QTest::mouseMove(ruler, start + across * 20);
+            QTest::mouseMove(ruler, start + across * 120);
+            ASSERT_FALSE(View().Guides().empty());
+            QTest::mouseRelease(ruler, Qt::LeftButton, {}, release);
+            Settle();
+        };
+        View().Guides().clear();
+        pull(start);
+        EXPECT_TRUE(View().Guides().empty());
+        pull(start + across * 12); // the ruler's lower or right edge, the canvas's 0
+        EXPECT_TRUE(View().Guides().empty());
+        pull(start + across * 13);
+        ASSERT_EQ(View().Guides().size(), 1u);
+        EXPECT_EQ(View().Guides().front()->m_nOrientation, horizontal ? 1 : 0);
+        pull(start + across * 120);
+        EXPECT_EQ(View().Guides().size(), 2u);
+    }
+}
+
 TEST_F(EditorSessionTest, TheFormatBoxesShowAndSetTheCurrentTextsFont)
 {
     QComboBox* size = frame->FontSizeCombo();
@@ -700,6 +806,41 @@ TEST_F(EditorSessionTest, EveryReachableCommandWorksOrIsListedAsNotThereYet)
         EXPECT_TRUE(!words.isEmpty() && notYet.contains(words))
             << id << " \"" << words.toStdString() << "\" is never enabled and the README does not list it";
     }
+}
+
+} // namespace
+
+namespace {
+
+// A save while the press that creates a barcode is still down writes the barcode where
+// it is, not where a drawing of it last was (it has not been drawn yet).
+TEST_F(EditorSessionTest, SavingDuringTheCreatingPressWritesTheBarcodesPlace)
+{
+    ASSERT_TRUE(Trigger(CmdToolBarcode));
+    const QString path = m_dir.filePath("pressed.vmk");
+    services.files = {path};
+    QApplication::setActiveWindow(frame);
+    View().setFocus();
+    Settle();
+    // Ctrl+S with the button still down, before anything was painted.
+    QTest::mousePress(&View(), Qt::LeftButton, {}, At(30, 20));
+    QTest::keyClick(&View(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    ASSERT_TRUE(QFileInfo::exists(path));
+    const CBaseGraph& object = *Last()->GetObject();
+    QTest::mouseRelease(&View(), Qt::LeftButton, {}, At(30, 20));
+    CLabelData saved;
+    CDocLoader loader;
+    loader.m_strPath = path;
+    loader.m_pLabelData = &saved;
+    loader.LoadDocument();
+    ASSERT_EQ(saved.m_objects.size(), 1u);
+    const auto& barcode = static_cast<const CBarcodeGraph&>(*saved.m_objects[0]);
+    const CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
+    EXPECT_NEAR(object.GetX(), 30, 0.5);
+    EXPECT_EQ(settings.m_fX, object.GetX());
+    EXPECT_EQ(settings.m_fY, object.GetY());
+    EXPECT_EQ(barcode.GetX(), object.GetX());
 }
 
 } // namespace

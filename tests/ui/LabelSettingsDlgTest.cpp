@@ -19,6 +19,7 @@
 #include "platform/ScreenDpi.h"
 #include "tests/model/DocRoundTrip.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -942,4 +943,44 @@ TEST(LabelSettingsSheet, GrabbedOnItsPages)
     number.show();
     QTest::qWait(20);
     EXPECT_TRUE(number.grab().toImage().save(dir + QStringLiteral("/page-number.png")));
+}
+
+// A number beyond its arrows' range, or too large to be one, is refused on its page
+// with the box's caption and range; the record stays as it was. Print corrections go
+// either way.
+TEST(LabelSettingsSheet, NumbersBeyondTheirRangeAreRefusedOnTheirPage)
+{
+    FakeServices services;
+    CLabelData label;
+    const float width = label.m_fLabelWidth;
+    Sheet sheet(label);
+    const struct {
+        int tab;
+        int id;
+        const char* typed;
+        const char16_t* message;
+    } cases[] = {
+        {Tab::TabLayout, 1021, "20000", u"宽度必须是 0 到 10000 之间的数，请重新输入。"},
+        {Tab::TabLayout, 1021, "1e40", u"宽度必须是 0 到 10000 之间的数，请重新输入。"},
+        {Tab::TabLayout, 1029, "-1", u"水平间距必须是 0 到 10000 之间的数，请重新输入。"},
+        {Tab::TabPrintCount, 1082, "2000000", u"预加载数据页数不能大于 1000000，请重新输入。"},
+        {Tab::TabAdvanced, 1049, "20000", u"水平偏移不能大于 10000，请重新输入。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const QString kept = sheet.Text(c.tab, c.id);
+        // Set as a paste would: the box lets no "e" be typed.
+        sheet.Ctl<QLineEdit>(c.tab, c.id)->setText(QString::fromLatin1(c.typed));
+        sheet.Show(Tab::TabPrinter);
+        ASSERT_FALSE(sheet.Ok());
+        EXPECT_EQ(services.MessageTexts(), QStringList{QString::fromUtf16(c.message)});
+        EXPECT_EQ(sheet.dlg.Tabs()->currentIndex(), c.tab);
+        EXPECT_EQ(QApplication::focusWidget(), sheet.Ctl<QWidget>(c.tab, c.id));
+        services.messages.clear();
+        sheet.Type(c.tab, c.id, kept);
+    }
+    EXPECT_EQ(label.m_fLabelWidth, width);
+    sheet.Type(Tab::TabAdvanced, 1049, "-2.5");
+    ASSERT_TRUE(sheet.Ok());
+    EXPECT_EQ(label.m_fHorzOffset, -2.5f);
 }

@@ -803,6 +803,7 @@ TEST(Showcase, TextObjectDialog)
 
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 namespace {
 
@@ -911,4 +912,149 @@ TEST_F(TextSession, AFontSizeOfNothingIsRefused)
             EXPECT_EQ(View().UndoManager().UndoCount(), steps);
         }
     }
+}
+
+// A number typed into a property dialog reaches the object only when it is finite and
+// in its box's range: OK shows the box's tab with a message naming box and range, and
+// the object and the history stay as they were.
+TEST_F(TextSession, NumbersThatAreNoneOrOutOfRangeAreRefusedOnTheirTab)
+{
+    Create(CmdToolRectangle, 40, 30);
+    CBaseProxy* rectangle = Last();
+    const struct {
+        CBaseProxy* proxy;
+        int page;
+        int id;
+        const char* typed;
+        const char16_t* message;
+    } cases[] = {
+        {rectangle, 233, 1100, "1e91", u"角度必须是 -3600 到 3600 之间的数，请重新输入。"},
+        {rectangle, 233, 1100, "-1e39", u"角度必须是 -3600 到 3600 之间的数，请重新输入。"},
+        {rectangle, 233, 1080, "99999", u"X必须是 -10000 到 10000 之间的数，请重新输入。"},
+        {rectangle, 235, 1079, "1e40", u"线宽必须是 -10000 到 10000 之间的数，请重新输入。"},
+        {View().ObjectList()[0].get(), 250, 5, "1e91", u"字体大小必须是 0 到 1000 之间的数，请重新输入。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        View().GetSelection() = {c.proxy};
+        View().SetCurrentObject(c.proxy);
+        const std::unique_ptr<CBaseGraph> before = c.proxy->GetObject()->Clone();
+        const size_t steps = View().UndoManager().UndoCount();
+        services.OnNextDialog([&](QDialog& d) {
+            QWidget* box = Ctl<QWidget>(&d, c.page, c.id);
+            if (auto* combo = qobject_cast<QComboBox*>(box))
+                combo->setEditText(QString::fromLatin1(c.typed));
+            else
+                static_cast<QLineEdit*>(box)->setText(QString::fromLatin1(c.typed));
+            ctl<QTabWidget>(&d, 1117)->setCurrentIndex(0);
+            QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(services.MessageTexts(), QStringList{QString::fromUtf16(c.message)});
+            EXPECT_TRUE(box->isVisibleTo(&d));
+            QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
+        });
+        ASSERT_TRUE(Trigger(CmdProperties));
+        services.messages.clear();
+        EXPECT_EQ(c.proxy->GetObject()->m_fAngle, before->m_fAngle);
+        EXPECT_EQ(c.proxy->GetObject()->m_fX, before->m_fX);
+        EXPECT_EQ(c.proxy->GetObject()->m_fLineWidth, before->m_fLineWidth);
+        EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+    }
+    // Ten turns are still an angle.
+    services.OnNextDialog([](QDialog& d) {
+        Ctl<QComboBox>(&d, 233, 1100)->setEditText(QStringLiteral("-3600"));
+        QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+    });
+    View().GetSelection() = {rectangle};
+    View().SetCurrentObject(rectangle);
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(rectangle->GetObject()->m_fAngle, -3600.0f);
+
+    // A polygon's vertex is checked in its own dialog.
+    Create(CmdToolPolygon, 10, 50);
+    const size_t vertices = static_cast<CPolygonGraph&>(*Last()->GetObject()).m_points.size();
+    services.OnNextDialog([&](QDialog& d) {
+        services.OnNextDialog([&](QDialog& point) {
+            ctl<QLineEdit>(&point, 1124)->setText(QStringLiteral("123456"));
+            QTest::mouseClick(ctl<QPushButton>(&point, 1), Qt::LeftButton);
+            EXPECT_TRUE(point.isVisible());
+            EXPECT_EQ(services.MessageTexts(),
+                      QStringList{QStringLiteral("X必须是 -10000 到 10000 之间的数，请重新输入。")});
+        });
+        Click(Ctl<QPushButton>(&d, 242, 1072));
+        EXPECT_EQ(Ctl<QTableWidget>(&d, 242, 1123)->rowCount(), int(vertices));
+        QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+}
+
+// The polygon's point list shows both columns side by side when its tab first shows,
+// with no scroll bar hiding the Y column.
+TEST_F(TextSession, PolygonPointsShowBothColumnsAtFirstSight)
+{
+    Create(CmdToolPolygon, 10, 50);
+    services.OnNextDialog([&](QDialog& d) {
+        auto* points = Ctl<QTableWidget>(&d, 242, 1123);
+        ctl<QTabWidget>(&d, 1117)->setCurrentWidget(d.findChild<QWidget*>(QStringLiteral("page_242")));
+        QTest::qWait(20);
+        ASSERT_TRUE(points->isVisible());
+        EXPECT_EQ(points->horizontalScrollBar()->maximum(), 0);
+        const int width = points->viewport()->width();
+        EXPECT_LE(points->columnWidth(0) + points->columnWidth(1), width);
+        EXPECT_GE(points->columnWidth(1), width / 2 - 1);
+        const QString shot = qEnvironmentVariable("VC_POLYGON_SCREENSHOT");
+        if (!shot.isEmpty())
+            d.grab().save(shot);
+        QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+}
+
+// The dialogs show two decimals; an OK that changes only a name must not round the
+// box, the angle, the font size or the vertices to them, and undoing everything and
+// redoing it gives back exactly what was there.
+TEST_F(TextSession, AnOkKeepsTheDigitsOfWhatWasNotTypedAndUndoRedoGiveThemBack)
+{
+    ASSERT_TRUE(Trigger(CmdMultiLine));
+    text->m_fX = 10.005f;
+    text->m_fWidth = 40.1234f;
+    text->m_fHeight = 76.7186f;
+    text->m_fAngle = 12.345f;
+    text->m_fFontSize = 11.234f;
+    CBaseProxy* textProxy = Last();
+    Create(CmdToolPolygon, 10, 50);
+    CBaseProxy* polygonProxy = Last();
+    auto& polygon = static_cast<CPolygonGraph&>(*polygonProxy->GetObject());
+    polygon.m_points = {{10.1234, 50.5678}, {22.2222, 50.0049}, {16.0001, 58.9999}};
+    polygon.RecalcBounds();
+    const std::unique_ptr<CBaseGraph> textBefore = text->Clone();
+    const std::vector<QPointF> points = polygon.m_points;
+    const auto exact = [&] {
+        EXPECT_EQ(text->m_fX, textBefore->m_fX);
+        EXPECT_EQ(text->GetWidth(), 40.1234f);
+        EXPECT_EQ(text->GetHeight(), 76.7186f);
+        EXPECT_EQ(text->m_fAngle, 12.345f);
+        EXPECT_EQ(text->m_fFontSize, 11.234f);
+        EXPECT_EQ(polygon.m_points, points);
+    };
+    for (CBaseProxy* proxy : {textProxy, polygonProxy}) {
+        View().GetSelection() = {proxy};
+        View().SetCurrentObject(proxy);
+        services.OnNextDialog([](QDialog& d) {
+            Ctl<QLineEdit>(&d, 232, 1079)->setText(QStringLiteral("改过名的"));
+            QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+        });
+        ASSERT_TRUE(Trigger(CmdProperties));
+        EXPECT_TRUE(services.dialogs.empty());
+        EXPECT_EQ(proxy->GetObject()->m_strName, QStringLiteral("改过名的"));
+        // The next one needs a name of its own.
+        proxy->GetObject()->m_strName += proxy == textProxy ? u'1' : u'2';
+    }
+    exact();
+    while (Trigger(CmdEditUndo)) {
+    }
+    while (Trigger(CmdEditRedo)) {
+    }
+    exact();
 }

@@ -18,6 +18,7 @@
 #include "barcode/BarcodeSettings.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "editor/ObjectClipboard.h"
 #include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
 #include "model/DataBand.h"
@@ -27,6 +28,7 @@
 #include "model/TextGraph.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -528,6 +530,86 @@ TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
     EXPECT_NEAR(left, expected, 0.01);
     EXPECT_TRUE(Window().IsModified());
     ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_TRUE(View().ObjectList().empty());
+}
+
+// Keys and 编辑 entries act where the keyboard focus is: in a pane they do what the
+// pane offers (the library's delete, which asks) or nothing, never touch the label.
+TEST_F(ResourcePaneTest, EditKeysInAPaneNeverReachTheLabelsObjects)
+{
+    Create(CmdToolText, 10, 10);
+    Create(CmdToolRectangle, 40, 10);
+    Create(CmdToolEllipse, 40, 30);
+    Create(CmdToolLine, 10, 40);
+    View().SelectAll();
+    SaveSelectionAsComponent();
+    TypeName(QStringLiteral("件"));
+    const QString component = Folder() + "/件.vmc";
+    ASSERT_TRUE(QFileInfo::exists(component));
+    ClearObjectClipboard(GetObjectClipboard());
+    View().GetSelection() = {View().ObjectList()[1].get()};
+    View().SetCurrentObject(View().ObjectList()[1].get());
+    const size_t steps = View().UndoManager().UndoCount();
+    // The object pane's tree selects what its current item stands for; keys there
+    // must still leave the selection to the tree.
+    const auto labelUntouched = [&](bool selection = true) {
+        EXPECT_EQ(View().ObjectList().size(), 4u);
+        if (selection) {
+            EXPECT_EQ(View().GetSelection().size(), 1u);
+        }
+        EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+        EXPECT_TRUE(GetObjectClipboard().empty());
+    };
+    const auto focus = [&](QWidget* widget) {
+        QApplication::setActiveWindow(frame);
+        widget->setFocus();
+        Settle();
+        ASSERT_EQ(QApplication::focusWidget(), widget);
+    };
+
+    frame->ShowPane(PaneResources);
+    Pane().setCurrentItem(Pane().RootItem()->child(0));
+    focus(&Pane());
+    for (const Qt::Key key : {Qt::Key_A, Qt::Key_X, Qt::Key_C, Qt::Key_V})
+        QTest::keyClick(&Pane(), key, Qt::ControlModifier);
+    Settle();
+    labelUntouched();
+    for (int id : {CmdEditCut, CmdEditCopy, CmdEditSelectAll, CmdEditInvertSelection, CmdSelectTexts,
+                   CmdSelectRectangles})
+        EXPECT_FALSE(Trigger(id)) << id;
+    labelUntouched();
+    // Delete is the library's: it asks first, and deletes the component, not objects.
+    ASSERT_TRUE(Enabled(CmdEditDelete));
+    services.answers = {IDNO};
+    QTest::keyClick(&Pane(), Qt::Key_Delete);
+    EXPECT_EQ(services.MessageTexts().last(), QStringLiteral("您确定删除这项资源吗？"));
+    EXPECT_TRUE(QFileInfo::exists(component));
+    labelUntouched();
+    services.answers = {IDYES};
+    ASSERT_TRUE(Trigger(CmdEditDelete));
+    EXPECT_FALSE(QFileInfo::exists(component));
+    labelUntouched();
+    // With the root in hand there is nothing the pane deletes.
+    EXPECT_FALSE(Enabled(CmdEditDelete));
+
+    // The object and template panes offer none of these.
+    frame->ShowPane(PaneObjects);
+    focus(static_cast<CObjectWnd*>(frame->Pane(PaneObjects)->widget())->ShownTree());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    labelUntouched(false);
+    frame->ShowPane(PaneTemplates);
+    focus(static_cast<CTemplateWnd*>(frame->Pane(PaneTemplates)->widget())->Tree());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier);
+    labelUntouched(false);
+
+    // Back on the canvas the same keys act on the label.
+    focus(&View());
+    QTest::keyClick(&View(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(View().GetSelection().size(), 4u);
+    Settle();
+    QTest::keyClick(&View(), Qt::Key_Delete);
     EXPECT_TRUE(View().ObjectList().empty());
 }
 
