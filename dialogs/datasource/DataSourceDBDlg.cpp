@@ -706,6 +706,8 @@ bool CDataSourceDBDlg::Connect()
     if (!connection)
         return false;
     if (!connection->IsOpen()) {
+        if (connection->Refused())
+            return ReportFailure(connection->LastError(), {});
         // What failed and what to check, the database's own reason as the detail.
         if (provider)
             return ReportFailure(QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),

@@ -116,6 +116,9 @@ public:
 
     // The database's message for the last failure, empty after a success.
     QString LastError() const { return m_strLastError; }
+    // The connection string was refused before any driver saw it; LastError() is then
+    // our own message, complete in itself, to be shown as it stands.
+    bool Refused() const { return m_bRefused; }
 
 protected:
     // Runs the statement and collects the first value of each row.
@@ -130,6 +133,12 @@ protected:
         m_strLastError.clear();
         return true;
     }
+    bool Refuse(const QString& message)
+    {
+        m_bRefused = true;
+        return Fail(message);
+    }
 
     QString m_strLastError;
+    bool m_bRefused = false;
 };

@@ -46,7 +46,7 @@ public:
         const QString refusal
             = OdbcRefusal(connectionString, sourceName, InstalledOdbcDrivers(), RegisteredOdbcDataSources());
         if (!refusal.isEmpty()) {
-            Fail(refusal);
+            Refuse(refusal);
             return;
         }
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
