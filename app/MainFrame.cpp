@@ -525,16 +525,20 @@ LabelDocumentWindow* CMainFrame::OpenLabelFile(const QString& path)
     auto label = std::make_unique<CLabelData>();
     label->m_strFilePath = path;
     label->m_strTitle = QFileInfo(path).fileName();
+    QStringList warnings;
     try {
         CDocLoader loader;
         loader.m_strPath = path;
         loader.m_pLabelData = label.get();
         loader.LoadDocument();
+        warnings = loader.m_pReader->GetWarnings();
     } catch (const VXException& e) {
         Services().ReportException(this, e);
         return nullptr;
     }
     LabelDocumentWindow* window = AddLabelWindow(std::move(label));
+    if (!warnings.isEmpty())
+        Services().ShowMessage(this, warnings.join(QLatin1Char('\n')), MessageIcon::Warning);
     for (int code : {3, 4, 5, 6, 7})
         Q_EMIT objectPaneUpdate(window, code);
     Q_EMIT labelFileOpened(path);

@@ -47,6 +47,12 @@ public:
     const QStringList& GetWarnings() const { return m_warnings; }
     void AddWarning(const QString& text) { m_warnings.append(text); }
 
+    // Numbers brought into range and texts shortened while reading (see
+    // kMaxLabelLengthMm and kMaxValueLength); the end of a read adds one warning
+    // naming the file for each kind of change.
+    int m_nNumbersBounded = 0;
+    int m_nTextsShortened = 0;
+
     QString m_strPath;
     CLabelData* m_pLabelData = nullptr; // not owned
     ObjectList* m_pObjects = nullptr;   // target of a component read; not owned

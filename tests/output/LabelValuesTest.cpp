@@ -267,6 +267,31 @@ TEST(LabelValues, AnUnencodableBarcodeStopsTheJobNamingObjectAndValue)
     EXPECT_TRUE(items.empty());
 }
 
+TEST(LabelValues, AnUnencodableLongValueIsNamedByItsStart)
+{
+    auto label = MakeGridLabel(1, 1);
+    CBarcodeGraph& barcode = AddSerialBarcode(*label, "Carton", 5, 1, 1);
+    auto refusing = std::make_unique<RefusingCode128>();
+    refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
+    barcode.m_pBarcodeImpl = std::move(refusing);
+    DataBandList& bands = barcode.GetImpl()->GetSettings()->m_bandList;
+    bands.clear();
+    const QString value = QStringLiteral("0123456789").repeated(6554);
+    bands.push_back(ConstantBand(value));
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePreview);
+    job.SetLabelData(label.get());
+    job.Prepare();
+    GeneratedLabels items;
+    try {
+        job.DrawPreviewPage(items, 1);
+        FAIL() << "the job must stop";
+    } catch (const VXException& e) {
+        EXPECT_EQ(e.GetMessage(),
+                  QStringLiteral("条码“Carton”无法编码“%1…”：data too long").arg(value.left(100)));
+    }
+}
+
 TEST(LabelValues, ScriptEventsAreCalledInOrderOnlyWhenSet)
 {
     auto label = MakeGridLabel(1, 2);
