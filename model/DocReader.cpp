@@ -171,6 +171,11 @@ void ReportBounds(CDocReader& reader)
         reader.AddWarning(QStringLiteral("文件“%1”中有 %2 个数值超出允许范围，已改为最接近的允许值。")
                               .arg(file)
                               .arg(reader.m_nNumbersBounded));
+    if (reader.m_nPicturesUnread > 0)
+        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 张图片无法读出或解码后大于 %3 MB，显示为占位图。")
+                              .arg(file)
+                              .arg(reader.m_nPicturesUnread)
+                              .arg(kMaxPictureDecodedMiB));
     if (reader.m_nTextsShortened > 0)
         reader.AddWarning(QStringLiteral("文件“%1”中有 %2 段文字长于 %3 个字符，只保留了前 %3 个字符。")
                               .arg(file)
@@ -200,7 +205,16 @@ std::unique_ptr<ImageHolder> CDocReader::ReadImage(CArchiveReader& ar, const QSt
     const uint32_t size = ar.ReadU32();
     if (size > static_cast<uint64_t>(ar.BytesLeft()))
         throw CArchiveException(QStringLiteral("The file ends early or is damaged."));
-    return std::make_unique<ImageHolder>(ImageHolder::FromBytes(ar.ReadBytes(size)));
+    auto image = std::make_unique<ImageHolder>(ImageHolder::FromBytes(ar.ReadBytes(size)));
+    CountUnreadPicture(image.get());
+    return image;
+}
+
+void CDocReader::CountUnreadPicture(const ImageHolder* image)
+{
+    // Only the picture's header is read here; its pixels wait until it is drawn.
+    if (image && !image->IsEmpty() && !image->IsDecoded())
+        ++m_nPicturesUnread;
 }
 
 void CDocReaderV1_0::ReadDocument()
@@ -263,6 +277,7 @@ void ReadLabelSettings(CArchiveReader& ar, CDocReader& reader)
         label.m_pImage = reader.ReadImage(ar, label.m_strImageMimeType);
     } else if (label.m_nBackgroundSource == 2) {
         label.m_pImage = LoadLinkedPicture(label.m_strImagePath);
+        reader.CountUnreadPicture(label.m_pImage.get());
     }
     TransferLabelSettingsTail(in, label);
     BoundLabelSettings(reader, label);
@@ -458,6 +473,7 @@ std::unique_ptr<CBaseGraph> ReadImageObject(CArchiveReader& ar, CDocReader& read
         object->m_pImage = reader.ReadImage(ar, object->m_strMimeType);
     } else if (object->m_nSourceKind == ImageLinked) {
         object->m_pImage = LoadLinkedPicture(object->m_strFileName);
+        reader.CountUnreadPicture(object->m_pImage.get());
     }
     if (!object->m_pImage)
         object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());

@@ -13,10 +13,15 @@
 inline constexpr int64_t kMaxLabelFileBytes = int64_t(512) << 20;
 // A picture file named by a label (linked picture) or by a data row.
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
-// Decoded pixels of one picture, in MiB. A picture is decoded when it is first
-// drawn, not when its label is opened, so a document costs only the pictures it
-// shows; a picture above this is drawn as the placeholder.
+// Decoded pixels of one picture at its own size, in MiB. A picture is decoded when
+// it is first drawn, not when its label is opened, so a document costs only the
+// pictures it shows; a picture above this is drawn as the placeholder, and the label
+// file's reader says so. Decoding may pass through the picture's own size once.
 inline constexpr int kMaxPictureDecodedMiB = 256;
+// Decoded pictures kept at once, in MiB. A picture is kept at the size it is drawn
+// (never above its own), one copy for the canvas, the preview and the print job; the
+// pictures drawn longest ago give way to new ones.
+inline constexpr int kMaxPicturesKeptMiB = 256;
 // Numbers of a label or component file. One that is not finite makes the file
 // damaged. Every length, position and size is held within kMaxLabelLengthMm
 // millimetres either way (paper and label sizes are not negative), and the counts of
