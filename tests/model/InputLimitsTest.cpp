@@ -256,6 +256,35 @@ TEST(InputLimits, EmbeddedPicturesAreDecodedWhenDrawnNotWhenOpened)
     EXPECT_EQ(first.m_pImage->DisplayImage().size(), QSize(4000, 4000));
 }
 
+TEST(InputLimits, PicturesThatCannotBeDecodedWithinTheBoundsAreToldOnceWhenTheLabelOpens)
+{
+    QByteArray huge;
+    {
+        // 20000 x 20000 pixels: 1.6 GB decoded, a few hundred kilobytes stored.
+        QBuffer buffer(&huge);
+        buffer.open(QIODevice::WriteOnly);
+        QImage mono(20000, 20000, QImage::Format_Mono);
+        mono.fill(0);
+        ASSERT_TRUE(mono.save(&buffer, "PNG"));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pictures.vmk");
+    CLabelData label;
+    label.m_nBackgroundSource = 1;
+    label.m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(huge));
+    for (const QByteArray& bytes : {QByteArray("no picture at all"), huge}) {
+        auto image = std::make_unique<CImageGraph>();
+        image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(bytes, "image/png"));
+        label.m_objects.push_back(std::move(image));
+    }
+    const LoadedLabel loaded = LoadLabel(path, label);
+    EXPECT_EQ(loaded.warnings,
+              QStringList{QStringLiteral("文件“%1”中有 3 张图片无法读出或解码后大于 256 MB，显示为占位图。")
+                              .arg(QDir::toNativeSeparators(path))});
+    // Their bytes travel unchanged.
+    EXPECT_EQ(loaded.label->m_pImage->Bytes(), huge);
+}
+
 TEST(InputLimits, TextDataFilesAtPipesAndDevicesFailAndProcFilesAreEmpty)
 {
     QTemporaryDir dir;
