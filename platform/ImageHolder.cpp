@@ -39,8 +39,9 @@ struct KeptPictures
 
 KeptPictures& Kept()
 {
-    static KeptPictures kept;
-    return kept;
+    // Never destroyed: a holder that outlives the other statics still leaves the list.
+    static KeptPictures* const kept = new KeptPictures;
+    return *kept;
 }
 
 constexpr qint64 kMaxKeptBytes = qint64(kMaxPicturesKeptMiB) << 20;
