@@ -46,7 +46,7 @@ KeptPictures& Kept()
 
 constexpr qint64 kMaxKeptBytes = qint64(kMaxPicturesKeptMiB) << 20;
 
-void Release(KeptPictures& kept, ImageHolder::Decoded& decoded)
+void ReleaseKept(KeptPictures& kept, ImageHolder::Decoded& decoded)
 {
     if (!decoded.kept)
         return;
@@ -56,7 +56,7 @@ void Release(KeptPictures& kept, ImageHolder::Decoded& decoded)
     decoded.image = QImage();
 }
 
-QImageReader* OpenReader(QImageReader& reader)
+QImageReader* OpenPictureReader(QImageReader& reader)
 {
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kMaxPictureDecodedMiB);
@@ -69,7 +69,7 @@ ImageHolder::Decoded::~Decoded()
 {
     KeptPictures& kept = Kept();
     const std::lock_guard guard(kept.lock);
-    Release(kept, *this);
+    ReleaseKept(kept, *this);
 }
 
 ImageHolder::ImageHolder() : m_decoded(std::make_shared<Decoded>()) {}
@@ -100,7 +100,7 @@ QSize ImageHolder::SourceSize() const
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             QImageReader reader(&buffer);
-            const QSize size = OpenReader(reader)->size();
+            const QSize size = OpenPictureReader(reader)->size();
             // Four bytes a pixel, as the reader's own allocation limit counts.
             if (size.isValid() && !size.isEmpty()
                 && qint64(size.width()) * size.height() * 4 <= (qint64(kMaxPictureDecodedMiB) << 20))
@@ -116,15 +116,15 @@ namespace {
 // among the kept pictures first. The lock is held.
 void DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArray& data, QSize target)
 {
-    Release(kept, decoded);
+    ReleaseKept(kept, decoded);
     const qint64 needed = qint64(target.width()) * target.height() * 4;
     while (!kept.order.empty() && kept.bytes + needed > kMaxKeptBytes)
-        Release(kept, *kept.order.back());
+        ReleaseKept(kept, *kept.order.back());
     QByteArray bytes = data;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    OpenReader(reader);
+    OpenPictureReader(reader);
     if (target != decoded.source)
         reader.setScaledSize(target);
     QImage image;
