@@ -8,6 +8,7 @@
 #include "app/TemplateWnd.h"
 #include "model/DocLoader.h"
 #include "model/DocWriter.h"
+#include "platform/InputLimits.h"
 #include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
 #include "app/Ctl.h"
@@ -757,6 +758,40 @@ TEST_F(ResourcePaneTest, DraggingAComponentOntoTheCanvasAddsItOffTheCanvasNothin
     EXPECT_TRUE(View().UndoManager().CanUndo());
     const CBaseGraph& object = *Last()->GetObject();
     EXPECT_NEAR(object.GetX() + object.GetWidth() / 2, 40, 0.6);
+}
+
+TEST_F(ResourcePaneTest, AComponentWithValuesOutOfRangeIsAddedBroughtInWithOneMessage)
+{
+    const QString dir = m_dir.filePath("far");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ObjectList objects;
+    auto text = std::make_unique<CTextGraph>();
+    text->m_fHeight = 1e20f;
+    objects.push_back(std::move(text));
+    CDocWriterV1_0 writer;
+    writer.m_pObjects = &objects;
+    QFile file(dir + "/far.vmc");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(writer.ObjectsBytes());
+    file.close();
+
+    CResourceWnd pane(*frame, dir);
+    pane.resize(250, 300);
+    pane.show();
+    Settle();
+    QWidget* viewport = pane.viewport();
+    const QPoint from = pane.visualItemRect(pane.RootItem()->child(0)).center();
+    const QPoint to = viewport->mapFromGlobal(View().mapToGlobal(At(40, 20)));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(3, 3));
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    Settle();
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_LE(Last()->GetObject()->GetHeight(), kMaxLabelLengthMm);
+    EXPECT_EQ(services.MessageTexts(),
+              QStringList{QStringLiteral("文件“%1”中有 1 个数值超出允许范围，已改为最接近的允许值。")
+                              .arg(QDir::toNativeSeparators(file.fileName()))});
 }
 
 } // namespace
