@@ -587,7 +587,7 @@ LabelDocumentWindow* CMainFrame::AddNewLabelWindow(std::unique_ptr<CLabelData> l
     return AddLabelWindow(std::move(label));
 }
 
-std::unique_ptr<CLabelData> CMainFrame::ReadLabel(const QString& path)
+std::unique_ptr<CLabelData> CMainFrame::ReadLabel(const QString& path, QStringList* warnings)
 {
     auto label = std::make_unique<CLabelData>();
     label->m_strFilePath = path;
@@ -597,6 +597,8 @@ std::unique_ptr<CLabelData> CMainFrame::ReadLabel(const QString& path)
         loader.m_strPath = path;
         loader.m_pLabelData = label.get();
         loader.LoadDocument();
+        if (warnings)
+            *warnings = loader.m_pReader->GetWarnings();
     } catch (const VXException& e) {
         Services().ReportException(this, e);
         return nullptr;
@@ -635,10 +637,13 @@ LabelDocumentWindow* CMainFrame::OpenLabelFile(const QString& path)
 
 LabelDocumentWindow* CMainFrame::ReadLabelWindow(const QString& path, bool newLabel)
 {
-    std::unique_ptr<CLabelData> label = ReadLabel(path);
+    QStringList warnings;
+    std::unique_ptr<CLabelData> label = ReadLabel(path, &warnings);
     if (!label)
         return nullptr;
     LabelDocumentWindow* window = newLabel ? AddNewLabelWindow(std::move(label)) : AddLabelWindow(std::move(label));
+    if (!warnings.isEmpty())
+        Services().ShowMessage(this, warnings.join(QLatin1Char('\n')), MessageIcon::Warning);
     for (int code : {3, 4, 5, 6, 7})
         Q_EMIT objectPaneUpdate(window, code);
     return window;

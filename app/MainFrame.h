@@ -127,7 +127,8 @@ private:
     // untitled label (newLabel).
     LabelDocumentWindow* ReadLabelWindow(const QString& path, bool newLabel = false);
     // The file read into a new record; null after reporting why it could not be.
-    std::unique_ptr<CLabelData> ReadLabel(const QString& path);
+    // What the reader brought into range is left in warnings, to be told once the label shows.
+    std::unique_ptr<CLabelData> ReadLabel(const QString& path, QStringList* warnings = nullptr);
     // A window of a new untitled label ("新建标签N.vmk").
     LabelDocumentWindow* AddNewLabelWindow(std::unique_ptr<CLabelData> label);
     std::vector<CommandTarget*> Route() const;

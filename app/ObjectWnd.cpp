@@ -14,6 +14,7 @@
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
 #include "model/TextGraph.h"
+#include "model/Utils.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -171,13 +172,15 @@ void CObjectTreeCtrl::SyncObjects()
         if (!object || (object->GetKind() != KindBarcode && object->GetKind() != KindText))
             continue;
         QTreeWidgetItem*& item = items[quintptr(proxy)];
+        // A row shows the start of a long name: laying out all of it would hold the window.
+        const QString name = ShortenedText(object->m_strName, kShownTextLength);
         if (!item) {
-            item = AddNode(group, NodeObject, object->m_strName, 0);
+            item = AddNode(group, NodeObject, name, 0);
             item->setData(0, kProxyRole, quintptr(proxy));
         }
         // A proxy at an address an earlier object had: its item takes it over whole.
-        if (item->text(0) != object->m_strName)
-            item->setText(0, object->m_strName);
+        if (item->text(0) != name)
+            item->setText(0, name);
         item->setIcon(0, Image(object->GetKind() == KindBarcode ? kImageBarcode : kImageText));
         item->setData(0, kIndexRole, 1); // still there
         SyncBands(item, *proxy);
@@ -208,7 +211,7 @@ void CObjectTreeCtrl::SyncBands(QTreeWidgetItem* item, CBaseProxy& proxy)
     for (int i = 0; i < count; ++i) {
         QTreeWidgetItem* band = i < item->childCount() ? item->child(i) : AddNode(item, NodeBand, QString(), kImageBand);
         band->setData(0, kIndexRole, i);
-        const QString& text = (*bands)[i]->m_strValue;
+        const QString text = ShortenedText((*bands)[i]->m_strValue, kShownTextLength);
         if (band->text(0) != text)
             band->setText(0, text);
     }

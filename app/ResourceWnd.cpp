@@ -44,13 +44,6 @@ bool Before(const CResourceWnd::CNodeData& a, const CResourceWnd::CNodeData& b)
     return a.fileName < b.fileName;
 }
 
-void InsertOrdered(CResourceWnd::CNodeData& parent, std::unique_ptr<CResourceWnd::CNodeData> node)
-{
-    node->parent = &parent;
-    auto& list = parent.children;
-    const auto at = std::find_if(list.begin(), list.end(), [&](const auto& other) { return Before(*node, *other); });
-    list.insert(at, std::move(node));
-}
 
 // The first "<stem>n" that no entry of the folder (of the kinds counted) nor any file
 // on disk has yet.
@@ -173,15 +166,18 @@ void CResourceWnd::ScanFolder(CNodeData& node, const QString& path, QSet<QString
                 continue;
             child->kind = 0;
             child->displayName = child->fileName;
-            CNodeData& folder = *child;
-            InsertOrdered(node, std::move(child));
-            ScanFolder(folder, entry.filePath(), listed);
+            ScanFolder(*child, entry.filePath(), listed);
         } else if (child->fileName.right(4).toUpper() == QLatin1String(".VMC")) {
             child->kind = 1;
             child->displayName = child->fileName.chopped(4);
-            InsertOrdered(node, std::move(child));
+        } else {
+            continue;
         }
+        child->parent = &node;
+        node.children.push_back(std::move(child));
     }
+    // Sorted once: a folder of many thousand components would take minutes placed one by one.
+    std::sort(node.children.begin(), node.children.end(), [](const auto& a, const auto& b) { return Before(*a, *b); });
 }
 
 QTreeWidgetItem* CResourceWnd::AddItem(QTreeWidgetItem* parent, CNodeData& node)
@@ -395,6 +391,8 @@ bool CResourceWnd::Load(CNodeData& node)
         loader.m_pObjects = &objects;
         loader.LoadObjects();
         node.objects = std::move(objects);
+        if (const QStringList& warnings = loader.m_pReader->GetWarnings(); !warnings.isEmpty())
+            Services().ShowMessage(this, warnings.join(QLatin1Char('\n')), MessageIcon::Warning);
     } catch (const VXException& e) {
         Services().ReportException(this, e);
         return false;

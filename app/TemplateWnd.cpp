@@ -250,22 +250,25 @@ void CTemplateWnd::ScanFolder(Record& record, QSet<QString>& listed)
             continue;
         if (child->kind == 0)
             ScanFolder(*child, listed);
-        auto& list = record.children;
-        const auto at =
-            std::find_if(list.begin(), list.end(), [&](const auto& other) { return Before(*child, *other); });
-        list.insert(at, std::move(child));
+        record.children.push_back(std::move(child));
     }
+    // Sorted once: a folder of many thousand labels would take minutes placed one by one.
+    std::sort(record.children.begin(), record.children.end(),
+              [](const auto& a, const auto& b) { return Before(*a, *b); });
 }
 
 void CTemplateWnd::Fill(QTreeWidgetItem* item, Record& record)
 {
     item->setData(0, Qt::UserRole, quintptr(&record));
+    QList<QTreeWidgetItem*> children;
+    children.reserve(qsizetype(record.children.size()));
     for (const auto& child : record.children) {
         auto* childItem = new QTreeWidgetItem(QStringList{child->name});
         childItem->setIcon(0, TemplateImage(child->kind == 0 ? kTemplateFolder : kTemplateFile));
-        item->addChild(childItem);
         Fill(childItem, *child);
+        children.append(childItem);
     }
+    item->addChildren(children);
 }
 
 CTemplateWnd::Record* CTemplateWnd::RecordOf(const QTreeWidgetItem* item) const

@@ -585,7 +585,7 @@ void CImageProxy::KeepImageAspect(bool heightFromWidth)
     const CImageGraph& image = Image();
     if (!image.m_pImage)
         return;
-    const QSize size = image.m_pImage->Image().size();
+    const QSize size = image.m_pImage->SourceSize();
     if (size.width() <= 0 || size.height() <= 0)
         return;
     const float ratio = static_cast<float>(static_cast<unsigned>(size.height()))
@@ -601,7 +601,7 @@ void CImageProxy::SetImageNaturalSize()
     const CImageGraph& image = Image();
     if (!image.m_pImage)
         return;
-    const QSize size = image.m_pImage->Image().size();
+    const QSize size = image.m_pImage->SourceSize();
     if (size.width() <= 0 || size.height() <= 0)
         return;
     m_pObject->SetWidth(static_cast<float>(size.width() * kMmPerInchF / g_nScreenDpiX));

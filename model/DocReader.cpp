@@ -4,10 +4,13 @@
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
+#include "model/DataBand.h"
 #include "model/DataSourceSection.h"
 #include "model/DocFormat.h"
 #include "model/LabelData.h"
 #include "model/SDGraph.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "model/Utils.h"
 #include "platform/Archive.h"
 #include "platform/ImageHolder.h"
@@ -15,7 +18,10 @@
 #include "platform/VXException.h"
 
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 #include <new>
+#include <type_traits>
 
 
 namespace {
@@ -61,6 +67,122 @@ CLabelData& Label(CDocReader& reader)
     return *reader.m_pLabelData;
 }
 
+// Walks a record's fields as the file holds them and brings each into the range the
+// program can draw and print: a number that is not finite means a damaged file, a
+// number beyond its bound is moved to it, a text is held to the length of a typed
+// one. The reader counts what changed, for one warning at the end.
+class FieldBounds
+{
+public:
+    static constexpr bool kLoading = false;
+    explicit FieldBounds(CDocReader& reader) : m_reader(reader) {}
+
+    template <typename T> void operator()(T& v)
+    {
+        if constexpr (std::is_floating_point_v<T>)
+            Number(v, -kMaxLabelLengthMm, kMaxLabelLengthMm);
+        else if constexpr (std::is_same_v<T, QString>)
+            Text(v);
+    }
+    void operator()(Colour) {}
+
+    template <typename T> void Number(T& v, float low, float high)
+    {
+        if (!std::isfinite(v))
+            throw CArchiveException(QStringLiteral("The file holds a number that is not finite."));
+        Adjust(v, T(low), T(high));
+    }
+    void Count(int32_t& v, int32_t low, int32_t high) { Adjust(v, low, high); }
+    void Text(QString& text)
+    {
+        if (text.size() <= kMaxValueLength)
+            return;
+        // A pair of surrogates is kept whole or not at all.
+        text.truncate(text.at(kMaxValueLength - 1).isHighSurrogate() ? kMaxValueLength - 1 : kMaxValueLength);
+        ++m_reader.m_nTextsShortened;
+    }
+
+private:
+    template <typename T> void Adjust(T& v, T low, T high)
+    {
+        const T bounded = std::clamp(v, low, high);
+        if (bounded != v) {
+            v = bounded;
+            ++m_reader.m_nNumbersBounded;
+        }
+    }
+
+    CDocReader& m_reader;
+};
+
+void BoundLabelSettings(CDocReader& reader, CLabelData& label)
+{
+    FieldBounds bound(reader);
+    TransferLabelSettingsHead(bound, label);
+    TransferLabelSettingsTail(bound, label);
+    for (float* size : {&label.m_fPaperWidth, &label.m_fPaperHeight, &label.m_fLabelWidth, &label.m_fLabelHeight})
+        bound.Number(*size, 0.0f, kMaxLabelLengthMm);
+    bound.Count(label.m_nRows, 0, kMaxLabelsAcross);
+    bound.Count(label.m_nColumns, 0, kMaxLabelsAcross);
+    bound.Count(label.m_nPrintCount, 1, kMaxLabelCopies);
+    bound.Count(label.m_nCopies, 1, kMaxLabelCopies);
+    bound.Count(label.m_nPreloadPages, 1, kMaxPreloadPages);
+    bound.Count(label.m_nResolution, -1, kMaxPrinterDpi);
+}
+
+void BoundBands(CDocReader& reader, DataBandList& bands)
+{
+    FieldBounds bound(reader);
+    for (auto& band : bands)
+        TransferDataBand(bound, *band);
+}
+
+void BoundObject(CDocReader& reader, CBaseGraph& object)
+{
+    FieldBounds bound(reader);
+    TransferCommonObjectFields(bound, object);
+    if (auto* text = dynamic_cast<CTextGraph*>(&object)) {
+        TransferTextFields(bound, *text);
+    } else if (auto* line = dynamic_cast<CLineGraph*>(&object)) {
+        TransferLineFields(bound, *line);
+    } else if (auto* rectangle = dynamic_cast<CRectangleGraph*>(&object)) {
+        bound(rectangle->m_fCornerRadius);
+    } else if (auto* polygon = dynamic_cast<CPolygonGraph*>(&object)) {
+        for (QPointF& point : polygon->m_points) {
+            bound(point.rx());
+            bound(point.ry());
+        }
+    } else if (auto* image = dynamic_cast<CImageGraph*>(&object)) {
+        TransferImageFields(bound, *image);
+    } else if (auto* barcode = dynamic_cast<CBarcodeGraph*>(&object); barcode && barcode->GetImpl()) {
+        CBarcodeSettings& settings = *barcode->GetImpl()->GetSettings();
+        TransferBarcodeSettings(bound, settings);
+        TransferBarcodeBlockExtension(bound, settings);
+    }
+    if (DataBandList* bands = ObjectBands(&object))
+        BoundBands(reader, *bands);
+}
+
+// The end of a read says once per file what was brought into range.
+void ReportBounds(CDocReader& reader)
+{
+    const QString file = QDir::toNativeSeparators(reader.m_strPath);
+    if (reader.m_nNumbersBounded > 0)
+        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 个数值超出允许范围，已改为最接近的允许值。")
+                              .arg(file)
+                              .arg(reader.m_nNumbersBounded));
+    if (reader.m_nPicturesUnread > 0)
+        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 张图片无法读出或解码后大于 %3 MB，显示为占位图。")
+                              .arg(file)
+                              .arg(reader.m_nPicturesUnread)
+                              .arg(kMaxPictureDecodedMiB));
+    if (reader.m_nTextsShortened > 0)
+        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 段文字长于 %3 个字符，只保留了前 %3 个字符。")
+                              .arg(file)
+                              .arg(reader.m_nTextsShortened)
+                              .arg(kMaxValueLength));
+}
+
 } // namespace
 
 QByteArray ReadFileBytes(const QString& path)
@@ -83,7 +205,16 @@ std::unique_ptr<ImageHolder> CDocReader::ReadImage(CArchiveReader& ar, const QSt
     const uint32_t size = ar.ReadU32();
     if (size > static_cast<uint64_t>(ar.BytesLeft()))
         throw CArchiveException(QStringLiteral("The file ends early or is damaged."));
-    return std::make_unique<ImageHolder>(ImageHolder::FromBytes(ar.ReadBytes(size)));
+    auto image = std::make_unique<ImageHolder>(ImageHolder::FromBytes(ar.ReadBytes(size)));
+    CountUnreadPicture(image.get());
+    return image;
+}
+
+void CDocReader::CountUnreadPicture(const ImageHolder* image)
+{
+    // Only the picture's header is read here; its pixels wait until it is drawn.
+    if (image && !image->IsEmpty() && !image->IsDecoded())
+        ++m_nPicturesUnread;
 }
 
 void CDocReaderV1_0::ReadDocument()
@@ -114,6 +245,7 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
         ReadObjectList(ar, *this);
         ExpectEnd(ar);
     });
+    ReportBounds(*this);
 }
 
 void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
@@ -129,6 +261,7 @@ void CDocReaderV1_0::ReadObjectsData(const QByteArray& data)
         ReadObjectList(ar, *this);
         ExpectEnd(ar);
     });
+    ReportBounds(*this);
     m_pCurObjects = m_pObjects;
     for (auto& object : read)
         m_pObjects->push_back(std::move(object));
@@ -144,8 +277,10 @@ void ReadLabelSettings(CArchiveReader& ar, CDocReader& reader)
         label.m_pImage = reader.ReadImage(ar, label.m_strImageMimeType);
     } else if (label.m_nBackgroundSource == 2) {
         label.m_pImage = LoadLinkedPicture(label.m_strImagePath);
+        reader.CountUnreadPicture(label.m_pImage.get());
     }
     TransferLabelSettingsTail(in, label);
+    BoundLabelSettings(reader, label);
 }
 
 void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader)
@@ -155,6 +290,10 @@ void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader)
     in(label.m_strFormCaption);
     in(label.m_nFormWidth);
     in(label.m_nFormHeight);
+    FieldBounds bound(reader);
+    bound(label.m_strFormCaption);
+    bound.Count(label.m_nFormWidth, 0, kMaxFormPixels);
+    bound.Count(label.m_nFormHeight, 0, kMaxFormPixels);
     // The kind and the common part take at least 45 bytes.
     const uint32_t count = ar.ReadCount(45);
     label.m_formItems.reserve(label.m_formItems.size() + count);
@@ -176,6 +315,16 @@ void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader)
         } else if (auto* date = dynamic_cast<CDateSDGraph*>(item.get())) {
             in(date->m_strExtra);
         }
+        TransferSDItemFields(bound, *item);
+        bound.Count(item->m_nX, -kMaxFormPixels, kMaxFormPixels);
+        bound.Count(item->m_nY, -kMaxFormPixels, kMaxFormPixels);
+        bound.Count(item->m_nWidth, 0, kMaxFormPixels);
+        bound.Count(item->m_nHeight, 0, kMaxFormPixels);
+        if (auto* combo = dynamic_cast<CComboSDGraph*>(item.get()))
+            for (QString& entry : combo->m_entries)
+                bound(entry);
+        else if (auto* date = dynamic_cast<CDateSDGraph*>(item.get()))
+            bound(date->m_strExtra);
         label.m_formItems.push_back(std::move(item));
     }
 }
@@ -189,13 +338,17 @@ void ReadExternalVariables(CArchiveReader& ar, CDocReader& reader)
     for (uint32_t i = 0; i < count; ++i) {
         auto variable = std::make_unique<CExternalVariable>();
         TransferExternalVariable(in, *variable);
+        FieldBounds bound(reader);
+        TransferExternalVariable(bound, *variable);
         label.m_externalVariables.push_back(std::move(variable));
     }
 }
 
 void ReadDocumentBands(CArchiveReader& ar, CDocReader& reader)
 {
-    ReadDataBandList(ar, Label(reader).m_namedSubstrings);
+    DataBandList& substrings = Label(reader).m_namedSubstrings;
+    ReadDataBandList(ar, substrings);
+    BoundBands(reader, substrings);
 }
 
 void ReadScriptTexts(CArchiveReader& ar, CDocReader& reader)
@@ -233,7 +386,7 @@ template <class T> std::unique_ptr<T> ReadObjectHead(FieldIn& in)
     return object;
 }
 
-std::unique_ptr<CBaseGraph> ReadBarcodeObject(CArchiveReader& ar, CDocReader& reader)
+std::unique_ptr<CBaseGraph> ReadBarcodeObject(CArchiveReader& ar)
 {
     FieldIn in(ar);
     auto object = ReadObjectHead<CBarcodeGraph>(in);
@@ -243,19 +396,23 @@ std::unique_ptr<CBaseGraph> ReadBarcodeObject(CArchiveReader& ar, CDocReader& re
     } catch (const CBarcodeException&) {
         ThrowUnknown("barcode symbology", code);
     }
-    CBarcodeImpl& impl = *object->m_pBarcodeImpl;
-    ReadBarcodeSettings(ar, *impl.GetSettings());
-    // Content that no longer encodes (a changed rule, a damaged field) costs the bars
-    // of this one barcode, not the file.
+    ReadBarcodeSettings(ar, *object->m_pBarcodeImpl->GetSettings());
+    return object;
+}
+
+// Content that no longer encodes (a changed rule, a damaged field) costs the bars of
+// this one barcode, not the file.
+void EncodeReadBarcode(CBarcodeGraph& object, CDocReader& reader)
+{
+    CBarcodeImpl& impl = *object.m_pBarcodeImpl;
     try {
         impl.Encode();
         impl.BuildBars();
         impl.BuildBarsFromText();
     } catch (const CBarcodeException& e) {
         impl.GetData()->ClearBars();
-        reader.AddWarning(QStringLiteral("%1: %2").arg(object->m_strName, e.GetMessage()));
+        reader.AddWarning(QStringLiteral("%1: %2").arg(ShortenedText(object.m_strName, kShownTextLength), e.GetMessage()));
     }
-    return object;
 }
 
 std::unique_ptr<CBaseGraph> ReadTextObject(CArchiveReader& ar)
@@ -316,6 +473,7 @@ std::unique_ptr<CBaseGraph> ReadImageObject(CArchiveReader& ar, CDocReader& read
         object->m_pImage = reader.ReadImage(ar, object->m_strMimeType);
     } else if (object->m_nSourceKind == ImageLinked) {
         object->m_pImage = LoadLinkedPicture(object->m_strFileName);
+        reader.CountUnreadPicture(object->m_pImage.get());
     }
     if (!object->m_pImage)
         object->m_pImage = std::make_unique<ImageHolder>(ImageHolder::Placeholder());
@@ -334,7 +492,7 @@ void ReadObjectList(CArchiveReader& ar, CDocReader& reader)
         std::unique_ptr<CBaseGraph> object;
         switch (kind) {
         case KindBarcode:
-            object = ReadBarcodeObject(ar, reader);
+            object = ReadBarcodeObject(ar);
             break;
         case KindText:
             object = ReadTextObject(ar);
@@ -358,6 +516,9 @@ void ReadObjectList(CArchiveReader& ar, CDocReader& reader)
             // Nothing tells how long a record of an unknown kind is.
             ThrowUnknown("object kind", kind);
         }
+        BoundObject(reader, *object);
+        if (kind == KindBarcode)
+            EncodeReadBarcode(static_cast<CBarcodeGraph&>(*object), reader);
         objects.push_back(std::move(object));
     }
 }

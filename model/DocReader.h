@@ -41,11 +41,21 @@ public:
     // One embedded picture record, kept as its original bytes; the MIME type of the
     // picture is found from the bytes, not from the stored type.
     virtual std::unique_ptr<ImageHolder> ReadImage(CArchiveReader& ar, const QString& mimeType);
+    // Counts a picture read with the label that will be drawn as the placeholder.
+    void CountUnreadPicture(const ImageHolder* image);
 
     // Problems that did not stop the read (a barcode whose content cannot be encoded
     // any more), one line each, for the caller to report once.
     const QStringList& GetWarnings() const { return m_warnings; }
     void AddWarning(const QString& text) { m_warnings.append(text); }
+
+    // Numbers brought into range and texts shortened while reading (see
+    // kMaxLabelLengthMm and kMaxValueLength); the end of a read adds one warning
+    // naming the file for each kind of change.
+    int m_nNumbersBounded = 0;
+    int m_nTextsShortened = 0;
+    // Pictures that are no picture this program reads, or larger than it decodes.
+    int m_nPicturesUnread = 0;
 
     QString m_strPath;
     CLabelData* m_pLabelData = nullptr; // not owned

@@ -1,5 +1,7 @@
 #include "model/ImageGraph.h"
 
+#include "platform/Drawing.h"
+
 CImageGraph::CImageGraph()
 {
     m_nKind = KindImage;
@@ -13,7 +15,7 @@ void CImageGraph::Draw(QPainter& graphics) const
     const CDrawFrame frame(*this, graphics);
     const bool smooth = graphics.testRenderHint(QPainter::SmoothPixmapTransform);
     graphics.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    graphics.drawImage(frame.Box(), m_pImage->DisplayImage());
+    graphics.drawImage(frame.Box(), m_pImage->DrawnImage(DevicePixels(graphics, frame.Box().size())));
     graphics.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }
 

@@ -303,6 +303,15 @@ int GetEncoderClsid(const QString& mimeType, QByteArray* format)
     return -1;
 }
 
+QString ShortenedText(const QString& text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    if (length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length) + QStringLiteral("…");
+}
+
 void MakeZeroString(int n, QString& text)
 {
     if (n < 1)

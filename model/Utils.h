@@ -53,6 +53,12 @@ QString SerialToLettersNoIO(int64_t n);
 // copied to *format when given.
 int GetEncoderClsid(const QString& mimeType, QByteArray* format = nullptr);
 
+// How much of a text read from a file or a data source a message or a list row shows.
+constexpr qsizetype kShownTextLength = 100;
+// The first `length` units of the text (a surrogate pair is kept whole or not at
+// all) followed by "…" when it is longer; the text itself when it is not.
+QString ShortenedText(const QString& text, qsizetype length);
+
 // Puts n '0' characters in front of text; n below 1 leaves it unchanged.
 void MakeZeroString(int n, QString& text);
 

@@ -63,11 +63,13 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
         graphics.fillRect(box, ArgbToColor(label.m_crBackground));
     if (!label.m_pImage || label.m_pImage->IsEmpty())
         return;
-    const QImage& image = label.m_pImage->DisplayImage();
-    if (image.isNull())
-        return;
-    const double iw = image.width();
-    const double ih = image.height();
+    // The natural size and proportions are the picture's own, whatever size it is
+    // decoded at to be drawn.
+    QSize own = label.m_pImage->SourceSize();
+    if (!own.isValid())
+        own = ImageHolder::PlaceholderImage().size();
+    const double iw = own.width();
+    const double ih = own.height();
     QSizeF size = box.size();
     switch (label.m_nImagePlacement) {
     case 0: {
@@ -80,7 +82,7 @@ void DrawLabelBackground(QPainter& graphics, const CLabelData& label, float x, f
     case 2: size = QSizeF(box.height() * iw / ih, box.height()); break;
     default: break;
     }
-    graphics.drawImage(QRectF(box.topLeft(), size), image);
+    graphics.drawImage(QRectF(box.topLeft(), size), label.m_pImage->DrawnImage(DevicePixels(graphics, size)));
 }
 
 void DrawLabelOutline(QPainter& graphics, const CLabelData& label, float x, float y)

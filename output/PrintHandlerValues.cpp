@@ -195,7 +195,9 @@ void EncodeBarcode(CBarcodeGraph& barcode, const QString& content)
     if (reason.isEmpty() && settings.m_fWidth <= 0.0f && !content.isEmpty())
         reason = QStringLiteral("无法生成条码");
     if (!reason.isEmpty())
-        throw CBarcodeException(QStringLiteral("条码“%1”无法编码“%2”：%3").arg(barcode.m_strName, content, reason));
+        throw CBarcodeException(QStringLiteral("条码“%1”无法编码“%2”：%3")
+                                    .arg(ShortenedText(barcode.m_strName, kShownTextLength),
+                                         ShortenedText(content, kShownTextLength), reason));
     barcode.m_fWidth = settings.m_fWidth;
     barcode.m_fHeight = settings.m_fHeight;
 }

@@ -663,3 +663,14 @@ void DrawText(QPainter& painter, const QString& text, const QFont& font, const Q
         return;
     TextPainter(painter, font, brush).Draw(text, box, format);
 }
+
+QSize DevicePixels(const QPainter& painter, QSizeF size)
+{
+    const QTransform t = painter.combinedTransform();
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const auto pixels = [ratio](double length, double dx, double dy) {
+        const double n = std::ceil(std::abs(length) * std::hypot(dx, dy) * ratio);
+        return std::isfinite(n) ? static_cast<int>(std::clamp(n, 1.0, 65536.0)) : 1;
+    };
+    return QSize(pixels(size.width(), t.m11(), t.m12()), pixels(size.height(), t.m21(), t.m22()));
+}

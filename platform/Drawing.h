@@ -39,6 +39,11 @@ constexpr double kMmPerInch = 25.4;
 // ---- Colours, pens, brushes -------------------------------------------------
 
 // Model colours are 32-bit ARGB, the layout of QRgb.
+// The device pixels a box of `size`, in the painter's current coordinates, covers
+// across and down (turned or not), each rounded up: the size a picture drawn into
+// the box needs. At least 1 x 1, at most 65,536 each way.
+QSize DevicePixels(const QPainter& painter, QSizeF size);
+
 inline QColor ArgbToColor(uint32_t argb) { return QColor::fromRgba(argb); }
 inline bool IsVisibleArgb(uint32_t argb) { return (argb >> 24) != 0; }
 

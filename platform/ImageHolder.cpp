@@ -7,7 +7,72 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <list>
+#include <mutex>
 #include <new>
+
+struct ImageHolder::Decoded
+{
+    Decoded() = default;
+    Decoded(const Decoded&) = delete;
+    Decoded& operator=(const Decoded&) = delete;
+    ~Decoded();
+
+    QImage image;       // at the largest size asked for so far; emptied to make room
+    QSize source;       // the picture's own size, from its header
+    bool headerRead = false;
+    bool failed = false; // the pixels did not decode
+    bool kept = false;   // counted among the kept pictures (decoded from the bytes)
+    std::list<Decoded*>::iterator place;
+};
+
+namespace {
+
+// The decoded pictures of every holder, the one drawn last first. One lock serves
+// them all: decoding is rare, drawing a kept picture only moves it to the front.
+struct KeptPictures
+{
+    std::mutex lock;
+    std::list<ImageHolder::Decoded*> order;
+    qint64 bytes = 0;
+};
+
+KeptPictures& Kept()
+{
+    // Never destroyed: a holder that outlives the other statics still leaves the list.
+    static KeptPictures* const kept = new KeptPictures;
+    return *kept;
+}
+
+constexpr qint64 kMaxKeptBytes = qint64(kMaxPicturesKeptMiB) << 20;
+
+void ReleaseKept(KeptPictures& kept, ImageHolder::Decoded& decoded)
+{
+    if (!decoded.kept)
+        return;
+    kept.bytes -= decoded.image.sizeInBytes();
+    kept.order.erase(decoded.place);
+    decoded.kept = false;
+    decoded.image = QImage();
+}
+
+QImageReader* OpenPictureReader(QImageReader& reader)
+{
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(kMaxPictureDecodedMiB);
+    return &reader;
+}
+
+} // namespace
+
+ImageHolder::Decoded::~Decoded()
+{
+    KeptPictures& kept = Kept();
+    const std::lock_guard guard(kept.lock);
+    ReleaseKept(kept, *this);
+}
+
+ImageHolder::ImageHolder() : m_decoded(std::make_shared<Decoded>()) {}
 
 ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeType)
 {
@@ -17,24 +82,112 @@ ImageHolder ImageHolder::FromBytes(const QByteArray& bytes, const QString& mimeT
     return holder;
 }
 
-const QImage& ImageHolder::Image() const
+bool ImageHolder::IsEmpty() const
 {
+    return m_bytes.isEmpty() && m_decoded->image.isNull();
+}
+
+QSize ImageHolder::SourceSize() const
+{
+    const std::lock_guard guard(Kept().lock);
     Decoded& decoded = *m_decoded;
-    if (decoded.tried || m_bytes.isEmpty())
-        return decoded.image;
-    decoded.tried = true;
-    QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
+    if (!decoded.headerRead) {
+        decoded.headerRead = true;
+        if (!decoded.image.isNull() && !decoded.kept) {
+            decoded.source = decoded.image.size(); // made from an image
+        } else if (!m_bytes.isEmpty()) {
+            QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer);
+            const QSize size = OpenPictureReader(reader)->size();
+            // Four bytes a pixel, as the reader's own allocation limit counts.
+            if (size.isValid() && !size.isEmpty()
+                && qint64(size.width()) * size.height() * 4 <= (qint64(kMaxPictureDecodedMiB) << 20))
+                decoded.source = size;
+        }
+    }
+    return decoded.source;
+}
+
+namespace {
+
+// Decodes into `decoded` at `target` (at most the picture's own size), making room
+// among the kept pictures first. The lock is held.
+void DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArray& data, QSize target)
+{
+    ReleaseKept(kept, decoded);
+    const qint64 needed = qint64(target.width()) * target.height() * 4;
+    while (!kept.order.empty() && kept.bytes + needed > kMaxKeptBytes)
+        ReleaseKept(kept, *kept.order.back());
+    QByteArray bytes = data;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
-    reader.setAllocationLimit(kMaxPictureDecodedMiB);
+    OpenPictureReader(reader);
+    if (target != decoded.source)
+        reader.setScaledSize(target);
+    QImage image;
     try {
-        decoded.image = reader.read();
+        image = reader.read();
     } catch (const std::bad_alloc&) {
-        decoded.image = QImage();
+        image = QImage();
     }
-    return decoded.image;
+    if (image.isNull()) {
+        decoded.failed = true;
+        return;
+    }
+    decoded.image = std::move(image);
+    decoded.kept = true;
+    kept.bytes += decoded.image.sizeInBytes();
+    kept.order.push_front(&decoded);
+    decoded.place = kept.order.begin();
+}
+
+} // namespace
+
+QImage ImageHolder::DrawnImage(QSize pixels) const
+{
+    const QSize source = SourceSize();
+    KeptPictures& kept = Kept();
+    const std::lock_guard guard(kept.lock);
+    Decoded& decoded = *m_decoded;
+    if (!decoded.image.isNull() && !decoded.kept)
+        return decoded.image; // made from an image: all there is
+    if (!source.isValid() || decoded.failed)
+        return PlaceholderImage();
+    const QSize wanted = pixels.expandedTo(QSize(1, 1)).boundedTo(source);
+    if (decoded.image.width() >= wanted.width() && decoded.image.height() >= wanted.height()) {
+        kept.order.splice(kept.order.begin(), kept.order, decoded.place);
+        return decoded.image;
+    }
+    const QSize target = wanted.expandedTo(decoded.image.size());
+    DecodeAt(kept, decoded, m_bytes, target);
+    return decoded.failed ? PlaceholderImage() : decoded.image;
+}
+
+const QImage& ImageHolder::Image() const
+{
+    static const QImage none;
+    const QSize source = SourceSize();
+    if (!source.isValid())
+        return m_decoded->image.isNull() ? none : m_decoded->image;
+    if (DrawnImage(source).size() != source)
+        return none;
+    return m_decoded->image;
+}
+
+const QImage& ImageHolder::DisplayImage() const
+{
+    const QImage& image = Image();
+    return image.isNull() ? PlaceholderImage() : image;
+}
+
+qint64 ImageHolder::KeptBytes()
+{
+    KeptPictures& kept = Kept();
+    const std::lock_guard guard(kept.lock);
+    return kept.bytes;
 }
 
 ImageHolder ImageHolder::FromFile(const QString& path)
@@ -48,7 +201,6 @@ ImageHolder ImageHolder::FromImage(const QImage& image)
 {
     ImageHolder holder;
     holder.m_decoded->image = image;
-    holder.m_decoded->tried = true;
     holder.m_mimeType = QStringLiteral("image/png");
     QBuffer buffer(&holder.m_bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -13,7 +13,7 @@
 class ImageHolder
 {
 public:
-    ImageHolder() = default;
+    ImageHolder();
 
     // Takes encoded bytes; the MIME type is detected from them when not given.
     static ImageHolder FromBytes(const QByteArray& bytes, const QString& mimeType = {});
@@ -29,29 +29,38 @@ public:
     static ImageHolder Placeholder();
     static const QImage& PlaceholderImage();
 
-    bool IsEmpty() const { return m_bytes.isEmpty() && m_decoded->image.isNull(); }
+    bool IsEmpty() const;
     bool IsPlaceholder() const { return m_bPlaceholder; }
-    // Whether the bytes decode (decoding them now if that was not done yet).
-    bool IsDecoded() const { return !Image().isNull(); }
-    // The decoded picture; null for bytes that cannot be decoded or exceed the
-    // decoding budget.
+    // Whether the bytes are a picture this platform reads within kMaxPictureDecodedMiB;
+    // only the picture's header is read.
+    bool IsDecoded() const { return SourceSize().isValid(); }
+    // The picture's own size in pixels, from its header; invalid for bytes that are
+    // no picture or exceed the decoding budget.
+    QSize SourceSize() const;
+    // The picture at its own size; null for bytes that cannot be decoded or exceed
+    // the decoding budget. The reference stays valid while the holder lives, but
+    // decoding other pictures may empty it: drawing uses DrawnImage.
     const QImage& Image() const;
-    // What drawing shows: the decoded image, or the placeholder for bytes that cannot
-    // be decoded.
-    const QImage& DisplayImage() const { return IsDecoded() ? m_decoded->image : PlaceholderImage(); }
+    // The picture at its own size, or the placeholder for bytes that cannot be decoded.
+    const QImage& DisplayImage() const;
+    // What drawing a box of `pixels` device pixels shows: the picture decoded at
+    // least that large in each direction (never above its own size), or the
+    // placeholder. Every copy of the holder shares the one decoded image, kept at
+    // the largest size asked for so far.
+    QImage DrawnImage(QSize pixels) const;
     const QByteArray& Bytes() const { return m_bytes; }
     const QString& MimeType() const { return m_mimeType; }
+
+    // Bytes of decoded pictures kept at the moment, by all holders together.
+    static qint64 KeptBytes();
+
+    // Decoded from m_bytes on first use, once for the holder and all its copies
+    // (a print job copies a label's pictures for every label it draws).
+    struct Decoded;
 
 private:
     QByteArray m_bytes;
     QString m_mimeType;
-    // Decoded from m_bytes on first use, once for the holder and all its copies
-    // (a print job copies a label's pictures for every label it draws).
-    struct Decoded
-    {
-        QImage image;
-        bool tried = false;
-    };
-    std::shared_ptr<Decoded> m_decoded = std::make_shared<Decoded>();
+    std::shared_ptr<Decoded> m_decoded;
     bool m_bPlaceholder = false;
 };

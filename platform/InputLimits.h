@@ -15,10 +15,31 @@ inline constexpr int64_t kMaxLabelFileBytes = int64_t(512) << 20;
 inline constexpr int64_t kMaxSettingsFileBytes = int64_t(1) << 20;
 // A picture file named by a label (linked picture) or by a data row.
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) << 20;
-// Decoded pixels of one picture, in MiB. A picture is decoded when it is first
-// drawn, not when its label is opened, so a document costs only the pictures it
-// shows; a picture above this is drawn as the placeholder.
+// Decoded pixels of one picture at its own size, in MiB. A picture is decoded when
+// it is first drawn, not when its label is opened, so a document costs only the
+// pictures it shows; a picture above this is drawn as the placeholder, and the label
+// file's reader says so. Decoding may pass through the picture's own size once.
 inline constexpr int kMaxPictureDecodedMiB = 256;
+// Decoded pictures kept at once, in MiB. A picture is kept at the size it is drawn
+// (never above its own), one copy for the canvas, the preview and the print job; the
+// pictures drawn longest ago give way to new ones.
+inline constexpr int kMaxPicturesKeptMiB = 256;
+// Numbers of a label or component file. One that is not finite makes the file
+// damaged. Every length, position and size is held within kMaxLabelLengthMm
+// millimetres either way (paper and label sizes are not negative), and the counts of
+// its settings within their bounds; what lies beyond is brought to the nearest bound
+// and the reader says so once. This keeps every pixel count the canvas, the preview
+// and the print job derive from a label well inside int.
+inline constexpr float kMaxLabelLengthMm = 10000.0f;
+// Rows and columns of labels on a page.
+inline constexpr int kMaxLabelsAcross = 1000;
+// Labels to print and copies of each.
+inline constexpr int kMaxLabelCopies = 1000000;
+inline constexpr int kMaxPreloadPages = 1000;
+// A printer resolution stored with the label, in dots per inch.
+inline constexpr int kMaxPrinterDpi = 9600;
+// The prompt form and the places and sizes of its items, in pixels.
+inline constexpr int kMaxFormPixels = 10000;
 // One line of a text data file, in bytes after conversion to UTF-8.
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
 // An .xlsx workbook is a zip of XML parts, each read whole when needed: one part, and

@@ -58,7 +58,7 @@ void FitBoxToPicture(CImageGraph& image)
 {
     if (!image.m_pImage || !image.m_pImage->IsDecoded())
         return;
-    const QSize pixels = image.m_pImage->Image().size();
+    const QSize pixels = image.m_pImage->SourceSize();
     if (pixels.width() <= 0 || pixels.height() <= 0)
         return;
     if (image.m_nSizeMode == ImageSizeProportional) {

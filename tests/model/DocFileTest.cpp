@@ -93,7 +93,7 @@ TEST(DocFile, EveryStoredFieldSurvivesARoundTrip)
     label.m_fPaperWidth = 100.5f;
     label.m_bLandscape = true;
     label.m_crBorder = 0x80123456u;
-    label.m_nRows = -4;
+    label.m_nRows = 40;
     label.m_bSameDirection = false;
     label.m_fReservedAdvanced2 = 7.25f;
     label.m_strHeaderText = QString(300, QChar(u'页'));
@@ -134,7 +134,7 @@ TEST(DocFile, EveryStoredFieldSurvivesARoundTrip)
     EXPECT_EQ(read.m_fPaperWidth, 100.5f);
     EXPECT_TRUE(read.m_bLandscape);
     EXPECT_EQ(read.m_crBorder, 0x80123456u);
-    EXPECT_EQ(read.m_nRows, -4);
+    EXPECT_EQ(read.m_nRows, 40);
     EXPECT_FALSE(read.m_bSameDirection);
     EXPECT_EQ(read.m_fReservedAdvanced2, 7.25f);
     EXPECT_EQ(read.m_strHeaderText, label.m_strHeaderText);

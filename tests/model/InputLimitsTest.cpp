@@ -3,20 +3,33 @@
 // own error.
 #include "DocRoundTrip.h"
 #include "TestSupport.h"
+#include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
+#include "model/DataBand.h"
 #include "model/DocLoader.h"
 #include "model/DocReader.h"
 #include "model/DocWriter.h"
 #include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/SDGraph.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "model/TextLoader.h"
+#include "barcode/BarcodeImpl.h"
+#include "barcode/BarcodeSymbology.h"
 #include "platform/ImageHolder.h"
+#include "platform/InputLimits.h"
 #include "platform/VXException.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <limits>
 
 namespace {
 
@@ -28,7 +41,161 @@ QString WriteFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
+struct LoadedLabel
+{
+    std::unique_ptr<CLabelData> label = std::make_unique<CLabelData>();
+    QStringList warnings;
+};
+
+// Opens the label as the program does, from a file.
+LoadedLabel LoadLabel(const QString& path, const CLabelData& written)
+{
+    WriteFile(path, DocumentBytes(written));
+    LoadedLabel loaded;
+    CDocLoader loader;
+    loader.m_strPath = path;
+    loader.m_pLabelData = loaded.label.get();
+    loader.LoadDocument();
+    loaded.warnings = loader.m_pReader->GetWarnings();
+    return loaded;
+}
+
+CTextGraph& AddTextObject(CLabelData& label)
+{
+    auto text = std::make_unique<CTextGraph>();
+    CTextGraph& ref = *text;
+    label.m_objects.push_back(std::move(text));
+    return ref;
+}
+
 } // namespace
+
+TEST(InputLimits, NumbersThatAreNotFiniteMakeALabelFileDamaged)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("nan.vmk");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::function<void(CLabelData&)> spoil[] = {
+        [&](CLabelData& l) { l.m_fPaperWidth = nan; },
+        [&](CLabelData& l) { l.m_fLabelHeight = -inf; },
+        [&](CLabelData& l) { l.m_fGridSize = inf; },
+        [&](CLabelData& l) { AddTextObject(l).m_fWidth = nan; },
+        [&](CLabelData& l) { AddTextObject(l).m_fFontSize = inf; },
+        [&](CLabelData& l) {
+            auto polygon = std::make_unique<CPolygonGraph>();
+            polygon->m_points = {{0, 0}, {nan, 1}, {2, 2}};
+            l.m_objects.push_back(std::move(polygon));
+        },
+        [&](CLabelData& l) {
+            auto line = std::make_unique<CLineGraph>();
+            line->m_fY2 = inf;
+            l.m_objects.push_back(std::move(line));
+        },
+    };
+    for (const auto& change : spoil) {
+        CLabelData label;
+        change(label);
+        try {
+            LoadLabel(path, label);
+            ADD_FAILURE() << "a label holding a number that is not finite opened";
+        } catch (const CArchiveException& e) {
+            EXPECT_EQ(e.GetMessage(),
+                      QStringLiteral("文件“%1”已损坏或不完整，无法打开。").arg(QDir::toNativeSeparators(path)));
+        }
+    }
+    // A component alike.
+    auto text = std::make_unique<CTextGraph>();
+    text->m_fX = nan;
+    ObjectList objects;
+    objects.push_back(std::move(text));
+    CDocWriterV1_0 writer;
+    writer.m_pObjects = &objects;
+    WriteFile(dir.filePath("nan.vmc"), writer.ObjectsBytes());
+    ObjectList read;
+    CDocLoader loader;
+    loader.m_strPath = dir.filePath("nan.vmc");
+    loader.m_pObjects = &read;
+    EXPECT_THROW(loader.LoadObjects(), CArchiveException);
+    EXPECT_TRUE(read.empty());
+}
+
+TEST(InputLimits, SizesPositionsAndCountsOutOfRangeAreBroughtInWithOneMessage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("absurd.vmk");
+    CLabelData label;
+    label.m_fPaperWidth = 1e20f;
+    label.m_fPaperHeight = -5.0f;
+    label.m_fLabelWidth = 3e9f;
+    label.m_fLeftMargin = -1e20f;
+    label.m_nRows = INT_MAX;
+    label.m_nColumns = -3;
+    label.m_nCopies = INT_MAX;
+    label.m_nPrintCount = 0;
+    label.m_nResolution = INT_MAX;
+    label.m_nFormWidth = INT_MAX;
+    auto item = std::make_unique<CEditSDGraph>();
+    item->m_nX = INT_MIN;
+    label.m_formItems.push_back(std::move(item));
+    CTextGraph& text = AddTextObject(label);
+    text.m_fX = -1e20f;
+    text.m_fWidth = 1e20f;
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    barcode->m_pBarcodeImpl->GetSettings()->m_fModuleWidth = 1e30f;
+    label.m_objects.push_back(std::move(barcode));
+
+    const LoadedLabel loaded = LoadLabel(path, label);
+    const CLabelData& read = *loaded.label;
+    EXPECT_EQ(read.m_fPaperWidth, kMaxLabelLengthMm);
+    EXPECT_EQ(read.m_fPaperHeight, 0.0f);
+    EXPECT_EQ(read.m_fLabelWidth, kMaxLabelLengthMm);
+    EXPECT_EQ(read.m_fLeftMargin, -kMaxLabelLengthMm);
+    EXPECT_EQ(read.m_nRows, kMaxLabelsAcross);
+    EXPECT_EQ(read.m_nColumns, 0);
+    EXPECT_EQ(read.m_nCopies, kMaxLabelCopies);
+    EXPECT_EQ(read.m_nPrintCount, 1);
+    EXPECT_EQ(read.m_nResolution, kMaxPrinterDpi);
+    EXPECT_EQ(read.m_nFormWidth, kMaxFormPixels);
+    EXPECT_EQ(read.m_formItems.at(0)->m_nX, -kMaxFormPixels);
+    EXPECT_EQ(read.m_objects.at(0)->m_fX, -kMaxLabelLengthMm);
+    EXPECT_EQ(read.m_objects.at(0)->m_fWidth, kMaxLabelLengthMm);
+    const auto& readBarcode = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(1));
+    EXPECT_EQ(readBarcode.GetImpl()->GetSettings()->m_fModuleWidth, kMaxLabelLengthMm);
+    EXPECT_EQ(loaded.warnings,
+              QStringList{QStringLiteral("文件“%1”中有 14 个数值超出允许范围，已改为最接近的允许值。")
+                              .arg(QDir::toNativeSeparators(path))});
+
+    // What is in range opens without a word.
+    EXPECT_TRUE(LoadLabel(path, CLabelData()).warnings.isEmpty());
+}
+
+TEST(InputLimits, TextsLongerThanATypedOneAreShortenedWithOneMessage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long.vmk");
+    const QString huge(10'000'000, u'W');
+    CLabelData label;
+    CTextGraph& text = AddTextObject(label);
+    text.m_strName = huge;
+    text.m_strText = huge;
+    auto band = std::make_unique<CDataBand>();
+    band->m_strValue = huge;
+    text.m_bands.push_back(std::move(band));
+    // A pair of surrogates across the limit is dropped whole.
+    label.m_strHeaderText = QString(kMaxValueLength - 1, u'a') + QStringLiteral("😀");
+
+    const LoadedLabel loaded = LoadLabel(path, label);
+    const auto& read = dynamic_cast<const CTextGraph&>(*loaded.label->m_objects.at(0));
+    EXPECT_EQ(read.m_strName, huge.left(kMaxValueLength));
+    EXPECT_EQ(read.m_strText, huge.left(kMaxValueLength));
+    EXPECT_EQ(read.m_bands.at(0)->m_strValue, huge.left(kMaxValueLength));
+    EXPECT_EQ(loaded.label->m_strHeaderText, QString(kMaxValueLength - 1, u'a'));
+    EXPECT_EQ(loaded.warnings,
+              QStringList{QStringLiteral("文件“%1”中有 4 段文字长于 65536 个字符，只保留了前 65536 个字符。")
+                              .arg(QDir::toNativeSeparators(path))});
+}
 
 TEST(InputLimits, LinkedPicturesAtPipesDevicesAndProcFilesAreMissingPictures)
 {
@@ -87,6 +254,35 @@ TEST(InputLimits, EmbeddedPicturesAreDecodedWhenDrawnNotWhenOpened)
     EXPECT_TRUE(DocumentBytes(read) == bytes); // the pictures' own bytes, unchanged
     const auto& first = dynamic_cast<const CImageGraph&>(*read.m_objects[0]);
     EXPECT_EQ(first.m_pImage->DisplayImage().size(), QSize(4000, 4000));
+}
+
+TEST(InputLimits, PicturesThatCannotBeDecodedWithinTheBoundsAreToldOnceWhenTheLabelOpens)
+{
+    QByteArray huge;
+    {
+        // 20000 x 20000 pixels: 1.6 GB decoded, a few hundred kilobytes stored.
+        QBuffer buffer(&huge);
+        buffer.open(QIODevice::WriteOnly);
+        QImage mono(20000, 20000, QImage::Format_Mono);
+        mono.fill(0);
+        ASSERT_TRUE(mono.save(&buffer, "PNG"));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pictures.vmk");
+    CLabelData label;
+    label.m_nBackgroundSource = 1;
+    label.m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(huge));
+    for (const QByteArray& bytes : {QByteArray("no picture at all"), huge}) {
+        auto image = std::make_unique<CImageGraph>();
+        image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(bytes, "image/png"));
+        label.m_objects.push_back(std::move(image));
+    }
+    const LoadedLabel loaded = LoadLabel(path, label);
+    EXPECT_EQ(loaded.warnings,
+              QStringList{QStringLiteral("文件“%1”中有 3 张图片无法读出或解码后大于 256 MB，显示为占位图。")
+                              .arg(QDir::toNativeSeparators(path))});
+    // Their bytes travel unchanged.
+    EXPECT_EQ(loaded.label->m_pImage->Bytes(), huge);
 }
 
 TEST(InputLimits, TextDataFilesAtPipesAndDevicesFailAndProcFilesAreEmpty)

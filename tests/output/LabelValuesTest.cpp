@@ -91,6 +91,32 @@ public:
     void Encode() override { throw CBarcodeException(QStringLiteral("data too long")); }
 };
 
+// A barcode "Carton" whose encoder refuses every content.
+CBarcodeGraph& AddRefusingBarcode(CLabelData& label)
+{
+    CBarcodeGraph& barcode = AddSerialBarcode(label, "Carton", 5, 1, 1);
+    auto refusing = std::make_unique<RefusingCode128>();
+    refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
+    barcode.m_pBarcodeImpl = std::move(refusing);
+    return barcode;
+}
+
+// The message that stops previewing the first page; a test failure when nothing does.
+QString PreviewStop(CLabelData& label, GeneratedLabels& items)
+{
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePreview);
+    job.SetLabelData(&label);
+    job.Prepare();
+    try {
+        job.DrawPreviewPage(items, 1);
+    } catch (const VXException& e) {
+        return e.GetMessage();
+    }
+    ADD_FAILURE() << "the job must stop";
+    return {};
+}
+
 } // namespace
 
 TEST(LabelValues, DatesComeFromTheJobStartAndTheOffset)
@@ -247,24 +273,25 @@ TEST(LabelValues, BarcodesAreRebuiltOnlyWhenTheirContentChanges)
 TEST(LabelValues, AnUnencodableBarcodeStopsTheJobNamingObjectAndValue)
 {
     auto label = MakeGridLabel(1, 1);
-    CBarcodeGraph& barcode = AddSerialBarcode(*label, "Carton", 5, 1, 1);
-    auto refusing = std::make_unique<RefusingCode128>();
-    refusing->Attach(barcode.GetImpl()->GetSettings()->Clone(), barcode.GetImpl()->GetData()->Clone());
-    barcode.m_pBarcodeImpl = std::move(refusing);
-    CPrintHandler job;
-    job.SetMode(CPrintHandler::ModePreview);
-    job.SetLabelData(label.get());
-    job.Prepare();
+    AddRefusingBarcode(*label);
     GeneratedLabels items;
-    try {
-        job.DrawPreviewPage(items, 1);
-        FAIL() << "the job must stop";
-    } catch (const VXException& e) {
-        EXPECT_TRUE(e.GetMessage().contains("Carton")) << e.GetMessage().toStdString();
-        EXPECT_TRUE(e.GetMessage().contains("“5”")) << e.GetMessage().toStdString();
-        EXPECT_TRUE(e.GetMessage().contains("data too long"));
-    }
+    const QString message = PreviewStop(*label, items);
+    EXPECT_TRUE(message.contains("Carton")) << message.toStdString();
+    EXPECT_TRUE(message.contains("“5”")) << message.toStdString();
+    EXPECT_TRUE(message.contains("data too long"));
     EXPECT_TRUE(items.empty());
+}
+
+TEST(LabelValues, AnUnencodableLongValueIsNamedByItsStart)
+{
+    auto label = MakeGridLabel(1, 1);
+    DataBandList& bands = AddRefusingBarcode(*label).GetImpl()->GetSettings()->m_bandList;
+    bands.clear();
+    const QString value = QStringLiteral("0123456789").repeated(6554);
+    bands.push_back(ConstantBand(value));
+    GeneratedLabels items;
+    EXPECT_EQ(PreviewStop(*label, items),
+              QStringLiteral("条码“Carton”无法编码“%1…”：data too long").arg(value.left(100)));
 }
 
 TEST(LabelValues, ScriptEventsAreCalledInOrderOnlyWhenSet)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -74,4 +75,42 @@ TEST(ImageHolder, DecodesWhenFirstAskedAndKeepsItsBytes)
     EXPECT_FALSE(tooLarge.IsDecoded());
     EXPECT_EQ(&tooLarge.DisplayImage(), &ImageHolder::PlaceholderImage());
     EXPECT_EQ(tooLarge.Bytes(), huge);
+}
+
+TEST(ImageHolder, DecodesAtTheSizeDrawnOnceForAllCopiesAndKeepsABoundedTotal)
+{
+    QImage image(400, 200, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    const qint64 keptBefore = ImageHolder::KeptBytes();
+    {
+        const ImageHolder holder = ImageHolder::FromBytes(PngOf(image));
+        const ImageHolder copy = holder;
+        EXPECT_EQ(holder.SourceSize(), QSize(400, 200));
+        const QImage small = holder.DrawnImage(QSize(40, 20));
+        EXPECT_EQ(small.size(), QSize(40, 20));
+        EXPECT_EQ(small.pixelColor(5, 5), QColor(Qt::blue));
+        // A copy drawn smaller uses the same decoded picture; larger decodes once more,
+        // never above the picture's own size.
+        EXPECT_EQ(copy.DrawnImage(QSize(10, 15)).cacheKey(), small.cacheKey());
+        EXPECT_EQ(copy.DrawnImage(QSize(1000, 100)).size(), QSize(400, 100));
+        EXPECT_EQ(holder.DrawnImage(QSize(40, 20)).size(), QSize(400, 100));
+        EXPECT_EQ(ImageHolder::KeptBytes() - keptBefore, 400 * 100 * 4);
+    }
+    EXPECT_EQ(ImageHolder::KeptBytes(), keptBefore);
+
+    // Five pictures drawn at 4000 x 4000 pixels would keep 320 MB: the one drawn
+    // longest ago gives way, and is decoded again when it is drawn again.
+    QImage large(4000, 4000, QImage::Format_RGB32);
+    large.fill(Qt::green);
+    const QByteArray png = PngOf(large);
+    large = QImage();
+    std::vector<ImageHolder> pictures;
+    for (int i = 0; i < 5; ++i) {
+        const ImageHolder& picture = pictures.emplace_back(ImageHolder::FromBytes(png)); // each its own, no copy
+        EXPECT_EQ(picture.DrawnImage(QSize(4000, 4000)).size(), QSize(4000, 4000));
+        EXPECT_LE(ImageHolder::KeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
+    }
+    const QImage again = pictures[0].DrawnImage(QSize(4000, 4000));
+    EXPECT_EQ(again.pixelColor(10, 10), QColor(Qt::green));
+    EXPECT_LE(ImageHolder::KeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
 }

@@ -8,6 +8,7 @@
 #include "app/TemplateWnd.h"
 #include "model/DocLoader.h"
 #include "model/DocWriter.h"
+#include "platform/InputLimits.h"
 #include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
 #include "app/Ctl.h"
@@ -37,6 +38,7 @@
 #include <QTabWidget>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -150,6 +152,47 @@ TEST_F(PanesTest, ObjectGroupFollowsTheCanvasTextsAndBarcodesOnly)
         ASSERT_TRUE(Trigger(CmdEditDelete));
     }
     EXPECT_EQ(Objects(), QStringList{"<未创建>"});
+}
+
+TEST_F(PanesTest, AHostileLabelOpensWithOneMessageAndAShortenedRow)
+{
+    const QString huge(10'000'000, u'N');
+    CLabelData label;
+    label.m_nRows = 2147483647;
+    label.m_fPaperWidth = 1e20f;
+    auto text = std::make_unique<CTextGraph>();
+    text->m_strName = huge;
+    text->m_strText = huge;
+    text->m_fWidth = 1e20f;
+    auto band = std::make_unique<CDataBand>();
+    band->m_strValue = huge;
+    text->m_bands.push_back(std::move(band));
+    label.m_objects.push_back(std::move(text));
+    CDocWriterV1_0 writer;
+    writer.m_strPath = m_dir.filePath("hostile.vmk");
+    writer.m_pLabelData = &label;
+    writer.WriteDocument();
+
+    QElapsedTimer timer;
+    timer.start();
+    services.files = {writer.m_strPath};
+    ASSERT_TRUE(Trigger(CmdFileOpen));
+    Settle();
+    EXPECT_LT(timer.elapsed(), 2000);
+    const QString file = QDir::toNativeSeparators(writer.m_strPath);
+    EXPECT_EQ(services.MessageTexts(),
+              QStringList{QStringLiteral("文件“%1”中有 3 个数值超出允许范围，已改为最接近的允许值。\n"
+                                         "文件“%1”中有 3 段文字长于 65536 个字符，只保留了前 65536 个字符。")
+                              .arg(file)});
+    EXPECT_EQ(frame->ActiveLabelWindow()->LabelData().m_nRows, 1000);
+    QTreeWidgetItem* row = Tree().Group(NodeObjectGroup)->child(0);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(0), QString(100, u'N') + QStringLiteral("…"));
+    ASSERT_EQ(row->childCount(), 1);
+    EXPECT_EQ(row->child(0)->text(0), QString(100, u'N') + QStringLiteral("…"));
+    // The row still selects its object.
+    Tree().setCurrentItem(row);
+    EXPECT_EQ(View().GetSelection().size(), 1u);
 }
 
 TEST_F(PanesTest, EachLabelWindowHasItsOwnTreeAndClosingDropsIt)
@@ -492,6 +535,48 @@ TEST_F(ResourcePaneTest, FolderIsListedFoldersFirstByCodeUnitAndOnlyComponents)
     EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("none/Resources/组件1.vmc")));
 }
 
+// Files named in an order other than the sorted one, made without the stat calls
+// that Touch makes for each.
+void MakeEmptyFiles(const QString& dir, int count, const char* extension)
+{
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (int i = 0; i < count; ++i) {
+        QFile file(QStringLiteral("%1/%2%3").arg(dir).arg((i * 7919) % count, 6, 10, QLatin1Char('0')).arg(QLatin1String(extension)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kListingBudgetMs = 10000;
+#else
+constexpr qint64 kListingBudgetMs = 2000;
+#endif
+
+TEST_F(ResourcePaneTest, AHundredThousandComponentsAndTemplatesAreListedWithinTwoSeconds)
+{
+    const QString components = m_dir.filePath("many/components");
+    MakeEmptyFiles(components, 100000, ".vmc");
+    QElapsedTimer timer;
+    timer.start();
+    CResourceWnd resources(*frame, components);
+    EXPECT_LT(timer.elapsed(), kListingBudgetMs);
+    QTreeWidgetItem* root = resources.RootItem();
+    ASSERT_EQ(root->childCount(), 100000);
+    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("000000"));
+    EXPECT_EQ(root->child(99999)->text(0), QStringLiteral("099999"));
+    EXPECT_EQ(resources.PathOf(*resources.NodeOf(root->child(4711))), components + "/004711.vmc");
+
+    const QString templates = m_dir.filePath("many/templates");
+    MakeEmptyFiles(templates, 100000, ".vmk");
+    timer.restart();
+    CTemplateWnd pane(*frame, templates);
+    EXPECT_LT(timer.elapsed(), kListingBudgetMs);
+    root = pane.Tree()->topLevelItem(0);
+    ASSERT_EQ(root->childCount(), 100000);
+    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("000000.vmk"));
+    EXPECT_EQ(root->child(99999)->text(0), QStringLiteral("099999.vmk"));
+}
+
 TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
 {
     EXPECT_EQ(Folder(), m_dir.filePath("Resources"));
@@ -755,6 +840,40 @@ TEST_F(ResourcePaneTest, DraggingAComponentOntoTheCanvasAddsItOffTheCanvasNothin
     EXPECT_TRUE(View().UndoManager().CanUndo());
     const CBaseGraph& object = *Last()->GetObject();
     EXPECT_NEAR(object.GetX() + object.GetWidth() / 2, 40, 0.6);
+}
+
+TEST_F(ResourcePaneTest, AComponentWithValuesOutOfRangeIsAddedBroughtInWithOneMessage)
+{
+    const QString dir = m_dir.filePath("far");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ObjectList objects;
+    auto text = std::make_unique<CTextGraph>();
+    text->m_fHeight = 1e20f;
+    objects.push_back(std::move(text));
+    CDocWriterV1_0 writer;
+    writer.m_pObjects = &objects;
+    QFile file(dir + "/far.vmc");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(writer.ObjectsBytes());
+    file.close();
+
+    CResourceWnd pane(*frame, dir);
+    pane.resize(250, 300);
+    pane.show();
+    Settle();
+    QWidget* viewport = pane.viewport();
+    const QPoint from = pane.visualItemRect(pane.RootItem()->child(0)).center();
+    const QPoint to = viewport->mapFromGlobal(View().mapToGlobal(At(40, 20)));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(3, 3));
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    Settle();
+    ASSERT_EQ(View().ObjectList().size(), 1u);
+    EXPECT_LE(Last()->GetObject()->GetHeight(), kMaxLabelLengthMm);
+    EXPECT_EQ(services.MessageTexts(),
+              QStringList{QStringLiteral("文件“%1”中有 1 个数值超出允许范围，已改为最接近的允许值。")
+                              .arg(QDir::toNativeSeparators(file.fileName()))});
 }
 
 } // namespace
