@@ -77,7 +77,7 @@ using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
-class OdbcCursor final : public DbCursor
+class OdbcCursor final : public DbRowCursor
 {
 public:
     OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute)
@@ -97,32 +97,6 @@ public:
             End();
     }
     ~OdbcCursor() override { End(); }
-
-    bool Skip(qint64 count) override
-    {
-        for (; count > 0 && Next(); --count)
-            ++m_position;
-        return m_strLastError.isEmpty();
-    }
-
-    bool Fetch(qint64 maxRows, DbRows& rows) override
-    {
-        rows.Reset(m_names);
-        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Next(); ++n) {
-            for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-                if (!ReadOdbcCell(m_stmt, c, rows)) {
-                    Stop();
-                    break;
-                }
-            }
-            ++m_position;
-        }
-        if (!m_strLastError.isEmpty()) {
-            rows.Clear();
-            return false;
-        }
-        return true;
-    }
 
 private:
     bool DescribeColumns()
@@ -145,8 +119,8 @@ private:
         return true;
     }
 
-    // Moves to the next row; false at the end (the statement then released) or on failure.
-    bool Next()
+    // At the end the statement is released.
+    bool Next() override
     {
         if (!m_stmt)
             return false;
@@ -158,6 +132,17 @@ private:
         if (!SQL_SUCCEEDED(fetched)) {
             Stop();
             return false;
+        }
+        return true;
+    }
+
+    bool AppendRow(DbRows& rows) override
+    {
+        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+            if (!ReadOdbcCell(m_stmt, c, rows)) {
+                Stop();
+                return false;
+            }
         }
         return true;
     }
@@ -177,7 +162,6 @@ private:
     }
 
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
-    QStringList m_names;
 };
 
 class OdbcConnection final : public DbConnection
