@@ -32,6 +32,25 @@ private:
 
 } // namespace
 
+bool DbRowCursor::Skip(qint64 count)
+{
+    for (; count > 0 && Next(); --count)
+        ++m_position;
+    return m_strLastError.isEmpty();
+}
+
+bool DbRowCursor::Fetch(qint64 maxRows, DbRows& rows)
+{
+    rows.Reset(m_names);
+    for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Next() && AppendRow(rows); ++n)
+        ++m_position;
+    if (!m_strLastError.isEmpty()) {
+        rows.Clear();
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<DbCursor> DbConnection::OpenCursor(const QString& sql)
 {
     return std::make_unique<RequeryCursor>(*this, sql);

@@ -51,6 +51,24 @@ protected:
     QString m_strLastError;
 };
 
+// A cursor over a result the database hands over one row at a time: Skip and Fetch
+// move with Next, and Fetch appends each row it moves to with AppendRow.
+class DbRowCursor : public DbCursor
+{
+public:
+    bool Skip(qint64 count) final;
+    bool Fetch(qint64 maxRows, DbRows& rows) final;
+
+protected:
+    // Moves to the next row; false at the end, or on failure with LastError() set.
+    virtual bool Next() = 0;
+    // Appends the values of the row Next moved to, one per name of m_names; false on
+    // failure, with LastError() set and the walk ended.
+    virtual bool AppendRow(DbRows& rows) = 0;
+
+    QStringList m_names;
+};
+
 // One open connection to a database, the single data-access layer of the program:
 // the loaders read rows through it and the data-source dialogs list tables and
 // fields and preview rows through it. Text goes to and comes from every backend as

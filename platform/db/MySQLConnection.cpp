@@ -28,7 +28,7 @@ QString DrainResults(MYSQL* mysql)
 
 // The statement's first result set streamed from the server and read on from call to
 // call.
-class MySQLCursor final : public DbCursor
+class MySQLCursor final : public DbRowCursor
 {
 public:
     MySQLCursor(MYSQL* mysql, const QString& sql) : m_mysql(mysql)
@@ -51,46 +51,30 @@ public:
     }
     ~MySQLCursor() override { End(); }
 
-    bool Skip(qint64 count) override
-    {
-        for (; count > 0 && Next(); --count)
-            ++m_position;
-        return m_strLastError.isEmpty();
-    }
-
-    bool Fetch(qint64 maxRows, DbRows& rows) override
-    {
-        rows.Reset(m_names);
-        for (qint64 n = 0; (maxRows < 0 || n < maxRows); ++n) {
-            const MYSQL_ROW row = Next();
-            if (!row)
-                break;
-            const unsigned long* lengths = mysql_fetch_lengths(m_result);
-            for (qsizetype c = 0; c < m_names.size(); ++c) {
-                if (!row[c])
-                    rows.AppendNull();
-                else
-                    rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
-            }
-            ++m_position;
-        }
-        if (!m_strLastError.isEmpty())
-            rows.Clear();
-        return m_strLastError.isEmpty();
-    }
-
 private:
-    MYSQL_ROW Next()
+    bool Next() override
     {
         if (!m_result)
-            return nullptr;
-        const MYSQL_ROW row = mysql_fetch_row(m_result);
-        if (!row) {
+            return false;
+        m_row = mysql_fetch_row(m_result);
+        if (!m_row) {
             if (mysql_errno(m_mysql) != 0)
                 Fail(MySqlMessage(m_mysql));
             End();
         }
-        return row;
+        return m_row != nullptr;
+    }
+
+    bool AppendRow(DbRows& rows) override
+    {
+        const unsigned long* lengths = mysql_fetch_lengths(m_result);
+        for (qsizetype c = 0; c < m_names.size(); ++c) {
+            if (!m_row[c])
+                rows.AppendNull();
+            else
+                rows.AppendUtf8(m_row[c], static_cast<qsizetype>(lengths[c]));
+        }
+        return true;
     }
 
     // Frees the result (reading the rows not taken) and the sets after it, so the
@@ -106,7 +90,7 @@ private:
 
     MYSQL* m_mysql;
     MYSQL_RES* m_result = nullptr;
-    QStringList m_names;
+    MYSQL_ROW m_row = nullptr;
 };
 
 class MySQLConnection final : public DbConnection

@@ -6,6 +6,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <functional>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
 
@@ -35,6 +36,133 @@ QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
     }
     return messages.join(u'\n');
 }
+
+// The driver's words for a failed call on a statement.
+QString StatementFailure(SQLHSTMT stmt)
+{
+    const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
+    return message.isEmpty() ? QStringLiteral("The ODBC driver reported a failure") : message;
+}
+
+// One value in pieces: long texts come back over several calls.
+bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, DbRows& rows)
+{
+    constexpr SQLLEN kChars = 2048;
+    char16_t buffer[kChars + 1];
+    QString value;
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(rc))
+            return false;
+        if (indicator == SQL_NULL_DATA) {
+            rows.AppendNull();
+            return true;
+        }
+        // A value that did not fit fills the buffer less its terminator.
+        const bool whole = indicator != SQL_NO_TOTAL && indicator <= kChars * 2;
+        const SQLLEN chars = whole ? std::min<SQLLEN>(indicator / 2, kChars) : kChars;
+        value.append(QStringView(buffer, chars));
+        if (whole)
+            break;
+    }
+    rows.AppendText(value);
+    return true;
+}
+
+using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
+
+// A statement executed once and fetched on from call to call; the first result set
+// only. The statement is released at its last row (or when the cursor goes), so the
+// driver lets go of what it holds for it, an SQLite file's read lock among them.
+class OdbcCursor final : public DbRowCursor
+{
+public:
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute)
+    {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
+            m_stmt = SQL_NULL_HANDLE;
+            const QString message = Diagnostics(SQL_HANDLE_DBC, dbc);
+            Fail(message.isEmpty() ? QStringLiteral("Cannot start an ODBC statement") : message);
+            return;
+        }
+        const SQLRETURN executed = execute(m_stmt);
+        if (executed == SQL_NO_DATA) // a statement that touched no row
+            End();
+        else if (!SQL_SUCCEEDED(executed) || !DescribeColumns())
+            Stop();
+        else if (m_names.isEmpty()) // no result set
+            End();
+    }
+    ~OdbcCursor() override { End(); }
+
+private:
+    bool DescribeColumns()
+    {
+        SQLSMALLINT columns = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(m_stmt, &columns)))
+            return false;
+        for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+            SQLWCHAR name[256] = {};
+            SQLSMALLINT length = 0;
+            SQLSMALLINT type = 0;
+            SQLULEN size = 0;
+            SQLSMALLINT digits = 0;
+            SQLSMALLINT nullable = 0;
+            if (!SQL_SUCCEEDED(SQLDescribeColW(m_stmt, c, name, 256, &length, &type, &size, &digits, &nullable)))
+                return false;
+            m_names.append(
+                QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
+        }
+        return true;
+    }
+
+    // At the end the statement is released.
+    bool Next() override
+    {
+        if (!m_stmt)
+            return false;
+        const SQLRETURN fetched = SQLFetch(m_stmt);
+        if (fetched == SQL_NO_DATA) {
+            End();
+            return false;
+        }
+        if (!SQL_SUCCEEDED(fetched)) {
+            Stop();
+            return false;
+        }
+        return true;
+    }
+
+    bool AppendRow(DbRows& rows) override
+    {
+        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+            if (!ReadOdbcCell(m_stmt, c, rows)) {
+                Stop();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Keeps the driver's message for the call that failed and releases the statement.
+    void Stop()
+    {
+        Fail(StatementFailure(m_stmt));
+        End();
+    }
+
+    void End()
+    {
+        if (m_stmt)
+            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        m_stmt = SQL_NULL_HANDLE;
+    }
+
+    SQLHSTMT m_stmt = SQL_NULL_HANDLE;
+};
 
 class OdbcConnection final : public DbConnection
 {
@@ -123,92 +251,33 @@ public:
 
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
     {
-        return Run(rows, skip, maxRows, [&](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(sql), SQL_NTS); });
+        return Run(rows, skip, maxRows, Executing(sql));
+    }
+
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    {
+        if (!m_connected)
+            return DbConnection::OpenCursor(sql); // which fails as Query does
+        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql));
     }
 
 private:
-    template <typename Execute> bool Run(DbRows& rows, qint64 skip, qint64 maxRows, Execute execute)
+    static OdbcExecute Executing(const QString& sql)
+    {
+        return [&sql](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(sql), SQL_NTS); };
+    }
+
+    // The rows after skip of what execute gives, as many as maxRows; the statement is
+    // released as soon as they are read.
+    bool Run(DbRows& rows, qint64 skip, qint64 maxRows, const OdbcExecute& execute)
     {
         rows.Clear();
         if (!m_connected)
             return Fail(QStringLiteral("Not connected to the database"));
-        SQLHSTMT stmt = SQL_NULL_HANDLE;
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt)))
-            return Fail(Diagnostics(SQL_HANDLE_DBC, m_dbc));
-        const bool ok = Collect(stmt, execute(stmt), rows, skip, maxRows);
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        if (!ok) {
-            rows.Clear();
-            return false;
-        }
+        OdbcCursor cursor(m_dbc, execute);
+        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
+            return Fail(cursor.LastError());
         return Succeed();
-    }
-
-    bool Collect(SQLHSTMT stmt, SQLRETURN executed, DbRows& rows, qint64 skip, qint64 maxRows)
-    {
-        if (executed == SQL_NO_DATA) // a statement that touched no row
-            return true;
-        if (!SQL_SUCCEEDED(executed))
-            return FailStatement(stmt);
-        SQLSMALLINT columns = 0;
-        if (!SQL_SUCCEEDED(SQLNumResultCols(stmt, &columns)))
-            return FailStatement(stmt);
-        QStringList names;
-        for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-            SQLWCHAR name[256] = {};
-            SQLSMALLINT length = 0;
-            SQLSMALLINT type = 0;
-            SQLULEN size = 0;
-            SQLSMALLINT digits = 0;
-            SQLSMALLINT nullable = 0;
-            if (!SQL_SUCCEEDED(SQLDescribeColW(stmt, c, name, 256, &length, &type, &size, &digits, &nullable)))
-                return FailStatement(stmt);
-            names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
-        }
-        rows.Reset(names);
-        RowWindow window(skip, maxRows);
-        while (!window.Done()) {
-            const SQLRETURN fetched = SQLFetch(stmt);
-            if (fetched == SQL_NO_DATA)
-                break;
-            if (!SQL_SUCCEEDED(fetched))
-                return FailStatement(stmt);
-            if (!window.Take())
-                continue;
-            for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-                if (!ReadCell(stmt, c, rows))
-                    return FailStatement(stmt);
-            }
-        }
-        return true;
-    }
-
-    // One value in pieces: long texts come back over several calls.
-    static bool ReadCell(SQLHSTMT stmt, SQLUSMALLINT column, DbRows& rows)
-    {
-        constexpr SQLLEN kChars = 2048;
-        char16_t buffer[kChars + 1];
-        QString value;
-        for (;;) {
-            SQLLEN indicator = 0;
-            const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!SQL_SUCCEEDED(rc))
-                return false;
-            if (indicator == SQL_NULL_DATA) {
-                rows.AppendNull();
-                return true;
-            }
-            // A value that did not fit fills the buffer less its terminator.
-            const bool whole = indicator != SQL_NO_TOTAL && indicator <= kChars * 2;
-            const SQLLEN chars = whole ? std::min<SQLLEN>(indicator / 2, kChars) : kChars;
-            value.append(QStringView(buffer, chars));
-            if (whole)
-                break;
-        }
-        rows.AppendText(value);
-        return true;
     }
 
     // The driver's identifier quote; a blank means the driver has none.
@@ -232,12 +301,6 @@ private:
         QString quoted = name;
         quoted.replace(quote, quote + quote);
         return quote + quoted + quote;
-    }
-
-    bool FailStatement(SQLHSTMT stmt)
-    {
-        const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
-        return Fail(message.isEmpty() ? QStringLiteral("The ODBC driver reported a failure") : message);
     }
 
     SQLHENV m_env = SQL_NULL_HANDLE;

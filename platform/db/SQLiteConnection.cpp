@@ -31,7 +31,7 @@ int AppendStepRow(sqlite3_stmt* stmt, DbRows& rows)
 }
 
 // One prepared statement stepped on from call to call.
-class SQLiteCursor final : public DbCursor
+class SQLiteCursor final : public DbRowCursor
 {
 public:
     SQLiteCursor(sqlite3* db, const QString& sql) : m_db(db)
@@ -45,31 +45,8 @@ public:
     }
     ~SQLiteCursor() override { sqlite3_finalize(m_stmt); }
 
-    bool Skip(qint64 count) override
-    {
-        for (; count > 0 && Step(); --count)
-            ++m_position;
-        return m_strLastError.isEmpty();
-    }
-
-    bool Fetch(qint64 maxRows, DbRows& rows) override
-    {
-        rows.Reset(m_names);
-        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Step(); ++n) {
-            if (AppendStepRow(m_stmt, rows) != SQLITE_ROW) {
-                Fail(QStringLiteral("out of memory"));
-                m_done = true;
-            }
-            ++m_position;
-        }
-        if (!m_strLastError.isEmpty())
-            rows.Clear();
-        return m_strLastError.isEmpty();
-    }
-
 private:
-    // Moves to the next row; false at the end or on failure (then the error is set).
-    bool Step()
+    bool Next() override
     {
         if (m_done || !m_strLastError.isEmpty())
             return false;
@@ -84,9 +61,17 @@ private:
         return false;
     }
 
+    bool AppendRow(DbRows& rows) override
+    {
+        if (AppendStepRow(m_stmt, rows) == SQLITE_ROW)
+            return true;
+        Fail(QStringLiteral("out of memory"));
+        m_done = true;
+        return false;
+    }
+
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
-    QStringList m_names;
     bool m_done = false;
 };
 

@@ -2,8 +2,10 @@
 // written here, an SQLite file and the throwaway PostgreSQL server through their
 // ODBC drivers, and servers that cannot be reached.
 #include "ClosedPort.h"
+#include "CountingConnection.h"
 #include "DbTestEnv.h"
 #include "MarkerLibrary.h"
+#include "SQLiteFile.h"
 #include "WorkbookFixtures.h"
 #include "model/AdoLoaders.h"
 #include "model/DSBase.h"
@@ -14,6 +16,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -52,6 +55,33 @@ protected:
     QTemporaryDir dir;
     CExcelDS ds;
     std::unique_ptr<CDLBase> loader;
+};
+
+// A custom source over one table of the SQLite file at path, through the SQLite ODBC
+// driver, sorted by Id.
+void SetSQLiteSource(CCustomDS& ds, const QString& path, const QString& table, const QStringList& fields)
+{
+    ds.m_strConnectionString = EncryptString("Driver=SQLite3;Database=" + OdbcValue(path) + ";");
+    ds.m_strTable = table;
+    ds.m_selectedFields = fields;
+    ds.m_strSortField = "Id";
+}
+
+// A loader whose connection counts the statements and cursors run on it.
+class CountingCustomDL : public CCustomDL
+{
+public:
+    bool Open() override
+    {
+        if (!CCustomDL::Open())
+            return false;
+        auto counted = std::make_unique<CountingConnection>(std::move(m_connection));
+        connection = counted.get();
+        m_connection = std::move(counted);
+        return true;
+    }
+
+    CountingConnection* connection = nullptr;
 };
 
 } // namespace
@@ -250,21 +280,13 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("custom.db");
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                  "create table T (Id integer, Name text, Note text);"
-                  "with recursive n(i) as (select 1 union all select i + 1 from n where i < 25)"
-                  " insert into T select i, 'name' || i, case when i % 5 = 0 then null else 'n' end from n;",
-                  nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(WriteSQLiteFile(path,
+        "create table T (Id integer, Name text, Note text);"
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 25)"
+        " insert into T select i, 'name' || i, case when i % 5 = 0 then null else 'n' end from n;"));
 
     CCustomDS ds;
-    ds.m_strConnectionString = EncryptString("Driver=SQLite3;Database=" + OdbcValue(path) + ";");
-    ds.m_strTable = "T";
-    ds.m_selectedFields = QStringList {"Id", "Note", "Name"};
-    ds.m_strSortField = "Id";
+    SetSQLiteSource(ds, path, "T", {"Id", "Note", "Name"});
     ds.m_nSortOrder = 1;
     auto loader = CDLBase::CreateLoader(DSCustom);
     loader->SetDataSource(&ds);
@@ -306,6 +328,67 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
     EXPECT_TRUE(rows.IsNull(4, 1));
     EXPECT_TRUE(pgLoader.Close());
     EXPECT_FALSE(pgLoader.IsOpen());
+}
+
+// A print job reads page after page through ODBC as through the other databases: one
+// statement walks the rows; a count between pages, or a page before the last one read,
+// starts another.
+TEST(CustomLoader, SequentialLoadsWalkOneStatement)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("walk.db");
+    ASSERT_TRUE(WriteSQLiteFile(path,
+        "create table People (Id integer, Name text, Note text);"
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
+        " insert into People select i, 'name' || i, case when i % 10 = 0 then null else 'note ' || i end from n;"));
+
+    CCustomDS ds;
+    SetSQLiteSource(ds, path, "People", {"Id", "Name", "Note"});
+    CountingCustomDL loader;
+    loader.SetDataSource(&ds);
+    loader.SetSequentialLoads(true);
+    ASSERT_EQ(loader.GetRecordCount(), 100) << loader.GetLastError().toStdString();
+    ASSERT_NE(loader.connection, nullptr);
+    LoaderRow rows;
+    for (int page = 1; page <= 10; ++page) {
+        ASSERT_TRUE(loader.LoadPage(page, 10, rows)) << loader.GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 10) << page;
+        EXPECT_EQ(rows.Value(0, 0), QString::number(page * 10 - 9));
+        EXPECT_EQ(rows.Value(9, 1), "name" + QString::number(page * 10));
+        EXPECT_TRUE(rows.IsNull(9, 2)); // every tenth note is NULL
+    }
+    ASSERT_TRUE(loader.LoadPage(11, 10, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(loader.connection->cursors, 1);
+    EXPECT_EQ(loader.connection->queries, 1); // the count
+
+    // Back to an earlier page, a count in between, and on again.
+    ASSERT_TRUE(loader.LoadPage(3, 10, rows));
+    EXPECT_EQ(rows.Value(0, 0), "21");
+    EXPECT_EQ(loader.GetRecordCount(), 100);
+    ASSERT_TRUE(loader.LoadPage(4, 10, rows)) << loader.GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "31");
+    ASSERT_TRUE(loader.LoadPage(6, 10, rows));
+    EXPECT_EQ(rows.Value(0, 0), "51");
+    EXPECT_EQ(loader.connection->cursors, 3);
+
+    // The pages come from one run of the statement: ten pages of a random order hold
+    // every record once.
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "select Id, Name, Note from People order by random()";
+    QSet<QString> ids;
+    for (int page = 1; page <= 10; ++page) {
+        ASSERT_TRUE(loader.LoadPage(page, 10, rows)) << loader.GetLastError().toStdString();
+        for (int r = 0; r < rows.RowCount(); ++r)
+            ids.insert(rows.Value(r, 0));
+    }
+    EXPECT_EQ(ids.size(), 100);
+
+    // A failing statement says so in the program's words.
+    ds.m_strSQL = "select Id, Nope, Note from People";
+    EXPECT_FALSE(loader.LoadPage(1, 10, rows));
+    EXPECT_TRUE(loader.GetLastError().contains("Nope", Qt::CaseInsensitive)) << loader.GetLastError().toStdString();
+    EXPECT_TRUE(loader.GetLastError().startsWith(QStringLiteral("无法从数据源读取记录")));
 }
 
 // A label's custom source that names a library by path or a file keyword is refused

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QLibrary>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -81,6 +82,72 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
     db->Close();
     EXPECT_FALSE(db->IsOpen());
     EXPECT_FALSE(db->Query("select 1", rows));
+}
+
+// A cursor runs its statement once and fetches slice after slice; while it stands
+// inside the rows the driver holds the file's read lock, and it lets go at the last
+// row, or when the cursor goes before it.
+TEST_F(DbOdbcSQLite, ACursorFetchesOnFromOneStatementAndLetsGoAtItsEnd)
+{
+    // StepAPI: the driver steps the statement row by row instead of reading it whole.
+    auto db = DbConnection::OpenOdbc(connectionString + "StepAPI=1;");
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &writer), SQLITE_OK);
+    const auto canWrite = [&] {
+        return sqlite3_exec(writer, "create table W (x); drop table W;", nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+
+    auto cursor = db->OpenCursor("select Id, Name, Note from T order by Id");
+    DbRows rows;
+    ASSERT_TRUE(cursor->Fetch(3, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.Columns(), (QStringList {"Id", "Name", "Note"}));
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"1", QStringLiteral("北京 😀"), "n1"}));
+    EXPECT_FALSE(canWrite());
+    ASSERT_TRUE(cursor->Skip(1));
+    EXPECT_EQ(cursor->Position(), 4);
+    ASSERT_TRUE(cursor->Fetch(2, rows));
+    ASSERT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Value(0, 0), "5");
+    EXPECT_TRUE(rows.IsNull(0, 2));
+    EXPECT_EQ(rows.Value(1, 2), "n6");
+    ASSERT_TRUE(cursor->Fetch(-1, rows));
+    ASSERT_EQ(rows.RowCount(), 15);
+    EXPECT_EQ(rows.Value(14, 1), QString(5000, u'x'));
+    EXPECT_EQ(cursor->Position(), 21);
+    EXPECT_TRUE(canWrite()); // at the last row, with the cursor still there
+    ASSERT_TRUE(cursor->Fetch(5, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(rows.ColumnCount(), 3);
+
+    cursor = db->OpenCursor("select Id from T");
+    ASSERT_TRUE(cursor->Skip(2));
+    EXPECT_FALSE(canWrite());
+    cursor.reset();
+    EXPECT_TRUE(canWrite());
+    sqlite3_close(writer);
+
+    // Read in slices, a random order is one order: each row comes once.
+    cursor = db->OpenCursor("select Id from T order by random()");
+    QSet<QString> seen;
+    for (int slice = 0; slice < 7; ++slice) {
+        ASSERT_TRUE(cursor->Fetch(3, rows)) << cursor->LastError().toStdString();
+        for (int r = 0; r < rows.RowCount(); ++r)
+            seen.insert(rows.Value(r, 0));
+    }
+    EXPECT_EQ(seen.size(), 21);
+
+    cursor = db->OpenCursor("select nope from T");
+    EXPECT_FALSE(cursor->Fetch(5, rows));
+    EXPECT_TRUE(cursor->LastError().contains("nope")) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.ColumnCount(), 0);
+    EXPECT_FALSE(cursor->Skip(1));
+    cursor.reset();
+    db->Close();
+    cursor = db->OpenCursor("select 1");
+    EXPECT_FALSE(cursor->Fetch(1, rows));
+    EXPECT_FALSE(cursor->LastError().isEmpty());
 }
 
 TEST_F(DbOdbcSQLite, FieldListsTakeTableNamesAsTheCatalogueListsThem)
