@@ -6,6 +6,8 @@
 #include "barcode/Pdf417Encoder.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -33,23 +35,33 @@ int PatternDigits(int32_t pattern, char (&digits)[12])
 // rows are not all equally wide.
 std::vector<uint8_t> ModuleCells(const CBarcodeData_PDF417& data, int width, int& columns)
 {
-    std::vector<uint8_t> cells;
+    // No pattern is wider than the stop pattern's 18 modules.
+    constexpr int kWidest = 18;
+    std::vector<uint8_t> cells(size_t(std::max(data.m_nRows, 0)) * size_t(std::max(width, 0)) * kWidest);
+    uint8_t* out = cells.data();
     columns = 0;
     for (int r = 0; r < data.m_nRows; ++r) {
-        const size_t rowStart = cells.size();
+        const uint8_t* rowStart = out;
         for (int c = 0; c < width; ++c) {
             char digits[12];
             int n = PatternDigits(data.m_arrPatternMatrix[size_t(r) * size_t(width) + size_t(c)], digits);
-            for (int i = 0; n > 0; ++i)
-                cells.resize(cells.size() + size_t(digits[--n]), uint8_t(i % 2 == 0));
+            int modules = 0;
+            for (int i = 0; i < n; ++i)
+                modules += digits[i];
+            if (modules > kWidest)
+                return {};
+            for (int i = 0; n > 0; ++i) {
+                const int w = digits[--n];
+                std::memset(out, i % 2 == 0 ? 1 : 0, size_t(w));
+                out += w;
+            }
         }
-        const int rowWidth = int(cells.size() - rowStart);
+        const int rowWidth = int(out - rowStart);
         if (r > 0 && rowWidth != columns)
             return {};
         columns = rowWidth;
-        if (r == 0)
-            cells.reserve(size_t(columns) * size_t(data.m_nRows));
     }
+    cells.resize(size_t(out - cells.data()));
     return cells;
 }
 
