@@ -36,7 +36,10 @@ void DrawModuleGrid(QPainter& graphics, const CBarcodeImpl& impl, QPointF topLef
     if (rows <= 0 || columns <= 0 || grid.size() < size_t(rows) * size_t(columns))
         return;
     const QColor colour = QColor::fromRgba(impl.GetSettings()->m_crBar);
-    DotFiller filler(graphics, DotGrid(graphics, impl.GetSettings()->m_fOutputDpi));
+    const DotGrid dots(graphics, impl.GetSettings()->m_fOutputDpi);
+    if (FillCellsAsPicture(graphics, dots, grid, columns, rows, topLeft, module, module, colour))
+        return;
+    DotFiller filler(graphics, dots);
     for (int r = 0; r < rows; ++r) {
         const uint8_t* row = &grid[size_t(r) * size_t(columns)];
         for (int c = 0; c < columns;) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <dmtx.h>
 
 namespace {
@@ -123,10 +124,12 @@ void FixUnequalBlockInterleave(DmtxMessage& message, int sizeIdx)
     std::copy(code.begin(), code.end(), message.code);
 }
 
-// The symbol's modules from the library's mapping matrix, finder and clock tracks
-// added around each data region: what dmtxSymbolModuleStatus gives module by module,
-// without its four attribute look-ups per module. Row 0 of `grid` is the top row.
-void ReadModules(const DmtxMessage& message, int sizeIdx, int rows, int columns, std::vector<uint8_t>& grid)
+// The symbol's modules from its mapping matrix (darkInMapping(index of a mapping
+// cell)), finder and clock tracks added around each data region: what
+// dmtxSymbolModuleStatus gives module by module, without its four attribute look-ups
+// per module. Row 0 of `grid` is the top row.
+template <typename DarkInMapping>
+void LayModules(int sizeIdx, int rows, int columns, std::vector<uint8_t>& grid, DarkInMapping darkInMapping)
 {
     const int regionRows = dmtxGetSymbolAttribute(DmtxSymAttribDataRegionRows, sizeIdx) + 2;
     const int regionColumns = dmtxGetSymbolAttribute(DmtxSymAttribDataRegionCols, sizeIdx) + 2;
@@ -145,12 +148,154 @@ void ReadModules(const DmtxMessage& message, int sizeIdx, int rows, int columns,
             else if ((col + 1) % regionColumns == 0)
                 dark = row % 2 == 0; // clock track down its right side
             else
-                dark = message.array[size_t(mappingRow) * size_t(mappingColumns)
-                           + size_t(col - 1 - 2 * (col / regionColumns))]
-                    & DmtxModuleOnRed;
+                dark = darkInMapping(size_t(mappingRow) * size_t(mappingColumns) + size_t(col - 1 - 2 * (col / regionColumns)));
             out[col] = dark ? 1 : 0;
         }
     }
+}
+
+void ReadModules(const DmtxMessage& message, int sizeIdx, int rows, int columns, std::vector<uint8_t>& grid)
+{
+    LayModules(sizeIdx, rows, columns, grid, [&](size_t i) { return (message.array[i] & DmtxModuleOnRed) != 0; });
+}
+
+// ---- ASCII encodation without the library ------------------------------------
+// The library paints a picture of every symbol it makes, module by module through a
+// matrix, which costs more than the encoding itself; symbols in ASCII encodation (the
+// default) are made here instead, codeword for codeword what the library makes:
+// digit pairs in one codeword, other bytes one each (above 127 after an upper shift),
+// the smallest square (or the one size asked for) that holds them, padding scrambled by
+// position, Reed-Solomon blocks dealt as the standard deals them.
+
+constexpr int kAsciiPad = 129;
+constexpr int kAsciiUpperShift = 235;
+
+std::vector<uint8_t> AsciiCodewords(const QByteArray& bytes)
+{
+    std::vector<uint8_t> out;
+    out.reserve(size_t(bytes.size()) + 2);
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto v = static_cast<unsigned char>(bytes[i]);
+        if (i + 1 < bytes.size() && digit(char(v)) && digit(bytes[i + 1])) {
+            out.push_back(uint8_t(10 * (v - '0') + (bytes[i + 1] - '0') + 130));
+            ++i;
+        } else if (v < 128) {
+            out.push_back(uint8_t(v + 1));
+        } else {
+            out.push_back(uint8_t(kAsciiUpperShift));
+            out.push_back(uint8_t(v - 127));
+        }
+    }
+    return out;
+}
+
+// The symbol size of the request (the smallest square, or one size) that holds the
+// codewords; -1 when none does.
+int AsciiSymbolSize(int dataWords, int request)
+{
+    if (dataWords <= 0)
+        return -1;
+    int sizeIdx = request;
+    if (request == DmtxSymbolSquareAuto) {
+        for (sizeIdx = 0; sizeIdx < DmtxSymbolSquareCount; ++sizeIdx)
+            if (dmtxGetSymbolAttribute(DmtxSymAttribSymbolDataWords, sizeIdx) >= dataWords)
+                break;
+        if (sizeIdx == DmtxSymbolSquareCount)
+            return -1;
+    }
+    return dataWords <= dmtxGetSymbolAttribute(DmtxSymAttribSymbolDataWords, sizeIdx) ? sizeIdx : -1;
+}
+
+// GF(256) of the prime polynomial 301, as log and antilog tables.
+struct Gf256
+{
+    uint8_t exp[512];
+    uint8_t log[256] = {};
+    Gf256()
+    {
+        int x = 1;
+        for (int i = 0; i < 255; ++i) {
+            exp[i] = exp[i + 255] = uint8_t(x);
+            log[x] = uint8_t(i);
+            x <<= 1;
+            if (x & 0x100)
+                x ^= 301;
+        }
+        exp[510] = exp[0];
+        exp[511] = exp[1];
+    }
+    uint8_t Mul(uint8_t a, uint8_t b) const { return a && b ? exp[log[a] + log[b]] : 0; }
+};
+
+// Data codewords, padded, followed by the error codewords of each block.
+void AddErrorCorrection(std::vector<uint8_t>& code, int sizeIdx)
+{
+    static const Gf256 gf;
+    const int blocks = dmtxGetSymbolAttribute(DmtxSymAttribInterleavedBlocks, sizeIdx);
+    const int errorWords = dmtxGetSymbolAttribute(DmtxSymAttribBlockErrorWords, sizeIdx);
+    const int dataWords = dmtxGetSymbolAttribute(DmtxSymAttribSymbolDataWords, sizeIdx);
+    // Generator (x + a^1)(x + a^2)...(x + a^n), highest power first after the leading 1.
+    std::vector<uint8_t> generator(size_t(errorWords) + 1, 0);
+    generator[0] = 1;
+    for (int i = 1; i <= errorWords; ++i)
+        for (int j = i; j >= 1; --j)
+            generator[size_t(j)] ^= gf.Mul(generator[size_t(j - 1)], gf.exp[i]);
+    code.resize(size_t(dataWords) + size_t(blocks) * size_t(errorWords), 0);
+    std::vector<uint8_t> remainder(static_cast<size_t>(errorWords));
+    for (int b = 0; b < blocks; ++b) {
+        std::fill(remainder.begin(), remainder.end(), 0);
+        for (int i = b; i < dataWords; i += blocks) {
+            const uint8_t feedback = code[size_t(i)] ^ remainder[0];
+            std::copy(remainder.begin() + 1, remainder.end(), remainder.begin());
+            remainder.back() = 0;
+            if (feedback)
+                for (int j = 0; j < errorWords; ++j)
+                    remainder[size_t(j)] ^= gf.Mul(feedback, generator[size_t(j) + 1]);
+        }
+        // Error codewords go on being dealt to the blocks in turn after the data.
+        const int first = dataWords + ((b - dataWords) % blocks + blocks) % blocks;
+        for (int j = 0; j < errorWords; ++j)
+            code[size_t(first + blocks * j)] = remainder[size_t(j)];
+    }
+}
+
+const Ecc200Placement& PlacementOf(int sizeIdx)
+{
+    thread_local std::map<int, Ecc200Placement> placements;
+    auto found = placements.find(sizeIdx);
+    if (found == placements.end())
+        found = placements
+                    .emplace(sizeIdx, Ecc200Placement(dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixRows, sizeIdx),
+                                                      dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx)))
+                    .first;
+    return found->second;
+}
+
+// Makes the symbol in ASCII encodation for a size request (the smallest square or one
+// size); false when no symbol of the request holds the bytes.
+bool EncodeAscii(const QByteArray& bytes, int request, int& rows, int& columns, std::vector<uint8_t>& grid)
+{
+    std::vector<uint8_t> code = AsciiCodewords(bytes);
+    const int sizeIdx = AsciiSymbolSize(int(code.size()), request);
+    if (sizeIdx < 0)
+        return false;
+    const int dataWords = dmtxGetSymbolAttribute(DmtxSymAttribSymbolDataWords, sizeIdx);
+    if (int(code.size()) < dataWords)
+        code.push_back(uint8_t(kAsciiPad));
+    while (int(code.size()) < dataWords) {
+        const int position = int(code.size()) + 1;
+        int pad = kAsciiPad + (149 * position) % 253 + 1;
+        if (pad > 254)
+            pad -= 254;
+        code.push_back(uint8_t(pad));
+    }
+    AddErrorCorrection(code, sizeIdx);
+    rows = dmtxGetSymbolAttribute(DmtxSymAttribSymbolRows, sizeIdx);
+    columns = dmtxGetSymbolAttribute(DmtxSymAttribSymbolCols, sizeIdx);
+    const Ecc200Placement& placement = PlacementOf(sizeIdx);
+    LayModules(sizeIdx, rows, columns, grid, [&](size_t i) { return placement.IsDark(i, code.data()); });
+    return true;
 }
 
 // The library paints every symbol it makes into a picture of its own, pixel by
@@ -204,13 +349,23 @@ void CBarcodeImpl_DataMatrix::Encode()
     QByteArray bytes = ConvertToCodePage(s.m_strContent, CodePageUTF8);
     if (bytes.isEmpty())
         return;
+    const int request = DataMatrixSizeRequest(s.m_nSizeChoice);
+    // The library's own choice among rectangles (and its default shape) are left to it.
+    if (DataMatrixScheme(s.m_nEncodation) == DmtxSchemeAscii
+        && (request == DataMatrixSizeSquareAuto || request >= 0)) {
+        int rows = 0, columns = 0;
+        if (!EncodeAscii(bytes, request, rows, columns, m_grid))
+            throw CBarcodeException(kDataMatrixCannotEncode);
+        m_nRows = rows;
+        m_nColumns = columns;
+        return;
+    }
 
     DmtxEncode* enc = dmtxEncodeCreate();
     if (!enc)
         throw CBarcodeException(kDataMatrixCannotEncode);
     ShrinkLibraryPicture(*enc);
     dmtxEncodeSetProp(enc, DmtxPropScheme, DataMatrixScheme(s.m_nEncodation));
-    const int request = DataMatrixSizeRequest(s.m_nSizeChoice);
     if (request != DataMatrixSizeShapeAuto)
         dmtxEncodeSetProp(enc, DmtxPropSizeRequest, request);
     const DmtxPassFail result = dmtxEncodeDataMatrix(enc, int(bytes.size()), reinterpret_cast<unsigned char*>(bytes.data()));

@@ -2,12 +2,14 @@
 
 #include "barcode/BarcodeData.h"
 
+#include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QRectF>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -106,6 +108,69 @@ QRectF DotGrid::ToLogical(const QRectF& world) const
     const QRectF snapped(QPointF(std::round(dots.left()), std::round(dots.top())),
                          QPointF(std::round(dots.right()), std::round(dots.bottom())));
     return m_dotsToLogical.mapRect(snapped);
+}
+
+QRect DotGrid::CellPixels(QPointF topLeft, double cellWidth, double cellHeight, int columns, int rows) const
+{
+    if (!m_active || columns <= 0 || rows <= 0 || m_signX < 0 || m_signY < 0 || m_toDots.type() > QTransform::TxScale
+        || m_dotsToLogical.type() != QTransform::TxNone)
+        return {};
+    // Edge k of an axis lies at start + k * step dots; rounded one by one (ToLogical)
+    // they are the whole dots round(start) + k * round(step) as long as the drift
+    // stays well inside half a dot.
+    struct Axis
+    {
+        int start = 0, step = 0;
+        bool Set(double at, double size, int count)
+        {
+            start = int(std::lround(at));
+            step = int(std::lround(size));
+            return step > 0 && std::abs(at - start) + std::abs(size - step) * count < 0.25;
+        }
+    } x, y;
+    if (!x.Set(m_ax * topLeft.x() + m_bx, m_ax * cellWidth, columns)
+        || !y.Set(m_ay * topLeft.y() + m_by, m_ay * cellHeight, rows))
+        return {};
+    return QRect(x.start, y.start, x.step * columns, y.step * rows);
+}
+
+bool FillCellsAsPicture(QPainter& painter, const DotGrid& grid, const std::vector<uint8_t>& cells, int columns,
+                        int rows, QPointF topLeft, double cellWidth, double cellHeight, const QColor& colour)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || colour.alpha() != 255
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0
+        || cells.size() < size_t(columns) * size_t(std::max(rows, 0)))
+        return false;
+    const QRect target = grid.CellPixels(topLeft, cellWidth, cellHeight, columns, rows);
+    if (target.isEmpty())
+        return false;
+    // The picture at the device's pixels, light cells transparent so that what lies
+    // beneath shows as between rectangles: drawn unscaled, it is blended a row of
+    // pixels at a time. Kept for the next symbol of the size (a picture this large is
+    // mapped and unmapped afresh by the allocator each time).
+    const int cellX = target.width() / columns, cellY = target.height() / rows;
+    thread_local QImage picture;
+    if (picture.size() != target.size())
+        picture = QImage(target.size(), QImage::Format_ARGB32_Premultiplied);
+    const QRgb dark = colour.rgba();
+    const size_t lineBytes = size_t(target.width()) * sizeof(QRgb);
+    for (int r = 0; r < rows; ++r) {
+        QRgb* first = reinterpret_cast<QRgb*>(picture.scanLine(r * cellY));
+        const uint8_t* row = &cells[size_t(r) * size_t(columns)];
+        for (int c = 0; c < columns; ++c)
+            std::fill_n(first + size_t(c) * size_t(cellX), cellX, row[c] ? dark : QRgb(0));
+        for (int k = 1; k < cellY; ++k)
+            std::memcpy(picture.scanLine(r * cellY + k), first, lineBytes);
+    }
+    const bool world = painter.worldMatrixEnabled();
+    const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setWorldMatrixEnabled(false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target.topLeft(), picture);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.setWorldMatrixEnabled(world);
+    return true;
 }
 
 DotFiller::DotFiller(QPainter& painter, const DotGrid& grid) : m_painter(painter), m_grid(grid)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QRect>
 #include <QRectF>
 #include <QTransform>
+#include <cstdint>
 #include <vector>
 
 class CBarcodeData;
@@ -45,6 +47,13 @@ public:
     // logical coordinates (its world matrix off).
     QRectF ToLogical(const QRectF& world) const;
 
+    // A grid of cells (columns x rows, each cellWidth x cellHeight world millimetres
+    // from topLeft) as the pixel rectangle it covers, when the dots are the pixels of
+    // the painter's logical coordinates, the world neither turns nor mirrors, and
+    // every cell edge lies within a small fraction of a dot of the edge ToLogical
+    // rounds it to, each cell the same whole number of dots; empty otherwise.
+    QRect CellPixels(QPointF topLeft, double cellWidth, double cellHeight, int columns, int rows) const;
+
 private:
     bool m_active = false;
     QTransform m_toDots;        // world to dots
@@ -82,6 +91,15 @@ private:
     QColor m_colour;
     std::vector<QRectF> m_pending;
 };
+
+// Fills the dark cells of a grid (a byte other than 0 is dark; columns x rows, each
+// cellWidth x cellHeight world millimetres from topLeft) in one opaque colour as one
+// picture of a pixel per cell, scaled up by whole pixels: the pixels DotFiller gives
+// the cells' rectangles, for a fraction of the cost. Only where that holds: a raster
+// device whose pixels are the grid's dots (CellPixels), drawn over. Returns false,
+// having drawn nothing, elsewhere.
+bool FillCellsAsPicture(QPainter& painter, const DotGrid& grid, const std::vector<uint8_t>& cells, int columns,
+                        int rows, QPointF topLeft, double cellWidth, double cellHeight, const QColor& colour);
 
 // Lays the bars of a linear symbol, in a box `boxWidth` wide starting at world x
 // `left`, on the grid: the narrowest element (bar or space) becomes whole dots no

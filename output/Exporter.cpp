@@ -14,9 +14,16 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
-#include <unordered_set>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
 
 namespace {
 
@@ -124,6 +131,88 @@ QString DistinctName(const QString& name, std::unordered_set<QString>& used)
     used.insert(candidate);
     return candidate;
 }
+
+// What became of a row's file.
+struct RowOutcome
+{
+    QString path;
+    QString reason;
+    bool written = false;
+};
+
+// Threads drawing and writing rows' pictures, each row handed in with its own copy of
+// the objects; outcomes are taken back in the order the rows were handed in. Each
+// thread keeps its fonts and laid-out texts from row to row.
+class PictureWriters
+{
+public:
+    explicit PictureWriters(int threads)
+    {
+        for (int i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] { Work(); });
+    }
+    ~PictureWriters()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    PictureWriters(const PictureWriters&) = delete;
+    PictureWriters& operator=(const PictureWriters&) = delete;
+
+    void Add(std::function<RowOutcome()> work)
+    {
+        std::packaged_task<RowOutcome()> task(std::move(work));
+        m_outcomes.push_back(task.get_future());
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(task));
+        }
+        m_wake.notify_one();
+    }
+    // A row whose outcome is already known, kept in its place in the order.
+    void AddDone(RowOutcome outcome)
+    {
+        std::promise<RowOutcome> done;
+        done.set_value(std::move(outcome));
+        m_outcomes.push_back(done.get_future());
+    }
+    size_t Pending() const { return m_outcomes.size(); }
+    RowOutcome TakeOldest()
+    {
+        RowOutcome outcome = m_outcomes.front().get();
+        m_outcomes.pop_front();
+        return outcome;
+    }
+
+private:
+    void Work()
+    {
+        for (;;) {
+            std::packaged_task<RowOutcome()> task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+                if (m_queue.empty())
+                    return;
+                task = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::packaged_task<RowOutcome()>> m_queue;
+    bool m_stop = false;
+    std::deque<std::future<RowOutcome>> m_outcomes; // the caller's thread only
+    std::vector<std::thread> m_threads;
+};
 
 } // namespace
 
@@ -269,14 +358,45 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
 
     QDir folder(m_strFolder);
     const QString folderPath = QFileInfo(folder.absolutePath()).absoluteFilePath();
-    QImage canvas = *format == ImageFileFormat::Emf ? QImage() : MakeCanvas(box, m_nDpi);
+    // Metafiles are written here; raster pictures by threads of their own, at most a
+    // few rows ahead of the outcomes counted and reported here in row order.
+    const int threads = *format == ImageFileFormat::Emf ? 0
+                        : m_nThreads > 0                 ? m_nThreads
+                                                         : std::max(1, QThread::idealThreadCount());
+    PictureWriters writers(threads);
+    const size_t ahead = size_t(2 * threads);
+    const ImageFileFormat fileFormat = *format;
+    const int dpi = m_nDpi, depth = m_nColourDepth;
     std::unordered_set<QString> usedNames;
     const qint64 total = static_cast<qint64>(toRow) - fromRow + 1;
+    qint64 reported = 0;
+    // Counts the oldest row's outcome and reports it; false when the user cancelled.
+    auto settle = [&] {
+        const RowOutcome outcome = writers.TakeOldest();
+        if (outcome.written) {
+            ++m_nWritten;
+        } else if (m_nFailed++ == 0) {
+            firstFailure = NotWritten(outcome.path, outcome.reason);
+        }
+        if (!feedback)
+            return true;
+        feedback->Progress(++reported, total);
+        return !feedback->IsCancelled();
+    };
+    auto cancel = [&] {
+        // Rows past the one cancelled at were already on their way: their files go,
+        // so the folder holds what a run row by row would have left.
+        while (writers.Pending() > 0) {
+            const RowOutcome outcome = writers.TakeOldest();
+            if (outcome.written)
+                QFile::remove(outcome.path);
+        }
+        return ExportResult::Cancelled;
+    };
     for (qint64 r = fromRow; r <= toRow; ++r) {
         const int row = static_cast<int>(r);
-        QString path;
-        QString reason;
-        bool written = false;
+        RowOutcome outcome;
+        bool drawing = false; // handed to the writers
         try {
             job.GenerateRowValues(clones, row);
             // A row's barcode may be longer than the one on the canvas: each picture
@@ -287,36 +407,50 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
                 name = ObjectValue(currentClone);
             const QString fileName = DistinctName(MakeSafeFileName(m_strStartName + name), usedNames);
             if (fileName.isEmpty()) {
-                path = m_strStartName + name;
-                reason = QStringLiteral("文件名无效");
+                outcome.path = m_strStartName + name;
+                outcome.reason = QStringLiteral("文件名无效");
             } else {
-                path = folder.filePath(fileName + m_strExtension);
+                outcome.path = folder.filePath(fileName + m_strExtension);
                 // A made-safe name stays in the folder; checked all the same.
-                if (QFileInfo(path).absolutePath() != folderPath)
-                    reason = QStringLiteral("文件名无效");
-                else if (*format == ImageFileFormat::Emf)
-                    written = WriteMetafile(clones, box, path, &reason);
+                if (QFileInfo(outcome.path).absolutePath() != folderPath)
+                    outcome.reason = QStringLiteral("文件名无效");
+                else if (fileFormat == ImageFileFormat::Emf)
+                    outcome.written = WriteMetafile(clones, box, outcome.path, &outcome.reason);
                 else {
-                    if (canvas.size() != PixelSize(box.box, m_nDpi))
-                        canvas = MakeCanvas(box, m_nDpi);
-                    PaintRaster(canvas, clones, box, m_nDpi);
-                    written = SaveRasterImage(ConvertToDepth(canvas, m_nColourDepth), path, *format, &reason);
+                    auto copies = std::make_shared<std::vector<std::unique_ptr<CBaseGraph>>>();
+                    for (const CBaseGraph* object : clones) {
+                        copies->push_back(object->Clone());
+                        copies->back()->m_pLabelData = object->m_pLabelData;
+                    }
+                    writers.Add([copies, box, dpi, depth, fileFormat, path = outcome.path] {
+                        RowOutcome drawn{path, {}, false};
+                        try {
+                            std::vector<CBaseGraph*> objects;
+                            for (const auto& object : *copies)
+                                objects.push_back(object.get());
+                            QImage canvas = MakeCanvas(box, dpi);
+                            PaintRaster(canvas, objects, box, dpi);
+                            drawn.written = SaveRasterImage(ConvertToDepth(canvas, depth), path, fileFormat, &drawn.reason);
+                        } catch (const VXException& e) {
+                            drawn.reason = e.GetMessage();
+                        }
+                        return drawn;
+                    });
+                    drawing = true;
                 }
             }
         } catch (const VXException& e) {
-            reason = e.GetMessage();
+            outcome.reason = e.GetMessage();
         }
-        if (written) {
-            ++m_nWritten;
-        } else if (m_nFailed++ == 0) {
-            firstFailure = NotWritten(path, reason);
-        }
-        if (feedback) {
-            feedback->Progress(r - fromRow + 1, total);
-            if (feedback->IsCancelled())
-                return ExportResult::Cancelled;
-        }
+        if (!drawing)
+            writers.AddDone(std::move(outcome));
+        while (writers.Pending() > ahead || (writers.Pending() > 0 && threads == 0))
+            if (!settle())
+                return cancel();
     }
+    while (writers.Pending() > 0)
+        if (!settle())
+            return cancel();
     if (m_nFailed > 0)
         return fail(QStringLiteral("%1 个文件未能导出，第一个：%2").arg(m_nFailed).arg(firstFailure));
     return ExportResult::Success;

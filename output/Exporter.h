@@ -76,6 +76,9 @@ public:
     int m_nColourDepth = 0;
     int m_nDpi = 300;
     CLabelData* m_pLabelData = nullptr; // not owned; its data sources feed the rows
+    // Raster pictures drawn and written at once, each by a thread with its own copy of
+    // the row's objects; 0: one per core. The files are those of a one-thread run.
+    int m_nThreads = 0;
 
     // Seams of the value generation, as the print job's.
     void SetClock(std::function<qint64()> clock) { m_clock = std::move(clock); }

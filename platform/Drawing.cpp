@@ -285,40 +285,64 @@ struct LaidOutText
     size_t bytes = 0; // about what it holds in memory, its key's text included
 };
 
+// A text's key, hashed once: a lookup goes through up to three tables, and hashing a
+// font is not cheap.
 struct LayoutKey
 {
+    LayoutKey(const QFont& f, const QString& t, double w)
+        : font(f), text(t), wrapWidth(w), hash(qHashMulti(0, f, t, w))
+    {
+    }
     QFont font;
     QString text;
     double wrapWidth; // below 0: lines end only at line breaks
-    bool operator==(const LayoutKey&) const = default;
+    size_t hash;
+    bool operator==(const LayoutKey& other) const
+    {
+        return hash == other.hash && wrapWidth == other.wrapWidth && text == other.text && font == other.font;
+    }
 };
 
 size_t qHash(const LayoutKey& key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.font, key.text, key.wrapWidth);
+    return key.hash ^ seed;
 }
 
-LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
+// The text as a layout takes it: line breaks as line separators.
+QString LineSeparated(const QString& text)
 {
     QString prepared = text;
     prepared.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     prepared.replace(u'\n', QChar::LineSeparator);
-    QTextLayout layout(prepared, font, LayoutDevice());
+    return prepared;
+}
+
+// Lays a layout of LineSeparated text out in lines as every text is laid out here;
+// returns the height of its lines.
+double LayOutLines(QTextLayout& layout, double wrapWidth, double lineHeight)
+{
     QTextOption option;
     option.setWrapMode(wrapWidth >= 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     layout.setTextOption(option);
-    LaidOutText result;
-    result.lineHeight = QFontMetricsF(font, LayoutDevice()).lineSpacing();
     layout.beginLayout();
     double y = 0;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLeadingIncluded(true);
         line.setLineWidth(wrapWidth >= 0 ? wrapWidth : 1e7);
         line.setPosition(QPointF(0, y));
-        y += result.lineHeight; // QTextLine rounds its height up to whole units
+        y += lineHeight; // QTextLine rounds its height up to whole units
     }
     layout.endLayout();
+    return y;
+}
+
+LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
+{
+    QTextLayout layout(LineSeparated(text), font, LayoutDevice());
+    LaidOutText result;
+    result.lineHeight = QFontMetricsF(font, LayoutDevice()).lineSpacing();
+    result.height = LayOutLines(layout, wrapWidth, result.lineHeight);
     result.bytes = sizeof(LayoutKey) + sizeof(LaidOutText) + 2 * size_t(text.size()) + 64;
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
@@ -331,8 +355,18 @@ LaidOutText Shape(const QFont& font, const QString& text, double wrapWidth)
             result.bytes += 128 + size_t(run.glyphIndexes().size()) * (sizeof(quint32) + sizeof(QPointF));
         result.lines.push_back(std::move(out));
     }
-    result.height = y;
     return result;
+}
+
+// Shape's width alone: the same lines, without their glyph runs.
+double ShapeWidth(const QFont& font, const QString& text)
+{
+    QTextLayout layout(LineSeparated(text), font, LayoutDevice());
+    LayOutLines(layout, -1, QFontMetricsF(font, LayoutDevice()).lineSpacing());
+    double width = 0;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        width = std::max(width, layout.lineAt(i).naturalTextWidth());
+    return width;
 }
 
 // Shaped texts in two generations: lookups look in both and bring what they find
@@ -344,14 +378,19 @@ struct LayoutCache
     QHash<LayoutKey, LaidOutText> recent;
     QHash<LayoutKey, LaidOutText> older;
     size_t recentBytes = 0;
+    // Widths of texts measured but not drawn whole (a barcode's digits are drawn one
+    // by one), emptied when full.
+    QHash<LayoutKey, double> widths;
 
     void clear()
     {
         recent.clear();
         older.clear();
         recentBytes = 0;
+        widths.clear();
     }
 };
+constexpr qsizetype kMeasuredWidths = 4096;
 constexpr size_t kLayoutGenerationBytes = size_t(2) << 20;
 
 struct FontSpec
@@ -423,6 +462,24 @@ const LaidOutText& LayOut(const QFont& font, const QString& text, double wrapWid
     }
     cache.recentBytes += laid.bytes;
     return *cache.recent.insert(std::move(key), std::move(laid));
+}
+
+// LayOut(font, text, -1).width, shaping a text not yet laid out only for its width.
+double LaidOutWidth(const QFont& font, const QString& text)
+{
+    LayoutCache& cache = Cache();
+    LayoutKey key {font, text, -1};
+    if (const auto found = cache.recent.constFind(key); found != cache.recent.cend())
+        return found->width;
+    if (const auto old = cache.older.constFind(key); old != cache.older.cend())
+        return old->width;
+    if (const auto known = cache.widths.constFind(key); known != cache.widths.cend())
+        return *known;
+    const double width = ShapeWidth(font, text);
+    if (cache.widths.size() >= kMeasuredWidths)
+        cache.widths.clear();
+    cache.widths.insert(std::move(key), width);
+    return width;
 }
 
 double LineLeft(const LaidOutLine& line, double left, double boxWidth, Qt::Alignment alignment)
@@ -542,7 +599,7 @@ double MeasureTextWidth(const QFont& font, const QString& text)
 {
     if (text.isEmpty())
         return 0;
-    return LayOut(font, text, -1).width * kLayoutUnitMm;
+    return LaidOutWidth(font, text) * kLayoutUnitMm;
 }
 
 QSizeF MeasureText(const QFont& font, const QString& text)
@@ -576,7 +633,7 @@ TextPainter::~TextPainter()
 
 double TextPainter::Width(const QString& text) const
 {
-    return text.isEmpty() ? 0.0 : LayOut(m_font, text, -1).width * kLayoutUnitMm;
+    return text.isEmpty() ? 0.0 : LaidOutWidth(m_font, text) * kLayoutUnitMm;
 }
 
 void TextPainter::Draw(const QString& text, const QRectF& box, const TextFormat& format)

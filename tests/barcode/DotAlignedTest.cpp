@@ -1,11 +1,14 @@
 #include "barcode/BarcodeImpl_EJU.h"
 #include "barcode/BarcodeSettings.h"
 #include "barcode/BarcodeSymbology.h"
+#include "barcode/DotGrid.h"
 #include "model/BarcodeGraph.h"
+#include "platform/Drawing.h"
 #include "Barcode2DSupport.h"
 #include "LinearSupport.h"
 #include "TestSupport.h"
 
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -405,4 +408,64 @@ TEST(DotAlignedBars, TwoDimensionalModulesAreWholeDots)
             }
         }
     }
+}
+
+// A grid of cells filled as one scaled picture must give exactly the pixels of its
+// runs filled as rectangles, wherever it is placed and whatever the cell size; where
+// the picture cannot give them (a turned world, a translucent colour) nothing is drawn.
+TEST(DotAlignedBars, CellsAsPictureMatchTheirRectangles)
+{
+    const int columns = 23, rows = 9;
+    std::vector<uint8_t> cells(size_t(columns * rows));
+    for (size_t i = 0; i < cells.size(); ++i)
+        cells[i] = uint8_t((i * 7 + i / 5) % 3 == 0 || i % 11 == 0);
+    const QColor colour(20, 40, 200);
+    struct Placement
+    {
+        double dpi, dotsX, dotsY, x, y;
+    };
+    int drawn = 0;
+    for (const Placement& p : {Placement{203, 2, 6, 3.1, 2.07}, Placement{300, 3, 3, 0.0, 0.0},
+                               Placement{96, 1, 3, 5.55, 7.3}, Placement{600, 5, 4, 1.234, 9.876}}) {
+        const double dot = 25.4 / p.dpi;
+        auto paint = [&](bool picture) {
+            QImage image = MakeImageAtDpi(40, 40, p.dpi, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            SetMillimetreWorld(painter);
+            // As a 2-D symbol's frame places it: the grid's corner on a dot edge.
+            const DotGrid grid(painter, 0.0f);
+            const QPointF corner(grid.SnapX(p.x), grid.SnapY(p.y));
+            const double w = p.dotsX * dot, h = p.dotsY * dot;
+            if (picture) {
+                drawn += FillCellsAsPicture(painter, grid, cells, columns, rows, corner, w, h, colour);
+            } else {
+                DotFiller filler(painter, grid);
+                for (int r = 0; r < rows; ++r)
+                    for (int c = 0; c < columns; ++c)
+                        if (cells[size_t(r * columns + c)])
+                            filler.Fill(QRectF(corner.x() + c * w, corner.y() + r * h, w, h), colour);
+            }
+            painter.end();
+            return image;
+        };
+        EXPECT_EQ(paint(true), paint(false)) << p.dpi << " dpi";
+    }
+    EXPECT_EQ(drawn, 4);
+
+    QImage image = MakeImageAtDpi(40, 40, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    SetMillimetreWorld(painter);
+    const double dot = 25.4 / 300;
+    painter.rotate(90);
+    EXPECT_FALSE(FillCellsAsPicture(painter, DotGrid(painter, 0.0f), cells, columns, rows, {}, dot, dot, colour));
+    painter.resetTransform();
+    SetMillimetreWorld(painter);
+    EXPECT_FALSE(FillCellsAsPicture(painter, DotGrid(painter, 0.0f), cells, columns, rows, {}, dot, dot,
+                                    QColor(0, 0, 0, 128)));
+    painter.end();
+    QImage white = MakeImageAtDpi(40, 40, 300, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    EXPECT_EQ(image, white);
 }

@@ -386,6 +386,50 @@ TEST(BatchExport, FailuresAreCountedAndTheFirstNamedCancelStops)
     EXPECT_EQ(exporter.GetWrittenCount(), 2);
 }
 
+// Rows drawn on several threads give the files, names and bytes of a run on one; a
+// cancel leaves the files up to the row it came at, as a run row by row would.
+TEST(BatchExport, ManyThreadsWriteWhatOneWritesAndACancelKeepsItsRows)
+{
+    RowsLabel rows(24);
+    for (int r = 1; r <= 24; ++r)
+        rows.data[r - 1] = QStringList{QStringLiteral("V%1").arg(r % 7)}; // names taken again: _2, _3
+    const std::vector<CBaseGraph*> selection = Objects(*rows.label);
+    auto run = [&](const QString& folder, int threads, CountingFeedback* feedback) {
+        CBatchExporter exporter;
+        rows.Wire(exporter);
+        exporter.m_strFolder = folder;
+        exporter.m_strExtension = QStringLiteral(".png");
+        exporter.m_bNameAfterObject = true;
+        exporter.m_nToRow = 24;
+        exporter.m_nDpi = 150;
+        exporter.m_nThreads = threads;
+        const ExportResult result = exporter.Run(selection, selection[1], feedback);
+        return std::make_pair(result, exporter.GetWrittenCount());
+    };
+    QTemporaryDir one, four;
+    EXPECT_EQ(run(one.path(), 1, nullptr), std::make_pair(ExportResult::Success, 24));
+    CountingFeedback feedback;
+    EXPECT_EQ(run(four.path(), 4, &feedback), std::make_pair(ExportResult::Success, 24));
+    EXPECT_EQ(feedback.last, 24);
+    const QStringList names = QDir(one.path()).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(names.size(), 24);
+    EXPECT_TRUE(names.contains(QStringLiteral("V3_4.png")));
+    ASSERT_EQ(QDir(four.path()).entryList(QDir::Files, QDir::Name), names);
+    for (const QString& name : names) {
+        QFile a(QDir(one.path()).filePath(name)), b(QDir(four.path()).filePath(name));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll(), b.readAll()) << name.toStdString();
+    }
+
+    QTemporaryDir cancelled;
+    CountingFeedback stop;
+    stop.cancelAt = 5;
+    EXPECT_EQ(run(cancelled.path(), 4, &stop).first, ExportResult::Cancelled);
+    QStringList kept = QDir(cancelled.path()).entryList(QDir::Files);
+    kept.sort();
+    EXPECT_EQ(kept, (QStringList{"V1.png", "V2.png", "V3.png", "V4.png", "V5.png"}));
+}
+
 TEST(BatchExport, ASourceThatCannotBeReadFailsBeforeAnyFile)
 {
     QTemporaryDir dir;
