@@ -23,11 +23,6 @@ std::unique_ptr<CMemo> RotateMemo(const CBaseProxy& proxy)
 
 } // namespace
 
-void CUndoRecordBuilder::EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending)
-{
-    End(CPendingRecord(std::move(pending)));
-}
-
 void CUndoRecordBuilder::End(CPendingRecord record)
 {
     EndPending(record);
@@ -44,23 +39,17 @@ void CUndoRecordBuilder::EndPending(CPendingRecord& pending)
 
 CPendingRecord CUndoRecordBuilder::BeginMove(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CMoveURC>(proxies, CreatePosMemo));
-    return CPendingRecord(BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo));
+    return CPendingRecord(BeginMemoRecord<CMoveURC>(proxies, CreatePosMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginSize(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CSizeURC>(proxies, CreateSizeMemo));
-    return CPendingRecord(BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo));
+    return CPendingRecord(BeginMemoRecord<CSizeURC>(proxies, CreateSizeMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginRotate(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CRotateURC>(proxies, RotateMemo));
-    return CPendingRecord(BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo));
+    return CPendingRecord(BeginMemoRecord<CRotateURC>(proxies, RotateMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginEdit(CBaseProxy* proxy)
@@ -69,66 +58,6 @@ CPendingRecord CUndoRecordBuilder::BeginEdit(CBaseProxy* proxy)
     record->m_pTarget = proxy;
     record->m_pBefore = proxy->Clone();
     return CPendingRecord(std::move(record));
-}
-
-void CUndoRecordBuilder::BeginMoveRecord(CBaseProxy* proxy)
-{
-    m_pMove = BeginMemoRecord<CMoveURC>({proxy}, CreatePosMemo);
-}
-
-void CUndoRecordBuilder::EndMoveRecord()
-{
-    EndMemoRecord(m_pMove);
-}
-
-void CUndoRecordBuilder::BeginMoveBatchRecord(const ProxySelection& proxies)
-{
-    m_pMoveBatch = BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo);
-}
-
-void CUndoRecordBuilder::EndMoveBatchRecord()
-{
-    EndMemoRecord(m_pMoveBatch);
-}
-
-void CUndoRecordBuilder::BeginSizeRecord(CBaseProxy* proxy)
-{
-    m_pSize = BeginMemoRecord<CSizeURC>({proxy}, CreateSizeMemo);
-}
-
-void CUndoRecordBuilder::EndSizeRecord()
-{
-    EndMemoRecord(m_pSize);
-}
-
-void CUndoRecordBuilder::BeginSizeBatchRecord(const ProxySelection& proxies)
-{
-    m_pSizeBatch = BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo);
-}
-
-void CUndoRecordBuilder::EndSizeBatchRecord()
-{
-    EndMemoRecord(m_pSizeBatch);
-}
-
-void CUndoRecordBuilder::BeginRotateRecord(CBaseProxy* proxy)
-{
-    m_pRotate = BeginMemoRecord<CRotateURC>({proxy}, RotateMemo);
-}
-
-void CUndoRecordBuilder::EndRotateRecord()
-{
-    EndMemoRecord(m_pRotate);
-}
-
-void CUndoRecordBuilder::BeginRotateBatchRecord(const ProxySelection& proxies)
-{
-    m_pRotateBatch = BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo);
-}
-
-void CUndoRecordBuilder::EndRotateBatchRecord()
-{
-    EndMemoRecord(m_pRotateBatch);
 }
 
 void CUndoRecordBuilder::BeginEditRecord(CBaseProxy* proxy)
@@ -150,8 +79,7 @@ void CUndoRecordBuilder::BeginFormatRecord(CFormatURC& record, CBaseProxy* proxy
 
 void CUndoRecordBuilder::EndFormatRecord(std::unique_ptr<CFormatURC> record)
 {
-    std::unique_ptr<CMemoBatchURC> pending(std::move(record));
-    EndMemoRecord(pending);
+    End(CPendingRecord(std::move(record)));
 }
 
 QString CUndoRecordBuilder::MakeDefaultName(int kind)

@@ -2,6 +2,7 @@
 
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
+#include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -362,11 +363,7 @@ std::unique_ptr<CPosMemo> CreatePosMemo(const CBaseProxy& proxy)
 
 std::unique_ptr<CBarcodeSizeMemo> CreateBarcodeSizeMemo(int code)
 {
-    switch (code) {
-    case 80: return std::make_unique<CBarcodeSizeMemo_PDF417>();
-    case 82: return std::make_unique<CBarcodeSizeMemo_QRCode>();
-    default: return std::make_unique<CBarcodeSizeMemo>();
-    }
+    return std::make_unique<CBarcodeSizeMemo>(code != SymbologyPDF417 && code != SymbologyQRCode);
 }
 
 std::unique_ptr<CSizeMemo> CreateSizeMemo(const CBaseProxy& proxy)

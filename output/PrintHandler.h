@@ -90,7 +90,6 @@ public:
     CPrintHandler& operator=(const CPrintHandler&) = delete;
 
     void SetMode(int mode) { m_nMode = mode; }
-    int GetMode() const { return m_nMode; }
     // Not owned; must outlive the job.
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
     CLabelData* GetLabelData() const { return m_pLabelData; }
@@ -115,7 +114,6 @@ public:
     int GetPageCount() const { return m_nPageCount; }
     int GetLabelsPerPage() const { return m_nLabelsPerPage; }
     qint64 GetStartTime() const { return m_tStartTime; }
-    bool HasSeveralCopies() const { return m_bSeveralCopies; }
 
     // Set by the print loop: the first page of the run (relative page numbers count
     // from it) and the offsets added to every drawing position.
