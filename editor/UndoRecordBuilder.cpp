@@ -1,5 +1,7 @@
 #include "editor/UndoRecordBuilder.h"
 
+#include "editor/ObjectKinds.h"
+
 #include <algorithm>
 
 namespace {
@@ -84,13 +86,13 @@ void CUndoRecordBuilder::EndFormatRecord(std::unique_ptr<CFormatURC> record)
 
 QString CUndoRecordBuilder::MakeDefaultName(int kind)
 {
-    static const char16_t* const kPrefixes[] = {u"条形码", u"文字", u"线条", u"矩形", u"椭圆", u"多边形", u"图片"};
-    if (kind < 0 || kind >= static_cast<int>(m_nameCounters.size()))
+    const ObjectKindInfo* info = FindObjectKind(kind);
+    if (!info)
         return {};
     const int first = ++m_nameCounters[kind];
     const ProxyList& objects = m_view.GetObjectList();
     for (int k = first; k < 2013; ++k) {
-        const QString candidate = QString::fromUtf16(kPrefixes[kind]) + QStringLiteral(" %1").arg(k);
+        const QString candidate = QString::fromUtf16(info->defaultName) + QStringLiteral(" %1").arg(k);
         const bool taken = std::any_of(objects.begin(), objects.end(), [&](const auto& proxy) {
             return proxy->GetObject() && proxy->GetName() == candidate;
         });

@@ -3,7 +3,7 @@
 #include "editor/UndoRedo.h"
 
 #include <QString>
-#include <array>
+#include <map>
 #include <memory>
 
 // A record begun before a change: it owns the old states it captured and names the
@@ -66,5 +66,5 @@ private:
     CChildViewUndoRedoProxy& m_view;
     CUndoRedoManager& m_manager;
     CPendingRecord m_edit;
-    std::array<int, 7> m_nameCounters{};
+    std::map<int, int> m_nameCounters; // by kind
 };

@@ -196,11 +196,12 @@ public:
     void Apply(CBaseProxy& proxy, MemoSide side) const override;
 };
 
-// The memos fitting an object's kind.
+// The memos fitting an object's kind (ObjectKinds).
 std::unique_ptr<CPosMemo> CreatePosMemo(const CBaseProxy& proxy);
 std::unique_ptr<CSizeMemo> CreateSizeMemo(const CBaseProxy& proxy);
 std::unique_ptr<CFormatMemo> CreateFormatMemo(const CBaseProxy& proxy);
-std::unique_ptr<CBarcodeSizeMemo> CreateBarcodeSizeMemo(int code);
+// The barcode's entry: whether it rebuilds depends on the symbology.
+std::unique_ptr<CSizeMemo> CreateBarcodeSizeMemo(const CBaseProxy& proxy);
 
 // ----- Records -----
 

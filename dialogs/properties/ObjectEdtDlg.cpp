@@ -2,10 +2,10 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
-#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "editor/BaseProxy.h"
+#include "editor/ObjectKinds.h"
 #include "editor/TextProxy.h"
 #include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
@@ -124,15 +124,18 @@ namespace {
 
 // The kind's own pane first, then the position and the general pane; OK applies
 // general, position, then the kind's pane.
-void AddBoxTabs(CObjectEdtDlg& dialog, CObjectPane* kindPane, const QString& kindCaption, CObjectPane* position)
+std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(const ObjectEditRequest& request, const QString& title, CObjectPane* kindPane,
+                                         const QString& kindCaption, CObjectPane* position)
 {
+    auto dialog = std::make_unique<CObjectEdtDlg>(title, request);
     auto* general = new CGeneralEdtPane;
-    dialog.m_pGeneral = general;
-    dialog.m_pFirstPane = kindPane;
-    dialog.AddTab(kindPane, kindCaption);
-    dialog.AddTab(position, QStringLiteral("位置"));
-    dialog.AddTab(general, QStringLiteral("常规"));
-    dialog.SetApplyOrder({general, position, kindPane});
+    dialog->m_pGeneral = general;
+    dialog->m_pFirstPane = kindPane;
+    dialog->AddTab(kindPane, kindCaption);
+    dialog->AddTab(position, QStringLiteral("位置"));
+    dialog->AddTab(general, QStringLiteral("常规"));
+    dialog->SetApplyOrder({general, position, kindPane});
+    return dialog;
 }
 
 } // namespace
@@ -146,70 +149,56 @@ CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, cons
     return pane;
 }
 
-std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request)
+std::unique_ptr<CObjectEdtDlg> CreateTextEdtDlg(const ObjectEditRequest& request)
 {
-    if (!request.object)
-        return nullptr;
-    std::unique_ptr<CObjectEdtDlg> dialog;
-    switch (request.object->GetKind()) {
-    case KindText: {
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
-        auto* text = new CTextEdtPane;
-        auto* font = new CFontEdtPane;
-        auto* dataSource = MakeDataSourcePane(*dialog, false, request);
-        auto* position = new CPositionEdtPane;
-        auto* general = new CGeneralEdtPane;
-        dialog->m_pGeneral = general;
-        dialog->m_pFirstPane = text;
-        dialog->AddTab(text, QStringLiteral("文字"));
-        dialog->AddTab(font, QStringLiteral("字体"));
-        dialog->AddTab(dataSource, QStringLiteral("数据源"));
-        dialog->AddTab(position, QStringLiteral("位置"));
-        dialog->AddTab(general, QStringLiteral("常规"));
-        dialog->SetApplyOrder({general, position, dataSource, font, text});
-        if (request.bandToSelect)
-            dialog->ShowPane(dataSource);
-        break;
-    }
-    case KindLine:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("直线编辑框"), request);
-        AddBoxTabs(*dialog, new CLineEdtPane, QStringLiteral("直线"), new CLinePositionEdtPane);
-        break;
-    case KindRectangle:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("矩形编辑框"), request);
-        AddBoxTabs(*dialog, new CRectangleEdtPane, QStringLiteral("矩形"), new CPositionEdtPane);
-        break;
-    case KindEllipse:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("椭圆编辑框"), request);
-        AddBoxTabs(*dialog, new CEllipseEdtPane, QStringLiteral("椭圆"), new CPositionEdtPane);
-        break;
-    case KindPolygon:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("多边形编辑框"), request);
-        AddBoxTabs(*dialog, new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
-        break;
-    case KindBarcode:
-        dialog = CreateBarcodeEdtDlg(request);
-        if (!dialog)
-            return nullptr;
-        break;
-    case KindImage: {
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("图片编辑框"), request);
-        auto* image = new CImageEdtPane;
-        image->m_pLabelData = request.label;
-        AddBoxTabs(*dialog, image, QStringLiteral("图片"), new CPositionEdtPane);
-        break;
-    }
-    default:
-        return nullptr;
-    }
-    dialog->m_pGeneral->m_objects = request.objects;
+    auto dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
+    auto* text = new CTextEdtPane;
+    auto* font = new CFontEdtPane;
+    auto* dataSource = MakeDataSourcePane(*dialog, false, request);
+    auto* position = new CPositionEdtPane;
+    auto* general = new CGeneralEdtPane;
+    dialog->m_pGeneral = general;
+    dialog->m_pFirstPane = text;
+    dialog->AddTab(text, QStringLiteral("文字"));
+    dialog->AddTab(font, QStringLiteral("字体"));
+    dialog->AddTab(dataSource, QStringLiteral("数据源"));
+    dialog->AddTab(position, QStringLiteral("位置"));
+    dialog->AddTab(general, QStringLiteral("常规"));
+    dialog->SetApplyOrder({general, position, dataSource, font, text});
+    if (request.bandToSelect)
+        dialog->ShowPane(dataSource);
     return dialog;
 }
 
-bool EditObjectProperties(const ObjectEditRequest& request)
+std::unique_ptr<CObjectEdtDlg> CreateLineEdtDlg(const ObjectEditRequest& request)
 {
-    std::unique_ptr<CObjectEdtDlg> dialog = CreateObjectEdtDlg(request);
-    return dialog && Services().RunModal(*dialog) == QDialog::Accepted;
+    return BoxEdtDlg(request, QStringLiteral("直线编辑框"),
+                     new CLineEdtPane, QStringLiteral("直线"), new CLinePositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreateRectangleEdtDlg(const ObjectEditRequest& request)
+{
+    return BoxEdtDlg(request, QStringLiteral("矩形编辑框"),
+                     new CRectangleEdtPane, QStringLiteral("矩形"), new CPositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreateEllipseEdtDlg(const ObjectEditRequest& request)
+{
+    return BoxEdtDlg(request, QStringLiteral("椭圆编辑框"),
+                     new CEllipseEdtPane, QStringLiteral("椭圆"), new CPositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreatePolygonEdtDlg(const ObjectEditRequest& request)
+{
+    return BoxEdtDlg(request, QStringLiteral("多边形编辑框"),
+                     new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& request)
+{
+    auto* image = new CImageEdtPane;
+    image->m_pLabelData = request.label;
+    return BoxEdtDlg(request, QStringLiteral("图片编辑框"), image, QStringLiteral("图片"), new CPositionEdtPane);
 }
 
 bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
