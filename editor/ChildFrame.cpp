@@ -2,10 +2,9 @@
 
 #include "app/MainFrame.h"
 #include "app/UiServices.h"
-#include "dialogs/properties/BandTextEidtor.h"
-#include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
+#include "editor/PropertyEditing.h"
 #include "editor/Ruler.h"
 #include "editor/ViewOptionsDlg.h"
 #include "model/DocWriter.h"

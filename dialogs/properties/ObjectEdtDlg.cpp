@@ -4,16 +4,10 @@
 #include "app/UiServices.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
-#include "editor/BaseProxy.h"
-#include "editor/ObjectKinds.h"
-#include "editor/TextProxy.h"
-#include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
-#include "model/TextGraph.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
-#include <QSizeF>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -201,36 +195,3 @@ std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& reques
     return BoxEdtDlg(request, QStringLiteral("图片编辑框"), image, QStringLiteral("图片"), new CPositionEdtPane);
 }
 
-bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent, CDataBand* bandToSelect)
-{
-    ObjectEditRequest request;
-    request.object = proxy.GetObject();
-    for (const auto& each : proxies) {
-        if (each->GetObject())
-            request.objects.push_back(each->GetObject());
-    }
-    request.label = label;
-    request.bandToSelect = bandToSelect;
-    request.parent = parent;
-    request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
-    const QSizeF box(proxy.GetObject()->GetWidth(), proxy.GetObject()->GetHeight());
-    request.afterApply = [&] {
-        // A single-line text's box follows its words and font, whatever tab changed
-        // them, unless a size was typed on the position tab (which shows two
-        // decimals); bands that leave it empty leave a visible placeholder.
-        if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject()); text && text->m_nLayoutMode == SingleLine) {
-            const bool empty = text->m_strText.isEmpty();
-            if (empty)
-                text->m_strText = QStringLiteral("<空>");
-            const bool sizeTyped = !FloatEquals2(text->GetWidth(), float(box.width()))
-                || !FloatEquals2(text->GetHeight(), float(box.height()));
-            if (empty || !sizeTyped)
-                static_cast<CTextProxy&>(proxy).FitTextBoxToText();
-        }
-        undo.EndEditRecord();
-    };
-    // A failed apply never reaches EndEditRecord: the pending record gives no step
-    // and the next BeginEditRecord replaces it.
-    return EditObjectProperties(request);
-}

@@ -7,8 +7,6 @@
 #include <vector>
 
 class CBaseGraph;
-class CBaseProxy;
-class CUndoRecordBuilder;
 class CDataBand;
 class CDataSourceEdtPane;
 class CGeneralEdtPane;
@@ -82,11 +80,3 @@ std::unique_ptr<CObjectEdtDlg> CreateRectangleEdtDlg(const ObjectEditRequest& re
 std::unique_ptr<CObjectEdtDlg> CreateEllipseEdtDlg(const ObjectEditRequest& request);
 std::unique_ptr<CObjectEdtDlg> CreatePolygonEdtDlg(const ObjectEditRequest& request);
 std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& request);
-
-// The canvas's properties command: the dialog of the proxy's object, one undo record
-// per OK through the canvas's record builder. proxies are every object of the label;
-// bandToSelect as in the request. An empty single-line text gets its placeholder and
-// its box refitted within the same record. True after OK; the caller then repaints.
-bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr,
-                         CDataBand* bandToSelect = nullptr);

@@ -12,6 +12,7 @@
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "editor/ObjectKinds.h"
+#include "editor/PropertyEditing.h"
 #include "editor/UndoRecordBuilder.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"
