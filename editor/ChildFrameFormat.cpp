@@ -2,7 +2,6 @@
 // style, layout, alignment and colours, each change one undo step.
 #include "editor/ChildFrame.h"
 
-#include "app/MainFrame.h"
 #include "app/UiServices.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
@@ -14,6 +13,7 @@
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <functional>
 
