@@ -7,7 +7,6 @@
 #include <functional>
 
 class CDataBand;
-class CLabelData;
 class CNumSpinCtrl;
 class QLineEdit;
 class QLabel;
