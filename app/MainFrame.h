@@ -29,7 +29,7 @@ enum DockingPaneId : int { PaneObjects = 29111, PaneResources = 29113, PaneTempl
 // tabbed label documents, the docking panes and the status bar; the commands that
 // concern all documents (new, open, drop, save all, close all, the panes and bars,
 // options, calculator, help) and the saved layout of bars and panes.
-class CMainFrame : public QMainWindow, public CommandTarget
+class CMainFrame : public QMainWindow, public CommandTarget, public IDocumentHost
 {
     Q_OBJECT
 public:
@@ -37,7 +37,7 @@ public:
     explicit CMainFrame(CommandTarget* application = nullptr, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    CommandManager& Commands() { return *m_pCommands; }
+    CommandManager& Commands() override { return *m_pCommands; }
     CVXStatusBar* StatusBar() const { return m_pStatusBar; }
     QMdiArea* MdiArea() const { return m_pMdiArea; }
     LabelDocumentWindow* ActiveLabelWindow() const;
@@ -45,10 +45,10 @@ public:
     QList<LabelDocumentWindow*> LabelWindows() const;
     QToolBar* ToolBar(int resourceId) const;
     QDockWidget* Pane(int paneId) const;
-    QComboBox* FontNameCombo() const { return m_pFontNameCombo; }
-    QComboBox* FontSizeCombo() const { return m_pFontSizeCombo; }
+    QComboBox* FontNameCombo() const override { return m_pFontNameCombo; }
+    QComboBox* FontSizeCombo() const override { return m_pFontSizeCombo; }
     // The colour last picked in a colour pop-up's selector (30813, 30817, 30821, 30825).
-    QColor SelectorColour(int selectorId) const;
+    QColor SelectorColour(int selectorId) const override;
 
     // Seams for the windows and dialogs this frame opens.
     void SetLabelWindowFactory(LabelWindowFactory factory) { m_windowFactory = std::move(factory); }
@@ -66,7 +66,9 @@ public:
     // read is reported with the reader's message and opens nothing (null).
     LabelDocumentWindow* OpenLabelFile(const QString& path);
     // The label window that has the file open, or null.
-    LabelDocumentWindow* LabelWindowOf(const QString& path) const;
+    LabelDocumentWindow* LabelWindowOf(const QString& path) const override;
+    void LabelFileOpened(const QString& path) override { Q_EMIT labelFileOpened(path); }
+    void ObjectPaneUpdate(LabelDocumentWindow* window, int code) override { Q_EMIT objectPaneUpdate(window, code); }
     // Brings the window that has the file open to the front; false when none has.
     bool ActivateLabelWindow(const QString& path);
     // Shows the file's window when it is open, else opens it: two windows of one file

@@ -58,7 +58,6 @@ public:
     // rounding up), then rebuilds. A current width of 0 keeps the module width.
     virtual void Resize(float width, float height);
     virtual bool IsValidChar(QChar) const { return true; }
-    virtual bool IsValidText(const QString&) const { return true; }
     virtual QString SanitizeText(const QString& text) const { return text; }
     // Start text + text + check digit (when the flag is set) + stop text; keeps the
     // check digit in the settings.

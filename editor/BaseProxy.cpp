@@ -1,8 +1,6 @@
 #include "editor/BaseProxy.h"
 
-#include "editor/BarcodeProxy.h"
-#include "editor/ShapeProxies.h"
-#include "editor/TextProxy.h"
+#include "editor/ObjectKinds.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/Utils.h"
@@ -717,20 +715,6 @@ void CBaseProxy::GetNameAndStatus(QString& name, QString& position) const
 
 std::unique_ptr<CBaseProxy> CreateProxy(std::unique_ptr<CBaseGraph> object)
 {
-    if (!object)
-        return nullptr;
-    switch (object->GetKind()) {
-    case KindBarcode: {
-        auto proxy = std::make_unique<CBarcodeProxy>(std::move(object));
-        proxy->SetSymbology(proxy->GetSymbologyOfObject());
-        return proxy;
-    }
-    case KindText: return std::make_unique<CTextProxy>(std::move(object));
-    case KindLine: return std::make_unique<CLineProxy>(std::move(object));
-    case KindRectangle: return std::make_unique<CRectangleProxy>(std::move(object));
-    case KindEllipse: return std::make_unique<CEllipseProxy>(std::move(object));
-    case KindPolygon: return std::make_unique<CPolygonProxy>(std::move(object));
-    case KindImage: return std::make_unique<CImageProxy>(std::move(object));
-    default: return nullptr;
-    }
+    const ObjectKindInfo* info = object ? FindObjectKind(object->GetKind()) : nullptr;
+    return info ? info->makeProxy(std::move(object)) : nullptr;
 }

@@ -1,11 +1,9 @@
 #include "editor/ChildFrame.h"
 
-#include "app/MainFrame.h"
 #include "app/UiServices.h"
-#include "dialogs/properties/BandTextEidtor.h"
-#include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildView.h"
 #include "editor/EditStatus.h"
+#include "editor/PropertyEditing.h"
 #include "editor/Ruler.h"
 #include "editor/ViewOptionsDlg.h"
 #include "model/DocWriter.h"
@@ -48,7 +46,7 @@ double MarginPixels(int dpi)
 
 } // namespace
 
-CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFrame, QWidget* parent)
+CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, IDocumentHost* mainFrame, QWidget* parent)
     : LabelDocumentWindow(std::move(label), parent),
       m_pMainFrame(mainFrame),
       m_pEditStatus(std::make_unique<CEditStatus>()),
@@ -122,7 +120,7 @@ CChildFrame::~CChildFrame() = default;
 
 LabelWindowFactory CChildFrame::Factory()
 {
-    return [](std::unique_ptr<CLabelData> label, CMainFrame& frame) -> LabelDocumentWindow* {
+    return [](std::unique_ptr<CLabelData> label, IDocumentHost& frame) -> LabelDocumentWindow* {
         return new CChildFrame(std::move(label), &frame);
     };
 }
@@ -429,7 +427,7 @@ bool CChildFrame::SaveLabel()
     m_pView->UndoManager().Clear();
     m_pView->SetModified(false);
     if (m_pMainFrame)
-        Q_EMIT m_pMainFrame->labelFileOpened(label.m_strFilePath); // the recent-file list
+        m_pMainFrame->LabelFileOpened(label.m_strFilePath);
     return true;
 }
 

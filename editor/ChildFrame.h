@@ -25,7 +25,7 @@ class CChildFrame : public LabelDocumentWindow
 {
     Q_OBJECT
 public:
-    CChildFrame(std::unique_ptr<CLabelData> label, CMainFrame* mainFrame, QWidget* parent = nullptr);
+    CChildFrame(std::unique_ptr<CLabelData> label, IDocumentHost* mainFrame, QWidget* parent = nullptr);
     ~CChildFrame() override;
 
     // The factory the main frame makes its label windows with.
@@ -124,7 +124,7 @@ private:
     QString AskSavePath();
     bool WriteLabel();
 
-    CMainFrame* m_pMainFrame;
+    IDocumentHost* m_pMainFrame;
     std::unique_ptr<CEditStatus> m_pEditStatus;
     CHorzRuler* m_pHorzRuler;
     CVertRuler* m_pVertRuler;

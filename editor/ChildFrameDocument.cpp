@@ -3,7 +3,6 @@
 // and the scripts.
 #include "editor/ChildFrame.h"
 
-#include "app/MainFrame.h"
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
 #include "dialogs/properties/NamedSubstringDlg.h"
@@ -59,7 +58,7 @@ std::function<bool(CLabelData&)> CChildFrame::NewLabelPrompt(QWidget* parent)
 void CChildFrame::NotifyObjectPane(int code)
 {
     if (m_pMainFrame)
-        Q_EMIT m_pMainFrame->objectPaneUpdate(this, code);
+        m_pMainFrame->ObjectPaneUpdate(this, code);
 }
 
 void CChildFrame::EditNamedSubstrings(CDataBand* select)

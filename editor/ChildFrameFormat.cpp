@@ -2,7 +2,6 @@
 // style, layout, alignment and colours, each change one undo step.
 #include "editor/ChildFrame.h"
 
-#include "app/MainFrame.h"
 #include "app/UiServices.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
@@ -15,6 +14,7 @@
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <functional>
 
@@ -181,9 +181,9 @@ void CChildFrame::RegisterFormatCommands()
                 FormatChange([&](CBaseProxy* p) {
                     if (CTextGraph* text = AsText(p)) {
                         text->m_nLayoutMode = mode;
-                        if (mode == 2)
+                        if (mode == VertText)
                             text->m_nAlignment = 2;
-                        if (mode == 3)
+                        if (mode == CurvedText)
                             text->m_nWrapDirection = variant;
                     }
                 });
@@ -191,14 +191,15 @@ void CChildFrame::RegisterFormatCommands()
         OnUpdate(id, [this, mode, variant](CommandUpdate& u) {
             const CTextGraph* text = AsText(m_pView->CurrentObject());
             u.Enable(text != nullptr);
-            u.SetCheck(text && text->m_nLayoutMode == mode && (mode != 3 || text->m_nWrapDirection == variant));
+            u.SetCheck(text && text->m_nLayoutMode == mode
+                       && (mode != CurvedText || text->m_nWrapDirection == variant));
         });
     };
     layout(CmdSingleLine, SingleLine, 0);
-    layout(CmdMultiLine, 1, 0);
-    layout(CmdVerticalText, 2, 0);
-    layout(CmdCircularText, 3, 0);
-    layout(CmdCircularText2, 3, 1);
+    layout(CmdMultiLine, MultiLine, 0);
+    layout(CmdVerticalText, VertText, 0);
+    layout(CmdCircularText, CurvedText, 0);
+    layout(CmdCircularText2, CurvedText, 1);
 
     // Alignment of texts and of a barcode's human-readable line.
     const int aligns[] = {CmdTextAlignLeft, CmdTextAlignCentre, CmdTextAlignRight, CmdTextJustify};

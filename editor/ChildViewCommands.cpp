@@ -4,6 +4,7 @@
 #include "editor/ChildView.h"
 
 #include "app/ResourceIcons.h"
+#include "editor/ObjectKinds.h"
 #include "model/BaseGraph.h"
 
 #include <QLineEdit>
@@ -19,14 +20,10 @@ QCursor ToolCursor(int tool)
     case ToolSelect:
     case ToolRotate: return QCursor(Qt::ArrowCursor);
     case ToolEditData: return ResourceCursor(202);
-    case ToolBarcode: return ResourceCursor(180);
-    case ToolText: return ResourceCursor(181);
-    case ToolLine: return ResourceCursor(182);
-    case ToolRectangle: return ResourceCursor(183);
-    case ToolEllipse: return ResourceCursor(184);
-    case ToolPolygon: return ResourceCursor(185);
-    case ToolImage: return ResourceCursor(186);
-    default: return QCursor(Qt::CrossCursor);
+    default: {
+        const ObjectKindInfo* info = FindCreationTool(tool);
+        return info ? ResourceCursor(info->cursor) : QCursor(Qt::CrossCursor);
+    }
     }
 }
 
@@ -46,12 +43,8 @@ void CChildView::RegisterCommands()
 
     OnCommand(CmdEditSelectAll, [this] { SelectAll(); });
     OnCommand(CmdEditInvertSelection, [this] { InvertSelection(); });
-    const std::pair<int, int> byKind[] = {{CmdSelectBarcodes, KindBarcode}, {CmdSelectTexts, KindText},
-                                          {CmdSelectLines, KindLine},       {CmdSelectRectangles, KindRectangle},
-                                          {CmdSelectEllipses, KindEllipse}, {CmdSelectPolygons, KindPolygon},
-                                          {CmdSelectImages, KindImage}};
-    for (const auto& [id, kind] : byKind)
-        OnCommand(id, [this, kind = kind] { SelectByKind(kind); });
+    for (const ObjectKindInfo& info : ObjectKinds())
+        OnCommand(info.selectCommand, [this, kind = info.kind] { SelectByKind(kind); });
 
     // The drop menu's cancel: the drag already ended, nothing moved.
     OnCommand(CmdDragCancel, [] {});

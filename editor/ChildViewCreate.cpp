@@ -5,6 +5,7 @@
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
 #include "barcode/BarcodeSymbology.h"
+#include "editor/ObjectKinds.h"
 #include "editor/ShapeProxies.h"
 #include "editor/TextProxy.h"
 #include "model/BarcodeGraph.h"
@@ -50,16 +51,7 @@ std::unique_ptr<CBarcodeGraph> NewBarcode(const QString& content, std::unique_pt
 
 bool IsCreationTool(int tool)
 {
-    switch (tool) {
-    case ToolBarcode:
-    case ToolText:
-    case ToolImage:
-    case ToolLine:
-    case ToolRectangle:
-    case ToolEllipse:
-    case ToolPolygon: return true;
-    default: return false;
-    }
+    return FindCreationTool(tool) != nullptr;
 }
 
 void CChildView::SetDefaultName(CBaseProxy& proxy)

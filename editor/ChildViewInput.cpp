@@ -3,6 +3,7 @@
 #include "editor/ChildView.h"
 
 #include "app/ResourceIcons.h"
+#include "editor/ObjectKinds.h"
 #include "model/BaseGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/TextGraph.h"
@@ -621,21 +622,17 @@ void CChildView::ShowContextMenu(QPoint point)
 
 std::vector<int> CanvasContextMenu(int kind)
 {
-    switch (kind) {
-    case -1: return {CmdEditPaste, CmdEditSelectAll, 0, CmdZoomIn, CmdZoomOut, CmdZoomActual, CmdZoomFit,
-    CmdCentreLabel, 0, CmdLabelSettings};
-    case KindText: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdResetScale, 0, CmdProperties,
-    0, CmdExportImage, CmdCreateResource};
-    case KindLine: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdRestrictLine, 0,
-    CmdProperties, 0, CmdExportImage, CmdCreateResource};
-    case KindBarcode:
-    case KindRectangle:
-    case KindEllipse:
-    case KindPolygon:
-    case KindImage: return {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0, CmdProperties, 0,
-    CmdExportImage, CmdCreateResource};
-    default: return {};
-    }
+    if (kind == -1)
+        return {CmdEditPaste, CmdEditSelectAll, 0, CmdZoomIn, CmdZoomOut, CmdZoomActual, CmdZoomFit, CmdCentreLabel,
+                0, CmdLabelSettings};
+    const ObjectKindInfo* info = FindObjectKind(kind);
+    if (!info)
+        return {};
+    std::vector<int> items = {CmdEditCut, CmdEditCopy, CmdEditPaste, CmdEditDelete, 0};
+    if (info->contextCommand)
+        items.insert(items.end(), {info->contextCommand, 0});
+    items.insert(items.end(), {CmdProperties, 0, CmdExportImage, CmdCreateResource});
+    return items;
 }
 
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event)

@@ -34,7 +34,7 @@ void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
         return;
     const CTextGraph& text = TextOf(*proxy);
     CEditStatus& status = EditStatus();
-    const bool multiLine = text.m_nLayoutMode == 1 || text.m_nLayoutMode == 2;
+    const bool multiLine = text.m_nLayoutMode == MultiLine || text.m_nLayoutMode == VertText;
     if (multiLine) {
         if (!m_pMultiEdit)
             m_pMultiEdit = new QPlainTextEdit(this);

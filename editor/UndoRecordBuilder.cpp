@@ -1,5 +1,7 @@
 #include "editor/UndoRecordBuilder.h"
 
+#include "editor/ObjectKinds.h"
+
 #include <algorithm>
 
 namespace {
@@ -23,11 +25,6 @@ std::unique_ptr<CMemo> RotateMemo(const CBaseProxy& proxy)
 
 } // namespace
 
-void CUndoRecordBuilder::EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending)
-{
-    End(CPendingRecord(std::move(pending)));
-}
-
 void CUndoRecordBuilder::End(CPendingRecord record)
 {
     EndPending(record);
@@ -44,23 +41,17 @@ void CUndoRecordBuilder::EndPending(CPendingRecord& pending)
 
 CPendingRecord CUndoRecordBuilder::BeginMove(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CMoveURC>(proxies, CreatePosMemo));
-    return CPendingRecord(BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo));
+    return CPendingRecord(BeginMemoRecord<CMoveURC>(proxies, CreatePosMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginSize(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CSizeURC>(proxies, CreateSizeMemo));
-    return CPendingRecord(BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo));
+    return CPendingRecord(BeginMemoRecord<CSizeURC>(proxies, CreateSizeMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginRotate(const ProxySelection& proxies)
 {
-    if (proxies.size() == 1)
-        return CPendingRecord(BeginMemoRecord<CRotateURC>(proxies, RotateMemo));
-    return CPendingRecord(BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo));
+    return CPendingRecord(BeginMemoRecord<CRotateURC>(proxies, RotateMemo));
 }
 
 CPendingRecord CUndoRecordBuilder::BeginEdit(CBaseProxy* proxy)
@@ -69,66 +60,6 @@ CPendingRecord CUndoRecordBuilder::BeginEdit(CBaseProxy* proxy)
     record->m_pTarget = proxy;
     record->m_pBefore = proxy->Clone();
     return CPendingRecord(std::move(record));
-}
-
-void CUndoRecordBuilder::BeginMoveRecord(CBaseProxy* proxy)
-{
-    m_pMove = BeginMemoRecord<CMoveURC>({proxy}, CreatePosMemo);
-}
-
-void CUndoRecordBuilder::EndMoveRecord()
-{
-    EndMemoRecord(m_pMove);
-}
-
-void CUndoRecordBuilder::BeginMoveBatchRecord(const ProxySelection& proxies)
-{
-    m_pMoveBatch = BeginMemoRecord<CMoveBatchURC>(proxies, CreatePosMemo);
-}
-
-void CUndoRecordBuilder::EndMoveBatchRecord()
-{
-    EndMemoRecord(m_pMoveBatch);
-}
-
-void CUndoRecordBuilder::BeginSizeRecord(CBaseProxy* proxy)
-{
-    m_pSize = BeginMemoRecord<CSizeURC>({proxy}, CreateSizeMemo);
-}
-
-void CUndoRecordBuilder::EndSizeRecord()
-{
-    EndMemoRecord(m_pSize);
-}
-
-void CUndoRecordBuilder::BeginSizeBatchRecord(const ProxySelection& proxies)
-{
-    m_pSizeBatch = BeginMemoRecord<CSizeBatchURC>(proxies, CreateSizeMemo);
-}
-
-void CUndoRecordBuilder::EndSizeBatchRecord()
-{
-    EndMemoRecord(m_pSizeBatch);
-}
-
-void CUndoRecordBuilder::BeginRotateRecord(CBaseProxy* proxy)
-{
-    m_pRotate = BeginMemoRecord<CRotateURC>({proxy}, RotateMemo);
-}
-
-void CUndoRecordBuilder::EndRotateRecord()
-{
-    EndMemoRecord(m_pRotate);
-}
-
-void CUndoRecordBuilder::BeginRotateBatchRecord(const ProxySelection& proxies)
-{
-    m_pRotateBatch = BeginMemoRecord<CRotateBatchURC>(proxies, RotateMemo);
-}
-
-void CUndoRecordBuilder::EndRotateBatchRecord()
-{
-    EndMemoRecord(m_pRotateBatch);
 }
 
 void CUndoRecordBuilder::BeginEditRecord(CBaseProxy* proxy)
@@ -150,19 +81,18 @@ void CUndoRecordBuilder::BeginFormatRecord(CFormatURC& record, CBaseProxy* proxy
 
 void CUndoRecordBuilder::EndFormatRecord(std::unique_ptr<CFormatURC> record)
 {
-    std::unique_ptr<CMemoBatchURC> pending(std::move(record));
-    EndMemoRecord(pending);
+    End(CPendingRecord(std::move(record)));
 }
 
 QString CUndoRecordBuilder::MakeDefaultName(int kind)
 {
-    static const char16_t* const kPrefixes[] = {u"条形码", u"文字", u"线条", u"矩形", u"椭圆", u"多边形", u"图片"};
-    if (kind < 0 || kind >= static_cast<int>(m_nameCounters.size()))
+    const ObjectKindInfo* info = FindObjectKind(kind);
+    if (!info)
         return {};
     const int first = ++m_nameCounters[kind];
     const ProxyList& objects = m_view.GetObjectList();
     for (int k = first; k < 2013; ++k) {
-        const QString candidate = QString::fromUtf16(kPrefixes[kind]) + QStringLiteral(" %1").arg(k);
+        const QString candidate = QString::fromUtf16(info->defaultName) + QStringLiteral(" %1").arg(k);
         const bool taken = std::any_of(objects.begin(), objects.end(), [&](const auto& proxy) {
             return proxy->GetObject() && proxy->GetName() == candidate;
         });

@@ -3,7 +3,7 @@
 #include "editor/UndoRedo.h"
 
 #include <QString>
-#include <array>
+#include <map>
 #include <memory>
 
 // A record begun before a change: it owns the old states it captured and names the
@@ -37,8 +37,7 @@ public:
     {
     }
 
-    // A move, size or rotation record over the proxies: the single-object record for
-    // one proxy, the batch record for any other number.
+    // A move, size or rotation record over the proxies, however many they are.
     CPendingRecord BeginMove(const ProxySelection& proxies);
     CPendingRecord BeginSize(const ProxySelection& proxies);
     CPendingRecord BeginRotate(const ProxySelection& proxies);
@@ -48,19 +47,6 @@ public:
     // does nothing.
     void End(CPendingRecord record);
 
-    void BeginMoveRecord(CBaseProxy* proxy);
-    void EndMoveRecord();
-    void BeginMoveBatchRecord(const ProxySelection& proxies);
-    void EndMoveBatchRecord();
-    void BeginSizeRecord(CBaseProxy* proxy);
-    void EndSizeRecord();
-    void BeginSizeBatchRecord(const ProxySelection& proxies);
-    void EndSizeBatchRecord();
-    void BeginRotateRecord(CBaseProxy* proxy);
-    // The rotation tool's end: the new angle read, the record handed over.
-    void EndRotateRecord();
-    void BeginRotateBatchRecord(const ProxySelection& proxies);
-    void EndRotateBatchRecord();
     // Before a property dialog applies its changes; EndEditRecord after it did.
     void BeginEditRecord(CBaseProxy* proxy);
     void EndEditRecord();
@@ -75,17 +61,10 @@ public:
     bool HasPendingEdit() const { return bool(m_edit); }
 
 private:
-    void EndMemoRecord(std::unique_ptr<CMemoBatchURC>& pending);
     void EndPending(CPendingRecord& pending);
 
     CChildViewUndoRedoProxy& m_view;
     CUndoRedoManager& m_manager;
-    std::unique_ptr<CMemoBatchURC> m_pMove;
-    std::unique_ptr<CMemoBatchURC> m_pMoveBatch;
-    std::unique_ptr<CMemoBatchURC> m_pSize;
-    std::unique_ptr<CMemoBatchURC> m_pSizeBatch;
-    std::unique_ptr<CMemoBatchURC> m_pRotate;
-    std::unique_ptr<CMemoBatchURC> m_pRotateBatch;
     CPendingRecord m_edit;
-    std::array<int, 7> m_nameCounters{};
+    std::map<int, int> m_nameCounters; // by kind
 };

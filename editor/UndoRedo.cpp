@@ -2,6 +2,8 @@
 
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
+#include "barcode/BarcodeSymbology.h"
+#include "editor/ObjectKinds.h"
 #include "model/BarcodeGraph.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
@@ -353,43 +355,27 @@ void CTextFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
 
 std::unique_ptr<CPosMemo> CreatePosMemo(const CBaseProxy& proxy)
 {
-    switch (proxy.GetObject()->GetKind()) {
-    case KindLine: return std::make_unique<CLinePosMemo>();
-    case KindPolygon: return std::make_unique<CPolygonPosMemo>();
-    default: return std::make_unique<CPosMemo>();
-    }
+    const ObjectKindInfo* info = FindObjectKind(proxy.GetObject()->GetKind());
+    return info ? info->makePosMemo(proxy) : std::make_unique<CPosMemo>();
 }
 
-std::unique_ptr<CBarcodeSizeMemo> CreateBarcodeSizeMemo(int code)
+std::unique_ptr<CSizeMemo> CreateBarcodeSizeMemo(const CBaseProxy& proxy)
 {
-    switch (code) {
-    case 80: return std::make_unique<CBarcodeSizeMemo_PDF417>();
-    case 82: return std::make_unique<CBarcodeSizeMemo_QRCode>();
-    default: return std::make_unique<CBarcodeSizeMemo>();
-    }
+    const CBarcodeSettings* settings = BarcodeSettingsOf(proxy);
+    const int code = settings ? settings->m_nSymbology : 0;
+    return std::make_unique<CBarcodeSizeMemo>(code != SymbologyPDF417 && code != SymbologyQRCode);
 }
 
 std::unique_ptr<CSizeMemo> CreateSizeMemo(const CBaseProxy& proxy)
 {
-    switch (proxy.GetObject()->GetKind()) {
-    case KindBarcode: {
-        const CBarcodeSettings* settings = BarcodeSettingsOf(proxy);
-        return CreateBarcodeSizeMemo(settings ? settings->m_nSymbology : 0);
-    }
-    case KindText: return std::make_unique<CTextSizeMemo>();
-    case KindLine: return std::make_unique<CLineSizeMemo>();
-    case KindPolygon: return std::make_unique<CPolygonSizeMemo>();
-    default: return std::make_unique<CSizeMemo>();
-    }
+    const ObjectKindInfo* info = FindObjectKind(proxy.GetObject()->GetKind());
+    return info ? info->makeSizeMemo(proxy) : std::make_unique<CSizeMemo>();
 }
 
 std::unique_ptr<CFormatMemo> CreateFormatMemo(const CBaseProxy& proxy)
 {
-    switch (proxy.GetObject()->GetKind()) {
-    case KindBarcode: return std::make_unique<CBarcodeFormatMemo>();
-    case KindText: return std::make_unique<CTextFormatMemo>();
-    default: return std::make_unique<CFormatMemo>();
-    }
+    const ObjectKindInfo* info = FindObjectKind(proxy.GetObject()->GetKind());
+    return info ? info->makeFormatMemo(proxy) : std::make_unique<CFormatMemo>();
 }
 
 // ----- Records -----

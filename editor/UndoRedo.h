@@ -126,6 +126,7 @@ public:
 class CBarcodeSizeMemo : public CSizeMemo
 {
 public:
+    // PDF417 and QR Code symbols restore without rebuilding.
     explicit CBarcodeSizeMemo(bool rebuild = true)
         : m_bRebuild(rebuild)
     {
@@ -135,24 +136,6 @@ public:
     std::array<float, 2> m_fBarHeight{}, m_fModuleWidth{}, m_fModuleWidthX{};
     std::array<float, 2> m_fSymbolWidth{}, m_fSymbolHeight{};
     bool m_bRebuild;
-};
-
-class CBarcodeSizeMemo_PDF417 : public CBarcodeSizeMemo
-{
-public:
-    CBarcodeSizeMemo_PDF417()
-        : CBarcodeSizeMemo(false)
-    {
-    }
-};
-
-class CBarcodeSizeMemo_QRCode : public CBarcodeSizeMemo
-{
-public:
-    CBarcodeSizeMemo_QRCode()
-        : CBarcodeSizeMemo(false)
-    {
-    }
 };
 
 // The angle, and the place: a selection turned as one carries each object round the
@@ -213,12 +196,12 @@ public:
     void Apply(CBaseProxy& proxy, MemoSide side) const override;
 };
 
-// The memos fitting an object's kind.
+// The memos fitting an object's kind (ObjectKinds).
 std::unique_ptr<CPosMemo> CreatePosMemo(const CBaseProxy& proxy);
 std::unique_ptr<CSizeMemo> CreateSizeMemo(const CBaseProxy& proxy);
 std::unique_ptr<CFormatMemo> CreateFormatMemo(const CBaseProxy& proxy);
-// PDF417 (80) and QR Code (82) restore without rebuilding; every other code rebuilds.
-std::unique_ptr<CBarcodeSizeMemo> CreateBarcodeSizeMemo(int code);
+// The barcode's entry: whether it rebuilds depends on the symbology.
+std::unique_ptr<CSizeMemo> CreateBarcodeSizeMemo(const CBaseProxy& proxy);
 
 // ----- Records -----
 
@@ -307,13 +290,11 @@ public:
     std::vector<std::unique_ptr<CMemo>> m_memos;
 };
 
-class CMoveBatchURC : public CMemoBatchURC {};
-class CSizeBatchURC : public CMemoBatchURC {};
-class CRotateBatchURC : public CMemoBatchURC {};
-class CMoveURC : public CMemoBatchURC {};
-class CSizeURC : public CMemoBatchURC {};
-class CRotateURC : public CMemoBatchURC {};
-class CFormatURC : public CMemoBatchURC {};
+// The memos make the difference between these, and one object is a batch of one.
+using CMoveURC = CMemoBatchURC;
+using CSizeURC = CMemoBatchURC;
+using CRotateURC = CMemoBatchURC;
+using CFormatURC = CMemoBatchURC;
 
 // A change of drawing order.
 class CZOrderURC : public CUndoRedoCommand

@@ -52,7 +52,7 @@ public:
     bool m_bItalic = false;
     bool m_bUnderline = false;
     bool m_bStrikeout = false;
-    uint8_t m_byStyle5 = 0; // stored and copied, read by nothing
+    uint8_t m_byStyle5 = 0; // white on black: set by the format bar's command, cleared by a colour
     // Multi-line: 0 left, 1 centre, 2 right, 3 justified (drawn as left).
     // Vertical: 0 columns left to right, anything else right to left.
     int32_t m_nAlignment = 0;

@@ -81,7 +81,6 @@ public:
 
     // Releases an engine already held and starts a new one with "ScriptHost".
     void StartEngine();
-    bool HasEngine() const { return m_pEngine != nullptr; }
     void AddNamedItem(ScriptObjectPtr item, const QString& name);
     bool ParseText(const QString& text);
     // False without an engine, after the scripts were stopped, or when the procedure

@@ -295,7 +295,7 @@ CBatchExporter::CBatchExporter() = default;
 CBatchExporter::~CBatchExporter() = default;
 
 ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, const CBaseGraph* current,
-                                 IExportFeedback* feedback, QString* error)
+                                 IJobFeedback* feedback, QString* error)
 {
     m_nWritten = 0;
     m_nFailed = 0;

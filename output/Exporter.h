@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/JobFeedback.h"
+
 #include <QImage>
 #include <QRectF>
 #include <QString>
@@ -18,16 +20,6 @@ class QPainter;
 // call in; putting an image on the clipboard is the caller's.
 
 enum class ExportResult { Success, Cancelled, FileError };
-
-// Progress and cancel of an export; the dialog shows one, tests count with one.
-class IExportFeedback
-{
-public:
-    virtual ~IExportFeedback() = default;
-    // After each output file: done of total.
-    virtual void Progress(qint64 done, qint64 total) = 0;
-    virtual bool IsCancelled() = 0;
-};
 
 // The margin around the selected objects in every exported picture.
 constexpr float kExportMarginMm = 1.0f;
@@ -90,7 +82,7 @@ public:
     // row's file was written; otherwise the failures are counted and error names the
     // first. A data source that cannot be read fails the run before any file.
     ExportResult Run(const std::vector<CBaseGraph*>& selection, const CBaseGraph* current,
-                     IExportFeedback* feedback = nullptr, QString* error = nullptr);
+                     IJobFeedback* feedback = nullptr, QString* error = nullptr);
 
     int GetWrittenCount() const { return m_nWritten; }
     int GetFailedCount() const { return m_nFailed; }

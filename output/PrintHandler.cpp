@@ -427,20 +427,20 @@ void CPrintHandler::DrawPageCommon(int page)
     UpdatePageItems();
 }
 
-void CPrintHandler::RenderLabel(int s, int n, float x, float y)
+void CPrintHandler::RenderLabel(int sequence, int labelNumber, float x, float y)
 {
     CLabelData& label = *m_pLabelData;
     if (m_bPromptForm && m_pPrompt)
         m_pPrompt->Prompt(label.m_strFormCaption, label.m_nFormWidth, label.m_nFormHeight, m_windowDataTags);
-    EvaluateNamedSubstrings(s, n);
-    GenerateObjectValues(s, n);
+    EvaluateNamedSubstrings(sequence, labelNumber);
+    GenerateObjectValues(sequence, labelNumber);
     CallEvent(ScriptOnLabelStart);
 
     if (m_bPrintOutput) {
         DrawPrintedLabel(x, y);
     } else if (m_pPreviewItems) {
         auto generated = std::make_unique<CGeneratedLabel>();
-        generated->m_nLabelNumber = n;
+        generated->m_nLabelNumber = labelNumber;
         generated->m_fX = x;
         generated->m_fY = y;
         for (const auto& object : label.m_objects) {

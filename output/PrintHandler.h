@@ -90,7 +90,6 @@ public:
     CPrintHandler& operator=(const CPrintHandler&) = delete;
 
     void SetMode(int mode) { m_nMode = mode; }
-    int GetMode() const { return m_nMode; }
     // Not owned; must outlive the job.
     void SetLabelData(CLabelData* label) { m_pLabelData = label; }
     CLabelData* GetLabelData() const { return m_pLabelData; }
@@ -117,7 +116,6 @@ public:
     int GetPageCount() const { return m_nPageCount; }
     int GetLabelsPerPage() const { return m_nLabelsPerPage; }
     qint64 GetStartTime() const { return m_tStartTime; }
-    bool HasSeveralCopies() const { return m_bSeveralCopies; }
 
     // Set by the print loop: the first page of the run (relative page numbers count
     // from it) and the offsets added to every drawing position.
@@ -157,10 +155,10 @@ public:
     // The text the page number shows on a page.
     QString FormatPageNumber(int page) const;
 
-    // The value of a band for label n, the s-th of its page; exposed for the script
-    // objects and tests.
-    QString EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int s, int n);
-    QString FieldValue(const QString& dataSource, const QString& field, int s, int n) const;
+    // The value of a band for the job's label labelNumber, the sequence-th (from 1)
+    // of its page; exposed for the script objects and tests.
+    QString EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int sequence, int labelNumber);
+    QString FieldValue(const QString& dataSource, const QString& field, int sequence, int labelNumber) const;
 
 private:
     struct PageRange
@@ -178,19 +176,19 @@ private:
     int RowOfLabel(int n) const;
 
     void DrawPageCommon(int page);
-    void RenderLabel(int s, int n, float x, float y);
+    void RenderLabel(int sequence, int labelNumber, float x, float y);
     void DrawPrintedLabel(float x, float y);
     void UpdatePageItems();
     void PlacePageHeaderText(CBaseGraph& item) const;
     void PlacePageNumber(CBaseGraph& item) const;
 
-    void EvaluateNamedSubstrings(int s, int n);
-    void GenerateObjectValues(int s, int n);
-    void GenerateObjectValue(CBaseGraph& object, int s, int n);
-    QString BandValue(const CDataBand& band, int s, int n);
+    void EvaluateNamedSubstrings(int sequence, int labelNumber);
+    void GenerateObjectValues(int sequence, int labelNumber);
+    void GenerateObjectValue(CBaseGraph& object, int sequence, int labelNumber);
+    QString BandValue(const CDataBand& band, int sequence, int labelNumber);
     QString DateTimeText(const CDataBand& band);
     void UpdateBarcode(CBarcodeGraph& barcode, const QString& content);
-    void UpdateDatabaseImage(CImageGraph& image, int s, int n);
+    void UpdateDatabaseImage(CImageGraph& image, int sequence, int labelNumber);
     bool Draws(const CBaseGraph& object) const;
 
     bool IsEventSet(int event) const;

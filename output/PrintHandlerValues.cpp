@@ -34,7 +34,7 @@ QString CPrintHandler::DateTimeText(const CDataBand& band)
     return text;
 }
 
-QString CPrintHandler::BandValue(const CDataBand& band, int s, int n)
+QString CPrintHandler::BandValue(const CDataBand& band, int sequence, int labelNumber)
 {
     QString raw;
     switch (band.m_nKind) {
@@ -42,8 +42,8 @@ QString CPrintHandler::BandValue(const CDataBand& band, int s, int n)
     case BandItemValue: raw = band.m_strValue; break;
     case BandDate:
     case BandTime: raw = DateTimeText(band); break;
-    case BandSerial: raw = band.FormatSerial(band.GetSerialValue(n)); break;
-    case BandDatabase: raw = FieldValue(band.m_strDataSource, band.m_strFieldName, s, n); break;
+    case BandSerial: raw = band.FormatSerial(band.GetSerialValue(labelNumber)); break;
+    case BandDatabase: raw = FieldValue(band.m_strDataSource, band.m_strFieldName, sequence, labelNumber); break;
     case BandWindowData:
         for (const auto& tag : m_windowDataTags) {
             if (tag->m_pItem && tag->m_pItem->m_strName == band.m_strWindowItem) {
@@ -67,15 +67,16 @@ QString CPrintHandler::BandValue(const CDataBand& band, int s, int n)
     return band.FormatValue(raw);
 }
 
-QString CPrintHandler::EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int s, int n)
+QString CPrintHandler::EvaluateBands(const std::vector<std::unique_ptr<CDataBand>>& bands, int sequence,
+                                    int labelNumber)
 {
     QString value;
     for (const auto& band : bands)
-        AppendBandText(value, BandValue(*band, s, n));
+        AppendBandText(value, BandValue(*band, sequence, labelNumber));
     return value;
 }
 
-void CPrintHandler::EvaluateNamedSubstrings(int s, int n)
+void CPrintHandler::EvaluateNamedSubstrings(int sequence, int labelNumber)
 {
     for (const auto& named : m_pLabelData->m_namedSubstrings) {
         // Substrings of substrings are not followed, and kinds this program does not
@@ -87,13 +88,13 @@ void CPrintHandler::EvaluateNamedSubstrings(int s, int n)
         case BandSerial:
         case BandDatabase:
         case BandWindowData:
-        case BandItemValue: named->m_strCurrentValue = BandValue(*named, s, n); break;
+        case BandItemValue: named->m_strCurrentValue = BandValue(*named, sequence, labelNumber); break;
         default: break;
         }
     }
 }
 
-QString CPrintHandler::FieldValue(const QString& dataSource, const QString& field, int s, int n) const
+QString CPrintHandler::FieldValue(const QString& dataSource, const QString& field, int sequence, int labelNumber) const
 {
     const CDatabaseDataLoad* load = nullptr;
     for (const auto& candidate : m_dataLoads) {
@@ -106,9 +107,9 @@ QString CPrintHandler::FieldValue(const QString& dataSource, const QString& fiel
         return {};
     qint64 row = 0;
     if (m_bSeveralCopies) {
-        row = RowOfLabel(n);
+        row = RowOfLabel(labelNumber);
     } else {
-        row = s - 1;
+        row = sequence - 1;
         if (m_pLabelData->m_nPreloadPages > 1)
             row += static_cast<qint64>(m_nCurrentPage - m_nFirstLoadedPage) * m_nLabelsPerPage;
     }
@@ -118,10 +119,10 @@ QString CPrintHandler::FieldValue(const QString& dataSource, const QString& fiel
     return column < 0 ? QString() : load->m_rows.Value(static_cast<int>(row), column);
 }
 
-void CPrintHandler::GenerateObjectValues(int s, int n)
+void CPrintHandler::GenerateObjectValues(int sequence, int labelNumber)
 {
     for (const auto& object : m_pLabelData->m_objects)
-        GenerateObjectValue(*object, s, n);
+        GenerateObjectValue(*object, sequence, labelNumber);
 }
 
 void CPrintHandler::GenerateRowValues(const std::vector<CBaseGraph*>& objects, int row)
@@ -133,7 +134,7 @@ void CPrintHandler::GenerateRowValues(const std::vector<CBaseGraph*>& objects, i
         GenerateObjectValue(*object, s, row);
 }
 
-void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int s, int n)
+void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int sequence, int labelNumber)
 {
     if (!Draws(object))
         return;
@@ -142,7 +143,7 @@ void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int s, int n)
         auto& text = static_cast<CTextGraph&>(object);
         // An object without bands keeps the text it was drawn with.
         if (!text.m_bands.empty())
-            text.m_strText = EvaluateBands(text.m_bands, s, n);
+            text.m_strText = EvaluateBands(text.m_bands, sequence, labelNumber);
         break;
     }
     case KindBarcode: {
@@ -151,13 +152,14 @@ void CPrintHandler::GenerateObjectValue(CBaseGraph& object, int s, int n)
         if (!impl || !impl->GetSettings())
             break;
         const auto& bands = impl->GetSettings()->m_bandList;
-        UpdateBarcode(barcode, bands.empty() ? impl->GetSettings()->m_strContent : EvaluateBands(bands, s, n));
+        UpdateBarcode(barcode, bands.empty() ? impl->GetSettings()->m_strContent
+                                             : EvaluateBands(bands, sequence, labelNumber));
         break;
     }
     case KindImage: {
         auto& image = static_cast<CImageGraph&>(object);
         if (image.m_nSourceKind == ImageDataSource)
-            UpdateDatabaseImage(image, s, n);
+            UpdateDatabaseImage(image, sequence, labelNumber);
         break;
     }
     default: break;
@@ -202,9 +204,10 @@ void EncodeBarcode(CBarcodeGraph& barcode, const QString& content)
     barcode.m_fHeight = settings.m_fHeight;
 }
 
-void CPrintHandler::UpdateDatabaseImage(CImageGraph& image, int s, int n)
+void CPrintHandler::UpdateDatabaseImage(CImageGraph& image, int sequence, int labelNumber)
 {
-    const QString path = image.m_strPrefix + FieldValue(image.m_strDataSource, image.m_strFieldName, s, n)
+    const QString path = image.m_strPrefix
+                         + FieldValue(image.m_strDataSource, image.m_strFieldName, sequence, labelNumber)
                          + image.m_strSuffix;
     const auto known = m_loadedImagePath.find(&image);
     if (known != m_loadedImagePath.end() && known->second == path)

@@ -207,7 +207,7 @@ void PrintOnePage(CPrintHandler& job, CPrintTarget& target, int page)
 } // namespace
 
 PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRange& range,
-                        IPrintFeedback* feedback, QString* error)
+                        IJobFeedback* feedback, QString* error)
 {
     auto fail = [&](const QString& message) {
         if (error)
@@ -251,7 +251,7 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
                     return PrintResult::Cancelled;
                 }
                 if (feedback) {
-                    feedback->PagePrinted(printed, total);
+                    feedback->Progress(printed, total);
                     if (feedback->IsCancelled()) {
                         target.Abort();
                         return PrintResult::Cancelled;

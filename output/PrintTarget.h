@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/JobFeedback.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPointF>
@@ -109,16 +111,6 @@ private:
     QImage m_page;
 };
 
-// Progress and cancel of a print run; the dialog shows one, tests count with one.
-class IPrintFeedback
-{
-public:
-    virtual ~IPrintFeedback() = default;
-    // After each printed page, before the cancel check; printed of total.
-    virtual void PagePrinted(qint64 printed, qint64 total) = 0;
-    virtual bool IsCancelled() = 0;
-};
-
 struct PrintRange
 {
     int startPage = 1;
@@ -135,4 +127,4 @@ enum class PrintResult { Success, Cancelled, Failed };
 // Every failure is caught and returned as Failed with the message for the user in
 // *error.
 PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRange& range,
-                        IPrintFeedback* feedback = nullptr, QString* error = nullptr);
+                        IJobFeedback* feedback = nullptr, QString* error = nullptr);

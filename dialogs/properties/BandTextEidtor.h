@@ -6,11 +6,8 @@
 #include <QStringList>
 #include <functional>
 
-class CBaseProxy;
 class CDataBand;
-class CLabelData;
 class CNumSpinCtrl;
-class CUndoRecordBuilder;
 class QLineEdit;
 class QLabel;
 class QPlainTextEdit;
@@ -56,10 +53,3 @@ private:
     int m_nCurrent = -1;
     bool m_bInitialised = false;
 };
-
-// The band text editor on a text or barcode object, from the canvas: on OK the
-// object's content follows its bands (a barcode is encoded again when its content
-// changed) as one undo step, and "数据源(&D)..." goes on to the property dialog on the
-// shown band. True after OK; other kinds open nothing.
-bool EditBandTexts(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies, CLabelData* label,
-                   CUndoRecordBuilder& undo, QWidget* parent = nullptr);

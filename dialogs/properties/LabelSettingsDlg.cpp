@@ -1072,6 +1072,8 @@ CLabelSettingsDlg::CLabelSettingsDlg(QWidget* parent) : CVXBaseDialog(parent)
     connect(m_tabs, &QTabWidget::currentChanged, this, &CLabelSettingsDlg::OnTabChanged);
 }
 
+CLabelSettingsDlg::~CLabelSettingsDlg() = default;
+
 void CLabelSettingsDlg::BindPages()
 {
     m_work = std::make_unique<CLabelData>();

@@ -264,6 +264,7 @@ public:
     enum Tab { TabPrinter, TabPage, TabShape, TabLayout, TabAdvanced, TabBackground, TabPrintCount, TabCount };
 
     explicit CLabelSettingsDlg(QWidget* parent = nullptr);
+    ~CLabelSettingsDlg() override;
 
     // Copies the record's settings into the working copy and hands that (and the
     // object names) to the pages, which load from it.

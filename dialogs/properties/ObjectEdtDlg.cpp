@@ -2,19 +2,13 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
-#include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "dialogs/properties/SettingsControls.h"
-#include "editor/BaseProxy.h"
-#include "editor/TextProxy.h"
-#include "editor/UndoRecordBuilder.h"
 #include "model/BaseGraph.h"
-#include "model/TextGraph.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
-#include <QSizeF>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -123,15 +117,18 @@ namespace {
 
 // The kind's own pane first, then the position and the general pane; OK applies
 // general, position, then the kind's pane.
-void AddBoxTabs(CObjectEdtDlg& dialog, CObjectPane* kindPane, const QString& kindCaption, CObjectPane* position)
+std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(const ObjectEditRequest& request, const QString& title, CObjectPane* kindPane,
+                                         const QString& kindCaption, CObjectPane* position)
 {
+    auto dialog = std::make_unique<CObjectEdtDlg>(title, request);
     auto* general = new CGeneralEdtPane;
-    dialog.m_pGeneral = general;
-    dialog.m_pFirstPane = kindPane;
-    dialog.AddTab(kindPane, kindCaption);
-    dialog.AddTab(position, QStringLiteral("位置"));
-    dialog.AddTab(general, QStringLiteral("常规"));
-    dialog.SetApplyOrder({general, position, kindPane});
+    dialog->m_pGeneral = general;
+    dialog->m_pFirstPane = kindPane;
+    dialog->AddTab(kindPane, kindCaption);
+    dialog->AddTab(position, QStringLiteral("位置"));
+    dialog->AddTab(general, QStringLiteral("常规"));
+    dialog->SetApplyOrder({general, position, kindPane});
+    return dialog;
 }
 
 } // namespace
@@ -145,102 +142,55 @@ CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, cons
     return pane;
 }
 
-std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request)
+std::unique_ptr<CObjectEdtDlg> CreateTextEdtDlg(const ObjectEditRequest& request)
 {
-    if (!request.object)
-        return nullptr;
-    std::unique_ptr<CObjectEdtDlg> dialog;
-    switch (request.object->GetKind()) {
-    case KindText: {
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
-        auto* text = new CTextEdtPane;
-        auto* font = new CFontEdtPane;
-        auto* dataSource = MakeDataSourcePane(*dialog, false, request);
-        auto* position = new CPositionEdtPane;
-        auto* general = new CGeneralEdtPane;
-        dialog->m_pGeneral = general;
-        dialog->m_pFirstPane = text;
-        dialog->AddTab(text, QStringLiteral("文字"));
-        dialog->AddTab(font, QStringLiteral("字体"));
-        dialog->AddTab(dataSource, QStringLiteral("数据源"));
-        dialog->AddTab(position, QStringLiteral("位置"));
-        dialog->AddTab(general, QStringLiteral("常规"));
-        dialog->SetApplyOrder({general, position, dataSource, font, text});
-        if (request.bandToSelect)
-            dialog->ShowPane(dataSource);
-        break;
-    }
-    case KindLine:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("直线编辑框"), request);
-        AddBoxTabs(*dialog, new CLineEdtPane, QStringLiteral("直线"), new CLinePositionEdtPane);
-        break;
-    case KindRectangle:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("矩形编辑框"), request);
-        AddBoxTabs(*dialog, new CRectangleEdtPane, QStringLiteral("矩形"), new CPositionEdtPane);
-        break;
-    case KindEllipse:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("椭圆编辑框"), request);
-        AddBoxTabs(*dialog, new CEllipseEdtPane, QStringLiteral("椭圆"), new CPositionEdtPane);
-        break;
-    case KindPolygon:
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("多边形编辑框"), request);
-        AddBoxTabs(*dialog, new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
-        break;
-    case KindBarcode:
-        dialog = CreateBarcodeEdtDlg(request);
-        if (!dialog)
-            return nullptr;
-        break;
-    case KindImage: {
-        dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("图片编辑框"), request);
-        auto* image = new CImageEdtPane;
-        image->m_pLabelData = request.label;
-        AddBoxTabs(*dialog, image, QStringLiteral("图片"), new CPositionEdtPane);
-        break;
-    }
-    default:
-        return nullptr;
-    }
-    dialog->m_pGeneral->m_objects = request.objects;
+    auto dialog = std::make_unique<CObjectEdtDlg>(QStringLiteral("文字编辑框"), request);
+    auto* text = new CTextEdtPane;
+    auto* font = new CFontEdtPane;
+    auto* dataSource = MakeDataSourcePane(*dialog, false, request);
+    auto* position = new CPositionEdtPane;
+    auto* general = new CGeneralEdtPane;
+    dialog->m_pGeneral = general;
+    dialog->m_pFirstPane = text;
+    dialog->AddTab(text, QStringLiteral("文字"));
+    dialog->AddTab(font, QStringLiteral("字体"));
+    dialog->AddTab(dataSource, QStringLiteral("数据源"));
+    dialog->AddTab(position, QStringLiteral("位置"));
+    dialog->AddTab(general, QStringLiteral("常规"));
+    dialog->SetApplyOrder({general, position, dataSource, font, text});
+    if (request.bandToSelect)
+        dialog->ShowPane(dataSource);
     return dialog;
 }
 
-bool EditObjectProperties(const ObjectEditRequest& request)
+std::unique_ptr<CObjectEdtDlg> CreateLineEdtDlg(const ObjectEditRequest& request)
 {
-    std::unique_ptr<CObjectEdtDlg> dialog = CreateObjectEdtDlg(request);
-    return dialog && Services().RunModal(*dialog) == QDialog::Accepted;
+    return BoxEdtDlg(request, QStringLiteral("直线编辑框"),
+                     new CLineEdtPane, QStringLiteral("直线"), new CLinePositionEdtPane);
 }
 
-bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent, CDataBand* bandToSelect)
+std::unique_ptr<CObjectEdtDlg> CreateRectangleEdtDlg(const ObjectEditRequest& request)
 {
-    ObjectEditRequest request;
-    request.object = proxy.GetObject();
-    for (const auto& each : proxies) {
-        if (each->GetObject())
-            request.objects.push_back(each->GetObject());
-    }
-    request.label = label;
-    request.bandToSelect = bandToSelect;
-    request.parent = parent;
-    request.beforeApply = [&] { undo.BeginEditRecord(&proxy); };
-    const QSizeF box(proxy.GetObject()->GetWidth(), proxy.GetObject()->GetHeight());
-    request.afterApply = [&] {
-        // A single-line text's box follows its words and font, whatever tab changed
-        // them, unless a size was typed on the position tab (which shows two
-        // decimals); bands that leave it empty leave a visible placeholder.
-        if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject()); text && text->m_nLayoutMode == SingleLine) {
-            const bool empty = text->m_strText.isEmpty();
-            if (empty)
-                text->m_strText = QStringLiteral("<空>");
-            const bool sizeTyped = !FloatEquals2(text->GetWidth(), float(box.width()))
-                || !FloatEquals2(text->GetHeight(), float(box.height()));
-            if (empty || !sizeTyped)
-                static_cast<CTextProxy&>(proxy).FitTextBoxToText();
-        }
-        undo.EndEditRecord();
-    };
-    // A failed apply never reaches EndEditRecord: the pending record gives no step
-    // and the next BeginEditRecord replaces it.
-    return EditObjectProperties(request);
+    return BoxEdtDlg(request, QStringLiteral("矩形编辑框"),
+                     new CRectangleEdtPane, QStringLiteral("矩形"), new CPositionEdtPane);
 }
+
+std::unique_ptr<CObjectEdtDlg> CreateEllipseEdtDlg(const ObjectEditRequest& request)
+{
+    return BoxEdtDlg(request, QStringLiteral("椭圆编辑框"),
+                     new CEllipseEdtPane, QStringLiteral("椭圆"), new CPositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreatePolygonEdtDlg(const ObjectEditRequest& request)
+{
+    return BoxEdtDlg(request, QStringLiteral("多边形编辑框"),
+                     new CPolygonEdtPane, QStringLiteral("多边形"), new CPolygonPositionEdtPane);
+}
+
+std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& request)
+{
+    auto* image = new CImageEdtPane;
+    image->m_pLabelData = request.label;
+    return BoxEdtDlg(request, QStringLiteral("图片编辑框"), image, QStringLiteral("图片"), new CPositionEdtPane);
+}
+

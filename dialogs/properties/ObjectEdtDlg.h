@@ -7,8 +7,6 @@
 #include <vector>
 
 class CBaseGraph;
-class CBaseProxy;
-class CUndoRecordBuilder;
 class CDataBand;
 class CDataSourceEdtPane;
 class CGeneralEdtPane;
@@ -74,17 +72,11 @@ private:
 // request's band; the dialog takes it as its data-source pane.
 CDataSourceEdtPane* MakeDataSourcePane(CObjectEdtDlg& dialog, bool barcode, const ObjectEditRequest& request);
 
-// The property dialog of the object's kind, null for a kind without one here.
-std::unique_ptr<CObjectEdtDlg> CreateObjectEdtDlg(const ObjectEditRequest& request);
-
-// Runs the object's property dialog through the services; true after OK. Kinds
-// without a dialog open nothing and return false.
-bool EditObjectProperties(const ObjectEditRequest& request);
-
-// The canvas's properties command: the dialog of the proxy's object, one undo record
-// per OK through the canvas's record builder. proxies are every object of the label;
-// bandToSelect as in the request. An empty single-line text gets its placeholder and
-// its box refitted within the same record. True after OK; the caller then repaints.
-bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CBaseProxy>>& proxies,
-                         CLabelData* label, CUndoRecordBuilder& undo, QWidget* parent = nullptr,
-                         CDataBand* bandToSelect = nullptr);
+// The property dialogs of the kinds with no dialog class of their own (the barcode's
+// is CreateBarcodeEdtDlg); the object kind table picks one (CreateObjectEdtDlg).
+std::unique_ptr<CObjectEdtDlg> CreateTextEdtDlg(const ObjectEditRequest& request);
+std::unique_ptr<CObjectEdtDlg> CreateLineEdtDlg(const ObjectEditRequest& request);
+std::unique_ptr<CObjectEdtDlg> CreateRectangleEdtDlg(const ObjectEditRequest& request);
+std::unique_ptr<CObjectEdtDlg> CreateEllipseEdtDlg(const ObjectEditRequest& request);
+std::unique_ptr<CObjectEdtDlg> CreatePolygonEdtDlg(const ObjectEditRequest& request);
+std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& request);

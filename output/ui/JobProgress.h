@@ -14,7 +14,7 @@ class QProgressBar;
 // program is blocked, so nothing the job reads can be closed or changed under it by a
 // click or a key; between steps the waiting events are let through, which is how its
 // Cancel button (or Escape, or closing it) reaches the job. Cancel may ask first.
-class CJobProgress : public QDialog, public IExportFeedback, public IPrintFeedback
+class CJobProgress : public QDialog, public IJobFeedback
 {
     Q_OBJECT
 public:
@@ -35,9 +35,8 @@ public:
     void AskCancel();
     bool Cancelled() const { return m_bCancelled; }
 
-    // The feedback interfaces of the headless jobs.
+    // The feedback interface of the headless jobs.
     void Progress(qint64 done, qint64 total) override { Step(done, total); }
-    void PagePrinted(qint64 printed, qint64 total) override { Step(printed, total); }
     bool IsCancelled() override { return m_bCancelled; }
 
     // Escape and the window's close button cancel the job instead of hiding its

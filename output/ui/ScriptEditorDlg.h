@@ -33,10 +33,6 @@ public:
     int m_nMode = ModeEventList;
     QString m_strPlainText;
 
-    // The texts as edited so far, not yet stored in the label.
-    const std::array<QString, kScriptEventCount>& EditedTexts() const { return m_texts; }
-    int CurrentEvent() const { return m_nCurrentEvent; }
-
 protected:
     bool OnOK() override;
     void showEvent(QShowEvent* event) override;

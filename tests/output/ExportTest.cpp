@@ -43,7 +43,7 @@ CRectangleGraph& AddBox(CLabelData& label, float x, float y, float w, float h)
     return ref;
 }
 
-class CountingFeedback : public IExportFeedback
+class CountingFeedback : public IJobFeedback
 {
 public:
     void Progress(qint64 done, qint64 total) override

@@ -144,9 +144,9 @@ TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)
     job.SetLabelData(label.get());
     job.Prepare();
 
-    struct Recorder : IPrintFeedback
+    struct Recorder : IJobFeedback
     {
-        void PagePrinted(qint64 printed, qint64 total) override { seen.push_back({printed, total}); }
+        void Progress(qint64 printed, qint64 total) override { seen.push_back({printed, total}); }
         bool IsCancelled() override { return cancelAfter > 0 && int(seen.size()) >= cancelAfter; }
         std::vector<std::pair<qint64, qint64>> seen;
         int cancelAfter = 0;
@@ -170,10 +170,10 @@ TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)
 
     // Page numbers and pages times copies beyond 32 bits: only pages that can exist
     // are printed, each under its own number.
-    struct PageNumbers : IPrintFeedback
+    struct PageNumbers : IJobFeedback
     {
         explicit PageNumbers(const CPrintHandler& j) : job(j) {}
-        void PagePrinted(qint64, qint64 all) override
+        void Progress(qint64, qint64 all) override
         {
             total = all;
             for (const CBaseGraph* item : job.GetPageItems())
@@ -534,7 +534,7 @@ TEST(PrintOutput, APdfThatWasNotWrittenWholeIsAFailure)
     CPrintHandler job;
     job.SetLabelData(label.get());
     job.Prepare();
-    const auto print = [&](const QString& path, IPrintFeedback* feedback = nullptr) {
+    const auto print = [&](const QString& path, IJobFeedback* feedback = nullptr) {
         auto target = CPrinterTarget::ForPdf(path);
         QString error;
         const PrintResult result = RunPrintJob(job, *target, {1, 2, 1, true}, feedback, &error);
@@ -552,10 +552,10 @@ TEST(PrintOutput, APdfThatWasNotWrittenWholeIsAFailure)
     EXPECT_EQ(print(dir.filePath("missing/job.pdf")), PrintResult::Failed);
 
     // The folder disappears while the pages are drawn.
-    struct RemoveFolder : IPrintFeedback
+    struct RemoveFolder : IJobFeedback
     {
         QString folder;
-        void PagePrinted(qint64, qint64) override { QDir(folder).removeRecursively(); }
+        void Progress(qint64, qint64) override { QDir(folder).removeRecursively(); }
         bool IsCancelled() override { return false; }
     } vanish;
     vanish.folder = dir.filePath("out");

@@ -22,6 +22,7 @@
 #include "editor/BarcodeProxyImpl.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "editor/ObjectKinds.h"
 #include "model/BarcodeGraph.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"

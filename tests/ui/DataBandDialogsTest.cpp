@@ -16,6 +16,7 @@
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "editor/ObjectKinds.h"
 #include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"

@@ -11,6 +11,8 @@
 #include "app/controls/VXUnitEdit.h"
 #include "dialogs/properties/ObjectEdtDlg.h"
 #include "dialogs/properties/ObjectPanes.h"
+#include "editor/ObjectKinds.h"
+#include "editor/PropertyEditing.h"
 #include "editor/UndoRecordBuilder.h"
 #include "model/DSBase.h"
 #include "model/DocWriter.h"

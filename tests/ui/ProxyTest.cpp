@@ -2,6 +2,8 @@
 
 #include "editor/BarcodeProxy.h"
 #include "editor/BarcodeProxyImpl.h"
+#include "editor/EditStatus.h"
+#include "editor/ObjectKinds.h"
 #include "editor/ShapeProxies.h"
 #include "editor/TextProxy.h"
 #include "model/DataBand.h"
@@ -31,6 +33,23 @@ TEST(ProxyFactory, MakesTheProxyOfEachKind)
     EXPECT_NE(dynamic_cast<CPolygonProxy*>(CreateProxy(std::make_unique<CPolygonGraph>()).get()), nullptr);
     EXPECT_NE(dynamic_cast<CImageProxy*>(CreateProxy(std::make_unique<CImageGraph>()).get()), nullptr);
     EXPECT_EQ(CreateProxy(std::make_unique<CBaseGraph>()), nullptr);
+}
+
+// Lookups by kind index the table, and each creation tool finds its own kind.
+TEST(ProxyFactory, EachKindHasOneCompleteEntry)
+{
+    const std::vector<ObjectKindInfo>& kinds = ObjectKinds();
+    ASSERT_EQ(kinds.size(), size_t(KindImage + 1));
+    for (const ObjectKindInfo& info : kinds) {
+        EXPECT_EQ(FindObjectKind(info.kind), &info);
+        EXPECT_EQ(FindCreationTool(info.tool), &info);
+        EXPECT_TRUE(info.makeProxy && info.makeDialog && info.makePosMemo && info.makeSizeMemo && info.makeFormatMemo)
+            << info.kind;
+    }
+    EXPECT_EQ(FindObjectKind(KindNone), nullptr);
+    EXPECT_EQ(FindObjectKind(KindImage + 1), nullptr);
+    EXPECT_EQ(FindCreationTool(ToolSelect), nullptr);
+    EXPECT_EQ(FindCreationTool(ToolRotate), nullptr);
 }
 
 TEST(ProxyGeometry, PixelsAndHandlesAt96Dpi)

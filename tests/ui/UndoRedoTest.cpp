@@ -86,23 +86,23 @@ TEST(UndoRedo, GeometryOfEveryKindUndoesExactly)
             proxy->GetObject()->m_nAnchor = 8;
             const std::string name = "kind " + std::to_string(kind) + " at " + std::to_string(angle);
             ExpectExactUndoRedo(editor, [&] {
-                editor.builder.BeginMoveRecord(proxy);
+                CPendingRecord record = editor.builder.BeginMove({proxy});
                 proxy->SaveGeometry();
                 proxy->MoveBy(QPoint(0, 0), QPoint(17, -9), true);
-                editor.builder.EndMoveRecord();
+                editor.builder.End(std::move(record));
             }, "move " + name);
             ExpectExactUndoRedo(editor, [&] {
-                editor.builder.BeginSizeRecord(proxy);
+                CPendingRecord record = editor.builder.BeginSize({proxy});
                 proxy->SaveGeometry();
                 proxy->SizeBy(QPoint(0, 0), QPoint(23, 19), true, kind == KindLine ? 1 : 4);
-                editor.builder.EndSizeRecord();
+                editor.builder.End(std::move(record));
             }, "size " + name);
             if (proxy->CanRotate()) {
                 ExpectExactUndoRedo(editor, [&] {
-                    editor.builder.BeginRotateRecord(proxy);
+                    CPendingRecord record = editor.builder.BeginRotate({proxy});
                     proxy->SaveGeometry();
                     proxy->RotateBy(QPoint(900, 900), QPoint(900, 1000), true);
-                    editor.builder.EndRotateRecord();
+                    editor.builder.End(std::move(record));
                 }, "rotate " + name);
             }
         }
@@ -117,22 +117,22 @@ TEST(UndoRedo, BatchesUndoEveryObject)
     for (int kind = KindBarcode; kind <= KindImage; ++kind)
         all.push_back(editor.canvas.Add(ObjectOfKind(kind)));
     ExpectExactUndoRedo(editor, [&] {
-        editor.builder.BeginMoveBatchRecord(all);
+        CPendingRecord record = editor.builder.BeginMove(all);
         for (CBaseProxy* p : all)
             p->MoveBy(QPoint(0, 0), QPoint(40, 40), false);
-        editor.builder.EndMoveBatchRecord();
+        editor.builder.End(std::move(record));
     }, "move batch");
     ExpectExactUndoRedo(editor, [&] {
-        editor.builder.BeginSizeBatchRecord(all);
+        CPendingRecord record = editor.builder.BeginSize(all);
         for (CBaseProxy* p : all)
             p->SetSize(p->GetWidth() * 1.5f, p->GetHeight() * 1.25f);
-        editor.builder.EndSizeBatchRecord();
+        editor.builder.End(std::move(record));
     }, "size batch");
     ExpectExactUndoRedo(editor, [&] {
-        editor.builder.BeginRotateBatchRecord(all);
+        CPendingRecord record = editor.builder.BeginRotate(all);
         for (CBaseProxy* p : all)
             p->GetObject()->m_fAngle = 45.0f;
-        editor.builder.EndRotateBatchRecord();
+        editor.builder.End(std::move(record));
     }, "rotate batch");
 }
 
@@ -149,9 +149,9 @@ TEST(UndoRedo, TwoDimensionalBarcodeSizesComeBack)
         object->m_fWidth = object->m_fHeight = 20.0f;
         CBaseProxy* proxy = editor.canvas.Add(std::move(object));
         ExpectExactUndoRedo(editor, [&] {
-            editor.builder.BeginSizeRecord(proxy);
+            CPendingRecord record = editor.builder.BeginSize({proxy});
             proxy->SetSize(30.0f, 30.0f);
-            editor.builder.EndSizeRecord();
+            editor.builder.End(std::move(record));
         }, "2-D size " + std::to_string(code));
     }
 }
@@ -162,9 +162,9 @@ TEST(UndoRedo, TextResizeAndFormatTellTheWindow)
     Editor editor;
     CBaseProxy* proxy = editor.canvas.Add(ObjectOfKind(KindText));
     ExpectExactUndoRedo(editor, [&] {
-        editor.builder.BeginSizeRecord(proxy);
+        CPendingRecord record = editor.builder.BeginSize({proxy});
         proxy->SetSize(40, 12);
-        editor.builder.EndSizeRecord();
+        editor.builder.End(std::move(record));
     }, "text size");
     auto& text = static_cast<CTextGraph&>(*proxy->GetObject());
     ExpectExactUndoRedo(editor, [&] {
@@ -304,9 +304,9 @@ TEST(UndoRedoManager, MarkerFollowsTheSavedState)
     Editor editor;
     CBaseProxy* proxy = editor.canvas.Add(ObjectOfKind(KindRectangle));
     const auto change = [&] {
-        editor.builder.BeginMoveRecord(proxy);
+        CPendingRecord record = editor.builder.BeginMove({proxy});
         proxy->MoveBy(QPoint(0, 0), QPoint(4, 0), false);
-        editor.builder.EndMoveRecord();
+        editor.builder.End(std::move(record));
     };
     change();
     EXPECT_EQ(editor.manager.UndoCount(), 2u);
@@ -349,8 +349,7 @@ TEST(UndoRedoManager, MarkerFollowsTheSavedState)
 
     // An empty batch still counts as a change.
     Editor fresh;
-    fresh.builder.BeginMoveBatchRecord({});
-    fresh.builder.EndMoveBatchRecord();
+    fresh.builder.End(fresh.builder.BeginMove({}));
     EXPECT_EQ(fresh.canvas.title, "label *");
 }
 
@@ -358,11 +357,11 @@ TEST(UndoRedoBuilder, SecondBeginDropsTheFirst)
 {
     Editor editor;
     CBaseProxy* proxy = editor.canvas.Add(ObjectOfKind(KindRectangle));
-    editor.builder.BeginSizeRecord(proxy);
+    CPendingRecord record = editor.builder.BeginSize({proxy});
     proxy->SetWidth(50);
-    editor.builder.BeginSizeRecord(proxy);
+    record = editor.builder.BeginSize({proxy});
     proxy->SetWidth(60);
-    editor.builder.EndSizeRecord();
+    editor.builder.End(std::move(record));
     editor.manager.Undo();
     EXPECT_FLOAT_EQ(proxy->GetObject()->m_fWidth, 50.0f);
     EXPECT_FALSE(editor.manager.CanUndo());

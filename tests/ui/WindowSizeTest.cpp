@@ -18,6 +18,7 @@
 #include "dialogs/properties/LabelSettingsDlg.h"
 #include "dialogs/properties/NamedSubstringDlg.h"
 #include "dialogs/properties/ObjectEdtDlg.h"
+#include "editor/ObjectKinds.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
 #include "model/ShapeGraph.h"
