@@ -12,6 +12,7 @@
 #include "app/VXBaseDialog.h"
 #include "model/DLBase.h"
 #include "model/GlobalSettings.h"
+#include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
 
 #include <QAction>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 #include <clocale>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
@@ -88,6 +90,43 @@ public:
         QWidget* parent = QApplication::activeModalWidget();
         Services().ShowMessage(parent ? parent : QApplication::activeWindow(), text, MessageIcon::Stop);
     }
+};
+
+// A picture that does not decode is found while drawing: inside a paint event, a print
+// job's page or an export thread. It is told from the event loop once that drawing is
+// over, and the pictures that fail meanwhile are told in the same message.
+class MessageBoxPictureNotifier : public QObject, public CPictureNotifier
+{
+public:
+    void PictureFailed(const QString& text) override
+    {
+        const std::lock_guard guard(m_lock);
+        m_pending.append(text);
+        if (m_pending.size() == 1)
+            QMetaObject::invokeMethod(this, [this] { ShowPending(); }, Qt::QueuedConnection);
+    }
+
+private:
+    void ShowPending()
+    {
+        QStringList texts;
+        {
+            const std::lock_guard guard(m_lock);
+            texts.swap(m_pending);
+        }
+        constexpr qsizetype kShown = 5;
+        if (texts.size() > kShown) {
+            const qsizetype more = texts.size() - kShown;
+            texts.resize(kShown);
+            texts.append(QStringLiteral("另有 %1 张图片无法解码。").arg(more));
+        }
+        QWidget* parent = QApplication::activeModalWidget();
+        Services().ShowMessage(parent ? parent : QApplication::activeWindow(), texts.join(u'\n'),
+                               MessageIcon::Warning);
+    }
+
+    std::mutex m_lock;
+    QStringList m_pending;
 };
 
 } // namespace
@@ -207,6 +246,8 @@ CVellumcraftApp::~CVellumcraftApp()
 {
     if (m_pLoaderNotifier)
         CDLBase::SetNotifier(nullptr);
+    if (m_pPictureNotifier)
+        ImageHolder::SetNotifier(nullptr);
 }
 
 bool CVellumcraftApp::InitInstance(const Options& options)
@@ -219,6 +260,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     const QString file = options.file.isEmpty() ? QString() : QFileInfo(options.file).absoluteFilePath();
     m_pLoaderNotifier = std::make_unique<MessageBoxLoaderNotifier>();
     CDLBase::SetNotifier(m_pLoaderNotifier.get());
+    m_pPictureNotifier = std::make_unique<MessageBoxPictureNotifier>();
+    ImageHolder::SetNotifier(m_pPictureNotifier.get());
 
     // A screenshot run stands alone: it neither hands its file over nor takes others'.
     if (options.screenshot.isEmpty()) {
@@ -302,6 +345,8 @@ int CVellumcraftApp::ExitInstance()
     m_pMainFrame.reset();
     CDLBase::SetNotifier(nullptr);
     m_pLoaderNotifier.reset();
+    ImageHolder::SetNotifier(nullptr);
+    m_pPictureNotifier.reset();
     CGlobalSettings::DestroyInstance();
     m_pChecker.reset();
     return 0;

@@ -9,6 +9,7 @@
 
 class CInstanceChecker;
 class CLoaderNotifier;
+class CPictureNotifier;
 class CMainFrame;
 
 // The four most recently opened label files, newest first, kept in the settings.
@@ -81,6 +82,7 @@ private:
 
     std::unique_ptr<CInstanceChecker> m_pChecker;
     std::unique_ptr<CLoaderNotifier> m_pLoaderNotifier;
+    std::unique_ptr<CPictureNotifier> m_pPictureNotifier;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
     bool m_bFileOpened = true;

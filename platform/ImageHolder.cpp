@@ -3,13 +3,17 @@
 #include "platform/InputLimits.h"
 
 #include <QBuffer>
+#include <QDebug>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <atomic>
 #include <list>
 #include <mutex>
 #include <new>
+#include <utility>
 
 struct ImageHolder::Decoded
 {
@@ -35,7 +39,10 @@ struct KeptPictures
     std::mutex lock;
     std::list<ImageHolder::Decoded*> order;
     qint64 bytes = 0;
+    qint64 peak = 0; // the most `bytes` has been since TakePeakKeptBytes
 };
+
+std::atomic<CPictureNotifier*> g_pPictureNotifier{nullptr};
 
 KeptPictures& Kept()
 {
@@ -113,8 +120,9 @@ QSize ImageHolder::SourceSize() const
 namespace {
 
 // Decodes into `decoded` at `target` (at most the picture's own size), making room
-// among the kept pictures first. The lock is held.
-void DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArray& data, QSize target)
+// among the kept pictures first. False when the pixels do not decode, which marks the
+// picture as failed for good: it is not tried, nor told, again. The lock is held.
+bool DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArray& data, QSize target)
 {
     ReleaseKept(kept, decoded);
     const qint64 needed = qint64(target.width()) * target.height() * 4;
@@ -135,13 +143,24 @@ void DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArra
     }
     if (image.isNull()) {
         decoded.failed = true;
-        return;
+        return false;
     }
     decoded.image = std::move(image);
     decoded.kept = true;
     kept.bytes += decoded.image.sizeInBytes();
+    kept.peak = std::max(kept.peak, kept.bytes);
     kept.order.push_front(&decoded);
     decoded.place = kept.order.begin();
+    return true;
+}
+
+void TellPictureFailed(QSize source)
+{
+    const QString text = ImageHolder::FailureText(source);
+    if (CPictureNotifier* notifier = g_pPictureNotifier.load())
+        notifier->PictureFailed(text);
+    else
+        qWarning().noquote() << text;
 }
 
 } // namespace
@@ -150,7 +169,7 @@ QImage ImageHolder::DrawnImage(QSize pixels) const
 {
     const QSize source = SourceSize();
     KeptPictures& kept = Kept();
-    const std::lock_guard guard(kept.lock);
+    std::unique_lock guard(kept.lock);
     Decoded& decoded = *m_decoded;
     if (!decoded.image.isNull() && !decoded.kept)
         return decoded.image; // made from an image: all there is
@@ -162,8 +181,12 @@ QImage ImageHolder::DrawnImage(QSize pixels) const
         return decoded.image;
     }
     const QSize target = wanted.expandedTo(decoded.image.size());
-    DecodeAt(kept, decoded, m_bytes, target);
-    return decoded.failed ? PlaceholderImage() : decoded.image;
+    if (DecodeAt(kept, decoded, m_bytes, target))
+        return decoded.image;
+    // The notifier may take locks of its own, or draw.
+    guard.unlock();
+    TellPictureFailed(source);
+    return PlaceholderImage();
 }
 
 const QImage& ImageHolder::Image() const
@@ -183,11 +206,35 @@ const QImage& ImageHolder::DisplayImage() const
     return image.isNull() ? PlaceholderImage() : image;
 }
 
+void ImageHolder::ShareDecoded(const ImageHolder& same)
+{
+    if (&same != this && m_bPlaceholder == same.m_bPlaceholder && m_mimeType == same.m_mimeType
+        && m_bytes == same.m_bytes && !m_bytes.isEmpty())
+        m_decoded = same.m_decoded;
+}
+
 qint64 ImageHolder::KeptBytes()
 {
     KeptPictures& kept = Kept();
     const std::lock_guard guard(kept.lock);
     return kept.bytes;
+}
+
+qint64 ImageHolder::TakePeakKeptBytes()
+{
+    KeptPictures& kept = Kept();
+    const std::lock_guard guard(kept.lock);
+    return std::exchange(kept.peak, kept.bytes);
+}
+
+void ImageHolder::SetNotifier(CPictureNotifier* notifier)
+{
+    g_pPictureNotifier = notifier;
+}
+
+QString ImageHolder::FailureText(QSize source)
+{
+    return QStringLiteral("一张 %1 × %2 像素的图片无法解码，显示为占位图。").arg(source.width()).arg(source.height());
 }
 
 ImageHolder ImageHolder::FromFile(const QString& path)

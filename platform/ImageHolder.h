@@ -5,6 +5,17 @@
 #include <QString>
 #include <memory>
 
+// Where a picture whose header reads but whose pixels do not decode (a file cut short,
+// corrupt data, too large to decode at the size drawn) is told. The application
+// installs one that shows it once drawing is over; without one it is logged. It is
+// called once a picture, by whatever thread drew it, never under the holders' lock.
+class CPictureNotifier
+{
+public:
+    virtual ~CPictureNotifier() = default;
+    virtual void PictureFailed(const QString& text) = 0;
+};
+
 // An embedded picture: the encoded bytes exactly as they came (from a file or a label
 // file) and their MIME type, beside the decoded image. Writing it back uses the
 // original bytes, so a format this platform can read but not write (GIF) or cannot
@@ -49,10 +60,21 @@ public:
     // the largest size asked for so far.
     QImage DrawnImage(QSize pixels) const;
     const QByteArray& Bytes() const { return m_bytes; }
+    // A holder read again from the same bytes (a copy of a label made through its
+    // file format) takes `same`'s decoded picture instead of decoding its own.
+    void ShareDecoded(const ImageHolder& same);
     const QString& MimeType() const { return m_mimeType; }
 
     // Bytes of decoded pictures kept at the moment, by all holders together.
     static qint64 KeptBytes();
+    // The most KeptBytes has been since the last call, which starts a new count at
+    // what is kept then.
+    static qint64 TakePeakKeptBytes();
+
+    // Null: failures are logged.
+    static void SetNotifier(CPictureNotifier* notifier);
+    // What the notifier is told for a picture of this size.
+    static QString FailureText(QSize source);
 
     // Decoded from m_bytes on first use, once for the holder and all its copies
     // (a print job copies a label's pictures for every label it draws).

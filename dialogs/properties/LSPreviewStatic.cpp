@@ -4,6 +4,8 @@
 #include "model/LabelData.h"
 #include "model/Utils.h"
 #include "output/PrintHandler.h"
+#include "platform/Drawing.h"
+#include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
 
 #include <QAbstractButton>
@@ -238,10 +240,15 @@ void CLSPreviewStatic::DrawLabel(QPainter& painter)
     const QColor fill = picked.isValid() ? QColor(picked.red(), picked.green(), picked.blue()) : QColor(Qt::white);
     painter.fillPath(shape, fill);
 
-    const QImage* image = m_controls.image ? m_controls.image() : nullptr;
-    if (!IsChecked(m_controls.noImage) && image && !image->isNull()) {
-        const double iw = image->width();
-        const double ih = image->height();
+    const ImageHolder* image = m_controls.image ? m_controls.image() : nullptr;
+    if (!IsChecked(m_controls.noImage) && image) {
+        // Proportions and natural size are the picture's own; it is decoded only as
+        // large as it is drawn, sharing the one copy the label keeps.
+        QSize own = image->SourceSize();
+        if (!own.isValid())
+            own = ImageHolder::PlaceholderImage().size();
+        const double iw = own.width();
+        const double ih = own.height();
         QSizeF size = box.size();
         switch (ReadIndex(m_controls.imageFit)) {
         case 0: size = QSizeF(iw * m_fScale, ih * m_fScale); break;
@@ -251,7 +258,7 @@ void CLSPreviewStatic::DrawLabel(QPainter& painter)
         }
         painter.save();
         painter.setClipPath(shape);
-        painter.drawImage(QRectF(box.topLeft(), size), *image);
+        painter.drawImage(QRectF(box.topLeft(), size), image->DrawnImage(DevicePixels(painter, size)));
         painter.restore();
     }
     painter.setPen(QPen(Qt::black, 1));

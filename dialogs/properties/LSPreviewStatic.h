@@ -5,9 +5,9 @@
 #include <functional>
 
 class CColourPicker;
+class ImageHolder;
 class QAbstractButton;
 class QComboBox;
-class QImage;
 class QLineEdit;
 class QPainter;
 class QPainterPath;
@@ -49,7 +49,7 @@ public:
         CColourPicker* background = nullptr;
         QAbstractButton* noImage = nullptr;
         QComboBox* imageFit = nullptr;
-        std::function<const QImage*()> image; // the background page's picture, null for none
+        std::function<const ImageHolder*()> image; // the background page's picture, null for none
     };
 
     explicit CLSPreviewStatic(QWidget* parent = nullptr);

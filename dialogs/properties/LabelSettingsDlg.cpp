@@ -786,9 +786,9 @@ CLabelSettingsDlg_Background::CLabelSettingsDlg_Background(QWidget* parent) : CL
     connect(choose, &QPushButton::clicked, this, &CLabelSettingsDlg_Background::OnChoosePicture);
 }
 
-const QImage* CLabelSettingsDlg_Background::Image() const
+const ImageHolder* CLabelSettingsDlg_Background::Image() const
 {
-    return m_pImage && !m_pImage->IsEmpty() ? &m_pImage->DisplayImage() : nullptr;
+    return m_pImage && !m_pImage->IsEmpty() ? m_pImage.get() : nullptr;
 }
 
 void CLabelSettingsDlg_Background::Load()

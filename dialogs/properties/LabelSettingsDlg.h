@@ -203,7 +203,7 @@ public:
     void Apply() override;
 
     // The picture the preview draws; null when the page holds none.
-    const QImage* Image() const;
+    const ImageHolder* Image() const;
 
     CColourPicker* m_colour;
     QRadioButton* m_noImage;

@@ -114,3 +114,49 @@ TEST(ImageHolder, DecodesAtTheSizeDrawnOnceForAllCopiesAndKeepsABoundedTotal)
     EXPECT_EQ(again.pixelColor(10, 10), QColor(Qt::green));
     EXPECT_LE(ImageHolder::KeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
 }
+
+namespace {
+
+class RecordingPictureNotifier : public CPictureNotifier
+{
+public:
+    RecordingPictureNotifier() { ImageHolder::SetNotifier(this); }
+    ~RecordingPictureNotifier() override { ImageHolder::SetNotifier(nullptr); }
+    void PictureFailed(const QString& text) override { told.append(text); }
+    QStringList told;
+};
+
+// A picture whose header reads but whose pixels stop short.
+QByteArray CutPixels(const QByteArray& encoded)
+{
+    return encoded.left(encoded.size() / 4);
+}
+
+} // namespace
+
+TEST(ImageHolder, PixelsThatDoNotDecodeAreToldOnceForAllCopiesAndNotTriedAgain)
+{
+    QImage noisy(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x * y) % 256));
+    const QByteArray png = CutPixels(PngOf(noisy));
+    RecordingPictureNotifier notifier;
+    const ImageHolder holder = ImageHolder::FromBytes(png);
+    const ImageHolder copy = holder; // as a print job copies a label's pictures
+    EXPECT_TRUE(holder.IsDecoded()) << "the header reads";
+    EXPECT_EQ(holder.SourceSize(), QSize(300, 200));
+    EXPECT_TRUE(notifier.told.isEmpty()) << "nothing is told before it is drawn";
+    EXPECT_EQ(holder.DrawnImage(QSize(30, 20)), ImageHolder::PlaceholderImage());
+    EXPECT_EQ(copy.DrawnImage(QSize(300, 200)), ImageHolder::PlaceholderImage());
+    EXPECT_EQ(holder.DrawnImage(QSize(150, 100)), ImageHolder::PlaceholderImage());
+    EXPECT_EQ(&copy.DisplayImage(), &ImageHolder::PlaceholderImage());
+    EXPECT_EQ(notifier.told, QStringList{QStringLiteral("一张 300 × 200 像素的图片无法解码，显示为占位图。")});
+
+    // Another picture of the same bytes is another picture: told again.
+    EXPECT_EQ(ImageHolder::FromBytes(png).DrawnImage(QSize(30, 20)), ImageHolder::PlaceholderImage());
+    EXPECT_EQ(notifier.told.size(), 2);
+    // A sound picture is never told.
+    EXPECT_EQ(ImageHolder::FromBytes(PngOf(noisy)).DrawnImage(QSize(30, 20)).size(), QSize(30, 20));
+    EXPECT_EQ(notifier.told.size(), 2);
+}

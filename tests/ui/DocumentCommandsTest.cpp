@@ -6,6 +6,7 @@
 #include "FakeServices.h"
 #include "MarkerLibrary.h"
 #include "ShellTestSupport.h"
+#include "UiTestSupport.h"
 #include "app/Ctl.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -145,10 +146,7 @@ TEST_F(DocumentCommandsTest, PreviewShowsTheCanvasObjectsInStackingOrder)
     CChildFrame& window = OpenLabel();
     AddToCanvas(window, QStringLiteral("文本2"), QStringLiteral("ONCANVAS"));
     Run(57609);
-    CPreviewFrame* preview = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* found = qobject_cast<CPreviewFrame*>(widget))
-            preview = found;
+    CPreviewFrame* preview = OpenedPreview();
     ASSERT_NE(preview, nullptr);
     const std::unique_ptr<CPreviewFrame> owner(preview);
     EXPECT_EQ(preview->windowTitle(), QStringLiteral("打印预览 - doc.vmk"));

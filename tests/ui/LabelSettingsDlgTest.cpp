@@ -722,6 +722,33 @@ TEST(LabelSettingsSheet, BackgroundPicturesAndColour)
     EXPECT_FALSE(again.Ctl<CColourPicker>(Tab::TabBackground, 1201)->GetColour().isValid());
 }
 
+TEST(LabelSettingsSheet, BackgroundPreviewDecodesThePictureAtTheSizeItShowsSharingTheLabelsCopy)
+{
+    FakeServices services;
+    QImage large(4000, 2000, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    CLabelData label;
+    label.m_nBackgroundSource = 1;
+    label.m_strImageMimeType = QStringLiteral("image/png");
+    label.m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(PngOf(large)));
+    label.m_nImagePlacement = 1; // the label's width
+    large = QImage();
+    const qint64 before = ImageHolder::KeptBytes();
+    Sheet sheet(label);
+    sheet.Show(Tab::TabBackground);
+    CLSPreviewStatic& preview = *sheet.dlg.Preview();
+    const QImage shown = preview.grab().toImage();
+    // A few hundred pixels wide, not the 32 MB of the picture's own size.
+    const qint64 kept = ImageHolder::KeptBytes() - before;
+    EXPECT_GT(kept, 0);
+    EXPECT_LE(kept, qint64(preview.width() + 1) * (preview.height() + 1) * 4);
+    const QPoint inside(preview.OffsetX() + 5, preview.OffsetY() + 5);
+    EXPECT_EQ(shown.pixelColor(inside * shown.devicePixelRatio()), QColor(Qt::blue));
+    // The label's own copy is the one decoded: drawing it as small costs nothing more.
+    EXPECT_GT(label.m_pImage->DrawnImage(QSize(40, 20)).width(), 40);
+    EXPECT_EQ(ImageHolder::KeptBytes() - before, kept);
+}
+
 TEST(LabelSettingsSheet, PrintCountPage)
 {
     FakeServices services;

@@ -2,12 +2,16 @@
 // label's canvas and turns its items into selections and bound objects; the resource
 // and template libraries work on folders on disk.
 #include "SessionTestSupport.h"
+#include "TestSupport.h"
 #include "app/MainFrame.h"
 #include "app/ObjectWnd.h"
 #include "app/ResourceWnd.h"
 #include "app/TemplateWnd.h"
 #include "model/DocLoader.h"
 #include "model/DocWriter.h"
+#include "model/ImageGraph.h"
+#include "output/ui/PreviewFrame.h"
+#include "platform/ImageHolder.h"
 #include "platform/InputLimits.h"
 #include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
@@ -193,6 +197,46 @@ TEST_F(PanesTest, AHostileLabelOpensWithOneMessageAndAShortenedRow)
     // The row still selects its object.
     Tree().setCurrentItem(row);
     EXPECT_EQ(View().GetSelection().size(), 1u);
+}
+
+TEST_F(PanesTest, APictureThatDoesNotDecodeIsToldOnceForCanvasAndPreview)
+{
+    // Its header reads, so the label opens quietly; its pixels stop short.
+    QImage noisy(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb(x * 5 % 256, y * 11 % 256, (x + y) % 256));
+    const QByteArray png = PngOf(noisy);
+    CLabelData label;
+    auto image = std::make_unique<CImageGraph>();
+    image->m_strName = QStringLiteral("Photo");
+    image->m_fX = image->m_fY = 5;
+    image->m_fWidth = 30;
+    image->m_fHeight = 20;
+    image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(png.left(png.size() / 4)));
+    label.m_objects.push_back(std::move(image));
+    CDocWriterV1_0 writer;
+    writer.m_strPath = m_dir.filePath("cut.vmk");
+    writer.m_pLabelData = &label;
+    writer.WriteDocument();
+
+    services.files = {writer.m_strPath};
+    ASSERT_TRUE(Trigger(CmdFileOpen));
+    View().repaint();
+    Settle();
+    const QStringList told{QStringLiteral("一张 300 × 200 像素的图片无法解码，显示为占位图。")};
+    EXPECT_EQ(services.MessageTexts(), told);
+    // Repainted, zoomed, previewed: not told again.
+    ASSERT_TRUE(Trigger(CmdZoomIn));
+    View().repaint();
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    CPreviewFrame* preview = OpenedPreview();
+    ASSERT_NE(preview, nullptr);
+    const std::unique_ptr<CPreviewFrame> owner(preview);
+    ASSERT_EQ(preview->LabelData().m_objects.size(), 1u);
+    preview->grab();
+    Settle();
+    EXPECT_EQ(services.MessageTexts(), told);
 }
 
 TEST_F(PanesTest, EachLabelWindowHasItsOwnTreeAndClosingDropsIt)

@@ -1,5 +1,8 @@
 #include "UiTestSupport.h"
 
+#include "output/ui/PreviewFrame.h"
+
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +17,15 @@ void TypeText(QWidget* widget, const QString& text)
         else
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+CPreviewFrame* OpenedPreview()
+{
+    CPreviewFrame* preview = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<CPreviewFrame*>(widget))
+            preview = found;
+    return preview;
 }
 
 void RetypeText(QLineEdit* edit, const QString& text)

@@ -6,12 +6,17 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+class CPreviewFrame;
 class QComboBox;
 class QLineEdit;
 
 // Types the text into the widget key by key, as a person would; characters without
 // a key of their own (Chinese) arrive as key events carrying the character.
 void TypeText(QWidget* widget, const QString& text);
+
+// The print preview window opened last, null when none is open; the test that
+// opened it deletes it.
+CPreviewFrame* OpenedPreview();
 
 // Replaces the edit's whole text by typing.
 void RetypeText(QLineEdit* edit, const QString& text);
