@@ -3,6 +3,8 @@
 // at, not what they hold.
 #include "OutputSupport.h"
 #include "TestSupport.h"
+#include "model/DocReader.h"
+#include "model/DocWriter.h"
 #include "model/ImageGraph.h"
 #include "output/PrintTarget.h"
 #include "platform/Drawing.h"
@@ -13,8 +15,11 @@
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <png.h>
+#include <vector>
 
 namespace {
 
@@ -35,6 +40,78 @@ void ResetPeakResidentBytes()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+// A colour photograph's size in a few hundred kilobytes: rows of one colour, written
+// one at a time so that the whole picture is never held.
+QByteArray FlatColourPng(int width, int height, QRgb colour)
+{
+    QByteArray bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &bytes, AppendPngBytes, nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_compression_level(png, 9);
+    png_write_info(png, info);
+    std::vector<png_byte> row(size_t(width) * 3);
+    for (int x = 0; x < width; ++x) {
+        row[size_t(x) * 3] = png_byte(qRed(colour));
+        row[size_t(x) * 3 + 1] = png_byte(qGreen(colour));
+        row[size_t(x) * 3 + 2] = png_byte(qBlue(colour));
+    }
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+// A label of `count` pictures of 8000 x 8000 pixels, 24 x 16 mm each, stored as a
+// label file stores it and opened again from those bytes.
+std::unique_ptr<CLabelData> OpenedLabelOfLargePictures(int count, qint64* fileBytes)
+{
+    const QByteArray png = FlatColourPng(8000, 8000, qRgb(0, 0, 255));
+    auto label = MakeGridLabel(1, 1);
+    label->m_fLabelWidth = 195;
+    label->m_fLabelHeight = 90;
+    for (int i = 0; i < count; ++i) {
+        auto image = std::make_unique<CImageGraph>();
+        image->m_strName = QStringLiteral("Photo%1").arg(i);
+        image->m_fX = 2.0f + 24.0f * float(i % 8);
+        image->m_fY = 2.0f + 17.0f * float(i / 8);
+        image->m_fWidth = 22;
+        image->m_fHeight = 15;
+        image->m_strMimeType = QStringLiteral("image/png");
+        image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(png, image->m_strMimeType));
+        label->m_objects.push_back(std::move(image));
+    }
+    CDocWriterV1_0 writer;
+    writer.m_pLabelData = label.get();
+    const QByteArray file = writer.DocumentBytes();
+    *fileBytes = file.size();
+    auto opened = std::make_unique<CLabelData>();
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = opened.get();
+    reader.ReadDocumentData(file);
+    return opened;
+}
+
+// The middle of picture i of OpenedLabelOfLargePictures, in millimetres on the page
+// whose label lies at `label`.
+QPointF MiddleOfPicture(int i, QPointF label)
+{
+    return label + QPointF(2.0 + 24.0 * (i % 8) + 11, 2.0 + 17.0 * (i / 8) + 7.5);
 }
 
 } // namespace
@@ -142,4 +219,118 @@ TEST(PictureLimits, DataRowPicturesAtPipesDevicesAndProcFilesAreMissing)
         for (const auto& item : items)
             EXPECT_FALSE(static_cast<const CImageGraph&>(*item->m_objects[0]).m_pImage);
     }
+}
+
+TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
+{
+    // 20 x 256 MB at their own size: 5 GB, were they decoded as large as they are.
+    ResetPeakResidentBytes();
+    const qint64 before = ResidentBytes();
+    ImageHolder::TakePeakKeptBytes();
+    QElapsedTimer timer;
+    timer.start();
+    qint64 fileBytes = 0;
+    const auto label = OpenedLabelOfLargePictures(20, &fileBytes);
+    EXPECT_LT(fileBytes, 5 << 20);
+    const qint64 opened = timer.restart();
+
+    CPrintHandler preview;
+    preview.SetMode(CPrintHandler::ModePreview);
+    preview.SetLabelData(label.get());
+    preview.Prepare();
+    GeneratedLabels items;
+    preview.DrawPreviewPage(items, 1);
+    ASSERT_EQ(items.size(), 1u);
+    QImage screen(800, 560, QImage::Format_ARGB32_Premultiplied);
+    screen.fill(Qt::white);
+    {
+        QPainter painter(&screen);
+        SetScreenMillimetreWorld(painter, 1.0);
+        PaintGeneratedLabel(painter, *label, *items[0], items[0]->m_fX, items[0]->m_fY);
+    }
+    const qint64 previewed = timer.elapsed();
+    const QTransform toScreen = QTransform::fromScale(96 / 25.4, 96 / 25.4);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(screen.pixelColor(toScreen.map(MiddleOfPicture(i, {items[0]->m_fX, items[0]->m_fY})).toPoint()), QColor(Qt::blue)) << i;
+    // Each is kept at the size the screen shows, some 83 x 57 pixels.
+    EXPECT_LT(ImageHolder::TakePeakKeptBytes(), qint64(2) << 20);
+    const qint64 peak = PeakResidentBytes();
+    if (peak > 0) {
+        EXPECT_LT(peak - before, qint64(300) << 20);
+    }
+    std::printf("[ measured ] 20 pictures of 8000 x 8000: opened in %lld ms, previewed in %lld ms, "
+                "peak memory %lld MB above the start\n",
+                static_cast<long long>(opened), static_cast<long long>(previewed),
+                static_cast<long long>((peak - before) >> 20));
+}
+
+TEST(PictureLimits, FortyPicturesOf8000PixelsPrintACompletePdf)
+{
+    ResetPeakResidentBytes();
+    const qint64 before = ResidentBytes();
+    ImageHolder::TakePeakKeptBytes();
+    QElapsedTimer timer;
+    timer.start();
+    qint64 fileBytes = 0;
+    const auto label = OpenedLabelOfLargePictures(40, &fileBytes);
+    CPrintHandler print;
+    print.SetLabelData(label.get());
+    print.Prepare();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("pictures.pdf");
+    auto target = CPrinterTarget::ForPdf(pdf);
+    QString error;
+    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    const qint64 printed = timer.elapsed();
+    EXPECT_LE(ImageHolder::TakePeakKeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
+    const qint64 peak = PeakResidentBytes();
+    std::printf("[ measured ] 40 pictures of 8000 x 8000: printed to PDF in %lld ms, peak memory %lld MB above "
+                "the start\n",
+                static_cast<long long>(printed), static_cast<long long>((peak - before) >> 20));
+    const std::vector<QImage> pages = RasterisePdf(pdf, 50);
+    ASSERT_EQ(pages.size(), 1u);
+    const QTransform toPage = QTransform::fromScale(50 / 25.4, 50 / 25.4);
+    for (int i = 0; i < 40; ++i) {
+        const QColor shown = pages[0].pixelColor(toPage.map(MiddleOfPicture(i, {label->m_fLeftMargin, label->m_fTopMargin})).toPoint());
+        EXPECT_LT(shown.red(), 30) << i;
+        EXPECT_GT(shown.blue(), 220) << i;
+    }
+}
+
+TEST(PictureLimits, APictureThatDoesNotDecodeIsToldOnceForAWholePrintJob)
+{
+    struct Recorder : CPictureNotifier
+    {
+        Recorder() { ImageHolder::SetNotifier(this); }
+        ~Recorder() override { ImageHolder::SetNotifier(nullptr); }
+        void PictureFailed(const QString& text) override { told.append(text); }
+        QStringList told;
+    } recorder;
+    QImage noisy(120, 80, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb(x * 3 % 256, y * 17 % 256, (x ^ y) % 256));
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(noisy.save(&buffer, "PNG"));
+    }
+    auto label = MakeGridLabel(3, 4);
+    label->m_nPrintCount = 24; // two pages
+    auto image = std::make_unique<CImageGraph>();
+    image->m_fWidth = 20;
+    image->m_fHeight = 10;
+    image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(png.left(png.size() / 3)));
+    label->m_objects.push_back(std::move(image));
+    CPrintHandler print;
+    print.SetLabelData(label.get());
+    print.Prepare();
+    QTemporaryDir dir;
+    auto target = CPrinterTarget::ForPdf(dir.filePath("cut.pdf"));
+    QString error;
+    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+        << error.toStdString();
+    EXPECT_EQ(recorder.told, QStringList{ImageHolder::FailureText(QSize(120, 80))});
 }
