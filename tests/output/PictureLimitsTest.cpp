@@ -42,6 +42,23 @@ void ResetPeakResidentBytes()
         clear.write("5");
 }
 
+// The label's first preview page as a 96 dpi screen shows it; items are the labels drawn.
+QImage PreviewOnScreen(CLabelData& label, QSize screenPixels, GeneratedLabels& items)
+{
+    CPrintHandler preview;
+    preview.SetMode(CPrintHandler::ModePreview);
+    preview.SetLabelData(&label);
+    preview.Prepare();
+    preview.DrawPreviewPage(items, 1);
+    QImage screen(screenPixels, QImage::Format_ARGB32_Premultiplied);
+    screen.fill(Qt::white);
+    QPainter painter(&screen);
+    SetScreenMillimetreWorld(painter, 1.0);
+    for (const auto& item : items)
+        PaintGeneratedLabel(painter, label, *item, item->m_fX, item->m_fY);
+    return screen;
+}
+
 void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
 {
     static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
@@ -145,21 +162,9 @@ TEST(PictureLimits, LargePicturesAreDecodedAtTheSizeTheyAreDrawnOnceForPreviewAn
     const qint64 before = ResidentBytes();
 
     // The preview draws each label at the screen's size.
-    CPrintHandler preview;
-    preview.SetMode(CPrintHandler::ModePreview);
-    preview.SetLabelData(label.get());
-    preview.Prepare();
     GeneratedLabels items;
-    preview.DrawPreviewPage(items, 1);
+    const QImage screen = PreviewOnScreen(*label, QSize(800, 400), items);
     ASSERT_EQ(items.size(), 2u);
-    QImage screen(800, 400, QImage::Format_ARGB32_Premultiplied);
-    screen.fill(Qt::white);
-    {
-        QPainter painter(&screen);
-        SetScreenMillimetreWorld(painter, 1.0);
-        for (const auto& item : items)
-            PaintGeneratedLabel(painter, *label, *item, item->m_fX, item->m_fY);
-    }
     const QPoint inside = QTransform::fromScale(96 / 25.4, 96 / 25.4).map(QPoint(items[1]->m_fX + 20, items[1]->m_fY + 20));
     EXPECT_EQ(screen.pixelColor(inside), QColor(Qt::red));
 
@@ -234,24 +239,15 @@ TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
     EXPECT_LT(fileBytes, 5 << 20);
     const qint64 opened = timer.restart();
 
-    CPrintHandler preview;
-    preview.SetMode(CPrintHandler::ModePreview);
-    preview.SetLabelData(label.get());
-    preview.Prepare();
     GeneratedLabels items;
-    preview.DrawPreviewPage(items, 1);
+    const QImage screen = PreviewOnScreen(*label, QSize(800, 400), items);
     ASSERT_EQ(items.size(), 1u);
-    QImage screen(800, 560, QImage::Format_ARGB32_Premultiplied);
-    screen.fill(Qt::white);
-    {
-        QPainter painter(&screen);
-        SetScreenMillimetreWorld(painter, 1.0);
-        PaintGeneratedLabel(painter, *label, *items[0], items[0]->m_fX, items[0]->m_fY);
-    }
     const qint64 previewed = timer.elapsed();
     const QTransform toScreen = QTransform::fromScale(96 / 25.4, 96 / 25.4);
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(screen.pixelColor(toScreen.map(MiddleOfPicture(i, {items[0]->m_fX, items[0]->m_fY})).toPoint()), QColor(Qt::blue)) << i;
+        EXPECT_EQ(screen.pixelColor(toScreen.map(MiddleOfPicture(i, {items[0]->m_fX, items[0]->m_fY})).toPoint()),
+                  QColor(Qt::blue))
+            << i;
     // Each is kept at the size the screen shows, some 83 x 57 pixels.
     EXPECT_LT(ImageHolder::TakePeakKeptBytes(), qint64(2) << 20);
     const qint64 peak = PeakResidentBytes();
