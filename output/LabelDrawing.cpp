@@ -57,8 +57,8 @@ QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept)
     };
     QRectF box = QRectF(object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()).normalized();
     QSizeF natural;
-    // What stands out of the box beyond the measured size and the pen: glyphs past
-    // their advances, a line's arrow heads.
+    // An allowance beyond the measured size and the pen for what may stand out of the
+    // box: glyphs past their advances and the like.
     double spare = 1.0;
     const std::type_info& type = typeid(object);
     if (type == typeid(CRectangleGraph) || type == typeid(CEllipseGraph)) {
