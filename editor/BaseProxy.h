@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/BaseGraph.h"
+#include "platform/Drawing.h"
 
 #include <QPainter>
 #include <QPen>
@@ -134,6 +135,9 @@ public:
     QPoint m_scroll;
     CProxyCanvas* m_pCanvas = nullptr;
     CLabelData* m_pLabel = nullptr;
+    // What the canvas measured of the object's text when it last bounded the object
+    // for a repaint.
+    mutable KeptTextMeasure m_keptText;
 
 protected:
     // Subclasses' Clone: a proxy of the same class with a copy of the object.

@@ -441,55 +441,6 @@ void CChildView::DrawGrid(QPainter& painter, const QRect& area, QPoint)
     painter.restore();
 }
 
-namespace {
-
-// The part of the label (millimetres, unturned) an object's drawing can cover: its
-// box, grown by what can stand out of it: a text wider or taller than its box, a
-// barcode's bars and digits at their own size, and the pen.
-QRectF DrawnExtentMm(const CBaseGraph& object)
-{
-    QRectF box = QRectF(object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()).normalized();
-    QSizeF natural;
-    if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
-        const QSizeF measured = MeasureText(text->MakeTextFont(), text->m_strText);
-        natural = QSizeF(measured.width() * std::max(1.0f, std::abs(text->m_fHorzScale)), measured.height());
-        if (text->m_nLayoutMode != SingleLine && text->m_nLayoutMode != MultiLine) {
-            // Columns and curves may run either way.
-            const double longest = std::max(natural.width(), natural.height());
-            natural = QSizeF(longest, longest) * 2;
-        }
-    } else if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
-        if (CBarcodeImpl* impl = barcode->GetImpl(); impl && impl->GetSettings()) {
-            // The symbol's own size, the box's restored: drawing hands it the box again.
-            CBarcodeSettings& s = *impl->GetSettings();
-            const float width = s.m_fWidth, height = s.m_fHeight;
-            impl->CalcSize();
-            natural = QSizeF(s.m_fWidth, s.m_fHeight);
-            s.m_fWidth = width;
-            s.m_fHeight = height;
-            const double digits = MeasureTextWidth(MakeBarcodeFont(s, s.m_fFontSize), s.m_strFullText);
-            natural = QSizeF(std::max(natural.width(), 1.2 * digits + 2 * double(s.m_fLeftBlank)),
-                natural.height() + double(s.m_fFontSize) * 25.4 / 72);
-        }
-    }
-    // Grown on both sides: aligned or centred content stands out of either edge.
-    const double dx = std::max(0.0, natural.width() - box.width());
-    const double dy = std::max(0.0, natural.height() - box.height());
-    const double pen = std::abs(object.m_fLineWidth) + 1.0;
-    box.adjust(-dx - pen, -dy - pen, dx + pen, dy + pen);
-    if (const float angle = object.GetAngle(); angle != 0.0f) {
-        const QPointF anchor = object.GetAnchorPoint();
-        QTransform turn;
-        turn.translate(anchor.x(), anchor.y());
-        turn.rotate(angle);
-        turn.translate(-anchor.x(), -anchor.y());
-        box = turn.mapRect(box);
-    }
-    return box;
-}
-
-} // namespace
-
 // Symbols are laid on the dots of the printer the label is for and drawn to the zoom,
 // so the canvas shows them as wide as they print: the screen's pixels are far coarser
 // than a printer's dots, and modules of whole pixels would come out a half or a third
@@ -523,8 +474,8 @@ void CChildView::DrawObjects(QPainter& painter)
     const QPointF client = origin - scroll;
     const double pixelsPerMmX = g_nScreenDpiX * m_fZoom / kMmPerInch;
     const double pixelsPerMmY = g_nScreenDpiY * m_fZoom / kMmPerInch;
-    const auto reaches = [&](const CBaseGraph& object) {
-        const QRectF mm = DrawnExtentMm(object);
+    const auto reaches = [&](const CBaseProxy& proxy) {
+        const QRectF mm = DrawnExtentMm(*proxy.GetObject(), &proxy.m_keptText);
         const QRectF pixels(client.x() + mm.left() * pixelsPerMmX, client.y() + mm.top() * pixelsPerMmY,
             mm.width() * pixelsPerMmX, mm.height() * pixelsPerMmY);
         // A few pixels for pens of one pixel and antialiased edges at any zoom.
@@ -543,7 +494,7 @@ void CChildView::DrawObjects(QPainter& painter)
         object->m_fOriginX = 0.0f;
         object->m_fOriginY = 0.0f;
         proxy->SetViewState(m_fZoom, origin, scroll);
-        if (!reaches(*object) || IsInPlaceEdited(proxy.get()))
+        if (!reaches(*proxy) || IsInPlaceEdited(proxy.get()))
             continue;
         proxy->DrawObject(painter);
         drawn.push_back(proxy.get());

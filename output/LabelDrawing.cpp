@@ -3,11 +3,17 @@
 
 #include "output/PrintHandler.h"
 
+#include "barcode/BarcodeImpl.h"
+#include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
 #include "model/LabelData.h"
+#include "model/ShapeGraph.h"
+#include "model/TextGraph.h"
 #include "platform/Drawing.h"
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
+
+#include <typeinfo>
 
 namespace {
 
@@ -39,6 +45,87 @@ void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, floa
     object.m_fOriginX = x;
     object.m_fOriginY = y;
     object.Draw(graphics);
+}
+
+QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept)
+{
+    const auto measure = [kept](const QString& family, float size, int32_t style, const QString& text, bool widthOnly) {
+        if (kept)
+            return kept->Measure(family, size, style, text, widthOnly);
+        const QFont font = MakeFont(family, size, style);
+        return widthOnly ? QSizeF(MeasureTextWidth(font, text), 0.0) : MeasureText(font, text);
+    };
+    QRectF box = QRectF(object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()).normalized();
+    QSizeF natural;
+    // An allowance beyond the measured size and the pen for what may stand out of the
+    // box: glyphs past their advances and the like.
+    double spare = 1.0;
+    const std::type_info& type = typeid(object);
+    if (type == typeid(CRectangleGraph) || type == typeid(CEllipseGraph)) {
+        // Stroked on the box with mitred corners: half the pen stands out.
+        spare = 0.0;
+    } else if (type == typeid(CLineGraph)) {
+        // Its box holds both ends.
+    } else if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
+        const QSizeF measured = measure(text->m_strFontName, text->m_fFontSize,
+            FontStyle(text->m_bBold, text->m_bItalic, text->m_bUnderline, text->m_bStrikeout), text->m_strText, false);
+        natural = QSizeF(measured.width() * std::max(1.0f, std::abs(text->m_fHorzScale)), measured.height());
+        if (text->m_nLayoutMode != SingleLine && text->m_nLayoutMode != MultiLine) {
+            // Columns and curves may run either way.
+            const double longest = std::max(natural.width(), natural.height());
+            natural = QSizeF(longest, longest) * 2;
+        }
+    } else if (const auto* barcode = dynamic_cast<const CBarcodeGraph*>(&object)) {
+        if (CBarcodeImpl* impl = barcode->GetImpl(); impl && impl->GetSettings()) {
+            // The symbol's own size, the box's restored: drawing hands it the box again.
+            CBarcodeSettings& s = *impl->GetSettings();
+            const float width = s.m_fWidth, height = s.m_fHeight;
+            impl->CalcSize();
+            natural = QSizeF(s.m_fWidth, s.m_fHeight);
+            s.m_fWidth = width;
+            s.m_fHeight = height;
+            const double digits = measure(s.m_strFontName, s.m_fFontSize,
+                FontStyle(s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout), s.m_strFullText, true).width();
+            natural = QSizeF(std::max(natural.width(), 1.2 * digits + 2 * double(s.m_fLeftBlank)),
+                natural.height() + double(s.m_fFontSize) * 25.4 / 72);
+        }
+    }
+    // Grown on both sides: aligned or centred content stands out of either edge.
+    const double dx = std::max(0.0, natural.width() - box.width());
+    const double dy = std::max(0.0, natural.height() - box.height());
+    const double pen = spare > 0.0 ? std::abs(object.m_fLineWidth) + spare : std::abs(object.m_fLineWidth) / 2;
+    box.adjust(-dx - pen, -dy - pen, dx + pen, dy + pen);
+    if (const float angle = object.GetAngle(); angle != 0.0f) {
+        const QPointF anchor = object.GetAnchorPoint();
+        QTransform turn;
+        turn.translate(anchor.x(), anchor.y());
+        turn.rotate(angle);
+        turn.translate(-anchor.x(), -anchor.y());
+        box = turn.mapRect(box);
+    }
+    return box;
+}
+
+bool LiesInsideLabelShape(const CLabelData& label, const QRectF& extent)
+{
+    if (label.m_nShape == ShapeEllipse)
+        return false;
+    const double w = label.m_fLabelWidth, h = label.m_fLabelHeight;
+    if (!QRectF(0, 0, w, h).contains(extent))
+        return false;
+    if (label.m_nShape != ShapeRoundRect || !(label.m_fCornerRadius > 0))
+        return true;
+    // Corners as the shape's path rounds them: no wider than half the side. The shape
+    // is convex, so the rectangle lies inside when its four corners do.
+    const double rx = std::min<double>(label.m_fCornerRadius, w / 2);
+    const double ry = std::min<double>(label.m_fCornerRadius, h / 2);
+    for (const QPointF corner : {extent.topLeft(), extent.topRight(), extent.bottomLeft(), extent.bottomRight()}) {
+        const double dx = std::max({0.0, rx - corner.x(), corner.x() - (w - rx)}) / rx;
+        const double dy = std::max({0.0, ry - corner.y(), corner.y() - (h - ry)}) / ry;
+        if (dx * dx + dy * dy > 1.0)
+            return false;
+    }
+    return true;
 }
 
 QPainterPath MakeLabelShapePath(const CLabelData& label, float x, float y)

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -454,6 +455,27 @@ void CPrintHandler::RenderLabel(int sequence, int labelNumber, float x, float y)
     CallEvent(ScriptOnLabelEnd);
 }
 
+// A clip that would cut nothing is left out: clipping to a rounded shape is dear on
+// every device, and a PDF writes the path again for every label. Nothing is cut when
+// each object's drawing, and two of the device's dots around it for smoothed edges,
+// lies inside the shape; a background picture fills the whole box, so it is clipped.
+bool CPrintHandler::PrintedObjectsInsideShape() const
+{
+    const CLabelData& label = *m_pLabelData;
+    if (label.m_bPrintBackground)
+        return false;
+    const double dot = 1.0 / std::sqrt(std::abs(m_pGraphics->worldTransform().determinant()));
+    if (!std::isfinite(dot))
+        return false;
+    for (const auto& object : label.m_objects) {
+        if (object.get() == m_pBorrowedHeader || object->m_bNotPrinted)
+            continue;
+        if (!LiesInsideLabelShape(label, DrawnExtentMm(*object).adjusted(-2 * dot, -2 * dot, 2 * dot, 2 * dot)))
+            return false;
+    }
+    return true;
+}
+
 void CPrintHandler::DrawPrintedLabel(float x, float y)
 {
     const CLabelData& label = *m_pLabelData;
@@ -464,10 +486,12 @@ void CPrintHandler::DrawPrintedLabel(float x, float y)
     graphics.save();
     // Ellipse labels are left unclipped in print, as they always have been.
     // A plain rectangle clips as a rectangle: far cheaper than a path on every device.
-    if (label.m_nShape == ShapeRoundRect && label.m_fCornerRadius > 0)
-        graphics.setClipPath(MakeLabelShapePath(label, ox, oy), Qt::IntersectClip);
-    else if (label.m_nShape != ShapeEllipse)
-        graphics.setClipRect(QRectF(ox, oy, label.m_fLabelWidth, label.m_fLabelHeight), Qt::IntersectClip);
+    if (label.m_nShape != ShapeEllipse && !PrintedObjectsInsideShape()) {
+        if (label.m_nShape == ShapeRoundRect && label.m_fCornerRadius > 0)
+            graphics.setClipPath(MakeLabelShapePath(label, ox, oy), Qt::IntersectClip);
+        else
+            graphics.setClipRect(QRectF(ox, oy, label.m_fLabelWidth, label.m_fLabelHeight), Qt::IntersectClip);
+    }
     if (label.m_bPrintBackground)
         DrawLabelBackground(graphics, label, ox, oy);
     for (const auto& object : label.m_objects) {

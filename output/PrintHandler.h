@@ -5,6 +5,7 @@
 
 #include <QPainterPath>
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class CBaseGraph;
+class KeptTextMeasure;
 class CBarcodeGraph;
 class CDataBand;
 class CDSBase;
@@ -178,6 +180,7 @@ private:
     void DrawPageCommon(int page);
     void RenderLabel(int sequence, int labelNumber, float x, float y);
     void DrawPrintedLabel(float x, float y);
+    bool PrintedObjectsInsideShape() const;
     void UpdatePageItems();
     void PlacePageHeaderText(CBaseGraph& item) const;
     void PlacePageNumber(CBaseGraph& item) const;
@@ -245,6 +248,14 @@ private:
 
 // The page as it is printed: the paper's width and height, exchanged in landscape.
 QSizeF GetPageSizeMm(const CLabelData& label);
+// The part of the label (millimetres, unturned) an object's drawing can cover: its
+// box, grown by what can stand out of it: a text wider or taller than its box, a
+// barcode's bars and digits at their own size, and the pen. A caller that bounds the
+// same object again and again keeps its text's measure.
+QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept = nullptr);
+// Whether a rectangle (label millimetres) lies wholly inside the label's rectangle or
+// rounded rectangle; never for an ellipse.
+bool LiesInsideLabelShape(const CLabelData& label, const QRectF& extent);
 // The outline of a label at (x, y): a rectangle, a rounded rectangle or an ellipse.
 QPainterPath MakeLabelShapePath(const CLabelData& label, float x, float y);
 // The label's background colour and picture, in whole millimetres.

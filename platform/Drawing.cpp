@@ -583,9 +583,7 @@ QFont MakeFont(const QString& family, float pointSize, int32_t styleBits)
 
 QFont MakeFont(const QString& family, float pointSize, bool bold, bool italic, bool underline, bool strikeout)
 {
-    return MakeFont(family, pointSize,
-                    (bold ? FontStyleBold : 0) | (italic ? FontStyleItalic : 0) |
-                        (underline ? FontStyleUnderline : 0) | (strikeout ? FontStyleStrikeout : 0));
+    return MakeFont(family, pointSize, FontStyle(bold, italic, underline, strikeout));
 }
 
 FontMetricsMm MeasureFont(const QFont& font)
@@ -608,6 +606,22 @@ QSizeF MeasureText(const QFont& font, const QString& text)
         return {};
     const LaidOutText& laid = LayOut(font, text, -1);
     return {laid.width * kLayoutUnitMm, laid.height * kLayoutUnitMm};
+}
+
+QSizeF KeptTextMeasure::Measure(const QString& family, float pointSize, int32_t styleBits, const QString& text,
+                                bool widthOnly)
+{
+    if (pointSize == m_pointSize && styleBits == m_styleBits && widthOnly == m_widthOnly && text == m_text
+        && family == m_family)
+        return m_size;
+    const QFont font = MakeFont(family, pointSize, styleBits);
+    m_size = widthOnly ? QSizeF(MeasureTextWidth(font, text), 0.0) : MeasureText(font, text);
+    m_family = family;
+    m_pointSize = pointSize;
+    m_styleBits = styleBits;
+    m_widthOnly = widthOnly;
+    m_text = text;
+    return m_size;
 }
 
 TextPainter::TextPainter(QPainter& painter, const QFont& font, const QBrush& brush)

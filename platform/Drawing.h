@@ -159,6 +159,11 @@ enum FontStyleBits : int32_t {
 // fontconfig best match (Arial by Liberation Sans); text is never drawn as nothing.
 QFont MakeFont(const QString& family, float pointSize, int32_t styleBits = 0);
 QFont MakeFont(const QString& family, float pointSize, bool bold, bool italic, bool underline, bool strikeout);
+inline int32_t FontStyle(bool bold, bool italic, bool underline, bool strikeout)
+{
+    return (bold ? FontStyleBold : 0) | (italic ? FontStyleItalic : 0) | (underline ? FontStyleUnderline : 0)
+         | (strikeout ? FontStyleStrikeout : 0);
+}
 
 // How a text is laid out in its box.
 struct TextFormat
@@ -187,6 +192,23 @@ FontMetricsMm MeasureFont(const QFont& font);
 QSizeF MeasureText(const QFont& font, const QString& text);
 // Advance width in millimetres of a single line.
 double MeasureTextWidth(const QFont& font, const QString& text);
+
+// A text's measure kept by one who asks for the same text again and again (the canvas
+// bounding every object on each repaint): measured again only when the font's
+// settings or the text changed. widthOnly: MeasureTextWidth, the height 0.
+class KeptTextMeasure
+{
+public:
+    QSizeF Measure(const QString& family, float pointSize, int32_t styleBits, const QString& text, bool widthOnly);
+
+private:
+    QString m_family;
+    float m_pointSize = -1.0f;
+    int32_t m_styleBits = 0;
+    bool m_widthOnly = false;
+    QString m_text;
+    QSizeF m_size;
+};
 
 // Draws text in a box given in the painter's millimetre world, with the painter's
 // current transform (rotation, scaling) applied on top.

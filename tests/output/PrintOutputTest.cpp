@@ -94,6 +94,30 @@ void AddOversizedBlock(CLabelData& label)
     label.m_objects.push_back(std::move(block));
 }
 
+CRectangleGraph& AddRectangle(CLabelData& label, const QRectF& box)
+{
+    auto rectangle = std::make_unique<CRectangleGraph>();
+    rectangle->m_fX = float(box.x());
+    rectangle->m_fY = float(box.y());
+    rectangle->m_fWidth = float(box.width());
+    rectangle->m_fHeight = float(box.height());
+    CRectangleGraph& added = *rectangle;
+    label.m_objects.push_back(std::move(rectangle));
+    return added;
+}
+
+// The first page of the label's job drawn at dpi; null when printing failed.
+QImage PrintFirstPage(CLabelData& label, double dpi)
+{
+    CPrintHandler job;
+    job.SetLabelData(&label);
+    job.Prepare();
+    ImagePages out(dpi);
+    if (RunPrintJob(job, out.target, {1, 1, 1, true}) != PrintResult::Success || out.pages.empty())
+        return {};
+    return out.pages[0];
+}
+
 } // namespace
 
 TEST(PrintOutput, ShapesClipOutlinesAndCutMarks)
@@ -133,6 +157,49 @@ TEST(PrintOutput, ShapesClipOutlinesAndCutMarks)
     EXPECT_TRUE(IsDarkAt(pages[1], 10.3, 10.3, kDpi));
     EXPECT_TRUE(IsDarkAt(pages[2], 10.1, 20, kDpi));
     EXPECT_FALSE(IsDarkAt(pages[2], 25, 20, kDpi));
+}
+
+TEST(PrintOutput, ObjectsInsideTheRoundedShapePrintAsWhenClipped)
+{
+    // A frame close to the rounded corners, a text and a barcode; with an invisible
+    // outline crossing a corner, the label is clipped.
+    const auto makeLabel = [](bool crossing) {
+        auto label = MakeGridLabel(1, 1);
+        label->m_nShape = ShapeRoundRect;
+        label->m_fLabelWidth = 70;
+        label->m_fLabelHeight = 42.4f;
+        label->m_fCornerRadius = 2;
+        AddRectangle(*label, QRectF(1, 1, 68, 40.4)).m_fLineWidth = 0.3f;
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(ConstantBand("Item: Widget 12"));
+        CTextGraph& text = AddText(*label, "T", std::move(bands));
+        text.m_fX = 4;
+        text.m_fY = 3;
+        text.m_fWidth = 62;
+        text.m_fHeight = 6;
+        AddSerialBarcode(*label, "B", 1000000, 4, 18);
+        if (crossing)
+            AddRectangle(*label, QRectF(-1, -1, 4, 4)).m_crLine = 0x00000000u;
+        return label;
+    };
+    const auto label = makeLabel(false);
+    EXPECT_TRUE(LiesInsideLabelShape(*label, QRectF(0.6, 0.6, 68.8, 41.2)));
+    EXPECT_FALSE(LiesInsideLabelShape(*label, QRectF(0.5, 0.5, 69, 41.4))) << "past the arc of a corner";
+    EXPECT_FALSE(LiesInsideLabelShape(*label, QRectF(10, 10, 61, 10))) << "past the right edge";
+    for (const double dpi : {100.0, 300.0}) {
+        const QImage unclipped = PrintFirstPage(*label, dpi);
+        EXPECT_FALSE(IsBlank(unclipped));
+        EXPECT_TRUE(unclipped == PrintFirstPage(*makeLabel(true), dpi)) << dpi << " dpi";
+    }
+
+    // A block inside the label's box but past the arc of its corner is still cut.
+    auto cornered = MakeGridLabel(1, 1);
+    cornered->m_nShape = ShapeRoundRect;
+    cornered->m_fCornerRadius = 4;
+    AddRectangle(*cornered, QRectF(0.5, 0.5, 10, 10)).m_crFill = 0xFF000000u;
+    const QImage page = PrintFirstPage(*cornered, kDpi);
+    EXPECT_TRUE(IsDarkAt(page, 15, 15, kDpi));
+    EXPECT_FALSE(IsDarkAt(page, 10.8, 10.8, kDpi));
 }
 
 TEST(PrintOutput, CopiesAndCollationOrderPagesAndCancelStops)

@@ -188,6 +188,21 @@ TEST(TextHelper, SameSizeOnAPdfAt1200DpiAndAnImageAt96Dpi)
     EXPECT_GT(paperInk.width(), MeasureTextWidth(font, text) - 3.0);
 }
 
+TEST(TextHelper, AKeptMeasureFollowsTheTextAndTheFont)
+{
+    KeptTextMeasure kept;
+    const QSizeF one = kept.Measure("Arial", 10, 0, "Lot 1", false);
+    EXPECT_EQ(one, MeasureText(MakeFont("Arial", 10), "Lot 1"));
+    EXPECT_EQ(kept.Measure("Arial", 10, 0, "Lot 1", false), one);
+    // Any change of what was measured is measured again.
+    EXPECT_GT(kept.Measure("Arial", 10, 0, "Lot 1 of 20", false).width(), one.width());
+    EXPECT_GT(kept.Measure("Arial", 20, 0, "Lot 1", false).width(), one.width());
+    EXPECT_GT(kept.Measure("Arial", 10, FontStyleBold, "Lot 1", false).width(), one.width());
+    EXPECT_NE(kept.Measure("Courier New", 10, 0, "Lot 1", false).width(), one.width());
+    EXPECT_EQ(kept.Measure("Arial", 10, 0, "Lot 1", true), QSizeF(one.width(), 0.0)) << "the width alone";
+    EXPECT_EQ(kept.Measure("Arial", 10, 0, "Lot 1", false), one);
+}
+
 TEST(TextHelper, AlignsWrapsAndClipsInItsBox)
 {
     const QFont font = MakeFont("Arial", 20);
