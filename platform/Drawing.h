@@ -29,6 +29,11 @@ void SetMillimetreWorld(QPainter& painter);
 // start-up.
 void SetScreenMillimetreWorld(QPainter& painter, double zoom);
 
+// The device pixels a box of `size`, in the painter's current coordinates, covers
+// across and down (turned or not), each rounded up: the size a picture drawn into
+// the box needs. At least 1 x 1, at most 65,536 each way.
+QSize DevicePixels(const QPainter& painter, QSizeF size);
+
 // A transparent image of the given size in millimetres at dpi, with its resolution
 // recorded so that SetMillimetreWorld(painter) finds it.
 QImage MakeImageAtDpi(double widthMm, double heightMm, double dpi,
@@ -39,11 +44,6 @@ constexpr double kMmPerInch = 25.4;
 // ---- Colours, pens, brushes -------------------------------------------------
 
 // Model colours are 32-bit ARGB, the layout of QRgb.
-// The device pixels a box of `size`, in the painter's current coordinates, covers
-// across and down (turned or not), each rounded up: the size a picture drawn into
-// the box needs. At least 1 x 1, at most 65,536 each way.
-QSize DevicePixels(const QPainter& painter, QSizeF size);
-
 inline QColor ArgbToColor(uint32_t argb) { return QColor::fromRgba(argb); }
 inline bool IsVisibleArgb(uint32_t argb) { return (argb >> 24) != 0; }
 
