@@ -63,12 +63,27 @@ void ReleaseKept(KeptPictures& kept, ImageHolder::Decoded& decoded)
     decoded.image = QImage();
 }
 
-QImageReader* OpenPictureReader(QImageReader& reader)
+// A holder's bytes read in place, as stored (no turn from the picture's own tags) and
+// within the decoding budget.
+class PictureReader
 {
-    reader.setAutoTransform(false);
-    reader.setAllocationLimit(kMaxPictureDecodedMiB);
-    return &reader;
-}
+public:
+    explicit PictureReader(const QByteArray& data) : m_bytes(data)
+    {
+        m_buffer.setBuffer(&m_bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_reader.setDevice(&m_buffer);
+        m_reader.setAutoTransform(false);
+        m_reader.setAllocationLimit(kMaxPictureDecodedMiB);
+    }
+
+    QImageReader& Reader() { return m_reader; }
+
+private:
+    QByteArray m_bytes; // shared, not copied: the buffer only reads
+    QBuffer m_buffer;
+    QImageReader m_reader;
+};
 
 } // namespace
 
@@ -103,11 +118,7 @@ QSize ImageHolder::SourceSize() const
         if (!decoded.image.isNull() && !decoded.kept) {
             decoded.source = decoded.image.size(); // made from an image
         } else if (!m_bytes.isEmpty()) {
-            QByteArray bytes = m_bytes; // shared, not copied: the buffer only reads
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            QImageReader reader(&buffer);
-            const QSize size = OpenPictureReader(reader)->size();
+            const QSize size = PictureReader(m_bytes).Reader().size();
             // Four bytes a pixel, as the reader's own allocation limit counts.
             if (size.isValid() && !size.isEmpty()
                 && qint64(size.width()) * size.height() * 4 <= (qint64(kMaxPictureDecodedMiB) << 20))
@@ -128,11 +139,8 @@ bool DecodeAt(KeptPictures& kept, ImageHolder::Decoded& decoded, const QByteArra
     const qint64 needed = qint64(target.width()) * target.height() * 4;
     while (!kept.order.empty() && kept.bytes + needed > kMaxKeptBytes)
         ReleaseKept(kept, *kept.order.back());
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    OpenPictureReader(reader);
+    PictureReader picture(data);
+    QImageReader& reader = picture.Reader();
     if (target != decoded.source)
         reader.setScaledSize(target);
     QImage image;
