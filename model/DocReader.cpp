@@ -163,6 +163,21 @@ void BoundObject(CDocReader& reader, CBaseGraph& object)
         BoundBands(reader, *bands);
 }
 
+void BoundFormItem(FieldBounds& bound, CSDGraph& item)
+{
+    TransferSDItemFields(bound, item);
+    bound.Count(item.m_nX, -kMaxFormPixels, kMaxFormPixels);
+    bound.Count(item.m_nY, -kMaxFormPixels, kMaxFormPixels);
+    bound.Count(item.m_nWidth, 0, kMaxFormPixels);
+    bound.Count(item.m_nHeight, 0, kMaxFormPixels);
+    if (auto* combo = dynamic_cast<CComboSDGraph*>(&item)) {
+        for (QString& entry : combo->m_entries)
+            bound(entry);
+    } else if (auto* date = dynamic_cast<CDateSDGraph*>(&item)) {
+        bound(date->m_strExtra);
+    }
+}
+
 // The end of a read says once per file what was brought into range.
 void ReportBounds(CDocReader& reader)
 {
@@ -315,16 +330,7 @@ void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader)
         } else if (auto* date = dynamic_cast<CDateSDGraph*>(item.get())) {
             in(date->m_strExtra);
         }
-        TransferSDItemFields(bound, *item);
-        bound.Count(item->m_nX, -kMaxFormPixels, kMaxFormPixels);
-        bound.Count(item->m_nY, -kMaxFormPixels, kMaxFormPixels);
-        bound.Count(item->m_nWidth, 0, kMaxFormPixels);
-        bound.Count(item->m_nHeight, 0, kMaxFormPixels);
-        if (auto* combo = dynamic_cast<CComboSDGraph*>(item.get()))
-            for (QString& entry : combo->m_entries)
-                bound(entry);
-        else if (auto* date = dynamic_cast<CDateSDGraph*>(item.get()))
-            bound(date->m_strExtra);
+        BoundFormItem(bound, *item);
         label.m_formItems.push_back(std::move(item));
     }
 }
