@@ -55,8 +55,8 @@ private:
 
 // The rows of a result that a query keeps: the first `skip` rows are passed over,
 // then up to `maxRows` are kept (every remaining row when negative). Every backend
-// walks its result through one of these (ODBC through its cursor, whose Skip and Fetch
-// keep the same rule), so "none wanted" means none everywhere.
+// walks its result through one of these (ODBC and SQLite through their cursors, whose
+// Skip and Fetch keep the same rule), so "none wanted" means none everywhere.
 class RowWindow
 {
 public:

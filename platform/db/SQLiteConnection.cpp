@@ -139,27 +139,9 @@ public:
         rows.Clear();
         if (!m_db)
             return Fail(QStringLiteral("Not connected to the database"));
-        const QByteArray text = sql.toUtf8();
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK)
-            return Fail(DbMessage());
-        if (!stmt) // only blanks or comments
-            return Succeed();
-        rows.Reset(StatementColumns(stmt));
-        RowWindow window(skip, maxRows);
-        int rc = SQLITE_DONE;
-        bool wanted = true;
-        while ((wanted = !window.Done()) && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            if (window.Take() && (rc = AppendStepRow(stmt, rows)) != SQLITE_ROW)
-                break;
-        }
-        const bool failed = wanted && rc != SQLITE_DONE;
-        const QString error = rc == SQLITE_NOMEM ? QStringLiteral("out of memory") : DbMessage();
-        sqlite3_finalize(stmt);
-        if (failed) {
-            rows.Clear();
-            return Fail(error);
-        }
+        SQLiteCursor cursor(m_db, sql);
+        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
+            return Fail(cursor.LastError());
         return Succeed();
     }
 
