@@ -14,6 +14,30 @@ QString QuotedName(const QString& name)
     return u'"' + quoted + u'"';
 }
 
+// Where the piece of the statement at i ends, n being where the statement does: a
+// comment at its line's end or its "*/", a quoted text or name at its closing quote,
+// anything else after one character. code is false for a comment or a blank.
+qsizetype SqlPieceEnd(const QString& sql, qsizetype i, qsizetype n, bool& code)
+{
+    const QChar c = sql[i];
+    const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+    code = false;
+    if (c == u'-' && next == u'-') {
+        const qsizetype lineEnd = sql.indexOf(u'\n', i);
+        return lineEnd < 0 ? n : lineEnd + 1;
+    }
+    if (c == u'/' && next == u'*') {
+        const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+        return close < 0 ? n : close + 2;
+    }
+    code = !c.isSpace();
+    if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+        const qsizetype close = sql.indexOf(c == u'[' ? u']' : c, i + 1);
+        return close < 0 ? n : close + 1;
+    }
+    return i + 1;
+}
+
 // Where the code of the statement that starts at `from` ends: past its last token,
 // before the blanks, comments and ";" that may follow. Quoted texts and names are
 // passed over whole, so a ";" or "--" inside them ends nothing.
@@ -22,28 +46,11 @@ qsizetype StatementCodeEnd(const QString& sql, qsizetype from)
     const qsizetype n = sql.size();
     qsizetype end = from;
     qsizetype i = from;
-    while (i < n) {
-        const QChar c = sql[i];
-        const QChar next = i + 1 < n ? sql[i + 1] : QChar();
-        if (c == u'-' && next == u'-') {
-            const qsizetype lineEnd = sql.indexOf(u'\n', i);
-            i = lineEnd < 0 ? n : lineEnd + 1;
-        } else if (c == u'/' && next == u'*') {
-            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
-        } else if (c == u';') {
-            break;
-        } else if (c.isSpace()) {
-            ++i;
-        } else {
-            if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-                const qsizetype close = sql.indexOf(c == u'[' ? u']' : c, i + 1);
-                i = close < 0 ? n : close + 1;
-            } else {
-                ++i;
-            }
+    while (i < n && sql[i] != u';') {
+        bool code = false;
+        i = SqlPieceEnd(sql, i, n, code);
+        if (code)
             end = i;
-        }
     }
     return end;
 }
@@ -155,23 +162,9 @@ QString StagedConnection::RewriteTop(const QString& sql)
     };
     for (qsizetype i = 0; i < codeEnd;) {
         const QChar c = sql[i];
-        const QChar next = i + 1 < codeEnd ? sql[i + 1] : QChar();
-        qsizetype end = i + 1;
-        bool code = true;
-        if (c == u'-' && next == u'-') {
-            const qsizetype lineEnd = sql.indexOf(u'\n', i);
-            end = lineEnd < 0 ? codeEnd : lineEnd + 1;
-            code = false;
-        } else if (c == u'/' && next == u'*') {
-            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
-            end = close < 0 ? codeEnd : close + 2;
-            code = false;
-        } else if (c.isSpace()) {
-            code = false;
-        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-            const qsizetype close = sql.indexOf(c == u'[' ? u']' : c, i + 1);
-            end = close < 0 ? codeEnd : close + 1;
-        } else if (c == u'(') {
+        bool code = false;
+        qsizetype end = SqlPieceEnd(sql, i, codeEnd, code);
+        if (c == u'(') {
             ++depth;
         } else if (c == u')') {
             closeDepth(depth);
