@@ -97,6 +97,25 @@ private:
     std::vector<int> m_cells;
 };
 
+const Ecc200Placement& PlacementOf(int sizeIdx)
+{
+    thread_local std::map<int, Ecc200Placement> placements;
+    auto found = placements.find(sizeIdx);
+    if (found == placements.end())
+        found = placements
+                    .emplace(sizeIdx, Ecc200Placement(dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixRows, sizeIdx),
+                                                      dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx)))
+                    .first;
+    return found->second;
+}
+
+// Where error codeword j of block b stands: the standard goes on dealing codewords to
+// the blocks in turn across the data/error boundary.
+int ErrorWordIndex(int dataWords, int blocks, int b, int j)
+{
+    return dataWords + ((b - dataWords) % blocks + blocks) % blocks + blocks * j;
+}
+
 // In a symbol whose blocks hold unequal numbers of data codewords (144x144), the
 // standard keeps dealing codewords to the blocks in turn across the data/error
 // boundary, while libdmtx restarts at block 0 for the error codewords; such a
@@ -112,10 +131,8 @@ void FixUnequalBlockInterleave(DmtxMessage& message, int sizeIdx)
     std::vector<unsigned char> code(message.code, message.code + message.codeSize);
     for (int b = 0; b < blocks; ++b)
         for (int j = 0; j < blockErrorWords; ++j)
-            code[size_t(dataWords + ((b - dataWords) % blocks + blocks) % blocks + blocks * j)] =
-                message.code[dataWords + b + blocks * j];
-    const Ecc200Placement placement(dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixRows, sizeIdx),
-                                    dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx));
+            code[size_t(ErrorWordIndex(dataWords, blocks, b, j))] = message.code[dataWords + b + blocks * j];
+    const Ecc200Placement& placement = PlacementOf(sizeIdx);
     for (size_t i = 0; i < message.arraySize; ++i) {
         message.array[i] &= ~DmtxModuleOnRGB;
         if (placement.IsDark(i, code.data()))
@@ -253,23 +270,9 @@ void AddErrorCorrection(std::vector<uint8_t>& code, int sizeIdx)
                 for (int j = 0; j < errorWords; ++j)
                     remainder[size_t(j)] ^= gf.Mul(feedback, generator[size_t(j) + 1]);
         }
-        // Error codewords go on being dealt to the blocks in turn after the data.
-        const int first = dataWords + ((b - dataWords) % blocks + blocks) % blocks;
         for (int j = 0; j < errorWords; ++j)
-            code[size_t(first + blocks * j)] = remainder[size_t(j)];
+            code[size_t(ErrorWordIndex(dataWords, blocks, b, j))] = remainder[size_t(j)];
     }
-}
-
-const Ecc200Placement& PlacementOf(int sizeIdx)
-{
-    thread_local std::map<int, Ecc200Placement> placements;
-    auto found = placements.find(sizeIdx);
-    if (found == placements.end())
-        found = placements
-                    .emplace(sizeIdx, Ecc200Placement(dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixRows, sizeIdx),
-                                                      dmtxGetSymbolAttribute(DmtxSymAttribMappingMatrixCols, sizeIdx)))
-                    .first;
-    return found->second;
 }
 
 // Makes the symbol in ASCII encodation for a size request (the smallest square or one
