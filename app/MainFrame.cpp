@@ -253,9 +253,15 @@ LabelDocumentWindow* CMainFrame::ActiveLabelWindow() const
     // The current sub-window, not the active one: the label in front stays the one
     // the commands speak to while a dialog, a pane or another window has the focus.
     QMdiSubWindow* sub = m_pMdiArea->currentSubWindow();
-    if (!sub && m_pLastCurrent && m_pMdiArea->subWindowList().contains(m_pLastCurrent.data()))
-        sub = m_pLastCurrent;
+    if (!sub)
+        sub = LastCurrentSubWindow();
     return sub ? qobject_cast<LabelDocumentWindow*>(sub->widget()) : nullptr;
+}
+
+QMdiSubWindow* CMainFrame::LastCurrentSubWindow() const
+{
+    return m_pLastCurrent && m_pMdiArea->subWindowList().contains(m_pLastCurrent.data()) ? m_pLastCurrent.data()
+                                                                                         : nullptr;
 }
 
 QList<LabelDocumentWindow*> CMainFrame::LabelWindows() const
@@ -813,9 +819,10 @@ void CMainFrame::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     // Back from minimised, the label that was current is current again.
-    if (event->type() == QEvent::WindowStateChange && !isMinimized() && !m_pMdiArea->currentSubWindow()
-        && m_pLastCurrent && m_pMdiArea->subWindowList().contains(m_pLastCurrent.data())) {
-        m_pMdiArea->setActiveSubWindow(m_pLastCurrent);
+    if (event->type() != QEvent::WindowStateChange || isMinimized() || m_pMdiArea->currentSubWindow())
+        return;
+    if (QMdiSubWindow* last = LastCurrentSubWindow()) {
+        m_pMdiArea->setActiveSubWindow(last);
         m_pCommands->ScheduleUpdate();
     }
 }

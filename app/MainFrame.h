@@ -134,6 +134,8 @@ private:
     // A window of a new untitled label ("新建标签N.vmk").
     LabelDocumentWindow* AddNewLabelWindow(std::unique_ptr<CLabelData> label);
     std::vector<CommandTarget*> Route() const;
+    // The label window current last, while it is still in the area; else null.
+    QMdiSubWindow* LastCurrentSubWindow() const;
     // The docking pane that holds the keyboard focus, or null.
     QDockWidget* FocusedPane() const;
     // The program's name, followed by the active label's title when there is one.

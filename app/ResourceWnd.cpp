@@ -44,7 +44,6 @@ bool Before(const CResourceWnd::CNodeData& a, const CResourceWnd::CNodeData& b)
     return a.fileName < b.fileName;
 }
 
-
 // The first "<stem>n" that no entry of the folder (of the kinds counted) nor any file
 // on disk has yet.
 QString FreeName(const CResourceWnd::CNodeData& folder, const QString& folderPath, const QString& stem,

@@ -80,15 +80,21 @@ public:
     }
 };
 
+// A message over whatever window is in front: the dialog in use, else the active window.
+void ShowOverFrontWindow(const QString& text, MessageIcon icon)
+{
+    QWidget* parent = QApplication::activeModalWidget();
+    Services().ShowMessage(parent ? parent : QApplication::activeWindow(), text, icon);
+}
+
 // A data loader's own message (a connection it could not open) in a message box over
-// whatever window is in front; the caller then sees it was shown and stays silent.
+// the window in front; the caller then sees it was shown and stays silent.
 class MessageBoxLoaderNotifier : public CLoaderNotifier
 {
 public:
     void ShowError(const QString& text) override
     {
-        QWidget* parent = QApplication::activeModalWidget();
-        Services().ShowMessage(parent ? parent : QApplication::activeWindow(), text, MessageIcon::Stop);
+        ShowOverFrontWindow(text, MessageIcon::Stop);
     }
 };
 
@@ -120,9 +126,7 @@ private:
             texts.resize(kShown);
             texts.append(QStringLiteral("另有 %1 张图片无法解码。").arg(more));
         }
-        QWidget* parent = QApplication::activeModalWidget();
-        Services().ShowMessage(parent ? parent : QApplication::activeWindow(), texts.join(u'\n'),
-                               MessageIcon::Warning);
+        ShowOverFrontWindow(texts.join(u'\n'), MessageIcon::Warning);
     }
 
     std::mutex m_lock;

@@ -73,8 +73,8 @@ struct DbDialogProfile
 
 // The dialog of a database table: connect, list the tables, list a table's fields,
 // restore the stored choice, preview the first rows and keep what the last
-// "读入数据" captured; OK refuses settings changed since that read. The connection is the dialog's own, closed before a new one
-// is opened and when the dialog goes.
+// "读入数据" captured; OK refuses settings changed since that read. The connection
+// is the dialog's own, closed before a new one is opened and when the dialog goes.
 class CDataSourceDBDlg : public CDataSourceDlg
 {
     Q_OBJECT
