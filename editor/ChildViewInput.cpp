@@ -62,7 +62,7 @@ CBaseProxy* CChildView::HandleAt(QPoint client, int& handle, bool& rotating)
     const QPoint p = Mapping().ToZoomedLabel(client);
     const bool rotate = EditStatus().m_nTool == ToolRotate;
     for (CBaseProxy* proxy : m_selection) {
-        if (EditStatus().m_bInPlaceEditing && proxy == EditStatus().m_pEditedObject)
+        if (IsInPlaceEdited(proxy))
             continue;
         proxy->HitTestHandle(p, rotate, handle, rotating);
         if (handle >= 0)
@@ -702,7 +702,7 @@ void CChildView::UpdateHoverCursor(QPoint point)
         const QPoint p = Mapping().ToZoomedLabel(point);
         const bool rotate = status.m_nTool == ToolRotate;
         for (CBaseProxy* proxy : m_selection) {
-            if (status.m_bInPlaceEditing && proxy == status.m_pEditedObject)
+            if (IsInPlaceEdited(proxy))
                 continue;
             if (const int c = proxy->HitTest(p, rotate); c != ProxyCursorNone)
                 code = c;
