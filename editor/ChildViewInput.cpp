@@ -767,9 +767,7 @@ void CChildView::DrawSelection(QPainter& painter)
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Qt::white, 0));
         painter.drawRect(frame);
-        QPen dashed = settings.GetPen(PenDashGreen);
-        dashed.setCosmetic(true);
-        painter.setPen(dashed);
+        painter.setPen(CanvasPen(PenDashGreen));
         painter.drawRect(frame);
         painter.restore();
     }
@@ -782,9 +780,7 @@ void CChildView::DrawRotationCentre(QPainter& painter, QPoint centre)
     const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QPen outline = settings.GetPen(PenBlack);
-    outline.setCosmetic(true);
-    painter.setPen(outline);
+    painter.setPen(CanvasPen(PenBlack));
     painter.setBrush(settings.GetBrush(BrushGreen));
     painter.drawEllipse(QRect(centre.x() - 4, centre.y() - 4, 8, 8));
     painter.setPen(Qt::NoPen);
