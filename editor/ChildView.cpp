@@ -467,7 +467,7 @@ void CChildView::DrawObjects(QPainter& painter)
         return;
     }
     const QPoint origin = Mapping().ZoomedMargin();
-    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const QPoint scroll = ScrollPixels();
     // Only objects whose drawing reaches the area being painted are drawn: a scroll
     // step paints a strip, and most of a large label lies outside it.
     const QRegion exposed = painter.hasClipping() ? painter.clipRegion() : QRegion(rect());

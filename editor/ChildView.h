@@ -144,6 +144,8 @@ public:
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }
     float ScrollY() const { return m_fScrollY; }
+    // The scroll position in whole pixels, as proxies and gestures take it.
+    QPoint ScrollPixels() const { return QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY)); }
     void SetZoom(float zoom);
     void SetScroll(float x, float y);
     // Zoom and scroll position at once, with one full repaint.

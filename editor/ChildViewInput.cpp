@@ -212,7 +212,7 @@ void CChildView::StartGesture(bool CEditStatus::*flag, QPoint point)
     status.*flag = true;
     status.m_startPoint = point;
     status.m_currentPoint = point;
-    status.m_scrollAtStart = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollAtStart = ScrollPixels();
     status.m_scrollNow = status.m_scrollAtStart;
 }
 
@@ -530,7 +530,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
     status.m_currentPoint = point;
     m_bCtrlDrag = event->modifiers() & Qt::ControlModifier;
     AutoScroll(point);
-    status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollNow = ScrollPixels();
     if (status.m_bMoving && settings.m_bInstantMoving)
         ApplyMove(true);
     else if (status.m_bSizing && settings.m_bInstantSizing)
@@ -555,7 +555,7 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     }
     status.m_currentPoint = point;
     AutoScroll(point);
-    status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollNow = ScrollPixels();
     if (status.m_bPolygon)
         return;
     if (status.m_bCreating) {
@@ -793,7 +793,7 @@ void CChildView::DrawRotationCentre(QPainter& painter, QPoint centre)
 void CChildView::DrawCopyGhost(QPainter& painter, QPoint travel)
 {
     const QPoint origin = Mapping().ZoomedMargin();
-    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const QPoint scroll = ScrollPixels();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (CBaseProxy* proxy : m_selection) {
