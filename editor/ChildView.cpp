@@ -467,7 +467,7 @@ void CChildView::DrawObjects(QPainter& painter)
         return;
     }
     const QPoint origin = Mapping().ZoomedMargin();
-    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const QPoint scroll = ScrollPixels();
     // Only objects whose drawing reaches the area being painted are drawn: a scroll
     // step paints a strip, and most of a large label lies outside it.
     const QRegion exposed = painter.hasClipping() ? painter.clipRegion() : QRegion(rect());
@@ -504,15 +504,19 @@ void CChildView::DrawObjects(QPainter& painter)
     DrawSelection(painter);
 }
 
+QPen CChildView::CanvasPen(SettingsDrawItem which)
+{
+    QPen pen = CGlobalSettings::GetInstance()->GetPen(which);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 void CChildView::DrawGuides(QPainter& painter)
 {
     if (m_guides.empty())
         return;
-    const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
     for (const auto& guide : m_guides) {
-        QPen pen = settings.GetPen(guide.get() == m_pActiveGuide ? PenDashCyan : PenDashPurple);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
+        painter.setPen(CanvasPen(guide.get() == m_pActiveGuide ? PenDashCyan : PenDashPurple));
         if (guide->m_nOrientation == 0) {
             const int x = CanvasGuidePixels(guide->m_fPosition, g_nScreenDpiX, m_fZoom, m_fScrollX);
             painter.drawLine(x, 0, x, height());

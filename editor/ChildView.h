@@ -22,6 +22,7 @@ class CLabelData;
 class QLineEdit;
 class QPlainTextEdit;
 class QTimer;
+enum SettingsDrawItem : int;
 
 // The canvas is 1500 mm square; the label's top-left corner lies this far from its
 // top-left corner, leaving a margin objects may be moved into.
@@ -143,6 +144,8 @@ public:
     float Zoom() const { return m_fZoom; }
     float ScrollX() const { return m_fScrollX; }
     float ScrollY() const { return m_fScrollY; }
+    // The scroll position in whole pixels, as proxies and gestures take it.
+    QPoint ScrollPixels() const { return QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY)); }
     void SetZoom(float zoom);
     void SetScroll(float x, float y);
     // Zoom and scroll position at once, with one full repaint.
@@ -375,6 +378,9 @@ private:
     void OnDelayedClick();
     void DrawSelection(QPainter& painter);
     void DrawRotationCentre(QPainter& painter, QPoint centre);
+    // The settings' pen for what the canvas draws over the label in client pixels: its
+    // width is in pixels whatever the painter's transform.
+    static QPen CanvasPen(SettingsDrawItem which);
     // A copy drag shows the selected objects moved by the travel in client pixels.
     void DrawCopyGhost(QPainter& painter, QPoint travel);
     // True for the text open in the in-place editor.

@@ -127,8 +127,7 @@ void CChildView::DragCopySelection()
     for (const CBaseProxy* proxy : m_selection)
         if (std::unique_ptr<CBaseProxy> copy = proxy->Clone()) {
             AdoptProxy(*copy);
-            copy->SetViewState(m_fZoom, Mapping().ZoomedMargin(),
-                               QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY)));
+            copy->SetViewState(m_fZoom, Mapping().ZoomedMargin(), ScrollPixels());
             copy->MoveBy(from, to, false);
             copies.push_back(std::move(copy));
         }

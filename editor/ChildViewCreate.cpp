@@ -266,17 +266,13 @@ void CChildView::DrawCreation(QPainter& painter)
     const CEditStatus& status = EditStatus();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QPen solid = CGlobalSettings::GetInstance()->GetPen(PenBlack);
-    solid.setCosmetic(true);
-    painter.setPen(solid);
+    painter.setPen(CanvasPen(PenBlack));
     painter.setBrush(Qt::NoBrush);
     if (status.m_bPolygon) {
         // The points so far solid, the segment to the mouse dashed.
         if (!status.m_polygonPoints.isEmpty()) {
             painter.drawPolyline(QPolygon(status.m_polygonPoints));
-            QPen dashed = CGlobalSettings::GetInstance()->GetPen(PenDashBlack);
-            dashed.setCosmetic(true);
-            painter.setPen(dashed);
+            painter.setPen(CanvasPen(PenDashBlack));
             painter.drawLine(status.m_polygonPoints.back(), status.m_lastMouse);
         }
     } else if (InDeadZone()) {

@@ -62,7 +62,7 @@ CBaseProxy* CChildView::HandleAt(QPoint client, int& handle, bool& rotating)
     const QPoint p = Mapping().ToZoomedLabel(client);
     const bool rotate = EditStatus().m_nTool == ToolRotate;
     for (CBaseProxy* proxy : m_selection) {
-        if (EditStatus().m_bInPlaceEditing && proxy == EditStatus().m_pEditedObject)
+        if (IsInPlaceEdited(proxy))
             continue;
         proxy->HitTestHandle(p, rotate, handle, rotating);
         if (handle >= 0)
@@ -212,7 +212,7 @@ void CChildView::StartGesture(bool CEditStatus::*flag, QPoint point)
     status.*flag = true;
     status.m_startPoint = point;
     status.m_currentPoint = point;
-    status.m_scrollAtStart = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollAtStart = ScrollPixels();
     status.m_scrollNow = status.m_scrollAtStart;
 }
 
@@ -530,7 +530,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
     status.m_currentPoint = point;
     m_bCtrlDrag = event->modifiers() & Qt::ControlModifier;
     AutoScroll(point);
-    status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollNow = ScrollPixels();
     if (status.m_bMoving && settings.m_bInstantMoving)
         ApplyMove(true);
     else if (status.m_bSizing && settings.m_bInstantSizing)
@@ -555,7 +555,7 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
     }
     status.m_currentPoint = point;
     AutoScroll(point);
-    status.m_scrollNow = QPoint(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    status.m_scrollNow = ScrollPixels();
     if (status.m_bPolygon)
         return;
     if (status.m_bCreating) {
@@ -702,7 +702,7 @@ void CChildView::UpdateHoverCursor(QPoint point)
         const QPoint p = Mapping().ToZoomedLabel(point);
         const bool rotate = status.m_nTool == ToolRotate;
         for (CBaseProxy* proxy : m_selection) {
-            if (status.m_bInPlaceEditing && proxy == status.m_pEditedObject)
+            if (IsInPlaceEdited(proxy))
                 continue;
             if (const int c = proxy->HitTest(p, rotate); c != ProxyCursorNone)
                 code = c;
@@ -767,9 +767,7 @@ void CChildView::DrawSelection(QPainter& painter)
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Qt::white, 0));
         painter.drawRect(frame);
-        QPen dashed = settings.GetPen(PenDashGreen);
-        dashed.setCosmetic(true);
-        painter.setPen(dashed);
+        painter.setPen(CanvasPen(PenDashGreen));
         painter.drawRect(frame);
         painter.restore();
     }
@@ -782,9 +780,7 @@ void CChildView::DrawRotationCentre(QPainter& painter, QPoint centre)
     const CGlobalSettings& settings = *CGlobalSettings::GetInstance();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QPen outline = settings.GetPen(PenBlack);
-    outline.setCosmetic(true);
-    painter.setPen(outline);
+    painter.setPen(CanvasPen(PenBlack));
     painter.setBrush(settings.GetBrush(BrushGreen));
     painter.drawEllipse(QRect(centre.x() - 4, centre.y() - 4, 8, 8));
     painter.setPen(Qt::NoPen);
@@ -797,7 +793,7 @@ void CChildView::DrawRotationCentre(QPainter& painter, QPoint centre)
 void CChildView::DrawCopyGhost(QPainter& painter, QPoint travel)
 {
     const QPoint origin = Mapping().ZoomedMargin();
-    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const QPoint scroll = ScrollPixels();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (CBaseProxy* proxy : m_selection) {

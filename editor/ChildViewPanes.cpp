@@ -370,7 +370,7 @@ void CChildView::DrawResourceDrag(QPainter& painter)
     if (!m_bResourceOverCanvas)
         return;
     const QPoint origin = Mapping().ZoomedMargin();
-    const QPoint scroll(static_cast<int>(m_fScrollX), static_cast<int>(m_fScrollY));
+    const QPoint scroll = ScrollPixels();
     const float dots = PrinterDots();
     for (const auto& proxy : m_resourceDrag) {
         CBaseGraph* object = proxy->GetObject();

@@ -94,14 +94,7 @@ void CChildView::CommitInPlaceEditor()
         const QString before = text.m_strText;
         if (!text.m_bands.empty())
             text.m_bands.front()->m_strValue = typed;
-        text.m_strText = typed;
-        if (text.m_nLayoutMode == SingleLine) {
-            // The band keeps the empty text; the object shows a placeholder so it stays
-            // visible and clickable.
-            if (typed.isEmpty())
-                text.m_strText = QStringLiteral("<空>");
-            static_cast<CTextProxy*>(proxy)->FitTextBoxToText();
-        }
+        static_cast<CTextProxy*>(proxy)->SetShownText(typed);
         // One record per committed change: undoing an earlier edit restores its own
         // copy of the object, so without a record of its own the typed text would go
         // with it and never come back.

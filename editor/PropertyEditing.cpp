@@ -35,13 +35,10 @@ bool EditProxyProperties(CBaseProxy& proxy, const std::vector<std::unique_ptr<CB
         // them, unless a size was typed on the position tab (which shows two
         // decimals); bands that leave it empty leave a visible placeholder.
         if (auto* text = dynamic_cast<CTextGraph*>(proxy.GetObject()); text && text->m_nLayoutMode == SingleLine) {
-            const bool empty = text->m_strText.isEmpty();
-            if (empty)
-                text->m_strText = QStringLiteral("<空>");
             const bool sizeTyped = !FloatEquals2(text->GetWidth(), float(box.width()))
                 || !FloatEquals2(text->GetHeight(), float(box.height()));
-            if (empty || !sizeTyped)
-                static_cast<CTextProxy&>(proxy).FitTextBoxToText();
+            if (text->m_strText.isEmpty() || !sizeTyped)
+                static_cast<CTextProxy&>(proxy).SetShownText(text->m_strText);
         }
         undo.EndEditRecord();
     };
@@ -69,13 +66,7 @@ void UpdateContent(CBaseProxy& proxy)
 {
     CBaseGraph& object = *proxy.GetObject();
     if (auto* text = dynamic_cast<CTextGraph*>(&object)) {
-        text->m_strText = GetBandsText(*text);
-        if (text->m_nLayoutMode == SingleLine) {
-            // The same placeholder as the in-place editor's, so the object stays visible.
-            if (text->m_strText.isEmpty())
-                text->m_strText = QStringLiteral("<空>");
-            static_cast<CTextProxy&>(proxy).FitTextBoxToText();
-        }
+        static_cast<CTextProxy&>(proxy).SetShownText(GetBandsText(*text));
         return;
     }
     EncodeBandsContent(static_cast<CBarcodeGraph&>(object));

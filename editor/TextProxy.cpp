@@ -124,3 +124,14 @@ void CTextProxy::FitTextBoxToText()
     text.SetWidth(static_cast<float>(text.m_fHorzScale * natural.width()));
     text.SetHeight(static_cast<float>(natural.height()));
 }
+
+void CTextProxy::SetShownText(const QString& shown)
+{
+    CTextGraph& text = Text();
+    text.m_strText = shown;
+    if (text.m_nLayoutMode != SingleLine)
+        return;
+    if (shown.isEmpty())
+        text.m_strText = QStringLiteral("<空>");
+    FitTextBoxToText();
+}

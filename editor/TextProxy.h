@@ -22,6 +22,10 @@ public:
     void FitTextFontToHeight();
     void UpdateTextScale();
     void FitTextBoxToText();
+    // Gives the object the text it shows. A single-line text's box follows it, and an
+    // empty one shows a placeholder so that it stays visible and clickable (its bands
+    // keep the empty text).
+    void SetShownText(const QString& shown);
 
     CTextGraph& Text() const;
     bool IsDataBound() const override;

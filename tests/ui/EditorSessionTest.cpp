@@ -8,10 +8,11 @@
 #include "app/MainFrame.h"
 #include "app/VXStatusBar.h"
 #include "app/VellumcraftApp.h"
-#include "editor/ChildFrame.h"
-#include "editor/ChildView.h"
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
+#include "editor/ChildFrame.h"
+#include "editor/ChildView.h"
+#include "editor/Ruler.h"
 #include "model/BarcodeGraph.h"
 #include "model/DataBand.h"
 #include "model/DocLoader.h"
@@ -19,7 +20,6 @@
 #include "model/LabelData.h"
 #include "model/TextGraph.h"
 #include "model/Utils.h"
-#include "editor/Ruler.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,14 +83,19 @@ protected:
         TypeText(edit, typed);
     }
 
-    // The texts of the label file as read back from disk.
-    QStringList TextsOnDisk(const QString& path)
+    // The label file as read back from disk.
+    static void ReadBack(const QString& path, CLabelData& label)
     {
-        CLabelData label;
         CDocLoader loader;
         loader.m_strPath = path;
         loader.m_pLabelData = &label;
         loader.LoadDocument();
+    }
+    // The texts of the label file as read back from disk.
+    QStringList TextsOnDisk(const QString& path)
+    {
+        CLabelData label;
+        ReadBack(path, label);
         QStringList texts;
         for (const auto& object : label.m_objects)
             if (object->GetKind() == KindText)
@@ -215,10 +220,7 @@ TEST_F(EditorSessionTest, AFailedSaveKeepsTheNameAndPlaceTheLabelHad)
     ASSERT_TRUE(Trigger(CmdFileSave));
     EXPECT_FALSE(Window().IsModified());
     CLabelData label;
-    CDocLoader loader;
-    loader.m_strPath = saved;
-    loader.m_pLabelData = &label;
-    loader.LoadDocument();
+    ReadBack(saved, label);
     EXPECT_EQ(label.m_objects.size(), 2u);
 
     // A new label whose first save fails stays untitled.
@@ -571,10 +573,7 @@ TEST_F(EditorSessionTest, ViewOptionsAreAChangeOfTheDocument)
     ASSERT_TRUE(Trigger(CmdFileClose));
     EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("是否保存对标签文件 grid.vmk 的修改？")});
     CLabelData saved;
-    CDocLoader loader;
-    loader.m_strPath = path;
-    loader.m_pLabelData = &saved;
-    loader.LoadDocument();
+    ReadBack(path, saved);
     EXPECT_EQ(saved.m_fGridSize, 2.5f);
 }
 
@@ -808,10 +807,6 @@ TEST_F(EditorSessionTest, EveryReachableCommandWorksOrIsListedAsNotThereYet)
     }
 }
 
-} // namespace
-
-namespace {
-
 // A save while the press that creates a barcode is still down writes the barcode where
 // it is, not where a drawing of it last was (it has not been drawn yet).
 TEST_F(EditorSessionTest, SavingDuringTheCreatingPressWritesTheBarcodesPlace)
@@ -830,10 +825,7 @@ TEST_F(EditorSessionTest, SavingDuringTheCreatingPressWritesTheBarcodesPlace)
     const CBaseGraph& object = *Last()->GetObject();
     QTest::mouseRelease(&View(), Qt::LeftButton, {}, At(30, 20));
     CLabelData saved;
-    CDocLoader loader;
-    loader.m_strPath = path;
-    loader.m_pLabelData = &saved;
-    loader.LoadDocument();
+    ReadBack(path, saved);
     ASSERT_EQ(saved.m_objects.size(), 1u);
     const auto& barcode = static_cast<const CBarcodeGraph&>(*saved.m_objects[0]);
     const CBarcodeSettings& settings = *barcode.GetImpl()->GetSettings();
