@@ -170,13 +170,9 @@ TEST(PictureLimits, LargePicturesAreDecodedAtTheSizeTheyAreDrawnOnceForPreviewAn
 
     // Printing draws them at the printer's resolution.
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     const QString pdf = dir.filePath("pictures.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
+    ASSERT_EQ(PrintAllToPdf(print, *label, pdf, &error), PrintResult::Success) << error.toStdString();
     EXPECT_LE(ImageHolder::KeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
     // The pictures kept, and one on its way through its own size.
     const qint64 peak = PeakResidentBytes();
@@ -270,14 +266,10 @@ TEST(PictureLimits, FortyPicturesOf8000PixelsPrintACompletePdf)
     qint64 fileBytes = 0;
     const auto label = OpenedLabelOfLargePictures(40, &fileBytes);
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     QTemporaryDir dir;
     const QString pdf = dir.filePath("pictures.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
+    ASSERT_EQ(PrintAllToPdf(print, *label, pdf, &error), PrintResult::Success) << error.toStdString();
     const qint64 printed = timer.elapsed();
     EXPECT_LE(ImageHolder::TakePeakKeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
     const qint64 peak = PeakResidentBytes();
@@ -321,12 +313,9 @@ TEST(PictureLimits, APictureThatDoesNotDecodeIsToldOnceForAWholePrintJob)
     image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(png.left(png.size() / 3)));
     label->m_objects.push_back(std::move(image));
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     QTemporaryDir dir;
-    auto target = CPrinterTarget::ForPdf(dir.filePath("cut.pdf"));
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+    ASSERT_EQ(PrintAllToPdf(print, *label, dir.filePath("cut.pdf"), &error), PrintResult::Success)
         << error.toStdString();
     EXPECT_EQ(recorder.told, QStringList{ImageHolder::FailureText(QSize(120, 80))});
 }
