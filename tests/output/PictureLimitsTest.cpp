@@ -124,6 +124,18 @@ std::unique_ptr<CLabelData> OpenedLabelOfLargePictures(int count, qint64* fileBy
     return opened;
 }
 
+// OpenedLabelOfLargePictures measured from before the opening: the peaks of memory and
+// of the pictures kept reset, the resident memory in *before, *timer started.
+std::unique_ptr<CLabelData> OpenLargePicturesMeasured(int count, qint64* before, QElapsedTimer* timer,
+                                                      qint64* fileBytes)
+{
+    ResetPeakResidentBytes();
+    *before = ResidentBytes();
+    ImageHolder::TakePeakKeptBytes();
+    timer->start();
+    return OpenedLabelOfLargePictures(count, fileBytes);
+}
+
 // The middle of picture i of OpenedLabelOfLargePictures, in millimetres on the page
 // whose label lies at `label`.
 QPointF MiddleOfPicture(int i, QPointF label)
@@ -225,13 +237,10 @@ TEST(PictureLimits, DataRowPicturesAtPipesDevicesAndProcFilesAreMissing)
 TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
 {
     // 20 x 256 MB at their own size: 5 GB, were they decoded as large as they are.
-    ResetPeakResidentBytes();
-    const qint64 before = ResidentBytes();
-    ImageHolder::TakePeakKeptBytes();
+    qint64 before = 0;
     QElapsedTimer timer;
-    timer.start();
     qint64 fileBytes = 0;
-    const auto label = OpenedLabelOfLargePictures(20, &fileBytes);
+    const auto label = OpenLargePicturesMeasured(20, &before, &timer, &fileBytes);
     EXPECT_LT(fileBytes, 5 << 20);
     const qint64 opened = timer.restart();
 
@@ -258,13 +267,10 @@ TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
 
 TEST(PictureLimits, FortyPicturesOf8000PixelsPrintACompletePdf)
 {
-    ResetPeakResidentBytes();
-    const qint64 before = ResidentBytes();
-    ImageHolder::TakePeakKeptBytes();
+    qint64 before = 0;
     QElapsedTimer timer;
-    timer.start();
     qint64 fileBytes = 0;
-    const auto label = OpenedLabelOfLargePictures(40, &fileBytes);
+    const auto label = OpenLargePicturesMeasured(40, &before, &timer, &fileBytes);
     CPrintHandler print;
     QTemporaryDir dir;
     const QString pdf = dir.filePath("pictures.pdf");
