@@ -132,6 +132,29 @@ QString DistinctName(const QString& name, std::unordered_set<QString>& used)
     return candidate;
 }
 
+// Copies of objects that take a row's values while the originals keep theirs, each on
+// its original's label; an object that cannot be copied is left out.
+struct ObjectCopies
+{
+    explicit ObjectCopies(const std::vector<CBaseGraph*>& originals, const CBaseGraph* current = nullptr)
+    {
+        for (const CBaseGraph* object : originals) {
+            std::unique_ptr<CBaseGraph> copy = object->Clone();
+            if (!copy)
+                continue;
+            copy->m_pLabelData = object->m_pLabelData;
+            if (object == current)
+                currentCopy = copy.get();
+            objects.push_back(copy.get());
+            owned.push_back(std::move(copy));
+        }
+    }
+
+    std::vector<std::unique_ptr<CBaseGraph>> owned;
+    std::vector<CBaseGraph*> objects;
+    const CBaseGraph* currentCopy = nullptr;
+};
+
 // What became of a row's file.
 struct RowOutcome
 {
@@ -313,20 +336,9 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
     if (lastRow < fromRow)
         return fail(QStringLiteral("没有要导出的数据行"));
 
-    // Copies take the values, so the document's objects keep theirs.
-    std::vector<std::unique_ptr<CBaseGraph>> owned;
-    std::vector<CBaseGraph*> clones;
-    const CBaseGraph* currentClone = nullptr;
-    for (const CBaseGraph* object : selection) {
-        std::unique_ptr<CBaseGraph> clone = object->Clone();
-        if (!clone)
-            continue;
-        clone->m_pLabelData = object->m_pLabelData;
-        if (object == current)
-            currentClone = clone.get();
-        clones.push_back(clone.get());
-        owned.push_back(std::move(clone));
-    }
+    const ObjectCopies copies(selection, current);
+    const std::vector<CBaseGraph*>& clones = copies.objects;
+    const CBaseGraph* currentClone = copies.currentCopy;
     ExportBox box;
     if (!GetExportBox(clones, &box))
         return fail(QStringLiteral("请选定要导出的图形对象"));
@@ -417,19 +429,12 @@ ExportResult CBatchExporter::Run(const std::vector<CBaseGraph*>& selection, cons
                 else if (fileFormat == ImageFileFormat::Emf)
                     outcome.written = WriteMetafile(clones, box, outcome.path, &outcome.reason);
                 else {
-                    auto copies = std::make_shared<std::vector<std::unique_ptr<CBaseGraph>>>();
-                    for (const CBaseGraph* object : clones) {
-                        copies->push_back(object->Clone());
-                        copies->back()->m_pLabelData = object->m_pLabelData;
-                    }
-                    writers.Add([copies, box, dpi, depth, fileFormat, path = outcome.path] {
+                    auto rowCopies = std::make_shared<const ObjectCopies>(clones);
+                    writers.Add([rowCopies, box, dpi, depth, fileFormat, path = outcome.path] {
                         RowOutcome drawn{path, {}, false};
                         try {
-                            std::vector<CBaseGraph*> objects;
-                            for (const auto& object : *copies)
-                                objects.push_back(object.get());
                             QImage canvas = MakeCanvas(box, dpi);
-                            PaintRaster(canvas, objects, box, dpi);
+                            PaintRaster(canvas, rowCopies->objects, box, dpi);
                             drawn.written = SaveRasterImage(ConvertToDepth(canvas, depth), path, fileFormat, &drawn.reason);
                         } catch (const VXException& e) {
                             drawn.reason = e.GetMessage();

@@ -49,12 +49,8 @@ void DrawObjectAt(CBaseGraph& object, QPainter& graphics, float x, float y, floa
 
 QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept)
 {
-    const auto measure = [kept](const QString& family, float size, int32_t style, const QString& text, bool widthOnly) {
-        if (kept)
-            return kept->Measure(family, size, style, text, widthOnly);
-        const QFont font = MakeFont(family, size, style);
-        return widthOnly ? QSizeF(MeasureTextWidth(font, text), 0.0) : MeasureText(font, text);
-    };
+    KeptTextMeasure once;
+    KeptTextMeasure& measure = kept ? *kept : once;
     QRectF box = QRectF(object.GetX(), object.GetY(), object.GetWidth(), object.GetHeight()).normalized();
     QSizeF natural;
     // An allowance beyond the measured size and the pen for what may stand out of the
@@ -67,7 +63,7 @@ QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept)
     } else if (type == typeid(CLineGraph)) {
         // Its box holds both ends.
     } else if (const auto* text = dynamic_cast<const CTextGraph*>(&object)) {
-        const QSizeF measured = measure(text->m_strFontName, text->m_fFontSize,
+        const QSizeF measured = measure.Measure(text->m_strFontName, text->m_fFontSize,
             FontStyle(text->m_bBold, text->m_bItalic, text->m_bUnderline, text->m_bStrikeout), text->m_strText, false);
         natural = QSizeF(measured.width() * std::max(1.0f, std::abs(text->m_fHorzScale)), measured.height());
         if (text->m_nLayoutMode != SingleLine && text->m_nLayoutMode != MultiLine) {
@@ -84,7 +80,7 @@ QRectF DrawnExtentMm(const CBaseGraph& object, KeptTextMeasure* kept)
             natural = QSizeF(s.m_fWidth, s.m_fHeight);
             s.m_fWidth = width;
             s.m_fHeight = height;
-            const double digits = measure(s.m_strFontName, s.m_fFontSize,
+            const double digits = measure.Measure(s.m_strFontName, s.m_fFontSize,
                 FontStyle(s.m_bBold, s.m_bItalic, s.m_bUnderline, s.m_bStrikeout), s.m_strFullText, true).width();
             natural = QSizeF(std::max(natural.width(), 1.2 * digits + 2 * double(s.m_fLeftBlank)),
                 natural.height() + double(s.m_fFontSize) * 25.4 / 72);

@@ -12,7 +12,6 @@
 #include "output/ui/JobProgress.h"
 #include "output/ui/ScriptServices.h"
 #include "platform/ImageFile.h"
-#include "platform/Numbers.h"
 #include "platform/VXException.h"
 
 #include <QCheckBox>
@@ -275,11 +274,10 @@ bool CPrintDlg::ValidateAndRead()
         inUse = {m_pStartSpin, m_pCountSpin, m_pCopiesSpin};
     else if (m_nRangeMode == 2)
         inUse = {m_pFirstSpin, m_pLastSpin, m_pCopiesSpin};
-    const auto isEmpty = [](const CNumSpinCtrl* spin) { return spin->GetBuddy()->text().trimmed().isEmpty(); };
     for (CNumSpinCtrl* spin : inUse)
-        if (!isEmpty(spin) && !ReadWholeNumber(spin->GetBuddy()))
+        if (!spin->GetBuddy()->text().trimmed().isEmpty() && !ReadWholeNumber(spin->GetBuddy()))
             return Refuse(SpinRangeMessage(spin), spin->GetBuddy());
-    const auto value = [&](const CNumSpinCtrl* spin) { return isEmpty(spin) ? 0 : *ReadWholeNumber(spin->GetBuddy()); };
+    const auto value = [](const CNumSpinCtrl* spin) { return ReadWholeNumber(spin->GetBuddy()).value_or(0); };
     int start = 1;
     int count = m_nTotalPages;
     if (m_nRangeMode == 1) {

@@ -178,6 +178,14 @@ std::vector<QByteArray> InflatedPdfStreams(const QString& pdf)
     return streams;
 }
 
+PrintResult PrintAllToPdf(CPrintHandler& job, CLabelData& label, const QString& pdf, QString* error)
+{
+    job.SetLabelData(&label);
+    job.Prepare();
+    auto target = CPrinterTarget::ForPdf(pdf);
+    return RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, error);
+}
+
 std::vector<QImage> RasterisePdf(const QString& pdf, int dpi)
 {
     QTemporaryDir dir;

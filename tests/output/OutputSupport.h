@@ -4,6 +4,7 @@
 #include "model/DataBand.h"
 #include "model/LabelData.h"
 #include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
 
 #include <QImage>
 #include <QStringList>
@@ -70,6 +71,10 @@ std::optional<QString> ReadCode128(const QImage& image);
 // The streams of a PDF file (page contents, fonts) that are compressed, inflated, in
 // the order the file holds them.
 std::vector<QByteArray> InflatedPdfStreams(const QString& pdf);
+
+// Prepares the job over the label and prints all its pages into the PDF file; the
+// reason of a failure in *error.
+PrintResult PrintAllToPdf(CPrintHandler& job, CLabelData& label, const QString& pdf, QString* error);
 
 // The pages of a PDF file rasterised by pdftoppm at dpi, in order; a failure is
 // reported to the running test and gives no pages.

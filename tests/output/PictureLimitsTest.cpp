@@ -124,6 +124,18 @@ std::unique_ptr<CLabelData> OpenedLabelOfLargePictures(int count, qint64* fileBy
     return opened;
 }
 
+// OpenedLabelOfLargePictures measured from before the opening: the peaks of memory and
+// of the pictures kept reset, the resident memory in *before, *timer started.
+std::unique_ptr<CLabelData> OpenLargePicturesMeasured(int count, qint64* before, QElapsedTimer* timer,
+                                                      qint64* fileBytes)
+{
+    ResetPeakResidentBytes();
+    *before = ResidentBytes();
+    ImageHolder::TakePeakKeptBytes();
+    timer->start();
+    return OpenedLabelOfLargePictures(count, fileBytes);
+}
+
 // The middle of picture i of OpenedLabelOfLargePictures, in millimetres on the page
 // whose label lies at `label`.
 QPointF MiddleOfPicture(int i, QPointF label)
@@ -170,13 +182,9 @@ TEST(PictureLimits, LargePicturesAreDecodedAtTheSizeTheyAreDrawnOnceForPreviewAn
 
     // Printing draws them at the printer's resolution.
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     const QString pdf = dir.filePath("pictures.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
+    ASSERT_EQ(PrintAllToPdf(print, *label, pdf, &error), PrintResult::Success) << error.toStdString();
     EXPECT_LE(ImageHolder::KeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
     // The pictures kept, and one on its way through its own size.
     const qint64 peak = PeakResidentBytes();
@@ -229,13 +237,10 @@ TEST(PictureLimits, DataRowPicturesAtPipesDevicesAndProcFilesAreMissing)
 TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
 {
     // 20 x 256 MB at their own size: 5 GB, were they decoded as large as they are.
-    ResetPeakResidentBytes();
-    const qint64 before = ResidentBytes();
-    ImageHolder::TakePeakKeptBytes();
+    qint64 before = 0;
     QElapsedTimer timer;
-    timer.start();
     qint64 fileBytes = 0;
-    const auto label = OpenedLabelOfLargePictures(20, &fileBytes);
+    const auto label = OpenLargePicturesMeasured(20, &before, &timer, &fileBytes);
     EXPECT_LT(fileBytes, 5 << 20);
     const qint64 opened = timer.restart();
 
@@ -262,22 +267,15 @@ TEST(PictureLimits, TwentyPicturesOf8000PixelsOpenAndPreviewWithinTheBudget)
 
 TEST(PictureLimits, FortyPicturesOf8000PixelsPrintACompletePdf)
 {
-    ResetPeakResidentBytes();
-    const qint64 before = ResidentBytes();
-    ImageHolder::TakePeakKeptBytes();
+    qint64 before = 0;
     QElapsedTimer timer;
-    timer.start();
     qint64 fileBytes = 0;
-    const auto label = OpenedLabelOfLargePictures(40, &fileBytes);
+    const auto label = OpenLargePicturesMeasured(40, &before, &timer, &fileBytes);
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     QTemporaryDir dir;
     const QString pdf = dir.filePath("pictures.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
-        << error.toStdString();
+    ASSERT_EQ(PrintAllToPdf(print, *label, pdf, &error), PrintResult::Success) << error.toStdString();
     const qint64 printed = timer.elapsed();
     EXPECT_LE(ImageHolder::TakePeakKeptBytes(), qint64(kMaxPicturesKeptMiB) << 20);
     const qint64 peak = PeakResidentBytes();
@@ -321,12 +319,9 @@ TEST(PictureLimits, APictureThatDoesNotDecodeIsToldOnceForAWholePrintJob)
     image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromBytes(png.left(png.size() / 3)));
     label->m_objects.push_back(std::move(image));
     CPrintHandler print;
-    print.SetLabelData(label.get());
-    print.Prepare();
     QTemporaryDir dir;
-    auto target = CPrinterTarget::ForPdf(dir.filePath("cut.pdf"));
     QString error;
-    ASSERT_EQ(RunPrintJob(print, *target, {1, print.GetPageCount(), 1, true}, nullptr, &error), PrintResult::Success)
+    ASSERT_EQ(PrintAllToPdf(print, *label, dir.filePath("cut.pdf"), &error), PrintResult::Success)
         << error.toStdString();
     EXPECT_EQ(recorder.told, QStringList{ImageHolder::FailureText(QSize(120, 80))});
 }

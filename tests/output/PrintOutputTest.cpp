@@ -56,11 +56,8 @@ constexpr int kPdfDpi = 200;
 // them as pdftoppm draws them at dpi; none when printing failed, with the reason in error.
 std::vector<QImage> PrintPdfPages(CPrintHandler& job, CLabelData& label, int dpi, const QString& folder, QString& error)
 {
-    job.SetLabelData(&label);
-    job.Prepare();
     const QString pdf = folder + "/job.pdf";
-    auto target = CPrinterTarget::ForPdf(pdf);
-    if (RunPrintJob(job, *target, {1, job.GetPageCount(), 1, true}, nullptr, &error) != PrintResult::Success)
+    if (PrintAllToPdf(job, label, pdf, &error) != PrintResult::Success)
         return {};
     return RasterisePdf(pdf, dpi);
 }
@@ -392,12 +389,9 @@ TEST(PrintOutput, PdfHoldsABarcodesDigitsAsOneTextAndItsBarsPlainly)
     label->m_objects.push_back(std::move(ean));
 
     CPrintHandler job;
-    job.SetLabelData(label.get());
-    job.Prepare();
     const QString pdf = dir.filePath("digits.pdf");
-    auto target = CPrinterTarget::ForPdf(pdf);
     QString error;
-    ASSERT_EQ(RunPrintJob(job, *target, {1, 1, 1, true}, nullptr, &error), PrintResult::Success) << error.toStdString();
+    ASSERT_EQ(PrintAllToPdf(job, *label, pdf, &error), PrintResult::Success) << error.toStdString();
 
     QByteArray content;
     for (const QByteArray& stream : InflatedPdfStreams(pdf))
