@@ -2,6 +2,9 @@
 
 #include "platform/db/DbConnection.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -60,26 +63,75 @@ bool IsPasswordKey(const QString& key)
     return KeyIs(key, {"Password", "PWD"});
 }
 
+// Our refusals of a connection string share one shape: whose string, what is wrong
+// with it, and what to do instead.
+QString RefusalMessage(const QString& sourceName, const QString& what, const QString& advice)
+{
+    const QString whose = sourceName.isEmpty() ? QString() : QStringLiteral("数据源“%1”的").arg(sourceName);
+    return whose + what + QStringLiteral("，不允许使用：") + advice;
+}
+
+// An ODBC string built from a provider's fields. Every value goes in as it was typed
+// or not at all: a field holding what would need quoting refuses the whole string,
+// named in the user's words.
 class OdbcBuilder
 {
 public:
-    OdbcBuilder& Add(const char* key, const QString& value)
+    explicit OdbcBuilder(const QString& sourceName)
+        : m_sourceName(sourceName)
     {
-        if (!value.isEmpty())
-            m_parts.append(QLatin1String(key) + u'=' + OdbcValue(value));
+    }
+
+    OdbcBuilder& Add(const QString& key, const QString& value, const QString& field)
+    {
+        if (value.isEmpty() || !m_fault.isEmpty())
+            return *this;
+        m_fault = OdbcValueFault(value, field);
+        m_parts.append(key + u'=' + value);
         return *this;
     }
-    QString Text() const { return m_parts.join(u';') + u';'; }
+    OdbcBuilder& Add(const QString& key, const QString& value) { return Add(key, value, key); }
+    // Pairs of a string checked as a whole when it is connected.
+    OdbcBuilder& AddChecked(QString pairs)
+    {
+        while (pairs.endsWith(u';'))
+            pairs.chop(1);
+        if (!pairs.isEmpty())
+            m_parts.append(pairs);
+        return *this;
+    }
+
+    AdoRoute Route() const
+    {
+        AdoRoute route;
+        if (!m_fault.isEmpty()) {
+            route.refused = true;
+            route.error = RefusalMessage(
+                m_sourceName, m_fault, QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。"));
+            return route;
+        }
+        route.kind = AdoRoute::Odbc;
+        route.odbc = m_parts.join(u';') + u';';
+        return route;
+    }
 
 private:
+    QString m_sourceName;
     QStringList m_parts;
+    QString m_fault;
 };
 
 // A connection that never opened, carrying the reason.
 class UnavailableConnection final : public DbConnection
 {
 public:
-    explicit UnavailableConnection(const QString& why) { Fail(why); }
+    UnavailableConnection(const QString& why, bool refused)
+    {
+        if (refused)
+            Refuse(why);
+        else
+            Fail(why);
+    }
     bool IsOpen() const override { return false; }
     void Close() override { }
     bool ListTables(QStringList& tables) override
@@ -106,70 +158,104 @@ AdoRoute Unavailable(const QString& why)
     return route;
 }
 
-AdoRoute OdbcRoute(const QString& text)
+// The words the provider dialogs use for the fields a string is built from.
+QString ServerField()
 {
-    AdoRoute route;
-    route.kind = AdoRoute::Odbc;
-    route.odbc = text;
-    return route;
+    return QStringLiteral("服务器");
+}
+QString DatabaseField()
+{
+    return QStringLiteral("数据库");
+}
+QString UserField()
+{
+    return QStringLiteral("用户名");
+}
+QString PasswordField()
+{
+    return QStringLiteral("密码");
 }
 
 // SQL Server and Sybase speak TDS; FreeTDS is told which dialect by its version.
 AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& user, const QString& password,
-    const QStringList& drivers)
+    const QStringList& drivers, const QString& sourceName)
 {
     const QString driver = FindDriver(drivers, {"FreeTDS", "TDS"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("No FreeTDS ODBC driver is installed"));
+        return Unavailable(QStringLiteral("没有安装 FreeTDS 的 ODBC 驱动程序"));
     QString host;
     QString port = cs.Value({"Port", "Server Port Address"});
     SplitHostPort(cs.Value({"Server", "Server Name", "Data Source", "Address", "Addr", "Network Address"}), host, port);
     if (port.isEmpty())
         port = sybase ? QStringLiteral("5000") : QStringLiteral("1433");
-    return OdbcRoute(OdbcBuilder()
-                         .Add("Driver", driver)
-                         .Add("Server", host)
-                         .Add("Port", port)
-                         .Add("Database", cs.Value({"Database", "Initial Catalog"}))
-                         .Add("UID", user)
-                         .Add("PWD", password)
-                         .Add("TDS_Version", sybase ? QStringLiteral("5.0") : QStringLiteral("7.4"))
-                         .Add("ClientCharset", QStringLiteral("UTF-8"))
-                         .Text());
+    return OdbcBuilder(sourceName)
+        .Add("Driver", driver)
+        .Add("Server", host, ServerField())
+        .Add("Port", port, QStringLiteral("端口"))
+        .Add("Database", cs.Value({"Database", "Initial Catalog"}), DatabaseField())
+        .Add("UID", user, UserField())
+        .Add("PWD", password, PasswordField())
+        .Add("TDS_Version", sybase ? QStringLiteral("5.0") : QStringLiteral("7.4"))
+        .Add("ClientCharset", QStringLiteral("UTF-8"))
+        .Route();
 }
 
-AdoRoute Db2Route(
-    const AdoConnectionString& cs, const QString& user, const QString& password, const QStringList& drivers)
+AdoRoute Db2Route(const AdoConnectionString& cs, const QString& user, const QString& password,
+    const QStringList& drivers, const QString& sourceName)
 {
     const QString driver = FindDriver(drivers, {"DB2"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("No ODBC driver for DB2 is installed"));
+        return Unavailable(QStringLiteral("没有安装 DB2 的 ODBC 驱动程序"));
     QString host;
     QString port = cs.Value({"Port"});
     SplitHostPort(cs.Value({"Server", "Hostname", "Data Source"}), host, port);
-    return OdbcRoute(OdbcBuilder()
-                         .Add("Driver", driver)
-                         .Add("Hostname", host)
-                         .Add("Port", port)
-                         .Add("Protocol", QStringLiteral("TCPIP"))
-                         .Add("Database", cs.Value({"Database", "Initial Catalog"}))
-                         .Add("UID", user)
-                         .Add("PWD", password)
-                         .Text());
+    return OdbcBuilder(sourceName)
+        .Add("Driver", driver)
+        .Add("Hostname", host, ServerField())
+        .Add("Port", port, QStringLiteral("端口"))
+        .Add("Protocol", QStringLiteral("TCPIP"))
+        .Add("Database", cs.Value({"Database", "Initial Catalog"}), DatabaseField())
+        .Add("UID", user, UserField())
+        .Add("PWD", password, PasswordField())
+        .Route();
 }
 
-AdoRoute OracleRoute(
-    const AdoConnectionString& cs, const QString& user, const QString& password, const QStringList& drivers)
+// An Oracle data source as the driver's DBQ takes it without quoting. A connect
+// descriptor is all "=" and parentheses, so the one the Oracle dialog writes is sent
+// in its Easy Connect form, "//host:port/name"; anything else (a net service name or
+// an Easy Connect text) goes as it is.
+QString OracleDatabase(const QString& dataSource)
+{
+    const QString text = dataSource.simplified();
+    if (!text.startsWith(u'('))
+        return text;
+    const auto part = [&](const char* key) {
+        const QRegularExpression pattern(QStringLiteral("\\(\\s*%1\\s*=\\s*([^()]*?)\\s*\\)").arg(QLatin1String(key)),
+            QRegularExpression::CaseInsensitiveOption);
+        return pattern.match(text).captured(1);
+    };
+    QString name = part("SERVICE_NAME");
+    if (name.isEmpty())
+        name = part("SID");
+    const QString host = part("HOST");
+    const QString port = part("PORT");
+    if (host.isEmpty() || name.isEmpty())
+        return text;
+    return QStringLiteral("//") + host + (port.isEmpty() ? QString() : u':' + port) + u'/' + name;
+}
+
+AdoRoute OracleRoute(const AdoConnectionString& cs, const QString& user, const QString& password,
+    const QStringList& drivers, const QString& sourceName)
 {
     const QString driver = FindDriver(drivers, {"Oracle"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("No ODBC driver for Oracle is installed"));
-    return OdbcRoute(OdbcBuilder()
-                         .Add("Driver", driver)
-                         .Add("DBQ", cs.Value({"Data Source"}).simplified())
-                         .Add("UID", user)
-                         .Add("PWD", password)
-                         .Text());
+        return Unavailable(QStringLiteral("没有安装 Oracle 的 ODBC 驱动程序"));
+    return OdbcBuilder(sourceName)
+        .Add("Driver", driver)
+        .Add("DBQ", OracleDatabase(cs.Value({"Data Source"})), QStringLiteral("数据源"))
+        .Add("UID", user, UserField())
+        .Add("PWD", password, PasswordField())
+        .Route();
 }
 
 AdoRoute FileRoute(const AdoConnectionString& cs, const QString& password)
@@ -186,41 +272,56 @@ AdoRoute FileRoute(const AdoConnectionString& cs, const QString& password)
         route.password = password.isEmpty() ? cs.Value({"Jet OLEDB:Database Password"}) : password;
     }
     if (route.path.isEmpty())
-        return Unavailable(QStringLiteral("The connection names no file (Data Source)"));
+        return Unavailable(QStringLiteral("连接字符串没有指定文件（Data Source）"));
     return route;
 }
 
-// An ODBC string with the user and password given beside it in place of its own;
-// an empty one leaves the string's own as it is.
-QString WithLogin(const QString& odbc, const QString& user, const QString& password)
+// The key of one ";"-separated piece of an ODBC string, as CheckOdbcString splits it.
+QString PieceKey(const QString& piece)
 {
+    return piece.left(piece.indexOf(u'=')).trimmed();
+}
+
+// An ODBC string with the user and password given beside it in place of its own;
+// an empty one leaves the string's own as it is. The rest of the string is checked
+// when it is connected; the values given beside it here.
+AdoRoute WithLogin(const QString& odbc, const QString& user, const QString& password, const QString& sourceName)
+{
+    OdbcBuilder builder(sourceName);
     if (user.isEmpty() && password.isEmpty())
-        return odbc;
-    QStringList parts;
-    for (const OdbcPair& pair : OdbcPairs(odbc)) {
-        const bool replaced
-            = (!user.isEmpty() && IsUserKey(pair.key)) || (!password.isEmpty() && IsPasswordKey(pair.key));
-        if (!replaced)
-            parts.append(pair.text);
+        return builder.AddChecked(odbc).Route();
+    QStringList kept;
+    for (const QString& piece : odbc.split(u';', Qt::SkipEmptyParts)) {
+        const QString key = PieceKey(piece);
+        const bool replaced = (!user.isEmpty() && IsUserKey(key)) || (!password.isEmpty() && IsPasswordKey(key));
+        if (!replaced && !piece.trimmed().isEmpty())
+            kept.append(piece);
     }
-    return (parts.isEmpty() ? QString() : parts.join(u';') + u';')
-        + OdbcBuilder().Add("UID", user).Add("PWD", password).Text();
+    return builder.AddChecked(kept.join(u';'))
+        .Add("UID", user, UserField())
+        .Add("PWD", password, PasswordField())
+        .Route();
 }
 
 // The ODBC part of an MSDASQL string: what is left without the provider, or its
 // extended properties when the string keeps it there. The user and password, ADO's
 // keys or ODBC's, go to the driver under ODBC's.
-AdoRoute MsdasqlRoute(const AdoConnectionString& cs, const QString& user, const QString& password)
+AdoRoute MsdasqlRoute(
+    const AdoConnectionString& cs, const QString& user, const QString& password, const QString& sourceName)
 {
     const QString extended = cs.Value({"Extended Properties"});
     if (!extended.isEmpty())
-        return OdbcRoute(WithLogin(extended, user, password));
-    QStringList parts;
+        return WithLogin(extended, user, password, sourceName);
+    // ADO's quotes are gone from these values; each must now stand unquoted.
+    OdbcBuilder builder(sourceName);
     for (const auto& [key, value] : cs.Items()) {
         if (!KeyIs(key, {"Provider"}) && !IsUserKey(key) && !IsPasswordKey(key))
-            parts.append(key + u'=' + OdbcValue(value));
+            builder.Add(key, value);
     }
-    return OdbcRoute(WithLogin(parts.join(u';') + u';', user, password));
+    const AdoRoute rest = builder.Route();
+    if (rest.kind != AdoRoute::Odbc)
+        return rest;
+    return WithLogin(rest.odbc, user, password, sourceName);
 }
 
 } // namespace
@@ -291,149 +392,246 @@ bool AdoConnectionString::Has(const char* key) const
     return false;
 }
 
-QString OdbcValue(const QString& value)
-{
-    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') && !value.contains(u'=')
-        && value.trimmed() == value;
-    if (plain)
-        return value;
-    QString braced = value;
-    braced.replace(u'}', QStringLiteral("}}"));
-    return u'{' + braced + u'}';
-}
-
-QList<OdbcPair> OdbcPairs(const QString& text)
-{
-    QList<OdbcPair> pairs;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    for (;;) {
-        while (i < n && (text[i].isSpace() || text[i] == u';'))
-            ++i;
-        if (i >= n)
-            break;
-        const qsizetype start = i;
-        while (i < n && text[i] != u';' && text[i] != u'=')
-            ++i;
-        OdbcPair pair;
-        pair.key = text.mid(start, i - start);
-        if (i < n && text[i] == u'=') {
-            ++i;
-            if (i < n && text[i] == u'{') {
-                for (++i; i < n; ++i) {
-                    if (text[i] == u'}') {
-                        if (i + 1 < n && text[i + 1] == u'}')
-                            ++i;
-                        else
-                            break;
-                    }
-                    pair.value += text[i];
-                }
-                if (i < n) // past the closing brace
-                    ++i;
-            }
-            const qsizetype rest = text.indexOf(u';', i);
-            pair.value += text.mid(i, (rest < 0 ? n : rest) - i);
-            i = rest < 0 ? n : rest;
-        }
-        pair.text = text.mid(start, i - start);
-        pairs.append(pair);
-    }
-    return pairs;
-}
-
 namespace {
 
-// A key as the driver manager and the drivers might spell it: letter case, blanks and
-// underscores do not count ("Dump File", "dump_file", "DUMPFILE").
-QString KeyForm(const QString& key)
+// The keys a connection string may hold, spelled as they are sent; every other key is
+// refused, since each driver has its own (file names, libraries, logs) and new ones
+// come with new driver versions. Letter case does not count.
+struct OdbcKey
 {
-    QString form;
-    for (const QChar c : key) {
-        if (!c.isSpace() && c != u'_')
-            form += c.toLower();
+    const char* name;
+    const char* onlyValue; // when set, the one value the key may take
+};
+constexpr OdbcKey kOdbcKeys[] = {
+    // Resolved below to a driver registered with unixODBC, never a library's path.
+    {"Driver", nullptr},
+    // A data source registered with unixODBC; its own options stay in odbc.ini.
+    {"DSN", nullptr},
+    // Where the server listens: host names and ports for FreeTDS, PostgreSQL, MariaDB.
+    {"Server", nullptr},
+    {"Port", nullptr},
+    // DB2's names for the host and its only network protocol.
+    {"Hostname", nullptr},
+    {"Protocol", nullptr},
+    // The database by name; for the SQLite driver its file, which must exist.
+    {"Database", nullptr},
+    // Oracle's net service name or Easy Connect text.
+    {"DBQ", nullptr},
+    // The login, which drivers pass to their servers and keep nowhere.
+    {"UID", nullptr},
+    {"PWD", nullptr},
+    // FreeTDS: the protocol version and the client's character set.
+    {"TDS_Version", nullptr},
+    {"ClientCharset", nullptr},
+    // MariaDB: the connection's character set.
+    {"Charset", nullptr},
+    // PostgreSQL: whether TLS is used; certificates come from the user's own files.
+    {"SSLMode", nullptr},
+    // SQLite: rows are stepped one by one instead of read whole into memory.
+    {"StepAPI", nullptr},
+    // PostgreSQL's logs, which a driver's registration may switch on: only off.
+    {"CommLog", "0"},
+    {"Debug", "0"},
+};
+
+const OdbcKey* KeyNamed(const QString& key)
+{
+    for (const OdbcKey& accepted : kOdbcKeys) {
+        if (key.compare(QLatin1String(accepted.name), Qt::CaseInsensitive) == 0)
+            return &accepted;
     }
-    return form;
+    return nullptr;
 }
 
-// Keys that make the driver manager or a driver on this system load a library or
-// read or write a file the string names: unixODBC's file data sources, saved
-// strings, attribute lists (trace files, translation libraries) and library entries,
-// SQLite's extensions and trace file, PostgreSQL's log folder, FreeTDS's dump file.
-bool IsFileKey(const QString& form)
+// The accepted spelling of a key, null when the key is not accepted; the keys under
+// which ADO strings and other drivers carry the login count as UID and PWD.
+const OdbcKey* AcceptedKey(const QString& key)
 {
-    static const char* const kKeys[] = {"filedsn", "savefile", "dmenvattr", "dmconnattr", "dmstmtattr", "setup",
-        "setup64", "driver64", "trace", "tracefile", "tracedll", "tracelibrary", "translationdll", "translationname",
-        "loadext", "logdir", "dumpfile", "dumpfileappend"};
-    return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* key) { return form == QLatin1String(key); });
+    if (IsUserKey(key) || KeyIs(key, {"Username"}))
+        return KeyNamed(QStringLiteral("UID"));
+    if (IsPasswordKey(key))
+        return KeyNamed(QStringLiteral("PWD"));
+    return KeyNamed(key);
 }
 
-bool Listed(const QStringList& names, const QString& name)
+// What a value holds that some driver would read as more than a value.
+bool NeedsQuoting(QByteArrayView value)
 {
-    return names.contains(name, Qt::CaseInsensitive);
+    if (!value.isEmpty() && (value.front() == ' ' || value.back() == ' '))
+        return true;
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '{' || c == '}' || c == ';' || c == '=';
+    });
+}
+
+// A value written wholly in braces, as driver names with blanks usually are, is what
+// is inside them.
+QByteArrayView Unbraced(QByteArrayView value)
+{
+    if (value.size() >= 2 && value.front() == '{' && value.back() == '}')
+        return value.sliced(1, value.size() - 2);
+    return value;
+}
+
+QString Shown(QByteArrayView text)
+{
+    constexpr qsizetype kLongest = 100;
+    const QString shown = QString::fromUtf8(text);
+    return shown.size() > kLongest ? shown.left(kLongest) + u'…' : shown;
+}
+
+const OdbcRegistry::Driver* FindRegistered(const OdbcRegistry& registry, const QString& name)
+{
+    for (const OdbcRegistry::Driver& driver : registry.drivers) {
+        if (driver.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &driver;
+    }
+    return nullptr;
+}
+
+const OdbcRegistry::Source* FindSource(const OdbcRegistry& registry, const QString& name)
+{
+    for (const OdbcRegistry::Source& source : registry.dataSources) {
+        if (source.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &source;
+    }
+    return nullptr;
+}
+
+// Whether the driver named, or the one behind the data source named, is the SQLite
+// driver, known by its library.
+bool IsSQLiteDriver(const OdbcRegistry& registry, const QString& driver, const QString& dataSource)
+{
+    QString library;
+    QString name = driver;
+    if (name.isEmpty()) {
+        const OdbcRegistry::Source* source = FindSource(registry, dataSource);
+        name = source ? source->driver : QString();
+    }
+    const OdbcRegistry::Driver* registered = FindRegistered(registry, name);
+    library = registered ? registered->library : name;
+    return QFileInfo(library).fileName().contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
+}
+
+const QString& RegisteredAdvice()
+{
+    static const QString advice = QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。");
+    return advice;
 }
 
 } // namespace
 
-QString OdbcRefusal(const QString& connectionString, const QString& sourceName, const QStringList& drivers,
-    const QStringList& dataSources)
+QString OdbcValueFault(const QString& value, const QString& field)
 {
-    QString why;
-    for (const OdbcPair& pair : OdbcPairs(connectionString)) {
-        const QString form = KeyForm(pair.key);
-        if (form == QLatin1String("driver")) {
-            if (pair.value.contains(u'/'))
-                why = QStringLiteral("以路径指定驱动程序库“%1”").arg(pair.value);
-            else if (!Listed(drivers, pair.value))
-                why = QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(pair.value);
-        } else if (form == QLatin1String("dsn")) {
-            if (!pair.value.isEmpty() && !Listed(dataSources, pair.value))
-                why = QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(pair.value);
-        } else if (IsFileKey(form)) {
-            why = QStringLiteral("含有载入程序库或读写文件的关键字“%1”").arg(pair.key.trimmed());
-        }
-        if (!why.isEmpty())
-            break;
-    }
-    if (why.isEmpty())
+    if (!NeedsQuoting(value.toUtf8()))
         return {};
-    const QString whose = sourceName.isEmpty() ? QString() : QStringLiteral("数据源“%1”的").arg(sourceName);
-    return whose + QStringLiteral("连接字符串%1，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。").arg(why);
+    return QStringLiteral("“%1”的值含有 {、}、;、=、控制字符或首尾空格").arg(field);
 }
 
-AdoRoute RouteAdo(
-    const QString& connectionString, const QString& userId, const QString& password, const QStringList& drivers)
+OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry)
+{
+    const auto refuse = [&](const QString& what, const QString& advice) {
+        return OdbcRequest {{}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
+    };
+    // The pairs as they will be sent: the accepted key, the value; one per key.
+    QList<QPair<const OdbcKey*, QByteArray>> pairs;
+    const QByteArray text = connectionString.toUtf8();
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(';', start);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView piece = QByteArrayView(text).sliced(start, end - start);
+        start = end + 1;
+        if (piece.trimmed().isEmpty())
+            continue;
+        const qsizetype equals = piece.indexOf('=');
+        const QByteArrayView keyText = (equals < 0 ? piece : piece.first(equals)).trimmed();
+        const OdbcKey* key = AcceptedKey(QString::fromUtf8(keyText));
+        if (!key) {
+            return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(Shown(keyText)),
+                QStringLiteral(
+                    "连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数字符集与协议选项；"
+                    "其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。"));
+        }
+        const QByteArrayView value = equals < 0 ? QByteArrayView() : Unbraced(piece.sliced(equals + 1));
+        if (NeedsQuoting(value)) {
+            return refuse(QStringLiteral("中") + OdbcValueFault(QString::fromUtf8(value), QString::fromUtf8(keyText)),
+                QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。"));
+        }
+        if (key->onlyValue && value != key->onlyValue) {
+            return refuse(QStringLiteral("中“%1”的值只能是 %2").arg(QString::fromUtf8(keyText), key->onlyValue),
+                QStringLiteral("其他设置请写入用 odbcinst 在 unixODBC 中注册的数据源。"));
+        }
+        const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key; });
+        if (same != pairs.end())
+            same->second = value.toByteArray(); // the last one wins, as the driver manager reads it
+        else
+            pairs.append({key, value.toByteArray()});
+    }
+
+    const auto valueOf = [&](const char* name) {
+        for (const auto& [key, value] : pairs) {
+            if (key == KeyNamed(QLatin1String(name)))
+                return QString::fromUtf8(value);
+        }
+        return QString();
+    };
+    const QString driver = valueOf("Driver");
+    const QString dataSource = valueOf("DSN");
+    if (driver.contains(u'/'))
+        return refuse(QStringLiteral("以路径指定驱动程序库“%1”").arg(driver), RegisteredAdvice());
+    if (!driver.isEmpty() && !FindRegistered(registry, driver))
+        return refuse(QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(driver), RegisteredAdvice());
+    if (!dataSource.isEmpty() && !FindSource(registry, dataSource))
+        return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), RegisteredAdvice());
+    if (driver.isEmpty() && dataSource.isEmpty())
+        return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), RegisteredAdvice());
+    const QString database = valueOf("Database");
+    if (!database.isEmpty() && IsSQLiteDriver(registry, driver, dataSource) && !QFileInfo(database).isFile()) {
+        return refuse(QStringLiteral("中的 SQLite 数据库“%1”不是已有的文件").arg(database),
+            QStringLiteral("请指定一个已有的数据库文件。"));
+    }
+
+    OdbcRequest request;
+    for (const auto& [key, value] : pairs)
+        request.bytes += QByteArray(key->name) + '=' + value + ';';
+    return request;
+}
+
+AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const QString& password,
+    const QStringList& drivers, const QString& sourceName)
 {
     const AdoConnectionString cs(connectionString);
     if (!cs.Has("Provider")) // ODBC's own form, as ADO itself would take it
-        return OdbcRoute(WithLogin(connectionString, userId, password));
+        return WithLogin(connectionString, userId, password, sourceName);
     const QString provider = cs.Value({"Provider"}).trimmed();
     const QString user = userId.isEmpty() ? cs.Value({"User ID", "UID", "User"}) : userId;
     const QString pwd = password.isEmpty() ? cs.Value({"Password", "PWD"}) : password;
     if (StartsWith(provider, {"SQLOLEDB", "SQLNCLI", "MSOLEDBSQL"}))
-        return TdsRoute(cs, false, user, pwd, drivers);
+        return TdsRoute(cs, false, user, pwd, drivers, sourceName);
     if (StartsWith(provider, {"Sybase.ASEOLEDBProvider", "ASEOLEDB"}))
-        return TdsRoute(cs, true, user, pwd, drivers);
+        return TdsRoute(cs, true, user, pwd, drivers, sourceName);
     if (StartsWith(provider, {"IBMDADB2", "DB2OLEDB"}))
-        return Db2Route(cs, user, pwd, drivers);
+        return Db2Route(cs, user, pwd, drivers, sourceName);
     if (StartsWith(provider, {"OraOLEDB", "MSDAORA"}))
-        return OracleRoute(cs, user, pwd, drivers);
+        return OracleRoute(cs, user, pwd, drivers, sourceName);
     if (StartsWith(provider, {"Microsoft.Jet.OLEDB", "Microsoft.ACE.OLEDB"}))
         return FileRoute(cs, password);
     if (StartsWith(provider, {"MSDASQL"}))
-        return MsdasqlRoute(cs, user, pwd);
-    return Unavailable(QStringLiteral("The provider \"%1\" is not available on this system").arg(provider));
+        return MsdasqlRoute(cs, user, pwd, sourceName);
+    return Unavailable(QStringLiteral("本系统没有提供程序“%1”").arg(provider));
 }
 
 std::unique_ptr<DbConnection> DbConnection::OpenAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName)
 {
-    const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers());
+    const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers(), sourceName);
     switch (route.kind) {
     case AdoRoute::Odbc: return OpenOdbc(route.odbc, sourceName);
     case AdoRoute::Excel: return OpenExcel(route.path, route.headerRow);
     case AdoRoute::Access: return OpenAccess(route.path, route.password);
     case AdoRoute::Unavailable: break;
     }
-    return std::make_unique<UnavailableConnection>(route.error);
+    return std::make_unique<UnavailableConnection>(route.error, route.refused);
 }

@@ -44,39 +44,58 @@ struct AdoRoute
     bool headerRow = true;
     QString password;
     QString error;
+    bool refused = false; // error is then our own refusal of a value, complete in itself
 };
 
 // drivers: the installed ODBC driver names (InstalledOdbcDrivers()). The user id and
 // password given beside the string win over those inside it when not empty, on
-// every route (an ODBC string gets them as UID and PWD).
-AdoRoute RouteAdo(
-    const QString& connectionString, const QString& userId, const QString& password, const QStringList& drivers);
+// every route (an ODBC string gets them as UID and PWD). A value that cannot be sent
+// to a driver unquoted (see CheckOdbcString) makes the route Unavailable with its
+// refusal set, naming the field it was typed into and the data source sourceName.
+AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const QString& password,
+    const QStringList& drivers, const QString& sourceName = {});
 
+// What unixODBC has registered: the drivers (odbcinst.ini) with the library each
+// loads, and the data source names (odbc.ini, user and system) with their driver.
+struct OdbcRegistry
+{
+    struct Driver
+    {
+        QString name;
+        QString library;
+    };
+    struct Source
+    {
+        QString name;
+        QString driver; // a driver's name, or the library's path
+    };
+    QList<Driver> drivers;
+    QList<Source> dataSources;
+};
+OdbcRegistry InstalledOdbcRegistry();
 // The driver names that odbcinst lists.
 QStringList InstalledOdbcDrivers();
-// The data source names (user and system) that odbcinst lists.
-QStringList RegisteredOdbcDataSources();
 
-// One "key=value" pair of an ODBC connection string, read as unixODBC reads it: a
-// value that starts with "{" runs to the "}" that is not doubled ("}}" stands for
-// "}") and anything after it up to the ";" is kept as well; a pair without "=" has
-// an empty value.
-struct OdbcPair
+// What the driver manager is given for one connection: exactly the bytes that were
+// checked, or why nothing may be given.
+struct OdbcRequest
 {
-    QString key; // as written, blanks and all
-    QString value; // braces removed, "}}" undoubled
-    QString text; // the pair as written, without its ";"
+    QByteArray bytes; // "Key=value;" pairs in UTF-8, for the narrow SQLDriverConnect
+    QString refusal; // our own message, naming sourceName when given
 };
-QList<OdbcPair> OdbcPairs(const QString& text);
 
-// Why the driver manager must not be given this connection string; empty when it may.
-// It may name a driver only by a name in drivers and a data source only by a name in
-// dataSources, and no key that makes the driver manager or a driver load a library
-// or read or write a file of the string's choosing (FILEDSN, SAVEFILE, a trace file,
-// an extension). sourceName, when given, is the data source the message names.
-QString OdbcRefusal(const QString& connectionString, const QString& sourceName, const QStringList& drivers,
-    const QStringList& dataSources);
+// The connection string as the driver manager may see it. Each driver reads a string
+// its own way (braces, escapes, repeated keys, key spellings), so nothing is left to
+// their reading: the text is encoded as UTF-8 first, split into pairs at ";" and the
+// first "=", and only keys known to be harmless are accepted, with values that need
+// no quoting (no "{", "}", ";", "=", control character or blank at either end; a
+// value wholly in braces, the usual way to write a driver's name, counts as what is
+// inside). The driver and the data source must be registered by name, and an SQLite
+// database named through the SQLite driver must be an existing file, since that
+// driver creates any file it is pointed at. The bytes are rebuilt from the accepted
+// pairs, one per key (the last wins, as the driver manager takes it).
+OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);
 
-// A value as an ODBC connection string holds it: in braces (a closing brace
-// doubled) when it holds a character that would end or split it.
-QString OdbcValue(const QString& value);
+// Why a value cannot be placed unquoted in a connection string; empty when it can.
+// field names the value in the message.
+QString OdbcValueFault(const QString& value, const QString& field);

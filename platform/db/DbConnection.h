@@ -89,8 +89,8 @@ public:
     static std::unique_ptr<DbConnection> OpenPostgreSQL(const DbServerSettings& settings);
     // The MariaDB/MySQL client library with the utf8mb4 character set.
     static std::unique_ptr<DbConnection> OpenMySQL(const DbServerSettings& settings);
-    // unixODBC with an ODBC connection string (DSN=... or Driver=...), passed as it is
-    // once OdbcRefusal (Ado.h) finds nothing in it to refuse; a refused string never
+    // unixODBC with an ODBC connection string (DSN=... or Driver=...), given to the
+    // driver manager as CheckOdbcString (Ado.h) rebuilds it; a refused string never
     // reaches the driver manager. sourceName is the data source its messages name.
     static std::unique_ptr<DbConnection> OpenOdbc(const QString& connectionString, const QString& sourceName = {});
     // A workbook (.xls or .xlsx, told apart by content) read whole into memory; each

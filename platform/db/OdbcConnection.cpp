@@ -5,6 +5,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <functional>
 
@@ -41,7 +43,7 @@ QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
 QString StatementFailure(SQLHSTMT stmt)
 {
     const QString message = Diagnostics(SQL_HANDLE_STMT, stmt);
-    return message.isEmpty() ? QStringLiteral("The ODBC driver reported a failure") : message;
+    return message.isEmpty() ? QStringLiteral("ODBC 驱动程序报告了错误") : message;
 }
 
 // One value in pieces: long texts come back over several calls.
@@ -85,7 +87,7 @@ public:
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
             const QString message = Diagnostics(SQL_HANDLE_DBC, dbc);
-            Fail(message.isEmpty() ? QStringLiteral("Cannot start an ODBC statement") : message);
+            Fail(message.isEmpty() ? QStringLiteral("无法执行 ODBC 语句") : message);
             return;
         }
         const SQLRETURN executed = execute(m_stmt);
@@ -169,17 +171,16 @@ class OdbcConnection final : public DbConnection
 public:
     OdbcConnection(const QString& connectionString, const QString& sourceName)
     {
-        // A string from a label file decides which library the driver manager loads:
-        // it is checked before the manager sees any of it.
-        const QString refusal
-            = OdbcRefusal(connectionString, sourceName, InstalledOdbcDrivers(), RegisteredOdbcDataSources());
-        if (!refusal.isEmpty()) {
-            Refuse(refusal);
+        // A string from a label file decides which library the driver manager loads
+        // and what the driver does: the manager is given only the bytes checked here.
+        const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
+        if (!request.refusal.isEmpty()) {
+            Refuse(request.refusal);
             return;
         }
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
             m_env = SQL_NULL_HANDLE;
-            Fail(QStringLiteral("Cannot start the ODBC driver manager"));
+            Fail(QStringLiteral("无法启动 ODBC 驱动程序管理器"));
             return;
         }
         SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
@@ -191,11 +192,14 @@ public:
         }
         // Without a limit a silent server would hold the program indefinitely.
         SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
-        const SQLRETURN rc = SQLDriverConnectW(
-            m_dbc, nullptr, Wide(connectionString), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        // The narrow call takes the UTF-8 bytes as they are; the wide one would hand the
+        // driver a copy that keeps only the low byte of each character.
+        QByteArray bytes = request.bytes;
+        const SQLRETURN rc = SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(bytes.data()),
+            static_cast<SQLSMALLINT>(bytes.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) {
             QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
-            Fail(message.isEmpty() ? QStringLiteral("Cannot connect through ODBC") : message);
+            Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
             SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
             m_dbc = SQL_NULL_HANDLE;
             Close();
@@ -273,7 +277,7 @@ private:
     {
         rows.Clear();
         if (!m_connected)
-            return Fail(QStringLiteral("Not connected to the database"));
+            return Fail(QStringLiteral("未连接数据库"));
         OdbcCursor cursor(m_dbc, execute);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
             return Fail(cursor.LastError());
@@ -317,38 +321,59 @@ std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionSt
 
 namespace {
 
-// The names one of the driver manager's listings gives, first to last; list is
-// SQLDriversW or SQLDataSourcesW, whose arguments have the same shape.
-template <typename List> QStringList OdbcListing(List list)
+QString FromWide(const SQLWCHAR* text, qsizetype length)
 {
-    QStringList names;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// The entries of one of the driver manager's listings, first to last; list is
+// SQLDriversW or SQLDataSourcesW, whose arguments have the same shape. entry gets the
+// name and the second text: a driver's attributes ("Key=value" texts each ended by a
+// nul) or a data source's driver.
+template <typename List, typename Entry> void OdbcListing(List list, Entry entry)
+{
     SQLHENV env = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        return names;
+        return;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     for (;;) {
         SQLWCHAR name[256] = {};
-        SQLWCHAR attributes[1024] = {};
+        SQLWCHAR second[1024] = {};
         SQLSMALLINT nameLength = 0;
-        SQLSMALLINT attributesLength = 0;
-        if (!SQL_SUCCEEDED(list(env, direction, name, 256, &nameLength, attributes, 1024, &attributesLength)))
+        SQLSMALLINT secondLength = 0;
+        if (!SQL_SUCCEEDED(list(env, direction, name, 256, &nameLength, second, 1024, &secondLength)))
             break;
-        names.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(nameLength, 255)));
+        entry(FromWide(name, std::clamp<qsizetype>(nameLength, 0, 255)),
+            FromWide(second, std::clamp<qsizetype>(secondLength, 0, 1023)));
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return names;
 }
 
 } // namespace
 
-QStringList InstalledOdbcDrivers()
+OdbcRegistry InstalledOdbcRegistry()
 {
-    return OdbcListing(SQLDriversW);
+    OdbcRegistry registry;
+    OdbcListing(SQLDriversW, [&](const QString& name, const QString& attributes) {
+        QString library;
+        for (const QString& attribute :
+            attributes.split(QRegularExpression(QStringLiteral("[;\\x{0}]")), Qt::SkipEmptyParts)) {
+            if (attribute.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive))
+                library = attribute.mid(7);
+        }
+        registry.drivers.append({name, library});
+    });
+    OdbcListing(SQLDataSourcesW, [&](const QString& name, const QString& driver) {
+        registry.dataSources.append({name, driver});
+    });
+    return registry;
 }
 
-QStringList RegisteredOdbcDataSources()
+QStringList InstalledOdbcDrivers()
 {
-    return OdbcListing(SQLDataSourcesW);
+    QStringList names;
+    OdbcListing(SQLDriversW, [&](const QString& name, const QString&) { names.append(name); });
+    return names;
 }

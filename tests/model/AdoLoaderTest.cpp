@@ -61,7 +61,7 @@ protected:
 // driver, sorted by Id.
 void SetSQLiteSource(CCustomDS& ds, const QString& path, const QString& table, const QStringList& fields)
 {
-    ds.m_strConnectionString = EncryptString("Driver=SQLite3;Database=" + OdbcValue(path) + ";");
+    ds.m_strConnectionString = EncryptString("Driver=SQLite3;Database=" + path + ";");
     ds.m_strTable = table;
     ds.m_selectedFields = fields;
     ds.m_strSortField = "Id";
@@ -311,7 +311,7 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
                                        "Database=%3;UID=%4;PWD=%5;CommLog=0;Debug=0;")
                             .arg(server.host)
                             .arg(server.port)
-                            .arg(OdbcValue(server.database), OdbcValue(server.user), OdbcValue(server.password)));
+                            .arg(server.database, server.user, server.password));
     // Names as the catalogue lists them: the loader quotes them in the driver's quotes.
     pg.m_strTable = "People";
     pg.m_selectedFields = QStringList {"Id", "Note", "City"};

@@ -28,10 +28,10 @@ TEST(AdoConnectionString, ParsesQuotedValuesAndKeysWithoutCase)
 
 TEST(AdoRouting, ServerProvidersBecomeOdbcStringsWithEscapedValues)
 {
-    AdoRoute route = RouteAdo("Provider=SQLOLEDB;Server=db.example,1444;Database=Stock;", "sa", "p;w}d", kDrivers);
+    AdoRoute route = RouteAdo("Provider=SQLOLEDB;Server=db.example,1444;Database=Stock;", "sa", "p w'd", kDrivers);
     ASSERT_EQ(route.kind, AdoRoute::Odbc);
     EXPECT_EQ(route.odbc,
-        "Driver=FreeTDS;Server=db.example;Port=1444;Database=Stock;UID=sa;PWD={p;w}}d};"
+        "Driver=FreeTDS;Server=db.example;Port=1444;Database=Stock;UID=sa;PWD=p w'd;"
         "TDS_Version=7.4;ClientCharset=UTF-8;");
 
     route = RouteAdo(
@@ -45,9 +45,44 @@ TEST(AdoRouting, ServerProvidersBecomeOdbcStringsWithEscapedValues)
         "Driver=IBM DB2 ODBC DRIVER;Hostname=h;Port=50001;Protocol=TCPIP;Database=SAMPLE;UID=u;"
         "PWD=p;");
 
-    route = RouteAdo("Provider=OraOLEDB.Oracle.1;User ID=u;Password=p;Data Source=\t  (DESCRIPTION =\t  (A = 1))", "u",
-        "p", kDrivers);
-    EXPECT_EQ(route.odbc, "Driver=Oracle 21 ODBC driver;DBQ={(DESCRIPTION = (A = 1))};UID=u;PWD=p;");
+    // The descriptor the Oracle dialog writes goes in its Easy Connect form, which needs no quoting.
+    route = RouteAdo("Provider=OraOLEDB.Oracle.1;User ID=u;Password=p;Data Source=\t  (DESCRIPTION =\t  (ADDRESS = "
+                     "(PROTOCOL = TCP)(HOST = db.example)(PORT = 1522))\t (CONNECT_DATA =\t (SERVER = DEDICATED)\t "
+                     "(SID = LABELS)\t )\t )",
+        "u", "p", kDrivers);
+    EXPECT_EQ(route.odbc, "Driver=Oracle 21 ODBC driver;DBQ=//db.example:1522/LABELS;UID=u;PWD=p;");
+    route = RouteAdo("Provider=OraOLEDB.Oracle.1;Data Source=labels_tns", "u", "p", kDrivers);
+    EXPECT_EQ(route.odbc, "Driver=Oracle 21 ODBC driver;DBQ=labels_tns;UID=u;PWD=p;");
+}
+
+// The fields a provider's string is built from are sent as they were typed or not at
+// all: one that would need quoting refuses the string, naming the field.
+TEST(AdoRouting, FieldsNeedingQuotesAreRefusedByName)
+{
+    const struct
+    {
+        const char* text;
+        const char* user;
+        const char* password;
+        const char* field;
+    } cases[] = {
+        {"Provider=SQLOLEDB;Server=h;Database=\"a};DumpFile=/tmp/v;\";", "u", "p", "数据库"},
+        {"Provider=SQLOLEDB;Server=\"h;Driver=/tmp/evil.so\";Database=d;", "u", "p", "服务器"},
+        {"Provider=Sybase.ASEOLEDBProvider;Server Name=ase;Database=d;", "u", "x};DumpFile=/tmp/v;", "密码"},
+        {"Provider=IBMDADB2.DB2COPY1;Server=h:1;DATABASE=d;", "u{", "p", "用户名"},
+        {"Provider=OraOLEDB.Oracle.1;Data Source=(DESCRIPTION = (A = 1))", "u", "p", "数据源"},
+        {"Provider=OraOLEDB.Oracle.1;Data Source=x", "u", " p", "密码"},
+        {"DSN=stock;", "me", "p;w", "密码"},
+        {"Provider=MSDASQL;DSN=stock;Database='a;b'", "", "", "Database"},
+    };
+    for (const auto& c : cases) {
+        const AdoRoute route = RouteAdo(c.text, c.user, c.password, kDrivers, QStringLiteral("库存"));
+        EXPECT_EQ(route.kind, AdoRoute::Unavailable) << c.text;
+        EXPECT_TRUE(route.refused) << c.text;
+        EXPECT_TRUE(
+            route.error.startsWith(QStringLiteral("数据源“库存”的“%1”的值含有").arg(QString::fromUtf8(c.field))))
+            << c.text << ": " << route.error.toStdString();
+    }
 }
 
 TEST(AdoRouting, MissingDriversAndUnknownProvidersFailWithAReason)
@@ -57,7 +92,7 @@ TEST(AdoRouting, MissingDriversAndUnknownProvidersFailWithAReason)
              "Provider=SQLOLEDB;Server=x;"}) {
         const AdoRoute route = RouteAdo(text, "", "", none);
         EXPECT_EQ(route.kind, AdoRoute::Unavailable) << text;
-        EXPECT_TRUE(route.error.contains("driver")) << route.error.toStdString();
+        EXPECT_TRUE(route.error.contains(QStringLiteral("ODBC 驱动程序"))) << route.error.toStdString();
     }
     const AdoRoute unknown = RouteAdo("Provider=Acme.Thing;", "", "", kDrivers);
     EXPECT_EQ(unknown.kind, AdoRoute::Unavailable);
@@ -74,8 +109,9 @@ TEST(AdoRouting, OdbcStringsPassAsTheyAreAndFilesGoToTheirReaders)
 {
     const QString odbc = "DSN=stock;UID=me;";
     EXPECT_EQ(RouteAdo(odbc, "", "", kDrivers).odbc, odbc);
-    EXPECT_EQ(RouteAdo("Provider=MSDASQL;DSN=stock;PWD='a;b'", "", "", kDrivers).odbc, "DSN=stock;PWD={a;b};");
-    EXPECT_EQ(RouteAdo("Provider=MSDASQL.1;Extended Properties=\"DSN=x;UID=y\"", "", "", kDrivers).odbc, "DSN=x;UID=y");
+    EXPECT_EQ(RouteAdo("Provider=MSDASQL;DSN=stock;PWD='a b'", "", "", kDrivers).odbc, "DSN=stock;PWD=a b;");
+    EXPECT_EQ(
+        RouteAdo("Provider=MSDASQL.1;Extended Properties=\"DSN=x;UID=y\"", "", "", kDrivers).odbc, "DSN=x;UID=y;");
 
     AdoRoute excel
         = RouteAdo("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/b.xls;Extended Properties=\"Excel 8.0;HDR=No;\";",
@@ -104,10 +140,10 @@ TEST(AdoRouting, UserAndPasswordBesideTheStringReachTheOdbcRoutes)
         const char* password;
         const char* odbc;
     } cases[] = {
-        {"DSN=stock;", "me", "p;w", "DSN=stock;UID=me;PWD={p;w};"},
+        {"DSN=stock;", "me", "p w", "DSN=stock;UID=me;PWD=p w;"},
         {"DSN=stock;UID=old;PWD=old", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
-        {"DSN=stock;UID=old;PWD={x;y}", "", "pw", "DSN=stock;UID=old;PWD=pw;"},
-        {"Driver={My;Driver};PWD={a;b}}c};", "me", "", "Driver={My;Driver};PWD={a;b}}c};UID=me;"},
+        {"DSN=stock;UID=old;User ID=x;PWD=y", "", "pw", "DSN=stock;UID=old;User ID=x;PWD=pw;"},
+        {"Driver={My Driver};PWD=abc;", "me", "", "Driver={My Driver};PWD=abc;UID=me;"},
         {"DSN=stock;UID=me;", "", "", "DSN=stock;UID=me;"}, // nothing beside: untouched
         {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "", "", "DSN=stock;UID=u;PWD=p;"},
         {"Provider=MSDASQL;DSN=stock;User ID=u;Password=p", "me", "pw", "DSN=stock;UID=me;PWD=pw;"},
@@ -118,14 +154,6 @@ TEST(AdoRouting, UserAndPasswordBesideTheStringReachTheOdbcRoutes)
         EXPECT_EQ(route.kind, AdoRoute::Odbc) << c.text;
         EXPECT_EQ(route.odbc, c.odbc) << c.text;
     }
-}
-
-TEST(AdoRouting, OdbcValuesAreBracedOnlyWhenNeeded)
-{
-    EXPECT_EQ(OdbcValue("plain value"), "plain value");
-    EXPECT_EQ(OdbcValue("a;b"), "{a;b}");
-    EXPECT_EQ(OdbcValue("x}y"), "{x}}y}");
-    EXPECT_EQ(OdbcValue(" lead"), "{ lead}");
 }
 
 TEST(StagedSql, TopBecomesLimit)
@@ -149,7 +177,8 @@ TEST(StagedSql, TopBecomesLimit)
             "select * from [a;--b] where n = 'it''s --; x' limit 2"},
         {"select top 2 \"x--\" from t", "select \"x--\" from t limit 2"},
         // A select in parentheses (the count of a user's statement) takes its own limit.
-        {"select count(*) from (select top 3 * from t -- c\n) t", "select count(*) from (select * from t limit 3 -- c\n) t"},
+        {"select count(*) from (select top 3 * from t -- c\n) t",
+            "select count(*) from (select * from t limit 3 -- c\n) t"},
         {"select * from (select TOP 2 a from (select b from u) x where a = ')') y; -- z",
             "select * from (select a from (select b from u) x where a = ')' limit 2) y"},
         {"select top 4 * from (select top 2 * from t) q", "select * from (select * from t limit 2) q limit 4"},

@@ -1,6 +1,7 @@
 // The ODBC backend through real drivers: the SQLite ODBC driver on a file written
-// here, the PostgreSQL ODBC driver against the throwaway server, and FreeTDS
-// against a loopback port where nothing listens.
+// here, the PostgreSQL and MariaDB ODBC drivers against the throwaway servers, and
+// FreeTDS against a loopback port where nothing listens; and what of a connection
+// string may reach them.
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "MarkerLibrary.h"
@@ -10,6 +11,7 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLibrary>
 #include <QSet>
@@ -38,7 +40,7 @@ protected:
                       nullptr, nullptr, nullptr),
             SQLITE_OK);
         sqlite3_close(db);
-        connectionString = QStringLiteral("Driver=SQLite3;Database=%1;").arg(OdbcValue(path));
+        connectionString = QStringLiteral("Driver=SQLite3;Database=%1;").arg(path);
     }
 
     QTemporaryDir dir;
@@ -51,7 +53,7 @@ QString PostgreSQLOdbcString(const DbServerSettings& s)
     return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;CommLog=0;Debug=0;")
         .arg(s.host)
         .arg(s.port)
-        .arg(OdbcValue(s.database), OdbcValue(s.user), OdbcValue(s.password));
+        .arg(s.database, s.user, s.password);
 }
 
 } // namespace
@@ -208,7 +210,7 @@ TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
 
     // The user and password given beside a string without them reach the driver.
     const QString withoutLogin = QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;")
-                                     .arg(server.host, QString::number(server.port), OdbcValue(server.database));
+                                     .arg(server.host, QString::number(server.port), server.database);
     const QStringList texts {withoutLogin, "Provider=MSDASQL;Extended Properties=\"" + withoutLogin + "\""};
     for (const QString& text : texts) {
         auto viaAdo = DbConnection::OpenAdo(text, server.user, server.password);
@@ -237,82 +239,188 @@ TEST(DbOdbcFreeTds, AClosedPortIsAConnectionFailure)
     }
 }
 
-// Only names registered with unixODBC reach the driver manager, read as it reads a
-// string: braces with "}}" inside, keys in any case and with blanks, the last of
-// repeated keys winning (so every one counts).
-TEST(OdbcRefusal, DriversAndDataSourcesByRegisteredNameAndNoFileKeys)
+TEST(DbOdbcMariaDB, ConnectsThroughItsOdbcDriver)
 {
-    const QStringList drivers {"SQLite3", "PostgreSQL Unicode"};
-    const QStringList sources {"Stock"};
-    for (const char* text : {"Driver=SQLite3;Database=/tmp/a.db;", "driver={postgresql unicode};Server=h;",
-             "DSN=Stock;UID=a;PWD={p;w}}d}", "dsn=stock", "Database={a;Driver=/tmp/evil.so};Driver=SQLite3;",
-             "Driver=SQLite3;CommLog=0;Debug=0;", "Server=h"}) {
-        EXPECT_EQ(OdbcRefusal(QString::fromUtf8(text), "S", drivers, sources), QString()) << text;
-    }
-    const QString path = QStringLiteral("以路径指定驱动程序库");
-    const QString unregistered = QStringLiteral("未在 unixODBC 中注册");
-    const QString fileKey = QStringLiteral("含有载入程序库或读写文件的关键字");
-    const struct
-    {
-        const char* text;
-        const QString& why;
-    } refused[] = {{"Driver=/tmp/evil.so;", path}, {"DRIVER={/tmp/evil.so};", path}, {" driver = /tmp/evil.so ;", path},
-        {"Driver=SQLite3;Driver=/tmp/evil.so", path}, {"Driver=/tmp/evil.so;Driver=SQLite3", path},
-        {"Database={a}}};Driver=/tmp/evil.so;", path}, {"PWD=a{b;Driver=/tmp/evil.so", path},
-        {"Driver={SQLite3}/tmp/evil.so;", path}, {"Driver={../evil.so}", path},
-        {"Driver=libsqlite3odbc.so;", unregistered}, {"Driver=SQLite3 ;", unregistered},
-        {"Driver=;DSN=Stock", unregistered}, {"DSN=Nope;", unregistered}, {"DSN=Stock;FILEDSN=/tmp/x.dsn", fileKey},
-        {"Driver=SQLite3;SaveFile=/tmp/out.dsn", fileKey}, {"DSN=Stock;DMConnAttr=[105]=/tmp/trace", fileKey},
-        {"Driver=SQLite3;LoadExt=/tmp/evil.so", fileKey}, {"Driver=SQLite3;TraceFile=/tmp/t", fileKey},
-        {"DSN=Stock;Dump File=/tmp/d", fileKey}, {"DSN=Stock;dump_file=/tmp/d", fileKey},
-        {"DSN=Stock;Logdir=/tmp", fileKey}, {"DSN=Stock;Setup=/tmp/evil.so", fileKey}};
-    for (const auto& c : refused) {
-        const QString why = OdbcRefusal(QString::fromUtf8(c.text), QStringLiteral("库存"), drivers, sources);
-        EXPECT_TRUE(why.startsWith(QStringLiteral("数据源“库存”的连接字符串"))) << c.text << ": " << why.toStdString();
-        EXPECT_TRUE(why.contains(c.why)) << c.text << ": " << why.toStdString();
-        EXPECT_TRUE(why.endsWith(QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。"))) << c.text;
-    }
-    EXPECT_EQ(OdbcRefusal("Driver=/tmp/evil.so", "", drivers, sources),
-        QStringLiteral("连接字符串以路径指定驱动程序库“/tmp/evil.so”，不允许使用：只能使用在 unixODBC "
-                       "中注册的驱动程序和数据源。"));
+    VC_TEST_SERVER(server, "VC_MY");
+    const QString text
+        = QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;Database=%3;User=%4;Password=%5;"
+                         "Charset=utf8mb4;")
+              .arg(server.host, QString::number(server.port), server.database, server.user, server.password);
+    auto db = DbConnection::OpenOdbc(text);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select count(*) from People", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "100");
 }
 
-// A string naming a library by path is refused before the driver manager sees it,
-// by every way a connection is opened, and the library stays unloaded; a server
-// typed into the stored fields of a provider source stays a value.
-TEST(OdbcRefusal, ALibraryNamedByPathIsNeverLoaded)
+namespace {
+
+OdbcRegistry TestRegistry()
+{
+    OdbcRegistry registry;
+    registry.drivers = {{"SQLite3", "libsqlite3odbc.so"}, {"PostgreSQL Unicode", "psqlodbcw.so"},
+        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}};
+    registry.dataSources = {{"Stock", "PostgreSQL Unicode"}, {"Labels", "SQLite3"}};
+    return registry;
+}
+
+} // namespace
+
+// What the driver manager is given is rebuilt from the accepted pairs: the keys
+// spelled as the program knows them, one of each (the last wins), values unquoted.
+TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("标签 数据.db"));
+    QFile(db).open(QIODevice::WriteOnly);
+    const struct
+    {
+        QString text;
+        QString bytes;
+    } cases[] = {
+        {"Driver={PostgreSQL Unicode};Server=h;Port=5432;Database=d;Uid=u;Pwd=vc pass'\"word;",
+            "Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=vc pass'\"word;"},
+        {" dsn =Stock;user id=a;password=b;CommLog=0;DEBUG=0", "DSN=Stock;UID=a;PWD=b;CommLog=0;Debug=0;"},
+        {"DSN=Stock;UID=a;User=b;;", "DSN=Stock;UID=b;"},
+        {"Driver=SQLite3;Database=" + db + ";StepAPI=1", "Driver=SQLite3;Database=" + db + ";StepAPI=1;"},
+        {QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;"),
+            QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;")},
+    };
+    for (const auto& c : cases) {
+        const OdbcRequest request = CheckOdbcString(c.text, {}, TestRegistry());
+        EXPECT_EQ(request.refusal, QString()) << c.text.toStdString();
+        EXPECT_EQ(request.bytes, c.bytes.toUtf8()) << c.text.toStdString();
+    }
+}
+
+// Whatever a driver would read as a key, a library, a file or a log is refused
+// before any of it is sent: characters that narrow to delimiters, braces read one
+// way by the driver manager and another by the drivers, keys off the list, values
+// needing quotes, unregistered names and an SQLite file that does not exist.
+TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("a.db");
+    QFile(db).open(QIODevice::WriteOnly);
+    const QString key = QStringLiteral("含有不接受的关键字");
+    const QString value = QStringLiteral("的值含有 {、}、;、=、控制字符或首尾空格");
+    const QString path = QStringLiteral("以路径指定驱动程序库");
+    const QString unregistered = QStringLiteral("未在 unixODBC 中注册");
+    const struct
+    {
+        QString text;
+        QString why;
+    } refused[] = {
+        {QStringLiteral("ńriver=/tmp/evil.so"), key + QStringLiteral("“ńriver”")},
+        {QStringLiteral("Database=x.dbĻDriver=/tmp/evil.so;Driver=SQLite3"), QStringLiteral("“Database”") + value},
+        {QStringLiteral("Driver=SQLite3;LoadExtĽ/tmp/evil.so"), key + QStringLiteral("“LoadExtĽ/tmp/evil.so”")},
+        {"Driver=SQLite3;Database=" + db + ";X={a}};LoadExt=/tmp/evil.so;}", key + QStringLiteral("“X”")},
+        {"Driver=SQLite3;X={;LoadExt=/tmp/evil.so}", key + QStringLiteral("“X”")},
+        {"Driver=FreeTDS;X={a}};DumpFile=/tmp/victim.txt;}", key + QStringLiteral("“X”")},
+        {"Database={a;Driver=/tmp/evil.so};Driver=SQLite3;", QStringLiteral("“Database”") + value},
+        {"DSN=Stock;PWD={p;w}}d}", QStringLiteral("“PWD”") + value},
+        {"Driver={PostgreSQL Unicode};Server=h;pqopt=x", key + QStringLiteral("“pqopt”")},
+        {"Driver={PostgreSQL Unicode};Debug=1", QStringLiteral("“Debug”的值只能是 0")},
+        {"DSN=Stock;CommLog=1", QStringLiteral("“CommLog”的值只能是 0")},
+        {"Driver=SQLite3;Database=" + db + ";TraceFile=/tmp/t", key + QStringLiteral("“TraceFile”")},
+        {"DSN=Stock;FILEDSN=/tmp/x.dsn", key + QStringLiteral("“FILEDSN”")},
+        {"Driver=SQLite3;SaveFile=/tmp/out.dsn", key + QStringLiteral("“SaveFile”")},
+        {"DSN=Stock;DMConnAttr=[105]=/tmp/trace", key + QStringLiteral("“DMConnAttr”")},
+        {"Driver=FreeTDS;Server= h", QStringLiteral("“Server”") + value},
+        {"Driver=FreeTDS;Server=h\n", QStringLiteral("“Server”") + value},
+        {"Driver=FreeTDS;Server=h;{Port}=1", key + QStringLiteral("“{Port}”")},
+        {"Driver=/tmp/evil.so;", path},
+        {"DRIVER={/tmp/evil.so};", path},
+        {"Driver=SQLite3;Driver=../evil.so", path},
+        {"Driver=libsqlite3odbc.so;", unregistered},
+        {"DSN=Nope;", unregistered},
+        {"Driver=;DSN=", QStringLiteral("没有指定驱动程序")},
+        {"Server=h", QStringLiteral("没有指定驱动程序")},
+        {"Driver=SQLite3;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
+        {"DSN=Labels;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
+        {"Driver=SQLite3;Database=" + dir.path(), QStringLiteral("不是已有的文件")},
+    };
+    for (const auto& c : refused) {
+        const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
+        EXPECT_TRUE(request.bytes.isEmpty()) << c.text.toStdString();
+        EXPECT_TRUE(request.refusal.startsWith(QStringLiteral("数据源“库存”的连接字符串")))
+            << c.text.toStdString() << ": " << request.refusal.toStdString();
+        EXPECT_TRUE(request.refusal.contains(c.why)) << c.text.toStdString() << ": " << request.refusal.toStdString();
+    }
+    EXPECT_EQ(CheckOdbcString("Driver=/tmp/evil.so", "", TestRegistry()).refusal,
+        QStringLiteral("连接字符串以路径指定驱动程序库“/tmp/evil.so”，不允许使用：只能使用在 unixODBC "
+                       "中注册的驱动程序和数据源。"));
+    EXPECT_TRUE(CheckOdbcString("DSN=Stock;pqopt=x", "", TestRegistry())
+                    .refusal.endsWith(QStringLiteral("其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，"
+                                                     "标签再以 DSN 指定该数据源。")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("new.db")));
+}
+
+// Through the real driver manager and drivers: none of the strings that once loaded
+// a library, wrote a log or a dump, or created a database gets that far.
+TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
 {
     QTemporaryDir dir;
     MarkerLibrary evil;
     QString error;
     if (!BuildMarkerLibrary(dir.path(), evil, error))
         GTEST_SKIP() << error.toStdString();
-    const QString driver = "Driver=" + OdbcValue(evil.path) + ";";
-    for (const QString& text :
-        QStringList {driver, "Driver={" + evil.path + "};Database=x;", "  DRIVER = " + evil.path}) {
-        auto db = DbConnection::OpenOdbc(text, QStringLiteral("标签数据"));
-        EXPECT_FALSE(db->IsOpen());
-        EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("数据源“标签数据”的连接字符串以路径指定驱动程序库")))
-            << db->LastError().toStdString();
+    const QString db = dir.filePath("a.db");
+    {
+        sqlite3* handle = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(db).constData(), &handle), SQLITE_OK);
+        sqlite3_exec(handle, "create table T (x)", nullptr, nullptr, nullptr);
+        sqlite3_close(handle);
     }
-    for (const QString& text :
-        QStringList {driver, "Provider=MSDASQL;" + driver, "Provider=MSDASQL;Extended Properties=\"" + driver + "\""}) {
-        auto db = DbConnection::OpenAdo(text, "u", "p");
-        EXPECT_FALSE(db->IsOpen());
-        EXPECT_TRUE(db->LastError().contains(evil.path)) << db->LastError().toStdString();
+    const QString victim = dir.filePath("victim.txt");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me\n");
     }
-    EXPECT_FALSE(QFile::exists(evil.marker));
-
+    const QString created = dir.filePath("created.db");
+    const QString e = evil.path;
+    const QStringList texts {QStringLiteral("ńriver=") + e, QStringLiteral("Driver=SQLite3;Database=x.dbĻDriver=") + e,
+        QStringLiteral("Driver=SQLite3;Database=") + db + QStringLiteral(";LoadExtĽ") + e,
+        "Driver=SQLite3;Database=" + db + ";X={a}};LoadExt=" + e + ";}",
+        "Driver=SQLite3;Database=" + db + ";X={;LoadExt=" + e + "}",
+        "Driver=SQLite3;Database=" + db + ";X={;TraceFile=" + victim + "}",
+        "Driver=FreeTDS;Server=127.0.0.1;X={a}};DumpFile=" + victim + ";}",
+        "Driver={PostgreSQL Unicode};Server=127.0.0.1;pqopt={sslkey=" + e + ":k}",
+        "Driver={PostgreSQL Unicode};Server=127.0.0.1;Debug=1;CommLog=1;Logdir=" + dir.path(),
+        "Driver=SQLite3;Database=" + created};
+    for (const QString& text : texts) {
+        auto odbc = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
+        EXPECT_FALSE(odbc->IsOpen()) << text.toStdString();
+        EXPECT_TRUE(odbc->Refused()) << text.toStdString() << ": " << odbc->LastError().toStdString();
+        auto ado = DbConnection::OpenAdo("Provider=MSDASQL;Extended Properties=\"" + text + "\"", "", "");
+        EXPECT_TRUE(ado->Refused()) << text.toStdString() << ": " << ado->LastError().toStdString();
+    }
+    // The provider sources' fields are values, never pairs of their own.
     for (const char* provider : {"SQLOLEDB", "Sybase.ASEOLEDBProvider"}) {
-        const AdoRoute route
-            = RouteAdo(QStringLiteral("Provider=%1;Server=\"h;%2\";Database=\"d;%2\";").arg(provider, driver), "u", "p",
-                {"FreeTDS"});
-        int drivers = 0;
-        for (const OdbcPair& pair : OdbcPairs(route.odbc))
-            drivers += pair.key.compare("Driver", Qt::CaseInsensitive) == 0 ? 1 : 0;
-        EXPECT_EQ(drivers, 1) << route.odbc.toStdString();
-        EXPECT_EQ(OdbcRefusal(route.odbc, "", {"FreeTDS"}, {}), QString()) << route.odbc.toStdString();
+        const QString fields = QStringLiteral("Provider=%1;Server=127.0.0.1;Database=\"a};DumpFile=%2;\";")
+                                   .arg(QLatin1String(provider), victim);
+        auto byDatabase = DbConnection::OpenAdo(fields, "u", "p", QStringLiteral("库存"));
+        EXPECT_TRUE(byDatabase->LastError().startsWith(QStringLiteral("数据源“库存”的“数据库”的值含有")))
+            << byDatabase->LastError().toStdString();
+        auto byPassword = DbConnection::OpenAdo(
+            QStringLiteral("Provider=%1;Server=127.0.0.1;Database=d;").arg(QLatin1String(provider)), "u",
+            "x};DumpFile=" + victim + ";", QStringLiteral("库存"));
+        EXPECT_TRUE(byPassword->Refused());
+        EXPECT_TRUE(byPassword->LastError().contains(QStringLiteral("“密码”的值含有")))
+            << byPassword->LastError().toStdString();
     }
+    // The SQLite driver is known by the library unixODBC registered for it.
+    EXPECT_TRUE(DbConnection::OpenOdbc("Driver=SQLite3;Database=" + created)
+                    ->LastError()
+                    .contains(QStringLiteral("不是已有的文件")));
+    EXPECT_FALSE(QFile::exists(evil.marker));
+    EXPECT_FALSE(QFile::exists(created));
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "keep me\n");
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 4); // a.db, victim, library, source
 
     // The library does what the test says it would, once it is loaded.
     QLibrary library(evil.path);

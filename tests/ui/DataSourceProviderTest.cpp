@@ -275,17 +275,30 @@ TEST(ProviderFailures, MissingDriversAndAClosedPortReportTheReason)
         const bool installed = drivers.contains(QLatin1String(c.driver), Qt::CaseInsensitive);
         if ((c.type == DSDB2 || c.type == DSOracle) && installed)
             continue; // it would try a real server
+        const bool tds = c.type == DSSQLServer || c.type == DSSybase;
         FakeServices services;
         auto ds = RunNew(services, c.type, [&](QDialog& d) {
             FillLogin(d, c.type);
-            if (c.type == DSSQLServer || c.type == DSSybase)
+            if (tds) {
                 TypeInto(&d, 1079, closed);
+                // A password that would need quoting is refused as it stands, naming its field.
+                ClickCtl(&d, c.connectId);
+                TypeInto(&d, 1183, "p w'd");
+            }
             ClickCtl(&d, c.connectId);
             EXPECT_TRUE(ListTexts(&d, 1090).isEmpty());
             ClickCtl(&d, 1192);
             ClickCtl(&d, 2);
         });
         EXPECT_EQ(ds, nullptr);
+        if (tds) {
+            ASSERT_EQ(services.messages.size(), 3u);
+            const auto refusal = services.messages.front();
+            EXPECT_TRUE(refusal.text.startsWith(QStringLiteral("“密码”的值含有 {、}、;、=、控制字符或首尾空格，不允许使用")))
+                << refusal.text.toStdString();
+            EXPECT_FALSE(refusal.text.contains(QStringLiteral("详细信息")));
+            services.messages.erase(services.messages.begin());
+        }
         ASSERT_EQ(services.messages.size(), 2u);
         const QString reason = services.messages[0].text;
         EXPECT_TRUE(reason.startsWith(
@@ -506,8 +519,8 @@ TEST(CustomDialog, ADriverByPathOrAFileKeyIsRefused)
         refused
             + QStringLiteral("以路径指定驱动程序库“%1”，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。")
                   .arg(evil.path));
-    EXPECT_TRUE(shown[1].startsWith(refused + QStringLiteral("以路径指定驱动程序库"))) << shown[1].toStdString();
-    EXPECT_TRUE(shown[2].startsWith(refused + QStringLiteral("含有载入程序库或读写文件的关键字“SAVEFILE”")))
+    EXPECT_TRUE(shown[1].startsWith(refused + QStringLiteral("中“driver”的值含有"))) << shown[1].toStdString();
+    EXPECT_TRUE(shown[2].startsWith(refused + QStringLiteral("含有不接受的关键字“SAVEFILE”")))
         << shown[2].toStdString();
     EXPECT_FALSE(QFile::exists(evil.marker));
     EXPECT_FALSE(QFile::exists(saved));
@@ -518,7 +531,7 @@ TEST(CustomDialog, PostgreSQLOdbcEndToEnd)
     VC_TEST_SERVER(server, "VC_PG");
     const QString text = QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;Uid=%4;Pwd=%5;")
                              .arg(server.host, QString::number(server.port), server.database, server.user,
-                                  OdbcValue(server.password));
+                                  server.password);
     FakeServices services;
     auto ds = RunNew(services, DSCustom, [&](QDialog& d) {
         TypeInto(&d, 1305, text);
@@ -533,8 +546,8 @@ TEST(CustomDialog, PostgreSQLOdbcEndToEnd)
     EXPECT_EQ(ds->m_sampleValues, (QStringList{"1", "", "x"}));
 }
 
-// Values typed into the login reach the driver as one value each: a ";" cannot start
-// a key of its own, and braces stay inside the braced ODBC value.
+// Values typed into the login never reach the driver as more than one value: a value
+// that would need quoting refuses the connection, naming the field it was typed into.
 TEST(ProviderConnectionStrings, TypedValuesCannotInjectKeys)
 {
     struct Case
@@ -544,10 +557,12 @@ TEST(ProviderConnectionStrings, TypedValuesCannotInjectKeys)
         int edit;
         const char* key; // the key the value would have injected
         const char* driver;
+        const char16_t* field;
     };
-    for (const Case& c : {Case {DSSQLServer, 1082, 1079, "Driver", "FreeTDS"},
-             Case {DSSybase, 1082, 1183, "Driver", "FreeTDS"}, Case {DSDB2, 1082, 1081, "Driver", "IBM DB2"},
-             Case {DSOracle, 1081, 1079, "Driver", "Oracle 19"}}) {
+    for (const Case& c : {Case {DSSQLServer, 1082, 1079, "Driver", "FreeTDS", u"服务器"},
+             Case {DSSybase, 1082, 1183, "Driver", "FreeTDS", u"密码"},
+             Case {DSDB2, 1082, 1081, "Driver", "IBM DB2", u"数据库"},
+             Case {DSOracle, 1081, 1079, "Driver", "Oracle 19", u"数据源"}}) {
         SCOPED_TRACE(c.type);
         QString cs;
         QString user;
@@ -562,16 +577,18 @@ TEST(ProviderConnectionStrings, TypedValuesCannotInjectKeys)
                     return std::unique_ptr<DbConnection>();
                 });
             FillLogin(d, c.type);
+            if (c.type == DSSybase)
+                TypeInto(&d, 1079, "srv"); // the password's field is the one tried
             TypeInto(&d, c.edit, "x}; Driver={evil};y{");
             ClickCtl(&d, c.connectId);
             ClickCtl(&d, 2);
         });
         EXPECT_FALSE(AdoConnectionString(cs).Has(c.key)) << cs.toStdString();
-        const AdoRoute route = RouteAdo(cs, user, password, {QString::fromLatin1(c.driver)});
-        ASSERT_EQ(route.kind, AdoRoute::Odbc) << route.error.toStdString();
-        // Inside braces a closing brace is doubled: the value stays one.
-        EXPECT_TRUE(route.odbc.startsWith("Driver=" + QString::fromLatin1(c.driver) + ";"));
-        EXPECT_TRUE(route.odbc.contains(QLatin1String("x}}; Driver={evil}};y{"))) << route.odbc.toStdString();
+        const AdoRoute route = RouteAdo(cs, user, password, {QString::fromLatin1(c.driver)}, QStringLiteral("库存"));
+        EXPECT_EQ(route.kind, AdoRoute::Unavailable) << route.odbc.toStdString();
+        EXPECT_TRUE(route.refused);
+        EXPECT_TRUE(route.error.startsWith(QStringLiteral("数据源“库存”的“%1”的值含有").arg(QString::fromUtf16(c.field))))
+            << route.error.toStdString();
     }
 }
 

@@ -425,50 +425,103 @@ TEST_F(DocumentCommandsTest, OutOfMemoryWhilePreparingPrintOrPreviewIsAFailedJob
     EXPECT_EQ(frame->LabelWindows().size(), 1);
 }
 
-// A label file whose custom source names a library by path: preview and print stop
-// with a message naming the source, and the library is never loaded.
-TEST_F(DocumentCommandsTest, ALabelsConnectionStringCannotLoadALibrary)
+// Label files whose data sources try, each its own way, to make a driver load a
+// library, write or truncate a file or create a database: preview and print stop
+// with a message naming the source and the reason, and nothing happens on disk.
+TEST_F(DocumentCommandsTest, ALabelsConnectionStringCannotLoadALibraryOrWriteAFile)
 {
     MarkerLibrary evil;
     QString error;
     if (!BuildMarkerLibrary(m_dir.path(), evil, error))
         GTEST_SKIP() << error.toStdString();
-    auto label = MakeGridLabel(1, 1);
-    auto source = std::make_unique<CCustomDS>();
-    source->m_strName = QStringLiteral("库存");
-    source->m_strConnectionString = EncryptString("Driver=" + evil.path + ";Database=x;");
-    source->m_strTable = QStringLiteral("T");
-    source->m_selectedFields = QStringList {QStringLiteral("A")};
-    label->m_dataSources.push_back(std::move(source));
-    std::vector<std::unique_ptr<CDataBand>> bands;
-    bands.push_back(FieldBand(QStringLiteral("库存"), QStringLiteral("A")));
-    AddText(*label, QStringLiteral("文本1"), std::move(bands));
-    CDocWriterV1_0 writer;
-    writer.m_strPath = m_dir.filePath(QStringLiteral("evil.vmk"));
-    writer.m_pLabelData = label.get();
-    writer.WriteDocument();
-    ASSERT_NE(frame->OpenLabelFile(writer.m_strPath), nullptr);
-
+    const QString victim = m_dir.filePath(QStringLiteral("victim.txt"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me\n");
+    }
+    const QString db = m_dir.filePath(QStringLiteral("a.db"));
+    QFile(db).open(QIODevice::WriteOnly);
+    const QString created = m_dir.filePath(QStringLiteral("created.db"));
+    const QString e = evil.path;
+    const QString sqlite = "Driver=SQLite3;Database=" + db;
+    const QString key = QStringLiteral("含有不接受的关键字");
+    const struct
+    {
+        QString connection; // a custom source's string, else a SQL Server source's fields
+        QString database;
+        QString password;
+        QString why;
+    } cases[] = {
+        {"Driver=" + e + ";Database=x;", {}, {}, QStringLiteral("以路径指定驱动程序库“%1”").arg(e)},
+        {QStringLiteral("ńriver=") + e, {}, {}, key + QStringLiteral("“ńriver”")},
+        {QStringLiteral("Database=x.dbĻDriver=") + e, {}, {}, QStringLiteral("中“Database”的值含有")},
+        {sqlite + QStringLiteral(";LoadExtĽ") + e, {}, {}, key + QStringLiteral("“LoadExtĽ")},
+        {sqlite + ";X={a}};LoadExt=" + e + ";}", {}, {}, key + QStringLiteral("“X”")},
+        {sqlite + ";X={;TraceFile=" + victim + "}", {}, {}, key + QStringLiteral("“X”")},
+        {"Driver=FreeTDS;Server=127.0.0.1;X={a}};DumpFile=" + victim + ";}", {}, {}, key + QStringLiteral("“X”")},
+        {"Driver={PostgreSQL Unicode};Server=127.0.0.1;pqopt={sslkey=" + e + ":k}", {}, {},
+            key + QStringLiteral("“pqopt”")},
+        {"Driver=SQLite3;Database=" + created, {}, {}, QStringLiteral("不是已有的文件")},
+        {{}, "a};DumpFile=" + victim + ";", QStringLiteral("p"), QStringLiteral("“数据库”的值含有")},
+        {{}, QStringLiteral("d"), "x};DumpFile=" + victim + ";", QStringLiteral("“密码”的值含有")},
+    };
     QSet<QWidget*> earlier;
     for (QWidget* widget : QApplication::topLevelWidgets())
         earlier.insert(widget);
-    for (int command : {57609, 57607}) {
-        SCOPED_TRACE(command);
-        services.messages.clear();
-        services.OnNextDialog([this](QDialog& dialog) {
-            auto* printers = ctl<QComboBox>(&dialog, 1001);
-            printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
-            services.files.push_back(m_dir.filePath(QStringLiteral("out")));
-            ctl<QPushButton>(&dialog, 1)->click();
-        });
-        Run(command);
-        const QString shown = services.MessageTexts().join(u'\n');
-        EXPECT_TRUE(shown.contains(QStringLiteral("数据源“库存”的连接字符串以路径指定驱动程序库“%1”").arg(evil.path)))
-            << shown.toStdString();
-        services.dialogs.clear();
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (qobject_cast<CPreviewFrame*>(widget) && !earlier.contains(widget))
-                delete widget;
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why.toStdString());
+        auto label = MakeGridLabel(1, 1);
+        std::unique_ptr<CDSBase> source;
+        if (c.connection.isEmpty()) {
+            auto server = std::make_unique<CSQLServerDS>();
+            server->m_strServer = EncryptString(QStringLiteral("127.0.0.1"));
+            server->m_strDatabase = EncryptString(c.database);
+            server->m_strUser = EncryptString(QStringLiteral("sa"));
+            server->m_strPassword = EncryptString(c.password);
+            source = std::move(server);
+        } else {
+            auto custom = std::make_unique<CCustomDS>();
+            custom->m_strConnectionString = EncryptString(c.connection);
+            source = std::move(custom);
+        }
+        source->m_strName = QStringLiteral("库存");
+        source->m_strTable = QStringLiteral("T");
+        source->m_selectedFields = QStringList {QStringLiteral("A")};
+        label->m_dataSources.push_back(std::move(source));
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(FieldBand(QStringLiteral("库存"), QStringLiteral("A")));
+        AddText(*label, QStringLiteral("文本1"), std::move(bands));
+        CDocWriterV1_0 writer;
+        writer.m_strPath = m_dir.filePath(QStringLiteral("evil%1.vmk").arg(++number));
+        writer.m_pLabelData = label.get();
+        writer.WriteDocument();
+        ASSERT_NE(frame->OpenLabelFile(writer.m_strPath), nullptr);
+
+        for (int command : {57609, 57607}) {
+            SCOPED_TRACE(command);
+            services.messages.clear();
+            services.OnNextDialog([this](QDialog& dialog) {
+                auto* printers = ctl<QComboBox>(&dialog, 1001);
+                printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+                services.files.push_back(m_dir.filePath(QStringLiteral("out")));
+                ctl<QPushButton>(&dialog, 1)->click();
+            });
+            Run(command);
+            const QString shown = services.MessageTexts().join(u'\n');
+            EXPECT_TRUE(shown.contains(QStringLiteral("数据源“库存”的"))) << shown.toStdString();
+            EXPECT_TRUE(shown.contains(c.why)) << shown.toStdString();
+            services.dialogs.clear();
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (qobject_cast<CPreviewFrame*>(widget) && !earlier.contains(widget))
+                    delete widget;
+        }
+        ASSERT_TRUE(frame->CloseAllLabels());
     }
     EXPECT_FALSE(QFile::exists(evil.marker));
+    EXPECT_FALSE(QFile::exists(created));
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "keep me\n");
 }
