@@ -1259,9 +1259,10 @@ void ScriptRuntime::CallStatement(const Expr& t, Frame& f)
         if (int(t.args.size()) < b.minArgs || int(t.args.size()) > b.maxArgs)
             ThrowScriptError(450);
         std::vector<ScriptValue> args = EvalArgs(t.args, f);
+        b.fn(*this, args);
+        // A conversion converts first: only the value it then has nowhere to go is 458.
         if (IsConversionBuiltin(name.bind.index))
             ThrowScriptError(458);
-        b.fn(*this, args);
         return;
     }
     if (t.kind == ExprKind::Call) {

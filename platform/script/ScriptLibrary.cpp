@@ -30,6 +30,14 @@ bool AnyNull(Args a, size_t count)
     return false;
 }
 
+// Arguments from the given one on that cannot be Null: 94 before any of them is read,
+// so MonthName("a", Null) is 94, not 13.
+void NoNullFrom(Args a, size_t first)
+{
+    for (size_t i = first; i < a.size(); ++i)
+        NotNullArgument(a[i]);
+}
+
 int32_t Long(const ScriptValue& v)
 {
     return v.ToLong();
@@ -94,10 +102,11 @@ ScriptValue Right(ScriptRuntime&, Args a)
 
 ScriptValue Mid(ScriptRuntime&, Args a)
 {
-    const int start = Long(NotNullArgument(a[1]));
+    NoNullFrom(a, 1);
+    const int start = Long(a[1]);
     if (start < 1)
         ThrowScriptError(5);
-    const int length = Has(a, 2) ? Count(NotNullArgument(a[2])) : -1;
+    const int length = Has(a, 2) ? Count(a[2]) : -1;
     if (a[0].IsNull())
         return a[0];
     return Str(a[0].ToText().mid(start - 1, length));
@@ -128,9 +137,11 @@ ScriptValue InStr(ScriptRuntime&, Args a)
 
 ScriptValue InStrRev(ScriptRuntime&, Args a)
 {
-    int start = Has(a, 2) ? Long(NotNullArgument(a[2])) : -1;
+    // Only the text searched may be Null: InStrRev("abcd", Null) is 94.
+    NoNullFrom(a, 1);
+    int start = Has(a, 2) ? Long(a[2]) : -1;
     const Qt::CaseSensitivity cs = Compare(a, 3);
-    if (a[0].IsNull() || a[1].IsNull())
+    if (a[0].IsNull())
         return ScriptValue::Null();
     const QString s = a[0].ToText(), find = a[1].ToText();
     if (start == 0 || start < -1)
@@ -278,15 +289,34 @@ ScriptValue Split(ScriptRuntime&, Args a)
     return ScriptValue::Arr(MakeArray(std::move(parts)));
 }
 
+// The array Join and Filter take: Null is 94, an object stands for its default value
+// (438 when it has none), anything else that is no array 13.
+std::shared_ptr<ScriptArray> ListArgument(const ScriptValue& v)
+{
+    const ScriptValue& list = v.IsObject() ? DefaultValue(v) : NotNullArgument(v);
+    if (!list.IsArray())
+        ThrowScriptError(13);
+    return list.RawArray();
+}
+
+// An element of that array as text, as CStr writes it, except that Null is 13.
+QString ElementText(const ScriptValue& v)
+{
+    if (v.IsNull())
+        ThrowScriptError(13);
+    return v.ToString();
+}
+
 ScriptValue Join(ScriptRuntime&, Args a)
 {
-    if (!a[0].IsArray() || a[0].RawArray()->upper.size() != 1)
+    const std::shared_ptr<ScriptArray> list = ListArgument(a[0]);
+    if (list->upper.size() != 1)
         ThrowScriptError(13);
-    const QString delim = Has(a, 1) ? a[1].ToText() : QStringLiteral(" ");
+    const QString delim = Has(a, 1) ? NotNullArgument(a[1]).ToString() : QStringLiteral(" ");
     QString out;
     bool first = true;
-    for (const ScriptValue& v : a[0].RawArray()->data) {
-        const QString text = v.ToText();
+    for (const ScriptValue& v : list->data) {
+        const QString text = ElementText(v);
         CheckStringLength(out.size() + delim.size() + text.size());
         if (!first)
             out += delim;
@@ -665,6 +695,7 @@ ScriptValue Weekday(ScriptRuntime&, Args a)
 
 ScriptValue WeekdayName(ScriptRuntime&, Args a)
 {
+    NoNullFrom(a, 0);
     const int n = Long(a[0]);
     if (n < 1 || n > 7)
         ThrowScriptError(5);
@@ -675,10 +706,11 @@ ScriptValue WeekdayName(ScriptRuntime&, Args a)
 
 ScriptValue MonthName(ScriptRuntime&, Args a)
 {
-    const int n = Long(NotNullArgument(a[0]));
+    NoNullFrom(a, 0);
+    const int n = Long(a[0]);
     if (n < 1 || n > 12)
         ThrowScriptError(5);
-    return Str(ScriptDates::MonthName(n, Has(a, 1) && NotNullArgument(a[1]).ToBool()));
+    return Str(ScriptDates::MonthName(n, Has(a, 1) && a[1].ToBool()));
 }
 
 ScriptValue DateFromParts(int year, int month, int day, double timeOfDay)
@@ -980,19 +1012,16 @@ ScriptValue Bound(Args a, bool upper)
 
 ScriptValue Filter(ScriptRuntime&, Args a)
 {
-    if (a[0].IsNull() || a[1].IsNull())
-        ThrowScriptError(94);
-    if (!a[0].IsArray())
-        ThrowScriptError(13);
-    const ScriptArray& from = *a[0].RawArray();
-    if (from.upper.size() != 1)
+    NotNullArgument(a[1]);
+    const std::shared_ptr<ScriptArray> from = ListArgument(a[0]);
+    if (from->upper.size() != 1)
         ThrowScriptError(5);
-    const QString value = a[1].ToText();
+    const QString value = a[1].ToString();
     const bool include = !Has(a, 2) || a[2].ToBool();
     const Qt::CaseSensitivity cs = Compare(a, 3);
     std::vector<ScriptValue> kept;
-    for (const ScriptValue& item : from.data) {
-        const QString text = item.ToText();
+    for (const ScriptValue& item : from->data) {
+        const QString text = ElementText(item);
         if (text.contains(value, cs) == include)
             kept.push_back(ScriptValue::Str(text));
     }

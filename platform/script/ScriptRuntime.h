@@ -53,7 +53,8 @@ struct BuiltinFunction
 };
 int FindBuiltin(const QString& name); // -1 when none
 const BuiltinFunction& GetBuiltin(int index);
-// CInt and the like, which give a value of a type and nothing else: as a statement, 458.
+// CInt and the like, which give a value of a type and nothing else: as a statement, 458
+// once the conversion has succeeded.
 bool IsConversionBuiltin(int index);
 // Randomize, which gives no value: in an expression, 13.
 bool IsSubBuiltin(int index);

@@ -136,7 +136,8 @@ QString TrimmedNumberText(const QString& text)
     return text.trimmed();
 }
 
-// The value an object stands for in an expression: its default property.
+} // namespace
+
 ScriptValue DefaultValue(const ScriptValue& v)
 {
     if (!v.RawObject())
@@ -148,8 +149,6 @@ ScriptValue DefaultValue(const ScriptValue& v)
         ThrowScriptError(13);
     return result;
 }
-
-} // namespace
 
 QString ScriptErrorText(int number)
 {
@@ -692,11 +691,6 @@ Num IntegralKind(const ScriptValue& v)
     }
 }
 
-bool IsBoolish(const ScriptValue& v)
-{
-    return v.Type() == VarType::Boolean;
-}
-
 // Operands of the logical operators: a Boolean, or a whole number for bitwise work.
 int32_t LogicalOperand(const ScriptValue& v)
 {
@@ -706,27 +700,48 @@ int32_t LogicalOperand(const ScriptValue& v)
     return v.ToLong();
 }
 
+// The type an operand of a logical operator works in: a Boolean, a Byte and an Integer
+// keep theirs; anything else (Empty, text, a fraction, currency, a date) is a Long.
+VarType LogicalType(const ScriptValue& v)
+{
+    const VarType t = v.Type();
+    return t == VarType::Boolean || t == VarType::Byte || t == VarType::Integer ? t : VarType::Long;
+}
+
+// The type two operands share, else Long when one is a Long, else Integer.
+ScriptValue LogicalResult(int32_t r, VarType x, VarType y)
+{
+    const VarType t = x == y ? x : x == VarType::Long || y == VarType::Long ? VarType::Long : VarType::Integer;
+    switch (t) {
+    case VarType::Boolean: return ScriptValue::Bool(r != 0);
+    case VarType::Byte: return ScriptValue::Byte(uint8_t(r));
+    case VarType::Integer: return ScriptValue::Int(int16_t(r));
+    default: return ScriptValue::Lng(r);
+    }
+}
+
 ScriptValue Logical(Op op, const ScriptValue& a, const ScriptValue& b)
 {
+    if (a.IsObject() || b.IsObject())
+        return Logical(op, a.IsObject() ? DefaultValue(a) : a, b.IsObject() ? DefaultValue(b) : b);
     const bool an = a.IsNull(), bn = b.IsNull();
     if (an || bn) {
-        const ScriptValue& other = an ? b : a;
         if (an && bn)
             return ScriptValue::Null();
-        const int32_t o = LogicalOperand(other);
-        switch (op) {
-        case Op::And:
-            return o == 0 ? other : ScriptValue::Null();
-        case Op::Or:
-            return o == -1 ? other : ScriptValue::Null();
-        case Op::Imp:
-            if (an)
-                return o == -1 ? other : ScriptValue::Null();
-            // False Imp Null is True in the other side's type: CByte(0) Imp Null is 255.
-            return o == 0 ? Not(other) : ScriptValue::Null();
-        default:
-            return ScriptValue::Null();
+        // The other side alone decides where it can, in its own type: x And Null is x
+        // when x is 0, x Or Null is x when x is not 0 (whether or not all its bits are
+        // set), and a Imp b is Not a Or b, so CByte(170) Imp Null is 85. Else: Null.
+        const ScriptValue& other = an ? b : a;
+        const VarType t = LogicalType(other);
+        const int32_t o = op == Op::Imp && bn ? ~LogicalOperand(other) : LogicalOperand(other);
+        if (op == Op::And && o == 0)
+            return LogicalResult(0, t, t);
+        if (op == Op::Or || op == Op::Imp) {
+            ScriptValue r = LogicalResult(o, t, t);
+            if (r.RawInt() != 0)
+                return r;
         }
+        return ScriptValue::Null();
     }
     const int32_t x = LogicalOperand(a), y = LogicalOperand(b);
     int32_t r = 0;
@@ -737,16 +752,7 @@ ScriptValue Logical(Op op, const ScriptValue& a, const ScriptValue& b)
     case Op::Eqv: r = ~(x ^ y); break;
     default: r = ~x | y; break;
     }
-    if (IsBoolish(a) && IsBoolish(b))
-        return ScriptValue::Bool(r != 0);
-    if (a.IsEmpty() && b.IsEmpty())
-        return ScriptValue::Lng(r);
-    const Num k = std::max(IntegralKind(a), IntegralKind(b));
-    if (k == Num::Byte)
-        return ScriptValue::Byte(uint8_t(r));
-    if (k == Num::Integer && !a.IsString() && !b.IsString())
-        return ScriptValue::Int(int16_t(r));
-    return ScriptValue::Lng(r);
+    return LogicalResult(r, LogicalType(a), LogicalType(b));
 }
 
 bool IsNumberLike(const ScriptValue& v)

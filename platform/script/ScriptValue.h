@@ -189,6 +189,10 @@ struct ScriptArray
     void Resize(std::vector<int32_t> bounds, bool preserve);
 };
 
+// The value an object stands for in an expression: its default property (91 for
+// Nothing, 438 when it has none, 13 when that is an object again).
+ScriptValue DefaultValue(const ScriptValue& v);
+
 // Script operators. Each follows the language's result-type and Null rules.
 namespace ScriptOps {
 enum class Op { Add, Sub, Mul, Div, IntDiv, Mod, Pow, Concat, Eq, Ne, Lt, Le, Gt, Ge, And, Or, Xor, Eqv, Imp, Is };
