@@ -394,7 +394,7 @@ bool ClassInstance::Invoke(const QString& name, InvokeKind kind, std::span<Scrip
                 v = args[0];
             } else {
                 if (!v.IsArray())
-                    ThrowScriptError(13);
+                    ThrowScriptError(438);
                 *v.MutableArray().At(args.first(args.size() - 1)) = args.back();
             }
             return true;
@@ -575,6 +575,12 @@ void ScriptRuntime::Declare(ScriptModule& module, const Frame* at)
     CollectGlobals(module.statements);
     Scope scope = ScopeOf(at);
     scope.optionExplicit = module.optionExplicit;
+    if (!scope.proc)
+        ForEachDeclared(module.statements, [this](const Stmt& item) {
+            const int global = GlobalIndex(item.target->name);
+            if (item.kind == StmtKind::Const && !m_namedItems.contains(global))
+                m_constGlobals.insert(global);
+        });
     ResolveBlock(module.statements, scope);
     if (!scope.proc)
         ForEachConstant(module.statements, [&](const QString& name, const ScriptValue& value) {
@@ -698,6 +704,12 @@ void ScriptRuntime::ResolveStmt(Stmt& s, Scope& scope)
         ResolveBlock(b.body, scope);
     }
     ResolveBlock(s.body, scope);
+    // The script's constants refuse assignments from code compiled apart from their
+    // own (procedures, executed texts) when the assignment runs.
+    if ((s.kind == StmtKind::Assign || s.kind == StmtKind::Set || s.kind == StmtKind::For || s.kind == StmtKind::ForEach
+         || s.kind == StmtKind::ReDim || s.kind == StmtKind::Erase)
+        && s.target->kind == ExprKind::Ident && s.target->bind.kind == Binding::Global && m_constGlobals.contains(s.target->bind.index))
+        s.target->bind = {Binding::Constant, -1};
     if (s.kind == StmtKind::Assign && s.target->kind == ExprKind::Ident && s.value->kind == ExprKind::Binary
         && s.value->op == ScriptOps::Op::Concat && s.value->left->kind == ExprKind::Ident
         && IsVariableBinding(s.target->bind) && s.value->left->bind.kind == s.target->bind.kind
@@ -962,8 +974,16 @@ ScriptValue ScriptRuntime::NewInstance(const QString& className)
     if (className.compare(u"RegExp", Qt::CaseInsensitive) == 0)
         return ScriptValue::Obj(NewRegExp());
     ClassDef* def = m_classes.value(Key(className), nullptr);
-    if (!def)
-        ThrowScriptError(500);
+    if (!def) {
+        // A variable is no class (506); a name nothing declares is undefined.
+        const Frame* at = m_frame;
+        const bool variable = m_globalIndex.contains(Key(className))
+                              || (at && at->proc && std::any_of(at->proc->slotNames.begin(), at->proc->slotNames.end(), [&](const QString& n) {
+                                      return n.compare(className, Qt::CaseInsensitive) == 0;
+                                  }))
+                              || (at && at->me && at->me->def.FieldIndex(className) >= 0);
+        ThrowScriptError(variable ? 506 : 500);
+    }
     std::shared_ptr<ScriptModule> owner;
     for (const auto& m : m_modules)
         for (const auto& c : m->classes)
@@ -1178,7 +1198,8 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
         return Flow::Normal;
     case StmtKind::Select: {
         // Under On Error Resume Next a failing subject runs no Case; a failing Case
-        // value goes on into that Case's statements.
+        // value goes on into that Case's statements. The subject is a value held apart,
+        // never a literal: Select Case 3 meets Case "x" as a variable would.
         ScriptValue subject;
         if (HeaderFails(f, [&] { subject = Eval(*s.value, f); }))
             return Flow::Normal;
@@ -1188,7 +1209,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
             for (const auto& c : b.conditions) {
                 bool match = true;
                 if (!HeaderFails(f, [&] {
-                        const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), s.value->IsLiteral(), c->IsLiteral());
+                        const ScriptValue v = ScriptOps::Compare(ScriptOps::Op::Eq, subject, Eval(*c, f), false, c->IsLiteral());
                         match = !v.IsNull() && v.RawInt();
                     })
                     && !match)
@@ -1220,8 +1241,11 @@ ScriptRuntime::Flow ScriptRuntime::ExecInner(const Stmt& s, Frame& f)
     case StmtKind::With: {
         // Under On Error Resume Next a failing subject still runs the body.
         ScriptValue subject;
-        if (!HeaderFails(f, [&] { subject = Eval(*s.value, f); }) && !subject.IsObject())
-            ThrowScriptError(424);
+        HeaderFails(f, [&] {
+            subject = Eval(*s.value, f);
+            if (!subject.IsObject())
+                ThrowScriptError(424);
+        });
         f.with.push_back(std::move(subject));
         struct Pop
         {
@@ -1296,12 +1320,19 @@ void ScriptRuntime::ExecDim(const Stmt& s, Frame& f)
     ScriptValue* var = Variable(*s.target, f);
     if (!var)
         ThrowScriptError(501);
-    // A fixed array refuses ReDim before its bounds are read.
-    if (s.kind == StmtKind::ReDim && var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
-        ThrowScriptError(10);
+    // A fixed array refuses ReDim before its bounds are read, and ReDim Preserve once
+    // they are (a bound that is no number fails first).
+    const auto refuseFixed = [&] {
+        if (s.kind == StmtKind::ReDim && var->IsArray() && (var->RawArray()->fixed || var->RawArray()->locks))
+            ThrowScriptError(10);
+    };
+    if (!s.preserve)
+        refuseFixed();
     std::vector<int32_t> bounds;
     for (const auto& b : s.bounds)
         bounds.push_back(Eval(*b, f).ToLong());
+    if (s.preserve)
+        refuseFixed();
     if (s.kind == StmtKind::Dim) {
         auto arr = std::make_shared<ScriptArray>(bounds);
         arr->fixed = !bounds.empty();
@@ -1336,6 +1367,16 @@ ScriptRuntime::Flow ScriptRuntime::BodyOnce(const Stmt& s, Frame& f, Flow exit)
     return flow == exit ? Flow::Normal : flow;
 }
 
+ScriptRuntime::Flow ScriptRuntime::ForBodyOnce(const Stmt& s, Frame& f, int nextError)
+{
+    const Flow flow = ExecBlock(s.body, f);
+    if (flow == Flow::ExitFor)
+        return Flow::Normal;
+    if (flow != Flow::Normal)
+        return flow;
+    ThrowScriptError(nextError);
+}
+
 ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
 {
     ScriptValue start, end, step;
@@ -1346,14 +1387,9 @@ ScriptRuntime::Flow ScriptRuntime::ExecFor(const Stmt& s, Frame& f)
             step = s.step ? Eval(*s.step, f) : ScriptValue::Int(1);
             var = Variable(*s.target, f);
             if (!var)
-                ThrowScriptError(1040);
-        })) {
-        // The body runs once; its Next then finds no loop.
-        const Flow flow = BodyOnce(s, f, Flow::ExitFor);
-        if (flow != Flow::Normal)
-            return flow;
-        ThrowScriptError(92);
-    }
+                ThrowScriptError(s.target->bind.kind == Binding::Constant ? 501 : 1040);
+        }))
+        return ForBodyOnce(s, f, 92);
     // One pass at a time: store the counter, test it, run the body, read the counter
     // back (the body may change it) and step it.
     const auto loop = [&](auto&& store, auto&& done, auto&& advance) {
@@ -1409,7 +1445,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecForEach(const Stmt& s, Frame& f)
             else
                 ThrowScriptError(group.IsObject() ? 91 : 451);
         }))
-        return BodyOnce(s, f, Flow::ExitFor);
+        return ForBodyOnce(s, f, 451);
     for (ScriptValue& item : items) {
         // Objects are taken as themselves, as Set would.
         const bool isObject = item.IsObject();
@@ -1494,14 +1530,6 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
     } else if (value.IsObject()) {
         if (!value.RawObject())
             ThrowScriptError(91);
-        ScriptValue v;
-        // A property's Let is given an object without a default member as itself.
-        const bool property = target.kind == ExprKind::Member || (target.kind == ExprKind::Call && target.left->kind == ExprKind::Member)
-                              || (target.kind == ExprKind::Ident && target.bind.kind == Binding::Method);
-        if (value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
-            value = std::move(v);
-        else if (!property)
-            ThrowScriptError(438);
     } else if (value.IsArray() && value.RawArray()->fixed) {
         // Only the variable declared with its size is fixed, not a copy of it.
         auto copy = std::make_shared<ScriptArray>(*value.RawArray());
@@ -1510,8 +1538,24 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         value = ScriptValue::Arr(std::move(copy));
     }
     const InvokeKind kind = isSet ? InvokeKind::Set : InvokeKind::Let;
+    // Without Set an object gives its default value, except to a script class's Property
+    // Let, which is given the object itself. A property is given an object that has no
+    // default value as itself too, and its receiver decides; a variable refuses it.
+    const auto letValue = [&](const ScriptObject* receiver, const QString& member) {
+        if (isSet || !value.IsObject())
+            return;
+        const auto* instance = dynamic_cast<const ClassInstance*>(receiver);
+        if (instance && instance->def.Find(member, ProcKind::PropertyLet))
+            return;
+        ScriptValue v;
+        if (value.RawObject()->Invoke(QString(), InvokeKind::Get, {}, v))
+            value = std::move(v);
+        else if (!receiver)
+            ThrowScriptError(438);
+    };
     switch (target.kind) {
     case ExprKind::Ident:
+        letValue(target.bind.kind == Binding::Method ? f.me : nullptr, target.name);
         switch (target.bind.kind) {
         case Binding::Local:
         case Binding::Global:
@@ -1546,6 +1590,7 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
         const ScriptValue obj = Eval(*target.left, f);
         if (!obj.IsObject() || !obj.RawObject())
             ThrowScriptError(424);
+        letValue(obj.RawObject().get(), target.name);
         ScriptValue ignored;
         if (!obj.RawObject()->Invoke(target.name, kind, std::span<ScriptValue>(&value, 1), ignored))
             ThrowScriptError(438);
@@ -1558,6 +1603,7 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
             const ScriptValue obj = Eval(*t.left, f);
             if (!obj.IsObject() || !obj.RawObject())
                 ThrowScriptError(424);
+            letValue(obj.RawObject().get(), t.name);
             args.push_back(std::move(value));
             ScriptValue ignored;
             if (!obj.RawObject()->Invoke(t.name, kind, args, ignored))
@@ -1568,6 +1614,7 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
             Procedure* p = f.me ? f.me->def.Find(t.name, isSet ? ProcKind::PropertySet : ProcKind::PropertyLet) : nullptr;
             if (!p)
                 ThrowScriptError(501);
+            letValue(f.me, t.name);
             args.push_back(std::move(value));
             std::vector<ScriptValue*> refs;
             for (ScriptValue& a : args)
@@ -1575,6 +1622,7 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
             CallProcedure(p, f.me, refs);
             return;
         }
+        letValue(nullptr, QString());
         // "x(0)(1) = v": the element of an element.
         ScriptValue held;
         ScriptValue* var = t.kind == ExprKind::Ident ? Variable(t, f) : t.kind == ExprKind::Call ? Element(t, f) : nullptr;

@@ -1035,14 +1035,17 @@ ScriptValue LBound(ScriptRuntime&, Args a) { return Bound(a, false); }
 
 ScriptValue EvalText(ScriptRuntime& rt, Args a)
 {
-    if (a[0].IsNull())
+    if (a[0].IsNull() || a[0].IsEmpty())
         return a[0];
     return rt.Eval(a[0].ToString());
 }
 
-// Execute, ExecuteGlobal and GetRef take a string and nothing else.
-const QString& TextArgument(const ScriptValue& v)
+// Execute, ExecuteGlobal and GetRef take a string, or an object whose default member
+// gives one.
+QString TextArgument(const ScriptValue& v)
 {
+    if (v.IsObject())
+        return v.ToString();
     if (!v.IsString())
         ThrowScriptError(13);
     return v.RawString();
@@ -1313,9 +1316,10 @@ bool FindBuiltinConstant(const QString& name, ScriptValue& out)
     static const QHash<QString, ScriptValue> table = [] {
         QHash<QString, ScriptValue> h;
         for (const Constant& c : kNumberConstants) {
-            // The colours are Long whatever their size, as they are in the language.
-            const bool isColour = std::strstr("vbBlack vbRed vbGreen vbBlue vbYellow vbMagenta vbCyan vbWhite", c.name) != nullptr;
-            const bool isLong = isColour || c.value < INT16_MIN || c.value > INT16_MAX;
+            // The colours and the help button flag are Long whatever their size, as they
+            // are in the language.
+            const bool longAnyway = std::strstr("vbBlack vbRed vbGreen vbBlue vbYellow vbMagenta vbCyan vbWhite vbMsgBoxHelpButton", c.name) != nullptr;
+            const bool isLong = longAnyway || c.value < INT16_MIN || c.value > INT16_MAX;
             h.insert(QString::fromLatin1(c.name).toLower(), isLong ? ScriptValue::Lng(c.value) : ScriptValue::Int(int16_t(c.value)));
         }
         for (const TextConstant& c : kTextConstants)

@@ -146,6 +146,9 @@ private:
     template <typename F>
     bool HeaderFails(Frame& f, F&& header);
     Flow BodyOnce(const Stmt& s, Frame& f, Flow exit);
+    // The same for a For or For Each: its Next then finds no loop and raises nextError
+    // (92, or 451 for For Each), unless Exit For left the body.
+    Flow ForBodyOnce(const Stmt& s, Frame& f, int nextError);
     void ExecDim(const Stmt& s, Frame& f);
     void CallStatement(const Expr& target, Frame& f);
     void Assign(const Expr& target, ScriptValue value, bool isSet, Frame& f);
@@ -189,6 +192,7 @@ private:
     std::vector<std::unique_ptr<ScriptValue>> m_globals;
     QHash<QString, int> m_globalIndex; // lower-case name
     QSet<int> m_namedItems;            // globals that hold the host's named items
+    QSet<int> m_constGlobals;          // globals the script declared with Const
     QHash<QString, Procedure*> m_procedures;
     QHash<QString, ClassDef*> m_classes;
     std::vector<ScriptObjectPtr> m_globalMembers;

@@ -557,12 +557,8 @@ private:
         Take();
         m_procKind = Kw::None;
         std::swap(assigned, m_procAssigned);
+        // The script's own constants are checked when the assignment runs (501 then).
         CheckAssignments(assigned, m_procConsts);
-        // A name the procedure does not declare may be the script's constant.
-        if (!owner)
-            for (const Assignment& a : assigned)
-                if (!m_procNames.contains(a.key))
-                    m_moduleAssigned.push_back(a);
         if (trailing)
             EndOfStatement();
         return proc;

@@ -823,15 +823,23 @@ ScriptValue Compare(Op op, const ScriptValue& a, const ScriptValue& b, bool aLit
             return Compare(op, aLiteral ? a : s, aLiteral ? s : b, false, false);
         }
     } else if (aLiteral && a.IsString() != b.IsString()) {
-        // Two literals: the string must read as the number ("42" = 42), else 13.
-        const ScriptValue& text = a.IsString() ? a : b;
-        const ScriptValue& number = a.IsString() ? b : a;
-        double d = 0;
-        if (IsNumberLike(number) && number.Type() != VarType::Boolean && number.Type() != VarType::Date) {
-            if (!ScriptValue::ParseNumber(text.RawString(), d))
+        // Two literals: a Boolean is compared as its text ("True" = True); the string must
+        // read as the number ("42" = 42) or the date, else 13.
+        const bool textFirst = a.IsString();
+        const ScriptValue& text = textFirst ? a : b;
+        const ScriptValue& other = textFirst ? b : a;
+        if (other.Type() == VarType::Boolean) {
+            const ScriptValue s = ScriptValue::Str(other.ToString());
+            return Compare(op, textFirst ? a : s, textFirst ? s : b, false, false);
+        }
+        if (IsNumberLike(other)) {
+            double d = 0;
+            if (other.Type() == VarType::Date)
+                d = text.ToDate();
+            else if (!ScriptValue::ParseNumber(text.RawString(), d))
                 ThrowScriptError(13);
-            const ScriptValue n = ScriptValue::Dbl(d);
-            return Compare(op, a.IsString() ? n : a, a.IsString() ? b : n, false, false);
+            const ScriptValue n = other.Type() == VarType::Date ? ScriptValue::Date(d) : ScriptValue::Dbl(d);
+            return Compare(op, textFirst ? n : a, textFirst ? b : n, false, false);
         }
     }
     bool isNull = false;

@@ -80,7 +80,7 @@ TEST(ScriptEngine, ErrorsReachTheHostWithNumberTextAndPosition)
         {"Sub S(a)\nEnd Sub\nS 1, 2\n", "", 450, "Wrong number of arguments or invalid property assignment", 3, 1, false},
         {"Sub S(a, b)\nEnd Sub\nS (,), 1\n", "", 450, "Wrong number of arguments or invalid property assignment", 3, 1, false},
         {"Const k = 1\nk = 2\n", "", 501, "Illegal assignment", 2, 1, true},
-        {"Sub S()\n  For k = 1 To 2\n  Next\nEnd Sub\nConst k = 1\n", "", 501, "Illegal assignment", 2, 7, true},
+        {"Sub S()\n  For k = 1 To 2\n  Next\nEnd Sub\nConst k = 1\n", "S", 501, "Illegal assignment", 2, 3, false},
         {"Sub S()\n  Set k = Nothing\n  Const k = 1\nEnd Sub\n", "", 501, "Illegal assignment", 2, 7, true},
     };
     for (const Case& c : cases) {
