@@ -412,6 +412,11 @@ TEST_F(EditorSessionTest, AnInPlaceEditorClosedUntouchedLeavesTheTextAsItWas)
     ASSERT_TRUE(Trigger(CmdEditUndo));
     EXPECT_EQ(state(), sized);
     EXPECT_FALSE(TitleMarked());
+    // Closing the label with the editor open asks nothing: nothing was changed.
+    open();
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(frame->LabelWindows().size(), 1);
 }
 
 // "更多颜色..." from a colour button's pop-up: Cancel in the colour dialog changes
