@@ -304,11 +304,14 @@ void CChildFrame::RegisterColourCommands(const std::function<void(CommandUpdate&
                 this->*b.choice = {picked.rgb(), false};
             applyChoice();
         });
-        // Cancel in the colour dialog still applies the remembered choice.
+        // Cancel in the colour dialog changes nothing: neither the remembered choice
+        // nor the object, which would otherwise take a step of its own and mark the
+        // label modified.
         OnCommand(b.id + CmdColourMoreOffset, [this, b, applyChoice] {
             const QColor picked = Services().GetColor(this, QColor::fromRgb((this->*b.choice).colour));
-            if (picked.isValid())
-                this->*b.choice = {picked.rgb(), false};
+            if (!picked.isValid())
+                return;
+            this->*b.choice = {picked.rgb(), false};
             applyChoice();
         });
         std::function<void(CommandUpdate&)> enable = textOrBarcode;

@@ -209,7 +209,8 @@ public:
     void NudgeSelection(float dx, float dy);
 
     // The in-place text editor over a text object; committing a changed text is one
-    // undo record, so undoing an earlier change can never take typed text with it.
+    // undo record, so undoing an earlier change can never take typed text with it. An
+    // editor closed as it opened changes nothing.
     void OpenInPlaceEditor(CBaseProxy* proxy);
     // Also after scrolling and zooming.
     void PositionInPlaceEditor();
@@ -412,6 +413,7 @@ private:
     QLineEdit* m_pLineEdit = nullptr;
     QPlainTextEdit* m_pMultiEdit = nullptr;
     QWidget* m_pActiveEdit = nullptr;
+    QString m_strInPlaceOpened; // the active edit's text when it opened
     QTimer* m_pDelayedClick = nullptr;
     std::vector<std::unique_ptr<CAlignLine>> m_guides;
     CAlignLine* m_pActiveGuide = nullptr;

@@ -26,6 +26,13 @@ CTextGraph& TextOf(CBaseProxy& proxy)
     return static_cast<CTextGraph&>(*proxy.GetObject());
 }
 
+QString ShownInEditor(const QWidget* edit)
+{
+    if (const auto* multi = qobject_cast<const QPlainTextEdit*>(edit))
+        return multi->toPlainText();
+    return static_cast<const QLineEdit*>(edit)->text();
+}
+
 } // namespace
 
 void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
@@ -49,6 +56,8 @@ void CChildView::OpenInPlaceEditor(CBaseProxy* proxy)
         m_pLineEdit->selectAll();
         m_pActiveEdit = m_pLineEdit;
     }
+    // As the editor holds it: an edit may keep a text otherwise than it was given.
+    m_strInPlaceOpened = ShownInEditor(m_pActiveEdit);
     status.m_pEditedObject = proxy;
     status.m_bInPlaceEditing = true;
     PositionInPlaceEditor();
@@ -82,26 +91,26 @@ void CChildView::CommitInPlaceEditor()
     if (!status.m_bInPlaceEditing)
         return;
     CBaseProxy* proxy = status.m_pEditedObject;
-    // Lines are kept with the file's line breaks, as the property dialog keeps them.
-    const QString typed =
-        m_pActiveEdit == m_pMultiEdit ? BandTextFromEdit(m_pMultiEdit->toPlainText()) : m_pLineEdit->text();
+    const QString shown = ShownInEditor(m_pActiveEdit);
+    const bool multiLine = m_pActiveEdit == m_pMultiEdit;
     m_pActiveEdit->hide();
     status.m_bInPlaceEditing = false;
     status.m_pEditedObject = nullptr;
-    if (IsText(proxy) && HoldsObject(proxy)) {
+    // Left as it opened, the text stays exactly as it was: a refit of its box would be
+    // a change nobody made, with no record to take it back.
+    if (shown != m_strInPlaceOpened && IsText(proxy) && HoldsObject(proxy)) {
+        // One record per committed change, holding the refit that follows it: undoing an
+        // earlier edit restores its own copy of the object, so without a record of its
+        // own the typed text would go with it and never come back.
         CPendingRecord record = CUndoRecordBuilder::BeginEdit(proxy);
         CTextGraph& text = TextOf(*proxy);
-        const QString before = text.m_strText;
+        // Lines are kept with the file's line breaks, as the property dialog keeps them.
+        const QString typed = multiLine ? BandTextFromEdit(shown) : shown;
         if (!text.m_bands.empty())
             text.m_bands.front()->m_strValue = typed;
         static_cast<CTextProxy*>(proxy)->SetShownText(typed);
-        // One record per committed change: undoing an earlier edit restores its own
-        // copy of the object, so without a record of its own the typed text would go
-        // with it and never come back.
-        if (text.m_strText != before) {
-            m_builder.End(std::move(record));
-            NotifyObjectsChanged();
-        }
+        m_builder.End(std::move(record));
+        NotifyObjectsChanged();
     }
     Redraw();
 }

@@ -333,6 +333,7 @@ void CTextFormatMemo::Capture(const CBaseProxy& proxy, MemoSide side)
     s.horzScale = text.m_fHorzScale;
     s.layoutMode = text.m_nLayoutMode;
     s.circularVariant = text.m_nWrapDirection;
+    s.angleStep = text.m_fAngleStep;
 }
 
 void CTextFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
@@ -350,6 +351,7 @@ void CTextFormatMemo::Apply(CBaseProxy& proxy, MemoSide side) const
     text.m_fHorzScale = s.horzScale;
     text.m_nLayoutMode = s.layoutMode;
     text.m_nWrapDirection = s.circularVariant;
+    text.m_fAngleStep = s.angleStep;
     NotifyFontSize(proxy);
 }
 

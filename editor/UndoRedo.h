@@ -176,6 +176,9 @@ public:
         float horzScale = 0.0f;
         int32_t layoutMode = 0;
         int32_t circularVariant = 0;
+        // An evenly spread ring text rewrites its step as it is drawn: the step it had
+        // goes back with its layout.
+        float angleStep = 0.0f;
     };
     std::array<FormatState, 2> m_state;
 };

@@ -172,15 +172,17 @@ TEST_F(EditCommandsTest, FormatCommandsAreOneStepEachOnTheCurrentObject)
     EXPECT_FALSE(Checked(*first, CmdInverse));
     EXPECT_EQ(Steps(*first), 5u);
 
-    // "无", then "更多颜色..." with OK applies the chosen colour; with Cancel "无" again.
+    // "无", then "更多颜色..." with OK applies the chosen colour; with Cancel nothing.
     ASSERT_TRUE(Run(*first, CmdFontColour + CmdColourNoneOffset));
     EXPECT_EQ(text.m_crText, 0x00FFFFFFu);
     services.colors = {QColor(0x12, 0x34, 0x56)};
     ASSERT_TRUE(Run(*first, CmdFontColour + CmdColourMoreOffset));
     EXPECT_EQ(text.m_crText, 0xFF123456u);
     ASSERT_TRUE(Run(*first, CmdFontColour + CmdColourNoneOffset));
+    const size_t noneSteps = Steps(*first);
     ASSERT_TRUE(Run(*first, CmdFontColour + CmdColourMoreOffset)); // cancelled
     EXPECT_EQ(text.m_crText, 0x00FFFFFFu);
+    EXPECT_EQ(Steps(*first), noneSteps);
 
     // Single line on a single-line text records nothing; the layouts check.
     const size_t steps = Steps(*first);

@@ -29,11 +29,13 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <array>
@@ -41,6 +43,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -304,6 +307,188 @@ TEST_F(EditorSessionTest, LinesTypedInPlaceAreStoredWithTheFilesLineBreaks)
     EXPECT_FALSE(Window().IsModified());
     EXPECT_FALSE(Enabled(CmdEditUndo));
     EXPECT_EQ(TextsOnDisk(path), QStringList{QStringLiteral("甲\r\n乙")});
+}
+
+// An in-place editor closed with nothing typed, whichever way it closes, leaves the
+// text exactly as it was, though its box does not fit its words: the box, the file it
+// matches, the history and the modified mark. A typed change refits the box within its
+// own one step.
+TEST_F(EditorSessionTest, AnInPlaceEditorClosedUntouchedLeavesTheTextAsItWas)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    const CTextGraph& graph = TextOf(text);
+    const auto centre = [&] {
+        return At(graph.GetX() + graph.GetWidth() / 2, graph.GetY() + graph.GetHeight() / 2);
+    };
+    // The bottom handle dragged up 10 px.
+    View().Render();
+    const CanvasMapping m = View().Mapping();
+    const QPoint bottom = text->GetHandleRect(5).center() + m.ZoomedMargin() -
+                          QPoint(static_cast<int>(m.scrollX), static_cast<int>(m.scrollY));
+    Drag(bottom, bottom - QPoint(0, 10));
+    const QString path = m_dir.filePath("untouched.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    Click(At(60, 40));
+
+    const auto state = [&] {
+        return std::tuple(graph.GetX(), graph.GetY(), graph.GetWidth(), graph.GetHeight(), graph.m_fFontSize,
+                          graph.m_fHorzScale, graph.m_strText);
+    };
+    const auto saved = state();
+    size_t steps = View().UndoManager().UndoCount();
+    const auto open = [&] {
+        ASSERT_TRUE(Trigger(CmdToolEditData));
+        Click(centre());
+        ASSERT_TRUE(View().InPlaceEditor()->isVisible());
+    };
+    const auto expectAsItWas = [&](const char* how, bool modified = false) {
+        SCOPED_TRACE(how);
+        EXPECT_FALSE(View().InPlaceEditor()->isVisible());
+        EXPECT_EQ(state(), saved);
+        EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+        EXPECT_EQ(Window().IsModified(), modified);
+        EXPECT_EQ(TitleMarked(), modified);
+    };
+    open();
+    ASSERT_TRUE(Trigger(CmdToolImage));
+    expectAsItWas("another tool picked");
+    open();
+    Click(centre());
+    expectAsItWas("a click on the text itself");
+    open();
+    // Escape is no key of the editor: it stays open until something closes it.
+    QTest::keyClick(View().InPlaceEditor(), Qt::Key_Escape);
+    EXPECT_TRUE(View().InPlaceEditor()->isVisible());
+    Click(At(60, 40));
+    expectAsItWas("Escape, then a click on the empty canvas");
+    open();
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    expectAsItWas("saved");
+    open();
+    CChildFrame* first = &Window();
+    NewLabel();
+    frame->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    ASSERT_EQ(&Window(), first);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    expectAsItWas("another label made current and back");
+    CLabelData onDisk;
+    ReadBack(path, onDisk);
+    ASSERT_EQ(onDisk.m_objects.size(), 1u);
+    EXPECT_EQ(onDisk.m_objects[0]->GetHeight(), graph.GetHeight());
+    EXPECT_EQ(onDisk.m_objects[0]->GetWidth(), graph.GetWidth());
+    while (Trigger(CmdEditUndo)) {
+    }
+    while (Trigger(CmdEditRedo)) {
+    }
+    expectAsItWas("undone and redone all");
+
+    // A box typed on the position tab stays too.
+    services.OnNextDialog([](QDialog& d) {
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(3);
+        RetypeText(Ctl<QLineEdit>(&d, 233, 1079), QStringLiteral("40"));
+        RetypeText(Ctl<QLineEdit>(&d, 233, 1081), QStringLiteral("20"));
+        QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
+    });
+    DoubleClick(centre());
+    ASSERT_FLOAT_EQ(graph.GetWidth(), 40.0f);
+    ASSERT_FLOAT_EQ(graph.GetHeight(), 20.0f);
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    const auto sized = state();
+    steps = View().UndoManager().UndoCount();
+    open();
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    EXPECT_EQ(state(), sized);
+    EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+    EXPECT_FALSE(TitleMarked());
+
+    // Typed: the words and the box that fits them are one step, and the label is changed.
+    EditInPlace(graph.GetX() + 20, graph.GetY() + 10, QStringLiteral("新字"));
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    EXPECT_EQ(graph.m_strText, QStringLiteral("新字"));
+    EXPECT_LT(graph.GetWidth(), 40.0f);
+    EXPECT_TRUE(TitleMarked());
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(state(), sized);
+    EXPECT_FALSE(TitleMarked());
+    // Closing the label with the editor open asks nothing: nothing was changed.
+    open();
+    ASSERT_TRUE(Trigger(CmdFileClose));
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(frame->LabelWindows().size(), 1);
+}
+
+// "更多颜色..." from a colour button's pop-up: Cancel in the colour dialog changes
+// nothing at all, OK is one step that colours the object.
+TEST_F(EditorSessionTest, ACancelledColourDialogChangesNothing)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    Create(CmdToolRectangle, 10, 30);
+    CBaseProxy* box = Last();
+    services.files = {m_dir.filePath("colours.vmk")};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    const auto colours = [](const CBaseProxy* proxy) {
+        const CBaseGraph& o = *proxy->GetObject();
+        return std::array<uint32_t, 4>{o.m_crText, o.m_crFill, o.m_crSpare, o.m_crLine};
+    };
+    for (const int button : {CmdFontColour, CmdBackColour, CmdLineColour, CmdFillColour}) {
+        SCOPED_TRACE(button);
+        CBaseProxy* proxy = button == CmdFontColour || button == CmdBackColour ? text : box;
+        View().SelectObject(proxy);
+        QAction* more = nullptr;
+        for (QAction* action : ctl<QToolButton>(frame, button)->menu()->actions())
+            if (action->text() == QStringLiteral("更多颜色..."))
+                more = action;
+        ASSERT_NE(more, nullptr);
+        const auto before = colours(proxy);
+        const size_t steps = View().UndoManager().UndoCount();
+        const bool modified = Window().IsModified();
+        Settle();
+        more->trigger(); // the fake colour dialog is cancelled
+        Settle();
+        EXPECT_EQ(colours(proxy), before);
+        EXPECT_EQ(View().UndoManager().UndoCount(), steps);
+        EXPECT_EQ(Window().IsModified(), modified);
+        EXPECT_EQ(TitleMarked(), modified);
+
+        services.colors = {QColor(0x12, 0x34, 0x56)};
+        more->trigger();
+        Settle();
+        EXPECT_NE(colours(proxy), before);
+        EXPECT_TRUE(TitleMarked());
+        ASSERT_TRUE(Trigger(CmdEditUndo));
+        EXPECT_EQ(colours(proxy), before);
+        ASSERT_TRUE(Trigger(CmdEditRedo));
+    }
+}
+
+// The step between a ring text's letters, which drawing an evenly spread ring rewrites,
+// comes back exactly with an undone layout, and is what the file then stores.
+TEST_F(EditorSessionTest, UndoingARingLayoutGivesBackTheStoredAngleStep)
+{
+    Create(CmdToolText, 10, 10);
+    const CTextGraph& text = TextOf(Last());
+    const float step = text.m_fAngleStep;
+    ASSERT_TRUE(Trigger(CmdCircularText));
+    View().Render();
+    ASSERT_NE(text.m_fAngleStep, step); // four letters spread round the ring
+    const float ring = text.m_fAngleStep;
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    EXPECT_EQ(text.m_fAngleStep, step);
+    ASSERT_TRUE(Trigger(CmdEditRedo));
+    View().Render();
+    EXPECT_EQ(text.m_nLayoutMode, CurvedText);
+    EXPECT_EQ(text.m_fAngleStep, ring);
+    ASSERT_TRUE(Trigger(CmdEditUndo));
+    const QString path = m_dir.filePath("ring.vmk");
+    services.files = {path};
+    ASSERT_TRUE(Trigger(CmdFileSave));
+    CLabelData onDisk;
+    ReadBack(path, onDisk);
+    ASSERT_EQ(onDisk.m_objects.size(), 1u);
+    EXPECT_EQ(static_cast<const CTextGraph&>(*onDisk.m_objects[0]).m_fAngleStep, step);
 }
 
 TEST_F(EditorSessionTest, UndoingAnEarlierPropertyEditKeepsALaterTypedText)
