@@ -400,7 +400,7 @@ namespace {
 struct OdbcKey
 {
     const char* name;
-    const char* onlyValue; // when set, the one value the key may take
+    const char* values; // when set, the pattern every value of the key must match whole
 };
 constexpr OdbcKey kOdbcKeys[] = {
     // Resolved below to a driver registered with unixODBC, never a library's path.
@@ -409,10 +409,10 @@ constexpr OdbcKey kOdbcKeys[] = {
     {"DSN", nullptr},
     // Where the server listens: host names and ports for FreeTDS, PostgreSQL, MariaDB.
     {"Server", nullptr},
-    {"Port", nullptr},
+    {"Port", "[0-9]{1,5}"},
     // DB2's names for the host and its only network protocol.
     {"Hostname", nullptr},
-    {"Protocol", nullptr},
+    {"Protocol", "TCPIP"},
     // The database by name; for the SQLite driver its file, which must exist.
     {"Database", nullptr},
     // Oracle's net service name or Easy Connect text.
@@ -420,15 +420,17 @@ constexpr OdbcKey kOdbcKeys[] = {
     // The login, which drivers pass to their servers and keep nowhere.
     {"UID", nullptr},
     {"PWD", nullptr},
-    // FreeTDS: the protocol version and the client's character set.
-    {"TDS_Version", nullptr},
-    {"ClientCharset", nullptr},
-    // MariaDB: the connection's character set.
-    {"Charset", nullptr},
+    // FreeTDS: the protocol version and the client's character set (UTF-8 alone, since
+    // a character set's name picks a conversion module to load).
+    {"TDS_Version", "[0-9]{1,2}\\.[0-9]{1,2}"},
+    {"ClientCharset", "UTF-8"},
+    // MariaDB: the connection's character set, of the two that hold every character.
+    {"Charset", "utf8|utf8mb4"},
     // PostgreSQL: whether TLS is used; certificates come from the user's own files.
-    {"SSLMode", nullptr},
-    // SQLite: rows are stepped one by one instead of read whole into memory.
-    {"StepAPI", nullptr},
+    {"SSLMode", "disable|allow|prefer|require|verify-ca|verify-full"},
+    // SQLite: rows stepped one by one; kept for labels that set it (SQLite files are
+    // read by the program itself).
+    {"StepAPI", "[01]"},
     // PostgreSQL's logs, which a driver's registration may switch on: only off.
     {"CommLog", "0"},
     {"Debug", "0"},
@@ -481,10 +483,26 @@ QString Shown(QByteArrayView text)
     return shown.size() > kLongest ? shown.left(kLongest) + u'…' : shown;
 }
 
+// Names compared as the driver manager compares them: letter case counts only in
+// ASCII, so "ſQLite3" is not "SQLite3" (the manager would take it for a library).
+bool SameName(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+        if (lower(x) != lower(y))
+            return false;
+    }
+    return true;
+}
+
 const OdbcRegistry::Driver* FindRegistered(const OdbcRegistry& registry, const QString& name)
 {
     for (const OdbcRegistry::Driver& driver : registry.drivers) {
-        if (driver.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (SameName(driver.name, name))
             return &driver;
     }
     return nullptr;
@@ -493,7 +511,7 @@ const OdbcRegistry::Driver* FindRegistered(const OdbcRegistry& registry, const Q
 const OdbcRegistry::Source* FindSource(const OdbcRegistry& registry, const QString& name)
 {
     for (const OdbcRegistry::Source& source : registry.dataSources) {
-        if (source.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (SameName(source.name, name))
             return &source;
     }
     return nullptr;
@@ -514,6 +532,10 @@ bool IsSQLiteDriver(const OdbcRegistry& registry, const QString& driver, const Q
     return QFileInfo(library).fileName().contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
 }
 
+constexpr qsizetype kLongestString = 4000;
+constexpr qsizetype kLongestValue = 500;
+const QString kTooLongAdvice = QStringLiteral("连接字符串不能超过 4000 字节，其中每个值不能超过 500 字节。");
+
 const QString& RegisteredAdvice()
 {
     static const QString advice = QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。");
@@ -532,11 +554,14 @@ QString OdbcValueFault(const QString& value, const QString& field)
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry)
 {
     const auto refuse = [&](const QString& what, const QString& advice) {
-        return OdbcRequest {{}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
+        return OdbcRequest {{}, {}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
     };
     // The pairs as they will be sent: the accepted key, the value; one per key.
     QList<QPair<const OdbcKey*, QByteArray>> pairs;
     const QByteArray text = connectionString.toUtf8();
+    // Drivers keep what fits their own buffers and read on with the rest cut off.
+    if (text.size() > kLongestString)
+        return refuse(QStringLiteral("过长"), kTooLongAdvice);
     for (qsizetype start = 0; start <= text.size();) {
         qsizetype end = text.indexOf(';', start);
         if (end < 0)
@@ -559,10 +584,16 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
             return refuse(QStringLiteral("中") + OdbcValueFault(QString::fromUtf8(value), QString::fromUtf8(keyText)),
                 QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。"));
         }
-        if (key->onlyValue && value != key->onlyValue) {
-            return refuse(QStringLiteral("中“%1”的值只能是 %2").arg(QString::fromUtf8(keyText), key->onlyValue),
+        if (key->values
+            && !QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(key->values)),
+                QRegularExpression::CaseInsensitiveOption)
+                    .match(QString::fromUtf8(value))
+                    .hasMatch()) {
+            return refuse(QStringLiteral("中“%1”的值“%2”不是可接受的值").arg(QString::fromUtf8(keyText), Shown(value)),
                 QStringLiteral("其他设置请写入用 odbcinst 在 unixODBC 中注册的数据源。"));
         }
+        if (value.size() > kLongestValue)
+            return refuse(QStringLiteral("中“%1”的值过长").arg(QString::fromUtf8(keyText)), kTooLongAdvice);
         const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key; });
         if (same != pairs.end())
             same->second = value.toByteArray(); // the last one wins, as the driver manager reads it
@@ -587,15 +618,25 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), RegisteredAdvice());
     if (driver.isEmpty() && dataSource.isEmpty())
         return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), RegisteredAdvice());
-    const QString database = valueOf("Database");
-    if (!database.isEmpty() && IsSQLiteDriver(registry, driver, dataSource) && !QFileInfo(database).isFile()) {
-        return refuse(QStringLiteral("中的 SQLite 数据库“%1”不是已有的文件").arg(database),
-            QStringLiteral("请指定一个已有的数据库文件。"));
+    if (IsSQLiteDriver(registry, driver, dataSource)) {
+        // The SQLite driver lets statements load libraries and write files, and creates
+        // any database it is pointed at: the program reads the file itself, read-only.
+        const QString database = valueOf("Database");
+        const QFileInfo file(database);
+        if (database.isEmpty() || !file.isFile()) {
+            return refuse(QStringLiteral("中的 SQLite 数据库“%1”不是已有的文件").arg(database),
+                QStringLiteral("请在 Database 中指定一个已有的数据库文件。"));
+        }
+        return OdbcRequest {{}, file.canonicalFilePath(), {}};
     }
 
     OdbcRequest request;
-    for (const auto& [key, value] : pairs)
-        request.bytes += QByteArray(key->name) + '=' + value + ';';
+    for (const auto& [key, value] : pairs) {
+        // A driver goes by the name it was registered under, as the manager finds it.
+        const QByteArray sent
+            = key == KeyNamed(QStringLiteral("Driver")) ? FindRegistered(registry, driver)->name.toUtf8() : value;
+        request.bytes += QByteArray(key->name) + '=' + sent + ';';
+    }
     return request;
 }
 

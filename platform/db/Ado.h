@@ -81,6 +81,7 @@ QStringList InstalledOdbcDrivers();
 struct OdbcRequest
 {
     QByteArray bytes; // "Key=value;" pairs in UTF-8, for the narrow SQLDriverConnect
+    QString sqliteFile; // instead, the SQLite file to read without the driver
     QString refusal; // our own message, naming sourceName when given
 };
 
@@ -90,10 +91,11 @@ struct OdbcRequest
 // first "=", and only keys known to be harmless are accepted, with values that need
 // no quoting (no "{", "}", ";", "=", control character or blank at either end; a
 // value wholly in braces, the usual way to write a driver's name, counts as what is
-// inside). The driver and the data source must be registered by name, and an SQLite
-// database named through the SQLite driver must be an existing file, since that
-// driver creates any file it is pointed at. The bytes are rebuilt from the accepted
-// pairs, one per key (the last wins, as the driver manager takes it).
+// inside), and no text longer than the drivers' buffers. The driver and the data
+// source must be registered by name. The bytes are rebuilt from the accepted pairs,
+// one per key (the last wins, as the driver manager takes it). The SQLite driver is
+// never given a string: it lets statements load libraries and creates any file it
+// is pointed at, so its Database, an existing file, is read by OpenSQLite instead.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);
 
 // Why a value cannot be placed unquoted in a connection string; empty when it can.

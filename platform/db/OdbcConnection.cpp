@@ -169,11 +169,8 @@ private:
 class OdbcConnection final : public DbConnection
 {
 public:
-    OdbcConnection(const QString& connectionString, const QString& sourceName)
+    explicit OdbcConnection(const OdbcRequest& request)
     {
-        // A string from a label file decides which library the driver manager loads
-        // and what the driver does: the manager is given only the bytes checked here.
-        const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
         if (!request.refusal.isEmpty()) {
             Refuse(request.refusal);
             return;
@@ -194,9 +191,9 @@ public:
         SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
         // The narrow call takes the UTF-8 bytes as they are; the wide one would hand the
         // driver a copy that keeps only the low byte of each character.
-        QByteArray bytes = request.bytes;
-        const SQLRETURN rc = SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(bytes.data()),
-            static_cast<SQLSMALLINT>(bytes.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        QByteArray bytes = request.bytes; // short, and ended by a nul it holds nowhere else
+        const SQLRETURN rc = SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(bytes.data()), SQL_NTS,
+            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) {
             QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
             Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
@@ -316,7 +313,12 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionString, const QString& sourceName)
 {
-    return std::make_unique<OdbcConnection>(connectionString, sourceName);
+    // A string from a label file decides which library the driver manager loads and
+    // what the driver does: the manager is given only the bytes checked here.
+    const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
+    if (!request.sqliteFile.isEmpty())
+        return OpenSQLite(request.sqliteFile);
+    return std::make_unique<OdbcConnection>(request);
 }
 
 namespace {

@@ -37,10 +37,17 @@ public:
     SQLiteCursor(sqlite3* db, const QString& sql) : m_db(db)
     {
         const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
             Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
-        else if (m_stmt)
+        } else if (m_stmt && !sqlite3_stmt_readonly(m_stmt)) {
+            // A statement from a label only reads: "vacuum into" and the like would
+            // write a file of the label's choosing.
+            Fail(QStringLiteral("只能执行读取数据的语句"));
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+        } else if (m_stmt) {
             m_names = StatementColumns(m_stmt);
+        }
         m_done = !m_stmt;
     }
     ~SQLiteCursor() override { sqlite3_finalize(m_stmt); }
@@ -94,6 +101,7 @@ public:
             return;
         }
         sqlite3_busy_timeout(m_db, 5000);
+        ForbidAttaching();
         DbRows probe;
         if (!Query(QStringLiteral("select count(*) from sqlite_master"), probe, 0, -1)) {
             m_strLastError = QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, m_strLastError);
@@ -101,7 +109,7 @@ public:
         }
     }
     // Takes over a handle opened elsewhere, such as an in-memory staging database.
-    explicit SQLiteConnection(sqlite3* adopted) : m_db(adopted) {}
+    explicit SQLiteConnection(sqlite3* adopted) : m_db(adopted) { ForbidAttaching(); }
     ~SQLiteConnection() override { Close(); }
 
     bool IsOpen() const override { return m_db != nullptr; }
@@ -153,6 +161,13 @@ public:
     }
 
 private:
+    // "attach" counts as reading, yet it opens, and can create, a file the statement names.
+    void ForbidAttaching()
+    {
+        if (m_db)
+            sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    }
+
     QString DbMessage() const
     {
         return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");

@@ -1,7 +1,7 @@
-// The ODBC backend through real drivers: the SQLite ODBC driver on a file written
-// here, the PostgreSQL and MariaDB ODBC drivers against the throwaway servers, and
-// FreeTDS against a loopback port where nothing listens; and what of a connection
-// string may reach them.
+// The ODBC backend through real drivers: the PostgreSQL and MariaDB ODBC drivers
+// against the throwaway servers and FreeTDS against a loopback port where nothing
+// listens; an SQLite driver's string, which opens its file without the driver; and
+// what of a connection string may reach a driver.
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "MarkerLibrary.h"
@@ -91,7 +91,7 @@ TEST_F(DbOdbcSQLite, ReadsValuesNullsAndLongTextInPieces)
 // row, or when the cursor goes before it.
 TEST_F(DbOdbcSQLite, ACursorFetchesOnFromOneStatementAndLetsGoAtItsEnd)
 {
-    // StepAPI: the driver steps the statement row by row instead of reading it whole.
+    // A label's StepAPI option is accepted; the file is read without the driver anyway.
     auto db = DbConnection::OpenOdbc(connectionString + "StepAPI=1;");
     ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
     sqlite3* writer = nullptr;
@@ -198,6 +198,11 @@ TEST(DbOdbcPostgreSQL, ConnectsWithAPasswordHoldingBlanksAndQuotes)
     EXPECT_TRUE(rows.IsNull(1, 2));
     EXPECT_EQ(rows.Value(1, 1), QStringLiteral("Zürich"));
     EXPECT_EQ(rows.Value(2, 2), "note 11");
+    // A long value comes in pieces, characters outside the BMP whole.
+    ASSERT_TRUE(db->Query(QStringLiteral("select repeat('x', 5000) as l, '北京 😀' as u"), rows))
+        << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), QString(5000, u'x'));
+    EXPECT_EQ(rows.Value(0, 1), QStringLiteral("北京 😀"));
     // Mixed-case names as the catalogue lists them: "People" and "people" are two tables.
     QStringList tables;
     ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
@@ -282,7 +287,7 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
             "Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=vc pass'\"word;"},
         {" dsn =Stock;user id=a;password=b;CommLog=0;DEBUG=0", "DSN=Stock;UID=a;PWD=b;CommLog=0;Debug=0;"},
         {"DSN=Stock;UID=a;User=b;;", "DSN=Stock;UID=b;"},
-        {"Driver=SQLite3;Database=" + db + ";StepAPI=1", "Driver=SQLite3;Database=" + db + ";StepAPI=1;"},
+        {"driver={postgresql unicode};Port=5432", "Driver=PostgreSQL Unicode;Port=5432;"},
         {QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;"),
             QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;")},
     };
@@ -290,6 +295,14 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
         const OdbcRequest request = CheckOdbcString(c.text, {}, TestRegistry());
         EXPECT_EQ(request.refusal, QString()) << c.text.toStdString();
         EXPECT_EQ(request.bytes, c.bytes.toUtf8()) << c.text.toStdString();
+    }
+    // An SQLite database is read by the program, never through the driver.
+    for (const QString& text :
+        QStringList {"Driver=SQLite3;Database=" + db + ";StepAPI=1", "DSN=Labels;Database=" + db}) {
+        const OdbcRequest request = CheckOdbcString(text, {}, TestRegistry());
+        EXPECT_EQ(request.refusal, QString()) << text.toStdString();
+        EXPECT_TRUE(request.bytes.isEmpty());
+        EXPECT_EQ(request.sqliteFile, QFileInfo(db).canonicalFilePath());
     }
 }
 
@@ -320,8 +333,14 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Database={a;Driver=/tmp/evil.so};Driver=SQLite3;", QStringLiteral("“Database”") + value},
         {"DSN=Stock;PWD={p;w}}d}", QStringLiteral("“PWD”") + value},
         {"Driver={PostgreSQL Unicode};Server=h;pqopt=x", key + QStringLiteral("“pqopt”")},
-        {"Driver={PostgreSQL Unicode};Debug=1", QStringLiteral("“Debug”的值只能是 0")},
-        {"DSN=Stock;CommLog=1", QStringLiteral("“CommLog”的值只能是 0")},
+        {"Driver={PostgreSQL Unicode};Debug=1", QStringLiteral("“Debug”的值“1”不是可接受的值")},
+        {"DSN=Stock;CommLog=1", QStringLiteral("“CommLog”的值“1”不是可接受的值")},
+        {"Driver=FreeTDS;ClientCharset=IBM1047", QStringLiteral("“ClientCharset”的值“IBM1047”不是可接受的值")},
+        {"Driver=FreeTDS;TDS_Version=../x", QStringLiteral("“TDS_Version”的值“../x”不是可接受的值")},
+        {"Driver=FreeTDS;Port=1433x", QStringLiteral("“Port”的值“1433x”不是可接受的值")},
+        {"Driver=FreeTDS;PWD=" + QString(501, u'a'), QStringLiteral("“PWD”的值过长")},
+        {"Driver=FreeTDS;Server=h;" + QString(4000, u';'), QStringLiteral("连接字符串过长")},
+        {QStringLiteral("Driver=ſQLite3"), unregistered},
         {"Driver=SQLite3;Database=" + db + ";TraceFile=/tmp/t", key + QStringLiteral("“TraceFile”")},
         {"DSN=Stock;FILEDSN=/tmp/x.dsn", key + QStringLiteral("“FILEDSN”")},
         {"Driver=SQLite3;SaveFile=/tmp/out.dsn", key + QStringLiteral("“SaveFile”")},
@@ -339,6 +358,8 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Driver=SQLite3;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
         {"DSN=Labels;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
         {"Driver=SQLite3;Database=" + dir.path(), QStringLiteral("不是已有的文件")},
+        {"Driver=SQLite3;", QStringLiteral("不是已有的文件")},
+        {"DSN=Labels", QStringLiteral("不是已有的文件")},
     };
     for (const auto& c : refused) {
         const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
@@ -388,7 +409,9 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
         "Driver=FreeTDS;Server=127.0.0.1;X={a}};DumpFile=" + victim + ";}",
         "Driver={PostgreSQL Unicode};Server=127.0.0.1;pqopt={sslkey=" + e + ":k}",
         "Driver={PostgreSQL Unicode};Server=127.0.0.1;Debug=1;CommLog=1;Logdir=" + dir.path(),
-        "Driver=SQLite3;Database=" + created};
+        "Driver=SQLite3;Database=" + created, QStringLiteral("Driver=SQLite3;"),
+        // A value the check saw whole must not be cut where the driver manager stops reading.
+        "Driver=FreeTDS;Server=127.0.0.1;PWD=" + QString(65500, u'a') + ";Database=" + created};
     for (const QString& text : texts) {
         auto odbc = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
         EXPECT_FALSE(odbc->IsOpen()) << text.toStdString();
@@ -409,6 +432,20 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
         EXPECT_TRUE(byPassword->Refused());
         EXPECT_TRUE(byPassword->LastError().contains(QStringLiteral("“密码”的值含有")))
             << byPassword->LastError().toStdString();
+    }
+    // The SQLite driver's files are read by the program, where a statement can neither
+    // load a library nor write or attach a file.
+    {
+        auto sqlite = DbConnection::OpenOdbc("Driver=SQLite3;Database=" + db);
+        ASSERT_TRUE(sqlite->IsOpen()) << sqlite->LastError().toStdString();
+        DbRows rows;
+        for (const QString& sql : QStringList {"select load_extension('" + e + "')",
+                 "select count(*) from (select load_extension('" + e + "')) t", "vacuum into '" + created + "'",
+                 "attach '" + created + "' as other", "create table U (x)"}) {
+            EXPECT_FALSE(sqlite->Query(sql, rows)) << sql.toStdString();
+            EXPECT_FALSE(sqlite->OpenCursor(sql)->Fetch(1, rows)) << sql.toStdString();
+        }
+        ASSERT_TRUE(sqlite->Query("select count(*) from T", rows)) << sqlite->LastError().toStdString();
     }
     // The SQLite driver is known by the library unixODBC registered for it.
     EXPECT_TRUE(DbConnection::OpenOdbc("Driver=SQLite3;Database=" + created)
