@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QFileInfoList>
 #include <QPoint>
-#include <QSet>
 #include <QString>
+#include <vector>
 
 class CMainFrame;
 class QIcon;
@@ -18,11 +17,20 @@ bool PaneDragStarted(QPoint press, QPoint point);
 // Where a drag out of a pane's tree is (0 over the tree, 1 over the canvas, which may
 // be null, 2 elsewhere); the tree's cursor says so.
 int TrackPaneDrag(QTreeWidget& tree, const QWidget* canvas, QPoint globalPos);
-// The entries of a folder a library pane lists, and of each sub-folder in turn. A link
-// to a folder is followed only when that folder is not listed yet in this scan: a link
-// back to its own parent would otherwise be followed forever. Real folders are always
-// listed; `listed` collects the folders seen so far.
-QFileInfoList LibraryEntries(const QString& folder, QSet<QString>& listed);
-bool ListSubFolder(const QFileInfo& folder, QSet<QString>& listed);
+// One entry of a library pane's folder: a folder, with its own entries, or a file.
+struct LibraryEntry
+{
+    QString name;
+    QString path;
+    bool folder = false;
+    std::vector<LibraryEntry> entries; // folders first, then files, each by name code unit by code unit
+};
+// The folders under a library pane's folder and the files whose names end in
+// `extension` (compared in upper case). A link to a folder is followed only when that
+// folder is not listed yet in this walk: a link back to a folder above would otherwise
+// be followed forever. Real folders are always listed. Folders are known by device and
+// inode, so no path is resolved again on the way down; an entry whose path is too long
+// to be opened is left out.
+std::vector<LibraryEntry> ReadLibraryFolder(const QString& folder, QLatin1String extension);
 // Folders below the root show an open folder while expanded.
 void FollowFolderIcons(QTreeWidget& tree, const QIcon& closed, const QIcon& open);

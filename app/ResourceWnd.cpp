@@ -36,12 +36,18 @@ QIcon ResourceImage(int image)
     return ResourceIcon(kResourceIcons[image]);
 }
 
-// Folders first, then components, each by name code unit by code unit.
-bool Before(const CResourceWnd::CNodeData& a, const CResourceWnd::CNodeData& b)
+void AddResourceNodes(CResourceWnd::CNodeData& node, std::vector<LibraryEntry>& entries)
 {
-    if (a.kind != b.kind)
-        return a.kind == 0;
-    return a.fileName < b.fileName;
+    node.children.reserve(entries.size());
+    for (LibraryEntry& entry : entries) {
+        auto child = std::make_unique<CResourceWnd::CNodeData>();
+        child->kind = entry.folder ? 0 : 1;
+        child->displayName = entry.folder ? entry.name : entry.name.chopped(4);
+        child->fileName = std::move(entry.name);
+        child->parent = &node;
+        AddResourceNodes(*child, entry.entries);
+        node.children.push_back(std::move(child));
+    }
 }
 
 // The first "<stem>n" that no entry of the folder (of the kinds counted) nor any file
@@ -151,32 +157,8 @@ void CResourceWnd::Scan()
         return;
     m_pRoot = std::make_unique<CNodeData>();
     m_pRoot->kind = -1;
-    QSet<QString> listed;
-    ScanFolder(*m_pRoot, m_strFolder, listed);
-}
-
-void CResourceWnd::ScanFolder(CNodeData& node, const QString& path, QSet<QString>& listed)
-{
-    for (const QFileInfo& entry : LibraryEntries(path, listed)) {
-        auto child = std::make_unique<CNodeData>();
-        child->fileName = entry.fileName();
-        if (entry.isDir()) {
-            if (!ListSubFolder(entry, listed))
-                continue;
-            child->kind = 0;
-            child->displayName = child->fileName;
-            ScanFolder(*child, entry.filePath(), listed);
-        } else if (child->fileName.right(4).toUpper() == QLatin1String(".VMC")) {
-            child->kind = 1;
-            child->displayName = child->fileName.chopped(4);
-        } else {
-            continue;
-        }
-        child->parent = &node;
-        node.children.push_back(std::move(child));
-    }
-    // Sorted once: a folder of many thousand components would take minutes placed one by one.
-    std::sort(node.children.begin(), node.children.end(), [](const auto& a, const auto& b) { return Before(*a, *b); });
+    std::vector<LibraryEntry> entries = ReadLibraryFolder(m_strFolder, QLatin1String(".VMC"));
+    AddResourceNodes(*m_pRoot, entries);
 }
 
 QTreeWidgetItem* CResourceWnd::AddItem(QTreeWidgetItem* parent, CNodeData& node)

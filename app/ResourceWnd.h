@@ -4,7 +4,6 @@
 #include "model/LabelData.h"
 
 #include <QPointer>
-#include <QSet>
 #include <QTreeWidget>
 #include <memory>
 #include <vector>
@@ -72,7 +71,6 @@ protected:
 
 private:
     void Scan();
-    void ScanFolder(CNodeData& node, const QString& path, QSet<QString>& listed);
     void Fill(QTreeWidgetItem* item, CNodeData& node);
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, CNodeData& node);
     // Makes the Resources folder (and the root record) when it is missing.

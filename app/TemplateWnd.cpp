@@ -40,11 +40,17 @@ QIcon TemplateImage(int image)
     return ResourceIcon(kTemplateIcons[image]);
 }
 
-bool Before(const CTemplateWnd::Record& a, const CTemplateWnd::Record& b)
+void AddTemplateRecords(CTemplateWnd::Record& record, std::vector<LibraryEntry>& entries)
 {
-    if (a.kind != b.kind)
-        return a.kind == 0;
-    return a.name < b.name;
+    record.children.reserve(entries.size());
+    for (LibraryEntry& entry : entries) {
+        auto child = std::make_unique<CTemplateWnd::Record>();
+        child->kind = entry.folder ? 0 : 1;
+        child->name = std::move(entry.name);
+        child->path = std::move(entry.path);
+        AddTemplateRecords(*child, entry.entries);
+        record.children.push_back(std::move(child));
+    }
 }
 
 // An object whose content comes from data: a text or barcode with a band of any kind
@@ -220,8 +226,8 @@ CTemplateWnd::CTemplateWnd(CMainFrame& mainFrame, const QString& folder, QWidget
         m_pRoot = std::make_unique<Record>();
         m_pRoot->kind = -1;
         m_pRoot->path = folder;
-        QSet<QString> listed;
-        ScanFolder(*m_pRoot, listed);
+        std::vector<LibraryEntry> entries = ReadLibraryFolder(folder, QLatin1String(".VMK"));
+        AddTemplateRecords(*m_pRoot, entries);
     }
     auto* root = new QTreeWidgetItem(QStringList{QStringLiteral("模板库")});
     root->setIcon(0, TemplateImage(kTemplateRoot));
@@ -235,27 +241,6 @@ CTemplateWnd::CTemplateWnd(CMainFrame& mainFrame, const QString& folder, QWidget
 }
 
 CTemplateWnd::~CTemplateWnd() = default;
-
-void CTemplateWnd::ScanFolder(Record& record, QSet<QString>& listed)
-{
-    for (const QFileInfo& entry : LibraryEntries(record.path, listed)) {
-        auto child = std::make_unique<Record>();
-        child->name = entry.fileName();
-        child->path = entry.filePath();
-        if (entry.isDir() && ListSubFolder(entry, listed))
-            child->kind = 0;
-        else if (!entry.isDir() && child->name.right(4).toUpper() == QLatin1String(".VMK"))
-            child->kind = 1;
-        else
-            continue;
-        if (child->kind == 0)
-            ScanFolder(*child, listed);
-        record.children.push_back(std::move(child));
-    }
-    // Sorted once: a folder of many thousand labels would take minutes placed one by one.
-    std::sort(record.children.begin(), record.children.end(),
-              [](const auto& a, const auto& b) { return Before(*a, *b); });
-}
 
 void CTemplateWnd::Fill(QTreeWidgetItem* item, Record& record)
 {

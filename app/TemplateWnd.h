@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <QSet>
 #include <QTreeWidget>
 #include <QWidget>
 #include <memory>
@@ -80,7 +79,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void ScanFolder(Record& record, QSet<QString>& listed);
     void Fill(QTreeWidgetItem* item, Record& record);
     void OnSelected(QTreeWidgetItem* item);
     void LayoutPanes();

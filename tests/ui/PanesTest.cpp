@@ -48,7 +48,9 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QTest>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -621,6 +623,95 @@ TEST_F(ResourcePaneTest, AHundredThousandComponentsAndTemplatesAreListedWithinTw
     EXPECT_EQ(root->child(99999)->text(0), QStringLiteral("099999.vmk"));
 }
 
+// A library nested a thousand folders deep, with links on the way down to the top
+// and to the folder above, in place before the program starts. It serves as both
+// libraries: "Resources" is a link to "Templates".
+class DeepLibraryTest : public PanesTest
+{
+protected:
+    static constexpr int kDepth = 1000;
+    // The files and links the nest holds besides its folders.
+    static constexpr const char* kNestEntries[] = {"deep.vmk", "deep.vmc", "top", "parent"};
+
+    // Each level is made and taken down beside the open one above it: resolving a path
+    // a thousand folders long costs the system a millisecond or so, every time.
+    void SetUp() override
+    {
+        const QString top = m_dir.filePath("Templates");
+        QDir().mkdir(top);
+        QFile::link(top, m_dir.filePath("Resources"));
+        int fd = OpenFolder(top);
+        for (int level = 1; level <= kDepth; ++level) {
+            ::mkdirat(fd, "d", 0700);
+            fd = Below(fd, "d");
+            if (level == kDepth / 2)
+                ::symlinkat("..", fd, "parent");
+        }
+        ::symlinkat(QFile::encodeName(top).constData(), fd, "top");
+        for (const char* file : {"deep.vmk", "deep.vmc"})
+            ::close(::openat(fd, file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+        ::close(fd);
+
+        QElapsedTimer timer;
+        timer.start();
+        PanesTest::SetUp();
+        m_startMs = timer.elapsed();
+    }
+    void TearDown() override
+    {
+        PanesTest::TearDown();
+        int fd = OpenFolder(m_dir.filePath("Templates"));
+        for (int level = 1; level <= kDepth; ++level)
+            fd = Below(fd, "d");
+        for (int level = kDepth; level >= 1; --level) {
+            for (const char* name : kNestEntries)
+                ::unlinkat(fd, name, 0);
+            fd = Below(fd, "..");
+            ::unlinkat(fd, "d", AT_REMOVEDIR);
+        }
+        ::close(fd);
+    }
+    static int OpenFolder(const QString& path)
+    {
+        return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    // The folder `name` of the open folder, which is closed.
+    static int Below(int fd, const char* name)
+    {
+        const int below = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        return below;
+    }
+    QString Bottom(const char* library) const { return m_dir.filePath(library) + QString("/d").repeated(kDepth); }
+    // How many levels of "d" lead down from the item, each the only entry of the one above.
+    static int Depth(QTreeWidgetItem*& item)
+    {
+        int depth = 0;
+        for (; Texts(item) == QStringList{"d"}; ++depth)
+            item = item->child(0);
+        return depth;
+    }
+
+    qint64 m_startMs = 0;
+};
+
+TEST_F(DeepLibraryTest, StartsWithinTwoSecondsAndEveryLevelIsListedLinksLeftOut)
+{
+    EXPECT_LT(m_startMs, kListingBudgetMs);
+
+    auto& templates = *static_cast<CTemplateWnd*>(frame->Pane(PaneTemplates)->widget());
+    QTreeWidgetItem* item = templates.Tree()->topLevelItem(0);
+    EXPECT_EQ(Depth(item), kDepth);
+    ASSERT_EQ(Texts(item), QStringList{"deep.vmk"});
+    EXPECT_EQ(templates.RecordOf(item->child(0))->path, Bottom("Templates") + "/deep.vmk");
+
+    auto& resources = *static_cast<CResourceWnd*>(frame->Pane(PaneResources)->widget());
+    item = resources.RootItem();
+    EXPECT_EQ(Depth(item), kDepth);
+    ASSERT_EQ(Texts(item), QStringList{"deep"});
+    EXPECT_EQ(resources.PathOf(*resources.NodeOf(item->child(0))), Bottom("Resources") + "/deep.vmc");
+}
+
 TEST_F(ResourcePaneTest, SelectionSavedAsComponentNamedFreshlyAndAddedBack)
 {
     EXPECT_EQ(Folder(), m_dir.filePath("Resources"));
@@ -1010,6 +1101,22 @@ TEST_F(TemplatePaneTest, FolderListsLabelFilesFoldersFirstAndLoadsEachOnce)
     missing.Tree()->setCurrentItem(missing.Tree()->topLevelItem(0));
     missing.OpenSelected();
     EXPECT_EQ(frame->LabelWindows().size(), windows);
+}
+
+// Files are listed through links too, but never a broken link, a pipe or a device.
+TEST_F(TemplatePaneTest, LinksToLabelFilesAreListedBrokenLinksPipesAndDevicesAreNot)
+{
+    const QString dir = m_dir.filePath("kinds");
+    Touch(dir + "/a.vmk");
+    ASSERT_TRUE(QFile::link(dir + "/a.vmk", dir + "/b.vmk"));
+    ASSERT_TRUE(QFile::link(dir + "/gone.vmk", dir + "/c.vmk"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/d.vmk").constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/null", dir + "/e.vmk"));
+    // A folder named with a trailing separator gives its entries paths like any other.
+    CTemplateWnd pane(*frame, dir + "/");
+    QTreeWidgetItem* root = pane.Tree()->topLevelItem(0);
+    EXPECT_EQ(Texts(root), (QStringList{"a.vmk", "b.vmk"}));
+    EXPECT_EQ(pane.RecordOf(root->child(1))->path, dir + "/b.vmk");
 }
 
 // The span of dark pixels along the row through the middle of a preview's barcode.
