@@ -23,7 +23,7 @@ bool CAdoDL::Open()
 {
     Close();
     if (!m_pDataSource)
-        return Fail(QStringLiteral("No data source is set"));
+        return Fail(QStringLiteral("没有指定数据源。"));
     const Login login = MakeLogin();
     std::unique_ptr<DbConnection> connection
         = DbConnection::OpenAdo(login.connectionString, login.user, login.password, m_pDataSource->m_strName);

@@ -89,7 +89,7 @@ bool CDLBase::IsOpen() const
 bool CDLBase::LoadRows(int, int, LoaderRow& rows)
 {
     rows.Clear();
-    return Fail(QStringLiteral("This data source cannot load rows"));
+    return Fail(QStringLiteral("这种数据源不能读取记录。"));
 }
 
 bool CDLBase::LoadPage(int nPage, int nPageSize, LoaderRow& rows)
@@ -148,11 +148,11 @@ bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first,
 bool CDLBase::OpenIfNeeded()
 {
     if (!m_pDataSource)
-        return Fail(QStringLiteral("No data source is set"));
+        return Fail(QStringLiteral("没有指定数据源。"));
     if (IsOpen())
         return true;
     if (!Open())
-        return m_strLastError.isEmpty() ? Fail(QStringLiteral("Cannot open the data source")) : false;
+        return m_strLastError.isEmpty() ? Fail(QStringLiteral("无法打开数据源。")) : false;
     return true;
 }
 
@@ -233,7 +233,7 @@ bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
     // One element per selected field, read by position.
     const QStringList& fields = m_pDataSource->m_selectedFields;
     if (result.ColumnCount() < fields.size())
-        return Fail(QStringLiteral("The statement gives %1 columns for %2 selected fields")
+        return FailQuery(QStringLiteral("语句给出 %1 列，少于所选的 %2 个字段。")
                         .arg(result.ColumnCount())
                         .arg(fields.size()));
     if (result.ColumnCount() == fields.size()) {

@@ -27,7 +27,7 @@ bool CDatabaseDL::Open()
 {
     Close();
     if (!m_pDataSource)
-        return Fail(QStringLiteral("No data source is set"));
+        return Fail(QStringLiteral("没有指定数据源。"));
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())
         return Fail(FailureMessage(FailureText(), connection->LastError()));

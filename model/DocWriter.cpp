@@ -11,6 +11,7 @@
 #include "platform/ImageHolder.h"
 #include "platform/VXException.h"
 
+#include <QDir>
 #include <QSaveFile>
 #include <utility>
 
@@ -30,16 +31,26 @@ bool HasPictureBytes(const ImageHolder* image)
     return image && !image->IsPlaceholder() && !image->Bytes().isEmpty();
 }
 
+// The program's sentence names the file; the system's reason follows as the detail.
+[[noreturn]] void ThrowFileFailure(const QString& sentence, const QString& path, const QString& reason)
+{
+    throw CFileException(sentence.arg(QDir::toNativeSeparators(path)) + QStringLiteral("\n详细信息：") + reason);
+}
+
 template <typename Fill> void SaveFile(const QString& path, Fill fill)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be created: %2").arg(path, file.errorString()));
-    CArchiveWriter ar(&file);
-    fill(ar);
-    ar.Flush();
+        ThrowFileFailure(QStringLiteral("无法创建文件“%1”。"), path, file.errorString());
+    try {
+        CArchiveWriter ar(&file);
+        fill(ar);
+        ar.Flush();
+    } catch (const CFileException&) {
+        ThrowFileFailure(QStringLiteral("无法写入文件“%1”。"), path, file.errorString());
+    }
     if (!file.commit())
-        throw CFileException(QStringLiteral("The file \"%1\" cannot be written: %2").arg(path, file.errorString()));
+        ThrowFileFailure(QStringLiteral("无法写入文件“%1”。"), path, file.errorString());
 }
 
 } // namespace

@@ -127,7 +127,7 @@ void CArchiveWriter::Flush()
     if (!m_device || m_buffer.isEmpty())
         return;
     if (m_device->write(m_buffer) != m_buffer.size())
-        throw CFileException(QStringLiteral("The file cannot be written: %1").arg(m_device->errorString()));
+        throw CFileException(QStringLiteral("无法写入文件。\n详细信息：%1").arg(m_device->errorString()));
     m_buffer.clear();
 }
 

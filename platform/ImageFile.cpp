@@ -86,7 +86,7 @@ bool SaveRasterImage(const QImage& image, const QString& path, ImageFileFormat f
     switch (format) {
     case ImageFileFormat::Gif: return WriteGif(image, path, error);
     case ImageFileFormat::Png: return WritePng(image, path, error);
-    case ImageFileFormat::Emf: SetError(error, QStringLiteral("EMF is not a raster format")); return false;
+    case ImageFileFormat::Emf: SetError(error, QStringLiteral("EMF 不是位图格式")); return false;
     case ImageFileFormat::Bmp: name = "bmp"; break;
     case ImageFileFormat::Jpeg: name = "jpeg"; break;
     case ImageFileFormat::Tiff: name = "tiff"; break;
@@ -241,7 +241,7 @@ bool WritePng(const QImage& image, const QString& path, QString* error)
             palette.push_back({static_cast<png_byte>(qRed(c)), static_cast<png_byte>(qGreen(c)),
                                static_cast<png_byte>(qBlue(c))});
         if (palette.empty() || palette.size() > 256) {
-            SetError(error, QStringLiteral("The picture has no usable palette"));
+            SetError(error, QStringLiteral("图片没有可用的调色板"));
             return false;
         }
     }
@@ -251,7 +251,7 @@ bool WritePng(const QImage& image, const QString& path, QString* error)
             if (WritePngRows(device, rows, colourType, bitDepth, palette.empty() ? nullptr : palette.data(),
                              static_cast<int>(palette.size())))
                 return true;
-            SetError(why, device.errorString().isEmpty() ? QStringLiteral("PNG writing failed") : device.errorString());
+            SetError(why, device.errorString().isEmpty() ? QStringLiteral("PNG 图片写入失败") : device.errorString());
             return false;
         },
         error);
@@ -276,7 +276,7 @@ bool WriteGif(const QImage& image, const QString& path, QString* error)
                       ? image.convertToFormat(QImage::Format_Indexed8)
                       : ConvertToDepth(image, Depth256Colours);
     if (indexed.isNull() || indexed.width() > 0xFFFF || indexed.height() > 0xFFFF) {
-        SetError(error, QStringLiteral("The picture is too large for GIF"));
+        SetError(error, QStringLiteral("图片太大，无法存为 GIF"));
         return false;
     }
     // The colour map holds a power of two entries, at least two.
@@ -286,7 +286,7 @@ bool WriteGif(const QImage& image, const QString& path, QString* error)
         ++bits;
     ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
     if (!map) {
-        SetError(error, QStringLiteral("Out of memory"));
+        SetError(error, QStringLiteral("内存不足"));
         return false;
     }
     for (int i = 0; i < map->ColorCount; ++i) {

@@ -105,7 +105,7 @@ bool CObjectEdtDlg::OnOK()
         throw; // reported by the base, which keeps the dialog open
     } catch (const std::exception& e) {
         Notify(m_request.applyFailed);
-        Services().ShowMessage(this, QString::fromUtf8(e.what()), MessageIcon::Stop);
+        Services().ShowMessage(this, UnexpectedFailureText(e), MessageIcon::Stop);
         return false;
     }
     object->CopyFrom(*copy);

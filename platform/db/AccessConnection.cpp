@@ -31,12 +31,12 @@ public:
     AccessConnection(const QString& path, const QString& password)
     {
         if (path.isEmpty() || !QFileInfo(path).isFile()) {
-            Fail(QStringLiteral("The Access database \"%1\" does not exist").arg(path));
+            Fail(QStringLiteral("Access数据库“%1”不存在。").arg(path));
             return;
         }
         m_mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
         if (!m_mdb) {
-            Fail(QStringLiteral("\"%1\" is not an Access database that can be read").arg(path));
+            Fail(QStringLiteral("“%1”不是可读取的Access数据库。").arg(path));
             return;
         }
         // Databases locked with a password cannot be checked or, for the newer
@@ -44,7 +44,7 @@ public:
         if (m_mdb->f->jet_version == MDB_VER_JET3 && m_mdb->f->db_passwd[0] != '\0'
             && QByteArray(m_mdb->f->db_passwd, qstrnlen(m_mdb->f->db_passwd, sizeof m_mdb->f->db_passwd))
                 != password.toLatin1()) {
-            Fail(QStringLiteral("The password of the Access database \"%1\" is wrong").arg(path));
+            Fail(QStringLiteral("Access数据库“%1”的密码不正确。").arg(path));
             CloseFile();
             return;
         }
@@ -52,8 +52,7 @@ public:
         mdb_set_shortdate_fmt(m_mdb, "%Y-%m-%d");
         mdb_set_bind_size(m_mdb, kBindBytes);
         if (!mdb_read_catalog(m_mdb, MDB_TABLE)) {
-            Fail(QStringLiteral("The Access database \"%1\" cannot be read; password-protected (encrypted) "
-                                "databases are not supported")
+            Fail(QStringLiteral("无法读取Access数据库“%1”：有密码保护（加密）的数据库无法读取。")
                      .arg(path));
             CloseFile();
             return;
@@ -84,14 +83,14 @@ protected:
     bool Stage(int index) override
     {
         if (!m_mdb || index < 0 || index >= static_cast<int>(m_entries.size()))
-            return Fail(QStringLiteral("The database is closed"));
+            return Fail(QStringLiteral("数据库已关闭。"));
         MdbCatalogEntry* entry = m_entries[index];
         const QString name = QString::fromUtf8(entry->object_name);
         MdbTableDef* table = mdb_read_table(entry);
         if (!table || !mdb_read_columns(table)) {
             if (table)
                 mdb_free_tabledef(table);
-            return Fail(QStringLiteral("The table %1 cannot be read").arg(name));
+            return Fail(QStringLiteral("无法读取表“%1”。").arg(name));
         }
         mdb_rewind_table(table);
         const unsigned int count = table->num_cols;

@@ -33,7 +33,7 @@ void DbRows::AppendUtf8(const char* text, qsizetype length)
     // Offsets are 32-bit to keep the per-cell cost low; 4 GB of text in one block is
     // far beyond what a label job reads at once.
     if (m_text.size() + length > std::numeric_limits<uint32_t>::max())
-        throw CDataSourceException(QStringLiteral("Too much data in one block of rows (more than 4 GB of text)"));
+        throw CDataSourceException(QStringLiteral("一次读取的记录数据太多（文字超过 4 GB）。"));
     m_text.append(text, length);
     m_ends.push_back(static_cast<uint32_t>(m_text.size()));
     m_nulls.push_back(false);

@@ -100,7 +100,7 @@ public:
     {
         m_mysql = mysql_init(nullptr);
         if (!m_mysql) {
-            Fail(QStringLiteral("Cannot connect to MySQL: out of memory"));
+            Fail(QStringLiteral("无法连接MySQL数据库：内存不足"));
             return;
         }
         mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
@@ -113,7 +113,7 @@ public:
         const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
         if (!mysql_real_connect(m_mysql, host.constData(), user.constData(), password.constData(),
                                 database.constData(), port, nullptr, 0)) {
-            Fail(QStringLiteral("Cannot connect to MySQL: %1").arg(DbMessage()));
+            Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
             Close();
         }
     }
@@ -151,7 +151,7 @@ public:
     {
         rows.Clear();
         if (!m_mysql)
-            return Fail(QStringLiteral("Not connected to the database"));
+            return Fail(QStringLiteral("未连接数据库"));
         const QByteArray text = sql.toUtf8();
         if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
             return Fail(DbMessage());

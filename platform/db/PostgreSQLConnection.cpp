@@ -135,11 +135,11 @@ public:
                                 password.constData(), "UTF8", "10", nullptr};
         m_conn = PQconnectdbParams(keywords, values, 0);
         if (!m_conn) {
-            Fail(QStringLiteral("Cannot connect to PostgreSQL: out of memory"));
+            Fail(QStringLiteral("无法连接PostgreSQL数据库：内存不足"));
             return;
         }
         if (PQstatus(m_conn) != CONNECTION_OK) {
-            Fail(QStringLiteral("Cannot connect to PostgreSQL: %1").arg(DbMessage()));
+            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(DbMessage()));
             Close();
             return;
         }
@@ -174,7 +174,7 @@ public:
     {
         rows.Clear();
         if (!m_conn)
-            return Fail(QStringLiteral("Not connected to the database"));
+            return Fail(QStringLiteral("未连接数据库"));
         // Single-row mode streams the result, so only the kept rows take memory.
         if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn))
             return Fail(DbMessage());

@@ -72,7 +72,7 @@ private:
     {
         if (AppendStepRow(m_stmt, rows) == SQLITE_ROW)
             return true;
-        Fail(QStringLiteral("out of memory"));
+        Fail(QStringLiteral("内存不足"));
         m_done = true;
         return false;
     }
@@ -92,11 +92,11 @@ public:
         // the first query.
         const QByteArray file = QFile::encodeName(path);
         if (path.isEmpty() || !QFileInfo(path).isFile()) {
-            Fail(QStringLiteral("SQLite database file \"%1\" does not exist").arg(path));
+            Fail(QStringLiteral("SQLite数据库文件“%1”不存在。").arg(path));
             return;
         }
         if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-            Fail(QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, DbMessage()));
+            Fail(QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, DbMessage()));
             Close();
             return;
         }
@@ -104,7 +104,7 @@ public:
         ForbidAttaching();
         DbRows probe;
         if (!Query(QStringLiteral("select count(*) from sqlite_master"), probe, 0, -1)) {
-            m_strLastError = QStringLiteral("Cannot open SQLite database \"%1\": %2").arg(path, m_strLastError);
+            m_strLastError = QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, m_strLastError);
             Close();
         }
     }
@@ -146,7 +146,7 @@ public:
     {
         rows.Clear();
         if (!m_db)
-            return Fail(QStringLiteral("Not connected to the database"));
+            return Fail(QStringLiteral("未连接数据库"));
         SQLiteCursor cursor(m_db, sql);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
             return Fail(cursor.LastError());
@@ -170,7 +170,7 @@ private:
 
     QString DbMessage() const
     {
-        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足");
     }
 
     sqlite3* m_db = nullptr;

@@ -73,7 +73,7 @@ bool StagedConnection::OpenEngine()
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        return Fail(QStringLiteral("Cannot make the in-memory database"));
+        return Fail(QStringLiteral("无法创建内存数据库。"));
     }
     m_db = db;
     m_engine = AdoptSQLite(db);
@@ -90,7 +90,7 @@ bool StagedConnection::Exec(const char* sql)
 bool StagedConnection::ListTables(QStringList& tables)
 {
     tables = m_tables;
-    return IsOpen() ? Succeed() : Fail(QStringLiteral("Not connected to the database"));
+    return IsOpen() ? Succeed() : Fail(QStringLiteral("未连接数据库"));
 }
 
 bool StagedConnection::ListFields(const QString& table, QStringList& fields)
@@ -100,10 +100,10 @@ bool StagedConnection::ListFields(const QString& table, QStringList& fields)
     // from an earlier statement must not pass for this one's.
     m_strLastError.clear();
     if (!IsOpen())
-        return Fail(QStringLiteral("Not connected to the database"));
+        return Fail(QStringLiteral("未连接数据库"));
     const qsizetype index = m_tables.indexOf(table);
     if (index < 0)
-        return Fail(QStringLiteral("There is no table \"%1\"").arg(table));
+        return Fail(QStringLiteral("没有表“%1”。").arg(table));
     if (!StageIndex(static_cast<int>(index)))
         return false;
     if (!m_engine->ListFields(table, fields))
@@ -116,7 +116,7 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
     rows.Clear();
     m_strLastError.clear(); // as in ListFields
     if (!IsOpen())
-        return Fail(QStringLiteral("Not connected to the database"));
+        return Fail(QStringLiteral("未连接数据库"));
     if (!StageNamed(sql))
         return false;
     if (!m_engine->Query(RewriteTop(sql), rows, skip, maxRows))

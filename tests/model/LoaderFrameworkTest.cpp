@@ -176,7 +176,8 @@ TEST_F(LoaderFramework, GenericSqlModeReadsSelectedFieldsByPosition)
 
     ds.m_strSQL = "select Name from T";
     EXPECT_FALSE(loader.LoadRows(1, 10, rows));
-    EXPECT_TRUE(loader.GetLastError().contains("columns")) << loader.GetLastError().toStdString();
+    EXPECT_EQ(loader.GetLastError(), QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。\n"
+                                                    "详细信息：语句给出 1 列，少于所选的 2 个字段。"));
     ds.m_strSQL = "select nope from T";
     EXPECT_FALSE(loader.LoadRows(1, 10, rows));
     EXPECT_TRUE(loader.GetLastError().contains("nope"));

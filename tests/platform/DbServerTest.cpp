@@ -171,5 +171,27 @@ TEST(DbServerMySQL, EveryResultSetOfACallIsReadSoTheConnectionStaysUsable)
     EXPECT_EQ(rows.Value(0, 0), "1");
 }
 
+// No server needed: nothing listens on port 1, so the connection is refused at once.
+TEST(DbServerUnreachable, TheFailureIsSaidInTheProgramsWordsWithTheClientsOwnAfter)
+{
+    const std::pair<const char*, std::unique_ptr<DbConnection> (*)(const DbServerSettings&)> backends[] = {
+        {"PostgreSQL", &DbConnection::OpenPostgreSQL}, {"MySQL", &DbConnection::OpenMySQL}};
+    for (const auto& [name, open] : backends) {
+        DbServerSettings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = 1;
+        settings.database = QStringLiteral("labels");
+        settings.user = QStringLiteral("nobody");
+        auto db = open(settings);
+        ASSERT_FALSE(db->IsOpen()) << name;
+        const QString sentence = QStringLiteral("无法连接%1数据库：").arg(QLatin1String(name));
+        EXPECT_TRUE(db->LastError().startsWith(sentence)) << db->LastError().toStdString();
+        EXPECT_GT(db->LastError().size(), sentence.size()) << name;
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select 1", rows));
+        EXPECT_EQ(db->LastError(), QStringLiteral("未连接数据库")) << name;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, DbServer, ::testing::ValuesIn(kBackends),
                          [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });

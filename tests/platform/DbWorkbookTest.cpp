@@ -120,7 +120,7 @@ TEST(DbAccess, FilesThatAreNoAccessDatabaseFailClearly)
     QTemporaryDir dir;
     auto missing = DbConnection::OpenAccess(dir.filePath("none.mdb"), QString());
     EXPECT_FALSE(missing->IsOpen());
-    EXPECT_TRUE(missing->LastError().contains("none.mdb"));
+    EXPECT_EQ(missing->LastError(), QStringLiteral("Access数据库“%1”不存在。").arg(dir.filePath("none.mdb")));
 
     for (const QByteArray& content : {QByteArray("not a database at all"), QByteArray(8192, '\0')}) {
         QFile file(dir.filePath("bad.accdb"));
@@ -129,7 +129,8 @@ TEST(DbAccess, FilesThatAreNoAccessDatabaseFailClearly)
         file.close();
         auto db = DbConnection::OpenAccess(file.fileName(), QStringLiteral("pw"));
         EXPECT_FALSE(db->IsOpen());
-        EXPECT_TRUE(db->LastError().contains("bad.accdb")) << db->LastError().toStdString();
+        EXPECT_TRUE(db->LastError().contains(QStringLiteral("“%1”").arg(file.fileName()))) << db->LastError().toStdString();
+        EXPECT_TRUE(db->LastError().endsWith(QStringLiteral("。"))) << db->LastError().toStdString();
         DbRows rows;
         EXPECT_FALSE(db->Query("select 1", rows));
         QStringList tables;

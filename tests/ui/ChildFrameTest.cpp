@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QFile>
 #include <QScrollBar>
@@ -275,7 +276,9 @@ TEST_F(ChildFrameTest, ClosingAsksOnlyWhenModifiedAndKeepsTheWindowWhenTheSaveDo
     services.files = {dir.filePath("missing/folder/a.vmk")};
     EXPECT_FALSE(frame->close());
     EXPECT_EQ(services.messages.size(), 3u);
-    EXPECT_TRUE(services.messages[2].text.contains("cannot be created")) << services.messages[2].text.toStdString();
+    EXPECT_TRUE(services.messages[2].text.startsWith(
+        QStringLiteral("无法创建文件“%1”。\n详细信息：").arg(QDir::toNativeSeparators(dir.filePath("missing/folder/a.vmk")))))
+        << services.messages[2].text.toStdString();
     EXPECT_TRUE(frame->IsModified());
 
     services.answers = {IDCANCEL};

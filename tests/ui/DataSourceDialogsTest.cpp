@@ -544,6 +544,7 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
             << text.toStdString();
         EXPECT_GT(text.size(), text.indexOf(QStringLiteral("详细信息：")) + 5);
     }
+    EXPECT_TRUE(services.messages[0].text.endsWith(QStringLiteral("SQLite数据库文件“%1”不存在。").arg(missing)));
     EXPECT_FALSE(QFile::exists(missing));
 
     // A stored description whose file is gone says so when it is opened for editing.

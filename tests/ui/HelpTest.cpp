@@ -19,7 +19,10 @@
 #include "output/ui/ScriptEditorDlg.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -127,4 +130,41 @@ TEST_F(HelpTest, HelpTopicsCommandAndF1OfTheMainFrameShowTheIndex)
     EXPECT_EQ(Shown(), "qrc:/help/index.html");
     EXPECT_EQ(frame.Commands().Action(30000)->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_TRUE(services.openedDocuments.isEmpty());
+}
+
+TEST_F(HelpTest, EveryMenuPathThePagesNameIsInTheMenus)
+{
+    CMainFrame frame;
+    // A menu text as read: no accelerator, no trailing dots.
+    const auto plain = [](QString text) {
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+        text.remove(u'&');
+        while (text.endsWith(u'.') || text.endsWith(u'…'))
+            text.chop(1);
+        return text.trimmed();
+    };
+    const QRegularExpression quoted(QStringLiteral("“([^”]*→[^”]*)”"));
+    int paths = 0;
+    for (const QString& file : QDir(QStringLiteral(":/help")).entryList({QStringLiteral("*.html")})) {
+        QFile page(QStringLiteral(":/help/") + file);
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        for (auto match = quoted.globalMatch(text); match.hasNext();) {
+            const QStringList steps = match.next().captured(1).split(QStringLiteral("→"));
+            QList<QAction*> actions = frame.menuBar()->actions();
+            QAction* found = nullptr;
+            for (const QString& step : steps) {
+                found = nullptr;
+                for (QAction* action : actions)
+                    if (plain(action->text()) == plain(step))
+                        found = action;
+                if (!found)
+                    break;
+                actions = found->menu() ? found->menu()->actions() : QList<QAction*>();
+            }
+            EXPECT_NE(found, nullptr) << file.toStdString() << ": " << steps.join(u'→').toStdString();
+            ++paths;
+        }
+    }
+    EXPECT_GT(paths, 10);
 }

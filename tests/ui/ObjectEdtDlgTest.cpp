@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <new>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -394,37 +395,48 @@ TEST(ObjectEdtDlg, NamesThatAreAccepted)
     }
 }
 
-// A pane whose apply fails as an encoder can.
+// A pane whose apply fails as an encoder can, or runs out of memory.
 class ThrowingPane : public CObjectPane
 {
 public:
-    void Apply() override { throw VXException(QStringLiteral("编码失败")); }
+    bool m_bOutOfMemory = false;
+    void Apply() override
+    {
+        if (m_bOutOfMemory)
+            throw std::bad_alloc();
+        throw VXException(QStringLiteral("编码失败"));
+    }
 };
 
 TEST(ObjectEdtDlg, ApplyThatThrowsRestoresTheObjectAndClosesTheRecordWithoutAStep)
 {
-    FakeServices services;
-    Label l;
-    const QByteArray before = DocumentBytes(l.label);
-    UndoLog log;
-    auto dialog = CreateObjectEdtDlg(MakeRequest(l, l.Object(QStringLiteral("矩形")), log));
-    auto* throwing = new ThrowingPane;
-    dialog->AddTab(throwing, QStringLiteral("测试"));
-    dialog->SetApplyOrder({dialog->m_pGeneral, throwing});
-    bool stayedOpen = false;
-    services.OnNextDialog([&](QDialog& d) {
-        RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("改名"));
-        ClickButton(&d, 1);
-        stayedOpen = d.isVisible();
-        ClickButton(&d, 2);
-    });
-    EXPECT_EQ(Services().RunModal(*dialog), QDialog::Rejected);
-    EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("编码失败")});
-    EXPECT_EQ(DocumentBytes(l.label), before);
-    EXPECT_EQ(log.before, 1);
-    EXPECT_EQ(log.failed, 1);
-    EXPECT_EQ(log.after, 0);
+    // The encoder's own message, or the program's words for a failure of the system.
+    for (const bool outOfMemory : {false, true}) {
+        FakeServices services;
+        Label l;
+        const QByteArray before = DocumentBytes(l.label);
+        UndoLog log;
+        auto dialog = CreateObjectEdtDlg(MakeRequest(l, l.Object(QStringLiteral("矩形")), log));
+        auto* throwing = new ThrowingPane;
+        throwing->m_bOutOfMemory = outOfMemory;
+        dialog->AddTab(throwing, QStringLiteral("测试"));
+        dialog->SetApplyOrder({dialog->m_pGeneral, throwing});
+        bool stayedOpen = false;
+        services.OnNextDialog([&](QDialog& d) {
+            RetypeText(Ctl<QLineEdit>(&d, 232, 1079), QStringLiteral("改名"));
+            ClickButton(&d, 1);
+            stayedOpen = d.isVisible();
+            ClickButton(&d, 2);
+        });
+        EXPECT_EQ(Services().RunModal(*dialog), QDialog::Rejected);
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_EQ(services.MessageTexts(),
+                  QStringList{outOfMemory ? QStringLiteral("内存不足，无法完成此任务。") : QStringLiteral("编码失败")});
+        EXPECT_EQ(DocumentBytes(l.label), before);
+        EXPECT_EQ(log.before, 1);
+        EXPECT_EQ(log.failed, 1);
+        EXPECT_EQ(log.after, 0);
+    }
 }
 
 TEST(ObjectEdtDlg, ReturnAndEscapeInAPaneDoNotCloseTheDialog)
