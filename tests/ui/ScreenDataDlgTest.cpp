@@ -349,6 +349,13 @@ TEST_F(ScreenDataDlgTest, AFormSizeBeyondAScreenIsRefused)
     ctl<QPushButton>(dialog.get(), 1)->click();
     EXPECT_EQ(label.m_nFormWidth, 4096);
     EXPECT_EQ(label.m_nFormHeight, 300);
+    // The file keeps the largest form the designer takes, and opens it without a word.
+    CLabelData read;
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = &read;
+    reader.ReadDocumentData(DocumentBytes(label));
+    EXPECT_TRUE(reader.GetWarnings().isEmpty());
+    EXPECT_EQ(read.m_nFormWidth, 4096);
 }
 
 TEST_F(ScreenDataDlgTest, ClashingOrEmptyNamesAreRefusedAndRenamesReachTheSelector)
