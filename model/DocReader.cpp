@@ -4,6 +4,7 @@
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
+#include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/DataSourceSection.h"
 #include "model/DocFormat.h"
@@ -186,6 +187,19 @@ void BoundBands(CDocReader& reader, DataBandList& bands)
     }
 }
 
+// What a data load does with every other code: sort descending, load every record,
+// split a text line at commas.
+void BoundDataSources(CDocReader& reader, CLabelData& label)
+{
+    FieldBounds bound(reader);
+    for (auto& source : label.m_dataSources) {
+        bound.Choice(source->m_nSortOrder, 1, 1);
+        bound.Choice(source->m_nRangeMode, RangeSQL, RangeAll);
+        if (auto* text = dynamic_cast<CTextDS*>(source.get()))
+            bound.Choice(text->m_nSeparator, TextSeparatorCustom, TextSeparatorComma);
+    }
+}
+
 // The rotation point: 8 names the centre, where every other code turns an object too.
 constexpr int32_t kAnchorCentre = 8;
 
@@ -337,6 +351,7 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
         ReadDocumentBands(ar, *this);
         ReadScriptTexts(ar, *this);
         ReadDataSources(ar, label);
+        BoundDataSources(*this, label);
         ReadObjectList(ar, *this);
         ExpectEnd(ar);
     });

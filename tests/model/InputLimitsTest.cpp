@@ -224,6 +224,12 @@ TEST(InputLimits, UnknownCodesBecomeKnownOnesCountedInTheOneMessage)
     band->m_nKind = 7;
     band->m_nSerialBase = 50;
     text.m_bands.push_back(std::move(band));
+    auto source = std::make_unique<CTextDS>();
+    source->m_strName = QStringLiteral("行");
+    source->m_nSortOrder = 9;  // descending
+    source->m_nRangeMode = -3; // every record
+    source->m_nSeparator = 42; // commas
+    label.m_dataSources.push_back(std::move(source));
     auto line = std::make_unique<CLineGraph>();
     line->m_nDashStyle = 12;
     label.m_objects.push_back(std::move(line));
@@ -248,8 +254,12 @@ TEST(InputLimits, UnknownCodesBecomeKnownOnesCountedInTheOneMessage)
     EXPECT_EQ(dynamic_cast<const CLineGraph&>(*read.m_objects.at(1)).m_nDashStyle, 0);
     const auto& readBarcode = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(2));
     EXPECT_EQ(readBarcode.GetImpl()->GetSettings()->m_nStartChar, 3);
+    const auto& readSource = dynamic_cast<const CTextDS&>(*read.m_dataSources.at(0));
+    EXPECT_EQ(readSource.m_nSortOrder, 1);
+    EXPECT_EQ(readSource.m_nRangeMode, RangeAll);
+    EXPECT_EQ(readSource.m_nSeparator, TextSeparatorComma);
     EXPECT_EQ(loaded.warnings,
-              QStringList{QStringLiteral("文件“%1”中有 12 个数值超出允许范围，已改为允许的值。")
+              QStringList{QStringLiteral("文件“%1”中有 15 个数值超出允许范围，已改为允许的值。")
                               .arg(QDir::toNativeSeparators(path))});
 
     EXPECT_TRUE(LoadLabel(path, read).warnings.isEmpty());
