@@ -200,6 +200,28 @@ void BoundDataSources(CDocReader& reader, CLabelData& label)
     }
 }
 
+// A symbology's own codes, each brought to what its encoder makes of any other (an
+// automatic choice where there is one, else the default).
+void BoundSymbologyChoices(FieldBounds& bound, CBarcodeSettings& settings)
+{
+    if (auto* code128 = dynamic_cast<CBarcodeSettings_Code128*>(&settings)) {
+        bound.Choice(code128->m_nCodeSet, Code128SetAuto, Code128SetAuto);
+    } else if (auto* eju = dynamic_cast<CBarcodeSettings_EJU*>(&settings)) {
+        bound.Choice(eju->m_nAddonKind, AddonFiveDigits, AddonNone);
+        bound.Choice(eju->m_nAddonStyle, 4, 0);
+    } else if (auto* pdf = dynamic_cast<CBarcodeSettings_PDF417*>(&settings)) {
+        bound.Choice(pdf->m_nECLevel, 9, 9); // 9 chooses the level
+    } else if (auto* qr = dynamic_cast<CBarcodeSettings_QRCode*>(&settings)) {
+        bound.Choice(qr->m_nECLevel, 3, 0); // any other encodes as L
+        bound.Choice(qr->m_nMode, {0, 1, 2, 3, 5}, 5); // shown as Auto
+        bound.Choice(qr->m_nMask, {-1, 0, 1, 2, 3, 4, 5, 6, 7}, -1);
+        bound.Choice(qr->m_nVersion, 40, 0); // 0 chooses the version
+    } else if (auto* matrix = dynamic_cast<CBarcodeSettings_DataMatrix*>(&settings)) {
+        bound.Choice(matrix->m_nEncodation, 5, 0); // any other encodes as ASCII
+        bound.Choice(matrix->m_nSizeChoice, 32, 1); // any other: the automatic square
+    }
+}
+
 // The rotation point: 8 names the centre, where every other code turns an object too.
 constexpr int32_t kAnchorCentre = 8;
 
@@ -249,6 +271,7 @@ void BoundObject(CDocReader& reader, CBaseGraph& object)
         bound.Choice(settings.m_nStartChar, 3, 3); // any but 0 to 2 is "D"
         bound.Choice(settings.m_nStopChar, 3, 3);
         bound.Choice(settings.m_nSeparator, SeparatorFixedGap, SeparatorSpace);
+        BoundSymbologyChoices(bound, settings);
     }
     // Unknown dash styles draw solid.
     if (auto* shape = dynamic_cast<CFilledShapeGraph*>(&object))

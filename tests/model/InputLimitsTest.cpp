@@ -237,6 +237,13 @@ TEST(InputLimits, UnknownCodesBecomeKnownOnesCountedInTheOneMessage)
     barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
     barcode->m_pBarcodeImpl->GetSettings()->m_nStartChar = 77; // "D"
     label.m_objects.push_back(std::move(barcode));
+    auto qr = std::make_unique<CBarcodeGraph>();
+    qr->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyQRCode);
+    auto& qrSettings = dynamic_cast<CBarcodeSettings_QRCode&>(*qr->m_pBarcodeImpl->GetSettings());
+    qrSettings.m_strContent = QStringLiteral("12");
+    qrSettings.m_nECLevel = 70000; // encoded as L
+    qrSettings.m_nVersion = 41;    // chosen by the encoder, and so encodable: no message of its own
+    label.m_objects.push_back(std::move(qr));
 
     const LoadedLabel loaded = LoadLabel(path, label);
     const CLabelData& read = *loaded.label;
@@ -254,12 +261,16 @@ TEST(InputLimits, UnknownCodesBecomeKnownOnesCountedInTheOneMessage)
     EXPECT_EQ(dynamic_cast<const CLineGraph&>(*read.m_objects.at(1)).m_nDashStyle, 0);
     const auto& readBarcode = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(2));
     EXPECT_EQ(readBarcode.GetImpl()->GetSettings()->m_nStartChar, 3);
+    const auto& readQr = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(3));
+    const auto& readQrSettings = dynamic_cast<const CBarcodeSettings_QRCode&>(*readQr.GetImpl()->GetSettings());
+    EXPECT_EQ(readQrSettings.m_nECLevel, 0);
+    EXPECT_EQ(readQrSettings.m_nVersion, 0);
     const auto& readSource = dynamic_cast<const CTextDS&>(*read.m_dataSources.at(0));
     EXPECT_EQ(readSource.m_nSortOrder, 1);
     EXPECT_EQ(readSource.m_nRangeMode, RangeAll);
     EXPECT_EQ(readSource.m_nSeparator, TextSeparatorComma);
     EXPECT_EQ(loaded.warnings,
-              QStringList{QStringLiteral("文件“%1”中有 15 个数值超出允许范围，已改为允许的值。")
+              QStringList{QStringLiteral("文件“%1”中有 17 个数值超出允许范围，已改为允许的值。")
                               .arg(QDir::toNativeSeparators(path))});
 
     EXPECT_TRUE(LoadLabel(path, read).warnings.isEmpty());
