@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-// Where a band's raw value comes from. Stored as a 32-bit integer; any other
-// value is kept as read and contributes nothing when a label is printed.
+// Where a band's raw value comes from. Stored as a 32-bit integer; any other value
+// contributes nothing when a label is printed, and a label file's reader makes it a
+// constant.
 enum BandKind : int32_t {
     BandConstant = 0,        // the value text
     BandDate = 5,            // print time + offset days, by the date/time template

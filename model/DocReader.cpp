@@ -4,15 +4,19 @@
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
+#include "model/DSBase.h"
 #include "model/DataBand.h"
 #include "model/DataSourceSection.h"
 #include "model/DocFormat.h"
+#include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/SDGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
 #include "model/Utils.h"
 #include "platform/Archive.h"
+#include "platform/Drawing.h"
 #include "platform/ImageHolder.h"
 #include "platform/InputLimits.h"
 #include "platform/VXException.h"
@@ -20,6 +24,7 @@
 #include <QDir>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <new>
 #include <type_traits>
 
@@ -69,8 +74,9 @@ CLabelData& Label(CDocReader& reader)
 
 // Walks a record's fields as the file holds them and brings each into the range the
 // program can draw and print: a number that is not finite means a damaged file, a
-// number beyond its bound is moved to it, a text is held to the length of a typed
-// one. The reader counts what changed, for one warning at the end.
+// number beyond its bound is moved to it, a code that names none of its field's
+// choices becomes one, a text is held to the length of a typed one. The reader counts
+// what changed, for one warning at the end.
 class FieldBounds
 {
 public:
@@ -93,6 +99,23 @@ public:
         Adjust(v, T(low), T(high));
     }
     void Count(int32_t& v, int32_t low, int32_t high) { Adjust(v, low, high); }
+    // A code outside the field's choices becomes `otherwise`: the choice the program
+    // already treats every other code as where there is one, else the field's
+    // default. The dialogs then show what is drawn, and a save stores a known code.
+    void Choice(int32_t& v, std::initializer_list<int32_t> known, int32_t otherwise)
+    {
+        if (std::find(known.begin(), known.end(), v) != known.end())
+            return;
+        v = otherwise;
+        ++m_reader.m_nNumbersBounded;
+    }
+    void Choice(int32_t& v, int32_t last, int32_t otherwise)
+    {
+        if (v < 0 || v > last) {
+            v = otherwise;
+            ++m_reader.m_nNumbersBounded;
+        }
+    }
     void Text(QString& text)
     {
         if (text.size() <= kMaxValueLength)
@@ -122,29 +145,111 @@ void BoundLabelSettings(CDocReader& reader, CLabelData& label)
     TransferLabelSettingsTail(bound, label);
     for (float* size : {&label.m_fPaperWidth, &label.m_fPaperHeight, &label.m_fLabelWidth, &label.m_fLabelHeight})
         bound.Number(*size, 0.0f, kMaxLabelLengthMm);
+    // No rows or columns is what a page too small for its label counts, shown as such.
     bound.Count(label.m_nRows, 0, kMaxLabelsAcross);
     bound.Count(label.m_nColumns, 0, kMaxLabelsAcross);
     bound.Count(label.m_nPrintCount, 1, kMaxLabelCopies);
     bound.Count(label.m_nCopies, 1, kMaxLabelCopies);
     bound.Count(label.m_nPreloadPages, 1, kMaxPreloadPages);
     bound.Count(label.m_nResolution, -1, kMaxPrinterDpi);
+
+    bound.Choice(label.m_nPrinterType, 1, 1); // any but 0 prints as a label printer
+    bound.Choice(label.m_nShape, ShapeEllipse, ShapeRectangle); // drawn as a rectangle
+    bound.Choice(label.m_nStartCorner, CornerBottomRight, CornerBottomRight);
+    bound.Choice(label.m_nFillDirection, FillVertical, FillVertical); // any but 0 fills by columns
+    bound.Choice(label.m_nCutMarks, 3, 0);
+    bound.Choice(label.m_nHeaderPosition, 1, 1); // any but 0 at the bottom
+    bound.Choice(label.m_nHeaderAlign, 3, 0);    // placed at the margin
+    bound.Choice(label.m_nHeaderKind, 2, 2);     // any but a text or an object: a file
+    bound.Choice(label.m_nNumberPosition, 3, 0); // no other code places the number
+    bound.Choice(label.m_nNumberAlign, 3, 0);
+    bound.Choice(label.m_nNumberStyle, 1, 1); // any but 0 shows "- 1 -"
+    bound.Choice(label.m_nNumberRange, 1, 0);
+    bound.Choice(label.m_nBackgroundSource, 2, 0);
+    bound.Choice(label.m_nImagePlacement, 3, 3); // the label's box, as stretched
+    bound.Choice(label.m_nCopyMode, 1, 1);       // any but 0 counts copies from a field
 }
 
 void BoundBands(CDocReader& reader, DataBandList& bands)
 {
     FieldBounds bound(reader);
-    for (auto& band : bands)
+    for (auto& band : bands) {
         TransferDataBand(bound, *band);
+        bound.Choice(band->m_nKind,
+                     {BandConstant, BandDate, BandTime, BandSerial, BandDatabase, BandWindowData, BandItemValue,
+                      BandNamedSubstring},
+                     BandConstant);
+        bound.Choice(band->m_nSerialBase,
+                     {SerialDecimal, SerialHex, SerialLetters, SerialBase36, SerialNoIOLQ, SerialNoIOQU, SerialNoIO,
+                      SerialCustomAlphabet},
+                     SerialDecimal);
+        bound.Choice(band->m_nChineseMode, ChineseAmountSimple, ChineseNone);
+    }
 }
+
+// What a data load does with every other code: sort descending, load every record,
+// split a text line at commas.
+void BoundDataSources(CDocReader& reader, CLabelData& label)
+{
+    FieldBounds bound(reader);
+    for (auto& source : label.m_dataSources) {
+        bound.Choice(source->m_nSortOrder, 1, 1);
+        bound.Choice(source->m_nRangeMode, RangeSQL, RangeAll);
+        if (auto* text = dynamic_cast<CTextDS*>(source.get()))
+            bound.Choice(text->m_nSeparator, TextSeparatorCustom, TextSeparatorComma);
+    }
+}
+
+// A symbology's own codes, each brought to what its encoder makes of any other (an
+// automatic choice where there is one, else the default).
+void BoundSymbologyChoices(FieldBounds& bound, CBarcodeSettings& settings)
+{
+    if (auto* code128 = dynamic_cast<CBarcodeSettings_Code128*>(&settings)) {
+        bound.Choice(code128->m_nCodeSet, Code128SetAuto, Code128SetAuto);
+    } else if (auto* eju = dynamic_cast<CBarcodeSettings_EJU*>(&settings)) {
+        bound.Choice(eju->m_nAddonKind, AddonFiveDigits, AddonNone);
+        bound.Choice(eju->m_nAddonStyle, 4, 0);
+    } else if (auto* pdf = dynamic_cast<CBarcodeSettings_PDF417*>(&settings)) {
+        bound.Choice(pdf->m_nECLevel, 9, 9); // 9 chooses the level
+    } else if (auto* qr = dynamic_cast<CBarcodeSettings_QRCode*>(&settings)) {
+        bound.Choice(qr->m_nECLevel, 3, 0); // any other encodes as L
+        bound.Choice(qr->m_nMode, {0, 1, 2, 3, 5}, 5); // shown as Auto
+        bound.Choice(qr->m_nMask, {-1, 0, 1, 2, 3, 4, 5, 6, 7}, -1);
+        bound.Choice(qr->m_nVersion, 40, 0); // 0 chooses the version
+    } else if (auto* matrix = dynamic_cast<CBarcodeSettings_DataMatrix*>(&settings)) {
+        bound.Choice(matrix->m_nEncodation, 5, 0); // any other encodes as ASCII
+        bound.Choice(matrix->m_nSizeChoice, 32, 1); // any other: the automatic square
+    }
+}
+
+// The rotation point: 8 names the centre, where every other code turns an object too.
+constexpr int32_t kAnchorCentre = 8;
+
+void BoundTextChoices(FieldBounds& bound, CTextGraph& text)
+{
+    bound.Choice(text.m_nLayoutMode, CurvedText, SingleLine);
+    // A vertical text runs right to left for every code but 0, as its page stores 2.
+    bound.Choice(text.m_nAlignment, 3, text.m_nLayoutMode == VertText ? 2 : 0);
+    bound.Choice(text.m_nVertAlignment, 2, 0);
+    bound.Choice(text.m_nLineSpacingChoice, 3, 0);
+    bound.Choice(text.m_nSeparatorChoice, 3, 0);
+    bound.Choice(text.m_nWrapDirection, 1, 1); // any but 0 counter-clockwise
+    bound.Choice(text.m_nTextDirection, 1, 0);
+}
+
 
 void BoundObject(CDocReader& reader, CBaseGraph& object)
 {
     FieldBounds bound(reader);
     TransferCommonObjectFields(bound, object);
+    bound.Choice(object.m_nAnchor, kAnchorCentre, kAnchorCentre);
     if (auto* text = dynamic_cast<CTextGraph*>(&object)) {
         TransferTextFields(bound, *text);
+        BoundTextChoices(bound, *text);
     } else if (auto* line = dynamic_cast<CLineGraph*>(&object)) {
         TransferLineFields(bound, *line);
+        bound.Choice(line->m_nDashStyle, DashStyleDashDotDot, DashStyleSolid);
+        bound.Choice(line->m_nLineEnd, 1, 0);
     } else if (auto* rectangle = dynamic_cast<CRectangleGraph*>(&object)) {
         bound(rectangle->m_fCornerRadius);
     } else if (auto* polygon = dynamic_cast<CPolygonGraph*>(&object)) {
@@ -154,11 +259,23 @@ void BoundObject(CDocReader& reader, CBaseGraph& object)
         }
     } else if (auto* image = dynamic_cast<CImageGraph*>(&object)) {
         TransferImageFields(bound, *image);
+        bound.Choice(image->m_nSourceKind, ImageDataSource, ImageEmbedded);
+        bound.Choice(image->m_nSizeMode, ImageSizeFitBox, ImageSizeFitBox); // any other keeps the box
+        bound.Choice(image->m_nErrorHandling, ImageErrorAbort, ImageErrorIgnore); // only 2 stops a job
     } else if (auto* barcode = dynamic_cast<CBarcodeGraph*>(&object); barcode && barcode->GetImpl()) {
         CBarcodeSettings& settings = *barcode->GetImpl()->GetSettings();
         TransferBarcodeSettings(bound, settings);
         TransferBarcodeBlockExtension(bound, settings);
+        bound.Choice(settings.m_nAnchor, kAnchorCentre, kAnchorCentre);
+        bound.Choice(settings.m_nTextAlign, 3, CBarcodeSettings().m_nTextAlign);
+        bound.Choice(settings.m_nStartChar, 3, 3); // any but 0 to 2 is "D"
+        bound.Choice(settings.m_nStopChar, 3, 3);
+        bound.Choice(settings.m_nSeparator, SeparatorFixedGap, SeparatorSpace);
+        BoundSymbologyChoices(bound, settings);
     }
+    // Unknown dash styles draw solid.
+    if (auto* shape = dynamic_cast<CFilledShapeGraph*>(&object))
+        bound.Choice(shape->m_nDashStyle, DashStyleDashDotDot, DashStyleSolid);
     if (DataBandList* bands = ObjectBands(&object))
         BoundBands(reader, *bands);
 }
@@ -166,10 +283,10 @@ void BoundObject(CDocReader& reader, CBaseGraph& object)
 void BoundFormItem(FieldBounds& bound, CSDGraph& item)
 {
     TransferSDItemFields(bound, item);
-    bound.Count(item.m_nX, -kMaxFormPixels, kMaxFormPixels);
-    bound.Count(item.m_nY, -kMaxFormPixels, kMaxFormPixels);
-    bound.Count(item.m_nWidth, 0, kMaxFormPixels);
-    bound.Count(item.m_nHeight, 0, kMaxFormPixels);
+    bound.Count(item.m_nX, -kMaxFormItemPixels, kMaxFormItemPixels);
+    bound.Count(item.m_nY, -kMaxFormItemPixels, kMaxFormItemPixels);
+    bound.Count(item.m_nWidth, 0, kMaxFormItemPixels);
+    bound.Count(item.m_nHeight, 0, kMaxFormItemPixels);
     if (auto* combo = dynamic_cast<CComboSDGraph*>(&item)) {
         for (QString& entry : combo->m_entries)
             bound(entry);
@@ -183,7 +300,7 @@ void ReportBounds(CDocReader& reader)
 {
     const QString file = QDir::toNativeSeparators(reader.m_strPath);
     if (reader.m_nNumbersBounded > 0)
-        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 个数值超出允许范围，已改为最接近的允许值。")
+        reader.AddWarning(QStringLiteral("文件“%1”中有 %2 个数值超出允许范围，已改为允许的值。")
                               .arg(file)
                               .arg(reader.m_nNumbersBounded));
     if (reader.m_nPicturesUnread > 0)
@@ -257,6 +374,7 @@ void CDocReaderV1_0::ReadDocumentData(const QByteArray& data)
         ReadDocumentBands(ar, *this);
         ReadScriptTexts(ar, *this);
         ReadDataSources(ar, label);
+        BoundDataSources(*this, label);
         ReadObjectList(ar, *this);
         ExpectEnd(ar);
     });
@@ -307,8 +425,8 @@ void ReadScreenDataForm(CArchiveReader& ar, CDocReader& reader)
     in(label.m_nFormHeight);
     FieldBounds bound(reader);
     bound(label.m_strFormCaption);
-    bound.Count(label.m_nFormWidth, 0, kMaxFormPixels);
-    bound.Count(label.m_nFormHeight, 0, kMaxFormPixels);
+    bound.Count(label.m_nFormWidth, 1, kMaxFormSize);
+    bound.Count(label.m_nFormHeight, 1, kMaxFormSize);
     // The kind and the common part take at least 45 bytes.
     const uint32_t count = ar.ReadCount(45);
     label.m_formItems.reserve(label.m_formItems.size() + count);

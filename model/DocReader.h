@@ -49,9 +49,9 @@ public:
     const QStringList& GetWarnings() const { return m_warnings; }
     void AddWarning(const QString& text) { m_warnings.append(text); }
 
-    // Numbers brought into range and texts shortened while reading (see
-    // kMaxLabelLengthMm and kMaxValueLength); the end of a read adds one warning
-    // naming the file for each kind of change.
+    // Numbers brought into range (model/LabelLimits.h), codes that name none of their
+    // field's choices made one, and texts shortened (kMaxValueLength) while reading;
+    // the end of a read adds one warning naming the file for each kind of change.
     int m_nNumbersBounded = 0;
     int m_nTextsShortened = 0;
     // Pictures that are no picture this program reads, or larger than it decodes.

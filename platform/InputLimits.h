@@ -24,22 +24,9 @@ inline constexpr int kMaxPictureDecodedMiB = 256;
 // (never above its own), one copy for the canvas, the preview and the print job; the
 // pictures drawn longest ago give way to new ones.
 inline constexpr int kMaxPicturesKeptMiB = 256;
-// Numbers of a label or component file. One that is not finite makes the file
-// damaged. Every length, position and size is held within kMaxLabelLengthMm
-// millimetres either way (paper and label sizes are not negative), and the counts of
-// its settings within their bounds; what lies beyond is brought to the nearest bound
-// and the reader says so once. This keeps every pixel count the canvas, the preview
-// and the print job derive from a label well inside int.
-inline constexpr float kMaxLabelLengthMm = 10000.0f;
-// Rows and columns of labels on a page.
-inline constexpr int kMaxLabelsAcross = 1000;
-// Labels to print and copies of each.
-inline constexpr int kMaxLabelCopies = 1000000;
-inline constexpr int kMaxPreloadPages = 1000;
-// A printer resolution stored with the label, in dots per inch.
-inline constexpr int kMaxPrinterDpi = 9600;
-// The prompt form and the places and sizes of its items, in pixels.
-inline constexpr int kMaxFormPixels = 10000;
+// Numbers of a label or component file: one that is not finite makes the file
+// damaged, and the ranges of the others are the label's own (model/LabelLimits.h).
+
 // One line of a text data file, in bytes after conversion to UTF-8.
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
 // An .xlsx workbook is a zip of XML parts, each read whole when needed: one part, and

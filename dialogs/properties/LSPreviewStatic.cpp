@@ -1,7 +1,9 @@
 #include "dialogs/properties/LSPreviewStatic.h"
 
 #include "app/controls/ColourPicker.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/Utils.h"
 #include "output/PrintHandler.h"
 #include "platform/Drawing.h"
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace {
 
@@ -21,17 +24,20 @@ bool IsChecked(const QAbstractButton* button)
     return button && button->isChecked();
 }
 
-// A length that is not above 0 counts as 0.
-float ReadLength(const QLineEdit* edit)
+// A length or count of 0 or less counts as 0, which Validate names. A length is the
+// one the box last held within range (TakenLength); a count beyond its arrows leaves
+// the one shown so far (kept), so that no number outlines millions of cells.
+float ReadLength(QLineEdit* edit)
 {
-    const float value = edit ? TextToFloat(edit->text()) : 0.0f;
-    return value > 0 ? value : 0.0f;
+    return edit ? std::max(TakenLength(edit), 0.0f) : 0.0f;
 }
 
-int ReadCount(const QLineEdit* edit)
+int ReadCount(const QLineEdit* edit, int kept)
 {
-    const int value = edit ? static_cast<int>(TextToFloat(edit->text())) : 0;
-    return value > 0 ? value : 0;
+    if (!edit)
+        return 0;
+    const int value = CountOf(edit);
+    return value > kMaxLabelsAcross ? kept : std::max(value, 0);
 }
 
 int ReadIndex(const QComboBox* combo)
@@ -80,8 +86,8 @@ void CLSPreviewStatic::ReadControls()
     m_fTopMargin = ReadLength(c.topMargin);
     m_fHorzGap = ReadLength(c.horzGap);
     m_fVertGap = ReadLength(c.vertGap);
-    m_nRows = ReadCount(c.rows);
-    m_nColumns = ReadCount(c.columns);
+    m_nRows = ReadCount(c.rows, m_nRows);
+    m_nColumns = ReadCount(c.columns, m_nColumns);
     m_nStartCorner = ReadIndex(c.startCorner);
     m_nDirection = ReadIndex(c.direction);
     m_bSameDirection = IsChecked(c.sameDirection);
@@ -157,10 +163,10 @@ int CLSPreviewStatic::GetLabelSequence(int row, int column) const
 
 QRectF CLSPreviewStatic::CellRect(int row, int column) const
 {
-    const int w = PixelsX(m_fLabelWidth);
-    const int h = PixelsY(m_fLabelHeight);
-    const int left = PixelsX(m_fLeftMargin) + column * (w + PixelsX(m_fHorzGap));
-    const int top = PixelsY(m_fTopMargin) + row * (h + PixelsY(m_fVertGap));
+    const double w = PixelsX(m_fLabelWidth);
+    const double h = PixelsY(m_fLabelHeight);
+    const double left = PixelsX(m_fLeftMargin) + column * (w + PixelsX(m_fHorzGap));
+    const double top = PixelsY(m_fTopMargin) + row * (h + PixelsY(m_fVertGap));
     return QRectF(left * m_fScale + m_nOffsetX, top * m_fScale + m_nOffsetY, w * m_fScale, h * m_fScale);
 }
 

@@ -16,8 +16,9 @@ class QRectF;
 // The live picture beside the label settings sheet's pages: the page with every label
 // cell outlined and numbered in print order, or (while the background page is
 // current) one label with its background. It reads the pages' controls rather than
-// the record, so it shows what is typed before OK; values that cannot make a layout
-// show as a red error text instead, and that state refuses the sheet's OK.
+// the record, so it shows what is typed before OK; a number beyond what OK takes
+// leaves the last one it took, and values that cannot make a layout show as a red
+// error text instead, and that state refuses the sheet's OK.
 class CLSPreviewStatic : public QWidget
 {
     Q_OBJECT

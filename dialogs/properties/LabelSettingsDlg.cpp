@@ -10,6 +10,7 @@
 #include "dialogs/properties/SettingsControls.h"
 #include "model/DSBase.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/Utils.h"
 
 #include <QCheckBox>
@@ -27,6 +28,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace {
 
@@ -429,10 +432,10 @@ CLabelSettingsDlg_Layout::CLabelSettingsDlg_Layout(QWidget* parent) : CLabelSett
 
     auto* counts = new QGroupBox(QStringLiteral("行数列数:"));
     auto* countGrid = new QGridLayout(counts);
-    m_rows = MakeCountEdit(1033, 1034, 1, 100, &row);
+    m_rows = MakeCountEdit(1033, 1034, 1, kMaxLabelsAcross, &row);
     countGrid->addWidget(MakeBuddyLabel(QStringLiteral("行数:"), row), 0, 0);
     countGrid->addWidget(row, 0, 1);
-    m_columns = MakeCountEdit(1035, 1036, 1, 100, &row);
+    m_columns = MakeCountEdit(1035, 1036, 1, kMaxLabelsAcross, &row);
     countGrid->addWidget(MakeBuddyLabel(QStringLiteral("列数:"), row), 0, 2);
     countGrid->addWidget(row, 0, 3);
     m_auto = MakeCheck(QStringLiteral("自动计算"), 1037);
@@ -564,30 +567,37 @@ void CLabelSettingsDlg_Layout::OnPageSizeChanged()
 namespace {
 
 // How many labels of a size fit along a length after a leading margin: every label
-// but the last needs its gap after it. A size plus gap of 0 or less fits none.
+// but the last needs its gap after it. A size plus gap of 0 or less fits none, and
+// more than kMaxLabelsAcross are counted as that many.
 int FitCount(float length, float margin, float size, float gap)
 {
-    const float step = gap + size;
+    const double step = double(gap) + size;
     if (step <= 0)
         return 0;
-    const float room = length - margin;
-    int count = static_cast<int>(room / step);
+    const double room = double(length) - margin;
+    double count = std::floor(room / step);
     if (room - step * count > size)
         ++count;
-    return std::max(count, 0);
+    return static_cast<int>(std::clamp(count, 0.0, double(kMaxLabelsAcross)));
 }
 
 } // namespace
 
 void CLabelSettingsDlg_Layout::AutoComputeRowsColumns()
 {
+    // The lengths the preview shows: each the last its box held within range, one
+    // below 0 counted as 0.
+    QLineEdit* edits[] = {m_pPageWidth, m_pPageHeight, m_topMargin, m_labelHeight,
+                          m_vertGap,    m_leftMargin,  m_labelWidth, m_horzGap};
+    std::array<float, std::size(edits)> lengths{};
+    for (size_t i = 0; i < lengths.size(); ++i)
+        lengths[i] = edits[i] ? std::max(TakenLength(edits[i]), 0.0f) : 0.0f;
+    const auto [pageW, pageH, top, labelH, vertGap, left, labelW, horzGap] = lengths;
     const bool landscape = m_pLandscape && m_pLandscape->isChecked();
-    const float pageW = m_pPageWidth ? LengthOf(m_pPageWidth) : 0.0f;
-    const float pageH = m_pPageHeight ? LengthOf(m_pPageHeight) : 0.0f;
     const float W = landscape ? pageH : pageW;
     const float H = landscape ? pageW : pageH;
-    const int rows = FitCount(H, LengthOf(m_topMargin), LengthOf(m_labelHeight), LengthOf(m_vertGap));
-    const int columns = FitCount(W, LengthOf(m_leftMargin), LengthOf(m_labelWidth), LengthOf(m_horzGap));
+    const int rows = FitCount(H, top, labelH, vertGap);
+    const int columns = FitCount(W, left, labelW, horzGap);
     m_rows->setText(QString::asprintf("%d", rows));
     m_columns->setText(QString::asprintf("%d", columns));
 }
@@ -872,7 +882,7 @@ CLabelSettingsDlg_PrintCount::CLabelSettingsDlg_PrintCount(QWidget* parent) : CL
     auto* single = SetPageId(new QWidget, 383);
     auto* singleLayout = new QVBoxLayout(single);
     auto* singleForm = new QFormLayout;
-    m_quantity = MakeCountEdit(1081, 1215, 1, 1000000, &row);
+    m_quantity = MakeCountEdit(1081, 1215, 1, kMaxLabelCopies, &row);
     singleForm->addRow(QStringLiteral("打印数量:"), row);
     singleLayout->addLayout(singleForm);
     auto* note = new QLabel(QStringLiteral("说明：当未连接数据库时，标签的打印数量在此处手动设定；连接数据库时，标签的打印数量等于"
@@ -880,7 +890,7 @@ CLabelSettingsDlg_PrintCount::CLabelSettingsDlg_PrintCount(QWidget* parent) : CL
     note->setWordWrap(true);
     singleLayout->addWidget(note);
     auto* preloadForm = new QFormLayout;
-    m_preload = MakeCountEdit(1082, 1216, 1, 1000000, &row);
+    m_preload = MakeCountEdit(1082, 1216, 1, kMaxPreloadPages, &row);
     preloadForm->addRow(QStringLiteral("预加载数据页数:"), row);
     singleLayout->addLayout(preloadForm);
     auto* preloadNote = new QLabel(QStringLiteral("说明：一次加载多页数据以提高打印速度。"));
@@ -892,7 +902,7 @@ CLabelSettingsDlg_PrintCount::CLabelSettingsDlg_PrintCount(QWidget* parent) : CL
     auto* multi = SetPageId(new QWidget, 384);
     auto* multiGrid = new QGridLayout(multi);
     m_fixedCopies = MakeRadio(QStringLiteral("单条复制:"), 1143);
-    m_copies = MakeCountEdit(1081, 1292, 1, 1000000, &row);
+    m_copies = MakeCountEdit(1081, 1292, 1, kMaxLabelCopies, &row);
     // Fewer than one copy, label or page is stored as one.
     for (CVXUnitEdit* count : {m_quantity, m_preload, m_copies})
         AcceptBelowArrows(count);

@@ -18,6 +18,8 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -88,6 +90,7 @@ bool ShowsWithItsTabs(const QWidget* box, const QWidget* page)
 
 constexpr char kBelowArrows[] = "acceptsBelowArrows";
 constexpr char kLoadedText[] = "loadedText";
+constexpr char kTakenLength[] = "takenLength";
 
 QString BoxText(const QWidget* box)
 {
@@ -167,7 +170,7 @@ void AcceptBelowArrows(QWidget* box)
 
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)
 {
-    return MakeSpinEdit(id, spinId, 0, 10000, row);
+    return MakeSpinEdit(id, spinId, 0, kMaxLabelLengthMm, row);
 }
 
 
@@ -197,7 +200,19 @@ float LengthOf(const QLineEdit* edit)
 
 int CountOf(const QLineEdit* edit)
 {
-    return static_cast<int>(TextToFloat(edit->text()));
+    const double value = LeadingDouble(edit->text());
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<int>(std::clamp(value, double(INT_MIN), double(INT_MAX)));
+}
+
+float TakenLength(QLineEdit* edit)
+{
+    const double value = LeadingDouble(edit->text());
+    if (!std::isfinite(value) || std::fabs(value) > kMaxLabelLengthMm)
+        return edit->property(kTakenLength).toFloat();
+    edit->setProperty(kTakenLength, static_cast<float>(value));
+    return static_cast<float>(value);
 }
 
 QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/controls/NumSpinCtrl.h" // MakeCountEdit, with the length edits below
+#include "model/LabelLimits.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,7 +32,7 @@ CVXUnitEdit* AddLengthRow(QFormLayout* form, const QString& label, int id);
 
 // The edit-with-arrows pairs the label settings sheet and its dialogs are made of.
 
-// A length edit in millimetres (two decimals) with its spin (0 to 10000, step 1),
+// A length edit in millimetres (two decimals) with its spin (0 to kMaxLabelLengthMm, step 1),
 // named by their ids; *row receives the widget holding both, for a layout.
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row);
 
@@ -43,9 +44,16 @@ void MarkLoadedText(QWidget* box);
 // loaded with: a value shown with two decimals keeps all its digits when the user
 // left it alone, and an OK that changed nothing else changes nothing.
 void StoreNumber(const QWidget* box, float& field);
-// The leading number of the text; 0 when there is none.
+// The leading number of the text; 0 when there is none. A count beyond int reads as
+// the nearest int.
 float LengthOf(const QLineEdit* edit);
 int CountOf(const QLineEdit* edit);
+// The box's length while it lies within kMaxLabelLengthMm either way (beyond that OK
+// refuses it; short of it a length of 0 or less is named by the preview), else the
+// last such length the box held. The live preview and the counted rows and columns
+// follow only these, so a number on its way to another, or one far beyond any page,
+// neither stalls them nor overflows their arithmetic.
+float TakenLength(QLineEdit* edit);
 
 // Numbers typed into a box are read as the stored value will be read (the leading
 // number). The box (a line edit or an editable combo) must then hold a finite number
@@ -61,6 +69,6 @@ bool CheckNumberBoxes(QWidget* page);
 // when it stores them, an offset that goes either way): below, only what is as far
 // out as the default bounds is refused.
 void AcceptBelowArrows(QWidget* box);
-inline constexpr double kMaxTypedNumber = 10000.0;
+inline constexpr double kMaxTypedNumber = kMaxLabelLengthMm;
 // The largest font size a text or a barcode's line takes, in points.
 inline constexpr double kMaxFontSize = 1000.0;

@@ -7,6 +7,7 @@
 #include "app/controls/NumSpinCtrl.h"
 #include "app/controls/VXUnitEdit.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/SDGraph.h"
 #include "output/ui/WindowDataInputDlg.h"
 #include "platform/Numbers.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -104,10 +106,11 @@ void CScreenDataPropertyDlg_Base::StoreControls()
 {
     if (m_pNameEdit)
         m_strName = m_pNameEdit->text();
+    // Places and sizes are held to the range a label file keeps: sizes not negative.
     int* values[] = {&m_nX, &m_nY, &m_nWidth, &m_nHeight};
     for (size_t i = 0; i < m_boxEdits.size(); ++i) {
         if (m_boxEdits[i])
-            *values[i] = ReadNumber(m_boxEdits[i]);
+            *values[i] = std::clamp(ReadNumber(m_boxEdits[i]), i < 2 ? -kMaxFormItemPixels : 0, kMaxFormItemPixels);
     }
     if (m_pTextEdit)
         m_strText = m_pTextEdit->text();
@@ -135,14 +138,14 @@ void CScreenDataPropertyDlg_Form::StoreControls()
     // placement: refused, the box showing the size kept.
     for (auto [edit, size] : {std::pair{m_pFormWidth, &m_nFormWidth}, std::pair{m_pFormHeight, &m_nFormHeight}}) {
         const std::optional<int> typed = ReadWholeNumber(edit);
-        if (typed && *typed >= 1 && *typed <= CScreenDataView::kMaxFormSize) {
+        if (typed && *typed >= 1 && *typed <= kMaxFormSize) {
             *size = *typed;
             continue;
         }
         // The box is put back first: the message takes the focus, which ends the
         // editing a second time.
         edit->setText(Number(*size));
-        Services().ShowMessage(this, QStringLiteral("窗口的宽度和高度必须在1到%1之间!").arg(CScreenDataView::kMaxFormSize),
+        Services().ShowMessage(this, QStringLiteral("窗口的宽度和高度必须在1到%1之间!").arg(kMaxFormSize),
                                MessageIcon::Stop);
     }
 }

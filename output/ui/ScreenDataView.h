@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LabelLimits.h" // kMaxFormSize, the largest width and height of a form
+
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -48,8 +50,6 @@ public:
     static constexpr int kCaptionHeight = 23;
     static constexpr int kMoveThreshold = 4;
     static constexpr int kMinFormWidth = 100;
-    // The largest width and height of a form, in pixels: what a screen can show.
-    static constexpr int kMaxFormSize = 4096;
     static constexpr int kMinFormHeight = 30;
 
     QString m_strCaption;

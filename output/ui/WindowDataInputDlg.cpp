@@ -1,6 +1,7 @@
 #include "output/ui/WindowDataInputDlg.h"
 
 #include "app/UiServices.h"
+#include "model/LabelLimits.h"
 #include "model/SDGraph.h"
 #include "output/ui/ScreenDataView.h"
 
@@ -83,8 +84,8 @@ void CWindowDataInputDlg::Open()
 {
     setWindowTitle(m_strCaption);
     // A damaged file may hold any size; no form is larger than the designer allows.
-    setFixedSize(std::clamp(m_nWidth, 100, CScreenDataView::kMaxFormSize),
-                 std::clamp(m_nHeight, 80, CScreenDataView::kMaxFormSize));
+    setFixedSize(std::clamp(m_nWidth, 100, kMaxFormSize),
+                 std::clamp(m_nHeight, 80, kMaxFormSize));
     m_pOK->move((width() - m_pOK->width()) / 2, height() - m_pOK->height() - 40);
     for (QPointer<QWidget>& control : m_controls)
         delete control.data();

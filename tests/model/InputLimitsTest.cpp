@@ -11,6 +11,7 @@
 #include "model/DocWriter.h"
 #include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/SDGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
@@ -157,18 +158,122 @@ TEST(InputLimits, SizesPositionsAndCountsOutOfRangeAreBroughtInWithOneMessage)
     EXPECT_EQ(read.m_nCopies, kMaxLabelCopies);
     EXPECT_EQ(read.m_nPrintCount, 1);
     EXPECT_EQ(read.m_nResolution, kMaxPrinterDpi);
-    EXPECT_EQ(read.m_nFormWidth, kMaxFormPixels);
-    EXPECT_EQ(read.m_formItems.at(0)->m_nX, -kMaxFormPixels);
+    EXPECT_EQ(read.m_nFormWidth, kMaxFormSize);
+    EXPECT_EQ(read.m_formItems.at(0)->m_nX, -kMaxFormItemPixels);
     EXPECT_EQ(read.m_objects.at(0)->m_fX, -kMaxLabelLengthMm);
     EXPECT_EQ(read.m_objects.at(0)->m_fWidth, kMaxLabelLengthMm);
     const auto& readBarcode = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(1));
     EXPECT_EQ(readBarcode.GetImpl()->GetSettings()->m_fModuleWidth, kMaxLabelLengthMm);
     EXPECT_EQ(loaded.warnings,
-              QStringList{QStringLiteral("文件“%1”中有 14 个数值超出允许范围，已改为最接近的允许值。")
+              QStringList{QStringLiteral("文件“%1”中有 14 个数值超出允许范围，已改为允许的值。")
                               .arg(QDir::toNativeSeparators(path))});
 
     // What is in range opens without a word.
     EXPECT_TRUE(LoadLabel(path, CLabelData()).warnings.isEmpty());
+}
+
+// The largest value each settings box takes is kept whole by a save and an open,
+// without a word: one range serves the dialogs and the reader.
+TEST(InputLimits, TheLargestValuesTheDialogsTakeReadBackUnchanged)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("largest.vmk");
+    CLabelData label;
+    label.m_fPaperWidth = kMaxLabelLengthMm;
+    label.m_fLabelHeight = kMaxLabelLengthMm;
+    label.m_fHorzOffset = -kMaxLabelLengthMm;
+    label.m_nRows = kMaxLabelsAcross;
+    label.m_nColumns = kMaxLabelsAcross;
+    label.m_nPrintCount = kMaxLabelCopies;
+    label.m_nCopies = kMaxLabelCopies;
+    label.m_nPreloadPages = kMaxPreloadPages;
+    label.m_nResolution = kMaxPrinterDpi;
+    label.m_nFormWidth = kMaxFormSize;
+    label.m_nFormHeight = kMaxFormSize;
+    auto item = std::make_unique<CEditSDGraph>();
+    item->m_nX = -kMaxFormItemPixels;
+    item->m_nWidth = kMaxFormItemPixels;
+    label.m_formItems.push_back(std::move(item));
+
+    const LoadedLabel loaded = LoadLabel(path, label);
+    EXPECT_TRUE(loaded.warnings.isEmpty()) << loaded.warnings.join(u'\n').toStdString();
+    EXPECT_EQ(DocumentBytes(*loaded.label), DocumentBytes(label));
+    EXPECT_EQ(loaded.label->m_nPreloadPages, 1000000);
+    EXPECT_EQ(loaded.label->m_nFormWidth, 4096);
+}
+
+// A code that names none of its field's choices becomes one the program knows: the
+// one it already acts as where there is one, else the default; each counts in the
+// file's one message, and what is then saved opens without a word.
+TEST(InputLimits, UnknownCodesBecomeKnownOnesCountedInTheOneMessage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("codes.vmk");
+    CLabelData label;
+    label.m_nStartCorner = 262144;          // acts as the bottom right
+    label.m_nCopyMode = -17000000;          // any but 0 counts copies from a field
+    label.m_nImagePlacement = -2100000000;  // drawn as stretched
+    label.m_nShape = 7;                     // drawn as a rectangle
+    label.m_nCutMarks = -1;                 // none
+    label.m_nNumberPosition = 9;            // the default
+    CTextGraph& text = AddTextObject(label);
+    text.m_nAnchor = -5; // turns about the centre
+    text.m_nLayoutMode = VertText;
+    text.m_nAlignment = 40; // right to left, as the vertical page stores it
+    auto band = std::make_unique<CDataBand>();
+    band->m_nKind = 7;
+    band->m_nSerialBase = 50;
+    text.m_bands.push_back(std::move(band));
+    auto source = std::make_unique<CTextDS>();
+    source->m_strName = QStringLiteral("行");
+    source->m_nSortOrder = 9;  // descending
+    source->m_nRangeMode = -3; // every record
+    source->m_nSeparator = 42; // commas
+    label.m_dataSources.push_back(std::move(source));
+    auto line = std::make_unique<CLineGraph>();
+    line->m_nDashStyle = 12;
+    label.m_objects.push_back(std::move(line));
+    auto barcode = std::make_unique<CBarcodeGraph>();
+    barcode->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyCode128);
+    barcode->m_pBarcodeImpl->GetSettings()->m_nStartChar = 77; // "D"
+    label.m_objects.push_back(std::move(barcode));
+    auto qr = std::make_unique<CBarcodeGraph>();
+    qr->m_pBarcodeImpl = CreateBarcodeImpl(SymbologyQRCode);
+    auto& qrSettings = dynamic_cast<CBarcodeSettings_QRCode&>(*qr->m_pBarcodeImpl->GetSettings());
+    qrSettings.m_strContent = QStringLiteral("12");
+    qrSettings.m_nECLevel = 70000; // encoded as L
+    qrSettings.m_nVersion = 41;    // chosen by the encoder, and so encodable: no message of its own
+    label.m_objects.push_back(std::move(qr));
+
+    const LoadedLabel loaded = LoadLabel(path, label);
+    const CLabelData& read = *loaded.label;
+    EXPECT_EQ(read.m_nStartCorner, CornerBottomRight);
+    EXPECT_EQ(read.m_nCopyMode, 1);
+    EXPECT_EQ(read.m_nImagePlacement, 3);
+    EXPECT_EQ(read.m_nShape, ShapeRectangle);
+    EXPECT_EQ(read.m_nCutMarks, 0);
+    EXPECT_EQ(read.m_nNumberPosition, CLabelData().m_nNumberPosition);
+    const auto& readText = dynamic_cast<const CTextGraph&>(*read.m_objects.at(0));
+    EXPECT_EQ(readText.m_nAnchor, 8);
+    EXPECT_EQ(readText.m_nAlignment, 2);
+    EXPECT_EQ(readText.m_bands.at(0)->m_nKind, BandConstant);
+    EXPECT_EQ(readText.m_bands.at(0)->m_nSerialBase, SerialDecimal);
+    EXPECT_EQ(dynamic_cast<const CLineGraph&>(*read.m_objects.at(1)).m_nDashStyle, 0);
+    const auto& readBarcode = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(2));
+    EXPECT_EQ(readBarcode.GetImpl()->GetSettings()->m_nStartChar, 3);
+    const auto& readQr = dynamic_cast<const CBarcodeGraph&>(*read.m_objects.at(3));
+    const auto& readQrSettings = dynamic_cast<const CBarcodeSettings_QRCode&>(*readQr.GetImpl()->GetSettings());
+    EXPECT_EQ(readQrSettings.m_nECLevel, 0);
+    EXPECT_EQ(readQrSettings.m_nVersion, 0);
+    const auto& readSource = dynamic_cast<const CTextDS&>(*read.m_dataSources.at(0));
+    EXPECT_EQ(readSource.m_nSortOrder, 1);
+    EXPECT_EQ(readSource.m_nRangeMode, RangeAll);
+    EXPECT_EQ(readSource.m_nSeparator, TextSeparatorComma);
+    EXPECT_EQ(loaded.warnings,
+              QStringList{QStringLiteral("文件“%1”中有 17 个数值超出允许范围，已改为允许的值。")
+                              .arg(QDir::toNativeSeparators(path))});
+
+    EXPECT_TRUE(LoadLabel(path, read).warnings.isEmpty());
 }
 
 TEST(InputLimits, TextsLongerThanATypedOneAreShortenedWithOneMessage)

@@ -11,6 +11,8 @@
 #include "dialogs/properties/LabelSettingsDlg.h"
 #include "dialogs/properties/PageHeaderDlg.h"
 #include "model/DSBase.h"
+#include "model/DocLoader.h"
+#include "model/DocReader.h"
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 #include "model/ShapeGraph.h"
@@ -23,6 +25,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -1010,4 +1013,124 @@ TEST(LabelSettingsSheet, NumbersBeyondTheirRangeAreRefusedOnTheirPage)
     sheet.Type(Tab::TabAdvanced, 1049, "-2.5");
     ASSERT_TRUE(sheet.Ok());
     EXPECT_EQ(label.m_fHorzOffset, -2.5f);
+}
+
+// The preview follows a typed number only when OK would take it: a page ten
+// kilometres wide or a width beyond int leaves it showing the last one it could
+// take, the counted rows and columns stop at their bound, and each keystroke's
+// repaint stays quick.
+TEST(LabelSettingsSheet, PreviewFollowsOnlyNumbersOkTakesAndPaintsQuickly)
+{
+    FakeServices services;
+    CLabelData label;
+    Sheet sheet(label);
+    CLSPreviewStatic& preview = *sheet.dlg.Preview();
+    const auto inside = [&preview](int rows, int columns) {
+        const QRectF last = preview.CellRect(rows - 1, columns - 1);
+        const QRectF first = preview.CellRect(0, 0);
+        return first.left() >= 0 && first.top() >= 0 && last.right() <= preview.width()
+               && last.bottom() <= preview.height();
+    };
+
+    QElapsedTimer timer;
+    timer.start();
+    sheet.Type(Tab::TabLayout, 1029, "0");
+    sheet.Type(Tab::TabLayout, 1021, "0.5");
+    sheet.Type(Tab::TabPage, 1009, "10000000"); // typed key by key, each repainted
+    preview.grab();
+    EXPECT_LT(timer.elapsed(), 3000);
+    // The last width OK takes, 10000 mm, holds 100 columns of half a millimetre at most.
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1035), "100");
+    ASSERT_TRUE(preview.IsValid());
+    EXPECT_TRUE(inside(5, 100));
+    EXPECT_EQ(ctl<QLabel>(&sheet.dlg, 1070)->text(), QStringLiteral("每页标签数: 5 x 100"));
+    const auto grab = [&sheet](const char* name) {
+        if (!qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR"))
+            sheet.dlg.grab().toImage().save(qEnvironmentVariable("VC_SHOWCASE_DIR") + u'/' + QLatin1String(name));
+    };
+    grab("label-settings-huge-page.png");
+
+    // A page back to size, then a width beyond int: the preview keeps the last page.
+    sheet.Type(Tab::TabPage, 1009, "210");
+    sheet.Type(Tab::TabLayout, 1021, "90");
+    const int drawnHeight = preview.DrawnHeight();
+    timer.restart();
+    for (int id : {1009, 1010})
+        sheet.Type(Tab::TabPage, id, "2147483648");
+    sheet.Type(Tab::TabLayout, 1021, "2147483648");
+    sheet.Type(Tab::TabLayout, 1025, "-99999999999");
+    preview.grab();
+    EXPECT_LT(timer.elapsed(), 3000);
+    ASSERT_TRUE(preview.IsValid());
+    // The last numbers OK took: a page 2147 by 2147 mm of one column of labels 2147
+    // wide, the margin counted as none.
+    EXPECT_EQ(preview.DrawnWidth(), preview.DrawnHeight());
+    EXPECT_LT(preview.DrawnHeight(), drawnHeight);
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1035), "1");
+    EXPECT_EQ(sheet.Text(Tab::TabLayout, 1033), "38");
+    EXPECT_TRUE(inside(38, 1));
+    sheet.Show(Tab::TabPage);
+    grab("label-settings-beyond-int.png");
+
+    // OK names the box that is out of range.
+    ASSERT_FALSE(sheet.Ok());
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("宽度必须是 0 到 10000 之间的数，请重新输入。")});
+
+    // Rows typed beyond their arrows are not drawn either, and OK refuses them.
+    services.messages.clear();
+    sheet.Type(Tab::TabPage, 1009, "210");
+    sheet.Type(Tab::TabPage, 1010, "297");
+    sheet.Type(Tab::TabLayout, 1021, "90");
+    sheet.Type(Tab::TabLayout, 1025, "10");
+    Click(sheet.Ctl<QCheckBox>(Tab::TabLayout, 1037));
+    timer.restart();
+    sheet.Type(Tab::TabLayout, 1033, "2147483648");
+    preview.grab();
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_TRUE(preview.IsValid());
+    ASSERT_FALSE(sheet.Ok());
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("行数必须是 1 到 100 之间的数，请重新输入。")});
+}
+
+// The largest value each box of the sheet takes survives OK, a save and an open
+// unchanged and without a message.
+TEST(LabelSettingsSheet, LargestValuesTheSheetTakesReadBackUnchanged)
+{
+    FakeServices services;
+    QTemporaryDir dir;
+    CLabelData label;
+    Sheet sheet(label);
+    sheet.Show(Tab::TabPrintCount);
+    QTabWidget* tabs = sheet.Ctl<QTabWidget>(Tab::TabPrintCount, 1290);
+    QWidget* single = page<QWidget>(tabs, 383);
+    RetypeText(ctl<QLineEdit>(single, 1081), "1000000");
+    RetypeText(ctl<QLineEdit>(single, 1082), "1000000");
+    tabs->setCurrentIndex(1);
+    RetypeText(ctl<QLineEdit>(page<QWidget>(tabs, 384), 1081), "1000000");
+    // A page as large as it gets, filled with as many labels as are counted.
+    sheet.Type(Tab::TabPage, 1009, "10000");
+    sheet.Type(Tab::TabPage, 1010, "10000");
+    sheet.Type(Tab::TabLayout, 1021, "0.5");
+    sheet.Type(Tab::TabLayout, 1029, "0");
+    sheet.Type(Tab::TabAdvanced, 1049, "-10000");
+    ASSERT_TRUE(sheet.Ok()) << services.MessageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(label.m_nRows, 100);
+    EXPECT_EQ(label.m_nColumns, 100);
+    EXPECT_EQ(label.m_nPreloadPages, 1000000);
+
+    CDocWriterV1_0 writer;
+    writer.m_strPath = dir.filePath("largest.vmk");
+    writer.m_pLabelData = &label;
+    writer.WriteDocument();
+    CLabelData read;
+    CDocLoader loader;
+    loader.m_strPath = writer.m_strPath;
+    loader.m_pLabelData = &read;
+    loader.LoadDocument();
+    EXPECT_TRUE(loader.m_pReader->GetWarnings().isEmpty());
+    EXPECT_EQ(DocumentBytes(read), DocumentBytes(label));
+    EXPECT_EQ(read.m_nPreloadPages, 1000000);
+    EXPECT_EQ(read.m_nCopies, 1000000);
+    EXPECT_EQ(read.m_fPaperWidth, 10000.0f);
+    EXPECT_EQ(read.m_fHorzOffset, -10000.0f);
 }

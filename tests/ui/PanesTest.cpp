@@ -12,7 +12,7 @@
 #include "model/ImageGraph.h"
 #include "output/ui/PreviewFrame.h"
 #include "platform/ImageHolder.h"
-#include "platform/InputLimits.h"
+#include "model/LabelLimits.h"
 #include "platform/ScreenDpi.h"
 #include "app/SysOptionsDlg.h"
 #include "app/Ctl.h"
@@ -187,10 +187,10 @@ TEST_F(PanesTest, AHostileLabelOpensWithOneMessageAndAShortenedRow)
     EXPECT_LT(timer.elapsed(), 2000);
     const QString file = QDir::toNativeSeparators(writer.m_strPath);
     EXPECT_EQ(services.MessageTexts(),
-              QStringList{QStringLiteral("文件“%1”中有 3 个数值超出允许范围，已改为最接近的允许值。\n"
+              QStringList{QStringLiteral("文件“%1”中有 3 个数值超出允许范围，已改为允许的值。\n"
                                          "文件“%1”中有 3 段文字长于 65536 个字符，只保留了前 65536 个字符。")
                               .arg(file)});
-    EXPECT_EQ(frame->ActiveLabelWindow()->LabelData().m_nRows, 1000);
+    EXPECT_EQ(frame->ActiveLabelWindow()->LabelData().m_nRows, kMaxLabelsAcross);
     QTreeWidgetItem* row = Tree().Group(NodeObjectGroup)->child(0);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->text(0), QString(100, u'N') + QStringLiteral("…"));
@@ -1007,7 +1007,7 @@ TEST_F(ResourcePaneTest, AComponentWithValuesOutOfRangeIsAddedBroughtInWithOneMe
     ASSERT_EQ(View().ObjectList().size(), 1u);
     EXPECT_LE(Last()->GetObject()->GetHeight(), kMaxLabelLengthMm);
     EXPECT_EQ(services.MessageTexts(),
-              QStringList{QStringLiteral("文件“%1”中有 1 个数值超出允许范围，已改为最接近的允许值。")
+              QStringList{QStringLiteral("文件“%1”中有 1 个数值超出允许范围，已改为允许的值。")
                               .arg(QDir::toNativeSeparators(file.fileName()))});
 }
 

@@ -349,6 +349,25 @@ TEST_F(ScreenDataDlgTest, AFormSizeBeyondAScreenIsRefused)
     ctl<QPushButton>(dialog.get(), 1)->click();
     EXPECT_EQ(label.m_nFormWidth, 4096);
     EXPECT_EQ(label.m_nFormHeight, 300);
+    // The file keeps the largest form the designer takes, and opens it without a word.
+    CLabelData read;
+    CDocReaderV1_0 reader;
+    reader.m_pLabelData = &read;
+    reader.ReadDocumentData(DocumentBytes(label));
+    EXPECT_TRUE(reader.GetWarnings().isEmpty());
+    EXPECT_EQ(read.m_nFormWidth, 4096);
+}
+
+// An item's typed place and size stay in the range a label file keeps, sizes not
+// negative, so what is saved opens as it was.
+TEST_F(ScreenDataDlgTest, ItemPlacesAndSizesStayInTheFilesRange)
+{
+    CSDGraph* item = Create(SDToolStatic, {10, 10});
+    ASSERT_NE(item, nullptr);
+    ReplaceText(ctl<QLineEdit>(dialog->CurrentPage(), 1079), QStringLiteral("99999999999"));
+    ReplaceText(ctl<QLineEdit>(dialog->CurrentPage(), 1080), QStringLiteral("-2147483648"));
+    ReplaceText(ctl<QLineEdit>(dialog->CurrentPage(), 1081), QStringLiteral("-5"));
+    EXPECT_EQ(Box(item), QRect(10000, -10000, 0, item->m_nHeight));
 }
 
 TEST_F(ScreenDataDlgTest, ClashingOrEmptyNamesAreRefusedAndRenamesReachTheSelector)
