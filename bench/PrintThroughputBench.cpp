@@ -4,7 +4,9 @@
 // through RunPrintJob, beside a bare QPdfWriter loop drawing the same page: the
 // floor (same rectangles, texts in the same fonts and sizes, each row's real bars).
 // The sheet fills the page, so every label is printed. Counters: labels/s, bytes read per file byte, peak
-// memory; and both in one run with their wall and CPU times and ratios.
+// memory; and both in one run with their wall and CPU times and ratios, on rows whose
+// names and dates repeat (977 names, 9 dates) and on rows where none repeats, as in
+// a real merge (then no text is drawn twice).
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSymbology.h"
 #include "model/BarcodeGraph.h"
@@ -18,6 +20,7 @@
 #include "platform/Drawing.h"
 #include "bench/CpuTime.h"
 
+#include <QDate>
 #include <QFile>
 #include <QFont>
 #include <QImage>
@@ -38,16 +41,30 @@ namespace {
 constexpr float kLabelWidth = 70.0f;
 constexpr float kLabelHeight = 42.4f;
 
-QString WriteCsv(const QTemporaryDir& dir, int rows)
+enum class RowData
 {
-    const QString path = dir.filePath(QStringLiteral("rows-%1.csv").arg(rows));
+    Repeating, // 977 names and 9 dates over and over
+    Varied, // a name and a date of its own on each row (up to 109,572 rows)
+};
+
+QString WriteCsv(const QTemporaryDir& dir, int rows, RowData data = RowData::Repeating)
+{
+    const QString path = dir.filePath(QStringLiteral("rows-%1-%2.csv").arg(rows).arg(int(data)));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {};
     QByteArray text = "name,date,serial\n";
-    for (int i = 0; i < rows; ++i)
-        text += "Widget " + QByteArray::number(i % 977) + ",2026-12-0" + QByteArray::number(1 + i % 9) + ","
-              + QByteArray::number(1000000 + i) + "\n";
+    const QDate first(1900, 1, 1);
+    for (int i = 0; i < rows; ++i) {
+        if (data == RowData::Repeating) {
+            text += "Widget " + QByteArray::number(i % 977) + ",2026-12-0" + QByteArray::number(1 + i % 9);
+        } else {
+            // 7919 is prime to the 109,572 days of 1900-2199: the days come scattered, none twice.
+            text += "Widget " + QByteArray::number(1000000 + qint64(i) * 7919, 36).toUpper() + ","
+                  + first.addDays(qint64(i) * 7919 % 109572).toString(Qt::ISODate).toLatin1();
+        }
+        text += "," + QByteArray::number(1000000 + i) + "\n";
+    }
     file.write(text);
     file.close();
     QThread::msleep(60); // a file written before the job, not while it runs
@@ -366,7 +383,7 @@ QString CheckPdf(const QString& pdf, const QString& csv, int rows)
     if (QString error = RunTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}, &text); !error.isEmpty())
         return error;
     const QString all = QString::fromUtf8(text);
-    if (Sorted(Matches(all, QRegularExpression(QStringLiteral("Item: (Widget \\d+)")))) != Sorted(names))
+    if (Sorted(Matches(all, QRegularExpression(QStringLiteral("Item: (Widget [0-9A-Z]+)")))) != Sorted(names))
         return QStringLiteral("names missing from the text");
     if (Sorted(Matches(all, QRegularExpression(QStringLiteral("Date: (\\d{4}-\\d\\d-\\d\\d)")))) != Sorted(dates))
         return QStringLiteral("dates missing from the text");
@@ -439,12 +456,12 @@ template <typename Run> Times Measure(Run&& run)
 // Both PDFs are read back after the first round (outside the times): a floor that
 // does not hold what the job holds measures nothing, so then no ratio is reported.
 // The iteration time is our job's wall time.
-void BM_MergeJobBesideFloor(benchmark::State& state)
+void RunMergeJobBesideFloor(benchmark::State& state, RowData data)
 {
     const int rows = static_cast<int>(state.range(0));
     QTemporaryDir dir;
     WarmUp(dir);
-    const QString csv = WriteCsv(dir, rows);
+    const QString csv = WriteCsv(dir, rows, data);
     auto label = MakeLabel(csv, rows);
     const QString jobPdf = dir.filePath(QStringLiteral("job.pdf"));
     const QString floorPdf = dir.filePath(QStringLiteral("floor.pdf"));
@@ -489,6 +506,17 @@ void BM_MergeJobBesideFloor(benchmark::State& state)
     state.counters["job KB"] = double(QFile(jobPdf).size()) / 1024;
     state.counters["floor KB"] = double(QFile(floorPdf).size()) / 1024;
 }
+
+void BM_MergeJobBesideFloor(benchmark::State& state)
+{
+    RunMergeJobBesideFloor(state, RowData::Repeating);
+}
+
+void BM_MergeJobBesideFloorVariedRows(benchmark::State& state)
+{
+    RunMergeJobBesideFloor(state, RowData::Varied);
+}
+
 // A few rounds where a round is short, so that a ratio is not one sample.
 BENCHMARK(BM_MergeJobBesideFloor)
     ->Arg(2100)
@@ -497,5 +525,12 @@ BENCHMARK(BM_MergeJobBesideFloor)
     ->UseManualTime()
     ->Iterations(3);
 BENCHMARK(BM_MergeJobBesideFloor)->Arg(105000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_MergeJobBesideFloorVariedRows)
+    ->Arg(2100)
+    ->Arg(10500)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+BENCHMARK(BM_MergeJobBesideFloorVariedRows)->Arg(105000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 } // namespace

@@ -119,7 +119,11 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
         return Fail(QStringLiteral("未连接数据库"));
     if (!StageNamed(sql))
         return false;
-    if (!m_engine->Query(RewriteTop(sql), rows, skip, maxRows))
+    QString refusal;
+    const QString translated = RewriteTop(sql, refusal);
+    if (!refusal.isEmpty())
+        return Fail(refusal);
+    if (!m_engine->Query(translated, rows, skip, maxRows))
         return Fail(m_engine->LastError());
     return Succeed();
 }
@@ -127,38 +131,76 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
 std::unique_ptr<DbCursor> StagedConnection::OpenCursor(const QString& sql)
 {
     m_strLastError.clear();
-    if (!IsOpen() || !StageNamed(sql))
+    QString refusal;
+    const QString translated = RewriteTop(sql, refusal);
+    if (!IsOpen() || !StageNamed(sql) || !refusal.isEmpty())
         return DbConnection::OpenCursor(sql); // fails with the reason at its first call
-    return m_engine->OpenCursor(RewriteTop(sql));
+    return m_engine->OpenCursor(translated);
 }
 
-QString StagedConnection::RewriteTop(const QString& sql)
+QString StagedConnection::RewriteTop(const QString& sql, QString& refusal)
 {
-    // "select top n" may open any select of the statement, the outer one or one in
-    // parentheses (a count or a page wraps the user's statement in another). Each
-    // becomes "select ... limit n", the limit placed after the last token of its own
-    // select: before the parenthesis that closes it, or at the statement's end, where
-    // after a trailing "-- comment" it would be commented out and after a ";" never run.
-    static const QRegularExpression top(
-        QStringLiteral("select\\s+top\\s+(\\d+)\\s+"), QRegularExpression::CaseInsensitiveOption);
+    // Jet's "select [distinct|all] top n [percent]" may open any select of the
+    // statement, the outer one or one in parentheses (a count or a page wraps the
+    // user's statement in another). Each becomes "select ... limit n", the limit placed
+    // after the last token of its own select: before the parenthesis that closes it,
+    // or at the statement's end, where after a trailing "-- comment" it would be
+    // commented out and after a ";" never run. n percent is the count of the select's
+    // rows, n/100 of it rounded up. In a union each select's top takes that select's
+    // own rows, so such a select becomes a subquery, "select * from (... limit n)":
+    // SQLite puts a limit written after a union's select on the whole union.
+    static const QRegularExpression top(QStringLiteral("select\\s+(?:(distinct|all)\\s+)?top\\s+(\\d+)\\s+(?:(percent)\\b\\s*)?"),
+        QRegularExpression::CaseInsensitiveOption);
+    refusal.clear();
     const qsizetype codeEnd = StatementCodeEnd(sql, 0);
     struct Pending
     {
         int depth;
         QString count;
+        bool percent;
+        qsizetype start; // in out, where its "select" is
+        bool ordered = false; // an "order by" of its own depth follows it
     };
     std::vector<Pending> pending;
+    std::vector<bool> compound {false}; // by depth: a union joins selects there
     QString out;
     qsizetype outCodeEnd = 0; // in out, past the last token copied
     bool rewritten = false;
     int depth = 0;
+    const auto closeSelect = [&](bool branch) {
+        const Pending& select = pending.back();
+        QString limit = select.count;
+        if (select.percent) {
+            limit = QStringLiteral("(select (count(*) * %1 + 99) / 100 from (%2))")
+                        .arg(select.count, QStringView(out).mid(select.start, outCodeEnd - select.start));
+        }
+        limit = QStringLiteral(" limit ") + limit;
+        if (branch)
+            limit += u')';
+        out.insert(outCodeEnd, limit);
+        outCodeEnd += limit.size();
+        if (branch) {
+            const QString wrap = QStringLiteral("select * from (");
+            out.insert(select.start, wrap);
+            outCodeEnd += wrap.size();
+        }
+        pending.pop_back();
+    };
+    // Ends the selects of depth level and deeper, at a ")" or the statement's end.
     const auto closeDepth = [&](int level) {
         while (!pending.empty() && pending.back().depth >= level) {
-            const QString limit = QStringLiteral(" limit ") + pending.back().count;
-            out.insert(outCodeEnd, limit);
-            outCodeEnd += limit.size();
-            pending.pop_back();
+            const bool branch = compound[pending.back().depth];
+            // The last select of a union: Jet's "order by" there sorts the union,
+            // and whether its top counts in that order or the select's own is
+            // left unsaid, so the statement is not guessed at.
+            if (branch && pending.back().ordered && refusal.isEmpty()) {
+                refusal = QStringLiteral("不支持的 SQL 形式：UNION 的最后一个 SELECT 带 TOP 又后跟 ORDER BY。"
+                                         "请把这个 SELECT 写成子查询，如 select * from (select top 2 … order by …)");
+            }
+            closeSelect(branch);
         }
+        compound.resize(level + 1);
+        compound[level] = false;
     };
     for (qsizetype i = 0; i < codeEnd;) {
         const QChar c = sql[i];
@@ -166,6 +208,8 @@ QString StagedConnection::RewriteTop(const QString& sql)
         qsizetype end = SqlPieceEnd(sql, i, codeEnd, code);
         if (c == u'(') {
             ++depth;
+            compound.resize(depth + 1);
+            compound[depth] = false;
         } else if (c == u')') {
             closeDepth(depth);
             depth = std::max(depth - 1, 0);
@@ -173,14 +217,26 @@ QString StagedConnection::RewriteTop(const QString& sql)
             const QRegularExpressionMatch match
                 = top.match(sql, i, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
             if (match.hasMatch()) {
+                pending.push_back({depth, match.captured(2), match.hasCaptured(3), out.size()});
                 out += QStringLiteral("select ");
-                pending.push_back({depth, match.captured(1)});
+                if (match.hasCaptured(1))
+                    out += match.captured(1).toLower() + u' ';
                 rewritten = true;
                 i = match.capturedEnd(0);
                 continue;
             }
             while (end < codeEnd && (sql[end].isLetterOrNumber() || sql[end] == u'_'))
                 ++end;
+            const QStringView word = QStringView(sql).mid(i, end - i);
+            const bool own = !pending.empty() && pending.back().depth == depth;
+            if (word.compare(u"union", Qt::CaseInsensitive) == 0 || word.compare(u"intersect", Qt::CaseInsensitive) == 0
+                || word.compare(u"except", Qt::CaseInsensitive) == 0) {
+                if (own)
+                    closeSelect(true);
+                compound[depth] = true;
+            } else if (own && word.compare(u"order", Qt::CaseInsensitive) == 0) {
+                pending.back().ordered = true;
+            }
         }
         out += QStringView(sql).mid(i, std::min(end, codeEnd) - i);
         if (code)

@@ -28,14 +28,16 @@ public:
     void Close() override;
     bool ListTables(QStringList& tables) override;
     bool ListFields(const QString& table, QStringList& fields) override;
-    // "select top n" (the dialogs' preview form, and Access's own) becomes "limit n",
-    // also where a count or a page wraps the statement that holds it.
+    // Jet's "select top n" (the dialogs' preview form, and Access's own) becomes
+    // "limit n", also where a count or a page wraps the statement that holds it.
     bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) override;
 
     // The staged copy's own cursor, after the tables the statement names are staged.
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
-    static QString RewriteTop(const QString& sql);
+    // The statement in SQLite's words; refusal tells (in the user's words) why a top
+    // it cannot translate is not run, else it is empty.
+    static QString RewriteTop(const QString& sql, QString& refusal);
 
 protected:
     // Opens the empty in-memory database; false with LastError() set on failure.

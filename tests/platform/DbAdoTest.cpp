@@ -183,8 +183,33 @@ TEST(StagedSql, TopBecomesLimit)
             "select * from (select a from (select b from u) x where a = ')' limit 2) y"},
         {"select top 4 * from (select top 2 * from t) q", "select * from (select * from t limit 2) q limit 4"},
         {"select `select top 1 ` from t", "select `select top 1 ` from t"},
+        // Jet's predicates before top, and top n percent: n/100 of the select's rows, rounded up.
+        {"select DISTINCT top 3 a from t order by a", "select distinct a from t order by a limit 3"},
+        {"select top 10 percent a from t order by a desc",
+            "select a from t order by a desc limit (select (count(*) * 10 + 99) / 100 from (select a from t order by a desc))"},
+        {"select all top 5 PERCENT * from t", "select all * from t limit (select (count(*) * 5 + 99) / 100 from (select all * from t))"},
+        {"select top 5 percent_done from t", "select percent_done from t limit 5"},
+        // Each select of a union keeps its own top; the union's order by sorts them all.
+        {"select top 2 a from t union all select top 2 a from u",
+            "select * from (select a from t limit 2) union all select * from (select a from u limit 2)"},
+        {"select top 1 a from t order by a union select b from u order by 1 -- z",
+            "select * from (select a from t order by a limit 1) union select b from u order by 1"},
+        {"select count(*) from (select a from t union select top 2 a from u) x",
+            "select count(*) from (select a from t union select * from (select a from u limit 2)) x"},
+        {"select top 3 * from (select a from t union select a from u) x order by a",
+            "select * from (select a from t union select a from u) x order by a limit 3"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(StagedConnection::RewriteTop(QString::fromUtf8(c.sql)), QString::fromUtf8(c.rewritten)) << c.sql;
+    QString refusal;
+    for (const auto& c : cases) {
+        EXPECT_EQ(StagedConnection::RewriteTop(QString::fromUtf8(c.sql), refusal), QString::fromUtf8(c.rewritten))
+            << c.sql;
+        EXPECT_TRUE(refusal.isEmpty()) << c.sql;
+    }
+    // Whether the order by after a union's last select orders its top or the union is
+    // left open by Jet; the statement is refused, naming the form.
+    StagedConnection::RewriteTop("select a from t union all select top 2 a from u order by a", refusal);
+    EXPECT_TRUE(refusal.contains("UNION") && refusal.contains("ORDER BY")) << refusal.toStdString();
+    StagedConnection::RewriteTop("select a from t union all select * from (select top 2 a from u order by a)", refusal);
+    EXPECT_TRUE(refusal.isEmpty());
     EXPECT_EQ(UniqueColumnNames({"Id", "", "id", "Name", "Id"}), (QStringList {"Id", "F2", "id1", "Name", "Id2"}));
 }

@@ -65,6 +65,15 @@ TEST(DbStaging, TablesAreCopiedWhenFirstNamedAndKeepNumbersAndNulls)
     EXPECT_EQ(rows.Value(0, 1), "12.5");
     ASSERT_TRUE(db.Query("select top 2 * from Orders -- two of three", rows)) << db.LastError().toStdString();
     EXPECT_EQ(rows.RowCount(), 2);
+    // Access's own forms of top: of distinct rows, a percent rounded up, one per select of a union.
+    ASSERT_TRUE(db.Query("select distinct top 2 Note from Orders order by Note desc", rows));
+    EXPECT_EQ(rows.Value(1, 0), "a");
+    ASSERT_TRUE(db.Query("select top 34 percent Id from Orders order by Id", rows));
+    EXPECT_EQ(rows.RowCount(), 2);
+    ASSERT_TRUE(db.Query("select top 1 Id from Orders union all select top 1 Amount from [Order Lines]", rows))
+        << db.LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), QStringList {"2"});
+    EXPECT_EQ(rows.Row(1), QStringList {"12.5"});
     EXPECT_EQ(db.staged, (QStringList {"Orders", "Order Lines"}));
     QStringList fields;
     ASSERT_TRUE(db.ListFields("Orders", fields));

@@ -69,6 +69,47 @@ TEST_P(DbExcel, SheetsAreTablesNamedWithDollar)
     EXPECT_FALSE(db->LastError().isEmpty());
 }
 
+// A user's own statement in Jet's words gives Jet's rows.
+TEST_P(DbExcel, JetTopFormsGiveTheirOwnRows)
+{
+    auto db = DbConnection::OpenExcel(path, true);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const auto column = [&](const char* sql) {
+        DbRows rows;
+        EXPECT_TRUE(db->Query(QString::fromUtf8(sql), rows)) << sql << ": " << db->LastError().toStdString();
+        QStringList values;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            values.append(rows.Value(r, 0));
+        return values;
+    };
+    // Top after distinct counts distinct rows (three cities, ten times each).
+    EXPECT_EQ(column("select distinct top 2 City from [People$] order by City"),
+        (QStringList {QStringLiteral("Zürich"), QStringLiteral("city 😀")}));
+    // 11 percent of 30 rows is 3.3: four rows.
+    EXPECT_EQ(column("select top 11 percent Id from [People$] order by Id desc"), (QStringList {"30", "29", "28", "27"}));
+    EXPECT_EQ(column("select DISTINCT TOP 50 PERCENT City from [People$] order by City"),
+        (QStringList {QStringLiteral("Zürich"), QStringLiteral("city 😀")}));
+    // Each select of a union takes its own top, also where the dialogs count the statement.
+    const char* both = "select top 2 Id from [People$] where Id > 27 union all select top 2 Id from [People$] "
+                       "where City = '北京'";
+    EXPECT_EQ(column(both), (QStringList {"28", "29", "3", "6"}));
+    EXPECT_EQ(column((QStringLiteral("select count(*) from (%1) as t").arg(QString::fromUtf8(both))).toUtf8()),
+        QStringList {"4"});
+    DbRows rows;
+    std::unique_ptr<DbCursor> cursor = db->OpenCursor(QString::fromUtf8(both));
+    ASSERT_TRUE(cursor->Skip(1));
+    ASSERT_TRUE(cursor->Fetch(10, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 3);
+    // The form whose meaning Jet leaves open is refused in words that name it.
+    const QString ordered = "select Id from [My Data$] union all select top 2 Id from [People$] order by Id";
+    EXPECT_FALSE(db->Query(ordered, rows));
+    EXPECT_TRUE(db->LastError().contains("UNION") && db->LastError().contains("ORDER BY"))
+        << db->LastError().toStdString();
+    cursor = db->OpenCursor(ordered);
+    EXPECT_FALSE(cursor->Fetch(10, rows));
+    EXPECT_EQ(cursor->LastError(), db->LastError());
+}
+
 TEST_P(DbExcel, WithoutAHeaderRowColumnsAreNumbered)
 {
     auto db = DbConnection::OpenExcel(path, false);
