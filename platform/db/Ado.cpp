@@ -517,19 +517,17 @@ const OdbcRegistry::Source* FindSource(const OdbcRegistry& registry, const QStri
     return nullptr;
 }
 
-// Whether the driver named, or the one behind the data source named, is the SQLite
-// driver, known by its library.
-bool IsSQLiteDriver(const OdbcRegistry& registry, const QString& driver, const QString& dataSource)
+// The file name of the library of the driver named, or of the one behind the data
+// source named; the drivers that must not be given a string are known by it.
+QString DriverLibrary(const OdbcRegistry& registry, const QString& driver, const QString& dataSource)
 {
-    QString library;
     QString name = driver;
     if (name.isEmpty()) {
         const OdbcRegistry::Source* source = FindSource(registry, dataSource);
         name = source ? source->driver : QString();
     }
     const OdbcRegistry::Driver* registered = FindRegistered(registry, name);
-    library = registered ? registered->library : name;
-    return QFileInfo(library).fileName().contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
+    return QFileInfo(registered ? registered->library : name).fileName();
 }
 
 constexpr qsizetype kLongestString = 4000;
@@ -554,7 +552,7 @@ QString OdbcValueFault(const QString& value, const QString& field)
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry)
 {
     const auto refuse = [&](const QString& what, const QString& advice) {
-        return OdbcRequest {{}, {}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
+        return OdbcRequest {{}, {}, {}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
     };
     // The pairs as they will be sent: the accepted key, the value; one per key.
     QList<QPair<const OdbcKey*, QByteArray>> pairs;
@@ -618,7 +616,8 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), RegisteredAdvice());
     if (driver.isEmpty() && dataSource.isEmpty())
         return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), RegisteredAdvice());
-    if (IsSQLiteDriver(registry, driver, dataSource)) {
+    const QString library = DriverLibrary(registry, driver, dataSource);
+    if (library.contains(QLatin1String("sqlite"), Qt::CaseInsensitive)) {
         // The SQLite driver lets statements load libraries and write files, and creates
         // any database it is pointed at: the program reads the file itself, read-only.
         const QString database = valueOf("Database");
@@ -627,7 +626,21 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
             return refuse(QStringLiteral("中的 SQLite 数据库“%1”不是已有的文件").arg(database),
                 QStringLiteral("请在 Database 中指定一个已有的数据库文件。"));
         }
-        return OdbcRequest {{}, file.canonicalFilePath(), {}};
+        return OdbcRequest {{}, file.canonicalFilePath(), {}, {}};
+    }
+    if (library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
+        || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive)) {
+        // The MariaDB and MySQL drivers let a statement send any file of the user's to
+        // the server ("load data local infile") and cannot be told not to: the program
+        // connects with its own client, which is.
+        if (driver.isEmpty()) {
+            return refuse(QStringLiteral("经数据源名“%1”使用 MariaDB/MySQL 驱动程序").arg(dataSource),
+                QStringLiteral("请在连接字符串中直接写出 Driver、Server、Port、Database、UID 和 PWD。"));
+        }
+        const QString port = valueOf("Port");
+        const DbServerSettings server {valueOf("Server"), port.isEmpty() ? 3306 : port.toInt(), valueOf("Database"),
+            valueOf("UID"), valueOf("PWD")};
+        return OdbcRequest {{}, {}, server, {}};
     }
 
     OdbcRequest request;

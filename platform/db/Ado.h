@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/db/DbConnection.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <optional>
 
 // The connection strings of OLE DB providers, taken as the data sources write them,
 // and where each provider is sent on this system:
@@ -82,6 +85,7 @@ struct OdbcRequest
 {
     QByteArray bytes; // "Key=value;" pairs in UTF-8, for the narrow SQLDriverConnect
     QString sqliteFile; // instead, the SQLite file to read without the driver
+    std::optional<DbServerSettings> mysqlServer; // instead, the server to reach without the driver
     QString refusal; // our own message, naming sourceName when given
 };
 
@@ -95,7 +99,9 @@ struct OdbcRequest
 // source must be registered by name. The bytes are rebuilt from the accepted pairs,
 // one per key (the last wins, as the driver manager takes it). The SQLite driver is
 // never given a string: it lets statements load libraries and creates any file it
-// is pointed at, so its Database, an existing file, is read by OpenSQLite instead.
+// is pointed at, so its Database, an existing file, is read by OpenSQLite instead. Nor
+// are the MariaDB and MySQL drivers, which let a statement send the user's files to
+// the server: OpenMySQL reaches the same server.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);
 
 // Why a value cannot be placed unquoted in a connection string; empty when it can.

@@ -104,6 +104,10 @@ public:
             return;
         }
         mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        // Else a statement from a label ("load data local infile") could send any file of
+        // the user's to the server.
+        const unsigned int noLocalFiles = 0;
+        mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
         const unsigned int timeout = 10;
         mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
         const QByteArray host = settings.host.toUtf8();

@@ -244,18 +244,26 @@ TEST(DbOdbcFreeTds, AClosedPortIsAConnectionFailure)
     }
 }
 
-TEST(DbOdbcMariaDB, ConnectsThroughItsOdbcDriver)
+TEST(DbOdbcMariaDB, ItsDriversStringReachesTheServerThatGetsNoLocalFile)
 {
     VC_TEST_SERVER(server, "VC_MY");
     const QString text
         = QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;Database=%3;User=%4;Password=%5;"
                          "Charset=utf8mb4;")
               .arg(server.host, QString::number(server.port), server.database, server.user, server.password);
-    auto db = DbConnection::OpenOdbc(text);
-    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
-    DbRows rows;
-    ASSERT_TRUE(db->Query("select count(*) from People", rows)) << db->LastError().toStdString();
-    EXPECT_EQ(rows.Value(0, 0), "100");
+    // The driver would let a statement send any local file to the server, so the
+    // program reaches the server with its own client, which does not.
+    std::unique_ptr<DbConnection> connections[] = {DbConnection::OpenOdbc(text), DbConnection::OpenMySQL(server)};
+    for (const auto& db : connections) {
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        ASSERT_TRUE(db->Query("select count(*) from People", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+        ASSERT_TRUE(db->Query("create temporary table Sent (x text)", rows)) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query("load data local infile '/etc/passwd' into table Sent", rows));
+        ASSERT_TRUE(db->Query("select count(*) from Sent", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "0");
+    }
 }
 
 namespace {
@@ -264,8 +272,8 @@ OdbcRegistry TestRegistry()
 {
     OdbcRegistry registry;
     registry.drivers = {{"SQLite3", "libsqlite3odbc.so"}, {"PostgreSQL Unicode", "psqlodbcw.so"},
-        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}};
-    registry.dataSources = {{"Stock", "PostgreSQL Unicode"}, {"Labels", "SQLite3"}};
+        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}, {"MariaDB Unicode", "libmaodbc.so"}};
+    registry.dataSources = {{"Stock", "PostgreSQL Unicode"}, {"Labels", "SQLite3"}, {"Shop", "MariaDB Unicode"}};
     return registry;
 }
 
@@ -304,6 +312,17 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
         EXPECT_TRUE(request.bytes.isEmpty());
         EXPECT_EQ(request.sqliteFile, QFileInfo(db).canonicalFilePath());
     }
+    // A MariaDB server is reached by the program's own client.
+    const OdbcRequest maria
+        = CheckOdbcString("Driver={MariaDB Unicode};Server=h;Database=d;User=u;Password=p w", {}, TestRegistry());
+    EXPECT_EQ(maria.refusal, QString());
+    EXPECT_TRUE(maria.bytes.isEmpty());
+    ASSERT_TRUE(maria.mysqlServer.has_value());
+    EXPECT_EQ(maria.mysqlServer->host, "h");
+    EXPECT_EQ(maria.mysqlServer->port, 3306);
+    EXPECT_EQ(maria.mysqlServer->database, "d");
+    EXPECT_EQ(maria.mysqlServer->user, "u");
+    EXPECT_EQ(maria.mysqlServer->password, "p w");
 }
 
 // Whatever a driver would read as a key, a library, a file or a log is refused
@@ -360,6 +379,7 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Driver=SQLite3;Database=" + dir.path(), QStringLiteral("不是已有的文件")},
         {"Driver=SQLite3;", QStringLiteral("不是已有的文件")},
         {"DSN=Labels", QStringLiteral("不是已有的文件")},
+        {"DSN=Shop", QStringLiteral("经数据源名“Shop”使用 MariaDB/MySQL 驱动程序")},
     };
     for (const auto& c : refused) {
         const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
