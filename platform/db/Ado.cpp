@@ -608,6 +608,17 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
     };
     const QString driver = valueOf("Driver");
     const QString dataSource = valueOf("DSN");
+    // The driver manager takes whichever of the two comes first, and an empty one as
+    // its default data source: the driver checked must be the driver loaded.
+    for (const char* name : {"Driver", "DSN"}) {
+        const OdbcKey* key = KeyNamed(QLatin1String(name));
+        const bool empty = std::any_of(
+            pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key && pair.second.isEmpty(); });
+        if (empty)
+            return refuse(QStringLiteral("中“%1”的值为空").arg(QLatin1String(name)), RegisteredAdvice());
+    }
+    if (!driver.isEmpty() && !dataSource.isEmpty())
+        return refuse(QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）"), RegisteredAdvice());
     if (driver.contains(u'/'))
         return refuse(QStringLiteral("以路径指定驱动程序库“%1”").arg(driver), RegisteredAdvice());
     if (!driver.isEmpty() && !FindRegistered(registry, driver))
@@ -627,6 +638,16 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
                 QStringLiteral("请在 Database 中指定一个已有的数据库文件。"));
         }
         return OdbcRequest {{}, file.canonicalFilePath(), {}, {}};
+    }
+    if (library.contains(QLatin1String("mdb"), Qt::CaseInsensitive)) {
+        // The Access driver waits forever on a pipe or a device.
+        QString database = valueOf("DBQ");
+        if (database.isEmpty())
+            database = valueOf("Database");
+        if (database.isEmpty() || !QFileInfo(database).isFile()) {
+            return refuse(QStringLiteral("中的 Access 数据库“%1”不是已有的文件").arg(database),
+                QStringLiteral("请在 DBQ 中指定一个已有的数据库文件。"));
+        }
     }
     if (library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
         || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive)) {

@@ -14,12 +14,34 @@ void CancelResult(PGconn* conn)
     }
 }
 
+// A COPY holds the connection until its data has come or gone, and nothing here sends
+// or reads any: it is ended at once. True when the result was a COPY.
+bool EndCopy(PGconn* conn, ExecStatusType status)
+{
+    const bool in = status == PGRES_COPY_IN || status == PGRES_COPY_BOTH;
+    const bool out = status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
+    if (in)
+        PQputCopyEnd(conn, "COPY is not supported here");
+    if (out) {
+        char* data = nullptr;
+        while (PQgetCopyData(conn, &data, 0) > 0)
+            PQfreemem(data);
+    }
+    return in || out;
+}
+
+QString CopyRefusal()
+{
+    return QStringLiteral("不能执行 COPY 语句");
+}
+
 // The statement streamed in single-row mode and read on from call to call; the first
 // result set only, as Query keeps it.
 class PostgreSQLCursor final : public DbCursor
 {
 public:
-    PostgreSQLCursor(PGconn* conn, const QString& sql) : m_conn(conn)
+    PostgreSQLCursor(PGconn* conn, const QString& sql)
+        : m_conn(conn)
     {
         if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn)) {
             Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
@@ -87,6 +109,11 @@ private:
                 break;
             }
             const ExecStatusType status = PQresultStatus(result);
+            if (EndCopy(m_conn, status)) {
+                Fail(CopyRefusal());
+                PQclear(result);
+                break;
+            }
             if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && m_names.isEmpty())
                 for (int c = 0; c < PQnfields(result); ++c)
                     m_names.append(QString::fromUtf8(PQfname(result, c)));
@@ -106,8 +133,10 @@ private:
     // Reads whatever is left, so the connection takes statements again.
     void Drain()
     {
-        while (PGresult* result = PQgetResult(m_conn))
+        while (PGresult* result = PQgetResult(m_conn)) {
+            EndCopy(m_conn, PQresultStatus(result));
             PQclear(result);
+        }
         m_drained = true;
     }
 
@@ -129,10 +158,10 @@ public:
         const QByteArray password = settings.password.toUtf8();
         // Keyword and value arrays: nothing is parsed out of the values, and the
         // database name is not read as a connection string (expand_dbname 0).
-        const char* keywords[] = {"host", "port", "dbname", "user", "password", "client_encoding",
-                                  "connect_timeout", nullptr};
+        const char* keywords[]
+            = {"host", "port", "dbname", "user", "password", "client_encoding", "connect_timeout", nullptr};
         const char* values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
-                                password.constData(), "UTF8", "10", nullptr};
+            password.constData(), "UTF8", "10", nullptr};
         m_conn = PQconnectdbParams(keywords, values, 0);
         if (!m_conn) {
             Fail(QStringLiteral("无法连接PostgreSQL数据库：内存不足"));
@@ -144,7 +173,8 @@ public:
             return;
         }
         // Server notices would otherwise go to stderr.
-        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+        PQsetNoticeProcessor(
+            m_conn, [](void*, const char*) {}, nullptr);
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -164,10 +194,11 @@ public:
 
     bool ListFields(const QString& table, QStringList& fields) override
     {
-        return QueryFirstColumn(QStringLiteral("select column_name from information_schema.columns "
-                                          "where table_schema='public' and table_name=%1 order by ordinal_position")
-                               .arg(Literal(table)),
-                           fields);
+        return QueryFirstColumn(
+            QStringLiteral("select column_name from information_schema.columns "
+                           "where table_schema='public' and table_name=%1 order by ordinal_position")
+                .arg(Literal(table)),
+            fields);
     }
 
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
@@ -185,6 +216,8 @@ public:
         RowWindow window(skip, maxRows);
         while (PGresult* result = PQgetResult(m_conn)) {
             const ExecStatusType status = PQresultStatus(result);
+            if (EndCopy(m_conn, status) && error.isEmpty())
+                error = CopyRefusal();
             if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && !haveColumns) {
                 QStringList names;
                 for (int c = 0; c < PQnfields(result); ++c)
@@ -210,8 +243,8 @@ public:
                     CancelResult(m_conn);
                     cancelled = true;
                 }
-            } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK &&
-                       status != PGRES_EMPTY_QUERY && !cancelled && error.isEmpty()) {
+            } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK
+                && status != PGRES_EMPTY_QUERY && !cancelled && error.isEmpty()) {
                 error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
                 if (error.isEmpty())
                     error = DbMessage();

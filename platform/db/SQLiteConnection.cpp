@@ -1,7 +1,9 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace {
@@ -34,7 +36,8 @@ int AppendStepRow(sqlite3_stmt* stmt, DbRows& rows)
 class SQLiteCursor final : public DbRowCursor
 {
 public:
-    SQLiteCursor(sqlite3* db, const QString& sql) : m_db(db)
+    SQLiteCursor(sqlite3* db, const QString& sql)
+        : m_db(db)
     {
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
@@ -90,18 +93,19 @@ public:
         // Read-only, so a mistyped path fails instead of leaving an empty database
         // behind; the probe makes a file that is no database fail here and not at
         // the first query.
-        const QByteArray file = QFile::encodeName(path);
         if (path.isEmpty() || !QFileInfo(path).isFile()) {
             Fail(QStringLiteral("SQLite数据库文件“%1”不存在。").arg(path));
             return;
         }
-        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        if (sqlite3_open_v2(OpenName(path).constData(), &m_db,
+                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
+            != SQLITE_OK) {
             Fail(QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, DbMessage()));
             Close();
             return;
         }
         sqlite3_busy_timeout(m_db, 5000);
-        ForbidAttaching();
+        Confine();
         DbRows probe;
         if (!Query(QStringLiteral("select count(*) from sqlite_master"), probe, 0, -1)) {
             m_strLastError = QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, m_strLastError);
@@ -109,7 +113,11 @@ public:
         }
     }
     // Takes over a handle opened elsewhere, such as an in-memory staging database.
-    explicit SQLiteConnection(sqlite3* adopted) : m_db(adopted) { ForbidAttaching(); }
+    explicit SQLiteConnection(sqlite3* adopted)
+        : m_db(adopted)
+    {
+        Confine();
+    }
     ~SQLiteConnection() override { Close(); }
 
     bool IsOpen() const override { return m_db != nullptr; }
@@ -125,8 +133,8 @@ public:
 
     bool ListTables(QStringList& tables) override
     {
-        return QueryFirstColumn(QStringLiteral("select name from sqlite_master where type='table' order by name"),
-                                tables);
+        return QueryFirstColumn(
+            QStringLiteral("select name from sqlite_master where type='table' order by name"), tables);
     }
 
     bool ListFields(const QString& table, QStringList& fields) override
@@ -161,17 +169,46 @@ public:
     }
 
 private:
-    // "attach" counts as reading, yet it opens, and can create, a file the statement names.
-    void ForbidAttaching()
+    // The name the file is opened by: an address SQLite reads as nothing but this
+    // file. A database in WAL mode is read through its "-wal" and "-shm" files, which
+    // even a read-only open creates beside it when they are missing; such a database
+    // is read as it stands, creating nothing.
+    static QByteArray OpenName(const QString& path)
     {
-        if (m_db)
-            sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        QByteArray address = QUrl::fromLocalFile(absolute).toEncoded();
+        QFile file(path);
+        const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+        const bool wal = header.size() == 20 && header[18] == 2 && header[19] == 2;
+        if (wal
+            && !(QFileInfo::exists(absolute + QLatin1String("-wal"))
+                && QFileInfo::exists(absolute + QLatin1String("-shm"))))
+            address += "?immutable=1";
+        return address;
     }
 
-    QString DbMessage() const
+    // What a statement from a label may do beyond reading rows, decided as it is
+    // prepared: "attach" counts as reading, yet opens or creates the file it names;
+    // a pragma acts during preparation (temp_store_directory sends temporary files
+    // anywhere); fts3_tokenizer hands SQLite a code pointer.
+    static int Authorize(void*, int action, const char*, const char* function, const char*, const char*)
     {
-        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足");
+        if (action == SQLITE_ATTACH || action == SQLITE_DETACH || action == SQLITE_PRAGMA)
+            return SQLITE_DENY;
+        if (action == SQLITE_FUNCTION && function && sqlite3_stricmp(function, "fts3_tokenizer") == 0)
+            return SQLITE_DENY;
+        return SQLITE_OK;
     }
+
+    void Confine()
+    {
+        if (!m_db)
+            return;
+        sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+        sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+    }
+
+    QString DbMessage() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足"); }
 
     sqlite3* m_db = nullptr;
 };

@@ -272,7 +272,7 @@ OdbcRegistry TestRegistry()
 {
     OdbcRegistry registry;
     registry.drivers = {{"SQLite3", "libsqlite3odbc.so"}, {"PostgreSQL Unicode", "psqlodbcw.so"},
-        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}, {"MariaDB Unicode", "libmaodbc.so"}};
+        {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}, {"MariaDB Unicode", "libmaodbc.so"}, {"MDBTools", "libmdbodbc.so"}};
     registry.dataSources = {{"Stock", "PostgreSQL Unicode"}, {"Labels", "SQLite3"}, {"Shop", "MariaDB Unicode"}};
     return registry;
 }
@@ -372,7 +372,11 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Driver=SQLite3;Driver=../evil.so", path},
         {"Driver=libsqlite3odbc.so;", unregistered},
         {"DSN=Nope;", unregistered},
-        {"Driver=;DSN=", QStringLiteral("没有指定驱动程序")},
+        {"Driver=;DSN=Stock", QStringLiteral("中“Driver”的值为空")},
+        {"DSN=;Driver=FreeTDS", QStringLiteral("中“DSN”的值为空")},
+        {"DSN=Labels;Driver=FreeTDS;Database=/tmp/new.db", QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）")},
+        {"Driver=MDBTools;DBQ=" + dir.path(), QStringLiteral("中的 Access 数据库")},
+        {"Driver=MDBTools", QStringLiteral("中的 Access 数据库")},
         {"Server=h", QStringLiteral("没有指定驱动程序")},
         {"Driver=SQLite3;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
         {"DSN=Labels;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
@@ -461,7 +465,8 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
         DbRows rows;
         for (const QString& sql : QStringList {"select load_extension('" + e + "')",
                  "select count(*) from (select load_extension('" + e + "')) t", "vacuum into '" + created + "'",
-                 "attach '" + created + "' as other", "create table U (x)"}) {
+                 "attach '" + created + "' as other", "create table U (x)",
+                 "pragma temp_store_directory = '" + dir.path() + "'", "select hex(fts3_tokenizer('simple'))"}) {
             EXPECT_FALSE(sqlite->Query(sql, rows)) << sql.toStdString();
             EXPECT_FALSE(sqlite->OpenCursor(sql)->Fetch(1, rows)) << sql.toStdString();
         }

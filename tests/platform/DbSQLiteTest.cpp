@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -31,11 +32,12 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath("data.db");
-        WriteDatabase(path, "create table Zeta (Id integer, Name text, Note text);"
-                            "create table alpha (x integer);"
-                            "create table \"with space\" (\"a b\" text, c text);"
-                            "insert into Zeta values (1, '北京', null), (2, 'two', 'n2'), (3, 'three', ''),"
-                            " (4, 'four', 'n4'), (5, '😀', 'n5');");
+        WriteDatabase(path,
+            "create table Zeta (Id integer, Name text, Note text);"
+            "create table alpha (x integer);"
+            "create table \"with space\" (\"a b\" text, c text);"
+            "insert into Zeta values (1, '北京', null), (2, 'two', 'n2'), (3, 'three', ''),"
+            " (4, 'four', 'n4'), (5, '😀', 'n5');");
         db = DbConnection::OpenSQLite(path);
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
     }
@@ -51,12 +53,12 @@ TEST_F(DbSQLite, ListsTablesByNameAndFieldsOfEmptyAndOddlyNamedTables)
 {
     QStringList tables;
     ASSERT_TRUE(db->ListTables(tables));
-    EXPECT_EQ(tables, (QStringList{"Zeta", "alpha", "with space"}));
+    EXPECT_EQ(tables, (QStringList {"Zeta", "alpha", "with space"}));
     QStringList fields;
     ASSERT_TRUE(db->ListFields("with space", fields)); // no rows, a blank in both names
-    EXPECT_EQ(fields, (QStringList{"a b", "c"}));
+    EXPECT_EQ(fields, (QStringList {"a b", "c"}));
     ASSERT_TRUE(db->ListFields("Zeta", fields));
-    EXPECT_EQ(fields, (QStringList{"Id", "Name", "Note"}));
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "Note"}));
     EXPECT_FALSE(db->ListFields("missing", fields));
     EXPECT_TRUE(fields.isEmpty());
     EXPECT_TRUE(db->LastError().contains("no such table")) << db->LastError().toStdString();
@@ -66,7 +68,7 @@ TEST_F(DbSQLite, QueryReturnsNamesValuesAndNullFlags)
 {
     DbRows rows;
     ASSERT_TRUE(db->Query("select Name, Note as Remark from Zeta order by Id", rows));
-    EXPECT_EQ(rows.Columns(), (QStringList{"Name", "Remark"}));
+    EXPECT_EQ(rows.Columns(), (QStringList {"Name", "Remark"}));
     ASSERT_EQ(rows.RowCount(), 5);
     EXPECT_EQ(rows.Value(0, 0), QStringLiteral("北京"));
     EXPECT_TRUE(rows.IsNull(0, 1));
@@ -87,7 +89,7 @@ TEST_F(DbSQLite, QueryKeepsOnlyTheAskedWindowOfRows)
     EXPECT_EQ(rows.RowCount(), 1);
     ASSERT_TRUE(db->Query("select Id from Zeta order by Id", rows, 9, -1));
     EXPECT_EQ(rows.RowCount(), 0);
-    EXPECT_EQ(rows.Columns(), QStringList{"Id"});
+    EXPECT_EQ(rows.Columns(), QStringList {"Id"});
     ASSERT_TRUE(db->Query("select Id from Zeta", rows, 0, 0));
     EXPECT_EQ(rows.RowCount(), 0);
     ExpectRowWindows(*db, "select Id from Zeta order by Id", 5);
@@ -129,4 +131,33 @@ TEST(DbSQLiteOpen, MissingOrForeignFilesFailAndNothingIsCreated)
 
     EXPECT_FALSE(DbConnection::OpenSQLite(QString())->IsOpen());
     EXPECT_FALSE(DbConnection::OpenSQLite(dir.path())->IsOpen()); // a folder
+}
+
+// A file is opened as the file its name says, whatever characters the name holds, and
+// a database in WAL mode whose side files are gone is read without creating them.
+TEST(DbSQLiteOpen, NamesAreFilesAndAWalDatabaseGetsNoSideFiles)
+{
+    QTemporaryDir dir;
+    for (const QString& name : {QStringLiteral("wal ?x=1#y%20.db"), QStringLiteral("file:a.db")}) {
+        const QString path = dir.filePath(name);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(
+                      QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+            SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "pragma journal_mode=wal; create table T (x); insert into T values (7);", nullptr,
+                      nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db); // the last connection: the side files go
+        ASSERT_FALSE(QFile::exists(path + "-wal"));
+
+        auto connection = DbConnection::OpenSQLite(path);
+        ASSERT_TRUE(connection->IsOpen()) << connection->LastError().toStdString();
+        DbRows rows;
+        ASSERT_TRUE(connection->Query("select x from T", rows)) << connection->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "7");
+        connection.reset();
+        EXPECT_FALSE(QFile::exists(path + "-wal")) << name.toStdString();
+        EXPECT_FALSE(QFile::exists(path + "-shm")) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,7 +17,7 @@ struct Backend
     const char* envPrefix;
     std::unique_ptr<DbConnection> (*open)(const DbServerSettings&);
     const char* peopleTable; // as the statements of that database name it
-    const char* peopleIds;   // the Ids of People in order, one column
+    const char* peopleIds; // the Ids of People in order, one column
 };
 
 const Backend kBackends[] = {
@@ -57,9 +58,9 @@ TEST_P(DbServer, ListsTablesAndFieldsInDefinedOrder)
     EXPECT_TRUE(tables.contains("Empty"));
     QStringList fields;
     ASSERT_TRUE(db->ListFields("People", fields));
-    EXPECT_EQ(fields, (QStringList{"Id", "Name", "City", "Note"}));
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
     ASSERT_TRUE(db->ListFields("Empty", fields));
-    EXPECT_EQ(fields, (QStringList{"A", "B"}));
+    EXPECT_EQ(fields, (QStringList {"A", "B"}));
     // A quote in the name stays inside the literal.
     ASSERT_TRUE(db->ListFields("x' or '1'='1", fields));
     EXPECT_TRUE(fields.isEmpty());
@@ -73,11 +74,11 @@ TEST_P(DbServer, QueryReadsUnicodeNullsAndAWindowOfRows)
     const QString table = QString::fromLatin1(GetParam().peopleTable);
     DbRows rows;
     ASSERT_TRUE(db->Query("select * from " + table + " order by 1", rows, 20, 20)) << db->LastError().toStdString();
-    EXPECT_EQ(rows.Columns(), (QStringList{"Id", "Name", "City", "Note"}));
+    EXPECT_EQ(rows.Columns(), (QStringList {"Id", "Name", "City", "Note"}));
     ASSERT_EQ(rows.RowCount(), 20);
     EXPECT_EQ(rows.Value(0, 0), "21");
     EXPECT_EQ(rows.Value(19, 0), "40");
-    EXPECT_EQ(rows.Value(0, 2), QStringLiteral("北京"));     // 21 % 3 == 0
+    EXPECT_EQ(rows.Value(0, 2), QStringLiteral("北京")); // 21 % 3 == 0
     EXPECT_EQ(rows.Value(1, 2), QStringLiteral("Zürich"));
     EXPECT_EQ(rows.Value(2, 2), QStringLiteral("city 😀")); // four UTF-8 bytes: utf8mb4
     EXPECT_TRUE(rows.IsNull(9, 3)); // Id 30
@@ -119,9 +120,33 @@ TEST(DbServerPostgreSQL, SeveralStatementsGiveTheFirstResultSetOnly)
     ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
     DbRows rows;
     ASSERT_TRUE(db->Query("select 1 as a where false; select 2, 3", rows));
-    EXPECT_EQ(rows.Columns(), QStringList{"a"});
+    EXPECT_EQ(rows.Columns(), QStringList {"a"});
     EXPECT_EQ(rows.RowCount(), 0);
     EXPECT_FALSE(db->Query("select 1; select nope", rows));
+}
+
+// A COPY waits for data the program never sends or reads: it is refused at once, by
+// Query and by the cursor, and the connection goes on.
+TEST(DbServerPostgreSQL, ACopyIsRefusedAndTheConnectionGoesOn)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("create temporary table Copied (x int)", rows)) << db->LastError().toStdString();
+    for (const char* sql :
+        {"copy (select 1) to stdout", "copy Copied from stdin", "select 1; copy Copied from stdin"}) {
+        EXPECT_FALSE(db->Query(sql, rows)) << sql;
+        EXPECT_EQ(db->LastError(), QStringLiteral("不能执行 COPY 语句")) << sql;
+        auto cursor = db->OpenCursor(sql);
+        if (std::strncmp(sql, "copy", 4) == 0) {
+            EXPECT_FALSE(cursor->Fetch(5, rows)) << sql;
+            EXPECT_EQ(cursor->LastError(), QStringLiteral("不能执行 COPY 语句")) << sql;
+        }
+        cursor.reset();
+        ASSERT_TRUE(db->Query("select count(*) from Copied", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "0");
+    }
 }
 
 TEST(DbServerPostgreSQL, QuotedNamesKeepTheirCase)
@@ -153,7 +178,7 @@ TEST(DbServerMySQL, EveryResultSetOfACallIsReadSoTheConnectionStaysUsable)
     for (const Case& c : cases) {
         DbRows rows;
         ASSERT_TRUE(db->Query("call TwoSets()", rows, c.skip, c.maxRows)) << db->LastError().toStdString();
-        EXPECT_EQ(rows.Columns(), (QStringList{"Id", "Name"}));
+        EXPECT_EQ(rows.Columns(), (QStringList {"Id", "Name"}));
         QStringList ids;
         for (int r = 0; r < rows.RowCount(); ++r)
             ids.append(rows.Value(r, 0));
@@ -174,8 +199,8 @@ TEST(DbServerMySQL, EveryResultSetOfACallIsReadSoTheConnectionStaysUsable)
 // No server needed: nothing listens on port 1, so the connection is refused at once.
 TEST(DbServerUnreachable, TheFailureIsSaidInTheProgramsWordsWithTheClientsOwnAfter)
 {
-    const std::pair<const char*, std::unique_ptr<DbConnection> (*)(const DbServerSettings&)> backends[] = {
-        {"PostgreSQL", &DbConnection::OpenPostgreSQL}, {"MySQL", &DbConnection::OpenMySQL}};
+    const std::pair<const char*, std::unique_ptr<DbConnection> (*)(const DbServerSettings&)> backends[]
+        = {{"PostgreSQL", &DbConnection::OpenPostgreSQL}, {"MySQL", &DbConnection::OpenMySQL}};
     for (const auto& [name, open] : backends) {
         DbServerSettings settings;
         settings.host = QStringLiteral("127.0.0.1");
@@ -194,4 +219,4 @@ TEST(DbServerUnreachable, TheFailureIsSaidInTheProgramsWordsWithTheClientsOwnAft
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, DbServer, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
