@@ -71,6 +71,38 @@ QString RefusalMessage(const QString& sourceName, const QString& what, const QSt
     return whose + what + QStringLiteral("，不允许使用：") + advice;
 }
 
+// What each kind of refusal advises.
+const QString kRegisteredAdvice = QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。");
+const QString kQuotingAdvice = QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。");
+// Drivers keep what fits their own buffers and read on with the rest cut off.
+constexpr qsizetype kLongestString = 4000;
+constexpr qsizetype kLongestValue = 500;
+const QString kTooLongAdvice
+    = QStringLiteral("连接字符串不能超过 %1 字节，其中每个值不能超过 %2 字节。").arg(kLongestString).arg(kLongestValue);
+
+// What a value holds that some driver would read as more than a value.
+bool NeedsQuoting(QByteArrayView value)
+{
+    if (!value.isEmpty() && (value.front() == ' ' || value.back() == ' '))
+        return true;
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '{' || c == '}' || c == ';' || c == '=';
+    });
+}
+
+// The refusal of such a value, naming the field or key it stands under.
+QString QuotingFault(const QString& field)
+{
+    return QStringLiteral("“%1”的值含有 {、}、;、=、控制字符或首尾空格").arg(field);
+}
+
+// The words the provider dialogs use for the fields a string is built from.
+const QString kServerField = QStringLiteral("服务器");
+const QString kDatabaseField = QStringLiteral("数据库");
+const QString kUserField = QStringLiteral("用户名");
+const QString kPasswordField = QStringLiteral("密码");
+
 // An ODBC string built from a provider's fields. Every value goes in as it was typed
 // or not at all: a field holding what would need quoting refuses the whole string,
 // named in the user's words.
@@ -86,7 +118,8 @@ public:
     {
         if (value.isEmpty() || !m_fault.isEmpty())
             return *this;
-        m_fault = OdbcValueFault(value, field);
+        if (NeedsQuoting(value.toUtf8()))
+            m_fault = QuotingFault(field);
         m_parts.append(key + u'=' + value);
         return *this;
     }
@@ -106,8 +139,7 @@ public:
         AdoRoute route;
         if (!m_fault.isEmpty()) {
             route.refused = true;
-            route.error = RefusalMessage(
-                m_sourceName, m_fault, QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。"));
+            route.error = RefusalMessage(m_sourceName, m_fault, kQuotingAdvice);
             return route;
         }
         route.kind = AdoRoute::Odbc;
@@ -158,24 +190,6 @@ AdoRoute Unavailable(const QString& why)
     return route;
 }
 
-// The words the provider dialogs use for the fields a string is built from.
-QString ServerField()
-{
-    return QStringLiteral("服务器");
-}
-QString DatabaseField()
-{
-    return QStringLiteral("数据库");
-}
-QString UserField()
-{
-    return QStringLiteral("用户名");
-}
-QString PasswordField()
-{
-    return QStringLiteral("密码");
-}
-
 // SQL Server and Sybase speak TDS; FreeTDS is told which dialect by its version.
 AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& user, const QString& password,
     const QStringList& drivers, const QString& sourceName)
@@ -190,11 +204,11 @@ AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& use
         port = sybase ? QStringLiteral("5000") : QStringLiteral("1433");
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
-        .Add("Server", host, ServerField())
+        .Add("Server", host, kServerField)
         .Add("Port", port, QStringLiteral("端口"))
-        .Add("Database", cs.Value({"Database", "Initial Catalog"}), DatabaseField())
-        .Add("UID", user, UserField())
-        .Add("PWD", password, PasswordField())
+        .Add("Database", cs.Value({"Database", "Initial Catalog"}), kDatabaseField)
+        .Add("UID", user, kUserField)
+        .Add("PWD", password, kPasswordField)
         .Add("TDS_Version", sybase ? QStringLiteral("5.0") : QStringLiteral("7.4"))
         .Add("ClientCharset", QStringLiteral("UTF-8"))
         .Route();
@@ -211,12 +225,12 @@ AdoRoute Db2Route(const AdoConnectionString& cs, const QString& user, const QStr
     SplitHostPort(cs.Value({"Server", "Hostname", "Data Source"}), host, port);
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
-        .Add("Hostname", host, ServerField())
+        .Add("Hostname", host, kServerField)
         .Add("Port", port, QStringLiteral("端口"))
         .Add("Protocol", QStringLiteral("TCPIP"))
-        .Add("Database", cs.Value({"Database", "Initial Catalog"}), DatabaseField())
-        .Add("UID", user, UserField())
-        .Add("PWD", password, PasswordField())
+        .Add("Database", cs.Value({"Database", "Initial Catalog"}), kDatabaseField)
+        .Add("UID", user, kUserField)
+        .Add("PWD", password, kPasswordField)
         .Route();
 }
 
@@ -253,8 +267,8 @@ AdoRoute OracleRoute(const AdoConnectionString& cs, const QString& user, const Q
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
         .Add("DBQ", OracleDatabase(cs.Value({"Data Source"})), QStringLiteral("数据源"))
-        .Add("UID", user, UserField())
-        .Add("PWD", password, PasswordField())
+        .Add("UID", user, kUserField)
+        .Add("PWD", password, kPasswordField)
         .Route();
 }
 
@@ -298,8 +312,8 @@ AdoRoute WithLogin(const QString& odbc, const QString& user, const QString& pass
             kept.append(piece);
     }
     return builder.AddChecked(kept.join(u';'))
-        .Add("UID", user, UserField())
-        .Add("PWD", password, PasswordField())
+        .Add("UID", user, kUserField)
+        .Add("PWD", password, kPasswordField)
         .Route();
 }
 
@@ -456,17 +470,6 @@ const OdbcKey* AcceptedKey(const QString& key)
     return KeyNamed(key);
 }
 
-// What a value holds that some driver would read as more than a value.
-bool NeedsQuoting(QByteArrayView value)
-{
-    if (!value.isEmpty() && (value.front() == ' ' || value.back() == ' '))
-        return true;
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F || c == '{' || c == '}' || c == ';' || c == '=';
-    });
-}
-
 // A value written wholly in braces, as driver names with blanks usually are, is what
 // is inside them.
 QByteArrayView Unbraced(QByteArrayView value)
@@ -530,24 +533,7 @@ QString DriverLibrary(const OdbcRegistry& registry, const QString& driver, const
     return QFileInfo(registered ? registered->library : name).fileName();
 }
 
-constexpr qsizetype kLongestString = 4000;
-constexpr qsizetype kLongestValue = 500;
-const QString kTooLongAdvice = QStringLiteral("连接字符串不能超过 4000 字节，其中每个值不能超过 500 字节。");
-
-const QString& RegisteredAdvice()
-{
-    static const QString advice = QStringLiteral("只能使用在 unixODBC 中注册的驱动程序和数据源。");
-    return advice;
-}
-
 } // namespace
-
-QString OdbcValueFault(const QString& value, const QString& field)
-{
-    if (!NeedsQuoting(value.toUtf8()))
-        return {};
-    return QStringLiteral("“%1”的值含有 {、}、;、=、控制字符或首尾空格").arg(field);
-}
 
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry)
 {
@@ -557,7 +543,6 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
     // The pairs as they will be sent: the accepted key, the value; one per key.
     QList<QPair<const OdbcKey*, QByteArray>> pairs;
     const QByteArray text = connectionString.toUtf8();
-    // Drivers keep what fits their own buffers and read on with the rest cut off.
     if (text.size() > kLongestString)
         return refuse(QStringLiteral("过长"), kTooLongAdvice);
     for (qsizetype start = 0; start <= text.size();) {
@@ -579,8 +564,7 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         }
         const QByteArrayView value = equals < 0 ? QByteArrayView() : Unbraced(piece.sliced(equals + 1));
         if (NeedsQuoting(value)) {
-            return refuse(QStringLiteral("中") + OdbcValueFault(QString::fromUtf8(value), QString::fromUtf8(keyText)),
-                QStringLiteral("连接字符串中的值不能含有这些字符，也不能加引号或括号。"));
+            return refuse(QStringLiteral("中") + QuotingFault(QString::fromUtf8(keyText)), kQuotingAdvice);
         }
         if (key->values
             && !QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(key->values)),
@@ -615,18 +599,18 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         const bool empty = std::any_of(
             pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key && pair.second.isEmpty(); });
         if (empty)
-            return refuse(QStringLiteral("中“%1”的值为空").arg(QLatin1String(name)), RegisteredAdvice());
+            return refuse(QStringLiteral("中“%1”的值为空").arg(QLatin1String(name)), kRegisteredAdvice);
     }
     if (!driver.isEmpty() && !dataSource.isEmpty())
-        return refuse(QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）"), RegisteredAdvice());
+        return refuse(QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）"), kRegisteredAdvice);
     if (driver.contains(u'/'))
-        return refuse(QStringLiteral("以路径指定驱动程序库“%1”").arg(driver), RegisteredAdvice());
+        return refuse(QStringLiteral("以路径指定驱动程序库“%1”").arg(driver), kRegisteredAdvice);
     if (!driver.isEmpty() && !FindRegistered(registry, driver))
-        return refuse(QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(driver), RegisteredAdvice());
+        return refuse(QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(driver), kRegisteredAdvice);
     if (!dataSource.isEmpty() && !FindSource(registry, dataSource))
-        return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), RegisteredAdvice());
+        return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), kRegisteredAdvice);
     if (driver.isEmpty() && dataSource.isEmpty())
-        return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), RegisteredAdvice());
+        return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), kRegisteredAdvice);
     const QString library = DriverLibrary(registry, driver, dataSource);
     if (library.contains(QLatin1String("sqlite"), Qt::CaseInsensitive)) {
         // The SQLite driver lets statements load libraries and write files, and creates

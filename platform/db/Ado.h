@@ -103,7 +103,3 @@ struct OdbcRequest
 // are the MariaDB and MySQL drivers, which let a statement send the user's files to
 // the server: OpenMySQL reaches the same server.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);
-
-// Why a value cannot be placed unquoted in a connection string; empty when it can.
-// field names the value in the message.
-QString OdbcValueFault(const QString& value, const QString& field);

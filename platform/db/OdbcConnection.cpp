@@ -19,6 +19,11 @@ SQLWCHAR* Wide(const QString& text)
     return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16())));
 }
 
+QString FromWide(const SQLWCHAR* text, qsizetype length)
+{
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+}
+
 // Every diagnostic record of a handle, joined; the driver's own words.
 QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
 {
@@ -31,8 +36,7 @@ QString Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
         const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, text, 1024, &length);
         if (!SQL_SUCCEEDED(rc))
             break;
-        const QString message
-            = QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::min<qsizetype>(length, 1023)).trimmed();
+        const QString message = FromWide(text, std::min<qsizetype>(length, 1023)).trimmed();
         if (!message.isEmpty() && !messages.contains(message))
             messages.append(message);
     }
@@ -115,8 +119,7 @@ private:
             SQLSMALLINT nullable = 0;
             if (!SQL_SUCCEEDED(SQLDescribeColW(m_stmt, c, name, 256, &length, &type, &size, &digits, &nullable)))
                 return false;
-            m_names.append(
-                QString::fromUtf16(reinterpret_cast<const char16_t*>(name), std::min<qsizetype>(length, 255)));
+            m_names.append(FromWide(name, std::min<qsizetype>(length, 255)));
         }
         return true;
     }
@@ -288,8 +291,7 @@ private:
         SQLSMALLINT bytes = 0;
         if (!SQL_SUCCEEDED(SQLGetInfoW(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, text, sizeof text, &bytes)))
             return QStringLiteral("\"");
-        return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), std::clamp<qsizetype>(bytes / 2, 0, 7))
-            .trimmed();
+        return FromWide(text, std::clamp<qsizetype>(bytes / 2, 0, 7)).trimmed();
     }
 
     // The name in the driver's identifier quotes (a quote inside doubled), or as it
@@ -324,11 +326,6 @@ std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionSt
 }
 
 namespace {
-
-QString FromWide(const SQLWCHAR* text, qsizetype length)
-{
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
-}
 
 // The entries of one of the driver manager's listings, first to last; list is
 // SQLDriversW or SQLDataSourcesW, whose arguments have the same shape. entry gets the

@@ -202,10 +202,8 @@ private:
 
     void Confine()
     {
-        if (!m_db)
-            return;
-        sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
-        sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        if (m_db)
+            sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
     }
 
     QString DbMessage() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足"); }
