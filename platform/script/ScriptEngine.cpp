@@ -1614,7 +1614,7 @@ void ScriptRuntime::Assign(const Expr& target, ScriptValue value, bool isSet, Fr
             Procedure* p = f.me ? f.me->def.Find(t.name, isSet ? ProcKind::PropertySet : ProcKind::PropertyLet) : nullptr;
             if (!p)
                 ThrowScriptError(501);
-            letValue(f.me, t.name);
+            // p is the Property Let (or Set) itself: the object goes to it as it is.
             args.push_back(std::move(value));
             std::vector<ScriptValue*> refs;
             for (ScriptValue& a : args)
