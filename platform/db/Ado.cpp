@@ -559,7 +559,7 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         if (!key) {
             return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(Shown(keyText)),
                 QStringLiteral(
-                    "连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数字符集与协议选项；"
+                    "连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数几个字符集与协议选项；"
                     "其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。"));
         }
         const QByteArrayView value = equals < 0 ? QByteArrayView() : Unbraced(piece.sliced(equals + 1));
