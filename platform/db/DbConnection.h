@@ -151,6 +151,8 @@ protected:
         m_strLastError.clear();
         return true;
     }
+    // The failure of a call on a connection that is not open.
+    bool FailNotConnected() { return Fail(QStringLiteral("未连接数据库")); }
     bool Refuse(const QString& message)
     {
         m_bRefused = true;

@@ -155,7 +155,7 @@ public:
     {
         rows.Clear();
         if (!m_mysql)
-            return Fail(QStringLiteral("未连接数据库"));
+            return FailNotConnected();
         const QByteArray text = sql.toUtf8();
         if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
             return Fail(DbMessage());

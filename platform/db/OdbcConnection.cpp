@@ -277,7 +277,7 @@ private:
     {
         rows.Clear();
         if (!m_connected)
-            return Fail(QStringLiteral("未连接数据库"));
+            return FailNotConnected();
         OdbcCursor cursor(m_dbc, execute);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
             return Fail(cursor.LastError());

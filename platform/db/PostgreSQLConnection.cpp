@@ -205,7 +205,7 @@ public:
     {
         rows.Clear();
         if (!m_conn)
-            return Fail(QStringLiteral("未连接数据库"));
+            return FailNotConnected();
         // Single-row mode streams the result, so only the kept rows take memory.
         if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn))
             return Fail(DbMessage());

@@ -154,7 +154,7 @@ public:
     {
         rows.Clear();
         if (!m_db)
-            return Fail(QStringLiteral("未连接数据库"));
+            return FailNotConnected();
         SQLiteCursor cursor(m_db, sql);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
             return Fail(cursor.LastError());

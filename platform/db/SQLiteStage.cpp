@@ -90,7 +90,7 @@ bool StagedConnection::Exec(const char* sql)
 bool StagedConnection::ListTables(QStringList& tables)
 {
     tables = m_tables;
-    return IsOpen() ? Succeed() : Fail(QStringLiteral("未连接数据库"));
+    return IsOpen() ? Succeed() : FailNotConnected();
 }
 
 bool StagedConnection::ListFields(const QString& table, QStringList& fields)
@@ -100,7 +100,7 @@ bool StagedConnection::ListFields(const QString& table, QStringList& fields)
     // from an earlier statement must not pass for this one's.
     m_strLastError.clear();
     if (!IsOpen())
-        return Fail(QStringLiteral("未连接数据库"));
+        return FailNotConnected();
     const qsizetype index = m_tables.indexOf(table);
     if (index < 0)
         return Fail(QStringLiteral("没有表“%1”。").arg(table));
@@ -116,7 +116,7 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
     rows.Clear();
     m_strLastError.clear(); // as in ListFields
     if (!IsOpen())
-        return Fail(QStringLiteral("未连接数据库"));
+        return FailNotConnected();
     if (!StageNamed(sql))
         return false;
     QString refusal;
