@@ -24,14 +24,9 @@ bool IsChecked(const QAbstractButton* button)
     return button && button->isChecked();
 }
 
-// A length or count of 0 or less counts as 0, which Validate names. A length is the
-// one the box last held within range (TakenLength); a count beyond its arrows leaves
-// the one shown so far (kept), so that no number outlines millions of cells.
-float ReadLength(QLineEdit* edit)
-{
-    return edit ? std::max(TakenLength(edit), 0.0f) : 0.0f;
-}
-
+// A count of 0 or less counts as 0, which Validate names, as a length does
+// (TakenLength); a count beyond its arrows leaves the one shown so far (kept), so
+// that no number outlines millions of cells.
 int ReadCount(const QLineEdit* edit, int kept)
 {
     if (!edit)
@@ -73,19 +68,19 @@ void CLSPreviewStatic::ReadControls()
 {
     const Controls& c = m_controls;
     m_bLabelPrinter = !IsChecked(c.ordinaryPrinter);
-    m_fPageWidth = ReadLength(c.pageWidth);
-    m_fPageHeight = ReadLength(c.pageHeight);
+    m_fPageWidth = TakenLength(c.pageWidth);
+    m_fPageHeight = TakenLength(c.pageHeight);
     m_bLandscapeRead = !IsChecked(c.portrait);
     m_nShape = IsChecked(c.rectangle) ? ShapeRectangle : IsChecked(c.roundRect) ? ShapeRoundRect : ShapeEllipse;
-    m_fCornerRadius = ReadLength(c.cornerRadius);
+    m_fCornerRadius = TakenLength(c.cornerRadius);
     m_bCenterHole = IsChecked(c.centerHole);
-    m_fHoleDiameter = ReadLength(c.holeDiameter);
-    m_fLabelWidth = ReadLength(c.labelWidth);
-    m_fLabelHeight = ReadLength(c.labelHeight);
-    m_fLeftMargin = ReadLength(c.leftMargin);
-    m_fTopMargin = ReadLength(c.topMargin);
-    m_fHorzGap = ReadLength(c.horzGap);
-    m_fVertGap = ReadLength(c.vertGap);
+    m_fHoleDiameter = TakenLength(c.holeDiameter);
+    m_fLabelWidth = TakenLength(c.labelWidth);
+    m_fLabelHeight = TakenLength(c.labelHeight);
+    m_fLeftMargin = TakenLength(c.leftMargin);
+    m_fTopMargin = TakenLength(c.topMargin);
+    m_fHorzGap = TakenLength(c.horzGap);
+    m_fVertGap = TakenLength(c.vertGap);
     m_nRows = ReadCount(c.rows, m_nRows);
     m_nColumns = ReadCount(c.columns, m_nColumns);
     m_nStartCorner = ReadIndex(c.startCorner);

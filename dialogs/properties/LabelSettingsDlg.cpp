@@ -28,7 +28,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace {
@@ -585,19 +584,14 @@ int FitCount(float length, float margin, float size, float gap)
 
 void CLabelSettingsDlg_Layout::AutoComputeRowsColumns()
 {
-    // The lengths the preview shows: each the last its box held within range, one
-    // below 0 counted as 0.
-    QLineEdit* edits[] = {m_pPageWidth, m_pPageHeight, m_topMargin, m_labelHeight,
-                          m_vertGap,    m_leftMargin,  m_labelWidth, m_horzGap};
-    std::array<float, std::size(edits)> lengths{};
-    for (size_t i = 0; i < lengths.size(); ++i)
-        lengths[i] = edits[i] ? std::max(TakenLength(edits[i]), 0.0f) : 0.0f;
-    const auto [pageW, pageH, top, labelH, vertGap, left, labelW, horzGap] = lengths;
+    // Counted from the lengths the preview shows.
     const bool landscape = m_pLandscape && m_pLandscape->isChecked();
+    const float pageW = TakenLength(m_pPageWidth);
+    const float pageH = TakenLength(m_pPageHeight);
     const float W = landscape ? pageH : pageW;
     const float H = landscape ? pageW : pageH;
-    const int rows = FitCount(H, top, labelH, vertGap);
-    const int columns = FitCount(W, left, labelW, horzGap);
+    const int rows = FitCount(H, TakenLength(m_topMargin), TakenLength(m_labelHeight), TakenLength(m_vertGap));
+    const int columns = FitCount(W, TakenLength(m_leftMargin), TakenLength(m_labelWidth), TakenLength(m_horzGap));
     m_rows->setText(QString::asprintf("%d", rows));
     m_columns->setText(QString::asprintf("%d", columns));
 }

@@ -208,11 +208,12 @@ int CountOf(const QLineEdit* edit)
 
 float TakenLength(QLineEdit* edit)
 {
+    if (!edit)
+        return 0.0f;
     const double value = LeadingDouble(edit->text());
-    if (!std::isfinite(value) || std::fabs(value) > kMaxLabelLengthMm)
-        return edit->property(kTakenLength).toFloat();
-    edit->setProperty(kTakenLength, static_cast<float>(value));
-    return static_cast<float>(value);
+    if (std::isfinite(value) && std::fabs(value) <= kMaxLabelLengthMm)
+        edit->setProperty(kTakenLength, static_cast<float>(value));
+    return std::max(edit->property(kTakenLength).toFloat(), 0.0f);
 }
 
 QFormLayout* AddGroup(QBoxLayout* layout, const QString& title, int id)

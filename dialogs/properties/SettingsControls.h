@@ -49,8 +49,8 @@ void StoreNumber(const QWidget* box, float& field);
 float LengthOf(const QLineEdit* edit);
 int CountOf(const QLineEdit* edit);
 // The box's length while it lies within kMaxLabelLengthMm either way (beyond that OK
-// refuses it; short of it a length of 0 or less is named by the preview), else the
-// last such length the box held. The live preview and the counted rows and columns
+// refuses it), else the last such length the box held; one below 0, or no box, reads
+// as 0, which the preview names. The live preview and the counted rows and columns
 // follow only these, so a number on its way to another, or one far beyond any page,
 // neither stalls them nor overflows their arithmetic.
 float TakenLength(QLineEdit* edit);
