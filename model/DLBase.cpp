@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <algorithm>
 #include <climits>
+#include <limits>
 
 namespace {
 CLoaderNotifier* g_pLoaderNotifier = nullptr;
@@ -137,12 +138,18 @@ CSqlStatements CDLBase::Statements() const
 bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last)
 {
     rows.Clear();
-    if (!OpenIfNeeded())
+    if (!AcceptStatement() || !OpenIfNeeded())
         return false;
     if (!MapRecords(nFirst, nLast, first, last))
         first = last + 1;
     m_strLastError.clear();
     return true;
+}
+
+bool CDLBase::AcceptStatement()
+{
+    const QString refusal = m_pDataSource ? CSqlStatements::Refusal(*m_pDataSource) : QString();
+    return refusal.isEmpty() || Fail(refusal);
 }
 
 bool CDLBase::OpenIfNeeded()
@@ -200,10 +207,21 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 {
     if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
-    if (!OpenIfNeeded())
+    if (!AcceptStatement() || !OpenIfNeeded())
         ThrowLastError();
     LoaderRow rows;
     EndWalk();
+    if (CSqlStatements::CountsByReading(*m_pDataSource)) {
+        // A procedure call cannot be counted inside a select: its rows are passed over.
+        const std::unique_ptr<DbCursor> cursor = m_connection->OpenCursor(statement());
+        if (!cursor->Skip(std::numeric_limits<qint64>::max())) {
+            Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
+                                cursor->LastError()));
+            ThrowLastError();
+        }
+        m_strLastError.clear();
+        return ClampToInt(cursor->Position());
+    }
     if (!m_connection->Query(statement(), rows, 0, 1)) {
         Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
                             m_connection->LastError()));

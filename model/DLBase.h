@@ -110,6 +110,8 @@ protected:
     // first..last are the source's records to read, none when first > last.
     bool PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last);
     bool OpenIfNeeded();
+    // Fails with the reason when the description's own statement must not be sent.
+    bool AcceptStatement();
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.
     [[noreturn]] void ThrowLastError() const;

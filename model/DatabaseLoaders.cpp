@@ -51,10 +51,14 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
     // reach the database (SQLite reads a negative limit as "no limit").
     if (first > last)
         return true;
+    const CSqlStatements statements = Statements();
     if (m_bSequential) {
-        if (!WalkRows(Statements().Rows(*m_pDataSource), first, last, rows))
+        if (!WalkRows(statements.Rows(*m_pDataSource), first, last, rows))
             return false;
-    } else if (!m_connection->Query(Statements().Rows(*m_pDataSource, first, last - first + 1), rows)) {
+    } else if (!statements.PagesInStatement(*m_pDataSource)) {
+        if (!m_connection->Query(statements.Rows(*m_pDataSource), rows, first - 1, last - first + 1))
+            return FailQuery(m_connection->LastError());
+    } else if (!m_connection->Query(statements.Rows(*m_pDataSource, first, last - first + 1), rows)) {
         return FailQuery(m_connection->LastError());
     }
     m_strLastError.clear();

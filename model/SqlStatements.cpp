@@ -1,6 +1,7 @@
 #include "model/SqlStatements.h"
 
 #include "model/DSBase.h"
+#include "model/SqlStatementCheck.h"
 #include "platform/db/DbConnection.h"
 
 #include <QStringList>
@@ -10,12 +11,17 @@ namespace {
 // A statement typed by hand, made fit to stand inside parentheses: a closing
 // semicolon would end the statement there, and a line comment at its end would
 // swallow the closing parenthesis.
-QString Nested(const QString& sql)
+QString WithoutClosingSemicolons(const QString& sql)
 {
     QString text = sql.trimmed();
     while (text.endsWith(u';'))
         text = text.chopped(1).trimmed();
-    return text + u'\n';
+    return text;
+}
+
+QString Nested(const QString& sql)
+{
+    return WithoutClosingSemicolons(sql) + u'\n';
 }
 
 } // namespace
@@ -92,8 +98,26 @@ QString CSqlStatements::OrderClause(const CDSBase& ds) const
         + (ds.m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
 }
 
+QString CSqlStatements::Refusal(const CDSBase& ds)
+{
+    if (ds.m_nRangeMode != RangeSQL)
+        return {};
+    const QString reason = SqlStatementRefusal(ds.m_strSQL);
+    if (reason.isEmpty())
+        return {};
+    const QString sentence = QStringLiteral("SQL语句只能是一条读取数据的查询语句，");
+    return (ds.m_strName.isEmpty() ? sentence : QStringLiteral("数据源“%1”的").arg(ds.m_strName) + sentence) + reason;
+}
+
+bool CSqlStatements::CountsByReading(const CDSBase& ds)
+{
+    return ds.m_nRangeMode == RangeSQL && IsSqlProcedureCall(ds.m_strSQL);
+}
+
 QString CSqlStatements::Count(const CDSBase& ds) const
 {
+    if (CountsByReading(ds))
+        return WithoutClosingSemicolons(ds.m_strSQL);
     // The derived table's alias without "as": Oracle refuses the keyword there.
     const QString source = ds.m_nRangeMode == RangeSQL ? QStringLiteral("(%1) t").arg(Nested(ds.m_strSQL)) : Table(ds.m_strTable);
     return QStringLiteral("select count(*) as %1 from %2").arg(Name(QStringLiteral("RecordCount")), source);
@@ -101,13 +125,16 @@ QString CSqlStatements::Count(const CDSBase& ds) const
 
 QString CSqlStatements::Rows(const CDSBase& ds, qint64 first, qint64 count) const
 {
+    // A procedure call cannot stand inside a select; anything else typed is sent
+    // inside one, where T-SQL too (which needs no ";" between statements) reads it as
+    // one query or refuses the whole text.
+    if (CountsByReading(ds))
+        return WithoutClosingSemicolons(ds.m_strSQL);
     const bool window = m_pages && count >= 0;
-    if (ds.m_nRangeMode == RangeSQL && !window)
-        return ds.m_strSQL;
     const QString limit
         = window ? QStringLiteral(" limit %1 offset %2").arg(count).arg(std::max<qint64>(first, 1) - 1) : QString();
     if (ds.m_nRangeMode == RangeSQL)
-        return QStringLiteral("select * from (%1) as t").arg(Nested(ds.m_strSQL)) + limit;
+        return QStringLiteral("select * from (%1) t").arg(Nested(ds.m_strSQL)) + limit;
     return QStringLiteral("select %1 from %2").arg(FieldList(ds), Table(ds.m_strTable)) + OrderClause(ds) + limit;
 }
 

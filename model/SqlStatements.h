@@ -11,7 +11,8 @@ class DbConnection;
 // here, so a preview reads what a label gets. Table and field names are always
 // quoted in the database's own syntax (a quote character inside doubled), so names
 // with blanks, quotes or reserved words work; the user's own statement (range mode
-// 2) is used as it is.
+// 2) is sent inside a select ("select * from (<statement>) t"), a procedure call
+// alone as it is, and only once Refusal has accepted it.
 class CSqlStatements
 {
 public:
@@ -25,6 +26,13 @@ public:
     // table ("SCHEMA.TABLE" as the dialog lists them) are quoted each.
     QString Table(const QString& table) const;
 
+    // Why the user's statement must not be sent, as the message the user reads; empty
+    // when it may be, or when the description reads a table.
+    static QString Refusal(const CDSBase& ds);
+    // The user's statement is a procedure call: its records are counted by reading
+    // the rows of Count, which then is the call itself.
+    static bool CountsByReading(const CDSBase& ds);
+
     // One row with the number of records of the table or of the user's statement.
     QString Count(const CDSBase& ds) const;
     // The selected fields of the table in the sort order, or the user's statement.
@@ -35,8 +43,8 @@ public:
     // No rows, the table's columns.
     QString FieldProbe(const QString& table) const;
 
-    // Whether Rows can limit the records in the statement.
-    bool PagesInStatement() const { return m_pages; }
+    // Whether Rows limits the records of this description in the statement.
+    bool PagesInStatement(const CDSBase& ds) const { return m_pages && !CountsByReading(ds); }
 
 private:
     QString FieldList(const CDSBase& ds) const;

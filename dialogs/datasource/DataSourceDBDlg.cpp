@@ -908,6 +908,11 @@ void CDataSourceDBDlg::OnReadData()
 
 bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
 {
+    const QString refusal = CSqlStatements::Refusal(*m_pFields);
+    if (!refusal.isEmpty()) {
+        Services().ShowMessage(this, refusal, MessageIcon::Stop);
+        return false;
+    }
     const QString sql = CSqlStatements(m_profile.type, m_connection.get()).Rows(*m_pFields);
     if (m_connection->Query(sql, rows, 0, m_profile.provider->shownRows))
         return true;

@@ -37,13 +37,13 @@ TEST(SqlStatements, CountsAndRowsByRangeMode)
     EXPECT_EQ(server.Rows(ds), "select [key],[Unit Price] from [Order Details]");
     ds.m_nRangeMode = RangeSQL;
     ds.m_strSQL = "select 1 as x";
-    EXPECT_EQ(server.Rows(ds, 11, 10), "select 1 as x");
+    EXPECT_EQ(server.Rows(ds, 11, 10), "select * from (select 1 as x\n) t");
     // Oracle refuses "as" before a table alias.
     EXPECT_EQ(CSqlStatements(DSOracle).Count(ds), "select count(*) as \"RecordCount\" from (select 1 as x\n) t");
 
     const CSqlStatements pg(DSPostgreSQL);
-    EXPECT_EQ(pg.Rows(ds, 11, 10), "select * from (select 1 as x\n) as t limit 10 offset 10");
-    EXPECT_EQ(pg.Rows(ds), "select 1 as x");
+    EXPECT_EQ(pg.Rows(ds, 11, 10), "select * from (select 1 as x\n) t limit 10 offset 10");
+    EXPECT_EQ(pg.Rows(ds), "select * from (select 1 as x\n) t");
     ds.m_nRangeMode = RangeAll;
     EXPECT_EQ(pg.Rows(ds, 1, 5), "select \"key\",\"Unit Price\" from \"Order Details\" limit 5 offset 0");
 }
