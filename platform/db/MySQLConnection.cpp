@@ -26,6 +26,19 @@ QString DrainResults(MYSQL* mysql)
     return {};
 }
 
+// Each statement runs in a transaction that only reads and is rolled back, so that
+// nothing a statement or a procedure it calls does stays; the session is read-only
+// besides. Our own statements, one each.
+bool BeginReadOnly(MYSQL* mysql)
+{
+    return mysql_query(mysql, "START TRANSACTION READ ONLY") == 0;
+}
+
+void EndReadOnly(MYSQL* mysql)
+{
+    mysql_query(mysql, "ROLLBACK");
+}
+
 // The statement's first result set streamed from the server and read on from call to
 // call.
 class MySQLCursor final : public DbRowCursor
@@ -34,8 +47,10 @@ public:
     MySQLCursor(MYSQL* mysql, const QString& sql) : m_mysql(mysql)
     {
         const QByteArray text = sql.toUtf8();
-        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
+        if (!BeginReadOnly(m_mysql)
+            || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
             Fail(MySqlMessage(m_mysql));
+            EndReadOnly(m_mysql);
             return;
         }
         m_result = mysql_use_result(m_mysql);
@@ -43,6 +58,7 @@ public:
             if (mysql_field_count(m_mysql) != 0)
                 Fail(MySqlMessage(m_mysql));
             DrainResults(m_mysql);
+            EndReadOnly(m_mysql);
             return;
         }
         const MYSQL_FIELD* fields = mysql_fetch_fields(m_result);
@@ -86,6 +102,7 @@ private:
         mysql_free_result(m_result);
         m_result = nullptr;
         DrainResults(m_mysql);
+        EndReadOnly(m_mysql);
     }
 
     MYSQL* m_mysql;
@@ -115,8 +132,10 @@ public:
         const QByteArray password = settings.password.toUtf8();
         const QByteArray database = settings.database.toUtf8();
         const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
+        // Several results for a CALL, never several statements in one text.
         if (!mysql_real_connect(m_mysql, host.constData(), user.constData(), password.constData(),
-                                database.constData(), port, nullptr, 0)) {
+                                database.constData(), port, nullptr, CLIENT_MULTI_RESULTS)
+            || !OnlyReads()) {
             Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
             Close();
         }
@@ -157,14 +176,19 @@ public:
         if (!m_mysql)
             return FailNotConnected();
         const QByteArray text = sql.toUtf8();
-        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-            return Fail(DbMessage());
+        if (!BeginReadOnly(m_mysql)
+            || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
+            const QString error = DbMessage();
+            EndReadOnly(m_mysql);
+            return Fail(error);
+        }
         QString error = ReadResult(rows, RowWindow(skip, maxRows));
         // A CALL answers with one result set per statement of the procedure and a
         // closing status; the connection takes no other statement until every one of
         // them is read. Only the first set is kept, as with several statements on
         // the other servers.
         const QString later = DrainResults(m_mysql);
+        EndReadOnly(m_mysql);
         if (error.isEmpty())
             error = later;
         if (!error.isEmpty()) {
@@ -182,6 +206,12 @@ public:
     }
 
 private:
+    bool OnlyReads()
+    {
+        return mysql_set_server_option(m_mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) == 0
+            && mysql_query(m_mysql, "SET SESSION TRANSACTION READ ONLY") == 0;
+    }
+
     // The window of the current result set goes into rows; the rest is read and
     // dropped. Empty, or the server's message.
     QString ReadResult(DbRows& rows, RowWindow window)

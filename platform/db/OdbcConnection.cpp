@@ -80,13 +80,36 @@ bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, DbRows& rows)
 
 using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
 
+// With autocommit off every statement opens a transaction that is rolled back as soon
+// as its statement is released, so nothing it did stays, on servers that have no
+// transaction that only reads (SQL Server, Sybase) too. PostgreSQL makes every
+// transaction of the session read-only besides. A driver that refuses either keeps
+// what it had: its statements are still judged before they are sent.
+void OdbcReadOnlySession(SQLHDBC dbc)
+{
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+    SQLWCHAR name[64] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &bytes))
+        || FromWide(name, std::clamp<qsizetype>(bytes / 2, 0, 63)) != u"PostgreSQL")
+        return;
+    SQLHSTMT stmt = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt)))
+        return;
+    static const QString readOnly = QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+    const bool set = SQL_SUCCEEDED(SQLExecDirectW(stmt, Wide(readOnly), SQL_NTS));
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    SQLEndTran(SQL_HANDLE_DBC, dbc, set ? SQL_COMMIT : SQL_ROLLBACK);
+}
+
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
 class OdbcCursor final : public DbRowCursor
 {
 public:
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute)
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute) : m_dbc(dbc)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -161,11 +184,14 @@ private:
 
     void End()
     {
-        if (m_stmt)
+        if (m_stmt) {
             SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+            SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+        }
         m_stmt = SQL_NULL_HANDLE;
     }
 
+    SQLHDBC m_dbc;
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
 };
 
@@ -205,6 +231,7 @@ public:
             Close();
             return;
         }
+        OdbcReadOnlySession(m_dbc);
         m_connected = true;
     }
     ~OdbcConnection() override { Close(); }

@@ -35,6 +35,27 @@ QString CopyRefusal()
     return QStringLiteral("不能执行 COPY 语句");
 }
 
+// Sends one statement inside a transaction that only reads: the extended protocol
+// takes exactly one statement, and the rollback that EndReadOnly sends undoes what
+// the statement set (set_config among it). Single-row mode streams the result.
+bool SendReadOnly(PGconn* conn, const QString& sql)
+{
+    PGresult* begun = PQexec(conn, "BEGIN READ ONLY");
+    const bool inTransaction = PQresultStatus(begun) == PGRES_COMMAND_OK;
+    PQclear(begun);
+    return inTransaction
+        && PQsendQueryParams(conn, sql.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)
+        && PQsetSingleRowMode(conn);
+}
+
+// Ends the transaction of SendReadOnly once every result has been read.
+void EndReadOnly(PGconn* conn)
+{
+    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
+        PQclear(PQexec(conn, "ROLLBACK"));
+}
+
 // The statement streamed in single-row mode and read on from call to call; the first
 // result set only, as Query keeps it.
 class PostgreSQLCursor final : public DbCursor
@@ -43,7 +64,7 @@ public:
     PostgreSQLCursor(PGconn* conn, const QString& sql)
         : m_conn(conn)
     {
-        if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn)) {
+        if (!SendReadOnly(m_conn, sql)) {
             Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
             Drain();
         }
@@ -106,6 +127,7 @@ private:
             PGresult* result = PQgetResult(m_conn);
             if (!result) {
                 m_drained = true;
+                EndReadOnly(m_conn);
                 break;
             }
             const ExecStatusType status = PQresultStatus(result);
@@ -130,7 +152,8 @@ private:
         return nullptr;
     }
 
-    // Reads whatever is left, so the connection takes statements again.
+    // Reads whatever is left and ends the transaction, so the connection takes
+    // statements again.
     void Drain()
     {
         while (PGresult* result = PQgetResult(m_conn)) {
@@ -138,6 +161,7 @@ private:
             PQclear(result);
         }
         m_drained = true;
+        EndReadOnly(m_conn);
     }
 
     PGconn* m_conn;
@@ -207,8 +231,13 @@ public:
         if (!m_conn)
             return FailNotConnected();
         // Single-row mode streams the result, so only the kept rows take memory.
-        if (!PQsendQuery(m_conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(m_conn))
-            return Fail(DbMessage());
+        if (!SendReadOnly(m_conn, sql)) {
+            const QString error = DbMessage();
+            while (PGresult* result = PQgetResult(m_conn))
+                PQclear(result);
+            EndReadOnly(m_conn);
+            return Fail(error);
+        }
         QString error;
         bool haveColumns = false;
         bool cancelled = false;
@@ -251,6 +280,7 @@ public:
             }
             PQclear(result);
         }
+        EndReadOnly(m_conn);
         if (!error.isEmpty()) {
             rows.Clear();
             return Fail(error);

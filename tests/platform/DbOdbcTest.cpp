@@ -259,9 +259,8 @@ TEST(DbOdbcMariaDB, ItsDriversStringReachesTheServerThatGetsNoLocalFile)
         DbRows rows;
         ASSERT_TRUE(db->Query("select count(*) from People", rows)) << db->LastError().toStdString();
         EXPECT_EQ(rows.Value(0, 0), "100");
-        ASSERT_TRUE(db->Query("create temporary table Sent (x text)", rows)) << db->LastError().toStdString();
-        EXPECT_FALSE(db->Query("load data local infile '/etc/passwd' into table Sent", rows));
-        ASSERT_TRUE(db->Query("select count(*) from Sent", rows)) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query("load data local infile '/etc/passwd' into table Empty", rows));
+        ASSERT_TRUE(db->Query("select count(*) from Empty", rows)) << db->LastError().toStdString();
         EXPECT_EQ(rows.Value(0, 0), "0");
     }
 }
