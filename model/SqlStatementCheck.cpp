@@ -52,7 +52,7 @@ bool IsSqlWordChar(QChar c)
     return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;
 }
 
-QString Refused(const QString& what)
+QString RefusedSqlText(const QString& what)
 {
     return QStringLiteral("不能使用“%1”。").arg(what);
 }
@@ -91,7 +91,7 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         }
         if (c == u'/' && at(i + 1) == u'*') {
             if (r.executableComments && (at(i + 2) == u'!' || (at(i + 2) == u'M' && at(i + 3) == u'!')))
-                return Refused(QStringLiteral("/*!"));
+                return RefusedSqlText(QStringLiteral("/*!"));
             int level = 0;
             do {
                 if (i + 1 >= s.size())
@@ -117,13 +117,13 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         SqlToken::Kind kind = SqlToken::Name;
         if (c == u'\'') {
             if (prefix == u"q" || prefix == u"nq")
-                return Refused(QStringLiteral("q'"));
+                return RefusedSqlText(QStringLiteral("q'"));
             close = c;
             kind = SqlToken::Literal;
             backslash = r.backslashInSingle || (r.backslashAfterE && prefix == u"e");
         } else if (c == u'"') {
             if (i >= 2 && s[i - 1] == u'&' && s[i - 2].toLower() == u'u' && (i < 3 || !IsSqlWordChar(s[i - 3])))
-                return Refused(QStringLiteral("U&\""));
+                return RefusedSqlText(QStringLiteral("U&\""));
             close = c;
             backslash = r.backslashInDouble;
         } else if (c == u'`' && r.backticks) {
@@ -211,7 +211,7 @@ QString RefusedSqlToken(const QList<SqlToken>& tokens)
         static const QRegularExpression separators(QStringLiteral("[^A-Za-z0-9_]+"));
         for (const QString& part : token.text.split(separators, Qt::SkipEmptyParts)) {
             if (IsRefusedSqlName(part))
-                return Refused(part);
+                return RefusedSqlText(part);
         }
         // A procedure call names its procedure; a text or a variable after EXEC is
         // run as a statement of its own ("..." is a text to T-SQL without quoted names).

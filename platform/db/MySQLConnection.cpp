@@ -29,12 +29,12 @@ QString DrainResults(MYSQL* mysql)
 // Each statement runs in a transaction that only reads and is rolled back, so that
 // nothing a statement or a procedure it calls does stays; the session is read-only
 // besides. Our own statements, one each.
-bool BeginReadOnly(MYSQL* mysql)
+bool MyBeginReadOnly(MYSQL* mysql)
 {
     return mysql_query(mysql, "START TRANSACTION READ ONLY") == 0;
 }
 
-void EndReadOnly(MYSQL* mysql)
+void MyEndReadOnly(MYSQL* mysql)
 {
     mysql_query(mysql, "ROLLBACK");
 }
@@ -47,10 +47,10 @@ public:
     MySQLCursor(MYSQL* mysql, const QString& sql) : m_mysql(mysql)
     {
         const QByteArray text = sql.toUtf8();
-        if (!BeginReadOnly(m_mysql)
+        if (!MyBeginReadOnly(m_mysql)
             || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
             Fail(MySqlMessage(m_mysql));
-            EndReadOnly(m_mysql);
+            MyEndReadOnly(m_mysql);
             return;
         }
         m_result = mysql_use_result(m_mysql);
@@ -58,7 +58,7 @@ public:
             if (mysql_field_count(m_mysql) != 0)
                 Fail(MySqlMessage(m_mysql));
             DrainResults(m_mysql);
-            EndReadOnly(m_mysql);
+            MyEndReadOnly(m_mysql);
             return;
         }
         const MYSQL_FIELD* fields = mysql_fetch_fields(m_result);
@@ -102,7 +102,7 @@ private:
         mysql_free_result(m_result);
         m_result = nullptr;
         DrainResults(m_mysql);
-        EndReadOnly(m_mysql);
+        MyEndReadOnly(m_mysql);
     }
 
     MYSQL* m_mysql;
@@ -176,10 +176,10 @@ public:
         if (!m_mysql)
             return FailNotConnected();
         const QByteArray text = sql.toUtf8();
-        if (!BeginReadOnly(m_mysql)
+        if (!MyBeginReadOnly(m_mysql)
             || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
             const QString error = DbMessage();
-            EndReadOnly(m_mysql);
+            MyEndReadOnly(m_mysql);
             return Fail(error);
         }
         QString error = ReadResult(rows, RowWindow(skip, maxRows));
@@ -188,7 +188,7 @@ public:
         // them is read. Only the first set is kept, as with several statements on
         // the other servers.
         const QString later = DrainResults(m_mysql);
-        EndReadOnly(m_mysql);
+        MyEndReadOnly(m_mysql);
         if (error.isEmpty())
             error = later;
         if (!error.isEmpty()) {

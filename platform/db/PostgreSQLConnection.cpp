@@ -36,9 +36,9 @@ QString CopyRefusal()
 }
 
 // Sends one statement inside a transaction that only reads: the extended protocol
-// takes exactly one statement, and the rollback that EndReadOnly sends undoes what
+// takes exactly one statement, and the rollback that PgEndReadOnly sends undoes what
 // the statement set (set_config among it). Single-row mode streams the result.
-bool SendReadOnly(PGconn* conn, const QString& sql)
+bool PgSendReadOnly(PGconn* conn, const QString& sql)
 {
     PGresult* begun = PQexec(conn, "BEGIN READ ONLY");
     const bool inTransaction = PQresultStatus(begun) == PGRES_COMMAND_OK;
@@ -48,8 +48,8 @@ bool SendReadOnly(PGconn* conn, const QString& sql)
         && PQsetSingleRowMode(conn);
 }
 
-// Ends the transaction of SendReadOnly once every result has been read.
-void EndReadOnly(PGconn* conn)
+// Ends the transaction of PgSendReadOnly once every result has been read.
+void PgEndReadOnly(PGconn* conn)
 {
     const PGTransactionStatusType status = PQtransactionStatus(conn);
     if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
@@ -64,7 +64,7 @@ public:
     PostgreSQLCursor(PGconn* conn, const QString& sql)
         : m_conn(conn)
     {
-        if (!SendReadOnly(m_conn, sql)) {
+        if (!PgSendReadOnly(m_conn, sql)) {
             Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
             Drain();
         }
@@ -127,7 +127,7 @@ private:
             PGresult* result = PQgetResult(m_conn);
             if (!result) {
                 m_drained = true;
-                EndReadOnly(m_conn);
+                PgEndReadOnly(m_conn);
                 break;
             }
             const ExecStatusType status = PQresultStatus(result);
@@ -161,7 +161,7 @@ private:
             PQclear(result);
         }
         m_drained = true;
-        EndReadOnly(m_conn);
+        PgEndReadOnly(m_conn);
     }
 
     PGconn* m_conn;
@@ -231,11 +231,11 @@ public:
         if (!m_conn)
             return FailNotConnected();
         // Single-row mode streams the result, so only the kept rows take memory.
-        if (!SendReadOnly(m_conn, sql)) {
+        if (!PgSendReadOnly(m_conn, sql)) {
             const QString error = DbMessage();
             while (PGresult* result = PQgetResult(m_conn))
                 PQclear(result);
-            EndReadOnly(m_conn);
+            PgEndReadOnly(m_conn);
             return Fail(error);
         }
         QString error;
@@ -280,7 +280,7 @@ public:
             }
             PQclear(result);
         }
-        EndReadOnly(m_conn);
+        PgEndReadOnly(m_conn);
         if (!error.isEmpty()) {
             rows.Clear();
             return Fail(error);

@@ -29,7 +29,7 @@
 
 namespace {
 
-enum class Route { Native, OdbcDriver, OdbcDsn };
+enum class StatementRoute { Native, OdbcDriver, OdbcDsn };
 
 class LabelStatementTest : public ShellTest
 {
@@ -52,16 +52,16 @@ protected:
         QFile::remove(written);
     }
 
-    std::unique_ptr<CDSBase> Source(Route route, int32_t type, const DbServerSettings& s)
+    std::unique_ptr<CDSBase> Source(StatementRoute route, int32_t type, const DbServerSettings& s)
     {
         std::unique_ptr<CDSBase> source;
-        if (route == Route::Native) {
+        if (route == StatementRoute::Native) {
             auto server = CDSBase::Create(type);
             StoreLogin(static_cast<CHostPortDS&>(*server), s);
             source = std::move(server);
         } else {
             QString text;
-            if (route == Route::OdbcDriver) {
+            if (route == StatementRoute::OdbcDriver) {
                 text = QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
                            .arg(s.host, QString::number(s.port), s.database, s.user, s.password);
             } else {
@@ -133,7 +133,7 @@ protected:
         return services.MessageTexts();
     }
 
-    void ExpectRefused(Route route, int32_t type, const DbServerSettings& s, const QString& sql, const QString& why)
+    void ExpectRefused(StatementRoute route, int32_t type, const DbServerSettings& s, const QString& sql, const QString& why)
     {
         SCOPED_TRACE(sql.toStdString());
         const QStringList shown = PreviewAndPrint(Source(route, type, s), sql, {"a"}, "a");
@@ -142,7 +142,7 @@ protected:
             << shown.join(u'\n').toStdString();
     }
 
-    void ExpectPrinted(Route route, int32_t type, const DbServerSettings& s, const QString& sql,
+    void ExpectPrinted(StatementRoute route, int32_t type, const DbServerSettings& s, const QString& sql,
         const QStringList& fields, const QString& field, const QStringList& values)
     {
         SCOPED_TRACE(sql.toStdString());
@@ -159,7 +159,7 @@ protected:
     QString written;
 };
 
-class PostgreSQLStatement : public LabelStatementTest, public ::testing::WithParamInterface<Route>
+class PostgreSQLStatement : public LabelStatementTest, public ::testing::WithParamInterface<StatementRoute>
 {
 };
 
@@ -168,7 +168,7 @@ class PostgreSQLStatement : public LabelStatementTest, public ::testing::WithPar
 TEST_P(PostgreSQLStatement, AttacksAreRefusedAndChangeNothingWhileQueriesPrint)
 {
     VC_TEST_SERVER(server, "VC_PG");
-    const Route route = GetParam();
+    const StatementRoute route = GetParam();
     const QString closing = QStringLiteral("右括号多于左括号。");
     ExpectRefused(route, DSPostgreSQL, server,
         QStringLiteral("select 'x' as a) t; copy (select 1) to program 'id > %1'; select 1 from (select 1").arg(written),
@@ -209,33 +209,33 @@ TEST_P(PostgreSQLStatement, AttacksAreRefusedAndChangeNothingWhileQueriesPrint)
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, PostgreSQLStatement,
-    ::testing::Values(Route::Native, Route::OdbcDriver, Route::OdbcDsn), [](const auto& info) {
-        return std::string(info.param == Route::Native ? "Native" : info.param == Route::OdbcDriver ? "Driver" : "Dsn");
+    ::testing::Values(StatementRoute::Native, StatementRoute::OdbcDriver, StatementRoute::OdbcDsn), [](const auto& info) {
+        return std::string(info.param == StatementRoute::Native ? "Native" : info.param == StatementRoute::OdbcDriver ? "Driver" : "Dsn");
     });
 
 TEST_F(LabelStatementTest, MariaDBAttacksAreRefusedWhileQueriesAndACallPrint)
 {
     VC_TEST_SERVER(server, "VC_MY");
     const QString closing = QStringLiteral("右括号多于左括号。");
-    ExpectRefused(Route::Native, DSMySQL, server,
+    ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select 'x' as a) t; create table pwned(x int); select 1 from (select 1"), closing);
-    ExpectRefused(Route::Native, DSMySQL, server,
+    ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select Name as a from People into outfile '%1'").arg(written),
         QStringLiteral("不能使用“outfile”。"));
-    ExpectRefused(Route::Native, DSMySQL, server,
+    ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select 1 as a /*!) t; create table pwned(x int); select 1 from (select 1 */"),
         QStringLiteral("不能使用“/*!”。"));
-    ExpectRefused(Route::Native, DSMySQL, server, QStringLiteral("select 1 as a #\n) t; create table pwned(x int); -- x"),
+    ExpectRefused(StatementRoute::Native, DSMySQL, server, QStringLiteral("select 1 as a #\n) t; create table pwned(x int); -- x"),
         closing);
 
-    ExpectPrinted(Route::Native, DSMySQL, server,
+    ExpectPrinted(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select Name as a from People where Id <= 2 and City <> ';)' order by Id"), {"a"}, "a",
         {"name1", "name2"});
-    ExpectPrinted(Route::Native, DSMySQL, server, QStringLiteral("select 'u1' as a union select 'u2'"), {"a"}, "a",
+    ExpectPrinted(StatementRoute::Native, DSMySQL, server, QStringLiteral("select 'u1' as a union select 'u2'"), {"a"}, "a",
         {"u1", "u2"});
-    ExpectPrinted(Route::Native, DSMySQL, server, QStringLiteral("with n as (select 'w1' as a) select a from n"),
+    ExpectPrinted(StatementRoute::Native, DSMySQL, server, QStringLiteral("with n as (select 'w1' as a) select a from n"),
         {"a"}, "a", {"w1"});
-    ExpectPrinted(Route::Native, DSMySQL, server, QStringLiteral("call TwoSets()"), {"Id", "Name"}, "Name",
+    ExpectPrinted(StatementRoute::Native, DSMySQL, server, QStringLiteral("call TwoSets()"), {"Id", "Name"}, "Name",
         {"name1", "name2", "name3"});
 
     auto db = DbConnection::OpenMySQL(server);
