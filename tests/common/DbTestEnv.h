@@ -4,6 +4,8 @@
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QtGlobal>
 #include <cstdio>
 #include <optional>
@@ -32,6 +34,25 @@ inline void StoreLogin(CHostPortDS& ds, const DbServerSettings& s)
     ds.m_strDatabase = EncryptString(s.database);
     ds.m_strUser = EncryptString(s.user);
     ds.m_strPassword = EncryptString(s.password);
+}
+
+// Runs a statement that writes test data, through the server's own command-line client
+// (the program's connections only read). Empty on success, else the client's words.
+inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres)
+        client.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p",
+            QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
+    else
+        client.start(QStringLiteral("mariadb"), {"--no-defaults", "-h", s.host, "-P", QString::number(s.port), "-u",
+            s.user, "--password=" + s.password, s.database, "-e", sql});
+    if (!client.waitForFinished(30000) || client.exitCode() != 0)
+        return QString::fromUtf8(client.readAllStandardError()) + client.errorString();
+    return {};
 }
 
 // Declares `var` with the server settings. Without them the test fails under
