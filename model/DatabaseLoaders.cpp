@@ -3,6 +3,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 namespace {
 
@@ -28,9 +29,11 @@ bool CDatabaseDL::Open()
     Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("没有指定数据源。"));
+    const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())
-        return Fail(FailureMessage(FailureText(), connection->LastError()));
+        return Fail(connection->Stopped() ? connection->LastError()
+                                          : FailureMessage(FailureText(), connection->LastError()));
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;
@@ -55,7 +58,7 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
         if (!WalkRows(Statements().Rows(*m_pDataSource), first, last, rows))
             return false;
     } else if (!m_connection->Query(Statements().Rows(*m_pDataSource, first, last - first + 1), rows)) {
-        return FailQuery(m_connection->LastError());
+        return m_connection->Stopped() ? Fail(m_connection->LastError()) : FailQuery(m_connection->LastError());
     }
     m_strLastError.clear();
     return true;

@@ -1,3 +1,4 @@
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
@@ -98,7 +99,7 @@ public:
             return;
         }
         if (sqlite3_open_v2(OpenName(path).constData(), &m_db,
-                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
+                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, CappedSQLiteVfs())
             != SQLITE_OK) {
             Fail(QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, DbMessage()));
             Close();
@@ -129,6 +130,12 @@ public:
         if (m_db)
             sqlite3_close_v2(m_db);
         m_db = nullptr;
+    }
+
+    void Interrupt() override
+    {
+        if (m_db)
+            sqlite3_interrupt(m_db);
     }
 
     bool ListTables(QStringList& tables) override
@@ -200,10 +207,19 @@ private:
         return SQLITE_OK;
     }
 
+    // A statement ends at its step's limit or interrupt also when nobody waits for it
+    // (sqlite3_interrupt reaches only the statements running when it is called).
+    static int Progress(void*)
+    {
+        return DbStep::Over() ? 1 : 0;
+    }
+
     void Confine()
     {
-        if (m_db)
-            sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        if (!m_db)
+            return;
+        sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        sqlite3_progress_handler(m_db, 10000, &SQLiteConnection::Progress, nullptr);
     }
 
     QString DbMessage() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足"); }
@@ -215,7 +231,8 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenSQLite(const QString& path)
 {
-    return std::make_unique<SQLiteConnection>(path);
+    return OpenOnWorker(QFileInfo(path).fileName(),
+        [path]() -> std::unique_ptr<DbConnection> { return std::make_unique<SQLiteConnection>(path); });
 }
 
 std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db)
