@@ -26,6 +26,7 @@ struct StepState
     std::mutex lock;
     std::condition_variable doneSignal;
     bool done = false;
+    bool expired = false; // came back past its deadline: a backend's own limit ended it
     std::atomic<bool> interrupted {false};
     DbStep::Clock::time_point deadline;
 };
@@ -166,7 +167,11 @@ public:
         return std::chrono::duration_cast<std::chrono::milliseconds>(DbStep::Clock::now() - m_start);
     }
 
-    StepEnd End() const { return m_end; }
+    StepEnd End() const
+    {
+        std::lock_guard<std::mutex> guard(m_state->lock);
+        return m_end == StepEnd::Done && m_state->expired ? StepEnd::TimedOut : m_end;
+    }
     int LimitSeconds() const { return (m_limitMs + 999) / 1000; }
 
 private:
@@ -213,6 +218,7 @@ StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, in
         {
             std::lock_guard<std::mutex> guard(state->lock);
             state->done = true;
+            state->expired = DbStep::Clock::now() >= state->deadline;
         }
         state->doneSignal.notify_all();
     });
@@ -266,6 +272,7 @@ struct CallResult
     DbRows rows;
     QStringList names;
     qint64 position = 0;
+    QString connectionError; // a cursor's connection's, which some cursors run their statements on
 };
 
 // A step's result as the caller takes it: stopped, failed (the backend's own words) or done.
@@ -393,8 +400,8 @@ public:
         return false;
     }
 
-    const std::shared_ptr<DbLane>& Lane() const { return m_lane; }
-    const QString& Source() const { return m_source; }
+    // A cursor's step leaves the connection's last error as the real connection has it.
+    void MirrorError(const QString& error) { m_strLastError = error; }
 
     // Sets LastError() and Stopped() from a step's outcome.
     Taken Take(const StepWords& words, const StepOutcome& outcome, const CallResult& result)
@@ -443,8 +450,8 @@ private:
 class WorkerCursor final : public DbCursor
 {
 public:
-    WorkerCursor(std::shared_ptr<DbLane> lane, QString source, quint64 id)
-        : m_lane(std::move(lane)), m_source(std::move(source)), m_id(id)
+    WorkerCursor(WorkerConnection& owner, std::shared_ptr<DbLane> lane, QString source, quint64 id)
+        : m_owner(&owner), m_lane(std::move(lane)), m_source(std::move(source)), m_id(id)
     {
     }
     // A cursor that fails at its first call with the connection's message.
@@ -497,6 +504,8 @@ private:
                 work(*found->second, *result);
                 result->error = found->second->LastError();
                 result->position = found->second->Position();
+                if (lane->connection)
+                    result->connectionError = lane->connection->LastError();
             });
         m_bStopped = false;
         if (!outcome.posted)
@@ -510,12 +519,15 @@ private:
             return Fail(StoppedMessage(kReadWords, m_source, outcome));
         }
         m_position = result->position;
+        if (m_owner)
+            m_owner->MirrorError(result->connectionError);
         if (!result->ok)
             return Fail(result->error);
         m_strLastError.clear();
         return true;
     }
 
+    WorkerConnection* m_owner = nullptr; // goes after its cursors
     std::shared_ptr<DbLane> m_lane;
     QString m_source;
     quint64 m_id = 0;
@@ -533,7 +545,7 @@ std::unique_ptr<DbCursor> WorkerConnection::OpenCursor(const QString& sql)
     });
     if (!made)
         return std::make_unique<WorkerCursor>(m_strLastError, m_bStopped);
-    return std::make_unique<WorkerCursor>(m_lane, m_source, *id);
+    return std::make_unique<WorkerCursor>(*this, m_lane, m_source, *id);
 }
 
 } // namespace

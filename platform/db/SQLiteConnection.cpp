@@ -1,5 +1,6 @@
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
 #include <QFile>
@@ -65,7 +66,9 @@ private:
         if (rc == SQLITE_ROW)
             return true;
         m_done = true;
-        if (rc != SQLITE_DONE)
+        if (rc == SQLITE_FULL)
+            Fail(QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20));
+        else if (rc != SQLITE_DONE)
             Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
         // Ends the read, so the file's lock goes with the last row, not with the cursor.
         sqlite3_reset(m_stmt);
