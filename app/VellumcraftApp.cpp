@@ -10,6 +10,7 @@
 #include "app/SysOptionsDlg.h"
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
+#include "app/controls/DbWaitWindow.h"
 #include "model/DLBase.h"
 #include "model/GlobalSettings.h"
 #include "platform/ImageHolder.h"
@@ -252,6 +253,8 @@ CVellumcraftApp::~CVellumcraftApp()
         CDLBase::SetNotifier(nullptr);
     if (m_pPictureNotifier)
         ImageHolder::SetNotifier(nullptr);
+    if (m_pDbWaiter)
+        InstallDbWaiter(nullptr);
 }
 
 bool CVellumcraftApp::InitInstance(const Options& options)
@@ -266,6 +269,8 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     CDLBase::SetNotifier(m_pLoaderNotifier.get());
     m_pPictureNotifier = std::make_unique<MessageBoxPictureNotifier>();
     ImageHolder::SetNotifier(m_pPictureNotifier.get());
+    m_pDbWaiter = std::make_unique<CDbWaitUi>();
+    InstallDbWaiter(m_pDbWaiter.get());
 
     // A screenshot run stands alone: it neither hands its file over nor takes others'.
     if (options.screenshot.isEmpty()) {
@@ -351,6 +356,8 @@ int CVellumcraftApp::ExitInstance()
     m_pLoaderNotifier.reset();
     ImageHolder::SetNotifier(nullptr);
     m_pPictureNotifier.reset();
+    InstallDbWaiter(nullptr);
+    m_pDbWaiter.reset();
     CGlobalSettings::DestroyInstance();
     m_pChecker.reset();
     return 0;

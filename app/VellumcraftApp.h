@@ -10,6 +10,7 @@
 class CInstanceChecker;
 class CLoaderNotifier;
 class CPictureNotifier;
+class DbWaiter;
 class CMainFrame;
 
 // The four most recently opened label files, newest first, kept in the settings.
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<CInstanceChecker> m_pChecker;
     std::unique_ptr<CLoaderNotifier> m_pLoaderNotifier;
     std::unique_ptr<CPictureNotifier> m_pPictureNotifier;
+    std::unique_ptr<DbWaiter> m_pDbWaiter;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
     bool m_bFileOpened = true;

@@ -32,8 +32,11 @@ bool CAdoDL::Open()
         QString sentence = FailureText();
         while (sentence.endsWith(u'!'))
             sentence.chop(1);
-        Fail(FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
-                            connection->LastError()));
+        if (connection->Stopped())
+            Fail(connection->LastError());
+        else
+            Fail(FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
+                                connection->LastError()));
         ShowLastError();
         return false;
     }

@@ -14,6 +14,8 @@
 namespace {
 CLoaderNotifier* g_pLoaderNotifier = nullptr;
 
+const QString kReadFailure = QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。");
+
 int ClampToInt(qint64 value)
 {
     return static_cast<int>(std::clamp<qint64>(value, INT_MIN, INT_MAX));
@@ -75,9 +77,10 @@ bool CDLBase::WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
     }
     if (!m_cursor->Skip(first - 1 - m_cursor->Position()) || !m_cursor->Fetch(last - first + 1, rows)) {
         const QString error = m_cursor->LastError();
+        const bool stopped = m_cursor->Stopped();
         EndWalk();
         rows.Clear();
-        return FailQuery(error);
+        return stopped ? Fail(error) : FailQuery(error);
     }
     return true;
 }
@@ -172,7 +175,21 @@ bool CDLBase::Fail(const QString& message)
 
 bool CDLBase::FailQuery(const QString& detail)
 {
-    return Fail(FailureMessage(QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。"), detail));
+    return Fail(FailureMessage(kReadFailure, detail));
+}
+
+bool CDLBase::FailConnectionCall(const QString& sentence)
+{
+    // A cancelled step, or one past its limit, was nothing the user should check: the
+    // connection's own message says what happened.
+    if (m_connection->Stopped())
+        return Fail(m_connection->LastError());
+    return Fail(FailureMessage(sentence, m_connection->LastError()));
+}
+
+bool CDLBase::FailRead()
+{
+    return FailConnectionCall(kReadFailure);
 }
 
 CDataSourceException CDLBase::LastErrorException(const QString& prefix) const
@@ -223,8 +240,7 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
         return ClampToInt(cursor->Position());
     }
     if (!m_connection->Query(statement(), rows, 0, 1)) {
-        Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
-                            m_connection->LastError()));
+        FailConnectionCall(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"));
         ThrowLastError();
     }
     m_strLastError.clear();
@@ -246,7 +262,7 @@ bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
         if (!WalkRows(sql, first, last, result))
             return false;
     } else if (!m_connection->Query(sql, result, first - 1, last - first + 1)) {
-        return FailQuery(m_connection->LastError());
+        return FailRead();
     }
     // One element per selected field, read by position.
     const QStringList& fields = m_pDataSource->m_selectedFields;

@@ -3,6 +3,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 namespace {
 
@@ -28,9 +29,11 @@ bool CDatabaseDL::Open()
     Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("没有指定数据源。"));
+    const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())
-        return Fail(FailureMessage(FailureText(), connection->LastError()));
+        return Fail(connection->Stopped() ? connection->LastError()
+                                          : FailureMessage(FailureText(), connection->LastError()));
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;
@@ -57,9 +60,9 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
             return false;
     } else if (!statements.PagesInStatement(*m_pDataSource)) {
         if (!m_connection->Query(statements.Rows(*m_pDataSource), rows, first - 1, last - first + 1))
-            return FailQuery(m_connection->LastError());
+            return FailRead();
     } else if (!m_connection->Query(statements.Rows(*m_pDataSource, first, last - first + 1), rows)) {
-        return FailQuery(m_connection->LastError());
+        return FailRead();
     }
     m_strLastError.clear();
     return true;

@@ -14,6 +14,7 @@
 #include "platform/Crypt.h"
 #include "platform/Numbers.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -692,10 +693,21 @@ bool CDataSourceDBDlg::ReportFailure(const QString& sentence, const QString& det
     return false;
 }
 
+bool CDataSourceDBDlg::ReportCallFailure(const QString& sentence, const DbConnection& connection)
+{
+    // A cancelled step, or one past its limit, says so itself; nothing is to be checked.
+    if (connection.Stopped()) {
+        Services().ShowMessage(this, connection.LastError(), MessageIcon::Stop);
+        return false;
+    }
+    return ReportFailure(sentence, connection.LastError());
+}
+
 bool CDataSourceDBDlg::Connect()
 {
     // A new attempt always ends the old connection, so a failed one leaves none.
     CloseConnection();
+    const DbSourceScope scope(m_pFields->m_strName);
     const ProviderQueries* provider = m_profile.provider;
     if (provider && !m_pPanel->HasRequiredInputs()) {
         if (provider->connectMissing)
@@ -708,10 +720,12 @@ bool CDataSourceDBDlg::Connect()
     if (!connection->IsOpen()) {
         if (connection->Refused())
             return ReportFailure(connection->LastError(), {});
+        if (connection->Stopped())
+            return ReportCallFailure({}, *connection);
         // What failed and what to check, the database's own reason as the detail.
         if (provider)
-            return ReportFailure(QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
-                                 connection->LastError());
+            return ReportCallFailure(
+                QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。"), *connection);
         if (m_profile.reportsRefusal) {
             const QString file = m_pPanel->FileName();
             ReportFailure(file.isEmpty()
@@ -746,7 +760,7 @@ bool CDataSourceDBDlg::LoadTables()
     if (provider && provider->tableQuery) {
         DbRows rows;
         if (!m_connection->Query(QString::fromUtf16(provider->tableQuery), rows))
-            return ReportFailure(kListTablesFailed, m_connection->LastError());
+            return ReportCallFailure(kListTablesFailed, *m_connection);
         for (int r = 0; r < rows.RowCount(); ++r) {
             QStringList parts;
             for (int c = 0; c < rows.ColumnCount(); ++c)
@@ -754,7 +768,7 @@ bool CDataSourceDBDlg::LoadTables()
             tables.append(parts.join(u'.'));
         }
     } else if (!m_connection->ListTables(tables)) {
-        return provider ? ReportFailure(kListTablesFailed, m_connection->LastError()) : true;
+        return provider || m_connection->Stopped() ? ReportCallFailure(kListTablesFailed, *m_connection) : true;
     }
     if (provider && provider->sheetsOnly) {
         // A sheet is listed as "name$"; anything else (a named range) is no sheet.
@@ -818,12 +832,14 @@ void CDataSourceDBDlg::LoadFields()
     if (m_profile.provider) {
         DbRows probe;
         if (!m_connection->Query(CSqlStatements(m_profile.type, m_connection.get()).FieldProbe(table), probe, 0, 0)) {
-            ReportFailure(QStringLiteral("无法读取表“%1”的字段，请检查表名和数据库用户的权限。").arg(table),
-                          m_connection->LastError());
+            ReportCallFailure(
+                QStringLiteral("无法读取表“%1”的字段，请检查表名和数据库用户的权限。").arg(table), *m_connection);
             return;
         }
         fields = probe.Columns();
     } else if (!m_connection->ListFields(table, fields)) {
+        if (m_connection->Stopped())
+            ReportCallFailure({}, *m_connection);
         return;
     }
     m_comboSort->addItem(kDefaultSort);
@@ -916,7 +932,7 @@ bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
     const QString sql = CSqlStatements(m_profile.type, m_connection.get()).Rows(*m_pFields);
     if (m_connection->Query(sql, rows, 0, m_profile.provider->shownRows))
         return true;
-    ReportFailure(QStringLiteral("无法读入数据，请检查表名、字段名和SQL语句。"), m_connection->LastError());
+    ReportCallFailure(QStringLiteral("无法读入数据，请检查表名、字段名和SQL语句。"), *m_connection);
     return false;
 }
 

@@ -123,6 +123,9 @@ private:
     // Reports a failure of the source: what failed and what to check, then the
     // database's own text as the detail; false.
     bool ReportFailure(const QString& sentence, const QString& detail);
+    // A failed call of the connection: as ReportFailure, or the connection's message alone
+    // when the call was cancelled or stopped at its limit.
+    bool ReportCallFailure(const QString& sentence, const DbConnection& connection);
     bool ProviderPreview(DbRows& rows);
 
     const DbDialogProfile& m_profile;

@@ -2,6 +2,7 @@
 
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
+#include "platform/db/DbWait.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -63,6 +64,8 @@ void CJobProgress::AskCancel()
             return;
     }
     m_bCancelled = true;
+    // A database step under way ends too, not only the job after it.
+    InterruptDbWaits();
     if (m_cancelObserver)
         m_cancelObserver();
 }

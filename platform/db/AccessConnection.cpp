@@ -1,3 +1,4 @@
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
@@ -146,5 +147,7 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenAccess(const QString& path, const QString& password)
 {
-    return std::make_unique<AccessConnection>(path, password);
+    return OpenOnWorker(QFileInfo(path).fileName(), [path, password]() -> std::unique_ptr<DbConnection> {
+        return std::make_unique<AccessConnection>(path, password);
+    });
 }

@@ -1,4 +1,5 @@
 #include "platform/db/Ado.h"
+#include "platform/db/DbCall.h"
 
 #include "platform/db/DbConnection.h"
 
@@ -685,12 +686,15 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
 std::unique_ptr<DbConnection> DbConnection::OpenAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName)
 {
-    const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers(), sourceName);
-    switch (route.kind) {
-    case AdoRoute::Odbc: return OpenOdbc(route.odbc, sourceName);
-    case AdoRoute::Excel: return OpenExcel(route.path, route.headerRow);
-    case AdoRoute::Access: return OpenAccess(route.path, route.password);
-    case AdoRoute::Unavailable: break;
-    }
-    return std::make_unique<UnavailableConnection>(route.error, route.refused);
+    // The route is chosen on the worker too: every factory it leads to then opens there.
+    return OpenOnWorker(sourceName, [=]() -> std::unique_ptr<DbConnection> {
+        const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers(), sourceName);
+        switch (route.kind) {
+        case AdoRoute::Odbc: return OpenOdbc(route.odbc, sourceName);
+        case AdoRoute::Excel: return OpenExcel(route.path, route.headerRow);
+        case AdoRoute::Access: return OpenAccess(route.path, route.password);
+        case AdoRoute::Unavailable: break;
+        }
+        return std::make_unique<UnavailableConnection>(route.error, route.refused);
+    });
 }

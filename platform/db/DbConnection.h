@@ -39,6 +39,9 @@ public:
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }
     QString LastError() const { return m_strLastError; }
+    // The last call was cancelled or passed its time limit (DbWait.h); LastError() is then
+    // our own message, complete in itself.
+    bool Stopped() const { return m_bStopped; }
 
 protected:
     bool Fail(const QString& message)
@@ -49,6 +52,7 @@ protected:
 
     qint64 m_position = 0;
     QString m_strLastError;
+    bool m_bStopped = false;
 };
 
 // A cursor over a result the database hands over one row at a time: Skip and Fetch
@@ -137,6 +141,13 @@ public:
     // The connection string was refused before any driver saw it; LastError() is then
     // our own message, complete in itself, to be shown as it stands.
     bool Refused() const { return m_bRefused; }
+    // The last call was cancelled or passed its time limit (DbWait.h); LastError() is then
+    // our own message, complete in itself, naming the data source.
+    bool Stopped() const { return m_bStopped; }
+
+    // Makes the call running on another thread return soon with a failure; safe to call
+    // from any thread while that call runs, and a no-op when none does.
+    virtual void Interrupt() {}
 
 protected:
     // Runs the statement and collects the first value of each row.
@@ -161,4 +172,5 @@ protected:
 
     QString m_strLastError;
     bool m_bRefused = false;
+    bool m_bStopped = false;
 };

@@ -1,4 +1,5 @@
 #include "platform/InputLimits.h"
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
@@ -736,5 +737,7 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenExcel(const QString& path, bool headerRow)
 {
-    return std::make_unique<ExcelConnection>(path, headerRow);
+    return OpenOnWorker(QFileInfo(path).fileName(), [path, headerRow]() -> std::unique_ptr<DbConnection> {
+        return std::make_unique<ExcelConnection>(path, headerRow);
+    });
 }

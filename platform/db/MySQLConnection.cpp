@@ -1,6 +1,11 @@
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <mysql.h>
+#include <sys/socket.h>
+
+#include <atomic>
 
 namespace {
 
@@ -113,32 +118,51 @@ private:
 class MySQLConnection final : public DbConnection
 {
 public:
-    explicit MySQLConnection(const DbServerSettings& settings)
+    explicit MySQLConnection(const DbServerSettings& settings) : m_settings(settings)
     {
-        m_mysql = mysql_init(nullptr);
+        const DbLimits limits = GetDbLimits();
+        m_mysql = ConnectMySql(settings, (limits.connectMs + 999) / 1000, (limits.statementMs + 999) / 1000);
         if (!m_mysql) {
             Fail(QStringLiteral("无法连接MySQL数据库：内存不足"));
             return;
         }
-        mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-        // Else a statement from a label ("load data local infile") could send any file of
-        // the user's to the server.
-        const unsigned int noLocalFiles = 0;
-        mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
-        const unsigned int timeout = 10;
-        mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-        const QByteArray host = settings.host.toUtf8();
-        const QByteArray user = settings.user.toUtf8();
-        const QByteArray password = settings.password.toUtf8();
-        const QByteArray database = settings.database.toUtf8();
-        const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
-        // Several results for a CALL, never several statements in one text.
-        if (!mysql_real_connect(m_mysql, host.constData(), user.constData(), password.constData(),
-                                database.constData(), port, nullptr, CLIENT_MULTI_RESULTS)
-            || !OnlyReads()) {
+        if (mysql_errno(m_mysql) != 0 || !OnlyReads()) {
             Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
             Close();
+            return;
         }
+        m_threadId = mysql_thread_id(m_mysql);
+        m_socket = static_cast<int>(mysql_get_socket(m_mysql));
+        // MariaDB ends a statement at the step's limit itself; MySQL does not know the
+        // setting and refuses it, which changes nothing. A server that does not answer
+        // even this is not usable.
+        const QByteArray limit
+            = "set session max_statement_time=" + QByteArray::number((limits.statementMs + 999) / 1000);
+        if (mysql_real_query(m_mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
+            const unsigned int code = mysql_errno(m_mysql);
+            if (code == 2006 || code == 2013) { // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
+                Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
+                Close();
+            }
+        }
+    }
+
+    // Stops the running statement with KILL QUERY from a second connection; when that
+    // cannot be done (the server does not answer), the connection's socket is shut, which
+    // ends any wait on it.
+    void Interrupt() override
+    {
+        if (!m_mysql || m_threadId == 0)
+            return;
+        bool killed = false;
+        if (MYSQL* killer = ConnectMySql(m_settings, 1, 1)) {
+            const QByteArray kill = "kill query " + QByteArray::number(static_cast<qulonglong>(m_threadId));
+            killed = mysql_errno(killer) == 0
+                && mysql_real_query(killer, kill.constData(), static_cast<unsigned long>(kill.size())) == 0;
+            mysql_close(killer);
+        }
+        if (!killed && m_socket >= 0)
+            shutdown(m_socket, SHUT_RDWR);
     }
     ~MySQLConnection() override { Close(); }
 
@@ -250,6 +274,31 @@ private:
 
     QString DbMessage() const { return MySqlMessage(m_mysql); }
 
+    // A connected handle (mysql_errno set when the connect failed), null without memory.
+    static MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSeconds, unsigned int ioSeconds)
+    {
+        MYSQL* mysql = mysql_init(nullptr);
+        if (!mysql)
+            return nullptr;
+        mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        // Else a statement from a label ("load data local infile") could send any file of
+        // the user's to the server.
+        const unsigned int noLocalFiles = 0;
+        mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
+        mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectSeconds);
+        mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioSeconds);
+        mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioSeconds);
+        const QByteArray host = settings.host.toUtf8();
+        const QByteArray user = settings.user.toUtf8();
+        const QByteArray password = settings.password.toUtf8();
+        const QByteArray database = settings.database.toUtf8();
+        const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
+        // Several results for a CALL, never several statements in one text.
+        mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(), database.constData(),
+            port, nullptr, CLIENT_MULTI_RESULTS);
+        return mysql;
+    }
+
     QString Literal(const QString& text) const
     {
         const QByteArray utf8 = text.toUtf8();
@@ -260,12 +309,16 @@ private:
         return u'\'' + QString::fromUtf8(escaped) + u'\'';
     }
 
+    DbServerSettings m_settings;
     MYSQL* m_mysql = nullptr;
+    unsigned long m_threadId = 0;
+    int m_socket = -1;
 };
 
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::OpenMySQL(const DbServerSettings& settings)
 {
-    return std::make_unique<MySQLConnection>(settings);
+    return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
+        [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<MySQLConnection>(settings); });
 }

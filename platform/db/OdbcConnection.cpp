@@ -1,5 +1,7 @@
 #include "platform/db/Ado.h"
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
 
@@ -103,13 +106,27 @@ void OdbcReadOnlySession(SQLHDBC dbc)
     SQLEndTran(SQL_HANDLE_DBC, dbc, set ? SQL_COMMIT : SQL_ROLLBACK);
 }
 
+// The statement a connection runs, for SQLCancel from another thread; a cursor sets it
+// while its handle lives, under the lock, so a cancel never meets a freed handle.
+struct OdbcRunning
+{
+    std::mutex lock;
+    SQLHSTMT stmt = SQL_NULL_HANDLE;
+};
+
+SQLULEN OdbcSeconds(int ms)
+{
+    return static_cast<SQLULEN>((ms + 999) / 1000);
+}
+
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
 class OdbcCursor final : public DbRowCursor
 {
 public:
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute) : m_dbc(dbc)
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running)
+        : m_dbc(dbc), m_running(std::move(running))
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -117,6 +134,7 @@ public:
             Fail(message.isEmpty() ? QStringLiteral("无法执行 ODBC 语句") : message);
             return;
         }
+        Register();
         const SQLRETURN executed = execute(m_stmt);
         if (executed == SQL_NO_DATA) // a statement that touched no row
             End();
@@ -184,15 +202,27 @@ private:
 
     void End()
     {
-        if (m_stmt) {
-            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
-            SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
-        }
+        if (!m_stmt)
+            return;
+        std::lock_guard<std::mutex> guard(m_running->lock);
+        m_running->stmt = SQL_NULL_HANDLE;
+        SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
+    }
+
+    // The driver ends the statement at the step's limit too, and Interrupt can reach it.
+    void Register()
+    {
+        SQLSetStmtAttr(m_stmt, SQL_ATTR_QUERY_TIMEOUT,
+            reinterpret_cast<SQLPOINTER>(OdbcSeconds(GetDbLimits().statementMs)), 0);
+        std::lock_guard<std::mutex> guard(m_running->lock);
+        m_running->stmt = m_stmt;
     }
 
     SQLHDBC m_dbc;
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
+    std::shared_ptr<OdbcRunning> m_running;
 };
 
 class OdbcConnection final : public DbConnection
@@ -217,7 +247,11 @@ public:
             return;
         }
         // Without a limit a silent server would hold the program indefinitely.
-        SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+        const DbLimits limits = GetDbLimits();
+        SQLSetConnectAttr(
+            m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(OdbcSeconds(limits.connectMs)), 0);
+        SQLSetConnectAttr(
+            m_dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(OdbcSeconds(limits.statementMs)), 0);
         // The narrow call takes the UTF-8 bytes as they are; the wide one would hand the
         // driver a copy that keeps only the low byte of each character.
         QByteArray bytes = request.bytes; // short, and ended by a nul it holds nowhere else
@@ -237,6 +271,13 @@ public:
     ~OdbcConnection() override { Close(); }
 
     bool IsOpen() const override { return m_connected; }
+
+    void Interrupt() override
+    {
+        std::lock_guard<std::mutex> guard(m_running->lock);
+        if (m_running->stmt)
+            SQLCancel(m_running->stmt);
+    }
 
     void Close() override
     {
@@ -289,7 +330,7 @@ public:
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
-        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql));
+        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running);
     }
 
 private:
@@ -305,7 +346,7 @@ private:
         rows.Clear();
         if (!m_connected)
             return FailNotConnected();
-        OdbcCursor cursor(m_dbc, execute);
+        OdbcCursor cursor(m_dbc, execute, m_running);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
             return Fail(cursor.LastError());
         return Succeed();
@@ -336,20 +377,24 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
+    std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };
 
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionString, const QString& sourceName)
 {
-    // A string from a label file decides which library the driver manager loads and
-    // what the driver does: the manager is given only the bytes checked here.
-    const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
-    if (!request.sqliteFile.isEmpty())
-        return OpenSQLite(request.sqliteFile);
-    if (request.mysqlServer)
-        return OpenMySQL(*request.mysqlServer);
-    return std::make_unique<OdbcConnection>(request);
+    return OpenOnWorker(sourceName.isEmpty() ? QStringLiteral("ODBC") : sourceName,
+        [connectionString, sourceName]() -> std::unique_ptr<DbConnection> {
+            // A string from a label file decides which library the driver manager loads and
+            // what the driver does: the manager is given only the bytes checked here.
+            const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
+            if (!request.sqliteFile.isEmpty())
+                return OpenSQLite(request.sqliteFile);
+            if (request.mysqlServer)
+                return OpenMySQL(*request.mysqlServer);
+            return std::make_unique<OdbcConnection>(request);
+        });
 }
 
 namespace {

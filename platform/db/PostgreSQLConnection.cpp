@@ -1,8 +1,59 @@
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace {
+
+// Waits up to the step's end for the socket; true when it is ready, false when the step is
+// over (its deadline, or an interrupt when stopAtInterrupt).
+bool AwaitPgSocket(int socket, bool write, bool stopAtInterrupt, DbStep::Clock::time_point until)
+{
+    for (;;) {
+        const auto now = DbStep::Clock::now();
+        if (now >= until || (stopAtInterrupt && DbStep::Interrupted()))
+            return false;
+        const auto slice = std::min<DbStep::Clock::duration>(until - now, std::chrono::milliseconds(100));
+        pollfd ready {socket, static_cast<short>(write ? POLLOUT : POLLIN), 0};
+        const int rc = poll(&ready, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
+        if (rc > 0 || (rc < 0 && errno != EINTR))
+            return true; // an error shows at the next read
+    }
+}
+
+void CancelResult(PGconn* conn);
+
+// The next result, waited for without blocking past the step: at its deadline the statement
+// is cancelled, and a server that answers neither it nor its cancel within a second has
+// its socket shut, so that libpq gives up on it at once (the connection is lost).
+PGresult* NextPgResult(PGconn* conn)
+{
+    const auto deadline = DbStep::Deadline();
+    DbStep::Clock::time_point giveUp = DbStep::Clock::time_point::max();
+    while (PQisBusy(conn)) {
+        const auto now = DbStep::Clock::now();
+        if (giveUp == DbStep::Clock::time_point::max() && (DbStep::Interrupted() || now >= deadline)) {
+            if (!DbStep::Interrupted())
+                CancelResult(conn);
+            giveUp = now + std::chrono::seconds(1);
+        }
+        if (now >= giveUp) {
+            shutdown(PQsocket(conn), SHUT_RDWR);
+            PQconsumeInput(conn);
+            break;
+        }
+        AwaitPgSocket(PQsocket(conn), false, false, std::min(giveUp, deadline > now ? deadline : giveUp));
+        if (!PQconsumeInput(conn))
+            break;
+    }
+    return PQgetResult(conn);
+}
 
 // Asks the server to stop sending the current result; what is on its way is still read.
 void CancelResult(PGconn* conn)
@@ -124,7 +175,7 @@ private:
     PGresult* Next()
     {
         while (!m_drained && m_strLastError.isEmpty() && !m_firstSetDone) {
-            PGresult* result = PQgetResult(m_conn);
+            PGresult* result = NextPgResult(m_conn);
             if (!result) {
                 m_drained = true;
                 PgEndReadOnly(m_conn);
@@ -156,7 +207,7 @@ private:
     // statements again.
     void Drain()
     {
-        while (PGresult* result = PQgetResult(m_conn)) {
+        while (PGresult* result = NextPgResult(m_conn)) {
             EndCopy(m_conn, PQresultStatus(result));
             PQclear(result);
         }
@@ -181,21 +232,24 @@ public:
         const QByteArray user = settings.user.toUtf8();
         const QByteArray password = settings.password.toUtf8();
         // Keyword and value arrays: nothing is parsed out of the values, and the
-        // database name is not read as a connection string (expand_dbname 0).
+        // database name is not read as a connection string (expand_dbname 0). The server
+        // ends a statement at the step's limit too.
+        const QByteArray options = "-c statement_timeout=" + QByteArray::number(GetDbLimits().statementMs);
         const char* keywords[]
-            = {"host", "port", "dbname", "user", "password", "client_encoding", "connect_timeout", nullptr};
+            = {"host", "port", "dbname", "user", "password", "client_encoding", "options", nullptr};
         const char* values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
-            password.constData(), "UTF8", "10", nullptr};
-        m_conn = PQconnectdbParams(keywords, values, 0);
+            password.constData(), "UTF8", options.constData(), nullptr};
+        m_conn = PQconnectStartParams(keywords, values, 0);
         if (!m_conn) {
             Fail(QStringLiteral("无法连接PostgreSQL数据库：内存不足"));
             return;
         }
-        if (PQstatus(m_conn) != CONNECTION_OK) {
-            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(DbMessage()));
+        if (!ConnectWithinStep()) {
+            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(m_strTimeout.isEmpty() ? DbMessage() : m_strTimeout));
             Close();
             return;
         }
+        m_cancel = PQgetCancel(m_conn);
         // Server notices would otherwise go to stderr.
         PQsetNoticeProcessor(
             m_conn, [](void*, const char*) {}, nullptr);
@@ -206,9 +260,20 @@ public:
 
     void Close() override
     {
+        if (m_cancel)
+            PQfreeCancel(m_cancel);
+        m_cancel = nullptr;
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
+    }
+
+    void Interrupt() override
+    {
+        if (m_cancel) {
+            char buffer[256];
+            PQcancel(m_cancel, buffer, sizeof buffer);
+        }
     }
 
     bool ListTables(QStringList& tables) override
@@ -243,7 +308,7 @@ public:
         bool cancelled = false;
         bool firstSetDone = false;
         RowWindow window(skip, maxRows);
-        while (PGresult* result = PQgetResult(m_conn)) {
+        while (PGresult* result = NextPgResult(m_conn)) {
             const ExecStatusType status = PQresultStatus(result);
             if (EndCopy(m_conn, status) && error.isEmpty())
                 error = CopyRefusal();
@@ -298,6 +363,24 @@ public:
 private:
     QString DbMessage() const { return QString::fromUtf8(PQerrorMessage(m_conn)).trimmed(); }
 
+    // Drives the connect with one deadline for the whole attempt, every host of a list
+    // included (libpq's own connect_timeout counts per host), and stops at an interrupt.
+    bool ConnectWithinStep()
+    {
+        const auto deadline = DbStep::Deadline();
+        PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+        while (PQstatus(m_conn) != CONNECTION_BAD && state != PGRES_POLLING_FAILED) {
+            if (state == PGRES_POLLING_OK)
+                return true;
+            if (!AwaitPgSocket(PQsocket(m_conn), state == PGRES_POLLING_WRITING, true, deadline)) {
+                m_strTimeout = DbStep::Interrupted() ? QStringLiteral("已取消") : QStringLiteral("连接超时");
+                return false;
+            }
+            state = PQconnectPoll(m_conn);
+        }
+        return false;
+    }
+
     QString Literal(const QString& text) const
     {
         const QByteArray utf8 = text.toUtf8();
@@ -310,11 +393,14 @@ private:
     }
 
     PGconn* m_conn = nullptr;
+    PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
+    QString m_strTimeout;
 };
 
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::OpenPostgreSQL(const DbServerSettings& settings)
 {
-    return std::make_unique<PostgreSQLConnection>(settings);
+    return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
+        [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<PostgreSQLConnection>(settings); });
 }

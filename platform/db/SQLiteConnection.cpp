@@ -1,4 +1,6 @@
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
 #include <QFile>
@@ -64,7 +66,9 @@ private:
         if (rc == SQLITE_ROW)
             return true;
         m_done = true;
-        if (rc != SQLITE_DONE)
+        if (rc == SQLITE_FULL)
+            Fail(QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20));
+        else if (rc != SQLITE_DONE)
             Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
         // Ends the read, so the file's lock goes with the last row, not with the cursor.
         sqlite3_reset(m_stmt);
@@ -98,7 +102,7 @@ public:
             return;
         }
         if (sqlite3_open_v2(OpenName(path).constData(), &m_db,
-                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
+                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, CappedSQLiteVfs())
             != SQLITE_OK) {
             Fail(QStringLiteral("无法打开SQLite数据库“%1”：%2").arg(path, DbMessage()));
             Close();
@@ -129,6 +133,12 @@ public:
         if (m_db)
             sqlite3_close_v2(m_db);
         m_db = nullptr;
+    }
+
+    void Interrupt() override
+    {
+        if (m_db)
+            sqlite3_interrupt(m_db);
     }
 
     bool ListTables(QStringList& tables) override
@@ -200,10 +210,19 @@ private:
         return SQLITE_OK;
     }
 
+    // A statement ends at its step's limit or interrupt also when nobody waits for it
+    // (sqlite3_interrupt reaches only the statements running when it is called).
+    static int Progress(void*)
+    {
+        return DbStep::Over() ? 1 : 0;
+    }
+
     void Confine()
     {
-        if (m_db)
-            sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        if (!m_db)
+            return;
+        sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        sqlite3_progress_handler(m_db, 10000, &SQLiteConnection::Progress, nullptr);
     }
 
     QString DbMessage() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("内存不足"); }
@@ -215,7 +234,8 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenSQLite(const QString& path)
 {
-    return std::make_unique<SQLiteConnection>(path);
+    return OpenOnWorker(QFileInfo(path).fileName(),
+        [path]() -> std::unique_ptr<DbConnection> { return std::make_unique<SQLiteConnection>(path); });
 }
 
 std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db)

@@ -1,5 +1,7 @@
 #include "platform/db/SQLiteStage.h"
 
+#include "platform/db/DbCall.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
@@ -71,13 +73,19 @@ void StagedConnection::Close()
 bool StagedConnection::OpenEngine()
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK) {
         sqlite3_close(db);
         return Fail(QStringLiteral("无法创建内存数据库。"));
     }
     m_db = db;
     m_engine = AdoptSQLite(db);
     return Succeed();
+}
+
+void StagedConnection::Interrupt()
+{
+    if (m_engine)
+        m_engine->Interrupt();
 }
 
 bool StagedConnection::Exec(const char* sql)

@@ -26,6 +26,8 @@ public:
     bool IsOpen() const override { return m_engine != nullptr; }
     QString IdentifierQuote() const override { return QStringLiteral("`"); }
     void Close() override;
+    // Interrupts the statement on the staged copy; reading the source has no interrupt.
+    void Interrupt() override;
     bool ListTables(QStringList& tables) override;
     bool ListFields(const QString& table, QStringList& fields) override;
     // Jet's "select top n" (the dialogs' preview form, and Access's own) becomes

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/db/DbConnection.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+// What the backends see of the step they run on a connection's worker thread (see
+// DbWait.h): its deadline and whether it was interrupted. Outside a worker a step has
+// the statement limit from now and is never interrupted.
+namespace DbStep {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point Deadline();
+bool Interrupted();
+// Interrupted, or past the deadline: a backend's own wait stops.
+bool Over();
+
+} // namespace DbStep
+
+// The connection an Open* factory makes, wrapped so that each of its calls runs on a worker
+// thread under the installed waiter (DbWait.h) with the limits of GetDbLimits(). name is the
+// data source the waits and messages name when no DbSourceScope does. Called again on a worker
+// (an ODBC string that names an SQLite file), it just opens.
+std::unique_ptr<DbConnection> OpenOnWorker(const QString& name, std::function<std::unique_ptr<DbConnection>()> open);
+
+// The name of the VFS that every SQLite connection opens with: the default one, with the
+// temporary files of all connections together held within DbLimits::tempBytes.
+const char* CappedSQLiteVfs();

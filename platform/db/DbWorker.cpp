@@ -1,0 +1,624 @@
+#include "platform/db/DbCall.h"
+#include "platform/db/DbWait.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::mutex g_dbLimitsLock;
+DbLimits g_dbLimits;
+std::atomic<DbWaiter*> g_dbWaiter {nullptr};
+
+// One step as its worker and its waiter share it.
+struct StepState
+{
+    std::mutex lock;
+    std::condition_variable doneSignal;
+    bool done = false;
+    bool expired = false; // came back past its deadline: a backend's own limit ended it
+    std::atomic<bool> interrupted {false};
+    DbStep::Clock::time_point deadline;
+};
+
+thread_local StepState* t_dbStep = nullptr; // the step a worker runs
+thread_local bool t_onDbWorker = false;
+thread_local QString t_dbSourceName;
+thread_local bool t_hasDbSourceName = false;
+
+// A connection's worker: one thread that runs its steps in order and owns the connection
+// and its cursors. The thread keeps the lane alive, so a step given up still has all it
+// uses when it comes back; then everything is freed there.
+struct DbLane
+{
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> tasks;
+    bool closing = false;
+
+    // Held by Interrupt and while the worker sets or frees the connection, so an interrupt
+    // never meets a connection being closed.
+    std::mutex interruptLock;
+    std::unique_ptr<DbConnection> connection;
+    std::map<quint64, std::unique_ptr<DbCursor>> cursors; // the worker's alone
+    quint64 nextCursor = 0;
+
+    bool Post(std::function<void()> task)
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (closing)
+                return false;
+            tasks.push_back(std::move(task));
+        }
+        wake.notify_one();
+        return true;
+    }
+
+    // No more steps: the worker frees everything after the ones queued.
+    void Retire()
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            closing = true;
+        }
+        wake.notify_one();
+    }
+
+    // Interrupts the connection's running call from a thread of its own, since some
+    // interrupts talk to the server (MySQL's KILL QUERY) and the waiting thread must not wait
+    // for them. Only while the step still runs: a later step is not touched.
+    static void InterruptStep(const std::shared_ptr<DbLane>& lane, const std::shared_ptr<StepState>& step)
+    {
+        std::thread([lane, step] {
+            std::lock_guard<std::mutex> guard(lane->interruptLock);
+            {
+                std::lock_guard<std::mutex> state(step->lock);
+                if (step->done)
+                    return;
+            }
+            if (lane->connection)
+                lane->connection->Interrupt();
+        }).detach();
+    }
+
+    static void Run(std::shared_ptr<DbLane> lane)
+    {
+        t_onDbWorker = true;
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> guard(lane->lock);
+                lane->wake.wait(guard, [&] { return lane->closing || !lane->tasks.empty(); });
+                if (lane->tasks.empty())
+                    break;
+                task = std::move(lane->tasks.front());
+                lane->tasks.pop_front();
+            }
+            task();
+        }
+        std::lock_guard<std::mutex> guard(lane->interruptLock);
+        lane->cursors.clear(); // before their connection
+        lane->connection.reset();
+    }
+
+    static std::shared_ptr<DbLane> Start()
+    {
+        auto lane = std::make_shared<DbLane>();
+        std::thread(&DbLane::Run, lane).detach();
+        return lane;
+    }
+};
+
+// How a step ended, as its caller reports it.
+enum class StepEnd { Done, Cancelled, TimedOut };
+
+class PendingStep final : public DbPendingStep
+{
+public:
+    PendingStep(std::shared_ptr<DbLane> lane, std::shared_ptr<StepState> state, QString text, int limitMs)
+        : m_lane(std::move(lane)), m_state(std::move(state)), m_text(std::move(text)), m_limitMs(limitMs)
+        , m_start(DbStep::Clock::now())
+    {
+    }
+
+    QString Text() const override { return m_text; }
+
+    bool WaitDone(std::chrono::milliseconds timeout) override
+    {
+        std::unique_lock<std::mutex> guard(m_state->lock);
+        return m_state->doneSignal.wait_for(guard, timeout, [&] { return m_state->done; });
+    }
+
+    bool Done() const
+    {
+        std::lock_guard<std::mutex> guard(m_state->lock);
+        return m_state->done;
+    }
+
+    bool Check() override
+    {
+        if (Done())
+            return true;
+        const auto now = DbStep::Clock::now();
+        if (m_end == StepEnd::Done && now >= m_state->deadline)
+            Interrupt(StepEnd::TimedOut);
+        return m_end != StepEnd::Done && now >= m_interruptedAt + std::chrono::milliseconds(GetDbLimits().graceMs);
+    }
+
+    void Cancel() override
+    {
+        if (m_end == StepEnd::Done && !Done())
+            Interrupt(StepEnd::Cancelled);
+    }
+
+    std::chrono::milliseconds Elapsed() const override
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(DbStep::Clock::now() - m_start);
+    }
+
+    StepEnd End() const
+    {
+        std::lock_guard<std::mutex> guard(m_state->lock);
+        return m_end == StepEnd::Done && m_state->expired ? StepEnd::TimedOut : m_end;
+    }
+    int LimitSeconds() const { return (m_limitMs + 999) / 1000; }
+
+private:
+    void Interrupt(StepEnd why)
+    {
+        m_end = why;
+        m_interruptedAt = DbStep::Clock::now();
+        m_state->interrupted = true;
+        DbLane::InterruptStep(m_lane, m_state);
+    }
+
+    std::shared_ptr<DbLane> m_lane;
+    std::shared_ptr<StepState> m_state;
+    QString m_text;
+    int m_limitMs;
+    DbStep::Clock::time_point m_start;
+    DbStep::Clock::time_point m_interruptedAt;
+    StepEnd m_end = StepEnd::Done;
+};
+
+thread_local std::vector<PendingStep*> t_dbWaits; // the waits of this thread, innermost last
+
+// What a step's caller learns: whether the step came back, and how it ended.
+struct StepOutcome
+{
+    bool back = false;
+    bool posted = false;
+    StepEnd end = StepEnd::Done;
+    int limitSeconds = 0;
+};
+
+// Runs work on the lane's worker and waits for it. A fast step is waited for here alone,
+// so it costs no waiter and no timer. work must not reach the caller's stack: a step that
+// is given up comes back after its caller has gone.
+StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, int limitMs, std::function<void()> work)
+{
+    auto state = std::make_shared<StepState>();
+    state->deadline = DbStep::Clock::now() + std::chrono::milliseconds(limitMs);
+    StepOutcome outcome;
+    outcome.posted = lane->Post([state, work = std::move(work)] {
+        t_dbStep = state.get();
+        work();
+        t_dbStep = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(state->lock);
+            state->done = true;
+            state->expired = DbStep::Clock::now() >= state->deadline;
+        }
+        state->doneSignal.notify_all();
+    });
+    if (!outcome.posted)
+        return outcome;
+    PendingStep pending(lane, state, text, limitMs);
+    if (!pending.WaitDone(DbPendingStep::CheckInterval)) {
+        t_dbWaits.push_back(&pending);
+        if (DbWaiter* waiter = g_dbWaiter.load()) {
+            waiter->Wait(pending);
+        } else {
+            while (!pending.Check())
+                pending.WaitDone(DbPendingStep::CheckInterval);
+        }
+        t_dbWaits.pop_back();
+    }
+    outcome.back = pending.Done();
+    outcome.end = pending.End();
+    outcome.limitSeconds = pending.LimitSeconds();
+    return outcome;
+}
+
+// The texts of a step, by what it does with the data source.
+struct StepWords
+{
+    const char16_t* waiting; // %1 the source
+    const char16_t* action; // %1 the source
+};
+constexpr StepWords kConnectWords {u"正在连接数据库“%1”…", u"连接数据库“%1”"};
+constexpr StepWords kReadWords {u"正在读取数据源“%1”的记录…", u"读取数据源“%1”的记录"};
+constexpr StepWords kListWords {u"正在读取数据源“%1”的表和字段…", u"读取数据源“%1”的表和字段"};
+constexpr StepWords kCloseWords {u"正在断开数据库“%1”…", u"断开数据库“%1”"};
+
+// Our message for a step that was cancelled or stopped at its limit.
+QString StoppedMessage(const StepWords& words, const QString& source, const StepOutcome& outcome)
+{
+    const QString action = QString::fromUtf16(words.action).arg(source);
+    QString text = outcome.end == StepEnd::Cancelled
+        ? QStringLiteral("已取消%1。").arg(action)
+        : QStringLiteral("%1超过了 %2 秒的时限，已停止。").arg(action).arg(outcome.limitSeconds);
+    if (!outcome.back)
+        text += QStringLiteral("数据库没有响应，连接已断开。");
+    return text;
+}
+
+// A call's result carried back from the worker.
+struct CallResult
+{
+    bool ok = false;
+    QString error;
+    DbRows rows;
+    QStringList names;
+    qint64 position = 0;
+    QString connectionError; // a cursor's connection's, which some cursors run their statements on
+};
+
+// A step's result as the caller takes it: stopped, failed (the backend's own words) or done.
+enum class Taken { Stopped, Failed, Ok };
+
+class WorkerCursor;
+
+// The connection every Open* factory hands out: the real one lives on its lane's worker,
+// each call runs there as a step.
+class WorkerConnection final : public DbConnection
+{
+public:
+    WorkerConnection(std::shared_ptr<DbLane> lane, QString source) : m_lane(std::move(lane)), m_source(std::move(source)) {}
+    ~WorkerConnection() override { WorkerConnection::Close(); }
+
+    // Opens on the lane; false with LastError() set.
+    bool Open(std::function<std::unique_ptr<DbConnection>()> open)
+    {
+        auto result = std::make_shared<CallResult>();
+        auto facts = std::make_shared<Facts>();
+        DbLane* lane = m_lane.get();
+        const StepOutcome outcome = RunStep(m_lane, QString::fromUtf16(kConnectWords.waiting).arg(m_source),
+            GetDbLimits().connectMs, [lane, open = std::move(open), result, facts] {
+                std::unique_ptr<DbConnection> connection = open();
+                result->ok = connection->IsOpen();
+                result->error = connection->LastError();
+                facts->refused = connection->Refused();
+                facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
+                std::lock_guard<std::mutex> guard(lane->interruptLock);
+                lane->connection = std::move(connection);
+            });
+        m_bRefused = facts->refused;
+        if (Take(kConnectWords, outcome, *result) != Taken::Ok) {
+            Abandon();
+            return false;
+        }
+        m_quote = facts->quote;
+        m_open = true;
+        return true;
+    }
+
+    bool IsOpen() const override { return m_open; }
+    QString IdentifierQuote() const override { return m_quote; }
+
+    void Close() override
+    {
+        if (!m_lane)
+            return;
+        if (m_open) {
+            DbLane* lane = m_lane.get();
+            RunStep(m_lane, QString::fromUtf16(kCloseWords.waiting).arg(m_source), GetDbLimits().graceMs, [lane] {
+                std::lock_guard<std::mutex> guard(lane->interruptLock);
+                lane->cursors.clear();
+                if (lane->connection)
+                    lane->connection->Close();
+            });
+        }
+        Abandon();
+    }
+
+    void Interrupt() override
+    {
+        if (m_lane) {
+            auto state = std::make_shared<StepState>();
+            DbLane::InterruptStep(m_lane, state);
+        }
+    }
+
+    bool ListTables(QStringList& tables) override
+    {
+        tables.clear();
+        auto result = std::make_shared<CallResult>();
+        return Call(kListWords, result, [result](DbConnection& c) {
+            result->ok = c.ListTables(result->names);
+            result->error = c.LastError();
+        }) && (tables = std::move(result->names), true);
+    }
+
+    bool ListFields(const QString& table, QStringList& fields) override
+    {
+        fields.clear();
+        auto result = std::make_shared<CallResult>();
+        return Call(kListWords, result, [result, table](DbConnection& c) {
+            result->ok = c.ListFields(table, result->names);
+            result->error = c.LastError();
+        }) && (fields = std::move(result->names), true);
+    }
+
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        rows.Clear();
+        auto result = std::make_shared<CallResult>();
+        if (!Call(kReadWords, result, [result, sql, skip, maxRows](DbConnection& c) {
+                result->ok = c.Query(sql, result->rows, skip, maxRows);
+                result->error = c.LastError();
+            }))
+            return false;
+        rows = std::move(result->rows);
+        return true;
+    }
+
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
+
+    // Runs a step on the real connection: false with LastError() (and Stopped()) set.
+    bool Call(const StepWords& words, const std::shared_ptr<CallResult>& result,
+        std::function<void(DbConnection&)> work)
+    {
+        if (!m_open)
+            return FailNotConnected();
+        DbLane* lane = m_lane.get();
+        const StepOutcome outcome = RunStep(m_lane, QString::fromUtf16(words.waiting).arg(m_source),
+            GetDbLimits().statementMs, [lane, work = std::move(work), result] {
+                if (lane->connection)
+                    work(*lane->connection);
+                else
+                    result->error = QStringLiteral("未连接数据库");
+            });
+        switch (Take(words, outcome, *result)) {
+        case Taken::Ok: return true;
+        case Taken::Failed: return false;
+        case Taken::Stopped: break;
+        }
+        if (!outcome.back)
+            Abandon();
+        return false;
+    }
+
+    // A cursor's step leaves the connection's last error as the real connection has it.
+    void MirrorError(const QString& error) { m_strLastError = error; }
+
+    // Sets LastError() and Stopped() from a step's outcome.
+    Taken Take(const StepWords& words, const StepOutcome& outcome, const CallResult& result)
+    {
+        m_bStopped = false;
+        if (!outcome.posted) {
+            FailNotConnected();
+            return Taken::Failed;
+        }
+        if (outcome.end != StepEnd::Done || !outcome.back) {
+            m_bStopped = true;
+            Fail(StoppedMessage(words, m_source, outcome));
+            return Taken::Stopped;
+        }
+        if (!result.ok) {
+            Fail(result.error);
+            return Taken::Failed;
+        }
+        Succeed();
+        return Taken::Ok;
+    }
+
+private:
+    struct Facts
+    {
+        bool refused = false;
+        QString quote;
+    };
+
+    // Lets the lane go: its worker frees the connection after what it still runs.
+    void Abandon()
+    {
+        m_open = false;
+        if (m_lane)
+            m_lane->Retire();
+        m_lane.reset();
+    }
+
+    std::shared_ptr<DbLane> m_lane;
+    QString m_source;
+    QString m_quote = QStringLiteral("\"");
+    bool m_open = false;
+};
+
+// A cursor whose real cursor lives on its connection's lane.
+class WorkerCursor final : public DbCursor
+{
+public:
+    WorkerCursor(WorkerConnection& owner, std::shared_ptr<DbLane> lane, QString source, quint64 id)
+        : m_owner(&owner), m_lane(std::move(lane)), m_source(std::move(source)), m_id(id)
+    {
+    }
+    // A cursor that fails at its first call with the connection's message.
+    WorkerCursor(const QString& error, bool stopped)
+    {
+        Fail(error);
+        m_bStopped = stopped;
+    }
+    ~WorkerCursor() override
+    {
+        if (!m_lane)
+            return;
+        DbLane* lane = m_lane.get();
+        const quint64 id = m_id;
+        RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source), GetDbLimits().graceMs,
+            [lane, id] { lane->cursors.erase(id); });
+    }
+
+    bool Skip(qint64 count) override
+    {
+        return Step([count](DbCursor& c, CallResult& r) { r.ok = c.Skip(count); });
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Clear();
+        auto result = std::make_shared<CallResult>();
+        if (!Step([maxRows](DbCursor& c, CallResult& r) { r.ok = c.Fetch(maxRows, r.rows); }, result))
+            return false;
+        rows = std::move(result->rows);
+        return true;
+    }
+
+private:
+    bool Step(std::function<void(DbCursor&, CallResult&)> work, std::shared_ptr<CallResult> result = {})
+    {
+        if (!m_lane)
+            return !m_strLastError.isEmpty() ? false : Fail(QStringLiteral("未连接数据库"));
+        if (!result)
+            result = std::make_shared<CallResult>();
+        DbLane* lane = m_lane.get();
+        const quint64 id = m_id;
+        const StepOutcome outcome = RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source),
+            GetDbLimits().statementMs, [lane, id, work = std::move(work), result] {
+                const auto found = lane->cursors.find(id);
+                if (found == lane->cursors.end()) {
+                    result->error = QStringLiteral("未连接数据库");
+                    return;
+                }
+                work(*found->second, *result);
+                result->error = found->second->LastError();
+                result->position = found->second->Position();
+                if (lane->connection)
+                    result->connectionError = lane->connection->LastError();
+            });
+        m_bStopped = false;
+        if (!outcome.posted)
+            return Fail(QStringLiteral("未连接数据库"));
+        if (outcome.end != StepEnd::Done || !outcome.back) {
+            m_bStopped = true;
+            if (!outcome.back) {
+                m_lane->Retire();
+                m_lane.reset();
+            }
+            return Fail(StoppedMessage(kReadWords, m_source, outcome));
+        }
+        m_position = result->position;
+        if (m_owner)
+            m_owner->MirrorError(result->connectionError);
+        if (!result->ok)
+            return Fail(result->error);
+        m_strLastError.clear();
+        return true;
+    }
+
+    WorkerConnection* m_owner = nullptr; // goes after its cursors
+    std::shared_ptr<DbLane> m_lane;
+    QString m_source;
+    quint64 m_id = 0;
+};
+
+std::unique_ptr<DbCursor> WorkerConnection::OpenCursor(const QString& sql)
+{
+    auto result = std::make_shared<CallResult>();
+    auto id = std::make_shared<quint64>(0);
+    DbLane* lane = m_lane.get();
+    const bool made = Call(kReadWords, result, [lane, sql, result, id](DbConnection& c) {
+        *id = ++lane->nextCursor;
+        lane->cursors[*id] = c.OpenCursor(sql);
+        result->ok = true;
+    });
+    if (!made)
+        return std::make_unique<WorkerCursor>(m_strLastError, m_bStopped);
+    return std::make_unique<WorkerCursor>(*this, m_lane, m_source, *id);
+}
+
+} // namespace
+
+namespace DbStep {
+
+Clock::time_point Deadline()
+{
+    if (t_dbStep)
+        return t_dbStep->deadline;
+    return Clock::now() + std::chrono::milliseconds(GetDbLimits().statementMs);
+}
+
+bool Interrupted()
+{
+    return t_dbStep && t_dbStep->interrupted.load(std::memory_order_relaxed);
+}
+
+bool Over()
+{
+    return t_dbStep && (t_dbStep->interrupted.load(std::memory_order_relaxed) || Clock::now() >= t_dbStep->deadline);
+}
+
+} // namespace DbStep
+
+DbLimits GetDbLimits()
+{
+    std::lock_guard<std::mutex> guard(g_dbLimitsLock);
+    return g_dbLimits;
+}
+
+void SetDbLimits(const DbLimits& limits)
+{
+    std::lock_guard<std::mutex> guard(g_dbLimitsLock);
+    g_dbLimits = limits;
+}
+
+DbWaiter* InstallDbWaiter(DbWaiter* waiter)
+{
+    return g_dbWaiter.exchange(waiter);
+}
+
+void InterruptDbWaits()
+{
+    for (PendingStep* step : t_dbWaits)
+        step->Cancel();
+}
+
+DbSourceScope::DbSourceScope(const QString& name) : m_previous(t_dbSourceName), m_hadPrevious(t_hasDbSourceName)
+{
+    t_dbSourceName = name;
+    t_hasDbSourceName = true;
+}
+
+DbSourceScope::~DbSourceScope()
+{
+    t_dbSourceName = m_previous;
+    t_hasDbSourceName = m_hadPrevious;
+}
+
+QString DbSourceScope::Current()
+{
+    return t_hasDbSourceName ? t_dbSourceName : QString();
+}
+
+std::unique_ptr<DbConnection> OpenOnWorker(const QString& name, std::function<std::unique_ptr<DbConnection>()> open)
+{
+    if (t_onDbWorker)
+        return open();
+    QString source = DbSourceScope::Current();
+    if (source.isEmpty())
+        source = name;
+    auto connection = std::make_unique<WorkerConnection>(DbLane::Start(), source);
+    connection->Open(std::move(open));
+    return connection;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+// A database server on a loopback port that lets a client log in and then never answers:
+// it speaks just enough of the protocol for the login (PostgreSQL: AuthenticationOk,
+// BackendKeyData, ReadyForQuery; MySQL: a version 10 handshake and OK after the client's
+// answer), or nothing at all (Mute: the connection is accepted and left waiting). What
+// the clients send after the login is kept, so a test can see a cancel arrive.
+class FakeDbServer
+{
+public:
+    enum class Protocol { PostgreSQL, MySQL, Mute };
+
+    explicit FakeDbServer(Protocol protocol);
+    ~FakeDbServer();
+    FakeDbServer(const FakeDbServer&) = delete;
+    FakeDbServer& operator=(const FakeDbServer&) = delete;
+
+    unsigned short Port() const { return m_port; }
+    // Clients that completed the login.
+    int Logins() const { return m_logins.load(); }
+    // PostgreSQL cancel requests received.
+    int CancelRequests() const { return m_cancels.load(); }
+    // The statements sent after a login (MySQL's COM_QUERY texts, PostgreSQL's Query texts).
+    QList<QByteArray> Statements() const;
+
+private:
+    struct Client;
+    void Run();
+    // False when the client is to be dropped.
+    bool Serve(Client& client);
+
+    Protocol m_protocol;
+    int m_listener = -1;
+    int m_wake[2] = {-1, -1};
+    unsigned short m_port = 0;
+    std::atomic<int> m_logins {0};
+    std::atomic<int> m_cancels {0};
+    mutable std::mutex m_lock;
+    QList<QByteArray> m_statements;
+    std::thread m_thread;
+};

@@ -1,0 +1,280 @@
+#include "ClosedPort.h"
+#include "DbTestEnv.h"
+#include "FakeDbServer.h"
+#include "SQLiteFile.h"
+#include "WorkbookFixtures.h"
+#include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr char kEndless[] = "with recursive c(x) as (select 1 union all select x+1 from c) select x as a from c";
+
+// Short limits for one test, the program's own restored after it.
+class DbWaitTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_saved = GetDbLimits();
+        DbLimits limits;
+        limits.connectMs = 1500;
+        limits.statementMs = 1500;
+        limits.graceMs = 1500;
+        SetDbLimits(limits);
+    }
+    void TearDown() override
+    {
+        InstallDbWaiter(m_previousWaiter);
+        SetDbLimits(m_saved);
+    }
+    void Limit(const std::function<void(DbLimits&)>& change)
+    {
+        DbLimits limits = GetDbLimits();
+        change(limits);
+        SetDbLimits(limits);
+    }
+    QString SQLitePath()
+    {
+        const QString path = m_dir.filePath("a.sqlite");
+        if (!QFile::exists(path)) {
+            EXPECT_TRUE(WriteSQLiteFile(path, "create table t(a); insert into t values (1),(2);"));
+        }
+        return path;
+    }
+
+    // A waiter that presses 取消 once the step has run for cancelAfterMs, and counts its waits.
+    class CancellingWaiter : public DbWaiter
+    {
+    public:
+        explicit CancellingWaiter(int cancelAfterMs) : m_after(cancelAfterMs) {}
+        void Wait(DbPendingStep& step) override
+        {
+            ++waits;
+            texts.append(step.Text());
+            while (!step.Check()) {
+                if (m_after >= 0 && !cancelled.isValid() && step.Elapsed().count() >= m_after) {
+                    step.Cancel();
+                    cancelled.start();
+                }
+                step.WaitDone(DbPendingStep::CheckInterval);
+            }
+        }
+        int waits = 0;
+        QStringList texts;
+        QElapsedTimer cancelled;
+
+    private:
+        int m_after;
+    };
+    CancellingWaiter& Cancelling(int afterMs)
+    {
+        auto waiter = std::make_unique<CancellingWaiter>(afterMs);
+        DbWaiter* previous = InstallDbWaiter(waiter.get());
+        if (!m_installed)
+            m_previousWaiter = previous;
+        m_installed = true;
+        m_waiter = std::move(waiter);
+        return *m_waiter;
+    }
+
+    QTemporaryDir m_dir;
+    DbLimits m_saved;
+    DbWaiter* m_previousWaiter = nullptr;
+    bool m_installed = false;
+    std::unique_ptr<CancellingWaiter> m_waiter;
+};
+
+TEST_F(DbWaitTest, AnEndlessStatementStopsAtItsLimitAndTheConnectionGoesOn)
+{
+    CancellingWaiter& waiter = Cancelling(-1);
+    const DbSourceScope scope(QStringLiteral("标签数据"));
+    auto db = DbConnection::OpenSQLite(SQLitePath());
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    // A fast step never reaches the waiter.
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select a from t", rows));
+    EXPECT_EQ(waiter.waits, 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(db->Query(kEndless, rows));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“标签数据”的记录超过了 2 秒的时限，已停止。"));
+    EXPECT_EQ(waiter.texts, QStringList {QStringLiteral("正在读取数据源“标签数据”的记录…")});
+    ASSERT_TRUE(db->IsOpen());
+    ASSERT_TRUE(db->Query("select count(*) from t", rows));
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_EQ(rows.Value(0, 0), "2");
+
+    // A walk stops the same way, slice by slice.
+    std::unique_ptr<DbCursor> cursor = db->OpenCursor(kEndless);
+    ASSERT_TRUE(cursor->Fetch(3, rows));
+    EXPECT_EQ(rows.Value(2, 0), "3");
+    clock.restart();
+    EXPECT_FALSE(cursor->Skip(std::numeric_limits<qint64>::max()));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(cursor->Stopped());
+}
+
+TEST_F(DbWaitTest, CancelEndsAStatementOnEveryStagedAndNativeRoute)
+{
+    Limit([](DbLimits& l) { l.statementMs = 60000; });
+    const QString workbook = m_dir.filePath("book.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(workbook));
+    const QString odbc = QStringLiteral("Driver=SQLite3;Database=%1;").arg(SQLitePath());
+    const std::pair<const char*, std::function<std::unique_ptr<DbConnection>()>> routes[] = {
+        {"sqlite", [&] { return DbConnection::OpenSQLite(SQLitePath()); }},
+        {"odbc sqlite", [&] { return DbConnection::OpenOdbc(odbc, "s"); }},
+        {"excel", [&] { return DbConnection::OpenExcel(workbook, true); }},
+    };
+    for (const auto& [name, open] : routes) {
+        SCOPED_TRACE(name);
+        CancellingWaiter& waiter = Cancelling(300);
+        auto db = open();
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        EXPECT_FALSE(db->Query(kEndless, rows));
+        ASSERT_TRUE(waiter.cancelled.isValid());
+        EXPECT_LT(waiter.cancelled.elapsed(), 2000);
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("已取消读取数据源"))) << db->LastError().toStdString();
+        EXPECT_TRUE(db->Query("select 1", rows)) << db->LastError().toStdString();
+    }
+}
+
+TEST_F(DbWaitTest, TemporaryStorageIsCappedAndGivenBack)
+{
+    Limit([](DbLimits& l) {
+        l.statementMs = 60000;
+        l.tempBytes = 4 << 20;
+    });
+    auto db = DbConnection::OpenSQLite(SQLitePath());
+    DbRows rows;
+    const QString growing = QStringLiteral(
+        "with recursive c(x) as (select 1 union all select x+1 from c) select distinct randomblob(500) from c");
+    EXPECT_FALSE(db->Query(growing, rows));
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("语句需要的临时存储超过了 4 MB 的上限。"));
+    // What the failed statement held is counted off again: a smaller one fits.
+    const QString fits = QStringLiteral("with recursive c(x) as (select 1 union all select x+1 from c where x < 2000) "
+                                        "select count(*) from (select distinct randomblob(500) from c)");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(db->Query(fits, rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "2000");
+    }
+}
+
+TEST_F(DbWaitTest, ASilentPostgreSQLServerEndsAtTheLimits)
+{
+    FakeDbServer server(FakeDbServer::Protocol::PostgreSQL);
+    DbServerSettings settings {"127.0.0.1", server.Port(), "db", "u", "p"};
+    QElapsedTimer clock;
+    clock.start();
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select 1", rows));
+    EXPECT_LT(clock.elapsed(), 5500);
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_EQ(server.Statements(), QList<QByteArray> {"select 1"});
+
+    // Pressed 取消 instead: the cancel request reaches the server at once.
+    CancellingWaiter& waiter = Cancelling(200);
+    Limit([](DbLimits& l) { l.statementMs = 60000; });
+    db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen());
+    EXPECT_FALSE(db->Query("select 2", rows));
+    EXPECT_LT(waiter.cancelled.elapsed(), 2500);
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("已取消"))) << db->LastError().toStdString();
+    EXPECT_GE(server.CancelRequests(), 1);
+}
+
+TEST_F(DbWaitTest, AHostListHasOneConnectLimitForAllItsHosts)
+{
+    FakeDbServer mute(FakeDbServer::Protocol::Mute);
+    QStringList hosts;
+    for (int i = 0; i < 6; ++i)
+        hosts << QStringLiteral("127.0.0.1");
+    QElapsedTimer clock;
+    clock.start();
+    auto db = DbConnection::OpenPostgreSQL({hosts.join(u','), mute.Port(), "db", "u", "p"});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_LT(clock.elapsed(), 3500); // six hosts at the limit each would take 9 s
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("连接数据库“db”超过了 2 秒的时限，已停止。"));
+    EXPECT_EQ(mute.Logins(), 0);
+}
+
+TEST_F(DbWaitTest, ASilentMySQLServerEndsWithinTheLimits)
+{
+    FakeDbServer server(FakeDbServer::Protocol::MySQL);
+    QElapsedTimer clock;
+    clock.start();
+    auto db = DbConnection::OpenMySQL({"127.0.0.1", server.Port(), "db", "u", "p"});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_GE(server.Logins(), 1);
+    // The connection asked for its statement limit and the interrupt tried KILL QUERY.
+    const QList<QByteArray> statements = server.Statements();
+    ASSERT_FALSE(statements.isEmpty());
+    EXPECT_TRUE(statements.first().startsWith("set session max_statement_time="));
+}
+
+TEST_F(DbWaitTest, NothingListensAndTheConnectFailsInTheDatabasesWords)
+{
+    auto db = DbConnection::OpenPostgreSQL({"127.0.0.1", ClosedLoopbackPort(), "db", "u", "p"});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("无法连接PostgreSQL数据库："))) << db->LastError().toStdString();
+}
+
+TEST_F(DbWaitTest, CancelStopsTheStatementOnTheRealServers)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    Limit([](DbLimits& l) {
+        l.connectMs = 10000;
+        l.statementMs = 60000;
+    });
+    struct Case
+    {
+        const char* name;
+        std::function<std::unique_ptr<DbConnection>()> open;
+        QString sleep;
+        QString running; // counts the sleeping statements still running
+    };
+    const Case cases[] = {
+        {"postgresql", [&] { return DbConnection::OpenPostgreSQL(pg); }, "select pg_sleep(3600)",
+            "select count(*) from pg_stat_activity where query = 'select pg_sleep(3600)' and state = 'active'"},
+        {"mariadb", [&] { return DbConnection::OpenMySQL(my); }, "select sleep(3600)",
+            "select count(*) from information_schema.processlist where info = 'select sleep(3600)'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto db = c.open();
+        auto watcher = c.open();
+        ASSERT_TRUE(db->IsOpen() && watcher->IsOpen()) << db->LastError().toStdString();
+        CancellingWaiter& waiter = Cancelling(500);
+        DbRows rows;
+        EXPECT_FALSE(db->Query(c.sleep, rows));
+        EXPECT_LT(waiter.cancelled.elapsed(), 2000);
+        EXPECT_TRUE(db->Stopped());
+        InstallDbWaiter(nullptr);
+        ASSERT_TRUE(watcher->Query(c.running, rows)) << watcher->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "0");
+        // The connection takes the next statement.
+        ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "7");
+    }
+}
+
+} // namespace
