@@ -12,7 +12,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QFileInfo>
+#include <QApplication>
 #include <QFontDialog>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -77,6 +80,70 @@ QMessageBox::Icon IconOf(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// F1 in one of Qt's pickers opens the page of the window that opened it, as in the
+// program's own dialogs, while the picker runs. Watched before any control of the
+// picker sees it: some keep every key they are given (the file name box).
+class PickerHelpKey : public QObject
+{
+public:
+    PickerHelpKey(QDialog& picker, QWidget* opener) : m_picker(picker), m_opener(opener)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~PickerHelpKey() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
+            || static_cast<QWidget*>(watched)->window() != &m_picker)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
+        // The help window belongs to the picker, so that it is usable beside it.
+        CHelpWindow::ShowTopic(CHelpWindow::TopicFor(m_opener), &m_picker);
+        return true;
+    }
+
+private:
+    QDialog& m_picker;
+    QPointer<QWidget> m_opener;
+};
+
+// Runs one of Qt's pickers modally with F1 for help; a help window opened from it
+// stays open, with the opener's window, once the picker is gone.
+bool RunPicker(QDialog& picker, QWidget* opener)
+{
+    bool accepted = false;
+    {
+        const PickerHelpKey help(picker, opener);
+        accepted = picker.exec() == QDialog::Accepted;
+    }
+    CHelpWindow::MoveFrom(&picker, opener);
+    return accepted;
+}
+
+// Qt's own file picker rather than the platform's native one, which no key of ours
+// reaches (and which need not speak the program's language).
+QString PickFile(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                 QFileDialog::AcceptMode mode, QFileDialog::FileMode files, QString* chosenFilter = nullptr)
+{
+    QFileDialog picker(parent, caption, dir, filter);
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    picker.setAcceptMode(mode);
+    picker.setFileMode(files);
+    if (files == QFileDialog::Directory)
+        picker.setOption(QFileDialog::ShowDirsOnly);
+    if (chosenFilter && !chosenFilter->isEmpty())
+        picker.selectNameFilter(*chosenFilter);
+    if (!RunPicker(picker, parent))
+        return {};
+    if (chosenFilter)
+        *chosenFilter = picker.selectedNameFilter();
+    return picker.selectedFiles().value(0);
+}
+
 } // namespace
 
 void UiServices::ShowHelp(QWidget* parent)
@@ -131,38 +198,41 @@ int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, Message
 QString DesktopUiServices::GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                            const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
 }
 
 QString DesktopUiServices::GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                            const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
 }
 
 QString DesktopUiServices::GetSaveFileNameOfType(QWidget* parent, const QString& caption, const QString& dir,
                                                  const QString& filter, QString* chosenFilter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter, chosenFilter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile, chosenFilter);
 }
 
 QString DesktopUiServices::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return PickFile(parent, caption, dir, {}, QFileDialog::AcceptOpen, QFileDialog::Directory);
 }
 
 QColor DesktopUiServices::GetColor(QWidget* parent, const QColor& initial)
 {
-    return QColorDialog::getColor(initial.isValid() ? initial : QColor(Qt::white), parent);
+    QColorDialog picker(initial.isValid() ? initial : QColor(Qt::white), parent);
+    picker.setOption(QColorDialog::DontUseNativeDialog);
+    return RunPicker(picker, parent) ? picker.selectedColor() : QColor();
 }
 
 bool DesktopUiServices::GetFont(QWidget* parent, QFont& font)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
-    if (ok)
-        font = chosen;
-    return ok;
+    QFontDialog picker(font, parent);
+    picker.setOption(QFontDialog::DontUseNativeDialog);
+    if (!RunPicker(picker, parent))
+        return false;
+    font = picker.selectedFont();
+    return true;
 }
 
 QStringList DesktopUiServices::PrinterNames()
