@@ -80,46 +80,36 @@ QMessageBox::Icon IconOf(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// F1 in one of Qt's pickers opens the page of the window that opened it, as in the
-// program's own dialogs, while the picker runs. Watched before any control of the
-// picker sees it: some keep every key they are given (the file name box).
-class PickerHelpKey : public QObject
+// F1 in any dialog opens its page: the program's own dialogs, its message boxes and
+// Qt's pickers, whose page is that of the window that opened them. Watched before any
+// control of the dialog sees the key: some keep every key they are given (the file
+// picker's name box), and many dialogs have no key handling of their own.
+class DialogHelpKey : public QObject
 {
 public:
-    PickerHelpKey(QDialog& picker, QWidget* opener) : m_picker(picker), m_opener(opener)
-    {
-        qApp->installEventFilter(this);
-    }
-    ~PickerHelpKey() override { qApp->removeEventFilter(this); }
+    using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
-            || static_cast<QWidget*>(watched)->window() != &m_picker)
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
             return false;
-        // The help window belongs to the picker, so that it is usable beside it.
-        CHelpWindow::ShowTopic(CHelpWindow::TopicFor(m_opener), &m_picker);
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (!qobject_cast<QDialog*>(window))
+            return false;
+        Services().ShowHelp(window);
         return true;
     }
-
-private:
-    QDialog& m_picker;
-    QPointer<QWidget> m_opener;
 };
 
-// Runs one of Qt's pickers modally with F1 for help; a help window opened from it
-// stays open, with the opener's window, once the picker is gone.
+// Runs one of Qt's pickers modally; a help window opened from it stays open, with the
+// opener's window, once the picker is gone.
 bool RunPicker(QDialog& picker, QWidget* opener)
 {
-    bool accepted = false;
-    {
-        const PickerHelpKey help(picker, opener);
-        accepted = picker.exec() == QDialog::Accepted;
-    }
+    const bool accepted = picker.exec() == QDialog::Accepted;
     CHelpWindow::MoveFrom(&picker, opener);
     return accepted;
 }
@@ -149,6 +139,15 @@ QString PickFile(QWidget* parent, const QString& caption, const QString& dir, co
 void UiServices::ShowHelp(QWidget* parent)
 {
     CHelpWindow::ShowTopic(CHelpWindow::TopicFor(parent), parent);
+}
+
+void InstallDialogHelpKey()
+{
+    static QPointer<DialogHelpKey> installed;
+    if (installed || !qApp)
+        return;
+    installed = new DialogHelpKey(qApp);
+    qApp->installEventFilter(installed);
 }
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)

@@ -11,6 +11,7 @@
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
+#include "dialogs/properties/PageHeaderDlg.h"
 #include "model/BarcodeGraph.h"
 #include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
@@ -26,6 +27,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -131,6 +133,7 @@ TEST_F(HelpTest, HelpButtonOfADialogShowsItsPageInTheHelpWindow)
 TEST_F(HelpTest, F1InQtsPickersShowsThePageOfTheDialogThatOpenedThem)
 {
     // The desktop's own pickers, as the program runs them, opened from the print dialog.
+    InstallDialogHelpKey();
     DesktopUiServices desktop;
     CPrintDlg print;
     print.show();
@@ -197,6 +200,30 @@ TEST_F(HelpTest, F1InQtsPickersShowsThePageOfTheDialogThatOpenedThem)
     EXPECT_TRUE(path.isEmpty());
     EXPECT_EQ(filter, "PDF (*.pdf)");
     EXPECT_FALSE(fontChosen);
+}
+
+TEST_F(HelpTest, F1InADialogWithNoKeysOfItsOwnAndInAMessageBoxShowsTheirPage)
+{
+    InstallDialogHelpKey();
+    CPageHeaderDlg header;
+    header.show();
+    QWidget* control = header.findChild<QLineEdit*>();
+    QTest::keyClick(control ? control : &header, Qt::Key_F1);
+    EXPECT_EQ(Shown(), "qrc:/help/new-label.html#page-header");
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), &header);
+
+    // A message box asks for the page of the dialog it speaks for.
+    delete CHelpWindow::Current();
+    CPrintDlg print;
+    QMessageBox box(QMessageBox::Warning, "Vellumcraft", "?", QMessageBox::Ok, &print);
+    box.show();
+    QTest::keyClick(&box, Qt::Key_F1);
+    EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+    // Other keys and F1 with a modifier are left to the dialog.
+    delete CHelpWindow::Current();
+    QTest::keyClick(&box, Qt::Key_F1, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_F2);
+    EXPECT_EQ(CHelpWindow::Current(), nullptr);
 }
 
 TEST_F(HelpTest, AnOpenedFileComesBackFromQtsPicker)
