@@ -110,9 +110,7 @@ CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
         s_pWindow = new CHelpWindow(window);
     } else if (s_pWindow->parentWidget() != window) {
         // Moves to the window now asking, which may be a modal dialog.
-        const QRect geometry = s_pWindow->geometry();
-        s_pWindow->setParent(window, Qt::Window);
-        s_pWindow->setGeometry(geometry);
+        s_pWindow->MoveTo(window);
     }
     s_pWindow->m_pBrowser->setSource(QUrl(QStringLiteral("qrc") + PageOf(topic)));
     s_pWindow->show();
@@ -124,6 +122,24 @@ CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
 CHelpWindow* CHelpWindow::Current()
 {
     return s_pWindow;
+}
+
+void CHelpWindow::MoveTo(QWidget* window)
+{
+    const QRect geometry = this->geometry();
+    setParent(window, Qt::Window);
+    setGeometry(geometry);
+}
+
+void CHelpWindow::MoveFrom(const QWidget* closing, QWidget* next)
+{
+    if (!s_pWindow || !closing || s_pWindow->parentWidget() != closing->window())
+        return;
+    const bool shown = s_pWindow->isVisible();
+    s_pWindow->MoveTo(next ? next->window() : nullptr);
+    // A new parent hides a widget; one the user was reading stays on screen.
+    if (shown)
+        s_pWindow->show();
 }
 
 QString CHelpWindow::TopicFor(const QWidget* widget)

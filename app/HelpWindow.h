@@ -17,6 +17,10 @@ public:
     static CHelpWindow* ShowTopic(const QString& topic, QWidget* owner);
     // The help window, null before the first help or after it was closed.
     static CHelpWindow* Current();
+    // When the help window belongs to a window about to go (a picker opened from a
+    // dialog), it moves to next's window as it was, shown or not, rather than going
+    // with it.
+    static void MoveFrom(const QWidget* closing, QWidget* next);
 
     // The topic of a window: that of the first of it and its parents whose class has
     // a page; the index for any other.
@@ -34,6 +38,8 @@ public:
 
 private:
     explicit CHelpWindow(QWidget* owner);
+    // Makes the help window a window of its own over window, where it was on screen.
+    void MoveTo(QWidget* window);
 
     QTextBrowser* m_pBrowser;
     static QPointer<CHelpWindow> s_pWindow;

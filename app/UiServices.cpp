@@ -12,7 +12,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QFileInfo>
+#include <QApplication>
 #include <QFontDialog>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -77,11 +80,74 @@ QMessageBox::Icon IconOf(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// F1 in any dialog opens its page: the program's own dialogs, its message boxes and
+// Qt's pickers, whose page is that of the window that opened them. Watched before any
+// control of the dialog sees the key: some keep every key they are given (the file
+// picker's name box), and many dialogs have no key handling of their own.
+class DialogHelpKey : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (!qobject_cast<QDialog*>(window))
+            return false;
+        Services().ShowHelp(window);
+        return true;
+    }
+};
+
+// Runs one of Qt's pickers modally; a help window opened from it stays open, with the
+// opener's window, once the picker is gone.
+bool RunPicker(QDialog& picker, QWidget* opener)
+{
+    const bool accepted = picker.exec() == QDialog::Accepted;
+    CHelpWindow::MoveFrom(&picker, opener);
+    return accepted;
+}
+
+// Qt's own file picker rather than the platform's native one, which no key of ours
+// reaches (and which need not speak the program's language).
+QString PickFile(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                 QFileDialog::AcceptMode mode, QFileDialog::FileMode files, QString* chosenFilter = nullptr)
+{
+    QFileDialog picker(parent, caption, dir, filter);
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    picker.setAcceptMode(mode);
+    picker.setFileMode(files);
+    if (files == QFileDialog::Directory)
+        picker.setOption(QFileDialog::ShowDirsOnly);
+    if (chosenFilter && !chosenFilter->isEmpty())
+        picker.selectNameFilter(*chosenFilter);
+    if (!RunPicker(picker, parent))
+        return {};
+    if (chosenFilter)
+        *chosenFilter = picker.selectedNameFilter();
+    return picker.selectedFiles().value(0);
+}
+
 } // namespace
 
 void UiServices::ShowHelp(QWidget* parent)
 {
     CHelpWindow::ShowTopic(CHelpWindow::TopicFor(parent), parent);
+}
+
+void InstallDialogHelpKey()
+{
+    static QPointer<DialogHelpKey> installed;
+    if (installed || !qApp)
+        return;
+    installed = new DialogHelpKey(qApp);
+    qApp->installEventFilter(installed);
 }
 
 void UiServices::ReportException(QWidget* parent, const VXException& e)
@@ -131,38 +197,41 @@ int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, Message
 QString DesktopUiServices::GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                            const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
 }
 
 QString DesktopUiServices::GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                            const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
 }
 
 QString DesktopUiServices::GetSaveFileNameOfType(QWidget* parent, const QString& caption, const QString& dir,
                                                  const QString& filter, QString* chosenFilter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter, chosenFilter);
+    return PickFile(parent, caption, dir, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile, chosenFilter);
 }
 
 QString DesktopUiServices::GetExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return PickFile(parent, caption, dir, {}, QFileDialog::AcceptOpen, QFileDialog::Directory);
 }
 
 QColor DesktopUiServices::GetColor(QWidget* parent, const QColor& initial)
 {
-    return QColorDialog::getColor(initial.isValid() ? initial : QColor(Qt::white), parent);
+    QColorDialog picker(initial.isValid() ? initial : QColor(Qt::white), parent);
+    picker.setOption(QColorDialog::DontUseNativeDialog);
+    return RunPicker(picker, parent) ? picker.selectedColor() : QColor();
 }
 
 bool DesktopUiServices::GetFont(QWidget* parent, QFont& font)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
-    if (ok)
-        font = chosen;
-    return ok;
+    QFontDialog picker(font, parent);
+    picker.setOption(QFontDialog::DontUseNativeDialog);
+    if (!RunPicker(picker, parent))
+        return false;
+    font = picker.selectedFont();
+    return true;
 }
 
 QStringList DesktopUiServices::PrinterNames()

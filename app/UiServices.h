@@ -129,6 +129,10 @@ UiServices& Services();
 // Installs services and returns the previous ones (null when none were installed).
 std::unique_ptr<UiServices> InstallServices(std::unique_ptr<UiServices> services);
 
+// Makes F1 open the help page of whatever dialog has the key (the program's own, a
+// message box, a picker opened from a dialog) for the rest of the run; once is enough.
+void InstallDialogHelpKey();
+
 // The message of a task that failed with an exception not of the program's own:
 // out of memory, or anything else.
 QString UnexpectedFailureText(const std::exception& e);

@@ -286,6 +286,7 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     InitResourceIcons();
+    InstallDialogHelpKey();
 
     // The options first: one of them says whether the splash is wanted at all.
     CGlobalSettings* settings = CGlobalSettings::GetInstance();

@@ -6,13 +6,16 @@
 #include "editor/TextProxy.h"
 #include "model/DataBand.h"
 #include "model/TextGraph.h"
+#include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -31,6 +34,48 @@ QString ShownInEditor(const QWidget* edit)
     if (const auto* multi = qobject_cast<const QPlainTextEdit*>(edit))
         return multi->toPlainText();
     return static_cast<const QLineEdit*>(edit)->text();
+}
+
+// The editor shows the text as the canvas draws the object at this zoom: the object's
+// font at the size it has on screen (points scaled by the zoom, through the canvas's
+// resolution and then back to the points of the widget's own), its stretch, colours
+// and alignment, and no frame or margin of its own to shift the text off the object.
+void StyleInPlaceEdit(QWidget* edit, const CTextGraph& text, float zoom)
+{
+    QFont font = text.MakeTextFont();
+    const double screenPixels = static_cast<double>(text.m_fFontSize) * g_nScreenDpiY * zoom / 72.0;
+    const double points = screenPixels * 72.0 / edit->logicalDpiY();
+    if (std::isfinite(points) && points > 0)
+        font.setPointSizeF(points);
+    // A single line is drawn stretched by its horizontal scale; the font carries it as
+    // a percentage in the range Qt accepts.
+    if (text.m_nLayoutMode == SingleLine && text.m_fHorzScale > 0.0f)
+        font.setStretch(std::clamp(static_cast<int>(std::lround(text.m_fHorzScale * 100.0f)), 1, 4000));
+    edit->setFont(font);
+
+    QPalette palette = edit->palette();
+    if (IsVisibleArgb(text.m_crText))
+        palette.setColor(QPalette::Text, ArgbToColor(text.m_crText));
+    if (IsVisibleArgb(text.m_crFill))
+        palette.setColor(QPalette::Base, ArgbToColor(text.m_crFill));
+    edit->setPalette(palette);
+
+    const Qt::Alignment horizontal = text.m_nLayoutMode != MultiLine ? Qt::AlignLeft
+                                     : text.m_nAlignment == 1        ? Qt::AlignHCenter
+                                     : text.m_nAlignment == 2        ? Qt::AlignRight
+                                                                     : Qt::AlignLeft;
+    if (auto* multi = qobject_cast<QPlainTextEdit*>(edit)) {
+        multi->setFrameShape(QFrame::NoFrame);
+        multi->document()->setDocumentMargin(0);
+        QTextOption option = multi->document()->defaultTextOption();
+        option.setAlignment(horizontal);
+        multi->document()->setDefaultTextOption(option);
+    } else if (auto* line = qobject_cast<QLineEdit*>(edit)) {
+        line->setFrame(false);
+        line->setTextMargins(0, 0, 0, 0);
+        line->setAlignment(horizontal | Qt::AlignTop);
+    }
+    edit->setContentsMargins(0, 0, 0, 0);
 }
 
 } // namespace
@@ -78,6 +123,8 @@ void CChildView::PositionInPlaceEditor()
     const int top = corner.y();
     const int w = static_cast<int>(proxy.GetWidthPixels() * m_fZoom);
     const int h = static_cast<int>(proxy.GetHeightPixels() * m_fZoom);
+    if (IsText(status.m_pEditedObject))
+        StyleInPlaceEdit(m_pActiveEdit, TextOf(*status.m_pEditedObject), m_fZoom);
     m_pActiveEdit->setGeometry(left, top, w, h);
     status.m_editorRect[0] = left;
     status.m_editorRect[1] = top;

@@ -135,6 +135,21 @@ struct FrameGuard
     ~FrameGuard() { current = saved; }
 };
 
+// A text given to Eval, Execute or ExecuteGlobal that does not compile: whatever the
+// parser expected, the script sees a syntax error from the compiler, as the language
+// reports it there. Limits (nesting too deep, out of memory) keep their own numbers.
+[[noreturn]] void ThrowTextParseError(ScriptException& error)
+{
+    if (error.number >= 1000) {
+        ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
+        syntax.source = CompileErrorSource();
+        throw syntax;
+    }
+    if (error.number == 501)
+        error.source = CompileErrorSource();
+    throw;
+}
+
 } // namespace
 
 QString CompileErrorSource()
@@ -904,13 +919,7 @@ ScriptValue ScriptRuntime::Eval(const QString& text)
     try {
         e = ParseScriptExpression(text);
     } catch (ScriptException& error) {
-        // Whatever the parser expected, Eval reports a syntax error (nesting too deep
-        // stays out of stack space).
-        if (error.number < 1000)
-            throw;
-        ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
-        syntax.source = CompileErrorSource();
-        throw syntax;
+        ThrowTextParseError(error);
     }
     Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
@@ -939,9 +948,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     try {
         module = ParseScript(text);
     } catch (ScriptException& error) {
-        if (error.number >= 1000 || error.number == 501)
-            error.source = CompileErrorSource();
-        throw;
+        ThrowTextParseError(error);
     }
     Declare(*module, at);
     // Procedures and classes live on under their names.

@@ -137,12 +137,11 @@ ScriptValue InStr(ScriptRuntime&, Args a)
 
 ScriptValue InStrRev(ScriptRuntime&, Args a)
 {
-    // Only the text searched may be Null: InStrRev("abcd", Null) is 94.
-    NoNullFrom(a, 1);
+    // Unlike InStr, no argument may be Null, the text searched included:
+    // InStrRev(Null, "b") is 94, not Null.
+    NoNullFrom(a, 0);
     int start = Has(a, 2) ? Long(a[2]) : -1;
     const Qt::CaseSensitivity cs = Compare(a, 3);
-    if (a[0].IsNull())
-        return ScriptValue::Null();
     const QString s = a[0].ToText(), find = a[1].ToText();
     if (start == 0 || start < -1)
         ThrowScriptError(5);

@@ -730,17 +730,16 @@ ScriptValue Logical(Op op, const ScriptValue& a, const ScriptValue& b)
             return ScriptValue::Null();
         // The other side alone decides where it can, in its own type: x And Null is x
         // when x is 0, x Or Null is x when x is not 0 (whether or not all its bits are
-        // set), and a Imp b is Not a Or b, so CByte(170) Imp Null is 85. Else: Null.
+        // set), and a Imp b is Not a Or b. Whether Not a is 0 is judged on the 32-bit
+        // value before it is cut to a's type, so a Byte on the left always decides:
+        // CByte(170) Imp Null is 85 and CByte(255) Imp Null is Byte 0. Else: Null.
         const ScriptValue& other = an ? b : a;
         const VarType t = LogicalType(other);
         const int32_t o = op == Op::Imp && bn ? ~LogicalOperand(other) : LogicalOperand(other);
         if (op == Op::And && o == 0)
             return LogicalResult(0, t, t);
-        if (op == Op::Or || op == Op::Imp) {
-            ScriptValue r = LogicalResult(o, t, t);
-            if (r.RawInt() != 0)
-                return r;
-        }
+        if ((op == Op::Or || op == Op::Imp) && o != 0)
+            return LogicalResult(o, t, t);
         return ScriptValue::Null();
     }
     const int32_t x = LogicalOperand(a), y = LogicalOperand(b);

@@ -11,6 +11,7 @@
 #include "dialogs/datasource/DatabaseDlg.h"
 #include "dialogs/properties/BarcodeEdtDlg.h"
 #include "dialogs/properties/LabelSettingsDlg.h"
+#include "dialogs/properties/PageHeaderDlg.h"
 #include "model/BarcodeGraph.h"
 #include "model/LabelData.h"
 #include "output/ui/ExportDlg.h"
@@ -19,14 +20,22 @@
 #include "output/ui/ScriptEditorDlg.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QColorDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -119,6 +128,115 @@ TEST_F(HelpTest, HelpButtonOfADialogShowsItsPageInTheHelpWindow)
     EXPECT_EQ(CHelpWindow::Current()->windowTitle(), "Vellumcraft 帮助");
     QTest::mouseClick(CHelpWindow::Current()->findChild<QPushButton*>("helpBack"), Qt::LeftButton);
     EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+}
+
+TEST_F(HelpTest, F1InQtsPickersShowsThePageOfTheDialogThatOpenedThem)
+{
+    // The desktop's own pickers, as the program runs them, opened from the print dialog.
+    InstallDialogHelpKey();
+    DesktopUiServices desktop;
+    CPrintDlg print;
+    print.show();
+
+    struct Case
+    {
+        const char* picker;
+        std::function<void()> open;
+        std::function<void(QDialog&)> answer; // after F1; rejects when empty
+    };
+    QString path, filter = "PDF (*.pdf)";
+    QColor colour;
+    QFont font;
+    bool fontChosen = true;
+    const Case cases[] = {
+        {"QColorDialog", [&] { colour = desktop.GetColor(&print, Qt::blue); },
+         [](QDialog& d) {
+             static_cast<QColorDialog&>(d).setCurrentColor(Qt::red);
+             d.accept();
+         }},
+        {"QFileDialog", [&] { path = desktop.GetOpenFileName(&print, {}, m_dir.path(), "标签文件 (*.vmk)"); }, {}},
+        {"QFileDialog",
+         [&] { path = desktop.GetSaveFileNameOfType(&print, {}, m_dir.path(), "PNG (*.png);;PDF (*.pdf)", &filter); },
+         {}},
+        {"QFileDialog", [&] { path = desktop.GetExistingDirectory(&print, {}, m_dir.path()); }, {}},
+        {"QFontDialog", [&] { fontChosen = desktop.GetFont(&print, font); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.picker);
+        delete CHelpWindow::Current();
+        QString pickerClass, shownInPicker;
+        bool helpBesidePicker = false;
+        QTimer::singleShot(0, [&] {
+            auto* picker = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!picker)
+                return;
+            pickerClass = picker->metaObject()->className();
+            // Pressed in a control of the picker, where the focus would be: Qt's own
+            // widgets, not a native dialog out of the program's reach.
+            auto* control = picker->findChild<QLineEdit*>();
+            if (!control)
+                return picker->reject();
+            QTest::keyClick(control, Qt::Key_F1);
+            shownInPicker = Shown();
+            helpBesidePicker = CHelpWindow::Current() && CHelpWindow::Current()->parentWidget() == picker;
+            if (c.answer)
+                c.answer(*picker);
+            else
+                picker->reject();
+        });
+        path.clear();
+        c.open();
+        EXPECT_EQ(pickerClass, c.picker);
+        EXPECT_EQ(shownInPicker, "qrc:/help/printing.html");
+        EXPECT_TRUE(helpBesidePicker);
+        // The page stays open, now with the dialog, once the picker is gone.
+        ASSERT_NE(CHelpWindow::Current(), nullptr);
+        EXPECT_EQ(CHelpWindow::Current()->parentWidget(), &print);
+        EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+        EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+    }
+    // What was chosen comes back; a cancelled picker gives nothing and keeps the type shown.
+    EXPECT_EQ(colour, QColor(Qt::red));
+    EXPECT_TRUE(path.isEmpty());
+    EXPECT_EQ(filter, "PDF (*.pdf)");
+    EXPECT_FALSE(fontChosen);
+}
+
+TEST_F(HelpTest, F1InADialogWithNoKeysOfItsOwnAndInAMessageBoxShowsTheirPage)
+{
+    InstallDialogHelpKey();
+    CPageHeaderDlg header;
+    header.show();
+    QWidget* control = header.findChild<QLineEdit*>();
+    QTest::keyClick(control ? control : &header, Qt::Key_F1);
+    EXPECT_EQ(Shown(), "qrc:/help/new-label.html#page-header");
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), &header);
+
+    // A message box asks for the page of the dialog it speaks for.
+    delete CHelpWindow::Current();
+    CPrintDlg print;
+    QMessageBox box(QMessageBox::Warning, "Vellumcraft", "?", QMessageBox::Ok, &print);
+    box.show();
+    QTest::keyClick(&box, Qt::Key_F1);
+    EXPECT_EQ(Shown(), "qrc:/help/printing.html");
+    // Other keys and F1 with a modifier are left to the dialog.
+    delete CHelpWindow::Current();
+    QTest::keyClick(&box, Qt::Key_F1, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_F2);
+    EXPECT_EQ(CHelpWindow::Current(), nullptr);
+}
+
+TEST_F(HelpTest, AnOpenedFileComesBackFromQtsPicker)
+{
+    DesktopUiServices desktop;
+    QFile(m_dir.filePath("a.vmk")).open(QIODevice::WriteOnly);
+    QTimer::singleShot(0, [&] {
+        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            picker->selectFile(m_dir.filePath("a.vmk"));
+            static_cast<QDialog*>(picker)->accept();
+        }
+    });
+    EXPECT_EQ(desktop.GetOpenFileName(nullptr, {}, m_dir.path(), "标签文件 (*.vmk)"), m_dir.filePath("a.vmk"));
 }
 
 TEST_F(HelpTest, HelpTopicsCommandAndF1OfTheMainFrameShowTheIndex)

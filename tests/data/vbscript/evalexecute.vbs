@@ -1,4 +1,4 @@
-' Eval of Empty, Execute of an incomplete text and of an object's default member.
+' Eval of Empty, Execute and ExecuteGlobal of an incomplete text and of an object's default member.
 Class Snippet
   Public Default Property Get Text
     Text = "ran = ran + 1"
@@ -12,7 +12,10 @@ v = Eval(Empty)
 WScript.Echo "eval empty", TypeName(v), Err.Number
 Err.Clear
 Execute "x = "
-WScript.Echo "execute incomplete", Err.Number, Err.Description
+WScript.Echo "execute incomplete", Err.Number, Err.Description, Err.Source
+Err.Clear
+ExecuteGlobal "y = "
+WScript.Echo "executeglobal incomplete", Err.Number, Err.Description, Err.Source
 Err.Clear
 ran = 0
 Set s = New Snippet

@@ -31,6 +31,7 @@ Row True, CByte(170)
 Row CByte(170), CByte(15)
 Row CInt(5), CSng(2.5)
 Row True, "12"
+Row CDate(-1), Null
 Set f = New Flag
 Row f, False
 Row f, Null

@@ -1,6 +1,6 @@
 ' Null and wrong arguments of the string, list and name built-ins: an argument that
 ' cannot be Null is 94 before any argument is range-checked or converted; only the
-' text searched or cut may be Null.
+' text searched by InStr or cut by Mid may be Null (InStrRev takes no Null at all).
 On Error Resume Next
 Sub Try(what, v)
   If Err.Number Then
@@ -25,6 +25,12 @@ x = InStrRev("abcd", Null) : Try "instrrev null sought", x
 x = InStrRev(Null, "b") : Try "instrrev null text", x
 x = InStrRev("abcd", "b", 0) : Try "instrrev start 0", x
 x = InStrRev("abcd", "b", 0, Null) : Try "instrrev start 0 compare null", x
+x = InStrRev(Null, "abcd", 2, 0) : Try "instrrev null text, all given", x
+x = InStrRev("abcd", Null, 2, 0) : Try "instrrev null sought, all given", x
+x = InStrRev("abcd", "b", Null, 0) : Try "instrrev null start, all given", x
+x = InStrRev("abcd", "b", 2, Null) : Try "instrrev null compare, all given", x
+x = InStr(2, Null, "abcd") : Try "instr null text", x
+x = InStr(2, "abcd", Null) : Try "instr null sought", x
 x = Mid("test", 0, Null) : Try "mid start 0 null length", x
 x = Mid("test", 2, Null) : Try "mid null length", x
 x = Mid("test", 0) : Try "mid start 0", x
