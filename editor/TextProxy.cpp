@@ -1,6 +1,7 @@
 #include "editor/TextProxy.h"
 
 #include "model/DataBand.h"
+#include "model/LabelLimits.h"
 #include "model/TextGraph.h"
 #include "platform/Drawing.h"
 
@@ -32,6 +33,13 @@ QSizeF NaturalSize(const CTextGraph& text)
         width += std::max<qsizetype>(groups.size() - 1, 0) * static_cast<double>(text.m_fGroupGap);
     }
     return {width, measured.height()};
+}
+
+// A stretch or a box the label file could not hold back is held at the bound; the
+// sign, which tells a mirrored stretch, stays.
+double WithinLengthBound(double value)
+{
+    return std::clamp(value, -double(kMaxLabelLengthMm), double(kMaxLabelLengthMm));
 }
 
 } // namespace
@@ -102,8 +110,10 @@ void CTextProxy::FitTextFontToHeight()
 {
     CTextGraph& text = Text();
     const double measured = MeasureText(TextFont(text), text.m_strText).height();
+    // A box taller than the largest font fills keeps its height; the words stop there.
     if (measured > 0.0)
-        text.m_fFontSize = std::max(static_cast<float>(text.GetHeight() / measured * text.m_fFontSize), 0.1f);
+        text.m_fFontSize =
+            std::clamp(static_cast<float>(text.GetHeight() / measured * text.m_fFontSize), 0.1f, kMaxFontSize);
     if (m_pCanvas)
         m_pCanvas->OnFontSizeChanged();
 }
@@ -114,15 +124,20 @@ void CTextProxy::UpdateTextScale()
     const double natural = NaturalSize(text).width();
     // An empty text has no width to stretch; its scale stays.
     if (natural > 0.0)
-        text.m_fHorzScale = static_cast<float>(text.GetWidth() / natural);
+        text.m_fHorzScale = static_cast<float>(WithinLengthBound(text.GetWidth() / natural));
 }
 
 void CTextProxy::FitTextBoxToText()
 {
     CTextGraph& text = Text();
     const QSizeF natural = NaturalSize(text);
-    text.SetWidth(static_cast<float>(text.m_fHorzScale * natural.width()));
-    text.SetHeight(static_cast<float>(natural.height()));
+    // Words that would stretch past the widest box a label holds are pressed into it.
+    const double width = text.m_fHorzScale * natural.width();
+    const double bounded = WithinLengthBound(width);
+    if (bounded != width && natural.width() > 0.0)
+        text.m_fHorzScale = static_cast<float>(bounded / natural.width());
+    text.SetWidth(static_cast<float>(bounded));
+    text.SetHeight(static_cast<float>(WithinLengthBound(natural.height())));
 }
 
 void CTextProxy::SetShownText(const QString& shown)

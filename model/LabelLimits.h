@@ -18,6 +18,9 @@ inline constexpr int kMaxLabelCopies = 1000000;
 // Pages of data rows loaded at once while printing; a load never asks for more rows
 // than its source holds.
 inline constexpr int kMaxPreloadPages = 1000000;
+// The largest font size of a text or a barcode's line, in points: what the property
+// dialogs take, and where a refit or a handle drag on a text stops.
+inline constexpr float kMaxFontSize = 1000.0f;
 // A printer resolution stored with the label, in dots per inch.
 inline constexpr int kMaxPrinterDpi = 9600;
 // The prompt form's width and height, in pixels: what a screen shows.

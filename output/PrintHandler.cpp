@@ -115,7 +115,7 @@ void CPrintHandler::Prepare()
     CLabelData& label = *m_pLabelData;
     // A damaged file can hold any grid; none without cells is printed.
     if (label.m_nRows < 1 || label.m_nColumns < 1)
-        throw VXException(QStringLiteral("标签的行数和列数必须大于等于1!"));
+        throw VXException(QStringLiteral("标签的行数和列数必须大于等于1！"));
     m_tStartTime = m_clock();
 
     static constexpr int kModuleEvents[] = {ScriptOnPrintStart, ScriptOnPrintEnd, ScriptOnPrintCancel,

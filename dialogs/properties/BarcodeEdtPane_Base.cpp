@@ -31,6 +31,8 @@ CVXUnitEdit* MakeMilEdit(int id)
     edit->m_strUnit = QStringLiteral("mil");
     edit->m_nDecimals = 3;
     edit->UpdateFrame();
+    // A module width of 0 the pane's own check refuses.
+    RefuseZeroIn(edit);
     return edit;
 }
 

@@ -110,8 +110,13 @@ bool CGroupingSettingsDlg::OnOK()
     if (!CheckNumberBoxes(this))
         return false;
     m_bGrouping = m_grouping->isChecked();
-    m_nSeparator = m_separator->currentIndex();
-    switch (m_nSeparator) {
+    // Unticked, the list shows no choice: the separator kept is the one it had, so a
+    // later tick offers it again and the label stores a separator it can read back.
+    if (m_separator->currentIndex() >= 0)
+        m_nSeparator = m_separator->currentIndex();
+    else if (m_nSeparator < 0 || m_nSeparator >= m_separator->count())
+        m_nSeparator = SeparatorSpace;
+    switch (m_separator->currentIndex()) {
     case SeparatorSpace:
         m_strSeparator = QStringLiteral(" ");
         break;

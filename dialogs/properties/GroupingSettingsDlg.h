@@ -21,7 +21,7 @@ public:
     explicit CGroupingSettingsDlg(QWidget* parent = nullptr);
 
     bool m_bGrouping = false;
-    int m_nSeparator = 0; // GroupSeparator, -1 when no choice is made
+    int m_nSeparator = 0; // GroupSeparator; kept as it was while grouping is off
     QString m_strSeparator;
     float m_fGroupGap = 0.0f;
     QString m_strGroupRule;

@@ -65,6 +65,14 @@ public:
     void Refresh();
     int GetLabelSequence(int row, int column) const;
 
+    // The values last read, which the picture shows and the sheet's summary lines name.
+    float PageWidth() const { return m_fPageWidth; }
+    float PageHeight() const { return m_fPageHeight; }
+    float LabelWidth() const { return m_fLabelWidth; }
+    float LabelHeight() const { return m_fLabelHeight; }
+    int Rows() const { return m_nRows; }
+    int Columns() const { return m_nColumns; }
+
     bool IsValid() const { return m_bValid; }
     const QString& ErrorText() const { return m_strError; }
     float Scale() const { return m_fScale; }

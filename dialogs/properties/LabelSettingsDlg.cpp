@@ -202,6 +202,9 @@ CLabelSettingsDlg_Page::CLabelSettingsDlg_Page(QWidget* parent) : CLabelSettings
     paper->addRow(QStringLiteral("宽度:"), row);
     m_height = MakeLengthEdit(1010, 1012, &row);
     paper->addRow(QStringLiteral("高度:"), row);
+    // A page of no width or height is what the preview names as its error.
+    RefuseZeroIn(m_width);
+    RefuseZeroIn(m_height);
     QFormLayout* orientation = AddGroup(layout, QStringLiteral("纸张方向:"));
     m_portrait = MakeRadio(QStringLiteral("纵向"), 1013);
     m_landscape = MakeRadio(QStringLiteral("横向"), 1014);
@@ -295,9 +298,10 @@ void CLabelSettingsDlg_Page::EnableForPrinterType(bool labelPrinter)
 
 void CLabelSettingsDlg_Page::UpdatePaperSizeText()
 {
-    if (m_pPaperSizeText)
+    if (m_pPaperSizeText && m_pPreview)
         m_pPaperSizeText->setText(QStringLiteral("纸张大小: %1 x %2 毫米")
-                                      .arg(FormatFloatShort2(LengthOf(m_width)), FormatFloatShort2(LengthOf(m_height))));
+                                      .arg(FormatFloatShort2(m_pPreview->PageWidth()),
+                                           FormatFloatShort2(m_pPreview->PageHeight())));
 }
 
 void CLabelSettingsDlg_Page::Apply()
@@ -412,6 +416,8 @@ CLabelSettingsDlg_Layout::CLabelSettingsDlg_Layout(QWidget* parent) : CLabelSett
     size->addRow(QStringLiteral("宽度:"), row);
     m_labelHeight = MakeLengthEdit(1022, 1023, &row);
     size->addRow(QStringLiteral("高度:"), row);
+    RefuseZeroIn(m_labelWidth);
+    RefuseZeroIn(m_labelHeight);
 
     auto* position = new QGroupBox(QStringLiteral("标签位置:"));
     auto* grid = new QGridLayout(position);
@@ -598,16 +604,17 @@ void CLabelSettingsDlg_Layout::AutoComputeRowsColumns()
 
 void CLabelSettingsDlg_Layout::UpdateLabelSizeText()
 {
-    if (m_pLabelSizeText)
+    if (m_pLabelSizeText && m_pPreview)
         m_pLabelSizeText->setText(QStringLiteral("标签大小: %1 x %2 毫米")
-                                      .arg(FormatFloatShort2(LengthOf(m_labelWidth)),
-                                           FormatFloatShort2(LengthOf(m_labelHeight))));
+                                      .arg(FormatFloatShort2(m_pPreview->LabelWidth()),
+                                           FormatFloatShort2(m_pPreview->LabelHeight())));
 }
 
 void CLabelSettingsDlg_Layout::UpdateLabelsPerPageText()
 {
-    if (m_pLabelsPerPageText)
-        m_pLabelsPerPageText->setText(QString::asprintf("每页标签数: %d x %d", CountOf(m_rows), CountOf(m_columns)));
+    if (m_pLabelsPerPageText && m_pPreview)
+        m_pLabelsPerPageText->setText(
+            QString::asprintf("每页标签数: %d x %d", m_pPreview->Rows(), m_pPreview->Columns()));
 }
 
 void CLabelSettingsDlg_Layout::Apply()

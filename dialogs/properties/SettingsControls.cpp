@@ -89,6 +89,7 @@ bool ShowsWithItsTabs(const QWidget* box, const QWidget* page)
 }
 
 constexpr char kBelowArrows[] = "acceptsBelowArrows";
+constexpr char kAboveZero[] = "refusesZero";
 constexpr char kLoadedText[] = "loadedText";
 constexpr char kTakenLength[] = "takenLength";
 
@@ -106,23 +107,35 @@ QString RangeEndText(double value)
     return QString::asprintf("%.10g", value);
 }
 
-// The check of one box; the message names the smallest number only when asked, as a
-// box that takes numbers below its arrows does not need to be told it.
-bool CheckNumberIn(QWidget* box, double minimum, double maximum, bool namesMinimum)
+enum class NumberRangeWording
 {
-    const double value = LeadingDouble(BoxText(box));
-    if (std::isfinite(value) && value >= minimum && value <= maximum)
-        return true;
+    Both,      // from the smallest to the largest number
+    UpperOnly, // a box that takes numbers below its arrows does not need to be told them
+    AboveZero, // 0 is refused, here or by the check that follows
+};
+
+// Tells the user which numbers the box takes: its tab comes to the front and the focus
+// goes to the box with its text selected.
+bool RefuseBoxNumber(QWidget* box, double minimum, double maximum, NumberRangeWording wording)
+{
     ShowNumberBox(box);
     const QString caption = NumberBoxCaption(box);
     const QString low = RangeEndText(minimum), high = RangeEndText(maximum);
     QString message;
-    if (namesMinimum)
+    switch (wording) {
+    case NumberRangeWording::Both:
         message = caption.isEmpty() ? QStringLiteral("请输入 %1 到 %2 之间的数。").arg(low, high)
                                     : QStringLiteral("%1必须是 %2 到 %3 之间的数，请重新输入。").arg(caption, low, high);
-    else
+        break;
+    case NumberRangeWording::UpperOnly:
         message = caption.isEmpty() ? QStringLiteral("请输入不大于 %1 的数。").arg(high)
                                     : QStringLiteral("%1不能大于 %2，请重新输入。").arg(caption, high);
+        break;
+    case NumberRangeWording::AboveZero:
+        message = caption.isEmpty() ? QStringLiteral("请输入大于 0 且不超过 %1 的数。").arg(high)
+                                    : QStringLiteral("%1必须大于 0 且不超过 %2，请重新输入。").arg(caption, high);
+        break;
+    }
     Services().ShowMessage(box, message, MessageIcon::Warning);
     box->setFocus();
     if (auto* edit = qobject_cast<QLineEdit*>(box))
@@ -132,11 +145,27 @@ bool CheckNumberIn(QWidget* box, double minimum, double maximum, bool namesMinim
     return false;
 }
 
+bool CheckNumberIn(QWidget* box, double minimum, double maximum, NumberRangeWording wording)
+{
+    const double value = LeadingDouble(BoxText(box));
+    if (std::isfinite(value) && value >= minimum && value <= maximum)
+        return true;
+    return RefuseBoxNumber(box, minimum, maximum, wording);
+}
+
 } // namespace
 
 bool CheckNumberBox(QWidget* box, double minimum, double maximum)
 {
-    return CheckNumberIn(box, minimum, maximum, true);
+    return CheckNumberIn(box, minimum, maximum, NumberRangeWording::Both);
+}
+
+bool CheckPositiveNumberBox(QWidget* box, double maximum)
+{
+    const double value = LeadingDouble(BoxText(box));
+    if (std::isfinite(value) && value > 0 && value <= maximum)
+        return true;
+    return RefuseBoxNumber(box, 0, maximum, NumberRangeWording::AboveZero);
 }
 
 bool CheckNumberBoxes(QWidget* page)
@@ -157,7 +186,12 @@ bool CheckNumberBoxes(QWidget* page)
             }
         }
         const bool below = edit->property(kBelowArrows).toBool();
-        if (!CheckNumberIn(edit, below ? -limit : minimum, maximum, !below))
+        const bool aboveZero = edit->property(kAboveZero).toBool();
+        const NumberRangeWording wording =
+            below ? NumberRangeWording::UpperOnly : aboveZero ? NumberRangeWording::AboveZero : NumberRangeWording::Both;
+        if (aboveZero)
+            minimum = std::max(minimum, 0.0);
+        if (!CheckNumberIn(edit, below ? -limit : minimum, maximum, wording))
             return false;
     }
     return true;
@@ -166,6 +200,11 @@ bool CheckNumberBoxes(QWidget* page)
 void AcceptBelowArrows(QWidget* box)
 {
     box->setProperty(kBelowArrows, true);
+}
+
+void RefuseZeroIn(QWidget* box)
+{
+    box->setProperty(kAboveZero, true);
 }
 
 CVXUnitEdit* MakeLengthEdit(int id, int spinId, QWidget** row)

@@ -61,6 +61,8 @@ float TakenLength(QLineEdit* edit);
 // which numbers it takes, the focus goes to the box with its text selected, and the
 // answer is false.
 bool CheckNumberBox(QWidget* box, double minimum, double maximum);
+// The same for a box that takes numbers above 0 up to maximum.
+bool CheckPositiveNumberBox(QWidget* box, double maximum);
 // The same for every enabled number edit of the page that shows with its tabs: the
 // range of its arrows when it has them, else the edit's own bounds, else lengths
 // and angles up to kMaxTypedNumber either way and counts up to a billion.
@@ -69,6 +71,8 @@ bool CheckNumberBoxes(QWidget* page);
 // when it stores them, an offset that goes either way): below, only what is as far
 // out as the default bounds is refused.
 void AcceptBelowArrows(QWidget* box);
+// For a box whose 0 a later check refuses with a message of its own (the sheet's
+// preview, a pane's own check): below 0 it is refused with a message that says 0 is
+// not taken either.
+void RefuseZeroIn(QWidget* box);
 inline constexpr double kMaxTypedNumber = kMaxLabelLengthMm;
-// The largest font size a text or a barcode's line takes, in points.
-inline constexpr double kMaxFontSize = 1000.0;

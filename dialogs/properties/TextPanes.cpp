@@ -210,13 +210,7 @@ void CFontEdtPane::RefreshSample()
 
 bool CFontEdtPane::Validate()
 {
-    if (TextToFloat(m_size->currentText()) > 0.0f)
-        return CheckNumberBox(m_size, 0, kMaxFontSize);
-    Services().ShowMessage(this, QStringLiteral("字体大小必须大于 0，请重新输入。"), MessageIcon::Warning);
-    m_size->setFocus();
-    if (QLineEdit* edit = m_size->lineEdit())
-        edit->selectAll();
-    return false;
+    return CheckPositiveNumberBox(m_size, kMaxFontSize);
 }
 
 void CFontEdtPane::Apply()

@@ -145,7 +145,7 @@ void CScreenDataPropertyDlg_Form::StoreControls()
         // The box is put back first: the message takes the focus, which ends the
         // editing a second time.
         edit->setText(Number(*size));
-        Services().ShowMessage(this, QStringLiteral("窗口的宽度和高度必须在1到%1之间!").arg(kMaxFormSize),
+        Services().ShowMessage(this, QStringLiteral("窗口的宽度和高度必须在1到%1之间！").arg(kMaxFormSize),
                                MessageIcon::Stop);
     }
 }

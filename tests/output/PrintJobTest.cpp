@@ -170,7 +170,7 @@ TEST(PrintJob, GridsWithoutCellsStopTheJob)
             j.job.Prepare();
             ADD_FAILURE() << g.rows << " x " << g.columns << " prepared";
         } catch (const VXException& e) {
-            EXPECT_EQ(e.GetMessage(), "标签的行数和列数必须大于等于1!");
+            EXPECT_EQ(e.GetMessage(), "标签的行数和列数必须大于等于1！");
         }
     }
 }

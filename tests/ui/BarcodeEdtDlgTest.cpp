@@ -848,7 +848,7 @@ TEST(BarcodeEdtDlg, GroupingDialogFromTheBarcodeAndTheTextPane)
         ClickButton(page<QWidget>(&d, 266), 1078);
     }));
     EXPECT_FALSE(s().m_bGrouping);
-    EXPECT_EQ(s().m_nSeparator, -1);
+    EXPECT_EQ(s().m_nSeparator, SeparatorIdeographicSpace); // kept for a later tick, and for the file
     EXPECT_TRUE(s().m_strGroupRule.isEmpty());
 
     // The single-line text pane opens the same dialog.
@@ -987,6 +987,17 @@ TEST(BarcodeEdtDlg, AModuleWidthOfNothingIsRefusedOnTheBarcodeTab)
                 EXPECT_TRUE(d.isVisible());
                 EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
                 EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("窄单元宽度必须大于 0，请重新输入。")});
+                // Below 0, or beyond the bound, the box's own check says 0 is not taken either.
+                for (const char* typed : {"-1", "20000"}) {
+                    services.messages.clear();
+                    RetypeText(width, QString::fromLatin1(typed));
+                    ClickButton(&d, 1);
+                    EXPECT_TRUE(d.isVisible());
+                    ASSERT_EQ(services.MessageTexts().size(), 1);
+                    EXPECT_TRUE(services.MessageTexts()[0].endsWith(
+                        QStringLiteral("必须大于 0 且不超过 10000，请重新输入。")))
+                        << services.MessageTexts()[0].toStdString();
+                }
             },
             false));
         EXPECT_EQ(DocumentBytes(l.label), before);

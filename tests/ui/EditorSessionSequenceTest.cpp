@@ -43,21 +43,6 @@ protected:
         SessionTest::TearDown();
     }
 
-    // The label as the writer would store it now.
-    QByteArray Snapshot()
-    {
-        // A barcode's settings keep a copy of its box from its last drawing; the file
-        // stores that copy too, though nothing reads it back. Drawn now, it agrees.
-        QImage scratch(4, 4, QImage::Format_ARGB32);
-        QPainter painter(&scratch);
-        for (const auto& proxy : View().ObjectList())
-            if (proxy->GetObject()->GetKind() == KindBarcode)
-                proxy->GetObject()->Draw(painter);
-        const auto scope = Window().WholeLabel();
-        CDocWriterV1_0 writer;
-        writer.m_pLabelData = &scope.Label();
-        return writer.DocumentBytes();
-    }
     size_t Steps() { return View().UndoManager().UndoCount(); }
     // The objects of a stored label in words, to tell two labels apart.
     std::string Describe(const QByteArray& bytes)
@@ -303,7 +288,7 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
         ASSERT_FALSE(Window().IsModified());
     }
     std::map<size_t, QByteArray> labels;
-    labels[Steps()] = Snapshot();
+    labels[Steps()] = LabelBytes();
     std::string trace;
     for (int i = 0; i < 40 && !HasFailure(); ++i) {
         const size_t before = Steps();
@@ -316,7 +301,7 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
             EXPECT_TRUE(std::isfinite(o.GetX() + o.GetY() + o.GetWidth() + o.GetHeight() + o.m_fAngle))
                 << o.m_strName.toStdString();
         }
-        const QByteArray now = Snapshot();
+        const QByteArray now = LabelBytes();
         const size_t steps = Steps();
         // An undo or redo lands on a label already seen at that length.
         if (step.rfind("undo", 0) == 0 || step.rfind("redo", 0) == 0) {
@@ -336,22 +321,22 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     // What was undone last is brought back first, each step as it was.
     while (Trigger(CmdEditRedo))
         if (labels.count(Steps()))
-            ExpectSame(Snapshot(), labels[Steps()], "redone to " + std::to_string(Steps()));
-    const QByteArray end = Snapshot();
+            ExpectSame(LabelBytes(), labels[Steps()], "redone to " + std::to_string(Steps()));
+    const QByteArray end = LabelBytes();
     const size_t endSteps = Steps();
 
     // All the way back, one step at a time, each matching what was there.
     while (Trigger(CmdEditUndo)) {
         const size_t steps = Steps();
         if (labels.count(steps))
-            ExpectSame(Snapshot(), labels[steps], "undone to " + std::to_string(steps));
+            ExpectSame(LabelBytes(), labels[steps], "undone to " + std::to_string(steps));
     }
-    ExpectSame(Snapshot(), labels.begin()->second, "all undone");
+    ExpectSame(LabelBytes(), labels.begin()->second, "all undone");
     EXPECT_FALSE(Window().IsModified());
     while (Trigger(CmdEditRedo)) {
     }
     EXPECT_EQ(Steps(), endSteps);
-    ExpectSame(Snapshot(), end, "all redone");
+    ExpectSame(LabelBytes(), end, "all redone");
 
     // Saved, closed and opened again: the same label.
     const QString path = m_dir.filePath("walk.vmk");
@@ -362,7 +347,7 @@ TEST_P(EditorSequenceTest, EveryUndoBringsBackItsLabelAndTheEndSurvivesSaveAndRe
     services.files = {path};
     ASSERT_TRUE(Trigger(CmdFileOpen));
     ASSERT_NE(frame->ActiveLabelWindow(), nullptr);
-    ExpectSame(Snapshot(), end, "reopened");
+    ExpectSame(LabelBytes(), end, "reopened");
     EXPECT_FALSE(Window().IsModified());
 }
 

@@ -990,8 +990,10 @@ TEST(LabelSettingsSheet, NumbersBeyondTheirRangeAreRefusedOnTheirPage)
         const char* typed;
         const char16_t* message;
     } cases[] = {
-        {Tab::TabLayout, 1021, "20000", u"宽度必须是 0 到 10000 之间的数，请重新输入。"},
-        {Tab::TabLayout, 1021, "1e40", u"宽度必须是 0 到 10000 之间的数，请重新输入。"},
+        {Tab::TabLayout, 1021, "20000", u"宽度必须大于 0 且不超过 10000，请重新输入。"},
+        {Tab::TabLayout, 1021, "1e40", u"宽度必须大于 0 且不超过 10000，请重新输入。"},
+        {Tab::TabLayout, 1022, "-5", u"高度必须大于 0 且不超过 10000，请重新输入。"},
+        {Tab::TabPage, 1010, "-1", u"高度必须大于 0 且不超过 10000，请重新输入。"},
         {Tab::TabLayout, 1029, "-1", u"水平间距必须是 0 到 10000 之间的数，请重新输入。"},
         {Tab::TabPrintCount, 1082, "2000000", u"预加载数据页数不能大于 1000000，请重新输入。"},
         {Tab::TabAdvanced, 1049, "20000", u"水平偏移不能大于 10000，请重新输入。"},
@@ -1074,7 +1076,7 @@ TEST(LabelSettingsSheet, PreviewFollowsOnlyNumbersOkTakesAndPaintsQuickly)
 
     // OK names the box that is out of range.
     ASSERT_FALSE(sheet.Ok());
-    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("宽度必须是 0 到 10000 之间的数，请重新输入。")});
+    EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("宽度必须大于 0 且不超过 10000，请重新输入。")});
 
     // Rows typed beyond their arrows are not drawn either, and OK refuses them.
     services.messages.clear();
@@ -1090,6 +1092,40 @@ TEST(LabelSettingsSheet, PreviewFollowsOnlyNumbersOkTakesAndPaintsQuickly)
     EXPECT_TRUE(preview.IsValid());
     ASSERT_FALSE(sheet.Ok());
     EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("行数必须是 1 到 100 之间的数，请重新输入。")});
+}
+
+// The three lines under the preview name the sizes and counts the picture shows: a
+// number OK would refuse leaves them, like the picture, at the last one it took.
+TEST(LabelSettingsSheet, SummaryLinesNameWhatThePreviewDraws)
+{
+    FakeServices services;
+    CLabelData label;
+    Sheet sheet(label);
+    const CLSPreviewStatic& preview = *sheet.dlg.Preview();
+    const auto line = [&sheet](int id) { return ctl<QLabel>(&sheet.dlg, id)->text(); };
+    if (sheet.Checked(Tab::TabLayout, 1037))
+        sheet.ClickOn(Tab::TabLayout, 1037);
+
+    // Typed key by key: 99999 is the first prefix beyond 10000 mm, 214 beyond 100 rows.
+    sheet.TypeAll(Tab::TabPage, {{1009, "123456"}, {1010, "297"}});
+    sheet.TypeAll(Tab::TabLayout, {{1021, "130"}, {1022, "99999997952"}, {1033, "2147483647"}, {1035, "2147483647"}});
+    sheet.Show(Tab::TabLayout);
+    sheet.dlg.grab(); // the picture is drawn from what it read, as the lines are
+    EXPECT_EQ(line(1068), QStringLiteral("纸张大小: 1234.0 x 297.0 毫米"));
+    EXPECT_EQ(line(1069), QStringLiteral("标签大小: 130.0 x 9999.0 毫米"));
+    EXPECT_EQ(line(1070), QStringLiteral("每页标签数: 21 x 21"));
+    EXPECT_EQ(preview.PageWidth(), 1234.0f);
+    EXPECT_EQ(preview.LabelHeight(), 9999.0f);
+    EXPECT_EQ(preview.Rows(), 21);
+    EXPECT_EQ(preview.Columns(), 21);
+    if (!qEnvironmentVariableIsEmpty("VC_SHOWCASE_DIR"))
+        sheet.dlg.grab().toImage().save(qEnvironmentVariable("VC_SHOWCASE_DIR") + u"/label-settings-summary.png");
+
+    // Back within range, both follow again.
+    sheet.TypeAll(Tab::TabLayout, {{1022, "45.5"}, {1033, "3"}});
+    EXPECT_EQ(line(1069), QStringLiteral("标签大小: 130.0 x 45.5 毫米"));
+    EXPECT_EQ(line(1070), QStringLiteral("每页标签数: 3 x 21"));
+    EXPECT_EQ(preview.Rows(), 3);
 }
 
 // The largest value each box of the sheet takes survives OK, a save and an open

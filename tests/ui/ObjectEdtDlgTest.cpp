@@ -914,7 +914,7 @@ TEST_F(TextSession, AFontSizeOfNothingIsRefused)
                 QTest::mouseClick(ctl<QPushButton>(&d, 1), Qt::LeftButton);
                 EXPECT_TRUE(d.isVisible());
                 EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 1);
-                EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("字体大小必须大于 0，请重新输入。")});
+                EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("字体大小必须大于 0 且不超过 1000，请重新输入。")});
                 QTest::mouseClick(ctl<QPushButton>(&d, 2), Qt::LeftButton);
             });
             DoubleClick(At(object->m_fX + object->GetWidth() / 2, object->m_fY + object->GetHeight() / 2));
@@ -946,7 +946,7 @@ TEST_F(TextSession, NumbersThatAreNoneOrOutOfRangeAreRefusedOnTheirTab)
         {rectangle, 233, 1100, "-1e39", u"角度必须是 -3600 到 3600 之间的数，请重新输入。"},
         {rectangle, 233, 1080, "99999", u"X必须是 -10000 到 10000 之间的数，请重新输入。"},
         {rectangle, 235, 1079, "1e40", u"线宽必须是 -10000 到 10000 之间的数，请重新输入。"},
-        {View().ObjectList()[0].get(), 250, 5, "1e91", u"字体大小必须是 0 到 1000 之间的数，请重新输入。"},
+        {View().ObjectList()[0].get(), 250, 5, "1e91", u"字体大小必须大于 0 且不超过 1000，请重新输入。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -335,7 +335,7 @@ TEST_F(ScreenDataDlgTest, AFormSizeBeyondAScreenIsRefused)
         services.messages.clear();
         ReplaceText(width, QString::fromLatin1(typed));
         ReplaceText(height, QString::fromLatin1(typed));
-        EXPECT_EQ(services.MessageTexts(), QStringList(2, QStringLiteral("窗口的宽度和高度必须在1到4096之间!")))
+        EXPECT_EQ(services.MessageTexts(), QStringList(2, QStringLiteral("窗口的宽度和高度必须在1到4096之间！")))
             << typed;
         EXPECT_EQ(QSize(view->m_nFormWidth, view->m_nFormHeight), QSize(500, 300)) << typed;
         EXPECT_EQ(width->text(), QStringLiteral("500"));

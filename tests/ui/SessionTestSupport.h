@@ -7,9 +7,12 @@
 #include "app/VellumcraftApp.h"
 #include "editor/ChildFrame.h"
 #include "editor/ChildView.h"
+#include "model/DocWriter.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
 #include <QTest>
 
 // The running program with one new label open at 100 %, driven as a user drives it:
@@ -113,6 +116,22 @@ protected:
         }
     }
     CBaseProxy* Last() const { return View().ObjectList().back().get(); }
+
+    // The label as the writer would store it now.
+    QByteArray LabelBytes()
+    {
+        // A barcode's settings keep a copy of its box from its last drawing; the file
+        // stores that copy too, though nothing reads it back. Drawn now, it agrees.
+        QImage scratch(4, 4, QImage::Format_ARGB32);
+        QPainter painter(&scratch);
+        for (const auto& proxy : View().ObjectList())
+            if (proxy->GetObject()->GetKind() == KindBarcode)
+                proxy->GetObject()->Draw(painter);
+        const auto scope = Window().WholeLabel();
+        CDocWriterV1_0 writer;
+        writer.m_pLabelData = &scope.Label();
+        return writer.DocumentBytes();
+    }
 
     FakeServices services;
     CVellumcraftApp app;
