@@ -36,9 +36,9 @@ struct AccessFd
 
 // In the child between fork and exec: only calls that are safe there.
 [[noreturn]] void ExecAccessReader(
-    int input, int output, int discard, const char* program, char* const* argv, const rlimit* limits)
+    int input, int output, int errors, const char* program, char* const* argv, const rlimit* limits)
 {
-    if (::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 || ::dup2(discard, 2) < 0)
+    if (::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 || ::dup2(errors, 2) < 0)
         ::_exit(127);
     // Nothing else of the program's is passed on.
     ::close_range(3, ~0U, 0);
@@ -131,9 +131,14 @@ AccessReaderProcess::Outcome AccessReaderProcess::Run(
         return Outcome::NotStarted;
     AccessFd outputRead {outputPipe[0]};
     AccessFd outputWrite {outputPipe[1]};
-    AccessFd discard {::open("/dev/null", O_WRONLY | O_CLOEXEC)};
-    if (discard.fd < 0)
+    // Its error output (libmdb's warnings, gigabytes of them on some damaged files)
+    // comes through a pipe of its own and is dropped: with no file size allowed, even a
+    // write to /dev/null would end the reader.
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0)
         return Outcome::NotStarted;
+    AccessFd errorRead {errorPipe[0]};
+    AccessFd errorWrite {errorPipe[1]};
     // The input (a password) is far smaller than a pipe holds.
     if (input.size() > 4096 || ::write(inputWrite.fd, input.constData(), static_cast<size_t>(input.size())) != input.size())
         return Outcome::NotStarted;
@@ -145,14 +150,14 @@ AccessReaderProcess::Outcome AccessReaderProcess::Run(
         std::lock_guard lock(m_mutex);
         pid = ::fork();
         if (pid == 0)
-            ExecAccessReader(inputRead.fd, outputWrite.fd, discard.fd, program.constData(), argv.data(), rlimits);
+            ExecAccessReader(inputRead.fd, outputWrite.fd, errorWrite.fd, program.constData(), argv.data(), rlimits);
         if (pid < 0)
             return Outcome::NotStarted;
         m_pid = pid;
     }
     inputRead.Close();
     outputWrite.Close();
-    discard.Close();
+    errorWrite.Close();
 
     Outcome outcome = Outcome::Ended;
     AccessStreamDecoder decoder;
@@ -165,11 +170,17 @@ AccessReaderProcess::Outcome AccessReaderProcess::Run(
             outcome = Outcome::TimedOut;
             break;
         }
-        pollfd waiting {outputRead.fd, POLLIN, 0};
-        const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<qint64>(left, 1000)));
+        pollfd waiting[2] = {{outputRead.fd, POLLIN, 0}, {errorRead.fd, POLLIN, 0}};
+        const int ready = ::poll(waiting, errorRead.fd >= 0 ? 2 : 1, static_cast<int>(std::min<qint64>(left, 1000)));
         if (ready < 0 && errno != EINTR)
             break;
         if (ready <= 0)
+            continue;
+        if (waiting[1].revents) {
+            if (::read(errorRead.fd, chunk.data(), chunk.size()) <= 0)
+                errorRead.Close();
+        }
+        if (!waiting[0].revents)
             continue;
         const ssize_t n = ::read(outputRead.fd, chunk.data(), chunk.size());
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
