@@ -14,6 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#if __has_include("MdbReaderPath.h")
+#include "MdbReaderPath.h"
+#endif
 
 namespace {
 
