@@ -1,146 +1,153 @@
+#include "platform/db/AccessReader.h"
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/SQLiteStage.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <mdbtools.h>
 
 namespace {
 
-// Long text is read up to this many bytes per value.
-constexpr size_t kBindBytes = 65536;
-
-bool IsNumeric(int type)
-{
-    switch (type) {
-    case MDB_BOOL:
-    case MDB_BYTE:
-    case MDB_INT:
-    case MDB_LONGINT:
-    case MDB_MONEY:
-    case MDB_FLOAT:
-    case MDB_DOUBLE:
-    case MDB_NUMERIC: return true;
-    default: return false;
-    }
-}
-
+// An Access file read through the reader program (AccessReader.h): one run for the
+// catalogue when the file is opened, and one for each table when a statement first
+// names it, its rows staged into SQLite as they come.
 class AccessConnection : public StagedConnection
 {
 public:
     AccessConnection(const QString& path, const QString& password)
+        : m_path(path)
+        , m_password(password.toLatin1())
     {
         if (path.isEmpty() || !QFileInfo(path).isFile()) {
             Fail(QStringLiteral("Access数据库“%1”不存在。").arg(path));
             return;
         }
-        m_mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
-        if (!m_mdb) {
-            Fail(QStringLiteral("“%1”不是可读取的Access数据库。").arg(path));
-            return;
-        }
-        // Databases locked with a password cannot be checked or, for the newer
-        // format, read at all: refuse them plainly rather than read garbage.
-        if (m_mdb->f->jet_version == MDB_VER_JET3 && m_mdb->f->db_passwd[0] != '\0'
-            && QByteArray(m_mdb->f->db_passwd, qstrnlen(m_mdb->f->db_passwd, sizeof m_mdb->f->db_passwd))
-                != password.toLatin1()) {
-            Fail(QStringLiteral("Access数据库“%1”的密码不正确。").arg(path));
-            CloseFile();
-            return;
-        }
-        mdb_set_date_fmt(m_mdb, "%Y-%m-%d %H:%M:%S");
-        mdb_set_shortdate_fmt(m_mdb, "%Y-%m-%d");
-        mdb_set_bind_size(m_mdb, kBindBytes);
-        if (!mdb_read_catalog(m_mdb, MDB_TABLE)) {
-            Fail(QStringLiteral("无法读取Access数据库“%1”：有密码保护（加密）的数据库无法读取。")
-                     .arg(path));
-            CloseFile();
-            return;
-        }
         QStringList tables;
-        for (guint i = 0; i < m_mdb->num_catalog; ++i) {
-            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_mdb->catalog, i));
-            if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry)) {
-                tables.append(QString::fromUtf8(entry->object_name));
-                m_entries.push_back(entry);
-            }
-        }
-        if (!OpenEngine()) {
-            CloseFile();
+        const auto handler = [&](const AccessStreamDecoder::Frame& frame) {
+            if (frame.kind == AccessStreamKind::Table)
+                tables.append(QString::fromUtf8(frame.payload.data(), static_cast<qsizetype>(frame.payload.size())));
+            return frame.kind != AccessStreamKind::Column && frame.kind != AccessStreamKind::Row;
+        };
+        if (!Read({}, handler) || !OpenEngine())
             return;
-        }
         SetTables(tables);
     }
-    ~AccessConnection() override { CloseFile(); }
 
     void Close() override
     {
+        Interrupt();
         StagedConnection::Close();
-        CloseFile();
+    }
+
+    // Ends a read that is under way, from any thread: the reader is killed and the
+    // statement that waited for it fails with a message; a statement over the staged
+    // copy is interrupted as any SQLite statement is.
+    void Interrupt() override
+    {
+        m_reader.Interrupt();
+        StagedConnection::Interrupt();
     }
 
 protected:
     bool Stage(int index) override
     {
-        if (!m_mdb || index < 0 || index >= static_cast<int>(m_entries.size()))
-            return Fail(QStringLiteral("数据库已关闭。"));
-        MdbCatalogEntry* entry = m_entries[index];
-        const QString name = QString::fromUtf8(entry->object_name);
-        MdbTableDef* table = mdb_read_table(entry);
-        if (!table || !mdb_read_columns(table)) {
-            if (table)
-                mdb_free_tabledef(table);
-            return Fail(QStringLiteral("无法读取表“%1”。").arg(name));
-        }
-        mdb_rewind_table(table);
-        const unsigned int count = table->num_cols;
+        if (!IsOpen())
+            return FailNotConnected();
+        const QString name = Table(index);
+        std::unique_ptr<TableWriter> writer;
+        qsizetype columns = 0;
         QStringList names;
         QStringList types;
-        std::vector<QByteArray> buffers(count);
-        std::vector<int> lengths(count, 0);
-        std::vector<bool> bound(count, false);
-        for (unsigned int c = 0; c < count; ++c) {
-            auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
-            names.append(QString::fromUtf8(column->name));
-            types.append(IsNumeric(column->col_type) ? QStringLiteral("NUMERIC") : QStringLiteral("TEXT"));
-            // Binary objects have no text form; they read as NULL.
-            if (column->col_type == MDB_OLE || column->col_type == MDB_BINARY)
-                continue;
-            buffers[c].resize(static_cast<qsizetype>(kBindBytes) + 1);
-            mdb_bind_column(table, static_cast<int>(c + 1), buffers[c].data(), &lengths[c]);
-            bound[c] = true;
-        }
-        bool ok = true;
-        {
-            TableWriter writer(*this, name, UniqueColumnNames(names), types);
-            while (writer.IsOk() && mdb_fetch_row(table)) {
-                for (unsigned int c = 0; c < count; ++c) {
-                    // The library gives no length for NULL, nor for an empty text:
-                    // both read as NULL.
-                    if (bound[c] && lengths[c] > 0)
-                        writer.BindText(static_cast<int>(c),
-                            QByteArrayView(buffers[c].constData(), std::min<qsizetype>(lengths[c], kBindBytes)));
-                }
-                writer.EndRow();
+        std::vector<std::optional<std::string_view>> cells;
+        QString stagingError; // the staged copy's own failure, which stops the read
+        const auto handler = [&](const AccessStreamDecoder::Frame& frame) {
+            if (frame.kind == AccessStreamKind::Column) {
+                AccessStreamColumn column;
+                if (writer || !DecodeAccessColumn(frame.payload, column))
+                    return false;
+                names.append(QString::fromUtf8(column.name.data(), static_cast<qsizetype>(column.name.size())));
+                types.append(column.flags & kAccessColumnNumeric ? QStringLiteral("NUMERIC") : QStringLiteral("TEXT"));
+                return true;
             }
-            ok = writer.Finish();
-        }
-        mdb_free_tabledef(table);
-        return ok;
+            if (frame.kind != AccessStreamKind::Row && frame.kind != AccessStreamKind::End)
+                return false;
+            if (!writer) {
+                columns = names.size();
+                writer = std::make_unique<TableWriter>(*this, name, UniqueColumnNames(names), types);
+            }
+            if (frame.kind == AccessStreamKind::Row) {
+                if (!DecodeAccessRow(frame.payload, static_cast<size_t>(columns), cells))
+                    return false;
+                for (qsizetype c = 0; c < columns; ++c) {
+                    if (cells[c])
+                        writer->BindText(static_cast<int>(c), QByteArrayView(cells[c]->data(), cells[c]->size()));
+                }
+                writer->EndRow();
+            }
+            if (!writer->IsOk())
+                stagingError = LastError();
+            return stagingError.isEmpty();
+        };
+        if (!Read({name}, handler))
+            return stagingError.isEmpty() ? false : Fail(stagingError);
+        return writer->Finish();
     }
 
 private:
-    void CloseFile()
+    // Runs the reader on the file with the arguments after it, giving each frame to
+    // handler; false with the message set when the reader refused the file or did
+    // not finish.
+    bool Read(const QStringList& arguments, const AccessReaderProcess::FrameHandler& handler)
     {
-        if (m_mdb)
-            mdb_close(m_mdb);
-        m_mdb = nullptr;
-        m_entries.clear();
+        std::optional<AccessStreamError> refusal;
+        const auto take = [&](const AccessStreamDecoder::Frame& frame) {
+            if (frame.kind == AccessStreamKind::Error) {
+                if (frame.payload.size() != 1)
+                    return false;
+                refusal = static_cast<AccessStreamError>(frame.payload[0]);
+                return true;
+            }
+            // After a refusal only its end may follow.
+            return refusal ? frame.kind == AccessStreamKind::End : handler(frame);
+        };
+        const auto outcome = m_reader.Run(QStringList {m_path} + arguments, m_password, take);
+        using Outcome = AccessReaderProcess::Outcome;
+        if (outcome == Outcome::Done && !refusal)
+            return true;
+        if (outcome == Outcome::Done)
+            return Fail(RefusalMessage(*refusal, arguments.value(0)));
+        if (outcome == Outcome::NotStarted)
+            return Fail(QStringLiteral("无法启动Access数据库读取程序“%1”，无法读取Access数据库“%2”。")
+                            .arg(AccessReaderProgram(), m_path));
+        if (outcome == Outcome::Interrupted)
+            return Fail(QStringLiteral("已取消读取Access数据库“%1”。").arg(m_path));
+        const AccessReaderLimits limits = AccessReaderLimitsInUse();
+        QString why = QStringLiteral("读取时出错");
+        if (outcome == Outcome::TimedOut)
+            why = QStringLiteral("读取超过了 %1 秒").arg(limits.seconds);
+        else if (outcome == Outcome::TooMuchOutput)
+            why = QStringLiteral("读出的数据超过了 %1 MB").arg(limits.outputBytes >> 20);
+        else if (outcome == Outcome::Ended)
+            why = QStringLiteral("读取程序异常结束（可能用尽了 %1 MB 内存）").arg(limits.memoryBytes >> 20);
+        return Fail(QStringLiteral("Access数据库“%1”已损坏或无法读取：%2。").arg(m_path, why));
     }
 
-    MdbHandle* m_mdb = nullptr;
-    std::vector<MdbCatalogEntry*> m_entries;
+    QString RefusalMessage(AccessStreamError error, const QString& table) const
+    {
+        switch (error) {
+        case AccessStreamError::NotAccess: return QStringLiteral("“%1”不是可读取的Access数据库。").arg(m_path);
+        case AccessStreamError::Password: return QStringLiteral("Access数据库“%1”的密码不正确。").arg(m_path);
+        case AccessStreamError::Catalog:
+            return QStringLiteral("无法读取Access数据库“%1”：有密码保护（加密）的数据库无法读取。").arg(m_path);
+        case AccessStreamError::NoTable:
+        case AccessStreamError::Table:
+        case AccessStreamError::Usage: break;
+        }
+        return QStringLiteral("无法读取表“%1”。").arg(table);
+    }
+
+    QString m_path;
+    QByteArray m_password;
+    AccessReaderProcess m_reader;
 };
 
 } // namespace

@@ -625,14 +625,20 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         return OdbcRequest {{}, file.canonicalFilePath(), {}, {}};
     }
     if (library.contains(QLatin1String("mdb"), Qt::CaseInsensitive)) {
-        // The Access driver waits forever on a pipe or a device.
+        // The Access driver finds its file by the letters "DBQ" anywhere in the string
+        // and waits forever on a pipe or a device: the program reads the file itself.
         QString database = valueOf("DBQ");
         if (database.isEmpty())
             database = valueOf("Database");
-        if (database.isEmpty() || !QFileInfo(database).isFile()) {
+        const QFileInfo file(database);
+        if (database.isEmpty() || !file.isFile()) {
             return refuse(QStringLiteral("中的 Access 数据库“%1”不是已有的文件").arg(database),
                 QStringLiteral("请在 DBQ 中指定一个已有的数据库文件。"));
         }
+        OdbcRequest request;
+        request.accessFile = file.canonicalFilePath();
+        request.accessPassword = valueOf("PWD");
+        return request;
     }
     if (library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
         || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive)) {

@@ -87,6 +87,8 @@ struct OdbcRequest
     QString sqliteFile; // instead, the SQLite file to read without the driver
     std::optional<DbServerSettings> mysqlServer; // instead, the server to reach without the driver
     QString refusal; // our own message, naming sourceName when given
+    QString accessFile = {}; // instead, the Access file to read without the driver
+    QString accessPassword = {}; // and its password (PWD)
 };
 
 // The connection string as the driver manager may see it. Each driver reads a string
@@ -101,5 +103,7 @@ struct OdbcRequest
 // never given a string: it lets statements load libraries and creates any file it
 // is pointed at, so its Database, an existing file, is read by OpenSQLite instead. Nor
 // are the MariaDB and MySQL drivers, which let a statement send the user's files to
-// the server: OpenMySQL reaches the same server.
+// the server: OpenMySQL reaches the same server. Nor is the Access (MDBTools) driver,
+// which looks for "DBQ" anywhere in the string and opens whatever follows the next
+// "=": its DBQ (or Database), an existing file, is read by OpenAccess.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);

@@ -391,6 +391,8 @@ std::unique_ptr<DbConnection> DbConnection::OpenOdbc(const QString& connectionSt
             const OdbcRequest request = CheckOdbcString(connectionString, sourceName, InstalledOdbcRegistry());
             if (!request.sqliteFile.isEmpty())
                 return OpenSQLite(request.sqliteFile);
+            if (!request.accessFile.isEmpty())
+                return OpenAccess(request.accessFile, request.accessPassword);
             if (request.mysqlServer)
                 return OpenMySQL(*request.mysqlServer);
             return std::make_unique<OdbcConnection>(request);

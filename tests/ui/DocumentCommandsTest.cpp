@@ -2,6 +2,7 @@
 // driven through the main frame's actions with the dialogs answered by the fake
 // desktop: print, preview, data sources, label settings, the screen-data form, the
 // scripts, and File > New with its settings sheet.
+#include "AccessFixtures.h"
 #include "DataSourceSupport.h"
 #include "FakeServices.h"
 #include "MarkerLibrary.h"
@@ -22,11 +23,13 @@
 #include "output/ui/PreviewFrame.h"
 #include "output/ui/PrintDlg.h"
 #include "platform/Crypt.h"
+#include "platform/db/AccessReader.h"
 #include "tests/output/OutputSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -524,4 +527,52 @@ TEST_F(DocumentCommandsTest, ALabelsConnectionStringCannotLoadALibraryOrWriteAFi
     QFile file(victim);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "keep me\n");
+}
+
+// A label whose Access file is damaged so that libmdb runs out of memory reading it:
+// the reader process ends, the preview reports it naming the file, and the program
+// goes on with the label open.
+TEST_F(DocumentCommandsTest, ADamagedAccessFileCostsAMessageNotTheProgram)
+{
+    const QString mdb = m_dir.filePath(QStringLiteral("货品.mdb"));
+    ASSERT_TRUE(WriteAccessFixture(mdb, ColumnHungryAccessFile()));
+    SetAccessReaderLimits({qint64(24) << 20, 60, qint64(1) << 30});
+    const struct Restore
+    {
+        ~Restore() { SetAccessReaderLimits({}); }
+    } restore;
+    auto label = MakeGridLabel(1, 1);
+    auto source = std::make_unique<CAccessDS>();
+    source->m_strName = QStringLiteral("货品");
+    source->m_strPath = mdb;
+    source->m_strPassword = EncryptString({});
+    source->m_strTable = QStringLiteral("T");
+    source->m_selectedFields = QStringList {QStringLiteral("A")};
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("货品"), QStringLiteral("A")));
+    AddText(*label, QStringLiteral("文本1"), std::move(bands));
+    CDocWriterV1_0 writer;
+    writer.m_strPath = m_dir.filePath(QStringLiteral("access.vmk"));
+    writer.m_pLabelData = label.get();
+    writer.WriteDocument();
+    ASSERT_NE(frame->OpenLabelFile(writer.m_strPath), nullptr);
+
+    QSet<QWidget*> earlier;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        earlier.insert(widget);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        services.messages.clear();
+        QElapsedTimer timer;
+        timer.start();
+        Run(57609);
+        EXPECT_LT(timer.elapsed(), 10000);
+        const QString shown = services.MessageTexts().join(u'\n');
+        EXPECT_TRUE(shown.contains(QStringLiteral("Access数据库“%1”已损坏或无法读取").arg(mdb))) << shown.toStdString();
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (qobject_cast<CPreviewFrame*>(widget) && !earlier.contains(widget))
+                delete widget;
+    }
+    EXPECT_EQ(frame->LabelWindows().size(), 1);
+    ASSERT_TRUE(frame->CloseAllLabels());
 }
