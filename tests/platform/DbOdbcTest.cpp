@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <clocale>
+#include <string>
+
 namespace {
 
 class DbOdbcSQLite : public ::testing::Test
@@ -577,4 +580,135 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
     QLibrary library(evil.path);
     ASSERT_TRUE(library.load()) << library.errorString().toStdString();
     EXPECT_TRUE(QFile::exists(evil.marker));
+}
+
+namespace {
+
+// Data sources registered in an odbc.ini of the test's own, which the driver manager
+// reads in place of the user's while the object lives.
+class OwnOdbcIni
+{
+public:
+    explicit OwnOdbcIni(const QByteArray& entries)
+        : m_old(qgetenv("ODBCINI"))
+        , m_had(qEnvironmentVariableIsSet("ODBCINI"))
+    {
+        QFile file(m_dir.filePath("odbc.ini"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(entries);
+        qputenv("ODBCINI", QFile::encodeName(file.fileName()));
+    }
+    ~OwnOdbcIni()
+    {
+        if (m_had)
+            qputenv("ODBCINI", m_old);
+        else
+            qunsetenv("ODBCINI");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_had;
+};
+
+// The process locale for one test; the locale decides nothing about label data.
+class LocaleFor
+{
+public:
+    explicit LocaleFor(const char* name)
+        : m_old(std::setlocale(LC_ALL, nullptr))
+    {
+        std::setlocale(LC_ALL, name);
+    }
+    ~LocaleFor() { std::setlocale(LC_ALL, m_old.c_str()); }
+
+private:
+    std::string m_old;
+};
+
+// Counts the rows and reads the Chinese, accented and astral ones of the servers' table.
+void ExpectEveryPersonRead(DbConnection& db, const std::string& what)
+{
+    ASSERT_TRUE(db.IsOpen()) << what << ": " << db.LastError().toStdString();
+    DbRows rows;
+    const bool quoted = db.IdentifierQuote() == "\""; // PostgreSQL's "People", not its people
+    ASSERT_TRUE(db.Query(quoted ? "select count(*) from \"People\"" : "select count(*) from People", rows))
+        << what << ": " << db.LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "100") << what;
+    const QString sql = quoted ? QStringLiteral("select \"Id\", \"City\", \"Note\" from \"People\" order by \"Id\"")
+                               : QStringLiteral("select Id, City, Note from People order by Id");
+    ASSERT_TRUE(db.Query(sql, rows)) << what << ": " << db.LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 100) << what;
+    EXPECT_EQ(rows.Row(8), (QStringList {"9", QStringLiteral("北京"), "note 9"})) << what;
+    EXPECT_EQ(rows.Value(9, 1), QStringLiteral("Zürich")) << what;
+    EXPECT_TRUE(rows.IsNull(9, 2)) << what;
+    EXPECT_EQ(rows.Value(10, 1), QStringLiteral("city 😀")) << what;
+}
+
+} // namespace
+
+// What users' machines carry reaches the test servers and reads every row in a locale
+// that is not UTF-8: both PostgreSQL drivers Debian registers, an ADO string written by
+// ADO's own dialog, and data sources of PostgreSQL (as psqlODBC spells its entries),
+// MariaDB (with its option bits) and SQLite registered in odbc.ini.
+TEST(DbOdbcRegistered, UsersConnectionsReadEveryRowInTheCLocale)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("标签.db"));
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle,
+                  "create table People (Id integer, City text, Note text);"
+                  "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
+                  " insert into People select i, case i % 3 when 0 then '北京' when 1 then 'Zürich' else 'city 😀' end,"
+                  " case when i % 10 = 0 then null else 'note ' || i end from n;",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(handle);
+    const OwnOdbcIni ini(QStringLiteral("[VcPg]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=%2\nDatabase=%3\n\n"
+                                        "[VcMy]\nDriver=MariaDB Unicode\nServer=%4\nPort=%5\nDatabase=%6\nUser=%7\n"
+                                        "Password=%8\nOption=3\n\n[VcLite]\nDriver=SQLite3\nDatabase=%9\n")
+                             .arg(pg.host, QString::number(pg.port), pg.database, my.host, QString::number(my.port),
+                                 my.database, my.user, my.password, file)
+                             .toUtf8());
+    const LocaleFor locale("C");
+    const QString login = QStringLiteral("UID=%1;PWD=%2;").arg(pg.user, pg.password);
+    const QString server = QStringLiteral("Servername=%1;Port=%2;Database=%3;").arg(pg.host).arg(pg.port).arg(pg.database);
+    for (const QString& text : QStringList {"Driver={PostgreSQL Unicode};" + server + login,
+             "Driver={PostgreSQL ANSI};" + server + login + "CommLog=0;Debug=0", "DSN=VcPg;" + login,
+             QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3")
+                 .arg(my.host, QString::number(my.port), my.database, my.user, my.password),
+             QStringLiteral("DSN=VcMy"), QStringLiteral("DSN=VcLite")}) {
+        ExpectEveryPersonRead(*DbConnection::OpenOdbc(text), text.toStdString());
+    }
+    // ADO's dialog writes its own property and the provider's names for the data source.
+    QString password = pg.password;
+    password.replace(u'"', QStringLiteral("\"\""));
+    const QString ado = QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcPg;"
+                                       "Initial Catalog=%1;User ID=%2;Password=\"%3\"")
+                            .arg(pg.database, pg.user, password);
+    ExpectEveryPersonRead(*DbConnection::OpenAdo(ado, "", ""), ado.toStdString());
+    ExpectEveryPersonRead(
+        *DbConnection::OpenAdo("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcMy", "", ""), "ado VcMy");
+}
+
+// The reproduction of a character that narrows to a delimiter on the wide route: the
+// driver manager would read "Server=h;Driver=<library>" and load the library first.
+TEST(CheckOdbcString, ACharacterNarrowingToADelimiterLoadsNothing)
+{
+    QTemporaryDir dir;
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    for (const QString& text : QStringList {QStringLiteral("Server=127.0.0.1ĻDriverĽ") + evil.path + ";Driver={PostgreSQL Unicode}",
+             QStringLiteral("Server=127.0.0.1;UID=uĻDriverĽ") + evil.path + ";Driver=FreeTDS",
+             QStringLiteral("Server=127.0.0.1;ńriverĽ") + evil.path + ";Driver=FreeTDS"}) {
+        auto db = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
+        EXPECT_TRUE(db->Refused()) << text.toStdString() << ": " << db->LastError().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(evil.marker));
 }
