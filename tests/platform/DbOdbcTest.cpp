@@ -19,9 +19,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <clocale>
-#include <string>
-
 namespace {
 
 class DbOdbcSQLite : public ::testing::Test
@@ -584,49 +581,6 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
 
 namespace {
 
-// Data sources registered in an odbc.ini of the test's own, which the driver manager
-// reads in place of the user's while the object lives.
-class OwnOdbcIni
-{
-public:
-    explicit OwnOdbcIni(const QByteArray& entries)
-        : m_old(qgetenv("ODBCINI"))
-        , m_had(qEnvironmentVariableIsSet("ODBCINI"))
-    {
-        QFile file(m_dir.filePath("odbc.ini"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(entries);
-        qputenv("ODBCINI", QFile::encodeName(file.fileName()));
-    }
-    ~OwnOdbcIni()
-    {
-        if (m_had)
-            qputenv("ODBCINI", m_old);
-        else
-            qunsetenv("ODBCINI");
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_old;
-    bool m_had;
-};
-
-// The process locale for one test; the locale decides nothing about label data.
-class LocaleFor
-{
-public:
-    explicit LocaleFor(const char* name)
-        : m_old(std::setlocale(LC_ALL, nullptr))
-    {
-        std::setlocale(LC_ALL, name);
-    }
-    ~LocaleFor() { std::setlocale(LC_ALL, m_old.c_str()); }
-
-private:
-    std::string m_old;
-};
-
 // Counts the rows and reads the Chinese, accented and astral ones of the servers' table.
 void ExpectEveryPersonRead(DbConnection& db, const std::string& what)
 {
@@ -658,41 +612,11 @@ TEST(DbOdbcRegistered, UsersConnectionsReadEveryRowInTheCLocale)
     VC_TEST_SERVER(my, "VC_MY");
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("标签.db"));
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle,
-                  "create table People (Id integer, City text, Note text);"
-                  "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
-                  " insert into People select i, case i % 3 when 0 then '北京' when 1 then 'Zürich' else 'city 😀' end,"
-                  " case when i % 10 = 0 then null else 'note ' || i end from n;",
-                  nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    sqlite3_close(handle);
-    const OwnOdbcIni ini(QStringLiteral("[VcPg]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=%2\nDatabase=%3\n\n"
-                                        "[VcMy]\nDriver=MariaDB Unicode\nServer=%4\nPort=%5\nDatabase=%6\nUser=%7\n"
-                                        "Password=%8\nOption=3\n\n[VcLite]\nDriver=SQLite3\nDatabase=%9\n")
-                             .arg(pg.host, QString::number(pg.port), pg.database, my.host, QString::number(my.port),
-                                 my.database, my.user, my.password, file)
-                             .toUtf8());
+    ASSERT_TRUE(WritePeopleFile(file));
+    const OwnOdbcIni ini(UsersOdbcIni(pg, my, file));
     const LocaleFor locale("C");
-    const QString login = QStringLiteral("UID=%1;PWD=%2;").arg(pg.user, pg.password);
-    const QString server = QStringLiteral("Servername=%1;Port=%2;Database=%3;").arg(pg.host).arg(pg.port).arg(pg.database);
-    for (const QString& text : QStringList {"Driver={PostgreSQL Unicode};" + server + login,
-             "Driver={PostgreSQL ANSI};" + server + login + "CommLog=0;Debug=0", "DSN=VcPg;" + login,
-             QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3")
-                 .arg(my.host, QString::number(my.port), my.database, my.user, my.password),
-             QStringLiteral("DSN=VcMy"), QStringLiteral("DSN=VcLite")}) {
-        ExpectEveryPersonRead(*DbConnection::OpenOdbc(text), text.toStdString());
-    }
-    // ADO's dialog writes its own property and the provider's names for the data source.
-    QString password = pg.password;
-    password.replace(u'"', QStringLiteral("\"\""));
-    const QString ado = QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcPg;"
-                                       "Initial Catalog=%1;User ID=%2;Password=\"%3\"")
-                            .arg(pg.database, pg.user, password);
-    ExpectEveryPersonRead(*DbConnection::OpenAdo(ado, "", ""), ado.toStdString());
-    ExpectEveryPersonRead(
-        *DbConnection::OpenAdo("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcMy", "", ""), "ado VcMy");
+    for (const QString& text : UsersConnectionStrings(pg, my))
+        ExpectEveryPersonRead(*DbConnection::OpenAdo(text, "", ""), text.toStdString());
 }
 
 // The reproduction of a character that narrows to a delimiter on the wide route: the
