@@ -28,15 +28,17 @@ bool CAdoDL::Open()
     std::unique_ptr<DbConnection> connection
         = DbConnection::OpenAdo(login.connectionString, login.user, login.password, m_pDataSource->m_strName);
     if (!connection->IsOpen()) {
-        // The loader's own message, shown here once; callers see it is shown.
+        // The loader's own message, shown here once; callers see it is shown. A refusal
+        // of the string is complete in itself: no driver was looked for.
         QString sentence = FailureText();
         while (sentence.endsWith(u'!'))
             sentence.chop(1);
-        if (connection->Stopped())
-            Fail(connection->LastError());
-        else
-            Fail(FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
-                                connection->LastError()));
+        // A refusal of our own, or a step cancelled or past its limit, says all there is
+        // to say: nothing for the user to check.
+        Fail(connection->Refused() || connection->Stopped()
+                ? connection->LastError()
+                : FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
+                    connection->LastError()));
         ShowLastError();
         return false;
     }

@@ -44,10 +44,29 @@ void SplitHostPort(const QString& server, QString& host, QString& port)
     }
 }
 
+// Names compared as the driver manager compares them: letter case counts only in
+// ASCII, so "ſQLite3" is not "SQLite3" (the manager would take it for a library).
+bool SameName(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+        if (lower(x) != lower(y))
+            return false;
+    }
+    return true;
+}
+
+// Keys compared as the driver manager compares them, so that no other spelling
+// ("ſ" for "s") passes for a key it does not read as that key.
 bool KeyIs(const QString& key, std::initializer_list<const char*> names)
 {
+    const QString trimmed = key.trimmed();
     for (const char* name : names) {
-        if (key.trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+        if (SameName(trimmed, QLatin1String(name)))
             return true;
     }
     return false;
@@ -81,15 +100,33 @@ constexpr qsizetype kLongestValue = 500;
 const QString kTooLongAdvice
     = QStringLiteral("连接字符串不能超过 %1 字节，其中每个值不能超过 %2 字节。").arg(kLongestString).arg(kLongestValue);
 
-// What a value holds that some driver would read as more than a value.
-bool NeedsQuoting(QByteArrayView value)
+// A byte that some reader of connection strings takes for structure.
+bool IsStructureByte(unsigned char byte)
 {
-    if (!value.isEmpty() && (value.front() == ' ' || value.back() == ' '))
+    return byte < 0x20 || byte == 0x7F || byte == '{' || byte == '}' || byte == ';' || byte == '=';
+}
+
+// What a value holds that some driver would read as more than a value. Only its ASCII
+// characters count: in UTF-8 and UTF-16 alike no other character holds one.
+bool NeedsQuoting(QStringView value)
+{
+    if (!value.isEmpty() && (value.front() == u' ' || value.back() == u' '))
         return true;
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F || c == '{' || c == '}' || c == ';' || c == '=';
-    });
+    return std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() < 0x80 && IsStructureByte(c.unicode()); });
+}
+
+// A value the driver manager would read differently from the driver. unixODBC reads a
+// wide connection string (for the Driver and DSN it loads by, and for the copy it hands
+// an ANSI driver) as the low byte of each UTF-16 unit, so "Ļ" (U+013B) is a ";" there,
+// "Ľ" an "=" and a character ending in 0x00 the string's end.
+bool ManagerMisreads(QStringView value)
+{
+    const auto low = [](QChar c) { return static_cast<unsigned char>(c.unicode() & 0xFF); };
+    if (!value.isEmpty() && ((value.front().unicode() >= 0x100 && low(value.front()) == ' ')
+            || (value.back().unicode() >= 0x100 && low(value.back()) == ' ')))
+        return true;
+    return std::any_of(
+        value.begin(), value.end(), [&](QChar c) { return c.unicode() >= 0x100 && IsStructureByte(low(c)); });
 }
 
 // The refusal of such a value, naming the field or key it stands under.
@@ -97,6 +134,18 @@ QString QuotingFault(const QString& field)
 {
     return QStringLiteral("“%1”的值含有 {、}、;、=、控制字符或首尾空格").arg(field);
 }
+QString MisreadFault(const QString& field)
+{
+    return QStringLiteral("“%1”的值含有会被 ODBC 驱动程序管理器读作 {、}、;、= 或控制字符的字符").arg(field);
+}
+const QString kMisreadAdvice = QStringLiteral(
+    "unixODBC 只按每个字符的低位字节读取连接字符串，这样的字符会被读作分隔符；请改用其他字符，或把这个值写入用 odbcinst "
+    "在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 MySQL 数据库也可以改用本程序的 PostgreSQL、MySQL 数据源。");
+// What works instead of a password that cannot be written into a connection string.
+const QString kPasswordAdvice = QStringLiteral(
+    "连接字符串中的密码不能含有 {、}、;、= 或控制字符，也不能加引号或括号；请改用不含这些字符的密码，或把密码写入用 "
+    "odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 MySQL 数据库也可以改用本程序的 "
+    "PostgreSQL、MySQL 数据源。");
 
 // The words the provider dialogs use for the fields a string is built from.
 const QString kServerField = QStringLiteral("服务器");
@@ -119,8 +168,13 @@ public:
     {
         if (value.isEmpty() || !m_fault.isEmpty())
             return *this;
-        if (NeedsQuoting(value.toUtf8()))
+        if (NeedsQuoting(value)) {
             m_fault = QuotingFault(field);
+            m_advice = key == QLatin1String("PWD") ? kPasswordAdvice : kQuotingAdvice;
+        } else if (ManagerMisreads(value)) {
+            m_fault = MisreadFault(field);
+            m_advice = kMisreadAdvice;
+        }
         m_parts.append(key + u'=' + value);
         return *this;
     }
@@ -140,7 +194,7 @@ public:
         AdoRoute route;
         if (!m_fault.isEmpty()) {
             route.refused = true;
-            route.error = RefusalMessage(m_sourceName, m_fault, kQuotingAdvice);
+            route.error = RefusalMessage(m_sourceName, m_fault, m_advice);
             return route;
         }
         route.kind = AdoRoute::Odbc;
@@ -152,6 +206,7 @@ private:
     QString m_sourceName;
     QStringList m_parts;
     QString m_fault;
+    QString m_advice;
 };
 
 // A connection that never opened, carrying the reason.
@@ -191,13 +246,25 @@ AdoRoute Unavailable(const QString& why)
     return route;
 }
 
+// The failure when no registered driver's name holds any of names: what was looked for
+// and how a driver is registered.
+AdoRoute MissingDriver(const QString& product, std::initializer_list<const char*> names)
+{
+    QStringList looked;
+    for (const char* name : names)
+        looked.append(QStringLiteral("“%1”").arg(QLatin1String(name)));
+    return Unavailable(QStringLiteral("没有安装 %1 的 ODBC 驱动程序：本程序查找名称含有%2的驱动程序。请安装该驱动程序，"
+                                      "并用 odbcinst -i -d 在 unixODBC 中注册（odbcinst -q -d 列出已注册的驱动程序）。")
+                           .arg(product, looked.join(u'或')));
+}
+
 // SQL Server and Sybase speak TDS; FreeTDS is told which dialect by its version.
 AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& user, const QString& password,
     const QStringList& drivers, const QString& sourceName)
 {
     const QString driver = FindDriver(drivers, {"FreeTDS", "TDS"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("没有安装 FreeTDS 的 ODBC 驱动程序"));
+        return MissingDriver(QStringLiteral("FreeTDS"), {"FreeTDS", "TDS"});
     QString host;
     QString port = cs.Value({"Port", "Server Port Address"});
     SplitHostPort(cs.Value({"Server", "Server Name", "Data Source", "Address", "Addr", "Network Address"}), host, port);
@@ -220,7 +287,7 @@ AdoRoute Db2Route(const AdoConnectionString& cs, const QString& user, const QStr
 {
     const QString driver = FindDriver(drivers, {"DB2"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("没有安装 DB2 的 ODBC 驱动程序"));
+        return MissingDriver(QStringLiteral("DB2"), {"DB2"});
     QString host;
     QString port = cs.Value({"Port"});
     SplitHostPort(cs.Value({"Server", "Hostname", "Data Source"}), host, port);
@@ -264,7 +331,7 @@ AdoRoute OracleRoute(const AdoConnectionString& cs, const QString& user, const Q
 {
     const QString driver = FindDriver(drivers, {"Oracle"});
     if (driver.isEmpty())
-        return Unavailable(QStringLiteral("没有安装 Oracle 的 ODBC 驱动程序"));
+        return MissingDriver(QStringLiteral("Oracle"), {"Oracle"});
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
         .Add("DBQ", OracleDatabase(cs.Value({"Data Source"})), QStringLiteral("数据源"))
@@ -318,9 +385,11 @@ AdoRoute WithLogin(const QString& odbc, const QString& user, const QString& pass
         .Route();
 }
 
-// The ODBC part of an MSDASQL string: what is left without the provider, or its
-// extended properties when the string keeps it there. The user and password, ADO's
-// keys or ODBC's, go to the driver under ODBC's.
+// The ODBC part of an MSDASQL string: what is left without the provider and ADO's own
+// properties (which ADO's connection dialog writes and the provider keeps to itself),
+// or its extended properties when the string keeps it there. The provider's names for
+// the data source and the database become ODBC's; the user and password, ADO's keys or
+// ODBC's, go to the driver under ODBC's.
 AdoRoute MsdasqlRoute(
     const AdoConnectionString& cs, const QString& user, const QString& password, const QString& sourceName)
 {
@@ -330,7 +399,15 @@ AdoRoute MsdasqlRoute(
     // ADO's quotes are gone from these values; each must now stand unquoted.
     OdbcBuilder builder(sourceName);
     for (const auto& [key, value] : cs.Items()) {
-        if (!KeyIs(key, {"Provider"}) && !IsUserKey(key) && !IsPasswordKey(key))
+        if (KeyIs(key, {"Provider", "Persist Security Info", "Mode", "Connect Timeout", "General Timeout", "Prompt",
+                "OLE DB Services", "Locale Identifier", "Window Handle"})
+            || IsUserKey(key) || IsPasswordKey(key))
+            continue;
+        if (KeyIs(key, {"Data Source"}))
+            builder.Add("DSN", value, key);
+        else if (KeyIs(key, {"Initial Catalog"}))
+            builder.Add("Database", value, key);
+        else
             builder.Add(key, value);
     }
     const AdoRoute rest = builder.Route();
@@ -416,6 +493,7 @@ struct OdbcKey
 {
     const char* name;
     const char* values; // when set, the pattern every value of the key must match whole
+    bool mysqlOnly = false; // read by the program's own MariaDB client alone, never sent
 };
 constexpr OdbcKey kOdbcKeys[] = {
     // Resolved below to a driver registered with unixODBC, never a library's path.
@@ -435,9 +513,9 @@ constexpr OdbcKey kOdbcKeys[] = {
     // The login, which drivers pass to their servers and keep nowhere.
     {"UID", nullptr},
     {"PWD", nullptr},
-    // FreeTDS: the protocol version and the client's character set (UTF-8 alone, since
-    // a character set's name picks a conversion module to load).
-    {"TDS_Version", "[0-9]{1,2}\\.[0-9]{1,2}"},
+    // FreeTDS: the protocol version (or its own choice of it) and the client's character
+    // set (UTF-8 alone, since a character set's name picks a conversion module to load).
+    {"TDS_Version", "[0-9]{1,2}\\.[0-9]{1,2}|auto"},
     {"ClientCharset", "UTF-8"},
     // MariaDB: the connection's character set, of the two that hold every character.
     {"Charset", "utf8|utf8mb4"},
@@ -449,58 +527,54 @@ constexpr OdbcKey kOdbcKeys[] = {
     // PostgreSQL's logs, which a driver's registration may switch on: only off.
     {"CommLog", "0"},
     {"Debug", "0"},
+    // MariaDB's option bits, which many of its strings carry ("Option=3"): the program's
+    // own client, which reaches those servers, has no use for them.
+    {"Option", "[0-9]{1,10}", true},
 };
 
 const OdbcKey* KeyNamed(const QString& key)
 {
     for (const OdbcKey& accepted : kOdbcKeys) {
-        if (key.compare(QLatin1String(accepted.name), Qt::CaseInsensitive) == 0)
+        if (SameName(key, QLatin1String(accepted.name)))
             return &accepted;
     }
     return nullptr;
 }
 
 // The accepted spelling of a key, null when the key is not accepted; the keys under
-// which ADO strings and other drivers carry the login count as UID and PWD.
+// which ADO strings and the drivers' own entries carry the login, the server
+// (psqlODBC's Servername) and the database (MariaDB's DB) count as the keys they name.
 const OdbcKey* AcceptedKey(const QString& key)
 {
     if (IsUserKey(key) || KeyIs(key, {"Username"}))
         return KeyNamed(QStringLiteral("UID"));
     if (IsPasswordKey(key))
         return KeyNamed(QStringLiteral("PWD"));
+    if (KeyIs(key, {"Servername"}))
+        return KeyNamed(QStringLiteral("Server"));
+    if (KeyIs(key, {"DB"}))
+        return KeyNamed(QStringLiteral("Database"));
     return KeyNamed(key);
 }
 
 // A value written wholly in braces, as driver names with blanks usually are, is what
 // is inside them.
-QByteArrayView Unbraced(QByteArrayView value)
+QStringView Unbraced(QStringView value)
 {
-    if (value.size() >= 2 && value.front() == '{' && value.back() == '}')
+    if (value.size() >= 2 && value.front() == u'{' && value.back() == u'}')
         return value.sliced(1, value.size() - 2);
     return value;
 }
 
-QString Shown(QByteArrayView text)
+QString Shown(const QString& text)
 {
     constexpr qsizetype kLongest = 100;
-    const QString shown = QString::fromUtf8(text);
-    return shown.size() > kLongest ? shown.left(kLongest) + u'…' : shown;
+    return text.size() > kLongest ? text.left(kLongest) + u'…' : text;
 }
 
-// Names compared as the driver manager compares them: letter case counts only in
-// ASCII, so "ſQLite3" is not "SQLite3" (the manager would take it for a library).
-bool SameName(const QString& a, const QString& b)
+bool IsAscii(const QString& text)
 {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        const char16_t x = a[i].unicode();
-        const char16_t y = b[i].unicode();
-        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-        if (lower(x) != lower(y))
-            return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 const OdbcRegistry::Driver* FindRegistered(const OdbcRegistry& registry, const QString& name)
@@ -534,95 +608,163 @@ QString DriverLibrary(const OdbcRegistry& registry, const QString& driver, const
     return QFileInfo(registered ? registered->library : name).fileName();
 }
 
+bool IsSQLiteLibrary(const QString& library)
+{
+    return library.contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
+}
+
+bool IsMySQLLibrary(const QString& library)
+{
+    return library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
+        || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive);
+}
+
+// A pair as it will be sent: the accepted key and the value. A pair that follows a
+// password is hidden: it may be the rest of a password cut at a ";", so no message
+// shows it.
+struct CheckedPair
+{
+    const OdbcKey* key;
+    QString value;
+    bool hidden;
+};
+
 } // namespace
 
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry)
 {
     const auto refuse = [&](const QString& what, const QString& advice) {
-        return OdbcRequest {{}, {}, {}, RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice)};
+        OdbcRequest refused;
+        refused.refusal = RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice);
+        return refused;
     };
-    // The pairs as they will be sent: the accepted key, the value; one per key.
-    QList<QPair<const OdbcKey*, QByteArray>> pairs;
-    const QByteArray text = connectionString.toUtf8();
-    if (text.size() > kLongestString)
+    const QString kAfterPassword = QStringLiteral("在密码之后含有不接受的内容");
+    // A name as a message may show it: not when it follows a password.
+    const auto named = [](const QString& name, bool hidden) {
+        return hidden ? QString() : QStringLiteral("“%1”").arg(Shown(name));
+    };
+    if (connectionString.toUtf8().size() > kLongestString)
         return refuse(QStringLiteral("过长"), kTooLongAdvice);
-    for (qsizetype start = 0; start <= text.size();) {
-        qsizetype end = text.indexOf(';', start);
-        if (end < 0)
-            end = text.size();
-        const QByteArrayView piece = QByteArrayView(text).sliced(start, end - start);
-        start = end + 1;
+    // Typed with a Chinese input method, these look like the separators they are not.
+    for (const QChar wide : {QChar(0xFF1B), QChar(0xFF1D)}) {
+        if (connectionString.contains(wide)) {
+            return refuse(QStringLiteral("含有全角字符“%1”").arg(wide),
+                QStringLiteral("本程序只把半角的“;”和“=”读作分隔符，请改用半角字符。"));
+        }
+    }
+    QList<CheckedPair> pairs; // one per key
+    bool afterPassword = false;
+    for (QStringView piece : QStringView(connectionString).split(u';')) {
         if (piece.trimmed().isEmpty())
             continue;
-        const qsizetype equals = piece.indexOf('=');
-        const QByteArrayView keyText = (equals < 0 ? piece : piece.first(equals)).trimmed();
-        const OdbcKey* key = AcceptedKey(QString::fromUtf8(keyText));
+        const qsizetype equals = piece.indexOf(u'=');
+        const QString keyText = (equals < 0 ? piece : piece.first(equals)).trimmed().toString();
+        const OdbcKey* key = AcceptedKey(keyText);
+        const bool hidden = afterPassword;
+        afterPassword = afterPassword || key == KeyNamed(QStringLiteral("PWD"));
+        const QString value = equals < 0 ? QString() : Unbraced(piece.sliced(equals + 1)).toString();
+        const bool password = key == KeyNamed(QStringLiteral("PWD"));
+        const bool unacceptable = key && key->values
+            && !QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(key->values)),
+                QRegularExpression::CaseInsensitiveOption)
+                    .match(value)
+                    .hasMatch();
+        const bool tooLong = value.toUtf8().size() > kLongestValue;
+        if (hidden && (!key || NeedsQuoting(value) || unacceptable || tooLong))
+            return refuse(kAfterPassword, kPasswordAdvice);
         if (!key) {
             return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(Shown(keyText)),
                 QStringLiteral(
                     "连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数几个字符集与协议选项；"
                     "其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。"));
         }
-        const QByteArrayView value = equals < 0 ? QByteArrayView() : Unbraced(piece.sliced(equals + 1));
-        if (NeedsQuoting(value)) {
-            return refuse(QStringLiteral("中") + QuotingFault(QString::fromUtf8(keyText)), kQuotingAdvice);
-        }
-        if (key->values
-            && !QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(key->values)),
-                QRegularExpression::CaseInsensitiveOption)
-                    .match(QString::fromUtf8(value))
-                    .hasMatch()) {
-            return refuse(QStringLiteral("中“%1”的值“%2”不是可接受的值").arg(QString::fromUtf8(keyText), Shown(value)),
+        if (NeedsQuoting(value))
+            return refuse(QStringLiteral("中") + QuotingFault(keyText), password ? kPasswordAdvice : kQuotingAdvice);
+        if (unacceptable) {
+            return refuse(QStringLiteral("中“%1”的值不是可接受的值").arg(keyText),
                 QStringLiteral("其他设置请写入用 odbcinst 在 unixODBC 中注册的数据源。"));
         }
-        if (value.size() > kLongestValue)
-            return refuse(QStringLiteral("中“%1”的值过长").arg(QString::fromUtf8(keyText)), kTooLongAdvice);
-        const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key; });
-        if (same != pairs.end())
-            same->second = value.toByteArray(); // the last one wins, as the driver manager reads it
-        else
-            pairs.append({key, value.toByteArray()});
+        if (tooLong)
+            return refuse(QStringLiteral("中“%1”的值过长").arg(keyText), kTooLongAdvice);
+        const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.key == key; });
+        if (same != pairs.end()) { // the last one wins, as the driver manager reads it
+            same->value = value;
+            same->hidden = same->hidden || hidden;
+        } else {
+            pairs.append({key, value, hidden});
+        }
     }
 
-    const auto valueOf = [&](const char* name) {
-        for (const auto& [key, value] : pairs) {
-            if (key == KeyNamed(QLatin1String(name)))
-                return QString::fromUtf8(value);
+    const auto pairOf = [&](const char* name) -> const CheckedPair* {
+        for (const CheckedPair& pair : pairs) {
+            if (pair.key == KeyNamed(QLatin1String(name)))
+                return &pair;
         }
-        return QString();
+        return nullptr;
+    };
+    const auto valueOf = [&](const char* name) {
+        const CheckedPair* pair = pairOf(name);
+        return pair ? pair->value : QString();
     };
     const QString driver = valueOf("Driver");
     const QString dataSource = valueOf("DSN");
+    const bool driverHidden = pairOf("Driver") && pairOf("Driver")->hidden;
+    const bool sourceHidden = pairOf("DSN") && pairOf("DSN")->hidden;
     // The driver manager takes whichever of the two comes first, and an empty one as
     // its default data source: the driver checked must be the driver loaded.
     for (const char* name : {"Driver", "DSN"}) {
-        const OdbcKey* key = KeyNamed(QLatin1String(name));
-        const bool empty = std::any_of(
-            pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.first == key && pair.second.isEmpty(); });
-        if (empty)
+        if (pairOf(name) && pairOf(name)->value.isEmpty())
             return refuse(QStringLiteral("中“%1”的值为空").arg(QLatin1String(name)), kRegisteredAdvice);
     }
     if (!driver.isEmpty() && !dataSource.isEmpty())
         return refuse(QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）"), kRegisteredAdvice);
     if (driver.contains(u'/'))
-        return refuse(QStringLiteral("以路径指定驱动程序库“%1”").arg(driver), kRegisteredAdvice);
-    if (!driver.isEmpty() && !FindRegistered(registry, driver))
-        return refuse(QStringLiteral("指定的驱动程序“%1”未在 unixODBC 中注册").arg(driver), kRegisteredAdvice);
-    if (!dataSource.isEmpty() && !FindSource(registry, dataSource))
-        return refuse(QStringLiteral("指定的数据源名“%1”未在 unixODBC 中注册").arg(dataSource), kRegisteredAdvice);
+        return refuse(QStringLiteral("以路径指定驱动程序库%1").arg(named(driver, driverHidden)), kRegisteredAdvice);
+    if (!driver.isEmpty() && !FindRegistered(registry, driver)) {
+        return refuse(QStringLiteral("指定的驱动程序%1未在 unixODBC 中注册").arg(named(driver, driverHidden)),
+            kRegisteredAdvice + QStringLiteral("用 odbcinst -q -d 可列出已注册的驱动程序。"));
+    }
+    if (!dataSource.isEmpty() && !FindSource(registry, dataSource)) {
+        return refuse(QStringLiteral("指定的数据源名%1未在 unixODBC 中注册").arg(named(dataSource, sourceHidden)),
+            kRegisteredAdvice + QStringLiteral("用 odbcinst -q -s 可列出已注册的数据源。"));
+    }
     if (driver.isEmpty() && dataSource.isEmpty())
         return refuse(QStringLiteral("没有指定驱动程序（Driver）或数据源名（DSN）"), kRegisteredAdvice);
+    // The manager looks these names up as the low bytes of their characters.
+    if (!IsAscii(driver) || !IsAscii(dataSource)) {
+        return refuse(QStringLiteral("中的驱动程序名或数据源名含有非 ASCII 字符"),
+            QStringLiteral("unixODBC 只按 ASCII 字符查找驱动程序和数据源，请以只含 ASCII 字符的名称注册并指定。"));
+    }
+    const OdbcRegistry::Source* source = dataSource.isEmpty() ? nullptr : FindSource(registry, dataSource);
+    // For the sources the program reaches itself, a data source's own settings stand
+    // where the string does not give them, as the driver would read them.
+    const auto setting = [&](const char* name) {
+        const CheckedPair* pair = pairOf(name);
+        if (pair || !source)
+            return pair ? pair->value : QString();
+        for (const auto& [key, value] : source->settings) {
+            if (AcceptedKey(key) == KeyNamed(QLatin1String(name)))
+                return value;
+        }
+        return QString();
+    };
     const QString library = DriverLibrary(registry, driver, dataSource);
-    if (library.contains(QLatin1String("sqlite"), Qt::CaseInsensitive)) {
+    if (IsSQLiteLibrary(library)) {
         // The SQLite driver lets statements load libraries and write files, and creates
         // any database it is pointed at: the program reads the file itself, read-only.
-        const QString database = valueOf("Database");
+        const QString database = setting("Database");
+        if (database.isEmpty()) {
+            return refuse(QStringLiteral("没有指定 SQLite 数据库文件"),
+                QStringLiteral("请在 Database 中（或在数据源的注册中）指定一个已有的数据库文件。"));
+        }
         const QFileInfo file(database);
-        if (database.isEmpty() || !file.isFile()) {
+        if (!file.isFile()) {
             return refuse(QStringLiteral("中的 SQLite 数据库“%1”不是已有的文件").arg(database),
                 QStringLiteral("请在 Database 中指定一个已有的数据库文件。"));
         }
-        return OdbcRequest {{}, file.canonicalFilePath(), {}, {}};
+        OdbcRequest request;
+        request.sqliteFile = file.canonicalFilePath();
+        return request;
     }
     if (library.contains(QLatin1String("mdb"), Qt::CaseInsensitive)) {
         // The Access driver finds its file by the letters "DBQ" anywhere in the string
@@ -640,27 +782,33 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         request.accessPassword = valueOf("PWD");
         return request;
     }
-    if (library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
-        || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive)) {
+    if (IsMySQLLibrary(library)) {
         // The MariaDB and MySQL drivers let a statement send any file of the user's to
         // the server ("load data local infile") and cannot be told not to: the program
-        // connects with its own client, which is.
-        if (driver.isEmpty()) {
-            return refuse(QStringLiteral("经数据源名“%1”使用 MariaDB/MySQL 驱动程序").arg(dataSource),
-                QStringLiteral("请在连接字符串中直接写出 Driver、Server、Port、Database、UID 和 PWD。"));
-        }
-        const QString port = valueOf("Port");
-        const DbServerSettings server {valueOf("Server"), port.isEmpty() ? 3306 : port.toInt(), valueOf("Database"),
-            valueOf("UID"), valueOf("PWD")};
-        return OdbcRequest {{}, {}, server, {}};
+        // connects with its own client, which is, to the server the string or the data
+        // source names. Values go to that client as they are, unquoted.
+        const QString port = setting("Port");
+        OdbcRequest request;
+        request.mysqlServer = DbServerSettings {setting("Server"), port.isEmpty() ? 3306 : port.toInt(),
+            setting("Database"), setting("UID"), setting("PWD")};
+        return request;
     }
 
     OdbcRequest request;
-    for (const auto& [key, value] : pairs) {
+    for (const CheckedPair& pair : pairs) {
+        if (pair.key->mysqlOnly) {
+            return pair.hidden ? refuse(kAfterPassword, kPasswordAdvice)
+                               : refuse(QStringLiteral("含有不接受的关键字“%1”").arg(QLatin1String(pair.key->name)),
+                                   QStringLiteral("只有 MariaDB/MySQL 的连接字符串接受这个选项。"));
+        }
         // A driver goes by the name it was registered under, as the manager finds it.
-        const QByteArray sent
-            = key == KeyNamed(QStringLiteral("Driver")) ? FindRegistered(registry, driver)->name.toUtf8() : value;
-        request.bytes += QByteArray(key->name) + '=' + sent + ';';
+        const QString sent
+            = pair.key == KeyNamed(QStringLiteral("Driver")) ? FindRegistered(registry, driver)->name : pair.value;
+        if (ManagerMisreads(sent)) {
+            return pair.hidden ? refuse(kAfterPassword, kPasswordAdvice)
+                               : refuse(QStringLiteral("中") + MisreadFault(QLatin1String(pair.key->name)), kMisreadAdvice);
+        }
+        request.text += QLatin1String(pair.key->name) + u'=' + sent + u';';
     }
     return request;
 }

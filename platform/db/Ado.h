@@ -71,6 +71,9 @@ struct OdbcRegistry
     {
         QString name;
         QString driver; // a driver's name, or the library's path
+        // For the data sources the program reaches itself (SQLite, MariaDB/MySQL): the
+        // registration's login, server and database entries, as odbc.ini spells them.
+        QList<QPair<QString, QString>> settings;
     };
     QList<Driver> drivers;
     QList<Source> dataSources;
@@ -83,7 +86,7 @@ QStringList InstalledOdbcDrivers();
 // checked, or why nothing may be given.
 struct OdbcRequest
 {
-    QByteArray bytes; // "Key=value;" pairs in UTF-8, for the narrow SQLDriverConnect
+    QString text; // "Key=value;" pairs for the wide SQLDriverConnectW
     QString sqliteFile; // instead, the SQLite file to read without the driver
     std::optional<DbServerSettings> mysqlServer; // instead, the server to reach without the driver
     QString refusal; // our own message, naming sourceName when given
@@ -93,17 +96,22 @@ struct OdbcRequest
 
 // The connection string as the driver manager may see it. Each driver reads a string
 // its own way (braces, escapes, repeated keys, key spellings), so nothing is left to
-// their reading: the text is encoded as UTF-8 first, split into pairs at ";" and the
-// first "=", and only keys known to be harmless are accepted, with values that need
-// no quoting (no "{", "}", ";", "=", control character or blank at either end; a
-// value wholly in braces, the usual way to write a driver's name, counts as what is
-// inside), and no text longer than the drivers' buffers. The driver and the data
-// source must be registered by name. The bytes are rebuilt from the accepted pairs,
-// one per key (the last wins, as the driver manager takes it). The SQLite driver is
-// never given a string: it lets statements load libraries and creates any file it
-// is pointed at, so its Database, an existing file, is read by OpenSQLite instead. Nor
-// are the MariaDB and MySQL drivers, which let a statement send the user's files to
-// the server: OpenMySQL reaches the same server. Nor is the Access (MDBTools) driver,
-// which looks for "DBQ" anywhere in the string and opens whatever follows the next
-// "=": its DBQ (or Database), an existing file, is read by OpenAccess.
+// their reading: the text is split into pairs at ";" and the first "=", and only keys
+// known to be harmless are accepted, with values that need no quoting (no "{", "}",
+// ";", "=", control character or blank at either end; a value wholly in braces, the
+// usual way to write a driver's name, counts as what is inside), and no text longer
+// than the drivers' buffers. The string goes to the driver manager in UTF-16, which
+// it reads as the low byte of each unit, so a value is refused too when a character's
+// low byte is one of those. The driver and the data source must be registered by an
+// ASCII name. The text is rebuilt from the accepted pairs, one per key (the last wins,
+// as the driver manager takes it). The SQLite driver is never given a string: it lets
+// statements load libraries and creates any file it is pointed at, so its Database
+// (from the string or the data source's registration), an existing file, is read by
+// OpenSQLite instead. Nor are the MariaDB and MySQL drivers, which let a statement
+// send the user's files to the server: OpenMySQL reaches the same server. Nor is the
+// Access (MDBTools) driver, which looks for "DBQ" anywhere in the string and opens
+// whatever follows the next "=": its DBQ (or Database), an existing file, is read by
+// OpenAccess. Messages
+// show no value but the names of drivers, data sources and files, and nothing that
+// follows a password.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);

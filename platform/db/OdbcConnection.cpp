@@ -3,10 +3,12 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -53,31 +55,74 @@ QString StatementFailure(SQLHSTMT stmt)
     return message.isEmpty() ? QStringLiteral("ODBC 驱动程序报告了错误") : message;
 }
 
-// One value in pieces: long texts come back over several calls.
-bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, DbRows& rows)
+// The pieces of one value in the C type asked for, joined: long texts come back over
+// several calls. unit is the size of the terminator each piece ends with.
+SQLRETURN ReadOdbcPieces(
+    SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT type, SQLLEN unit, QByteArray& value, bool& null)
 {
-    constexpr SQLLEN kChars = 2048;
-    char16_t buffer[kChars + 1];
-    QString value;
+    constexpr SQLLEN kBytes = 4096;
+    alignas(char16_t) char buffer[kBytes];
+    value.clear();
+    null = false;
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+        const SQLRETURN rc = SQLGetData(stmt, column, type, buffer, kBytes, &indicator);
         if (rc == SQL_NO_DATA)
-            break;
+            return SQL_SUCCESS;
         if (!SQL_SUCCEEDED(rc))
-            return false;
+            return rc;
         if (indicator == SQL_NULL_DATA) {
-            rows.AppendNull();
-            return true;
+            null = true;
+            return SQL_SUCCESS;
         }
         // A value that did not fit fills the buffer less its terminator.
-        const bool whole = indicator != SQL_NO_TOTAL && indicator <= kChars * 2;
-        const SQLLEN chars = whole ? std::min<SQLLEN>(indicator / 2, kChars) : kChars;
-        value.append(QStringView(buffer, chars));
+        const bool whole = indicator != SQL_NO_TOTAL && indicator <= kBytes - unit;
+        value.append(buffer, whole ? std::max<SQLLEN>(indicator, 0) : kBytes - unit);
         if (whole)
-            break;
+            return SQL_SUCCESS;
     }
-    rows.AppendText(value);
+}
+
+// The state of a handle's first diagnostic record.
+QString DiagnosticState(SQLSMALLINT type, SQLHANDLE handle)
+{
+    SQLWCHAR state[6] = {};
+    SQLWCHAR text[8] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLGetDiagRecW(type, handle, 1, state, &native, text, 8, &length);
+    return FromWide(state, 5);
+}
+
+// One value, read in UTF-16 where the driver can give it, so that the process locale
+// never decides how label data reads. A driver that cannot (psqlODBC's ANSI driver)
+// refuses the type, once wide turns false, and gives its own bytes: the connection's
+// character set, which is the database's, UTF-8 as the program keeps its databases.
+bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows)
+{
+    QByteArray value;
+    bool null = false;
+    if (wide) {
+        const SQLRETURN rc = ReadOdbcPieces(stmt, column, SQL_C_WCHAR, sizeof(char16_t), value, null);
+        if (SQL_SUCCEEDED(rc)) {
+            if (null)
+                rows.AppendNull();
+            else
+                rows.AppendText(QString::fromUtf16(
+                    reinterpret_cast<const char16_t*>(value.constData()), value.size() / qsizetype(sizeof(char16_t))));
+            return true;
+        }
+        const QString state = DiagnosticState(SQL_HANDLE_STMT, stmt);
+        if (state != QLatin1String("07006") && state != QLatin1String("HY003") && state != QLatin1String("HYC00"))
+            return false;
+        wide = false;
+    }
+    if (!SQL_SUCCEEDED(ReadOdbcPieces(stmt, column, SQL_C_CHAR, 1, value, null)))
+        return false;
+    if (null)
+        rows.AppendNull();
+    else
+        rows.AppendText(QString::fromUtf8(value));
     return true;
 }
 
@@ -185,7 +230,7 @@ private:
     bool AppendRow(DbRows& rows) override
     {
         for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-            if (!ReadOdbcCell(m_stmt, c, rows)) {
+            if (!ReadOdbcCell(m_stmt, c, m_wide, rows)) {
                 Stop();
                 return false;
             }
@@ -223,6 +268,7 @@ private:
     SQLHDBC m_dbc;
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
+    bool m_wide = true; // values are read as UTF-16 until the driver refuses it
 };
 
 class OdbcConnection final : public DbConnection
@@ -252,11 +298,11 @@ public:
             m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(OdbcSeconds(limits.connectMs)), 0);
         SQLSetConnectAttr(
             m_dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(OdbcSeconds(limits.statementMs)), 0);
-        // The narrow call takes the UTF-8 bytes as they are; the wide one would hand the
-        // driver a copy that keeps only the low byte of each character.
-        QByteArray bytes = request.bytes; // short, and ended by a nul it holds nowhere else
-        const SQLRETURN rc = SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(bytes.data()), SQL_NTS,
-            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        // In UTF-16, so that a Unicode driver reads the values whatever the process
+        // locale; the check has judged what the manager reads of it too.
+        QString text = request.text; // short, and ended by a nul it holds nowhere else
+        const SQLRETURN rc = SQLDriverConnectW(m_dbc, nullptr, Wide(text), SQL_NTS, nullptr, 0, nullptr,
+            SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) {
             QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
             Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
@@ -426,6 +472,31 @@ template <typename List, typename Entry> void OdbcListing(List list, Entry entry
     SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
+// The entries of the data sources the program reaches itself (SQLite, MariaDB/MySQL)
+// that it needs to, read from odbc.ini (the user's, then the system's) as the driver
+// manager hands them to a driver.
+void ReadOdbcSettings(OdbcRegistry& registry)
+{
+    for (OdbcRegistry::Source& source : registry.dataSources) {
+        QString library = source.driver;
+        for (const OdbcRegistry::Driver& driver : registry.drivers) {
+            if (driver.name == source.driver)
+                library = driver.library;
+        }
+        const QString file = QFileInfo(library).fileName().toLower();
+        if (!file.contains(QLatin1String("sqlite")) && !file.contains(QLatin1String("maodbc"))
+            && !file.contains(QLatin1String("myodbc")))
+            continue;
+        const QByteArray section = source.name.toUtf8();
+        for (const char* key : {"Database", "DB", "Server", "Port", "User", "UID", "Username", "Password", "PWD"}) {
+            char value[1024] = {};
+            const int length = SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini");
+            if (length > 0)
+                source.settings.append({QLatin1String(key), QString::fromUtf8(value, std::min<int>(length, 1023))});
+        }
+    }
+}
+
 } // namespace
 
 OdbcRegistry InstalledOdbcRegistry()
@@ -441,8 +512,9 @@ OdbcRegistry InstalledOdbcRegistry()
         registry.drivers.append({name, library});
     });
     OdbcListing(SQLDataSourcesW, [&](const QString& name, const QString& driver) {
-        registry.dataSources.append({name, driver});
+        registry.dataSources.append({name, driver, {}});
     });
+    ReadOdbcSettings(registry);
     return registry;
 }
 

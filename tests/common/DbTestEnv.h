@@ -4,11 +4,17 @@
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
 
+#include "SQLiteFile.h"
+
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QtGlobal>
+#include <clocale>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 // Settings of the throwaway servers that scripts/dbservers.sh starts and describes
 // in its env file (VC_PG_* for PostgreSQL, VC_MY_* for MariaDB).
@@ -67,3 +73,91 @@ inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const
         GTEST_SKIP() << "no database server settings";                                                     \
     }                                                                                                      \
     const DbServerSettings var = *var##Found
+
+// Data sources registered in an odbc.ini of the test's own, which the driver manager
+// reads in place of the user's while the object lives.
+class OwnOdbcIni
+{
+public:
+    explicit OwnOdbcIni(const QByteArray& entries)
+        : m_old(qgetenv("ODBCINI"))
+        , m_had(qEnvironmentVariableIsSet("ODBCINI"))
+    {
+        QFile file(m_dir.filePath("odbc.ini"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(entries);
+        qputenv("ODBCINI", QFile::encodeName(file.fileName()));
+    }
+    ~OwnOdbcIni()
+    {
+        if (m_had)
+            qputenv("ODBCINI", m_old);
+        else
+            qunsetenv("ODBCINI");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_had;
+};
+
+// The process locale for one test; the locale decides nothing about label data.
+class LocaleFor
+{
+public:
+    explicit LocaleFor(const char* name)
+        : m_old(std::setlocale(LC_ALL, nullptr))
+    {
+        std::setlocale(LC_ALL, name);
+    }
+    ~LocaleFor() { std::setlocale(LC_ALL, m_old.c_str()); }
+
+private:
+    std::string m_old;
+};
+
+// An SQLite file holding the servers' People table as the ODBC tests read it: 100 rows,
+// a Chinese, an accented and an astral city in turn, every tenth note NULL.
+inline bool WritePeopleFile(const QString& path)
+{
+    return WriteSQLiteFile(path,
+        "create table People (Id integer, City text, Note text);"
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
+        " insert into People select i, case i % 3 when 0 then '北京' when 1 then 'Zürich' else 'city 😀' end,"
+        " case when i % 10 = 0 then null else 'note ' || i end from n;");
+}
+
+// The odbc.ini entries of data sources a user registers for the test servers and the
+// file of WritePeopleFile: VcPg as psqlODBC spells its entries, VcMy for MariaDB with
+// its option bits, VcLite for SQLite.
+inline QByteArray UsersOdbcIni(const DbServerSettings& pg, const DbServerSettings& my, const QString& file)
+{
+    return QStringLiteral("[VcPg]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=%2\nDatabase=%3\n\n"
+                          "[VcMy]\nDriver=MariaDB Unicode\nServer=%4\nPort=%5\nDatabase=%6\nUser=%7\n"
+                          "Password=%8\nOption=3\n\n[VcLite]\nDriver=SQLite3\nDatabase=%9\n")
+        .arg(pg.host, QString::number(pg.port), pg.database, my.host, QString::number(my.port), my.database, my.user,
+            my.password, file)
+        .toUtf8();
+}
+
+// The connection strings users' labels carry for those sources: both PostgreSQL drivers
+// Debian registers, the drivers' own key names, the data sources, and ADO strings as
+// ADO's own dialog writes them.
+inline QStringList UsersConnectionStrings(const DbServerSettings& pg, const DbServerSettings& my)
+{
+    const QString login = QStringLiteral("UID=%1;PWD=%2;").arg(pg.user, pg.password);
+    const QString server
+        = QStringLiteral("Servername=%1;Port=%2;Database=%3;").arg(pg.host).arg(pg.port).arg(pg.database);
+    QString adoPassword = pg.password;
+    adoPassword.replace(u'"', QStringLiteral("\"\""));
+    return {"Driver={PostgreSQL Unicode};" + server + login,
+        "Driver={PostgreSQL ANSI};" + server + login + "CommLog=0;Debug=0", "DSN=VcPg;" + login,
+        QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3")
+            .arg(my.host, QString::number(my.port), my.database, my.user, my.password),
+        QStringLiteral("DSN=VcMy"), QStringLiteral("DSN=VcLite"),
+        QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcPg;Initial Catalog=%1;"
+                       "User ID=%2;Password=\"%3\"")
+            .arg(pg.database, pg.user, adoPassword),
+        QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcMy")};
+}

@@ -272,7 +272,10 @@ OdbcRegistry TestRegistry()
     OdbcRegistry registry;
     registry.drivers = {{"SQLite3", "libsqlite3odbc.so"}, {"PostgreSQL Unicode", "psqlodbcw.so"},
         {"FreeTDS", "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"}, {"MariaDB Unicode", "libmaodbc.so"}, {"MDBTools", "libmdbodbc.so"}};
-    registry.dataSources = {{"Stock", "PostgreSQL Unicode"}, {"Labels", "SQLite3"}, {"Shop", "MariaDB Unicode"}};
+    registry.dataSources = {{"Stock", "PostgreSQL Unicode", {}}, {"Labels", "SQLite3", {}},
+        {QStringLiteral("Lagerń"), "PostgreSQL Unicode", {}},
+        {"Shop", "MariaDB Unicode", {{"SERVER", "db.shop"}, {"Port", "3307"}, {"DB", "shop"}, {"User", "clerk"},
+                                        {"Password", "p;w={x}"}}}};
     return registry;
 }
 
@@ -288,7 +291,7 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
     const struct
     {
         QString text;
-        QString bytes;
+        QString sent;
     } cases[] = {
         {"Driver={PostgreSQL Unicode};Server=h;Port=5432;Database=d;Uid=u;Pwd=vc pass'\"word;",
             "Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=vc pass'\"word;"},
@@ -297,31 +300,104 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
         {"driver={postgresql unicode};Port=5432", "Driver=PostgreSQL Unicode;Port=5432;"},
         {QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;"),
             QStringLiteral("Driver=FreeTDS;Server=h;Database=库存;TDS_Version=7.4;ClientCharset=UTF-8;")},
+        // The drivers' own spellings count as the keys they name.
+        {"Driver={PostgreSQL Unicode};Servername=h;DB=d;Port=5432",
+            "Driver=PostgreSQL Unicode;Server=h;Database=d;Port=5432;"},
+        {"Driver=FreeTDS;Server=h;TDS_Version=auto", "Driver=FreeTDS;Server=h;TDS_Version=auto;"},
+        // Characters whose low byte is no delimiter go through whole.
+        {QStringLiteral("DSN=Stock;Database=库存;PWD=口令ńé"), QStringLiteral("DSN=Stock;Database=库存;PWD=口令ńé;")},
     };
     for (const auto& c : cases) {
         const OdbcRequest request = CheckOdbcString(c.text, {}, TestRegistry());
         EXPECT_EQ(request.refusal, QString()) << c.text.toStdString();
-        EXPECT_EQ(request.bytes, c.bytes.toUtf8()) << c.text.toStdString();
+        EXPECT_EQ(request.text, c.sent) << c.text.toStdString();
     }
     // An SQLite database is read by the program, never through the driver.
     for (const QString& text :
         QStringList {"Driver=SQLite3;Database=" + db + ";StepAPI=1", "DSN=Labels;Database=" + db}) {
         const OdbcRequest request = CheckOdbcString(text, {}, TestRegistry());
         EXPECT_EQ(request.refusal, QString()) << text.toStdString();
-        EXPECT_TRUE(request.bytes.isEmpty());
+        EXPECT_TRUE(request.text.isEmpty());
         EXPECT_EQ(request.sqliteFile, QFileInfo(db).canonicalFilePath());
     }
     // A MariaDB server is reached by the program's own client.
     const OdbcRequest maria
         = CheckOdbcString("Driver={MariaDB Unicode};Server=h;Database=d;User=u;Password=p w", {}, TestRegistry());
     EXPECT_EQ(maria.refusal, QString());
-    EXPECT_TRUE(maria.bytes.isEmpty());
+    EXPECT_TRUE(maria.text.isEmpty());
     ASSERT_TRUE(maria.mysqlServer.has_value());
     EXPECT_EQ(maria.mysqlServer->host, "h");
     EXPECT_EQ(maria.mysqlServer->port, 3306);
     EXPECT_EQ(maria.mysqlServer->database, "d");
     EXPECT_EQ(maria.mysqlServer->user, "u");
     EXPECT_EQ(maria.mysqlServer->password, "p w");
+    // A data source of it is read from its registration, the string's own entries first.
+    const struct
+    {
+        QString text;
+        DbServerSettings server;
+    } registered[] = {
+        {"DSN=Shop", {"db.shop", 3307, "shop", "clerk", "p;w={x}"}},
+        {"DSN=Shop;UID=me;Password=mine;Option=3", {"db.shop", 3307, "shop", "me", "mine"}},
+        {"Driver={MariaDB Unicode};Server=h;DB=d;Option=3", {"h", 3306, "d", "", ""}},
+    };
+    for (const auto& c : registered) {
+        const OdbcRequest request = CheckOdbcString(c.text, {}, TestRegistry());
+        EXPECT_EQ(request.refusal, QString()) << c.text.toStdString();
+        ASSERT_TRUE(request.mysqlServer.has_value()) << c.text.toStdString();
+        EXPECT_EQ(request.mysqlServer->host, c.server.host);
+        EXPECT_EQ(request.mysqlServer->port, c.server.port);
+        EXPECT_EQ(request.mysqlServer->database, c.server.database);
+        EXPECT_EQ(request.mysqlServer->user, c.server.user);
+        EXPECT_EQ(request.mysqlServer->password, c.server.password);
+    }
+}
+
+// No message shows a password or anything that may be a piece of one (what follows a
+// password key), whatever makes the string refused; each says what works instead.
+TEST(CheckOdbcString, NoMessageShowsAPieceOfAPassword)
+{
+    const QString after = QStringLiteral("数据源“库存”的连接字符串在密码之后含有不接受的内容，不允许使用：");
+    const QString quoted = QStringLiteral("数据源“库存”的连接字符串中“PWD”的值含有 {、}、;、=、控制字符或首尾空格，不允许使用：");
+    const QString advice = QStringLiteral(
+        "连接字符串中的密码不能含有 {、}、;、= 或控制字符，也不能加引号或括号；请改用不含这些字符的密码，或把密码写入用 "
+        "odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 MySQL 数据库也可以改用本程序的 "
+        "PostgreSQL、MySQL 数据源。");
+    const struct
+    {
+        QString text;
+        QString message;
+    } cases[] = {
+        {"DSN=Stock;PWD=ab;Zq7cd", after + advice},
+        {"DSN=Stock;PWD=ab;Zq7cd=Zq7ef", after + advice},
+        {"DSN=Stock;PWD=Zq7a;Port=Zq7x", after + advice},
+        {"DSN=Stock;PWD=Zq7a;Server= Zq7", after + advice},
+        {"DSN=Stock;Password=Zq7a;UID=u;Zq7" + QString(600, u'x'), after + advice},
+        {QStringLiteral("DSN=Stock;PWD=Zq7a;Server=Zq7Ļ"), after + advice},
+        {"Driver={PostgreSQL Unicode};PWD=Zq7a;Option=1", after + advice},
+        {"PWD=Zq7a;Driver=/Zq7/evil.so", QStringLiteral("数据源“库存”的连接字符串以路径指定驱动程序库，不允许使用：只能使用在 "
+                                                        "unixODBC 中注册的驱动程序和数据源。")},
+        {"PWD=Zq7a;DSN=Zq7", QStringLiteral("数据源“库存”的连接字符串指定的数据源名未在 unixODBC 中注册，不允许使用：只能使用在 "
+                                            "unixODBC 中注册的驱动程序和数据源。用 odbcinst -q -s 可列出已注册的数据源。")},
+        {"DSN=Stock;PWD={Zq7;Zq7}", quoted + advice},
+        {"DSN=Stock;PWD=Zq7=a", quoted + advice},
+        {QStringLiteral("DSN=Stock;PWD=Zq7码"),
+            QStringLiteral("数据源“库存”的连接字符串中“PWD”的值含有会被 ODBC 驱动程序管理器读作 {、}、;、= 或控制字符的字符，"
+                           "不允许使用：unixODBC 只按每个字符的低位字节读取连接字符串，这样的字符会被读作分隔符；请改用其他字符，"
+                           "或把这个值写入用 odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 "
+                           "MySQL 数据库也可以改用本程序的 PostgreSQL、MySQL 数据源。")},
+        {QStringLiteral("Driver={PostgreSQL Unicode}；Server＝/Zq7"),
+            QStringLiteral("数据源“库存”的连接字符串含有全角字符“；”，不允许使用：本程序只把半角的“;”和“=”读作分隔符，请改用半角字符。")},
+    };
+    for (const auto& c : cases) {
+        const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
+        EXPECT_EQ(request.refusal, c.message) << c.text.toStdString();
+        EXPECT_FALSE(request.refusal.contains("Zq7")) << c.text.toStdString();
+    }
+    // The provider dialogs' password, typed beside the string, is refused the same way.
+    const AdoRoute route
+        = RouteAdo("Provider=SQLOLEDB;Server=h;Database=d;", "sa", "Pa;ss=w0rdZq7", {"FreeTDS"}, QStringLiteral("库存"));
+    EXPECT_EQ(route.error, QStringLiteral("数据源“库存”的“密码”的值含有 {、}、;、=、控制字符或首尾空格，不允许使用：") + advice);
 }
 
 // Whatever a driver would read as a key, a library, a file or a log is refused
@@ -351,11 +427,11 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Database={a;Driver=/tmp/evil.so};Driver=SQLite3;", QStringLiteral("“Database”") + value},
         {"DSN=Stock;PWD={p;w}}d}", QStringLiteral("“PWD”") + value},
         {"Driver={PostgreSQL Unicode};Server=h;pqopt=x", key + QStringLiteral("“pqopt”")},
-        {"Driver={PostgreSQL Unicode};Debug=1", QStringLiteral("“Debug”的值“1”不是可接受的值")},
-        {"DSN=Stock;CommLog=1", QStringLiteral("“CommLog”的值“1”不是可接受的值")},
-        {"Driver=FreeTDS;ClientCharset=IBM1047", QStringLiteral("“ClientCharset”的值“IBM1047”不是可接受的值")},
-        {"Driver=FreeTDS;TDS_Version=../x", QStringLiteral("“TDS_Version”的值“../x”不是可接受的值")},
-        {"Driver=FreeTDS;Port=1433x", QStringLiteral("“Port”的值“1433x”不是可接受的值")},
+        {"Driver={PostgreSQL Unicode};Debug=1", QStringLiteral("“Debug”的值不是可接受的值")},
+        {"DSN=Stock;CommLog=1", QStringLiteral("“CommLog”的值不是可接受的值")},
+        {"Driver=FreeTDS;ClientCharset=IBM1047", QStringLiteral("“ClientCharset”的值不是可接受的值")},
+        {"Driver=FreeTDS;TDS_Version=../x", QStringLiteral("“TDS_Version”的值不是可接受的值")},
+        {"Driver=FreeTDS;Port=1433x", QStringLiteral("“Port”的值不是可接受的值")},
         {"Driver=FreeTDS;PWD=" + QString(501, u'a'), QStringLiteral("“PWD”的值过长")},
         {"Driver=FreeTDS;Server=h;" + QString(4000, u';'), QStringLiteral("连接字符串过长")},
         {QStringLiteral("Driver=ſQLite3"), unregistered},
@@ -380,13 +456,26 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Driver=SQLite3;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
         {"DSN=Labels;Database=" + dir.filePath("new.db"), QStringLiteral("不是已有的文件")},
         {"Driver=SQLite3;Database=" + dir.path(), QStringLiteral("不是已有的文件")},
-        {"Driver=SQLite3;", QStringLiteral("不是已有的文件")},
-        {"DSN=Labels", QStringLiteral("不是已有的文件")},
-        {"DSN=Shop", QStringLiteral("经数据源名“Shop”使用 MariaDB/MySQL 驱动程序")},
+        {"Driver=SQLite3;", QStringLiteral("没有指定 SQLite 数据库文件")},
+        {"DSN=Labels", QStringLiteral("没有指定 SQLite 数据库文件")},
+        // The driver manager reads the low byte of each character: Ļ is ";", Ľ "=", ń "D",
+        // 北 (U+5317) a control character and 😀 holds "=" and a nul.
+        {QStringLiteral("Server=hĻDriverĽ/tmp/evil.so;Driver={PostgreSQL Unicode}"),
+            QStringLiteral("“Server”的值含有会被 ODBC 驱动程序管理器读作")},
+        {QStringLiteral("DSN=Stock;Database=北京"), QStringLiteral("“Database”的值含有会被 ODBC 驱动程序管理器读作")},
+        {QStringLiteral("DSN=Stock;UID=😀"), QStringLiteral("“UID”的值含有会被 ODBC 驱动程序管理器读作")},
+        {QStringLiteral("DSN=Stock;Server=hĠ"), QStringLiteral("“Server”的值含有会被 ODBC 驱动程序管理器读作")},
+        {QStringLiteral("ńSN=Stock"), key + QStringLiteral("“ńSN”")},
+        {QStringLiteral("DſN=Stock"), key + QStringLiteral("“DſN”")},
+        {QStringLiteral("DSN=Lagerń"), QStringLiteral("驱动程序名或数据源名含有非 ASCII 字符")},
+        // MariaDB's option bits are read by no other driver.
+        {"Driver=FreeTDS;Option=3", key + QStringLiteral("“Option”")},
+        {"Driver=FreeTDS;Option=3;DumpFile=x", key + QStringLiteral("“DumpFile”")},
+        {"Driver={MariaDB Unicode};Option=3 or 1", QStringLiteral("“Option”的值不是可接受的值")},
     };
     for (const auto& c : refused) {
         const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
-        EXPECT_TRUE(request.bytes.isEmpty()) << c.text.toStdString();
+        EXPECT_TRUE(request.text.isEmpty()) << c.text.toStdString();
         EXPECT_TRUE(request.refusal.startsWith(QStringLiteral("数据源“库存”的连接字符串")))
             << c.text.toStdString() << ": " << request.refusal.toStdString();
         EXPECT_TRUE(request.refusal.contains(c.why)) << c.text.toStdString() << ": " << request.refusal.toStdString();
@@ -487,4 +576,62 @@ TEST(CheckOdbcString, NothingIsLoadedWrittenOrCreated)
     QLibrary library(evil.path);
     ASSERT_TRUE(library.load()) << library.errorString().toStdString();
     EXPECT_TRUE(QFile::exists(evil.marker));
+}
+
+namespace {
+
+// Counts the rows and reads the Chinese, accented and astral ones of the servers' table.
+void ExpectEveryPersonRead(DbConnection& db, const std::string& what)
+{
+    ASSERT_TRUE(db.IsOpen()) << what << ": " << db.LastError().toStdString();
+    DbRows rows;
+    const bool quoted = db.IdentifierQuote() == "\""; // PostgreSQL's "People", not its people
+    ASSERT_TRUE(db.Query(quoted ? "select count(*) from \"People\"" : "select count(*) from People", rows))
+        << what << ": " << db.LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "100") << what;
+    const QString sql = quoted ? QStringLiteral("select \"Id\", \"City\", \"Note\" from \"People\" order by \"Id\"")
+                               : QStringLiteral("select Id, City, Note from People order by Id");
+    ASSERT_TRUE(db.Query(sql, rows)) << what << ": " << db.LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 100) << what;
+    EXPECT_EQ(rows.Row(8), (QStringList {"9", QStringLiteral("北京"), "note 9"})) << what;
+    EXPECT_EQ(rows.Value(9, 1), QStringLiteral("Zürich")) << what;
+    EXPECT_TRUE(rows.IsNull(9, 2)) << what;
+    EXPECT_EQ(rows.Value(10, 1), QStringLiteral("city 😀")) << what;
+}
+
+} // namespace
+
+// What users' machines carry reaches the test servers and reads every row in a locale
+// that is not UTF-8: both PostgreSQL drivers Debian registers, an ADO string written by
+// ADO's own dialog, and data sources of PostgreSQL (as psqlODBC spells its entries),
+// MariaDB (with its option bits) and SQLite registered in odbc.ini.
+TEST(DbOdbcRegistered, UsersConnectionsReadEveryRowInTheCLocale)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("标签.db"));
+    ASSERT_TRUE(WritePeopleFile(file));
+    const OwnOdbcIni ini(UsersOdbcIni(pg, my, file));
+    const LocaleFor locale("C");
+    for (const QString& text : UsersConnectionStrings(pg, my))
+        ExpectEveryPersonRead(*DbConnection::OpenAdo(text, "", ""), text.toStdString());
+}
+
+// The reproduction of a character that narrows to a delimiter on the wide route: the
+// driver manager would read "Server=h;Driver=<library>" and load the library first.
+TEST(CheckOdbcString, ACharacterNarrowingToADelimiterLoadsNothing)
+{
+    QTemporaryDir dir;
+    MarkerLibrary evil;
+    QString error;
+    if (!BuildMarkerLibrary(dir.path(), evil, error))
+        GTEST_SKIP() << error.toStdString();
+    for (const QString& text : QStringList {QStringLiteral("Server=127.0.0.1ĻDriverĽ") + evil.path + ";Driver={PostgreSQL Unicode}",
+             QStringLiteral("Server=127.0.0.1;UID=uĻDriverĽ") + evil.path + ";Driver=FreeTDS",
+             QStringLiteral("Server=127.0.0.1;ńriverĽ") + evil.path + ";Driver=FreeTDS"}) {
+        auto db = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
+        EXPECT_TRUE(db->Refused()) << text.toStdString() << ": " << db->LastError().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(evil.marker));
 }

@@ -4,6 +4,7 @@
 // scripts, and File > New with its settings sheet.
 #include "AccessFixtures.h"
 #include "DataSourceSupport.h"
+#include "DbTestEnv.h"
 #include "FakeServices.h"
 #include "MarkerLibrary.h"
 #include "ShellTestSupport.h"
@@ -574,5 +575,71 @@ TEST_F(DocumentCommandsTest, ADamagedAccessFileCostsAMessageNotTheProgram)
                 delete widget;
     }
     EXPECT_EQ(frame->LabelWindows().size(), 1);
+    ASSERT_TRUE(frame->CloseAllLabels());
+}
+
+// The connections users already have, in labels opened in the program: each previews
+// every row with no message, in a locale that is not UTF-8 too. A label whose string is
+// refused gets the refusal alone, with no piece of its password.
+TEST_F(DocumentCommandsTest, UsersConnectionsPreviewEveryRowAndARefusalStandsAlone)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    const QString file = m_dir.filePath(QStringLiteral("people.db"));
+    ASSERT_TRUE(WritePeopleFile(file));
+    const OwnOdbcIni ini(UsersOdbcIni(pg, my, file));
+    const LocaleFor locale("C");
+    const auto openLabel = [&](const QString& connection, int number) {
+        auto label = MakeGridLabel(1, 1);
+        auto custom = std::make_unique<CCustomDS>();
+        custom->m_strConnectionString = EncryptString(connection);
+        custom->m_strName = QStringLiteral("库存");
+        custom->m_strTable = QStringLiteral("People");
+        custom->m_selectedFields = QStringList {QStringLiteral("City")};
+        label->m_dataSources.push_back(std::move(custom));
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(FieldBand(QStringLiteral("库存"), QStringLiteral("City")));
+        AddText(*label, QStringLiteral("文本1"), std::move(bands));
+        CDocWriterV1_0 writer;
+        writer.m_strPath = m_dir.filePath(QStringLiteral("users%1.vmk").arg(number));
+        writer.m_pLabelData = label.get();
+        writer.WriteDocument();
+        return frame->OpenLabelFile(writer.m_strPath) != nullptr;
+    };
+    int number = 0;
+    for (const QString& connection : UsersConnectionStrings(pg, my)) {
+        SCOPED_TRACE(connection.toStdString());
+        ASSERT_TRUE(openLabel(connection, ++number));
+        services.messages.clear();
+        Run(57609);
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
+        CPreviewFrame* preview = OpenedPreview();
+        ASSERT_NE(preview, nullptr);
+        const std::unique_ptr<CPreviewFrame> owner(preview);
+        EXPECT_EQ(preview->LabelCount(), 100);
+        ASSERT_TRUE(frame->CloseAllLabels());
+    }
+
+    ASSERT_TRUE(openLabel(QStringLiteral("DSN=VcPg;UID=u;PWD=Zq7a;Zq7b"), ++number));
+    for (int command : {57609, 57607}) {
+        SCOPED_TRACE(command);
+        services.messages.clear();
+        services.OnNextDialog([this](QDialog& dialog) {
+            auto* printers = ctl<QComboBox>(&dialog, 1001);
+            printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+            services.files.push_back(m_dir.filePath(QStringLiteral("refused")));
+            ctl<QPushButton>(&dialog, 1)->click();
+        });
+        Run(command);
+        services.dialogs.clear();
+        ASSERT_FALSE(services.MessageTexts().isEmpty());
+        EXPECT_EQ(services.MessageTexts().first(),
+            QStringLiteral("库存: 数据源“库存”的连接字符串在密码之后含有不接受的内容，不允许使用：连接字符串中的密码不能含有 {、}、;、= "
+                           "或控制字符，也不能加引号或括号；请改用不含这些字符的密码，或把密码写入用 odbcinst 在 unixODBC "
+                           "中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 MySQL 数据库也可以改用本程序的 "
+                           "PostgreSQL、MySQL 数据源。"));
+        EXPECT_FALSE(services.MessageTexts().join(u'\n').contains(QStringLiteral("Zq7")));
+        delete OpenedPreview();
+    }
     ASSERT_TRUE(frame->CloseAllLabels());
 }
