@@ -291,9 +291,9 @@ TEST_F(DbAccessReader, AnMdbToolsStringOpensOnlyItsCheckedFile)
     const QString text = QStringLiteral("Driver=MDBTools;UID=DBQ;PWD=%1;DBQ=%2").arg(fifo, database);
     OdbcRegistry registry;
     registry.drivers = {{"MDBTools", "/usr/lib/x86_64-linux-gnu/odbc/libmdbodbc.so"}};
-    registry.dataSources = {{"Stock", "MDBTools"}};
+    registry.dataSources = {{"Stock", "MDBTools", {}}};
     const OdbcRequest request = CheckOdbcString(text, {}, registry);
-    EXPECT_TRUE(request.bytes.isEmpty());
+    EXPECT_TRUE(request.text.isEmpty());
     EXPECT_TRUE(request.refusal.isEmpty());
     EXPECT_EQ(request.accessFile, QFileInfo(database).canonicalFilePath());
     EXPECT_EQ(request.accessPassword, fifo);
