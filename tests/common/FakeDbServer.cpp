@@ -122,6 +122,12 @@ QList<QByteArray> FakeDbServer::Statements() const
     return m_statements;
 }
 
+QByteArray FakeDbServer::Received() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_received;
+}
+
 void FakeDbServer::Run()
 {
     std::vector<Client> clients;
@@ -138,6 +144,7 @@ void FakeDbServer::Run()
             Client client;
             client.fd = accept(m_listener, nullptr, nullptr);
             if (client.fd >= 0) {
+                ++m_connections;
                 if (m_protocol == Protocol::MySQL)
                     SendAll(client.fd, MyHandshake(nextThread++));
                 clients.push_back(client);
@@ -165,6 +172,8 @@ void FakeDbServer::Run()
 bool FakeDbServer::Serve(Client& client)
 {
     if (m_protocol == Protocol::Mute) {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_received.append(client.in.left(std::max<qsizetype>(0, (64 << 10) - m_received.size())));
         client.in.clear();
         return true;
     }

@@ -28,6 +28,10 @@ public:
     int CancelRequests() const { return m_cancels.load(); }
     // The statements sent after a login (MySQL's COM_QUERY texts, PostgreSQL's Query texts).
     QList<QByteArray> Statements() const;
+    // Connections accepted, and for Mute the bytes they sent (up to 64 KB), whatever the
+    // protocol: a TDS client's prelogin shows it reached the server.
+    int Connections() const { return m_connections.load(); }
+    QByteArray Received() const;
 
 private:
     struct Client;
@@ -41,7 +45,9 @@ private:
     unsigned short m_port = 0;
     std::atomic<int> m_logins {0};
     std::atomic<int> m_cancels {0};
+    std::atomic<int> m_connections {0};
     mutable std::mutex m_lock;
     QList<QByteArray> m_statements;
+    QByteArray m_received;
     std::thread m_thread;
 };

@@ -5,6 +5,7 @@
 // PostgreSQL is reached natively, through its ODBC driver by a Driver string, and by a
 // DSN registered in an odbc.ini of the test's own that keeps the login.
 #include "DbTestEnv.h"
+#include "FakeDbServer.h"
 #include "FakeServices.h"
 #include "ShellTestSupport.h"
 #include "app/Ctl.h"
@@ -15,11 +16,14 @@
 #include "output/ui/PreviewFrame.h"
 #include "output/ui/PrintDlg.h"
 #include "platform/Crypt.h"
+#include "platform/db/Ado.h"
+#include "platform/db/DbWait.h"
 #include "tests/output/OutputSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
@@ -244,4 +248,55 @@ TEST_F(LabelStatementTest, MariaDBAttacksAreRefusedWhileQueriesAndACallPrint)
         << db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), "0");
     EXPECT_FALSE(QFile::exists(written));
+}
+
+// SQL Server takes several statements in one batch with no ";" between them, and no
+// transaction stops xp_cmdshell: a statement that leaves its select never reaches the
+// server, while an ordinary one does (FreeTDS's prelogin arrives) and, the server
+// saying nothing, ends at the connect limit.
+TEST_F(LabelStatementTest, AnEscapingStatementNeverReachesASqlServer)
+{
+    if (!InstalledOdbcDrivers().contains(QStringLiteral("FreeTDS")))
+        GTEST_SKIP() << "the FreeTDS driver is not registered";
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.connectMs = limits.statementMs = 1500;
+    limits.graceMs = 1000;
+    SetDbLimits(limits);
+    const struct Restore
+    {
+        DbLimits limits;
+        ~Restore() { SetDbLimits(limits); }
+    } restore {saved};
+    FakeDbServer server(FakeDbServer::Protocol::Mute);
+    const auto source = [&] {
+        auto ds = CDSBase::Create(DSSQLServer);
+        auto& login = static_cast<CServerDS&>(*ds);
+        login.m_strServer = EncryptString(QStringLiteral("127.0.0.1,%1").arg(server.Port()));
+        login.m_strDatabase = EncryptString(QStringLiteral("stock"));
+        login.m_strUser = EncryptString(QStringLiteral("sa"));
+        login.m_strPassword = EncryptString(QStringLiteral("secret"));
+        ds->m_strName = QStringLiteral("库存");
+        ds->m_nRangeMode = RangeSQL;
+        return ds;
+    };
+
+    for (const QString& sql : {QStringLiteral("select 'x' as a) t; exec xp_cmdshell 'id'; select 1 from (select 1"),
+             QStringLiteral("select 'x' as a) t exec xp_cmdshell 'id' select 1 from (select 1"),
+             QStringLiteral("exec master..xp_cmdshell 'id'")}) {
+        SCOPED_TRACE(sql.toStdString());
+        const QStringList shown = PreviewAndPrint(source(), sql, {"a"}, "a");
+        EXPECT_EQ(shown.filter(QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，")).size(), 2)
+            << shown.join(u'\n').toStdString();
+    }
+    EXPECT_EQ(server.Connections(), 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList shown = PreviewAndPrint(source(), QStringLiteral("select name as a from goods"), {"a"}, "a");
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_GT(server.Connections(), 0);
+    ASSERT_FALSE(server.Received().isEmpty());
+    EXPECT_EQ(server.Received().front(), '\x12'); // a TDS prelogin packet
 }
