@@ -126,11 +126,12 @@ public:
             Fail(QStringLiteral("无法连接MySQL数据库：内存不足"));
             return;
         }
-        if (mysql_errno(m_mysql) != 0 || !OnlyReads()) {
+        if (mysql_errno(m_mysql) != 0) {
             Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
             Close();
             return;
         }
+        // Known before anything else is sent, so that Interrupt can reach every step.
         m_threadId = mysql_thread_id(m_mysql);
         m_socket = static_cast<int>(mysql_get_socket(m_mysql));
         // MariaDB ends a statement at the step's limit itself; MySQL does not know the
@@ -143,7 +144,12 @@ public:
             if (code == 2006 || code == 2013) { // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
                 Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
                 Close();
+                return;
             }
+        }
+        if (!OnlyReads()) {
+            Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
+            Close();
         }
     }
 
