@@ -10,6 +10,7 @@
 #include "platform/db/DbConnection.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -81,18 +82,25 @@ Fixture& Data()
             f->pg.database = qEnvironmentVariable("VC_PG_DATABASE");
             f->pg.user = qEnvironmentVariable("VC_PG_USER");
             f->pg.password = qEnvironmentVariable("VC_PG_PASSWORD");
-            auto server = DbConnection::OpenPostgreSQL(f->pg);
-            DbRows none;
-            f->havePg = server->IsOpen() && server->Query("drop table if exists bench_rows", none) &&
-                        server->Query("create table bench_rows as select i as \"Id\", 'name' || i as \"Name\","
-                                      " to_char(i % 10000, 'FM9999') || '.' || to_char(i % 100, 'FM00') as \"Amount\","
-                                      " 'C' || to_char(i, 'FM0000000') as \"Code\","
-                                      " '2024-' || to_char(i % 12 + 1, 'FM00') || '-' || to_char(i % 28 + 1, 'FM00')"
-                                      " as \"Day\" from generate_series(1, 1000000) as i",
-                                      none) &&
-                        server->Query("vacuum analyze bench_rows", none);
+            // Written through psql: the program's own connections only read.
+            QProcess psql;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("PGPASSWORD"), f->pg.password);
+            psql.setProcessEnvironment(env);
+            psql.start(QStringLiteral("psql"),
+                {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", f->pg.host, "-p", QString::number(f->pg.port), "-U",
+                    f->pg.user, "-d", f->pg.database, "-c",
+                    "drop table if exists bench_rows; "
+                    "create table bench_rows as select i as \"Id\", 'name' || i as \"Name\","
+                    " to_char(i % 10000, 'FM9999') || '.' || to_char(i % 100, 'FM00') as \"Amount\","
+                    " 'C' || to_char(i, 'FM0000000') as \"Code\","
+                    " '2024-' || to_char(i % 12 + 1, 'FM00') || '-' || to_char(i % 28 + 1, 'FM00')"
+                    " as \"Day\" from generate_series(1, 1000000) as i;",
+                    "-c", "vacuum analyze bench_rows"});
+            f->havePg = psql.waitForFinished(300000) && psql.exitStatus() == QProcess::NormalExit
+                && psql.exitCode() == 0;
             if (!f->havePg)
-                std::fprintf(stderr, "PostgreSQL table not made: %s\n", qPrintable(server->LastError()));
+                std::fprintf(stderr, "PostgreSQL table not made: %s\n", psql.readAllStandardError().constData());
         }
         return f;
     }();
