@@ -33,12 +33,7 @@ bool CAdoDL::Open()
         QString sentence = FailureText();
         while (sentence.endsWith(u'!'))
             sentence.chop(1);
-        // A refusal of our own, or a step cancelled or past its limit, says all there is
-        // to say: nothing for the user to check.
-        Fail(connection->Refused() || connection->Stopped()
-                ? connection->LastError()
-                : FailureMessage(sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
-                    connection->LastError()));
+        FailConnection(*connection, sentence + QStringLiteral("，请检查连接信息，以及所需的数据库驱动程序是否已安装。"));
         ShowLastError();
         return false;
     }

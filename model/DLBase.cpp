@@ -178,18 +178,17 @@ bool CDLBase::FailQuery(const QString& detail)
     return Fail(FailureMessage(kReadFailure, detail));
 }
 
-bool CDLBase::FailConnectionCall(const QString& sentence)
+bool CDLBase::FailConnection(const DbConnection& connection, const QString& sentence)
 {
-    // A cancelled step, or one past its limit, was nothing the user should check: the
-    // connection's own message says what happened.
-    if (m_connection->Stopped())
-        return Fail(m_connection->LastError());
-    return Fail(FailureMessage(sentence, m_connection->LastError()));
+    // Nothing the user should check: the connection's own message says what happened.
+    if (connection.Refused() || connection.Stopped())
+        return Fail(connection.LastError());
+    return Fail(FailureMessage(sentence, connection.LastError()));
 }
 
 bool CDLBase::FailRead()
 {
-    return FailConnectionCall(kReadFailure);
+    return FailConnection(*m_connection, kReadFailure);
 }
 
 CDataSourceException CDLBase::LastErrorException(const QString& prefix) const
@@ -240,7 +239,7 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
         return ClampToInt(cursor->Position());
     }
     if (!m_connection->Query(statement(), rows, 0, 1)) {
-        FailConnectionCall(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"));
+        FailConnection(*m_connection, QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"));
         ThrowLastError();
     }
     m_strLastError.clear();

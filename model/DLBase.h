@@ -119,10 +119,11 @@ protected:
     void ShowLastError();
     // The failure of a statement: what failed and what to check, with the database's text.
     bool FailQuery(const QString& detail);
-    // The failure of a call on m_connection: sentence with the connection's message as its
-    // detail, or that message alone when the call was cancelled or passed its limit.
-    bool FailConnectionCall(const QString& sentence);
-    // FailConnectionCall for a statement that reads the records.
+    // The failure of a call on connection (or of its opening): sentence with the
+    // connection's message as its detail, or that message alone when it is our own
+    // refusal or the call was cancelled or passed its limit.
+    bool FailConnection(const DbConnection& connection, const QString& sentence);
+    // FailConnection of m_connection for a statement that reads the records.
     bool FailRead();
 
     const CDSBase* m_pDataSource = nullptr;

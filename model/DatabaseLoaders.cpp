@@ -32,8 +32,7 @@ bool CDatabaseDL::Open()
     const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())
-        return Fail(connection->Stopped() ? connection->LastError()
-                                          : FailureMessage(FailureText(), connection->LastError()));
+        return FailConnection(*connection, FailureText());
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;

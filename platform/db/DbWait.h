@@ -17,6 +17,12 @@ struct DbLimits
 };
 
 DbLimits GetDbLimits();
+// A limit in whole seconds, as the clients' own timeouts take it: rounded up, so a
+// client never stops before the step's limit.
+inline int DbLimitSeconds(int ms)
+{
+    return (ms + 999) / 1000;
+}
 // Tests set short limits here; nothing a label holds reaches these.
 void SetDbLimits(const DbLimits& limits);
 

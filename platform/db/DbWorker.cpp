@@ -172,7 +172,7 @@ public:
         std::lock_guard<std::mutex> guard(m_state->lock);
         return m_end == StepEnd::Done && m_state->expired ? StepEnd::TimedOut : m_end;
     }
-    int LimitSeconds() const { return (m_limitMs + 999) / 1000; }
+    int LimitSeconds() const { return DbLimitSeconds(m_limitMs); }
 
 private:
     void Interrupt(StepEnd why)

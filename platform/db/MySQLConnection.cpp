@@ -121,7 +121,7 @@ public:
     explicit MySQLConnection(const DbServerSettings& settings) : m_settings(settings)
     {
         const DbLimits limits = GetDbLimits();
-        m_mysql = ConnectMySql(settings, (limits.connectMs + 999) / 1000, (limits.statementMs + 999) / 1000);
+        m_mysql = ConnectMySql(settings, DbLimitSeconds(limits.connectMs), DbLimitSeconds(limits.statementMs));
         if (!m_mysql) {
             Fail(QStringLiteral("无法连接MySQL数据库：内存不足"));
             return;
@@ -138,7 +138,7 @@ public:
         // setting and refuses it, which changes nothing. A server that does not answer
         // even this is not usable.
         const QByteArray limit
-            = "set session max_statement_time=" + QByteArray::number((limits.statementMs + 999) / 1000);
+            = "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(limits.statementMs));
         if (mysql_real_query(m_mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
             const unsigned int code = mysql_errno(m_mysql);
             if (code == 2006 || code == 2013) { // CR_SERVER_GONE_ERROR, CR_SERVER_LOST

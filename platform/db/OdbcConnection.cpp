@@ -161,7 +161,7 @@ struct OdbcRunning
 
 SQLULEN OdbcSeconds(int ms)
 {
-    return static_cast<SQLULEN>((ms + 999) / 1000);
+    return static_cast<SQLULEN>(DbLimitSeconds(ms));
 }
 
 // A statement executed once and fetched on from call to call; the first result set

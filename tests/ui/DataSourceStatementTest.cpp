@@ -113,12 +113,7 @@ protected:
         QFile::remove(pdf);
         services.messages.clear();
         for (int command : {57609, 57607}) {
-            services.OnNextDialog([this](QDialog& dialog) {
-                auto* printers = ctl<QComboBox>(&dialog, 1001);
-                printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
-                services.files.push_back(m_dir.filePath(QStringLiteral("out")));
-                ctl<QPushButton>(&dialog, 1)->click();
-            });
+            PrintToPdfOnNextDialog(services, m_dir.filePath(QStringLiteral("out")));
             QAction* action = frame->findChild<QAction*>(QStringLiteral("cmd_%1").arg(command));
             frame->Commands().UpdateAction(command);
             EXPECT_TRUE(action && action->isEnabled()) << command;

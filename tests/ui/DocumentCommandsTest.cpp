@@ -506,12 +506,7 @@ TEST_F(DocumentCommandsTest, ALabelsConnectionStringCannotLoadALibraryOrWriteAFi
         for (int command : {57609, 57607}) {
             SCOPED_TRACE(command);
             services.messages.clear();
-            services.OnNextDialog([this](QDialog& dialog) {
-                auto* printers = ctl<QComboBox>(&dialog, 1001);
-                printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
-                services.files.push_back(m_dir.filePath(QStringLiteral("out")));
-                ctl<QPushButton>(&dialog, 1)->click();
-            });
+            PrintToPdfOnNextDialog(services, m_dir.filePath(QStringLiteral("out")));
             Run(command);
             const QString shown = services.MessageTexts().join(u'\n');
             EXPECT_TRUE(shown.contains(QStringLiteral("数据源“库存”的"))) << shown.toStdString();
@@ -624,12 +619,7 @@ TEST_F(DocumentCommandsTest, UsersConnectionsPreviewEveryRowAndARefusalStandsAlo
     for (int command : {57609, 57607}) {
         SCOPED_TRACE(command);
         services.messages.clear();
-        services.OnNextDialog([this](QDialog& dialog) {
-            auto* printers = ctl<QComboBox>(&dialog, 1001);
-            printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
-            services.files.push_back(m_dir.filePath(QStringLiteral("refused")));
-            ctl<QPushButton>(&dialog, 1)->click();
-        });
+        PrintToPdfOnNextDialog(services, m_dir.filePath(QStringLiteral("refused")));
         Run(command);
         services.dialogs.clear();
         ASSERT_FALSE(services.MessageTexts().isEmpty());

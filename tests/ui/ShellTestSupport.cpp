@@ -1,10 +1,16 @@
 #include "ShellTestSupport.h"
 
+#include "FakeServices.h"
+#include "app/Ctl.h"
+#include "output/ui/PrintDlg.h"
+
 #include "model/DocWriter.h"
 #include "model/LabelData.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QPushButton>
 #include <QSettings>
 
 void ShellTest::SetUp()
@@ -35,4 +41,14 @@ QString ShellTest::WriteDamaged(const QString& name)
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a label");
     return path;
+}
+
+void PrintToPdfOnNextDialog(FakeServices& services, const QString& base)
+{
+    services.OnNextDialog([&services, base](QDialog& dialog) {
+        auto* printers = ctl<QComboBox>(&dialog, 1001);
+        printers->setCurrentIndex(printers->findText(CPrintDlg::PdfEntryText()));
+        services.files.push_back(base);
+        ctl<QPushButton>(&dialog, 1)->click();
+    });
 }

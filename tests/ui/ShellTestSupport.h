@@ -4,6 +4,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+class FakeServices;
+
+// Answers the next print dialog: the PDF entry, the file chosen as base (".pdf" is
+// added), and OK.
+void PrintToPdfOnNextDialog(FakeServices& services, const QString& base);
+
 // Keeps the settings of the program (layout, recent files) in a folder of the test's
 // own, empty at the start of each test.
 class ShellTest : public testing::Test
