@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 // Where a database server is and who connects. Values are passed to the client
 // libraries as separate parameters, never pasted into a connection text, so blanks
@@ -16,6 +17,22 @@ struct DbServerSettings
     QString database;
     QString user;
     QString password;
+};
+
+// Which server reads a connection's statements, and how it reads their quotes, as far as
+// the connection knows: a statement is judged as that server reads it, and every way a
+// server could read it where the connection cannot tell.
+struct SqlServerKind
+{
+    enum Server { Unknown, SQLite, PostgreSQL, MySQL, SqlServer };
+    Server server = Unknown;
+    // PostgreSQL's standard_conforming_strings ('\' ordinary in '...'); unset: either.
+    std::optional<bool> standardStrings;
+    // MySQL/MariaDB's sql_mode ANSI_QUOTES and NO_BACKSLASH_ESCAPES; unset: either.
+    std::optional<bool> ansiQuotes;
+    std::optional<bool> noBackslashEscapes;
+
+    bool operator==(const SqlServerKind&) const = default;
 };
 
 // A statement's rows read a slice at a time: the statement runs once and each call goes
@@ -135,6 +152,8 @@ public:
     // The character that quotes a table or field name in this database's statements
     // (doubled inside a name); empty when the database has none.
     virtual QString IdentifierQuote() const { return QStringLiteral("\""); }
+    // The server the statements go to, as the connection learnt it when it opened.
+    virtual SqlServerKind ServerKind() const { return {}; }
 
     // The database's message for the last failure, empty after a success.
     QString LastError() const { return m_strLastError; }

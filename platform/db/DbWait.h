@@ -14,7 +14,14 @@ struct DbLimits
     int statementMs = 120000; // one statement, or one slice of a walk
     int graceMs = 2000; // after an interrupt, before the step is given up
     qint64 tempBytes = qint64(512) << 20; // all of SQLite's temporary files together
+    qint64 valueBytes = qint64(16) << 20; // one value as it arrives
+    qint64 sliceBytes = qint64(128) << 20; // the rows one call keeps, or one row as it arrives
 };
+
+// The refusals of data past valueBytes or sliceBytes, naming the data source of the
+// calling thread (DbSourceScope) and, where known, the field.
+QString DbValueTooLargeMessage(const QString& field);
+QString DbSliceTooLargeMessage();
 
 DbLimits GetDbLimits();
 // A limit in whole seconds, as the clients' own timeouts take it: rounded up, so a

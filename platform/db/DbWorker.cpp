@@ -92,9 +92,11 @@ struct DbLane
         }).detach();
     }
 
-    static void Run(std::shared_ptr<DbLane> lane)
+    static void Run(std::shared_ptr<DbLane> lane, QString source)
     {
         t_onDbWorker = true;
+        // The backend's own messages (data past its bounds) name the source too.
+        const DbSourceScope scope(source);
         for (;;) {
             std::function<void()> task;
             {
@@ -112,10 +114,10 @@ struct DbLane
         lane->connection.reset();
     }
 
-    static std::shared_ptr<DbLane> Start()
+    static std::shared_ptr<DbLane> Start(const QString& source)
     {
         auto lane = std::make_shared<DbLane>();
-        std::thread(&DbLane::Run, lane).detach();
+        std::thread(&DbLane::Run, lane, source).detach();
         return lane;
     }
 };
@@ -272,6 +274,7 @@ struct CallResult
     DbRows rows;
     QStringList names;
     qint64 position = 0;
+    bool stopped = false; // the backend's own refusal, complete in itself (data past a bound)
     QString connectionError; // a cursor's connection's, which some cursors run their statements on
 };
 
@@ -301,6 +304,7 @@ public:
                 result->error = connection->LastError();
                 facts->refused = connection->Refused();
                 facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
+                facts->server = connection->ServerKind();
                 std::lock_guard<std::mutex> guard(lane->interruptLock);
                 lane->connection = std::move(connection);
             });
@@ -310,12 +314,14 @@ public:
             return false;
         }
         m_quote = facts->quote;
+        m_server = facts->server;
         m_open = true;
         return true;
     }
 
     bool IsOpen() const override { return m_open; }
     QString IdentifierQuote() const override { return m_quote; }
+    SqlServerKind ServerKind() const override { return m_server; }
 
     void Close() override
     {
@@ -348,6 +354,7 @@ public:
         return Call(kListWords, result, [result](DbConnection& c) {
             result->ok = c.ListTables(result->names);
             result->error = c.LastError();
+            result->stopped = c.Stopped();
         }) && (tables = std::move(result->names), true);
     }
 
@@ -358,6 +365,7 @@ public:
         return Call(kListWords, result, [result, table](DbConnection& c) {
             result->ok = c.ListFields(table, result->names);
             result->error = c.LastError();
+            result->stopped = c.Stopped();
         }) && (fields = std::move(result->names), true);
     }
 
@@ -368,6 +376,7 @@ public:
         if (!Call(kReadWords, result, [result, sql, skip, maxRows](DbConnection& c) {
                 result->ok = c.Query(sql, result->rows, skip, maxRows);
                 result->error = c.LastError();
+                result->stopped = c.Stopped();
             }))
             return false;
         rows = std::move(result->rows);
@@ -417,6 +426,7 @@ public:
             return Taken::Stopped;
         }
         if (!result.ok) {
+            m_bStopped = result.stopped;
             Fail(result.error);
             return Taken::Failed;
         }
@@ -429,6 +439,7 @@ private:
     {
         bool refused = false;
         QString quote;
+        SqlServerKind server;
     };
 
     // Lets the lane go: its worker frees the connection after what it still runs.
@@ -443,6 +454,7 @@ private:
     std::shared_ptr<DbLane> m_lane;
     QString m_source;
     QString m_quote = QStringLiteral("\"");
+    SqlServerKind m_server;
     bool m_open = false;
 };
 
@@ -503,6 +515,7 @@ private:
                 }
                 work(*found->second, *result);
                 result->error = found->second->LastError();
+                result->stopped = found->second->Stopped();
                 result->position = found->second->Position();
                 if (lane->connection)
                     result->connectionError = lane->connection->LastError();
@@ -521,8 +534,10 @@ private:
         m_position = result->position;
         if (m_owner)
             m_owner->MirrorError(result->connectionError);
-        if (!result->ok)
+        if (!result->ok) {
+            m_bStopped = result->stopped;
             return Fail(result->error);
+        }
         m_strLastError.clear();
         return true;
     }
@@ -583,6 +598,22 @@ void SetDbLimits(const DbLimits& limits)
     g_dbLimits = limits;
 }
 
+QString DbValueTooLargeMessage(const QString& field)
+{
+    const QString source = DbSourceScope::Current();
+    const qint64 mb = GetDbLimits().valueBytes >> 20;
+    return field.isEmpty()
+        ? QStringLiteral("数据源“%1”的一个值超过了 %2 MB 的上限，没有读取。").arg(source).arg(mb)
+        : QStringLiteral("数据源“%1”的字段“%2”的值超过了 %3 MB 的上限，没有读取。").arg(source, field).arg(mb);
+}
+
+QString DbSliceTooLargeMessage()
+{
+    return QStringLiteral("数据源“%1”一次读取的记录超过了 %2 MB 的上限，没有读取。")
+        .arg(DbSourceScope::Current())
+        .arg(GetDbLimits().sliceBytes >> 20);
+}
+
 DbWaiter* InstallDbWaiter(DbWaiter* waiter)
 {
     return g_dbWaiter.exchange(waiter);
@@ -618,7 +649,7 @@ std::unique_ptr<DbConnection> OpenOnWorker(const QString& name, std::function<st
     QString source = DbSourceScope::Current();
     if (source.isEmpty())
         source = name;
-    auto connection = std::make_unique<WorkerConnection>(DbLane::Start(), source);
+    auto connection = std::make_unique<WorkerConnection>(DbLane::Start(source), source);
     connection->Open(std::move(open));
     return connection;
 }
