@@ -6,6 +6,7 @@
 #include "editor/ChildView.h"
 #include "app/PasswordDlg.h"
 #include "app/ResourceIcons.h"
+#include "app/SourceApprovalDlg.h"
 #include "app/SplashWindow.h"
 #include "app/SysOptionsDlg.h"
 #include "app/UiServices.h"
@@ -13,6 +14,7 @@
 #include "app/controls/DbWaitWindow.h"
 #include "model/DLBase.h"
 #include "model/GlobalSettings.h"
+#include "model/SourceApproval.h"
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
 
@@ -132,6 +134,31 @@ private:
 
     std::mutex m_lock;
     QStringList m_pending;
+};
+
+// Asks in a window before a label's database source first connects, naming the label in
+// front; 允许 is kept in the settings.
+class DialogSourceApprover : public CSourceApprover
+{
+public:
+    explicit DialogSourceApprover(const CVellumcraftApp& app) : m_app(app) {}
+
+    bool Ask(const CDSBase& ds) override
+    {
+        QString label;
+        if (const CMainFrame* frame = m_app.MainFrame())
+            if (const LabelDocumentWindow* window = frame->ActiveLabelWindow())
+                label = window->windowTitle().remove(QStringLiteral("[*]"));
+        QWidget* parent = QApplication::activeModalWidget();
+        CSourceApprovalDlg question(label, ds, parent ? parent : QApplication::activeWindow());
+        if (Services().RunModal(question) != QDialog::Accepted)
+            return false;
+        ApproveSource(ds);
+        return true;
+    }
+
+private:
+    const CVellumcraftApp& m_app;
 };
 
 } // namespace
@@ -255,6 +282,8 @@ CVellumcraftApp::~CVellumcraftApp()
         ImageHolder::SetNotifier(nullptr);
     if (m_pDbWaiter)
         InstallDbWaiter(nullptr);
+    if (m_pSourceApprover)
+        InstallSourceApprover(m_pOuterApprover);
 }
 
 bool CVellumcraftApp::InitInstance(const Options& options)
@@ -271,6 +300,11 @@ bool CVellumcraftApp::InitInstance(const Options& options)
     ImageHolder::SetNotifier(m_pPictureNotifier.get());
     m_pDbWaiter = std::make_unique<CDbWaitUi>();
     InstallDbWaiter(m_pDbWaiter.get());
+    // Nobody answers a screenshot run: a source not yet allowed is refused there.
+    if (options.screenshot.isEmpty()) {
+        m_pSourceApprover = std::make_unique<DialogSourceApprover>(*this);
+        m_pOuterApprover = InstallSourceApprover(m_pSourceApprover.get());
+    }
 
     // A screenshot run stands alone: it neither hands its file over nor takes others'.
     if (options.screenshot.isEmpty()) {
@@ -359,6 +393,9 @@ int CVellumcraftApp::ExitInstance()
     m_pPictureNotifier.reset();
     InstallDbWaiter(nullptr);
     m_pDbWaiter.reset();
+    if (m_pSourceApprover)
+        InstallSourceApprover(m_pOuterApprover);
+    m_pSourceApprover.reset();
     CGlobalSettings::DestroyInstance();
     m_pChecker.reset();
     return 0;

@@ -11,6 +11,7 @@ class CInstanceChecker;
 class CLoaderNotifier;
 class CPictureNotifier;
 class DbWaiter;
+class CSourceApprover;
 class CMainFrame;
 
 // The four most recently opened label files, newest first, kept in the settings.
@@ -85,6 +86,8 @@ private:
     std::unique_ptr<CLoaderNotifier> m_pLoaderNotifier;
     std::unique_ptr<CPictureNotifier> m_pPictureNotifier;
     std::unique_ptr<DbWaiter> m_pDbWaiter;
+    std::unique_ptr<CSourceApprover> m_pSourceApprover;
+    CSourceApprover* m_pOuterApprover = nullptr; // put back when the program ends
     std::unique_ptr<CMainFrame> m_pMainFrame;
     RecentFileList m_recentFiles;
     bool m_bFileOpened = true;

@@ -24,6 +24,8 @@ bool CAdoDL::Open()
     Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("没有指定数据源。"));
+    if (!ApproveConnection())
+        return false;
     const Login login = MakeLogin();
     std::unique_ptr<DbConnection> connection
         = DbConnection::OpenAdo(login.connectionString, login.user, login.password, m_pDataSource->m_strName);

@@ -2,6 +2,7 @@
 
 #include "model/DSBase.h"
 #include "model/DataSourceTypes.h"
+#include "model/SourceApproval.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 #include "platform/db/DbConnection.h"
@@ -164,6 +165,13 @@ bool CDLBase::OpenIfNeeded()
     if (!Open())
         return m_strLastError.isEmpty() ? Fail(QStringLiteral("无法打开数据源。")) : false;
     return true;
+}
+
+bool CDLBase::ApproveConnection()
+{
+    // A source from a label the user has not allowed connects to nothing, not even a socket.
+    const QString refusal = m_pDataSource ? SourceApprovalRefusal(*m_pDataSource) : QString();
+    return refusal.isEmpty() || Fail(refusal);
 }
 
 bool CDLBase::Fail(const QString& message)

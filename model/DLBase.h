@@ -110,6 +110,9 @@ protected:
     // first..last are the source's records to read, none when first > last.
     bool PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last);
     bool OpenIfNeeded();
+    // Fails with the reason when the description may not connect: a database server the
+    // user has not allowed (SourceApproval.h). Every Open asks it first.
+    bool ApproveConnection();
     // Fails with the reason when the description's own statement must not be sent.
     bool AcceptStatement();
     bool Fail(const QString& message);

@@ -29,6 +29,8 @@ bool CDatabaseDL::Open()
     Close();
     if (!m_pDataSource)
         return Fail(QStringLiteral("没有指定数据源。"));
+    if (!ApproveConnection())
+        return false;
     const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
     if (!connection->IsOpen())

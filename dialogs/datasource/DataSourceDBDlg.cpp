@@ -9,6 +9,7 @@
 #include "model/AdoLoaders.h"
 #include "model/DSBase.h"
 #include "model/DataSourceSection.h"
+#include "model/SourceApproval.h"
 #include "model/SqlStatements.h"
 #include "platform/Archive.h"
 #include "platform/Crypt.h"
@@ -634,6 +635,10 @@ void CDataSourceDBDlg::OnInitDialog()
 void CDataSourceDBDlg::ShowDataSource()
 {
     m_pPanel->Show(*m_pFields);
+    // Read back as a connect reads the panel, so that showing a value changes no key.
+    std::unique_ptr<CDSBase> arrived = m_pFields->Clone();
+    m_pPanel->Save(*arrived);
+    m_strArrivedKey = SourceApprovalKey(*arrived);
     ConnectAndList();
     (m_pFields->m_nSortOrder != 0 ? m_radioDescending : m_radioAscending)->setChecked(true);
     switch (m_pFields->m_nRangeMode) {
@@ -687,6 +692,18 @@ std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
     return DbConnection::OpenAdo(login.connectionString, login.user, login.password, probe->m_strName);
 }
 
+bool CDataSourceDBDlg::AllowConnection(const CDSBase& source)
+{
+    // What the user typed here is the user's own: only a source as it came with the label
+    // is asked about.
+    if (m_bNew || SourceApprovalKey(source) != m_strArrivedKey) {
+        ApproveSource(source);
+        return true;
+    }
+    const QString refusal = SourceApprovalRefusal(source);
+    return refusal.isEmpty() || ReportFailure(refusal, {});
+}
+
 bool CDataSourceDBDlg::ReportFailure(const QString& sentence, const QString& detail)
 {
     Services().ShowMessage(this, FailureMessage(sentence, detail), MessageIcon::Stop);
@@ -714,6 +731,10 @@ bool CDataSourceDBDlg::Connect()
             Services().ShowMessage(this, QString::fromUtf16(provider->connectMissing), MessageIcon::Stop);
         return false;
     }
+    std::unique_ptr<CDSBase> probe = m_pFields->Clone();
+    m_pPanel->Save(*probe);
+    if (!AllowConnection(*probe))
+        return false;
     std::unique_ptr<DbConnection> connection = provider ? OpenProvider() : m_pPanel->Open();
     if (!connection)
         return false;
@@ -919,6 +940,8 @@ void CDataSourceDBDlg::OnReadData()
         Services().ShowMessage(this, QStringLiteral("未连接数据库"), MessageIcon::Stop);
         return;
     }
+    if (!AllowConnection(*m_pFields))
+        return;
     PreviewRows();
 }
 

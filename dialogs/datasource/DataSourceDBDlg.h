@@ -127,6 +127,9 @@ private:
     // when the call was cancelled or stopped at its limit.
     bool ReportCallFailure(const QString& sentence, const DbConnection& connection);
     bool ProviderPreview(DbRows& rows);
+    // Whether the source may connect from this dialog: one the user typed or changed here
+    // is allowed by that act; one as the label brought it is asked about. Reports a refusal.
+    bool AllowConnection(const CDSBase& source);
 
     const DbDialogProfile& m_profile;
     CConnectionPanel* m_pPanel;
@@ -150,6 +153,7 @@ private:
     int m_nLastTable = -1; // the table whose fields were listed last
     QByteArray m_readSettings; // what the last read (or the edited description) was read with
     bool m_bRead = false;      // "读入数据" succeeded in this dialog
+    QString m_strArrivedKey;   // the approval key of the description as it came, for an edited one
 };
 
 class CDataSourceSQLiteDlg : public CDataSourceDBDlg

@@ -4,6 +4,8 @@
 #include "platform/ScreenDpi.h"
 
 #include <QGuiApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -24,5 +26,10 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
     g_nScreenDpiX = 96;
     g_nScreenDpiY = 96;
+    // The program's settings of a test run never reach the user's own.
+    QTemporaryDir settingsDir;
+    QCoreApplication::setOrganizationName(QStringLiteral("Vellumcraft"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumcraft"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     return RUN_ALL_TESTS();
 }
