@@ -494,6 +494,7 @@ struct OdbcKey
     const char* name;
     const char* values; // when set, the pattern every value of the key must match whole
     bool mysqlOnly = false; // read by the program's own MariaDB client alone, never sent
+    bool postgresOnly = false; // sent to the PostgreSQL drivers alone
 };
 constexpr OdbcKey kOdbcKeys[] = {
     // Resolved below to a driver registered with unixODBC, never a library's path.
@@ -527,6 +528,8 @@ constexpr OdbcKey kOdbcKeys[] = {
     // PostgreSQL's logs, which a driver's registration may switch on: only off.
     {"CommLog", "0"},
     {"Debug", "0"},
+    // psqlODBC: refuse writes in the driver too (the session is read-only besides).
+    {"ReadOnly", "[01]", false, true},
     // MariaDB's option bits, which many of its strings carry ("Option=3"): the program's
     // own client, which reaches those servers, has no use for them.
     {"Option", "[0-9]{1,10}", true},
@@ -613,6 +616,11 @@ bool IsSQLiteLibrary(const QString& library)
     return library.contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
 }
 
+bool IsPostgreSQLLibrary(const QString& library)
+{
+    return library.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+}
+
 bool IsMySQLLibrary(const QString& library)
 {
     return library.contains(QLatin1String("maodbc"), Qt::CaseInsensitive)
@@ -620,8 +628,8 @@ bool IsMySQLLibrary(const QString& library)
 }
 
 // A pair as it will be sent: the accepted key and the value. A pair that follows a
-// password is hidden: it may be the rest of a password cut at a ";", so no message
-// shows it.
+// password is hidden: it may be the rest of a password cut at a ";", so a message names
+// its key alone, and says what that would mean.
 struct CheckedPair
 {
     const OdbcKey* key;
@@ -638,7 +646,14 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         refused.refusal = RefusalMessage(sourceName, QStringLiteral("连接字符串") + what, advice);
         return refused;
     };
-    const QString kAfterPassword = QStringLiteral("在密码之后含有不接受的内容");
+    // A pair after a password may be the password's rest: its refusal names the key alone
+    // and says so. A piece without "=" names nothing, as it is no key.
+    const auto advice = [](const QString& text, bool hidden) {
+        return hidden ? text
+                + QStringLiteral("这一项在密码之后：如果它是密码中“;”之后的部分，请改用不含 {、}、;、= 或控制字符的密码，"
+                                 "或把密码写入用 odbcinst 在 unixODBC 中注册的数据源。")
+                      : text;
+    };
     // A name as a message may show it: not when it follows a password.
     const auto named = [](const QString& name, bool hidden) {
         return hidden ? QString() : QStringLiteral("“%1”").arg(Shown(name));
@@ -670,22 +685,25 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
                     .match(value)
                     .hasMatch();
         const bool tooLong = value.toUtf8().size() > kLongestValue;
-        if (hidden && (!key || NeedsQuoting(value) || unacceptable || tooLong))
-            return refuse(kAfterPassword, kPasswordAdvice);
+        if (hidden && equals < 0)
+            return refuse(QStringLiteral("在密码之后含有不接受的内容"), kPasswordAdvice);
         if (!key) {
             return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(Shown(keyText)),
-                QStringLiteral(
-                    "连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数几个字符集与协议选项；"
-                    "其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，标签再以 DSN 指定该数据源。"));
+                advice(QStringLiteral("连接字符串只接受驱动程序、数据源名、服务器、端口、数据库、用户名、密码和少数几个"
+                                      "字符集、协议与只读选项；其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，"
+                                      "标签再以 DSN 指定该数据源。"),
+                    hidden));
         }
-        if (NeedsQuoting(value))
-            return refuse(QStringLiteral("中") + QuotingFault(keyText), password ? kPasswordAdvice : kQuotingAdvice);
+        if (NeedsQuoting(value)) {
+            return refuse(QStringLiteral("中") + QuotingFault(keyText),
+                password ? kPasswordAdvice : advice(kQuotingAdvice, hidden));
+        }
         if (unacceptable) {
             return refuse(QStringLiteral("中“%1”的值不是可接受的值").arg(keyText),
-                QStringLiteral("其他设置请写入用 odbcinst 在 unixODBC 中注册的数据源。"));
+                advice(QStringLiteral("其他设置请写入用 odbcinst 在 unixODBC 中注册的数据源。"), hidden));
         }
         if (tooLong)
-            return refuse(QStringLiteral("中“%1”的值过长").arg(keyText), kTooLongAdvice);
+            return refuse(QStringLiteral("中“%1”的值过长").arg(keyText), advice(kTooLongAdvice, hidden));
         const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.key == key; });
         if (same != pairs.end()) { // the last one wins, as the driver manager reads it
             same->value = value;
@@ -718,8 +736,16 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
     }
     if (!driver.isEmpty() && !dataSource.isEmpty())
         return refuse(QStringLiteral("同时指定了驱动程序（Driver）和数据源名（DSN）"), kRegisteredAdvice);
-    if (driver.contains(u'/'))
-        return refuse(QStringLiteral("以路径指定驱动程序库%1").arg(named(driver, driverHidden)), kRegisteredAdvice);
+    if (driver.contains(u'/')) {
+        // Named by the name it is registered under, if any: a path is a value like any other.
+        QString registered;
+        for (const OdbcRegistry::Driver& entry : registry.drivers) {
+            if (entry.library == driver)
+                registered = QStringLiteral("（已注册为“%1”）").arg(entry.name);
+        }
+        return refuse(QStringLiteral("以路径指定驱动程序库") + (driverHidden ? QString() : registered),
+            kRegisteredAdvice);
+    }
     if (!driver.isEmpty() && !FindRegistered(registry, driver)) {
         return refuse(QStringLiteral("指定的驱动程序%1未在 unixODBC 中注册").arg(named(driver, driverHidden)),
             kRegisteredAdvice + QStringLiteral("用 odbcinst -q -d 可列出已注册的驱动程序。"));
@@ -797,16 +823,19 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
     OdbcRequest request;
     for (const CheckedPair& pair : pairs) {
         if (pair.key->mysqlOnly) {
-            return pair.hidden ? refuse(kAfterPassword, kPasswordAdvice)
-                               : refuse(QStringLiteral("含有不接受的关键字“%1”").arg(QLatin1String(pair.key->name)),
-                                   QStringLiteral("只有 MariaDB/MySQL 的连接字符串接受这个选项。"));
+            return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(QLatin1String(pair.key->name)),
+                advice(QStringLiteral("只有 MariaDB/MySQL 的连接字符串接受这个选项。"), pair.hidden));
+        }
+        if (pair.key->postgresOnly && !IsPostgreSQLLibrary(library)) {
+            return refuse(QStringLiteral("含有不接受的关键字“%1”").arg(QLatin1String(pair.key->name)),
+                advice(QStringLiteral("只有 PostgreSQL 驱动程序的连接字符串接受这个选项。"), pair.hidden));
         }
         // A driver goes by the name it was registered under, as the manager finds it.
         const QString sent
             = pair.key == KeyNamed(QStringLiteral("Driver")) ? FindRegistered(registry, driver)->name : pair.value;
         if (ManagerMisreads(sent)) {
-            return pair.hidden ? refuse(kAfterPassword, kPasswordAdvice)
-                               : refuse(QStringLiteral("中") + MisreadFault(QLatin1String(pair.key->name)), kMisreadAdvice);
+            return refuse(QStringLiteral("中") + MisreadFault(QLatin1String(pair.key->name)),
+                pair.key == KeyNamed(QStringLiteral("PWD")) ? kMisreadAdvice : advice(kMisreadAdvice, pair.hidden));
         }
         request.text += QLatin1String(pair.key->name) + u'=' + sent + u';';
     }

@@ -111,7 +111,7 @@ struct OdbcRequest
 // send the user's files to the server: OpenMySQL reaches the same server. Nor is the
 // Access (MDBTools) driver, which looks for "DBQ" anywhere in the string and opens
 // whatever follows the next "=": its DBQ (or Database), an existing file, is read by
-// OpenAccess. Messages
-// show no value but the names of drivers, data sources and files, and nothing that
-// follows a password.
+// OpenAccess. ReadOnly is sent to the PostgreSQL drivers alone. Messages name keys,
+// and of the values only the names of drivers (as registered, never a library's path),
+// data sources and files; of what follows a password, the key alone.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);

@@ -5,7 +5,7 @@
 #include <mysql.h>
 #include <sys/socket.h>
 
-#include <atomic>
+#include <algorithm>
 
 namespace {
 
@@ -31,39 +31,233 @@ QString DrainResults(MYSQL* mysql)
     return {};
 }
 
-// Each statement runs in a transaction that only reads and is rolled back, so that
-// nothing a statement or a procedure it calls does stays; the session is read-only
-// besides. Our own statements, one each.
-bool MyBeginReadOnly(MYSQL* mysql)
+// A connected handle (mysql_errno set when the connect failed), null without memory.
+MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSeconds, unsigned int ioSeconds)
 {
-    return mysql_query(mysql, "START TRANSACTION READ ONLY") == 0;
+    MYSQL* mysql = mysql_init(nullptr);
+    if (!mysql)
+        return nullptr;
+    mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // Else a statement from a label ("load data local infile") could send any file of
+    // the user's to the server.
+    const unsigned int noLocalFiles = 0;
+    mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
+    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectSeconds);
+    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioSeconds);
+    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioSeconds);
+    // A row is one packet: none larger than the rows one call may keep reaches memory.
+    const unsigned long packet = static_cast<unsigned long>(std::min<qint64>(GetDbLimits().sliceBytes, 1 << 30));
+    mysql_options(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &packet);
+    const QByteArray host = settings.host.toUtf8();
+    const QByteArray user = settings.user.toUtf8();
+    const QByteArray password = settings.password.toUtf8();
+    const QByteArray database = settings.database.toUtf8();
+    const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
+    // Several results for a CALL, never several statements in one text.
+    mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(), database.constData(),
+        port, nullptr, CLIENT_MULTI_RESULTS);
+    return mysql;
 }
 
-void MyEndReadOnly(MYSQL* mysql)
+// A value's or a row's size against the step's bounds; empty, or our refusal.
+QString MyBoundFault(const MYSQL_FIELD* fields, const unsigned long* lengths, unsigned int columns, qint64& kept)
 {
-    mysql_query(mysql, "ROLLBACK");
+    const qint64 valueBytes = GetDbLimits().valueBytes;
+    for (unsigned int c = 0; c < columns; ++c) {
+        if (static_cast<qint64>(lengths[c]) > valueBytes)
+            return DbValueTooLargeMessage(QString::fromUtf8(fields[c].name, fields[c].name_length));
+        kept += static_cast<qint64>(lengths[c]);
+    }
+    return kept > GetDbLimits().sliceBytes ? DbSliceTooLargeMessage() : QString();
 }
+
+// The session every statement of a connection runs in. Each statement runs in a
+// transaction that only reads, so nothing it or a function or procedure it calls does
+// stays, and no statement ("set statement tx_read_only=0 for ...") can make itself one
+// that writes; the session is read-only besides. The transaction after a statement is
+// ended and the next one begun with one command ("rollback and chain", which keeps the
+// read-only mode) sent as the statement ends and answered while nothing waits for it, so
+// a statement costs one round trip. A statement that left the transaction it ran in
+// (commit, "start transaction read write"), failed, or changed the session (sql_mode, the
+// session's transaction mode, the character set) is followed by a reset of the session
+// and its settings again before the next statement.
+class MySession
+{
+public:
+    MYSQL* mysql = nullptr;
+    DbServerSettings settings;
+
+    // The failure of reading a row. A row larger than the packet limit ends the connection
+    // as a lost server does: when the step was not stopped and the server still takes a
+    // connection, the row was too large. stopped is set for our refusal.
+    QString RowFailure(bool& stopped) const
+    {
+        const unsigned int code = mysql_errno(mysql);
+        const QString message = MySqlMessage(mysql);
+        if ((code != 2013 && code != 2020) || DbStep::Over()) // CR_SERVER_LOST, CR_NET_PACKET_TOO_LARGE
+            return message;
+        MYSQL* probe = ConnectMySql(settings, 1, 1);
+        const bool answers = probe && mysql_errno(probe) == 0;
+        if (probe)
+            mysql_close(probe);
+        if (!answers)
+            return message;
+        stopped = true;
+        return DbSliceTooLargeMessage();
+    }
+
+    // The session's settings, at connect and after a reset; false with the server's
+    // message. sql_mode is compared with the one read at connect, which the statements'
+    // judge was told.
+    bool Set(int statementMs, QString& error)
+    {
+        // MariaDB ends a statement at the step's limit itself; MySQL does not know the
+        // setting and refuses it, which changes nothing. A server that does not answer
+        // even this is not usable.
+        const QByteArray limit = "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(statementMs));
+        if (mysql_real_query(mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
+            const unsigned int code = mysql_errno(mysql);
+            if (code == 2006 || code == 2013) // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
+                return Failed(error);
+        }
+        if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0
+            || mysql_query(mysql, "SET SESSION TRANSACTION READ ONLY") != 0)
+            return Failed(error);
+        // Servers before MySQL 5.7 and MariaDB 10.2 cannot say when a statement changed the
+        // session: their sql_mode is then left unknown, and the judge reads statements
+        // every way.
+        m_tracked = mysql_query(mysql, "set session session_track_state_change=1") == 0;
+        QByteArray mode;
+        if (!ReadSqlMode(mode))
+            return Failed(error);
+        if (!m_connected) {
+            m_sqlMode = mode;
+            m_connected = true;
+        } else if (mode != m_sqlMode) {
+            // The server's default changed since the connect: the connect's stands.
+            QByteArray escaped(m_sqlMode.size() * 2 + 1, Qt::Uninitialized);
+            escaped.truncate(static_cast<qsizetype>(mysql_real_escape_string(
+                mysql, escaped.data(), m_sqlMode.constData(), static_cast<unsigned long>(m_sqlMode.size()))));
+            const QByteArray set = "set session sql_mode='" + escaped + '\'';
+            if (mysql_real_query(mysql, set.constData(), static_cast<unsigned long>(set.size())) != 0)
+                return Failed(error);
+        }
+        m_restore = false;
+        m_chained = false;
+        return Begin(error);
+    }
+
+    SqlServerKind Kind() const
+    {
+        SqlServerKind kind;
+        kind.server = SqlServerKind::MySQL;
+        if (m_tracked) {
+            const QList<QByteArray> modes = m_sqlMode.toUpper().split(',');
+            // ANSI turns ANSI_QUOTES on with the rest; the server lists the parts too.
+            kind.ansiQuotes = modes.contains("ANSI_QUOTES") || modes.contains("ANSI");
+            kind.noBackslashEscapes = modes.contains("NO_BACKSLASH_ESCAPES");
+        }
+        return kind;
+    }
+
+    // Before a statement: the read-only transaction it runs in is open. False with the
+    // server's message.
+    bool Ready(int statementMs, QString& error)
+    {
+        if (m_chained) {
+            m_chained = false;
+            m_restore = mysql_read_query_result(mysql) != 0 || !InReadOnlyTransaction();
+        }
+        if (m_restore) {
+            if (mysql_reset_connection(mysql) != 0)
+                return Failed(error);
+            return Set(statementMs, error);
+        }
+        return true;
+    }
+
+    // After a statement whose every result was read (clean), or one that failed.
+    void Settle(bool clean)
+    {
+        if (!clean || !InReadOnlyTransaction() || (mysql->server_status & SERVER_SESSION_STATE_CHANGED)) {
+            m_restore = true;
+            return;
+        }
+        static const char chain[] = "ROLLBACK AND CHAIN";
+        m_chained = mysql_send_query(mysql, chain, sizeof chain - 1) == 0;
+        m_restore = !m_chained;
+    }
+
+private:
+    bool InReadOnlyTransaction() const
+    {
+        constexpr unsigned int both = SERVER_STATUS_IN_TRANS | SERVER_STATUS_IN_TRANS_READONLY;
+        return (mysql->server_status & both) == both;
+    }
+
+    bool Begin(QString& error)
+    {
+        if (mysql_query(mysql, "START TRANSACTION READ ONLY") != 0)
+            return Failed(error);
+        if (!InReadOnlyTransaction()) {
+            error = QStringLiteral("服务器没有开始只读事务");
+            return false;
+        }
+        return true;
+    }
+
+    bool ReadSqlMode(QByteArray& mode)
+    {
+        if (mysql_query(mysql, "select @@session.sql_mode") != 0)
+            return false;
+        MYSQL_RES* result = mysql_store_result(mysql);
+        if (!result)
+            return false;
+        const MYSQL_ROW row = mysql_fetch_row(result);
+        if (row && row[0])
+            mode = QByteArray(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result)[0]));
+        mysql_free_result(result);
+        return row != nullptr;
+    }
+
+    bool Failed(QString& error)
+    {
+        error = MySqlMessage(mysql);
+        m_restore = true;
+        return false;
+    }
+
+    QByteArray m_sqlMode;
+    bool m_connected = false;
+    bool m_tracked = false;
+    bool m_chained = false; // "rollback and chain" sent, its answer not read
+    bool m_restore = false; // the session is reset and set before the next statement
+};
 
 // The statement's first result set streamed from the server and read on from call to
 // call.
 class MySQLCursor final : public DbRowCursor
 {
 public:
-    MySQLCursor(MYSQL* mysql, const QString& sql) : m_mysql(mysql)
+    MySQLCursor(MySession& session, const QString& sql) : m_session(session), m_mysql(session.mysql)
     {
+        QString error;
+        if (!m_session.Ready(GetDbLimits().statementMs, error)) {
+            Fail(error);
+            return;
+        }
         const QByteArray text = sql.toUtf8();
-        if (!MyBeginReadOnly(m_mysql)
-            || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
+        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
             Fail(MySqlMessage(m_mysql));
-            MyEndReadOnly(m_mysql);
+            m_session.Settle(false);
             return;
         }
         m_result = mysql_use_result(m_mysql);
         if (!m_result) {
             if (mysql_field_count(m_mysql) != 0)
                 Fail(MySqlMessage(m_mysql));
-            DrainResults(m_mysql);
-            MyEndReadOnly(m_mysql);
+            const QString later = DrainResults(m_mysql);
+            m_session.Settle(m_strLastError.isEmpty() && later.isEmpty());
             return;
         }
         const MYSQL_FIELD* fields = mysql_fetch_fields(m_result);
@@ -80,7 +274,7 @@ private:
         m_row = mysql_fetch_row(m_result);
         if (!m_row) {
             if (mysql_errno(m_mysql) != 0)
-                Fail(MySqlMessage(m_mysql));
+                Fail(m_session.RowFailure(m_bStopped));
             End();
         }
         return m_row != nullptr;
@@ -89,6 +283,16 @@ private:
     bool AppendRow(DbRows& rows) override
     {
         const unsigned long* lengths = mysql_fetch_lengths(m_result);
+        if (rows.RowCount() == 0) // a new call's rows
+            m_kept = 0;
+        const QString fault = MyBoundFault(mysql_fetch_fields(m_result), lengths,
+            static_cast<unsigned int>(m_names.size()), m_kept);
+        if (!fault.isEmpty()) {
+            Fail(fault);
+            m_bStopped = true;
+            End();
+            return false;
+        }
         for (qsizetype c = 0; c < m_names.size(); ++c) {
             if (!m_row[c])
                 rows.AppendNull();
@@ -104,24 +308,29 @@ private:
     {
         if (!m_result)
             return;
+        const bool failed = !m_strLastError.isEmpty();
         mysql_free_result(m_result);
         m_result = nullptr;
-        DrainResults(m_mysql);
-        MyEndReadOnly(m_mysql);
+        const QString later = DrainResults(m_mysql);
+        m_session.Settle(!failed && later.isEmpty());
     }
 
+    MySession& m_session;
     MYSQL* m_mysql;
     MYSQL_RES* m_result = nullptr;
     MYSQL_ROW m_row = nullptr;
+    qint64 m_kept = 0; // bytes of the values the current call keeps
 };
 
 class MySQLConnection final : public DbConnection
 {
 public:
-    explicit MySQLConnection(const DbServerSettings& settings) : m_settings(settings)
+    explicit MySQLConnection(const DbServerSettings& settings)
     {
+        m_session.settings = settings;
         const DbLimits limits = GetDbLimits();
         m_mysql = ConnectMySql(settings, DbLimitSeconds(limits.connectMs), DbLimitSeconds(limits.statementMs));
+        m_session.mysql = m_mysql;
         if (!m_mysql) {
             Fail(QStringLiteral("无法连接MySQL数据库：内存不足"));
             return;
@@ -134,21 +343,9 @@ public:
         // Known before anything else is sent, so that Interrupt can reach every step.
         m_threadId = mysql_thread_id(m_mysql);
         m_socket = static_cast<int>(mysql_get_socket(m_mysql));
-        // MariaDB ends a statement at the step's limit itself; MySQL does not know the
-        // setting and refuses it, which changes nothing. A server that does not answer
-        // even this is not usable.
-        const QByteArray limit
-            = "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(limits.statementMs));
-        if (mysql_real_query(m_mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
-            const unsigned int code = mysql_errno(m_mysql);
-            if (code == 2006 || code == 2013) { // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
-                Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
-                Close();
-                return;
-            }
-        }
-        if (!OnlyReads()) {
-            Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
+        QString error;
+        if (!m_session.Set(limits.statementMs, error)) {
+            Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(error));
             Close();
         }
     }
@@ -161,7 +358,7 @@ public:
         if (!m_mysql || m_threadId == 0)
             return;
         bool killed = false;
-        if (MYSQL* killer = ConnectMySql(m_settings, 1, 1)) {
+        if (MYSQL* killer = ConnectMySql(m_session.settings, 1, 1)) {
             const QByteArray kill = "kill query " + QByteArray::number(static_cast<qulonglong>(m_threadId));
             killed = mysql_errno(killer) == 0
                 && mysql_real_query(killer, kill.constData(), static_cast<unsigned long>(kill.size())) == 0;
@@ -179,9 +376,11 @@ public:
         if (m_mysql)
             mysql_close(m_mysql);
         m_mysql = nullptr;
+        m_session.mysql = nullptr;
     }
 
     QString IdentifierQuote() const override { return QStringLiteral("`"); }
+    SqlServerKind ServerKind() const override { return m_session.Kind(); }
 
     bool ListTables(QStringList& tables) override
     {
@@ -203,22 +402,25 @@ public:
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
     {
         rows.Clear();
+        m_bStopped = false;
         if (!m_mysql)
             return FailNotConnected();
+        QString error;
+        if (!m_session.Ready(GetDbLimits().statementMs, error))
+            return Fail(error);
         const QByteArray text = sql.toUtf8();
-        if (!MyBeginReadOnly(m_mysql)
-            || mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
-            const QString error = DbMessage();
-            MyEndReadOnly(m_mysql);
+        if (mysql_real_query(m_mysql, text.constData(), static_cast<unsigned long>(text.size())) != 0) {
+            error = DbMessage();
+            m_session.Settle(false);
             return Fail(error);
         }
-        QString error = ReadResult(rows, RowWindow(skip, maxRows));
+        error = ReadResult(rows, RowWindow(skip, maxRows));
         // A CALL answers with one result set per statement of the procedure and a
         // closing status; the connection takes no other statement until every one of
         // them is read. Only the first set is kept, as with several statements on
         // the other servers.
         const QString later = DrainResults(m_mysql);
-        MyEndReadOnly(m_mysql);
+        m_session.Settle(error.isEmpty() && later.isEmpty());
         if (error.isEmpty())
             error = later;
         if (!error.isEmpty()) {
@@ -232,18 +434,12 @@ public:
     {
         if (!m_mysql)
             return DbConnection::OpenCursor(sql); // which fails as Query does
-        return std::make_unique<MySQLCursor>(m_mysql, sql);
+        return std::make_unique<MySQLCursor>(m_session, sql);
     }
 
 private:
-    bool OnlyReads()
-    {
-        return mysql_set_server_option(m_mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) == 0
-            && mysql_query(m_mysql, "SET SESSION TRANSACTION READ ONLY") == 0;
-    }
-
     // The window of the current result set goes into rows; the rest is read and
-    // dropped. Empty, or the server's message.
+    // dropped. Empty, or the server's message or our refusal (m_bStopped set).
     QString ReadResult(DbRows& rows, RowWindow window)
     {
         // Streamed: rows are taken from the server as they are read.
@@ -256,16 +452,23 @@ private:
         for (unsigned int c = 0; c < columns; ++c)
             names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
         rows.Reset(names);
-        bool ended = false;
+        QString error;
+        qint64 kept = 0;
         while (!window.Done()) {
             const MYSQL_ROW row = mysql_fetch_row(result);
             if (!row) {
-                ended = true;
+                if (mysql_errno(m_mysql) != 0)
+                    error = m_session.RowFailure(m_bStopped);
                 break;
             }
             if (!window.Take())
                 continue;
             const unsigned long* lengths = mysql_fetch_lengths(result);
+            error = MyBoundFault(fields, lengths, columns, kept);
+            if (!error.isEmpty()) {
+                m_bStopped = true;
+                break;
+            }
             for (unsigned int c = 0; c < columns; ++c) {
                 if (!row[c])
                     rows.AppendNull();
@@ -273,37 +476,11 @@ private:
                     rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
             }
         }
-        const QString error = ended && mysql_errno(m_mysql) != 0 ? DbMessage() : QString();
         mysql_free_result(result); // reads and drops the rows not taken
         return error;
     }
 
     QString DbMessage() const { return MySqlMessage(m_mysql); }
-
-    // A connected handle (mysql_errno set when the connect failed), null without memory.
-    static MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSeconds, unsigned int ioSeconds)
-    {
-        MYSQL* mysql = mysql_init(nullptr);
-        if (!mysql)
-            return nullptr;
-        mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-        // Else a statement from a label ("load data local infile") could send any file of
-        // the user's to the server.
-        const unsigned int noLocalFiles = 0;
-        mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &noLocalFiles);
-        mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectSeconds);
-        mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioSeconds);
-        mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioSeconds);
-        const QByteArray host = settings.host.toUtf8();
-        const QByteArray user = settings.user.toUtf8();
-        const QByteArray password = settings.password.toUtf8();
-        const QByteArray database = settings.database.toUtf8();
-        const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
-        // Several results for a CALL, never several statements in one text.
-        mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(), database.constData(),
-            port, nullptr, CLIENT_MULTI_RESULTS);
-        return mysql;
-    }
 
     QString Literal(const QString& text) const
     {
@@ -315,7 +492,7 @@ private:
         return u'\'' + QString::fromUtf8(escaped) + u'\'';
     }
 
-    DbServerSettings m_settings;
+    MySession m_session;
     MYSQL* m_mysql = nullptr;
     unsigned long m_threadId = 0;
     int m_socket = -1;

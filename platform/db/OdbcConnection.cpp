@@ -55,11 +55,16 @@ QString StatementFailure(SQLHSTMT stmt)
     return message.isEmpty() ? QStringLiteral("ODBC 驱动程序报告了错误") : message;
 }
 
+// A value came past DbLimits::valueBytes: it is not read on.
+constexpr SQLRETURN kOdbcTooLarge = -9999;
+
 // The pieces of one value in the C type asked for, joined: long texts come back over
-// several calls. unit is the size of the terminator each piece ends with.
+// several calls, none past valueBytes. unit is the size of the terminator each piece
+// ends with.
 SQLRETURN ReadOdbcPieces(
     SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT type, SQLLEN unit, QByteArray& value, bool& null)
 {
+    const qint64 valueBytes = GetDbLimits().valueBytes;
     constexpr SQLLEN kBytes = 4096;
     alignas(char16_t) char buffer[kBytes];
     value.clear();
@@ -77,7 +82,12 @@ SQLRETURN ReadOdbcPieces(
         }
         // A value that did not fit fills the buffer less its terminator.
         const bool whole = indicator != SQL_NO_TOTAL && indicator <= kBytes - unit;
+        // UTF-16 takes up to twice the bytes of the UTF-8 the value is kept in.
+        if (indicator != SQL_NO_TOTAL && indicator / (unit == 1 ? 1 : 2) > valueBytes)
+            return kOdbcTooLarge;
         value.append(buffer, whole ? std::max<SQLLEN>(indicator, 0) : kBytes - unit);
+        if (value.size() / (unit == 1 ? 1 : 2) > valueBytes)
+            return kOdbcTooLarge;
         if (whole)
             return SQL_SUCCESS;
     }
@@ -98,13 +108,18 @@ QString DiagnosticState(SQLSMALLINT type, SQLHANDLE handle)
 // never decides how label data reads. A driver that cannot (psqlODBC's ANSI driver)
 // refuses the type, once wide turns false, and gives its own bytes: the connection's
 // character set, which is the database's, UTF-8 as the program keeps its databases.
-bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows)
+// tooLarge is set when the value passed valueBytes; kept counts the bytes kept.
+bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows, bool& tooLarge, qint64& kept)
 {
     QByteArray value;
     bool null = false;
     if (wide) {
         const SQLRETURN rc = ReadOdbcPieces(stmt, column, SQL_C_WCHAR, sizeof(char16_t), value, null);
+        tooLarge = rc == kOdbcTooLarge;
+        if (tooLarge)
+            return false;
         if (SQL_SUCCEEDED(rc)) {
+            kept += value.size() / 2;
             if (null)
                 rows.AppendNull();
             else
@@ -117,8 +132,11 @@ bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows)
             return false;
         wide = false;
     }
-    if (!SQL_SUCCEEDED(ReadOdbcPieces(stmt, column, SQL_C_CHAR, 1, value, null)))
+    const SQLRETURN rc = ReadOdbcPieces(stmt, column, SQL_C_CHAR, 1, value, null);
+    tooLarge = rc == kOdbcTooLarge;
+    if (!SQL_SUCCEEDED(rc))
         return false;
+    kept += value.size();
     if (null)
         rows.AppendNull();
     else
@@ -128,27 +146,73 @@ bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows)
 
 using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
 
+// The server a driver reaches, by the name it gives for its database system.
+SqlServerKind::Server OdbcServer(SQLHDBC dbc)
+{
+    SQLWCHAR name[64] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &bytes)))
+        return SqlServerKind::Unknown;
+    const QString dbms = FromWide(name, std::clamp<qsizetype>(bytes / 2, 0, 63)).trimmed();
+    const struct
+    {
+        const char* name;
+        SqlServerKind::Server server;
+    } known[] = {{"PostgreSQL", SqlServerKind::PostgreSQL}, {"MySQL", SqlServerKind::MySQL},
+        {"MariaDB", SqlServerKind::MySQL}, {"SQLite", SqlServerKind::SQLite},
+        {"Microsoft SQL Server", SqlServerKind::SqlServer}};
+    for (const auto& entry : known) {
+        if (dbms.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.server;
+    }
+    return SqlServerKind::Unknown;
+}
+
+// The values of a statement's first row, as texts; empty when there is none.
+QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
+{
+    SQLHSTMT stmt = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt)))
+        return {};
+    QString text = sql; // ended by a nul
+    QStringList values;
+    if (SQL_SUCCEEDED(SQLExecDirectW(stmt, Wide(text), SQL_NTS)) && SQL_SUCCEEDED(SQLFetch(stmt))) {
+        for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+            SQLWCHAR buffer[32] = {};
+            SQLLEN indicator = 0;
+            if (!SQL_SUCCEEDED(SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)) || indicator < 0)
+                break;
+            values.append(FromWide(buffer, std::min<qsizetype>(indicator / 2, 31)));
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return values.size() == columns ? values : QStringList();
+}
+
 // With autocommit off every statement opens a transaction that is rolled back as soon
 // as its statement is released, so nothing it did stays, on servers that have no
-// transaction that only reads (SQL Server, Sybase) too. PostgreSQL makes every
-// transaction of the session read-only besides. A driver that refuses either keeps
-// what it had: its statements are still judged before they are sent.
-void OdbcReadOnlySession(SQLHDBC dbc)
+// transaction that only reads (SQL Server, Sybase) too. A driver that refuses either
+// keeps what it had: its statements are still judged before they are sent. Returns the
+// server the connection reaches, and for PostgreSQL how it reads '\' in quotes.
+// PostgreSQL makes every later transaction of the session read-only, set by a
+// select, which psqlODBC lets through also when its ReadOnly option refuses every other
+// statement, and asked in the same round trip.
+SqlServerKind OdbcReadOnlySession(SQLHDBC dbc)
 {
     SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
     SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
-    SQLWCHAR name[64] = {};
-    SQLSMALLINT bytes = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &bytes))
-        || FromWide(name, std::clamp<qsizetype>(bytes / 2, 0, 63)) != u"PostgreSQL")
-        return;
-    SQLHSTMT stmt = SQL_NULL_HANDLE;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt)))
-        return;
-    static const QString readOnly = QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
-    const bool set = SQL_SUCCEEDED(SQLExecDirectW(stmt, Wide(readOnly), SQL_NTS));
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    SQLEndTran(SQL_HANDLE_DBC, dbc, set ? SQL_COMMIT : SQL_ROLLBACK);
+    SqlServerKind kind;
+    kind.server = OdbcServer(dbc);
+    if (kind.server != SqlServerKind::PostgreSQL)
+        return kind;
+    const QStringList set = OdbcFirstRow(dbc,
+        QStringLiteral("select set_config('default_transaction_read_only', 'on', false), "
+                       "current_setting('standard_conforming_strings')"),
+        2);
+    if (set.size() == 2 && (set[1] == u"on" || set[1] == u"off"))
+        kind.standardStrings = set[1] == u"on";
+    SQLEndTran(SQL_HANDLE_DBC, dbc, set.isEmpty() ? SQL_ROLLBACK : SQL_COMMIT);
+    return kind;
 }
 
 // The statement a connection runs, for SQLCancel from another thread; a cursor sets it
@@ -229,13 +293,31 @@ private:
 
     bool AppendRow(DbRows& rows) override
     {
+        if (rows.RowCount() == 0) // a new call's rows
+            m_kept = 0;
         for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-            if (!ReadOdbcCell(m_stmt, c, m_wide, rows)) {
-                Stop();
+            bool tooLarge = false;
+            if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, m_kept)) {
+                if (tooLarge)
+                    Refuse(DbValueTooLargeMessage(m_names[c - 1]));
+                else
+                    Stop();
                 return false;
             }
         }
+        if (m_kept > GetDbLimits().sliceBytes) {
+            Refuse(DbSliceTooLargeMessage());
+            return false;
+        }
         return true;
+    }
+
+    // Our own refusal of data past a bound, complete in itself.
+    void Refuse(const QString& message)
+    {
+        Fail(message);
+        m_bStopped = true;
+        End();
     }
 
     // Keeps the driver's message for the call that failed and releases the statement.
@@ -269,6 +351,7 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
+    qint64 m_kept = 0; // bytes of the values the current call keeps
 };
 
 class OdbcConnection final : public DbConnection
@@ -311,12 +394,13 @@ public:
             Close();
             return;
         }
-        OdbcReadOnlySession(m_dbc);
+        m_kind = OdbcReadOnlySession(m_dbc);
         m_connected = true;
     }
     ~OdbcConnection() override { Close(); }
 
     bool IsOpen() const override { return m_connected; }
+    SqlServerKind ServerKind() const override { return m_kind; }
 
     void Interrupt() override
     {
@@ -392,9 +476,12 @@ private:
         rows.Clear();
         if (!m_connected)
             return FailNotConnected();
+        m_bStopped = false;
         OdbcCursor cursor(m_dbc, execute, m_running);
-        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
+        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows)) {
+            m_bStopped = cursor.Stopped();
             return Fail(cursor.LastError());
+        }
         return Succeed();
     }
 
@@ -423,6 +510,7 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
+    SqlServerKind m_kind;
     std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };
 

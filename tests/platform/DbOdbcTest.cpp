@@ -304,6 +304,10 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
         {"Driver={PostgreSQL Unicode};Servername=h;DB=d;Port=5432",
             "Driver=PostgreSQL Unicode;Server=h;Database=d;Port=5432;"},
         {"Driver=FreeTDS;Server=h;TDS_Version=auto", "Driver=FreeTDS;Server=h;TDS_Version=auto;"},
+        // psqlODBC's read-only switch, after the password as tutorials write it, for a DSN too.
+        {"Driver={PostgreSQL Unicode};Server=h;Port=5432;Database=d;UID=u;PWD=x;ReadOnly=1",
+            "Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=x;ReadOnly=1;"},
+        {"DSN=Stock;readonly=0", "DSN=Stock;ReadOnly=0;"},
         // Characters whose low byte is no delimiter go through whole.
         {QStringLiteral("DSN=Stock;Database=库存;PWD=口令ńé"), QStringLiteral("DSN=Stock;Database=库存;PWD=口令ńé;")},
     };
@@ -369,12 +373,7 @@ TEST(CheckOdbcString, NoMessageShowsAPieceOfAPassword)
         QString message;
     } cases[] = {
         {"DSN=Stock;PWD=ab;Zq7cd", after + advice},
-        {"DSN=Stock;PWD=ab;Zq7cd=Zq7ef", after + advice},
-        {"DSN=Stock;PWD=Zq7a;Port=Zq7x", after + advice},
-        {"DSN=Stock;PWD=Zq7a;Server= Zq7", after + advice},
         {"DSN=Stock;Password=Zq7a;UID=u;Zq7" + QString(600, u'x'), after + advice},
-        {QStringLiteral("DSN=Stock;PWD=Zq7a;Server=Zq7Ļ"), after + advice},
-        {"Driver={PostgreSQL Unicode};PWD=Zq7a;Option=1", after + advice},
         {"PWD=Zq7a;Driver=/Zq7/evil.so", QStringLiteral("数据源“库存”的连接字符串以路径指定驱动程序库，不允许使用：只能使用在 "
                                                         "unixODBC 中注册的驱动程序和数据源。")},
         {"PWD=Zq7a;DSN=Zq7", QStringLiteral("数据源“库存”的连接字符串指定的数据源名未在 unixODBC 中注册，不允许使用：只能使用在 "
@@ -392,6 +391,30 @@ TEST(CheckOdbcString, NoMessageShowsAPieceOfAPassword)
     for (const auto& c : cases) {
         const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
         EXPECT_EQ(request.refusal, c.message) << c.text.toStdString();
+        EXPECT_FALSE(request.refusal.contains("Zq7")) << c.text.toStdString();
+    }
+    // A pair after a password is refused by its key, as anywhere else, never by its value,
+    // with what to do if it is the rest of a password.
+    const QString note = QStringLiteral("这一项在密码之后：如果它是密码中“;”之后的部分，请改用不含 {、}、;、= 或控制字符"
+                                        "的密码，或把密码写入用 odbcinst 在 unixODBC 中注册的数据源。");
+    const struct
+    {
+        QString text;
+        QString fault;
+    } keyed[] = {
+        {"DSN=Stock;PWD=ab;Timeout=Zq7ef", QStringLiteral("含有不接受的关键字“Timeout”")},
+        {"DSN=Stock;PWD=Zq7a;Port=Zq7x", QStringLiteral("中“Port”的值不是可接受的值")},
+        {"DSN=Stock;PWD=Zq7a;Server= Zq7", QStringLiteral("中“Server”的值含有 {、}、;、=、控制字符或首尾空格")},
+        {QStringLiteral("DSN=Stock;PWD=Zq7a;Server=Zq7Ļ"),
+            QStringLiteral("中“Server”的值含有会被 ODBC 驱动程序管理器读作 {、}、;、= 或控制字符的字符")},
+        {"Driver={PostgreSQL Unicode};PWD=Zq7a;Option=1", QStringLiteral("含有不接受的关键字“Option”")},
+        {"Driver={FreeTDS};PWD=Zq7a;ReadOnly=1", QStringLiteral("含有不接受的关键字“ReadOnly”")},
+    };
+    for (const auto& c : keyed) {
+        const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
+        EXPECT_TRUE(request.refusal.startsWith(QStringLiteral("数据源“库存”的连接字符串") + c.fault + "，不允许使用："))
+            << request.refusal.toStdString();
+        EXPECT_TRUE(request.refusal.endsWith(note)) << request.refusal.toStdString();
         EXPECT_FALSE(request.refusal.contains("Zq7")) << c.text.toStdString();
     }
     // The provider dialogs' password, typed beside the string, is refused the same way.
@@ -472,6 +495,11 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
         {"Driver=FreeTDS;Option=3", key + QStringLiteral("“Option”")},
         {"Driver=FreeTDS;Option=3;DumpFile=x", key + QStringLiteral("“DumpFile”")},
         {"Driver={MariaDB Unicode};Option=3 or 1", QStringLiteral("“Option”的值不是可接受的值")},
+        // ReadOnly is psqlODBC's alone, and only as 0 or 1.
+        {"Driver=FreeTDS;ReadOnly=1", key + QStringLiteral("“ReadOnly”")},
+        {"Driver={PostgreSQL Unicode};ReadOnly=Yes", QStringLiteral("“ReadOnly”的值不是可接受的值")},
+        // A registered driver given by its library's path is named by its registered name.
+        {"Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", path + QStringLiteral("（已注册为“FreeTDS”）")},
     };
     for (const auto& c : refused) {
         const OdbcRequest request = CheckOdbcString(c.text, QStringLiteral("库存"), TestRegistry());
@@ -480,9 +508,11 @@ TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
             << c.text.toStdString() << ": " << request.refusal.toStdString();
         EXPECT_TRUE(request.refusal.contains(c.why)) << c.text.toStdString() << ": " << request.refusal.toStdString();
     }
+    // A path is a value: shown by no refusal.
     EXPECT_EQ(CheckOdbcString("Driver=/tmp/evil.so", "", TestRegistry()).refusal,
-        QStringLiteral("连接字符串以路径指定驱动程序库“/tmp/evil.so”，不允许使用：只能使用在 unixODBC "
-                       "中注册的驱动程序和数据源。"));
+        QStringLiteral("连接字符串以路径指定驱动程序库，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。"));
+    EXPECT_FALSE(CheckOdbcString("Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "", TestRegistry())
+                     .refusal.contains(".so"));
     EXPECT_TRUE(CheckOdbcString("DSN=Stock;pqopt=x", "", TestRegistry())
                     .refusal.endsWith(QStringLiteral("其他选项请写入用 odbcinst 在 unixODBC 中注册的数据源，"
                                                      "标签再以 DSN 指定该数据源。")));
