@@ -517,9 +517,7 @@ TEST(CustomDialog, ADriverByPathOrAFileKeyIsRefused)
     ASSERT_EQ(shown.size(), 3) << shown.join('\n').toStdString();
     const QString refused = QStringLiteral("连接字符串");
     EXPECT_EQ(shown[0],
-        refused
-            + QStringLiteral("以路径指定驱动程序库“%1”，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。")
-                  .arg(evil.path));
+        refused + QStringLiteral("以路径指定驱动程序库，不允许使用：只能使用在 unixODBC 中注册的驱动程序和数据源。"));
     EXPECT_TRUE(shown[1].startsWith(refused + QStringLiteral("中“driver”的值含有"))) << shown[1].toStdString();
     EXPECT_TRUE(shown[2].startsWith(refused + QStringLiteral("含有不接受的关键字“SAVEFILE”")))
         << shown[2].toStdString();
