@@ -7,6 +7,7 @@
 #include <QVarLengthArray>
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 CBarcodeImpl::~CBarcodeImpl() = default;
@@ -101,6 +102,48 @@ QString CBarcodeImpl::GetDisplayText(const QString& text) const
     if (m_pSettings && m_pSettings->m_bAddCheckDigit)
         return text + QLatin1Char('-');
     return text;
+}
+
+float& ModuleWidthOf(CBarcodeSettings& settings)
+{
+    if (auto* pdf = dynamic_cast<CBarcodeSettings_PDF417*>(&settings))
+        return pdf->m_fModuleWidthX;
+    if (auto* qr = dynamic_cast<CBarcodeSettings_QRCode*>(&settings))
+        return qr->m_fModuleWidthX;
+    if (auto* dm = dynamic_cast<CBarcodeSettings_DataMatrix*>(&settings))
+        return dm->m_fModuleWidthX;
+    return settings.m_fModuleWidth;
+}
+
+bool HeightFollowsModule(const CBarcodeSettings& settings)
+{
+    return dynamic_cast<const CBarcodeSettings_PDF417*>(&settings) || dynamic_cast<const CBarcodeSettings_QRCode*>(&settings)
+        || dynamic_cast<const CBarcodeSettings_DataMatrix*>(&settings);
+}
+
+float LargestModuleWidth(const CBarcodeImpl& impl, float limitMm)
+{
+    if (!impl.GetSettings())
+        return 0.0f;
+    std::unique_ptr<CBarcodeImpl> trial = impl.Clone();
+    trial->m_pLabelData = impl.m_pLabelData;
+    CBarcodeSettings& s = *trial->GetSettings();
+    const bool height = HeightFollowsModule(s);
+    float& module = ModuleWidthOf(s);
+    // The size is a multiple of the module plus what does not follow it (a quiet zone),
+    // so scaling by the excess comes down to the bound in a step or two.
+    for (int round = 0; round < 16 && module > 0.0f; ++round) {
+        trial->Encode();
+        trial->BuildBars();
+        trial->BuildBarsFromText();
+        trial->CalcSize();
+        const float size = height ? std::max(s.m_fWidth, s.m_fHeight) : s.m_fWidth;
+        if (size <= limitMm)
+            return module;
+        const float scaled = static_cast<float>(std::floor(double(module) * limitMm / size * 1000.0) / 1000.0);
+        module = scaled < module ? scaled : module - 0.001f;
+    }
+    return 0.0f;
 }
 
 QPointF GetBarcodeAnchorPoint(const CBarcodeSettings& s)

@@ -110,6 +110,18 @@ protected:
     void DrawGroupedHumanReadableText(QPainter& graphics, float textHeight, float left, float top);
 };
 
+// The module width a symbol's size follows, in mils: the module X of PDF417, QR Code
+// and Data Matrix, the narrow element of every other symbology.
+float& ModuleWidthOf(CBarcodeSettings& settings);
+// Whether the symbol's height follows its module width too (the 2-D symbologies); a
+// linear symbol's height is its bar height and line.
+bool HeightFollowsModule(const CBarcodeSettings& settings);
+// The largest module width, in thousandths of a mil, at which the symbol of impl's
+// content and other settings, encoded again, is at most limitMm wide (and, where the
+// height follows the module, high): impl's own when it fits already, 0 when nothing
+// does. impl itself is left as it is.
+float LargestModuleWidth(const CBarcodeImpl& impl, float limitMm);
+
 // The point of the settings' box named by its anchor; any unknown anchor is the centre.
 QPointF GetBarcodeAnchorPoint(const CBarcodeSettings& settings);
 

@@ -3,6 +3,7 @@
 #include "barcode/BarcodeImpl.h"
 #include "barcode/BarcodeSettings.h"
 #include "model/BarcodeGraph.h"
+#include "model/LabelLimits.h"
 #include "platform/VXException.h"
 
 #include <cmath>
@@ -32,15 +33,25 @@ float CBarcodeProxyImpl::TextHeight() const
 void CBarcodeProxyImpl::Rebuild(bool width, bool height)
 {
     CBarcodeImpl& impl = *m_pObject->GetImpl();
-    impl.BuildBars();
-    impl.BuildBarsFromText();
-    if (width && height)
-        impl.CalcSize();
-    else if (width)
-        impl.CalcWidth();
-    else
-        impl.CalcHeight();
-    const CBarcodeSettings& settings = *impl.GetSettings();
+    const auto build = [&] {
+        impl.BuildBars();
+        impl.BuildBarsFromText();
+        if (width && height)
+            impl.CalcSize();
+        else if (width)
+            impl.CalcWidth();
+        else
+            impl.CalcHeight();
+    };
+    build();
+    CBarcodeSettings& settings = *impl.GetSettings();
+    // A module scaled with a dragged box stops where the symbol would be larger than a
+    // label can be, as the box itself does: a label file keeps no larger one.
+    if (width && (settings.m_fWidth > kMaxLabelLengthMm
+                  || (height && HeightFollowsModule(settings) && settings.m_fHeight > kMaxLabelLengthMm))) {
+        ModuleWidthOf(settings) = LargestModuleWidth(impl, kMaxLabelLengthMm);
+        build();
+    }
     if (width)
         m_pObject->SetWidth(settings.m_fWidth);
     if (height)
@@ -85,15 +96,7 @@ void CBarcodeProxyImpl::CopyFrom(CBarcodeProxyImpl& target) const
 
 float& CBarcodeProxyImpl2D::ModuleSize() const
 {
-    CBarcodeSettings& settings = SettingsOf(*m_pObject);
-    if (auto* pdf = dynamic_cast<CBarcodeSettings_PDF417*>(&settings))
-        return pdf->m_fModuleWidthX;
-    if (auto* qr = dynamic_cast<CBarcodeSettings_QRCode*>(&settings))
-        return qr->m_fModuleWidthX;
-    if (auto* dm = dynamic_cast<CBarcodeSettings_DataMatrix*>(&settings))
-        return dm->m_fModuleWidthX;
-    // Settings of another family: its module width is the one size it has.
-    return settings.m_fModuleWidth;
+    return ModuleWidthOf(SettingsOf(*m_pObject));
 }
 
 void CBarcodeProxyImpl2D::BeginResize()

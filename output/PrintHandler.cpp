@@ -55,6 +55,22 @@ qint64 LastPageLabels(qint64 copies, qint64 perPage)
     return rest == 0 ? perPage : rest;
 }
 
+// A data source's failure, named by its source for the job's message. A message that
+// names the source already (a cancelled or timed-out step: "已取消读取数据源“名”的记录。")
+// is complete as it is; prefixed, it would name the source twice.
+CDataSourceException SourceFailure(const QString& name, const QString& message, bool shown = false)
+{
+    if (!name.isEmpty() && message.contains(QStringLiteral("“%1”").arg(name)))
+        return CDataSourceException(message, shown);
+    return CDataSourceException(name + QStringLiteral(": ") + message, shown);
+}
+
+CDataSourceException LoadFailure(const CDatabaseDataLoad& load)
+{
+    const CDataSourceException error = load.m_pLoader->LastErrorException();
+    return SourceFailure(load.m_strName, error.GetMessage(), error.Shown());
+}
+
 } // namespace
 
 CDatabaseDataLoad::~CDatabaseDataLoad()
@@ -143,7 +159,7 @@ void CPrintHandler::Prepare()
     if (m_bSeveralCopies) {
         for (auto& load : m_dataLoads) {
             if (!load->m_pLoader->LoadRows(1, kAllRows, load->m_rows))
-                throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
+                throw LoadFailure(*load);
         }
     }
 
@@ -172,7 +188,7 @@ void CPrintHandler::PrepareRows(int firstRow, int lastRow, bool loadRows)
     CreateDataLoads();
     for (auto& load : m_dataLoads) {
         if (lastRow >= firstRow && !load->m_pLoader->LoadRows(firstRow, lastRow, load->m_rows))
-            throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
+            throw LoadFailure(*load);
     }
 }
 
@@ -186,7 +202,7 @@ void CPrintHandler::CreateDataLoads()
         try {
             load->m_pLoader = m_loaderFactory(*source);
         } catch (const VXException& e) {
-            throw CDataSourceException(source->m_strName + QStringLiteral(": ") + e.GetMessage());
+            throw SourceFailure(source->m_strName, e.GetMessage());
         }
         load->m_pLoader->SetDataSource(source.get());
         // A print job reads its pages in order: each costs the same however far it lies.
@@ -210,9 +226,9 @@ void CPrintHandler::ComputeCounts()
         try {
             labels = m_dataLoads.front()->m_pLoader->GetRecordCount();
         } catch (const CDataSourceException& e) {
-            throw CDataSourceException(m_dataLoads.front()->m_strName + QStringLiteral(": ") + e.GetMessage(), e.Shown());
+            throw SourceFailure(m_dataLoads.front()->m_strName, e.GetMessage(), e.Shown());
         } catch (const VXException& e) {
-            throw CDataSourceException(m_dataLoads.front()->m_strName + QStringLiteral(": ") + e.GetMessage());
+            throw SourceFailure(m_dataLoads.front()->m_strName, e.GetMessage());
         }
     } else if (label.m_nCopyMode == 0) {
         const qint64 rows = m_dataLoads.front()->RowCount();
@@ -266,7 +282,7 @@ void CPrintHandler::LoadRowsForPage(int page)
             m_nFirstLoadedPage = page;
         }
         if (!loaded)
-            throw load->m_pLoader->LastErrorException(load->m_strName + QStringLiteral(": "));
+            throw LoadFailure(*load);
     }
     m_bRowsLoaded = true;
 }

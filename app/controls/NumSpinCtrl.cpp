@@ -235,7 +235,7 @@ std::optional<int> SpinWholeValue(const CNumSpinCtrl* spin)
 
 QString SpinRangeMessage(const CNumSpinCtrl* spin)
 {
-    return QStringLiteral("请输入%1到%2之间的整数!")
+    return QStringLiteral("请输入%1到%2之间的整数！")
         .arg(qint64(std::ceil(spin->m_fMin)))
         .arg(qint64(std::floor(spin->m_fMax)));
 }

@@ -1,11 +1,18 @@
 #include "dialogs/properties/BarcodeEdtDlg.h"
 
 #include "barcode/BarcodeImpl.h"
+#include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeSettings.h"
 #include "dialogs/properties/BarcodeEdtPane.h"
+#include "dialogs/properties/BarcodeEdtPane_Base.h"
+#include "dialogs/properties/SettingsControls.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "model/BarcodeGraph.h"
+#include "model/LabelLimits.h"
 #include "model/Utils.h"
+
+#include <algorithm>
+#include <cmath>
 
 CBarcodeEdtDlg::CBarcodeEdtDlg(const ObjectEditRequest& request)
     : CObjectEdtDlg(QStringLiteral("条码编辑框"), request)
@@ -37,7 +44,7 @@ CBarcodeEdtDlg::CBarcodeEdtDlg(const ObjectEditRequest& request)
         ShowPane(dataSource);
 }
 
-void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
+bool CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
 {
     auto& barcode = static_cast<CBarcodeGraph&>(copy);
     CBarcodeImpl& impl = *barcode.GetImpl();
@@ -61,6 +68,37 @@ void CBarcodeEdtDlg::AfterPanesApplied(CBaseGraph& copy)
         impl.Resize(barcode.GetWidth(), barcode.GetHeight());
         TakeSymbolBox(barcode);
     }
+    return SymbolFits(barcode);
+}
+
+bool CBarcodeEdtDlg::SymbolFits(const CBarcodeGraph& barcode)
+{
+    const CBarcodeImpl& impl = *barcode.GetImpl();
+    const CBarcodeSettings& s = *impl.GetSettings();
+    const bool followsModule = HeightFollowsModule(s);
+    const QString limit = QString::number(double(kMaxLabelLengthMm));
+    if (s.m_fWidth > kMaxLabelLengthMm || (followsModule && s.m_fHeight > kMaxLabelLengthMm)) {
+        CBarcodeEdtPane_Base* options = m_pBarcodePane->CurrentOptionPane();
+        QWidget* box = options ? static_cast<QWidget*>(options->m_moduleWidth) : m_pBarcodePane;
+        const QString largest = FormatFloatShort3(LargestModuleWidth(impl, kMaxLabelLengthMm));
+        const QString message =
+            followsModule ? QStringLiteral("%1不能大于 %2 mil：这个条码的宽度和高度不能超过 %3 毫米，请重新输入。")
+                          : QStringLiteral("%1不能大于 %2 mil：这个条码的宽度不能超过 %3 毫米，请重新输入。");
+        return RefuseNumberBox(box, message.arg(NumberBoxCaption(box), largest, limit));
+    }
+    const float height = std::max(s.m_fHeight, barcode.GetHeight());
+    if (height > kMaxLabelLengthMm) {
+        // The bars, the line of text and the gap between them: the gap is what this tab
+        // holds (the bars take the box's height, the line the font's size).
+        const float gap = static_cast<float>(std::floor((double(s.m_fTextGap) - (height - kMaxLabelLengthMm)) * 100.0) / 100.0);
+        QWidget* box = m_pBarcodePane->m_textGap;
+        if (s.m_bShowText && gap >= 0.0f)
+            return RefuseNumberBox(box, QStringLiteral("%1不能大于 %2：这个条码的高度不能超过 %3 毫米，请重新输入。")
+                                            .arg(NumberBoxCaption(box), FormatFloatShort2(gap), limit));
+        return RefuseNumberBox(box, QStringLiteral("这个条码将高 %1 毫米，不能超过 %2 毫米：请减小高度、字体大小或字符与条码间距。")
+                                        .arg(FormatFloatShort2(height), limit));
+    }
+    return true;
 }
 
 std::unique_ptr<CObjectEdtDlg> CreateBarcodeEdtDlg(const ObjectEditRequest& request)

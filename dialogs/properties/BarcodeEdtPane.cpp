@@ -158,13 +158,10 @@ void CBarcodeEdtPane::OnGroupingSettings()
 
 bool CBarcodeEdtPane::Validate()
 {
+    // Named by its caption and worded as the box's own range check, whichever end it
+    // misses; how wide a symbol it makes the dialog checks once the content is known.
     CVXUnitEdit* width = m_pCurrentOptions ? m_pCurrentOptions->m_moduleWidth : nullptr;
-    if (!width || TextToFloat(width->text()) > 0.0f)
-        return true;
-    Services().ShowMessage(this, QStringLiteral("窄单元宽度必须大于 0，请重新输入。"), MessageIcon::Warning);
-    width->setFocus();
-    width->selectAll();
-    return false;
+    return !width || CheckPositiveNumberBox(width, kMaxTypedNumber);
 }
 
 void CBarcodeEdtPane::Apply()

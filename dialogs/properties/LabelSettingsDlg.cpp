@@ -312,11 +312,11 @@ void CLabelSettingsDlg_Page::Apply()
         label.m_nPaperSize = static_cast<uint16_t>(m_papers[static_cast<size_t>(index)].code);
         label.m_strPaperName = m_papers[static_cast<size_t>(index)].name;
     }
-    label.m_fPaperWidth = LengthOf(m_width);
-    label.m_fPaperHeight = LengthOf(m_height);
+    StoreTakenLength(m_width, label.m_fPaperWidth);
+    StoreTakenLength(m_height, label.m_fPaperHeight);
     label.m_bLandscape = m_landscape->isChecked();
-    label.m_fPaperLeftMargin = LengthOf(m_marginLeft);
-    label.m_fPaperTopMargin = LengthOf(m_marginTop);
+    StoreTakenLength(m_marginLeft, label.m_fPaperLeftMargin);
+    StoreTakenLength(m_marginTop, label.m_fPaperTopMargin);
 }
 
 // ---- Shape page ----
@@ -396,9 +396,9 @@ void CLabelSettingsDlg_Shape::Apply()
         label.m_nShape = ShapeRoundRect;
     else if (m_ellipse->isChecked())
         label.m_nShape = ShapeEllipse;
-    label.m_fCornerRadius = LengthOf(m_radius);
-    label.m_fHoleDiameter = LengthOf(m_diameter);
-    label.m_fBorderWidth = LengthOf(m_borderWidth);
+    StoreTakenLength(m_radius, label.m_fCornerRadius);
+    StoreTakenLength(m_diameter, label.m_fHoleDiameter);
+    StoreTakenLength(m_borderWidth, label.m_fBorderWidth);
     label.m_bCenterHole = m_hole->isChecked();
     label.m_bPrintBorder = m_border->isChecked();
     const QColor colour = m_borderColour->GetColour();
@@ -620,12 +620,12 @@ void CLabelSettingsDlg_Layout::UpdateLabelsPerPageText()
 void CLabelSettingsDlg_Layout::Apply()
 {
     CLabelData& label = *m_pLabelData;
-    label.m_fLabelWidth = LengthOf(m_labelWidth);
-    label.m_fLabelHeight = LengthOf(m_labelHeight);
-    label.m_fLeftMargin = LengthOf(m_leftMargin);
-    label.m_fTopMargin = LengthOf(m_topMargin);
-    label.m_fHorzGap = LengthOf(m_horzGap);
-    label.m_fVertGap = LengthOf(m_vertGap);
+    StoreTakenLength(m_labelWidth, label.m_fLabelWidth);
+    StoreTakenLength(m_labelHeight, label.m_fLabelHeight);
+    StoreTakenLength(m_leftMargin, label.m_fLeftMargin);
+    StoreTakenLength(m_topMargin, label.m_fTopMargin);
+    StoreTakenLength(m_horzGap, label.m_fHorzGap);
+    StoreTakenLength(m_vertGap, label.m_fVertGap);
     label.m_nRows = CountOf(m_rows);
     label.m_nColumns = CountOf(m_columns);
     label.m_bAutoCount = m_auto->isChecked();
@@ -748,12 +748,12 @@ void CLabelSettingsDlg_Advanced::Apply()
     for (int i = 0; i < 3; ++i)
         if (m_cutMarks[static_cast<size_t>(i)]->isChecked())
             label.m_nCutMarks = i + 1;
-    label.m_fCutMarkWidth = LengthOf(m_cutWidth);
-    label.m_fCutMarkOffset = LengthOf(m_cutOffset);
+    StoreTakenLength(m_cutWidth, label.m_fCutMarkWidth);
+    StoreTakenLength(m_cutOffset, label.m_fCutMarkOffset);
     label.m_bPageHeader = m_header->isChecked();
     label.m_bPageNumber = m_number->isChecked();
-    label.m_fHorzOffset = LengthOf(m_offsetX);
-    label.m_fVertOffset = LengthOf(m_offsetY);
+    StoreTakenLength(m_offsetX, label.m_fHorzOffset);
+    StoreTakenLength(m_offsetY, label.m_fVertOffset);
     m_headerCopy.StoreTo(label);
     m_numberCopy.StoreTo(label);
 }

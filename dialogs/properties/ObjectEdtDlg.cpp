@@ -99,7 +99,10 @@ bool CObjectEdtDlg::OnOK()
         PaneTarget target(m_applyOrder, copy.get());
         for (CObjectPane* pane : m_applyOrder)
             pane->Apply();
-        AfterPanesApplied(*copy);
+        if (!AfterPanesApplied(*copy)) {
+            Notify(m_request.applyFailed);
+            return false;
+        }
     } catch (const VXException&) {
         Notify(m_request.applyFailed);
         throw; // reported by the base, which keeps the dialog open

@@ -58,8 +58,9 @@ public:
 protected:
     bool OnOK() override;
     // Runs on the working copy after every pane applied, before it replaces the
-    // object; may throw to keep the dialog open with the object unchanged.
-    virtual void AfterPanesApplied(CBaseGraph& /*copy*/) {}
+    // object; false (after telling the user why) or a throw keeps the dialog open with
+    // the object unchanged.
+    virtual bool AfterPanesApplied(CBaseGraph& /*copy*/) { return true; }
 
     ObjectEditRequest m_request;
 

@@ -46,23 +46,6 @@ CVXUnitEdit* MakeSpinEdit(int id, int spinId, float minimum, float maximum, QWid
     return edit;
 }
 
-// The caption of the box's form row (or of the row holding it and its arrows), without
-// its mnemonic and colon; empty when it has none.
-QString NumberBoxCaption(QWidget* box)
-{
-    QWidget* window = box->window();
-    for (QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->buddy() != box && label->buddy() != box->parentWidget())
-            continue;
-        QString text = label->text();
-        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
-        text.remove(u'&');
-        while (text.endsWith(u':') || text.endsWith(u'：') || text.endsWith(u' '))
-            text.chop(1);
-        return text;
-    }
-    return {};
-}
 
 // Brings every tab and stacked page that holds the box to the front.
 void ShowNumberBox(QWidget* box)
@@ -118,7 +101,6 @@ enum class NumberRangeWording
 // goes to the box with its text selected.
 bool RefuseBoxNumber(QWidget* box, double minimum, double maximum, NumberRangeWording wording)
 {
-    ShowNumberBox(box);
     const QString caption = NumberBoxCaption(box);
     const QString low = RangeEndText(minimum), high = RangeEndText(maximum);
     QString message;
@@ -136,13 +118,7 @@ bool RefuseBoxNumber(QWidget* box, double minimum, double maximum, NumberRangeWo
                                     : QStringLiteral("%1必须大于 0 且不超过 %2，请重新输入。").arg(caption, high);
         break;
     }
-    Services().ShowMessage(box, message, MessageIcon::Warning);
-    box->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(box))
-        edit->selectAll();
-    else if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
-        combo->lineEdit()->selectAll();
-    return false;
+    return RefuseNumberBox(box, message);
 }
 
 bool CheckNumberIn(QWidget* box, double minimum, double maximum, NumberRangeWording wording)
@@ -154,6 +130,34 @@ bool CheckNumberIn(QWidget* box, double minimum, double maximum, NumberRangeWord
 }
 
 } // namespace
+
+QString NumberBoxCaption(QWidget* box)
+{
+    QWidget* window = box->window();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() != box && label->buddy() != box->parentWidget())
+            continue;
+        QString text = label->text();
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+        text.remove(u'&');
+        while (text.endsWith(u':') || text.endsWith(u'：') || text.endsWith(u' '))
+            text.chop(1);
+        return text;
+    }
+    return {};
+}
+
+bool RefuseNumberBox(QWidget* box, const QString& message)
+{
+    ShowNumberBox(box);
+    Services().ShowMessage(box, message, MessageIcon::Warning);
+    box->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit->selectAll();
+    else if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+        combo->lineEdit()->selectAll();
+    return false;
+}
 
 bool CheckNumberBox(QWidget* box, double minimum, double maximum)
 {
@@ -168,33 +172,65 @@ bool CheckPositiveNumberBox(QWidget* box, double maximum)
     return RefuseBoxNumber(box, 0, maximum, NumberRangeWording::AboveZero);
 }
 
+namespace {
+
+struct BoxRange
+{
+    double minimum = 0;
+    double maximum = 0;
+    NumberRangeWording wording = NumberRangeWording::Both;
+};
+
+// The numbers an edit takes: the range of its arrows when it has them, else its own
+// bounds, else the default ones.
+BoxRange RangeOf(const CVXUnitEdit* edit, const QList<CNumSpinCtrl*>& spins)
+{
+    const bool integer = edit->m_nValueType == CVXUnitEdit::ValueInteger;
+    const double limit = integer ? 1e9 : kMaxTypedNumber;
+    BoxRange range{edit->m_bCheckMin ? edit->m_fMin : -limit, edit->m_bCheckMax ? edit->m_fMax : limit};
+    for (const CNumSpinCtrl* spin : spins) {
+        if (spin->GetBuddy() == edit) {
+            range.minimum = spin->m_fMin;
+            range.maximum = spin->m_fMax;
+        }
+    }
+    const bool below = edit->property(kBelowArrows).toBool();
+    const bool aboveZero = edit->property(kAboveZero).toBool();
+    range.wording =
+        below ? NumberRangeWording::UpperOnly : aboveZero ? NumberRangeWording::AboveZero : NumberRangeWording::Both;
+    if (aboveZero)
+        range.minimum = std::max(range.minimum, 0.0);
+    if (below)
+        range.minimum = -limit;
+    return range;
+}
+
+bool IsNumberEdit(const CVXUnitEdit* edit)
+{
+    return edit->m_nValueType == CVXUnitEdit::ValueInteger || edit->m_nValueType == CVXUnitEdit::ValueReal;
+}
+
+} // namespace
+
 bool CheckNumberBoxes(QWidget* page)
 {
     const QList<CNumSpinCtrl*> spins = page->findChildren<CNumSpinCtrl*>();
     for (CVXUnitEdit* edit : page->findChildren<CVXUnitEdit*>()) {
-        const bool integer = edit->m_nValueType == CVXUnitEdit::ValueInteger;
-        if ((!integer && edit->m_nValueType != CVXUnitEdit::ValueReal) || !edit->isEnabled()
-            || !ShowsWithItsTabs(edit, page))
+        if (!IsNumberEdit(edit) || !edit->isEnabled() || !ShowsWithItsTabs(edit, page))
             continue;
-        const double limit = integer ? 1e9 : kMaxTypedNumber;
-        double minimum = edit->m_bCheckMin ? edit->m_fMin : -limit;
-        double maximum = edit->m_bCheckMax ? edit->m_fMax : limit;
-        for (const CNumSpinCtrl* spin : spins) {
-            if (spin->GetBuddy() == edit) {
-                minimum = spin->m_fMin;
-                maximum = spin->m_fMax;
-            }
-        }
-        const bool below = edit->property(kBelowArrows).toBool();
-        const bool aboveZero = edit->property(kAboveZero).toBool();
-        const NumberRangeWording wording =
-            below ? NumberRangeWording::UpperOnly : aboveZero ? NumberRangeWording::AboveZero : NumberRangeWording::Both;
-        if (aboveZero)
-            minimum = std::max(minimum, 0.0);
-        if (!CheckNumberIn(edit, below ? -limit : minimum, maximum, wording))
+        const BoxRange range = RangeOf(edit, spins);
+        if (!CheckNumberIn(edit, range.minimum, range.maximum, range.wording))
             return false;
     }
     return true;
+}
+
+void StoreTakenLength(const CVXUnitEdit* edit, float& field)
+{
+    const double value = LeadingDouble(edit->text());
+    const BoxRange range = RangeOf(edit, edit->window()->findChildren<CNumSpinCtrl*>());
+    if (std::isfinite(value) && value >= range.minimum && value <= range.maximum)
+        field = LengthOf(edit);
 }
 
 void AcceptBelowArrows(QWidget* box)

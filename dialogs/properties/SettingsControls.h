@@ -48,6 +48,11 @@ void StoreNumber(const QWidget* box, float& field);
 // the nearest int.
 float LengthOf(const QLineEdit* edit);
 int CountOf(const QLineEdit* edit);
+// Stores the edit's length into the field when the edit's range check takes it. OK checks
+// only the boxes that are enabled: a box disabled after a number was typed into it (a
+// corner radius once the label is no longer rounded) keeps the field as it was instead
+// of storing a number the check never saw.
+void StoreTakenLength(const CVXUnitEdit* edit, float& field);
 // The box's length while it lies within kMaxLabelLengthMm either way (beyond that OK
 // refuses it), else the last such length the box held; one below 0, or no box, reads
 // as 0, which the preview names. The live preview and the counted rows and columns
@@ -63,6 +68,12 @@ float TakenLength(QLineEdit* edit);
 bool CheckNumberBox(QWidget* box, double minimum, double maximum);
 // The same for a box that takes numbers above 0 up to maximum.
 bool CheckPositiveNumberBox(QWidget* box, double maximum);
+// Refuses the box's number with a message of the caller's: the box's tab comes to the
+// front, the message is shown, the focus goes to the box with its text selected; false.
+bool RefuseNumberBox(QWidget* box, const QString& message);
+// The caption of the box's form row (or of the row holding it and its arrows), without
+// its mnemonic and colon; empty when it has none.
+QString NumberBoxCaption(QWidget* box);
 // The same for every enabled number edit of the page that shows with its tabs: the
 // range of its arrows when it has them, else the edit's own bounds, else lengths
 // and angles up to kMaxTypedNumber either way and counts up to a billion.

@@ -264,7 +264,7 @@ bool CPrintDlg::ValidateAndRead()
     UpdateControls();
     // Without a page the printer would be started for nothing, and a PDF come out blank.
     if (m_nTotalPages <= 0)
-        return Refuse(QStringLiteral("没有可打印的页!"), nullptr);
+        return Refuse(QStringLiteral("没有可打印的页！"), nullptr);
     if (m_pPrinters->currentIndex() < 0)
         return Refuse(QStringLiteral("请选择打印机!"), m_pPrinters);
     // Every box in use holds a whole number: "70.0013.5" is no page 70 nor 700135. An
@@ -289,7 +289,7 @@ bool CPrintDlg::ValidateAndRead()
             return Refuse(QStringLiteral("打印页数不能小于等于0,或大于总页数!"), m_pCount);
         // Pages past the last would come out blank.
         if (qint64(start) + count - 1 > m_nTotalPages)
-            return Refuse(QString::asprintf("起始页加页数超出了最后一页(总共%d页)!", m_nTotalPages), m_pStart);
+            return Refuse(QString::asprintf("起始页加页数超出了最后一页(总共%d页)！", m_nTotalPages), m_pStart);
     } else if (m_nRangeMode == 2) {
         start = value(m_pFirstSpin);
         const int last = value(m_pLastSpin);

@@ -126,6 +126,15 @@ void ForEachDeclared(const StmtList& list, F&& f)
     }
 }
 
+constexpr int kNameRedefined = 1041;
+
+[[noreturn]] void ThrowNameRedefined(int line, int column)
+{
+    ScriptException error(kNameRedefined, ScriptErrorText(kNameRedefined), line, column);
+    error.source = CompileErrorSource();
+    throw error;
+}
+
 // Makes a frame the current one (for Eval and Execute) while it runs.
 struct FrameGuard
 {
@@ -137,9 +146,15 @@ struct FrameGuard
 
 // A text given to Eval, Execute or ExecuteGlobal that does not compile: whatever the
 // parser expected, the script sees a syntax error from the compiler, as the language
-// reports it there. Limits (nesting too deep, out of memory) keep their own numbers.
+// reports it there, but for a name declared twice, which is "Name redefined" there as
+// at the top level (scripts that include a library once test for it). Limits (nesting
+// too deep, out of memory) keep their own numbers.
 [[noreturn]] void ThrowTextParseError(ScriptException& error)
 {
+    if (error.number == kNameRedefined) {
+        error.source = CompileErrorSource();
+        throw;
+    }
     if (error.number >= 1000) {
         ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
         syntax.source = CompileErrorSource();
@@ -936,6 +951,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
             // Most recently used first.
             std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
             ScriptModule& again = *m_executeCache.front().module;
+            CheckRedefinitions(again, at);
             // Its procedures and classes take their names back from any text run since.
             for (auto& p : again.procedures)
                 m_procedures.insert(Key(p->name), p.get());
@@ -950,6 +966,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     } catch (ScriptException& error) {
         ThrowTextParseError(error);
     }
+    CheckRedefinitions(*module, at);
     Declare(*module, at);
     // Procedures and classes live on under their names.
     if (!module->procedures.empty() || !module->classes.empty()) {
@@ -961,6 +978,26 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
         m_executeCache.pop_back();
     m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, module});
     return module;
+}
+
+// A later text may declare a variable again (a Dim of a known name keeps it) and a Sub or
+// Function again (the new one replaces it), but a constant or a class only once: naming
+// a known variable, constant, procedure or class again is "Name redefined", raised before
+// anything of the text is declared, as constant importers and include-once scripts expect.
+void ScriptRuntime::CheckRedefinitions(const ScriptModule& module, const Frame* at) const
+{
+    for (const auto& c : module.classes)
+        if (m_classes.contains(Key(c->name)))
+            ThrowNameRedefined(0, 0);
+    if (at && at->proc)
+        return; // the text's constants are the procedure's own
+    ForEachDeclared(module.statements, [this](const Stmt& item) {
+        if (item.kind != StmtKind::Const)
+            return;
+        const QString& name = item.target->name;
+        if (GlobalIndex(name) >= 0 || m_procedures.contains(Key(name)) || m_classes.contains(Key(name)))
+            ThrowNameRedefined(item.line, item.column);
+    });
 }
 
 void ScriptRuntime::Execute(const QString& text, bool global)

@@ -173,6 +173,7 @@ private:
     void Step(const Stmt& at);
     void Poll(const Stmt& at);
     std::shared_ptr<ScriptModule> CompileForExecute(const QString& text, bool global);
+    void CheckRedefinitions(const ScriptModule& module, const Frame* at) const;
     void RunTerminate(ClassInstance& instance);
     void ReleaseAll();
     void DropUnreachableModules();

@@ -568,6 +568,7 @@ private:
     {
         Take();
         auto cls = std::make_unique<ClassDef>();
+        DeclaredClass(Cur());
         cls->name = Name();
         SkipNewlines();
         while (!(IsKw(Kw::End) && Ahead(1).kw == Kw::Class)) {
@@ -1374,6 +1375,7 @@ private:
     size_t m_lastCallOpen = 0; // the "(" of the call Postfix read last
     QSet<QString> m_moduleNames; // declared at script level (lower case)
     QSet<QString> m_moduleProcs; // the script's Subs and Functions (lower case)
+    QSet<QString> m_moduleClasses; // the script's classes (lower case)
     QSet<QString> m_procNames;   // declared in the procedure being read
     QSet<QString> m_moduleConsts; // Const names (lower case), of the script and of
     QSet<QString> m_procConsts;   // the procedure being read
@@ -1424,6 +1426,17 @@ private:
         if (m_moduleNames.contains(key))
             CompileError(1041, t.line, t.column);
         m_moduleProcs.insert(key);
+    }
+
+    // A class is declared once: a second of the same name is "Name redefined".
+    void DeclaredClass(const Token& t)
+    {
+        if (t.type != Tok::Ident)
+            return;
+        const QString key = t.text.toLower();
+        if (m_moduleClasses.contains(key))
+            CompileError(1041, t.line, t.column);
+        m_moduleClasses.insert(key);
     }
 };
 

@@ -106,7 +106,7 @@ bool FakeLoader::LoadRows(int first, int last, LoaderRow& rows)
     if (m_loads)
         ++*m_loads;
     if (m_fail)
-        return Fail(QStringLiteral("no such table"));
+        return Fail(m_failure);
     const int columns = m_data.empty() ? 1 : static_cast<int>(m_data.front().size());
     rows.Reset(columns);
     for (int i = std::max(first, 1); i <= last && i <= static_cast<int>(m_data.size()); ++i)

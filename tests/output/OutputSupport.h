@@ -45,6 +45,7 @@ public:
     std::vector<QStringList> m_data;
     int* m_loads;
     bool m_fail = false;
+    QString m_failure = QStringLiteral("no such table"); // what a failed load says
 };
 
 // Adds a text data source with the given fields (the loader comes from the job's

@@ -412,7 +412,43 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
         failing.job.DrawPreviewPage(items, 1);
         FAIL() << "a failed load must stop the job";
     } catch (const CDataSourceException& e) {
-        EXPECT_TRUE(e.GetMessage().contains("no such table")) << e.GetMessage().toStdString();
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("S: no such table"));
+    }
+}
+
+// A failure that names its source already (a cancelled or timed-out read) is not named
+// by the job a second time; one that does not is.
+TEST(PrintJob, AFailureThatNamesItsSourceIsNotPrefixedAgain)
+{
+    const struct
+    {
+        const char16_t* failure;
+        const char16_t* shown;
+    } cases[] = {
+        {u"已取消读取数据源“慢源”的记录。", u"已取消读取数据源“慢源”的记录。"},
+        {u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。", u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。"},
+        {u"已取消读取数据源“慢源2”的记录。", u"慢源: 已取消读取数据源“慢源2”的记录。"},
+        {u"慢源 not found", u"慢源: 慢源 not found"},
+    };
+    for (const auto& c : cases) {
+        const QString failure = QString::fromUtf16(c.failure);
+        SCOPED_TRACE(failure.toStdString());
+        Job job(1, 1);
+        AddSource(*job.label, QStringLiteral("慢源"), {"A"});
+        job.job.SetLoaderFactory([failure](const CDSBase&) {
+            auto loader = std::make_unique<FakeLoader>(NumberedRows(3));
+            loader->m_fail = true;
+            loader->m_failure = failure;
+            return loader;
+        });
+        job.job.Prepare();
+        GeneratedLabels items;
+        try {
+            job.job.DrawPreviewPage(items, 1);
+            ADD_FAILURE() << "a failed load must stop the job";
+        } catch (const CDataSourceException& e) {
+            EXPECT_EQ(e.GetMessage(), QString::fromUtf16(c.shown));
+        }
     }
 }
 

@@ -339,3 +339,49 @@ TEST(ScriptEngine, LongChainsOfArraysAndObjectsAreFreedWithoutDeepRecursion)
     ASSERT_TRUE(h.engine.Call(QStringLiteral("Terminated"), {}, &freed));
     EXPECT_EQ(freed.ToLong(), 200000) << "every Class_Terminate ran";
 }
+
+// A name declared twice is "Name redefined" (1041) in a text given to Execute or
+// ExecuteGlobal as at the top level, and so is a constant or a class that a later text
+// declares again; a Dim of a known variable and a Sub declared again are taken, and a
+// text that does not compile is still a syntax error (1002). Scripts rely on 1041 to
+// include a library once and to import constants.
+TEST(ScriptEngine, NamesDeclaredAgainByExecutedTextsAreNameRedefined)
+{
+    Host h;
+    h.engine.AddNamedItem(QStringLiteral("Bag"), h.bag, false);
+    ASSERT_TRUE(h.engine.Parse(QStringLiteral(
+        "On Error Resume Next\n"
+        "Dim log, libraryRuns\n"
+        "Sub Note(what)\n log = log & what & \"=\" & Err.Number & \";\"\n Err.Clear\nEnd Sub\n"
+        "Execute \"Dim a\" & vbCrLf & \"Dim a\" : Note \"dim twice\"\n"
+        "ExecuteGlobal \"Const k = 1, k = 2\" : Note \"const twice\"\n"
+        "ExecuteGlobal \"Class C1 : End Class\" & vbCrLf & \"Class C1 : End Class\" : Note \"class twice\"\n"
+        "ExecuteGlobal \"Sub P(a)\" & vbCrLf & \"Dim a\" & vbCrLf & \"End Sub\" : Note \"dim of a parameter\"\n"
+        "lib = \"Const LibVersion = 3\" & vbCrLf & \"Class LibThing : End Class\" & vbCrLf & \"libraryRuns = libraryRuns + 1\"\n"
+        "ExecuteGlobal lib : Note \"library\"\n"
+        "ExecuteGlobal lib : Note \"library again\"\n"
+        "ExecuteGlobal \"Const Imported = 5\" : Note \"import\"\n"
+        "ExecuteGlobal \"Const Imported = 6\" : Note \"import again\"\n"
+        "ExecuteGlobal \"Const log = 1\" : Note \"const of a variable\"\n"
+        "ExecuteGlobal \"Const Note = 1\" : Note \"const of a sub\"\n"
+        "ExecuteGlobal \"Class LibThing2 : End Class\" : Note \"another class\"\n"
+        "ExecuteGlobal \"Dim libraryRuns\" : Note \"dim again\"\n"
+        "ExecuteGlobal \"Function Twice() : Twice = 1 : End Function\" : Note \"function\"\n"
+        "ExecuteGlobal \"Function Twice() : Twice = 2 : End Function\" : Note \"function again\"\n"
+        "Execute \"x = \" : Note \"incomplete\"\n"
+        "Bag.Value = log & \"runs=\" & libraryRuns & \";v=\" & LibVersion & \";i=\" & Imported & \";t=\" & Twice()\n")));
+    EXPECT_EQ(h.bag->values[0].ToString(),
+              QStringLiteral("dim twice=1041;const twice=1041;class twice=1041;dim of a parameter=1041;library=0;"
+                             "library again=1041;import=0;import again=1041;const of a variable=1041;"
+                             "const of a sub=1041;another class=0;dim again=0;function=0;function again=0;"
+                             "incomplete=1002;runs=1;v=3;i=5;t=2"));
+    EXPECT_TRUE(h.errors.empty());
+
+    // Unhandled, it reaches the host as the compiler's error.
+    Host again;
+    ASSERT_FALSE(again.engine.Parse(QStringLiteral("ExecuteGlobal \"Const c = 1\"\nExecuteGlobal \"Const c = 1\"\n")));
+    ASSERT_EQ(again.errors.size(), 1u);
+    EXPECT_EQ(again.errors[0].number, 1041);
+    EXPECT_EQ(again.errors[0].description, QStringLiteral("Name redefined"));
+    EXPECT_EQ(again.errors[0].source, QStringLiteral("Microsoft VBScript compilation error"));
+}

@@ -971,32 +971,27 @@ TEST(Showcase, BarcodeObjectDialog)
 
 TEST(BarcodeEdtDlg, AModuleWidthOfNothingIsRefusedOnTheBarcodeTab)
 {
-    for (int code : {SymbologyCode39, SymbologyDataMatrix}) {
+    // One message, named by the box's own caption, whichever end of its range is missed.
+    for (const auto& [code, caption] : {std::pair{SymbologyCode39, u"窄单元"}, std::pair{SymbologyCode128, u"窄单元X"},
+                                        std::pair{SymbologyDataMatrix, u"模块宽X"}}) {
         SCOPED_TRACE(code);
         FakeServices services;
         BarcodeLabel l(code);
         const QByteArray before = DocumentBytes(l.label);
+        const QString message = QString::fromUtf16(caption) + QStringLiteral("必须大于 0 且不超过 10000，请重新输入。");
         EXPECT_FALSE(RunDialog(
             l, services,
             [&](QDialog& d) {
                 QWidget* pane = OptionPane(d);
                 auto* width = pane->findChild<CVXUnitEdit*>();
-                RetypeText(width, QStringLiteral("0"));
-                ctl<QTabWidget>(&d, 1117)->setCurrentIndex(4);
-                ClickButton(&d, 1);
-                EXPECT_TRUE(d.isVisible());
-                EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
-                EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("窄单元宽度必须大于 0，请重新输入。")});
-                // Below 0, or beyond the bound, the box's own check says 0 is not taken either.
-                for (const char* typed : {"-1", "20000"}) {
+                for (const char* typed : {"0", "-1", "20000"}) {
                     services.messages.clear();
                     RetypeText(width, QString::fromLatin1(typed));
+                    ctl<QTabWidget>(&d, 1117)->setCurrentIndex(4);
                     ClickButton(&d, 1);
                     EXPECT_TRUE(d.isVisible());
-                    ASSERT_EQ(services.MessageTexts().size(), 1);
-                    EXPECT_TRUE(services.MessageTexts()[0].endsWith(
-                        QStringLiteral("必须大于 0 且不超过 10000，请重新输入。")))
-                        << services.MessageTexts()[0].toStdString();
+                    EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
+                    EXPECT_EQ(services.MessageTexts(), QStringList{message}) << typed;
                 }
             },
             false));

@@ -12,12 +12,21 @@
 #include "model/LabelData.h"
 #include "model/LabelLimits.h"
 #include "model/TextGraph.h"
+#include "app/controls/VXUnitEdit.h"
+#include "barcode/BarcodeSymbology.h"
+#include "dialogs/properties/BarcodeEdtPane.h"
+#include "dialogs/properties/BarcodeEdtPane_Base.h"
+#include "dialogs/properties/SettingsControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -68,7 +77,7 @@ protected:
         ASSERT_TRUE(Trigger(CmdFileClose));
         services.files = {path};
         ASSERT_TRUE(Trigger(CmdFileOpen));
-        ASSERT_NE(frame->ActiveLabelWindow(), nullptr);
+        ASSERT_NE(frame->ActiveLabelWindow(), nullptr) << services.MessageTexts().join(u'|').toStdString();
         EXPECT_EQ(services.MessageTexts(), QStringList());
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -218,6 +227,283 @@ TEST_F(EditRangeSession, GroupingTurnedOffKeepsASeparatorTheFileHolds)
     }
     EXPECT_EQ(services.MessageTexts(), QStringList());
     SaveAndReopen(QStringLiteral("grouping.vmk"));
+}
+
+
+// ---- What the dialogs and gestures accept reads back as it was ----------------------
+
+// The numbers a refusal names for its box: "A 到 B", "大于 0 且不超过 B", "不能大于 B".
+struct NamedRange
+{
+    double low = -kMaxLabelLengthMm; // what a box that names only its top takes at the bottom
+    double high = 0;
+    bool found = false;
+};
+
+NamedRange RangeNamedBy(const QString& message)
+{
+    NamedRange range;
+    static const QRegularExpression both(QStringLiteral("(-?[0-9.]+) 到 (-?[0-9.]+) 之间"));
+    static const QRegularExpression aboveZero(QStringLiteral("大于 0 且不超过 ([0-9.]+)"));
+    static const QRegularExpression upper(QStringLiteral("不(?:能)?大于 ([0-9.]+)"));
+    if (const auto m = both.match(message); m.hasMatch()) {
+        range = {m.captured(1).toDouble(), m.captured(2).toDouble(), true};
+    } else if (const auto z = aboveZero.match(message); z.hasMatch()) {
+        range = {0.01, z.captured(1).toDouble(), true};
+    } else if (const auto u = upper.match(message); u.hasMatch()) {
+        range.high = u.captured(1).toDouble();
+        range.found = true;
+    }
+    return range;
+}
+
+// Brings every tab that holds the box to the front, as a user would to reach it.
+void RevealBox(QWidget* box)
+{
+    for (QWidget* w = box; w; w = w->parentWidget())
+        if (auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget()))
+            if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget()))
+                tabs->setCurrentWidget(w);
+}
+
+QLineEdit* TypedPart(QWidget* box)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+        return combo->lineEdit();
+    return qobject_cast<QLineEdit*>(box);
+}
+
+// Every number box a user can type into on any tab of the dialog: the number edits and
+// the editable lists of numbers (angles, font sizes), those shown with their tabs only.
+std::vector<QWidget*> NumberBoxesOf(QDialog& dialog)
+{
+    std::vector<QWidget*> boxes;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        bool number = false;
+        if (auto* edit = qobject_cast<CVXUnitEdit*>(w))
+            number = edit->m_nValueType == CVXUnitEdit::ValueReal || edit->m_nValueType == CVXUnitEdit::ValueInteger;
+        else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEditable())
+            combo->currentText().toDouble(&number);
+        if (!number)
+            continue;
+        RevealBox(w);
+        if (w->isEnabled() && w->isVisibleTo(&dialog))
+            boxes.push_back(w);
+    }
+    return boxes;
+}
+
+class DialogRangeSession : public EditRangeSession
+{
+protected:
+    // Types into each number box of the dialog the largest (or smallest) number it takes,
+    // found from the message that refuses one far beyond it, then confirms: the dialog
+    // must close, also when a number the boxes take makes a symbol a label cannot hold
+    // (its message names the module width to take instead).
+    void FillWithExtremes(QDialog& d, bool largest)
+    {
+        const std::vector<QWidget*> boxes = NumberBoxesOf(d);
+        EXPECT_FALSE(boxes.empty());
+        for (QWidget* box : boxes) {
+            SCOPED_TRACE(box->objectName().toStdString());
+            RevealBox(box);
+            services.messages.clear();
+            RetypeText(TypedPart(box), largest ? QStringLiteral("99999999999") : QStringLiteral("-99999999999"));
+            ClickButton(&d, 1);
+            ASSERT_TRUE(d.isVisible());
+            ASSERT_EQ(services.MessageTexts().size(), 1u);
+            const NamedRange range = RangeNamedBy(services.MessageTexts()[0]);
+            ASSERT_TRUE(range.found) << services.MessageTexts()[0].toStdString();
+            RevealBox(box);
+            RetypeText(TypedPart(box), QString::number(largest ? range.high : range.low, 'g', 10));
+        }
+        // Numbers each box takes can still make a symbol larger than a label: the message
+        // names the box and the most it takes then.
+        static const QRegularExpression produced(QStringLiteral("^(.+)不能大于 ([0-9.]+)(?: mil)?："));
+        for (int attempt = 0; attempt < 4 && d.isVisible(); ++attempt) {
+            services.messages.clear();
+            ClickButton(&d, 1);
+            if (!d.isVisible())
+                break;
+            ASSERT_EQ(services.MessageTexts().size(), 1u);
+            const auto m = produced.match(services.MessageTexts()[0]);
+            ASSERT_TRUE(m.hasMatch()) << services.MessageTexts()[0].toStdString();
+            QWidget* named = nullptr;
+            for (QWidget* box : NumberBoxesOf(d))
+                if (NumberBoxCaption(box) == m.captured(1))
+                    named = box;
+            ASSERT_NE(named, nullptr) << m.captured(1).toStdString();
+            RevealBox(named);
+            RetypeText(TypedPart(named), m.captured(2));
+        }
+        EXPECT_FALSE(d.isVisible());
+        services.messages.clear();
+    }
+};
+
+// Each object's dialog at the largest and at the smallest number of every box: the label
+// saved and opened again reads back with no message and as the same bytes.
+TEST_F(DialogRangeSession, EveryObjectDialogAtItsExtremesReadsBackUnchanged)
+{
+    for (const bool largest : {true, false}) {
+        for (const int tool : {CmdToolText, CmdToolBarcode, CmdToolLine, CmdToolRectangle, CmdToolEllipse}) {
+            SCOPED_TRACE(std::to_string(tool) + (largest ? " largest" : " smallest"));
+            Create(tool, 10, 10);
+            ASSERT_TRUE(Trigger(CmdToolSelect));
+            CBaseProxy* proxy = Last();
+            View().GetSelection() = {proxy};
+            View().SetCurrentObject(proxy);
+            bool ran = false;
+            services.OnNextDialog([&](QDialog& d) {
+                ran = true;
+                FillWithExtremes(d, largest);
+                if (d.isVisible())
+                    d.reject();
+            });
+            ASSERT_TRUE(Trigger(CmdProperties));
+            EXPECT_TRUE(ran);
+            SaveAndReopen(QStringLiteral("extremes-%1-%2.vmk").arg(tool).arg(largest));
+            ASSERT_TRUE(Trigger(CmdFileClose));
+            NewLabel();
+        }
+    }
+}
+
+// The label settings sheet at the largest and the smallest number of each box in turn
+// (all at once no page holds its labels, which the sheet refuses as such).
+TEST_F(DialogRangeSession, TheLabelSettingsSheetAtItsExtremesReadsBackUnchanged)
+{
+    int boxes = 1, accepted = 0;
+    for (int index = 0; index < boxes; ++index) {
+        for (const bool largest : {true, false}) {
+            SCOPED_TRACE(std::to_string(index) + (largest ? " largest" : " smallest"));
+            bool closed = false;
+            services.OnNextDialog([&](QDialog& d) {
+                const std::vector<QWidget*> all = NumberBoxesOf(d);
+                boxes = int(all.size());
+                ASSERT_LT(index, boxes);
+                QWidget* box = all[size_t(index)];
+                RevealBox(box);
+                RetypeText(TypedPart(box), largest ? QStringLiteral("99999999999") : QStringLiteral("-99999999999"));
+                ClickButton(&d, 1);
+                ASSERT_TRUE(d.isVisible());
+                ASSERT_EQ(services.MessageTexts().size(), 1u);
+                const NamedRange range = RangeNamedBy(services.MessageTexts()[0]);
+                ASSERT_TRUE(range.found) << services.MessageTexts()[0].toStdString();
+                services.messages.clear();
+                RevealBox(box);
+                RetypeText(TypedPart(box), QString::number(largest ? range.high : range.low, 'g', 10));
+                ClickButton(&d, 1);
+                closed = !d.isVisible();
+                if (!closed) {
+                    // Only a layout no page holds is refused then, never the number itself.
+                    EXPECT_EQ(services.MessageTexts(),
+                              QStringList{QStringLiteral("请调整设置以消除预览中提示的错误!")});
+                    d.reject();
+                }
+                services.messages.clear();
+            });
+            ASSERT_TRUE(Trigger(CmdLabelSettings));
+            if (closed) {
+                ++accepted;
+                SaveAndReopen(QStringLiteral("sheet.vmk")); // saved again where it was opened from
+            }
+        }
+    }
+    EXPECT_GT(boxes, 15);
+    EXPECT_GT(accepted, boxes);
+}
+
+// A module width the box takes but whose symbol would be wider than a label is refused
+// naming the box and the widest it takes for this content; that one is taken, and the
+// label reads back as it was.
+TEST_F(EditRangeSession, AModuleWidthIsBoundedByTheSymbolItMakes)
+{
+    Create(CmdToolBarcode, 10, 10);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    CBaseProxy* proxy = Last();
+    const auto& barcode = static_cast<const CBarcodeGraph&>(*proxy->GetObject());
+    QString largest;
+    services.OnNextDialog([&](QDialog& d) {
+        auto* pane = static_cast<CBarcodeEdtPane*>(page<QWidget>(&d, 266));
+        ChooseItem(pane->m_symbology, pane->m_symbology->findData(int(SymbologyCode128)));
+        CVXUnitEdit* module = pane->CurrentOptionPane()->m_moduleWidth;
+        RetypeText(module, QStringLiteral("10000"));
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(3);
+        ClickButton(&d, 1);
+        ASSERT_TRUE(d.isVisible());
+        EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
+        ASSERT_EQ(services.MessageTexts().size(), 1u);
+        static const QRegularExpression told(
+            QStringLiteral("^窄单元X不能大于 ([0-9.]+) mil：这个条码的宽度不能超过 10000 毫米，请重新输入。$"));
+        const auto m = told.match(services.MessageTexts()[0]);
+        ASSERT_TRUE(m.hasMatch()) << services.MessageTexts()[0].toStdString();
+        largest = m.captured(1);
+        services.messages.clear();
+        // A mil more is still refused; the width named is taken.
+        RetypeText(module, QString::number(largest.toDouble() + 1, 'f', 3));
+        ClickButton(&d, 1);
+        ASSERT_TRUE(d.isVisible());
+        EXPECT_EQ(services.MessageTexts().size(), 1u);
+        services.messages.clear();
+        RetypeText(module, largest);
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    ASSERT_EQ(barcode.GetImpl()->GetSettings()->m_nSymbology, SymbologyCode128);
+    EXPECT_FLOAT_EQ(barcode.GetImpl()->GetSettings()->m_fModuleWidth, largest.toFloat());
+    EXPECT_LE(barcode.GetWidth(), kMaxLabelLengthMm);
+    EXPECT_GT(barcode.GetWidth(), kMaxLabelLengthMm * 0.999f);
+    SaveAndReopen(QStringLiteral("widest.vmk"));
+}
+
+// A barcode dragged wider than a label can be stops at the widest symbol.
+TEST_F(EditRangeSession, ABarcodeDraggedBeyondTheWidestSymbolStopsThere)
+{
+    Create(CmdToolBarcode, 10, 10);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    CBaseProxy* proxy = Last();
+    const CBaseGraph& barcode = *proxy->GetObject();
+    View().SelectObject(proxy);
+    const QPoint right = HandleAt(proxy, 3);
+    Drag(right, right + QPoint(60000, 0), 4);
+    Settle();
+    EXPECT_GT(barcode.GetWidth(), kMaxLabelLengthMm * 0.99f);
+    EXPECT_LE(barcode.GetWidth(), kMaxLabelLengthMm);
+    SaveAndReopen(QStringLiteral("dragged.vmk"));
+}
+
+// A number refused in a box that is then disabled (圆角半径 once the label is a plain
+// rectangle) is not stored by OK: the radius stays as it was.
+TEST_F(EditRangeSession, ARefusedRadiusLeftInADisabledBoxIsNotStored)
+{
+    const float radius = Window().LabelData().m_fCornerRadius;
+    services.OnNextDialog([&](QDialog& d) {
+        auto* round = d.findChild<QRadioButton*>(QStringLiteral("ctl_1016"));
+        auto* plain = d.findChild<QRadioButton*>(QStringLiteral("ctl_1015"));
+        ASSERT_TRUE(round && plain);
+        RevealBox(round);
+        Click(round);
+        auto* box = d.findChild<CVXUnitEdit*>(QStringLiteral("ctl_1023"));
+        ASSERT_TRUE(box && box->isEnabled());
+        RetypeText(box, QStringLiteral("99999"));
+        ClickButton(&d, 1);
+        ASSERT_TRUE(d.isVisible());
+        EXPECT_EQ(services.MessageTexts(), QStringList{QStringLiteral("圆角半径必须是 0 到 10000 之间的数，请重新输入。")});
+        services.messages.clear();
+        RevealBox(plain);
+        Click(plain);
+        EXPECT_FALSE(box->isEnabled());
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdLabelSettings));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    EXPECT_EQ(Window().LabelData().m_nShape, ShapeRectangle);
+    EXPECT_EQ(Window().LabelData().m_fCornerRadius, radius);
+    SaveAndReopen(QStringLiteral("radius.vmk"));
 }
 
 } // namespace

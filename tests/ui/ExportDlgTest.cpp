@@ -323,7 +323,7 @@ TEST_F(ExportDlgTest, BatchRowsAreWholeNumbersUpToTheArrowsLimit)
         ClickButton(d, 1);
     });
     frame->HandleCommand(kBatchExport);
-    QStringList expected(5, QStringLiteral("请输入1到100000之间的整数!"));
+    QStringList expected(5, QStringLiteral("请输入1到100000之间的整数！"));
     expected << QStringLiteral("导出成功!");
     EXPECT_EQ(services.MessageTexts(), expected);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"1.bmp", "2.bmp"}));

@@ -202,18 +202,18 @@ TEST(PrintDlg, RefusesWhatCannotPrint)
         {11, "1", "0", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
         {11, "1", "5", "1", QStringLiteral("打印页数不能小于等于0,或大于总页数!")},
         // A range that would end past the last page prints blank pages: refused.
-        {11, "3", "3", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
-        {11, "5", "1", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)!")},
+        {11, "3", "3", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)！")},
+        {11, "5", "1", "1", QStringLiteral("起始页加页数超出了最后一页(总共4页)！")},
         {12, "5", "5", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {12, "0", "2", "1", QStringLiteral("起始页不能小于等于0!")},
         {12, "3", "2", "1", QStringLiteral("终止页不能小于起始页,或大于总页数!")},
         {1003, {}, {}, "0", QStringLiteral("打印份数必须大于等于1!")},
         // Every box takes whole numbers only, the copies no more than its arrows go to.
-        {1003, {}, {}, "100107", QStringLiteral("请输入1到1000之间的整数!")},
-        {1003, {}, {}, "1001", QStringLiteral("请输入1到1000之间的整数!")},
-        {1003, {}, {}, "70.0013.5", QStringLiteral("请输入1到1000之间的整数!")},
-        {12, "2.5", "4", "1", QStringLiteral("请输入1到4之间的整数!")},
-        {11, "1", "4abc", "1", QStringLiteral("请输入1到4之间的整数!")},
+        {1003, {}, {}, "100107", QStringLiteral("请输入1到1000之间的整数！")},
+        {1003, {}, {}, "1001", QStringLiteral("请输入1到1000之间的整数！")},
+        {1003, {}, {}, "70.0013.5", QStringLiteral("请输入1到1000之间的整数！")},
+        {12, "2.5", "4", "1", QStringLiteral("请输入1到4之间的整数！")},
+        {11, "1", "4abc", "1", QStringLiteral("请输入1到4之间的整数！")},
     };
     for (const Case& c : cases) {
         auto label = PagedLabel(4);
@@ -248,7 +248,7 @@ TEST(PrintDlg, NothingToPrintIsSaidAndNoDocumentStarts)
     DialogRun run(*label);
     EXPECT_EQ(ctl<CFontStatic>(&run.dialog, 1002)->text(), QStringLiteral("总共0页"));
     run.Print();
-    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("没有可打印的页!")});
+    EXPECT_EQ(run.services.MessageTexts(), QStringList{QStringLiteral("没有可打印的页！")});
     EXPECT_FALSE(run.log.ended);
     EXPECT_TRUE(run.printerUsed.isNull());
     EXPECT_TRUE(ctl<QPushButton>(&run.dialog, 1)->isEnabled());
@@ -306,7 +306,7 @@ TEST(PrintDlg, MovingOnPastTheLastPageRefusesTheNextPrint)
         EXPECT_EQ(run.log.pages, (QStringList{"1", "2", "3"}));
         EXPECT_EQ(run.services.MessageTexts(),
                   (QStringList{"打印完成!", "打印完成!",
-                               mode == 11 ? QStringLiteral("起始页加页数超出了最后一页(总共3页)!")
+                               mode == 11 ? QStringLiteral("起始页加页数超出了最后一页(总共3页)！")
                                           : QStringLiteral("终止页不能小于起始页,或大于总页数!")}));
     }
 }
