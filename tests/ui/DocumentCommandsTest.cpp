@@ -624,7 +624,7 @@ TEST_F(DocumentCommandsTest, UsersConnectionsPreviewEveryRowAndARefusalStandsAlo
         services.dialogs.clear();
         ASSERT_FALSE(services.MessageTexts().isEmpty());
         EXPECT_EQ(services.MessageTexts().first(),
-            QStringLiteral("库存: 数据源“库存”的连接字符串在密码之后含有不接受的内容，不允许使用：连接字符串中的密码不能含有 {、}、;、= "
+            QStringLiteral("数据源“库存”的连接字符串在密码之后含有不接受的内容，不允许使用：连接字符串中的密码不能含有 {、}、;、= "
                            "或控制字符，也不能加引号或括号；请改用不含这些字符的密码，或把密码写入用 odbcinst 在 unixODBC "
                            "中注册的数据源，标签再以 DSN 指定该数据源。PostgreSQL 和 MySQL 数据库也可以改用本程序的 "
                            "PostgreSQL、MySQL 数据源。"));
