@@ -703,9 +703,14 @@ SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& s
     SqlVerdictMemo& memo = VerdictMemo();
     {
         const QMutexLocker lock(&memo.mutex);
-        for (const SqlVerdictMemo::Entry& entry : memo.entries) {
-            if (entry.readings == readings && entry.sql == sql)
-                return entry.verdict;
+        for (qsizetype i = memo.entries.size() - 1; i >= 0; --i) {
+            const QString& known = memo.entries[i].sql;
+            // A job asks with the text the memo holds: no need to compare its characters.
+            if (memo.entries[i].readings == readings && (known.isSharedWith(sql) || known == sql)) {
+                // The statements in use stay; the least recently asked for go first.
+                memo.entries.move(i, memo.entries.size() - 1);
+                return memo.entries.last().verdict;
+            }
         }
     }
     SqlStatementVerdict verdict = JudgedSqlStatement(sql, readings);
