@@ -142,7 +142,7 @@ CSqlStatements CDLBase::Statements() const
 bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last)
 {
     rows.Clear();
-    if (!AcceptStatement() || !OpenIfNeeded())
+    if (!AcceptStatement() || !OpenIfNeeded() || !AcceptStatement())
         return false;
     if (!MapRecords(nFirst, nLast, first, last))
         first = last + 1;
@@ -152,7 +152,11 @@ bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first,
 
 bool CDLBase::AcceptStatement()
 {
-    const QString refusal = m_pDataSource ? CSqlStatements::Refusal(*m_pDataSource) : QString();
+    if (!m_pDataSource)
+        return true;
+    const CSqlStatements statements = Statements();
+    const QString refusal
+        = IsOpen() ? statements.Refusal(*m_pDataSource) : statements.RefusalBeforeConnecting(*m_pDataSource);
     return refusal.isEmpty() || Fail(refusal);
 }
 
@@ -231,11 +235,11 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 {
     if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
-    if (!AcceptStatement() || !OpenIfNeeded())
+    if (!AcceptStatement() || !OpenIfNeeded() || !AcceptStatement())
         ThrowLastError();
     LoaderRow rows;
     EndWalk();
-    if (CSqlStatements::CountsByReading(*m_pDataSource)) {
+    if (Statements().CountsByReading(*m_pDataSource)) {
         // A procedure call cannot be counted inside a select: its rows are passed over.
         const std::unique_ptr<DbCursor> cursor = m_connection->OpenCursor(statement());
         if (!cursor->Skip(std::numeric_limits<qint64>::max())) {

@@ -1,16 +1,22 @@
 #include "model/SqlStatementCheck.h"
 
 #include <QList>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
 enum class SqlBrackets { None, Plain, Doubled };
+// Whose reading it is: the name a refusal gives, and the server's own schemas.
+enum class SqlFamily { SQLite, Standard, PostgreSQL, MySQL, TSql };
 
 // How one dialect splits a text into literals, quoted names and comments.
 struct SqlReading
 {
+    SqlFamily family = SqlFamily::Standard;
     bool backticks = false; // `name`
     SqlBrackets brackets = SqlBrackets::None; // [name], "]]" inside or not
     bool dollarQuotes = false; // $tag$ ... $tag$
@@ -26,35 +32,102 @@ struct SqlReading
 // SQLite (and the staged workbooks), the standard as Oracle and DB2 read it,
 // PostgreSQL with standard_conforming_strings on and off, MySQL/MariaDB with
 // backslash escapes, with ANSI_QUOTES and with NO_BACKSLASH_ESCAPES, and T-SQL.
+enum SqlReadingIndex { kSQLite, kStandard, kPgStandard, kPgEscapes, kMyEscapes, kMyAnsiQuotes, kMyNoEscapes, kTSql };
 const SqlReading kSqlReadings[] = {
-    {.backticks = true, .brackets = SqlBrackets::Plain},
-    {},
-    {.dollarQuotes = true, .nestedComments = true, .backslashAfterE = true},
-    {.dollarQuotes = true, .nestedComments = true, .backslashInSingle = true, .backslashAfterE = true},
-    {.backticks = true, .hashComments = true, .dashNeedsBlank = true, .backslashInSingle = true,
-        .backslashInDouble = true, .executableComments = true},
-    {.backticks = true, .hashComments = true, .dashNeedsBlank = true, .backslashInSingle = true,
+    {.family = SqlFamily::SQLite, .backticks = true, .brackets = SqlBrackets::Plain},
+    {.family = SqlFamily::Standard},
+    {.family = SqlFamily::PostgreSQL, .dollarQuotes = true, .nestedComments = true, .backslashAfterE = true},
+    {.family = SqlFamily::PostgreSQL, .dollarQuotes = true, .nestedComments = true, .backslashInSingle = true,
+        .backslashAfterE = true},
+    {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
+        .backslashInSingle = true, .backslashInDouble = true, .executableComments = true},
+    {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
+        .backslashInSingle = true, .executableComments = true},
+    {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
         .executableComments = true},
-    {.backticks = true, .hashComments = true, .dashNeedsBlank = true, .executableComments = true},
-    {.brackets = SqlBrackets::Doubled, .nestedComments = true},
+    {.family = SqlFamily::TSql, .brackets = SqlBrackets::Doubled, .nestedComments = true},
 };
+constexpr unsigned kEveryReading = (1u << std::size(kSqlReadings)) - 1;
+
+// The readings a server may give a text: one for each setting the connection knows,
+// both where it does not, all of them for an unknown server.
+unsigned SqlReadingsOf(const SqlServerKind& kind)
+{
+    switch (kind.server) {
+    case SqlServerKind::SQLite:
+        return 1u << kSQLite;
+    case SqlServerKind::PostgreSQL:
+        return (kind.standardStrings != false ? 1u << kPgStandard : 0u)
+            | (kind.standardStrings != true ? 1u << kPgEscapes : 0u);
+    case SqlServerKind::MySQL: {
+        unsigned readings = kind.noBackslashEscapes != false ? 1u << kMyNoEscapes : 0u;
+        if (kind.noBackslashEscapes != true)
+            readings |= (kind.ansiQuotes != true ? 1u << kMyEscapes : 0u)
+                | (kind.ansiQuotes != false ? 1u << kMyAnsiQuotes : 0u);
+        return readings;
+    }
+    case SqlServerKind::SqlServer:
+        return 1u << kTSql;
+    case SqlServerKind::Unknown:
+        break;
+    }
+    return kEveryReading;
+}
+
+QString SqlReadingName(SqlFamily family)
+{
+    switch (family) {
+    case SqlFamily::SQLite:
+        return QStringLiteral("SQLite");
+    case SqlFamily::PostgreSQL:
+        return QStringLiteral("PostgreSQL");
+    case SqlFamily::MySQL:
+        return QStringLiteral("MySQL/MariaDB");
+    case SqlFamily::TSql:
+        return QStringLiteral("SQL Server");
+    case SqlFamily::Standard:
+        break;
+    }
+    return QStringLiteral("标准 SQL");
+}
 
 struct SqlToken
 {
     enum Kind { Word, Name, Literal, Mark } kind;
     QString text;
+    qsizetype start; // where the token starts in the text
     qsizetype end; // just after the token in the text
     QChar quote = {}; // of a name or literal
 };
+
+// What a reading refuses and where (an offset into the text it read).
+struct SqlFault
+{
+    qsizetype at = -1;
+    QString what;
+
+    explicit operator bool() const { return at >= 0; }
+};
+
+const QString kQuoteOpen = QStringLiteral("引号没有结束");
+const QString kCommentOpen = QStringLiteral("注释没有结束");
 
 bool IsSqlWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;
 }
 
-QString RefusedSqlText(const QString& what)
+// The characters every server reads as part of a name; a server may read any other
+// character we take for a letter as a blank.
+bool IsSqlAsciiWordChar(QChar c)
 {
-    return QStringLiteral("不能使用“%1”。").arg(what);
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_';
+}
+
+QString UsedSqlText(QStringView what)
+{
+    return QStringLiteral("不能使用“%1”").arg(what);
 }
 
 // Where the quoted part that starts at i (on its opening quote) ends, just past its
@@ -73,12 +146,11 @@ qsizetype SqlQuoteEnd(QStringView s, qsizetype i, QChar close, bool doubling, bo
 }
 
 // Splits the text as the reading does: its words, quoted names, literals and marks in
-// order, comments left out; or why the text is refused under it.
-QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
+// order, comments left out; or why and where the text is refused under it.
+SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
 {
     const auto at = [&](qsizetype k) { return k < s.size() ? s[k] : QChar(); };
-    const QString unterminated = QStringLiteral("引号、括号或注释没有结束。");
-    int depth = 0;
+    QList<qsizetype> opened; // the parentheses not closed yet
     qsizetype i = 0;
     while (i < s.size()) {
         const QChar c = s[i];
@@ -91,11 +163,12 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         }
         if (c == u'/' && at(i + 1) == u'*') {
             if (r.executableComments && (at(i + 2) == u'!' || (at(i + 2) == u'M' && at(i + 3) == u'!')))
-                return RefusedSqlText(QStringLiteral("/*!"));
+                return {i, UsedSqlText(u"/*!")};
+            const qsizetype start = i;
             int level = 0;
             do {
                 if (i + 1 >= s.size())
-                    return unterminated;
+                    return {start, kCommentOpen};
                 if (s[i] == u'/' && s[i + 1] == u'*' && (level == 0 || r.nestedComments)) {
                     ++level;
                     i += 2;
@@ -111,19 +184,22 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         // The word just before, when nothing stands between it and c.
         const bool prefixed = !tokens.isEmpty() && tokens.last().kind == SqlToken::Word && tokens.last().end == i;
         const QString prefix = prefixed ? tokens.last().text.toLower() : QString();
+        // U&'..' and U&"..": escapes of their own, with an escape character of their own.
+        const bool unicodeEscapes = (c == u'\'' || c == u'"') && i >= 2 && s[i - 1] == u'&'
+            && s[i - 2].toLower() == u'u' && (i < 3 || !IsSqlWordChar(s[i - 3]));
+        if (unicodeEscapes)
+            return {i - 2, UsedSqlText(QStringView(s.mid(i - 2, 3)))};
         QChar close;
         bool doubling = true;
         bool backslash = false;
         SqlToken::Kind kind = SqlToken::Name;
         if (c == u'\'') {
             if (prefix == u"q" || prefix == u"nq")
-                return RefusedSqlText(QStringLiteral("q'"));
+                return {i - prefix.size(), UsedSqlText(u"q'")};
             close = c;
             kind = SqlToken::Literal;
             backslash = r.backslashInSingle || (r.backslashAfterE && prefix == u"e");
         } else if (c == u'"') {
-            if (i >= 2 && s[i - 1] == u'&' && s[i - 2].toLower() == u'u' && (i < 3 || !IsSqlWordChar(s[i - 3])))
-                return RefusedSqlText(QStringLiteral("U&\""));
             close = c;
             backslash = r.backslashInDouble;
         } else if (c == u'`' && r.backticks) {
@@ -135,10 +211,10 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         if (!close.isNull()) {
             const qsizetype end = SqlQuoteEnd(s, i, close, doubling, backslash);
             if (end < 0)
-                return unterminated;
+                return {i, kQuoteOpen};
             if (kind == SqlToken::Literal && prefixed)
                 tokens.removeLast(); // N'..', E'..', X'..': the letter is part of the literal
-            tokens.append({kind, s.mid(i + 1, end - i - 2).toString(), end, c});
+            tokens.append({kind, s.mid(i + 1, end - i - 2).toString(), i, end, c});
             i = end;
             continue;
         }
@@ -150,8 +226,8 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
                 const QStringView tag = s.mid(i, k - i + 1);
                 const qsizetype close = s.indexOf(tag, k + 1);
                 if (close < 0)
-                    return unterminated;
-                tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), close + tag.size()});
+                    return {i, kQuoteOpen};
+                tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), i, close + tag.size()});
                 i = close + tag.size();
                 continue;
             }
@@ -160,76 +236,398 @@ QString ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
             qsizetype k = i;
             while (k < s.size() && IsSqlWordChar(s[k]))
                 ++k;
-            tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), k});
+            tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
             i = k;
             continue;
         }
-        if (c == u'(')
-            ++depth;
-        else if (c == u')' && --depth < 0)
-            return QStringLiteral("右括号多于左括号。");
-        else if (c == u';')
-            return QStringLiteral("分号之后不能再有语句。");
+        if (c == u'(') {
+            opened.append(i);
+        } else if (c == u')') {
+            if (opened.isEmpty())
+                return {i, QStringLiteral("右括号多于左括号")};
+            opened.removeLast();
+        } else if (c == u';') {
+            return {i, QStringLiteral("分号之后不能再有语句")};
+        }
         if (!c.isSpace())
-            tokens.append({SqlToken::Mark, QString(c), i + 1});
+            tokens.append({SqlToken::Mark, QString(c), i, i + 1});
         ++i;
     }
-    return depth == 0 ? QString() : unterminated;
+    if (!opened.isEmpty())
+        return {opened.last(), QStringLiteral("括号没有结束")};
+    return {};
 }
 
-// The functions that reach outside a read-only transaction or run a text as a statement
-// of its own on the servers we reach, so that neither a transaction that only reads nor
-// a rollback holds them: PostgreSQL's large-object files, dblink and adminpack, and the
-// functions that run a query given as text (lo_export writes its file even inside
-// BEGIN READ ONLY, and query_to_xml runs its text in the same transaction); MySQL's
-// "into outfile/dumpfile"; SQL Server's extended procedures, dynamic SQL, server
-// options, OLE automation and the functions that open other sources or files.
-bool IsRefusedSqlName(const QString& name)
+// The functions and procedures that reach outside a read-only transaction that is
+// rolled back, read the server's files, change the role or run a text as a statement
+// of its own, on the servers we reach: PostgreSQL's large-object files (lo_export
+// writes its file even inside BEGIN READ ONLY), adminpack, server files and settings,
+// replication slots and origins, backends, dblink and the functions that run a query
+// given as text; MySQL's file reading and command UDFs; SQL Server's extended
+// procedures, dynamic SQL, server options, application roles, OLE automation and the
+// functions that open other sources or files.
+bool IsRefusedSqlName(QStringView name)
 {
-    static const QSet<QString> names = {QStringLiteral("lo_export"), QStringLiteral("lo_import"),
-        QStringLiteral("pg_file_write"), QStringLiteral("pg_file_rename"), QStringLiteral("pg_file_unlink"),
-        QStringLiteral("pg_file_sync"), QStringLiteral("query_to_xml"), QStringLiteral("query_to_xmlschema"),
-        QStringLiteral("query_to_xml_and_xmlschema"), QStringLiteral("cursor_to_xml"),
-        QStringLiteral("cursor_to_xmlschema"), QStringLiteral("ts_stat"), QStringLiteral("outfile"),
-        QStringLiteral("dumpfile"), QStringLiteral("sp_executesql"), QStringLiteral("sp_configure"),
-        QStringLiteral("sp_addextendedproc"), QStringLiteral("openrowset"), QStringLiteral("opendatasource"),
-        QStringLiteral("openquery"), QStringLiteral("bulk"), QStringLiteral("dblink")};
-    const QString lower = name.toLower();
-    return names.contains(lower) || lower.startsWith(u"dblink_") || lower.startsWith(u"xp_")
-        || lower.startsWith(u"sp_oa");
+    static const QSet<QString> names = {QStringLiteral("set_config"), QStringLiteral("pg_read_file"),
+        QStringLiteral("pg_read_binary_file"), QStringLiteral("pg_stat_file"), QStringLiteral("pg_logdir_ls"),
+        QStringLiteral("pg_create_physical_replication_slot"), QStringLiteral("pg_create_logical_replication_slot"),
+        QStringLiteral("pg_drop_replication_slot"), QStringLiteral("pg_replication_slot_advance"),
+        QStringLiteral("pg_logical_emit_message"), QStringLiteral("pg_switch_wal"), QStringLiteral("pg_switch_xlog"),
+        QStringLiteral("pg_terminate_backend"), QStringLiteral("pg_cancel_backend"), QStringLiteral("pg_reload_conf"),
+        QStringLiteral("pg_rotate_logfile"), QStringLiteral("pg_promote"), QStringLiteral("pg_create_restore_point"),
+        QStringLiteral("pg_start_backup"), QStringLiteral("pg_stop_backup"), QStringLiteral("pg_backup_start"),
+        QStringLiteral("pg_backup_stop"), QStringLiteral("pg_wal_replay_pause"),
+        QStringLiteral("pg_wal_replay_resume"), QStringLiteral("lowrite"), QStringLiteral("ts_stat"),
+        QStringLiteral("dblink"), QStringLiteral("load_file"), QStringLiteral("sys_exec"), QStringLiteral("sys_eval"),
+        QStringLiteral("sp_executesql"), QStringLiteral("sp_configure"), QStringLiteral("sp_addextendedproc"),
+        QStringLiteral("sp_setapprole"), QStringLiteral("openrowset"), QStringLiteral("opendatasource"),
+        QStringLiteral("openquery")};
+    // The large-object functions that only read.
+    static const QSet<QString> largeObjectReaders = {QStringLiteral("lo_get"), QStringLiteral("lo_open"),
+        QStringLiteral("lo_close"), QStringLiteral("lo_lseek"), QStringLiteral("lo_lseek64"), QStringLiteral("lo_tell"),
+        QStringLiteral("lo_tell64")};
+    static const QStringView prefixes[] = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_",
+        u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml", u"xp_",
+        u"sp_oa"};
+    const QString lower = name.toString().toLower();
+    if (names.contains(lower))
+        return true;
+    if (lower.startsWith(u"lo_"))
+        return !largeObjectReaders.contains(lower);
+    return std::any_of(std::begin(prefixes), std::end(prefixes), [&](QStringView p) { return lower.startsWith(p); });
 }
 
-// What the tokens of one reading name or run that is refused.
-QString RefusedSqlToken(const QList<SqlToken>& tokens)
+// A schema of the server's own, whose procedures run statements given as text or
+// change the server: no CALL or EXEC of one is sent.
+bool IsSystemSqlSchema(SqlFamily family, QStringView name)
 {
+    const QString lower = name.toString().toLower();
+    switch (family) {
+    case SqlFamily::MySQL:
+        return lower == u"sys" || lower == u"mysql";
+    case SqlFamily::PostgreSQL:
+        return lower == u"pg_catalog";
+    case SqlFamily::TSql:
+        return lower == u"master" || lower == u"msdb" || lower == u"sys";
+    case SqlFamily::SQLite:
+    case SqlFamily::Standard:
+        break;
+    }
+    return false;
+}
+
+// A token as the checks read it: each run of plain letters of a word or a quoted name
+// on its own, so that a character a server may take for a blank hides nothing.
+struct SqlItem
+{
+    SqlToken::Kind kind;
+    QStringView text;
+    qsizetype start;
+    qsizetype token; // the token it is part of
+    QChar quote;
+};
+
+QList<SqlItem> SqlItems(const QList<SqlToken>& tokens)
+{
+    QList<SqlItem> items;
+    items.reserve(tokens.size());
     for (qsizetype t = 0; t < tokens.size(); ++t) {
         const SqlToken& token = tokens[t];
-        if (token.kind != SqlToken::Word && token.kind != SqlToken::Name)
+        const QStringView text = token.text;
+        if (token.kind != SqlToken::Word && token.kind != SqlToken::Name) {
+            items.append({token.kind, text, token.start, t, token.quote});
             continue;
-        // Each part of a qualified name, and each run of plain letters: a server may
-        // read a character we take for a letter as a blank.
-        static const QRegularExpression separators(QStringLiteral("[^A-Za-z0-9_]+"));
-        for (const QString& part : token.text.split(separators, Qt::SkipEmptyParts)) {
-            if (IsRefusedSqlName(part))
-                return RefusedSqlText(part);
         }
-        // A procedure call names its procedure; a text or a variable after EXEC is
-        // run as a statement of its own ("..." is a text to T-SQL without quoted names).
-        const QString lower = token.text.toLower();
-        const bool procedureNext = t + 1 < tokens.size()
-            && (tokens[t + 1].kind == SqlToken::Word
-                || (tokens[t + 1].kind == SqlToken::Name && tokens[t + 1].quote != u'"'));
-        if (token.kind == SqlToken::Word && (lower == u"exec" || lower == u"execute") && t + 1 < tokens.size()
-            && !procedureNext)
-            return QStringLiteral("EXEC 之后只能是存储过程名。");
+        const qsizetype offset = token.start + (token.kind == SqlToken::Name ? 1 : 0);
+        const qsizetype before = items.size();
+        for (qsizetype i = 0; i < text.size();) {
+            if (!IsSqlAsciiWordChar(text[i])) {
+                ++i;
+                continue;
+            }
+            qsizetype k = i;
+            while (k < text.size() && IsSqlAsciiWordChar(text[k]))
+                ++k;
+            items.append({token.kind, text.mid(i, k - i), offset + i, t, token.quote});
+            i = k;
+        }
+        if (items.size() == before)
+            items.append({token.kind, text, token.start, t, token.quote});
+    }
+    return items;
+}
+
+QString SqlEscapesDecoded(QStringView s, bool unicodeForm)
+{
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] != u'\\' || i + 1 == s.size()) {
+            out += s[i];
+            continue;
+        }
+        // \xHH, \uXXXX, \UXXXXXXXX, \ooo; in U&'..' \XXXX and \+XXXXXX.
+        const QChar c = s[i + 1];
+        int base = 16;
+        qsizetype skip = 1;
+        qsizetype digits = 0;
+        if (unicodeForm) {
+            skip = c == u'+' ? 2 : 1;
+            digits = c == u'+' ? 6 : 4;
+        } else if (c == u'x') {
+            skip = 2;
+            digits = 2;
+        } else if (c == u'u' || c == u'U') {
+            skip = 2;
+            digits = c == u'u' ? 4 : 8;
+        } else if (c >= u'0' && c <= u'7') {
+            base = 8;
+            digits = 3;
+        }
+        char32_t code = 0;
+        qsizetype n = 0;
+        for (; n < digits && i + skip + n < s.size(); ++n) {
+            const int digit = QStringView(u"0123456789abcdef").indexOf(s[i + skip + n].toLower());
+            if (digit < 0 || digit >= base)
+                break;
+            code = code * base + char32_t(digit);
+        }
+        if (n == 0 || code > 0x10FFFF) {
+            out += c;
+            ++i;
+            continue;
+        }
+        out += QString::fromUcs4(&code, 1);
+        i += skip + n - 1;
+    }
+    return out;
+}
+
+// A call of a refused function inside a text, which a server may run as a query: the
+// name, or an empty view; offset where it stands in the text.
+QStringView CallInSqlText(QStringView s, qsizetype& offset)
+{
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n;) {
+        if (!IsSqlAsciiWordChar(s[i])) {
+            if (s[i] == u'&' && i > 0 && s[i - 1].toLower() == u'u' && i + 1 < n && (s[i + 1] == u'\'' || s[i + 1] == u'"')) {
+                offset = i - 1;
+                return s.mid(i - 1, 3);
+            }
+            ++i;
+            continue;
+        }
+        qsizetype k = i;
+        while (k < n && IsSqlAsciiWordChar(s[k]))
+            ++k;
+        const QStringView run = s.mid(i, k - i);
+        if (IsRefusedSqlName(run) || run.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0) {
+            // Blanks, comments and the quotes of a quoted name before its "(".
+            qsizetype j = k;
+            for (;;) {
+                while (j < n && (s[j].isSpace() || s[j] == u'"' || s[j] == u'`' || s[j] == u']'))
+                    ++j;
+                const QStringView two = s.mid(j, 2);
+                const qsizetype end = two == u"/*" ? s.indexOf(u"*/", j + 2) : two == u"--" ? s.indexOf(u'\n', j) : -1;
+                if (end < 0)
+                    break;
+                j = end + 1;
+            }
+            if (j < n && s[j] == u'(') {
+                offset = i;
+                return run;
+            }
+        }
+        i = k;
     }
     return {};
 }
 
-} // namespace
-
-QString SqlStatementRefusal(const QString& sql)
+SqlFault CallInSqlLiteral(const SqlItem& literal)
 {
+    qsizetype offset = 0;
+    QStringView found = CallInSqlText(literal.text, offset);
+    if (!found.isEmpty())
+        return {literal.start + 1 + offset, UsedSqlText(found)};
+    if (!literal.text.contains(u'\\'))
+        return {};
+    // As a server may read the text's escapes, once or again where the text holds a text.
+    const QString once = SqlEscapesDecoded(literal.text, false);
+    for (const QString& decoded : {once, SqlEscapesDecoded(once, false), SqlEscapesDecoded(literal.text, true)}) {
+        found = CallInSqlText(decoded, offset);
+        if (!found.isEmpty())
+            return {literal.start, UsedSqlText(found.toString())};
+    }
+    return {};
+}
+
+bool IsSqlNameItem(const QList<SqlItem>& items, qsizetype k)
+{
+    return k >= 0 && k < items.size() && (items[k].kind == SqlToken::Word || items[k].kind == SqlToken::Name);
+}
+
+bool IsSqlMarkItem(const QList<SqlItem>& items, qsizetype k, char16_t mark)
+{
+    return k >= 0 && k < items.size() && items[k].kind == SqlToken::Mark && items[k].text.front() == mark;
+}
+
+// The first item of the qualified name ("db.schema.name", "master..name") that ends
+// with item e, and the last of the one that starts with item b.
+qsizetype SqlQualifiedStart(const QList<SqlItem>& items, qsizetype e)
+{
+    for (qsizetype b = e;;) {
+        while (b > 0 && items[b - 1].token == items[b].token)
+            --b;
+        qsizetype d = b;
+        while (IsSqlMarkItem(items, d - 1, u'.'))
+            --d;
+        if (d == b || !IsSqlNameItem(items, d - 1))
+            return b;
+        b = d - 1;
+    }
+}
+
+qsizetype SqlQualifiedEnd(const QList<SqlItem>& items, qsizetype b)
+{
+    for (qsizetype e = b;;) {
+        while (e + 1 < items.size() && items[e + 1].token == items[e].token)
+            ++e;
+        qsizetype d = e;
+        while (IsSqlMarkItem(items, d + 1, u'.'))
+            ++d;
+        if (d == e || !IsSqlNameItem(items, d + 1))
+            return e;
+        e = d + 1;
+    }
+}
+
+// The arguments of the call whose "(" is item open.
+int SqlArgumentCount(const QList<SqlItem>& items, qsizetype open)
+{
+    int depth = 0;
+    int commas = 0;
+    for (qsizetype k = open; k < items.size(); ++k) {
+        if (IsSqlMarkItem(items, k, u'('))
+            ++depth;
+        else if (IsSqlMarkItem(items, k, u')') && --depth == 0)
+            return k == open + 1 ? 0 : commas + 1;
+        else if (depth == 1 && IsSqlMarkItem(items, k, u','))
+            ++commas;
+    }
+    return commas + 1;
+}
+
+// What one reading finds called or run that is refused: a refused function called
+// (each part of its name), a procedure after CALL or EXEC that is refused or lives in
+// the server's own schemas, INTO OUTFILE/DUMPFILE, BULK INSERT, a text that holds such
+// a call, and in T-SQL an EXEC of anything but a procedure's name.
+SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
+{
+    for (const SqlItem& item : items) {
+        if (item.kind != SqlToken::Literal)
+            continue;
+        if (const SqlFault fault = CallInSqlLiteral(item))
+            return fault;
+    }
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const SqlItem& item = items[i];
+        if (!IsSqlNameItem(items, i))
+            continue;
+        if (IsSqlMarkItem(items, i + 1, u'(')) {
+            for (qsizetype k = SqlQualifiedStart(items, i); k <= i; ++k) {
+                if (IsSqlNameItem(items, k) && IsRefusedSqlName(items[k].text))
+                    return {items[k].start, UsedSqlText(items[k].text)};
+            }
+            // ts_rewrite(query, 'select ...') runs its text as a query.
+            if (item.text.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && SqlArgumentCount(items, i + 1) == 2)
+                return {item.start, QStringLiteral("不能使用“%1”的两个参数的形式").arg(item.text)};
+        }
+        if (item.kind != SqlToken::Word)
+            continue;
+        const QString lower = item.text.toString().toLower();
+        const bool call = lower == u"call";
+        const bool exec = lower == u"exec" || lower == u"execute";
+        if ((call || exec) && IsSqlNameItem(items, i + 1)) {
+            const qsizetype last = SqlQualifiedEnd(items, i + 1);
+            for (qsizetype k = i + 1; k <= last; ++k) {
+                if (!IsSqlNameItem(items, k))
+                    continue;
+                if (IsRefusedSqlName(items[k].text))
+                    return {items[k].start, UsedSqlText(items[k].text)};
+                if (items[k].token != items[last].token && IsSystemSqlSchema(r.family, items[k].text))
+                    return {items[k].start, QStringLiteral("不能调用“%1”中的存储过程").arg(items[k].text)};
+            }
+        }
+        // A text or a variable after EXEC is run as a statement of its own ("..." is a
+        // text to T-SQL without quoted names).
+        if (exec && r.family == SqlFamily::TSql && i + 1 < items.size()) {
+            const SqlItem* next = &items[i + 1];
+            const bool procedure = next->kind == SqlToken::Word
+                ? next->text.compare(u"as", Qt::CaseInsensitive) != 0
+                : next->kind == SqlToken::Name && next->quote != u'"';
+            if (!procedure)
+                return {item.start, QStringLiteral("EXEC 之后只能是存储过程名")};
+        }
+        if (IsSqlNameItem(items, i + 1) && items[i + 1].kind == SqlToken::Word) {
+            const QStringView next = items[i + 1].text;
+            if ((lower == u"into"
+                    && (next.compare(u"outfile", Qt::CaseInsensitive) == 0
+                        || next.compare(u"dumpfile", Qt::CaseInsensitive) == 0))
+                || (lower == u"bulk" && next.compare(u"insert", Qt::CaseInsensitive) == 0))
+                return {item.start, UsedSqlText(QStringLiteral("%1 %2").arg(item.text, next))};
+        }
+    }
+    return {};
+}
+
+bool IsSqlQueryStart(const SqlToken& token)
+{
+    if (token.kind == SqlToken::Mark)
+        return token.text == u"(";
+    if (token.kind != SqlToken::Word)
+        return false;
+    const QString lower = token.text.toLower();
+    return lower == u"select" || lower == u"with" || lower == u"values" || lower == u"table";
+}
+
+// The refusal as the user reads it: the line, a few characters around the place, what
+// is refused, and whose reading refuses it.
+QString PlacedSqlRefusal(const QString& sql, qsizetype at, const QString& what, const QString& reading)
+{
+    at = std::clamp<qsizetype>(at, 0, sql.size());
+    const auto isBreak = [](QChar c) { return c == u'\n' || c == u'\r'; };
+    qsizetype lineStart = at;
+    while (lineStart > 0 && !isBreak(sql[lineStart - 1]))
+        --lineStart;
+    qsizetype lineEnd = at;
+    while (lineEnd < sql.size() && !isBreak(sql[lineEnd]))
+        ++lineEnd;
+    qsizetype from = std::max(lineStart, at - 10);
+    qsizetype to = std::min(lineEnd, at + 14);
+    if (from > lineStart && sql[from].isLowSurrogate())
+        --from;
+    if (to < lineEnd && sql[to].isLowSurrogate())
+        ++to;
+    QString shown = sql.mid(from, to - from);
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    const bool cutBefore = !sql.mid(lineStart, from - lineStart).trimmed().isEmpty();
+    const bool cutAfter = !sql.mid(to, lineEnd - to).trimmed().isEmpty();
+    shown = (cutBefore ? QStringLiteral("…") : QString()) + shown.trimmed() + (cutAfter ? QStringLiteral("…") : QString());
+    QString text = QStringLiteral("第 %1 行“%2”附近：%3").arg(sql.left(at).count(u'\n') + 1).arg(shown, what);
+    if (!reading.isEmpty())
+        text += QStringLiteral("（按 %1 的读法）").arg(reading);
+    return text + u'。';
+}
+
+SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
+{
+    SqlStatementVerdict verdict;
+    qsizetype lead = 0;
+    while (lead < sql.size() && sql[lead].isSpace())
+        ++lead;
     QString text = sql.trimmed();
     while (text.endsWith(u';'))
         text = text.chopped(1).trimmed();
@@ -239,24 +637,29 @@ QString SqlStatementRefusal(const QString& sql)
         const QChar::Category category = c.category();
         if ((category == QChar::Other_Control && c != u'\t' && c != u'\n' && c != u'\r')
             || category == QChar::Separator_Line || category == QChar::Separator_Paragraph
-            || (c == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n')))
-            return QStringLiteral("不能含有控制字符或单独的回车符。");
+            || (c == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
+            verdict.refusal = PlacedSqlRefusal(sql, lead + i, QStringLiteral("不能含有控制字符或单独的回车符"), {});
+            return verdict;
+        }
     }
     // As the statement is sent: inside parentheses, after a line break.
-    text += u'\n';
-    for (const SqlReading& reading : kSqlReadings) {
+    const QString sent = text + u'\n';
+    bool query = true;
+    for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
+        if (!(readings & (1u << r)))
+            continue;
+        const SqlReading& reading = kSqlReadings[r];
         QList<SqlToken> tokens;
-        QString refusal = ReadSql(text, reading, tokens);
-        if (refusal.isEmpty())
-            refusal = RefusedSqlToken(tokens);
-        if (!refusal.isEmpty())
-            return refusal;
+        SqlFault fault = ReadSql(sent, reading, tokens);
+        if (!fault)
+            fault = RefusedSqlItems(SqlItems(tokens), reading);
+        if (fault) {
+            verdict.refusal = PlacedSqlRefusal(sql, lead + fault.at, fault.what, SqlReadingName(reading.family));
+            return verdict;
+        }
+        query = query && !tokens.isEmpty() && IsSqlQueryStart(tokens.first());
     }
-    return {};
-}
-
-bool IsSqlProcedureCall(const QString& sql)
-{
+    verdict.query = query;
     // Literals without a backslash read alike in every dialect.
     static const QString name = QStringLiteral(R"([A-Za-z_][A-Za-z0-9_]*(?:\.[A-Za-z_][A-Za-z0-9_]*){0,2})");
     static const QString literal = QStringLiteral(R"((?:N?'(?:[^'\\\x00-\x1f]|'')*'|[-+]?\d+(?:\.\d+)?))");
@@ -267,6 +670,67 @@ bool IsSqlProcedureCall(const QString& sql)
         QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)(?:\s*;)*$)")
             .arg(call, name, argument),
         QRegularExpression::CaseInsensitiveOption);
-    const QString text = sql.trimmed();
-    return form.match(text).hasMatch() && SqlStatementRefusal(text).isEmpty();
+    verdict.procedureCall = form.match(sql.trimmed()).hasMatch();
+    return verdict;
+}
+
+// The verdicts of the last statements judged: a print job asks for its statement's on
+// every page, from the thread that prints.
+struct SqlVerdictMemo
+{
+    struct Entry
+    {
+        QString sql;
+        unsigned readings;
+        SqlStatementVerdict verdict;
+    };
+    static constexpr qsizetype kSize = 64;
+    QMutex mutex;
+    QList<Entry> entries;
+};
+
+SqlVerdictMemo& VerdictMemo()
+{
+    static SqlVerdictMemo memo;
+    return memo;
+}
+
+} // namespace
+
+SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)
+{
+    const unsigned readings = SqlReadingsOf(server);
+    SqlVerdictMemo& memo = VerdictMemo();
+    {
+        const QMutexLocker lock(&memo.mutex);
+        for (qsizetype i = memo.entries.size() - 1; i >= 0; --i) {
+            const QString& known = memo.entries[i].sql;
+            // A job asks with the text the memo holds: no need to compare its characters.
+            if (memo.entries[i].readings == readings && (known.isSharedWith(sql) || known == sql)) {
+                // The statements in use stay; the least recently asked for go first.
+                memo.entries.move(i, memo.entries.size() - 1);
+                return memo.entries.last().verdict;
+            }
+        }
+    }
+    SqlStatementVerdict verdict = JudgedSqlStatement(sql, readings);
+    const QMutexLocker lock(&memo.mutex);
+    if (memo.entries.size() >= SqlVerdictMemo::kSize)
+        memo.entries.removeFirst();
+    memo.entries.append({sql, readings, verdict});
+    return verdict;
+}
+
+QString SqlRefusalOfEveryServer(const QString& sql)
+{
+    // One server for each reading but the standard's, which only an unknown server gives.
+    static const SqlServerKind servers[] = {{SqlServerKind::SQLite, {}, {}, {}},
+        {SqlServerKind::PostgreSQL, true, {}, {}}, {SqlServerKind::PostgreSQL, false, {}, {}},
+        {SqlServerKind::MySQL, {}, false, false}, {SqlServerKind::MySQL, {}, true, false},
+        {SqlServerKind::MySQL, {}, false, true}, {SqlServerKind::SqlServer, {}, {}, {}}};
+    for (const SqlServerKind& server : servers) {
+        if (SqlStatementRefusal(sql, server).isEmpty())
+            return {};
+    }
+    return SqlStatementRefusal(sql);
 }

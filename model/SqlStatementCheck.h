@@ -1,19 +1,48 @@
 #pragma once
 
+#include "platform/db/DbConnection.h"
+
 #include <QString>
 
 // The judgement of a statement a user typed for a data source before anything of it
-// reaches a server. The program cannot always know which server reads it (an ODBC
-// driver may stand for any), so the text is read as each dialect we reach would read
-// it: in every reading it must be one statement that stands inside parentheses, and
-// it must not name the few functions and procedures that write files, run commands
-// or run a text as a further statement.
+// reaches a server. The text is read as the server that runs it reads it (its quotes,
+// comments and escapes), and as every server we reach would read it where the
+// connection cannot tell which one it is: in each of those readings it must be one
+// statement that stands inside parentheses, it must call or run none of the few
+// functions and procedures that write files, run commands, run a text as a further
+// statement or reach outside a read-only transaction that is rolled back, and no text
+// in it may hold such a call for a server to run.
+//
+// Verdicts are remembered (text and server), so a print job that loads page after page
+// judges its statement once; safe to call from any thread.
 
-// Empty when the statement may be sent; otherwise what is refused, as a sentence.
-QString SqlStatementRefusal(const QString& sql);
+struct SqlStatementVerdict
+{
+    // Empty when the statement may be sent; otherwise what is refused and where, as a
+    // sentence.
+    QString refusal;
+    // A call of a stored procedure with literal arguments only, the one form that is
+    // sent as it stands instead of inside a select: "call name(1, 'a')", "{call name}",
+    // "exec name @p = 1, 'a'" (a trailing ";" allowed). Only for an accepted statement.
+    bool procedureCall = false;
+    // An accepted statement that starts with select, with, values, table or "(": a
+    // query that may also be sent as it stands.
+    bool query = false;
+};
 
-// A call of a stored procedure with literal arguments only, the one form that is sent
-// as it stands instead of inside a select: "call name(1, 'a')", "{call name}",
-// "exec name @p = 1, 'a'" (a trailing ";" allowed). Holds only for a statement that
-// SqlStatementRefusal accepts.
-bool IsSqlProcedureCall(const QString& sql);
+SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server = {});
+
+inline QString SqlStatementRefusal(const QString& sql, const SqlServerKind& server = {})
+{
+    return JudgeSqlStatement(sql, server).refusal;
+}
+
+inline bool IsSqlProcedureCall(const QString& sql, const SqlServerKind& server = {})
+{
+    return JudgeSqlStatement(sql, server).procedureCall;
+}
+
+// The refusal of a statement that no server would take, however it reads the text (as
+// SqlStatementRefusal with no server says it); empty when some server would. Lets a
+// statement be refused before a connection is made that would tell its server.
+QString SqlRefusalOfEveryServer(const QString& sql);

@@ -61,6 +61,15 @@ CSqlStatements::CSqlStatements(int32_t type, const DbConnection* connection)
     default: // Oracle: standard double quotes
         break;
     }
+    if (connection && connection->ServerKind().server != SqlServerKind::Unknown) {
+        m_server = connection->ServerKind();
+    } else if (type == DSSQLite || type == DSExcel || type == DSAccess) {
+        m_server.server = SqlServerKind::SQLite;
+    } else if (type == DSPostgreSQL) {
+        m_server.server = SqlServerKind::PostgreSQL; // libpq, whatever the server's settings
+    } else if (type == DSMySQL) {
+        m_server.server = SqlServerKind::MySQL; // the MariaDB client, whatever the server's modes
+    }
 }
 
 QString CSqlStatements::Name(const QString& name) const
@@ -98,26 +107,58 @@ QString CSqlStatements::OrderClause(const CDSBase& ds) const
         + (ds.m_nSortOrder == 0 ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
 }
 
-QString CSqlStatements::Refusal(const CDSBase& ds)
+namespace {
+
+QString StatementRefusal(const CDSBase& ds, const QString& reason)
 {
-    if (ds.m_nRangeMode != RangeSQL)
-        return {};
-    const QString reason = SqlStatementRefusal(ds.m_strSQL);
     if (reason.isEmpty())
         return {};
     const QString sentence = QStringLiteral("SQL语句只能是一条读取数据的查询语句，");
     return (ds.m_strName.isEmpty() ? sentence : QStringLiteral("数据源“%1”的").arg(ds.m_strName) + sentence) + reason;
 }
 
-bool CSqlStatements::CountsByReading(const CDSBase& ds)
+} // namespace
+
+QString CSqlStatements::Refusal(const CDSBase& ds) const
 {
-    return ds.m_nRangeMode == RangeSQL && IsSqlProcedureCall(ds.m_strSQL);
+    if (ds.m_nRangeMode != RangeSQL)
+        return {};
+    return StatementRefusal(ds, SqlStatementRefusal(ds.m_strSQL, m_server));
+}
+
+QString CSqlStatements::RefusalBeforeConnecting(const CDSBase& ds) const
+{
+    if (ds.m_nRangeMode != RangeSQL)
+        return {};
+    if (m_server.server != SqlServerKind::Unknown)
+        return Refusal(ds);
+    return StatementRefusal(ds, SqlRefusalOfEveryServer(ds.m_strSQL));
+}
+
+bool CSqlStatements::CountsByReading(const CDSBase& ds) const
+{
+    return ds.m_nRangeMode == RangeSQL && IsSqlProcedureCall(ds.m_strSQL, m_server);
+}
+
+bool CSqlStatements::SentAlone(const CDSBase& ds) const
+{
+    return ds.m_nRangeMode == RangeSQL && m_server.server == SqlServerKind::MySQL
+        && JudgeSqlStatement(ds.m_strSQL, m_server).query;
+}
+
+QString CSqlStatements::Alone(const CDSBase& ds) const
+{
+    QString text = WithoutClosingSemicolons(ds.m_strSQL);
+    // MariaDB does not take ODBC's escape for a call.
+    if (m_server.server == SqlServerKind::MySQL && text.startsWith(u'{') && text.endsWith(u'}'))
+        text = text.mid(1, text.size() - 2).trimmed();
+    return text;
 }
 
 QString CSqlStatements::Count(const CDSBase& ds) const
 {
     if (CountsByReading(ds))
-        return WithoutClosingSemicolons(ds.m_strSQL);
+        return Alone(ds);
     // The derived table's alias without "as": Oracle refuses the keyword there.
     const QString source = ds.m_nRangeMode == RangeSQL ? QStringLiteral("(%1) t").arg(Nested(ds.m_strSQL)) : Table(ds.m_strTable);
     return QStringLiteral("select count(*) as %1 from %2").arg(Name(QStringLiteral("RecordCount")), source);
@@ -129,7 +170,12 @@ QString CSqlStatements::Rows(const CDSBase& ds, qint64 first, qint64 count) cons
     // inside one, where T-SQL too (which needs no ";" between statements) reads it as
     // one query or refuses the whole text.
     if (CountsByReading(ds))
-        return WithoutClosingSemicolons(ds.m_strSQL);
+        return Alone(ds);
+    // Multi-statements are off and the session only reads on a MySQL connection: a
+    // query there is still one query that reads, and keeps its ORDER BY. It gets no
+    // row limit (it may have one of its own): the reader skips to the rows wanted.
+    if (SentAlone(ds))
+        return Alone(ds);
     const bool window = m_pages && count >= 0;
     const QString limit
         = window ? QStringLiteral(" limit %1 offset %2").arg(count).arg(std::max<qint64>(first, 1) - 1) : QString();

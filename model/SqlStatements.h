@@ -1,10 +1,11 @@
 #pragma once
 
+#include "platform/db/DbConnection.h"
+
 #include <QString>
 #include <cstdint>
 
 class CDSBase;
-class DbConnection;
 
 // The statements that read a database data source, for one data-source type. The
 // loaders that print and the data-source dialogs' previews both take them from
@@ -12,12 +13,17 @@ class DbConnection;
 // quoted in the database's own syntax (a quote character inside doubled), so names
 // with blanks, quotes or reserved words work; the user's own statement (range mode
 // 2) is sent inside a select ("select * from (<statement>) t"), a procedure call
-// alone as it is, and only once Refusal has accepted it.
+// alone as it is, and only once Refusal has accepted it. Its rows come in its own
+// order: MySQL and MariaDB may drop an ORDER BY inside a select, so a query is sent
+// to them as it stands.
 class CSqlStatements
 {
 public:
     // connection: where the database is only known from its connection (a custom
-    // connection string), the connection's identifier quote is used; may be null.
+    // connection string), the connection's identifier quote is used; may be null. The
+    // statement is judged as the server the connection reports reads it, else as the
+    // one the type always reaches (SQLite for the files, PostgreSQL, MySQL), else as
+    // every server would.
     explicit CSqlStatements(int32_t type, const DbConnection* connection = nullptr);
 
     // One table or field name quoted.
@@ -28,10 +34,13 @@ public:
 
     // Why the user's statement must not be sent, as the message the user reads; empty
     // when it may be, or when the description reads a table.
-    static QString Refusal(const CDSBase& ds);
+    QString Refusal(const CDSBase& ds) const;
+    // Refusal before a connection is made: where the server is not known yet, only a
+    // statement that no server would take, so that none of it reaches any server.
+    QString RefusalBeforeConnecting(const CDSBase& ds) const;
     // The user's statement is a procedure call: its records are counted by reading
     // the rows of Count, which then is the call itself.
-    static bool CountsByReading(const CDSBase& ds);
+    bool CountsByReading(const CDSBase& ds) const;
 
     // One row with the number of records of the table or of the user's statement.
     QString Count(const CDSBase& ds) const;
@@ -44,15 +53,23 @@ public:
     QString FieldProbe(const QString& table) const;
 
     // Whether Rows limits the records of this description in the statement.
-    bool PagesInStatement(const CDSBase& ds) const { return m_pages && !CountsByReading(ds); }
+    bool PagesInStatement(const CDSBase& ds) const { return m_pages && !CountsByReading(ds) && !SentAlone(ds); }
+
+    // The server the statements are judged for.
+    const SqlServerKind& Server() const { return m_server; }
 
 private:
     QString FieldList(const CDSBase& ds) const;
     QString OrderClause(const CDSBase& ds) const;
+    // The user's query is sent as it stands, not inside a select.
+    bool SentAlone(const CDSBase& ds) const;
+    // The user's statement as it stands, made fit for the server.
+    QString Alone(const CDSBase& ds) const;
 
     QString m_open;
     QString m_close;
     bool m_pages = false;
     bool m_sheets = false;
     bool m_qualified = false;
+    SqlServerKind m_server;
 };

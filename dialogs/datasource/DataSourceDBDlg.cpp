@@ -947,12 +947,14 @@ void CDataSourceDBDlg::OnReadData()
 
 bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
 {
-    const QString refusal = CSqlStatements::Refusal(*m_pFields);
+    // Judged as the open connection's server reads it.
+    const CSqlStatements statements(m_profile.type, m_connection.get());
+    const QString refusal = statements.Refusal(*m_pFields);
     if (!refusal.isEmpty()) {
         Services().ShowMessage(this, refusal, MessageIcon::Stop);
         return false;
     }
-    const QString sql = CSqlStatements(m_profile.type, m_connection.get()).Rows(*m_pFields);
+    const QString sql = statements.Rows(*m_pFields);
     if (m_connection->Query(sql, rows, 0, m_profile.provider->shownRows))
         return true;
     ReportCallFailure(QStringLiteral("无法读入数据，请检查表名、字段名和SQL语句。"), *m_connection);

@@ -47,3 +47,55 @@ TEST(SqlStatements, CountsAndRowsByRangeMode)
     ds.m_nRangeMode = RangeAll;
     EXPECT_EQ(pg.Rows(ds, 1, 5), "select \"key\",\"Unit Price\" from \"Order Details\" limit 5 offset 0");
 }
+
+// MariaDB drops an ORDER BY inside a derived table without a limit: a query reaches a
+// MySQL server as it stands, with no limit of ours (it may carry its own), and its
+// count stays inside a select.
+TEST(SqlStatements, AMySQLServerGetsTheQueryAsItStands)
+{
+    CMySQLDS ds;
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "/* newest first */ select * from items order by id desc limit 50 ;";
+    const CSqlStatements my(DSMySQL);
+    EXPECT_EQ(my.Rows(ds, 11, 10), "/* newest first */ select * from items order by id desc limit 50");
+    EXPECT_FALSE(my.PagesInStatement(ds));
+    EXPECT_EQ(my.Count(ds),
+        "select count(*) as `RecordCount` from (/* newest first */ select * from items order by id desc limit 50\n) t");
+    // Anything else stays inside a select; ODBC's call escape is MariaDB's plain call.
+    ds.m_strSQL = "show tables";
+    EXPECT_EQ(my.Rows(ds), "select * from (show tables\n) t");
+    ds.m_strSQL = "{call name(50)}";
+    EXPECT_EQ(my.Rows(ds), "call name(50)");
+    EXPECT_EQ(my.Count(ds), "call name(50)");
+    // Other servers keep the wrapper and the escape.
+    CPostgreSQLDS pg;
+    pg.m_nRangeMode = RangeSQL;
+    pg.m_strSQL = "select * from items order by id desc";
+    EXPECT_EQ(CSqlStatements(DSPostgreSQL).Rows(pg, 1, 5),
+        "select * from (select * from items order by id desc\n) t limit 5 offset 0");
+    pg.m_strSQL = "{call name(50)}";
+    EXPECT_EQ(CSqlStatements(DSPostgreSQL).Rows(pg), "{call name(50)}");
+}
+
+// The statement is judged as the type's own client reaches it: a MySQL source takes a
+// "#" comment a PostgreSQL one refuses, and a custom source without a connection that
+// tells its server is judged as every server would read it.
+TEST(SqlStatements, TheTypesServerJudgesTheStatement)
+{
+    CMySQLDS my;
+    my.m_nRangeMode = RangeSQL;
+    my.m_strSQL = "select name from t # it's the name\n";
+    EXPECT_EQ(CSqlStatements(DSMySQL).Refusal(my), "");
+    CPostgreSQLDS pg;
+    pg.m_nRangeMode = RangeSQL;
+    pg.m_strSQL = my.m_strSQL;
+    EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(pg).contains(QStringLiteral("PostgreSQL")));
+    EXPECT_NE(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(pg), "");
+    CCustomDS custom;
+    custom.m_nRangeMode = RangeSQL;
+    custom.m_strSQL = my.m_strSQL;
+    EXPECT_NE(CSqlStatements(DSCustom).Refusal(custom), "");
+    EXPECT_EQ(CSqlStatements(DSCustom).RefusalBeforeConnecting(custom), ""); // its connection will tell
+    custom.m_strSQL = "select 1; drop table t";
+    EXPECT_NE(CSqlStatements(DSCustom).RefusalBeforeConnecting(custom), "");
+}

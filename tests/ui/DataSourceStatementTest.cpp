@@ -136,8 +136,8 @@ protected:
     {
         SCOPED_TRACE(sql.toStdString());
         const QStringList shown = PreviewAndPrint(Source(route, type, s), sql, {"a"}, "a");
-        // Once for the preview, once for the print.
-        EXPECT_EQ(shown.filter(QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，") + why).size(), 2)
+        // Once for the preview, once for the print, with what is refused and where.
+        EXPECT_EQ(shown.filter(QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，第 ")).filter(why).size(), 2)
             << shown.join(u'\n').toStdString();
     }
 
@@ -168,7 +168,7 @@ TEST_P(PostgreSQLStatement, AttacksAreRefusedAndChangeNothingWhileQueriesPrint)
 {
     VC_TEST_SERVER(server, "VC_PG");
     const StatementRoute route = GetParam();
-    const QString closing = QStringLiteral("右括号多于左括号。");
+    const QString closing = QStringLiteral("右括号多于左括号");
     ExpectRefused(route, DSPostgreSQL, server,
         QStringLiteral("select 'x' as a) t; copy (select 1) to program 'id > %1'; select 1 from (select 1").arg(written),
         closing);
@@ -178,20 +178,30 @@ TEST_P(PostgreSQLStatement, AttacksAreRefusedAndChangeNothingWhileQueriesPrint)
         QStringLiteral("select case when exists(select 1 from pg_largeobject_metadata where oid=424242) then "
                        "lo_export(424242,'%1')::text else lo_from_bytea(424242, convert_to('x','UTF8'))::text end as a")
             .arg(written),
-        QStringLiteral("不能使用“lo_export”。"));
+        QStringLiteral("不能使用“lo_export”"));
     ExpectRefused(route, DSPostgreSQL, server,
-        QStringLiteral("select E'\\') t; create table pwned(x int); --' as a"), closing);
+        QStringLiteral("select 'a\\') t; create table pwned(x int); --' as a"), closing);
     ExpectRefused(route, DSPostgreSQL, server,
-        QStringLiteral("select $q$ $q$ as a /* /* */ ) t; create table pwned(x int); -- */"), closing);
-    // What passes the check still writes nothing that stays.
-    ExpectPrinted(route, DSPostgreSQL, server,
+        QStringLiteral("select 'x' as a /* ) */ ) t; create table pwned(x int); select 1 from (select 1"), closing);
+    ExpectRefused(route, DSPostgreSQL, server,
         QStringLiteral("select lo_from_bytea(424242, convert_to('x','UTF8'))::text as a, "
                        "set_config('default_transaction_read_only', 'off', false) as b"),
-        {"a", "b"}, "a", {"424242"});
+        QStringLiteral("不能使用“lo_from_bytea”"));
+    ExpectRefused(route, DSPostgreSQL, server,
+        QStringLiteral("select ts_rewrite('a'::tsquery, 'select ''a''::tsquery, ''b''::tsquery from (select "
+                       "lo_export(424243, ''%1'')) q')::text as a")
+            .arg(written),
+        QStringLiteral("不能使用“lo_export”"));
 
     ExpectPrinted(route, DSPostgreSQL, server,
         QStringLiteral("select \"Name\" as a from \"People\" where \"Id\" <= 2 and \"City\" <> ';)' order by \"Id\";"),
         {"a"}, "a", {"name1", "name2"});
+    // Read as PostgreSQL reads it: a comment with no blank after "--", an E'' text.
+    if (route == StatementRoute::Native)
+        ExpectPrinted(route, DSPostgreSQL, server,
+            QStringLiteral("select \"Name\" as a from \"People\" where \"Id\" <= 2 --don't\n"
+                           "and \"Name\" <> E'it\\'s' order by \"Id\" desc"),
+            {"a"}, "a", {"name2", "name1"});
     ExpectPrinted(route, DSPostgreSQL, server, QStringLiteral("select 'u1' as a union select '北京' order by 1"), {"a"},
         "a", {"u1", QStringLiteral("北京")});
     ExpectPrinted(route, DSPostgreSQL, server,
@@ -215,21 +225,28 @@ INSTANTIATE_TEST_SUITE_P(Routes, PostgreSQLStatement,
 TEST_F(LabelStatementTest, MariaDBAttacksAreRefusedWhileQueriesAndACallPrint)
 {
     VC_TEST_SERVER(server, "VC_MY");
-    const QString closing = QStringLiteral("右括号多于左括号。");
+    const QString closing = QStringLiteral("右括号多于左括号");
     ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select 'x' as a) t; create table pwned(x int); select 1 from (select 1"), closing);
     ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select Name as a from People into outfile '%1'").arg(written),
-        QStringLiteral("不能使用“outfile”。"));
+        QStringLiteral("不能使用“into outfile”"));
     ExpectRefused(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select 1 as a /*!) t; create table pwned(x int); select 1 from (select 1 */"),
-        QStringLiteral("不能使用“/*!”。"));
+        QStringLiteral("不能使用“/*!”"));
+    ExpectRefused(StatementRoute::Native, DSMySQL, server,
+        QStringLiteral("call sys.execute_prepared_stmt('select ''x'' into outfile ''%1''')").arg(written),
+        QStringLiteral("不能调用“sys”中的存储过程"));
     ExpectRefused(StatementRoute::Native, DSMySQL, server, QStringLiteral("select 1 as a #\n) t; create table pwned(x int); -- x"),
         closing);
 
     ExpectPrinted(StatementRoute::Native, DSMySQL, server,
         QStringLiteral("select Name as a from People where Id <= 2 and City <> ';)' order by Id"), {"a"}, "a",
         {"name1", "name2"});
+    // Read as MariaDB reads it, in the statement's order.
+    ExpectPrinted(StatementRoute::Native, DSMySQL, server,
+        QStringLiteral("select Name as a from People where Id <= 3 # it's a comment\norder by Id desc"), {"a"}, "a",
+        {"name3", "name2", "name1"});
     ExpectPrinted(StatementRoute::Native, DSMySQL, server, QStringLiteral("select 'u1' as a union select 'u2'"), {"a"}, "a",
         {"u1", "u2"});
     ExpectPrinted(StatementRoute::Native, DSMySQL, server, QStringLiteral("with n as (select 'w1' as a) select a from n"),

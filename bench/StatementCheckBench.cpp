@@ -1,0 +1,122 @@
+// A print job's walk over 10,500 rows of an SQLite file through the loader, pages of
+// 100, with a 37-character statement and with a 10,000-character one that returns the
+// same rows (constant terms with quotes, semicolons and parentheses in their texts, and
+// a long comment). The statement is judged once, not on every page, so the two cost about the
+// same. Counters: CPU milliseconds of each job (every thread of the process: the
+// connection runs on a worker), their ratio (long over short; the target
+// is within 1.05), and the microseconds of judging the long text afresh.
+#include "CpuTime.h"
+#include "model/DLBase.h"
+#include "model/DSBase.h"
+#include "model/SqlStatementCheck.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kCheckRows = 10500;
+constexpr int kCheckPageSize = 100;
+
+struct CheckBenchData
+{
+    QTemporaryDir dir;
+    QString path;
+    QString shortSql = QStringLiteral("select Id, Name, Code from check_rows");
+    QString longSql;
+};
+
+CheckBenchData& CheckData()
+{
+    static CheckBenchData* data = [] {
+        auto* d = new CheckBenchData;
+        d->path = d->dir.filePath("check.db");
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(d->path).constData(), &db);
+        sqlite3_exec(db,
+            "create table check_rows (Id integer, Name text, Code text);"
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10500)"
+            " insert into check_rows select i, 'name' || i, printf('C%07d', i) from n;",
+            nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        // A few constant terms (SQLite compares each constant with every earlier one
+        // when it compiles, which would weigh on the job whatever the check costs) and a
+        // long comment of what would be refused outside one.
+        d->longSql = d->shortSql + QStringLiteral(" where 1 = 1");
+        for (int i = 0; i < 20; ++i)
+            d->longSql += QStringLiteral("\n  and 'k;%1' <> 'v)%1'").arg(i);
+        d->longSql += QStringLiteral("\n/* every row;");
+        for (int i = 0; d->longSql.size() < 9997; ++i)
+            d->longSql += QStringLiteral(" it's row %1 ) ; lo_export(%1)").arg(i);
+        d->longSql += QStringLiteral(" */");
+        return d;
+    }();
+    return *data;
+}
+
+// Every row of one job, page after page, as text; false when a load fails.
+bool WalkCheckRows(const QString& sql, QStringList* all, qint64& count)
+{
+    CSQLiteDS ds;
+    ds.m_strPath = CheckData().path;
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = sql;
+    ds.m_selectedFields = QStringList {"Id", "Name", "Code"};
+    std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSSQLite);
+    loader->SetDataSource(&ds);
+    loader->SetSequentialLoads(true);
+    LoaderRow rows;
+    count = 0;
+    for (int page = 1;; ++page) {
+        if (!loader->LoadPage(page, kCheckPageSize, rows))
+            return false;
+        if (rows.RowCount() == 0)
+            return true;
+        count += rows.RowCount();
+        for (int r = 0; all && r < rows.RowCount(); ++r)
+            all->append(rows.Row(r).join(u'|'));
+    }
+}
+
+void BM_LongStatementPrintJob(benchmark::State& state)
+{
+    const CheckBenchData& data = CheckData();
+    QStringList shortRows;
+    QStringList longRows;
+    qint64 count = 0;
+    if (!WalkCheckRows(data.shortSql, &shortRows, count) || !WalkCheckRows(data.longSql, &longRows, count)
+        || shortRows.size() != kCheckRows || shortRows != longRows) {
+        state.SkipWithError("the two statements do not give the same rows");
+        return;
+    }
+    double shortSeconds = 0;
+    double longSeconds = 0;
+    for (auto _ : state) {
+        const double start = ProcessCpuSeconds();
+        WalkCheckRows(data.shortSql, nullptr, count);
+        const double middle = ProcessCpuSeconds();
+        WalkCheckRows(data.longSql, nullptr, count);
+        shortSeconds += middle - start;
+        longSeconds += ProcessCpuSeconds() - middle;
+        benchmark::DoNotOptimize(count);
+    }
+    // Judging the long text once, as an SQLite source's first page with a new statement does.
+    const int judged = 20;
+    const double judgeStart = ProcessCpuSeconds();
+    for (int i = 0; i < judged; ++i)
+        benchmark::DoNotOptimize(SqlStatementRefusal(
+            data.longSql + QStringLiteral(" -- %1").arg(state.iterations() * judged + i), {SqlServerKind::SQLite, {}, {}, {}}));
+    const double judgeSeconds = (ProcessCpuSeconds() - judgeStart) / judged;
+    const double n = double(state.iterations());
+    state.counters["short ms"] = shortSeconds / n * 1000;
+    state.counters["long ms"] = longSeconds / n * 1000;
+    state.counters["cpu ratio"] = shortSeconds > 0 ? longSeconds / shortSeconds : 0.0;
+    state.counters["judge long us"] = judgeSeconds * 1e6;
+    state.counters["long chars"] = double(data.longSql.size());
+}
+BENCHMARK(BM_LongStatementPrintJob)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
