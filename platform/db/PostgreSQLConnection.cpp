@@ -3,14 +3,14 @@
 #include "platform/db/DbWait.h"
 
 #include <libpq-fe.h>
-#include <linux/tcp.h>
-#include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -43,67 +43,141 @@ void CancelResult(PGconn* conn)
     }
 }
 
-// A COPY holds the connection until its data has come or gone, and nothing here sends
-// or reads any: it is ended at once. True when the result was a COPY.
-bool EndCopy(PGconn* conn, ExecStatusType status)
-{
-    const bool in = status == PGRES_COPY_IN || status == PGRES_COPY_BOTH;
-    const bool out = status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
-    if (in)
-        PQputCopyEnd(conn, "COPY is not supported here");
-    if (out) {
-        char* data = nullptr;
-        while (PQgetCopyData(conn, &data, 0) > 0)
-            PQfreemem(data);
-    }
-    return in || out;
-}
-
 QString CopyRefusal()
 {
     return QStringLiteral("不能执行 COPY 语句");
 }
 
-// The bytes that came in on a connection's socket since the last Restart. libpq gathers a
-// whole message in memory before it hands any of it over, so a row is measured while it
-// arrives. A TCP socket counts what it received itself; on a local socket the bytes waiting
-// are added up before each read, and libpq reads all of them once it knows a message is long.
-class PgArrivals
+// Stands between libpq and the server's socket, so that what arrives is counted before libpq
+// sees it. libpq gathers a whole message in memory before it hands any of it over, and once it
+// knows a message is long it reads for as long as the socket has data: a row past the slice
+// bound must be stopped before libpq reads it. libpq's descriptor becomes one end of a local
+// pair; the relay reads the server's socket itself and passes the bytes on, in both directions.
+class PgRelay
 {
 public:
-    void Attach(int socket)
+    PgRelay() = default;
+    PgRelay(const PgRelay&) = delete;
+    PgRelay& operator=(const PgRelay&) = delete;
+    ~PgRelay() { Close(); }
+
+    // Takes over the socket libpq holds as libpqSocket; false (nothing changed) on failure.
+    bool Insert(int libpqSocket)
     {
-        m_socket = socket;
-        tcp_info info {};
-        socklen_t size = sizeof info;
-        m_tcp = getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
-            && size >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received;
-        Restart();
+        int pair[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+            return false;
+        m_server = fcntl(libpqSocket, F_DUPFD_CLOEXEC, 0);
+        if (m_server < 0 || dup3(pair[0], libpqSocket, O_CLOEXEC) < 0) {
+            if (m_server >= 0)
+                close(m_server);
+            m_server = -1;
+            close(pair[0]);
+            close(pair[1]);
+            return false;
+        }
+        close(pair[0]);
+        m_peer = pair[1];
+        for (int fd : {libpqSocket, m_peer, m_server})
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        return true;
     }
-    void Restart() { m_start = Total(); }
-    // Called just before libpq reads the socket.
-    void BeforeRead()
+
+    void Close()
     {
-        int waiting = 0;
-        if (!m_tcp && ioctl(m_socket, FIONREAD, &waiting) == 0 && waiting > 0)
-            m_localRead += waiting;
+        for (int* fd : {&m_server, &m_peer}) {
+            if (*fd >= 0)
+                close(*fd);
+            *fd = -1;
+        }
     }
-    qint64 Arrived() const { return static_cast<qint64>(Total() - m_start); }
+
+    // Ends both ways at once: libpq then finds the connection closed.
+    void Shutdown()
+    {
+        if (m_server >= 0)
+            shutdown(m_server, SHUT_RDWR);
+        m_inEnded = true;
+    }
+
+    // Moves what can move now. The server's bytes are read only while those since Restart are
+    // within bound (plus the one read that passes it).
+    void Pump(qint64 bound)
+    {
+        if (m_server < 0)
+            return;
+        Move(m_server, m_peer, m_in, m_inEnded, bound);
+        bool outEnded = false;
+        Move(m_peer, m_server, m_out, outEnded, -1);
+    }
+
+    // Waits up to until for something to move.
+    void Await(DbStep::Clock::time_point until) const
+    {
+        if (m_server < 0)
+            return;
+        const auto now = DbStep::Clock::now();
+        if (now >= until)
+            return;
+        const auto slice = std::min<DbStep::Clock::duration>(until - now, std::chrono::milliseconds(100));
+        pollfd ready[] = {{m_server, static_cast<short>((m_in.Empty() && !m_inEnded ? POLLIN : 0)
+                                         | (m_out.Empty() ? 0 : POLLOUT)),
+                              0},
+            {m_peer, static_cast<short>((m_out.Empty() ? POLLIN : 0) | (m_in.Empty() ? 0 : POLLOUT)), 0}};
+        poll(ready, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
+    }
+
+    // The server's bytes read since the last Restart.
+    qint64 Arrived() const { return m_arrived - m_start; }
+    void Restart() { m_start = m_arrived; }
 
 private:
-    quint64 Total() const
+    struct Pending
     {
-        if (!m_tcp)
-            return m_localRead;
-        tcp_info info {};
-        socklen_t size = sizeof info;
-        return getsockopt(m_socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 ? info.tcpi_bytes_received : m_start;
+        std::vector<char> bytes;
+        size_t at = 0;
+        bool Empty() const { return at >= bytes.size(); }
+    };
+
+    // Reads from one side and writes to the other until either would block; a side that ended
+    // is passed on as the end of writing.
+    void Move(int from, int to, Pending& pending, bool& ended, qint64 bound)
+    {
+        for (;;) {
+            if (pending.Empty()) {
+                if (ended || (bound >= 0 && Arrived() > bound))
+                    return;
+                pending.bytes.resize(64 << 10);
+                pending.at = 0;
+                const ssize_t n = recv(from, pending.bytes.data(), pending.bytes.size(), 0);
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                    pending.bytes.clear();
+                    return;
+                }
+                if (n <= 0) {
+                    pending.bytes.clear();
+                    ended = true;
+                    shutdown(to, SHUT_WR);
+                    return;
+                }
+                pending.bytes.resize(static_cast<size_t>(n));
+                if (bound >= 0)
+                    m_arrived += n;
+            }
+            const ssize_t n = send(to, pending.bytes.data() + pending.at, pending.bytes.size() - pending.at, MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            pending.at += static_cast<size_t>(n);
+        }
     }
 
-    int m_socket = -1;
-    bool m_tcp = false;
-    quint64 m_localRead = 0;
-    quint64 m_start = 0;
+    int m_server = -1; // the server's socket
+    int m_peer = -1; // the end of the pair that libpq talks to
+    Pending m_in; // from the server, not yet passed to libpq
+    Pending m_out; // from libpq, not yet sent
+    bool m_inEnded = false;
+    qint64 m_arrived = 0;
+    qint64 m_start = 0;
 };
 
 class PostgreSQLConnection;
@@ -185,8 +259,13 @@ public:
             Close();
             return;
         }
+        // Nonblocking: what libpq sends waits in its buffer until the relay takes it.
+        if (!m_relay.Insert(PQsocket(m_conn)) || PQsetnonblocking(m_conn, 1) != 0) {
+            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(QString::fromLocal8Bit(strerror(errno))));
+            Close();
+            return;
+        }
         m_cancel = PQgetCancel(m_conn);
-        m_arrivals.Attach(PQsocket(m_conn));
         // Server notices would otherwise go to stderr.
         PQsetNoticeProcessor(
             m_conn, [](void*, const char*) {}, nullptr);
@@ -217,6 +296,7 @@ public:
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
+        m_relay.Close();
     }
 
     // Ends a connection that cannot be used again: its statement is cancelled and it is closed.
@@ -227,6 +307,7 @@ public:
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
+        m_relay.Close();
     }
 
     void Interrupt() override
@@ -274,42 +355,79 @@ public:
         return settings;
     }
 
-    // The next result, waited for without blocking past the step: at its deadline the statement
-    // is cancelled, and a server that answers neither it nor its cancel within a second has its
-    // socket shut, so that libpq gives up on it at once (the connection is lost). Null with
+    // The next result, waited for without blocking past the step (see WaitForInput). Null with
     // tooLarge set when one message grew past the slice bound: the connection is then closed.
     PGresult* NextResult(bool& tooLarge)
     {
         tooLarge = false;
-        const qint64 bound = GetDbLimits().sliceBytes;
-        const auto deadline = DbStep::Deadline();
-        DbStep::Clock::time_point giveUp = DbStep::Clock::time_point::max();
-        while (PQisBusy(m_conn)) {
-            const auto now = DbStep::Clock::now();
-            if (giveUp == DbStep::Clock::time_point::max() && (DbStep::Interrupted() || now >= deadline)) {
-                if (!DbStep::Interrupted())
-                    CancelResult(m_conn);
-                giveUp = now + std::chrono::seconds(1);
-            }
-            if (now >= giveUp) {
-                shutdown(PQsocket(m_conn), SHUT_RDWR);
-                PQconsumeInput(m_conn);
+        m_giveUp = DbStep::Clock::time_point::max();
+        while (PQisBusy(m_conn))
+            if (!WaitForInput(tooLarge))
                 break;
-            }
-            AwaitPgSocket(PQsocket(m_conn), false, false, std::min(giveUp, deadline > now ? deadline : giveUp));
-            m_arrivals.BeforeRead();
-            if (!PQconsumeInput(m_conn))
+        if (tooLarge)
+            return nullptr;
+        m_relay.Restart();
+        return PQgetResult(m_conn);
+    }
+
+    // A COPY holds the connection until its data has come or gone, and nothing here sends or
+    // reads any: it is ended at once. True when the result was a COPY.
+    bool EndCopy(ExecStatusType status)
+    {
+        const bool in = status == PGRES_COPY_IN || status == PGRES_COPY_BOTH;
+        const bool out = status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
+        if (in)
+            PQputCopyEnd(m_conn, "COPY is not supported here");
+        m_giveUp = DbStep::Clock::time_point::max();
+        bool tooLarge = false;
+        while (out && m_conn) {
+            char* data = nullptr;
+            const int size = PQgetCopyData(m_conn, &data, 1);
+            if (size > 0) {
+                PQfreemem(data);
+                m_relay.Restart();
+            } else if (size < 0 || !WaitForInput(tooLarge)) {
                 break;
-            if (m_arrivals.Arrived() > bound) {
-                // libpq would hold the whole message: it is stopped here, and a connection
-                // that stopped inside a message cannot be used again.
-                Abandon();
-                tooLarge = true;
-                return nullptr;
             }
         }
-        m_arrivals.Restart();
-        return PQgetResult(m_conn);
+        return in || out;
+    }
+
+private:
+    // Sends what libpq has to send and reads what came, waiting for it up to the step's end: at
+    // its deadline the statement is cancelled, and a server that answers neither it nor its
+    // cancel within a second has its socket shut, so that libpq gives up on it at once (the
+    // connection is lost). False when the wait is over: given up, the connection lost, or a
+    // message past the slice bound (tooLarge; the connection is then closed, as one that stopped
+    // inside a message cannot be used again).
+    bool WaitForInput(bool& tooLarge)
+    {
+        const qint64 bound = GetDbLimits().sliceBytes;
+        const auto deadline = DbStep::Deadline();
+        const auto now = DbStep::Clock::now();
+        if (m_giveUp == DbStep::Clock::time_point::max() && (DbStep::Interrupted() || now >= deadline)) {
+            if (!DbStep::Interrupted())
+                CancelResult(m_conn);
+            m_giveUp = now + std::chrono::seconds(1);
+        }
+        if (now >= m_giveUp) {
+            m_relay.Shutdown();
+            m_relay.Pump(bound);
+            PQconsumeInput(m_conn);
+            return false;
+        }
+        PQflush(m_conn);
+        m_relay.Pump(bound);
+        if (m_relay.Arrived() > bound) {
+            tooLarge = true;
+            Abandon();
+            return false;
+        }
+        if (!PQconsumeInput(m_conn))
+            return false;
+        if (PQisBusy(m_conn))
+            m_relay.Await(std::min(m_giveUp, deadline > now ? deadline : m_giveUp));
+        return true;
     }
 
 private:
@@ -361,7 +479,8 @@ private:
     PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
     QString m_strTimeout;
     bool m_bServerAnswered = false;
-    PgArrivals m_arrivals;
+    PgRelay m_relay;
+    DbStep::Clock::time_point m_giveUp; // of the current wait
     SqlServerKind m_kind;
     QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
 };
@@ -458,7 +577,7 @@ PGresult* PgStatement::Next()
             PQclear(result);
             continue;
         }
-        if (EndCopy(m_connection.Conn(), status)) {
+        if (m_connection.EndCopy(status)) {
             Fail(CopyRefusal());
             PQclear(result);
             continue;
@@ -481,7 +600,7 @@ void PgStatement::Finish()
         return;
     m_finished = true;
     while (PGresult* result = Read()) {
-        EndCopy(m_connection.Conn(), PQresultStatus(result));
+        m_connection.EndCopy(PQresultStatus(result));
         PQclear(result);
     }
     PGconn* conn = m_connection.Conn();
