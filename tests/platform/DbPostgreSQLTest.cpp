@@ -8,6 +8,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -587,4 +588,218 @@ TEST_F(DbPostgreSQL, ARefusedLoginIsToldFromAnUnreachableServer)
     db = DbConnection::OpenPostgreSQL({"127.0.0.1", ClosedLoopbackPort(), "db", "u", "p"});
     EXPECT_FALSE(db->IsOpen());
     EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("无法连接PostgreSQL数据库："))) << db->LastError().toStdString();
+}
+
+namespace {
+
+// The state pg_stat_activity shows for a session, as the server's own client sees it (the
+// program's connections read as a role that may not see other sessions).
+QString SessionState(const DbServerSettings& s, const QString& pid)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    client.start(QStringLiteral("psql"), {"-X", "-A", "-t", "-h", s.host, "-p", QString::number(s.port), "-U", s.user,
+                                             "-d", s.database, "-c", "select state from pg_stat_activity where pid = " + pid});
+    if (!client.waitForFinished(30000))
+        return client.errorString();
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
+QString FirstValue(DbConnection& db, const QString& sql)
+{
+    DbRows rows;
+    if (!db.Query(sql, rows))
+        return "(" + db.LastError() + ")";
+    return rows.Value(0, 0);
+}
+
+} // namespace
+
+// Whatever ended a statement (its end, a failure, a cancel, a walk left midway), the session is
+// idle after it: no transaction stays open.
+TEST_F(DbPostgreSQL, EveryEndLeavesTheSessionIdle)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    EXPECT_EQ(db->ServerKind().server, SqlServerKind::PostgreSQL);
+    EXPECT_EQ(db->ServerKind().standardStrings, std::optional<bool>(true));
+    const QString pid = FirstValue(*db, "select pg_backend_pid()::text");
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select 1/0", rows));
+    EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(db->Query("select generate_series(1, 100000000) as n", rows, 2, 3)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(2), QStringList {"5"});
+    EXPECT_LT(clock.elapsed(), 5000); // the rest was cancelled, not read
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    auto cursor = db->OpenCursor("select generate_series(1, 100000000) as n");
+    ASSERT_TRUE(cursor->Fetch(5, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.Value(4, 0), "5");
+    EXPECT_EQ(SessionState(settings, pid), "active"); // the walk holds its statement
+    cursor.reset();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    cursor = db->OpenCursor("select 1/0");
+    EXPECT_FALSE(cursor->Fetch(5, rows));
+    cursor.reset();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from \"People\""), "100");
+}
+
+// A walk's statement lives as long as the walk: slices read far apart in time go on, each within
+// the step's limit.
+TEST_F(DbPostgreSQL, AWalkOutlivesTheStatementLimit)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    Limit([](DbLimits& l) { l.statementMs = 1000; });
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    auto cursor = db->OpenCursor("select generate_series(1, 3000000) as n, repeat('x', 100) as pad");
+    DbRows rows;
+    ASSERT_TRUE(cursor->Fetch(10, rows)) << cursor->LastError().toStdString();
+    QThread::msleep(1500);
+    ASSERT_TRUE(cursor->Fetch(10, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.Value(9, 0), "20");
+    cursor.reset();
+    // A statement on its own has the server's limit as well as the step's.
+    EXPECT_FALSE(db->Query("select pg_sleep(3)", rows));
+    EXPECT_TRUE(db->Stopped() || db->LastError().contains("statement timeout")) << db->LastError().toStdString();
+}
+
+// A superuser's statement runs as the role that only reads: it reads every table, but cannot
+// write or read server files, make replication slots, switch or reset what the server keeps, or
+// end another session. The statement check, which refuses these first, is not involved here.
+TEST_F(DbPostgreSQL, ASuperusersStatementCannotReachBeyondReading)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    const QString file = QStringLiteral("/tmp/vc-pg-%1-PWNED").arg(QCoreApplication::applicationPid());
+    QFile::remove(file);
+    ASSERT_EQ(WriteOnTestServer(settings, true,
+                  "select lo_unlink(oid) from pg_largeobject_metadata where oid = 7424242;"
+                  "select lo_from_bytea(7424242, 'pwned')"),
+        QString());
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    auto victim = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen() && victim->IsOpen()) << db->LastError().toStdString();
+    const QString victimPid = FirstValue(*victim, "select pg_backend_pid()::text");
+
+    EXPECT_EQ(FirstValue(*db, "select current_user || ' ' || session_user"), "pg_read_all_data " + settings.user);
+    const QString attacks[] = {
+        QStringLiteral("select lo_export(7424242, '%1')::text as a").arg(file),
+        QStringLiteral("select ts_rewrite('a'::tsquery, 'select ''a''::tsquery, ''b''::tsquery from "
+                       "(select lo_export(7424242, ''%1'')) q')::text as a")
+            .arg(file),
+        "select pg_create_physical_replication_slot('vc_label_slot', true)::text as a",
+        "select pg_switch_wal()::text",
+        "select pg_stat_reset()::text",
+        "select count(pg_terminate_backend(pid))::text as a from pg_stat_activity where pid = " + victimPid,
+        "select pg_read_file('/etc/hostname')",
+        "copy (select 1) to '" + file + "'",
+    };
+    DbRows rows;
+    for (const QString& attack : attacks) {
+        EXPECT_FALSE(db->Query(attack, rows)) << attack.toStdString();
+        EXPECT_TRUE(db->LastError().contains("permission denied") || db->LastError().contains("must be"))
+            << db->LastError().toStdString();
+        auto cursor = db->OpenCursor(attack);
+        EXPECT_FALSE(cursor->Fetch(1, rows)) << attack.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(FirstValue(*victim, "select 'alive'"), "alive");
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from pg_replication_slots where slot_name = 'vc_label_slot'"), "0");
+
+    // What labels read keeps working.
+    ASSERT_TRUE(db->Query("with p as (select * from \"People\" where \"Id\" <= 3) "
+                          "select p.\"Name\", q.name, to_char(p.\"Id\", 'FM000'), now() is not null "
+                          "from p join people q on true order by p.\"Id\"",
+        rows))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(2), (QStringList {"name3", "lower", "003", "t"}));
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_TRUE(tables.contains("People"));
+    WriteOnTestServer(settings, true, "select lo_unlink(7424242)");
+}
+
+// A refused login leads with the server's words (a wrong password); the loader's message
+// follows it with what to check.
+TEST_F(DbPostgreSQL, AWrongPasswordIsRefusedInTheServersWords)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    DbServerSettings wrong = settings;
+    wrong.password += "x";
+    auto db = DbConnection::OpenPostgreSQL(wrong);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
+        << db->LastError().toStdString();
+    EXPECT_TRUE(db->LastError().contains("password authentication failed")) << db->LastError().toStdString();
+}
+
+namespace {
+
+// The PgBouncer of scripts/dbservers.sh, in front of the VC_PG server with the same login.
+std::optional<DbServerSettings> PgBouncerSettings()
+{
+    std::optional<DbServerSettings> settings = TestServerSettings("VC_PG");
+    if (!settings || !qEnvironmentVariableIsSet("VC_PGB_PORT"))
+        return std::nullopt;
+    settings->host = qEnvironmentVariable("VC_PGB_HOST");
+    settings->port = qEnvironmentVariableIntValue("VC_PGB_PORT");
+    return settings;
+}
+
+} // namespace
+
+// Through PgBouncer with its default settings: a connection sends nothing it refuses, and
+// counts, rows and walks read as they do straight from the server.
+TEST_F(DbPostgreSQL, ThroughPgBouncer)
+{
+    const std::optional<DbServerSettings> found = PgBouncerSettings();
+    if (!found) {
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+            FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+        GTEST_SKIP() << "no PgBouncer settings; run scripts/dbservers.sh start and source its env file";
+    }
+    const DbServerSettings settings = *found;
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from \"People\""), "100");
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select \"Id\", \"City\", \"Note\" from \"People\" order by \"Id\"", rows, 8, 3))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"9", "北京", "note 9"}));
+    EXPECT_TRUE(rows.IsNull(1, 2));
+    EXPECT_EQ(FirstValue(*db, "select current_user::text"), "pg_read_all_data");
+    EXPECT_FALSE(db->Query("select 1/0", rows));
+    EXPECT_EQ(FirstValue(*db, "select 'again'"), "again");
+
+    auto cursor = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
+    qint64 total = 0;
+    for (;;) {
+        ASSERT_TRUE(cursor->Fetch(30, rows)) << cursor->LastError().toStdString();
+        if (rows.IsEmpty())
+            break;
+        EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
+        total += rows.RowCount();
+    }
+    EXPECT_EQ(total, 100);
+    cursor.reset();
+
+    DbServerSettings unknown = settings;
+    unknown.database = "no_such_database";
+    db = DbConnection::OpenPostgreSQL(unknown);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
+        << db->LastError().toStdString();
 }
