@@ -83,8 +83,13 @@ public:
         return true;
     }
 
+    // Sends on what libpq passed on last (its goodbye, after PQfinish), then closes.
     void Close()
     {
+        if (m_server >= 0 && m_peer >= 0) {
+            bool ended = false;
+            Move(m_peer, m_server, m_out, ended, -1);
+        }
         for (int* fd : {&m_server, &m_peer}) {
             if (*fd >= 0)
                 close(*fd);
@@ -126,6 +131,9 @@ public:
             {m_peer, static_cast<short>((m_out.Empty() ? POLLIN : 0) | (m_in.Empty() ? 0 : POLLOUT)), 0}};
         poll(ready, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
     }
+
+    // Nothing libpq passed on waits to be sent.
+    bool SentAll() const { return m_out.Empty(); }
 
     // The server's bytes read since the last Restart.
     qint64 Arrived() const { return m_arrived - m_start; }
@@ -416,7 +424,7 @@ private:
             PQconsumeInput(m_conn);
             return false;
         }
-        PQflush(m_conn);
+        const bool moreToSend = PQflush(m_conn) == 1;
         m_relay.Pump(bound);
         if (m_relay.Arrived() > bound) {
             tooLarge = true;
@@ -425,7 +433,8 @@ private:
         }
         if (!PQconsumeInput(m_conn))
             return false;
-        if (PQisBusy(m_conn))
+        // A long statement goes out as fast as the server takes it.
+        if (PQisBusy(m_conn) && !(moreToSend && m_relay.SentAll()))
             m_relay.Await(std::min(m_giveUp, deadline > now ? deadline : m_giveUp));
         return true;
     }

@@ -655,6 +655,19 @@ TEST_F(DbPostgreSQL, EveryEndLeavesTheSessionIdle)
     EXPECT_EQ(FirstValue(*db, "select count(*)::text from \"People\""), "100");
 }
 
+// A statement longer than what a socket holds at once goes out whole, promptly.
+TEST_F(DbPostgreSQL, ALongStatementGoesOutWhole)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    const QString text(4 << 20, u'a');
+    EXPECT_EQ(FirstValue(*db, "select length('" + text + "')::text"), QString::number(text.size()));
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
 // A walk's statement lives as long as the walk: slices read far apart in time go on, each within
 // the step's limit.
 TEST_F(DbPostgreSQL, AWalkOutlivesTheStatementLimit)
