@@ -22,6 +22,16 @@ DbServerSettings ServerSettings(const CDSBase* source)
     return settings;
 }
 
+// A PostgreSQL login that failed: the connection's own words lead (the server's refusal, told
+// apart from a server that could not be reached), then what to check.
+QString PostgreSQLConnectFailure(const CDSBase& source, const DbConnection& connection)
+{
+    const QString check = source.m_strName.isEmpty()
+        ? QStringLiteral("请检查服务器地址、端口、数据库名、用户名和密码。")
+        : QStringLiteral("请检查数据源“%1”的服务器地址、端口、数据库名、用户名和密码。").arg(source.m_strName);
+    return connection.LastError() + QLatin1Char('\n') + check;
+}
+
 } // namespace
 
 bool CDatabaseDL::Open()
@@ -33,8 +43,11 @@ bool CDatabaseDL::Open()
         return false;
     const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
-    if (!connection->IsOpen())
+    if (!connection->IsOpen()) {
+        if (dynamic_cast<const CPostgreSQLDS*>(m_pDataSource) && !connection->Refused() && !connection->Stopped())
+            return Fail(PostgreSQLConnectFailure(*m_pDataSource, *connection));
         return FailConnection(*connection, FailureText());
+    }
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Starts or stops a throwaway PostgreSQL and a throwaway MariaDB server for the tests
 # and benchmarks, each listening on a free loopback port, with its data in a
-# temporary folder that "stop" removes.
+# temporary folder that "stop" removes; and a PgBouncer with its default settings in
+# front of the PostgreSQL, on a port of its own, taking the same login.
 #
 #   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
 #   scripts/dbservers.sh stop
 #
 # VC_DB_DIR chooses the folder (default /tmp/vellumcraft-db); the env file is
 # ${VC_DB_ENV:-$VC_DB_DIR/env.sh}. "start" loads the fixtures of tests/data/db.
-# PostgreSQL refuses to run as root, so as root both servers run as an unprivileged
-# account (postgres, else nobody); otherwise as the calling user.
+# PostgreSQL and PgBouncer refuse to run as root, so as root every server runs as an
+# unprivileged account (postgres, else nobody); otherwise as the calling user.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -77,6 +78,37 @@ start_postgres() {
   pg_port=$port
 }
 
+# PgBouncer 1.18 as Debian ships it: only the address, the login and its own files are set.
+# Its user list holds the login in plain text (a doubled " for a quote), with which it logs
+# in to PostgreSQL by SCRAM in turn.
+start_pgbouncer() {
+  local port q_user q_pw
+  port=$(free_port)
+  q_user=${db_user//\"/\"\"}
+  q_pw=${db_password//\"/\"\"}
+  printf '"%s" "%s"\n' "$q_user" "$q_pw" >"$base/pgb-users.txt"
+  cat >"$base/pgbouncer.ini" <<EOF
+[databases]
+* = host=127.0.0.1 port=$pg_port
+
+[pgbouncer]
+listen_addr = 127.0.0.1
+listen_port = $port
+unix_socket_dir =
+auth_type = scram-sha-256
+auth_file = $base/pgb-users.txt
+pidfile = $base/pgb.pid
+logfile = $base/pgb.log
+EOF
+  chown "$run_user" "$base/pgb-users.txt" "$base/pgbouncer.ini"
+  chmod 600 "$base/pgb-users.txt"
+  as_user pgbouncer -d -q "$base/pgbouncer.ini"
+  wait_for env PGPASSWORD="$db_password" psql -X -h 127.0.0.1 -p "$port" -U "$db_user" -d "$db_name" \
+    -c "select 1" ||
+    { echo "PgBouncer did not start; see $base/pgb.log" >&2; return 1; }
+  pgb_port=$port
+}
+
 start_mariadb() {
   local port data sock
   port=$(free_port)
@@ -119,6 +151,8 @@ export VC_PG_PORT=$pg_port
 export VC_PG_DATABASE=$db_name
 export VC_PG_USER=$db_user
 export VC_PG_PASSWORD=$q_pw
+export VC_PGB_HOST=127.0.0.1
+export VC_PGB_PORT=$pgb_port
 export VC_MY_HOST=127.0.0.1
 export VC_MY_PORT=$my_port
 export VC_MY_DATABASE=$db_name
@@ -130,6 +164,12 @@ EOF
 stop_all() {
   local bin
   bin=$(pg_bin)
+  if [ -f "$base/pgb.pid" ]; then
+    local pgb_pid
+    pgb_pid=$(cat "$base/pgb.pid")
+    kill "$pgb_pid" 2>/dev/null || true
+    for _ in $(seq 1 60); do kill -0 "$pgb_pid" 2>/dev/null || break; sleep 0.5; done
+  fi
   if [ -f "$base/pg/postmaster.pid" ]; then
     as_user "$bin/pg_ctl" -D "$base/pg" -m immediate -w stop >/dev/null 2>&1 || true
   fi
@@ -150,9 +190,11 @@ case "${1:-}" in
     chmod 755 "$base"
     chown "$run_user" "$base"
     start_postgres
+    start_pgbouncer
     start_mariadb
     write_env
-    echo "database servers up: PostgreSQL on 127.0.0.1:$pg_port, MariaDB on 127.0.0.1:$my_port"
+    echo "database servers up: PostgreSQL on 127.0.0.1:$pg_port (PgBouncer on 127.0.0.1:$pgb_port)," \
+      "MariaDB on 127.0.0.1:$my_port"
     echo "settings: source $env_file"
     ;;
   stop)

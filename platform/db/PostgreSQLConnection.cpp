@@ -3,11 +3,17 @@
 #include "platform/db/DbWait.h"
 
 #include <libpq-fe.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <cstddef>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -27,34 +33,6 @@ bool AwaitPgSocket(int socket, bool write, bool stopAtInterrupt, DbStep::Clock::
     }
 }
 
-void CancelResult(PGconn* conn);
-
-// The next result, waited for without blocking past the step: at its deadline the statement
-// is cancelled, and a server that answers neither it nor its cancel within a second has
-// its socket shut, so that libpq gives up on it at once (the connection is lost).
-PGresult* NextPgResult(PGconn* conn)
-{
-    const auto deadline = DbStep::Deadline();
-    DbStep::Clock::time_point giveUp = DbStep::Clock::time_point::max();
-    while (PQisBusy(conn)) {
-        const auto now = DbStep::Clock::now();
-        if (giveUp == DbStep::Clock::time_point::max() && (DbStep::Interrupted() || now >= deadline)) {
-            if (!DbStep::Interrupted())
-                CancelResult(conn);
-            giveUp = now + std::chrono::seconds(1);
-        }
-        if (now >= giveUp) {
-            shutdown(PQsocket(conn), SHUT_RDWR);
-            PQconsumeInput(conn);
-            break;
-        }
-        AwaitPgSocket(PQsocket(conn), false, false, std::min(giveUp, deadline > now ? deadline : giveUp));
-        if (!PQconsumeInput(conn))
-            break;
-    }
-    return PQgetResult(conn);
-}
-
 // Asks the server to stop sending the current result; what is on its way is still read.
 void CancelResult(PGconn* conn)
 {
@@ -65,160 +43,195 @@ void CancelResult(PGconn* conn)
     }
 }
 
-// A COPY holds the connection until its data has come or gone, and nothing here sends
-// or reads any: it is ended at once. True when the result was a COPY.
-bool EndCopy(PGconn* conn, ExecStatusType status)
-{
-    const bool in = status == PGRES_COPY_IN || status == PGRES_COPY_BOTH;
-    const bool out = status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
-    if (in)
-        PQputCopyEnd(conn, "COPY is not supported here");
-    if (out) {
-        char* data = nullptr;
-        while (PQgetCopyData(conn, &data, 0) > 0)
-            PQfreemem(data);
-    }
-    return in || out;
-}
-
 QString CopyRefusal()
 {
     return QStringLiteral("不能执行 COPY 语句");
 }
 
-// Sends one statement inside a transaction that only reads: the extended protocol
-// takes exactly one statement, and the rollback that PgEndReadOnly sends undoes what
-// the statement set (set_config among it). Single-row mode streams the result.
-bool PgSendReadOnly(PGconn* conn, const QString& sql)
-{
-    PGresult* begun = PQexec(conn, "BEGIN READ ONLY");
-    const bool inTransaction = PQresultStatus(begun) == PGRES_COMMAND_OK;
-    PQclear(begun);
-    return inTransaction
-        && PQsendQueryParams(conn, sql.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)
-        && PQsetSingleRowMode(conn);
-}
-
-// Ends the transaction of PgSendReadOnly once every result has been read.
-void PgEndReadOnly(PGconn* conn)
-{
-    const PGTransactionStatusType status = PQtransactionStatus(conn);
-    if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
-        PQclear(PQexec(conn, "ROLLBACK"));
-}
-
-// The statement streamed in single-row mode and read on from call to call; the first
-// result set only, as Query keeps it.
-class PostgreSQLCursor final : public DbCursor
+// Stands between libpq and the server's socket, so that what arrives is counted before libpq
+// sees it. libpq gathers a whole message in memory before it hands any of it over, and once it
+// knows a message is long it reads for as long as the socket has data: a row past the slice
+// bound must be stopped before libpq reads it. libpq's descriptor becomes one end of a local
+// pair; the relay reads the server's socket itself and passes the bytes on, in both directions.
+class PgRelay
 {
 public:
-    PostgreSQLCursor(PGconn* conn, const QString& sql)
-        : m_conn(conn)
-    {
-        if (!PgSendReadOnly(m_conn, sql)) {
-            Fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
-            Drain();
-        }
-    }
-    ~PostgreSQLCursor() override
-    {
-        if (!m_drained) {
-            CancelResult(m_conn);
-            Drain();
-        }
-    }
+    PgRelay() = default;
+    PgRelay(const PgRelay&) = delete;
+    PgRelay& operator=(const PgRelay&) = delete;
+    ~PgRelay() { Close(); }
 
-    bool Skip(qint64 count) override
+    // Takes over the socket libpq holds as libpqSocket; false (nothing changed) on failure.
+    bool Insert(int libpqSocket)
     {
-        for (; count > 0; --count) {
-            PGresult* row = Next();
-            if (!row)
-                break;
-            PQclear(row);
-            ++m_position;
-        }
-        return m_strLastError.isEmpty();
-    }
-
-    bool Fetch(qint64 maxRows, DbRows& rows) override
-    {
-        rows.Clear();
-        bool shaped = false;
-        for (qint64 n = 0; maxRows < 0 || n < maxRows; ++n) {
-            PGresult* row = Next();
-            if (!row)
-                break;
-            if (!shaped) {
-                rows.Reset(m_names);
-                shaped = true;
-            }
-            for (int c = 0; c < PQnfields(row); ++c) {
-                if (PQgetisnull(row, 0, c))
-                    rows.AppendNull();
-                else
-                    rows.AppendUtf8(PQgetvalue(row, 0, c), PQgetlength(row, 0, c));
-            }
-            PQclear(row);
-            ++m_position;
-        }
-        if (!m_strLastError.isEmpty()) {
-            rows.Clear();
+        int pair[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+            return false;
+        m_server = fcntl(libpqSocket, F_DUPFD_CLOEXEC, 0);
+        if (m_server < 0 || dup3(pair[0], libpqSocket, O_CLOEXEC) < 0) {
+            if (m_server >= 0)
+                close(m_server);
+            m_server = -1;
+            close(pair[0]);
+            close(pair[1]);
             return false;
         }
-        if (!shaped)
-            rows.Reset(m_names);
+        close(pair[0]);
+        m_peer = pair[1];
+        for (int fd : {libpqSocket, m_peer, m_server})
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         return true;
     }
 
+    // Sends on what libpq passed on last (its goodbye, after PQfinish), then closes.
+    void Close()
+    {
+        if (m_server >= 0 && m_peer >= 0) {
+            bool ended = false;
+            Move(m_peer, m_server, m_out, ended, -1);
+        }
+        for (int* fd : {&m_server, &m_peer}) {
+            if (*fd >= 0)
+                close(*fd);
+            *fd = -1;
+        }
+    }
+
+    // Ends both ways at once: libpq then finds the connection closed.
+    void Shutdown()
+    {
+        if (m_server >= 0)
+            shutdown(m_server, SHUT_RDWR);
+        m_inEnded = true;
+    }
+
+    // Moves what can move now. The server's bytes are read only while those since Restart are
+    // within bound (plus the one read that passes it).
+    void Pump(qint64 bound)
+    {
+        if (m_server < 0)
+            return;
+        Move(m_server, m_peer, m_in, m_inEnded, bound);
+        bool outEnded = false;
+        Move(m_peer, m_server, m_out, outEnded, -1);
+    }
+
+    // Waits up to until for something to move.
+    void Await(DbStep::Clock::time_point until) const
+    {
+        if (m_server < 0)
+            return;
+        const auto now = DbStep::Clock::now();
+        if (now >= until)
+            return;
+        const auto slice = std::min<DbStep::Clock::duration>(until - now, std::chrono::milliseconds(100));
+        pollfd ready[] = {{m_server, static_cast<short>((m_in.Empty() && !m_inEnded ? POLLIN : 0)
+                                         | (m_out.Empty() ? 0 : POLLOUT)),
+                              0},
+            {m_peer, static_cast<short>((m_out.Empty() ? POLLIN : 0) | (m_in.Empty() ? 0 : POLLOUT)), 0}};
+        poll(ready, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
+    }
+
+    // Nothing libpq passed on waits to be sent.
+    bool SentAll() const { return m_out.Empty(); }
+
+    // The server's bytes read since the last Restart.
+    qint64 Arrived() const { return m_arrived - m_start; }
+    void Restart() { m_start = m_arrived; }
+
 private:
-    // The next row of the first result set, the caller clearing it; null at its end.
-    PGresult* Next()
+    struct Pending
     {
-        while (!m_drained && m_strLastError.isEmpty() && !m_firstSetDone) {
-            PGresult* result = NextPgResult(m_conn);
-            if (!result) {
-                m_drained = true;
-                PgEndReadOnly(m_conn);
-                break;
+        std::vector<char> bytes;
+        size_t at = 0;
+        bool Empty() const { return at >= bytes.size(); }
+    };
+
+    // Reads from one side and writes to the other until either would block; a side that ended
+    // is passed on as the end of writing.
+    void Move(int from, int to, Pending& pending, bool& ended, qint64 bound)
+    {
+        for (;;) {
+            if (pending.Empty()) {
+                if (ended || (bound >= 0 && Arrived() > bound))
+                    return;
+                pending.bytes.resize(64 << 10);
+                pending.at = 0;
+                const ssize_t n = recv(from, pending.bytes.data(), pending.bytes.size(), 0);
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                    pending.bytes.clear();
+                    return;
+                }
+                if (n <= 0) {
+                    pending.bytes.clear();
+                    ended = true;
+                    shutdown(to, SHUT_WR);
+                    return;
+                }
+                pending.bytes.resize(static_cast<size_t>(n));
+                if (bound >= 0)
+                    m_arrived += n;
             }
-            const ExecStatusType status = PQresultStatus(result);
-            if (EndCopy(m_conn, status)) {
-                Fail(CopyRefusal());
-                PQclear(result);
-                break;
-            }
-            if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && m_names.isEmpty())
-                for (int c = 0; c < PQnfields(result); ++c)
-                    m_names.append(QString::fromUtf8(PQfname(result, c)));
-            if (status == PGRES_SINGLE_TUPLE)
-                return result;
-            if (status == PGRES_TUPLES_OK)
-                m_firstSetDone = true;
-            else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
-                const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-                Fail(error.isEmpty() ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : error);
-            }
-            PQclear(result);
+            const ssize_t n = send(to, pending.bytes.data() + pending.at, pending.bytes.size() - pending.at, MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            pending.at += static_cast<size_t>(n);
         }
-        return nullptr;
     }
 
-    // Reads whatever is left and ends the transaction, so the connection takes
-    // statements again.
-    void Drain()
-    {
-        while (PGresult* result = NextPgResult(m_conn)) {
-            EndCopy(m_conn, PQresultStatus(result));
-            PQclear(result);
-        }
-        m_drained = true;
-        PgEndReadOnly(m_conn);
-    }
+    int m_server = -1; // the server's socket
+    int m_peer = -1; // the end of the pair that libpq talks to
+    Pending m_in; // from the server, not yet passed to libpq
+    Pending m_out; // from libpq, not yet sent
+    bool m_inEnded = false;
+    qint64 m_arrived = 0;
+    qint64 m_start = 0;
+};
 
-    PGconn* m_conn;
-    QStringList m_names;
-    bool m_firstSetDone = false;
-    bool m_drained = false;
+class PostgreSQLConnection;
+
+// One statement on its way through the server, in a single round trip: its transaction's start
+// (read only), the limits set for it, the statement itself and the rollback go out together in
+// libpq's pipeline with one sync, and the statement's rows stream back one at a time. The
+// rollback undoes what the statement set (set_config among it); the extended protocol takes
+// exactly one statement. A walk holds the statement, and so its transaction, until it ends.
+class PgStatement
+{
+public:
+    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk);
+    ~PgStatement() { Finish(); }
+    PgStatement(const PgStatement&) = delete;
+    PgStatement& operator=(const PgStatement&) = delete;
+
+    // The statement's next result, the caller clearing it: a row (PGRES_SINGLE_TUPLE), the end
+    // of a result set or of a command; null once its results are over or the statement failed.
+    PGresult* Next();
+    // Asks the server to stop sending rows; what is on its way is read and dropped.
+    void Cancel();
+    // Reads what is left through the sync and leaves the connection idle, no transaction open.
+    void Finish();
+    // The first failure is kept; stopped marks our own refusal, complete in itself.
+    void Fail(const QString& message, bool stopped = false);
+
+    bool Failed() const { return !m_error.isEmpty(); }
+    const QString& Error() const { return m_error; }
+    bool Stopped() const { return m_stopped; }
+
+private:
+    // The next result of the pipeline, null once the sync came back or the connection is gone.
+    PGresult* Read();
+    // Ends a transaction that a failure inside the pipeline left open.
+    void RollBackWhatIsLeft();
+
+    PostgreSQLConnection& m_connection;
+    int m_query = 0; // the pipeline's query whose results come next
+    int m_statementQuery = 0;
+    int m_queries = 0; // sent in the pipeline
+    bool m_synced = false; // the sync came back: nothing more is on its way
+    bool m_cancelled = false;
+    bool m_finished = false;
+    QString m_error;
+    bool m_stopped = false;
 };
 
 class PostgreSQLConnection final : public DbConnection
@@ -231,21 +244,32 @@ public:
         const QByteArray database = settings.database.toUtf8();
         const QByteArray user = settings.user.toUtf8();
         const QByteArray password = settings.password.toUtf8();
-        // Keyword and value arrays: nothing is parsed out of the values, and the
-        // database name is not read as a connection string (expand_dbname 0). The server
-        // ends a statement at the step's limit too.
-        const QByteArray options = "-c statement_timeout=" + QByteArray::number(GetDbLimits().statementMs);
-        const char* keywords[]
-            = {"host", "port", "dbname", "user", "password", "client_encoding", "options", nullptr};
+        // Keyword and value arrays: nothing is parsed out of the values, and the database name
+        // is not read as a connection string (expand_dbname 0). No "options": poolers such as
+        // PgBouncer refuse it; each statement sets its own limit in its transaction.
+        const char* keywords[] = {"host", "port", "dbname", "user", "password", "client_encoding", nullptr};
         const char* values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
-            password.constData(), "UTF8", options.constData(), nullptr};
+            password.constData(), "UTF8", nullptr};
         m_conn = PQconnectStartParams(keywords, values, 0);
         if (!m_conn) {
             Fail(QStringLiteral("无法连接PostgreSQL数据库：内存不足"));
             return;
         }
         if (!ConnectWithinStep()) {
-            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(m_strTimeout.isEmpty() ? DbMessage() : m_strTimeout));
+            // The server's own refusal (a wrong password, an unknown database, a pooler's rule)
+            // is told apart from a server that could not be reached.
+            if (!m_strTimeout.isEmpty())
+                Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(m_strTimeout));
+            else if (m_bServerAnswered)
+                Fail(QStringLiteral("PostgreSQL服务器拒绝了连接：%1").arg(DbMessage()));
+            else
+                Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(DbMessage()));
+            Close();
+            return;
+        }
+        // Nonblocking: what libpq sends waits in its buffer until the relay takes it.
+        if (!m_relay.Insert(PQsocket(m_conn)) || PQsetnonblocking(m_conn, 1) != 0) {
+            Fail(QStringLiteral("无法连接PostgreSQL数据库：%1").arg(QString::fromLocal8Bit(strerror(errno))));
             Close();
             return;
         }
@@ -253,6 +277,20 @@ public:
         // Server notices would otherwise go to stderr.
         PQsetNoticeProcessor(
             m_conn, [](void*, const char*) {}, nullptr);
+        m_kind.server = SqlServerKind::PostgreSQL;
+        if (const char* standard = PQparameterStatus(m_conn, "standard_conforming_strings"))
+            m_kind.standardStrings = qstrcmp(standard, "on") == 0;
+        // A superuser's statement reads every table but may not write or read server files,
+        // make replication slots or end other sessions: it runs as the role that only reads
+        // (PostgreSQL 14 on). A pooler may not pass is_superuser on: the server is asked then.
+        const char* superuser = PQparameterStatus(m_conn, "is_superuser");
+        if (PQserverVersion(m_conn) >= 140000) {
+            if (!superuser)
+                m_roleDrop = "select set_config('role', 'pg_read_all_data', true) from pg_roles "
+                             "where rolname = current_user and rolsuper";
+            else if (qstrcmp(superuser, "on") == 0)
+                m_roleDrop = "SET LOCAL ROLE pg_read_all_data";
+        }
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -266,6 +304,18 @@ public:
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
+        m_relay.Close();
+    }
+
+    // Ends a connection that cannot be used again: its statement is cancelled and it is closed.
+    // The cancel handle stays for an Interrupt that may be under way on another thread.
+    void Abandon()
+    {
+        Interrupt();
+        if (m_conn)
+            PQfinish(m_conn);
+        m_conn = nullptr;
+        m_relay.Close();
     }
 
     void Interrupt() override
@@ -290,85 +340,113 @@ public:
             fields);
     }
 
-    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override;
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
+
+    SqlServerKind ServerKind() const override { return m_kind; }
+
+    PGconn* Conn() const { return m_conn; }
+    QString DbMessage() const
     {
-        rows.Clear();
-        if (!m_conn)
-            return FailNotConnected();
-        // Single-row mode streams the result, so only the kept rows take memory.
-        if (!PgSendReadOnly(m_conn, sql)) {
-            const QString error = DbMessage();
-            while (PGresult* result = PQgetResult(m_conn))
-                PQclear(result);
-            PgEndReadOnly(m_conn);
-            return Fail(error);
-        }
-        QString error;
-        bool haveColumns = false;
-        bool cancelled = false;
-        bool firstSetDone = false;
-        RowWindow window(skip, maxRows);
-        while (PGresult* result = NextPgResult(m_conn)) {
-            const ExecStatusType status = PQresultStatus(result);
-            if (EndCopy(m_conn, status) && error.isEmpty())
-                error = CopyRefusal();
-            if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && !haveColumns) {
-                QStringList names;
-                for (int c = 0; c < PQnfields(result); ++c)
-                    names.append(QString::fromUtf8(PQfname(result, c)));
-                rows.Reset(names);
-                haveColumns = true;
-            }
-            // A text of several statements keeps the first result set only, so
-            // rows of another shape never mix in.
-            if (status == PGRES_TUPLES_OK)
-                firstSetDone = true;
-            if (status == PGRES_SINGLE_TUPLE && !cancelled && !firstSetDone) {
-                if (window.Take()) {
-                    for (int c = 0; c < PQnfields(result); ++c) {
-                        if (PQgetisnull(result, 0, c))
-                            rows.AppendNull();
-                        else
-                            rows.AppendUtf8(PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
-                    }
-                }
-                if (window.Done()) {
-                    // Enough rows: ask the server to stop and drain what is still on its way.
-                    CancelResult(m_conn);
-                    cancelled = true;
-                }
-            } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK
-                && status != PGRES_EMPTY_QUERY && !cancelled && error.isEmpty()) {
-                error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-                if (error.isEmpty())
-                    error = DbMessage();
-            }
-            PQclear(result);
-        }
-        PgEndReadOnly(m_conn);
-        if (!error.isEmpty()) {
-            rows.Clear();
-            return Fail(error);
-        }
-        return Succeed();
+        return m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : QStringLiteral("未连接数据库");
+    }
+    // What each statement's transaction sets before the statement runs, in order.
+    std::vector<QByteArray> Settings(bool walk) const
+    {
+        std::vector<QByteArray> settings;
+        // The server ends a statement at the step's limit too. A walk's statement lives as long
+        // as the walk, each slice of it under the step's own limit.
+        if (!walk)
+            settings.push_back("SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs));
+        if (!m_roleDrop.isEmpty())
+            settings.push_back(m_roleDrop);
+        return settings;
     }
 
-    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    // The next result, waited for without blocking past the step (see WaitForInput). Null with
+    // tooLarge set when one message grew past the slice bound: the connection is then closed.
+    PGresult* NextResult(bool& tooLarge)
     {
-        if (!m_conn)
-            return DbConnection::OpenCursor(sql); // which fails as Query does
-        return std::make_unique<PostgreSQLCursor>(m_conn, sql);
+        tooLarge = false;
+        m_giveUp = DbStep::Clock::time_point::max();
+        while (PQisBusy(m_conn))
+            if (!WaitForInput(tooLarge))
+                break;
+        if (tooLarge)
+            return nullptr;
+        m_relay.Restart();
+        return PQgetResult(m_conn);
+    }
+
+    // A COPY holds the connection until its data has come or gone, and nothing here sends or
+    // reads any: it is ended at once. True when the result was a COPY.
+    bool EndCopy(ExecStatusType status)
+    {
+        const bool in = status == PGRES_COPY_IN || status == PGRES_COPY_BOTH;
+        const bool out = status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
+        if (in)
+            PQputCopyEnd(m_conn, "COPY is not supported here");
+        m_giveUp = DbStep::Clock::time_point::max();
+        bool tooLarge = false;
+        while (out && m_conn) {
+            char* data = nullptr;
+            const int size = PQgetCopyData(m_conn, &data, 1);
+            if (size > 0) {
+                PQfreemem(data);
+                m_relay.Restart();
+            } else if (size < 0 || !WaitForInput(tooLarge)) {
+                break;
+            }
+        }
+        return in || out;
     }
 
 private:
-    QString DbMessage() const { return QString::fromUtf8(PQerrorMessage(m_conn)).trimmed(); }
+    // Sends what libpq has to send and reads what came, waiting for it up to the step's end: at
+    // its deadline the statement is cancelled, and a server that answers neither it nor its
+    // cancel within a second has its socket shut, so that libpq gives up on it at once (the
+    // connection is lost). False when the wait is over: given up, the connection lost, or a
+    // message past the slice bound (tooLarge; the connection is then closed, as one that stopped
+    // inside a message cannot be used again).
+    bool WaitForInput(bool& tooLarge)
+    {
+        const qint64 bound = GetDbLimits().sliceBytes;
+        const auto deadline = DbStep::Deadline();
+        const auto now = DbStep::Clock::now();
+        if (m_giveUp == DbStep::Clock::time_point::max() && (DbStep::Interrupted() || now >= deadline)) {
+            if (!DbStep::Interrupted())
+                CancelResult(m_conn);
+            m_giveUp = now + std::chrono::seconds(1);
+        }
+        if (now >= m_giveUp) {
+            m_relay.Shutdown();
+            m_relay.Pump(bound);
+            PQconsumeInput(m_conn);
+            return false;
+        }
+        const bool moreToSend = PQflush(m_conn) == 1;
+        m_relay.Pump(bound);
+        if (m_relay.Arrived() > bound) {
+            tooLarge = true;
+            Abandon();
+            return false;
+        }
+        if (!PQconsumeInput(m_conn))
+            return false;
+        // A long statement goes out as fast as the server takes it.
+        if (PQisBusy(m_conn) && !(moreToSend && m_relay.SentAll()))
+            m_relay.Await(std::min(m_giveUp, deadline > now ? deadline : m_giveUp));
+        return true;
+    }
 
+private:
     // Drives the connect with one deadline for the whole attempt, every host of a list
     // included (libpq's own connect_timeout counts per host), and stops at an interrupt.
     bool ConnectWithinStep()
     {
         const auto deadline = DbStep::Deadline();
         PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+        ConnStatusType reached = PQstatus(m_conn);
         while (PQstatus(m_conn) != CONNECTION_BAD && state != PGRES_POLLING_FAILED) {
             if (state == PGRES_POLLING_OK)
                 return true;
@@ -377,6 +455,20 @@ private:
                 return false;
             }
             state = PQconnectPoll(m_conn);
+            if (PQstatus(m_conn) != CONNECTION_BAD)
+                reached = PQstatus(m_conn);
+        }
+        // The login went out to the last host tried (its answer was awaited or had begun), so
+        // what ended it came from the server.
+        switch (reached) {
+        case CONNECTION_AWAITING_RESPONSE:
+        case CONNECTION_AUTH_OK:
+        case CONNECTION_SETENV:
+        case CONNECTION_CHECK_WRITABLE:
+        case CONNECTION_CONSUME:
+        case CONNECTION_CHECK_TARGET:
+        case CONNECTION_CHECK_STANDBY: m_bServerAnswered = true; break;
+        default: m_bServerAnswered = PQconnectionNeedsPassword(m_conn) != 0; break;
         }
         return false;
     }
@@ -395,7 +487,360 @@ private:
     PGconn* m_conn = nullptr;
     PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
     QString m_strTimeout;
+    bool m_bServerAnswered = false;
+    PgRelay m_relay;
+    DbStep::Clock::time_point m_giveUp; // of the current wait
+    SqlServerKind m_kind;
+    QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
 };
+
+PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk) : m_connection(connection)
+{
+    PGconn* conn = m_connection.Conn();
+    if (!conn) {
+        m_finished = true;
+        Fail(QStringLiteral("未连接数据库"));
+        return;
+    }
+    std::vector<QByteArray> queries {"BEGIN READ ONLY"};
+    for (QByteArray& setting : m_connection.Settings(walk))
+        queries.push_back(std::move(setting));
+    m_statementQuery = static_cast<int>(queries.size());
+    queries.push_back(sql.toUtf8());
+    queries.push_back("ROLLBACK");
+    m_queries = static_cast<int>(queries.size());
+    if (!PQenterPipelineMode(conn)) {
+        m_finished = true;
+        Fail(m_connection.DbMessage());
+        return;
+    }
+    for (const QByteArray& query : queries) {
+        if (!PQsendQueryParams(conn, query.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+            Fail(m_connection.DbMessage());
+            break;
+        }
+    }
+    if (!PQpipelineSync(conn))
+        Fail(m_connection.DbMessage());
+}
+
+PGresult* PgStatement::Read()
+{
+    while (!m_synced) {
+        PGconn* conn = m_connection.Conn();
+        if (!conn) {
+            m_synced = true;
+            break;
+        }
+        if (m_query == m_statementQuery && !m_cancelled)
+            PQsetSingleRowMode(conn); // refused (harmlessly) once the statement's results began
+        bool tooLarge = false;
+        PGresult* result = m_connection.NextResult(tooLarge);
+        if (tooLarge) {
+            Fail(DbSliceTooLargeMessage(), true);
+            m_synced = true;
+            break;
+        }
+        if (!result) {
+            // One query's results are over; a lost connection has nothing more.
+            if (PQstatus(conn) == CONNECTION_BAD) {
+                Fail(m_connection.DbMessage());
+                m_synced = true;
+            }
+            if (++m_query > m_queries) {
+                Fail(m_connection.DbMessage());
+                m_synced = true;
+            }
+            continue;
+        }
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            m_synced = true;
+            break;
+        }
+        if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE || status == PGRES_NONFATAL_ERROR) {
+            // After our own cancel the statement's end is expected, not a failure.
+            if (!m_cancelled) {
+                const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+                Fail(error.isEmpty() ? m_connection.DbMessage() : error);
+            }
+            PQclear(result);
+            if (PQstatus(conn) == CONNECTION_BAD)
+                m_synced = true;
+            continue;
+        }
+        return result;
+    }
+    return nullptr;
+}
+
+PGresult* PgStatement::Next()
+{
+    while (!m_finished) {
+        PGresult* result = Read();
+        if (!result)
+            break;
+        const ExecStatusType status = PQresultStatus(result);
+        if (m_query != m_statementQuery || status == PGRES_PIPELINE_ABORTED) {
+            PQclear(result);
+            continue;
+        }
+        if (m_connection.EndCopy(status)) {
+            Fail(CopyRefusal());
+            PQclear(result);
+            continue;
+        }
+        return result;
+    }
+    return nullptr;
+}
+
+void PgStatement::Cancel()
+{
+    if (!m_cancelled && !m_synced && m_connection.Conn())
+        CancelResult(m_connection.Conn());
+    m_cancelled = true;
+}
+
+void PgStatement::Finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    while (PGresult* result = Read()) {
+        m_connection.EndCopy(PQresultStatus(result));
+        PQclear(result);
+    }
+    PGconn* conn = m_connection.Conn();
+    if (!conn)
+        return;
+    if (!PQexitPipelineMode(conn)) {
+        // Something is still unread: the connection cannot be trusted with another statement.
+        Fail(m_connection.DbMessage());
+        m_connection.Abandon();
+        return;
+    }
+    RollBackWhatIsLeft();
+}
+
+void PgStatement::RollBackWhatIsLeft()
+{
+    // A failure or a cancel inside the pipeline skips its rollback; the transaction then waits,
+    // aborted, for one of its own. A cancel that comes late may stop that one too: once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        PGconn* conn = m_connection.Conn();
+        if (!conn || PQtransactionStatus(conn) == PQTRANS_IDLE)
+            return;
+        if (!PQsendQuery(conn, "ROLLBACK"))
+            break;
+        bool tooLarge = false;
+        while (PGresult* result = m_connection.NextResult(tooLarge))
+            PQclear(result);
+    }
+    if (m_connection.Conn() && PQtransactionStatus(m_connection.Conn()) != PQTRANS_IDLE)
+        m_connection.Abandon();
+}
+
+void PgStatement::Fail(const QString& message, bool stopped)
+{
+    if (m_error.isEmpty()) {
+        m_error = message;
+        m_stopped = stopped;
+    }
+}
+
+// Checks one row the walk or the query keeps: no value past the value bound, and the rows of one
+// call within the slice bound. False with the statement failed and cancelled.
+bool KeepPgRow(PGresult* row, PgStatement& statement, qint64& keptBytes)
+{
+    const DbLimits limits = GetDbLimits();
+    for (int c = 0; c < PQnfields(row); ++c) {
+        const qint64 length = PQgetlength(row, 0, c);
+        if (length > limits.valueBytes) {
+            statement.Fail(DbValueTooLargeMessage(QString::fromUtf8(PQfname(row, c))), true);
+            statement.Cancel();
+            return false;
+        }
+        keptBytes += length + static_cast<qint64>(sizeof(quint32)) + 1; // a cell's text, its end, its null mark
+    }
+    if (keptBytes > limits.sliceBytes) {
+        statement.Fail(DbSliceTooLargeMessage(), true);
+        statement.Cancel();
+        return false;
+    }
+    return true;
+}
+
+void AppendPgRow(PGresult* row, DbRows& rows)
+{
+    for (int c = 0; c < PQnfields(row); ++c) {
+        if (PQgetisnull(row, 0, c))
+            rows.AppendNull();
+        else
+            rows.AppendUtf8(PQgetvalue(row, 0, c), PQgetlength(row, 0, c));
+    }
+}
+
+QStringList PgColumnNames(PGresult* result)
+{
+    QStringList names;
+    for (int c = 0; c < PQnfields(result); ++c)
+        names.append(QString::fromUtf8(PQfname(result, c)));
+    return names;
+}
+
+bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
+{
+    rows.Clear();
+    m_bStopped = false;
+    if (!m_conn)
+        return FailNotConnected();
+    PgStatement statement(*this, sql, false);
+    bool haveColumns = false;
+    bool cancelled = false;
+    bool firstSetDone = false;
+    qint64 keptBytes = 0;
+    RowWindow window(skip, maxRows);
+    while (PGresult* result = statement.Next()) {
+        const ExecStatusType status = PQresultStatus(result);
+        if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && !haveColumns) {
+            rows.Reset(PgColumnNames(result));
+            haveColumns = true;
+        }
+        // A text of several statements keeps the first result set only, so rows of another
+        // shape never mix in.
+        if (status == PGRES_TUPLES_OK)
+            firstSetDone = true;
+        if (status == PGRES_SINGLE_TUPLE && !cancelled && !firstSetDone) {
+            if (window.Take()) {
+                if (KeepPgRow(result, statement, keptBytes))
+                    AppendPgRow(result, rows);
+                else
+                    cancelled = true;
+            }
+            if (window.Done() && !cancelled) {
+                // Enough rows: ask the server to stop and drain what is still on its way.
+                statement.Cancel();
+                cancelled = true;
+            }
+        }
+        PQclear(result);
+    }
+    statement.Finish();
+    if (statement.Failed()) {
+        rows.Clear();
+        m_bStopped = statement.Stopped();
+        return Fail(statement.Error());
+    }
+    return Succeed();
+}
+
+// The statement streamed in single-row mode and read on from call to call; the first result
+// set only, as Query keeps it.
+class PostgreSQLCursor final : public DbCursor
+{
+public:
+    PostgreSQLCursor(PostgreSQLConnection& connection, const QString& sql)
+        : m_statement(std::make_unique<PgStatement>(connection, sql, true))
+    {
+    }
+    ~PostgreSQLCursor() override
+    {
+        if (!m_done)
+            m_statement->Cancel();
+    }
+
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0; --count) {
+            PGresult* row = Next();
+            if (!row)
+                break;
+            PQclear(row);
+            ++m_position;
+        }
+        return End();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Clear();
+        bool shaped = false;
+        qint64 keptBytes = 0;
+        for (qint64 n = 0; maxRows < 0 || n < maxRows; ++n) {
+            PGresult* row = Next();
+            if (!row)
+                break;
+            if (!shaped) {
+                rows.Reset(m_names);
+                shaped = true;
+            }
+            const bool kept = KeepPgRow(row, *m_statement, keptBytes);
+            if (kept)
+                AppendPgRow(row, rows);
+            PQclear(row);
+            if (!kept)
+                break;
+            ++m_position;
+        }
+        if (!End()) {
+            rows.Clear();
+            return false;
+        }
+        if (!shaped)
+            rows.Reset(m_names);
+        return true;
+    }
+
+private:
+    // The next row of the first result set, the caller clearing it; null at its end or on failure.
+    PGresult* Next()
+    {
+        while (!m_done && !m_statement->Failed()) {
+            PGresult* result = m_statement->Next();
+            if (!result) {
+                m_done = true;
+                break;
+            }
+            const ExecStatusType status = PQresultStatus(result);
+            if ((status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) && m_names.isEmpty())
+                m_names = PgColumnNames(result);
+            if (status == PGRES_SINGLE_TUPLE)
+                return result;
+            PQclear(result);
+            // What follows the set (the rollback) is read at once: the transaction ends with the walk.
+            if (status == PGRES_TUPLES_OK)
+                m_done = true;
+        }
+        return nullptr;
+    }
+
+    // After a call: a walk at its end or failed has its transaction ended. False on failure.
+    bool End()
+    {
+        if (m_done || m_statement->Failed()) {
+            m_done = true;
+            m_statement->Finish();
+        }
+        if (!m_statement->Failed())
+            return true;
+        m_bStopped = m_statement->Stopped();
+        return Fail(m_statement->Error());
+    }
+
+    std::unique_ptr<PgStatement> m_statement;
+    QStringList m_names;
+    bool m_done = false;
+};
+
+std::unique_ptr<DbCursor> PostgreSQLConnection::OpenCursor(const QString& sql)
+{
+    m_bStopped = false;
+    if (!m_conn)
+        return DbConnection::OpenCursor(sql); // which fails as Query does
+    return std::make_unique<PostgreSQLCursor>(*this, sql);
+}
 
 } // namespace
 

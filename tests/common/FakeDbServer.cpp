@@ -224,7 +224,9 @@ bool FakeDbServer::Serve(Client& client)
             return false;
         if (type == 'Q' || type == 'P') {
             std::lock_guard<std::mutex> guard(m_lock);
-            m_statements.append(type == 'Q' ? body.left(body.indexOf('\0')) : body);
+            // A Parse holds the statement's name before its text.
+            const QByteArray text = type == 'Q' ? body : body.mid(body.indexOf('\0') + 1);
+            m_statements.append(text.left(text.indexOf('\0')));
         }
     }
     return true;

@@ -26,7 +26,7 @@ public:
     int Logins() const { return m_logins.load(); }
     // PostgreSQL cancel requests received.
     int CancelRequests() const { return m_cancels.load(); }
-    // The statements sent after a login (MySQL's COM_QUERY texts, PostgreSQL's Query texts).
+    // The statements sent after a login (MySQL's COM_QUERY texts, PostgreSQL's Query and Parse texts).
     QList<QByteArray> Statements() const;
     // Connections accepted, and for Mute the bytes they sent (up to 64 KB), whatever the
     // protocol: a TDS client's prelogin shows it reached the server.

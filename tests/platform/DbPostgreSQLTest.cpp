@@ -1,0 +1,818 @@
+// The native PostgreSQL connection: what goes to the server for a statement and how often it
+// waits for the server, the role a superuser's statement runs as, the bounds on what comes
+// back, and the server's own words when it refuses a login. A small PostgreSQL server of the
+// test's own (TCP or a local socket) answers with what a test scripts; the real ones are the
+// throwaway servers of scripts/dbservers.sh, PgBouncer among them.
+#include "ClosedPort.h"
+#include "DbTestEnv.h"
+#include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+void PutPgInt32(QByteArray& out, qint64 value)
+{
+    const auto v = static_cast<quint32>(value);
+    out.append(static_cast<char>(v >> 24)).append(static_cast<char>(v >> 16));
+    out.append(static_cast<char>(v >> 8)).append(static_cast<char>(v));
+}
+
+void PutPgInt16(QByteArray& out, int value)
+{
+    out.append(static_cast<char>((value >> 8) & 0xFF)).append(static_cast<char>(value & 0xFF));
+}
+
+quint32 PgInt32At(const QByteArray& in, qsizetype at)
+{
+    return (quint32(quint8(in[at])) << 24) | (quint32(quint8(in[at + 1])) << 16) | (quint32(quint8(in[at + 2])) << 8)
+        | quint32(quint8(in[at + 3]));
+}
+
+QByteArray PgMessageOf(char type, const QByteArray& body)
+{
+    QByteArray out(1, type);
+    PutPgInt32(out, body.size() + 4);
+    return out + body;
+}
+
+bool SendAllTo(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool SendAllTo(int fd, const QByteArray& data)
+{
+    return SendAllTo(fd, data.constData(), data.size());
+}
+
+// A PostgreSQL server that speaks the extended protocol just far enough: it logs every client
+// in, reports the parameters it was given, and answers each statement that is not the
+// transaction's own (BEGIN, SET, ROLLBACK) with `rows` rows of one text column "big" holding
+// `valueBytes` x's, streamed. The statement "select fail" fails. Each connection is served on
+// a thread of its own, so a cancel request is taken while a row is on its way.
+class ScriptedPgServer
+{
+public:
+    struct Script
+    {
+        QByteArray version = "15.4";
+        QByteArray superuser = "off"; // empty: not reported
+        QByteArray standardStrings = "on"; // empty: not reported
+        int rows = 3;
+        qint64 valueBytes = 4;
+        QByteArray refusal; // refuses every login with this message when set
+    };
+
+    ScriptedPgServer(const Script& script, bool local) : m_script(script)
+    {
+        if (local) {
+            m_listener = socket(AF_UNIX, SOCK_STREAM, 0);
+            m_port = 5432;
+            sockaddr_un address {};
+            address.sun_family = AF_UNIX;
+            const QByteArray path = QFile::encodeName(m_dir.filePath(".s.PGSQL.5432"));
+            qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+            if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                m_port = 0;
+        } else {
+            m_listener = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address {};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+                && getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+                m_port = ntohs(address.sin_port);
+        }
+        m_host = local ? m_dir.path() : QStringLiteral("127.0.0.1");
+        listen(m_listener, 16);
+        m_acceptor = std::thread([this] { Accept(); });
+    }
+
+    ~ScriptedPgServer()
+    {
+        m_closing = true;
+        shutdown(m_listener, SHUT_RDWR);
+        m_acceptor.join();
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            for (int fd : m_clients)
+                shutdown(fd, SHUT_RDWR);
+        }
+        for (std::thread& client : m_threads)
+            client.join();
+        close(m_listener);
+    }
+
+    DbServerSettings Settings() const { return {m_host, m_port, "db", "u", "p"}; }
+    // The times a client waited for the server: a sync, or a simple query.
+    int RoundTrips() const { return m_roundTrips.load(); }
+    int Cancels() const { return m_cancels.load(); }
+    // The statements of the Parse and Query messages, in order.
+    QList<QByteArray> Statements() const
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_statements;
+    }
+
+private:
+    void Accept()
+    {
+        for (;;) {
+            const int fd = accept(m_listener, nullptr, nullptr);
+            if (fd < 0 || m_closing) {
+                if (fd >= 0)
+                    close(fd);
+                return;
+            }
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_clients.push_back(fd);
+            m_threads.emplace_back([this, fd] {
+                Serve(fd);
+                close(fd);
+            });
+        }
+    }
+
+    // Reads one message of the given header length (the startup has no type byte); empty at the end.
+    static QByteArray Take(int fd, QByteArray& in, bool typed)
+    {
+        const int head = typed ? 5 : 4;
+        for (;;) {
+            if (in.size() >= head) {
+                const qsizetype size = PgInt32At(in, typed ? 1 : 0) + (typed ? 1 : 0);
+                if (in.size() >= size) {
+                    const QByteArray message = in.left(size);
+                    in.remove(0, size);
+                    return message;
+                }
+            }
+            char buffer[65536];
+            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return {};
+            in.append(buffer, n);
+        }
+    }
+
+    void Serve(int fd)
+    {
+        QByteArray in;
+        for (;;) { // the startup, after refused requests for encryption
+            const QByteArray startup = Take(fd, in, false);
+            if (startup.size() < 8)
+                return;
+            const quint32 code = PgInt32At(startup, 4);
+            if (code == 80877103 || code == 80877104) {
+                SendAllTo(fd, "N");
+                continue;
+            }
+            if (code == 80877102) {
+                ++m_cancels;
+                return;
+            }
+            break;
+        }
+        if (!m_script.refusal.isEmpty()) {
+            SendAllTo(fd, PgMessageOf('E', "SFATAL\0VFATAL\0C53300\0M" + m_script.refusal + QByteArray("\0\0", 2)));
+            return;
+        }
+        QByteArray out = PgMessageOf('R', QByteArray(4, '\0'));
+        const auto parameter = [&out](const char* name, const QByteArray& value) {
+            if (!value.isEmpty())
+                out += PgMessageOf('S', QByteArray(name) + '\0' + value + '\0');
+        };
+        parameter("server_version", m_script.version);
+        parameter("client_encoding", "UTF8");
+        parameter("standard_conforming_strings", m_script.standardStrings);
+        parameter("is_superuser", m_script.superuser);
+        parameter("integer_datetimes", "on");
+        QByteArray key;
+        PutPgInt32(key, 4242);
+        PutPgInt32(key, 7);
+        out += PgMessageOf('K', key) + PgMessageOf('Z', "I");
+        if (!SendAllTo(fd, out))
+            return;
+        out.clear();
+        char transaction = 'I';
+        bool skipping = false; // after an error, up to the sync
+        QByteArray statement;
+        for (;;) {
+            const QByteArray message = Take(fd, in, true);
+            if (message.isEmpty() || message[0] == 'X')
+                return;
+            const char type = message[0];
+            const QByteArray body = message.mid(5);
+            if (type == 'S' || type == 'Q') {
+                ++m_roundTrips;
+                if (type == 'Q') {
+                    const QByteArray text = body.left(body.indexOf('\0'));
+                    Record(text);
+                    transaction = 'I'; // only ever a ROLLBACK
+                    out += PgMessageOf('C', text + '\0');
+                }
+                skipping = false;
+                out += PgMessageOf('Z', QByteArray(1, transaction));
+                if (!SendAllTo(fd, out))
+                    return;
+                out.clear();
+                continue;
+            }
+            if (skipping)
+                continue;
+            if (type == 'P') {
+                const QByteArray text = body.mid(body.indexOf('\0') + 1);
+                statement = text.left(text.indexOf('\0'));
+                Record(statement);
+                out += PgMessageOf('1', {});
+            } else if (type == 'B') {
+                out += PgMessageOf('2', {});
+            } else if (type == 'D') {
+                out += IsOwn(statement) ? PgMessageOf('n', {}) : RowDescription();
+            } else if (type == 'E') {
+                if (statement == "select fail") {
+                    out += PgMessageOf('E', QByteArray("SERROR\0VERROR\0C22012\0Mdivision by zero\0\0", 40));
+                    skipping = true;
+                    transaction = 'E';
+                    continue;
+                }
+                if (statement.startsWith("BEGIN"))
+                    transaction = 'T';
+                if (statement == "ROLLBACK")
+                    transaction = 'I';
+                if (IsOwn(statement)) {
+                    out += PgMessageOf('C', statement.left(statement.indexOf(' ')) + '\0');
+                    continue;
+                }
+                if (!SendAllTo(fd, out))
+                    return;
+                out.clear();
+                if (!SendRows(fd))
+                    return;
+            }
+        }
+    }
+
+    static bool IsOwn(const QByteArray& statement)
+    {
+        return statement.startsWith("BEGIN") || statement.startsWith("SET ") || statement == "ROLLBACK"
+            || statement.startsWith("select set_config('role'");
+    }
+
+    static QByteArray RowDescription()
+    {
+        QByteArray body;
+        PutPgInt16(body, 1);
+        body += QByteArray("big") + '\0';
+        PutPgInt32(body, 0);
+        PutPgInt16(body, 0);
+        PutPgInt32(body, 25); // text
+        PutPgInt16(body, -1);
+        PutPgInt32(body, -1);
+        PutPgInt16(body, 0);
+        return PgMessageOf('T', body);
+    }
+
+    // The rows, each value streamed a megabyte at a time; false once the client has gone.
+    bool SendRows(int fd) const
+    {
+        const QByteArray chunk(1 << 20, 'x');
+        for (int r = 0; r < m_script.rows; ++r) {
+            QByteArray head(1, 'D');
+            PutPgInt32(head, 4 + 2 + 4 + m_script.valueBytes);
+            PutPgInt16(head, 1);
+            PutPgInt32(head, m_script.valueBytes);
+            if (!SendAllTo(fd, head))
+                return false;
+            for (qint64 left = m_script.valueBytes; left > 0; left -= chunk.size())
+                if (!SendAllTo(fd, chunk.constData(), std::min<qint64>(left, chunk.size())))
+                    return false;
+        }
+        return SendAllTo(fd, PgMessageOf('C', "SELECT " + QByteArray::number(m_script.rows) + '\0'));
+    }
+
+    void Record(const QByteArray& statement)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_statements.append(statement);
+    }
+
+    Script m_script;
+    QTemporaryDir m_dir;
+    QString m_host;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_closing {false};
+    std::atomic<int> m_roundTrips {0};
+    std::atomic<int> m_cancels {0};
+    mutable std::mutex m_lock;
+    std::vector<int> m_clients;
+    std::vector<std::thread> m_threads;
+    QList<QByteArray> m_statements;
+    std::thread m_acceptor;
+};
+
+// The process's resident memory in bytes ("VmRSS", "VmHWM").
+qint64 ProcessMemory(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLongLong() << 10;
+    return -1;
+}
+
+// Starts the peak of resident memory afresh from what is resident now.
+void ResetMemoryPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+class DbPostgreSQL : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_saved = GetDbLimits(); }
+    void TearDown() override { SetDbLimits(m_saved); }
+    void Limit(const std::function<void(DbLimits&)>& change)
+    {
+        DbLimits limits = GetDbLimits();
+        change(limits);
+        SetDbLimits(limits);
+    }
+
+    DbLimits m_saved;
+};
+
+QByteArray StatementLimit()
+{
+    return "SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs);
+}
+
+} // namespace
+
+// The transaction's start, its limit, the statement and the rollback go out together: a query
+// costs one round trip, and a whole walk one more, however many slices it reads.
+TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
+{
+    ScriptedPgServer::Script script;
+    script.rows = 5;
+    ScriptedPgServer server(script, false);
+    auto db = DbConnection::OpenPostgreSQL(server.Settings());
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select big from t limit 5", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Columns(), QStringList {"big"});
+    EXPECT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(rows.Value(4, 0), "xxxx");
+    EXPECT_EQ(server.RoundTrips(), 1);
+    EXPECT_EQ(server.Statements(),
+        (QList<QByteArray> {"BEGIN READ ONLY", StatementLimit(), "select big from t limit 5", "ROLLBACK"}));
+
+    auto cursor = db->OpenCursor("select big from t");
+    ASSERT_TRUE(cursor->Fetch(2, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 2);
+    ASSERT_TRUE(cursor->Skip(1));
+    ASSERT_TRUE(cursor->Fetch(10, rows));
+    EXPECT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(cursor->Position(), 5);
+    ASSERT_TRUE(cursor->Fetch(10, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+    EXPECT_EQ(rows.Columns(), QStringList {"big"});
+    cursor.reset();
+    EXPECT_EQ(server.RoundTrips(), 2);
+    // A walk lives as long as its slices go on: only each slice has the step's limit.
+    EXPECT_EQ(server.Statements().mid(4), (QList<QByteArray> {"BEGIN READ ONLY", "select big from t", "ROLLBACK"}));
+
+    // A failure skips the rollback sent with it: one more ends the transaction.
+    EXPECT_FALSE(db->Query("select fail", rows));
+    EXPECT_TRUE(db->LastError().endsWith("division by zero")) << db->LastError().toStdString();
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_EQ(server.RoundTrips(), 4);
+    EXPECT_EQ(server.Statements().last(), "ROLLBACK");
+    ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(server.RoundTrips(), 5);
+}
+
+// The role that only reads, for a superuser on a server that has it; the server's quoting of
+// strings, as it reports it.
+TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
+{
+    struct Case
+    {
+        QByteArray version, superuser, standardStrings;
+        const char* roleDrop; // the statement between the limit and the statement, if any
+        std::optional<bool> standard;
+    };
+    const Case cases[] = {
+        {"15.4", "on", "on", "SET LOCAL ROLE pg_read_all_data", true},
+        {"14.0", "on", "off", "SET LOCAL ROLE pg_read_all_data", false},
+        {"15.4", "off", "on", nullptr, true},
+        {"13.9", "on", "", nullptr, std::nullopt}, // no such role before 14
+        // A pooler that does not pass is_superuser on: the server decides in the transaction.
+        {"15.4", "", "on",
+            "select set_config('role', 'pg_read_all_data', true) from pg_roles where rolname = current_user and rolsuper",
+            true},
+    };
+    for (const Case& c : cases) {
+        ScriptedPgServer::Script script;
+        script.version = c.version;
+        script.superuser = c.superuser;
+        script.standardStrings = c.standardStrings;
+        ScriptedPgServer server(script, false);
+        auto db = DbConnection::OpenPostgreSQL(server.Settings());
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        SqlServerKind kind;
+        kind.server = SqlServerKind::PostgreSQL;
+        kind.standardStrings = c.standard;
+        EXPECT_EQ(db->ServerKind(), kind);
+        DbRows rows;
+        ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
+        QList<QByteArray> expected {"BEGIN READ ONLY", StatementLimit()};
+        if (c.roleDrop)
+            expected.append(c.roleDrop);
+        expected += {"select big from t", "ROLLBACK"};
+        EXPECT_EQ(server.Statements(), expected) << c.version.constData() << " " << c.superuser.constData();
+        EXPECT_EQ(server.RoundTrips(), 1);
+    }
+}
+
+// A row larger than the slice bound is stopped while it arrives, over TCP and over a local
+// socket, by a query and by a walk: the memory taken stays near the bound, the failure names the
+// source, and the connection, stopped inside a message, is closed.
+TEST_F(DbPostgreSQL, AHugeRowIsStoppedWhileItArrives)
+{
+    constexpr qint64 kSlice = qint64(8) << 20;
+    Limit([](DbLimits& l) {
+        l.sliceBytes = kSlice;
+        l.valueBytes = kSlice;
+    });
+    ScriptedPgServer::Script script;
+    script.rows = 1;
+    script.valueBytes = qint64(200) << 20;
+    for (const bool local : {false, true}) {
+        for (const bool walk : {false, true}) {
+            SCOPED_TRACE(local ? "local socket" : "TCP");
+            SCOPED_TRACE(walk ? "walk" : "query");
+            ScriptedPgServer server(script, local);
+            const DbSourceScope source(QStringLiteral("标签数据"));
+            auto db = DbConnection::OpenPostgreSQL(server.Settings());
+            ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+            DbRows rows;
+            const qint64 before = ProcessMemory("VmRSS:");
+            ResetMemoryPeak();
+            QElapsedTimer clock;
+            clock.start();
+            if (walk) {
+                auto cursor = db->OpenCursor("select big from t");
+                EXPECT_FALSE(cursor->Fetch(10, rows));
+                EXPECT_TRUE(cursor->Stopped());
+                EXPECT_EQ(cursor->LastError(), DbSliceTooLargeMessage());
+            } else {
+                EXPECT_FALSE(db->Query("select big from t", rows));
+                EXPECT_TRUE(db->Stopped());
+                EXPECT_EQ(db->LastError(), DbSliceTooLargeMessage());
+            }
+            EXPECT_LT(clock.elapsed(), 5000);
+            const qint64 growth = ProcessMemory("VmHWM:") - before;
+            EXPECT_LT(growth, kSlice + (qint64(40) << 20)) << growth;
+            EXPECT_TRUE(DbSliceTooLargeMessage().contains(QStringLiteral("“标签数据”")));
+            EXPECT_EQ(rows.RowCount(), 0);
+            EXPECT_FALSE(db->Query("select big from t", rows));
+            EXPECT_EQ(db->LastError(), QStringLiteral("未连接数据库"));
+        }
+    }
+}
+
+// A value past the value bound is refused with its field's name, and the rows one call keeps
+// stay within the slice bound; the connection goes on after either.
+TEST_F(DbPostgreSQL, AValueOrASliceTooLargeIsRefusedAndTheConnectionGoesOn)
+{
+    Limit([](DbLimits& l) {
+        l.valueBytes = qint64(1) << 20;
+        l.sliceBytes = qint64(4) << 20;
+    });
+    const DbSourceScope source(QStringLiteral("标签数据"));
+    ScriptedPgServer::Script script;
+    script.rows = 3;
+    script.valueBytes = (qint64(1) << 20) + 1;
+    {
+        ScriptedPgServer server(script, false);
+        auto db = DbConnection::OpenPostgreSQL(server.Settings());
+        ASSERT_TRUE(db->IsOpen());
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select big from t", rows));
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_EQ(db->LastError(), DbValueTooLargeMessage("big"));
+        EXPECT_TRUE(db->LastError().contains(QStringLiteral("“big”")));
+        auto cursor = db->OpenCursor("select big from t");
+        EXPECT_FALSE(cursor->Fetch(1, rows));
+        EXPECT_TRUE(cursor->Stopped());
+        EXPECT_EQ(cursor->LastError(), DbValueTooLargeMessage("big"));
+        cursor.reset();
+        ASSERT_TRUE(db->Query("select big from t", rows, 0, 0)) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Stopped());
+    }
+    script.rows = 40;
+    script.valueBytes = 200 << 10; // 8 MB in all, 200 KB a row
+    ScriptedPgServer server(script, false);
+    auto db = DbConnection::OpenPostgreSQL(server.Settings());
+    ASSERT_TRUE(db->IsOpen());
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select big from t", rows));
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_EQ(db->LastError(), DbSliceTooLargeMessage());
+    EXPECT_EQ(rows.RowCount(), 0);
+    ASSERT_TRUE(db->Query("select big from t", rows, 30, -1)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 10);
+    auto cursor = db->OpenCursor("select big from t");
+    for (const int count : {15, 15, -1}) { // each slice on its own bound
+        ASSERT_TRUE(cursor->Fetch(count, rows)) << cursor->LastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), count < 0 ? 10 : count);
+    }
+    cursor.reset();
+    cursor = db->OpenCursor("select big from t");
+    EXPECT_FALSE(cursor->Fetch(-1, rows));
+    EXPECT_TRUE(cursor->Stopped());
+    EXPECT_EQ(cursor->LastError(), DbSliceTooLargeMessage());
+    EXPECT_EQ(rows.RowCount(), 0);
+    cursor.reset();
+    ASSERT_TRUE(db->Query("select big from t", rows, 0, 1)) << db->LastError().toStdString();
+}
+
+// The server's refusal of a login leads with the server's own words; an address where nothing
+// answers says so in the client's.
+TEST_F(DbPostgreSQL, ARefusedLoginIsToldFromAnUnreachableServer)
+{
+    ScriptedPgServer::Script script;
+    script.refusal = "sorry, too many clients already";
+    ScriptedPgServer server(script, false);
+    auto db = DbConnection::OpenPostgreSQL(server.Settings());
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
+        << db->LastError().toStdString();
+    EXPECT_TRUE(db->LastError().contains("sorry, too many clients already")) << db->LastError().toStdString();
+
+    db = DbConnection::OpenPostgreSQL({"127.0.0.1", ClosedLoopbackPort(), "db", "u", "p"});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("无法连接PostgreSQL数据库："))) << db->LastError().toStdString();
+}
+
+namespace {
+
+// The state pg_stat_activity shows for a session, as the server's own client sees it (the
+// program's connections read as a role that may not see other sessions).
+QString SessionState(const DbServerSettings& s, const QString& pid)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    client.start(QStringLiteral("psql"), {"-X", "-A", "-t", "-h", s.host, "-p", QString::number(s.port), "-U", s.user,
+                                             "-d", s.database, "-c", "select state from pg_stat_activity where pid = " + pid});
+    if (!client.waitForFinished(30000))
+        return client.errorString();
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
+QString FirstValue(DbConnection& db, const QString& sql)
+{
+    DbRows rows;
+    if (!db.Query(sql, rows))
+        return "(" + db.LastError() + ")";
+    return rows.Value(0, 0);
+}
+
+} // namespace
+
+// Whatever ended a statement (its end, a failure, a cancel, a walk left midway), the session is
+// idle after it: no transaction stays open.
+TEST_F(DbPostgreSQL, EveryEndLeavesTheSessionIdle)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    EXPECT_EQ(db->ServerKind().server, SqlServerKind::PostgreSQL);
+    EXPECT_EQ(db->ServerKind().standardStrings, std::optional<bool>(true));
+    const QString pid = FirstValue(*db, "select pg_backend_pid()::text");
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select 1/0", rows));
+    EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(db->Query("select generate_series(1, 100000000) as n", rows, 2, 3)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(2), QStringList {"5"});
+    EXPECT_LT(clock.elapsed(), 5000); // the rest was cancelled, not read
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    auto cursor = db->OpenCursor("select generate_series(1, 100000000) as n");
+    ASSERT_TRUE(cursor->Fetch(5, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.Value(4, 0), "5");
+    EXPECT_EQ(SessionState(settings, pid), "active"); // the walk holds its statement
+    cursor.reset();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+
+    cursor = db->OpenCursor("select 1/0");
+    EXPECT_FALSE(cursor->Fetch(5, rows));
+    cursor.reset();
+    EXPECT_EQ(SessionState(settings, pid), "idle");
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from \"People\""), "100");
+}
+
+// A statement longer than what a socket holds at once goes out whole, promptly.
+TEST_F(DbPostgreSQL, ALongStatementGoesOutWhole)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    const QString text(4 << 20, u'a');
+    EXPECT_EQ(FirstValue(*db, "select length('" + text + "')::text"), QString::number(text.size()));
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
+// A walk's statement lives as long as the walk: slices read far apart in time go on, each within
+// the step's limit.
+TEST_F(DbPostgreSQL, AWalkOutlivesTheStatementLimit)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    Limit([](DbLimits& l) { l.statementMs = 1000; });
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    auto cursor = db->OpenCursor("select generate_series(1, 3000000) as n, repeat('x', 100) as pad");
+    DbRows rows;
+    ASSERT_TRUE(cursor->Fetch(10, rows)) << cursor->LastError().toStdString();
+    QThread::msleep(1500);
+    ASSERT_TRUE(cursor->Fetch(10, rows)) << cursor->LastError().toStdString();
+    EXPECT_EQ(rows.Value(9, 0), "20");
+    cursor.reset();
+    // A statement on its own has the server's limit as well as the step's.
+    EXPECT_FALSE(db->Query("select pg_sleep(3)", rows));
+    EXPECT_TRUE(db->Stopped() || db->LastError().contains("statement timeout")) << db->LastError().toStdString();
+}
+
+// A superuser's statement runs as the role that only reads: it reads every table, but cannot
+// write or read server files, make replication slots, switch or reset what the server keeps, or
+// end another session. The statement check, which refuses these first, is not involved here.
+TEST_F(DbPostgreSQL, ASuperusersStatementCannotReachBeyondReading)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    const QString file = QStringLiteral("/tmp/vc-pg-%1-PWNED").arg(QCoreApplication::applicationPid());
+    QFile::remove(file);
+    ASSERT_EQ(WriteOnTestServer(settings, true,
+                  "select lo_unlink(oid) from pg_largeobject_metadata where oid = 7424242;"
+                  "select lo_from_bytea(7424242, 'pwned')"),
+        QString());
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    auto victim = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen() && victim->IsOpen()) << db->LastError().toStdString();
+    const QString victimPid = FirstValue(*victim, "select pg_backend_pid()::text");
+
+    EXPECT_EQ(FirstValue(*db, "select current_user || ' ' || session_user"), "pg_read_all_data " + settings.user);
+    const QString attacks[] = {
+        QStringLiteral("select lo_export(7424242, '%1')::text as a").arg(file),
+        QStringLiteral("select ts_rewrite('a'::tsquery, 'select ''a''::tsquery, ''b''::tsquery from "
+                       "(select lo_export(7424242, ''%1'')) q')::text as a")
+            .arg(file),
+        "select pg_create_physical_replication_slot('vc_label_slot', true)::text as a",
+        "select pg_switch_wal()::text",
+        "select pg_stat_reset()::text",
+        "select count(pg_terminate_backend(pid))::text as a from pg_stat_activity where pid = " + victimPid,
+        "select pg_read_file('/etc/hostname')",
+        "copy (select 1) to '" + file + "'",
+    };
+    DbRows rows;
+    for (const QString& attack : attacks) {
+        EXPECT_FALSE(db->Query(attack, rows)) << attack.toStdString();
+        EXPECT_TRUE(db->LastError().contains("permission denied") || db->LastError().contains("must be"))
+            << db->LastError().toStdString();
+        auto cursor = db->OpenCursor(attack);
+        EXPECT_FALSE(cursor->Fetch(1, rows)) << attack.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(FirstValue(*victim, "select 'alive'"), "alive");
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from pg_replication_slots where slot_name = 'vc_label_slot'"), "0");
+
+    // What labels read keeps working.
+    ASSERT_TRUE(db->Query("with p as (select * from \"People\" where \"Id\" <= 3) "
+                          "select p.\"Name\", q.name, to_char(p.\"Id\", 'FM000'), now() is not null "
+                          "from p join people q on true order by p.\"Id\"",
+        rows))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(2), (QStringList {"name3", "lower", "003", "t"}));
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_TRUE(tables.contains("People"));
+    WriteOnTestServer(settings, true, "select lo_unlink(7424242)");
+}
+
+// A refused login leads with the server's words (a wrong password); the loader's message
+// follows it with what to check.
+TEST_F(DbPostgreSQL, AWrongPasswordIsRefusedInTheServersWords)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    DbServerSettings wrong = settings;
+    wrong.password += "x";
+    auto db = DbConnection::OpenPostgreSQL(wrong);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
+        << db->LastError().toStdString();
+    EXPECT_TRUE(db->LastError().contains("password authentication failed")) << db->LastError().toStdString();
+}
+
+namespace {
+
+// The PgBouncer of scripts/dbservers.sh, in front of the VC_PG server with the same login.
+std::optional<DbServerSettings> PgBouncerSettings()
+{
+    std::optional<DbServerSettings> settings = TestServerSettings("VC_PG");
+    if (!settings || !qEnvironmentVariableIsSet("VC_PGB_PORT"))
+        return std::nullopt;
+    settings->host = qEnvironmentVariable("VC_PGB_HOST");
+    settings->port = qEnvironmentVariableIntValue("VC_PGB_PORT");
+    return settings;
+}
+
+} // namespace
+
+// Through PgBouncer with its default settings: a connection sends nothing it refuses, and
+// counts, rows and walks read as they do straight from the server.
+TEST_F(DbPostgreSQL, ThroughPgBouncer)
+{
+    const std::optional<DbServerSettings> found = PgBouncerSettings();
+    if (!found) {
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+            FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+        GTEST_SKIP() << "no PgBouncer settings; run scripts/dbservers.sh start and source its env file";
+    }
+    const DbServerSettings settings = *found;
+    auto db = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    EXPECT_EQ(FirstValue(*db, "select count(*)::text from \"People\""), "100");
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select \"Id\", \"City\", \"Note\" from \"People\" order by \"Id\"", rows, 8, 3))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"9", "北京", "note 9"}));
+    EXPECT_TRUE(rows.IsNull(1, 2));
+    EXPECT_EQ(FirstValue(*db, "select current_user::text"), "pg_read_all_data");
+    EXPECT_FALSE(db->Query("select 1/0", rows));
+    EXPECT_EQ(FirstValue(*db, "select 'again'"), "again");
+
+    auto cursor = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
+    qint64 total = 0;
+    for (;;) {
+        ASSERT_TRUE(cursor->Fetch(30, rows)) << cursor->LastError().toStdString();
+        if (rows.IsEmpty())
+            break;
+        EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
+        total += rows.RowCount();
+    }
+    EXPECT_EQ(total, 100);
+    cursor.reset();
+
+    DbServerSettings unknown = settings;
+    unknown.database = "no_such_database";
+    db = DbConnection::OpenPostgreSQL(unknown);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
+        << db->LastError().toStdString();
+}
