@@ -79,7 +79,7 @@ bool StagedConnection::OpenEngine()
     // cache is what stays in memory; the rest is read back from the file.
     sqlite3* db = nullptr;
     if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
-        || sqlite3_exec(db, "pragma cache_size = -8192", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return Fail(QStringLiteral("无法创建临时数据库，无法读取%1。").arg(SourceText()));
     }
