@@ -322,9 +322,8 @@ StagedConnection::TableWriter::TableWriter(
                            .arg(QuotedName(table), columns.isEmpty() ? QStringLiteral("F1") : QuotedName(columns[0]))
                            .toUtf8();
     sqlite3* db = owner.Handle();
-    m_ok = true;
-    m_ok = Exec("begin") && Exec(create.constData());
-    if (m_ok)
+    m_ok = true; // until a step fails
+    if (Exec("begin") && Exec(create.constData()))
         Check(sqlite3_prepare_v2(db, insert.constData(), static_cast<int>(insert.size()), &m_insert, nullptr));
 }
 
