@@ -7,6 +7,14 @@
 
 namespace {
 
+// What an Access file can hold: tables (objects) in its catalogue, columns in a
+// table, and bytes in a name (libmdb's own bound). A reader that writes more is
+// reading a damaged file; its names would otherwise pile up in memory, as they are
+// kept before anything is staged.
+constexpr int kAccessMaxTables = 32768;
+constexpr int kAccessMaxColumns = 255;
+constexpr size_t kAccessMaxNameBytes = 256;
+
 // An Access file read through the reader program (AccessReader.h): one run for the
 // catalogue when the file is opened, and one for each table when a statement first
 // names it, its rows staged into SQLite as they come.
@@ -21,10 +29,16 @@ public:
             Fail(QStringLiteral("Access数据库“%1”不存在。").arg(path));
             return;
         }
+        SetSourceText(QStringLiteral("Access数据库“%1”").arg(path));
         QStringList tables;
         const auto handler = [&](const AccessStreamDecoder::Frame& frame) {
-            if (frame.kind == AccessStreamKind::Table)
+            if (frame.kind == AccessStreamKind::Table) {
+                if (tables.size() >= kAccessMaxTables)
+                    return Damage(QStringLiteral("目录中的表多于 %1 个").arg(kAccessMaxTables));
+                if (frame.payload.size() > kAccessMaxNameBytes)
+                    return Damage(QStringLiteral("目录中有长于 %1 字节的表名").arg(kAccessMaxNameBytes));
                 tables.append(QString::fromUtf8(frame.payload.data(), static_cast<qsizetype>(frame.payload.size())));
+            }
             return frame.kind != AccessStreamKind::Column && frame.kind != AccessStreamKind::Row;
         };
         if (!Read({}, handler) || !OpenEngine())
@@ -64,6 +78,10 @@ protected:
                 AccessStreamColumn column;
                 if (writer || !DecodeAccessColumn(frame.payload, column))
                     return false;
+                if (names.size() >= kAccessMaxColumns)
+                    return Damage(QStringLiteral("表“%1”的列多于 %2 个").arg(name).arg(kAccessMaxColumns));
+                if (column.name.size() > kAccessMaxNameBytes)
+                    return Damage(QStringLiteral("表“%1”有长于 %2 字节的列名").arg(name).arg(kAccessMaxNameBytes));
                 names.append(QString::fromUtf8(column.name.data(), static_cast<qsizetype>(column.name.size())));
                 types.append(column.flags & kAccessColumnNumeric ? QStringLiteral("NUMERIC") : QStringLiteral("TEXT"));
                 return true;
@@ -83,6 +101,7 @@ protected:
                 }
                 writer->EndRow();
             }
+            // A failed write (past the cap on temporary storage) ends the reader at once.
             if (!writer->IsOk())
                 stagingError = LastError();
             return stagingError.isEmpty();
@@ -93,12 +112,20 @@ protected:
     }
 
 private:
+    // A frame no undamaged file gives: the read ends, and why is said in its message.
+    bool Damage(const QString& why)
+    {
+        m_damage = why;
+        return false;
+    }
+
     // Runs the reader on the file with the arguments after it, giving each frame to
     // handler; false with the message set when the reader refused the file or did
     // not finish.
     bool Read(const QStringList& arguments, const AccessReaderProcess::FrameHandler& handler)
     {
         std::optional<AccessStreamError> refusal;
+        m_damage.clear();
         const auto take = [&](const AccessStreamDecoder::Frame& frame) {
             if (frame.kind == AccessStreamKind::Error) {
                 if (frame.payload.size() != 1)
@@ -126,6 +153,8 @@ private:
             why = QStringLiteral("读取超过了 %1 秒").arg(limits.seconds);
         else if (outcome == Outcome::TooMuchOutput)
             why = QStringLiteral("读出的数据超过了 %1 MB").arg(limits.outputBytes >> 20);
+        else if (outcome == Outcome::BadOutput && !m_damage.isEmpty())
+            why = m_damage;
         else if (outcome == Outcome::Ended)
             why = QStringLiteral("读取程序异常结束（可能用尽了 %1 MB 内存）").arg(limits.memoryBytes >> 20);
         return Fail(QStringLiteral("Access数据库“%1”已损坏或无法读取：%2。").arg(m_path, why));
@@ -147,6 +176,7 @@ private:
 
     QString m_path;
     QByteArray m_password;
+    QString m_damage; // why the last read's output was refused, when a handler said
     AccessReaderProcess m_reader;
 };
 

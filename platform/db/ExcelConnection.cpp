@@ -1,6 +1,7 @@
 #include "platform/InputLimits.h"
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
 #include <QDate>
@@ -20,6 +21,15 @@ namespace {
 
 // The provider reads at most this many columns of a sheet.
 constexpr int kMaxColumns = 255;
+
+// The text of one row, as its cells expand: the row is bound whole before it is
+// stored, and SQLite builds its record as one block too, so a row costs about twice
+// this much memory while it is written.
+constexpr qint64 kMaxRowTextBytes = qint64(64) << 20;
+
+// What a sheet whose rows come out of order may hold while it is sorted: its cells
+// with their texts.
+constexpr qint64 kMaxHeldSheetBytes = qint64(64) << 20;
 
 struct Cell
 {
@@ -155,8 +165,9 @@ bool ParseReference(QStringView reference, qint64& row, qint64& column)
     return true;
 }
 
-// A cell with a value, handed over by a sheet reader.
-using CellVisitor = std::function<void(int row, int column, const Cell& value)>;
+// A cell with a value, handed over by a sheet reader; false stops the reader (the
+// visitor has set the reason).
+using CellVisitor = std::function<bool(int row, int column, const Cell& value)>;
 
 // The error a part nested deeper than kMaxWorkbookXmlDepth stops its reader with.
 QString TooDeepText()
@@ -228,6 +239,7 @@ public:
         } catch (const std::bad_alloc&) {
             ok = Fail(QStringLiteral("工作簿“%1”太大，无法读入内存。").arg(path));
         }
+        SetSourceText(QStringLiteral("工作簿“%1”").arg(path));
         if (!ok || !OpenEngine()) {
             CloseFiles();
             return;
@@ -275,19 +287,30 @@ private:
     // Reads the sheet twice through readSheet: once for the used range (the smallest
     // box around every cell that holds a value), then to write its rows into the
     // staged table as they come. Only a sheet whose rows come out of order is held
-    // whole, to be sorted first.
+    // whole, to be sorted first. A few kilobytes of sheet can name one long shared
+    // string in every cell, so what the cells expand to is counted on the first
+    // read: a sheet whose text alone is more than the staged copies may hold in all
+    // is refused before any of it is written.
     bool StageCells(int index, const std::function<bool(const CellVisitor&)>& readSheet)
     {
         int top = INT_MAX, left = INT_MAX, bottom = -1, right = -1;
         int lastRow = -1;
         bool ordered = true;
-        if (!readSheet([&](int row, int column, const Cell&) {
+        const qint64 maxText = GetDbLimits().tempBytes;
+        qint64 text = 0;
+        if (!readSheet([&](int row, int column, const Cell& value) {
                 top = std::min(top, row);
                 bottom = std::max(bottom, row);
                 left = std::min(left, column);
                 right = std::max(right, column);
                 ordered = ordered && row >= lastRow;
                 lastRow = row;
+                text += value.text.size();
+                if (text <= maxText)
+                    return true;
+                return Fail(QStringLiteral("工作簿“%1”的工作表 %2 展开后的文字多于临时存储 %3 MB 的上限，无法读取。")
+                                .arg(m_path, Table(index))
+                                .arg(maxText >> 20));
             }))
             return false;
         const int columnCount = bottom < 0 ? 0 : std::min(right - left + 1, kMaxColumns);
@@ -298,13 +321,14 @@ private:
         std::unique_ptr<TableWriter> writer;
         int written = headerRow >= 0 ? top : top - 1; // the last row stored (or the header)
         int open = -1;                                // the row whose cells are being bound
+        qint64 openText = 0;                          // the text bound for it so far
         const auto add = [&](int row, int column, const Cell& value) {
             const int c = column - left;
             if (c >= columnCount)
-                return;
+                return true;
             if (row == headerRow) {
                 names[c] = value.Display();
-                return;
+                return true;
             }
             if (!writer)
                 writer = std::make_unique<TableWriter>(*this, Table(index), UniqueColumnNames(names));
@@ -316,25 +340,45 @@ private:
                 // Empty rows inside the used range are rows of NULLs.
                 writer->AddEmptyRows(row - written - 1);
                 open = row;
+                openText = 0;
             }
+            openText += value.text.size();
+            if (openText > kMaxRowTextBytes)
+                return Fail(QStringLiteral("工作簿“%1”的工作表 %2 第 %3 行的文字多于 %4 MB，无法读取。")
+                                .arg(m_path, Table(index))
+                                .arg(row + 1)
+                                .arg(kMaxRowTextBytes >> 20));
             if (value.kind == Cell::Int)
                 writer->BindInt(c, value.i);
             else if (value.kind == Cell::Double)
                 writer->BindDouble(c, value.d);
             else if (value.kind == Cell::Text)
                 writer->BindText(c, value.text);
+            // A failed write (past the cap on temporary storage) stops the read at once.
+            return writer->IsOk();
         };
         if (ordered) {
             if (!readSheet(add))
                 return false;
         } else {
             std::vector<SheetCell> cells;
-            if (!readSheet([&](int row, int column, const Cell& value) { cells.push_back({row, column, value}); }))
+            qint64 held = 0;
+            if (!readSheet([&](int row, int column, const Cell& value) {
+                    held += qint64(sizeof(SheetCell)) + value.text.size();
+                    if (held > kMaxHeldSheetBytes)
+                        return Fail(QStringLiteral("工作簿“%1”的工作表 %2 的行不按次序排列，且多于 %3 MB，无法读取。")
+                                        .arg(m_path, Table(index))
+                                        .arg(kMaxHeldSheetBytes >> 20));
+                    cells.push_back({row, column, value});
+                    return true;
+                }))
                 return false;
             std::stable_sort(cells.begin(), cells.end(),
                 [](const SheetCell& a, const SheetCell& b) { return a.row < b.row; });
-            for (const SheetCell& cell : cells)
-                add(cell.row, cell.column, cell.value);
+            for (const SheetCell& cell : cells) {
+                if (!add(cell.row, cell.column, cell.value))
+                    return false;
+            }
         }
         if (!writer)
             writer = std::make_unique<TableWriter>(*this, Table(index), UniqueColumnNames(names));
@@ -513,10 +557,12 @@ private:
         return !xml.hasError() || XmlFailure(QStringLiteral("工作簿“%1”的字符串表").arg(m_path), xml);
     }
 
+    // The string in place, not a copy: a sheet may name one long string in every
+    // cell, and the table is not changed while the workbook is open.
     QByteArray SharedString(qsizetype i) const
     {
         const qsizetype begin = i == 0 ? 0 : m_stringEnds[static_cast<size_t>(i) - 1];
-        return m_stringData.mid(begin, m_stringEnds[static_cast<size_t>(i)] - begin);
+        return QByteArray::fromRawData(m_stringData.constData() + begin, m_stringEnds[static_cast<size_t>(i)] - begin);
     }
 
     bool ReadStyles(const QString& part)
@@ -597,8 +643,8 @@ private:
                 if (xml.hasError())
                     break;
                 if (value.kind != Cell::Null && !(value.kind == Cell::Text && value.text.isEmpty()) && r >= 0
-                    && column >= 0)
-                    visit(static_cast<int>(r), static_cast<int>(column), value);
+                    && column >= 0 && !visit(static_cast<int>(r), static_cast<int>(column), value))
+                    return false;
             }
         }
         if (m_cellTooLong)
@@ -711,8 +757,9 @@ private:
                     break;
                 default: break;
                 }
-                if (cell.kind != Cell::Null && !(cell.kind == Cell::Text && cell.text.isEmpty()))
-                    visit(static_cast<int>(r), c, cell);
+                if (cell.kind != Cell::Null && !(cell.kind == Cell::Text && cell.text.isEmpty())
+                    && !visit(static_cast<int>(r), c, cell))
+                    return false;
             }
         }
         return true;

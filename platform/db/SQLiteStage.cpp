@@ -1,6 +1,7 @@
 #include "platform/db/SQLiteStage.h"
 
 #include "platform/db/DbCall.h"
+#include "platform/db/DbWait.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -72,10 +73,15 @@ void StagedConnection::Close()
 
 bool StagedConnection::OpenEngine()
 {
+    // The empty name makes a private database in an unnamed temporary file, deleted when
+    // it closes; the capped VFS counts that file (and its journal), so the copies of all
+    // sources share DbLimits::tempBytes with SQLite's other temporary files. The page
+    // cache is what stays in memory; the rest is read back from the file.
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK) {
+    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
+        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
-        return Fail(QStringLiteral("无法创建内存数据库。"));
+        return Fail(QStringLiteral("无法创建临时数据库，无法读取%1。").arg(SourceText()));
     }
     m_db = db;
     m_engine = AdoptSQLite(db);
@@ -88,11 +94,19 @@ void StagedConnection::Interrupt()
         m_engine->Interrupt();
 }
 
-bool StagedConnection::Exec(const char* sql)
+bool StagedConnection::FailCopy(const QString& table)
 {
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
-    return true;
+    const QString source = SourceText();
+    switch (sqlite3_errcode(m_db)) {
+    case SQLITE_FULL:
+        return Fail(QStringLiteral("%1的表 %2 的副本超过了临时存储 %3 MB 的上限，无法读取。")
+                        .arg(source, table)
+                        .arg(GetDbLimits().tempBytes >> 20));
+    case SQLITE_NOMEM: return Fail(QStringLiteral("%1的表 %2 太大，无法读入内存。").arg(source, table));
+    default: break;
+    }
+    return Fail(QStringLiteral("%1的表 %2 无法复制到临时数据库：%3")
+                    .arg(source, table, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
 bool StagedConnection::ListTables(QStringList& tables)
@@ -287,6 +301,7 @@ bool StagedConnection::StageIndex(int index)
 StagedConnection::TableWriter::TableWriter(
     StagedConnection& owner, const QString& table, const QStringList& columns, const QStringList& declaredTypes)
     : m_owner(owner)
+    , m_table(table)
 {
     QStringList definitions;
     QStringList marks;
@@ -307,8 +322,8 @@ StagedConnection::TableWriter::TableWriter(
                            .arg(QuotedName(table), columns.isEmpty() ? QStringLiteral("F1") : QuotedName(columns[0]))
                            .toUtf8();
     sqlite3* db = owner.Handle();
-    m_ok = owner.Exec("begin") && owner.Exec(create.constData());
-    if (m_ok)
+    m_ok = true; // until a step fails
+    if (Exec("begin") && Exec(create.constData()))
         Check(sqlite3_prepare_v2(db, insert.constData(), static_cast<int>(insert.size()), &m_insert, nullptr));
 }
 
@@ -324,9 +339,14 @@ bool StagedConnection::TableWriter::Check(int rc)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE) {
         m_ok = false;
-        m_owner.Fail(QString::fromUtf8(sqlite3_errmsg(m_owner.Handle())));
+        m_owner.FailCopy(m_table);
     }
     return m_ok;
+}
+
+bool StagedConnection::TableWriter::Exec(const char* sql)
+{
+    return Check(sqlite3_exec(m_owner.Handle(), sql, nullptr, nullptr, nullptr));
 }
 
 void StagedConnection::TableWriter::BindInt(int column, qint64 value)
@@ -375,7 +395,7 @@ bool StagedConnection::TableWriter::AddEmptyRows(qint64 count)
 
 bool StagedConnection::TableWriter::Finish()
 {
-    if (m_ok && m_owner.Exec("commit"))
+    if (m_ok && Exec("commit"))
         m_finished = true;
     return m_finished;
 }

@@ -15,9 +15,12 @@ struct sqlite3_stmt;
 std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db);
 
 // Sources without an SQL engine of their own (workbooks, Access files) are copied
-// into an in-memory SQLite database, one table per sheet or table, and queried
-// there. A table is copied when a statement first names it, so opening a large
-// file with many tables costs only its catalogue.
+// into a private SQLite database, one table per sheet or table, and queried there.
+// That database lives in temporary files (only a small page cache is memory), which
+// count against DbLimits::tempBytes with all other temporary files of SQLite: a copy
+// that would pass the cap is refused instead of growing the program's memory. A
+// table is copied when a statement first names it, so opening a large file with
+// many tables costs only its catalogue.
 class StagedConnection : public DbConnection
 {
 public:
@@ -42,8 +45,11 @@ public:
     static QString RewriteTop(const QString& sql, QString& refusal);
 
 protected:
-    // Opens the empty in-memory database; false with LastError() set on failure.
+    // Opens the empty staging database; false with LastError() set on failure.
     bool OpenEngine();
+    // How failures of copying name the source, e.g. "工作簿“/path/book.xlsx”".
+    void SetSourceText(const QString& text) { m_sourceText = text; }
+    QString SourceText() const { return m_sourceText.isEmpty() ? QStringLiteral("数据源") : m_sourceText; }
     // The source's tables in its own order, as statements name them.
     void SetTables(const QStringList& tables)
     {
@@ -55,7 +61,9 @@ protected:
     virtual bool Stage(int index) = 0;
 
     // Fills one table. Values are bound cell by cell, then EndRow stores the row;
-    // an unbound cell is NULL. Everything is written in one transaction.
+    // an unbound cell is NULL. Everything is written in one transaction, which a
+    // failure (the temporary-storage cap among them) rolls back with a message that
+    // names the source and the table.
     class TableWriter
     {
     public:
@@ -79,8 +87,10 @@ protected:
 
     private:
         bool Check(int rc);
+        bool Exec(const char* sql);
 
         StagedConnection& m_owner;
+        QString m_table;
         sqlite3_stmt* m_insert = nullptr;
         sqlite3_stmt* m_insertEmpty = nullptr;
         QByteArray m_insertEmptySql;
@@ -89,10 +99,11 @@ protected:
     };
 
     sqlite3* Handle() const { return m_db; }
-    bool Exec(const char* sql);
     using DbConnection::Fail;
 
 private:
+    // The staging database's last failure while table was copied, in the user's words.
+    bool FailCopy(const QString& table);
     bool StageNamed(const QString& sql);
     bool StageIndex(int index);
 
@@ -100,6 +111,7 @@ private:
     std::unique_ptr<DbConnection> m_engine;
     QStringList m_tables;
     std::vector<bool> m_staged;
+    QString m_sourceText;
 };
 
 // Column names as a header row gives them: empty ones become F<n> (1-based

@@ -8,8 +8,9 @@
 
 // SQLite sorts, groups and materialises large results in temporary files, unnamed and
 // deleted at once, so a statement such as "select distinct randomblob(500) from <endless>"
-// fills the disk unseen. This VFS is the default one with the temporary files counted:
-// a write that would take all of them past DbLimits::tempBytes fails as a full disk.
+// fills the disk unseen; the staged copies of workbooks and Access files are such files
+// too (SQLiteStage.h). This VFS is the default one with the temporary files counted: a
+// write that would take all of them past DbLimits::tempBytes fails as a full disk.
 namespace {
 
 std::atomic<qint64> g_tempBytesInUse {0};

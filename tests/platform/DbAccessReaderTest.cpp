@@ -3,9 +3,11 @@
 // process goes on, cancelling from another thread, and the staging fed by a stand-in
 // reader (a script replaying frames the test wrote) as the real one feeds it.
 #include "AccessFixtures.h"
+#include "PeakMemory.h"
 #include "platform/db/AccessReader.h"
 #include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include "TestSupport.h"
 
@@ -13,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -48,6 +51,7 @@ protected:
     {
         SetAccessReaderProgram({});
         SetAccessReaderLimits({});
+        SetDbLimits(savedDbLimits);
     }
 
     // A stand-in reader: a shell script with this body.
@@ -82,6 +86,7 @@ protected:
 
     QTemporaryDir dir;
     QString database;
+    const DbLimits savedDbLimits = GetDbLimits();
 };
 
 } // namespace
@@ -224,7 +229,7 @@ TEST_F(DbAccessReader, ReadersPastTheirLimitsAreEnded)
         {"exec sleep 30", QStringLiteral("读取超过了 1 秒")},
         {"yes 'mdb_fetch_row: warning' >&2 & exec sleep 30", QStringLiteral("读取超过了 1 秒")},
         {"printf 'T\\001\\000\\000\\000x'; exec sleep 30", QStringLiteral("读取超过了 1 秒")},
-        {"p=$(head -c 60000 /dev/zero | tr '\\0' x); while :; do printf 'T\\140\\352\\000\\000%s' \"$p\"; done",
+        {"p=$(head -c 200 /dev/zero | tr '\\0' x); while :; do printf 'T\\310\\000\\000\\000%s' \"$p\"; done",
             QStringLiteral("读出的数据超过了 1 MB")},
         {"printf 'garbage'; exec sleep 30", QStringLiteral("读取时出错")},
         {"printf 'R\\000\\000\\000\\000Z\\000\\000\\000\\000'", QStringLiteral("读取时出错")},
@@ -306,4 +311,130 @@ TEST_F(DbAccessReader, AnMdbToolsStringOpensOnlyItsCheckedFile)
     auto db = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
     ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
     EXPECT_EQ(Runs(), QStringLiteral("0:"));
+}
+
+namespace {
+
+// A catalogue of the tables named.
+std::string AccessCatalog(const std::vector<std::string>& tables)
+{
+    std::string out;
+    for (const std::string& table : tables)
+        out += Frame(AccessStreamKind::Table, table);
+    return out + Frame(AccessStreamKind::End);
+}
+
+// A table of `columns` text columns C1, C2, ... and one row of "x" in each.
+std::string AccessTable(int columns, size_t nameBytes = 0)
+{
+    std::string out;
+    std::string row;
+    for (int c = 1; c <= columns; ++c) {
+        const std::string name = "C" + std::to_string(c);
+        AppendAccessColumn(out, {0, nameBytes ? name + std::string(nameBytes - name.size(), 'n') : name});
+        AppendAccessCell(row, "x");
+    }
+    return out + Frame(AccessStreamKind::Row, row) + Frame(AccessStreamKind::End);
+}
+
+} // namespace
+
+// Names and columns are kept before anything is staged: a reader that writes more of
+// them than an Access file holds is reading a damaged file, said so by what it wrote.
+TEST_F(DbAccessReader, MoreTablesColumnsOrLongerNamesThanAccessHoldsAreDamage)
+{
+    std::vector<std::string> many;
+    for (int i = 0; i < 32768; ++i)
+        many.push_back("t" + std::to_string(i));
+    UseRecordedReader(AccessCatalog(many), {});
+    auto db = DbConnection::OpenAccess(database, {});
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables));
+    EXPECT_EQ(tables.size(), 32768);
+    many.push_back("one more");
+    UseRecordedReader(AccessCatalog(many), {});
+    db = DbConnection::OpenAccess(database, {});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_EQ(db->LastError(), Damaged(QStringLiteral("目录中的表多于 32768 个")));
+
+    UseRecordedReader(AccessCatalog({std::string(257, 'n')}), {});
+    db = DbConnection::OpenAccess(database, {});
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_EQ(db->LastError(), Damaged(QStringLiteral("目录中有长于 256 字节的表名")));
+
+    UseRecordedReader(AccessCatalog({std::string(256, 'n'), "Wide", "Wider", "LongNames", "Names"}),
+        {{QStringLiteral("Wide"), AccessTable(255)}, {QStringLiteral("Wider"), AccessTable(256)},
+            {QStringLiteral("LongNames"), AccessTable(2, 257)}, {QStringLiteral("Names"), AccessTable(2, 256)}});
+    db = DbConnection::OpenAccess(database, {});
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query(QStringLiteral("select C1, C255 from Wide"), rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"x", "x"}));
+    EXPECT_FALSE(db->Query(QStringLiteral("select * from Wider"), rows));
+    EXPECT_EQ(db->LastError(), Damaged(QStringLiteral("表“Wider”的列多于 255 个")));
+    QStringList fields;
+    EXPECT_FALSE(db->ListFields(QStringLiteral("LongNames"), fields));
+    EXPECT_EQ(db->LastError(), Damaged(QStringLiteral("表“LongNames”有长于 256 字节的列名")));
+    ASSERT_TRUE(db->ListFields(QStringLiteral("Names"), fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields.value(1).size(), 256);
+}
+
+// The rows of a table go into the staged copy as they arrive, never gathered first:
+// a reader that writes without end fills the copy up to the cap on temporary storage
+// and is ended there, with a message naming the file and the table, and the
+// connection goes on.
+TEST_F(DbAccessReader, AReaderWritingWithoutEndIsStoppedAtTheCap)
+{
+    std::string head;
+    AppendAccessColumn(head, {kAccessColumnNumeric, "Id"});
+    AppendAccessColumn(head, {0, "Note"});
+    std::string rows;
+    for (int i = 0; i < 16; ++i)
+        rows += Row({std::to_string(i), std::string(60000, 'n')});
+    WriteAccessFixture(dir.filePath("catalog.bin"), QByteArray::fromStdString(AccessCatalog({"Endless", "Small"})));
+    WriteAccessFixture(dir.filePath("head.bin"), QByteArray::fromStdString(head));
+    WriteAccessFixture(dir.filePath("rows.bin"), QByteArray::fromStdString(rows));
+    WriteAccessFixture(dir.filePath("Small.bin"), QByteArray::fromStdString(AccessTable(1)));
+    UseScript(QStringLiteral("cd '%1'\nread -r pw\n"
+                             "case \"$2\" in\n'') cat catalog.bin ;;\nSmall) cat Small.bin ;;\n"
+                             "*) cat head.bin; while :; do cat rows.bin; done ;;\nesac")
+                  .arg(dir.path()));
+    const QString refusal = QStringLiteral("Access数据库“%1”的表 Endless 的副本超过了临时存储 %2 MB 的上限，无法读取。");
+
+    DbLimits limits = savedDbLimits;
+    limits.tempBytes = 4 << 20;
+    SetDbLimits(limits);
+    auto db = DbConnection::OpenAccess(database, {});
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows result;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(db->Query(QStringLiteral("select count(*) from Endless"), result));
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(db->LastError(), refusal.arg(database).arg(4));
+    ASSERT_TRUE(db->Query(QStringLiteral("select C1 from Small"), result)) << db->LastError().toStdString();
+    EXPECT_EQ(result.Row(0), QStringList {"x"});
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // Memory grows by a fraction of what the copy holds.
+    db.reset(); // its worker thread too, before the fork
+    limits.tempBytes = 96 << 20;
+    SetDbLimits(limits);
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(48) << 20, qint64(1) << 30,
+                    [&] {
+                        auto endless = DbConnection::OpenAccess(database, {});
+                        DbRows counted;
+                        QElapsedTimer clock;
+                        clock.start();
+                        if (endless->Query(QStringLiteral("select count(*) from Endless"), counted)
+                            || endless->LastError() != refusal.arg(database).arg(96) || clock.elapsed() > 10000) {
+                            std::fprintf(stderr, "%s after %lld ms\n", qUtf8Printable(endless->LastError()),
+                                static_cast<long long>(clock.elapsed()));
+                            return false;
+                        }
+                        return true;
+                    }),
+        ::testing::ExitedWithCode(0), "");
+#endif
 }

@@ -1,15 +1,19 @@
 // Sheets that reach past the grid of their format, leave long runs of empty rows
 // or list their rows out of order.
+#include "PeakMemory.h"
 #include "WorkbookFixtures.h"
 #include "platform/InputLimits.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include "TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -165,4 +169,204 @@ TEST(WorkbookLimits, SharedStringBombsAreRefusedWithinBoundedMemory)
     DbRows rows;
     ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0).size(), 1000000);
+}
+
+namespace {
+
+// A column's letters, 0 being A.
+QByteArray ColumnLetters(int column)
+{
+    QByteArray letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(char('A' + (c - 1) % 26));
+    return letters;
+}
+
+// A cell naming shared string 0.
+QByteArray SharedCell(int row, int column)
+{
+    return R"(<c r=")" + ColumnLetters(column) + QByteArray::number(row) + R"(" t="s"><v>0</v></c>)";
+}
+
+// A sheet of rows (in the given order) of `columns` cells, each naming shared string 0.
+QByteArray SharedStringSheet(const std::vector<int>& rows, int columns)
+{
+    QByteArray sheet;
+    for (const int row : rows) {
+        QByteArray cells;
+        for (int c = 0; c < columns; ++c)
+            cells += SharedCell(row, c);
+        sheet += Row(QByteArray::number(row).constData(), cells);
+    }
+    return sheet;
+}
+
+std::vector<int> RowNumbers(int first, int last)
+{
+    std::vector<int> rows;
+    for (int row = first; first <= last ? row <= last : row >= last; row += first <= last ? 1 : -1)
+        rows.push_back(row);
+    return rows;
+}
+
+QByteArray OneSharedString(qsizetype bytes)
+{
+    return "<sst><si><t>" + QByteArray(bytes, 's') + "</t></si></sst>";
+}
+
+// Tests that lower the database limits put them back.
+class WorkbookStaging : public ::testing::Test
+{
+protected:
+    void TearDown() override { SetDbLimits(saved); }
+    void LimitTemporaryStorage(qint64 bytes)
+    {
+        DbLimits limits = saved;
+        limits.tempBytes = bytes;
+        SetDbLimits(limits);
+    }
+    QString Write(const char* name, const QByteArray& sheet, const QByteArray& strings = {})
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        EXPECT_TRUE(WriteXlsxSheet(path, sheet, strings)) << name;
+        return path;
+    }
+
+    const DbLimits saved = GetDbLimits();
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+// A workbook of a few kilobytes whose thousands of cells all name one shared string
+// of a megabyte expands to gigabytes: it is refused, naming the workbook, as soon as
+// its text passes what the staged copies may hold, and memory stays bounded.
+TEST_F(WorkbookStaging, OneLongSharedStringInThousandsOfCellsIsRefusedWithinBoundedMemory)
+{
+    VC_SKIP_UNDER_ASAN();
+    const struct
+    {
+        const char* name;
+        QByteArray sheet;
+    } cases[] = {
+        {"column.xlsx", SharedStringSheet(RowNumbers(1, 3000), 1)},
+        {"block.xlsx", SharedStringSheet(RowNumbers(1, 30), 100)},
+    };
+    for (const auto& c : cases) {
+        const QString path = Write(c.name, c.sheet, OneSharedString(1000000));
+        EXPECT_LT(QFileInfo(path).size(), 64 << 10) << c.name;
+        EXPECT_EXIT(RunWithinPeakMemory(qint64(100) << 20, qint64(1) << 30,
+                        [&] {
+                            QElapsedTimer timer;
+                            timer.start();
+                            auto db = DbConnection::OpenExcel(path, false);
+                            DbRows rows;
+                            const bool refused = db->IsOpen() && !db->Query("select count(*) from [S$]", rows);
+                            std::fprintf(stderr, "%s in %lld ms\n", qUtf8Printable(db->LastError()),
+                                static_cast<long long>(timer.elapsed()));
+                            return refused && timer.elapsed() < 2000
+                                && db->LastError()
+                                == QStringLiteral("工作簿“%1”的工作表 S$ 展开后的文字多于临时存储 512 MB 的上限，无法读取。")
+                                       .arg(path);
+                        }),
+            ::testing::ExitedWithCode(0), "")
+            << c.name;
+    }
+}
+
+// The staged copy is a temporary file: a sheet of 150 MB of text (one shared string
+// of a megabyte in each row) reads whole, its rows in order, while the program's
+// memory grows by a fraction of it.
+TEST_F(WorkbookStaging, ACopyOfHundredsOfMegabytesStaysOutOfMemory)
+{
+    VC_SKIP_UNDER_ASAN();
+    QByteArray sheet;
+    for (int row = 1; row <= 150; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        sheet += Row(n.constData(), SharedCell(row, 0) + R"(<c r="B)" + n + R"("><v>)" + n + ".5</v></c>");
+    }
+    const QString path = Write("large.xlsx", sheet, OneSharedString(1000000));
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(64) << 20, qint64(1) << 30,
+                    [&] {
+                        auto db = DbConnection::OpenExcel(path, false);
+                        DbRows rows;
+                        if (!db->Query("select count(*), sum(length(F1)), sum(F2), max(F2) from [S$]", rows)) {
+                            std::fprintf(stderr, "%s\n", qUtf8Printable(db->LastError()));
+                            return false;
+                        }
+                        std::fprintf(stderr, "%s\n", qUtf8Printable(rows.Row(0).join(u' ')));
+                        return rows.Row(0) == QStringList({"150", "150000000", "11400.0", "150.5"});
+                    }),
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Past a lowered cap: a sheet of a million rows, empty but for the first and the last,
+// is refused as its copy grows past it, one of text before any of it is copied; what
+// the refused copy held is given back.
+TEST_F(WorkbookStaging, ACopyPastTheCapIsRefusedNamingTheWorkbook)
+{
+    const QByteArray numbers = Row("1", Cell("A1", "Low") + Cell("B1", "High"))
+        + R"(<row r="2"><c r="A2"><v>2.25</v></c><c r="B2"><v>2.75</v></c></row>)"
+        + R"(<row r="1048576"><c r="A1048576"><v>1048576.25</v></c><c r="B1048576"><v>1048576.75</v></c></row>)";
+    const QString numbersPath = Write("numbers.xlsx", numbers);
+    const QString textPath = Write("text.xlsx", SharedStringSheet(RowNumbers(1, 3), 1), OneSharedString(400000));
+    const QString smallPath = Write("small.xlsx", Row("1", Cell("A1", "Name")) + Row("2", Cell("A2", "北京")));
+
+    LimitTemporaryStorage(1 << 20);
+    auto db = DbConnection::OpenExcel(numbersPath, true);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(db->Query("select count(*) from [S$]", rows));
+        EXPECT_EQ(db->LastError(), QStringLiteral("工作簿“%1”的表 S$ 的副本超过了临时存储 1 MB 的上限，无法读取。").arg(numbersPath));
+    }
+    auto text = DbConnection::OpenExcel(textPath, false);
+    EXPECT_FALSE(text->Query("select * from [S$]", rows));
+    EXPECT_EQ(text->LastError(),
+        QStringLiteral("工作簿“%1”的工作表 S$ 展开后的文字多于临时存储 1 MB 的上限，无法读取。").arg(textPath));
+
+    // The refused copy's storage is counted off: a small sheet stages beside it.
+    auto small = DbConnection::OpenExcel(smallPath, true);
+    ASSERT_TRUE(small->Query("select Name from [S$]", rows)) << small->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), QStringList {QStringLiteral("北京")});
+
+    // Under the usual cap the same sheets stage, with numbers that sort as numbers and
+    // Jet's top translated.
+    SetDbLimits(saved);
+    ASSERT_TRUE(db->Query("select top 2 Low, High from [S$] order by Low desc", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"1048576.25", "1048576.75"}));
+    EXPECT_EQ(rows.Row(1), (QStringList {"2.25", "2.75"}));
+    ASSERT_TRUE(db->Query("select count(*), count(Low), typeof(max(High)) from [S$]", rows));
+    EXPECT_EQ(rows.Row(0), (QStringList {"1048575", "2", "real"}));
+    ASSERT_TRUE(text->Query("select length(F1) from [S$]", rows)) << text->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Value(2, 0), "400000");
+}
+
+// A row is bound whole before it is stored, so its text is bounded; a sheet whose
+// rows come out of order is held whole to be sorted, so it is bounded too. Rows and
+// sheets within the bounds read.
+TEST_F(WorkbookStaging, LongRowsAndLargeSheetsOutOfOrderAreRefusedWithinTheirBounds)
+{
+    const QByteArray string = OneSharedString(1000000);
+    const QString wide = Write("wide.xlsx", SharedStringSheet({1}, 70), string);
+    auto db = DbConnection::OpenExcel(wide, false);
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select count(*) from [S$]", rows));
+    EXPECT_EQ(db->LastError(), QStringLiteral("工作簿“%1”的工作表 S$ 第 1 行的文字多于 64 MB，无法读取。").arg(wide));
+
+    const QString shuffled = Write("shuffled.xlsx", SharedStringSheet(RowNumbers(70, 1), 1), string);
+    db = DbConnection::OpenExcel(shuffled, false);
+    EXPECT_FALSE(db->Query("select count(*) from [S$]", rows));
+    EXPECT_EQ(db->LastError(),
+        QStringLiteral("工作簿“%1”的工作表 S$ 的行不按次序排列，且多于 64 MB，无法读取。").arg(shuffled));
+
+    const QString fits = Write("fits.xlsx", SharedStringSheet({2}, 60), string);
+    db = DbConnection::OpenExcel(fits, false);
+    ASSERT_TRUE(db->Query("select count(*), length(F1), length(F60) from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"1", "1000000", "1000000"}));
+    const QString fewShuffled = Write("few-shuffled.xlsx", SharedStringSheet(RowNumbers(50, 3), 1), string);
+    db = DbConnection::OpenExcel(fewShuffled, false);
+    ASSERT_TRUE(db->Query("select count(*), sum(length(F1)) from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"48", "48000000"}));
 }
