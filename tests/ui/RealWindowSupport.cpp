@@ -37,13 +37,13 @@ ModalWatchdog::ModalWatchdog(int ms)
 
 ModalWatchdog::~ModalWatchdog() = default;
 
-void OnNextModal(std::function<void(QWidget*)> act)
+void OnNextModal(std::function<void(QWidget*)> act, const char* className)
 {
     const QPointer<QWidget> before = QApplication::activeModalWidget();
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, before, act = std::move(act)] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, before, className, act = std::move(act)] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == before || !modal->isVisible())
+        if (!modal || modal == before || !modal->isVisible() || (className && !modal->inherits(className)))
             return;
         poll->stop();
         poll->deleteLater();

@@ -42,9 +42,9 @@ private:
     bool m_bFired = false;
 };
 
-// Calls act with the next modal window, one other than the window now in front, once it has
-// shown: from inside the exec() that runs it.
-void OnNextModal(std::function<void(QWidget*)> act);
+// Calls act with the next modal window, one other than the window now in front (and of that
+// class, when named), once it has shown: from inside the exec() that runs it.
+void OnNextModal(std::function<void(QWidget*)> act, const char* className = nullptr);
 
 // A mouse click and a key as the window system delivers them, to the window of the widget:
 // a popup that holds the input, a modal window that blocks others and the shortcuts all have
