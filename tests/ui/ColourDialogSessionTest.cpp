@@ -11,6 +11,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -105,7 +106,13 @@ TEST_F(ColourDialogSession, MoreColoursOfTheTextDialogTakesKeysClicksAndF1)
         auto* picker = Ctl<CColourPicker>(dialog, 250, 1159);
         ASSERT_NE(picker, nullptr);
         // Esc: the colour from before, the popup gone.
-        MoreColours(picker, [](QColorDialog& colours) { SystemKey(&colours, Qt::Key_Escape); });
+        MoreColours(picker, [](QColorDialog& colours) {
+            if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+                QTest::qWait(300);
+                colours.screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("colour-dialog.png"));
+            }
+            SystemKey(&colours, Qt::Key_Escape);
+        });
         ASSERT_TRUE(colourDialogSeen) << "no colour dialog opened";
         afterEsc = picker->GetColour();
         EXPECT_EQ(picker->Popup(), nullptr);
