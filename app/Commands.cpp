@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "app/HelpWindow.h"
 #include "app/ResourceIcons.h"
 #include "app/UiServices.h"
 #include "platform/VXException.h"
@@ -351,7 +352,7 @@ bool CommandManager::Execute(int id)
             }
         } catch (const std::exception& e) {
             // Whatever a command's job threw ends that job, never the program.
-            Services().ReportException(QApplication::activeWindow(), e);
+            Services().ReportException(CHelpWindow::FrontWindow(), e);
             ScheduleUpdate();
             return true;
         }

@@ -3,6 +3,7 @@
 #include "app/ResourceIcons.h"
 #include "app/VXBaseDialog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -126,6 +127,10 @@ CHelpWindow* CHelpWindow::Current()
 
 void CHelpWindow::MoveTo(QWidget* window)
 {
+    // Qt follows the parents of a widget to their end: a loop among them never ends.
+    for (const QWidget* w = window; w; w = w->parentWidget())
+        if (w == this)
+            return;
     const QRect geometry = this->geometry();
     setParent(window, Qt::Window);
     setGeometry(geometry);
@@ -140,6 +145,19 @@ void CHelpWindow::MoveFrom(const QWidget* closing, QWidget* next)
     // A new parent hides a widget; one the user was reading stays on screen.
     if (shown)
         s_pWindow->show();
+}
+
+QWidget* CHelpWindow::FrontWindow()
+{
+    QWidget* front = QApplication::activeModalWidget();
+    if (!front)
+        front = QApplication::activeWindow();
+    if (s_pWindow) {
+        for (const QWidget* w = front; w; w = w->parentWidget())
+            if (w == s_pWindow)
+                return s_pWindow->parentWidget();
+    }
+    return front;
 }
 
 QString CHelpWindow::TopicFor(const QWidget* widget)

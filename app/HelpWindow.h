@@ -22,6 +22,13 @@ public:
     // with it.
     static void MoveFrom(const QWidget* closing, QWidget* next);
 
+    // The window in front, for a window or message that no window of its own asks for
+    // (a wait window, a data source's message, a failed command): the dialog in use, else
+    // the active window. Never the help window, which moves to whatever window asks it for
+    // help and so must never be asked by a window of its own: the window it belongs to
+    // stands in its place.
+    static QWidget* FrontWindow();
+
     // The topic of a window: that of the first of it and its parents whose class has
     // a page; the index for any other.
     static QString TopicFor(const QWidget* widget);
@@ -38,7 +45,8 @@ public:
 
 private:
     explicit CHelpWindow(QWidget* owner);
-    // Makes the help window a window of its own over window, where it was on screen.
+    // Makes the help window a window of its own over window, where it was on screen; it
+    // stays where it is rather than move under itself or a window of its own.
     void MoveTo(QWidget* window);
 
     QTextBrowser* m_pBrowser;

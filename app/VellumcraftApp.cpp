@@ -1,5 +1,6 @@
 #include "app/VellumcraftApp.h"
 
+#include "app/HelpWindow.h"
 #include "app/InstanceChecker.h"
 #include "app/MainFrame.h"
 #include "editor/ChildFrame.h"
@@ -86,8 +87,7 @@ public:
 // A message over whatever window is in front: the dialog in use, else the active window.
 void ShowOverFrontWindow(const QString& text, MessageIcon icon)
 {
-    QWidget* parent = QApplication::activeModalWidget();
-    Services().ShowMessage(parent ? parent : QApplication::activeWindow(), text, icon);
+    Services().ShowMessage(CHelpWindow::FrontWindow(), text, icon);
 }
 
 // A data loader's own message (a connection it could not open) in a message box over

@@ -139,8 +139,17 @@ void CChildFrame::ShowContextMenu(const std::vector<int>& items, QPoint globalPo
     if (!m_pMainFrame)
         return;
     CommandManager& commands = m_pMainFrame->Commands();
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // One menu, kept with the window and filled afresh each time. A menu closes itself
+    // before it runs the chosen command, whose dialogs and progress run event loops while
+    // the menu's click is still being handled: a menu deleted on closing would be gone by
+    // the time that handling ends.
+    const QString name = QStringLiteral("canvasContextMenu");
+    auto* menu = findChild<QMenu*>(name, Qt::FindDirectChildrenOnly);
+    if (!menu) {
+        menu = new QMenu(this);
+        menu->setObjectName(name);
+    }
+    menu->clear();
     for (const int id : items) {
         if (id == 0)
             menu->addSeparator();

@@ -6,6 +6,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -164,6 +165,21 @@ void CColourPicker::OnSelEndCancel(const QColor& colour)
     Q_EMIT selectionCancelled(colour);
 }
 
+void CColourPicker::ChooseCustomColour(const QColor& initial)
+{
+    m_popup = nullptr;
+    // The dialog belongs to the picker's window, so that F1 in it shows that window's page;
+    // the picker may go while it runs (its window closed from elsewhere).
+    const QPointer<CColourPicker> self(this);
+    const QColor chosen = Services().GetColor(this, initial);
+    if (!self)
+        return;
+    if (chosen.isValid())
+        OnSelEndOK(QColor(chosen.rgb()));
+    else
+        OnSelEndCancel(initial);
+}
+
 void CColourPicker::OnSelChange(const QColor& colour)
 {
     if (m_bTrackSelection)
@@ -212,7 +228,7 @@ CColourPopup::CColourPopup(const QPoint& topLeft, const QColor& colour, CColourP
     }
     m_nCurrentSel = m_nChosenColourSel;
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive && !m_bChildWindowVisible)
+        if (state != Qt::ApplicationActive)
             EndSelection(false);
     });
     show();
@@ -451,35 +467,31 @@ void CColourPopup::keyPressEvent(QKeyEvent* event)
 
 void CColourPopup::EndSelection(bool accept)
 {
-    if (m_bEnded || m_bChildWindowVisible)
+    if (m_bEnded)
         return;
-    if (accept && m_nCurrentSel == kCustomBox) {
-        m_bChildWindowVisible = true;
-        const QColor chosen = Services().GetColor(this, m_crInitialColour);
-        m_bChildWindowVisible = false;
-        if (chosen.isValid())
-            m_crColour = QColor(chosen.rgb());
-        else
-            accept = false;
-    }
     m_bEnded = true;
-    if (accept)
-        m_picker->OnSelEndOK(m_crColour);
-    else
-        m_picker->OnSelEndCancel(m_crInitialColour);
+    CColourPicker* picker = m_picker;
+    const QColor initial = m_crInitialColour;
+    const QColor colour = m_crColour;
+    const bool custom = accept && m_nCurrentSel == kCustomBox;
+    // A shown popup takes every click and key of the program: it goes before the colour
+    // dialog opens, or that dialog would get no input at all. Closing only schedules its
+    // deletion, so the handler that called this may go on; nothing here reads the popup
+    // after the picker took over.
     close();
+    if (custom)
+        picker->ChooseCustomColour(initial);
+    else if (accept)
+        picker->OnSelEndOK(colour);
+    else
+        picker->OnSelEndCancel(initial);
 }
 
 void CColourPopup::closeEvent(QCloseEvent* event)
 {
     // Closed from outside (a click elsewhere closes a popup): a cancellation.
-    if (!m_bEnded) {
-        if (m_bChildWindowVisible) {
-            event->ignore();
-            return;
-        }
+    if (!m_bEnded)
         EndSelection(false);
-    }
     QWidget::closeEvent(event);
 }
 

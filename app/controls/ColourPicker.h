@@ -55,6 +55,8 @@ private:
     void OpenPopup();
     void OnSelEndOK(const QColor& colour);
     void OnSelEndCancel(const QColor& colour);
+    // 更多颜色... in the popup, which has gone: the colour dialog decides.
+    void ChooseCustomColour(const QColor& initial);
     void OnSelChange(const QColor& colour);
 
     bool m_bPopupActive = false;
@@ -116,6 +118,5 @@ private:
     int m_nChosenColourSel = kNone;
     QRect m_defaultTextRect;
     QRect m_customTextRect;
-    bool m_bChildWindowVisible = false;
     bool m_bEnded = false;
 };

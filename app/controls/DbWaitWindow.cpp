@@ -1,17 +1,20 @@
 #include "app/controls/DbWaitWindow.h"
 
+#include "app/HelpWindow.h"
 #include "app/VXBaseDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 CDbWaitWindow::CDbWaitWindow(DbPendingStep& step, QWidget* parent) : QDialog(parent), m_step(step)
 {
@@ -61,6 +64,76 @@ void CDbWaitWindow::closeEvent(QCloseEvent* event)
     reject();
 }
 
+namespace {
+
+// Before the wait window shows, clicks and keys go nowhere: nothing the step reads may
+// change under it, and no second step may start. Escape alone counts, as the 取消 of the
+// window not yet shown, so that a user who presses it at once need not wait for the window.
+class EarlyInputGuard : public QObject
+{
+public:
+    explicit EarlyInputGuard(DbPendingStep& step) : m_step(step) { qApp->installEventFilter(this); }
+    ~EarlyInputGuard() override { qApp->removeEventFilter(this); }
+    EarlyInputGuard(const EarlyInputGuard&) = delete;
+    EarlyInputGuard& operator=(const EarlyInputGuard&) = delete;
+
+    bool Cancelled() const { return m_bCancelled; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // A key's shortcut is looked up before the window gets the key itself: taken as the
+        // focus widget's own key, the key goes on to the window and ends below.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::Shortcut)
+            return true;
+        // What the user does arrives from the window system; the program's own events pass.
+        if (!event->spontaneous())
+            return false;
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !m_bCancelled) {
+                m_bCancelled = true;
+                m_step.Cancel();
+            }
+            return true;
+        case QEvent::Close:
+            // A window's close button: the window stays, as for any other click now.
+            event->ignore();
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    DbPendingStep& m_step;
+    bool m_bCancelled = false;
+};
+
+} // namespace
+
 void CDbWaitUi::Wait(DbPendingStep& step)
 {
     // A timer wakes the loop, so the limit is checked while nothing else happens.
@@ -68,19 +141,23 @@ void CDbWaitUi::Wait(DbPendingStep& step)
     tick.start(DbPendingStep::CheckInterval);
     QEventLoop loop;
     QPointer<CDbWaitWindow> window; // its parent may go first
-    bool shown = false;
+    QPointer<QWidget> parent;
+    auto guard = std::make_unique<EarlyInputGuard>(step);
     while (!step.Check()) {
-        if (!shown && step.Elapsed() >= ShowAfter) {
-            QWidget* parent = QApplication::activeModalWidget();
-            window = new CDbWaitWindow(step, parent ? parent : QApplication::activeWindow());
-            shown = true;
+        if (guard && step.Elapsed() >= ShowAfter) {
+            // Never over the help window, which F1 in this window would move under it.
+            parent = CHelpWindow::FrontWindow();
+            window = new CDbWaitWindow(step, parent);
+            if (guard->Cancelled())
+                window->reject();
+            guard.reset();
         }
         if (window)
             window->Tick();
-        // Before the window shows, clicks and keys wait: nothing the step reads may change
-        // under it, and no second step may start.
-        loop.processEvents(QEventLoop::WaitForMoreEvents
-            | (shown ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
+        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     }
+    // Help asked for in the wait window stays open, with the window beneath.
+    if (window)
+        CHelpWindow::MoveFrom(window, parent);
     delete window.data();
 }

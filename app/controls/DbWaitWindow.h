@@ -29,9 +29,9 @@ private:
     bool m_bCancelled = false;
 };
 
-// The application's waiter: the windows keep painting while a step runs (input waits until
-// the step is done), and after a second the wait window shows; from then on it is the one
-// window that takes input.
+// The application's waiter: the windows keep painting while a step runs, and after a second
+// the wait window shows; from then on it is the one window that takes input. Before it shows,
+// Escape cancels the step and other clicks and keys are not taken.
 class CDbWaitUi : public DbWaiter
 {
 public:

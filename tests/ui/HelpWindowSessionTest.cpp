@@ -1,0 +1,238 @@
+// The help window beside the program's real windows: it moves to whatever window asks for
+// help, so no window may be its own ancestor, and a window it leaves must not take others
+// with it.
+#include "DataSourceSupport.h"
+#include "RealWindowSupport.h"
+#include "SessionTestSupport.h"
+#include "tests/output/OutputSupport.h"
+
+#include "app/HelpWindow.h"
+#include "model/DSBase.h"
+#include "output/ui/PreviewFrame.h"
+#include "model/LabelData.h"
+#include "platform/db/DbWait.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+#define VC_ENDLESS_ROWS "with recursive c(x) as (select 1 union all select x+1 from c) select x as a from c"
+constexpr char kEndlessRows[] = VC_ENDLESS_ROWS;
+constexpr char kEndlessView[] = "create view v as " VC_ENDLESS_ROWS ";";
+#undef VC_ENDLESS_ROWS
+
+class HelpWindowSession : public SessionTest
+{
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        InstallDialogHelpKey();
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        m_limits = GetDbLimits();
+    }
+    void TearDown() override
+    {
+        SetDbLimits(m_limits);
+        delete CHelpWindow::Current();
+        SessionTest::TearDown();
+    }
+
+    // A SQLite source named 数据 on a file of the test, its field a bound to a text.
+    CSQLiteDS& AddSource(const QByteArray& sql, const QString& table)
+    {
+        const QString file = m_dir.filePath("data.sqlite");
+        ExecSQLite(file, sql);
+        CLabelData& label = Window().LabelData();
+        auto source = std::make_unique<CSQLiteDS>();
+        source->m_strName = QStringLiteral("数据");
+        source->m_strPath = file;
+        source->m_strTable = table;
+        source->m_selectedFields = QStringList {"a"};
+        CSQLiteDS& added = *source;
+        label.m_dataSources.push_back(std::move(source));
+        std::vector<std::unique_ptr<CDataBand>> bands;
+        bands.push_back(FieldBand(QStringLiteral("数据"), "a"));
+        AddText(label, "T", std::move(bands));
+        return added;
+    }
+    static QWidget* HelpButton(QWidget* dialog) { return ctl<QPushButton>(dialog, 9); }
+    static QWidget* WaitWindow()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == QLatin1String("dbWait") && window->isVisible())
+                return window;
+        return nullptr;
+    }
+
+    DbLimits m_limits;
+};
+
+} // namespace
+
+TEST_F(HelpWindowSession, TheFrontWindowIsNeverTheHelpWindowNorAWindowOfItsOwn)
+{
+    ASSERT_TRUE(Trigger(CmdHelpTopics));
+    CHelpWindow* help = CHelpWindow::Current();
+    ASSERT_NE(help, nullptr);
+    help->activateWindow();
+    QApplication::setActiveWindow(help);
+    ASSERT_EQ(QApplication::activeWindow(), help);
+    EXPECT_EQ(CHelpWindow::FrontWindow(), frame);
+
+    // A dialog that some window did put over the help window stands for the help window too.
+    auto* inside = new QDialog(help);
+    inside->show();
+    QApplication::setActiveWindow(inside);
+    EXPECT_EQ(CHelpWindow::FrontWindow(), frame);
+    // F1 there: the help window does not move under its own child, and Qt does not walk
+    // the parents of either for ever.
+    SystemKey(inside, Qt::Key_F1);
+    EXPECT_EQ(help->parentWidget(), frame);
+    EXPECT_TRUE(help->isVisible());
+    delete inside;
+
+    // Any other window in front is itself, and F1 in it moves the help window there.
+    QDialog other(frame);
+    other.show();
+    QApplication::setActiveWindow(&other);
+    EXPECT_EQ(CHelpWindow::FrontWindow(), &other);
+    SystemKey(&other, Qt::Key_F1);
+    EXPECT_EQ(help->parentWidget(), &other);
+    delete help;
+}
+
+TEST_F(HelpWindowSession, F1InTheWaitWindowWhileTheHelpWindowWasActive)
+{
+    DesktopServicesScope desktop;
+    ModalWatchdog watchdog(20000);
+    DbLimits limits = GetDbLimits();
+    limits.statementMs = 15000;
+    SetDbLimits(limits);
+    CSQLiteDS& source = AddSource(kEndlessView, QStringLiteral("v"));
+    source.m_nRangeMode = RangeSQL;
+    source.m_strSQL = kEndlessRows;
+    Create(CmdToolText, 10, 10);
+
+    ASSERT_TRUE(Trigger(CmdHelpTopics));
+    CHelpWindow* help = CHelpWindow::Current();
+    ASSERT_NE(help, nullptr);
+    QApplication::setActiveWindow(help);
+    ASSERT_EQ(QApplication::activeWindow(), help);
+
+    // Once the wait window shows: F1 in it, then its 取消, as a person clicks it.
+    QPointer<QWidget> waitParent;
+    bool helpWithWait = false;
+    QString pageInWait;
+    QElapsedTimer clickedCancel;
+    auto* poll = new QTimer(frame);
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+        QWidget* wait = WaitWindow();
+        if (!wait)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        waitParent = wait->parentWidget();
+        SystemKey(wait, Qt::Key_F1);
+        helpWithWait = CHelpWindow::Current() && CHelpWindow::Current()->parentWidget() == wait;
+        pageInWait = CHelpWindow::Current() ? CHelpWindow::Current()->CurrentPage() : QString();
+        clickedCancel.start();
+        SystemClick(ctl<QPushButton>(wait, 2));
+    });
+    poll->start(20);
+    // The message that tells of the cancel, answered.
+    QString told;
+    OnNextModal([&](QWidget* box) {
+        told = static_cast<QMessageBox*>(box)->text();
+        SystemClick(box->findChild<QDialogButtonBox*>()->buttons().value(0));
+    }, "QMessageBox");
+    help->activateWindow();
+    Action(CmdFilePrintPreview)->trigger();
+    ASSERT_FALSE(watchdog.Fired());
+    ASSERT_TRUE(clickedCancel.isValid()) << "the wait window never showed";
+    // The wait window went over the help window's owner, not the help window.
+    EXPECT_EQ(waitParent, frame);
+    EXPECT_TRUE(helpWithWait);
+    EXPECT_NE(pageInWait, QString());
+    EXPECT_TRUE(told.contains(QStringLiteral("已取消读取数据源“数据”的记录。"))) << told.toStdString();
+    // The help stays open with the window beneath the wait window.
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), frame);
+    EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    delete OpenedPreview();
+}
+
+// Help asked for in a data source's dialog, then in the export dialog opened from the canvas's
+// context menu: the menu's own click is still on the stack when the export ends.
+TEST_F(HelpWindowSession, ExportFromTheContextMenuWithHelpOpenInItsDialog)
+{
+    DesktopServicesScope desktop;
+    ModalWatchdog watchdog;
+    AddSource("create table t(a); insert into t values ('甲');", QStringLiteral("t"));
+    Create(CmdToolText, 10, 10);
+    const QPoint onText = At(12, 11);
+    const QString png = m_dir.filePath("out.png");
+
+    // 数据库设置 → 编辑 the source → 帮助 in its dialog → 取消, 关闭.
+    bool sourceHelp = false;
+    OnNextModal([&](QWidget* manager) {
+        auto* tree = ctl<QTreeWidget>(manager, 1112);
+        QTreeWidgetItem* item = tree->topLevelItem(0)->child(0);
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+        OnNextModal([&](QWidget* sourceDialog) {
+            SystemClick(HelpButton(sourceDialog));
+            sourceHelp = CHelpWindow::Current() != nullptr;
+            SystemClick(ctl<QPushButton>(sourceDialog, 2));
+        });
+        SystemClick(ctl<QPushButton>(manager, 1113));
+        static_cast<QDialog*>(manager)->reject();
+    });
+    ASSERT_TRUE(Trigger(CmdLabelDataSources));
+    ASSERT_TRUE(sourceHelp);
+
+    // A right click on the text; 导出图片 in the menu.
+    QWidget* canvasWindow = View().window();
+    QTest::mouseClick(canvasWindow->windowHandle(), Qt::RightButton, {}, View().mapTo(canvasWindow, onText));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* exportImage = Action(CmdExportImage);
+    ASSERT_TRUE(menu->actions().contains(exportImage));
+    QString told;
+    OnNextModal([&](QWidget* exportDialog) {
+        SystemClick(ctl<QRadioButton>(exportDialog, 1131));
+        auto* path = ctl<QLineEdit>(exportDialog, 1279);
+        path->setFocus();
+        path->selectAll();
+        TypeText(path, png);
+        SystemClick(HelpButton(exportDialog));
+        EXPECT_EQ(CHelpWindow::Current() ? CHelpWindow::Current()->parentWidget() : nullptr, exportDialog);
+        OnNextModal([&](QWidget* box) {
+            if (auto* message = qobject_cast<QMessageBox*>(box)) {
+                told = message->text();
+                SystemClick(message->findChild<QDialogButtonBox*>()->buttons().value(0));
+            }
+        });
+        SystemClick(ctl<QPushButton>(exportDialog, 1));
+    });
+    SystemClick(menu, menu->actionGeometry(exportImage).center());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(watchdog.Fired());
+    EXPECT_EQ(told, QStringLiteral("导出成功!"));
+    EXPECT_TRUE(QFileInfo::exists(png));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    // And the canvas takes the next right click.
+    QTest::mouseClick(canvasWindow->windowHandle(), Qt::RightButton, {}, View().mapTo(canvasWindow, onText));
+    QWidget* again = QApplication::activePopupWidget();
+    ASSERT_NE(again, nullptr);
+    again->close();
+}
