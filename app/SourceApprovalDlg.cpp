@@ -19,7 +19,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const CDSBase& ds, 
     const QString owner = label.isEmpty() ? QStringLiteral("这个标签") : QStringLiteral("标签“%1”").arg(label);
     auto* intro = new QLabel(QStringLiteral("%1中的数据源“%2”要用您在这台电脑上的登录连接数据库。"
                                             "标签可能来自别处：只有您信任它的来源，并且认得下面的服务器和语句时，才选择“允许”。")
-                                 .arg(owner, ds.m_strName));
+                                 .arg(owner, SourceApprovalName(ds)));
     intro->setObjectName(QStringLiteral("sourceApprovalText"));
     intro->setWordWrap(true);
     intro->setMinimumWidth(420);

@@ -4,6 +4,7 @@
 #include "model/DataSourceTypes.h"
 #include "platform/Crypt.h"
 #include "platform/db/Ado.h"
+#include "platform/db/DbWait.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -156,6 +157,11 @@ QList<QPair<QString, QString>> SourceApprovalDetails(const CDSBase& ds)
     return lines;
 }
 
+QString SourceApprovalName(const CDSBase& ds)
+{
+    return ds.m_strName.isEmpty() ? DbSourceScope::Current() : ds.m_strName;
+}
+
 CSourceApprover* InstallSourceApprover(CSourceApprover* approver)
 {
     CSourceApprover* previous = g_pSourceApprover;
@@ -170,8 +176,8 @@ QString SourceApprovalRefusal(const CDSBase& ds)
     if (!g_pSourceApprover)
         return QStringLiteral("数据源“%1”要用您的登录连接数据库，但还没有得到您的允许，没有连接。"
                               "请在程序中打开这个标签，在询问是否允许时选择“允许”。")
-            .arg(ds.m_strName);
+            .arg(SourceApprovalName(ds));
     if (g_pSourceApprover->Ask(ds))
         return {};
-    return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(ds.m_strName);
+    return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(SourceApprovalName(ds));
 }

@@ -30,6 +30,10 @@ void ApproveSource(const CDSBase& ds);
 // database and user (never a password); the statement apart.
 QList<QPair<QString, QString>> SourceApprovalDetails(const CDSBase& ds);
 
+// The source's name, or, for one a dialog edits before it is named, the name its
+// database steps go by (DbSourceScope).
+QString SourceApprovalName(const CDSBase& ds);
+
 // Who answers the question. The application installs one with a window; where none is
 // installed nobody can answer, and an unapproved source is refused.
 class CSourceApprover

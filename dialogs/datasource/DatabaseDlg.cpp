@@ -14,6 +14,7 @@
 #include "model/LabelData.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
+#include "platform/db/DbWait.h"
 
 #include <QGridLayout>
 #include <algorithm>
@@ -298,8 +299,15 @@ void CDatabaseDlg::OnAdd()
     CDataSourceTypesDlg wizard(this);
     if (Services().RunModal(wizard) != QDialog::Accepted)
         return;
-    if (std::unique_ptr<CDSBase> ds = RunNewDataSourceDlg(wizard.m_nType, this)) {
-        ds->m_strName = UniqueName();
+    // The dialog's database steps name the source by the name it is about to get.
+    const QString name = UniqueName();
+    std::unique_ptr<CDSBase> ds;
+    {
+        const DbSourceScope scope(name);
+        ds = RunNewDataSourceDlg(wizard.m_nType, this);
+    }
+    if (ds) {
+        ds->m_strName = name;
         AddDataSource(std::move(ds));
     }
     UpdateButtons();
@@ -322,6 +330,7 @@ void CDatabaseDlg::OnEdit()
     QTreeWidgetItem* item = SelectedItem();
     if (KindOf(item) != NodeDataSource)
         return;
+    const DbSourceScope scope(NodeOf(item)->ds->m_strName);
     if (std::unique_ptr<CDSBase> edited = RunEditDataSourceDlg(*NodeOf(item)->ds, this))
         ReplaceDataSource(item, std::move(edited));
     UpdateButtons();

@@ -71,7 +71,8 @@ DbWaiter* InstallDbWaiter(DbWaiter* waiter);
 void InterruptDbWaits();
 
 // Names the data source whose steps the calling thread runs while it lives, for the
-// waiter's text and the messages of a cancelled or stopped step.
+// waiter's text and the messages of a cancelled or stopped step. An empty name keeps the
+// name of an outer scope.
 class DbSourceScope
 {
 public:

@@ -627,6 +627,9 @@ void InterruptDbWaits()
 
 DbSourceScope::DbSourceScope(const QString& name) : m_previous(t_dbSourceName), m_hadPrevious(t_hasDbSourceName)
 {
+    // A source not named yet (one a dialog edits) goes by the name an outer scope gave it.
+    if (name.isEmpty() && t_hasDbSourceName)
+        return;
     t_dbSourceName = name;
     t_hasDbSourceName = true;
 }

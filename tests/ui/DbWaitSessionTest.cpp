@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -145,3 +146,34 @@ TEST_F(DbWaitSessionTest, PrintToPdfStopsAtTheLimitWhileReadingTheRows)
 }
 
 } // namespace
+
+TEST_F(DbWaitSessionTest, ASourceEditedInTheManagerIsNamedInItsWaitNotItsFile)
+{
+    SetStatementLimit(60000);
+    // Sorted, the endless rows' first never comes, also within a preview's limit.
+    CSQLiteDS& source = AddEndlessSource();
+    source.m_nRangeMode = RangeSQL;
+    source.m_strSQL = QStringLiteral("select a from v order by a");
+
+    bool edited = false;
+    services.OnNextDialog([&](QDialog& manager) {
+        auto* tree = manager.findChild<QTreeWidget*>();
+        ASSERT_NE(tree, nullptr);
+        const QList<QTreeWidgetItem*> found = tree->findItems(QStringLiteral("无尽"), Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        tree->scrollToItem(found[0]);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(found[0]).center());
+        services.OnNextDialog([&](QDialog& dialog) {
+            CancelWhenShown();
+            ctl<QPushButton>(&dialog, 1192)->click();
+            edited = true;
+            dialog.reject();
+        });
+        ctl<QPushButton>(&manager, 1113)->click();
+        manager.reject();
+    });
+    ASSERT_TRUE(Trigger(CmdLabelDataSources));
+    ASSERT_TRUE(edited);
+    ASSERT_TRUE(m_cancelled.isValid()) << "the wait window never showed: " << services.MessageTexts().join("|").toStdString();
+    EXPECT_EQ(m_waitText, QStringLiteral("正在读取数据源“无尽”的记录…"));
+}
