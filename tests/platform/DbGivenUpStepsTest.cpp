@@ -71,14 +71,15 @@ HeldResources AwaitReleased(const HeldResources& before, int slack, int timeoutM
     }
 }
 
-// A waiter that presses 取消 once a step has run for cancelAfterMs.
+// A waiter that presses 取消 once a step of the source 库存 has run for cancelAfterMs; the
+// steps of other sources are waited for to their end. Waits on several threads at once.
 class CancelPresser : public DbWaiter
 {
 public:
     explicit CancelPresser(int cancelAfterMs) : m_after(cancelAfterMs) {}
     void Wait(DbPendingStep& step) override
     {
-        bool cancelled = false;
+        bool cancelled = !step.Text().contains(QStringLiteral("“库存”"));
         while (!step.Check()) {
             if (!cancelled && step.Elapsed().count() >= m_after) {
                 step.Cancel();
@@ -345,6 +346,107 @@ TEST_F(DbGivenUpStepsTest, CancelledStatementsOnASqlServerSilentAfterLoginLeaveN
     EXPECT_LE(after.eventfds, before.eventfds + 2);
     EXPECT_LE(after.threads, before.threads + 2);
     EXPECT_EQ(server.OpenConnections(), 0);
+}
+
+// The program's own clients of PostgreSQL and MariaDB, connecting to a server that says
+// nothing or going silent after the login, leave nothing behind either.
+TEST_F(DbGivenUpStepsTest, CancelledStepsOfTheOtherClientsLeaveNothingBehind)
+{
+    struct Case
+    {
+        const char* name;
+        FakeDbServer::Protocol protocol;
+        std::function<std::unique_ptr<DbConnection>(const DbServerSettings&)> open;
+        bool opens; // the login is answered: the statement is what waits
+    };
+    const auto pg = [](const DbServerSettings& s) { return DbConnection::OpenPostgreSQL(s); };
+    const auto my = [](const DbServerSettings& s) { return DbConnection::OpenMySQL(s); };
+    const Case cases[] = {{"postgresql, no answer", FakeDbServer::Protocol::Mute, pg, false},
+        {"postgresql, silent after the login", FakeDbServer::Protocol::PostgreSQL, pg, true},
+        {"mariadb, no answer", FakeDbServer::Protocol::Mute, my, false},
+        {"mariadb, silent after the login", FakeDbServer::Protocol::MySQL, my, false}};
+    const DbSourceScope scope(QStringLiteral("库存"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDbServer server(c.protocol);
+        const DbServerSettings settings {"127.0.0.1", server.Port(), "db", "u", "p"};
+        EXPECT_FALSE(c.open({"127.0.0.1", ClosedLoopbackPort(), "db", "u", "p"})->IsOpen());
+        QThread::msleep(200);
+        const HeldResources before = CountHeldResources();
+        for (int i = 0; i < 4; ++i) {
+            auto db = c.open(settings);
+            ASSERT_EQ(db->IsOpen(), c.opens) << db->LastError().toStdString();
+            DbRows rows;
+            if (c.opens) {
+                EXPECT_FALSE(db->Query("select 1", rows));
+            }
+            EXPECT_TRUE(db->Stopped());
+        }
+        const HeldResources after = AwaitReleased(before, 0, 4000);
+        std::cerr << "before: " << before << "\nafter: " << after << "\n";
+        EXPECT_LE(after.sockets, before.sockets + 2);
+        EXPECT_LE(after.eventfds, before.eventfds + 2);
+        EXPECT_LE(after.threads, before.threads + 2);
+    }
+}
+
+// The sockets shut are only those the given-up steps wait on: connections of other sources,
+// whose workers wait on their servers' sockets all through the give-ups, go on, and the
+// silent server's next connection works.
+TEST_F(DbGivenUpStepsTest, OtherConnectionsGoOnThroughTheGiveUps)
+{
+    if (!HasFreeTds())
+        GTEST_SKIP() << "the FreeTDS driver is not registered";
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    SilentTdsServer server;
+    struct Busy
+    {
+        Busy(std::function<std::unique_ptr<DbConnection>()> o, const char* s) : open(std::move(o)), sleep(s) {}
+        std::function<std::unique_ptr<DbConnection>()> open;
+        const char* sleep;
+        std::atomic<int> answered {0};
+        QString failure;
+    };
+    Busy busy[] = {{[&] { return DbConnection::OpenPostgreSQL(pg); }, "select pg_sleep(0.2)"},
+        {[&] { return DbConnection::OpenMySQL(my); }, "select sleep(0.2)"},
+        {[&] { return DbConnection::OpenOdbc(FreeTdsString(server.Port()), QStringLiteral("账目")); }, "select 2"}};
+    std::atomic<bool> stop {false};
+    std::vector<std::thread> threads;
+    for (Busy& b : busy) {
+        threads.emplace_back([&b, &stop] {
+            const DbSourceScope scope(QStringLiteral("账目"));
+            auto db = b.open();
+            DbRows rows;
+            while (!stop && b.failure.isEmpty()) {
+                if (db->Query(QString::fromLatin1(b.sleep), rows))
+                    ++b.answered;
+                else
+                    b.failure = db->LastError();
+            }
+        });
+    }
+    for (int i = 0; i < 6; ++i) {
+        auto db = DbConnection::OpenOdbc(FreeTdsString(server.Port()), QStringLiteral("库存"));
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select 'silent'", rows));
+        EXPECT_TRUE(db->Stopped());
+    }
+    QThread::msleep(500); // the last give-up's sockets are shut meanwhile
+    stop = true;
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const Busy& b : busy) {
+        SCOPED_TRACE(b.sleep);
+        EXPECT_TRUE(b.failure.isEmpty()) << b.failure.toStdString();
+        EXPECT_GT(b.answered.load(), 3);
+    }
+
+    auto db = DbConnection::OpenOdbc(FreeTdsString(server.Port()), QStringLiteral("库存"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    EXPECT_TRUE(db->Query("select 1", rows)) << db->LastError().toStdString();
 }
 
 } // namespace
