@@ -16,14 +16,13 @@
 #ifdef __linux__
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 #endif
 
 using namespace std::chrono_literals;
@@ -48,8 +47,8 @@ struct StepState
 // The sockets a thread of ours waits on, each with the inode it had when found, so that a
 // descriptor number the driver closed and the process reused meanwhile is never taken for
 // one of them. The thread's current system call (/proc/self/task/<tid>/syscall) tells
-// what it waits on: the descriptor it reads, writes or connects, the ones it polls or
-// selects, or an epoll set's members.
+// what it waits on: the descriptor it reads, writes or connects, or those it polls, as the
+// database clients here wait.
 class BlockedSockets
 {
 public:
@@ -72,18 +71,6 @@ public:
             if (ReadOwnMemory(a[0], fds.data(), count * sizeof(pollfd)))
                 for (const pollfd& fd : fds)
                     Add(fd.fd);
-        } else if (IsSelectCall(call)) {
-            const int count = static_cast<int>(std::min<unsigned long long>(a[0], FD_SETSIZE));
-            for (const unsigned long long set : {a[1], a[2], a[3]}) {
-                fd_set fds;
-                FD_ZERO(&fds);
-                if (set && ReadOwnMemory(set, &fds, sizeof fds))
-                    for (int fd = 0; fd < count; ++fd)
-                        if (FD_ISSET(fd, &fds))
-                            Add(fd);
-            }
-        } else if (IsEpollCall(call)) {
-            AddEpollMembers(static_cast<int>(a[0]));
         }
 #else
         Q_UNUSED(tid);
@@ -150,45 +137,6 @@ private:
             return true;
 #endif
         return call == SYS_ppoll;
-    }
-
-    static bool IsSelectCall(long call)
-    {
-#ifdef SYS_select
-        if (call == SYS_select)
-            return true;
-#endif
-        return call == SYS_pselect6;
-    }
-
-    static bool IsEpollCall(long call)
-    {
-#ifdef SYS_epoll_wait
-        if (call == SYS_epoll_wait)
-            return true;
-#endif
-#ifdef SYS_epoll_pwait2
-        if (call == SYS_epoll_pwait2)
-            return true;
-#endif
-        return call == SYS_epoll_pwait;
-    }
-
-    // An epoll set's members, as its fdinfo lists them ("tfd: 7 events: ...").
-    void AddEpollMembers(int epoll)
-    {
-        char path[64];
-        std::snprintf(path, sizeof path, "/proc/self/fdinfo/%d", epoll);
-        FILE* info = std::fopen(path, "re");
-        if (!info)
-            return;
-        char line[256];
-        while (std::fgets(line, sizeof line, info)) {
-            int fd = -1;
-            if (std::sscanf(line, "tfd: %d", &fd) == 1)
-                Add(fd);
-        }
-        std::fclose(info);
     }
 
     void Add(int fd)
