@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -11,6 +12,18 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#endif
 
 using namespace std::chrono_literals;
 
@@ -31,6 +44,122 @@ struct StepState
     DbStep::Clock::time_point deadline;
 };
 
+// The sockets a thread of ours waits on, each with the inode it had when found, so that a
+// descriptor number the driver closed and the process reused meanwhile is never taken for
+// one of them. The thread's current system call (/proc/self/task/<tid>/syscall) tells
+// what it waits on: the descriptor it reads, writes or connects, or those it polls, as the
+// database clients here wait.
+class BlockedSockets
+{
+public:
+    explicit BlockedSockets(pid_t tid)
+    {
+#ifdef __linux__
+        m_call = CallLine(tid);
+        unsigned long long nr = 0;
+        unsigned long long a[6] = {};
+        if (std::sscanf(m_call.c_str(), "%llu %llx %llx %llx %llx %llx %llx", &nr, &a[0], &a[1], &a[2], &a[3], &a[4],
+                &a[5])
+            != 7)
+            return; // running, or waiting outside a system call
+        const long call = static_cast<long>(nr);
+        if (IsDescriptorCall(call)) {
+            Add(static_cast<int>(a[0]));
+        } else if (IsPollCall(call)) {
+            const size_t count = std::min<unsigned long long>(a[1], 256);
+            std::vector<pollfd> fds(count);
+            if (ReadOwnMemory(a[0], fds.data(), count * sizeof(pollfd)))
+                for (const pollfd& fd : fds)
+                    Add(fd.fd);
+        }
+#else
+        Q_UNUSED(tid);
+#endif
+    }
+
+    // Shuts the sockets down (never closes them: the driver still owns the descriptors) so that
+    // the call returns and the driver gives the connection up, while the thread still waits in
+    // the very call they were found in.
+    void ShutDown(pid_t tid) const
+    {
+#ifdef __linux__
+        if (m_sockets.empty() || CallLine(tid) != m_call)
+            return;
+        for (const auto& [fd, inode] : m_sockets) {
+            struct stat now {};
+            if (fstat(fd, &now) == 0 && S_ISSOCK(now.st_mode) && now.st_ino == inode)
+                shutdown(fd, SHUT_RDWR);
+        }
+#else
+        Q_UNUSED(tid);
+#endif
+    }
+
+private:
+#ifdef __linux__
+    static std::string CallLine(pid_t tid)
+    {
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/task/%d/syscall", static_cast<int>(tid));
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        char line[256] = {};
+        const ssize_t n = read(fd, line, sizeof line - 1);
+        close(fd);
+        return n > 0 ? std::string(line, static_cast<size_t>(n)) : std::string();
+    }
+
+    static bool ReadOwnMemory(unsigned long long address, void* into, size_t bytes)
+    {
+        const int fd = open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const ssize_t n = pread(fd, into, bytes, static_cast<off_t>(address));
+        close(fd);
+        return n == static_cast<ssize_t>(bytes);
+    }
+
+    static bool IsDescriptorCall(long call)
+    {
+        for (const long known : {long(SYS_read), long(SYS_readv), long(SYS_write), long(SYS_writev),
+                 long(SYS_recvfrom), long(SYS_recvmsg), long(SYS_recvmmsg), long(SYS_sendto), long(SYS_sendmsg),
+                 long(SYS_sendmmsg), long(SYS_connect), long(SYS_accept4)})
+            if (call == known)
+                return true;
+        return false;
+    }
+
+    static bool IsPollCall(long call)
+    {
+#ifdef SYS_poll
+        if (call == SYS_poll)
+            return true;
+#endif
+        return call == SYS_ppoll;
+    }
+
+    void Add(int fd)
+    {
+        struct stat found {};
+        if (fd >= 0 && fstat(fd, &found) == 0 && S_ISSOCK(found.st_mode))
+            m_sockets.emplace_back(fd, found.st_ino);
+    }
+
+    std::string m_call;
+    std::vector<std::pair<int, ino_t>> m_sockets;
+#endif
+};
+
+pid_t CurrentThreadId()
+{
+#ifdef __linux__
+    return static_cast<pid_t>(syscall(SYS_gettid));
+#else
+    return 0;
+#endif
+}
+
 thread_local StepState* t_dbStep = nullptr; // the step a worker runs
 thread_local bool t_onDbWorker = false;
 thread_local QString t_dbSourceName;
@@ -45,6 +174,13 @@ struct DbLane
     std::condition_variable wake;
     std::deque<std::function<void()>> tasks;
     bool closing = false;
+
+    // The threads that can be held up by the connection: the worker and its interrupts. Each
+    // is listed only while it lives, and goes from the list under the lock, so a thread id
+    // read under it names that thread.
+    std::mutex threadsLock;
+    std::vector<pid_t> threads;
+    bool ended = false; // the worker freed everything and has gone
 
     // Held by Interrupt and while the worker sets or frees the connection, so an interrupt
     // never meets a connection being closed.
@@ -81,6 +217,7 @@ struct DbLane
     static void InterruptStep(const std::shared_ptr<DbLane>& lane, const std::shared_ptr<StepState>& step)
     {
         std::thread([lane, step] {
+            const ListedThread listed(*lane);
             std::lock_guard<std::mutex> guard(lane->interruptLock);
             {
                 std::lock_guard<std::mutex> state(step->lock);
@@ -92,26 +229,67 @@ struct DbLane
         }).detach();
     }
 
+    // Lists the calling thread among the lane's while it lives.
+    class ListedThread
+    {
+    public:
+        explicit ListedThread(DbLane& lane) : m_lane(lane), m_id(CurrentThreadId())
+        {
+            std::lock_guard<std::mutex> guard(m_lane.threadsLock);
+            m_lane.threads.push_back(m_id);
+        }
+        ~ListedThread()
+        {
+            std::lock_guard<std::mutex> guard(m_lane.threadsLock);
+            std::erase(m_lane.threads, m_id);
+        }
+        ListedThread(const ListedThread&) = delete;
+        ListedThread& operator=(const ListedThread&) = delete;
+
+    private:
+        DbLane& m_lane;
+        pid_t m_id;
+    };
+
+    // Shuts down the sockets the lane's threads wait on; true when the worker has gone.
+    bool CutOnce()
+    {
+        std::lock_guard<std::mutex> guard(threadsLock);
+        for (const pid_t thread : threads)
+            BlockedSockets(thread).ShutDown(thread);
+        return ended;
+    }
+
     static void Run(std::shared_ptr<DbLane> lane, QString source)
     {
         t_onDbWorker = true;
+        {
+            const ListedThread listed(*lane);
+            Work(*lane, source);
+        }
+        std::lock_guard<std::mutex> guard(lane->threadsLock);
+        lane->ended = true;
+    }
+
+    static void Work(DbLane& lane, const QString& source)
+    {
         // The backend's own messages (data past its bounds) name the source too.
         const DbSourceScope scope(source);
         for (;;) {
             std::function<void()> task;
             {
-                std::unique_lock<std::mutex> guard(lane->lock);
-                lane->wake.wait(guard, [&] { return lane->closing || !lane->tasks.empty(); });
-                if (lane->tasks.empty())
+                std::unique_lock<std::mutex> guard(lane.lock);
+                lane.wake.wait(guard, [&] { return lane.closing || !lane.tasks.empty(); });
+                if (lane.tasks.empty())
                     break;
-                task = std::move(lane->tasks.front());
-                lane->tasks.pop_front();
+                task = std::move(lane.tasks.front());
+                lane.tasks.pop_front();
             }
             task();
         }
-        std::lock_guard<std::mutex> guard(lane->interruptLock);
-        lane->cursors.clear(); // before their connection
-        lane->connection.reset();
+        std::lock_guard<std::mutex> guard(lane.interruptLock);
+        lane.cursors.clear(); // before their connection
+        lane.connection.reset();
     }
 
     static std::shared_ptr<DbLane> Start(const QString& source)
@@ -119,6 +297,77 @@ struct DbLane
         auto lane = std::make_shared<DbLane>();
         std::thread(&DbLane::Run, lane, source).detach();
         return lane;
+    }
+};
+
+// Ends the connections of given-up steps, one thread for all of them: the sockets their
+// threads wait on are shut down, again whenever they wait on new ones, until the worker has
+// gone (the driver's call failed, and the worker closed the connection and freed the rest) or
+// it has been tried for kCutFor. A call that waits on no socket (a file on a share) is left
+// to end by itself.
+class GivenUpLanes
+{
+public:
+    static void Add(std::shared_ptr<DbLane> lane)
+    {
+        Shared& shared = Get();
+        std::lock_guard<std::mutex> guard(shared.lock);
+        shared.lanes.push_back({std::move(lane), DbStep::Clock::now() + kCutFor});
+        if (!shared.running) {
+            shared.running = true;
+            std::thread(&GivenUpLanes::Run).detach();
+        }
+    }
+
+private:
+    static constexpr std::chrono::seconds kCutFor {30};
+
+    struct Entry
+    {
+        std::shared_ptr<DbLane> lane;
+        DbStep::Clock::time_point until;
+    };
+    struct Shared
+    {
+        std::mutex lock;
+        std::vector<Entry> lanes;
+        bool running = false;
+    };
+
+    // Never destroyed, so a pass under way as the program ends meets it whole.
+    static Shared& Get()
+    {
+        static Shared* shared = new Shared;
+        return *shared;
+    }
+
+    static void Run()
+    {
+        Shared& shared = Get();
+        for (;;) {
+            std::vector<Entry> lanes;
+            {
+                std::lock_guard<std::mutex> guard(shared.lock);
+                if (shared.lanes.empty()) {
+                    shared.running = false;
+                    return;
+                }
+                lanes = shared.lanes;
+            }
+            const auto now = DbStep::Clock::now();
+            std::vector<DbLane*> done;
+            for (const Entry& entry : lanes)
+                if (entry.lane->CutOnce() || now >= entry.until)
+                    done.push_back(entry.lane.get());
+            {
+                std::lock_guard<std::mutex> guard(shared.lock);
+                std::erase_if(shared.lanes, [&](const Entry& entry) {
+                    return std::find(done.begin(), done.end(), entry.lane.get()) != done.end();
+                });
+            }
+            lanes.clear(); // a lane's last owner may be here
+            std::this_thread::sleep_for(50ms);
+        }
     }
 };
 
@@ -240,6 +489,11 @@ StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, in
     outcome.back = pending.Done();
     outcome.end = pending.End();
     outcome.limitSeconds = pending.LimitSeconds();
+    if (!outcome.back) {
+        // Given up: no step follows, and the connection is ended under the driver.
+        lane->Retire();
+        GivenUpLanes::Add(lane);
+    }
     return outcome;
 }
 
