@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -221,6 +222,89 @@ TEST_F(SourceApprovalSessionTest, ASourceTypedIntoItsDialogIsAllowedByThatAct)
     EXPECT_TRUE(dialog.IsConnected()) << services.MessageTexts().join("|").toStdString();
     InstallSourceApprover(outer);
     EXPECT_TRUE(IsSourceApproved(typed));
+}
+
+} // namespace
+
+namespace {
+
+// What psql prints for a query on the test server, trimmed.
+QString AskTestServer(const DbServerSettings& s, const QString& sql)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    client.start(QStringLiteral("psql"), {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user,
+        "-d", s.database, "-c", sql});
+    client.waitForFinished(30000);
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
+// An allowed source still reads only: each of these, tried as an attacker would through the
+// program's own preview, is refused with a message and leaves nothing behind.
+TEST_F(SourceApprovalSessionTest, AnAllowedSourceStillOnlyReads)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    const QString pwned = m_dir.filePath(QStringLiteral("PWNED"));
+    const QString object = AskTestServer(pg, QStringLiteral("select lo_from_bytea(0, 'x')::text"));
+    ASSERT_FALSE(object.isEmpty());
+    const QStringList postgres = {
+        QStringLiteral("select ts_rewrite('a'::tsquery, 'select ''a''::tsquery, ''b''::tsquery from (select "
+                       "lo_export(%1, ''%2'')) q')::text as a")
+            .arg(object, pwned),
+        QStringLiteral("select pg_create_physical_replication_slot('vc_label_slot', true)::text as a"),
+        QStringLiteral("select pg_switch_wal()::text as a"),
+        QStringLiteral("select pg_stat_reset()::text as a"),
+        QStringLiteral("select pg_logical_emit_message(false, 'p', 'x')::text as a"),
+        QStringLiteral("select count(pg_terminate_backend(pid))::text as a from pg_stat_activity where pid <> "
+                       "pg_backend_pid()"),
+        QStringLiteral("select cast(pg_read_file('/etc/hostname') as int)::text as a"),
+        QStringLiteral("select set_config('role', 'none', true) || lo_export(%1, '%2')::text as a").arg(object, pwned),
+        QStringLiteral("select query_to_xml('select set_config(''role'',''none'',true)', true, true, '')::text as a"),
+    };
+    const QStringList mariadb = {
+        QStringLiteral("call sys.execute_prepared_stmt('select ''x'' into outfile ''%1''')").arg(pwned),
+        QStringLiteral("select extractvalue(1, concat(0x7e, load_file('/etc/hostname'))) as a"),
+        QStringLiteral("select 'x' as a into outfile '%1'").arg(pwned),
+    };
+    Create(CmdToolText, 10, 10);
+    for (const bool onPostgres : {true, false}) {
+        for (const QString& statement : onPostgres ? postgres : mariadb) {
+            SCOPED_TRACE(statement.toStdString());
+            CLabelData& label = Window().LabelData();
+            std::unique_ptr<CHostPortDS> source;
+            if (onPostgres)
+                source = std::make_unique<CPostgreSQLDS>();
+            else
+                source = std::make_unique<CMySQLDS>();
+            source->m_strName = QStringLiteral("远程");
+            StoreLogin(*source, onPostgres ? pg : my);
+            source->m_nRangeMode = RangeSQL;
+            source->m_strSQL = statement;
+            source->m_selectedFields = QStringList {"a"};
+            ApproveSource(*source);
+            label.m_dataSources.clear();
+            label.m_dataSources.push_back(std::move(source));
+            if (label.m_objects.empty()) {
+                std::vector<std::unique_ptr<CDataBand>> bands;
+                bands.push_back(FieldBand(QStringLiteral("远程"), "a"));
+                AddText(label, "T", std::move(bands));
+            }
+            services.messages.clear();
+            ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+            EXPECT_EQ(m_questions, 0);
+            EXPECT_EQ(OpenedPreview(), nullptr);
+            ClosePreview();
+            ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+            EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("远程")))
+                << services.MessageTexts()[0].toStdString();
+            EXPECT_FALSE(QFile::exists(pwned));
+        }
+    }
+    EXPECT_EQ(AskTestServer(pg, QStringLiteral("select count(*) from pg_replication_slots")), QStringLiteral("0"));
+    AskTestServer(pg, QStringLiteral("select lo_unlink(%1)").arg(object));
 }
 
 } // namespace
