@@ -46,9 +46,11 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const CDSBase& ds, 
     QPushButton* allow = buttons->addButton(QStringLiteral("允许"), QDialogButtonBox::AcceptRole);
     allow->setObjectName(QStringLiteral("allow"));
     allow->setAutoDefault(false);
+    SetButtonIcon(allow, QStyle::SP_DialogYesButton);
     QPushButton* deny = buttons->addButton(QStringLiteral("不允许"), QDialogButtonBox::RejectRole);
     deny->setObjectName(QStringLiteral("deny"));
     deny->setDefault(true);
+    SetButtonIcon(deny, QStyle::SP_DialogNoButton);
     deny->setFocus();
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
