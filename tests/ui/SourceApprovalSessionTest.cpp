@@ -1,10 +1,12 @@
 #include "DbTestEnv.h"
+#include "ScriptedPgServer.h"
 #include "SessionTestSupport.h"
 #include "dialogs/datasource/DataSourceDBDlg.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/LabelData.h"
 #include "model/SourceApproval.h"
+#include "platform/db/DbWait.h"
 #include "output/ui/PreviewFrame.h"
 #include "tests/output/OutputSupport.h"
 
@@ -305,6 +307,41 @@ TEST_F(SourceApprovalSessionTest, AnAllowedSourceStillOnlyReads)
     }
     EXPECT_EQ(AskTestServer(pg, QStringLiteral("select count(*) from pg_replication_slots")), QStringLiteral("0"));
     AskTestServer(pg, QStringLiteral("select lo_unlink(%1)").arg(object));
+}
+
+} // namespace
+
+namespace {
+
+// A server that answers with one row far past the bound: the preview of an allowed source
+// ends with one message naming the source, never as a finished preview of no labels, and
+// the program's memory stays near the bound.
+TEST_F(SourceApprovalSessionTest, AHugeRowEndsThePreviewWithAMessageAndBoundedMemory)
+{
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.sliceBytes = qint64(8) << 20;
+    limits.valueBytes = qint64(8) << 20;
+    SetDbLimits(limits);
+    ScriptedPgServer::Script script;
+    script.rows = 1;
+    script.valueBytes = qint64(300) << 20;
+    ScriptedPgServer server(script, false);
+    CPostgreSQLDS& source = AddServerSource(server.Settings(), QStringLiteral("select big as a from t"));
+    ApproveSource(source);
+    Create(CmdToolText, 10, 10);
+
+    const qint64 before = ProcessMemory("VmRSS:");
+    ResetMemoryPeak();
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    const qint64 growth = ProcessMemory("VmHWM:") - before;
+    SetDbLimits(saved);
+    EXPECT_EQ(OpenedPreview(), nullptr);
+    ClosePreview();
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+    EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("数据源“远程”"))) << services.MessageTexts()[0].toStdString();
+    EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("8 MB"))) << services.MessageTexts()[0].toStdString();
+    EXPECT_LT(growth, qint64(60) << 20) << growth;
 }
 
 } // namespace
