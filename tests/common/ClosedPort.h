@@ -5,21 +5,32 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// A loopback port where nothing listens: bound once to learn a free number, then
-// released. 1 when no socket can be made.
-inline unsigned short ClosedLoopbackPort()
+// A TCP socket bound to a free loopback port, listening with that backlog when it is above 0;
+// port receives the number (0 when nothing could be bound). The caller closes the socket.
+inline int BindLoopback(int& port, int backlog = 0)
 {
+    port = 0;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
-        return 1;
+        return fd;
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    unsigned short port = 1;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && (backlog <= 0 || listen(fd, backlog) == 0)
         && getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
         port = ntohs(address.sin_port);
-    close(fd);
-    return port;
+    return fd;
+}
+
+// A loopback port where nothing listens: bound once to learn a free number, then
+// released. 1 when no socket can be made.
+inline unsigned short ClosedLoopbackPort()
+{
+    int port = 0;
+    const int fd = BindLoopback(port);
+    if (fd >= 0)
+        close(fd);
+    return port > 0 ? static_cast<unsigned short>(port) : 1;
 }

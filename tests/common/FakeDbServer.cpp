@@ -1,5 +1,7 @@
 #include "FakeDbServer.h"
 
+#include "ClosedPort.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -91,16 +93,7 @@ struct FakeDbServer::Client
 
 FakeDbServer::FakeDbServer(Protocol protocol) : m_protocol(protocol)
 {
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
-    const int yes = 1;
-    setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(m_listener, 16) == 0
-        && getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        m_port = ntohs(address.sin_port);
+    m_listener = BindLoopback(m_port, 16);
     if (pipe(m_wake) != 0)
         m_wake[0] = m_wake[1] = -1;
     m_thread = std::thread(&FakeDbServer::Run, this);

@@ -21,7 +21,7 @@ public:
     FakeDbServer(const FakeDbServer&) = delete;
     FakeDbServer& operator=(const FakeDbServer&) = delete;
 
-    unsigned short Port() const { return m_port; }
+    unsigned short Port() const { return static_cast<unsigned short>(m_port); }
     // Clients that completed the login.
     int Logins() const { return m_logins.load(); }
     // PostgreSQL cancel requests received.
@@ -42,7 +42,7 @@ private:
     Protocol m_protocol;
     int m_listener = -1;
     int m_wake[2] = {-1, -1};
-    unsigned short m_port = 0;
+    int m_port = 0;
     std::atomic<int> m_logins {0};
     std::atomic<int> m_cancels {0};
     std::atomic<int> m_connections {0};

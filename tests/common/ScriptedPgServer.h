@@ -2,6 +2,7 @@
 
 // A small PostgreSQL server of a test's own (TCP or a local socket) that answers with what the
 // test scripts, and the process's memory as the kernel counts it.
+#include "ClosedPort.h"
 #include "platform/db/DbConnection.h"
 
 #include <QByteArray>
@@ -94,14 +95,7 @@ public:
             if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
                 m_port = 0;
         } else {
-            m_listener = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address {};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            socklen_t length = sizeof address;
-            if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-                && getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-                m_port = ntohs(address.sin_port);
+            m_listener = BindLoopback(m_port);
         }
         m_host = local ? m_dir.path() : QStringLiteral("127.0.0.1");
         listen(m_listener, 16);

@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
@@ -7,9 +8,7 @@
 #include "platform/db/DbWait.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -18,18 +17,7 @@ namespace {
 class KnockListener
 {
 public:
-    KnockListener()
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_fd, 4);
-        socklen_t size = sizeof address;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size);
-        m_port = ntohs(address.sin_port);
-    }
+    KnockListener() : m_fd(BindLoopback(m_port, 4)) {}
     ~KnockListener() { close(m_fd); }
     int Port() const { return m_port; }
     bool Knocked(int waitMs = 100) const
@@ -39,8 +27,8 @@ public:
     }
 
 private:
-    int m_fd = -1;
     int m_port = 0;
+    int m_fd = -1;
 };
 
 // Nobody to ask for the duration: what a run without a window meets.

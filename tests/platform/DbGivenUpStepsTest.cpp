@@ -125,14 +125,7 @@ class SilentTdsServer
 public:
     SilentTdsServer()
     {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(m_listener, 32) == 0
-            && getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            m_port = ntohs(address.sin_port);
+        m_listener = BindLoopback(m_port, 32);
         if (pipe(m_wake) != 0)
             m_wake[0] = m_wake[1] = -1;
         m_thread = std::thread(&SilentTdsServer::Run, this);
@@ -149,7 +142,7 @@ public:
     SilentTdsServer(const SilentTdsServer&) = delete;
     SilentTdsServer& operator=(const SilentTdsServer&) = delete;
 
-    unsigned short Port() const { return m_port; }
+    unsigned short Port() const { return static_cast<unsigned short>(m_port); }
     int Logins() const { return m_logins.load(); }
     int SilentBatches() const { return m_silent.load(); }
     // Connections the server still holds: a client's end shut or closed lets it go.
@@ -280,7 +273,7 @@ private:
 
     int m_listener = -1;
     int m_wake[2] = {-1, -1};
-    unsigned short m_port = 0;
+    int m_port = 0;
     std::atomic<int> m_logins {0};
     std::atomic<int> m_silent {0};
     std::atomic<int> m_open {0};
