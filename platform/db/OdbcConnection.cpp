@@ -196,7 +196,10 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
 // server the connection reaches, and for PostgreSQL how it reads '\' in quotes.
 // PostgreSQL makes every later transaction of the session read-only, set by a
 // select, which psqlODBC lets through also when its ReadOnly option refuses every other
-// statement, and asked in the same round trip.
+// statement, and asked in the same round trip; a superuser's session (version 14 on) also
+// takes the role that reads every table but can reach nothing beyond reading. Once the
+// server confirms both, each statement is a read-only transaction of its own (autocommit),
+// one round trip, as no judged statement can change the session back.
 SqlServerKind OdbcReadOnlySession(SQLHDBC dbc)
 {
     SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
@@ -207,11 +210,22 @@ SqlServerKind OdbcReadOnlySession(SQLHDBC dbc)
         return kind;
     const QStringList set = OdbcFirstRow(dbc,
         QStringLiteral("select set_config('default_transaction_read_only', 'on', false), "
-                       "current_setting('standard_conforming_strings')"),
-        2);
-    if (set.size() == 2 && (set[1] == u"on" || set[1] == u"off"))
+                       "current_setting('standard_conforming_strings'), "
+                       "case when current_setting('is_superuser') = 'on' "
+                       "and current_setting('server_version_num')::int >= 140000 "
+                       "then set_config('role', 'pg_read_all_data', false) else current_user::text end"),
+        3);
+    if (set.size() == 3 && (set[1] == u"on" || set[1] == u"off"))
         kind.standardStrings = set[1] == u"on";
-    SQLEndTran(SQL_HANDLE_DBC, dbc, set.isEmpty() ? SQL_ROLLBACK : SQL_COMMIT);
+    const bool readOnly = set.size() == 3 && set[0] == u"on";
+    SQLEndTran(SQL_HANDLE_DBC, dbc, readOnly ? SQL_COMMIT : SQL_ROLLBACK);
+    if (readOnly && OdbcFirstRow(dbc, QStringLiteral("select current_setting('transaction_read_only')"), 1)
+            == QStringList {QStringLiteral("on")}) {
+        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    } else {
+        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+    }
     return kind;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -98,4 +99,34 @@ TEST_F(OdbcSessionTest, ValuesAndSlicesPastTheirBoundsAreRefused)
         ASSERT_TRUE(walk->Fetch(2, rows)) << walk->LastError().toStdString();
     EXPECT_EQ(walk->Position(), 5);
     EXPECT_EQ(rows.Value(0, 0).size(), 900000);
+}
+
+// A superuser's session through psqlODBC reads as the role that reads every table and
+// nothing more, and each statement is a read-only transaction of its own: the server
+// refuses what would write a file or outlive the statement, and the session reads on.
+TEST_F(OdbcSessionTest, ASuperusersStatementsReachNothingBeyondReading)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select current_user::text, current_setting('transaction_read_only')", rows));
+    EXPECT_EQ(rows.Value(0, 0), "pg_read_all_data");
+    EXPECT_EQ(rows.Value(0, 1), "on");
+    // Sent as they stand, past the statement check on purpose: the server's own wall.
+    for (const char* attack : {"select lo_export(lo_from_bytea(0, 'x'), '/tmp/vc-odbc-pwned')::text",
+             "select pg_create_physical_replication_slot('vc_odbc_slot', true)::text",
+             "select pg_read_file('/etc/hostname')", "select pg_switch_wal()::text",
+             "select count(pg_terminate_backend(pid))::text from pg_stat_activity where pid <> pg_backend_pid()"}) {
+        SCOPED_TRACE(attack);
+        EXPECT_FALSE(db->Query(attack, rows));
+        EXPECT_TRUE(db->Query("select 1", rows)) << db->LastError().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists("/tmp/vc-odbc-pwned"));
+    ASSERT_TRUE(db->Query("select count(*)::text from pg_replication_slots", rows));
+    EXPECT_EQ(rows.Value(0, 0), "0");
+    // What a statement sets for itself goes with it.
+    ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', true)", rows));
+    ASSERT_TRUE(db->Query("select current_setting('application_name')", rows));
+    EXPECT_NE(rows.Value(0, 0), "vc-left");
 }
