@@ -325,7 +325,7 @@ TEST_F(SourceApprovalSessionTest, AHugeRowEndsThePreviewWithAMessageAndBoundedMe
     SetDbLimits(limits);
     ScriptedPgServer::Script script;
     script.rows = 1;
-    script.valueBytes = qint64(300) << 20;
+    script.valueBytes = qint64(400) << 20;
     ScriptedPgServer server(script, false);
     CPostgreSQLDS& source = AddServerSource(server.Settings(), QStringLiteral("select big as a from t"));
     ApproveSource(source);
@@ -341,7 +341,8 @@ TEST_F(SourceApprovalSessionTest, AHugeRowEndsThePreviewWithAMessageAndBoundedMe
     ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
     EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("数据源“远程”"))) << services.MessageTexts()[0].toStdString();
     EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("8 MB"))) << services.MessageTexts()[0].toStdString();
-    EXPECT_LT(growth, qint64(60) << 20) << growth;
+    // Near the bound, far from the row (the sanitizers' own bookkeeping included).
+    EXPECT_LT(growth, qint64(128) << 20) << growth;
 }
 
 } // namespace
