@@ -7,6 +7,7 @@
 #include "model/DSBase.h"
 #include "model/ImageGraph.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/Utils.h"
 #include "platform/ScreenDpi.h"
 
@@ -21,6 +22,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 QString ImageMimeTypeOf(const QString& path)
 {
@@ -51,18 +54,30 @@ void CheckIndex(QRadioButton* const (&buttons)[3], int index)
     buttons[index >= 0 && index < 2 ? index : 2]->setChecked(true);
 }
 
+// The picture's size in pixels; empty for one that could not be decoded.
+QSize PixelsOf(const CImageGraph& image)
+{
+    if (!image.m_pImage || !image.m_pImage->IsDecoded())
+        return {};
+    const QSize pixels = image.m_pImage->SourceSize();
+    return pixels.width() > 0 && pixels.height() > 0 ? pixels : QSize();
+}
+
+float ProportionalHeight(float width, QSize pixels)
+{
+    return width * static_cast<float>(pixels.height()) / static_cast<float>(pixels.width());
+}
+
 // The box follows the picture: its height by the picture's proportions, or its own
 // pixel size at the screen's resolution. A picture that could not be decoded has no
 // size and leaves the box alone.
 void FitBoxToPicture(CImageGraph& image)
 {
-    if (!image.m_pImage || !image.m_pImage->IsDecoded())
-        return;
-    const QSize pixels = image.m_pImage->SourceSize();
-    if (pixels.width() <= 0 || pixels.height() <= 0)
+    const QSize pixels = PixelsOf(image);
+    if (pixels.isEmpty())
         return;
     if (image.m_nSizeMode == ImageSizeProportional) {
-        image.m_fHeight = image.m_fWidth * static_cast<float>(pixels.height()) / static_cast<float>(pixels.width());
+        image.m_fHeight = ProportionalHeight(image.m_fWidth, pixels);
     } else if (image.m_nSizeMode == ImageSizeOriginal) {
         image.m_fWidth = static_cast<float>(pixels.width() * 25.4 / g_nScreenDpiX);
         image.m_fHeight = static_cast<float>(pixels.height() * 25.4 / g_nScreenDpiY);
@@ -195,6 +210,31 @@ void CImageEdtPane::Apply()
             image.m_pImage = std::make_unique<ImageHolder>(std::move(picture));
     }
     FitBoxToPicture(image);
+}
+
+bool CImageEdtPane::FittedBoxFits(const CImageGraph& fitted, QWidget* widthBox)
+{
+    const float limit = kMaxLabelLengthMm;
+    if (std::fabs(fitted.m_fWidth) <= limit && std::fabs(fitted.m_fHeight) <= limit)
+        return true;
+    const QString picture = fitted.m_strFileName.isEmpty() ? QStringLiteral("这张图片")
+                                                          : QStringLiteral("图片“%1”").arg(fitted.m_strFileName);
+    const QString most = QString::number(double(limit));
+    const QSize pixels = PixelsOf(fitted);
+    if (fitted.m_nSizeMode == ImageSizeProportional && !pixels.isEmpty()) {
+        // Only the height follows: the widest box, in hundredths, whose height holds.
+        double widest = std::floor(double(limit) * pixels.width() / pixels.height() * 100) / 100;
+        while (widest > 0 && std::fabs(ProportionalHeight(static_cast<float>(widest), pixels)) > limit)
+            widest -= 0.01;
+        const QString end = QString::asprintf("%.10g", std::round(widest * 100) / 100);
+        return RefuseNumberBox(widthBox,
+                               QStringLiteral("%1必须是 -%2 到 %2 之间的数：%3按比例缩放后高度不能超过 %4 毫米，请重新输入。")
+                                   .arg(NumberBoxCaption(widthBox), end, picture, most));
+    }
+    return RefuseNumberBox(m_sizeModes[1],
+                           QStringLiteral("%1按原始大小宽 %2 毫米、高 %3 毫米，宽度和高度不能超过 %4 毫米："
+                                          "请选择“按比例缩放”或“调整到方框大小”。")
+                               .arg(picture, FormatFloatShort2(fitted.m_fWidth), FormatFloatShort2(fitted.m_fHeight), most));
 }
 
 CImageDataSourceDlg::CImageDataSourceDlg(QWidget* parent) : QDialog(parent)

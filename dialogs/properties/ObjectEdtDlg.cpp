@@ -2,10 +2,12 @@
 
 #include "app/Ctl.h"
 #include "app/UiServices.h"
+#include "app/controls/VXUnitEdit.h"
 #include "dialogs/properties/DataSourcePane.h"
 #include "dialogs/properties/ObjectPanes.h"
 #include "dialogs/properties/SettingsControls.h"
 #include "model/BaseGraph.h"
+#include "model/ImageGraph.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
 
@@ -120,10 +122,9 @@ namespace {
 
 // The kind's own pane first, then the position and the general pane; OK applies
 // general, position, then the kind's pane.
-std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(const ObjectEditRequest& request, const QString& title, CObjectPane* kindPane,
+std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(std::unique_ptr<CObjectEdtDlg> dialog, CObjectPane* kindPane,
                                          const QString& kindCaption, CObjectPane* position)
 {
-    auto dialog = std::make_unique<CObjectEdtDlg>(title, request);
     auto* general = new CGeneralEdtPane;
     dialog->m_pGeneral = general;
     dialog->m_pFirstPane = kindPane;
@@ -133,6 +134,29 @@ std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(const ObjectEditRequest& request, const
     dialog->SetApplyOrder({general, position, kindPane});
     return dialog;
 }
+
+std::unique_ptr<CObjectEdtDlg> BoxEdtDlg(const ObjectEditRequest& request, const QString& title, CObjectPane* kindPane,
+                                         const QString& kindCaption, CObjectPane* position)
+{
+    return BoxEdtDlg(std::make_unique<CObjectEdtDlg>(title, request), kindPane, kindCaption, position);
+}
+
+// A picture's box follows the picture only as its pane applies: the box it then has
+// is checked against a label's bounds there.
+class CImageEdtDlg final : public CObjectEdtDlg
+{
+public:
+    explicit CImageEdtDlg(const ObjectEditRequest& request) : CObjectEdtDlg(QStringLiteral("图片编辑框"), request) {}
+
+    CImageEdtPane* m_pImage = nullptr;
+    CPositionEdtPane* m_pPosition = nullptr;
+
+protected:
+    bool AfterPanesApplied(CBaseGraph& copy) override
+    {
+        return m_pImage->FittedBoxFits(static_cast<const CImageGraph&>(copy), m_pPosition->m_width);
+    }
+};
 
 } // namespace
 
@@ -192,8 +216,12 @@ std::unique_ptr<CObjectEdtDlg> CreatePolygonEdtDlg(const ObjectEditRequest& requ
 
 std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& request)
 {
+    auto dialog = std::make_unique<CImageEdtDlg>(request);
     auto* image = new CImageEdtPane;
     image->m_pLabelData = request.label;
-    return BoxEdtDlg(request, QStringLiteral("图片编辑框"), image, QStringLiteral("图片"), new CPositionEdtPane);
+    auto* position = new CPositionEdtPane;
+    dialog->m_pImage = image;
+    dialog->m_pPosition = position;
+    return BoxEdtDlg(std::move(dialog), image, QStringLiteral("图片"), position);
 }
 

@@ -3,6 +3,7 @@
 #include "app/VXBaseDialog.h"
 
 #include <QColor>
+#include <QPointF>
 #include <QString>
 #include <vector>
 
@@ -10,6 +11,7 @@ class CBaseGraph;
 class CColourPicker;
 class CDashStyleComboBox;
 class CHatchStyleComboBox;
+class CImageGraph;
 class CLabelData;
 class CVXUnitEdit;
 class QCheckBox;
@@ -129,6 +131,9 @@ public:
 
     QString m_strX;
     QString m_strY;
+    // The polygon's other vertices: OK takes a vertex only while the polygon's width
+    // and height stay within a label's longest length, as its file holds them.
+    std::vector<QPointF> m_otherPoints;
 
 private:
     CVXUnitEdit* m_x;
@@ -328,6 +333,10 @@ public:
     // A linked picture needs the last chosen (or loaded) path to name an existing file.
     bool Validate() override;
     void Apply() override;
+    // Once Apply fitted the box to the picture: a box beyond a label's longest length
+    // either way is refused, naming the widths widthBox takes for a proportional
+    // picture, else the picture's own size; false then.
+    bool FittedBoxFits(const CImageGraph& fitted, QWidget* widthBox);
     void LayoutForType();
     void OnChoose();
 

@@ -5,6 +5,7 @@
 #include "app/controls/VXUnitEdit.h"
 #include "dialogs/properties/SettingsControls.h"
 #include "model/BaseGraph.h"
+#include "model/LabelLimits.h"
 #include "model/ShapeGraph.h"
 #include "model/Utils.h"
 
@@ -18,6 +19,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -67,6 +71,67 @@ void ApplyRotation(const RotationControls& controls, CBaseGraph& object)
 QCheckBox* MakeLockCheck()
 {
     return MakeCheck(QStringLiteral("锁定位置"), 1005);
+}
+
+// A row's vertex: the exact one loaded until the row is edited, else its texts.
+QPointF VertexOfRow(const QTableWidget* points, int row)
+{
+    const auto coordinate = [points, row](int column) {
+        const QTableWidgetItem* item = points->item(row, column);
+        const QVariant exact = item->data(Qt::UserRole);
+        return exact.isValid() ? exact.toDouble() : static_cast<double>(TextToFloat(item->text()));
+    };
+    return {coordinate(0), coordinate(1)};
+}
+
+std::vector<QPointF> VerticesBut(const QTableWidget* points, int skipped)
+{
+    std::vector<QPointF> vertices;
+    for (int row = 0; row < points->rowCount(); ++row)
+        if (row != skipped)
+            vertices.push_back(VertexOfRow(points, row));
+    return vertices;
+}
+
+// The polygon's span on one axis, as RecalcBounds takes it, with a vertex at value
+// beside others from least to most.
+bool SpanHolds(float value, float least, float most)
+{
+    return std::max(most, value) - std::min(least, value) <= kMaxLabelLengthMm;
+}
+
+QString VertexEndText(double value)
+{
+    return QString::asprintf("%.10g", std::round(value * 100) / 100);
+}
+
+// Refuses the box's coordinate when it would stretch the polygon beyond a label on
+// that axis, naming the numbers (in hundredths) the box takes beside the others.
+bool CheckVertexSpan(CVXUnitEdit* box, const std::vector<QPointF>& others, bool vertical, const QString& extent)
+{
+    if (others.empty())
+        return true;
+    const auto along = [vertical](const QPointF& p) { return static_cast<float>(vertical ? p.y() : p.x()); };
+    float least = along(others.front()), most = least;
+    for (const QPointF& p : others) {
+        least = std::min(least, along(p));
+        most = std::max(most, along(p));
+    }
+    // Others already wider than a label come only from a damaged file the reader
+    // warned about; no place of this vertex mends them.
+    if (most - least > kMaxLabelLengthMm || SpanHolds(TextToFloat(box->text()), least, most))
+        return true;
+    const double limit = kMaxLabelLengthMm;
+    double low = std::max(-limit, std::ceil((double(most) - limit) * 100) / 100);
+    double high = std::min(limit, std::floor((double(least) + limit) * 100) / 100);
+    // The ends as typed must hold in the float arithmetic of the polygon's bounds too.
+    while (low < high && !SpanHolds(TextToFloat(VertexEndText(low)), least, most))
+        low += 0.01;
+    while (high > low && !SpanHolds(TextToFloat(VertexEndText(high)), least, most))
+        high -= 0.01;
+    return RefuseNumberBox(box, QStringLiteral("%1必须是 %2 到 %3 之间的数：多边形的%4不能超过 %5 毫米，请重新输入。")
+                                    .arg(NumberBoxCaption(box), VertexEndText(low), VertexEndText(high), extent,
+                                         VertexEndText(limit)));
 }
 
 } // namespace
@@ -264,6 +329,7 @@ void CPolygonPositionEdtPane::AppendRow(const QString& x, const QString& y)
 void CPolygonPositionEdtPane::OnAdd()
 {
     CPolygonPointEditDlg dialog(this);
+    dialog.m_otherPoints = VerticesBut(m_points, -1);
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
     AppendRow(dialog.m_strX, dialog.m_strY);
@@ -285,6 +351,7 @@ void CPolygonPositionEdtPane::OnEdit()
     CPolygonPointEditDlg dialog(this);
     dialog.m_strX = m_points->item(row, 0)->text();
     dialog.m_strY = m_points->item(row, 1)->text();
+    dialog.m_otherPoints = VerticesBut(m_points, row);
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return;
     for (int column : {0, 1}) {
@@ -301,14 +368,7 @@ bool CPolygonPositionEdtPane::Validate()
 void CPolygonPositionEdtPane::Apply()
 {
     auto& polygon = static_cast<CPolygonGraph&>(*m_pObject);
-    polygon.m_points.assign(static_cast<size_t>(m_points->rowCount()), QPointF());
-    const auto coordinate = [this](int row, int column) {
-        const QTableWidgetItem* item = m_points->item(row, column);
-        const QVariant exact = item->data(Qt::UserRole);
-        return exact.isValid() ? exact.toDouble() : static_cast<double>(TextToFloat(item->text()));
-    };
-    for (int row = 0; row < m_points->rowCount(); ++row)
-        polygon.m_points[static_cast<size_t>(row)] = QPointF(coordinate(row, 0), coordinate(row, 1));
+    polygon.m_points = VerticesBut(m_points, -1);
     polygon.RecalcBounds();
     ApplyRotation(m_rotation, polygon);
     polygon.m_bLocked = m_locked->isChecked();
@@ -335,7 +395,8 @@ void CPolygonPointEditDlg::showEvent(QShowEvent* event)
 
 void CPolygonPointEditDlg::accept()
 {
-    if (!CheckNumberBoxes(this))
+    if (!CheckNumberBoxes(this) || !CheckVertexSpan(m_x, m_otherPoints, false, QStringLiteral("宽度"))
+        || !CheckVertexSpan(m_y, m_otherPoints, true, QStringLiteral("高度")))
         return;
     m_strX = m_x->text();
     m_strY = m_y->text();

@@ -11,6 +11,7 @@
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/LabelLimits.h"
+#include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
 #include "app/controls/VXUnitEdit.h"
 #include "barcode/BarcodeSymbology.h"
@@ -21,14 +22,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -317,24 +323,30 @@ protected:
             RevealBox(box);
             RetypeText(TypedPart(box), QString::number(largest ? range.high : range.low, 'g', 10));
         }
-        // Numbers each box takes can still make a symbol larger than a label: the message
-        // names the box and the most it takes then.
+        // Numbers each box takes can still make an object larger than a label (a symbol,
+        // a picture's box, a polygon's span): the message names the box and what it
+        // takes then, with the reason after the colon.
         static const QRegularExpression produced(QStringLiteral("^(.+)不能大于 ([0-9.]+)(?: mil)?："));
+        static const QRegularExpression between(QStringLiteral("^(.+)必须是 (-?[0-9.]+) 到 (-?[0-9.]+) 之间的数："));
         for (int attempt = 0; attempt < 4 && d.isVisible(); ++attempt) {
             services.messages.clear();
             ClickButton(&d, 1);
             if (!d.isVisible())
                 break;
             ASSERT_EQ(services.MessageTexts().size(), 1u);
-            const auto m = produced.match(services.MessageTexts()[0]);
-            ASSERT_TRUE(m.hasMatch()) << services.MessageTexts()[0].toStdString();
+            const QString told = services.MessageTexts()[0];
+            const auto upper = produced.match(told);
+            const auto range = between.match(told);
+            ASSERT_TRUE(upper.hasMatch() || range.hasMatch()) << told.toStdString();
+            const QString caption = upper.hasMatch() ? upper.captured(1) : range.captured(1);
+            const QString value = upper.hasMatch() ? upper.captured(2) : range.captured(largest ? 3 : 2);
             QWidget* named = nullptr;
             for (QWidget* box : NumberBoxesOf(d))
-                if (NumberBoxCaption(box) == m.captured(1))
+                if (NumberBoxCaption(box) == caption)
                     named = box;
-            ASSERT_NE(named, nullptr) << m.captured(1).toStdString();
+            ASSERT_NE(named, nullptr) << caption.toStdString();
             RevealBox(named);
-            RetypeText(TypedPart(named), m.captured(2));
+            RetypeText(TypedPart(named), value);
         }
         EXPECT_FALSE(d.isVisible());
         services.messages.clear();
@@ -346,7 +358,8 @@ protected:
 TEST_F(DialogRangeSession, EveryObjectDialogAtItsExtremesReadsBackUnchanged)
 {
     for (const bool largest : {true, false}) {
-        for (const int tool : {CmdToolText, CmdToolBarcode, CmdToolLine, CmdToolRectangle, CmdToolEllipse}) {
+        for (const int tool : {CmdToolText, CmdToolBarcode, CmdToolLine, CmdToolRectangle, CmdToolEllipse,
+                               CmdToolPolygon, CmdToolImage}) {
             SCOPED_TRACE(std::to_string(tool) + (largest ? " largest" : " smallest"));
             Create(tool, 10, 10);
             ASSERT_TRUE(Trigger(CmdToolSelect));
@@ -367,6 +380,217 @@ TEST_F(DialogRangeSession, EveryObjectDialogAtItsExtremesReadsBackUnchanged)
             NewLabel();
         }
     }
+}
+
+// Each vertex of a polygon typed in turn at the largest (smallest) number its box takes,
+// the polygon's other boxes after them: the vertices together never span more than a
+// label, and the label reads back as it was.
+TEST_F(DialogRangeSession, PolygonVerticesAtTheirExtremesReadBackUnchanged)
+{
+    for (const bool largest : {true, false}) {
+        SCOPED_TRACE(largest ? "largest" : "smallest");
+        Create(CmdToolPolygon, 10, 10);
+        ASSERT_TRUE(Trigger(CmdToolSelect));
+        CBaseProxy* proxy = Last();
+        const auto& polygon = static_cast<const CPolygonGraph&>(*proxy->GetObject());
+        ASSERT_EQ(polygon.m_points.size(), 3u);
+        View().GetSelection() = {proxy};
+        View().SetCurrentObject(proxy);
+        int edited = 0;
+        services.OnNextDialog([&](QDialog& d) {
+            auto* pane = page<QWidget>(&d, 242);
+            auto* list = ctl<QTableWidget>(pane, 1123);
+            RevealBox(list);
+            for (int row = 0; row < list->rowCount(); ++row) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualItemRect(list->item(row, 0)).center());
+                ASSERT_EQ(list->currentRow(), row);
+                services.OnNextDialog([&](QDialog& point) {
+                    FillWithExtremes(point, largest);
+                    edited += !point.isVisible() && point.result() == QDialog::Accepted;
+                });
+                ClickButton(pane, 1078);
+            }
+            FillWithExtremes(d, largest);
+            if (d.isVisible())
+                d.reject();
+        });
+        ASSERT_TRUE(Trigger(CmdProperties));
+        EXPECT_EQ(edited, 3);
+        // The last vertex went as far as a label reaches, the others as far as the
+        // polygon's span let them.
+        const double far = largest ? kMaxLabelLengthMm : -kMaxLabelLengthMm;
+        EXPECT_EQ(polygon.m_points.back(), QPointF(far, far));
+        EXPECT_LE(polygon.GetWidth(), kMaxLabelLengthMm);
+        EXPECT_LE(polygon.GetHeight(), kMaxLabelLengthMm);
+        SaveAndReopen(QStringLiteral("polygon-%1.vmk").arg(largest));
+        ASSERT_TRUE(Trigger(CmdFileClose));
+        NewLabel();
+    }
+}
+
+// A vertex that would stretch the polygon beyond a label is refused naming the numbers
+// its box takes beside the other vertices; the nearest of them is taken.
+TEST_F(EditRangeSession, AVertexIsBoundedByThePolygonsSpan)
+{
+    Create(CmdToolPolygon, 10, 10);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    CBaseProxy* proxy = Last();
+    const auto& polygon = static_cast<const CPolygonGraph&>(*proxy->GetObject());
+    View().GetSelection() = {proxy};
+    View().SetCurrentObject(proxy);
+    // The others' nearest ends, as two decimals the span still holds.
+    const double right = std::max(polygon.m_points[1].x(), polygon.m_points[2].x());
+    const double lowest = std::ceil((right - kMaxLabelLengthMm) * 100) / 100;
+    QString low;
+    services.OnNextDialog([&](QDialog& d) {
+        auto* pane = page<QWidget>(&d, 242);
+        auto* list = ctl<QTableWidget>(pane, 1123);
+        RevealBox(list);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0, 0)).center());
+        services.OnNextDialog([&](QDialog& point) {
+            auto* x = ctl<CVXUnitEdit>(&point, 1124);
+            RetypeText(x, QStringLiteral("-10000"));
+            ClickButton(&point, 1);
+            ASSERT_TRUE(point.isVisible());
+            ASSERT_EQ(services.MessageTexts().size(), 1u);
+            const QString told = services.MessageTexts()[0];
+            static const QRegularExpression range(
+                QStringLiteral("^X必须是 (-[0-9.]+) 到 10000 之间的数：多边形的宽度不能超过 10000 毫米，请重新输入。$"));
+            const auto m = range.match(told);
+            ASSERT_TRUE(m.hasMatch()) << told.toStdString();
+            low = m.captured(1);
+            EXPECT_NEAR(low.toDouble(), lowest, 0.011);
+            EXPECT_EQ(point.focusWidget(), x);
+            services.messages.clear();
+            RetypeText(x, QString::number(low.toDouble() - 0.01, 'f', 2));
+            ClickButton(&point, 1);
+            ASSERT_TRUE(point.isVisible());
+            EXPECT_EQ(services.MessageTexts().size(), 1u);
+            services.messages.clear();
+            RetypeText(x, low);
+            ClickButton(&point, 1);
+            EXPECT_FALSE(point.isVisible());
+        });
+        ClickButton(pane, 1078);
+        EXPECT_EQ(list->item(0, 0)->text(), low);
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    EXPECT_FLOAT_EQ(static_cast<float>(polygon.m_points[0].x()), low.toFloat());
+    EXPECT_LE(polygon.GetWidth(), kMaxLabelLengthMm);
+    SaveAndReopen(QStringLiteral("vertex.vmk"));
+}
+
+// A picture drawn in the label's own proportions: its box's width at the extremes its
+// boxes take, the height following the picture, reads back as it was.
+TEST_F(DialogRangeSession, ATallPictureAtItsExtremesReadsBackUnchanged)
+{
+    const QString path = m_dir.filePath(QStringLiteral("tall.png"));
+    QImage tall(10, 40, QImage::Format_RGB32);
+    tall.fill(Qt::darkGreen);
+    ASSERT_TRUE(tall.save(path));
+    for (const bool largest : {true, false}) {
+        SCOPED_TRACE(largest ? "largest" : "smallest");
+        Create(CmdToolImage, 10, 10);
+        ASSERT_TRUE(Trigger(CmdToolSelect));
+        CBaseProxy* proxy = Last();
+        View().GetSelection() = {proxy};
+        View().SetCurrentObject(proxy);
+        services.OnNextDialog([&](QDialog& d) {
+            services.files = {path};
+            ClickButton(page<QWidget>(&d, 246), 1078);
+            FillWithExtremes(d, largest);
+            if (d.isVisible())
+                d.reject();
+        });
+        ASSERT_TRUE(Trigger(CmdProperties));
+        const CBaseGraph& image = *proxy->GetObject();
+        EXPECT_EQ(image.GetWidth(), largest ? 2500.0f : -2500.0f);
+        EXPECT_EQ(image.GetHeight(), largest ? kMaxLabelLengthMm : -kMaxLabelLengthMm);
+        SaveAndReopen(QStringLiteral("tall-%1.vmk").arg(largest));
+        ASSERT_TRUE(Trigger(CmdFileClose));
+        NewLabel();
+    }
+}
+
+// A box a tall picture would stretch beyond a label in its proportions is refused
+// naming the widths it takes and the picture; one a hundredth within is taken.
+TEST_F(EditRangeSession, AProportionalPictureIsBoundedByItsHeight)
+{
+    const QString path = m_dir.filePath(QStringLiteral("tall.png"));
+    QImage tall(10, 40, QImage::Format_RGB32);
+    tall.fill(Qt::darkBlue);
+    ASSERT_TRUE(tall.save(path));
+    Create(CmdToolImage, 10, 10);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    CBaseProxy* proxy = Last();
+    View().GetSelection() = {proxy};
+    View().SetCurrentObject(proxy);
+    services.OnNextDialog([&](QDialog& d) {
+        services.files = {path};
+        ClickButton(page<QWidget>(&d, 246), 1078);
+        auto* width = Ctl<CVXUnitEdit>(&d, 233, 1079);
+        RevealBox(width);
+        RetypeText(width, QStringLiteral("2500.01"));
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(2);
+        ClickButton(&d, 1);
+        ASSERT_TRUE(d.isVisible());
+        EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 1);
+        EXPECT_EQ(d.focusWidget(), width);
+        EXPECT_EQ(services.MessageTexts(),
+                  QStringList{QStringLiteral("宽度必须是 -2500 到 2500 之间的数：图片“%1”按比例缩放后高度不能超过 "
+                                             "10000 毫米，请重新输入。")
+                                  .arg(path)});
+        services.messages.clear();
+        RetypeText(width, QStringLiteral("2499.99"));
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    EXPECT_FLOAT_EQ(proxy->GetObject()->GetHeight(), 2499.99f * 4);
+    SaveAndReopen(QStringLiteral("proportional.vmk"));
+}
+
+// A picture wider than a label at its own pixel size is refused in that size, naming
+// the picture; in its proportions it is taken.
+TEST_F(EditRangeSession, APictureWiderThanALabelIsRefusedAtItsOwnSize)
+{
+    const QString path = m_dir.filePath(QStringLiteral("wide.png"));
+    QImage wide(40000, 1, QImage::Format_RGB32);
+    wide.fill(Qt::darkRed);
+    ASSERT_TRUE(wide.save(path));
+    Create(CmdToolImage, 10, 10);
+    ASSERT_TRUE(Trigger(CmdToolSelect));
+    CBaseProxy* proxy = Last();
+    View().GetSelection() = {proxy};
+    View().SetCurrentObject(proxy);
+    services.OnNextDialog([&](QDialog& d) {
+        auto* pane = page<QWidget>(&d, 246);
+        services.files = {path};
+        ClickButton(pane, 1078);
+        Click(ctl<QRadioButton>(pane, 1126));
+        ctl<QTabWidget>(&d, 1117)->setCurrentIndex(1);
+        ClickButton(&d, 1);
+        ASSERT_TRUE(d.isVisible());
+        EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 0);
+        ASSERT_EQ(services.MessageTexts().size(), 1u);
+        const QString told = services.MessageTexts()[0];
+        EXPECT_TRUE(told.startsWith(QStringLiteral("图片“%1”按原始大小宽 ").arg(path))) << told.toStdString();
+        EXPECT_TRUE(told.endsWith(QStringLiteral("毫米，宽度和高度不能超过 10000 毫米：请选择“按比例缩放”或“调整到方框大小”。")))
+            << told.toStdString();
+        services.messages.clear();
+        Click(ctl<QRadioButton>(pane, 1127));
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    EXPECT_LT(proxy->GetObject()->GetHeight(), 0.01f);
+    SaveAndReopen(QStringLiteral("wide.vmk"));
 }
 
 // The label settings sheet at the largest and the smallest number of each box in turn
