@@ -2,6 +2,8 @@
 
 #include "ClosedPort.h"
 
+#include <QString>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -82,6 +84,38 @@ QByteArray MyHandshake(quint32 threadId)
     return MyPacket(0, p);
 }
 
+// One TDS reply packet, the last of its message.
+QByteArray TdsPacket(const QByteArray& payload)
+{
+    const auto size = static_cast<quint16>(payload.size() + 8);
+    QByteArray out("\x04\x01", 2);
+    out.append(static_cast<char>(size >> 8)).append(static_cast<char>(size & 0xFF));
+    out.append(QByteArray("\x00\x00\x01\x00", 4));
+    return out + payload;
+}
+
+QByteArray TdsDone()
+{
+    return QByteArray("\xFD\x00\x00\x00\x00", 5) + QByteArray(8, '\0');
+}
+
+QByteArray TdsPreloginReply()
+{
+    // VERSION at 11, 6 bytes; ENCRYPTION at 17, 1 byte: not supported.
+    return TdsPacket(QByteArray("\x00\x00\x0B\x00\x06\x01\x00\x11\x00\x01\xFF", 11)
+        + QByteArray("\x10\x00\x07\xD0\x00\x00", 6) + QByteArray("\x02", 1));
+}
+
+QByteArray TdsLoginReply()
+{
+    const QByteArray name = QByteArray("S\0Q\0L\0", 6);
+    QByteArray ack("\x01\x74\x00\x00\x04", 5); // T-SQL, TDS 7.4
+    ack.append(static_cast<char>(name.size() / 2)).append(name).append(QByteArray("\x10\x00\x07\xD0", 4));
+    QByteArray token("\xAD", 1);
+    token.append(static_cast<char>(ack.size() & 0xFF)).append(static_cast<char>(ack.size() >> 8)).append(ack);
+    return TdsPacket(token + TdsDone());
+}
+
 } // namespace
 
 struct FakeDbServer::Client
@@ -89,6 +123,8 @@ struct FakeDbServer::Client
     int fd = -1;
     QByteArray in;
     bool loggedIn = false;
+    QByteArray message; // TDS: the packets of the message under way
+    bool silent = false;
 };
 
 FakeDbServer::FakeDbServer(Protocol protocol) : m_protocol(protocol)
@@ -138,6 +174,7 @@ void FakeDbServer::Run()
             client.fd = accept(m_listener, nullptr, nullptr);
             if (client.fd >= 0) {
                 ++m_connections;
+                ++m_open;
                 if (m_protocol == Protocol::MySQL)
                     SendAll(client.fd, MyHandshake(nextThread++));
                 clients.push_back(client);
@@ -154,6 +191,7 @@ void FakeDbServer::Run()
             if (n <= 0 || !Serve(client)) {
                 close(client.fd);
                 client.fd = -1;
+                --m_open;
             }
         }
         std::erase_if(clients, [](const Client& client) { return client.fd < 0; });
@@ -162,8 +200,44 @@ void FakeDbServer::Run()
         close(client.fd);
 }
 
+void FakeDbServer::ServeTds(Client& client)
+{
+    while (client.in.size() >= 8) {
+        const int size = (static_cast<unsigned char>(client.in[2]) << 8) | static_cast<unsigned char>(client.in[3]);
+        if (size < 8 || client.in.size() < size)
+            return;
+        const char type = client.in[0];
+        const bool last = client.in[1] & 0x01;
+        client.message.append(client.in.mid(8, size - 8));
+        client.in.remove(0, size);
+        if (!last)
+            continue;
+        if (type == '\x12') {
+            SendAll(client.fd, TdsPreloginReply());
+        } else if (type == '\x10') {
+            ++m_logins;
+            SendAll(client.fd, TdsLoginReply());
+        } else if (type == '\x01' || type == '\x0E') { // a batch, a transaction request
+            if (type == '\x01'
+                && QString::fromUtf16(reinterpret_cast<const char16_t*>(client.message.constData()),
+                       client.message.size() / 2)
+                       .contains(QLatin1String("silent"))) {
+                client.silent = true;
+                ++m_silent;
+            }
+            if (!client.silent)
+                SendAll(client.fd, TdsPacket(TdsDone()));
+        }
+        client.message.clear();
+    }
+}
+
 bool FakeDbServer::Serve(Client& client)
 {
+    if (m_protocol == Protocol::Tds) {
+        ServeTds(client);
+        return true;
+    }
     if (m_protocol == Protocol::Mute) {
         const std::lock_guard<std::mutex> guard(m_lock);
         m_received.append(client.in.left(std::max<qsizetype>(0, (64 << 10) - m_received.size())));

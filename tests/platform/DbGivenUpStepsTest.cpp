@@ -117,169 +117,6 @@ protected:
     DbWaiter* m_previousWaiter = nullptr;
 };
 
-// A SQL Server on a loopback port that lets a TDS 7.4 client log in and answers every batch
-// and transaction request with an empty DONE, until a batch names "silent": that one, and all after it on the
-// connection, get no answer (nor does an attention).
-class SilentTdsServer
-{
-public:
-    SilentTdsServer()
-    {
-        m_listener = BindLoopback(m_port, 32);
-        if (pipe(m_wake) != 0)
-            m_wake[0] = m_wake[1] = -1;
-        m_thread = std::thread(&SilentTdsServer::Run, this);
-    }
-    ~SilentTdsServer()
-    {
-        if (m_wake[1] >= 0 && write(m_wake[1], "x", 1) < 0)
-            perror("SilentTdsServer");
-        m_thread.join();
-        for (int fd : {m_listener, m_wake[0], m_wake[1]})
-            if (fd >= 0)
-                close(fd);
-    }
-    SilentTdsServer(const SilentTdsServer&) = delete;
-    SilentTdsServer& operator=(const SilentTdsServer&) = delete;
-
-    unsigned short Port() const { return static_cast<unsigned short>(m_port); }
-    int Logins() const { return m_logins.load(); }
-    int SilentBatches() const { return m_silent.load(); }
-    // Connections the server still holds: a client's end shut or closed lets it go.
-    int OpenConnections() const { return m_open.load(); }
-
-private:
-    struct Client
-    {
-        int fd = -1;
-        QByteArray in;
-        QByteArray message; // the packets of the message under way
-        bool silent = false;
-    };
-
-    static QByteArray Packet(const QByteArray& payload)
-    {
-        const auto size = static_cast<quint16>(payload.size() + 8);
-        QByteArray out("\x04\x01", 2); // a reply, its last packet
-        out.append(static_cast<char>(size >> 8)).append(static_cast<char>(size & 0xFF));
-        out.append(QByteArray("\x00\x00\x01\x00", 4));
-        return out + payload;
-    }
-
-    static QByteArray Done()
-    {
-        return QByteArray("\xFD\x00\x00\x00\x00", 5) + QByteArray(8, '\0');
-    }
-
-    static QByteArray PreloginReply()
-    {
-        // VERSION at 11, 6 bytes; ENCRYPTION at 17, 1 byte: not supported.
-        return Packet(QByteArray("\x00\x00\x0B\x00\x06\x01\x00\x11\x00\x01\xFF", 11)
-            + QByteArray("\x10\x00\x07\xD0\x00\x00", 6) + QByteArray("\x02", 1));
-    }
-
-    static QByteArray LoginReply()
-    {
-        const QByteArray name = QByteArray("S\0Q\0L\0", 6);
-        QByteArray ack("\x01\x74\x00\x00\x04", 5); // T-SQL, TDS 7.4
-        ack.append(static_cast<char>(name.size() / 2)).append(name).append(QByteArray("\x10\x00\x07\xD0", 4));
-        QByteArray token("\xAD", 1);
-        token.append(static_cast<char>(ack.size() & 0xFF)).append(static_cast<char>(ack.size() >> 8)).append(ack);
-        return Packet(token + Done());
-    }
-
-    static void Send(int fd, const QByteArray& bytes)
-    {
-        if (send(fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL) < 0)
-            return;
-    }
-
-    // One whole message from the client.
-    void Answer(Client& client, char type)
-    {
-        if (type == '\x12') {
-            Send(client.fd, PreloginReply());
-        } else if (type == '\x10') {
-            ++m_logins;
-            Send(client.fd, LoginReply());
-        } else if (type == '\x01' || type == '\x0E') { // a batch, a transaction request
-            if (type == '\x01' && QString::fromUtf16(reinterpret_cast<const char16_t*>(client.message.constData()),
-                    client.message.size() / 2)
-                    .contains(QLatin1String("silent"))) {
-                client.silent = true;
-                ++m_silent;
-            }
-            if (!client.silent)
-                Send(client.fd, Packet(Done()));
-        }
-    }
-
-    void Serve(Client& client)
-    {
-        while (client.in.size() >= 8) {
-            const int size = (static_cast<unsigned char>(client.in[2]) << 8) | static_cast<unsigned char>(client.in[3]);
-            if (size < 8 || client.in.size() < size)
-                return;
-            const char type = client.in[0];
-            const bool last = client.in[1] & 0x01;
-            client.message.append(client.in.mid(8, size - 8));
-            client.in.remove(0, size);
-            if (last) {
-                Answer(client, type);
-                client.message.clear();
-            }
-        }
-    }
-
-    void Run()
-    {
-        std::vector<Client> clients;
-        for (;;) {
-            std::vector<pollfd> fds {{m_wake[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
-            for (const Client& client : clients)
-                fds.push_back({client.fd, POLLIN, 0});
-            if (poll(fds.data(), fds.size(), -1) < 0)
-                continue;
-            if (fds[0].revents)
-                break;
-            if (fds[1].revents & POLLIN) {
-                Client client;
-                client.fd = accept(m_listener, nullptr, nullptr);
-                if (client.fd >= 0) {
-                    ++m_open;
-                    clients.push_back(client);
-                }
-            }
-            for (size_t i = 2; i < fds.size(); ++i) {
-                if (!fds[i].revents)
-                    continue;
-                Client& client = clients[i - 2];
-                char buffer[4096];
-                const ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    close(client.fd);
-                    client.fd = -1;
-                    --m_open;
-                    continue;
-                }
-                client.in.append(buffer, n);
-                Serve(client);
-            }
-            std::erase_if(clients, [](const Client& client) { return client.fd < 0; });
-        }
-        for (const Client& client : clients)
-            close(client.fd);
-    }
-
-    int m_listener = -1;
-    int m_wake[2] = {-1, -1};
-    int m_port = 0;
-    std::atomic<int> m_logins {0};
-    std::atomic<int> m_silent {0};
-    std::atomic<int> m_open {0};
-    std::thread m_thread;
-};
-
 QString FreeTdsString(unsigned short port)
 {
     return QStringLiteral("Driver=FreeTDS;Server=127.0.0.1;Port=%1;TDS_Version=7.4;UID=sa;PWD=x;").arg(port);
@@ -315,7 +152,7 @@ TEST_F(DbGivenUpStepsTest, CancelledStatementsOnASqlServerSilentAfterLoginLeaveN
 {
     if (!HasFreeTds())
         GTEST_SKIP() << "the FreeTDS driver is not registered";
-    SilentTdsServer server;
+    FakeDbServer server(FakeDbServer::Protocol::Tds);
     {
         auto db = DbConnection::OpenOdbc(FreeTdsString(server.Port()), QStringLiteral("库存"));
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
@@ -392,7 +229,7 @@ TEST_F(DbGivenUpStepsTest, OtherConnectionsGoOnThroughTheGiveUps)
         GTEST_SKIP() << "the FreeTDS driver is not registered";
     VC_TEST_SERVER(pg, "VC_PG");
     VC_TEST_SERVER(my, "VC_MY");
-    SilentTdsServer server;
+    FakeDbServer server(FakeDbServer::Protocol::Tds);
     struct Busy
     {
         Busy(std::function<std::unique_ptr<DbConnection>()> o, const char* s) : open(std::move(o)), sleep(s) {}

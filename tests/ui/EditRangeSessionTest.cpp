@@ -56,6 +56,26 @@ protected:
 
     CTextGraph& TextOf(CBaseProxy* proxy) const { return static_cast<CTextGraph&>(*proxy->GetObject()); }
 
+    // A new object of the tool's kind, selected and current, as 属性 then edits it.
+    CBaseProxy* CreateCurrent(int tool)
+    {
+        Create(tool, 10, 10);
+        EXPECT_TRUE(Trigger(CmdToolSelect));
+        CBaseProxy* proxy = Last();
+        View().GetSelection() = {proxy};
+        View().SetCurrentObject(proxy);
+        return proxy;
+    }
+    // A one-colour picture of that size written into the test's folder; its path.
+    QString WritePicture(const QString& name, int width, int height, Qt::GlobalColor colour)
+    {
+        const QString path = m_dir.filePath(name);
+        QImage picture(width, height, QImage::Format_RGB32);
+        picture.fill(colour);
+        EXPECT_TRUE(picture.save(path));
+        return path;
+    }
+
     // Where a handle of the object is drawn, in client pixels.
     QPoint HandleAt(CBaseProxy* proxy, int handle)
     {
@@ -361,11 +381,7 @@ TEST_F(DialogRangeSession, EveryObjectDialogAtItsExtremesReadsBackUnchanged)
         for (const int tool : {CmdToolText, CmdToolBarcode, CmdToolLine, CmdToolRectangle, CmdToolEllipse,
                                CmdToolPolygon, CmdToolImage}) {
             SCOPED_TRACE(std::to_string(tool) + (largest ? " largest" : " smallest"));
-            Create(tool, 10, 10);
-            ASSERT_TRUE(Trigger(CmdToolSelect));
-            CBaseProxy* proxy = Last();
-            View().GetSelection() = {proxy};
-            View().SetCurrentObject(proxy);
+            CreateCurrent(tool);
             bool ran = false;
             services.OnNextDialog([&](QDialog& d) {
                 ran = true;
@@ -389,13 +405,9 @@ TEST_F(DialogRangeSession, PolygonVerticesAtTheirExtremesReadBackUnchanged)
 {
     for (const bool largest : {true, false}) {
         SCOPED_TRACE(largest ? "largest" : "smallest");
-        Create(CmdToolPolygon, 10, 10);
-        ASSERT_TRUE(Trigger(CmdToolSelect));
-        CBaseProxy* proxy = Last();
+        CBaseProxy* proxy = CreateCurrent(CmdToolPolygon);
         const auto& polygon = static_cast<const CPolygonGraph&>(*proxy->GetObject());
         ASSERT_EQ(polygon.m_points.size(), 3u);
-        View().GetSelection() = {proxy};
-        View().SetCurrentObject(proxy);
         int edited = 0;
         services.OnNextDialog([&](QDialog& d) {
             auto* pane = page<QWidget>(&d, 242);
@@ -433,12 +445,8 @@ TEST_F(DialogRangeSession, PolygonVerticesAtTheirExtremesReadBackUnchanged)
 // its box takes beside the other vertices; the nearest of them is taken.
 TEST_F(EditRangeSession, AVertexIsBoundedByThePolygonsSpan)
 {
-    Create(CmdToolPolygon, 10, 10);
-    ASSERT_TRUE(Trigger(CmdToolSelect));
-    CBaseProxy* proxy = Last();
+    CBaseProxy* proxy = CreateCurrent(CmdToolPolygon);
     const auto& polygon = static_cast<const CPolygonGraph&>(*proxy->GetObject());
-    View().GetSelection() = {proxy};
-    View().SetCurrentObject(proxy);
     // The others' nearest ends, as two decimals the span still holds.
     const double right = std::max(polygon.m_points[1].x(), polygon.m_points[2].x());
     const double lowest = std::ceil((right - kMaxLabelLengthMm) * 100) / 100;
@@ -488,17 +496,10 @@ TEST_F(EditRangeSession, AVertexIsBoundedByThePolygonsSpan)
 // boxes take, the height following the picture, reads back as it was.
 TEST_F(DialogRangeSession, ATallPictureAtItsExtremesReadsBackUnchanged)
 {
-    const QString path = m_dir.filePath(QStringLiteral("tall.png"));
-    QImage tall(10, 40, QImage::Format_RGB32);
-    tall.fill(Qt::darkGreen);
-    ASSERT_TRUE(tall.save(path));
+    const QString path = WritePicture(QStringLiteral("tall.png"), 10, 40, Qt::darkGreen);
     for (const bool largest : {true, false}) {
         SCOPED_TRACE(largest ? "largest" : "smallest");
-        Create(CmdToolImage, 10, 10);
-        ASSERT_TRUE(Trigger(CmdToolSelect));
-        CBaseProxy* proxy = Last();
-        View().GetSelection() = {proxy};
-        View().SetCurrentObject(proxy);
+        CBaseProxy* proxy = CreateCurrent(CmdToolImage);
         services.OnNextDialog([&](QDialog& d) {
             services.files = {path};
             ClickButton(page<QWidget>(&d, 246), 1078);
@@ -520,15 +521,8 @@ TEST_F(DialogRangeSession, ATallPictureAtItsExtremesReadsBackUnchanged)
 // naming the widths it takes and the picture; one a hundredth within is taken.
 TEST_F(EditRangeSession, AProportionalPictureIsBoundedByItsHeight)
 {
-    const QString path = m_dir.filePath(QStringLiteral("tall.png"));
-    QImage tall(10, 40, QImage::Format_RGB32);
-    tall.fill(Qt::darkBlue);
-    ASSERT_TRUE(tall.save(path));
-    Create(CmdToolImage, 10, 10);
-    ASSERT_TRUE(Trigger(CmdToolSelect));
-    CBaseProxy* proxy = Last();
-    View().GetSelection() = {proxy};
-    View().SetCurrentObject(proxy);
+    const QString path = WritePicture(QStringLiteral("tall.png"), 10, 40, Qt::darkBlue);
+    CBaseProxy* proxy = CreateCurrent(CmdToolImage);
     services.OnNextDialog([&](QDialog& d) {
         services.files = {path};
         ClickButton(page<QWidget>(&d, 246), 1078);
@@ -559,15 +553,8 @@ TEST_F(EditRangeSession, AProportionalPictureIsBoundedByItsHeight)
 // the picture; in its proportions it is taken.
 TEST_F(EditRangeSession, APictureWiderThanALabelIsRefusedAtItsOwnSize)
 {
-    const QString path = m_dir.filePath(QStringLiteral("wide.png"));
-    QImage wide(40000, 1, QImage::Format_RGB32);
-    wide.fill(Qt::darkRed);
-    ASSERT_TRUE(wide.save(path));
-    Create(CmdToolImage, 10, 10);
-    ASSERT_TRUE(Trigger(CmdToolSelect));
-    CBaseProxy* proxy = Last();
-    View().GetSelection() = {proxy};
-    View().SetCurrentObject(proxy);
+    const QString path = WritePicture(QStringLiteral("wide.png"), 40000, 1, Qt::darkRed);
+    CBaseProxy* proxy = CreateCurrent(CmdToolImage);
     services.OnNextDialog([&](QDialog& d) {
         auto* pane = page<QWidget>(&d, 246);
         services.files = {path};
