@@ -149,8 +149,7 @@ public:
         if (const CMainFrame* frame = m_app.MainFrame())
             if (const LabelDocumentWindow* window = frame->ActiveLabelWindow())
                 label = window->windowTitle().remove(QStringLiteral("[*]"));
-        QWidget* parent = QApplication::activeModalWidget();
-        CSourceApprovalDlg question(label, ds, parent ? parent : QApplication::activeWindow());
+        CSourceApprovalDlg question(label, ds, CHelpWindow::FrontWindow());
         if (Services().RunModal(question) != QDialog::Accepted)
             return false;
         ApproveSource(ds);

@@ -142,7 +142,7 @@ CSqlStatements CDLBase::Statements() const
 bool CDLBase::PrepareLoad(int nFirst, int nLast, LoaderRow& rows, qint64& first, qint64& last)
 {
     rows.Clear();
-    if (!AcceptStatement() || !OpenIfNeeded() || !AcceptStatement())
+    if (!OpenWithStatement())
         return false;
     if (!MapRecords(nFirst, nLast, first, last))
         first = last + 1;
@@ -158,6 +158,15 @@ bool CDLBase::AcceptStatement()
     const QString refusal
         = IsOpen() ? statements.Refusal(*m_pDataSource) : statements.RefusalBeforeConnecting(*m_pDataSource);
     return refusal.isEmpty() || Fail(refusal);
+}
+
+bool CDLBase::OpenWithStatement()
+{
+    // Not open yet, the statement is judged as no server would take it, so that a statement
+    // refused everywhere connects to nothing; once open, as the connection's server reads it.
+    if (!IsOpen() && !AcceptStatement())
+        return false;
+    return OpenIfNeeded() && AcceptStatement();
 }
 
 bool CDLBase::OpenIfNeeded()
@@ -235,7 +244,7 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 {
     if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
         return RangeRecordCount();
-    if (!AcceptStatement() || !OpenIfNeeded() || !AcceptStatement())
+    if (!OpenWithStatement())
         ThrowLastError();
     LoaderRow rows;
     EndWalk();

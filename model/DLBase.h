@@ -114,11 +114,11 @@ protected:
     // user has not allowed (SourceApproval.h). Every Open asks it first.
     bool ApproveConnection();
     // Fails with the reason when the description's own statement must not be sent.
-    // Before the source is open only a statement that no server would take (no
-    // connection is then made for it); once open, as the connection's server reads it
-    // (an ODBC connection only knows its server then). Called before and after
-    // OpenIfNeeded, before anything of the statement is sent.
+    // Before the source is open only a statement that no server would take; once open,
+    // as the connection's server reads it (an ODBC connection only knows its server then).
     bool AcceptStatement();
+    // OpenIfNeeded with the statement accepted before anything of it is sent.
+    bool OpenWithStatement();
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.
     [[noreturn]] void ThrowLastError() const;

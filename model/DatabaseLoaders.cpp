@@ -22,16 +22,6 @@ DbServerSettings ServerSettings(const CDSBase* source)
     return settings;
 }
 
-// A PostgreSQL login that failed: the connection's own words lead (the server's refusal, told
-// apart from a server that could not be reached), then what to check.
-QString PostgreSQLConnectFailure(const CDSBase& source, const DbConnection& connection)
-{
-    const QString check = source.m_strName.isEmpty()
-        ? QStringLiteral("请检查服务器地址、端口、数据库名、用户名和密码。")
-        : QStringLiteral("请检查数据源“%1”的服务器地址、端口、数据库名、用户名和密码。").arg(source.m_strName);
-    return connection.LastError() + QLatin1Char('\n') + check;
-}
-
 } // namespace
 
 bool CDatabaseDL::Open()
@@ -43,11 +33,8 @@ bool CDatabaseDL::Open()
         return false;
     const DbSourceScope scope(m_pDataSource->m_strName);
     std::unique_ptr<DbConnection> connection = Connect();
-    if (!connection->IsOpen()) {
-        if (dynamic_cast<const CPostgreSQLDS*>(m_pDataSource) && !connection->Refused() && !connection->Stopped())
-            return Fail(PostgreSQLConnectFailure(*m_pDataSource, *connection));
-        return FailConnection(*connection, FailureText());
-    }
+    if (!connection->IsOpen())
+        return FailConnect(*connection);
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;
@@ -87,6 +74,11 @@ QString CDatabaseDL::FailureText() const
     return QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。");
 }
 
+bool CDatabaseDL::FailConnect(const DbConnection& connection)
+{
+    return FailConnection(connection, FailureText());
+}
+
 QString CSQLiteDL::FailureText() const
 {
     const auto* ds = dynamic_cast<const CSQLiteDS*>(m_pDataSource);
@@ -103,6 +95,17 @@ std::unique_ptr<DbConnection> CSQLiteDL::Connect() const
 std::unique_ptr<DbConnection> CPostgreSQLDL::Connect() const
 {
     return DbConnection::OpenPostgreSQL(ServerSettings(m_pDataSource));
+}
+
+bool CPostgreSQLDL::FailConnect(const DbConnection& connection)
+{
+    // Our own refusal, or a cancel or limit, says all itself.
+    if (connection.Refused() || connection.Stopped())
+        return CDatabaseDL::FailConnect(connection);
+    const QString check = m_pDataSource->m_strName.isEmpty()
+        ? QStringLiteral("请检查服务器地址、端口、数据库名、用户名和密码。")
+        : QStringLiteral("请检查数据源“%1”的服务器地址、端口、数据库名、用户名和密码。").arg(m_pDataSource->m_strName);
+    return Fail(connection.LastError() + QLatin1Char('\n') + check);
 }
 
 std::unique_ptr<DbConnection> CMySQLDL::Connect() const

@@ -17,6 +17,9 @@ protected:
     virtual std::unique_ptr<DbConnection> Connect() const = 0;
     // What failed and what to check when the connection fails.
     virtual QString FailureText() const;
+    // Fails for a connection that did not open: FailureText with the connection's words as
+    // its detail (FailConnection).
+    virtual bool FailConnect(const DbConnection& connection);
 };
 
 // An SQLite file, opened read-only.
@@ -27,10 +30,13 @@ protected:
     QString FailureText() const override;
 };
 
+// A login that fails leads with the connection's own words: the server's refusal (a
+// pooler's rule among them), told apart from a server that could not be reached.
 class CPostgreSQLDL : public CDatabaseDL
 {
 protected:
     std::unique_ptr<DbConnection> Connect() const override;
+    bool FailConnect(const DbConnection& connection) override;
 };
 
 class CMySQLDL : public CDatabaseDL

@@ -636,9 +636,7 @@ void CDataSourceDBDlg::ShowDataSource()
 {
     m_pPanel->Show(*m_pFields);
     // Read back as a connect reads the panel, so that showing a value changes no key.
-    std::unique_ptr<CDSBase> arrived = m_pFields->Clone();
-    m_pPanel->Save(*arrived);
-    m_strArrivedKey = SourceApprovalKey(*arrived);
+    m_strArrivedKey = SourceApprovalKey(*PanelSource());
     ConnectAndList();
     (m_pFields->m_nSortOrder != 0 ? m_radioDescending : m_radioAscending)->setChecked(true);
     switch (m_pFields->m_nRangeMode) {
@@ -675,12 +673,18 @@ void CDataSourceDBDlg::ConnectAndList()
     ApplyFieldSelection();
 }
 
+std::unique_ptr<CDSBase> CDataSourceDBDlg::PanelSource() const
+{
+    std::unique_ptr<CDSBase> source = m_pFields->Clone();
+    m_pPanel->Save(*source);
+    return source;
+}
+
 std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
 {
     // The connection string is the one the type's loader makes from the same fields,
     // so the dialog reaches exactly what printing will.
-    std::unique_ptr<CDSBase> probe = m_pFields->Clone();
-    m_pPanel->Save(*probe);
+    std::unique_ptr<CDSBase> probe = PanelSource();
     std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
     auto* ado = dynamic_cast<CAdoDL*>(loader.get());
     if (!ado)
@@ -731,9 +735,7 @@ bool CDataSourceDBDlg::Connect()
             Services().ShowMessage(this, QString::fromUtf16(provider->connectMissing), MessageIcon::Stop);
         return false;
     }
-    std::unique_ptr<CDSBase> probe = m_pFields->Clone();
-    m_pPanel->Save(*probe);
-    if (!AllowConnection(*probe))
+    if (!AllowConnection(*PanelSource()))
         return false;
     std::unique_ptr<DbConnection> connection = provider ? OpenProvider() : m_pPanel->Open();
     if (!connection)

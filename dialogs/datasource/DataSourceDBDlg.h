@@ -119,6 +119,8 @@ private:
     void SaveControlsTo(CDSBase& ds) const;
     void CloseConnection();
     void ConnectAndList();
+    // The description with the connection fields as the panel shows them.
+    std::unique_ptr<CDSBase> PanelSource() const;
     std::unique_ptr<DbConnection> OpenProvider() const;
     // Reports a failure of the source: what failed and what to check, then the
     // database's own text as the detail; false.

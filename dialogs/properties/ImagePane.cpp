@@ -226,10 +226,8 @@ bool CImageEdtPane::FittedBoxFits(const CImageGraph& fitted, QWidget* widthBox)
         double widest = std::floor(double(limit) * pixels.width() / pixels.height() * 100) / 100;
         while (widest > 0 && std::fabs(ProportionalHeight(static_cast<float>(widest), pixels)) > limit)
             widest -= 0.01;
-        const QString end = QString::asprintf("%.10g", std::round(widest * 100) / 100);
-        return RefuseNumberBox(widthBox,
-                               QStringLiteral("%1必须是 -%2 到 %2 之间的数：%3按比例缩放后高度不能超过 %4 毫米，请重新输入。")
-                                   .arg(NumberBoxCaption(widthBox), end, picture, most));
+        return RefuseOutsideRange(
+            widthBox, -widest, widest, QStringLiteral("%1按比例缩放后高度不能超过 %2 毫米").arg(picture, most));
     }
     return RefuseNumberBox(m_sizeModes[1],
                            QStringLiteral("%1按原始大小宽 %2 毫米、高 %3 毫米，宽度和高度不能超过 %4 毫米："

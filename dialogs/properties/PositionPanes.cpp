@@ -100,11 +100,6 @@ bool SpanHolds(float value, float least, float most)
     return std::max(most, value) - std::min(least, value) <= kMaxLabelLengthMm;
 }
 
-QString VertexEndText(double value)
-{
-    return QString::asprintf("%.10g", std::round(value * 100) / 100);
-}
-
 // Refuses the box's coordinate when it would stretch the polygon beyond a label on
 // that axis, naming the numbers (in hundredths) the box takes beside the others.
 bool CheckVertexSpan(CVXUnitEdit* box, const std::vector<QPointF>& others, bool vertical, const QString& extent)
@@ -125,13 +120,12 @@ bool CheckVertexSpan(CVXUnitEdit* box, const std::vector<QPointF>& others, bool 
     double low = std::max(-limit, std::ceil((double(most) - limit) * 100) / 100);
     double high = std::min(limit, std::floor((double(least) + limit) * 100) / 100);
     // The ends as typed must hold in the float arithmetic of the polygon's bounds too.
-    while (low < high && !SpanHolds(TextToFloat(VertexEndText(low)), least, most))
+    while (low < high && !SpanHolds(TextToFloat(HundredthsText(low)), least, most))
         low += 0.01;
-    while (high > low && !SpanHolds(TextToFloat(VertexEndText(high)), least, most))
+    while (high > low && !SpanHolds(TextToFloat(HundredthsText(high)), least, most))
         high -= 0.01;
-    return RefuseNumberBox(box, QStringLiteral("%1必须是 %2 到 %3 之间的数：多边形的%4不能超过 %5 毫米，请重新输入。")
-                                    .arg(NumberBoxCaption(box), VertexEndText(low), VertexEndText(high), extent,
-                                         VertexEndText(limit)));
+    return RefuseOutsideRange(
+        box, low, high, QStringLiteral("多边形的%1不能超过 %2 毫米").arg(extent, HundredthsText(limit)));
 }
 
 } // namespace

@@ -159,6 +159,17 @@ bool RefuseNumberBox(QWidget* box, const QString& message)
     return false;
 }
 
+QString HundredthsText(double value)
+{
+    return RangeEndText(std::round(value * 100) / 100);
+}
+
+bool RefuseOutsideRange(QWidget* box, double low, double high, const QString& why)
+{
+    return RefuseNumberBox(box, QStringLiteral("%1必须是 %2 到 %3 之间的数：%4，请重新输入。")
+                                    .arg(NumberBoxCaption(box), HundredthsText(low), HundredthsText(high), why));
+}
+
 bool CheckNumberBox(QWidget* box, double minimum, double maximum)
 {
     return CheckNumberIn(box, minimum, maximum, NumberRangeWording::Both);

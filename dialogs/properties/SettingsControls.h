@@ -74,6 +74,11 @@ bool RefuseNumberBox(QWidget* box, const QString& message);
 // The caption of the box's form row (or of the row holding it and its arrows), without
 // its mnemonic and colon; empty when it has none.
 QString NumberBoxCaption(QWidget* box);
+// A range end as a refusal names a bound that depends on other values: to the hundredth.
+QString HundredthsText(double value);
+// Refuses the box's number naming the numbers it takes beside the other values and why
+// ("X必须是 a 到 b 之间的数：<why>，请重新输入。"), as RefuseNumberBox does.
+bool RefuseOutsideRange(QWidget* box, double low, double high, const QString& why);
 // The same for every enabled number edit of the page that shows with its tabs: the
 // range of its arrows when it has them, else the edit's own bounds, else lengths
 // and angles up to kMaxTypedNumber either way and counts up to a billion.

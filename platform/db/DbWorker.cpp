@@ -779,10 +779,8 @@ private:
             return Fail(QStringLiteral("未连接数据库"));
         if (outcome.end != StepEnd::Done || !outcome.back) {
             m_bStopped = true;
-            if (!outcome.back) {
-                m_lane->Retire();
-                m_lane.reset();
-            }
+            if (!outcome.back)
+                m_lane.reset(); // RunStep retired the lane it gave up
             return Fail(StoppedMessage(kReadWords, m_source, outcome));
         }
         m_position = result->position;

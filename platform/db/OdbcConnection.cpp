@@ -219,13 +219,12 @@ SqlServerKind OdbcReadOnlySession(SQLHDBC dbc)
         kind.standardStrings = set[1] == u"on";
     const bool readOnly = set.size() == 3 && set[0] == u"on";
     SQLEndTran(SQL_HANDLE_DBC, dbc, readOnly ? SQL_COMMIT : SQL_ROLLBACK);
-    if (readOnly && OdbcFirstRow(dbc, QStringLiteral("select current_setting('transaction_read_only')"), 1)
-            == QStringList {QStringLiteral("on")}) {
-        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+    const bool confirmed = readOnly
+        && OdbcFirstRow(dbc, QStringLiteral("select current_setting('transaction_read_only')"), 1)
+            == QStringList {QStringLiteral("on")};
+    SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+    if (confirmed)
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    } else {
-        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
-    }
     return kind;
 }
 
