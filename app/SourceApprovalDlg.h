@@ -2,15 +2,32 @@
 
 #include <QDialog>
 
-class CDSBase;
+struct SourceQuestion;
+class QPushButton;
 
 // The question asked before a label's database source first connects with the user's
-// logins: which label, which source, where it connects, as whom and what it runs, with
-// 允许 (accept) and 不允许 (reject; also Esc and closing the window). 不允许 is the default
-// button, so a hurried Return allows nothing.
+// logins: which label, which source, where it connects, as whom and what it runs, and what
+// the program cannot hold that statement to; with 允许 (accept) and 不允许 (reject; also Esc
+// and closing the window). 不允许 is the default button and has the focus first, so a hurried
+// Return allows nothing; Return on a focused button presses that button.
+//
+// Everything shown comes from a label or a server, so it is plain text, shown whole:
+// long values wrap (scrolling where they would not fit the screen), the statement box says
+// how much of it is out of sight, and characters that show as nothing or reorder what
+// follows them are shown by their code (\u202E).
 class CSourceApprovalDlg : public QDialog
 {
     Q_OBJECT
 public:
-    CSourceApprovalDlg(const QString& label, const CDSBase& ds, QWidget* parent = nullptr);
+    CSourceApprovalDlg(const QString& label, const SourceQuestion& question, QWidget* parent = nullptr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPushButton* m_pDeny = nullptr;
 };
+
+// text with each control, format and separator character written as its code (\u202E,
+// \U000E0001); with keepLines, line feeds and tabs stay (and a "\r\n" is one line feed).
+QString VisibleText(const QString& text, bool keepLines = false);

@@ -183,6 +183,8 @@ int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, Message
 {
     QMessageBox box(IconOf(icon), caption.isEmpty() ? QString::fromUtf16(kAppTitle) : caption, text,
                     ButtonsOf(buttons), parent);
+    // Messages quote labels' names and servers' words: never markup.
+    box.setTextFormat(Qt::PlainText);
     for (const ButtonAnswer& b : kAnswerButtons)
         if (QAbstractButton* button = box.button(b.button))
             button->setText(QString::fromUtf16(b.text));

@@ -13,6 +13,7 @@
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
 #include "app/controls/DbWaitWindow.h"
+#include "model/LabelData.h"
 #include "model/DLBase.h"
 #include "model/GlobalSettings.h"
 #include "model/SourceApproval.h"
@@ -143,16 +144,17 @@ class DialogSourceApprover : public CSourceApprover
 public:
     explicit DialogSourceApprover(const CVellumcraftApp& app) : m_app(app) {}
 
-    bool Ask(const CDSBase& ds) override
+    bool Ask(const SourceQuestion& question) override
     {
+        // The label by its name, never the window's title with its mark of unsaved changes.
         QString label;
         if (const CMainFrame* frame = m_app.MainFrame())
             if (const LabelDocumentWindow* window = frame->ActiveLabelWindow())
-                label = window->windowTitle().remove(QStringLiteral("[*]"));
-        CSourceApprovalDlg question(label, ds, CHelpWindow::FrontWindow());
-        if (Services().RunModal(question) != QDialog::Accepted)
+                label = window->LabelData().m_strTitle;
+        CSourceApprovalDlg dialog(label, question, CHelpWindow::FrontWindow());
+        if (Services().RunModal(dialog) != QDialog::Accepted)
             return false;
-        ApproveSource(ds);
+        ApproveQuestion(question);
         return true;
     }
 

@@ -3,6 +3,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 
 namespace {
 
@@ -42,6 +43,14 @@ bool CAdoDL::Open()
     m_connection = std::move(connection);
     m_strLastError.clear();
     return true;
+}
+
+DbReach CAdoDL::Reach() const
+{
+    if (!m_pDataSource)
+        return CDLBase::Reach();
+    const Login login = MakeLogin();
+    return AdoReach(login.connectionString, login.user, login.password, m_pDataSource->m_strName);
 }
 
 CAdoDL::Login CSQLServerDL::MakeLogin() const

@@ -11,6 +11,7 @@ class CAdoDL : public CDLBase
 {
 public:
     bool Open() override;
+    DbReach Reach() const override;
     int GetRecordCount() override { return QueryRecordCount(); }
     bool LoadRows(int nFirst, int nLast, LoaderRow& rows) override { return QueryRows(nFirst, nLast, rows); }
 

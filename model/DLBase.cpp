@@ -60,6 +60,7 @@ bool CDLBase::Close()
 {
     EndWalk();
     m_connection.reset();
+    m_bStatementAllowed = false;
     return true;
 }
 
@@ -166,7 +167,21 @@ bool CDLBase::OpenWithStatement()
     // refused everywhere connects to nothing; once open, as the connection's server reads it.
     if (!IsOpen() && !AcceptStatement())
         return false;
-    return OpenIfNeeded() && AcceptStatement();
+    return OpenIfNeeded() && AcceptStatement() && AllowStatementOnLogin();
+}
+
+bool CDLBase::AllowStatementOnLogin()
+{
+    if (m_bStatementAllowed || !m_connection->SuperuserLogin())
+        return true;
+    // Nothing of the statement has been sent: a refused one leaves no connection either.
+    const QString refusal = SuperuserStatementRefusal(*m_pDataSource);
+    if (!refusal.isEmpty()) {
+        Close();
+        return Fail(refusal);
+    }
+    m_bStatementAllowed = true;
+    return true;
 }
 
 bool CDLBase::OpenIfNeeded()
@@ -178,6 +193,13 @@ bool CDLBase::OpenIfNeeded()
     if (!Open())
         return m_strLastError.isEmpty() ? Fail(QStringLiteral("无法打开数据源。")) : false;
     return true;
+}
+
+DbReach CDLBase::Reach() const
+{
+    DbReach reach;
+    reach.kind = DbReach::LocalFile;
+    return reach;
 }
 
 bool CDLBase::ApproveConnection()

@@ -3,6 +3,7 @@
 #include "model/SqlStatements.h"
 #include "platform/VXException.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 
 #include <QString>
 #include <cstdint>
@@ -57,6 +58,9 @@ public:
 
     // Nothing to open in the base.
     virtual bool Open() { return true; }
+    // Where Open would connect and as whom, read off what it would send (DbReach.h); the
+    // base and the file loaders reach no server.
+    virtual DbReach Reach() const;
     virtual bool Close();
     virtual bool IsOpen() const;
 
@@ -119,6 +123,9 @@ protected:
     bool AcceptStatement();
     // OpenIfNeeded with the statement accepted before anything of it is sent.
     bool OpenWithStatement();
+    // A superuser login can undo whatever holds a statement to reading: the label's own
+    // statement runs on one only once the user allows it, told why (SourceApproval.h).
+    bool AllowStatementOnLogin();
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.
     [[noreturn]] void ThrowLastError() const;
@@ -139,6 +146,7 @@ protected:
     std::unique_ptr<DbCursor> m_cursor;
     QString m_strCursorSql;
     bool m_bSequential = false;
+    bool m_bStatementAllowed = false; // AllowStatementOnLogin passed for this connection
     QString m_strLastError;
     bool m_bErrorShown = false;
 };

@@ -3,6 +3,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
 namespace {
@@ -97,6 +98,11 @@ std::unique_ptr<DbConnection> CPostgreSQLDL::Connect() const
     return DbConnection::OpenPostgreSQL(ServerSettings(m_pDataSource));
 }
 
+DbReach CPostgreSQLDL::Reach() const
+{
+    return PostgreSQLReach(ServerSettings(m_pDataSource));
+}
+
 bool CPostgreSQLDL::FailConnect(const DbConnection& connection)
 {
     // Our own refusal, or a cancel or limit, says all itself.
@@ -111,4 +117,9 @@ bool CPostgreSQLDL::FailConnect(const DbConnection& connection)
 std::unique_ptr<DbConnection> CMySQLDL::Connect() const
 {
     return DbConnection::OpenMySQL(ServerSettings(m_pDataSource));
+}
+
+DbReach CMySQLDL::Reach() const
+{
+    return MySQLReach(ServerSettings(m_pDataSource));
 }

@@ -34,6 +34,9 @@ protected:
 // pooler's rule among them), told apart from a server that could not be reached.
 class CPostgreSQLDL : public CDatabaseDL
 {
+public:
+    DbReach Reach() const override;
+
 protected:
     std::unique_ptr<DbConnection> Connect() const override;
     bool FailConnect(const DbConnection& connection) override;
@@ -41,6 +44,9 @@ protected:
 
 class CMySQLDL : public CDatabaseDL
 {
+public:
+    DbReach Reach() const override;
+
 protected:
     std::unique_ptr<DbConnection> Connect() const override;
 };

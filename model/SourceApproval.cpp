@@ -1,9 +1,11 @@
 #include "model/SourceApproval.h"
 
+#include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/DataSourceTypes.h"
-#include "platform/Crypt.h"
-#include "platform/db/Ado.h"
+#include "model/SqlStatementCheck.h"
+#include "model/SqlStatements.h"
+#include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
 #include <QCryptographicHash>
@@ -11,40 +13,27 @@
 #include <QIODevice>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 CSourceApprover* g_pSourceApprover = nullptr;
 
 const QString kApprovalGroup = QStringLiteral("ApprovedDataSources");
+// How an approval came: the user's own typing in a data-source dialog, or the question.
+const QString kTyped = QStringLiteral("typed");
+const QString kAsked = QStringLiteral("asked");
 
-bool IsPasswordKey(const QString& key)
+// What the source's loader would send, or nothing for a type no loader reads.
+DbReach ReachOf(const CDSBase& ds)
 {
-    const QString k = key.trimmed().toLower();
-    return k == u"pwd" || k == u"password";
-}
-
-// A connection string's pairs without the password: what connects, and what is shown.
-QList<QPair<QString, QString>> ConnectionPairs(const CCustomDS& ds)
-{
-    QList<QPair<QString, QString>> pairs;
-    const AdoConnectionString string(DecryptString(ds.m_strConnectionString));
-    for (const auto& item : string.Items()) {
-        if (!IsPasswordKey(item.first))
-            pairs.append({item.first.trimmed(), item.second});
+    try {
+        const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(ds.GetType());
+        loader->SetDataSource(&ds);
+        return loader->Reach();
+    } catch (const CDataSourceException&) {
+        return {};
     }
-    return pairs;
-}
-
-// Whether a connection string reaches a server: one that names a local file is read by
-// the program itself, and one that is refused connects to nothing.
-bool CustomReachesServer(const CCustomDS& ds)
-{
-    const AdoRoute route
-        = RouteAdo(DecryptString(ds.m_strConnectionString), {}, {}, InstalledOdbcDrivers(), ds.m_strName);
-    if (route.kind != AdoRoute::Odbc)
-        return false;
-    const OdbcRequest request = CheckOdbcString(route.odbc, ds.m_strName, InstalledOdbcRegistry());
-    return request.refusal.isEmpty() && request.sqliteFile.isEmpty() && request.accessFile.isEmpty();
 }
 
 QString TypeCaption(const CDSBase& ds)
@@ -55,106 +44,229 @@ QString TypeCaption(const CDSBase& ds)
     return ds.GetType() == DSCustom ? QStringLiteral("自定义数据源") : QString::number(ds.GetType());
 }
 
-// The connection fields that say where the source connects and as whom, in a fixed order.
-QStringList ConnectionFields(const CDSBase& ds)
+QString ClientCaption(const DbReach& reach)
 {
-    if (const auto* hp = dynamic_cast<const CHostPortDS*>(&ds))
-        return {DecryptString(hp->m_strHost), QString::number(hp->m_nPort), DecryptString(hp->m_strDatabase),
-            DecryptString(hp->m_strUser)};
-    if (const auto* server = dynamic_cast<const CServerDS*>(&ds))
-        return {DecryptString(server->m_strServer), DecryptString(server->m_strDatabase),
-            DecryptString(server->m_strUser)};
-    if (const auto* oracle = dynamic_cast<const COracleDS*>(&ds))
-        return {DecryptString(oracle->m_strHost), QString::number(oracle->m_nPort),
-            QString::number(oracle->m_nNameKind), oracle->m_strServiceName, DecryptString(oracle->m_strUser)};
-    if (const auto* custom = dynamic_cast<const CCustomDS*>(&ds)) {
-        QStringList fields;
-        for (const auto& pair : ConnectionPairs(*custom))
-            fields << pair.first.toLower() << pair.second;
-        return fields;
-    }
-    return {};
+    if (reach.client == u"libpq")
+        return QStringLiteral("PostgreSQL 客户端库（libpq）");
+    if (reach.client == u"MariaDB")
+        return QStringLiteral("MariaDB/MySQL 客户端库");
+    return QStringLiteral("ODBC 驱动程序");
 }
 
-QString UserStatement(const CDSBase& ds)
+// The rows every question has, and the names each client gives their values.
+struct MainRow
 {
-    return ds.m_nRangeMode == RangeSQL ? ds.m_strSQL : QString();
+    const char16_t* caption;
+    std::initializer_list<const char*> keys;
+};
+const MainRow kMainRows[] = {
+    {u"服务器", {"host", "Server", "Servername", "Hostname", "Host", "Address"}},
+    {u"服务器地址", {"hostaddr"}},
+    {u"端口", {"port"}},
+    {u"数据库", {"dbname", "database", "DB", "DBQ", "service"}},
+    {u"用户", {"user", "UID", "Username"}},
+    {u"驱动程序", {"Driver"}},
+    {u"数据源名（DSN）", {"DSN"}},
+};
+// Rows a question shows even when nothing names them.
+constexpr int kAlwaysShown = 5; // 服务器 .. 用户, but 服务器地址 only when given
+
+bool IsKeyOf(const QString& key, std::initializer_list<const char*> names)
+{
+    return std::any_of(
+        names.begin(), names.end(), [&](const char* name) { return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; });
+}
+
+bool IsPassword(const QString& key)
+{
+    return IsKeyOf(key, {"password", "PWD"});
+}
+
+// Where nothing names a value, what the client takes instead.
+QString Unnamed(const DbReach& reach, const char16_t* caption)
+{
+    const QString row = QString::fromUtf16(caption);
+    if (reach.client == u"libpq") {
+        if (row == u"服务器")
+            return QStringLiteral("（未指定：本机，经 Unix 套接字连接）");
+        if (row == u"数据库")
+            return QStringLiteral("（未指定：与用户同名的数据库）");
+    }
+    if (reach.client == u"MariaDB") {
+        if (row == u"服务器")
+            return QStringLiteral("（未指定：本机，经套接字连接）");
+        if (row == u"端口")
+            return QStringLiteral("（未指定：3306）");
+    }
+    return QStringLiteral("（未指定）");
+}
+
+QList<QPair<QString, QString>> ReachRows(const DbReach& reach)
+{
+    QList<QPair<QString, QString>> rows;
+    const bool odbc = reach.client == u"ODBC";
+    QList<bool> sentShown(reach.sent.size(), false);
+    QList<bool> defaultShown(reach.defaults.size(), false);
+    for (int m = 0; m < int(std::size(kMainRows)); ++m) {
+        const MainRow& main = kMainRows[m];
+        const QString caption = QString::fromUtf16(main.caption);
+        bool named = false;
+        for (qsizetype i = 0; i < reach.sent.size(); ++i) {
+            const auto& [key, value] = reach.sent[i];
+            if (!IsKeyOf(key, main.keys))
+                continue;
+            sentShown[i] = true;
+            if (value.isEmpty())
+                continue;
+            rows.append({odbc ? QStringLiteral("%1（%2）").arg(caption, key) : caption, value});
+            named = true;
+        }
+        for (qsizetype i = 0; i < reach.defaults.size(); ++i) {
+            const auto& [key, value] = reach.defaults[i];
+            if (!IsKeyOf(key, main.keys))
+                continue;
+            defaultShown[i] = true;
+            if (named || value.isEmpty())
+                continue;
+            rows.append({QStringLiteral("%1（%2，来自%3）").arg(caption, key, reach.defaultsFrom), value});
+            named = true;
+        }
+        if (!named && m < kAlwaysShown && main.caption != std::u16string_view(u"服务器地址"))
+            rows.append({caption, Unnamed(reach, main.caption)});
+    }
+    QStringList others;
+    for (qsizetype i = 0; i < reach.sent.size(); ++i) {
+        if (!sentShown[i] && !IsPassword(reach.sent[i].first))
+            others.append(reach.sent[i].first + u'=' + reach.sent[i].second);
+    }
+    if (!others.isEmpty())
+        rows.append({QStringLiteral("其他连接设置"), others.join(QStringLiteral("; "))});
+    QStringList registered;
+    for (qsizetype i = 0; i < reach.defaults.size(); ++i) {
+        if (!defaultShown[i])
+            registered.append(reach.defaults[i].first + u'=' + reach.defaults[i].second);
+    }
+    if (!registered.isEmpty())
+        rows.append({QStringLiteral("其他设置（来自%1）").arg(reach.defaultsFrom), registered.join(QStringLiteral("; "))});
+    return rows;
+}
+
+const QString kProcedureCaution = QStringLiteral(
+    "这条语句调用存储过程。在这种数据库上，本程序不能让存储过程只读取数据：它可以修改或删除数据库中的数据，"
+    "也可以在服务器上写文件。");
+const QString kSuperuserCaution = QStringLiteral(
+    "您在这个数据库服务器上的登录是超级用户。超级用户可以解除本程序加在语句上的只读限制，"
+    "所以这条语句可以修改或删除数据，也可以读取或写入服务器上的文件。");
+
+QByteArray KeyBytes(const CDSBase& ds, const DbReach& reach, const SourceQuestion& question)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << QStringLiteral("vellumcraft data source 2") << static_cast<qint32>(ds.GetType()) << reach.client;
+    for (const auto& [key, value] : reach.sent)
+        out << key << value;
+    out << QStringLiteral("defaults");
+    for (const auto& [key, value] : reach.defaults)
+        out << key << value;
+    out << static_cast<qint32>(ds.m_nRangeMode) << question.statement;
+    if (ds.m_nRangeMode == RangeFromTo)
+        out << static_cast<qint32>(ds.m_nFrom) << static_cast<qint32>(ds.m_nTo);
+    out << question.cautions;
+    return bytes;
+}
+
+void Remember(const QString& key, const QString& how)
+{
+    QSettings settings;
+    settings.beginGroup(kApprovalGroup);
+    settings.setValue(key, how);
+}
+
+QString ApprovedHow(const QString& key)
+{
+    QSettings settings;
+    settings.beginGroup(kApprovalGroup);
+    return settings.value(key).toString();
+}
+
+QString NoWindowRefusal(const CDSBase& ds)
+{
+    return QStringLiteral("数据源“%1”要用您的登录连接数据库，但还没有得到您的允许，没有连接。"
+                          "请在程序中打开这个标签，选择“打印预览”、“打印”或“数据库设置...”，在询问是否允许时选择“允许”。")
+        .arg(SourceApprovalName(ds));
+}
+
+// Asks, and the refusal when the user does not allow it.
+QString Ask(const CDSBase& ds, const SourceQuestion& question)
+{
+    if (!g_pSourceApprover)
+        return NoWindowRefusal(ds);
+    if (g_pSourceApprover->Ask(question))
+        return {};
+    return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(SourceApprovalName(ds));
 }
 
 } // namespace
 
 bool SourceNeedsApproval(const CDSBase& ds)
 {
-    switch (ds.GetType()) {
-    case DSPostgreSQL:
-    case DSMySQL:
-    case DSSQLServer:
-    case DSOracle:
-    case DSSybase:
-    case DSDB2:
-        return true;
-    case DSCustom:
-        return CustomReachesServer(static_cast<const CCustomDS&>(ds));
-    default:
-        return false;
+    return ReachOf(ds).kind == DbReach::Server;
+}
+
+SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin)
+{
+    const DbReach reach = ReachOf(ds);
+    SourceQuestion question;
+    question.name = SourceApprovalName(ds);
+    question.rows = {{QStringLiteral("类型"), TypeCaption(ds)}, {QStringLiteral("连接方式"), ClientCaption(reach)}};
+    question.rows += ReachRows(reach);
+    SqlServerKind server;
+    server.server = reach.server;
+    const CSqlStatements statements(ds.GetType());
+    if (ds.m_nRangeMode == RangeSQL) {
+        question.statementCaption = QStringLiteral("SQL语句");
+        question.statement = ds.m_strSQL;
+        // A PostgreSQL server holds a procedure to its read-only transaction; the others can
+        // let it commit.
+        if (reach.server != SqlServerKind::PostgreSQL && IsSqlProcedureCall(ds.m_strSQL, server))
+            question.cautions.append(kProcedureCaution);
+        if (superuserLogin)
+            question.cautions.append(kSuperuserCaution);
+    } else {
+        question.statementCaption = QStringLiteral("读取数据的语句（由数据表、字段和排序生成）");
+        question.statement = statements.Rows(ds);
+        if (ds.m_nRangeMode == RangeFromTo)
+            question.rows.append({QStringLiteral("记录范围"), QStringLiteral("第 %1 到 %2 条").arg(ds.m_nFrom).arg(ds.m_nTo)});
     }
+    question.key = QString::fromLatin1(
+        QCryptographicHash::hash(KeyBytes(ds, reach, question), QCryptographicHash::Sha256).toHex());
+    return question;
 }
 
 QString SourceApprovalKey(const CDSBase& ds)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << QStringLiteral("vellumcraft data source 1") << static_cast<qint32>(ds.GetType()) << ConnectionFields(ds)
-        << static_cast<qint32>(ds.m_nRangeMode == RangeSQL) << UserStatement(ds);
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return SourceQuestionOf(ds).key;
+}
+
+bool IsSourceKeyApproved(const QString& key)
+{
+    return !ApprovedHow(key).isEmpty();
 }
 
 bool IsSourceApproved(const CDSBase& ds)
 {
-    QSettings settings;
-    settings.beginGroup(kApprovalGroup);
-    return settings.contains(SourceApprovalKey(ds));
+    return IsSourceKeyApproved(SourceApprovalKey(ds));
 }
 
 void ApproveSource(const CDSBase& ds)
 {
-    if (!SourceNeedsApproval(ds))
-        return;
-    QSettings settings;
-    settings.beginGroup(kApprovalGroup);
-    settings.setValue(SourceApprovalKey(ds), true);
+    if (SourceNeedsApproval(ds))
+        Remember(SourceApprovalKey(ds), kTyped);
 }
 
-QList<QPair<QString, QString>> SourceApprovalDetails(const CDSBase& ds)
+void ApproveQuestion(const SourceQuestion& question)
 {
-    QList<QPair<QString, QString>> lines {{QStringLiteral("类型"), TypeCaption(ds)}};
-    const auto add = [&lines](const char16_t* caption, const QString& value) {
-        lines.append({QString::fromUtf16(caption), value});
-    };
-    if (const auto* hp = dynamic_cast<const CHostPortDS*>(&ds)) {
-        add(u"服务器", DecryptString(hp->m_strHost));
-        add(u"端口", QString::number(hp->m_nPort));
-        add(u"数据库", DecryptString(hp->m_strDatabase));
-        add(u"用户", DecryptString(hp->m_strUser));
-    } else if (const auto* server = dynamic_cast<const CServerDS*>(&ds)) {
-        add(u"服务器", DecryptString(server->m_strServer));
-        add(u"数据库", DecryptString(server->m_strDatabase));
-        add(u"用户", DecryptString(server->m_strUser));
-    } else if (const auto* oracle = dynamic_cast<const COracleDS*>(&ds)) {
-        add(u"服务器", DecryptString(oracle->m_strHost));
-        add(u"端口", QString::number(oracle->m_nPort));
-        add(u"数据库", oracle->m_strServiceName);
-        add(u"用户", DecryptString(oracle->m_strUser));
-    } else if (const auto* custom = dynamic_cast<const CCustomDS*>(&ds)) {
-        const AdoConnectionString cs(DecryptString(custom->m_strConnectionString));
-        const auto value = [&cs](std::initializer_list<const char*> keys) { return cs.Value(keys).trimmed(); };
-        add(u"驱动程序或 DSN", value({"Driver", "DSN", "Provider"}));
-        add(u"服务器", value({"Server", "Servername", "Hostname", "Host", "Data Source"}));
-        add(u"端口", value({"Port"}));
-        add(u"数据库", value({"Database", "DB", "Initial Catalog", "DBQ"}));
-        add(u"用户", value({"UID", "User ID", "User", "Username"}));
-    }
-    return lines;
+    Remember(question.key, kAsked);
 }
 
 QString SourceApprovalName(const CDSBase& ds)
@@ -171,13 +283,16 @@ CSourceApprover* InstallSourceApprover(CSourceApprover* approver)
 
 QString SourceApprovalRefusal(const CDSBase& ds)
 {
-    if (!SourceNeedsApproval(ds) || IsSourceApproved(ds))
+    if (!SourceNeedsApproval(ds))
         return {};
-    if (!g_pSourceApprover)
-        return QStringLiteral("数据源“%1”要用您的登录连接数据库，但还没有得到您的允许，没有连接。"
-                              "请在程序中打开这个标签，在询问是否允许时选择“允许”。")
-            .arg(SourceApprovalName(ds));
-    if (g_pSourceApprover->Ask(ds))
+    const SourceQuestion question = SourceQuestionOf(ds);
+    return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
+}
+
+QString SuperuserStatementRefusal(const CDSBase& ds)
+{
+    if (ds.m_nRangeMode != RangeSQL || ApprovedHow(SourceApprovalKey(ds)) == kTyped)
         return {};
-    return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(SourceApprovalName(ds));
+    const SourceQuestion question = SourceQuestionOf(ds, true);
+    return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

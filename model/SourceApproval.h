@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class CDSBase;
 
@@ -10,25 +11,41 @@ class CDSBase;
 // user's own logins (trust or peer authentication, ~/.pgpass, a DSN's saved password, a
 // local socket). So such a source reaches its server only once the user has allowed it
 // on this machine. The approval is kept in the program's settings, never in the label,
-// so that no file approves itself, and it is keyed on what connects and what runs, so a
-// changed source is asked about again. Sources that only read local files (text, SQLite,
-// workbooks, Access) need none.
+// so that no file approves itself. What the user is shown and what the approval is kept
+// under are read off what the loader would send (its DbReach) and the statement it would
+// run, so a source that connects elsewhere, as someone else, or reads something else is
+// asked about again. Sources that only read local files (text, SQLite, workbooks,
+// Access) need none.
+
+// The question about one source: what the window shows, and the key its answer is kept
+// under. Every text in it is shown as plain text.
+struct SourceQuestion
+{
+    QString name; // the source's name
+    QList<QPair<QString, QString>> rows; // (caption, value): kind, client, server, port, database, user...
+    QString statementCaption;
+    QString statement; // the user's statement, or the query the program makes from the table
+    // What the program cannot hold the statement to, in the user's words; each is a
+    // reason to think twice before allowing.
+    QStringList cautions;
+    QString key;
+};
 
 // Whether the source would connect to a database server: a server type, or a connection
-// string that reaches a server (not one that names a local file, nor one refused before
+// string that reaches one (not one that names a local file, nor one refused before
 // anything connects).
 bool SourceNeedsApproval(const CDSBase& ds);
-// What an approval is kept under: a hash of the kind, the connection fields but the
-// password, and the user's statement.
+// The question about the source; superuserLogin: asked once connected with a login that is
+// a superuser of its server, which can undo whatever holds a statement to reading.
+SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin = false);
 QString SourceApprovalKey(const CDSBase& ds);
 bool IsSourceApproved(const CDSBase& ds);
-// Remembers the user's approval: the question's 允许, or the user's own typing in a
-// data-source dialog.
+bool IsSourceKeyApproved(const QString& key);
+// Remembers that the user typed or changed the source in a data-source dialog: it is the
+// user's own, its statement included, so it is not asked about, not even for a superuser.
 void ApproveSource(const CDSBase& ds);
-
-// What the question shows of a source, as (caption, value) lines: its kind, server, port,
-// database and user (never a password); the statement apart.
-QList<QPair<QString, QString>> SourceApprovalDetails(const CDSBase& ds);
+// Remembers the question's 允许.
+void ApproveQuestion(const SourceQuestion& question);
 
 // The source's name, or, for one a dialog edits before it is named, the name its
 // database steps go by (DbSourceScope).
@@ -40,8 +57,8 @@ class CSourceApprover
 {
 public:
     virtual ~CSourceApprover() = default;
-    // True when the user allows the source to connect (and the approval is then kept).
-    virtual bool Ask(const CDSBase& ds) = 0;
+    // True when the user allows it (the approver then keeps the answer: ApproveQuestion).
+    virtual bool Ask(const SourceQuestion& question) = 0;
 };
 // Installs the approver (null: none) and returns the one that was installed.
 CSourceApprover* InstallSourceApprover(CSourceApprover* approver);
@@ -50,3 +67,7 @@ CSourceApprover* InstallSourceApprover(CSourceApprover* approver);
 // user allows it when asked. Otherwise the refusal, naming the source: nothing of it has
 // connected.
 QString SourceApprovalRefusal(const CDSBase& ds);
+// Once connected with a superuser login: empty when the source's own statement may run
+// (none, one the user typed, or allowed when asked again with the reason); otherwise the
+// refusal, and nothing of the statement has been sent.
+QString SuperuserStatementRefusal(const CDSBase& ds);

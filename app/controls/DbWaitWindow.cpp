@@ -23,6 +23,7 @@ CDbWaitWindow::CDbWaitWindow(DbPendingStep& step, QWidget* parent) : QDialog(par
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel(step.Text());
     text->setObjectName(QStringLiteral("dbWaitText"));
+    text->setTextFormat(Qt::PlainText); // it names a label's source
     text->setMinimumWidth(320);
     text->setWordWrap(true);
     m_pElapsed = new QLabel;

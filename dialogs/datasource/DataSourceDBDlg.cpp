@@ -698,9 +698,11 @@ std::unique_ptr<DbConnection> CDataSourceDBDlg::OpenProvider() const
 
 bool CDataSourceDBDlg::AllowConnection(const CDSBase& source)
 {
-    // What the user typed here is the user's own: only a source as it came with the label
-    // is asked about.
-    if (m_bNew || SourceApprovalKey(source) != m_strArrivedKey) {
+    // A source made here, or changed from one the user had allowed, is the user's own. A
+    // change to one the label brought unallowed leaves the label's own server, login or
+    // statement in it: that is asked about, with what the change made of it.
+    const bool arrivedAllowed = m_bNew || IsSourceKeyApproved(m_strArrivedKey);
+    if (arrivedAllowed && SourceApprovalKey(source) != m_strArrivedKey) {
         ApproveSource(source);
         return true;
     }

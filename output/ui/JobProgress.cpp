@@ -25,6 +25,7 @@ CJobProgress::CJobProgress(const QString& title, const QString& stepText, QWidge
     setObjectName(QStringLiteral("jobProgress"));
     auto* layout = new QVBoxLayout(this);
     m_pText = new QLabel(m_strStepText.arg(0).arg(QStringLiteral("…")));
+    m_pText->setTextFormat(Qt::PlainText);
     m_pText->setMinimumWidth(300);
     m_pBar = new QProgressBar;
     m_pBar->setRange(0, kBarSteps);

@@ -91,6 +91,7 @@ CScriptStopDlg::CScriptStopDlg(QWidget* parent, const QString& text, bool error)
     setWindowTitle(error ? QStringLiteral("脚本错误") : QString::fromUtf16(kAppTitle));
     auto* message = new QLabel(text, this);
     message->setObjectName(QStringLiteral("text"));
+    message->setTextFormat(Qt::PlainText); // a label's script wrote it
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pQuiet->setObjectName(QStringLiteral("quiet"));
     auto* buttons = new QDialogButtonBox(this);
@@ -123,6 +124,7 @@ CScriptInputDlg::CScriptInputDlg(QWidget* parent, const QString& prompt, const Q
 {
     setWindowTitle(title.isEmpty() ? QString::fromUtf16(kAppTitle) : title);
     m_pPrompt->setObjectName(QStringLiteral("prompt"));
+    m_pPrompt->setTextFormat(Qt::PlainText);
     m_pPrompt->setWordWrap(true);
     m_pEdit->setObjectName(QStringLiteral("text"));
     m_pEdit->selectAll();

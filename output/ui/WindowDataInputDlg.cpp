@@ -24,6 +24,7 @@ QWidget* MakeControl(const CSDGraph& item, QWidget* parent)
     switch (item.GetKind()) {
     case SDStaticText: {
         auto* label = new QLabel(item.m_strText, parent);
+        label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         return label;
     }

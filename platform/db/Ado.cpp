@@ -30,8 +30,9 @@ QString FindDriver(const QStringList& drivers, std::initializer_list<const char*
     return {};
 }
 
-// "host,port", "host:port" or "host" with the port given elsewhere.
-void SplitHostPort(const QString& server, QString& host, QString& port)
+// "host,port", "host:port" or "host" with the port given elsewhere; false when the
+// port is given both ways.
+bool SplitHostPort(const QString& server, QString& host, QString& port)
 {
     host = server.trimmed();
     // A colon separates the port only when it is the only one (not an IPv6 address).
@@ -39,9 +40,12 @@ void SplitHostPort(const QString& server, QString& host, QString& port)
         : host.count(u':') == 1               ? host.indexOf(u':')
                                               : -1;
     if (cut > 0) {
+        if (!port.isEmpty())
+            return false;
         port = host.mid(cut + 1).trimmed();
         host = host.left(cut).trimmed();
     }
+    return true;
 }
 
 // Names compared as the driver manager compares them: letter case counts only in
@@ -258,6 +262,69 @@ AdoRoute MissingDriver(const QString& product, std::initializer_list<const char*
                            .arg(product, looked.join(u'或')));
 }
 
+// The names under which providers' strings carry where to connect and as whom. Each
+// route reads some of them. A string holding one its route does not read, two names for
+// one value, or one key twice would show a reader (the user, asked before it connects)
+// one server or login while another connects, so it is refused.
+constexpr const char* kValueNames[] = {"Server", "Server Name", "Servername", "Data Source", "Address", "Addr",
+    "Network Address", "Hostname", "Host", "Port", "Server Port Address", "Database", "Initial Catalog", "DB", "DBQ",
+    "User ID", "UID", "User", "Username", "Password", "PWD", "DSN", "Driver", "Extended Properties"};
+
+using KeyGroup = std::initializer_list<const char*>;
+const KeyGroup kUserNames {"User ID", "UID", "User"};
+const KeyGroup kPasswordNames {"Password", "PWD"};
+const QString kOnceAdvice = QStringLiteral(
+    "连接字符串中每一项都要写成“关键字=值”，同一项只能写一次，并且只用提供程序读取的关键字；这样连接前询问时显示的，"
+    "就是实际连接的服务器、数据库和用户。");
+
+QString Shown(const QString& text);
+
+// What of a provider's string could be read two ways, as the end of a refusal; empty
+// when nothing could. groups: the names the route reads, those of one value together.
+QString AmbiguousPiece(const AdoConnectionString& cs, std::initializer_list<KeyGroup> groups)
+{
+    for (const AdoConnectionString::Bare& bare : cs.BarePieces()) {
+        return bare.afterPassword ? QStringLiteral("在密码之后含有没有“=”的内容")
+                                  : QStringLiteral("中的“%1”没有“=”").arg(Shown(bare.text));
+    }
+    const auto groupOf = [&](const QString& key) -> const KeyGroup* {
+        for (const KeyGroup& group : groups) {
+            if (KeyIs(key, group))
+                return &group;
+        }
+        return nullptr;
+    };
+    const auto& items = cs.Items();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString& key = items[i].first;
+        const KeyGroup* group = groupOf(key);
+        if (!group && std::any_of(std::begin(kValueNames), std::end(kValueNames),
+                [&](const char* name) { return KeyIs(key, {name}); }))
+            return QStringLiteral("中的“%1”不是这个提供程序读取的关键字").arg(Shown(key));
+        for (qsizetype j = 0; j < i; ++j) {
+            const QString& earlier = items[j].first;
+            if (SameName(earlier, key))
+                return QStringLiteral("中“%1”出现了不止一次").arg(Shown(key));
+            if (group && KeyIs(earlier, *group))
+                return QStringLiteral("中的“%1”和“%2”指定的是同一项").arg(Shown(earlier), Shown(key));
+        }
+    }
+    return {};
+}
+
+const KeyGroup kTdsServerNames {"Server", "Server Name", "Data Source", "Address", "Addr", "Network Address"};
+const KeyGroup kTdsPortNames {"Port", "Server Port Address"};
+const KeyGroup kTdsDatabaseNames {"Database", "Initial Catalog"};
+const KeyGroup kDb2ServerNames {"Server", "Hostname", "Data Source"};
+
+AdoRoute PortTwice(const QString& sourceName)
+{
+    AdoRoute route = Unavailable(RefusalMessage(
+        sourceName, QStringLiteral("连接字符串在服务器名之后和“Port”中各指定了一个端口"), kOnceAdvice));
+    route.refused = true;
+    return route;
+}
+
 // SQL Server and Sybase speak TDS; FreeTDS is told which dialect by its version.
 AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& user, const QString& password,
     const QStringList& drivers, const QString& sourceName)
@@ -266,15 +333,16 @@ AdoRoute TdsRoute(const AdoConnectionString& cs, bool sybase, const QString& use
     if (driver.isEmpty())
         return MissingDriver(QStringLiteral("FreeTDS"), {"FreeTDS", "TDS"});
     QString host;
-    QString port = cs.Value({"Port", "Server Port Address"});
-    SplitHostPort(cs.Value({"Server", "Server Name", "Data Source", "Address", "Addr", "Network Address"}), host, port);
+    QString port = cs.Value(kTdsPortNames);
+    if (!SplitHostPort(cs.Value(kTdsServerNames), host, port))
+        return PortTwice(sourceName);
     if (port.isEmpty())
         port = sybase ? QStringLiteral("5000") : QStringLiteral("1433");
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
         .Add("Server", host, kServerField)
         .Add("Port", port, QStringLiteral("端口"))
-        .Add("Database", cs.Value({"Database", "Initial Catalog"}), kDatabaseField)
+        .Add("Database", cs.Value(kTdsDatabaseNames), kDatabaseField)
         .Add("UID", user, kUserField)
         .Add("PWD", password, kPasswordField)
         .Add("TDS_Version", sybase ? QStringLiteral("5.0") : QStringLiteral("7.4"))
@@ -290,13 +358,14 @@ AdoRoute Db2Route(const AdoConnectionString& cs, const QString& user, const QStr
         return MissingDriver(QStringLiteral("DB2"), {"DB2"});
     QString host;
     QString port = cs.Value({"Port"});
-    SplitHostPort(cs.Value({"Server", "Hostname", "Data Source"}), host, port);
+    if (!SplitHostPort(cs.Value(kDb2ServerNames), host, port))
+        return PortTwice(sourceName);
     return OdbcBuilder(sourceName)
         .Add("Driver", driver)
         .Add("Hostname", host, kServerField)
         .Add("Port", port, QStringLiteral("端口"))
         .Add("Protocol", QStringLiteral("TCPIP"))
-        .Add("Database", cs.Value({"Database", "Initial Catalog"}), kDatabaseField)
+        .Add("Database", cs.Value(kTdsDatabaseNames), kDatabaseField)
         .Add("UID", user, kUserField)
         .Add("PWD", password, kPasswordField)
         .Route();
@@ -424,12 +493,15 @@ AdoConnectionString::AdoConnectionString(const QString& text)
     const qsizetype n = text.size();
     while (i < n) {
         const qsizetype equals = text.indexOf(u'=', i);
-        if (equals < 0)
-            break;
         // A segment without "=" (such as "Excel 8.0" in extended properties) is a
         // bare word, not the start of a key.
         const qsizetype semicolon = text.indexOf(u';', i);
-        if (semicolon >= 0 && semicolon < equals) {
+        if (equals < 0 || (semicolon >= 0 && semicolon < equals)) {
+            const QString bare = text.mid(i, (semicolon < 0 ? n : semicolon) - i).trimmed();
+            if (!bare.isEmpty())
+                m_bare.append({bare, !m_items.isEmpty() && IsPasswordKey(m_items.back().first)});
+            if (semicolon < 0)
+                break;
             i = semicolon + 1;
             continue;
         }
@@ -468,7 +540,7 @@ QString AdoConnectionString::Value(std::initializer_list<const char*> keys) cons
 {
     for (const char* key : keys) {
         for (const auto& item : m_items) {
-            if (item.first.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+            if (SameName(item.first, QLatin1String(key)))
                 return item.second;
         }
     }
@@ -478,7 +550,7 @@ QString AdoConnectionString::Value(std::initializer_list<const char*> keys) cons
 bool AdoConnectionString::Has(const char* key) const
 {
     for (const auto& item : m_items) {
-        if (item.first.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+        if (SameName(item.first, QLatin1String(key)))
             return true;
     }
     return false;
@@ -635,6 +707,7 @@ struct CheckedPair
     const OdbcKey* key;
     QString value;
     bool hidden;
+    QString spelled; // the key as the string wrote it
 };
 
 } // namespace
@@ -694,8 +767,18 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
                                       "标签再以 DSN 指定该数据源。"),
                     hidden));
         }
+        // Read as a key with no value by some, skipped by others: the driver would take its
+        // default database or server where a reader sees the one named.
+        if (equals < 0)
+            return refuse(QStringLiteral("中的“%1”没有“=”").arg(Shown(keyText)), kOnceAdvice);
         if (NeedsQuoting(value)) {
             return refuse(QStringLiteral("中") + QuotingFault(keyText),
+                password ? kPasswordAdvice : advice(kQuotingAdvice, hidden));
+        }
+        // A provider's string reads a quoted value to its closing quote, past any ";",
+        // where the driver manager ends it at the first: the two would see other keys.
+        if (value.startsWith(u'"') || value.startsWith(u'\'')) {
+            return refuse(QStringLiteral("中“%1”的值以引号开头").arg(keyText),
                 password ? kPasswordAdvice : advice(kQuotingAdvice, hidden));
         }
         if (unacceptable) {
@@ -704,13 +787,16 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         }
         if (tooLong)
             return refuse(QStringLiteral("中“%1”的值过长").arg(keyText), advice(kTooLongAdvice, hidden));
+        // The driver manager takes the last of a key given twice, some drivers the first,
+        // and each driver has its own names for one key.
         const auto same = std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return pair.key == key; });
-        if (same != pairs.end()) { // the last one wins, as the driver manager reads it
-            same->value = value;
-            same->hidden = same->hidden || hidden;
-        } else {
-            pairs.append({key, value, hidden});
+        if (same != pairs.end()) {
+            return refuse(SameName(same->spelled, keyText)
+                    ? QStringLiteral("中“%1”出现了不止一次").arg(keyText)
+                    : QStringLiteral("中的“%1”和“%2”指定的是同一项").arg(same->spelled, keyText),
+                advice(kOnceAdvice, hidden));
         }
+        pairs.append({key, value, hidden, keyText});
     }
 
     const auto pairOf = [&](const char* name) -> const CheckedPair* {
@@ -849,20 +935,42 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
     if (!cs.Has("Provider")) // ODBC's own form, as ADO itself would take it
         return WithLogin(connectionString, userId, password, sourceName);
     const QString provider = cs.Value({"Provider"}).trimmed();
-    const QString user = userId.isEmpty() ? cs.Value({"User ID", "UID", "User"}) : userId;
-    const QString pwd = password.isEmpty() ? cs.Value({"Password", "PWD"}) : password;
-    if (StartsWith(provider, {"SQLOLEDB", "SQLNCLI", "MSOLEDBSQL"}))
-        return TdsRoute(cs, false, user, pwd, drivers, sourceName);
-    if (StartsWith(provider, {"Sybase.ASEOLEDBProvider", "ASEOLEDB"}))
-        return TdsRoute(cs, true, user, pwd, drivers, sourceName);
-    if (StartsWith(provider, {"IBMDADB2", "DB2OLEDB"}))
-        return Db2Route(cs, user, pwd, drivers, sourceName);
-    if (StartsWith(provider, {"OraOLEDB", "MSDAORA"}))
-        return OracleRoute(cs, user, pwd, drivers, sourceName);
+    const QString user = userId.isEmpty() ? cs.Value(kUserNames) : userId;
+    const QString pwd = password.isEmpty() ? cs.Value(kPasswordNames) : password;
+    // A server's string is refused when it could be read two ways (see AmbiguousPiece).
+    const auto unambiguous = [&](std::initializer_list<KeyGroup> groups, auto route) {
+        const QString piece = AmbiguousPiece(cs, groups);
+        if (piece.isEmpty())
+            return route();
+        AdoRoute refused = Unavailable(RefusalMessage(sourceName, QStringLiteral("连接字符串") + piece, kOnceAdvice));
+        refused.refused = true;
+        return refused;
+    };
+    const bool sybase = StartsWith(provider, {"Sybase.ASEOLEDBProvider", "ASEOLEDB"});
+    if (sybase || StartsWith(provider, {"SQLOLEDB", "SQLNCLI", "MSOLEDBSQL"})) {
+        return unambiguous({{"Provider"}, kTdsServerNames, kTdsPortNames, kTdsDatabaseNames, kUserNames, kPasswordNames},
+            [&] { return TdsRoute(cs, sybase, user, pwd, drivers, sourceName); });
+    }
+    if (StartsWith(provider, {"IBMDADB2", "DB2OLEDB"})) {
+        return unambiguous({{"Provider"}, kDb2ServerNames, {"Port"}, kTdsDatabaseNames, kUserNames, kPasswordNames},
+            [&] { return Db2Route(cs, user, pwd, drivers, sourceName); });
+    }
+    if (StartsWith(provider, {"OraOLEDB", "MSDAORA"})) {
+        return unambiguous({{"Provider"}, {"Data Source"}, kUserNames, kPasswordNames},
+            [&] { return OracleRoute(cs, user, pwd, drivers, sourceName); });
+    }
     if (StartsWith(provider, {"Microsoft.Jet.OLEDB", "Microsoft.ACE.OLEDB"}))
         return FileRoute(cs, password);
-    if (StartsWith(provider, {"MSDASQL"}))
-        return MsdasqlRoute(cs, user, pwd, sourceName);
+    if (StartsWith(provider, {"MSDASQL"})) {
+        // Extended properties stand for the whole ODBC string: nothing beside them but the login.
+        const auto route = [&] { return MsdasqlRoute(cs, user, pwd, sourceName); };
+        if (cs.Has("Extended Properties"))
+            return unambiguous({{"Provider"}, {"Extended Properties"}, kUserNames, kPasswordNames}, route);
+        return unambiguous({{"Provider"}, {"Data Source", "DSN"}, {"Initial Catalog", "Database", "DB"},
+                               {"Server", "Servername"}, {"Port"}, {"Driver"}, {"DBQ"}, {"Hostname"},
+                               {"User ID", "UID", "User", "Username"}, kPasswordNames},
+            route);
+    }
     return Unavailable(QStringLiteral("本系统没有提供程序“%1”").arg(provider));
 }
 

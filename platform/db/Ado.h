@@ -32,8 +32,18 @@ public:
     bool Has(const char* key) const;
     const QList<QPair<QString, QString>>& Items() const { return m_items; }
 
+    // A segment without "=", which readers of these strings take apart each their own way:
+    // its text, and whether it follows a password (and so may be the password's rest).
+    struct Bare
+    {
+        QString text;
+        bool afterPassword = false;
+    };
+    const QList<Bare>& BarePieces() const { return m_bare; }
+
 private:
     QList<QPair<QString, QString>> m_items;
+    QList<Bare> m_bare;
 };
 
 // Where a connection string goes: an ODBC connection string, or a file for one of

@@ -573,23 +573,16 @@ template <typename List, typename Entry> void OdbcListing(List list, Entry entry
     SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
-// The entries of the data sources the program reaches itself (SQLite, MariaDB/MySQL)
-// that it needs to, read from odbc.ini (the user's, then the system's) as the driver
-// manager hands them to a driver.
+// The entries of each data source that say where it connects and as whom, read from
+// odbc.ini (the user's, then the system's) as the driver manager hands them to a driver:
+// the program reaches some sources itself (SQLite, MariaDB/MySQL), and the question
+// before a source connects shows the others' where a string names only the source.
 void ReadOdbcSettings(OdbcRegistry& registry)
 {
     for (OdbcRegistry::Source& source : registry.dataSources) {
-        QString library = source.driver;
-        for (const OdbcRegistry::Driver& driver : registry.drivers) {
-            if (driver.name == source.driver)
-                library = driver.library;
-        }
-        const QString file = QFileInfo(library).fileName().toLower();
-        if (!file.contains(QLatin1String("sqlite")) && !file.contains(QLatin1String("maodbc"))
-            && !file.contains(QLatin1String("myodbc")))
-            continue;
         const QByteArray section = source.name.toUtf8();
-        for (const char* key : {"Database", "DB", "Server", "Port", "User", "UID", "Username", "Password", "PWD"}) {
+        for (const char* key : {"Servername", "Server", "Host", "Hostname", "Address", "Port", "Database", "DB", "DBQ",
+                 "User", "UID", "Username", "Password", "PWD", "Protocol", "TDS_Version", "SSLMode", "ReadOnly"}) {
             char value[1024] = {};
             const int length = SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini");
             if (length > 0)

@@ -1,5 +1,6 @@
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
 #include <libpq-fe.h>
@@ -234,23 +235,33 @@ private:
     bool m_stopped = false;
 };
 
+// libpq's connection parameters for a source, as keyword and value arrays: nothing is
+// parsed out of the values, and the database name is not read as a connection string
+// (expand_dbname 0). No "options": poolers such as PgBouncer refuse it; each statement sets
+// its own limit in its transaction. The question before a source connects shows these.
+struct PgParameters
+{
+    explicit PgParameters(const DbServerSettings& settings)
+        : bytes {settings.host.toUtf8(), QByteArray::number(settings.port), settings.database.toUtf8(),
+            settings.user.toUtf8(), settings.password.toUtf8(), QByteArrayLiteral("UTF8")}
+    {
+        for (int i = 0; i < kCount; ++i)
+            values[i] = bytes[i].constData();
+    }
+    static constexpr int kCount = 6;
+    static constexpr int kPassword = 4;
+    const char* keywords[kCount + 1] = {"host", "port", "dbname", "user", "password", "client_encoding", nullptr};
+    QByteArray bytes[kCount];
+    const char* values[kCount + 1] = {};
+};
+
 class PostgreSQLConnection final : public DbConnection
 {
 public:
     explicit PostgreSQLConnection(const DbServerSettings& settings)
     {
-        const QByteArray host = settings.host.toUtf8();
-        const QByteArray port = QByteArray::number(settings.port);
-        const QByteArray database = settings.database.toUtf8();
-        const QByteArray user = settings.user.toUtf8();
-        const QByteArray password = settings.password.toUtf8();
-        // Keyword and value arrays: nothing is parsed out of the values, and the database name
-        // is not read as a connection string (expand_dbname 0). No "options": poolers such as
-        // PgBouncer refuse it; each statement sets its own limit in its transaction.
-        const char* keywords[] = {"host", "port", "dbname", "user", "password", "client_encoding", nullptr};
-        const char* values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
-            password.constData(), "UTF8", nullptr};
-        m_conn = PQconnectStartParams(keywords, values, 0);
+        const PgParameters parameters(settings);
+        m_conn = PQconnectStartParams(parameters.keywords, parameters.values, 0);
         if (!m_conn) {
             Fail(QStringLiteral("无法连接PostgreSQL数据库：内存不足"));
             return;
@@ -848,4 +859,32 @@ std::unique_ptr<DbConnection> DbConnection::OpenPostgreSQL(const DbServerSetting
 {
     return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
         [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<PostgreSQLConnection>(settings); });
+}
+
+DbReach PostgreSQLReach(const DbServerSettings& settings)
+{
+    DbReach reach;
+    reach.kind = DbReach::Server;
+    reach.client = QStringLiteral("libpq");
+    reach.server = SqlServerKind::PostgreSQL;
+    const PgParameters parameters(settings);
+    for (int i = 0; i < PgParameters::kCount; ++i) {
+        reach.sent.append({QLatin1String(parameters.keywords[i]),
+            i == PgParameters::kPassword ? QString() : QString::fromUtf8(parameters.bytes[i])});
+    }
+    // What libpq takes for a parameter left empty: the environment's PGHOST and the like,
+    // or a service file's entry. A label cannot set these, but they decide where it goes.
+    if (PQconninfoOption* defaults = PQconndefaults()) {
+        for (const PQconninfoOption* option = defaults; option->keyword; ++option) {
+            const QLatin1String keyword(option->keyword);
+            const bool shown = keyword == QLatin1String("host") || keyword == QLatin1String("hostaddr")
+                || keyword == QLatin1String("port") || keyword == QLatin1String("dbname")
+                || keyword == QLatin1String("user") || keyword == QLatin1String("service");
+            if (shown && option->val && *option->val)
+                reach.defaults.append({keyword, QString::fromUtf8(option->val)});
+        }
+        PQconninfoFree(defaults);
+    }
+    reach.defaultsFrom = QStringLiteral("libpq 的环境变量和服务文件");
+    return reach;
 }

@@ -8,9 +8,9 @@ namespace {
 class AllowingSourceApprover : public CSourceApprover
 {
 public:
-    bool Ask(const CDSBase& ds) override
+    bool Ask(const SourceQuestion& question) override
     {
-        ApproveSource(ds);
+        ApproveQuestion(question);
         return true;
     }
 };

@@ -5,9 +5,12 @@
 #include "model/SourceApproval.h"
 #include "platform/Crypt.h"
 #include "platform/VXException.h"
+#include "platform/db/Ado.h"
 #include "platform/db/DbWait.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <odbcinst.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -88,8 +91,15 @@ TEST(SourceApproval, WithNobodyToAskAnUnapprovedSourceIsRefusedBeforeItConnects)
 
 TEST(SourceApproval, OnlySourcesThatReachAServerAreAsked)
 {
-    for (int32_t type : {DSPostgreSQL, DSMySQL, DSSQLServer, DSOracle, DSSybase, DSDB2})
+    for (int32_t type : {DSPostgreSQL, DSMySQL, DSSQLServer, DSSybase})
         EXPECT_TRUE(SourceNeedsApproval(*CDSBase::Create(type))) << type;
+    // With no driver of theirs installed nothing of them connects, so nothing is asked.
+    const QStringList drivers = InstalledOdbcDrivers();
+    for (int32_t type : {DSOracle, DSDB2}) {
+        const bool installed = std::any_of(drivers.begin(), drivers.end(),
+            [&](const QString& driver) { return driver.contains(type == DSOracle ? "Oracle" : "DB2"); });
+        EXPECT_EQ(SourceNeedsApproval(*CDSBase::Create(type)), installed) << type;
+    }
     for (int32_t type : {DSText, DSExcel, DSAccess, DSSQLite})
         EXPECT_FALSE(SourceNeedsApproval(*CDSBase::Create(type))) << type;
 
@@ -143,6 +153,217 @@ TEST(SourceApproval, TheKeyFollowsWhatConnectsAndWhatRunsButNotThePassword)
     CCustomDS two;
     two.m_strConnectionString = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=h;Password=2"));
     EXPECT_EQ(SourceApprovalKey(one), SourceApprovalKey(two));
+}
+
+// Answers every question as told, keeping what was asked.
+class RecordingApprover : public CSourceApprover
+{
+public:
+    explicit RecordingApprover(bool allow) : m_allow(allow), m_outer(InstallSourceApprover(this)) {}
+    ~RecordingApprover() override { InstallSourceApprover(m_outer); }
+    bool Ask(const SourceQuestion& question) override
+    {
+        asked.append(question);
+        if (m_allow)
+            ApproveQuestion(question);
+        return m_allow;
+    }
+    QList<SourceQuestion> asked;
+
+private:
+    bool m_allow;
+    CSourceApprover* m_outer;
+};
+
+std::unique_ptr<CCustomDS> CustomSource(const QString& string)
+{
+    auto ds = std::make_unique<CCustomDS>();
+    ds->m_strName = QStringLiteral("别处");
+    ds->m_strConnectionString = EncryptString(string);
+    ds->m_nRangeMode = RangeSQL;
+    ds->m_strSQL = QStringLiteral("select 1 as a");
+    return ds;
+}
+
+// The question's value in a row whose caption starts with caption.
+QString Row(const SourceQuestion& question, const QString& caption)
+{
+    for (const auto& [shown, value] : question.rows) {
+        if (shown.startsWith(caption))
+            return value;
+    }
+    return QStringLiteral("<no row %1>").arg(caption);
+}
+
+// Strings that one reader takes apart one way and the route that connects another: each is
+// refused by name before anything connects, with nothing asked, and the server the hidden
+// part names is never reached.
+TEST(SourceApproval, AStringTwoReadingsTakeApartDifferentlyConnectsNowhere)
+{
+    RecordingApprover approver(true);
+    KnockListener listener;
+    const QString other = QString::number(listener.Port());
+    const QString pg = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;");
+    const struct
+    {
+        QString string;
+        QString why;
+    } cases[] = {
+        {pg + "Port=5432;Database=d;UID=plain;PWD='pw;Server=127.0.0.1;Port=" + other + ";DBQ=z'",
+            QStringLiteral("“PWD”的值以引号开头")},
+        {pg + "Port=" + other + ";Database;UID=u;PWD=p", QStringLiteral("“Database”没有“=”")},
+        {pg + "Port=5432;Database=d;Port=" + other, QStringLiteral("“Port”出现了不止一次")},
+        {"Driver={PostgreSQL Unicode};Server=db.example;Servername=127.0.0.1;Port=" + other,
+            QStringLiteral("“Server”和“Servername”指定的是同一项")},
+        {"Provider=SQLOLEDB;Data Source=sql.corp.example;Server Name=127.0.0.1," + other
+                + ";DB=Inventory;Initial Catalog=master;UID=reader;User ID=sa",
+            QStringLiteral("“Data Source”和“Server Name”指定的是同一项")},
+        {"Provider=SQLOLEDB;Server=127.0.0.1," + other + ";Database;UID=u", QStringLiteral("“Database”没有“=”")},
+        {"Provider=SQLOLEDB;Server=127.0.0.1," + other + ";DB=Inventory;UID=u",
+            QStringLiteral("“DB”不是这个提供程序读取的关键字")},
+        {"Provider=SQLOLEDB;Server=127.0.0.1,1433;Port=" + other + ";UID=u", QStringLiteral("各指定了一个端口")},
+        {"Provider=MSDASQL;Data Source=VcPg;Extended Properties=\"" + pg + "Port=" + other + "\"",
+            QStringLiteral("“Data Source”不是这个提供程序读取的关键字")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.string.toStdString());
+        const std::unique_ptr<CCustomDS> ds = CustomSource(c.string);
+        EXPECT_FALSE(SourceNeedsApproval(*ds));
+        const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
+        loader->SetDataSource(ds.get());
+        EXPECT_FALSE(loader->Open());
+        EXPECT_TRUE(loader->GetLastError().contains(c.why)) << loader->GetLastError().toStdString();
+        EXPECT_TRUE(loader->GetLastError().contains(QStringLiteral("数据源“别处”"))) << loader->GetLastError().toStdString();
+    }
+    EXPECT_TRUE(approver.asked.isEmpty());
+    EXPECT_FALSE(listener.Knocked());
+}
+
+// The question names what the connection really uses, however the string spells it, and
+// allowing it sends the program to that very server.
+TEST(SourceApproval, TheQuestionShowsWhatTheConnectionSends)
+{
+    KnockListener listener;
+    const QString port = QString::number(listener.Port());
+    const struct
+    {
+        QString string;
+        QStringList shown; // server, port, database, user
+    } cases[] = {
+        {"Provider=MSDASQL;Extended Properties=\"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port
+                + ";Database=inv;UID=reader;PWD=secret\"",
+            {"127.0.0.1", port, "inv", "reader"}},
+        {"Provider=SQLOLEDB;Data Source=127.0.0.1," + port + ";Initial Catalog=master;User ID=sa;Password=secret",
+            {"127.0.0.1", port, "master", "sa"}},
+        {"Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";DB=inv;UID=reader;PWD=secret",
+            {"127.0.0.1", port, "inv", "reader"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.string.toStdString());
+        const std::unique_ptr<CCustomDS> ds = CustomSource(c.string);
+        ASSERT_TRUE(SourceNeedsApproval(*ds));
+        const SourceQuestion question = SourceQuestionOf(*ds);
+        EXPECT_EQ(Row(question, QStringLiteral("服务器")), c.shown[0]);
+        EXPECT_EQ(Row(question, QStringLiteral("端口")), c.shown[1]);
+        EXPECT_EQ(Row(question, QStringLiteral("数据库")), c.shown[2]);
+        EXPECT_EQ(Row(question, QStringLiteral("用户")), c.shown[3]);
+        for (const auto& [caption, value] : question.rows)
+            EXPECT_FALSE(value.contains(QStringLiteral("secret"))) << caption.toStdString();
+        EXPECT_EQ(question.statement, QStringLiteral("select 1 as a"));
+    }
+
+    // Allowed, the connection goes where the question said.
+    RecordingApprover approver(true);
+    const std::unique_ptr<CCustomDS> ds = CustomSource(cases[0].string);
+    const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
+    loader->SetDataSource(ds.get());
+    const DbLimits saved = GetDbLimits();
+    DbLimits shortConnect = saved;
+    shortConnect.connectMs = 300;
+    SetDbLimits(shortConnect);
+    EXPECT_FALSE(loader->Open());
+    SetDbLimits(saved);
+    ASSERT_EQ(approver.asked.size(), 1);
+    EXPECT_EQ(Row(approver.asked[0], QStringLiteral("端口")), port);
+    EXPECT_TRUE(listener.Knocked(0));
+}
+
+// A data source named alone is shown, and remembered, by what its registration holds: one
+// that changes after it was allowed is asked about again.
+TEST(SourceApproval, ADataSourceNameIsShownAndKeptByItsRegistration)
+{
+    const auto ini = [](int port) {
+        return QStringLiteral("[VcAsk]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%1\nDatabase=inv\n"
+                              "Username=reader\nPassword=secret\n")
+            .arg(port)
+            .toUtf8();
+    };
+    const std::unique_ptr<CCustomDS> ds = CustomSource(QStringLiteral("DSN=VcAsk"));
+    const OwnOdbcIni registered(ini(5432));
+    ASSERT_TRUE(SourceNeedsApproval(*ds));
+    const SourceQuestion question = SourceQuestionOf(*ds);
+    EXPECT_EQ(Row(question, QStringLiteral("服务器")), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(Row(question, QStringLiteral("端口")), QStringLiteral("5432"));
+    EXPECT_EQ(Row(question, QStringLiteral("数据库")), QStringLiteral("inv"));
+    EXPECT_EQ(Row(question, QStringLiteral("用户")), QStringLiteral("reader"));
+    bool fromRegistration = false;
+    for (const auto& [caption, value] : question.rows) {
+        EXPECT_FALSE(value.contains(QStringLiteral("secret")));
+        fromRegistration = fromRegistration || caption.contains(QStringLiteral("VcAsk"));
+    }
+    EXPECT_TRUE(fromRegistration);
+    // Changed as odbcinst changes it.
+    SQLWritePrivateProfileString("VcAsk", "Port", "6543", "odbc.ini");
+    EXPECT_NE(SourceApprovalKey(*ds), question.key);
+}
+
+// What is read is part of what is allowed: another table, other fields, another order or
+// range is another question, and the question shows the query the program sends.
+TEST(SourceApproval, ATablesQueryIsShownAndKept)
+{
+    std::unique_ptr<CPostgreSQLDS> ds = SourceOn(5432);
+    ds->m_nRangeMode = RangeAll;
+    ds->m_strTable = QStringLiteral("t");
+    ds->m_strSortField = QStringLiteral("a");
+    const SourceQuestion question = SourceQuestionOf(*ds);
+    EXPECT_TRUE(question.statement.contains(QStringLiteral("\"t\""))) << question.statement.toStdString();
+    const auto changed = [&](auto change) {
+        std::unique_ptr<CDSBase> b = ds->Clone();
+        change(*b);
+        return SourceApprovalKey(*b) != question.key;
+    };
+    EXPECT_TRUE(changed([](CDSBase& b) { b.m_strTable = QStringLiteral("secret_t"); }));
+    EXPECT_TRUE(changed([](CDSBase& b) { b.m_strTable = QStringLiteral("pg_authid"); }));
+    EXPECT_TRUE(changed([](CDSBase& b) { b.m_selectedFields = {QStringLiteral("rolpassword")}; }));
+    EXPECT_TRUE(changed([](CDSBase& b) { b.m_nSortOrder = 1; }));
+    EXPECT_TRUE(changed([](CDSBase& b) { b.m_strSortField = QStringLiteral("b"); }));
+    EXPECT_TRUE(changed([](CDSBase& b) {
+        b.m_nRangeMode = RangeFromTo;
+        b.m_nFrom = 5;
+    }));
+    EXPECT_FALSE(changed([](CDSBase& b) { b.m_strName = QStringLiteral("改名"); }));
+}
+
+// Where the server cannot hold a procedure to reading, the question says so before 允许; a
+// PostgreSQL server holds it to its read-only transaction.
+TEST(SourceApproval, AProcedureCallIsCautionedWhereTheServerCannotHoldIt)
+{
+    CMySQLDS mysql;
+    mysql.CopyFrom(*SourceOn(3306));
+    mysql.m_strSQL = QStringLiteral("call vc_run('select 1')");
+    ASSERT_EQ(SourceQuestionOf(mysql).cautions.size(), 1);
+    EXPECT_TRUE(SourceQuestionOf(mysql).cautions[0].contains(QStringLiteral("存储过程")));
+    mysql.m_strSQL = QStringLiteral("select 1 as a");
+    EXPECT_TRUE(SourceQuestionOf(mysql).cautions.isEmpty());
+
+    std::unique_ptr<CPostgreSQLDS> pg = SourceOn(5432);
+    pg->m_strSQL = QStringLiteral("call p()");
+    EXPECT_TRUE(SourceQuestionOf(*pg).cautions.isEmpty());
+    // A superuser login is asked about apart, with the reason.
+    const SourceQuestion superuser = SourceQuestionOf(*pg, true);
+    ASSERT_EQ(superuser.cautions.size(), 1);
+    EXPECT_TRUE(superuser.cautions[0].contains(QStringLiteral("超级用户")));
+    EXPECT_NE(superuser.key, SourceQuestionOf(*pg).key);
 }
 
 } // namespace

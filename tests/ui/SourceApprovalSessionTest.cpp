@@ -52,8 +52,8 @@ protected:
             m_shown = dialog.findChild<QLabel*>("sourceApprovalText")->text();
             for (const QLabel* label : dialog.findChildren<QLabel*>())
                 m_shown += u'\n' + label->text();
-            if (auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement"))
-                m_shown += u'\n' + statement->toPlainText();
+            for (const QPlainTextEdit* value : dialog.findChildren<QPlainTextEdit*>())
+                m_shown += u'\n' + value->toPlainText();
             if (allow)
                 QTest::mouseClick(dialog.findChild<QPushButton*>("allow"), Qt::LeftButton);
             else
@@ -106,7 +106,7 @@ TEST_F(SourceApprovalSessionTest, RefusedOrClosedTheQuestionConnectsToNothingAnd
 
     // The question named the label, the source, where it connects, as whom and what runs:
     // never the password.
-    const QString title = Window().windowTitle().remove(QStringLiteral("[*]"));
+    const QString title = Window().LabelData().m_strTitle;
     EXPECT_TRUE(m_shown.contains(QStringLiteral("标签“%1”").arg(title))) << m_shown.toStdString();
     for (const QString& part : {QStringLiteral("远程"), QStringLiteral("127.0.0.1"),
              QString::number(listener.serverPort()), QStringLiteral("库存"), QStringLiteral("仓管"),
@@ -204,7 +204,7 @@ TEST_F(SourceApprovalSessionTest, ASourceTypedIntoItsDialogIsAllowedByThatAct)
     class NeverAsked : public CSourceApprover
     {
     public:
-        bool Ask(const CDSBase&) override
+        bool Ask(const SourceQuestion&) override
         {
             ADD_FAILURE() << "asked about a source the user typed";
             return false;

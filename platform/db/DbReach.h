@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/db/DbConnection.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Where a connection will go and as whom, read off exactly what the client library or
+// the driver manager would be given, by the same code that gives it. The question asked
+// before a label's source connects, and the approval the user's answer is kept under,
+// are made from this and never from the text a label holds, so that what the user is
+// shown is what connects.
+struct DbReach
+{
+    enum Kind {
+        Server, // a database server, with the user's logins
+        LocalFile, // a file the program reads itself
+        Refused, // nothing connects: refusal says why
+    };
+    Kind kind = Refused;
+    QString refusal;
+    // The client that connects: "libpq", "MariaDB" or "ODBC".
+    QString client;
+    // Which server reads the statements, as far as the route tells before connecting.
+    SqlServerKind::Server server = SqlServerKind::Unknown;
+    // Each key and value as sent, in order; a password's value is left empty.
+    QList<QPair<QString, QString>> sent;
+    // What the client takes where nothing is sent (libpq's environment and service file,
+    // an ODBC data source's registration), under the same keys; passwords left out.
+    QList<QPair<QString, QString>> defaults;
+    // Where defaults come from, for the user: "环境变量" or a data source's name.
+    QString defaultsFrom;
+};
+
+// libpq's parameters for a native PostgreSQL source, and its defaults for those left empty.
+DbReach PostgreSQLReach(const DbServerSettings& settings);
+// The MariaDB client's parameters for a native MySQL/MariaDB source.
+DbReach MySQLReach(const DbServerSettings& settings);
+// An OLE DB provider string with the login given beside it, routed and checked as
+// DbConnection::OpenAdo routes and checks it.
+DbReach AdoReach(
+    const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName = {});
