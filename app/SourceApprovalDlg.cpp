@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
@@ -67,6 +68,13 @@ public:
 
     std::function<void()> onLayout;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QPlainTextEdit::resizeEvent(event); // wraps the text anew at the new width
+        FitHeight();
+    }
+
 private:
     void FitHeight()
     {
@@ -83,7 +91,8 @@ private:
     int m_maxLines;
 };
 
-constexpr int kValueLines = 6;
+// A value wraps whole; only one far longer than any host list scrolls in its own box.
+constexpr int kValueLines = 40;
 constexpr int kStatementLines = 12;
 
 QLabel* PlainLabel(const QString& text, const char* name = nullptr)
@@ -128,14 +137,17 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
 {
     setObjectName(QStringLiteral("sourceApproval"));
     setWindowTitle(QStringLiteral("是否允许连接数据库"));
-    auto* layout = new QVBoxLayout(this);
+    // All but the buttons scrolls, so that however long what the label wrote, the window fits
+    // the screen and its buttons stay in sight.
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
     const QString owner
         = label.isEmpty() ? QStringLiteral("这个标签") : QStringLiteral("标签“%1”").arg(VisibleText(label));
     auto* intro = PlainLabel(QStringLiteral("%1中的数据源“%2”要用您在这台电脑上的登录连接数据库。"
                                             "标签可能来自别处：只有您信任它的来源，并且认得下面的服务器和语句时，才选择“允许”。")
                                  .arg(owner, VisibleText(question.name)),
         "sourceApprovalText");
-    intro->setMinimumWidth(460);
     layout->addWidget(intro);
     for (const QString& caution : question.cautions) {
         QLabel* warning = PlainLabel(caution, "sourceApprovalCaution");
@@ -143,27 +155,14 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
         layout->addWidget(warning);
     }
 
-    // The rows scroll as a whole when even wrapped they are higher than the screen allows.
-    auto* rows = new QWidget;
-    auto* form = new QFormLayout(rows);
-    form->setContentsMargins(0, 0, 0, 0);
+    auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (const auto& [caption, value] : question.rows) {
         auto* shown = new ReadOnlyText(VisibleText(value), kValueLines, false);
         shown->setObjectName(QStringLiteral("sourceApprovalValue"));
         form->addRow(PlainLabel(caption + QStringLiteral("：")), shown);
     }
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("sourceApprovalRows"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(rows);
-    const QScreen* screen = parent ? parent->screen() : this->screen();
-    const int screenHeight = screen ? screen->availableGeometry().height() : 768;
-    scroll->setMaximumHeight(screenHeight * 2 / 5);
-    scroll->setMinimumHeight(std::min(rows->sizeHint().height(), screenHeight * 2 / 5));
-    layout->addWidget(scroll);
+    layout->addLayout(form);
 
     const QString statementText = VisibleText(question.statement, true);
     auto* statementCaption = PlainLabel({}, "sourceApprovalStatementCaption");
@@ -176,11 +175,10 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     layout->addWidget(hidden);
     // How much of the statement is out of sight, so a line far below the first is not missed.
     const int lines = statementText.isEmpty() ? 0 : statement->document()->blockCount();
-    const QString caption = QStringLiteral("%1（共 %2 行，%3 个字符）：")
-                                .arg(question.statementCaption)
-                                .arg(lines)
-                                .arg(question.statement.size());
-    statementCaption->setText(caption);
+    statementCaption->setText(QStringLiteral("%1（共 %2 行，%3 个字符）：")
+                                  .arg(question.statementCaption)
+                                  .arg(lines)
+                                  .arg(question.statement.size()));
     statement->onLayout = [statement, hidden] {
         const int out = statement->VisualLines() - statement->VisibleLines();
         hidden->setVisible(out > 0);
@@ -189,6 +187,17 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
                             .arg(out));
     };
     statement->onLayout();
+    layout->addStretch();
+
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("sourceApprovalContent"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(scroll);
 
     auto* buttons = new QDialogButtonBox;
     QPushButton* allow = buttons->addButton(QStringLiteral("允许"), QDialogButtonBox::AcceptRole);
@@ -204,11 +213,40 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     SetButtonIcon(m_pDeny, QStyle::SP_DialogNoButton);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    outer->addWidget(buttons);
     setTabOrder(m_pDeny, allow);
     setTabOrder(allow, statement);
     m_pDeny->setFocus();
+
+    // Wide enough that a usual value stays on one line, high enough for all of it where the
+    // screen allows.
+    const QScreen* screen = parent ? parent->screen() : this->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int width = std::min(680, available.width() * 9 / 10);
+    content->setFixedWidth(width);
+    scroll->setMinimumWidth(width + scroll->verticalScrollBar()->sizeHint().width());
+    setMaximumHeight(available.height());
+    m_pScroll = scroll;
+    m_nTallest = available.height() * 3 / 4;
+    FitContent();
     FitWindowTitle(*this);
+}
+
+void CSourceApprovalDlg::FitContent()
+{
+    // The values know their wrapped heights only once they have their width.
+    QWidget* content = m_pScroll->widget();
+    content->layout()->invalidate();
+    content->layout()->activate();
+    m_pScroll->setMinimumHeight(std::min(content->sizeHint().height(), m_nTallest));
+    layout()->activate();
+    resize(minimumSizeHint().expandedTo(sizeHint()));
+}
+
+void CSourceApprovalDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FitContent();
 }
 
 bool CSourceApprovalDlg::eventFilter(QObject* watched, QEvent* event)

@@ -4,6 +4,7 @@
 
 struct SourceQuestion;
 class QPushButton;
+class QScrollArea;
 
 // The question asked before a label's database source first connects with the user's
 // logins: which label, which source, where it connects, as whom and what it runs, and what
@@ -23,9 +24,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // As high as all it shows, up to most of the screen.
+    void FitContent();
+
     QPushButton* m_pDeny = nullptr;
+    QScrollArea* m_pScroll = nullptr;
+    int m_nTallest = 0;
 };
 
 // text with each control, format and separator character written as its code (\u202E,

@@ -23,6 +23,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -637,7 +638,8 @@ void CDataSourceDBDlg::ShowDataSource()
     m_pPanel->Show(*m_pFields);
     // Read back as a connect reads the panel, so that showing a value changes no key.
     m_strArrivedKey = SourceApprovalKey(*PanelSource());
-    ConnectAndList();
+    // Once the dialog stands where it is shown: the question, or a refusal, comes over it.
+    QTimer::singleShot(0, this, &CDataSourceDBDlg::ConnectAndList);
     (m_pFields->m_nSortOrder != 0 ? m_radioDescending : m_radioAscending)->setChecked(true);
     switch (m_pFields->m_nRangeMode) {
     case RangeAll:

@@ -552,7 +552,13 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
     stored.m_strPath = missing;
     stored.m_strTable = "people";
     services.messages.clear();
-    RunEdit(services, stored, [&](QDialog& d) { ClickCtl(&d, 2); });
+    // Once the dialog stands on the screen, so that the message comes over it.
+    RunEdit(services, stored, [&](QDialog& d) {
+        EXPECT_TRUE(services.messages.empty());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(services.messages.size(), 1u);
+        ClickCtl(&d, 2);
+    });
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(services.messages[0].text.contains(missing));
 }

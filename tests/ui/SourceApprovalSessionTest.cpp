@@ -6,6 +6,8 @@
 #include "model/DSBase.h"
 #include "model/LabelData.h"
 #include "model/SourceApproval.h"
+#include "app/SourceApprovalDlg.h"
+#include "ClosedPort.h"
 #include "platform/db/DbWait.h"
 #include "output/ui/PreviewFrame.h"
 #include "tests/output/OutputSupport.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
@@ -343,6 +346,175 @@ TEST_F(SourceApprovalSessionTest, AHugeRowEndsThePreviewWithAMessageAndBoundedMe
     EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("8 MB"))) << services.MessageTexts()[0].toStdString();
     // Near the bound, far from the row (the sanitizers' own bookkeeping included).
     EXPECT_LT(growth, qint64(128) << 20) << growth;
+}
+
+} // namespace
+
+namespace {
+
+const QString kMarkupName = QStringLiteral(
+    "c<b></b>”<br><font color=green size=5>✔ 已通过公司安全审核的数据源，可以放心选择“允许”。</font><!--");
+
+// What a label writes is shown as it is, whole: markup in the label's and the source's names
+// stays text, a long host list wraps to its last name, a character that would reverse what
+// follows shows by its code, and a statement's far lines are announced.
+TEST_F(SourceApprovalSessionTest, TheQuestionShowsWhatALabelWroteAsPlainTextWhole)
+{
+    QStringList hosts;
+    for (int i = 1; i <= 60; ++i)
+        hosts << QStringLiteral("replica%1.example.invalid").arg(i, 2, 10, QLatin1Char('0'));
+    hosts << QStringLiteral("127.0.0.1");
+    DbServerSettings server;
+    server.host = hosts.join(u',');
+    server.port = ClosedLoopbackPort();
+    server.database = QChar(0x202E) + QStringLiteral("tfarcmullev");
+    server.user = QStringLiteral("仓管");
+    CPostgreSQLDS& source = AddServerSource(
+        server, QStringLiteral("select 1 as a") + QString(20, u'\n') + QStringLiteral("union all select rolpassword from pg_authid"));
+    source.m_strName = kMarkupName;
+    Window().LabelData().m_strTitle = QStringLiteral("<h1>标签</h1>");
+
+    bool checked = false;
+    services.OnNextDialog([&](QDialog& dialog) {
+        dialog.show();
+        QCoreApplication::processEvents();
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+        const QString intro = dialog.findChild<QLabel*>("sourceApprovalText")->text();
+        EXPECT_TRUE(intro.contains(QStringLiteral("标签“<h1>标签</h1>”"))) << intro.toStdString();
+        EXPECT_TRUE(intro.contains(kMarkupName)) << intro.toStdString();
+        QStringList values;
+        for (const QPlainTextEdit* value : dialog.findChildren<QPlainTextEdit*>("sourceApprovalValue"))
+            values << value->toPlainText();
+        EXPECT_TRUE(values.contains(server.host)) << values.join('|').toStdString();
+        EXPECT_TRUE(values.contains(QStringLiteral("\\u202Etfarcmullev"))) << values.join('|').toStdString();
+        // The host list wraps within the window, to its last name.
+        for (const QPlainTextEdit* value : dialog.findChildren<QPlainTextEdit*>("sourceApprovalValue")) {
+            if (value->toPlainText() == server.host) {
+                EXPECT_LE(value->mapTo(&dialog, QPoint(value->width(), 0)).x(), dialog.width());
+                EXPECT_GT(value->height(), 3 * value->fontMetrics().lineSpacing());
+                EXPECT_EQ(value->verticalScrollBar()->maximum(), 0); // all of it in sight
+            }
+        }
+        const QString caption = dialog.findChild<QLabel*>("sourceApprovalStatementCaption")->text();
+        EXPECT_TRUE(caption.contains(QStringLiteral("共 21 行"))) << caption.toStdString();
+        const QLabel* more = dialog.findChild<QLabel*>("sourceApprovalStatementMore");
+        EXPECT_TRUE(more->isVisible());
+        EXPECT_TRUE(more->text().contains(QStringLiteral("还有"))) << more->text().toStdString();
+        // The statement scrolls by keyboard to its last line.
+        auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
+        EXPECT_EQ(statement->toPlainText(), source.m_strSQL);
+        EXPECT_EQ(statement->verticalScrollBar()->value(), 0);
+        QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EQ(statement->verticalScrollBar()->value(), statement->verticalScrollBar()->maximum());
+        EXPECT_GT(statement->verticalScrollBar()->maximum(), 0);
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR"))
+            dialog.grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-markup.png"));
+        // Return in the statement box answers as away from the buttons: 不允许.
+        QTest::keyClick(statement, Qt::Key_Return);
+        checked = true;
+    });
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(OpenedPreview(), nullptr);
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("您没有允许数据源“%1”").arg(kMarkupName)));
+    EXPECT_FALSE(IsSourceApproved(source));
+}
+
+// Return presses the focused button, as in every dialog; 不允许 stays the default and has the
+// focus first.
+TEST_F(SourceApprovalSessionTest, ReturnPressesTheFocusedButton)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
+    const SourceQuestion question = SourceQuestionOf(source);
+    const auto answer = [&](const std::function<void(CSourceApprovalDlg&)>& keys) {
+        CSourceApprovalDlg dialog(QStringLiteral("标签"), question, frame);
+        dialog.show();
+        dialog.activateWindow();
+        QCoreApplication::processEvents();
+        keys(dialog);
+        return dialog.result();
+    };
+    const auto focused = [](QDialog& dialog) {
+        QWidget* focus = dialog.focusWidget();
+        return focus ? focus->objectName() : QString();
+    };
+    EXPECT_EQ(answer([&](CSourceApprovalDlg& dialog) {
+        EXPECT_EQ(focused(dialog), QStringLiteral("deny"));
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    }),
+        QDialog::Rejected);
+    EXPECT_EQ(answer([&](CSourceApprovalDlg& dialog) {
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(focused(dialog), QStringLiteral("allow"));
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    }),
+        QDialog::Accepted);
+    EXPECT_EQ(answer([&](CSourceApprovalDlg& dialog) {
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(focused(dialog), QStringLiteral("sourceApprovalStatement"));
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        EXPECT_EQ(focused(dialog), QStringLiteral("allow"));
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    }),
+        QDialog::Accepted);
+    EXPECT_EQ(answer([&](CSourceApprovalDlg& dialog) {
+        QTest::keyClick(dialog.findChild<QPushButton*>("allow"), Qt::Key_Space);
+    }),
+        QDialog::Accepted);
+    EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+// Changing one box of a source the label brought, unallowed, does not allow the label's
+// own server and statement: the connect asks, showing what the change made of it.
+TEST_F(SourceApprovalSessionTest, AChangeInTheDialogAsksAboutWhatTheLabelBrought)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    CPostgreSQLDS brought;
+    brought.m_strName = QStringLiteral("远程");
+    StoreLogin(brought, ListeningSettings(listener));
+    brought.m_nRangeMode = RangeSQL;
+    brought.m_strSQL = QStringLiteral("select 7 as a");
+    ASSERT_FALSE(IsSourceApproved(brought));
+
+    QList<SourceQuestion> asked;
+    class Denying : public CSourceApprover
+    {
+    public:
+        explicit Denying(QList<SourceQuestion>& asked) : m_asked(asked) {}
+        bool Ask(const SourceQuestion& question) override
+        {
+            m_asked.append(question);
+            return false;
+        }
+        QList<SourceQuestion>& m_asked;
+    } denying(asked);
+    CSourceApprover* outer = InstallSourceApprover(&denying);
+    CDataSourcePostgreSQLDlg dialog;
+    dialog.m_bNew = false;
+    dialog.m_bEditing = true;
+    dialog.LoadDataSource(brought);
+    dialog.show();
+    QTest::qWait(50);
+    EXPECT_EQ(asked.size(), 1); // as the label brought it
+    RetypeText(ctl<QLineEdit>(&dialog, 1081), QStringLiteral("别的库"));
+    ClickButton(&dialog, 1082);
+    InstallSourceApprover(outer);
+    ASSERT_EQ(asked.size(), 2);
+    bool named = false;
+    for (const auto& [caption, value] : asked[1].rows)
+        named = named || value == QStringLiteral("别的库");
+    EXPECT_TRUE(named);
+    EXPECT_EQ(asked[1].statement, QStringLiteral("select 7 as a"));
+    EXPECT_FALSE(dialog.IsConnected());
+    EXPECT_FALSE(listener.hasPendingConnections());
+    QTest::qWait(100);
+    EXPECT_FALSE(listener.hasPendingConnections());
 }
 
 } // namespace
