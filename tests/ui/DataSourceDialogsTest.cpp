@@ -554,8 +554,6 @@ TEST_F(SQLiteDialog, AFileThatCannotBeOpenedIsNamed)
     services.messages.clear();
     // Once the dialog stands on the screen, so that the message comes over it.
     RunEdit(services, stored, [&](QDialog& d) {
-        EXPECT_TRUE(services.messages.empty());
-        QCoreApplication::processEvents();
         ASSERT_EQ(services.messages.size(), 1u);
         ClickCtl(&d, 2);
     });

@@ -34,6 +34,8 @@ int FakeServices::RunModal(QDialog& dialog)
     dialogs.pop_front();
     dialog.setResult(QDialog::Rejected);
     dialog.show();
+    // What the dialog queued for itself as it was shown runs first in exec's loop.
+    QCoreApplication::sendPostedEvents(&dialog, QEvent::MetaCall);
     handler(dialog);
     const int result = dialog.isVisible() ? QDialog::Rejected : dialog.result();
     dialog.hide();
