@@ -269,6 +269,13 @@ void ApproveQuestion(const SourceQuestion& question)
     Remember(question.key, kAsked);
 }
 
+void ApproveCopy(const CDSBase& copy, const CDSBase& source)
+{
+    const QString how = ApprovedHow(SourceApprovalKey(source));
+    if (!how.isEmpty() && SourceNeedsApproval(copy))
+        Remember(SourceApprovalKey(copy), how);
+}
+
 QString SourceApprovalName(const CDSBase& ds)
 {
     return ds.m_strName.isEmpty() ? DbSourceScope::Current() : ds.m_strName;

@@ -46,6 +46,9 @@ bool IsSourceKeyApproved(const QString& key);
 void ApproveSource(const CDSBase& ds);
 // Remembers the question's 允许.
 void ApproveQuestion(const SourceQuestion& question);
+// Keeps a copy the program made of an allowed source (a preview's, from the first row)
+// allowed as the source is.
+void ApproveCopy(const CDSBase& copy, const CDSBase& source);
 
 // The source's name, or, for one a dialog edits before it is named, the name its
 // database steps go by (DbSourceScope).

@@ -955,7 +955,9 @@ bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
 {
     // Judged as the open connection's server reads it.
     const CSqlStatements statements(m_profile.type, m_connection.get());
-    const QString refusal = statements.Refusal(*m_pFields);
+    QString refusal = statements.Refusal(*m_pFields);
+    if (refusal.isEmpty() && m_connection->SuperuserLogin())
+        refusal = SuperuserStatementRefusal(*m_pFields);
     if (!refusal.isEmpty()) {
         Services().ShowMessage(this, refusal, MessageIcon::Stop);
         return false;
@@ -980,8 +982,10 @@ bool CDataSourceDBDlg::PreviewRows()
             // The preview reads through the loader that prints, on a copy that starts
             // at the first row: what it shows is what a label gets.
             std::unique_ptr<CDSBase> probe = m_pFields->Clone();
-            if (probe->m_nRangeMode == RangeFromTo)
+            if (probe->m_nRangeMode == RangeFromTo) {
                 probe->m_nRangeMode = RangeAll;
+                ApproveCopy(*probe, *m_pFields);
+            }
             std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(probe->GetType());
             loader->SetDataSource(probe.get());
             read = loader->LoadRows(1, kPreviewRows, rows);
