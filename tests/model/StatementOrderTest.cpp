@@ -1,6 +1,7 @@
 // A statement's rows come in its own order on MariaDB, which drops an ORDER BY inside a
-// select that has no limit: read through the MySQL loader (a preview's load and a print
-// job's walk) and through a user's ODBC connection string naming MariaDB's driver.
+// select that has no limit: read through the MySQL loader (a preview's loads, limited in
+// the statement, and a print job's walk) and through a user's ODBC connection string
+// naming MariaDB's driver.
 #include "DbTestEnv.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
@@ -44,6 +45,22 @@ void ExpectDescending(CDLBase& loader)
     EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - 200));
     EXPECT_EQ(loader.GetRecordCount(), kOrderedRows);
 
+    // A preview's walk, one page of 25 at a time, and its jumps back and past the end.
+    loader.Close();
+    for (int page = 1; page <= kOrderedRows / 25; ++page) {
+        ASSERT_TRUE(loader.LoadPage(page, 25, rows)) << loader.GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25) << "page " << page;
+        ASSERT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - (page - 1) * 25)) << "page " << page;
+        ASSERT_EQ(rows.Value(24, 1), QStringLiteral("item%1").arg(kOrderedRows - page * 25 + 1)) << "page " << page;
+    }
+    for (const int page : {399, 1, 200}) {
+        ASSERT_TRUE(loader.LoadPage(page, 25, rows)) << loader.GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25);
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - (page - 1) * 25)) << "page " << page;
+    }
+    ASSERT_TRUE(loader.LoadPage(kOrderedRows / 25 + 1, 25, rows)) << loader.GetLastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 0);
+
     loader.Close();
     loader.SetSequentialLoads(true);
     int expected = kOrderedRows;
@@ -69,9 +86,39 @@ TEST(StatementOrder, MariaDBRowsComeInTheStatementsOrder)
     loader->SetDataSource(&ds);
     ExpectDescending(*loader);
 
+    // A limit of the statement's own, and a comment at its end: the pages still come in
+    // its order and end where it does.
+    loader->SetSequentialLoads(false);
+    for (const QString& sql : {QStringLiteral("select id, name from vc_check_items order by id desc limit 9000"),
+             QStringLiteral("select id, name from vc_check_items order by id desc -- newest first"),
+             QStringLiteral("select id, name from vc_check_items order by id desc # newest first")}) {
+        ds.m_strSQL = sql;
+        const int records = sql.contains(QStringLiteral("9000")) ? 9000 : kOrderedRows;
+        LoaderRow rows;
+        EXPECT_EQ(loader->GetRecordCount(), records) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(records / 25, 25, rows)) << loader->GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25) << sql.toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - records + 25)) << sql.toStdString();
+        EXPECT_EQ(rows.Value(24, 0), QString::number(kOrderedRows - records + 1)) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(2, 25, rows)) << loader->GetLastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - 25)) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(records / 25 + 1, 25, rows)) << loader->GetLastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 0) << sql.toStdString();
+    }
+
+    // A page is read with the limit in the statement: the server makes no row past it. A
+    // row below 9000 would fail the statement (its subquery gives two rows there).
+    ds.m_strSQL = QStringLiteral("select id, (select 1 union select 2 from dual where vc_check_items.id < 9000) as n "
+                                 "from vc_check_items order by id desc");
+    {
+        LoaderRow rows;
+        ASSERT_TRUE(loader->LoadPage(2, 25, rows)) << loader->GetLastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - 25));
+        EXPECT_FALSE(loader->LoadPage(50, 25, rows)); // the statement does fail where it reaches them
+    }
+
     // A call in ODBC's escape is MariaDB's plain call.
     ds.m_strSQL = QStringLiteral("{call no_such_procedure(50)}");
-    loader->SetSequentialLoads(false);
     LoaderRow rows;
     EXPECT_FALSE(loader->LoadRows(1, 10, rows));
     EXPECT_TRUE(loader->GetLastError().contains(QStringLiteral("no_such_procedure"))) << loader->GetLastError().toStdString();
