@@ -50,7 +50,7 @@ TEST(SqlStatements, CountsAndRowsByRangeMode)
 }
 
 // MariaDB drops an ORDER BY inside a derived table without a limit: a query reaches a
-// MySQL server as it stands, with no limit of ours (it may carry its own), and its
+// MySQL server as it stands (one with a limit of its own gets none of ours), and its
 // count stays inside a select.
 TEST(SqlStatements, AMySQLServerGetsTheQueryAsItStands)
 {
