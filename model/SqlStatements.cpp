@@ -159,7 +159,7 @@ bool MyTakesLimit(const QString& sql, const MyQuoting& quoting)
             continue;
         const MyTopToken& inside = tokens[k + 1];
         const bool query = inside.text == u"(" || IsMyWordAmong(inside, {u"select", u"with", u"values", u"table"});
-        const bool head = tokens[k - 1].text == u")"
+        const bool head = k == 0 || tokens[k - 1].text == u")"
             || IsMyWordAmong(tokens[k - 1], {u"union", u"except", u"intersect", u"minus", u"all", u"distinct"});
         if (query && head)
             return false;
