@@ -5,7 +5,8 @@
 // Loaders whose sources are named by an OLE DB provider connection string; the
 // data-access layer routes each provider to a client of this system (ODBC, the
 // workbook reader, the Access reader). Count and rows are the generic ones: the
-// statements carry no row limit and the rows before the wanted ones are skipped.
+// statements carry no row limit and the rows before the wanted ones are skipped,
+// except on a MariaDB/MySQL server, where a page is limited in the statement.
 // A failed connection shows the loader's message and leaves the loader closed.
 class CAdoDL : public CDLBase
 {

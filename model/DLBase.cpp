@@ -289,6 +289,19 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
     return rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
 }
 
+bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
+{
+    const CSqlStatements statements = Statements();
+    if (m_bSequential)
+        return WalkRows(statements.Rows(*m_pDataSource), first, last, rows);
+    // Without a limit in the statement the rows before first are passed over.
+    const bool paged = statements.PagesInStatement(*m_pDataSource);
+    const bool read = paged
+        ? m_connection->Query(statements.Rows(*m_pDataSource, first, last - first + 1), rows)
+        : m_connection->Query(statements.Rows(*m_pDataSource), rows, first - 1, last - first + 1);
+    return read || FailRead();
+}
+
 bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
 {
     qint64 first = 0;
@@ -297,15 +310,9 @@ bool CDLBase::QueryRows(int nFirst, int nLast, LoaderRow& rows)
         return false;
     if (first > last)
         return true;
-    // The statement has no row limit: the rows before first are passed over.
-    const QString sql = Statements().Rows(*m_pDataSource);
     LoaderRow result;
-    if (m_bSequential) {
-        if (!WalkRows(sql, first, last, result))
-            return false;
-    } else if (!m_connection->Query(sql, result, first - 1, last - first + 1)) {
-        return FailRead();
-    }
+    if (!ReadRows(first, last, result))
+        return false;
     // One element per selected field, read by position.
     const QStringList& fields = m_pDataSource->m_selectedFields;
     if (result.ColumnCount() < fields.size())

@@ -88,7 +88,8 @@ public:
 
 protected:
     // Generic count and rows for loaders that reach their source through the
-    // connection of m_connection with no row limit in the statement.
+    // connection of m_connection; rows as ReadRows reads them, one element per
+    // selected field.
     int QueryRecordCount();
     // Range mode 1 counts without the source; otherwise the first value of the
     // statement's result, read as a leading integer.
@@ -99,6 +100,10 @@ protected:
     // its statement once and every page costs the same. A load before where the
     // cursor stands, or of another statement, starts a new one.
     bool WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // Records first..last (the source's numbers, first <= last) of the open source: walked
+    // for sequential loads, else read with a limit in the statement where the database
+    // pages there, else with the rows before them passed over. False with the failure set.
+    bool ReadRows(qint64 first, qint64 last, LoaderRow& rows);
     // Closes the cursor, so that the connection takes another statement.
     void EndWalk();
 

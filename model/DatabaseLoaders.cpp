@@ -56,16 +56,8 @@ bool CDatabaseDL::LoadRows(int nFirst, int nLast, LoaderRow& rows)
     // reach the database (SQLite reads a negative limit as "no limit").
     if (first > last)
         return true;
-    const CSqlStatements statements = Statements();
-    if (m_bSequential) {
-        if (!WalkRows(statements.Rows(*m_pDataSource), first, last, rows))
-            return false;
-    } else if (!statements.PagesInStatement(*m_pDataSource)) {
-        if (!m_connection->Query(statements.Rows(*m_pDataSource), rows, first - 1, last - first + 1))
-            return FailRead();
-    } else if (!m_connection->Query(statements.Rows(*m_pDataSource, first, last - first + 1), rows)) {
-        return FailRead();
-    }
+    if (!ReadRows(first, last, rows))
+        return false;
     m_strLastError.clear();
     return true;
 }

@@ -15,7 +15,7 @@ class CDSBase;
 // 2) is sent inside a select ("select * from (<statement>) t"), a procedure call
 // alone as it is, and only once Refusal has accepted it. Its rows come in its own
 // order: MySQL and MariaDB may drop an ORDER BY inside a select, so a query is sent
-// to them as it stands.
+// to them as it stands, with the page's limit appended where the query allows one.
 class CSqlStatements
 {
 public:
@@ -53,7 +53,7 @@ public:
     QString FieldProbe(const QString& table) const;
 
     // Whether Rows limits the records of this description in the statement.
-    bool PagesInStatement(const CDSBase& ds) const { return m_pages && !CountsByReading(ds) && !SentAlone(ds); }
+    bool PagesInStatement(const CDSBase& ds) const;
 
     // The server the statements are judged for.
     const SqlServerKind& Server() const { return m_server; }
@@ -63,6 +63,9 @@ private:
     QString OrderClause(const CDSBase& ds) const;
     // The user's query is sent as it stands, not inside a select.
     bool SentAlone(const CDSBase& ds) const;
+    // The query sent as it stands keeps its meaning and order with a row limit appended,
+    // however the server's sql_mode reads it.
+    bool TakesLimit(const CDSBase& ds) const;
     // The user's statement as it stands, made fit for the server.
     QString Alone(const CDSBase& ds) const;
 

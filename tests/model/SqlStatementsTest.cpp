@@ -4,6 +4,7 @@
 #include "model/DSBase.h"
 #include "model/SqlStatements.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 TEST(SqlStatements, EachDatabaseQuotesInItsOwnSyntax)
@@ -49,7 +50,7 @@ TEST(SqlStatements, CountsAndRowsByRangeMode)
 }
 
 // MariaDB drops an ORDER BY inside a derived table without a limit: a query reaches a
-// MySQL server as it stands, with no limit of ours (it may carry its own), and its
+// MySQL server as it stands (one with a limit of its own gets none of ours), and its
 // count stays inside a select.
 TEST(SqlStatements, AMySQLServerGetsTheQueryAsItStands)
 {
@@ -75,6 +76,103 @@ TEST(SqlStatements, AMySQLServerGetsTheQueryAsItStands)
         "select * from (select * from items order by id desc\n) t limit 5 offset 0");
     pg.m_strSQL = "{call name(50)}";
     EXPECT_EQ(CSqlStatements(DSPostgreSQL).Rows(pg), "{call name(50)}");
+}
+
+namespace {
+
+// A connection that only tells which server it reaches and how it reads quotes.
+class KindOnlyConnection : public DbConnection
+{
+public:
+    explicit KindOnlyConnection(const SqlServerKind& kind) : m_kind(kind) {}
+    bool IsOpen() const override { return true; }
+    void Close() override {}
+    bool ListTables(QStringList&) override { return false; }
+    bool ListFields(const QString&, QStringList&) override { return false; }
+    bool Query(const QString&, DbRows&, qint64, qint64) override { return false; }
+    QString IdentifierQuote() const override { return QStringLiteral("`"); }
+    SqlServerKind ServerKind() const override { return m_kind; }
+
+private:
+    SqlServerKind m_kind;
+};
+
+} // namespace
+
+// A page of a query sent to MariaDB as it stands is limited after it where the limit
+// can mean nothing else; a query with a limit of its own, or a clause that stands after
+// one, or a parenthesised query that a limit would no longer bind its ORDER BY to, is
+// read whole and skipped through.
+TEST(SqlStatements, AMySQLQueryTakesThePagesLimitWhereItCanMeanNothingElse)
+{
+    const struct
+    {
+        const char* sql;
+        bool limited;
+    } cases[] = {
+        {"select id, name from items order by id desc", true},
+        {"SELECT id FROM items ORDER BY id DESC;  ", true},
+        {"select * from items -- newest first", true},
+        {"select * from items # newest first", true},
+        {"select * from items /* limit 5 */", true},
+        {"select `limit`, 'for update', \"offset\" from items", true},
+        {"with c as (select id from items order by id limit 5) select * from c order by id desc", true},
+        {"select id from a union select id from b order by id desc", true},
+        {"select id, row_number() over (order by id desc) as r from items", true},
+        {"select * from (select id from items order by id limit 3) t", true},
+        {"select id from items where id in (select id from other limit 3)", true},
+        {"select * from items order by id desc limit 50", false},
+        {"select * from items LIMIT 5, 10", false},
+        {"select * from items order by id offset 5 rows fetch first 10 rows only", false},
+        {"select 1e5limit 1", false},
+        {"select 1.5LIMIT 1", false},
+        {"select * from items for update", false},
+        {"select * from items lock in share mode", false},
+        {"select * from items for system_time all", false},
+        {"select id into @x from items", false},
+        {"select id from items procedure analyse()", false},
+        {"(select id from items order by id desc)", false},
+        {"select id from a union (select id from b order by id desc)", false},
+        {"with c as (select 1 as n) (select n from c order by n desc)", false},
+        {"values (1), (2)", false},
+        // A backslash ends the literal with NO_BACKSLASH_ESCAPES, leaving a limit outside it.
+        {"select 'a\\' limit 1 -- '", false},
+    };
+    const CSqlStatements my(DSMySQL);
+    CMySQLDS ds;
+    ds.m_nRangeMode = RangeSQL;
+    for (const auto& c : cases) {
+        ds.m_strSQL = QString::fromUtf8(c.sql);
+        const QString alone = ds.m_strSQL.trimmed().remove(QRegularExpression(QStringLiteral(";$")));
+        EXPECT_EQ(my.PagesInStatement(ds), c.limited) << c.sql;
+        EXPECT_EQ(my.Rows(ds, 11, 10), c.limited ? alone + QStringLiteral("\nlimit 10 offset 10") : alone) << c.sql;
+        // Every record, for a count or a walk: nothing appended.
+        EXPECT_EQ(my.Rows(ds), alone) << c.sql;
+    }
+
+    // Known to escape with a backslash, the server reads the literal to its end.
+    SqlServerKind escapes;
+    escapes.server = SqlServerKind::MySQL;
+    escapes.ansiQuotes = false;
+    escapes.noBackslashEscapes = false;
+    const KindOnlyConnection escaping(escapes);
+    CCustomDS custom;
+    custom.m_nRangeMode = RangeSQL;
+    custom.m_strSQL = "select 'a\\' limit 1 -- '";
+    EXPECT_EQ(CSqlStatements(DSCustom, &escaping).Rows(custom, 1, 25), custom.m_strSQL + "\nlimit 25 offset 0");
+    escapes.noBackslashEscapes = true;
+    const KindOnlyConnection literal(escapes);
+    EXPECT_FALSE(CSqlStatements(DSCustom, &literal).PagesInStatement(custom));
+
+    // A user's connection string that reaches MariaDB pages its table too; one whose
+    // server is not known reads every record and skips.
+    custom.m_nRangeMode = RangeAll;
+    custom.m_strTable = "items";
+    custom.m_selectedFields = {"id"};
+    EXPECT_EQ(CSqlStatements(DSCustom, &escaping).Rows(custom, 3, 2), "select `id` from `items` limit 2 offset 2");
+    const KindOnlyConnection unknown({});
+    EXPECT_EQ(CSqlStatements(DSCustom, &unknown).Rows(custom, 3, 2), "select `id` from `items`");
+    EXPECT_FALSE(CSqlStatements(DSCustom, &unknown).PagesInStatement(custom));
 }
 
 // The statement is judged as the type's own client reaches it: a MySQL source takes a

@@ -1,11 +1,15 @@
 // A statement's rows come in its own order on MariaDB, which drops an ORDER BY inside a
-// select that has no limit: read through the MySQL loader (a preview's load and a print
-// job's walk) and through a user's ODBC connection string naming MariaDB's driver.
+// select that has no limit: read through the MySQL loader (a preview's loads, limited in
+// the statement, and a print job's walk) and through a user's ODBC connection string
+// naming MariaDB's driver.
 #include "DbTestEnv.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/Ado.h"
+#include "platform/db/DbWait.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +48,22 @@ void ExpectDescending(CDLBase& loader)
     EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - 200));
     EXPECT_EQ(loader.GetRecordCount(), kOrderedRows);
 
+    // A preview's walk, one page of 25 at a time, and its jumps back and past the end.
+    loader.Close();
+    for (int page = 1; page <= kOrderedRows / 25; ++page) {
+        ASSERT_TRUE(loader.LoadPage(page, 25, rows)) << loader.GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25) << "page " << page;
+        ASSERT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - (page - 1) * 25)) << "page " << page;
+        ASSERT_EQ(rows.Value(24, 1), QStringLiteral("item%1").arg(kOrderedRows - page * 25 + 1)) << "page " << page;
+    }
+    for (const int page : {399, 1, 200}) {
+        ASSERT_TRUE(loader.LoadPage(page, 25, rows)) << loader.GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25);
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - (page - 1) * 25)) << "page " << page;
+    }
+    ASSERT_TRUE(loader.LoadPage(kOrderedRows / 25 + 1, 25, rows)) << loader.GetLastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 0);
+
     loader.Close();
     loader.SetSequentialLoads(true);
     int expected = kOrderedRows;
@@ -54,6 +74,32 @@ void ExpectDescending(CDLBase& loader)
     }
     EXPECT_EQ(expected, 0);
     loader.Close();
+}
+
+// A page is read with the limit in the statement: the server makes no row past it.
+// Every row below 9990 takes a second, so reading on to the statement's end would last
+// until the step's limit stops it.
+void ExpectPageLimitedInStatement(CDLBase& loader, CDSBase& ds)
+{
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.statementMs = 10000;
+    SetDbLimits(limits);
+    loader.Close();
+    loader.SetSequentialLoads(false);
+    const QString sql = ds.m_strSQL;
+    ds.m_strSQL = QStringLiteral("select id, name, sleep(id < 9990) as s from vc_check_items order by id desc");
+    LoaderRow rows;
+    QElapsedTimer timer;
+    timer.start();
+    const bool loaded = loader.LoadPage(1, 10, rows);
+    const qint64 elapsed = timer.elapsed();
+    loader.Close();
+    SetDbLimits(saved);
+    ds.m_strSQL = sql;
+    ASSERT_TRUE(loaded) << loader.GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(9, 0), QString::number(kOrderedRows - 9));
+    EXPECT_LT(elapsed, 5000);
 }
 
 } // namespace
@@ -68,10 +114,30 @@ TEST(StatementOrder, MariaDBRowsComeInTheStatementsOrder)
     std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSMySQL);
     loader->SetDataSource(&ds);
     ExpectDescending(*loader);
+    ExpectPageLimitedInStatement(*loader, ds);
+
+    // A limit of the statement's own, and a comment at its end: the pages still come in
+    // its order and end where it does.
+    loader->SetSequentialLoads(false);
+    for (const QString& sql : {QStringLiteral("select id, name from vc_check_items order by id desc limit 9000"),
+             QStringLiteral("select id, name from vc_check_items order by id desc -- newest first"),
+             QStringLiteral("select id, name from vc_check_items order by id desc # newest first")}) {
+        ds.m_strSQL = sql;
+        const int records = sql.contains(QStringLiteral("9000")) ? 9000 : kOrderedRows;
+        LoaderRow rows;
+        EXPECT_EQ(loader->GetRecordCount(), records) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(records / 25, 25, rows)) << loader->GetLastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 25) << sql.toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - records + 25)) << sql.toStdString();
+        EXPECT_EQ(rows.Value(24, 0), QString::number(kOrderedRows - records + 1)) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(2, 25, rows)) << loader->GetLastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QString::number(kOrderedRows - 25)) << sql.toStdString();
+        ASSERT_TRUE(loader->LoadPage(records / 25 + 1, 25, rows)) << loader->GetLastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 0) << sql.toStdString();
+    }
 
     // A call in ODBC's escape is MariaDB's plain call.
     ds.m_strSQL = QStringLiteral("{call no_such_procedure(50)}");
-    loader->SetSequentialLoads(false);
     LoaderRow rows;
     EXPECT_FALSE(loader->LoadRows(1, 10, rows));
     EXPECT_TRUE(loader->GetLastError().contains(QStringLiteral("no_such_procedure"))) << loader->GetLastError().toStdString();
@@ -101,4 +167,5 @@ TEST(StatementOrder, MariaDBRowsComeInOrderThroughItsOdbcDriver)
     std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
     loader->SetDataSource(&ds);
     ExpectDescending(*loader);
+    ExpectPageLimitedInStatement(*loader, ds);
 }
