@@ -19,7 +19,7 @@ namespace {
 class BenchSourceApprover : public CSourceApprover
 {
 public:
-    bool Ask(const CDSBase&) override { return true; }
+    bool Ask(const SourceQuestion&) override { return true; }
 };
 
 } // namespace
