@@ -445,6 +445,7 @@ public:
 
     bool IsOpen() const override { return m_connected; }
     SqlServerKind ServerKind() const override { return m_session.kind; }
+    bool SuperuserLogin() const override { return m_session.superuser; }
 
     void Interrupt() override
     {

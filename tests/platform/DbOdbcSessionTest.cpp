@@ -256,3 +256,29 @@ TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
     walk.reset();
     EXPECT_EQ(server.RoundTrips(), connected + 2);
 }
+
+// Whether the login is a superuser, natively and through psqlODBC: the program's own login to
+// the test server is one, a login made for the test is not.
+TEST_F(OdbcSessionTest, ASuperuserLoginIsToldOnBothRoutes)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects role(server, QStringLiteral("create role vc_plain_%1 login password 'plain pass'"),
+        QStringLiteral("drop role if exists vc_plain_%1"));
+    ASSERT_TRUE(role.Error().isEmpty()) << role.Error().toStdString();
+    DbServerSettings plain = server;
+    plain.user = role.Named("vc_plain_%1");
+    plain.password = QStringLiteral("plain pass");
+    for (const auto& [login, superuser] : {std::pair {server, true}, std::pair {plain, false}}) {
+        SCOPED_TRACE(login.user.toStdString());
+        std::unique_ptr<DbConnection> routes[] = {
+            DbConnection::OpenPostgreSQL(login), DbConnection::OpenOdbc(PsqlOdbcString(login))};
+        for (const auto& db : routes) {
+            ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+            EXPECT_EQ(db->SuperuserLogin(), superuser);
+            DbRows rows;
+            ASSERT_TRUE(db->Query("select current_user::text, current_setting('transaction_read_only')", rows))
+                << db->LastError().toStdString();
+            EXPECT_EQ(rows.Row(0), (QStringList {superuser ? QStringLiteral("pg_read_all_data") : login.user, "on"}));
+        }
+    }
+}
