@@ -146,6 +146,17 @@ bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows, 
 
 using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
 
+// psqlODBC takes every '?' outside quotes and comments for a parameter marker and refuses the
+// statement, unsent, when no value is bound to it; none of its options turns that off. The
+// PostgreSQL operators spelt with one have functions of their own.
+QString PsqlOdbcMarkerMessage()
+{
+    return QStringLiteral("数据源“%1”的SQL语句在引号和注释之外含有问号（?），PostgreSQL 的 ODBC 驱动程序把它当作参数标记，"
+                          "语句没有发送。请把 jsonb 的运算符 ?、?| 和 ?& 分别改写为函数 jsonb_exists(值, 键)、"
+                          "jsonb_exists_any(值, 键数组) 和 jsonb_exists_all(值, 键数组)。")
+        .arg(DbSourceScope::Current());
+}
+
 // The server a driver reaches, by the name it gives for its database system.
 SqlServerKind::Server OdbcServer(SQLHDBC dbc)
 {
@@ -274,9 +285,9 @@ SQLULEN OdbcSeconds(int ms)
 class OdbcCursor final : public DbRowCursor
 {
 public:
-    // driverLimit: the driver is to end the statement at the step's limit, which a framed one
-    // sets for itself (psqlODBC would set it for the whole session, one more round trip).
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool driverLimit)
+    // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
+    // step's limit itself; the driver would set it for the whole session, one more round trip.
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
         : m_dbc(dbc), m_running(std::move(running))
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
@@ -285,10 +296,12 @@ public:
             Fail(message.isEmpty() ? QStringLiteral("无法执行 ODBC 语句") : message);
             return;
         }
-        Register(driverLimit);
+        Register(!framed);
         const SQLRETURN executed = execute(m_stmt);
         if (executed == SQL_NO_DATA) // a statement that touched no row
             End();
+        else if (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002")
+            Refuse(PsqlOdbcMarkerMessage());
         else if (!SQL_SUCCEEDED(executed) || !DescribeColumns())
             Stop();
         else if (m_names.isEmpty()) // no result set
@@ -505,7 +518,7 @@ public:
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
-        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, !m_session.frame.framed);
+        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
 private:
@@ -528,7 +541,7 @@ private:
         if (!m_connected)
             return FailNotConnected();
         m_bStopped = false;
-        OdbcCursor cursor(m_dbc, execute, m_running, !m_session.frame.framed);
+        OdbcCursor cursor(m_dbc, execute, m_running, m_session.frame.framed);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows)) {
             m_bStopped = cursor.Stopped();
             return Fail(cursor.LastError());

@@ -282,3 +282,41 @@ TEST_F(OdbcSessionTest, ASuperuserLoginIsToldOnBothRoutes)
         }
     }
 }
+
+// psqlODBC reads '?' as a parameter marker: a jsonb operator spelt with one is refused unsent,
+// by a query and by a walk, naming the source and the functions to write instead, which read
+// as the operators do; a '?' in quotes, names and comments goes through.
+TEST_F(OdbcSessionTest, AQuestionMarkOperatorIsRefusedWithTheFunctionsToWrite)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server), QStringLiteral("库存"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const QString message = QStringLiteral(
+        "数据源“库存”的SQL语句在引号和注释之外含有问号（?），PostgreSQL 的 ODBC 驱动程序把它当作参数标记，语句没有发送。"
+        "请把 jsonb 的运算符 ?、?| 和 ?& 分别改写为函数 jsonb_exists(值, 键)、jsonb_exists_any(值, 键数组) 和 "
+        "jsonb_exists_all(值, 键数组)。");
+    DbRows rows;
+    for (const char* sql : {"select ('{\"a\": 1}'::jsonb ? 'a')::text",
+             "select ('{\"a\": 1}'::jsonb ?| array['b', 'a'])::text",
+             "select \"Id\" from \"People\" where jsonb_build_object('c', \"City\") ?& array['c']"}) {
+        SCOPED_TRACE(sql);
+        EXPECT_FALSE(db->Query(sql, rows));
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_EQ(db->LastError(), message);
+        auto walk = db->OpenCursor(sql);
+        EXPECT_FALSE(walk->Fetch(-1, rows));
+        EXPECT_TRUE(walk->Stopped());
+        EXPECT_EQ(walk->LastError(), message);
+        EXPECT_EQ(rows.RowCount(), 0);
+    }
+    ASSERT_TRUE(db->Query("select jsonb_exists('{\"a\": 1}'::jsonb, 'a')::text, "
+                          "jsonb_exists_any('{\"a\": 1}'::jsonb, array['b', 'a'])::text, "
+                          "jsonb_exists_all('{\"a\": 1}'::jsonb, array['a', 'b'])::text as \"all?\" -- or ?&\n",
+        rows))
+        << db->LastError().toStdString();
+    EXPECT_EQ(rows.Columns().last(), "all?");
+    EXPECT_EQ(rows.Row(0), (QStringList {"true", "true", "false"}));
+    ASSERT_TRUE(db->Query("select '?' /* ? */ as a", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "?");
+    EXPECT_FALSE(db->Stopped());
+}
