@@ -320,3 +320,60 @@ TEST_F(OdbcSessionTest, AQuestionMarkOperatorIsRefusedWithTheFunctionsToWrite)
     EXPECT_EQ(rows.Value(0, 0), "?");
     EXPECT_FALSE(db->Stopped());
 }
+
+// Through PgBouncer pooling statement by statement, which ends a client whose transaction stays
+// open past a statement: tables, counts, rows and walks read as they do from the server, a
+// failed statement leaves the connection reading on, and nothing one statement sets for the
+// session reaches the next, which may run on another of the pool's server connections.
+TEST_F(OdbcSessionTest, ThroughAPoolOfSingleStatements)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    if (!qEnvironmentVariableIsSet("VC_PGB_STATEMENT_DATABASE")) {
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+            FAIL() << "VC_PGB_STATEMENT_DATABASE is missing although the database servers are required";
+        GTEST_SKIP() << "no PgBouncer settings; run scripts/dbservers.sh start and source its env file";
+    }
+    DbServerSettings pool = server;
+    pool.host = qEnvironmentVariable("VC_PGB_HOST");
+    pool.port = qEnvironmentVariableIntValue("VC_PGB_PORT");
+    pool.database = qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(pool), QStringLiteral("库存"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    EXPECT_TRUE(tables.contains("People"));
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("People", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
+    DbRows rows;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(db->Query("select count(*)::text from \"People\"", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+        ASSERT_TRUE(db->Query("select \"Id\", \"City\" from \"People\" order by \"Id\"", rows, 8, 2))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(1), (QStringList {"10", "Zürich"}));
+        EXPECT_FALSE(db->Query("select 1/0", rows));
+        EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query("select * from \"NoSuchTable\"", rows));
+        EXPECT_TRUE(db->LastError().contains("does not exist")) << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', false)", rows))
+            << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select current_setting('application_name'), current_setting('transaction_read_only'), "
+                              "current_user::text",
+            rows))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(0).mid(1), (QStringList {"on", "pg_read_all_data"}));
+        EXPECT_NE(rows.Value(0, 0), "vc-left");
+        auto walk = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
+        qint64 total = 0;
+        for (;;) {
+            ASSERT_TRUE(walk->Fetch(40, rows)) << walk->LastError().toStdString();
+            if (rows.IsEmpty())
+                break;
+            EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
+            total += rows.RowCount();
+        }
+        EXPECT_EQ(total, 100);
+    }
+}
