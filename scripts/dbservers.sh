@@ -2,7 +2,8 @@
 # Starts or stops a throwaway PostgreSQL and a throwaway MariaDB server for the tests
 # and benchmarks, each listening on a free loopback port, with its data in a
 # temporary folder that "stop" removes; and a PgBouncer with its default settings in
-# front of the PostgreSQL, on a port of its own, taking the same login.
+# front of the PostgreSQL, on a port of its own, taking the same login, which also passes
+# the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement.
 #
 #   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
 #   scripts/dbservers.sh stop
@@ -80,7 +81,8 @@ start_postgres() {
 
 # PgBouncer 1.18 as Debian ships it: only the address, the login and its own files are set.
 # Its user list holds the login in plain text (a doubled " for a quote), with which it logs
-# in to PostgreSQL by SCRAM in turn.
+# in to PostgreSQL by SCRAM in turn. The database's second name is pooled in statement mode,
+# where PgBouncer ends a client that leaves a transaction open.
 start_pgbouncer() {
   local port q_user q_pw
   port=$(free_port)
@@ -89,6 +91,7 @@ start_pgbouncer() {
   printf '"%s" "%s"\n' "$q_user" "$q_pw" >"$base/pgb-users.txt"
   cat >"$base/pgbouncer.ini" <<EOF
 [databases]
+${db_name}_statement = host=127.0.0.1 port=$pg_port dbname=$db_name pool_mode=statement
 * = host=127.0.0.1 port=$pg_port
 
 [pgbouncer]
@@ -153,6 +156,7 @@ export VC_PG_USER=$db_user
 export VC_PG_PASSWORD=$q_pw
 export VC_PGB_HOST=127.0.0.1
 export VC_PGB_PORT=$pgb_port
+export VC_PGB_STATEMENT_DATABASE=${db_name}_statement
 export VC_MY_HOST=127.0.0.1
 export VC_MY_PORT=$my_port
 export VC_MY_DATABASE=$db_name

@@ -154,9 +154,9 @@ public:
     virtual QString IdentifierQuote() const { return QStringLiteral("\""); }
     // The server the statements go to, as the connection learnt it when it opened.
     virtual SqlServerKind ServerKind() const { return {}; }
-    // The login is a superuser of the server: it can undo any read-only hold a statement is
-    // put under (reset role, set_config), so the program cannot promise that a statement
-    // only reads.
+    // The login is a superuser of the server: it can undo any read-only hold a statement is put
+    // under (reset role, set_config), so the program cannot promise that the statement only
+    // reads. Learnt when the connection opened; false where the server has no such login.
     virtual bool SuperuserLogin() const { return false; }
 
     // The database's message for the last failure, empty after a success.

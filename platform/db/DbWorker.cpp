@@ -559,6 +559,7 @@ public:
                 facts->refused = connection->Refused();
                 facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
                 facts->server = connection->ServerKind();
+                facts->superuser = connection->SuperuserLogin();
                 std::lock_guard<std::mutex> guard(lane->interruptLock);
                 lane->connection = std::move(connection);
             });
@@ -569,6 +570,7 @@ public:
         }
         m_quote = facts->quote;
         m_server = facts->server;
+        m_superuser = facts->superuser;
         m_open = true;
         return true;
     }
@@ -576,6 +578,7 @@ public:
     bool IsOpen() const override { return m_open; }
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
+    bool SuperuserLogin() const override { return m_superuser; }
 
     void Close() override
     {
@@ -694,6 +697,7 @@ private:
         bool refused = false;
         QString quote;
         SqlServerKind server;
+        bool superuser = false;
     };
 
     // Lets the lane go: its worker frees the connection after what it still runs.
@@ -709,6 +713,7 @@ private:
     QString m_source;
     QString m_quote = QStringLiteral("\"");
     SqlServerKind m_server;
+    bool m_superuser = false;
     bool m_open = false;
 };
 

@@ -146,6 +146,17 @@ bool ReadOdbcCell(SQLHSTMT stmt, SQLUSMALLINT column, bool& wide, DbRows& rows, 
 
 using OdbcExecute = std::function<SQLRETURN(SQLHSTMT)>;
 
+// psqlODBC takes every '?' outside quotes and comments for a parameter marker and refuses the
+// statement, unsent, when no value is bound to it; none of its options turns that off. The
+// PostgreSQL operators spelt with one have functions of their own.
+QString PsqlOdbcMarkerMessage()
+{
+    return QStringLiteral("数据源“%1”的SQL语句在引号和注释之外含有问号（?），PostgreSQL 的 ODBC 驱动程序把它当作参数标记，"
+                          "语句没有发送。请把 jsonb 的运算符 ?、?| 和 ?& 分别改写为函数 jsonb_exists(值, 键)、"
+                          "jsonb_exists_any(值, 键数组) 和 jsonb_exists_all(值, 键数组)。")
+        .arg(DbSourceScope::Current());
+}
+
 // The server a driver reaches, by the name it gives for its database system.
 SqlServerKind::Server OdbcServer(SQLHDBC dbc)
 {
@@ -189,43 +200,70 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
     return values.size() == columns ? values : QStringList();
 }
 
-// With autocommit off every statement opens a transaction that is rolled back as soon
-// as its statement is released, so nothing it did stays, on servers that have no
-// transaction that only reads (SQL Server, Sybase) too. A driver that refuses either
-// keeps what it had: its statements are still judged before they are sent. Returns the
-// server the connection reaches, and for PostgreSQL how it reads '\' in quotes.
-// PostgreSQL makes every later transaction of the session read-only, set by a
-// select, which psqlODBC lets through also when its ReadOnly option refuses every other
-// statement, and asked in the same round trip; a superuser's session (version 14 on) also
-// takes the role that reads every table but can reach nothing beyond reading. Once the
-// server confirms both, each statement is a read-only transaction of its own (autocommit),
-// one round trip, as no judged statement can change the session back.
-SqlServerKind OdbcReadOnlySession(SQLHDBC dbc)
+// What a connection wraps each statement in, sent with it in one text and so in one round trip.
+// PostgreSQL runs the parts of one such text as a single transaction of their own: the head
+// makes it read-only, sets the step's limit, and for a superuser's login (version 14 on) takes
+// the role that reads every table but reaches nothing beyond reading; the tail rolls it back.
+// Nothing the statement sets, or sets through a function that runs text, outlives it, a
+// procedure it calls cannot commit, and no transaction or setting is left behind, which a pool
+// (PgBouncer) would hand on to other sessions or, in statement mode, refuse. The head is a
+// select, which psqlODBC's ReadOnly option lets through (it reads only a text's first word);
+// its row and the tail's outcome are passed over.
+struct OdbcStatementFrame
 {
-    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-    SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+    bool framed = false;
+    bool readerRole = false;
+
+    // The statement as it is sent.
+    QString Text(const QString& sql) const
+    {
+        if (!framed)
+            return sql;
+        // The tail on a line of its own, past a comment the statement may end with.
+        return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
+                              "set_config('statement_timeout', '%1', true)%2;%3\n;ROLLBACK")
+            .arg(QString::number(GetDbLimits().statementMs),
+                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString(), sql);
+    }
+    // The results that come before the statement's own.
+    int HeadResults() const { return framed ? 1 : 0; }
+};
+
+// The server a connection reaches and what it sends each statement in. With autocommit off
+// every statement opens a transaction that is rolled back as soon as its statement is
+// released, so nothing it did stays, on servers that have no transaction that only reads
+// (SQL Server, Sybase) too. A driver that refuses either keeps what it had: its statements are
+// still judged before they are sent. PostgreSQL runs each statement in the frame above instead,
+// in autocommit, and is asked once how it reads '\' in quotes and whether the login is a
+// superuser.
+struct OdbcSession
+{
     SqlServerKind kind;
-    kind.server = OdbcServer(dbc);
-    if (kind.server != SqlServerKind::PostgreSQL)
-        return kind;
-    const QStringList set = OdbcFirstRow(dbc,
-        QStringLiteral("select set_config('default_transaction_read_only', 'on', false), "
-                       "current_setting('standard_conforming_strings'), "
-                       "case when current_setting('is_superuser') = 'on' "
-                       "and current_setting('server_version_num')::int >= 140000 "
-                       "then set_config('role', 'pg_read_all_data', false) else current_user::text end"),
+    OdbcStatementFrame frame;
+    bool superuser = false;
+};
+
+OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
+{
+    OdbcSession session;
+    session.kind.server = OdbcServer(dbc);
+    if (session.kind.server != SqlServerKind::PostgreSQL) {
+        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+        return session;
+    }
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    const QStringList server = OdbcFirstRow(dbc,
+        QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
+                       "current_setting('server_version_num')"),
         3);
-    if (set.size() == 3 && (set[1] == u"on" || set[1] == u"off"))
-        kind.standardStrings = set[1] == u"on";
-    const bool readOnly = set.size() == 3 && set[0] == u"on";
-    SQLEndTran(SQL_HANDLE_DBC, dbc, readOnly ? SQL_COMMIT : SQL_ROLLBACK);
-    const bool confirmed = readOnly
-        && OdbcFirstRow(dbc, QStringLiteral("select current_setting('transaction_read_only')"), 1)
-            == QStringList {QStringLiteral("on")};
-    SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
-    if (confirmed)
-        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    return kind;
+    if (server.size() == 3 && (server[0] == u"on" || server[0] == u"off"))
+        session.kind.standardStrings = server[0] == u"on";
+    // Not known, the login counts as a superuser, as nothing is promised then.
+    session.superuser = server.size() != 3 || server[1] != u"off";
+    session.frame.framed = true;
+    session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
+    return session;
 }
 
 // The statement a connection runs, for SQLCancel from another thread; a cursor sets it
@@ -247,7 +285,9 @@ SQLULEN OdbcSeconds(int ms)
 class OdbcCursor final : public DbRowCursor
 {
 public:
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running)
+    // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
+    // step's limit itself; the driver would set it for the whole session, one more round trip.
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
         : m_dbc(dbc), m_running(std::move(running))
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
@@ -256,10 +296,12 @@ public:
             Fail(message.isEmpty() ? QStringLiteral("无法执行 ODBC 语句") : message);
             return;
         }
-        Register();
+        Register(!framed);
         const SQLRETURN executed = execute(m_stmt);
         if (executed == SQL_NO_DATA) // a statement that touched no row
             End();
+        else if (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002")
+            Refuse(PsqlOdbcMarkerMessage());
         else if (!SQL_SUCCEEDED(executed) || !DescribeColumns())
             Stop();
         else if (m_names.isEmpty()) // no result set
@@ -352,10 +394,12 @@ private:
     }
 
     // The driver ends the statement at the step's limit too, and Interrupt can reach it.
-    void Register()
+    void Register(bool driverLimit)
     {
-        SQLSetStmtAttr(m_stmt, SQL_ATTR_QUERY_TIMEOUT,
-            reinterpret_cast<SQLPOINTER>(OdbcSeconds(GetDbLimits().statementMs)), 0);
+        if (driverLimit) {
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_QUERY_TIMEOUT,
+                reinterpret_cast<SQLPOINTER>(OdbcSeconds(GetDbLimits().statementMs)), 0);
+        }
         std::lock_guard<std::mutex> guard(m_running->lock);
         m_running->stmt = m_stmt;
     }
@@ -407,13 +451,14 @@ public:
             Close();
             return;
         }
-        m_kind = OdbcReadOnlySession(m_dbc);
+        m_session = OdbcReadOnlySession(m_dbc);
         m_connected = true;
     }
     ~OdbcConnection() override { Close(); }
 
     bool IsOpen() const override { return m_connected; }
-    SqlServerKind ServerKind() const override { return m_kind; }
+    SqlServerKind ServerKind() const override { return m_session.kind; }
+    bool SuperuserLogin() const override { return m_session.superuser; }
 
     void Interrupt() override
     {
@@ -473,13 +518,19 @@ public:
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
-        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running);
+        return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
 private:
-    static OdbcExecute Executing(const QString& sql)
+    // The statement in the session's frame; what it answers comes after the head's results.
+    OdbcExecute Executing(const QString& sql) const
     {
-        return [&sql](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(sql), SQL_NTS); };
+        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults()](SQLHSTMT stmt) {
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
+            for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
+                rc = SQLMoreResults(stmt);
+            return rc;
+        };
     }
 
     // The rows after skip of what execute gives, as many as maxRows; the statement is
@@ -490,7 +541,7 @@ private:
         if (!m_connected)
             return FailNotConnected();
         m_bStopped = false;
-        OdbcCursor cursor(m_dbc, execute, m_running);
+        OdbcCursor cursor(m_dbc, execute, m_running, m_session.frame.framed);
         if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows)) {
             m_bStopped = cursor.Stopped();
             return Fail(cursor.LastError());
@@ -523,7 +574,7 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
-    SqlServerKind m_kind;
+    OdbcSession m_session;
     std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };
 

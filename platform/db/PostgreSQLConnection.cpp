@@ -302,6 +302,8 @@ public:
             else if (qstrcmp(superuser, "on") == 0)
                 m_roleDrop = "SET LOCAL ROLE pg_read_all_data";
         }
+        // Not reported, it is not known: the login counts as one, as nothing is promised then.
+        m_superuser = !superuser || qstrcmp(superuser, "on") == 0;
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -355,6 +357,7 @@ public:
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     SqlServerKind ServerKind() const override { return m_kind; }
+    bool SuperuserLogin() const override { return m_superuser; }
 
     PGconn* Conn() const { return m_conn; }
     QString DbMessage() const
@@ -503,6 +506,7 @@ private:
     DbStep::Clock::time_point m_giveUp; // of the current wait
     SqlServerKind m_kind;
     QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
+    bool m_superuser = false;
 };
 
 PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk) : m_connection(connection)

@@ -332,6 +332,52 @@ TEST(CustomLoader, OdbcStringsReachSQLiteAndPostgreSQL)
     EXPECT_FALSE(pgLoader.IsOpen());
 }
 
+// A label's statement with a jsonb operator spelt with '?', which psqlODBC takes for a parameter
+// marker, is refused in the program's words, naming the source and what to write, by the count
+// and by a page, read one by one or walked; written with the operator's function it reads.
+TEST(CustomLoader, AQuestionMarkOperatorThroughPsqlOdbcIsRefusedInTheProgramsWords)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    CCustomDS pg;
+    pg.m_strName = QStringLiteral("库存");
+    pg.m_strConnectionString = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
+                                                            "Database=%3;UID=%4;PWD=%5;CommLog=0;")
+                                                 .arg(server.host)
+                                                 .arg(server.port)
+                                                 .arg(server.database, server.user, server.password));
+    pg.m_nRangeMode = RangeSQL;
+    pg.m_selectedFields = QStringList {"Id"};
+    pg.m_strSQL = "select \"Id\" from \"People\" where jsonb_build_object(\"City\", 1) ? 'Zürich' order by \"Id\"";
+    const QString refusal = QStringLiteral("数据源“库存”的SQL语句在引号和注释之外含有问号（?），PostgreSQL 的 ODBC "
+                                           "驱动程序把它当作参数标记，语句没有发送。请把 jsonb 的运算符 ?、?| 和 ?& "
+                                           "分别改写为函数 jsonb_exists(值, 键)、jsonb_exists_any(值, 键数组) 和 "
+                                           "jsonb_exists_all(值, 键数组)。");
+    for (bool walk : {false, true}) {
+        SCOPED_TRACE(walk);
+        CCustomDL loader;
+        loader.SetDataSource(&pg);
+        loader.SetSequentialLoads(walk);
+        try {
+            loader.GetRecordCount();
+            ADD_FAILURE() << "counted";
+        } catch (const CDataSourceException& e) {
+            EXPECT_EQ(e.GetMessage(), refusal);
+        }
+        LoaderRow rows;
+        EXPECT_FALSE(loader.LoadPage(1, 3, rows));
+        EXPECT_EQ(loader.GetLastError(), refusal);
+    }
+    pg.m_strSQL
+        = "select \"Id\" from \"People\" where jsonb_exists(jsonb_build_object(\"City\", 1), 'Zürich') order by \"Id\"";
+    CCustomDL loader;
+    loader.SetDataSource(&pg);
+    EXPECT_EQ(loader.GetRecordCount(), 34) << loader.GetLastError().toStdString();
+    LoaderRow rows;
+    ASSERT_TRUE(loader.LoadPage(1, 3, rows)) << loader.GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Value(2, 0), "7");
+}
+
 // A print job reads page after page through ODBC as through the other databases: one
 // statement walks the rows; a count between pages, or a page before the last one read,
 // starts another.

@@ -2,10 +2,12 @@
 // scripts/dbservers.sh starts: which server it reports and how much of a result reaches
 // memory.
 #include "DbTestEnv.h"
+#include "ScriptedPgServer.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
 #include <QFile>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,6 +19,32 @@ QString PsqlOdbcString(const DbServerSettings& s, const char* extra = "")
         .arg(s.port)
         .arg(s.database, s.user, s.password, QLatin1String(extra));
 }
+
+// Objects a test makes on the server, under names of its own (a "%1" in the statements stands
+// for their suffix), dropped again when it ends.
+class ServerObjects
+{
+public:
+    ServerObjects(const DbServerSettings& server, const QString& make, const QString& drop)
+        : m_server(server), m_suffix(QUuid::createUuid().toString(QUuid::Id128).left(12)), m_drop(drop.arg(m_suffix))
+    {
+        m_error = WriteOnTestServer(m_server, true, make.arg(m_suffix));
+    }
+    ~ServerObjects() { WriteOnTestServer(m_server, true, m_drop); }
+
+    QString Named(const char* statement) const
+    {
+        return QString::fromUtf8(statement).replace(QLatin1String("%1"), m_suffix);
+    }
+    // Empty when they were made, else the client's words.
+    const QString& Error() const { return m_error; }
+
+private:
+    DbServerSettings m_server;
+    QString m_suffix;
+    QString m_drop;
+    QString m_error;
+};
 
 // The program's own limits back after each test.
 class OdbcSessionTest : public ::testing::Test
@@ -129,4 +157,223 @@ TEST_F(OdbcSessionTest, ASuperusersStatementsReachNothingBeyondReading)
     ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', true)", rows));
     ASSERT_TRUE(db->Query("select current_setting('application_name')", rows));
     EXPECT_NE(rows.Value(0, 0), "vc-left");
+}
+
+// Each statement through psqlODBC is a read-only transaction of its own that is rolled back:
+// what one statement sets for the session, through a function that runs its text too, is gone
+// for the next, which still cannot write; a procedure that commits is refused; and queries and
+// walks read their rows in order.
+TEST_F(OdbcSessionTest, NothingAStatementSetsOutlivesIt)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server,
+        QStringLiteral("create table vc_w_%1 (x int);"
+                       "create function vc_exec_%1(text) returns text language plpgsql as "
+                       "$$ begin execute $1; return 'done'; end $$;"
+                       "create procedure vc_commit_%1() language plpgsql as $$ begin "
+                       "perform set_config('default_transaction_read_only', 'off', false); commit; "
+                       "insert into vc_w_%1 values (1); commit; end $$;"),
+        QStringLiteral("drop procedure if exists vc_commit_%1(); drop function if exists vc_exec_%1(text); "
+                       "drop table if exists vc_w_%1;"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    // Sent as they stand, past the statement check on purpose: the server's own wall.
+    for (const char* opener : {"select vc_exec_%1('set default_transaction_read_only = off')",
+             "select set_config('default_transaction_read_only', 'off', false)",
+             "select vc_exec_%1('set session characteristics as transaction read write')",
+             "select vc_exec_%1('reset role')"}) {
+        SCOPED_TRACE(opener);
+        ASSERT_TRUE(db->Query(objects.Named(opener), rows)) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query(objects.Named("select vc_exec_%1('insert into vc_w_%1 values (2)')"), rows));
+        EXPECT_TRUE(db->LastError().contains("read-only transaction")) << db->LastError().toStdString();
+        auto walk = db->OpenCursor(objects.Named("select vc_exec_%1('insert into vc_w_%1 values (3)')"));
+        EXPECT_FALSE(walk->Fetch(-1, rows));
+    }
+    // Within one statement the transaction cannot be made to write either.
+    EXPECT_FALSE(db->Query(objects.Named("select vc_exec_%1('set transaction read write'), "
+                                         "vc_exec_%1('insert into vc_w_%1 values (4)')"),
+        rows));
+    EXPECT_FALSE(db->Query(objects.Named("call vc_commit_%1()"), rows));
+    EXPECT_TRUE(db->LastError().contains("invalid transaction termination")) << db->LastError().toStdString();
+    auto call = db->OpenCursor(objects.Named("call vc_commit_%1()"));
+    EXPECT_FALSE(call->Fetch(-1, rows));
+    call.reset();
+
+    ASSERT_TRUE(db->Query("select current_setting('default_transaction_read_only'), "
+                          "current_setting('transaction_read_only'), current_user::text",
+        rows));
+    EXPECT_EQ(rows.Row(0), (QStringList {"off", "on", "pg_read_all_data"}));
+    ASSERT_TRUE(db->Query("select \"Id\", \"City\", \"Note\" from \"People\" order by \"Id\"", rows, 8, 3))
+        << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.Row(0), (QStringList {"9", QStringLiteral("北京"), "note 9"}));
+    EXPECT_TRUE(rows.IsNull(1, 2));
+    auto walk = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\" desc");
+    qint64 total = 0;
+    for (;;) {
+        ASSERT_TRUE(walk->Fetch(30, rows)) << walk->LastError().toStdString();
+        if (rows.IsEmpty())
+            break;
+        EXPECT_EQ(rows.Value(0, 0).toLongLong(), 100 - total);
+        total += rows.RowCount();
+    }
+    EXPECT_EQ(total, 100);
+    walk.reset();
+
+    // Nothing was written: the table took none.
+    auto check = DbConnection::OpenPostgreSQL(server);
+    ASSERT_TRUE(check->Query(objects.Named("select count(*)::text from vc_w_%1"), rows));
+    EXPECT_EQ(rows.Value(0, 0), "0");
+
+    // The statement's transaction holds the step's limit too.
+    DbLimits limits = GetDbLimits();
+    limits.statementMs = 1000;
+    SetDbLimits(limits);
+    EXPECT_FALSE(db->Query("select pg_sleep(3)::text", rows));
+    EXPECT_TRUE(db->Stopped() || db->LastError().contains("statement timeout")) << db->LastError().toStdString();
+    ASSERT_TRUE(db->Query("select 'again'", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "again");
+}
+
+// The statement and its frame go to the server together, one round trip, and the walk's end
+// sends nothing more.
+TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
+{
+    ScriptedPgServer server(ScriptedPgServer::Script {}, false);
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const int connected = server.RoundTrips();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(server.RoundTrips(), connected + 1);
+    EXPECT_EQ(server.Statements().last(),
+        "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+            + QByteArray::number(GetDbLimits().statementMs) + "', true);select big from t\n;ROLLBACK");
+    auto walk = db->OpenCursor("select big from t");
+    ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
+    walk.reset();
+    EXPECT_EQ(server.RoundTrips(), connected + 2);
+}
+
+// Whether the login is a superuser, natively and through psqlODBC: the program's own login to
+// the test server is one, a login made for the test is not.
+TEST_F(OdbcSessionTest, ASuperuserLoginIsToldOnBothRoutes)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects role(server, QStringLiteral("create role vc_plain_%1 login password 'plain pass'"),
+        QStringLiteral("drop role if exists vc_plain_%1"));
+    ASSERT_TRUE(role.Error().isEmpty()) << role.Error().toStdString();
+    DbServerSettings plain = server;
+    plain.user = role.Named("vc_plain_%1");
+    plain.password = QStringLiteral("plain pass");
+    for (const auto& [login, superuser] : {std::pair {server, true}, std::pair {plain, false}}) {
+        SCOPED_TRACE(login.user.toStdString());
+        std::unique_ptr<DbConnection> routes[] = {
+            DbConnection::OpenPostgreSQL(login), DbConnection::OpenOdbc(PsqlOdbcString(login))};
+        for (const auto& db : routes) {
+            ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+            EXPECT_EQ(db->SuperuserLogin(), superuser);
+            DbRows rows;
+            ASSERT_TRUE(db->Query("select current_user::text, current_setting('transaction_read_only')", rows))
+                << db->LastError().toStdString();
+            EXPECT_EQ(rows.Row(0), (QStringList {superuser ? QStringLiteral("pg_read_all_data") : login.user, "on"}));
+        }
+    }
+}
+
+// psqlODBC reads '?' as a parameter marker: a jsonb operator spelt with one is refused unsent,
+// by a query and by a walk, naming the source and the functions to write instead, which read
+// as the operators do; a '?' in quotes, names and comments goes through.
+TEST_F(OdbcSessionTest, AQuestionMarkOperatorIsRefusedWithTheFunctionsToWrite)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server), QStringLiteral("库存"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const QString message = QStringLiteral(
+        "数据源“库存”的SQL语句在引号和注释之外含有问号（?），PostgreSQL 的 ODBC 驱动程序把它当作参数标记，语句没有发送。"
+        "请把 jsonb 的运算符 ?、?| 和 ?& 分别改写为函数 jsonb_exists(值, 键)、jsonb_exists_any(值, 键数组) 和 "
+        "jsonb_exists_all(值, 键数组)。");
+    DbRows rows;
+    for (const char* sql : {"select ('{\"a\": 1}'::jsonb ? 'a')::text",
+             "select ('{\"a\": 1}'::jsonb ?| array['b', 'a'])::text",
+             "select \"Id\" from \"People\" where jsonb_build_object('c', \"City\") ?& array['c']"}) {
+        SCOPED_TRACE(sql);
+        EXPECT_FALSE(db->Query(sql, rows));
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_EQ(db->LastError(), message);
+        auto walk = db->OpenCursor(sql);
+        EXPECT_FALSE(walk->Fetch(-1, rows));
+        EXPECT_TRUE(walk->Stopped());
+        EXPECT_EQ(walk->LastError(), message);
+        EXPECT_EQ(rows.RowCount(), 0);
+    }
+    ASSERT_TRUE(db->Query("select jsonb_exists('{\"a\": 1}'::jsonb, 'a')::text, "
+                          "jsonb_exists_any('{\"a\": 1}'::jsonb, array['b', 'a'])::text, "
+                          "jsonb_exists_all('{\"a\": 1}'::jsonb, array['a', 'b'])::text as \"all?\" -- or ?&\n",
+        rows))
+        << db->LastError().toStdString();
+    EXPECT_EQ(rows.Columns().last(), "all?");
+    EXPECT_EQ(rows.Row(0), (QStringList {"true", "true", "false"}));
+    ASSERT_TRUE(db->Query("select '?' /* ? */ as a", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "?");
+    EXPECT_FALSE(db->Stopped());
+}
+
+// Through PgBouncer pooling statement by statement, which ends a client whose transaction stays
+// open past a statement: tables, counts, rows and walks read as they do from the server, a
+// failed statement leaves the connection reading on, and nothing one statement sets for the
+// session reaches the next, which may run on another of the pool's server connections.
+TEST_F(OdbcSessionTest, ThroughAPoolOfSingleStatements)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    if (!qEnvironmentVariableIsSet("VC_PGB_STATEMENT_DATABASE")) {
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+            FAIL() << "VC_PGB_STATEMENT_DATABASE is missing although the database servers are required";
+        GTEST_SKIP() << "no PgBouncer settings; run scripts/dbservers.sh start and source its env file";
+    }
+    DbServerSettings pool = server;
+    pool.host = qEnvironmentVariable("VC_PGB_HOST");
+    pool.port = qEnvironmentVariableIntValue("VC_PGB_PORT");
+    pool.database = qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(pool), QStringLiteral("库存"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    QStringList tables;
+    ASSERT_TRUE(db->ListTables(tables)) << db->LastError().toStdString();
+    EXPECT_TRUE(tables.contains("People"));
+    QStringList fields;
+    ASSERT_TRUE(db->ListFields("People", fields)) << db->LastError().toStdString();
+    EXPECT_EQ(fields, (QStringList {"Id", "Name", "City", "Note"}));
+    DbRows rows;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(db->Query("select count(*)::text from \"People\"", rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), "100");
+        ASSERT_TRUE(db->Query("select \"Id\", \"City\" from \"People\" order by \"Id\"", rows, 8, 2))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(1), (QStringList {"10", "Zürich"}));
+        EXPECT_FALSE(db->Query("select 1/0", rows));
+        EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query("select * from \"NoSuchTable\"", rows));
+        EXPECT_TRUE(db->LastError().contains("does not exist")) << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', false)", rows))
+            << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select current_setting('application_name'), current_setting('transaction_read_only'), "
+                              "current_user::text",
+            rows))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(0).mid(1), (QStringList {"on", "pg_read_all_data"}));
+        EXPECT_NE(rows.Value(0, 0), "vc-left");
+        auto walk = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
+        qint64 total = 0;
+        for (;;) {
+            ASSERT_TRUE(walk->Fetch(40, rows)) << walk->LastError().toStdString();
+            if (rows.IsEmpty())
+                break;
+            EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
+            total += rows.RowCount();
+        }
+        EXPECT_EQ(total, 100);
+    }
 }

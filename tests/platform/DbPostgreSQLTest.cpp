@@ -129,6 +129,8 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         kind.server = SqlServerKind::PostgreSQL;
         kind.standardStrings = c.standard;
         EXPECT_EQ(db->ServerKind(), kind);
+        // A login the server does not describe counts as a superuser.
+        EXPECT_EQ(db->SuperuserLogin(), c.superuser != "off");
         DbRows rows;
         ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
         QList<QByteArray> expected {"BEGIN READ ONLY", StatementLimit()};
