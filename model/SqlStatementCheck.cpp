@@ -580,6 +580,55 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
     return {};
 }
 
+// A statement that changes data or the database: INSERT, UPDATE, CREATE and the like
+// as the statement's first word, as what a WITH leads to, or as the body of one of its
+// queries ("with d as (delete from t returning *) select ..."). Sent inside a select it
+// would only fail on the server, and the session only reads anyway.
+SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
+{
+    static const QSet<QString> writing = {QStringLiteral("insert"), QStringLiteral("update"),
+        QStringLiteral("delete"), QStringLiteral("merge"), QStringLiteral("upsert"), QStringLiteral("replace"),
+        QStringLiteral("create"), QStringLiteral("drop"), QStringLiteral("alter"), QStringLiteral("truncate"),
+        QStringLiteral("rename"), QStringLiteral("grant"), QStringLiteral("revoke"), QStringLiteral("copy"),
+        QStringLiteral("load"), QStringLiteral("import"), QStringLiteral("comment"), QStringLiteral("vacuum"),
+        QStringLiteral("reindex"), QStringLiteral("cluster"), QStringLiteral("refresh")};
+    const auto isWord = [&](qsizetype k, QStringView word) {
+        return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
+            && tokens[k].text.compare(word, Qt::CaseInsensitive) == 0;
+    };
+    const auto fault = [&](qsizetype k) {
+        return SqlFault {tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].text)};
+    };
+    if (tokens.isEmpty() || tokens.first().kind != SqlToken::Word)
+        return {};
+    if (writing.contains(tokens.first().text.toLower()))
+        return fault(0);
+    if (!isWord(0, u"with"))
+        return {};
+    int depth = 0;
+    for (qsizetype k = 1; k < tokens.size(); ++k) {
+        const SqlToken& token = tokens[k];
+        if (token.kind == SqlToken::Mark && token.text == u"(") {
+            // A query of the WITH: "name as (", "as materialized (", "as not materialized (".
+            if (depth == 0 && (isWord(k - 1, u"as") || isWord(k - 1, u"materialized")) && k + 1 < tokens.size()
+                && tokens[k + 1].kind == SqlToken::Word && writing.contains(tokens[k + 1].text.toLower()))
+                return fault(k + 1);
+            ++depth;
+        } else if (token.kind == SqlToken::Mark && token.text == u")") {
+            --depth;
+        } else if (depth == 0 && token.kind == SqlToken::Word && !isWord(k + 1, u"as")
+            && !(k + 1 < tokens.size() && tokens[k + 1].kind == SqlToken::Mark && tokens[k + 1].text == u"(")) {
+            // What the WITH leads to, past its queries' names ("name as (", "name(a, b) as (").
+            const QString lower = token.text.toLower();
+            if (writing.contains(lower))
+                return fault(k);
+            if (lower == u"select" || lower == u"values" || lower == u"table")
+                return {};
+        }
+    }
+    return {};
+}
+
 bool IsSqlQueryStart(const SqlToken& token)
 {
     if (token.kind == SqlToken::Mark)
@@ -622,6 +671,28 @@ QString PlacedSqlRefusal(const QString& sql, qsizetype at, const QString& what, 
     return text + u'。';
 }
 
+// The names of the readings, once each, in the order of the table: "A、B 和 C".
+QString SqlReadingNames(unsigned readings)
+{
+    QStringList names;
+    for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
+        const QString name = SqlReadingName(kSqlReadings[r].family);
+        if ((readings & (1u << r)) && !names.contains(name))
+            names.append(name);
+    }
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return names.join(u'、') + QStringLiteral(" 和 ") + last;
+}
+
+// Asked before connecting: refused only where each reading of the set refuses.
+constexpr unsigned kWhereEveryReadingRefuses = 1u << 31;
+
+// The statement judged by each reading of the set. Refused where one of them refuses
+// (the server reads the text one of these ways), or with kWhereEveryReadingRefuses where
+// each of them does (the connection will tell which one is the server's). The refusal is
+// that of the first reading that refuses, naming each reading that refuses it alike.
 SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
 {
     SqlStatementVerdict verdict;
@@ -645,21 +716,41 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     // As the statement is sent: inside parentheses, after a line break.
     const QString sent = text + u'\n';
     bool query = true;
+    SqlFault faults[std::size(kSqlReadings)];
+    unsigned judged = 0;
+    unsigned refusing = 0;
     for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
         if (!(readings & (1u << r)))
             continue;
+        judged |= 1u << r;
         const SqlReading& reading = kSqlReadings[r];
         QList<SqlToken> tokens;
         SqlFault fault = ReadSql(sent, reading, tokens);
         if (!fault)
+            fault = WritingSqlStatement(tokens);
+        if (!fault)
             fault = RefusedSqlItems(SqlItems(tokens), reading);
         if (fault) {
-            verdict.refusal = PlacedSqlRefusal(sql, lead + fault.at, fault.what, SqlReadingName(reading.family));
-            return verdict;
+            faults[r] = fault;
+            refusing |= 1u << r;
+            continue;
         }
         query = query && !tokens.isEmpty() && IsSqlQueryStart(tokens.first());
     }
-    verdict.query = query;
+    const bool refused = (readings & kWhereEveryReadingRefuses) ? refusing != 0 && refusing == judged : refusing != 0;
+    if (refused) {
+        qsizetype first = 0;
+        while (!(refusing & (1u << first)))
+            ++first;
+        unsigned alike = 0;
+        for (qsizetype r = first; r < qsizetype(std::size(kSqlReadings)); ++r) {
+            if ((refusing & (1u << r)) && faults[r].at == faults[first].at && faults[r].what == faults[first].what)
+                alike |= 1u << r;
+        }
+        verdict.refusal = PlacedSqlRefusal(sql, lead + faults[first].at, faults[first].what, SqlReadingNames(alike));
+        return verdict;
+    }
+    verdict.query = query && refusing == 0;
     // Literals without a backslash read alike in every dialect.
     static const QString name = QStringLiteral(R"([A-Za-z_][A-Za-z0-9_]*(?:\.[A-Za-z_][A-Za-z0-9_]*){0,2})");
     static const QString literal = QStringLiteral(R"((?:N?'(?:[^'\\\x00-\x1f]|'')*'|[-+]?\d+(?:\.\d+)?))");
@@ -670,7 +761,7 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
         QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)(?:\s*;)*$)")
             .arg(call, name, argument),
         QRegularExpression::CaseInsensitiveOption);
-    verdict.procedureCall = form.match(sql.trimmed()).hasMatch();
+    verdict.procedureCall = refusing == 0 && form.match(sql.trimmed()).hasMatch();
     return verdict;
 }
 
@@ -697,9 +788,11 @@ SqlVerdictMemo& VerdictMemo()
 
 } // namespace
 
-SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)
+namespace {
+
+// The verdict for a set of readings, remembered.
+SqlStatementVerdict RememberedVerdict(const QString& sql, unsigned readings)
 {
-    const unsigned readings = SqlReadingsOf(server);
     SqlVerdictMemo& memo = VerdictMemo();
     {
         const QMutexLocker lock(&memo.mutex);
@@ -721,16 +814,17 @@ SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& s
     return verdict;
 }
 
-QString SqlRefusalOfEveryServer(const QString& sql)
+} // namespace
+
+SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)
 {
-    // One server for each reading but the standard's, which only an unknown server gives.
-    static const SqlServerKind servers[] = {{SqlServerKind::SQLite, {}, {}, {}},
-        {SqlServerKind::PostgreSQL, true, {}, {}}, {SqlServerKind::PostgreSQL, false, {}, {}},
-        {SqlServerKind::MySQL, {}, false, false}, {SqlServerKind::MySQL, {}, true, false},
-        {SqlServerKind::MySQL, {}, false, true}, {SqlServerKind::SqlServer, {}, {}, {}}};
-    for (const SqlServerKind& server : servers) {
-        if (SqlStatementRefusal(sql, server).isEmpty())
-            return {};
-    }
-    return SqlStatementRefusal(sql);
+    return RememberedVerdict(sql, SqlReadingsOf(server));
+}
+
+QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server)
+{
+    const unsigned readings = SqlReadingsOf(server);
+    // One reading: refused by it is refused by each, and the verdict is the one asked for later.
+    const bool one = (readings & (readings - 1)) == 0;
+    return RememberedVerdict(sql, one ? readings : readings | kWhereEveryReadingRefuses).refusal;
 }

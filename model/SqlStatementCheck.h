@@ -8,10 +8,11 @@
 // reaches a server. The text is read as the server that runs it reads it (its quotes,
 // comments and escapes), and as every server we reach would read it where the
 // connection cannot tell which one it is: in each of those readings it must be one
-// statement that stands inside parentheses, it must call or run none of the few
-// functions and procedures that write files, run commands, run a text as a further
-// statement or reach outside a read-only transaction that is rolled back, and no text
-// in it may hold such a call for a server to run.
+// statement that stands inside parentheses, it must not be one that changes data
+// (INSERT, UPDATE, CREATE, ...), it must call or run none of the few functions and
+// procedures that write files, run commands, run a text as a further statement or
+// reach outside a read-only transaction that is rolled back, and no text in it may
+// hold such a call for a server to run. A refusal names the readings that refuse it.
 //
 // Verdicts are remembered (text and server), so a print job that loads page after page
 // judges its statement once; safe to call from any thread.
@@ -42,7 +43,9 @@ inline bool IsSqlProcedureCall(const QString& sql, const SqlServerKind& server =
     return JudgeSqlStatement(sql, server).procedureCall;
 }
 
-// The refusal of a statement that no server would take, however it reads the text (as
-// SqlStatementRefusal with no server says it); empty when some server would. Lets a
-// statement be refused before a connection is made that would tell its server.
-QString SqlRefusalOfEveryServer(const QString& sql);
+// The refusal before a connection tells the server's settings: only of a statement
+// that each way the server may read it refuses (PostgreSQL with and without
+// standard_conforming_strings, MySQL in each of its quoting modes; each server's way
+// for an unknown server), so that it reaches no server; empty when one of them takes
+// it, and the connection's server then judges it (JudgeSqlStatement).
+QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server = {});

@@ -2,6 +2,8 @@
 
 #include "model/DSBase.h"
 #include "model/SqlStatementCheck.h"
+#include "platform/Crypt.h"
+#include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
 
 #include <QList>
@@ -170,7 +172,7 @@ bool MyTakesLimit(const QString& sql, const MyQuoting& quoting)
 } // namespace
 
 CSqlStatements::CSqlStatements(int32_t type, const DbConnection* connection)
-    : m_open(QStringLiteral("\"")), m_close(QStringLiteral("\""))
+    : m_open(QStringLiteral("\"")), m_close(QStringLiteral("\"")), m_type(type)
 {
     switch (type) {
     case DSSQLite:
@@ -275,9 +277,14 @@ QString CSqlStatements::RefusalBeforeConnecting(const CDSBase& ds) const
 {
     if (ds.m_nRangeMode != RangeSQL)
         return {};
-    if (m_server.server != SqlServerKind::Unknown)
-        return Refusal(ds);
-    return StatementRefusal(ds, SqlRefusalOfEveryServer(ds.m_strSQL));
+    // Where the type does not tell the server, the route may: a custom string's driver,
+    // SQL Server's provider. The server's settings are not known yet either way.
+    SqlServerKind server = m_server;
+    if (server.server == SqlServerKind::Unknown && m_type == DSSQLServer)
+        server.server = SqlServerKind::SqlServer;
+    if (const auto* custom = dynamic_cast<const CCustomDS*>(&ds); custom && server.server == SqlServerKind::Unknown)
+        server.server = AdoServer(DecryptString(custom->m_strConnectionString), InstalledOdbcRegistry());
+    return StatementRefusal(ds, SqlRefusalOfEveryReading(ds.m_strSQL, server));
 }
 
 bool CSqlStatements::CountsByReading(const CDSBase& ds) const

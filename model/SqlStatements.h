@@ -35,8 +35,10 @@ public:
     // Why the user's statement must not be sent, as the message the user reads; empty
     // when it may be, or when the description reads a table.
     QString Refusal(const CDSBase& ds) const;
-    // Refusal before a connection is made: where the server is not known yet, only a
-    // statement that no server would take, so that none of it reaches any server.
+    // Refusal before a connection is made: only of a statement that each way the
+    // server may read it refuses (its settings are not known yet; each server's way
+    // where the type and the route do not tell the server), so that none of it reaches
+    // any server. The rest is judged by Refusal once the connection tells its server.
     QString RefusalBeforeConnecting(const CDSBase& ds) const;
     // The user's statement is a procedure call: its records are counted by reading
     // the rows of Count, which then is the call itself.
@@ -71,6 +73,7 @@ private:
 
     QString m_open;
     QString m_close;
+    int32_t m_type;
     bool m_pages = false;
     bool m_sheets = false;
     bool m_qualified = false;

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,3 +35,23 @@ inline unsigned short ClosedLoopbackPort()
         close(fd);
     return port > 0 ? static_cast<unsigned short>(port) : 1;
 }
+
+// A loopback port that listens and tells whether anyone knocked.
+class KnockListener
+{
+public:
+    KnockListener() : m_fd(BindLoopback(m_port, 4)) {}
+    ~KnockListener() { close(m_fd); }
+    KnockListener(const KnockListener&) = delete;
+    KnockListener& operator=(const KnockListener&) = delete;
+    int Port() const { return m_port; }
+    bool Knocked(int waitMs = 100) const
+    {
+        pollfd ready {m_fd, POLLIN, 0};
+        return poll(&ready, 1, waitMs) > 0;
+    }
+
+private:
+    int m_port = 0;
+    int m_fd = -1;
+};

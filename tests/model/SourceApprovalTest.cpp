@@ -11,28 +11,9 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <odbcinst.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
-
-// A loopback port that listens and tells whether anyone knocked.
-class KnockListener
-{
-public:
-    KnockListener() : m_fd(BindLoopback(m_port, 4)) {}
-    ~KnockListener() { close(m_fd); }
-    int Port() const { return m_port; }
-    bool Knocked(int waitMs = 100) const
-    {
-        pollfd ready {m_fd, POLLIN, 0};
-        return poll(&ready, 1, waitMs) > 0;
-    }
-
-private:
-    int m_port = 0;
-    int m_fd = -1;
-};
 
 // Nobody to ask for the duration: what a run without a window meets.
 class NoApprover

@@ -214,7 +214,7 @@ TEST(SqlStatementCheck, ARefusalNamesTheLineThePlaceAndTheReading)
     EXPECT_EQ(SqlStatementRefusal("select a,\n  coalesce(note,'') <> 'C:\\data\\' as b from t", kMyEsc),
         QStringLiteral("第 2 行“…te,'') <> 'C:\\data\\' as…”附近：引号没有结束（按 MySQL/MariaDB 的读法）。"));
     EXPECT_EQ(SqlStatementRefusal("\n\n  select 1 /* x", kAny),
-        QStringLiteral("第 3 行“select 1 /* x”附近：注释没有结束（按 SQLite 的读法）。"));
+        QStringLiteral("第 3 行“select 1 /* x”附近：注释没有结束（按 SQLite、标准 SQL、PostgreSQL、MySQL/MariaDB 和 SQL Server 的读法）。"));
     EXPECT_EQ(SqlStatementRefusal("select (1", kPgStd), QStringLiteral("第 1 行“select (1”附近：括号没有结束（按 PostgreSQL 的读法）。"));
     EXPECT_EQ(SqlStatementRefusal("select 1 /* /* */ ) t", kPg),
         QStringLiteral("第 1 行“select 1 /* /* */ ) t”附近：注释没有结束（按 PostgreSQL 的读法）。"));
@@ -225,19 +225,113 @@ TEST(SqlStatementCheck, ARefusalNamesTheLineThePlaceAndTheReading)
     EXPECT_EQ(SqlStatementRefusal("select [x] from t; select 2", kMs),
         QStringLiteral("第 1 行“…[x] from t; select 2”附近：分号之后不能再有语句（按 SQL Server 的读法）。"));
     EXPECT_EQ(SqlStatementRefusal("select 1 from a) t", kAny),
-        QStringLiteral("第 1 行“…t 1 from a) t”附近：右括号多于左括号（按 SQLite 的读法）。"));
+        QStringLiteral("第 1 行“…t 1 from a) t”附近：右括号多于左括号（按 SQLite、标准 SQL、PostgreSQL、MySQL/MariaDB 和 SQL Server 的读法）。"));
 }
 
 TEST(SqlStatementCheck, OnlyWhatNoServerTakesIsRefusedBeforeConnecting)
 {
-    EXPECT_EQ(SqlRefusalOfEveryServer("select 1; drop table t"), SqlStatementRefusal("select 1; drop table t"));
-    EXPECT_NE(SqlRefusalOfEveryServer("exec master..xp_cmdshell 'id'"), "");
-    EXPECT_NE(SqlRefusalOfEveryServer("select 'x' as a) t exec xp_cmdshell 'id' select 1 from (select 1"), "");
+    EXPECT_EQ(SqlRefusalOfEveryReading("select 1; drop table t"), SqlStatementRefusal("select 1; drop table t"));
+    EXPECT_NE(SqlRefusalOfEveryReading("exec master..xp_cmdshell 'id'"), "");
+    EXPECT_NE(SqlRefusalOfEveryReading("select 'x' as a) t exec xp_cmdshell 'id' select 1 from (select 1"), "");
     // Some server reads each of these as one query.
     for (const char* sql : {"select 'C:\\data\\'", "select $$it's$$", "select [a'] from t",
              "select exec, a from t"}) {
         EXPECT_NE(SqlStatementRefusal(sql), "") << sql;
-        EXPECT_EQ(SqlRefusalOfEveryServer(sql), "") << sql;
+        EXPECT_EQ(SqlRefusalOfEveryReading(sql), "") << sql;
+    }
+}
+
+// Before connecting the server's settings are not known: a statement is refused only
+// where each of the server's readings refuses it; once connected its own reading judges.
+TEST(SqlStatementCheck, BeforeConnectingOnlyWhatEachOfTheServersReadingsRefusesIsRefused)
+{
+    const QString path = QStringLiteral("select * from t where path <> 'C:\\data\\' order by 1");
+    EXPECT_EQ(SqlRefusalOfEveryReading(path, kPg), "");
+    EXPECT_EQ(SqlStatementRefusal(path, kPgStd), "");
+    EXPECT_NE(SqlStatementRefusal(path, kPgOld), "");
+    EXPECT_NE(SqlStatementRefusal(path, kPg), ""); // connected, the setting not told
+    const QString name = QStringLiteral("select * from t where name <> 'it\\'s'");
+    EXPECT_EQ(SqlRefusalOfEveryReading(name, kMy), "");
+    EXPECT_EQ(SqlStatementRefusal(name, kMyEsc), "");
+    EXPECT_NE(SqlStatementRefusal(name, kMyNoEsc), "");
+
+    // A quote that hides the wrapper's ")" from one setting only: let through to the
+    // connection, refused there under the setting that reads the ")".
+    const QString hidden = QStringLiteral("select 'a\\') t; drop table x; --' from t");
+    EXPECT_EQ(SqlRefusalOfEveryReading(hidden, kPg), "");
+    EXPECT_NE(SqlStatementRefusal(hidden, kPgStd), "");
+    EXPECT_NE(SqlRefusalOfEveryReading(QStringLiteral("select 1 /* /* */ ) t"), kPg), "");
+
+    // What each reading refuses is refused at once, naming the server's readings.
+    const QString two = QStringLiteral("select 1; drop table t");
+    EXPECT_EQ(SqlRefusalOfEveryReading(two, kPg),
+        QStringLiteral("第 1 行“select 1; drop table t”附近：分号之后不能再有语句（按 PostgreSQL 的读法）。"));
+    EXPECT_EQ(SqlRefusalOfEveryReading(two, kMy),
+        QStringLiteral("第 1 行“select 1; drop table t”附近：分号之后不能再有语句（按 MySQL/MariaDB 的读法）。"));
+    EXPECT_EQ(SqlRefusalOfEveryReading(two, kLite), SqlStatementRefusal(two, kLite));
+    EXPECT_NE(SqlRefusalOfEveryReading(QStringLiteral("select lo_export(1, '/tmp/f')"), kPg), "");
+    EXPECT_NE(SqlRefusalOfEveryReading(QStringLiteral("select load_file('/etc/passwd') as a"), kMy), "");
+}
+
+TEST(SqlStatementCheck, ARefusalNamesEachReadingThatRefusesItAlike)
+{
+    EXPECT_EQ(SqlStatementRefusal("select 'C:\\data\\' as a"),
+        QStringLiteral("第 1 行“select 'C:\\data\\' as…”附近：引号没有结束（按 PostgreSQL 和 MySQL/MariaDB 的读法）。"));
+    EXPECT_EQ(SqlStatementRefusal("select 1; select 2", kMy),
+        QStringLiteral("第 1 行“select 1; select 2”附近：分号之后不能再有语句（按 MySQL/MariaDB 的读法）。"));
+    EXPECT_EQ(SqlRefusalOfEveryReading("select 1; select 2"),
+        QStringLiteral("第 1 行“select 1; select 2”附近：分号之后不能再有语句"
+                       "（按 SQLite、标准 SQL、PostgreSQL、MySQL/MariaDB 和 SQL Server 的读法）。"));
+}
+
+// The one statement is a query: one that changes data is refused as such, wherever it
+// stands in a WITH, on every server and before connecting.
+TEST(SqlStatementCheck, AStatementThatChangesDataIsRefusedAsOne)
+{
+    const struct
+    {
+        const char* sql;
+        const char* word;
+    } writing[] = {
+        {"update t set a = 1", "update"},
+        {"  INSERT into t values (1)", "INSERT"},
+        {"delete from t where a = 1;", "delete"},
+        {"/* x */ truncate t", "truncate"},
+        {"create table x (a int)", "create"},
+        {"drop table t", "drop"},
+        {"alter table t add b int", "alter"},
+        {"merge into t using s on t.a = s.a when matched then delete", "merge"},
+        {"replace into t values (1)", "replace"},
+        {"grant all on t to public", "grant"},
+        {"copy t to '/tmp/f'", "copy"},
+        {"with d as (delete from t returning *) select * from d", "delete"},
+        {"with d as materialized (update t set a = 1 returning a) select a from d", "update"},
+        {"with n(i) as (select 1) insert into t select i from n", "insert"},
+        {"with recursive n as (select 1 as i) update t set a = (select i from n)", "update"},
+    };
+    for (const auto& c : writing) {
+        const QString expected = QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(QLatin1String(c.word));
+        for (const SqlServerKind& server : kEveryKind) {
+            const QString refusal = SqlStatementRefusal(QString::fromUtf8(c.sql), server);
+            EXPECT_TRUE(refusal.contains(expected)) << c.sql << " on " << server.server << ": " << refusal.toStdString();
+        }
+        EXPECT_TRUE(SqlRefusalOfEveryReading(QString::fromUtf8(c.sql)).contains(expected)) << c.sql;
+    }
+    CPostgreSQLDS ds;
+    ds.m_strName = QStringLiteral("库存");
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = QStringLiteral("update t set a = 1");
+    EXPECT_EQ(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(ds),
+        QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，第 1 行“update t set a…”附近："
+                       "“update”语句会修改数据，而本程序只读取数据（按 PostgreSQL 的读法）。"));
+
+    // Queries that only name such words.
+    for (const char* sql : {"select update_time, \"delete\", [insert] from t where note = 'update t'",
+             "with replace as (select 1 as a) select a from replace",
+             "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3) select i from n",
+             "select * from t where a in (select b from u) order by 1"}) {
+        for (const SqlServerKind& server : {kPgStd, kMyEsc, kLite})
+            EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), server), "") << sql << " on " << server.server;
     }
 }
 
@@ -319,7 +413,7 @@ TEST(SqlStatementCheck, StatementsWrapAllButACallAndNameTheirSourceWhenRefused)
     ds.m_strSQL = "select 1; select 2";
     EXPECT_EQ(CSqlStatements(DSSQLServer).Refusal(ds),
         QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，第 1 行“select 1; select 2”附近："
-                       "分号之后不能再有语句（按 SQLite 的读法）。"));
+                       "分号之后不能再有语句（按 SQLite、标准 SQL、PostgreSQL、MySQL/MariaDB 和 SQL Server 的读法）。"));
     ds.m_nRangeMode = RangeAll; // a table: the statement is not sent
     EXPECT_EQ(CSqlStatements(DSSQLServer).Refusal(ds), "");
 }
