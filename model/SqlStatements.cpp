@@ -3,7 +3,7 @@
 #include "model/DSBase.h"
 #include "model/SqlStatementCheck.h"
 #include "platform/Crypt.h"
-#include "platform/db/Ado.h"
+#include "platform/db/DbReach.h"
 #include "platform/db/DbConnection.h"
 
 #include <QList>
@@ -283,7 +283,7 @@ QString CSqlStatements::RefusalBeforeConnecting(const CDSBase& ds) const
     if (server.server == SqlServerKind::Unknown && m_type == DSSQLServer)
         server.server = SqlServerKind::SqlServer;
     if (const auto* custom = dynamic_cast<const CCustomDS*>(&ds); custom && server.server == SqlServerKind::Unknown)
-        server.server = AdoServer(DecryptString(custom->m_strConnectionString), InstalledOdbcRegistry());
+        server.server = AdoReach(DecryptString(custom->m_strConnectionString), {}, {}).server;
     return StatementRefusal(ds, SqlRefusalOfEveryReading(ds.m_strSQL, server));
 }
 

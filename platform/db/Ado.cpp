@@ -974,28 +974,6 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
     return Unavailable(QStringLiteral("本系统没有提供程序“%1”").arg(provider));
 }
 
-SqlServerKind::Server AdoServer(const QString& connectionString, const OdbcRegistry& registry)
-{
-    QStringList drivers;
-    for (const OdbcRegistry::Driver& driver : registry.drivers)
-        drivers.append(driver.name);
-    const AdoRoute route = RouteAdo(connectionString, {}, {}, drivers);
-    if (route.kind == AdoRoute::Excel || route.kind == AdoRoute::Access)
-        return SqlServerKind::SQLite;
-    if (route.kind != AdoRoute::Odbc)
-        return SqlServerKind::Unknown;
-    const AdoConnectionString odbc(route.odbc);
-    const QString library = DriverLibrary(registry, Unbraced(odbc.Value({"Driver"}).trimmed()).toString(),
-        Unbraced(odbc.Value({"DSN"}).trimmed()).toString());
-    if (IsPostgreSQLLibrary(library))
-        return SqlServerKind::PostgreSQL;
-    if (IsMySQLLibrary(library))
-        return SqlServerKind::MySQL;
-    if (IsSQLiteLibrary(library) || library.contains(QLatin1String("mdb"), Qt::CaseInsensitive))
-        return SqlServerKind::SQLite;
-    return SqlServerKind::Unknown;
-}
-
 std::unique_ptr<DbConnection> DbConnection::OpenAdo(
     const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName)
 {

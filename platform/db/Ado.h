@@ -125,10 +125,3 @@ struct OdbcRequest
 // and of the values only the names of drivers (as registered, never a library's path),
 // data sources and files; of what follows a password, the key alone.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);
-
-// The server a connection string reaches, as far as the string and the registrations
-// tell before anything connects: PostgreSQL and MariaDB/MySQL by the library behind the
-// driver or data source named, SQLite for the SQLite driver and the files read through
-// SQLite (workbooks, Access databases); Unknown for the rest, and for FreeTDS, which
-// reaches SQL Server and Sybase alike. Only a hint: a connection tells its server itself.
-SqlServerKind::Server AdoServer(const QString& connectionString, const OdbcRegistry& registry);

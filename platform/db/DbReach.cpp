@@ -27,7 +27,8 @@ const OdbcRegistry::Source* RegisteredSource(const OdbcRegistry& registry, const
     return nullptr;
 }
 
-// The server an ODBC driver reaches, told by its library.
+// The server an ODBC driver reaches, told by its library: Unknown for FreeTDS, which reaches
+// SQL Server and Sybase alike, and for drivers the program does not know.
 SqlServerKind::Server DriverServer(const OdbcRegistry& registry, const QString& driver, const QString& dataSource)
 {
     QString name = driver;
@@ -43,8 +44,6 @@ SqlServerKind::Server DriverServer(const OdbcRegistry& registry, const QString& 
     const QString file = QFileInfo(library).fileName();
     if (file.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive))
         return SqlServerKind::PostgreSQL;
-    if (file.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive))
-        return SqlServerKind::SqlServer;
     return SqlServerKind::Unknown;
 }
 
@@ -72,7 +71,11 @@ DbReach AdoReach(
     const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers(), sourceName);
     switch (route.kind) {
     case AdoRoute::Excel:
-    case AdoRoute::Access: reach.kind = DbReach::LocalFile; return reach;
+    case AdoRoute::Access:
+        // Read through SQLite, as the files the SQLite and Access drivers name below.
+        reach.kind = DbReach::LocalFile;
+        reach.server = SqlServerKind::SQLite;
+        return reach;
     case AdoRoute::Unavailable: reach.refusal = route.error; return reach;
     case AdoRoute::Odbc: break;
     }
@@ -84,6 +87,7 @@ DbReach AdoReach(
     }
     if (!request.sqliteFile.isEmpty() || !request.accessFile.isEmpty()) {
         reach.kind = DbReach::LocalFile;
+        reach.server = SqlServerKind::SQLite;
         return reach;
     }
     if (request.mysqlServer)

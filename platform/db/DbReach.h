@@ -22,7 +22,8 @@ struct DbReach
     QString refusal;
     // The client that connects: "libpq", "MariaDB" or "ODBC".
     QString client;
-    // Which server reads the statements, as far as the route tells before connecting.
+    // Which server reads the statements, as far as the route tells before connecting (SQLite
+    // for the files the program reads through it); a connection tells its server itself.
     SqlServerKind::Server server = SqlServerKind::Unknown;
     // Each key and value as sent, in order; a password's value is left empty.
     QList<QPair<QString, QString>> sent;

@@ -202,6 +202,10 @@ TEST(StatementReading, TheRouteOfACustomStringTellsTheReadingBeforeConnecting)
 {
     const OwnOdbcIni ini("[VcPgRoute]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\n\n"
                          "[VcMyRoute]\nDriver=MariaDB Unicode\nServer=127.0.0.1\n");
+    QTemporaryDir dir;
+    const QByteArray file = dir.filePath("route.db").toUtf8();
+    ASSERT_TRUE(WriteSQLiteFile(QString::fromUtf8(file), "create table t(a);"));
+    const QByteArray sqlite = "Driver={SQLite3};Database=" + file + ";";
     const struct
     {
         const char* connection;
@@ -210,7 +214,7 @@ TEST(StatementReading, TheRouteOfACustomStringTellsTheReadingBeforeConnecting)
         {"Driver={PostgreSQL Unicode};Server=127.0.0.1;", "PostgreSQL"},
         {"DSN=VcPgRoute;", "PostgreSQL"},
         {"Provider=MSDASQL;DSN=VcMyRoute;", "MySQL/MariaDB"},
-        {"Driver={SQLite3};Database=/nonexistent.db;", "SQLite"},
+        {sqlite.constData(), "SQLite"},
         {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/x.xlsx;Extended Properties=\"Excel 12.0;HDR=Yes\";",
             "SQLite"},
         {"Driver={FreeTDS};Server=127.0.0.1;", "SQLite、标准 SQL、PostgreSQL、MySQL/MariaDB 和 SQL Server"},
