@@ -3,6 +3,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
+#include "platform/db/XlsGrid.h"
 
 #include <QDate>
 #include <QFile>
@@ -770,6 +771,17 @@ private:
 
     bool OpenXls(const QString& path, QStringList& sheets)
     {
+        // What FreeXL will set aside is judged before it is asked to open the file.
+        QFile file(path);
+        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file) : -1;
+        file.close();
+        if (cells < 0)
+            return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
+        if (cells > kMaxXlsDeclaredCells)
+            return Fail(QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 %3 个，无法读取。")
+                            .arg(path)
+                            .arg(cells)
+                            .arg(kMaxXlsDeclaredCells));
         const void* handle = nullptr;
         const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
         if (rc != FREEXL_OK) {

@@ -419,3 +419,42 @@ TEST_F(WorkbookStaging, ALargeSheetPartIsReadInPiecesWithinBoundedMemory)
                     }),
         ::testing::ExitedWithCode(0), "");
 }
+
+// An .xls reader sets aside every cell of each sheet's declared range as it opens the file:
+// a few kilobytes whose sheets declare four whole grids would take a gigabyte. They are
+// refused before the reader sees them, and so is a compound file that cannot be read; one
+// whole grid, the most a sheet of the format holds, still reads.
+TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRead)
+{
+    QTemporaryDir dir;
+    QString error;
+    const QString four = dir.filePath("four.xls");
+    ASSERT_TRUE(WriteXlsCorners(four, 4, error)) << error.toStdString();
+    EXPECT_LT(QFileInfo(four).size(), 16 << 10);
+    const QString refusal
+        = QStringLiteral("工作簿“%1”的工作表共占 67108864 个单元格的范围，多于 16777216 个，无法读取。").arg(four);
+    EXPECT_EQ(DbConnection::OpenExcel(four, false)->LastError(), refusal);
+#if !defined(__SANITIZE_ADDRESS__) // address-space limits and the sanitizers exclude each other
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30,
+                    [&] { return DbConnection::OpenExcel(four, false)->LastError() == refusal; }),
+        ::testing::ExitedWithCode(0), "");
+#endif
+
+    // Cut short, its directory and tables gone.
+    QFile whole(four);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const QString cut = dir.filePath("cut.xls");
+    QFile part(cut);
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly) && part.write(bytes.left(bytes.size() / 3)) > 0);
+    part.close();
+    EXPECT_EQ(DbConnection::OpenExcel(cut, false)->LastError(), QStringLiteral("Excel 工作簿“%1”已损坏。").arg(cut));
+
+    const QString one = dir.filePath("one.xls");
+    ASSERT_TRUE(WriteXlsCorners(one, 1, error)) << error.toStdString();
+    auto db = DbConnection::OpenExcel(one, false);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select count(*), count(F1), min(F1) from [S0$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"65536", "1", "first"}));
+}
