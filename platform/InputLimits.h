@@ -29,7 +29,7 @@ inline constexpr int kMaxPicturesKeptMiB = 256;
 
 // One line of a text data file, in bytes after conversion to UTF-8.
 inline constexpr int64_t kMaxTextLineBytes = int64_t(1) << 30;
-// An .xlsx workbook is a zip of XML parts, each read whole when needed: one part, and
+// An .xlsx workbook is a zip of XML parts, each inflated as it is read: one part, and
 // all the parts read from one workbook, uncompressed. A few kilobytes of zip inflate
 // to gigabytes, so these are checked against the sizes the zip declares, before
 // anything is inflated.
@@ -50,6 +50,9 @@ inline constexpr int kXlsxMaxRows = 1048576;
 inline constexpr int kXlsxMaxColumns = kMaxDataFields;
 inline constexpr int kXlsMaxRows = 65536;
 inline constexpr int kXlsMaxColumns = 256;
+// The cells of all the ranges the sheets of an .xls workbook declare: its reader sets
+// aside 16 bytes for each as it opens the file, before it reads any.
+inline constexpr int64_t kMaxXlsDeclaredCells = int64_t(kXlsMaxRows) * kXlsMaxColumns;
 
 // Opens a regular file for reading: a device, a pipe or a socket is refused without
 // waiting for a writer. The descriptor (the caller closes it), or -1 with the reason

@@ -18,6 +18,14 @@ Clock::time_point Deadline();
 bool Interrupted();
 // Interrupted, or past the deadline: a backend's own wait stops.
 bool Over();
+// A row of the step's result arrived. A step given up while its rows still arrive was not
+// waiting for a silent server: its message says the server kept sending.
+void NoteRowArrived();
+// The backend itself ended the connection of a step that was interrupted or past its
+// deadline and whose result did not end: rowsStillArriving when the server went on sending
+// rows after it was asked to stop, else it went silent. The step is then reported as one
+// given up, and its connection is not used again.
+void NoteConnectionCut(bool rowsStillArriving);
 
 } // namespace DbStep
 

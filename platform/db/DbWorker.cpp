@@ -42,6 +42,9 @@ struct StepState
     bool expired = false; // came back past its deadline: a backend's own limit ended it
     std::atomic<bool> interrupted {false};
     DbStep::Clock::time_point deadline;
+    std::atomic<DbStep::Clock::rep> lastRow {DbStep::Clock::time_point::min().time_since_epoch().count()};
+    std::atomic<bool> cut {false}; // the backend ended the connection (NoteConnectionCut)
+    std::atomic<bool> cutWhileSending {false};
 };
 
 // The sockets a thread of ours waits on, each with the inode it had when found, so that a
@@ -425,6 +428,17 @@ public:
     }
     int LimitSeconds() const { return DbLimitSeconds(m_limitMs); }
 
+    // The step's connection was ended under it, by the backend or by giving the step up.
+    bool Cut() const { return m_state->cut || !Done(); }
+    // Cut while the server went on sending rows after the step was interrupted.
+    bool CutWhileSending() const
+    {
+        if (m_state->cut)
+            return m_state->cutWhileSending;
+        return !Done() && m_end != StepEnd::Done
+            && DbStep::Clock::time_point(DbStep::Clock::duration(m_state->lastRow.load())) > m_interruptedAt;
+    }
+
 private:
     void Interrupt(StepEnd why)
     {
@@ -452,6 +466,8 @@ struct StepOutcome
     bool posted = false;
     StepEnd end = StepEnd::Done;
     int limitSeconds = 0;
+    bool cut = false; // the connection was ended: no step follows on it
+    bool sending = false; // ... while the server still sent rows
 };
 
 // Runs work on the lane's worker and waits for it. A fast step is waited for here alone,
@@ -489,6 +505,8 @@ StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, in
     outcome.back = pending.Done();
     outcome.end = pending.End();
     outcome.limitSeconds = pending.LimitSeconds();
+    outcome.cut = pending.Cut();
+    outcome.sending = pending.CutWhileSending();
     if (!outcome.back) {
         // Given up: no step follows, and the connection is ended under the driver.
         lane->Retire();
@@ -515,7 +533,10 @@ QString StoppedMessage(const StepWords& words, const QString& source, const Step
     QString text = outcome.end == StepEnd::Cancelled
         ? QStringLiteral("已取消%1。").arg(action)
         : QStringLiteral("%1超过了 %2 秒的时限，已停止。").arg(action).arg(outcome.limitSeconds);
-    if (!outcome.back)
+    if (outcome.sending)
+        text += outcome.end == StepEnd::Cancelled ? QStringLiteral("数据库在取消后仍不停地发送记录，连接已断开。")
+                                                  : QStringLiteral("数据库在时限过后仍不停地发送记录，连接已断开。");
+    else if (outcome.cut)
         text += QStringLiteral("数据库没有响应，连接已断开。");
     return text;
 }
@@ -661,7 +682,7 @@ public:
         case Taken::Failed: return false;
         case Taken::Stopped: break;
         }
-        if (!outcome.back)
+        if (outcome.cut)
             Abandon();
         return false;
     }
@@ -784,8 +805,11 @@ private:
             return Fail(QStringLiteral("未连接数据库"));
         if (outcome.end != StepEnd::Done || !outcome.back) {
             m_bStopped = true;
-            if (!outcome.back)
-                m_lane.reset(); // RunStep retired the lane it gave up
+            if (outcome.cut) {
+                // No step follows on the connection (RunStep retired a lane it gave up).
+                m_lane->Retire();
+                m_lane.reset();
+            }
             return Fail(StoppedMessage(kReadWords, m_source, outcome));
         }
         m_position = result->position;
@@ -839,6 +863,21 @@ bool Interrupted()
 bool Over()
 {
     return t_dbStep && (t_dbStep->interrupted.load(std::memory_order_relaxed) || Clock::now() >= t_dbStep->deadline);
+}
+
+void NoteRowArrived()
+{
+    if (t_dbStep)
+        t_dbStep->lastRow.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+void NoteConnectionCut(bool rowsStillArriving)
+{
+    if (t_dbStep) {
+        if (rowsStillArriving)
+            t_dbStep->cutWhileSending = true;
+        t_dbStep->cut = true;
+    }
 }
 
 } // namespace DbStep

@@ -3,11 +3,14 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
+#include "platform/db/XlsGrid.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QIODevice>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cstring>
@@ -198,21 +201,68 @@ QString ReadText(QXmlStreamReader& xml, int& depth)
     return text;
 }
 
-// The longest run of bytes between two tags of an XML part: no text or attribute
-// of it is longer. Found on the raw bytes, before a parser makes strings of them.
-qsizetype LongestRunBetweenTags(const QByteArray& data)
+// One part of an open workbook, inflated as the XML reader asks for it, so that a part
+// costs the reader's buffers, never its whole text (a workbook of megabytes may hold a
+// sheet of hundreds). Each piece is looked at before the reader takes it: a run of bytes
+// between two tags longer than any cell stops the read there, before the reader makes a
+// string of it, and so does a part that inflates to more than its entry declares.
+class ZipPart final : public QIODevice
 {
-    const char* p = data.constData();
-    const qsizetype n = data.size();
-    qsizetype longest = 0;
-    for (qsizetype from = 0; from < n;) {
-        const void* lt = std::memchr(p + from, '<', static_cast<size_t>(n - from));
-        const qsizetype at = lt ? static_cast<const char*>(lt) - p : n;
-        longest = std::max(longest, at - from);
-        from = at + 1;
+public:
+    enum class Fault { None, Damaged, RunTooLong };
+
+    ZipPart(zip_file_t* file, zip_uint64_t declared) : m_file(file), m_declared(declared)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
-    return longest;
-}
+    ~ZipPart() override
+    {
+        close();
+        zip_fclose(m_file);
+    }
+    ZipPart(const ZipPart&) = delete;
+    ZipPart& operator=(const ZipPart&) = delete;
+
+    bool isSequential() const override { return true; }
+    Fault Failure() const { return m_fault; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_fault != Fault::None || maxSize <= 0)
+            return m_fault != Fault::None ? -1 : 0;
+        const zip_int64_t read = zip_fread(m_file, data, static_cast<zip_uint64_t>(maxSize));
+        if (read < 0 || (read == 0 && m_inflated != m_declared)
+            || static_cast<zip_uint64_t>(read) > m_declared - m_inflated)
+            return Stop(Fault::Damaged);
+        m_inflated += static_cast<zip_uint64_t>(read);
+        for (qint64 from = 0; from < read;) {
+            const void* lt = std::memchr(data + from, '<', static_cast<size_t>(read - from));
+            const qint64 at = lt ? static_cast<const char*>(lt) - data : read;
+            m_run += at - from;
+            if (m_run > kMaxWorkbookCellBytes)
+                return Stop(Fault::RunTooLong);
+            if (lt)
+                m_run = 0;
+            from = at + 1;
+        }
+        return read;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    qint64 Stop(Fault fault)
+    {
+        m_fault = fault;
+        return -1;
+    }
+
+    zip_file_t* m_file;
+    zip_uint64_t m_declared;
+    zip_uint64_t m_inflated = 0;
+    qint64 m_run = 0; // bytes since the last '<'
+    Fault m_fault = Fault::None;
+};
 
 class ExcelConnection : public StagedConnection
 {
@@ -262,11 +312,8 @@ protected:
     bool Stage(int index) override
     {
         try {
-            QByteArray part;
-            if (m_zip && !ReadSheetPart(index, part))
-                return false;
             return StageCells(index, [&](const CellVisitor& visit) {
-                return m_zip ? ReadXlsxSheet(index, part, visit) : ReadXlsSheet(index, visit);
+                return m_zip ? ReadXlsxSheet(index, visit) : ReadXlsSheet(index, visit);
             });
         } catch (const std::bad_alloc&) {
             return Fail(QStringLiteral("工作表 %1 太大，无法读入内存。").arg(Table(index)));
@@ -392,8 +439,11 @@ private:
 
     // ---- .xlsx: a zip of XML parts
 
-    bool ReadPart(const QString& name, QByteArray& data)
+    // Opens a part to be read through an XML reader. False when the workbook has no such
+    // part (LastError() empty) or it cannot be read (LastError() says why).
+    bool OpenPart(const QString& name, std::unique_ptr<ZipPart>& part)
     {
+        part.reset();
         const QByteArray utf8 = name.toUtf8();
         const zip_int64_t index = zip_name_locate(m_zip, utf8.constData(), ZIP_FL_NOCASE);
         if (index < 0)
@@ -402,30 +452,39 @@ private:
         zip_stat_init(&stat);
         if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
             return Fail(PartDamagedText(name));
-        // The declared size bounds what is inflated (a part that inflates to more
-        // is damaged), so these checks come before any memory is taken.
+        // The declared size bounds what is inflated (a part that inflates to more is
+        // damaged), so these checks come before any of it is. A part read again (a sheet
+        // is read twice for each copy) counts once.
         if (stat.size > static_cast<zip_uint64_t>(kMaxWorkbookPartBytes))
             return Fail(QStringLiteral("工作簿“%1”的部件 %2 解压后大于 %3 MB，无法读取。")
                             .arg(m_path, name)
                             .arg(kMaxWorkbookPartBytes >> 20));
-        if (m_inflated + static_cast<int64_t>(stat.size) > kMaxWorkbookBytes)
+        const bool counted = m_countedParts.contains(name);
+        if (!counted && m_inflated + static_cast<int64_t>(stat.size) > kMaxWorkbookBytes)
             return Fail(QStringLiteral("工作簿“%1”解压后大于 %2 MB，无法读取。").arg(m_path).arg(kMaxWorkbookBytes >> 20));
         zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
         if (!file) {
             qWarning("Cannot read the workbook part %s: %s", qUtf8Printable(name), zip_strerror(m_zip));
             return Fail(PartDamagedText(name));
         }
-        m_inflated += static_cast<int64_t>(stat.size);
-        data.resize(static_cast<qsizetype>(stat.size));
-        const zip_int64_t read = zip_fread(file, data.data(), stat.size);
-        zip_fclose(file);
-        if (read != static_cast<zip_int64_t>(stat.size))
-            return Fail(PartDamagedText(name));
-        if (LongestRunBetweenTags(data) > kMaxWorkbookCellBytes) {
-            data.clear();
-            return Fail(CellTooLongText(name));
+        if (!counted) {
+            m_inflated += static_cast<int64_t>(stat.size);
+            m_countedParts.insert(name);
         }
+        part = std::make_unique<ZipPart>(file, stat.size);
         return true;
+    }
+
+    // Why the read of a part stopped: the part itself (damaged, or a run past any cell),
+    // else the XML reader, which names `what`. True when it did not fail.
+    bool PartFailure(const QString& name, const ZipPart& part, const QXmlStreamReader& xml, const QString& what)
+    {
+        switch (part.Failure()) {
+        case ZipPart::Fault::Damaged: return Fail(PartDamagedText(name));
+        case ZipPart::Fault::RunTooLong: return Fail(CellTooLongText(name));
+        case ZipPart::Fault::None: break;
+        }
+        return !xml.hasError() || XmlFailure(what, xml);
     }
 
     QString NotAWorkbookText(const QString& path) const
@@ -460,10 +519,10 @@ private:
         const QString& relsPart, const QString& folder, QHash<QString, QString>& byType)
     {
         QHash<QString, QString> targets;
-        QByteArray data;
-        if (!ReadPart(relsPart, data))
+        std::unique_ptr<ZipPart> part;
+        if (!OpenPart(relsPart, part))
             return targets;
-        QXmlStreamReader xml(data);
+        QXmlStreamReader xml(part.get());
         int depth = 0;
         while (!xml.atEnd()) {
             if (ReadToken(xml, depth) != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
@@ -476,6 +535,11 @@ private:
             if (!byType.contains(type))
                 byType.insert(type, target);
         }
+        if (part->Failure() != ZipPart::Fault::None) {
+            PartFailure(relsPart, *part, xml, {});
+            targets.clear();
+            byType.clear();
+        }
         return targets;
     }
 
@@ -485,13 +549,14 @@ private:
         m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
         if (!m_zip)
             return Fail(QStringLiteral("“%1”不是可读取的 Excel 工作簿。").arg(path));
-        QByteArray workbook;
-        if (!ReadPart(QStringLiteral("xl/workbook.xml"), workbook))
+        const QString workbookPart = QStringLiteral("xl/workbook.xml");
+        std::unique_ptr<ZipPart> workbook;
+        if (!OpenPart(workbookPart, workbook))
             return LastError().isEmpty() ? Fail(NotAWorkbookText(path)) : false;
         QHash<QString, QString> byType;
         const QHash<QString, QString> targets
             = ReadRelations(QStringLiteral("xl/_rels/workbook.xml.rels"), QStringLiteral("xl/"), byType);
-        QXmlStreamReader xml(workbook);
+        QXmlStreamReader xml(workbook.get());
         int depth = 0;
         while (!xml.atEnd()) {
             if (ReadToken(xml, depth) != QXmlStreamReader::StartElement)
@@ -510,8 +575,9 @@ private:
                 m_sheetParts.append(targets.value(id));
             }
         }
-        if (xml.hasError())
-            return XmlFailure(QStringLiteral("工作簿“%1”").arg(path), xml);
+        if (!PartFailure(workbookPart, *workbook, xml, QStringLiteral("工作簿“%1”").arg(path)))
+            return false;
+        workbook.reset();
         if (!ReadSharedStrings(byType.value(QStringLiteral("sharedStrings"), QStringLiteral("xl/sharedStrings.xml")))
             || !ReadStyles(byType.value(QStringLiteral("styles"), QStringLiteral("xl/styles.xml"))))
             return false;
@@ -521,10 +587,10 @@ private:
     // Every string of the table, rich-text runs joined; phonetic guides left out.
     bool ReadSharedStrings(const QString& part)
     {
-        QByteArray data;
-        if (!ReadPart(part, data))
+        std::unique_ptr<ZipPart> data;
+        if (!OpenPart(part, data))
             return LastError().isEmpty();
-        QXmlStreamReader xml(data);
+        QXmlStreamReader xml(data.get());
         QString current;
         int phonetic = 0;
         int depth = 0;
@@ -554,7 +620,7 @@ private:
                 }
             }
         }
-        return !xml.hasError() || XmlFailure(QStringLiteral("工作簿“%1”的字符串表").arg(m_path), xml);
+        return PartFailure(part, *data, xml, QStringLiteral("工作簿“%1”的字符串表").arg(m_path));
     }
 
     // The string in place, not a copy: a sheet may name one long string in every
@@ -567,10 +633,10 @@ private:
 
     bool ReadStyles(const QString& part)
     {
-        QByteArray data;
-        if (!ReadPart(part, data))
+        std::unique_ptr<ZipPart> data;
+        if (!OpenPart(part, data))
             return LastError().isEmpty();
-        QXmlStreamReader xml(data);
+        QXmlStreamReader xml(data.get());
         QHash<int, QString> codes;
         bool inCellXfs = false;
         int depth = 0;
@@ -591,13 +657,13 @@ private:
                 inCellXfs = false;
             }
         }
-        return !xml.hasError() || XmlFailure(QStringLiteral("工作簿“%1”的样式表").arg(m_path), xml);
+        return PartFailure(part, *data, xml, QStringLiteral("工作簿“%1”的样式表").arg(m_path));
     }
 
-    bool ReadSheetPart(int index, QByteArray& data)
+    bool OpenSheetPart(int index, std::unique_ptr<ZipPart>& data)
     {
         const QString part = m_sheetParts.value(index);
-        if (part.isEmpty() || !ReadPart(part, data))
+        if (part.isEmpty() || !OpenPart(part, data))
             return LastError().isEmpty()
                 ? Fail(QStringLiteral("工作簿“%1”中没有工作表 %2。").arg(m_path, Table(index)))
                 : false;
@@ -614,9 +680,12 @@ private:
                         .arg(maxColumns));
     }
 
-    bool ReadXlsxSheet(int index, const QByteArray& data, const CellVisitor& visit)
+    bool ReadXlsxSheet(int index, const CellVisitor& visit)
     {
-        QXmlStreamReader xml(data);
+        std::unique_ptr<ZipPart> data;
+        if (!OpenSheetPart(index, data))
+            return false;
+        QXmlStreamReader xml(data.get());
         qint64 row = -1;
         qint64 column = -1;
         int depth = 0;
@@ -649,9 +718,7 @@ private:
         }
         if (m_cellTooLong)
             return Fail(CellTooLongText(m_sheetParts.value(index)));
-        if (xml.hasError())
-            return XmlFailure(QStringLiteral("工作表 %1").arg(Table(index)), xml);
-        return true;
+        return PartFailure(m_sheetParts.value(index), *data, xml, QStringLiteral("工作表 %1").arg(Table(index)));
     }
 
     // Reads the rest of a <c> element.
@@ -704,6 +771,17 @@ private:
 
     bool OpenXls(const QString& path, QStringList& sheets)
     {
+        // What FreeXL will set aside is judged before it is asked to open the file.
+        QFile file(path);
+        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file) : -1;
+        file.close();
+        if (cells < 0)
+            return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
+        if (cells > kMaxXlsDeclaredCells)
+            return Fail(QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 %3 个，无法读取。")
+                            .arg(path)
+                            .arg(cells)
+                            .arg(kMaxXlsDeclaredCells));
         const void* handle = nullptr;
         const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
         if (rc != FREEXL_OK) {
@@ -767,7 +845,8 @@ private:
 
     bool m_headerRow;
     QString m_path;
-    int64_t m_inflated = 0; // bytes of the parts read so far
+    int64_t m_inflated = 0; // bytes of the parts read so far, each counted once
+    QSet<QString> m_countedParts;
     bool m_cellTooLong = false;
     bool m_date1904 = false;
     zip_t* m_zip = nullptr;

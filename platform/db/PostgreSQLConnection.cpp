@@ -382,14 +382,26 @@ public:
     PGresult* NextResult(bool& tooLarge)
     {
         tooLarge = false;
-        m_giveUp = DbStep::Clock::time_point::max();
+        // The rows of one result share one wait: a server that goes on sending them after the
+        // cancel is cut off like one that sends nothing.
+        if (!m_inRows) {
+            m_giveUp = DbStep::Clock::time_point::max();
+            m_rowsAfterCancel = false;
+        }
         while (PQisBusy(m_conn))
             if (!WaitForInput(tooLarge))
                 break;
+        m_inRows = false;
         if (tooLarge)
             return nullptr;
         m_relay.Restart();
-        return PQgetResult(m_conn);
+        PGresult* result = PQgetResult(m_conn);
+        if (result && PQresultStatus(result) == PGRES_SINGLE_TUPLE) {
+            m_inRows = true;
+            m_rowsAfterCancel = m_rowsAfterCancel || m_giveUp != DbStep::Clock::time_point::max();
+            DbStep::NoteRowArrived();
+        }
+        return result;
     }
 
     // A COPY holds the connection until its data has come or gone, and nothing here sends or
@@ -433,6 +445,7 @@ private:
             m_giveUp = now + std::chrono::seconds(1);
         }
         if (now >= m_giveUp) {
+            DbStep::NoteConnectionCut(m_rowsAfterCancel);
             m_relay.Shutdown();
             m_relay.Pump(bound);
             PQconsumeInput(m_conn);
@@ -504,6 +517,8 @@ private:
     bool m_bServerAnswered = false;
     PgRelay m_relay;
     DbStep::Clock::time_point m_giveUp; // of the current wait
+    bool m_inRows = false; // the last result was a row, and more of its set may follow
+    bool m_rowsAfterCancel = false; // rows of the current wait came after its cancel
     SqlServerKind m_kind;
     QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
     bool m_superuser = false;

@@ -68,7 +68,8 @@ inline bool SendAllTo(int fd, const QByteArray& data)
 // A PostgreSQL server that speaks the extended protocol just far enough: it logs every client
 // in, reports the parameters it was given, and answers each statement that is not the
 // transaction's own (BEGIN, SET, ROLLBACK) with `rows` rows of one text column "big" holding
-// `valueBytes` x's, streamed. The statement "select fail" fails. Each connection is served on
+// `valueBytes` x's, streamed (rows < 0: rows without end, whatever the client asks, until it
+// goes). The statement "select fail" fails. Each connection is served on
 // a thread of its own, so a cancel request is taken while a row is on its way.
 class ScriptedPgServer
 {
@@ -78,7 +79,7 @@ public:
         QByteArray version = "15.4";
         QByteArray superuser = "off"; // empty: not reported
         QByteArray standardStrings = "on"; // empty: not reported
-        int rows = 3;
+        int rows = 3; // < 0: without end
         qint64 valueBytes = 4;
         QByteArray refusal; // refuses every login with this message when set
     };
@@ -290,7 +291,7 @@ private:
     bool SendRows(int fd) const
     {
         const QByteArray chunk(1 << 20, 'x');
-        for (int r = 0; r < m_script.rows; ++r) {
+        for (int r = 0; m_script.rows < 0 || r < m_script.rows; ++r) {
             QByteArray head(1, 'D');
             PutPgInt32(head, 4 + 2 + 4 + m_script.valueBytes);
             PutPgInt16(head, 1);

@@ -52,6 +52,25 @@ bool WriteTestXlsx(const QString& path)
     return workbook_close(workbook) == LXW_NO_ERROR;
 }
 
+namespace {
+
+// Runs a Python script that writes the workbook named by its first argument with xlwt.
+bool RunXlwt(const char* script, const QString& path, QString& error)
+{
+    QProcess python;
+    // Debian's interpreter, which has python3-xlwt, before any other on the path.
+    const QString interpreter = QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                                                  : QStringLiteral("python3");
+    python.start(interpreter, {QStringLiteral("-c"), QString::fromUtf8(script), path});
+    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        error = QString::fromLocal8Bit(python.readAllStandardError()) + python.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriteTestXls(const QString& path, QString& error)
 {
     static const char* script = R"PY(
@@ -77,16 +96,19 @@ for i in range(1, 4):
 book.add_sheet("Empty")
 book.save(sys.argv[1])
 )PY";
-    QProcess python;
-    // Debian's interpreter, which has python3-xlwt, before any other on the path.
-    const QString interpreter = QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                                                  : QStringLiteral("python3");
-    python.start(interpreter, {QStringLiteral("-c"), QString::fromUtf8(script), path});
-    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
-        error = QString::fromLocal8Bit(python.readAllStandardError()) + python.errorString();
-        return false;
-    }
-    return true;
+    return RunXlwt(script, path, error);
+}
+
+bool WriteXlsCorners(const QString& path, int sheets, QString& error)
+{
+    const QByteArray script = "import sys, xlwt\n"
+                              "book = xlwt.Workbook()\n"
+                              "for i in range(" + QByteArray::number(sheets) + "):\n"
+                              "    sheet = book.add_sheet('S%d' % i)\n"
+                              "    sheet.write(0, 0, 'first')\n"
+                              "    sheet.write(65535, 255, 'last')\n"
+                              "book.save(sys.argv[1])\n";
+    return RunXlwt(script.constData(), path, error);
 }
 
 bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings)

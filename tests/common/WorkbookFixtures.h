@@ -12,6 +12,9 @@
 bool WriteTestXlsx(const QString& path);
 // False (with the reason in `error`) when Python or xlwt is missing.
 bool WriteTestXls(const QString& path, QString& error);
+// An .xls of `sheets` sheets S0, S1, ..., each with "first" in A1 and "last" in the last
+// cell of the grid (IV65536), so that each declares the whole grid as its range.
+bool WriteXlsCorners(const QString& path, int sheets, QString& error);
 // A one-sheet .xlsx ("S") whose sheet part holds sheetData (the rows, without the
 // <sheetData> element); strings are inline, or shared when sharedStrings holds the
 // whole shared-string part.

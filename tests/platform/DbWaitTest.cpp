@@ -1,6 +1,7 @@
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "FakeDbServer.h"
+#include "ScriptedPgServer.h"
 #include "SQLiteFile.h"
 #include "WorkbookFixtures.h"
 #include "platform/db/DbConnection.h"
@@ -197,6 +198,93 @@ TEST_F(DbWaitTest, ASilentPostgreSQLServerEndsAtTheLimits)
     EXPECT_LT(waiter.cancelled.elapsed(), 2500);
     EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("已取消"))) << db->LastError().toStdString();
     EXPECT_GE(server.CancelRequests(), 1);
+}
+
+// A server that answers with rows and never ends them, whatever it is asked, is told apart
+// from one that says nothing: both are cut off at the limit (or after 取消), the first
+// reported as sending on, the second as not answering, whether the program's own client or
+// the given-up step ends the connection. A real server's rows stopped at the limit end the
+// statement alone.
+TEST_F(DbWaitTest, AServerThatKeepsSendingRowsIsToldApartFromASilentOne)
+{
+    Limit([](DbLimits& l) { l.statementMs = 500; });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    const QString limitPassed = QStringLiteral("读取数据源“库存”的记录超过了 1 秒的时限，已停止。");
+    const QString silent = limitPassed + QStringLiteral("数据库没有响应，连接已断开。");
+    const QString sending = limitPassed + QStringLiteral("数据库在时限过后仍不停地发送记录，连接已断开。");
+    ScriptedPgServer::Script endless;
+    endless.rows = -1;
+    endless.valueBytes = 1;
+    ScriptedPgServer streaming(endless, false);
+    FakeDbServer mute(FakeDbServer::Protocol::PostgreSQL);
+    const DbServerSettings quiet {"127.0.0.1", mute.Port(), "db", "u", "p"};
+    struct Case
+    {
+        const char* name;
+        DbServerSettings server;
+        qint64 maxRows; // -1: all; a preview asks for a few and cancels the rest
+        bool cursor;
+        int graceMs; // shorter than the client's second: the step is given up first
+        QString error;
+    };
+    const Case cases[] = {
+        {"silent", quiet, -1, false, 1500, silent},
+        {"silent, given up", quiet, -1, false, 250, silent},
+        {"streaming, every row", streaming.Settings(), -1, false, 1500, sending},
+        {"streaming, a preview's rows", streaming.Settings(), 5, false, 1500, sending},
+        {"streaming, a walk", streaming.Settings(), -1, true, 1500, sending},
+        {"streaming, given up", streaming.Settings(), -1, false, 250, sending},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Limit([&](DbLimits& l) { l.graceMs = c.graceMs; });
+        auto db = DbConnection::OpenPostgreSQL(c.server);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        QElapsedTimer clock;
+        clock.start();
+        DbRows rows;
+        if (c.cursor) {
+            std::unique_ptr<DbCursor> cursor = db->OpenCursor("select big");
+            EXPECT_FALSE(cursor->Skip(std::numeric_limits<qint64>::max()));
+            EXPECT_TRUE(cursor->Stopped());
+            EXPECT_EQ(cursor->LastError(), c.error);
+            EXPECT_FALSE(cursor->Fetch(1, rows)); // nothing more comes of it
+            EXPECT_EQ(cursor->LastError(), c.error);
+        } else {
+            EXPECT_FALSE(db->Query("select big", rows, 0, c.maxRows));
+            EXPECT_TRUE(db->Stopped());
+            EXPECT_EQ(db->LastError(), c.error);
+        }
+        EXPECT_LT(clock.elapsed(), 3000);
+        // The connection that was cut is not used again.
+        EXPECT_FALSE(db->Query("select 1", rows));
+        EXPECT_EQ(db->LastError(), QStringLiteral("未连接数据库"));
+    }
+    EXPECT_GE(streaming.Cancels(), 1);
+
+    // 取消 pressed while the rows pour in.
+    Limit([](DbLimits& l) { l.statementMs = 60000; });
+    Cancelling(300);
+    auto db = DbConnection::OpenPostgreSQL(streaming.Settings());
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select big", rows));
+    EXPECT_EQ(db->LastError(), QStringLiteral("已取消读取数据源“库存”的记录。数据库在取消后仍不停地发送记录，连接已断开。"));
+}
+
+// A real server's rows stopped at the limit end with the statement, which is all the
+// message says: the connection goes on.
+TEST_F(DbWaitTest, RowsOfARealServerStoppedAtTheLimitEndWithTheStatement)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    Limit([](DbLimits& l) { l.connectMs = 10000; });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    auto db = DbConnection::OpenPostgreSQL(pg);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select x, pg_sleep(0.001) from (select generate_series(1, 100000000) x) s", rows));
+    EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“库存”的记录超过了 2 秒的时限，已停止。"));
+    ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "7");
 }
 
 TEST_F(DbWaitTest, AHostListHasOneConnectLimitForAllItsHosts)

@@ -100,10 +100,11 @@ TEST(WorkbookLimits, RunningOutOfMemoryIsTheConnectionsFailure)
     VC_SKIP_UNDER_ASAN();
     QTemporaryDir dir;
     const QString path = dir.filePath("big.xlsx");
-    // 96 cells of a megabyte: each within the cell limit, together more than is left.
+    // 48 cells of a megabyte, each within the cell limit, in rows from the last to the first:
+    // they are held together to be sorted, which is more than is left.
     QByteArray cells;
     const QByteArray text(1000000, 'x');
-    for (int i = 1; i <= 96; ++i)
+    for (int i = 48; i >= 1; --i)
         cells += Row(QByteArray::number(i).constData(), Cell(QByteArray("A" + QByteArray::number(i)).constData(), text.constData()));
     ASSERT_TRUE(WriteXlsxSheet(path, cells));
     EXPECT_EXIT(RunWithLittleMemory(32 << 20,
@@ -369,4 +370,91 @@ TEST_F(WorkbookStaging, LongRowsAndLargeSheetsOutOfOrderAreRefusedWithinTheirBou
     db = DbConnection::OpenExcel(fewShuffled, false);
     ASSERT_TRUE(db->Query("select count(*), sum(length(F1)) from [S$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(0), (QStringList {"48", "48000000"}));
+}
+
+// A workbook of a few megabytes whose sheet part is tens of megabytes of XML: the part is
+// inflated and read a piece at a time, so the preview's memory grows by a fraction of the
+// part, however large it is, and every row reads right.
+TEST_F(WorkbookStaging, ALargeSheetPartIsReadInPiecesWithinBoundedMemory)
+{
+    VC_SKIP_UNDER_ASAN();
+    constexpr int kRows = 75000;
+    const QByteArray pad(640, 'p');
+    QString path;
+    qsizetype partBytes = 0;
+    {
+        QByteArray sheet;
+        sheet.reserve(qsizetype(kRows) * 800);
+        sheet += Row("1", Cell("A1", "Id") + Cell("B1", "Name") + Cell("C1", "Kind") + Cell("D1", "Price"));
+        for (int row = 2; row <= kRows + 1; ++row) {
+            const QByteArray n = QByteArray::number(row);
+            sheet += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n
+                + "\" t=\"inlineStr\"><is><t>" + n + ' ' + pad + "</t></is></c><c r=\"C" + n + "\" t=\"s\"><v>"
+                + QByteArray::number(row % 3) + "</v></c><c r=\"D" + n + "\"><v>" + n + ".25</v></c></row>";
+        }
+        partBytes = sheet.size();
+        path = Write("tall.xlsx", sheet, "<sst><si><t>甲</t></si><si><t>乙</t></si><si><t>丙</t></si></sst>");
+    }
+    EXPECT_GT(partBytes, qsizetype(56) << 20);
+    EXPECT_LT(QFileInfo(path).size(), partBytes / 15);
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(partBytes) / 4, qint64(2) << 30,
+                    [&] {
+                        auto db = DbConnection::OpenExcel(path, true);
+                        DbRows rows;
+                        if (!db->Query("select count(*), sum(Id), sum(length(Name)), sum(Price), "
+                                       "sum(Kind = '乙') from [S$]",
+                                rows)) {
+                            std::fprintf(stderr, "%s\n", qUtf8Printable(db->LastError()));
+                            return false;
+                        }
+                        const QStringList totals = rows.Row(0);
+                        if (!db->Query("select Id, Name, Kind, Price from [S$] where Id in (3, 75001)", rows))
+                            return false;
+                        std::fprintf(stderr, "%s\n", qUtf8Printable(totals.join(u' ')));
+                        const QString last = QStringLiteral("75001 ") + QString(640, u'p');
+                        return totals
+                            == QStringList({"75000", "2812612500", "48438898", "2812631250.0", "25000"})
+                            && rows.RowCount() == 2 && rows.Row(0)[2] == QStringLiteral("甲")
+                            && rows.Row(1) == QStringList({"75001", last, QStringLiteral("乙"), "75001.25"});
+                    }),
+        ::testing::ExitedWithCode(0), "");
+}
+
+// An .xls reader sets aside every cell of each sheet's declared range as it opens the file:
+// a few kilobytes whose sheets declare four whole grids would take a gigabyte. They are
+// refused before the reader sees them, and so is a compound file that cannot be read; one
+// whole grid, the most a sheet of the format holds, still reads.
+TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRead)
+{
+    QTemporaryDir dir;
+    QString error;
+    const QString four = dir.filePath("four.xls");
+    ASSERT_TRUE(WriteXlsCorners(four, 4, error)) << error.toStdString();
+    EXPECT_LT(QFileInfo(four).size(), 16 << 10);
+    const QString refusal
+        = QStringLiteral("工作簿“%1”的工作表共占 67108864 个单元格的范围，多于 16777216 个，无法读取。").arg(four);
+    EXPECT_EQ(DbConnection::OpenExcel(four, false)->LastError(), refusal);
+#if !defined(__SANITIZE_ADDRESS__) // address-space limits and the sanitizers exclude each other
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30,
+                    [&] { return DbConnection::OpenExcel(four, false)->LastError() == refusal; }),
+        ::testing::ExitedWithCode(0), "");
+#endif
+
+    // Cut short, its directory and tables gone.
+    QFile whole(four);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const QString cut = dir.filePath("cut.xls");
+    QFile part(cut);
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly) && part.write(bytes.left(bytes.size() / 3)) > 0);
+    part.close();
+    EXPECT_EQ(DbConnection::OpenExcel(cut, false)->LastError(), QStringLiteral("Excel 工作簿“%1”已损坏。").arg(cut));
+
+    const QString one = dir.filePath("one.xls");
+    ASSERT_TRUE(WriteXlsCorners(one, 1, error)) << error.toStdString();
+    auto db = DbConnection::OpenExcel(one, false);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select count(*), count(F1), min(F1) from [S0$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"65536", "1", "first"}));
 }
