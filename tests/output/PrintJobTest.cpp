@@ -395,7 +395,7 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
         unsupported.job.Prepare();
         FAIL() << "an unsupported source must stop the job";
     } catch (const CDataSourceException& e) {
-        EXPECT_TRUE(e.GetMessage().startsWith("Odbc")) << e.GetMessage().toStdString();
+        EXPECT_TRUE(e.GetMessage().startsWith(QStringLiteral("数据源“Odbc”："))) << e.GetMessage().toStdString();
         EXPECT_TRUE(e.GetMessage().contains("not support data loader"));
     }
 
@@ -412,7 +412,7 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
         failing.job.DrawPreviewPage(items, 1);
         FAIL() << "a failed load must stop the job";
     } catch (const CDataSourceException& e) {
-        EXPECT_EQ(e.GetMessage(), QStringLiteral("S: no such table"));
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("数据源“S”：no such table"));
     }
 }
 
@@ -427,8 +427,8 @@ TEST(PrintJob, AFailureThatNamesItsSourceIsNotPrefixedAgain)
     } cases[] = {
         {u"已取消读取数据源“慢源”的记录。", u"已取消读取数据源“慢源”的记录。"},
         {u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。", u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。"},
-        {u"已取消读取数据源“慢源2”的记录。", u"慢源: 已取消读取数据源“慢源2”的记录。"},
-        {u"慢源 not found", u"慢源: 慢源 not found"},
+        {u"已取消读取数据源“慢源2”的记录。", u"数据源“慢源”：已取消读取数据源“慢源2”的记录。"},
+        {u"慢源 not found", u"数据源“慢源”：慢源 not found"},
     };
     for (const auto& c : cases) {
         const QString failure = QString::fromUtf16(c.failure);

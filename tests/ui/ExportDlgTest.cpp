@@ -219,7 +219,7 @@ TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)
     });
     frame->HandleCommand(kExport);
     ASSERT_EQ(services.messages.size(), 1u);
-    EXPECT_EQ(services.messages[0].text, QStringLiteral("不支持的图像类型：%1").arg(odd));
+    EXPECT_EQ(services.messages[0].text, QStringLiteral("不支持文件“%1”的图像类型。").arg(odd));
     EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
     EXPECT_FALSE(QFile::exists(odd));
 
