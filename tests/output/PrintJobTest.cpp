@@ -414,6 +414,23 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
     } catch (const CDataSourceException& e) {
         EXPECT_EQ(e.GetMessage(), QStringLiteral("数据源“S”：no such table"));
     }
+
+    // A missing text file, through the program's own loader: the source, then the file, in
+    // one sentence.
+    QTemporaryDir dir;
+    const QString gone = dir.filePath(QStringLiteral("货品.txt"));
+    Job missingFile(1, 1);
+    static_cast<CTextDS&>(AddSource(*missingFile.label, "货品", {"A"})).m_strPath = gone;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("货品"), "A"));
+    AddText(*missingFile.label, "T", std::move(bands));
+    try {
+        missingFile.job.Prepare();
+        missingFile.job.DrawPreviewPage(items, 1);
+        FAIL() << "a missing file must stop the job";
+    } catch (const CDataSourceException& e) {
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("数据源“货品”：无法打开文本文件“%1”：文件不存在。").arg(gone));
+    }
 }
 
 // A failure that names its source already (a cancelled or timed-out read) is not named
