@@ -506,5 +506,10 @@ TEST(PrintJob, DatabaseImagesLoadPerRowAndCanStopTheJob)
     UseFakeLoaders(strict.job, {{{"a"}, {"missing"}}});
     strict.job.Prepare();
     GeneratedLabels none;
-    EXPECT_THROW(strict.job.DrawPreviewPage(none, 1), VXException);
+    try {
+        strict.job.DrawPreviewPage(none, 1);
+        ADD_FAILURE() << "a missing picture must stop the job";
+    } catch (const VXException& e) {
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("无法载入图片“Photo”的文件“%1/missing.png”。").arg(dir.path()));
+    }
 }
