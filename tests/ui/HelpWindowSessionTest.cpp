@@ -250,12 +250,20 @@ TEST_F(HelpWindowSession, TheHelpOfAPropertyDialogStaysOpenWhenTheDialogCloses)
     OnNextModal([&](QWidget* dialog) {
         SystemKey(dialog, Qt::Key_F1);
         helpWithDialog = CHelpWindow::Current() && CHelpWindow::Current()->parentWidget() == dialog;
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+            QTest::qWait(300);
+            dialog->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("text-dialog-help.png"));
+        }
         SystemClick(ctl<QPushButton>(dialog, 2));
     });
     DoubleClick(At(12, 11));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(watchdog.Fired());
     EXPECT_TRUE(helpWithDialog);
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(300);
+        frame->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("help-after-dialog.png"));
+    }
     ASSERT_NE(CHelpWindow::Current(), nullptr);
     EXPECT_TRUE(CHelpWindow::Current()->isVisible());
     EXPECT_EQ(CHelpWindow::Current()->parentWidget(), frame);
