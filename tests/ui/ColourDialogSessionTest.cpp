@@ -194,7 +194,8 @@ TEST_F(ColourDialogSession, EveryPickerOfThePropertyDialogsOpensAColourDialogTha
 
 // A colour picked with the mouse, from the grid or through 更多颜色... (the services' colour
 // dialog), leaves the keyboard focus where it was: Esc then cancels the dialog as before, and
-// nothing of the colour is kept. Every picker of the property dialogs and of the label settings.
+// nothing of the colour is kept. Every picker of the property dialogs, the label settings and the
+// system options.
 TEST_F(ColourDialogSession, EscCancelsTheDialogAfterAColourWasPicked)
 {
     QStringList failures;
@@ -256,9 +257,11 @@ TEST_F(ColourDialogSession, EscCancelsTheDialogAfterAColourWasPicked)
             pickThenEsc(open, index, true);
         ASSERT_TRUE(Trigger(CmdEditDelete));
     }
-    const auto settings = [&] { ASSERT_TRUE(Trigger(CmdLabelSettings)); };
-    for (int index = 0; pickThenEsc(settings, index, false); ++index)
-        pickThenEsc(settings, index, true);
+    for (const int dialog : {CmdLabelSettings, CmdToolOptions}) {
+        const auto open = [&] { ASSERT_TRUE(Trigger(dialog)) << dialog; };
+        for (int index = 0; pickThenEsc(open, index, false); ++index)
+            pickThenEsc(open, index, true);
+    }
     EXPECT_TRUE(failures.isEmpty()) << failures.join(u'|').toStdString();
-    EXPECT_GE(tested, 20);
+    EXPECT_GE(tested, 22);
 }
