@@ -4,12 +4,17 @@
 #include "app/VXBaseDialog.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -50,11 +55,89 @@ constexpr TopicEntry kTopics[] = {
     {"CScriptingDlg", "scripts"},
     {"CScreenData", "window-data"},
     {"CWindowDataInputDlg", "window-data"},
+    {"CSourceApprovalDlg", "source-approval"},
 };
 
 QString ResourceOf(const QString& topic)
 {
     return QStringLiteral(":/help/%1.html").arg(topic);
+}
+
+// Between the help window and what it keeps clear of.
+constexpr int kGap = 8;
+// Smaller than this the help is not worth reading beside a window: it covers more of it instead.
+constexpr QSize kSmallestBeside(360, 240);
+
+enum Side { Right, Left, Below, Above };
+
+// The free parts of the screen on each side of keep, in the order they are tried.
+std::array<QRect, 4> SpacesBeside(const QRect& keep, const QRect& screen)
+{
+    std::array<QRect, 4> spaces;
+    spaces[Right] = QRect(QPoint(keep.right() + 1 + kGap, screen.top()), screen.bottomRight());
+    spaces[Left] = QRect(screen.topLeft(), QPoint(keep.left() - 1 - kGap, screen.bottom()));
+    spaces[Below] = QRect(QPoint(screen.left(), keep.bottom() + 1 + kGap), screen.bottomRight());
+    spaces[Above] = QRect(screen.topLeft(), QPoint(screen.right(), keep.top() - 1 - kGap));
+    return spaces;
+}
+
+// A window of size in the space on that side of keep: against keep, level with it as far as
+// the space allows, and no larger than the space.
+QRect PlaceIn(const QRect& space, Side side, const QRect& keep, QSize size)
+{
+    size = size.boundedTo(space.size());
+    QRect placed(QPoint(), size);
+    const auto level = [](int at, int from, int room, int length) { return std::clamp(at, from, from + room - length); };
+    if (side == Right || side == Left) {
+        placed.moveLeft(side == Right ? space.left() : space.right() + 1 - size.width());
+        placed.moveTop(level(keep.top(), space.top(), space.height(), size.height()));
+    } else {
+        placed.moveTop(side == Below ? space.top() : space.bottom() + 1 - size.height());
+        placed.moveLeft(level(keep.left(), space.left(), space.width(), size.width()));
+    }
+    return placed;
+}
+
+// Where a window of size stays clear of keep: at full size on the first side with room for
+// it, else made smaller on the side with the most room; empty when no side has room enough.
+QRect Beside(const QRect& keep, const QRect& screen, const QSize& size)
+{
+    const std::array<QRect, 4> spaces = SpacesBeside(keep, screen);
+    for (int side = Right; side <= Above; ++side)
+        if (spaces[side].width() >= size.width() && spaces[side].height() >= size.height())
+            return PlaceIn(spaces[side], Side(side), keep, size);
+    int best = -1;
+    qint64 bestArea = 0;
+    for (int side = Right; side <= Above; ++side) {
+        const QSize fits = size.boundedTo(spaces[side].size());
+        const qint64 area = qint64(fits.width()) * fits.height();
+        if (fits.width() >= kSmallestBeside.width() && fits.height() >= kSmallestBeside.height() && area > bestArea) {
+            best = side;
+            bestArea = area;
+        }
+    }
+    return best < 0 ? QRect() : PlaceIn(spaces[best], Side(best), keep, size);
+}
+
+// The screen rectangle of the window's own push buttons (not those of windows it holds).
+QRect ButtonsOf(const QWidget* window)
+{
+    QRect buttons;
+    for (const QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->window() == window && button->isVisibleTo(window))
+            buttons |= QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+    return buttons;
+}
+
+// The window beneath one that closes: its parent's, else the program's main window.
+QWidget* WindowBeneath(const QWidget* closing)
+{
+    if (QWidget* parent = closing->parentWidget())
+        return parent->window();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != closing && window->isVisible() && qobject_cast<QMainWindow*>(window))
+            return window;
+    return nullptr;
 }
 
 } // namespace
@@ -102,11 +185,14 @@ CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_pBrowse
     layout->addLayout(buttons);
     layout->addWidget(m_pBrowser, 1);
     resize(720, 560);
+    if (owner)
+        owner->installEventFilter(this);
 }
 
 CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
 {
     QWidget* window = owner ? owner->window() : nullptr;
+    const bool onScreen = s_pWindow && s_pWindow->isVisible();
     if (!s_pWindow) {
         s_pWindow = new CHelpWindow(window);
     } else if (s_pWindow->parentWidget() != window) {
@@ -114,6 +200,8 @@ CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
         s_pWindow->MoveTo(window);
     }
     s_pWindow->m_pBrowser->setSource(QUrl(QStringLiteral("qrc") + PageOf(topic)));
+    if (qobject_cast<QDialog*>(window) && s_pWindow->parentWidget() == window)
+        s_pWindow->KeepClearOf(window, onScreen);
     s_pWindow->show();
     s_pWindow->raise();
     s_pWindow->activateWindow();
@@ -132,19 +220,54 @@ void CHelpWindow::MoveTo(QWidget* window)
         if (w == this)
             return;
     const QRect geometry = this->geometry();
+    if (QWidget* owner = parentWidget())
+        owner->removeEventFilter(this);
     setParent(window, Qt::Window);
     setGeometry(geometry);
+    if (window)
+        window->installEventFilter(this);
 }
 
-void CHelpWindow::MoveFrom(const QWidget* closing, QWidget* next)
+bool CHelpWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!s_pWindow || !closing || s_pWindow->parentWidget() != closing->window())
+    // A dialog hides as it ends and as it is destroyed, its children still there; a window
+    // the user minimises hides on its own and keeps its help.
+    if (event->type() == QEvent::Hide && !event->spontaneous() && watched == parentWidget()) {
+        if (QWidget* beneath = WindowBeneath(parentWidget())) {
+            const bool shown = isVisible();
+            MoveTo(beneath);
+            // A new parent hides a widget; one the user was reading stays on screen.
+            if (shown)
+                show();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CHelpWindow::KeepClearOf(const QWidget* dialog, bool onScreen)
+{
+    const QRect asking = dialog->frameGeometry();
+    const QRect inner = dialog->geometry();
+    // The help window's title bar and borders are those of the dialog, also before the help
+    // window was first shown and its own are known.
+    const QMargins frame(inner.left() - asking.left(), inner.top() - asking.top(), asking.right() - inner.right(),
+                         asking.bottom() - inner.bottom());
+    const QRect now = geometry().marginsAdded(frame);
+    if (onScreen && !now.intersects(asking))
         return;
-    const bool shown = s_pWindow->isVisible();
-    s_pWindow->MoveTo(next ? next->window() : nullptr);
-    // A new parent hides a widget; one the user was reading stays on screen.
-    if (shown)
-        s_pWindow->show();
+    const QScreen* screen = dialog->screen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    QRect placed = Beside(asking, room, now.size());
+    if (placed.isEmpty()) {
+        // No room beside the dialog: over its upper part, but never over its buttons.
+        const QRect buttons = ButtonsOf(dialog);
+        if (!buttons.isEmpty())
+            placed = Beside(buttons, room, now.size());
+    }
+    if (!placed.isEmpty())
+        setGeometry(placed.marginsRemoved(frame));
 }
 
 QWidget* CHelpWindow::FrontWindow()

@@ -13,14 +13,12 @@ class CHelpWindow : public QWidget
 public:
     // Shows the topic's page in the help window, made or brought to the front; a topic
     // without a page shows the index. owner: the window asking for help; the help
-    // window belongs to it so that it stays usable beside a modal dialog.
+    // window belongs to it so that it stays usable beside a modal dialog. Asked for by a
+    // dialog, it stands beside the dialog rather than over it, and never over its buttons
+    // where the screen leaves room for that.
     static CHelpWindow* ShowTopic(const QString& topic, QWidget* owner);
     // The help window, null before the first help or after it was closed.
     static CHelpWindow* Current();
-    // When the help window belongs to a window about to go (a picker opened from a
-    // dialog), it moves to next's window as it was, shown or not, rather than going
-    // with it.
-    static void MoveFrom(const QWidget* closing, QWidget* next);
 
     // The window in front, for a window or message that no window of its own asks for
     // (a wait window, a data source's message, a failed command): the dialog in use, else
@@ -43,11 +41,20 @@ public:
     QString CurrentPage() const;
     QTextBrowser* Browser() const { return m_pBrowser; }
 
+protected:
+    // A window the help belongs to that closes leaves the help open, shown or not, with the
+    // window beneath it: its own parent, else the program's main window. Only with the
+    // program's last window does the help window go.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     explicit CHelpWindow(QWidget* owner);
     // Makes the help window a window of its own over window, where it was on screen; it
     // stays where it is rather than move under itself or a window of its own.
     void MoveTo(QWidget* window);
+    // Moves the help window off the dialog asking for it: beside it, or at least clear
+    // of its buttons. One the user already placed clear of the dialog stays there.
+    void KeepClearOf(const QWidget* dialog, bool onScreen);
 
     QTextBrowser* m_pBrowser;
     static QPointer<CHelpWindow> s_pWindow;

@@ -575,7 +575,7 @@ void CMainFrame::OnFileNew()
                 return;
         } else {
             Services().ShowMessage(
-                this, QStringLiteral("找不到新建标签所基于的标签格式文件：\n%1\n请在标签设置中设定新标签。").arg(path),
+                this, QStringLiteral("找不到新建标签所基于的标签格式文件“%1”。\n请在标签设置中设定新标签。").arg(path),
                 MessageIcon::Warning);
         }
     }
@@ -761,7 +761,7 @@ void CMainFrame::OnSysOptions()
     if (LabelDocumentWindow* window = ActiveLabelWindow())
         window->update();
     if (!settings.SaveOptions())
-        Services().ShowMessage(this, QStringLiteral("无法保存设置文件：\n%1").arg(CGlobalSettings::GetSysconfPath()),
+        Services().ShowMessage(this, QStringLiteral("无法保存设置文件“%1”。").arg(CGlobalSettings::GetSysconfPath()),
                                MessageIcon::Warning);
 }
 

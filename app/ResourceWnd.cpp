@@ -183,7 +183,7 @@ bool CResourceWnd::EnsureRoot()
     if (m_pRoot)
         return true;
     if (!QDir().mkpath(m_strFolder)) {
-        Services().ShowMessage(this, QStringLiteral("无法创建资源文件夹：\n%1").arg(m_strFolder), MessageIcon::Warning);
+        Services().ShowMessage(this, QStringLiteral("无法创建资源文件夹“%1”。").arg(m_strFolder), MessageIcon::Warning);
         return false;
     }
     m_pRoot = std::make_unique<CNodeData>();
@@ -234,7 +234,7 @@ void CResourceWnd::NewFolder()
     const QString folderPath = PathOf(parent);
     const QString name = FreeName(parent, folderPath, QStringLiteral("文件夹"), true, QString());
     if (!QDir().mkdir(folderPath + name)) {
-        Services().ShowMessage(this, QStringLiteral("无法创建文件夹：\n%1").arg(folderPath + name),
+        Services().ShowMessage(this, QStringLiteral("无法创建文件夹“%1”。").arg(folderPath + name),
                                MessageIcon::Warning);
         return;
     }
@@ -324,12 +324,12 @@ void CResourceWnd::OnItemChanged(QTreeWidgetItem* item)
     const QString oldPath = node->kind == 1 ? from : from.chopped(1);
     // Renaming onto an existing entry would replace it without a word.
     if (QFileInfo::exists(to) && QFileInfo(to).canonicalFilePath() != QFileInfo(oldPath).canonicalFilePath()) {
-        Services().ShowMessage(this, QStringLiteral("已有同名的资源：\n%1").arg(to), MessageIcon::Warning);
+        Services().ShowMessage(this, QStringLiteral("已有同名的资源“%1”。").arg(to), MessageIcon::Warning);
         restore();
         return;
     }
     if (!QDir().rename(oldPath, to)) {
-        Services().ShowMessage(this, QStringLiteral("无法重命名资源：\n%1").arg(oldPath), MessageIcon::Warning);
+        Services().ShowMessage(this, QStringLiteral("无法重命名资源“%1”。").arg(oldPath), MessageIcon::Warning);
         restore();
         return;
     }
@@ -352,7 +352,7 @@ void CResourceWnd::DeleteSelected()
     const bool removed = node->kind == 1 || QFileInfo(entry).isSymLink() ? QFile::remove(entry)
                                                                          : QDir(path).removeRecursively();
     if (!removed && QFileInfo::exists(entry)) {
-        Services().ShowMessage(this, QStringLiteral("无法删除资源：\n%1").arg(path), MessageIcon::Warning);
+        Services().ShowMessage(this, QStringLiteral("无法删除资源“%1”。").arg(path), MessageIcon::Warning);
         return;
     }
     CNodeData* parent = node->parent;

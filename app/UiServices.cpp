@@ -105,13 +105,11 @@ protected:
     }
 };
 
-// Runs one of Qt's pickers modally; a help window opened from it stays open, with the
-// opener's window, once the picker is gone.
-bool RunPicker(QDialog& picker, QWidget* opener)
+// Runs one of Qt's pickers modally, made with the opener as its parent: a help window
+// opened from it then stays open with the opener's window once the picker is gone.
+bool RunPicker(QDialog& picker)
 {
-    const bool accepted = picker.exec() == QDialog::Accepted;
-    CHelpWindow::MoveFrom(&picker, opener);
-    return accepted;
+    return picker.exec() == QDialog::Accepted;
 }
 
 // Qt's own file picker rather than the platform's native one, which no key of ours
@@ -127,7 +125,7 @@ QString PickFile(QWidget* parent, const QString& caption, const QString& dir, co
         picker.setOption(QFileDialog::ShowDirsOnly);
     if (chosenFilter && !chosenFilter->isEmpty())
         picker.selectNameFilter(*chosenFilter);
-    if (!RunPicker(picker, parent))
+    if (!RunPicker(picker))
         return {};
     if (chosenFilter)
         *chosenFilter = picker.selectedNameFilter();
@@ -223,14 +221,14 @@ QColor DesktopUiServices::GetColor(QWidget* parent, const QColor& initial)
 {
     QColorDialog picker(initial.isValid() ? initial : QColor(Qt::white), parent);
     picker.setOption(QColorDialog::DontUseNativeDialog);
-    return RunPicker(picker, parent) ? picker.selectedColor() : QColor();
+    return RunPicker(picker) ? picker.selectedColor() : QColor();
 }
 
 bool DesktopUiServices::GetFont(QWidget* parent, QFont& font)
 {
     QFontDialog picker(font, parent);
     picker.setOption(QFontDialog::DontUseNativeDialog);
-    if (!RunPicker(picker, parent))
+    if (!RunPicker(picker))
         return false;
     font = picker.selectedFont();
     return true;

@@ -204,10 +204,12 @@ public:
         const int fd = OpenRegularFile(path, reason);
         if (fd < 0 || !m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             if (fd >= 0) {
-                reason = m_file.errorString();
+                // Qt's words are for the log; the user reads the program's own.
+                qWarning("Text file not opened: %s", qPrintable(m_file.errorString()));
+                reason = QStringLiteral("无法读取文件");
                 ::close(fd);
             }
-            error = QStringLiteral("无法打开文本文件“%1”：%2").arg(path, reason);
+            error = QStringLiteral("无法打开文本文件“%1”：%2。").arg(path, reason);
             return false;
         }
         // The file is read up to its size when opened: a file under /proc that

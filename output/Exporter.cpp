@@ -89,14 +89,16 @@ bool WriteMetafile(const std::vector<CBaseGraph*>& selection, const ExportBox& b
     return device.Save(path, error);
 }
 
+// The program's sentence names the file; the reason, which may be the system's, follows as the detail.
 QString NotWritten(const QString& path, const QString& reason)
 {
-    return QStringLiteral("无法写入文件“%1”：%2").arg(path, reason);
+    const QString sentence = QStringLiteral("无法写入文件“%1”。").arg(path);
+    return reason.isEmpty() ? sentence : sentence + QStringLiteral("\n详细信息：") + reason;
 }
 
 QString UnsupportedType(const QString& path)
 {
-    return QStringLiteral("不支持的图像类型：%1").arg(path);
+    return QStringLiteral("不支持文件“%1”的图像类型。").arg(path);
 }
 
 bool UsesDatabaseField(const CBaseGraph& object)

@@ -60,9 +60,9 @@ qint64 LastPageLabels(qint64 copies, qint64 perPage)
 // is complete as it is; prefixed, it would name the source twice.
 CDataSourceException SourceFailure(const QString& name, const QString& message, bool shown = false)
 {
-    if (!name.isEmpty() && message.contains(QStringLiteral("“%1”").arg(name)))
+    if (name.isEmpty() || message.contains(QStringLiteral("“%1”").arg(name)))
         return CDataSourceException(message, shown);
-    return CDataSourceException(name + QStringLiteral(": ") + message, shown);
+    return CDataSourceException(QStringLiteral("数据源“%1”：%2").arg(name, message), shown);
 }
 
 CDataSourceException LoadFailure(const CDatabaseDataLoad& load)

@@ -221,6 +221,6 @@ void CPrintHandler::UpdateDatabaseImage(CImageGraph& image, int sequence, int la
     }
     if (!image.m_pImage && image.m_nErrorHandling == ImageErrorAbort) {
         m_loadedImagePath.erase(&image);
-        throw VXException(QStringLiteral("图片“%1”无法载入：%2").arg(image.m_strName, path));
+        throw VXException(QStringLiteral("无法载入图片“%1”的文件“%2”。").arg(image.m_strName, path));
     }
 }

@@ -69,6 +69,10 @@ CColourPicker::CColourPicker(QWidget* parent)
       m_crColourBk(palette().color(QPalette::Button)),
       m_crColourText(palette().color(QPalette::ButtonText))
 {
+    // A click leaves the keyboard focus where it was, so that picking a colour does not move
+    // Return and Esc into the pane around the picker, which keeps them from the dialog;
+    // Tab still reaches the picker, and Space opens it.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QPushButton::clicked, this, &CColourPicker::OpenPopup);
 }
 

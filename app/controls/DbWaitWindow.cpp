@@ -142,13 +142,11 @@ void CDbWaitUi::Wait(DbPendingStep& step)
     tick.start(DbPendingStep::CheckInterval);
     QEventLoop loop;
     QPointer<CDbWaitWindow> window; // its parent may go first
-    QPointer<QWidget> parent;
     auto guard = std::make_unique<EarlyInputGuard>(step);
     while (!step.Check()) {
         if (guard && step.Elapsed() >= ShowAfter) {
             // Never over the help window, which F1 in this window would move under it.
-            parent = CHelpWindow::FrontWindow();
-            window = new CDbWaitWindow(step, parent);
+            window = new CDbWaitWindow(step, CHelpWindow::FrontWindow());
             if (guard->Cancelled())
                 window->reject();
             guard.reset();
@@ -157,8 +155,6 @@ void CDbWaitUi::Wait(DbPendingStep& step)
             window->Tick();
         loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     }
-    // Help asked for in the wait window stays open, with the window beneath.
-    if (window)
-        CHelpWindow::MoveFrom(window, parent);
+    // Help asked for in the wait window stays open, with the window beneath it.
     delete window.data();
 }

@@ -395,7 +395,7 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
         unsupported.job.Prepare();
         FAIL() << "an unsupported source must stop the job";
     } catch (const CDataSourceException& e) {
-        EXPECT_TRUE(e.GetMessage().startsWith("Odbc")) << e.GetMessage().toStdString();
+        EXPECT_TRUE(e.GetMessage().startsWith(QStringLiteral("数据源“Odbc”："))) << e.GetMessage().toStdString();
         EXPECT_TRUE(e.GetMessage().contains("not support data loader"));
     }
 
@@ -412,7 +412,24 @@ TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)
         failing.job.DrawPreviewPage(items, 1);
         FAIL() << "a failed load must stop the job";
     } catch (const CDataSourceException& e) {
-        EXPECT_EQ(e.GetMessage(), QStringLiteral("S: no such table"));
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("数据源“S”：no such table"));
+    }
+
+    // A missing text file, through the program's own loader: the source, then the file, in
+    // one sentence.
+    QTemporaryDir dir;
+    const QString gone = dir.filePath(QStringLiteral("货品.txt"));
+    Job missingFile(1, 1);
+    static_cast<CTextDS&>(AddSource(*missingFile.label, "货品", {"A"})).m_strPath = gone;
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("货品"), "A"));
+    AddText(*missingFile.label, "T", std::move(bands));
+    try {
+        missingFile.job.Prepare();
+        missingFile.job.DrawPreviewPage(items, 1);
+        FAIL() << "a missing file must stop the job";
+    } catch (const CDataSourceException& e) {
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("数据源“货品”：无法打开文本文件“%1”：文件不存在。").arg(gone));
     }
 }
 
@@ -427,8 +444,8 @@ TEST(PrintJob, AFailureThatNamesItsSourceIsNotPrefixedAgain)
     } cases[] = {
         {u"已取消读取数据源“慢源”的记录。", u"已取消读取数据源“慢源”的记录。"},
         {u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。", u"读取数据源“慢源”的记录超过了 10 秒的时限，已停止。"},
-        {u"已取消读取数据源“慢源2”的记录。", u"慢源: 已取消读取数据源“慢源2”的记录。"},
-        {u"慢源 not found", u"慢源: 慢源 not found"},
+        {u"已取消读取数据源“慢源2”的记录。", u"数据源“慢源”：已取消读取数据源“慢源2”的记录。"},
+        {u"慢源 not found", u"数据源“慢源”：慢源 not found"},
     };
     for (const auto& c : cases) {
         const QString failure = QString::fromUtf16(c.failure);
@@ -489,5 +506,10 @@ TEST(PrintJob, DatabaseImagesLoadPerRowAndCanStopTheJob)
     UseFakeLoaders(strict.job, {{{"a"}, {"missing"}}});
     strict.job.Prepare();
     GeneratedLabels none;
-    EXPECT_THROW(strict.job.DrawPreviewPage(none, 1), VXException);
+    try {
+        strict.job.DrawPreviewPage(none, 1);
+        ADD_FAILURE() << "a missing picture must stop the job";
+    } catch (const VXException& e) {
+        EXPECT_EQ(e.GetMessage(), QStringLiteral("无法载入图片“Photo”的文件“%1/missing.png”。").arg(dir.path()));
+    }
 }

@@ -191,3 +191,77 @@ TEST_F(ColourDialogSession, EveryPickerOfThePropertyDialogsOpensAColourDialogTha
     // Text and background of text and barcode, line of a line, line and fill of the shapes, the label's.
     EXPECT_GE(tested, 10);
 }
+
+// A colour picked with the mouse, from the grid or through 更多颜色... (the services' colour
+// dialog), leaves the keyboard focus where it was: Esc then cancels the dialog as before, and
+// nothing of the colour is kept. Every picker of the property dialogs, the label settings and the
+// system options.
+TEST_F(ColourDialogSession, EscCancelsTheDialogAfterAColourWasPicked)
+{
+    QStringList failures;
+    int tested = 0;
+    // Opens the dialog, picks a colour with its picker number index and presses Esc: false when
+    // the dialog has no such picker. One that cannot be used (a hatch colour without a hatch) is
+    // passed over.
+    const auto pickThenEsc = [&](const std::function<void()>& open, int index, bool more) {
+        bool found = false;
+        const QByteArray before = LabelBytes();
+        services.OnNextDialog([&](QDialog& dialog) {
+            const QList<CColourPicker*> pickers = dialog.findChildren<CColourPicker*>();
+            if (index >= pickers.size())
+                return dialog.reject();
+            found = true;
+            CColourPicker* picker = pickers[index];
+            ShowTabOf(picker);
+            if (!picker->isVisible() || !picker->isEnabled())
+                return dialog.reject();
+            const QString name = QStringLiteral("%1 %2%3").arg(QLatin1String(dialog.metaObject()->className()),
+                                                               picker->objectName(), more ? " 更多颜色" : "");
+            const QColor was = picker->GetColour();
+            SystemClick(picker, QPoint(picker->width() - 6, picker->height() / 2));
+            CColourPopup* popup = picker->Popup();
+            if (!popup) {
+                failures << name + " no popup";
+                return dialog.reject();
+            }
+            // A colour other than the picker's own, so that there is something to lose.
+            const int cell = CColourPopup::TableColour(13) == was ? 16 : 13;
+            if (more)
+                services.colors.push_back(QColor(0x0a, 0x0b, 0x0c));
+            SystemClick(popup, popup->CellRect(more ? CColourPopup::kCustomBox : cell).center());
+            if (picker->GetColour() == was)
+                failures << name + " picked nothing";
+            if (picker->hasFocus())
+                failures << name + " took the focus";
+            SystemKey(&dialog, Qt::Key_Escape);
+            if (dialog.isVisible()) {
+                failures << name + " stayed open";
+                dialog.reject();
+            }
+            ++tested;
+        });
+        open();
+        if (LabelBytes() != before)
+            failures << QStringLiteral("picker %1 changed the label").arg(index);
+        return found;
+    };
+    for (const int tool : {CmdToolText, CmdToolLine, CmdToolRectangle, CmdToolEllipse, CmdToolBarcode}) {
+        Create(tool, 10, 10);
+        const auto open = [&] {
+            View().ClearSelection();
+            View().SelectAll();
+            View().SetCurrentObject(Last());
+            ASSERT_TRUE(Trigger(CmdProperties)) << tool;
+        };
+        for (int index = 0; pickThenEsc(open, index, false); ++index)
+            pickThenEsc(open, index, true);
+        ASSERT_TRUE(Trigger(CmdEditDelete));
+    }
+    for (const int dialog : {CmdLabelSettings, CmdToolOptions}) {
+        const auto open = [&] { ASSERT_TRUE(Trigger(dialog)) << dialog; };
+        for (int index = 0; pickThenEsc(open, index, false); ++index)
+            pickThenEsc(open, index, true);
+    }
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(u'|').toStdString();
+    EXPECT_GE(tested, 22);
+}

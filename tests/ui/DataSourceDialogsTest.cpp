@@ -214,8 +214,8 @@ TEST(DataSourceTXTDlg, ReadAndOkRefuseWhatCannotWork)
     EXPECT_EQ(ds, nullptr);
     EXPECT_EQ(services.MessageTexts(),
               (QStringList{"请选择数据文件", "请读入数据以生成字段信息", "请输入分割字符!", "请输入自定义分段!",
-                           "自定义分段错误!", QStringLiteral("无法打开文本文件“%1”：文件不存在").arg(dir.filePath("missing.txt")),
-                           QStringLiteral("无法打开文本文件“%1”：不是普通文件").arg(dir.path()),
+                           "自定义分段错误!", QStringLiteral("无法打开文本文件“%1”：文件不存在。").arg(dir.filePath("missing.txt")),
+                           QStringLiteral("无法打开文本文件“%1”：不是普通文件。").arg(dir.path()),
                            "请读入数据以生成字段信息"}));
     for (const auto& m : services.messages)
         EXPECT_EQ(m.icon, MessageIcon::Warning);

@@ -219,9 +219,28 @@ TEST_F(ExportDlgTest, RefusalsAndFailuresAreToldWithTheirTexts)
     });
     frame->HandleCommand(kExport);
     ASSERT_EQ(services.messages.size(), 1u);
-    EXPECT_EQ(services.messages[0].text, QStringLiteral("不支持的图像类型：%1").arg(odd));
+    EXPECT_EQ(services.messages[0].text, QStringLiteral("不支持文件“%1”的图像类型。").arg(odd));
     EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
     EXPECT_FALSE(QFile::exists(odd));
+
+    // A file that cannot be written (its folder is a file): the program's sentence names it,
+    // the system's reason follows as the detail.
+    services.messages.clear();
+    QFile plain(Path(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString unwritable = Path(QStringLiteral("plain/picture.png"));
+    services.OnNextDialog([unwritable](QDialog& d) {
+        ClickButton(d, 1131);
+        SetText(d, 1279, unwritable);
+        ClickButton(d, 1);
+    });
+    frame->HandleCommand(kExport);
+    ASSERT_EQ(services.messages.size(), 1u);
+    const QString told = services.messages[0].text;
+    EXPECT_TRUE(told.startsWith(QStringLiteral("无法写入文件“%1”。\n详细信息：").arg(unwritable))) << told.toStdString();
+    EXPECT_GT(told.size(), told.indexOf(QStringLiteral("详细信息：")) + 5);
+    EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
 
     // The batch dialog wants a folder.
     services.messages.clear();

@@ -22,19 +22,24 @@
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -52,6 +57,13 @@ protected:
     {
         return CHelpWindow::Current() ? CHelpWindow::Current()->CurrentPage() : QString();
     }
+    // F1 where the focus of the dialog would be.
+    static void AskIn(QDialog& dialog)
+    {
+        QWidget* control = dialog.findChild<QLineEdit*>();
+        QTest::keyClick(control ? control : &dialog, Qt::Key_F1);
+    }
+    static QRect HelpFrame() { return CHelpWindow::Current() ? CHelpWindow::Current()->frameGeometry() : QRect(); }
     FakeServices services;
 };
 
@@ -285,4 +297,101 @@ TEST_F(HelpTest, EveryMenuPathThePagesNameIsInTheMenus)
         }
     }
     EXPECT_GT(paths, 10);
+}
+
+// The help window outlives the dialog it was asked from: it goes, shown as it was, to the window
+// beneath (the dialog's parent, else the program's main window), and only with the last window.
+TEST_F(HelpTest, TheHelpWindowOutlivesTheDialogItWasAskedFrom)
+{
+    InstallDialogHelpKey();
+    auto* print = new CPrintDlg;
+    print->show();
+    {
+        CPageHeaderDlg header(print);
+        header.show();
+        AskIn(header);
+        ASSERT_NE(CHelpWindow::Current(), nullptr);
+        ASSERT_EQ(CHelpWindow::Current()->parentWidget(), &header);
+        header.reject();
+        EXPECT_EQ(CHelpWindow::Current()->parentWidget(), print);
+        EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+        EXPECT_EQ(Shown(), "qrc:/help/new-label.html#page-header");
+    }
+    // Destroyed while still shown.
+    auto* header = new CPageHeaderDlg(print);
+    header->show();
+    AskIn(*header);
+    ASSERT_EQ(CHelpWindow::Current()->parentWidget(), header);
+    delete header;
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), print);
+    EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    // A hidden one goes along hidden.
+    CHelpWindow::Current()->hide();
+    {
+        CPageHeaderDlg hidden(print);
+        hidden.show();
+        QPointer<CHelpWindow> help = CHelpWindow::ShowTopic("printing", &hidden);
+        help->hide();
+        hidden.reject();
+        ASSERT_FALSE(help.isNull());
+        EXPECT_FALSE(help->isVisible());
+        EXPECT_EQ(help->parentWidget(), print);
+    }
+
+    // A dialog of no window of its own: the main window takes the help, and it goes with that window.
+    {
+        QMainWindow main;
+        main.show();
+        CPageHeaderDlg lone;
+        lone.show();
+        AskIn(lone);
+        lone.reject();
+        ASSERT_NE(CHelpWindow::Current(), nullptr);
+        EXPECT_EQ(CHelpWindow::Current()->parentWidget(), &main);
+        EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    }
+    EXPECT_EQ(CHelpWindow::Current(), nullptr);
+    // Nothing beneath the last window: the help goes with it.
+    AskIn(*print);
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    delete print;
+    EXPECT_EQ(CHelpWindow::Current(), nullptr);
+}
+
+// Help asked for by a dialog stands beside it where the screen has room; where it has none, it
+// may cover the dialog but never the dialog's buttons. One the user put clear of the dialog stays.
+TEST_F(HelpTest, HelpStandsBesideTheDialogAskingAndNeverOverItsButtons)
+{
+    InstallDialogHelpKey();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QDialog small;
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &small);
+    (new QVBoxLayout(&small))->addWidget(buttons);
+    small.setGeometry(QRect(screen.topLeft() + QPoint(10, 30), QSize(220, 120)));
+    small.show();
+    AskIn(small);
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_FALSE(HelpFrame().intersects(small.frameGeometry()));
+    EXPECT_TRUE(screen.contains(HelpFrame()));
+    EXPECT_GE(HelpFrame().width(), 360);
+
+    // Put over the dialog, it moves off it at the next F1; put clear of it, it stays there.
+    CHelpWindow::Current()->move(small.pos());
+    AskIn(small);
+    EXPECT_FALSE(HelpFrame().intersects(small.frameGeometry()));
+    const QRect clear = CHelpWindow::Current()->geometry().translated(0, 5);
+    CHelpWindow::Current()->setGeometry(clear);
+    AskIn(small);
+    EXPECT_EQ(CHelpWindow::Current()->geometry(), clear);
+
+    // A dialog as large as the screen: the help covers some of it, none of its buttons.
+    small.setGeometry(screen.adjusted(10, 30, -10, -10));
+    QCoreApplication::processEvents();
+    AskIn(small);
+    for (const QAbstractButton* button : buttons->buttons())
+        EXPECT_FALSE(HelpFrame().intersects(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+            << button->text().toStdString();
+    EXPECT_TRUE(screen.contains(HelpFrame()));
+    EXPECT_GE(HelpFrame().height(), 240);
 }

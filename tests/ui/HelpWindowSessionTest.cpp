@@ -2,6 +2,7 @@
 // help, so no window may be its own ancestor, and a window it leaves must not take others
 // with it.
 #include "DataSourceSupport.h"
+#include "DbTestEnv.h"
 #include "RealWindowSupport.h"
 #include "SessionTestSupport.h"
 #include "tests/output/OutputSupport.h"
@@ -19,6 +20,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTcpServer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -235,4 +238,121 @@ TEST_F(HelpWindowSession, ExportFromTheContextMenuWithHelpOpenInItsDialog)
     QWidget* again = QApplication::activePopupWidget();
     ASSERT_NE(again, nullptr);
     again->close();
+}
+
+// The help of a property dialog outlives the dialog: 取消 leaves it open, with the main window.
+TEST_F(HelpWindowSession, TheHelpOfAPropertyDialogStaysOpenWhenTheDialogCloses)
+{
+    DesktopServicesScope desktop;
+    ModalWatchdog watchdog;
+    Create(CmdToolText, 10, 10);
+    bool helpWithDialog = false;
+    OnNextModal([&](QWidget* dialog) {
+        SystemKey(dialog, Qt::Key_F1);
+        helpWithDialog = CHelpWindow::Current() && CHelpWindow::Current()->parentWidget() == dialog;
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+            QTest::qWait(300);
+            dialog->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("text-dialog-help.png"));
+        }
+        SystemClick(ctl<QPushButton>(dialog, 2));
+    });
+    DoubleClick(At(12, 11));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(helpWithDialog);
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(300);
+        frame->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("help-after-dialog.png"));
+    }
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), frame);
+    EXPECT_EQ(CHelpWindow::Current()->CurrentPage(), "qrc:/help/objects.html#properties");
+
+    // F1 in the next property dialog takes the same help window there, and it stays again.
+    QPointer<CHelpWindow> help = CHelpWindow::Current();
+    OnNextModal([&](QWidget* dialog) {
+        SystemKey(dialog, Qt::Key_F1);
+        EXPECT_EQ(CHelpWindow::Current(), help.data());
+        EXPECT_EQ(help ? help->parentWidget() : nullptr, dialog);
+        SystemClick(ctl<QPushButton>(dialog, 1));
+    });
+    DoubleClick(At(12, 11));
+    ASSERT_FALSE(watchdog.Fired());
+    ASSERT_FALSE(help.isNull());
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->parentWidget(), frame);
+}
+
+// F1 in the question asked before a label's database source connects: the question's own page,
+// beside the question and never over 允许 or 不允许; 不允许 still connects to nothing, and the
+// page stays open once the question is gone.
+TEST_F(HelpWindowSession, F1InTheDatabaseQuestionShowsItsOwnPageClearOfItsButtons)
+{
+    DesktopServicesScope desktop;
+    ModalWatchdog watchdog;
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&listener, &QTcpServer::newConnection, [&] { ++connections; });
+    CLabelData& label = Window().LabelData();
+    auto source = std::make_unique<CPostgreSQLDS>();
+    source->m_strName = QStringLiteral("远程");
+    StoreLogin(*source, DbServerSettings {QStringLiteral("127.0.0.1"), listener.serverPort(), QStringLiteral("库存"),
+                                          QStringLiteral("仓管"), QStringLiteral("口令")});
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = QStringLiteral("select 1 as a");
+    source->m_selectedFields = QStringList {"a"};
+    label.m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("远程"), "a"));
+    AddText(label, "T", std::move(bands));
+
+    QString page, told;
+    QRect help, buttons, question;
+    bool asked = false;
+    OnNextModal([&](QWidget* dialog) {
+        asked = dialog->objectName() == QLatin1String("sourceApproval");
+        SystemKey(dialog, Qt::Key_F1);
+        if (CHelpWindow* window = CHelpWindow::Current()) {
+            page = window->CurrentPage();
+            help = window->frameGeometry();
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_EQ(window->parentWidget(), dialog);
+        }
+        question = dialog->frameGeometry();
+        for (const char* name : {"allow", "deny"}) {
+            auto* button = dialog->findChild<QPushButton*>(name);
+            ASSERT_NE(button, nullptr) << name;
+            buttons |= QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+        }
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+            QTest::qWait(300);
+            dialog->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("question-help.png"));
+        }
+        OnNextModal([&](QWidget* box) {
+            told = static_cast<QMessageBox*>(box)->text();
+            SystemKey(box, Qt::Key_Return);
+        }, "QMessageBox");
+        SystemKey(dialog, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    ASSERT_FALSE(watchdog.Fired());
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(page, "qrc:/help/source-approval.html");
+    EXPECT_FALSE(help.intersects(buttons)) << "help over the buttons";
+    const QRect screen = frame->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(help));
+    // Where the screen has room beside the question the help takes it, covering none of it.
+    const bool roomBeside = screen.right() - question.right() >= 360 || question.left() - screen.left() >= 360;
+    if (roomBeside) {
+        EXPECT_FALSE(help.intersects(question));
+    }
+    EXPECT_TRUE(told.contains(QStringLiteral("您没有允许数据源“远程”连接数据库"))) << told.toStdString();
+    QTest::qWait(100);
+    EXPECT_EQ(connections, 0);
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_TRUE(CHelpWindow::Current()->isVisible());
+    EXPECT_EQ(CHelpWindow::Current()->parentWidget(), frame);
+    EXPECT_EQ(OpenedPreview(), nullptr);
 }
