@@ -67,6 +67,21 @@ QString OdbcString(const char* driver, const DbServerSettings& s)
         .arg(QLatin1String(driver), s.host, QString::number(s.port), s.database, s.user, s.password);
 }
 
+// The hidden attack refused once connected, as the server's reading finds it, and the
+// harmless statement read after it on the same sources.
+void ExpectRefusedThenRead(std::initializer_list<CDSBase*> sources, const QString& hidden, const QString& reading,
+    const QString& statement, const QString& field, const QStringList& expected)
+{
+    for (CDSBase* source : sources) {
+        DescribeStatement(*source, hidden);
+        QString error;
+        EXPECT_EQ(PreviewValues(*source, &error), QStringList {QStringLiteral("<failed>")});
+        EXPECT_TRUE(error.contains(QStringLiteral("右括号多于左括号（按 %1 的读法）").arg(reading))) << error.toStdString();
+        DescribeStatement(*source, statement, field);
+        EXPECT_EQ(PreviewValues(*source), expected);
+    }
+}
+
 } // namespace
 
 TEST(StatementReading, PostgreSQLWithStandardStringsTakesABackslashAtAQuotesEnd)
@@ -97,14 +112,8 @@ TEST(StatementReading, PostgreSQLWithStandardStringsTakesABackslashAtAQuotesEnd)
     const QString hidden = QStringLiteral("select path from vc_stmt_paths where path <> 'a\\') t; "
                                           "drop table vc_stmt_paths; --' order by 1");
     StoreLogin(ds, server);
-    for (CDSBase* source : std::initializer_list<CDSBase*> {&ds, &custom}) {
-        DescribeStatement(*source, hidden);
-        QString error;
-        EXPECT_EQ(PreviewValues(*source, &error), QStringList {QStringLiteral("<failed>")});
-        EXPECT_TRUE(error.contains(QStringLiteral("右括号多于左括号（按 PostgreSQL 的读法）"))) << error.toStdString();
-        DescribeStatement(*source, kPathStatement, QStringLiteral("path"));
-        EXPECT_EQ(PreviewValues(*source), expected);
-    }
+    ExpectRefusedThenRead({&ds, &custom}, hidden, QStringLiteral("PostgreSQL"), kPathStatement, QStringLiteral("path"),
+        expected);
 }
 
 TEST(StatementReading, MariaDBWithBackslashEscapesTakesAnEscapedQuote)
@@ -126,14 +135,8 @@ TEST(StatementReading, MariaDBWithBackslashEscapesTakesAnEscapedQuote)
     // What NO_BACKSLASH_ESCAPES would read as two texts is one open quote here.
     const QString hidden = QStringLiteral("select name from vc_stmt_names where name <> 'a\\' or name = ') t; "
                                           "drop table vc_stmt_names; -- '");
-    for (CDSBase* source : std::initializer_list<CDSBase*> {&ds, &custom}) {
-        DescribeStatement(*source, hidden);
-        QString error;
-        EXPECT_EQ(PreviewValues(*source, &error), QStringList {QStringLiteral("<failed>")});
-        EXPECT_TRUE(error.contains(QStringLiteral("右括号多于左括号（按 MySQL/MariaDB 的读法）"))) << error.toStdString();
-        DescribeStatement(*source, kNameStatement, QStringLiteral("name"));
-        EXPECT_EQ(PreviewValues(*source), expected);
-    }
+    ExpectRefusedThenRead({&ds, &custom}, hidden, QStringLiteral("MySQL/MariaDB"), kNameStatement, QStringLiteral("name"),
+        expected);
 }
 
 // Refused by every reading of the server the source reaches: nothing connects, and the
