@@ -522,3 +522,39 @@ TEST_F(SourceApprovalSessionTest, AChangeInTheDialogAsksAboutWhatTheLabelBrought
 }
 
 } // namespace
+
+namespace {
+
+// Where the server cannot hold a procedure to reading, the question says so, in the user's
+// words, before 允许.
+TEST_F(SourceApprovalSessionTest, AProcedureWhereTheServerCannotHoldItIsCautionedBeforeAllow)
+{
+    CLabelData& label = Window().LabelData();
+    auto source = std::make_unique<CMySQLDS>();
+    source->m_strName = QStringLiteral("仓库");
+    StoreLogin(*source, {QStringLiteral("127.0.0.1"), ClosedLoopbackPort(), QStringLiteral("stock"),
+                            QStringLiteral("reader"), QStringLiteral("p")});
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = QStringLiteral("call vc_run('select 1')");
+    source->m_selectedFields = QStringList {"a"};
+    label.m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("仓库"), "a"));
+    AddText(label, "T", std::move(bands));
+
+    QStringList cautions;
+    services.OnNextDialog([&](QDialog& dialog) {
+        for (const QLabel* caution : dialog.findChildren<QLabel*>("sourceApprovalCaution"))
+            if (caution->isVisible())
+                cautions << caution->text();
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR"))
+            dialog.grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-procedure.png"));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    ASSERT_EQ(cautions.size(), 1);
+    EXPECT_TRUE(cautions[0].contains(QStringLiteral("存储过程"))) << cautions[0].toStdString();
+    EXPECT_TRUE(cautions[0].contains(QStringLiteral("写文件"))) << cautions[0].toStdString();
+}
+
+} // namespace
