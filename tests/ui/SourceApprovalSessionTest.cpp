@@ -558,3 +558,64 @@ TEST_F(SourceApprovalSessionTest, AProcedureWhereTheServerCannotHoldItIsCautione
 }
 
 } // namespace
+
+namespace {
+
+// Through the program's own preview: a string that two readers take apart differently asks
+// nothing and connects nowhere, and its message names the piece; the same source written
+// once and plainly is asked about, naming the port that connects.
+TEST_F(SourceApprovalSessionTest, AStringReadTwoWaysIsRefusedAndOneReadOneWayIsAsked)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const QString other = QString::number(listener.serverPort());
+    CLabelData& label = Window().LabelData();
+    auto owned = std::make_unique<CCustomDS>();
+    CCustomDS& source = *owned;
+    source.m_strName = QStringLiteral("串");
+    source.m_nRangeMode = RangeSQL;
+    source.m_strSQL = QStringLiteral("select 1 as a");
+    source.m_selectedFields = QStringList {"a"};
+    label.m_dataSources.push_back(std::move(owned));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("串"), "a"));
+    AddText(label, "T", std::move(bands));
+
+    const struct
+    {
+        QString string;
+        QString piece;
+    } refused[] = {
+        {"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=d;UID=plain;PWD='pw;Server=127.0.0.1;Port="
+                + other + ";DBQ=z'",
+            QStringLiteral("“PWD”的值以引号开头")},
+        {"Provider=SQLOLEDB;Data Source=sql.corp.example;Server Name=127.0.0.1," + other
+                + ";DB=Inventory;Initial Catalog=master;UID=reader;User ID=sa",
+            QStringLiteral("“Data Source”和“Server Name”指定的是同一项")},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.string.toStdString());
+        source.m_strConnectionString = EncryptString(c.string);
+        services.messages.clear();
+        ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+        EXPECT_EQ(m_questions, 0);
+        EXPECT_EQ(OpenedPreview(), nullptr);
+        ClosePreview();
+        ASSERT_FALSE(services.messages.empty());
+        EXPECT_TRUE(services.MessageTexts().join('\n').contains(c.piece)) << services.MessageTexts().join('\n').toStdString();
+    }
+    EXPECT_FALSE(listener.hasPendingConnections());
+
+    source.m_strConnectionString = EncryptString(
+        "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + other + ";Database=master;UID=sa;PWD=pw");
+    services.messages.clear();
+    AnswerNextQuestion(false);
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_EQ(m_questions, 1);
+    for (const QString& part : {QStringLiteral("127.0.0.1"), other, QStringLiteral("master"), QStringLiteral("sa")})
+        EXPECT_TRUE(m_shown.contains(part)) << part.toStdString();
+    EXPECT_FALSE(m_shown.contains(QStringLiteral("pw;")));
+    EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+} // namespace
