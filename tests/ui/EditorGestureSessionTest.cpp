@@ -201,3 +201,83 @@ TEST_F(GestureSession, APressWithTheEditDataToolEditsTheBandsOnce)
     EXPECT_FLOAT_EQ(barcode->GetObject()->GetWidth(), width);
     EXPECT_FALSE(Window().IsModified());
 }
+
+// A barcode at its widest symbol cannot grow: its left handle dragged further left
+// leaves the symbol where it is, whether the box follows the mouse or only the release.
+// Dragged the other way it narrows about its right edge, which stays put.
+TEST_F(GestureSession, ABarcodeThatCannotGrowStaysWhereItIsWhenItsLeftHandleIsDragged)
+{
+    CGlobalSettings& settings = *CGlobalSettings::GetInstance();
+    const bool instant = settings.m_bInstantSizing;
+    for (const bool follows : {true, false}) {
+        SCOPED_TRACE(follows ? "sized as it moves" : "sized at the release");
+        settings.m_bInstantSizing = follows;
+        Create(CmdToolBarcode, 10, 10);
+        ASSERT_TRUE(Trigger(CmdToolSelect));
+        CBaseProxy* proxy = Last();
+        const CBaseGraph& barcode = *proxy->GetObject();
+        View().SelectObject(proxy);
+        const QPoint right = HandleAt(proxy, 3);
+        Drag(right, right + QPoint(60000, 0), 4);
+        Settle();
+        ASSERT_GT(barcode.GetWidth(), kMaxLabelLengthMm * 0.99f);
+        const float x = barcode.GetX(), width = barcode.GetWidth();
+
+        for (const int handle : {7, 0, 6}) {
+            SCOPED_TRACE(handle);
+            // A corner also takes the bar height from the box, cut to hundredths.
+            const float top = barcode.GetY(), bottom = top + barcode.GetHeight();
+            const QPoint from = HandleAt(proxy, handle);
+            Drag(from, from - QPoint(40, 0));
+            Settle();
+            EXPECT_EQ(barcode.GetX(), x);
+            EXPECT_EQ(barcode.GetWidth(), width);
+            EXPECT_NEAR(barcode.GetY(), top, 0.011);
+            EXPECT_NEAR(barcode.GetY() + barcode.GetHeight(), bottom, 0.011);
+        }
+        const float rightEdge = barcode.GetX() + barcode.GetWidth();
+        const QPoint from = HandleAt(proxy, 7);
+        Drag(from, from + QPoint(3000, 0));
+        Settle();
+        EXPECT_LT(barcode.GetWidth(), width);
+        EXPECT_NEAR(barcode.GetX() + barcode.GetWidth(), rightEdge, 0.011);
+        ASSERT_TRUE(Trigger(CmdEditDelete));
+    }
+    settings.m_bInstantSizing = instant;
+}
+
+// An ordinary barcode takes the width its modules make, not the mouse's: dragged by its
+// left or top handle, the edge across from the handle stays where it was.
+TEST_F(GestureSession, ABarcodeResizedFromItsLeftOrTopKeepsTheEdgeAcross)
+{
+    for (const int symbology : {int(SymbologyCode128), int(SymbologyQRCode)}) {
+        SCOPED_TRACE(symbology);
+        Create(CmdToolBarcode, 20, 20);
+        ASSERT_TRUE(Trigger(CmdToolSelect));
+        CBaseProxy* proxy = Last();
+        const CBaseGraph& barcode = *proxy->GetObject();
+        services.OnNextDialog([&](QDialog& d) {
+            auto* combo = Ctl<QComboBox>(&d, 266, 1157);
+            ChooseItem(combo, combo->findData(symbology));
+            ClickButton(&d, 1);
+        });
+        View().SelectObject(proxy);
+        ASSERT_TRUE(Trigger(CmdProperties));
+        ASSERT_EQ(SettingsOf(proxy).m_nSymbology, symbology);
+        for (const QPoint by : {QPoint(-37, 0), QPoint(23, 0), QPoint(0, -29), QPoint(0, 11)}) {
+            const int handle = by.x() ? 7 : 1;
+            const float right = barcode.GetX() + barcode.GetWidth();
+            const float bottom = barcode.GetY() + barcode.GetHeight();
+            const float width = barcode.GetWidth(), height = barcode.GetHeight();
+            const QPoint from = HandleAt(proxy, handle);
+            Drag(from, from + by);
+            Settle();
+            EXPECT_TRUE(barcode.GetWidth() != width || barcode.GetHeight() != height) << by.x() << "," << by.y();
+            if (by.x())
+                EXPECT_NEAR(barcode.GetX() + barcode.GetWidth(), right, 0.011) << by.x();
+            else
+                EXPECT_NEAR(barcode.GetY() + barcode.GetHeight(), bottom, 0.011) << by.y();
+        }
+        ASSERT_TRUE(Trigger(CmdEditDelete));
+    }
+}
