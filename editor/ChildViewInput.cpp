@@ -665,10 +665,16 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
     if (!hit)
         return;
     // With the edit-data tool the first press already opened the object's editor: the
-    // double click is that one gesture, not a way into the property dialog as well.
+    // double click is that one gesture, not a way into the property dialog as well. The
+    // second press closed a text's in-place editor, as a click on the text does; the
+    // gesture leaves it open.
     if (const int kind = hit->GetObject()->GetKind();
-        status.m_nTool == ToolEditData && (kind == KindText || kind == KindBarcode))
+        status.m_nTool == ToolEditData && (kind == KindText || kind == KindBarcode)) {
+        if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1
+            && !status.m_bInPlaceEditing)
+            OpenInPlaceEditor(hit);
         return;
+    }
     if (hit != m_pCurrent) {
         m_pCurrent = hit;
         Redraw();

@@ -14,9 +14,11 @@
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "model/LabelLimits.h"
+#include "model/TextGraph.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -200,6 +202,26 @@ TEST_F(GestureSession, APressWithTheEditDataToolEditsTheBandsOnce)
     EXPECT_EQ(SettingsOf(barcode).m_strContent, QStringLiteral("AB1"));
     EXPECT_FLOAT_EQ(barcode->GetObject()->GetWidth(), width);
     EXPECT_FALSE(Window().IsModified());
+}
+
+// On a text of one band the edit-data tool edits in place: a double click leaves that
+// editor open, opens no dialog, and what is typed there is the text's.
+TEST_F(GestureSession, ADoubleClickWithTheEditDataToolOnATextEditsItInPlace)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* text = Last();
+    ASSERT_TRUE(Trigger(CmdToolEditData));
+    const size_t dialogs = services.dialogClasses.size();
+    DoubleClick(Centre(text));
+    Settle();
+    EXPECT_EQ(services.dialogClasses.size(), dialogs);
+    auto* edit = qobject_cast<QLineEdit*>(View().InPlaceEditor());
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(edit->isVisible());
+    edit->selectAll();
+    TypeText(edit, QStringLiteral("甲乙"));
+    ASSERT_TRUE(Trigger(CmdToolSelect)); // commits
+    EXPECT_EQ(static_cast<const CTextGraph&>(*text->GetObject()).m_strText, QStringLiteral("甲乙"));
 }
 
 // A barcode at its widest symbol cannot grow: its left handle dragged further left
