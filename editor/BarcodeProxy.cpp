@@ -65,6 +65,23 @@ bool CanResize(const CBarcodeProxyImpl* rules, const CBarcodeGraph& barcode)
     return rules && barcode.GetImpl() && barcode.GetImpl()->GetSettings();
 }
 
+// Where the box starts on one axis once the symbol took its own length there: the edge
+// across from the dragged one stays where it was, so a symbol that could not grow or
+// shrink stays where it is. base/baseLength: the box the drag started from; position/
+// requested: the box the mouse asked for, flipped when dragged past the other edge.
+float KeptEdgeStart(bool movesLow, bool movesHigh, float base, float baseLength, float position, float requested,
+                    float length)
+{
+    if (!movesLow && !movesHigh)
+        return position;
+    const float fixed = movesLow ? base + baseLength : base;
+    if (position + requested / 2 >= fixed)
+        return fixed; // the box lies after the fixed edge
+    if (movesLow && length == baseLength)
+        return base; // exactly where it was
+    return TruncateToHundredths(fixed - length);
+}
+
 } // namespace
 
 void CBarcodeProxy::SaveGeometry()
@@ -117,6 +134,7 @@ void CBarcodeProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
     CBaseProxy::SizeBy(from, to, fromSaved, handle);
     if ((!m_bWidthChanged && !m_bHeightChanged) || !CanResize(m_pImpl.get(), Barcode()))
         return;
+    const QRectF requested(m_pObject->GetX(), m_pObject->GetY(), m_pObject->GetWidth(), m_pObject->GetHeight());
     m_pImpl->m_pObject = &Barcode();
     if (m_bWidthChanged && m_bHeightChanged)
         m_pImpl->ResizeBox();
@@ -124,6 +142,17 @@ void CBarcodeProxy::SizeBy(QPoint from, QPoint to, bool fromSaved, int handle)
         m_pImpl->ResizeWidth();
     else
         m_pImpl->ResizeHeight();
+    // The engine's size is rarely the mouse's (whole modules, the largest symbol a
+    // label takes): the symbol keeps to the edges the drag did not move. A turned
+    // symbol is placed about its anchor by the turned-box arithmetic, not here.
+    if (GetAngle() != 0.0f)
+        return;
+    m_pObject->SetX(KeptEdgeStart(MovesLeft(handle), MovesRight(handle), m_fSavedX, m_fSavedWidth,
+                                  static_cast<float>(requested.x()), static_cast<float>(requested.width()),
+                                  m_pObject->GetWidth()));
+    m_pObject->SetY(KeptEdgeStart(MovesTop(handle), MovesBottom(handle), m_fSavedY, m_fSavedHeight,
+                                  static_cast<float>(requested.y()), static_cast<float>(requested.height()),
+                                  m_pObject->GetHeight()));
 }
 
 std::unique_ptr<CBaseProxy> CBarcodeProxy::Clone() const

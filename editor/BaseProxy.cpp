@@ -41,10 +41,10 @@ QPointF BoxHandlePoint(int handle, float x, float y, float w, float h)
     }
 }
 
-static bool MovesLeft(int h) { return h == 0 || h == 6 || h == 7; }
-static bool MovesTop(int h) { return h == 0 || h == 1 || h == 2; }
-static bool MovesRight(int h) { return h == 2 || h == 3 || h == 4; }
-static bool MovesBottom(int h) { return h == 4 || h == 5 || h == 6; }
+bool MovesLeft(int h) { return h == 0 || h == 6 || h == 7; }
+bool MovesTop(int h) { return h == 0 || h == 1 || h == 2; }
+bool MovesRight(int h) { return h == 2 || h == 3 || h == 4; }
+bool MovesBottom(int h) { return h == 4 || h == 5 || h == 6; }
 
 void ApplyHandleRule(int handle, int dx, int dy, int& left, int& top, int& width, int& height)
 {

@@ -174,6 +174,11 @@ std::unique_ptr<CBaseProxy> CreateProxy(std::unique_ptr<CBaseGraph> object);
 int TruncToInt(double value);
 // Handle centre i of a box, clockwise from the top-left corner; 8 and above: the centre.
 QPointF BoxHandlePoint(int handle, float left, float top, float width, float height);
+// The edges of the box a handle moves.
+bool MovesLeft(int handle);
+bool MovesTop(int handle);
+bool MovesRight(int handle);
+bool MovesBottom(int handle);
 // Applies the handle rule to a box and flips a negative width or height.
 void ApplyHandleRule(int handle, int dx, int dy, int& left, int& top, int& width, int& height);
 // Cursor code of a handle of an object turned by angle; -1: no code.

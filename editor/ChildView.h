@@ -404,6 +404,12 @@ private:
     CUndoRecordBuilder m_builder{*this, m_undo};
     PropertyDialogFactory m_propertyDialogs;
     BandEditorFactory m_bandEditor;
+    // An object's dialogs edit its parts in place (the band editor its bands), and the
+    // OK of another would replace those parts under it: one is open at a time, and a
+    // timer or a queued press that comes meanwhile opens none.
+    bool m_bObjectDialogOpen = false;
+    // The edit-data tool's press has its band editor waiting for the event loop.
+    bool m_bBandEditorQueued = false;
     // The record of the gesture in progress, if it has begun one.
     CPendingRecord m_gestureRecord;
     QPoint m_lastClick; // label pixels

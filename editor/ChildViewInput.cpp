@@ -171,8 +171,10 @@ void CChildView::NudgeSelection(float dx, float dy)
 
 void CChildView::OpenPropertyDialog(CBaseProxy* proxy, CDataBand* band)
 {
-    if (!proxy || !m_propertyDialogs)
+    if (!proxy || !m_propertyDialogs || m_bObjectDialogOpen)
         return;
+    m_bObjectDialogOpen = true;
+    const auto closed = qScopeGuard([this] { m_bObjectDialogOpen = false; });
     // The record keeps the object the dialog was opened on, whatever is current when
     // it applies.
     if (m_propertyDialogs(this, *proxy, m_builder, band)) {
@@ -183,8 +185,10 @@ void CChildView::OpenPropertyDialog(CBaseProxy* proxy, CDataBand* band)
 
 void CChildView::OpenBandEditor(CBaseProxy* proxy)
 {
-    if (!proxy || !m_bandEditor)
+    if (!proxy || !m_bandEditor || m_bObjectDialogOpen)
         return;
+    m_bObjectDialogOpen = true;
+    const auto closed = qScopeGuard([this] { m_bObjectDialogOpen = false; });
     if (m_bandEditor(this, *proxy, m_builder)) {
         Redraw();
         NotifyObjectsChanged();
@@ -445,9 +449,12 @@ void CChildView::PressLeft(QMouseEvent* event, QPoint point)
         Select(hit);
         if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1) {
             OpenInPlaceEditor(hit);
-        } else {
+        } else if (!m_bBandEditorQueued) {
             // Modal after the press has been handled, so the release does not go astray.
+            // The second press of a double click finds it queued and adds none.
+            m_bBandEditorQueued = true;
             QTimer::singleShot(0, this, [this, hit] {
+                m_bBandEditorQueued = false;
                 if (HoldsObject(hit))
                     OpenBandEditor(hit);
             });
@@ -657,6 +664,17 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
     CBaseProxy* hit = ObjectAt(event->position().toPoint());
     if (!hit)
         return;
+    // With the edit-data tool the first press already opened the object's editor: the
+    // double click is that one gesture, not a way into the property dialog as well. The
+    // second press closed a text's in-place editor, as a click on the text does; the
+    // gesture leaves it open.
+    if (const int kind = hit->GetObject()->GetKind();
+        status.m_nTool == ToolEditData && (kind == KindText || kind == KindBarcode)) {
+        if (kind == KindText && static_cast<CTextGraph*>(hit->GetObject())->m_bands.size() == 1
+            && !status.m_bInPlaceEditing)
+            OpenInPlaceEditor(hit);
+        return;
+    }
     if (hit != m_pCurrent) {
         m_pCurrent = hit;
         Redraw();

@@ -13,9 +13,12 @@ void CImageGraph::Draw(QPainter& graphics) const
     if (!m_pImage || m_pImage->IsEmpty())
         return;
     const CDrawFrame frame(*this, graphics);
+    // A label file may hold a box with a negative width or height (the property dialog
+    // once took one): the picture fills the box its corners span, upright, never beyond.
+    const QRectF box = frame.Box().normalized();
     const bool smooth = graphics.testRenderHint(QPainter::SmoothPixmapTransform);
     graphics.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    graphics.drawImage(frame.Box(), m_pImage->DrawnImage(DevicePixels(graphics, frame.Box().size())));
+    graphics.drawImage(box, m_pImage->DrawnImage(DevicePixels(graphics, box.size())));
     graphics.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }
 

@@ -249,7 +249,8 @@ bool CExporter::GetBounds(const std::vector<CBaseGraph*>& selection, float* x, f
     for (const CBaseGraph* object : selection) {
         if (object->m_bNotPrinted)
             continue;
-        QRectF rect(object->m_fX, object->m_fY, object->m_fWidth, object->m_fHeight);
+        // A box stored with a negative width or height spans from its corner back.
+        QRectF rect = QRectF(object->m_fX, object->m_fY, object->m_fWidth, object->m_fHeight).normalized();
         if (object->m_fAngle != 0.0f) {
             // The corners as the drawing frame turns them about the anchor.
             const QPointF anchor = object->GetAnchorPoint();

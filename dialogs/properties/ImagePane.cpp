@@ -224,10 +224,10 @@ bool CImageEdtPane::FittedBoxFits(const CImageGraph& fitted, QWidget* widthBox)
     if (fitted.m_nSizeMode == ImageSizeProportional && !pixels.isEmpty()) {
         // Only the height follows: the widest box, in hundredths, whose height holds.
         double widest = std::floor(double(limit) * pixels.width() / pixels.height() * 100) / 100;
-        while (widest > 0 && std::fabs(ProportionalHeight(static_cast<float>(widest), pixels)) > limit)
+        while (widest > 0 && ProportionalHeight(static_cast<float>(widest), pixels) > limit)
             widest -= 0.01;
         return RefuseOutsideRange(
-            widthBox, -widest, widest, QStringLiteral("%1按比例缩放后高度不能超过 %2 毫米").arg(picture, most));
+            widthBox, 0.01, widest, QStringLiteral("%1按比例缩放后高度不能超过 %2 毫米").arg(picture, most));
     }
     return RefuseNumberBox(m_sizeModes[1],
                            QStringLiteral("%1按原始大小宽 %2 毫米、高 %3 毫米，宽度和高度不能超过 %4 毫米："

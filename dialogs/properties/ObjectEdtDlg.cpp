@@ -220,6 +220,7 @@ std::unique_ptr<CObjectEdtDlg> CreateImageEdtDlg(const ObjectEditRequest& reques
     auto* image = new CImageEdtPane;
     image->m_pLabelData = request.label;
     auto* position = new CPositionEdtPane;
+    position->RequirePositiveSize();
     dialog->m_pImage = image;
     dialog->m_pPosition = position;
     return BoxEdtDlg(std::move(dialog), image, QStringLiteral("图片"), position);

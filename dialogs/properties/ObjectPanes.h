@@ -69,8 +69,12 @@ class CPositionEdtPane : public CObjectPane
 public:
     explicit CPositionEdtPane(QWidget* parent = nullptr);
     void Load() override;
-    // Refuses an angle that is no number or beyond ten turns.
+    // Refuses an angle that is no number or beyond ten turns, and a width or height
+    // of 0 or below where the size must be positive.
     bool Validate() override;
+    // For a box that must have a size (a picture's): 0 and below are refused, with a
+    // message naming the numbers the box takes.
+    void RequirePositiveSize();
     void Apply() override;
 
     CVXUnitEdit* m_x;
@@ -79,6 +83,9 @@ public:
     CVXUnitEdit* m_height;
     RotationControls m_rotation;
     QCheckBox* m_locked;
+
+private:
+    bool m_bPositiveSize = false;
 };
 
 // "位置" of a line: its two end points.

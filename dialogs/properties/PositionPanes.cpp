@@ -215,7 +215,17 @@ void CPositionEdtPane::Load()
 
 bool CPositionEdtPane::Validate()
 {
+    if (m_bPositiveSize && (!CheckPositiveNumberBox(m_width, kMaxLabelLengthMm)
+                            || !CheckPositiveNumberBox(m_height, kMaxLabelLengthMm)))
+        return false;
     return CheckRotation(m_rotation);
+}
+
+void CPositionEdtPane::RequirePositiveSize()
+{
+    m_bPositiveSize = true;
+    RefuseZeroIn(m_width);
+    RefuseZeroIn(m_height);
 }
 
 // Straight into the fields: X and Y are the box's top-left corner whatever the

@@ -1,3 +1,4 @@
+#include "DocRoundTrip.h"
 #include "TestSupport.h"
 #include "model/ImageGraph.h"
 #include "model/Utils.h"
@@ -70,6 +71,50 @@ TEST(ImageGraph, FillsTheBoxAndTurnsAboutTheAnchor)
     EXPECT_EQ(PixelAt(turned, 19, 49), 0xFF00FF00u);
     EXPECT_EQ(PixelAt(turned, 1, 21), 0xFF0000FFu);
     EXPECT_EQ(PixelAt(turned, 30, 30), 0xFFFFFFFFu);
+}
+
+// A box stored with a negative width and height (a label file may hold one) is the
+// box its corners span: the picture fills it upright, at its size, and nothing is drawn
+// beyond it. The stored numbers stay as they were and go back to the file unchanged.
+TEST(ImageGraph, ANegativeBoxIsDrawnInsideTheBoxItsCornersSpan)
+{
+    CLabelData label;
+    auto stored = std::make_unique<CImageGraph>();
+    stored->m_pImage = Quarters();
+    stored->m_fX = 50;
+    stored->m_fY = 40;
+    stored->m_fWidth = -30;
+    stored->m_fHeight = -20;
+    label.m_objects.push_back(std::move(stored));
+    const QByteArray bytes = DocumentBytes(label);
+    CLabelData read;
+    ReadInto(read, bytes);
+    ASSERT_EQ(read.m_objects.size(), 1u);
+    const auto& image = dynamic_cast<const CImageGraph&>(*read.m_objects[0]);
+    EXPECT_EQ(image.m_fWidth, -30.0f);
+    EXPECT_EQ(image.m_fHeight, -20.0f);
+    EXPECT_EQ(DocumentBytes(read), bytes);
+
+    CImageGraph positive;
+    positive.CopyFrom(image);
+    positive.m_fX = 20;
+    positive.m_fY = 20;
+    positive.m_fWidth = 30;
+    positive.m_fHeight = 20;
+    EXPECT_EQ(Draw(image), Draw(positive));
+    const QImage drawn = Draw(image);
+    EXPECT_EQ(PixelAt(drawn, 21, 21), 0xFFFF0000u);
+    EXPECT_EQ(PixelAt(drawn, 49, 39), 0xFF000000u);
+    for (const QPointF outside : {QPointF(19.5, 30), QPointF(50.5, 30), QPointF(30, 19.5), QPointF(30, 40.5),
+                                  QPointF(55, 45), QPointF(10, 10)})
+        EXPECT_EQ(PixelAt(drawn, outside.x(), outside.y()), 0xFFFFFFFFu) << outside.x() << "," << outside.y();
+
+    // Turned, it turns the same box about the same anchor.
+    for (CImageGraph* each : {const_cast<CImageGraph*>(&image), &positive}) {
+        each->m_fAngle = 90;
+        each->m_nAnchor = 9;
+    }
+    EXPECT_EQ(Draw(image), Draw(positive));
 }
 
 TEST(ImageGraph, UndecodableBytesKeepTheirBytesAndShowThePlaceholder)

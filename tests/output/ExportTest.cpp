@@ -5,6 +5,7 @@
 #include "barcode/BarcodeImpl.h"
 #include "model/BarcodeGraph.h"
 #include "model/DSBase.h"
+#include "model/ImageGraph.h"
 #include "model/ShapeGraph.h"
 #include "model/TextGraph.h"
 #include "output/Exporter.h"
@@ -98,6 +99,32 @@ TEST(Export, PictureCoversTheBoxPlusAMillimetreAtTheDpi)
     // The box's outline sits one millimetre in from the picture's corner.
     EXPECT_LT(qGray(image.pixel(13, 30)), 128);
     EXPECT_EQ(qGray(image.pixel(5, 30)), 255);
+}
+
+// A picture whose box a file stores with a negative width and height is exported whole:
+// the picture file covers the box its corners span.
+TEST(Export, APictureStoredWithANegativeBoxIsExportedWhole)
+{
+    auto label = MakeGridLabel(1, 1);
+    auto image = std::make_unique<CImageGraph>();
+    QImage black(8, 4, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    image->m_pImage = std::make_unique<ImageHolder>(ImageHolder::FromImage(black));
+    image->m_fX = 30;
+    image->m_fY = 14;
+    image->m_fWidth = -20;
+    image->m_fHeight = -10;
+    label->m_objects.push_back(std::move(image));
+    float x, y, w, h;
+    ASSERT_TRUE(CExporter::GetBounds(Objects(*label), &x, &y, &w, &h));
+    EXPECT_EQ(QRectF(x, y, w, h), QRectF(10, 4, 20, 10));
+    const QImage exported = CExporter::RenderImage(Objects(*label), 254, DepthTrueColour);
+    ASSERT_EQ(exported.size(), QSize(220, 120));
+    // Black from corner to corner inside the one-millimetre margin, white in the margin.
+    for (const QPoint p : {QPoint(12, 12), QPoint(207, 107), QPoint(110, 60)})
+        EXPECT_LT(qGray(exported.pixel(p)), 128) << p.x() << "," << p.y();
+    for (const QPoint p : {QPoint(5, 60), QPoint(214, 60), QPoint(110, 5), QPoint(110, 114)})
+        EXPECT_EQ(qGray(exported.pixel(p)), 255) << p.x() << "," << p.y();
 }
 
 TEST(Export, TurnedObjectsAreExportedWhole)

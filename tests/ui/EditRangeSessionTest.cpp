@@ -493,7 +493,8 @@ TEST_F(EditRangeSession, AVertexIsBoundedByThePolygonsSpan)
 }
 
 // A picture drawn in the label's own proportions: its box's width at the extremes its
-// boxes take, the height following the picture, reads back as it was.
+// boxes take (a picture's box has a size: the smallest is a hundredth), the height
+// following the picture, reads back as it was.
 TEST_F(DialogRangeSession, ATallPictureAtItsExtremesReadsBackUnchanged)
 {
     const QString path = WritePicture(QStringLiteral("tall.png"), 10, 40, Qt::darkGreen);
@@ -509,8 +510,8 @@ TEST_F(DialogRangeSession, ATallPictureAtItsExtremesReadsBackUnchanged)
         });
         ASSERT_TRUE(Trigger(CmdProperties));
         const CBaseGraph& image = *proxy->GetObject();
-        EXPECT_EQ(image.GetWidth(), largest ? 2500.0f : -2500.0f);
-        EXPECT_EQ(image.GetHeight(), largest ? kMaxLabelLengthMm : -kMaxLabelLengthMm);
+        EXPECT_EQ(image.GetWidth(), largest ? 2500.0f : 0.01f);
+        EXPECT_FLOAT_EQ(image.GetHeight(), largest ? kMaxLabelLengthMm : 0.04f);
         SaveAndReopen(QStringLiteral("tall-%1.vmk").arg(largest));
         ASSERT_TRUE(Trigger(CmdFileClose));
         NewLabel();
@@ -535,7 +536,7 @@ TEST_F(EditRangeSession, AProportionalPictureIsBoundedByItsHeight)
         EXPECT_EQ(ctl<QTabWidget>(&d, 1117)->currentIndex(), 1);
         EXPECT_EQ(d.focusWidget(), width);
         EXPECT_EQ(services.MessageTexts(),
-                  QStringList{QStringLiteral("宽度必须是 -2500 到 2500 之间的数：图片“%1”按比例缩放后高度不能超过 "
+                  QStringList{QStringLiteral("宽度必须是 0.01 到 2500 之间的数：图片“%1”按比例缩放后高度不能超过 "
                                              "10000 毫米，请重新输入。")
                                   .arg(path)});
         services.messages.clear();
@@ -547,6 +548,61 @@ TEST_F(EditRangeSession, AProportionalPictureIsBoundedByItsHeight)
     EXPECT_EQ(services.MessageTexts(), QStringList());
     EXPECT_FLOAT_EQ(proxy->GetObject()->GetHeight(), 2499.99f * 4);
     SaveAndReopen(QStringLiteral("proportional.vmk"));
+}
+
+// A picture's box has a size: a width or height of 0 or below is refused on its tab,
+// naming the numbers the box takes, and the picture is left as it was; a positive size
+// is taken.
+TEST_F(EditRangeSession, APictureBoxOfNoSizeIsRefused)
+{
+    const QString path = WritePicture(QStringLiteral("square.png"), 20, 20, Qt::darkRed);
+    CBaseProxy* proxy = CreateCurrent(CmdToolImage);
+    const CBaseGraph& image = *proxy->GetObject();
+    const float width = image.GetWidth(), height = image.GetHeight();
+    services.OnNextDialog([&](QDialog& d) {
+        services.files = {path};
+        ClickButton(page<QWidget>(&d, 246), 1078);
+        Click(Ctl<QRadioButton>(&d, 246, 1128)); // 调整到方框大小: both sizes as typed
+        auto* tabs = ctl<QTabWidget>(&d, 1117);
+        auto* widthBox = Ctl<CVXUnitEdit>(&d, 233, 1079);
+        auto* heightBox = Ctl<CVXUnitEdit>(&d, 233, 1081);
+        const struct
+        {
+            CVXUnitEdit* box;
+            const char* typed;
+            const char* told;
+        } refused[] = {
+            {widthBox, "-10", "宽度必须大于 0 且不超过 10000，请重新输入。"},
+            {widthBox, "0", "宽度必须大于 0 且不超过 10000，请重新输入。"},
+            {heightBox, "-0.5", "高度必须大于 0 且不超过 10000，请重新输入。"},
+            {heightBox, "0", "高度必须大于 0 且不超过 10000，请重新输入。"},
+        };
+        for (const auto& each : refused) {
+            SCOPED_TRACE(each.typed);
+            tabs->setCurrentIndex(1);
+            RetypeText(widthBox, QStringLiteral("12"));
+            RetypeText(heightBox, QStringLiteral("8"));
+            RetypeText(each.box, QString::fromUtf8(each.typed));
+            tabs->setCurrentIndex(0);
+            services.messages.clear();
+            ClickButton(&d, 1);
+            ASSERT_TRUE(d.isVisible());
+            EXPECT_EQ(services.MessageTexts(), QStringList{QString::fromUtf8(each.told)});
+            EXPECT_EQ(tabs->currentIndex(), 1);
+            EXPECT_EQ(d.focusWidget(), each.box);
+        }
+        EXPECT_EQ(image.GetWidth(), width);
+        EXPECT_EQ(image.GetHeight(), height);
+        services.messages.clear();
+        RetypeText(heightBox, QStringLiteral("0.01"));
+        ClickButton(&d, 1);
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_TRUE(Trigger(CmdProperties));
+    EXPECT_EQ(services.MessageTexts(), QStringList());
+    EXPECT_FLOAT_EQ(image.GetWidth(), 12.0f);
+    EXPECT_FLOAT_EQ(image.GetHeight(), 0.01f);
+    SaveAndReopen(QStringLiteral("thin.vmk"));
 }
 
 // A picture wider than a label at its own pixel size is refused in that size, naming
