@@ -171,11 +171,14 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
 {
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
-    AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
+    CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
+    // A name a label wrote as markup stays text in the real message box too.
+    source.m_strName = QStringLiteral("<b>远程</b><br><font color=green>已审核</font>");
     const std::unique_ptr<UiServices> fake = InstallServices(std::make_unique<DesktopUiServices>());
 
     // Esc on the question, then Return on the message that follows; each only once shown.
     QStringList seen;
+    QString message;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
@@ -183,6 +186,12 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
             return;
         seen.append(modal->objectName().isEmpty() ? QString::fromLatin1(modal->metaObject()->className())
                                                   : modal->objectName());
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            message = box->text();
+            if (qEnvironmentVariableIsSet("VC_SHOT_DIR"))
+                box->grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-message.png"));
+        }
         if (qEnvironmentVariableIsSet("VC_SHOT_DIR") && seen.size() == 1)
             modal->grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval.png"));
         QTest::keyClick(modal, seen.size() == 1 ? Qt::Key_Escape : Qt::Key_Return);
@@ -194,6 +203,7 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
     ASSERT_EQ(seen.size(), 2) << seen.join("|").toStdString();
     EXPECT_EQ(seen[0], QStringLiteral("sourceApproval"));
     EXPECT_EQ(seen[1], QStringLiteral("QMessageBox"));
+    EXPECT_TRUE(message.contains(source.m_strName)) << message.toStdString();
     EXPECT_FALSE(listener.hasPendingConnections());
     EXPECT_EQ(OpenedPreview(), nullptr);
 }
