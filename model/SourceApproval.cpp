@@ -53,23 +53,23 @@ QString ClientCaption(const DbReach& reach)
     return QStringLiteral("ODBC 驱动程序");
 }
 
-// The rows every question has, and the names each client gives their values.
+// The rows a question has, the names each client gives their values, and whether the row
+// is shown when nothing names it (where the client then takes a default of its own).
 struct MainRow
 {
     const char16_t* caption;
     std::initializer_list<const char*> keys;
+    bool always;
 };
 const MainRow kMainRows[] = {
-    {u"服务器", {"host", "Server", "Servername", "Hostname", "Host", "Address"}},
-    {u"服务器地址", {"hostaddr"}},
-    {u"端口", {"port"}},
-    {u"数据库", {"dbname", "database", "DB", "DBQ", "service"}},
-    {u"用户", {"user", "UID", "Username"}},
-    {u"驱动程序", {"Driver"}},
-    {u"数据源名（DSN）", {"DSN"}},
+    {u"服务器", {"host", "Server", "Servername", "Hostname", "Host", "Address"}, true},
+    {u"服务器地址", {"hostaddr"}, false},
+    {u"端口", {"port"}, true},
+    {u"数据库", {"dbname", "database", "DB", "DBQ", "service"}, true},
+    {u"用户", {"user", "UID", "Username"}, true},
+    {u"驱动程序", {"Driver"}, false},
+    {u"数据源名（DSN）", {"DSN"}, false},
 };
-// Rows a question shows even when nothing names them.
-constexpr int kAlwaysShown = 5; // 服务器 .. 用户, but 服务器地址 only when given
 
 bool IsKeyOf(const QString& key, std::initializer_list<const char*> names)
 {
@@ -107,8 +107,7 @@ QList<QPair<QString, QString>> ReachRows(const DbReach& reach)
     const bool odbc = reach.client == u"ODBC";
     QList<bool> sentShown(reach.sent.size(), false);
     QList<bool> defaultShown(reach.defaults.size(), false);
-    for (int m = 0; m < int(std::size(kMainRows)); ++m) {
-        const MainRow& main = kMainRows[m];
+    for (const MainRow& main : kMainRows) {
         const QString caption = QString::fromUtf16(main.caption);
         bool named = false;
         for (qsizetype i = 0; i < reach.sent.size(); ++i) {
@@ -131,7 +130,7 @@ QList<QPair<QString, QString>> ReachRows(const DbReach& reach)
             rows.append({QStringLiteral("%1（%2，来自%3）").arg(caption, key, reach.defaultsFrom), value});
             named = true;
         }
-        if (!named && m < kAlwaysShown && main.caption != std::u16string_view(u"服务器地址"))
+        if (!named && main.always)
             rows.append({caption, Unnamed(reach, main.caption)});
     }
     QStringList others;
