@@ -1,6 +1,7 @@
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "FakeDbServer.h"
+#include "ScriptedMyServer.h"
 #include "ScriptedPgServer.h"
 #include "SQLiteFile.h"
 #include "WorkbookFixtures.h"
@@ -269,6 +270,54 @@ TEST_F(DbWaitTest, AServerThatKeepsSendingRowsIsToldApartFromASilentOne)
     DbRows rows;
     EXPECT_FALSE(db->Query("select big", rows));
     EXPECT_EQ(db->LastError(), QStringLiteral("已取消读取数据源“库存”的记录。数据库在取消后仍不停地发送记录，连接已断开。"));
+}
+
+// The same on MariaDB: a server that goes on sending rows after KILL QUERY is reported as
+// sending on, one that answers nothing as not answering, whether every row is read or a walk's.
+TEST_F(DbWaitTest, AMariaDBServerThatKeepsSendingRowsIsToldApartFromASilentOne)
+{
+    Limit([](DbLimits& l) { l.statementMs = 500; });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    const QString limitPassed = QStringLiteral("读取数据源“库存”的记录超过了 1 秒的时限，已停止。");
+    const QString sending = limitPassed + QStringLiteral("数据库在时限过后仍不停地发送记录，连接已断开。");
+    ScriptedMyServer server;
+    struct Case
+    {
+        const char* sql;
+        bool cursor;
+        bool sends;
+    };
+    for (const Case& c : {Case {"select endless", false, true}, Case {"select endless", true, true},
+             Case {"select silent", false, false}}) {
+        SCOPED_TRACE(std::string(c.sql) + (c.cursor ? " (cursor)" : ""));
+        auto db = DbConnection::OpenMySQL(server.Settings());
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        QElapsedTimer clock;
+        clock.start();
+        DbRows rows;
+        QString error;
+        if (c.cursor) {
+            std::unique_ptr<DbCursor> cursor = db->OpenCursor(c.sql);
+            EXPECT_FALSE(cursor->Skip(std::numeric_limits<qint64>::max()));
+            EXPECT_TRUE(cursor->Stopped());
+            error = cursor->LastError();
+        } else {
+            EXPECT_FALSE(db->Query(c.sql, rows));
+            EXPECT_TRUE(db->Stopped());
+            error = db->LastError();
+        }
+        EXPECT_LT(clock.elapsed(), 4000);
+        if (c.sends) {
+            EXPECT_EQ(error, sending);
+            // The connection that was cut is not used again.
+            EXPECT_FALSE(db->Query("select 1", rows));
+            EXPECT_EQ(db->LastError(), QStringLiteral("未连接数据库"));
+        } else {
+            EXPECT_TRUE(error.startsWith(limitPassed)) << error.toStdString();
+            EXPECT_FALSE(error.contains(QStringLiteral("发送"))) << error.toStdString();
+        }
+    }
+    EXPECT_GE(server.Kills(), 2);
 }
 
 // A real server's rows stopped at the limit end with the statement, which is all the
