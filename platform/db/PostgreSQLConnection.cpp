@@ -593,7 +593,12 @@ PGresult* PgStatement::Read()
             // After our own cancel the statement's end is expected, not a failure.
             if (!m_cancelled) {
                 const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-                Fail(error.isEmpty() ? m_connection.DbMessage() : error);
+                // A cancel that is not ours (an administrator's pg_cancel_backend, a pooler's):
+                // libpq's words alone would not say that the statement itself was fine.
+                if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "57014") == 0)
+                    Fail(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
+                else
+                    Fail(error.isEmpty() ? m_connection.DbMessage() : error);
             }
             PQclear(result);
             if (PQstatus(conn) == CONNECTION_BAD)

@@ -9,6 +9,7 @@
 #include "platform/db/DbWait.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -332,6 +333,50 @@ TEST_F(DbWaitTest, RowsOfARealServerStoppedAtTheLimitEndWithTheStatement)
     DbRows rows;
     EXPECT_FALSE(db->Query("select x, pg_sleep(0.001) from (select generate_series(1, 100000000) x) s", rows));
     EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“库存”的记录超过了 2 秒的时限，已停止。"));
+    ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "7");
+}
+
+// A statement stopped at its limit is cancelled by the client and by the waiter, each on its
+// own thread; none of those cancels reaches the statements after it on the connection, a
+// preview's few rows or a whole query.
+TEST_F(DbWaitTest, TheCancelsOfAStoppedStatementNeverReachTheNext)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    Limit([](DbLimits& l) {
+        l.connectMs = 10000;
+        l.statementMs = 1000;
+        l.graceMs = 2000;
+    });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    auto db = DbConnection::OpenPostgreSQL(pg);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select pg_sleep(5)", rows));
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“库存”的记录超过了 1 秒的时限，已停止。"));
+        const char* next = round % 2 ? "select generate_series(1, 5) as n" : "select generate_series(1, 50) as n";
+        ASSERT_TRUE(db->Query(next, rows, 0, 5)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 5);
+        EXPECT_EQ(rows.Value(4, 0), "5");
+    }
+
+    // A cancel that is not the program's own is told as the server's, not in libpq's words alone.
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select pg_backend_pid()", rows)) << db->LastError().toStdString();
+    Limit([](DbLimits& l) { l.statementMs = 20000; });
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), pg.password);
+    other.setProcessEnvironment(env);
+    other.start(QStringLiteral("psql"), {"-X", "-q", "-h", pg.host, "-p", QString::number(pg.port), "-U", pg.user,
+        "-d", pg.database, "-c", "select pg_sleep(0.5)", "-c", "select pg_cancel_backend(" + rows.Value(0, 0) + ")"});
+    EXPECT_FALSE(db->Query("select pg_sleep(10)", rows));
+    EXPECT_TRUE(other.waitForFinished(10000));
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("PostgreSQL服务器取消了语句：ERROR:  canceling statement due to user request"));
     ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), "7");
 }
