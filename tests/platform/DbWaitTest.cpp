@@ -188,8 +188,10 @@ TEST_F(DbWaitTest, ASilentPostgreSQLServerEndsAtTheLimits)
     EXPECT_LT(clock.elapsed(), 5500);
     EXPECT_TRUE(db->Stopped());
     // Every statement goes inside a transaction that only reads, all of it at once; no answer came.
-    const QByteArray limit = "SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs);
-    EXPECT_EQ(server.Statements(), (QList<QByteArray> {"BEGIN READ ONLY", limit, "select 1", "ROLLBACK"}));
+    const QByteArray first = "select set_config('transaction_read_only', 'on', true), "
+                                "set_config('statement_timeout', '"
+        + QByteArray::number(GetDbLimits().statementMs) + "', true)";
+    EXPECT_EQ(server.Statements(), (QList<QByteArray> {first, "select 1", "ROLLBACK"}));
 
     // Pressed 取消 instead: the cancel request reaches the server at once.
     CancellingWaiter& waiter = Cancelling(200);
