@@ -274,8 +274,12 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
         // A procedure call cannot be counted inside a select: its rows are passed over.
         const std::unique_ptr<DbCursor> cursor = m_connection->OpenCursor(statement());
         if (!cursor->Skip(std::numeric_limits<qint64>::max())) {
-            Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
-                                cursor->LastError()));
+            // A step cancelled or stopped at its limit says so itself: nothing to check.
+            if (cursor->Stopped())
+                Fail(cursor->LastError());
+            else
+                Fail(FailureMessage(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"),
+                                    cursor->LastError()));
             ThrowLastError();
         }
         m_strLastError.clear();

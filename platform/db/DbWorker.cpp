@@ -478,7 +478,13 @@ StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, in
     auto state = std::make_shared<StepState>();
     state->deadline = DbStep::Clock::now() + std::chrono::milliseconds(limitMs);
     StepOutcome outcome;
-    outcome.posted = lane->Post([state, work = std::move(work)] {
+    outcome.posted = lane->Post([state, raw = lane.get(), work = std::move(work)] {
+        // An interrupt of an earlier step that found it still running holds this lock until it
+        // has reached the server: its cancel (or KILL QUERY) lands before this step sends
+        // anything, never on this step's statement.
+        {
+            const std::lock_guard<std::mutex> settled(raw->interruptLock);
+        }
         t_dbStep = state.get();
         work();
         t_dbStep = nullptr;

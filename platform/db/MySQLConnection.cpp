@@ -14,6 +14,15 @@ QString MySqlMessage(MYSQL* mysql)
     return QString::fromUtf8(mysql_error(mysql)).trimmed();
 }
 
+// Reads and drops the rows of a streamed result not taken, then frees it. Each row is noted
+// as it arrives: a server that goes on sending after it was asked to stop is not silent.
+void DropResult(MYSQL_RES* result)
+{
+    while (mysql_fetch_row(result))
+        DbStep::NoteRowArrived();
+    mysql_free_result(result);
+}
+
 // Reads and drops every result set after the current one; empty, or the server's message.
 QString DrainResults(MYSQL* mysql)
 {
@@ -24,7 +33,7 @@ QString DrainResults(MYSQL* mysql)
         if (rc < 0)
             break;
         if (MYSQL_RES* result = mysql_use_result(mysql))
-            mysql_free_result(result);
+            DropResult(result);
         else if (mysql_field_count(mysql) != 0)
             return MySqlMessage(mysql);
     }
@@ -276,8 +285,10 @@ private:
             if (mysql_errno(m_mysql) != 0)
                 Fail(m_session.RowFailure(m_bStopped));
             End();
+            return false;
         }
-        return m_row != nullptr;
+        DbStep::NoteRowArrived();
+        return true;
     }
 
     bool AppendRow(DbRows& rows) override
@@ -309,7 +320,7 @@ private:
         if (!m_result)
             return;
         const bool failed = !m_strLastError.isEmpty();
-        mysql_free_result(m_result);
+        DropResult(m_result);
         m_result = nullptr;
         const QString later = DrainResults(m_mysql);
         m_session.Settle(!failed && later.isEmpty());
@@ -461,6 +472,7 @@ private:
                     error = m_session.RowFailure(m_bStopped);
                 break;
             }
+            DbStep::NoteRowArrived();
             if (!window.Take())
                 continue;
             const unsigned long* lengths = mysql_fetch_lengths(result);
@@ -476,7 +488,7 @@ private:
                     rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
             }
         }
-        mysql_free_result(result); // reads and drops the rows not taken
+        DropResult(result);
         return error;
     }
 

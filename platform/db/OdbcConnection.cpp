@@ -343,6 +343,8 @@ private:
             Stop();
             return false;
         }
+        // A server that goes on sending after the cancel is not silent.
+        DbStep::NoteRowArrived();
         return true;
     }
 

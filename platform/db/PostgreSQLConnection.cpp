@@ -191,11 +191,16 @@ private:
 
 class PostgreSQLConnection;
 
-// One statement on its way through the server, in a single round trip: its transaction's start
-// (read only), the limits set for it, the statement itself and the rollback go out together in
-// libpq's pipeline with one sync, and the statement's rows stream back one at a time. The
-// rollback undoes what the statement set (set_config among it); the extended protocol takes
-// exactly one statement. A walk holds the statement, and so its transaction, until it ends.
+// One statement on its way through the server, in a single round trip: the settings of its
+// transaction (read only, its limits), the statement itself and the rollback go out together in
+// libpq's pipeline with one sync, and the statement's rows stream back one at a time. Everything
+// before the sync is one transaction the server began by itself, with no BEGIN: the rollback
+// undoes what the statement set (set_config among it), and a statement that fails has the
+// server end that transaction at the sync, so no answer ever ends with a transaction open (a
+// pooler that hands out its connections statement by statement closes the client then). The
+// settings are selected, not SET: their snapshot comes first, so the statement can no longer
+// make the transaction one that writes. The extended protocol takes exactly one statement. A
+// walk holds the statement, and so its transaction, until it ends.
 class PgStatement
 {
 public:
@@ -300,7 +305,7 @@ public:
                 m_roleDrop = "select set_config('role', 'pg_read_all_data', true) from pg_roles "
                              "where rolname = current_user and rolsuper";
             else if (qstrcmp(superuser, "on") == 0)
-                m_roleDrop = "SET LOCAL ROLE pg_read_all_data";
+                m_roleDrop = "select set_config('role', 'pg_read_all_data', true)";
         }
         // Not reported, it is not known: the login counts as one, as nothing is promised then.
         m_superuser = !superuser || qstrcmp(superuser, "on") == 0;
@@ -367,11 +372,12 @@ public:
     // What each statement's transaction sets before the statement runs, in order.
     std::vector<QByteArray> Settings(bool walk) const
     {
-        std::vector<QByteArray> settings;
         // The server ends a statement at the step's limit too. A walk's statement lives as long
         // as the walk, each slice of it under the step's own limit.
+        QByteArray first = "select set_config('transaction_read_only', 'on', true)";
         if (!walk)
-            settings.push_back("SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs));
+            first += ", set_config('statement_timeout', '" + QByteArray::number(GetDbLimits().statementMs) + "', true)";
+        std::vector<QByteArray> settings {first};
         if (!m_roleDrop.isEmpty())
             settings.push_back(m_roleDrop);
         return settings;
@@ -532,9 +538,7 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         Fail(QStringLiteral("未连接数据库"));
         return;
     }
-    std::vector<QByteArray> queries {"BEGIN READ ONLY"};
-    for (QByteArray& setting : m_connection.Settings(walk))
-        queries.push_back(std::move(setting));
+    std::vector<QByteArray> queries = m_connection.Settings(walk);
     m_statementQuery = static_cast<int>(queries.size());
     queries.push_back(sql.toUtf8());
     queries.push_back("ROLLBACK");
@@ -593,7 +597,12 @@ PGresult* PgStatement::Read()
             // After our own cancel the statement's end is expected, not a failure.
             if (!m_cancelled) {
                 const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-                Fail(error.isEmpty() ? m_connection.DbMessage() : error);
+                // A cancel that is not ours (an administrator's pg_cancel_backend, a pooler's):
+                // libpq's words alone would not say that the statement itself was fine.
+                if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "57014") == 0)
+                    Fail(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
+                else
+                    Fail(error.isEmpty() ? m_connection.DbMessage() : error);
             }
             PQclear(result);
             if (PQstatus(conn) == CONNECTION_BAD)
@@ -656,8 +665,9 @@ void PgStatement::Finish()
 
 void PgStatement::RollBackWhatIsLeft()
 {
-    // A failure or a cancel inside the pipeline skips its rollback; the transaction then waits,
-    // aborted, for one of its own. A cancel that comes late may stop that one too: once more.
+    // A failure inside the pipeline has the server end its transaction at the sync; one the
+    // statement began itself (a BEGIN of its own) waits for a rollback of its own. A cancel
+    // that comes late may stop that one too: once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
         PGconn* conn = m_connection.Conn();
         if (!conn || PQtransactionStatus(conn) == PQTRANS_IDLE)

@@ -19,17 +19,34 @@ QStringList StatementColumns(sqlite3_stmt* stmt)
     return names;
 }
 
-// Appends the values of the row the statement stands on; SQLITE_ROW, or SQLITE_NOMEM.
-int AppendStepRow(sqlite3_stmt* stmt, DbRows& rows)
+// Appends the values of the row the statement stands on, within the step's bounds: kept
+// counts the bytes of the values the current call keeps. SQLITE_ROW; SQLITE_NOMEM; or
+// SQLITE_TOOBIG with fault set to our refusal.
+int AppendStepRow(sqlite3_stmt* stmt, DbRows& rows, qint64& kept, QString& fault)
 {
-    for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+    const DbLimits limits = GetDbLimits();
+    const int columns = sqlite3_column_count(stmt);
+    // Measured before anything is appended, so a refused row leaves no part behind.
+    for (int c = 0; c < columns; ++c) {
         // Null text is a NULL value, or out of memory.
+        if (!sqlite3_column_text(stmt, c) && sqlite3_column_type(stmt, c) != SQLITE_NULL)
+            return SQLITE_NOMEM;
+        const qint64 bytes = sqlite3_column_bytes(stmt, c);
+        if (bytes > limits.valueBytes) {
+            fault = DbValueTooLargeMessage(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+            return SQLITE_TOOBIG;
+        }
+        kept += bytes;
+    }
+    if (kept > limits.sliceBytes) {
+        fault = DbSliceTooLargeMessage();
+        return SQLITE_TOOBIG;
+    }
+    for (int c = 0; c < columns; ++c) {
         if (const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)))
             rows.AppendUtf8(value, sqlite3_column_bytes(stmt, c));
-        else if (sqlite3_column_type(stmt, c) == SQLITE_NULL)
-            rows.AppendNull();
         else
-            return SQLITE_NOMEM;
+            rows.AppendNull();
     }
     return SQLITE_ROW;
 }
@@ -77,16 +94,27 @@ private:
 
     bool AppendRow(DbRows& rows) override
     {
-        if (AppendStepRow(m_stmt, rows) == SQLITE_ROW)
+        if (rows.RowCount() == 0) // a new call's rows
+            m_kept = 0;
+        QString fault;
+        const int rc = AppendStepRow(m_stmt, rows, m_kept, fault);
+        if (rc == SQLITE_ROW)
             return true;
-        Fail(QStringLiteral("内存不足"));
+        if (rc == SQLITE_TOOBIG) {
+            Fail(fault);
+            m_bStopped = true;
+        } else {
+            Fail(QStringLiteral("内存不足"));
+        }
         m_done = true;
+        sqlite3_reset(m_stmt); // the file's lock goes with the refused read
         return false;
     }
 
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     bool m_done = false;
+    qint64 m_kept = 0; // bytes of the values the current call keeps
 };
 
 class SQLiteConnection final : public DbConnection
@@ -165,9 +193,12 @@ public:
         rows.Clear();
         if (!m_db)
             return FailNotConnected();
+        m_bStopped = false;
         SQLiteCursor cursor(m_db, sql);
-        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows))
+        if (!cursor.Skip(skip) || !cursor.Fetch(maxRows, rows)) {
+            m_bStopped = cursor.Stopped();
             return Fail(cursor.LastError());
+        }
         return Succeed();
     }
 

@@ -145,8 +145,11 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
     const QString translated = RewriteTop(sql, refusal);
     if (!refusal.isEmpty())
         return Fail(refusal);
-    if (!m_engine->Query(translated, rows, skip, maxRows))
+    m_bStopped = false;
+    if (!m_engine->Query(translated, rows, skip, maxRows)) {
+        m_bStopped = m_engine->Stopped(); // a refusal of data past a bound, complete in itself
         return Fail(m_engine->LastError());
+    }
     return Succeed();
 }
 

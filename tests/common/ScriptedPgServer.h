@@ -67,7 +67,7 @@ inline bool SendAllTo(int fd, const QByteArray& data)
 
 // A PostgreSQL server that speaks the extended protocol just far enough: it logs every client
 // in, reports the parameters it was given, and answers each statement that is not the
-// transaction's own (BEGIN, SET, ROLLBACK) with `rows` rows of one text column "big" holding
+// transaction's own (BEGIN, SET, ROLLBACK, select set_config) with `rows` rows of one text column "big" holding
 // `valueBytes` x's, streamed (rows < 0: rows without end, whatever the client asks, until it
 // goes). The statement "select fail" fails. Each connection is served on
 // a thread of its own, so a cancel request is taken while a row is on its way.
@@ -247,7 +247,9 @@ private:
                 if (statement == "select fail") {
                     out += PgMessageOf('E', QByteArray("SERROR\0VERROR\0C22012\0Mdivision by zero\0\0", 40));
                     skipping = true;
-                    transaction = 'E';
+                    // Ended at the sync, unless a BEGIN opened it.
+                    if (transaction == 'T')
+                        transaction = 'E';
                     continue;
                 }
                 if (statement.startsWith("BEGIN"))
@@ -270,7 +272,7 @@ private:
     static bool IsOwn(const QByteArray& statement)
     {
         return statement.startsWith("BEGIN") || statement.startsWith("SET ") || statement == "ROLLBACK"
-            || statement.startsWith("select set_config('role'");
+            || statement.startsWith("select set_config(");
     }
 
     static QByteArray RowDescription()

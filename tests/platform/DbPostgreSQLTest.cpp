@@ -47,14 +47,16 @@ protected:
     DbLimits m_saved;
 };
 
-QByteArray StatementLimit()
+// The first query of a statement's transaction: read only, and the statement's limit.
+QByteArray TransactionSettings()
 {
-    return "SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs);
+    return "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+        + QByteArray::number(GetDbLimits().statementMs) + "', true)";
 }
 
 } // namespace
 
-// The transaction's start, its limit, the statement and the rollback go out together: a query
+// The transaction's settings, the statement and the rollback go out together: a query
 // costs one round trip, and a whole walk one more, however many slices it reads.
 TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
 {
@@ -70,7 +72,7 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     EXPECT_EQ(rows.Value(4, 0), "xxxx");
     EXPECT_EQ(server.RoundTrips(), 1);
     EXPECT_EQ(server.Statements(),
-        (QList<QByteArray> {"BEGIN READ ONLY", StatementLimit(), "select big from t limit 5", "ROLLBACK"}));
+        (QList<QByteArray> {TransactionSettings(), "select big from t limit 5", "ROLLBACK"}));
 
     auto cursor = db->OpenCursor("select big from t");
     ASSERT_TRUE(cursor->Fetch(2, rows)) << cursor->LastError().toStdString();
@@ -85,16 +87,18 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     cursor.reset();
     EXPECT_EQ(server.RoundTrips(), 2);
     // A walk lives as long as its slices go on: only each slice has the step's limit.
-    EXPECT_EQ(server.Statements().mid(4), (QList<QByteArray> {"BEGIN READ ONLY", "select big from t", "ROLLBACK"}));
+    EXPECT_EQ(server.Statements().mid(3),
+        (QList<QByteArray> {"select set_config('transaction_read_only', 'on', true)", "select big from t", "ROLLBACK"}));
 
-    // A failure skips the rollback sent with it: one more ends the transaction.
+    // A failure skips the rollback sent with it, and the server ends the transaction it began
+    // by itself at the sync: nothing more is sent.
     EXPECT_FALSE(db->Query("select fail", rows));
     EXPECT_TRUE(db->LastError().endsWith("division by zero")) << db->LastError().toStdString();
     EXPECT_FALSE(db->Stopped());
-    EXPECT_EQ(server.RoundTrips(), 4);
-    EXPECT_EQ(server.Statements().last(), "ROLLBACK");
+    EXPECT_EQ(server.RoundTrips(), 3);
+    EXPECT_EQ(server.Statements().last(), "select fail");
     ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-    EXPECT_EQ(server.RoundTrips(), 5);
+    EXPECT_EQ(server.RoundTrips(), 4);
 }
 
 // The role that only reads, for a superuser on a server that has it; the server's quoting of
@@ -108,8 +112,8 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         std::optional<bool> standard;
     };
     const Case cases[] = {
-        {"15.4", "on", "on", "SET LOCAL ROLE pg_read_all_data", true},
-        {"14.0", "on", "off", "SET LOCAL ROLE pg_read_all_data", false},
+        {"15.4", "on", "on", "select set_config('role', 'pg_read_all_data', true)", true},
+        {"14.0", "on", "off", "select set_config('role', 'pg_read_all_data', true)", false},
         {"15.4", "off", "on", nullptr, true},
         {"13.9", "on", "", nullptr, std::nullopt}, // no such role before 14
         // A pooler that does not pass is_superuser on: the server decides in the transaction.
@@ -133,7 +137,7 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         EXPECT_EQ(db->SuperuserLogin(), c.superuser != "off");
         DbRows rows;
         ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-        QList<QByteArray> expected {"BEGIN READ ONLY", StatementLimit()};
+        QList<QByteArray> expected {TransactionSettings()};
         if (c.roleDrop)
             expected.append(c.roleDrop);
         expected += {"select big from t", "ROLLBACK"};
@@ -489,4 +493,55 @@ TEST_F(DbPostgreSQL, ThroughPgBouncer)
     EXPECT_FALSE(db->IsOpen());
     EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("PostgreSQL服务器拒绝了连接：")))
         << db->LastError().toStdString();
+}
+
+// Through PgBouncer pooling statement by statement, which ends a client whose transaction is
+// still open when a statement's answer ends: a failed statement leaves the connection reading
+// on, rows and walks read as from the server, and nothing a statement sets for the session
+// reaches the next, which may run on another of the pool's server connections.
+TEST_F(DbPostgreSQL, ThroughAPoolOfSingleStatements)
+{
+    std::optional<DbServerSettings> found = PgBouncerSettings();
+    if (!found || !qEnvironmentVariableIsSet("VC_PGB_STATEMENT_DATABASE")) {
+        if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+            FAIL() << "VC_PGB_STATEMENT_DATABASE is missing although the database servers are required";
+        GTEST_SKIP() << "no PgBouncer settings; run scripts/dbservers.sh start and source its env file";
+    }
+    found->database = qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE");
+    auto db = DbConnection::OpenPostgreSQL(*found);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(db->Query("select 1/0", rows));
+        EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select \"Id\", \"City\" from \"People\" order by \"Id\"", rows, 8, 2))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(1), (QStringList {"10", "Zürich"}));
+        EXPECT_FALSE(db->Query("select * from \"NoSuchTable\"", rows));
+        EXPECT_TRUE(db->LastError().contains("does not exist")) << db->LastError().toStdString();
+        EXPECT_FALSE(db->Query("create temporary table vc_written (x int)", rows));
+        EXPECT_TRUE(db->LastError().contains("read-only")) << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', false)", rows))
+            << db->LastError().toStdString();
+        ASSERT_TRUE(db->Query("select current_setting('application_name'), current_setting('transaction_read_only'), "
+                              "current_user::text, current_setting('statement_timeout')",
+            rows))
+            << db->LastError().toStdString();
+        EXPECT_NE(rows.Value(0, 0), "vc-left");
+        EXPECT_EQ(rows.Row(0).mid(1, 2), (QStringList {"on", "pg_read_all_data"}));
+        EXPECT_NE(rows.Value(0, 3), "0");
+        auto walk = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
+        qint64 total = 0;
+        for (;;) {
+            ASSERT_TRUE(walk->Fetch(40, rows)) << walk->LastError().toStdString();
+            if (rows.IsEmpty())
+                break;
+            EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
+            total += rows.RowCount();
+        }
+        EXPECT_EQ(total, 100);
+        auto failing = db->OpenCursor("select 1/0");
+        EXPECT_FALSE(failing->Fetch(10, rows));
+    }
 }

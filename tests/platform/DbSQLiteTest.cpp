@@ -1,5 +1,6 @@
 #include "RowWindowCases.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include "TestSupport.h"
 
@@ -160,4 +161,55 @@ TEST(DbSQLiteOpen, NamesAreFilesAndAWalDatabaseGetsNoSideFiles)
         EXPECT_FALSE(QFile::exists(path + "-shm")) << name.toStdString();
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// A statement's values and the rows one call keeps are bounded as on the servers: past a
+// bound the call is refused with our message, not read, and the connection goes on.
+TEST_F(DbSQLite, ValuesAndSlicesPastTheirBoundsAreRefused)
+{
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.valueBytes = qint64(1) << 20;
+    limits.sliceBytes = qint64(2) << 20;
+    SetDbLimits(limits);
+    const char* fiveRows = "with recursive n(i) as (select 1 union all select i + 1 from n where i < 5) ";
+    struct Case
+    {
+        QString sql;
+        QString message;
+    };
+    const Case cases[] = {
+        {"select 1 as Id, hex(zeroblob(750000)) as Big",
+            QStringLiteral("数据源“data.db”的字段“Big”的值超过了 1 MB 的上限，没有读取。")},
+        {QString::fromLatin1(fiveRows) + "select hex(zeroblob(450000)) as Part from n",
+            QStringLiteral("数据源“data.db”一次读取的记录超过了 2 MB 的上限，没有读取。")},
+    };
+    for (bool cursor : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.sql.toStdString() + (cursor ? " (cursor)" : ""));
+            DbRows rows;
+            if (cursor) {
+                auto walk = db->OpenCursor(c.sql);
+                EXPECT_FALSE(walk->Fetch(-1, rows));
+                EXPECT_TRUE(walk->Stopped());
+                EXPECT_EQ(walk->LastError(), c.message);
+            } else {
+                EXPECT_FALSE(db->Query(c.sql, rows));
+                EXPECT_TRUE(db->Stopped());
+                EXPECT_EQ(db->LastError(), c.message);
+            }
+            EXPECT_EQ(rows.RowCount(), 0);
+            ASSERT_TRUE(db->Query("select count(*) from Zeta", rows)) << db->LastError().toStdString();
+            EXPECT_FALSE(db->Stopped());
+            EXPECT_EQ(rows.Value(0, 0), "5");
+        }
+    }
+    // Within the bounds, slice by slice, the same rows read; a slice's count starts afresh.
+    auto walk = db->OpenCursor(QString::fromLatin1(fiveRows) + "select hex(zeroblob(450000)) as Part from n");
+    DbRows rows;
+    for (int slice = 0; slice < 3; ++slice)
+        ASSERT_TRUE(walk->Fetch(2, rows)) << walk->LastError().toStdString();
+    EXPECT_EQ(walk->Position(), 5);
+    walk.reset();
+    SetDbLimits(saved);
 }

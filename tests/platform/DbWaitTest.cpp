@@ -1,6 +1,7 @@
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "FakeDbServer.h"
+#include "ScriptedMyServer.h"
 #include "ScriptedPgServer.h"
 #include "SQLiteFile.h"
 #include "WorkbookFixtures.h"
@@ -8,6 +9,7 @@
 #include "platform/db/DbWait.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -186,8 +188,10 @@ TEST_F(DbWaitTest, ASilentPostgreSQLServerEndsAtTheLimits)
     EXPECT_LT(clock.elapsed(), 5500);
     EXPECT_TRUE(db->Stopped());
     // Every statement goes inside a transaction that only reads, all of it at once; no answer came.
-    const QByteArray limit = "SET LOCAL statement_timeout = " + QByteArray::number(GetDbLimits().statementMs);
-    EXPECT_EQ(server.Statements(), (QList<QByteArray> {"BEGIN READ ONLY", limit, "select 1", "ROLLBACK"}));
+    const QByteArray first = "select set_config('transaction_read_only', 'on', true), "
+                                "set_config('statement_timeout', '"
+        + QByteArray::number(GetDbLimits().statementMs) + "', true)";
+    EXPECT_EQ(server.Statements(), (QList<QByteArray> {first, "select 1", "ROLLBACK"}));
 
     // Pressed 取消 instead: the cancel request reaches the server at once.
     CancellingWaiter& waiter = Cancelling(200);
@@ -271,6 +275,54 @@ TEST_F(DbWaitTest, AServerThatKeepsSendingRowsIsToldApartFromASilentOne)
     EXPECT_EQ(db->LastError(), QStringLiteral("已取消读取数据源“库存”的记录。数据库在取消后仍不停地发送记录，连接已断开。"));
 }
 
+// The same on MariaDB: a server that goes on sending rows after KILL QUERY is reported as
+// sending on, one that answers nothing as not answering, whether every row is read or a walk's.
+TEST_F(DbWaitTest, AMariaDBServerThatKeepsSendingRowsIsToldApartFromASilentOne)
+{
+    Limit([](DbLimits& l) { l.statementMs = 500; });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    const QString limitPassed = QStringLiteral("读取数据源“库存”的记录超过了 1 秒的时限，已停止。");
+    const QString sending = limitPassed + QStringLiteral("数据库在时限过后仍不停地发送记录，连接已断开。");
+    ScriptedMyServer server;
+    struct Case
+    {
+        const char* sql;
+        bool cursor;
+        bool sends;
+    };
+    for (const Case& c : {Case {"select endless", false, true}, Case {"select endless", true, true},
+             Case {"select silent", false, false}}) {
+        SCOPED_TRACE(std::string(c.sql) + (c.cursor ? " (cursor)" : ""));
+        auto db = DbConnection::OpenMySQL(server.Settings());
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        QElapsedTimer clock;
+        clock.start();
+        DbRows rows;
+        QString error;
+        if (c.cursor) {
+            std::unique_ptr<DbCursor> cursor = db->OpenCursor(c.sql);
+            EXPECT_FALSE(cursor->Skip(std::numeric_limits<qint64>::max()));
+            EXPECT_TRUE(cursor->Stopped());
+            error = cursor->LastError();
+        } else {
+            EXPECT_FALSE(db->Query(c.sql, rows));
+            EXPECT_TRUE(db->Stopped());
+            error = db->LastError();
+        }
+        EXPECT_LT(clock.elapsed(), 4000);
+        if (c.sends) {
+            EXPECT_EQ(error, sending);
+            // The connection that was cut is not used again.
+            EXPECT_FALSE(db->Query("select 1", rows));
+            EXPECT_EQ(db->LastError(), QStringLiteral("未连接数据库"));
+        } else {
+            EXPECT_TRUE(error.startsWith(limitPassed)) << error.toStdString();
+            EXPECT_FALSE(error.contains(QStringLiteral("发送"))) << error.toStdString();
+        }
+    }
+    EXPECT_GE(server.Kills(), 2);
+}
+
 // A real server's rows stopped at the limit end with the statement, which is all the
 // message says: the connection goes on.
 TEST_F(DbWaitTest, RowsOfARealServerStoppedAtTheLimitEndWithTheStatement)
@@ -283,6 +335,50 @@ TEST_F(DbWaitTest, RowsOfARealServerStoppedAtTheLimitEndWithTheStatement)
     DbRows rows;
     EXPECT_FALSE(db->Query("select x, pg_sleep(0.001) from (select generate_series(1, 100000000) x) s", rows));
     EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“库存”的记录超过了 2 秒的时限，已停止。"));
+    ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "7");
+}
+
+// A statement stopped at its limit is cancelled by the client and by the waiter, each on its
+// own thread; none of those cancels reaches the statements after it on the connection, a
+// preview's few rows or a whole query.
+TEST_F(DbWaitTest, TheCancelsOfAStoppedStatementNeverReachTheNext)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    Limit([](DbLimits& l) {
+        l.connectMs = 10000;
+        l.statementMs = 1000;
+        l.graceMs = 2000;
+    });
+    const DbSourceScope scope(QStringLiteral("库存"));
+    auto db = DbConnection::OpenPostgreSQL(pg);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        DbRows rows;
+        EXPECT_FALSE(db->Query("select pg_sleep(5)", rows));
+        EXPECT_TRUE(db->Stopped());
+        EXPECT_EQ(db->LastError(), QStringLiteral("读取数据源“库存”的记录超过了 1 秒的时限，已停止。"));
+        const char* next = round % 2 ? "select generate_series(1, 5) as n" : "select generate_series(1, 50) as n";
+        ASSERT_TRUE(db->Query(next, rows, 0, 5)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 5);
+        EXPECT_EQ(rows.Value(4, 0), "5");
+    }
+
+    // A cancel that is not the program's own is told as the server's, not in libpq's words alone.
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select pg_backend_pid()", rows)) << db->LastError().toStdString();
+    Limit([](DbLimits& l) { l.statementMs = 20000; });
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), pg.password);
+    other.setProcessEnvironment(env);
+    other.start(QStringLiteral("psql"), {"-X", "-q", "-h", pg.host, "-p", QString::number(pg.port), "-U", pg.user,
+        "-d", pg.database, "-c", "select pg_sleep(0.5)", "-c", "select pg_cancel_backend(" + rows.Value(0, 0) + ")"});
+    EXPECT_FALSE(db->Query("select pg_sleep(10)", rows));
+    EXPECT_TRUE(other.waitForFinished(10000));
+    EXPECT_FALSE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("PostgreSQL服务器取消了语句：ERROR:  canceling statement due to user request"));
     ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), "7");
 }

@@ -372,6 +372,25 @@ TEST_F(WorkbookStaging, LongRowsAndLargeSheetsOutOfOrderAreRefusedWithinTheirBou
     EXPECT_EQ(rows.Row(0), (QStringList {"48", "48000000"}));
 }
 
+// The rows a statement on a workbook's copy keeps in one call are bounded as a server's
+// are: past the bound the call is refused with our message, complete in itself.
+TEST_F(WorkbookStaging, RowsOfOneCallPastTheSliceBoundAreRefused)
+{
+    const QString path = Write("slices.xlsx", SharedStringSheet(RowNumbers(1, 3), 1), OneSharedString(1000000));
+    DbLimits limits = saved;
+    limits.sliceBytes = qint64(2) << 20;
+    SetDbLimits(limits);
+    auto db = DbConnection::OpenExcel(path, false);
+    DbRows rows;
+    EXPECT_FALSE(db->Query("select F1 from [S$]", rows));
+    EXPECT_TRUE(db->Stopped());
+    EXPECT_EQ(db->LastError(), QStringLiteral("数据源“slices.xlsx”一次读取的记录超过了 2 MB 的上限，没有读取。"));
+    EXPECT_EQ(rows.RowCount(), 0);
+    ASSERT_TRUE(db->Query("select F1 from [S$]", rows, 0, 2)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 2);
+    EXPECT_FALSE(db->Stopped());
+}
+
 // A workbook of a few megabytes whose sheet part is tens of megabytes of XML: the part is
 // inflated and read a piece at a time, so the preview's memory grows by a fraction of the
 // part, however large it is, and every row reads right.
