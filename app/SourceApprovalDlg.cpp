@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <algorithm>
