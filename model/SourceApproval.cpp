@@ -205,16 +205,9 @@ QString Ask(const CDSBase& ds, const SourceQuestion& question)
     return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(SourceApprovalName(ds));
 }
 
-} // namespace
-
-bool SourceNeedsApproval(const CDSBase& ds)
+// The question about a source that reaches what reach says.
+SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, bool superuserLogin)
 {
-    return ReachOf(ds).kind == DbReach::Server;
-}
-
-SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin)
-{
-    const DbReach reach = ReachOf(ds);
     SourceQuestion question;
     question.name = SourceApprovalName(ds);
     question.rows = {{QStringLiteral("类型"), TypeCaption(ds)}, {QStringLiteral("连接方式"), ClientCaption(reach)}};
@@ -242,6 +235,18 @@ SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin)
     return question;
 }
 
+} // namespace
+
+bool SourceNeedsApproval(const CDSBase& ds)
+{
+    return ReachOf(ds).kind == DbReach::Server;
+}
+
+SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin)
+{
+    return QuestionFor(ds, ReachOf(ds), superuserLogin);
+}
+
 QString SourceApprovalKey(const CDSBase& ds)
 {
     return SourceQuestionOf(ds).key;
@@ -259,8 +264,9 @@ bool IsSourceApproved(const CDSBase& ds)
 
 void ApproveSource(const CDSBase& ds)
 {
-    if (SourceNeedsApproval(ds))
-        Remember(SourceApprovalKey(ds), kTyped);
+    const DbReach reach = ReachOf(ds);
+    if (reach.kind == DbReach::Server)
+        Remember(QuestionFor(ds, reach, false).key, kTyped);
 }
 
 void ApproveQuestion(const SourceQuestion& question)
@@ -271,8 +277,9 @@ void ApproveQuestion(const SourceQuestion& question)
 void ApproveCopy(const CDSBase& copy, const CDSBase& source)
 {
     const QString how = ApprovedHow(SourceApprovalKey(source));
-    if (!how.isEmpty() && SourceNeedsApproval(copy))
-        Remember(SourceApprovalKey(copy), how);
+    const DbReach reach = ReachOf(copy);
+    if (!how.isEmpty() && reach.kind == DbReach::Server)
+        Remember(QuestionFor(copy, reach, false).key, how);
 }
 
 QString SourceApprovalName(const CDSBase& ds)
@@ -289,16 +296,20 @@ CSourceApprover* InstallSourceApprover(CSourceApprover* approver)
 
 QString SourceApprovalRefusal(const CDSBase& ds)
 {
-    if (!SourceNeedsApproval(ds))
+    const DbReach reach = ReachOf(ds);
+    if (reach.kind != DbReach::Server)
         return {};
-    const SourceQuestion question = SourceQuestionOf(ds);
+    const SourceQuestion question = QuestionFor(ds, reach, false);
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }
 
 QString SuperuserStatementRefusal(const CDSBase& ds)
 {
-    if (ds.m_nRangeMode != RangeSQL || ApprovedHow(SourceApprovalKey(ds)) == kTyped)
+    if (ds.m_nRangeMode != RangeSQL)
         return {};
-    const SourceQuestion question = SourceQuestionOf(ds, true);
+    const DbReach reach = ReachOf(ds);
+    if (ApprovedHow(QuestionFor(ds, reach, false).key) == kTyped)
+        return {};
+    const SourceQuestion question = QuestionFor(ds, reach, true);
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

@@ -2,6 +2,7 @@
 #include "platform/db/DbCall.h"
 
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -972,6 +973,64 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
             route);
     }
     return Unavailable(QStringLiteral("本系统没有提供程序“%1”").arg(provider));
+}
+
+DbReach AdoReach(
+    const QString& connectionString, const QString& userId, const QString& password, const QString& sourceName)
+{
+    DbReach reach;
+    const AdoRoute route = RouteAdo(connectionString, userId, password, InstalledOdbcDrivers(), sourceName);
+    switch (route.kind) {
+    case AdoRoute::Excel:
+    case AdoRoute::Access:
+        // Read through SQLite, as the files the SQLite and Access drivers name below.
+        reach.kind = DbReach::LocalFile;
+        reach.server = SqlServerKind::SQLite;
+        return reach;
+    case AdoRoute::Unavailable: reach.refusal = route.error; return reach;
+    case AdoRoute::Odbc: break;
+    }
+    const OdbcRegistry registry = InstalledOdbcRegistry();
+    const OdbcRequest request = CheckOdbcString(route.odbc, sourceName, registry);
+    if (!request.refusal.isEmpty()) {
+        reach.refusal = request.refusal;
+        return reach;
+    }
+    if (!request.sqliteFile.isEmpty() || !request.accessFile.isEmpty()) {
+        reach.kind = DbReach::LocalFile;
+        reach.server = SqlServerKind::SQLite;
+        return reach;
+    }
+    if (request.mysqlServer)
+        return MySQLReach(*request.mysqlServer);
+
+    reach.kind = DbReach::Server;
+    reach.client = QStringLiteral("ODBC");
+    // The checked text holds each key once, its values unquoted and free of ";" and "=".
+    QString driver;
+    QString dataSource;
+    for (const QString& piece : request.text.split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype equals = piece.indexOf(u'=');
+        const QString key = piece.left(equals);
+        const QString value = piece.mid(equals + 1);
+        reach.sent.append({key, IsPasswordKey(key) ? QString() : value});
+        if (SameName(key, QStringLiteral("Driver")))
+            driver = value;
+        else if (SameName(key, QStringLiteral("DSN")))
+            dataSource = value;
+    }
+    if (const OdbcRegistry::Source* source = dataSource.isEmpty() ? nullptr : FindSource(registry, dataSource)) {
+        for (const auto& [key, value] : source->settings) {
+            if (!IsPasswordKey(key))
+                reach.defaults.append({key, value});
+        }
+        reach.defaults.append({QStringLiteral("Driver"), source->driver});
+        reach.defaultsFrom = QStringLiteral("数据源“%1”在 unixODBC 中的注册").arg(source->name);
+    }
+    // FreeTDS reaches SQL Server and Sybase alike: its server stays unknown, as any other driver's.
+    const QString library = DriverLibrary(registry, driver, dataSource);
+    reach.server = IsPostgreSQLLibrary(library) ? SqlServerKind::PostgreSQL : SqlServerKind::Unknown;
+    return reach;
 }
 
 std::unique_ptr<DbConnection> DbConnection::OpenAdo(

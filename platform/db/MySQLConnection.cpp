@@ -1,5 +1,6 @@
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
 #include <mysql.h>
@@ -516,4 +517,19 @@ std::unique_ptr<DbConnection> DbConnection::OpenMySQL(const DbServerSettings& se
 {
     return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
         [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<MySQLConnection>(settings); });
+}
+
+DbReach MySQLReach(const DbServerSettings& settings)
+{
+    // As ConnectMySql hands them to the client: an empty host is the local server's
+    // socket, a port of 0 the client's default.
+    DbReach reach;
+    reach.kind = DbReach::Server;
+    reach.client = QStringLiteral("MariaDB");
+    reach.server = SqlServerKind::MySQL;
+    reach.sent = {{QStringLiteral("host"), settings.host},
+        {QStringLiteral("port"), settings.port > 0 ? QString::number(settings.port) : QString()},
+        {QStringLiteral("database"), settings.database}, {QStringLiteral("user"), settings.user},
+        {QStringLiteral("password"), QString()}};
+    return reach;
 }
