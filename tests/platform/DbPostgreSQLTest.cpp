@@ -6,6 +6,7 @@
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
 #include "ScriptedPgServer.h"
+#include "StatementPoolSupport.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
@@ -513,34 +514,11 @@ TEST_F(DbPostgreSQL, ThroughAPoolOfSingleStatements)
     DbRows rows;
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        EXPECT_FALSE(db->Query("select 1/0", rows));
-        EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
-        ASSERT_TRUE(db->Query("select \"Id\", \"City\" from \"People\" order by \"Id\"", rows, 8, 2))
-            << db->LastError().toStdString();
-        EXPECT_EQ(rows.Row(1), (QStringList {"10", "Zürich"}));
-        EXPECT_FALSE(db->Query("select * from \"NoSuchTable\"", rows));
-        EXPECT_TRUE(db->LastError().contains("does not exist")) << db->LastError().toStdString();
+        ReadThroughAPoolOfSingleStatements(*db);
         EXPECT_FALSE(db->Query("create temporary table vc_written (x int)", rows));
         EXPECT_TRUE(db->LastError().contains("read-only")) << db->LastError().toStdString();
-        ASSERT_TRUE(db->Query("select set_config('application_name', 'vc-left', false)", rows))
-            << db->LastError().toStdString();
-        ASSERT_TRUE(db->Query("select current_setting('application_name'), current_setting('transaction_read_only'), "
-                              "current_user::text, current_setting('statement_timeout')",
-            rows))
-            << db->LastError().toStdString();
-        EXPECT_NE(rows.Value(0, 0), "vc-left");
-        EXPECT_EQ(rows.Row(0).mid(1, 2), (QStringList {"on", "pg_read_all_data"}));
-        EXPECT_NE(rows.Value(0, 3), "0");
-        auto walk = db->OpenCursor("select \"Id\" from \"People\" order by \"Id\"");
-        qint64 total = 0;
-        for (;;) {
-            ASSERT_TRUE(walk->Fetch(40, rows)) << walk->LastError().toStdString();
-            if (rows.IsEmpty())
-                break;
-            EXPECT_EQ(rows.Value(0, 0).toLongLong(), total + 1);
-            total += rows.RowCount();
-        }
-        EXPECT_EQ(total, 100);
+        ASSERT_TRUE(db->Query("select current_setting('statement_timeout')", rows)) << db->LastError().toStdString();
+        EXPECT_NE(rows.Value(0, 0), "0");
         auto failing = db->OpenCursor("select 1/0");
         EXPECT_FALSE(failing->Fetch(10, rows));
     }
