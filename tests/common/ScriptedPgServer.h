@@ -3,6 +3,7 @@
 // A small PostgreSQL server of a test's own (TCP or a local socket) that answers with what the
 // test scripts, and the process's memory as the kernel counts it.
 #include "ClosedPort.h"
+#include "ScriptedServer.h"
 #include "platform/db/DbConnection.h"
 
 #include <QByteArray>
@@ -71,7 +72,7 @@ inline bool SendAllTo(int fd, const QByteArray& data)
 // `valueBytes` x's, streamed (rows < 0: rows without end, whatever the client asks, until it
 // goes). The statement "select fail" fails. Each connection is served on
 // a thread of its own, so a cancel request is taken while a row is on its way.
-class ScriptedPgServer
+class ScriptedPgServer : public ScriptedServer
 {
 public:
     struct Script
@@ -99,24 +100,10 @@ public:
             m_listener = BindLoopback(m_port);
         }
         m_host = local ? m_dir.path() : QStringLiteral("127.0.0.1");
-        listen(m_listener, 16);
-        m_acceptor = std::thread([this] { Accept(); });
+        Start();
     }
 
-    ~ScriptedPgServer()
-    {
-        m_closing = true;
-        shutdown(m_listener, SHUT_RDWR);
-        m_acceptor.join();
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            for (int fd : m_clients)
-                shutdown(fd, SHUT_RDWR);
-        }
-        for (std::thread& client : m_threads)
-            client.join();
-        close(m_listener);
-    }
+    ~ScriptedPgServer() override { Stop(); }
 
     DbServerSettings Settings() const { return {m_host, m_port, "db", "u", "p"}; }
     // The times a client waited for the server: a sync, or a simple query.
@@ -130,24 +117,6 @@ public:
     }
 
 private:
-    void Accept()
-    {
-        for (;;) {
-            const int fd = accept(m_listener, nullptr, nullptr);
-            if (fd < 0 || m_closing) {
-                if (fd >= 0)
-                    close(fd);
-                return;
-            }
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_clients.push_back(fd);
-            m_threads.emplace_back([this, fd] {
-                Serve(fd);
-                close(fd);
-            });
-        }
-    }
-
     // Reads one message of the given header length (the startup has no type byte); empty at the end.
     static QByteArray Take(int fd, QByteArray& in, bool typed)
     {
@@ -169,7 +138,7 @@ private:
         }
     }
 
-    void Serve(int fd)
+    void Serve(int fd, quint32) override
     {
         QByteArray in;
         for (;;) { // the startup, after refused requests for encryption
@@ -316,16 +285,10 @@ private:
     Script m_script;
     QTemporaryDir m_dir;
     QString m_host;
-    int m_listener = -1;
     int m_port = 0;
-    std::atomic<bool> m_closing {false};
     std::atomic<int> m_roundTrips {0};
     std::atomic<int> m_cancels {0};
-    mutable std::mutex m_lock;
-    std::vector<int> m_clients;
-    std::vector<std::thread> m_threads;
     QList<QByteArray> m_statements;
-    std::thread m_acceptor;
 };
 
 // The process's resident memory in bytes ("VmRSS", "VmHWM").

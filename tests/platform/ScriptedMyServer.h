@@ -6,6 +6,7 @@
 // whatever it is asked meanwhile ("kill query" from a second connection included), and one
 // naming "silent" with nothing at all. Each connection is served on a thread of its own.
 #include "ClosedPort.h"
+#include "ScriptedServer.h"
 #include "platform/db/DbConnection.h"
 
 #include <QByteArray>
@@ -20,30 +21,16 @@
 #include <thread>
 #include <vector>
 
-class ScriptedMyServer
+class ScriptedMyServer : public ScriptedServer
 {
 public:
     ScriptedMyServer()
     {
         m_listener = BindLoopback(m_port);
-        listen(m_listener, 16);
-        m_acceptor = std::thread([this] { Accept(); });
+        Start();
     }
 
-    ~ScriptedMyServer()
-    {
-        m_closing = true;
-        shutdown(m_listener, SHUT_RDWR);
-        m_acceptor.join();
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            for (int fd : m_clients)
-                shutdown(fd, SHUT_RDWR);
-        }
-        for (std::thread& client : m_threads)
-            client.join();
-        close(m_listener);
-    }
+    ~ScriptedMyServer() override { Stop(); }
 
     DbServerSettings Settings() const { return {"127.0.0.1", m_port, "db", "u", "p"}; }
     // "kill query" statements received.
@@ -102,26 +89,6 @@ private:
         return Packet(sequence, p);
     }
 
-    void Accept()
-    {
-        quint32 nextThread = 1;
-        for (;;) {
-            const int fd = accept(m_listener, nullptr, nullptr);
-            if (fd < 0 || m_closing) {
-                if (fd >= 0)
-                    close(fd);
-                return;
-            }
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_clients.push_back(fd);
-            const quint32 thread = nextThread++;
-            m_threads.emplace_back([this, fd, thread] {
-                Serve(fd, thread);
-                close(fd);
-            });
-        }
-    }
-
     // One client packet; empty at the end.
     static QByteArray Take(int fd, QByteArray& in, quint8& sequence)
     {
@@ -155,7 +122,7 @@ private:
         return true;
     }
 
-    void Serve(int fd, quint32 thread)
+    void Serve(int fd, quint32 thread) override
     {
         QByteArray in;
         quint8 sequence = 0;
@@ -198,12 +165,6 @@ private:
         }
     }
 
-    int m_listener = -1;
     int m_port = 0;
-    std::atomic<bool> m_closing {false};
     std::atomic<int> m_kills {0};
-    std::mutex m_lock;
-    std::vector<int> m_clients;
-    std::vector<std::thread> m_threads;
-    std::thread m_acceptor;
 };
