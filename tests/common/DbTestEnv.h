@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 #include <clocale>
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -160,4 +161,22 @@ inline QStringList UsersConnectionStrings(const DbServerSettings& pg, const DbSe
                        "User ID=%2;Password=\"%3\"")
             .arg(pg.database, pg.user, adoPassword),
         QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Data Source=VcMy")};
+}
+
+// A statement read past one of the step's bounds, whole or by a cursor: it is stopped with
+// our own message and keeps no rows.
+inline void ExpectRefusedPastBound(DbConnection& db, const QString& sql, bool cursor, const QString& message)
+{
+    DbRows rows;
+    if (cursor) {
+        auto walk = db.OpenCursor(sql);
+        EXPECT_FALSE(walk->Fetch(-1, rows));
+        EXPECT_TRUE(walk->Stopped());
+        EXPECT_EQ(walk->LastError(), message);
+    } else {
+        EXPECT_FALSE(db.Query(sql, rows));
+        EXPECT_TRUE(db.Stopped());
+        EXPECT_EQ(db.LastError(), message);
+    }
+    EXPECT_EQ(rows.RowCount(), 0);
 }
