@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -37,27 +38,36 @@ bool Invisible(char32_t c)
         || (c >= 0xE0100 && c <= 0xE01EF);
 }
 
-// Read-only text that wraps anywhere, as high as its lines up to maxLines; past that it
-// scrolls, and takes the focus so that the keyboard scrolls it too.
+// Read-only text that wraps anywhere. A value is as high as all its lines; the statement as
+// high as its lines up to maxLines, past which it scrolls and takes the focus so that the
+// keyboard scrolls it too.
 class ReadOnlyText : public QPlainTextEdit
 {
 public:
-    ReadOnlyText(const QString& text, int maxLines, bool framed) : m_maxLines(maxLines)
+    // maxLines 0: a value, shown whole.
+    ReadOnlyText(const QString& text, int maxLines) : m_maxLines(maxLines)
     {
         setPlainText(text);
         setReadOnly(true);
-        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        setFocusPolicy(framed ? Qt::StrongFocus : Qt::NoFocus);
-        if (!framed) {
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        if (m_maxLines == 0) {
+            // Its height follows the wrapped text, so no scroll bar comes and goes to change
+            // the width it wraps at.
+            setWordWrapMode(QTextOption::WrapAnywhere);
+            setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            setFocusPolicy(Qt::NoFocus);
             setFrameShape(QFrame::NoFrame);
             QPalette flat = palette();
             flat.setColor(QPalette::Base, flat.color(QPalette::Window));
             setPalette(flat);
+        } else {
+            setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            setFocusPolicy(Qt::StrongFocus);
+            connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+                [this] { FitHeight(); });
         }
-        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this] { FitHeight(); });
         FitHeight();
     }
 
@@ -77,12 +87,19 @@ protected:
 private:
     void FitHeight()
     {
-        const int height = VisibleLines() * fontMetrics().lineSpacing() + 2 * int(document()->documentMargin())
-            + 2 * frameWidth() + 2;
-        if (height != this->height())
-            setFixedHeight(height);
-        if (VisualLines() > m_maxLines)
-            setFocusPolicy(Qt::StrongFocus);
+        const int margins = 2 * int(document()->documentMargin()) + 2 * frameWidth() + 2;
+        int text = 0;
+        if (m_maxLines == 0) {
+            const int width = std::max(1, viewport()->width() - 2 * int(document()->documentMargin()));
+            text = fontMetrics()
+                       .boundingRect(QRect(0, 0, width, std::numeric_limits<int>::max() / 2), Qt::TextWrapAnywhere,
+                           toPlainText())
+                       .height();
+        } else {
+            text = VisibleLines() * fontMetrics().lineSpacing();
+        }
+        if (text + margins != height())
+            setFixedHeight(text + margins);
         if (onLayout)
             onLayout();
     }
@@ -90,8 +107,6 @@ private:
     int m_maxLines;
 };
 
-// A value wraps whole; only one far longer than any host list scrolls in its own box.
-constexpr int kValueLines = 40;
 constexpr int kStatementLines = 12;
 
 QLabel* PlainLabel(const QString& text, const char* name = nullptr)
@@ -157,7 +172,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (const auto& [caption, value] : question.rows) {
-        auto* shown = new ReadOnlyText(VisibleText(value), kValueLines, false);
+        auto* shown = new ReadOnlyText(VisibleText(value), 0);
         shown->setObjectName(QStringLiteral("sourceApprovalValue"));
         form->addRow(PlainLabel(caption + QStringLiteral("：")), shown);
     }
@@ -166,7 +181,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     const QString statementText = VisibleText(question.statement, true);
     auto* statementCaption = PlainLabel({}, "sourceApprovalStatementCaption");
     layout->addWidget(statementCaption);
-    auto* statement = new ReadOnlyText(statementText, kStatementLines, true);
+    auto* statement = new ReadOnlyText(statementText, kStatementLines);
     statement->setObjectName(QStringLiteral("sourceApprovalStatement"));
     statement->installEventFilter(this);
     layout->addWidget(statement);
