@@ -19,14 +19,14 @@ struct SqlReading
     SqlFamily family = SqlFamily::Standard;
     bool backticks = false; // `name`
     SqlBrackets brackets = SqlBrackets::None; // [name], "]]" inside or not
-    bool dollarQuotes = false; // $tag$ ... $tag$
     bool nestedComments = false;
     bool hashComments = false; // # to the end of the line
     bool dashNeedsBlank = false; // "--" starts a comment only before a blank
     bool backslashInSingle = false;
     bool backslashInDouble = false;
-    bool backslashAfterE = false; // E'...'
     bool executableComments = false; // /*! ... */ runs
+    // PostgreSQL's words, numbers, parameters and literals (dollar quotes, E'', B'', X'',
+    // a literal continued on a later line) are read by its scanner's own rules.
 };
 
 // SQLite (and the staged workbooks), the standard as Oracle and DB2 read it,
@@ -36,9 +36,8 @@ enum SqlReadingIndex { kSQLite, kStandard, kPgStandard, kPgEscapes, kMyEscapes, 
 const SqlReading kSqlReadings[] = {
     {.family = SqlFamily::SQLite, .backticks = true, .brackets = SqlBrackets::Plain},
     {.family = SqlFamily::Standard},
-    {.family = SqlFamily::PostgreSQL, .dollarQuotes = true, .nestedComments = true, .backslashAfterE = true},
-    {.family = SqlFamily::PostgreSQL, .dollarQuotes = true, .nestedComments = true, .backslashInSingle = true,
-        .backslashAfterE = true},
+    {.family = SqlFamily::PostgreSQL, .nestedComments = true},
+    {.family = SqlFamily::PostgreSQL, .nestedComments = true, .backslashInSingle = true},
     {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
         .backslashInSingle = true, .backslashInDouble = true, .executableComments = true},
     {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
@@ -145,6 +144,166 @@ qsizetype SqlQuoteEnd(QStringView s, qsizetype i, QChar close, bool doubling, bo
     return -1;
 }
 
+// PostgreSQL's scanner reads the text's UTF-8 bytes, and takes every byte at or above
+// 0x80 as a letter: a character outside ASCII, whatever its kind (a digit such as U+0663,
+// a blank such as U+00A0 or U+3000), starts or continues a name or a dollar-quote tag.
+bool IsPgIdentStart(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
+}
+
+bool IsAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// A tag's characters; a name also takes '$'.
+bool IsPgTagChar(QChar c)
+{
+    return IsPgIdentStart(c) || IsAsciiDigit(c);
+}
+
+// How a PostgreSQL literal reads its inside: as '...' with standard_conforming_strings
+// on (and U&'...'), as E'...' (a backslash escapes the next character), or as B'...' and
+// X'...' (no quote doubled: "''" ends it and starts another).
+enum class PgLiteral { Plain, Escapes, Bits };
+
+// After a literal's closing quote just before p: the quote that goes on with the same
+// literal (blanks and "--" comments holding a line break, then a quote), or -1.
+qsizetype PgContinuingQuote(QStringView s, qsizetype p)
+{
+    bool lineBreak = false;
+    while (p < s.size()) {
+        const QChar c = s[p];
+        if (c == u' ' || c == u'\t' || c == u'\f') {
+            ++p;
+        } else if (c == u'\n' || c == u'\r') {
+            lineBreak = true;
+            ++p;
+        } else if (c == u'-' && p + 1 < s.size() && s[p + 1] == u'-') {
+            while (p < s.size() && s[p] != u'\n' && s[p] != u'\r')
+                ++p;
+        } else {
+            break;
+        }
+    }
+    return lineBreak && p < s.size() && s[p] == u'\'' ? p : -1;
+}
+
+// Where the PostgreSQL literal whose opening quote is at i ends, just past its closing
+// quote (the continued parts read as the first); -1 when it does not end.
+qsizetype PgLiteralEnd(QStringView s, qsizetype i, PgLiteral kind)
+{
+    for (qsizetype j = i + 1; j < s.size(); ++j) {
+        if (s[j] == u'\\' && kind == PgLiteral::Escapes) {
+            ++j;
+            continue;
+        }
+        if (s[j] != u'\'')
+            continue;
+        if (kind != PgLiteral::Bits && j + 1 < s.size() && s[j + 1] == u'\'') {
+            ++j;
+            continue;
+        }
+        const qsizetype next = PgContinuingQuote(s, j + 1);
+        if (next < 0)
+            return j + 1;
+        j = next;
+    }
+    return -1;
+}
+
+// One PostgreSQL token that starts at i with a letter, a digit, '$' or a quote: its
+// end, after appending it; 0 when c is none of these (a mark the caller reads).
+qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<SqlToken>& tokens, SqlFault& fault)
+{
+    const auto at = [&](qsizetype k) { return k < s.size() ? s[k] : QChar(); };
+    const QChar c = s[i];
+    const auto literal = [&](qsizetype quote, PgLiteral kind) -> qsizetype {
+        const qsizetype end = PgLiteralEnd(s, quote, kind);
+        if (end < 0) {
+            fault = {quote, kQuoteOpen};
+            return s.size();
+        }
+        tokens.append({SqlToken::Literal, s.mid(quote + 1, end - quote - 2).toString(), i, end, u'\''});
+        return end;
+    };
+    const PgLiteral plain = r.backslashInSingle ? PgLiteral::Escapes : PgLiteral::Plain;
+    if (c == u'\'')
+        return literal(i, plain);
+    if (c == u'$') {
+        if (IsAsciiDigit(at(i + 1))) { // $1, a parameter
+            qsizetype k = i + 1;
+            while (k < s.size() && IsAsciiDigit(s[k]))
+                ++k;
+            tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+            return k;
+        }
+        qsizetype k = i + 1;
+        if (IsPgIdentStart(at(k))) {
+            while (k < s.size() && IsPgTagChar(s[k]))
+                ++k;
+        }
+        if (at(k) != u'$') { // '$' alone; what follows is read on its own
+            tokens.append({SqlToken::Mark, QStringLiteral("$"), i, i + 1});
+            return i + 1;
+        }
+        const QStringView tag = s.mid(i, k - i + 1);
+        const qsizetype close = s.indexOf(tag, k + 1);
+        if (close < 0) {
+            fault = {i, kQuoteOpen};
+            return s.size();
+        }
+        tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), i, close + tag.size()});
+        return close + tag.size();
+    }
+    if (IsAsciiDigit(c)) {
+        // A number; a letter straight after it is an error on the server, read here as
+        // part of the word.
+        qsizetype k = i;
+        while (k < s.size() && IsAsciiDigit(s[k]))
+            ++k;
+        if (at(k) == u'.' && at(k + 1) != u'.') {
+            ++k;
+            while (k < s.size() && IsAsciiDigit(s[k]))
+                ++k;
+        }
+        const qsizetype sign = (at(k + 1) == u'+' || at(k + 1) == u'-') ? 1 : 0;
+        if ((at(k) == u'e' || at(k) == u'E') && IsAsciiDigit(at(k + 1 + sign))) {
+            k += 1 + sign;
+            while (k < s.size() && IsAsciiDigit(s[k]))
+                ++k;
+        }
+        if (IsPgIdentStart(at(k))) {
+            while (k < s.size() && (IsPgTagChar(s[k]) || s[k] == u'$'))
+                ++k;
+        }
+        tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+        return k;
+    }
+    if (!IsPgIdentStart(c))
+        return 0;
+    if (at(i + 1) == u'\'') {
+        switch (c.toLower().unicode()) {
+        case u'e':
+            return literal(i + 1, PgLiteral::Escapes);
+        case u'b':
+        case u'x':
+            return literal(i + 1, PgLiteral::Bits);
+        case u'n':
+            return literal(i + 1, plain);
+        default:
+            break;
+        }
+    }
+    qsizetype k = i;
+    while (k < s.size() && (IsPgTagChar(s[k]) || s[k] == u'$'))
+        ++k;
+    tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+    return k;
+}
+
 // Splits the text as the reading does: its words, quoted names, literals and marks in
 // order, comments left out; or why and where the text is refused under it.
 SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
@@ -185,20 +344,34 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         const bool prefixed = !tokens.isEmpty() && tokens.last().kind == SqlToken::Word && tokens.last().end == i;
         const QString prefix = prefixed ? tokens.last().text.toLower() : QString();
         // U&'..' and U&"..": escapes of their own, with an escape character of their own.
+        // PostgreSQL reads them where its "u" is a word of its own ("$u&'..'" too).
         const bool unicodeEscapes = (c == u'\'' || c == u'"') && i >= 2 && s[i - 1] == u'&'
-            && s[i - 2].toLower() == u'u' && (i < 3 || !IsSqlWordChar(s[i - 3]));
+            && s[i - 2].toLower() == u'u'
+            && (i < 3 || !IsSqlWordChar(s[i - 3])
+                || (r.family == SqlFamily::PostgreSQL && tokens.size() >= 2
+                    && tokens[tokens.size() - 2].start == i - 2 && tokens[tokens.size() - 2].end == i - 1));
         if (unicodeEscapes)
             return {i - 2, UsedSqlText(QStringView(s.mid(i - 2, 3)))};
+        const bool oracleText = c == u'\'' && (prefix == u"q" || prefix == u"nq");
+        if (r.family == SqlFamily::PostgreSQL && !oracleText) {
+            SqlFault fault;
+            if (const qsizetype end = ReadPgToken(s, i, r, tokens, fault)) {
+                if (fault)
+                    return fault;
+                i = end;
+                continue;
+            }
+        }
         QChar close;
         bool doubling = true;
         bool backslash = false;
         SqlToken::Kind kind = SqlToken::Name;
         if (c == u'\'') {
-            if (prefix == u"q" || prefix == u"nq")
+            if (oracleText)
                 return {i - prefix.size(), UsedSqlText(u"q'")};
             close = c;
             kind = SqlToken::Literal;
-            backslash = r.backslashInSingle || (r.backslashAfterE && prefix == u"e");
+            backslash = r.backslashInSingle;
         } else if (c == u'"') {
             close = c;
             backslash = r.backslashInDouble;
@@ -217,20 +390,6 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
             tokens.append({kind, s.mid(i + 1, end - i - 2).toString(), i, end, c});
             i = end;
             continue;
-        }
-        if (c == u'$' && r.dollarQuotes && !prefixed && !at(i + 1).isDigit()) {
-            qsizetype k = i + 1;
-            while (k < s.size() && s[k] != u'$' && IsSqlWordChar(s[k]))
-                ++k;
-            if (at(k) == u'$') {
-                const QStringView tag = s.mid(i, k - i + 1);
-                const qsizetype close = s.indexOf(tag, k + 1);
-                if (close < 0)
-                    return {i, kQuoteOpen};
-                tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), i, close + tag.size()});
-                i = close + tag.size();
-                continue;
-            }
         }
         if (IsSqlWordChar(c)) {
             qsizetype k = i;

@@ -417,3 +417,36 @@ TEST(SqlStatementCheck, StatementsWrapAllButACallAndNameTheirSourceWhenRefused)
     ds.m_nRangeMode = RangeAll; // a table: the statement is not sent
     EXPECT_EQ(CSqlStatements(DSSQLServer).Refusal(ds), "");
 }
+
+// PostgreSQL's scanner reads UTF-8 bytes: any character outside ASCII starts a name or a
+// dollar-quote tag, "$1" is a parameter and a number ends where its digits do, and a
+// literal continued on a later line keeps its first part's escapes.
+TEST(SqlStatementCheck, PostgreSQLTokensAreReadAsItsScannerReadsThem)
+{
+    ExpectVerdicts({
+        // What hides ";" under another reading of "$" than the server's.
+        {"select $٣$'$٣$ as a) t; commit; insert into marks values ($٣$written by a label$٣$); commit; "
+         "select * from (select $٣$'$٣$ as a",
+            kPg, "右括号多于左括号（按 PostgreSQL 的读法）"},
+        {"select $٣$'$٣$ as a; select 2; select $٣$'$٣$ as b", kPgStd, "分号之后不能再有语句"},
+        {"select $\xc2\xa0$'$\xc2\xa0$ as a; select 2; select $\xc2\xa0$'$\xc2\xa0$ as b", kAny, "分号之后不能再有语句"},
+        {"select $\xe3\x80\x80x$'$\xe3\x80\x80x$ as a; select 2 as b; select $\xe3\x80\x80x$'$\xe3\x80\x80x$", kPgOld,
+            "分号之后不能再有语句"},
+        {"select $1$q$'$q$ as a; select 2; select $1$q$'$q$ as b", kPg, "分号之后不能再有语句"},
+        {"select 1$q$'$q$ as a; select 2; select 1$q$'$q$ as b", kPg, "分号之后不能再有语句"},
+        {"select 1.5e3$q$'$q$ as a; select 2; select 1$q$'$q$ as b", kPg, "分号之后不能再有语句"},
+        {"select E'a'\n  '\\'' ; select 2 as b; --' as a", kPgStd, "分号之后不能再有语句"},
+        {"select E'a' -- x\n\n'\\'' ; select 2 as b; --' as a", kPgStd, "分号之后不能再有语句"},
+        {"select B'\\' ; select 2 as b; --' as a", kPgOld, "分号之后不能再有语句"},
+        {"select X'0'''; select 2 as b; --' as a", kPgOld, "分号之后不能再有语句"},
+        {"select $u&'x' as a", kPg, "不能使用“u&'”"},
+        {"select $$a$$u&'x' as a", kPg, "不能使用“u&'”"},
+        // The same forms where the server reads one statement.
+        {"select $٣$it's; ok$٣$ as a, $中$x$中$, $_1$y$_1$, $a\xc2\xa0$)$a\xc2\xa0$ as b", kPg, ""},
+        {"select 1 as ٣$a$, 2 as x$b$y, $1 + $2 as c from t where a = $10", kPg, ""},
+        {"select E'it\\'s'\n'\\\\' as a, 'a' -- x\n'b' as b, 'c' /* ' */ as c", kPg, ""},
+        {"select E'a'  'b' as a", kPgStd, ""},
+        {"select B'0101', X'0F', N'x', b'1'\n'0' as a", kPg, ""},
+        {"select 1 as a, 1.5 as b, .5e-3 as c, 2e5 as d", kPg, ""},
+    });
+}
