@@ -31,8 +31,20 @@ struct SqlReading
 
 // SQLite (and the staged workbooks), the standard as Oracle and DB2 read it,
 // PostgreSQL with standard_conforming_strings on and off, MySQL/MariaDB with
-// backslash escapes, with ANSI_QUOTES and with NO_BACKSLASH_ESCAPES, and T-SQL.
-enum SqlReadingIndex { kSQLite, kStandard, kPgStandard, kPgEscapes, kMyEscapes, kMyAnsiQuotes, kMyNoEscapes, kTSql };
+// backslash escapes, with ANSI_QUOTES and with NO_BACKSLASH_ESCAPES, MariaDB's MSSQL
+// mode (which brings ANSI_QUOTES, and reads [name]) with escapes and without, and T-SQL.
+enum SqlReadingIndex {
+    kSQLite,
+    kStandard,
+    kPgStandard,
+    kPgEscapes,
+    kMyEscapes,
+    kMyAnsiQuotes,
+    kMyNoEscapes,
+    kMyBrackets,
+    kMyBracketsNoEscapes,
+    kTSql
+};
 const SqlReading kSqlReadings[] = {
     {.family = SqlFamily::SQLite, .backticks = true, .brackets = SqlBrackets::Plain},
     {.family = SqlFamily::Standard},
@@ -44,6 +56,10 @@ const SqlReading kSqlReadings[] = {
         .backslashInSingle = true, .executableComments = true},
     {.family = SqlFamily::MySQL, .backticks = true, .hashComments = true, .dashNeedsBlank = true,
         .executableComments = true},
+    {.family = SqlFamily::MySQL, .backticks = true, .brackets = SqlBrackets::Doubled, .hashComments = true,
+        .dashNeedsBlank = true, .backslashInSingle = true, .executableComments = true},
+    {.family = SqlFamily::MySQL, .backticks = true, .brackets = SqlBrackets::Doubled, .hashComments = true,
+        .dashNeedsBlank = true, .executableComments = true},
     {.family = SqlFamily::TSql, .brackets = SqlBrackets::Doubled, .nestedComments = true},
 };
 constexpr unsigned kEveryReading = (1u << std::size(kSqlReadings)) - 1;
@@ -59,10 +75,12 @@ unsigned SqlReadingsOf(const SqlServerKind& kind)
         return (kind.standardStrings != false ? 1u << kPgStandard : 0u)
             | (kind.standardStrings != true ? 1u << kPgEscapes : 0u);
     case SqlServerKind::MySQL: {
-        unsigned readings = kind.noBackslashEscapes != false ? 1u << kMyNoEscapes : 0u;
+        // MSSQL may be on wherever ANSI_QUOTES is.
+        const unsigned brackets = kind.ansiQuotes != false ? 1u << kMyBracketsNoEscapes : 0u;
+        unsigned readings = kind.noBackslashEscapes != false ? (1u << kMyNoEscapes) | brackets : 0u;
         if (kind.noBackslashEscapes != true)
             readings |= (kind.ansiQuotes != true ? 1u << kMyEscapes : 0u)
-                | (kind.ansiQuotes != false ? 1u << kMyAnsiQuotes : 0u);
+                | (kind.ansiQuotes != false ? (1u << kMyAnsiQuotes) | (1u << kMyBrackets) : 0u);
         return readings;
     }
     case SqlServerKind::SqlServer:

@@ -20,6 +20,7 @@ const SqlServerKind kPgOld {SqlServerKind::PostgreSQL, false, {}, {}};
 const SqlServerKind kMy {SqlServerKind::MySQL, {}, {}, {}}; // sql_mode not known
 const SqlServerKind kMyEsc {SqlServerKind::MySQL, {}, false, false};
 const SqlServerKind kMyNoEsc {SqlServerKind::MySQL, {}, {}, true};
+const SqlServerKind kMyAnsi {SqlServerKind::MySQL, {}, true, false};
 const SqlServerKind kMs {SqlServerKind::SqlServer, {}, {}, {}};
 const SqlServerKind kEveryKind[] = {kAny, kLite, kPg, kPgStd, kPgOld, kMy, kMyEsc, kMyNoEsc, kMs};
 
@@ -448,5 +449,19 @@ TEST(SqlStatementCheck, PostgreSQLTokensAreReadAsItsScannerReadsThem)
         {"select E'a'  'b' as a", kPgStd, ""},
         {"select B'0101', X'0F', N'x', b'1'\n'0' as a", kPg, ""},
         {"select 1 as a, 1.5 as b, .5e-3 as c, 2e5 as d", kPg, ""},
+    });
+}
+
+// MariaDB's MSSQL mode, which may be on wherever ANSI_QUOTES is, reads [name] with "]]"
+// inside.
+TEST(SqlStatementCheck, MariaDBWithAnsiQuotesMayReadBracketedNames)
+{
+    ExpectVerdicts({
+        {"select 1 as [a']; select 2 as b; select 3 as [a']", kMyAnsi, "分号之后不能再有语句（按 MySQL/MariaDB 的读法）"},
+        {"select 1 as [a]]']; select 2 as b; select 3 as [a']", kMy, "分号之后不能再有语句"},
+        {"select 1 as [a']; select 2 as b; select 3 as [a']", kMyEsc, ""}, // no MSSQL: one literal
+        {"select 1 as [a'] from t", kMyAnsi, "引号没有结束"},
+        {"select 1 as [a]]b], 'x[' as c", kMyAnsi, ""},
+        {"select 1 as a, '[' as b, \"x]\" as c", kMyEsc, ""},
     });
 }

@@ -2,7 +2,7 @@
 // characters of every Unicode category into dollar-quote tags, names, literals and
 // comments, around quotes, comments and ";", go to the real PostgreSQL (simple-query
 // protocol, standard_conforming_strings on and off) and the real MariaDB (multi-statements
-// on, sql_mode with and without ANSI_QUOTES and NO_BACKSLASH_ESCAPES). Wherever a server
+// on, sql_mode with and without ANSI_QUOTES, NO_BACKSLASH_ESCAPES and MSSQL). Wherever a server
 // sees more than one statement the check refuses the text; where it runs one statement
 // without an error the check takes it, but for the few forms it refuses by design.
 #include "DbTestEnv.h"
@@ -118,14 +118,20 @@ QString GeneratedName(StatementDice& dice)
     }
 }
 
+// What opens a literal, a name or a comment in some reading.
+QString QuoteOpener(StatementDice& dice)
+{
+    const char* const openers[] = {"'", "\"", "`", "--", "/*", "#", "\\'"};
+    return QString::fromUtf8(openers[dice.Below(std::size(openers))]);
+}
+
 // A piece that one reading takes as a whole literal and another as a quote it opens
 // (or closes, the second time): a dollar quote whose tag, or what stands before it,
 // holds characters of any category, or a literal continued on a later line after E''.
 QString GeneratedHider(StatementDice& dice)
 {
     const char* const before[] = {"", "", "1", "$1", "\xd9\xa3", "a", "1.5", "e"};
-    const char* const quotes[] = {"'", "\"", "`", "--", "/*", "#", "\\'"};
-    const QString quote = QString::fromUtf8(quotes[dice.Below(std::size(quotes))]);
+    const QString quote = QuoteOpener(dice);
     if (dice.Below(3) == 0) {
         const char* const between[] = {"\n", " -- x\n  ", "\n\n", " ", "\t\n"};
         const QString gap = QString::fromUtf8(between[dice.Below(std::size(between))]);
@@ -209,6 +215,11 @@ QString GeneratedStatement(StatementDice& dice)
         return forms[dice.Below(std::size(forms))];
     }
     case 2: {
+        if (dice.Below(5) == 0) { // a quote in a name MariaDB's MSSQL mode reads
+            const QString quote = QuoteOpener(dice);
+            const QString name = u'[' + CategoryChars(dice, 2) + quote + u']';
+            return QStringLiteral("select 1 as %1; select 2 as b; select 3 as %1").arg(name);
+        }
         const QString piece = dice.Below(2) ? GeneratedPiece(dice) : GeneratedHider(dice);
         const QString second = dice.Below(3) == 0 ? GeneratedPiece(dice) : piece;
         return QStringLiteral("select %1 as a; select 2 as b; select %2 as c").arg(piece, second);
@@ -410,13 +421,15 @@ TEST(StatementServerReading, WhereMariaDBSplitsATextTheCheckRefusesIt)
     ASSERT_TRUE(conn) << "no connection";
     const std::vector<QString> statements = GeneratedStatements();
     std::vector<SettingTally> tallies;
-    for (const char* mode : {"", "ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "ANSI_QUOTES,NO_BACKSLASH_ESCAPES"}) {
+    // MSSQL brings ANSI_QUOTES and reads [name].
+    for (const char* mode : {"", "ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "ANSI_QUOTES,NO_BACKSLASH_ESCAPES", "MSSQL",
+             "MSSQL,NO_BACKSLASH_ESCAPES"}) {
         ASSERT_EQ(mysql_query(conn.get(), QByteArray("set session sql_mode = '").append(mode).append('\'')), 0)
             << mysql_error(conn.get());
         SettingTally& tally = tallies.emplace_back();
         tally.setting = QStringLiteral("MariaDB, sql_mode '%1'").arg(QLatin1String(mode));
         const QByteArray modes(mode);
-        const SqlServerKind kind {SqlServerKind::MySQL, {}, modes.contains("ANSI_QUOTES"),
+        const SqlServerKind kind {SqlServerKind::MySQL, {}, modes.contains("ANSI_QUOTES") || modes.contains("MSSQL"),
             modes.contains("NO_BACKSLASH_ESCAPES")};
         for (const QString& sql : statements)
             JudgeReading(tally, sql, ReadOnMy(conn.get(), SentText(sql)), kind);
