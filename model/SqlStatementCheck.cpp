@@ -244,7 +244,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
             fault = {quote, kQuoteOpen};
             return s.size();
         }
-        tokens.append({SqlToken::Literal, s.mid(quote + 1, end - quote - 2).toString(), i, end, u'\''});
+        tokens.append({SqlToken::Literal, s.mid(quote + 1, end - quote - 2).toString(), quote, end, u'\''});
         return end;
     };
     const PgLiteral plain = r.backslashInSingle ? PgLiteral::Escapes : PgLiteral::Plain;
