@@ -171,7 +171,7 @@ bool IsPgIdentStart(QChar c)
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
 }
 
-bool IsAsciiDigit(QChar c)
+bool IsSqlAsciiDigit(QChar c)
 {
     return c.unicode() >= u'0' && c.unicode() <= u'9';
 }
@@ -179,7 +179,7 @@ bool IsAsciiDigit(QChar c)
 // A tag's characters; a name also takes '$'.
 bool IsPgTagChar(QChar c)
 {
-    return IsPgIdentStart(c) || IsAsciiDigit(c);
+    return IsPgIdentStart(c) || IsSqlAsciiDigit(c);
 }
 
 // How a PostgreSQL literal reads its inside: as '...' with standard_conforming_strings
@@ -251,9 +251,9 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
     if (c == u'\'')
         return literal(i, plain);
     if (c == u'$') {
-        if (IsAsciiDigit(at(i + 1))) { // $1, a parameter
+        if (IsSqlAsciiDigit(at(i + 1))) { // $1, a parameter
             qsizetype k = i + 1;
-            while (k < s.size() && IsAsciiDigit(s[k]))
+            while (k < s.size() && IsSqlAsciiDigit(s[k]))
                 ++k;
             tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
             return k;
@@ -276,21 +276,21 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
         tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), i, close + tag.size()});
         return close + tag.size();
     }
-    if (IsAsciiDigit(c)) {
+    if (IsSqlAsciiDigit(c)) {
         // A number; a letter straight after it is an error on the server, read here as
         // part of the word.
         qsizetype k = i;
-        while (k < s.size() && IsAsciiDigit(s[k]))
+        while (k < s.size() && IsSqlAsciiDigit(s[k]))
             ++k;
         if (at(k) == u'.' && at(k + 1) != u'.') {
             ++k;
-            while (k < s.size() && IsAsciiDigit(s[k]))
+            while (k < s.size() && IsSqlAsciiDigit(s[k]))
                 ++k;
         }
         const qsizetype sign = (at(k + 1) == u'+' || at(k + 1) == u'-') ? 1 : 0;
-        if ((at(k) == u'e' || at(k) == u'E') && IsAsciiDigit(at(k + 1 + sign))) {
+        if ((at(k) == u'e' || at(k) == u'E') && IsSqlAsciiDigit(at(k + 1 + sign))) {
             k += 1 + sign;
-            while (k < s.size() && IsAsciiDigit(s[k]))
+            while (k < s.size() && IsSqlAsciiDigit(s[k]))
                 ++k;
         }
         if (IsPgIdentStart(at(k))) {
