@@ -139,6 +139,28 @@ TEST(StatementReading, MariaDBWithBackslashEscapesTakesAnEscapedQuote)
         expected);
 }
 
+// PostgreSQL takes "$٣$" as a dollar quote (a tag may start with any character outside
+// ASCII, a digit of another script too): the statement that would close the frame, commit
+// and write with it is refused on both routes and writes nothing; a query with the same
+// quote reads.
+TEST(StatementReading, ADollarQuoteTaggedOutsideAsciiHidesNoStatement)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    static const QString failure = WriteOnTestServer(server, true,
+        QStringLiteral("drop table if exists vc_stmt_marks; create table vc_stmt_marks (note text);"));
+    ASSERT_EQ(failure, "");
+    CPostgreSQLDS ds;
+    StoreLogin(ds, server);
+    CCustomDS custom;
+    custom.m_strConnectionString = EncryptString(OdbcString("PostgreSQL Unicode", server));
+    const QString attack = QStringLiteral("select $٣$'$٣$ as a) t; commit; insert into vc_stmt_marks values "
+                                          "($٣$written by a label$٣$); commit; select * from (select $٣$'$٣$ as a");
+    ExpectRefusedThenRead({&ds, &custom}, attack, QStringLiteral("PostgreSQL"), QStringLiteral("select $٣$it's$٣$ as a"),
+        QStringLiteral("a"), {QStringLiteral("it's")});
+    DescribeStatement(ds, QStringLiteral("select count(*) as n from vc_stmt_marks"), QStringLiteral("n"));
+    EXPECT_EQ(PreviewValues(ds), QStringList {QStringLiteral("0")});
+}
+
 // Refused by every reading of the server the source reaches: nothing connects, and the
 // refusal names that server's reading, also where a connection string's driver tells it.
 TEST(StatementReading, WhatEveryReadingRefusesConnectsToNothing)
