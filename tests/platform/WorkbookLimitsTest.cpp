@@ -477,3 +477,100 @@ TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRea
     ASSERT_TRUE(db->Query("select count(*), count(F1), min(F1) from [S0$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(0), (QStringList {"65536", "1", "first"}));
 }
+
+namespace {
+
+// A compound file whose Workbook entry names a workbook in the mini stream (`named`,
+// padded with zeros), while the mini stream itself starts with `first`, as long as the
+// entry's size: the reader reads the workbook from there.
+QByteArray XlsWithMiniStreamStart(const QByteArray& first, const QByteArray& named)
+{
+    const auto miniSectors = [](qsizetype bytes) { return quint32((bytes + 63) / 64); };
+    const quint32 start = miniSectors(first.size());
+    const quint32 count = miniSectors(std::max(first.size(), named.size()));
+    QByteArray table(int(start) * 4, '\xFF');
+    for (quint32 i = start; i < start + count; ++i) {
+        const quint32 next = i + 1 < start + count ? i + 1 : 0xFFFFFFFE;
+        table += QByteArray(reinterpret_cast<const char*>(&next), 4);
+    }
+    QByteArray container = first;
+    container.resize(start * 64, '\0');
+    container += named;
+    container.resize((start + count) * 64, '\0');
+    CompoundImage image;
+    const quint32 mini = image.AddRun(container);
+    const quint32 miniTable = image.AddRun(table);
+    image.SetMiniTable(miniTable, 1);
+    image.SetDirectory(image.AddRun(CompoundEntry(QStringLiteral("Root Entry"), 5, mini, quint32(container.size()))
+        + CompoundEntry(QStringLiteral("Workbook"), 2, start, quint32(first.size()))));
+    return image.Bytes();
+}
+
+} // namespace
+
+// The .xls reader takes a DIMENSIONS record's fields where they lie whatever the record's
+// length, sets aside every such record of a sheet, makes up a range for a sheet that
+// declares none, and reads a workbook in the mini stream from the stream's start: each of
+// these files of a few kilobytes would take a gigabyte, and is refused before the reader
+// sees it, naming the file. Sheets of the same shapes within one grid still read.
+TEST(WorkbookLimits, XlsRangesAreCountedAsTheirReaderSetsThemAside)
+{
+    const QByteArray wholeGrid16 = BiffDimensions(65536, 256, 16);
+    const QByteArray lastCell = BiffNumber(65535, 255, 1);
+    const QByteArray fourGrids = BiffWorkbook({wholeGrid16, wholeGrid16, wholeGrid16, wholeGrid16});
+    const QByteArray small = BiffWorkbook({BiffDimensions(1, 1) + BiffNumber(0, 0, 7)});
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        qint64 cells;
+    } cases[] = {
+        {"long-records.xls", XlsOfStream(fourGrids), 67108864},
+        {"many-records.xls", XlsOfStream(BiffWorkbook({BiffDimensions(65536, 256) + BiffDimensions(65536, 256)
+                                                      + BiffDimensions(65536, 256) + BiffDimensions(65536, 256)})),
+         67108864},
+        // Each sheet's range is made up from its last cell, and set aside for the last sheet.
+        {"undeclared.xls", XlsOfStream(BiffWorkbook({lastCell, lastCell, lastCell, lastCell})), 3 * 65535 * 255 + 65536 * 256},
+        {"mini-start.xls", XlsWithMiniStreamStart(BiffWorkbook({BiffDimensions(65536, 256), BiffDimensions(65536, 256),
+                                                      BiffDimensions(65536, 256), BiffDimensions(65536, 256)}),
+                               small),
+         67108864},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteBytes(path, c.bytes));
+        EXPECT_LT(c.bytes.size(), 8 << 10) << c.name;
+        const QString refusal = QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 16777216 个，无法读取。")
+                                    .arg(path)
+                                    .arg(c.cells);
+        EXPECT_EQ(DbConnection::OpenExcel(path, false)->LastError(), refusal) << c.name;
+#if !defined(__SANITIZE_ADDRESS__)
+        EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30,
+                        [&] { return DbConnection::OpenExcel(path, false)->LastError() == refusal; }),
+            ::testing::ExitedWithCode(0), "")
+            << c.name;
+#endif
+    }
+
+    const QByteArray cells = BiffNumber(0, 0, 1.5) + BiffNumber(2, 1, 42);
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } fine[] = {
+        {"long-record.xls", XlsOfStream(BiffWorkbook({BiffDimensions(3, 2, 16) + cells}))},
+        {"undeclared-range.xls", XlsOfStream(BiffWorkbook({cells}))},
+        {"mini.xls", XlsWithMiniStreamStart(BiffWorkbook({BiffDimensions(3, 2) + cells}), {})},
+    };
+    for (const auto& f : fine) {
+        const QString path = dir.filePath(f.name);
+        ASSERT_TRUE(WriteBytes(path, f.bytes));
+        auto db = DbConnection::OpenExcel(path, false);
+        DbRows rows;
+        ASSERT_TRUE(db->Query("select * from [S0$]", rows)) << f.name << ": " << db->LastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 3) << f.name;
+        EXPECT_EQ(rows.Row(0), (QStringList {"1.5", ""})) << f.name;
+        EXPECT_EQ(rows.Row(2), (QStringList {"", "42"})) << f.name;
+    }
+}
