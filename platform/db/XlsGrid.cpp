@@ -394,8 +394,11 @@ class FirstPass
 public:
     uchar* RecordBuffer() { return m_record; }
     qint64 Cells() const { return m_cells; }
+    // A sheet's name or a cell's text reaches past its record: FreeXL would copy out what
+    // lies after its record buffer, up to 128 KB a record, and keep it.
+    bool IsDamaged() const { return m_damaged; }
 
-    // False where FreeXL stops with an error.
+    // False where FreeXL stops with an error, or the record is damaged.
     bool Read(quint16 type, quint16 length)
     {
         const quint32 at = m_offset;
@@ -424,6 +427,8 @@ public:
         case kBoundSheet:
             if (m_record[6] == 0) // a name of no characters
                 return false;
+            if ((m_biff8 ? 8 + m_record[6] * (m_record[7] == 0 ? 1 : 2) : 7 + m_record[6]) > length)
+                return Damaged();
             if (!m_sheetAt.contains(U32(m_record)))
                 m_sheetAt.insert(U32(m_record), static_cast<int>(m_sheets.size()));
             m_sheets.push_back({});
@@ -438,9 +443,12 @@ public:
                 sheet.declared = true;
             }
             break;
+        case kLabel:
+            if (LabelEnd() > length)
+                return Damaged();
+            [[fallthrough]];
         case kLabelSst:
         case kNumber:
-        case kLabel:
         case kBoolErr:
         case kRk:
         case kMulRk:
@@ -474,6 +482,23 @@ public:
     }
 
 private:
+    // Where a LABEL record's text ends: its characters, one byte or two each (BIFF8),
+    // after the options that flag and size them.
+    int LabelEnd() const
+    {
+        const int characters = U16(m_record + 6);
+        if (!m_biff8)
+            return 8 + characters;
+        const uchar options = m_record[8];
+        return 9 + ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0) + characters * ((options & 0x01) ? 2 : 1);
+    }
+
+    bool Damaged()
+    {
+        m_damaged = true;
+        return false;
+    }
+
     struct Sheet
     {
         quint32 rows = 0;
@@ -500,6 +525,7 @@ private:
     QHash<quint32, int> m_sheetAt; // the first sheet listed at each offset
     int m_active = -1;
     qint64 m_cells = 0;
+    bool m_damaged = false;
 };
 
 template <typename Records>
@@ -514,7 +540,7 @@ qint64 ReadRecords(Records& records)
         case Step::End: pass.End(); return pass.Cells();
         case Step::Record:
             if (!pass.Read(type, length))
-                return pass.Cells();
+                return pass.IsDamaged() ? -1 : pass.Cells();
             break;
         }
     }

@@ -211,14 +211,22 @@ CompoundImage::CompoundImage(int sectorShift) : m_shift(sectorShift) {}
 quint32 CompoundImage::AddRun(const QByteArray& bytes)
 {
     const qsizetype size = qsizetype(1) << m_shift;
-    const auto first = quint32(m_fat.size());
-    const qsizetype count = std::max<qsizetype>(1, (bytes.size() + size - 1) / size);
+    const auto first = quint32(m_sectors.size() / size);
+    const auto count = quint32(std::max<qsizetype>(1, (bytes.size() + size - 1) / size));
     QByteArray padded = bytes;
     padded.resize(count * size, '\0');
     m_sectors += padded;
-    for (qsizetype i = 0; i < count; ++i)
-        m_fat.push_back(i + 1 < count ? first + quint32(i) + 1 : kEndOfChain);
+    m_fat.resize(std::max<size_t>(m_fat.size(), first + count), kFreeSector);
+    for (quint32 i = 0; i < count; ++i)
+        m_fat[first + i] = i + 1 < count ? first + i + 1 : kEndOfChain;
     return first;
+}
+
+void CompoundImage::ChainAbsentSectors(quint32 first, quint32 count)
+{
+    m_fat.resize(std::max<size_t>(m_fat.size(), first + count), kFreeSector);
+    for (quint32 i = 0; i < count; ++i)
+        m_fat[first + i] = i + 1 < count ? first + i + 1 : kEndOfChain;
 }
 
 void CompoundImage::SetMiniTable(quint32 firstSector, quint32 sectors, quint32 cutoff)
@@ -233,10 +241,14 @@ QByteArray CompoundImage::Bytes() const
     const qsizetype size = qsizetype(1) << m_shift;
     const auto perSector = quint32(size / 4);
     std::vector<quint32> fat = m_fat;
-    const auto data = quint32(fat.size());
+    // The table's sectors follow the data's, numbered as they lie.
+    const auto data = quint32(m_sectors.size() / size);
     quint32 tables = 1;
-    while (tables * perSector < data + tables)
+    while (tables * perSector < std::max<quint32>(quint32(fat.size()), data + tables))
         ++tables;
+    fat.resize(size_t(tables) * perSector, kFreeSector);
+    for (quint32 i = 0; i < tables; ++i)
+        fat[data + i] = 0xFFFFFFFD;
     QByteArray header(size, '\0');
     header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
     header.replace(0x18, 8, QByteArray(Le16(0x3E) + Le16(m_shift == 9 ? 3 : 4) + Le16(0xFFFE) + Le16(quint16(m_shift))));
@@ -249,9 +261,6 @@ QByteArray CompoundImage::Bytes() const
     Put32(header, 0x44, kEndOfChain);
     for (quint32 i = 0; i < 109; ++i)
         Put32(header, 0x4C + 4 * i, i < tables ? data + i : kFreeSector);
-    for (quint32 i = 0; i < tables; ++i)
-        fat.push_back(0xFFFFFFFD);
-    fat.resize(size_t(tables) * perSector, kFreeSector);
     QByteArray table;
     for (const quint32 entry : fat)
         table += Le32(entry);

@@ -43,6 +43,9 @@ public:
     explicit CompoundImage(int sectorShift = 9);
     // Appends bytes, padded to whole sectors, and returns the run's first sector.
     quint32 AddRun(const QByteArray& bytes);
+    // Chains `count` sectors from `first` on that the file does not hold: their table
+    // entries, not their bytes (first lies past the sectors added).
+    void ChainAbsentSectors(quint32 first, quint32 count);
     void SetDirectory(quint32 firstSector) { m_directory = firstSector; }
     // The mini table's first sector and sector count, and the cutoff below which streams
     // are kept in the mini stream.

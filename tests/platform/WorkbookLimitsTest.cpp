@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -480,6 +481,24 @@ TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRea
 
 namespace {
 
+// The workbook at path is refused with `error`, in a child process whose memory grows by
+// 32 MB at most at its peak (under AddressSanitizer, in this process with no bound).
+void ExpectRefusedWithinBoundedMemory(const QString& path, const QString& error)
+{
+    const auto refused = [&] {
+        const QString got = DbConnection::OpenExcel(path, false)->LastError();
+        if (got != error)
+            std::fprintf(stderr, "%s\n", qUtf8Printable(got));
+        return got == error;
+    };
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_TRUE(refused()) << path.toStdString();
+#else
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30, refused), ::testing::ExitedWithCode(0), "")
+        << path.toStdString();
+#endif
+}
+
 // A compound file whose Workbook entry names a workbook in the mini stream (`named`,
 // padded with zeros), while the mini stream itself starts with `first`, as long as the
 // entry's size: the reader reads the workbook from there.
@@ -541,16 +560,8 @@ TEST(WorkbookLimits, XlsRangesAreCountedAsTheirReaderSetsThemAside)
         const QString path = dir.filePath(c.name);
         ASSERT_TRUE(WriteBytes(path, c.bytes));
         EXPECT_LT(c.bytes.size(), 8 << 10) << c.name;
-        const QString refusal = QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 16777216 个，无法读取。")
-                                    .arg(path)
-                                    .arg(c.cells);
-        EXPECT_EQ(DbConnection::OpenExcel(path, false)->LastError(), refusal) << c.name;
-#if !defined(__SANITIZE_ADDRESS__)
-        EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30,
-                        [&] { return DbConnection::OpenExcel(path, false)->LastError() == refusal; }),
-            ::testing::ExitedWithCode(0), "")
-            << c.name;
-#endif
+        ExpectRefusedWithinBoundedMemory(path,
+            QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 16777216 个，无法读取。").arg(path).arg(c.cells));
     }
 
     const QByteArray cells = BiffNumber(0, 0, 1.5) + BiffNumber(2, 1, 42);
@@ -573,4 +584,77 @@ TEST(WorkbookLimits, XlsRangesAreCountedAsTheirReaderSetsThemAside)
         EXPECT_EQ(rows.Row(0), (QStringList {"1.5", ""})) << f.name;
         EXPECT_EQ(rows.Row(2), (QStringList {"", "42"})) << f.name;
     }
+}
+
+namespace {
+
+QByteArray Le32Bytes(quint32 value)
+{
+    const quint32 le = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char*>(&le), 4);
+}
+
+// A LABEL record of text (one byte a character) that says it holds `characters`.
+QByteArray BiffLabel(const QByteArray& text, quint16 characters)
+{
+    return BiffRecord(0x0204, QByteArray(6, '\0') + Le32Bytes(characters).left(2) + '\0' + text);
+}
+
+// 3,199 entries named Workbook share one mini stream whose chain runs through 61,440
+// mini sectors, in a root stream chained through sectors the file does not hold.
+QByteArray XlsOfEntriesSharingOneChain()
+{
+    CompoundImage image(12);
+    const quint32 container = 1024;
+    image.ChainAbsentSectors(container, 61440 * 64 / 4096);
+    QByteArray table;
+    for (quint32 i = 1; i <= 61440; ++i)
+        table += Le32Bytes(i < 61440 ? i : 0xFFFFFFFE);
+    image.SetMiniTable(image.AddRun(table), quint32(table.size() / 4096));
+    QByteArray directory = CompoundEntry(QStringLiteral("Root Entry"), 5, container, 61440 * 64);
+    for (int i = 0; i < 3199; ++i)
+        directory += CompoundEntry(QStringLiteral("Workbook"), 2, 0, 4000);
+    image.SetDirectory(image.AddRun(directory));
+    return image.Bytes();
+}
+
+} // namespace
+
+// Files whose reader would read past what they hold, copying out memory that follows a
+// record (a name or a text that says it is longer), or whose tables only a reader that
+// builds them again for each entry would take for sound: each is damaged, refused in a
+// few megabytes. Texts within their records read.
+TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
+{
+    QByteArray labels = BiffDimensions(1, 1);
+    for (int i = 0; i < 5000; ++i)
+        labels += BiffLabel({}, 65535);
+    QByteArray names = BiffRecord(0x0809, QByteArray("\x00\x06\x05\x00", 4) + QByteArray(12, '\0'))
+        + BiffRecord(0x0085, QByteArray(6, '\0') + char(255) + '\0' + QByteArray(255, 'n'));
+    for (int i = 0; i < 150000; ++i)
+        names += BiffRecord(0x0085, {});
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"texts.xls", XlsOfStream(BiffWorkbook({labels}))},
+        {"names.xls", XlsOfStream(names + BiffRecord(0x000A, {}))},
+        {"shared-chain.xls", XlsOfEntriesSharingOneChain()},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteBytes(path, c.bytes));
+        EXPECT_LT(c.bytes.size(), 700 << 10) << c.name;
+        ExpectRefusedWithinBoundedMemory(path, QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
+    }
+
+    const QString fine = dir.filePath("texts-within.xls");
+    ASSERT_TRUE(WriteBytes(fine, XlsOfStream(BiffWorkbook({BiffDimensions(2, 1) + BiffLabel("abc", 3) + BiffNumber(1, 0, 2)}))));
+    auto db = DbConnection::OpenExcel(fine, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select F1 from [S0$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Value(0, 0), "abc");
 }
