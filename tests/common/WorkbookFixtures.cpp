@@ -113,33 +113,42 @@ bool WriteXlsCorners(const QString& path, int sheets, QString& error)
     return RunXlwt(script.constData(), path, error);
 }
 
-bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings)
+XlsxParts XlsxSheetParts(const QByteArray& sheetData, const QByteArray& sharedStrings)
 {
-    const QByteArray sheet = "<worksheet><sheetData>" + sheetData + "</sheetData></worksheet>";
-    std::vector<std::pair<const char*, QByteArray>> parts = {
+    XlsxParts parts = {
         {"xl/workbook.xml",
             R"(<workbook xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
             R"(<sheets><sheet name="S" r:id="rId1"/></sheets></workbook>)"},
         {"xl/_rels/workbook.xml.rels",
             R"(<Relationships><Relationship Id="rId1" Type="x/worksheet" Target="worksheets/sheet1.xml"/>)"
             R"(</Relationships>)"},
-        {"xl/worksheets/sheet1.xml", sheet},
+        {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>" + sheetData + "</sheetData></worksheet>"},
     };
     if (!sharedStrings.isEmpty())
         parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
+    return parts;
+}
+
+bool WriteXlsxParts(const QString& path, const XlsxParts& parts)
+{
     int error = 0;
     zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!zip)
         return false;
     for (const auto& [name, bytes] : parts) {
         zip_source_t* source = zip_source_buffer(zip, bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0);
-        if (!source || zip_file_add(zip, name, source, ZIP_FL_OVERWRITE) < 0) {
+        if (!source || zip_file_add(zip, name.constData(), source, ZIP_FL_OVERWRITE) < 0) {
             zip_source_free(source);
             zip_discard(zip);
             return false;
         }
     }
     return zip_close(zip) == 0;
+}
+
+bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings)
+{
+    return WriteXlsxParts(path, XlsxSheetParts(sheetData, sharedStrings));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <utility>
 #include <vector>
 
 // Workbooks written by the tests themselves: the .xlsx with libxlsxwriter, the .xls
@@ -21,6 +22,10 @@ bool WriteXlsCorners(const QString& path, int sheets, QString& error);
 // <sheetData> element); strings are inline, or shared when sharedStrings holds the
 // whole shared-string part.
 bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings = {});
+// The parts WriteXlsxSheet writes, by name, to be changed before they are written.
+using XlsxParts = std::vector<std::pair<QByteArray, QByteArray>>;
+XlsxParts XlsxSheetParts(const QByteArray& sheetData, const QByteArray& sharedStrings = {});
+bool WriteXlsxParts(const QString& path, const XlsxParts& parts);
 
 // .xls workbooks laid out by hand, for the shapes no writer makes.
 // One BIFF record: its type, its length and the body.

@@ -481,12 +481,23 @@ TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRea
 
 namespace {
 
-// The workbook at path is refused with `error`, in a child process whose memory grows by
-// 32 MB at most at its peak (under AddressSanitizer, in this process with no bound).
+// What opening the workbook at path and reading its sheet S says.
+QString RefusalOf(const QString& path)
+{
+    auto db = DbConnection::OpenExcel(path, false);
+    DbRows rows;
+    if (db->IsOpen())
+        db->Query("select * from [S$]", rows);
+    return db->LastError();
+}
+
+// The workbook at path is refused with `error`, as it opens or as its sheet S is read, in
+// a child process whose memory grows by 32 MB at most at its peak (under
+// AddressSanitizer, in this process with no bound).
 void ExpectRefusedWithinBoundedMemory(const QString& path, const QString& error)
 {
     const auto refused = [&] {
-        const QString got = DbConnection::OpenExcel(path, false)->LastError();
+        const QString got = RefusalOf(path);
         if (got != error)
             std::fprintf(stderr, "%s\n", qUtf8Printable(got));
         return got == error;
@@ -657,4 +668,64 @@ TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
     ASSERT_TRUE(db->Query("select F1 from [S0$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.RowCount(), 2);
     EXPECT_EQ(rows.Value(0, 0), "abc");
+}
+
+// A workbook never declares a document type: one in any part is refused, naming the file
+// and the part, before any entity of it is named (one of 4,000 characters named 60,000
+// times in a cell of a 2 KB file would take a gigabyte). A cell's text is bounded as its
+// pieces add up, not once it is whole. Parts with an XML declaration, comments, and
+// predefined and character references read.
+TEST(WorkbookLimits, DocumentTypesAreRefusedInEveryWorkbookPart)
+{
+    QTemporaryDir dir;
+    const QByteArray entity = "<!DOCTYPE x [<!ENTITY e \"" + QByteArray(4000, 'e') + "\">]>";
+    QByteArray named;
+    for (int i = 0; i < 60000; ++i)
+        named += "&e;";
+    QByteArray pieces;
+    for (int i = 0; i < 40; ++i)
+        pieces += QByteArray(1000000, 'p') + "<!---->";
+    const QByteArray sharedCell = Row("1", R"(<c r="A1" t="s"><v>0</v></c>)");
+    XlsxParts sheetEntities = XlsxSheetParts(Row("1", Cell("A1", named.constData())));
+    sheetEntities[2].second.prepend(entity);
+    const struct
+    {
+        const char* name;
+        XlsxParts parts;
+        QString part;
+        QString error;
+    } cases[] = {
+        {"entities.xlsx", sheetEntities, "xl/worksheets/sheet1.xml", "含有文档类型定义（DTD）"},
+        {"shared-entities.xlsx", XlsxSheetParts(sharedCell, entity + "<sst><si><t>" + named + "</t></si></sst>"),
+         "xl/sharedStrings.xml", "含有文档类型定义（DTD）"},
+        {"pieces.xlsx", XlsxSheetParts(Row("1", Cell("A1", pieces.constData()))), "xl/worksheets/sheet1.xml",
+         "中有单元格的文字长于 1048576 字节"},
+        {"shared-pieces.xlsx", XlsxSheetParts(sharedCell, "<sst><si><t>" + pieces + "</t></si></sst>"),
+         "xl/sharedStrings.xml", "中有单元格的文字长于 1048576 字节"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteXlsxParts(path, c.parts)) << c.name;
+        EXPECT_LT(QFileInfo(path).size(), 64 << 10) << c.name;
+        ExpectRefusedWithinBoundedMemory(path, QStringLiteral("工作簿“%1”的部件 %2 %3，无法读取。").arg(path, c.part, c.error));
+    }
+
+    XlsxParts parts = XlsxSheetParts(Row("1", Cell("A1", "a&amp;b&#x4E2D;<!-- c -->d")), "<sst><si><t>s</t></si></sst>");
+    parts.emplace_back("xl/styles.xml", R"(<styleSheet><cellXfs><xf numFmtId="0"/></cellXfs></styleSheet>)");
+    for (size_t i = 0; i < parts.size(); ++i) {
+        XlsxParts typed = parts;
+        typed[i].second.prepend("<!DOCTYPE x>");
+        const QString path = dir.filePath(QStringLiteral("typed%1.xlsx").arg(i));
+        ASSERT_TRUE(WriteXlsxParts(path, typed));
+        EXPECT_EQ(RefusalOf(path),
+            QStringLiteral("工作簿“%1”的部件 %2 含有文档类型定义（DTD），无法读取。").arg(path, QString::fromLatin1(parts[i].first)));
+    }
+    for (auto& part : parts)
+        part.second.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n");
+    const QString declared = dir.filePath("declared.xlsx");
+    ASSERT_TRUE(WriteXlsxParts(declared, parts));
+    auto db = DbConnection::OpenExcel(declared, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), QStringList {QStringLiteral("a&b中d")});
 }
