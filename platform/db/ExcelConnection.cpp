@@ -178,9 +178,9 @@ QString TooDeepText()
     return QStringLiteral("XML 元素嵌套超过 %1 层").arg(kMaxWorkbookXmlDepth);
 }
 
-// The errors a part with a document type stops its reader with, and a text longer than
-// any cell: a workbook never declares a document type, and one of a few kilobytes can
-// declare an entity that its cells name thousands of times.
+// What a part's reader is stopped with when the part declares a document type (a
+// workbook never does, and one of a few kilobytes could declare an entity that its cells
+// name thousands of times), and when a text grows longer than any cell.
 QString DocumentTypeText()
 {
     return QStringLiteral("含有文档类型定义（DTD）");

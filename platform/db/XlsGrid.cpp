@@ -21,6 +21,7 @@ constexpr quint16 kBof = 0x0809;
 constexpr quint16 kEof = 0x000A;
 constexpr quint16 kContinue = 0x003C;
 constexpr quint16 kBoundSheet = 0x0085;
+constexpr quint16 kFormat = 0x041E;
 constexpr quint16 kDimensions = 0x0200;
 constexpr quint16 kNumber = 0x0203;
 constexpr quint16 kLabel = 0x0204;
@@ -394,8 +395,9 @@ class FirstPass
 public:
     uchar* RecordBuffer() { return m_record; }
     qint64 Cells() const { return m_cells; }
-    // A sheet's name or a cell's text reaches past its record: FreeXL would copy out what
-    // lies after its record buffer, up to 128 KB a record, and keep it.
+    // A sheet's name, a number format or a cell's text reaches past its record: FreeXL
+    // would copy out what lies after its record buffer, up to 128 KB a record, and keep
+    // the cell's.
     bool IsDamaged() const { return m_damaged; }
 
     // False where FreeXL stops with an error, or the record is damaged.
@@ -443,8 +445,12 @@ public:
                 sheet.declared = true;
             }
             break;
+        case kFormat:
+            if (m_biff8 && TextEnd(2) > length)
+                return Damaged();
+            break;
         case kLabel:
-            if (LabelEnd() > length)
+            if ((m_biff8 ? TextEnd(6) : 8 + U16(m_record + 6)) > length)
                 return Damaged();
             [[fallthrough]];
         case kLabelSst:
@@ -482,15 +488,14 @@ public:
     }
 
 private:
-    // Where a LABEL record's text ends: its characters, one byte or two each (BIFF8),
-    // after the options that flag and size them.
-    int LabelEnd() const
+    // Where a BIFF8 text whose count of characters lies at `count` ends: its characters,
+    // one byte or two each, after the options that flag and size them.
+    int TextEnd(int count) const
     {
-        const int characters = U16(m_record + 6);
-        if (!m_biff8)
-            return 8 + characters;
-        const uchar options = m_record[8];
-        return 9 + ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0) + characters * ((options & 0x01) ? 2 : 1);
+        const int characters = U16(m_record + count);
+        const uchar options = m_record[count + 2];
+        return count + 3 + ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0)
+            + characters * ((options & 0x01) ? 2 : 1);
     }
 
     bool Damaged()

@@ -632,7 +632,7 @@ QByteArray XlsOfEntriesSharingOneChain()
 } // namespace
 
 // Files whose reader would read past what they hold, copying out memory that follows a
-// record (a name or a text that says it is longer), or whose tables only a reader that
+// record (a name, a number format or a text that says it is longer), or whose tables only a reader that
 // builds them again for each entry would take for sound: each is damaged, refused in a
 // few megabytes. Texts within their records read.
 TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
@@ -650,6 +650,7 @@ TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
         QByteArray bytes;
     } cases[] = {
         {"texts.xls", XlsOfStream(BiffWorkbook({labels}))},
+        {"format.xls", XlsOfStream(BiffWorkbook({BiffRecord(0x041E, QByteArray("\xA4\x00\xFF\xFF\x00", 5))}))},
         {"names.xls", XlsOfStream(names + BiffRecord(0x000A, {}))},
         {"shared-chain.xls", XlsOfEntriesSharingOneChain()},
     };
