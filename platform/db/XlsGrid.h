@@ -11,6 +11,6 @@ class QIODevice;
 // takes it whatever the record's length. It returns the cells of every range FreeXL would
 // set aside (each DIMENSIONS record of a sheet, and the range it makes up for a sheet that
 // declares none), or -1 when FreeXL could not read the file's streams, or would read past
-// what they hold or copy a name, a number format or a text past its record. Its own time and memory grow
-// with the file's size.
+// what they hold or copy a name, a number format or a text past its record. Its own time
+// and memory grow with the file's size.
 qint64 XlsDeclaredCells(QIODevice& file);
