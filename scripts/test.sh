@@ -127,12 +127,14 @@ finish_bg sanitized_tests
 if ((fuzz)); then
   echo "== fuzz runs"
   fuzz_one() { # target
-    local name corpus status=0
+    local name corpus status=0 options=()
     name=$(basename "$1")
     corpus=$(mktemp -d)
     [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$corpus/"
+    # A target's own flags, such as inputs longer than its seeds: tests/fuzz/<target>.options.
+    [ -f "tests/fuzz/$name.options" ] && read -r -a options <"tests/fuzz/$name.options"
     QT_QPA_PLATFORM=offscreen "$1" -max_total_time="${VC_FUZZ_SECONDS:-30}" -rss_limit_mb=4096 \
-      -print_final_stats=0 "$corpus" >"$logs/fuzz-$name.log" 2>&1 || status=$?
+      -print_final_stats=0 "${options[@]}" "$corpus" >"$logs/fuzz-$name.log" 2>&1 || status=$?
     rm -rf "$corpus"
     echo "$status" >"$logs/fuzz-$name.status"
     return "$status"

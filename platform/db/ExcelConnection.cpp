@@ -178,9 +178,23 @@ QString TooDeepText()
     return QStringLiteral("XML 元素嵌套超过 %1 层").arg(kMaxWorkbookXmlDepth);
 }
 
+// What a part's reader is stopped with when the part declares a document type (a
+// workbook never does, and one of a few kilobytes could declare an entity that its cells
+// name thousands of times), and when a text grows longer than any cell.
+QString DocumentTypeText()
+{
+    return QStringLiteral("含有文档类型定义（DTD）");
+}
+
+QString CellTooLongError()
+{
+    return QStringLiteral("cell too long");
+}
+
 // The next token, keeping the depth of open elements: a part that nests deeper
 // than any workbook stops its reader with an error before the reader's own memory
-// for open elements grows with it.
+// for open elements grows with it. The document type comes before any element, so a
+// part that has one stops before any entity of it is named.
 QXmlStreamReader::TokenType ReadToken(QXmlStreamReader& xml, int& depth)
 {
     const auto token = xml.readNext();
@@ -189,16 +203,34 @@ QXmlStreamReader::TokenType ReadToken(QXmlStreamReader& xml, int& depth)
             xml.raiseError(TooDeepText());
     } else if (token == QXmlStreamReader::EndElement) {
         --depth;
+    } else if (token == QXmlStreamReader::DTD) {
+        xml.raiseError(DocumentTypeText());
     }
     return token;
 }
 
-// The text of the element just started, which readElementText ends too.
-QString ReadText(QXmlStreamReader& xml, int& depth)
+// Appends the text of the element just started (which readElementText would give)
+// to `text` a piece at a time, each piece no longer than a run between two tags: false,
+// with the reader stopped, when an element lies inside, or when `text` grows past any
+// cell (pieces between comments add up).
+bool AppendText(QXmlStreamReader& xml, int& depth, QString& text)
 {
-    QString text = xml.readElementText();
-    --depth;
-    return text;
+    for (;;) {
+        switch (ReadToken(xml, depth)) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            if (text.size() > kMaxWorkbookCellBytes) {
+                xml.raiseError(CellTooLongError());
+                return false;
+            }
+            break;
+        case QXmlStreamReader::EndElement: return true;
+        case QXmlStreamReader::StartElement: xml.raiseError(QStringLiteral("Expected character data.")); return false;
+        case QXmlStreamReader::Invalid: return false;
+        default: break;
+        }
+    }
 }
 
 // One part of an open workbook, inflated as the XML reader asks for it, so that a part
@@ -484,6 +516,10 @@ private:
         case ZipPart::Fault::RunTooLong: return Fail(CellTooLongText(name));
         case ZipPart::Fault::None: break;
         }
+        if (xml.errorString() == DocumentTypeText())
+            return Fail(QStringLiteral("工作簿“%1”的部件 %2 %3，无法读取。").arg(m_path, name, DocumentTypeText()));
+        if (xml.errorString() == CellTooLongError())
+            return Fail(CellTooLongText(name));
         return !xml.hasError() || XmlFailure(what, xml);
     }
 
@@ -514,7 +550,8 @@ private:
         return Fail(QStringLiteral("%1已损坏。").arg(what));
     }
 
-    // Relationship ids to part names, and the first target of each type.
+    // Relationship ids to part names, and the first target of each type; none, with
+    // LastError() set, when the part cannot be read or declares a document type.
     QHash<QString, QString> ReadRelations(
         const QString& relsPart, const QString& folder, QHash<QString, QString>& byType)
     {
@@ -535,7 +572,7 @@ private:
             if (!byType.contains(type))
                 byType.insert(type, target);
         }
-        if (part->Failure() != ZipPart::Fault::None) {
+        if (part->Failure() != ZipPart::Fault::None || xml.errorString() == DocumentTypeText()) {
             PartFailure(relsPart, *part, xml, {});
             targets.clear();
             byType.clear();
@@ -556,6 +593,8 @@ private:
         QHash<QString, QString> byType;
         const QHash<QString, QString> targets
             = ReadRelations(QStringLiteral("xl/_rels/workbook.xml.rels"), QStringLiteral("xl/"), byType);
+        if (!LastError().isEmpty())
+            return false;
         QXmlStreamReader xml(workbook.get());
         int depth = 0;
         while (!xml.atEnd()) {
@@ -602,10 +641,9 @@ private:
                 } else if (xml.name() == u"rPh") {
                     ++phonetic;
                 } else if (xml.name() == u"t" && phonetic == 0) {
-                    current += ReadText(xml, depth);
                     // Runs of a rich string add up to one cell.
-                    if (current.size() > kMaxWorkbookCellBytes)
-                        return Fail(CellTooLongText(part));
+                    if (!AppendText(xml, depth, current))
+                        break;
                 }
             } else if (token == QXmlStreamReader::EndElement) {
                 if (xml.name() == u"si") {
@@ -689,7 +727,6 @@ private:
         qint64 row = -1;
         qint64 column = -1;
         int depth = 0;
-        m_cellTooLong = false;
         while (!xml.atEnd()) {
             if (ReadToken(xml, depth) != QXmlStreamReader::StartElement)
                 continue;
@@ -716,8 +753,6 @@ private:
                     return false;
             }
         }
-        if (m_cellTooLong)
-            return Fail(CellTooLongText(m_sheetParts.value(index)));
         return PartFailure(m_sheetParts.value(index), *data, xml, QStringLiteral("工作表 %1").arg(Table(index)));
     }
 
@@ -731,16 +766,14 @@ private:
             if (!xml.isStartElement())
                 continue;
             if (xml.name() == u"v") {
-                v = ReadText(xml, depth);
+                v.clear();
+                if (!AppendText(xml, depth, v))
+                    return {};
                 haveValue = true;
             } else if (xml.name() == u"t") {
-                inline_ += ReadText(xml, depth);
-                haveValue = true;
-                if (inline_.size() > kMaxWorkbookCellBytes) {
-                    m_cellTooLong = true;
-                    xml.raiseError(QStringLiteral("cell too long"));
+                if (!AppendText(xml, depth, inline_))
                     return {};
-                }
+                haveValue = true;
             }
         }
         if (!haveValue)
@@ -847,7 +880,6 @@ private:
     QString m_path;
     int64_t m_inflated = 0; // bytes of the parts read so far, each counted once
     QSet<QString> m_countedParts;
-    bool m_cellTooLong = false;
     bool m_date1904 = false;
     zip_t* m_zip = nullptr;
     const void* m_xls = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/db/XlsGrid.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QString>
 
@@ -7,268 +8,563 @@
 #include <cstring>
 #include <vector>
 
+// Each step below follows a function of FreeXL 1.0's freexl.c, named where it is taken.
+
 namespace {
 
-constexpr quint32 kLastSector = 0xFFFFFFFA; // larger numbers mark free, end-of-chain and table sectors
+constexpr quint32 kFreeSector = 0xFFFFFFFF;
 constexpr quint32 kEndOfChain = 0xFFFFFFFE;
-constexpr int kMiniSectorBytes = 64;
 constexpr int kEntryBytes = 128; // one directory entry
 
-quint16 U16(const char* p)
+// BIFF5 and BIFF8 records that decide what FreeXL sets aside.
+constexpr quint16 kBof = 0x0809;
+constexpr quint16 kEof = 0x000A;
+constexpr quint16 kContinue = 0x003C;
+constexpr quint16 kBoundSheet = 0x0085;
+constexpr quint16 kFormat = 0x041E;
+constexpr quint16 kDimensions = 0x0200;
+constexpr quint16 kNumber = 0x0203;
+constexpr quint16 kLabel = 0x0204;
+constexpr quint16 kBoolErr = 0x0205;
+constexpr quint16 kRk = 0x027E;
+constexpr quint16 kMulRk = 0x00BD;
+constexpr quint16 kLabelSst = 0x00FD;
+
+// The first bytes of FreeXL's record buffer: all the fields it takes from the records above.
+constexpr int kRecordHead = 16;
+
+// FreeXL refuses to set aside more than 256 MB for one range, in cells of 16 bytes.
+constexpr qint64 kMostCellsOfOneRange = (qint64(256) << 20) / 16;
+
+quint16 U16(const uchar* p)
 {
-    const auto* u = reinterpret_cast<const uchar*>(p);
-    return static_cast<quint16>(u[0] | (u[1] << 8));
+    return static_cast<quint16>(p[0] | (p[1] << 8));
 }
 
-quint32 U32(const char* p)
+quint32 U32(const uchar* p)
 {
     return U16(p) | (quint32(U16(p + 2)) << 16);
 }
 
-// One stream's bytes in blocks (sectors, or mini sectors inside the mini stream), each at
-// its offset in the file, read in order: a block is read when a read first reaches it.
-class BlockStream
-{
-public:
-    BlockStream(QIODevice& file, std::vector<qint64> offsets, int blockSize, qint64 size)
-        : m_file(&file), m_offsets(std::move(offsets)), m_blockSize(blockSize), m_size(size), m_block(blockSize, '\0')
-    {
-    }
-
-    // False at the stream's end, or where its file ends short.
-    bool Read(char* into, qint64 bytes)
-    {
-        if (bytes > m_size - m_position)
-            return false;
-        while (bytes > 0) {
-            const qint64 block = m_position / m_blockSize;
-            const qint64 within = m_position % m_blockSize;
-            if (block != m_loaded) {
-                if (!m_file->seek(m_offsets[static_cast<size_t>(block)]))
-                    return false;
-                m_got = std::max<qint64>(m_file->read(m_block.data(), m_blockSize), 0);
-                m_loaded = block;
-            }
-            const qint64 take = std::min<qint64>(bytes, m_blockSize - within);
-            if (within + take > m_got)
-                return false;
-            std::memcpy(into, m_block.data() + within, static_cast<size_t>(take));
-            into += take;
-            bytes -= take;
-            m_position += take;
-        }
-        return true;
-    }
-
-    bool Skip(qint64 bytes)
-    {
-        if (bytes > m_size - m_position)
-            return false;
-        m_position += bytes;
-        return true;
-    }
-
-private:
-    QIODevice* m_file;
-    std::vector<qint64> m_offsets;
-    int m_blockSize;
-    qint64 m_size;
-    std::vector<char> m_block;
-    qint64 m_loaded = -1;
-    qint64 m_got = 0;
-    qint64 m_position = 0;
-};
-
-// The compound file a .xls workbook is: sectors chained by an allocation table, a
-// directory of streams, and small streams kept in mini sectors of one stream of their own.
+// The compound file a .xls workbook is, with FreeXL's tables (read_cfbf_header): sectors
+// chained by an allocation table, and a directory naming the workbook stream.
 class CompoundFile
 {
 public:
+    struct Entry
+    {
+        quint32 start = kFreeSector;
+        quint32 size = 0;
+    };
+
     explicit CompoundFile(QIODevice& file) : m_file(file) {}
+
+    int SectorSize() const { return m_sectorSize; }
+    qint64 FileSize() const { return m_file.size(); }
+    // FreeXL knows the cutoff only when the file has a mini table; streams up to it (not
+    // below it) are read from the mini stream.
+    quint32 MiniCutoff() const { return m_miniCutoff; }
 
     bool Open()
     {
-        char header[512];
-        if (!m_file.seek(0) || m_file.read(header, sizeof header) != qint64(sizeof header)
+        uchar header[512];
+        if (!m_file.seek(0) || m_file.read(reinterpret_cast<char*>(header), sizeof header) != qint64(sizeof header)
             || std::memcmp(header, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) != 0)
             return false;
         const int shift = U16(header + 0x1E);
         if ((shift != 9 && shift != 12) || U16(header + 0x20) != 6)
             return false;
         m_sectorSize = 1 << shift;
-        m_version3 = shift == 9;
-        m_firstDirectory = U32(header + 0x30);
-        m_cutoff = U32(header + 0x38);
-        m_firstMiniFat = U32(header + 0x3C);
-        // The table needs an entry for each sector of the file, and no more sectors than
-        // that: a header that claims more would have its table outgrow the file.
-        const qint64 sectors = m_file.size() / m_sectorSize + 1;
-        const qint64 perSector = m_sectorSize / 4;
-        const quint32 fatSectors = U32(header + 0x2C);
-        if (fatSectors > sectors / perSector + 2)
+        m_sectors = m_file.size() / m_sectorSize + 1;
+        m_scratch.resize(static_cast<size_t>(m_sectorSize));
+        // Every table sector the header lists, not only as many as it counts.
+        for (int i = 0; i < 109; ++i) {
+            const quint32 sector = U32(header + 0x4C + 4 * i);
+            if (sector != kFreeSector && !AddTableSector(sector))
+                return false;
+        }
+        if (!ReadListBlocks(U32(header + 0x44), U32(header + 0x48)))
             return false;
-        std::vector<quint32> fatList;
-        for (int i = 0; i < 109 && fatList.size() < fatSectors; ++i)
-            fatList.push_back(U32(header + 0x4C + 4 * i));
-        std::vector<char> block(static_cast<size_t>(m_sectorSize));
-        quint32 next = U32(header + 0x44);
-        for (qint64 read = 0; fatList.size() < fatSectors; ++read) {
-            if (read > sectors || !ReadSector(next, block.data()))
-                return false;
-            for (qint64 i = 0; i < perSector - 1 && fatList.size() < fatSectors; ++i)
-                fatList.push_back(U32(block.data() + 4 * i));
-            next = U32(block.data() + 4 * (perSector - 1));
-        }
-        for (const quint32 sector : fatList) {
-            if (!ReadSector(sector, block.data()))
-                return false;
-            for (qint64 i = 0; i < perSector; ++i)
-                m_fat.push_back(U32(block.data() + 4 * i));
-        }
+        m_directory = U32(header + 0x30);
+        m_miniCutoff = U32(header + 0x40) > 0 ? U32(header + 0x38) : 0;
+        return !m_fat.empty();
+    }
+
+    // A sector where FreeXL reads it, whose offset it figures in 32 bits; false where
+    // the file holds no whole sector.
+    bool ReadSector(quint32 sector, uchar* into) const
+    {
+        const qint64 at = SectorOffset(sector);
+        return at + m_sectorSize <= m_file.size() && m_file.seek(at)
+            && m_file.read(reinterpret_cast<char*>(into), m_sectorSize) == m_sectorSize;
+    }
+
+    bool HasSector(quint32 sector) const { return SectorOffset(sector) + m_sectorSize <= m_file.size(); }
+
+    // The sector after `sector` in its chain; false where the table has no entry for it.
+    bool Next(quint32 sector, quint32& next) const
+    {
+        if (sector >= m_fat.size())
+            return false;
+        next = m_fat[sector];
         return true;
     }
 
-    // The streams named Workbook (BIFF8) or Book (BIFF5); false when the directory or a
-    // chain is broken.
-    bool WorkbookStreams(std::vector<BlockStream>& streams)
+    // The workbook stream, which FreeXL looks for in the directory's first sector only
+    // (get_workbook_stream), and the root entry named before it, whose stream is the mini
+    // stream. False when there is none, or when FreeXL fails on a name or reads past it.
+    bool FindWorkbook(Entry& workbook, Entry& root, bool& haveRoot) const
     {
-        std::vector<quint32> chain;
-        if (!Chain(m_firstDirectory, m_fat, chain))
+        std::vector<uchar> directory(static_cast<size_t>(m_sectorSize));
+        if (!ReadSector(m_directory, directory.data()))
             return false;
-        std::vector<char> directory(chain.size() * static_cast<size_t>(m_sectorSize));
-        for (size_t i = 0; i < chain.size(); ++i)
-            if (!ReadSector(chain[i], directory.data() + i * static_cast<size_t>(m_sectorSize)))
-                return false;
-        if (directory.size() < size_t(kEntryBytes) || directory[0x42] != 5) // the root
-            return false;
-        for (size_t at = kEntryBytes; at + kEntryBytes <= directory.size(); at += kEntryBytes) {
-            const char* entry = directory.data() + at;
+        const int entries = m_sectorSize / kEntryBytes;
+        for (int i = 0; i < entries; ++i) {
+            const uchar* entry = directory.data() + static_cast<size_t>(i) * kEntryBytes;
+            // FreeXL converts this many bytes from the name's place: an odd count fails,
+            // and more than the name's 64 bytes reads on past them.
             const int nameBytes = U16(entry + 0x40);
-            if (entry[0x42] != 2 || nameBytes < 2 || nameBytes > 64)
-                continue;
+            if (nameBytes % 2 != 0 || nameBytes > 64)
+                return false;
+            // Compared up to its first NUL.
             QString name;
-            for (int i = 0; i + 2 < nameBytes; i += 2)
-                name.append(QChar(U16(entry + i)));
-            if (name.compare(QLatin1String("Workbook"), Qt::CaseInsensitive) != 0
-                && name.compare(QLatin1String("Book"), Qt::CaseInsensitive) != 0)
-                continue;
-            // Version 3 files keep only the size's low half.
-            const quint64 size = m_version3 ? U32(entry + 0x78) : (quint64(U32(entry + 0x7C)) << 32) | U32(entry + 0x78);
-            if (size > quint64(m_file.size()))
-                return false;
-            std::vector<qint64> offsets;
-            const bool mini = size < m_cutoff;
-            if (!(mini ? MiniOffsets(U32(entry + 0x74), directory.data(), offsets)
-                       : SectorOffsets(U32(entry + 0x74), offsets)))
-                return false;
-            const int blockSize = mini ? kMiniSectorBytes : m_sectorSize;
-            if (qint64(offsets.size()) * blockSize < qint64(size))
-                return false;
-            streams.emplace_back(m_file, std::move(offsets), blockSize, static_cast<qint64>(size));
+            for (int c = 0; c < nameBytes / 2 && U16(entry + 2 * c) != 0; ++c)
+                name.append(QChar(U16(entry + 2 * c)));
+            // Of the size, FreeXL takes the low half only.
+            const Entry here {U32(entry + 0x74), U32(entry + 0x78)};
+            if (name == u"Root Entry") {
+                root = here;
+                haveRoot = true;
+            } else if ((name == u"Workbook" || name == u"Book") && here.start != kFreeSector) {
+                workbook = here;
+                return true;
+            }
         }
-        return true;
+        return false;
     }
 
 private:
-    qint64 SectorOffset(quint32 sector) const { return (qint64(sector) + 1) * m_sectorSize; }
+    qint64 SectorOffset(quint32 sector) const { return quint32((sector + 1) * quint32(m_sectorSize)); }
 
-    bool ReadSector(quint32 sector, char* into)
+    bool AddTableSector(quint32 sector)
     {
-        return sector <= kLastSector && m_file.seek(SectorOffset(sector))
-            && m_file.read(into, m_sectorSize) == m_sectorSize;
-    }
-
-    // The chain from first through table; false when it leaves the table or loops.
-    static bool Chain(quint32 first, const std::vector<quint32>& table, std::vector<quint32>& chain)
-    {
-        chain.clear();
-        for (quint32 at = first; at != kEndOfChain; at = table[at]) {
-            if (at >= table.size() || chain.size() >= table.size())
-                return false;
-            chain.push_back(at);
-        }
+        if (!ReadSector(sector, m_scratch.data()))
+            return false;
+        for (int i = 0; i < m_sectorSize / 4; ++i)
+            m_fat.push_back(U32(m_scratch.data() + 4 * i));
         return true;
     }
 
-    bool SectorOffsets(quint32 first, std::vector<qint64>& offsets) const
+    // The header's list of table sectors goes on in blocks of sector numbers, each ending
+    // in the next block's (read_difat_sectors). FreeXL reads as many blocks as the header
+    // counts, unless an end-of-chain mark ends the list sooner, and keeps the table read so
+    // far where a sector cannot be read. A file holds no more blocks, nor table sectors,
+    // than its size needs: a list longer than that loops.
+    bool ReadListBlocks(quint32 next, quint32 blocks)
     {
-        std::vector<quint32> chain;
-        if (!Chain(first, m_fat, chain))
+        if (blocks == 0)
+            return true;
+        if (blocks > m_sectors)
             return false;
-        for (const quint32 sector : chain)
-            offsets.push_back(SectorOffset(sector));
-        return true;
-    }
-
-    // Where each mini sector of the chain from first lies in the file: inside the root's
-    // stream, whose chain the regular table gives, at the place the mini table chains.
-    bool MiniOffsets(quint32 first, const char* root, std::vector<qint64>& offsets)
-    {
-        std::vector<quint32> container;
-        std::vector<quint32> tableSectors;
-        if (!Chain(U32(root + 0x74), m_fat, container) || !Chain(m_firstMiniFat, m_fat, tableSectors))
-            return false;
-        std::vector<quint32> miniFat;
-        std::vector<char> block(static_cast<size_t>(m_sectorSize));
-        for (const quint32 sector : tableSectors) {
-            if (!ReadSector(sector, block.data()))
-                return false;
-            for (int i = 0; i < m_sectorSize / 4; ++i)
-                miniFat.push_back(U32(block.data() + 4 * i));
+        const int perSector = m_sectorSize / 4;
+        const qint64 mostListed = m_sectors / perSector + 2;
+        std::vector<uchar> block(static_cast<size_t>(m_sectorSize));
+        qint64 listed = 0;
+        quint32 read = 0;
+        bool end = false;
+        while (!end && read < blocks) {
+            if (!ReadSector(next, block.data()))
+                return true;
+            ++read;
+            for (int i = 0; i < perSector && !end; ++i) {
+                const quint32 value = U32(block.data() + 4 * i);
+                if (value == kEndOfChain) {
+                    end = true;
+                } else if (i == perSector - 1) {
+                    next = value;
+                } else if (value != kFreeSector) {
+                    if (++listed > mostListed)
+                        return false;
+                    if (!AddTableSector(value))
+                        return true;
+                }
+            }
         }
-        std::vector<quint32> chain;
-        if (!Chain(first, miniFat, chain))
-            return false;
-        for (const quint32 mini : chain) {
-            const qint64 at = qint64(mini) * kMiniSectorBytes;
-            const size_t index = static_cast<size_t>(at / m_sectorSize);
-            if (index >= container.size())
-                return false;
-            offsets.push_back(SectorOffset(container[index]) + at % m_sectorSize);
-        }
-        return true;
+        return read == blocks;
     }
 
     QIODevice& m_file;
     int m_sectorSize = 512;
-    bool m_version3 = true;
-    quint32 m_firstDirectory = kEndOfChain;
-    quint32 m_cutoff = 4096;
-    quint32 m_firstMiniFat = kEndOfChain;
+    qint64 m_sectors = 0; // in the file, counting a part of one
+    quint32 m_directory = kEndOfChain;
+    quint32 m_miniCutoff = 0;
     std::vector<quint32> m_fat;
+    std::vector<uchar> m_scratch;
 };
+
+// How reading a record ends: with the record in the buffer, at the end FreeXL stops at
+// (its first pass then completes), or where FreeXL fails on the file's streams or would
+// read on past what it holds of them.
+enum class Step { Record, End, Broken };
+
+// FreeXL's read of a workbook stream kept in regular sectors (read_biff_next_record,
+// read_cfbf_next_sector): two sectors at a time in one buffer, each record's bytes copied
+// out of it, a record that runs on completed from the next sector of the chain.
+class SectorRecords
+{
+public:
+    SectorRecords(const CompoundFile& file, quint32 start, quint32 size)
+        : m_file(file), m_sector(start), m_size(size), m_half(file.SectorSize()),
+          m_buffer(static_cast<size_t>(2 * file.SectorSize()))
+    {
+    }
+
+    Step Next(quint16& type, quint16& length, uchar* record)
+    {
+        if (m_read == 0) {
+            if (!m_file.ReadSector(m_sector, m_buffer.data()))
+                return Step::Broken;
+            m_read = m_half;
+            m_end = std::min<qint64>(m_half, m_size);
+        }
+        if (m_at + 4 > m_end) {
+            const Step step = NextSector();
+            if (step != Step::Record)
+                return step;
+        }
+        if (m_at + 4 > qint64(m_buffer.size()))
+            return Step::Broken;
+        type = U16(m_buffer.data() + m_at);
+        length = U16(m_buffer.data() + m_at + 2);
+        m_at += 4;
+        if ((type == 0 && length == 0) || length > 8224)
+            return Step::End;
+        if (m_at + length <= m_end)
+            return Copy(record, 0, length) ? Step::Record : Step::Broken;
+        if (m_end < m_at)
+            return Step::End;
+        // The rest of this sector, then whole sectors, then as much of the last as the
+        // record still needs: read whole, it may reach past the stream's size.
+        qint64 done = m_end - m_at;
+        if (!Copy(record, 0, done))
+            return Step::Broken;
+        while (done < length) {
+            const Step step = NextSector();
+            if (step != Step::Record)
+                return step;
+            const qint64 chunk = std::min<qint64>(length - done, m_half);
+            if (!Copy(record, done, chunk))
+                return Step::Broken;
+            done += chunk;
+        }
+        return Step::Record;
+    }
+
+private:
+    Step NextSector()
+    {
+        quint32 next = 0;
+        if (!m_file.Next(m_sector, next))
+            return Step::Broken;
+        if (next == kEndOfChain)
+            return Step::End;
+        // A chain that goes on past the stream's size: FreeXL's count of the bytes it holds
+        // turns over, and it reads on outside its buffer.
+        if (m_read >= m_size)
+            return Step::Broken;
+        m_sector = next;
+        if (m_end > m_half) {
+            if (m_at < m_half)
+                return Step::Broken;
+            std::memcpy(m_buffer.data(), m_buffer.data() + m_half, static_cast<size_t>(m_half));
+            m_at -= m_half;
+        }
+        if (!m_file.ReadSector(m_sector, m_buffer.data() + m_half))
+            return Step::Broken;
+        m_read += m_half;
+        m_end = m_read > m_size ? 2 * m_half - (m_read - m_size) : 2 * m_half;
+        return Step::Record;
+    }
+
+    // The next `bytes` of the buffer into the record from `offset` on (as far as its head).
+    bool Copy(uchar* record, qint64 offset, qint64 bytes)
+    {
+        if (m_at + bytes > qint64(m_buffer.size()))
+            return false;
+        if (offset < kRecordHead)
+            std::memcpy(record + offset, m_buffer.data() + m_at, static_cast<size_t>(std::min<qint64>(bytes, kRecordHead - offset)));
+        m_at += bytes;
+        return true;
+    }
+
+    const CompoundFile& m_file;
+    quint32 m_sector;
+    qint64 m_size;
+    qint64 m_half; // one sector
+    std::vector<uchar> m_buffer;
+    qint64 m_read = 0; // bytes of the stream's sectors read so far
+    qint64 m_end = 0;  // where the buffer's bytes of the stream end
+    qint64 m_at = 0;
+};
+
+// FreeXL's read of a workbook stream up to the cutoff (read_mini_stream,
+// read_mini_biff_next_record): it copies the root's stream, the mini stream, into memory
+// whole, and reads the workbook from the start of it, whichever mini sectors the
+// workbook's entry names.
+class MiniRecords
+{
+public:
+    MiniRecords(const CompoundFile& file, quint32 size) : m_file(file), m_size(size), m_sector(static_cast<size_t>(file.SectorSize())) {}
+
+    // The chain of the mini stream must end just where the root's size does. FreeXL sets
+    // aside the root's size before it reads the chain, so a size past the file's is refused.
+    bool Open(const CompoundFile::Entry& root)
+    {
+        if (root.size == 0 || root.size > m_file.FileSize() || m_size > root.size)
+            return false;
+        qint64 held = 0;
+        for (quint32 sector = root.start;;) {
+            quint32 next = 0;
+            if (!m_file.HasSector(sector) || !m_file.Next(sector, next))
+                return false;
+            m_chain.push_back(sector);
+            held += m_file.SectorSize();
+            if (next == kEndOfChain)
+                return held >= root.size;
+            if (held >= root.size)
+                return false;
+            sector = next;
+        }
+    }
+
+    Step Next(quint16& type, quint16& length, uchar* record)
+    {
+        uchar head[4];
+        if (m_at + 4 > m_size)
+            return Step::End;
+        if (!Read(head, 4))
+            return Step::Broken;
+        type = U16(head);
+        length = U16(head + 2);
+        if (length >= 8192 || m_at + length > m_size)
+            return Step::Broken;
+        const qint64 kept = std::min<qint64>(length, kRecordHead);
+        if (!Read(record, kept))
+            return Step::Broken;
+        m_at += length - kept;
+        return Step::Record;
+    }
+
+private:
+    bool Read(uchar* into, qint64 bytes)
+    {
+        const int sectorSize = m_file.SectorSize();
+        while (bytes > 0) {
+            const qint64 index = m_at / sectorSize;
+            const qint64 within = m_at % sectorSize;
+            if (index != m_loaded) {
+                if (index >= qint64(m_chain.size()) || !m_file.ReadSector(m_chain[static_cast<size_t>(index)], m_sector.data()))
+                    return false;
+                m_loaded = index;
+            }
+            const qint64 take = std::min<qint64>(bytes, sectorSize - within);
+            std::memcpy(into, m_sector.data() + within, static_cast<size_t>(take));
+            into += take;
+            bytes -= take;
+            m_at += take;
+        }
+        return true;
+    }
+
+    const CompoundFile& m_file;
+    qint64 m_size;
+    std::vector<quint32> m_chain;
+    std::vector<uchar> m_sector;
+    qint64 m_loaded = -1;
+    qint64 m_at = 0;
+};
+
+// FreeXL's first pass over the records (parse_biff_record), as far as it sets ranges
+// aside: the sheets the workbook lists, the one each BOF opens, the range of each of its
+// DIMENSIONS records (each is set aside, however many a sheet has), and the cells that
+// make up a range for a sheet that declares none. A record is read into one buffer,
+// over as much of it as the record holds, and its fields are taken where they lie in
+// BIFF5 or BIFF8: a short record's are what the records before it left there.
+class FirstPass
+{
+public:
+    uchar* RecordBuffer() { return m_record; }
+    qint64 Cells() const { return m_cells; }
+    // A sheet's name, a number format or a cell's text reaches past its record: FreeXL
+    // would copy out what lies after its record buffer, up to 128 KB a record, and keep
+    // the cell's.
+    bool IsDamaged() const { return m_damaged; }
+
+    // False where FreeXL stops with an error, or the record is damaged.
+    bool Read(quint16 type, quint16 length)
+    {
+        const quint32 at = m_offset;
+        m_offset += quint32(length) + 4;
+        if (type == kContinue)
+            return true;
+        if (m_expect != Expect::Nothing) {
+            if (type != kBof)
+                return false;
+            if (m_expect == Expect::Workbook) {
+                const quint16 version = U16(m_record);
+                if (version != 0x0500 && version != 0x0600)
+                    return false;
+                m_biff8 = version == 0x0600;
+            } else {
+                const auto sheet = m_sheetAt.constFind(at);
+                m_active = sheet == m_sheetAt.cend() ? -1 : *sheet;
+            }
+            m_expect = Expect::Nothing;
+            return true;
+        }
+        switch (type) {
+        case kEof:
+            m_expect = Expect::Sheet;
+            break;
+        case kBoundSheet:
+            if (m_record[6] == 0) // a name of no characters
+                return false;
+            if ((m_biff8 ? 8 + m_record[6] * (m_record[7] == 0 ? 1 : 2) : 7 + m_record[6]) > length)
+                return Damaged();
+            if (!m_sheetAt.contains(U32(m_record)))
+                m_sheetAt.insert(U32(m_record), static_cast<int>(m_sheets.size()));
+            m_sheets.push_back({});
+            break;
+        case kDimensions:
+            if (m_active >= 0) {
+                Sheet& sheet = m_sheets[static_cast<size_t>(m_active)];
+                sheet.rows = m_biff8 ? U32(m_record + 4) : U16(m_record + 2);
+                sheet.columns = U16(m_record + (m_biff8 ? 10 : 6));
+                if (!SetAside(sheet))
+                    return false;
+                sheet.declared = true;
+            }
+            break;
+        case kFormat:
+            if (m_biff8 && TextEnd(2) > length)
+                return Damaged();
+            break;
+        case kLabel:
+            if ((m_biff8 ? TextEnd(6) : 8 + U16(m_record + 6)) > length)
+                return Damaged();
+            [[fallthrough]];
+        case kLabelSst:
+        case kNumber:
+        case kBoolErr:
+        case kRk:
+        case kMulRk:
+            if (m_active >= 0 && (type != kLabelSst || m_biff8)) {
+                Sheet& sheet = m_sheets[static_cast<size_t>(m_active)];
+                if (!sheet.declared) {
+                    sheet.rows = std::max<quint32>(sheet.rows, U16(m_record));
+                    sheet.columns = std::max(sheet.columns, U16(m_record + 2));
+                }
+            }
+            break;
+        default: break;
+        }
+        return true;
+    }
+
+    // After the records, FreeXL makes up the range of each sheet that declared none from
+    // the last cell its records named (common_open), but sets it aside for the sheet
+    // opened last, as large as that one's range is by then.
+    void End()
+    {
+        for (Sheet& sheet : m_sheets) {
+            if (sheet.declared)
+                continue;
+            ++sheet.rows;
+            ++sheet.columns;
+            if (m_active < 0 || !SetAside(m_sheets[static_cast<size_t>(m_active)]))
+                return;
+            sheet.declared = true;
+        }
+    }
+
+private:
+    // Where a BIFF8 text whose count of characters lies at `count` ends: its characters,
+    // one byte or two each, after the options that flag and size them.
+    int TextEnd(int count) const
+    {
+        const int characters = U16(m_record + count);
+        const uchar options = m_record[count + 2];
+        return count + 3 + ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0)
+            + characters * ((options & 0x01) ? 2 : 1);
+    }
+
+    bool Damaged()
+    {
+        m_damaged = true;
+        return false;
+    }
+
+    struct Sheet
+    {
+        quint32 rows = 0;
+        quint16 columns = 0;
+        bool declared = false;
+    };
+    enum class Expect { Workbook, Sheet, Nothing };
+
+    // False where FreeXL refuses the range and stops.
+    bool SetAside(const Sheet& sheet)
+    {
+        // Past any total that is refused, so that adding more never overflows.
+        constexpr qint64 kPlenty = qint64(1) << 56;
+        const qint64 cells = qint64(sheet.rows) * sheet.columns;
+        m_cells = std::min(kPlenty, m_cells + cells);
+        return cells <= kMostCellsOfOneRange;
+    }
+
+    uchar m_record[kRecordHead] = {};
+    quint32 m_offset = 0; // of the next record in the stream
+    Expect m_expect = Expect::Workbook;
+    bool m_biff8 = false;
+    std::vector<Sheet> m_sheets;
+    QHash<quint32, int> m_sheetAt; // the first sheet listed at each offset
+    int m_active = -1;
+    qint64 m_cells = 0;
+    bool m_damaged = false;
+};
+
+template <typename Records>
+qint64 ReadRecords(Records& records)
+{
+    FirstPass pass;
+    for (;;) {
+        quint16 type = 0;
+        quint16 length = 0;
+        switch (records.Next(type, length, pass.RecordBuffer())) {
+        case Step::Broken: return -1;
+        case Step::End: pass.End(); return pass.Cells();
+        case Step::Record:
+            if (!pass.Read(type, length))
+                return pass.IsDamaged() ? -1 : pass.Cells();
+            break;
+        }
+    }
+}
 
 } // namespace
 
 qint64 XlsDeclaredCells(QIODevice& file)
 {
     CompoundFile compound(file);
-    std::vector<BlockStream> streams;
-    if (!compound.Open() || !compound.WorkbookStreams(streams) || streams.empty())
+    CompoundFile::Entry workbook;
+    CompoundFile::Entry root;
+    bool haveRoot = false;
+    if (!compound.Open() || !compound.FindWorkbook(workbook, root, haveRoot) || workbook.size > file.size())
         return -1;
-    // Past any grid, so that adding more never overflows.
-    constexpr qint64 kPlenty = qint64(1) << 56;
-    qint64 cells = 0;
-    for (BlockStream& stream : streams) {
-        char head[4];
-        while (stream.Read(head, sizeof head)) {
-            const quint16 id = U16(head);
-            const quint16 length = U16(head + 2);
-            // DIMENSIONS: rows and columns past the last used, 32-bit rows in BIFF8
-            // (14 bytes), 16-bit in BIFF5 and before (10 bytes; BIFF2's own record, 8).
-            const bool dimensions = (id == 0x0200 && (length == 14 || length == 10)) || (id == 0x0000 && length == 8);
-            if (!dimensions) {
-                if (!stream.Skip(length))
-                    break;
-                continue;
-            }
-            char body[14];
-            if (!stream.Read(body, length))
-                break;
-            const qint64 rows = length == 14 ? qint64(U32(body + 4)) : qint64(U16(body + 2));
-            const qint64 columns = length == 14 ? qint64(U16(body + 10)) : qint64(U16(body + 6));
-            cells = std::min(kPlenty, cells + rows * columns);
-        }
+    if (workbook.size <= compound.MiniCutoff()) {
+        MiniRecords records(compound, workbook.size);
+        return haveRoot && records.Open(root) ? ReadRecords(records) : -1;
     }
-    return cells;
+    SectorRecords records(compound, workbook.start, workbook.size);
+    return ReadRecords(records);
 }

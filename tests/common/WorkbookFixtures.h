@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <utility>
+#include <vector>
 
 // Workbooks written by the tests themselves: the .xlsx with libxlsxwriter, the .xls
 // with Python's xlwt. Both hold the same sheets:
@@ -19,3 +22,55 @@ bool WriteXlsCorners(const QString& path, int sheets, QString& error);
 // <sheetData> element); strings are inline, or shared when sharedStrings holds the
 // whole shared-string part.
 bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByteArray& sharedStrings = {});
+// The parts WriteXlsxSheet writes, by name, to be changed before they are written.
+using XlsxParts = std::vector<std::pair<QByteArray, QByteArray>>;
+XlsxParts XlsxSheetParts(const QByteArray& sheetData, const QByteArray& sharedStrings = {});
+bool WriteXlsxParts(const QString& path, const XlsxParts& parts);
+
+// .xls workbooks laid out by hand, for the shapes no writer makes.
+// One BIFF record: its type, its length and the body.
+QByteArray BiffRecord(quint16 type, const QByteArray& body);
+// A BIFF8 DIMENSIONS record of `rows` and `columns` (past the last used), `length` bytes
+// long (14 in the format; longer ones are padded with zeros).
+QByteArray BiffDimensions(quint32 rows, quint16 columns, int length = 14);
+// A BIFF8 NUMBER record.
+QByteArray BiffNumber(quint16 row, quint16 column, double value);
+// A BIFF8 workbook stream: the globals, listing sheets S0, S1, ... at their offsets, then
+// each sheet's records between its BOF and EOF.
+QByteArray BiffWorkbook(const std::vector<QByteArray>& sheets);
+
+// A compound file put together sector by sector: runs of bytes take consecutive sectors,
+// each chained to the next and the last ending its chain; the allocation table follows
+// them, listed in the header.
+class CompoundImage
+{
+public:
+    explicit CompoundImage(int sectorShift = 9);
+    // Appends bytes, padded to whole sectors, and returns the run's first sector.
+    quint32 AddRun(const QByteArray& bytes);
+    // Chains `count` sectors from `first` on that the file does not hold: their table
+    // entries, not their bytes (first lies past the sectors added).
+    void ChainAbsentSectors(quint32 first, quint32 count);
+    void SetDirectory(quint32 firstSector) { m_directory = firstSector; }
+    // The mini table's first sector and sector count, and the cutoff below which streams
+    // are kept in the mini stream.
+    void SetMiniTable(quint32 firstSector, quint32 sectors, quint32 cutoff = 4096);
+    // The file's bytes.
+    QByteArray Bytes() const;
+
+private:
+    int m_shift;
+    QByteArray m_sectors;
+    std::vector<quint32> m_fat;
+    quint32 m_directory = 0xFFFFFFFE;
+    quint32 m_miniTable = 0xFFFFFFFE;
+    quint32 m_miniSectors = 0;
+    quint32 m_cutoff = 4096;
+};
+
+// One 128-byte directory entry: type 5 for the root, 2 for a stream.
+QByteArray CompoundEntry(const QString& name, int type, quint32 start, quint32 size);
+// An .xls whose Workbook stream holds `records`, padded with zeros to 4096 bytes as
+// writers do to keep it in regular sectors.
+QByteArray XlsOfStream(const QByteArray& records);
+bool WriteBytes(const QString& path, const QByteArray& bytes);

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -476,4 +477,256 @@ TEST(WorkbookLimits, XlsSheetsDeclaringMoreThanOneGridAreRefusedBeforeTheyAreRea
     DbRows rows;
     ASSERT_TRUE(db->Query("select count(*), count(F1), min(F1) from [S0$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(0), (QStringList {"65536", "1", "first"}));
+}
+
+namespace {
+
+// What opening the workbook at path and reading its sheet S says.
+QString RefusalOf(const QString& path)
+{
+    auto db = DbConnection::OpenExcel(path, false);
+    DbRows rows;
+    if (db->IsOpen())
+        db->Query("select * from [S$]", rows);
+    return db->LastError();
+}
+
+// The workbook at path is refused with `error`, as it opens or as its sheet S is read, in
+// a child process whose memory grows by 32 MB at most at its peak (under
+// AddressSanitizer, in this process with no bound).
+void ExpectRefusedWithinBoundedMemory(const QString& path, const QString& error)
+{
+    const auto refused = [&] {
+        const QString got = RefusalOf(path);
+        if (got != error)
+            std::fprintf(stderr, "%s\n", qUtf8Printable(got));
+        return got == error;
+    };
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_TRUE(refused()) << path.toStdString();
+#else
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(2) << 30, refused), ::testing::ExitedWithCode(0), "")
+        << path.toStdString();
+#endif
+}
+
+// A compound file whose Workbook entry names a workbook in the mini stream (`named`,
+// padded with zeros), while the mini stream itself starts with `first`, as long as the
+// entry's size: the reader reads the workbook from there.
+QByteArray XlsWithMiniStreamStart(const QByteArray& first, const QByteArray& named)
+{
+    const auto miniSectors = [](qsizetype bytes) { return quint32((bytes + 63) / 64); };
+    const quint32 start = miniSectors(first.size());
+    const quint32 count = miniSectors(std::max(first.size(), named.size()));
+    QByteArray table(int(start) * 4, '\xFF');
+    for (quint32 i = start; i < start + count; ++i) {
+        const quint32 next = i + 1 < start + count ? i + 1 : 0xFFFFFFFE;
+        table += QByteArray(reinterpret_cast<const char*>(&next), 4);
+    }
+    QByteArray container = first;
+    container.resize(start * 64, '\0');
+    container += named;
+    container.resize((start + count) * 64, '\0');
+    CompoundImage image;
+    const quint32 mini = image.AddRun(container);
+    const quint32 miniTable = image.AddRun(table);
+    image.SetMiniTable(miniTable, 1);
+    image.SetDirectory(image.AddRun(CompoundEntry(QStringLiteral("Root Entry"), 5, mini, quint32(container.size()))
+        + CompoundEntry(QStringLiteral("Workbook"), 2, start, quint32(first.size()))));
+    return image.Bytes();
+}
+
+} // namespace
+
+// The .xls reader takes a DIMENSIONS record's fields where they lie whatever the record's
+// length, sets aside every such record of a sheet, makes up a range for a sheet that
+// declares none, and reads a workbook in the mini stream from the stream's start: each of
+// these files of a few kilobytes would take a gigabyte, and is refused before the reader
+// sees it, naming the file. Sheets of the same shapes within one grid still read.
+TEST(WorkbookLimits, XlsRangesAreCountedAsTheirReaderSetsThemAside)
+{
+    const QByteArray wholeGrid16 = BiffDimensions(65536, 256, 16);
+    const QByteArray lastCell = BiffNumber(65535, 255, 1);
+    const QByteArray fourGrids = BiffWorkbook({wholeGrid16, wholeGrid16, wholeGrid16, wholeGrid16});
+    const QByteArray small = BiffWorkbook({BiffDimensions(1, 1) + BiffNumber(0, 0, 7)});
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        qint64 cells;
+    } cases[] = {
+        {"long-records.xls", XlsOfStream(fourGrids), 67108864},
+        {"many-records.xls", XlsOfStream(BiffWorkbook({BiffDimensions(65536, 256) + BiffDimensions(65536, 256)
+                                                      + BiffDimensions(65536, 256) + BiffDimensions(65536, 256)})),
+         67108864},
+        // Each sheet's range is made up from its last cell, and set aside for the last sheet.
+        {"undeclared.xls", XlsOfStream(BiffWorkbook({lastCell, lastCell, lastCell, lastCell})), 3 * 65535 * 255 + 65536 * 256},
+        {"mini-start.xls", XlsWithMiniStreamStart(BiffWorkbook({BiffDimensions(65536, 256), BiffDimensions(65536, 256),
+                                                      BiffDimensions(65536, 256), BiffDimensions(65536, 256)}),
+                               small),
+         67108864},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteBytes(path, c.bytes));
+        EXPECT_LT(c.bytes.size(), 8 << 10) << c.name;
+        ExpectRefusedWithinBoundedMemory(path,
+            QStringLiteral("工作簿“%1”的工作表共占 %2 个单元格的范围，多于 16777216 个，无法读取。").arg(path).arg(c.cells));
+    }
+
+    const QByteArray cells = BiffNumber(0, 0, 1.5) + BiffNumber(2, 1, 42);
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } fine[] = {
+        {"long-record.xls", XlsOfStream(BiffWorkbook({BiffDimensions(3, 2, 16) + cells}))},
+        {"undeclared-range.xls", XlsOfStream(BiffWorkbook({cells}))},
+        {"mini.xls", XlsWithMiniStreamStart(BiffWorkbook({BiffDimensions(3, 2) + cells}), {})},
+    };
+    for (const auto& f : fine) {
+        const QString path = dir.filePath(f.name);
+        ASSERT_TRUE(WriteBytes(path, f.bytes));
+        auto db = DbConnection::OpenExcel(path, false);
+        DbRows rows;
+        ASSERT_TRUE(db->Query("select * from [S0$]", rows)) << f.name << ": " << db->LastError().toStdString();
+        ASSERT_EQ(rows.RowCount(), 3) << f.name;
+        EXPECT_EQ(rows.Row(0), (QStringList {"1.5", ""})) << f.name;
+        EXPECT_EQ(rows.Row(2), (QStringList {"", "42"})) << f.name;
+    }
+}
+
+namespace {
+
+QByteArray Le32Bytes(quint32 value)
+{
+    const quint32 le = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char*>(&le), 4);
+}
+
+// A LABEL record of text (one byte a character) that says it holds `characters`.
+QByteArray BiffLabel(const QByteArray& text, quint16 characters)
+{
+    return BiffRecord(0x0204, QByteArray(6, '\0') + Le32Bytes(characters).left(2) + '\0' + text);
+}
+
+// 3,199 entries named Workbook share one mini stream whose chain runs through 61,440
+// mini sectors, in a root stream chained through sectors the file does not hold.
+QByteArray XlsOfEntriesSharingOneChain()
+{
+    CompoundImage image(12);
+    const quint32 container = 1024;
+    image.ChainAbsentSectors(container, 61440 * 64 / 4096);
+    QByteArray table;
+    for (quint32 i = 1; i <= 61440; ++i)
+        table += Le32Bytes(i < 61440 ? i : 0xFFFFFFFE);
+    image.SetMiniTable(image.AddRun(table), quint32(table.size() / 4096));
+    QByteArray directory = CompoundEntry(QStringLiteral("Root Entry"), 5, container, 61440 * 64);
+    for (int i = 0; i < 3199; ++i)
+        directory += CompoundEntry(QStringLiteral("Workbook"), 2, 0, 4000);
+    image.SetDirectory(image.AddRun(directory));
+    return image.Bytes();
+}
+
+} // namespace
+
+// Files whose reader would read past what they hold, copying out memory that follows a
+// record (a name, a number format or a text that says it is longer), or whose tables only a reader that
+// builds them again for each entry would take for sound: each is damaged, refused in a
+// few megabytes. Texts within their records read.
+TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
+{
+    QByteArray labels = BiffDimensions(1, 1);
+    for (int i = 0; i < 5000; ++i)
+        labels += BiffLabel({}, 65535);
+    QByteArray names = BiffRecord(0x0809, QByteArray("\x00\x06\x05\x00", 4) + QByteArray(12, '\0'))
+        + BiffRecord(0x0085, QByteArray(6, '\0') + char(255) + '\0' + QByteArray(255, 'n'));
+    for (int i = 0; i < 150000; ++i)
+        names += BiffRecord(0x0085, {});
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"texts.xls", XlsOfStream(BiffWorkbook({labels}))},
+        {"format.xls", XlsOfStream(BiffWorkbook({BiffRecord(0x041E, QByteArray("\xA4\x00\xFF\xFF\x00", 5))}))},
+        {"names.xls", XlsOfStream(names + BiffRecord(0x000A, {}))},
+        {"shared-chain.xls", XlsOfEntriesSharingOneChain()},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteBytes(path, c.bytes));
+        EXPECT_LT(c.bytes.size(), 700 << 10) << c.name;
+        ExpectRefusedWithinBoundedMemory(path, QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
+    }
+
+    const QString fine = dir.filePath("texts-within.xls");
+    ASSERT_TRUE(WriteBytes(fine, XlsOfStream(BiffWorkbook({BiffDimensions(2, 1) + BiffLabel("abc", 3) + BiffNumber(1, 0, 2)}))));
+    auto db = DbConnection::OpenExcel(fine, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select F1 from [S0$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 2);
+    EXPECT_EQ(rows.Value(0, 0), "abc");
+}
+
+// A workbook never declares a document type: one in any part is refused, naming the file
+// and the part, before any entity of it is named (one of 4,000 characters named 60,000
+// times in a cell of a 2 KB file would take a gigabyte). A cell's text is bounded as its
+// pieces add up, not once it is whole. Parts with an XML declaration, comments, and
+// predefined and character references read.
+TEST(WorkbookLimits, DocumentTypesAreRefusedInEveryWorkbookPart)
+{
+    QTemporaryDir dir;
+    const QByteArray entity = "<!DOCTYPE x [<!ENTITY e \"" + QByteArray(4000, 'e') + "\">]>";
+    QByteArray named;
+    for (int i = 0; i < 60000; ++i)
+        named += "&e;";
+    QByteArray pieces;
+    for (int i = 0; i < 40; ++i)
+        pieces += QByteArray(1000000, 'p') + "<!---->";
+    const QByteArray sharedCell = Row("1", R"(<c r="A1" t="s"><v>0</v></c>)");
+    XlsxParts sheetEntities = XlsxSheetParts(Row("1", Cell("A1", named.constData())));
+    sheetEntities[2].second.prepend(entity);
+    const struct
+    {
+        const char* name;
+        XlsxParts parts;
+        QString part;
+        QString error;
+    } cases[] = {
+        {"entities.xlsx", sheetEntities, "xl/worksheets/sheet1.xml", "含有文档类型定义（DTD）"},
+        {"shared-entities.xlsx", XlsxSheetParts(sharedCell, entity + "<sst><si><t>" + named + "</t></si></sst>"),
+         "xl/sharedStrings.xml", "含有文档类型定义（DTD）"},
+        {"pieces.xlsx", XlsxSheetParts(Row("1", Cell("A1", pieces.constData()))), "xl/worksheets/sheet1.xml",
+         "中有单元格的文字长于 1048576 字节"},
+        {"shared-pieces.xlsx", XlsxSheetParts(sharedCell, "<sst><si><t>" + pieces + "</t></si></sst>"),
+         "xl/sharedStrings.xml", "中有单元格的文字长于 1048576 字节"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteXlsxParts(path, c.parts)) << c.name;
+        EXPECT_LT(QFileInfo(path).size(), 64 << 10) << c.name;
+        ExpectRefusedWithinBoundedMemory(path, QStringLiteral("工作簿“%1”的部件 %2 %3，无法读取。").arg(path, c.part, c.error));
+    }
+
+    XlsxParts parts = XlsxSheetParts(Row("1", Cell("A1", "a&amp;b&#x4E2D;<!-- c -->d")), "<sst><si><t>s</t></si></sst>");
+    parts.emplace_back("xl/styles.xml", R"(<styleSheet><cellXfs><xf numFmtId="0"/></cellXfs></styleSheet>)");
+    for (size_t i = 0; i < parts.size(); ++i) {
+        XlsxParts typed = parts;
+        typed[i].second.prepend("<!DOCTYPE x>");
+        const QString path = dir.filePath(QStringLiteral("typed%1.xlsx").arg(i));
+        ASSERT_TRUE(WriteXlsxParts(path, typed));
+        EXPECT_EQ(RefusalOf(path),
+            QStringLiteral("工作簿“%1”的部件 %2 含有文档类型定义（DTD），无法读取。").arg(path, QString::fromLatin1(parts[i].first)));
+    }
+    for (auto& part : parts)
+        part.second.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n");
+    const QString declared = dir.filePath("declared.xlsx");
+    ASSERT_TRUE(WriteXlsxParts(declared, parts));
+    auto db = DbConnection::OpenExcel(declared, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), QStringList {QStringLiteral("a&b中d")});
 }
