@@ -100,6 +100,13 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     EXPECT_EQ(server.Statements().last(), "select fail");
     ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
     EXPECT_EQ(server.RoundTrips(), 4);
+
+    // A statement that does not lead as a query (a call) is parsed alone first, then sent in its
+    // frame as one simple query, the server's implicit transaction block.
+    const qsizetype sent = server.Statements().size();
+    ASSERT_TRUE(db->Query("call p(1)", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(server.RoundTrips(), 6);
+    EXPECT_EQ(server.Statements().mid(sent), (QList<QByteArray> {"call p(1)", TransactionSettings() + ";call p(1)\n;ROLLBACK"}));
 }
 
 // The role that only reads, for a superuser on a server that has it; the server's quoting of
