@@ -3,9 +3,11 @@
 // transaction and by statement: a text the server reads as more than one statement is refused
 // before any of it runs, and a procedure that commits keeps nothing; statements that read,
 // calls of procedures among them, still read. The statements go as the program sends them, past
-// the statement check on purpose.
+// the statement check on purpose; a server of the test's own stands for one that reads a text
+// as several statements where psqlODBC reads one.
 #include "DbTestEnv.h"
 #include "PgServerObjects.h"
+#include "ScriptedPgServer.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 #include "platform/db/PgStatementForm.h"
@@ -208,4 +210,32 @@ TEST_F(PgStatementHold, AProcedureThatCommitsKeepsNothing)
         ExpectReadsOn(*db);
     }
     EXPECT_EQ(Marks(), "0");
+}
+
+// Where the server is handed the whole statement and reads it as several (on psqlODBC's route
+// too, where the driver reads no ';' of its own), the refusal is the program's own, by a query
+// and by a walk, for a query and for a call, and nothing of the statement runs: its frame is not
+// sent. The connection reads on.
+TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothRoutes)
+{
+    ScriptedPgServer::Script script;
+    script.severalStatements = "two in one";
+    ScriptedPgServer server(script, false);
+    const DbSourceScope source(QStringLiteral("库存"));
+    std::unique_ptr<DbConnection> routes[] = {DbConnection::OpenPostgreSQL(server.Settings()),
+        DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()), QStringLiteral("库存"))};
+    for (const auto& db : routes) {
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        for (const char* sql : {"select 'two in one' as big", "call p('two in one')"}) {
+            SCOPED_TRACE(sql);
+            for (const bool cursor : {false, true})
+                ExpectRefusedPastBound(*db, sql, cursor, PgSeveralStatementsMessage());
+            DbRows rows;
+            ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
+            EXPECT_EQ(rows.RowCount(), 3);
+        }
+    }
+    for (const QByteArray& sent : server.Statements())
+        EXPECT_FALSE(sent.contains("two in one") && sent.contains("ROLLBACK")) << sent.constData();
+    EXPECT_TRUE(PgSeveralStatementsMessage().contains(QStringLiteral("“库存”")));
 }
