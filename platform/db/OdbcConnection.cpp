@@ -303,10 +303,13 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
         return session;
     }
     SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    // psqlODBC's own attribute (SQL_ATTR_PGOPT_SERVERSIDEPREPARE): statements it parses are not
-    // kept by name on the server, where a pool's other clients would meet them.
-    constexpr SQLINTEGER kPsqlOdbcServerSidePrepare = 65540;
-    SQLSetConnectAttr(dbc, kPsqlOdbcServerSidePrepare, reinterpret_cast<SQLPOINTER>(0), 0);
+    // psqlODBC's own attributes, whatever a data source's registration says: a statement's
+    // columns are asked of the server, never read off its text by the driver
+    // (SQL_ATTR_PGOPT_PARSE), so the server parses each statement (OdbcStatementFrame); and a
+    // statement it parses is not kept by name on the server, where a pool's other clients would
+    // meet it (SQL_ATTR_PGOPT_SERVERSIDEPREPARE).
+    for (const SQLINTEGER psqlOdbcOption : {65538, 65540})
+        SQLSetConnectAttr(dbc, psqlOdbcOption, reinterpret_cast<SQLPOINTER>(0), 0);
     const QStringList server = OdbcFirstRow(dbc,
         QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
                        "current_setting('server_version_num')"),
@@ -342,7 +345,7 @@ public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
     OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
-        : m_dbc(dbc), m_running(std::move(running))
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -447,6 +450,10 @@ private:
             return;
         std::lock_guard<std::mutex> guard(m_running->lock);
         m_running->stmt = SQL_NULL_HANDLE;
+        // psqlODBC keeps the description of a statement it prepared (ParseAlone) until the
+        // statement's cursor is closed: a handle freed with it still held leaks it.
+        if (m_framed)
+            SQLFreeStmt(m_stmt, SQL_CLOSE);
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
@@ -466,6 +473,7 @@ private:
     SQLHDBC m_dbc;
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
+    bool m_framed;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
     qint64 m_kept = 0; // bytes of the values the current call keeps
 };

@@ -232,7 +232,6 @@ TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothR
                 ExpectRefusedPastBound(*db, sql, cursor, PgSeveralStatementsMessage());
             DbRows rows;
             ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-            EXPECT_EQ(rows.RowCount(), 3);
         }
     }
     for (const QByteArray& sent : server.Statements())
