@@ -3,7 +3,8 @@
 # and benchmarks, each listening on a free loopback port, with its data in a
 # temporary folder that "stop" removes; and a PgBouncer with its default settings in
 # front of the PostgreSQL, on a port of its own, taking the same login, which also passes
-# the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement.
+# the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement and a
+# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction.
 #
 #   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
 #   scripts/dbservers.sh stop
@@ -79,10 +80,12 @@ start_postgres() {
   pg_port=$port
 }
 
-# PgBouncer 1.18 as Debian ships it: only the address, the login and its own files are set.
+# PgBouncer 1.18 as Debian ships it: only the address, the logins and its own files are set.
 # Its user list holds the login in plain text (a doubled " for a quote), with which it logs
-# in to PostgreSQL by SCRAM in turn. The database's second name is pooled in statement mode,
-# where PgBouncer ends a client that leaves a transaction open.
+# in to PostgreSQL by SCRAM in turn; other logins a test makes are looked up on the server
+# through that one (auth_user) and pass their SCRAM keys on. The database's second name is
+# pooled in statement mode, where PgBouncer ends a client that leaves a transaction open, its
+# third in transaction mode.
 start_pgbouncer() {
   local port q_user q_pw
   port=$(free_port)
@@ -92,6 +95,7 @@ start_pgbouncer() {
   cat >"$base/pgbouncer.ini" <<EOF
 [databases]
 ${db_name}_statement = host=127.0.0.1 port=$pg_port dbname=$db_name pool_mode=statement
+${db_name}_transaction = host=127.0.0.1 port=$pg_port dbname=$db_name pool_mode=transaction
 * = host=127.0.0.1 port=$pg_port
 
 [pgbouncer]
@@ -100,6 +104,7 @@ listen_port = $port
 unix_socket_dir =
 auth_type = scram-sha-256
 auth_file = $base/pgb-users.txt
+auth_user = $db_user
 pidfile = $base/pgb.pid
 logfile = $base/pgb.log
 EOF
@@ -157,6 +162,7 @@ export VC_PG_PASSWORD=$q_pw
 export VC_PGB_HOST=127.0.0.1
 export VC_PGB_PORT=$pgb_port
 export VC_PGB_STATEMENT_DATABASE=${db_name}_statement
+export VC_PGB_TRANSACTION_DATABASE=${db_name}_transaction
 export VC_MY_HOST=127.0.0.1
 export VC_MY_PORT=$my_port
 export VC_MY_DATABASE=$db_name

@@ -2,6 +2,7 @@
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
+#include "platform/db/PgStatementForm.h"
 
 #include <odbcinst.h>
 #include <sql.h>
@@ -57,6 +58,10 @@ QString StatementFailure(SQLHSTMT stmt)
 
 // A value came past DbLimits::valueBytes: it is not read on.
 constexpr SQLRETURN kOdbcTooLarge = -9999;
+// The server read a statement as more than one: it was not run.
+constexpr SQLRETURN kOdbcSeveralStatements = -9998;
+// psqlODBC found a parameter marker in a statement: it was not sent.
+constexpr SQLRETURN kOdbcMarkers = -9997;
 
 // The pieces of one value in the C type asked for, joined: long texts come back over
 // several calls, none past valueBytes. unit is the size of the terminator each piece
@@ -209,6 +214,15 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
 // (PgBouncer) would hand on to other sessions or, in statement mode, refuse. The head is a
 // select, which psqlODBC's ReadOnly option lets through (it reads only a text's first word);
 // its row and the tail's outcome are passed over.
+//
+// PostgreSQL itself splits that text at each ';' it reads, so before the frame runs the
+// server parses the statement alone, as one prepared statement, which cannot hold two
+// (ParseAlone). psqlODBC cuts a text it prepares at each ';' it reads itself and parses only
+// the first part, so the statement is parsed in parentheses: a part cut from it has a "(" that
+// its own ")" closes only where the same part, run in the frame, has one ")" too many, and the
+// server refuses it either way. A CALL cannot stand in parentheses; its procedure is selected
+// instead, which the server refuses as a procedure's (42809) only once the whole text has
+// parsed as one statement.
 struct OdbcStatementFrame
 {
     bool framed = false;
@@ -227,7 +241,43 @@ struct OdbcStatementFrame
     }
     // The results that come before the statement's own.
     int HeadResults() const { return framed ? 1 : 0; }
+    // What the server parses alone before the statement runs; empty when not framed.
+    QString ParsedAlone(const QString& sql) const
+    {
+        if (!framed)
+            return {};
+        const QStringView called = PgCalledPart(sql);
+        const QString head = called.isNull() ? sql : QStringLiteral("select") + called;
+        return u'(' + head + QStringLiteral("\n)");
+    }
 };
+
+// Has the server parse text (OdbcStatementFrame::ParsedAlone) as psqlODBC sends it, on the
+// statement's own handle, so that a cancel reaches it: psqlODBC parses a statement it prepares
+// when asked for its columns. A psqlODBC that still prepares statements by name would leave them
+// on a pool's other server connections: it is told not to (see OdbcReadOnlySession).
+SQLRETURN ParseAlone(SQLHSTMT stmt, const QString& text, bool procedure)
+{
+    QString parsed = text; // ended by a nul
+    if (!SQL_SUCCEEDED(SQLPrepareW(stmt, Wide(parsed), SQL_NTS)))
+        return SQL_ERROR;
+    // psqlODBC puts a NULL in place of each marker it reads; the statement would be refused.
+    SQLSMALLINT markers = 0;
+    if (SQL_SUCCEEDED(SQLNumParams(stmt, &markers)) && markers > 0)
+        return kOdbcMarkers;
+    SQLSMALLINT columns = 0;
+    const SQLRETURN rc = SQLNumResultCols(stmt, &columns);
+    if (SQL_SUCCEEDED(rc))
+        return SQL_SUCCESS;
+    const QString state = DiagnosticState(SQL_HANDLE_STMT, stmt);
+    // The parse went through; its description was asked of another server connection of a pool
+    // (26000), or the statement calls a procedure (42809).
+    if (state == u"26000" || (procedure && state == u"42809"))
+        return SQL_SUCCESS;
+    if (PgRefusesSeveralStatements(state, Diagnostics(SQL_HANDLE_STMT, stmt)))
+        return kOdbcSeveralStatements;
+    return rc;
+}
 
 // The server a connection reaches and what it sends each statement in. With autocommit off
 // every statement opens a transaction that is rolled back as soon as its statement is
@@ -253,6 +303,13 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
         return session;
     }
     SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    // psqlODBC's own attributes, whatever a data source's registration says: a statement's
+    // columns are asked of the server, never read off its text by the driver
+    // (SQL_ATTR_PGOPT_PARSE), so the server parses each statement (OdbcStatementFrame); and a
+    // statement it parses is not kept by name on the server, where a pool's other clients would
+    // meet it (SQL_ATTR_PGOPT_SERVERSIDEPREPARE).
+    for (const SQLINTEGER psqlOdbcOption : {65538, 65540})
+        SQLSetConnectAttr(dbc, psqlOdbcOption, reinterpret_cast<SQLPOINTER>(0), 0);
     const QStringList server = OdbcFirstRow(dbc,
         QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
                        "current_setting('server_version_num')"),
@@ -288,7 +345,7 @@ public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
     OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
-        : m_dbc(dbc), m_running(std::move(running))
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -300,7 +357,10 @@ public:
         const SQLRETURN executed = execute(m_stmt);
         if (executed == SQL_NO_DATA) // a statement that touched no row
             End();
-        else if (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002")
+        else if (executed == kOdbcSeveralStatements)
+            Refuse(PgSeveralStatementsMessage());
+        else if (executed == kOdbcMarkers
+            || (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002"))
             Refuse(PsqlOdbcMarkerMessage());
         else if (!SQL_SUCCEEDED(executed) || !DescribeColumns())
             Stop();
@@ -390,6 +450,10 @@ private:
             return;
         std::lock_guard<std::mutex> guard(m_running->lock);
         m_running->stmt = SQL_NULL_HANDLE;
+        // psqlODBC keeps the description of a statement it prepared (ParseAlone) until the
+        // statement's cursor is closed: a handle freed with it still held leaks it.
+        if (m_framed)
+            SQLFreeStmt(m_stmt, SQL_CLOSE);
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
@@ -409,6 +473,7 @@ private:
     SQLHDBC m_dbc;
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
+    bool m_framed;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
     qint64 m_kept = 0; // bytes of the values the current call keeps
 };
@@ -527,7 +592,13 @@ private:
     // The statement in the session's frame; what it answers comes after the head's results.
     OdbcExecute Executing(const QString& sql) const
     {
-        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults()](SQLHSTMT stmt) {
+        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults(),
+                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            if (!alone.isEmpty()) {
+                const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+                if (parsed != SQL_SUCCESS)
+                    return parsed;
+            }
             SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
             for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
                 rc = SQLMoreResults(stmt);

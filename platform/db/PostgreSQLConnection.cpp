@@ -2,6 +2,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
+#include "platform/db/PgStatementForm.h"
 
 #include <libpq-fe.h>
 #include <fcntl.h>
@@ -201,6 +202,13 @@ class PostgreSQLConnection;
 // settings are selected, not SET: their snapshot comes first, so the statement can no longer
 // make the transaction one that writes. The extended protocol takes exactly one statement. A
 // walk holds the statement, and so its transaction, until it ends.
+//
+// That transaction is no transaction block, though, and there a CALL (or DO) may commit and
+// begin a transaction that writes. A statement that does not lead as a query is framed instead:
+// the server parses it alone first (one Parse, which refuses a second statement), then the
+// settings, the statement and the rollback go as one simple query, which the server runs as one
+// implicit transaction block, where a procedure cannot end the transaction. A failure there
+// has the server end the block at the query's end, so again no answer ends with it open.
 class PgStatement
 {
 public:
@@ -224,8 +232,14 @@ public:
     bool Stopped() const { return m_stopped; }
 
 private:
-    // The next result of the pipeline, null once the sync came back or the connection is gone.
+    // Has the server parse the statement alone, then sends it in its frame. False when the
+    // statement failed before the frame went out.
+    bool SendFramed(const QByteArray& statement, const std::vector<QByteArray>& settings);
+    // The next result of the pipeline or the frame, null once the sync came back, the frame's
+    // results are over or the connection is gone.
     PGresult* Read();
+    // Fails with what a result reports, as the user reads it.
+    void FailWith(PGresult* result);
     // Ends a transaction that a failure inside the pipeline left open.
     void RollBackWhatIsLeft();
 
@@ -233,6 +247,8 @@ private:
     int m_query = 0; // the pipeline's query whose results come next
     int m_statementQuery = 0;
     int m_queries = 0; // sent in the pipeline
+    bool m_framed = false; // sent as one simple query, not in the pipeline
+    bool m_queryEnded = false; // framed: the last result ended its query
     bool m_synced = false; // the sync came back: nothing more is on its way
     bool m_cancelled = false;
     bool m_finished = false;
@@ -540,6 +556,12 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
     }
     std::vector<QByteArray> queries = m_connection.Settings(walk);
     m_statementQuery = static_cast<int>(queries.size());
+    if (!PgLeadsAsQuery(sql)) {
+        m_framed = true;
+        if (!SendFramed(sql.toUtf8(), queries))
+            m_synced = true;
+        return;
+    }
     queries.push_back(sql.toUtf8());
     queries.push_back("ROLLBACK");
     m_queries = static_cast<int>(queries.size());
@@ -558,6 +580,53 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         Fail(m_connection.DbMessage());
 }
 
+bool PgStatement::SendFramed(const QByteArray& statement, const std::vector<QByteArray>& settings)
+{
+    PGconn* conn = m_connection.Conn();
+    if (!PQsendPrepare(conn, "", statement.constData(), 0, nullptr)) {
+        Fail(m_connection.DbMessage());
+        return false;
+    }
+    bool tooLarge = false;
+    while (PGresult* result = m_connection.NextResult(tooLarge)) {
+        if (PQresultStatus(result) != PGRES_COMMAND_OK)
+            FailWith(result);
+        PQclear(result);
+    }
+    if (tooLarge)
+        Fail(DbSliceTooLargeMessage(), true);
+    else if (!m_connection.Conn() || PQstatus(m_connection.Conn()) == CONNECTION_BAD)
+        Fail(m_connection.DbMessage());
+    if (Failed())
+        return false;
+    // The statement ends on a line of its own, past a comment it may end with.
+    QByteArray frame;
+    for (const QByteArray& setting : settings)
+        frame += setting + ';';
+    frame += statement + "\n;ROLLBACK";
+    if (!PQsendQuery(conn, frame.constData())) {
+        Fail(m_connection.DbMessage());
+        return false;
+    }
+    return true;
+}
+
+void PgStatement::FailWith(PGresult* result)
+{
+    const QString state = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+    if (PgRefusesSeveralStatements(state, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)))) {
+        Fail(PgSeveralStatementsMessage(), true);
+        return;
+    }
+    const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+    // A cancel that is not ours (an administrator's pg_cancel_backend, a pooler's): libpq's
+    // words alone would not say that the statement itself was fine.
+    if (state == u"57014")
+        Fail(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
+    else
+        Fail(error.isEmpty() ? m_connection.DbMessage() : error);
+}
+
 PGresult* PgStatement::Read()
 {
     while (!m_synced) {
@@ -565,6 +634,10 @@ PGresult* PgStatement::Read()
         if (!conn) {
             m_synced = true;
             break;
+        }
+        if (m_queryEnded) {
+            ++m_query;
+            m_queryEnded = false;
         }
         if (m_query == m_statementQuery && !m_cancelled)
             PQsetSingleRowMode(conn); // refused (harmlessly) once the statement's results began
@@ -581,6 +654,10 @@ PGresult* PgStatement::Read()
                 Fail(m_connection.DbMessage());
                 m_synced = true;
             }
+            if (m_framed) { // the frame's results are all over
+                m_synced = true;
+                break;
+            }
             if (++m_query > m_queries) {
                 Fail(m_connection.DbMessage());
                 m_synced = true;
@@ -595,20 +672,15 @@ PGresult* PgStatement::Read()
         }
         if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE || status == PGRES_NONFATAL_ERROR) {
             // After our own cancel the statement's end is expected, not a failure.
-            if (!m_cancelled) {
-                const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-                // A cancel that is not ours (an administrator's pg_cancel_backend, a pooler's):
-                // libpq's words alone would not say that the statement itself was fine.
-                if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "57014") == 0)
-                    Fail(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
-                else
-                    Fail(error.isEmpty() ? m_connection.DbMessage() : error);
-            }
+            if (!m_cancelled)
+                FailWith(result);
             PQclear(result);
             if (PQstatus(conn) == CONNECTION_BAD)
                 m_synced = true;
             continue;
         }
+        // In the frame a query's results end with the one that is not a row.
+        m_queryEnded = m_framed && status != PGRES_SINGLE_TUPLE;
         return result;
     }
     return nullptr;

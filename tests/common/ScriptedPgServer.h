@@ -83,6 +83,7 @@ public:
         int rows = 3; // < 0: without end
         qint64 valueBytes = 4;
         QByteArray refusal; // refuses every login with this message when set
+        QByteArray severalStatements; // a Parse of a text that holds it is refused as of several statements
     };
 
     ScriptedPgServer(const Script& script, bool local) : m_script(script)
@@ -207,6 +208,15 @@ private:
                 const QByteArray text = body.mid(body.indexOf('\0') + 1);
                 statement = text.left(text.indexOf('\0'));
                 Record(statement);
+                if (!m_script.severalStatements.isEmpty() && statement.contains(m_script.severalStatements)) {
+                    QByteArray error;
+                    for (const char* field : {"SERROR", "VERROR", "C42601",
+                             "Mcannot insert multiple commands into a prepared statement"})
+                        error += QByteArray(field) + '\0';
+                    out += PgMessageOf('E', error + '\0');
+                    skipping = true;
+                    continue;
+                }
                 out += PgMessageOf('1', {});
             } else if (type == 'B') {
                 out += PgMessageOf('2', {});

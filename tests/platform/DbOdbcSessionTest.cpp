@@ -2,50 +2,16 @@
 // scripts/dbservers.sh starts: which server it reports and how much of a result reaches
 // memory.
 #include "DbTestEnv.h"
+#include "PgServerObjects.h"
 #include "ScriptedPgServer.h"
 #include "StatementPoolSupport.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
 #include <QFile>
-#include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
-
-QString PsqlOdbcString(const DbServerSettings& s, const char* extra = "")
-{
-    return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5;CommLog=0;%6")
-        .arg(s.host)
-        .arg(s.port)
-        .arg(s.database, s.user, s.password, QLatin1String(extra));
-}
-
-// Objects a test makes on the server, under names of its own (a "%1" in the statements stands
-// for their suffix), dropped again when it ends.
-class ServerObjects
-{
-public:
-    ServerObjects(const DbServerSettings& server, const QString& make, const QString& drop)
-        : m_server(server), m_suffix(QUuid::createUuid().toString(QUuid::Id128).left(12)), m_drop(drop.arg(m_suffix))
-    {
-        m_error = WriteOnTestServer(m_server, true, make.arg(m_suffix));
-    }
-    ~ServerObjects() { WriteOnTestServer(m_server, true, m_drop); }
-
-    QString Named(const char* statement) const
-    {
-        return QString::fromUtf8(statement).replace(QLatin1String("%1"), m_suffix);
-    }
-    // Empty when they were made, else the client's words.
-    const QString& Error() const { return m_error; }
-
-private:
-    DbServerSettings m_server;
-    QString m_suffix;
-    QString m_drop;
-    QString m_error;
-};
 
 // The program's own limits back after each test.
 class OdbcSessionTest : public ::testing::Test
@@ -228,9 +194,10 @@ TEST_F(OdbcSessionTest, NothingAStatementSetsOutlivesIt)
     EXPECT_EQ(rows.Value(0, 0), "again");
 }
 
-// The statement and its frame go to the server together, one round trip, and the walk's end
-// sends nothing more.
-TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
+// The server parses the statement alone, in parentheses (psqlODBC asks for its columns: two
+// round trips), then the statement and its frame go to the server together in one more, and the
+// walk's end sends nothing more.
+TEST_F(OdbcSessionTest, AStatementCostsItsParseAndOneRoundTrip)
 {
     ScriptedPgServer server(ScriptedPgServer::Script {}, false);
     auto db = DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()));
@@ -238,14 +205,15 @@ TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
     const int connected = server.RoundTrips();
     DbRows rows;
     ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-    EXPECT_EQ(server.RoundTrips(), connected + 1);
-    EXPECT_EQ(server.Statements().last(),
-        "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
-            + QByteArray::number(GetDbLimits().statementMs) + "', true);select big from t\n;ROLLBACK");
+    EXPECT_EQ(server.RoundTrips(), connected + 3);
+    EXPECT_EQ(server.Statements().mid(server.Statements().size() - 2),
+        (QList<QByteArray> {"(select big from t\n)",
+            "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+                + QByteArray::number(GetDbLimits().statementMs) + "', true);select big from t\n;ROLLBACK"}));
     auto walk = db->OpenCursor("select big from t");
     ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
     walk.reset();
-    EXPECT_EQ(server.RoundTrips(), connected + 2);
+    EXPECT_EQ(server.RoundTrips(), connected + 6);
 }
 
 // Whether the login is a superuser, natively and through psqlODBC: the program's own login to

@@ -100,6 +100,13 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     EXPECT_EQ(server.Statements().last(), "select fail");
     ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
     EXPECT_EQ(server.RoundTrips(), 4);
+
+    // A statement that does not lead as a query (a call) is parsed alone first, then sent in its
+    // frame as one simple query, the server's implicit transaction block.
+    const qsizetype sent = server.Statements().size();
+    ASSERT_TRUE(db->Query("call p(1)", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(server.RoundTrips(), 6);
+    EXPECT_EQ(server.Statements().mid(sent), (QList<QByteArray> {"call p(1)", TransactionSettings() + ";call p(1)\n;ROLLBACK"}));
 }
 
 // The role that only reads, for a superuser on a server that has it; the server's quoting of
@@ -144,6 +151,11 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         expected += {"select big from t", "ROLLBACK"};
         EXPECT_EQ(server.Statements(), expected) << c.version.constData() << " " << c.superuser.constData();
         EXPECT_EQ(server.RoundTrips(), 1);
+        // A call's frame holds the same, in one text.
+        ASSERT_TRUE(db->Query("call p()", rows)) << db->LastError().toStdString();
+        expected.removeLast();
+        expected.last() = "call p()";
+        EXPECT_EQ(server.Statements().last(), expected.join(';') + "\n;ROLLBACK");
     }
 }
 
@@ -385,6 +397,7 @@ TEST_F(DbPostgreSQL, ASuperusersStatementCannotReachBeyondReading)
     const QString victimPid = FirstValue(*victim, "select pg_backend_pid()::text");
 
     EXPECT_EQ(FirstValue(*db, "select current_user || ' ' || session_user"), "pg_read_all_data " + settings.user);
+    EXPECT_EQ(FirstValue(*db, "show role"), "pg_read_all_data"); // in a frame of its own
     const QString attacks[] = {
         QStringLiteral("select lo_export(7424242, '%1')::text as a").arg(file),
         QStringLiteral("select ts_rewrite('a'::tsquery, 'select ''a''::tsquery, ''b''::tsquery from "

@@ -7,6 +7,7 @@
 #include "DbTestEnv.h"
 #include "FakeDbServer.h"
 #include "FakeServices.h"
+#include "PgServerObjects.h"
 #include "ShellTestSupport.h"
 #include "app/Ctl.h"
 #include "app/MainFrame.h"
@@ -215,6 +216,45 @@ TEST_P(PostgreSQLStatement, AttacksAreRefusedAndChangeNothingWhileQueriesPrint)
         << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(0), (QStringList {"0", "0"}));
     EXPECT_FALSE(QFile::exists(written));
+}
+
+// An ordinary login's label whose text the server reads as several statements (it closes the
+// select it is sent in, commits and writes), or that calls a procedure that commits, makes
+// a new transaction one that writes and writes: on every route each is refused with a message,
+// and the table takes nothing. A quote that holds a ';' and a call of a
+// procedure with INOUT arguments still print.
+TEST_P(PostgreSQLStatement, WhatTheServerReadsAsMoreThanAReadWritesNothing)
+{
+    VC_TEST_SERVER(admin, "VC_PG");
+    const ServerObjects objects(admin,
+        QStringLiteral("create role vc_label_%1 login password 'label pass';"
+                       "create table vc_marks_%1 (t text); grant select, insert on vc_marks_%1 to vc_label_%1;"
+                       "create procedure vc_own_tx_%1() language plpgsql as $$ begin commit; "
+                       "set transaction read write; insert into vc_marks_%1 values ('procedure'); commit; end $$;"
+                       "create procedure vc_inout_%1(inout n int, inout t text) language plpgsql as "
+                       "$$ begin n := n + 1; t := t || ';' || n; end $$;"),
+        QStringLiteral("drop procedure if exists vc_own_tx_%1(), vc_inout_%1(int, text);"
+                       "drop table if exists vc_marks_%1; drop role if exists vc_label_%1;"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    DbServerSettings login = admin;
+    login.user = objects.Named("vc_label_%1");
+    login.password = QStringLiteral("label pass");
+    const StatementRoute route = GetParam();
+    for (const QString& sql :
+        {objects.Named("select $٣$'$٣$ as a) t; commit; insert into vc_marks_%1 values "
+                       "($٣$written by a label$٣$); commit; select * from (select $٣$'$٣$ as a"),
+            objects.Named("call vc_own_tx_%1()")}) {
+        SCOPED_TRACE(sql.toStdString());
+        const QStringList shown = PreviewAndPrint(Source(route, DSPostgreSQL, login), sql, {"a"}, "a");
+        EXPECT_EQ(shown.size(), 2) << shown.join(u'\n').toStdString(); // the preview's and the print's
+    }
+    ExpectPrinted(route, DSPostgreSQL, login, QStringLiteral("select $q$;'$q$ as a"), {"a"}, "a", {";'"});
+    ExpectPrinted(route, DSPostgreSQL, login, objects.Named("call vc_inout_%1(41, 'n')"), {"n", "t"}, "t", {"n;42"});
+
+    auto db = DbConnection::OpenPostgreSQL(admin);
+    DbRows rows;
+    ASSERT_TRUE(db->Query(objects.Named("select count(*)::text from vc_marks_%1"), rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, PostgreSQLStatement,
