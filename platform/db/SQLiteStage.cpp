@@ -58,6 +58,19 @@ qsizetype StatementCodeEnd(const QString& sql, qsizetype from)
     return end;
 }
 
+// A private database in an unnamed temporary file, deleted when it closes, with the
+// capped VFS; null when it cannot be made.
+sqlite3* OpenPrivateSQLite()
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
+        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
 } // namespace
 
 StagedConnection::~StagedConnection()
@@ -77,12 +90,9 @@ bool StagedConnection::OpenEngine()
     // it closes; the capped VFS counts that file (and its journal), so the copies of all
     // sources share DbLimits::tempBytes with SQLite's other temporary files. The page
     // cache is what stays in memory; the rest is read back from the file.
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
-        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
+    sqlite3* db = OpenPrivateSQLite();
+    if (!db)
         return Fail(QStringLiteral("无法创建临时数据库，无法读取%1。").arg(SourceText()));
-    }
     m_db = db;
     m_engine = AdoptSQLite(db);
     return Succeed();
@@ -401,6 +411,128 @@ bool StagedConnection::TableWriter::Finish()
     if (m_ok && Exec("commit"))
         m_finished = true;
     return m_finished;
+}
+
+DbRowStage::DbRowStage()
+{
+    // Nothing of it outlives the stage, so nothing need survive a crash.
+    m_db = OpenPrivateSQLite();
+    if (m_db
+        && sqlite3_exec(m_db, "pragma journal_mode = off; pragma synchronous = off", nullptr, nullptr, nullptr)
+            != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool DbRowStage::Begin()
+{
+    m_full = m_refused = false;
+    m_strLastError.clear();
+    if (m_db)
+        return true;
+    m_strLastError = QStringLiteral("无法创建临时数据库");
+    return false;
+}
+
+DbRowStage::~DbRowStage()
+{
+    sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_select);
+    sqlite3_close(m_db);
+}
+
+bool DbRowStage::Check(int rc)
+{
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return true;
+    m_full = rc == SQLITE_FULL;
+    m_strLastError = m_full ? QStringLiteral("临时存储已满") : QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
+}
+
+bool DbRowStage::Prepare(const QByteArray& sql, sqlite3_stmt*& stmt)
+{
+    return Check(sqlite3_prepare_v2(m_db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr));
+}
+
+bool DbRowStage::Append(const DbRows& rows)
+{
+    if (!Begin())
+        return false;
+    if (!m_insert) {
+        // The columns by position: the rowid is the row's place in the walk.
+        m_columns = rows.Columns();
+        QStringList columns;
+        QStringList marks;
+        for (int c = 0; c < std::max(rows.ColumnCount(), 1); ++c) {
+            columns.append(QStringLiteral("c%1").arg(c));
+            marks.append(QStringLiteral("?"));
+        }
+        if (!Check(sqlite3_exec(m_db, QStringLiteral("create table r (%1)").arg(columns.join(u',')).toUtf8().constData(),
+                nullptr, nullptr, nullptr))
+            || !Prepare(QStringLiteral("insert into r values (%1)").arg(marks.join(u',')).toUtf8(), m_insert)
+            || !Prepare("select * from r where rowid > ?1 order by rowid limit ?2", m_select))
+            return false;
+    }
+    if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
+        return false;
+    bool ok = true;
+    for (int r = 0; ok && r < rows.RowCount(); ++r) {
+        for (int c = 0; ok && c < rows.ColumnCount(); ++c) {
+            // Kept as bytes, so every value comes back as it came.
+            const QByteArrayView value = rows.Utf8(r, c);
+            ok = Check(rows.IsNull(r, c) ? sqlite3_bind_null(m_insert, c + 1)
+                                         : sqlite3_bind_blob64(m_insert, c + 1, value.data() ? value.data() : "",
+                                             static_cast<sqlite3_uint64>(value.size()), SQLITE_STATIC));
+        }
+        ok = ok && Check(sqlite3_step(m_insert));
+        sqlite3_reset(m_insert);
+    }
+    sqlite3_clear_bindings(m_insert);
+    if (!ok || !Check(sqlite3_exec(m_db, "commit", nullptr, nullptr, nullptr))) {
+        // Rows kept before stay; this block leaves nothing.
+        sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+        return false;
+    }
+    m_rowCount += rows.RowCount();
+    return true;
+}
+
+bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
+{
+    rows.Reset(m_columns);
+    if (!Begin())
+        return false;
+    if (!m_select || count <= 0)
+        return true;
+    sqlite3_bind_int64(m_select, 1, first);
+    sqlite3_bind_int64(m_select, 2, count);
+    const qint64 bound = GetDbLimits().sliceBytes;
+    qint64 kept = 0;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(m_select)) == SQLITE_ROW) {
+        for (int c = 0; c < m_columns.size(); ++c)
+            kept += sqlite3_column_bytes(m_select, c);
+        if (kept > bound) {
+            sqlite3_reset(m_select);
+            rows.Reset(m_columns);
+            m_refused = true;
+            m_strLastError = DbSliceTooLargeMessage();
+            return false;
+        }
+        for (int c = 0; c < m_columns.size(); ++c) {
+            if (sqlite3_column_type(m_select, c) == SQLITE_NULL)
+                rows.AppendNull();
+            else
+                rows.AppendUtf8(static_cast<const char*>(sqlite3_column_blob(m_select, c)), sqlite3_column_bytes(m_select, c));
+        }
+    }
+    sqlite3_reset(m_select);
+    if (Check(rc))
+        return true;
+    rows.Reset(m_columns);
+    return false;
 }
 
 QStringList UniqueColumnNames(const QStringList& names)

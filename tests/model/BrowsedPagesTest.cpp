@@ -1,0 +1,183 @@
+// A preview turns the pages of a source whose order has ties (2,000 records over 10 dates,
+// and rows equal in every column): page after page, back and far ahead, it shows the records
+// print prints, in print's order, each once, on every route and in table mode as well as
+// through the source's own statement.
+#include "DbTestEnv.h"
+#include "model/DLBase.h"
+#include "model/DSBase.h"
+#include "platform/Crypt.h"
+#include "platform/db/Ado.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kTiedRecords = 2000;
+constexpr int kTiedPage = 25;
+
+// The tables, written through the server's own client: ids 1..2000 on ten dates in no order
+// of theirs, and 2,000 rows of ten kinds, each kind's rows alike in every column.
+const char* const kTiedTablesSql
+    = "drop table if exists vc_tied_items; drop table if exists vc_tied_twins; "
+      "create table vc_tied_items (id int primary key, made date, name varchar(20)); "
+      "create table vc_tied_twins (made date, tag varchar(10)); "
+      "insert into vc_tied_items with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+      "select i, %1, %2 from n; "
+      "insert into vc_tied_twins with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+      "select %1, %3 from n;";
+
+QString TiedTablesSql(const QString& made, const QString& name, const QString& tag)
+{
+    return QString::fromLatin1(kTiedTablesSql).arg(made, name, tag);
+}
+
+QString WriteTiedTables(const DbServerSettings& s, bool postgres)
+{
+    if (postgres)
+        return WriteOnTestServer(s, true,
+            TiedTablesSql(QStringLiteral("date '2026-01-01' + (i * 7 % 10)::int"), QStringLiteral("'item' || i"),
+                QStringLiteral("'tag' || (i * 7 % 10)")));
+    return WriteOnTestServer(s, false,
+        QStringLiteral("set max_recursive_iterations = 100000; ")
+            + TiedTablesSql(QStringLiteral("date '2026-01-01' + interval (i * 7 % 10) day"),
+            QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
+}
+
+// Each way the records are read and ordered: the source's own statement with ties, table
+// mode sorted by a tied field, and a statement over rows alike in every column.
+struct TiedReading
+{
+    const char* what;
+    int rangeMode;
+    const char* sql;
+    const char* table;
+    const char* sortField;
+    QStringList fields;
+};
+
+const TiedReading kTiedReadings[] = {
+    {"statement ordered by a date", RangeSQL, "select id, made, name from vc_tied_items order by made", "", "",
+        {"id", "made", "name"}},
+    {"table sorted by a date", RangeAll, "", "vc_tied_items", "made", {"id", "made", "name"}},
+    {"rows alike in every column", RangeSQL, "select made, tag from vc_tied_twins order by made", "", "",
+        {"made", "tag"}},
+};
+
+void Describe(CDSBase& ds, const TiedReading& reading)
+{
+    ds.m_nRangeMode = reading.rangeMode;
+    ds.m_strSQL = QString::fromLatin1(reading.sql);
+    ds.m_strTable = QString::fromLatin1(reading.table);
+    ds.m_strSortField = QString::fromLatin1(reading.sortField);
+    ds.m_selectedFields = reading.fields;
+}
+
+// The records of pages first..last as a list of "value|value" texts.
+bool ReadPages(CDLBase& loader, const std::vector<int>& pages, QStringList& records)
+{
+    records.clear();
+    LoaderRow rows;
+    for (const int page : pages) {
+        if (!loader.LoadPage(page, kTiedPage, rows))
+            return false;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            records.append(rows.Row(r).join(u'|'));
+    }
+    return true;
+}
+
+// What print prints and what the preview shows, page by page and jumping about, are the same
+// records in the same order, each once.
+void ExpectPreviewShowsWhatPrints(CDSBase& ds)
+{
+    std::vector<int> every;
+    for (int page = 1; page <= kTiedRecords / kTiedPage + 1; ++page)
+        every.push_back(page);
+    for (const TiedReading& reading : kTiedReadings) {
+        SCOPED_TRACE(reading.what);
+        Describe(ds, reading);
+        std::unique_ptr<CDLBase> print = CDLBase::CreateLoader(ds.GetType());
+        print->SetDataSource(&ds);
+        print->SetSequentialLoads(true);
+        QStringList printed;
+        ASSERT_TRUE(ReadPages(*print, every, printed)) << print->GetLastError().toStdString();
+        ASSERT_EQ(printed.size(), kTiedRecords);
+
+        std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(ds.GetType());
+        preview->SetDataSource(&ds);
+        preview->SetBrowsedLoads(true);
+        ASSERT_EQ(preview->GetRecordCount(), kTiedRecords);
+        QStringList shown;
+        ASSERT_TRUE(ReadPages(*preview, every, shown)) << preview->GetLastError().toStdString();
+        EXPECT_EQ(shown, printed);
+        if (reading.rangeMode == RangeSQL && QByteArray(reading.sql).contains("vc_tied_items")) {
+            QStringList ids;
+            for (const QString& record : shown)
+                ids.append(record.section(u'|', 0, 0));
+            ids.removeDuplicates();
+            EXPECT_EQ(ids.size(), kTiedRecords);
+        }
+
+        // A new preview that jumps far ahead first, then back and on: each page as print has it.
+        preview->Close();
+        ASSERT_EQ(preview->GetRecordCount(), kTiedRecords);
+        const std::vector<int> jumps {57, 3, 80, 1, 40, 81};
+        QStringList jumped;
+        ASSERT_TRUE(ReadPages(*preview, jumps, jumped)) << preview->GetLastError().toStdString();
+        QStringList expected;
+        for (const int page : jumps)
+            expected += printed.mid((page - 1) * kTiedPage, kTiedPage);
+        EXPECT_EQ(jumped, expected);
+    }
+}
+
+} // namespace
+
+TEST(BrowsedPages, PostgreSQLShowsWhatPrintsThroughItsClientAndItsOdbcDriver)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    ASSERT_EQ(WriteTiedTables(server, true), "");
+    CPostgreSQLDS native;
+    StoreLogin(native, server);
+    ExpectPreviewShowsWhatPrints(native);
+
+    CCustomDS odbc;
+    odbc.m_strConnectionString
+        = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
+                            .arg(server.host, QString::number(server.port), server.database, server.user,
+                                server.password));
+    ExpectPreviewShowsWhatPrints(odbc);
+}
+
+TEST(BrowsedPages, MariaDBShowsWhatPrintsThroughItsClientAndAnOdbcString)
+{
+    VC_TEST_SERVER(server, "VC_MY");
+    ASSERT_EQ(WriteTiedTables(server, false), "");
+    CMySQLDS native;
+    StoreLogin(native, server);
+    ExpectPreviewShowsWhatPrints(native);
+
+    CCustomDS odbc;
+    odbc.m_strConnectionString
+        = EncryptString(QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3")
+                            .arg(server.host, QString::number(server.port), server.database, server.user,
+                                server.password));
+    ExpectPreviewShowsWhatPrints(odbc);
+}
+
+TEST(BrowsedPages, SQLiteShowsWhatPrints)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tied.sqlite"));
+    ASSERT_TRUE(WriteSQLiteFile(path,
+        TiedTablesSql(QStringLiteral("date('2026-01-01', '+' || (i * 7 % 10) || ' days')"),
+            QStringLiteral("'item' || i"), QStringLiteral("'tag' || (i * 7 % 10)"))
+            .remove(QStringLiteral("drop table if exists vc_tied_items; drop table if exists vc_tied_twins; "))
+            .toUtf8()
+            .constData()));
+    CSQLiteDS ds;
+    ds.m_strPath = path;
+    ExpectPreviewShowsWhatPrints(ds);
+}
