@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -57,6 +58,9 @@ qsizetype StatementCodeEnd(const QString& sql, qsizetype from)
     }
     return end;
 }
+
+// A NULL cell of a staged row.
+constexpr quint32 kStagedNull = 0xFFFFFFFFu;
 
 // A private database in an unnamed temporary file, deleted when it closes, with the
 // capped VFS; null when it cannot be made.
@@ -461,32 +465,31 @@ bool DbRowStage::Append(const DbRows& rows)
     if (!Begin())
         return false;
     if (!m_insert) {
-        // The columns by position: the rowid is the row's place in the walk.
+        // A row is one value, its cells packed in turn; the rowid is its place in the walk.
         m_columns = rows.Columns();
-        QStringList columns;
-        QStringList marks;
-        for (int c = 0; c < std::max(rows.ColumnCount(), 1); ++c) {
-            columns.append(QStringLiteral("c%1").arg(c));
-            marks.append(QStringLiteral("?"));
-        }
-        if (!Check(sqlite3_exec(m_db, QStringLiteral("create table r (%1)").arg(columns.join(u',')).toUtf8().constData(),
-                nullptr, nullptr, nullptr))
-            || !Prepare(QStringLiteral("insert into r values (%1)").arg(marks.join(u',')).toUtf8(), m_insert)
-            || !Prepare("select * from r where rowid > ?1 order by rowid limit ?2", m_select))
+        if (!Check(sqlite3_exec(m_db, "create table r (v)", nullptr, nullptr, nullptr))
+            || !Prepare("insert into r values (?1)", m_insert)
+            || !Prepare("select v from r where rowid > ?1 order by rowid limit ?2", m_select))
             return false;
     }
     if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
         return false;
     bool ok = true;
+    QByteArray packed;
     for (int r = 0; ok && r < rows.RowCount(); ++r) {
-        for (int c = 0; ok && c < rows.ColumnCount(); ++c) {
-            // Kept as bytes, so every value comes back as it came.
+        // Each cell as its length and its bytes, a NULL as a length of all ones: every value
+        // comes back as it came.
+        packed.clear();
+        for (int c = 0; c < rows.ColumnCount(); ++c) {
             const QByteArrayView value = rows.Utf8(r, c);
-            ok = Check(rows.IsNull(r, c) ? sqlite3_bind_null(m_insert, c + 1)
-                                         : sqlite3_bind_blob64(m_insert, c + 1, value.data() ? value.data() : "",
-                                             static_cast<sqlite3_uint64>(value.size()), SQLITE_STATIC));
+            const quint32 length = rows.IsNull(r, c) ? kStagedNull : static_cast<quint32>(value.size());
+            packed.append(reinterpret_cast<const char*>(&length), sizeof length);
+            if (length != kStagedNull)
+                packed.append(value);
         }
-        ok = ok && Check(sqlite3_step(m_insert));
+        ok = Check(sqlite3_bind_blob64(m_insert, 1, packed.constData(), static_cast<sqlite3_uint64>(packed.size()),
+                 SQLITE_STATIC))
+            && Check(sqlite3_step(m_insert));
         sqlite3_reset(m_insert);
     }
     sqlite3_clear_bindings(m_insert);
@@ -512,8 +515,9 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     qint64 kept = 0;
     int rc = SQLITE_OK;
     while ((rc = sqlite3_step(m_select)) == SQLITE_ROW) {
-        for (int c = 0; c < m_columns.size(); ++c)
-            kept += sqlite3_column_bytes(m_select, c);
+        const char* packed = static_cast<const char*>(sqlite3_column_blob(m_select, 0));
+        const qint64 size = sqlite3_column_bytes(m_select, 0);
+        kept += size;
         if (kept > bound) {
             sqlite3_reset(m_select);
             rows.Reset(m_columns);
@@ -521,11 +525,17 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
             m_strLastError = DbSliceTooLargeMessage();
             return false;
         }
+        qint64 at = 0;
         for (int c = 0; c < m_columns.size(); ++c) {
-            if (sqlite3_column_type(m_select, c) == SQLITE_NULL)
+            quint32 length = 0;
+            std::memcpy(&length, packed + at, sizeof length);
+            at += sizeof length;
+            if (length == kStagedNull) {
                 rows.AppendNull();
-            else
-                rows.AppendUtf8(static_cast<const char*>(sqlite3_column_blob(m_select, c)), sqlite3_column_bytes(m_select, c));
+            } else {
+                rows.AppendUtf8(packed + at, length);
+                at += length;
+            }
         }
     }
     sqlite3_reset(m_select);

@@ -14,36 +14,7 @@
 
 namespace {
 
-constexpr int kTiedRecords = 2000;
 constexpr int kTiedPage = 25;
-
-// The tables, written through the server's own client: ids 1..2000 on ten dates in no order
-// of theirs, and 2,000 rows of ten kinds, each kind's rows alike in every column.
-const char* const kTiedTablesSql
-    = "drop table if exists vc_tied_items; drop table if exists vc_tied_twins; "
-      "create table vc_tied_items (id int primary key, made date, name varchar(20)); "
-      "create table vc_tied_twins (made date, tag varchar(10)); "
-      "insert into vc_tied_items with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-      "select i, %1, %2 from n; "
-      "insert into vc_tied_twins with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-      "select %1, %3 from n;";
-
-QString TiedTablesSql(const QString& made, const QString& name, const QString& tag)
-{
-    return QString::fromLatin1(kTiedTablesSql).arg(made, name, tag);
-}
-
-QString WriteTiedTables(const DbServerSettings& s, bool postgres)
-{
-    if (postgres)
-        return WriteOnTestServer(s, true,
-            TiedTablesSql(QStringLiteral("date '2026-01-01' + (i * 7 % 10)::int"), QStringLiteral("'item' || i"),
-                QStringLiteral("'tag' || (i * 7 % 10)")));
-    return WriteOnTestServer(s, false,
-        QStringLiteral("set max_recursive_iterations = 100000; ")
-            + TiedTablesSql(QStringLiteral("date '2026-01-01' + interval (i * 7 % 10) day"),
-            QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
-}
 
 // Each way the records are read and ordered: the source's own statement with ties, table
 // mode sorted by a tied field, and a statement over rows alike in every column.
@@ -138,7 +109,7 @@ void ExpectPreviewShowsWhatPrints(CDSBase& ds)
 TEST(BrowsedPages, PostgreSQLShowsWhatPrintsThroughItsClientAndItsOdbcDriver)
 {
     VC_TEST_SERVER(server, "VC_PG");
-    ASSERT_EQ(WriteTiedTables(server, true), "");
+    ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_tied")), "");
     CPostgreSQLDS native;
     StoreLogin(native, server);
     ExpectPreviewShowsWhatPrints(native);
@@ -154,7 +125,7 @@ TEST(BrowsedPages, PostgreSQLShowsWhatPrintsThroughItsClientAndItsOdbcDriver)
 TEST(BrowsedPages, MariaDBShowsWhatPrintsThroughItsClientAndAnOdbcString)
 {
     VC_TEST_SERVER(server, "VC_MY");
-    ASSERT_EQ(WriteTiedTables(server, false), "");
+    ASSERT_EQ(WriteTiedTables(server, false, QStringLiteral("vc_tied")), "");
     CMySQLDS native;
     StoreLogin(native, server);
     ExpectPreviewShowsWhatPrints(native);
@@ -172,9 +143,8 @@ TEST(BrowsedPages, SQLiteShowsWhatPrints)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tied.sqlite"));
     ASSERT_TRUE(WriteSQLiteFile(path,
-        TiedTablesSql(QStringLiteral("date('2026-01-01', '+' || (i * 7 % 10) || ' days')"),
+        TiedTablesSql(QStringLiteral("vc_tied"), QStringLiteral("date('2026-01-01', '+' || (i * 7 % 10) || ' days')"),
             QStringLiteral("'item' || i"), QStringLiteral("'tag' || (i * 7 % 10)"))
-            .remove(QStringLiteral("drop table if exists vc_tied_items; drop table if exists vc_tied_twins; "))
             .toUtf8()
             .constData()));
     CSQLiteDS ds;
