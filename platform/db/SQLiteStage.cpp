@@ -419,10 +419,10 @@ bool StagedConnection::TableWriter::Finish()
 
 DbRowStage::DbRowStage()
 {
-    // Nothing of it outlives the stage, so nothing need survive a crash.
+    // Nothing of it outlives the stage, so nothing need reach the disk in order; the journal
+    // stays, so that a block refused at the cap is rolled back and the rows before it kept.
     m_db = OpenPrivateSQLite();
-    if (m_db
-        && sqlite3_exec(m_db, "pragma journal_mode = off; pragma synchronous = off", nullptr, nullptr, nullptr)
+    if (m_db && sqlite3_exec(m_db, "pragma synchronous = off", nullptr, nullptr, nullptr)
             != SQLITE_OK) {
         sqlite3_close(m_db);
         m_db = nullptr;
