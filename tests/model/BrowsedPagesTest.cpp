@@ -7,6 +7,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/Ado.h"
+#include "platform/db/DbWait.h"
 
 #include <QTemporaryDir>
 
@@ -104,38 +105,35 @@ void ExpectPreviewShowsWhatPrints(CDSBase& ds)
     }
 }
 
+// The server's own source, and a user's ODBC string that reaches it (its login given as the
+// string's keys %1 to %5 take it).
+void ExpectEachRouteShowsWhatPrints(std::unique_ptr<CHostPortDS> native, const DbServerSettings& server,
+    const QString& odbcString)
+{
+    StoreLogin(*native, server);
+    ExpectPreviewShowsWhatPrints(*native);
+    CCustomDS odbc;
+    odbc.m_strConnectionString = EncryptString(
+        odbcString.arg(server.host, QString::number(server.port), server.database, server.user, server.password));
+    ExpectPreviewShowsWhatPrints(odbc);
+}
+
 } // namespace
 
 TEST(BrowsedPages, PostgreSQLShowsWhatPrintsThroughItsClientAndItsOdbcDriver)
 {
     VC_TEST_SERVER(server, "VC_PG");
     ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_tied")), "");
-    CPostgreSQLDS native;
-    StoreLogin(native, server);
-    ExpectPreviewShowsWhatPrints(native);
-
-    CCustomDS odbc;
-    odbc.m_strConnectionString
-        = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
-                            .arg(server.host, QString::number(server.port), server.database, server.user,
-                                server.password));
-    ExpectPreviewShowsWhatPrints(odbc);
+    ExpectEachRouteShowsWhatPrints(std::make_unique<CPostgreSQLDS>(), server,
+        QStringLiteral("Driver={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;UID=%4;PWD=%5"));
 }
 
 TEST(BrowsedPages, MariaDBShowsWhatPrintsThroughItsClientAndAnOdbcString)
 {
     VC_TEST_SERVER(server, "VC_MY");
     ASSERT_EQ(WriteTiedTables(server, false, QStringLiteral("vc_tied")), "");
-    CMySQLDS native;
-    StoreLogin(native, server);
-    ExpectPreviewShowsWhatPrints(native);
-
-    CCustomDS odbc;
-    odbc.m_strConnectionString
-        = EncryptString(QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3")
-                            .arg(server.host, QString::number(server.port), server.database, server.user,
-                                server.password));
-    ExpectPreviewShowsWhatPrints(odbc);
+    ExpectEachRouteShowsWhatPrints(std::make_unique<CMySQLDS>(), server,
+        QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3"));
 }
 
 TEST(BrowsedPages, SQLiteShowsWhatPrints)
@@ -150,4 +148,37 @@ TEST(BrowsedPages, SQLiteShowsWhatPrints)
     CSQLiteDS ds;
     ds.m_strPath = path;
     ExpectPreviewShowsWhatPrints(ds);
+}
+
+TEST(BrowsedPages, PagesPastTheTemporaryStoragesCapAreRefusedNamingTheSource)
+{
+    VC_TEST_SERVER(server, "VC_MY");
+    ASSERT_EQ(WriteTiedTables(server, false, QStringLiteral("vc_tied")), "");
+    CMySQLDS ds;
+    StoreLogin(ds, server);
+    ds.m_strName = QStringLiteral("库存");
+    ds.m_nRangeMode = RangeSQL;
+    // 4 MB of rows: past the kept rows' 2 MB page cache, the file takes the rest.
+    ds.m_strSQL = QStringLiteral("select id, rpad(name, 2000, '.') as wide from vc_tied_items order by made");
+    ds.m_selectedFields = QStringList {"id", "wide"};
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.tempBytes = 1 << 20;
+    SetDbLimits(limits);
+    std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSMySQL);
+    preview->SetDataSource(&ds);
+    preview->SetBrowsedLoads(true);
+    LoaderRow first;
+    const bool firstShown = preview->LoadPage(1, kTiedPage, first);
+    LoaderRow last;
+    const bool lastShown = preview->LoadPage(kTiedRecords / kTiedPage, kTiedPage, last);
+    const QString refusal = preview->GetLastError();
+    LoaderRow again;
+    const bool firstAgain = preview->LoadPage(1, kTiedPage, again);
+    SetDbLimits(saved);
+    ASSERT_TRUE(firstShown) << preview->GetLastError().toStdString();
+    EXPECT_FALSE(lastShown);
+    EXPECT_EQ(refusal, QStringLiteral("数据源“库存”预览过的记录超过了临时存储 1 MB 的上限，无法预览后面的记录。"));
+    ASSERT_TRUE(firstAgain) << preview->GetLastError().toStdString();
+    EXPECT_EQ(again.Row(0), first.Row(0));
 }
