@@ -182,3 +182,44 @@ TEST(BrowsedPages, PagesPastTheTemporaryStoragesCapAreRefusedNamingTheSource)
     ASSERT_TRUE(firstAgain) << preview->GetLastError().toStdString();
     EXPECT_EQ(again.Row(0), first.Row(0));
 }
+
+TEST(BrowsedPages, AWalkTheServerEndedIsReadOnPastTheRowsKept)
+{
+    VC_TEST_SERVER(server, "VC_MY");
+    ASSERT_EQ(WriteTiedTables(server, false, QStringLiteral("vc_tied")), "");
+    CMySQLDS ds;
+    StoreLogin(ds, server);
+    ds.m_nRangeMode = RangeSQL;
+    // 40 MB of rows, more than the sockets hold: the statement still runs while the first pages show.
+    ds.m_strSQL = QStringLiteral("select id, rpad(name, 20000, '.') as wide from vc_tied_items order by made");
+    ds.m_selectedFields = QStringList {"id", "wide"};
+    std::vector<int> every;
+    for (int page = 1; page <= kTiedRecords / kTiedPage; ++page)
+        every.push_back(page);
+    std::unique_ptr<CDLBase> print = CDLBase::CreateLoader(DSMySQL);
+    print->SetDataSource(&ds);
+    print->SetSequentialLoads(true);
+    QStringList printed;
+    ASSERT_TRUE(ReadPages(*print, every, printed)) << print->GetLastError().toStdString();
+    print.reset();
+
+    std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSMySQL);
+    preview->SetDataSource(&ds);
+    preview->SetBrowsedLoads(true);
+    QStringList shown;
+    ASSERT_TRUE(ReadPages(*preview, {1, 2}, shown)) << preview->GetLastError().toStdString();
+    // The server ends the statement, as it does one left waiting past its limit.
+    QProcess client;
+    client.start(QStringLiteral("mariadb"),
+        {"--no-defaults", "-N", "-h", server.host, "-P", QString::number(server.port), "-u", server.user,
+            "--password=" + server.password, server.database, "-e",
+            "select id from information_schema.processlist where info like 'select id, rpad(name, 20000%'"});
+    ASSERT_TRUE(client.waitForFinished(30000));
+    const QString thread = QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+    ASSERT_FALSE(thread.isEmpty());
+    ASSERT_EQ(WriteOnTestServer(server, false, QStringLiteral("kill query %1").arg(thread)), "");
+    QStringList rest;
+    ASSERT_TRUE(ReadPages(*preview, std::vector<int>(every.begin() + 2, every.end()), rest))
+        << preview->GetLastError().toStdString();
+    EXPECT_EQ(shown + rest, printed);
+}
