@@ -122,7 +122,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             EndWalk();
             if (m_stage->Full())
                 return Fail(QStringLiteral("数据源“%1”预览过的记录超过了临时存储 %2 MB 的上限，无法预览后面的记录。")
-                                .arg(m_pDataSource->m_strName)
+                                .arg(DbSourceScope::Current())
                                 .arg(GetDbLimits().tempBytes >> 20));
             return FailQuery(m_stage->LastError());
         }
