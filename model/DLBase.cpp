@@ -6,6 +6,8 @@
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
+#include "platform/db/SQLiteStage.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -16,6 +18,12 @@ namespace {
 CLoaderNotifier* g_pLoaderNotifier = nullptr;
 
 const QString kReadFailure = QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。");
+
+// The rows a browsed walk passes on its way to a page further on are read in slices that grow
+// while they stay small, so a jump far ahead takes few steps; never fewer rows than the page,
+// which a read of the page alone would keep too.
+constexpr qint64 kBrowseSliceBytes = qint64(4) << 20;
+constexpr qint64 kBrowseSliceRows = 16384;
 
 int ClampToInt(qint64 value)
 {
@@ -47,6 +55,7 @@ void CDLBase::SetNotifier(CLoaderNotifier* notifier)
     g_pLoaderNotifier = notifier;
 }
 
+CDLBase::CDLBase() = default;
 CDLBase::~CDLBase() = default;
 
 void CDLBase::SetDataSource(const CDSBase* source)
@@ -59,6 +68,7 @@ void CDLBase::SetDataSource(const CDSBase* source)
 bool CDLBase::Close()
 {
     EndWalk();
+    DropStage();
     m_connection.reset();
     m_bStatementAllowed = false;
     return true;
@@ -68,6 +78,66 @@ void CDLBase::EndWalk()
 {
     m_cursor.reset();
     m_strCursorSql.clear();
+}
+
+void CDLBase::DropStage()
+{
+    m_stage.reset();
+    m_strStageSql.clear();
+    m_bStageComplete = false;
+}
+
+bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
+{
+    const DbSourceScope scope(m_pDataSource->m_strName);
+    if (!m_stage || sql != m_strStageSql) {
+        DropStage();
+        m_stage = std::make_unique<DbRowStage>();
+        m_strStageSql = sql;
+    }
+    const qint64 pageRows = last - first + 1;
+    qint64 slice = pageRows;
+    while (!m_bStageComplete && m_stage->RowCount() < last) {
+        // The walk goes on where the kept rows end. One that is gone (a server ends a statement
+        // left waiting past its own limits) is run again and passed over the kept rows: a
+        // statement run whole gives its rows in one order each time, as print relies on;
+        // only a page's limit makes the server choose among equal rows anew.
+        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() != m_stage->RowCount();
+        if (fresh) {
+            EndWalk();
+            m_cursor = m_connection->OpenCursor(sql);
+            m_strCursorSql = sql;
+        }
+        const qint64 wanted = std::min(slice, last - m_stage->RowCount());
+        LoaderRow block;
+        if ((fresh && !m_cursor->Skip(m_stage->RowCount())) || !m_cursor->Fetch(wanted, block)) {
+            const QString error = m_cursor->LastError();
+            const bool stopped = m_cursor->Stopped();
+            EndWalk();
+            if (!fresh && !stopped)
+                continue;
+            return stopped ? Fail(error) : FailQuery(error);
+        }
+        if (!m_stage->Append(block)) {
+            EndWalk();
+            if (m_stage->Full())
+                return Fail(QStringLiteral("数据源“%1”预览过的记录超过了临时存储 %2 MB 的上限，无法预览后面的记录。")
+                                .arg(DbSourceScope::Current())
+                                .arg(GetDbLimits().tempBytes >> 20));
+            return FailQuery(m_stage->LastError());
+        }
+        if (block.RowCount() < wanted) {
+            m_bStageComplete = true;
+            EndWalk();
+        } else {
+            slice = std::clamp<qint64>(
+                block.RowCount() * kBrowseSliceBytes / std::max<qint64>(block.MemoryUsed(), 1), pageRows,
+                std::max(pageRows, kBrowseSliceRows));
+        }
+    }
+    if (!m_stage->Read(first - 1, pageRows, rows))
+        return m_stage->Refused() ? Fail(m_stage->LastError()) : FailQuery(m_stage->LastError());
+    return true;
 }
 
 bool CDLBase::WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -270,6 +340,7 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
         ThrowLastError();
     LoaderRow rows;
     EndWalk();
+    DropStage();
     if (Statements().CountsByReading(*m_pDataSource)) {
         // A procedure call cannot be counted inside a select: its rows are passed over.
         const std::unique_ptr<DbCursor> cursor = m_connection->OpenCursor(statement());
@@ -298,6 +369,10 @@ bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
     const CSqlStatements statements = Statements();
     if (m_bSequential)
         return WalkRows(statements.Rows(*m_pDataSource), first, last, rows);
+    // SQLite (a file, or the copy of a workbook or an Access file) orders a statement's rows
+    // alike for every page; a server may not, once a page's limit has it choose among equal rows.
+    if (m_bBrowsed && statements.Server().server != SqlServerKind::SQLite)
+        return BrowseRows(statements.Rows(*m_pDataSource), first, last, rows);
     // Without a limit in the statement the rows before first are passed over.
     const bool paged = statements.PagesInStatement(*m_pDataSource);
     const bool read = paged

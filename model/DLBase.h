@@ -11,6 +11,7 @@
 #include <memory>
 
 class CDSBase;
+class DbRowStage;
 
 // The rows one load hands back: one element per field, a NULL value as an empty
 // text, the caller owning the block. The same container the data-access layer
@@ -47,7 +48,7 @@ public:
     static std::unique_ptr<CDLBase> CreateLoader(int32_t type);
     static void SetNotifier(CLoaderNotifier* notifier);
 
-    CDLBase() = default;
+    CDLBase();
     CDLBase(const CDLBase&) = delete;
     CDLBase& operator=(const CDLBase&) = delete;
     virtual ~CDLBase();
@@ -77,6 +78,11 @@ public:
     // statement then walks them, kept open from load to load, so every page costs the
     // same. It holds the source's read lock (an SQLite file's) until Close.
     void SetSequentialLoads(bool sequential) { m_bSequential = sequential; }
+    // The caller shows pages in any order (a preview): they come from one walk of the
+    // statement a print job walks, its rows kept as far as it has gone (DbRowStage), so rows
+    // that the server orders as equal keep their places from page to page and each record
+    // shows once, where print puts it. A count, or Close, starts the next walk afresh.
+    void SetBrowsedLoads(bool browsed) { m_bBrowsed = browsed; }
 
     QString GetLastError() const { return m_strLastError; }
     // Whether the last error already reached the user through the notifier, so that
@@ -106,6 +112,11 @@ protected:
     bool ReadRows(qint64 first, qint64 last, LoaderRow& rows);
     // Closes the cursor, so that the connection takes another statement.
     void EndWalk();
+    // Records first..last of the statement as one walk of it gives them (SetBrowsedLoads): read
+    // from its rows kept so far, the walk going on past them where the page lies further.
+    bool BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // Forgets the walk's rows kept for browsing.
+    void DropStage();
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
@@ -150,7 +161,12 @@ protected:
     // Declared after the connection, so it goes first.
     std::unique_ptr<DbCursor> m_cursor;
     QString m_strCursorSql;
+    // The rows of the browsed walk so far, of the statement m_strStageSql.
+    std::unique_ptr<DbRowStage> m_stage;
+    QString m_strStageSql;
+    bool m_bStageComplete = false; // the walk reached the statement's end
     bool m_bSequential = false;
+    bool m_bBrowsed = false;
     bool m_bStatementAllowed = false; // AllowStatementOnLogin passed for this connection
     QString m_strLastError;
     bool m_bErrorShown = false;

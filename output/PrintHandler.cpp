@@ -207,6 +207,8 @@ void CPrintHandler::CreateDataLoads()
         load->m_pLoader->SetDataSource(source.get());
         // A print job reads its pages in order: each costs the same however far it lies.
         load->m_pLoader->SetSequentialLoads(m_nMode == ModePrint);
+        // A preview shows its pages in any order, each with the records print puts there.
+        load->m_pLoader->SetBrowsedLoads(m_nMode == ModePreview);
         m_dataLoads.push_back(std::move(load));
     }
 }

@@ -267,6 +267,8 @@ void CDatabaseDlg::MakeLoader(DataSourceNode& node)
     try {
         node.loader = CDLBase::CreateLoader(node.ds->GetType());
         node.loader->SetDataSource(node.ds);
+        // Its pages are turned any way: each shows the records print puts there.
+        node.loader->SetBrowsedLoads(true);
     } catch (const CDataSourceException&) {
         // Listed and kept, but its rows cannot be read: "加载" says so.
     }

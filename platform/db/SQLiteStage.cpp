@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -58,6 +59,22 @@ qsizetype StatementCodeEnd(const QString& sql, qsizetype from)
     return end;
 }
 
+// A NULL cell of a staged row.
+constexpr quint32 kStagedNull = 0xFFFFFFFFu;
+
+// A private database in an unnamed temporary file, deleted when it closes, with the
+// capped VFS; null when it cannot be made.
+sqlite3* OpenPrivateSQLite()
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
+        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
 } // namespace
 
 StagedConnection::~StagedConnection()
@@ -77,12 +94,9 @@ bool StagedConnection::OpenEngine()
     // it closes; the capped VFS counts that file (and its journal), so the copies of all
     // sources share DbLimits::tempBytes with SQLite's other temporary files. The page
     // cache is what stays in memory; the rest is read back from the file.
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, CappedSQLiteVfs()) != SQLITE_OK
-        || sqlite3_exec(db, "pragma cache_size = -2048", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
+    sqlite3* db = OpenPrivateSQLite();
+    if (!db)
         return Fail(QStringLiteral("无法创建临时数据库，无法读取%1。").arg(SourceText()));
-    }
     m_db = db;
     m_engine = AdoptSQLite(db);
     return Succeed();
@@ -401,6 +415,134 @@ bool StagedConnection::TableWriter::Finish()
     if (m_ok && Exec("commit"))
         m_finished = true;
     return m_finished;
+}
+
+DbRowStage::DbRowStage()
+{
+    // Nothing of it outlives the stage, so nothing need reach the disk in order; the journal
+    // stays, so that a block refused at the cap is rolled back and the rows before it kept.
+    m_db = OpenPrivateSQLite();
+    if (m_db && sqlite3_exec(m_db, "pragma synchronous = off", nullptr, nullptr, nullptr)
+            != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool DbRowStage::Begin()
+{
+    m_full = m_refused = false;
+    m_strLastError.clear();
+    if (m_db)
+        return true;
+    m_strLastError = QStringLiteral("无法创建临时数据库");
+    return false;
+}
+
+DbRowStage::~DbRowStage()
+{
+    sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_select);
+    sqlite3_close(m_db);
+}
+
+bool DbRowStage::Check(int rc)
+{
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return true;
+    m_full = rc == SQLITE_FULL;
+    m_strLastError = m_full ? QStringLiteral("临时存储已满") : QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
+}
+
+bool DbRowStage::Prepare(const QByteArray& sql, sqlite3_stmt*& stmt)
+{
+    return Check(sqlite3_prepare_v2(m_db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr));
+}
+
+bool DbRowStage::Append(const DbRows& rows)
+{
+    if (!Begin())
+        return false;
+    if (!m_insert) {
+        // A row is one value, its cells packed in turn; the rowid is its place in the walk.
+        m_columns = rows.Columns();
+        if (!Check(sqlite3_exec(m_db, "create table r (v)", nullptr, nullptr, nullptr))
+            || !Prepare("insert into r values (?1)", m_insert)
+            || !Prepare("select v from r where rowid > ?1 order by rowid limit ?2", m_select))
+            return false;
+    }
+    if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
+        return false;
+    bool ok = true;
+    QByteArray packed;
+    for (int r = 0; ok && r < rows.RowCount(); ++r) {
+        // Each cell as its length and its bytes, a NULL as a length of all ones: every value
+        // comes back as it came.
+        packed.clear();
+        for (int c = 0; c < rows.ColumnCount(); ++c) {
+            const QByteArrayView value = rows.Utf8(r, c);
+            const quint32 length = rows.IsNull(r, c) ? kStagedNull : static_cast<quint32>(value.size());
+            packed.append(reinterpret_cast<const char*>(&length), sizeof length);
+            if (length != kStagedNull)
+                packed.append(value);
+        }
+        ok = Check(sqlite3_bind_blob64(m_insert, 1, packed.constData(), static_cast<sqlite3_uint64>(packed.size()),
+                 SQLITE_STATIC))
+            && Check(sqlite3_step(m_insert));
+        sqlite3_reset(m_insert);
+    }
+    sqlite3_clear_bindings(m_insert);
+    if (!ok || !Check(sqlite3_exec(m_db, "commit", nullptr, nullptr, nullptr))) {
+        // Rows kept before stay; this block leaves nothing.
+        sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+        return false;
+    }
+    m_rowCount += rows.RowCount();
+    return true;
+}
+
+bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
+{
+    rows.Reset(m_columns);
+    if (!Begin())
+        return false;
+    if (!m_select || count <= 0)
+        return true;
+    sqlite3_bind_int64(m_select, 1, first);
+    sqlite3_bind_int64(m_select, 2, count);
+    const qint64 bound = GetDbLimits().sliceBytes;
+    qint64 kept = 0;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(m_select)) == SQLITE_ROW) {
+        const char* packed = static_cast<const char*>(sqlite3_column_blob(m_select, 0));
+        const qint64 size = sqlite3_column_bytes(m_select, 0);
+        kept += size;
+        if (kept > bound) {
+            sqlite3_reset(m_select);
+            rows.Reset(m_columns);
+            m_refused = true;
+            m_strLastError = DbSliceTooLargeMessage();
+            return false;
+        }
+        qint64 at = 0;
+        for (int c = 0; c < m_columns.size(); ++c) {
+            quint32 length = 0;
+            std::memcpy(&length, packed + at, sizeof length);
+            at += sizeof length;
+            if (length == kStagedNull) {
+                rows.AppendNull();
+            } else {
+                rows.AppendUtf8(packed + at, length);
+                at += length;
+            }
+        }
+    }
+    sqlite3_reset(m_select);
+    if (Check(rc))
+        return true;
+    rows.Reset(m_columns);
+    return false;
 }
 
 QStringList UniqueColumnNames(const QStringList& names)

@@ -114,6 +114,47 @@ private:
     QString m_sourceText;
 };
 
+// The rows one walk of a statement gave, kept in order in a private SQLite database in
+// temporary files (counted against DbLimits::tempBytes with SQLite's other temporary files,
+// a small page cache in memory) and read back by position. A preview pages through what one
+// run gave, so rows the server orders as equal cannot change places from page to page.
+class DbRowStage
+{
+public:
+    DbRowStage();
+    ~DbRowStage();
+    DbRowStage(const DbRowStage&) = delete;
+    DbRowStage& operator=(const DbRowStage&) = delete;
+
+    // Keeps the rows after those kept; the first block names the columns. False when they
+    // cannot be kept (the temporary storage's cap among them: Full()), with LastError() set.
+    bool Append(const DbRows& rows);
+    qint64 RowCount() const { return m_rowCount; }
+    // Rows first+1 .. first+count of those kept, with the column names; false with LastError() set.
+    // The rows one read keeps are bounded as a server's are (DbLimits::sliceBytes): past it
+    // the read is refused with that message (Refused()).
+    bool Read(qint64 first, qint64 count, DbRows& rows);
+
+    bool Full() const { return m_full; }
+    bool Refused() const { return m_refused; }
+    QString LastError() const { return m_strLastError; }
+
+private:
+    // Clears the last call's failure; false when there is no database to keep rows in.
+    bool Begin();
+    bool Check(int rc);
+    bool Prepare(const QByteArray& sql, sqlite3_stmt*& stmt);
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
+    sqlite3_stmt* m_select = nullptr;
+    QStringList m_columns;
+    qint64 m_rowCount = 0;
+    bool m_full = false;
+    bool m_refused = false;
+    QString m_strLastError;
+};
+
 // Column names as a header row gives them: empty ones become F<n> (1-based
 // position) and repeats get a number appended, so every column can be named.
 QStringList UniqueColumnNames(const QStringList& names);

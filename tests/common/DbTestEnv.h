@@ -62,6 +62,39 @@ inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const
     return {};
 }
 
+inline constexpr int kTiedRecords = 2000;
+
+// Tables whose order has ties: <stem>_items, ids 1..2000 on ten dates in no order of theirs,
+// and <stem>_twins, 2,000 rows of ten kinds, each kind's rows alike in every column. The
+// statement that makes them, with each server's expressions for a row's date, name and tag;
+// each suite has its own stem, as suites run side by side.
+inline const char* const kTiedTablesSql
+    = "drop table if exists %4_items; drop table if exists %4_twins; "
+      "create table %4_items (id int primary key, made date, name varchar(20)); "
+      "create table %4_twins (made date, tag varchar(10)); "
+      "insert into %4_items with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+      "select i, %1, %2 from n; "
+      "insert into %4_twins with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+      "select %1, %3 from n;";
+
+inline QString TiedTablesSql(const QString& stem, const QString& made, const QString& name, const QString& tag)
+{
+    return QString::fromLatin1(kTiedTablesSql).arg(made, name, tag, stem);
+}
+
+// The tied tables written on a test server through its own client; empty, or the client's words.
+inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const QString& stem)
+{
+    if (postgres)
+        return WriteOnTestServer(s, true,
+            TiedTablesSql(stem, QStringLiteral("date '2026-01-01' + (i * 7 % 10)::int"), QStringLiteral("'item' || i"),
+                QStringLiteral("'tag' || (i * 7 % 10)")));
+    return WriteOnTestServer(s, false,
+        QStringLiteral("set max_recursive_iterations = 100000; ")
+            + TiedTablesSql(stem, QStringLiteral("date '2026-01-01' + interval (i * 7 % 10) day"),
+            QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
+}
+
 // Declares `var` with the server settings. Without them the test fails under
 // scripts/test.sh (VC_REQUIRE_DB set) and is skipped, loudly, in a plain run.
 #define VC_TEST_SERVER(var, prefix)                                                                        \

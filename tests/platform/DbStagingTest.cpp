@@ -3,6 +3,7 @@
 // No Access file can be written here, so the reader itself is checked only on its
 // failure paths (DbWorkbookTest).
 #include "WorkbookFixtures.h"
+#include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
 #include "TestSupport.h"
@@ -121,4 +122,65 @@ TEST(DbStaging, AFailureReportsItsOwnReasonNotAnEarlierStatements)
     }
     ASSERT_TRUE(db->Query("select count(*) from [My Data$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), "3");
+}
+
+// A walk's rows kept for a preview come back as they came (NULLs, empty texts, any bytes),
+// by position, across the blocks they were kept in; a read past the rows one read may keep,
+// and rows past the temporary storage's cap, are refused, and what was kept before stays.
+TEST(DbStaging, AWalksRowsComeBackAsTheyCameWithinTheBounds)
+{
+    DbRowStage stage;
+    DbRows block;
+    block.Reset(QStringList {"id", "note"});
+    for (int i = 1; i <= 5; ++i) {
+        block.AppendText(QString::number(i));
+        if (i == 2)
+            block.AppendNull();
+        else if (i == 3)
+            block.AppendText(QString());
+        else
+            block.AppendUtf8(QByteArray(QByteArray("a\0b\xff", 4) + QByteArray::number(i)));
+    }
+    ASSERT_TRUE(stage.Append(block)) << stage.LastError().toStdString();
+    block.Reset(QStringList {"id", "note"});
+    block.AppendText(QStringLiteral("6"));
+    block.AppendText(QStringLiteral("北京"));
+    ASSERT_TRUE(stage.Append(block));
+    EXPECT_EQ(stage.RowCount(), 6);
+
+    DbRows rows;
+    ASSERT_TRUE(stage.Read(1, 10, rows));
+    EXPECT_EQ(rows.Columns(), (QStringList {"id", "note"}));
+    ASSERT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(rows.Value(0, 0), "2");
+    EXPECT_TRUE(rows.IsNull(0, 1));
+    EXPECT_FALSE(rows.IsNull(1, 1));
+    EXPECT_EQ(rows.Utf8(1, 1).size(), 0);
+    EXPECT_EQ(rows.Utf8(2, 1).toByteArray(), QByteArray(QByteArray("a\0b\xff", 4) + "4"));
+    EXPECT_EQ(rows.Value(4, 1), QStringLiteral("北京"));
+    ASSERT_TRUE(stage.Read(6, 5, rows));
+    EXPECT_EQ(rows.RowCount(), 0);
+
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.sliceBytes = 8;
+    SetDbLimits(limits);
+    EXPECT_FALSE(stage.Read(0, 6, rows));
+    EXPECT_TRUE(stage.Refused());
+    EXPECT_EQ(rows.RowCount(), 0);
+    limits = saved;
+    limits.tempBytes = 64 << 10;
+    SetDbLimits(limits);
+    block.Reset(QStringList {"id", "note"});
+    // Past the page cache's 2 MB, which is memory, the file takes the rest.
+    for (int i = 0; i < 4000; ++i) {
+        block.AppendText(QString::number(i));
+        block.AppendText(QString(1000, u'x'));
+    }
+    EXPECT_FALSE(stage.Append(block));
+    EXPECT_TRUE(stage.Full());
+    SetDbLimits(saved);
+    EXPECT_EQ(stage.RowCount(), 6);
+    ASSERT_TRUE(stage.Read(5, 1, rows)) << stage.LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "6");
 }

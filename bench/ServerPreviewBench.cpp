@@ -1,0 +1,265 @@
+// A preview's walk over a MariaDB or PostgreSQL source read by a statement of the user's
+// ("select ... order by Id desc"), against the same walk over the table in table mode
+// sorted the same way, both as a preview turns pages (each from one walk of the statement,
+// kept as far as it went), and against the table read page by page with a limit in the
+// statement, as the server pages it itself: pages of 25, the count first. 10,000 rows:
+// every one of the 400 pages in turn; 100,000 and 1,000,000 rows: 15 flips, forward, far
+// ahead and back. The three walks must give the same rows in the same order, and the count,
+// before a figure is reported.
+// Counters: wall milliseconds of each walk (the server does most of the work), their
+// ratios over six walks of each, taken in turn ("ratio": statement over table, the target is
+// at most 2; "ratio to paged": statement over the server's own paging), and the slowest
+// single flip of the statement's walks. Needs the settings of scripts/dbservers.sh (source
+// its env file).
+#include "model/DLBase.h"
+#include "model/DSBase.h"
+#include "platform/Crypt.h"
+#include "platform/db/DbConnection.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr int kPreviewPageSize = 25;
+
+struct PreviewServer
+{
+    bool ready = false;
+    DbServerSettings settings;
+    QString error;
+};
+
+// The table of `rows` rows, written once per process and server through the server's own
+// client (the program's connections only read).
+const PreviewServer& PreviewTable(bool postgres, int rows)
+{
+    static std::map<std::pair<bool, int>, PreviewServer> tables;
+    auto [it, made] = tables.try_emplace(std::make_pair(postgres, rows));
+    PreviewServer& server = it->second;
+    if (!made)
+        return server;
+    const char* prefix = postgres ? "VC_PG" : "VC_MY";
+    const auto setting = [prefix](const char* key) { return qEnvironmentVariable(QByteArray(prefix).append(key)); };
+    if (setting("_PORT").isEmpty()) {
+        server.error = QStringLiteral("no %1 server: run scripts/dbservers.sh start and source its env file")
+                           .arg(QLatin1String(prefix));
+        return server;
+    }
+    server.settings.host = setting("_HOST");
+    server.settings.port = setting("_PORT").toInt();
+    server.settings.database = setting("_DATABASE");
+    server.settings.user = setting("_USER");
+    server.settings.password = setting("_PASSWORD");
+    const DbServerSettings& s = server.settings;
+    const QString table = QStringLiteral("vc_bench_preview_%1").arg(rows);
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres) {
+        client.start(QStringLiteral("psql"),
+            {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d",
+                s.database, "-c",
+                QStringLiteral("drop table if exists %1; "
+                               "create table %1 (Id int primary key, Name varchar(20), Code varchar(10)); "
+                               "insert into %1 select i, 'name' || i, 'C' || lpad(i::text, 7, '0') "
+                               "from generate_series(1, %2) i; analyze %1;")
+                    .arg(table)
+                    .arg(rows)});
+    } else {
+        client.start(QStringLiteral("mariadb"),
+            {"--no-defaults", "-h", s.host, "-P", QString::number(s.port), "-u", s.user, "--password=" + s.password,
+                s.database, "-e",
+                QStringLiteral("set max_recursive_iterations = %2; drop table if exists %1; "
+                               "create table %1 (Id int primary key, Name varchar(20), Code varchar(10)); "
+                               "insert into %1 with recursive n(i) as (select 1 union all select i + 1 from n "
+                               "where i < %2) select i, concat('name', i), concat('C', lpad(i, 7, '0')) from n; "
+                               "analyze table %1;")
+                    .arg(table)
+                    .arg(rows)});
+    }
+    server.ready = client.waitForFinished(300000) && client.exitStatus() == QProcess::NormalExit
+        && client.exitCode() == 0;
+    if (!server.ready)
+        server.error = QStringLiteral("the table was not made: ") + QString::fromUtf8(client.readAllStandardError());
+    return server;
+}
+
+std::unique_ptr<CHostPortDS> DescribeServer(bool postgres, const DbServerSettings& s)
+{
+    std::unique_ptr<CHostPortDS> ds;
+    if (postgres)
+        ds = std::make_unique<CPostgreSQLDS>();
+    else
+        ds = std::make_unique<CMySQLDS>();
+    ds->m_strHost = EncryptString(s.host);
+    ds->m_nPort = s.port;
+    ds->m_strDatabase = EncryptString(s.database);
+    ds->m_strUser = EncryptString(s.user);
+    ds->m_strPassword = EncryptString(s.password);
+    // PostgreSQL folds the unquoted names the table was made with.
+    ds->m_selectedFields = postgres ? QStringList {"id", "name", "code"} : QStringList {"Id", "Name", "Code"};
+    return ds;
+}
+
+// The pages a preview shows, in the order it shows them.
+std::vector<int> PreviewPages(int rows)
+{
+    const int pages = rows / kPreviewPageSize;
+    std::vector<int> shown;
+    if (rows <= 10000) {
+        for (int page = 1; page <= pages; ++page)
+            shown.push_back(page);
+        return shown;
+    }
+    for (const double at : {0.0, 0.0, 0.0, 0.5, 0.5, 0.5, 1.0, 1.0, 0.25, 0.25, 0.75, 0.1, 0.9, 0.0, 1.0})
+        shown.push_back(std::clamp(1 + int(at * (pages - 1)), 1, pages));
+    // Consecutive flips where the same page repeats: the next one on.
+    for (size_t k = 1; k < shown.size(); ++k) {
+        if (shown[k] == shown[k - 1])
+            shown[k] = std::min(shown[k] + 1, pages);
+    }
+    return shown;
+}
+
+struct Walk
+{
+    bool ok = true;
+    QString error;
+    int count = 0;
+    QStringList rows; // when kept
+    double ms = 0;
+    double slowestFlipMs = 0;
+};
+
+// One preview: a loader of its own, the count, then the pages one after another; browsed as
+// the preview turns pages, or each page read alone with the server's own paging.
+Walk WalkPreview(const CDSBase& ds, const std::vector<int>& pages, bool browsed, bool keep)
+{
+    using Clock = std::chrono::steady_clock;
+    Walk walk;
+    const auto start = Clock::now();
+    std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(ds.GetType());
+    loader->SetDataSource(&ds);
+    loader->SetBrowsedLoads(browsed);
+    try {
+        walk.count = loader->GetRecordCount();
+    } catch (const std::exception& e) {
+        walk.ok = false;
+        walk.error = QString::fromUtf8(e.what());
+        return walk;
+    }
+    LoaderRow rows;
+    for (const int page : pages) {
+        const auto flip = Clock::now();
+        if (!loader->LoadPage(page, kPreviewPageSize, rows)) {
+            walk.ok = false;
+            walk.error = loader->GetLastError();
+            return walk;
+        }
+        walk.slowestFlipMs = std::max(walk.slowestFlipMs,
+            std::chrono::duration<double, std::milli>(Clock::now() - flip).count());
+        for (int r = 0; keep && r < rows.RowCount(); ++r)
+            walk.rows.append(rows.Row(r).join(u'|'));
+    }
+    loader.reset(); // a walk left open ends with the preview
+    walk.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return walk;
+}
+
+void PreviewWalk(benchmark::State& state, bool postgres)
+{
+    const int records = int(state.range(0));
+    const PreviewServer& server = PreviewTable(postgres, records);
+    if (!server.ready) {
+        state.SkipWithError(qPrintable(server.error));
+        return;
+    }
+    const QString table = QStringLiteral("vc_bench_preview_%1").arg(records);
+    const std::unique_ptr<CHostPortDS> statement = DescribeServer(postgres, server.settings);
+    statement->m_nRangeMode = RangeSQL;
+    statement->m_strSQL = QStringLiteral("select Id, Name, Code from %1 order by Id desc").arg(table);
+    const std::unique_ptr<CHostPortDS> tableMode = DescribeServer(postgres, server.settings);
+    tableMode->m_nRangeMode = RangeAll;
+    tableMode->m_strTable = table;
+    tableMode->m_strSortField = postgres ? QStringLiteral("id") : QStringLiteral("Id");
+    tableMode->m_nSortOrder = 1;
+    const std::vector<int> pages = PreviewPages(records);
+
+    // Same count, same rows in the same order, each page the right one of a descending walk.
+    const Walk fromStatement = WalkPreview(*statement, pages, true, true);
+    const Walk fromTable = WalkPreview(*tableMode, pages, true, true);
+    const Walk fromPaged = WalkPreview(*tableMode, pages, false, true);
+    for (const Walk* walk : {&fromStatement, &fromTable, &fromPaged}) {
+        if (!walk->ok) {
+            state.SkipWithError(qPrintable(walk->error));
+            return;
+        }
+    }
+    bool right = fromStatement.count == records && fromTable.count == records && fromPaged.count == records
+        && fromStatement.rows == fromTable.rows && fromStatement.rows == fromPaged.rows
+        && fromStatement.rows.size() == qsizetype(pages.size()) * kPreviewPageSize;
+    for (size_t k = 0; right && k < pages.size(); ++k) {
+        const int first = records - (pages[k] - 1) * kPreviewPageSize;
+        right = fromStatement.rows[qsizetype(k) * kPreviewPageSize].section(u'|', 0, 0) == QString::number(first);
+    }
+    if (!right) {
+        state.SkipWithError("the statement, the table and the paged table do not give the same rows");
+        return;
+    }
+
+    double statementMs = 0;
+    double tableMs = 0;
+    double pagedMs = 0;
+    double slowestFlip = 0;
+    int turn = 0;
+    for (auto _ : state) {
+        // Each goes first in turn, so that none always meets a server just woken.
+        Walk walks[3];
+        for (int k = 0; k < 3; ++k) {
+            const int which = (turn + k) % 3;
+            walks[which] = WalkPreview(which == 0 ? *statement : *tableMode, pages, which != 2, false);
+        }
+        ++turn;
+        for (const Walk& walk : walks) {
+            if (!walk.ok) {
+                state.SkipWithError(qPrintable(walk.error));
+                return;
+            }
+        }
+        statementMs += walks[0].ms;
+        tableMs += walks[1].ms;
+        pagedMs += walks[2].ms;
+        slowestFlip = std::max(slowestFlip, walks[0].slowestFlipMs);
+    }
+    const double n = double(state.iterations());
+    state.counters["pages"] = double(pages.size());
+    state.counters["statement ms"] = statementMs / n;
+    state.counters["table ms"] = tableMs / n;
+    state.counters["paged ms"] = pagedMs / n;
+    state.counters["ratio"] = tableMs > 0 ? statementMs / tableMs : 0.0;
+    state.counters["ratio to paged"] = pagedMs > 0 ? statementMs / pagedMs : 0.0;
+    state.counters["slowest flip ms"] = slowestFlip;
+}
+
+void BM_MariaDBStatementPreviewWalk(benchmark::State& state)
+{
+    PreviewWalk(state, false);
+}
+BENCHMARK(BM_MariaDBStatementPreviewWalk)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PostgreSQLStatementPreviewWalk(benchmark::State& state)
+{
+    PreviewWalk(state, true);
+}
+BENCHMARK(BM_PostgreSQLStatementPreviewWalk)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
