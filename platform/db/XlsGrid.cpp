@@ -29,9 +29,10 @@ constexpr quint16 kBoolErr = 0x0205;
 constexpr quint16 kRk = 0x027E;
 constexpr quint16 kMulRk = 0x00BD;
 constexpr quint16 kLabelSst = 0x00FD;
+constexpr quint16 kSst = 0x00FC;
 
-// The first bytes of FreeXL's record buffer: all the fields it takes from the records above.
-constexpr int kRecordHead = 16;
+// FreeXL's record buffer, which keeps what longer records before left past a shorter one.
+constexpr int kRecordBuffer = 8224;
 
 // FreeXL refuses to set aside more than 256 MB for one range, in cells of 16 bytes.
 constexpr qint64 kMostCellsOfOneRange = (qint64(256) << 20) / 16;
@@ -237,7 +238,7 @@ public:
         type = U16(m_buffer.data() + m_at);
         length = U16(m_buffer.data() + m_at + 2);
         m_at += 4;
-        if ((type == 0 && length == 0) || length > 8224)
+        if ((type == 0 && length == 0) || length > kRecordBuffer)
             return Step::End;
         if (m_at + length <= m_end)
             return Copy(record, 0, length) ? Step::Record : Step::Broken;
@@ -286,13 +287,12 @@ private:
         return Step::Record;
     }
 
-    // The next `bytes` of the buffer into the record from `offset` on (as far as its head).
+    // The next `bytes` of the buffer into the record from `offset` on.
     bool Copy(uchar* record, qint64 offset, qint64 bytes)
     {
         if (m_at + bytes > qint64(m_buffer.size()))
             return false;
-        if (offset < kRecordHead)
-            std::memcpy(record + offset, m_buffer.data() + m_at, static_cast<size_t>(std::min<qint64>(bytes, kRecordHead - offset)));
+        std::memcpy(record + offset, m_buffer.data() + m_at, static_cast<size_t>(bytes));
         m_at += bytes;
         return true;
     }
@@ -348,11 +348,7 @@ public:
         length = U16(head + 2);
         if (length >= 8192 || m_at + length > m_size)
             return Step::Broken;
-        const qint64 kept = std::min<qint64>(length, kRecordHead);
-        if (!Read(record, kept))
-            return Step::Broken;
-        m_at += length - kept;
-        return Step::Record;
+        return Read(record, length) ? Step::Record : Step::Broken;
     }
 
 private:
@@ -384,6 +380,91 @@ private:
     qint64 m_at = 0;
 };
 
+// FreeXL's walk over the shared strings (parse_SST), which reads the SST record and each
+// CONTINUE after it (and any later SST) as it comes, string by string: a string's count of
+// characters and its options, then its characters, then as many bytes as its formatting
+// runs and phonetic data take. It reads a count or the options wherever the sizes before
+// lead it, even past the record, and copies the rest of a string of two-byte characters
+// split at a record's end without looking at the next record's length: up to 128 KB from
+// the memory after its buffer.
+class SharedStrings
+{
+public:
+    // Read on; FreeXL stops with an error; it reads past the record.
+    enum class Walk { Read, Stop, Damaged };
+
+    Walk Record(const uchar* record, qint64 size)
+    {
+        // 64 bits: the skips move FreeXL's pointer up to 4 GB on, past the record.
+        qint64 at = 0;
+        if (!m_started) {
+            if (size < 8)
+                return Walk::Damaged;
+            m_count = U32(record + 4);
+            if (m_count > 1024 * 1024)
+                return Walk::Stop;
+            m_started = true;
+            at = 8;
+        } else if (m_pending > 0) {
+            // The rest of a split string, with options of its own for the width.
+            if (size < 1)
+                return Walk::Damaged;
+            const bool wide = record[0] & 0x01;
+            at = 1 + qint64(m_pending - m_pendingDone) * (wide ? 2 : 1);
+            // One-byte characters are copied one by one, each checked against the record.
+            if (at > size)
+                return wide ? Walk::Damaged : Walk::Stop;
+            at += m_skip;
+            // What reaches past this record is kept where the next string never looks.
+            m_skip = at >= size ? quint32(at - size) : 0;
+            m_carry = 0;
+            m_pending = 0;
+            m_pendingDone = 0;
+            ++m_index;
+        }
+        for (; m_index < m_count; ++m_index) {
+            if (quint32(at) >= size)
+                return Walk::Read;
+            at += m_carry;
+            if (at + 3 > size)
+                return Walk::Damaged;
+            const quint32 characters = U16(record + at);
+            const uchar options = record[at + 2];
+            at += 3;
+            const int fields = ((options & 0x08) ? 2 : 0) + ((options & 0x04) ? 4 : 0);
+            if (at + fields > size)
+                return Walk::Damaged;
+            const quint32 runs = (options & 0x08) ? U16(record + at) : 0;
+            const quint32 phonetic = (options & 0x04) ? U32(record + at + fields - 4) : 0;
+            at += fields;
+            m_skip = phonetic + runs * 4; // turns over in 32 bits, as FreeXL's sum does
+            m_carry = 0;
+            const bool wide = options & 0x01;
+            const qint64 bytes = qint64(characters) * (wide ? 2 : 1);
+            if (bytes > size - at) {
+                m_pending = characters;
+                m_pendingDone = quint32(wide ? (size - at) / 2 : size - at);
+                return Walk::Read;
+            }
+            if (characters == 0)
+                return Walk::Stop;
+            at += bytes + m_skip;
+            m_carry = at >= size ? quint32(at - size) : 0;
+            m_skip = 0;
+        }
+        return Walk::Read;
+    }
+
+private:
+    bool m_started = false;
+    quint32 m_count = 0;
+    quint32 m_index = 0;
+    quint32 m_pending = 0;     // characters of the string split at the last record's end
+    quint32 m_pendingDone = 0; // of them, those that record held
+    quint32 m_skip = 0;        // the string's runs and phonetic data, after its characters
+    quint32 m_carry = 0;       // what the last string's skip reached past its record
+};
+
 // FreeXL's first pass over the records (parse_biff_record), as far as it sets ranges
 // aside: the sheets the workbook lists, the one each BOF opens, the range of each of its
 // DIMENSIONS records (each is set aside, however many a sheet has), and the cells that
@@ -395,9 +476,9 @@ class FirstPass
 public:
     uchar* RecordBuffer() { return m_record; }
     qint64 Cells() const { return m_cells; }
-    // A sheet's name, a number format or a cell's text reaches past its record: FreeXL
-    // would copy out what lies after its record buffer, up to 128 KB a record, and keep
-    // the cell's.
+    // A sheet's name, a number format, a cell's text or a shared string reaches past its
+    // record: FreeXL would copy out what lies after its record buffer, up to 128 KB a
+    // record, and keep the cell's.
     bool IsDamaged() const { return m_damaged; }
 
     // False where FreeXL stops with an error, or the record is damaged.
@@ -406,7 +487,8 @@ public:
         const quint32 at = m_offset;
         m_offset += quint32(length) + 4;
         if (type == kContinue)
-            return true;
+            return m_previous == kSst ? ReadStrings(length) : true;
+        m_previous = type;
         if (m_expect != Expect::Nothing) {
             if (type != kBof)
                 return false;
@@ -426,6 +508,8 @@ public:
         case kEof:
             m_expect = Expect::Sheet;
             break;
+        case kSst:
+            return ReadStrings(length);
         case kBoundSheet:
             if (m_record[6] == 0) // a name of no characters
                 return false;
@@ -504,6 +588,16 @@ private:
         return false;
     }
 
+    bool ReadStrings(quint16 length)
+    {
+        switch (m_strings.Record(m_record, length)) {
+        case SharedStrings::Walk::Read: return true;
+        case SharedStrings::Walk::Stop: return false;
+        case SharedStrings::Walk::Damaged: return Damaged();
+        }
+        return false;
+    }
+
     struct Sheet
     {
         quint32 rows = 0;
@@ -522,8 +616,10 @@ private:
         return cells <= kMostCellsOfOneRange;
     }
 
-    uchar m_record[kRecordHead] = {};
+    uchar m_record[kRecordBuffer] = {};
     quint32 m_offset = 0; // of the next record in the stream
+    quint16 m_previous = 0; // the type of the last record but a CONTINUE
+    SharedStrings m_strings;
     Expect m_expect = Expect::Workbook;
     bool m_biff8 = false;
     std::vector<Sheet> m_sheets;

@@ -113,6 +113,42 @@ bool WriteXlsCorners(const QString& path, int sheets, QString& error)
     return RunXlwt(script.constData(), path, error);
 }
 
+QString XlsSharedString(int i)
+{
+    if (i % 5 == 0)
+        return QStringLiteral("rich %1").arg(i);
+    if (i % 5 == 1)
+        return QStringLiteral("文本%1").arg(i);
+    if (i % 97 == 2)
+        return QStringLiteral("long %1 ").arg(i) + QString(3000, u'x');
+    if (i % 89 == 3)
+        return QString(2000, u'长') + QString::number(i);
+    return QStringLiteral("text %1").arg(i);
+}
+
+bool WriteXlsSharedStrings(const QString& path, int count, QString& error)
+{
+    // The same texts as XlsSharedString; the rich ones with their number in bold.
+    const QByteArray script = "import sys, xlwt\n"
+                              "book = xlwt.Workbook(encoding='utf-8')\n"
+                              "sheet = book.add_sheet('S')\n"
+                              "bold = xlwt.Font()\n"
+                              "bold.bold = True\n"
+                              "for i in range(" + QByteArray::number(count) + "):\n"
+                              "    if i % 5 == 0:\n"
+                              "        sheet.write_rich_text(i, 0, ['rich ', ('%d' % i, bold)])\n"
+                              "    elif i % 5 == 1:\n"
+                              "        sheet.write(i, 0, '文本%d' % i)\n"
+                              "    elif i % 97 == 2:\n"
+                              "        sheet.write(i, 0, 'long %d ' % i + 'x' * 3000)\n"
+                              "    elif i % 89 == 3:\n"
+                              "        sheet.write(i, 0, '长' * 2000 + '%d' % i)\n"
+                              "    else:\n"
+                              "        sheet.write(i, 0, 'text %d' % i)\n"
+                              "book.save(sys.argv[1])\n";
+    return RunXlwt(script.constData(), path, error);
+}
+
 XlsxParts XlsxSheetParts(const QByteArray& sheetData, const QByteArray& sharedStrings)
 {
     XlsxParts parts = {

@@ -18,6 +18,11 @@ bool WriteTestXls(const QString& path, QString& error);
 // An .xls of `sheets` sheets S0, S1, ..., each with "first" in A1 and "last" in the last
 // cell of the grid (IV65536), so that each declares the whole grid as its range.
 bool WriteXlsCorners(const QString& path, int sheets, QString& error);
+// An .xls of one sheet S whose column A holds XlsSharedString(0) ... (count - 1), shared
+// strings spanning CONTINUE records: one-byte and two-byte texts, rich texts, and long
+// ones that are split between records.
+bool WriteXlsSharedStrings(const QString& path, int count, QString& error);
+QString XlsSharedString(int i);
 // A one-sheet .xlsx ("S") whose sheet part holds sheetData (the rows, without the
 // <sheetData> element); strings are inline, or shared when sharedStrings holds the
 // whole shared-string part.

@@ -671,6 +671,104 @@ TEST(WorkbookLimits, XlsFilesReadPastWhatTheyHoldAreDamaged)
     EXPECT_EQ(rows.Value(0, 0), "abc");
 }
 
+namespace {
+
+QByteArray Utf16(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+// A shared string as the SST holds it: its count of characters, its options, the count of
+// its formatting runs and the size of its phonetic data where the options say, then
+// `bytes` (its characters, or those the record holds).
+QByteArray SstString(quint16 characters, uchar options, const QByteArray& bytes, quint16 runs = 0, quint32 phonetic = 0)
+{
+    QByteArray string = Le32Bytes(characters).left(2) + char(options);
+    if (options & 0x08)
+        string += Le32Bytes(runs).left(2);
+    if (options & 0x04)
+        string += Le32Bytes(phonetic);
+    return string + bytes;
+}
+
+// An .xls of one sheet S0 whose column A shows `cells` shared strings, 0 on, of an SST
+// holding `strings` first and continued by each of `continues`.
+QByteArray XlsOfSharedStrings(
+    quint32 count, const QByteArray& strings, const std::vector<QByteArray>& continues, quint16 cells)
+{
+    QByteArray sheet = BiffDimensions(cells, 1) + BiffRecord(0x00FC, Le32Bytes(count) + Le32Bytes(count) + strings);
+    for (const QByteArray& next : continues)
+        sheet += BiffRecord(0x003C, next);
+    for (quint16 i = 0; i < cells; ++i)
+        sheet += BiffRecord(0x00FD, Le32Bytes(i).left(2) + QByteArray(4, '\0') + Le32Bytes(i));
+    return XlsOfStream(BiffWorkbook({sheet}));
+}
+
+} // namespace
+
+// The .xls reader walks the shared strings string by string over the SST and its CONTINUE
+// records, moving on by the sizes each string states: where they lead it past a record,
+// it copies out up to 128 KB after its buffer (or from 4 GB on), so such files are damaged.
+// Strings of either width, rich, with phonetic data or split between records, even with
+// their width changed in the CONTINUE, read as they are.
+TEST(WorkbookLimits, XlsSharedStringsReadPastTheirRecordsAreDamaged)
+{
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        // The rest of a split string, 65,533 two-byte characters, from a CONTINUE of ten bytes.
+        {"split-rest.xls", XlsOfSharedStrings(1, SstString(65535, 0x01, Utf16("ab")), {"\x01" + QByteArray(10, 'c')}, 1)},
+        // Phonetic data said to reach 100,000 bytes on, past the next record too.
+        {"phonetic-past.xls",
+         XlsOfSharedStrings(2, SstString(1, 0x04, "a", 0, 100000), {QByteArray(20, 'd'), SstString(1, 0, "b")}, 2)},
+        // A skip of almost 4 GB, which the reader's 32-bit test takes for one within the record.
+        {"skip-turns-over.xls",
+         XlsOfSharedStrings(2, SstString(1, 0x0C, "a", 0, 0xFFFFFFF0) + SstString(1, 0, "b"), {}, 2)},
+        // Runs too many for the record the string ends in, and the CONTINUE after it.
+        {"runs-past.xls",
+         XlsOfSharedStrings(2, SstString(1, 0x08, "a", 4000), {QByteArray(8000, 'r'), SstString(1, 0, "b")}, 2)},
+        {"count-at-end.xls", XlsOfSharedStrings(2, SstString(1, 0, "a") + '\x05', {}, 2)},
+        {"short-sst.xls", XlsOfStream(BiffWorkbook({BiffRecord(0x00FC, Le32Bytes(1))}))},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(WriteBytes(path, c.bytes));
+        ExpectRefusedWithinBoundedMemory(path, QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
+    }
+
+    const QByteArray runs = Le32Bytes(0x00010000) + Le32Bytes(0x00020002);
+    const QByteArray shapes = XlsOfSharedStrings(8,
+        SstString(5, 0x00, "plain") + SstString(2, 0x01, Utf16(QStringLiteral("中文"))) + SstString(4, 0x08, "rich", 2) + runs
+            + SstString(3, 0x04, "ext", 0, 6) + QByteArray(6, 'p')
+            + SstString(2, 0x0D, Utf16(QStringLiteral("富文")), 1, 4) + runs.left(4) + QByteArray(4, 'p')
+            + SstString(8, 0x00, "split"),
+        {"\x01" + Utf16(QStringLiteral("分开了")) + SstString(3, 0x08, "end", 2) + runs.left(4),
+            runs.right(4) + SstString(4, 0x01, Utf16(QStringLiteral("最后一个")))},
+        8);
+    const QString shaped = dir.filePath("shapes.xls");
+    ASSERT_TRUE(WriteBytes(shaped, shapes));
+    auto db = DbConnection::OpenExcel(shaped, false);
+    DbRows rows;
+    ASSERT_TRUE(db->Query("select F1 from [S0$]", rows)) << db->LastError().toStdString();
+    QStringList texts;
+    for (int i = 0; i < rows.RowCount(); ++i)
+        texts << rows.Value(i, 0);
+    EXPECT_EQ(texts, (QStringList {"plain", "中文", "rich", "ext", "富文", "split分开了", "end", "最后一个"}));
+
+    const QString many = dir.filePath("many.xls");
+    QString error;
+    ASSERT_TRUE(WriteXlsSharedStrings(many, 3000, error)) << error.toStdString();
+    EXPECT_GT(QFileInfo(many).size(), 200 << 10);
+    db = DbConnection::OpenExcel(many, false);
+    ASSERT_TRUE(db->Query("select F1 from [S$]", rows)) << db->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 3000);
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(rows.Value(i, 0), XlsSharedString(i)) << i;
+}
+
 // A workbook never declares a document type: one in any part is refused, naming the file
 // and the part, before any entity of it is named (one of 4,000 characters named 60,000
 // times in a cell of a 2 KB file would take a gigabyte). A cell's text is bounded as its
