@@ -173,8 +173,9 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
-    // A name a label wrote as markup stays text in the real message box too.
-    source.m_strName = QStringLiteral("<b>远程</b><br><font color=green>已审核</font>");
+    // A name a label wrote as markup stays text in the real message box too, and a character
+    // that would turn the sentence around shows by its code.
+    source.m_strName = QStringLiteral("<b>远程</b><br>") + QChar(0x202E) + QStringLiteral("<font color=green>已审核</font>");
     const std::unique_ptr<UiServices> fake = InstallServices(std::make_unique<DesktopUiServices>());
 
     // Esc on the question, then Return on the message that follows; each only once shown.
@@ -204,7 +205,9 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
     ASSERT_EQ(seen.size(), 2) << seen.join("|").toStdString();
     EXPECT_EQ(seen[0], QStringLiteral("sourceApproval"));
     EXPECT_EQ(seen[1], QStringLiteral("QMessageBox"));
-    EXPECT_TRUE(message.contains(source.m_strName)) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("“<b>远程</b><br>\\u202E<font color=green>已审核</font>”")))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QChar(0x202E)));
     EXPECT_FALSE(listener.hasPendingConnections());
     EXPECT_EQ(OpenedPreview(), nullptr);
 }
