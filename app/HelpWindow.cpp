@@ -129,6 +129,17 @@ QRect ButtonsOf(const QWidget* window)
     return buttons;
 }
 
+// Asked for by a dialog, the help is a window of that dialog's (a transient window, which the
+// window manager keeps above the dialog and so above the main window when the user clicks back
+// into the dialog); asked for by another window, it is a window of its own, which the user may
+// put behind it.
+Qt::WindowFlags HelpWindowFlags(const QWidget* owner)
+{
+    if (qobject_cast<const QDialog*>(owner))
+        return Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    return Qt::Window;
+}
+
 // The window beneath one that closes: its parent's, else the program's main window.
 QWidget* WindowBeneath(const QWidget* closing)
 {
@@ -144,7 +155,7 @@ QWidget* WindowBeneath(const QWidget* closing)
 
 QPointer<CHelpWindow> CHelpWindow::s_pWindow;
 
-CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_pBrowser(new QTextBrowser)
+CHelpWindow::CHelpWindow(QWidget* owner) : QWidget(owner, HelpWindowFlags(owner)), m_pBrowser(new QTextBrowser)
 {
     setObjectName(QStringLiteral("helpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -222,7 +233,7 @@ void CHelpWindow::MoveTo(QWidget* window)
     const QRect geometry = this->geometry();
     if (QWidget* owner = parentWidget())
         owner->removeEventFilter(this);
-    setParent(window, Qt::Window);
+    setParent(window, HelpWindowFlags(window));
     setGeometry(geometry);
     if (window)
         window->installEventFilter(this);

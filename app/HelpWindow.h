@@ -15,7 +15,8 @@ public:
     // without a page shows the index. owner: the window asking for help; the help
     // window belongs to it so that it stays usable beside a modal dialog. Asked for by a
     // dialog, it stands beside the dialog rather than over it, and never over its buttons
-    // where the screen leaves room for that.
+    // where the screen leaves room for that; it is then the dialog's transient window, kept
+    // above the dialog (and the main window) while the dialog is open.
     static CHelpWindow* ShowTopic(const QString& topic, QWidget* owner);
     // The help window, null before the first help or after it was closed.
     static CHelpWindow* Current();

@@ -2,6 +2,7 @@
 
 #include "app/VXBaseDialog.h"
 #include "model/SourceApproval.h"
+#include "platform/VisibleText.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDialogButtonBox>
@@ -20,23 +21,6 @@
 #include <limits>
 
 namespace {
-
-// Whether a character shows as nothing, moves or reorders the text around it, or ends a line.
-bool Invisible(char32_t c)
-{
-    switch (QChar::category(c)) {
-    case QChar::Other_Control:
-    case QChar::Other_Format:
-    case QChar::Other_Surrogate:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph: return true;
-    default: break;
-    }
-    // Blank in every font, though not formats: the Hangul and Braille blanks, the variation
-    // selectors.
-    return c == 0x115F || c == 0x1160 || c == 0x3164 || c == 0xFFA0 || c == 0x2800 || (c >= 0xFE00 && c <= 0xFE0F)
-        || (c >= 0xE0100 && c <= 0xE01EF);
-}
 
 // Read-only text that wraps anywhere. A value is as high as all its lines; the statement as
 // high as its lines up to maxLines, past which it scrolls and takes the focus so that the
@@ -121,31 +105,6 @@ QLabel* PlainLabel(const QString& text, const char* name = nullptr)
 
 } // namespace
 
-QString VisibleText(const QString& text, bool keepLines)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
-            ++i;
-        }
-        if (keepLines && (c == u'\n' || c == u'\t')) {
-            shown += QChar(c);
-        } else if (keepLines && c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue; // the "\n" that follows is the line's end
-        } else if (Invisible(c)) {
-            const bool wide = c > 0xFFFF;
-            shown += (wide ? QStringLiteral("\\U") : QStringLiteral("\\u"))
-                + QString::number(uint(c), 16).toUpper().rightJustified(wide ? 8 : 4, u'0');
-        } else {
-            shown += QString::fromUcs4(&c, 1);
-        }
-    }
-    return shown;
-}
-
 CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestion& question, QWidget* parent)
     : QDialog(parent)
 {
@@ -164,7 +123,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
         "sourceApprovalText");
     layout->addWidget(intro);
     for (const QString& caution : question.cautions) {
-        QLabel* warning = PlainLabel(caution, "sourceApprovalCaution");
+        QLabel* warning = PlainLabel(VisibleText(caution, true), "sourceApprovalCaution");
         warning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
         layout->addWidget(warning);
     }
@@ -174,7 +133,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     for (const auto& [caption, value] : question.rows) {
         auto* shown = new ReadOnlyText(VisibleText(value), 0);
         shown->setObjectName(QStringLiteral("sourceApprovalValue"));
-        form->addRow(PlainLabel(caption + QStringLiteral("：")), shown);
+        form->addRow(PlainLabel(VisibleText(caption) + QStringLiteral("：")), shown);
     }
     layout->addLayout(form);
 
@@ -193,13 +152,31 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
                                   .arg(question.statementCaption)
                                   .arg(lines)
                                   .arg(question.statement.size()));
+    // Counted from where the box stands, as it scrolls.
     statement->onLayout = [statement, hidden] {
         const int out = statement->VisualLines() - statement->VisibleLines();
+        const int above = std::clamp(statement->verticalScrollBar()->value(), 0, std::max(0, out));
+        const int below = std::max(0, out - above);
         hidden->setVisible(out > 0);
-        hidden->setText(QStringLiteral("框中只显示了语句的一部分，还有 %1 行在下面：请滚动，或点入框中后用方向键和 Page Down "
-                                       "查看全部。")
-                            .arg(out));
+        if (above == 0)
+            hidden->setText(QStringLiteral("框中只显示了语句的一部分，还有 %1 行在下面：请滚动，或点入框中后用方向键和 "
+                                           "Page Down 查看全部。")
+                                .arg(below));
+        else if (below == 0)
+            hidden->setText(QStringLiteral("框中只显示了语句的一部分，还有 %1 行在上面：请滚动，或点入框中后用方向键和 "
+                                           "Page Up 查看全部。")
+                                .arg(above));
+        else
+            hidden->setText(QStringLiteral("框中只显示了语句的一部分，上面还有 %1 行，下面还有 %2 行：请滚动，或点入框中后用"
+                                           "方向键和 Page Up、Page Down 查看全部。")
+                                .arg(above)
+                                .arg(below));
     };
+    // The box moves its scroll bar with the bar's signals blocked, and tells of it so.
+    connect(statement, &QPlainTextEdit::updateRequest, hidden, [statement](const QRect&, int dy) {
+        if (dy != 0)
+            statement->onLayout();
+    });
     statement->onLayout();
     layout->addStretch();
 
@@ -214,22 +191,22 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     outer->addWidget(scroll);
 
     auto* buttons = new QDialogButtonBox;
-    QPushButton* allow = buttons->addButton(QStringLiteral("允许"), QDialogButtonBox::AcceptRole);
-    allow->setObjectName(QStringLiteral("allow"));
-    SetButtonIcon(allow, QStyle::SP_DialogYesButton);
+    m_pAllow = buttons->addButton(QStringLiteral("允许"), QDialogButtonBox::AcceptRole);
+    m_pAllow->setObjectName(QStringLiteral("allow"));
+    SetButtonIcon(m_pAllow, QStyle::SP_DialogYesButton);
     m_pDeny = buttons->addButton(QStringLiteral("不允许"), QDialogButtonBox::RejectRole);
     m_pDeny->setObjectName(QStringLiteral("deny"));
-    // Both are auto-default, so Return presses the button that has the focus; away from the
-    // buttons it presses 不允许.
-    allow->setAutoDefault(true);
-    m_pDeny->setAutoDefault(true);
-    m_pDeny->setDefault(true);
     SetButtonIcon(m_pDeny, QStyle::SP_DialogNoButton);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     outer->addWidget(buttons);
-    setTabOrder(m_pDeny, allow);
-    setTabOrder(allow, statement);
+    // Both are auto-default, so Return presses the button that has the focus, which shows the
+    // default's frame; away from the buttons Return presses 不允许, which then shows it. The
+    // window knows its default only once the buttons are in it.
+    m_pAllow->setAutoDefault(true);
+    m_pDeny->setAutoDefault(true);
+    m_pDeny->setDefault(true);
+    m_pStatement = statement;
     m_pDeny->setFocus();
 
     // Wide enough that a usual value stays on one line, high enough for all of it where the
@@ -274,4 +251,27 @@ bool CSourceApprovalDlg::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool CSourceApprovalDlg::focusNextPrevChild(bool next)
+{
+    // The window's own round, whatever order the button box gives its buttons: 不允许, 允许,
+    // the statement and back to 不允许, so that no run of Tabs ends on 允许 unseen.
+    QWidget* const order[] = {m_pDeny, m_pAllow, m_pStatement};
+    constexpr int count = int(std::size(order));
+    int at = 0;
+    while (at < count && order[at] != focusWidget())
+        ++at;
+    if (at == count) // the focus on no control of the round: it starts at 不允许
+        at = next ? count - 1 : 0;
+    for (int step = 1; step <= count; ++step) {
+        QWidget* candidate = order[(at + (next ? step : count - step)) % count];
+        if (candidate->isVisibleTo(this) && candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            if (candidate == m_pStatement)
+                m_pScroll->ensureWidgetVisible(m_pStatement);
+            return true;
+        }
+    }
+    return false;
 }

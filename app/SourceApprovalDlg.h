@@ -24,6 +24,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab and Shift+Tab go round every control of the window.
+    bool focusNextPrevChild(bool next) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -31,10 +33,8 @@ private:
     void FitContent();
 
     QPushButton* m_pDeny = nullptr;
+    QPushButton* m_pAllow = nullptr;
+    QWidget* m_pStatement = nullptr;
     QScrollArea* m_pScroll = nullptr;
     int m_nTallest = 0;
 };
-
-// text with each control, format and separator character written as its code (\u202E,
-// \U000E0001); with keepLines, line feeds and tabs stay (and a "\r\n" is one line feed).
-QString VisibleText(const QString& text, bool keepLines = false);

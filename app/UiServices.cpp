@@ -3,6 +3,7 @@
 #include "app/HelpWindow.h"
 #include "model/Utils.h"
 #include "platform/VXException.h"
+#include "platform/VisibleText.h"
 
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -176,8 +177,14 @@ int DesktopUiServices::RunModal(QDialog& dialog)
     return dialog.exec();
 }
 
-int DesktopUiServices::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
-                                   const QString& caption)
+int UiServices::ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                            const QString& caption)
+{
+    return ShowMessageBox(parent, VisibleText(text, true), icon, buttons, VisibleText(caption));
+}
+
+int DesktopUiServices::ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                                      const QString& caption)
 {
     QMessageBox box(IconOf(icon), caption.isEmpty() ? QString::fromUtf16(kAppTitle) : caption, text,
                     ButtonsOf(buttons), parent);

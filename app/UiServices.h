@@ -47,9 +47,12 @@ public:
     // Runs the dialog modally; QDialog::Accepted (1) or QDialog::Rejected (0).
     virtual int RunModal(QDialog& dialog) = 0;
     // A message box; the answer is one of MessageAnswer. An empty caption is the
-    // application's name.
-    virtual int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon = MessageIcon::Information,
-                            MessageButtons buttons = MessageButtons::Ok, const QString& caption = {}) = 0;
+    // application's name. Messages quote what labels and servers wrote (names, fields,
+    // files, a server's own words), so every character of text and caption that shows as
+    // nothing or reorders what follows it is shown by its code (VisibleText), the
+    // message's lines kept.
+    int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon = MessageIcon::Information,
+                    MessageButtons buttons = MessageButtons::Ok, const QString& caption = {});
 
     // Pickers: an empty text or an invalid colour means the user cancelled. Filters
     // are Qt's form ("Label files (*.vmk);;All files (*)").
@@ -97,6 +100,11 @@ public:
     // started it (out of memory included): the program's own exceptions with their
     // text, anything else as a failed task, its detail only in the log.
     void ReportException(QWidget* parent, const std::exception& e);
+
+protected:
+    // Shows the message box ShowMessage made plain.
+    virtual int ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                               const QString& caption) = 0;
 };
 
 // The services the desktop gives: Qt's dialogs and the system's handlers.
@@ -104,8 +112,6 @@ class DesktopUiServices : public UiServices
 {
 public:
     int RunModal(QDialog& dialog) override;
-    int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
-                    const QString& caption) override;
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
@@ -121,6 +127,10 @@ public:
     bool OpenDocument(const QString& path) override;
     bool StartProgram(const QString& program, const QStringList& arguments) override;
     QDateTime CurrentDateTime() override;
+
+protected:
+    int ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                       const QString& caption) override;
 };
 
 // The services in use. The application installs them at start-up; until something

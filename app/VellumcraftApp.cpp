@@ -49,7 +49,14 @@ public:
         std::fprintf(stderr, "%s: not shown in a screenshot run\n", qUtf8Printable(dialog.windowTitle()));
         return QDialog::Rejected;
     }
-    int ShowMessage(QWidget*, const QString& text, MessageIcon, MessageButtons buttons, const QString&) override
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+    QColor GetColor(QWidget*, const QColor&) override { return {}; }
+    bool GetFont(QWidget*, QFont&) override { return false; }
+
+protected:
+    int ShowMessageBox(QWidget*, const QString& text, MessageIcon, MessageButtons buttons, const QString&) override
     {
         std::fprintf(stderr, "%s\n", qUtf8Printable(text));
         switch (buttons) {
@@ -62,11 +69,6 @@ public:
             return IDCANCEL;
         }
     }
-    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-    QColor GetColor(QWidget*, const QColor&) override { return {}; }
-    bool GetFont(QWidget*, QFont&) override { return false; }
 };
 
 // Qt's own Chinese catalogue. The file dialog's type names ("Folder", "File") are

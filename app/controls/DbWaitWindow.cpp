@@ -2,6 +2,7 @@
 
 #include "app/HelpWindow.h"
 #include "app/VXBaseDialog.h"
+#include "platform/VisibleText.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,9 +22,10 @@ CDbWaitWindow::CDbWaitWindow(DbPendingStep& step, QWidget* parent) : QDialog(par
     setObjectName(QStringLiteral("dbWait"));
     setWindowTitle(QStringLiteral("请稍候"));
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(step.Text());
+    // It names a label's source.
+    auto* text = new QLabel(VisibleText(step.Text(), true));
     text->setObjectName(QStringLiteral("dbWaitText"));
-    text->setTextFormat(Qt::PlainText); // it names a label's source
+    text->setTextFormat(Qt::PlainText);
     text->setMinimumWidth(320);
     text->setWordWrap(true);
     m_pElapsed = new QLabel;

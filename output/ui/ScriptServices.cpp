@@ -2,6 +2,7 @@
 
 #include "app/UiServices.h"
 #include "app/VXBaseDialog.h"
+#include "platform/VisibleText.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -89,7 +90,7 @@ CScriptStopDlg::CScriptStopDlg(QWidget* parent, const QString& text, bool error)
     : QDialog(parent), m_pQuiet(new QCheckBox(QStringLiteral("本次任务不再显示脚本的消息框和错误"), this))
 {
     setWindowTitle(error ? QStringLiteral("脚本错误") : QString::fromUtf16(kAppTitle));
-    auto* message = new QLabel(text, this);
+    auto* message = new QLabel(VisibleText(text, true), this);
     message->setObjectName(QStringLiteral("text"));
     message->setTextFormat(Qt::PlainText); // a label's script wrote it
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -120,9 +121,10 @@ ScriptJobChoice CScriptStopDlg::Choice() const
 
 CScriptInputDlg::CScriptInputDlg(QWidget* parent, const QString& prompt, const QString& title,
                                  const QString& defaultText)
-    : QDialog(parent), m_pPrompt(new QLabel(prompt, this)), m_pEdit(new QLineEdit(defaultText, this))
+    : QDialog(parent), m_pPrompt(new QLabel(VisibleText(prompt, true), this)), m_pEdit(new QLineEdit(defaultText, this))
 {
-    setWindowTitle(title.isEmpty() ? QString::fromUtf16(kAppTitle) : title);
+    // The prompt and title are a label's script's: shown as a message's are.
+    setWindowTitle(title.isEmpty() ? QString::fromUtf16(kAppTitle) : VisibleText(title));
     m_pPrompt->setObjectName(QStringLiteral("prompt"));
     m_pPrompt->setTextFormat(Qt::PlainText);
     m_pPrompt->setWordWrap(true);

@@ -41,18 +41,18 @@ protected:
         SetDbLimits(limits);
     }
 
-    // A source named 无尽 on the file, and a text bound to its field a.
-    CSQLiteDS& AddEndlessSource()
+    // A source named 无尽 (or name) on the file, and a text bound to its field a.
+    CSQLiteDS& AddEndlessSource(const QString& name = QStringLiteral("无尽"))
     {
         CLabelData& label = Window().LabelData();
         auto source = std::make_unique<CSQLiteDS>();
-        source->m_strName = QStringLiteral("无尽");
+        source->m_strName = name;
         source->m_strPath = m_file;
         source->m_selectedFields = QStringList {"a"};
         CSQLiteDS& added = *source;
         label.m_dataSources.push_back(std::move(source));
         std::vector<std::unique_ptr<CDataBand>> bands;
-        bands.push_back(FieldBand(QStringLiteral("无尽"), "a"));
+        bands.push_back(FieldBand(name, "a"));
         AddText(label, "T", std::move(bands));
         return added;
     }
@@ -113,6 +113,25 @@ TEST_F(DbWaitSessionTest, PreviewOfAnEndlessStatementIsCancelledAndTheProgramGoe
     EXPECT_EQ(Window().LabelData().m_dataSources.size(), 1u);
     // And the program takes the next command.
     ASSERT_TRUE(Trigger(CmdZoomIn));
+}
+
+// A name that would turn the sentence around it is shown by its code, in the wait window and in
+// the message after 取消.
+TEST_F(DbWaitSessionTest, TheWaitWindowAndItsMessageShowAReversingNameByItsCode)
+{
+    SetStatementLimit(60000);
+    CSQLiteDS& source = AddEndlessSource(QStringLiteral("无") + QChar(0x202E) + QStringLiteral("尽"));
+    source.m_nRangeMode = RangeSQL;
+    source.m_strSQL = kEndlessRows;
+    Create(CmdToolText, 10, 10);
+
+    CancelWhenShown();
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    ASSERT_TRUE(m_cancelled.isValid()) << "the wait window never showed";
+    EXPECT_EQ(m_waitText, QStringLiteral("正在读取数据源“无\\u202E尽”的记录…"));
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+    EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("已取消读取数据源“无\\u202E尽”的记录。")))
+        << services.MessageTexts()[0].toStdString();
 }
 
 TEST_F(DbWaitSessionTest, PrintToPdfStopsAtTheLimitWhileReadingTheRows)

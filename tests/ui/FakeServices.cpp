@@ -42,8 +42,8 @@ int FakeServices::RunModal(QDialog& dialog)
     return result;
 }
 
-int FakeServices::ShowMessage(QWidget*, const QString& text, MessageIcon icon, MessageButtons buttons,
-                              const QString& caption)
+int FakeServices::ShowMessageBox(QWidget*, const QString& text, MessageIcon icon, MessageButtons buttons,
+                                 const QString& caption)
 {
     messages.push_back({text, icon, buttons, caption});
     if (!answers.empty()) {

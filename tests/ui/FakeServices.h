@@ -38,8 +38,6 @@ public:
     QStringList MessageTexts() const;
 
     int RunModal(QDialog& dialog) override;
-    int ShowMessage(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
-                    const QString& caption) override;
     QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(files); }
     QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(files); }
     QString GetSaveFileNameOfType(QWidget*, const QString&, const QString&, const QString&,
@@ -76,6 +74,11 @@ public:
     QStringList startedPrograms;
     bool startSucceeds = true;
     QDateTime now;
+
+protected:
+    // Records the message as the user would read it.
+    int ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon, MessageButtons buttons,
+                       const QString& caption) override;
 
 private:
     template <class T>

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QTcpServer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -282,6 +283,42 @@ TEST_F(HelpWindowSession, TheHelpOfAPropertyDialogStaysOpenWhenTheDialogCloses)
     ASSERT_FALSE(help.isNull());
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->parentWidget(), frame);
+}
+
+// The help of a dialog is the dialog's own transient window, which the window manager keeps above
+// the dialog, and so above the main window, when the user clicks back into the dialog; once the
+// dialog is gone it is a window of its own again, beside the main window.
+TEST_F(HelpWindowSession, TheHelpOfADialogStaysAboveItWhenTheDialogIsClickedAgain)
+{
+    DesktopServicesScope desktop;
+    ModalWatchdog watchdog(60000);
+    Create(CmdToolText, 10, 10);
+    QPointer<CHelpWindow> help;
+    OnNextModal([&](QWidget* dialog) {
+        SystemKey(dialog, Qt::Key_F1);
+        help = CHelpWindow::Current();
+        ASSERT_NE(help, nullptr);
+        SystemClick(dialog, QPoint(3, 3));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(help->isVisible());
+        EXPECT_EQ(help->windowType(), Qt::Dialog);
+        EXPECT_TRUE(help->windowFlags() & Qt::WindowMinMaxButtonsHint);
+        ASSERT_NE(help->windowHandle(), nullptr);
+        EXPECT_EQ(help->windowHandle()->transientParent(), dialog->windowHandle());
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+            QTest::qWait(300);
+            dialog->screen()->grabWindow(0).save(
+                QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("dialog-help-clicked-back.png"));
+        }
+        SystemClick(ctl<QPushButton>(dialog, 2));
+    });
+    DoubleClick(At(12, 11));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(watchdog.Fired());
+    ASSERT_FALSE(help.isNull());
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->parentWidget(), frame);
+    EXPECT_EQ(help->windowType(), Qt::Window);
 }
 
 // F1 in the question asked before a label's database source connects: the question's own page,

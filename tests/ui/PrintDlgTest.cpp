@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -691,4 +692,28 @@ TEST(PrintDlg, StoppingAJobInAScriptErrorBoxStopsThatJobOnly)
     PrintDlgToPdf(services, dialog, dir.filePath("again.pdf"));
     EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join(" ").toStdString();
     ExpectScriptedPages(dir.filePath("again.pdf"), QStringLiteral("LABEL"), 2, 3);
+}
+
+// What a label's script shows, in a message box or its error box, is its text with a character
+// that would turn the sentence around shown by its code.
+TEST(PrintDlg, AScriptsMessageAndErrorShowAReversingCharacterByItsCode)
+{
+    QTemporaryDir dir;
+    FakeServices services;
+    services.printers = {QStringLiteral("Office")};
+    auto label = PrintDlgScriptedLabel(1, "n = n + 1\r\nIf n = 1 Then MsgBox \"左\" & ChrW(&H202E) & \"右\"\r\n"
+                                          "If n = 1 Then Err.Raise 1000, , \"源\" & ChrW(&H202E) & \"码\"");
+    CPrintDlg dialog;
+    dialog.SetLabelData(label.get());
+    dialog.CreatePrintHandler();
+    dialog.show();
+    QString error;
+    services.OnNextDialog([&](QDialog& box) {
+        error = box.findChild<QLabel*>("text")->text();
+        box.findChild<QPushButton*>("stop")->click();
+    });
+    PrintDlgToPdf(services, dialog, dir.filePath("stopped.pdf"));
+    EXPECT_EQ(services.MessageTexts(), QStringList {QStringLiteral("左\\u202E右")});
+    EXPECT_TRUE(error.contains(QStringLiteral("源\\u202E码"))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QChar(0x202E)));
 }

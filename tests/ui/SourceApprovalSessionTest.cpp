@@ -28,12 +28,13 @@ namespace {
 class SourceApprovalSessionTest : public SessionTest
 {
 protected:
-    // A source named 远程 on host:port and a text bound to its field a.
-    CPostgreSQLDS& AddServerSource(const DbServerSettings& server, const QString& statement)
+    // A source named 远程 (or name) on host:port and a text bound to its field a.
+    CPostgreSQLDS& AddServerSource(
+        const DbServerSettings& server, const QString& statement, const QString& name = QStringLiteral("远程"))
     {
         CLabelData& label = Window().LabelData();
         auto source = std::make_unique<CPostgreSQLDS>();
-        source->m_strName = QStringLiteral("远程");
+        source->m_strName = name;
         StoreLogin(*source, server);
         source->m_nRangeMode = RangeSQL;
         source->m_strSQL = statement;
@@ -41,7 +42,7 @@ protected:
         CPostgreSQLDS& added = *source;
         label.m_dataSources.push_back(std::move(source));
         std::vector<std::unique_ptr<CDataBand>> bands;
-        bands.push_back(FieldBand(QStringLiteral("远程"), "a"));
+        bands.push_back(FieldBand(name, "a"));
         AddText(label, "T", std::move(bands));
         return added;
     }
@@ -172,8 +173,9 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
-    // A name a label wrote as markup stays text in the real message box too.
-    source.m_strName = QStringLiteral("<b>远程</b><br><font color=green>已审核</font>");
+    // A name a label wrote as markup stays text in the real message box too, and a character
+    // that would turn the sentence around shows by its code.
+    source.m_strName = QStringLiteral("<b>远程</b><br>") + QChar(0x202E) + QStringLiteral("<font color=green>已审核</font>");
     const std::unique_ptr<UiServices> fake = InstallServices(std::make_unique<DesktopUiServices>());
 
     // Esc on the question, then Return on the message that follows; each only once shown.
@@ -203,7 +205,9 @@ TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsO
     ASSERT_EQ(seen.size(), 2) << seen.join("|").toStdString();
     EXPECT_EQ(seen[0], QStringLiteral("sourceApproval"));
     EXPECT_EQ(seen[1], QStringLiteral("QMessageBox"));
-    EXPECT_TRUE(message.contains(source.m_strName)) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("“<b>远程</b><br>\\u202E<font color=green>已审核</font>”")))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QChar(0x202E)));
     EXPECT_FALSE(listener.hasPendingConnections());
     EXPECT_EQ(OpenedPreview(), nullptr);
 }
@@ -481,6 +485,123 @@ TEST_F(SourceApprovalSessionTest, ReturnPressesTheFocusedButton)
     }),
         QDialog::Accepted);
     EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+// Tab and Shift+Tab go round every control and back to 不允许, so no run of keys ends on 允许
+// unseen; the default's frame is always on the button Return presses.
+TEST_F(SourceApprovalSessionTest, TabGoesRoundEveryControlAndTheDefaultFrameIsWhereReturnPresses)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"));
+    CSourceApprovalDlg dialog(QStringLiteral("标签"), SourceQuestionOf(source), frame);
+    dialog.show();
+    dialog.activateWindow();
+    QCoreApplication::processEvents();
+    QWidget* deny = dialog.findChild<QPushButton*>("deny");
+    QWidget* allow = dialog.findChild<QPushButton*>("allow");
+    QWidget* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
+    ASSERT_EQ(dialog.focusWidget(), deny);
+    const auto press = [&](Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab, modifiers);
+        // The frame marks the button Return presses: 允许 only while it has the focus.
+        EXPECT_EQ(static_cast<QPushButton*>(allow)->isDefault(), dialog.focusWidget() == allow);
+        EXPECT_EQ(static_cast<QPushButton*>(deny)->isDefault(), dialog.focusWidget() != allow);
+        return dialog.focusWidget();
+    };
+    for (const QWidget* next : {allow, statement, deny, allow, statement})
+        EXPECT_EQ(press(Qt::NoModifier), next);
+    for (const QWidget* previous : {allow, deny, statement, allow, deny})
+        EXPECT_EQ(press(Qt::ShiftModifier), previous);
+    // Tab Tab Tab Return refuses.
+    for (int i = 0; i < 3; ++i)
+        press(Qt::NoModifier);
+    QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+// The note under a statement too long for its box counts the lines out of sight from where the
+// box has been scrolled: above, below or both.
+TEST_F(SourceApprovalSessionTest, TheNoteUnderTheStatementFollowsItsScrolling)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    QStringList lines {QStringLiteral("select 1 as a")};
+    for (int i = 2; i <= 30; ++i)
+        lines << QStringLiteral("union all select %1").arg(i);
+    const CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), lines.join(u'\n'),
+        QStringLiteral("远程") + QChar(0x202E) + QStringLiteral("txet"));
+    CSourceApprovalDlg dialog(QStringLiteral("标签"), SourceQuestionOf(source), frame);
+    dialog.show();
+    dialog.activateWindow();
+    QCoreApplication::processEvents();
+    auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
+    const QLabel* note = dialog.findChild<QLabel*>("sourceApprovalStatementMore");
+    QScrollBar* bar = statement->verticalScrollBar();
+    EXPECT_TRUE(dialog.findChild<QLabel*>("sourceApprovalText")->text().contains(QStringLiteral("“远程\\u202Etxet”")));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), QStringLiteral("框中只显示了语句的一部分，还有 18 行在下面：请滚动，或点入框中后用方向键和 Page Down 查看全部。"));
+
+    QTest::mouseClick(statement->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::keyClick(statement, Qt::Key_PageDown);
+    const int above = bar->value();
+    ASSERT_GT(above, 0);
+    ASSERT_LT(above, 18);
+    EXPECT_EQ(note->text(), QStringLiteral("框中只显示了语句的一部分，上面还有 %1 行，下面还有 %2 行：请滚动，或点入框中后用方向键和 "
+                                           "Page Up、Page Down 查看全部。")
+                                .arg(above)
+                                .arg(18 - above));
+
+    QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(bar->value(), 18);
+    EXPECT_EQ(note->text(), QStringLiteral("框中只显示了语句的一部分，还有 18 行在上面：请滚动，或点入框中后用方向键和 Page Up 查看全部。"));
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(200);
+        dialog.grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-scrolled.png"));
+    }
+    QTest::keyClick(statement, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("框中只显示了语句的一部分，还有 18 行在下面"))) << note->text().toStdString();
+    EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+// A name or a server's words holding a character that would turn the program's sentence around
+// are shown by its code in every message; letters of other scripts and the message's own lines
+// stay as they are.
+TEST_F(SourceApprovalSessionTest, MessagesShowWhatWouldTurnTheirSentenceAroundByItsCode)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const QChar reverse(0x202E);
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    AddServerSource(ListeningSettings(listener), QStringLiteral("select 1 as a"), QStringLiteral("远程") + reverse + QStringLiteral("txet"));
+    AnswerNextQuestion(false);
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_EQ(m_questions, 1);
+    EXPECT_TRUE(m_shown.contains(QStringLiteral("数据源“远程\\u202Etxet”"))) << m_shown.toStdString();
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+    EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("您没有允许数据源“远程\\u202Etxet”连接数据库")))
+        << services.MessageTexts()[0].toStdString();
+    EXPECT_FALSE(listener.hasPendingConnections());
+
+    // The server quotes the label's text back in its own words.
+    Window().LabelData().m_dataSources.clear();
+    CPostgreSQLDS& allowed = AddServerSource(server,
+        QStringLiteral("select cast('מחסן") + reverse + QStringLiteral("gnp' as int)::text as a"), QStringLiteral("מחסן"));
+    ApproveSource(allowed);
+    services.messages.clear();
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_EQ(m_questions, 1);
+    EXPECT_EQ(OpenedPreview(), nullptr);
+    ClosePreview();
+    ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+    const QString told = services.MessageTexts()[0];
+    EXPECT_TRUE(told.contains(QStringLiteral("מחסן\\u202Egnp"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("数据源“מחסן”"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(u'\n')) << told.toStdString();
+    for (const auto& message : services.messages)
+        EXPECT_FALSE(message.text.contains(reverse) || message.caption.contains(reverse));
 }
 
 // Changing one box of a source the label brought, unallowed, does not allow the label's
