@@ -164,7 +164,7 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
         "sourceApprovalText");
     layout->addWidget(intro);
     for (const QString& caution : question.cautions) {
-        QLabel* warning = PlainLabel(caution, "sourceApprovalCaution");
+        QLabel* warning = PlainLabel(VisibleText(caution), "sourceApprovalCaution");
         warning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
         layout->addWidget(warning);
     }

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtGlobal>
 #include <clocale>
 #include <gtest/gtest.h>
@@ -61,6 +62,32 @@ inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const
         return QString::fromUtf8(client.readAllStandardError()) + client.errorString();
     return {};
 }
+
+// Objects a test makes on the PostgreSQL server, under names of its own (a "%1" in the statements stands
+// for their suffix), dropped again when it ends.
+class ServerObjects
+{
+public:
+    ServerObjects(const DbServerSettings& server, const QString& make, const QString& drop)
+        : m_server(server), m_suffix(QUuid::createUuid().toString(QUuid::Id128).left(12)), m_drop(drop.arg(m_suffix))
+    {
+        m_error = WriteOnTestServer(m_server, true, make.arg(m_suffix));
+    }
+    ~ServerObjects() { WriteOnTestServer(m_server, true, m_drop); }
+
+    QString Named(const char* statement) const
+    {
+        return QString::fromUtf8(statement).replace(QLatin1String("%1"), m_suffix);
+    }
+    // Empty when they were made, else the client's words.
+    const QString& Error() const { return m_error; }
+
+private:
+    DbServerSettings m_server;
+    QString m_suffix;
+    QString m_drop;
+    QString m_error;
+};
 
 // Declares `var` with the server settings. Without them the test fails under
 // scripts/test.sh (VC_REQUIRE_DB set) and is skipped, loudly, in a plain run.
