@@ -387,7 +387,12 @@ TEST(SourceApproval, WhatTheServerTellsOnceConnectedIsCautionedWithItsReason)
     ASSERT_EQ(called.cautions.size(), 1);
     EXPECT_TRUE(called.cautions[0].contains(QStringLiteral("public.vc_run、public.dblink_exec")));
     EXPECT_TRUE(called.cautions[0].contains(QStringLiteral("所有者的权限")));
-    const QStringList keys {before.key, rights.key, superuser.key, called.key};
+    DbStatementFacts hidden;
+    hidden.unreadViews = {"db.v_dump"};
+    const SourceQuestion unread = SourceQuestionOf(*pg, hidden);
+    ASSERT_EQ(unread.cautions.size(), 1);
+    EXPECT_TRUE(unread.cautions[0].contains(QStringLiteral("视图 db.v_dump"))) << unread.cautions[0].toStdString();
+    const QStringList keys {before.key, rights.key, superuser.key, called.key, unread.key};
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
 
     pg->m_nRangeMode = RangeAll;

@@ -161,4 +161,13 @@ TEST(StatementFacts, MariaDBTellsDefinerRoutinesAndThoseItsViewsCall)
         EXPECT_TRUE(facts.unreadViews.isEmpty());
         EXPECT_FALSE(facts.routinesUnknown);
     }
+
+    // A login that may read the view but not its text: the view is named as one it cannot tell.
+    DbServerSettings viewer = server;
+    viewer.user = QStringLiteral("vc_viewer");
+    viewer.password = QStringLiteral("viewer pass");
+    auto seen = DbConnection::OpenMySQL(viewer);
+    ASSERT_TRUE(seen->IsOpen()) << seen->LastError().toStdString();
+    const DbStatementFacts facts = FactsOf(*seen, QStringLiteral("select a from v_dump"));
+    EXPECT_EQ(facts.unreadViews, QStringList {server.database + QStringLiteral(".v_dump")});
 }

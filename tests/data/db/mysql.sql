@@ -31,3 +31,6 @@ BEGIN
 END //
 DELIMITER ;
 CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_dump AS SELECT f_dump('through a view') AS a;
+-- A login that may read the view, but neither its text nor the routine it calls.
+CREATE USER IF NOT EXISTS vc_viewer@'127.0.0.1' IDENTIFIED BY 'viewer pass';
+GRANT SELECT ON v_dump TO vc_viewer@'127.0.0.1';
