@@ -242,10 +242,10 @@ bool CDLBase::OpenWithStatement()
 
 bool CDLBase::AllowStatementOnLogin()
 {
-    if (m_bStatementAllowed || !m_connection->SuperuserLogin())
+    if (m_bStatementAllowed)
         return true;
     // Nothing of the statement has been sent: a refused one leaves no connection either.
-    const QString refusal = SuperuserStatementRefusal(*m_pDataSource);
+    const QString refusal = ConnectedStatementRefusal(*m_pDataSource, *m_connection);
     if (!refusal.isEmpty()) {
         Close();
         return Fail(refusal);

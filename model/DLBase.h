@@ -139,8 +139,9 @@ protected:
     bool AcceptStatement();
     // OpenIfNeeded with the statement accepted before anything of it is sent.
     bool OpenWithStatement();
-    // A superuser login can undo whatever holds a statement to reading: the label's own
-    // statement runs on one only once the user allows it, told why (SourceApproval.h).
+    // What the server tells once connected (a superuser login, routines with their owner's
+    // rights) may add to what the user allowed: the statement then runs only once the user
+    // allows it again, told why (SourceApproval.h).
     bool AllowStatementOnLogin();
     bool Fail(const QString& message);
     // GetRecordCount's failure: the last error as a typed exception.

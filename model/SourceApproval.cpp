@@ -156,6 +156,48 @@ const QString kProcedureCaution = QStringLiteral(
 const QString kSuperuserCaution = QStringLiteral(
     "您在这个数据库服务器上的登录是超级用户。超级用户可以解除本程序加在语句上的只读限制，"
     "所以这条语句可以修改或删除数据，也可以读取或写入服务器上的文件。");
+const QString kRoutinePowers = QStringLiteral("无论在什么事务中调用，都可以修改数据、在服务器上写文件、运行程序或连接其他服务器");
+const QString kUnknownRoutinesCaution = QStringLiteral(
+    "在这种数据库上，本程序不一定能得知这条语句调用的函数或存储过程是否为数据库中定义的。"
+    "数据库中定义的函数或存储过程可以以其所有者的权限运行，%1。")
+                                            .arg(kRoutinePowers);
+
+// What each role of file or program rights lets its members do.
+QString RightsCaution(const QStringList& roles)
+{
+    QStringList can;
+    for (const QString& role : roles) {
+        if (role == u"pg_read_server_files")
+            can << QStringLiteral("读取服务器上的文件");
+        else if (role == u"pg_write_server_files")
+            can << QStringLiteral("写入服务器上的文件");
+        else if (role == u"pg_execute_server_program")
+            can << QStringLiteral("在服务器上运行程序");
+    }
+    const QString what = can.join(QStringLiteral("、"));
+    return QStringLiteral("您在这个数据库服务器上的登录属于角色 %1（直接或经由其他角色），有权%2。"
+                          "本程序加在语句上的只读限制挡不住这样的权限，所以这条语句可以借数据库中的函数%2。")
+        .arg(roles.join(QStringLiteral("、")), what);
+}
+
+// The cautions of what the server told once connected.
+QStringList ConnectedCautions(const DbStatementFacts& facts, bool ownStatement)
+{
+    QStringList cautions;
+    if (ownStatement && facts.superuser)
+        cautions << kSuperuserCaution;
+    else if (ownStatement && !facts.loginRights.isEmpty())
+        cautions << RightsCaution(facts.loginRights);
+    if (!facts.routines.isEmpty())
+        cautions << QStringLiteral("这条语句调用数据库中定义的函数或存储过程（直接调用，或经由视图）：%1。"
+                                   "它们可以以其所有者的权限运行，%2，本程序不能让它们只读取数据。")
+                        .arg(facts.routines.join(QStringLiteral("、")), kRoutinePowers);
+    if (!facts.unreadViews.isEmpty())
+        cautions << QStringLiteral("这条语句读取的视图 %1 的定义，您的登录无权查看，本程序无法得知它们调用哪些函数。"
+                                   "数据库中定义的函数可以以其所有者的权限运行，%2。")
+                        .arg(facts.unreadViews.join(QStringLiteral("、")), kRoutinePowers);
+    return cautions;
+}
 
 QByteArray KeyBytes(const CDSBase& ds, const DbReach& reach, const SourceQuestion& question)
 {
@@ -206,7 +248,7 @@ QString Ask(const CDSBase& ds, const SourceQuestion& question)
 }
 
 // The question about a source that reaches what reach says.
-SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, bool superuserLogin)
+SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, const DbStatementFacts& connected)
 {
     SourceQuestion question;
     question.name = SourceApprovalName(ds);
@@ -222,14 +264,17 @@ SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, bool superus
         // let it commit.
         if (reach.server != SqlServerKind::PostgreSQL && IsSqlProcedureCall(ds.m_strSQL, server))
             question.cautions.append(kProcedureCaution);
-        if (superuserLogin)
-            question.cautions.append(kSuperuserCaution);
+        // Said before connecting where the route cannot tell the server, and kept once connected,
+        // so that a connection that tells nothing new asks nothing again.
+        if (reach.server == SqlServerKind::Unknown || connected.routinesUnknown)
+            question.cautions.append(kUnknownRoutinesCaution);
     } else {
         question.statementCaption = QStringLiteral("读取数据的语句（由数据表、字段和排序生成）");
         question.statement = statements.Rows(ds);
         if (ds.m_nRangeMode == RangeFromTo)
             question.rows.append({QStringLiteral("记录范围"), QStringLiteral("第 %1 到 %2 条").arg(ds.m_nFrom).arg(ds.m_nTo)});
     }
+    question.cautions += ConnectedCautions(connected, ds.m_nRangeMode == RangeSQL);
     question.key = QString::fromLatin1(
         QCryptographicHash::hash(KeyBytes(ds, reach, question), QCryptographicHash::Sha256).toHex());
     return question;
@@ -242,9 +287,9 @@ bool SourceNeedsApproval(const CDSBase& ds)
     return ReachOf(ds).kind == DbReach::Server;
 }
 
-SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin)
+SourceQuestion SourceQuestionOf(const CDSBase& ds, const DbStatementFacts& connected)
 {
-    return QuestionFor(ds, ReachOf(ds), superuserLogin);
+    return QuestionFor(ds, ReachOf(ds), connected);
 }
 
 QString SourceApprovalKey(const CDSBase& ds)
@@ -266,7 +311,7 @@ void ApproveSource(const CDSBase& ds)
 {
     const DbReach reach = ReachOf(ds);
     if (reach.kind == DbReach::Server)
-        Remember(QuestionFor(ds, reach, false).key, kTyped);
+        Remember(QuestionFor(ds, reach, {}).key, kTyped);
 }
 
 void ApproveQuestion(const SourceQuestion& question)
@@ -279,7 +324,7 @@ void ApproveCopy(const CDSBase& copy, const CDSBase& source)
     const QString how = ApprovedHow(SourceApprovalKey(source));
     const DbReach reach = ReachOf(copy);
     if (!how.isEmpty() && reach.kind == DbReach::Server)
-        Remember(QuestionFor(copy, reach, false).key, how);
+        Remember(QuestionFor(copy, reach, {}).key, how);
 }
 
 QString SourceApprovalName(const CDSBase& ds)
@@ -299,17 +344,21 @@ QString SourceApprovalRefusal(const CDSBase& ds)
     const DbReach reach = ReachOf(ds);
     if (reach.kind != DbReach::Server)
         return {};
-    const SourceQuestion question = QuestionFor(ds, reach, false);
+    const SourceQuestion question = QuestionFor(ds, reach, {});
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }
 
-QString SuperuserStatementRefusal(const CDSBase& ds)
+QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
 {
-    if (ds.m_nRangeMode != RangeSQL)
-        return {};
     const DbReach reach = ReachOf(ds);
-    if (ApprovedHow(QuestionFor(ds, reach, false).key) == kTyped)
+    if (reach.kind != DbReach::Server || ApprovedHow(QuestionFor(ds, reach, {}).key) == kTyped)
         return {};
-    const SourceQuestion question = QuestionFor(ds, reach, true);
+    // The statement as it is sent, read as the connection's server reads it.
+    const SqlStatementNames names
+        = SqlNamesOf(CSqlStatements(ds.GetType(), &connection).Rows(ds), connection.ServerKind());
+    DbStatementFacts facts;
+    if (!ReadStatementFacts(connection, names.names, names.operators, facts))
+        return connection.LastError();
+    const SourceQuestion question = QuestionFor(ds, reach, facts);
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

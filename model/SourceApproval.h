@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/db/DbCatalog.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 
 class CDSBase;
+class DbConnection;
 
 // A label is a document anyone can send, and a database source in it connects with the
 // user's own logins (trust or peer authentication, ~/.pgpass, a DSN's saved password, a
@@ -35,14 +38,16 @@ struct SourceQuestion
 // string that reaches one (not one that names a local file, nor one refused before
 // anything connects).
 bool SourceNeedsApproval(const CDSBase& ds);
-// The question about the source; superuserLogin: asked once connected with a login that is
-// a superuser of its server, which can undo whatever holds a statement to reading.
-SourceQuestion SourceQuestionOf(const CDSBase& ds, bool superuserLogin = false);
+// The question about the source; connected: what the server told once connected, before the
+// source's own statement is sent (a superuser login, or one with file or program rights, can
+// undo whatever holds a statement to reading; the routines the statement reaches run with
+// their owner's rights). Before connecting nothing is known.
+SourceQuestion SourceQuestionOf(const CDSBase& ds, const DbStatementFacts& connected = {});
 QString SourceApprovalKey(const CDSBase& ds);
 bool IsSourceApproved(const CDSBase& ds);
 bool IsSourceKeyApproved(const QString& key);
 // Remembers that the user typed or changed the source in a data-source dialog: it is the
-// user's own, its statement included, so it is not asked about, not even for a superuser.
+// user's own, its statement included, so it is not asked about, not even once connected.
 void ApproveSource(const CDSBase& ds);
 // Remembers the question's 允许.
 void ApproveQuestion(const SourceQuestion& question);
@@ -70,7 +75,10 @@ CSourceApprover* InstallSourceApprover(CSourceApprover* approver);
 // user allows it when asked. Otherwise the refusal, naming the source: nothing of it has
 // connected.
 QString SourceApprovalRefusal(const CDSBase& ds);
-// Once connected with a superuser login: empty when the source's own statement may run
-// (none, one the user typed, or allowed when asked again with the reason); otherwise the
-// refusal, and nothing of the statement has been sent.
-QString SuperuserStatementRefusal(const CDSBase& ds);
+// Once connected, before the source's own statement (or the query made of its table) is sent:
+// the server's catalog is asked what the statement reaches beyond reading (DbCatalog.h), and
+// where that adds to what the user allowed, the user is asked again, told why. Empty when the
+// statement may run (a source the user typed, nothing new, or allowed when asked); otherwise
+// the refusal, or the connection's message for a lookup that was stopped, and nothing of the
+// statement has been sent.
+QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection);

@@ -1005,3 +1005,57 @@ QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server
     const bool one = (readings & (readings - 1)) == 0;
     return RememberedVerdict(sql, one ? readings : readings | kWhereEveryReadingRefuses).refusal;
 }
+
+SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
+{
+    SqlStatementNames found;
+    QSet<QString> seen[2];
+    const auto add = [&](QStringList& list, const QString& text) {
+        QSet<QString>& listed = seen[&list == &found.names ? 0 : 1];
+        if (!text.isEmpty() && !listed.contains(text)) {
+            listed.insert(text);
+            list.append(text);
+        }
+    };
+    const QString sent = sql + u'\n';
+    const unsigned readings = SqlReadingsOf(server);
+    for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
+        const SqlReading& reading = kSqlReadings[r];
+        QList<SqlToken> tokens;
+        if (!(readings & (1u << r)) || ReadSql(sent, reading, tokens))
+            continue;
+        const bool folds = reading.family == SqlFamily::PostgreSQL;
+        for (const SqlToken& token : tokens) {
+            QString name = token.text;
+            if (token.kind == SqlToken::Name) {
+                const QChar close = token.quote == u'[' ? QChar(u']') : token.quote;
+                name.replace(QString(2, close), QString(close));
+            } else if (token.kind == SqlToken::Word && folds) {
+                for (QChar& c : name)
+                    if (c >= u'A' && c <= u'Z')
+                        c = QChar(c.unicode() + (u'a' - u'A'));
+            }
+            if (token.kind == SqlToken::Word || token.kind == SqlToken::Name)
+                add(found.names, name);
+        }
+        for (const SqlItem& item : SqlItems(tokens)) {
+            if (item.kind == SqlToken::Word || item.kind == SqlToken::Name)
+                add(found.names, folds && item.kind == SqlToken::Word ? item.text.toString().toLower() : item.text.toString());
+        }
+        // Adjacent marks make one run: the server takes an operator's name out of it.
+        QString run;
+        qsizetype runEnd = -1;
+        for (const SqlToken& token : tokens) {
+            const bool part = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.text[0]);
+            if (part && token.start == runEnd) {
+                run += token.text;
+            } else {
+                add(found.operators, run);
+                run = part ? token.text : QString();
+            }
+            runEnd = part ? token.end : -1;
+        }
+        add(found.operators, run);
+    }
+    return found;
+}

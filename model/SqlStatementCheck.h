@@ -3,6 +3,7 @@
 #include "platform/db/DbConnection.h"
 
 #include <QString>
+#include <QStringList>
 
 // The judgement of a statement a user typed for a data source before anything of it
 // reaches a server. The text is read as the server that runs it reads it (its quotes,
@@ -49,3 +50,15 @@ inline bool IsSqlProcedureCall(const QString& sql, const SqlServerKind& server =
 // for an unknown server), so that it reaches no server; empty when one of them takes
 // it, and the connection's server then judges it (JudgeSqlStatement).
 QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server = {});
+
+// The names and operators a statement is made of, as the server reads them (every way it may,
+// where the connection cannot tell): its words and quoted names, unquoted words folded where the
+// server folds them (PostgreSQL), each run of plain letters in them too, and its runs of
+// operator characters. What the server's catalog is asked about before the statement is sent
+// (DbCatalog.h); nothing of a reading that refuses the statement.
+struct SqlStatementNames
+{
+    QStringList names;
+    QStringList operators;
+};
+SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server = {});

@@ -21,7 +21,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
   poppler-utils printemf emf2svg libxlsxwriter-dev python3-xlwt
-  postgresql pgbouncer mariadb-server odbc-postgresql odbc-mariadb libsqliteodbc tdsodbc
+  postgresql postgresql-contrib pgbouncer mariadb-server odbc-postgresql odbc-mariadb libsqliteodbc tdsodbc
   # time zones, for the date offsets across daylight-saving changes
   tzdata
   # the zh_CN.UTF-8 locale Qt's dialogs take their dates and sizes from

@@ -956,8 +956,8 @@ bool CDataSourceDBDlg::ProviderPreview(DbRows& rows)
     // Judged as the open connection's server reads it.
     const CSqlStatements statements(m_profile.type, m_connection.get());
     QString refusal = statements.Refusal(*m_pFields);
-    if (refusal.isEmpty() && m_connection->SuperuserLogin())
-        refusal = SuperuserStatementRefusal(*m_pFields);
+    if (refusal.isEmpty())
+        refusal = ConnectedStatementRefusal(*m_pFields, *m_connection);
     if (!refusal.isEmpty()) {
         Services().ShowMessage(this, refusal, MessageIcon::Stop);
         return false;

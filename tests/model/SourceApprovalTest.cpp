@@ -8,6 +8,7 @@
 #include "platform/db/Ado.h"
 #include "platform/db/DbWait.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <odbcinst.h>
@@ -325,6 +326,17 @@ TEST(SourceApproval, ATablesQueryIsShownAndKept)
     EXPECT_FALSE(changed([](CDSBase& b) { b.m_strName = QStringLiteral("改名"); }));
 }
 
+// What a server tells once connected.
+DbStatementFacts Told(bool superuser, const QStringList& rights, const QStringList& routines, bool unknown = false)
+{
+    DbStatementFacts facts;
+    facts.superuser = superuser;
+    facts.loginRights = rights;
+    facts.routines = routines;
+    facts.routinesUnknown = unknown;
+    return facts;
+}
+
 // Where the server cannot hold a procedure to reading, the question says so before 允许; a
 // PostgreSQL server holds it to its read-only transaction.
 TEST(SourceApproval, AProcedureCallIsCautionedWhereTheServerCannotHoldIt)
@@ -341,10 +353,61 @@ TEST(SourceApproval, AProcedureCallIsCautionedWhereTheServerCannotHoldIt)
     pg->m_strSQL = QStringLiteral("call p()");
     EXPECT_TRUE(SourceQuestionOf(*pg).cautions.isEmpty());
     // A superuser login is asked about apart, with the reason.
-    const SourceQuestion superuser = SourceQuestionOf(*pg, true);
+    const SourceQuestion superuser = SourceQuestionOf(*pg, Told(true, {}, {}));
     ASSERT_EQ(superuser.cautions.size(), 1);
     EXPECT_TRUE(superuser.cautions[0].contains(QStringLiteral("超级用户")));
     EXPECT_NE(superuser.key, SourceQuestionOf(*pg).key);
+}
+
+// What the server tells once connected is asked about apart, each with its reason: the login's
+// file or program rights by name, apart from a superuser's; the routines by name, also for a
+// table's query, whose login is not the statement's to use. A connection that tells nothing new
+// asks nothing new, also where the route could not tell the server before connecting.
+TEST(SourceApproval, WhatTheServerTellsOnceConnectedIsCautionedWithItsReason)
+{
+    std::unique_ptr<CPostgreSQLDS> pg = SourceOn(5432);
+    pg->m_strSQL = QStringLiteral("select vc_run('copy ...') as a");
+    const SourceQuestion before = SourceQuestionOf(*pg);
+    EXPECT_TRUE(before.cautions.isEmpty());
+    EXPECT_EQ(SourceQuestionOf(*pg, DbStatementFacts {}).key, before.key);
+
+    const SourceQuestion rights
+        = SourceQuestionOf(*pg, Told(false, {"pg_write_server_files", "pg_execute_server_program"}, {}));
+    ASSERT_EQ(rights.cautions.size(), 1);
+    for (const QString& part : {QStringLiteral("pg_write_server_files"), QStringLiteral("pg_execute_server_program"),
+             QStringLiteral("写入服务器上的文件"), QStringLiteral("在服务器上运行程序")})
+        EXPECT_TRUE(rights.cautions[0].contains(part)) << part.toStdString();
+    EXPECT_FALSE(rights.cautions[0].contains(QStringLiteral("超级用户")));
+    const SourceQuestion superuser = SourceQuestionOf(*pg, Told(true, {"pg_write_server_files"}, {}));
+    ASSERT_EQ(superuser.cautions.size(), 1);
+    EXPECT_TRUE(superuser.cautions[0].contains(QStringLiteral("超级用户")));
+
+    const DbStatementFacts routines = Told(false, {}, {"public.vc_run", "public.dblink_exec"});
+    const SourceQuestion called = SourceQuestionOf(*pg, routines);
+    ASSERT_EQ(called.cautions.size(), 1);
+    EXPECT_TRUE(called.cautions[0].contains(QStringLiteral("public.vc_run、public.dblink_exec")));
+    EXPECT_TRUE(called.cautions[0].contains(QStringLiteral("所有者的权限")));
+    DbStatementFacts hidden;
+    hidden.unreadViews = {"db.v_dump"};
+    const SourceQuestion unread = SourceQuestionOf(*pg, hidden);
+    ASSERT_EQ(unread.cautions.size(), 1);
+    EXPECT_TRUE(unread.cautions[0].contains(QStringLiteral("视图 db.v_dump"))) << unread.cautions[0].toStdString();
+    const QStringList keys {before.key, rights.key, superuser.key, called.key, unread.key};
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+
+    pg->m_nRangeMode = RangeAll;
+    pg->m_strTable = QStringLiteral("v_calls");
+    EXPECT_TRUE(SourceQuestionOf(*pg, Told(true, {"pg_write_server_files"}, {})).cautions.isEmpty());
+    EXPECT_EQ(SourceQuestionOf(*pg, routines).cautions.size(), 1);
+
+    // FreeTDS reaches servers the route cannot tell: said before connecting, and not again.
+    const std::unique_ptr<CCustomDS> tds
+        = CustomSource(QStringLiteral("Driver={FreeTDS};Server=127.0.0.1;Port=1433;Database=d;UID=u;PWD=p"));
+    const SourceQuestion unknown = SourceQuestionOf(*tds);
+    ASSERT_EQ(unknown.cautions.size(), 1);
+    EXPECT_TRUE(unknown.cautions[0].contains(QStringLiteral("不一定能得知"))) << unknown.cautions[0].toStdString();
+    EXPECT_EQ(SourceQuestionOf(*tds, Told(false, {}, {}, true)).key, unknown.key);
+    EXPECT_EQ(SourceQuestionOf(*tds, Told(false, {}, {"dbo.f"})).cautions.size(), 2);
 }
 
 } // namespace

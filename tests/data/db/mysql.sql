@@ -20,3 +20,17 @@ BEGIN
   SELECT nope FROM Missing;
 END //
 DELIMITER ;
+-- A routine with its owner's rights writes a server file, whatever transaction it is called in
+-- (into the database's folder: a relative name), and a view calls it for whoever reads the view.
+DROP FUNCTION IF EXISTS f_dump;
+DELIMITER //
+CREATE DEFINER = root@localhost FUNCTION f_dump(p varchar(200)) RETURNS integer SQL SECURITY DEFINER
+BEGIN
+  SELECT p INTO OUTFILE 'vc_f_dump.txt';
+  RETURN 1;
+END //
+DELIMITER ;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_dump AS SELECT f_dump('through a view') AS a;
+-- A login that may read the view, but neither its text nor the routine it calls.
+CREATE USER IF NOT EXISTS vc_viewer@'127.0.0.1' IDENTIFIED BY 'viewer pass';
+GRANT SELECT ON v_dump TO vc_viewer@'127.0.0.1';

@@ -9,3 +9,8 @@ FROM generate_series(1, 100) AS i;
 CREATE TABLE people (id integer, name text);
 INSERT INTO people VALUES (1, 'lower');
 CREATE TABLE "Empty" ("A" integer, "B" text);
+-- dblink reaches other servers from a function; its functions are the database's, not the server's.
+CREATE EXTENSION IF NOT EXISTS dblink;
+-- A table named like a built-in function.
+CREATE TABLE lower (a text);
+INSERT INTO lower VALUES ('read from a table named lower');
