@@ -117,9 +117,9 @@ TEST_F(HelpWindowSession, TheFrontWindowIsNeverTheHelpWindowNorAWindowOfItsOwn)
 TEST_F(HelpWindowSession, F1InTheWaitWindowWhileTheHelpWindowWasActive)
 {
     DesktopServicesScope desktop;
-    ModalWatchdog watchdog(20000);
+    ModalWatchdog watchdog;
     DbLimits limits = GetDbLimits();
-    limits.statementMs = 15000;
+    limits.statementMs = 60000; // the 取消 ends it, however late a loaded machine clicks it
     SetDbLimits(limits);
     CSQLiteDS& source = AddSource(kEndlessView, QStringLiteral("v"));
     source.m_nRangeMode = RangeSQL;
