@@ -3,6 +3,7 @@
 #include "editor/ObjectKinds.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "model/Utils.h"
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
@@ -668,6 +669,65 @@ bool CBaseProxy::IntersectsRect(const QRect& rect) const
             return false;
     }
     return true;
+}
+
+bool IsWithinLengthBound(double value)
+{
+    return std::fabs(value) <= double(kMaxLabelLengthMm);
+}
+
+bool CBaseProxy::WithinBounds() const
+{
+    const CBaseGraph& o = *m_pObject;
+    return IsWithinLengthBound(o.GetX()) && IsWithinLengthBound(o.GetY()) && IsWithinLengthBound(o.GetWidth())
+           && IsWithinLengthBound(o.GetHeight());
+}
+
+namespace {
+
+bool AllWithinBounds(const std::vector<CBaseProxy*>& proxies)
+{
+    return std::all_of(proxies.begin(), proxies.end(), [](const CBaseProxy* p) { return p->WithinBounds(); });
+}
+
+} // namespace
+
+void DragWithinBounds(const std::vector<CBaseProxy*>& proxies, QPoint from, QPoint to, bool fromSaved,
+                      const std::function<void(QPoint, bool)>& apply)
+{
+    if (!fromSaved) {
+        for (CBaseProxy* proxy : proxies)
+            proxy->SaveGeometry();
+    }
+    apply(to, fromSaved);
+    if (AllWithinBounds(proxies))
+        return;
+    apply(from, true);
+    if (!AllWithinBounds(proxies)) {
+        apply(to, true);
+        return;
+    }
+    // Within the bounds at `reached`; each axis in turn goes as far toward `to` as it can.
+    QPoint reached = from;
+    for (const bool vertical : {false, true}) {
+        const auto along = [&](int v) {
+            QPoint p = reached;
+            (vertical ? p.ry() : p.rx()) = v;
+            return p;
+        };
+        int good = vertical ? reached.y() : reached.x();
+        int bad = vertical ? to.y() : to.x();
+        apply(along(bad), true);
+        if (AllWithinBounds(proxies))
+            good = bad;
+        while (std::abs(bad - good) > 1) {
+            const int middle = good + (bad - good) / 2;
+            apply(along(middle), true);
+            (AllWithinBounds(proxies) ? good : bad) = middle;
+        }
+        reached = along(good);
+    }
+    apply(reached, true);
 }
 
 void CBaseProxy::SaveGeometry()

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,8 @@ constexpr double kMmPerInchF = 25.399999618530273;
 
 // Geometry edits are cut to 0.01 mm toward zero.
 float TruncateToHundredths(float value);
+// A length or a coordinate within the bound of a label's lengths.
+bool IsWithinLengthBound(double value);
 
 // The editor's view of one label object on the canvas: measures it in pixels, draws
 // its selection outline and handles, hit-tests, and moves, resizes and turns it
@@ -110,6 +113,9 @@ public:
     // Rectangle in label pixels; true when it holds the whole object.
     virtual bool IntersectsRect(const QRect& rect) const;
     virtual bool CanRotate() const { return false; }
+    // Whether the numbers a drag changes lie within the bounds a label file holds
+    // (model/LabelLimits.h), as the dialogs take them and the reader keeps them.
+    virtual bool WithinBounds() const;
     virtual void SaveGeometry();
     virtual std::unique_ptr<CBaseProxy> Clone() const = 0;
     // Copies this proxy's object into the target's object.
@@ -169,6 +175,14 @@ protected:
 
 // The proxy for an object by its kind, owning it; null for an unknown kind.
 std::unique_ptr<CBaseProxy> CreateProxy(std::unique_ptr<CBaseGraph> object);
+
+// Drags objects with the mouse from `from` to `to`: apply(point, fromSaved) sets each as
+// the drag to that point leaves it. Where that would carry a number of one of them past
+// the bounds a label file holds, the drag stops short, from the geometry saved at its
+// start: each axis of the mouse goes as far as it can, as a symbol's module stops at the
+// largest symbol. Objects past the bounds before the drag do not hold it back.
+void DragWithinBounds(const std::vector<CBaseProxy*>& proxies, QPoint from, QPoint to, bool fromSaved,
+                      const std::function<void(QPoint, bool)>& apply);
 
 // Shared geometry helpers.
 int TruncToInt(double value);

@@ -339,6 +339,8 @@ private:
     bool InDeadZone() const;
     void StartGesture(bool CEditStatus::*flag, QPoint point);
     void SaveSelectedGeometry();
+    // The selected objects a gesture moves, sizes or turns.
+    ProxySelection UnlockedSelection() const;
     // The gesture's record, begun over the selection once the gesture leaves its
     // dead zone; closing ends exactly what was begun.
     void OpenGestureRecord(CPendingRecord (CUndoRecordBuilder::*begin)(const ProxySelection&));

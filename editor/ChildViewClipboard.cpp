@@ -108,9 +108,10 @@ void CChildView::DragMoveSelection()
         return;
     CPendingRecord record = m_builder.BeginMove(m_selection);
     const QPoint from = GestureStart();
-    const QPoint to = EditStatus().m_currentPoint;
-    for (CBaseProxy* proxy : m_selection)
-        proxy->MoveBy(from, to, false);
+    DragWithinBounds(m_selection, from, EditStatus().m_currentPoint, false, [&](QPoint to, bool fromSaved) {
+        for (CBaseProxy* proxy : m_selection)
+            proxy->MoveBy(from, to, fromSaved);
+    });
     if (GroupRotation())
         UpdateRotationCentre();
     Redraw();
@@ -122,15 +123,19 @@ void CChildView::DragCopySelection()
     if (!DragMoved() || m_selection.empty())
         return;
     const QPoint from = GestureStart();
-    const QPoint to = EditStatus().m_currentPoint;
     std::vector<std::unique_ptr<CBaseProxy>> copies;
+    ProxySelection moved;
     for (const CBaseProxy* proxy : m_selection)
         if (std::unique_ptr<CBaseProxy> copy = proxy->Clone()) {
             AdoptProxy(*copy);
             copy->SetViewState(m_fZoom, Mapping().ZoomedMargin(), ScrollPixels());
-            copy->MoveBy(from, to, false);
+            moved.push_back(copy.get());
             copies.push_back(std::move(copy));
         }
+    DragWithinBounds(moved, from, EditStatus().m_currentPoint, false, [&](QPoint to, bool fromSaved) {
+        for (CBaseProxy* copy : moved)
+            copy->MoveBy(from, to, fromSaved);
+    });
     m_selection.clear();
     auto record = std::make_unique<CAddBatchURC>();
     for (auto& copy : copies) {

@@ -220,6 +220,14 @@ void CChildView::StartGesture(bool CEditStatus::*flag, QPoint point)
     status.m_scrollNow = status.m_scrollAtStart;
 }
 
+ProxySelection CChildView::UnlockedSelection() const
+{
+    ProxySelection unlocked;
+    std::copy_if(m_selection.begin(), m_selection.end(), std::back_inserter(unlocked),
+                 [](const CBaseProxy* proxy) { return !IsLocked(*proxy); });
+    return unlocked;
+}
+
 void CChildView::SaveSelectedGeometry()
 {
     for (CBaseProxy* proxy : m_selection)
@@ -245,10 +253,11 @@ void CChildView::ApplyMove(bool instant)
         return;
     OpenGestureRecord(&CUndoRecordBuilder::BeginMove);
     const QPoint s = GestureStart();
-    const QPoint p = EditStatus().m_currentPoint;
-    for (CBaseProxy* proxy : m_selection)
-        if (!IsLocked(*proxy))
-            proxy->MoveBy(s, p, instant);
+    const ProxySelection moved = UnlockedSelection();
+    DragWithinBounds(moved, s, EditStatus().m_currentPoint, instant, [&](QPoint to, bool fromSaved) {
+        for (CBaseProxy* proxy : moved)
+            proxy->MoveBy(s, to, fromSaved);
+    });
     if (GroupRotation())
         UpdateRotationCentre();
 }
@@ -260,9 +269,11 @@ void CChildView::ApplySize(bool instant)
     OpenGestureRecord(&CUndoRecordBuilder::BeginSize);
     const QPoint s = GestureStart();
     const CEditStatus& status = EditStatus();
-    for (CBaseProxy* proxy : m_selection)
-        if (!IsLocked(*proxy))
-            proxy->SizeBy(s, status.m_currentPoint, instant, status.m_nHandle);
+    const ProxySelection sized = UnlockedSelection();
+    DragWithinBounds(sized, s, status.m_currentPoint, instant, [&](QPoint to, bool fromSaved) {
+        for (CBaseProxy* proxy : sized)
+            proxy->SizeBy(s, to, fromSaved, status.m_nHandle);
+    });
     if (GroupRotation())
         UpdateRotationCentre();
 }

@@ -320,6 +320,13 @@ bool CLineProxy::IntersectsRect(const QRect& rect) const
     return true;
 }
 
+bool CLineProxy::WithinBounds() const
+{
+    const CLineGraph& l = Line();
+    return CBaseProxy::WithinBounds() && IsWithinLengthBound(l.m_fX1) && IsWithinLengthBound(l.m_fY1)
+           && IsWithinLengthBound(l.m_fX2) && IsWithinLengthBound(l.m_fY2);
+}
+
 void CLineProxy::SaveGeometry()
 {
     const CLineGraph& l = Line();
@@ -504,6 +511,15 @@ bool CPolygonProxy::HitTestBody(QPoint point) const
         shape = turn.map(shape);
     }
     return shape.containsPoint(QPointF(point), Qt::WindingFill);
+}
+
+// The vertices each, and their span as the box (a polygon dialog refuses a wider one).
+bool CPolygonProxy::WithinBounds() const
+{
+    const auto& points = Polygon().m_points;
+    return CBaseProxy::WithinBounds() && std::all_of(points.begin(), points.end(), [](const QPointF& p) {
+               return IsWithinLengthBound(p.x()) && IsWithinLengthBound(p.y());
+           });
 }
 
 void CPolygonProxy::SaveGeometry()

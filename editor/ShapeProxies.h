@@ -35,6 +35,7 @@ public:
     bool HitTestBody(QPoint point) const override;
     bool IntersectsRect(const QRect& rect) const override;
     bool CanRotate() const override { return false; }
+    bool WithinBounds() const override;
     void SaveGeometry() override;
     std::unique_ptr<CBaseProxy> Clone() const override { return CloneAs<CLineProxy>(); }
     QString GetStatusText() const override;
@@ -80,6 +81,7 @@ public:
     void SizeBy(QPoint from, QPoint to, bool fromSaved, int handle) override;
     bool HitTestBody(QPoint point) const override;
     bool CanRotate() const override { return true; }
+    bool WithinBounds() const override;
     void SaveGeometry() override;
     std::unique_ptr<CBaseProxy> Clone() const override { return CloneAs<CPolygonProxy>(); }
     void GetStatusPanes(QString& name, QString& position, QString& size) const override;

@@ -17,17 +17,17 @@
 #include <cmath>
 
 const std::array<ScriptEventInfo, kScriptEventCount> g_scriptEvents = {{
-    {u"", u"'共用函数与过程"},
-    {u"OnPrintStart", u"'打印开始时执行此脚本"},
-    {u"OnPrintEnd", u"'打印结束时执行此脚本"},
-    {u"OnPrintCancel", u"'取消打印时执行此脚本"},
-    {u"OnPageStart", u"'开始一页时执行此脚本"},
-    {u"OnPageEnd", u"'完成一页时执行此脚本"},
-    {u"OnLabelStart", u"'开始一个标签时执行此脚本"},
-    {u"OnLabelEnd", u"'结束一个标签时执行此脚本"},
-    {u"OnBeforePrompt", u"'打开窗口数据对话框时执行此脚本"},
-    {u"OnAfterPrompt", u"'关闭窗口数据对话框时执行此脚本"},
-    {u"OnIdenticalCopies", u"'复制相同的打印时执行此脚本"},
+    {u"", u"'共用函数与过程", u"Functions and Subs"},
+    {u"OnPrintStart", u"'打印开始时执行此脚本", u"OnPrintStart"},
+    {u"OnPrintEnd", u"'打印结束时执行此脚本", u"OnPrintEnd"},
+    {u"OnPrintCancel", u"'取消打印时执行此脚本", u"OnPrintCancel"},
+    {u"OnPageStart", u"'开始一页时执行此脚本", u"OnPageStart"},
+    {u"OnPageEnd", u"'完成一页时执行此脚本", u"OnPageEnd"},
+    {u"OnLabelStart", u"'开始一个标签时执行此脚本", u"OnLabelStart"},
+    {u"OnLabelEnd", u"'结束一个标签时执行此脚本", u"OnLabelEnd"},
+    {u"OnBeforePrompt", u"'打开窗口数据对话框时执行此脚本", u"OnBeforePrompt"},
+    {u"OnAfterPrompt", u"'关闭窗口数据对话框时执行此脚本", u"OnAfterPrompt"},
+    {u"OnIdenticalCopies", u"'复制相同的打印时执行此脚本", u"OnIdenticalCopies"},
 }};
 
 CLabelData::CLabelData()

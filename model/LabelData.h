@@ -45,6 +45,7 @@ struct ScriptEventInfo
 {
     const char16_t* procedure; // the Sub the print job wraps the text in; empty for shared code
     const char16_t* initialText;
+    const char16_t* listed; // its entry in the script editor's event list
 };
 // The one table of event names and the comment lines a new label starts with.
 extern const std::array<ScriptEventInfo, kScriptEventCount> g_scriptEvents;

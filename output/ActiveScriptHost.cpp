@@ -71,12 +71,7 @@ void CActiveScriptHost::StartEngine()
     m_pEngine->SetTimeLimit(m_nTimeLimitMs);
     m_pEngine->SetMemoryLimit(m_nMemoryLimit);
     m_pEngine->SetInterruptCheck([this] { return m_bCancelled.load(); });
-    m_pEngine->SetErrorHandler([this](const ScriptError& error) {
-        // A cancelled call reports nothing; a runaway one is the last report.
-        m_bRanAway = error.number == kScriptStepsExceeded || error.number == kScriptTimeExceeded;
-        if (m_pUi && !m_bQuiet)
-            ApplyChoice(m_pUi->ScriptErrorBox(FormatError(error)));
-    });
+    m_pEngine->SetErrorHandler([this](const ScriptError& error) { ReportError(error); });
     ScriptUi ui;
     if (m_pUi) {
         ui.msgBox = [this](const QString& prompt, int buttons, const QString& title) {
@@ -102,11 +97,12 @@ void CActiveScriptHost::AddNamedItem(ScriptObjectPtr item, const QString& name)
         m_pEngine->AddNamedItem(name, std::move(item), true);
 }
 
-bool CActiveScriptHost::ParseText(const QString& text)
+bool CActiveScriptHost::ParseText(const ScriptModuleText& module)
 {
     if (!m_pEngine || m_bStopped)
         return false;
-    const bool parsed = m_pEngine->Parse(text);
+    m_module = module;
+    const bool parsed = m_pEngine->Parse(m_module.text);
     m_bStopped = m_bRanAway || m_bCancelled;
     return parsed;
 }
@@ -145,6 +141,27 @@ int CActiveScriptHost::ShowText(const QString& text, int buttons, const QString&
     return okOnly ? 1 : answer;
 }
 
+void CActiveScriptHost::ReportError(const ScriptError& error)
+{
+    // A cancelled call reports nothing; a runaway one is the last report.
+    m_bRanAway = error.number == kScriptStepsExceeded || error.number == kScriptTimeExceeded;
+    if (!m_pUi || m_bQuiet)
+        return;
+    // The user sees the label's texts, not the module the job made of them; a text the
+    // script compiled itself has its own lines.
+    ScriptError shown = error;
+    QString textName;
+    if (!error.inScriptText) {
+        const ScriptModuleText::Place place = m_module.Locate(error.line, error.column);
+        if (place.script >= 0) {
+            shown.line = place.line;
+            shown.column = place.column;
+            textName = QString::fromUtf16(g_scriptEvents[size_t(place.script)].listed);
+        }
+    }
+    ApplyChoice(m_pUi->ScriptErrorBox(FormatError(shown, textName)));
+}
+
 void CActiveScriptHost::ApplyChoice(ScriptJobChoice choice)
 {
     if (choice == ScriptJobChoice::Continue)
@@ -156,19 +173,18 @@ void CActiveScriptHost::ApplyChoice(ScriptJobChoice choice)
     }
 }
 
-QString CActiveScriptHost::FormatError(const ScriptError& error)
+QString CActiveScriptHost::FormatError(const ScriptError& error, const QString& textName)
 {
     // The language's errors are numbered within its facility, as the scode shows them;
     // a script's own error whose number is a failure code (vbObjectError + n) is its scode.
     const uint32_t scode = error.number > 0 && error.number < 0x10000 ? 0x800A0000u | uint32_t(error.number)
                            : error.number < 0                         ? uint32_t(error.number)
                                                                       : 0u;
-    return QStringLiteral("%1\nSrc: %2\nLine:%3 Column:%4 Error:%5 Scode:%6")
-        .arg(error.description, error.source)
-        .arg(error.line)
-        .arg(error.column)
-        .arg(error.number)
-        .arg(scode, 0, 16);
+    const QString where = textName.isEmpty() ? QString() : QStringLiteral("事件脚本: ") + textName + u'\n';
+    // In one pass: a "%1" in the script's own description is text, not a place holder.
+    return QStringLiteral("%1\nSrc: %2\n%3Line:%4 Column:%5 Error:%6 Scode:%7")
+        .arg(error.description, error.source, where, QString::number(error.line), QString::number(error.column),
+             QString::number(error.number), QString::number(scode, 16));
 }
 
 void CActiveScriptHost::CreateObject(const QString& progId)
@@ -199,7 +215,7 @@ ScriptObjectPtr CHost_Proxy::HostObject()
     return m_pDispatch;
 }
 
-void CHost_Proxy::Load(CLabelData& label, const QString& moduleText)
+void CHost_Proxy::Load(CLabelData& label, const ScriptModuleText& module)
 {
     StartEngine();
     m_pLabelData = &label;
@@ -207,8 +223,8 @@ void CHost_Proxy::Load(CLabelData& label, const QString& moduleText)
     AddNamedItem(m_pApplication, QStringLiteral("Application"));
     AddNamedItem(m_pFormat, QStringLiteral("Format"));
     AddNamedItem(m_pFormat->GetObjects(), QStringLiteral("Objects"));
-    if (!moduleText.isEmpty())
-        ParseText(moduleText);
+    if (!module.text.isEmpty())
+        ParseText(module);
 }
 
 std::unique_ptr<IScriptEngine> CreateLabelScriptEngine(IScriptUi* ui, IQuitRequest* quit)

@@ -82,7 +82,8 @@ public:
     // Releases an engine already held and starts a new one with "ScriptHost".
     void StartEngine();
     void AddNamedItem(ScriptObjectPtr item, const QString& name);
-    bool ParseText(const QString& text);
+    // Parses the module; its errors are reported in the label's texts.
+    bool ParseText(const ScriptModuleText& module);
     // False without an engine, after the scripts were stopped, or when the procedure
     // does not exist or failed.
     bool CallProcedureChecked(const QString& name);
@@ -94,8 +95,9 @@ public:
     void SetTimeLimit(int64_t milliseconds) { m_nTimeLimitMs = milliseconds; }
     void SetMemoryLimit(uint64_t bytes) { m_nMemoryLimit = bytes; }
 
-    // The text of the error box.
-    static QString FormatError(const ScriptError& error);
+    // The text of the error box; textName is the script editor's name of the label's
+    // text the line and column are in, empty when they are in no such text.
+    static QString FormatError(const ScriptError& error, const QString& textName = QString());
     // Raises the language's 429, as CreateObject does: there are no components to
     // create on this system.
     [[noreturn]] static void CreateObject(const QString& progId);
@@ -114,8 +116,10 @@ protected:
 
 private:
     void ApplyChoice(ScriptJobChoice choice);
+    void ReportError(const ScriptError& error);
 
     std::unique_ptr<ScriptEngine> m_pEngine;
+    ScriptModuleText m_module;
     uint64_t m_nStepLimit = kStepLimit;
     int64_t m_nTimeLimitMs = kTimeLimitMs;
     uint64_t m_nMemoryLimit = kMemoryLimit;
@@ -136,7 +140,7 @@ public:
     ~CHost_Proxy() override;
 
     // Starts the engine over the label, adds the named items and parses the module.
-    void Load(CLabelData& label, const QString& moduleText) override;
+    void Load(CLabelData& label, const ScriptModuleText& module) override;
 
     bool QuitRequested() const { return m_bQuitRequested; }
 

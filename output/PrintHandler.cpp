@@ -6,6 +6,7 @@
 #include "model/SDGraph.h"
 #include "platform/Numbers.h"
 #include "platform/VXException.h"
+#include "platform/script/ScriptEngine.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -108,6 +109,31 @@ CPrintHandler::~CPrintHandler()
     }
 }
 
+void ScriptModuleText::Append(int script, const QString& scriptText, const QString& before, const QString& after)
+{
+    text += before;
+    // Counted in the module itself: a text ending in a lone "\r" shares its line break
+    // with the line after it.
+    const int firstLine = ScriptTextEnd(text).line;
+    const ScriptPosition end = ScriptTextEnd(scriptText);
+    pieces.push_back({script, firstLine, end.line, end.column});
+    text += scriptText + after;
+}
+
+ScriptModuleText::Place ScriptModuleText::Locate(int line, int column) const
+{
+    const Piece* at = nullptr;
+    for (const Piece& piece : pieces) {
+        if (piece.firstLine <= line)
+            at = &piece;
+    }
+    if (!at)
+        return {-1, line, column};
+    if (line < at->firstLine + at->lines)
+        return {at->script, line - at->firstLine + 1, column};
+    return {at->script, at->lines, at->endColumn};
+}
+
 void CPrintHandler::SetScriptEngine(std::unique_ptr<IScriptEngine> engine)
 {
     m_pScriptEngine = engine ? std::move(engine) : std::make_unique<CNullScriptEngine>();
@@ -141,14 +167,16 @@ void CPrintHandler::Prepare()
                                [this](int event) { return IsEventSet(event); });
     if (m_bEventsSet) {
         if (IsEventSet(ScriptShared))
-            m_strScriptModule += u'\n' + label.m_strScripts[ScriptShared] + u'\n';
+            m_scriptModule.Append(ScriptShared, label.m_strScripts[ScriptShared], QStringLiteral("\n"),
+                                  QStringLiteral("\n"));
         for (const int event : kModuleEvents) {
             if (IsEventSet(event))
-                m_strScriptModule += QStringLiteral("\nSub ") + QString::fromUtf16(g_scriptEvents[event].procedure)
-                                     + QStringLiteral("()\n") + label.m_strScripts[event]
-                                     + QStringLiteral("\nEnd Sub\n");
+                m_scriptModule.Append(event, label.m_strScripts[event],
+                                      QStringLiteral("\nSub ") + QString::fromUtf16(g_scriptEvents[event].procedure)
+                                          + QStringLiteral("()\n"),
+                                      QStringLiteral("\nEnd Sub\n"));
         }
-        m_pScriptEngine->Load(label, m_strScriptModule);
+        m_pScriptEngine->Load(label, m_scriptModule);
     }
 
     // Copies only mean something when rows drive the job.

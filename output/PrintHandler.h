@@ -144,7 +144,7 @@ public:
     const std::vector<std::unique_ptr<CDatabaseDataLoad>>& GetDataLoads() const { return m_dataLoads; }
     const WindowDataTags& GetWindowDataTags() const { return m_windowDataTags; }
     // The module handed to the script engine; empty when no event is set.
-    const QString& GetScriptModule() const { return m_strScriptModule; }
+    const QString& GetScriptModule() const { return m_scriptModule.text; }
 
     // A job of one output per data row (picture batch export) instead of pages: reads
     // the clock and, when loadRows, the rows firstRow..lastRow of every data source.
@@ -234,7 +234,7 @@ private:
 
     qint64 m_tStartTime = 0;
     bool m_bEventsSet = false;
-    QString m_strScriptModule;
+    ScriptModuleText m_scriptModule;
     bool m_bPromptForm = false;
     WindowDataTags m_windowDataTags;
 

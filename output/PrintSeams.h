@@ -34,6 +34,37 @@ public:
     virtual bool Prompt(const QString& caption, int width, int height, WindowDataTags& tags) = 0;
 };
 
+// The module of a job's scripts: the label's texts, each between the lines the job
+// wraps around it, and where each text stands in it, so that an error is reported at
+// the line and column of the text the user wrote, as the script editor numbers them.
+struct ScriptModuleText
+{
+    struct Piece
+    {
+        int script = 0;    // index into the label's scripts
+        int firstLine = 0; // the module's line of the text's first line
+        int lines = 0;     // the text's lines
+        int endColumn = 0; // the column after its last character
+    };
+    // A place in one of the label's texts; script is -1 for none.
+    struct Place
+    {
+        int script = -1;
+        int line = 0;
+        int column = 0;
+    };
+
+    QString text;
+    std::vector<Piece> pieces;
+
+    // Adds one of the label's texts with what the job wraps around it.
+    void Append(int script, const QString& scriptText, const QString& before, const QString& after);
+    // The place of a module's line and column in the label's texts. A line the job
+    // added after a text (an End Sub a block the text left open runs into) is the end
+    // of that text.
+    Place Locate(int line, int column) const;
+};
+
 // The engine that runs the label's event scripts. The job builds the module text
 // and decides which procedures to call and when; the engine only runs them.
 class IScriptEngine
@@ -42,7 +73,7 @@ public:
     virtual ~IScriptEngine() = default;
     // Starts the engine over the label (the objects the scripts see) and parses the
     // module. An engine that fails to start or parse leaves later calls without effect.
-    virtual void Load(CLabelData& label, const QString& moduleText) = 0;
+    virtual void Load(CLabelData& label, const ScriptModuleText& module) = 0;
     // Runs a Sub of the module without arguments; errors are the engine's to report.
     virtual void CallProcedure(const QString& name) = 0;
     // Stops the running procedure soon and every later call of this run; safe from any
@@ -59,6 +90,6 @@ public:
 class CNullScriptEngine : public IScriptEngine
 {
 public:
-    void Load(CLabelData&, const QString&) override {}
+    void Load(CLabelData&, const ScriptModuleText&) override {}
     void CallProcedure(const QString&) override {}
 };

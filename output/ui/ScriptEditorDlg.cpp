@@ -16,13 +16,6 @@
 
 namespace {
 
-// The event list's entries, in the order of the label's event texts.
-constexpr const char16_t* kEventNames[kScriptEventCount] = {
-    u"Functions and Subs", u"OnPrintStart", u"OnPrintEnd",     u"OnPrintCancel",
-    u"OnPageStart",        u"OnPageEnd",    u"OnLabelStart",   u"OnLabelEnd",
-    u"OnBeforePrompt",     u"OnAfterPrompt", u"OnIdenticalCopies",
-};
-
 // Texts are kept with "\r\n" line breaks and edited with "\n".
 QString ForEditing(const QString& stored)
 {
@@ -110,8 +103,8 @@ void CScriptEditorDlg::OnInitDialog()
     }
     {
         const QSignalBlocker block(m_pEventList);
-        for (const char16_t* name : kEventNames)
-            m_pEventList->addItem(QString::fromUtf16(name));
+        for (const ScriptEventInfo& event : g_scriptEvents)
+            m_pEventList->addItem(QString::fromUtf16(event.listed));
     }
     const bool eventList = m_nMode == ModeEventList;
     m_pEventList->setVisible(eventList);

@@ -128,20 +128,23 @@ void ForEachDeclared(const StmtList& list, F&& f)
 
 constexpr int kNameRedefined = 1041;
 
-[[noreturn]] void ThrowNameRedefined(int line, int column)
+[[noreturn]] void ThrowNameRedefined(int line, int column, bool inScriptText = false)
 {
     ScriptException error(kNameRedefined, ScriptErrorText(kNameRedefined), line, column);
     error.source = CompileErrorSource();
+    error.inScriptText = inScriptText;
     throw error;
 }
 
-// Makes a frame the current one (for Eval and Execute) while it runs.
-struct FrameGuard
+// Makes a frame the current one (for Eval and Execute), or a module the one whose code
+// runs (for the place of an error), while it runs.
+template <typename T>
+struct RunningGuard
 {
-    Frame*& current;
-    Frame* saved;
-    FrameGuard(Frame*& c, Frame* f) : current(c), saved(c) { current = f; }
-    ~FrameGuard() { current = saved; }
+    T*& current;
+    T* saved;
+    RunningGuard(T*& c, std::type_identity_t<T>* now) : current(c), saved(c) { current = now; }
+    ~RunningGuard() { current = saved; }
 };
 
 // A text given to Eval, Execute or ExecuteGlobal that does not compile: whatever the
@@ -155,9 +158,11 @@ struct FrameGuard
         error.source = CompileErrorSource();
         throw;
     }
+    error.inScriptText = true;
     if (error.number >= 1000) {
         ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
         syntax.source = CompileErrorSource();
+        syntax.inScriptText = true;
         throw syntax;
     }
     if (error.number == 501)
@@ -820,7 +825,7 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
 void ScriptRuntime::Step(const Stmt& at)
 {
     if (stepLimit && ++m_steps > stepLimit)
-        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column};
+        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column, InScriptText()};
     // Asked now and then only: the checks cost more than a statement.
     if ((++m_polls & 0xFFF) == 0)
         Poll(at);
@@ -831,7 +836,7 @@ void ScriptRuntime::Poll(const Stmt& at)
     if (interrupt && interrupt())
         throw ScriptAbort{true};
     if (timeLimitMs && NowMs() - m_callStarted > timeLimitMs)
-        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column};
+        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column, InScriptText()};
     CheckMemory(0);
 }
 
@@ -845,6 +850,7 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     out.source = !e.source.isEmpty() ? e.source : compile ? CompileErrorSource() : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
+    out.inScriptText = e.inScriptText;
     onError(out);
 }
 
@@ -892,7 +898,9 @@ bool ScriptRuntime::Guarded(F&& run)
             const QString text = abort.number == kScriptTimeExceeded
                                      ? QStringLiteral("脚本运行超过 %1 秒，已停止。").arg(timeLimitMs / 1000.0)
                                      : QStringLiteral("脚本执行的语句超过 %1 条，已停止。").arg(stepLimit);
-            Report(ScriptException(abort.number, text, abort.line, abort.column), false);
+            ScriptException stopped(abort.number, text, abort.line, abort.column);
+            stopped.inScriptText = abort.inScriptText;
+            Report(stopped, false);
         }
     } catch (const std::bad_alloc&) {
         Report(ScriptException(7, ScriptErrorText(7)), false);
@@ -908,7 +916,8 @@ bool ScriptRuntime::Guarded(F&& run)
 void ScriptRuntime::RunModule(ScriptModule& module)
 {
     Frame f;
-    FrameGuard current(m_frame, &f);
+    RunningGuard current(m_frame, &f);
+    RunningGuard<const ScriptModule> code(m_code, &module);
     ExecBlock(module.statements, f);
 }
 
@@ -966,6 +975,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     } catch (ScriptException& error) {
         ThrowTextParseError(error);
     }
+    module->scriptText = true;
     CheckRedefinitions(*module, at);
     Declare(*module, at);
     // Procedures and classes live on under their names.
@@ -996,7 +1006,7 @@ void ScriptRuntime::CheckRedefinitions(const ScriptModule& module, const Frame* 
             return;
         const QString& name = item.target->name;
         if (GlobalIndex(name) >= 0 || m_procedures.contains(Key(name)) || m_classes.contains(Key(name)))
-            ThrowNameRedefined(item.line, item.column);
+            ThrowNameRedefined(item.line, item.column, true);
     });
 }
 
@@ -1006,10 +1016,12 @@ void ScriptRuntime::Execute(const QString& text, bool global)
     // Held while it runs: a nested Execute may drop it from the cache.
     const std::shared_ptr<ScriptModule> module = CompileForExecute(text, global);
     Frame* at = global ? nullptr : m_frame;
-    if (at)
+    if (at) {
+        RunningGuard<const ScriptModule> code(m_code, module.get());
         ExecBlock(module->statements, *at);
-    else
+    } else {
         RunModule(*module);
+    }
 }
 
 ScriptValue ScriptRuntime::NewInstance(const QString& className)
@@ -1113,7 +1125,8 @@ ScriptValue ScriptRuntime::CallProcedure(Procedure* p, ClassInstance* me, std::s
     f.proc = p;
     f.me = me;
     f.slots = slots.data();
-    FrameGuard current(m_frame, &f);
+    RunningGuard current(m_frame, &f);
+    RunningGuard<const ScriptModule> code(m_code, p->module ? p->module : m_code);
     ExecBlock(p->body, f);
     ScriptValue result = p->resultSlot >= 0 ? std::move(*slots[size_t(p->resultSlot)]) : ScriptValue();
     // The locals go now, and with them the instances only they held.
@@ -1155,10 +1168,13 @@ ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
         if (!e.line) {
             e.line = s.line;
             e.column = s.column;
+            e.inScriptText = InScriptText();
         }
         throw;
     } catch (const std::bad_alloc&) {
-        throw ScriptException(7, ScriptErrorText(7), s.line, s.column);
+        ScriptException e(7, ScriptErrorText(7), s.line, s.column);
+        e.inScriptText = InScriptText();
+        throw e;
     }
 }
 

@@ -24,7 +24,20 @@ struct ScriptError
     QString source; // "Microsoft VBScript compilation error" or "... runtime error"
     int line = 0;   // 1-based within the parsed text
     int column = 0; // 1-based
+    // The line and column are in a text the script itself gave to Eval, Execute or
+    // ExecuteGlobal, not in one the host gave to Parse.
+    bool inScriptText = false;
 };
+
+// A place in a script text as the engine reports it and the script editor numbers it:
+// "\r\n", "\n" and a lone "\r" each end a line; lines and columns count from 1.
+struct ScriptPosition
+{
+    int line = 1;
+    int column = 1;
+};
+// The place just after the text's last character.
+ScriptPosition ScriptTextEnd(QStringView text);
 
 // What the script's MsgBox and InputBox ask of the host.
 struct ScriptUi

@@ -22,6 +22,7 @@ struct ScriptAbort
     int number = 0;           // kScriptStepsExceeded or kScriptTimeExceeded
     int line = 0;
     int column = 0;
+    bool inScriptText = false;
 };
 
 // The source of a compile error, for the host and for Err.Source.
@@ -198,6 +199,8 @@ private:
     QHash<QString, ClassDef*> m_classes;
     std::vector<ScriptObjectPtr> m_globalMembers;
     Frame* m_frame = nullptr; // the innermost running frame
+    const ScriptModule* m_code = nullptr; // the module whose statements run now
+    bool InScriptText() const { return m_code && m_code->scriptText; }
     uint64_t m_steps = 0;
     uint32_t m_polls = 0;
     int m_depth = 0;

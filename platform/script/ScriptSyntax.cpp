@@ -1,5 +1,7 @@
 #include "platform/script/ScriptSyntax.h"
 
+#include "platform/script/ScriptEngine.h"
+
 #include <QHash>
 #include <QSet>
 
@@ -107,13 +109,13 @@ private:
         const qsizetype p = m_pos + ahead;
         return p < m_text.size() ? m_text[p] : QChar();
     }
-    void Advance()
+    // Past the line break at m_pos: "\r\n", "\n" or a lone "\r", each one line, as
+    // the script editor breaks them.
+    void BreakLine()
     {
-        if (m_text[m_pos] == u'\n') {
-            ++m_line;
-            m_lineStart = m_pos + 1;
-        }
-        ++m_pos;
+        m_pos += m_text[m_pos] == u'\r' && Peek(1) == u'\n' ? 2 : 1;
+        ++m_line;
+        m_lineStart = m_pos;
     }
     int Column() const { return int(m_pos - m_lineStart) + 1; }
 
@@ -150,10 +152,7 @@ private:
                     ++p;
                 if (p < m_text.size() && (m_text[p] == u'\r' || m_text[p] == u'\n')) {
                     m_pos = p;
-                    if (m_text[m_pos] == u'\r')
-                        ++m_pos;
-                    if (m_pos < m_text.size() && m_text[m_pos] == u'\n')
-                        Advance();
+                    BreakLine();
                     m_continued = true;
                     continue;
                 }
@@ -168,10 +167,10 @@ private:
         const int line = m_line, column = Column();
         const QChar c = m_text[m_pos];
         if (c == u'\r' || c == u'\n' || c == u':') {
-            if (c == u'\r')
+            if (c == u':')
                 ++m_pos;
-            if (m_pos < m_text.size() && (m_text[m_pos] == u'\n' || m_text[m_pos] == u':'))
-                Advance();
+            else
+                BreakLine();
             Token t = Make(Tok::Newline, line, column);
             t.text = c == u':' ? QStringLiteral(":") : QString();
             return t;
@@ -180,7 +179,7 @@ private:
             QString word;
             if (c == u'[') {
                 ++m_pos;
-                while (m_pos < m_text.size() && m_text[m_pos] != u']' && m_text[m_pos] != u'\n')
+                while (m_pos < m_text.size() && m_text[m_pos] != u']' && m_text[m_pos] != u'\n' && m_text[m_pos] != u'\r')
                     word += m_text[m_pos++];
                 if (m_pos >= m_text.size() || m_text[m_pos] != u']')
                     CompileError(1010, line, column);
@@ -232,9 +231,9 @@ private:
         }
         if (c == u'#') {
             const qsizetype close = m_text.indexOf(u'#', m_pos + 1);
-            const qsizetype eol = m_text.indexOf(u'\n', m_pos + 1);
+            const QString date = close < 0 ? QString() : m_text.mid(m_pos + 1, close - m_pos - 1);
             double serial = 0;
-            if (close < 0 || (eol >= 0 && eol < close) || !ScriptDates::Parse(m_text.mid(m_pos + 1, close - m_pos - 1), serial))
+            if (close < 0 || date.contains(u'\n') || date.contains(u'\r') || !ScriptDates::Parse(date, serial))
                 CompileError(1002, line, column);
             m_pos = close + 1;
             Token t = Make(Tok::Date, line, column);
@@ -1441,6 +1440,20 @@ private:
 };
 
 } // namespace
+
+ScriptPosition ScriptTextEnd(QStringView text)
+{
+    ScriptPosition end;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' || (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))) {
+            ++end.line;
+            lineStart = i + 1;
+        }
+    }
+    end.column = int(text.size() - lineStart) + 1;
+    return end;
+}
 
 std::unique_ptr<ScriptModule> ParseScript(const QString& text)
 {

@@ -141,6 +141,7 @@ struct ClassDef
 struct ScriptModule : std::enable_shared_from_this<ScriptModule>
 {
     bool optionExplicit = false;
+    bool scriptText = false; // given to Execute or ExecuteGlobal, not by the host
     StmtList statements;
     std::vector<std::unique_ptr<Procedure>> procedures;
     std::vector<std::unique_ptr<ClassDef>> classes;

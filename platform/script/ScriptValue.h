@@ -36,6 +36,7 @@ struct ScriptException
     QString description;
     int line = 0;   // 1-based; 0 while not yet known
     int column = 0; // 1-based
+    bool inScriptText = false; // see ScriptError
     QString source; // set by Err.Raise
     QString helpFile;
     int32_t helpContext = 0;

@@ -61,7 +61,7 @@ class RecordingEngine : public IScriptEngine
 {
 public:
     explicit RecordingEngine(QStringList* log) : m_log(log) {}
-    void Load(CLabelData&, const QString& module) override { m_log->append("load:" + module); }
+    void Load(CLabelData&, const ScriptModuleText& module) override { m_log->append("load:" + module.text); }
     void CallProcedure(const QString& name) override { m_log->append(name); }
     QStringList* m_log;
 };

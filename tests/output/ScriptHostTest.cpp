@@ -214,8 +214,8 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         run.label->m_strScripts[ScriptOnPageEnd] = "Display \"page\"";
         EXPECT_EQ(run.Run(), (QStringList{"plain", "plain"}));
         ASSERT_EQ(run.ui.boxes.size(), 1);
-        EXPECT_EQ(run.ui.boxes[0], "Expected expression\nSrc: Microsoft VBScript compilation error\nLine:7 Column:4 Error:1023 "
-                                   "Scode:800a03ff");
+        EXPECT_EQ(run.ui.boxes[0], "Expected expression\nSrc: Microsoft VBScript compilation error\n"
+                                   "事件脚本: OnLabelStart\nLine:1 Column:4 Error:1023 Scode:800a03ff");
         EXPECT_EQ(run.ui.flags[0], kMsgBoxSetForeground);
         EXPECT_EQ(run.ui.titles[0], "");
     }
@@ -227,7 +227,9 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         run.label->m_strScripts[ScriptShared] += "\nSub Text1Value(k)\n Objects.Item(\"Text1\").Value = \"n\" & k\nEnd Sub";
         EXPECT_EQ(run.Run(), (QStringList{"plain", "n2"}));
         ASSERT_EQ(run.ui.boxes.size(), 1);
-        EXPECT_TRUE(run.ui.boxes[0].startsWith("Division by zero\nSrc: Microsoft VBScript runtime error\nLine:")) << run.ui.boxes[0].toStdString();
+        EXPECT_TRUE(run.ui.boxes[0].startsWith(
+            "Division by zero\nSrc: Microsoft VBScript runtime error\n事件脚本: OnLabelStart\nLine:2 Column:15 "))
+            << run.ui.boxes[0].toStdString();
         EXPECT_TRUE(run.ui.boxes[0].endsWith("Error:11 Scode:800a000b"));
     }
     {
@@ -236,8 +238,70 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
         run.label->m_strScripts[ScriptOnLabelStart] = "Err.Raise vbObjectError + 513, \"Lot check\", \"lot missing\"";
         run.Run();
         ASSERT_EQ(run.ui.boxes.size(), 1);
-        EXPECT_EQ(run.ui.boxes[0], "lot missing\nSrc: Lot check\nLine:3 Column:1 Error:-2147220991 Scode:80040201");
+        EXPECT_EQ(run.ui.boxes[0],
+                  "lot missing\nSrc: Lot check\n事件脚本: OnLabelStart\nLine:1 Column:1 Error:-2147220991 Scode:80040201");
     }
+}
+
+// An error names the label's text it is in and the line and column there, as the script
+// editor numbers them, not those of the module the job wraps the texts in; a text the script
+// compiled itself (Execute, ExecuteGlobal, Eval) has its own lines.
+TEST(ScriptHost, AnErrorIsPlacedInTheTextTheUserWrote)
+{
+    struct Case
+    {
+        const char* what;
+        const char* shared; // null: the initial text, left out of the module
+        int event;
+        const char* text;
+        const char* where; // the box's lines from the text's name on
+    };
+    const Case cases[] = {
+        {"a run-time error on line 2 of OnPrintStart", nullptr, ScriptOnPrintStart, "x = 1\r\n  y = x / 0",
+         "事件脚本: OnPrintStart\nLine:2 Column:3 Error:11 Scode:800a000b"},
+        {"after a shared part of three lines", "Dim a\r\nDim b\r\nDim c", ScriptOnPrintStart, "x = 1\r\n  y = x / 0",
+         "事件脚本: OnPrintStart\nLine:2 Column:3 Error:11"},
+        {"in a shared procedure an event calls", "Dim a\r\nSub Fail()\r\n    a = 1 / 0\r\nEnd Sub", ScriptOnLabelStart,
+         "Fail", "事件脚本: Functions and Subs\nLine:3 Column:5 Error:11"},
+        {"a compile error in the shared part", "Dim a\r\na = (1 +", ScriptOnLabelStart, "a = 1",
+         "事件脚本: Functions and Subs\nLine:2 Column:9 Error:1023"},
+        {"a compile error in a later event", "Dim a", ScriptOnLabelEnd, "a = 2\r\n\r\na = 3 +",
+         "事件脚本: OnLabelEnd\nLine:3 Column:8 Error:1023"},
+        {"a block the event leaves open: at the end of its text", nullptr, ScriptOnPageStart, "If True Then\r\n  x = 1",
+         "事件脚本: OnPageStart\nLine:2 Column:8 Error:"},
+        {"a lone carriage return ends a line, as in the editor", nullptr, ScriptOnPrintStart, "x = 1\ry = x / 0",
+         "事件脚本: OnPrintStart\nLine:2 Column:1 Error:11"},
+        {"a line continued", nullptr, ScriptOnPrintStart, "x = 1 + _\r\n    2\r\ny = x / 0",
+         "事件脚本: OnPrintStart\nLine:3 Column:1 Error:11"},
+        {"in the text given to ExecuteGlobal", nullptr, ScriptOnPrintStart,
+         "x = 1\r\nExecuteGlobal \"a = 1\" & vbCrLf & \"b = a / 0\"", "Line:2 Column:1 Error:11"},
+        {"a compile error of an Execute text", nullptr, ScriptOnPrintStart, "x = 1\r\nExecute \"a = 1\" & vbLf & \"b = (\"",
+         "Line:2 Column:6 Error:1002"},
+        {"of an Eval text", nullptr, ScriptOnPrintStart, "x = 1\r\nx = Eval(\"1 +\")", "Line:1 Column:4 Error:1002"},
+        {"in a procedure ExecuteGlobal made, called later", nullptr, ScriptOnLabelStart,
+         "ExecuteGlobal \"Sub Late()\" & vbCrLf & \"  z = 1 / 0\" & vbCrLf & \"End Sub\"\r\nLate",
+         "Line:2 Column:3 Error:11"},
+        {"an Eval that fails as it runs: the line that called it", nullptr, ScriptOnPrintStart,
+         "x = 1\r\nx = Eval(\"1 / 0\")", "事件脚本: OnPrintStart\nLine:2 Column:1 Error:11"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedJob run(1);
+        if (c.shared)
+            run.label->m_strScripts[ScriptShared] = QString::fromUtf8(c.shared);
+        run.label->m_strScripts[c.event] = QString::fromUtf8(c.text);
+        run.Run();
+        ASSERT_EQ(run.ui.errors.size(), 1) << run.ui.errors.join("\n---\n").toStdString();
+        // After the description and the source; a text of the script's own names no label text.
+        const QString place = run.ui.errors[0].section(u'\n', 2);
+        EXPECT_TRUE(place.startsWith(QString::fromUtf8(c.where))) << run.ui.errors[0].toStdString();
+    }
+    // A description is the script's own text, "%1" and all.
+    ScriptedJob run(1);
+    run.label->m_strScripts[ScriptOnPrintStart] = "Err.Raise 5, \"%1 %2\", \"100%1 done\"";
+    run.Run();
+    ASSERT_EQ(run.ui.errors.size(), 1);
+    EXPECT_EQ(run.ui.errors[0], "100%1 done\nSrc: %1 %2\n事件脚本: OnPrintStart\nLine:1 Column:1 Error:5 Scode:800a0005");
 }
 
 TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)
@@ -249,7 +313,8 @@ TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)
         run.Run();
         EXPECT_EQ(run.ui.boxes.size(), 2); // the first label's text, then the runaway's report
         EXPECT_TRUE(run.ui.boxes.back().startsWith("脚本执行的语句超过 50000 条，已停止。\n"));
-        EXPECT_TRUE(run.ui.boxes.back().contains("Line:4 Column:1 Error:9000")) << run.ui.boxes.back().toStdString();
+        EXPECT_TRUE(run.ui.boxes.back().contains("事件脚本: OnLabelStart\nLine:2 Column:1 Error:9000"))
+            << run.ui.boxes.back().toStdString();
     }
     {
         // A cancel from another thread reaches a script that never ends by itself.
@@ -283,6 +348,7 @@ TEST(ScriptHost, RunawayAndCancelledScriptsStopAndNoneRunsAfter)
         auto engine = std::make_unique<CHost_Proxy>(&cancelling, nullptr);
         run.host = engine.get();
         run.host->SetStepLimit(0);
+        run.host->SetTimeLimit(120'000); // only a watchdog: the cancel ends the loop
         run.job->SetScriptEngine(std::move(engine));
         run.job->Prepare();
         PreviewPage(*run.job, 1);

@@ -103,6 +103,42 @@ TEST(ScriptEngine, ErrorsReachTheHostWithNumberTextAndPosition)
     }
 }
 
+// Lines end where the script editor ends them ("\r\n", "\n" or a lone "\r"), and an error
+// says whether its place is in a text the host parsed or one the script compiled itself.
+TEST(ScriptEngine, LinesEndAsTheEditorsDoAndAnErrorSaysWhoseTextItIsIn)
+{
+    const std::pair<const char*, ScriptPosition> ends[] = {
+        {"", {1, 1}}, {"ab", {1, 3}}, {"a\r\nb", {2, 2}}, {"a\rbc\nd", {3, 2}}, {"a\r", {2, 1}}, {"a\n\r\n", {3, 1}}};
+    for (const auto& [text, end] : ends) {
+        EXPECT_EQ(ScriptTextEnd(QString::fromUtf8(text)).line, end.line) << text;
+        EXPECT_EQ(ScriptTextEnd(QString::fromUtf8(text)).column, end.column) << text;
+    }
+    struct Case
+    {
+        const char* script;
+        int line;
+        int column;
+        bool inScriptText;
+    };
+    const Case cases[] = {
+        {"x = 1\r\ry = 1 / 0", 3, 1, false},
+        {"x = [a\rb]", 1, 5, false},
+        {"x = #1/1/2000\r#", 1, 5, false},
+        {"Execute \"x = 1\" & vbCr & \"  y = 1 / 0\"", 2, 3, true},
+        {"x = 1\nExecuteGlobal \"Sub S()\" & vbLf & \"x = 1 / 0\" & vbLf & \"End Sub\"\nS", 2, 1, true},
+        {"x = Eval(\"(1\")", 1, 3, true},
+        {"x = 1\nx = Eval(\"1 / 0\")", 2, 1, false},
+    };
+    for (const Case& c : cases) {
+        Host h;
+        h.engine.Parse(QString::fromUtf8(c.script));
+        ASSERT_EQ(h.errors.size(), 1u) << c.script;
+        EXPECT_EQ(h.errors[0].line, c.line) << c.script;
+        EXPECT_EQ(h.errors[0].column, c.column) << c.script;
+        EXPECT_EQ(h.errors[0].inScriptText, c.inScriptText) << c.script;
+    }
+}
+
 TEST(ScriptEngine, CompileErrorKeepsNothingOfTheText)
 {
     Host h;

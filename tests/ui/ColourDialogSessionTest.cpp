@@ -150,7 +150,7 @@ TEST_F(ColourDialogSession, MoreColoursOfTheTextDialogTakesKeysClicksAndF1)
 TEST_F(ColourDialogSession, EveryPickerOfThePropertyDialogsOpensAColourDialogThatWorks)
 {
     DesktopServicesScope desktop;
-    ModalWatchdog watchdog(15000);
+    ModalWatchdog watchdog;
     int tested = 0;
     QStringList failures;
     const auto everyPicker = [&](QWidget* dialog) {

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTabWidget>
@@ -154,6 +155,82 @@ TEST_F(EditRangeSession, AFlatTextGivenALargeFontStopsAtTheWidestBox)
     SaveAndReopen(QStringLiteral("flat.vmk"));
     ExpectUntouchedOkTaken(Last());
     EXPECT_EQ(TextOf(Last()).GetWidth(), kMaxLabelLengthMm);
+}
+
+// A text held at the widest box stays there when a handle drags it wider, whether the
+// box follows the mouse or only the release, as a barcode's symbol does; dragged inward
+// it follows the mouse, and the label reads back without a warning.
+TEST_F(EditRangeSession, AFlatTextAtTheWidestBoxStopsThereWhenItsHandlesDragItWider)
+{
+    Create(CmdToolText, 10, 10);
+    CBaseProxy* proxy = Last();
+    const CTextGraph& text = TextOf(proxy);
+    const QPoint bottom = HandleAt(proxy, 5);
+    Drag(bottom, bottom - QPoint(0, static_cast<int>(proxy->GetHeightPixels())));
+    SetFontSize(QStringLiteral("200"));
+    ASSERT_EQ(text.GetWidth(), kMaxLabelLengthMm);
+    const float x = text.GetX();
+    const int scrolled = Window().HorzBar().value();
+    for (const bool follows : {false, true}) {
+        SCOPED_TRACE(follows ? "sized as it moves" : "sized at the release");
+        settings.m_bInstantSizing = follows;
+        for (const int handle : {3, 2, 4, 7, 0}) {
+            SCOPED_TRACE(handle);
+            const QPoint from = HandleAt(proxy, handle);
+            Drag(from, from + QPoint(MovesRight(handle) ? 40 : -40, 0));
+            EXPECT_EQ(text.GetWidth(), kMaxLabelLengthMm);
+            EXPECT_EQ(text.GetX(), x);
+        }
+    }
+    // The far handles lie beyond the window's edge, where the canvas scrolls along.
+    Window().HorzBar().setValue(scrolled);
+    const QPoint left = HandleAt(proxy, 7);
+    Drag(left, left + QPoint(40, 0));
+    EXPECT_LT(text.GetWidth(), kMaxLabelLengthMm - 5);
+    EXPECT_NEAR(text.GetX() + text.GetWidth(), x + kMaxLabelLengthMm, 0.02);
+    SaveAndReopen(QStringLiteral("flat-dragged.vmk"));
+}
+
+// Every kind a little within the bound stops at it when a handle or a move would carry it
+// past: no number the reader would have to bring back, and no warning when it reads them.
+TEST_F(EditRangeSession, EveryKindDraggedTowardTheBoundStopsAtIt)
+{
+    constexpr float kNear = kMaxLabelLengthMm - 12;
+    const int scrolled = Window().HorzBar().value();
+    float y = 10;
+    for (const int tool : {CmdToolRectangle, CmdToolEllipse, CmdToolImage, CmdToolPolygon, CmdToolLine}) {
+        SCOPED_TRACE(tool);
+        CBaseProxy* proxy = CreateCurrent(tool);
+        proxy->SetPosition(10, y);
+        proxy->SetWidth(kNear);
+        ASSERT_TRUE(proxy->WithinBounds());
+        if (tool == CmdToolLine) {
+            // Moved so far that its far end would pass the bound, it stops short of it.
+            proxy->GetObject()->m_fLineWidth = 2;
+            const QPoint body = At(12, y);
+            Drag(body, body + QPoint(80, 0));
+            EXPECT_TRUE(proxy->WithinBounds());
+            EXPECT_GT(proxy->GetLeft(), 10.5f);
+            EXPECT_NEAR(proxy->GetWidth(), kNear, 0.02);
+        }
+        y += 20;
+        // The far handle (the line's second end) dragged outward stops at the bound.
+        const float left = proxy->GetLeft();
+        const bool vertices = tool == CmdToolLine || tool == CmdToolPolygon;
+        const QPoint from = HandleAt(proxy, tool == CmdToolLine ? 1 : 3);
+        Drag(from, from + QPoint(80, 0));
+        EXPECT_TRUE(proxy->WithinBounds());
+        EXPECT_GT(vertices ? left + proxy->GetWidth() : proxy->GetWidth(), kMaxLabelLengthMm - 0.5f);
+        EXPECT_EQ(proxy->GetLeft(), left);
+        // Inward, the handle on the near side follows the mouse (the far one lies beyond
+        // the window's edge, where the canvas scrolled along).
+        Window().HorzBar().setValue(scrolled);
+        const float width = proxy->GetWidth();
+        const QPoint near = HandleAt(proxy, tool == CmdToolLine ? 0 : 7);
+        Drag(near, near + QPoint(40, 0));
+        EXPECT_LT(proxy->GetWidth(), width - 5);
+    }
+    SaveAndReopen(QStringLiteral("near-the-bound.vmk"));
 }
 
 // Many letters typed in place, then the largest font: the box stops at the bound and

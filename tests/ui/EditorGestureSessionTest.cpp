@@ -133,7 +133,7 @@ protected:
     {
         return QTest::qWaitFor([&] {
             return driver.seen.size() >= atLeast && !QApplication::activeModalWidget();
-        }, 8000);
+        }, 120000); // only a hang takes this long
     }
 };
 

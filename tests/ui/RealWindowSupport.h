@@ -26,11 +26,13 @@ private:
 };
 
 // Ends a test that would hang: once the time is up, every modal dialog is rejected and every
-// popup closed, again and again, so that the exec() calls return and the test can fail.
+// popup closed, again and again, so that the exec() calls return and the test can fail. The
+// time only catches a hang: a test that takes a second alone may take many times that on a
+// loaded machine under the sanitizers.
 class ModalWatchdog
 {
 public:
-    explicit ModalWatchdog(int ms = 10000);
+    explicit ModalWatchdog(int ms = 120000);
     ~ModalWatchdog();
     ModalWatchdog(const ModalWatchdog&) = delete;
     ModalWatchdog& operator=(const ModalWatchdog&) = delete;

@@ -189,7 +189,9 @@ TEST(ScriptEditor, ScriptDialogsAndQuitAsTheProgramShowsThem)
         CLabelData label;
         label.m_strScripts[ScriptOnPrintStart] = "QuitApp";
         auto engine = CreateProgramScriptEngine(nullptr, &window);
-        engine->Load(label, "\nSub OnPrintStart()\nQuitApp\nEnd Sub\n");
+        ScriptModuleText module;
+        module.text = "\nSub OnPrintStart()\nQuitApp\nEnd Sub\n";
+        engine->Load(label, module);
         engine->CallProcedure("OnPrintStart");
         QCoreApplication::processEvents();
         EXPECT_TRUE(window.isVisible());
