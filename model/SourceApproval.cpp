@@ -120,6 +120,12 @@ QList<QPair<QString, QString>> ReachRows(const DbReach& reach)
             rows.append({odbc ? QStringLiteral("%1（%2）").arg(caption, key) : caption, value});
             named = true;
         }
+        for (const DbReach::Resolved& resolved : reach.resolved) {
+            if (named || !IsKeyOf(resolved.key, main.keys))
+                continue;
+            rows.append({QStringLiteral("%1（%2）").arg(caption, resolved.how), resolved.value});
+            named = true;
+        }
         for (qsizetype i = 0; i < reach.defaults.size(); ++i) {
             const auto& [key, value] = reach.defaults[i];
             if (!IsKeyOf(key, main.keys))
@@ -209,6 +215,11 @@ QByteArray KeyBytes(const CDSBase& ds, const DbReach& reach, const SourceQuestio
     out << QStringLiteral("defaults");
     for (const auto& [key, value] : reach.defaults)
         out << key << value;
+    // Only where there is any, so that the keys of sources without stay as they were.
+    if (!reach.resolved.isEmpty())
+        out << QStringLiteral("resolved");
+    for (const DbReach::Resolved& resolved : reach.resolved)
+        out << resolved.key << resolved.value;
     out << static_cast<qint32>(ds.m_nRangeMode) << question.statement;
     if (ds.m_nRangeMode == RangeFromTo)
         out << static_cast<qint32>(ds.m_nFrom) << static_cast<qint32>(ds.m_nTo);

@@ -3,11 +3,13 @@
 
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbReach.h"
+#include "platform/db/FreeTdsConf.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -279,6 +281,7 @@ const QString kOnceAdvice = QStringLiteral(
     "就是实际连接的服务器、数据库和用户。");
 
 QString Shown(const QString& text);
+QStringView Unbraced(QStringView value);
 
 // What of a provider's string could be read two ways, as the end of a refusal; empty
 // when nothing could. groups: the names the route reads, those of one value together.
@@ -318,10 +321,17 @@ const KeyGroup kTdsPortNames {"Port", "Server Port Address"};
 const KeyGroup kTdsDatabaseNames {"Database", "Initial Catalog"};
 const KeyGroup kDb2ServerNames {"Server", "Hostname", "Data Source"};
 
+// A port given after the server's name and in Port too: the two are read in turn, the later
+// one winning, so the question could show one while the other connects.
+QString PortTwiceMessage(const QString& sourceName)
+{
+    return RefusalMessage(
+        sourceName, QStringLiteral("连接字符串把端口指定了两次：服务器名之后一次，“Port”中一次"), kOnceAdvice);
+}
+
 AdoRoute PortTwice(const QString& sourceName)
 {
-    AdoRoute route = Unavailable(RefusalMessage(
-        sourceName, QStringLiteral("连接字符串在服务器名之后和“Port”中各指定了一个端口"), kOnceAdvice));
+    AdoRoute route = Unavailable(PortTwiceMessage(sourceName));
     route.refused = true;
     return route;
 }
@@ -455,6 +465,18 @@ AdoRoute WithLogin(const QString& odbc, const QString& user, const QString& pass
         .Route();
 }
 
+// The database an ODBC string names (Database or DB), as CheckOdbcString reads it.
+std::optional<QString> InnerDatabase(const QString& odbc)
+{
+    std::optional<QString> database;
+    for (const QString& piece : odbc.split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype equals = piece.indexOf(u'=');
+        if (equals >= 0 && KeyIs(piece.left(equals), {"Database", "DB"}))
+            database = Unbraced(QStringView(piece).sliced(equals + 1)).toString();
+    }
+    return database;
+}
+
 // The ODBC part of an MSDASQL string: what is left without the provider and ADO's own
 // properties (which ADO's connection dialog writes and the provider keeps to itself),
 // or its extended properties when the string keeps it there. The provider's names for
@@ -464,21 +486,36 @@ AdoRoute MsdasqlRoute(
     const AdoConnectionString& cs, const QString& user, const QString& password, const QString& sourceName)
 {
     const QString extended = cs.Value({"Extended Properties"});
-    if (!extended.isEmpty())
-        return WithLogin(extended, user, password, sourceName);
     // ADO's quotes are gone from these values; each must now stand unquoted.
     OdbcBuilder builder(sourceName);
-    for (const auto& [key, value] : cs.Items()) {
-        if (KeyIs(key, {"Provider", "Persist Security Info", "Mode", "Connect Timeout", "General Timeout", "Prompt",
-                "OLE DB Services", "Locale Identifier", "Window Handle"})
-            || IsUserKey(key) || IsPasswordKey(key))
-            continue;
-        if (KeyIs(key, {"Data Source"}))
-            builder.Add("DSN", value, key);
-        else if (KeyIs(key, {"Initial Catalog"}))
-            builder.Add("Database", value, key);
-        else
-            builder.Add(key, value);
+    if (!extended.isEmpty()) {
+        // The provider reads Initial Catalog, which a Data Link dialog writes beside the extended
+        // properties, as the driver's database.
+        const QString catalog = cs.Value({"Initial Catalog"});
+        const std::optional<QString> inner = InnerDatabase(extended);
+        if (!catalog.isEmpty() && inner && *inner != catalog) {
+            AdoRoute refused = Unavailable(RefusalMessage(sourceName,
+                QStringLiteral("连接字符串中“Initial Catalog”指定的数据库与“Extended Properties”中指定的数据库不同"),
+                kOnceAdvice));
+            refused.refused = true;
+            return refused;
+        }
+        if (catalog.isEmpty() || inner)
+            return WithLogin(extended, user, password, sourceName);
+        builder.Add("Database", catalog, QStringLiteral("Initial Catalog")).AddChecked(extended);
+    } else {
+        for (const auto& [key, value] : cs.Items()) {
+            if (KeyIs(key, {"Provider", "Persist Security Info", "Mode", "Connect Timeout", "General Timeout",
+                    "Prompt", "OLE DB Services", "Locale Identifier", "Window Handle"})
+                || IsUserKey(key) || IsPasswordKey(key))
+                continue;
+            if (KeyIs(key, {"Data Source"}))
+                builder.Add("DSN", value, key);
+            else if (KeyIs(key, {"Initial Catalog"}))
+                builder.Add("Database", value, key);
+            else
+                builder.Add(key, value);
+        }
     }
     const AdoRoute rest = builder.Route();
     if (rest.kind != AdoRoute::Odbc)
@@ -700,6 +737,107 @@ bool IsMySQLLibrary(const QString& library)
         || library.contains(QLatin1String("myodbc"), Qt::CaseInsensitive);
 }
 
+bool IsFreeTdsLibrary(const QString& library)
+{
+    return library.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive);
+}
+
+// A server's name as FreeTDS's driver reads it: a named instance after the first "\", else a
+// port after the first ",", when that reads as a number above 0 (the rest is then the host).
+struct TdsServerName
+{
+    QString host;
+    int port = 0;
+    QString instance;
+};
+
+TdsServerName ReadTdsServerName(const QString& server)
+{
+    TdsServerName name;
+    name.host = server;
+    const qsizetype slash = server.indexOf(u'\\');
+    const qsizetype comma = server.indexOf(u',');
+    if (slash >= 0) {
+        name.host = server.left(slash);
+        name.instance = server.mid(slash + 1);
+    } else if (comma >= 0 && FreeTdsNumber(server.mid(comma + 1)) > 0) {
+        name.host = server.left(comma);
+        name.port = FreeTdsNumber(server.mid(comma + 1));
+    }
+    return name;
+}
+
+// What a port row shows for a named instance: the server's browser service tells the port.
+QString InstancePort(const QString& instance)
+{
+    return QStringLiteral("（由服务器按实例“%1”告知）").arg(instance);
+}
+
+// Where FreeTDS's driver connects for a string whose Server and Port are given: the string's
+// Server, or else the data source's registration (its Servername, a server of freetds.conf;
+// else its Address, or its Server); then the registration's Port and the string's, each
+// read over the one before, where it reads as a number other than 0.
+struct TdsReach
+{
+    DbReach::Resolved host;
+    DbReach::Resolved port;
+    // The string gives a Port while the server's name it reads carries one too.
+    bool portTwice = false;
+};
+
+TdsReach ReadTdsReach(const QString& server, const QString& port, const OdbcRegistry::Source* source)
+{
+    TdsReach reach;
+    const QString registration
+        = source ? QStringLiteral("，来自数据源“%1”在 unixODBC 中的注册").arg(source->name) : QString();
+    const auto registered = [&](const char* key) {
+        if (source) {
+            for (const auto& [name, value] : source->settings) {
+                if (SameName(name, QLatin1String(key)))
+                    return value;
+            }
+        }
+        return QString();
+    };
+    // A server's name, where key says which and from, gives the host and perhaps the port.
+    const auto named = [&](const QString& text, const QString& key, const QString& from) {
+        const TdsServerName name = ReadTdsServerName(text);
+        reach.host = {QStringLiteral("Server"), name.host, key + from};
+        if (name.port > 0)
+            reach.port = {QStringLiteral("Port"), QString::number(name.port),
+                QStringLiteral("写在%1的服务器名之后%2").arg(key, from)};
+        else if (!name.instance.isEmpty())
+            reach.port = {QStringLiteral("Port"), InstancePort(name.instance), QStringLiteral("%1中的实例名%2").arg(key, from)};
+        return name.port > 0;
+    };
+    bool portInName = false;
+    if (!server.isEmpty()) {
+        portInName = named(server, QStringLiteral("“Server”"), QString());
+    } else if (const QString alias = registered("Servername"); !alias.isEmpty()) {
+        const FreeTdsServer conf = ReadFreeTdsServer(alias);
+        const auto from = [](const char* key, const FreeTdsServer::Value& value) {
+            return QStringLiteral("%1，来自 %2").arg(QLatin1String(key), value.from);
+        };
+        if (!conf.host.value.isEmpty())
+            reach.host = {QStringLiteral("Server"), conf.host.value, from("host", conf.host)};
+        if (!conf.port.value.isEmpty())
+            reach.port = {QStringLiteral("Port"), conf.port.value, from("port", conf.port)};
+        else if (!conf.instance.value.isEmpty())
+            reach.port = {QStringLiteral("Port"), InstancePort(conf.instance.value), from("instance", conf.instance)};
+    } else if (const QString address = registered("Address"); !address.isEmpty()) {
+        reach.host = {QStringLiteral("Server"), address, QStringLiteral("Address") + registration};
+    } else if (const QString name = registered("Server"); !name.isEmpty()) {
+        portInName = named(name, QStringLiteral("Server"), registration);
+    }
+    if (const int number = FreeTdsNumber(registered("Port")); number != 0)
+        reach.port = {QStringLiteral("Port"), QString::number(number), QStringLiteral("Port") + registration};
+    if (!port.isEmpty()) {
+        reach.portTwice = portInName;
+        reach.port = {QStringLiteral("Port"), port, QStringLiteral("Port")};
+    }
+    return reach;
+}
+
 // A pair as it will be sent: the accepted key and the value. A pair that follows a
 // password is hidden: it may be the rest of a password cut at a ";", so a message names
 // its key alone, and says what that would mean.
@@ -906,6 +1044,19 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
             setting("Database"), setting("UID"), setting("PWD")};
         return request;
     }
+    if (IsFreeTdsLibrary(library)) {
+        // FreeTDS passes over a port of 0 and takes the one it read before, which the question
+        // would not show.
+        if (pairOf("Port") && FreeTdsNumber(valueOf("Port")) == 0) {
+            return refuse(QStringLiteral("中“Port”的值不是可接受的值"),
+                advice(QStringLiteral("端口不能为 0。"), pairOf("Port")->hidden));
+        }
+        if (ReadTdsReach(valueOf("Server"), valueOf("Port"), source).portTwice) {
+            OdbcRequest refused;
+            refused.refusal = PortTwiceMessage(sourceName);
+            return refused;
+        }
+    }
 
     OdbcRequest request;
     for (const CheckedPair& pair : pairs) {
@@ -963,10 +1114,27 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
     if (StartsWith(provider, {"Microsoft.Jet.OLEDB", "Microsoft.ACE.OLEDB"}))
         return FileRoute(cs, password);
     if (StartsWith(provider, {"MSDASQL"})) {
-        // Extended properties stand for the whole ODBC string: nothing beside them but the login.
+        // Extended properties stand for the whole ODBC string: nothing beside them but the login
+        // and the database. A key written both beside and inside them is given twice.
         const auto route = [&] { return MsdasqlRoute(cs, user, pwd, sourceName); };
-        if (cs.Has("Extended Properties"))
-            return unambiguous({{"Provider"}, {"Extended Properties"}, kUserNames, kPasswordNames}, route);
+        if (cs.Has("Extended Properties")) {
+            const AdoConnectionString inner(cs.Value({"Extended Properties"}));
+            for (const auto& [key, value] : cs.Items()) {
+                const OdbcKey* accepted = AcceptedKey(key);
+                const bool within = std::any_of(inner.Items().begin(), inner.Items().end(), [&](const auto& item) {
+                    return SameName(item.first.trimmed(), key.trimmed()) || (accepted && AcceptedKey(item.first) == accepted);
+                });
+                if (within && !IsUserKey(key) && !IsPasswordKey(key) && !KeyIs(key, {"Initial Catalog"})) {
+                    AdoRoute refused = Unavailable(RefusalMessage(sourceName,
+                        QStringLiteral("连接字符串中的“%1”指定了两次：“Extended Properties”之内一次，之外一次").arg(Shown(key.trimmed())),
+                        kOnceAdvice));
+                    refused.refused = true;
+                    return refused;
+                }
+            }
+            return unambiguous(
+                {{"Provider"}, {"Extended Properties"}, {"Initial Catalog"}, kUserNames, kPasswordNames}, route);
+        }
         return unambiguous({{"Provider"}, {"Data Source", "DSN"}, {"Initial Catalog", "Database", "DB"},
                                {"Server", "Servername"}, {"Port"}, {"Driver"}, {"DBQ"}, {"Hostname"},
                                {"User ID", "UID", "User", "Username"}, kPasswordNames},
@@ -1029,6 +1197,21 @@ DbReach AdoReach(
     }
     // FreeTDS reaches SQL Server and Sybase alike: its server stays unknown, as any other driver's.
     const QString library = DriverLibrary(registry, driver, dataSource);
+    if (IsFreeTdsLibrary(library)) {
+        const auto sentAs = [&](const QString& key) {
+            for (const auto& [name, value] : reach.sent) {
+                if (name == key)
+                    return value;
+            }
+            return QString();
+        };
+        const TdsReach tds = ReadTdsReach(sentAs(QStringLiteral("Server")), sentAs(QStringLiteral("Port")),
+            dataSource.isEmpty() ? nullptr : FindSource(registry, dataSource));
+        for (const DbReach::Resolved& resolved : {tds.host, tds.port}) {
+            if (!resolved.value.isEmpty() && resolved.value != sentAs(resolved.key))
+                reach.resolved.append(resolved);
+        }
+    }
     reach.server = IsPostgreSQLLibrary(library) ? SqlServerKind::PostgreSQL : SqlServerKind::Unknown;
     return reach;
 }

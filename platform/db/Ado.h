@@ -121,7 +121,10 @@ struct OdbcRequest
 // send the user's files to the server: OpenMySQL reaches the same server. Nor is the
 // Access (MDBTools) driver, which looks for "DBQ" anywhere in the string and opens
 // whatever follows the next "=": its DBQ (or Database), an existing file, is read by
-// OpenAccess. ReadOnly is sent to the PostgreSQL drivers alone. Messages name keys,
+// OpenAccess. ReadOnly is sent to the PostgreSQL drivers alone. FreeTDS reads a port after
+// the server's name and in Port in turn, the later winning, and passes over a Port of 0: a
+// Port beside a server's name that carries one (the string's, or its data source's) is
+// refused, and so is a Port of 0. Messages name keys,
 // and of the values only the names of drivers (as registered, never a library's path),
 // data sources and files; of what follows a password, the key alone.
 OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sourceName, const OdbcRegistry& registry);

@@ -32,6 +32,17 @@ struct DbReach
     QList<QPair<QString, QString>> defaults;
     // Where defaults come from, for the user: "环境变量" or a data source's name.
     QString defaultsFrom;
+    // Where the driver goes as it reads all of that with what it finds besides (FreeTDS: a
+    // port after the server's name, a server named in freetds.conf), under the keys of the
+    // values it stands for, each saying where it was read. Shown where nothing sent names the
+    // value, before the defaults.
+    struct Resolved
+    {
+        QString key;
+        QString value;
+        QString how;
+    };
+    QList<Resolved> resolved;
 };
 
 // libpq's parameters for a native PostgreSQL source, and its defaults for those left empty.

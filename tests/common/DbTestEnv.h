@@ -108,32 +108,55 @@ inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const Q
     }                                                                                                      \
     const DbServerSettings var = *var##Found
 
-// Data sources registered in an odbc.ini of the test's own, which the driver manager
-// reads in place of the user's while the object lives.
-class OwnOdbcIni
+// A configuration file of the test's own, which a library finds through the environment
+// variable named, in place of the user's while the object lives.
+class OwnConfigFile
 {
 public:
-    explicit OwnOdbcIni(const QByteArray& entries)
-        : m_old(qgetenv("ODBCINI"))
-        , m_had(qEnvironmentVariableIsSet("ODBCINI"))
+    OwnConfigFile(const char* variable, const char* name, const QByteArray& entries)
+        : m_variable(variable)
+        , m_path(m_dir.filePath(QLatin1String(name)))
+        , m_old(qgetenv(variable))
+        , m_had(qEnvironmentVariableIsSet(variable))
     {
-        QFile file(m_dir.filePath("odbc.ini"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(entries);
-        qputenv("ODBCINI", QFile::encodeName(file.fileName()));
+        Write(entries);
+        qputenv(variable, QFile::encodeName(m_path));
     }
-    ~OwnOdbcIni()
+    ~OwnConfigFile()
     {
         if (m_had)
-            qputenv("ODBCINI", m_old);
+            qputenv(m_variable, m_old);
         else
-            qunsetenv("ODBCINI");
+            qunsetenv(m_variable);
+    }
+    void Write(const QByteArray& entries)
+    {
+        QFile file(m_path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(entries);
     }
 
 private:
     QTemporaryDir m_dir;
+    const char* m_variable;
+    QString m_path;
     QByteArray m_old;
     bool m_had;
+};
+
+// Data sources registered in an odbc.ini of the test's own, which the driver manager
+// reads in place of the user's while the object lives.
+class OwnOdbcIni : public OwnConfigFile
+{
+public:
+    explicit OwnOdbcIni(const QByteArray& entries) : OwnConfigFile("ODBCINI", "odbc.ini", entries) {}
+};
+
+// A freetds.conf of the test's own, which FreeTDS reads before any other.
+class OwnFreeTdsConf : public OwnConfigFile
+{
+public:
+    explicit OwnFreeTdsConf(const QByteArray& entries) : OwnConfigFile("FREETDSCONF", "freetds.conf", entries) {}
 };
 
 // The process locale for one test; the locale decides nothing about label data.

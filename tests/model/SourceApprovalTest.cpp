@@ -203,7 +203,10 @@ TEST(SourceApproval, AStringTwoReadingsTakeApartDifferentlyConnectsNowhere)
         {"Provider=SQLOLEDB;Server=127.0.0.1," + other + ";Database;UID=u", QStringLiteral("“Database”没有“=”")},
         {"Provider=SQLOLEDB;Server=127.0.0.1," + other + ";DB=Inventory;UID=u",
             QStringLiteral("“DB”不是这个提供程序读取的关键字")},
-        {"Provider=SQLOLEDB;Server=127.0.0.1,1433;Port=" + other + ";UID=u", QStringLiteral("各指定了一个端口")},
+        {"Provider=SQLOLEDB;Server=127.0.0.1,1433;Port=" + other + ";UID=u", QStringLiteral("端口指定了两次")},
+        {"Driver={FreeTDS};Port=1433;Server=127.0.0.1," + other, QStringLiteral("端口指定了两次")},
+        {"Provider=MSDASQL.1;Extended Properties=\"" + pg + "Port=" + other + ";Database=d\";Initial Catalog=master",
+            QStringLiteral("“Initial Catalog”指定的数据库与“Extended Properties”中指定的数据库不同")},
         {"Provider=MSDASQL;Data Source=VcPg;Extended Properties=\"" + pg + "Port=" + other + "\"",
             QStringLiteral("“Data Source”不是这个提供程序读取的关键字")},
     };
@@ -238,6 +241,16 @@ TEST(SourceApproval, TheQuestionShowsWhatTheConnectionSends)
         {"Provider=SQLOLEDB;Data Source=127.0.0.1," + port + ";Initial Catalog=master;User ID=sa;Password=secret",
             {"127.0.0.1", port, "master", "sa"}},
         {"Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";DB=inv;UID=reader;PWD=secret",
+            {"127.0.0.1", port, "inv", "reader"}},
+        // FreeTDS reads the port after the server's name.
+        {"Driver={FreeTDS};Server=127.0.0.1," + port + ";Database=inv;UID=reader;PWD=secret",
+            {"127.0.0.1," + port, port, "inv", "reader"}},
+        // As a Data Link dialog writes them, with and without the database inside too.
+        {"Provider=MSDASQL.1;Persist Security Info=False;User ID=reader;Extended Properties=\"Driver={PostgreSQL "
+         "Unicode};Server=127.0.0.1;Port=" + port + ";PWD=secret\";Initial Catalog=inv",
+            {"127.0.0.1", port, "inv", "reader"}},
+        {"Provider=MSDASQL.1;Persist Security Info=False;User ID=reader;Extended Properties=\"Driver={PostgreSQL "
+         "Unicode};Server=127.0.0.1;Port=" + port + ";Database=inv\";Initial Catalog=inv",
             {"127.0.0.1", port, "inv", "reader"}},
     };
     for (const auto& c : cases) {
@@ -297,6 +310,65 @@ TEST(SourceApproval, ADataSourceNameIsShownAndKeptByItsRegistration)
     // Changed as odbcinst changes it.
     SQLWritePrivateProfileString("VcAsk", "Port", "6543", "odbc.ini");
     EXPECT_NE(SourceApprovalKey(*ds), question.key);
+}
+
+// A FreeTDS data source may name a server of freetds.conf: the question shows the host and port
+// it stands for, and the approval is kept under them, so a server moved to another port is asked
+// about again before anything knocks there.
+TEST(SourceApproval, AFreeTdsServerOfFreetdsConfIsShownAndKeptByWhereItLeads)
+{
+    KnockListener first;
+    KnockListener moved;
+    KnockListener refused;
+    const auto conf = [](int port) {
+        return QStringLiteral("[global]\n\tport = 1\n[VcAlias]\n\thost = 127.0.0.1\n\tport = %1 ; moved\n")
+            .arg(port)
+            .toUtf8();
+    };
+    OwnFreeTdsConf freetds(conf(first.Port()));
+    const OwnOdbcIni registered("[VcTds]\nDriver=FreeTDS\nServername=vcalias\nTDS_Version=7.4\n");
+    const std::unique_ptr<CCustomDS> ds = CustomSource(QStringLiteral("DSN=VcTds"));
+    ds->m_strSQL = QStringLiteral("select 3 as a"); // a key no other test approved
+    const SourceQuestion question = SourceQuestionOf(*ds);
+    EXPECT_EQ(Row(question, QStringLiteral("服务器")), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(Row(question, QStringLiteral("端口")), QString::number(first.Port()));
+    bool namesTheServer = false;
+    for (const auto& [caption, value] : question.rows)
+        namesTheServer = namesTheServer || (caption.contains(QStringLiteral("[vcalias]")) && caption.contains(QStringLiteral("freetds.conf")));
+    EXPECT_TRUE(namesTheServer);
+    // The string's own port stands over the server's.
+    EXPECT_EQ(Row(SourceQuestionOf(*CustomSource(QStringLiteral("DSN=VcTds;Port=1444"))), QStringLiteral("端口")),
+        QStringLiteral("1444"));
+
+    const DbLimits saved = GetDbLimits();
+    DbLimits shortConnect = saved;
+    shortConnect.connectMs = 300;
+    SetDbLimits(shortConnect);
+    const auto open = [&] {
+        const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
+        loader->SetDataSource(ds.get());
+        loader->Open();
+    };
+    {
+        RecordingApprover allow(true);
+        open();
+        open();
+        EXPECT_EQ(allow.asked.size(), 1);
+        EXPECT_TRUE(first.Knocked());
+        freetds.Write(conf(moved.Port()));
+        open();
+        ASSERT_EQ(allow.asked.size(), 2);
+        EXPECT_EQ(Row(allow.asked[1], QStringLiteral("端口")), QString::number(moved.Port()));
+        EXPECT_TRUE(moved.Knocked());
+    }
+    {
+        RecordingApprover deny(false);
+        freetds.Write(conf(refused.Port()));
+        open();
+        EXPECT_EQ(deny.asked.size(), 1);
+        EXPECT_FALSE(refused.Knocked());
+    }
+    SetDbLimits(saved);
 }
 
 // What is read is part of what is allowed: another table, other fields, another order or

@@ -156,6 +156,43 @@ TEST(AdoRouting, UserAndPasswordBesideTheStringReachTheOdbcRoutes)
     }
 }
 
+// A Data Link dialog writes the database beside the extended properties: it is read as the
+// driver's database, and refused only where the extended properties name another; a key written
+// both inside and beside them is refused as given twice.
+TEST(AdoRouting, DataLinkStringsReadInitialCatalogAsTheDatabase)
+{
+    const QString head = QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;User ID=clerk;");
+    const struct
+    {
+        QString text;
+        QString odbc; // empty: refused, with refusal in the message
+        QString refusal = {};
+    } cases[] = {
+        {head + "Extended Properties=\"DSN=stock;UID=clerk\";Initial Catalog=inv", "Database=inv;DSN=stock;UID=clerk;"},
+        {head + "Extended Properties=\"DSN=stock;DATABASE=inv\";Initial Catalog=inv", "DSN=stock;DATABASE=inv;UID=clerk;"},
+        {head + "Extended Properties=\"DSN=stock;DB={inv}\";Initial Catalog=inv", "DSN=stock;DB={inv};UID=clerk;"},
+        {head + "Extended Properties=\"DSN=stock\"", "DSN=stock;UID=clerk;"},
+        {head + "Extended Properties=\"DSN=stock;Database=inv\";Initial Catalog=master", {},
+            QStringLiteral("“Initial Catalog”指定的数据库与“Extended Properties”中指定的数据库不同")},
+        {head + "Extended Properties=\"DSN=stock;Port=5432\";Port=5432", {},
+            QStringLiteral("“Port”指定了两次：“Extended Properties”之内一次，之外一次")},
+        {head + "Extended Properties=\"DSN=stock;Servername=h\";Server=h", {},
+            QStringLiteral("“Server”指定了两次")},
+        {head + "Extended Properties=\"DSN=stock\";Initial Catalog=\"a;b\"", {},
+            QStringLiteral("“Initial Catalog”的值含有")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const AdoRoute route = RouteAdo(c.text, "", "", kDrivers, QStringLiteral("库存"));
+        if (c.odbc.isEmpty()) {
+            EXPECT_TRUE(route.refused);
+            EXPECT_TRUE(route.error.contains(c.refusal)) << route.error.toStdString();
+        } else {
+            EXPECT_EQ(route.odbc, c.odbc) << route.error.toStdString();
+        }
+    }
+}
+
 TEST(StagedSql, TopBecomesLimit)
 {
     const struct

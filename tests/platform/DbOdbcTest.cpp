@@ -8,6 +8,7 @@
 #include "RowWindowCases.h"
 #include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include "TestSupport.h"
 
@@ -244,6 +245,38 @@ TEST(DbOdbcFreeTds, AClosedPortIsAConnectionFailure)
     }
 }
 
+// FreeTDS reads a port after the server's name and in Port in turn, the later one winning,
+// and passes over a Port of 0: such strings connect nowhere, while a port given once, either
+// way, connects there.
+TEST(DbOdbcFreeTds, APortGivenTwiceKnocksNowhereAndOneGivenOnceConnectsThere)
+{
+    KnockListener listener;
+    const QString port = QString::number(listener.Port());
+    const DbLimits saved = GetDbLimits();
+    DbLimits shortConnect = saved;
+    shortConnect.connectMs = 300;
+    SetDbLimits(shortConnect);
+    for (const QString& text : QStringList {"Driver={FreeTDS};Port=1433;Server=127.0.0.1," + port,
+             "Driver={FreeTDS};Server=127.0.0.1," + port + ";Port=" + port,
+             "Driver={FreeTDS};Server=127.0.0.1," + port + ";Port=0"}) {
+        SCOPED_TRACE(text.toStdString());
+        auto db = DbConnection::OpenOdbc(text, QStringLiteral("库存"));
+        EXPECT_FALSE(db->IsOpen());
+        EXPECT_TRUE(db->LastError().startsWith(QStringLiteral("数据源“库存”的连接字符串"))) << db->LastError().toStdString();
+        EXPECT_FALSE(listener.Knocked(0));
+    }
+    for (const QString& text : QStringList {"Driver={FreeTDS};Server=127.0.0.1," + port + ";TDS_Version=7.4",
+             "Driver={FreeTDS};Server=127.0.0.1;Port=" + port + ";TDS_Version=7.4"}) {
+        SCOPED_TRACE(text.toStdString());
+        KnockListener fresh;
+        QString there = text;
+        there.replace(port, QString::number(fresh.Port()));
+        DbConnection::OpenOdbc(there);
+        EXPECT_TRUE(fresh.Knocked());
+    }
+    SetDbLimits(saved);
+}
+
 TEST(DbOdbcMariaDB, ItsDriversStringReachesTheServerThatGetsNoLocalFile)
 {
     VC_TEST_SERVER(server, "VC_MY");
@@ -426,6 +459,34 @@ TEST(CheckOdbcString, NoMessageShowsAPieceOfAPassword)
 // before any of it is sent: characters that narrow to delimiters, braces read one
 // way by the driver manager and another by the drivers, keys off the list, values
 // needing quotes, unregistered names and an SQLite file that does not exist.
+// Of the registered drivers FreeTDS alone reads "host,port" (psqlODBC hands libpq a list of
+// hosts, and the MariaDB drivers are reached by the program's own client): a port there and
+// in Port is refused, also where the server comes from a data source's registration, and the
+// message says the port is given twice.
+TEST(CheckOdbcString, APortAfterFreeTdssServerAndInPortIsGivenTwice)
+{
+    OdbcRegistry registry = TestRegistry();
+    registry.dataSources.append({"Tds", "FreeTDS", {{"Server", "db.example,1444"}}});
+    registry.dataSources.append({"TdsPlain", "FreeTDS", {{"Server", "db.example"}, {"Port", "1444"}}});
+    const QString twice = QStringLiteral("数据源“库存”的连接字符串把端口指定了两次：服务器名之后一次，“Port”中一次");
+    for (const QString& text : QStringList {"Driver={FreeTDS};Port=1433;Server=127.0.0.1,1444",
+             "Driver=FreeTDS;Server=h,1433;Port=1433", "Driver=FreeTDS;Servername=h, 1444x;Port=1433",
+             "DSN=Tds;Port=1433"}) {
+        const OdbcRequest request = CheckOdbcString(text, QStringLiteral("库存"), registry);
+        EXPECT_TRUE(request.refusal.startsWith(twice)) << text.toStdString() << ": " << request.refusal.toStdString();
+        EXPECT_TRUE(request.text.isEmpty());
+    }
+    EXPECT_TRUE(CheckOdbcString("Driver=FreeTDS;Server=h,1444;Port=0", {}, registry)
+                    .refusal.contains(QStringLiteral("“Port”的值不是可接受的值")));
+    for (const QString& text : QStringList {"Driver=FreeTDS;Server=h;Port=1433", "Driver=FreeTDS;Server=h,1433",
+             "Driver=FreeTDS;Server=h\\inst;Port=1433", "Driver=FreeTDS;Server=h,x;Port=1433", "DSN=Tds",
+             "DSN=TdsPlain;Port=1433", "Driver={PostgreSQL Unicode};Server=h,g;Port=5432"}) {
+        const OdbcRequest request = CheckOdbcString(text, {}, registry);
+        EXPECT_EQ(request.refusal, QString()) << text.toStdString();
+        EXPECT_FALSE(request.text.isEmpty()) << text.toStdString();
+    }
+}
+
 TEST(CheckOdbcString, RefusesWhatADriverCouldReadAsMore)
 {
     QTemporaryDir dir;

@@ -723,6 +723,7 @@ TEST_F(SourceApprovalSessionTest, AStringReadTwoWaysIsRefusedAndOneReadOneWayIsA
         {"Provider=SQLOLEDB;Data Source=sql.corp.example;Server Name=127.0.0.1," + other
                 + ";DB=Inventory;Initial Catalog=master;UID=reader;User ID=sa",
             QStringLiteral("“Data Source”和“Server Name”指定的是同一项")},
+        {"Driver={FreeTDS};Port=1433;Server=127.0.0.1," + other, QStringLiteral("端口指定了两次")},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.string.toStdString());
@@ -746,6 +747,18 @@ TEST_F(SourceApprovalSessionTest, AStringReadTwoWaysIsRefusedAndOneReadOneWayIsA
     for (const QString& part : {QStringLiteral("127.0.0.1"), other, QStringLiteral("master"), QStringLiteral("sa")})
         EXPECT_TRUE(m_shown.contains(part)) << part.toStdString();
     EXPECT_FALSE(m_shown.contains(QStringLiteral("pw;")));
+    EXPECT_FALSE(listener.hasPendingConnections());
+
+    // A FreeTDS data source naming a server of freetds.conf is shown by where that leads.
+    ClosePreview();
+    const OwnFreeTdsConf freetds(QStringLiteral("[vcalias]\nhost = 127.0.0.1\nport = %1\n").arg(other).toUtf8());
+    const OwnOdbcIni registered("[VcTdsAlias]\nDriver=FreeTDS\nServername=vcalias\n");
+    source.m_strConnectionString = EncryptString(QStringLiteral("DSN=VcTdsAlias;Database=master"));
+    AnswerNextQuestion(false);
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_EQ(m_questions, 2);
+    for (const QString& part : {QStringLiteral("127.0.0.1"), other, QStringLiteral("[vcalias]")})
+        EXPECT_TRUE(m_shown.contains(part)) << part.toStdString() << '\n' << m_shown.toStdString();
     EXPECT_FALSE(listener.hasPendingConnections());
 }
 
