@@ -1119,7 +1119,8 @@ AdoRoute RouteAdo(const QString& connectionString, const QString& userId, const 
         const auto route = [&] { return MsdasqlRoute(cs, user, pwd, sourceName); };
         if (cs.Has("Extended Properties")) {
             const AdoConnectionString inner(cs.Value({"Extended Properties"}));
-            for (const auto& [key, value] : cs.Items()) {
+            for (const auto& pair : cs.Items()) {
+                const QString& key = pair.first;
                 const OdbcKey* accepted = AcceptedKey(key);
                 const bool within = std::any_of(inner.Items().begin(), inner.Items().end(), [&](const auto& item) {
                     return SameName(item.first.trimmed(), key.trimmed()) || (accepted && AcceptedKey(item.first) == accepted);
