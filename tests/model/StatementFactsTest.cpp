@@ -17,12 +17,6 @@ DbStatementFacts FactsOf(DbConnection& db, const QString& sql)
     return facts;
 }
 
-QString PsqlOdbc(const DbServerSettings& s, const QString& database)
-{
-    return QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
-        .arg(s.host, QString::number(s.port), database, s.user, s.password);
-}
-
 } // namespace
 
 // The names as the server reads them: unquoted words folded (PostgreSQL), quoted names kept,
@@ -99,7 +93,7 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
     for (const auto& l : logins) {
         SCOPED_TRACE(l.login.user.toStdString());
         std::unique_ptr<DbConnection> routes[]
-            = {DbConnection::OpenPostgreSQL(l.login), DbConnection::OpenOdbc(PsqlOdbc(l.login, l.login.database))};
+            = {DbConnection::OpenPostgreSQL(l.login), DbConnection::OpenOdbc(PsqlOdbcString(l.login))};
         for (const auto& db : routes) {
             ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
             for (const auto& c : cases) {
@@ -126,7 +120,7 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
         SCOPED_TRACE(database.toStdString());
         through.database = database;
         std::unique_ptr<DbConnection> routes[]
-            = {DbConnection::OpenPostgreSQL(through), DbConnection::OpenOdbc(PsqlOdbc(through, database))};
+            = {DbConnection::OpenPostgreSQL(through), DbConnection::OpenOdbc(PsqlOdbcString(through))};
         for (const auto& db : routes) {
             ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
             const DbStatementFacts facts = FactsOf(*db, objects.Named("select a from vc_sf_outer_%1"));

@@ -60,9 +60,7 @@ protected:
     static std::unique_ptr<CCustomDS> PsqlOdbc(const DbServerSettings& login, const QString& sql)
     {
         auto ds = std::make_unique<CCustomDS>();
-        ds->m_strConnectionString
-            = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
-                                .arg(login.host, QString::number(login.port), login.database, login.user, login.password));
+        ds->m_strConnectionString = EncryptString(PsqlOdbcString(login));
         ds->m_strSQL = sql;
         return ds;
     }
