@@ -839,7 +839,8 @@ private:
     {
         // What FreeXL will set aside is judged before it is asked to open the file.
         QFile file(path);
-        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file) : -1;
+        qint64 listed = 0;
+        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file, &listed) : -1;
         file.close();
         if (cells < 0)
             return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
@@ -848,6 +849,11 @@ private:
                             .arg(path)
                             .arg(cells)
                             .arg(kMaxXlsDeclaredCells));
+        if (listed > kMaxXlsSheets)
+            return Fail(QStringLiteral("工作簿“%1”有 %2 张工作表，多于 %3 张，无法读取。")
+                            .arg(path)
+                            .arg(listed)
+                            .arg(kMaxXlsSheets));
         const void* handle = nullptr;
         const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
         if (rc != FREEXL_OK) {
@@ -864,11 +870,6 @@ private:
         unsigned int count = 0;
         if (freexl_get_info(m_xls, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
             return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
-        if (count > static_cast<unsigned int>(kMaxXlsSheets))
-            return Fail(QStringLiteral("工作簿“%1”有 %2 张工作表，多于 %3 张，无法读取。")
-                            .arg(path)
-                            .arg(count)
-                            .arg(kMaxXlsSheets));
         for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
             const char* name = nullptr;
             if (freexl_get_worksheet_name(m_xls, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)

@@ -72,7 +72,7 @@ public:
         const SQLiteStatementMemory::Scope scope(m_memory);
         if (const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr);
             rc != SQLITE_OK) {
-            Fail(StatementError(rc));
+            FailStatement(rc);
         } else if (m_stmt && !sqlite3_stmt_readonly(m_stmt)) {
             // A statement from a label only reads: "vacuum into" and the like would
             // write a file of the label's choosing.
@@ -87,17 +87,23 @@ public:
     ~SQLiteCursor() override { sqlite3_finalize(m_stmt); }
 
 private:
-    // What a failed call of the statement says: past one of the bounds SQLite holds it to
-    // in the program's words, anything else in SQLite's.
-    QString StatementError(int rc) const
+    // A failed call of the statement: past one of the bounds SQLite holds it to, our
+    // message naming the source (complete in itself); anything else in SQLite's words.
+    void FailStatement(int rc)
     {
+        m_bStopped = m_memory.Exceeded() || rc == SQLITE_TOOBIG;
         if (m_memory.Exceeded())
-            return QStringLiteral("语句使用的内存超过了 %1 MB 的上限。").arg(GetDbLimits().statementBytes >> 20);
-        if (rc == SQLITE_TOOBIG)
-            return QStringLiteral("语句中有值或行长于 %1 MB 的上限。").arg(LengthLimit() >> 20);
-        if (rc == SQLITE_FULL)
-            return QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20);
-        return QString::fromUtf8(sqlite3_errmsg(m_db));
+            Fail(QStringLiteral("数据源“%1”的语句使用的内存超过了 %2 MB 的上限，没有执行完。")
+                     .arg(DbSourceScope::Current())
+                     .arg(GetDbLimits().statementBytes >> 20));
+        else if (rc == SQLITE_TOOBIG)
+            Fail(QStringLiteral("数据源“%1”的语句中有值或行长于 %2 MB 的上限，没有执行完。")
+                     .arg(DbSourceScope::Current())
+                     .arg(LengthLimit() >> 20));
+        else if (rc == SQLITE_FULL)
+            Fail(QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20));
+        else
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
     bool Next() override
@@ -110,7 +116,7 @@ private:
             return true;
         m_done = true;
         if (rc != SQLITE_DONE)
-            Fail(StatementError(rc));
+            FailStatement(rc);
         // Ends the read, so the file's lock goes with the last row, not with the cursor.
         sqlite3_reset(m_stmt);
         return false;
@@ -128,8 +134,10 @@ private:
         if (rc == SQLITE_TOOBIG) {
             Fail(fault);
             m_bStopped = true;
+        } else if (m_memory.Exceeded()) {
+            FailStatement(rc);
         } else {
-            Fail(m_memory.Exceeded() ? StatementError(rc) : QStringLiteral("内存不足"));
+            Fail(QStringLiteral("内存不足"));
         }
         m_done = true;
         sqlite3_reset(m_stmt); // the file's lock goes with the refused read

@@ -67,11 +67,12 @@ void SystemShutdown(void* data)
 }
 
 // Before anything else of the program opens a database. SQLite fills in its own allocator
-// as it first initialises, so it is initialised once to learn it.
+// as it first initialises, and keeps it when shut down, so it is initialised once to
+// learn it.
 bool InstallCountedAllocator()
 {
-    if (sqlite3_initialize() != SQLITE_OK || sqlite3_config(SQLITE_CONFIG_GETMALLOC, &g_system) != SQLITE_OK
-        || !g_system.xMalloc || sqlite3_shutdown() != SQLITE_OK)
+    if (sqlite3_initialize() != SQLITE_OK || sqlite3_shutdown() != SQLITE_OK
+        || sqlite3_config(SQLITE_CONFIG_GETMALLOC, &g_system) != SQLITE_OK || !g_system.xMalloc)
         return false;
     sqlite3_mem_methods counted = g_system;
     counted.xMalloc = CountedMalloc;
