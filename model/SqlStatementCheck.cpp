@@ -933,10 +933,10 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     static const QString call = QStringLiteral(R"(call\s+%1\s*(?:\(\s*%2\s*\))?)").arg(name, list);
     static const QString argument = QStringLiteral(R"((?:@[A-Za-z_][A-Za-z0-9_]*\s*=\s*)?%1)").arg(literal);
     static const QRegularExpression form(
-        QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)(?:\s*;)*$)")
+        QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)$)")
             .arg(call, name, argument),
         QRegularExpression::CaseInsensitiveOption);
-    verdict.procedureCall = refusing == 0 && form.match(sql.trimmed()).hasMatch();
+    verdict.procedureCall = refusing == 0 && form.match(text).hasMatch();
     return verdict;
 }
 
