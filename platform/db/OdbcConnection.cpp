@@ -339,7 +339,13 @@ SQLULEN OdbcSeconds(int ms)
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
-class OdbcCursor final : public DbRowCursor
+//
+// Rows come in blocks (row arrays) where the driver can also read a value of a row within a
+// block on its own (SQLSetPos, SQLGetData): every column is bound to a buffer of a modest width,
+// and a value that does not fit is read again whole. The first row is read by itself, value by
+// value, which tells whether the driver gives UTF-16; the blocks follow in the C type it gives.
+// Rows passed over come in blocks with no column bound, so the driver converts nothing.
+class OdbcCursor final : public DbCursor
 {
 public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
@@ -389,11 +395,85 @@ private:
         return true;
     }
 
-    // At the end the statement is released.
-    bool Next() override
+public:
+    bool Skip(qint64 count) override
+    {
+        while (count > 0 && m_stmt) {
+            if (m_next < static_cast<qint64>(m_fetched)) {
+                const qint64 taken = std::min<qint64>(count, static_cast<qint64>(m_fetched) - m_next);
+                m_next += taken;
+                m_position += taken;
+                count -= taken;
+                continue;
+            }
+            // Whole blocks go by unconverted; the block the skip ends in is read as a page is.
+            const bool whole = m_blockRows > 1 && count >= m_blockRows;
+            if (!NextBlock(!whole))
+                break;
+            if (whole) {
+                m_position += static_cast<qint64>(m_fetched);
+                count -= static_cast<qint64>(m_fetched);
+                m_next = static_cast<qint64>(m_fetched);
+            }
+        }
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        const DbLimits limits = GetDbLimits();
+        qint64 kept = 0; // bytes of the values this call keeps
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && m_stmt; ++n) {
+            if (m_next >= static_cast<qint64>(m_fetched) && !NextBlock(true))
+                break;
+            if (!AppendBuffered(rows, limits, kept))
+                break;
+            ++m_next;
+            ++m_position;
+            if (kept > limits.sliceBytes) {
+                Refuse(DbSliceTooLargeMessage());
+                break;
+            }
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // The width of a column's buffer, in characters: what the driver says it takes to show any
+    // value of the column, twice for the surrogate pairs of UTF-16, within bounds.
+    static constexpr SQLLEN kMinBoundChars = 16;
+    static constexpr SQLLEN kMaxBoundChars = 256;
+    // The bytes of one block's buffers; a block holds at least one row and at most kMaxBlockRows.
+    static constexpr SQLLEN kBlockBytes = 1 << 20;
+    static constexpr SQLULEN kMaxBlockRows = 1024;
+
+    struct BoundColumn
+    {
+        SQLLEN width = 0; // bytes of one value's buffer, its terminator included
+        std::vector<char> data;
+        std::vector<SQLLEN> indicators;
+    };
+
+    // Moves to the next block of rows (a single row before blocks are set up), with the columns
+    // bound or not; false at the end, or on failure with LastError() set.
+    bool NextBlock(bool bound)
     {
         if (!m_stmt)
             return false;
+        if (m_blocks && bound != m_bound) {
+            if (!(bound ? BindColumns() : SQL_SUCCEEDED(SQLFreeStmt(m_stmt, SQL_UNBIND)))) {
+                Stop();
+                return false;
+            }
+            m_bound = bound;
+        }
+        m_fetched = 0;
+        m_next = 0;
         const SQLRETURN fetched = SQLFetch(m_stmt);
         if (fetched == SQL_NO_DATA) {
             End();
@@ -405,26 +485,170 @@ private:
         }
         // A server that goes on sending after the cancel is not silent.
         DbStep::NoteRowArrived();
-        return true;
-    }
-
-    bool AppendRow(DbRows& rows) override
-    {
-        if (rows.RowCount() == 0) // a new call's rows
-            m_kept = 0;
-        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-            bool tooLarge = false;
-            if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, m_kept)) {
-                if (tooLarge)
-                    Refuse(DbValueTooLargeMessage(m_names[c - 1]));
-                else
-                    Stop();
+        m_firstHeld = false;
+        if (!m_blocks) {
+            m_fetched = 1;
+            m_single = true;
+            return m_blocksTried || HoldFirstRow();
+        }
+        m_single = false;
+        for (SQLULEN r = 0; r < m_fetched; ++r) {
+            if (m_statuses[r] == SQL_ROW_ERROR) {
+                Stop();
                 return false;
             }
         }
-        if (m_kept > GetDbLimits().sliceBytes) {
-            Refuse(DbSliceTooLargeMessage());
+        if (m_fetched == 0) {
+            End();
             return false;
+        }
+        return true;
+    }
+
+    // Reads the first row value by value, which tells the C type the driver gives, and sets the
+    // blocks up; a value too large is refused only where the row is kept.
+    bool HoldFirstRow()
+    {
+        m_firstRow.Reset(m_names);
+        qint64 kept = 0;
+        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+            bool tooLarge = false;
+            if (!ReadOdbcCell(m_stmt, c, m_wide, m_firstRow, tooLarge, kept)) {
+                if (!tooLarge) {
+                    Stop();
+                    return false;
+                }
+                m_firstTooLarge = c;
+                break;
+            }
+        }
+        m_firstHeld = true;
+        SetUpBlocks();
+        return true;
+    }
+
+    // Appends the values of row m_next of the block; false with the walk ended on failure.
+    bool AppendBuffered(DbRows& rows, const DbLimits& limits, qint64& kept)
+    {
+        const auto fail = [this](bool tooLarge, SQLUSMALLINT column) {
+            if (tooLarge)
+                Refuse(DbValueTooLargeMessage(m_names[column - 1]));
+            else
+                Stop();
+            return false;
+        };
+        if (m_firstHeld) {
+            if (m_firstTooLarge)
+                return fail(true, m_firstTooLarge);
+            for (int c = 0; c < m_firstRow.ColumnCount(); ++c) {
+                if (m_firstRow.IsNull(0, c)) {
+                    rows.AppendNull();
+                } else {
+                    rows.AppendUtf8(m_firstRow.Utf8(0, c));
+                    kept += m_firstRow.Utf8(0, c).size();
+                }
+            }
+            return true;
+        }
+        if (m_single) {
+            // A driver without blocks: one row at a time, value by value.
+            for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+                bool tooLarge = false;
+                if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, c);
+            }
+            return true;
+        }
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            const BoundColumn& column = m_columns[c];
+            const SQLLEN indicator = column.indicators[m_next];
+            if (indicator == SQL_NULL_DATA) {
+                rows.AppendNull();
+                continue;
+            }
+            if (indicator == SQL_NO_TOTAL || indicator > column.width - unit) {
+                // Longer than its buffer: the driver reads the row's value again, whole.
+                bool tooLarge = false;
+                const auto number = static_cast<SQLUSMALLINT>(c + 1);
+                if (!SQL_SUCCEEDED(SQLSetPos(m_stmt, static_cast<SQLSETPOSIROW>(m_next + 1), SQL_POSITION,
+                        SQL_LOCK_NO_CHANGE))
+                    || !ReadOdbcCell(m_stmt, number, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, number);
+                continue;
+            }
+            const char* value = column.data.data() + m_next * column.width;
+            const qsizetype bytes = std::max<SQLLEN>(indicator, 0);
+            if (bytes / unit > limits.valueBytes)
+                return fail(true, static_cast<SQLUSMALLINT>(c + 1));
+            kept += bytes / unit;
+            if (m_wide)
+                rows.AppendUtf16(reinterpret_cast<const char16_t*>(value), bytes / qsizetype(sizeof(char16_t)));
+            else
+                rows.AppendText(QString::fromUtf8(value, bytes));
+        }
+        return true;
+    }
+
+    // Blocks need a driver that reads a value of any row of a block, bound or not, again
+    // (SQLSetPos to the row, then SQLGetData); without one, rows come one at a time as before.
+    void SetUpBlocks()
+    {
+        m_blocksTried = true;
+        SQLUINTEGER extensions = 0;
+        SQLHDBC dbc = m_dbc;
+        if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+            return;
+        constexpr SQLUINTEGER needed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK | SQL_GD_BOUND;
+        if ((extensions & needed) != needed || m_names.isEmpty())
+            return;
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        m_columns.resize(static_cast<size_t>(m_names.size()));
+        SQLLEN rowBytes = 0;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            SQLLEN display = 0;
+            SQLColAttributeW(m_stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr,
+                &display);
+            // UTF-8 from an ANSI driver takes up to 4 bytes a character, UTF-16 2 units.
+            const SQLLEN chars = std::clamp<SQLLEN>(display * (m_wide ? 2 : 4), kMinBoundChars, kMaxBoundChars);
+            m_columns[c].width = (chars + 1) * unit;
+            rowBytes += m_columns[c].width + SQLLEN(sizeof(SQLLEN));
+        }
+        const SQLULEN blockRows = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1,
+            kMaxBlockRows);
+        for (BoundColumn& column : m_columns) {
+            column.data.resize(static_cast<size_t>(column.width) * blockRows);
+            column.indicators.resize(blockRows);
+        }
+        m_statuses.resize(blockRows);
+        const bool set = SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_BIND_TYPE,
+                             reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, m_statuses.data(), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0))
+            && SQL_SUCCEEDED(
+                SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
+        if (!set) {
+            // As it was: one row at a time, read value by value.
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            m_columns.clear();
+            m_statuses.clear();
+            return;
+        }
+        m_blocks = true;
+        m_bound = false;
+        m_blockRows = static_cast<qint64>(blockRows);
+    }
+
+    bool BindColumns()
+    {
+        const SQLSMALLINT type = m_wide ? SQL_C_WCHAR : SQL_C_CHAR;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            BoundColumn& column = m_columns[c];
+            if (!SQL_SUCCEEDED(SQLBindCol(m_stmt, static_cast<SQLUSMALLINT>(c + 1), type, column.data.data(),
+                    column.width, column.indicators.data())))
+                return false;
         }
         return true;
     }
@@ -475,7 +699,20 @@ private:
     std::shared_ptr<OdbcRunning> m_running;
     bool m_framed;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
-    qint64 m_kept = 0; // bytes of the values the current call keeps
+    QStringList m_names;
+    // The current block: rows fetched into it, and the next one to read.
+    SQLULEN m_fetched = 0;
+    qint64 m_next = 0;
+    bool m_single = true; // the current block is one row read value by value
+    DbRows m_firstRow; // the statement's first row, read before blocks were set up
+    bool m_firstHeld = false; // the current block is that row
+    SQLUSMALLINT m_firstTooLarge = 0; // the column of a value of it past the bound
+    bool m_blocksTried = false;
+    bool m_blocks = false;
+    bool m_bound = false;
+    qint64 m_blockRows = 1;
+    std::vector<BoundColumn> m_columns;
+    std::vector<SQLUSMALLINT> m_statuses;
 };
 
 class OdbcConnection final : public DbConnection
