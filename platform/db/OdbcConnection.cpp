@@ -62,6 +62,15 @@ constexpr SQLRETURN kOdbcTooLarge = -9999;
 constexpr SQLRETURN kOdbcSeveralStatements = -9998;
 // psqlODBC found a parameter marker in a statement: it was not sent.
 constexpr SQLRETURN kOdbcMarkers = -9997;
+// A pool that hands out its server connections statement by statement ended the connection
+// at a transaction of more than one statement: nothing of the statement was sent.
+constexpr SQLRETURN kOdbcNoTransactions = -9996;
+
+// psqlODBC's connection attributes that have it read a statement's rows through a cursor of
+// its own (DECLARE, then FETCH so many rows at a time), and how many rows it fetches.
+constexpr SQLINTEGER kPsqlOdbcUseDeclareFetch = 65539;
+constexpr SQLINTEGER kPsqlOdbcFetch = 65541;
+constexpr SQLULEN kPsqlOdbcWalkFetchRows = 8192;
 
 // The pieces of one value in the C type asked for, joined: long texts come back over
 // several calls, none past valueBytes. unit is the size of the terminator each piece
@@ -234,10 +243,15 @@ struct OdbcStatementFrame
         if (!framed)
             return sql;
         // The tail on a line of its own, past a comment the statement may end with.
+        return Head() + u';' + sql + QStringLiteral("\n;ROLLBACK");
+    }
+    // What makes the transaction read-only and sets its limit (and role).
+    QString Head() const
+    {
         return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
-                              "set_config('statement_timeout', '%1', true)%2;%3\n;ROLLBACK")
+                              "set_config('statement_timeout', '%1', true)%2")
             .arg(QString::number(GetDbLimits().statementMs),
-                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString(), sql);
+                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
     // The results that come before the statement's own.
     int HeadResults() const { return framed ? 1 : 0; }
@@ -291,6 +305,8 @@ struct OdbcSession
     SqlServerKind kind;
     OdbcStatementFrame frame;
     bool superuser = false;
+    // Walks run in a transaction of their own (OdbcConnection::Walking).
+    bool walkTransactions = false;
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -319,6 +335,7 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     // Not known, the login counts as a superuser, as nothing is promised then.
     session.superuser = server.size() != 3 || server[1] != u"off";
     session.frame.framed = true;
+    session.walkTransactions = true;
     session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
     return session;
 }
@@ -350,8 +367,11 @@ class OdbcCursor final : public DbCursor
 public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
-        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed)
+    // declared: the statement is read through psqlODBC's own cursor, in a transaction of the
+    // walk's (OdbcConnection::Walking), which ends with it.
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed,
+        bool declared = false)
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed), m_declared(declared)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -365,6 +385,10 @@ public:
             End();
         else if (executed == kOdbcSeveralStatements)
             Refuse(PgSeveralStatementsMessage());
+        else if (executed == kOdbcNoTransactions) {
+            m_noTransactions = true;
+            Stop();
+        }
         else if (executed == kOdbcMarkers
             || (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002"))
             Refuse(PsqlOdbcMarkerMessage());
@@ -374,6 +398,9 @@ public:
             End();
     }
     ~OdbcCursor() override { End(); }
+
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
 
 private:
     bool DescribeColumns()
@@ -681,6 +708,10 @@ private:
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
+        if (m_declared) {
+            SQLSetConnectAttr(m_dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+            SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        }
     }
 
     // The driver ends the statement at the step's limit too, and Interrupt can reach it.
@@ -698,6 +729,8 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
     bool m_framed;
+    bool m_declared;
+    bool m_noTransactions = false;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
     QStringList m_names;
     // The current block: rows fetched into it, and the next one to read.
@@ -757,6 +790,7 @@ public:
         }
         m_session = OdbcReadOnlySession(m_dbc);
         m_connected = true;
+        m_connectionText = request.text;
     }
     ~OdbcConnection() override { Close(); }
 
@@ -822,10 +856,67 @@ public:
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
+        if (m_session.walkTransactions) {
+            auto cursor = std::make_unique<OdbcCursor>(m_dbc, Walking(sql), m_running, true, true);
+            if (!cursor->NoTransactions())
+                return cursor;
+            // Such a pool holds no cursor: the walk reads every row in the frame, on a new
+            // connection, as every later one does.
+            cursor.reset();
+            m_session.walkTransactions = false;
+            if (!Reconnect())
+                return DbConnection::OpenCursor(sql);
+        }
         return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
 private:
+    // A walk on PostgreSQL: psqlODBC holds a statement's whole result in memory unless it reads
+    // it through a cursor of its own (DECLARE, then FETCH kPsqlOdbcWalkFetchRows rows at a
+    // time), which needs a transaction. The statement is parsed alone as in the frame; then,
+    // with autocommit off, the frame's head begins the transaction (read-only, the step's limit,
+    // the role), and the statement follows by itself, on a line of its own past a comment it
+    // may end with. The cursor's end rolls the transaction back and turns autocommit on again.
+    // A procedure called there cannot commit, as in the frame; the statement can make the
+    // transaction one that writes no more than there, the head's snapshot coming first.
+    OdbcExecute Walking(const QString& sql) const
+    {
+        return [dbc = m_dbc, head = m_session.frame.Head(), text = sql + u'\n',
+                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+            if (parsed != SQL_SUCCESS)
+                return parsed;
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+            QString begin = head; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(begin), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc))
+                return DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
+            SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
+            QString statement = text;
+            return SQLExecDirectW(stmt, Wide(statement), SQL_NTS);
+        };
+    }
+
+    // Connects again with the same string; false with the driver's message.
+    bool Reconnect()
+    {
+        SQLDisconnect(m_dbc);
+        m_connected = false;
+        QString text = m_connectionText;
+        if (!SQL_SUCCEEDED(SQLDriverConnectW(m_dbc, nullptr, Wide(text), SQL_NTS, nullptr, 0, nullptr,
+                SQL_DRIVER_NOPROMPT))) {
+            const QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
+            return Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
+        }
+        const bool walkTransactions = m_session.walkTransactions;
+        m_session = OdbcReadOnlySession(m_dbc);
+        m_session.walkTransactions = walkTransactions;
+        m_connected = true;
+        return true;
+    }
+
     // The statement in the session's frame; what it answers comes after the head's results.
     OdbcExecute Executing(const QString& sql) const
     {
@@ -884,6 +975,7 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
+    QString m_connectionText; // as the driver manager was given it
     OdbcSession m_session;
     std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };

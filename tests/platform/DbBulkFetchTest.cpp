@@ -3,9 +3,12 @@
 // CJK text, values longer than a block's buffers and many columns. Runs against the servers
 // that scripts/dbservers.sh starts.
 #include "DbTestEnv.h"
+#include "PeakMemory.h"
 #include "PgServerObjects.h"
+#include "TestSupport.h"
 #include "platform/db/DbConnection.h"
 
+#include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
@@ -201,3 +204,68 @@ TEST_P(DbBulkFetch, ManyColumnsKeepTheirOrderAcrossBlocks)
 
 INSTANTIATE_TEST_SUITE_P(Routes, DbBulkFetch, ::testing::ValuesIn(kBulkCases),
     [](const ::testing::TestParamInfo<BulkCase>& info) { return std::string(info.param.name); });
+
+// psqlODBC holds a whole result in memory unless it reads it through a cursor of its own: a walk
+// does, in a read-only transaction of its own that ends with the walk, while a statement read
+// whole still goes in its frame.
+TEST(DbPsqlOdbcWalk, ReadsThroughTheDriversCursorInATransactionThatEndsWithIt)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(settings));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    auto check = DbConnection::OpenPostgreSQL(settings);
+    ASSERT_TRUE(check->IsOpen()) << check->LastError().toStdString();
+    const QString marker = QStringLiteral("vc_walk_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
+    // The walk's transaction holds its table while it lives.
+    const QString walking = QStringLiteral("select count(*)::text from pg_locks where pid <> pg_backend_pid() "
+                                           "and relation = '\"People\"'::regclass");
+    DbRows rows;
+
+    auto walk = db->OpenCursor(QStringLiteral("select i, current_setting('transaction_read_only') as ro, '%1' as m "
+                                              "from generate_series(1, 200) i, \"People\" p where p.\"Id\" = 1 order by i -- ends with a comment")
+                                   .arg(marker));
+    ASSERT_TRUE(walk->Fetch(10, rows)) << walk->LastError().toStdString();
+    EXPECT_EQ(rows.Row(9), (QStringList {"10", "on", marker}));
+    ASSERT_TRUE(check->Query(walking, rows)) << check->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "1");
+    ASSERT_TRUE(walk->Skip(180)) << walk->LastError().toStdString();
+    ASSERT_TRUE(walk->Fetch(100, rows)) << walk->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 10);
+    EXPECT_EQ(rows.Value(9, 0), "200");
+    walk.reset();
+
+    // Ended with the walk; the connection reads on in its frame, read-only.
+    ASSERT_TRUE(check->Query(walking, rows)) << check->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "0");
+    ASSERT_TRUE(db->Query(QStringLiteral("select current_setting('transaction_read_only')"), rows))
+        << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "on");
+    EXPECT_FALSE(db->Query(QStringLiteral("select i, 1/(i - 5) from generate_series(1, 9) i"), rows));
+    EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
+    auto again = db->OpenCursor(QStringLiteral("select 1/0"));
+    EXPECT_FALSE(again->Fetch(1, rows));
+    EXPECT_TRUE(again->LastError().contains("division by zero")) << again->LastError().toStdString();
+    again.reset();
+    ASSERT_TRUE(db->Query(QStringLiteral("select 'on'"), rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "on");
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // 300,000 rows of 200 characters: the walk's memory stays a fraction of the result's.
+    db.reset();
+    check.reset(); // their worker threads too, before the fork
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(1) << 30,
+                    [&] {
+                        auto big = DbConnection::OpenOdbc(PsqlOdbcString(settings));
+                        auto cursor = big->OpenCursor(
+                            QStringLiteral("select i, repeat('x', 200) from generate_series(1, 300000) i"));
+                        DbRows slice;
+                        qint64 total = 0;
+                        while (cursor->Fetch(1000, slice) && !slice.IsEmpty())
+                            total += slice.RowCount();
+                        if (total != 300000)
+                            std::fprintf(stderr, "%lld rows: %s\n", total, qUtf8Printable(cursor->LastError()));
+                        return total == 300000;
+                    }),
+        ::testing::ExitedWithCode(0), "");
+#endif
+}
