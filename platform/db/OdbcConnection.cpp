@@ -433,11 +433,10 @@ public:
                 count -= taken;
                 continue;
             }
-            // Whole blocks go by unconverted; the block the skip ends in is read as a page is.
-            const bool whole = m_blockRows > 1 && count >= m_blockRows;
-            if (!NextBlock(!whole))
+            // Blocks of rows passed over come unconverted, and end where the skip does.
+            if (!NextBlock(false, count))
                 break;
-            if (whole) {
+            if (!m_single) {
                 m_position += static_cast<qint64>(m_fetched);
                 count -= static_cast<qint64>(m_fetched);
                 m_next = static_cast<qint64>(m_fetched);
@@ -452,7 +451,7 @@ public:
         const DbLimits limits = GetDbLimits();
         qint64 kept = 0; // bytes of the values this call keeps
         for (qint64 n = 0; (maxRows < 0 || n < maxRows) && m_stmt; ++n) {
-            if (m_next >= static_cast<qint64>(m_fetched) && !NextBlock(true))
+            if (m_next >= static_cast<qint64>(m_fetched) && !NextBlock(true, maxRows < 0 ? m_blockRows : maxRows - n))
                 break;
             if (!AppendBuffered(rows, limits, kept))
                 break;
@@ -487,8 +486,9 @@ private:
     };
 
     // Moves to the next block of rows (a single row before blocks are set up), with the columns
-    // bound or not; false at the end, or on failure with LastError() set.
-    bool NextBlock(bool bound)
+    // bound or not; false at the end, or on failure with LastError() set. A block holds no more
+    // rows than wanted, so a slow statement's first page waits for its own rows only.
+    bool NextBlock(bool bound, qint64 wanted)
     {
         if (!m_stmt)
             return false;
@@ -498,6 +498,15 @@ private:
                 return false;
             }
             m_bound = bound;
+        }
+        const qint64 size = std::clamp<qint64>(wanted, 1, m_blockRows);
+        if (m_blocks && size != m_arraySize) {
+            if (!SQL_SUCCEEDED(
+                    SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(size)), 0))) {
+                Stop();
+                return false;
+            }
+            m_arraySize = size;
         }
         m_fetched = 0;
         m_next = 0;
@@ -666,6 +675,7 @@ private:
         m_blocks = true;
         m_bound = false;
         m_blockRows = static_cast<qint64>(blockRows);
+        m_arraySize = m_blockRows;
     }
 
     bool BindColumns()
@@ -744,6 +754,7 @@ private:
     bool m_blocks = false;
     bool m_bound = false;
     qint64 m_blockRows = 1;
+    qint64 m_arraySize = 1; // the rows the driver fetches next
     std::vector<BoundColumn> m_columns;
     std::vector<SQLUSMALLINT> m_statuses;
 };
