@@ -892,7 +892,7 @@ private:
     // transaction one that writes no more than there, the head's snapshot coming first.
     OdbcExecute Walking(const QString& sql) const
     {
-        return [dbc = m_dbc, head = m_session.frame.Head(), text = sql + u'\n',
+        return [dbc = m_dbc, head = m_session.frame.Head(), text = QString(sql + u'\n'),
                    alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
             const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
             if (parsed != SQL_SUCCESS)
