@@ -70,15 +70,26 @@ MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSecond
 }
 
 // A value's or a row's size against the step's bounds; empty, or our refusal.
-QString MyBoundFault(const MYSQL_FIELD* fields, const unsigned long* lengths, unsigned int columns, qint64& kept)
+QString MyBoundFault(
+    const DbLimits& limits, const MYSQL_FIELD* fields, const unsigned long* lengths, unsigned int columns, qint64& kept)
 {
-    const qint64 valueBytes = GetDbLimits().valueBytes;
     for (unsigned int c = 0; c < columns; ++c) {
-        if (static_cast<qint64>(lengths[c]) > valueBytes)
+        if (static_cast<qint64>(lengths[c]) > limits.valueBytes)
             return DbValueTooLargeMessage(QString::fromUtf8(fields[c].name, fields[c].name_length));
         kept += static_cast<qint64>(lengths[c]);
     }
-    return kept > GetDbLimits().sliceBytes ? DbSliceTooLargeMessage() : QString();
+    return kept > limits.sliceBytes ? DbSliceTooLargeMessage() : QString();
+}
+
+// Appends a row's values as the client library holds them.
+void AppendMyRow(DbRows& rows, MYSQL_ROW row, const unsigned long* lengths, unsigned int columns)
+{
+    for (unsigned int c = 0; c < columns; ++c) {
+        if (!row[c])
+            rows.AppendNull();
+        else
+            rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
+    }
 }
 
 // The session every statement of a connection runs in. Each statement runs in a
@@ -245,8 +256,9 @@ private:
 };
 
 // The statement's first result set streamed from the server and read on from call to
-// call.
-class MySQLCursor final : public DbRowCursor
+// call. The client library reads the server's packets a buffer at a time; each row is taken
+// from that buffer in a tight loop, passed over without being copied or kept in the rows.
+class MySQLCursor final : public DbCursor
 {
 public:
     MySQLCursor(MySession& session, const QString& sql) : m_session(session), m_mysql(session.mysql)
@@ -276,8 +288,42 @@ public:
     }
     ~MySQLCursor() override { End(); }
 
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0 && Next(); --count)
+            ++m_position;
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        const DbLimits limits = GetDbLimits();
+        const MYSQL_FIELD* fields = m_result ? mysql_fetch_fields(m_result) : nullptr;
+        const auto columns = static_cast<unsigned int>(m_names.size());
+        qint64 kept = 0; // bytes of the values this call keeps
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Next(); ++n) {
+            const unsigned long* lengths = mysql_fetch_lengths(m_result);
+            const QString fault = MyBoundFault(limits, fields, lengths, columns, kept);
+            if (!fault.isEmpty()) {
+                Fail(fault);
+                m_bStopped = true;
+                End();
+                break;
+            }
+            AppendMyRow(rows, m_row, lengths, columns);
+            ++m_position;
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        return true;
+    }
+
 private:
-    bool Next() override
+    // Moves to the next row; false at the end, or on failure with LastError() set.
+    bool Next()
     {
         if (!m_result)
             return false;
@@ -289,28 +335,6 @@ private:
             return false;
         }
         DbStep::NoteRowArrived();
-        return true;
-    }
-
-    bool AppendRow(DbRows& rows) override
-    {
-        const unsigned long* lengths = mysql_fetch_lengths(m_result);
-        if (rows.RowCount() == 0) // a new call's rows
-            m_kept = 0;
-        const QString fault = MyBoundFault(mysql_fetch_fields(m_result), lengths,
-            static_cast<unsigned int>(m_names.size()), m_kept);
-        if (!fault.isEmpty()) {
-            Fail(fault);
-            m_bStopped = true;
-            End();
-            return false;
-        }
-        for (qsizetype c = 0; c < m_names.size(); ++c) {
-            if (!m_row[c])
-                rows.AppendNull();
-            else
-                rows.AppendUtf8(m_row[c], static_cast<qsizetype>(lengths[c]));
-        }
         return true;
     }
 
@@ -331,7 +355,7 @@ private:
     MYSQL* m_mysql;
     MYSQL_RES* m_result = nullptr;
     MYSQL_ROW m_row = nullptr;
-    qint64 m_kept = 0; // bytes of the values the current call keeps
+    QStringList m_names;
 };
 
 class MySQLConnection final : public DbConnection
@@ -466,6 +490,7 @@ private:
         rows.Reset(names);
         QString error;
         qint64 kept = 0;
+        const DbLimits limits = GetDbLimits();
         while (!window.Done()) {
             const MYSQL_ROW row = mysql_fetch_row(result);
             if (!row) {
@@ -477,17 +502,12 @@ private:
             if (!window.Take())
                 continue;
             const unsigned long* lengths = mysql_fetch_lengths(result);
-            error = MyBoundFault(fields, lengths, columns, kept);
+            error = MyBoundFault(limits, fields, lengths, columns, kept);
             if (!error.isEmpty()) {
                 m_bStopped = true;
                 break;
             }
-            for (unsigned int c = 0; c < columns; ++c) {
-                if (!row[c])
-                    rows.AppendNull();
-                else
-                    rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
-            }
+            AppendMyRow(rows, row, lengths, columns);
         }
         DropResult(result);
         return error;

@@ -62,6 +62,15 @@ constexpr SQLRETURN kOdbcTooLarge = -9999;
 constexpr SQLRETURN kOdbcSeveralStatements = -9998;
 // psqlODBC found a parameter marker in a statement: it was not sent.
 constexpr SQLRETURN kOdbcMarkers = -9997;
+// A pool that hands out its server connections statement by statement ended the connection
+// at a transaction of more than one statement: nothing of the statement was sent.
+constexpr SQLRETURN kOdbcNoTransactions = -9996;
+
+// psqlODBC's connection attributes that have it read a statement's rows through a cursor of
+// its own (DECLARE, then FETCH so many rows at a time), and how many rows it fetches.
+constexpr SQLINTEGER kPsqlOdbcUseDeclareFetch = 65539;
+constexpr SQLINTEGER kPsqlOdbcFetch = 65541;
+constexpr SQLULEN kPsqlOdbcWalkFetchRows = 8192;
 
 // The pieces of one value in the C type asked for, joined: long texts come back over
 // several calls, none past valueBytes. unit is the size of the terminator each piece
@@ -234,10 +243,15 @@ struct OdbcStatementFrame
         if (!framed)
             return sql;
         // The tail on a line of its own, past a comment the statement may end with.
+        return Head() + u';' + sql + QStringLiteral("\n;ROLLBACK");
+    }
+    // What makes the transaction read-only and sets its limit (and role).
+    QString Head() const
+    {
         return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
-                              "set_config('statement_timeout', '%1', true)%2;%3\n;ROLLBACK")
+                              "set_config('statement_timeout', '%1', true)%2")
             .arg(QString::number(GetDbLimits().statementMs),
-                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString(), sql);
+                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
     // The results that come before the statement's own.
     int HeadResults() const { return framed ? 1 : 0; }
@@ -291,6 +305,8 @@ struct OdbcSession
     SqlServerKind kind;
     OdbcStatementFrame frame;
     bool superuser = false;
+    // Walks run in a transaction of their own (OdbcConnection::Walking).
+    bool walkTransactions = false;
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -319,6 +335,7 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     // Not known, the login counts as a superuser, as nothing is promised then.
     session.superuser = server.size() != 3 || server[1] != u"off";
     session.frame.framed = true;
+    session.walkTransactions = true;
     session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
     return session;
 }
@@ -339,13 +356,22 @@ SQLULEN OdbcSeconds(int ms)
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
-class OdbcCursor final : public DbRowCursor
+//
+// Rows come in blocks (row arrays) where the driver can also read a value of a row within a
+// block on its own (SQLSetPos, SQLGetData): every column is bound to a buffer of a modest width,
+// and a value that does not fit is read again whole. The first row is read by itself, value by
+// value, which tells whether the driver gives UTF-16; the blocks follow in the C type it gives.
+// Rows passed over come in blocks with no column bound, so the driver converts nothing.
+class OdbcCursor final : public DbCursor
 {
 public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
-        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed)
+    // declared: the statement is read through psqlODBC's own cursor, in a transaction of the
+    // walk's (OdbcConnection::Walking), which ends with it.
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed,
+        bool declared = false)
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed), m_declared(declared)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -359,6 +385,10 @@ public:
             End();
         else if (executed == kOdbcSeveralStatements)
             Refuse(PgSeveralStatementsMessage());
+        else if (executed == kOdbcNoTransactions) {
+            m_noTransactions = true;
+            Stop();
+        }
         else if (executed == kOdbcMarkers
             || (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002"))
             Refuse(PsqlOdbcMarkerMessage());
@@ -368,6 +398,9 @@ public:
             End();
     }
     ~OdbcCursor() override { End(); }
+
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
 
 private:
     bool DescribeColumns()
@@ -389,11 +422,94 @@ private:
         return true;
     }
 
-    // At the end the statement is released.
-    bool Next() override
+public:
+    bool Skip(qint64 count) override
+    {
+        while (count > 0 && m_stmt) {
+            if (m_next < static_cast<qint64>(m_fetched)) {
+                const qint64 taken = std::min<qint64>(count, static_cast<qint64>(m_fetched) - m_next);
+                m_next += taken;
+                m_position += taken;
+                count -= taken;
+                continue;
+            }
+            // Blocks of rows passed over come unconverted, and end where the skip does.
+            if (!NextBlock(false, count))
+                break;
+            if (!m_single) {
+                m_position += static_cast<qint64>(m_fetched);
+                count -= static_cast<qint64>(m_fetched);
+                m_next = static_cast<qint64>(m_fetched);
+            }
+        }
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        const DbLimits limits = GetDbLimits();
+        qint64 kept = 0; // bytes of the values this call keeps
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && m_stmt; ++n) {
+            if (m_next >= static_cast<qint64>(m_fetched) && !NextBlock(true, maxRows < 0 ? m_blockRows : maxRows - n))
+                break;
+            if (!AppendBuffered(rows, limits, kept))
+                break;
+            ++m_next;
+            ++m_position;
+            if (kept > limits.sliceBytes) {
+                Refuse(DbSliceTooLargeMessage());
+                break;
+            }
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // The width of a column's buffer, in characters: what the driver says it takes to show any
+    // value of the column, twice for the surrogate pairs of UTF-16, within bounds.
+    static constexpr SQLLEN kMinBoundChars = 16;
+    static constexpr SQLLEN kMaxBoundChars = 256;
+    // The bytes of one block's buffers; a block holds at least one row and at most kMaxBlockRows.
+    static constexpr SQLLEN kBlockBytes = 1 << 20;
+    static constexpr SQLULEN kMaxBlockRows = 1024;
+
+    struct BoundColumn
+    {
+        SQLLEN width = 0; // bytes of one value's buffer, its terminator included
+        std::vector<char> data;
+        std::vector<SQLLEN> indicators;
+    };
+
+    // Moves to the next block of rows (a single row before blocks are set up), with the columns
+    // bound or not; false at the end, or on failure with LastError() set. A block holds no more
+    // rows than wanted, so a slow statement's first page waits for its own rows only.
+    bool NextBlock(bool bound, qint64 wanted)
     {
         if (!m_stmt)
             return false;
+        if (m_blocks && bound != m_bound) {
+            if (!(bound ? BindColumns() : SQL_SUCCEEDED(SQLFreeStmt(m_stmt, SQL_UNBIND)))) {
+                Stop();
+                return false;
+            }
+            m_bound = bound;
+        }
+        const qint64 size = std::clamp<qint64>(wanted, 1, m_blockRows);
+        if (m_blocks && size != m_arraySize) {
+            if (!SQL_SUCCEEDED(
+                    SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(size)), 0))) {
+                Stop();
+                return false;
+            }
+            m_arraySize = size;
+        }
+        m_fetched = 0;
+        m_next = 0;
         const SQLRETURN fetched = SQLFetch(m_stmt);
         if (fetched == SQL_NO_DATA) {
             End();
@@ -405,26 +521,171 @@ private:
         }
         // A server that goes on sending after the cancel is not silent.
         DbStep::NoteRowArrived();
-        return true;
-    }
-
-    bool AppendRow(DbRows& rows) override
-    {
-        if (rows.RowCount() == 0) // a new call's rows
-            m_kept = 0;
-        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-            bool tooLarge = false;
-            if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, m_kept)) {
-                if (tooLarge)
-                    Refuse(DbValueTooLargeMessage(m_names[c - 1]));
-                else
-                    Stop();
+        m_firstHeld = false;
+        if (!m_blocks) {
+            m_fetched = 1;
+            m_single = true;
+            return m_blocksTried || HoldFirstRow();
+        }
+        m_single = false;
+        for (SQLULEN r = 0; r < m_fetched; ++r) {
+            if (m_statuses[r] == SQL_ROW_ERROR) {
+                Stop();
                 return false;
             }
         }
-        if (m_kept > GetDbLimits().sliceBytes) {
-            Refuse(DbSliceTooLargeMessage());
+        if (m_fetched == 0) {
+            End();
             return false;
+        }
+        return true;
+    }
+
+    // Reads the first row value by value, which tells the C type the driver gives, and sets the
+    // blocks up; a value too large is refused only where the row is kept.
+    bool HoldFirstRow()
+    {
+        m_firstRow.Reset(m_names);
+        qint64 kept = 0;
+        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+            bool tooLarge = false;
+            if (!ReadOdbcCell(m_stmt, c, m_wide, m_firstRow, tooLarge, kept)) {
+                if (!tooLarge) {
+                    Stop();
+                    return false;
+                }
+                m_firstTooLarge = c;
+                break;
+            }
+        }
+        m_firstHeld = true;
+        SetUpBlocks();
+        return true;
+    }
+
+    // Appends the values of row m_next of the block; false with the walk ended on failure.
+    bool AppendBuffered(DbRows& rows, const DbLimits& limits, qint64& kept)
+    {
+        const auto fail = [this](bool tooLarge, SQLUSMALLINT column) {
+            if (tooLarge)
+                Refuse(DbValueTooLargeMessage(m_names[column - 1]));
+            else
+                Stop();
+            return false;
+        };
+        if (m_firstHeld) {
+            if (m_firstTooLarge)
+                return fail(true, m_firstTooLarge);
+            for (int c = 0; c < m_firstRow.ColumnCount(); ++c) {
+                if (m_firstRow.IsNull(0, c)) {
+                    rows.AppendNull();
+                } else {
+                    rows.AppendUtf8(m_firstRow.Utf8(0, c));
+                    kept += m_firstRow.Utf8(0, c).size();
+                }
+            }
+            return true;
+        }
+        if (m_single) {
+            // A driver without blocks: one row at a time, value by value.
+            for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+                bool tooLarge = false;
+                if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, c);
+            }
+            return true;
+        }
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            const BoundColumn& column = m_columns[c];
+            const SQLLEN indicator = column.indicators[m_next];
+            if (indicator == SQL_NULL_DATA) {
+                rows.AppendNull();
+                continue;
+            }
+            if (indicator == SQL_NO_TOTAL || indicator > column.width - unit) {
+                // Longer than its buffer: the driver reads the row's value again, whole.
+                bool tooLarge = false;
+                const auto number = static_cast<SQLUSMALLINT>(c + 1);
+                if (!SQL_SUCCEEDED(SQLSetPos(m_stmt, static_cast<SQLSETPOSIROW>(m_next + 1), SQL_POSITION,
+                        SQL_LOCK_NO_CHANGE))
+                    || !ReadOdbcCell(m_stmt, number, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, number);
+                continue;
+            }
+            const char* value = column.data.data() + m_next * column.width;
+            const qsizetype bytes = std::max<SQLLEN>(indicator, 0);
+            if (bytes / unit > limits.valueBytes)
+                return fail(true, static_cast<SQLUSMALLINT>(c + 1));
+            kept += bytes / unit;
+            if (m_wide)
+                rows.AppendUtf16(reinterpret_cast<const char16_t*>(value), bytes / qsizetype(sizeof(char16_t)));
+            else
+                rows.AppendText(QString::fromUtf8(value, bytes));
+        }
+        return true;
+    }
+
+    // Blocks need a driver that reads a value of any row of a block, bound or not, again
+    // (SQLSetPos to the row, then SQLGetData); without one, rows come one at a time as before.
+    void SetUpBlocks()
+    {
+        m_blocksTried = true;
+        SQLUINTEGER extensions = 0;
+        SQLHDBC dbc = m_dbc;
+        if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+            return;
+        constexpr SQLUINTEGER needed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK | SQL_GD_BOUND;
+        if ((extensions & needed) != needed || m_names.isEmpty())
+            return;
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        m_columns.resize(static_cast<size_t>(m_names.size()));
+        SQLLEN rowBytes = 0;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            SQLLEN display = 0;
+            SQLColAttributeW(m_stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr,
+                &display);
+            // UTF-8 from an ANSI driver takes up to 4 bytes a character, UTF-16 2 units.
+            const SQLLEN chars = std::clamp<SQLLEN>(display * (m_wide ? 2 : 4), kMinBoundChars, kMaxBoundChars);
+            m_columns[c].width = (chars + 1) * unit;
+            rowBytes += m_columns[c].width + SQLLEN(sizeof(SQLLEN));
+        }
+        const SQLULEN blockRows = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1,
+            kMaxBlockRows);
+        for (BoundColumn& column : m_columns) {
+            column.data.resize(static_cast<size_t>(column.width) * blockRows);
+            column.indicators.resize(blockRows);
+        }
+        m_statuses.resize(blockRows);
+        const bool set = SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_BIND_TYPE,
+                             reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, m_statuses.data(), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0))
+            && SQL_SUCCEEDED(
+                SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
+        if (!set) {
+            // As it was: one row at a time, read value by value.
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            m_columns.clear();
+            m_statuses.clear();
+            return;
+        }
+        m_blocks = true;
+        m_bound = false;
+        m_blockRows = static_cast<qint64>(blockRows);
+        m_arraySize = m_blockRows;
+    }
+
+    bool BindColumns()
+    {
+        const SQLSMALLINT type = m_wide ? SQL_C_WCHAR : SQL_C_CHAR;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            BoundColumn& column = m_columns[c];
+            if (!SQL_SUCCEEDED(SQLBindCol(m_stmt, static_cast<SQLUSMALLINT>(c + 1), type, column.data.data(),
+                    column.width, column.indicators.data())))
+                return false;
         }
         return true;
     }
@@ -457,6 +718,10 @@ private:
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
+        if (m_declared) {
+            SQLSetConnectAttr(m_dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+            SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        }
     }
 
     // The driver ends the statement at the step's limit too, and Interrupt can reach it.
@@ -474,8 +739,24 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
     bool m_framed;
+    bool m_declared;
+    bool m_noTransactions = false;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
-    qint64 m_kept = 0; // bytes of the values the current call keeps
+    QStringList m_names;
+    // The current block: rows fetched into it, and the next one to read.
+    SQLULEN m_fetched = 0;
+    qint64 m_next = 0;
+    bool m_single = true; // the current block is one row read value by value
+    DbRows m_firstRow; // the statement's first row, read before blocks were set up
+    bool m_firstHeld = false; // the current block is that row
+    SQLUSMALLINT m_firstTooLarge = 0; // the column of a value of it past the bound
+    bool m_blocksTried = false;
+    bool m_blocks = false;
+    bool m_bound = false;
+    qint64 m_blockRows = 1;
+    qint64 m_arraySize = 1; // the rows the driver fetches next
+    std::vector<BoundColumn> m_columns;
+    std::vector<SQLUSMALLINT> m_statuses;
 };
 
 class OdbcConnection final : public DbConnection
@@ -520,6 +801,7 @@ public:
         }
         m_session = OdbcReadOnlySession(m_dbc);
         m_connected = true;
+        m_connectionText = request.text;
     }
     ~OdbcConnection() override { Close(); }
 
@@ -585,10 +867,67 @@ public:
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
+        if (m_session.walkTransactions) {
+            auto cursor = std::make_unique<OdbcCursor>(m_dbc, Walking(sql), m_running, true, true);
+            if (!cursor->NoTransactions())
+                return cursor;
+            // Such a pool holds no cursor: the walk reads every row in the frame, on a new
+            // connection, as every later one does.
+            cursor.reset();
+            m_session.walkTransactions = false;
+            if (!Reconnect())
+                return DbConnection::OpenCursor(sql);
+        }
         return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
 private:
+    // A walk on PostgreSQL: psqlODBC holds a statement's whole result in memory unless it reads
+    // it through a cursor of its own (DECLARE, then FETCH kPsqlOdbcWalkFetchRows rows at a
+    // time), which needs a transaction. The statement is parsed alone as in the frame; then,
+    // with autocommit off, the frame's head begins the transaction (read-only, the step's limit,
+    // the role), and the statement follows by itself, on a line of its own past a comment it
+    // may end with. The cursor's end rolls the transaction back and turns autocommit on again.
+    // A procedure called there cannot commit, as in the frame; the statement can make the
+    // transaction one that writes no more than there, the head's snapshot coming first.
+    OdbcExecute Walking(const QString& sql) const
+    {
+        return [dbc = m_dbc, head = m_session.frame.Head(), text = QString(sql + u'\n'),
+                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+            if (parsed != SQL_SUCCESS)
+                return parsed;
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+            QString begin = head; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(begin), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc))
+                return DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
+            SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
+            QString statement = text;
+            return SQLExecDirectW(stmt, Wide(statement), SQL_NTS);
+        };
+    }
+
+    // Connects again with the same string; false with the driver's message.
+    bool Reconnect()
+    {
+        SQLDisconnect(m_dbc);
+        m_connected = false;
+        QString text = m_connectionText;
+        if (!SQL_SUCCEEDED(SQLDriverConnectW(m_dbc, nullptr, Wide(text), SQL_NTS, nullptr, 0, nullptr,
+                SQL_DRIVER_NOPROMPT))) {
+            const QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
+            return Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
+        }
+        const bool walkTransactions = m_session.walkTransactions;
+        m_session = OdbcReadOnlySession(m_dbc);
+        m_session.walkTransactions = walkTransactions;
+        m_connected = true;
+        return true;
+    }
+
     // The statement in the session's frame; what it answers comes after the head's results.
     OdbcExecute Executing(const QString& sql) const
     {
@@ -647,6 +986,7 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
+    QString m_connectionText; // as the driver manager was given it
     OdbcSession m_session;
     std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };

@@ -195,8 +195,8 @@ TEST_F(OdbcSessionTest, NothingAStatementSetsOutlivesIt)
 }
 
 // The server parses the statement alone, in parentheses (psqlODBC asks for its columns: two
-// round trips), then the statement and its frame go to the server together in one more, and the
-// walk's end sends nothing more.
+// round trips), then the statement and its frame go to the server together in one more. (A walk
+// reads through psqlODBC's own cursor in a transaction of its own: DbBulkFetchTest.)
 TEST_F(OdbcSessionTest, AStatementCostsItsParseAndOneRoundTrip)
 {
     ScriptedPgServer server(ScriptedPgServer::Script {}, false);
@@ -210,9 +210,7 @@ TEST_F(OdbcSessionTest, AStatementCostsItsParseAndOneRoundTrip)
         (QList<QByteArray> {"(select big from t\n)",
             "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
                 + QByteArray::number(GetDbLimits().statementMs) + "', true);select big from t\n;ROLLBACK"}));
-    auto walk = db->OpenCursor("select big from t");
-    ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
-    walk.reset();
+    ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
     EXPECT_EQ(server.RoundTrips(), connected + 6);
 }
 
