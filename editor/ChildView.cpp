@@ -460,6 +460,15 @@ float CChildView::PrinterDots()
     return cache.dpi;
 }
 
+QRectF CChildView::ObjectsExtentMm() const
+{
+    QRectF extent;
+    for (const auto& proxy : m_objects)
+        if (const CBaseGraph* object = proxy->GetObject())
+            extent |= DrawnExtentMm(*object, &proxy->m_keptText);
+    return extent;
+}
+
 void CChildView::DrawObjects(QPainter& painter)
 {
     if (m_objects.empty()) {
