@@ -12,6 +12,7 @@
 #include "platform/Numbers.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
+#include "platform/VisibleText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -435,7 +436,7 @@ CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
     CPreviewFrame* frame = nullptr;
     try {
         frame = new CPreviewFrame(CopyLabelData(label));
-        frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(label.m_strTitle));
+        frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(VisibleText(label.m_strTitle)));
         frame->CreatePrintHandler(parent ? parent->window() : nullptr);
     } catch (const std::exception& e) { // out of memory in a script or a loader included
         delete frame;
