@@ -15,6 +15,7 @@
 #include "platform/VisibleText.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -356,6 +357,7 @@ void CPreviewFrame::CreatePrintHandler(QWidget* mainWindow)
     job->SetMode(CPrintHandler::ModePreview);
     job->SetLabelData(m_pLabelData.get());
     job->SetWindowDataPrompt(m_pPrompt.get());
+    m_pMainWindow = mainWindow;
     job->SetScriptEngine(CreateProgramScriptEngine(this, mainWindow));
     job->Prepare();
     m_nPageCount = job->GetPageCount();
@@ -429,6 +431,17 @@ void CPreviewFrame::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     UpdatePageCountText();
+}
+
+void CPreviewFrame::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // The window manager leaves no window active once the preview goes, and the main
+    // window's keys would wait for a click: it takes the focus back itself.
+    if (event->isAccepted() && m_pMainWindow && m_pMainWindow->isVisible()) {
+        m_pMainWindow->raise();
+        m_pMainWindow->activateWindow();
+    }
 }
 
 CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
