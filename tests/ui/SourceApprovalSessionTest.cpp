@@ -181,6 +181,12 @@ TEST_F(SourceApprovalSessionTest, TheQuestionAskedOnceConnectedSaysSoAndItsRefus
         QTest::mouseClick(dialog.findChild<QPushButton*>("allow"), Qt::LeftButton);
     });
     AnswerNextQuestion(false);
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        services.dialogs.back() = [answer = services.dialogs.back()](QDialog& dialog) {
+            dialog.grab().save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-connected.png"));
+            answer(dialog);
+        };
+    }
     ASSERT_TRUE(Trigger(CmdFilePrintPreview));
     ASSERT_EQ(m_questions, 1); // the second, once connected
     EXPECT_TRUE(first.contains(QStringLiteral("要用您在这台电脑上的登录连接数据库。"))) << first.toStdString();
