@@ -53,9 +53,10 @@ constexpr double kFarthestHighMm = 2.0 * kMaxLabelLengthMm + kCanvasMarginMm;
 
 // Scroll pixels at a zoom from the canvas's corner to a place in millimetres from the
 // label's corner.
-double ScrollPixels(double mm, int dpi, float zoom)
+double ReachPixels(double mm, int dpi, float zoom)
 {
-    return (MarginPixels(dpi) + std::clamp(mm, kFarthestLowMm, kFarthestHighMm) * dpi / 25.4) * zoom;
+    const double at = std::isfinite(mm) ? std::clamp(mm, kFarthestLowMm, kFarthestHighMm) : 0.0;
+    return (MarginPixels(dpi) + at * dpi / 25.4) * zoom;
 }
 
 } // namespace
@@ -283,10 +284,10 @@ CChildFrame::ScrollLimits CChildFrame::LimitsAt(float zoom) const
     reach.adjust(-kCanvasMarginMm, -kCanvasMarginMm, kCanvasMarginMm, kCanvasMarginMm);
     const int fixed = ScrollRange(zoom);
     const auto low = [zoom](double mm, int dpi) {
-        return std::min(0, static_cast<int>(std::floor(ScrollPixels(mm, dpi, zoom))));
+        return std::min(0, static_cast<int>(std::floor(ReachPixels(mm, dpi, zoom))));
     };
     const auto high = [zoom, fixed](double mm, int dpi, int page) {
-        return std::max(fixed, static_cast<int>(std::ceil(ScrollPixels(mm, dpi, zoom))) - page);
+        return std::max(fixed, static_cast<int>(std::ceil(ReachPixels(mm, dpi, zoom))) - page);
     };
     ScrollLimits limits;
     limits.left = low(reach.left(), g_nScreenDpiX);
@@ -311,14 +312,19 @@ void CChildFrame::SetBars(float zoom, int horizontal, int vertical)
 
 void CChildFrame::UpdateScrollRange()
 {
-    SetBars(m_fZoom, m_pHorzBar->value(), m_pVertBar->value());
+    const int oldH = m_pHorzBar->value();
+    const int oldV = m_pVertBar->value();
+    SetBars(m_fZoom, oldH, oldV);
     const int h = m_pHorzBar->value();
     const int v = m_pVertBar->value();
-    if (h == m_pView->ScrollX() && v == m_pView->ScrollY())
+    // Only a bar the new range moved moves the view: one left where it was keeps the
+    // canvas's own (possibly fractional) position.
+    if (h == oldH && v == oldV)
         return;
     m_pHorzRuler->SetScrollPos(h);
     m_pVertRuler->SetScrollPos(v);
-    m_pView->SetScroll(static_cast<float>(h), static_cast<float>(v));
+    m_pView->SetScroll(h == oldH ? m_pView->ScrollX() : static_cast<float>(h),
+                       v == oldV ? m_pView->ScrollY() : static_cast<float>(v));
     m_pHorzRuler->SetFindLabel(!IsLabelVisible());
 }
 
@@ -329,8 +335,8 @@ void CChildFrame::OnAutoScroll(bool vertical, int step)
     QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
     const int dpi = vertical ? g_nScreenDpiY : g_nScreenDpiX;
     const int page = vertical ? m_pView->height() : m_pView->width();
-    const int lowest = static_cast<int>(std::floor(ScrollPixels(kFarthestLowMm, dpi, m_fZoom)));
-    const int highest = static_cast<int>(std::ceil(ScrollPixels(kFarthestHighMm, dpi, m_fZoom))) - page;
+    const int lowest = static_cast<int>(std::floor(ReachPixels(kFarthestLowMm, dpi, m_fZoom)));
+    const int highest = static_cast<int>(std::ceil(ReachPixels(kFarthestHighMm, dpi, m_fZoom))) - page;
     const int target = bar.value() + step;
     if (target < bar.minimum())
         bar.setMinimum(std::max(target, std::min(lowest, bar.minimum())));
