@@ -54,13 +54,6 @@ protected:
     {
         return *static_cast<CObjectWnd*>(frame->Pane(PaneObjects)->widget())->ShownTree();
     }
-    static CPreviewFrame* Preview()
-    {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (auto* preview = qobject_cast<CPreviewFrame*>(window); preview && preview->isVisible())
-                return preview;
-        return nullptr;
-    }
 };
 
 TEST_F(NamesShownByCodeSession, TitlesTheTabTheRecentFilesAndTheStatusBarShowControlCharactersByCode)
@@ -90,7 +83,7 @@ TEST_F(NamesShownByCodeSession, TitlesTheTabTheRecentFilesAndTheStatusBarShowCon
 
     // The preview's and the print dialog's titles.
     ASSERT_TRUE(Trigger(CmdFilePrintPreview));
-    CPreviewFrame* preview = Preview();
+    CPreviewFrame* preview = OpenedPreview();
     ASSERT_NE(preview, nullptr);
     EXPECT_EQ(preview->windowTitle(), QStringLiteral("打印预览 - ") + kFileShown);
     preview->close();

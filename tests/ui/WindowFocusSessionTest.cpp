@@ -24,13 +24,6 @@ protected:
         frame->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     }
-    static CPreviewFrame* Preview()
-    {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (auto* preview = qobject_cast<CPreviewFrame*>(window); preview && preview->isVisible())
-                return preview;
-        return nullptr;
-    }
     // Whether the box stands where the program's own messages to the main window stand:
     // centred over it.
     void ExpectPlacedAsAMessage(QWidget* box, const char* which)
@@ -49,7 +42,7 @@ TEST_F(WindowFocusSession, ClosingThePreviewGivesTheMainWindowItsKeysBack)
     Create(CmdToolRectangle, 10, 10);
     ASSERT_EQ(View().ObjectList().size(), 1u);
     ASSERT_TRUE(Trigger(CmdFilePrintPreview));
-    CPreviewFrame* preview = Preview();
+    CPreviewFrame* preview = OpenedPreview();
     ASSERT_NE(preview, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(preview));
     QToolButton* close = nullptr;
@@ -59,7 +52,7 @@ TEST_F(WindowFocusSession, ClosingThePreviewGivesTheMainWindowItsKeysBack)
     ASSERT_NE(close, nullptr);
     SystemClick(close);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_EQ(Preview(), nullptr);
+    ASSERT_EQ(OpenedPreview(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
     EXPECT_EQ(QApplication::activeWindow(), frame);
     // Ctrl+Z reaches the label at once.
@@ -111,7 +104,7 @@ TEST_F(WindowFocusSession, AJobsScriptBoxesStandWhereTheProgramsMessagesStand)
     EXPECT_TRUE(input);
     EXPECT_TRUE(error);
     EXPECT_EQ(shownDefault, QStringLiteral("甲\\u202E乙"));
-    delete Preview();
+    delete OpenedPreview();
 }
 
 } // namespace
