@@ -37,10 +37,10 @@ QString NameOf(const QTreeWidgetItem* item)
     return item->data(0, kNameRole).toString();
 }
 
-void SetName(QTreeWidgetItem* item, const QString& name)
+void SetName(QTreeWidgetItem* item, const QString& name, bool keepLines = false)
 {
     item->setData(0, kNameRole, name);
-    item->setText(0, VisibleText(name));
+    item->setText(0, VisibleText(name, keepLines));
 }
 
 // Icon resources of the pane's image list, by image number.
@@ -229,7 +229,7 @@ void CObjectTreeCtrl::SyncBands(QTreeWidgetItem* item, CBaseProxy& proxy)
         band->setData(0, kIndexRole, i);
         const QString text = ShortenedText((*bands)[i]->m_strValue, kShownTextLength);
         if (NameOf(band) != text)
-            SetName(band, text);
+            SetName(band, text, true); // a band's text may run over lines, shown as before
     }
     item->setExpanded(true);
 }
