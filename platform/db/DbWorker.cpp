@@ -584,6 +584,7 @@ public:
                 result->ok = connection->IsOpen();
                 result->error = connection->LastError();
                 facts->refused = connection->Refused();
+                facts->unreadable = connection->Unreadable();
                 facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
                 facts->server = connection->ServerKind();
                 facts->superuser = connection->SuperuserLogin();
@@ -591,6 +592,7 @@ public:
                 lane->connection = std::move(connection);
             });
         m_bRefused = facts->refused;
+        m_bUnreadable = facts->unreadable;
         if (Take(kConnectWords, outcome, *result) != Taken::Ok) {
             Abandon();
             return false;
@@ -722,6 +724,7 @@ private:
     struct Facts
     {
         bool refused = false;
+        bool unreadable = false;
         QString quote;
         SqlServerKind server;
         bool superuser = false;
