@@ -187,8 +187,8 @@ struct DbLane
     DbLane& operator=(const DbLane&) = delete;
     ~DbLane()
     {
-        // Only where the lane's last owner is its own worker, which no path here leaves:
-        // never end the program for it.
+        // A worker nobody joined (the lane's last owner was the worker itself, which no path
+        // here leaves) must never end the program.
         if (worker.joinable())
             worker.detach();
     }
