@@ -167,6 +167,10 @@ public:
     // The last call was cancelled or passed its time limit (DbWait.h); LastError() is then
     // our own message, complete in itself, naming the data source.
     bool Stopped() const { return m_bStopped; }
+    // The file was found and read, and what it holds was refused (damaged, protected, not of
+    // its kind, beyond what the program reads); LastError() is then our own message,
+    // complete in itself, naming the file and what is wrong with it.
+    bool Unreadable() const { return m_bUnreadable; }
 
     // Makes the call running on another thread return soon with a failure; safe to call
     // from any thread while that call runs, and a no-op when none does.
@@ -196,4 +200,5 @@ protected:
     QString m_strLastError;
     bool m_bRefused = false;
     bool m_bStopped = false;
+    bool m_bUnreadable = false;
 };

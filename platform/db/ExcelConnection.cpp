@@ -347,6 +347,9 @@ public:
         } catch (const std::bad_alloc&) {
             ok = Fail(QStringLiteral("工作簿“%1”太大，无法读入内存。").arg(path));
         }
+        // The file was there and was read: what it holds was refused, and the message says
+        // which file and what is wrong with it. No connection setting or driver is to blame.
+        m_bUnreadable = !ok;
         SetSourceText(QStringLiteral("工作簿“%1”").arg(path));
         if (!ok || !OpenEngine()) {
             CloseFiles();
