@@ -216,13 +216,14 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
 
 // What a connection wraps each statement in, sent with it in one text and so in one round trip.
 // PostgreSQL runs the parts of one such text as a single transaction of their own: the head
-// makes it read-only, sets the step's limit, and for a superuser's login (version 14 on) takes
-// the role that reads every table but reaches nothing beyond reading; the tail rolls it back.
-// Nothing the statement sets, or sets through a function that runs text, outlives it, a
-// procedure it calls cannot commit, and no transaction or setting is left behind, which a pool
-// (PgBouncer) would hand on to other sessions or, in statement mode, refuse. The head is a
-// select, which psqlODBC's ReadOnly option lets through (it reads only a text's first word);
-// its row and the tail's outcome are passed over.
+// makes it read-only, sets the step's limit, turns JIT off (the planner's estimate for the
+// program's catalog questions would have each compiled first), and for a superuser's login
+// (version 14 on) takes the role that reads every table but reaches nothing beyond reading;
+// the tail rolls it back. Nothing the statement sets, or sets through a function that runs
+// text, outlives it, a procedure it calls cannot commit, and no transaction or setting is left
+// behind, which a pool (PgBouncer) would hand on to other sessions or, in statement mode,
+// refuse. The head is a select, which psqlODBC's ReadOnly option lets through (it reads only a
+// text's first word); its row and the tail's outcome are passed over.
 //
 // PostgreSQL itself splits that text at each ';' it reads, so before the frame runs the
 // server parses the statement alone, as one prepared statement, which cannot hold two
@@ -236,6 +237,7 @@ struct OdbcStatementFrame
 {
     bool framed = false;
     bool readerRole = false;
+    bool jitOff = false; // the server knows jit (version 11 on)
 
     // The statement as it is sent.
     QString Text(const QString& sql) const
@@ -249,8 +251,9 @@ struct OdbcStatementFrame
     QString Head() const
     {
         return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
-                              "set_config('statement_timeout', '%1', true)%2")
+                              "set_config('statement_timeout', '%1', true)%2%3")
             .arg(QString::number(GetDbLimits().statementMs),
+                jitOff ? QStringLiteral(", set_config('jit', 'off', true)") : QString(),
                 readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
     // The results that come before the statement's own.
@@ -337,6 +340,7 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     session.frame.framed = true;
     session.walkTransactions = true;
     session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.frame.jitOff = server.size() == 3 && server[2].toInt() >= 110000;
     return session;
 }
 

@@ -325,6 +325,7 @@ public:
         }
         // Not reported, it is not known: the login counts as one, as nothing is promised then.
         m_superuser = !superuser || qstrcmp(superuser, "on") == 0;
+        m_jitSetting = PQserverVersion(m_conn) >= 110000;
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -391,6 +392,10 @@ public:
         // The server ends a statement at the step's limit too. A walk's statement lives as long
         // as the walk, each slice of it under the step's own limit.
         QByteArray first = "select set_config('transaction_read_only', 'on', true)";
+        // The program's own questions of the catalog cost far more by the planner's estimate
+        // than they take: the server would compile each with JIT first, every time.
+        if (m_jitSetting)
+            first += ", set_config('jit', 'off', true)";
         if (!walk)
             first += ", set_config('statement_timeout', '" + QByteArray::number(GetDbLimits().statementMs) + "', true)";
         std::vector<QByteArray> settings {first};
@@ -543,6 +548,7 @@ private:
     bool m_rowsAfterCancel = false; // rows of the current wait came after its cancel
     SqlServerKind m_kind;
     QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
+    bool m_jitSetting = false; // the server knows jit (version 11 on)
     bool m_superuser = false;
 };
 
