@@ -213,9 +213,9 @@ TEST_F(PgStatementHold, AProcedureThatCommitsKeepsNothing)
 }
 
 // Where the server is handed the whole statement and reads it as several (on psqlODBC's route
-// too, where the driver reads no ';' of its own), the refusal is the program's own, by a query
-// and by a walk, for a query and for a call, and nothing of the statement runs: its frame is not
-// sent. The connection reads on.
+// too, where the driver reads no ';' of its own: the one in quotes has the server parse it
+// alone first), the refusal is the program's own, by a query and by a walk, for a query and for
+// a call, and nothing of the statement runs: its frame is not sent. The connection reads on.
 TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothRoutes)
 {
     ScriptedPgServer::Script script;
@@ -226,7 +226,7 @@ TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothR
         DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()), QStringLiteral("库存"))};
     for (const auto& db : routes) {
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
-        for (const char* sql : {"select 'two in one' as big", "call p('two in one')"}) {
+        for (const char* sql : {"select 'two in one;' as big", "call p('two in one;')"}) {
             SCOPED_TRACE(sql);
             for (const bool cursor : {false, true})
                 ExpectRefusedPastBound(*db, sql, cursor, PgSeveralStatementsMessage());
