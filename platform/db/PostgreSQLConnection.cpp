@@ -212,7 +212,10 @@ class PostgreSQLConnection;
 class PgStatement
 {
 public:
-    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk);
+    // prior: the program's own statements, sent in the same pipeline and transaction ahead of
+    // everything else (sql a query then), each parsed alone by the server; only sql's results
+    // are handed on.
+    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior = {});
     ~PgStatement() { Finish(); }
     PgStatement(const PgStatement&) = delete;
     PgStatement& operator=(const PgStatement&) = delete;
@@ -375,7 +378,16 @@ public:
             fields);
     }
 
-    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override;
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        return QueryAfter({}, sql, rows, skip, maxRows);
+    }
+    bool SendsTogether() const override { return true; }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
+    {
+        return QueryAfter(prior, sql, rows, 0, -1);
+    }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows);
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     SqlServerKind ServerKind() const override { return m_kind; }
@@ -552,7 +564,8 @@ private:
     bool m_superuser = false;
 };
 
-PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk) : m_connection(connection)
+PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior)
+    : m_connection(connection)
 {
     PGconn* conn = m_connection.Conn();
     if (!conn) {
@@ -560,9 +573,20 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         Fail(QStringLiteral("未连接数据库"));
         return;
     }
-    std::vector<QByteArray> queries = m_connection.Settings(walk);
+    // The program's own statements come before the settings: the transaction is not read-only
+    // yet, so that they may make a temporary view, and is once the user's statement runs.
+    std::vector<QByteArray> queries;
+    for (const QString& statement : prior)
+        queries.push_back(statement.toUtf8());
+    for (QByteArray& setting : m_connection.Settings(walk))
+        queries.push_back(std::move(setting));
     m_statementQuery = static_cast<int>(queries.size());
     if (!PgLeadsAsQuery(sql)) {
+        if (!prior.isEmpty()) { // the frame of a call holds nothing else
+            m_finished = true;
+            Fail(PgSeveralStatementsMessage(), true);
+            return;
+        }
         m_framed = true;
         if (!SendFramed(sql.toUtf8(), queries))
             m_synced = true;
@@ -808,13 +832,14 @@ QStringList PgColumnNames(PGresult* result)
     return names;
 }
 
-bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
+bool PostgreSQLConnection::QueryAfter(
+    const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
 {
     rows.Clear();
     m_bStopped = false;
     if (!m_conn)
         return FailNotConnected();
-    PgStatement statement(*this, sql, false);
+    PgStatement statement(*this, sql, false, prior);
     bool haveColumns = false;
     bool cancelled = false;
     bool firstSetDone = false;

@@ -170,6 +170,41 @@ TEST_F(PgStatementHold, ATextTheServerReadsAsSeveralStatementsIsRefused)
         PgSeveralStatementsMessage());
 }
 
+// The program's own statements go before a query in its transaction, together with it: what
+// they make is seen by the query and gone after it, on every pool; each is parsed alone, so one
+// that holds two is refused with nothing run. The ODBC route does not send them together.
+TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
+{
+    const DbSourceScope source(QStringLiteral("标签数据"));
+    for (const HoldRoute& route : m_routes) {
+        SCOPED_TRACE(route.name.toStdString());
+        auto db = Open(route);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        if (route.odbc) {
+            EXPECT_FALSE(db->SendsTogether());
+            EXPECT_FALSE(db->QueryAfter({"select 1"}, "select 2", rows));
+            ExpectReadsOn(*db);
+            continue;
+        }
+        ASSERT_TRUE(db->SendsTogether());
+        ASSERT_TRUE(db->QueryAfter({"create temp view vc_prior_v as select 41 + 1 as n"},
+            "select n::text as n, current_setting('jit') as jit, current_setting('transaction_read_only') as ro "
+            "from vc_prior_v",
+            rows))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(0), (QStringList {"42", "off", "on"}));
+        ASSERT_TRUE(db->Query("select count(*)::text from pg_class where relname = 'vc_prior_v'", rows));
+        EXPECT_EQ(rows.Value(0, 0), "0");
+        EXPECT_FALSE(db->QueryAfter(
+            {"create temp view vc_prior_v as select 1 as n; select set_config('vc.ran', 'yes', false)"},
+            "select set_config('vc.ran', 'yes', false)", rows));
+        EXPECT_EQ(db->LastError(), PgSeveralStatementsMessage());
+        ASSERT_TRUE(db->Query("select coalesce(current_setting('vc.ran', true), '') as ran", rows));
+        EXPECT_EQ(rows.Value(0, 0), "");
+    }
+}
+
 // A procedure (or a block) that commits, makes its next transaction one that writes, writes and
 // commits again: it cannot end the statement's transaction on any route, so nothing stays, and
 // the statement's failure leaves the connection reading on (a pool of single statements would
