@@ -230,6 +230,8 @@ public:
     // The first failure is kept; stopped marks our own refusal, complete in itself.
     void Fail(const QString& message, bool stopped = false);
 
+    // What comes next has not arrived yet.
+    bool Waiting() const;
     bool Failed() const { return !m_error.isEmpty(); }
     const QString& Error() const { return m_error; }
     bool Stopped() const { return m_stopped; }
@@ -737,6 +739,11 @@ PGresult* PgStatement::Next()
     return nullptr;
 }
 
+bool PgStatement::Waiting() const
+{
+    return m_connection.Conn() && PQisBusy(m_connection.Conn());
+}
+
 void PgStatement::Cancel()
 {
     if (!m_cancelled && !m_synced && m_connection.Conn())
@@ -862,8 +869,10 @@ bool PostgreSQLConnection::QueryAfter(
                 else
                     cancelled = true;
             }
-            if (window.Done() && !cancelled) {
-                // Enough rows: ask the server to stop and drain what is still on its way.
+            // Enough rows: ask the server to stop and drain what is still on its way. The end of a
+            // short result (a count's one row) has mostly come with its rows already; a cancel
+            // would cost a connection of its own, so only rows still to be waited for are.
+            if (window.Done() && !cancelled && statement.Waiting()) {
                 statement.Cancel();
                 cancelled = true;
             }
