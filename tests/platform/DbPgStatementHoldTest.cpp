@@ -171,8 +171,9 @@ TEST_F(PgStatementHold, ATextTheServerReadsAsSeveralStatementsIsRefused)
 }
 
 // The program's own statements go before a query in its transaction, together with it: what
-// they make is seen by the query and gone after it, on every pool; each is parsed alone, so one
-// that holds two is refused with nothing run. The ODBC route does not send them together.
+// they make is seen by the query and gone after it, on every route and pool; one that holds two
+// is refused with nothing run (natively the server parses each alone; through psqlODBC one with a
+// ';' is not sent).
 TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
 {
     const DbSourceScope source(QStringLiteral("标签数据"));
@@ -181,12 +182,6 @@ TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
         auto db = Open(route);
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
         DbRows rows;
-        if (route.odbc) {
-            EXPECT_FALSE(db->SendsTogether());
-            EXPECT_FALSE(db->QueryAfter({"select 1"}, "select 2", rows));
-            ExpectReadsOn(*db);
-            continue;
-        }
         ASSERT_TRUE(db->SendsTogether());
         ASSERT_TRUE(db->QueryAfter({"create temp view vc_prior_v as select 41 + 1 as n"},
             "select n::text as n, current_setting('jit') as jit, current_setting('transaction_read_only') as ro "
@@ -199,7 +194,10 @@ TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
         EXPECT_FALSE(db->QueryAfter(
             {"create temp view vc_prior_v as select 1 as n; select set_config('vc.ran', 'yes', false)"},
             "select set_config('vc.ran', 'yes', false)", rows));
-        EXPECT_EQ(db->LastError(), PgSeveralStatementsMessage());
+        if (!route.odbc) {
+            EXPECT_EQ(db->LastError(), PgSeveralStatementsMessage());
+        }
+        EXPECT_FALSE(db->LastError().isEmpty());
         ASSERT_TRUE(db->Query("select coalesce(current_setting('vc.ran', true), '') as ran", rows));
         EXPECT_EQ(rows.Value(0, 0), "");
     }
