@@ -129,27 +129,62 @@ public:
 
     // The session's settings, at connect and after a reset; false with the server's
     // message. sql_mode is compared with the one read at connect, which the statements'
-    // judge was told.
+    // judge was told. The settings and the read-only transaction's begin go out together and
+    // are answered in order, in one round trip: each is carried out as if sent alone, and a
+    // failure among them fails the whole before any statement of the label's is sent.
     bool Set(int statementMs, QString& error)
     {
         // MariaDB ends a statement at the step's limit itself; MySQL does not know the
-        // setting and refuses it, which changes nothing. A server that does not answer
-        // even this is not usable.
-        const QByteArray limit = "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(statementMs));
-        if (mysql_real_query(mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
-            const unsigned int code = mysql_errno(mysql);
-            if (code == 2006 || code == 2013) // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
-                return Failed(error);
+        // setting and refuses it, which changes nothing. Servers before MySQL 5.7 and
+        // MariaDB 10.2 cannot say when a statement changed the session: their sql_mode is
+        // then left unknown, and the judge reads statements every way.
+        enum { Limit, ReadOnly, Tracked, Mode, Begin, Count };
+        const QByteArray texts[Count] = {
+            "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(statementMs)),
+            "SET SESSION TRANSACTION READ ONLY", "set session session_track_state_change=1",
+            "select @@session.sql_mode", "START TRANSACTION READ ONLY"};
+        int sent = 0;
+        QString failure;
+        for (; sent < Count; ++sent) {
+            if (mysql_send_query(mysql, texts[sent].constData(), static_cast<unsigned long>(texts[sent].size())) != 0) {
+                failure = MySqlMessage(mysql);
+                break;
+            }
         }
-        if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0
-            || mysql_query(mysql, "SET SESSION TRANSACTION READ ONLY") != 0)
-            return Failed(error);
-        // Servers before MySQL 5.7 and MariaDB 10.2 cannot say when a statement changed the
-        // session: their sql_mode is then left unknown, and the judge reads statements
-        // every way.
-        m_tracked = mysql_query(mysql, "set session session_track_state_change=1") == 0;
         QByteArray mode;
-        if (!ReadSqlMode(mode))
+        bool haveMode = false;
+        m_tracked = false;
+        for (int answer = 0; answer < sent; ++answer) {
+            if (mysql_read_query_result(mysql) != 0) {
+                const unsigned int code = mysql_errno(mysql);
+                const bool lost = code == 2006 || code == 2013; // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
+                if (failure.isEmpty() && (lost || (answer != Limit && answer != Tracked)))
+                    failure = MySqlMessage(mysql);
+                if (lost)
+                    break;
+                continue;
+            }
+            if (answer == Tracked)
+                m_tracked = true;
+            if (answer == Mode) {
+                MYSQL_RES* result = mysql_store_result(mysql);
+                const MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr;
+                if (row && row[0]) {
+                    mode = QByteArray(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result)[0]));
+                    haveMode = true;
+                }
+                if (result)
+                    mysql_free_result(result);
+                if (!haveMode && failure.isEmpty())
+                    failure = MySqlMessage(mysql);
+            }
+        }
+        if (!failure.isEmpty() || !haveMode) {
+            error = failure.isEmpty() ? MySqlMessage(mysql) : failure;
+            m_restore = true;
+            return false;
+        }
+        if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0)
             return Failed(error);
         if (!m_connected) {
             m_sqlMode = mode;
@@ -165,7 +200,12 @@ public:
         }
         m_restore = false;
         m_chained = false;
-        return Begin(error);
+        if (!InReadOnlyTransaction()) {
+            error = QStringLiteral("服务器没有开始只读事务");
+            m_restore = true;
+            return false;
+        }
+        return true;
     }
 
     SqlServerKind Kind() const
@@ -214,31 +254,6 @@ private:
     {
         constexpr unsigned int both = SERVER_STATUS_IN_TRANS | SERVER_STATUS_IN_TRANS_READONLY;
         return (mysql->server_status & both) == both;
-    }
-
-    bool Begin(QString& error)
-    {
-        if (mysql_query(mysql, "START TRANSACTION READ ONLY") != 0)
-            return Failed(error);
-        if (!InReadOnlyTransaction()) {
-            error = QStringLiteral("服务器没有开始只读事务");
-            return false;
-        }
-        return true;
-    }
-
-    bool ReadSqlMode(QByteArray& mode)
-    {
-        if (mysql_query(mysql, "select @@session.sql_mode") != 0)
-            return false;
-        MYSQL_RES* result = mysql_store_result(mysql);
-        if (!result)
-            return false;
-        const MYSQL_ROW row = mysql_fetch_row(result);
-        if (row && row[0])
-            mode = QByteArray(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result)[0]));
-        mysql_free_result(result);
-        return row != nullptr;
     }
 
     bool Failed(QString& error)

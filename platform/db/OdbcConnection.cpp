@@ -216,45 +216,68 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
 
 // What a connection wraps each statement in, sent with it in one text and so in one round trip.
 // PostgreSQL runs the parts of one such text as a single transaction of their own: the head
-// makes it read-only, sets the step's limit, and for a superuser's login (version 14 on) takes
-// the role that reads every table but reaches nothing beyond reading; the tail rolls it back.
-// Nothing the statement sets, or sets through a function that runs text, outlives it, a
-// procedure it calls cannot commit, and no transaction or setting is left behind, which a pool
-// (PgBouncer) would hand on to other sessions or, in statement mode, refuse. The head is a
-// select, which psqlODBC's ReadOnly option lets through (it reads only a text's first word);
-// its row and the tail's outcome are passed over.
+// makes it read-only, sets the step's limit, turns JIT off (the planner's estimate for the
+// program's catalog questions would have each compiled first), and for a superuser's login
+// (version 14 on) takes the role that reads every table but reaches nothing beyond reading;
+// the tail rolls it back. Nothing the statement sets, or sets through a function that runs
+// text, outlives it, a procedure it calls cannot commit, and no transaction or setting is left
+// behind, which a pool (PgBouncer) would hand on to other sessions or, in statement mode,
+// refuse. The head is a select, which psqlODBC's ReadOnly option lets through (it reads only a
+// text's first word); its row and the tail's outcome are passed over.
 //
-// PostgreSQL itself splits that text at each ';' it reads, so before the frame runs the
-// server parses the statement alone, as one prepared statement, which cannot hold two
-// (ParseAlone). psqlODBC cuts a text it prepares at each ';' it reads itself and parses only
-// the first part, so the statement is parsed in parentheses: a part cut from it has a "(" that
-// its own ")" closes only where the same part, run in the frame, has one ")" too many, and the
-// server refuses it either way. A CALL cannot stand in parentheses; its procedure is selected
-// instead, which the server refuses as a procedure's (42809) only once the whole text has
-// parsed as one statement.
+// PostgreSQL itself splits that text at each ';' it reads, so the statement must not be able
+// to end the frame or add a statement to it. A statement without any ';' cannot: it goes in
+// parentheses (a call as it is), where the server takes nothing but one query, and a construct
+// it leaves open swallows the tail and fails the whole text. A statement with a ';' anywhere is
+// checked by the server in the same text, ahead of it (CheckBlock), where the login may run
+// PL/pgSQL; otherwise, or where the check finds the text not as written here, the server parses
+// it alone first, as one prepared statement, which cannot hold two (ParseAlone), two more round
+// trips. psqlODBC cuts a text it prepares at each ';' it reads itself and parses only the first
+// part, so the statement is parsed in parentheses: a part cut from it has a "(" that its own ")"
+// closes only where the same part, run in the frame, has one ")" too many, and the server
+// refuses it either way. A CALL cannot stand in parentheses; its procedure is selected instead,
+// which the server refuses as a procedure's (42809) only once the whole text has parsed as one
+// statement.
 struct OdbcStatementFrame
 {
     bool framed = false;
     bool readerRole = false;
+    bool jitOff = false; // the server knows jit (version 11 on)
+    bool checkedInFrame = false; // the login may run PL/pgSQL blocks (CheckBlock)
 
-    // The statement as it is sent.
-    QString Text(const QString& sql) const
+    // The SQLSTATEs the check raises: the server read the statement as more than one; the text
+    // the server received does not end with the statement as written here (a driver rewrote
+    // something of it), so the check cannot vouch for it.
+    static constexpr char16_t kSeveralState[] = u"VCSX1";
+    static constexpr char16_t kRewrittenState[] = u"VCTX1";
+
+    // Where nothing can end the frame early, the statement as it goes into it (see above);
+    // empty when it needs a check.
+    static QString Enclosed(const QString& sql)
+    {
+        if (sql.contains(u';'))
+            return {};
+        return PgCalledPart(sql).isNull() ? u'(' + sql + QStringLiteral("\n)") : sql;
+    }
+    // The frame's text around statement, the check (if any) just before it.
+    QString Text(const QString& statement, const QString& check = {}) const
     {
         if (!framed)
-            return sql;
+            return statement;
         // The tail on a line of its own, past a comment the statement may end with.
-        return Head() + u';' + sql + QStringLiteral("\n;ROLLBACK");
+        return Head() + u';' + check + statement + QStringLiteral("\n;ROLLBACK");
     }
     // What makes the transaction read-only and sets its limit (and role).
     QString Head() const
     {
         return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
-                              "set_config('statement_timeout', '%1', true)%2")
+                              "set_config('statement_timeout', '%1', true)%2%3")
             .arg(QString::number(GetDbLimits().statementMs),
+                jitOff ? QStringLiteral(", set_config('jit', 'off', true)") : QString(),
                 readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
     // The results that come before the statement's own.
-    int HeadResults() const { return framed ? 1 : 0; }
+    int HeadResults(bool checked) const { return framed ? (checked ? 2 : 1) : 0; }
     // What the server parses alone before the statement runs; empty when not framed.
     QString ParsedAlone(const QString& sql) const
     {
@@ -263,6 +286,26 @@ struct OdbcStatementFrame
         const QStringView called = PgCalledPart(sql);
         const QString head = called.isNull() ? sql : QStringLiteral("select") + called;
         return u'(' + head + QStringLiteral("\n)");
+    }
+    // The server's check of a statement, one more part of the frame's text: a PL/pgSQL block
+    // that opens a cursor on what ParseAlone parses, which the server takes only as exactly one
+    // statement, and that makes sure the text the server received ends with the statement
+    // exactly as written here and the tail. The statement reaches it as hexadecimal, which no
+    // driver reads into. A failure there ends the text: nothing after it runs.
+    QString CheckBlock(const QString& sql) const
+    {
+        const bool procedure = !PgCalledPart(sql).isNull();
+        return QStringLiteral(
+            "DO $vc$declare s text := convert_from(decode('%1', 'hex'), 'UTF8'); c refcursor; begin "
+            "if right(current_query(), length(s) + 10) is distinct from s || chr(10) || ';ROLLBACK' "
+            "then raise exception using errcode = '%3', message = 'statement text rewritten'; end if; "
+            "begin open c for execute convert_from(decode('%2', 'hex'), 'UTF8'); "
+            "exception when invalid_cursor_definition then "
+            "raise exception using errcode = '%4', message = 'more than one statement';%5 end; "
+            "if c is not null then close c; end if; end$vc$;")
+            .arg(QString::fromLatin1(sql.toUtf8().toHex()), QString::fromLatin1(ParsedAlone(sql).toUtf8().toHex()),
+                QStringView(kRewrittenState), QStringView(kSeveralState),
+                procedure ? QStringLiteral(" when wrong_object_type then null;") : QString());
     }
 };
 
@@ -328,15 +371,18 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
         SQLSetConnectAttr(dbc, psqlOdbcOption, reinterpret_cast<SQLPOINTER>(0), 0);
     const QStringList server = OdbcFirstRow(dbc,
         QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
-                       "current_setting('server_version_num')"),
-        3);
-    if (server.size() == 3 && (server[0] == u"on" || server[0] == u"off"))
+                       "current_setting('server_version_num'), case when exists (select from pg_language "
+                       "where lanname = 'plpgsql' and has_language_privilege(oid, 'USAGE')) then 'on' else 'off' end"),
+        4);
+    if (server.size() == 4 && (server[0] == u"on" || server[0] == u"off"))
         session.kind.standardStrings = server[0] == u"on";
     // Not known, the login counts as a superuser, as nothing is promised then.
-    session.superuser = server.size() != 3 || server[1] != u"off";
+    session.superuser = server.size() != 4 || server[1] != u"off";
     session.frame.framed = true;
     session.walkTransactions = true;
-    session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.frame.readerRole = server.size() == 4 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.frame.jitOff = server.size() == 4 && server[2].toInt() >= 110000;
+    session.frame.checkedInFrame = server.size() == 4 && server[3] == u"on";
     return session;
 }
 
@@ -411,6 +457,14 @@ private:
         for (SQLUSMALLINT c = 1; c <= columns; ++c) {
             SQLWCHAR name[256] = {};
             SQLSMALLINT length = 0;
+            // psqlODBC asks the server's catalog about the table a column comes from before it
+            // gives the column's name, one more round trip; its label is the result's own name.
+            if (m_framed) {
+                if (!SQL_SUCCEEDED(SQLColAttributeW(m_stmt, c, SQL_DESC_LABEL, name, sizeof name, &length, nullptr)))
+                    return false;
+                m_names.append(FromWide(name, std::clamp<qsizetype>(length / 2, 0, 255)));
+                continue;
+            }
             SQLSMALLINT type = 0;
             SQLULEN size = 0;
             SQLSMALLINT digits = 0;
@@ -863,6 +917,29 @@ public:
         return Run(rows, skip, maxRows, Executing(sql));
     }
 
+    // On PostgreSQL the program's own statements go ahead of the frame in its one text, where
+    // the server runs them in the same implicit transaction before the head makes it read-only.
+    // Only statements without a ';' go there (none can end early or add another, see
+    // OdbcStatementFrame), and a query that needs no check.
+    bool SendsTogether() const override { return m_connected && m_session.frame.framed; }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
+    {
+        const QString enclosed = OdbcStatementFrame::Enclosed(sql);
+        bool apart = prior.isEmpty() || !SendsTogether() || enclosed.isEmpty() || !PgCalledPart(sql).isNull();
+        for (const QString& statement : prior)
+            apart = apart || statement.contains(u';');
+        if (apart)
+            return DbConnection::QueryAfter(prior, sql, rows);
+        const int heads = static_cast<int>(prior.size()) + m_session.frame.HeadResults(false);
+        return Run(rows, 0, -1, [text = prior.join(u';') + u';' + m_session.frame.Text(enclosed), heads](SQLHSTMT stmt) {
+            QString sent = text; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
+            for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
+                rc = SQLMoreResults(stmt);
+            return rc;
+        });
+    }
+
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
     {
         if (!m_connected)
@@ -928,20 +1005,43 @@ private:
         return true;
     }
 
-    // The statement in the session's frame; what it answers comes after the head's results.
+    // The statement in the session's frame (OdbcStatementFrame); what it answers comes after the
+    // head's results. One round trip, unless the statement is parsed alone first.
     OdbcExecute Executing(const QString& sql) const
     {
-        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults(),
-                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+        const OdbcStatementFrame& frame = m_session.frame;
+        const QString enclosed = frame.framed ? OdbcStatementFrame::Enclosed(sql) : QString();
+        const bool checked = frame.framed && enclosed.isEmpty() && frame.checkedInFrame;
+        return [direct = enclosed.isEmpty() ? QString() : frame.Text(enclosed),
+                   checkedText = checked ? frame.Text(sql, frame.CheckBlock(sql)) : QString(),
+                   text = frame.Text(sql), skip = frame.HeadResults(false), skipChecked = frame.HeadResults(true),
+                   alone = frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            const auto run = [stmt](const QString& sent, int heads) {
+                QString text = sent; // ended by a nul
+                SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
+                for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
+                    rc = SQLMoreResults(stmt);
+                return rc;
+            };
+            if (!direct.isEmpty())
+                return run(direct, skip);
+            if (!checkedText.isEmpty()) {
+                const SQLRETURN rc = run(checkedText, skipChecked);
+                if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+                    return rc;
+                const QString state = DiagnosticState(SQL_HANDLE_STMT, stmt);
+                if (state == QStringView(OdbcStatementFrame::kSeveralState))
+                    return kOdbcSeveralStatements;
+                if (state != QStringView(OdbcStatementFrame::kRewrittenState))
+                    return rc;
+                SQLFreeStmt(stmt, SQL_CLOSE);
+            }
             if (!alone.isEmpty()) {
                 const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
                 if (parsed != SQL_SUCCESS)
                     return parsed;
             }
-            SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
-            for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
-                rc = SQLMoreResults(stmt);
-            return rc;
+            return run(text, skip);
         };
     }
 
