@@ -56,6 +56,12 @@ std::unique_ptr<DbCursor> DbConnection::OpenCursor(const QString& sql)
     return std::make_unique<RequeryCursor>(*this, sql);
 }
 
+bool DbConnection::QueryResolving(const QString&, const QStringList&, const QString&, DbRows& rows)
+{
+    rows.Clear();
+    return Fail(QStringLiteral("这种连接不能请服务器先解析语句"));
+}
+
 bool DbConnection::QueryFirstColumn(const QString& sql, QStringList& values)
 {
     values.clear();

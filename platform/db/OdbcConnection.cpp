@@ -239,6 +239,16 @@ struct OdbcStatementFrame
             .arg(QString::number(GetDbLimits().statementMs),
                 readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString(), sql);
     }
+    // The program's own question after its steps (DbConnection::QueryResolving), in a
+    // transaction that may make temporary objects, under the step's limit and without JIT.
+    static QString ResolvingText(const QStringList& steps, const QString& question)
+    {
+        QString text = QStringLiteral("select set_config('jit', 'off', true), set_config('statement_timeout', '%1', true);")
+                           .arg(GetDbLimits().statementMs);
+        for (const QString& step : steps)
+            text += step + u';';
+        return text + question + QStringLiteral("\n;ROLLBACK");
+    }
     // The results that come before the statement's own.
     int HeadResults() const { return framed ? 1 : 0; }
     // What the server parses alone before the statement runs; empty when not framed.
@@ -579,6 +589,26 @@ public:
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
     {
         return Run(rows, skip, maxRows, Executing(sql));
+    }
+
+    // The statement a step holds is parsed alone first, as it would be before it runs: the
+    // steps' text is then split by the server where it is meant to be.
+    bool QueryResolving(const QString& statement, const QStringList& steps, const QString& question, DbRows& rows) override
+    {
+        if (!m_session.frame.framed)
+            return DbConnection::QueryResolving(statement, steps, question, rows);
+        return Run(rows, 0, -1,
+            [text = OdbcStatementFrame::ResolvingText(steps, question), skip = 1 + static_cast<int>(steps.size()),
+                alone = m_session.frame.ParsedAlone(statement), procedure = !PgCalledPart(statement).isNull()](
+                SQLHSTMT stmt) {
+                const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+                if (parsed != SQL_SUCCESS)
+                    return parsed;
+                SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
+                for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
+                    rc = SQLMoreResults(stmt);
+                return rc;
+            });
     }
 
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
