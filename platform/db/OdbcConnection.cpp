@@ -598,17 +598,7 @@ public:
         if (!m_session.frame.framed)
             return DbConnection::QueryResolving(statement, steps, question, rows);
         return Run(rows, 0, -1,
-            [text = OdbcStatementFrame::ResolvingText(steps, question), skip = 1 + static_cast<int>(steps.size()),
-                alone = m_session.frame.ParsedAlone(statement), procedure = !PgCalledPart(statement).isNull()](
-                SQLHSTMT stmt) {
-                const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
-                if (parsed != SQL_SUCCESS)
-                    return parsed;
-                SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
-                for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
-                    rc = SQLMoreResults(stmt);
-                return rc;
-            });
+            Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
     }
 
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
@@ -622,8 +612,14 @@ private:
     // The statement in the session's frame; what it answers comes after the head's results.
     OdbcExecute Executing(const QString& sql) const
     {
-        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults(),
-                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+        return Sending(m_session.frame.Text(sql), m_session.frame.HeadResults(), sql);
+    }
+
+    // Sends text, which holds the statement, once the server has parsed the statement alone
+    // where the session is framed; the answer comes after skip results.
+    OdbcExecute Sending(const QString& text, int skip, const QString& sql) const
+    {
+        return [text, skip, alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
             if (!alone.isEmpty()) {
                 const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
                 if (parsed != SQL_SUCCESS)
