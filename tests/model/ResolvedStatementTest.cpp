@@ -252,6 +252,12 @@ TEST_F(ResolvedStatementTest, EveryNotationOfARefusedOrTextRunningFunctionIsRefu
             EXPECT_TRUE(guarded.cautions.join(u'\n').contains(d.named)) << guarded.cautions.join('|').toStdString();
         }
 
+        // A login granted EXECUTE on pg_read_file alone, as monitoring set-ups do.
+        const DbServerSettings files = Login(server, objects, "vc_rs_files_%1");
+        for (const QString& sql : {QStringLiteral("select ('postgresql.conf'::text).pg_read_file as a"),
+                 objects.Named("select a from vc_rs_v_pg_read_file_%1")})
+            EXPECT_TRUE(Guard(route, files, sql).refusal.contains(u"pg_read_file")) << sql.toStdString();
+
         // A relation table_to_xml is given by anything but a constant cannot be followed.
         for (const char* sql : {"select table_to_xml(c.oid, true, false, '')::text as a from pg_class c where false",
                  "select table_to_xml(('vc_rs_view_' || '%1')::regclass, true, false, '')::text as a"}) {
