@@ -195,7 +195,7 @@ QString UnresolvedCaution(DbStatementFacts::Unresolved why)
         reason = QStringLiteral("它是只读的备用服务器");
         break;
     case DbStatementFacts::Unresolved::ReadOnly:
-        reason = QStringLiteral("您的登录或这个数据库的事务都是只读的");
+        reason = QStringLiteral("您的登录或这个数据库的事务是只读的");
         break;
     case DbStatementFacts::Unresolved::NoTempRight:
         reason = QStringLiteral("您的登录在这个数据库中无权创建临时对象（TEMP）");
