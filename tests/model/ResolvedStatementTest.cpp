@@ -15,11 +15,11 @@
 namespace {
 
 // Keeps every question it is asked and allows none of them for good.
-class RecordingApprover : public CSourceApprover
+class AskingApprover : public CSourceApprover
 {
 public:
-    RecordingApprover() : m_previous(InstallSourceApprover(this)) {}
-    ~RecordingApprover() override { InstallSourceApprover(m_previous); }
+    AskingApprover() : m_previous(InstallSourceApprover(this)) {}
+    ~AskingApprover() override { InstallSourceApprover(m_previous); }
     bool Ask(const SourceQuestion& question) override
     {
         questions.append(question);
@@ -76,7 +76,7 @@ Guarded Guard(Route route, const DbServerSettings& login, const QString& sql)
     guarded.refusal = SqlStatementRefusal(sql, routed.db->ServerKind());
     if (!guarded.refusal.isEmpty())
         return guarded;
-    RecordingApprover approver;
+    AskingApprover approver;
     guarded.refusal = ConnectedStatementRefusal(*routed.ds, *routed.db);
     guarded.questions = static_cast<int>(approver.questions.size());
     for (const SourceQuestion& question : approver.questions)
