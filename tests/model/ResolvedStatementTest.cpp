@@ -328,6 +328,32 @@ TEST_F(ResolvedStatementTest, WhereTheServerCannotResolveTheQuestionSaysSoAndThe
     }
 }
 
+// A login that may not make temporary objects in its database: said so in red, by name.
+TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightIsToldWhy)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects database(server, QStringLiteral("create database vc_rs_db_%1"),
+        QStringLiteral("drop database if exists vc_rs_db_%1 with (force)"));
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    DbServerSettings owner = server;
+    owner.database = database.Named("vc_rs_db_%1");
+    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)), "");
+    DbServerSettings plain = Login(server, objects, "vc_rs_plain_%1");
+    plain.database = owner.database;
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+        EXPECT_EQ(ResolvedFacts(*routed.db, QStringLiteral("select 1 as a")).unresolved,
+            DbStatementFacts::Unresolved::NoTempRight);
+        const Guarded guarded = Guard(route, plain, QStringLiteral("select 1 as a"));
+        ASSERT_EQ(guarded.cautions.size(), 1);
+        EXPECT_TRUE(guarded.cautions[0].contains(QStringLiteral("TEMP"))) << guarded.cautions[0].toStdString();
+    }
+}
+
 // Through PgBouncer, in each of its pool modes: resolved in the pooled transaction, and the
 // connection handed on clean (no view, no transaction left).
 TEST_F(ResolvedStatementTest, ThroughEachPoolModeTheServerResolvesAlike)
