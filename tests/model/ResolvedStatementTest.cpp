@@ -328,8 +328,9 @@ TEST_F(ResolvedStatementTest, WhereTheServerCannotResolveTheQuestionSaysSoAndThe
     }
 }
 
-// A login that may not make temporary objects in its database: said so in red, by name.
-TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightIsToldWhy)
+// A login that may not make temporary objects in its database, or a database whose event
+// triggers would run on the view's CREATE: said so in red, with the reason.
+TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightOrADatabaseWithEventTriggersIsToldWhy)
 {
     VC_TEST_SERVER(server, "VC_PG");
     const ServerObjects database(server, QStringLiteral("create database vc_rs_db_%1"),
@@ -351,6 +352,27 @@ TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightIsToldWhy)
         const Guarded guarded = Guard(route, plain, QStringLiteral("select 1 as a"));
         ASSERT_EQ(guarded.cautions.size(), 1);
         EXPECT_TRUE(guarded.cautions[0].contains(QStringLiteral("TEMP"))) << guarded.cautions[0].toStdString();
+    }
+
+    // An event trigger would run on the view's CREATE: the view is not made, and the trigger
+    // (which counts its runs in a sequence, untouched by a rollback) never runs.
+    ASSERT_EQ(WriteOnTestServer(owner, true,
+                  QStringLiteral("grant temporary on database %1 to public;"
+                                 "create sequence vc_rs_fired; grant usage, select on sequence vc_rs_fired to public;"
+                                 "create function vc_rs_fire() returns event_trigger language plpgsql as "
+                                 "$$ begin perform nextval('vc_rs_fired'); end $$;"
+                                 "create event trigger vc_rs_on_ddl on ddl_command_start execute function vc_rs_fire()")
+                      .arg(owner.database)),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+        EXPECT_EQ(ResolvedFacts(*routed.db, QStringLiteral("select 1 as a")).unresolved,
+            DbStatementFacts::Unresolved::EventTrigger);
+        DbRows rows;
+        ASSERT_TRUE(routed.db->Query(QStringLiteral("select is_called::text from vc_rs_fired"), rows)) << routed.db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QStringLiteral("false"));
     }
 }
 
