@@ -203,6 +203,9 @@ QString UnresolvedCaution(DbStatementFacts::Unresolved why)
     case DbStatementFacts::Unresolved::EventTrigger:
         reason = QStringLiteral("数据库中有事件触发器，解析时创建的临时视图会运行它们");
         break;
+    case DbStatementFacts::Unresolved::DomainCheck:
+        reason = QStringLiteral("数据库中有域的检查约束调用数据库中定义的函数或可能修改数据的函数，解析语句时就会运行它们");
+        break;
     case DbStatementFacts::Unresolved::None:
     case DbStatementFacts::Unresolved::Other:
         reason = QStringLiteral("服务器拒绝了为它创建的临时视图，语句本身也可能有错误");

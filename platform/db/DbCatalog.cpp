@@ -137,12 +137,24 @@ QString PgResolvedQuestion()
         .arg(kPgResolvedView, kPgTreeOf, kPgRights);
 }
 
+// The database has event triggers, which a CREATE VIEW would run.
+const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_trigger where evtenabled <> 'D')");
+
+// A domain's check runs while a statement is parsed where a literal holds values of the domain
+// ('{1}'::d[], a row of a type with such a column). The database has a domain whose check calls
+// a function (or an operator's) that is its own or not immutable, as every refused one is.
+const QString kPgDomainCalls = QStringLiteral(
+    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
+    "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
+    "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
+    "where k.contypid <> 0 and k.contype = 'c' and (p.oid >= 16384 or p.provolatile <> 'i'))");
+
 // Why the server did not make the view, asked in the statement's own read-only frame.
 const QString kPgUnresolvedWhy = QStringLiteral(
     "select 'unresolved', case when pg_is_in_recovery() then 'standby' "
     "when current_setting('default_transaction_read_only') = 'on' then 'readonly' "
     "when not has_database_privilege(current_database(), 'TEMP') then 'temp' "
-    "when exists (select from pg_event_trigger where evtenabled <> 'D') then 'trigger' else 'other' end");
+    "when %1 then 'trigger' when %2 then 'domain' else 'other' end");
 
 DbStatementFacts::Unresolved PgUnresolved(const QString& why)
 {
@@ -155,6 +167,8 @@ DbStatementFacts::Unresolved PgUnresolved(const QString& why)
         return U::NoTempRight;
     if (why == u"trigger")
         return U::EventTrigger;
+    if (why == u"domain")
+        return U::DomainCheck;
     return U::Other;
 }
 
@@ -177,7 +191,8 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
 }
 
 // A query is resolved by the server, in one round trip with the login's rights: a step refuses
-// to make the view where the database has an event trigger (it would run on CREATE VIEW), then
+// to make the view where that would run anything of the database's (an event trigger on CREATE
+// VIEW, a domain's check of a literal while it is parsed), then
 // the view is made of the statement as it is sent (in a select of no columns, so that columns
 // of one name, which a view refuses, do not matter). A CALL is not a query, and a view cannot
 // hold one: its procedure is the database's, named by the statement. Where the view cannot be
@@ -187,11 +202,11 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
 {
     const bool query = PgLeadsAsQuery(statement);
     if (query) {
+        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
         const QStringList steps = {
-            QStringLiteral("select 1 / (select (count(*) = 0)::int from pg_event_trigger where evtenabled <> 'D')"),
             QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
         DbRows rows;
-        if (connection.QueryResolving(statement, steps, PgResolvedQuestion(), rows)) {
+        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
             facts.resolved = true;
             TakePgRows(rows, facts);
             return true;
@@ -201,7 +216,7 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
     }
     QString sql = PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights;
     if (query)
-        sql += QStringLiteral(" union ") + kPgUnresolvedWhy;
+        sql += QStringLiteral(" union ") + kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
     DbRows rows;
     if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2"), rows, facts))
         return false;

@@ -28,6 +28,7 @@ struct DbStatementFacts
         ReadOnly, // the login's or the database's transactions are read-only
         NoTempRight, // the login may not make temporary objects in the database
         EventTrigger, // making the view would run the database's event triggers
+        DomainCheck, // a domain's check calls a function that parsing a literal would run
         Other, // the server refused the view (the statement's own error among other things)
     };
 

@@ -56,7 +56,7 @@ std::unique_ptr<DbCursor> DbConnection::OpenCursor(const QString& sql)
     return std::make_unique<RequeryCursor>(*this, sql);
 }
 
-bool DbConnection::QueryResolving(const QString&, const QStringList&, const QString&, DbRows& rows)
+bool DbConnection::QueryResolving(const QString&, const QString&, const QStringList&, const QString&, DbRows& rows)
 {
     rows.Clear();
     return Fail(QStringLiteral("这种连接不能请服务器先解析语句"));

@@ -667,12 +667,13 @@ public:
         return true;
     }
 
-    bool QueryResolving(const QString& statement, const QStringList& steps, const QString& question, DbRows& rows) override
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override
     {
         rows.Clear();
         auto result = std::make_shared<CallResult>();
-        if (!Call(kReadWords, result, [result, statement, steps, question](DbConnection& c) {
-                result->ok = c.QueryResolving(statement, steps, question, result->rows);
+        if (!Call(kReadWords, result, [result, statement, guard, steps, question](DbConnection& c) {
+                result->ok = c.QueryResolving(statement, guard, steps, question, result->rows);
                 result->error = c.LastError();
                 result->stopped = c.Stopped();
             }))

@@ -592,13 +592,16 @@ public:
     }
 
     // The statement a step holds is parsed alone first, as it would be before it runs: the
-    // steps' text is then split by the server where it is meant to be.
-    bool QueryResolving(const QString& statement, const QStringList& steps, const QString& question, DbRows& rows) override
+    // steps' text is then split by the server where it is meant to be. A parse may already run
+    // something of the database's, so the guard goes before it, on its own.
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override
     {
         if (!m_session.frame.framed)
-            return DbConnection::QueryResolving(statement, steps, question, rows);
-        return Run(rows, 0, -1,
-            Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
+            return DbConnection::QueryResolving(statement, guard, steps, question, rows);
+        return Run(rows, 0, 0, [guard](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(guard), SQL_NTS); })
+            && Run(rows, 0, -1,
+                Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
     }
 
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override

@@ -380,7 +380,8 @@ public:
     }
 
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override;
-    bool QueryResolving(const QString& statement, const QStringList& steps, const QString& question, DbRows& rows) override;
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override;
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     SqlServerKind ServerKind() const override { return m_kind; }
@@ -852,13 +853,13 @@ bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, 
 }
 
 bool PostgreSQLConnection::QueryResolving(
-    const QString&, const QStringList& steps, const QString& question, DbRows& rows)
+    const QString&, const QString& guard, const QStringList& steps, const QString& question, DbRows& rows)
 {
     rows.Clear();
     m_bStopped = false;
     if (!m_conn)
         return FailNotConnected();
-    PgStatement statement(*this, steps, question);
+    PgStatement statement(*this, QStringList(guard) + steps, question);
     return Collect(statement, rows, 0, -1);
 }
 

@@ -328,9 +328,9 @@ TEST_F(ResolvedStatementTest, WhereTheServerCannotResolveTheQuestionSaysSoAndThe
     }
 }
 
-// A login that may not make temporary objects in its database, or a database whose event
-// triggers would run on the view's CREATE: said so in red, with the reason.
-TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightOrADatabaseWithEventTriggersIsToldWhy)
+// A login that may not make temporary objects in its database, a database whose event triggers
+// or domain checks would run while the view is made: said so in red, with the reason.
+TEST_F(ResolvedStatementTest, WhereResolvingWouldRunTheDatabasesCodeOrCannotBeDoneTheLoginIsToldWhy)
 {
     VC_TEST_SERVER(server, "VC_PG");
     const ServerObjects database(server, QStringLiteral("create database vc_rs_db_%1"),
@@ -370,6 +370,29 @@ TEST_F(ResolvedStatementTest, ALoginWithoutTheTempRightOrADatabaseWithEventTrigg
         ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
         EXPECT_EQ(ResolvedFacts(*routed.db, QStringLiteral("select 1 as a")).unresolved,
             DbStatementFacts::Unresolved::EventTrigger);
+        DbRows rows;
+        ASSERT_TRUE(routed.db->Query(QStringLiteral("select is_called::text from vc_rs_fired"), rows)) << routed.db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QStringLiteral("false"));
+    }
+
+    // A domain's check runs while a literal of it is parsed ('{1}'::d[]): one that calls a
+    // function of the database's is not parsed; one of built-in immutable functions is.
+    const QString counted = QStringLiteral("select '{1}'::vc_rs_positive[] as a, '{1}'::vc_rs_counted[] as b");
+    ASSERT_EQ(WriteOnTestServer(owner, true,
+                  QStringLiteral("drop event trigger vc_rs_on_ddl;"
+                                 "create domain vc_rs_positive as int check (value > 0 and length(value::text) < 9);"
+                                 "create function vc_rs_count(v int) returns bool language plpgsql as "
+                                 "$$ begin perform nextval('vc_rs_fired'); return true; end $$;")),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        Routed routed = Open(route, plain, {});
+        EXPECT_TRUE(ResolvedFacts(*routed.db, QStringLiteral("select '{1}'::vc_rs_positive[] as a")).resolved);
+    }
+    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("create domain vc_rs_counted as int check (vc_rs_count(value))")), "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        EXPECT_EQ(ResolvedFacts(*routed.db, counted).unresolved, DbStatementFacts::Unresolved::DomainCheck);
         DbRows rows;
         ASSERT_TRUE(routed.db->Query(QStringLiteral("select is_called::text from vc_rs_fired"), rows)) << routed.db->LastError().toStdString();
         EXPECT_EQ(rows.Value(0, 0), QStringLiteral("false"));
