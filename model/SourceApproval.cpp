@@ -186,16 +186,49 @@ QString RightsCaution(const QStringList& roles)
         .arg(roles.join(QStringLiteral("、")), what);
 }
 
+// Where the server did not resolve the statement, why, and what the program cannot see then.
+QString UnresolvedCaution(DbStatementFacts::Unresolved why)
+{
+    QString reason;
+    switch (why) {
+    case DbStatementFacts::Unresolved::Standby:
+        reason = QStringLiteral("它是只读的备用服务器");
+        break;
+    case DbStatementFacts::Unresolved::ReadOnly:
+        reason = QStringLiteral("您的登录或这个数据库的事务是只读的");
+        break;
+    case DbStatementFacts::Unresolved::NoTempRight:
+        reason = QStringLiteral("您的登录在这个数据库中无权创建临时对象（TEMP）");
+        break;
+    case DbStatementFacts::Unresolved::EventTrigger:
+        reason = QStringLiteral("数据库中有事件触发器，解析时创建的临时视图会运行它们");
+        break;
+    case DbStatementFacts::Unresolved::DomainCheck:
+        reason = QStringLiteral("数据库中有域的检查约束调用数据库中定义的函数或可能修改数据的函数，解析语句时就会运行它们");
+        break;
+    case DbStatementFacts::Unresolved::None:
+    case DbStatementFacts::Unresolved::Other:
+        reason = QStringLiteral("服务器拒绝了为它创建的临时视图，语句本身也可能有错误");
+        break;
+    }
+    return QStringLiteral("这个数据库服务器没能先解析这条语句而不运行它（%1）。本程序只能按语句的文字判断它调用哪些函数："
+                          "以其他写法调用的函数（例如“(参数).函数名”、类型转换的函数、视图或以文字指定的表调用的函数）可能没有被发现。"
+                          "数据库中定义的函数可以以其所有者的权限运行，%2。")
+        .arg(reason, kRoutinePowers);
+}
+
 // The cautions of what the server told once connected.
 QStringList ConnectedCautions(const DbStatementFacts& facts, bool ownStatement)
 {
     QStringList cautions;
+    if (facts.unresolved != DbStatementFacts::Unresolved::None)
+        cautions << UnresolvedCaution(facts.unresolved);
     if (ownStatement && facts.superuser)
         cautions << kSuperuserCaution;
     else if (ownStatement && !facts.loginRights.isEmpty())
         cautions << RightsCaution(facts.loginRights);
     if (!facts.routines.isEmpty())
-        cautions << QStringLiteral("这条语句调用数据库中定义的函数或存储过程（直接调用，或经由视图）：%1。"
+        cautions << QStringLiteral("这条语句调用数据库中定义的函数或存储过程（直接调用，或经由视图、类型转换、运算符等）：%1。"
                                    "它们可以以其所有者的权限运行，%2，本程序不能让它们只读取数据。")
                         .arg(facts.routines.join(QStringLiteral("、")), kRoutinePowers);
     if (!facts.unreadViews.isEmpty())
@@ -295,6 +328,26 @@ SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, const DbStat
     return question;
 }
 
+// A statement the server resolved into a call of a refused function of its own, however it was
+// written, or into a read of a relation nobody can tell: refused outright, asked about never.
+QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
+{
+    for (const QString& builtin : facts.builtins) {
+        const qsizetype slash = builtin.lastIndexOf(u'/');
+        const QString name = builtin.left(slash);
+        if (IsRefusedSqlFunction(name, slash < 0 ? -1 : builtin.mid(slash + 1).toInt()))
+            return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2（无论写成哪种形式）。"
+                                  "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
+                                  "本程序不发送这条语句。")
+                .arg(SourceApprovalName(ds), name);
+    }
+    if (!facts.variableRelations.isEmpty())
+        return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2，而它读取的表或视图不是以常量指定的，"
+                              "本程序无法得知它会读取什么、调用什么，不发送这条语句。")
+            .arg(SourceApprovalName(ds), facts.variableRelations.first());
+    return {};
+}
+
 } // namespace
 
 bool SourceNeedsApproval(const CDSBase& ds)
@@ -369,11 +422,13 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
     if (reach.kind != DbReach::Server || ApprovedHow(QuestionFor(ds, reach, {}).key) == kTyped)
         return {};
     // The statement as it is sent, read as the connection's server reads it.
-    const SqlStatementNames names
-        = SqlNamesOf(CSqlStatements(ds.GetType(), &connection).Rows(ds), connection.ServerKind());
+    const QString sent = CSqlStatements(ds.GetType(), &connection).Rows(ds);
+    const SqlStatementNames names = SqlNamesOf(sent, connection.ServerKind());
     DbStatementFacts facts;
-    if (!ReadStatementFacts(connection, names.names, names.operators, facts))
+    if (!ReadStatementFacts(connection, sent, names.names, names.operators, facts))
         return connection.LastError();
+    if (const QString refusal = ResolvedRefusal(ds, facts); !refusal.isEmpty())
+        return refusal;
     SourceQuestion question = QuestionFor(ds, reach, facts);
     question.connected = true;
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);

@@ -464,8 +464,8 @@ bool IsRefusedSqlName(QStringView name)
         QStringLiteral("lo_close"), QStringLiteral("lo_lseek"), QStringLiteral("lo_lseek64"), QStringLiteral("lo_tell"),
         QStringLiteral("lo_tell64")};
     static const QStringView prefixes[] = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_",
-        u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml", u"xp_",
-        u"sp_oa"};
+        u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml",
+        u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
     const QString lower = name.toString().toLower();
     if (names.contains(lower))
         return true;
@@ -710,6 +710,11 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
         const SqlItem& item = items[i];
         if (!IsSqlNameItem(items, i))
             continue;
+        // PostgreSQL also calls a function of one argument written after it: "(pid).f",
+        // "(a[1]).f".
+        if (IsSqlMarkItem(items, i - 1, u'.') && (IsSqlMarkItem(items, i - 2, u')') || IsSqlMarkItem(items, i - 2, u']'))
+            && IsRefusedSqlName(item.text))
+            return {item.start, UsedSqlText(item.text)};
         if (IsSqlMarkItem(items, i + 1, u'(')) {
             for (qsizetype k = SqlQualifiedStart(items, i); k <= i; ++k) {
                 if (IsSqlNameItem(items, k) && IsRefusedSqlName(items[k].text))
@@ -1001,6 +1006,11 @@ QString SqlWithoutClosingSemicolons(const QString& sql)
     while (begin < end && sql[begin].isSpace())
         ++begin;
     return sql.mid(begin, end - begin);
+}
+
+bool IsRefusedSqlFunction(const QString& name, int arguments)
+{
+    return IsRefusedSqlName(name) || (name.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && arguments == 2);
 }
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)

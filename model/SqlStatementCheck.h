@@ -48,6 +48,13 @@ inline bool IsSqlProcedureCall(const QString& sql, const SqlServerKind& server =
     return JudgeSqlStatement(sql, server).procedureCall;
 }
 
+// A function of the server's own that no statement may call, by its name and its number of
+// arguments: one that writes or reads the server's files, reaches outside a read-only
+// transaction that is rolled back, or runs a text (or a schema's or database's relations) as
+// a query of its own (ts_rewrite with a query: two arguments). The same list the statement's
+// text is judged by; a server that resolves a statement names the functions it calls.
+bool IsRefusedSqlFunction(const QString& name, int arguments);
+
 // The refusal before a connection tells the server's settings: only of a statement
 // that each way the server may read it refuses (PostgreSQL with and without
 // standard_conforming_strings, MySQL in each of its quoting modes; each server's way

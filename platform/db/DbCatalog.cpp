@@ -1,5 +1,7 @@
 #include "platform/db/DbCatalog.h"
 
+#include "platform/db/PgStatementForm.h"
+
 #include <QRegularExpression>
 #include <QSet>
 
@@ -38,16 +40,19 @@ QString PgTextArray(const QStringList& texts)
     return QStringLiteral("array[%1]::text[]").arg(items.join(u','));
 }
 
-// PostgreSQL: the functions (aggregates and procedures too) of the names, those of the
+// The login's roles of file or program rights.
+const QString kPgRights = QStringLiteral(
+    "select 'right', rolname::text from pg_roles where rolname in "
+    "('pg_read_server_files', 'pg_write_server_files', 'pg_execute_server_program') and pg_has_role(session_user, oid, 'MEMBER')");
+
+// PostgreSQL, by name: the functions (aggregates and procedures too) of the names, those of the
 // operators whose name is part of a run of operator characters, and those reached through the
 // rules of views, the row security policies of tables and the checks of domains that the names
 // or these reach in turn, as pg_depend records them. initdb's own objects have oids below 16384
 // (FirstNormalObjectId); every later one, an extension's (dblink) among them, is the database's.
-// The login's rights come with it in the same round trip.
-bool ReadPgFacts(DbConnection& connection, const QStringList& names, const QStringList& operators,
-    DbStatementFacts& facts)
+QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
 {
-    const QString sql = QStringLiteral(
+    return QStringLiteral(
         "with recursive n(name) as (select convert_from(decode(x, 'hex'), 'UTF8')::name from unnest(%1) x), "
         "o(run) as (select convert_from(decode(x, 'hex'), 'UTF8') from unnest(%2) x), "
         "reached(cls, id) as ("
@@ -68,16 +73,156 @@ bool ReadPgFacts(DbConnection& connection, const QStringList& names, const QStri
         "where r.cls = 'pg_operator'::regclass and p.oid = r.id) x(cls, id)) "
         "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(p.proname) from reached r "
         "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-        "join pg_namespace s on s.oid = p.pronamespace where p.oid >= 16384 "
-        "union select 'right', rolname::text from pg_roles where rolname in "
-        "('pg_read_server_files', 'pg_write_server_files', 'pg_execute_server_program') and pg_has_role(session_user, oid, 'MEMBER') "
-        "order by 1, 2")
-                            .arg(PgTextArray(names), PgTextArray(operators));
+        "join pg_namespace s on s.oid = p.pronamespace where p.oid >= 16384")
+        .arg(PgTextArray(names), PgTextArray(operators));
+}
+
+// The temporary view the server resolves a statement into; it never outlives the rolled-back
+// transaction it is made in.
+const QString kPgResolvedView = QStringLiteral("vellumcraft_resolved");
+
+// The parse tree (pg_node_tree) of what r names: a rule's query, a policy's expressions, a
+// domain check's expression.
+const QString kPgTreeOf = QStringLiteral(
+    "(case r.cls when 'pg_rewrite'::regclass then (select w.ev_action::text from pg_rewrite w where w.oid = r.id) "
+    "when 'pg_policy'::regclass then (select concat(l.polqual::text, ' ', l.polwithcheck::text) from pg_policy l where l.oid = r.id) "
+    "when 'pg_constraint'::regclass then (select k.conbin::text from pg_constraint k where k.oid = r.id) end)");
+
+// What the resolved statement calls, from its view's rule on: every function and operator its
+// parse trees name by oid (built-in ones too, which pg_depend leaves out, whatever the notation:
+// a call, (x).f, a cast's function), and the database's objects pg_depend records for a rule,
+// policy or check (relations, regclass constants among them; domains; operators; functions).
+// A view leads to its select rule, a table to its policies and its inheritance children, a
+// foreign table to its wrapper's handler, a domain to its checks and base, an operator to its
+// function, an aggregate to its support functions. A table_to_xml of the server's reads the
+// relation it is given: one given by a regclass constant is followed (pg_depend); any other
+// regclass value in a tree (a column, a cast, a function's result) is reported.
+QString PgResolvedQuestion()
+{
+    return QStringLiteral(
+        "with recursive reached(cls, id) as ("
+        "select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w where w.ev_class = 'pg_temp.%1'::regclass "
+        "union select x.cls, x.id from reached r cross join lateral ("
+        "select d.refclassid, d.refobjid from pg_depend d where d.classid = r.cls and d.objid = r.id "
+        "and r.cls in ('pg_rewrite'::regclass, 'pg_policy'::regclass, 'pg_constraint'::regclass) "
+        "union all select case when m[1] in ('opno', 'sortop', 'eqop') then 'pg_operator'::regclass::oid "
+        "else 'pg_proc'::regclass::oid end, m[2]::oid "
+        "from regexp_matches(%2, ':(funcid|opfuncid|hashfuncid|negfuncid|aggfnoid|winfnoid|opno|sortop|eqop) ([0-9]+)', 'g') m "
+        "union all select 'pg_operator'::regclass::oid, o::oid "
+        "from regexp_matches(%2, ':opnos [(]o ([0-9 ]+)[)]', 'g') m, unnest(string_to_array(m[1], ' ')) o "
+        "union all select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
+        "where r.cls = 'pg_class'::regclass and w.ev_class = r.id and w.ev_type = '1' "
+        "union all select 'pg_policy'::regclass::oid, l.oid from pg_policy l where r.cls = 'pg_class'::regclass and l.polrelid = r.id "
+        "union all select 'pg_class'::regclass::oid, i.inhrelid from pg_inherits i "
+        "where r.cls = 'pg_class'::regclass and i.inhparent = r.id "
+        "union all select 'pg_proc'::regclass::oid, fw.fdwhandler from pg_foreign_table ft "
+        "join pg_foreign_server fs on fs.oid = ft.ftserver join pg_foreign_data_wrapper fw on fw.oid = fs.srvfdw "
+        "where r.cls = 'pg_class'::regclass and ft.ftrelid = r.id "
+        "union all select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where r.cls = 'pg_type'::regclass and k.contypid = r.id "
+        "union all select 'pg_type'::regclass::oid, t.typbasetype from pg_type t "
+        "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd' "
+        "union all select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
+        "union all select 'pg_proc'::regclass::oid, unnest(array[a.aggtransfn, a.aggfinalfn, a.aggcombinefn, a.aggserialfn, "
+        "a.aggdeserialfn, a.aggmtransfn, a.aggminvtransfn, a.aggmfinalfn]::oid[]) from pg_aggregate a "
+        "where r.cls = 'pg_proc'::regclass and a.aggfnoid = r.id"
+        ") x(cls, id) where x.id <> 0), "
+        "called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
+        "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
+        "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
+        "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 "
+        "union select 'builtin', c.proname || '/' || c.pronargs from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+        "union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+        "and left(c.proname, 12) = 'table_to_xml' and exists (select from reached r where %2 ~ ':(?!consttype)[a-z]+type 2205([^0-9]|$)') "
+        "union %3 order by 1, 2")
+        .arg(kPgResolvedView, kPgTreeOf, kPgRights);
+}
+
+// The database has event triggers, which a CREATE VIEW would run.
+const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_trigger where evtenabled <> 'D')");
+
+// A domain's check runs while a statement is parsed where a literal holds values of the domain
+// ('{1}'::d[], a row of a type with such a column). The database has a domain whose check calls
+// a function (or an operator's) that is its own or not immutable, as every refused one is.
+const QString kPgDomainCalls = QStringLiteral(
+    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
+    "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
+    "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
+    "where k.contypid <> 0 and k.contype = 'c' and (p.oid >= 16384 or p.provolatile <> 'i'))");
+
+// Why the server did not make the view, asked in the statement's own read-only frame.
+const QString kPgUnresolvedWhy = QStringLiteral(
+    "select 'unresolved', case when pg_is_in_recovery() then 'standby' "
+    "when current_setting('default_transaction_read_only') = 'on' then 'readonly' "
+    "when not has_database_privilege(current_database(), 'TEMP') then 'temp' "
+    "when %1 then 'trigger' when %2 then 'domain' else 'other' end");
+
+DbStatementFacts::Unresolved PgUnresolved(const QString& why)
+{
+    using U = DbStatementFacts::Unresolved;
+    if (why == u"standby")
+        return U::Standby;
+    if (why == u"readonly")
+        return U::ReadOnly;
+    if (why == u"temp")
+        return U::NoTempRight;
+    if (why == u"trigger")
+        return U::EventTrigger;
+    if (why == u"domain")
+        return U::DomainCheck;
+    return U::Other;
+}
+
+void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
+{
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        const QString kind = rows.Value(r, 0);
+        const QString value = rows.Value(r, 1);
+        if (kind == u"right")
+            AddOnce(facts.loginRights, value);
+        else if (kind == u"routine")
+            AddOnce(facts.routines, value);
+        else if (kind == u"builtin")
+            AddOnce(facts.builtins, value);
+        else if (kind == u"variable")
+            AddOnce(facts.variableRelations, value);
+        else if (kind == u"unresolved")
+            facts.unresolved = PgUnresolved(value);
+    }
+}
+
+// A query is resolved by the server, in one round trip with the login's rights: a step refuses
+// to make the view where that would run anything of the database's (an event trigger on CREATE
+// VIEW, a domain's check of a literal while it is parsed), then
+// the view is made of the statement as it is sent (in a select of no columns, so that columns
+// of one name, which a view refuses, do not matter). A CALL is not a query, and a view cannot
+// hold one: its procedure is the database's, named by the statement. Where the view cannot be
+// made, the names are asked about in the statement's own frame, with the reason.
+bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStringList& names,
+    const QStringList& operators, DbStatementFacts& facts)
+{
+    const bool query = PgLeadsAsQuery(statement);
+    if (query) {
+        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+        const QStringList steps = {
+            QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
+        DbRows rows;
+        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
+            facts.resolved = true;
+            TakePgRows(rows, facts);
+            return true;
+        }
+        if (connection.Stopped())
+            return false;
+    }
+    QString sql = PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights;
+    if (query)
+        sql += QStringLiteral(" union ") + kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
     DbRows rows;
-    if (!AskCatalog(connection, sql, rows, facts))
+    if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2"), rows, facts))
         return false;
-    for (int r = 0; r < rows.RowCount(); ++r)
-        AddOnce(rows.Value(r, 0) == u"right" ? facts.loginRights : facts.routines, rows.Value(r, 1));
+    TakePgRows(rows, facts);
+    if (query && facts.unresolved == DbStatementFacts::Unresolved::None)
+        facts.unresolved = DbStatementFacts::Unresolved::Other;
     return true;
 }
 
@@ -198,8 +343,8 @@ bool ReadTSqlFacts(DbConnection& connection, const QStringList& names, DbStateme
 
 } // namespace
 
-bool ReadStatementFacts(
-    DbConnection& connection, const QStringList& names, const QStringList& operators, DbStatementFacts& facts)
+bool ReadStatementFacts(DbConnection& connection, const QString& statement, const QStringList& names,
+    const QStringList& operators, DbStatementFacts& facts)
 {
     facts = {};
     facts.superuser = connection.SuperuserLogin();
@@ -210,7 +355,7 @@ bool ReadStatementFacts(
     case SqlServerKind::SQLite: // only the program's own functions
         return true;
     case SqlServerKind::PostgreSQL:
-        return ReadPgFacts(connection, asked, operators, facts);
+        return ReadPgFacts(connection, statement, asked, operators, facts);
     case SqlServerKind::MySQL:
         return asked.isEmpty() || ReadMyFacts(connection, asked, facts);
     case SqlServerKind::SqlServer:

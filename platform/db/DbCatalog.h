@@ -10,9 +10,28 @@
 // operator or through a view. Such a routine can run with its owner's rights (SECURITY DEFINER,
 // MariaDB's DEFINER) and write files, run programs or reach other servers, whatever transaction
 // it is called in. Nothing of the statement is run to find out (a plan would already call
-// functions): the catalog is asked about the names the statement is made of.
+// functions).
+//
+// PostgreSQL resolves more than a statement's words name: `(pid).f` calls f, a cast calls its
+// function, a view or a regclass literal brings in what the view calls. So there the server
+// resolves the statement itself, in a transaction that is rolled back: a temporary view of it is
+// made (parse analysis only: nothing is planned or run), and what its rule calls, by oid, is read
+// back, with what the relations, domains, operators and policies it reaches call in turn. Where
+// that cannot be done (see Unresolved), and on the other servers, the catalog is asked about the
+// names the statement is made of.
 struct DbStatementFacts
 {
+    // Why a PostgreSQL server did not resolve a statement.
+    enum class Unresolved {
+        None, // it did, or was not asked to (another server, a CALL)
+        Standby, // a server in recovery runs nothing that writes, a temporary view neither
+        ReadOnly, // the login's or the database's transactions are read-only
+        NoTempRight, // the login may not make temporary objects in the database
+        EventTrigger, // making the view would run the database's event triggers
+        DomainCheck, // a domain's check calls a function that parsing a literal would run
+        Other, // the server refused the view (the statement's own error among other things)
+    };
+
     bool superuser = false; // DbConnection::SuperuserLogin
     // The server's roles of file or program rights the login is a member of, directly or
     // through other roles: pg_read_server_files, pg_write_server_files, pg_execute_server_program.
@@ -24,13 +43,24 @@ struct DbStatementFacts
     // The catalog could not be asked (a server the connection cannot tell, or a catalog that
     // refused the question): the statement may call such routines unseen.
     bool routinesUnknown = false;
+    // PostgreSQL resolved the statement: the routines above, and the two lists below, are what
+    // it calls however it is written.
+    bool resolved = false;
+    Unresolved unresolved = Unresolved::None;
+    // The server's own functions (schema pg_catalog) it calls, each once, as name/arguments
+    // ("ts_rewrite/2").
+    QStringList builtins;
+    // The server's own functions that read a relation given to them (table_to_xml), where the
+    // statement gives them one that is not a constant, so that nobody can tell which.
+    QStringList variableRelations;
 
     bool operator==(const DbStatementFacts&) const = default;
 };
 
-// The facts of a statement made of names (its identifiers as the server reads them: unquoted
-// ones folded as it folds them, quoted ones as written) and operators (its runs of operator
-// characters), asked of the connection's server. False only when the step was stopped (a
-// cancel or its limit: the connection's LastError() says so).
-bool ReadStatementFacts(
-    DbConnection& connection, const QStringList& names, const QStringList& operators, DbStatementFacts& facts);
+// The facts of a statement (as it is sent) made of names (its identifiers as the server reads
+// them: unquoted ones folded as it folds them, quoted ones as written) and operators (its runs of
+// operator characters), asked of the connection's server. False only when the step was stopped (a
+// cancel, its limit, or a statement the server reads as more than one: the connection's
+// LastError() says so).
+bool ReadStatementFacts(DbConnection& connection, const QString& statement, const QStringList& names,
+    const QStringList& operators, DbStatementFacts& facts);

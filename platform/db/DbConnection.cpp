@@ -64,6 +64,12 @@ bool DbConnection::QueryAfter(const QStringList& prior, const QString& sql, DbRo
     return Fail(QStringLiteral("此连接不能把几条语句放在一个事务里一起发送"));
 }
 
+bool DbConnection::QueryResolving(const QString&, const QString&, const QStringList&, const QString&, DbRows& rows)
+{
+    rows.Clear();
+    return Fail(QStringLiteral("这种连接不能请服务器先解析语句"));
+}
+
 bool DbConnection::QueryFirstColumn(const QString& sql, QStringList& values)
 {
     values.clear();

@@ -158,6 +158,18 @@ public:
     // statement again for every slice, skipping the rows before it.
     virtual std::unique_ptr<DbCursor> OpenCursor(const QString& sql);
 
+    // The program's own question about a statement that the server is to resolve first
+    // (PostgreSQL's routes): the guard, the steps, then the question, in one transaction of their
+    // own that is rolled back, in one round trip where the route allows. That transaction is not
+    // read-only, so that a step may make a temporary object; it runs under the step's limit and
+    // with JIT off. statement is the one a step holds: where the route could read the text as
+    // more than one statement, the server parses it alone first, and the guard (a query that
+    // fails where nothing of the statement may reach the server) runs before that. The
+    // question's rows; false with LastError() when a part failed, or where the route has no such
+    // transaction.
+    virtual bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps,
+        const QString& question, DbRows& rows);
+
     // The character that quotes a table or field name in this database's statements
     // (doubled inside a name); empty when the database has none.
     virtual QString IdentifierQuote() const { return QStringLiteral("\""); }

@@ -748,6 +748,21 @@ public:
         return true;
     }
 
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override
+    {
+        rows.Clear();
+        auto result = std::make_shared<CallResult>();
+        if (!Call(kReadWords, result, [result, statement, guard, steps, question](DbConnection& c) {
+                result->ok = c.QueryResolving(statement, guard, steps, question, result->rows);
+                result->error = c.LastError();
+                result->stopped = c.Stopped();
+            }))
+            return false;
+        rows = std::move(result->rows);
+        return true;
+    }
+
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     // Runs a step on the real connection: false with LastError() (and Stopped()) set.

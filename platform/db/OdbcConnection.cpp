@@ -276,6 +276,16 @@ struct OdbcStatementFrame
                 jitOff ? QStringLiteral(", set_config('jit', 'off', true)") : QString(),
                 readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
+    // The program's own question after its steps (DbConnection::QueryResolving), in a
+    // transaction that may make temporary objects, under the step's limit and without JIT.
+    static QString ResolvingText(const QStringList& steps, const QString& question)
+    {
+        QString text = QStringLiteral("select set_config('jit', 'off', true), set_config('statement_timeout', '%1', true);")
+                           .arg(GetDbLimits().statementMs);
+        for (const QString& step : steps)
+            text += step + u';';
+        return text + question + QStringLiteral("\n;ROLLBACK");
+    }
     // The results that come before the statement's own.
     int HeadResults(bool checked) const { return framed ? (checked ? 2 : 1) : 0; }
     // What the server parses alone before the statement runs; empty when not framed.
@@ -940,6 +950,19 @@ public:
         });
     }
 
+    // The statement a step holds is parsed alone first, as it would be before it runs: the
+    // steps' text is then split by the server where it is meant to be. A parse may already run
+    // something of the database's, so the guard goes before it, on its own.
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override
+    {
+        if (!m_session.frame.framed)
+            return DbConnection::QueryResolving(statement, guard, steps, question, rows);
+        return Run(rows, 0, 0, [guard](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(guard), SQL_NTS); })
+            && Run(rows, 0, -1,
+                Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
+    }
+
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
     {
         if (!m_connected)
@@ -1042,6 +1065,24 @@ private:
                     return parsed;
             }
             return run(text, skip);
+        };
+    }
+
+    // Sends text, which holds the statement, once the server has parsed the statement alone
+    // where the session is framed; the answer comes after skip results.
+    OdbcExecute Sending(const QString& text, int skip, const QString& sql) const
+    {
+        return [text, skip, alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            if (!alone.isEmpty()) {
+                const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+                if (parsed != SQL_SUCCESS)
+                    return parsed;
+            }
+            QString sent = text; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
+            for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
+                rc = SQLMoreResults(stmt);
+            return rc;
         };
     }
 

@@ -216,6 +216,9 @@ public:
     // everything else (sql a query then), each parsed alone by the server; only sql's results
     // are handed on.
     PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior = {});
+    // The program's own question after its steps (DbConnection::QueryResolving), in the same
+    // pipeline: each step is one extended-protocol statement too, which cannot hold two.
+    PgStatement(PostgreSQLConnection& connection, const QStringList& steps, const QString& question);
     ~PgStatement() { Finish(); }
     PgStatement(const PgStatement&) = delete;
     PgStatement& operator=(const PgStatement&) = delete;
@@ -237,6 +240,8 @@ public:
     bool Stopped() const { return m_stopped; }
 
 private:
+    // Sends the queries and a ROLLBACK in the pipeline with one sync.
+    void SendPipelined(std::vector<QByteArray> queries);
     // Has the server parse the statement alone, then sends it in its frame. False when the
     // statement failed before the frame went out.
     bool SendFramed(const QByteArray& statement, const std::vector<QByteArray>& settings);
@@ -390,6 +395,8 @@ public:
         return QueryAfter(prior, sql, rows, 0, -1);
     }
     bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows);
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
+        DbRows& rows) override;
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
 
     SqlServerKind ServerKind() const override { return m_kind; }
@@ -416,6 +423,14 @@ public:
         if (!m_roleDrop.isEmpty())
             settings.push_back(m_roleDrop);
         return settings;
+    }
+
+    // What the transaction of the program's own question sets (DbConnection::QueryResolving): the
+    // step's limit, and no JIT, whose compiling costs far more than the catalog's small queries.
+    static QByteArray ResolvingSettings()
+    {
+        return "select set_config('jit', 'off', true), set_config('statement_timeout', '"
+            + QByteArray::number(GetDbLimits().statementMs) + "', true)";
     }
 
     // The next result, waited for without blocking past the step (see WaitForInput). Null with
@@ -508,6 +523,9 @@ private:
     }
 
 private:
+    // The rows of the statement's first result set, as Query keeps them.
+    bool Collect(PgStatement& statement, DbRows& rows, qint64 skip, qint64 maxRows);
+
     // Drives the connect with one deadline for the whole attempt, every host of a list
     // included (libpq's own connect_timeout counts per host), and stops at an interrupt.
     bool ConnectWithinStep()
@@ -595,6 +613,28 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         return;
     }
     queries.push_back(sql.toUtf8());
+    SendPipelined(std::move(queries));
+}
+
+PgStatement::PgStatement(PostgreSQLConnection& connection, const QStringList& steps, const QString& question)
+    : m_connection(connection)
+{
+    if (!m_connection.Conn()) {
+        m_finished = true;
+        Fail(QStringLiteral("未连接数据库"));
+        return;
+    }
+    std::vector<QByteArray> queries {m_connection.ResolvingSettings()};
+    for (const QString& step : steps)
+        queries.push_back(step.toUtf8());
+    m_statementQuery = static_cast<int>(queries.size());
+    queries.push_back(question.toUtf8());
+    SendPipelined(std::move(queries));
+}
+
+void PgStatement::SendPipelined(std::vector<QByteArray> queries)
+{
+    PGconn* conn = m_connection.Conn();
     queries.push_back("ROLLBACK");
     m_queries = static_cast<int>(queries.size());
     if (!PQenterPipelineMode(conn)) {
@@ -847,6 +887,22 @@ bool PostgreSQLConnection::QueryAfter(
     if (!m_conn)
         return FailNotConnected();
     PgStatement statement(*this, sql, false, prior);
+    return Collect(statement, rows, skip, maxRows);
+}
+
+bool PostgreSQLConnection::QueryResolving(
+    const QString&, const QString& guard, const QStringList& steps, const QString& question, DbRows& rows)
+{
+    rows.Clear();
+    m_bStopped = false;
+    if (!m_conn)
+        return FailNotConnected();
+    PgStatement statement(*this, QStringList(guard) + steps, question);
+    return Collect(statement, rows, 0, -1);
+}
+
+bool PostgreSQLConnection::Collect(PgStatement& statement, DbRows& rows, qint64 skip, qint64 maxRows)
+{
     bool haveColumns = false;
     bool cancelled = false;
     bool firstSetDone = false;

@@ -498,3 +498,23 @@ TEST(SqlStatementCheck, MariaDBWithAnsiQuotesMayReadBracketedNames)
         {"select 1 as a, '[' as b, \"x]\" as c", kMyEsc, ""},
     });
 }
+
+// PostgreSQL also calls a function of one argument written after the argument; the same name
+// after a table's name is a column.
+TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRefused)
+{
+    ExpectVerdicts({
+        {"select (pid).pg_terminate_backend::text as a from pg_stat_activity", kPgStd, "pg_terminate_backend"},
+        {"select (0) . \"PG_CANCEL_BACKEND\" as a", kPg, "PG_CANCEL_BACKEND"},
+        {"select (('select 1')::text).ts_stat as a", kAny, "ts_stat"},
+        {"select (a[1]).pg_read_file from (select array['x'::text] a) s", kPgOld, "pg_read_file"},
+        {"select ('public'::name).schema_to_xml as a", kPgStd, "schema_to_xml"},
+        {"select database_to_xml(true, false, '') as a", kPgStd, "database_to_xml"},
+        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kPgStd, ""},
+        {"select ('ABC'::text).lower as a", kAny, ""},
+    });
+    EXPECT_TRUE(IsRefusedSqlFunction(QStringLiteral("ts_rewrite"), 2));
+    EXPECT_FALSE(IsRefusedSqlFunction(QStringLiteral("ts_rewrite"), 3));
+    EXPECT_TRUE(IsRefusedSqlFunction(QStringLiteral("query_to_xml_and_xmlschema"), 4));
+    EXPECT_FALSE(IsRefusedSqlFunction(QStringLiteral("table_to_xml"), 4));
+}

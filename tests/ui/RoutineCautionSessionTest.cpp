@@ -242,4 +242,63 @@ TEST_F(RoutineCautionSessionTest, ARoutineTheDatabaseDefinesIsNamedAndRunsOnlyWh
     EXPECT_TRUE(Preview({})) << services.MessageTexts().join("|").toStdString();
 }
 
+// What a statement calls is what the server resolves: a refused function written "(x).f" is
+// refused before anything connects; one a view hides is refused once the server has resolved the
+// statement, before it is sent; a cast's definer function is named in red, and runs only when
+// allowed. The login's other session, which each of them would end, lives on.
+TEST_F(RoutineCautionSessionTest, WhatTheServerResolvesIsRefusedOrNamedHoweverItIsWritten)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const PgAttack attack(server);
+    ASSERT_TRUE(attack.objects.Error().isEmpty()) << attack.objects.Error().toStdString();
+    const ServerObjects more(server,
+        QStringLiteral("create type vc_rc_sqltext_%1 as (t text);"
+                       "create function vc_rc_cast_%1(t text) returns vc_rc_sqltext_%1 language plpgsql security definer as "
+                       "$$ begin execute t; return row(t); end $$;"
+                       "create cast (text as vc_rc_sqltext_%1) with function vc_rc_cast_%1(text);"
+                       "create view vc_rc_term_%1 as select pg_terminate_backend(pid)::text as a from pg_stat_activity "
+                       "where usename = current_user and pid <> pg_backend_pid();"
+                       "grant select on vc_rc_term_%1 to public;"),
+        QStringLiteral("drop view if exists vc_rc_term_%1; drop cast if exists (text as vc_rc_sqltext_%1);"
+                       "drop function if exists vc_rc_cast_%1; drop type if exists vc_rc_sqltext_%1"));
+    ASSERT_TRUE(more.Error().isEmpty()) << more.Error().toStdString();
+    const DbServerSettings plain = attack.Login("vc_rc_plain_%1");
+    const std::unique_ptr<DbConnection> victim = DbConnection::OpenPostgreSQL(plain);
+    ASSERT_TRUE(victim->IsOpen()) << victim->LastError().toStdString();
+
+    // Refused by the program's reading, before anything connects.
+    for (const QString& sql :
+        {QStringLiteral("select (pid).pg_terminate_backend::text as a from pg_stat_activity "
+                        "where usename = current_user and pid <> pg_backend_pid()"),
+            QStringLiteral("select (('select 1')::text).ts_stat::text as a")}) {
+        SCOPED_TRACE(sql.toStdString());
+        Use(Native(true, plain, sql));
+        EXPECT_FALSE(Preview({}));
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_TRUE(services.MessageTexts()[0].contains(sql.contains(u"ts_stat") ? u"ts_stat" : u"pg_terminate_backend"))
+            << services.MessageTexts()[0].toStdString();
+    }
+    // Hidden in a view: refused once the server resolved it, natively and through psqlODBC.
+    const QString hidden = more.Named("select a from vc_rc_term_%1");
+    for (bool odbc : {false, true}) {
+        if (odbc)
+            Use(PsqlOdbc(plain, hidden));
+        else
+            Use(Native(true, plain, hidden));
+        EXPECT_FALSE(Preview({true}));
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("pg_catalog.pg_terminate_backend")))
+            << services.MessageTexts()[0].toStdString();
+    }
+    DbRows rows;
+    EXPECT_TRUE(victim->Query(QStringLiteral("select 1"), rows)) << victim->LastError().toStdString();
+
+    // A cast's SECURITY DEFINER function, named by nothing but the type.
+    const QString file = attack.File("cast");
+    Use(Native(true, plain,
+        more.Named("select ((('copy (select 1) to ''%2''')::text)::vc_rc_sqltext_%1)::text as a").replace("%2", file)));
+    ExpectDeniedOnceConnected({more.Named("vc_rc_cast_%1")});
+    EXPECT_FALSE(QFile::exists(file));
+}
+
 } // namespace

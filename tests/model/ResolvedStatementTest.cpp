@@ -1,0 +1,441 @@
+// What a PostgreSQL statement calls is what the server resolves, not what its words name: the
+// server's refused functions written in every notation it accepts, the functions that run a text
+// or read the relations a text or a schema names, casts, views and regclass literals, each
+// resolved by the server (nothing run) on both routes and through each of PgBouncer's pools, and
+// each refused or named in red before 允许. Harmless statements still ask once, with no caution.
+#include "PgServerObjects.h"
+#include "model/DSBase.h"
+#include "model/SourceApproval.h"
+#include "model/SqlStatementCheck.h"
+#include "platform/Crypt.h"
+#include "platform/db/DbCatalog.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Keeps every question it is asked and allows none of them for good.
+class AskingApprover : public CSourceApprover
+{
+public:
+    AskingApprover() : m_previous(InstallSourceApprover(this)) {}
+    ~AskingApprover() override { InstallSourceApprover(m_previous); }
+    bool Ask(const SourceQuestion& question) override
+    {
+        questions.append(question);
+        return true;
+    }
+    QList<SourceQuestion> questions;
+
+private:
+    CSourceApprover* m_previous;
+};
+
+enum class Route { Native, PsqlOdbc };
+
+struct Routed
+{
+    std::unique_ptr<CDSBase> ds;
+    std::unique_ptr<DbConnection> db;
+};
+
+Routed Open(Route route, const DbServerSettings& login, const QString& sql)
+{
+    Routed routed;
+    if (route == Route::Native) {
+        auto ds = std::make_unique<CPostgreSQLDS>();
+        StoreLogin(*ds, login);
+        routed.ds = std::move(ds);
+        routed.db = DbConnection::OpenPostgreSQL(login);
+    } else {
+        auto ds = std::make_unique<CCustomDS>();
+        ds->m_strConnectionString = EncryptString(PsqlOdbcString(login));
+        routed.ds = std::move(ds);
+        routed.db = DbConnection::OpenOdbc(PsqlOdbcString(login));
+    }
+    routed.ds->m_strName = QStringLiteral("远程");
+    routed.ds->m_nRangeMode = RangeSQL;
+    routed.ds->m_strSQL = sql;
+    return routed;
+}
+
+// What the whole guard makes of a statement, never running it: the program's reading, the
+// server's resolution and the question asked once connected.
+struct Guarded
+{
+    QString refusal; // of the reading or of the resolution
+    int questions = 0;
+    QStringList cautions;
+};
+
+Guarded Guard(Route route, const DbServerSettings& login, const QString& sql)
+{
+    Guarded guarded;
+    Routed routed = Open(route, login, sql);
+    EXPECT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+    guarded.refusal = SqlStatementRefusal(sql, routed.db->ServerKind());
+    if (!guarded.refusal.isEmpty())
+        return guarded;
+    AskingApprover approver;
+    guarded.refusal = ConnectedStatementRefusal(*routed.ds, *routed.db);
+    guarded.questions = static_cast<int>(approver.questions.size());
+    for (const SourceQuestion& question : approver.questions)
+        guarded.cautions += question.cautions;
+    return guarded;
+}
+
+DbStatementFacts ResolvedFacts(DbConnection& db, const QString& sql)
+{
+    const QString sent = QStringLiteral("select * from (%1\n) t").arg(sql);
+    const SqlStatementNames names = SqlNamesOf(sent, db.ServerKind());
+    DbStatementFacts facts;
+    EXPECT_TRUE(ReadStatementFacts(db, sent, names.names, names.operators, facts)) << db.LastError().toStdString();
+    return facts;
+}
+
+bool CallsRefused(const DbStatementFacts& facts)
+{
+    return std::any_of(facts.builtins.begin(), facts.builtins.end(), [](const QString& builtin) {
+        return IsRefusedSqlFunction(builtin.section(u'/', 0, 0), builtin.section(u'/', 1).toInt());
+    });
+}
+
+// The server's functions that reach past reading, or run a text or a schema's relations: a
+// call's arguments, and the one argument of the "(x).f" notation where the function takes one.
+struct Builtin
+{
+    const char* name;
+    const char* arguments;
+    const char* single; // null where the function needs more than one argument
+};
+const Builtin kBuiltins[] = {
+    {"pg_terminate_backend", "0", "0"},
+    {"pg_cancel_backend", "0", "0"},
+    {"pg_read_file", "'postgresql.conf'", "'postgresql.conf'::text"},
+    {"pg_read_binary_file", "'postgresql.conf'", "'postgresql.conf'::text"},
+    {"pg_stat_file", "'postgresql.conf'", "'postgresql.conf'::text"},
+    {"pg_ls_dir", "'.'", "'.'::text"},
+    {"lo_import", "'/etc/hostname'", "'/etc/hostname'::text"},
+    {"lo_export", "0, '/tmp/x'", nullptr},
+    {"set_config", "'role', 'x', false", nullptr},
+    {"pg_reload_conf", "", nullptr},
+    {"ts_stat", "'select 1'", "('select 1')::text"},
+    {"ts_rewrite", "'a'::tsquery, 'select 1'", nullptr},
+    {"query_to_xml", "'select 1', true, false, ''", nullptr},
+    {"query_to_xml_and_xmlschema", "'select 1', true, false, ''", nullptr},
+    {"cursor_to_xml", "'c'::refcursor, 1, true, false, ''", nullptr},
+    {"schema_to_xml", "'public', true, false, ''", nullptr},
+    {"database_to_xml", "true, false, ''", nullptr},
+};
+
+// The test's objects: a superuser's SECURITY DEFINER function that runs its text, a cast whose
+// function is one, a view that calls it, one view for each server function above, a table with
+// columns named like routines, logins (one with EXECUTE on pg_read_file, one read-only).
+QString MakeStatements()
+{
+    QString make = QStringLiteral(
+        "create role vc_rs_plain_%1 login password 'rs pass';"
+        "create role vc_rs_files_%1 login password 'rs pass';"
+        "grant execute on function pg_read_file(text) to vc_rs_files_%1;"
+        "create role vc_rs_ro_%1 login password 'rs pass';"
+        "alter role vc_rs_ro_%1 set default_transaction_read_only = on;"
+        "create function vc_rs_run_%1(t text) returns text language plpgsql security definer as "
+        "$$ begin execute t; return 'ran'; end $$;"
+        "create type vc_rs_sqltext_%1 as (t text);"
+        "create function vc_rs_cast_%1(t text) returns vc_rs_sqltext_%1 language plpgsql security definer as "
+        "$$ begin execute t; return row(t); end $$;"
+        "create cast (text as vc_rs_sqltext_%1) with function vc_rs_cast_%1(text);"
+        "create view vc_rs_view_%1 as select vc_rs_run_%1('select 1') as a;"
+        "create table vc_rs_t_%1 (pg_terminate_backend int, vc_rs_run_%1 int, a text);"
+        "insert into vc_rs_t_%1 values (1, 2, 'x');"
+        "create view vc_rs_plainview_%1 as select a from vc_rs_t_%1;"
+        "grant select on vc_rs_t_%1, vc_rs_plainview_%1, vc_rs_view_%1 to public;");
+    for (const Builtin& b : kBuiltins)
+        make += QStringLiteral("create view vc_rs_v_%2_%1 as select (%2(%3))::text as a;")
+                    .arg(QStringLiteral("%1"), QLatin1String(b.name), QLatin1String(b.arguments));
+    return make;
+}
+
+QString DropStatements()
+{
+    QString drop = QStringLiteral("drop view if exists vc_rs_view_%1, vc_rs_plainview_%1");
+    for (const Builtin& b : kBuiltins)
+        drop += QStringLiteral(", vc_rs_v_%1_%2").arg(QLatin1String(b.name), QStringLiteral("%1"));
+    return drop
+        + QStringLiteral(";drop table if exists vc_rs_t_%1;"
+                         "drop cast if exists (text as vc_rs_sqltext_%1);"
+                         "drop function if exists vc_rs_run_%1, vc_rs_cast_%1;"
+                         "drop type if exists vc_rs_sqltext_%1;"
+                         "revoke execute on function pg_read_file(text) from vc_rs_files_%1;"
+                         "drop role if exists vc_rs_plain_%1, vc_rs_files_%1, vc_rs_ro_%1");
+}
+
+class ResolvedStatementTest : public ::testing::Test
+{
+protected:
+    DbServerSettings Login(const DbServerSettings& server, const ServerObjects& objects, const char* role)
+    {
+        DbServerSettings login = server;
+        login.user = objects.Named(role);
+        login.password = QStringLiteral("rs pass");
+        return login;
+    }
+
+    // Each notation of each function: a call, "(x).f", schema-qualified, quoted, behind a cast,
+    // inside a view, and a view named by a regclass literal.
+    static QStringList Notations(const ServerObjects& objects, const Builtin& b)
+    {
+        const QString name = QLatin1String(b.name);
+        const QString args = QLatin1String(b.arguments);
+        QStringList sql = {
+            QStringLiteral("select %1(%2) as a").arg(name, args),
+            QStringLiteral("select pg_catalog.%1(%2) as a").arg(name, args),
+            QStringLiteral("select \"pg_catalog\".\"%1\"(%2) as a").arg(name, args),
+            QStringLiteral("select (%1(%2))::text as a").arg(name, args),
+            objects.Named("select a from vc_rs_v_") + name + objects.Named("_%1"),
+            QStringLiteral("select table_to_xml('vc_rs_v_%1_%2', true, false, '') as a").arg(name, objects.Named("%1")),
+        };
+        if (b.single) {
+            const QString single = QLatin1String(b.single);
+            sql << QStringLiteral("select (%1).%2 as a").arg(single, name)
+                << QStringLiteral("select (%1).\"%2\" as a").arg(single, name)
+                << QStringLiteral("select ((%1).%2)::text as a").arg(single, name);
+        }
+        return sql;
+    }
+};
+
+TEST_F(ResolvedStatementTest, EveryNotationOfARefusedOrTextRunningFunctionIsRefusedOrNamedInRed)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const DbServerSettings plain = Login(server, objects, "vc_rs_plain_%1");
+    const QString run = objects.Named("public.vc_rs_run_%1");
+    const QString cast = objects.Named("public.vc_rs_cast_%1");
+
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed resolver = Open(route, plain, {});
+        ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+        for (const Builtin& b : kBuiltins) {
+            for (const QString& sql : Notations(objects, b)) {
+                SCOPED_TRACE(sql.toStdString());
+                // The server resolves it to the function itself, whatever the program's reading says.
+                const DbStatementFacts facts = ResolvedFacts(*resolver.db, sql);
+                EXPECT_TRUE(facts.resolved);
+                EXPECT_TRUE(CallsRefused(facts)) << facts.builtins.join(' ').toStdString();
+                const Guarded guarded = Guard(route, plain, sql);
+                EXPECT_FALSE(guarded.refusal.isEmpty()) << guarded.cautions.join('|').toStdString();
+                EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("远程")) || guarded.refusal.contains(u'“'))
+                    << guarded.refusal.toStdString();
+            }
+        }
+
+        // What the database defines, reached by a cast, a view, a regclass literal: named in red.
+        const struct
+        {
+            QString sql;
+            QString named;
+        } defined[] = {
+            {objects.Named("select ((('copy (select 1) to ''/tmp/vc_rs_%1''')::text)::vc_rs_sqltext_%1)::text as a"), cast},
+            {objects.Named("select a from vc_rs_view_%1"), run},
+            {objects.Named("select table_to_xml('vc_rs_view_%1', true, false, '')::text as a"), run},
+            {objects.Named("select (('select 1')::text).vc_rs_run_%1 as a"), run},
+        };
+        for (const auto& d : defined) {
+            SCOPED_TRACE(d.sql.toStdString());
+            EXPECT_EQ(ResolvedFacts(*resolver.db, d.sql).routines, QStringList {d.named});
+            const Guarded guarded = Guard(route, plain, d.sql);
+            EXPECT_TRUE(guarded.refusal.isEmpty()) << guarded.refusal.toStdString();
+            ASSERT_EQ(guarded.questions, 1);
+            EXPECT_TRUE(guarded.cautions.join(u'\n').contains(d.named)) << guarded.cautions.join('|').toStdString();
+        }
+
+        // A login granted EXECUTE on pg_read_file alone, as monitoring set-ups do.
+        const DbServerSettings files = Login(server, objects, "vc_rs_files_%1");
+        for (const QString& sql : {QStringLiteral("select ('postgresql.conf'::text).pg_read_file as a"),
+                 objects.Named("select a from vc_rs_v_pg_read_file_%1")})
+            EXPECT_TRUE(Guard(route, files, sql).refusal.contains(u"pg_read_file")) << sql.toStdString();
+
+        // A relation table_to_xml is given by anything but a constant cannot be followed.
+        for (const char* sql : {"select table_to_xml(c.oid, true, false, '')::text as a from pg_class c where false",
+                 "select table_to_xml(('vc_rs_view_' || '%1')::regclass, true, false, '')::text as a"}) {
+            SCOPED_TRACE(sql);
+            EXPECT_EQ(ResolvedFacts(*resolver.db, objects.Named(sql)).variableRelations, QStringList {"table_to_xml"});
+            EXPECT_TRUE(Guard(route, plain, objects.Named(sql)).refusal.contains(QStringLiteral("不是以常量指定的")));
+        }
+    }
+}
+
+TEST_F(ResolvedStatementTest, HarmlessStatementsAskOnceWithNoCautionAndRead)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const DbServerSettings plain = Login(server, objects, "vc_rs_plain_%1");
+    const QString controls[] = {
+        QStringLiteral("select lower(now()::text) || count(*)::text as a"),
+        QStringLiteral("select ('ABC'::text).lower as a"), // the "(x).f" notation of a harmless function
+        objects.Named("select pg_terminate_backend::text as a from vc_rs_t_%1"), // columns named like routines
+        objects.Named("select t.vc_rs_run_%1::text || t.pg_terminate_backend::text as a from vc_rs_t_%1 t"),
+        objects.Named("select a from vc_rs_plainview_%1 order by a"),
+        objects.Named("select table_to_xml('vc_rs_t_%1', true, false, '')::text as a"),
+        // a view of the server's own whose update rule calls set_config: reading it never does
+        QStringLiteral("select name as a from pg_settings where name = 'jit'"),
+    };
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        for (const QString& sql : controls) {
+            SCOPED_TRACE(sql.toStdString());
+            const Guarded guarded = Guard(route, plain, sql);
+            EXPECT_TRUE(guarded.refusal.isEmpty()) << guarded.refusal.toStdString();
+            EXPECT_EQ(guarded.questions, 1);
+            EXPECT_TRUE(guarded.cautions.isEmpty()) << guarded.cautions.join('|').toStdString();
+            Routed routed = Open(route, plain, sql);
+            DbRows rows;
+            EXPECT_TRUE(routed.db->Query(sql, rows)) << routed.db->LastError().toStdString();
+            EXPECT_EQ(rows.RowCount(), 1);
+        }
+    }
+}
+
+// A server that cannot make the view (here: a login whose transactions are read-only) says so in
+// red; the program's own reading still refuses "(x).f" calls of refused functions there.
+TEST_F(ResolvedStatementTest, WhereTheServerCannotResolveTheQuestionSaysSoAndTheReadingStillRefuses)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const DbServerSettings readOnly = Login(server, objects, "vc_rs_ro_%1");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, readOnly, {});
+        ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+        const DbStatementFacts facts = ResolvedFacts(*routed.db, objects.Named("select a from vc_rs_view_%1"));
+        EXPECT_FALSE(facts.resolved);
+        EXPECT_EQ(facts.unresolved, DbStatementFacts::Unresolved::ReadOnly);
+        EXPECT_EQ(facts.routines, QStringList {objects.Named("public.vc_rs_run_%1")}); // by name, as before
+
+        const Guarded harmless = Guard(route, readOnly, QStringLiteral("select 1 as a"));
+        ASSERT_EQ(harmless.cautions.size(), 1);
+        EXPECT_TRUE(harmless.cautions[0].contains(QStringLiteral("只读"))) << harmless.cautions[0].toStdString();
+        for (const char* sql : {"select (0).pg_terminate_backend as a", "select (0) . \"pg_cancel_backend\" as a",
+                 "select (('select 1')::text).ts_stat as a", "select ('x'::text).pg_read_file::text as a"}) {
+            SCOPED_TRACE(sql);
+            EXPECT_FALSE(Guard(route, readOnly, QString::fromLatin1(sql)).refusal.isEmpty());
+        }
+    }
+}
+
+// A login that may not make temporary objects in its database, a database whose event triggers
+// or domain checks would run while the view is made: said so in red, with the reason.
+TEST_F(ResolvedStatementTest, WhereResolvingWouldRunTheDatabasesCodeOrCannotBeDoneTheLoginIsToldWhy)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects database(server, QStringLiteral("create database vc_rs_db_%1"),
+        QStringLiteral("drop database if exists vc_rs_db_%1 with (force)"));
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    DbServerSettings owner = server;
+    owner.database = database.Named("vc_rs_db_%1");
+    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)), "");
+    DbServerSettings plain = Login(server, objects, "vc_rs_plain_%1");
+    plain.database = owner.database;
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+        EXPECT_EQ(ResolvedFacts(*routed.db, QStringLiteral("select 1 as a")).unresolved,
+            DbStatementFacts::Unresolved::NoTempRight);
+        const Guarded guarded = Guard(route, plain, QStringLiteral("select 1 as a"));
+        ASSERT_EQ(guarded.cautions.size(), 1);
+        EXPECT_TRUE(guarded.cautions[0].contains(QStringLiteral("TEMP"))) << guarded.cautions[0].toStdString();
+    }
+
+    // An event trigger would run on the view's CREATE: the view is not made, and the trigger
+    // (which counts its runs in a sequence, untouched by a rollback) never runs.
+    ASSERT_EQ(WriteOnTestServer(owner, true,
+                  QStringLiteral("grant temporary on database %1 to public;"
+                                 "create sequence vc_rs_fired; grant usage, select on sequence vc_rs_fired to public;"
+                                 "create function vc_rs_fire() returns event_trigger language plpgsql as "
+                                 "$$ begin perform nextval('vc_rs_fired'); end $$;"
+                                 "create event trigger vc_rs_on_ddl on ddl_command_start execute function vc_rs_fire()")
+                      .arg(owner.database)),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+        EXPECT_EQ(ResolvedFacts(*routed.db, QStringLiteral("select 1 as a")).unresolved,
+            DbStatementFacts::Unresolved::EventTrigger);
+        DbRows rows;
+        ASSERT_TRUE(routed.db->Query(QStringLiteral("select is_called::text from vc_rs_fired"), rows)) << routed.db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QStringLiteral("false"));
+    }
+
+    // A domain's check runs while a literal of it is parsed ('{1}'::d[]): one that calls a
+    // function of the database's is not parsed; one of built-in immutable functions is.
+    const QString counted = QStringLiteral("select '{1}'::vc_rs_positive[] as a, '{1}'::vc_rs_counted[] as b");
+    ASSERT_EQ(WriteOnTestServer(owner, true,
+                  QStringLiteral("drop event trigger vc_rs_on_ddl;"
+                                 "create domain vc_rs_positive as int check (value > 0 and length(value::text) < 9);"
+                                 "create function vc_rs_count(v int) returns bool language plpgsql as "
+                                 "$$ begin perform nextval('vc_rs_fired'); return true; end $$;")),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        Routed routed = Open(route, plain, {});
+        EXPECT_TRUE(ResolvedFacts(*routed.db, QStringLiteral("select '{1}'::vc_rs_positive[] as a")).resolved);
+    }
+    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("create domain vc_rs_counted as int check (vc_rs_count(value))")), "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed routed = Open(route, plain, {});
+        EXPECT_EQ(ResolvedFacts(*routed.db, counted).unresolved, DbStatementFacts::Unresolved::DomainCheck);
+        DbRows rows;
+        ASSERT_TRUE(routed.db->Query(QStringLiteral("select is_called::text from vc_rs_fired"), rows)) << routed.db->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), QStringLiteral("false"));
+    }
+}
+
+// Through PgBouncer, in each of its pool modes: resolved in the pooled transaction, and the
+// connection handed on clean (no view, no transaction left).
+TEST_F(ResolvedStatementTest, ThroughEachPoolModeTheServerResolvesAlike)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB");
+    if (!pooler && qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+        FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+    if (!pooler)
+        GTEST_SKIP() << "no PgBouncer settings";
+    const ServerObjects objects(server, MakeStatements(), DropStatements());
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    DbServerSettings through = server;
+    through.host = pooler->host;
+    through.port = pooler->port;
+    for (const QString& database : {server.database, qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"),
+             qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE")}) {
+        SCOPED_TRACE(database.toStdString());
+        through.database = database;
+        for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+            SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+            Routed routed = Open(route, through, {});
+            ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+            for (int again = 0; again < 2; ++again) {
+                const DbStatementFacts hidden = ResolvedFacts(*routed.db, objects.Named("select a from vc_rs_v_pg_terminate_backend_%1"));
+                EXPECT_TRUE(hidden.resolved);
+                EXPECT_TRUE(CallsRefused(hidden));
+                EXPECT_EQ(ResolvedFacts(*routed.db, objects.Named("select a from vc_rs_view_%1")).routines,
+                    QStringList {objects.Named("public.vc_rs_run_%1")});
+            }
+            DbRows rows;
+            ASSERT_TRUE(routed.db->Query(QStringLiteral("select count(*) from pg_class where relname = 'vellumcraft_resolved'"), rows))
+                << routed.db->LastError().toStdString();
+            EXPECT_EQ(rows.Value(0, 0), QStringLiteral("0"));
+            EXPECT_TRUE(Guard(route, through, objects.Named("select a from vc_rs_v_ts_stat_%1")).refusal.contains(u"ts_stat"));
+        }
+    }
+}
+
+} // namespace
