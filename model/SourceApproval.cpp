@@ -202,6 +202,10 @@ QStringList ConnectedCautions(const DbStatementFacts& facts, bool ownStatement)
         cautions << QStringLiteral("这条语句读取的视图 %1 的定义，您的登录无权查看，本程序无法得知它们调用哪些函数。"
                                    "数据库中定义的函数可以以其所有者的权限运行，%2。")
                         .arg(facts.unreadViews.join(QStringLiteral("、")), kRoutinePowers);
+    if (!facts.unseenRelations.isEmpty())
+        cautions << QStringLiteral("这条语句经由视图读取 %1，您的登录在数据库中看不到它们，本程序无法得知它们是数据表还是视图，"
+                                   "也无法得知它们调用哪些函数。数据库中定义的函数可以以其所有者的权限运行，%2。")
+                        .arg(facts.unseenRelations.join(QStringLiteral("、")), kRoutinePowers);
     return cautions;
 }
 
