@@ -65,6 +65,7 @@ const MainRow kMainRows[] = {
     {u"服务器", {"host", "Server", "Servername", "Hostname", "Host", "Address"}, true},
     {u"服务器地址", {"hostaddr"}, false},
     {u"端口", {"port"}, true},
+    {u"本机套接字", {"unix_socket"}, false},
     {u"数据库", {"dbname", "database", "DB", "DBQ", "service"}, true},
     {u"用户", {"user", "UID", "Username"}, true},
     {u"驱动程序", {"Driver"}, false},
@@ -95,8 +96,11 @@ QString Unnamed(const DbReach& reach, const char16_t* caption)
     if (reach.client == u"MariaDB") {
         if (row == u"服务器")
             return QStringLiteral("（未指定：本机，经套接字连接）");
-        if (row == u"端口")
-            return QStringLiteral("（未指定：3306）");
+        if (row == u"端口") {
+            const bool socket = std::any_of(
+                reach.sent.begin(), reach.sent.end(), [](const auto& sent) { return sent.first == u"unix_socket"; });
+            return socket ? QStringLiteral("（未指定：经本机套接字连接，不用端口）") : QStringLiteral("（未指定：3306）");
+        }
     }
     return QStringLiteral("（未指定）");
 }
