@@ -10,54 +10,9 @@
 #include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/un.h>
 
 namespace {
-
-// A local socket that listens and tells whether anyone knocked, named to the MariaDB client
-// as its local server's (MYSQL_UNIX_PORT) while the object lives.
-class LocalServerSocket
-{
-public:
-    LocalServerSocket()
-        : m_path(m_dir.filePath(QStringLiteral("my.sock"))), m_old(qgetenv("MYSQL_UNIX_PORT")),
-          m_had(qEnvironmentVariableIsSet("MYSQL_UNIX_PORT"))
-    {
-        m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = QFile::encodeName(m_path);
-        std::copy_n(path.constData(), std::min<qsizetype>(path.size(), sizeof address.sun_path - 1), address.sun_path);
-        if (bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_fd, 4) != 0)
-            ADD_FAILURE() << "no local socket at " << path.constData();
-        qputenv("MYSQL_UNIX_PORT", path);
-    }
-    ~LocalServerSocket()
-    {
-        close(m_fd);
-        if (m_had)
-            qputenv("MYSQL_UNIX_PORT", m_old);
-        else
-            qunsetenv("MYSQL_UNIX_PORT");
-    }
-    LocalServerSocket(const LocalServerSocket&) = delete;
-    LocalServerSocket& operator=(const LocalServerSocket&) = delete;
-    const QString& Path() const { return m_path; }
-    bool Knocked(int waitMs = 100) const
-    {
-        pollfd ready {m_fd, POLLIN, 0};
-        return poll(&ready, 1, waitMs) > 0;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    QByteArray m_old;
-    bool m_had;
-    int m_fd = -1;
-};
 
 std::unique_ptr<CMySQLDS> SourceAt(const DbServerSettings& login)
 {
