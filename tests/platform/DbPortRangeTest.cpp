@@ -123,3 +123,23 @@ TEST(DbPortRange, ConnectionStringsRefuseAPortOutsideTheRangeWhereverItIsRead)
         EXPECT_TRUE(fresh.Knocked());
     }
 }
+
+// Oracle's driver reads the port of an Easy Connect text, as the Oracle dialog's descriptor is
+// sent; a net service name has none.
+TEST(DbPortRange, AnEasyConnectPortOutsideTheRangeIsRefused)
+{
+    OdbcRegistry registry;
+    registry.drivers.append({QStringLiteral("Oracle"), QStringLiteral("/opt/oracle/libsqora.so.21.1")});
+    for (const QString& dbq : {QStringLiteral("//db.example:85536/orcl"), QStringLiteral("db.example:0"),
+             QStringLiteral("[::1]:70000/orcl")}) {
+        SCOPED_TRACE(dbq.toStdString());
+        const OdbcRequest request = CheckOdbcString("Driver=Oracle;DBQ=" + dbq, QStringLiteral("库存"), registry);
+        EXPECT_TRUE(request.refusal.startsWith(QStringLiteral("数据源“库存”的端口“"))) << request.refusal.toStdString();
+        EXPECT_TRUE(request.refusal.contains(QStringLiteral("不在 1 到 65535 之间（DBQ）")));
+    }
+    for (const QString& dbq : {QStringLiteral("//db.example:1521/orcl"), QStringLiteral("orcl"),
+             QStringLiteral("[::1]:1521/orcl"), QStringLiteral("db.example/orcl")}) {
+        SCOPED_TRACE(dbq.toStdString());
+        EXPECT_EQ(CheckOdbcString("Driver=Oracle;DBQ=" + dbq, {}, registry).refusal, QString());
+    }
+}
