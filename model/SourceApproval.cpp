@@ -65,6 +65,7 @@ const MainRow kMainRows[] = {
     {u"服务器", {"host", "Server", "Servername", "Hostname", "Host", "Address"}, true},
     {u"服务器地址", {"hostaddr"}, false},
     {u"端口", {"port"}, true},
+    {u"本机套接字", {"unix_socket"}, false},
     {u"数据库", {"dbname", "database", "DB", "DBQ", "service"}, true},
     {u"用户", {"user", "UID", "Username"}, true},
     {u"驱动程序", {"Driver"}, false},
@@ -95,8 +96,11 @@ QString Unnamed(const DbReach& reach, const char16_t* caption)
     if (reach.client == u"MariaDB") {
         if (row == u"服务器")
             return QStringLiteral("（未指定：本机，经套接字连接）");
-        if (row == u"端口")
-            return QStringLiteral("（未指定：3306）");
+        if (row == u"端口") {
+            const bool socket = std::any_of(
+                reach.sent.begin(), reach.sent.end(), [](const auto& sent) { return sent.first == u"unix_socket"; });
+            return socket ? QStringLiteral("（未指定：经本机套接字连接，不用端口）") : QStringLiteral("（未指定：3306）");
+        }
     }
     return QStringLiteral("（未指定）");
 }
@@ -235,6 +239,10 @@ QStringList ConnectedCautions(const DbStatementFacts& facts, bool ownStatement)
         cautions << QStringLiteral("这条语句读取的视图 %1 的定义，您的登录无权查看，本程序无法得知它们调用哪些函数。"
                                    "数据库中定义的函数可以以其所有者的权限运行，%2。")
                         .arg(facts.unreadViews.join(QStringLiteral("、")), kRoutinePowers);
+    if (!facts.unseenRelations.isEmpty())
+        cautions << QStringLiteral("这条语句经由视图读取 %1，您的登录在数据库中看不到它们，本程序无法得知它们是数据表还是视图，"
+                                   "也无法得知它们调用哪些函数。数据库中定义的函数可以以其所有者的权限运行，%2。")
+                        .arg(facts.unseenRelations.join(QStringLiteral("、")), kRoutinePowers);
     return cautions;
 }
 

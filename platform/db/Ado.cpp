@@ -216,36 +216,6 @@ private:
     QString m_advice;
 };
 
-// A connection that never opened, carrying the reason.
-class UnavailableConnection final : public DbConnection
-{
-public:
-    UnavailableConnection(const QString& why, bool refused)
-    {
-        if (refused)
-            Refuse(why);
-        else
-            Fail(why);
-    }
-    bool IsOpen() const override { return false; }
-    void Close() override { }
-    bool ListTables(QStringList& tables) override
-    {
-        tables.clear();
-        return false;
-    }
-    bool ListFields(const QString&, QStringList& fields) override
-    {
-        fields.clear();
-        return false;
-    }
-    bool Query(const QString&, DbRows& rows, qint64, qint64) override
-    {
-        rows.Clear();
-        return false;
-    }
-};
-
 AdoRoute Unavailable(const QString& why)
 {
     AdoRoute route;
@@ -613,7 +583,7 @@ constexpr OdbcKey kOdbcKeys[] = {
     {"DSN", nullptr},
     // Where the server listens: host names and ports for FreeTDS, PostgreSQL, MariaDB.
     {"Server", nullptr},
-    {"Port", "[0-9]{1,5}"},
+    {"Port", "[0-9]+"}, // and between 1 and 65535 (IsDbPort)
     // DB2's names for the host and its only network protocol.
     {"Hostname", nullptr},
     {"Protocol", "TCPIP"},
@@ -747,7 +717,7 @@ bool IsFreeTdsLibrary(const QString& library)
 struct TdsServerName
 {
     QString host;
-    int port = 0;
+    qint64 port = 0;
     QString instance;
 };
 
@@ -781,6 +751,7 @@ struct TdsReach
 {
     DbReach::Resolved host;
     DbReach::Resolved port;
+    qint64 portNumber = 0; // the port's number, 0 for an instance's or none
     // The string gives a Port while the server's name it reads carries one too.
     bool portTwice = false;
 };
@@ -803,11 +774,13 @@ TdsReach ReadTdsReach(const QString& server, const QString& port, const OdbcRegi
     const auto named = [&](const QString& text, const QString& key, const QString& from) {
         const TdsServerName name = ReadTdsServerName(text);
         reach.host = {QStringLiteral("Server"), name.host, key + from};
-        if (name.port > 0)
+        if (name.port > 0) {
             reach.port = {QStringLiteral("Port"), QString::number(name.port),
                 QStringLiteral("写在%1的服务器名之后%2").arg(key, from)};
-        else if (!name.instance.isEmpty())
+            reach.portNumber = name.port;
+        } else if (!name.instance.isEmpty()) {
             reach.port = {QStringLiteral("Port"), InstancePort(name.instance), QStringLiteral("%1中的实例名%2").arg(key, from)};
+        }
         return name.port > 0;
     };
     bool portInName = false;
@@ -820,20 +793,24 @@ TdsReach ReadTdsReach(const QString& server, const QString& port, const OdbcRegi
         };
         if (!conf.host.value.isEmpty())
             reach.host = {QStringLiteral("Server"), conf.host.value, from("host", conf.host)};
-        if (!conf.port.value.isEmpty())
+        if (!conf.port.value.isEmpty()) {
             reach.port = {QStringLiteral("Port"), conf.port.value, from("port", conf.port)};
-        else if (!conf.instance.value.isEmpty())
+            reach.portNumber = FreeTdsNumber(conf.port.value);
+        } else if (!conf.instance.value.isEmpty())
             reach.port = {QStringLiteral("Port"), InstancePort(conf.instance.value), from("instance", conf.instance)};
     } else if (const QString address = registered("Address"); !address.isEmpty()) {
         reach.host = {QStringLiteral("Server"), address, QStringLiteral("Address") + registration};
     } else if (const QString name = registered("Server"); !name.isEmpty()) {
         portInName = named(name, QStringLiteral("Server"), registration);
     }
-    if (const int number = FreeTdsNumber(registered("Port")); number != 0)
+    if (const qint64 number = FreeTdsNumber(registered("Port")); number != 0) {
         reach.port = {QStringLiteral("Port"), QString::number(number), QStringLiteral("Port") + registration};
+        reach.portNumber = number;
+    }
     if (!port.isEmpty()) {
         reach.portTwice = portInName;
         reach.port = {QStringLiteral("Port"), port, QStringLiteral("Port")};
+        reach.portNumber = FreeTdsNumber(port);
     }
     return reach;
 }
@@ -1033,29 +1010,45 @@ OdbcRequest CheckOdbcString(const QString& connectionString, const QString& sour
         request.accessPassword = valueOf("PWD");
         return request;
     }
+    // A port outside 1 to 65535 connects elsewhere than it reads (DbPortFault), and FreeTDS
+    // passes over a Port of 0 for the one it read before. The string's, the data source's
+    // registration's, and for FreeTDS each it reads besides; Oracle's in its Easy Connect text.
+    const auto refusePort = [&](const QString& port, const QString& where) {
+        OdbcRequest refused;
+        refused.refusal = RefusalMessage(sourceName, DbPortFault(port) + QStringLiteral("（%1）").arg(where), DbPortAdvice());
+        return refused;
+    };
+    if (const CheckedPair* pair = pairOf("Port"); pair && !IsDbPort(pair->value.toLongLong())) {
+        return refuse(pair->hidden ? QStringLiteral("中“Port”的值不在 1 到 65535 之间")
+                                   : QStringLiteral("中的") + DbPortFault(pair->value),
+            advice(DbPortAdvice(), pair->hidden));
+    }
+    const QString port = setting("Port").trimmed();
+    if (!IsFreeTdsLibrary(library) && !port.isEmpty() && !IsDbPort(port.toLongLong()))
+        return refusePort(port, QStringLiteral("Port，来自数据源“%1”在 unixODBC 中的注册").arg(dataSource));
+    static const QRegularExpression easyConnect(QStringLiteral("^\\s*(?://)?(?:\\[[^\\]]*\\]|[^/:\\[]+):([0-9]+)\\s*(?:/|$)"));
+    if (const auto match = easyConnect.match(setting("DBQ")); match.hasMatch() && !IsDbPort(match.captured(1).toLongLong()))
+        return refusePort(match.captured(1), QStringLiteral("DBQ"));
     if (IsMySQLLibrary(library)) {
         // The MariaDB and MySQL drivers let a statement send any file of the user's to
         // the server ("load data local infile") and cannot be told not to: the program
         // connects with its own client, which is, to the server the string or the data
-        // source names. Values go to that client as they are, unquoted.
-        const QString port = setting("Port");
+        // source names. Values go to that client as they are, unquoted; no port is none given
+        // (the local host's socket, else 3306), as the drivers read it.
         OdbcRequest request;
-        request.mysqlServer = DbServerSettings {setting("Server"), port.isEmpty() ? 3306 : port.toInt(),
-            setting("Database"), setting("UID"), setting("PWD")};
+        request.mysqlServer = DbServerSettings {
+            setting("Server"), port.toInt(), setting("Database"), setting("UID"), setting("PWD")};
         return request;
     }
     if (IsFreeTdsLibrary(library)) {
-        // FreeTDS passes over a port of 0 and takes the one it read before, which the question
-        // would not show.
-        if (pairOf("Port") && FreeTdsNumber(valueOf("Port")) == 0) {
-            return refuse(QStringLiteral("中“Port”的值不是可接受的值"),
-                advice(QStringLiteral("端口不能为 0。"), pairOf("Port")->hidden));
-        }
-        if (ReadTdsReach(valueOf("Server"), valueOf("Port"), source).portTwice) {
+        const TdsReach tds = ReadTdsReach(valueOf("Server"), valueOf("Port"), source);
+        if (tds.portTwice) {
             OdbcRequest refused;
             refused.refusal = PortTwiceMessage(sourceName);
             return refused;
         }
+        if (tds.portNumber != 0 && !IsDbPort(tds.portNumber))
+            return refusePort(tds.port.value, tds.port.how);
     }
 
     OdbcRequest request;
@@ -1229,6 +1222,6 @@ std::unique_ptr<DbConnection> DbConnection::OpenAdo(
         case AdoRoute::Access: return OpenAccess(route.path, route.password);
         case AdoRoute::Unavailable: break;
         }
-        return std::make_unique<UnavailableConnection>(route.error, route.refused);
+        return DbConnection::Unavailable(route.error, route.refused);
     });
 }

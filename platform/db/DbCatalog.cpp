@@ -248,16 +248,32 @@ QString MyUnquoted(const QString& name)
     return QString(name).replace(QStringLiteral("``"), QStringLiteral("`"));
 }
 
+// A relation a view's text reads, as the server stores it: after "from" or "join" (a comma's
+// too), perhaps behind opening parentheses, always with its schema. A common table expression
+// stands there without one and is part of the text itself.
+struct MyRelation
+{
+    QString schema;
+    QString name;
+    QString view; // the view whose text reads it
+};
+
 // MariaDB/MySQL keep no record of what a view calls, only its text, which they store with every
 // name in backquotes and a stored function as `schema`.`name`( or `name`( in the view's own
 // schema (built-in functions stand bare). So the views the names reach are read, each name
 // their texts hold asked about in turn, and their calls taken as they stand: a DEFINER view
 // may call a routine that the login itself cannot see. Routines of the server's own schemas are
-// not the database's.
+// not the database's. Nor can the login see a view of another schema that a DEFINER view
+// reads, nor what that one calls: the relations the texts read that information_schema does
+// not show the login are named as unseen, asked in the same round trip as the routines.
 bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatementFacts& facts)
 {
     static const QRegularExpression quoted(QStringLiteral("`((?:[^`]|``)+)`"));
     static const QRegularExpression call(QStringLiteral("(?:`((?:[^`]|``)+)`\\.)?`((?:[^`]|``)+)`\\s*\\("));
+    static const QRegularExpression read(
+        QStringLiteral("(?:from|join)\\s*(?:\\(\\s*)*`((?:[^`]|``)+)`\\.`((?:[^`]|``)+)`(?!\\s*[.(])"),
+        QRegularExpression::CaseInsensitiveOption);
+    QList<MyRelation> relations;
     QStringList asked = names;
     QSet<QString> askedLower;
     for (const QString& name : names)
@@ -290,6 +306,12 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
                 if (!IsMySystemSchema(called))
                     AddOnce(facts.routines, called + u'.' + MyUnquoted(found.captured(2)));
             }
+            for (auto match = read.globalMatch(text); match.hasNext();) {
+                const auto found = match.next();
+                const MyRelation relation {MyUnquoted(found.captured(1)), MyUnquoted(found.captured(2)), view};
+                if (!IsMySystemSchema(relation.schema))
+                    relations.append(relation);
+            }
             for (auto match = quoted.globalMatch(text); match.hasNext();) {
                 const QString name = MyUnquoted(match.next().captured(1));
                 if (!askedLower.contains(name.toLower())) {
@@ -300,16 +322,33 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
             }
         }
     }
+    QString sql = QStringLiteral("select 'routine', ROUTINE_SCHEMA, ROUTINE_NAME from information_schema.ROUTINES "
+                                 "where ROUTINE_SCHEMA not in %1 and lower(convert(ROUTINE_NAME using utf8mb4)) in %2")
+                      .arg(kMySystemSchemas, MyLowerList(asked));
+    if (!relations.isEmpty()) {
+        QStringList relationNames;
+        for (const MyRelation& relation : relations)
+            relationNames << relation.name;
+        sql += QStringLiteral(" union all select 'relation', TABLE_SCHEMA, TABLE_NAME from information_schema.TABLES "
+                              "where lower(convert(TABLE_NAME using utf8mb4)) in %1")
+                   .arg(MyLowerList(relationNames));
+    }
     DbRows rows;
-    if (!AskCatalog(connection,
-            QStringLiteral("select ROUTINE_SCHEMA, ROUTINE_NAME from information_schema.ROUTINES "
-                           "where ROUTINE_SCHEMA not in %1 and lower(convert(ROUTINE_NAME using utf8mb4)) in %2 "
-                           "order by 1, 2")
-                .arg(kMySystemSchemas, MyLowerList(asked)),
-            rows, facts))
+    if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2, 3"), rows, facts))
         return false;
-    for (int r = 0; r < rows.RowCount(); ++r)
-        AddOnce(facts.routines, rows.Value(r, 0) + u'.' + rows.Value(r, 1));
+    // Compared as written: a server that tells names apart by letter case could otherwise
+    // pass a hidden relation off as a visible one of another case.
+    QSet<QPair<QString, QString>> seen;
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        if (rows.Value(r, 0) == u"relation")
+            seen.insert({rows.Value(r, 1), rows.Value(r, 2)});
+        else
+            AddOnce(facts.routines, rows.Value(r, 1) + u'.' + rows.Value(r, 2));
+    }
+    for (const MyRelation& relation : relations) {
+        if (!seen.contains({relation.schema, relation.name}))
+            AddOnce(facts.unseenRelations, QStringLiteral("%1.%2（视图 %3 读取）").arg(relation.schema, relation.name, relation.view));
+    }
     return true;
 }
 

@@ -40,6 +40,10 @@ struct DbStatementFacts
     QStringList routines;
     // Views the statement reaches whose definition the login may not read.
     QStringList unreadViews;
+    // Tables or views that views the statement reaches read, which the catalog does not show the
+    // login (another schema's, read with the view owner's rights): what they call is unknown.
+    // Each as schema.name with the view that reads it.
+    QStringList unseenRelations;
     // The catalog could not be asked (a server the connection cannot tell, or a catalog that
     // refused the question): the statement may call such routines unseen.
     bool routinesUnknown = false;

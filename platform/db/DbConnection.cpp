@@ -1,4 +1,6 @@
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbReach.h"
+#include "platform/db/DbWait.h"
 
 #include <algorithm>
 
@@ -30,7 +32,64 @@ private:
     QString m_sql;
 };
 
+class UnavailableConnection final : public DbConnection
+{
+public:
+    UnavailableConnection(const QString& why, bool refused)
+    {
+        if (refused)
+            Refuse(why);
+        else
+            Fail(why);
+    }
+    bool IsOpen() const override { return false; }
+    void Close() override { }
+    bool ListTables(QStringList& tables) override
+    {
+        tables.clear();
+        return false;
+    }
+    bool ListFields(const QString&, QStringList& fields) override
+    {
+        fields.clear();
+        return false;
+    }
+    bool Query(const QString&, DbRows& rows, qint64, qint64) override
+    {
+        rows.Clear();
+        return false;
+    }
+};
+
 } // namespace
+
+std::unique_ptr<DbConnection> DbConnection::Unavailable(const QString& why, bool refused)
+{
+    return std::make_unique<UnavailableConnection>(why, refused);
+}
+
+bool IsDbPort(qint64 port)
+{
+    return port >= 1 && port <= 65535;
+}
+
+QString DbPortFault(const QString& port)
+{
+    return QStringLiteral("端口“%1”不在 1 到 65535 之间").arg(port);
+}
+
+QString DbPortAdvice()
+{
+    return QStringLiteral("客户端会把这样的端口换算成另一个端口（例如 124481 成为 58945），连接的就不是询问时显示的端口。"
+                          "请改用 1 到 65535 之间的端口。");
+}
+
+QString DbPortRefusal(const QString& port)
+{
+    const QString name = DbSourceScope::Current();
+    const QString whose = name.isEmpty() ? QString() : QStringLiteral("数据源“%1”的").arg(name);
+    return whose + DbPortFault(port) + QStringLiteral("，没有连接：") + DbPortAdvice();
+}
 
 bool DbRowCursor::Skip(qint64 count)
 {

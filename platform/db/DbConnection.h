@@ -127,6 +127,10 @@ public:
     static std::unique_ptr<DbConnection> OpenAdo(const QString& connectionString, const QString& userId,
         const QString& password, const QString& sourceName = {});
 
+    // A connection that never opened, with why: refused, our own refusal (Refused()), else a
+    // failure.
+    static std::unique_ptr<DbConnection> Unavailable(const QString& why, bool refused);
+
     virtual bool IsOpen() const = 0;
     // Safe to call more than once; the destructor closes too.
     virtual void Close() = 0;

@@ -45,9 +45,21 @@ struct DbReach
     QList<Resolved> resolved;
 };
 
+// Every client reads a port as a 16-bit number: a larger one connects to its remainder modulo
+// 65536 (124481 to 58945), so that the question would show one port while another connects.
+// Only 1 to 65535 reaches a client.
+bool IsDbPort(qint64 port);
+// What is wrong with such a port, naming it, and what to do instead.
+QString DbPortFault(const QString& port);
+QString DbPortAdvice();
+// The refusal of a native source's port, naming the data source of the calling thread
+// (DbSourceScope): nothing connects.
+QString DbPortRefusal(const QString& port);
+
 // libpq's parameters for a native PostgreSQL source, and its defaults for those left empty.
 DbReach PostgreSQLReach(const DbServerSettings& settings);
-// The MariaDB client's parameters for a native MySQL/MariaDB source.
+// The MariaDB client's parameters for a native MySQL/MariaDB source: by TCP wherever a port is
+// given, through the local socket (named in unix_socket) for the local host without one.
 DbReach MySQLReach(const DbServerSettings& settings);
 // An OLE DB provider string with the login given beside it, routed and checked as
 // DbConnection::OpenAdo routes and checks it.

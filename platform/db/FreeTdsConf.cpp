@@ -89,9 +89,9 @@ bool ReadConfSection(QFile& file, const QByteArray& section, FreeTdsServer& serv
 
 } // namespace
 
-int FreeTdsNumber(const QString& text)
+qint64 FreeTdsNumber(const QString& text)
 {
-    return static_cast<int>(std::strtol(text.toUtf8().constData(), nullptr, 10));
+    return std::strtoll(text.toUtf8().constData(), nullptr, 10);
 }
 
 FreeTdsServer ReadFreeTdsServer(const QString& name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // A server named in freetds.conf, which FreeTDS's Servername (in a data source's
 // registration) stands for, read as FreeTDS reads it: $FREETDSCONF, $FREETDS/etc/freetds.conf,
@@ -23,6 +24,7 @@ struct FreeTdsServer
 };
 FreeTdsServer ReadFreeTdsServer(const QString& name);
 
-// A number at the start of text as C's atoi reads it (blanks, a sign, digits), which is
-// how FreeTDS reads a port wherever it finds one.
-int FreeTdsNumber(const QString& text);
+// A number at the start of text as C's strtol reads it (blanks, a sign, digits), which is
+// how FreeTDS reads a port wherever it finds one (atoi, which keeps the low 32 bits of it:
+// never a port between 1 and 65535 where the number itself is not one).
+qint64 FreeTdsNumber(const QString& text);

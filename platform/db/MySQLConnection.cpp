@@ -3,6 +3,8 @@
 #include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
+#include <QFile>
+
 #include <mysql.h>
 #include <sys/socket.h>
 
@@ -41,6 +43,31 @@ QString DrainResults(MYSQL* mysql)
     return {};
 }
 
+// Where the client goes. Given "localhost" (or no host) the client would take its local socket
+// and pass over any port, so that a question showing the port would show what never connects:
+// wherever a port is given it goes by TCP, and only the local host without one takes the socket.
+// Both are named to the client, so that none of its defaults (nor MYSQL_TCP_PORT) decides.
+struct MyTarget
+{
+    QString host;
+    unsigned int port = 0;
+    QString socket; // the local socket, for the local host without a port
+};
+
+MyTarget MyTargetOf(const DbServerSettings& settings)
+{
+    MyTarget target;
+    target.host = settings.host;
+    if (settings.port <= 0 && (settings.host.isEmpty() || settings.host == u"localhost")) {
+        target.socket = qEnvironmentVariable("MYSQL_UNIX_PORT");
+        if (target.socket.isEmpty())
+            target.socket = QStringLiteral(MARIADB_UNIX_ADDR);
+    } else {
+        target.port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : MARIADB_PORT;
+    }
+    return target;
+}
+
 // A connected handle (mysql_errno set when the connect failed), null without memory.
 MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSeconds, unsigned int ioSeconds)
 {
@@ -58,14 +85,17 @@ MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSecond
     // A row is one packet: none larger than the rows one call may keep reaches memory.
     const unsigned long packet = static_cast<unsigned long>(std::min<qint64>(GetDbLimits().sliceBytes, 1 << 30));
     mysql_options(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &packet);
-    const QByteArray host = settings.host.toUtf8();
+    const MyTarget target = MyTargetOf(settings);
+    const unsigned int protocol = target.socket.isEmpty() ? MYSQL_PROTOCOL_TCP : MYSQL_PROTOCOL_SOCKET;
+    mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+    const QByteArray host = target.host.toUtf8();
+    const QByteArray socket = QFile::encodeName(target.socket);
     const QByteArray user = settings.user.toUtf8();
     const QByteArray password = settings.password.toUtf8();
     const QByteArray database = settings.database.toUtf8();
-    const unsigned int port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : 0;
     // Several results for a CALL, never several statements in one text.
     mysql_real_connect(mysql, host.constData(), user.constData(), password.constData(), database.constData(),
-        port, nullptr, CLIENT_MULTI_RESULTS);
+        target.port, target.socket.isEmpty() ? nullptr : socket.constData(), CLIENT_MULTI_RESULTS);
     return mysql;
 }
 
@@ -550,21 +580,29 @@ private:
 
 std::unique_ptr<DbConnection> DbConnection::OpenMySQL(const DbServerSettings& settings)
 {
+    if (settings.port < 0 || settings.port > 65535)
+        return Unavailable(DbPortRefusal(QString::number(settings.port)), true);
     return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
         [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<MySQLConnection>(settings); });
 }
 
 DbReach MySQLReach(const DbServerSettings& settings)
 {
-    // As ConnectMySql hands them to the client: an empty host is the local server's
-    // socket, a port of 0 the client's default.
+    // As ConnectMySql hands them to the client (MyTargetOf): a port of 0 is none given.
     DbReach reach;
-    reach.kind = DbReach::Server;
     reach.client = QStringLiteral("MariaDB");
     reach.server = SqlServerKind::MySQL;
+    if (settings.port < 0 || settings.port > 65535) {
+        reach.refusal = DbPortRefusal(QString::number(settings.port));
+        return reach;
+    }
+    reach.kind = DbReach::Server;
+    const MyTarget target = MyTargetOf(settings);
     reach.sent = {{QStringLiteral("host"), settings.host},
-        {QStringLiteral("port"), settings.port > 0 ? QString::number(settings.port) : QString()},
-        {QStringLiteral("database"), settings.database}, {QStringLiteral("user"), settings.user},
+        {QStringLiteral("port"), settings.port > 0 ? QString::number(settings.port) : QString()}};
+    if (!target.socket.isEmpty())
+        reach.sent.append({QStringLiteral("unix_socket"), target.socket});
+    reach.sent += {{QStringLiteral("database"), settings.database}, {QStringLiteral("user"), settings.user},
         {QStringLiteral("password"), QString()}};
     return reach;
 }

@@ -1054,6 +1054,8 @@ std::unique_ptr<DbCursor> PostgreSQLConnection::OpenCursor(const QString& sql)
 
 std::unique_ptr<DbConnection> DbConnection::OpenPostgreSQL(const DbServerSettings& settings)
 {
+    if (!IsDbPort(settings.port))
+        return Unavailable(DbPortRefusal(QString::number(settings.port)), true);
     return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
         [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<PostgreSQLConnection>(settings); });
 }
@@ -1061,9 +1063,13 @@ std::unique_ptr<DbConnection> DbConnection::OpenPostgreSQL(const DbServerSetting
 DbReach PostgreSQLReach(const DbServerSettings& settings)
 {
     DbReach reach;
-    reach.kind = DbReach::Server;
     reach.client = QStringLiteral("libpq");
     reach.server = SqlServerKind::PostgreSQL;
+    if (!IsDbPort(settings.port)) {
+        reach.refusal = DbPortRefusal(QString::number(settings.port));
+        return reach;
+    }
+    reach.kind = DbReach::Server;
     const PgParameters parameters(settings);
     for (int i = 0; i < PgParameters::kCount; ++i) {
         reach.sent.append({QLatin1String(parameters.keywords[i]),

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // A TCP socket bound to a free loopback port, listening with that backlog when it is above 0;
@@ -53,5 +59,48 @@ public:
 
 private:
     int m_port = 0;
+    int m_fd = -1;
+};
+
+// A local socket that listens and tells whether anyone knocked, named to the MariaDB client
+// as its local server's (MYSQL_UNIX_PORT) while the object lives.
+class LocalServerSocket
+{
+public:
+    LocalServerSocket()
+        : m_path(m_dir.filePath(QStringLiteral("my.sock"))), m_old(qgetenv("MYSQL_UNIX_PORT")),
+          m_had(qEnvironmentVariableIsSet("MYSQL_UNIX_PORT"))
+    {
+        m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(m_path);
+        std::copy_n(path.constData(), std::min<qsizetype>(path.size(), sizeof address.sun_path - 1), address.sun_path);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(m_fd, 4);
+        qputenv("MYSQL_UNIX_PORT", path);
+    }
+    ~LocalServerSocket()
+    {
+        close(m_fd);
+        if (m_had)
+            qputenv("MYSQL_UNIX_PORT", m_old);
+        else
+            qunsetenv("MYSQL_UNIX_PORT");
+    }
+    LocalServerSocket(const LocalServerSocket&) = delete;
+    LocalServerSocket& operator=(const LocalServerSocket&) = delete;
+    const QString& Path() const { return m_path; }
+    bool Knocked(int waitMs = 100) const
+    {
+        pollfd ready {m_fd, POLLIN, 0};
+        return poll(&ready, 1, waitMs) > 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    QByteArray m_old;
+    bool m_had;
     int m_fd = -1;
 };

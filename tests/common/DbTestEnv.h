@@ -3,6 +3,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include "SQLiteFile.h"
 
@@ -94,6 +95,24 @@ inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const Q
             + TiedTablesSql(stem, QStringLiteral("date '2026-01-01' + interval (i * 7 % 10) day"),
             QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
 }
+
+// Connects given up after 300 ms while the object lives, for listeners that never answer.
+class ShortConnects
+{
+public:
+    ShortConnects()
+    {
+        DbLimits limits = m_saved;
+        limits.connectMs = 300;
+        SetDbLimits(limits);
+    }
+    ~ShortConnects() { SetDbLimits(m_saved); }
+    ShortConnects(const ShortConnects&) = delete;
+    ShortConnects& operator=(const ShortConnects&) = delete;
+
+private:
+    DbLimits m_saved = GetDbLimits();
+};
 
 // Declares `var` with the server settings. Without them the test fails under
 // scripts/test.sh (VC_REQUIRE_DB set) and is skipped, loudly, in a plain run.

@@ -164,4 +164,15 @@ TEST(StatementFacts, MariaDBTellsDefinerRoutinesAndThoseItsViewsCall)
     ASSERT_TRUE(seen->IsOpen()) << seen->LastError().toStdString();
     const DbStatementFacts facts = FactsOf(*seen, QStringLiteral("select a from v_dump"));
     EXPECT_EQ(facts.unreadViews, QStringList {server.database + QStringLiteral(".v_dump")});
+    EXPECT_TRUE(facts.unseenRelations.isEmpty());
+
+    // A view it may read, text and all, that reads a view of a schema it cannot see, which calls
+    // a routine it cannot see either: the hidden view is named, never taken for a table. Beside
+    // it a view over a table the login may read tells nothing.
+    const DbStatementFacts behind = FactsOf(*seen, QStringLiteral("select a from v_behind"));
+    EXPECT_EQ(behind.unseenRelations,
+        QStringList {QStringLiteral("vc_hidden.v_inner（视图 %1.v_behind 读取）").arg(server.database)});
+    EXPECT_TRUE(behind.routines.isEmpty());
+    EXPECT_TRUE(behind.unreadViews.isEmpty());
+    EXPECT_EQ(FactsOf(*seen, QStringLiteral("select a from v_names")), DbStatementFacts {});
 }

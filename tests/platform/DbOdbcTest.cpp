@@ -363,7 +363,7 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
     EXPECT_TRUE(maria.text.isEmpty());
     ASSERT_TRUE(maria.mysqlServer.has_value());
     EXPECT_EQ(maria.mysqlServer->host, "h");
-    EXPECT_EQ(maria.mysqlServer->port, 3306);
+    EXPECT_EQ(maria.mysqlServer->port, 0); // none given: the client's TCP 3306, or the local host's socket
     EXPECT_EQ(maria.mysqlServer->database, "d");
     EXPECT_EQ(maria.mysqlServer->user, "u");
     EXPECT_EQ(maria.mysqlServer->password, "p w");
@@ -375,7 +375,7 @@ TEST(CheckOdbcString, SendsTheAcceptedPairsRebuilt)
     } registered[] = {
         {"DSN=Shop", {"db.shop", 3307, "shop", "clerk", "p;w={x}"}},
         {"DSN=Shop;UID=me;Password=mine;Option=3", {"db.shop", 3307, "shop", "me", "mine"}},
-        {"Driver={MariaDB Unicode};Server=h;DB=d;Option=3", {"h", 3306, "d", "", ""}},
+        {"Driver={MariaDB Unicode};Server=h;DB=d;Option=3", {"h", 0, "d", "", ""}},
     };
     for (const auto& c : registered) {
         const OdbcRequest request = CheckOdbcString(c.text, {}, TestRegistry());
@@ -477,7 +477,7 @@ TEST(CheckOdbcString, APortAfterFreeTdssServerAndInPortIsGivenTwice)
         EXPECT_TRUE(request.text.isEmpty());
     }
     EXPECT_TRUE(CheckOdbcString("Driver=FreeTDS;Server=h,1444;Port=0", {}, registry)
-                    .refusal.contains(QStringLiteral("“Port”的值不是可接受的值")));
+                    .refusal.contains(QStringLiteral("端口“0”不在 1 到 65535 之间")));
     for (const QString& text : QStringList {"Driver=FreeTDS;Server=h;Port=1433", "Driver=FreeTDS;Server=h,1433",
              "Driver=FreeTDS;Server=h\\inst;Port=1433", "Driver=FreeTDS;Server=h,x;Port=1433", "DSN=Tds",
              "DSN=TdsPlain;Port=1433", "Driver={PostgreSQL Unicode};Server=h,g;Port=5432"}) {

@@ -302,3 +302,30 @@ TEST_F(RoutineCautionSessionTest, WhatTheServerResolvesIsRefusedOrNamedHoweverIt
 }
 
 } // namespace
+
+namespace {
+
+// MariaDB: a login reads a view whose text it may read, and through it a view of a schema it
+// cannot see, which calls a DEFINER routine that writes a server file. The hidden view is named
+// once connected and, denied, nothing is written; a view over a table the login sees asks once.
+TEST_F(RoutineCautionSessionTest, AViewBehindAViewTheLoginCannotSeeIsNamed)
+{
+    VC_TEST_SERVER(my, "VC_MY");
+    DbRows rows;
+    ASSERT_TRUE(DbConnection::OpenMySQL(my)->Query("select concat(@@datadir, 'vc_hidden/vc_hidden_dump.txt')", rows));
+    const QString outfile = rows.Value(0, 0);
+    DbServerSettings viewer = my;
+    viewer.user = QStringLiteral("vc_viewer");
+    viewer.password = QStringLiteral("viewer pass");
+
+    Use(Native(false, viewer, QStringLiteral("select a from v_behind")));
+    ExpectDeniedOnceConnected({QStringLiteral("vc_hidden.v_inner")});
+    EXPECT_TRUE(cautions[1].contains(QStringLiteral("看不到"))) << cautions[1].toStdString();
+    EXPECT_FALSE(QFile::exists(outfile));
+
+    Use(Native(false, viewer, QStringLiteral("select a from v_names")));
+    EXPECT_TRUE(Preview({true})) << services.MessageTexts().join("|").toStdString();
+    EXPECT_TRUE(cautions.value(0).isEmpty()) << cautions.value(0).toStdString();
+}
+
+} // namespace

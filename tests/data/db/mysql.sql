@@ -34,3 +34,22 @@ CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_dump AS SELECT f_dum
 -- A login that may read the view, but neither its text nor the routine it calls.
 CREATE USER IF NOT EXISTS vc_viewer@'127.0.0.1' IDENTIFIED BY 'viewer pass';
 GRANT SELECT ON v_dump TO vc_viewer@'127.0.0.1';
+-- A schema the viewer cannot see, whose view calls a routine of its own that writes a server file,
+-- and a view of the test database that reads that view with its owner's rights: the viewer may
+-- read the outer view and its text, but information_schema shows it neither the inner view nor
+-- the routine. Beside it a view over a table the viewer may read.
+CREATE DATABASE IF NOT EXISTS vc_hidden CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci;
+DELIMITER //
+CREATE DEFINER = root@localhost FUNCTION vc_hidden.f_hidden_dump(p varchar(200)) RETURNS integer SQL SECURITY DEFINER
+BEGIN
+  SELECT p INTO OUTFILE 'vc_hidden_dump.txt';
+  RETURN 1;
+END //
+DELIMITER ;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW vc_hidden.v_inner AS
+  SELECT vc_hidden.f_hidden_dump('behind a hidden view') AS a;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_behind AS SELECT a FROM vc_hidden.v_inner;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_names AS SELECT Name AS a FROM People WHERE Id <= 3;
+GRANT SELECT, SHOW VIEW ON v_behind TO vc_viewer@'127.0.0.1';
+GRANT SELECT, SHOW VIEW ON v_names TO vc_viewer@'127.0.0.1';
+GRANT SELECT ON People TO vc_viewer@'127.0.0.1';
