@@ -87,38 +87,93 @@ void CDLBase::DropStage()
     m_bStageComplete = false;
 }
 
+bool CDLBase::Reconnect()
+{
+    std::shared_ptr<DbRowStage> stage = std::move(m_stage);
+    const QString stageSql = m_strStageSql;
+    const bool complete = m_bStageComplete;
+    Close();
+    const bool open = OpenWithStatement();
+    m_stage = std::move(stage);
+    m_strStageSql = stageSql;
+    m_bStageComplete = complete;
+    return open;
+}
+
 bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
 {
     const DbSourceScope scope(m_pDataSource->m_strName);
     if (!m_stage || sql != m_strStageSql) {
         DropStage();
-        m_stage = std::make_unique<DbRowStage>();
+        // What the pages show: the selected fields, which lead the statement's columns.
+        m_stage = std::make_shared<DbRowStage>(static_cast<int>(m_pDataSource->m_selectedFields.size()));
         m_strStageSql = sql;
     }
     const qint64 pageRows = last - first + 1;
     qint64 slice = pageRows;
+    int reruns = 0;
     while (!m_bStageComplete && m_stage->RowCount() < last) {
-        // The walk goes on where the kept rows end. One that is gone (a server ends a statement
-        // left waiting past its own limits) is run again and passed over the kept rows: a
-        // statement run whole gives its rows in one order each time, as print relies on;
-        // only a page's limit makes the server choose among equal rows anew.
-        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() != m_stage->RowCount();
+        // The walk goes on where the kept rows end. One that is gone (the server ended it: a
+        // statement left waiting past the server's limits, a restart, a killed session) is run
+        // again, on a new connection when the old one no longer serves, and passes over the kept
+        // rows checking that they are still the same: a statement run whole gives its rows in one
+        // order each time, as print relies on, unless the data changed meanwhile.
+        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() > m_stage->RowCount();
         if (fresh) {
             EndWalk();
             m_cursor = m_connection->OpenCursor(sql);
             m_strCursorSql = sql;
         }
-        const qint64 wanted = std::min(slice, last - m_stage->RowCount());
-        LoaderRow block;
-        if ((fresh && !m_cursor->Skip(m_stage->RowCount())) || !m_cursor->Fetch(wanted, block)) {
+        const qint64 kept = m_stage->RowCount();
+        const qint64 at = m_cursor->Position();
+        const bool checking = at < kept;
+        const qint64 wanted = std::min(slice, checking ? kept - at : last - kept);
+        // Kept or checked in the step that reads the rows, so the window waits for both alike.
+        struct Taken
+        {
+            bool ok = false;
+            qint64 rows = 0;
+            qint64 bytes = 0;
+        };
+        const auto taken = std::make_shared<Taken>();
+        const std::shared_ptr<DbRowStage> stage = m_stage;
+        const bool read = m_cursor->FetchInto(wanted, [stage, taken, at, checking](const DbRows& block) {
+            taken->rows = block.RowCount();
+            taken->bytes = block.MemoryUsed();
+            taken->ok = checking ? stage->Matches(at, block) : stage->Append(block);
+        });
+        if (!read) {
             const QString error = m_cursor->LastError();
             const bool stopped = m_cursor->Stopped();
+            const bool underway = !fresh || kept > 0;
             EndWalk();
-            if (!fresh && !stopped)
-                continue;
-            return stopped ? Fail(error) : FailQuery(error);
+            // Cancelled, or past a limit: the step may still be running with the kept rows.
+            if (stopped) {
+                DropStage();
+                return Fail(error);
+            }
+            if (!underway)
+                return FailQuery(error);
+            // Once more on the same connection, then on a new one.
+            ++reruns;
+            if (reruns == 2 && !Reconnect())
+                return false;
+            if (reruns > 2)
+                return Fail(FailureMessage(
+                    QStringLiteral("服务器中断了数据源“%1”的记录读取，重新读取也没有成功。").arg(DbSourceScope::Current()),
+                    error));
+            continue;
         }
-        if (!m_stage->Append(block)) {
+        if (checking ? !(taken->ok && taken->rows == wanted) : (!taken->ok && m_stage->Changed())) {
+            if (!taken->ok && !m_stage->Changed())
+                return FailQuery(m_stage->LastError());
+            // Never pages of two states: what was kept goes, and the next page starts afresh.
+            EndWalk();
+            DropStage();
+            return Fail(QStringLiteral("数据源“%1”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。")
+                            .arg(DbSourceScope::Current()));
+        }
+        if (!taken->ok) {
             EndWalk();
             if (m_stage->Full())
                 return Fail(QStringLiteral("数据源“%1”预览过的记录超过了临时存储 %2 MB 的上限，无法预览后面的记录。")
@@ -126,12 +181,11 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                                 .arg(GetDbLimits().tempBytes >> 20));
             return FailQuery(m_stage->LastError());
         }
-        if (block.RowCount() < wanted) {
+        if (!checking && taken->rows < wanted) {
             m_bStageComplete = true;
             EndWalk();
         } else {
-            slice = std::clamp<qint64>(
-                block.RowCount() * kBrowseSliceBytes / std::max<qint64>(block.MemoryUsed(), 1), pageRows,
+            slice = std::clamp<qint64>(taken->rows * kBrowseSliceBytes / std::max<qint64>(taken->bytes, 1), pageRows,
                 std::max(pageRows, kBrowseSliceRows));
         }
     }

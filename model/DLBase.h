@@ -117,6 +117,9 @@ protected:
     bool BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
     // Forgets the walk's rows kept for browsing.
     void DropStage();
+    // A new connection in place of one whose walk the server ended, the rows kept staying;
+    // false with the failure set.
+    bool Reconnect();
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
@@ -162,8 +165,9 @@ protected:
     // Declared after the connection, so it goes first.
     std::unique_ptr<DbCursor> m_cursor;
     QString m_strCursorSql;
-    // The rows of the browsed walk so far, of the statement m_strStageSql.
-    std::unique_ptr<DbRowStage> m_stage;
+    // The rows of the browsed walk so far, of the statement m_strStageSql; shared with the
+    // step that keeps the rows a walk reads.
+    std::shared_ptr<DbRowStage> m_stage;
     QString m_strStageSql;
     bool m_bStageComplete = false; // the walk reached the statement's end
     bool m_bSequential = false;

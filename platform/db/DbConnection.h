@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,6 +53,19 @@ public:
     // The next maxRows rows (fewer at the end, none after it) with the column names;
     // false with LastError() set on failure, rows then empty.
     virtual bool Fetch(qint64 maxRows, DbRows& rows) = 0;
+
+    // Fetch, with take given the rows on the thread that read them before the call returns, so
+    // that what is done with them counts as part of the step that read them, under its wait
+    // (DbWait.h). Not called on failure. take must own what it uses: a step given up comes
+    // back after its caller has gone.
+    virtual bool FetchInto(qint64 maxRows, const std::function<void(const DbRows&)>& take)
+    {
+        DbRows rows;
+        if (!Fetch(maxRows, rows))
+            return false;
+        take(rows);
+        return true;
+    }
 
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }

@@ -783,6 +783,11 @@ public:
         return true;
     }
 
+    bool FetchInto(qint64 maxRows, const std::function<void(const DbRows&)>& take) override
+    {
+        return Step([maxRows, take](DbCursor& c, CallResult& r) { r.ok = c.FetchInto(maxRows, take); });
+    }
+
 private:
     bool Step(std::function<void(DbCursor&, CallResult&)> work, std::shared_ptr<CallResult> result = {})
     {
