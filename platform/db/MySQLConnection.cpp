@@ -96,10 +96,15 @@ class MySession
 public:
     MYSQL* mysql = nullptr;
     DbServerSettings settings;
+    unsigned long threadId = 0; // the connection's, on the server
 
     // The failure of reading a row. A row larger than the packet limit ends the connection
     // as a lost server does: when the step was not stopped and the server still takes a
     // connection, the row was too large. stopped is set for our refusal.
+    //
+    // The server ends a connection too (its client did not read for net_write_timeout, an
+    // administrator killed it): then the server no longer knows the connection's thread, where
+    // after a row too large it still sends it or has only just seen the client go.
     QString RowFailure(bool& stopped) const
     {
         const unsigned int code = mysql_errno(mysql);
@@ -107,9 +112,22 @@ public:
         if ((code != 2013 && code != 2020) || DbStep::Over()) // CR_SERVER_LOST, CR_NET_PACKET_TOO_LARGE
             return message;
         MYSQL* probe = ConnectMySql(settings, 1, 1);
-        const bool answers = probe && mysql_errno(probe) == 0;
+        bool answers = probe && mysql_errno(probe) == 0;
+        bool ended = false;
+        if (answers && code == 2013) {
+            const QByteArray ask = "select 1 from information_schema.processlist where id = " + QByteArray::number(threadId);
+            MYSQL_RES* found = mysql_real_query(probe, ask.constData(), static_cast<unsigned long>(ask.size())) == 0
+                ? mysql_store_result(probe)
+                : nullptr;
+            answers = found != nullptr;
+            ended = found && mysql_num_rows(found) == 0;
+            if (found)
+                mysql_free_result(found);
+        }
         if (probe)
             mysql_close(probe);
+        if (ended)
+            return QStringLiteral("服务器中断了数据源“%1”的记录读取：%2").arg(DbSourceScope::Current(), message);
         if (!answers)
             return message;
         stopped = true;
@@ -354,6 +372,7 @@ public:
         }
         // Known before anything else is sent, so that Interrupt can reach every step.
         m_threadId = mysql_thread_id(m_mysql);
+        m_session.threadId = m_threadId;
         m_socket = static_cast<int>(mysql_get_socket(m_mysql));
         QString error;
         if (!m_session.Set(limits.statementMs, error)) {
