@@ -85,6 +85,8 @@ void CDLBase::DropStage()
     m_stage.reset();
     m_strStageSql.clear();
     m_bStageComplete = false;
+    m_shownPages.clear();
+    m_shownColumns.clear();
 }
 
 bool CDLBase::Reconnect()
@@ -92,12 +94,91 @@ bool CDLBase::Reconnect()
     std::shared_ptr<DbRowStage> stage = std::move(m_stage);
     const QString stageSql = m_strStageSql;
     const bool complete = m_bStageComplete;
+    auto shownPages = std::move(m_shownPages);
+    const QStringList shownColumns = m_shownColumns;
     Close();
     const bool open = OpenWithStatement();
     m_stage = std::move(stage);
     m_strStageSql = stageSql;
     m_bStageComplete = complete;
+    m_shownPages = std::move(shownPages);
+    m_shownColumns = shownColumns;
     return open;
+}
+
+namespace {
+const QString kChangedMessage
+    = QStringLiteral("数据源“%1”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
+const QString kServerEndedMessage = QStringLiteral("服务器中断了数据源“%1”的记录读取，重新读取也没有成功。");
+
+// The columns of a page that a preview shows and checks: the selected fields, which lead.
+int ShownColumns(const CDSBase& source, const DbRows& rows)
+{
+    const int fields = static_cast<int>(source.m_selectedFields.size());
+    return fields > 0 ? std::min(fields, rows.ColumnCount()) : rows.ColumnCount();
+}
+} // namespace
+
+bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
+{
+    for (int reruns = 0;;) {
+        if (!m_cursor) {
+            m_cursor = m_connection->OpenSeekingCursor(sql);
+            m_strCursorSql = sql;
+            m_bCursorChecked = m_shownPages.empty();
+        }
+        bool read = true;
+        bool changed = false;
+        // A cursor run again shows a page only once the pages shown before are as they were.
+        for (auto page = m_shownPages.begin(); !m_bCursorChecked && read && !changed && page != m_shownPages.end();
+             ++page) {
+            LoaderRow shown;
+            const std::vector<quint64>& hashes = page->second;
+            read = m_cursor->Seek(page->first) && m_cursor->Fetch(static_cast<qint64>(hashes.size()), shown);
+            changed = read
+                && (shown.RowCount() != static_cast<int>(hashes.size())
+                    || shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns);
+            for (int r = 0; read && !changed && r < shown.RowCount(); ++r)
+                changed = DbRowHash(shown, r, ShownColumns(*m_pDataSource, shown)) != hashes[r];
+        }
+        if (read && !changed && !m_bCursorChecked)
+            m_bCursorChecked = true;
+        read = read && !changed && m_cursor->Seek(first - 1) && m_cursor->Fetch(last - first + 1, rows);
+        if (read && !m_shownColumns.isEmpty()
+            && rows.Columns().mid(0, ShownColumns(*m_pDataSource, rows)) != m_shownColumns)
+            changed = true;
+        if (changed) {
+            rows.Clear();
+            EndWalk();
+            DropStage();
+            return Fail(kChangedMessage.arg(DbSourceScope::Current()));
+        }
+        if (read) {
+            const int columns = ShownColumns(*m_pDataSource, rows);
+            m_shownColumns = rows.Columns().mid(0, columns);
+            std::vector<quint64>& hashes = m_shownPages[first - 1];
+            hashes.clear();
+            for (int r = 0; r < rows.RowCount(); ++r)
+                hashes.push_back(DbRowHash(rows, r, columns));
+            if (hashes.empty())
+                m_shownPages.erase(first - 1);
+            return true;
+        }
+        rows.Clear();
+        const QString error = m_cursor->LastError();
+        const bool stopped = m_cursor->Stopped();
+        EndWalk();
+        if (stopped)
+            return Fail(error);
+        // Nothing shown yet: the statement itself failed.
+        if (m_shownPages.empty() && m_shownColumns.isEmpty())
+            return FailQuery(error);
+        ++reruns;
+        if (reruns == 2 && !Reconnect())
+            return false;
+        if (reruns > 2)
+            return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
+    }
 }
 
 bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -108,6 +189,17 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         // What the pages show: the selected fields, which lead the statement's columns.
         m_stage = std::make_shared<DbRowStage>(static_cast<int>(m_pDataSource->m_selectedFields.size()));
         m_strStageSql = sql;
+    }
+    // Where the server moves past rows itself, a page is read where it lies and nothing is kept.
+    if (m_stage->RowCount() == 0 && !m_bStageComplete) {
+        if (!m_cursor || sql != m_strCursorSql) {
+            EndWalk();
+            m_cursor = m_connection->OpenSeekingCursor(sql);
+            m_strCursorSql = sql;
+            m_bCursorChecked = m_shownPages.empty();
+        }
+        if (m_cursor->CanSeek())
+            return SeekRows(sql, first, last, rows);
     }
     const qint64 pageRows = last - first + 1;
     qint64 slice = pageRows;
@@ -159,9 +251,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             if (reruns == 2 && !Reconnect())
                 return false;
             if (reruns > 2)
-                return Fail(FailureMessage(
-                    QStringLiteral("服务器中断了数据源“%1”的记录读取，重新读取也没有成功。").arg(DbSourceScope::Current()),
-                    error));
+                return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
             continue;
         }
         if (checking ? !(taken->ok && taken->rows == wanted) : (!taken->ok && m_stage->Changed())) {
@@ -170,8 +260,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             // Never pages of two states: what was kept goes, and the next page starts afresh.
             EndWalk();
             DropStage();
-            return Fail(QStringLiteral("数据源“%1”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。")
-                            .arg(DbSourceScope::Current()));
+            return Fail(kChangedMessage.arg(DbSourceScope::Current()));
         }
         if (!taken->ok) {
             EndWalk();

@@ -67,6 +67,16 @@ public:
         return true;
     }
 
+    // Whether Seek works: the server moves the cursor to any row, back too, without sending the
+    // rows between, and gives the rows in one order however often they are read.
+    virtual bool CanSeek() const { return false; }
+    // Moves to just after the first position rows (0: before the first row).
+    virtual bool Seek(qint64 position)
+    {
+        Q_UNUSED(position);
+        return Fail(QStringLiteral("不能定位到指定的记录"));
+    }
+
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }
     QString LastError() const { return m_strLastError; }
@@ -162,6 +172,9 @@ public:
     // statement that fails says so at the first Skip or Fetch. The base runs the
     // statement again for every slice, skipping the rows before it.
     virtual std::unique_ptr<DbCursor> OpenCursor(const QString& sql);
+    // A cursor that can Seek where the server can move past rows itself within one run of the
+    // statement (a PostgreSQL cursor held in a transaction of its own); else OpenCursor's.
+    virtual std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) { return OpenCursor(sql); }
 
     // The character that quotes a table or field name in this database's statements
     // (doubled inside a name); empty when the database has none.

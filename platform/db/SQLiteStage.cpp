@@ -704,6 +704,13 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     return false;
 }
 
+quint64 DbRowHash(const DbRows& rows, int row, int columns)
+{
+    QByteArray packed;
+    PackStagedRow(rows, row, std::min(columns, rows.ColumnCount()), packed);
+    return StagedRowHash(packed);
+}
+
 QStringList UniqueColumnNames(const QStringList& names)
 {
     QStringList unique;

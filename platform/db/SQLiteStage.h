@@ -184,6 +184,10 @@ private:
     QString m_strLastError;
 };
 
+// The hash a DbRowStage keeps of a row's first columns cells: two rows whose cells differ in a
+// value or a NULL hash alike only by chance.
+quint64 DbRowHash(const DbRows& rows, int row, int columns);
+
 // Column names as a header row gives them: empty ones become F<n> (1-based
 // position) and repeats get a number appended, so every column can be named.
 QStringList UniqueColumnNames(const QStringList& names);
