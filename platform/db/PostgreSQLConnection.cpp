@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <cstring>
 #include <cstddef>
 #include <memory>
@@ -327,8 +328,6 @@ public:
         }
         // Not reported, it is not known: the login counts as one, as nothing is promised then.
         m_superuser = !superuser || qstrcmp(superuser, "on") == 0;
-        // The server reports it to every client: a pooler between may not.
-        m_pooled = !superuser;
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -542,7 +541,7 @@ private:
     }
 
     DbServerSettings m_settings;
-    bool m_pooled = false; // a pooler may stand between
+    std::optional<bool> m_pooled; // a pooler stands between, once asked
     PGconn* m_conn = nullptr;
     PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
     QString m_strTimeout;
@@ -1184,7 +1183,14 @@ std::map<QString, bool> g_pgHolds;
 
 bool PostgreSQLConnection::HoldsTransactions()
 {
-    if (!m_pooled)
+    if (!m_pooled) {
+        // A pooler makes up the process number it gives its clients: the server's own differs.
+        QStringList pid;
+        if (!QueryFirstColumn(QStringLiteral("select pg_backend_pid()"), pid) || pid.size() != 1)
+            return false;
+        m_pooled = pid[0].toInt() != PQbackendPID(m_conn);
+    }
+    if (!*m_pooled)
         return true;
     const QString key = QStringLiteral("%1\n%2\n%3\n%4")
                             .arg(m_settings.host, QString::number(m_settings.port), m_settings.database,
