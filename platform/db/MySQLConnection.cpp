@@ -96,42 +96,23 @@ class MySession
 public:
     MYSQL* mysql = nullptr;
     DbServerSettings settings;
-    unsigned long threadId = 0; // the connection's, on the server
 
     // The failure of reading a row. A row larger than the packet limit ends the connection
-    // as a lost server does: when the step was not stopped and the server still takes a
-    // connection, the row was too large. stopped is set for our refusal.
-    //
-    // The server ends a connection too (its client did not read for net_write_timeout, an
-    // administrator killed it): then the server no longer knows the connection's thread, where
-    // after a row too large it still sends it or has only just seen the client go.
+    // as a lost server does, with the same error; the client library tells the two apart in its
+    // connection state (1: it refused a packet, 2: the connection was lost). A connection the
+    // server ended (its client did not read for net_write_timeout, an administrator killed it,
+    // a restart) is told as such, never as a bound. stopped is set for our refusal.
     QString RowFailure(bool& stopped) const
     {
         const unsigned int code = mysql_errno(mysql);
         const QString message = MySqlMessage(mysql);
         if ((code != 2013 && code != 2020) || DbStep::Over()) // CR_SERVER_LOST, CR_NET_PACKET_TOO_LARGE
             return message;
-        MYSQL* probe = ConnectMySql(settings, 1, 1);
-        bool answers = probe && mysql_errno(probe) == 0;
-        bool ended = false;
-        if (answers && code == 2013) {
-            const QByteArray ask = "select 1 from information_schema.processlist where id = " + QByteArray::number(threadId);
-            MYSQL_RES* found = mysql_real_query(probe, ask.constData(), static_cast<unsigned long>(ask.size())) == 0
-                ? mysql_store_result(probe)
-                : nullptr;
-            answers = found != nullptr;
-            ended = found && mysql_num_rows(found) == 0;
-            if (found)
-                mysql_free_result(found);
+        if (code == 2020 || mysql->net.error == 1) {
+            stopped = true;
+            return DbSliceTooLargeMessage();
         }
-        if (probe)
-            mysql_close(probe);
-        if (ended)
-            return QStringLiteral("服务器中断了数据源“%1”的记录读取：%2").arg(DbSourceScope::Current(), message);
-        if (!answers)
-            return message;
-        stopped = true;
-        return DbSliceTooLargeMessage();
+        return QStringLiteral("服务器中断了数据源“%1”的记录读取：%2").arg(DbSourceScope::Current(), message);
     }
 
     // The session's settings, at connect and after a reset; false with the server's
@@ -372,7 +353,6 @@ public:
         }
         // Known before anything else is sent, so that Interrupt can reach every step.
         m_threadId = mysql_thread_id(m_mysql);
-        m_session.threadId = m_threadId;
         m_socket = static_cast<int>(mysql_get_socket(m_mysql));
         QString error;
         if (!m_session.Set(limits.statementMs, error)) {
