@@ -19,12 +19,6 @@ CLoaderNotifier* g_pLoaderNotifier = nullptr;
 
 const QString kReadFailure = QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。");
 
-// The rows a browsed walk passes on its way to a page further on are read in slices that grow
-// while they stay small, so a jump far ahead takes few steps; never fewer rows than the page,
-// which a read of the page alone would keep too.
-constexpr qint64 kBrowseSliceBytes = qint64(4) << 20;
-constexpr qint64 kBrowseSliceRows = 16384;
-
 int ClampToInt(qint64 value)
 {
     return static_cast<int>(std::clamp<qint64>(value, INT_MIN, INT_MAX));
@@ -202,7 +196,6 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             return SeekRows(sql, first, last, rows);
     }
     const qint64 pageRows = last - first + 1;
-    qint64 slice = pageRows;
     int reruns = 0;
     while (!m_bStageComplete && m_stage->RowCount() < last) {
         // The walk goes on where the kept rows end. One that is gone (the server ended it: a
@@ -219,20 +212,22 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         const qint64 kept = m_stage->RowCount();
         const qint64 at = m_cursor->Position();
         const bool checking = at < kept;
-        const qint64 wanted = std::min(slice, checking ? kept - at : last - kept);
-        // Kept or checked in the step that reads the rows, so the window waits for both alike.
+        const qint64 wanted = checking ? kept - at : last - kept;
+        // Checked or kept in the step that reads the rows, all the way to the page in one step,
+        // so that the window waits for the whole jump with its 取消.
         struct Taken
         {
-            bool ok = false;
-            qint64 rows = 0;
-            qint64 bytes = 0;
+            bool ok = true;
+            qint64 at = 0; // where the next slice goes
         };
         const auto taken = std::make_shared<Taken>();
+        taken->at = at;
         const std::shared_ptr<DbRowStage> stage = m_stage;
-        const bool read = m_cursor->FetchInto(wanted, [stage, taken, at, checking](const DbRows& block) {
-            taken->rows = block.RowCount();
-            taken->bytes = block.MemoryUsed();
-            taken->ok = checking ? stage->Matches(at, block) : stage->Append(block);
+        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, taken, checking](const DbRows& block) {
+            taken->ok = checking ? stage->Matches(taken->at, block) : stage->Append(block);
+            if (taken->ok)
+                taken->at += block.RowCount();
+            return taken->ok;
         });
         if (!read) {
             const QString error = m_cursor->LastError();
@@ -254,7 +249,8 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                 return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
             continue;
         }
-        if (checking ? !(taken->ok && taken->rows == wanted) : (!taken->ok && m_stage->Changed())) {
+        const qint64 rowsTaken = taken->at - at;
+        if (checking ? !(taken->ok && rowsTaken == wanted) : (!taken->ok && m_stage->Changed())) {
             if (!taken->ok && !m_stage->Changed())
                 return FailQuery(m_stage->LastError());
             // Never pages of two states: what was kept goes, and the next page starts afresh.
@@ -270,12 +266,9 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                                 .arg(GetDbLimits().tempBytes >> 20));
             return FailQuery(m_stage->LastError());
         }
-        if (!checking && taken->rows < wanted) {
+        if (!checking && rowsTaken < wanted) {
             m_bStageComplete = true;
             EndWalk();
-        } else {
-            slice = std::clamp<qint64>(taken->rows * kBrowseSliceBytes / std::max<qint64>(taken->bytes, 1), pageRows,
-                std::max(pageRows, kBrowseSliceRows));
         }
     }
     if (!m_stage->Read(first - 1, pageRows, rows))

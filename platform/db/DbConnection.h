@@ -54,18 +54,13 @@ public:
     // false with LastError() set on failure, rows then empty.
     virtual bool Fetch(qint64 maxRows, DbRows& rows) = 0;
 
-    // Fetch, with take given the rows on the thread that read them before the call returns, so
-    // that what is done with them counts as part of the step that read them, under its wait
-    // (DbWait.h). Not called on failure. take must own what it uses: a step given up comes
-    // back after its caller has gone.
-    virtual bool FetchInto(qint64 maxRows, const std::function<void(const DbRows&)>& take)
-    {
-        DbRows rows;
-        if (!Fetch(maxRows, rows))
-            return false;
-        take(rows);
-        return true;
-    }
+    // Fetches up to maxRows rows in slices, handing each slice to take on the thread that read
+    // it, so that the whole (a preview's jump far ahead: reading, checking and keeping the rows
+    // between) is one step under one wait (DbWait.h), however many slices it takes. Slices start
+    // at firstSlice rows and grow while they hold little, up to a few megabytes. take returns
+    // false to stop. False on a failure of reading, or when the step is over between slices; take
+    // must own what it uses, as a step given up comes back after its caller has gone.
+    virtual bool FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take);
 
     // Whether Seek works: the server moves the cursor to any row, back too, without sending the
     // rows between, and gives the rows in one order however often they are read.

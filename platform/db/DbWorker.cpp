@@ -792,9 +792,11 @@ public:
         return Step([position](DbCursor& c, CallResult& r) { r.ok = c.Seek(position); });
     }
 
-    bool FetchInto(qint64 maxRows, const std::function<void(const DbRows&)>& take) override
+    bool FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take) override
     {
-        return Step([maxRows, take](DbCursor& c, CallResult& r) { r.ok = c.FetchInto(maxRows, take); });
+        return Step([maxRows, firstSlice, take](DbCursor& c, CallResult& r) {
+            r.ok = c.FetchInto(maxRows, firstSlice, take);
+        });
     }
 
 private:
