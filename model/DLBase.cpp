@@ -167,12 +167,20 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
         // Nothing shown yet: the statement itself failed.
         if (m_shownPages.empty() && m_shownColumns.isEmpty())
             return FailQuery(error);
-        ++reruns;
-        if (reruns == 2 && !Reconnect())
+        if (!RunAgain(reruns, error))
             return false;
-        if (reruns > 2)
-            return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
     }
+}
+
+bool CDLBase::RunAgain(int& reruns, const QString& error)
+{
+    // Once more on the same connection, then on a new one.
+    ++reruns;
+    if (reruns == 2 && !Reconnect())
+        return false;
+    if (reruns > 2)
+        return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
+    return true;
 }
 
 bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -241,12 +249,8 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             }
             if (!underway)
                 return FailQuery(error);
-            // Once more on the same connection, then on a new one.
-            ++reruns;
-            if (reruns == 2 && !Reconnect())
+            if (!RunAgain(reruns, error))
                 return false;
-            if (reruns > 2)
-                return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
             continue;
         }
         const qint64 rowsTaken = taken->at - at;

@@ -125,6 +125,9 @@ protected:
     // A new connection in place of one whose walk the server ended, the rows kept staying;
     // false with the failure set.
     bool Reconnect();
+    // A walk the server ended, the reruns tried so far counted in reruns: true to run it again,
+    // once on the same connection, then on a new one; false with the failure set after that.
+    bool RunAgain(int& reruns, const QString& error);
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
