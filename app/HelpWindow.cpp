@@ -133,11 +133,11 @@ QRect ButtonsOf(const QWidget* window)
 // window manager keeps above the dialog and so above the main window when the user clicks back
 // into the dialog); asked for by another window, it is a window of its own, which the user may
 // put behind it.
+constexpr Qt::WindowFlags kKeptAboveFlags = Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
 Qt::WindowFlags HelpWindowFlags(const QWidget* owner)
 {
-    if (qobject_cast<const QDialog*>(owner))
-        return Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
-    return Qt::Window;
+    return qobject_cast<const QDialog*>(owner) ? kKeptAboveFlags : Qt::Window;
 }
 
 // The window beneath one that closes: its parent's, else the program's main window.
@@ -206,9 +206,12 @@ CHelpWindow* CHelpWindow::ShowTopic(const QString& topic, QWidget* owner)
     const bool onScreen = s_pWindow && s_pWindow->isVisible();
     if (!s_pWindow) {
         s_pWindow = new CHelpWindow(window);
-    } else if (s_pWindow->parentWidget() != window) {
-        // Moves to the window now asking, which may be a modal dialog.
-        s_pWindow->MoveTo(window);
+    } else if (s_pWindow->parentWidget() != window
+               || s_pWindow->windowType() != (HelpWindowFlags(window) & Qt::WindowType_Mask)) {
+        // Moves to the window now asking, which may be a modal dialog; kept above the
+        // main window since its dialog closed, it is a window of its own again once the
+        // main window asks for it.
+        s_pWindow->MoveTo(window, HelpWindowFlags(window));
     }
     s_pWindow->m_pBrowser->setSource(QUrl(QStringLiteral("qrc") + PageOf(topic)));
     if (qobject_cast<QDialog*>(window) && s_pWindow->parentWidget() == window)
@@ -224,7 +227,7 @@ CHelpWindow* CHelpWindow::Current()
     return s_pWindow;
 }
 
-void CHelpWindow::MoveTo(QWidget* window)
+void CHelpWindow::MoveTo(QWidget* window, Qt::WindowFlags flags)
 {
     // Qt follows the parents of a widget to their end: a loop among them never ends.
     for (const QWidget* w = window; w; w = w->parentWidget())
@@ -233,7 +236,7 @@ void CHelpWindow::MoveTo(QWidget* window)
     const QRect geometry = this->geometry();
     if (QWidget* owner = parentWidget())
         owner->removeEventFilter(this);
-    setParent(window, HelpWindowFlags(window));
+    setParent(window, flags);
     setGeometry(geometry);
     if (window)
         window->installEventFilter(this);
@@ -246,7 +249,10 @@ bool CHelpWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Hide && !event->spontaneous() && watched == parentWidget()) {
         if (QWidget* beneath = WindowBeneath(parentWidget())) {
             const bool shown = isVisible();
-            MoveTo(beneath);
+            // The help the user was reading beside the dialog stays in sight: above the
+            // window beneath, which takes the focus back (and, with some window managers,
+            // comes to the front) as the dialog and its messages go.
+            MoveTo(beneath, kKeptAboveFlags);
             // A new parent hides a widget; one the user was reading stays on screen.
             if (shown)
                 show();

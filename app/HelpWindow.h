@@ -44,15 +44,15 @@ public:
 
 protected:
     // A window the help belongs to that closes leaves the help open, shown or not, with the
-    // window beneath it: its own parent, else the program's main window. Only with the
-    // program's last window does the help window go.
+    // window beneath it (its own parent, else the program's main window) and kept above
+    // that window. Only with the program's last window does the help window go.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     explicit CHelpWindow(QWidget* owner);
-    // Makes the help window a window of its own over window, where it was on screen; it
+    // Makes the help window a window of window's with the flags, where it was on screen; it
     // stays where it is rather than move under itself or a window of its own.
-    void MoveTo(QWidget* window);
+    void MoveTo(QWidget* window, Qt::WindowFlags flags);
     // Moves the help window off the dialog asking for it: beside it, or at least clear
     // of its buttons. One the user already placed clear of the dialog stays there.
     void KeepClearOf(const QWidget* dialog, bool onScreen);

@@ -12,6 +12,7 @@
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
 #include "platform/VXException.h"
+#include "platform/VisibleText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -770,7 +771,7 @@ void CMainFrame::UpdatePrinterPane()
     LabelDocumentWindow* window = ActiveLabelWindow();
     const QStringList objectTexts = window ? window->ObjectStatusTexts() : QStringList();
     m_pStatusBar->SetPaneText(
-        0, window ? QStringLiteral("打印机：%1").arg(window->LabelData().m_strPrinterName) : QString());
+        0, window ? QStringLiteral("打印机：%1").arg(VisibleText(window->LabelData().m_strPrinterName)) : QString());
     for (int i = 0; i < 3; ++i)
         m_pStatusBar->SetPaneText(i + 1, objectTexts.value(i));
     m_pStatusBar->SetShowPanes(true);

@@ -15,6 +15,7 @@
 #include "model/SDGraph.h"
 #include "model/TextGraph.h"
 #include "model/Utils.h"
+#include "platform/VisibleText.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -27,6 +28,20 @@ namespace {
 constexpr int kNodeKindRole = Qt::UserRole;
 constexpr int kProxyRole = Qt::UserRole + 1;
 constexpr int kIndexRole = Qt::UserRole + 2;
+constexpr int kNameRole = Qt::UserRole + 3;
+
+// A node's name as the label holds it, which the canvas is asked about; its row shows
+// the name with control and format characters by their code.
+QString NameOf(const QTreeWidgetItem* item)
+{
+    return item->data(0, kNameRole).toString();
+}
+
+void SetName(QTreeWidgetItem* item, const QString& name, bool keepLines = false)
+{
+    item->setData(0, kNameRole, name);
+    item->setText(0, VisibleText(name, keepLines));
+}
 
 // Icon resources of the pane's image list, by image number.
 constexpr int kImages[] = {352, 354, 352, 437, 436, 357, 404, 356, 403, 351, 358,
@@ -92,7 +107,8 @@ int CObjectTreeCtrl::Kind(const QTreeWidgetItem* item)
 QTreeWidgetItem* CObjectTreeCtrl::AddNode(QTreeWidgetItem* parent, ObjectTreeNodeKind kind, const QString& text,
                                           int image)
 {
-    auto* item = new QTreeWidgetItem(QStringList{text});
+    auto* item = new QTreeWidgetItem;
+    SetName(item, text);
     item->setData(0, kNodeKindRole, int(kind));
     item->setIcon(0, Image(image));
     if (parent)
@@ -179,8 +195,8 @@ void CObjectTreeCtrl::SyncObjects()
             item->setData(0, kProxyRole, quintptr(proxy));
         }
         // A proxy at an address an earlier object had: its item takes it over whole.
-        if (item->text(0) != name)
-            item->setText(0, name);
+        if (NameOf(item) != name)
+            SetName(item, name);
         item->setIcon(0, Image(object->GetKind() == KindBarcode ? kImageBarcode : kImageText));
         item->setData(0, kIndexRole, 1); // still there
         SyncBands(item, *proxy);
@@ -212,8 +228,8 @@ void CObjectTreeCtrl::SyncBands(QTreeWidgetItem* item, CBaseProxy& proxy)
         QTreeWidgetItem* band = i < item->childCount() ? item->child(i) : AddNode(item, NodeBand, QString(), kImageBand);
         band->setData(0, kIndexRole, i);
         const QString text = ShortenedText((*bands)[i]->m_strValue, kShownTextLength);
-        if (band->text(0) != text)
-            band->setText(0, text);
+        if (NameOf(band) != text)
+            SetName(band, text, true); // a band's text may run over lines, shown as before
     }
     item->setExpanded(true);
 }
@@ -249,9 +265,9 @@ void CObjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* current)
         if (CBaseProxy* proxy = ProxyOf(current))
             view.SelectObject(proxy);
         break;
-    case NodeDataField: view.SelectByDatabaseField(current->parent()->text(0), current->text(0)); break;
-    case NodeNamedSubstring: view.SelectByNamedSubstring(current->text(0)); break;
-    case NodeWindowDataField: view.SelectByWindowDataField(current->text(0)); break;
+    case NodeDataField: view.SelectByDatabaseField(NameOf(current->parent()), NameOf(current)); break;
+    case NodeNamedSubstring: view.SelectByNamedSubstring(NameOf(current)); break;
+    case NodeWindowDataField: view.SelectByWindowDataField(NameOf(current)); break;
     case NodeTimeGroup: view.SelectByTimeBand(); break;
     case NodeDateGroup: view.SelectByDateBand(); break;
     default: break;
@@ -328,8 +344,8 @@ void CObjectTreeCtrl::mouseReleaseEvent(QMouseEvent* event)
         return;
     CChildView& view = m_frame.View();
     switch (Kind(pressed)) {
-    case NodeDataField: view.DropDatabaseField(pressed->parent()->text(0), pressed->text(0), global); break;
-    case NodeWindowDataField: view.DropWindowDataField(pressed->text(0), global); break;
+    case NodeDataField: view.DropDatabaseField(NameOf(pressed->parent()), NameOf(pressed), global); break;
+    case NodeWindowDataField: view.DropWindowDataField(NameOf(pressed), global); break;
     case NodeTimeGroup: view.DropTimeOrDate(false, global); break;
     case NodeDateGroup: view.DropTimeOrDate(true, global); break;
     default: break;

@@ -19,6 +19,7 @@
 #include "model/SourceApproval.h"
 #include "platform/ImageHolder.h"
 #include "platform/ScreenDpi.h"
+#include "platform/VisibleText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -445,7 +446,7 @@ void CVellumcraftApp::RefreshRecentFileActions()
         QAction* action = m_pMainFrame->Commands().Action(kFirstRecentFile + i);
         const QString path = m_recentFiles.Path(i);
         // An ampersand of the path is shown, not taken for the entry's access key.
-        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(path).replace(u'&', QStringLiteral("&&"))));
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(VisibleText(path).replace(u'&', QStringLiteral("&&"))));
         action->setVisible(!path.isEmpty());
     }
 }

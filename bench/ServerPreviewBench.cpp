@@ -16,6 +16,7 @@
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -249,6 +250,229 @@ void PreviewWalk(benchmark::State& state, bool postgres)
     state.counters["ratio to paged"] = pagedMs > 0 ? statementMs / pagedMs : 0.0;
     state.counters["slowest flip ms"] = slowestFlip;
 }
+
+// The far jump: a preview of the statement opens on its last page, which a walk that cannot
+// skip on the server reaches by reading every row, beside the server's own client reading every
+// row of the same statement to /dev/null (psql's \copy, mariadb --quick). Routes: the native
+// clients, psqlODBC, and a MariaDB ODBC string. Both sides must read the same number of rows, and
+// the page must be the last one, before a figure is reported. Counters: "jump ms" (the page
+// alone, the count before it not included), "client ms", "ratio" (jump over client; the target is
+// at most 1.5), "read ms" and "read ratio" (every row read through the route's connection alone,
+// in the walk's slices, kept nowhere: what the jump costs before the preview keeps the rows), and
+// "peak MB" (the process's high-water mark of resident memory after the jumps).
+enum class JumpRoute { Native, PsqlOdbc, OdbcString };
+
+// What the server's own client reads of sql: the rows, or -1 with the reason in error. With
+// toNull the rows go to /dev/null and are not counted (the timed run); psql says how many it
+// copied either way.
+qint64 ClientReadsAll(bool postgres, const DbServerSettings& s, const QString& sql, bool toNull, QString& error)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres) {
+        client.start(QStringLiteral("psql"),
+            {"-X", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d",
+                s.database, "-c", QStringLiteral("\\copy (%1) to /dev/null").arg(sql)});
+    } else {
+        if (toNull)
+            client.setStandardOutputFile(QProcess::nullDevice());
+        client.start(QStringLiteral("mariadb"),
+            {"--no-defaults", "--quick", "--batch", "--skip-column-names", "-h", s.host, "-P", QString::number(s.port),
+                "-u", s.user, "--password=" + s.password, s.database, "-e", sql});
+    }
+    qint64 rows = 0;
+    if (!postgres && !toNull) {
+        // Counted as it arrives, so the pipe never fills.
+        client.waitForStarted();
+        while (client.state() != QProcess::NotRunning && client.waitForReadyRead(600000))
+            rows += client.readAllStandardOutput().count('\n');
+        rows += client.readAllStandardOutput().count('\n');
+    }
+    if ((client.state() != QProcess::NotRunning && !client.waitForFinished(600000)) || client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0) {
+        error = QStringLiteral("the client failed: ") + QString::fromUtf8(client.readAllStandardError());
+        return -1;
+    }
+    if (postgres) {
+        const QByteArray said = client.readAllStandardOutput().trimmed();
+        if (!said.startsWith("COPY ")) {
+            error = QStringLiteral("psql did not say what it copied");
+            return -1;
+        }
+        rows = said.mid(5).toLongLong();
+    }
+    return rows;
+}
+
+// The ODBC string of a route through a driver.
+QString OdbcRouteString(bool postgres, const DbServerSettings& s)
+{
+    const QString driver = postgres ? QStringLiteral("PostgreSQL Unicode") : QStringLiteral("MariaDB Unicode");
+    return QStringLiteral("Driver={%1};Server=%2;Port=%3;Database=%4;UID=%5;PWD=%6;%7")
+        .arg(driver, s.host, QString::number(s.port), s.database, s.user, s.password,
+            postgres ? QStringLiteral("CommLog=0;") : QString());
+}
+
+// The connection the route's loader opens.
+std::unique_ptr<DbConnection> OpenRoute(bool postgres, JumpRoute route, const DbServerSettings& s)
+{
+    if (route == JumpRoute::Native)
+        return postgres ? DbConnection::OpenPostgreSQL(s) : DbConnection::OpenMySQL(s);
+    return DbConnection::OpenOdbc(OdbcRouteString(postgres, s));
+}
+
+// Every row of sql read through a cursor in slices, kept nowhere; -1 on failure.
+qint64 ReadEveryRow(DbConnection& db, const QString& sql, QString& error)
+{
+    auto cursor = db.OpenCursor(sql);
+    DbRows rows;
+    qint64 total = 0;
+    do {
+        if (!cursor->Fetch(16384, rows)) {
+            error = cursor->LastError();
+            return -1;
+        }
+        total += rows.RowCount();
+    } while (!rows.IsEmpty());
+    return total;
+}
+
+std::unique_ptr<CDSBase> DescribeRoute(bool postgres, JumpRoute route, const DbServerSettings& s)
+{
+    if (route == JumpRoute::Native)
+        return DescribeServer(postgres, s);
+    auto ds = std::make_unique<CCustomDS>();
+    ds->m_strConnectionString = EncryptString(OdbcRouteString(postgres, s));
+    ds->m_selectedFields = postgres ? QStringList {"id", "name", "code"} : QStringList {"Id", "Name", "Code"};
+    return ds;
+}
+
+qint64 PeakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+void FarJump(benchmark::State& state, bool postgres, JumpRoute route)
+{
+    using Clock = std::chrono::steady_clock;
+    const int records = int(state.range(0));
+    const PreviewServer& server = PreviewTable(postgres, records);
+    if (!server.ready) {
+        state.SkipWithError(qPrintable(server.error));
+        return;
+    }
+    const QString sql =
+        QStringLiteral("select Id, Name, Code from vc_bench_preview_%1 order by Id desc").arg(records);
+    const std::unique_ptr<CDSBase> ds = DescribeRoute(postgres, route, server.settings);
+    ds->m_nRangeMode = RangeSQL;
+    ds->m_strSQL = sql;
+    const int lastPage = (records + kPreviewPageSize - 1) / kPreviewPageSize;
+
+    QString error;
+    const qint64 clientRows = ClientReadsAll(postgres, server.settings, sql, false, error);
+    if (clientRows != records) {
+        state.SkipWithError(qPrintable(error.isEmpty() ? QStringLiteral("the client read %1 rows").arg(clientRows) : error));
+        return;
+    }
+    const std::unique_ptr<DbConnection> reader = OpenRoute(postgres, route, server.settings);
+    if (ReadEveryRow(*reader, sql, error) != records) {
+        state.SkipWithError(qPrintable(error.isEmpty() ? QStringLiteral("the cursor did not read every row") : error));
+        return;
+    }
+    double jumpMs = 0;
+    double clientMs = 0;
+    double readMs = 0;
+    int turn = 0;
+    for (auto _ : state) {
+        // Each goes first in turn, so that none always meets a server just woken.
+        for (int k = 0; k < 3; ++k) {
+            if ((turn + k) % 3 == 2) {
+                const auto start = Clock::now();
+                if (ReadEveryRow(*reader, sql, error) != records) {
+                    state.SkipWithError(qPrintable(error));
+                    return;
+                }
+                readMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                continue;
+            }
+            if ((turn + k) % 3 == 0) {
+                const auto start = Clock::now();
+                if (ClientReadsAll(postgres, server.settings, sql, true, error) < 0) {
+                    state.SkipWithError(qPrintable(error));
+                    return;
+                }
+                clientMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                continue;
+            }
+            std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(ds->GetType());
+            loader->SetDataSource(ds.get());
+            loader->SetBrowsedLoads(true);
+            int count = 0;
+            try {
+                count = loader->GetRecordCount();
+            } catch (const std::exception& e) {
+                state.SkipWithError(e.what());
+                return;
+            }
+            LoaderRow rows;
+            const auto start = Clock::now();
+            const bool loaded = loader->LoadPage(lastPage, kPreviewPageSize, rows);
+            jumpMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            // The last page of a descending walk ends with Id 1, after every row was read.
+            const int expected = records - (lastPage - 1) * kPreviewPageSize;
+            if (!loaded || count != records || rows.RowCount() != expected
+                || rows.Value(rows.RowCount() - 1, 0) != QLatin1String("1")) {
+                state.SkipWithError(qPrintable(loaded ? QStringLiteral("the jump did not reach the last page: %1 records, "
+                                                                     "%2 rows, the last %3")
+                                                          .arg(count)
+                                                          .arg(rows.RowCount())
+                                                          .arg(rows.Value(rows.RowCount() - 1, 0))
+                                                    : loader->GetLastError()));
+                return;
+            }
+        }
+        ++turn;
+    }
+    const double n = double(state.iterations());
+    state.counters["jump ms"] = jumpMs / n;
+    state.counters["client ms"] = clientMs / n;
+    state.counters["ratio"] = clientMs > 0 ? jumpMs / clientMs : 0.0;
+    state.counters["read ms"] = readMs / n;
+    state.counters["read ratio"] = clientMs > 0 ? readMs / clientMs : 0.0;
+    state.counters["peak MB"] = double(PeakResidentKiB()) / 1024.0;
+}
+
+void BM_PostgreSQLFarJump(benchmark::State& state)
+{
+    FarJump(state, true, JumpRoute::Native);
+}
+BENCHMARK(BM_PostgreSQLFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PsqlOdbcFarJump(benchmark::State& state)
+{
+    FarJump(state, true, JumpRoute::PsqlOdbc);
+}
+BENCHMARK(BM_PsqlOdbcFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MariaDBFarJump(benchmark::State& state)
+{
+    FarJump(state, false, JumpRoute::Native);
+}
+BENCHMARK(BM_MariaDBFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MariaDBOdbcStringFarJump(benchmark::State& state)
+{
+    FarJump(state, false, JumpRoute::OdbcString);
+}
+BENCHMARK(BM_MariaDBOdbcStringFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_MariaDBStatementPreviewWalk(benchmark::State& state)
 {

@@ -9,6 +9,7 @@
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/SqlStatementCheck.h"
+#include "model/SqlStatements.h"
 
 #include <QFile>
 #include <QStringList>
@@ -118,5 +119,33 @@ void BM_LongStatementPrintJob(benchmark::State& state)
     state.counters["long chars"] = double(data.longSql.size());
 }
 BENCHMARK(BM_LongStatementPrintJob)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// "select 1" closed by 262,136 semicolons (256 KB): judged afresh for every server and
+// wrapped as the preview's statements. Checked to read as "select 1" does first.
+void BM_ClosingSemicolons(benchmark::State& state)
+{
+    const QString closed = QStringLiteral("select 1") + QString(262136, u';');
+    CPostgreSQLDS ds;
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = QStringLiteral("select 1");
+    const CSqlStatements pg(DSPostgreSQL);
+    const QString rows = pg.Rows(ds, 1, 10);
+    const QString count = pg.Count(ds);
+    ds.m_strSQL = closed;
+    if (pg.Rows(ds, 1, 10) != rows || pg.Count(ds) != count || !SqlStatementRefusal(closed).isEmpty()) {
+        state.SkipWithError("the closed statement does not read as select 1");
+        return;
+    }
+    qint64 round = 0;
+    for (auto _ : state) {
+        // A blank after a new number of them: a text not judged before.
+        ds.m_strSQL = closed + QString(int(++round % 1000), u' ') + u';';
+        benchmark::DoNotOptimize(SqlStatementRefusal(ds.m_strSQL));
+        benchmark::DoNotOptimize(pg.Rows(ds, 1, 10));
+        benchmark::DoNotOptimize(pg.Count(ds));
+    }
+    state.counters["chars"] = double(closed.size());
+}
+BENCHMARK(BM_ClosingSemicolons)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "model/DocWriter.h"
 #include "model/GlobalSettings.h"
 #include "model/LabelData.h"
+#include "model/LabelLimits.h"
 #include "output/ui/ExportCommands.h"
 #include "platform/Numbers.h"
 #include "platform/ScreenDpi.h"
@@ -25,6 +26,7 @@
 #include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -42,6 +44,19 @@ float ClampZoom(double zoom)
 double MarginPixels(int dpi)
 {
     return kCanvasMarginMm * dpi / 25.4;
+}
+
+// How far the scroll bars ever reach, in millimetres from the label's corner: as far as
+// an object may lie, or be dragged, with the margin the label has before its corner.
+constexpr double kFarthestLowMm = -double(kMaxLabelLengthMm) - kCanvasMarginMm;
+constexpr double kFarthestHighMm = 2.0 * kMaxLabelLengthMm + kCanvasMarginMm;
+
+// Scroll pixels at a zoom from the canvas's corner to a place in millimetres from the
+// label's corner.
+double ReachPixels(double mm, int dpi, float zoom)
+{
+    const double at = std::isfinite(mm) ? std::clamp(mm, kFarthestLowMm, kFarthestHighMm) : 0.0;
+    return (MarginPixels(dpi) + at * dpi / 25.4) * zoom;
 }
 
 } // namespace
@@ -98,10 +113,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CLabelData> label, IDocumentHost* mainF
     connect(m_pView, &CChildView::historyChanged, this, [this] { m_bFontSizeCacheValid = false; });
     if (m_pMainFrame)
         connect(m_pView, &CChildView::stateChanged, &m_pMainFrame->Commands(), &CommandManager::ScheduleUpdate);
-    connect(m_pView, &CChildView::autoScrollRequested, this, [this](bool vertical, int step) {
-        QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
-        bar.setValue(std::clamp(bar.value() + step, 0, bar.maximum()));
-    });
+    connect(m_pView, &CChildView::autoScrollRequested, this, &CChildFrame::OnAutoScroll);
+    // Objects moved, added or removed: the bars reach as far as they now lie.
+    connect(m_pView, &CChildView::historyChanged, this, &CChildFrame::UpdateScrollRange);
     connect(m_pView, &CChildView::rulerMarks, this, [this](int x, int y) {
         m_pHorzRuler->SetMarker(x);
         m_pVertRuler->SetMarker(y);
@@ -260,17 +274,75 @@ int CChildFrame::ScrollRange(float zoom) const
     return static_cast<int>((MarginPixels(g_nScreenDpiX) + 1250.0 * g_nScreenDpiX / 25.4) * zoom);
 }
 
+CChildFrame::ScrollLimits CChildFrame::LimitsAt(float zoom) const
+{
+    // The label and every object, with the margin the label has before its corner all
+    // round; never less than the canvas's first 1,500 mm.
+    const bool sized = m_pLabelData->m_nPageWidthFlag == 0;
+    QRectF reach(0, 0, sized ? m_pLabelData->m_fLabelWidth : 0.0, sized ? m_pLabelData->m_fLabelHeight : 0.0);
+    reach |= m_pView->ObjectsExtentMm();
+    reach.adjust(-kCanvasMarginMm, -kCanvasMarginMm, kCanvasMarginMm, kCanvasMarginMm);
+    const int fixed = ScrollRange(zoom);
+    const auto low = [zoom](double mm, int dpi) {
+        return std::min(0, static_cast<int>(std::floor(ReachPixels(mm, dpi, zoom))));
+    };
+    const auto high = [zoom, fixed](double mm, int dpi, int page) {
+        return std::max(fixed, static_cast<int>(std::ceil(ReachPixels(mm, dpi, zoom))) - page);
+    };
+    ScrollLimits limits;
+    limits.left = low(reach.left(), g_nScreenDpiX);
+    limits.right = high(reach.right(), g_nScreenDpiX, m_pView->width());
+    limits.top = low(reach.top(), g_nScreenDpiY);
+    limits.bottom = high(reach.bottom(), g_nScreenDpiY, m_pView->height());
+    return limits;
+}
+
 void CChildFrame::SetBars(float zoom, int horizontal, int vertical)
 {
-    const int range = ScrollRange(zoom);
+    const ScrollLimits limits = LimitsAt(zoom);
     const QSignalBlocker blockH(m_pHorzBar);
     const QSignalBlocker blockV(m_pVertBar);
-    m_pHorzBar->setRange(0, range);
+    m_pHorzBar->setRange(limits.left, limits.right);
     m_pHorzBar->setPageStep(std::max(1, m_pView->width()));
     m_pHorzBar->setValue(horizontal);
-    m_pVertBar->setRange(0, range);
+    m_pVertBar->setRange(limits.top, limits.bottom);
     m_pVertBar->setPageStep(std::max(1, m_pView->height()));
     m_pVertBar->setValue(vertical);
+}
+
+void CChildFrame::UpdateScrollRange()
+{
+    const int oldH = m_pHorzBar->value();
+    const int oldV = m_pVertBar->value();
+    SetBars(m_fZoom, oldH, oldV);
+    const int h = m_pHorzBar->value();
+    const int v = m_pVertBar->value();
+    // Only a bar the new range moved moves the view: one left where it was keeps the
+    // canvas's own (possibly fractional) position.
+    if (h == oldH && v == oldV)
+        return;
+    m_pHorzRuler->SetScrollPos(h);
+    m_pVertRuler->SetScrollPos(v);
+    m_pView->SetScroll(h == oldH ? m_pView->ScrollX() : static_cast<float>(h),
+                       v == oldV ? m_pView->ScrollY() : static_cast<float>(v));
+    m_pHorzRuler->SetFindLabel(!IsLabelVisible());
+}
+
+void CChildFrame::OnAutoScroll(bool vertical, int step)
+{
+    // A drag past the edge may take its objects beyond what the bars reach, as far as an
+    // object may lie: the bar reaches further as the drag goes.
+    QScrollBar& bar = vertical ? *m_pVertBar : *m_pHorzBar;
+    const int dpi = vertical ? g_nScreenDpiY : g_nScreenDpiX;
+    const int page = vertical ? m_pView->height() : m_pView->width();
+    const int lowest = static_cast<int>(std::floor(ReachPixels(kFarthestLowMm, dpi, m_fZoom)));
+    const int highest = static_cast<int>(std::ceil(ReachPixels(kFarthestHighMm, dpi, m_fZoom))) - page;
+    const int target = bar.value() + step;
+    if (target < bar.minimum())
+        bar.setMinimum(std::max(target, std::min(lowest, bar.minimum())));
+    else if (target > bar.maximum())
+        bar.setMaximum(std::min(target, std::max(highest, bar.maximum())));
+    bar.setValue(std::clamp(target, bar.minimum(), bar.maximum()));
 }
 
 void CChildFrame::resizeEvent(QResizeEvent* event)
@@ -328,17 +400,15 @@ void CChildFrame::SetZoom(float zoom)
     const float z = ClampZoom(zoom);
     const float old = m_fZoom;
     m_fZoom = z;
-    const double w = m_pView->width();
-    const double h = m_pView->height();
-    const double range = ScrollRange(z);
+    const ScrollLimits limits = LimitsAt(z);
     const QSizeF label = LabelPixelSize(*m_pLabelData);
     // The label's centre keeps its place in the window.
     const double cx = MarginPixels(g_nScreenDpiX) + label.width() / 2;
     const double cy = MarginPixels(g_nScreenDpiY) + label.height() / 2;
     double hp = cx * z - (cx * old - m_pHorzBar->value());
     double vp = cy * z - (cy * old - m_pVertBar->value());
-    hp = std::min(std::max(hp, 0.0), range - w);
-    vp = std::min(std::max(vp, 0.0), range - h);
+    hp = std::clamp(hp, double(limits.left), double(limits.right));
+    vp = std::clamp(vp, double(limits.top), double(limits.bottom));
     SetBars(z, static_cast<int>(hp), static_cast<int>(vp));
     m_pHorzRuler->SetZoom(z);
     m_pHorzRuler->SetScrollPos(static_cast<int>(hp));

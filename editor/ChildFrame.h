@@ -118,7 +118,17 @@ private:
     void NotifyObjectPane(int code);
     void Fit();
     int ScrollRange(float zoom) const;
+    // The positions each scroll bar takes at a zoom.
+    struct ScrollLimits
+    {
+        int left = 0, right = 0, top = 0, bottom = 0;
+    };
+    ScrollLimits LimitsAt(float zoom) const;
     void SetBars(float zoom, int horizontal, int vertical);
+    // The bars take in the label and the objects as they are now; a bar that the new
+    // range moved takes the rulers and the canvas with it.
+    void UpdateScrollRange();
+    void OnAutoScroll(bool vertical, int step);
     void OnScroll(bool vertical, int position);
     void OnZoomChosen(int index);
     QString AskSavePath();

@@ -73,6 +73,7 @@ void CChildFrame::DocumentChanged()
 {
     m_pView->UndoManager().Clear();
     m_pView->SetModified(true);
+    UpdateScrollRange(); // the label may have a new size
 }
 
 void CChildFrame::RegisterDocumentCommands()

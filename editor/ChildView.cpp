@@ -12,6 +12,7 @@
 #include "output/PrintTarget.h"
 #include "platform/Drawing.h"
 #include "platform/ScreenDpi.h"
+#include "platform/VisibleText.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -289,7 +290,9 @@ void CChildView::UpdateTitle()
 {
     if (!m_pLabelData || !parentWidget())
         return;
-    QString title = m_pLabelData->m_strTitle;
+    // The file's name as every message quotes it: a control character of it never turns
+    // the title, the tab or the main window's title around.
+    QString title = VisibleText(m_pLabelData->m_strTitle);
     if (IsModified())
         title += QStringLiteral(" *");
     parentWidget()->setWindowTitle(title);
@@ -458,6 +461,15 @@ float CChildView::PrinterDots()
         cache.known = true;
     }
     return cache.dpi;
+}
+
+QRectF CChildView::ObjectsExtentMm() const
+{
+    QRectF extent;
+    for (const auto& proxy : m_objects)
+        if (const CBaseGraph* object = proxy->GetObject())
+            extent |= DrawnExtentMm(*object, &proxy->m_keptText);
+    return extent;
 }
 
 void CChildView::DrawObjects(QPainter& painter)

@@ -121,6 +121,9 @@ public:
     void SetEditStatus(CEditStatus* status);
     CEditStatus& EditStatus() { return m_pEditStatus ? *m_pEditStatus : m_ownStatus; }
     CanvasObjectList& ObjectList() { return m_objects; }
+    // What the objects cover as they are drawn, in millimetres from the label's corner;
+    // empty without objects.
+    QRectF ObjectsExtentMm() const;
     // Wraps the object in its proxy and puts it on top.
     void AddObject(std::unique_ptr<CBaseGraph> object);
     void OnFontSizeChanged() override {}

@@ -1,10 +1,12 @@
 #include "editor/Ruler.h"
 
+#include "editor/ChildView.h"
 #include "platform/ScreenDpi.h"
 
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -40,12 +42,15 @@ std::vector<RulerTick> RulerTicks(float zoom, int scroll, int length, int dpi)
     const double end = start + length * mmPerPixel;
     const int step = zoom >= 1.0f ? 1 : zoom > 0.7f ? 2 : 10;
     const int numberEvery = step == 10 ? 50 : 10;
-    for (int i = -250; i <= 1269; i += step) {
-        const int m = i + 250;
-        if (m < start || m > end)
-            continue;
+    // Numbers count from the label's corner, which lies a margin into the canvas; the
+    // canvas reaches as far as its objects, either way.
+    const int margin = static_cast<int>(kCanvasMarginMm);
+    const int first = static_cast<int>(std::ceil((start - margin) / step)) * step;
+    const int last = static_cast<int>(std::floor(end - margin));
+    for (int i = first; i <= last; i += step) {
+        const int m = i + margin;
         RulerTick tick;
-        tick.position = static_cast<int>(m * zoom * dpi / 25.4) - scroll;
+        tick.position = static_cast<int>(std::floor(m * zoom * dpi / 25.4)) - scroll;
         tick.millimetres = i;
         tick.numbered = i % numberEvery == 0;
         tick.depth = tick.numbered ? 10 : (step == 1 && i % 5 == 0) ? 14 : 18;

@@ -434,7 +434,7 @@ bool CDLBase::FailQuery(const QString& detail)
 bool CDLBase::FailConnection(const DbConnection& connection, const QString& sentence)
 {
     // Nothing the user should check: the connection's own message says what happened.
-    if (connection.Refused() || connection.Stopped())
+    if (connection.Refused() || connection.Stopped() || connection.Unreadable())
         return Fail(connection.LastError());
     return Fail(FailureMessage(sentence, connection.LastError()));
 }

@@ -321,7 +321,11 @@ QByteArray ReadFileBytes(const QString& path)
 {
     QString reason;
     std::optional<QByteArray> data = ReadRegularFile(path, kMaxLabelFileBytes, reason);
-    if (!data)
+    // A file that reports no bytes (those under /proc among them) is read as empty, and
+    // nothing empty is a label.
+    if (data && data->isEmpty())
+        reason = QStringLiteral("文件是空的");
+    if (!data || data->isEmpty())
         throw CFileException(QStringLiteral("无法打开文件“%1”：%2。").arg(QDir::toNativeSeparators(path), reason));
     return std::move(*data);
 }

@@ -255,6 +255,10 @@ QString Ask(const CDSBase& ds, const SourceQuestion& question)
         return NoWindowRefusal(ds);
     if (g_pSourceApprover->Ask(question))
         return {};
+    if (question.connected)
+        return QStringLiteral("您没有允许数据源“%1”发送它的语句：程序已连接数据库并读取了服务器的目录，"
+                              "但没有发送这条语句，没有读取它的记录。")
+            .arg(SourceApprovalName(ds));
     return QStringLiteral("您没有允许数据源“%1”连接数据库，没有读取它的记录。").arg(SourceApprovalName(ds));
 }
 
@@ -370,6 +374,7 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
     DbStatementFacts facts;
     if (!ReadStatementFacts(connection, names.names, names.operators, facts))
         return connection.LastError();
-    const SourceQuestion question = QuestionFor(ds, reach, facts);
+    SourceQuestion question = QuestionFor(ds, reach, facts);
+    question.connected = true;
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

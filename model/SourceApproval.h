@@ -32,6 +32,9 @@ struct SourceQuestion
     // reason to think twice before allowing.
     QStringList cautions;
     QString key;
+    // Asked once connected, after the server's catalog was read and before the statement is
+    // sent; cautions then tell what the catalog showed.
+    bool connected = false;
 };
 
 // Whether the source would connect to a database server: a server type, or a connection

@@ -876,9 +876,7 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     qsizetype lead = 0;
     while (lead < sql.size() && sql[lead].isSpace())
         ++lead;
-    QString text = sql.trimmed();
-    while (text.endsWith(u';'))
-        text = text.chopped(1).trimmed();
+    const QString text = SqlWithoutClosingSemicolons(sql);
     // A line ends at LF for some servers and at CR for others.
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -935,10 +933,10 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     static const QString call = QStringLiteral(R"(call\s+%1\s*(?:\(\s*%2\s*\))?)").arg(name, list);
     static const QString argument = QStringLiteral(R"((?:@[A-Za-z_][A-Za-z0-9_]*\s*=\s*)?%1)").arg(literal);
     static const QRegularExpression form(
-        QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)(?:\s*;)*$)")
+        QStringLiteral(R"(^(?:%1|\{\s*%1\s*\}|exec(?:ute)?\s+%2(?:\s+%3(?:\s*,\s*%3)*)?)$)")
             .arg(call, name, argument),
         QRegularExpression::CaseInsensitiveOption);
-    verdict.procedureCall = refusing == 0 && form.match(sql.trimmed()).hasMatch();
+    verdict.procedureCall = refusing == 0 && form.match(text).hasMatch();
     return verdict;
 }
 
@@ -992,6 +990,18 @@ SqlStatementVerdict RememberedVerdict(const QString& sql, unsigned readings)
 }
 
 } // namespace
+
+QString SqlWithoutClosingSemicolons(const QString& sql)
+{
+    // One pass from the end: a label may close its statement with any number of them.
+    qsizetype end = sql.size();
+    while (end > 0 && (sql[end - 1] == u';' || sql[end - 1].isSpace()))
+        --end;
+    qsizetype begin = 0;
+    while (begin < end && sql[begin].isSpace())
+        ++begin;
+    return sql.mid(begin, end - begin);
+}
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)
 {

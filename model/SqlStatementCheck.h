@@ -34,6 +34,10 @@ struct SqlStatementVerdict
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server = {});
 
+// The statement without the blanks around it and the semicolons that close it, as it is
+// judged and sent inside parentheses (a closing semicolon would end the statement there).
+QString SqlWithoutClosingSemicolons(const QString& sql);
+
 inline QString SqlStatementRefusal(const QString& sql, const SqlServerKind& server = {})
 {
     return JudgeSqlStatement(sql, server).refusal;

@@ -14,20 +14,11 @@
 
 namespace {
 
-// A statement typed by hand, made fit to stand inside parentheses: a closing
-// semicolon would end the statement there, and a line comment at its end would
-// swallow the closing parenthesis.
-QString WithoutClosingSemicolons(const QString& sql)
-{
-    QString text = sql.trimmed();
-    while (text.endsWith(u';'))
-        text = text.chopped(1).trimmed();
-    return text;
-}
-
+// A statement typed by hand, made fit to stand inside parentheses: a line comment at
+// its end would swallow the closing parenthesis.
 QString Nested(const QString& sql)
 {
-    return WithoutClosingSemicolons(sql) + u'\n';
+    return SqlWithoutClosingSemicolons(sql) + u'\n';
 }
 
 // How MariaDB and MySQL split a statement into quoted parts and comments, under one
@@ -323,7 +314,7 @@ bool CSqlStatements::PagesInStatement(const CDSBase& ds) const
 
 QString CSqlStatements::Alone(const CDSBase& ds) const
 {
-    QString text = WithoutClosingSemicolons(ds.m_strSQL);
+    QString text = SqlWithoutClosingSemicolons(ds.m_strSQL);
     // MariaDB does not take ODBC's escape for a call.
     if (m_server.server == SqlServerKind::MySQL && text.startsWith(u'{') && text.endsWith(u'}'))
         text = text.mid(1, text.size() - 2).trimmed();

@@ -3,6 +3,8 @@
 #include "model/LabelData.h"
 #include "output/ScriptObjects.h"
 
+#include <QStringList>
+
 // The dispatch of "ScriptHost": the members of the host itself.
 class SScriptHost : public SDispatch
 {
@@ -147,17 +149,18 @@ void CActiveScriptHost::ReportError(const ScriptError& error)
     m_bRanAway = error.number == kScriptStepsExceeded || error.number == kScriptTimeExceeded;
     if (!m_pUi || m_bQuiet)
         return;
-    // The user sees the label's texts, not the module the job made of them; a text the
-    // script compiled itself has its own lines.
+    // The user sees the label's texts, not the module the job made of them. A text the
+    // script compiled itself has its own lines: the place of the statement that gave it
+    // is in the label's text.
     ScriptError shown = error;
+    int& line = shown.calls.empty() ? shown.line : shown.calls.front().line;
+    int& column = shown.calls.empty() ? shown.column : shown.calls.front().column;
     QString textName;
-    if (!error.inScriptText) {
-        const ScriptModuleText::Place place = m_module.Locate(error.line, error.column);
-        if (place.script >= 0) {
-            shown.line = place.line;
-            shown.column = place.column;
-            textName = QString::fromUtf16(g_scriptEvents[size_t(place.script)].listed);
-        }
+    const ScriptModuleText::Place place = m_module.Locate(line, column);
+    if (place.script >= 0) {
+        line = place.line;
+        column = place.column;
+        textName = QString::fromUtf16(g_scriptEvents[size_t(place.script)].listed);
     }
     ApplyChoice(m_pUi->ScriptErrorBox(FormatError(shown, textName)));
 }
@@ -180,7 +183,19 @@ QString CActiveScriptHost::FormatError(const ScriptError& error, const QString& 
     const uint32_t scode = error.number > 0 && error.number < 0x10000 ? 0x800A0000u | uint32_t(error.number)
                            : error.number < 0                         ? uint32_t(error.number)
                                                                       : 0u;
-    const QString where = textName.isEmpty() ? QString() : QStringLiteral("事件脚本: ") + textName + u'\n';
+    QString where = textName.isEmpty() ? QString() : QStringLiteral("事件脚本: ") + textName + u'\n';
+    // Then the statements that gave the texts the line and column are in, each in the
+    // text before.
+    QStringList calls;
+    for (const ScriptTextCall& call : error.calls) {
+        static constexpr const char16_t* kKinds[] = {u"Eval", u"Execute", u"ExecuteGlobal"};
+        calls << QStringLiteral("第 %1 行第 %2 列 %3 的文本")
+                     .arg(call.line)
+                     .arg(call.column)
+                     .arg(QString::fromUtf16(kKinds[call.kind]));
+    }
+    if (!calls.isEmpty())
+        where += calls.join(QStringLiteral("，其中")) + u'\n';
     // In one pass: a "%1" in the script's own description is text, not a place holder.
     return QStringLiteral("%1\nSrc: %2\n%3Line:%4 Column:%5 Error:%6 Scode:%7")
         .arg(error.description, error.source, where, QString::number(error.line), QString::number(error.column),

@@ -96,7 +96,8 @@ public:
     void SetMemoryLimit(uint64_t bytes) { m_nMemoryLimit = bytes; }
 
     // The text of the error box; textName is the script editor's name of the label's
-    // text the line and column are in, empty when they are in no such text.
+    // text the line and column are in (or, for a text the script compiled itself, the
+    // first of its calls), empty when they are in no such text.
     static QString FormatError(const ScriptError& error, const QString& textName = QString());
     // Raises the language's 429, as CreateObject does: there are no components to
     // create on this system.

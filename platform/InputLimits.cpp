@@ -91,16 +91,15 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
         reason = QStringLiteral("文件大于 %1 字节").arg(maxBytes);
         return std::nullopt;
     }
-    // No more than the size reported at opening is taken: a file under /proc that
-    // reports 0 bytes yet reads for gigabytes is refused after one block.
+    // No more than the size reported at opening is read, not one byte past it: a file
+    // under /proc that reports 0 bytes may never answer a read (/proc/kmsg), or answer
+    // for gigabytes; it reads as empty. What a file grows by meanwhile is not taken.
     const int64_t bound = info.st_size;
     try {
-        // Whole blocks, as some /proc files refuse reads of odd lengths; one more
-        // byte than the bound tells a file that holds more.
         QByteArray bytes;
-        bytes.resize(static_cast<qsizetype>((bound + 1 + 4095) / 4096 * 4096));
+        bytes.resize(static_cast<qsizetype>(bound));
         qsizetype used = 0;
-        for (;;) {
+        while (used < bytes.size()) {
             const ssize_t n = ::read(fd.Get(), bytes.data() + used, static_cast<size_t>(bytes.size() - used));
             if (n < 0) {
                 if (errno == EINTR)
@@ -108,13 +107,9 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes,
                 reason = ErrnoText(errno);
                 return std::nullopt;
             }
-            used += n;
-            if (n == 0 || used > bound)
+            if (n == 0)
                 break;
-        }
-        if (used > bound) {
-            reason = QStringLiteral("文件内容多于它报告的 %1 字节").arg(bound);
-            return std::nullopt;
+            used += n;
         }
         bytes.resize(used);
         return bytes;

@@ -53,6 +53,13 @@ inline constexpr int kXlsMaxColumns = 256;
 // The cells of all the ranges the sheets of an .xls workbook declare: its reader sets
 // aside 16 bytes for each as it opens the file, before it reads any.
 inline constexpr int64_t kMaxXlsDeclaredCells = int64_t(kXlsMaxRows) * kXlsMaxColumns;
+// The cells one sheet of an .xlsx workbook may hold, empty ones included: a few hundred
+// kilobytes of zip inflate to tens of millions of them, each read in turn.
+inline constexpr int64_t kMaxXlsxSheetCells = kMaxXlsDeclaredCells;
+// The sheets an .xls workbook may list, counted before its reader opens it: that reader
+// walks its list of sheets from the first to open each one and to name it, so its time
+// grows with the square of their count (seconds for 65,536 sheets).
+inline constexpr int kMaxXlsSheets = 4096;
 
 // Opens a regular file for reading: a device, a pipe or a socket is refused without
 // waiting for a writer. The descriptor (the caller closes it), or -1 with the reason
@@ -60,5 +67,6 @@ inline constexpr int64_t kMaxXlsDeclaredCells = int64_t(kXlsMaxRows) * kXlsMaxCo
 int OpenRegularFile(const QString& path, QString& reason);
 
 // Reads a whole regular file of at most maxBytes, no more than the size it reports
-// when opened: a file that holds more (files under /proc report 0) is refused. Nothing on failure, with the reason in `reason`.
+// when opened: a file that reports 0 bytes (as those under /proc do) reads as empty
+// without being read at all. Nothing on failure, with the reason in `reason`.
 std::optional<QByteArray> ReadRegularFile(const QString& path, int64_t maxBytes, QString& reason);

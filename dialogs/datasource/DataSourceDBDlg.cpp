@@ -745,7 +745,7 @@ bool CDataSourceDBDlg::Connect()
     if (!connection)
         return false;
     if (!connection->IsOpen()) {
-        if (connection->Refused())
+        if (connection->Refused() || connection->Unreadable())
             return ReportFailure(connection->LastError(), {});
         if (connection->Stopped())
             return ReportCallFailure({}, *connection);

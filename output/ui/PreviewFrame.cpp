@@ -12,8 +12,10 @@
 #include "platform/Numbers.h"
 #include "platform/ScreenDpi.h"
 #include "platform/VXException.h"
+#include "platform/VisibleText.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -355,6 +357,7 @@ void CPreviewFrame::CreatePrintHandler(QWidget* mainWindow)
     job->SetMode(CPrintHandler::ModePreview);
     job->SetLabelData(m_pLabelData.get());
     job->SetWindowDataPrompt(m_pPrompt.get());
+    m_pMainWindow = mainWindow;
     job->SetScriptEngine(CreateProgramScriptEngine(this, mainWindow));
     job->Prepare();
     m_nPageCount = job->GetPageCount();
@@ -430,12 +433,23 @@ void CPreviewFrame::showEvent(QShowEvent* event)
     UpdatePageCountText();
 }
 
+void CPreviewFrame::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // The window manager leaves no window active once the preview goes, and the main
+    // window's keys would wait for a click: it takes the focus back itself.
+    if (event->isAccepted() && m_pMainWindow && m_pMainWindow->isVisible()) {
+        m_pMainWindow->raise();
+        m_pMainWindow->activateWindow();
+    }
+}
+
 CPreviewFrame* OpenPrintPreview(const CLabelData& label, QWidget* parent)
 {
     CPreviewFrame* frame = nullptr;
     try {
         frame = new CPreviewFrame(CopyLabelData(label));
-        frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(label.m_strTitle));
+        frame->setWindowTitle(QStringLiteral("打印预览 - %1").arg(VisibleText(label.m_strTitle)));
         frame->CreatePrintHandler(parent ? parent->window() : nullptr);
     } catch (const std::exception& e) { // out of memory in a script or a loader included
         delete frame;

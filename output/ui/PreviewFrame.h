@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
@@ -100,7 +101,8 @@ public:
     ~CPreviewFrame() override;
 
     // The preview-mode job over the copy, prepared; its failure leaves as the job's
-    // exception. A script's QuitApp closes mainWindow.
+    // exception. A script's QuitApp closes mainWindow, which takes the focus back when the
+    // preview closes.
     void CreatePrintHandler(QWidget* mainWindow = nullptr);
     void SetZoom(float zoom);
     void ShowZoomText(float zoom);
@@ -117,6 +119,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateToolBar();
@@ -129,6 +132,7 @@ private:
     std::unique_ptr<CLabelData> m_pLabelData;
     std::unique_ptr<CWindowDataPrompt> m_pPrompt;
     std::unique_ptr<CPrintHandler> m_pPrintHandler;
+    QPointer<QWidget> m_pMainWindow;
     CPreviewFrameCon* m_pCon;
     CommandManager* m_pCommands;
     QComboBox* m_pZoomCombo = nullptr;

@@ -13,6 +13,7 @@
 #include "output/ui/ScriptServices.h"
 #include "platform/ImageFile.h"
 #include "platform/VXException.h"
+#include "platform/VisibleText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -201,7 +202,7 @@ void CPrintDlg::CreatePrintHandler()
 
 void CPrintDlg::InitControls()
 {
-    setWindowTitle(QStringLiteral("打印 - %1").arg(m_pLabelData ? m_pLabelData->m_strTitle : QString()));
+    setWindowTitle(QStringLiteral("打印 - %1").arg(m_pLabelData ? VisibleText(m_pLabelData->m_strTitle) : QString()));
 
     m_pPrinters->clear();
     const QStringList printers = Services().PrinterNames();

@@ -42,7 +42,7 @@ MessageIcon IconOf(int code)
 // destroyed after it, whose destructor still asks for the quit.
 struct ProgramScriptCallbacks
 {
-    ProgramScriptCallbacks(QWidget* dialogParent, QWidget* mainWindow) : ui(dialogParent), quit(mainWindow) {}
+    ProgramScriptCallbacks(QWidget* dialogParent, QWidget* mainWindow) : ui(dialogParent, mainWindow), quit(mainWindow) {}
     CServicesScriptUi ui;
     CCloseWindowQuit quit;
 };
@@ -58,15 +58,23 @@ public:
 
 } // namespace
 
+QWidget* CServicesScriptUi::DialogParent() const
+{
+    // A dialog placed over a window not yet on screen lands at the screen's corner.
+    if ((!m_pParent || !m_pParent->window()->isVisible()) && m_pMainWindow && m_pMainWindow->isVisible())
+        return m_pMainWindow;
+    return m_pParent;
+}
+
 int CServicesScriptUi::MsgBox(const QString& prompt, int buttons, const QString& title)
 {
-    return Services().ShowMessage(m_pParent, prompt, IconOf(buttons), ButtonsOf(buttons), title);
+    return Services().ShowMessage(DialogParent(), prompt, IconOf(buttons), ButtonsOf(buttons), title);
 }
 
 std::optional<QString> CServicesScriptUi::InputBox(const QString& prompt, const QString& title,
                                                    const QString& defaultText)
 {
-    CScriptInputDlg dialog(m_pParent, prompt, title, defaultText);
+    CScriptInputDlg dialog(DialogParent(), prompt, title, defaultText);
     if (Services().RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.Text();
@@ -74,14 +82,14 @@ std::optional<QString> CServicesScriptUi::InputBox(const QString& prompt, const 
 
 ScriptJobChoice CServicesScriptUi::ScriptErrorBox(const QString& text)
 {
-    CScriptStopDlg dialog(m_pParent, text, true);
+    CScriptStopDlg dialog(DialogParent(), text, true);
     Services().RunModal(dialog);
     return dialog.Choice();
 }
 
 ScriptJobChoice CServicesScriptUi::AskStopJob(const QString& text)
 {
-    CScriptStopDlg dialog(m_pParent, text, false);
+    CScriptStopDlg dialog(DialogParent(), text, false);
     Services().RunModal(dialog);
     return dialog.Choice();
 }
@@ -121,7 +129,8 @@ ScriptJobChoice CScriptStopDlg::Choice() const
 
 CScriptInputDlg::CScriptInputDlg(QWidget* parent, const QString& prompt, const QString& title,
                                  const QString& defaultText)
-    : QDialog(parent), m_pPrompt(new QLabel(VisibleText(prompt, true), this)), m_pEdit(new QLineEdit(defaultText, this))
+    : QDialog(parent), m_pPrompt(new QLabel(VisibleText(prompt, true), this)), m_pEdit(new QLineEdit(VisibleText(defaultText), this)),
+      m_strDefault(defaultText)
 {
     // The prompt and title are a label's script's: shown as a message's are.
     setWindowTitle(title.isEmpty() ? QString::fromUtf16(kAppTitle) : VisibleText(title));
@@ -138,7 +147,10 @@ CScriptInputDlg::CScriptInputDlg(QWidget* parent, const QString& prompt, const Q
 
 QString CScriptInputDlg::Text() const
 {
-    return m_pEdit->text();
+    // The default is shown with its control characters by code: taken as shown, it is the
+    // script's own text.
+    const QString text = m_pEdit->text();
+    return text == VisibleText(m_strDefault) ? m_strDefault : text;
 }
 
 void CCloseWindowQuit::RequestQuit()

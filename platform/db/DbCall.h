@@ -38,3 +38,36 @@ std::unique_ptr<DbConnection> OpenOnWorker(const QString& name, std::function<st
 // The name of the VFS that every SQLite connection opens with: the default one, with the
 // temporary files of all connections together held within DbLimits::tempBytes.
 const char* CappedSQLiteVfs();
+
+// SQLite's own memory for one statement of a label, counted on the thread that runs it
+// while a Scope of it is open: an allocation that would take it past
+// DbLimits::statementBytes fails as out of memory, and Exceeded() tells that failure from
+// the machine's.
+class SQLiteStatementMemory
+{
+public:
+    class Scope
+    {
+    public:
+        explicit Scope(SQLiteStatementMemory& statement);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        SQLiteStatementMemory* m_previous;
+    };
+
+    SQLiteStatementMemory();
+    bool Exceeded() const { return m_exceeded; }
+    // Counts bytes taken (or given back, when negative); false, taking none, past the limit.
+    bool Take(qint64 bytes);
+    // Whether the counting allocator is in place (it is unless SQLite was set up before
+    // the program started).
+    static bool Bounded();
+
+private:
+    qint64 m_used = 0;
+    qint64 m_limit;
+    bool m_exceeded = false;
+};

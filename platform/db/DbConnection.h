@@ -163,6 +163,15 @@ public:
     // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
 
+    // The program's own statements prior, then sql, in sql's one transaction and frame, sent
+    // together with it in one round trip where the connection can (SendsTogether): prior run
+    // first, before the transaction is made read-only, so that they may make a temporary view,
+    // which sql sees and whose end comes with sql's. Each of them is parsed alone by the server,
+    // and a failure of any ends them all. The rows are sql's, a query's. Where the connection
+    // cannot, it runs nothing and fails.
+    virtual bool SendsTogether() const { return false; }
+    virtual bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows);
+
     // The statement's rows for a walk from the first on (see DbCursor); never null. A
     // statement that fails says so at the first Skip or Fetch. The base runs the
     // statement again for every slice, skipping the rows before it.
@@ -189,6 +198,10 @@ public:
     // The last call was cancelled or passed its time limit (DbWait.h); LastError() is then
     // our own message, complete in itself, naming the data source.
     bool Stopped() const { return m_bStopped; }
+    // The file was found and read, and what it holds was refused (damaged, protected, not of
+    // its kind, beyond what the program reads); LastError() is then our own message,
+    // complete in itself, naming the file and what is wrong with it.
+    bool Unreadable() const { return m_bUnreadable; }
 
     // Makes the call running on another thread return soon with a failure; safe to call
     // from any thread while that call runs, and a no-op when none does.
@@ -218,4 +231,5 @@ protected:
     QString m_strLastError;
     bool m_bRefused = false;
     bool m_bStopped = false;
+    bool m_bUnreadable = false;
 };

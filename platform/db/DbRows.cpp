@@ -28,12 +28,17 @@ void DbRows::Reserve(qsizetype rows, qsizetype textBytes)
     m_nulls.reserve(static_cast<size_t>(rows) * m_nColumns);
 }
 
-void DbRows::AppendUtf8(const char* text, qsizetype length)
+void DbRows::CheckRoom(qsizetype length) const
 {
     // Offsets are 32-bit to keep the per-cell cost low; 4 GB of text in one block is
     // far beyond what a label job reads at once.
     if (m_text.size() + length > std::numeric_limits<uint32_t>::max())
         throw CDataSourceException(QStringLiteral("一次读取的记录数据太多（文字超过 4 GB）。"));
+}
+
+void DbRows::AppendUtf8(const char* text, qsizetype length)
+{
+    CheckRoom(length);
     m_text.append(text, length);
     m_ends.push_back(static_cast<uint32_t>(m_text.size()));
     m_nulls.push_back(false);
@@ -43,6 +48,26 @@ void DbRows::AppendText(QStringView text)
 {
     const QByteArray utf8 = text.toUtf8();
     AppendUtf8(utf8.constData(), utf8.size());
+}
+
+void DbRows::AppendUtf16(const char16_t* text, qsizetype length)
+{
+    // Most label data is ASCII: copied without a temporary text.
+    qsizetype i = 0;
+    while (i < length && text[i] < 0x80)
+        ++i;
+    if (i < length) {
+        AppendText(QStringView(text, length));
+        return;
+    }
+    const qsizetype at = m_text.size();
+    CheckRoom(length);
+    m_text.resize(at + length);
+    char* out = m_text.data() + at;
+    for (i = 0; i < length; ++i)
+        out[i] = static_cast<char>(text[i]);
+    m_ends.push_back(static_cast<uint32_t>(m_text.size()));
+    m_nulls.push_back(false);
 }
 
 void DbRows::AppendNull()

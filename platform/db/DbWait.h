@@ -16,6 +16,7 @@ struct DbLimits
     qint64 tempBytes = qint64(512) << 20; // all of SQLite's temporary files together
     qint64 valueBytes = qint64(16) << 20; // one value as it arrives
     qint64 sliceBytes = qint64(128) << 20; // the rows one call keeps, or one row as it arrives
+    qint64 statementBytes = qint64(256) << 20; // SQLite's own memory for one statement of a label
 };
 
 // The refusals of data past valueBytes or sliceBytes, naming the data source of the

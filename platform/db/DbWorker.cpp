@@ -170,13 +170,28 @@ thread_local bool t_hasDbSourceName = false;
 
 // A connection's worker: one thread that runs its steps in order and owns the connection
 // and its cursors. The thread keeps the lane alive, so a step given up still has all it
-// uses when it comes back; then everything is freed there.
+// uses when it comes back; then everything is freed there. The thread is always joined, so
+// none of ours outlives what it uses: by the connection as it ends (EndLane), or, when it
+// was given up, by GivenUpLanes once it has come back.
 struct DbLane
 {
     std::mutex lock;
     std::condition_variable wake;
     std::deque<std::function<void()>> tasks;
     bool closing = false;
+    bool givenUp = false; // GivenUpLanes joins the worker, its connection does not
+    std::thread worker;
+
+    DbLane() = default;
+    DbLane(const DbLane&) = delete;
+    DbLane& operator=(const DbLane&) = delete;
+    ~DbLane()
+    {
+        // A worker nobody joined (the lane's last owner was the worker itself, which no path
+        // here leaves) must never end the program.
+        if (worker.joinable())
+            worker.detach();
+    }
 
     // The threads that can be held up by the connection: the worker and its interrupts. Each
     // is listed only while it lives, and goes from the list under the lock, so a thread id
@@ -254,6 +269,12 @@ struct DbLane
         pid_t m_id;
     };
 
+    bool Ended()
+    {
+        std::lock_guard<std::mutex> guard(threadsLock);
+        return ended;
+    }
+
     // Shuts down the sockets the lane's threads wait on; true when the worker has gone.
     bool CutOnce()
     {
@@ -298,8 +319,21 @@ struct DbLane
     static std::shared_ptr<DbLane> Start(const QString& source)
     {
         auto lane = std::make_shared<DbLane>();
-        std::thread(&DbLane::Run, lane, source).detach();
+        lane->worker = std::thread(&DbLane::Run, lane, source);
         return lane;
+    }
+
+    // Waits for the worker to end, after Retire; not for one given up, which GivenUpLanes
+    // joins once it comes back.
+    void JoinUnlessGivenUp()
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (givenUp)
+                return;
+        }
+        if (worker.joinable() && worker.get_id() != std::this_thread::get_id())
+            worker.join();
     }
 };
 
@@ -307,12 +341,17 @@ struct DbLane
 // threads wait on are shut down, again whenever they wait on new ones, until the worker has
 // gone (the driver's call failed, and the worker closed the connection and freed the rest) or
 // it has been tried for kCutFor. A call that waits on no socket (a file on a share) is left
-// to end by itself.
+// to end by itself. Each worker is joined here once it has gone; until then its lane is held
+// here, where a leak check at exit finds it.
 class GivenUpLanes
 {
 public:
     static void Add(std::shared_ptr<DbLane> lane)
     {
+        {
+            std::lock_guard<std::mutex> guard(lane->lock);
+            lane->givenUp = true;
+        }
         Shared& shared = Get();
         std::lock_guard<std::mutex> guard(shared.lock);
         shared.lanes.push_back({std::move(lane), DbStep::Clock::now() + kCutFor});
@@ -359,9 +398,16 @@ private:
             }
             const auto now = DbStep::Clock::now();
             std::vector<DbLane*> done;
-            for (const Entry& entry : lanes)
-                if (entry.lane->CutOnce() || now >= entry.until)
+            bool cutting = false;
+            for (const Entry& entry : lanes) {
+                const bool within = now < entry.until;
+                cutting = cutting || within;
+                if (within ? entry.lane->CutOnce() : entry.lane->Ended()) {
+                    if (entry.lane->worker.joinable())
+                        entry.lane->worker.join();
                     done.push_back(entry.lane.get());
+                }
+            }
             {
                 std::lock_guard<std::mutex> guard(shared.lock);
                 std::erase_if(shared.lanes, [&](const Entry& entry) {
@@ -369,7 +415,8 @@ private:
                 });
             }
             lanes.clear(); // a lane's last owner may be here
-            std::this_thread::sleep_for(50ms);
+            // A worker past its cuts is only waited for.
+            std::this_thread::sleep_for(cutting ? 50ms : 500ms);
         }
     }
 };
@@ -521,6 +568,21 @@ StepOutcome RunStep(const std::shared_ptr<DbLane>& lane, const QString& text, in
     return outcome;
 }
 
+// Ends a lane its connection lets go. The worker frees the connection as a step, waited for
+// as any step is, so one that hangs is given up rather than waited on; then the worker ends
+// and is joined, and nothing it held is left to a thread still on its way out.
+void EndLane(const std::shared_ptr<DbLane>& lane, const QString& text)
+{
+    DbLane* raw = lane.get();
+    RunStep(lane, text, GetDbLimits().graceMs, [raw] {
+        std::lock_guard<std::mutex> guard(raw->interruptLock);
+        raw->cursors.clear(); // before their connection
+        raw->connection.reset();
+    });
+    lane->Retire();
+    lane->JoinUnlessGivenUp();
+}
+
 // The texts of a step, by what it does with the data source.
 struct StepWords
 {
@@ -584,13 +646,16 @@ public:
                 result->ok = connection->IsOpen();
                 result->error = connection->LastError();
                 facts->refused = connection->Refused();
+                facts->unreadable = connection->Unreadable();
                 facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
                 facts->server = connection->ServerKind();
                 facts->superuser = connection->SuperuserLogin();
+                facts->together = connection->SendsTogether();
                 std::lock_guard<std::mutex> guard(lane->interruptLock);
                 lane->connection = std::move(connection);
             });
         m_bRefused = facts->refused;
+        m_bUnreadable = facts->unreadable;
         if (Take(kConnectWords, outcome, *result) != Taken::Ok) {
             Abandon();
             return false;
@@ -598,6 +663,7 @@ public:
         m_quote = facts->quote;
         m_server = facts->server;
         m_superuser = facts->superuser;
+        m_together = facts->together;
         m_open = true;
         return true;
     }
@@ -606,6 +672,7 @@ public:
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
     bool SuperuserLogin() const override { return m_superuser; }
+    bool SendsTogether() const override { return m_together; }
 
     void Close() override
     {
@@ -659,6 +726,20 @@ public:
         auto result = std::make_shared<CallResult>();
         if (!Call(kReadWords, result, [result, sql, skip, maxRows](DbConnection& c) {
                 result->ok = c.Query(sql, result->rows, skip, maxRows);
+                result->error = c.LastError();
+                result->stopped = c.Stopped();
+            }))
+            return false;
+        rows = std::move(result->rows);
+        return true;
+    }
+
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
+    {
+        rows.Clear();
+        auto result = std::make_shared<CallResult>();
+        if (!Call(kReadWords, result, [result, prior, sql](DbConnection& c) {
+                result->ok = c.QueryAfter(prior, sql, result->rows);
                 result->error = c.LastError();
                 result->stopped = c.Stopped();
             }))
@@ -723,19 +804,21 @@ private:
     struct Facts
     {
         bool refused = false;
+        bool unreadable = false;
         QString quote;
         SqlServerKind server;
         bool superuser = false;
+        bool together = false;
     };
 
     std::unique_ptr<DbCursor> Open(const QString& sql, bool seeking);
 
-    // Lets the lane go: its worker frees the connection after what it still runs.
+    // Lets the lane go: its worker frees the connection and ends.
     void Abandon()
     {
         m_open = false;
         if (m_lane)
-            m_lane->Retire();
+            EndLane(m_lane, QString::fromUtf16(kCloseWords.waiting).arg(m_source));
         m_lane.reset();
     }
 
@@ -744,6 +827,7 @@ private:
     QString m_quote = QStringLiteral("\"");
     SqlServerKind m_server;
     bool m_superuser = false;
+    bool m_together = false;
     bool m_open = false;
 };
 

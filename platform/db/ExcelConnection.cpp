@@ -209,21 +209,47 @@ QXmlStreamReader::TokenType ReadToken(QXmlStreamReader& xml, int& depth)
     return token;
 }
 
+// A cell's text as it is read, and its length in UTF-8 bytes, which the cell bound
+// counts: a CJK character is one unit of the string and three bytes.
+struct CellText
+{
+    QString text;
+    qint64 bytes = 0;
+
+    void clear()
+    {
+        text.clear();
+        bytes = 0;
+    }
+};
+
+qint64 Utf8Bytes(QStringView text)
+{
+    qint64 bytes = text.size();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Each half of a surrogate pair counts 2, the 4 bytes of its character.
+        bytes += u >= 0x800 ? 2 : u >= 0x80 ? 1 : 0;
+    }
+    return bytes;
+}
+
 // Appends the text of the element just started (which readElementText would give)
 // to `text` a piece at a time, each piece no longer than a run between two tags: false,
 // with the reader stopped, when an element lies inside, or when `text` grows past any
 // cell (pieces between comments add up).
-bool AppendText(QXmlStreamReader& xml, int& depth, QString& text)
+bool AppendText(QXmlStreamReader& xml, int& depth, CellText& text)
 {
     for (;;) {
         switch (ReadToken(xml, depth)) {
         case QXmlStreamReader::Characters:
         case QXmlStreamReader::EntityReference:
-            text += xml.text();
-            if (text.size() > kMaxWorkbookCellBytes) {
+            text.bytes += Utf8Bytes(xml.text());
+            if (text.bytes > kMaxWorkbookCellBytes) {
                 xml.raiseError(CellTooLongError());
                 return false;
             }
+            text.text += xml.text();
             break;
         case QXmlStreamReader::EndElement: return true;
         case QXmlStreamReader::StartElement: xml.raiseError(QStringLiteral("Expected character data.")); return false;
@@ -321,6 +347,9 @@ public:
         } catch (const std::bad_alloc&) {
             ok = Fail(QStringLiteral("工作簿“%1”太大，无法读入内存。").arg(path));
         }
+        // The file was there and was read: what it holds was refused, and the message says
+        // which file and what is wrong with it. No connection setting or driver is to blame.
+        m_bUnreadable = !ok;
         SetSourceText(QStringLiteral("工作簿“%1”").arg(path));
         if (!ok || !OpenEngine()) {
             CloseFiles();
@@ -630,7 +659,7 @@ private:
         if (!OpenPart(part, data))
             return LastError().isEmpty();
         QXmlStreamReader xml(data.get());
-        QString current;
+        CellText current;
         int phonetic = 0;
         int depth = 0;
         while (!xml.atEnd()) {
@@ -651,7 +680,7 @@ private:
                         return Fail(QStringLiteral("工作簿“%1”的共享字符串多于 %2 个，无法读取。")
                                         .arg(m_path)
                                         .arg(kMaxSharedStrings));
-                    m_stringData += current.toUtf8();
+                    m_stringData += current.text.toUtf8();
                     m_stringEnds.push_back(m_stringData.size());
                 } else if (xml.name() == u"rPh") {
                     --phonetic;
@@ -726,6 +755,7 @@ private:
         QXmlStreamReader xml(data.get());
         qint64 row = -1;
         qint64 column = -1;
+        qint64 cells = 0;
         int depth = 0;
         while (!xml.atEnd()) {
             if (ReadToken(xml, depth) != QXmlStreamReader::StartElement)
@@ -737,6 +767,10 @@ private:
                 if (row >= kXlsxMaxRows)
                     return BeyondGrid(index, row, 0, kXlsxMaxRows, kXlsxMaxColumns);
             } else if (xml.name() == u"c") {
+                if (++cells > kMaxXlsxSheetCells)
+                    return Fail(QStringLiteral("工作簿“%1”的工作表 %2 有多于 %3 个单元格（空单元格也计在内），无法读取。")
+                                    .arg(m_path, Table(index))
+                                    .arg(kMaxXlsxSheetCells));
                 const auto attributes = xml.attributes();
                 qint64 r = row;
                 if (!ParseReference(attributes.value(QLatin1String("r")), r, column))
@@ -759,25 +793,27 @@ private:
     // Reads the rest of a <c> element.
     Cell ReadCellValue(QXmlStreamReader& xml, int& depth, const QString& type, int style)
     {
-        QString v;
-        QString inline_;
+        CellText value;
+        CellText inlineText;
         bool haveValue = false;
         while (!(ReadToken(xml, depth) == QXmlStreamReader::EndElement && xml.name() == u"c") && !xml.atEnd()) {
             if (!xml.isStartElement())
                 continue;
             if (xml.name() == u"v") {
-                v.clear();
-                if (!AppendText(xml, depth, v))
+                value.clear();
+                if (!AppendText(xml, depth, value))
                     return {};
                 haveValue = true;
             } else if (xml.name() == u"t") {
-                if (!AppendText(xml, depth, inline_))
+                if (!AppendText(xml, depth, inlineText))
                     return {};
                 haveValue = true;
             }
         }
         if (!haveValue)
             return {};
+        const QString& v = value.text;
+        const QString& inline_ = inlineText.text;
         if (type == u"s") {
             bool ok = false;
             const int i = v.toInt(&ok);
@@ -806,7 +842,8 @@ private:
     {
         // What FreeXL will set aside is judged before it is asked to open the file.
         QFile file(path);
-        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file) : -1;
+        qint64 listed = 0;
+        const qint64 cells = file.open(QIODevice::ReadOnly) ? XlsDeclaredCells(file, &listed) : -1;
         file.close();
         if (cells < 0)
             return Fail(QStringLiteral("Excel 工作簿“%1”已损坏。").arg(path));
@@ -815,6 +852,11 @@ private:
                             .arg(path)
                             .arg(cells)
                             .arg(kMaxXlsDeclaredCells));
+        if (listed > kMaxXlsSheets)
+            return Fail(QStringLiteral("工作簿“%1”有 %2 张工作表，多于 %3 张，无法读取。")
+                            .arg(path)
+                            .arg(listed)
+                            .arg(kMaxXlsSheets));
         const void* handle = nullptr;
         const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
         if (rc != FREEXL_OK) {

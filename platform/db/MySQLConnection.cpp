@@ -70,15 +70,26 @@ MYSQL* ConnectMySql(const DbServerSettings& settings, unsigned int connectSecond
 }
 
 // A value's or a row's size against the step's bounds; empty, or our refusal.
-QString MyBoundFault(const MYSQL_FIELD* fields, const unsigned long* lengths, unsigned int columns, qint64& kept)
+QString MyBoundFault(
+    const DbLimits& limits, const MYSQL_FIELD* fields, const unsigned long* lengths, unsigned int columns, qint64& kept)
 {
-    const qint64 valueBytes = GetDbLimits().valueBytes;
     for (unsigned int c = 0; c < columns; ++c) {
-        if (static_cast<qint64>(lengths[c]) > valueBytes)
+        if (static_cast<qint64>(lengths[c]) > limits.valueBytes)
             return DbValueTooLargeMessage(QString::fromUtf8(fields[c].name, fields[c].name_length));
         kept += static_cast<qint64>(lengths[c]);
     }
-    return kept > GetDbLimits().sliceBytes ? DbSliceTooLargeMessage() : QString();
+    return kept > limits.sliceBytes ? DbSliceTooLargeMessage() : QString();
+}
+
+// Appends a row's values as the client library holds them.
+void AppendMyRow(DbRows& rows, MYSQL_ROW row, const unsigned long* lengths, unsigned int columns)
+{
+    for (unsigned int c = 0; c < columns; ++c) {
+        if (!row[c])
+            rows.AppendNull();
+        else
+            rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
+    }
 }
 
 // The session every statement of a connection runs in. Each statement runs in a
@@ -117,27 +128,62 @@ public:
 
     // The session's settings, at connect and after a reset; false with the server's
     // message. sql_mode is compared with the one read at connect, which the statements'
-    // judge was told.
+    // judge was told. The settings and the read-only transaction's begin go out together and
+    // are answered in order, in one round trip: each is carried out as if sent alone, and a
+    // failure among them fails the whole before any statement of the label's is sent.
     bool Set(int statementMs, QString& error)
     {
         // MariaDB ends a statement at the step's limit itself; MySQL does not know the
-        // setting and refuses it, which changes nothing. A server that does not answer
-        // even this is not usable.
-        const QByteArray limit = "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(statementMs));
-        if (mysql_real_query(mysql, limit.constData(), static_cast<unsigned long>(limit.size())) != 0) {
-            const unsigned int code = mysql_errno(mysql);
-            if (code == 2006 || code == 2013) // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
-                return Failed(error);
+        // setting and refuses it, which changes nothing. Servers before MySQL 5.7 and
+        // MariaDB 10.2 cannot say when a statement changed the session: their sql_mode is
+        // then left unknown, and the judge reads statements every way.
+        enum { Limit, ReadOnly, Tracked, Mode, Begin, Count };
+        const QByteArray texts[Count] = {
+            "set session max_statement_time=" + QByteArray::number(DbLimitSeconds(statementMs)),
+            "SET SESSION TRANSACTION READ ONLY", "set session session_track_state_change=1",
+            "select @@session.sql_mode", "START TRANSACTION READ ONLY"};
+        int sent = 0;
+        QString failure;
+        for (; sent < Count; ++sent) {
+            if (mysql_send_query(mysql, texts[sent].constData(), static_cast<unsigned long>(texts[sent].size())) != 0) {
+                failure = MySqlMessage(mysql);
+                break;
+            }
         }
-        if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0
-            || mysql_query(mysql, "SET SESSION TRANSACTION READ ONLY") != 0)
-            return Failed(error);
-        // Servers before MySQL 5.7 and MariaDB 10.2 cannot say when a statement changed the
-        // session: their sql_mode is then left unknown, and the judge reads statements
-        // every way.
-        m_tracked = mysql_query(mysql, "set session session_track_state_change=1") == 0;
         QByteArray mode;
-        if (!ReadSqlMode(mode))
+        bool haveMode = false;
+        m_tracked = false;
+        for (int answer = 0; answer < sent; ++answer) {
+            if (mysql_read_query_result(mysql) != 0) {
+                const unsigned int code = mysql_errno(mysql);
+                const bool lost = code == 2006 || code == 2013; // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
+                if (failure.isEmpty() && (lost || (answer != Limit && answer != Tracked)))
+                    failure = MySqlMessage(mysql);
+                if (lost)
+                    break;
+                continue;
+            }
+            if (answer == Tracked)
+                m_tracked = true;
+            if (answer == Mode) {
+                MYSQL_RES* result = mysql_store_result(mysql);
+                const MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr;
+                if (row && row[0]) {
+                    mode = QByteArray(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result)[0]));
+                    haveMode = true;
+                }
+                if (result)
+                    mysql_free_result(result);
+                if (!haveMode && failure.isEmpty())
+                    failure = MySqlMessage(mysql);
+            }
+        }
+        if (!failure.isEmpty() || !haveMode) {
+            error = failure.isEmpty() ? MySqlMessage(mysql) : failure;
+            m_restore = true;
+            return false;
+        }
+        if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0)
             return Failed(error);
         if (!m_connected) {
             m_sqlMode = mode;
@@ -153,7 +199,12 @@ public:
         }
         m_restore = false;
         m_chained = false;
-        return Begin(error);
+        if (!InReadOnlyTransaction()) {
+            error = QStringLiteral("服务器没有开始只读事务");
+            m_restore = true;
+            return false;
+        }
+        return true;
     }
 
     SqlServerKind Kind() const
@@ -204,31 +255,6 @@ private:
         return (mysql->server_status & both) == both;
     }
 
-    bool Begin(QString& error)
-    {
-        if (mysql_query(mysql, "START TRANSACTION READ ONLY") != 0)
-            return Failed(error);
-        if (!InReadOnlyTransaction()) {
-            error = QStringLiteral("服务器没有开始只读事务");
-            return false;
-        }
-        return true;
-    }
-
-    bool ReadSqlMode(QByteArray& mode)
-    {
-        if (mysql_query(mysql, "select @@session.sql_mode") != 0)
-            return false;
-        MYSQL_RES* result = mysql_store_result(mysql);
-        if (!result)
-            return false;
-        const MYSQL_ROW row = mysql_fetch_row(result);
-        if (row && row[0])
-            mode = QByteArray(row[0], static_cast<qsizetype>(mysql_fetch_lengths(result)[0]));
-        mysql_free_result(result);
-        return row != nullptr;
-    }
-
     bool Failed(QString& error)
     {
         error = MySqlMessage(mysql);
@@ -244,8 +270,9 @@ private:
 };
 
 // The statement's first result set streamed from the server and read on from call to
-// call.
-class MySQLCursor final : public DbRowCursor
+// call. The client library reads the server's packets a buffer at a time; each row is taken
+// from that buffer in a tight loop, passed over without being copied or kept in the rows.
+class MySQLCursor final : public DbCursor
 {
 public:
     MySQLCursor(MySession& session, const QString& sql) : m_session(session), m_mysql(session.mysql)
@@ -275,8 +302,42 @@ public:
     }
     ~MySQLCursor() override { End(); }
 
+    bool Skip(qint64 count) override
+    {
+        for (; count > 0 && Next(); --count)
+            ++m_position;
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        const DbLimits limits = GetDbLimits();
+        const MYSQL_FIELD* fields = m_result ? mysql_fetch_fields(m_result) : nullptr;
+        const auto columns = static_cast<unsigned int>(m_names.size());
+        qint64 kept = 0; // bytes of the values this call keeps
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && Next(); ++n) {
+            const unsigned long* lengths = mysql_fetch_lengths(m_result);
+            const QString fault = MyBoundFault(limits, fields, lengths, columns, kept);
+            if (!fault.isEmpty()) {
+                Fail(fault);
+                m_bStopped = true;
+                End();
+                break;
+            }
+            AppendMyRow(rows, m_row, lengths, columns);
+            ++m_position;
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        return true;
+    }
+
 private:
-    bool Next() override
+    // Moves to the next row; false at the end, or on failure with LastError() set.
+    bool Next()
     {
         if (!m_result)
             return false;
@@ -288,28 +349,6 @@ private:
             return false;
         }
         DbStep::NoteRowArrived();
-        return true;
-    }
-
-    bool AppendRow(DbRows& rows) override
-    {
-        const unsigned long* lengths = mysql_fetch_lengths(m_result);
-        if (rows.RowCount() == 0) // a new call's rows
-            m_kept = 0;
-        const QString fault = MyBoundFault(mysql_fetch_fields(m_result), lengths,
-            static_cast<unsigned int>(m_names.size()), m_kept);
-        if (!fault.isEmpty()) {
-            Fail(fault);
-            m_bStopped = true;
-            End();
-            return false;
-        }
-        for (qsizetype c = 0; c < m_names.size(); ++c) {
-            if (!m_row[c])
-                rows.AppendNull();
-            else
-                rows.AppendUtf8(m_row[c], static_cast<qsizetype>(lengths[c]));
-        }
         return true;
     }
 
@@ -330,7 +369,7 @@ private:
     MYSQL* m_mysql;
     MYSQL_RES* m_result = nullptr;
     MYSQL_ROW m_row = nullptr;
-    qint64 m_kept = 0; // bytes of the values the current call keeps
+    QStringList m_names;
 };
 
 class MySQLConnection final : public DbConnection
@@ -465,6 +504,7 @@ private:
         rows.Reset(names);
         QString error;
         qint64 kept = 0;
+        const DbLimits limits = GetDbLimits();
         while (!window.Done()) {
             const MYSQL_ROW row = mysql_fetch_row(result);
             if (!row) {
@@ -476,17 +516,12 @@ private:
             if (!window.Take())
                 continue;
             const unsigned long* lengths = mysql_fetch_lengths(result);
-            error = MyBoundFault(fields, lengths, columns, kept);
+            error = MyBoundFault(limits, fields, lengths, columns, kept);
             if (!error.isEmpty()) {
                 m_bStopped = true;
                 break;
             }
-            for (unsigned int c = 0; c < columns; ++c) {
-                if (!row[c])
-                    rows.AppendNull();
-                else
-                    rows.AppendUtf8(row[c], static_cast<qsizetype>(lengths[c]));
-            }
+            AppendMyRow(rows, row, lengths, columns);
         }
         DropResult(result);
         return error;

@@ -62,6 +62,15 @@ constexpr SQLRETURN kOdbcTooLarge = -9999;
 constexpr SQLRETURN kOdbcSeveralStatements = -9998;
 // psqlODBC found a parameter marker in a statement: it was not sent.
 constexpr SQLRETURN kOdbcMarkers = -9997;
+// A pool that hands out its server connections statement by statement ended the connection
+// at a transaction of more than one statement: nothing of the statement was sent.
+constexpr SQLRETURN kOdbcNoTransactions = -9996;
+
+// psqlODBC's connection attributes that have it read a statement's rows through a cursor of
+// its own (DECLARE, then FETCH so many rows at a time), and how many rows it fetches.
+constexpr SQLINTEGER kPsqlOdbcUseDeclareFetch = 65539;
+constexpr SQLINTEGER kPsqlOdbcFetch = 65541;
+constexpr SQLULEN kPsqlOdbcWalkFetchRows = 8192;
 
 // The pieces of one value in the C type asked for, joined: long texts come back over
 // several calls, none past valueBytes. unit is the size of the terminator each piece
@@ -207,40 +216,68 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
 
 // What a connection wraps each statement in, sent with it in one text and so in one round trip.
 // PostgreSQL runs the parts of one such text as a single transaction of their own: the head
-// makes it read-only, sets the step's limit, and for a superuser's login (version 14 on) takes
-// the role that reads every table but reaches nothing beyond reading; the tail rolls it back.
-// Nothing the statement sets, or sets through a function that runs text, outlives it, a
-// procedure it calls cannot commit, and no transaction or setting is left behind, which a pool
-// (PgBouncer) would hand on to other sessions or, in statement mode, refuse. The head is a
-// select, which psqlODBC's ReadOnly option lets through (it reads only a text's first word);
-// its row and the tail's outcome are passed over.
+// makes it read-only, sets the step's limit, turns JIT off (the planner's estimate for the
+// program's catalog questions would have each compiled first), and for a superuser's login
+// (version 14 on) takes the role that reads every table but reaches nothing beyond reading;
+// the tail rolls it back. Nothing the statement sets, or sets through a function that runs
+// text, outlives it, a procedure it calls cannot commit, and no transaction or setting is left
+// behind, which a pool (PgBouncer) would hand on to other sessions or, in statement mode,
+// refuse. The head is a select, which psqlODBC's ReadOnly option lets through (it reads only a
+// text's first word); its row and the tail's outcome are passed over.
 //
-// PostgreSQL itself splits that text at each ';' it reads, so before the frame runs the
-// server parses the statement alone, as one prepared statement, which cannot hold two
-// (ParseAlone). psqlODBC cuts a text it prepares at each ';' it reads itself and parses only
-// the first part, so the statement is parsed in parentheses: a part cut from it has a "(" that
-// its own ")" closes only where the same part, run in the frame, has one ")" too many, and the
-// server refuses it either way. A CALL cannot stand in parentheses; its procedure is selected
-// instead, which the server refuses as a procedure's (42809) only once the whole text has
-// parsed as one statement.
+// PostgreSQL itself splits that text at each ';' it reads, so the statement must not be able
+// to end the frame or add a statement to it. A statement without any ';' cannot: it goes in
+// parentheses (a call as it is), where the server takes nothing but one query, and a construct
+// it leaves open swallows the tail and fails the whole text. A statement with a ';' anywhere is
+// checked by the server in the same text, ahead of it (CheckBlock), where the login may run
+// PL/pgSQL; otherwise, or where the check finds the text not as written here, the server parses
+// it alone first, as one prepared statement, which cannot hold two (ParseAlone), two more round
+// trips. psqlODBC cuts a text it prepares at each ';' it reads itself and parses only the first
+// part, so the statement is parsed in parentheses: a part cut from it has a "(" that its own ")"
+// closes only where the same part, run in the frame, has one ")" too many, and the server
+// refuses it either way. A CALL cannot stand in parentheses; its procedure is selected instead,
+// which the server refuses as a procedure's (42809) only once the whole text has parsed as one
+// statement.
 struct OdbcStatementFrame
 {
     bool framed = false;
     bool readerRole = false;
+    bool jitOff = false; // the server knows jit (version 11 on)
+    bool checkedInFrame = false; // the login may run PL/pgSQL blocks (CheckBlock)
 
-    // The statement as it is sent.
-    QString Text(const QString& sql) const
+    // The SQLSTATEs the check raises: the server read the statement as more than one; the text
+    // the server received does not end with the statement as written here (a driver rewrote
+    // something of it), so the check cannot vouch for it.
+    static constexpr char16_t kSeveralState[] = u"VCSX1";
+    static constexpr char16_t kRewrittenState[] = u"VCTX1";
+
+    // Where nothing can end the frame early, the statement as it goes into it (see above);
+    // empty when it needs a check.
+    static QString Enclosed(const QString& sql)
+    {
+        if (sql.contains(u';'))
+            return {};
+        return PgCalledPart(sql).isNull() ? u'(' + sql + QStringLiteral("\n)") : sql;
+    }
+    // The frame's text around statement, the check (if any) just before it.
+    QString Text(const QString& statement, const QString& check = {}) const
     {
         if (!framed)
-            return sql;
+            return statement;
         // The tail on a line of its own, past a comment the statement may end with.
+        return Head() + u';' + check + statement + QStringLiteral("\n;ROLLBACK");
+    }
+    // What makes the transaction read-only and sets its limit (and role).
+    QString Head() const
+    {
         return QStringLiteral("select set_config('transaction_read_only', 'on', true), "
-                              "set_config('statement_timeout', '%1', true)%2;%3\n;ROLLBACK")
+                              "set_config('statement_timeout', '%1', true)%2%3")
             .arg(QString::number(GetDbLimits().statementMs),
-                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString(), sql);
+                jitOff ? QStringLiteral(", set_config('jit', 'off', true)") : QString(),
+                readerRole ? QStringLiteral(", set_config('role', 'pg_read_all_data', true)") : QString());
     }
     // The results that come before the statement's own.
-    int HeadResults() const { return framed ? 1 : 0; }
+    int HeadResults(bool checked) const { return framed ? (checked ? 2 : 1) : 0; }
     // What the server parses alone before the statement runs; empty when not framed.
     QString ParsedAlone(const QString& sql) const
     {
@@ -249,6 +286,26 @@ struct OdbcStatementFrame
         const QStringView called = PgCalledPart(sql);
         const QString head = called.isNull() ? sql : QStringLiteral("select") + called;
         return u'(' + head + QStringLiteral("\n)");
+    }
+    // The server's check of a statement, one more part of the frame's text: a PL/pgSQL block
+    // that opens a cursor on what ParseAlone parses, which the server takes only as exactly one
+    // statement, and that makes sure the text the server received ends with the statement
+    // exactly as written here and the tail. The statement reaches it as hexadecimal, which no
+    // driver reads into. A failure there ends the text: nothing after it runs.
+    QString CheckBlock(const QString& sql) const
+    {
+        const bool procedure = !PgCalledPart(sql).isNull();
+        return QStringLiteral(
+            "DO $vc$declare s text := convert_from(decode('%1', 'hex'), 'UTF8'); c refcursor; begin "
+            "if right(current_query(), length(s) + 10) is distinct from s || chr(10) || ';ROLLBACK' "
+            "then raise exception using errcode = '%3', message = 'statement text rewritten'; end if; "
+            "begin open c for execute convert_from(decode('%2', 'hex'), 'UTF8'); "
+            "exception when invalid_cursor_definition then "
+            "raise exception using errcode = '%4', message = 'more than one statement';%5 end; "
+            "if c is not null then close c; end if; end$vc$;")
+            .arg(QString::fromLatin1(sql.toUtf8().toHex()), QString::fromLatin1(ParsedAlone(sql).toUtf8().toHex()),
+                QStringView(kRewrittenState), QStringView(kSeveralState),
+                procedure ? QStringLiteral(" when wrong_object_type then null;") : QString());
     }
 };
 
@@ -291,6 +348,8 @@ struct OdbcSession
     SqlServerKind kind;
     OdbcStatementFrame frame;
     bool superuser = false;
+    // Walks run in a transaction of their own (OdbcConnection::Walking).
+    bool walkTransactions = false;
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -312,14 +371,18 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
         SQLSetConnectAttr(dbc, psqlOdbcOption, reinterpret_cast<SQLPOINTER>(0), 0);
     const QStringList server = OdbcFirstRow(dbc,
         QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
-                       "current_setting('server_version_num')"),
-        3);
-    if (server.size() == 3 && (server[0] == u"on" || server[0] == u"off"))
+                       "current_setting('server_version_num'), case when exists (select from pg_language "
+                       "where lanname = 'plpgsql' and has_language_privilege(oid, 'USAGE')) then 'on' else 'off' end"),
+        4);
+    if (server.size() == 4 && (server[0] == u"on" || server[0] == u"off"))
         session.kind.standardStrings = server[0] == u"on";
     // Not known, the login counts as a superuser, as nothing is promised then.
-    session.superuser = server.size() != 3 || server[1] != u"off";
+    session.superuser = server.size() != 4 || server[1] != u"off";
     session.frame.framed = true;
-    session.frame.readerRole = server.size() == 3 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.walkTransactions = true;
+    session.frame.readerRole = server.size() == 4 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.frame.jitOff = server.size() == 4 && server[2].toInt() >= 110000;
+    session.frame.checkedInFrame = server.size() == 4 && server[3] == u"on";
     return session;
 }
 
@@ -339,13 +402,22 @@ SQLULEN OdbcSeconds(int ms)
 // A statement executed once and fetched on from call to call; the first result set
 // only. The statement is released at its last row (or when the cursor goes), so the
 // driver lets go of what it holds for it, an SQLite file's read lock among them.
-class OdbcCursor final : public DbRowCursor
+//
+// Rows come in blocks (row arrays) where the driver can also read a value of a row within a
+// block on its own (SQLSetPos, SQLGetData): every column is bound to a buffer of a modest width,
+// and a value that does not fit is read again whole. The first row is read by itself, value by
+// value, which tells whether the driver gives UTF-16; the blocks follow in the C type it gives.
+// Rows passed over come in blocks with no column bound, so the driver converts nothing.
+class OdbcCursor final : public DbCursor
 {
 public:
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
-    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed)
-        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed)
+    // declared: the statement is read through psqlODBC's own cursor, in a transaction of the
+    // walk's (OdbcConnection::Walking), which ends with it.
+    OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed,
+        bool declared = false)
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed), m_declared(declared)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -359,6 +431,10 @@ public:
             End();
         else if (executed == kOdbcSeveralStatements)
             Refuse(PgSeveralStatementsMessage());
+        else if (executed == kOdbcNoTransactions) {
+            m_noTransactions = true;
+            Stop();
+        }
         else if (executed == kOdbcMarkers
             || (!SQL_SUCCEEDED(executed) && framed && DiagnosticState(SQL_HANDLE_STMT, m_stmt) == u"07002"))
             Refuse(PsqlOdbcMarkerMessage());
@@ -369,6 +445,9 @@ public:
     }
     ~OdbcCursor() override { End(); }
 
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
+
 private:
     bool DescribeColumns()
     {
@@ -378,6 +457,14 @@ private:
         for (SQLUSMALLINT c = 1; c <= columns; ++c) {
             SQLWCHAR name[256] = {};
             SQLSMALLINT length = 0;
+            // psqlODBC asks the server's catalog about the table a column comes from before it
+            // gives the column's name, one more round trip; its label is the result's own name.
+            if (m_framed) {
+                if (!SQL_SUCCEEDED(SQLColAttributeW(m_stmt, c, SQL_DESC_LABEL, name, sizeof name, &length, nullptr)))
+                    return false;
+                m_names.append(FromWide(name, std::clamp<qsizetype>(length / 2, 0, 255)));
+                continue;
+            }
             SQLSMALLINT type = 0;
             SQLULEN size = 0;
             SQLSMALLINT digits = 0;
@@ -389,11 +476,94 @@ private:
         return true;
     }
 
-    // At the end the statement is released.
-    bool Next() override
+public:
+    bool Skip(qint64 count) override
+    {
+        while (count > 0 && m_stmt) {
+            if (m_next < static_cast<qint64>(m_fetched)) {
+                const qint64 taken = std::min<qint64>(count, static_cast<qint64>(m_fetched) - m_next);
+                m_next += taken;
+                m_position += taken;
+                count -= taken;
+                continue;
+            }
+            // Blocks of rows passed over come unconverted, and end where the skip does.
+            if (!NextBlock(false, count))
+                break;
+            if (!m_single) {
+                m_position += static_cast<qint64>(m_fetched);
+                count -= static_cast<qint64>(m_fetched);
+                m_next = static_cast<qint64>(m_fetched);
+            }
+        }
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        const DbLimits limits = GetDbLimits();
+        qint64 kept = 0; // bytes of the values this call keeps
+        for (qint64 n = 0; (maxRows < 0 || n < maxRows) && m_stmt; ++n) {
+            if (m_next >= static_cast<qint64>(m_fetched) && !NextBlock(true, maxRows < 0 ? m_blockRows : maxRows - n))
+                break;
+            if (!AppendBuffered(rows, limits, kept))
+                break;
+            ++m_next;
+            ++m_position;
+            if (kept > limits.sliceBytes) {
+                Refuse(DbSliceTooLargeMessage());
+                break;
+            }
+        }
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // The width of a column's buffer, in characters: what the driver says it takes to show any
+    // value of the column, twice for the surrogate pairs of UTF-16, within bounds.
+    static constexpr SQLLEN kMinBoundChars = 16;
+    static constexpr SQLLEN kMaxBoundChars = 256;
+    // The bytes of one block's buffers; a block holds at least one row and at most kMaxBlockRows.
+    static constexpr SQLLEN kBlockBytes = 1 << 20;
+    static constexpr SQLULEN kMaxBlockRows = 1024;
+
+    struct BoundColumn
+    {
+        SQLLEN width = 0; // bytes of one value's buffer, its terminator included
+        std::vector<char> data;
+        std::vector<SQLLEN> indicators;
+    };
+
+    // Moves to the next block of rows (a single row before blocks are set up), with the columns
+    // bound or not; false at the end, or on failure with LastError() set. A block holds no more
+    // rows than wanted, so a slow statement's first page waits for its own rows only.
+    bool NextBlock(bool bound, qint64 wanted)
     {
         if (!m_stmt)
             return false;
+        if (m_blocks && bound != m_bound) {
+            if (!(bound ? BindColumns() : SQL_SUCCEEDED(SQLFreeStmt(m_stmt, SQL_UNBIND)))) {
+                Stop();
+                return false;
+            }
+            m_bound = bound;
+        }
+        const qint64 size = std::clamp<qint64>(wanted, 1, m_blockRows);
+        if (m_blocks && size != m_arraySize) {
+            if (!SQL_SUCCEEDED(
+                    SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(size)), 0))) {
+                Stop();
+                return false;
+            }
+            m_arraySize = size;
+        }
+        m_fetched = 0;
+        m_next = 0;
         const SQLRETURN fetched = SQLFetch(m_stmt);
         if (fetched == SQL_NO_DATA) {
             End();
@@ -405,26 +575,171 @@ private:
         }
         // A server that goes on sending after the cancel is not silent.
         DbStep::NoteRowArrived();
-        return true;
-    }
-
-    bool AppendRow(DbRows& rows) override
-    {
-        if (rows.RowCount() == 0) // a new call's rows
-            m_kept = 0;
-        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
-            bool tooLarge = false;
-            if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, m_kept)) {
-                if (tooLarge)
-                    Refuse(DbValueTooLargeMessage(m_names[c - 1]));
-                else
-                    Stop();
+        m_firstHeld = false;
+        if (!m_blocks) {
+            m_fetched = 1;
+            m_single = true;
+            return m_blocksTried || HoldFirstRow();
+        }
+        m_single = false;
+        for (SQLULEN r = 0; r < m_fetched; ++r) {
+            if (m_statuses[r] == SQL_ROW_ERROR) {
+                Stop();
                 return false;
             }
         }
-        if (m_kept > GetDbLimits().sliceBytes) {
-            Refuse(DbSliceTooLargeMessage());
+        if (m_fetched == 0) {
+            End();
             return false;
+        }
+        return true;
+    }
+
+    // Reads the first row value by value, which tells the C type the driver gives, and sets the
+    // blocks up; a value too large is refused only where the row is kept.
+    bool HoldFirstRow()
+    {
+        m_firstRow.Reset(m_names);
+        qint64 kept = 0;
+        for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+            bool tooLarge = false;
+            if (!ReadOdbcCell(m_stmt, c, m_wide, m_firstRow, tooLarge, kept)) {
+                if (!tooLarge) {
+                    Stop();
+                    return false;
+                }
+                m_firstTooLarge = c;
+                break;
+            }
+        }
+        m_firstHeld = true;
+        SetUpBlocks();
+        return true;
+    }
+
+    // Appends the values of row m_next of the block; false with the walk ended on failure.
+    bool AppendBuffered(DbRows& rows, const DbLimits& limits, qint64& kept)
+    {
+        const auto fail = [this](bool tooLarge, SQLUSMALLINT column) {
+            if (tooLarge)
+                Refuse(DbValueTooLargeMessage(m_names[column - 1]));
+            else
+                Stop();
+            return false;
+        };
+        if (m_firstHeld) {
+            if (m_firstTooLarge)
+                return fail(true, m_firstTooLarge);
+            for (int c = 0; c < m_firstRow.ColumnCount(); ++c) {
+                if (m_firstRow.IsNull(0, c)) {
+                    rows.AppendNull();
+                } else {
+                    rows.AppendUtf8(m_firstRow.Utf8(0, c));
+                    kept += m_firstRow.Utf8(0, c).size();
+                }
+            }
+            return true;
+        }
+        if (m_single) {
+            // A driver without blocks: one row at a time, value by value.
+            for (SQLUSMALLINT c = 1; c <= m_names.size(); ++c) {
+                bool tooLarge = false;
+                if (!ReadOdbcCell(m_stmt, c, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, c);
+            }
+            return true;
+        }
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            const BoundColumn& column = m_columns[c];
+            const SQLLEN indicator = column.indicators[m_next];
+            if (indicator == SQL_NULL_DATA) {
+                rows.AppendNull();
+                continue;
+            }
+            if (indicator == SQL_NO_TOTAL || indicator > column.width - unit) {
+                // Longer than its buffer: the driver reads the row's value again, whole.
+                bool tooLarge = false;
+                const auto number = static_cast<SQLUSMALLINT>(c + 1);
+                if (!SQL_SUCCEEDED(SQLSetPos(m_stmt, static_cast<SQLSETPOSIROW>(m_next + 1), SQL_POSITION,
+                        SQL_LOCK_NO_CHANGE))
+                    || !ReadOdbcCell(m_stmt, number, m_wide, rows, tooLarge, kept))
+                    return fail(tooLarge, number);
+                continue;
+            }
+            const char* value = column.data.data() + m_next * column.width;
+            const qsizetype bytes = std::max<SQLLEN>(indicator, 0);
+            if (bytes / unit > limits.valueBytes)
+                return fail(true, static_cast<SQLUSMALLINT>(c + 1));
+            kept += bytes / unit;
+            if (m_wide)
+                rows.AppendUtf16(reinterpret_cast<const char16_t*>(value), bytes / qsizetype(sizeof(char16_t)));
+            else
+                rows.AppendText(QString::fromUtf8(value, bytes));
+        }
+        return true;
+    }
+
+    // Blocks need a driver that reads a value of any row of a block, bound or not, again
+    // (SQLSetPos to the row, then SQLGetData); without one, rows come one at a time as before.
+    void SetUpBlocks()
+    {
+        m_blocksTried = true;
+        SQLUINTEGER extensions = 0;
+        SQLHDBC dbc = m_dbc;
+        if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+            return;
+        constexpr SQLUINTEGER needed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK | SQL_GD_BOUND;
+        if ((extensions & needed) != needed || m_names.isEmpty())
+            return;
+        const SQLLEN unit = m_wide ? SQLLEN(sizeof(char16_t)) : 1;
+        m_columns.resize(static_cast<size_t>(m_names.size()));
+        SQLLEN rowBytes = 0;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            SQLLEN display = 0;
+            SQLColAttributeW(m_stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr,
+                &display);
+            // UTF-8 from an ANSI driver takes up to 4 bytes a character, UTF-16 2 units.
+            const SQLLEN chars = std::clamp<SQLLEN>(display * (m_wide ? 2 : 4), kMinBoundChars, kMaxBoundChars);
+            m_columns[c].width = (chars + 1) * unit;
+            rowBytes += m_columns[c].width + SQLLEN(sizeof(SQLLEN));
+        }
+        const SQLULEN blockRows = std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1,
+            kMaxBlockRows);
+        for (BoundColumn& column : m_columns) {
+            column.data.resize(static_cast<size_t>(column.width) * blockRows);
+            column.indicators.resize(blockRows);
+        }
+        m_statuses.resize(blockRows);
+        const bool set = SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_BIND_TYPE,
+                             reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, m_statuses.data(), 0))
+            && SQL_SUCCEEDED(SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0))
+            && SQL_SUCCEEDED(
+                SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
+        if (!set) {
+            // As it was: one row at a time, read value by value.
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttr(m_stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            m_columns.clear();
+            m_statuses.clear();
+            return;
+        }
+        m_blocks = true;
+        m_bound = false;
+        m_blockRows = static_cast<qint64>(blockRows);
+        m_arraySize = m_blockRows;
+    }
+
+    bool BindColumns()
+    {
+        const SQLSMALLINT type = m_wide ? SQL_C_WCHAR : SQL_C_CHAR;
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            BoundColumn& column = m_columns[c];
+            if (!SQL_SUCCEEDED(SQLBindCol(m_stmt, static_cast<SQLUSMALLINT>(c + 1), type, column.data.data(),
+                    column.width, column.indicators.data())))
+                return false;
         }
         return true;
     }
@@ -457,6 +772,10 @@ private:
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
         SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
+        if (m_declared) {
+            SQLSetConnectAttr(m_dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+            SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+        }
     }
 
     // The driver ends the statement at the step's limit too, and Interrupt can reach it.
@@ -474,8 +793,24 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
     bool m_framed;
+    bool m_declared;
+    bool m_noTransactions = false;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
-    qint64 m_kept = 0; // bytes of the values the current call keeps
+    QStringList m_names;
+    // The current block: rows fetched into it, and the next one to read.
+    SQLULEN m_fetched = 0;
+    qint64 m_next = 0;
+    bool m_single = true; // the current block is one row read value by value
+    DbRows m_firstRow; // the statement's first row, read before blocks were set up
+    bool m_firstHeld = false; // the current block is that row
+    SQLUSMALLINT m_firstTooLarge = 0; // the column of a value of it past the bound
+    bool m_blocksTried = false;
+    bool m_blocks = false;
+    bool m_bound = false;
+    qint64 m_blockRows = 1;
+    qint64 m_arraySize = 1; // the rows the driver fetches next
+    std::vector<BoundColumn> m_columns;
+    std::vector<SQLUSMALLINT> m_statuses;
 };
 
 class OdbcConnection final : public DbConnection
@@ -520,6 +855,7 @@ public:
         }
         m_session = OdbcReadOnlySession(m_dbc);
         m_connected = true;
+        m_connectionText = request.text;
     }
     ~OdbcConnection() override { Close(); }
 
@@ -581,28 +917,131 @@ public:
         return Run(rows, skip, maxRows, Executing(sql));
     }
 
+    // On PostgreSQL the program's own statements go ahead of the frame in its one text, where
+    // the server runs them in the same implicit transaction before the head makes it read-only.
+    // Only statements without a ';' go there (none can end early or add another, see
+    // OdbcStatementFrame), and a query that needs no check.
+    bool SendsTogether() const override { return m_connected && m_session.frame.framed; }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
+    {
+        const QString enclosed = OdbcStatementFrame::Enclosed(sql);
+        bool apart = prior.isEmpty() || !SendsTogether() || enclosed.isEmpty() || !PgCalledPart(sql).isNull();
+        for (const QString& statement : prior)
+            apart = apart || statement.contains(u';');
+        if (apart)
+            return DbConnection::QueryAfter(prior, sql, rows);
+        const int heads = static_cast<int>(prior.size()) + m_session.frame.HeadResults(false);
+        return Run(rows, 0, -1, [text = prior.join(u';') + u';' + m_session.frame.Text(enclosed), heads](SQLHSTMT stmt) {
+            QString sent = text; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
+            for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
+                rc = SQLMoreResults(stmt);
+            return rc;
+        });
+    }
+
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
+        if (m_session.walkTransactions) {
+            auto cursor = std::make_unique<OdbcCursor>(m_dbc, Walking(sql), m_running, true, true);
+            if (!cursor->NoTransactions())
+                return cursor;
+            // Such a pool holds no cursor: the walk reads every row in the frame, on a new
+            // connection, as every later one does.
+            cursor.reset();
+            m_session.walkTransactions = false;
+            if (!Reconnect())
+                return DbConnection::OpenCursor(sql);
+        }
         return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
 private:
-    // The statement in the session's frame; what it answers comes after the head's results.
+    // A walk on PostgreSQL: psqlODBC holds a statement's whole result in memory unless it reads
+    // it through a cursor of its own (DECLARE, then FETCH kPsqlOdbcWalkFetchRows rows at a
+    // time), which needs a transaction. The statement is parsed alone as in the frame; then,
+    // with autocommit off, the frame's head begins the transaction (read-only, the step's limit,
+    // the role), and the statement follows by itself, on a line of its own past a comment it
+    // may end with. The cursor's end rolls the transaction back and turns autocommit on again.
+    // A procedure called there cannot commit, as in the frame; the statement can make the
+    // transaction one that writes no more than there, the head's snapshot coming first.
+    OdbcExecute Walking(const QString& sql) const
+    {
+        return [dbc = m_dbc, head = m_session.frame.Head(), text = QString(sql + u'\n'),
+                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
+            if (parsed != SQL_SUCCESS)
+                return parsed;
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+            QString begin = head; // ended by a nul
+            SQLRETURN rc = SQLExecDirectW(stmt, Wide(begin), SQL_NTS);
+            if (!SQL_SUCCEEDED(rc))
+                return DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
+            SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
+            QString statement = text;
+            return SQLExecDirectW(stmt, Wide(statement), SQL_NTS);
+        };
+    }
+
+    // Connects again with the same string; false with the driver's message.
+    bool Reconnect()
+    {
+        SQLDisconnect(m_dbc);
+        m_connected = false;
+        QString text = m_connectionText;
+        if (!SQL_SUCCEEDED(SQLDriverConnectW(m_dbc, nullptr, Wide(text), SQL_NTS, nullptr, 0, nullptr,
+                SQL_DRIVER_NOPROMPT))) {
+            const QString message = Diagnostics(SQL_HANDLE_DBC, m_dbc);
+            return Fail(message.isEmpty() ? QStringLiteral("无法通过 ODBC 连接数据库") : message);
+        }
+        const bool walkTransactions = m_session.walkTransactions;
+        m_session = OdbcReadOnlySession(m_dbc);
+        m_session.walkTransactions = walkTransactions;
+        m_connected = true;
+        return true;
+    }
+
+    // The statement in the session's frame (OdbcStatementFrame); what it answers comes after the
+    // head's results. One round trip, unless the statement is parsed alone first.
     OdbcExecute Executing(const QString& sql) const
     {
-        return [text = m_session.frame.Text(sql), skip = m_session.frame.HeadResults(),
-                   alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+        const OdbcStatementFrame& frame = m_session.frame;
+        const QString enclosed = frame.framed ? OdbcStatementFrame::Enclosed(sql) : QString();
+        const bool checked = frame.framed && enclosed.isEmpty() && frame.checkedInFrame;
+        return [direct = enclosed.isEmpty() ? QString() : frame.Text(enclosed),
+                   checkedText = checked ? frame.Text(sql, frame.CheckBlock(sql)) : QString(),
+                   text = frame.Text(sql), skip = frame.HeadResults(false), skipChecked = frame.HeadResults(true),
+                   alone = frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
+            const auto run = [stmt](const QString& sent, int heads) {
+                QString text = sent; // ended by a nul
+                SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
+                for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
+                    rc = SQLMoreResults(stmt);
+                return rc;
+            };
+            if (!direct.isEmpty())
+                return run(direct, skip);
+            if (!checkedText.isEmpty()) {
+                const SQLRETURN rc = run(checkedText, skipChecked);
+                if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
+                    return rc;
+                const QString state = DiagnosticState(SQL_HANDLE_STMT, stmt);
+                if (state == QStringView(OdbcStatementFrame::kSeveralState))
+                    return kOdbcSeveralStatements;
+                if (state != QStringView(OdbcStatementFrame::kRewrittenState))
+                    return rc;
+                SQLFreeStmt(stmt, SQL_CLOSE);
+            }
             if (!alone.isEmpty()) {
                 const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
                 if (parsed != SQL_SUCCESS)
                     return parsed;
             }
-            SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
-            for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
-                rc = SQLMoreResults(stmt);
-            return rc;
+            return run(text, skip);
         };
     }
 
@@ -647,6 +1086,7 @@ private:
     SQLHENV m_env = SQL_NULL_HANDLE;
     SQLHDBC m_dbc = SQL_NULL_HANDLE;
     bool m_connected = false;
+    QString m_connectionText; // as the driver manager was given it
     OdbcSession m_session;
     std::shared_ptr<OdbcRunning> m_running = std::make_shared<OdbcRunning>();
 };

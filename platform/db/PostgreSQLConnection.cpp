@@ -215,7 +215,10 @@ class PostgreSQLConnection;
 class PgStatement
 {
 public:
-    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk);
+    // prior: the program's own statements, sent in the same pipeline and transaction ahead of
+    // everything else (sql a query then), each parsed alone by the server; only sql's results
+    // are handed on.
+    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior = {});
     ~PgStatement() { Finish(); }
     PgStatement(const PgStatement&) = delete;
     PgStatement& operator=(const PgStatement&) = delete;
@@ -230,6 +233,8 @@ public:
     // The first failure is kept; stopped marks our own refusal, complete in itself.
     void Fail(const QString& message, bool stopped = false);
 
+    // What comes next has not arrived yet.
+    bool Waiting() const;
     bool Failed() const { return !m_error.isEmpty(); }
     const QString& Error() const { return m_error; }
     bool Stopped() const { return m_stopped; }
@@ -328,6 +333,7 @@ public:
         }
         // Not reported, it is not known: the login counts as one, as nothing is promised then.
         m_superuser = !superuser || qstrcmp(superuser, "on") == 0;
+        m_jitSetting = PQserverVersion(m_conn) >= 110000;
     }
     ~PostgreSQLConnection() override { Close(); }
 
@@ -377,7 +383,16 @@ public:
             fields);
     }
 
-    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override;
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
+    {
+        return QueryAfter({}, sql, rows, skip, maxRows);
+    }
+    bool SendsTogether() const override { return true; }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
+    {
+        return QueryAfter(prior, sql, rows, 0, -1);
+    }
+    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows);
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
     std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override;
     // Whether a transaction may stay open from one statement to the next (a pooler that hands
@@ -398,6 +413,10 @@ public:
         // The server ends a statement at the step's limit too. A walk's statement lives as long
         // as the walk, each slice of it under the step's own limit.
         QByteArray first = "select set_config('transaction_read_only', 'on', true)";
+        // The program's own questions of the catalog cost far more by the planner's estimate
+        // than they take: the server would compile each with JIT first, every time.
+        if (m_jitSetting)
+            first += ", set_config('jit', 'off', true)";
         if (!walk)
             first += ", set_config('statement_timeout', '" + QByteArray::number(GetDbLimits().statementMs) + "', true)";
         std::vector<QByteArray> settings {first};
@@ -552,10 +571,12 @@ private:
     bool m_rowsAfterCancel = false; // rows of the current wait came after its cancel
     SqlServerKind m_kind;
     QByteArray m_roleDrop; // the statement that drops a superuser's rights, empty when none
+    bool m_jitSetting = false; // the server knows jit (version 11 on)
     bool m_superuser = false;
 };
 
-PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk) : m_connection(connection)
+PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior)
+    : m_connection(connection)
 {
     PGconn* conn = m_connection.Conn();
     if (!conn) {
@@ -563,9 +584,20 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         Fail(QStringLiteral("未连接数据库"));
         return;
     }
-    std::vector<QByteArray> queries = m_connection.Settings(walk);
+    // The program's own statements come before the settings: the transaction is not read-only
+    // yet, so that they may make a temporary view, and is once the user's statement runs.
+    std::vector<QByteArray> queries;
+    for (const QString& statement : prior)
+        queries.push_back(statement.toUtf8());
+    for (QByteArray& setting : m_connection.Settings(walk))
+        queries.push_back(std::move(setting));
     m_statementQuery = static_cast<int>(queries.size());
     if (!PgLeadsAsQuery(sql)) {
+        if (!prior.isEmpty()) { // the frame of a call holds nothing else
+            m_finished = true;
+            Fail(PgSeveralStatementsMessage(), true);
+            return;
+        }
         m_framed = true;
         if (!SendFramed(sql.toUtf8(), queries))
             m_synced = true;
@@ -716,6 +748,11 @@ PGresult* PgStatement::Next()
     return nullptr;
 }
 
+bool PgStatement::Waiting() const
+{
+    return m_connection.Conn() && PQisBusy(m_connection.Conn());
+}
+
 void PgStatement::Cancel()
 {
     if (!m_cancelled && !m_synced && m_connection.Conn())
@@ -811,13 +848,14 @@ QStringList PgColumnNames(PGresult* result)
     return names;
 }
 
-bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
+bool PostgreSQLConnection::QueryAfter(
+    const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
 {
     rows.Clear();
     m_bStopped = false;
     if (!m_conn)
         return FailNotConnected();
-    PgStatement statement(*this, sql, false);
+    PgStatement statement(*this, sql, false, prior);
     bool haveColumns = false;
     bool cancelled = false;
     bool firstSetDone = false;
@@ -840,8 +878,10 @@ bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, 
                 else
                     cancelled = true;
             }
-            if (window.Done() && !cancelled) {
-                // Enough rows: ask the server to stop and drain what is still on its way.
+            // Enough rows: ask the server to stop and drain what is still on its way. The end of a
+            // short result (a count's one row) has mostly come with its rows already; a cancel
+            // would cost a connection of its own, so only rows still to be waited for are.
+            if (window.Done() && !cancelled && statement.Waiting()) {
                 statement.Cancel();
                 cancelled = true;
             }

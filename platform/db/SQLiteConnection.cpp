@@ -6,9 +6,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
+#include <climits>
 #include <sqlite3.h>
 
 namespace {
+
+// The longest value or row SQLite builds for a statement (SQLITE_LIMIT_LENGTH): a row as
+// it arrives may be that long, though each value that reaches the program is held shorter.
+qint64 LengthLimit()
+{
+    const DbLimits limits = GetDbLimits();
+    return std::max(limits.valueBytes, limits.sliceBytes);
+}
 
 // The column names of a prepared statement.
 QStringList StatementColumns(sqlite3_stmt* stmt)
@@ -59,8 +69,10 @@ public:
         : m_db(db)
     {
         const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
-            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        const SQLiteStatementMemory::Scope scope(m_memory);
+        if (const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr);
+            rc != SQLITE_OK) {
+            FailStatement(rc);
         } else if (m_stmt && !sqlite3_stmt_readonly(m_stmt)) {
             // A statement from a label only reads: "vacuum into" and the like would
             // write a file of the label's choosing.
@@ -75,18 +87,36 @@ public:
     ~SQLiteCursor() override { sqlite3_finalize(m_stmt); }
 
 private:
+    // A failed call of the statement: past one of the bounds SQLite holds it to, our
+    // message naming the source (complete in itself); anything else in SQLite's words.
+    void FailStatement(int rc)
+    {
+        m_bStopped = m_memory.Exceeded() || rc == SQLITE_TOOBIG;
+        if (m_memory.Exceeded())
+            Fail(QStringLiteral("数据源“%1”的语句使用的内存超过了 %2 MB 的上限，没有执行完。")
+                     .arg(DbSourceScope::Current())
+                     .arg(GetDbLimits().statementBytes >> 20));
+        else if (rc == SQLITE_TOOBIG)
+            Fail(QStringLiteral("数据源“%1”的语句中有值或行长于 %2 MB 的上限，没有执行完。")
+                     .arg(DbSourceScope::Current())
+                     .arg(LengthLimit() >> 20));
+        else if (rc == SQLITE_FULL)
+            Fail(QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20));
+        else
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+
     bool Next() override
     {
         if (m_done || !m_strLastError.isEmpty())
             return false;
+        const SQLiteStatementMemory::Scope scope(m_memory);
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
         m_done = true;
-        if (rc == SQLITE_FULL)
-            Fail(QStringLiteral("语句需要的临时存储超过了 %1 MB 的上限。").arg(GetDbLimits().tempBytes >> 20));
-        else if (rc != SQLITE_DONE)
-            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        if (rc != SQLITE_DONE)
+            FailStatement(rc);
         // Ends the read, so the file's lock goes with the last row, not with the cursor.
         sqlite3_reset(m_stmt);
         return false;
@@ -97,12 +127,15 @@ private:
         if (rows.RowCount() == 0) // a new call's rows
             m_kept = 0;
         QString fault;
+        const SQLiteStatementMemory::Scope scope(m_memory);
         const int rc = AppendStepRow(m_stmt, rows, m_kept, fault);
         if (rc == SQLITE_ROW)
             return true;
         if (rc == SQLITE_TOOBIG) {
             Fail(fault);
             m_bStopped = true;
+        } else if (m_memory.Exceeded()) {
+            FailStatement(rc);
         } else {
             Fail(QStringLiteral("内存不足"));
         }
@@ -115,6 +148,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     bool m_done = false;
     qint64 m_kept = 0; // bytes of the values the current call keeps
+    SQLiteStatementMemory m_memory;
 };
 
 class SQLiteConnection final : public DbConnection
@@ -253,6 +287,9 @@ private:
         if (!m_db)
             return;
         sqlite3_set_authorizer(m_db, &SQLiteConnection::Authorize, nullptr);
+        // No value or row longer than one row may be as it arrives: a statement's values
+        // together are held by SQLiteStatementMemory.
+        sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, static_cast<int>(std::min<qint64>(LengthLimit(), INT_MAX)));
         sqlite3_progress_handler(m_db, 10000, &SQLiteConnection::Progress, nullptr);
     }
 

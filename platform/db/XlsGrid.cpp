@@ -476,6 +476,7 @@ class FirstPass
 public:
     uchar* RecordBuffer() { return m_record; }
     qint64 Cells() const { return m_cells; }
+    qint64 Sheets() const { return qint64(m_sheets.size()); }
     // A sheet's name, a number format, a cell's text or a shared string reaches past its
     // record: FreeXL would copy out what lies after its record buffer, up to 128 KB a
     // record, and keep the cell's.
@@ -630,18 +631,23 @@ private:
 };
 
 template <typename Records>
-qint64 ReadRecords(Records& records)
+qint64 ReadRecords(Records& records, qint64* sheets)
 {
     FirstPass pass;
+    const auto done = [&](qint64 cells) {
+        if (sheets)
+            *sheets = pass.Sheets();
+        return cells;
+    };
     for (;;) {
         quint16 type = 0;
         quint16 length = 0;
         switch (records.Next(type, length, pass.RecordBuffer())) {
-        case Step::Broken: return -1;
-        case Step::End: pass.End(); return pass.Cells();
+        case Step::Broken: return done(-1);
+        case Step::End: pass.End(); return done(pass.Cells());
         case Step::Record:
             if (!pass.Read(type, length))
-                return pass.IsDamaged() ? -1 : pass.Cells();
+                return done(pass.IsDamaged() ? -1 : pass.Cells());
             break;
         }
     }
@@ -649,8 +655,10 @@ qint64 ReadRecords(Records& records)
 
 } // namespace
 
-qint64 XlsDeclaredCells(QIODevice& file)
+qint64 XlsDeclaredCells(QIODevice& file, qint64* sheets)
 {
+    if (sheets)
+        *sheets = 0;
     CompoundFile compound(file);
     CompoundFile::Entry workbook;
     CompoundFile::Entry root;
@@ -659,8 +667,8 @@ qint64 XlsDeclaredCells(QIODevice& file)
         return -1;
     if (workbook.size <= compound.MiniCutoff()) {
         MiniRecords records(compound, workbook.size);
-        return haveRoot && records.Open(root) ? ReadRecords(records) : -1;
+        return haveRoot && records.Open(root) ? ReadRecords(records, sheets) : -1;
     }
     SectorRecords records(compound, workbook.start, workbook.size);
-    return ReadRecords(records);
+    return ReadRecords(records, sheets);
 }

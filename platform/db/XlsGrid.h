@@ -12,5 +12,6 @@ class QIODevice;
 // set aside (each DIMENSIONS record of a sheet, and the range it makes up for a sheet that
 // declares none), or -1 when FreeXL could not read the file's streams, or would read past
 // what they hold or copy a name, a number format or a text past its record. Its own time
-// and memory grow with the file's size.
-qint64 XlsDeclaredCells(QIODevice& file);
+// and memory grow with the file's size. sheets, when given, is set to the sheets the
+// workbook lists, as far as it was read (FreeXL's own time grows with their square).
+qint64 XlsDeclaredCells(QIODevice& file, qint64* sheets = nullptr);

@@ -128,11 +128,11 @@ void ForEachDeclared(const StmtList& list, F&& f)
 
 constexpr int kNameRedefined = 1041;
 
-[[noreturn]] void ThrowNameRedefined(int line, int column, bool inScriptText = false)
+[[noreturn]] void ThrowNameRedefined(int line, int column, const ScriptTextCalls& calls = {})
 {
     ScriptException error(kNameRedefined, ScriptErrorText(kNameRedefined), line, column);
     error.source = CompileErrorSource();
-    error.inScriptText = inScriptText;
+    error.calls = calls;
     throw error;
 }
 
@@ -152,17 +152,17 @@ struct RunningGuard
 // reports it there, but for a name declared twice, which is "Name redefined" there as
 // at the top level (scripts that include a library once test for it). Limits (nesting
 // too deep, out of memory) keep their own numbers.
-[[noreturn]] void ThrowTextParseError(ScriptException& error)
+[[noreturn]] void ThrowTextParseError(ScriptException& error, ScriptTextCalls calls)
 {
+    error.calls = std::move(calls);
     if (error.number == kNameRedefined) {
         error.source = CompileErrorSource();
         throw;
     }
-    error.inScriptText = true;
     if (error.number >= 1000) {
         ScriptException syntax(1002, ScriptErrorText(1002), error.line, error.column);
         syntax.source = CompileErrorSource();
-        syntax.inScriptText = true;
+        syntax.calls = std::move(error.calls);
         throw syntax;
     }
     if (error.number == 501)
@@ -825,7 +825,7 @@ void ScriptRuntime::ResolveName(Expr& e, Scope& scope)
 void ScriptRuntime::Step(const Stmt& at)
 {
     if (stepLimit && ++m_steps > stepLimit)
-        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column, InScriptText()};
+        throw ScriptAbort{false, kScriptStepsExceeded, at.line, at.column, CodeCalls()};
     // Asked now and then only: the checks cost more than a statement.
     if ((++m_polls & 0xFFF) == 0)
         Poll(at);
@@ -834,9 +834,9 @@ void ScriptRuntime::Step(const Stmt& at)
 void ScriptRuntime::Poll(const Stmt& at)
 {
     if (interrupt && interrupt())
-        throw ScriptAbort{true};
+        throw ScriptAbort{true, 0, 0, 0, {}};
     if (timeLimitMs && NowMs() - m_callStarted > timeLimitMs)
-        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column, InScriptText()};
+        throw ScriptAbort{false, kScriptTimeExceeded, at.line, at.column, CodeCalls()};
     CheckMemory(0);
 }
 
@@ -850,7 +850,7 @@ void ScriptRuntime::Report(const ScriptException& e, bool compile)
     out.source = !e.source.isEmpty() ? e.source : compile ? CompileErrorSource() : QStringLiteral("Microsoft VBScript runtime error");
     out.line = e.line;
     out.column = e.column;
-    out.inScriptText = e.inScriptText;
+    out.calls = e.calls;
     onError(out);
 }
 
@@ -899,7 +899,7 @@ bool ScriptRuntime::Guarded(F&& run)
                                      ? QStringLiteral("脚本运行超过 %1 秒，已停止。").arg(timeLimitMs / 1000.0)
                                      : QStringLiteral("脚本执行的语句超过 %1 条，已停止。").arg(stepLimit);
             ScriptException stopped(abort.number, text, abort.line, abort.column);
-            stopped.inScriptText = abort.inScriptText;
+            stopped.calls = abort.calls;
             Report(stopped, false);
         }
     } catch (const std::bad_alloc&) {
@@ -943,7 +943,7 @@ ScriptValue ScriptRuntime::Eval(const QString& text)
     try {
         e = ParseScriptExpression(text);
     } catch (ScriptException& error) {
-        ThrowTextParseError(error);
+        ThrowTextParseError(error, CallsOfText(ScriptTextCall::Eval));
     }
     Scope scope = ScopeOf(m_frame);
     ResolveExpr(e.get(), scope);
@@ -951,12 +951,20 @@ ScriptValue ScriptRuntime::Eval(const QString& text)
     return Eval(*e, m_frame ? *m_frame : module);
 }
 
+ScriptTextCalls ScriptRuntime::CallsOfText(ScriptTextCall::Kind kind) const
+{
+    ScriptTextCalls calls = CodeCalls();
+    calls.push_back({kind, m_stmt ? m_stmt->line : 0, m_stmt ? m_stmt->column : 0});
+    return calls;
+}
+
 std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& text, bool global)
 {
     Frame* at = global ? nullptr : m_frame;
     Procedure* scope = at ? at->proc : nullptr;
+    ScriptTextCalls calls = CallsOfText(global ? ScriptTextCall::ExecuteGlobal : ScriptTextCall::Execute);
     for (size_t i = 0; i < m_executeCache.size(); ++i) {
-        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text) {
+        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text && m_executeCache[i].calls == calls) {
             // Most recently used first.
             std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
             ScriptModule& again = *m_executeCache.front().module;
@@ -973,9 +981,9 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     try {
         module = ParseScript(text);
     } catch (ScriptException& error) {
-        ThrowTextParseError(error);
+        ThrowTextParseError(error, std::move(calls));
     }
-    module->scriptText = true;
+    module->calls = calls;
     CheckRedefinitions(*module, at);
     Declare(*module, at);
     // Procedures and classes live on under their names.
@@ -986,7 +994,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     constexpr size_t kCachedTexts = 32;
     if (m_executeCache.size() == kCachedTexts)
         m_executeCache.pop_back();
-    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, module});
+    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, std::move(calls), module});
     return module;
 }
 
@@ -1001,12 +1009,12 @@ void ScriptRuntime::CheckRedefinitions(const ScriptModule& module, const Frame* 
             ThrowNameRedefined(0, 0);
     if (at && at->proc)
         return; // the text's constants are the procedure's own
-    ForEachDeclared(module.statements, [this](const Stmt& item) {
+    ForEachDeclared(module.statements, [this, &module](const Stmt& item) {
         if (item.kind != StmtKind::Const)
             return;
         const QString& name = item.target->name;
         if (GlobalIndex(name) >= 0 || m_procedures.contains(Key(name)) || m_classes.contains(Key(name)))
-            ThrowNameRedefined(item.line, item.column, true);
+            ThrowNameRedefined(item.line, item.column, module.calls);
     });
 }
 
@@ -1159,6 +1167,7 @@ ScriptRuntime::Flow ScriptRuntime::ExecBlock(const StmtList& list, Frame& f)
 ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
 {
     Step(s);
+    RunningGuard<const Stmt> running(m_stmt, &s);
     try {
         const Flow flow = ExecInner(s, f);
         if (!m_instances->released.empty())
@@ -1168,12 +1177,12 @@ ScriptRuntime::Flow ScriptRuntime::Exec(const Stmt& s, Frame& f)
         if (!e.line) {
             e.line = s.line;
             e.column = s.column;
-            e.inScriptText = InScriptText();
+            e.calls = CodeCalls();
         }
         throw;
     } catch (const std::bad_alloc&) {
         ScriptException e(7, ScriptErrorText(7), s.line, s.column);
-        e.inScriptText = InScriptText();
+        e.calls = CodeCalls();
         throw e;
     }
 }

@@ -22,11 +22,12 @@ struct ScriptError
     int number = 0;
     QString description;
     QString source; // "Microsoft VBScript compilation error" or "... runtime error"
-    int line = 0;   // 1-based within the parsed text
+    int line = 0;   // 1-based within the text it is in
     int column = 0; // 1-based
-    // The line and column are in a text the script itself gave to Eval, Execute or
-    // ExecuteGlobal, not in one the host gave to Parse.
-    bool inScriptText = false;
+    // When the line and column are in a text the script itself gave to Eval, Execute or
+    // ExecuteGlobal: the calls that led to that text, the first one in the host's text.
+    ScriptTextCalls calls;
+    bool InScriptText() const { return !calls.empty(); }
 };
 
 // A place in a script text as the engine reports it and the script editor numbers it:

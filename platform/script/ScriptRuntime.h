@@ -22,7 +22,7 @@ struct ScriptAbort
     int number = 0;           // kScriptStepsExceeded or kScriptTimeExceeded
     int line = 0;
     int column = 0;
-    bool inScriptText = false;
+    ScriptTextCalls calls;
 };
 
 // The source of a compile error, for the host and for Err.Source.
@@ -174,6 +174,8 @@ private:
     void Step(const Stmt& at);
     void Poll(const Stmt& at);
     std::shared_ptr<ScriptModule> CompileForExecute(const QString& text, bool global);
+    // How the text the running statement gives to Eval, Execute or ExecuteGlobal came to be.
+    ScriptTextCalls CallsOfText(ScriptTextCall::Kind kind) const;
     void CheckRedefinitions(const ScriptModule& module, const Frame* at) const;
     void RunTerminate(ClassInstance& instance);
     void ReleaseAll();
@@ -188,6 +190,7 @@ private:
     {
         Procedure* scope;
         QString text;
+        ScriptTextCalls calls; // a text given by another statement is parsed again: its errors name that one
         std::shared_ptr<ScriptModule> module;
     };
     std::vector<ExecuteCacheEntry> m_executeCache;
@@ -200,7 +203,8 @@ private:
     std::vector<ScriptObjectPtr> m_globalMembers;
     Frame* m_frame = nullptr; // the innermost running frame
     const ScriptModule* m_code = nullptr; // the module whose statements run now
-    bool InScriptText() const { return m_code && m_code->scriptText; }
+    const Stmt* m_stmt = nullptr;         // the statement that runs now
+    ScriptTextCalls CodeCalls() const { return m_code ? m_code->calls : ScriptTextCalls(); }
     uint64_t m_steps = 0;
     uint32_t m_polls = 0;
     int m_depth = 0;

@@ -141,7 +141,7 @@ struct ClassDef
 struct ScriptModule : std::enable_shared_from_this<ScriptModule>
 {
     bool optionExplicit = false;
-    bool scriptText = false; // given to Execute or ExecuteGlobal, not by the host
+    ScriptTextCalls calls; // a text given to Execute or ExecuteGlobal: how; empty for the host's
     StmtList statements;
     std::vector<std::unique_ptr<Procedure>> procedures;
     std::vector<std::unique_ptr<ClassDef>> classes;

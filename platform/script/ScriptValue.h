@@ -28,6 +28,19 @@ enum class VarType : uint16_t {
     Array = 0x2000,
 };
 
+// The statement that gave a text of the script's own to Eval, Execute or ExecuteGlobal.
+struct ScriptTextCall
+{
+    enum Kind { Eval, Execute, ExecuteGlobal };
+    Kind kind = Execute;
+    int line = 0; // of the statement, in the text it ran in
+    int column = 0;
+    bool operator==(const ScriptTextCall&) const = default;
+};
+// How a text the script compiled itself came to be: the call that gave it, after the
+// calls that gave the text that call is in. Empty for the texts the host parsed.
+using ScriptTextCalls = std::vector<ScriptTextCall>;
+
 // A run-time or compile-time error as the language reports it: number and English text.
 struct ScriptException
 {
@@ -36,7 +49,7 @@ struct ScriptException
     QString description;
     int line = 0;   // 1-based; 0 while not yet known
     int column = 0; // 1-based
-    bool inScriptText = false; // see ScriptError
+    ScriptTextCalls calls; // see ScriptError
     QString source; // set by Err.Raise
     QString helpFile;
     int32_t helpContext = 0;

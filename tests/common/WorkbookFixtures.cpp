@@ -340,3 +340,12 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+QByteArray XlsDamagedSharedString()
+{
+    // Counts, then 65,535 characters of which the SST holds two.
+    const QByteArray sst = QByteArray("\x01\0\0\0\x01\0\0\0", 8) + QByteArray("\xff\xff\x01" "a\0b\0", 7);
+    const QByteArray labelSst(10, '\0'); // A1: the first shared string
+    return XlsOfStream(BiffWorkbook({BiffDimensions(1, 1) + BiffRecord(0x00FC, sst)
+        + BiffRecord(0x003C, "\x01" + QByteArray(10, 'c')) + BiffRecord(0x00FD, labelSst)}));
+}

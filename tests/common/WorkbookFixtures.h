@@ -79,3 +79,6 @@ QByteArray CompoundEntry(const QString& name, int type, quint32 start, quint32 s
 // writers do to keep it in regular sectors.
 QByteArray XlsOfStream(const QByteArray& records);
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+// An .xls of one sheet whose one shared string, in two-byte characters, is said to run on
+// far past the CONTINUE record after its SST: the reader refuses it as damaged.
+QByteArray XlsDamagedSharedString();

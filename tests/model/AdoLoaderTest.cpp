@@ -210,6 +210,47 @@ TEST(AdoLoaderStrings, EachLoaderNamesItsProvider)
         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/b.xlsx;Extended Properties=\"Excel 12.0;HDR=Yes;\";");
 }
 
+// A workbook refused for what it holds leads with the file and what is wrong with it: no
+// connection setting or driver is to blame. One that cannot be opened at all keeps what to
+// check, with its reason as the detail.
+TEST(AdoLoaderFailures, AWorkbookRefusedForWhatItHoldsLeadsWithTheFile)
+{
+    QTemporaryDir dir;
+    const QString damaged = dir.filePath("damaged.xls");
+    ASSERT_TRUE(WriteBytes(damaged, XlsDamagedSharedString()));
+    const QString notBook = dir.filePath("notes.xls");
+    ASSERT_TRUE(WriteBytes(notBook, "Id,Name\r\n1,a\r\n"));
+    const QString missing = dir.filePath("gone.xls");
+    const struct
+    {
+        QString path;
+        QString shown; // the whole message, or its start when `detail` follows
+        QString detail;
+    } cases[] = {
+        {damaged, QStringLiteral("Excel 工作簿“%1”已损坏。").arg(damaged), {}},
+        {notBook, QStringLiteral("“%1”不是 Excel 工作簿。").arg(notBook), {}},
+        {missing, QStringLiteral("无法连接Excel数据表，请检查连接信息，以及所需的数据库驱动程序是否已安装。"),
+         QStringLiteral("工作簿“%1”不存在或无法读取。").arg(missing)},
+    };
+    RecordingNotifier notifier;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        CExcelDS ds;
+        ds.m_strPath = c.path;
+        ds.m_strTable = "S0";
+        ds.m_selectedFields = {"A"};
+        auto loader = CDLBase::CreateLoader(DSExcel);
+        loader->SetDataSource(&ds);
+        notifier.shown.clear();
+        LoaderRow rows;
+        EXPECT_FALSE(loader->LoadPage(1, 10, rows));
+        ASSERT_EQ(notifier.shown.size(), 1);
+        const QString expected = c.detail.isEmpty() ? c.shown : c.shown + QStringLiteral("\n详细信息：") + c.detail;
+        EXPECT_EQ(notifier.shown.front(), expected);
+        EXPECT_EQ(loader->GetLastError(), expected);
+    }
+}
+
 TEST(AdoLoaderFailures, UnreachableSourcesShowTheirMessageAndStayClosed)
 {
     RecordingNotifier notifier;

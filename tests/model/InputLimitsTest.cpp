@@ -329,6 +329,22 @@ TEST(InputLimits, LinkedPicturesAtPipesDevicesAndProcFilesAreMissingPictures)
         loader.m_pLabelData = &read;
         EXPECT_THROW(loader.LoadDocument(), CFileException) << path.toStdString();
     }
+    // A picture file beside them reads.
+    QImage red(3, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString picture = dir.filePath("red.png");
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    CLabelData label;
+    auto image = std::make_unique<CImageGraph>();
+    image->m_nSourceKind = ImageLinked;
+    image->m_strFileName = picture;
+    label.m_objects.push_back(std::move(image));
+    CLabelData read;
+    ReadInto(read, DocumentBytes(label));
+    ASSERT_EQ(read.m_objects.size(), 1u);
+    const auto& object = dynamic_cast<const CImageGraph&>(*read.m_objects[0]);
+    ASSERT_NE(object.m_pImage, nullptr);
+    EXPECT_EQ(object.m_pImage->SourceSize(), QSize(3, 2));
 }
 
 TEST(InputLimits, EmbeddedPicturesAreDecodedWhenDrawnNotWhenOpened)

@@ -419,6 +419,39 @@ TEST(SqlStatementCheck, StatementsWrapAllButACallAndNameTheirSourceWhenRefused)
     EXPECT_EQ(CSqlStatements(DSSQLServer).Refusal(ds), "");
 }
 
+// A statement may close with any number of semicolons and blanks: they are left out of
+// the text that is judged and of every statement built around it, and only they are.
+TEST(SqlStatementCheck, ClosingSemicolonsOfAnyNumberAreLeftOutWhereverTheStatementIsUsed)
+{
+    QString closing;
+    for (int i = 0; i < 262136; ++i)
+        closing += i % 1000 == 999 ? QStringLiteral(" ;\n") : QStringLiteral(";");
+    EXPECT_EQ(SqlWithoutClosingSemicolons("\t select 1" + closing), "select 1");
+    EXPECT_EQ(SqlWithoutClosingSemicolons(" ; ;"), "");
+    EXPECT_EQ(SqlWithoutClosingSemicolons("select ';' ; "), "select ';'");
+    EXPECT_EQ(SqlWithoutClosingSemicolons("select 1; select 2;;"), "select 1; select 2");
+
+    CPostgreSQLDS ds;
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "select 1" + closing;
+    for (const SqlServerKind& server : kEveryKind) {
+        const SqlStatementVerdict verdict = JudgeSqlStatement(ds.m_strSQL, server);
+        EXPECT_EQ(verdict.refusal, "") << server.server;
+        EXPECT_TRUE(verdict.query) << server.server;
+    }
+    const CSqlStatements pg(DSPostgreSQL);
+    EXPECT_EQ(pg.Rows(ds, 1, 10), "select * from (select 1\n) t limit 10 offset 0");
+    EXPECT_EQ(pg.Count(ds), "select count(*) as \"RecordCount\" from (select 1\n) t");
+    EXPECT_EQ(pg.Refusal(ds), "");
+
+    ds.m_strSQL = "exec dbo.Report 1" + closing;
+    EXPECT_TRUE(IsSqlProcedureCall(ds.m_strSQL, kMs));
+    EXPECT_EQ(CSqlStatements(DSSQLServer).Rows(ds), "exec dbo.Report 1");
+    // A second statement before them is still one too many.
+    ds.m_strSQL = "select 1; select 2" + closing;
+    EXPECT_TRUE(pg.Refusal(ds).contains(QStringLiteral("分号之后不能再有语句")));
+}
+
 // PostgreSQL's scanner reads UTF-8 bytes: any character outside ASCII starts a name or a
 // dollar-quote tag, "$1" is a parameter and a number ends where its digits do, and a
 // literal continued on a later line keeps its first part's escapes.

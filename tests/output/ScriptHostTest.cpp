@@ -245,7 +245,8 @@ TEST(ScriptHost, ErrorsAreShownOnceEachAndTheJobGoesOn)
 
 // An error names the label's text it is in and the line and column there, as the script
 // editor numbers them, not those of the module the job wraps the texts in; a text the script
-// compiled itself (Execute, ExecuteGlobal, Eval) has its own lines.
+// compiled itself (Execute, ExecuteGlobal, Eval) has its own lines, after the label's text
+// and line of the statement that gave it.
 TEST(ScriptHost, AnErrorIsPlacedInTheTextTheUserWrote)
 {
     struct Case
@@ -274,13 +275,19 @@ TEST(ScriptHost, AnErrorIsPlacedInTheTextTheUserWrote)
         {"a line continued", nullptr, ScriptOnPrintStart, "x = 1 + _\r\n    2\r\ny = x / 0",
          "事件脚本: OnPrintStart\nLine:3 Column:1 Error:11"},
         {"in the text given to ExecuteGlobal", nullptr, ScriptOnPrintStart,
-         "x = 1\r\nExecuteGlobal \"a = 1\" & vbCrLf & \"b = a / 0\"", "Line:2 Column:1 Error:11"},
+         "x = 1\r\nExecuteGlobal \"a = 1\" & vbCrLf & \"b = a / 0\"",
+         "事件脚本: OnPrintStart\n第 2 行第 1 列 ExecuteGlobal 的文本\nLine:2 Column:1 Error:11"},
         {"a compile error of an Execute text", nullptr, ScriptOnPrintStart, "x = 1\r\nExecute \"a = 1\" & vbLf & \"b = (\"",
-         "Line:2 Column:6 Error:1002"},
-        {"of an Eval text", nullptr, ScriptOnPrintStart, "x = 1\r\nx = Eval(\"1 +\")", "Line:1 Column:4 Error:1002"},
+         "事件脚本: OnPrintStart\n第 2 行第 1 列 Execute 的文本\nLine:2 Column:6 Error:1002"},
+        {"of an Eval text", nullptr, ScriptOnPrintStart, "x = 1\r\nx = Eval(\"1 +\")",
+         "事件脚本: OnPrintStart\n第 2 行第 1 列 Eval 的文本\nLine:1 Column:4 Error:1002"},
         {"in a procedure ExecuteGlobal made, called later", nullptr, ScriptOnLabelStart,
          "ExecuteGlobal \"Sub Late()\" & vbCrLf & \"  z = 1 / 0\" & vbCrLf & \"End Sub\"\r\nLate",
-         "Line:2 Column:3 Error:11"},
+         "事件脚本: OnLabelStart\n第 1 行第 1 列 ExecuteGlobal 的文本\nLine:2 Column:3 Error:11"},
+        {"a text an Execute text gave, from a shared procedure", "Dim a\r\nSub Run(t)\r\n  Execute t\r\nEnd Sub",
+         ScriptOnPrintStart, "x = 1\r\nRun \"a = 2 : Execute \"\"a = 1 / 0\"\"\"",
+         "事件脚本: Functions and Subs\n第 3 行第 3 列 Execute 的文本，其中第 1 行第 9 列 Execute 的文本\n"
+         "Line:1 Column:1 Error:11"},
         {"an Eval that fails as it runs: the line that called it", nullptr, ScriptOnPrintStart,
          "x = 1\r\nx = Eval(\"1 / 0\")", "事件脚本: OnPrintStart\nLine:2 Column:1 Error:11"},
     };
@@ -295,6 +302,26 @@ TEST(ScriptHost, AnErrorIsPlacedInTheTextTheUserWrote)
         // After the description and the source; a text of the script's own names no label text.
         const QString place = run.ui.errors[0].section(u'\n', 2);
         EXPECT_TRUE(place.startsWith(QString::fromUtf8(c.where))) << run.ui.errors[0].toStdString();
+    }
+    {
+        // The event's line that ran the text, and the line within the text, in the box.
+        ScriptedJob run(1);
+        run.label->m_strScripts[ScriptOnPrintStart] =
+            "Dim q\r\nq = 0\r\n\r\n' then\r\nExecute \"q = 1\" & vbCrLf & \"q = 1 / 0\"";
+        run.Run();
+        ASSERT_EQ(run.ui.errors.size(), 1);
+        EXPECT_EQ(run.ui.errors[0], "Division by zero\nSrc: Microsoft VBScript runtime error\n事件脚本: OnPrintStart\n"
+                                    "第 5 行第 1 列 Execute 的文本\nLine:2 Column:1 Error:11 Scode:800a000b");
+    }
+    {
+        // A runaway text is stopped in its own lines too.
+        ScriptedJob run(1);
+        run.stepLimit = 1000;
+        run.label->m_strScripts[ScriptOnLabelStart] = "x = 1\r\nExecute \"Do\" & vbCrLf & \"  x = x + 1\" & vbCrLf & \"Loop\"";
+        run.Run();
+        ASSERT_EQ(run.ui.errors.size(), 1);
+        EXPECT_TRUE(run.ui.errors[0].contains("\n事件脚本: OnLabelStart\n第 2 行第 1 列 Execute 的文本\nLine:2 Column:3 Error:9000"))
+            << run.ui.errors[0].toStdString();
     }
     // A description is the script's own text, "%1" and all.
     ScriptedJob run(1);

@@ -6,10 +6,13 @@
 #include "platform/db/Ado.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
+#include "SQLiteFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -321,3 +324,51 @@ TEST_F(DbGivenUpStepsTest, OtherConnectionsGoOnThroughTheGiveUps)
 }
 
 } // namespace
+
+// A connection that ends, open or failed, on every kind of worker, has ended its worker
+// thread by the time it is gone: nothing of it is left to a thread on its way out, which a
+// leak check at any moment (a fuzz run's after each input) would take for a leak. The
+// count is read the moment the connection has gone, with nothing waited for.
+TEST_F(DbGivenUpStepsTest, AConnectionThatEndsLeavesNoThreadBehind)
+{
+    VC_TEST_SERVER(pg, "VC_PG");
+    VC_TEST_SERVER(my, "VC_MY");
+    QTemporaryDir dir;
+    const QString sqlite = dir.filePath("rows.db");
+    ASSERT_TRUE(WriteSQLiteFile(sqlite, "create table T (A integer); insert into T values (1), (2);"));
+    const QString book = dir.filePath("rows.xls");
+    QFile notBook(book);
+    ASSERT_TRUE(notBook.open(QIODevice::WriteOnly) && notBook.write("not a workbook") > 0);
+    notBook.close();
+    DbServerSettings wrongPassword = pg;
+    wrongPassword.password += QStringLiteral("-wrong");
+    const struct
+    {
+        const char* what;
+        std::function<std::unique_ptr<DbConnection>()> open;
+        const char* sql; // null: the open fails
+    } cases[] = {
+        {"SQLite", [&] { return DbConnection::OpenSQLite(sqlite); }, "select A from T"},
+        {"PostgreSQL", [&] { return DbConnection::OpenPostgreSQL(pg); }, "select 1"},
+        {"MariaDB", [&] { return DbConnection::OpenMySQL(my); }, "select 1"},
+        {"a workbook refused", [&] { return DbConnection::OpenExcel(book, true); }, nullptr},
+        {"a login refused", [&] { return DbConnection::OpenPostgreSQL(wrongPassword); }, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int before = CountHeldResources().threads;
+        {
+            std::unique_ptr<DbConnection> connection = c.open();
+            ASSERT_EQ(connection->IsOpen(), c.sql != nullptr) << connection->LastError().toStdString();
+            if (c.sql) {
+                DbRows rows;
+                EXPECT_TRUE(connection->Query(QString::fromUtf8(c.sql), rows)) << connection->LastError().toStdString();
+                std::unique_ptr<DbCursor> cursor = connection->OpenCursor(QString::fromUtf8(c.sql));
+                ASSERT_NE(cursor, nullptr);
+                EXPECT_TRUE(cursor->Fetch(1, rows));
+                EXPECT_GT(CountHeldResources().threads, before); // the worker, while the connection lives
+            }
+        }
+        EXPECT_LE(CountHeldResources().threads, before);
+    }
+}

@@ -194,26 +194,62 @@ TEST_F(OdbcSessionTest, NothingAStatementSetsOutlivesIt)
     EXPECT_EQ(rows.Value(0, 0), "again");
 }
 
-// The server parses the statement alone, in parentheses (psqlODBC asks for its columns: two
-// round trips), then the statement and its frame go to the server together in one more, and the
-// walk's end sends nothing more.
-TEST_F(OdbcSessionTest, AStatementCostsItsParseAndOneRoundTrip)
+// A statement without a ';' goes to the server in its frame, in parentheses, in one round trip.
+// One with a ';', where the server cannot check it in the frame, is parsed alone first, in
+// parentheses (psqlODBC asks for its columns: two round trips). (A walk reads through psqlODBC's
+// own cursor in a transaction of its own: DbBulkFetchTest.)
+TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
 {
     ScriptedPgServer server(ScriptedPgServer::Script {}, false);
     auto db = DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()));
     ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const auto framed = [](const QByteArray& statement) -> QByteArray {
+        return "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+            + QByteArray::number(GetDbLimits().statementMs) + "', true);" + statement + "\n;ROLLBACK";
+    };
     const int connected = server.RoundTrips();
     DbRows rows;
     ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-    EXPECT_EQ(server.RoundTrips(), connected + 3);
+    EXPECT_EQ(server.RoundTrips(), connected + 1);
+    EXPECT_EQ(server.Statements().last(), framed("(select big from t\n)"));
+
+    ASSERT_TRUE(db->Query("select big from t where big <> ';'", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(server.RoundTrips(), connected + 4);
     EXPECT_EQ(server.Statements().mid(server.Statements().size() - 2),
-        (QList<QByteArray> {"(select big from t\n)",
-            "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
-                + QByteArray::number(GetDbLimits().statementMs) + "', true);select big from t\n;ROLLBACK"}));
-    auto walk = db->OpenCursor("select big from t");
-    ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
-    walk.reset();
-    EXPECT_EQ(server.RoundTrips(), connected + 6);
+        (QList<QByteArray> {"(select big from t where big <> ';'\n)", framed("select big from t where big <> ';'")}));
+}
+
+// The server checks a statement that holds a ';' in its frame, in the same round trip: one that
+// would end the frame or add a statement is refused, whether it closes the parentheses the check
+// reads it in or not, and one that only quotes a ';' reads, by a query and by a walk. Where
+// psqlODBC rewrites something of the text (an ODBC escape), the server cannot vouch for it: it is
+// parsed alone first and still refused or read as before. Nothing of a refused one ran.
+TEST_F(OdbcSessionTest, AStatementWithASemicolonIsCheckedByTheServerInItsFrame)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(server), QStringLiteral("标签数据"));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    for (const char* sql : {"select 'a;b' as a; select set_config('vc.ran', 'yes', false)",
+             "select 'a;b' as a); select set_config('vc.ran', 'yes', false); (select 1",
+             "select {fn ucase('x')} as a; select set_config('vc.ran', 'yes', false)",
+             "select 1 as a\n;ROLLBACK; select set_config('vc.ran', 'yes', false); select 1 as a"}) {
+        SCOPED_TRACE(sql);
+        EXPECT_FALSE(db->Query(sql, rows));
+        EXPECT_FALSE(db->LastError().isEmpty());
+        auto refused = db->OpenCursor(sql);
+        EXPECT_FALSE(refused->Fetch(-1, rows));
+    }
+    for (const auto& [sql, value] : {std::pair {"select 'a;b' as a", "a;b"}, std::pair {"select {fn ucase('a;b')} as a", "A;B"},
+             std::pair {"select current_setting('vc.ran', true) as a", ""}}) {
+        SCOPED_TRACE(sql);
+        ASSERT_TRUE(db->Query(sql, rows)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.Columns(), QStringList {"a"});
+        EXPECT_EQ(rows.Value(0, 0), value);
+        auto walk = db->OpenCursor(sql);
+        ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
+        EXPECT_EQ(rows.Value(0, 0), value);
+    }
 }
 
 // Whether the login is a superuser, natively and through psqlODBC: the program's own login to

@@ -170,6 +170,39 @@ TEST_F(PgStatementHold, ATextTheServerReadsAsSeveralStatementsIsRefused)
         PgSeveralStatementsMessage());
 }
 
+// The program's own statements go before a query in its transaction, together with it: what
+// they make is seen by the query and gone after it, on every route and pool; one that holds two
+// is refused with nothing run (natively the server parses each alone; through psqlODBC one with a
+// ';' is not sent).
+TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
+{
+    const DbSourceScope source(QStringLiteral("标签数据"));
+    for (const HoldRoute& route : m_routes) {
+        SCOPED_TRACE(route.name.toStdString());
+        auto db = Open(route);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbRows rows;
+        ASSERT_TRUE(db->SendsTogether());
+        ASSERT_TRUE(db->QueryAfter({"create temp view vc_prior_v as select 41 + 1 as n"},
+            "select n::text as n, current_setting('jit') as jit, current_setting('transaction_read_only') as ro "
+            "from vc_prior_v",
+            rows))
+            << db->LastError().toStdString();
+        EXPECT_EQ(rows.Row(0), (QStringList {"42", "off", "on"}));
+        ASSERT_TRUE(db->Query("select count(*)::text from pg_class where relname = 'vc_prior_v'", rows));
+        EXPECT_EQ(rows.Value(0, 0), "0");
+        EXPECT_FALSE(db->QueryAfter(
+            {"create temp view vc_prior_v as select 1 as n; select set_config('vc.ran', 'yes', false)"},
+            "select set_config('vc.ran', 'yes', false)", rows));
+        if (!route.odbc) {
+            EXPECT_EQ(db->LastError(), PgSeveralStatementsMessage());
+        }
+        EXPECT_FALSE(db->LastError().isEmpty());
+        ASSERT_TRUE(db->Query("select coalesce(current_setting('vc.ran', true), '') as ran", rows));
+        EXPECT_EQ(rows.Value(0, 0), "");
+    }
+}
+
 // A procedure (or a block) that commits, makes its next transaction one that writes, writes and
 // commits again: it cannot end the statement's transaction on any route, so nothing stays, and
 // the statement's failure leaves the connection reading on (a pool of single statements would
@@ -213,9 +246,9 @@ TEST_F(PgStatementHold, AProcedureThatCommitsKeepsNothing)
 }
 
 // Where the server is handed the whole statement and reads it as several (on psqlODBC's route
-// too, where the driver reads no ';' of its own), the refusal is the program's own, by a query
-// and by a walk, for a query and for a call, and nothing of the statement runs: its frame is not
-// sent. The connection reads on.
+// too, where the driver reads no ';' of its own: the one in quotes has the server parse it
+// alone first), the refusal is the program's own, by a query and by a walk, for a query and for
+// a call, and nothing of the statement runs: its frame is not sent. The connection reads on.
 TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothRoutes)
 {
     ScriptedPgServer::Script script;
@@ -226,7 +259,7 @@ TEST(PgStatementHoldScripted, ARefusalOfSeveralStatementsIsTheProgramsOwnOnBothR
         DbConnection::OpenOdbc(PsqlOdbcString(server.Settings()), QStringLiteral("库存"))};
     for (const auto& db : routes) {
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
-        for (const char* sql : {"select 'two in one' as big", "call p('two in one')"}) {
+        for (const char* sql : {"select 'two in one;' as big", "call p('two in one;')"}) {
             SCOPED_TRACE(sql);
             for (const bool cursor : {false, true})
                 ExpectRefusedPastBound(*db, sql, cursor, PgSeveralStatementsMessage());

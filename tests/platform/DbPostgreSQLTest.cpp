@@ -48,10 +48,12 @@ protected:
     DbLimits m_saved;
 };
 
-// The first query of a statement's transaction: read only, and the statement's limit.
-QByteArray TransactionSettings()
+// The first query of a statement's transaction: read only, no JIT (a server that knows it), and
+// the statement's limit.
+QByteArray TransactionSettings(bool jit = true)
 {
-    return "select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+    return QByteArray("select set_config('transaction_read_only', 'on', true), ")
+        + (jit ? "set_config('jit', 'off', true), " : "") + "set_config('statement_timeout', '"
         + QByteArray::number(GetDbLimits().statementMs) + "', true)";
 }
 
@@ -89,7 +91,8 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     EXPECT_EQ(server.RoundTrips(), 2);
     // A walk lives as long as its slices go on: only each slice has the step's limit.
     EXPECT_EQ(server.Statements().mid(3),
-        (QList<QByteArray> {"select set_config('transaction_read_only', 'on', true)", "select big from t", "ROLLBACK"}));
+        (QList<QByteArray> {"select set_config('transaction_read_only', 'on', true), set_config('jit', 'off', true)",
+            "select big from t", "ROLLBACK"}));
 
     // A failure skips the rollback sent with it, and the server ends the transaction it began
     // by itself at the sync: nothing more is sent.
@@ -107,6 +110,15 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     ASSERT_TRUE(db->Query("call p(1)", rows)) << db->LastError().toStdString();
     EXPECT_EQ(server.RoundTrips(), 6);
     EXPECT_EQ(server.Statements().mid(sent), (QList<QByteArray> {"call p(1)", TransactionSettings() + ";call p(1)\n;ROLLBACK"}));
+
+    // The program's own statements go ahead of the settings in the same pipeline: one round trip.
+    const qsizetype before = server.Statements().size();
+    ASSERT_TRUE(db->QueryAfter({"create temp view v as select 1"}, "select big from t", rows))
+        << db->LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(server.RoundTrips(), 7);
+    EXPECT_EQ(server.Statements().mid(before),
+        (QList<QByteArray> {"create temp view v as select 1", TransactionSettings(), "select big from t", "ROLLBACK"}));
 }
 
 // The role that only reads, for a superuser on a server that has it; the server's quoting of
@@ -124,6 +136,7 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         {"14.0", "on", "off", "select set_config('role', 'pg_read_all_data', true)", false},
         {"15.4", "off", "on", nullptr, true},
         {"13.9", "on", "", nullptr, std::nullopt}, // no such role before 14
+        {"10.23", "off", "on", nullptr, true}, // no jit setting before 11
         // A pooler that does not pass is_superuser on: the server decides in the transaction.
         {"15.4", "", "on",
             "select set_config('role', 'pg_read_all_data', true) from pg_roles where rolname = current_user and rolsuper",
@@ -145,7 +158,7 @@ TEST_F(DbPostgreSQL, ASuperusersStatementRunsAsTheRoleThatOnlyReads)
         EXPECT_EQ(db->SuperuserLogin(), c.superuser != "off");
         DbRows rows;
         ASSERT_TRUE(db->Query("select big from t", rows)) << db->LastError().toStdString();
-        QList<QByteArray> expected {TransactionSettings()};
+        QList<QByteArray> expected {TransactionSettings(c.version.toDouble() >= 11)};
         if (c.roleDrop)
             expected.append(c.roleDrop);
         expected += {"select big from t", "ROLLBACK"};

@@ -1,5 +1,7 @@
 #include "DbTestEnv.h"
 #include "RowWindowCases.h"
+#include "WorkbookFixtures.h"
+#include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
@@ -7,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -203,4 +206,70 @@ TEST_F(DbSQLite, ValuesAndSlicesPastTheirBoundsAreRefused)
     EXPECT_EQ(walk->Position(), 5);
     walk.reset();
     SetDbLimits(saved);
+}
+
+namespace {
+
+// A sum of `terms` constant values of `bytes` each, which SQLite builds once and keeps
+// until the statement ends.
+QString HeldValuesStatement(int terms, qint64 bytes)
+{
+    QStringList parts;
+    for (int i = 0; i < terms; ++i)
+        parts.append(QStringLiteral("length(hex(zeroblob(%1)))").arg(bytes / 2));
+    return QStringLiteral("select ") + parts.join(u'+') + QStringLiteral(" as a");
+}
+
+// Over a SQLite file and over a workbook's staged copy alike, a statement's values are
+// held within SQLite's length bound each and its memory bound together: past either it
+// fails at once with our message, before its memory reaches half a gigabyte, and the
+// connection goes on; a statement of large values within the bounds still reads.
+void ExpectStatementMemoryBounded(DbConnection& db, const QString& source, const QString& check)
+{
+    ASSERT_TRUE(SQLiteStatementMemory::Bounded());
+    const qint64 statementMb = GetDbLimits().statementBytes >> 20;
+    const QString tooLong = QStringLiteral("数据源“%1”的语句中有值或行长于 128 MB 的上限，没有执行完。").arg(source);
+    const QString tooMuch
+        = QStringLiteral("数据源“%1”的语句使用的内存超过了 %2 MB 的上限，没有执行完。").arg(source).arg(statementMb);
+    struct Case
+    {
+        QString sql;
+        QString message;
+    };
+    const Case cases[] = {
+        {"select length(hex(zeroblob(499999999)))+length(hex(zeroblob(499999999)))+length(hex(zeroblob(499999999))) as a",
+            tooLong},
+        {HeldValuesStatement(12, qint64(60) << 20), tooMuch},
+    };
+    for (bool cursor : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.sql.left(60).toStdString() + (cursor ? " (cursor)" : ""));
+            sqlite3_memory_highwater(1);
+            ExpectRefusedPastBound(db, c.sql, cursor, c.message);
+            EXPECT_LT(sqlite3_memory_highwater(0), qint64(512) << 20);
+            DbRows rows;
+            ASSERT_TRUE(db.Query(check, rows)) << db.LastError().toStdString();
+            EXPECT_FALSE(db.Stopped());
+        }
+    }
+    DbRows rows;
+    ASSERT_TRUE(db.Query(HeldValuesStatement(2, qint64(60) << 20), rows)) << db.LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), QString::number(qint64(120) << 20));
+}
+
+} // namespace
+
+TEST_F(DbSQLite, AStatementsOwnValuesAreHeldWithinLengthAndMemoryBounds)
+{
+    ExpectStatementMemoryBounded(*db, "data.db", "select count(*) from Zeta");
+}
+
+TEST(DbSQLiteStaged, AStatementOverAWorkbooksCopyIsHeldWithinLengthAndMemoryBounds)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("book.xlsx");
+    ASSERT_TRUE(WriteTestXlsx(path));
+    auto db = DbConnection::OpenExcel(path, true);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    ExpectStatementMemoryBounded(*db, "book.xlsx", "select count(*) from [People$]");
 }

@@ -35,16 +35,18 @@ TEST(ReadRegularFile, ReadsRegularFilesWithinTheBound)
     EXPECT_EQ(reason, QStringLiteral("不是普通文件"));
 }
 
-TEST(ReadRegularFile, RefusesPipesDevicesAndEndlessProcFiles)
+TEST(ReadRegularFile, RefusesPipesAndDevicesAndReadsNothingOfFilesReportingNoBytes)
 {
     QTemporaryDir dir;
     const QStringList paths = HostilePaths(dir.path());
-    const QString expected[] = {QStringLiteral("不是普通文件"), QStringLiteral("不是普通文件"),
-                                QStringLiteral("文件内容多于它报告的 0 字节")};
     for (int i = 0; i < paths.size(); ++i) {
         QString reason;
-        EXPECT_FALSE(ReadRegularFile(paths[i], 1 << 20, reason)) << paths[i].toStdString();
-        EXPECT_EQ(reason, expected[i]) << paths[i].toStdString();
+        const std::optional<QByteArray> bytes = ReadRegularFile(paths[i], 1 << 20, reason);
+        // A /proc file reports 0 bytes and may never answer a read: none is made.
+        if (paths[i].startsWith("/proc/"))
+            EXPECT_EQ(bytes, QByteArray()) << paths[i].toStdString();
+        else
+            EXPECT_EQ(reason, QStringLiteral("不是普通文件")) << paths[i].toStdString();
         // A picture file at such a path is no picture.
         EXPECT_TRUE(ImageHolder::FromFile(paths[i]).IsEmpty()) << paths[i].toStdString();
     }

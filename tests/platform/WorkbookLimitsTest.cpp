@@ -828,3 +828,109 @@ TEST(WorkbookLimits, DocumentTypesAreRefusedInEveryWorkbookPart)
     ASSERT_TRUE(db->Query("select * from [S$]", rows)) << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(0), QStringList {QStringLiteral("a&b中d")});
 }
+
+namespace {
+
+// The text of sheet S's cell A1 (or the reason it does not read).
+QString FirstCellOf(const QString& path)
+{
+    auto db = DbConnection::OpenExcel(path, false);
+    DbRows rows;
+    if (!db->IsOpen() || !db->Query("select F1 from [S$]", rows))
+        return db->LastError();
+    return rows.RowCount() > 0 ? rows.Value(0, 0) : QString();
+}
+
+} // namespace
+
+// The cell bound counts the UTF-8 bytes its message names, a CJK character three, however
+// the text comes in pieces (between comments, in the runs of a shared string): a million
+// such characters are refused, and a text of one byte less than the bound reads whole.
+TEST(WorkbookLimits, ACellsTextIsBoundedInUtf8Bytes)
+{
+    QTemporaryDir dir;
+    const auto pieces = [](qsizetype characters, const QByteArray& between) -> QByteArray {
+        const QByteArray piece = QString(100000, QChar(0x4E2D)).toUtf8();
+        QByteArray text;
+        for (; characters >= 100000; characters -= 100000)
+            text += piece + between;
+        return text + QString(characters, QChar(0x4E2D)).toUtf8();
+    };
+    const auto inlineSheet = [](const QByteArray& text) -> QByteArray {
+        return Row("1", R"(<c r="A1" t="inlineStr"><is><t>)" + text + "</t></is></c>");
+    };
+    const auto sharedStrings = [](const QByteArray& runs) -> QByteArray { return "<sst><si><r><t>" + runs + "</t></r></si></sst>"; };
+    const QByteArray shared = Row("1", R"(<c r="A1" t="s"><v>0</v></c>)");
+    const qsizetype fits = (kMaxWorkbookCellBytes - 1) / 3; // 1,048,575 bytes
+    for (const qsizetype characters : {qsizetype(1000000), fits}) {
+        const bool refused = characters * 3 > kMaxWorkbookCellBytes;
+        const QString inlinePath = dir.filePath(QStringLiteral("inline%1.xlsx").arg(characters));
+        const QString sharedPath = dir.filePath(QStringLiteral("shared%1.xlsx").arg(characters));
+        ASSERT_TRUE(WriteXlsxSheet(inlinePath, inlineSheet(pieces(characters, "<!-- -->"))));
+        ASSERT_TRUE(WriteXlsxSheet(sharedPath, shared, sharedStrings(pieces(characters, "</t></r><r><t>"))));
+        const struct
+        {
+            QString path;
+            const char* part;
+        } cases[] = {{inlinePath, "xl/worksheets/sheet1.xml"}, {sharedPath, "xl/sharedStrings.xml"}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.path.toStdString());
+            if (refused)
+                EXPECT_EQ(FirstCellOf(c.path),
+                    QStringLiteral("工作簿“%1”的部件 %2 中有单元格的文字长于 1048576 字节，无法读取。")
+                        .arg(c.path, QLatin1String(c.part)));
+            else
+                EXPECT_EQ(FirstCellOf(c.path), QString(characters, QChar(0x4E2D)));
+        }
+    }
+}
+
+// A sheet of a few hundred kilobytes may hold tens of millions of empty cells, each read in
+// turn: past the bound the sheet is refused naming its workbook, and a sheet of many empty
+// cells within it still reads.
+TEST(WorkbookLimits, AnXlsxSheetsCellsAreBoundedEmptyOnesIncluded)
+{
+    VC_SKIP_UNDER_ASAN(); // seconds of XML to read, tens of seconds under the sanitizers
+    QTemporaryDir dir;
+    const auto sheet = [](int rows) -> QByteArray {
+        QByteArray emptyCells;
+        for (int c = 0; c < 4095; ++c)
+            emptyCells += "<c/>";
+        QByteArray data = "<row>" + QByteArray(R"(<c t="inlineStr"><is><t>first</t></is></c>)") + emptyCells + "</row>";
+        for (int r = 1; r < rows; ++r)
+            data += "<row><c/>" + emptyCells + "</row>";
+        return data;
+    };
+    static_assert(kMaxXlsxSheetCells == 4096 * 4096);
+    const QString over = dir.filePath("over.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(over, sheet(4097)));
+    EXPECT_LT(QFileInfo(over).size(), 1 << 20);
+    EXPECT_EQ(FirstCellOf(over),
+        QStringLiteral("工作簿“%1”的工作表 S$ 有多于 16777216 个单元格（空单元格也计在内），无法读取。").arg(over));
+    const QString within = dir.filePath("within.xlsx");
+    ASSERT_TRUE(WriteXlsxSheet(within, sheet(64)));
+    EXPECT_EQ(FirstCellOf(within), "first");
+}
+
+// An .xls reader finds each sheet's name by walking its list from the first: a workbook
+// listing more sheets than the bound is refused as it opens, naming the count; one of as
+// many as the bound lists them all.
+TEST(WorkbookLimits, XlsWorkbooksListingMoreSheetsThanTheBoundAreRefused)
+{
+    QTemporaryDir dir;
+    for (const int sheets : {65536, kMaxXlsSheets + 1, kMaxXlsSheets}) {
+        const QString path = dir.filePath(QStringLiteral("sheets%1.xls").arg(sheets));
+        ASSERT_TRUE(WriteBytes(path, XlsOfStream(BiffWorkbook(std::vector<QByteArray>(size_t(sheets))))));
+        auto db = DbConnection::OpenExcel(path, false);
+        if (sheets > kMaxXlsSheets) {
+            EXPECT_EQ(db->LastError(),
+                QStringLiteral("工作簿“%1”有 %2 张工作表，多于 4096 张，无法读取。").arg(path).arg(sheets));
+            continue;
+        }
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        QStringList tables;
+        ASSERT_TRUE(db->ListTables(tables));
+        ASSERT_EQ(tables.size(), sheets);
+        EXPECT_EQ(tables.back(), QStringLiteral("S%1$").arg(sheets - 1));
+    }
+}

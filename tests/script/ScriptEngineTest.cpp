@@ -103,8 +103,26 @@ TEST(ScriptEngine, ErrorsReachTheHostWithNumberTextAndPosition)
     }
 }
 
+namespace {
+
+// The calls an error names, "Execute 2:1 > Eval 1:5" for an error in an Eval text that an
+// Execute text gave on its first line, the Execute being at line 2 column 1 of the host's.
+std::string CallsShown(const ScriptTextCalls& calls)
+{
+    std::string shown;
+    for (const ScriptTextCall& call : calls) {
+        static const char* const kKinds[] = {"Eval", "Execute", "ExecuteGlobal"};
+        shown += (shown.empty() ? "" : " > ") + std::string(kKinds[call.kind]) + ' ' + std::to_string(call.line) + ':'
+                 + std::to_string(call.column);
+    }
+    return shown;
+}
+
+} // namespace
+
 // Lines end where the script editor ends them ("\r\n", "\n" or a lone "\r"), and an error
-// says whether its place is in a text the host parsed or one the script compiled itself.
+// says whose text it is in: the host's, or one the script compiled itself, and then which
+// statements gave that text.
 TEST(ScriptEngine, LinesEndAsTheEditorsDoAndAnErrorSaysWhoseTextItIsIn)
 {
     const std::pair<const char*, ScriptPosition> ends[] = {
@@ -118,16 +136,25 @@ TEST(ScriptEngine, LinesEndAsTheEditorsDoAndAnErrorSaysWhoseTextItIsIn)
         const char* script;
         int line;
         int column;
-        bool inScriptText;
+        const char* calls;
     };
     const Case cases[] = {
-        {"x = 1\r\ry = 1 / 0", 3, 1, false},
-        {"x = [a\rb]", 1, 5, false},
-        {"x = #1/1/2000\r#", 1, 5, false},
-        {"Execute \"x = 1\" & vbCr & \"  y = 1 / 0\"", 2, 3, true},
-        {"x = 1\nExecuteGlobal \"Sub S()\" & vbLf & \"x = 1 / 0\" & vbLf & \"End Sub\"\nS", 2, 1, true},
-        {"x = Eval(\"(1\")", 1, 3, true},
-        {"x = 1\nx = Eval(\"1 / 0\")", 2, 1, false},
+        {"x = 1\r\ry = 1 / 0", 3, 1, ""},
+        {"x = [a\rb]", 1, 5, ""},
+        {"x = #1/1/2000\r#", 1, 5, ""},
+        {"Execute \"x = 1\" & vbCr & \"  y = 1 / 0\"", 2, 3, "Execute 1:1"},
+        // Where the procedure's text was given, not where it was called.
+        {"x = 1\nExecuteGlobal \"Sub S()\" & vbLf & \"x = 1 / 0\" & vbLf & \"End Sub\"\nS", 2, 1, "ExecuteGlobal 2:1"},
+        {"x = Eval(\"(1\")", 1, 3, "Eval 1:1"},
+        {"x = 1\nx = Eval(\"1 / 0\")", 2, 1, ""},
+        // The statement after a colon, and a text given by a text.
+        {"x = 1 : Execute \"Execute \"\"a = 1\"\" & vbLf & \"\"b = 1 / 0\"\"\"", 2, 1, "Execute 1:9 > Execute 1:1"},
+        {"Execute \"a = 1\" & vbLf & \"a = Eval(\"\"1 +\"\")\"", 1, 4, "Execute 1:1 > Eval 2:1"},
+        {"ExecuteGlobal \"Sub P()\" & vbLf & \"  Execute \"\"z = 1 / 0\"\"\" & vbLf & \"End Sub\"\nP", 1, 1,
+         "ExecuteGlobal 1:1 > Execute 2:3"},
+        // The text comes from a function that ran statements of its own first.
+        {"Function T()\n  T = \"a = 1 / 0\"\nEnd Function\n\nExecute T()", 1, 1, "Execute 5:1"},
+        {"Const k = 1\nExecuteGlobal \"Dim a\" & vbLf & \"Const k = 2\"", 2, 1, "ExecuteGlobal 2:1"},
     };
     for (const Case& c : cases) {
         Host h;
@@ -135,8 +162,18 @@ TEST(ScriptEngine, LinesEndAsTheEditorsDoAndAnErrorSaysWhoseTextItIsIn)
         ASSERT_EQ(h.errors.size(), 1u) << c.script;
         EXPECT_EQ(h.errors[0].line, c.line) << c.script;
         EXPECT_EQ(h.errors[0].column, c.column) << c.script;
-        EXPECT_EQ(h.errors[0].inScriptText, c.inScriptText) << c.script;
+        EXPECT_EQ(CallsShown(h.errors[0].calls), c.calls) << c.script;
     }
+    // The same text given again by another statement names that one, and a loop that
+    // gives it again and again names its own.
+    Host h;
+    h.engine.Parse(QStringLiteral("t = \"q = 1 / 0\"\nExecute t"));
+    h.engine.Parse(QStringLiteral("\n\nExecute t"));
+    h.engine.Parse(QStringLiteral("For i = 1 To 3\n  On Error Resume Next\n  Execute t\nNext\nOn Error GoTo 0\nExecute t"));
+    ASSERT_EQ(h.errors.size(), 3u);
+    EXPECT_EQ(CallsShown(h.errors[0].calls), "Execute 2:1");
+    EXPECT_EQ(CallsShown(h.errors[1].calls), "Execute 3:1");
+    EXPECT_EQ(CallsShown(h.errors[2].calls), "Execute 6:1");
 }
 
 TEST(ScriptEngine, CompileErrorKeepsNothingOfTheText)

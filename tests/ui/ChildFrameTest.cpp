@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -205,6 +206,29 @@ TEST_F(ChildFrameTest, RulerTicksFollowTheZoomBands)
     EXPECT_TRUE(ticks[0].numbered);  // -250
     EXPECT_FALSE(ticks[1].numbered); // -240
     EXPECT_EQ(ticks[1].depth, 18);
+
+    // Numbered as far as the canvas reaches, either way: far past the old end, and left
+    // of the margin where objects far out on that side take the canvas.
+    const auto numbers = [](const std::vector<RulerTick>& ticks) {
+        std::vector<int> shown;
+        for (const RulerTick& t : ticks)
+            if (t.numbered)
+                shown.push_back(t.millimetres);
+        return shown;
+    };
+    const int far = static_cast<int>(std::floor((250 + 9900) * 96 / 25.4 * 0.2));
+    ticks = RulerTicks(0.2f, far, 400, 96); // 400 pixels: 529 mm
+    EXPECT_EQ(numbers(ticks), (std::vector<int>{9900, 9950, 10000, 10050, 10100, 10150, 10200, 10250, 10300,
+                                                10350, 10400}));
+    EXPECT_EQ(ticks.front().position, 0);
+    const int left = static_cast<int>(std::floor((250 - 4010) * 96 / 25.4));
+    ticks = RulerTicks(1.0f, left, 100, 96);
+    EXPECT_EQ(ticks.front().millimetres, -4010);
+    EXPECT_EQ(ticks.front().position, 0);
+    EXPECT_EQ(numbers(ticks), (std::vector<int>{-4010, -4000, -3990}));
+    const auto minus3995 = std::find_if(ticks.begin(), ticks.end(), [](const RulerTick& t) { return t.millimetres == -3995; });
+    ASSERT_NE(minus3995, ticks.end());
+    EXPECT_EQ(minus3995->depth, 14);
 }
 
 TEST_F(ChildFrameTest, RulerMarkerFollowsTheMouseAndAGuideIsPulledOutOnce)

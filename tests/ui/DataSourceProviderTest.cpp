@@ -442,6 +442,36 @@ TEST_P(ExcelDialog, WithoutHeaderRowTheColumnsAreNumberedAndEditingReconnects)
 INSTANTIATE_TEST_SUITE_P(Formats, ExcelDialog, ::testing::Values(true, false),
     [](const auto& info) { return info.param ? "xlsx" : "xls"; });
 
+// Connecting to a workbook refused for what it holds says so, naming the file, and nothing
+// about connection settings or drivers; a file that is not there keeps what to check.
+TEST(ExcelDialogFailures, ADamagedWorkbookIsNamedAndCalledDamaged)
+{
+    QTemporaryDir dir;
+    const QString damaged = dir.filePath("damaged.xls");
+    ASSERT_TRUE(WriteBytes(damaged, XlsDamagedSharedString()));
+    const QString missing = dir.filePath("gone.xls");
+    for (const QString& path : {damaged, missing}) {
+        SCOPED_TRACE(path.toStdString());
+        FakeServices services;
+        services.files.push_back(path);
+        auto ds = RunNew(services, DSExcel, [&](QDialog& d) {
+            ClickCtl(&d, 1171);
+            ClickCtl(&d, 1081);
+            EXPECT_TRUE(ListTexts(&d, 1090).isEmpty());
+            ClickCtl(&d, 2);
+        });
+        EXPECT_EQ(ds, nullptr);
+        ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join(" | ").toStdString();
+        EXPECT_EQ(services.messages[0].icon, MessageIcon::Stop);
+        if (path == damaged)
+            EXPECT_EQ(services.messages[0].text, QStringLiteral("Excel 工作簿“%1”已损坏。").arg(damaged));
+        else
+            EXPECT_EQ(services.messages[0].text,
+                QStringLiteral("无法连接数据库，请检查连接信息，以及所需的数据库驱动程序是否已安装。\n详细信息："
+                               "工作簿“%1”不存在或无法读取。").arg(missing));
+    }
+}
+
 // A connection string as typed, through the SQLite ODBC driver: only its text is
 // stored (enciphered), and a driver that does not exist is reported with its reason.
 TEST(CustomDialog, SQLiteOdbcEndToEnd)

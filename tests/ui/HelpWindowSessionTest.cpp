@@ -286,7 +286,8 @@ TEST_F(HelpWindowSession, TheHelpOfAPropertyDialogStaysOpenWhenTheDialogCloses)
 
 // The help of a dialog is the dialog's own transient window, which the window manager keeps above
 // the dialog, and so above the main window, when the user clicks back into the dialog; once the
-// dialog is gone it is a window of its own again, beside the main window.
+// dialog is gone it is the main window's, kept above it as the main window takes the focus back,
+// until F1 in the main window makes it a window of its own again, which may go behind.
 TEST_F(HelpWindowSession, TheHelpOfADialogStaysAboveItWhenTheDialogIsClickedAgain)
 {
     DesktopServicesScope desktop;
@@ -315,6 +316,15 @@ TEST_F(HelpWindowSession, TheHelpOfADialogStaysAboveItWhenTheDialogIsClickedAgai
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(watchdog.Fired());
     ASSERT_FALSE(help.isNull());
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->parentWidget(), frame);
+    EXPECT_EQ(help->windowType(), Qt::Dialog);
+    ASSERT_NE(help->windowHandle(), nullptr);
+    EXPECT_EQ(help->windowHandle()->transientParent(), frame->windowHandle());
+    QApplication::setActiveWindow(frame);
+    SystemKey(&View(), Qt::Key_F1);
+    ASSERT_FALSE(help.isNull());
+    EXPECT_EQ(CHelpWindow::Current(), help.data());
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->parentWidget(), frame);
     EXPECT_EQ(help->windowType(), Qt::Window);
@@ -390,5 +400,12 @@ TEST_F(HelpWindowSession, F1InTheDatabaseQuestionShowsItsOwnPageClearOfItsButton
     ASSERT_NE(CHelpWindow::Current(), nullptr);
     EXPECT_TRUE(CHelpWindow::Current()->isVisible());
     EXPECT_EQ(CHelpWindow::Current()->parentWidget(), frame);
+    // Kept above the main window, which took the focus back from the refusal.
+    EXPECT_EQ(CHelpWindow::Current()->windowType(), Qt::Dialog);
+    EXPECT_EQ(CHelpWindow::Current()->windowHandle()->transientParent(), frame->windowHandle());
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(300);
+        frame->screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("question-help-after.png"));
+    }
     EXPECT_EQ(OpenedPreview(), nullptr);
 }

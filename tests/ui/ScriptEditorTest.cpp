@@ -181,6 +181,21 @@ TEST(ScriptEditor, ScriptDialogsAndQuitAsTheProgramShowsThem)
     services.OnNextDialog([](QDialog& dialog) { Click(dialog, 2); });
     EXPECT_EQ(ui.InputBox("Name", "T", "x"), std::optional<QString>("typed"));
     EXPECT_EQ(ui.InputBox("Name", "T", "x"), std::nullopt);
+    // A default the script wrote shows its control characters by code; taken untouched it is
+    // the script's own text, edited it is what the edit holds.
+    const QString reversing = QStringLiteral("a\u202Eb");
+    services.OnNextDialog([](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("text")->text(), QStringLiteral("a\\u202Eb"));
+        Click(dialog, 1);
+    });
+    EXPECT_EQ(ui.InputBox("Name", "T", reversing), std::optional<QString>(reversing));
+    services.OnNextDialog([](QDialog& dialog) {
+        auto* edit = dialog.findChild<QLineEdit*>("text");
+        edit->setCursorPosition(edit->text().size());
+        QTest::keyClick(edit, Qt::Key_C);
+        Click(dialog, 1);
+    });
+    EXPECT_EQ(ui.InputBox("Name", "T", reversing), std::optional<QString>(QStringLiteral("a\\u202Ebc")));
 
     // QuitApp closes the main window once the job is gone and the event loop runs.
     QWidget window;
