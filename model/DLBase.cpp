@@ -19,12 +19,6 @@ CLoaderNotifier* g_pLoaderNotifier = nullptr;
 
 const QString kReadFailure = QStringLiteral("无法从数据源读取记录，请检查表名、字段名和SQL语句。");
 
-// The rows a browsed walk passes on its way to a page further on are read in slices that grow
-// while they stay small, so a jump far ahead takes few steps; never fewer rows than the page,
-// which a read of the page alone would keep too.
-constexpr qint64 kBrowseSliceBytes = qint64(4) << 20;
-constexpr qint64 kBrowseSliceRows = 16384;
-
 int ClampToInt(qint64 value)
 {
     return static_cast<int>(std::clamp<qint64>(value, INT_MIN, INT_MAX));
@@ -85,6 +79,108 @@ void CDLBase::DropStage()
     m_stage.reset();
     m_strStageSql.clear();
     m_bStageComplete = false;
+    m_shownPages.clear();
+    m_shownColumns.clear();
+}
+
+bool CDLBase::Reconnect()
+{
+    std::shared_ptr<DbRowStage> stage = std::move(m_stage);
+    const QString stageSql = m_strStageSql;
+    const bool complete = m_bStageComplete;
+    auto shownPages = std::move(m_shownPages);
+    const QStringList shownColumns = m_shownColumns;
+    Close();
+    const bool open = OpenWithStatement();
+    m_stage = std::move(stage);
+    m_strStageSql = stageSql;
+    m_bStageComplete = complete;
+    m_shownPages = std::move(shownPages);
+    m_shownColumns = shownColumns;
+    return open;
+}
+
+namespace {
+const QString kChangedMessage
+    = QStringLiteral("数据源“%1”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
+const QString kServerEndedMessage = QStringLiteral("服务器中断了数据源“%1”的记录读取，重新读取也没有成功。");
+
+// The columns of a page that a preview shows and checks: the selected fields, which lead.
+int ShownColumns(const CDSBase& source, const DbRows& rows)
+{
+    const int fields = static_cast<int>(source.m_selectedFields.size());
+    return fields > 0 ? std::min(fields, rows.ColumnCount()) : rows.ColumnCount();
+}
+} // namespace
+
+bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
+{
+    for (int reruns = 0;;) {
+        if (!m_cursor) {
+            m_cursor = m_connection->OpenSeekingCursor(sql);
+            m_strCursorSql = sql;
+            m_bCursorChecked = m_shownPages.empty();
+        }
+        bool read = true;
+        bool changed = false;
+        // A cursor run again shows a page only once the pages shown before are as they were.
+        for (auto page = m_shownPages.begin(); !m_bCursorChecked && read && !changed && page != m_shownPages.end();
+             ++page) {
+            LoaderRow shown;
+            const std::vector<quint64>& hashes = page->second;
+            read = m_cursor->Seek(page->first) && m_cursor->Fetch(static_cast<qint64>(hashes.size()), shown);
+            changed = read
+                && (shown.RowCount() != static_cast<int>(hashes.size())
+                    || shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns);
+            for (int r = 0; read && !changed && r < shown.RowCount(); ++r)
+                changed = DbRowHash(shown, r, ShownColumns(*m_pDataSource, shown)) != hashes[r];
+        }
+        if (read && !changed && !m_bCursorChecked)
+            m_bCursorChecked = true;
+        read = read && !changed && m_cursor->Seek(first - 1) && m_cursor->Fetch(last - first + 1, rows);
+        if (read && !m_shownColumns.isEmpty()
+            && rows.Columns().mid(0, ShownColumns(*m_pDataSource, rows)) != m_shownColumns)
+            changed = true;
+        if (changed) {
+            rows.Clear();
+            EndWalk();
+            DropStage();
+            return Fail(kChangedMessage.arg(DbSourceScope::Current()));
+        }
+        if (read) {
+            const int columns = ShownColumns(*m_pDataSource, rows);
+            m_shownColumns = rows.Columns().mid(0, columns);
+            std::vector<quint64>& hashes = m_shownPages[first - 1];
+            hashes.clear();
+            for (int r = 0; r < rows.RowCount(); ++r)
+                hashes.push_back(DbRowHash(rows, r, columns));
+            if (hashes.empty())
+                m_shownPages.erase(first - 1);
+            return true;
+        }
+        rows.Clear();
+        const QString error = m_cursor->LastError();
+        const bool stopped = m_cursor->Stopped();
+        EndWalk();
+        if (stopped)
+            return Fail(error);
+        // Nothing shown yet: the statement itself failed.
+        if (m_shownPages.empty() && m_shownColumns.isEmpty())
+            return FailQuery(error);
+        if (!RunAgain(reruns, error))
+            return false;
+    }
+}
+
+bool CDLBase::RunAgain(int& reruns, const QString& error)
+{
+    // Once more on the same connection, then on a new one.
+    ++reruns;
+    if (reruns == 2 && !Reconnect())
+        return false;
+    if (reruns > 2)
+        return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
+    return true;
 }
 
 bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -92,33 +188,81 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
     const DbSourceScope scope(m_pDataSource->m_strName);
     if (!m_stage || sql != m_strStageSql) {
         DropStage();
-        m_stage = std::make_unique<DbRowStage>();
+        // What the pages show: the selected fields, which lead the statement's columns.
+        m_stage = std::make_shared<DbRowStage>(static_cast<int>(m_pDataSource->m_selectedFields.size()));
         m_strStageSql = sql;
     }
+    // Where the server moves past rows itself, a page is read where it lies and nothing is kept.
+    if (m_stage->RowCount() == 0 && !m_bStageComplete) {
+        if (!m_cursor || sql != m_strCursorSql) {
+            EndWalk();
+            m_cursor = m_connection->OpenSeekingCursor(sql);
+            m_strCursorSql = sql;
+            m_bCursorChecked = m_shownPages.empty();
+        }
+        if (m_cursor->CanSeek())
+            return SeekRows(sql, first, last, rows);
+    }
     const qint64 pageRows = last - first + 1;
-    qint64 slice = pageRows;
+    int reruns = 0;
     while (!m_bStageComplete && m_stage->RowCount() < last) {
-        // The walk goes on where the kept rows end. One that is gone (a server ends a statement
-        // left waiting past its own limits) is run again and passed over the kept rows: a
-        // statement run whole gives its rows in one order each time, as print relies on;
-        // only a page's limit makes the server choose among equal rows anew.
-        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() != m_stage->RowCount();
+        // The walk goes on where the kept rows end. One that is gone (the server ended it: a
+        // statement left waiting past the server's limits, a restart, a killed session) is run
+        // again, on a new connection when the old one no longer serves, and passes over the kept
+        // rows checking that they are still the same: a statement run whole gives its rows in one
+        // order each time, as print relies on, unless the data changed meanwhile.
+        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() > m_stage->RowCount();
         if (fresh) {
             EndWalk();
             m_cursor = m_connection->OpenCursor(sql);
             m_strCursorSql = sql;
         }
-        const qint64 wanted = std::min(slice, last - m_stage->RowCount());
-        LoaderRow block;
-        if ((fresh && !m_cursor->Skip(m_stage->RowCount())) || !m_cursor->Fetch(wanted, block)) {
+        const qint64 kept = m_stage->RowCount();
+        const qint64 at = m_cursor->Position();
+        const bool checking = at < kept;
+        const qint64 wanted = checking ? kept - at : last - kept;
+        // Checked or kept in the step that reads the rows, all the way to the page in one step,
+        // so that the window waits for the whole jump with its 取消.
+        struct Taken
+        {
+            bool ok = true;
+            qint64 at = 0; // where the next slice goes
+        };
+        const auto taken = std::make_shared<Taken>();
+        taken->at = at;
+        const std::shared_ptr<DbRowStage> stage = m_stage;
+        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, taken, checking](const DbRows& block) {
+            taken->ok = checking ? stage->Matches(taken->at, block) : stage->Append(block);
+            if (taken->ok)
+                taken->at += block.RowCount();
+            return taken->ok;
+        });
+        if (!read) {
             const QString error = m_cursor->LastError();
             const bool stopped = m_cursor->Stopped();
+            const bool underway = !fresh || kept > 0;
             EndWalk();
-            if (!fresh && !stopped)
-                continue;
-            return stopped ? Fail(error) : FailQuery(error);
+            // Cancelled, or past a limit: the step may still be running with the kept rows.
+            if (stopped) {
+                DropStage();
+                return Fail(error);
+            }
+            if (!underway)
+                return FailQuery(error);
+            if (!RunAgain(reruns, error))
+                return false;
+            continue;
         }
-        if (!m_stage->Append(block)) {
+        const qint64 rowsTaken = taken->at - at;
+        if (checking ? !(taken->ok && rowsTaken == wanted) : (!taken->ok && m_stage->Changed())) {
+            if (!taken->ok && !m_stage->Changed())
+                return FailQuery(m_stage->LastError());
+            // Never pages of two states: what was kept goes, and the next page starts afresh.
+            EndWalk();
+            DropStage();
+            return Fail(kChangedMessage.arg(DbSourceScope::Current()));
+        }
+        if (!taken->ok) {
             EndWalk();
             if (m_stage->Full())
                 return Fail(QStringLiteral("数据源“%1”预览过的记录超过了临时存储 %2 MB 的上限，无法预览后面的记录。")
@@ -126,13 +270,9 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                                 .arg(GetDbLimits().tempBytes >> 20));
             return FailQuery(m_stage->LastError());
         }
-        if (block.RowCount() < wanted) {
+        if (!checking && rowsTaken < wanted) {
             m_bStageComplete = true;
             EndWalk();
-        } else {
-            slice = std::clamp<qint64>(
-                block.RowCount() * kBrowseSliceBytes / std::max<qint64>(block.MemoryUsed(), 1), pageRows,
-                std::max(pageRows, kBrowseSliceRows));
         }
     }
     if (!m_stage->Read(first - 1, pageRows, rows))

@@ -8,7 +8,9 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 class CDSBase;
 class DbRowStage;
@@ -115,8 +117,17 @@ protected:
     // Records first..last of the statement as one walk of it gives them (SetBrowsedLoads): read
     // from its rows kept so far, the walk going on past them where the page lies further.
     bool BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // BrowseRows on a cursor that seeks: each page read where it lies, the pages shown kept as a
+    // hash of each row, which a cursor run again must give alike before it shows another page.
+    bool SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
     // Forgets the walk's rows kept for browsing.
     void DropStage();
+    // A new connection in place of one whose walk the server ended, the rows kept staying;
+    // false with the failure set.
+    bool Reconnect();
+    // A walk the server ended, the reruns tried so far counted in reruns: true to run it again,
+    // once on the same connection, then on a new one; false with the failure set after that.
+    bool RunAgain(int& reruns, const QString& error);
 
     // Range mode 1: to - from + 1, never below 0.
     int RangeRecordCount() const;
@@ -162,10 +173,16 @@ protected:
     // Declared after the connection, so it goes first.
     std::unique_ptr<DbCursor> m_cursor;
     QString m_strCursorSql;
-    // The rows of the browsed walk so far, of the statement m_strStageSql.
-    std::unique_ptr<DbRowStage> m_stage;
+    // The rows of the browsed walk so far, of the statement m_strStageSql; shared with the
+    // step that keeps the rows a walk reads.
+    std::shared_ptr<DbRowStage> m_stage;
     QString m_strStageSql;
     bool m_bStageComplete = false; // the walk reached the statement's end
+    // The pages a seeking cursor showed: a hash of each row by the place of its first row, and
+    // the shown columns' names. Checked once against each new cursor (m_bCursorChecked).
+    std::map<qint64, std::vector<quint64>> m_shownPages;
+    QStringList m_shownColumns;
+    bool m_bCursorChecked = false;
     bool m_bSequential = false;
     bool m_bBrowsed = false;
     bool m_bStatementAllowed = false; // AllowStatementOnLogin passed for this connection

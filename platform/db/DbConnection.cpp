@@ -2,6 +2,8 @@
 #include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
+#include "platform/db/DbCall.h"
+
 #include <algorithm>
 
 namespace {
@@ -106,6 +108,28 @@ bool DbRowCursor::Fetch(qint64 maxRows, DbRows& rows)
     if (!m_strLastError.isEmpty()) {
         rows.Clear();
         return false;
+    }
+    return true;
+}
+
+bool DbCursor::FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take)
+{
+    // Slices of about this many bytes, never more rows than kMaxSliceRows unless firstSlice asks.
+    constexpr qint64 kSliceBytes = qint64(4) << 20;
+    constexpr qint64 kMaxSliceRows = 16384;
+    qint64 slice = std::max<qint64>(firstSlice, 1);
+    for (qint64 left = maxRows; left > 0;) {
+        if (DbStep::Over())
+            return Fail(QStringLiteral("已停止读取记录"));
+        const qint64 wanted = std::min(slice, left);
+        DbRows rows;
+        if (!Fetch(wanted, rows))
+            return false;
+        left -= rows.RowCount();
+        if (!take(rows) || rows.RowCount() < wanted)
+            break;
+        slice = std::clamp<qint64>(rows.RowCount() * kSliceBytes / std::max<qint64>(rows.MemoryUsed(), 1), firstSlice,
+            std::max(firstSlice, kMaxSliceRows));
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,6 +53,24 @@ public:
     // The next maxRows rows (fewer at the end, none after it) with the column names;
     // false with LastError() set on failure, rows then empty.
     virtual bool Fetch(qint64 maxRows, DbRows& rows) = 0;
+
+    // Fetches up to maxRows rows in slices, handing each slice to take on the thread that read
+    // it, so that the whole (a preview's jump far ahead: reading, checking and keeping the rows
+    // between) is one step under one wait (DbWait.h), however many slices it takes. Slices start
+    // at firstSlice rows and grow while they hold little, up to a few megabytes. take returns
+    // false to stop. False on a failure of reading, or when the step is over between slices; take
+    // must own what it uses, as a step given up comes back after its caller has gone.
+    virtual bool FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take);
+
+    // Whether Seek works: the server moves the cursor to any row, back too, without sending the
+    // rows between, and gives the rows in one order however often they are read.
+    virtual bool CanSeek() const { return false; }
+    // Moves to just after the first position rows (0: before the first row).
+    virtual bool Seek(qint64 position)
+    {
+        Q_UNUSED(position);
+        return Fail(QStringLiteral("不能定位到指定的记录"));
+    }
 
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }
@@ -161,6 +180,9 @@ public:
     // statement that fails says so at the first Skip or Fetch. The base runs the
     // statement again for every slice, skipping the rows before it.
     virtual std::unique_ptr<DbCursor> OpenCursor(const QString& sql);
+    // A cursor that can Seek where the server can move past rows itself within one run of the
+    // statement (a PostgreSQL cursor held in a transaction of its own); else OpenCursor's.
+    virtual std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) { return OpenCursor(sql); }
 
     // The program's own question about a statement that the server is to resolve first
     // (PostgreSQL's routes): the guard, the steps, then the question, in one transaction of their

@@ -763,7 +763,8 @@ public:
         return true;
     }
 
-    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override { return Open(sql, false); }
+    std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override { return Open(sql, true); }
 
     // Runs a step on the real connection: false with LastError() (and Stopped()) set.
     bool Call(const StepWords& words, const std::shared_ptr<CallResult>& result,
@@ -825,6 +826,8 @@ private:
         bool together = false;
     };
 
+    std::unique_ptr<DbCursor> Open(const QString& sql, bool seeking);
+
     // Lets the lane go: its worker frees the connection and ends.
     void Abandon()
     {
@@ -847,8 +850,8 @@ private:
 class WorkerCursor final : public DbCursor
 {
 public:
-    WorkerCursor(WorkerConnection& owner, std::shared_ptr<DbLane> lane, QString source, quint64 id)
-        : m_owner(&owner), m_lane(std::move(lane)), m_source(std::move(source)), m_id(id)
+    WorkerCursor(WorkerConnection& owner, std::shared_ptr<DbLane> lane, QString source, quint64 id, bool seeks)
+        : m_owner(&owner), m_lane(std::move(lane)), m_source(std::move(source)), m_id(id), m_seeks(seeks)
     {
     }
     // A cursor that fails at its first call with the connection's message.
@@ -880,6 +883,19 @@ public:
             return false;
         rows = std::move(result->rows);
         return true;
+    }
+
+    bool CanSeek() const override { return m_seeks; }
+    bool Seek(qint64 position) override
+    {
+        return Step([position](DbCursor& c, CallResult& r) { r.ok = c.Seek(position); });
+    }
+
+    bool FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take) override
+    {
+        return Step([maxRows, firstSlice, take](DbCursor& c, CallResult& r) {
+            r.ok = c.FetchInto(maxRows, firstSlice, take);
+        });
     }
 
 private:
@@ -932,21 +948,25 @@ private:
     std::shared_ptr<DbLane> m_lane;
     QString m_source;
     quint64 m_id = 0;
+    bool m_seeks = false;
 };
 
-std::unique_ptr<DbCursor> WorkerConnection::OpenCursor(const QString& sql)
+std::unique_ptr<DbCursor> WorkerConnection::Open(const QString& sql, bool seeking)
 {
     auto result = std::make_shared<CallResult>();
     auto id = std::make_shared<quint64>(0);
+    auto seeks = std::make_shared<bool>(false);
     DbLane* lane = m_lane.get();
-    const bool made = Call(kReadWords, result, [lane, sql, result, id](DbConnection& c) {
+    const bool made = Call(kReadWords, result, [lane, sql, result, id, seeks, seeking](DbConnection& c) {
         *id = ++lane->nextCursor;
-        lane->cursors[*id] = c.OpenCursor(sql);
+        std::unique_ptr<DbCursor> cursor = seeking ? c.OpenSeekingCursor(sql) : c.OpenCursor(sql);
+        *seeks = cursor->CanSeek();
+        lane->cursors[*id] = std::move(cursor);
         result->ok = true;
     });
     if (!made)
         return std::make_unique<WorkerCursor>(m_strLastError, m_bStopped);
-    return std::make_unique<WorkerCursor>(*this, m_lane, m_source, *id);
+    return std::make_unique<WorkerCursor>(*this, m_lane, m_source, *id, *seeks);
 }
 
 } // namespace

@@ -139,22 +139,21 @@ public:
     DbServerSettings settings;
 
     // The failure of reading a row. A row larger than the packet limit ends the connection
-    // as a lost server does: when the step was not stopped and the server still takes a
-    // connection, the row was too large. stopped is set for our refusal.
+    // as a lost server does, with the same error; the client library tells the two apart in its
+    // connection state (1: it refused a packet, 2: the connection was lost). A connection the
+    // server ended (its client did not read for net_write_timeout, an administrator killed it,
+    // a restart) is told as such, never as a bound. stopped is set for our refusal.
     QString RowFailure(bool& stopped) const
     {
         const unsigned int code = mysql_errno(mysql);
         const QString message = MySqlMessage(mysql);
         if ((code != 2013 && code != 2020) || DbStep::Over()) // CR_SERVER_LOST, CR_NET_PACKET_TOO_LARGE
             return message;
-        MYSQL* probe = ConnectMySql(settings, 1, 1);
-        const bool answers = probe && mysql_errno(probe) == 0;
-        if (probe)
-            mysql_close(probe);
-        if (!answers)
-            return message;
-        stopped = true;
-        return DbSliceTooLargeMessage();
+        if (code == 2020 || mysql->net.error == 1) {
+            stopped = true;
+            return DbSliceTooLargeMessage();
+        }
+        return QStringLiteral("服务器中断了数据源“%1”的记录读取：%2").arg(DbSourceScope::Current(), message);
     }
 
     // The session's settings, at connect and after a reset; false with the server's

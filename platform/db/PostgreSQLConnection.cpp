@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <cstring>
 #include <cstddef>
 #include <memory>
@@ -289,7 +292,7 @@ struct PgParameters
 class PostgreSQLConnection final : public DbConnection
 {
 public:
-    explicit PostgreSQLConnection(const DbServerSettings& settings)
+    explicit PostgreSQLConnection(const DbServerSettings& settings) : m_settings(settings)
     {
         const PgParameters parameters(settings);
         m_conn = PQconnectStartParams(parameters.keywords, parameters.values, 0);
@@ -398,6 +401,10 @@ public:
     bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
         DbRows& rows) override;
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
+    std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override;
+    // Whether a transaction may stay open from one statement to the next (a pooler that hands
+    // out its server connections statement by statement ends the client that leaves one open).
+    bool HoldsTransactions();
 
     SqlServerKind ServerKind() const override { return m_kind; }
     bool SuperuserLogin() const override { return m_superuser; }
@@ -570,6 +577,8 @@ private:
         return result;
     }
 
+    DbServerSettings m_settings;
+    std::optional<bool> m_pooled; // a pooler stands between, once asked
     PGconn* m_conn = nullptr;
     PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
     QString m_strTimeout;
@@ -1041,6 +1050,296 @@ private:
     QStringList m_names;
     bool m_done = false;
 };
+
+// The statement declared as a scrollable cursor in a transaction of its own that lasts as long as
+// the cursor, so that the server moves past rows without sending them and the rows keep one order,
+// ties included, since the statement runs once. The transaction is set up as every statement's
+// (read only, the step's limit for each statement in it, a superuser's rights dropped) before the
+// cursor is declared, and the statement is declared by one extended-protocol query, which the
+// server parses as one statement: a query inside DECLARE cannot end the transaction or hold a
+// second statement. Each move and fetch is a statement of its own; the rollback at the end closes
+// the cursor and the transaction.
+class PgSeekingCursor final : public DbCursor
+{
+public:
+    PgSeekingCursor(PostgreSQLConnection& connection, const QString& sql) : m_connection(connection)
+    {
+        PGconn* conn = m_connection.Conn();
+        std::vector<QByteArray> queries {"BEGIN"};
+        for (const QByteArray& setting : m_connection.Settings(false))
+            queries.push_back(setting);
+        queries.push_back("DECLARE vc_walk SCROLL CURSOR FOR " + sql.toUtf8());
+        if (!PQenterPipelineMode(conn)) {
+            FailWith(m_connection.DbMessage());
+            return;
+        }
+        for (const QByteArray& query : queries) {
+            if (!PQsendQueryParams(conn, query.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+                FailWith(m_connection.DbMessage());
+                break;
+            }
+        }
+        if (!PQpipelineSync(conn))
+            FailWith(m_connection.DbMessage());
+        // Every result up to the sync: the first failure is the one told.
+        for (bool synced = false; !synced && m_connection.Conn();) {
+            bool tooLarge = false;
+            PGresult* result = m_connection.NextResult(tooLarge);
+            if (!result) {
+                if (tooLarge || PQstatus(m_connection.Conn()) == CONNECTION_BAD) {
+                    FailWith(tooLarge ? DbSliceTooLargeMessage() : m_connection.DbMessage(), tooLarge);
+                    break;
+                }
+                continue;
+            }
+            const ExecStatusType status = PQresultStatus(result);
+            synced = status == PGRES_PIPELINE_SYNC;
+            if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE)
+                FailWith(result);
+            PQclear(result);
+        }
+        if (m_connection.Conn() && !PQexitPipelineMode(m_connection.Conn()))
+            FailWith(m_connection.DbMessage());
+        if (m_failed)
+            End();
+    }
+    ~PgSeekingCursor() override { End(); }
+
+    bool Seek(qint64 position) override
+    {
+        if (!Usable())
+            return false;
+        if (position == m_position)
+            return true;
+        Run("MOVE ABSOLUTE " + QByteArray::number(position) + " IN vc_walk", nullptr);
+        if (m_failed)
+            return false;
+        m_position = position;
+        return true;
+    }
+
+    bool Skip(qint64 count) override
+    {
+        if (!Usable())
+            return false;
+        const qint64 moved = Run("MOVE FORWARD " + QByteArray::number(count) + " IN vc_walk", nullptr);
+        if (m_failed)
+            return false;
+        m_position += moved;
+        return true;
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Clear();
+        if (!Usable())
+            return false;
+        const QByteArray fetch = maxRows < 0 ? QByteArray("FETCH FORWARD ALL FROM vc_walk")
+                                             : "FETCH FORWARD " + QByteArray::number(maxRows) + " FROM vc_walk";
+        const qint64 fetched = Run(fetch, &rows);
+        if (m_failed) {
+            rows.Clear();
+            return false;
+        }
+        m_position += fetched;
+        return true;
+    }
+
+    bool CanSeek() const override { return true; }
+
+private:
+    bool Usable()
+    {
+        if (!m_failed && m_connection.Conn())
+            return true;
+        if (!m_failed)
+            FailWith(QStringLiteral("未连接数据库"));
+        return false;
+    }
+
+    void FailWith(const QString& message, bool stopped = false)
+    {
+        if (!m_failed) {
+            m_failed = true;
+            m_bStopped = stopped;
+            Fail(message);
+        }
+    }
+
+    void FailWith(PGresult* result)
+    {
+        const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        const QString state = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+        if (PgRefusesSeveralStatements(state, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))))
+            FailWith(PgSeveralStatementsMessage(), true);
+        else if (state == u"57014")
+            FailWith(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
+        else
+            FailWith(error.isEmpty() ? m_connection.DbMessage() : error);
+    }
+
+    // Runs one statement on the cursor, its rows (one at a time, within the bounds) into rows when
+    // given; the rows it moved over or fetched. A failure ends the cursor.
+    qint64 Run(const QByteArray& query, DbRows* rows)
+    {
+        PGconn* conn = m_connection.Conn();
+        if (!PQsendQueryParams(conn, query.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
+            FailWith(m_connection.DbMessage());
+            End();
+            return 0;
+        }
+        if (rows)
+            PQsetSingleRowMode(conn);
+        const DbLimits limits = GetDbLimits();
+        qint64 count = 0;
+        qint64 kept = 0;
+        bool shaped = false;
+        bool refused = false;
+        for (;;) {
+            bool tooLarge = false;
+            PGresult* result = m_connection.NextResult(tooLarge);
+            if (!result) {
+                if (tooLarge)
+                    FailWith(DbSliceTooLargeMessage(), true);
+                else if (!m_connection.Conn() || PQstatus(m_connection.Conn()) == CONNECTION_BAD)
+                    FailWith(m_connection.DbMessage());
+                break;
+            }
+            const ExecStatusType status = PQresultStatus(result);
+            if (rows && !shaped && (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK)) {
+                QStringList names;
+                for (int c = 0; c < PQnfields(result); ++c)
+                    names.append(QString::fromUtf8(PQfname(result, c)));
+                rows->Reset(names);
+                shaped = true;
+            }
+            if (status == PGRES_SINGLE_TUPLE && rows && !refused) {
+                for (int c = 0; c < PQnfields(result) && !refused; ++c) {
+                    const qint64 length = PQgetlength(result, 0, c);
+                    kept += length + static_cast<qint64>(sizeof(quint32)) + 1;
+                    if (length > limits.valueBytes)
+                        FailWith(DbValueTooLargeMessage(QString::fromUtf8(PQfname(result, c))), true);
+                    else if (kept > limits.sliceBytes)
+                        FailWith(DbSliceTooLargeMessage(), true);
+                    refused = m_failed;
+                }
+                if (refused) {
+                    CancelResult(conn); // what is on its way is read and dropped
+                } else {
+                    for (int c = 0; c < PQnfields(result); ++c) {
+                        if (PQgetisnull(result, 0, c))
+                            rows->AppendNull();
+                        else
+                            rows->AppendUtf8(PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
+                    }
+                    ++count;
+                }
+            } else if (status == PGRES_COMMAND_OK && !rows) {
+                count = QByteArray(PQcmdTuples(result)).toLongLong();
+            } else if (status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE || status == PGRES_NONFATAL_ERROR) {
+                if (!refused)
+                    FailWith(result);
+            } else if (m_connection.EndCopy(status)) {
+                FailWith(CopyRefusal());
+            }
+            PQclear(result);
+        }
+        if (m_failed)
+            End();
+        return count;
+    }
+
+    // Ends the transaction, and with it the cursor; a connection that cannot is given up.
+    void End()
+    {
+        if (m_ended)
+            return;
+        m_ended = true;
+        PGconn* conn = m_connection.Conn();
+        if (!conn || PQtransactionStatus(conn) == PQTRANS_IDLE)
+            return;
+        if (PQsendQuery(conn, "ROLLBACK")) {
+            bool tooLarge = false;
+            while (PGresult* result = m_connection.NextResult(tooLarge))
+                PQclear(result);
+        }
+        if (m_connection.Conn() && PQtransactionStatus(m_connection.Conn()) != PQTRANS_IDLE)
+            m_connection.Abandon();
+    }
+
+    PostgreSQLConnection& m_connection;
+    bool m_failed = false;
+    bool m_ended = false;
+};
+
+// Whether poolers at each address hold a transaction from one statement to the next, as learnt
+// once per process.
+std::mutex g_pgHoldLock;
+std::map<QString, bool> g_pgHolds;
+
+bool PostgreSQLConnection::HoldsTransactions()
+{
+    if (!m_pooled) {
+        // A pooler makes up the process number it gives its clients: the server's own differs.
+        QStringList pid;
+        if (!QueryFirstColumn(QStringLiteral("select pg_backend_pid()"), pid) || pid.size() != 1)
+            return false;
+        m_pooled = pid[0].toInt() != PQbackendPID(m_conn);
+    }
+    if (!*m_pooled)
+        return true;
+    const QString key = QStringLiteral("%1\n%2\n%3\n%4")
+                            .arg(m_settings.host, QString::number(m_settings.port), m_settings.database,
+                                m_settings.user);
+    {
+        std::lock_guard<std::mutex> guard(g_pgHoldLock);
+        const auto known = g_pgHolds.find(key);
+        if (known != g_pgHolds.end())
+            return known->second;
+    }
+    // Asked on a connection of its own, which the pooler may end for it: a BEGIN left open.
+    const PgParameters parameters(m_settings);
+    PGconn* probe = PQconnectStartParams(parameters.keywords, parameters.values, 0);
+    const auto deadline = DbStep::Deadline();
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (probe && PQstatus(probe) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED
+           && AwaitPgSocket(PQsocket(probe), state == PGRES_POLLING_WRITING, true, deadline))
+        state = PQconnectPoll(probe);
+    bool answered = false;
+    bool holds = false;
+    if (probe && state == PGRES_POLLING_OK && PQsendQuery(probe, "BEGIN")) {
+        for (;;) {
+            while (PQisBusy(probe) && PQconsumeInput(probe) && AwaitPgSocket(PQsocket(probe), false, true, deadline))
+                PQconsumeInput(probe);
+            if (PQisBusy(probe))
+                break; // the connection went, or the step is over
+            PGresult* result = PQgetResult(probe);
+            if (!result) {
+                answered = true;
+                break;
+            }
+            PQclear(result);
+        }
+        holds = answered && PQstatus(probe) == CONNECTION_OK && PQtransactionStatus(probe) == PQTRANS_INTRANS;
+        answered = answered || PQstatus(probe) == CONNECTION_BAD;
+    }
+    if (probe)
+        PQfinish(probe);
+    if (answered) {
+        std::lock_guard<std::mutex> guard(g_pgHoldLock);
+        g_pgHolds[key] = holds;
+    }
+    return holds;
+}
+
+std::unique_ptr<DbCursor> PostgreSQLConnection::OpenSeekingCursor(const QString& sql)
+{
+    m_bStopped = false;
+    // A query only: DECLARE takes nothing else, and a CALL or DO is framed apart (PgStatement).
+    if (!m_conn || !PgLeadsAsQuery(sql) || !HoldsTransactions())
+        return OpenCursor(sql);
+    return std::make_unique<PgSeekingCursor>(*this, sql);
+}
 
 std::unique_ptr<DbCursor> PostgreSQLConnection::OpenCursor(const QString& sql)
 {

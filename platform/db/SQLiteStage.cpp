@@ -3,6 +3,7 @@
 #include "platform/db/DbCall.h"
 #include "platform/db/DbWait.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
@@ -417,7 +418,34 @@ bool StagedConnection::TableWriter::Finish()
     return m_finished;
 }
 
-DbRowStage::DbRowStage()
+namespace {
+
+// A run of kept rows holds at most this many rows, and is cut earlier past kRunBytes, so that
+// a page reads back little more than itself.
+constexpr int kStageRunRows = 256;
+constexpr qsizetype kStageRunBytes = 256 << 10;
+
+// Appends one row's first columns cells, each as its length and its bytes, a NULL as a length of
+// all ones: every value comes back as it came.
+void PackStagedRow(const DbRows& rows, int row, int columns, QByteArray& packed)
+{
+    for (int c = 0; c < columns; ++c) {
+        const QByteArrayView value = rows.Utf8(row, c);
+        const quint32 length = rows.IsNull(row, c) ? kStagedNull : static_cast<quint32>(value.size());
+        packed.append(reinterpret_cast<const char*>(&length), sizeof length);
+        if (length != kStagedNull)
+            packed.append(value);
+    }
+}
+
+quint64 StagedRowHash(QByteArrayView packed)
+{
+    return qHashBits(packed.data(), static_cast<size_t>(packed.size()), 0);
+}
+
+} // namespace
+
+DbRowStage::DbRowStage(int keptColumns) : m_keptColumns(std::max(keptColumns, 0))
 {
     // Nothing of it outlives the stage, so nothing need reach the disk in order; the journal
     // stays, so that a block refused at the cap is rolled back and the rows before it kept.
@@ -431,7 +459,7 @@ DbRowStage::DbRowStage()
 
 bool DbRowStage::Begin()
 {
-    m_full = m_refused = false;
+    m_full = m_refused = m_changed = false;
     m_strLastError.clear();
     if (m_db)
         return true;
@@ -443,6 +471,7 @@ DbRowStage::~DbRowStage()
 {
     sqlite3_finalize(m_insert);
     sqlite3_finalize(m_select);
+    sqlite3_finalize(m_selectHashes);
     sqlite3_close(m_db);
 }
 
@@ -460,46 +489,145 @@ bool DbRowStage::Prepare(const QByteArray& sql, sqlite3_stmt*& stmt)
     return Check(sqlite3_prepare_v2(m_db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr));
 }
 
+int DbRowStage::KeptColumns(const DbRows& rows) const
+{
+    return m_keptColumns > 0 ? std::min(m_keptColumns, rows.ColumnCount()) : rows.ColumnCount();
+}
+
+bool DbRowStage::SameColumns(const DbRows& rows) const
+{
+    return !m_named || (KeptColumns(rows) == m_columns.size() && rows.Columns().mid(0, m_columns.size()) == m_columns);
+}
+
+bool DbRowStage::StoreRun(const DbRows& rows, int from, int to, int columns)
+{
+    QByteArray packed;
+    QByteArray hashes;
+    hashes.reserve((to - from) * qsizetype(sizeof(quint64)));
+    for (int r = from; r < to; ++r) {
+        // Each row as its size and its cells, so that a damaged run is never read past its end.
+        const qsizetype at = packed.size();
+        packed.append(sizeof(quint32), '\0');
+        PackStagedRow(rows, r, columns, packed);
+        const quint32 size = static_cast<quint32>(packed.size() - at - qsizetype(sizeof(quint32)));
+        std::memcpy(packed.data() + at, &size, sizeof size);
+        const quint64 hash = StagedRowHash(QByteArrayView(packed).sliced(at + qsizetype(sizeof size)));
+        hashes.append(reinterpret_cast<const char*>(&hash), sizeof hash);
+    }
+    // The fastest compression: texts of a table compress well even so, and the walk waits for it.
+    const QByteArray compressed = qCompress(packed, 1);
+    const bool ok = Check(sqlite3_bind_int64(m_insert, 1, m_rowCount + from))
+        && Check(sqlite3_bind_int64(m_insert, 2, to - from))
+        && Check(sqlite3_bind_blob64(m_insert, 3, hashes.constData(), static_cast<sqlite3_uint64>(hashes.size()),
+            SQLITE_STATIC))
+        && Check(sqlite3_bind_blob64(m_insert, 4, compressed.constData(),
+            static_cast<sqlite3_uint64>(compressed.size()), SQLITE_STATIC))
+        && Check(sqlite3_step(m_insert));
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    return ok;
+}
+
 bool DbRowStage::Append(const DbRows& rows)
 {
     if (!Begin())
         return false;
     if (!m_insert) {
-        // A row is one value, its cells packed in turn; the rowid is its place in the walk.
-        m_columns = rows.Columns();
-        if (!Check(sqlite3_exec(m_db, "create table r (v)", nullptr, nullptr, nullptr))
-            || !Prepare("insert into r values (?1)", m_insert)
-            || !Prepare("select v from r where rowid > ?1 order by rowid limit ?2", m_select))
+        // A run of rows per row of the table, keyed by its first row's place in the walk.
+        if (!Check(sqlite3_exec(m_db, "create table r (k integer primary key, n integer, h blob, v blob)", nullptr,
+                nullptr, nullptr))
+            || !Prepare("insert into r values (?1, ?2, ?3, ?4)", m_insert)
+            || !Prepare("select k, n, v from r where k > ?1 - " + QByteArray::number(kStageRunRows)
+                    + " and k < ?2 order by k",
+                m_select)
+            || !Prepare("select k, n, h from r where k > ?1 - " + QByteArray::number(kStageRunRows)
+                    + " and k < ?2 order by k",
+                m_selectHashes))
             return false;
     }
+    if (!SameColumns(rows)) {
+        m_changed = true;
+        m_strLastError = QStringLiteral("记录的列与先前读取的不同");
+        return false;
+    }
+    const int columns = KeptColumns(rows);
     if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
         return false;
     bool ok = true;
-    QByteArray packed;
+    int from = 0;
+    qsizetype runBytes = 0;
     for (int r = 0; ok && r < rows.RowCount(); ++r) {
-        // Each cell as its length and its bytes, a NULL as a length of all ones: every value
-        // comes back as it came.
-        packed.clear();
-        for (int c = 0; c < rows.ColumnCount(); ++c) {
-            const QByteArrayView value = rows.Utf8(r, c);
-            const quint32 length = rows.IsNull(r, c) ? kStagedNull : static_cast<quint32>(value.size());
-            packed.append(reinterpret_cast<const char*>(&length), sizeof length);
-            if (length != kStagedNull)
-                packed.append(value);
+        for (int c = 0; c < columns; ++c)
+            runBytes += rows.Utf8(r, c).size() + qsizetype(sizeof(quint32));
+        if (r + 1 - from >= kStageRunRows || runBytes >= kStageRunBytes || r + 1 == rows.RowCount()) {
+            ok = StoreRun(rows, from, r + 1, columns);
+            from = r + 1;
+            runBytes = 0;
         }
-        ok = Check(sqlite3_bind_blob64(m_insert, 1, packed.constData(), static_cast<sqlite3_uint64>(packed.size()),
-                 SQLITE_STATIC))
-            && Check(sqlite3_step(m_insert));
-        sqlite3_reset(m_insert);
     }
-    sqlite3_clear_bindings(m_insert);
     if (!ok || !Check(sqlite3_exec(m_db, "commit", nullptr, nullptr, nullptr))) {
         // Rows kept before stay; this block leaves nothing.
         sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
         return false;
     }
+    if (!m_named) {
+        m_columns = rows.Columns().mid(0, columns);
+        m_named = true;
+    }
     m_rowCount += rows.RowCount();
     return true;
+}
+
+template <typename Visit>
+bool DbRowStage::VisitRuns(sqlite3_stmt* select, qint64 first, qint64 count, Visit visit)
+{
+    sqlite3_bind_int64(select, 1, first);
+    sqlite3_bind_int64(select, 2, first + count);
+    int rc = SQLITE_OK;
+    bool going = true;
+    while (going && (rc = sqlite3_step(select)) == SQLITE_ROW) {
+        const qint64 start = sqlite3_column_int64(select, 0);
+        const qint64 rows = sqlite3_column_int64(select, 1);
+        const char* blob = static_cast<const char*>(sqlite3_column_blob(select, 2));
+        const int size = sqlite3_column_bytes(select, 2);
+        if (start + rows <= first)
+            continue;
+        going = visit(Run {std::max<qint64>(first - start, 0), rows, QByteArrayView(blob, size)});
+    }
+    sqlite3_reset(select);
+    return going && Check(rc);
+}
+
+bool DbRowStage::Matches(qint64 first, const DbRows& rows)
+{
+    if (!Begin())
+        return false;
+    if (!SameColumns(rows) || first < 0 || first + rows.RowCount() > m_rowCount) {
+        m_changed = true;
+        return false;
+    }
+    if (rows.IsEmpty())
+        return true;
+    const int columns = KeptColumns(rows);
+    int row = 0; // of rows, the next to compare
+    QByteArray packed;
+    VisitRuns(m_selectHashes, first, rows.RowCount(), [&](const Run& run) {
+        for (qint64 i = run.skipped; i < run.rows && row < rows.RowCount(); ++i, ++row) {
+            quint64 kept = 0;
+            if ((i + 1) * qsizetype(sizeof kept) > run.blob.size())
+                return false;
+            std::memcpy(&kept, run.blob.data() + i * qsizetype(sizeof kept), sizeof kept);
+            packed.clear();
+            PackStagedRow(rows, row, columns, packed);
+            if (StagedRowHash(packed) != kept)
+                return false;
+        }
+        return row < rows.RowCount();
+    });
+    if (row == rows.RowCount() && m_strLastError.isEmpty())
+        return true;
+    m_changed = m_strLastError.isEmpty();
+    return false;
 }
 
 bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
@@ -509,40 +637,78 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
         return false;
     if (!m_select || count <= 0)
         return true;
-    sqlite3_bind_int64(m_select, 1, first);
-    sqlite3_bind_int64(m_select, 2, count);
     const qint64 bound = GetDbLimits().sliceBytes;
+    const int columns = static_cast<int>(m_columns.size());
     qint64 kept = 0;
-    int rc = SQLITE_OK;
-    while ((rc = sqlite3_step(m_select)) == SQLITE_ROW) {
-        const char* packed = static_cast<const char*>(sqlite3_column_blob(m_select, 0));
-        const qint64 size = sqlite3_column_bytes(m_select, 0);
-        kept += size;
-        if (kept > bound) {
-            sqlite3_reset(m_select);
-            rows.Reset(m_columns);
-            m_refused = true;
-            m_strLastError = DbSliceTooLargeMessage();
-            return false;
-        }
-        qint64 at = 0;
-        for (int c = 0; c < m_columns.size(); ++c) {
-            quint32 length = 0;
-            std::memcpy(&length, packed + at, sizeof length);
-            at += sizeof length;
-            if (length == kStagedNull) {
-                rows.AppendNull();
-            } else {
-                rows.AppendUtf8(packed + at, length);
-                at += length;
+    qint64 left = count;
+    bool damaged = false;
+    const bool read = VisitRuns(m_select, first, count, [&](const Run& run) {
+        const QByteArray packed = qUncompress(reinterpret_cast<const uchar*>(run.blob.data()),
+            static_cast<qsizetype>(run.blob.size()));
+        qsizetype at = 0;
+        for (qint64 i = 0; i < run.rows && left > 0; ++i) {
+            quint32 size = 0;
+            if (at + qsizetype(sizeof size) > packed.size()) {
+                damaged = true;
+                return false;
             }
+            std::memcpy(&size, packed.constData() + at, sizeof size);
+            at += sizeof size;
+            if (size > packed.size() - at) {
+                damaged = true;
+                return false;
+            }
+            const qsizetype end = at + size;
+            if (i < run.skipped) {
+                at = end;
+                continue;
+            }
+            kept += size;
+            if (kept > bound) {
+                m_refused = true;
+                m_strLastError = DbSliceTooLargeMessage();
+                return false;
+            }
+            // Every cell within its row: a row of other columns is damage, never read past.
+            for (int c = 0; c < columns; ++c) {
+                quint32 length = 0;
+                if (at + qsizetype(sizeof length) > end) {
+                    damaged = true;
+                    return false;
+                }
+                std::memcpy(&length, packed.constData() + at, sizeof length);
+                at += sizeof length;
+                if (length == kStagedNull) {
+                    rows.AppendNull();
+                } else if (length > quint32(end - at)) {
+                    damaged = true;
+                    return false;
+                } else {
+                    rows.AppendUtf8(packed.constData() + at, length);
+                    at += length;
+                }
+            }
+            if (at != end) {
+                damaged = true;
+                return false;
+            }
+            --left;
         }
-    }
-    sqlite3_reset(m_select);
-    if (Check(rc))
+        return left > 0;
+    });
+    if (read || (left == 0 && m_strLastError.isEmpty() && !damaged))
         return true;
+    if (damaged)
+        m_strLastError = QStringLiteral("临时数据库中保存的记录已损坏");
     rows.Reset(m_columns);
     return false;
+}
+
+quint64 DbRowHash(const DbRows& rows, int row, int columns)
+{
+    QByteArray packed;
+    PackStagedRow(rows, row, std::min(columns, rows.ColumnCount()), packed);
+    return StagedRowHash(packed);
 }
 
 QStringList UniqueColumnNames(const QStringList& names)

@@ -118,18 +118,26 @@ private:
 // temporary files (counted against DbLimits::tempBytes with SQLite's other temporary files,
 // a small page cache in memory) and read back by position. A preview pages through what one
 // run gave, so rows the server orders as equal cannot change places from page to page.
+//
+// Only the first keptColumns columns of each row are kept (all of them when 0): what the
+// pages show. Rows go in compressed runs of a few hundred, each row with a hash of what is
+// kept of it, so that a walk run again can tell whether it passes over the same rows.
 class DbRowStage
 {
 public:
-    DbRowStage();
+    explicit DbRowStage(int keptColumns = 0);
     ~DbRowStage();
     DbRowStage(const DbRowStage&) = delete;
     DbRowStage& operator=(const DbRowStage&) = delete;
 
-    // Keeps the rows after those kept; the first block names the columns. False when they
-    // cannot be kept (the temporary storage's cap among them: Full()), with LastError() set.
+    // Keeps the rows after those kept; the first block names the columns, and a later block
+    // with other columns is refused (Changed()). False when they cannot be kept (the temporary
+    // storage's cap among them: Full()), with LastError() set.
     bool Append(const DbRows& rows);
     qint64 RowCount() const { return m_rowCount; }
+    // Whether rows are the kept rows first+1 .. first+rows.RowCount(), as far as they are kept
+    // (their kept columns' names, values and NULLs); false on a difference or a failure.
+    bool Matches(qint64 first, const DbRows& rows);
     // Rows first+1 .. first+count of those kept, with the column names; false with LastError() set.
     // The rows one read keeps are bounded as a server's are (DbLimits::sliceBytes): past it
     // the read is refused with that message (Refused()).
@@ -137,6 +145,7 @@ public:
 
     bool Full() const { return m_full; }
     bool Refused() const { return m_refused; }
+    bool Changed() const { return m_changed; }
     QString LastError() const { return m_strLastError; }
 
 private:
@@ -144,16 +153,40 @@ private:
     bool Begin();
     bool Check(int rc);
     bool Prepare(const QByteArray& sql, sqlite3_stmt*& stmt);
+    // The columns of rows that are kept, and whether they are the kept ones.
+    int KeptColumns(const DbRows& rows) const;
+    bool SameColumns(const DbRows& rows) const;
+    // Stores rows from..to-1 of rows as one run.
+    bool StoreRun(const DbRows& rows, int from, int to, int columns);
+    // Calls visit(run) with the blob of each run that holds kept rows first+1 .. first+count,
+    // in order, the rows of the run before first+1 given as skipped; false when a run cannot be
+    // read (LastError() set) or visit returns false.
+    struct Run
+    {
+        qint64 skipped; // rows of the run before the first one asked for
+        qint64 rows;
+        QByteArrayView blob;
+    };
+    template <typename Visit>
+    bool VisitRuns(sqlite3_stmt* select, qint64 first, qint64 count, Visit visit);
 
+    int m_keptColumns;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
-    sqlite3_stmt* m_select = nullptr;
+    sqlite3_stmt* m_select = nullptr; // runs with their rows
+    sqlite3_stmt* m_selectHashes = nullptr; // runs with their rows' hashes
     QStringList m_columns;
+    bool m_named = false; // the first block named m_columns
     qint64 m_rowCount = 0;
     bool m_full = false;
     bool m_refused = false;
+    bool m_changed = false;
     QString m_strLastError;
 };
+
+// The hash a DbRowStage keeps of a row's first columns cells: two rows whose cells differ in a
+// value or a NULL hash alike only by chance.
+quint64 DbRowHash(const DbRows& rows, int row, int columns);
 
 // Column names as a header row gives them: empty ones become F<n> (1-based
 // position) and repeats get a number appended, so every column can be named.

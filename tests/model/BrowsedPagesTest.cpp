@@ -158,8 +158,9 @@ TEST(BrowsedPages, PagesPastTheTemporaryStoragesCapAreRefusedNamingTheSource)
     StoreLogin(ds, server);
     ds.m_strName = QStringLiteral("库存");
     ds.m_nRangeMode = RangeSQL;
-    // 4 MB of rows: past the kept rows' 2 MB page cache, the file takes the rest.
-    ds.m_strSQL = QStringLiteral("select id, rpad(name, 2000, '.') as wide from vc_tied_items order by made");
+    // 4 MB of rows that hardly compress: past the kept rows' 2 MB page cache, the file takes the rest.
+    ds.m_strSQL = QStringLiteral("select id, (select group_concat(md5(concat(i.id, '-', s.seq)) separator '') "
+                                 "from seq_1_to_60 s) as wide from vc_tied_items i order by made");
     ds.m_selectedFields = QStringList {"id", "wide"};
     const DbLimits saved = GetDbLimits();
     DbLimits limits = saved;

@@ -6,6 +6,8 @@
 #include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
+#include <QRandomGenerator>
+
 #include "TestSupport.h"
 
 #include <QFile>
@@ -172,10 +174,14 @@ TEST(DbStaging, AWalksRowsComeBackAsTheyCameWithinTheBounds)
     limits.tempBytes = 64 << 10;
     SetDbLimits(limits);
     block.Reset(QStringList {"id", "note"});
-    // Past the page cache's 2 MB, which is memory, the file takes the rest.
+    // Past the page cache's 2 MB, which is memory, the file takes the rest: values that do not
+    // compress, as kept rows are compressed.
+    QRandomGenerator noise(7);
     for (int i = 0; i < 4000; ++i) {
+        QByteArray value(1000, Qt::Uninitialized);
+        noise.fillRange(reinterpret_cast<quint32*>(value.data()), value.size() / 4);
         block.AppendText(QString::number(i));
-        block.AppendText(QString(1000, u'x'));
+        block.AppendUtf8(value);
     }
     EXPECT_FALSE(stage.Append(block));
     EXPECT_TRUE(stage.Full());
@@ -183,4 +189,69 @@ TEST(DbStaging, AWalksRowsComeBackAsTheyCameWithinTheBounds)
     EXPECT_EQ(stage.RowCount(), 6);
     ASSERT_TRUE(stage.Read(5, 1, rows)) << stage.LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), "6");
+}
+
+// Only the columns the pages show are kept, and a run again of the walk is checked against what
+// was kept: the same rows match wherever a check starts, and a changed value or NULL, rows in
+// another order, rows past those kept, or other columns do not. A block of other columns is
+// never kept beside the first ones (read back with the first ones' count, it would be read past).
+TEST(DbStaging, KeptRowsAreTheShownColumnsAndTellARunAgainThatDiffers)
+{
+    const auto makeRows = [](const QStringList& columns, int from, int to) {
+        DbRows rows;
+        rows.Reset(columns);
+        for (int i = from; i < to; ++i) {
+            rows.AppendText(QString::number(i));
+            if (i % 7 == 0)
+                rows.AppendNull();
+            else
+                rows.AppendText(QStringLiteral("名%1").arg(i));
+            rows.AppendText(QString(40, QChar(u'a' + i % 26)));
+        }
+        return rows;
+    };
+    const QStringList columns {"id", "name", "wide"};
+    DbRowStage stage(2);
+    // Runs hold a few hundred rows: a check and a read cross their edges.
+    ASSERT_TRUE(stage.Append(makeRows(columns, 0, 700))) << stage.LastError().toStdString();
+    ASSERT_TRUE(stage.Append(makeRows(columns, 700, 1000)));
+    DbRows rows;
+    ASSERT_TRUE(stage.Read(250, 10, rows));
+    EXPECT_EQ(rows.Columns(), (QStringList {"id", "name"}));
+    EXPECT_EQ(rows.Row(0), (QStringList {"250", "名250"}));
+    EXPECT_TRUE(rows.IsNull(2, 1)); // 252
+    ASSERT_TRUE(stage.Read(995, 10, rows));
+    EXPECT_EQ(rows.RowCount(), 5);
+
+    EXPECT_TRUE(stage.Matches(0, makeRows(columns, 0, 1000)));
+    EXPECT_TRUE(stage.Matches(255, makeRows(columns, 255, 513)));
+    // A column the pages do not show may change.
+    DbRows other = makeRows({"id", "name", "other"}, 300, 310);
+    EXPECT_TRUE(stage.Matches(300, other));
+
+    DbRows changed = makeRows(columns, 400, 410);
+    DbRows edited;
+    edited.Reset(columns);
+    for (int r = 0; r < changed.RowCount(); ++r)
+        edited.AppendRow(r == 5 ? QStringList {"405", "名405x", ""} : changed.Row(r));
+    EXPECT_FALSE(stage.Matches(400, edited));
+    EXPECT_TRUE(stage.Changed());
+    DbRows nulled;
+    nulled.Reset(columns);
+    nulled.AppendText(QStringLiteral("405"));
+    nulled.AppendNull(); // was "名405"
+    nulled.AppendText(QString());
+    EXPECT_FALSE(stage.Matches(405, nulled));
+    EXPECT_FALSE(stage.Matches(401, makeRows(columns, 400, 410)));
+    EXPECT_FALSE(stage.Matches(995, makeRows(columns, 995, 1005)));
+    EXPECT_FALSE(stage.Matches(0, makeRows({"id", "title", "wide"}, 0, 10)));
+    EXPECT_FALSE(stage.Matches(0, makeRows({"id"}, 0, 10)));
+    EXPECT_TRUE(stage.Changed());
+
+    EXPECT_FALSE(stage.Append(makeRows({"id"}, 1000, 1010)));
+    EXPECT_TRUE(stage.Changed());
+    EXPECT_EQ(stage.RowCount(), 1000);
+    ASSERT_TRUE(stage.Read(990, 20, rows)) << stage.LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 10);
+    EXPECT_EQ(rows.Row(9), (QStringList {"999", "名999"}));
 }

@@ -1,0 +1,150 @@
+// PostgreSQL moves past the rows a preview jumps over itself: the statement runs once under a
+// cursor held in a read-only transaction of the preview's own, directly and through PgBouncer's
+// session and transaction pooling, and pages come as print has them, ties included. Through
+// statement pooling, which holds no transaction, every row is read and kept instead. The cursor
+// keeps the statement's frame: a statement that would end it or write is refused, as it is
+// without the cursor.
+#include "DbTestEnv.h"
+#include "model/DLBase.h"
+#include "model/DSBase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kCursorPage = 25;
+
+QStringList CursorPages(CDLBase& loader, const std::vector<int>& pages)
+{
+    QStringList records;
+    LoaderRow rows;
+    for (const int page : pages) {
+        EXPECT_TRUE(loader.LoadPage(page, kCursorPage, rows)) << loader.GetLastError().toStdString();
+        for (int r = 0; r < rows.RowCount(); ++r)
+            records.append(rows.Row(r).mid(0, 3).join(u'|'));
+    }
+    return records;
+}
+
+// The last statement of the sessions of the database other than the asking one.
+QStringList LastStatements(const DbServerSettings& s)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    client.start(QStringLiteral("psql"), {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d",
+        s.database, "-c", "select state || ': ' || query from pg_stat_activity where datname = current_database() "
+                          "and pid <> pg_backend_pid() and backend_type = 'client backend'"});
+    client.waitForFinished(30000);
+    return QString::fromUtf8(client.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+TEST(BrowsedServerCursor, PostgreSQLMovesPastRowsItselfWhereATransactionIsHeld)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_cursor")), "");
+    struct Route
+    {
+        const char* what;
+        QString port;
+        QString database;
+        bool held;
+    };
+    std::vector<Route> routes {{"direct", QString::number(server.port), server.database, true}};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        routes.push_back({"PgBouncer, session pooling", QString::number(pooler->port), server.database, true});
+        routes.push_back({"PgBouncer, transaction pooling", QString::number(pooler->port),
+            qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"), true});
+        routes.push_back({"PgBouncer, statement pooling", QString::number(pooler->port),
+            qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE"), false});
+    } else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB")) {
+        FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+    }
+    const std::vector<int> jumps {80, 3, 57, 1, 81};
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.what);
+        DbServerSettings through = server;
+        through.port = route.port.toInt();
+        through.database = route.database;
+        CPostgreSQLDS ds;
+        StoreLogin(ds, through);
+        ds.m_nRangeMode = RangeSQL;
+        ds.m_strSQL = QStringLiteral("select id, made, name from vc_cursor_items order by made");
+        ds.m_selectedFields = QStringList {"id", "made", "name"};
+        std::unique_ptr<CDLBase> print = CDLBase::CreateLoader(DSPostgreSQL);
+        print->SetDataSource(&ds);
+        print->SetSequentialLoads(true);
+        std::vector<int> every;
+        for (int page = 1; page <= kTiedRecords / kCursorPage; ++page)
+            every.push_back(page);
+        const QStringList printed = CursorPages(*print, every);
+        print.reset();
+
+        std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSPostgreSQL);
+        preview->SetDataSource(&ds);
+        preview->SetBrowsedLoads(true);
+        ASSERT_EQ(preview->GetRecordCount(), kTiedRecords);
+        const QStringList shown = CursorPages(*preview, jumps);
+        QStringList expected;
+        for (const int page : jumps)
+            expected += printed.mid((page - 1) * kCursorPage, kCursorPage);
+        EXPECT_EQ(shown, expected);
+        QStringList ids;
+        for (const QString& record : printed)
+            ids.append(record.section(u'|', 0, 0));
+        ids.removeDuplicates();
+        EXPECT_EQ(ids.size(), kTiedRecords);
+        // The preview's session waits in its transaction, its cursor's last fetch the page's.
+        const QStringList sessions = LastStatements(server);
+        const bool fetched = sessions.contains(QStringLiteral("idle in transaction: FETCH FORWARD 25 FROM vc_walk"));
+        EXPECT_EQ(fetched, route.held) << sessions.join(u'\n').toStdString();
+        preview->Close();
+        EXPECT_FALSE(LastStatements(server).join(u'\n').contains(u"idle in transaction"));
+    }
+}
+
+TEST(BrowsedServerCursor, TheCursorsStatementCannotEndItsTransactionNorWrite)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    ASSERT_EQ(WriteOnTestServer(server, true,
+                  QStringLiteral("drop table if exists vc_cursor_marks; create table vc_cursor_marks (n int); "
+                                 "drop sequence if exists vc_cursor_seq; create sequence vc_cursor_seq")),
+        "");
+    struct Attempt
+    {
+        const char* sql;
+        bool shown;
+    };
+    const Attempt attempts[] = {
+        {"select 1 as n) t; commit; insert into vc_cursor_marks values (1); select * from (select 1 as n", false},
+        {"select nextval('vc_cursor_seq') as n", false},
+        {"select n from vc_cursor_marks, set_config('transaction_read_only', 'off', true) x", false},
+        {"select 1 as n -- a comment at the end", true}, // the control
+    };
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.sql);
+        CPostgreSQLDS ds;
+        StoreLogin(ds, server);
+        ds.m_nRangeMode = RangeSQL;
+        ds.m_strSQL = QString::fromLatin1(attempt.sql);
+        ds.m_selectedFields = QStringList {"n"};
+        std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSPostgreSQL);
+        preview->SetDataSource(&ds);
+        preview->SetBrowsedLoads(true);
+        LoaderRow rows;
+        EXPECT_EQ(preview->LoadPage(1, kCursorPage, rows), attempt.shown) << preview->GetLastError().toStdString();
+        preview->Close();
+    }
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), server.password);
+    client.setProcessEnvironment(env);
+    client.start(QStringLiteral("psql"), {"-X", "-At", "-h", server.host, "-p", QString::number(server.port), "-U",
+        server.user, "-d", server.database, "-c",
+        "select (select count(*) from vc_cursor_marks) || ' ' || (select last_value || ' ' || is_called from vc_cursor_seq)"});
+    ASSERT_TRUE(client.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(client.readAllStandardOutput()).trimmed(), "0 1 false");
+}
