@@ -950,14 +950,27 @@ public:
         });
     }
 
-    // The statement a step holds is parsed alone first, as it would be before it runs: the
+    // A statement without a ';' cannot end the step that holds it early (as in the frame), so
+    // the guard, the steps and the question go as one text, the guard failing it before any
+    // step is parsed. One with a ';' is parsed alone first, as it would be before it runs: the
     // steps' text is then split by the server where it is meant to be. A parse may already run
-    // something of the database's, so the guard goes before it, on its own.
+    // something of the database's, so the guard then goes before it, on its own.
     bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
         DbRows& rows) override
     {
         if (!m_session.frame.framed)
             return DbConnection::QueryResolving(statement, guard, steps, question, rows);
+        if (!OdbcStatementFrame::Enclosed(statement).isEmpty()) {
+            const int before = 2 + static_cast<int>(steps.size());
+            return Run(rows, 0, -1,
+                [text = guard + u';' + OdbcStatementFrame::ResolvingText(steps, question), before](SQLHSTMT stmt) {
+                    QString sent = text; // ended by a nul
+                    SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
+                    for (int result = 0; result < before && SQL_SUCCEEDED(rc); ++result)
+                        rc = SQLMoreResults(stmt);
+                    return rc;
+                });
+        }
         return Run(rows, 0, 0, [guard](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(guard), SQL_NTS); })
             && Run(rows, 0, -1,
                 Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
