@@ -139,14 +139,6 @@ std::unique_ptr<DbCursor> DbConnection::OpenCursor(const QString& sql)
     return std::make_unique<RequeryCursor>(*this, sql);
 }
 
-bool DbConnection::QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows)
-{
-    if (prior.isEmpty())
-        return Query(sql, rows);
-    rows.Clear();
-    return Fail(QStringLiteral("此连接不能把几条语句放在一个事务里一起发送"));
-}
-
 bool DbConnection::QueryResolving(const QString&, const QString&, const QStringList&, const QString&, DbRows& rows)
 {
     rows.Clear();

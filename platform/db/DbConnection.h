@@ -167,15 +167,6 @@ public:
     // rows are left empty and LastError() says why.
     virtual bool Query(const QString& sql, DbRows& rows, qint64 skip = 0, qint64 maxRows = -1) = 0;
 
-    // The program's own statements prior, then sql, in sql's one transaction and frame, sent
-    // together with it in one round trip where the connection can (SendsTogether): prior run
-    // first, before the transaction is made read-only, so that they may make a temporary view,
-    // which sql sees and whose end comes with sql's. Each of them is parsed alone by the server,
-    // and a failure of any ends them all. The rows are sql's, a query's. Where the connection
-    // cannot, it runs nothing and fails.
-    virtual bool SendsTogether() const { return false; }
-    virtual bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows);
-
     // The statement's rows for a walk from the first on (see DbCursor); never null. A
     // statement that fails says so at the first Skip or Fetch. The base runs the
     // statement again for every slice, skipping the rows before it.

@@ -650,7 +650,6 @@ public:
                 facts->quote = connection->IsOpen() ? connection->IdentifierQuote() : QString();
                 facts->server = connection->ServerKind();
                 facts->superuser = connection->SuperuserLogin();
-                facts->together = connection->SendsTogether();
                 std::lock_guard<std::mutex> guard(lane->interruptLock);
                 lane->connection = std::move(connection);
             });
@@ -663,7 +662,6 @@ public:
         m_quote = facts->quote;
         m_server = facts->server;
         m_superuser = facts->superuser;
-        m_together = facts->together;
         m_open = true;
         return true;
     }
@@ -672,7 +670,6 @@ public:
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
     bool SuperuserLogin() const override { return m_superuser; }
-    bool SendsTogether() const override { return m_together; }
 
     void Close() override
     {
@@ -726,20 +723,6 @@ public:
         auto result = std::make_shared<CallResult>();
         if (!Call(kReadWords, result, [result, sql, skip, maxRows](DbConnection& c) {
                 result->ok = c.Query(sql, result->rows, skip, maxRows);
-                result->error = c.LastError();
-                result->stopped = c.Stopped();
-            }))
-            return false;
-        rows = std::move(result->rows);
-        return true;
-    }
-
-    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
-    {
-        rows.Clear();
-        auto result = std::make_shared<CallResult>();
-        if (!Call(kReadWords, result, [result, prior, sql](DbConnection& c) {
-                result->ok = c.QueryAfter(prior, sql, result->rows);
                 result->error = c.LastError();
                 result->stopped = c.Stopped();
             }))
@@ -823,7 +806,6 @@ private:
         QString quote;
         SqlServerKind server;
         bool superuser = false;
-        bool together = false;
     };
 
     std::unique_ptr<DbCursor> Open(const QString& sql, bool seeking);
@@ -842,7 +824,6 @@ private:
     QString m_quote = QStringLiteral("\"");
     SqlServerKind m_server;
     bool m_superuser = false;
-    bool m_together = false;
     bool m_open = false;
 };
 

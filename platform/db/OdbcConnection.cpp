@@ -927,29 +927,6 @@ public:
         return Run(rows, skip, maxRows, Executing(sql));
     }
 
-    // On PostgreSQL the program's own statements go ahead of the frame in its one text, where
-    // the server runs them in the same implicit transaction before the head makes it read-only.
-    // Only statements without a ';' go there (none can end early or add another, see
-    // OdbcStatementFrame), and a query that needs no check.
-    bool SendsTogether() const override { return m_connected && m_session.frame.framed; }
-    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
-    {
-        const QString enclosed = OdbcStatementFrame::Enclosed(sql);
-        bool apart = prior.isEmpty() || !SendsTogether() || enclosed.isEmpty() || !PgCalledPart(sql).isNull();
-        for (const QString& statement : prior)
-            apart = apart || statement.contains(u';');
-        if (apart)
-            return DbConnection::QueryAfter(prior, sql, rows);
-        const int heads = static_cast<int>(prior.size()) + m_session.frame.HeadResults(false);
-        return Run(rows, 0, -1, [text = prior.join(u';') + u';' + m_session.frame.Text(enclosed), heads](SQLHSTMT stmt) {
-            QString sent = text; // ended by a nul
-            SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
-            for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
-                rc = SQLMoreResults(stmt);
-            return rc;
-        });
-    }
-
     // A statement without a ';' cannot end the step that holds it early (as in the frame), so
     // the guard, the steps and the question go as one text, the guard failing it before any
     // step is parsed. One with a ';' is parsed alone first, as it would be before it runs: the

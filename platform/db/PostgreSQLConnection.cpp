@@ -215,10 +215,7 @@ class PostgreSQLConnection;
 class PgStatement
 {
 public:
-    // prior: the program's own statements, sent in the same pipeline and transaction ahead of
-    // everything else (sql a query then), each parsed alone by the server; only sql's results
-    // are handed on.
-    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior = {});
+    PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk);
     // The program's own question after its steps (DbConnection::QueryResolving), in the same
     // pipeline: each step is one extended-protocol statement too, which cannot hold two.
     PgStatement(PostgreSQLConnection& connection, const QStringList& steps, const QString& question);
@@ -388,16 +385,7 @@ public:
             fields);
     }
 
-    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
-    {
-        return QueryAfter({}, sql, rows, skip, maxRows);
-    }
-    bool SendsTogether() const override { return true; }
-    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows) override
-    {
-        return QueryAfter(prior, sql, rows, 0, -1);
-    }
-    bool QueryAfter(const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows);
+    bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override;
     bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps, const QString& question,
         DbRows& rows) override;
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
@@ -593,7 +581,7 @@ private:
     bool m_superuser = false;
 };
 
-PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk, const QStringList& prior)
+PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, bool walk)
     : m_connection(connection)
 {
     PGconn* conn = m_connection.Conn();
@@ -602,20 +590,9 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QString& sql, b
         Fail(QStringLiteral("未连接数据库"));
         return;
     }
-    // The program's own statements come before the settings: the transaction is not read-only
-    // yet, so that they may make a temporary view, and is once the user's statement runs.
-    std::vector<QByteArray> queries;
-    for (const QString& statement : prior)
-        queries.push_back(statement.toUtf8());
-    for (QByteArray& setting : m_connection.Settings(walk))
-        queries.push_back(std::move(setting));
+    std::vector<QByteArray> queries = m_connection.Settings(walk);
     m_statementQuery = static_cast<int>(queries.size());
     if (!PgLeadsAsQuery(sql)) {
-        if (!prior.isEmpty()) { // the frame of a call holds nothing else
-            m_finished = true;
-            Fail(PgSeveralStatementsMessage(), true);
-            return;
-        }
         m_framed = true;
         if (!SendFramed(sql.toUtf8(), queries))
             m_synced = true;
@@ -888,14 +865,13 @@ QStringList PgColumnNames(PGresult* result)
     return names;
 }
 
-bool PostgreSQLConnection::QueryAfter(
-    const QStringList& prior, const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
+bool PostgreSQLConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows)
 {
     rows.Clear();
     m_bStopped = false;
     if (!m_conn)
         return FailNotConnected();
-    PgStatement statement(*this, sql, false, prior);
+    PgStatement statement(*this, sql, false);
     return Collect(statement, rows, skip, maxRows);
 }
 

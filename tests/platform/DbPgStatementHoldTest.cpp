@@ -170,10 +170,10 @@ TEST_F(PgStatementHold, ATextTheServerReadsAsSeveralStatementsIsRefused)
         PgSeveralStatementsMessage());
 }
 
-// The program's own statements go before a query in its transaction, together with it: what
-// they make is seen by the query and gone after it, on every route and pool; one that holds two
-// is refused with nothing run (natively the server parses each alone; through psqlODBC one with a
-// ';' is not sent).
+// The resolving steps go before the program's question in its transaction, together with it: what
+// they make is seen by the question and gone after it, on every route and pool; a statement that
+// holds two is refused with nothing run (natively the server parses each step alone; through
+// psqlODBC it is parsed alone first).
 TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
 {
     const DbSourceScope source(QStringLiteral("标签数据"));
@@ -182,17 +182,15 @@ TEST_F(PgStatementHold, StatementsBeforeAQueryShareItsTransaction)
         auto db = Open(route);
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
         DbRows rows;
-        ASSERT_TRUE(db->SendsTogether());
-        ASSERT_TRUE(db->QueryAfter({"create temp view vc_prior_v as select 41 + 1 as n"},
-            "select n::text as n, current_setting('jit') as jit, current_setting('transaction_read_only') as ro "
-            "from vc_prior_v",
-            rows))
+        ASSERT_TRUE(db->QueryResolving("select 41 + 1 as n", "select 1",
+            {"create temp view vc_prior_v as select 41 + 1 as n"},
+            "select n::text as n, current_setting('jit') as jit from vc_prior_v", rows))
             << db->LastError().toStdString();
-        EXPECT_EQ(rows.Row(0), (QStringList {"42", "off", "on"}));
+        EXPECT_EQ(rows.Row(0), (QStringList {"42", "off"}));
         ASSERT_TRUE(db->Query("select count(*)::text from pg_class where relname = 'vc_prior_v'", rows));
         EXPECT_EQ(rows.Value(0, 0), "0");
-        EXPECT_FALSE(db->QueryAfter(
-            {"create temp view vc_prior_v as select 1 as n; select set_config('vc.ran', 'yes', false)"},
+        const QString several = "select 1 as n; select set_config('vc.ran', 'yes', false)";
+        EXPECT_FALSE(db->QueryResolving(several, "select 1", {"create temp view vc_prior_v as " + several},
             "select set_config('vc.ran', 'yes', false)", rows));
         if (!route.odbc) {
             EXPECT_EQ(db->LastError(), PgSeveralStatementsMessage());

@@ -111,14 +111,6 @@ TEST_F(DbPostgreSQL, AStatementCostsOneRoundTrip)
     EXPECT_EQ(server.RoundTrips(), 6);
     EXPECT_EQ(server.Statements().mid(sent), (QList<QByteArray> {"call p(1)", TransactionSettings() + ";call p(1)\n;ROLLBACK"}));
 
-    // The program's own statements go ahead of the settings in the same pipeline: one round trip.
-    const qsizetype before = server.Statements().size();
-    ASSERT_TRUE(db->QueryAfter({"create temp view v as select 1"}, "select big from t", rows))
-        << db->LastError().toStdString();
-    EXPECT_EQ(rows.RowCount(), 5);
-    EXPECT_EQ(server.RoundTrips(), 7);
-    EXPECT_EQ(server.Statements().mid(before),
-        (QList<QByteArray> {"create temp view v as select 1", TransactionSettings(), "select big from t", "ROLLBACK"}));
 }
 
 // The role that only reads, for a superuser on a server that has it; the server's quoting of
