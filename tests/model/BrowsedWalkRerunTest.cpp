@@ -68,6 +68,15 @@ QString AskServer(const DbServerSettings& s, bool postgres, const QString& sql)
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
 
+// The PostgreSQL sessions of this suite carry this name (libpq takes it from the environment),
+// so that ending the walk's session ends none of the suites that run beside it on the same login.
+constexpr char kWalkSessionName[] = "vc_walk_rerun";
+struct WalkSessionName
+{
+    WalkSessionName() { qputenv("PGAPPNAME", kWalkSessionName); }
+    ~WalkSessionName() { qunsetenv("PGAPPNAME"); }
+};
+
 // Ends the session of the walk whose statement starts with marker, from another connection.
 void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& marker)
 {
@@ -75,7 +84,8 @@ void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& mar
         // psqlODBC may have read the whole result already: its session is ended all the same.
         ASSERT_NE(AskServer(s, true,
                       QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where datname = "
-                                     "current_database() and usename = current_user and pid <> pg_backend_pid()")),
+                                     "current_database() and application_name = '%1' and pid <> pg_backend_pid()")
+                          .arg(QLatin1String(kWalkSessionName))),
             "0");
         Q_UNUSED(marker);
         return;
@@ -160,6 +170,7 @@ TEST(BrowsedWalkRerun, MariaDBWalkLeftIdlePastNetWriteTimeoutIsRunAgain)
 TEST(BrowsedWalkRerun, PostgreSQLWalkWhoseSessionWasKilledGoesOnOnANewConnection)
 {
     VC_TEST_SERVER(server, "VC_PG");
+    const WalkSessionName named;
     ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_walk")), "");
     for (const bool odbc : {false, true}) {
         SCOPED_TRACE(odbc ? "psqlODBC" : "native");
@@ -181,6 +192,7 @@ TEST(BrowsedWalkRerun, PostgreSQLWalkWhoseSessionWasKilledGoesOnOnANewConnection
 TEST(BrowsedWalkRerun, ChangedRowsOrColumnsAreToldAndPagesStartAgainFromTheRowsAsTheyAreNow)
 {
     VC_TEST_SERVER(server, "VC_PG");
+    const WalkSessionName named;
     const QString changedMessage = QStringLiteral("数据源“库存”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
     struct Change
     {
