@@ -12,8 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <cstring>
 #include <cstddef>
@@ -390,9 +388,11 @@ public:
         DbRows& rows) override;
     std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override;
     std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override;
-    // Whether a transaction may stay open from one statement to the next (a pooler that hands
-    // out its server connections statement by statement ends the client that leaves one open).
-    bool HoldsTransactions();
+    // Whether the connection reaches the server itself rather than through a pooler. A preview
+    // holds its walk's transaction open while the user turns pages: through a pooler that would
+    // pin one of its few server connections for as long (and one that hands them out statement
+    // by statement ends the client), so there the walk keeps its rows instead.
+    bool ReachesServerItself();
 
     SqlServerKind ServerKind() const override { return m_kind; }
     bool SuperuserLogin() const override { return m_superuser; }
@@ -1248,12 +1248,7 @@ private:
     bool m_ended = false;
 };
 
-// Whether poolers at each address hold a transaction from one statement to the next, as learnt
-// once per process.
-std::mutex g_pgHoldLock;
-std::map<QString, bool> g_pgHolds;
-
-bool PostgreSQLConnection::HoldsTransactions()
+bool PostgreSQLConnection::ReachesServerItself()
 {
     if (!m_pooled) {
         // A pooler makes up the process number it gives its clients: the server's own differs.
@@ -1262,57 +1257,14 @@ bool PostgreSQLConnection::HoldsTransactions()
             return false;
         m_pooled = pid[0].toInt() != PQbackendPID(m_conn);
     }
-    if (!*m_pooled)
-        return true;
-    const QString key = QStringLiteral("%1\n%2\n%3\n%4")
-                            .arg(m_settings.host, QString::number(m_settings.port), m_settings.database,
-                                m_settings.user);
-    {
-        std::lock_guard<std::mutex> guard(g_pgHoldLock);
-        const auto known = g_pgHolds.find(key);
-        if (known != g_pgHolds.end())
-            return known->second;
-    }
-    // Asked on a connection of its own, which the pooler may end for it: a BEGIN left open.
-    const PgParameters parameters(m_settings);
-    PGconn* probe = PQconnectStartParams(parameters.keywords, parameters.values, 0);
-    const auto deadline = DbStep::Deadline();
-    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
-    while (probe && PQstatus(probe) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED
-           && AwaitPgSocket(PQsocket(probe), state == PGRES_POLLING_WRITING, true, deadline))
-        state = PQconnectPoll(probe);
-    bool answered = false;
-    bool holds = false;
-    if (probe && state == PGRES_POLLING_OK && PQsendQuery(probe, "BEGIN")) {
-        for (;;) {
-            while (PQisBusy(probe) && PQconsumeInput(probe) && AwaitPgSocket(PQsocket(probe), false, true, deadline))
-                PQconsumeInput(probe);
-            if (PQisBusy(probe))
-                break; // the connection went, or the step is over
-            PGresult* result = PQgetResult(probe);
-            if (!result) {
-                answered = true;
-                break;
-            }
-            PQclear(result);
-        }
-        holds = answered && PQstatus(probe) == CONNECTION_OK && PQtransactionStatus(probe) == PQTRANS_INTRANS;
-        answered = answered || PQstatus(probe) == CONNECTION_BAD;
-    }
-    if (probe)
-        PQfinish(probe);
-    if (answered) {
-        std::lock_guard<std::mutex> guard(g_pgHoldLock);
-        g_pgHolds[key] = holds;
-    }
-    return holds;
+    return !*m_pooled;
 }
 
 std::unique_ptr<DbCursor> PostgreSQLConnection::OpenSeekingCursor(const QString& sql)
 {
     m_bStopped = false;
     // A query only: DECLARE takes nothing else, and a CALL or DO is framed apart (PgStatement).
-    if (!m_conn || !PgLeadsAsQuery(sql) || !HoldsTransactions())
+    if (!m_conn || !PgLeadsAsQuery(sql) || !ReachesServerItself())
         return OpenCursor(sql);
     return std::make_unique<PgSeekingCursor>(*this, sql);
 }

@@ -1,7 +1,7 @@
 // PostgreSQL moves past the rows a preview jumps over itself: the statement runs once under a
-// cursor held in a read-only transaction of the preview's own, directly and through PgBouncer's
-// session and transaction pooling, and pages come as print has them, ties included. Through
-// statement pooling, which holds no transaction, every row is read and kept instead. The cursor
+// cursor held in a read-only transaction of the preview's own, and pages come as print has them,
+// ties included. Through PgBouncer, whose server connections such a transaction would pin while
+// the user turns pages, every row is read and kept instead, with the same pages. The cursor
 // keeps the statement's frame: a statement that would end it or write is refused, as it is
 // without the cursor.
 #include "DbTestEnv.h"
@@ -55,9 +55,9 @@ TEST(BrowsedServerCursor, PostgreSQLMovesPastRowsItselfWhereATransactionIsHeld)
     };
     std::vector<Route> routes {{"direct", QString::number(server.port), server.database, true}};
     if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
-        routes.push_back({"PgBouncer, session pooling", QString::number(pooler->port), server.database, true});
+        routes.push_back({"PgBouncer, session pooling", QString::number(pooler->port), server.database, false});
         routes.push_back({"PgBouncer, transaction pooling", QString::number(pooler->port),
-            qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"), true});
+            qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"), false});
         routes.push_back({"PgBouncer, statement pooling", QString::number(pooler->port),
             qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE"), false});
     } else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB")) {
