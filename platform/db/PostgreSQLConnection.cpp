@@ -618,24 +618,35 @@ PgStatement::PgStatement(PostgreSQLConnection& connection, const QStringList& st
     SendPipelined(std::move(queries));
 }
 
-void PgStatement::SendPipelined(std::vector<QByteArray> queries)
+// Sends queries as one pipeline ended by a sync, each an extended-protocol statement of its own,
+// which the server parses as one statement. NotEntered: nothing was sent; Failed: libpq refused
+// one of them, and what went before it is answered up to the sync.
+enum class PgPipelineSend { Sent, NotEntered, Failed };
+PgPipelineSend SendPgPipeline(PGconn* conn, const std::vector<QByteArray>& queries)
 {
-    PGconn* conn = m_connection.Conn();
-    queries.push_back("ROLLBACK");
-    m_queries = static_cast<int>(queries.size());
-    if (!PQenterPipelineMode(conn)) {
-        m_finished = true;
-        Fail(m_connection.DbMessage());
-        return;
-    }
+    if (!PQenterPipelineMode(conn))
+        return PgPipelineSend::NotEntered;
+    bool sent = true;
     for (const QByteArray& query : queries) {
         if (!PQsendQueryParams(conn, query.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
-            Fail(m_connection.DbMessage());
+            sent = false;
             break;
         }
     }
     if (!PQpipelineSync(conn))
-        Fail(m_connection.DbMessage());
+        sent = false;
+    return sent ? PgPipelineSend::Sent : PgPipelineSend::Failed;
+}
+
+void PgStatement::SendPipelined(std::vector<QByteArray> queries)
+{
+    queries.push_back("ROLLBACK");
+    m_queries = static_cast<int>(queries.size());
+    switch (SendPgPipeline(m_connection.Conn(), queries)) {
+    case PgPipelineSend::Sent: break;
+    case PgPipelineSend::NotEntered: m_finished = true; [[fallthrough]];
+    case PgPipelineSend::Failed: Fail(m_connection.DbMessage()); break;
+    }
 }
 
 bool PgStatement::SendFramed(const QByteArray& statement, const std::vector<QByteArray>& settings)
@@ -1040,23 +1051,15 @@ class PgSeekingCursor final : public DbCursor
 public:
     PgSeekingCursor(PostgreSQLConnection& connection, const QString& sql) : m_connection(connection)
     {
-        PGconn* conn = m_connection.Conn();
         std::vector<QByteArray> queries {"BEGIN"};
         for (const QByteArray& setting : m_connection.Settings(false))
             queries.push_back(setting);
         queries.push_back("DECLARE vc_walk SCROLL CURSOR FOR " + sql.toUtf8());
-        if (!PQenterPipelineMode(conn)) {
+        const PgPipelineSend sent = SendPgPipeline(m_connection.Conn(), queries);
+        if (sent != PgPipelineSend::Sent)
             FailWith(m_connection.DbMessage());
+        if (sent == PgPipelineSend::NotEntered)
             return;
-        }
-        for (const QByteArray& query : queries) {
-            if (!PQsendQueryParams(conn, query.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)) {
-                FailWith(m_connection.DbMessage());
-                break;
-            }
-        }
-        if (!PQpipelineSync(conn))
-            FailWith(m_connection.DbMessage());
         // Every result up to the sync: the first failure is the one told.
         for (bool synced = false; !synced && m_connection.Conn();) {
             bool tooLarge = false;
