@@ -4,7 +4,8 @@
 # temporary folder that "stop" removes; and a PgBouncer with its default settings in
 # front of the PostgreSQL, on a port of its own, taking the same login, which also passes
 # the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement and a
-# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction.
+# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction; and a second PostgreSQL
+# (VC_PGR_*), without the fixtures, that a test may restart (VC_PGR_RESTART).
 #
 #   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
 #   scripts/dbservers.sh stop
@@ -57,27 +58,43 @@ wait_for() { # command... ; up to 30 s
   return 1
 }
 
-start_postgres() {
-  local bin port data sock
+start_postgres() { # name (the folder under $base); the fixtures only for "pg"
+  local name=$1 bin port data sock
   bin=$(pg_bin)
   port=$(free_port)
-  data=$base/pg
-  sock=$base/pg-sock
+  data=$base/$name
+  sock=$base/$name-sock
   mkdir -p "$sock"
   chown "$run_user" "$sock"
-  printf '%s\n' "$db_password" >"$base/pg-pw"
-  chown "$run_user" "$base/pg-pw"
-  as_user "$bin/initdb" -D "$data" -U "$db_user" --pwfile="$base/pg-pw" -E UTF8 --no-locale \
-    --auth-local=trust --auth-host=scram-sha-256 >"$base/pg-initdb.log" 2>&1
-  rm -f "$base/pg-pw"
-  as_user "$bin/pg_ctl" -D "$data" -l "$base/pg.log" -w -t 60 \
+  printf '%s\n' "$db_password" >"$base/$name-pw"
+  chown "$run_user" "$base/$name-pw"
+  as_user "$bin/initdb" -D "$data" -U "$db_user" --pwfile="$base/$name-pw" -E UTF8 --no-locale \
+    --auth-local=trust --auth-host=scram-sha-256 >"$base/$name-initdb.log" 2>&1
+  rm -f "$base/$name-pw"
+  as_user "$bin/pg_ctl" -D "$data" -l "$base/$name.log" -w -t 60 \
     -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$sock -c fsync=off" start >/dev/null
   as_user "$bin/createdb" -h "$sock" -p "$port" -U "$db_user" -E UTF8 "$db_name"
-  if [ -f tests/data/db/postgresql.sql ]; then
+  if [ "$name" = pg ] && [ -f tests/data/db/postgresql.sql ]; then
     PGPASSWORD=$db_password psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U "$db_user" \
       -d "$db_name" -f tests/data/db/postgresql.sql >/dev/null
   fi
-  pg_port=$port
+  last_port=$port
+}
+
+# A second PostgreSQL, which a test may restart (VC_PGR_RESTART) without disturbing the suites
+# that run beside it on the first.
+start_spare_postgres() {
+  start_postgres pgr
+  pgr_port=$last_port
+  local bin
+  bin=$(pg_bin)
+  if [ "$(id -un)" = "$run_user" ]; then
+    printf '#!/bin/sh\nexec "%s/pg_ctl" -D "%s/pgr" -m fast -w -t 60 restart >/dev/null\n' "$bin" "$base" >"$base/pgr-restart.sh"
+  else
+    printf '#!/bin/sh\ncd "%s" && exec runuser -u "%s" -- "%s/pg_ctl" -D "%s/pgr" -m fast -w -t 60 restart >/dev/null\n' \
+      "$base" "$run_user" "$bin" "$base" >"$base/pgr-restart.sh"
+  fi
+  chmod 755 "$base/pgr-restart.sh"
 }
 
 # PgBouncer 1.18 as Debian ships it: only the address, the logins and its own files are set.
@@ -159,6 +176,12 @@ export VC_PG_PORT=$pg_port
 export VC_PG_DATABASE=$db_name
 export VC_PG_USER=$db_user
 export VC_PG_PASSWORD=$q_pw
+export VC_PGR_HOST=127.0.0.1
+export VC_PGR_PORT=$pgr_port
+export VC_PGR_DATABASE=$db_name
+export VC_PGR_USER=$db_user
+export VC_PGR_PASSWORD=$q_pw
+export VC_PGR_RESTART=$base/pgr-restart.sh
 export VC_PGB_HOST=127.0.0.1
 export VC_PGB_PORT=$pgb_port
 export VC_PGB_STATEMENT_DATABASE=${db_name}_statement
@@ -180,9 +203,11 @@ stop_all() {
     kill "$pgb_pid" 2>/dev/null || true
     for _ in $(seq 1 60); do kill -0 "$pgb_pid" 2>/dev/null || break; sleep 0.5; done
   fi
-  if [ -f "$base/pg/postmaster.pid" ]; then
-    as_user "$bin/pg_ctl" -D "$base/pg" -m immediate -w stop >/dev/null 2>&1 || true
-  fi
+  for name in pg pgr; do
+    if [ -f "$base/$name/postmaster.pid" ]; then
+      as_user "$bin/pg_ctl" -D "$base/$name" -m immediate -w stop >/dev/null 2>&1 || true
+    fi
+  done
   if [ -f "$base/my.pid" ]; then
     local pid
     pid=$(cat "$base/my.pid")
@@ -199,7 +224,9 @@ case "${1:-}" in
     mkdir -p "$base"
     chmod 755 "$base"
     chown "$run_user" "$base"
-    start_postgres
+    start_postgres pg
+    pg_port=$last_port
+    start_spare_postgres
     start_pgbouncer
     start_mariadb
     write_env

@@ -1,6 +1,7 @@
 #include "platform/db/Ado.h"
 #include "platform/db/DbCall.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbSocket.h"
 #include "platform/db/DbWait.h"
 #include "platform/db/PgStatementForm.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
 
@@ -203,11 +205,11 @@ QStringList OdbcFirstRow(SQLHDBC dbc, const QString& sql, SQLUSMALLINT columns)
     QStringList values;
     if (SQL_SUCCEEDED(SQLExecDirectW(stmt, Wide(text), SQL_NTS)) && SQL_SUCCEEDED(SQLFetch(stmt))) {
         for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-            SQLWCHAR buffer[32] = {};
+            SQLWCHAR buffer[128] = {};
             SQLLEN indicator = 0;
             if (!SQL_SUCCEEDED(SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)) || indicator < 0)
                 break;
-            values.append(FromWide(buffer, std::min<qsizetype>(indicator / 2, 31)));
+            values.append(FromWide(buffer, std::min<qsizetype>(indicator / 2, 127)));
         }
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
@@ -360,6 +362,8 @@ struct OdbcSession
     bool superuser = false;
     // Walks run in a transaction of their own (OdbcConnection::Walking).
     bool walkTransactions = false;
+    // The server's client is this process itself, over TCP (PostgreSQL).
+    bool reachesServer = false;
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -382,18 +386,32 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     const QStringList server = OdbcFirstRow(dbc,
         QStringLiteral("select current_setting('standard_conforming_strings'), current_setting('is_superuser'), "
                        "current_setting('server_version_num'), case when exists (select from pg_language "
-                       "where lanname = 'plpgsql' and has_language_privilege(oid, 'USAGE')) then 'on' else 'off' end"),
-        4);
-    if (server.size() == 4 && (server[0] == u"on" || server[0] == u"off"))
+                       "where lanname = 'plpgsql' and has_language_privilege(oid, 'USAGE')) then 'on' else 'off' end, "
+                       "coalesce(host(inet_client_addr()) || ' ' || inet_client_port() || ' ' || "
+                       "host(inet_server_addr()) || ' ' || inet_server_port(), '')"),
+        5);
+    if (server.size() == 5 && (server[0] == u"on" || server[0] == u"off"))
         session.kind.standardStrings = server[0] == u"on";
     // Not known, the login counts as a superuser, as nothing is promised then.
-    session.superuser = server.size() != 4 || server[1] != u"off";
+    session.superuser = server.size() != 5 || server[1] != u"off";
     session.frame.framed = true;
     session.walkTransactions = true;
-    session.frame.readerRole = server.size() == 4 && server[1] == u"on" && server[2].toInt() >= 140000;
-    session.frame.jitOff = server.size() == 4 && server[2].toInt() >= 110000;
-    session.frame.checkedInFrame = server.size() == 4 && server[3] == u"on";
+    session.frame.readerRole = server.size() == 5 && server[1] == u"on" && server[2].toInt() >= 140000;
+    session.frame.jitOff = server.size() == 5 && server[2].toInt() >= 110000;
+    session.frame.checkedInFrame = server.size() == 5 && server[3] == u"on";
+    // A pooler (PgBouncer) passes statements on from a connection of its own: the server's
+    // client is then the pooler, not this process.
+    const QStringList ends = server.size() == 5 ? server[4].split(u' ') : QStringList();
+    session.reachesServer = ends.size() == 4
+        && ProcessHoldsTcpConnection(ends[0], ends[1].toInt(), ends[2], ends[3].toInt());
     return session;
+}
+
+// After a walk's transaction (OdbcConnection::Walking) has ended: the connection as it was before.
+void EndOdbcWalk(SQLHDBC dbc)
+{
+    SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
 }
 
 // The statement a connection runs, for SQLCancel from another thread; a cursor sets it
@@ -421,13 +439,21 @@ SQLULEN OdbcSeconds(int ms)
 class OdbcCursor final : public DbCursor
 {
 public:
+    // How the statement stands to the transaction it runs in.
+    enum Transaction {
+        OwnTransaction, // rolled back as the statement is released
+        // Read through psqlODBC's own cursor, in a transaction of the walk's
+        // (OdbcConnection::Walking), which ends with it.
+        DeclaredWalk,
+        // One of the statements of a walk whose transaction outlives it (OdbcSeekingCursor).
+        HeldWalk,
+    };
+
     // framed: the statement goes to PostgreSQL in its frame (OdbcStatementFrame), which sets the
     // step's limit itself; the driver would set it for the whole session, one more round trip.
-    // declared: the statement is read through psqlODBC's own cursor, in a transaction of the
-    // walk's (OdbcConnection::Walking), which ends with it.
     OdbcCursor(SQLHDBC dbc, const OdbcExecute& execute, std::shared_ptr<OdbcRunning> running, bool framed,
-        bool declared = false)
-        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed), m_declared(declared)
+        Transaction transaction = OwnTransaction)
+        : m_dbc(dbc), m_running(std::move(running)), m_framed(framed), m_transaction(transaction)
     {
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_stmt))) {
             m_stmt = SQL_NULL_HANDLE;
@@ -780,12 +806,11 @@ private:
         if (m_framed)
             SQLFreeStmt(m_stmt, SQL_CLOSE);
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
-        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
         m_stmt = SQL_NULL_HANDLE;
-        if (m_declared) {
-            SQLSetConnectAttr(m_dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
-            SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-        }
+        if (m_transaction != HeldWalk)
+            SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+        if (m_transaction == DeclaredWalk)
+            EndOdbcWalk(m_dbc);
     }
 
     // The driver ends the statement at the step's limit too, and Interrupt can reach it.
@@ -803,7 +828,7 @@ private:
     SQLHSTMT m_stmt = SQL_NULL_HANDLE;
     std::shared_ptr<OdbcRunning> m_running;
     bool m_framed;
-    bool m_declared;
+    Transaction m_transaction;
     bool m_noTransactions = false;
     bool m_wide = true; // values are read as UTF-16 until the driver refuses it
     QStringList m_names;
@@ -821,6 +846,92 @@ private:
     qint64 m_arraySize = 1; // the rows the driver fetches next
     std::vector<BoundColumn> m_columns;
     std::vector<SQLUSMALLINT> m_statuses;
+};
+
+// A walk on PostgreSQL whose statement the server holds as a scrollable cursor in the walk's
+// transaction, as on PostgreSQL's own route where the program reaches the server itself: the
+// server moves past rows without sending them, and the rows keep one order, ties included,
+// since the statement runs once. The cursor is declared as a walk's statement is sent
+// (OdbcConnection::Walking): parsed alone first, then in a read-only transaction under the
+// step's limit. A move waits for the fetch after it and goes in the same text, so that a page
+// is one round trip; the transaction ends with the cursor.
+class OdbcSeekingCursor final : public DbCursor
+{
+public:
+    OdbcSeekingCursor(SQLHDBC dbc, const OdbcExecute& declare, std::shared_ptr<OdbcRunning> running)
+        : m_dbc(dbc), m_running(std::move(running))
+    {
+        OdbcCursor declared(m_dbc, declare, m_running, true, OdbcCursor::HeldWalk);
+        m_noTransactions = declared.NoTransactions();
+        if (!declared.LastError().isEmpty())
+            Stop(declared);
+    }
+    ~OdbcSeekingCursor() override { End(); }
+
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
+
+    bool CanSeek() const override { return true; }
+
+    bool Seek(qint64 position) override
+    {
+        m_target = position;
+        return !m_ended;
+    }
+
+    bool Skip(qint64 count) override { return Seek(m_target.value_or(m_position) + count); }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Clear();
+        if (m_ended)
+            return Fail(m_strLastError.isEmpty() ? QStringLiteral("未连接数据库") : m_strLastError);
+        const bool moving = m_target && *m_target != m_position;
+        QString text = maxRows < 0 ? QStringLiteral("FETCH FORWARD ALL FROM vc_walk")
+                                   : QStringLiteral("FETCH FORWARD %1 FROM vc_walk").arg(maxRows);
+        if (moving)
+            text = QStringLiteral("MOVE ABSOLUTE %1 IN vc_walk;").arg(*m_target) + text;
+        OdbcCursor fetched(
+            m_dbc,
+            [text, moving](SQLHSTMT stmt) {
+                QString sent = text; // ended by a nul
+                const SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
+                return moving && SQL_SUCCEEDED(rc) ? SQLMoreResults(stmt) : rc;
+            },
+            m_running, true, OdbcCursor::HeldWalk);
+        if (!fetched.LastError().isEmpty() || !fetched.Fetch(-1, rows)) {
+            Stop(fetched);
+            rows.Clear();
+            return false;
+        }
+        m_position = m_target.value_or(m_position) + rows.RowCount();
+        m_target.reset();
+        return true;
+    }
+
+private:
+    // A failure ends the walk, its transaction with it.
+    void Stop(const DbCursor& failed)
+    {
+        Fail(failed.LastError());
+        m_bStopped = failed.Stopped();
+        End();
+    }
+
+    void End()
+    {
+        if (m_ended)
+            return;
+        m_ended = true;
+        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+        EndOdbcWalk(m_dbc);
+    }
+
+    SQLHDBC m_dbc;
+    std::shared_ptr<OdbcRunning> m_running;
+    std::optional<qint64> m_target; // where the next fetch starts, once moved there
+    bool m_noTransactions = false;
+    bool m_ended = false;
 };
 
 class OdbcConnection final : public DbConnection
@@ -953,17 +1064,33 @@ public:
                 Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
     }
 
-    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override
+    std::unique_ptr<DbCursor> OpenCursor(const QString& sql) override { return OpenWalk(sql, false); }
+    // As on PostgreSQL's own route, only where this process reaches the server itself: a
+    // pooler's server connection would be pinned by the cursor's transaction while the user
+    // turns pages.
+    std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override
+    {
+        return OpenWalk(sql, m_session.reachesServer && PgLeadsAsQuery(sql));
+    }
+
+private:
+    std::unique_ptr<DbCursor> OpenWalk(const QString& sql, bool seeking)
     {
         if (!m_connected)
             return DbConnection::OpenCursor(sql); // which fails as Query does
         if (m_session.walkTransactions) {
-            auto cursor = std::make_unique<OdbcCursor>(m_dbc, Walking(sql), m_running, true, true);
-            if (!cursor->NoTransactions())
-                return cursor;
+            if (seeking) {
+                auto cursor = std::make_unique<OdbcSeekingCursor>(m_dbc, Walking(sql, true), m_running);
+                if (!cursor->NoTransactions())
+                    return cursor;
+            } else {
+                auto cursor
+                    = std::make_unique<OdbcCursor>(m_dbc, Walking(sql, false), m_running, true, OdbcCursor::DeclaredWalk);
+                if (!cursor->NoTransactions())
+                    return cursor;
+            }
             // Such a pool holds no cursor: the walk reads every row in the frame, on a new
             // connection, as every later one does.
-            cursor.reset();
             m_session.walkTransactions = false;
             if (!Reconnect())
                 return DbConnection::OpenCursor(sql);
@@ -971,7 +1098,6 @@ public:
         return std::make_unique<OdbcCursor>(m_dbc, Executing(sql), m_running, m_session.frame.framed);
     }
 
-private:
     // A walk on PostgreSQL: psqlODBC holds a statement's whole result in memory unless it reads
     // it through a cursor of its own (DECLARE, then FETCH kPsqlOdbcWalkFetchRows rows at a
     // time), which needs a transaction. The statement is parsed alone as in the frame; then,
@@ -980,9 +1106,12 @@ private:
     // may end with. The cursor's end rolls the transaction back and turns autocommit on again.
     // A procedure called there cannot commit, as in the frame; the statement can make the
     // transaction one that writes no more than there, the head's snapshot coming first.
-    OdbcExecute Walking(const QString& sql) const
+    // seeking: the statement, a query, is declared as the program's own scrollable cursor
+    // instead (OdbcSeekingCursor); DECLARE takes nothing but one query.
+    OdbcExecute Walking(const QString& sql, bool seeking) const
     {
-        return [dbc = m_dbc, head = m_session.frame.Head(), text = QString(sql + u'\n'),
+        return [dbc = m_dbc, head = m_session.frame.Head(), seeking,
+                   text = seeking ? QStringLiteral("DECLARE vc_walk SCROLL CURSOR FOR ") + sql + u'\n' : QString(sql + u'\n'),
                    alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
             const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
             if (parsed != SQL_SUCCESS)
@@ -993,8 +1122,10 @@ private:
             if (!SQL_SUCCEEDED(rc))
                 return DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
             SQLFreeStmt(stmt, SQL_CLOSE);
-            SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
-            SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
+            if (!seeking) {
+                SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
+                SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
+            }
             QString statement = text;
             return SQLExecDirectW(stmt, Wide(statement), SQL_NTS);
         };

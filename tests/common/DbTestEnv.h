@@ -44,6 +44,34 @@ inline void StoreLogin(CHostPortDS& ds, const DbServerSettings& s)
     ds.m_strPassword = EncryptString(s.password);
 }
 
+// The server's login as an ODBC string of PostgreSQL's or MariaDB's driver, enciphered as the
+// dialog stores it.
+inline void StoreOdbcLogin(CCustomDS& odbc, const DbServerSettings& s, bool postgres)
+{
+    const QString text = postgres
+        ? QStringLiteral("Driver={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
+        : QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3");
+    odbc.m_strConnectionString
+        = EncryptString(text.arg(s.host, QString::number(s.port), s.database, s.user, s.password));
+}
+
+// A source of the server reached through its native client or its ODBC driver.
+inline std::unique_ptr<CDSBase> ServerSource(const DbServerSettings& s, bool postgres, bool odbc)
+{
+    if (odbc) {
+        auto ds = std::make_unique<CCustomDS>();
+        StoreOdbcLogin(*ds, s, postgres);
+        return ds;
+    }
+    std::unique_ptr<CHostPortDS> ds;
+    if (postgres)
+        ds = std::make_unique<CPostgreSQLDS>();
+    else
+        ds = std::make_unique<CMySQLDS>();
+    StoreLogin(*ds, s);
+    return ds;
+}
+
 // Runs a statement that writes test data, through the server's own command-line client
 // (the program's connections only read). Empty on success, else the client's words.
 inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const QString& sql)

@@ -1,9 +1,9 @@
-// PostgreSQL moves past the rows a preview jumps over itself: the statement runs once under a
-// cursor held in a read-only transaction of the preview's own, and pages come as print has them,
-// ties included. Through PgBouncer, whose server connections such a transaction would pin while
-// the user turns pages, every row is read and kept instead, with the same pages. The cursor
-// keeps the statement's frame: a statement that would end it or write is refused, as it is
-// without the cursor.
+// PostgreSQL moves past the rows a preview jumps over itself, through libpq and psqlODBC alike:
+// the statement runs once under a cursor held in a read-only transaction of the preview's own,
+// and pages come as print has them, ties included. Through PgBouncer, whose server connections
+// such a transaction would pin while the user turns pages, every row is read and kept instead,
+// with the same pages. The cursor keeps the statement's frame: a statement that would end it or
+// write is refused, as it is without the cursor.
 #include "DbTestEnv.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
@@ -33,9 +33,10 @@ QStringList LastStatements(const DbServerSettings& s)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), s.password);
     client.setProcessEnvironment(env);
-    client.start(QStringLiteral("psql"), {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d",
-        s.database, "-c", "select state || ': ' || query from pg_stat_activity where datname = current_database() "
-                          "and pid <> pg_backend_pid() and backend_type = 'client backend'"});
+    client.start(QStringLiteral("psql"),
+        {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c",
+            "select state || ': ' || query from pg_stat_activity where datname = current_database() "
+            "and pid <> pg_backend_pid() and backend_type = 'client backend'"});
     client.waitForFinished(30000);
     return QString::fromUtf8(client.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }
@@ -65,44 +66,51 @@ TEST(BrowsedServerCursor, PostgreSQLMovesPastRowsItselfWhereATransactionIsHeld)
     }
     const std::vector<int> jumps {80, 3, 57, 1, 81};
     for (const Route& route : routes) {
-        SCOPED_TRACE(route.what);
-        DbServerSettings through = server;
-        through.port = route.port.toInt();
-        through.database = route.database;
-        CPostgreSQLDS ds;
-        StoreLogin(ds, through);
-        ds.m_nRangeMode = RangeSQL;
-        ds.m_strSQL = QStringLiteral("select id, made, name from vc_cursor_items order by made");
-        ds.m_selectedFields = QStringList {"id", "made", "name"};
-        std::unique_ptr<CDLBase> print = CDLBase::CreateLoader(DSPostgreSQL);
-        print->SetDataSource(&ds);
-        print->SetSequentialLoads(true);
-        std::vector<int> every;
-        for (int page = 1; page <= kTiedRecords / kCursorPage; ++page)
-            every.push_back(page);
-        const QStringList printed = CursorPages(*print, every);
-        print.reset();
+        for (const bool odbc : {false, true}) {
+            SCOPED_TRACE(route.what);
+            SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+            DbServerSettings through = server;
+            through.port = route.port.toInt();
+            through.database = route.database;
+            const std::unique_ptr<CDSBase> source = ServerSource(through, true, odbc);
+            CDSBase& ds = *source;
+            ds.m_nRangeMode = RangeSQL;
+            ds.m_strSQL = QStringLiteral("select id, made, name from vc_cursor_items order by made");
+            ds.m_selectedFields = QStringList {"id", "made", "name"};
+            std::unique_ptr<CDLBase> print = CDLBase::CreateLoader(ds.GetType());
+            print->SetDataSource(&ds);
+            print->SetSequentialLoads(true);
+            std::vector<int> every;
+            for (int page = 1; page <= kTiedRecords / kCursorPage; ++page)
+                every.push_back(page);
+            const QStringList printed = CursorPages(*print, every);
+            print.reset();
 
-        std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSPostgreSQL);
-        preview->SetDataSource(&ds);
-        preview->SetBrowsedLoads(true);
-        ASSERT_EQ(preview->GetRecordCount(), kTiedRecords);
-        const QStringList shown = CursorPages(*preview, jumps);
-        QStringList expected;
-        for (const int page : jumps)
-            expected += printed.mid((page - 1) * kCursorPage, kCursorPage);
-        EXPECT_EQ(shown, expected);
-        QStringList ids;
-        for (const QString& record : printed)
-            ids.append(record.section(u'|', 0, 0));
-        ids.removeDuplicates();
-        EXPECT_EQ(ids.size(), kTiedRecords);
-        // The preview's session waits in its transaction, its cursor's last fetch the page's.
-        const QStringList sessions = LastStatements(server);
-        const bool fetched = sessions.contains(QStringLiteral("idle in transaction: FETCH FORWARD 25 FROM vc_walk"));
-        EXPECT_EQ(fetched, route.held) << sessions.join(u'\n').toStdString();
-        preview->Close();
-        EXPECT_FALSE(LastStatements(server).join(u'\n').contains(u"idle in transaction"));
+            std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(ds.GetType());
+            preview->SetDataSource(&ds);
+            preview->SetBrowsedLoads(true);
+            ASSERT_EQ(preview->GetRecordCount(), kTiedRecords);
+            const QStringList shown = CursorPages(*preview, jumps);
+            QStringList expected;
+            for (const int page : jumps)
+                expected += printed.mid((page - 1) * kCursorPage, kCursorPage);
+            EXPECT_EQ(shown, expected);
+            QStringList ids;
+            for (const QString& record : printed)
+                ids.append(record.section(u'|', 0, 0));
+            ids.removeDuplicates();
+            EXPECT_EQ(ids.size(), kTiedRecords);
+            // The preview's session waits in its transaction, its cursor's last fetch the page's
+            // (psqlODBC sends the move before it in the same text).
+            const QStringList sessions = LastStatements(server);
+            const bool fetched = std::any_of(sessions.begin(), sessions.end(), [](const QString& session) {
+                return session.startsWith(QStringLiteral("idle in transaction: "))
+                    && session.endsWith(QStringLiteral("FETCH FORWARD 25 FROM vc_walk"));
+            });
+            EXPECT_EQ(fetched, route.held) << sessions.join(u'\n').toStdString();
+            preview->Close();
+            EXPECT_FALSE(LastStatements(server).join(u'\n').contains(u"idle in transaction"));
+        }
     }
 }
 
@@ -125,26 +133,31 @@ TEST(BrowsedServerCursor, TheCursorsStatementCannotEndItsTransactionNorWrite)
         {"select 1 as n -- a comment at the end", true}, // the control
     };
     for (const Attempt& attempt : attempts) {
-        SCOPED_TRACE(attempt.sql);
-        CPostgreSQLDS ds;
-        StoreLogin(ds, server);
-        ds.m_nRangeMode = RangeSQL;
-        ds.m_strSQL = QString::fromLatin1(attempt.sql);
-        ds.m_selectedFields = QStringList {"n"};
-        std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(DSPostgreSQL);
-        preview->SetDataSource(&ds);
-        preview->SetBrowsedLoads(true);
-        LoaderRow rows;
-        EXPECT_EQ(preview->LoadPage(1, kCursorPage, rows), attempt.shown) << preview->GetLastError().toStdString();
-        preview->Close();
+        for (const bool odbc : {false, true}) {
+            SCOPED_TRACE(attempt.sql);
+            SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+            const std::unique_ptr<CDSBase> source = ServerSource(server, true, odbc);
+            CDSBase& ds = *source;
+            ds.m_nRangeMode = RangeSQL;
+            ds.m_strSQL = QString::fromLatin1(attempt.sql);
+            ds.m_selectedFields = QStringList {"n"};
+            std::unique_ptr<CDLBase> preview = CDLBase::CreateLoader(ds.GetType());
+            preview->SetDataSource(&ds);
+            preview->SetBrowsedLoads(true);
+            LoaderRow rows;
+            EXPECT_EQ(preview->LoadPage(1, kCursorPage, rows), attempt.shown) << preview->GetLastError().toStdString();
+            preview->Close();
+        }
     }
     QProcess client;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), server.password);
     client.setProcessEnvironment(env);
-    client.start(QStringLiteral("psql"), {"-X", "-At", "-h", server.host, "-p", QString::number(server.port), "-U",
-        server.user, "-d", server.database, "-c",
-        "select (select count(*) from vc_cursor_marks) || ' ' || (select last_value || ' ' || is_called from vc_cursor_seq)"});
+    client.start(QStringLiteral("psql"),
+        {"-X", "-At", "-h", server.host, "-p", QString::number(server.port), "-U", server.user, "-d", server.database,
+            "-c",
+            "select (select count(*) from vc_cursor_marks) || ' ' || (select last_value || ' ' || is_called from "
+            "vc_cursor_seq)"});
     ASSERT_TRUE(client.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(client.readAllStandardOutput()).trimmed(), "0 1 false");
 }

@@ -59,11 +59,12 @@ QString AskServer(const DbServerSettings& s, bool postgres, const QString& sql)
     env.insert(QStringLiteral("PGPASSWORD"), s.password);
     client.setProcessEnvironment(env);
     if (postgres)
-        client.start(QStringLiteral("psql"), {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user,
-            "-d", s.database, "-c", sql});
+        client.start(QStringLiteral("psql"),
+            {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
     else
-        client.start(QStringLiteral("mariadb"), {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port),
-            "-u", s.user, "--password=" + s.password, s.database, "-e", sql});
+        client.start(QStringLiteral("mariadb"),
+            {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port), "-u", s.user,
+                "--password=" + s.password, s.database, "-e", sql});
     client.waitForFinished(30000);
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
@@ -91,19 +92,11 @@ void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& mar
         return;
     }
     const QString thread = AskServer(s, false,
-        QStringLiteral("select id from information_schema.processlist where info like '%%%1%%' and id <> connection_id()")
+        QStringLiteral(
+            "select id from information_schema.processlist where info like '%%%1%%' and id <> connection_id()")
             .arg(marker));
     ASSERT_FALSE(thread.isEmpty());
     ASSERT_EQ(WriteOnTestServer(s, false, QStringLiteral("kill connection %1").arg(thread)), "");
-}
-
-void UseOdbc(CCustomDS& odbc, const DbServerSettings& s, bool postgres)
-{
-    const QString text = postgres
-        ? QStringLiteral("Driver={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;UID=%4;PWD=%5")
-        : QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;DB=%3;User=%4;Password=%5;Option=3");
-    odbc.m_strConnectionString
-        = EncryptString(text.arg(s.host, QString::number(s.port), s.database, s.user, s.password));
 }
 
 // A walk ended by its server once pages 1 and 2 show: the other pages come as print has them.
@@ -128,6 +121,21 @@ void ExpectPagesGoOnAfter(CDSBase& ds, const std::function<void()>& endWalk)
 // 40 MB of rows, more than the sockets hold: the statement still sends while the first pages show.
 const char* const kWideSql = "select id, made, rpad(name, 20000, '.') as wide from vc_walk_items order by made";
 
+// The same through libpq and psqlODBC, each with its control.
+void ExpectPostgreSQLPagesGoOnAfter(const DbServerSettings& server, const std::function<void()>& endWalk)
+{
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "psqlODBC" : "native");
+        const std::unique_ptr<CDSBase> source = ServerSource(server, true, odbc);
+        CDSBase& ds = *source;
+        ds.m_nRangeMode = RangeSQL;
+        ds.m_strSQL = QString::fromLatin1(kWideSql);
+        ds.m_selectedFields = QStringList {"id", "made"};
+        ExpectPagesGoOnAfter(ds, endWalk);
+        ExpectPagesGoOnAfter(ds, [] {});
+    }
+}
+
 } // namespace
 
 TEST(BrowsedWalkRerun, MariaDBWalkLeftIdlePastNetWriteTimeoutIsRunAgain)
@@ -145,11 +153,8 @@ TEST(BrowsedWalkRerun, MariaDBWalkLeftIdlePastNetWriteTimeoutIsRunAgain)
     const bool idle = QFileInfo::exists(socket) && asRoot(QStringLiteral("set global net_write_timeout = 1"));
     for (const bool odbc : {false, true}) {
         SCOPED_TRACE(odbc ? "ODBC string" : "native");
-        CMySQLDS native;
-        StoreLogin(native, server);
-        CCustomDS viaOdbc;
-        UseOdbc(viaOdbc, server, false);
-        CDSBase& ds = odbc ? static_cast<CDSBase&>(viaOdbc) : native;
+        const std::unique_ptr<CDSBase> source = ServerSource(server, false, odbc);
+        CDSBase& ds = *source;
         ds.m_strName = QStringLiteral("库存");
         ds.m_nRangeMode = RangeSQL;
         ds.m_strSQL = QString::fromLatin1(kWideSql);
@@ -172,19 +177,18 @@ TEST(BrowsedWalkRerun, PostgreSQLWalkWhoseSessionWasKilledGoesOnOnANewConnection
     VC_TEST_SERVER(server, "VC_PG");
     const WalkSessionName named;
     ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_walk")), "");
-    for (const bool odbc : {false, true}) {
-        SCOPED_TRACE(odbc ? "psqlODBC" : "native");
-        CPostgreSQLDS native;
-        StoreLogin(native, server);
-        CCustomDS viaOdbc;
-        UseOdbc(viaOdbc, server, true);
-        CDSBase& ds = odbc ? static_cast<CDSBase&>(viaOdbc) : native;
-        ds.m_nRangeMode = RangeSQL;
-        ds.m_strSQL = QString::fromLatin1(kWideSql);
-        ds.m_selectedFields = QStringList {"id", "made"};
-        ExpectPagesGoOnAfter(ds, [&] { EndWalkSession(server, true, QStringLiteral("rpad(name, 20000")); });
-        ExpectPagesGoOnAfter(ds, [] {});
-    }
+    ExpectPostgreSQLPagesGoOnAfter(server, [&] { EndWalkSession(server, true, QStringLiteral("rpad(name, 20000")); });
+}
+
+// A restart of the server ends every walk: the pages go on, on a new connection. The server is
+// one of its own, so that the suites beside this one keep theirs.
+TEST(BrowsedWalkRerun, PostgreSQLRestartedMidWalkGoesOnOnANewConnection)
+{
+    VC_TEST_SERVER(server, "VC_PGR");
+    const QString restart = qEnvironmentVariable("VC_PGR_RESTART");
+    ASSERT_FALSE(restart.isEmpty());
+    ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_walk")), "");
+    ExpectPostgreSQLPagesGoOnAfter(server, [&] { ASSERT_EQ(QProcess::execute(restart, {}), 0); });
 }
 
 // Rows or columns changed while the walk was gone: the page that finds it says so, and the pages
@@ -193,54 +197,68 @@ TEST(BrowsedWalkRerun, ChangedRowsOrColumnsAreToldAndPagesStartAgainFromTheRowsA
 {
     VC_TEST_SERVER(server, "VC_PG");
     const WalkSessionName named;
-    const QString changedMessage = QStringLiteral("数据源“库存”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
+    const QString changedMessage
+        = QStringLiteral("数据源“库存”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
     struct Change
     {
         const char* what;
         const char* sql;
     };
     const Change changes[] = {
-        {"rows deleted", "delete from vc_change_items where id in (select id from vc_change_items order by made, id limit 10)"},
+        {"rows deleted",
+            "delete from vc_change_items where id in (select id from vc_change_items order by made, id limit 10)"},
         {"rows re-dated", "update vc_change_items set made = made + 20 where id % 97 = 0"},
         {"a shown column renamed", "alter table vc_change_items rename column name to title"},
         {"nothing (the control)", "select 1"},
     };
-    for (const Change& change : changes) {
-        SCOPED_TRACE(change.what);
-        ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_change")), "");
-        CPostgreSQLDS ds;
-        StoreLogin(ds, server);
-        ds.m_strName = QStringLiteral("库存");
-        ds.m_nRangeMode = RangeSQL;
-        ds.m_strSQL = QStringLiteral("select *, rpad('x', 20000, '.') as wide from vc_change_items order by made");
-        ds.m_selectedFields = QStringList {"id", "made", "name"};
-        std::unique_ptr<CDLBase> preview = Preview(ds);
-        QStringList shown;
-        ASSERT_TRUE(ReadWalkPages(*preview, 1, 2, shown)) << preview->GetLastError().toStdString();
-        EndWalkSession(server, true, QStringLiteral("rpad('x', 20000"));
-        ASSERT_EQ(WriteOnTestServer(server, true, QString::fromLatin1(change.sql)), "");
-        const bool control = QByteArray(change.sql) == "select 1";
-        // Rows the client already holds of the old walk may show first; the page that needs the
-        // walk run again finds the change.
-        QStringList rest;
-        LoaderRow rows;
-        int page = 3;
-        bool read = true;
-        for (; read && page <= kTiedRecords / kWalkPage; ++page) {
-            read = preview->LoadPage(page, kWalkPage, rows);
-            for (int r = 0; read && r < rows.RowCount(); ++r)
-                rest.append(rows.Row(r).mid(0, 3).join(u'|'));
+    // Directly, the server moves past the pages shown and they are checked; through PgBouncer
+    // the walk keeps its rows, and the rows it passes over again are.
+    std::vector<std::pair<const char*, DbServerSettings>> routes {{"direct", server}};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        DbServerSettings through = server;
+        through.port = pooler->port;
+        routes.emplace_back("PgBouncer", through);
+    }
+    for (const auto& [route, reached] : routes) {
+        for (const Change& change : changes) {
+            SCOPED_TRACE(route);
+            SCOPED_TRACE(change.what);
+            ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_change")), "");
+            CPostgreSQLDS ds;
+            StoreLogin(ds, reached);
+            ds.m_strName = QStringLiteral("库存");
+            ds.m_nRangeMode = RangeSQL;
+            ds.m_strSQL = QStringLiteral("select *, rpad('x', 20000, '.') as wide from vc_change_items order by made");
+            ds.m_selectedFields = QStringList {"id", "made", "name"};
+            std::unique_ptr<CDLBase> preview = Preview(ds);
+            QStringList shown;
+            ASSERT_TRUE(ReadWalkPages(*preview, 1, 2, shown)) << preview->GetLastError().toStdString();
+            EndWalkSession(server, true, QStringLiteral("rpad('x', 20000"));
+            ASSERT_EQ(WriteOnTestServer(server, true, QString::fromLatin1(change.sql)), "");
+            const bool control = QByteArray(change.sql) == "select 1";
+            // Rows the client already holds of the old walk may show first; the page that needs the
+            // walk run again finds the change.
+            QStringList rest;
+            LoaderRow rows;
+            int page = 3;
+            bool read = true;
+            for (; read && page <= kTiedRecords / kWalkPage; ++page) {
+                read = preview->LoadPage(page, kWalkPage, rows);
+                for (int r = 0; read && r < rows.RowCount(); ++r)
+                    rest.append(rows.Row(r).mid(0, 3).join(u'|'));
+            }
+            if (control) {
+                EXPECT_TRUE(read) << preview->GetLastError().toStdString();
+                continue;
+            }
+            ASSERT_FALSE(read);
+            EXPECT_EQ(preview->GetLastError(), changedMessage);
+            // From here on, the rows as they are now: the pages as print has them now.
+            const QStringList printed = Printed(ds);
+            QStringList now;
+            ASSERT_TRUE(ReadWalkPages(*preview, 1, kTiedRecords / kWalkPage, now))
+                << preview->GetLastError().toStdString();
+            EXPECT_EQ(now, printed);
         }
-        if (control) {
-            EXPECT_TRUE(read) << preview->GetLastError().toStdString();
-            continue;
-        }
-        ASSERT_FALSE(read);
-        EXPECT_EQ(preview->GetLastError(), changedMessage);
-        // From here on, the rows as they are now: the pages as print has them now.
-        const QStringList printed = Printed(ds);
-        QStringList now;
-        ASSERT_TRUE(ReadWalkPages(*preview, 1, kTiedRecords / kWalkPage, now)) << preview->GetLastError().toStdString();
-        EXPECT_EQ(now, printed);
     }
 }
