@@ -362,8 +362,16 @@ struct OdbcSession
     bool superuser = false;
     // Walks run in a transaction of their own (OdbcConnection::Walking).
     bool walkTransactions = false;
-    // The server's client is this process itself, over TCP (PostgreSQL).
-    bool reachesServer = false;
+    // The ends of the connection as PostgreSQL sees it over TCP: the client's address and port,
+    // then the server's.
+    QStringList ends;
+
+    // The server's client is this process itself. A pooler (PgBouncer) passes statements on
+    // from a connection of its own: the server's client is then the pooler.
+    bool ReachesServer() const
+    {
+        return ends.size() == 4 && ProcessHoldsTcpConnection(ends[0], ends[1].toInt(), ends[2], ends[3].toInt());
+    }
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -399,11 +407,8 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     session.frame.readerRole = server.size() == 5 && server[1] == u"on" && server[2].toInt() >= 140000;
     session.frame.jitOff = server.size() == 5 && server[2].toInt() >= 110000;
     session.frame.checkedInFrame = server.size() == 5 && server[3] == u"on";
-    // A pooler (PgBouncer) passes statements on from a connection of its own: the server's
-    // client is then the pooler, not this process.
-    const QStringList ends = server.size() == 5 ? server[4].split(u' ') : QStringList();
-    session.reachesServer = ends.size() == 4
-        && ProcessHoldsTcpConnection(ends[0], ends[1].toInt(), ends[2], ends[3].toInt());
+    if (server.size() == 5)
+        session.ends = server[4].split(u' ', Qt::SkipEmptyParts);
     return session;
 }
 
@@ -1070,7 +1075,7 @@ public:
     // turns pages.
     std::unique_ptr<DbCursor> OpenSeekingCursor(const QString& sql) override
     {
-        return OpenWalk(sql, m_session.reachesServer && PgLeadsAsQuery(sql));
+        return OpenWalk(sql, m_session.walkTransactions && PgLeadsAsQuery(sql) && m_session.ReachesServer());
     }
 
 private:
