@@ -14,6 +14,8 @@ packages=(
   # data sources
   libsqlite3-dev sqlite3 libpq-dev libmariadb-dev unixodbc-dev unixodbc
   libfreexl-dev libzip-dev mdbtools mdbtools-dev
+  # the preview's kept rows, compressed
+  liblz4-dev libzstd-dev
   # picture export: GIF writing, TIFF through Qt's image plugins
   libgif-dev libpng-dev qt6-image-formats-plugins
   # crypto

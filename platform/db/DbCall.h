@@ -38,6 +38,8 @@ std::unique_ptr<DbConnection> OpenOnWorker(const QString& name, std::function<st
 // The name of the VFS that every SQLite connection opens with: the default one, with the
 // temporary files of all connections together held within DbLimits::tempBytes.
 const char* CappedSQLiteVfs();
+// The bytes of temporary files that may still be written within DbLimits::tempBytes.
+qint64 SQLiteTempBytesLeft();
 
 // SQLite's own memory for one statement of a label, counted on the thread that runs it
 // while a Scope of it is open: an allocation that would take it past

@@ -5,6 +5,7 @@
 #include "platform/db/DbCall.h"
 
 #include <algorithm>
+#include <future>
 
 namespace {
 
@@ -118,19 +119,35 @@ bool DbCursor::FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<
     constexpr qint64 kSliceBytes = qint64(4) << 20;
     constexpr qint64 kMaxSliceRows = 16384;
     qint64 slice = std::max<qint64>(firstSlice, 1);
+    // Each slice is taken on a thread of its own while the next one is read, so that what take
+    // costs (a preview keeping the rows, compressed) hides behind the server's sending. One take
+    // runs at a time, in order, and the last has ended when this returns.
+    DbRows taking;
+    std::future<bool> taken;
+    const auto takenSoFar = [&taken] { return !taken.valid() || taken.get(); };
     for (qint64 left = maxRows; left > 0;) {
-        if (DbStep::Over())
+        if (DbStep::Over()) {
+            takenSoFar();
             return Fail(QStringLiteral("已停止读取记录"));
+        }
         const qint64 wanted = std::min(slice, left);
         DbRows rows;
-        if (!Fetch(wanted, rows))
+        if (!Fetch(wanted, rows)) {
+            takenSoFar();
             return false;
+        }
         left -= rows.RowCount();
-        if (!take(rows) || rows.RowCount() < wanted)
-            break;
+        const bool end = rows.RowCount() < wanted;
         slice = std::clamp<qint64>(rows.RowCount() * kSliceBytes / std::max<qint64>(rows.MemoryUsed(), 1), firstSlice,
             std::max(firstSlice, kMaxSliceRows));
+        if (!takenSoFar())
+            return true;
+        taking = std::move(rows);
+        taken = std::async(std::launch::async, [&take, &taking] { return take(taking); });
+        if (end)
+            break;
     }
+    takenSoFar();
     return true;
 }
 

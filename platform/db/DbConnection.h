@@ -54,12 +54,13 @@ public:
     // false with LastError() set on failure, rows then empty.
     virtual bool Fetch(qint64 maxRows, DbRows& rows) = 0;
 
-    // Fetches up to maxRows rows in slices, handing each slice to take on the thread that read
-    // it, so that the whole (a preview's jump far ahead: reading, checking and keeping the rows
-    // between) is one step under one wait (DbWait.h), however many slices it takes. Slices start
-    // at firstSlice rows and grow while they hold little, up to a few megabytes. take returns
-    // false to stop. False on a failure of reading, or when the step is over between slices; take
-    // must own what it uses, as a step given up comes back after its caller has gone.
+    // Fetches up to maxRows rows in slices, handing each slice to take (on a thread of its own,
+    // while the next slice is read, one slice at a time and in order), so that the whole (a
+    // preview's jump far ahead: reading, checking and keeping the rows between) is one step under
+    // one wait (DbWait.h), however many slices it takes. Slices start at firstSlice rows and grow
+    // while they hold little, up to a few megabytes. take returns false to stop; a slice past it
+    // may have been read. False on a failure of reading, or when the step is over between
+    // slices; take must own what it uses, as a step given up comes back after its caller has gone.
     virtual bool FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<bool(const DbRows&)>& take);
 
     // Whether Seek works: the server moves the cursor to any row, back too, without sending the

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <algorithm>
 #include <cstring>
+#include <lz4.h>
+#include <zstd.h>
 #include <sqlite3.h>
 
 namespace {
@@ -427,15 +429,100 @@ constexpr qsizetype kStageRunBytes = 256 << 10;
 
 // Appends one row's first columns cells, each as its length and its bytes, a NULL as a length of
 // all ones: every value comes back as it came.
-void PackStagedRow(const DbRows& rows, int row, int columns, QByteArray& packed)
+// The bytes of a row as packed: each cell as its length (kStagedNull for a NULL) and its bytes.
+qsizetype StagedRowBytes(const DbRows& rows, int row, int columns)
+{
+    qsizetype bytes = 0;
+    for (int c = 0; c < columns; ++c)
+        bytes += qsizetype(sizeof(quint32)) + (rows.IsNull(row, c) ? 0 : rows.Utf8(row, c).size());
+    return bytes;
+}
+
+// Writes the row packed at out, which has room for it; the end of what it wrote.
+char* WriteStagedRow(const DbRows& rows, int row, int columns, char* out)
 {
     for (int c = 0; c < columns; ++c) {
         const QByteArrayView value = rows.Utf8(row, c);
         const quint32 length = rows.IsNull(row, c) ? kStagedNull : static_cast<quint32>(value.size());
-        packed.append(reinterpret_cast<const char*>(&length), sizeof length);
-        if (length != kStagedNull)
-            packed.append(value);
+        std::memcpy(out, &length, sizeof length);
+        out += sizeof length;
+        if (length != kStagedNull) {
+            std::memcpy(out, value.data(), static_cast<size_t>(value.size()));
+            out += value.size();
+        }
     }
+    return out;
+}
+
+void PackStagedRow(const DbRows& rows, int row, int columns, QByteArray& packed)
+{
+    const qsizetype at = packed.size();
+    packed.resize(at + StagedRowBytes(rows, row, columns));
+    WriteStagedRow(rows, row, columns, packed.data() + at);
+}
+
+// A run is kept as a tag, its packed size, then the packed rows compressed by LZ4, the fastest
+// compression at hand, under which a table's texts shrink several times; where LZ4 saves less
+// than a quarter (text without repeats, such as hexadecimal digits), by zstd, whose entropy
+// coding still halves it, so that the temporary storage's cap is met as far as can be. The walk
+// waits for it.
+constexpr char kRunLz4 = 'L';
+constexpr char kRunZstd = 'Z';
+constexpr qsizetype kRunHead = 1 + qsizetype(sizeof(quint32));
+
+// The run of packed, compressed with cctx's help (zstd's context, made on first use); empty when
+// it is too large for one block.
+QByteArray CompressRun(const QByteArray& packed, ZSTD_CCtx*& cctx)
+{
+    if (packed.size() > LZ4_MAX_INPUT_SIZE)
+        return {};
+    const int size = static_cast<int>(packed.size());
+    const auto head = [&](QByteArray& run, char tag) {
+        run[0] = tag;
+        const auto bytes = static_cast<quint32>(size);
+        std::memcpy(run.data() + 1, &bytes, sizeof bytes);
+    };
+    const int lz4Bound = LZ4_compressBound(size);
+    QByteArray run(kRunHead + lz4Bound, Qt::Uninitialized);
+    const int lz4 = LZ4_compress_default(packed.constData(), run.data() + kRunHead, size, lz4Bound);
+    if (lz4 > 0 && lz4 <= size - size / 4) {
+        head(run, kRunLz4);
+        run.truncate(kRunHead + lz4);
+        return run;
+    }
+    if (!cctx)
+        cctx = ZSTD_createCCtx();
+    if (!cctx)
+        return {};
+    const size_t zstdBound = ZSTD_compressBound(static_cast<size_t>(size));
+    run.resize(kRunHead + static_cast<qsizetype>(zstdBound));
+    const size_t zstd = ZSTD_compressCCtx(cctx, run.data() + kRunHead, zstdBound, packed.constData(),
+        static_cast<size_t>(size), 1);
+    if (ZSTD_isError(zstd))
+        return {};
+    head(run, kRunZstd);
+    run.truncate(kRunHead + static_cast<qsizetype>(zstd));
+    return run;
+}
+
+// The packed rows of a run; false when it is damaged.
+bool UncompressRun(QByteArrayView run, QByteArray& packed)
+{
+    quint32 size = 0;
+    if (run.size() < kRunHead)
+        return false;
+    std::memcpy(&size, run.data() + 1, sizeof size);
+    if (size > quint32(LZ4_MAX_INPUT_SIZE))
+        return false;
+    packed.resize(size);
+    const QByteArrayView body = run.sliced(kRunHead);
+    if (run[0] == kRunLz4) {
+        return body.size() <= LZ4_MAX_INPUT_SIZE
+            && LZ4_decompress_safe(body.data(), packed.data(), static_cast<int>(body.size()), static_cast<int>(size))
+            == static_cast<int>(size);
+    }
+    return run[0] == kRunZstd
+        && ZSTD_decompress(packed.data(), size, body.data(), static_cast<size_t>(body.size())) == size;
 }
 
 quint64 StagedRowHash(QByteArrayView packed)
@@ -473,6 +560,7 @@ DbRowStage::~DbRowStage()
     sqlite3_finalize(m_select);
     sqlite3_finalize(m_selectHashes);
     sqlite3_close(m_db);
+    ZSTD_freeCCtx(m_zstd);
 }
 
 bool DbRowStage::Check(int rc)
@@ -499,29 +587,37 @@ bool DbRowStage::SameColumns(const DbRows& rows) const
     return !m_named || (KeptColumns(rows) == m_columns.size() && rows.Columns().mid(0, m_columns.size()) == m_columns);
 }
 
-bool DbRowStage::StoreRun(const DbRows& rows, int from, int to, int columns)
+bool DbRowStage::PackRun(const DbRows& rows, int from, int to, int columns, PackedRun& run)
 {
-    QByteArray packed;
-    QByteArray hashes;
-    hashes.reserve((to - from) * qsizetype(sizeof(quint64)));
+    // Each row as its size and its cells, so that a damaged run is never read past its end;
+    // sized first and written in place.
+    qsizetype bytes = 0;
+    for (int r = from; r < to; ++r)
+        bytes += qsizetype(sizeof(quint32)) + StagedRowBytes(rows, r, columns);
+    QByteArray packed(bytes, Qt::Uninitialized);
+    run.first = m_rowCount + from;
+    run.rows = to - from;
+    run.hashes.reserve(static_cast<size_t>(to - from));
+    char* out = packed.data();
     for (int r = from; r < to; ++r) {
-        // Each row as its size and its cells, so that a damaged run is never read past its end.
-        const qsizetype at = packed.size();
-        packed.append(sizeof(quint32), '\0');
-        PackStagedRow(rows, r, columns, packed);
-        const quint32 size = static_cast<quint32>(packed.size() - at - qsizetype(sizeof(quint32)));
-        std::memcpy(packed.data() + at, &size, sizeof size);
-        const quint64 hash = StagedRowHash(QByteArrayView(packed).sliced(at + qsizetype(sizeof size)));
-        hashes.append(reinterpret_cast<const char*>(&hash), sizeof hash);
+        char* const row = out + sizeof(quint32);
+        out = WriteStagedRow(rows, r, columns, row);
+        const auto size = static_cast<quint32>(out - row);
+        std::memcpy(row - sizeof size, &size, sizeof size);
+        run.hashes.push_back(StagedRowHash(QByteArrayView(row, size)));
     }
-    // The fastest compression: texts of a table compress well even so, and the walk waits for it.
-    const QByteArray compressed = qCompress(packed, 1);
-    const bool ok = Check(sqlite3_bind_int64(m_insert, 1, m_rowCount + from))
-        && Check(sqlite3_bind_int64(m_insert, 2, to - from))
-        && Check(sqlite3_bind_blob64(m_insert, 3, hashes.constData(), static_cast<sqlite3_uint64>(hashes.size()),
+    run.blob = CompressRun(packed, m_zstd);
+    if (run.blob.isEmpty())
+        m_strLastError = QStringLiteral("无法压缩要保存的记录");
+    return !run.blob.isEmpty();
+}
+
+bool DbRowStage::StoreRun(const PackedRun& run)
+{
+    const bool ok = Check(sqlite3_bind_int64(m_insert, 1, run.first)) && Check(sqlite3_bind_int64(m_insert, 2, run.rows))
+        && Check(sqlite3_bind_blob64(m_insert, 3, run.hashes.data(), run.hashes.size() * sizeof(quint64), SQLITE_STATIC))
+        && Check(sqlite3_bind_blob64(m_insert, 4, run.blob.constData(), static_cast<sqlite3_uint64>(run.blob.size()),
             SQLITE_STATIC))
-        && Check(sqlite3_bind_blob64(m_insert, 4, compressed.constData(),
-            static_cast<sqlite3_uint64>(compressed.size()), SQLITE_STATIC))
         && Check(sqlite3_step(m_insert));
     sqlite3_reset(m_insert);
     sqlite3_clear_bindings(m_insert);
@@ -551,19 +647,39 @@ bool DbRowStage::Append(const DbRows& rows)
         return false;
     }
     const int columns = KeptColumns(rows);
-    if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
-        return false;
-    bool ok = true;
+    // Every run is packed before SQLite is given any, so that a block the temporary storage has
+    // no room for is refused unwritten: a temporary database that could not grow at a commit
+    // cannot be read again, and the rows kept before must stay.
+    std::vector<PackedRun> runs;
+    qint64 bytes = 0;
     int from = 0;
     qsizetype runBytes = 0;
-    for (int r = 0; ok && r < rows.RowCount(); ++r) {
+    for (int r = 0; r < rows.RowCount(); ++r) {
         for (int c = 0; c < columns; ++c)
             runBytes += rows.Utf8(r, c).size() + qsizetype(sizeof(quint32));
         if (r + 1 - from >= kStageRunRows || runBytes >= kStageRunBytes || r + 1 == rows.RowCount()) {
-            ok = StoreRun(rows, from, r + 1, columns);
+            runs.emplace_back();
+            if (!PackRun(rows, from, r + 1, columns, runs.back()))
+                return false;
+            bytes += runs.back().blob.size() + qint64(runs.back().hashes.size() * sizeof(quint64));
             from = r + 1;
             runBytes = 0;
         }
+    }
+    // What SQLite writes besides: each run's part-filled page and headers, the pages of the
+    // table's tree, and the journal of the pages the block changes.
+    constexpr qint64 kPage = 4096;
+    if (bytes + bytes / 8 + qint64(runs.size()) * kPage + 16 * kPage > SQLiteTempBytesLeft()) {
+        m_full = true;
+        m_strLastError = QStringLiteral("临时存储已满");
+        return false;
+    }
+    if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
+        return false;
+    bool ok = true;
+    for (const PackedRun& run : runs) {
+        if (!(ok = StoreRun(run)))
+            break;
     }
     if (!ok || !Check(sqlite3_exec(m_db, "commit", nullptr, nullptr, nullptr))) {
         // Rows kept before stay; this block leaves nothing.
@@ -643,8 +759,11 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     qint64 left = count;
     bool damaged = false;
     const bool read = VisitRuns(m_select, first, count, [&](const Run& run) {
-        const QByteArray packed = qUncompress(reinterpret_cast<const uchar*>(run.blob.data()),
-            static_cast<qsizetype>(run.blob.size()));
+        QByteArray packed;
+        if (!UncompressRun(run.blob, packed)) {
+            damaged = true;
+            return false;
+        }
         qsizetype at = 0;
         for (qint64 i = 0; i < run.rows && left > 0; ++i) {
             quint32 size = 0;

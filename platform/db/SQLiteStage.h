@@ -10,6 +10,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct ZSTD_CCtx_s;
 
 // A connection over a handle opened elsewhere; the connection closes it.
 std::unique_ptr<DbConnection> AdoptSQLite(sqlite3* db);
@@ -156,8 +157,17 @@ private:
     // The columns of rows that are kept, and whether they are the kept ones.
     int KeptColumns(const DbRows& rows) const;
     bool SameColumns(const DbRows& rows) const;
-    // Stores rows from..to-1 of rows as one run.
-    bool StoreRun(const DbRows& rows, int from, int to, int columns);
+    // Rows from..to-1 of rows as one run, packed and compressed, the first numbered after those
+    // kept; then stored.
+    struct PackedRun
+    {
+        qint64 first = 0;
+        qint64 rows = 0;
+        std::vector<quint64> hashes;
+        QByteArray blob;
+    };
+    bool PackRun(const DbRows& rows, int from, int to, int columns, PackedRun& run);
+    bool StoreRun(const PackedRun& run);
     // Calls visit(run) with the blob of each run that holds kept rows first+1 .. first+count,
     // in order, the rows of the run before first+1 given as skipped; false when a run cannot be
     // read (LastError() set) or visit returns false.
@@ -171,6 +181,7 @@ private:
     bool VisitRuns(sqlite3_stmt* select, qint64 first, qint64 count, Visit visit);
 
     int m_keptColumns;
+    ZSTD_CCtx_s* m_zstd = nullptr; // the compression's context, kept from run to run
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
     sqlite3_stmt* m_select = nullptr; // runs with their rows

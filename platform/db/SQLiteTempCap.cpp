@@ -152,6 +152,11 @@ int CapOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* 
 
 } // namespace
 
+qint64 SQLiteTempBytesLeft()
+{
+    return GetDbLimits().tempBytes - g_tempBytesInUse.load();
+}
+
 const char* CappedSQLiteVfs()
 {
     static std::once_flag registered;

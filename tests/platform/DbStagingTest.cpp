@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -254,4 +255,56 @@ TEST(DbStaging, KeptRowsAreTheShownColumnsAndTellARunAgainThatDiffers)
     ASSERT_TRUE(stage.Read(990, 20, rows)) << stage.LastError().toStdString();
     EXPECT_EQ(rows.RowCount(), 10);
     EXPECT_EQ(rows.Row(9), (QStringList {"999", "名999"}));
+}
+
+// Rows of text that repeats and of hexadecimal digits that do not (kept by different
+// compressions) read back as they were kept. A block the temporary storage has no room for is
+// refused unwritten, and the rows kept before it still read back.
+TEST(DbStaging, KeptRowsOfAnyTextReadBackAndABlockPastTheCapLeavesThemReadable)
+{
+    const auto makeRows = [](int from, int to, bool repeating) {
+        DbRows rows;
+        rows.Reset({"id", "text"});
+        for (int i = from; i < to; ++i) {
+            rows.AppendText(QString::number(i));
+            QByteArray text;
+            for (int k = 0; text.size() < 600; ++k)
+                text += repeating
+                    ? QByteArray("row ") + QByteArray::number(i)
+                    : QCryptographicHash::hash(QByteArray::number(i * 100 + k), QCryptographicHash::Md5).toHex();
+            rows.AppendUtf8(text.constData(), text.size());
+        }
+        return rows;
+    };
+    for (const bool repeating : {true, false}) {
+        SCOPED_TRACE(repeating ? "repeating text" : "hexadecimal digits");
+        DbRowStage stage(2);
+        ASSERT_TRUE(stage.Append(makeRows(0, 1000, repeating))) << stage.LastError().toStdString();
+        DbRows rows;
+        ASSERT_TRUE(stage.Read(0, 1000, rows)) << stage.LastError().toStdString();
+        const DbRows kept = makeRows(0, 1000, repeating);
+        ASSERT_EQ(rows.RowCount(), 1000);
+        for (int r = 0; r < 1000; r += 111)
+            EXPECT_EQ(rows.Row(r), kept.Row(r));
+        EXPECT_TRUE(stage.Matches(0, kept));
+    }
+
+    const DbLimits saved = GetDbLimits();
+    DbLimits limits = saved;
+    limits.tempBytes = 1 << 20;
+    SetDbLimits(limits);
+    DbRowStage stage(2);
+    const bool first = stage.Append(makeRows(0, 500, false)); // about 160 kB compressed
+    // About 1 MB: within SQLite's page cache, so that without the check it would fail at the commit.
+    const bool second = stage.Append(makeRows(500, 4000, false));
+    const bool full = stage.Full();
+    DbRows rows;
+    const bool read = stage.Read(490, 20, rows);
+    SetDbLimits(saved);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_TRUE(full);
+    ASSERT_TRUE(read) << stage.LastError().toStdString();
+    EXPECT_EQ(rows.RowCount(), 10);
+    EXPECT_EQ(rows.Value(9, 0), "499");
 }
