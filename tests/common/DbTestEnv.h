@@ -44,6 +44,17 @@ inline void StoreLogin(CHostPortDS& ds, const DbServerSettings& s)
     ds.m_strPassword = EncryptString(s.password);
 }
 
+// The PostgreSQL sessions a test opens while this lives carry name (libpq, and psqlODBC through
+// it, take it from the environment, and PgBouncer passes it on), so that what the test looks up
+// or ends on the server is its own, never that of a suite beside it on the same login.
+struct TestSessionName
+{
+    explicit TestSessionName(const char* name) { qputenv("PGAPPNAME", name); }
+    ~TestSessionName() { qunsetenv("PGAPPNAME"); }
+    TestSessionName(const TestSessionName&) = delete;
+    TestSessionName& operator=(const TestSessionName&) = delete;
+};
+
 // The server's login as an ODBC string of PostgreSQL's or MariaDB's driver, enciphered as the
 // dialog stores it.
 inline void StoreOdbcLogin(CCustomDS& odbc, const DbServerSettings& s, bool postgres)

@@ -69,14 +69,8 @@ QString AskServer(const DbServerSettings& s, bool postgres, const QString& sql)
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
 
-// The PostgreSQL sessions of this suite carry this name (libpq takes it from the environment),
-// so that ending the walk's session ends none of the suites that run beside it on the same login.
+// The PostgreSQL sessions of this suite carry this name (TestSessionName).
 constexpr char kWalkSessionName[] = "vc_walk_rerun";
-struct WalkSessionName
-{
-    WalkSessionName() { qputenv("PGAPPNAME", kWalkSessionName); }
-    ~WalkSessionName() { qunsetenv("PGAPPNAME"); }
-};
 
 // Ends the session of the walk whose statement starts with marker, from another connection.
 void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& marker)
@@ -175,7 +169,7 @@ TEST(BrowsedWalkRerun, MariaDBWalkLeftIdlePastNetWriteTimeoutIsRunAgain)
 TEST(BrowsedWalkRerun, PostgreSQLWalkWhoseSessionWasKilledGoesOnOnANewConnection)
 {
     VC_TEST_SERVER(server, "VC_PG");
-    const WalkSessionName named;
+    const TestSessionName named(kWalkSessionName);
     ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_walk")), "");
     ExpectPostgreSQLPagesGoOnAfter(server, [&] { EndWalkSession(server, true, QStringLiteral("rpad(name, 20000")); });
 }
@@ -196,7 +190,7 @@ TEST(BrowsedWalkRerun, PostgreSQLRestartedMidWalkGoesOnOnANewConnection)
 TEST(BrowsedWalkRerun, ChangedRowsOrColumnsAreToldAndPagesStartAgainFromTheRowsAsTheyAreNow)
 {
     VC_TEST_SERVER(server, "VC_PG");
-    const WalkSessionName named;
+    const TestSessionName named(kWalkSessionName);
     const QString changedMessage
         = QStringLiteral("数据源“库存”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。");
     struct Change
