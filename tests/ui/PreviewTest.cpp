@@ -1,6 +1,7 @@
 // The print preview: paging, zoom and scroll rules, a failing page, the private copy
-// of the label, and a picture of the window (VC_SHOWCASE_DIR names its folder; run
+// of the label, pages of a server's records, and a picture of the window (VC_SHOWCASE_DIR names its folder; run
 // with VC_TEST_PLATFORM=xcb under xvfb-run to see what the desktop draws).
+#include "DbTestEnv.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "app/Ctl.h"
@@ -347,4 +348,59 @@ TEST(Preview, PictureOfThePreview)
     const QImage image = frame->grab().toImage();
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(image.save(dir + QStringLiteral("/print-preview.png")));
+}
+
+// A label of one record a page from PostgreSQL, through its own client and its ODBC driver,
+// directly (the server moves past the pages) and through PgBouncer (the preview keeps the rows
+// it passes): the last page typed into the page box shows the last record, and the first page
+// its first, as print has them.
+TEST(Preview, TypingTheLastPageOfAServersRecordsShowsTheLastRecord)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_pvpages")), "");
+    std::vector<std::pair<const char*, DbServerSettings>> routes {{"direct", server}};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        DbServerSettings through = server;
+        through.port = pooler->port;
+        routes.emplace_back("PgBouncer", through);
+    }
+    for (const auto& [route, reached] : routes) {
+        for (const bool odbc : {false, true}) {
+            SCOPED_TRACE(route);
+            SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+            FakeServices services;
+            auto label = MakeGridLabel(1, 1);
+            label->m_strTitle = QStringLiteral("records.vmk");
+            std::unique_ptr<CDSBase> source = ServerSource(reached, true, odbc);
+            source->m_strName = QStringLiteral("库存");
+            source->m_nRangeMode = RangeSQL;
+            source->m_strSQL = QStringLiteral("select id, name from vc_pvpages_items order by id");
+            source->m_selectedFields = QStringList {"id", "name"};
+            label->m_dataSources.push_back(std::move(source));
+            std::vector<std::unique_ptr<CDataBand>> bands;
+            bands.push_back(FieldBand(QStringLiteral("库存"), "name"));
+            AddText(*label, "T", std::move(bands));
+            std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+            ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
+            frame->show();
+            CPreviewFrameView& view = frame->View();
+            EXPECT_EQ(FirstText(view), QStringLiteral("item1"));
+            auto* page = ctl<QLineEdit>(frame.get(), 40514);
+            for (const auto& [typed, shown] : {std::pair {"2000", "item2000"}, std::pair {"1", "item1"}}) {
+                QTest::keyClick(page, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(page, QString::fromLatin1(typed));
+                QTest::keyClick(page, Qt::Key_Return);
+                EXPECT_EQ(view.m_nCurrentPage, QByteArray(typed).toInt());
+                EXPECT_EQ(FirstText(view), QString::fromLatin1(shown));
+            }
+            EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+            if (const QString dir = qEnvironmentVariable("VC_SHOWCASE_DIR"); !dir.isEmpty() && odbc) {
+                page->selectAll();
+                QTest::keyClicks(page, QStringLiteral("2000"));
+                QTest::keyClick(page, Qt::Key_Return);
+                QTest::qWait(100);
+                frame->grab().save(dir + QStringLiteral("/preview-server-%1.png").arg(QLatin1String(route)));
+            }
+        }
+    }
 }
