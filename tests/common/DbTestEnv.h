@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Settings of the throwaway servers that scripts/dbservers.sh starts and describes
 // in its env file (VC_PG_* for PostgreSQL, VC_MY_* for MariaDB).
@@ -81,6 +83,19 @@ inline std::unique_ptr<CDSBase> ServerSource(const DbServerSettings& s, bool pos
         ds = std::make_unique<CMySQLDS>();
     StoreLogin(*ds, s);
     return ds;
+}
+
+// PostgreSQL's login as it reaches the server directly, and through PgBouncer's session pool
+// where the pooler runs, each with the route's name.
+inline std::vector<std::pair<const char*, DbServerSettings>> DirectAndPooledRoutes(const DbServerSettings& server)
+{
+    std::vector<std::pair<const char*, DbServerSettings>> routes {{"direct", server}};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        DbServerSettings through = server;
+        through.port = pooler->port;
+        routes.emplace_back("PgBouncer", through);
+    }
+    return routes;
 }
 
 // Runs a statement that writes test data, through the server's own command-line client

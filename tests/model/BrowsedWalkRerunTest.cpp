@@ -207,12 +207,7 @@ TEST(BrowsedWalkRerun, ChangedRowsOrColumnsAreToldAndPagesStartAgainFromTheRowsA
     };
     // Directly, the server moves past the pages shown and they are checked; through PgBouncer
     // the walk keeps its rows, and the rows it passes over again are.
-    std::vector<std::pair<const char*, DbServerSettings>> routes {{"direct", server}};
-    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
-        DbServerSettings through = server;
-        through.port = pooler->port;
-        routes.emplace_back("PgBouncer", through);
-    }
+    const auto routes = DirectAndPooledRoutes(server);
     for (const auto& [route, reached] : routes) {
         for (const Change& change : changes) {
             SCOPED_TRACE(route);

@@ -358,12 +358,7 @@ TEST(Preview, TypingTheLastPageOfAServersRecordsShowsTheLastRecord)
 {
     VC_TEST_SERVER(server, "VC_PG");
     ASSERT_EQ(WriteTiedTables(server, true, QStringLiteral("vc_pvpages")), "");
-    std::vector<std::pair<const char*, DbServerSettings>> routes {{"direct", server}};
-    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
-        DbServerSettings through = server;
-        through.port = pooler->port;
-        routes.emplace_back("PgBouncer", through);
-    }
+    const auto routes = DirectAndPooledRoutes(server);
     for (const auto& [route, reached] : routes) {
         for (const bool odbc : {false, true}) {
             SCOPED_TRACE(route);
