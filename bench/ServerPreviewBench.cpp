@@ -450,29 +450,15 @@ void FarJump(benchmark::State& state, bool postgres, JumpRoute route)
     state.counters["peak MB"] = double(PeakResidentKiB()) / 1024.0;
 }
 
-void BM_PostgreSQLFarJump(benchmark::State& state)
+// A million and five million rows, on each route.
+void FarJumpSizes(benchmark::internal::Benchmark* b)
 {
-    FarJump(state, true, JumpRoute::Native);
+    b->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
-BENCHMARK(BM_PostgreSQLFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_PsqlOdbcFarJump(benchmark::State& state)
-{
-    FarJump(state, true, JumpRoute::PsqlOdbc);
-}
-BENCHMARK(BM_PsqlOdbcFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_MariaDBFarJump(benchmark::State& state)
-{
-    FarJump(state, false, JumpRoute::Native);
-}
-BENCHMARK(BM_MariaDBFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_MariaDBOdbcStringFarJump(benchmark::State& state)
-{
-    FarJump(state, false, JumpRoute::OdbcString);
-}
-BENCHMARK(BM_MariaDBOdbcStringFarJump)->Arg(1000000)->Arg(5000000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(FarJump, PostgreSQL, true, JumpRoute::Native)->Apply(FarJumpSizes);
+BENCHMARK_CAPTURE(FarJump, PsqlOdbc, true, JumpRoute::PsqlOdbc)->Apply(FarJumpSizes);
+BENCHMARK_CAPTURE(FarJump, MariaDB, false, JumpRoute::Native)->Apply(FarJumpSizes);
+BENCHMARK_CAPTURE(FarJump, MariaDBOdbcString, false, JumpRoute::OdbcString)->Apply(FarJumpSizes);
 
 void BM_MariaDBStatementPreviewWalk(benchmark::State& state)
 {
