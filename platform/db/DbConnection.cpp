@@ -118,7 +118,8 @@ bool DbCursor::FetchInto(qint64 maxRows, qint64 firstSlice, const std::function<
     // Slices of about this many bytes, never more rows than kMaxSliceRows unless firstSlice asks.
     constexpr qint64 kSliceBytes = qint64(4) << 20;
     constexpr qint64 kMaxSliceRows = 16384;
-    qint64 slice = std::max<qint64>(firstSlice, 1);
+    firstSlice = std::max<qint64>(firstSlice, 1);
+    qint64 slice = firstSlice;
     // Each slice is taken on a thread of its own while the next one is read, so that what take
     // costs (a preview keeping the rows, compressed) hides behind the server's sending. One take
     // runs at a time, in order, and the last has ended when this returns.

@@ -46,18 +46,14 @@ void DbRows::AppendUtf8(const char* text, qsizetype length)
 
 void DbRows::AppendText(QStringView text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    AppendUtf8(utf8.constData(), utf8.size());
-}
-
-void DbRows::AppendUtf16(const char16_t* text, qsizetype length)
-{
     // Most label data is ASCII: copied without a temporary text.
+    const qsizetype length = text.size();
     qsizetype i = 0;
-    while (i < length && text[i] < 0x80)
+    while (i < length && text[i].unicode() < 0x80)
         ++i;
     if (i < length) {
-        AppendText(QStringView(text, length));
+        const QByteArray utf8 = text.toUtf8();
+        AppendUtf8(utf8.constData(), utf8.size());
         return;
     }
     const qsizetype at = m_text.size();
@@ -65,7 +61,7 @@ void DbRows::AppendUtf16(const char16_t* text, qsizetype length)
     m_text.resize(at + length);
     char* out = m_text.data() + at;
     for (i = 0; i < length; ++i)
-        out[i] = static_cast<char>(text[i]);
+        out[i] = static_cast<char>(text[i].unicode());
     m_ends.push_back(static_cast<uint32_t>(m_text.size()));
     m_nulls.push_back(false);
 }

@@ -25,8 +25,6 @@ public:
     void AppendUtf8(const char* text, qsizetype length);
     void AppendUtf8(QByteArrayView text) { AppendUtf8(text.data(), text.size()); }
     void AppendText(QStringView text);
-    // UTF-16 as a driver hands it over, converted straight into the block.
-    void AppendUtf16(const char16_t* text, qsizetype length);
     void AppendNull();
     // Appends one whole row; missing cells are empty, surplus ones dropped.
     void AppendRow(const QStringList& values);

@@ -575,11 +575,17 @@ private:
     int m_socket = -1;
 };
 
+// A port the client takes: 0 is none given.
+bool IsMyPort(qint64 port)
+{
+    return port == 0 || IsDbPort(port);
+}
+
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::OpenMySQL(const DbServerSettings& settings)
 {
-    if (settings.port < 0 || settings.port > 65535)
+    if (!IsMyPort(settings.port))
         return Unavailable(DbPortRefusal(QString::number(settings.port)), true);
     return OpenOnWorker(settings.database.isEmpty() ? settings.host : settings.database,
         [settings]() -> std::unique_ptr<DbConnection> { return std::make_unique<MySQLConnection>(settings); });
@@ -591,7 +597,7 @@ DbReach MySQLReach(const DbServerSettings& settings)
     DbReach reach;
     reach.client = QStringLiteral("MariaDB");
     reach.server = SqlServerKind::MySQL;
-    if (settings.port < 0 || settings.port > 65535) {
+    if (!IsMyPort(settings.port)) {
         reach.refusal = DbPortRefusal(QString::number(settings.port));
         return reach;
     }

@@ -321,6 +321,16 @@ struct OdbcStatementFrame
     }
 };
 
+// Runs text on stmt and moves past the first results of it, which answer what goes before the
+// part wanted; the last call's outcome.
+SQLRETURN ExecuteSkipping(SQLHSTMT stmt, QString text, int results = 0)
+{
+    SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS); // text is ended by a nul
+    for (int result = 0; result < results && SQL_SUCCEEDED(rc); ++result)
+        rc = SQLMoreResults(stmt);
+    return rc;
+}
+
 // Has the server parse text (OdbcStatementFrame::ParsedAlone) as psqlODBC sends it, on the
 // statement's own handle, so that a cancel reaches it: psqlODBC parses a statement it prepares
 // when asked for its columns. A psqlODBC that still prepares statements by name would leave them
@@ -367,11 +377,14 @@ struct OdbcSession
     QStringList ends;
 
     // The server's client is this process itself. A pooler (PgBouncer) passes statements on
-    // from a connection of its own: the server's client is then the pooler.
-    bool ReachesServer() const
+    // from a connection of its own: the server's client is then the pooler. Looked up once.
+    bool ReachesServer()
     {
-        return ends.size() == 4 && ProcessHoldsTcpConnection(ends[0], ends[1].toInt(), ends[2], ends[3].toInt());
+        if (!reaches)
+            reaches = ends.size() == 4 && ProcessHoldsTcpConnection(ends[0], ends[1].toInt(), ends[2], ends[3].toInt());
+        return *reaches;
     }
+    std::optional<bool> reaches;
 };
 
 OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
@@ -654,7 +667,12 @@ private:
             }
         }
         m_firstHeld = true;
-        SetUpBlocks();
+        // A row of NULLs does not tell the C type: the next row is read by itself in turn.
+        bool known = !m_wide || m_firstTooLarge;
+        for (int c = 0; c < m_firstRow.ColumnCount() && !known; ++c)
+            known = !m_firstRow.IsNull(0, c);
+        if (known)
+            SetUpBlocks();
         return true;
     }
 
@@ -714,7 +732,7 @@ private:
                 return fail(true, static_cast<SQLUSMALLINT>(c + 1));
             kept += bytes / unit;
             if (m_wide)
-                rows.AppendUtf16(reinterpret_cast<const char16_t*>(value), bytes / qsizetype(sizeof(char16_t)));
+                rows.AppendText(QStringView(reinterpret_cast<const char16_t*>(value), bytes / qsizetype(sizeof(char16_t))));
             else
                 rows.AppendText(QString::fromUtf8(value, bytes));
         }
@@ -898,11 +916,7 @@ public:
             text = QStringLiteral("MOVE ABSOLUTE %1 IN vc_walk;").arg(*m_target) + text;
         OdbcCursor fetched(
             m_dbc,
-            [text, moving](SQLHSTMT stmt) {
-                QString sent = text; // ended by a nul
-                const SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
-                return moving && SQL_SUCCEEDED(rc) ? SQLMoreResults(stmt) : rc;
-            },
+            [text, moving](SQLHSTMT stmt) { return ExecuteSkipping(stmt, text, moving ? 1 : 0); },
             m_running, true, OdbcCursor::HeldWalk);
         if (!fetched.LastError().isEmpty() || !fetched.Fetch(-1, rows)) {
             Stop(fetched);
@@ -1057,14 +1071,10 @@ public:
             const int before = 2 + static_cast<int>(steps.size());
             return Run(rows, 0, -1,
                 [text = guard + u';' + OdbcStatementFrame::ResolvingText(steps, question), before](SQLHSTMT stmt) {
-                    QString sent = text; // ended by a nul
-                    SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
-                    for (int result = 0; result < before && SQL_SUCCEEDED(rc); ++result)
-                        rc = SQLMoreResults(stmt);
-                    return rc;
+                    return ExecuteSkipping(stmt, text, before);
                 });
         }
-        return Run(rows, 0, 0, [guard](SQLHSTMT stmt) { return SQLExecDirectW(stmt, Wide(guard), SQL_NTS); })
+        return Run(rows, 0, 0, [guard](SQLHSTMT stmt) { return ExecuteSkipping(stmt, guard); })
             && Run(rows, 0, -1,
                 Sending(OdbcStatementFrame::ResolvingText(steps, question), 1 + static_cast<int>(steps.size()), statement));
     }
@@ -1122,8 +1132,7 @@ private:
             if (parsed != SQL_SUCCESS)
                 return parsed;
             SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-            QString begin = head; // ended by a nul
-            SQLRETURN rc = SQLExecDirectW(stmt, Wide(begin), SQL_NTS);
+            const SQLRETURN rc = ExecuteSkipping(stmt, head);
             if (!SQL_SUCCEEDED(rc))
                 return DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
             SQLFreeStmt(stmt, SQL_CLOSE);
@@ -1131,8 +1140,7 @@ private:
                 SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
                 SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
             }
-            QString statement = text;
-            return SQLExecDirectW(stmt, Wide(statement), SQL_NTS);
+            return ExecuteSkipping(stmt, text);
         };
     }
 
@@ -1165,17 +1173,10 @@ private:
                    checkedText = checked ? frame.Text(sql, frame.CheckBlock(sql)) : QString(),
                    text = frame.Text(sql), skip = frame.HeadResults(false), skipChecked = frame.HeadResults(true),
                    alone = frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
-            const auto run = [stmt](const QString& sent, int heads) {
-                QString text = sent; // ended by a nul
-                SQLRETURN rc = SQLExecDirectW(stmt, Wide(text), SQL_NTS);
-                for (int result = 0; result < heads && SQL_SUCCEEDED(rc); ++result)
-                    rc = SQLMoreResults(stmt);
-                return rc;
-            };
             if (!direct.isEmpty())
-                return run(direct, skip);
+                return ExecuteSkipping(stmt, direct, skip);
             if (!checkedText.isEmpty()) {
-                const SQLRETURN rc = run(checkedText, skipChecked);
+                const SQLRETURN rc = ExecuteSkipping(stmt, checkedText, skipChecked);
                 if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
                     return rc;
                 const QString state = DiagnosticState(SQL_HANDLE_STMT, stmt);
@@ -1190,7 +1191,7 @@ private:
                 if (parsed != SQL_SUCCESS)
                     return parsed;
             }
-            return run(text, skip);
+            return ExecuteSkipping(stmt, text, skip);
         };
     }
 
@@ -1204,11 +1205,7 @@ private:
                 if (parsed != SQL_SUCCESS)
                     return parsed;
             }
-            QString sent = text; // ended by a nul
-            SQLRETURN rc = SQLExecDirectW(stmt, Wide(sent), SQL_NTS);
-            for (int result = 0; result < skip && SQL_SUCCEEDED(rc); ++result)
-                rc = SQLMoreResults(stmt);
-            return rc;
+            return ExecuteSkipping(stmt, text, skip);
         };
     }
 

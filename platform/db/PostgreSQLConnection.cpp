@@ -287,7 +287,7 @@ struct PgParameters
 class PostgreSQLConnection final : public DbConnection
 {
 public:
-    explicit PostgreSQLConnection(const DbServerSettings& settings) : m_settings(settings)
+    explicit PostgreSQLConnection(const DbServerSettings& settings)
     {
         const PgParameters parameters(settings);
         m_conn = PQconnectStartParams(parameters.keywords, parameters.values, 0);
@@ -422,10 +422,13 @@ public:
 
     // What the transaction of the program's own question sets (DbConnection::QueryResolving): the
     // step's limit, and no JIT, whose compiling costs far more than the catalog's small queries.
-    static QByteArray ResolvingSettings()
+    QByteArray ResolvingSettings() const
     {
-        return "select set_config('jit', 'off', true), set_config('statement_timeout', '"
-            + QByteArray::number(GetDbLimits().statementMs) + "', true)";
+        QByteArray settings = "select set_config('statement_timeout', '" + QByteArray::number(GetDbLimits().statementMs)
+            + "', true)";
+        if (m_jitSetting)
+            settings += ", set_config('jit', 'off', true)";
+        return settings;
     }
 
     // The next result, waited for without blocking past the step (see WaitForInput). Null with
@@ -565,7 +568,6 @@ private:
         return result;
     }
 
-    DbServerSettings m_settings;
     std::optional<bool> m_pooled; // a pooler stands between, once asked
     PGconn* m_conn = nullptr;
     PGcancel* m_cancel = nullptr; // made once connected, for Interrupt from another thread
@@ -680,20 +682,27 @@ bool PgStatement::SendFramed(const QByteArray& statement, const std::vector<QByt
     return true;
 }
 
-void PgStatement::FailWith(PGresult* result)
+// What a failed result says, fallback where the server said nothing; stopped when the refusal is
+// our own, complete in itself.
+QString PgResultFailure(PGresult* result, const QString& fallback, bool& stopped)
 {
     const QString state = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-    if (PgRefusesSeveralStatements(state, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)))) {
-        Fail(PgSeveralStatementsMessage(), true);
-        return;
-    }
+    stopped = PgRefusesSeveralStatements(state, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)));
+    if (stopped)
+        return PgSeveralStatementsMessage();
     const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
     // A cancel that is not ours (an administrator's pg_cancel_backend, a pooler's): libpq's
     // words alone would not say that the statement itself was fine.
     if (state == u"57014")
-        Fail(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
-    else
-        Fail(error.isEmpty() ? m_connection.DbMessage() : error);
+        return QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error);
+    return error.isEmpty() ? fallback : error;
+}
+
+void PgStatement::FailWith(PGresult* result)
+{
+    bool stopped = false;
+    const QString message = PgResultFailure(result, m_connection.DbMessage(), stopped);
+    Fail(message, stopped);
 }
 
 PGresult* PgStatement::Read()
@@ -836,26 +845,29 @@ void PgStatement::Fail(const QString& message, bool stopped)
     }
 }
 
-// Checks one row the walk or the query keeps: no value past the value bound, and the rows of one
-// call within the slice bound. False with the statement failed and cancelled.
-bool KeepPgRow(PGresult* row, PgStatement& statement, qint64& keptBytes)
+// One row a walk or a query keeps against the bounds: no value past the value bound, and the rows
+// of one call within the slice bound. Empty, or our refusal.
+QString PgRowFault(PGresult* row, qint64& keptBytes)
 {
     const DbLimits limits = GetDbLimits();
     for (int c = 0; c < PQnfields(row); ++c) {
         const qint64 length = PQgetlength(row, 0, c);
-        if (length > limits.valueBytes) {
-            statement.Fail(DbValueTooLargeMessage(QString::fromUtf8(PQfname(row, c))), true);
-            statement.Cancel();
-            return false;
-        }
+        if (length > limits.valueBytes)
+            return DbValueTooLargeMessage(QString::fromUtf8(PQfname(row, c)));
         keptBytes += length + static_cast<qint64>(sizeof(quint32)) + 1; // a cell's text, its end, its null mark
     }
-    if (keptBytes > limits.sliceBytes) {
-        statement.Fail(DbSliceTooLargeMessage(), true);
-        statement.Cancel();
-        return false;
-    }
-    return true;
+    return keptBytes > limits.sliceBytes ? DbSliceTooLargeMessage() : QString();
+}
+
+// PgRowFault for a statement's row; false with the statement failed and cancelled.
+bool KeepPgRow(PGresult* row, PgStatement& statement, qint64& keptBytes)
+{
+    const QString fault = PgRowFault(row, keptBytes);
+    if (fault.isEmpty())
+        return true;
+    statement.Fail(fault, true);
+    statement.Cancel();
+    return false;
 }
 
 void AppendPgRow(PGresult* row, DbRows& rows)
@@ -1060,6 +1072,12 @@ public:
             FailWith(m_connection.DbMessage());
         if (sent == PgPipelineSend::NotEntered)
             return;
+        // libpq refused a part, the sync perhaps too: nothing tells where the answers end.
+        if (sent == PgPipelineSend::Failed) {
+            m_ended = true;
+            m_connection.Abandon();
+            return;
+        }
         // Every result up to the sync: the first failure is the one told.
         for (bool synced = false; !synced && m_connection.Conn();) {
             bool tooLarge = false;
@@ -1147,14 +1165,9 @@ private:
 
     void FailWith(PGresult* result)
     {
-        const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-        const QString state = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-        if (PgRefusesSeveralStatements(state, QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))))
-            FailWith(PgSeveralStatementsMessage(), true);
-        else if (state == u"57014")
-            FailWith(QStringLiteral("PostgreSQL服务器取消了语句：%1").arg(error));
-        else
-            FailWith(error.isEmpty() ? m_connection.DbMessage() : error);
+        bool stopped = false;
+        const QString message = PgResultFailure(result, m_connection.DbMessage(), stopped);
+        FailWith(message, stopped);
     }
 
     // Runs one statement on the cursor, its rows (one at a time, within the bounds) into rows when
@@ -1169,7 +1182,6 @@ private:
         }
         if (rows)
             PQsetSingleRowMode(conn);
-        const DbLimits limits = GetDbLimits();
         qint64 count = 0;
         qint64 kept = 0;
         bool shaped = false;
@@ -1186,31 +1198,16 @@ private:
             }
             const ExecStatusType status = PQresultStatus(result);
             if (rows && !shaped && (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK)) {
-                QStringList names;
-                for (int c = 0; c < PQnfields(result); ++c)
-                    names.append(QString::fromUtf8(PQfname(result, c)));
-                rows->Reset(names);
+                rows->Reset(PgColumnNames(result));
                 shaped = true;
             }
             if (status == PGRES_SINGLE_TUPLE && rows && !refused) {
-                for (int c = 0; c < PQnfields(result) && !refused; ++c) {
-                    const qint64 length = PQgetlength(result, 0, c);
-                    kept += length + static_cast<qint64>(sizeof(quint32)) + 1;
-                    if (length > limits.valueBytes)
-                        FailWith(DbValueTooLargeMessage(QString::fromUtf8(PQfname(result, c))), true);
-                    else if (kept > limits.sliceBytes)
-                        FailWith(DbSliceTooLargeMessage(), true);
-                    refused = m_failed;
-                }
-                if (refused) {
+                if (const QString fault = PgRowFault(result, kept); !fault.isEmpty()) {
+                    FailWith(fault, true);
+                    refused = true;
                     CancelResult(conn); // what is on its way is read and dropped
                 } else {
-                    for (int c = 0; c < PQnfields(result); ++c) {
-                        if (PQgetisnull(result, 0, c))
-                            rows->AppendNull();
-                        else
-                            rows->AppendUtf8(PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
-                    }
+                    AppendPgRow(result, *rows);
                     ++count;
                 }
             } else if (status == PGRES_COMMAND_OK && !rows) {
@@ -1255,10 +1252,10 @@ bool PostgreSQLConnection::ReachesServerItself()
 {
     if (!m_pooled) {
         // A pooler makes up the process number it gives its clients: the server's own differs.
+        // Not known, it counts as pooled, and is not asked again.
         QStringList pid;
-        if (!QueryFirstColumn(QStringLiteral("select pg_backend_pid()"), pid) || pid.size() != 1)
-            return false;
-        m_pooled = pid[0].toInt() != PQbackendPID(m_conn);
+        m_pooled = !QueryFirstColumn(QStringLiteral("select pg_backend_pid()"), pid) || pid.size() != 1
+            || pid[0].toInt() != PQbackendPID(m_conn);
     }
     return !*m_pooled;
 }

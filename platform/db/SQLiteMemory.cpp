@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 // SQLite keeps every value a statement builds until its row is done, and a label's
 // statement may build as many as it names: each within SQLITE_LIMIT_LENGTH, together any
 // size. Its own allocator is wrapped so that what a statement takes is counted on the
@@ -97,7 +99,9 @@ bool SQLiteStatementMemory::Take(qint64 bytes)
         m_exceeded = true;
         return false;
     }
-    m_used += bytes;
+    // A block freed here may have been taken before the scope opened: the count never goes below
+    // nothing, which would leave the statement more room than its bound.
+    m_used = std::max<qint64>(m_used + bytes, 0);
     return true;
 }
 

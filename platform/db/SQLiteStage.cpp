@@ -587,13 +587,10 @@ bool DbRowStage::SameColumns(const DbRows& rows) const
     return !m_named || (KeptColumns(rows) == m_columns.size() && rows.Columns().mid(0, m_columns.size()) == m_columns);
 }
 
-bool DbRowStage::PackRun(const DbRows& rows, int from, int to, int columns, PackedRun& run)
+bool DbRowStage::PackRun(const DbRows& rows, int from, int to, int columns, qsizetype bytes, PackedRun& run)
 {
     // Each row as its size and its cells, so that a damaged run is never read past its end;
-    // sized first and written in place.
-    qsizetype bytes = 0;
-    for (int r = from; r < to; ++r)
-        bytes += qsizetype(sizeof(quint32)) + StagedRowBytes(rows, r, columns);
+    // written in place.
     QByteArray packed(bytes, Qt::Uninitialized);
     run.first = m_rowCount + from;
     run.rows = to - from;
@@ -655,11 +652,10 @@ bool DbRowStage::Append(const DbRows& rows)
     int from = 0;
     qsizetype runBytes = 0;
     for (int r = 0; r < rows.RowCount(); ++r) {
-        for (int c = 0; c < columns; ++c)
-            runBytes += rows.Utf8(r, c).size() + qsizetype(sizeof(quint32));
+        runBytes += qsizetype(sizeof(quint32)) + StagedRowBytes(rows, r, columns);
         if (r + 1 - from >= kStageRunRows || runBytes >= kStageRunBytes || r + 1 == rows.RowCount()) {
             runs.emplace_back();
-            if (!PackRun(rows, from, r + 1, columns, runs.back()))
+            if (!PackRun(rows, from, r + 1, columns, runBytes, runs.back()))
                 return false;
             bytes += runs.back().blob.size() + qint64(runs.back().hashes.size() * sizeof(quint64));
             from = r + 1;
@@ -669,11 +665,8 @@ bool DbRowStage::Append(const DbRows& rows)
     // What SQLite writes besides: each run's part-filled page and headers, the pages of the
     // table's tree, and the journal of the pages the block changes.
     constexpr qint64 kPage = 4096;
-    if (bytes + bytes / 8 + qint64(runs.size()) * kPage + 16 * kPage > SQLiteTempBytesLeft()) {
-        m_full = true;
-        m_strLastError = QStringLiteral("临时存储已满");
-        return false;
-    }
+    if (bytes + bytes / 8 + qint64(runs.size()) * kPage + 16 * kPage > SQLiteTempBytesLeft())
+        return Check(SQLITE_FULL);
     if (!Check(sqlite3_exec(m_db, "begin", nullptr, nullptr, nullptr)))
         return false;
     bool ok = true;
@@ -758,8 +751,8 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     qint64 kept = 0;
     qint64 left = count;
     bool damaged = false;
+    QByteArray packed; // one run's rows, the buffer kept from run to run
     const bool read = VisitRuns(m_select, first, count, [&](const Run& run) {
-        QByteArray packed;
         if (!UncompressRun(run.blob, packed)) {
             damaged = true;
             return false;

@@ -157,8 +157,8 @@ private:
     // The columns of rows that are kept, and whether they are the kept ones.
     int KeptColumns(const DbRows& rows) const;
     bool SameColumns(const DbRows& rows) const;
-    // Rows from..to-1 of rows as one run, packed and compressed, the first numbered after those
-    // kept; then stored.
+    // Rows from..to-1 of rows (bytes when packed) as one run, packed and compressed, the first
+    // numbered after those kept; then stored.
     struct PackedRun
     {
         qint64 first = 0;
@@ -166,7 +166,7 @@ private:
         std::vector<quint64> hashes;
         QByteArray blob;
     };
-    bool PackRun(const DbRows& rows, int from, int to, int columns, PackedRun& run);
+    bool PackRun(const DbRows& rows, int from, int to, int columns, qsizetype bytes, PackedRun& run);
     bool StoreRun(const PackedRun& run);
     // Calls visit(run) with the blob of each run that holds kept rows first+1 .. first+count,
     // in order, the rows of the run before first+1 given as skipped; false when a run cannot be

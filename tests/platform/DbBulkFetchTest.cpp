@@ -182,6 +182,26 @@ TEST_P(DbBulkFetch, EveryValueArrivesWholeWhateverTheBlocks)
     EXPECT_EQ(one.Value(0, 0), "1");
 }
 
+// A first row of NULLs tells nothing of how the driver gives text: the rows after it still
+// arrive whole, CJK text included.
+TEST_P(DbBulkFetch, AFirstRowOfNullsLeavesTheRestReadable)
+{
+    const bool postgres = OnPostgres(GetParam().route);
+    VC_TEST_SERVER(settings, postgres ? "VC_PG" : "VC_MY");
+    auto db = OpenRoute(GetParam().route, settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const QString sql = postgres
+        ? QStringLiteral("select case when i > 1 then '名字' || i end as t from generate_series(1, %1) i order by i")
+        : QStringLiteral("select case when seq > 1 then concat('名字', seq) end as t from seq_1_to_%1 order by seq");
+    auto cursor = db->OpenCursor(sql.arg(kBulkRows));
+    DbRows rows;
+    ASSERT_TRUE(cursor->Fetch(-1, rows)) << cursor->LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), kBulkRows);
+    EXPECT_TRUE(rows.IsNull(0, 0));
+    EXPECT_EQ(rows.Value(1, 0), QStringLiteral("名字2"));
+    EXPECT_EQ(rows.Value(kBulkRows - 1, 0), QStringLiteral("名字%1").arg(kBulkRows));
+}
+
 TEST_P(DbBulkFetch, ManyColumnsKeepTheirOrderAcrossBlocks)
 {
     const bool postgres = OnPostgres(GetParam().route);
