@@ -71,9 +71,9 @@ void CChildFrame::EditNamedSubstrings(CDataBand* select)
 
 void CChildFrame::DocumentChanged()
 {
+    // Clearing the history says it changed, which fits the bars to what may be a new size.
     m_pView->UndoManager().Clear();
     m_pView->SetModified(true);
-    UpdateScrollRange(); // the label may have a new size
 }
 
 void CChildFrame::RegisterDocumentCommands()

@@ -113,14 +113,19 @@ int ShownColumns(const CDSBase& source, const DbRows& rows)
 }
 } // namespace
 
+void CDLBase::OpenSeekingWalk(const QString& sql)
+{
+    m_cursor = m_connection->OpenSeekingCursor(sql);
+    m_strCursorSql = sql;
+    // A walk run again after pages were shown checks them first.
+    m_bCursorChecked = m_shownPages.empty();
+}
+
 bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
 {
     for (int reruns = 0;;) {
-        if (!m_cursor) {
-            m_cursor = m_connection->OpenSeekingCursor(sql);
-            m_strCursorSql = sql;
-            m_bCursorChecked = m_shownPages.empty();
-        }
+        if (!m_cursor)
+            OpenSeekingWalk(sql);
         bool read = true;
         bool changed = false;
         // A cursor run again shows a page only once the pages shown before are as they were.
@@ -196,9 +201,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
     if (m_stage->RowCount() == 0 && !m_bStageComplete) {
         if (!m_cursor || sql != m_strCursorSql) {
             EndWalk();
-            m_cursor = m_connection->OpenSeekingCursor(sql);
-            m_strCursorSql = sql;
-            m_bCursorChecked = m_shownPages.empty();
+            OpenSeekingWalk(sql);
         }
         if (m_cursor->CanSeek())
             return SeekRows(sql, first, last, rows);
@@ -254,10 +257,8 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             continue;
         }
         const qint64 rowsTaken = taken->at - at;
-        if (checking ? !(taken->ok && rowsTaken == wanted) : (!taken->ok && m_stage->Changed())) {
-            if (!taken->ok && !m_stage->Changed())
-                return FailQuery(m_stage->LastError());
-            // Never pages of two states: what was kept goes, and the next page starts afresh.
+        // Never pages of two states: what was kept goes, and the next page starts afresh.
+        if (taken->ok ? checking && rowsTaken != wanted : m_stage->Changed()) {
             EndWalk();
             DropStage();
             return Fail(kChangedMessage.arg(DbSourceScope::Current()));

@@ -120,6 +120,8 @@ protected:
     // BrowseRows on a cursor that seeks: each page read where it lies, the pages shown kept as a
     // hash of each row, which a cursor run again must give alike before it shows another page.
     bool SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // Opens the walk of sql where the server can move past rows itself (else as OpenCursor).
+    void OpenSeekingWalk(const QString& sql);
     // Forgets the walk's rows kept for browsing.
     void DropStage();
     // A new connection in place of one whose walk the server ended, the rows kept staying;

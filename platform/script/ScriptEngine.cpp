@@ -964,7 +964,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     Procedure* scope = at ? at->proc : nullptr;
     ScriptTextCalls calls = CallsOfText(global ? ScriptTextCall::ExecuteGlobal : ScriptTextCall::Execute);
     for (size_t i = 0; i < m_executeCache.size(); ++i) {
-        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text && m_executeCache[i].calls == calls) {
+        if (m_executeCache[i].scope == scope && m_executeCache[i].text == text && m_executeCache[i].module->calls == calls) {
             // Most recently used first.
             std::rotate(m_executeCache.begin(), m_executeCache.begin() + ptrdiff_t(i), m_executeCache.begin() + ptrdiff_t(i) + 1);
             ScriptModule& again = *m_executeCache.front().module;
@@ -983,7 +983,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     } catch (ScriptException& error) {
         ThrowTextParseError(error, std::move(calls));
     }
-    module->calls = calls;
+    module->calls = std::move(calls);
     CheckRedefinitions(*module, at);
     Declare(*module, at);
     // Procedures and classes live on under their names.
@@ -994,7 +994,7 @@ std::shared_ptr<ScriptModule> ScriptRuntime::CompileForExecute(const QString& te
     constexpr size_t kCachedTexts = 32;
     if (m_executeCache.size() == kCachedTexts)
         m_executeCache.pop_back();
-    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, std::move(calls), module});
+    m_executeCache.insert(m_executeCache.begin(), ExecuteCacheEntry{scope, text, module});
     return module;
 }
 

@@ -27,7 +27,6 @@ struct ScriptError
     // When the line and column are in a text the script itself gave to Eval, Execute or
     // ExecuteGlobal: the calls that led to that text, the first one in the host's text.
     ScriptTextCalls calls;
-    bool InScriptText() const { return !calls.empty(); }
 };
 
 // A place in a script text as the engine reports it and the script editor numbers it:

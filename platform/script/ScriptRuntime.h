@@ -190,7 +190,8 @@ private:
     {
         Procedure* scope;
         QString text;
-        ScriptTextCalls calls; // a text given by another statement is parsed again: its errors name that one
+        // Its calls are the module's: a text given by another statement is parsed again, so
+        // that its errors name that one.
         std::shared_ptr<ScriptModule> module;
     };
     std::vector<ExecuteCacheEntry> m_executeCache;
