@@ -42,7 +42,8 @@ inline unsigned short ClosedLoopbackPort()
     return port > 0 ? static_cast<unsigned short>(port) : 1;
 }
 
-// A loopback port that listens and tells whether anyone knocked.
+// A loopback port that listens and tells whether anyone knocked, waiting up to waitMs for a
+// knock (0 to look only at what has come).
 class KnockListener
 {
 public:
@@ -51,7 +52,7 @@ public:
     KnockListener(const KnockListener&) = delete;
     KnockListener& operator=(const KnockListener&) = delete;
     int Port() const { return m_port; }
-    bool Knocked(int waitMs = 100) const
+    bool Knocked(int waitMs = 10000) const
     {
         pollfd ready {m_fd, POLLIN, 0};
         return poll(&ready, 1, waitMs) > 0;
@@ -91,7 +92,7 @@ public:
     LocalServerSocket(const LocalServerSocket&) = delete;
     LocalServerSocket& operator=(const LocalServerSocket&) = delete;
     const QString& Path() const { return m_path; }
-    bool Knocked(int waitMs = 100) const
+    bool Knocked(int waitMs = 10000) const
     {
         pollfd ready {m_fd, POLLIN, 0};
         return poll(&ready, 1, waitMs) > 0;

@@ -150,14 +150,15 @@ inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const Q
             QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
 }
 
-// Connects given up after 300 ms while the object lives, for listeners that never answer.
+// Connects given up after 1.5 s while the object lives, for listeners that never answer: long
+// enough for a driver to load and knock on a loaded machine under the sanitizers.
 class ShortConnects
 {
 public:
     ShortConnects()
     {
         DbLimits limits = m_saved;
-        limits.connectMs = 300;
+        limits.connectMs = 1500;
         SetDbLimits(limits);
     }
     ~ShortConnects() { SetDbLimits(m_saved); }

@@ -57,7 +57,7 @@ TEST(SourceApproval, WithNobodyToAskAnUnapprovedSourceIsRefusedBeforeItConnects)
     }
     DbRows rows;
     EXPECT_FALSE(loader->LoadRows(1, 5, rows));
-    EXPECT_FALSE(listener.Knocked());
+    EXPECT_FALSE(listener.Knocked(100));
 
     // Approved through the store the question writes, it connects (and, nothing answering,
     // gives up at a short limit).
@@ -221,7 +221,7 @@ TEST(SourceApproval, AStringTwoReadingsTakeApartDifferentlyConnectsNowhere)
         EXPECT_TRUE(loader->GetLastError().contains(QStringLiteral("数据源“别处”"))) << loader->GetLastError().toStdString();
     }
     EXPECT_TRUE(approver.asked.isEmpty());
-    EXPECT_FALSE(listener.Knocked());
+    EXPECT_FALSE(listener.Knocked(100));
 }
 
 // The question names what the connection really uses, however the string spells it, and
@@ -366,7 +366,7 @@ TEST(SourceApproval, AFreeTdsServerOfFreetdsConfIsShownAndKeptByWhereItLeads)
         freetds.Write(conf(refused.Port()));
         open();
         EXPECT_EQ(deny.asked.size(), 1);
-        EXPECT_FALSE(refused.Knocked());
+        EXPECT_FALSE(refused.Knocked(100));
     }
     SetDbLimits(saved);
 }

@@ -206,7 +206,7 @@ TEST(StatementReading, WhatEveryReadingRefusesConnectsToNothing)
                 << e.what();
         }
     }
-    EXPECT_FALSE(listener.Knocked());
+    EXPECT_FALSE(listener.Knocked(100));
 
     // The control: a query that some reading takes does knock (and gives up soon: no
     // server answers there).

@@ -231,14 +231,20 @@ INSTANTIATE_TEST_SUITE_P(Routes, DbBulkFetch, ::testing::ValuesIn(kBulkCases),
 TEST(DbPsqlOdbcWalk, ReadsThroughTheDriversCursorInATransactionThatEndsWithIt)
 {
     VC_TEST_SERVER(settings, "VC_PG");
-    auto db = DbConnection::OpenOdbc(PsqlOdbcString(settings));
+    std::unique_ptr<DbConnection> db;
+    {
+        // Only this walk's session is looked at: other suites read the same table meanwhile.
+        const TestSessionName named("vc_psqlodbc_walk");
+        db = DbConnection::OpenOdbc(PsqlOdbcString(settings));
+    }
     ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
     auto check = DbConnection::OpenPostgreSQL(settings);
     ASSERT_TRUE(check->IsOpen()) << check->LastError().toStdString();
     const QString marker = QStringLiteral("vc_walk_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
     // The walk's transaction holds its table while it lives.
-    const QString walking = QStringLiteral("select count(*)::text from pg_locks where pid <> pg_backend_pid() "
-                                           "and relation = '\"People\"'::regclass");
+    const QString walking = QStringLiteral(
+        "select count(*)::text from pg_locks where relation = '\"People\"'::regclass and pid in "
+        "(select pid from pg_stat_activity where application_name = 'vc_psqlodbc_walk')");
     DbRows rows;
 
     auto walk = db->OpenCursor(QStringLiteral("select i, current_setting('transaction_read_only') as ro, '%1' as m "
