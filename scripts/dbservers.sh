@@ -4,8 +4,9 @@
 # temporary folder that "stop" removes; and a PgBouncer with its default settings in
 # front of the PostgreSQL, on a port of its own, taking the same login, which also passes
 # the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement and a
-# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction; and a second PostgreSQL
-# (VC_PGR_*), without the fixtures, that a test may restart (VC_PGR_RESTART).
+# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction; a second PostgreSQL
+# (VC_PGR_*), without the fixtures, that a test may restart (VC_PGR_RESTART); and a streaming
+# standby of the first (VC_PGS_*), read-only, replaying what is written there.
 #
 #   scripts/dbservers.sh start   # then: source /tmp/vellumcraft-db/env.sh
 #   scripts/dbservers.sh stop
@@ -97,6 +98,23 @@ start_spare_postgres() {
   chmod 755 "$base/pgr-restart.sh"
 }
 
+# A hot standby of the first PostgreSQL, as pg_basebackup -R makes one: it streams the first's
+# changes over its socket (initdb lets a local login replicate) and takes only reads.
+start_standby() {
+  local bin port data
+  bin=$(pg_bin)
+  port=$(free_port)
+  data=$base/pgs
+  as_user "$bin/pg_basebackup" -h "$base/pg-sock" -p "$pg_port" -U "$db_user" -D "$data" -R -X stream \
+    >"$base/pgs-basebackup.log" 2>&1
+  mkdir -p "$base/pgs-sock"
+  chown "$run_user" "$base/pgs-sock"
+  as_user "$bin/pg_ctl" -D "$data" -l "$base/pgs.log" -w -t 60 \
+    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$base/pgs-sock -c fsync=off -c hot_standby=on" \
+    start >/dev/null
+  pgs_port=$port
+}
+
 # PgBouncer 1.18 as Debian ships it: only the address, the logins and its own files are set.
 # Its user list holds the login in plain text (a doubled " for a quote), with which it logs
 # in to PostgreSQL by SCRAM in turn; other logins a test makes are looked up on the server
@@ -182,6 +200,11 @@ export VC_PGR_DATABASE=$db_name
 export VC_PGR_USER=$db_user
 export VC_PGR_PASSWORD=$q_pw
 export VC_PGR_RESTART=$base/pgr-restart.sh
+export VC_PGS_HOST=127.0.0.1
+export VC_PGS_PORT=$pgs_port
+export VC_PGS_DATABASE=$db_name
+export VC_PGS_USER=$db_user
+export VC_PGS_PASSWORD=$q_pw
 export VC_PGB_HOST=127.0.0.1
 export VC_PGB_PORT=$pgb_port
 export VC_PGB_STATEMENT_DATABASE=${db_name}_statement
@@ -203,7 +226,7 @@ stop_all() {
     kill "$pgb_pid" 2>/dev/null || true
     for _ in $(seq 1 60); do kill -0 "$pgb_pid" 2>/dev/null || break; sleep 0.5; done
   fi
-  for name in pg pgr; do
+  for name in pgs pg pgr; do
     if [ -f "$base/$name/postmaster.pid" ]; then
       as_user "$bin/pg_ctl" -D "$base/$name" -m immediate -w stop >/dev/null 2>&1 || true
     fi
@@ -227,10 +250,12 @@ case "${1:-}" in
     start_postgres pg
     pg_port=$last_port
     start_spare_postgres
+    start_standby
     start_pgbouncer
     start_mariadb
     write_env
-    echo "database servers up: PostgreSQL on 127.0.0.1:$pg_port (PgBouncer on 127.0.0.1:$pgb_port)," \
+    echo "database servers up: PostgreSQL on 127.0.0.1:$pg_port (PgBouncer on 127.0.0.1:$pgb_port," \
+      "standby on 127.0.0.1:$pgs_port)," \
       "MariaDB on 127.0.0.1:$my_port"
     echo "settings: source $env_file"
     ;;
