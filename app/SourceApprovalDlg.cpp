@@ -117,10 +117,14 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     layout->setContentsMargins(0, 0, 0, 0);
     const QString owner
         = label.isEmpty() ? QStringLiteral("这个标签") : QStringLiteral("标签“%1”").arg(VisibleText(label));
-    const QString lead = question.connected
+    const QString lead = !question.connected
+        ? QStringLiteral("%1中的数据源“%2”要用您在这台电脑上的登录连接数据库。")
+        : question.parsed
         ? QStringLiteral("%1中的数据源“%2”已经用您在这台电脑上的登录连接了数据库。程序读取了服务器的目录，"
-                         "还没有发送下面的语句：目录中发现的情况和要注意的地方见下面的红字。")
-        : QStringLiteral("%1中的数据源“%2”要用您在这台电脑上的登录连接数据库。");
+                         "服务器解析了下面的语句以得知它调用哪些函数，但还没有运行它的任何部分："
+                         "解析结果、目录中发现的情况和要注意的地方见下面的红字。")
+        : QStringLiteral("%1中的数据源“%2”已经用您在这台电脑上的登录连接了数据库。程序读取了服务器的目录，"
+                         "还没有发送下面的语句：目录中发现的情况和要注意的地方见下面的红字。");
     auto* intro = PlainLabel(lead.arg(owner, VisibleText(question.name))
             + QStringLiteral("标签可能来自别处：只有您信任它的来源，并且认得下面的服务器和语句时，才选择“允许”。"),
         "sourceApprovalText");

@@ -296,6 +296,10 @@ QString Ask(const CDSBase& ds, const SourceQuestion& question)
         return NoWindowRefusal(ds);
     if (g_pSourceApprover->Ask(question))
         return {};
+    if (question.connected && question.parsed)
+        return QStringLiteral("您没有允许数据源“%1”运行它的语句：程序已连接数据库并读取了服务器的目录，"
+                              "服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，没有读取它的记录。")
+            .arg(SourceApprovalName(ds));
     if (question.connected)
         return QStringLiteral("您没有允许数据源“%1”发送它的语句：程序已连接数据库并读取了服务器的目录，"
                               "但没有发送这条语句，没有读取它的记录。")
@@ -337,7 +341,9 @@ SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, const DbStat
 }
 
 // A statement the server resolved into a call of a refused function of its own, however it was
-// written, or into a read of a relation nobody can tell: refused outright, asked about never.
+// written, or into a read of a relation nobody can tell, or one the server refused to resolve
+// for a reason that is not the login's or the database's (the statement itself can make the
+// view fail, where running it would not): refused outright, asked about never.
 QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
 {
     for (const QString& builtin : facts.builtins) {
@@ -349,6 +355,10 @@ QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
                                   "本程序不发送这条语句。")
                 .arg(SourceApprovalName(ds), name);
     }
+    if (facts.unresolved == DbStatementFacts::Unresolved::Other)
+        return QStringLiteral("数据源“%1”的SQL语句没有运行：服务器拒绝了为解析它而创建的临时视图（%2）。"
+                              "不经服务器解析，本程序无法得知它调用哪些函数，所以不发送这条语句去运行。")
+            .arg(SourceApprovalName(ds), facts.unresolvedError);
     if (!facts.variableRelations.isEmpty())
         return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2，而它读取的表或视图不是以常量指定的，"
                               "本程序无法得知它会读取什么、调用什么，不发送这条语句。")
@@ -439,5 +449,6 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
         return refusal;
     SourceQuestion question = QuestionFor(ds, reach, facts);
     question.connected = true;
+    question.parsed = facts.statementSent;
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

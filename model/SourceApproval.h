@@ -35,6 +35,9 @@ struct SourceQuestion
     // Asked once connected, after the server's catalog was read and before the statement is
     // sent; cautions then tell what the catalog showed.
     bool connected = false;
+    // Once connected: the server has parsed the statement to tell what it calls (PostgreSQL's
+    // temporary view, rolled back), so its text has reached the server, though none of it ran.
+    bool parsed = false;
 };
 
 // Whether the source would connect to a database server: a server type, or a connection
@@ -83,5 +86,5 @@ QString SourceApprovalRefusal(const CDSBase& ds);
 // where that adds to what the user allowed, the user is asked again, told why. Empty when the
 // statement may run (a source the user typed, nothing new, or allowed when asked); otherwise
 // the refusal, or the connection's message for a lookup that was stopped, and nothing of the
-// statement has been sent.
+// statement has run (the server may have parsed it: SourceQuestion::parsed).
 QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection);

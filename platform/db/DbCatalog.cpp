@@ -149,16 +149,22 @@ const QString kPgDomainCalls = QStringLiteral(
     "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
     "where k.contypid <> 0 and k.contype = 'c' and (p.oid >= 16384 or p.provolatile <> 'i'))");
 
-// Why the server did not make the view, asked in the statement's own read-only frame.
+// Why the server cannot make the view: the login's or the database's reasons alone, asked in the
+// transaction the view would be made in (its read-only state is the login's, the database's or
+// a standby's) and before the statement is sent, so that nothing of the statement can stand
+// behind the answer. Where none holds, the view is made, and any refusal of it is the
+// statement's (Unresolved::Other).
 const QString kPgUnresolvedWhy = QStringLiteral(
     "select 'unresolved', case when pg_is_in_recovery() then 'standby' "
-    "when current_setting('default_transaction_read_only') = 'on' then 'readonly' "
+    "when current_setting('transaction_read_only') = 'on' then 'readonly' "
     "when not has_database_privilege(current_database(), 'TEMP') then 'temp' "
-    "when %1 then 'trigger' when %2 then 'domain' else 'other' end");
+    "when %1 then 'trigger' when %2 then 'domain' else 'none' end");
 
 DbStatementFacts::Unresolved PgUnresolved(const QString& why)
 {
     using U = DbStatementFacts::Unresolved;
+    if (why == u"none")
+        return U::None;
     if (why == u"standby")
         return U::Standby;
     if (why == u"readonly")
@@ -190,48 +196,75 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
     }
 }
 
-// A query is resolved by the server, in one round trip with the login's rights: a step refuses
-// to make the view where that would run anything of the database's (an event trigger on CREATE
-// VIEW, a domain's check of a literal while it is parsed), then
+// The server refused the view or the question why: the statement is not resolved, for a
+// reason that may be its own. False when the step was stopped.
+bool PgRefused(DbConnection& connection, DbStatementFacts& facts)
+{
+    if (connection.Stopped())
+        return false;
+    facts.unresolved = DbStatementFacts::Unresolved::Other;
+    facts.unresolvedError = connection.LastError();
+    return true;
+}
+
+// A query is resolved by the server with the login's rights, once the server has said that
+// nothing of the login's or the database's stands in the way (kPgUnresolvedWhy): in one round
+// trip, a step refuses to make the view where that would run anything of the database's (an
+// event trigger on CREATE VIEW, a domain's check of a literal while it is parsed), then
 // the view is made of the statement as it is sent (in a select of no columns, so that columns
 // of one name, which a view refuses, do not matter). A CALL is not a query, and a view cannot
 // hold one: its procedure is the database's, named by the statement. Where the view cannot be
-// made, the names are asked about in the statement's own frame, with the reason.
+// made for the login's or the database's reason, the names are asked about in the statement's
+// own frame.
 bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStringList& names,
     const QStringList& operators, DbStatementFacts& facts)
 {
-    const bool query = PgLeadsAsQuery(statement);
-    if (query) {
-        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
-        const QStringList steps = {
-            QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
+    if (PgLeadsAsQuery(statement)) {
+        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
         DbRows rows;
-        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
+        if (!connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
+            return PgRefused(connection, facts);
+        TakePgRows(rows, facts);
+        if (facts.unresolved == DbStatementFacts::Unresolved::None) {
+            const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+            const QStringList steps = {
+                QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
+            facts.statementSent = true;
+            if (!connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows))
+                return PgRefused(connection, facts);
             facts.resolved = true;
             TakePgRows(rows, facts);
             return true;
         }
-        if (connection.Stopped())
-            return false;
     }
-    QString sql = PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights;
-    if (query)
-        sql += QStringLiteral(" union ") + kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
     DbRows rows;
-    if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2"), rows, facts))
+    if (!AskCatalog(connection,
+            PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights + QStringLiteral(" order by 1, 2"), rows,
+            facts))
         return false;
     TakePgRows(rows, facts);
-    if (query && facts.unresolved == DbStatementFacts::Unresolved::None)
-        facts.unresolved = DbStatementFacts::Unresolved::Other;
     return true;
 }
 
-const QString kMySystemSchemas = QStringLiteral("('sys', 'mysql', 'information_schema', 'performance_schema')");
-
-bool IsMySystemSchema(const QString& schema)
+// The schemas that hold only the server's objects: nobody can make one there.
+bool IsMyServerSchema(const QString& schema)
 {
-    return kMySystemSchemas.contains(u'\'' + schema.toLower() + u'\'');
+    return schema.compare(u"information_schema", Qt::CaseInsensitive) == 0
+        || schema.compare(u"performance_schema", Qt::CaseInsensitive) == 0;
 }
+
+// The schemas where the server keeps its routines and views beside those an administrator may
+// put there, which then run with their definer's rights.
+bool IsMyOwnSchema(const QString& schema)
+{
+    return schema == u"sys" || schema == u"mysql";
+}
+
+// The server's own routine or view (schema and definer columns %1 and %2): one of sys or mysql
+// that the server's own locked account defines (MariaDB's, MySQL's). Compared as written: `SYS`
+// is another schema, `MariaDB.sys` another account.
+const QString kMyServerOwned = QStringLiteral(
+    "(binary %1 in ('sys', 'mysql') and binary %2 in ('mariadb.sys@localhost', 'mysql.sys@localhost'))");
 
 // The names as lower-cased utf8mb4 texts; information_schema's utf8mb3 columns are compared as
 // utf8mb4 too, so that a name outside the basic plane compares instead of failing.
@@ -241,6 +274,15 @@ QString MyLowerList(const QStringList& texts)
     for (const QString& text : texts)
         items << QStringLiteral("lower(_utf8mb4 X'%1')").arg(CatalogUtf8Hex(text));
     return u'(' + items.join(u',') + u')';
+}
+
+// The rows (kind, schema, name) of information_schema's ROUTINES or TABLES (what: ROUTINE or
+// TABLE) that hold, of the names.
+QString MyNamedRows(const QString& kind, const QString& what, const QString& condition, const QStringList& names)
+{
+    return QStringLiteral("select '%1', %2_SCHEMA, %2_NAME from information_schema.%2S where %3 "
+                          "and lower(convert(%2_NAME using utf8mb4)) in %4")
+        .arg(kind, what, condition, MyLowerList(names));
 }
 
 QString MyUnquoted(const QString& name)
@@ -262,10 +304,11 @@ struct MyRelation
 // name in backquotes and a stored function as `schema`.`name`( or `name`( in the view's own
 // schema (built-in functions stand bare). So the views the names reach are read, each name
 // their texts hold asked about in turn, and their calls taken as they stand: a DEFINER view
-// may call a routine that the login itself cannot see. Routines of the server's own schemas are
-// not the database's. Nor can the login see a view of another schema that a DEFINER view
-// reads, nor what that one calls: the relations the texts read that information_schema does
-// not show the login are named as unseen, asked in the same round trip as the routines.
+// may call a routine that the login itself cannot see. Only the server's own routines and views
+// are not the database's (kMyServerOwned); a call of one in sys or mysql is the server's only
+// where the catalog shows it so. Nor can the login see a view of another schema that a DEFINER
+// view reads, nor what that one calls: the relations the texts read that information_schema
+// does not show the login are named as unseen, asked in the same round trip as the routines.
 bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatementFacts& facts)
 {
     static const QRegularExpression quoted(QStringLiteral("`((?:[^`]|``)+)`"));
@@ -274,6 +317,8 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
         QStringLiteral("(?:from|join)\\s*(?:\\(\\s*)*`((?:[^`]|``)+)`\\.`((?:[^`]|``)+)`(?!\\s*[.(])"),
         QRegularExpression::CaseInsensitiveOption);
     QList<MyRelation> relations;
+    // Calls of routines of sys or mysql, each as (schema, name), which may be the server's own.
+    QList<QPair<QString, QString>> ownSchemaCalls;
     QStringList asked = names;
     QSet<QString> askedLower;
     for (const QString& name : names)
@@ -283,16 +328,16 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
     while (!pending.isEmpty()) {
         DbRows rows;
         if (!AskCatalog(connection,
-                QStringLiteral("select TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION from information_schema.VIEWS "
-                               "where lower(convert(TABLE_NAME using utf8mb4)) in %1")
-                    .arg(MyLowerList(pending)),
+                QStringLiteral("select TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, %1 from information_schema.VIEWS "
+                               "where lower(convert(TABLE_NAME using utf8mb4)) in %2")
+                    .arg(kMyServerOwned.arg(QStringLiteral("TABLE_SCHEMA"), QStringLiteral("DEFINER")), MyLowerList(pending)),
                 rows, facts))
             return false;
         pending.clear();
         for (int r = 0; r < rows.RowCount(); ++r) {
             const QString schema = rows.Value(r, 0);
             const QString view = schema + u'.' + rows.Value(r, 1);
-            if (views.contains(view) || IsMySystemSchema(schema))
+            if (views.contains(view) || IsMyServerSchema(schema) || rows.Value(r, 3) == u"1")
                 continue;
             views.insert(view);
             const QString text = rows.Value(r, 2);
@@ -303,13 +348,16 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
             for (auto match = call.globalMatch(text); match.hasNext();) {
                 const auto found = match.next();
                 const QString called = found.captured(1).isEmpty() ? schema : MyUnquoted(found.captured(1));
-                if (!IsMySystemSchema(called))
-                    AddOnce(facts.routines, called + u'.' + MyUnquoted(found.captured(2)));
+                const QString routine = MyUnquoted(found.captured(2));
+                if (IsMyOwnSchema(called))
+                    ownSchemaCalls.append({called, routine});
+                else if (!IsMyServerSchema(called))
+                    AddOnce(facts.routines, called + u'.' + routine);
             }
             for (auto match = read.globalMatch(text); match.hasNext();) {
                 const auto found = match.next();
                 const MyRelation relation {MyUnquoted(found.captured(1)), MyUnquoted(found.captured(2)), view};
-                if (!IsMySystemSchema(relation.schema))
+                if (!IsMyServerSchema(relation.schema))
                     relations.append(relation);
             }
             for (auto match = quoted.globalMatch(text); match.hasNext();) {
@@ -322,28 +370,40 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
             }
         }
     }
-    QString sql = QStringLiteral("select 'routine', ROUTINE_SCHEMA, ROUTINE_NAME from information_schema.ROUTINES "
-                                 "where ROUTINE_SCHEMA not in %1 and lower(convert(ROUTINE_NAME using utf8mb4)) in %2")
-                      .arg(kMySystemSchemas, MyLowerList(asked));
+    const QString owned = kMyServerOwned.arg(QStringLiteral("ROUTINE_SCHEMA"), QStringLiteral("DEFINER"));
+    QString sql = MyNamedRows(QStringLiteral("routine"), QStringLiteral("ROUTINE"), QStringLiteral("not ") + owned, asked);
+    if (!ownSchemaCalls.isEmpty()) {
+        QStringList calledNames;
+        for (const auto& ownCall : ownSchemaCalls)
+            calledNames << ownCall.second;
+        sql += QStringLiteral(" union all ") + MyNamedRows(QStringLiteral("own"), QStringLiteral("ROUTINE"), owned, calledNames);
+    }
     if (!relations.isEmpty()) {
         QStringList relationNames;
         for (const MyRelation& relation : relations)
             relationNames << relation.name;
-        sql += QStringLiteral(" union all select 'relation', TABLE_SCHEMA, TABLE_NAME from information_schema.TABLES "
-                              "where lower(convert(TABLE_NAME using utf8mb4)) in %1")
-                   .arg(MyLowerList(relationNames));
+        sql += QStringLiteral(" union all ") + MyNamedRows(QStringLiteral("relation"), QStringLiteral("TABLE"), QStringLiteral("true"), relationNames);
     }
     DbRows rows;
     if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2, 3"), rows, facts))
         return false;
     // Compared as written: a server that tells names apart by letter case could otherwise
-    // pass a hidden relation off as a visible one of another case.
+    // pass a hidden relation off as a visible one of another case. Routine names are one in
+    // any case.
     QSet<QPair<QString, QString>> seen;
+    QSet<QPair<QString, QString>> own;
     for (int r = 0; r < rows.RowCount(); ++r) {
-        if (rows.Value(r, 0) == u"relation")
+        const QString kind = rows.Value(r, 0);
+        if (kind == u"relation")
             seen.insert({rows.Value(r, 1), rows.Value(r, 2)});
+        else if (kind == u"own")
+            own.insert({rows.Value(r, 1), rows.Value(r, 2).toLower()});
         else
             AddOnce(facts.routines, rows.Value(r, 1) + u'.' + rows.Value(r, 2));
+    }
+    for (const auto& [schema, routine] : ownSchemaCalls) {
+        if (!own.contains({schema, routine.toLower()}))
+            AddOnce(facts.routines, schema + u'.' + routine);
     }
     for (const MyRelation& relation : relations) {
         if (!seen.contains({relation.schema, relation.name}))

@@ -29,7 +29,10 @@ struct DbStatementFacts
         NoTempRight, // the login may not make temporary objects in the database
         EventTrigger, // making the view would run the database's event triggers
         DomainCheck, // a domain's check calls a function that parsing a literal would run
-        Other, // the server refused the view (the statement's own error among other things)
+        // The server refused the view, or the question why: whatever the error, the statement's
+        // own among them. Only the reasons above are the login's or the database's, and they are
+        // asked before the statement is sent, so that no statement can pick one.
+        Other,
     };
 
     bool superuser = false; // DbConnection::SuperuserLogin
@@ -51,6 +54,11 @@ struct DbStatementFacts
     // it calls however it is written.
     bool resolved = false;
     Unresolved unresolved = Unresolved::None;
+    // The server's error where it refused (Unresolved::Other).
+    QString unresolvedError;
+    // The statement's text went to the server to be made into the view (resolved or refused):
+    // the server parsed it, and it stands in the server's log, though none of it ran.
+    bool statementSent = false;
     // The server's own functions (schema pg_catalog) it calls, each once, as name/arguments
     // ("ts_rewrite/2").
     QStringList builtins;

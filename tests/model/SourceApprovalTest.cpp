@@ -1,5 +1,6 @@
 #include "ClosedPort.h"
 #include "DbTestEnv.h"
+#include "RecordingApprover.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "model/SourceApproval.h"
@@ -136,26 +137,6 @@ TEST(SourceApproval, TheKeyFollowsWhatConnectsAndWhatRunsButNotThePassword)
     two.m_strConnectionString = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=h;Password=2"));
     EXPECT_EQ(SourceApprovalKey(one), SourceApprovalKey(two));
 }
-
-// Answers every question as told, keeping what was asked.
-class RecordingApprover : public CSourceApprover
-{
-public:
-    explicit RecordingApprover(bool allow) : m_allow(allow), m_outer(InstallSourceApprover(this)) {}
-    ~RecordingApprover() override { InstallSourceApprover(m_outer); }
-    bool Ask(const SourceQuestion& question) override
-    {
-        asked.append(question);
-        if (m_allow)
-            ApproveQuestion(question);
-        return m_allow;
-    }
-    QList<SourceQuestion> asked;
-
-private:
-    bool m_allow;
-    CSourceApprover* m_outer;
-};
 
 std::unique_ptr<CCustomDS> CustomSource(const QString& string)
 {

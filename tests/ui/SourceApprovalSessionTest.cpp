@@ -168,9 +168,10 @@ TEST_F(SourceApprovalSessionTest, AllowedIsKeptOnThisMachineAndAChangedSourceAsk
     EXPECT_TRUE(IsSourceApproved(source));
 }
 
-// Asked again once connected, the question says so and what the catalog showed; refused
-// there, the message says the statement was not sent rather than that nothing connected.
-TEST_F(SourceApprovalSessionTest, TheQuestionAskedOnceConnectedSaysSoAndItsRefusalSaysTheStatementWasNotSent)
+// Asked again once connected, the question says so, that the server parsed the statement and
+// what the catalog showed; refused there, the message says the statement was parsed and nothing
+// of it ran, rather than that nothing connected.
+TEST_F(SourceApprovalSessionTest, TheQuestionAskedOnceConnectedSaysSoAndItsRefusalSaysNothingOfTheStatementRan)
 {
     VC_TEST_SERVER(server, "VC_PG");
     AddServerSource(server, QStringLiteral("select 'R' || 1 as a"));
@@ -191,14 +192,16 @@ TEST_F(SourceApprovalSessionTest, TheQuestionAskedOnceConnectedSaysSoAndItsRefus
     ASSERT_EQ(m_questions, 1); // the second, once connected
     EXPECT_TRUE(first.contains(QStringLiteral("要用您在这台电脑上的登录连接数据库。"))) << first.toStdString();
     EXPECT_TRUE(m_shown.startsWith(QStringLiteral("标签“%1”中的数据源“远程”已经用您在这台电脑上的登录连接了数据库。"
-                                                  "程序读取了服务器的目录，还没有发送下面的语句")
+                                                  "程序读取了服务器的目录，服务器解析了下面的语句以得知它调用哪些函数，"
+                                                  "但还没有运行它的任何部分")
                                        .arg(Window().LabelData().m_strTitle)))
         << m_shown.toStdString();
     EXPECT_TRUE(m_shown.contains(QStringLiteral("超级用户"))) << m_shown.toStdString();
     EXPECT_EQ(OpenedPreview(), nullptr);
     ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
-    EXPECT_EQ(services.MessageTexts()[0], QStringLiteral("您没有允许数据源“远程”发送它的语句：程序已连接数据库并读取了服务器的目录，"
-                                                         "但没有发送这条语句，没有读取它的记录。"));
+    EXPECT_EQ(services.MessageTexts()[0], QStringLiteral("您没有允许数据源“远程”运行它的语句：程序已连接数据库并读取了服务器的目录，"
+                                                         "服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，"
+                                                         "没有读取它的记录。"));
 }
 
 TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsOwnServices)

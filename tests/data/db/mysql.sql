@@ -53,3 +53,23 @@ CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_names AS SELECT Name
 GRANT SELECT, SHOW VIEW ON v_behind TO vc_viewer@'127.0.0.1';
 GRANT SELECT, SHOW VIEW ON v_names TO vc_viewer@'127.0.0.1';
 GRANT SELECT ON People TO vc_viewer@'127.0.0.1';
+-- An administrator's DEFINER routine placed in sys, beside the server's own routines there (whose
+-- definer is the server's locked account): it writes a server file like any other routine of the
+-- database's. A view of the test database calls it, and so does a view the administrator put in
+-- sys; beside them a view that calls only the server's own sys.format_bytes, which the
+-- test login may run.
+DROP FUNCTION IF EXISTS sys.vc_admin_dump;
+DELIMITER //
+CREATE DEFINER = root@localhost FUNCTION sys.vc_admin_dump(p varchar(200)) RETURNS integer SQL SECURITY DEFINER
+BEGIN
+  SELECT p INTO OUTFILE 'vc_admin_dump.txt';
+  RETURN 1;
+END //
+DELIMITER ;
+CREATE OR REPLACE DEFINER = root@localhost SQL SECURITY DEFINER VIEW sys.vc_admin_view AS
+  SELECT sys.vc_admin_dump('through a view of sys') AS a;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_admin_dump AS SELECT sys.vc_admin_dump('through a view') AS a;
+CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_sys_bytes AS SELECT sys.format_bytes(1024) AS a;
+GRANT EXECUTE ON FUNCTION sys.vc_admin_dump TO vellum@'127.0.0.1', vellum@localhost;
+GRANT SELECT, SHOW VIEW ON sys.vc_admin_view TO vellum@'127.0.0.1', vellum@localhost;
+GRANT EXECUTE ON FUNCTION sys.format_bytes TO vellum@'127.0.0.1', vellum@localhost;

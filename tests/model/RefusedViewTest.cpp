@@ -1,0 +1,248 @@
+// A label's statement can make the server refuse the temporary view it is resolved in while the
+// statement itself would run (a tail the planner drops unread, too deep for the view's parse):
+// such a statement is refused with the server's words, never asked about, on every PostgreSQL
+// route and through each of PgBouncer's pools, and nothing of it runs. The same statements with
+// a shallow tail are refused by the resolution. The statements the suites send their PostgreSQL
+// servers, which the server parses, all resolve.
+#include "PgServerObjects.h"
+#include "RecordingApprover.h"
+#include "model/DSBase.h"
+#include "model/SourceApproval.h"
+#include "model/SqlStatementCheck.h"
+#include "model/SqlStatements.h"
+#include "platform/Crypt.h"
+#include "platform/db/DbCatalog.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kRefusedViewSession = "RefusedViewTest";
+
+// A source of the statement as a label would carry it, on libpq or on psqlODBC, with its
+// connection.
+struct LabelSource
+{
+    LabelSource(bool odbc, const DbServerSettings& login, const QString& sql)
+    {
+        if (odbc) {
+            auto custom = std::make_unique<CCustomDS>();
+            custom->m_strConnectionString = EncryptString(PsqlOdbcString(login));
+            ds = std::move(custom);
+            db = DbConnection::OpenOdbc(PsqlOdbcString(login));
+        } else {
+            auto pg = std::make_unique<CPostgreSQLDS>();
+            StoreLogin(*pg, login);
+            ds = std::move(pg);
+            db = DbConnection::OpenPostgreSQL(login);
+        }
+        ds->m_strName = QStringLiteral("远程");
+        ds->m_nRangeMode = RangeSQL;
+        ds->m_strSQL = sql;
+    }
+    std::unique_ptr<CDSBase> ds;
+    std::unique_ptr<DbConnection> db;
+};
+
+// A where clause whose tail the planner drops unread: true or not not ... not true.
+QString DroppedTail(int nots)
+{
+    return QStringLiteral(" where true or ") + QStringLiteral("not ").repeated(nots) + QStringLiteral("true");
+}
+
+// The string literals of the suites' sources (adjacent ones joined, as the compiler does) that
+// lead as a query, but those with a placeholder of a test's own objects.
+QStringList SuiteQueries()
+{
+    static const QRegularExpression literals(QStringLiteral(R"re((?:"(?:[^"\\\n]|\\.)*"\s*)+)re"));
+    static const QRegularExpression piece(QStringLiteral(R"re("((?:[^"\\\n]|\\.)*)")re"));
+    static const QRegularExpression query(
+        QStringLiteral(R"(^\s*(select|with|values)\b)"), QRegularExpression::CaseInsensitiveOption);
+    QStringList found;
+    QDirIterator files(
+        QStringLiteral(VC_SOURCE_DIR "/tests"), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString source = QString::fromUtf8(file.readAll());
+        for (auto run = literals.globalMatch(source); run.hasNext();) {
+            QString text;
+            for (auto part = piece.globalMatch(run.next().captured()); part.hasNext();)
+                text += part.next().captured(1);
+            text.replace(QLatin1String("\\n"), QLatin1String("\n"))
+                .replace(QLatin1String("\\\""), QLatin1String("\""))
+                .replace(QLatin1String("\\\\"), QLatin1String("\\"));
+            if (query.match(text).hasMatch() && !text.contains(u'%') && !found.contains(text))
+                found << text;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(RefusedView, AStatementThatMakesTheViewFailIsRefusedWithTheServersWordsAndNothingRuns)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName session(kRefusedViewSession);
+    const ServerObjects objects(server,
+        QStringLiteral("create role vc_fv_plain_%1 login password 'fv pass';"
+                       "create function vc_fv_write_%1() returns text language plpgsql security definer as "
+                       "$$ begin execute 'copy (select 1) to ''/tmp/vc_fv_%1'''; return 'written'; end $$;"),
+        QStringLiteral("drop function if exists vc_fv_write_%1; drop role if exists vc_fv_plain_%1"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const QString written = objects.Named("/tmp/vc_fv_%1");
+    DbServerSettings plain = server;
+    plain.user = objects.Named("vc_fv_plain_%1");
+    plain.password = QStringLiteral("fv pass");
+    // Another connection of the login's, which the first statement would end.
+    const std::unique_ptr<DbConnection> other = DbConnection::OpenPostgreSQL(plain);
+    ASSERT_TRUE(other->IsOpen()) << other->LastError().toStdString();
+    const QString ending
+        = QStringLiteral("select x.pg_terminate_backend::text as a from unnest(array(select pid from pg_stat_activity "
+                         "where usename = current_user and application_name = '%1' and pid <> pg_backend_pid())) x")
+              .arg(QLatin1String(kRefusedViewSession));
+    const QString running
+        = objects.Named("select x.ts_stat::text as a from cast('select to_tsvector(vc_fv_write_%1())' as text) x");
+
+    // Straight to the server with an ordinary login, and through each of PgBouncer's pools
+    // with the login it knows.
+    QList<QPair<QString, DbServerSettings>> ways = {{QStringLiteral("straight"), plain}};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        for (const QString& database : {server.database, qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"),
+                 qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE")}) {
+            DbServerSettings through = server;
+            through.host = pooler->host;
+            through.port = pooler->port;
+            through.database = database;
+            ways.append({QStringLiteral("PgBouncer ") + database, through});
+        }
+    } else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB")) {
+        ADD_FAILURE() << "VC_PGB_* settings are missing although the database servers are required";
+    }
+    for (const auto& [way, login] : ways) {
+        for (const bool odbc : {false, true}) {
+            SCOPED_TRACE(QString(way + (odbc ? " psqlODBC" : " libpq")).toStdString());
+            for (const QString& statement : {ending, running}) {
+                SCOPED_TRACE(statement.left(40).toStdString());
+                RecordingApprover approver(false);
+                LabelSource deep(odbc, login, statement + DroppedTail(7500));
+                ASSERT_TRUE(deep.db->IsOpen()) << deep.db->LastError().toStdString();
+                const QString refusal = ConnectedStatementRefusal(*deep.ds, *deep.db);
+                EXPECT_TRUE(refusal.startsWith(QStringLiteral("数据源“远程”的SQL语句没有运行：")))
+                    << refusal.toStdString();
+                EXPECT_TRUE(refusal.contains(QStringLiteral("stack depth limit exceeded"))) << refusal.toStdString();
+                // The control: a tail the view's parse takes, and the resolution names the function.
+                LabelSource shallow(odbc, login, statement + DroppedTail(1));
+                const QString resolved = ConnectedStatementRefusal(*shallow.ds, *shallow.db);
+                EXPECT_TRUE(resolved.contains(statement == ending ? u"pg_terminate_backend" : u"ts_stat"))
+                    << resolved.toStdString();
+                EXPECT_TRUE(approver.asked.isEmpty());
+                // The connection is fit for what comes next.
+                DbRows rows;
+                EXPECT_TRUE(deep.db->Query(QStringLiteral("select 1"), rows)) << deep.db->LastError().toStdString();
+            }
+        }
+    }
+    DbRows rows;
+    EXPECT_TRUE(other->Query(QStringLiteral("select 1"), rows)) << other->LastError().toStdString();
+    EXPECT_FALSE(QFile::exists(written));
+
+    // A source the user typed is the user's own: not even asked about, as before.
+    LabelSource typed(false, plain, ending + DroppedTail(7500));
+    ApproveSource(*typed.ds);
+    EXPECT_EQ(ConnectedStatementRefusal(*typed.ds, *typed.db), QString());
+}
+
+// Every statement of the suites that the server parses alone, as the program sends it, resolves:
+// none of them is refused for want of a view.
+TEST(RefusedView, TheStatementsTheSuitesSendAServerParsesAllResolve)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const QStringList queries = SuiteQueries();
+    const std::unique_ptr<DbConnection> parser = DbConnection::OpenPostgreSQL(server);
+    ASSERT_TRUE(parser->IsOpen()) << parser->LastError().toStdString();
+    QStringList parsed;
+    for (const QString& sql : queries) {
+        CPostgreSQLDS ds;
+        ds.m_nRangeMode = RangeSQL;
+        ds.m_strSQL = sql;
+        const CSqlStatements statements(ds.GetType(), parser.get());
+        if (!statements.Refusal(ds).isEmpty())
+            continue;
+        const QString sent = statements.Rows(ds);
+        // Parsed alone, never planned nor run: PREPARE stops at the parse, as the view does.
+        DbRows rows;
+        if (parser->Query(QStringLiteral("prepare vc_fv_parsed as ") + sent, rows)) {
+            parsed << sent;
+            parser->Query(QStringLiteral("deallocate vc_fv_parsed"), rows);
+        }
+    }
+    EXPECT_GE(parsed.size(), 120) << "of " << queries.size();
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+        const std::unique_ptr<DbConnection> db
+            = odbc ? DbConnection::OpenOdbc(PsqlOdbcString(server)) : DbConnection::OpenPostgreSQL(server);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        for (const QString& sent : parsed) {
+            const SqlStatementNames names = SqlNamesOf(sent, db->ServerKind());
+            DbStatementFacts facts;
+            // psqlODBC takes a "?" for a parameter marker: such a statement never reaches the server.
+            if (!ReadStatementFacts(*db, sent, names.names, names.operators, facts)) {
+                EXPECT_TRUE(odbc && db->LastError().contains(QStringLiteral("问号（?）")))
+                    << db->LastError().toStdString();
+                continue;
+            }
+            EXPECT_TRUE(facts.resolved) << sent.toStdString() << "\n" << facts.unresolvedError.toStdString();
+        }
+    }
+}
+
+// 不允许 at the question asked once connected: where the server has parsed the statement to tell
+// what it calls, the words say so; where nothing of it was sent (the login's transactions are
+// read-only, so no view was made; MariaDB), they say that.
+TEST(RefusedView, AfterNotAllowedTheWordsSayWhetherTheServerParsedTheStatement)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server,
+        QStringLiteral("create role vc_fv_ro_%1 login password 'fv pass';"
+                       "alter role vc_fv_ro_%1 set default_transaction_read_only = on;"),
+        QStringLiteral("drop role if exists vc_fv_ro_%1"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    DbServerSettings readOnly = server;
+    readOnly.user = objects.Named("vc_fv_ro_%1");
+    readOnly.password = QStringLiteral("fv pass");
+    const QString parsed
+        = QStringLiteral("服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，没有读取它的记录。");
+    const QString unsent = QStringLiteral("但没有发送这条语句，没有读取它的记录。");
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+        for (const auto& [login, words] : {std::pair {server, parsed}, std::pair {readOnly, unsent}}) {
+            SCOPED_TRACE(login.user.toStdString());
+            RecordingApprover approver(false);
+            LabelSource source(odbc, login, QStringLiteral("select 1 as a"));
+            const QString refusal = ConnectedStatementRefusal(*source.ds, *source.db);
+            EXPECT_TRUE(refusal.endsWith(words)) << refusal.toStdString();
+            ASSERT_EQ(approver.asked.size(), 1);
+            EXPECT_EQ(approver.asked[0].parsed, words == parsed);
+        }
+    }
+
+    const std::optional<DbServerSettings> maria = TestServerSettings("VC_MY");
+    if (!maria)
+        return;
+    CMySQLDS my;
+    StoreLogin(my, *maria);
+    my.m_strName = QStringLiteral("远程");
+    my.m_nRangeMode = RangeSQL;
+    my.m_strSQL = QStringLiteral("select 1 as a");
+    const std::unique_ptr<DbConnection> db = DbConnection::OpenMySQL(*maria);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    RecordingApprover approver(false);
+    EXPECT_TRUE(ConnectedStatementRefusal(my, *db).endsWith(unsent));
+}
