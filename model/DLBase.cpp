@@ -385,7 +385,7 @@ bool CDLBase::AllowStatementOnLogin()
 {
     if (m_bStatementAllowed)
         return true;
-    // Nothing of the statement has been sent: a refused one leaves no connection either.
+    // Nothing of the statement has run: a refused one leaves no connection either.
     const QString refusal = ConnectedStatementRefusal(*m_pDataSource, *m_connection);
     if (!refusal.isEmpty()) {
         Close();

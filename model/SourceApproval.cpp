@@ -356,8 +356,8 @@ QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
                 .arg(SourceApprovalName(ds), name);
     }
     if (facts.unresolved == DbStatementFacts::Unresolved::Other)
-        return QStringLiteral("数据源“%1”的SQL语句没有运行：服务器拒绝了为解析它而创建的临时视图（%2）。"
-                              "不经服务器解析，本程序无法得知它调用哪些函数，所以不发送这条语句去运行。")
+        return QStringLiteral("数据源“%1”的语句没有运行：服务器拒绝了为解析它而创建的临时视图，不经服务器解析，"
+                              "本程序无法得知它调用哪些函数。请检查表名、字段名和SQL语句。\n详细信息：%2")
             .arg(SourceApprovalName(ds), facts.unresolvedError);
     if (!facts.variableRelations.isEmpty())
         return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2，而它读取的表或视图不是以常量指定的，"

@@ -134,7 +134,7 @@ TEST(RefusedView, AStatementThatMakesTheViewFailIsRefusedWithTheServersWordsAndN
                 LabelSource deep(odbc, login, statement + DroppedTail(7500));
                 ASSERT_TRUE(deep.db->IsOpen()) << deep.db->LastError().toStdString();
                 const QString refusal = ConnectedStatementRefusal(*deep.ds, *deep.db);
-                EXPECT_TRUE(refusal.startsWith(QStringLiteral("数据源“远程”的SQL语句没有运行：")))
+                EXPECT_TRUE(refusal.startsWith(QStringLiteral("数据源“远程”的语句没有运行：")))
                     << refusal.toStdString();
                 EXPECT_TRUE(refusal.contains(QStringLiteral("stack depth limit exceeded"))) << refusal.toStdString();
                 // The control: a tail the view's parse takes, and the resolution names the function.
@@ -205,7 +205,8 @@ TEST(RefusedView, TheStatementsTheSuitesSendAServerParsesAllResolve)
 
 // 不允许 at the question asked once connected: where the server has parsed the statement to tell
 // what it calls, the words say so; where nothing of it was sent (the login's transactions are
-// read-only, so no view was made; MariaDB), they say that.
+// read-only, or the server is a standby, so no view was made; MariaDB), they say that, and the
+// question says why in red.
 TEST(RefusedView, AfterNotAllowedTheWordsSayWhetherTheServerParsedTheStatement)
 {
     VC_TEST_SERVER(server, "VC_PG");
@@ -214,22 +215,34 @@ TEST(RefusedView, AfterNotAllowedTheWordsSayWhetherTheServerParsedTheStatement)
                        "alter role vc_fv_ro_%1 set default_transaction_read_only = on;"),
         QStringLiteral("drop role if exists vc_fv_ro_%1"));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
-    DbServerSettings readOnly = server;
-    readOnly.user = objects.Named("vc_fv_ro_%1");
-    readOnly.password = QStringLiteral("fv pass");
+    struct Login
+    {
+        DbServerSettings settings;
+        QString reason; // of the caution, empty where the server parsed the statement
+    };
+    QList<Login> logins = {{server, {}}, {server, QStringLiteral("只读")}};
+    logins[1].settings.user = objects.Named("vc_fv_ro_%1");
+    logins[1].settings.password = QStringLiteral("fv pass");
+    if (const std::optional<DbServerSettings> standby = TestServerSettings("VC_PGS"))
+        logins.append({*standby, QStringLiteral("备用服务器")});
+    else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+        ADD_FAILURE() << "VC_PGS_* settings are missing although the database servers are required";
     const QString parsed
         = QStringLiteral("服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，没有读取它的记录。");
     const QString unsent = QStringLiteral("但没有发送这条语句，没有读取它的记录。");
     for (const bool odbc : {false, true}) {
         SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
-        for (const auto& [login, words] : {std::pair {server, parsed}, std::pair {readOnly, unsent}}) {
-            SCOPED_TRACE(login.user.toStdString());
+        for (const Login& login : logins) {
+            SCOPED_TRACE(login.reason.toStdString());
             RecordingApprover approver(false);
-            LabelSource source(odbc, login, QStringLiteral("select 1 as a"));
+            LabelSource source(odbc, login.settings, QStringLiteral("select 1 as a"));
             const QString refusal = ConnectedStatementRefusal(*source.ds, *source.db);
-            EXPECT_TRUE(refusal.endsWith(words)) << refusal.toStdString();
+            EXPECT_TRUE(refusal.endsWith(login.reason.isEmpty() ? parsed : unsent)) << refusal.toStdString();
             ASSERT_EQ(approver.asked.size(), 1);
-            EXPECT_EQ(approver.asked[0].parsed, words == parsed);
+            EXPECT_EQ(approver.asked[0].parsed, login.reason.isEmpty());
+            if (!login.reason.isEmpty()) {
+                EXPECT_TRUE(approver.asked[0].cautions.join(u'|').contains(login.reason));
+            }
         }
     }
 
