@@ -226,9 +226,10 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
             return PgRefused(connection, facts);
         TakePgRows(rows, facts);
         if (facts.unresolved == DbStatementFacts::Unresolved::None) {
-            const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
-            const QStringList steps = {
-                QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
+            const QString guard
+                = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+            const QStringList steps
+                = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
             facts.statementSent = true;
             if (!connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows))
                 return PgRefused(connection, facts);
@@ -239,8 +240,9 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
     }
     DbRows rows;
     if (!AskCatalog(connection,
-            PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights + QStringLiteral(" order by 1, 2"), rows,
-            facts))
+            PgNamedRoutines(names, operators) + QStringLiteral(" union ") + kPgRights
+                + QStringLiteral(" order by 1, 2"),
+            rows, facts))
         return false;
     TakePgRows(rows, facts);
     return true;
@@ -330,7 +332,8 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
         if (!AskCatalog(connection,
                 QStringLiteral("select TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, %1 from information_schema.VIEWS "
                                "where lower(convert(TABLE_NAME using utf8mb4)) in %2")
-                    .arg(kMyServerOwned.arg(QStringLiteral("TABLE_SCHEMA"), QStringLiteral("DEFINER")), MyLowerList(pending)),
+                    .arg(kMyServerOwned.arg(QStringLiteral("TABLE_SCHEMA"), QStringLiteral("DEFINER")),
+                        MyLowerList(pending)),
                 rows, facts))
             return false;
         pending.clear();
@@ -371,18 +374,21 @@ bool ReadMyFacts(DbConnection& connection, const QStringList& names, DbStatement
         }
     }
     const QString owned = kMyServerOwned.arg(QStringLiteral("ROUTINE_SCHEMA"), QStringLiteral("DEFINER"));
-    QString sql = MyNamedRows(QStringLiteral("routine"), QStringLiteral("ROUTINE"), QStringLiteral("not ") + owned, asked);
+    QString sql
+        = MyNamedRows(QStringLiteral("routine"), QStringLiteral("ROUTINE"), QStringLiteral("not ") + owned, asked);
     if (!ownSchemaCalls.isEmpty()) {
         QStringList calledNames;
         for (const auto& ownCall : ownSchemaCalls)
             calledNames << ownCall.second;
-        sql += QStringLiteral(" union all ") + MyNamedRows(QStringLiteral("own"), QStringLiteral("ROUTINE"), owned, calledNames);
+        sql += QStringLiteral(" union all ")
+            + MyNamedRows(QStringLiteral("own"), QStringLiteral("ROUTINE"), owned, calledNames);
     }
     if (!relations.isEmpty()) {
         QStringList relationNames;
         for (const MyRelation& relation : relations)
             relationNames << relation.name;
-        sql += QStringLiteral(" union all ") + MyNamedRows(QStringLiteral("relation"), QStringLiteral("TABLE"), QStringLiteral("true"), relationNames);
+        sql += QStringLiteral(" union all ")
+            + MyNamedRows(QStringLiteral("relation"), QStringLiteral("TABLE"), QStringLiteral("true"), relationNames);
     }
     DbRows rows;
     if (!AskCatalog(connection, sql + QStringLiteral(" order by 1, 2, 3"), rows, facts))

@@ -182,14 +182,17 @@ TEST_P(DatabaseLoader, FailuresCarryTheDatabaseMessage)
     // server already refuses to resolve the statement, which then does not run.
     const auto said = [&](const char* words) {
         const QString error = loader->GetLastError();
-        return GetParam() == Kind::PostgreSQL
-            ? error.contains(QStringLiteral("的语句没有运行：")) && error.contains(QStringLiteral("请检查表名、字段名和SQL语句。\n详细信息："))
-            : error.startsWith(QString::fromUtf8(words));
+        if (GetParam() != Kind::PostgreSQL)
+            return error.startsWith(QString::fromUtf8(words));
+        return error.contains(QStringLiteral("的语句没有运行："))
+            && error.contains(QStringLiteral("请检查表名、字段名和SQL语句。\n详细信息："));
     };
-    EXPECT_TRUE(said("无法从数据源读取记录，请检查表名、字段名和SQL语句。\n详细信息：")) << loader->GetLastError().toStdString();
+    EXPECT_TRUE(said("无法从数据源读取记录，请检查表名、字段名和SQL语句。\n详细信息："))
+        << loader->GetLastError().toStdString();
     ds->m_strTable = "Missing";
     EXPECT_THROW(loader->GetRecordCount(), CDataSourceException);
-    EXPECT_TRUE(said("无法统计数据源的记录数，请检查表名、字段名和SQL语句。\n详细信息：")) << loader->GetLastError().toStdString();
+    EXPECT_TRUE(said("无法统计数据源的记录数，请检查表名、字段名和SQL语句。\n详细信息："))
+        << loader->GetLastError().toStdString();
 
     // A source that cannot be opened.
     if (auto* sqlite = dynamic_cast<CSQLiteDS*>(ds.get()))

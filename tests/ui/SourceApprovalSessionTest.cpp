@@ -199,9 +199,10 @@ TEST_F(SourceApprovalSessionTest, TheQuestionAskedOnceConnectedSaysSoAndItsRefus
     EXPECT_TRUE(m_shown.contains(QStringLiteral("超级用户"))) << m_shown.toStdString();
     EXPECT_EQ(OpenedPreview(), nullptr);
     ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
-    EXPECT_EQ(services.MessageTexts()[0], QStringLiteral("您没有允许数据源“远程”运行它的语句：程序已连接数据库并读取了服务器的目录，"
-                                                         "服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，"
-                                                         "没有读取它的记录。"));
+    EXPECT_EQ(services.MessageTexts()[0],
+        QStringLiteral("您没有允许数据源“远程”运行它的语句：程序已连接数据库并读取了服务器的目录，"
+                       "服务器解析了这条语句以得知它调用哪些函数，但没有运行它的任何部分，"
+                       "没有读取它的记录。"));
 }
 
 TEST_F(SourceApprovalSessionTest, TheQuestionTakesARealEscapeThroughTheProgramsOwnServices)
