@@ -17,8 +17,9 @@
 // resolves the statement itself, in a transaction that is rolled back: a temporary view of it is
 // made (parse analysis only: nothing is planned or run), and what its rule calls, by oid, is read
 // back, with what the relations, domains, operators and policies it reaches call in turn. Where
-// that cannot be done (see Unresolved), and on the other servers, the catalog is asked about the
-// names the statement is made of.
+// the login or the database keeps that from being done (see Unresolved), and on the other
+// servers, the catalog is asked about the names the statement is made of; where the server
+// refuses the view itself, nothing more is asked.
 struct DbStatementFacts
 {
     // Why a PostgreSQL server did not resolve a statement.
