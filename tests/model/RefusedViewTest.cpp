@@ -268,3 +268,27 @@ TEST(RefusedView, AfterNotAllowedTheWordsSayWhetherTheServerParsedTheStatement)
     RecordingApprover approver(false);
     EXPECT_TRUE(ConnectedStatementRefusal(my, *db).endsWith(unsent));
 }
+
+// The reason is asked as the view would be made: a superuser's statements run as a role that only
+// reads, which may lack the TEMP right the superuser has, and its statements still resolve.
+TEST(RefusedView, TheReasonIsTheLoginsAsTheViewWouldBeMade)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects database(server, QStringLiteral("create database vc_fv_db_%1"),
+        QStringLiteral("drop database if exists vc_fv_db_%1 with (force)"));
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    DbServerSettings owner = server;
+    owner.database = database.Named("vc_fv_db_%1");
+    ASSERT_EQ(WriteOnTestServer(
+                  owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
+        "");
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+        const std::unique_ptr<DbConnection> db = OpenRoute(odbc, owner);
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        DbStatementFacts facts;
+        ASSERT_TRUE(ReadStatementFacts(*db, QStringLiteral("select 1 as a"), {}, {}, facts));
+        EXPECT_TRUE(facts.resolved);
+        EXPECT_EQ(facts.unresolved, DbStatementFacts::Unresolved::None);
+    }
+}
