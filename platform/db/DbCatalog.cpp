@@ -149,11 +149,11 @@ const QString kPgDomainCalls = QStringLiteral(
     "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
     "where k.contypid <> 0 and k.contype = 'c' and (p.oid >= 16384 or p.provolatile <> 'i'))");
 
-// Why the server cannot make the view: the login's or the database's reasons alone, asked in the
-// transaction the view would be made in (its read-only state is the login's, the database's or
-// a standby's) and before the statement is sent, so that nothing of the statement can stand
-// behind the answer. Where none holds, the view is made, and any refusal of it is the
-// statement's (Unresolved::Other).
+// Why the server could not make the view: the login's or the database's reasons alone, asked
+// in a transaction of its own set up as the view's was (its read-only state is the login's, the
+// database's or a standby's; its role the login's, not the one a superuser's statements run as),
+// after the statement's own was rolled back, so that nothing of the statement stands behind the
+// answer. Where none holds, the refusal of the view was the statement's (Unresolved::Other).
 const QString kPgUnresolvedWhy = QStringLiteral(
     "select 'unresolved', case when pg_is_in_recovery() then 'standby' "
     "when current_setting('transaction_read_only') = 'on' then 'readonly' "
@@ -196,45 +196,42 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
     }
 }
 
-// The server refused the view or the question why: the statement is not resolved, for a
-// reason that may be its own. False when the step was stopped.
-bool PgRefused(DbConnection& connection, DbStatementFacts& facts)
-{
-    if (connection.Stopped())
-        return false;
-    facts.unresolved = DbStatementFacts::Unresolved::Other;
-    facts.unresolvedError = connection.LastError();
-    return true;
-}
-
-// A query is resolved by the server with the login's rights, once the server has said that
-// nothing of the login's or the database's stands in the way (kPgUnresolvedWhy): in one round
-// trip, a step refuses to make the view where that would run anything of the database's (an
-// event trigger on CREATE VIEW, a domain's check of a literal while it is parsed), then
-// the view is made of the statement as it is sent (in a select of no columns, so that columns
-// of one name, which a view refuses, do not matter). A CALL is not a query, and a view cannot
-// hold one: its procedure is the database's, named by the statement. Where the view cannot be
-// made for the login's or the database's reason, the names are asked about in the statement's
-// own frame.
+// A query is resolved by the server with the login's rights, in one round trip: a step refuses
+// to make the view where that would run anything of the database's (an event trigger on CREATE
+// VIEW, a domain's check of a literal while it is parsed), then the view is made of the statement
+// as it is sent (in a select of no columns, so that columns of one name, which a view refuses, do
+// not matter). Where the view is refused, a second round trip asks why (kPgUnresolvedWhy): only
+// the login's or the database's reasons lead to the names being asked about in the statement's
+// own frame; any other refusal is the statement's own doing, since a statement can make the view
+// fail where running it would not (a tail that exhausts the parser's stack and that the planner
+// drops), and it is refused with the server's words. A CALL is not a query, and a view cannot
+// hold one: its procedure is the database's, named by the statement.
 bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStringList& names,
     const QStringList& operators, DbStatementFacts& facts)
 {
     if (PgLeadsAsQuery(statement)) {
-        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
+        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+        const QStringList steps
+            = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
+        facts.statementSent = true;
         DbRows rows;
-        if (!connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
-            return PgRefused(connection, facts);
-        TakePgRows(rows, facts);
-        if (facts.unresolved == DbStatementFacts::Unresolved::None) {
-            const QString guard
-                = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
-            const QStringList steps
-                = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
-            facts.statementSent = true;
-            if (!connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows))
-                return PgRefused(connection, facts);
+        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
             facts.resolved = true;
             TakePgRows(rows, facts);
+            return true;
+        }
+        if (connection.Stopped())
+            return false;
+        const QString refused = connection.LastError();
+        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
+        if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
+            TakePgRows(rows, facts);
+        else if (connection.Stopped())
+            return false;
+        if (facts.unresolved == DbStatementFacts::Unresolved::None
+            || facts.unresolved == DbStatementFacts::Unresolved::Other) {
+            facts.unresolved = DbStatementFacts::Unresolved::Other;
+            facts.unresolvedError = refused;
             return true;
         }
     }
