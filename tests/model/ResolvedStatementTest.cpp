@@ -440,26 +440,30 @@ TEST_F(ResolvedStatementTest, ThroughEachPoolModeTheServerResolvesAlike)
     }
 }
 
-// A database of the test's own whose enum type vc_ty_evil has default btree and hash classes
-// made by the superuser, with support functions of the database's that count their runs in a
-// sequence (untouched by a rollback) as the owner: what compares, sorts or hashes its values
-// runs them. Beside it the same shapes over int, a domain whose check uses GREATEST over int and
-// ranges over int and text, which parse nothing of the database's. An ordinary login reads.
+// A database of the test's own (named for it, or the one given) whose enum type vc_ty_evil has
+// default btree and hash classes made by the superuser, with support functions of the
+// database's that count their runs in a sequence (untouched by a rollback) as the owner: what
+// compares, sorts or hashes its values runs them. Beside it the same shapes over int, a domain
+// whose check uses GREATEST over int and ranges over int and text, which parse nothing of the
+// database's. An ordinary login reads.
 class TypeSupportDatabase
 {
 public:
-    explicit TypeSupportDatabase(const DbServerSettings& server)
-        : m_login(server, QStringLiteral("create role vc_ty_plain_%1 login password 'ty pass'"),
+    explicit TypeSupportDatabase(const DbServerSettings& server, const QString& name = {})
+        : m_server(server)
+        , m_login(server, QStringLiteral("create role vc_ty_plain_%1 login password 'ty pass'"),
               QStringLiteral("drop role if exists vc_ty_plain_%1"))
-        , m_database(server, QStringLiteral("create database vc_ty_db_%1"),
-              QStringLiteral("drop database if exists vc_ty_db_%1 with (force)"))
     {
         owner = server;
-        owner.database = m_database.Named("vc_ty_db_%1");
+        owner.database = name.isEmpty() ? m_login.Named("vc_ty_db_%1") : name;
         plain = owner;
         plain.user = m_login.Named("vc_ty_plain_%1");
         plain.password = QStringLiteral("ty pass");
-        error = m_login.Error() + m_database.Error();
+        error = m_login.Error();
+        if (error.isEmpty())
+            error = WriteOnTestServer(server, true, Drop());
+        if (error.isEmpty())
+            error = WriteOnTestServer(server, true, QStringLiteral("create database ") + owner.database);
         if (error.isEmpty())
             error = WriteOnTestServer(owner, true, QStringLiteral(
                 "create sequence vc_ty_marks;"
@@ -505,13 +509,19 @@ public:
         return rows.Value(0, 0);
     }
 
+    ~TypeSupportDatabase() { WriteOnTestServer(m_server, true, Drop()); }
+    TypeSupportDatabase(const TypeSupportDatabase&) = delete;
+    TypeSupportDatabase& operator=(const TypeSupportDatabase&) = delete;
+
     DbServerSettings owner; // the superuser, in the database
     DbServerSettings plain;
     QString error;
 
 private:
+    QString Drop() const { return QStringLiteral("drop database if exists %1 with (force)").arg(owner.database); }
+
+    DbServerSettings m_server;
     ServerObjects m_login; // dropped after the database
-    ServerObjects m_database;
 };
 
 // What comparing, sorting or hashing a statement's values runs, reached through the types it
@@ -666,6 +676,54 @@ TEST_F(ResolvedStatementTest, ExtensionsTypesUnderDomainsAndRangesLeaveStatement
         const DbStatementFacts range = ResolvedFacts(*resolver.db, QStringLiteral("select ('[a,b)'::vc_ty_cirange)::text as a"));
         EXPECT_TRUE(range.resolved);
         EXPECT_TRUE(range.routines.contains(QStringLiteral("public.citext_cmp"))) << range.routines.join(' ').toStdString();
+    }
+}
+
+// A range over the database's type keeps its statements unparsed through PgBouncer's
+// transaction and statement pools too, on both routes, running nothing before 允许; the same
+// pools resolve that database's statements once the range is gone.
+TEST_F(ResolvedStatementTest, ThroughEachPoolModeARangeOverTheDatabasesTypeIsNotParsed)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB");
+    const QString own = qEnvironmentVariable("VC_PGB_OWN_DATABASE");
+    if ((!pooler || own.isEmpty()) && qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+        FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+    if (!pooler || own.isEmpty())
+        GTEST_SKIP() << "no PgBouncer settings";
+    const TypeSupportDatabase database(server, own);
+    ASSERT_TRUE(database.error.isEmpty()) << database.error.toStdString();
+    const QString literal = QStringLiteral("select ('[a,c)'::vc_ty_range)::text as a");
+    DbServerSettings through = database.plain;
+    through.host = pooler->host;
+    through.port = pooler->port;
+    for (const bool range : {true, false}) {
+        ASSERT_EQ(WriteOnTestServer(database.owner, true,
+                      range ? QStringLiteral("create type vc_ty_range as range (subtype = vc_ty_evil)")
+                            : QStringLiteral("drop type vc_ty_range")),
+            "");
+        for (const QString& pool :
+            {qEnvironmentVariable("VC_PGB_OWN_TRANSACTION_DATABASE"), qEnvironmentVariable("VC_PGB_OWN_STATEMENT_DATABASE")}) {
+            SCOPED_TRACE(pool.toStdString());
+            through.database = pool;
+            for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+                SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+                Routed resolver = Open(route, through, {});
+                ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+                if (!range) {
+                    EXPECT_TRUE(ResolvedFacts(*resolver.db, QStringLiteral("select 1 as a")).resolved);
+                    continue;
+                }
+                const DbStatementFacts facts = ResolvedFacts(*resolver.db, literal);
+                EXPECT_FALSE(facts.resolved);
+                EXPECT_EQ(facts.unresolved, DbStatementFacts::Unresolved::DomainCheck);
+                const Guarded refused = Guard(route, through, literal, false);
+                EXPECT_FALSE(refused.refusal.isEmpty());
+                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束")))
+                    << refused.cautions.join('|').toStdString();
+            }
+        }
+        EXPECT_EQ(database.Marks(), QStringLiteral("0"));
     }
 }
 
