@@ -619,7 +619,7 @@ TEST_F(ResolvedStatementTest, WhereParsingALiteralWouldRunTheDatabasesCodeNothin
                 }
                 const Guarded refused = Guard(route, login, QString::fromUtf8(g.literal), false);
                 EXPECT_FALSE(refused.refusal.isEmpty());
-                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束")))
+                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束或范围类型")))
                     << refused.cautions.join('|').toStdString();
             }
         }
@@ -719,7 +719,7 @@ TEST_F(ResolvedStatementTest, ThroughEachPoolModeARangeOverTheDatabasesTypeIsNot
                 EXPECT_EQ(facts.unresolved, DbStatementFacts::Unresolved::DomainCheck);
                 const Guarded refused = Guard(route, through, literal, false);
                 EXPECT_FALSE(refused.refusal.isEmpty());
-                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束")))
+                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束或范围类型")))
                     << refused.cautions.join('|').toStdString();
             }
         }
