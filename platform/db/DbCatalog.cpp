@@ -137,39 +137,41 @@ const QString kPgRelationLinks = QStringLiteral(
 
 // An operator leads to its function. A type leads to what comparing or hashing its values
 // runs, which no tree and no pg_depend record names: its default btree and hash operator
-// classes' support functions and operators (a DISTINCT, GREATEST, a sort; an array's or a row's
-// comparison and equality), those of the types it is made of (an array's element, a domain's
-// base and checks, a composite's columns, a range's subtype, whose class the range names, and
-// its canonical and subtype difference functions) and of the types it reads as without a cast.
-// An operator leads to the btree and hash families it sorts or groups in. The server's own
+// classes' support functions and operators (GREATEST, an array's or a row's comparison and
+// equality), those of the types it is made of (an array's element, a domain's base, a
+// composite's columns, a range's subtype, whose class the range names, and its canonical and
+// subtype difference functions) and of the types it reads as without a cast. The server's own
 // support functions and operators are left out: they run nothing of the database's but through
 // the types they compare, which are followed themselves.
 const QString kPgTypeLinks = QStringLiteral(
     "select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
-    "union all select 'pg_constraint'::regclass::oid, k.oid from pg_type t join pg_constraint k on k.contypid = t.oid "
-    "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd' "
     "union all select 'pg_type'::regclass::oid, unnest(array[t.typelem, t.typbasetype]) from pg_type t "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id "
     "union all select 'pg_type'::regclass::oid, a.atttypid from pg_type t join pg_attribute a on a.attrelid = t.typrelid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'c' and a.attnum > 0 and not a.attisdropped "
     "union all select 'pg_type'::regclass::oid, c.casttarget from pg_cast c "
     "where r.cls = 'pg_type'::regclass and c.castsource = r.id and c.castmethod = 'b' "
-    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c "
-    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault "
-    "and c.opcmethod in (select a.oid from pg_am a where a.amname in ('btree', 'hash')) "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c join pg_am m on m.oid = c.opcmethod "
+    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and m.amname in ('btree', 'hash') "
     "union all select v.cls, v.id from pg_range g cross join lateral (values "
     "('pg_type'::regclass::oid, g.rngtypid), ('pg_type'::regclass::oid, g.rngsubtype), "
     "('pg_opfamily'::regclass::oid, (select c.opcfamily from pg_opclass c where c.oid = g.rngsubopc)), "
     "('pg_proc'::regclass::oid, g.rngcanonical::oid), ('pg_proc'::regclass::oid, g.rngsubdiff::oid)) v(cls, id) "
     "where r.cls = 'pg_type'::regclass and r.id in (g.rngtypid, g.rngmultitypid) "
     "and (v.cls <> 'pg_proc'::regclass or v.id >= 16384) "
-    "union all select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a "
-    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id "
-    "and a.amopmethod in (select m.oid from pg_am m where m.amname in ('btree', 'hash')) "
     "union all select 'pg_proc'::regclass::oid, a.amproc::oid from pg_amproc a "
     "where r.cls = 'pg_opfamily'::regclass and a.amprocfamily = r.id and a.amproc::oid >= 16384 "
     "union all select 'pg_operator'::regclass::oid, a.amopopr from pg_amop a "
     "where r.cls = 'pg_opfamily'::regclass and a.amopfamily = r.id and a.amopopr >= 16384");
+
+// What a query does with its values beyond what a check does: it sorts and groups by operators
+// (a DISTINCT, an ORDER BY), which leads to the btree and hash families they are in, and it
+// makes values of domains (a column's type, a composite's), which leads to their checks.
+const QString kPgQueryLinks = QStringLiteral(
+    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a join pg_am m on m.oid = a.amopmethod "
+    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and m.amname in ('btree', 'hash') "
+    "union all select 'pg_constraint'::regclass::oid, k.oid from pg_type t join pg_constraint k on k.contypid = t.oid "
+    "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd'");
 
 // The objects reached from roots (a select of class and oid pairs) through links, and in turn
 // from what they reach, as "reached(cls, id)".
@@ -188,7 +190,7 @@ QString PgResolvedQuestion()
     return PgReachedFrom(QStringLiteral("select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
                                         "where w.ev_class = 'pg_temp.%1'::regclass")
                              .arg(kPgResolvedView),
-               {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks})
+               {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
         + QStringLiteral(
             ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
             "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
@@ -209,9 +211,9 @@ const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_tr
 // subtype's class. The database has a domain whose check calls a function (or an operator's)
 // that is not immutable, as every refused one is; or a domain check or a range of its own that
 // reaches, by any route (a call, an operator, GREATEST, a comparison through the types in it),
-// a function of the database's written in SQL or a procedural language.
-// Extensions' C functions (citext, hstore, PostGIS) are the server's kind of code and do not
-// count.
+// a function of the database's written in SQL or a procedural language. Extensions' C
+// functions (citext, hstore, PostGIS) are the server's kind of code and do not count. Each
+// domain's check is a root of its own, and a check sorts nothing (kPgQueryLinks).
 const QString kPgDomainCalls = QStringLiteral(
     "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
     "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
