@@ -114,7 +114,7 @@ const QString kPgTreeLinks = QStringLiteral(
     "when 'opfamilies' then 'pg_opfamily'::regclass::oid else 'pg_type'::regclass::oid end, o::oid "
     "from regexp_matches(%1, '%4', 'g') m, unnest(string_to_array(m[2], ' ')) o "
     "where m[1] in ('opnos', 'opfamilies') or m[1] ~* 'types$'")
-                                   .arg(kPgTreeOf, kPgTreeRoutines, kPgTreeTypes, kPgTreeOidLists);
+    .arg(kPgTreeOf, kPgTreeRoutines, kPgTreeTypes, kPgTreeOidLists);
 
 // The database's objects pg_depend records for a rule, policy or check (relations, regclass
 // constants among them; domains; operators; functions). A view leads to its select rule, a
