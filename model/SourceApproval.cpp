@@ -208,7 +208,7 @@ QString UnresolvedCaution(DbStatementFacts::Unresolved why)
         reason = QStringLiteral("数据库中有事件触发器，解析时创建的临时视图会运行它们");
         break;
     case DbStatementFacts::Unresolved::DomainCheck:
-        reason = QStringLiteral("数据库中有域的检查约束调用数据库中定义的函数或可能修改数据的函数，解析语句时就会运行它们");
+        reason = QStringLiteral("数据库中有域的检查约束或范围类型（直接或经由比较、GREATEST、LEAST）调用数据库中定义的函数或可能修改数据的函数，解析语句时就会运行它们");
         break;
     case DbStatementFacts::Unresolved::None:
     case DbStatementFacts::Unresolved::Other:

@@ -4,7 +4,9 @@
 # temporary folder that "stop" removes; and a PgBouncer with its default settings in
 # front of the PostgreSQL, on a port of its own, taking the same login, which also passes
 # the database under a second name (VC_PGB_STATEMENT_DATABASE) pooled per statement and a
-# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction; a second PostgreSQL
+# third (VC_PGB_TRANSACTION_DATABASE) pooled per transaction, and likewise a database that a
+# test may make for itself, one test at a time (VC_PGB_OWN_DATABASE, passed as
+# VC_PGB_OWN_STATEMENT_DATABASE and VC_PGB_OWN_TRANSACTION_DATABASE); a second PostgreSQL
 # (VC_PGR_*), without the fixtures, that a test may restart (VC_PGR_RESTART); and a streaming
 # standby of the first (VC_PGS_*), read-only, replaying what is written there.
 #
@@ -120,7 +122,8 @@ start_standby() {
 # in to PostgreSQL by SCRAM in turn; other logins a test makes are looked up on the server
 # through that one (auth_user) and pass their SCRAM keys on. The database's second name is
 # pooled in statement mode, where PgBouncer ends a client that leaves a transaction open, its
-# third in transaction mode.
+# third in transaction mode; so is a database no test shares, for what a test must set up
+# for a whole database (it exists only while that test makes it).
 start_pgbouncer() {
   local port q_user q_pw
   port=$(free_port)
@@ -131,6 +134,8 @@ start_pgbouncer() {
 [databases]
 ${db_name}_statement = host=127.0.0.1 port=$pg_port dbname=$db_name pool_mode=statement
 ${db_name}_transaction = host=127.0.0.1 port=$pg_port dbname=$db_name pool_mode=transaction
+${db_name}_own_statement = host=127.0.0.1 port=$pg_port dbname=${db_name}_own pool_mode=statement
+${db_name}_own_transaction = host=127.0.0.1 port=$pg_port dbname=${db_name}_own pool_mode=transaction
 * = host=127.0.0.1 port=$pg_port
 
 [pgbouncer]
@@ -209,6 +214,9 @@ export VC_PGB_HOST=127.0.0.1
 export VC_PGB_PORT=$pgb_port
 export VC_PGB_STATEMENT_DATABASE=${db_name}_statement
 export VC_PGB_TRANSACTION_DATABASE=${db_name}_transaction
+export VC_PGB_OWN_DATABASE=${db_name}_own
+export VC_PGB_OWN_STATEMENT_DATABASE=${db_name}_own_statement
+export VC_PGB_OWN_TRANSACTION_DATABASE=${db_name}_own_transaction
 export VC_MY_HOST=127.0.0.1
 export VC_MY_PORT=$my_port
 export VC_MY_DATABASE=$db_name

@@ -24,6 +24,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev zint zbar-tools
   poppler-utils printemf emf2svg libxlsxwriter-dev python3-xlwt
   postgresql postgresql-contrib pgbouncer mariadb-server odbc-postgresql odbc-mariadb libsqliteodbc tdsodbc
+  # an extension's C types under domains and ranges, which must leave statements resolved
+  postgresql-15-postgis-3
   # time zones, for the date offsets across daylight-saving changes
   tzdata
   # the zh_CN.UTF-8 locale Qt's dialogs take their dates and sizes from

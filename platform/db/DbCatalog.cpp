@@ -88,66 +88,143 @@ const QString kPgTreeOf = QStringLiteral(
     "when 'pg_policy'::regclass then (select concat(l.polqual::text, ' ', l.polwithcheck::text) from pg_policy l where l.oid = r.id) "
     "when 'pg_constraint'::regclass then (select k.conbin::text from pg_constraint k where k.oid = r.id) end)");
 
-// What the resolved statement calls, from its view's rule on: every function and operator its
-// parse trees name by oid (built-in ones too, which pg_depend leaves out, whatever the notation:
-// a call, (x).f, a cast's function), and the database's objects pg_depend records for a rule,
-// policy or check (relations, regclass constants among them; domains; operators; functions).
-// A view leads to its select rule, a table to its policies and its inheritance children, a
-// foreign table to its wrapper's handler, a domain to its checks and base, an operator to its
-// function, an aggregate to its support functions. A table_to_xml of the server's reads the
-// relation it is given: one given by a regclass constant is followed (pg_depend); any other
-// regclass value in a tree (a column, a cast, a function's result) is reported.
+// The fields of a parse tree that hold a function or an operator (a sort's and a grouping's
+// too) by oid.
+const QString kPgTreeRoutines = QStringLiteral(
+    ":(funcid|opfuncid|hashfuncid|negfuncid|aggfnoid|winfnoid|startInRangeFunc|endInRangeFunc|opno|sortop|eqop) ([0-9]+)");
+// Those that hold a type: a constant's, a column's, a call's result, a cast's, GREATEST's and
+// LEAST's, a CASE's, an array's and its elements', a row's, a subscript's, a subquery's. Their
+// names end so, and no other field's does (a type modifier's ends in "typmod").
+const QString kPgTreeTypes = QStringLiteral(":[a-zA-Z_]*[tT]ype(?:id|Id)? ([0-9]+)");
+// Lists of oids: a row comparison's operators and their btree families, the column types of
+// VALUES, of a set operation, of a function in FROM, of a WITH query, an aggregate's argument
+// types (and collations, which lead nowhere).
+const QString kPgTreeOidLists = QStringLiteral(":([a-zA-Z_]+) [(]o ([0-9 ]+)[)]");
+
+// Where a reached object r (r.cls, r.id) leads, each a select of class and oid pairs.
+// A rule, policy or check leads to what its parse tree names by oid: built-in functions too,
+// which pg_depend leaves out, whatever the notation (a call, (x).f, a cast's function), and the
+// types its values have. One simple pattern each: the server's regular expressions slow down
+// with every alternative, and a rule's tree is tens of kilobytes.
+const QString kPgTreeLinks = QStringLiteral(
+    "select case when m[1] in ('opno', 'sortop', 'eqop') then 'pg_operator'::regclass::oid "
+    "else 'pg_proc'::regclass::oid end, m[2]::oid from regexp_matches(%1, '%2', 'g') m "
+    "union all select 'pg_type'::regclass::oid, m[1]::oid from regexp_matches(%1, '%3', 'g') m "
+    "union all select case m[1] when 'opnos' then 'pg_operator'::regclass::oid "
+    "when 'opfamilies' then 'pg_opfamily'::regclass::oid else 'pg_type'::regclass::oid end, o::oid "
+    "from regexp_matches(%1, '%4', 'g') m, unnest(string_to_array(m[2], ' ')) o "
+    "where m[1] in ('opnos', 'opfamilies') or m[1] ~* 'types$'")
+    .arg(kPgTreeOf, kPgTreeRoutines, kPgTreeTypes, kPgTreeOidLists);
+
+// The database's objects pg_depend records for a rule, policy or check (relations, regclass
+// constants among them; domains; operators; functions). A view leads to its select rule, a
+// table to its policies and its inheritance children, a foreign table to its wrapper's handler,
+// an aggregate to its support functions.
+const QString kPgRelationLinks = QStringLiteral(
+    "select d.refclassid, d.refobjid from pg_depend d where d.classid = r.cls and d.objid = r.id "
+    "and r.cls in ('pg_rewrite'::regclass, 'pg_policy'::regclass, 'pg_constraint'::regclass) "
+    "union all select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
+    "where r.cls = 'pg_class'::regclass and w.ev_class = r.id and w.ev_type = '1' "
+    "union all select 'pg_policy'::regclass::oid, l.oid from pg_policy l where r.cls = 'pg_class'::regclass and l.polrelid = r.id "
+    "union all select 'pg_class'::regclass::oid, i.inhrelid from pg_inherits i "
+    "where r.cls = 'pg_class'::regclass and i.inhparent = r.id "
+    "union all select 'pg_proc'::regclass::oid, fw.fdwhandler from pg_foreign_table ft "
+    "join pg_foreign_server fs on fs.oid = ft.ftserver join pg_foreign_data_wrapper fw on fw.oid = fs.srvfdw "
+    "where r.cls = 'pg_class'::regclass and ft.ftrelid = r.id "
+    "union all select 'pg_proc'::regclass::oid, unnest(array[a.aggtransfn, a.aggfinalfn, a.aggcombinefn, a.aggserialfn, "
+    "a.aggdeserialfn, a.aggmtransfn, a.aggminvtransfn, a.aggmfinalfn]::oid[]) from pg_aggregate a "
+    "where r.cls = 'pg_proc'::regclass and a.aggfnoid = r.id");
+
+// An operator leads to its function. A type leads to what comparing or hashing its values
+// runs, which no tree and no pg_depend record names: its default btree and hash operator
+// classes' support functions and operators (GREATEST, an array's or a row's comparison and
+// equality), those of the types it is made of (an array's element, a domain's base, a
+// composite's columns, a range's subtype, whose class the range names, and its canonical and
+// subtype difference functions) and of the types it reads as without a cast. The server's own
+// support functions and operators are left out: they run nothing of the database's but through
+// the types they compare, which are followed themselves.
+const QString kPgTypeLinks = QStringLiteral(
+    "select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
+    "union all select 'pg_type'::regclass::oid, unnest(array[t.typelem, t.typbasetype]) from pg_type t "
+    "where r.cls = 'pg_type'::regclass and t.oid = r.id "
+    "union all select 'pg_type'::regclass::oid, a.atttypid from pg_type t join pg_attribute a on a.attrelid = t.typrelid "
+    "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'c' and a.attnum > 0 and not a.attisdropped "
+    "union all select 'pg_type'::regclass::oid, c.casttarget from pg_cast c "
+    "where r.cls = 'pg_type'::regclass and c.castsource = r.id and c.castmethod = 'b' "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c join pg_am m on m.oid = c.opcmethod "
+    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and m.amname in ('btree', 'hash') "
+    "union all select v.cls, v.id from pg_range g cross join lateral (values "
+    "('pg_type'::regclass::oid, g.rngtypid), ('pg_type'::regclass::oid, g.rngsubtype), "
+    "('pg_opfamily'::regclass::oid, (select c.opcfamily from pg_opclass c where c.oid = g.rngsubopc)), "
+    "('pg_proc'::regclass::oid, g.rngcanonical::oid), ('pg_proc'::regclass::oid, g.rngsubdiff::oid)) v(cls, id) "
+    "where r.cls = 'pg_type'::regclass and r.id in (g.rngtypid, g.rngmultitypid) "
+    "and (v.cls <> 'pg_proc'::regclass or v.id >= 16384) "
+    "union all select 'pg_proc'::regclass::oid, a.amproc::oid from pg_amproc a "
+    "where r.cls = 'pg_opfamily'::regclass and a.amprocfamily = r.id and a.amproc::oid >= 16384 "
+    "union all select 'pg_operator'::regclass::oid, a.amopopr from pg_amop a "
+    "where r.cls = 'pg_opfamily'::regclass and a.amopfamily = r.id and a.amopopr >= 16384");
+
+// What a query does with its values beyond what a check does: it sorts and groups by operators
+// (a DISTINCT, an ORDER BY), which leads to the btree and hash families they are in, and it
+// makes values of domains (a column's type, a composite's), which leads to their checks.
+const QString kPgQueryLinks = QStringLiteral(
+    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a join pg_am m on m.oid = a.amopmethod "
+    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and m.amname in ('btree', 'hash') "
+    "union all select 'pg_constraint'::regclass::oid, k.oid from pg_type t join pg_constraint k on k.contypid = t.oid "
+    "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd'");
+
+// The objects reached from roots (a select of class and oid pairs) through links, and in turn
+// from what they reach, as "reached(cls, id)".
+QString PgReachedFrom(const QString& roots, const QStringList& links)
+{
+    return QStringLiteral("with recursive reached(cls, id) as (%1 union select x.cls, x.id from reached r "
+                          "cross join lateral (%2) x(cls, id) where x.id <> 0)")
+        .arg(roots, links.join(QStringLiteral(" union all ")));
+}
+
+// What the resolved statement calls, from its view's rule on. A table_to_xml of the server's
+// reads the relation it is given: one given by a regclass constant is followed (pg_depend); any
+// other regclass value in a tree (a column, a cast, a function's result) is reported.
 QString PgResolvedQuestion()
 {
-    return QStringLiteral(
-        "with recursive reached(cls, id) as ("
-        "select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w where w.ev_class = 'pg_temp.%1'::regclass "
-        "union select x.cls, x.id from reached r cross join lateral ("
-        "select d.refclassid, d.refobjid from pg_depend d where d.classid = r.cls and d.objid = r.id "
-        "and r.cls in ('pg_rewrite'::regclass, 'pg_policy'::regclass, 'pg_constraint'::regclass) "
-        "union all select case when m[1] in ('opno', 'sortop', 'eqop') then 'pg_operator'::regclass::oid "
-        "else 'pg_proc'::regclass::oid end, m[2]::oid "
-        "from regexp_matches(%2, ':(funcid|opfuncid|hashfuncid|negfuncid|aggfnoid|winfnoid|opno|sortop|eqop) ([0-9]+)', 'g') m "
-        "union all select 'pg_operator'::regclass::oid, o::oid "
-        "from regexp_matches(%2, ':opnos [(]o ([0-9 ]+)[)]', 'g') m, unnest(string_to_array(m[1], ' ')) o "
-        "union all select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
-        "where r.cls = 'pg_class'::regclass and w.ev_class = r.id and w.ev_type = '1' "
-        "union all select 'pg_policy'::regclass::oid, l.oid from pg_policy l where r.cls = 'pg_class'::regclass and l.polrelid = r.id "
-        "union all select 'pg_class'::regclass::oid, i.inhrelid from pg_inherits i "
-        "where r.cls = 'pg_class'::regclass and i.inhparent = r.id "
-        "union all select 'pg_proc'::regclass::oid, fw.fdwhandler from pg_foreign_table ft "
-        "join pg_foreign_server fs on fs.oid = ft.ftserver join pg_foreign_data_wrapper fw on fw.oid = fs.srvfdw "
-        "where r.cls = 'pg_class'::regclass and ft.ftrelid = r.id "
-        "union all select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where r.cls = 'pg_type'::regclass and k.contypid = r.id "
-        "union all select 'pg_type'::regclass::oid, t.typbasetype from pg_type t "
-        "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd' "
-        "union all select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
-        "union all select 'pg_proc'::regclass::oid, unnest(array[a.aggtransfn, a.aggfinalfn, a.aggcombinefn, a.aggserialfn, "
-        "a.aggdeserialfn, a.aggmtransfn, a.aggminvtransfn, a.aggmfinalfn]::oid[]) from pg_aggregate a "
-        "where r.cls = 'pg_proc'::regclass and a.aggfnoid = r.id"
-        ") x(cls, id) where x.id <> 0), "
-        "called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
-        "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
-        "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
-        "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 "
-        "union select 'builtin', c.proname || '/' || c.pronargs from called c where c.pronamespace = 'pg_catalog'::regnamespace "
-        "union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
-        "and left(c.proname, 12) = 'table_to_xml' and exists (select from reached r where %2 ~ ':(?!consttype)[a-z]+type 2205([^0-9]|$)') "
-        "union %3 order by 1, 2")
-        .arg(kPgResolvedView, kPgTreeOf, kPgRights);
+    return PgReachedFrom(QStringLiteral("select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
+                                        "where w.ev_class = 'pg_temp.%1'::regclass")
+                             .arg(kPgResolvedView),
+               {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
+        + QStringLiteral(
+            ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
+            "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
+            "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
+            "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 "
+            "union select 'builtin', c.proname || '/' || c.pronargs from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+            "union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+            "and left(c.proname, 12) = 'table_to_xml' and exists (select from reached r where %1 ~ ':(?!consttype)[a-z]+type 2205([^0-9]|$)') "
+            "union %2 order by 1, 2")
+              .arg(kPgTreeOf, kPgRights);
 }
 
 // The database has event triggers, which a CREATE VIEW would run.
 const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_trigger where evtenabled <> 'D')");
 
-// A domain's check runs while a statement is parsed where a literal holds values of the domain
-// ('{1}'::d[], a row of a type with such a column). The database has a domain whose check calls
-// a function (or an operator's) that is its own or not immutable, as every refused one is.
+// Parsing a statement's literals runs the checks of the domains their values are of ('{1}'::d[],
+// a row of a type with such a column), and a range's input compares its bounds with its
+// subtype's class. The database has a domain whose check calls a function (or an operator's)
+// that is not immutable, as every refused one is; or a domain check or a range of its own that
+// reaches, by any route (a call, an operator, GREATEST, a comparison through the types in it),
+// a function of the database's written in SQL or a procedural language. Extensions' C
+// functions (citext, hstore, PostGIS) are the server's kind of code and do not count. Each
+// domain's check is a root of its own, and a check sorts nothing (kPgQueryLinks).
 const QString kPgDomainCalls = QStringLiteral(
-    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
+    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
     "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
     "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
-    "where k.contypid <> 0 and k.contype = 'c' and (p.oid >= 16384 or p.provolatile <> 'i'))");
+    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i') "
+    "or exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
+    "where p.oid >= 16384 and p.prolang not in (select l.oid from pg_language l where l.lanname in ('internal', 'c'))))")
+    .arg(PgReachedFrom(QStringLiteral(
+        "select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where k.contypid <> 0 and k.contype = 'c' "
+        "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
+        {kPgTreeLinks, kPgTypeLinks}));
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
 // in a transaction of its own set up as the view's was (its read-only state is the login's, the

@@ -23,9 +23,10 @@ public:
     bool Ask(const SourceQuestion& question) override
     {
         questions.append(question);
-        return true;
+        return allow;
     }
     QList<SourceQuestion> questions;
+    bool allow = true; // 允许, else 不允许
 
 private:
     CSourceApprover* m_previous;
@@ -68,7 +69,7 @@ struct Guarded
     QStringList cautions;
 };
 
-Guarded Guard(Route route, const DbServerSettings& login, const QString& sql)
+Guarded Guard(Route route, const DbServerSettings& login, const QString& sql, bool allow = true)
 {
     Guarded guarded;
     Routed routed = Open(route, login, sql);
@@ -77,6 +78,7 @@ Guarded Guard(Route route, const DbServerSettings& login, const QString& sql)
     if (!guarded.refusal.isEmpty())
         return guarded;
     AskingApprover approver;
+    approver.allow = allow;
     guarded.refusal = ConnectedStatementRefusal(*routed.ds, *routed.db);
     guarded.questions = static_cast<int>(approver.questions.size());
     for (const SourceQuestion& question : approver.questions)
@@ -435,6 +437,219 @@ TEST_F(ResolvedStatementTest, ThroughEachPoolModeTheServerResolvesAlike)
             EXPECT_EQ(rows.Value(0, 0), QStringLiteral("0"));
             EXPECT_TRUE(Guard(route, through, objects.Named("select a from vc_rs_v_ts_stat_%1")).refusal.contains(u"ts_stat"));
         }
+    }
+}
+
+// The database named (a "%1" in the name stands for the test's suffix), made for the test,
+// whose enum type vc_ty_evil has default btree and hash classes made by the superuser, with
+// support functions of the database's that count their runs in a sequence (untouched by a
+// rollback) as the owner: what compares, sorts or hashes its values runs them. Beside it a
+// domain whose check uses GREATEST over int and ranges over int and text. An ordinary login
+// reads.
+class TypeSupportDatabase
+{
+public:
+    TypeSupportDatabase(const DbServerSettings& server, const QString& name)
+        : m_server(server)
+        , m_login(server, QStringLiteral("create role vc_ty_plain_%1 login password 'ty pass'"),
+              QStringLiteral("drop role if exists vc_ty_plain_%1"))
+    {
+        owner = server;
+        owner.database = m_login.Named(name.toUtf8().constData());
+        plain = owner;
+        plain.user = m_login.Named("vc_ty_plain_%1");
+        plain.password = QStringLiteral("ty pass");
+        QString make = QStringLiteral(
+            "create sequence vc_ty_marks;"
+            "create function vc_ty_mark() returns void language plpgsql security definer as "
+            "$$ begin perform nextval('vc_ty_marks'); end $$;"
+            "create type vc_ty_evil as enum ('a', 'b', 'c');"
+            "create function vc_ty_cmp(a vc_ty_evil, b vc_ty_evil) returns int language plpgsql immutable "
+            "security definer as $$ begin perform vc_ty_mark(); return enum_cmp(a, b); end $$;"
+            "create function vc_ty_hash(a vc_ty_evil) returns int language plpgsql immutable "
+            "security definer as $$ begin perform vc_ty_mark(); return hashenum(a); end $$;");
+        for (const char* op : {"<:lt", "<=:le", "=:eq", ">=:ge", ">:gt"}) {
+            const QStringList parts = QString::fromLatin1(op).split(u':');
+            make += QStringLiteral("create function vc_ty_%2(a vc_ty_evil, b vc_ty_evil) returns bool language sql "
+                                   "immutable as 'select enum_%2(a, b)';"
+                                   "create operator %1 (function = vc_ty_%2, leftarg = vc_ty_evil, rightarg = vc_ty_evil%3);")
+                        .arg(parts[0], parts[1], parts[0] == u"=" ? QStringLiteral(", hashes, merges") : QString());
+        }
+        make += QStringLiteral(
+            "create operator class vc_ty_btree default for type vc_ty_evil using btree as operator 1 <, "
+            "operator 2 <=, operator 3 =, operator 4 >=, operator 5 >, function 1 vc_ty_cmp(vc_ty_evil, vc_ty_evil);"
+            "create operator class vc_ty_hash default for type vc_ty_evil using hash as "
+            "operator 1 =, function 1 vc_ty_hash(vc_ty_evil);"
+            "create domain vc_ty_unchecked as vc_ty_evil; create type vc_ty_row as (d vc_ty_unchecked);"
+            "create table vc_ty_t (p vc_ty_evil, q vc_ty_evil, n int, m int);"
+            "insert into vc_ty_t values ('a', 'b', 1, 2), ('c', 'a', 3, 1); grant select on vc_ty_t to public;"
+            "create domain vc_ty_small as int check (greatest(value, 0) < 100 and value <> 7);"
+            "create type vc_ty_int_row as (d vc_ty_small);"
+            "create type vc_ty_intrange as range (subtype = int4); create type vc_ty_textrange as range (subtype = text)");
+        error = m_login.Error();
+        for (const QString& step : {Drop(), QString(QStringLiteral("create database ") + owner.database), make}) {
+            if (error.isEmpty())
+                error = WriteOnTestServer(step == make ? owner : server, true, step);
+        }
+    }
+    ~TypeSupportDatabase() { WriteOnTestServer(m_server, true, Drop()); }
+    TypeSupportDatabase(const TypeSupportDatabase&) = delete;
+    TypeSupportDatabase& operator=(const TypeSupportDatabase&) = delete;
+
+    // How often the database's support functions ran.
+    QString Marks() const
+    {
+        const auto db = DbConnection::OpenPostgreSQL(owner);
+        DbRows rows;
+        if (!db->Query(QStringLiteral("select case when is_called then last_value else 0 end::text from vc_ty_marks"), rows))
+            return db->LastError();
+        return rows.Value(0, 0);
+    }
+
+    DbServerSettings owner; // the superuser, in the database
+    DbServerSettings plain;
+    QString error;
+
+private:
+    QString Drop() const { return QStringLiteral("drop database if exists %1 with (force)").arg(owner.database); }
+
+    DbServerSettings m_server;
+    ServerObjects m_login; // dropped after the database
+};
+
+// What comparing, sorting or hashing a statement's values runs, reached through the types it
+// uses (GREATEST's, an array's elements, a domain's base in a row, a sort's), is the database's
+// and named in red; the same shapes over int name nothing. Resolving runs none of it.
+TEST_F(ResolvedStatementTest, TheDatabasesFunctionsThatComparingItsTypesRunsAreNamedInRed)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TypeSupportDatabase database(server, QStringLiteral("vc_ty_db_%1"));
+    ASSERT_TRUE(database.error.isEmpty()) << database.error.toStdString();
+    const struct
+    {
+        const char* sql;
+        bool named;
+    } cases[] = {
+        {"select greatest(p, q)::text as a from vc_ty_t", true},
+        {"select (array[p] < array[q])::text as a from vc_ty_t", true},
+        {"select distinct array[p]::text as a from vc_ty_t", true},
+        {"select p::text as a from vc_ty_t order by p", true},
+        {"select json_populate_record(null::vc_ty_row, '{\"d\": \"b\"}')::text as a", true},
+        {"select greatest(n, m)::text as a from vc_ty_t order by n", false},
+        {"select distinct array[n]::text as a from vc_ty_t", false},
+        {"select json_populate_record(null::vc_ty_int_row, '{\"d\": 5}')::text as a", false},
+        {"select ('{5}'::vc_ty_small[])::text || ('[1,5)'::vc_ty_intrange)::text || ('[a,b)'::vc_ty_textrange)::text as a", false},
+    };
+    const QString cmp = QStringLiteral("public.vc_ty_cmp");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed resolver = Open(route, database.plain, {});
+        ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.sql);
+            const DbStatementFacts facts = ResolvedFacts(*resolver.db, QString::fromUtf8(c.sql));
+            EXPECT_TRUE(facts.resolved);
+            EXPECT_EQ(facts.routines.contains(cmp), c.named) << facts.routines.join(' ').toStdString();
+            const Guarded guarded = Guard(route, database.plain, QString::fromUtf8(c.sql));
+            EXPECT_EQ(guarded.questions, 1);
+            EXPECT_EQ(guarded.cautions.join(u'\n').contains(cmp), c.named) << guarded.cautions.join('|').toStdString();
+        }
+    }
+    EXPECT_EQ(database.Marks(), QStringLiteral("0"));
+    ASSERT_EQ(WriteOnTestServer(database.owner, true, QString::fromUtf8(cases[0].sql)), "");
+    EXPECT_NE(database.Marks(), QStringLiteral("0"));
+}
+
+// Parsing a literal runs its domain's checks and a range's comparison of its bounds: where
+// either reaches the database's own code (a check using GREATEST over the type above, a range
+// over it), no statement of that database is parsed into a view, the question says why in red,
+// and with 不允许 nothing of the database's has run; directly and through each of PgBouncer's
+// pools (the database the pooler passes to no other test), on both routes.
+TEST_F(ResolvedStatementTest, WhereParsingALiteralWouldRunTheDatabasesCodeNothingIsParsed)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB");
+    const QString own = qEnvironmentVariable("VC_PGB_OWN_DATABASE");
+    if ((!pooler || own.isEmpty()) && qEnvironmentVariableIsSet("VC_REQUIRE_DB"))
+        FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+    if (!pooler || own.isEmpty())
+        GTEST_SKIP() << "no PgBouncer settings";
+    const TypeSupportDatabase database(server, own);
+    ASSERT_TRUE(database.error.isEmpty()) << database.error.toStdString();
+    std::vector<DbServerSettings> logins = {database.plain};
+    for (const char* pool : {"", "VC_PGB_OWN_TRANSACTION_DATABASE", "VC_PGB_OWN_STATEMENT_DATABASE"}) {
+        DbServerSettings through = database.plain;
+        through.host = pooler->host;
+        through.port = pooler->port;
+        if (*pool)
+            through.database = qEnvironmentVariable(pool);
+        logins.push_back(through);
+    }
+    const struct
+    {
+        const char* make;
+        const char* literal;
+    } guards[] = {
+        {"create domain vc_ty_guarded as vc_ty_evil check (greatest(value, 'a') is not null)",
+            "select ('{b,c}'::vc_ty_guarded[])::text as a"},
+        {"drop domain vc_ty_guarded; create type vc_ty_range as range (subtype = vc_ty_evil)",
+            "select ('[a,c)'::vc_ty_range)::text as a"},
+    };
+    for (const auto& g : guards) {
+        SCOPED_TRACE(g.make);
+        ASSERT_EQ(WriteOnTestServer(database.owner, true, QString::fromUtf8(g.make)), "");
+        for (const DbServerSettings& login : logins) {
+            for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+                SCOPED_TRACE(QStringLiteral("%1 %2").arg(login.database).arg(login.port).toStdString());
+                Routed resolver = Open(route, login, {});
+                ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+                for (const QString& sql : {QString::fromUtf8(g.literal), QStringLiteral("select 1 as a")})
+                    EXPECT_EQ(ResolvedFacts(*resolver.db, sql).unresolved, DbStatementFacts::Unresolved::DomainCheck);
+                const Guarded refused = Guard(route, login, QString::fromUtf8(g.literal), false);
+                EXPECT_FALSE(refused.refusal.isEmpty());
+                EXPECT_TRUE(refused.cautions.join(u'\n').contains(QStringLiteral("域的检查约束或范围类型")));
+            }
+        }
+        EXPECT_EQ(database.Marks(), QStringLiteral("0"));
+    }
+    // The range's literal alone, parsed, runs the database's comparison; gone, statements resolve.
+    ASSERT_EQ(WriteOnTestServer(database.owner, true, QString::fromUtf8(guards[1].literal)), "");
+    EXPECT_NE(database.Marks(), QStringLiteral("0"));
+    ASSERT_EQ(WriteOnTestServer(database.owner, true, QStringLiteral("drop type vc_ty_range")), "");
+    for (const DbServerSettings& login : logins) {
+        Routed resolver = Open(Route::PsqlOdbc, login, {});
+        EXPECT_TRUE(ResolvedFacts(*resolver.db, QStringLiteral("select 1 as a")).resolved) << login.database.toStdString();
+    }
+}
+
+// Extensions' C types (citext, hstore, PostGIS) under domains with checks that compare and a
+// range over one run no SQL or procedural code of the database's while parsed: statements are
+// still resolved. The range's C comparison is named, as the database's.
+TEST_F(ResolvedStatementTest, ExtensionsTypesUnderDomainsAndRangesLeaveStatementsResolved)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects database(server, QStringLiteral("create database vc_ty_ext_%1"),
+        QStringLiteral("drop database if exists vc_ty_ext_%1 with (force)"));
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    DbServerSettings owner = server;
+    owner.database = database.Named("vc_ty_ext_%1");
+    ASSERT_EQ(WriteOnTestServer(owner, true,
+                  QStringLiteral("create extension citext; create extension hstore; create extension postgis;"
+                                 "create domain vc_ty_email as citext check (value ~ '@' and greatest(value, 'a') <> 'z');"
+                                 "create domain vc_ty_tags as hstore check (value ? 'k' and value <> ''::hstore);"
+                                 "create domain vc_ty_place as geometry check (st_srid(value) = 0 and greatest(value, value) is not null);"
+                                 "create type vc_ty_cirange as range (subtype = citext)")),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(route == Route::Native ? "libpq" : "psqlODBC");
+        Routed resolver = Open(route, owner, {});
+        ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+        for (const char* sql : {"select ('{a@b}'::vc_ty_email[])::text as a", "select ('{\"k=>v\"}'::vc_ty_tags[])::text as a",
+                 "select ('{\"POINT(1 2)\"}'::vc_ty_place[])::text as a", "select distinct e::text as a from (values ('x'::citext)) v(e)"})
+            EXPECT_TRUE(ResolvedFacts(*resolver.db, QString::fromUtf8(sql)).resolved) << sql;
+        const DbStatementFacts range = ResolvedFacts(*resolver.db, QStringLiteral("select ('[a,b)'::vc_ty_cirange)::text as a"));
+        EXPECT_TRUE(range.resolved);
+        EXPECT_TRUE(range.routines.contains(QStringLiteral("public.citext_cmp"))) << range.routines.join(' ').toStdString();
     }
 }
 
