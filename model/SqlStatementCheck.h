@@ -32,6 +32,10 @@ struct SqlStatementVerdict
     bool query = false;
 };
 
+// The longest statement read, in bytes of UTF-8 as the server receives it: a megabyte, far more
+// than any real statement. A longer one is refused before it is read, by each judgement below.
+constexpr qsizetype kMaxSqlStatementBytes = 1024 * 1024;
+
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server = {});
 
 // The statement without the blanks around it and the semicolons that close it, as it is
@@ -66,7 +70,8 @@ QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server
 // where the connection cannot tell): its words and quoted names, unquoted words folded where the
 // server folds them (PostgreSQL), each run of plain letters in them too, and its runs of
 // operator characters. What the server's catalog is asked about before the statement is sent
-// (DbCatalog.h); nothing of a reading that refuses the statement.
+// (DbCatalog.h); nothing of a reading that refuses the statement, nothing of a text longer than
+// a statement may be with what is built around it.
 struct SqlStatementNames
 {
     QStringList names;
