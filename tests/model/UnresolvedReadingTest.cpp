@@ -18,8 +18,8 @@ constexpr char kUnresolvedSessionName[] = "vc-unresolved-reading";
 
 const QString kUnresolvedPassword = QStringLiteral("ur pass");
 
-// The test's logins (plain, read-only, with EXECUTE on pg_read_file) and a SECURITY DEFINER
-// function of a superuser's that writes a server file, which ts_stat would run as its query.
+// A SECURITY DEFINER function of a superuser's that writes a server file, which ts_stat would run
+// as its query.
 QString UnresolvedRoutine()
 {
     return QStringLiteral(
@@ -27,19 +27,43 @@ QString UnresolvedRoutine()
         "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;");
 }
 
+// The test's logins (plain, read-only, and one to be granted EXECUTE on pg_read_file) and the
+// function.
 QString UnresolvedMake()
 {
     return QStringLiteral("create role vc_ur_plain_%1 login password 'ur pass';"
                           "create role vc_ur_ro_%1 login password 'ur pass';"
                           "alter role vc_ur_ro_%1 set default_transaction_read_only = on;"
-                          "create role vc_ur_files_%1 login password 'ur pass';"
-                          "grant execute on function pg_read_file(text) to vc_ur_files_%1;")
+                          "create role vc_ur_files_%1 login password 'ur pass';")
         + UnresolvedRoutine();
 }
 
 const char kUnresolvedDrop[] = "drop function if exists vc_ur_write_%1();"
-                               "revoke execute on function pg_read_file(text) from vc_ur_files_%1;"
                                "drop role if exists vc_ur_plain_%1, vc_ur_ro_%1, vc_ur_files_%1";
+
+// A database of the test's own, with the function in it.
+class UnresolvedDatabase
+{
+public:
+    UnresolvedDatabase(const DbServerSettings& server, const ServerObjects& objects)
+        : m_database(server, QStringLiteral("create database vc_ur_db_%1"),
+              QStringLiteral("drop database if exists vc_ur_db_%1 with (force)")),
+          m_owner(server)
+    {
+        m_owner.database = m_database.Named("vc_ur_db_%1");
+        m_error = m_database.Error().isEmpty()
+            ? WriteOnTestServer(m_owner, true, objects.Named(UnresolvedRoutine().toUtf8().constData()))
+            : m_database.Error();
+    }
+    // The superuser's settings in it.
+    const DbServerSettings& Owner() const { return m_owner; }
+    const QString& Error() const { return m_error; }
+
+private:
+    ServerObjects m_database;
+    DbServerSettings m_owner;
+    QString m_error;
+};
 
 // The attacks a label may carry where the words decide, each in another spelling of "x.f".
 QStringList UnresolvedAttacks(const ServerObjects& objects)
@@ -119,16 +143,12 @@ TEST(UnresolvedReading, NoTempRightAndAnEventTrigger)
 {
     VC_TEST_SERVER(server, "VC_PG");
     const TestSessionName named(kUnresolvedSessionName);
-    const ServerObjects database(server, QStringLiteral("create database vc_ur_db_%1"),
-        QStringLiteral("drop database if exists vc_ur_db_%1 with (force)"));
-    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
     const ServerObjects objects(server, UnresolvedMake(), QLatin1String(kUnresolvedDrop));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
-    DbServerSettings owner = server;
-    owner.database = database.Named("vc_ur_db_%1");
-    ASSERT_EQ(WriteOnTestServer(owner, true,
-                  objects.Named(UnresolvedRoutine().toUtf8().constData())
-                      + QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
+    const UnresolvedDatabase database(server, objects);
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    const DbServerSettings& owner = database.Owner();
+    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
         "");
     DbServerSettings plain = TestLogin(server, objects, "vc_ur_plain_%1", kUnresolvedPassword);
     plain.database = owner.database;
@@ -147,7 +167,9 @@ TEST(UnresolvedReading, NoTempRightAndAnEventTrigger)
 }
 
 // A real standby, where the login granted EXECUTE on pg_read_file could read postgresql.conf: the
-// objects are made on the primary and waited for until the standby has replayed them.
+// objects are made on the primary, the grant in a database of the test's own (a grant on a function
+// of the server's in a shared database would race with other suites'), and waited for until the
+// standby has replayed them.
 TEST(UnresolvedReading, AStandby)
 {
     VC_TEST_SERVER(primary, "VC_PG");
@@ -155,7 +177,13 @@ TEST(UnresolvedReading, AStandby)
     const TestSessionName named(kUnresolvedSessionName);
     const ServerObjects objects(primary, UnresolvedMake(), QLatin1String(kUnresolvedDrop));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
-    const DbServerSettings files = TestLogin(standby, objects, "vc_ur_files_%1", kUnresolvedPassword);
+    const UnresolvedDatabase database(primary, objects);
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    ASSERT_EQ(WriteOnTestServer(database.Owner(), true,
+                  objects.Named("grant execute on function pg_read_file(text) to vc_ur_files_%1")),
+        "");
+    DbServerSettings files = TestLogin(standby, objects, "vc_ur_files_%1", kUnresolvedPassword);
+    files.database = database.Owner().database;
     // A watchdog only: replay is usually done within a second.
     const QDeadlineTimer replayed(std::chrono::minutes(2));
     std::unique_ptr<DbConnection> probe;
