@@ -12,8 +12,10 @@
 // statement that stands inside parentheses, it must not be one that changes data
 // (INSERT, UPDATE, CREATE, ...), it must call or run none of the few functions and
 // procedures that write files, run commands, run a text as a further statement or
-// reach outside a read-only transaction that is rolled back, and no text in it may
-// hold such a call for a server to run. A refusal names the readings that refuse it.
+// reach outside a read-only transaction that is rolled back (where PostgreSQL reads it, it
+// must not even name one, since PostgreSQL calls f(x) written x.f), and no text in it may
+// hold such a call for a server to run. A refusal names the readings that refuse it. A
+// statement longer than kMaxSqlStatementBytes is refused before it is read.
 //
 // Verdicts are remembered (text and server), so a print job that loads page after page
 // judges its statement once; safe to call from any thread.

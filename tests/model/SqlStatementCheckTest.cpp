@@ -600,8 +600,9 @@ TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudge
 
 #if !defined(__SANITIZE_ADDRESS__)
 // Judging a statement of a megabyte for an unknown server (every reading) and reading its names
-// take a few bytes for each of its bytes; one of sixteen takes nothing past its own text.
-TEST(SqlStatementCheckLength, AStatementOfAMegabyteIsJudgedInLittleMemory)
+// take a few dozen bytes for each of its bytes at most (the tokens of one reading at a time, no
+// copy of their texts); one of sixteen takes nothing past its own text.
+TEST(SqlStatementCheckLength, AStatementOfAMegabyteIsJudgedWithinABoundOfMemory)
 {
     QString sql = QStringLiteral("select o.id");
     for (int i = 0; sql.size() < kMaxSqlStatementBytes - 200; ++i)
