@@ -125,6 +125,7 @@ struct SqlToken
     Kind kind;
     QChar quote; // of a name or literal
 };
+static_assert(sizeof(SqlToken) <= 32);
 
 // What a reading refuses and where (an offset into the text it read).
 struct SqlFault
@@ -518,47 +519,64 @@ bool IsSystemSqlSchema(SqlFamily family, QStringView name)
 // on its own, so that a character a server may take for a blank hides nothing.
 struct SqlItem
 {
-    SqlItem(SqlToken::Kind k, QStringView t, qsizetype from, qsizetype of, QChar q)
-        : text(t), start(qint32(from)), token(qint32(of)), kind(k), quote(q)
-    {
-    }
-    QStringView text;
-    qint32 start;
-    qint32 token; // the token it is part of
     SqlToken::Kind kind;
+    QStringView text;
+    qsizetype start;
+    qsizetype token; // the token it is part of
     QChar quote;
 };
-static_assert(sizeof(SqlToken) <= 32 && sizeof(SqlItem) <= 32);
 
-QList<SqlItem> SqlItems(const QList<SqlToken>& tokens)
+// The items of a reading's tokens. Each is kept as its place in its token (12 bytes, where a
+// statement of a megabyte has hundreds of thousands), the rest read from the token when asked.
+class SqlItems
 {
-    QList<SqlItem> items;
-    items.reserve(tokens.size());
-    for (qsizetype t = 0; t < tokens.size(); ++t) {
-        const SqlToken& token = tokens[t];
-        const QStringView text = token.text;
-        if (token.kind != SqlToken::Word && token.kind != SqlToken::Name) {
-            items.append({token.kind, text, token.start, t, token.quote});
-            continue;
-        }
-        const qsizetype offset = token.start + (token.kind == SqlToken::Name ? 1 : 0);
-        const qsizetype before = items.size();
-        for (qsizetype i = 0; i < text.size();) {
-            if (!IsSqlAsciiWordChar(text[i])) {
-                ++i;
-                continue;
+public:
+    explicit SqlItems(const QList<SqlToken>& tokens) : m_tokens(tokens)
+    {
+        m_places.reserve(tokens.size());
+        for (qsizetype t = 0; t < tokens.size(); ++t) {
+            const SqlToken& token = tokens[t];
+            const QStringView text = token.text;
+            const qsizetype before = m_places.size();
+            for (qsizetype i = 0; (token.kind == SqlToken::Word || token.kind == SqlToken::Name) && i < text.size();) {
+                if (!IsSqlAsciiWordChar(text[i])) {
+                    ++i;
+                    continue;
+                }
+                qsizetype k = i;
+                while (k < text.size() && IsSqlAsciiWordChar(text[k]))
+                    ++k;
+                m_places.append({qint32(t), qint32(i), qint32(k - i)});
+                i = k;
             }
-            qsizetype k = i;
-            while (k < text.size() && IsSqlAsciiWordChar(text[k]))
-                ++k;
-            items.append({token.kind, text.mid(i, k - i), offset + i, t, token.quote});
-            i = k;
+            if (m_places.size() == before)
+                m_places.append({qint32(t), -1, 0});
         }
-        if (items.size() == before)
-            items.append({token.kind, text, token.start, t, token.quote});
     }
-    return items;
-}
+
+    qsizetype size() const { return m_places.size(); }
+
+    SqlItem operator[](qsizetype k) const
+    {
+        const Place& place = m_places[k];
+        const SqlToken& token = m_tokens[place.token];
+        if (place.from < 0)
+            return {token.kind, token.text, token.start, place.token, token.quote};
+        const qsizetype inside = token.start + (token.kind == SqlToken::Name ? 1 : 0);
+        return {token.kind, token.text.mid(place.from, place.size), inside + place.from, place.token, token.quote};
+    }
+
+private:
+    // A run of the token's text, or the whole token (from -1).
+    struct Place
+    {
+        qint32 token;
+        qint32 from;
+        qint32 size;
+    };
+    const QList<SqlToken>& m_tokens;
+    QList<Place> m_places;
+};
 
 QString SqlEscapesDecoded(QStringView s, bool unicodeForm)
 {
@@ -680,19 +698,19 @@ SqlFault CallInSqlLiteral(const SqlItem& literal)
     return {};
 }
 
-bool IsSqlNameItem(const QList<SqlItem>& items, qsizetype k)
+bool IsSqlNameItem(const SqlItems& items, qsizetype k)
 {
     return k >= 0 && k < items.size() && (items[k].kind == SqlToken::Word || items[k].kind == SqlToken::Name);
 }
 
-bool IsSqlMarkItem(const QList<SqlItem>& items, qsizetype k, char16_t mark)
+bool IsSqlMarkItem(const SqlItems& items, qsizetype k, char16_t mark)
 {
     return k >= 0 && k < items.size() && items[k].kind == SqlToken::Mark && items[k].text.front() == mark;
 }
 
 // The first item of the qualified name ("db.schema.name", "master..name") that ends
 // with item e, and the last of the one that starts with item b.
-qsizetype SqlQualifiedStart(const QList<SqlItem>& items, qsizetype e)
+qsizetype SqlQualifiedStart(const SqlItems& items, qsizetype e)
 {
     for (qsizetype b = e;;) {
         while (b > 0 && items[b - 1].token == items[b].token)
@@ -706,7 +724,7 @@ qsizetype SqlQualifiedStart(const QList<SqlItem>& items, qsizetype e)
     }
 }
 
-qsizetype SqlQualifiedEnd(const QList<SqlItem>& items, qsizetype b)
+qsizetype SqlQualifiedEnd(const SqlItems& items, qsizetype b)
 {
     for (qsizetype e = b;;) {
         while (e + 1 < items.size() && items[e + 1].token == items[e].token)
@@ -721,7 +739,7 @@ qsizetype SqlQualifiedEnd(const QList<SqlItem>& items, qsizetype b)
 }
 
 // The arguments of the call whose "(" is item open.
-int SqlArgumentCount(const QList<SqlItem>& items, qsizetype open)
+int SqlArgumentCount(const SqlItems& items, qsizetype open)
 {
     int depth = 0;
     int commas = 0;
@@ -740,16 +758,17 @@ int SqlArgumentCount(const QList<SqlItem>& items, qsizetype open)
 // (each part of its name), a procedure after CALL or EXEC that is refused or lives in
 // the server's own schemas, INTO OUTFILE/DUMPFILE, BULK INSERT, a text that holds such
 // a call, and in T-SQL an EXEC of anything but a procedure's name.
-SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
+SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
 {
-    for (const SqlItem& item : items) {
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const SqlItem item = items[i];
         if (item.kind != SqlToken::Literal)
             continue;
         if (const SqlFault fault = CallInSqlLiteral(item))
             return fault;
     }
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const SqlItem& item = items[i];
+        const SqlItem item = items[i];
         if (!IsSqlNameItem(items, i))
             continue;
         // PostgreSQL also calls a function of one argument written after it: "(pid).f",
@@ -766,8 +785,9 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
             return {item.start, UsedSqlText(item.text)};
         if (IsSqlMarkItem(items, i + 1, u'(')) {
             for (qsizetype k = SqlQualifiedStart(items, i); k <= i; ++k) {
-                if (IsSqlNameItem(items, k) && IsRefusedSqlName(items[k].text))
-                    return {items[k].start, UsedSqlText(items[k].text)};
+                const SqlItem part = items[k];
+                if (IsSqlNameItem(items, k) && IsRefusedSqlName(part.text))
+                    return {part.start, UsedSqlText(part.text)};
             }
             // ts_rewrite(query, 'select ...') runs its text as a query.
             if (item.text.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && SqlArgumentCount(items, i + 1) == 2)
@@ -780,21 +800,22 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
         if ((call || exec) && IsSqlNameItem(items, i + 1)) {
             const qsizetype last = SqlQualifiedEnd(items, i + 1);
             for (qsizetype k = i + 1; k <= last; ++k) {
+                const SqlItem part = items[k];
                 if (!IsSqlNameItem(items, k))
                     continue;
-                if (IsRefusedSqlName(items[k].text))
-                    return {items[k].start, UsedSqlText(items[k].text)};
-                if (items[k].token != items[last].token && IsSystemSqlSchema(r.family, items[k].text))
-                    return {items[k].start, QStringLiteral("不能调用“%1”中的存储过程").arg(items[k].text)};
+                if (IsRefusedSqlName(part.text))
+                    return {part.start, UsedSqlText(part.text)};
+                if (part.token != items[last].token && IsSystemSqlSchema(r.family, part.text))
+                    return {part.start, QStringLiteral("不能调用“%1”中的存储过程").arg(part.text)};
             }
         }
         // A text or a variable after EXEC is run as a statement of its own ("..." is a
         // text to T-SQL without quoted names).
         if (exec && r.family == SqlFamily::TSql && i + 1 < items.size()) {
-            const SqlItem* next = &items[i + 1];
-            const bool procedure = next->kind == SqlToken::Word
-                ? next->text.compare(u"as", Qt::CaseInsensitive) != 0
-                : next->kind == SqlToken::Name && next->quote != u'"';
+            const SqlItem next = items[i + 1];
+            const bool procedure = next.kind == SqlToken::Word
+                ? next.text.compare(u"as", Qt::CaseInsensitive) != 0
+                : next.kind == SqlToken::Name && next.quote != u'"';
             if (!procedure)
                 return {item.start, QStringLiteral("EXEC 之后只能是存储过程名")};
         }
@@ -1153,7 +1174,9 @@ SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
                     add(found.names, token.text);
             }
         }
-        for (const SqlItem& item : SqlItems(tokens)) {
+        const SqlItems items(tokens);
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const SqlItem item = items[i];
             if (item.kind == SqlToken::Word && folds)
                 addFolded(item.text);
             else if (item.kind == SqlToken::Word || item.kind == SqlToken::Name)
