@@ -112,20 +112,27 @@ QString SqlReadingName(SqlFamily family)
 // A statement of a megabyte makes hundreds of thousands of tokens: a token's text is a view into
 // the text read, which outlives its tokens, and its places fit in 32 bits (a text read is at most
 // about a megabyte long).
-struct SqlToken
+class SqlToken
 {
+    // First, so that the pointer leaves no gap.
+    const QChar* m_text;
+    qint32 m_size;
+
+public:
     enum Kind : quint8 { Word, Name, Literal, Mark };
     SqlToken(Kind k, QStringView t, qsizetype from, qsizetype to, QChar q = {})
-        : text(t), start(qint32(from)), end(qint32(to)), kind(k), quote(q)
+        : m_text(t.data()), m_size(qint32(t.size())), start(qint32(from)), end(qint32(to)), kind(k), quote(q)
     {
     }
-    QStringView text;
+    // Its text: the inside of a literal or a quoted name, or the word or mark itself.
+    QStringView Text() const { return {m_text, m_size}; }
+
     qint32 start; // where the token starts in the text
     qint32 end; // just after the token in the text
     Kind kind;
     QChar quote; // of a name or literal
 };
-static_assert(sizeof(SqlToken) <= 32);
+static_assert(sizeof(SqlToken) <= 24);
 
 // What a reading refuses and where (an offset into the text it read).
 struct SqlFault
@@ -376,7 +383,7 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         }
         // The word just before, when nothing stands between it and c.
         const bool prefixed = !tokens.isEmpty() && tokens.last().kind == SqlToken::Word && tokens.last().end == i;
-        const QStringView prefix = prefixed ? tokens.last().text : QStringView();
+        const QStringView prefix = prefixed ? tokens.last().Text() : QStringView();
         // U&'..' and U&"..": escapes of their own, with an escape character of their own.
         // PostgreSQL reads them where its "u" is a word of its own ("$u&'..'" too).
         const bool unicodeEscapes = (c == u'\'' || c == u'"') && i >= 2 && s[i - 1] == u'&'
@@ -536,7 +543,7 @@ public:
         m_places.reserve(tokens.size());
         for (qsizetype t = 0; t < tokens.size(); ++t) {
             const SqlToken& token = tokens[t];
-            const QStringView text = token.text;
+            const QStringView text = token.Text();
             const qsizetype before = m_places.size();
             for (qsizetype i = 0; (token.kind == SqlToken::Word || token.kind == SqlToken::Name) && i < text.size();) {
                 if (!IsSqlAsciiWordChar(text[i])) {
@@ -561,9 +568,9 @@ public:
         const Place& place = m_places[k];
         const SqlToken& token = m_tokens[place.token];
         if (place.from < 0)
-            return {token.kind, token.text, token.start, place.token, token.quote};
+            return {token.kind, token.Text(), token.start, place.token, token.quote};
         const qsizetype inside = token.start + (token.kind == SqlToken::Name ? 1 : 0);
-        return {token.kind, token.text.mid(place.from, place.size), inside + place.from, place.token, token.quote};
+        return {token.kind, token.Text().mid(place.from, place.size), inside + place.from, place.token, token.quote};
     }
 
 private:
@@ -842,34 +849,34 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
     };
     const auto isWord = [&](qsizetype k, QStringView word) {
         return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
-            && tokens[k].text.compare(word, Qt::CaseInsensitive) == 0;
+            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
     };
     const auto fault = [&](qsizetype k) {
-        return SqlFault {tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].text)};
+        return SqlFault {tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].Text())};
     };
     if (tokens.isEmpty() || tokens.first().kind != SqlToken::Word)
         return {};
-    if (writes(tokens.first().text))
+    if (writes(tokens.first().Text()))
         return fault(0);
     if (!isWord(0, u"with"))
         return {};
     int depth = 0;
     for (qsizetype k = 1; k < tokens.size(); ++k) {
         const SqlToken& token = tokens[k];
-        if (token.kind == SqlToken::Mark && token.text == u"(") {
+        if (token.kind == SqlToken::Mark && token.Text() == u"(") {
             // A query of the WITH: "name as (", "as materialized (", "as not materialized (".
             if (depth == 0 && (isWord(k - 1, u"as") || isWord(k - 1, u"materialized")) && k + 1 < tokens.size()
-                && tokens[k + 1].kind == SqlToken::Word && writes(tokens[k + 1].text))
+                && tokens[k + 1].kind == SqlToken::Word && writes(tokens[k + 1].Text()))
                 return fault(k + 1);
             ++depth;
-        } else if (token.kind == SqlToken::Mark && token.text == u")") {
+        } else if (token.kind == SqlToken::Mark && token.Text() == u")") {
             --depth;
         } else if (depth == 0 && token.kind == SqlToken::Word && !isWord(k + 1, u"as")
-            && !(k + 1 < tokens.size() && tokens[k + 1].kind == SqlToken::Mark && tokens[k + 1].text == u"(")) {
+            && !(k + 1 < tokens.size() && tokens[k + 1].kind == SqlToken::Mark && tokens[k + 1].Text() == u"(")) {
             // What the WITH leads to, past its queries' names ("name as (", "name(a, b) as (").
-            if (writes(token.text))
+            if (writes(token.Text()))
                 return fault(k);
-            if (IsSqlWordAmong(token.text, {u"select", u"values", u"table"}))
+            if (IsSqlWordAmong(token.Text(), {u"select", u"values", u"table"}))
                 return {};
         }
     }
@@ -879,8 +886,8 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
 bool IsSqlQueryStart(const SqlToken& token)
 {
     if (token.kind == SqlToken::Mark)
-        return token.text == u"(";
-    return token.kind == SqlToken::Word && IsSqlWordAmong(token.text, {u"select", u"with", u"values", u"table"});
+        return token.Text() == u"(";
+    return token.kind == SqlToken::Word && IsSqlWordAmong(token.Text(), {u"select", u"with", u"values", u"table"});
 }
 
 // The refusal as the user reads it: the line, a few characters around the place, what
@@ -1163,15 +1170,15 @@ SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
             if (token.kind == SqlToken::Name) {
                 const QChar close = token.quote == u'[' ? QChar(u']') : token.quote;
                 const QString doubled(2, close);
-                if (token.text.contains(doubled))
-                    add(found.names, token.text.toString().replace(doubled, QString(close)));
+                if (token.Text().contains(doubled))
+                    add(found.names, token.Text().toString().replace(doubled, QString(close)));
                 else
-                    add(found.names, token.text);
+                    add(found.names, token.Text());
             } else if (token.kind == SqlToken::Word) {
                 if (folds)
-                    addFolded(token.text);
+                    addFolded(token.Text());
                 else
-                    add(found.names, token.text);
+                    add(found.names, token.Text());
             }
         }
         const SqlItems items(tokens);
@@ -1187,7 +1194,7 @@ SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
         qsizetype runStart = -1;
         qsizetype runEnd = -1;
         for (const SqlToken& token : tokens) {
-            const bool part = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.text[0]);
+            const bool part = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.Text()[0]);
             if (!part || token.start != runEnd) {
                 if (runStart >= 0)
                     add(found.operators, QStringView(sent).mid(runStart, runEnd - runStart));
