@@ -148,7 +148,6 @@ void BM_ClosingSemicolons(benchmark::State& state)
 }
 BENCHMARK(BM_ClosingSemicolons)->Unit(benchmark::kMillisecond);
 
-
 // A statement of kilobytes given as the argument, made of what real statements hold (qualified
 // and quoted names, calls, literals with doubled quotes, comments, Chinese names), judged afresh
 // for an unknown server (every reading) and read for its names. Counters: milliseconds per MB
@@ -158,9 +157,10 @@ QString OrdinaryStatementOfSize(qsizetype bytes)
 {
     QString sql = QStringLiteral("select o.id, o.\"名称\", c.code");
     for (qsizetype size = 0, i = 0; size < bytes - 200; ++i) {
-        const QString term = QStringLiteral("\n  , case when o.qty_%1 > %1 then lower(c.\"客户 %1\") else 'it''s %1' end as v%1"
-                                            " -- 第 %1 列\n  , coalesce(sum(o.price) over (partition by c.id), 0.5) /* x */ as s%1")
-                                 .arg(i);
+        const QString term
+            = QStringLiteral("\n  , case when o.qty_%1 > %1 then lower(c.\"客户 %1\") else 'it''s %1' end as v%1"
+                             " -- 第 %1 列\n  , coalesce(sum(o.price) over (partition by c.id), 0.5) /* x */ as s%1")
+                  .arg(i);
         size += term.toUtf8().size();
         sql += term;
     }

@@ -121,7 +121,12 @@ class SqlToken
 public:
     enum Kind : quint8 { Word, Name, Literal, Mark };
     SqlToken(Kind k, QStringView t, qsizetype from, qsizetype to, QChar q = {})
-        : m_text(t.data()), m_size(qint32(t.size())), start(qint32(from)), end(qint32(to)), kind(k), quote(q)
+        : m_text(t.data())
+        , m_size(qint32(t.size()))
+        , start(qint32(from))
+        , end(qint32(to))
+        , kind(k)
+        , quote(q)
     {
     }
     // Its text: the inside of a literal or a quoted name, or the word or mark itself.
@@ -162,7 +167,8 @@ bool IsSqlAsciiWordChar(QChar c)
 // Whether a word is one of the list, in any case (the words compared are ASCII's), without a copy.
 bool IsSqlWordAmong(QStringView word, std::initializer_list<QStringView> list)
 {
-    return std::any_of(list.begin(), list.end(), [&](QStringView w) { return word.compare(w, Qt::CaseInsensitive) == 0; });
+    return std::any_of(
+        list.begin(), list.end(), [&](QStringView w) { return word.compare(w, Qt::CaseInsensitive) == 0; });
 }
 
 QString UsedSqlText(QStringView what)
@@ -492,7 +498,8 @@ bool IsRefusedSqlName(QStringView name)
         u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml",
         u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
     // The names compared are runs of ASCII letters: folding their case is all a server does.
-    const auto among = [&](const auto& list) { return std::binary_search(std::begin(list), std::end(list), name, less); };
+    const auto among
+        = [&](const auto& list) { return std::binary_search(std::begin(list), std::end(list), name, less); };
     if (name.size() < 3)
         return false;
     if (among(names))
@@ -538,7 +545,8 @@ struct SqlItem
 class SqlItems
 {
 public:
-    explicit SqlItems(const QList<SqlToken>& tokens) : m_tokens(tokens)
+    explicit SqlItems(const QList<SqlToken>& tokens)
+        : m_tokens(tokens)
     {
         m_places.reserve(tokens.size());
         for (qsizetype t = 0; t < tokens.size(); ++t) {
@@ -820,9 +828,8 @@ SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
         // text to T-SQL without quoted names).
         if (exec && r.family == SqlFamily::TSql && i + 1 < items.size()) {
             const SqlItem next = items[i + 1];
-            const bool procedure = next.kind == SqlToken::Word
-                ? next.text.compare(u"as", Qt::CaseInsensitive) != 0
-                : next.kind == SqlToken::Name && next.quote != u'"';
+            const bool procedure = next.kind == SqlToken::Word ? next.text.compare(u"as", Qt::CaseInsensitive) != 0
+                                                               : next.kind == SqlToken::Name && next.quote != u'"';
             if (!procedure)
                 return {item.start, QStringLiteral("EXEC 之后只能是存储过程名")};
         }
@@ -843,16 +850,18 @@ SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
 SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
 {
     const auto writes = [](QStringView word) {
-        return IsSqlWordAmong(word, {u"insert", u"update", u"delete", u"merge", u"upsert", u"replace", u"create",
-            u"drop", u"alter", u"truncate", u"rename", u"grant", u"revoke", u"copy", u"load", u"import", u"comment",
-            u"vacuum", u"reindex", u"cluster", u"refresh"});
+        return IsSqlWordAmong(word,
+            {u"insert", u"update", u"delete", u"merge", u"upsert", u"replace", u"create", u"drop", u"alter",
+                u"truncate", u"rename", u"grant", u"revoke", u"copy", u"load", u"import", u"comment", u"vacuum",
+                u"reindex", u"cluster", u"refresh"});
     };
     const auto isWord = [&](qsizetype k, QStringView word) {
         return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
             && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
     };
     const auto fault = [&](qsizetype k) {
-        return SqlFault {tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].Text())};
+        return SqlFault {
+            tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].Text())};
     };
     if (tokens.isEmpty() || tokens.first().kind != SqlToken::Word)
         return {};
@@ -1194,7 +1203,8 @@ SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
         qsizetype runStart = -1;
         qsizetype runEnd = -1;
         for (const SqlToken& token : tokens) {
-            const bool part = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.Text()[0]);
+            const bool part
+                = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.Text()[0]);
             if (!part || token.start != runEnd) {
                 if (runStart >= 0)
                     add(found.operators, QStringView(sent).mid(runStart, runEnd - runStart));

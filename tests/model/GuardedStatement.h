@@ -18,7 +18,10 @@
 class AskingApprover : public CSourceApprover
 {
 public:
-    AskingApprover() : m_previous(InstallSourceApprover(this)) {}
+    AskingApprover()
+        : m_previous(InstallSourceApprover(this))
+    {
+    }
     ~AskingApprover() override { InstallSourceApprover(m_previous); }
     bool Ask(const SourceQuestion& question) override
     {

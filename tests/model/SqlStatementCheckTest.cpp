@@ -527,7 +527,8 @@ TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRe
 TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLReadsItAsAName)
 {
     ExpectVerdicts({
-        {"select x.ts_stat::text as a from cast('select 1' as text) x", kPg, "不能使用“ts_stat”（按 PostgreSQL 的读法）"},
+        {"select x.ts_stat::text as a from cast('select 1' as text) x", kPg,
+            "不能使用“ts_stat”（按 PostgreSQL 的读法）"},
         {"select x.\"ts_stat\" as a from cast('select 1' as text) x", kPgStd, "“ts_stat”"},
         {"select \"x\".TS_STAT as a from cast('select 1' as text) x", kPgOld, "“TS_STAT”"},
         {"select x/**/ . /**/ts_stat as a from cast('select 1' as text) x", kAny, "“ts_stat”"},
@@ -593,7 +594,8 @@ TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudge
     ds.m_nRangeMode = RangeSQL;
     ds.m_strSQL = QString(16 * kMaxSqlStatementBytes, u' ') + QStringLiteral("select 1");
     const QString refusal = QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，") + bound;
-    EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(ds).startsWith(refusal)) << CSqlStatements(DSPostgreSQL).Refusal(ds).toStdString();
+    EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(ds).startsWith(refusal))
+        << CSqlStatements(DSPostgreSQL).Refusal(ds).toStdString();
     EXPECT_TRUE(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(ds).startsWith(refusal));
     EXPECT_TRUE(SqlNamesOf(ds.m_strSQL).names.isEmpty());
 }
@@ -606,7 +608,8 @@ TEST(SqlStatementCheckLength, AStatementOfAMegabyteIsJudgedWithinABoundOfMemory)
 {
     QString sql = QStringLiteral("select o.id");
     for (int i = 0; sql.size() < kMaxSqlStatementBytes - 200; ++i)
-        sql += QStringLiteral(",\n  case when o.q%1 > %1 then lower(c.\"n %1\") else 'it''s' end /* x */ as v%1").arg(i);
+        sql += QStringLiteral(",\n  case when o.q%1 > %1 then lower(c.\"n %1\") else 'it''s' end /* x */ as v%1")
+                   .arg(i);
     const QString huge = QString(16 * kMaxSqlStatementBytes, u' ') + sql;
     EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(1) << 30,
                     [&] {

@@ -22,9 +22,8 @@ const QString kUnresolvedPassword = QStringLiteral("ur pass");
 // as its query.
 QString UnresolvedRoutine()
 {
-    return QStringLiteral(
-        "create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
-        "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;");
+    return QStringLiteral("create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
+                          "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;");
 }
 
 // The test's logins (plain, read-only, and one to be granted EXECUTE on pg_read_file) and the
@@ -47,8 +46,8 @@ class UnresolvedDatabase
 public:
     UnresolvedDatabase(const DbServerSettings& server, const ServerObjects& objects)
         : m_database(server, QStringLiteral("create database vc_ur_db_%1"),
-              QStringLiteral("drop database if exists vc_ur_db_%1 with (force)")),
-          m_owner(server)
+            QStringLiteral("drop database if exists vc_ur_db_%1 with (force)"))
+        , m_owner(server)
     {
         m_owner.database = m_database.Named("vc_ur_db_%1");
         m_error = m_database.Error().isEmpty()
@@ -74,7 +73,8 @@ QStringList UnresolvedAttacks(const ServerObjects& objects)
     return {
         objects.Named("select x.ts_stat::text as a from cast('select public.vc_ur_write_%1()' as text) x"),
         objects.Named("select \"x\".TS_STAT::text as a from cast('select public.vc_ur_write_%1()' as text) x"),
-        objects.Named("select x/**/ . /**/\"ts_stat\"::text as a from cast('select public.vc_ur_write_%1()' as text) x"),
+        objects.Named(
+            "select x/**/ . /**/\"ts_stat\"::text as a from cast('select public.vc_ur_write_%1()' as text) x"),
         QStringLiteral("select x.pg_terminate_backend::text as a from ") + victims,
         QStringLiteral("select x . pg_cancel_backend::text as a from ") + victims,
         QStringLiteral("select x.pg_read_file as a from cast('postgresql.conf' as text) x"),
@@ -85,8 +85,8 @@ const QString kUnresolvedControl = QStringLiteral("select x.upper as a from cast
 
 // Each attack refused on the route, with the server unable to make the view for the reason
 // given; the harmless control asked about once, cautioned, and read; nothing of the attacks run.
-void ExpectTheReadingDecides(const ServerObjects& objects, Route route, const DbServerSettings& login,
-    DbStatementFacts::Unresolved why)
+void ExpectTheReadingDecides(
+    const ServerObjects& objects, Route route, const DbServerSettings& login, DbStatementFacts::Unresolved why)
 {
     SCOPED_TRACE(RouteName(route));
     // Another session of the same login, which pg_terminate_backend would end.
@@ -148,7 +148,8 @@ TEST(UnresolvedReading, NoTempRightAndAnEventTrigger)
     const UnresolvedDatabase database(server, objects);
     ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
     const DbServerSettings& owner = database.Owner();
-    ASSERT_EQ(WriteOnTestServer(owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
+    ASSERT_EQ(WriteOnTestServer(
+                  owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
         "");
     DbServerSettings plain = TestLogin(server, objects, "vc_ur_plain_%1", kUnresolvedPassword);
     plain.database = owner.database;
