@@ -148,4 +148,50 @@ void BM_ClosingSemicolons(benchmark::State& state)
 }
 BENCHMARK(BM_ClosingSemicolons)->Unit(benchmark::kMillisecond);
 
+// A statement of kilobytes given as the argument, made of what real statements hold (qualified
+// and quoted names, calls, literals with doubled quotes, comments, Chinese names), judged afresh
+// for an unknown server (every reading) and read for its names. Counters: milliseconds per MB
+// of each; the peak memory per byte is read from outside (the process's peak with one size
+// against another). Checked to be accepted first: a refusal would stop the reading early.
+QString OrdinaryStatementOfSize(qsizetype bytes)
+{
+    QString sql = QStringLiteral("select o.id, o.\"名称\", c.code");
+    for (qsizetype size = 0, i = 0; size < bytes - 200; ++i) {
+        const QString term
+            = QStringLiteral("\n  , case when o.qty_%1 > %1 then lower(c.\"客户 %1\") else 'it''s %1' end as v%1"
+                             " -- 第 %1 列\n  , coalesce(sum(o.price) over (partition by c.id), 0.5) /* x */ as s%1")
+                  .arg(i);
+        size += term.toUtf8().size();
+        sql += term;
+    }
+    return sql + QStringLiteral("\nfrom orders o join customers c on c.id = o.customer_id where o.note <> '北京'");
+}
+
+void BM_MegabyteStatement(benchmark::State& state)
+{
+    const QString sql = OrdinaryStatementOfSize(qsizetype(state.range(0)) * 1024);
+    if (!SqlStatementRefusal(sql).isEmpty() || SqlNamesOf(sql).names.isEmpty()) {
+        state.SkipWithError("the statement is not read as an ordinary one");
+        return;
+    }
+    double judgeSeconds = 0;
+    double namesSeconds = 0;
+    qint64 round = 0;
+    for (auto _ : state) {
+        // A blank after a new number of them: a text not judged before.
+        const QString fresh = sql + QString(int(++round % 100), u' ');
+        const double start = ThreadCpuSeconds();
+        benchmark::DoNotOptimize(SqlStatementRefusal(fresh));
+        const double middle = ThreadCpuSeconds();
+        benchmark::DoNotOptimize(SqlNamesOf(fresh));
+        judgeSeconds += middle - start;
+        namesSeconds += ThreadCpuSeconds() - middle;
+    }
+    const double megabytes = double(sql.toUtf8().size()) / (1024 * 1024) * double(state.iterations());
+    state.counters["judge ms/MB"] = judgeSeconds * 1000 / megabytes;
+    state.counters["names ms/MB"] = namesSeconds * 1000 / megabytes;
+    state.counters["bytes"] = double(sql.toUtf8().size());
+}
+BENCHMARK(BM_MegabyteStatement)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 } // namespace

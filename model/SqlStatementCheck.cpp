@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
 namespace {
@@ -108,14 +109,35 @@ QString SqlReadingName(SqlFamily family)
     return QStringLiteral("标准 SQL");
 }
 
-struct SqlToken
+// A statement of a megabyte makes hundreds of thousands of tokens: a token's text is a view into
+// the text read, which outlives its tokens, and its places fit in 32 bits (a text read is at most
+// about a megabyte long).
+class SqlToken
 {
-    enum Kind { Word, Name, Literal, Mark } kind;
-    QString text;
-    qsizetype start; // where the token starts in the text
-    qsizetype end; // just after the token in the text
-    QChar quote = {}; // of a name or literal
+    // First, so that the pointer leaves no gap.
+    const QChar* m_text;
+    qint32 m_size;
+
+public:
+    enum Kind : quint8 { Word, Name, Literal, Mark };
+    SqlToken(Kind k, QStringView t, qsizetype from, qsizetype to, QChar q = {})
+        : m_text(t.data())
+        , m_size(qint32(t.size()))
+        , start(qint32(from))
+        , end(qint32(to))
+        , kind(k)
+        , quote(q)
+    {
+    }
+    // Its text: the inside of a literal or a quoted name, or the word or mark itself.
+    QStringView Text() const { return {m_text, m_size}; }
+
+    qint32 start; // where the token starts in the text
+    qint32 end; // just after the token in the text
+    Kind kind;
+    QChar quote; // of a name or literal
 };
+static_assert(sizeof(SqlToken) <= 24);
 
 // What a reading refuses and where (an offset into the text it read).
 struct SqlFault
@@ -140,6 +162,13 @@ bool IsSqlAsciiWordChar(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_';
+}
+
+// Whether a word is one of the list, in any case (the words compared are ASCII's), without a copy.
+bool IsSqlWordAmong(QStringView word, std::initializer_list<QStringView> list)
+{
+    return std::any_of(
+        list.begin(), list.end(), [&](QStringView w) { return word.compare(w, Qt::CaseInsensitive) == 0; });
 }
 
 QString UsedSqlText(QStringView what)
@@ -244,7 +273,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
             fault = {quote, kQuoteOpen};
             return s.size();
         }
-        tokens.append({SqlToken::Literal, s.mid(quote + 1, end - quote - 2).toString(), quote, end, u'\''});
+        tokens.append({SqlToken::Literal, s.mid(quote + 1, end - quote - 2), quote, end, u'\''});
         return end;
     };
     const PgLiteral plain = r.backslashInSingle ? PgLiteral::Escapes : PgLiteral::Plain;
@@ -255,7 +284,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
             qsizetype k = i + 1;
             while (k < s.size() && IsSqlAsciiDigit(s[k]))
                 ++k;
-            tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+            tokens.append({SqlToken::Word, s.mid(i, k - i), i, k});
             return k;
         }
         qsizetype k = i + 1;
@@ -264,7 +293,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
                 ++k;
         }
         if (at(k) != u'$') { // '$' alone; what follows is read on its own
-            tokens.append({SqlToken::Mark, QStringLiteral("$"), i, i + 1});
+            tokens.append({SqlToken::Mark, s.mid(i, 1), i, i + 1});
             return i + 1;
         }
         const QStringView tag = s.mid(i, k - i + 1);
@@ -273,7 +302,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
             fault = {i, kQuoteOpen};
             return s.size();
         }
-        tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1).toString(), i, close + tag.size()});
+        tokens.append({SqlToken::Literal, s.mid(k + 1, close - k - 1), i, close + tag.size()});
         return close + tag.size();
     }
     if (IsSqlAsciiDigit(c)) {
@@ -297,7 +326,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
             while (k < s.size() && (IsPgTagChar(s[k]) || s[k] == u'$'))
                 ++k;
         }
-        tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+        tokens.append({SqlToken::Word, s.mid(i, k - i), i, k});
         return k;
     }
     if (!IsPgIdentStart(c))
@@ -318,7 +347,7 @@ qsizetype ReadPgToken(QStringView s, qsizetype i, const SqlReading& r, QList<Sql
     qsizetype k = i;
     while (k < s.size() && (IsPgTagChar(s[k]) || s[k] == u'$'))
         ++k;
-    tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+    tokens.append({SqlToken::Word, s.mid(i, k - i), i, k});
     return k;
 }
 
@@ -360,7 +389,7 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
         }
         // The word just before, when nothing stands between it and c.
         const bool prefixed = !tokens.isEmpty() && tokens.last().kind == SqlToken::Word && tokens.last().end == i;
-        const QString prefix = prefixed ? tokens.last().text.toLower() : QString();
+        const QStringView prefix = prefixed ? tokens.last().Text() : QStringView();
         // U&'..' and U&"..": escapes of their own, with an escape character of their own.
         // PostgreSQL reads them where its "u" is a word of its own ("$u&'..'" too).
         const bool unicodeEscapes = (c == u'\'' || c == u'"') && i >= 2 && s[i - 1] == u'&'
@@ -370,7 +399,8 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
                     && tokens[tokens.size() - 2].start == i - 2 && tokens[tokens.size() - 2].end == i - 1));
         if (unicodeEscapes)
             return {i - 2, UsedSqlText(QStringView(s.mid(i - 2, 3)))};
-        const bool oracleText = c == u'\'' && (prefix == u"q" || prefix == u"nq");
+        const bool oracleText = c == u'\''
+            && (prefix.compare(u"q", Qt::CaseInsensitive) == 0 || prefix.compare(u"nq", Qt::CaseInsensitive) == 0);
         if (r.family == SqlFamily::PostgreSQL && !oracleText) {
             SqlFault fault;
             if (const qsizetype end = ReadPgToken(s, i, r, tokens, fault)) {
@@ -405,7 +435,7 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
                 return {i, kQuoteOpen};
             if (kind == SqlToken::Literal && prefixed)
                 tokens.removeLast(); // N'..', E'..', X'..': the letter is part of the literal
-            tokens.append({kind, s.mid(i + 1, end - i - 2).toString(), i, end, c});
+            tokens.append({kind, s.mid(i + 1, end - i - 2), i, end, c});
             i = end;
             continue;
         }
@@ -413,7 +443,7 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
             qsizetype k = i;
             while (k < s.size() && IsSqlWordChar(s[k]))
                 ++k;
-            tokens.append({SqlToken::Word, s.mid(i, k - i).toString(), i, k});
+            tokens.append({SqlToken::Word, s.mid(i, k - i), i, k});
             i = k;
             continue;
         }
@@ -427,7 +457,7 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
             return {i, QStringLiteral("分号之后不能再有语句")};
         }
         if (!c.isSpace())
-            tokens.append({SqlToken::Mark, QString(c), i, i + 1});
+            tokens.append({SqlToken::Mark, s.mid(i, 1), i, i + 1});
         ++i;
     }
     if (!opened.isEmpty())
@@ -445,33 +475,39 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
 // functions that open other sources or files.
 bool IsRefusedSqlName(QStringView name)
 {
-    static const QSet<QString> names = {QStringLiteral("set_config"), QStringLiteral("pg_read_file"),
-        QStringLiteral("pg_read_binary_file"), QStringLiteral("pg_stat_file"), QStringLiteral("pg_logdir_ls"),
-        QStringLiteral("pg_create_physical_replication_slot"), QStringLiteral("pg_create_logical_replication_slot"),
-        QStringLiteral("pg_drop_replication_slot"), QStringLiteral("pg_replication_slot_advance"),
-        QStringLiteral("pg_logical_emit_message"), QStringLiteral("pg_switch_wal"), QStringLiteral("pg_switch_xlog"),
-        QStringLiteral("pg_terminate_backend"), QStringLiteral("pg_cancel_backend"), QStringLiteral("pg_reload_conf"),
-        QStringLiteral("pg_rotate_logfile"), QStringLiteral("pg_promote"), QStringLiteral("pg_create_restore_point"),
-        QStringLiteral("pg_start_backup"), QStringLiteral("pg_stop_backup"), QStringLiteral("pg_backup_start"),
-        QStringLiteral("pg_backup_stop"), QStringLiteral("pg_wal_replay_pause"),
-        QStringLiteral("pg_wal_replay_resume"), QStringLiteral("lowrite"), QStringLiteral("ts_stat"),
-        QStringLiteral("dblink"), QStringLiteral("load_file"), QStringLiteral("sys_exec"), QStringLiteral("sys_eval"),
-        QStringLiteral("sp_executesql"), QStringLiteral("sp_configure"), QStringLiteral("sp_addextendedproc"),
-        QStringLiteral("sp_setapprole"), QStringLiteral("openrowset"), QStringLiteral("opendatasource"),
-        QStringLiteral("openquery")};
+    // Looked up in sorted order, with a few comparisons and no copy: every name of a statement of
+    // a megabyte is.
+    const auto less = [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
+    const auto sorted = [&](std::initializer_list<QStringView> list) {
+        QList<QStringView> names(list);
+        std::sort(names.begin(), names.end(), less);
+        return names;
+    };
+    static const QList<QStringView> names = sorted({u"set_config", u"pg_read_file", u"pg_read_binary_file",
+        u"pg_stat_file", u"pg_logdir_ls", u"pg_create_physical_replication_slot", u"pg_create_logical_replication_slot",
+        u"pg_drop_replication_slot", u"pg_replication_slot_advance", u"pg_logical_emit_message", u"pg_switch_wal",
+        u"pg_switch_xlog", u"pg_terminate_backend", u"pg_cancel_backend", u"pg_reload_conf", u"pg_rotate_logfile",
+        u"pg_promote", u"pg_create_restore_point", u"pg_start_backup", u"pg_stop_backup", u"pg_backup_start",
+        u"pg_backup_stop", u"pg_wal_replay_pause", u"pg_wal_replay_resume", u"lowrite", u"ts_stat", u"dblink",
+        u"load_file", u"sys_exec", u"sys_eval", u"sp_executesql", u"sp_configure", u"sp_addextendedproc",
+        u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
     // The large-object functions that only read.
-    static const QSet<QString> largeObjectReaders = {QStringLiteral("lo_get"), QStringLiteral("lo_open"),
-        QStringLiteral("lo_close"), QStringLiteral("lo_lseek"), QStringLiteral("lo_lseek64"), QStringLiteral("lo_tell"),
-        QStringLiteral("lo_tell64")};
+    static const QList<QStringView> largeObjectReaders
+        = sorted({u"lo_get", u"lo_open", u"lo_close", u"lo_lseek", u"lo_lseek64", u"lo_tell", u"lo_tell64"});
     static const QStringView prefixes[] = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_",
         u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml",
         u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
-    const QString lower = name.toString().toLower();
-    if (names.contains(lower))
+    // The names compared are runs of ASCII letters: folding their case is all a server does.
+    const auto among
+        = [&](const auto& list) { return std::binary_search(std::begin(list), std::end(list), name, less); };
+    if (name.size() < 3)
+        return false;
+    if (among(names))
         return true;
-    if (lower.startsWith(u"lo_"))
-        return !largeObjectReaders.contains(lower);
-    return std::any_of(std::begin(prefixes), std::end(prefixes), [&](QStringView p) { return lower.startsWith(p); });
+    if (name.startsWith(u"lo_", Qt::CaseInsensitive))
+        return !among(largeObjectReaders);
+    return std::any_of(std::begin(prefixes), std::end(prefixes),
+        [&](QStringView p) { return name.startsWith(p, Qt::CaseInsensitive); });
 }
 
 // A schema of the server's own, whose procedures run statements given as text or
@@ -504,35 +540,58 @@ struct SqlItem
     QChar quote;
 };
 
-QList<SqlItem> SqlItems(const QList<SqlToken>& tokens)
+// The items of a reading's tokens. Each is kept as its place in its token (12 bytes, where a
+// statement of a megabyte has hundreds of thousands), the rest read from the token when asked.
+class SqlItems
 {
-    QList<SqlItem> items;
-    items.reserve(tokens.size());
-    for (qsizetype t = 0; t < tokens.size(); ++t) {
-        const SqlToken& token = tokens[t];
-        const QStringView text = token.text;
-        if (token.kind != SqlToken::Word && token.kind != SqlToken::Name) {
-            items.append({token.kind, text, token.start, t, token.quote});
-            continue;
-        }
-        const qsizetype offset = token.start + (token.kind == SqlToken::Name ? 1 : 0);
-        const qsizetype before = items.size();
-        for (qsizetype i = 0; i < text.size();) {
-            if (!IsSqlAsciiWordChar(text[i])) {
-                ++i;
-                continue;
+public:
+    explicit SqlItems(const QList<SqlToken>& tokens)
+        : m_tokens(tokens)
+    {
+        m_places.reserve(tokens.size());
+        for (qsizetype t = 0; t < tokens.size(); ++t) {
+            const SqlToken& token = tokens[t];
+            const QStringView text = token.Text();
+            const qsizetype before = m_places.size();
+            for (qsizetype i = 0; (token.kind == SqlToken::Word || token.kind == SqlToken::Name) && i < text.size();) {
+                if (!IsSqlAsciiWordChar(text[i])) {
+                    ++i;
+                    continue;
+                }
+                qsizetype k = i;
+                while (k < text.size() && IsSqlAsciiWordChar(text[k]))
+                    ++k;
+                m_places.append({qint32(t), qint32(i), qint32(k - i)});
+                i = k;
             }
-            qsizetype k = i;
-            while (k < text.size() && IsSqlAsciiWordChar(text[k]))
-                ++k;
-            items.append({token.kind, text.mid(i, k - i), offset + i, t, token.quote});
-            i = k;
+            if (m_places.size() == before)
+                m_places.append({qint32(t), -1, 0});
         }
-        if (items.size() == before)
-            items.append({token.kind, text, token.start, t, token.quote});
     }
-    return items;
-}
+
+    qsizetype size() const { return m_places.size(); }
+
+    SqlItem operator[](qsizetype k) const
+    {
+        const Place& place = m_places[k];
+        const SqlToken& token = m_tokens[place.token];
+        if (place.from < 0)
+            return {token.kind, token.Text(), token.start, place.token, token.quote};
+        const qsizetype inside = token.start + (token.kind == SqlToken::Name ? 1 : 0);
+        return {token.kind, token.Text().mid(place.from, place.size), inside + place.from, place.token, token.quote};
+    }
+
+private:
+    // A run of the token's text, or the whole token (from -1).
+    struct Place
+    {
+        qint32 token;
+        qint32 from;
+        qint32 size;
+    };
+    const QList<SqlToken>& m_tokens;
+    QList<Place> m_places;
+};
 
 QString SqlEscapesDecoded(QStringView s, bool unicodeForm)
 {
@@ -580,6 +639,17 @@ QString SqlEscapesDecoded(QStringView s, bool unicodeForm)
     return out;
 }
 
+// Whether a dot may stand before offset i of a text, past blanks and the quotes of a quoted
+// name: a comment that ends there may hide one (where it starts is not looked for, which
+// would read the text again for each name).
+bool SqlTextAfterDot(QStringView s, qsizetype i)
+{
+    qsizetype j = i - 1;
+    while (j >= 0 && (s[j].isSpace() || s[j] == u'"'))
+        --j;
+    return j >= 0 && (s[j] == u'.' || (s[j] == u'/' && j > 0 && s[j - 1] == u'*'));
+}
+
 // A call of a refused function inside a text, which a server may run as a query: the
 // name, or an empty view; offset where it stands in the text.
 QStringView CallInSqlText(QStringView s, qsizetype& offset)
@@ -598,6 +668,11 @@ QStringView CallInSqlText(QStringView s, qsizetype& offset)
         while (k < n && IsSqlAsciiWordChar(s[k]))
             ++k;
         const QStringView run = s.mid(i, k - i);
+        // "x.f": the text may be a query where x is one value (as in the statement itself).
+        if (IsRefusedSqlName(run) && SqlTextAfterDot(s, i)) {
+            offset = i;
+            return run;
+        }
         if (IsRefusedSqlName(run) || run.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0) {
             // Blanks, comments and the quotes of a quoted name before its "(".
             qsizetype j = k;
@@ -638,19 +713,19 @@ SqlFault CallInSqlLiteral(const SqlItem& literal)
     return {};
 }
 
-bool IsSqlNameItem(const QList<SqlItem>& items, qsizetype k)
+bool IsSqlNameItem(const SqlItems& items, qsizetype k)
 {
     return k >= 0 && k < items.size() && (items[k].kind == SqlToken::Word || items[k].kind == SqlToken::Name);
 }
 
-bool IsSqlMarkItem(const QList<SqlItem>& items, qsizetype k, char16_t mark)
+bool IsSqlMarkItem(const SqlItems& items, qsizetype k, char16_t mark)
 {
     return k >= 0 && k < items.size() && items[k].kind == SqlToken::Mark && items[k].text.front() == mark;
 }
 
 // The first item of the qualified name ("db.schema.name", "master..name") that ends
 // with item e, and the last of the one that starts with item b.
-qsizetype SqlQualifiedStart(const QList<SqlItem>& items, qsizetype e)
+qsizetype SqlQualifiedStart(const SqlItems& items, qsizetype e)
 {
     for (qsizetype b = e;;) {
         while (b > 0 && items[b - 1].token == items[b].token)
@@ -664,7 +739,7 @@ qsizetype SqlQualifiedStart(const QList<SqlItem>& items, qsizetype e)
     }
 }
 
-qsizetype SqlQualifiedEnd(const QList<SqlItem>& items, qsizetype b)
+qsizetype SqlQualifiedEnd(const SqlItems& items, qsizetype b)
 {
     for (qsizetype e = b;;) {
         while (e + 1 < items.size() && items[e + 1].token == items[e].token)
@@ -679,7 +754,7 @@ qsizetype SqlQualifiedEnd(const QList<SqlItem>& items, qsizetype b)
 }
 
 // The arguments of the call whose "(" is item open.
-int SqlArgumentCount(const QList<SqlItem>& items, qsizetype open)
+int SqlArgumentCount(const SqlItems& items, qsizetype open)
 {
     int depth = 0;
     int commas = 0;
@@ -698,16 +773,17 @@ int SqlArgumentCount(const QList<SqlItem>& items, qsizetype open)
 // (each part of its name), a procedure after CALL or EXEC that is refused or lives in
 // the server's own schemas, INTO OUTFILE/DUMPFILE, BULK INSERT, a text that holds such
 // a call, and in T-SQL an EXEC of anything but a procedure's name.
-SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
+SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
 {
-    for (const SqlItem& item : items) {
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const SqlItem item = items[i];
         if (item.kind != SqlToken::Literal)
             continue;
         if (const SqlFault fault = CallInSqlLiteral(item))
             return fault;
     }
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const SqlItem& item = items[i];
+        const SqlItem item = items[i];
         if (!IsSqlNameItem(items, i))
             continue;
         // PostgreSQL also calls a function of one argument written after it: "(pid).f",
@@ -715,10 +791,18 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
         if (IsSqlMarkItem(items, i - 1, u'.') && (IsSqlMarkItem(items, i - 2, u')') || IsSqlMarkItem(items, i - 2, u']'))
             && IsRefusedSqlName(item.text))
             return {item.start, UsedSqlText(item.text)};
+        // And "x.f" where x is a FROM item that is one value ("unnest(...) x", "cast(... as
+        // text) x", a function in FROM), in whatever case, quoted or not, with comments and blanks
+        // around the dot: a name of PostgreSQL's is refused wherever it stands, even where it is
+        // only a column's or a table's. Written so, a function has one argument, and ts_rewrite
+        // runs a text only with two: its name alone is not refused.
+        if (r.family == SqlFamily::PostgreSQL && IsRefusedSqlName(item.text))
+            return {item.start, UsedSqlText(item.text)};
         if (IsSqlMarkItem(items, i + 1, u'(')) {
             for (qsizetype k = SqlQualifiedStart(items, i); k <= i; ++k) {
-                if (IsSqlNameItem(items, k) && IsRefusedSqlName(items[k].text))
-                    return {items[k].start, UsedSqlText(items[k].text)};
+                const SqlItem part = items[k];
+                if (IsSqlNameItem(items, k) && IsRefusedSqlName(part.text))
+                    return {part.start, UsedSqlText(part.text)};
             }
             // ts_rewrite(query, 'select ...') runs its text as a query.
             if (item.text.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && SqlArgumentCount(items, i + 1) == 2)
@@ -726,36 +810,33 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
         }
         if (item.kind != SqlToken::Word)
             continue;
-        const QString lower = item.text.toString().toLower();
-        const bool call = lower == u"call";
-        const bool exec = lower == u"exec" || lower == u"execute";
+        const bool call = IsSqlWordAmong(item.text, {u"call"});
+        const bool exec = IsSqlWordAmong(item.text, {u"exec", u"execute"});
         if ((call || exec) && IsSqlNameItem(items, i + 1)) {
             const qsizetype last = SqlQualifiedEnd(items, i + 1);
             for (qsizetype k = i + 1; k <= last; ++k) {
+                const SqlItem part = items[k];
                 if (!IsSqlNameItem(items, k))
                     continue;
-                if (IsRefusedSqlName(items[k].text))
-                    return {items[k].start, UsedSqlText(items[k].text)};
-                if (items[k].token != items[last].token && IsSystemSqlSchema(r.family, items[k].text))
-                    return {items[k].start, QStringLiteral("不能调用“%1”中的存储过程").arg(items[k].text)};
+                if (IsRefusedSqlName(part.text))
+                    return {part.start, UsedSqlText(part.text)};
+                if (part.token != items[last].token && IsSystemSqlSchema(r.family, part.text))
+                    return {part.start, QStringLiteral("不能调用“%1”中的存储过程").arg(part.text)};
             }
         }
         // A text or a variable after EXEC is run as a statement of its own ("..." is a
         // text to T-SQL without quoted names).
         if (exec && r.family == SqlFamily::TSql && i + 1 < items.size()) {
-            const SqlItem* next = &items[i + 1];
-            const bool procedure = next->kind == SqlToken::Word
-                ? next->text.compare(u"as", Qt::CaseInsensitive) != 0
-                : next->kind == SqlToken::Name && next->quote != u'"';
+            const SqlItem next = items[i + 1];
+            const bool procedure = next.kind == SqlToken::Word ? next.text.compare(u"as", Qt::CaseInsensitive) != 0
+                                                               : next.kind == SqlToken::Name && next.quote != u'"';
             if (!procedure)
                 return {item.start, QStringLiteral("EXEC 之后只能是存储过程名")};
         }
         if (IsSqlNameItem(items, i + 1) && items[i + 1].kind == SqlToken::Word) {
             const QStringView next = items[i + 1].text;
-            if ((lower == u"into"
-                    && (next.compare(u"outfile", Qt::CaseInsensitive) == 0
-                        || next.compare(u"dumpfile", Qt::CaseInsensitive) == 0))
-                || (lower == u"bulk" && next.compare(u"insert", Qt::CaseInsensitive) == 0))
+            if ((IsSqlWordAmong(item.text, {u"into"}) && IsSqlWordAmong(next, {u"outfile", u"dumpfile"}))
+                || (IsSqlWordAmong(item.text, {u"bulk"}) && IsSqlWordAmong(next, {u"insert"})))
                 return {item.start, UsedSqlText(QStringLiteral("%1 %2").arg(item.text, next))};
         }
     }
@@ -768,43 +849,43 @@ SqlFault RefusedSqlItems(const QList<SqlItem>& items, const SqlReading& r)
 // would only fail on the server, and the session only reads anyway.
 SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
 {
-    static const QSet<QString> writing = {QStringLiteral("insert"), QStringLiteral("update"),
-        QStringLiteral("delete"), QStringLiteral("merge"), QStringLiteral("upsert"), QStringLiteral("replace"),
-        QStringLiteral("create"), QStringLiteral("drop"), QStringLiteral("alter"), QStringLiteral("truncate"),
-        QStringLiteral("rename"), QStringLiteral("grant"), QStringLiteral("revoke"), QStringLiteral("copy"),
-        QStringLiteral("load"), QStringLiteral("import"), QStringLiteral("comment"), QStringLiteral("vacuum"),
-        QStringLiteral("reindex"), QStringLiteral("cluster"), QStringLiteral("refresh")};
+    const auto writes = [](QStringView word) {
+        return IsSqlWordAmong(word,
+            {u"insert", u"update", u"delete", u"merge", u"upsert", u"replace", u"create", u"drop", u"alter",
+                u"truncate", u"rename", u"grant", u"revoke", u"copy", u"load", u"import", u"comment", u"vacuum",
+                u"reindex", u"cluster", u"refresh"});
+    };
     const auto isWord = [&](qsizetype k, QStringView word) {
         return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
-            && tokens[k].text.compare(word, Qt::CaseInsensitive) == 0;
+            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
     };
     const auto fault = [&](qsizetype k) {
-        return SqlFault {tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].text)};
+        return SqlFault {
+            tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].Text())};
     };
     if (tokens.isEmpty() || tokens.first().kind != SqlToken::Word)
         return {};
-    if (writing.contains(tokens.first().text.toLower()))
+    if (writes(tokens.first().Text()))
         return fault(0);
     if (!isWord(0, u"with"))
         return {};
     int depth = 0;
     for (qsizetype k = 1; k < tokens.size(); ++k) {
         const SqlToken& token = tokens[k];
-        if (token.kind == SqlToken::Mark && token.text == u"(") {
+        if (token.kind == SqlToken::Mark && token.Text() == u"(") {
             // A query of the WITH: "name as (", "as materialized (", "as not materialized (".
             if (depth == 0 && (isWord(k - 1, u"as") || isWord(k - 1, u"materialized")) && k + 1 < tokens.size()
-                && tokens[k + 1].kind == SqlToken::Word && writing.contains(tokens[k + 1].text.toLower()))
+                && tokens[k + 1].kind == SqlToken::Word && writes(tokens[k + 1].Text()))
                 return fault(k + 1);
             ++depth;
-        } else if (token.kind == SqlToken::Mark && token.text == u")") {
+        } else if (token.kind == SqlToken::Mark && token.Text() == u")") {
             --depth;
         } else if (depth == 0 && token.kind == SqlToken::Word && !isWord(k + 1, u"as")
-            && !(k + 1 < tokens.size() && tokens[k + 1].kind == SqlToken::Mark && tokens[k + 1].text == u"(")) {
+            && !(k + 1 < tokens.size() && tokens[k + 1].kind == SqlToken::Mark && tokens[k + 1].Text() == u"(")) {
             // What the WITH leads to, past its queries' names ("name as (", "name(a, b) as (").
-            const QString lower = token.text.toLower();
-            if (writing.contains(lower))
+            if (writes(token.Text()))
                 return fault(k);
-            if (lower == u"select" || lower == u"values" || lower == u"table")
+            if (IsSqlWordAmong(token.Text(), {u"select", u"values", u"table"}))
                 return {};
         }
     }
@@ -814,11 +895,8 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
 bool IsSqlQueryStart(const SqlToken& token)
 {
     if (token.kind == SqlToken::Mark)
-        return token.text == u"(";
-    if (token.kind != SqlToken::Word)
-        return false;
-    const QString lower = token.text.toLower();
-    return lower == u"select" || lower == u"with" || lower == u"values" || lower == u"table";
+        return token.Text() == u"(";
+    return token.kind == SqlToken::Word && IsSqlWordAmong(token.Text(), {u"select", u"with", u"values", u"table"});
 }
 
 // The refusal as the user reads it: the line, a few characters around the place, what
@@ -945,6 +1023,31 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     return verdict;
 }
 
+// Whether the text is longer than bound bytes of UTF-8, told by its length alone where that
+// tells it (a UTF-16 unit is one to three bytes, a pair of them four).
+bool IsSqlTextLongerThan(QStringView s, qsizetype bound)
+{
+    if (s.size() > bound)
+        return true;
+    if (s.size() * 3 <= bound)
+        return false;
+    qsizetype bytes = 0;
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        bytes += u < 0x80 ? 1 : (u < 0x800 || c.isSurrogate()) ? 2 : 3;
+    }
+    return bytes > bound;
+}
+
+// The refusal of a statement longer than a statement may be, or an empty one.
+QString SqlLengthRefusal(const QString& sql)
+{
+    if (!IsSqlTextLongerThan(sql, kMaxSqlStatementBytes))
+        return {};
+    return QStringLiteral("这条语句长于 1 MB 的上限（按 UTF-8 编码计 %1 字节），本程序没有读取它，也不发送它。")
+        .arg(kMaxSqlStatementBytes);
+}
+
 // The verdicts of the last statements judged: a print job asks for its statement's on
 // every page, from the thread that prints.
 struct SqlVerdictMemo
@@ -956,8 +1059,11 @@ struct SqlVerdictMemo
         SqlStatementVerdict verdict;
     };
     static constexpr qsizetype kSize = 64;
+    // The texts it keeps alive, in characters, at most: a few statements of the largest size.
+    static constexpr qsizetype kHeldChars = 4 * kMaxSqlStatementBytes;
     QMutex mutex;
     QList<Entry> entries;
+    qsizetype heldChars = 0;
 };
 
 SqlVerdictMemo& VerdictMemo()
@@ -988,9 +1094,12 @@ SqlStatementVerdict RememberedVerdict(const QString& sql, unsigned readings)
     }
     SqlStatementVerdict verdict = JudgedSqlStatement(sql, readings);
     const QMutexLocker lock(&memo.mutex);
-    if (memo.entries.size() >= SqlVerdictMemo::kSize)
-        memo.entries.removeFirst();
     memo.entries.append({sql, readings, verdict});
+    memo.heldChars += sql.size();
+    while (memo.entries.size() > SqlVerdictMemo::kSize || memo.heldChars > SqlVerdictMemo::kHeldChars) {
+        memo.heldChars -= memo.entries.first().sql.size();
+        memo.entries.removeFirst();
+    }
     return verdict;
 }
 
@@ -1015,11 +1124,15 @@ bool IsRefusedSqlFunction(const QString& name, int arguments)
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server)
 {
+    if (QString refusal = SqlLengthRefusal(sql); !refusal.isEmpty())
+        return {.refusal = refusal};
     return RememberedVerdict(sql, SqlReadingsOf(server));
 }
 
 QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server)
 {
+    if (QString refusal = SqlLengthRefusal(sql); !refusal.isEmpty())
+        return refusal;
     const unsigned readings = SqlReadingsOf(server);
     // One reading: refused by it is refused by each, and the verdict is the one asked for later.
     const bool one = (readings & (readings - 1)) == 0;
@@ -1029,13 +1142,30 @@ QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server
 SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
 {
     SqlStatementNames found;
-    QSet<QString> seen[2];
-    const auto add = [&](QStringList& list, const QString& text) {
-        QSet<QString>& listed = seen[&list == &found.names ? 0 : 1];
+    // A statement is sent inside a few words of the program's (a select around it, an order, a
+    // limit): room for them, not for a statement longer than the bound.
+    if (IsSqlTextLongerThan(sql, kMaxSqlStatementBytes + 64 * 1024))
+        return found;
+    // What is listed, seen through views of the list's own texts (which stay where they are):
+    // a name is copied once, however often the statement has it.
+    QSet<QStringView> seen[2];
+    const auto add = [&](QStringList& list, QStringView text) {
+        QSet<QStringView>& listed = seen[&list == &found.names ? 0 : 1];
         if (!text.isEmpty() && !listed.contains(text)) {
-            listed.insert(text);
-            list.append(text);
+            list.append(text.toString());
+            listed.insert(list.last());
         }
+    };
+    // An unquoted word as PostgreSQL folds it (ASCII letters only), copied only where it changes.
+    const auto addFolded = [&](QStringView word) {
+        if (std::none_of(word.begin(), word.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; }))
+            return add(found.names, word);
+        QString folded = word.toString();
+        for (QChar& c : folded) {
+            if (c >= u'A' && c <= u'Z')
+                c = QChar(c.unicode() + (u'a' - u'A'));
+        }
+        add(found.names, folded);
     };
     const QString sent = sql + u'\n';
     const unsigned readings = SqlReadingsOf(server);
@@ -1046,36 +1176,44 @@ SqlStatementNames SqlNamesOf(const QString& sql, const SqlServerKind& server)
             continue;
         const bool folds = reading.family == SqlFamily::PostgreSQL;
         for (const SqlToken& token : tokens) {
-            QString name = token.text;
             if (token.kind == SqlToken::Name) {
                 const QChar close = token.quote == u'[' ? QChar(u']') : token.quote;
-                name.replace(QString(2, close), QString(close));
-            } else if (token.kind == SqlToken::Word && folds) {
-                for (QChar& c : name)
-                    if (c >= u'A' && c <= u'Z')
-                        c = QChar(c.unicode() + (u'a' - u'A'));
+                const QString doubled(2, close);
+                if (token.Text().contains(doubled))
+                    add(found.names, token.Text().toString().replace(doubled, QString(close)));
+                else
+                    add(found.names, token.Text());
+            } else if (token.kind == SqlToken::Word) {
+                if (folds)
+                    addFolded(token.Text());
+                else
+                    add(found.names, token.Text());
             }
-            if (token.kind == SqlToken::Word || token.kind == SqlToken::Name)
-                add(found.names, name);
         }
-        for (const SqlItem& item : SqlItems(tokens)) {
-            if (item.kind == SqlToken::Word || item.kind == SqlToken::Name)
-                add(found.names, folds && item.kind == SqlToken::Word ? item.text.toString().toLower() : item.text.toString());
+        const SqlItems items(tokens);
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const SqlItem item = items[i];
+            if (item.kind == SqlToken::Word && folds)
+                addFolded(item.text);
+            else if (item.kind == SqlToken::Word || item.kind == SqlToken::Name)
+                add(found.names, item.text);
         }
-        // Adjacent marks make one run: the server takes an operator's name out of it.
-        QString run;
+        // Adjacent marks make one run (one piece of the text): the server takes an operator's
+        // name out of it.
+        qsizetype runStart = -1;
         qsizetype runEnd = -1;
         for (const SqlToken& token : tokens) {
-            const bool part = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.text[0]);
-            if (part && token.start == runEnd) {
-                run += token.text;
-            } else {
-                add(found.operators, run);
-                run = part ? token.text : QString();
+            const bool part
+                = token.kind == SqlToken::Mark && QStringView(u"+-*/<>=~!@#%^&|`?").contains(token.Text()[0]);
+            if (!part || token.start != runEnd) {
+                if (runStart >= 0)
+                    add(found.operators, QStringView(sent).mid(runStart, runEnd - runStart));
+                runStart = part ? token.start : -1;
             }
             runEnd = part ? token.end : -1;
         }
-        add(found.operators, run);
+        if (runStart >= 0)
+            add(found.operators, QStringView(sent).mid(runStart, runEnd - runStart));
     }
     return found;
 }

@@ -12,8 +12,10 @@
 // statement that stands inside parentheses, it must not be one that changes data
 // (INSERT, UPDATE, CREATE, ...), it must call or run none of the few functions and
 // procedures that write files, run commands, run a text as a further statement or
-// reach outside a read-only transaction that is rolled back, and no text in it may
-// hold such a call for a server to run. A refusal names the readings that refuse it.
+// reach outside a read-only transaction that is rolled back (where PostgreSQL reads it, it
+// must not even name one, since PostgreSQL calls f(x) written x.f), and no text in it may
+// hold such a call for a server to run. A refusal names the readings that refuse it. A
+// statement longer than kMaxSqlStatementBytes is refused before it is read.
 //
 // Verdicts are remembered (text and server), so a print job that loads page after page
 // judges its statement once; safe to call from any thread.
@@ -31,6 +33,10 @@ struct SqlStatementVerdict
     // query that may also be sent as it stands.
     bool query = false;
 };
+
+// The longest statement read, in bytes of UTF-8 as the server receives it: a megabyte, far more
+// than any real statement. A longer one is refused before it is read, by each judgement below.
+constexpr qsizetype kMaxSqlStatementBytes = 1024 * 1024;
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server = {});
 
@@ -66,7 +72,8 @@ QString SqlRefusalOfEveryReading(const QString& sql, const SqlServerKind& server
 // where the connection cannot tell): its words and quoted names, unquoted words folded where the
 // server folds them (PostgreSQL), each run of plain letters in them too, and its runs of
 // operator characters. What the server's catalog is asked about before the statement is sent
-// (DbCatalog.h); nothing of a reading that refuses the statement.
+// (DbCatalog.h); nothing of a reading that refuses the statement, nothing of a text longer than
+// a statement may be with what is built around it.
 struct SqlStatementNames
 {
     QStringList names;

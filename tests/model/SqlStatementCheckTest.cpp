@@ -5,6 +5,8 @@
 #include "model/SqlStatementCheck.h"
 #include "model/SqlStatements.h"
 
+#include "PeakMemory.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -60,7 +62,7 @@ TEST(SqlStatementCheck, OrdinaryQueriesAreAcceptedOnEveryServer)
         "call TwoSets()",
         "select $$abc$$, $1 from t", // a dollar quote elsewhere reads as a word
         // Names on the list that are not called: columns, aliases, texts.
-        "select t.bulk, price as xp_price, outfile, lo_export, dumpfile from t",
+        "select t.bulk, outfile, dumpfile from t",
         "select 'load_file', 'see pg_read_file' as a, lo_get(1) from t where note <> 'xp_cmdshell'",
         "select ts_rewrite('a & b'::tsquery, 'a'::tsquery, 'c'::tsquery)",
         "select * from t into_outfile",
@@ -510,7 +512,8 @@ TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRe
         {"select (a[1]).pg_read_file from (select array['x'::text] a) s", kPgOld, "pg_read_file"},
         {"select ('public'::name).schema_to_xml as a", kPgStd, "schema_to_xml"},
         {"select database_to_xml(true, false, '') as a", kPgStd, "database_to_xml"},
-        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kPgStd, ""},
+        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kPgStd, "pg_terminate_backend"},
+        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kMyEsc, ""},
         {"select ('ABC'::text).lower as a", kAny, ""},
     });
     EXPECT_TRUE(IsRefusedSqlFunction(QStringLiteral("ts_rewrite"), 2));
@@ -518,3 +521,101 @@ TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRe
     EXPECT_TRUE(IsRefusedSqlFunction(QStringLiteral("query_to_xml_and_xmlschema"), 4));
     EXPECT_FALSE(IsRefusedSqlFunction(QStringLiteral("table_to_xml"), 4));
 }
+
+// PostgreSQL reads "x.f" as f(x) where x is a FROM item of one value: a refused function's name is
+// refused wherever PostgreSQL would read it as a name, however it is spelled, and only there.
+TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLReadsItAsAName)
+{
+    ExpectVerdicts({
+        {"select x.ts_stat::text as a from cast('select 1' as text) x", kPg,
+            "不能使用“ts_stat”（按 PostgreSQL 的读法）"},
+        {"select x.\"ts_stat\" as a from cast('select 1' as text) x", kPgStd, "“ts_stat”"},
+        {"select \"x\".TS_STAT as a from cast('select 1' as text) x", kPgOld, "“TS_STAT”"},
+        {"select x/**/ . /**/ts_stat as a from cast('select 1' as text) x", kAny, "“ts_stat”"},
+        {"select x /* /* */ */\n.\tpg_read_file as a from cast('postgresql.conf' as text) x", kPg, "“pg_read_file”"},
+        {"select x.pg_terminate_backend::text as a from unnest(array(select pid from pg_stat_activity)) x", kPg,
+            "“pg_terminate_backend”"},
+        {"select x.lo_unlink from lateral abs(1) x", kPgStd, "“lo_unlink”"},
+        {"select x.pg_ls_dir from cast('.' as text) x", kPgStd, "“pg_ls_dir”"},
+        {"select x.query_to_xml_and_xmlschema from t x", kPgStd, "“query_to_xml_and_xmlschema”"},
+        {"select pg_catalog.set_config from t", kPgStd, "“set_config”"},
+        {"select x.ts_stat\xc2\xa0 as a from cast('select 1' as text) x", kPgStd, "“ts_stat”"},
+        {"select U&\"ts_st\\0061t\" as a", kPgStd, "不能使用“U&\"”"},
+        // A text a server may run as a query, holding the same.
+        {"select 'select x . \"pg_read_file\" from cast(''f'' as text) x' as a", kLite, "“pg_read_file”"},
+        {"select 'select x./* */ts_stat from t x' as a", kPgStd, "“ts_stat”"},
+        // Harmless functions and names in the same places.
+        {"select x.upper as a from cast('a' as text) x", kAny, ""},
+        {"select x.lower, x.\"length\" as b from lateral lower('A') x", kPgStd, ""},
+        {"select x.ts_rewrite as a from t x", kPgStd, ""}, // a query text needs its second argument
+        {"select 'see pg_read_file, then ts_stat' as a, \"x\".lo_get from t x", kPg, ""},
+        {"select x.lo from t x where x.ts = 'pg'", kPg, ""},
+    });
+    // A column or a table named like one of them: refused where PostgreSQL may read the
+    // statement, taken where only another server does.
+    for (const char* sql : {"select price as xp_price, lo_export from t", "select a from pg_terminate_backend",
+             "select \"TS_STAT\".a from t as \"TS_STAT\""}) {
+        EXPECT_NE(SqlStatementRefusal(QString::fromUtf8(sql), kPg), "") << sql;
+        EXPECT_NE(SqlStatementRefusal(QString::fromUtf8(sql), kAny), "") << sql;
+        for (const SqlServerKind& other : {kLite, kMy, kMyAnsi, kMs})
+            EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), other), "") << sql << " on " << other.server;
+    }
+    // MySQL, SQL Server and SQLite call nothing written so.
+    EXPECT_EQ(SqlRefusalOfEveryReading(QStringLiteral("select x.ts_stat from t x")), "");
+}
+
+// A statement is read up to a megabyte of UTF-8 and refused past it before it is read, by every
+// judgement, naming the bound; within it, judged as any other.
+TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudgement)
+{
+    const QString head = QStringLiteral("select 1 as a -- ");
+    const QString ascii = head + QString(kMaxSqlStatementBytes - head.size(), u'x');
+    const QString chinese = head + QString((kMaxSqlStatementBytes - head.size()) / 3, QChar(u'中'));
+    ASSERT_EQ(ascii.toUtf8().size(), kMaxSqlStatementBytes);
+    ASSERT_LE(chinese.toUtf8().size(), kMaxSqlStatementBytes);
+    const QString bound = QStringLiteral("这条语句长于 1 MB 的上限（按 UTF-8 编码计 1048576 字节）");
+    for (const SqlServerKind& server : {kAny, kPg, kMy, kLite}) {
+        for (const QString& within : {ascii, chinese}) {
+            EXPECT_EQ(SqlStatementRefusal(within, server), "") << server.server;
+            EXPECT_TRUE(JudgeSqlStatement(within, server).query);
+            EXPECT_TRUE(SqlNamesOf(within, server).names.contains(QStringLiteral("select")));
+        }
+        // One byte more, as ASCII, as three bytes of one character, as a pair of surrogates.
+        for (const QString& past : QStringList {ascii + u'x', chinese + QChar(u'中'), chinese + QStringLiteral("😀")}) {
+            ASSERT_GT(past.toUtf8().size(), kMaxSqlStatementBytes);
+            EXPECT_TRUE(SqlStatementRefusal(past, server).startsWith(bound)) << server.server;
+            EXPECT_TRUE(SqlRefusalOfEveryReading(past, server).startsWith(bound)) << server.server;
+            EXPECT_FALSE(JudgeSqlStatement(past, server).query);
+        }
+    }
+    // Sixteen megabytes are refused as soon, with what a data source says of its statement.
+    CPostgreSQLDS ds;
+    ds.m_strName = QStringLiteral("库存");
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = QString(16 * kMaxSqlStatementBytes, u' ') + QStringLiteral("select 1");
+    const QString refusal = QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，") + bound;
+    EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(ds).startsWith(refusal))
+        << CSqlStatements(DSPostgreSQL).Refusal(ds).toStdString();
+    EXPECT_TRUE(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(ds).startsWith(refusal));
+    EXPECT_TRUE(SqlNamesOf(ds.m_strSQL).names.isEmpty());
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Judging a statement of a megabyte for an unknown server (every reading) and reading its names
+// take a few dozen bytes for each of its bytes at most (the tokens of one reading at a time, no
+// copy of their texts); one of sixteen takes nothing past its own text.
+TEST(SqlStatementCheckLength, AStatementOfAMegabyteIsJudgedWithinABoundOfMemory)
+{
+    QString sql = QStringLiteral("select o.id");
+    for (int i = 0; sql.size() < kMaxSqlStatementBytes - 200; ++i)
+        sql += QStringLiteral(",\n  case when o.q%1 > %1 then lower(c.\"n %1\") else 'it''s' end /* x */ as v%1")
+                   .arg(i);
+    const QString huge = QString(16 * kMaxSqlStatementBytes, u' ') + sql;
+    EXPECT_EXIT(RunWithinPeakMemory(qint64(32) << 20, qint64(1) << 30,
+                    [&] {
+                        return SqlStatementRefusal(sql).isEmpty() && !SqlNamesOf(sql).names.isEmpty()
+                            && !SqlStatementRefusal(huge).isEmpty() && SqlNamesOf(huge).names.isEmpty();
+                    }),
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
