@@ -92,11 +92,21 @@ TEST(RefusedView, AStatementThatMakesTheViewFailIsRefusedWithTheServersWordsAndN
 {
     VC_TEST_SERVER(server, "VC_PG");
     const TestSessionName session(kRefusedViewSession);
+    // The refused calls stand in views the database has, where the program's reading of the
+    // label's words cannot see them and only the server's resolution can.
     const ServerObjects objects(server,
         QStringLiteral("create role vc_fv_plain_%1 login password 'fv pass';"
                        "create function vc_fv_write_%1() returns text language plpgsql security definer as "
-                       "$$ begin execute 'copy (select 1) to ''/tmp/vc_fv_%1'''; return 'written'; end $$;"),
-        QStringLiteral("drop function if exists vc_fv_write_%1; drop role if exists vc_fv_plain_%1"));
+                       "$$ begin execute 'copy (select 1) to ''/tmp/vc_fv_%1'''; return 'written'; end $$;"
+                       "create view vc_fv_ending_%1 as select x.pg_terminate_backend::text as a from unnest(array("
+                       "select pid from pg_stat_activity where usename = current_user and application_name = '%2' "
+                       "and pid <> pg_backend_pid())) x;"
+                       "create view vc_fv_running_%1 as select x.ts_stat::text as a from "
+                       "cast('select to_tsvector(vc_fv_write_%1())' as text) x;"
+                       "grant select on vc_fv_ending_%1, vc_fv_running_%1 to vc_fv_plain_%1;")
+            .replace(QLatin1String("%2"), QLatin1String(kRefusedViewSession)),
+        QStringLiteral("drop view if exists vc_fv_ending_%1, vc_fv_running_%1; drop function if exists vc_fv_write_%1;"
+                       "drop role if exists vc_fv_plain_%1"));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
     const QString written = objects.Named("/tmp/vc_fv_%1");
     DbServerSettings plain = server;
@@ -105,12 +115,8 @@ TEST(RefusedView, AStatementThatMakesTheViewFailIsRefusedWithTheServersWordsAndN
     // Another connection of the login's, which the first statement would end.
     const std::unique_ptr<DbConnection> other = DbConnection::OpenPostgreSQL(plain);
     ASSERT_TRUE(other->IsOpen()) << other->LastError().toStdString();
-    const QString ending
-        = QStringLiteral("select x.pg_terminate_backend::text as a from unnest(array(select pid from pg_stat_activity "
-                         "where usename = current_user and application_name = '%1' and pid <> pg_backend_pid())) x")
-              .arg(QLatin1String(kRefusedViewSession));
-    const QString running
-        = objects.Named("select x.ts_stat::text as a from cast('select to_tsvector(vc_fv_write_%1())' as text) x");
+    const QString ending = objects.Named("select a from vc_fv_ending_%1 x");
+    const QString running = objects.Named("select a from vc_fv_running_%1 x");
 
     // Straight to the server with an ordinary login, and through each of PgBouncer's pools
     // with the login it knows.
