@@ -165,7 +165,8 @@ public:
     {
         const auto& ds = static_cast<const CHostPortDS&>(fields);
         m_editHost->setText(DecryptString(ds.m_strHost));
-        m_editPort->setText(QString::asprintf("%d", ds.m_nPort));
+        // A port left out stays out, where it may be.
+        m_editPort->setText(ds.m_nPort > 0 || m_portRequired ? QString::number(ds.m_nPort) : QString());
         m_editDatabase->setText(DecryptString(ds.m_strDatabase));
         m_editUser->setText(DecryptString(ds.m_strUser));
         m_editPassword->setText(DecryptString(ds.m_strPassword));
@@ -1059,9 +1060,10 @@ CDataSourcePostgreSQLDlg::CDataSourcePostgreSQLDlg(QWidget* parent)
 {
 }
 
+// The port may be cleared: "localhost" without one reaches the local server through its socket.
 CDataSourceMySQLDlg::CDataSourceMySQLDlg(QWidget* parent)
     : CDataSourceDBDlg(kMySQLProfile, std::make_unique<CMySQLDS>(),
-                       new ServerPanel(QStringLiteral("连接 MySQL 数据库"), &DbConnection::OpenMySQL), parent)
+                       new ServerPanel(QStringLiteral("连接 MySQL 数据库"), &DbConnection::OpenMySQL, false), parent)
 {
 }
 

@@ -200,8 +200,9 @@ public:
 
     // The database's message for the last failure, empty after a success.
     QString LastError() const { return m_strLastError; }
-    // The connection string was refused before any driver saw it; LastError() is then
-    // our own message, complete in itself, to be shown as it stands.
+    // The connection string was refused before any driver saw it, or the connection failed in
+    // a way whose remedy the program knows; LastError() is then our own message, complete in
+    // itself, to be shown as it stands.
     bool Refused() const { return m_bRefused; }
     // The last call was cancelled or passed its time limit (DbWait.h); LastError() is then
     // our own message, complete in itself, naming the data source.

@@ -5,8 +5,10 @@
 
 #include <QFile>
 
+#include <errmsg.h>
 #include <mysql.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -54,14 +56,24 @@ struct MyTarget
     QString socket; // the local socket, for the local host without a port
 };
 
+bool IsMyLocalHost(const QString& host)
+{
+    return host.isEmpty() || host == u"localhost";
+}
+
+// The local server's socket, as the client would take it.
+QString MyLocalSocket()
+{
+    const QString socket = qEnvironmentVariable("MYSQL_UNIX_PORT");
+    return socket.isEmpty() ? QStringLiteral(MARIADB_UNIX_ADDR) : socket;
+}
+
 MyTarget MyTargetOf(const DbServerSettings& settings)
 {
     MyTarget target;
     target.host = settings.host;
-    if (settings.port <= 0 && (settings.host.isEmpty() || settings.host == u"localhost")) {
-        target.socket = qEnvironmentVariable("MYSQL_UNIX_PORT");
-        if (target.socket.isEmpty())
-            target.socket = QStringLiteral(MARIADB_UNIX_ADDR);
+    if (settings.port <= 0 && IsMyLocalHost(settings.host)) {
+        target.socket = MyLocalSocket();
     } else {
         target.port = settings.port > 0 ? static_cast<unsigned int>(settings.port) : MARIADB_PORT;
     }
@@ -416,7 +428,11 @@ public:
             return;
         }
         if (mysql_errno(m_mysql) != 0) {
-            Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
+            const QString advice = SocketAdvice(settings);
+            if (advice.isEmpty())
+                Fail(QStringLiteral("无法连接MySQL数据库：%1").arg(DbMessage()));
+            else
+                Refuse(advice);
             Close();
             return;
         }
@@ -558,6 +574,23 @@ private:
     }
 
     QString DbMessage() const { return MySqlMessage(m_mysql); }
+
+    // A local server that listens only on its socket refuses the port the form always gives: what
+    // to do then is not in the client's words, which follow as the detail. Empty elsewhere.
+    QString SocketAdvice(const DbServerSettings& settings) const
+    {
+        const unsigned int code = mysql_errno(m_mysql);
+        if ((code != CR_CONNECTION_ERROR && code != CR_CONN_HOST_ERROR) || settings.port <= 0
+            || !IsMyLocalHost(settings.host))
+            return {};
+        const QString socket = MyLocalSocket();
+        struct stat status {};
+        if (stat(QFile::encodeName(socket).constData(), &status) != 0 || !S_ISSOCK(status.st_mode))
+            return {};
+        return QStringLiteral("无法连接MySQL数据库：本机的服务器没有在端口 %1 上接受 TCP 连接，而它的本机套接字 %2 存在。"
+                              "请清空端口，程序就会经本机套接字连接。\n详细信息：%3")
+            .arg(QString::number(settings.port), socket, DbMessage());
+    }
 
     QString Literal(const QString& text) const
     {

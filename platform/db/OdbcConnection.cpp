@@ -331,6 +331,18 @@ SQLRETURN ExecuteSkipping(SQLHSTMT stmt, QString text, int results = 0)
     return rc;
 }
 
+// psqlODBC made read-only (its ReadOnly option, which a careful administrator sets on a label's
+// data source) sends only a text that starts as a query, and refuses the walk's own commands
+// (DECLARE, MOVE, FETCH) that read no less than one. There they follow an empty select in the same
+// text, one more result passed over: they still run in the walk's read-only transaction, under
+// its limit, and end with its rollback, as anywhere else.
+SQLRETURN ExecuteWalkCommand(SQLHSTMT stmt, const QString& text, int results, bool readOnlyDriver)
+{
+    if (!readOnlyDriver)
+        return ExecuteSkipping(stmt, text, results);
+    return ExecuteSkipping(stmt, QStringLiteral("select;") + text, results + 1);
+}
+
 // Has the server parse text (OdbcStatementFrame::ParsedAlone) as psqlODBC sends it, on the
 // statement's own handle, so that a cancel reaches it: psqlODBC parses a statement it prepares
 // when asked for its columns. A psqlODBC that still prepares statements by name would leave them
@@ -372,6 +384,8 @@ struct OdbcSession
     bool superuser = false;
     // Walks run in a transaction of their own (OdbcConnection::Walking).
     bool walkTransactions = false;
+    // The driver sends nothing but queries (ExecuteWalkCommand).
+    bool readOnlyDriver = false;
     // The ends of the connection as PostgreSQL sees it over TCP: the client's address and port,
     // then the server's.
     QStringList ends;
@@ -417,6 +431,10 @@ OdbcSession OdbcReadOnlySession(SQLHDBC dbc)
     session.superuser = server.size() != 5 || server[1] != u"off";
     session.frame.framed = true;
     session.walkTransactions = true;
+    SQLWCHAR readOnly[4] = {};
+    session.readOnlyDriver
+        = SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DATA_SOURCE_READ_ONLY, readOnly, sizeof readOnly, nullptr))
+        && readOnly[0] == u'Y';
     session.frame.readerRole = server.size() == 5 && server[1] == u"on" && server[2].toInt() >= 140000;
     session.frame.jitOff = server.size() == 5 && server[2].toInt() >= 110000;
     session.frame.checkedInFrame = server.size() == 5 && server[3] == u"on";
@@ -881,8 +899,9 @@ private:
 class OdbcSeekingCursor final : public DbCursor
 {
 public:
-    OdbcSeekingCursor(SQLHDBC dbc, const OdbcExecute& declare, std::shared_ptr<OdbcRunning> running)
-        : m_dbc(dbc), m_running(std::move(running))
+    OdbcSeekingCursor(
+        SQLHDBC dbc, const OdbcExecute& declare, std::shared_ptr<OdbcRunning> running, bool readOnlyDriver)
+        : m_dbc(dbc), m_running(std::move(running)), m_readOnlyDriver(readOnlyDriver)
     {
         OdbcCursor declared(m_dbc, declare, m_running, true, OdbcCursor::HeldWalk);
         m_noTransactions = declared.NoTransactions();
@@ -916,7 +935,9 @@ public:
             text = QStringLiteral("MOVE ABSOLUTE %1 IN vc_walk;").arg(*m_target) + text;
         OdbcCursor fetched(
             m_dbc,
-            [text, moving](SQLHSTMT stmt) { return ExecuteSkipping(stmt, text, moving ? 1 : 0); },
+            [text, moving, readOnlyDriver = m_readOnlyDriver](SQLHSTMT stmt) {
+                return ExecuteWalkCommand(stmt, text, moving ? 1 : 0, readOnlyDriver);
+            },
             m_running, true, OdbcCursor::HeldWalk);
         if (!fetched.LastError().isEmpty() || !fetched.Fetch(-1, rows)) {
             Stop(fetched);
@@ -948,6 +969,7 @@ private:
 
     SQLHDBC m_dbc;
     std::shared_ptr<OdbcRunning> m_running;
+    bool m_readOnlyDriver;
     std::optional<qint64> m_target; // where the next fetch starts, once moved there
     bool m_noTransactions = false;
     bool m_ended = false;
@@ -1095,7 +1117,8 @@ private:
             return DbConnection::OpenCursor(sql); // which fails as Query does
         if (m_session.walkTransactions) {
             if (seeking) {
-                auto cursor = std::make_unique<OdbcSeekingCursor>(m_dbc, Walking(sql, true), m_running);
+                auto cursor = std::make_unique<OdbcSeekingCursor>(
+                    m_dbc, Walking(sql, true), m_running, m_session.readOnlyDriver);
                 if (!cursor->NoTransactions())
                     return cursor;
             } else {
@@ -1125,7 +1148,7 @@ private:
     // instead (OdbcSeekingCursor); DECLARE takes nothing but one query.
     OdbcExecute Walking(const QString& sql, bool seeking) const
     {
-        return [dbc = m_dbc, head = m_session.frame.Head(), seeking,
+        return [dbc = m_dbc, head = m_session.frame.Head(), seeking, readOnlyDriver = m_session.readOnlyDriver,
                    text = seeking ? QStringLiteral("DECLARE vc_walk SCROLL CURSOR FOR ") + sql + u'\n' : QString(sql + u'\n'),
                    alone = m_session.frame.ParsedAlone(sql), procedure = !PgCalledPart(sql).isNull()](SQLHSTMT stmt) {
             const SQLRETURN parsed = ParseAlone(stmt, alone, procedure);
@@ -1140,7 +1163,7 @@ private:
                 SQLSetConnectAttr(dbc, kPsqlOdbcFetch, reinterpret_cast<SQLPOINTER>(kPsqlOdbcWalkFetchRows), 0);
                 SQLSetConnectAttr(dbc, kPsqlOdbcUseDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0);
             }
-            return ExecuteSkipping(stmt, text);
+            return ExecuteWalkCommand(stmt, text, 0, readOnlyDriver && seeking);
         };
     }
 

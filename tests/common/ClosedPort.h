@@ -63,14 +63,36 @@ private:
     int m_fd = -1;
 };
 
+// The MariaDB client's local socket named (MYSQL_UNIX_PORT) while the object lives.
+class ClientSocketAt
+{
+public:
+    explicit ClientSocketAt(const QString& path)
+        : m_old(qgetenv("MYSQL_UNIX_PORT")), m_had(qEnvironmentVariableIsSet("MYSQL_UNIX_PORT"))
+    {
+        qputenv("MYSQL_UNIX_PORT", QFile::encodeName(path));
+    }
+    ~ClientSocketAt()
+    {
+        if (m_had)
+            qputenv("MYSQL_UNIX_PORT", m_old);
+        else
+            qunsetenv("MYSQL_UNIX_PORT");
+    }
+    ClientSocketAt(const ClientSocketAt&) = delete;
+    ClientSocketAt& operator=(const ClientSocketAt&) = delete;
+
+private:
+    QByteArray m_old;
+    bool m_had;
+};
+
 // A local socket that listens and tells whether anyone knocked, named to the MariaDB client
-// as its local server's (MYSQL_UNIX_PORT) while the object lives.
+// as its local server's while the object lives.
 class LocalServerSocket
 {
 public:
-    LocalServerSocket()
-        : m_path(m_dir.filePath(QStringLiteral("my.sock"))), m_old(qgetenv("MYSQL_UNIX_PORT")),
-          m_had(qEnvironmentVariableIsSet("MYSQL_UNIX_PORT"))
+    LocalServerSocket() : m_path(m_dir.filePath(QStringLiteral("my.sock"))), m_named(m_path)
     {
         m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address {};
@@ -79,16 +101,8 @@ public:
         std::copy_n(path.constData(), std::min<qsizetype>(path.size(), sizeof address.sun_path - 1), address.sun_path);
         bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         listen(m_fd, 4);
-        qputenv("MYSQL_UNIX_PORT", path);
     }
-    ~LocalServerSocket()
-    {
-        close(m_fd);
-        if (m_had)
-            qputenv("MYSQL_UNIX_PORT", m_old);
-        else
-            qunsetenv("MYSQL_UNIX_PORT");
-    }
+    ~LocalServerSocket() { close(m_fd); }
     LocalServerSocket(const LocalServerSocket&) = delete;
     LocalServerSocket& operator=(const LocalServerSocket&) = delete;
     const QString& Path() const { return m_path; }
@@ -101,7 +115,6 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
-    QByteArray m_old;
-    bool m_had;
+    ClientSocketAt m_named;
     int m_fd = -1;
 };

@@ -98,23 +98,42 @@ inline std::vector<std::pair<const char*, DbServerSettings>> DirectAndPooledRout
     return routes;
 }
 
+// Starts the server's own command-line client on sql, with the client's flags given.
+inline void StartTestClient(
+    QProcess& client, const DbServerSettings& s, bool postgres, const QStringList& flags, const QString& sql)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres)
+        client.start(QStringLiteral("psql"),
+            QStringList {"-X"} + flags
+                + QStringList {"-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
+    else
+        client.start(QStringLiteral("mariadb"),
+            QStringList {"--no-defaults"} + flags
+                + QStringList {"-h", s.host, "-P", QString::number(s.port), "-u", s.user, "--password=" + s.password,
+                    s.database, "-e", sql});
+}
+
 // Runs a statement that writes test data, through the server's own command-line client
 // (the program's connections only read). Empty on success, else the client's words.
 inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
 {
     QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), s.password);
-    client.setProcessEnvironment(env);
-    if (postgres)
-        client.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p",
-            QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
-    else
-        client.start(QStringLiteral("mariadb"), {"--no-defaults", "-h", s.host, "-P", QString::number(s.port), "-u",
-            s.user, "--password=" + s.password, s.database, "-e", sql});
+    StartTestClient(client, s, postgres, postgres ? QStringList {"-q", "-v", "ON_ERROR_STOP=1"} : QStringList(), sql);
     if (!client.waitForFinished(30000) || client.exitCode() != 0)
         return QString::fromUtf8(client.readAllStandardError()) + client.errorString();
     return {};
+}
+
+// What the server's own command-line client prints for a query, trimmed.
+inline QString ReadOnTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
+{
+    QProcess client;
+    StartTestClient(client, s, postgres, {postgres ? "-At" : "-N"}, sql);
+    client.waitForFinished(30000);
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
 
 inline constexpr int kTiedRecords = 2000;

@@ -5,6 +5,7 @@
 // with the same pages. The cursor keeps the statement's frame: a statement that would end it or
 // write is refused, as it is without the cursor.
 #include "DbTestEnv.h"
+#include "LoaderPages.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 
@@ -18,14 +19,7 @@ constexpr int kCursorPage = 25;
 
 QStringList CursorPages(CDLBase& loader, const std::vector<int>& pages)
 {
-    QStringList records;
-    LoaderRow rows;
-    for (const int page : pages) {
-        EXPECT_TRUE(loader.LoadPage(page, kCursorPage, rows)) << loader.GetLastError().toStdString();
-        for (int r = 0; r < rows.RowCount(); ++r)
-            records.append(rows.Row(r).mid(0, 3).join(u'|'));
-    }
-    return records;
+    return PageRecords(loader, pages, kCursorPage);
 }
 
 // The sessions this suite opens carry this name (TestSessionName).
@@ -161,15 +155,8 @@ TEST(BrowsedServerCursor, TheCursorsStatementCannotEndItsTransactionNorWrite)
             preview->Close();
         }
     }
-    QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), server.password);
-    client.setProcessEnvironment(env);
-    client.start(QStringLiteral("psql"),
-        {"-X", "-At", "-h", server.host, "-p", QString::number(server.port), "-U", server.user, "-d", server.database,
-            "-c",
-            "select (select count(*) from vc_cursor_marks) || ' ' || (select last_value || ' ' || is_called from "
-            "vc_cursor_seq)"});
-    ASSERT_TRUE(client.waitForFinished(30000));
-    EXPECT_EQ(QString::fromUtf8(client.readAllStandardOutput()).trimmed(), "0 1 false");
+    EXPECT_EQ(ReadOnTestServer(server, true,
+                  QStringLiteral("select (select count(*) from vc_cursor_marks) || ' ' || "
+                                 "(select last_value || ' ' || is_called from vc_cursor_seq)")),
+        "0 1 false");
 }

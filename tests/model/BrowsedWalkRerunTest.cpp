@@ -54,19 +54,7 @@ std::unique_ptr<CDLBase> Preview(CDSBase& ds)
 // The first value of a one-row answer of the server's own client.
 QString AskServer(const DbServerSettings& s, bool postgres, const QString& sql)
 {
-    QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), s.password);
-    client.setProcessEnvironment(env);
-    if (postgres)
-        client.start(QStringLiteral("psql"),
-            {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
-    else
-        client.start(QStringLiteral("mariadb"),
-            {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port), "-u", s.user,
-                "--password=" + s.password, s.database, "-e", sql});
-    client.waitForFinished(30000);
-    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+    return ReadOnTestServer(s, postgres, sql);
 }
 
 // The PostgreSQL sessions of this suite carry this name (TestSessionName).

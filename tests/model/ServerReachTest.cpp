@@ -10,6 +10,8 @@
 #include "platform/db/DbReach.h"
 #include "platform/db/DbWait.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,4 +127,45 @@ TEST(ServerReach, ALabelsPortOutsideTheRangeIsRefusedNamingTheSource)
             << loader->GetLastError().toStdString();
     }
     EXPECT_FALSE(listener.Knocked(0));
+}
+
+// A local server that listens only on its socket refuses the port the form always gives: the
+// label's loader says the socket is there and to clear the port, and a cleared port reaches the
+// server. Elsewhere (no socket, another host) the failure stays the client's alone.
+TEST(ServerReach, LocalhostRefusingItsPortWhileItsSocketIsThereSaysToClearThePort)
+{
+    VC_TEST_SERVER(my, "VC_MY");
+    DbRows rows;
+    ASSERT_TRUE(DbConnection::OpenMySQL(my)->Query(QStringLiteral("select @@socket"), rows));
+    const QString socket = rows.Value(0, 0);
+    if (!QFileInfo::exists(socket))
+        GTEST_SKIP() << "the test server's socket is not on this machine";
+    DbServerSettings login = my;
+    login.port = ClosedLoopbackPort();
+    const auto opened = [&login](const QString& host) {
+        login.host = host;
+        const auto ds = SourceAt(login);
+        const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSMySQL);
+        loader->SetDataSource(ds.get());
+        EXPECT_FALSE(loader->Open());
+        return loader->GetLastError();
+    };
+    const QString advice = QStringLiteral("请清空端口，程序就会经本机套接字连接。");
+    {
+        const ClientSocketAt named(socket);
+        for (const QString& host : {QStringLiteral("localhost"), QString()})
+            EXPECT_TRUE(opened(host).contains(socket + QStringLiteral(" 存在。") + advice)) << opened(host).toStdString();
+        EXPECT_FALSE(opened(QStringLiteral("127.0.0.1")).contains(advice));
+        login.host = QStringLiteral("localhost");
+        login.port = 0;
+        EXPECT_TRUE(DbConnection::OpenMySQL(login)->Query(QStringLiteral("select count(*) from People"), rows));
+        EXPECT_EQ(rows.Value(0, 0), QStringLiteral("100"));
+    }
+    // No socket where the client would look: as before.
+    login.port = ClosedLoopbackPort();
+    const QTemporaryDir dir;
+    const ClientSocketAt none(dir.filePath(QStringLiteral("none.sock")));
+    EXPECT_TRUE(opened(QStringLiteral("localhost"))
+                    .startsWith(QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。\n"
+                                               "详细信息：无法连接MySQL数据库：Can't connect to server on")));
 }

@@ -1,4 +1,5 @@
 // The PostgreSQL and MySQL dialogs against the servers scripts/dbservers.sh starts.
+#include "ClosedPort.h"
 #include "DataSourceSupport.h"
 #include "DbTestEnv.h"
 #include "FakeServices.h"
@@ -26,26 +27,30 @@ struct ServerCase
     QString table;
     int nullsFirstOrder; // the order radio that puts NULL notes first
     QString statement; // picks Name and Id of the first three rows
+    bool portRequired = true;
 };
 
 const ServerCase kServers[] = {
     {"PostgreSQL", "VC_PG", DSPostgreSQL, "数据源_PostgreSQL", "People", 1187,
      R"(select "Name", "Id" from "People" where "Id" <= 3 order by "Id")"},
     {"MySQL", "VC_MY", DSMySQL, "数据源_MySQL", "People", 1186,
-     "select Name, Id from People where Id <= 3 order by Id"},
+     "select Name, Id from People where Id <= 3 order by Id", false},
 };
+
+// Types the login into a server dialog's edits, the password given apart.
+void FillServerLogin(QDialog& d, const DbServerSettings& s, const QString& password = {})
+{
+    TypeInto(&d, 1079, s.host);
+    TypeInto(&d, 1083, QString::number(s.port));
+    TypeInto(&d, 1081, s.database);
+    TypeInto(&d, 1080, s.user);
+    TypeInto(&d, 1183, password);
+}
 
 class ServerDialog : public ::testing::TestWithParam<ServerCase>
 {
 protected:
-    void FillLogin(QDialog& d, const DbServerSettings& s, const QString& password)
-    {
-        TypeInto(&d, 1079, s.host);
-        TypeInto(&d, 1083, QString::number(s.port));
-        TypeInto(&d, 1081, s.database);
-        TypeInto(&d, 1080, s.user);
-        TypeInto(&d, 1183, password);
-    }
+    void FillLogin(QDialog& d, const DbServerSettings& s, const QString& password) { FillServerLogin(d, s, password); }
 
     FakeServices services;
 };
@@ -61,7 +66,7 @@ TEST_P(ServerDialog, MissingInputsWrongPasswordAndReconnect)
         EXPECT_EQ(ctl<QLineEdit>(&d, 1183)->echoMode(), QLineEdit::Password);
         FillLogin(d, server, server.password);
         TypeInto(&d, 1083, "");
-        ClickCtl(&d, 1082); // the port is required, the password is not
+        ClickCtl(&d, 1082); // the PostgreSQL port is required, the password is not
         TypeInto(&d, 1083, QString::number(server.port));
         TypeInto(&d, 1183, server.password + "x");
         ClickCtl(&d, 1082);
@@ -83,12 +88,16 @@ TEST_P(ServerDialog, MissingInputsWrongPasswordAndReconnect)
     const QString refused = QStringLiteral("无法连接数据库，请检查服务器地址、端口、数据库名、用户名和密码。\n详细信息：");
     const QStringList texts = services.MessageTexts();
     ASSERT_EQ(texts.size(), 5);
-    EXPECT_EQ(texts[0], "请指定数据库连接信息");
+    // Without a port MariaDB's client goes to 3306, where the test server is not.
+    if (c.portRequired)
+        EXPECT_EQ(texts[0], "请指定数据库连接信息");
+    else
+        EXPECT_TRUE(texts[0].startsWith(refused)) << texts[0].toStdString();
     EXPECT_TRUE(texts[1].startsWith(refused) && texts[1].size() > refused.size()) << texts[1].toStdString();
     EXPECT_TRUE(texts[3].startsWith(refused)) << texts[3].toStdString();
     EXPECT_EQ(texts[2], "未连接数据库");
     EXPECT_EQ(texts[4], "未连接数据库");
-    EXPECT_EQ(services.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(services.messages[0].icon, c.portRequired ? MessageIcon::Information : MessageIcon::Stop);
     EXPECT_EQ(services.messages[1].icon, MessageIcon::Stop);
     EXPECT_EQ(services.messages[2].icon, MessageIcon::Stop);
 }
@@ -220,3 +229,32 @@ TEST(PostgreSQLDialog, EditingPicksTheTableOfTheExactName)
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerDialog, ::testing::ValuesIn(kServers),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The MySQL dialog connecting to "localhost" and the port it always gives, where the local
+// server listens only on its socket: the refusal says the socket is there and to clear the port,
+// the client's words after; once the port is cleared the dialog reaches the socket.
+TEST(ServerDialogSocket, ARefusedLocalPortBesideTheSocketSaysToClearThePort)
+{
+    FakeServices services;
+    const ShortConnects limits; // the socket listens but never answers
+    const LocalServerSocket local;
+    const unsigned short closed = ClosedLoopbackPort();
+    auto ds = RunNew(services, DSMySQL, [&](QDialog& d) {
+        FillServerLogin(d, {QStringLiteral("localhost"), closed, QStringLiteral("db"), QStringLiteral("u"), {}});
+        ClickCtl(&d, 1082);
+        EXPECT_FALSE(local.Knocked(0));
+        TypeInto(&d, 1083, QString());
+        ClickCtl(&d, 1082);
+        EXPECT_TRUE(local.Knocked());
+        ClickCtl(&d, 2);
+    });
+    EXPECT_EQ(ds, nullptr);
+    const QStringList texts = services.MessageTexts();
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_TRUE(texts[0].startsWith(
+        QStringLiteral("无法连接MySQL数据库：本机的服务器没有在端口 %1 上接受 TCP 连接，而它的本机套接字 %2 存在。"
+                       "请清空端口，程序就会经本机套接字连接。\n详细信息：Can't connect to server on 'localhost'")
+            .arg(closed)
+            .arg(local.Path())))
+        << texts[0].toStdString();
+}
