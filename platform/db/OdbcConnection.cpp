@@ -1001,15 +1001,26 @@ public:
             return false;
         }
         DbRows part;
+        qint64 kept = -1; // bytes of the values kept, once a block's end is passed
         for (bool first = true; m_block && (maxRows < 0 || rows.RowCount() < maxRows); first = false) {
             DbRows& into = first ? rows : part;
             if (!m_block->Fetch(maxRows < 0 ? -1 : maxRows - rows.RowCount(), into)) {
                 rows.Clear();
                 return Stop();
             }
-            if (!first)
-                AppendRows(part, rows);
             m_position += into.RowCount();
+            if (!first) {
+                // Each block keeps within the slice bound; what they keep together must too.
+                kept = (kept < 0 ? ValueBytes(rows) : kept) + ValueBytes(part);
+                if (kept > GetDbLimits().sliceBytes) {
+                    rows.Clear();
+                    Fail(DbSliceTooLargeMessage());
+                    m_bStopped = true;
+                    End();
+                    return false;
+                }
+                AppendRows(part, rows);
+            }
             if ((maxRows < 0 || rows.RowCount() < maxRows) && !NextBlock())
                 break;
         }
@@ -1044,6 +1055,16 @@ private:
         m_block.reset();
         OpenBlock([text = NextFetch()](SQLHSTMT stmt) { return ExecuteSkipping(stmt, text); });
         return m_block != nullptr;
+    }
+
+    static qint64 ValueBytes(const DbRows& rows)
+    {
+        qint64 bytes = 0;
+        for (int r = 0; r < rows.RowCount(); ++r) {
+            for (int c = 0; c < rows.ColumnCount(); ++c)
+                bytes += rows.Utf8(r, c).size();
+        }
+        return bytes;
     }
 
     static void AppendRows(const DbRows& from, DbRows& to)

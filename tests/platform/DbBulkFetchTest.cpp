@@ -7,6 +7,7 @@
 #include "PgServerObjects.h"
 #include "TestSupport.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
@@ -257,6 +258,20 @@ TEST(DbPsqlOdbcWalk, ReadsEveryRowAcrossTheBlocksOfItsCursor)
     ASSERT_TRUE(walk->Fetch(10, rows));
     EXPECT_TRUE(rows.IsEmpty());
     EXPECT_EQ(rows.Columns(), (QStringList {"i", "t"}));
+
+    // The slice bound holds for the rows of two blocks together, each within it alone.
+    const DbLimits saved = GetDbLimits();
+    DbLimits small = saved;
+    small.sliceBytes = 100000;
+    SetDbLimits(small);
+    auto wide = db->OpenCursor(QStringLiteral("select repeat('x', 300) as x from generate_series(1, 9000) i"));
+    const bool skipped = wide->Skip(8000);
+    const bool fetched = wide->Fetch(400, rows);
+    SetDbLimits(saved);
+    EXPECT_TRUE(skipped) << wide->LastError().toStdString();
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(wide->Stopped());
+    EXPECT_TRUE(wide->LastError().contains(QStringLiteral("一次读取的记录超过了"))) << wide->LastError().toStdString();
 }
 
 // psqlODBC holds a whole result in memory unless it reads it through a cursor of its own: a walk
