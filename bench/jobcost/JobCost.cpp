@@ -4,7 +4,8 @@
 // milliseconds each way as a distant server would. Prints the records read (the same on every
 // build that reads them right), then the round trips each job took up to its rows and the
 // wall milliseconds of each job (median, min, max). Built from the same source against
-// another commit's libraries, its figures compare the two.
+// another commit's libraries (OtherCommit.cmake), its figures compare the two; with --log it
+// lists what each round trip of the last job sent and how long the server took to answer.
 //
 // vc_jobcost ROUTE [--delay MS] [--jobs N] [--print] [--table] [--pooled] [--log] [--setup]
 //   ROUTE: pg (libpq), pgodbc (psqlODBC), my (MariaDB's client), myodbc (a MariaDB ODBC string)
