@@ -317,7 +317,8 @@ int main(int argc, char** argv)
     std::printf("route %s%s%s%s, delay %d ms each way, %d jobs: round trips %s %lld (max %lld); "
                 "ms median %.2f min %.2f max %.2f\n",
         qPrintable(route), pooled ? " through PgBouncer" : "", print ? ", print job" : "",
-        table ? " of the table" : " of a statement", delayMs, jobs, print ? "of the job" : "to the rows", static_cast<long long>(trips[trips.size() / 2]),
-        static_cast<long long>(trips.back()), ms[ms.size() / 2], ms.front(), ms.back());
+        table ? " of the table" : " of a statement", delayMs, jobs, print ? "of the job" : "to the rows",
+        static_cast<long long>(trips[trips.size() / 2]), static_cast<long long>(trips.back()), ms[ms.size() / 2],
+        ms.front(), ms.back());
     return 0;
 }

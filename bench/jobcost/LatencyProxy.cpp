@@ -127,7 +127,8 @@ void LogTrip(int64_t trip, size_t connection, const std::vector<char>& bytes)
         const auto c = static_cast<unsigned char>(bytes[i]);
         shown += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '.';
     }
-    std::fprintf(stderr, "  trip %lld on connection %zu: %s\n", static_cast<long long>(trip), connection, shown.c_str());
+    std::fprintf(
+        stderr, "  trip %lld on connection %zu: %s\n", static_cast<long long>(trip), connection, shown.c_str());
 }
 
 } // namespace

@@ -967,7 +967,8 @@ public:
         : m_dbc(dbc), m_running(std::move(running))
     {
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-        const QString text = head + QStringLiteral(";DECLARE vc_walk NO SCROLL CURSOR FOR ") + enclosed + u';' + NextFetch();
+        const QString text
+            = head + QStringLiteral(";DECLARE vc_walk NO SCROLL CURSOR FOR ") + enclosed + u';' + NextFetch();
         OpenBlock([text](SQLHSTMT stmt) {
             const SQLRETURN rc = ExecuteSkipping(stmt, text, 2);
             return !SQL_SUCCEEDED(rc) && DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
