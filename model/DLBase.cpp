@@ -475,8 +475,11 @@ int CDLBase::QueryRecordCount()
 
 int CDLBase::CountRecords(const std::function<QString()>& statement)
 {
-    if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo)
+    m_nLastCounted = -1;
+    if (m_pDataSource && m_pDataSource->m_nRangeMode == RangeFromTo) {
+        m_nLastCounted = m_pDataSource->m_nTo;
         return RangeRecordCount();
+    }
     if (!OpenWithStatement())
         ThrowLastError();
     LoaderRow rows;
@@ -502,13 +505,19 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
         ThrowLastError();
     }
     m_strLastError.clear();
-    return rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
+    const int count = rows.IsEmpty() ? 0 : LeadingInt(rows.Value(0, 0));
+    m_nLastCounted = count;
+    return count;
 }
 
 bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
 {
     const CSqlStatements statements = Statements();
-    if (m_bSequential)
+    // A job whose every record lies in the rows asked for (a small print job's one page) reads
+    // them as a page is read, in one statement: no walk to begin and end.
+    const qint64 firstRecord = m_pDataSource->m_nRangeMode == RangeFromTo ? std::max(m_pDataSource->m_nFrom, 1) : 1;
+    const bool wholeJob = m_nLastCounted >= 0 && first == firstRecord && last >= m_nLastCounted && !m_cursor;
+    if (m_bSequential && !wholeJob)
         return WalkRows(statements.Rows(*m_pDataSource), first, last, rows);
     // SQLite (a file, or the copy of a workbook or an Access file) orders a statement's rows
     // alike for every page; a server may not, once a page's limit has it choose among equal rows.

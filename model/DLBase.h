@@ -109,8 +109,9 @@ protected:
     // cursor stands, or of another statement, starts a new one.
     bool WalkRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
     // Records first..last (the source's numbers, first <= last) of the open source: walked
-    // for sequential loads, else read with a limit in the statement where the database
-    // pages there, else with the rows before them passed over. False with the failure set.
+    // for sequential loads (unless they are all the job counted), else read with a limit in the
+    // statement where the database pages there, else with the rows before them passed over.
+    // False with the failure set.
     bool ReadRows(qint64 first, qint64 last, LoaderRow& rows);
     // Closes the cursor, so that the connection takes another statement.
     void EndWalk();
@@ -186,6 +187,9 @@ protected:
     QStringList m_shownColumns;
     bool m_bCursorChecked = false;
     bool m_bSequential = false;
+    // The last record of the job in the statement's order, as counted (CountRecords); -1 not
+    // counted yet.
+    qint64 m_nLastCounted = -1;
     bool m_bBrowsed = false;
     bool m_bStatementAllowed = false; // AllowStatementOnLogin passed for this connection
     QString m_strLastError;

@@ -4,20 +4,32 @@
 // milliseconds each way as a distant server would. Prints the records read (the same on every
 // build that reads them right), then the round trips each job took up to its rows and the
 // wall milliseconds of each job (median, min, max). Built from the same source against
-// another commit's libraries, its figures compare the two.
+// another commit's libraries (OtherCommit.cmake), its figures compare the two; with --log it
+// lists what each round trip of the last job sent and how long the server took to answer.
 //
-// vc_jobcost ROUTE [--delay MS] [--jobs N] [--setup]
+// vc_jobcost ROUTE [--delay MS] [--jobs N] [--print] [--table] [--pooled] [--log] [--setup]
 //   ROUTE: pg (libpq), pgodbc (psqlODBC), my (MariaDB's client), myodbc (a MariaDB ODBC string)
+//   --print runs the program's own print job instead: a label of ten texts bound to the source,
+//   printed to a PDF, one page; the round trips are then those of the whole job.
+//   --table binds the label to the table (records 1 to 10 by Id) instead of a statement.
+//   --pooled goes through PgBouncer (VC_PGB_PORT) to the same database.
+//   --log writes what the client sent in each round trip of the last job to standard error.
 //   --setup makes the table once (through psql and mariadb); the settings are those of
 //   scripts/dbservers.sh (source its env file).
 #include "LatencyProxy.h"
 
 #include "model/DLBase.h"
 #include "model/DSBase.h"
+#include "model/DataBand.h"
+#include "model/LabelData.h"
 #include "model/SourceApproval.h"
+#include "model/TextGraph.h"
+#include "output/PrintHandler.h"
+#include "output/PrintTarget.h"
 #include "platform/Crypt.h"
 
-#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -82,7 +94,7 @@ public:
     }
 };
 
-std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int port)
+std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int port, bool table)
 {
     std::unique_ptr<CDSBase> ds;
     if (route == u"pg" || route == u"my") {
@@ -107,9 +119,17 @@ std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int por
         ds = std::move(custom);
     }
     ds->m_strName = QStringLiteral("jobcost");
-    ds->m_nRangeMode = RangeSQL;
-    ds->m_strSQL = QStringLiteral("select Id, Name, Code from vc_jobcost where Id <= 10 order by Id");
     const bool folds = route.startsWith(u"pg");
+    if (table) {
+        ds->m_strTable = QStringLiteral("vc_jobcost");
+        ds->m_strSortField = folds ? QStringLiteral("id") : QStringLiteral("Id");
+        ds->m_nRangeMode = RangeFromTo;
+        ds->m_nFrom = 1;
+        ds->m_nTo = kRecords;
+    } else {
+        ds->m_nRangeMode = RangeSQL;
+        ds->m_strSQL = QStringLiteral("select Id, Name, Code from vc_jobcost where Id <= 10 order by Id");
+    }
     ds->m_selectedFields = folds ? QStringList {"id", "name", "code"} : QStringList {"Id", "Name", "Code"};
     return ds;
 }
@@ -155,6 +175,65 @@ Job RunJob(const CDSBase& ds, LatencyProxy& proxy)
     return job;
 }
 
+// A label of two columns and five rows, each with a text of the record's name and code: the
+// ten records fill its one page.
+std::unique_ptr<CLabelData> PrintedLabel(const CDSBase& ds)
+{
+    auto label = std::make_unique<CLabelData>();
+    label->m_nRows = 5;
+    label->m_nColumns = 2;
+    auto text = std::make_unique<CTextGraph>();
+    text->m_fX = 3;
+    text->m_fY = 3;
+    text->m_fWidth = 60;
+    text->m_fHeight = 8;
+    for (int field = 1; field < ds.m_selectedFields.size(); ++field) {
+        auto band = std::make_unique<CDataBand>();
+        band->m_nKind = BandDatabase;
+        band->m_strDataSource = ds.m_strName;
+        band->m_strFieldName = ds.m_selectedFields[field];
+        text->m_bands.push_back(std::move(band));
+    }
+    label->m_objects.push_back(std::move(text));
+    label->m_dataSources.push_back(ds.Clone());
+    return label;
+}
+
+// The print job a user starts, up to its closed PDF and its closed connections; the rows are
+// those of its last page.
+Job RunPrint(const CDSBase& ds, LatencyProxy& proxy, const QString& pdf)
+{
+    Job job;
+    proxy.ResetRoundTrips();
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        const std::unique_ptr<CLabelData> label = PrintedLabel(ds);
+        CPrintHandler print;
+        print.SetMode(CPrintHandler::ModePrint);
+        print.SetLabelData(label.get());
+        print.Prepare();
+        if (print.GetLabelCount() != kRecords || print.GetPageCount() != 1) {
+            job.error = QStringLiteral("wrong count: %1 labels").arg(print.GetLabelCount());
+            return job;
+        }
+        const std::unique_ptr<CPrinterTarget> target = CPrinterTarget::ForPdf(pdf);
+        if (RunPrintJob(print, *target, {1, 1, 1, true}, nullptr, &job.error) != PrintResult::Success)
+            return job;
+        const LoaderRow& rows = print.GetDataLoads().front()->m_rows;
+        for (int r = 0; r < rows.RowCount(); ++r)
+            job.rows.append(rows.Row(r).join(u'|'));
+    } catch (const VXException& e) {
+        job.error = e.GetMessage();
+        return job;
+    }
+    job.trips = proxy.RoundTrips();
+    job.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    job.ok = job.rows.size() == kRecords && QFileInfo(pdf).size() > 0;
+    if (!job.ok)
+        job.error = QStringLiteral("wrong rows or no PDF");
+    return job;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -163,13 +242,17 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     qputenv("HOME", home.path().toUtf8());
-    QCoreApplication app(argc, argv);
+    // Printing lays out text: a GUI application, without a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vellumcraft"));
     QCoreApplication::setApplicationName(QStringLiteral("VellumcraftJobCost"));
     QStringList args = app.arguments().mid(1);
     const QString route = args.value(0);
     if (route != u"pg" && route != u"pgodbc" && route != u"my" && route != u"myodbc") {
-        std::fprintf(stderr, "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--setup]\n");
+        std::fprintf(stderr, "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--print] [--table] "
+                             "[--pooled] [--log] [--setup]\n");
         return 2;
     }
     const auto option = [&args](const char* name, int fallback) {
@@ -179,6 +262,10 @@ int main(int argc, char** argv)
     const int delayMs = option("--delay", 5);
     const int jobs = std::max(1, option("--jobs", 20));
     const bool postgres = route.startsWith(u"pg");
+    const bool print = args.contains(QStringLiteral("--print"));
+    const bool table = args.contains(QStringLiteral("--table"));
+    const bool pooled = args.contains(QStringLiteral("--pooled"));
+    const bool log = args.contains(QStringLiteral("--log"));
     const Server server = FromEnvironment(postgres);
     if (server.port == 0) {
         std::fprintf(stderr, "no server: run scripts/dbservers.sh start and source its env file\n");
@@ -188,19 +275,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the table was not made\n");
         return 1;
     }
-    LatencyProxy proxy(server.host.toStdString(), server.port, delayMs);
+    const int target = pooled ? qEnvironmentVariableIntValue("VC_PGB_PORT") : server.port;
+    if (target == 0 || (pooled && !postgres)) {
+        std::fprintf(stderr, "no pooler: PgBouncer stands before PostgreSQL only\n");
+        return 2;
+    }
+    LatencyProxy proxy(server.host.toStdString(), target, delayMs);
     if (!proxy.Ok()) {
         std::fprintf(stderr, "no relay\n");
         return 1;
     }
     Allowing allowing;
     InstallSourceApprover(&allowing);
-    const std::unique_ptr<CDSBase> ds = Describe(route, server, proxy.Port());
+    const std::unique_ptr<CDSBase> ds = Describe(route, server, proxy.Port(), table);
     std::vector<double> ms;
     std::vector<int64_t> trips;
     QStringList first;
     for (int n = 0; n <= jobs; ++n) { // the first job answers the question and is not counted
-        const Job job = RunJob(*ds, proxy);
+        proxy.LogRoundTrips(log && n == jobs);
+        const Job job = print ? RunPrint(*ds, proxy, home.filePath(QStringLiteral("job.pdf"))) : RunJob(*ds, proxy);
         if (!job.ok) {
             std::fprintf(stderr, "job failed: %s\n", qPrintable(job.error));
             return 1;
@@ -221,9 +314,11 @@ int main(int argc, char** argv)
     std::sort(trips.begin(), trips.end());
     for (const QString& row : first)
         std::printf("%s\n", row.toUtf8().constData());
-    std::printf("route %s, delay %d ms each way, %d jobs: round trips to the rows %lld (max %lld); "
+    std::printf("route %s%s%s%s, delay %d ms each way, %d jobs: round trips %s %lld (max %lld); "
                 "ms median %.2f min %.2f max %.2f\n",
-        qPrintable(route), delayMs, jobs, static_cast<long long>(trips[trips.size() / 2]),
-        static_cast<long long>(trips.back()), ms[ms.size() / 2], ms.front(), ms.back());
+        qPrintable(route), pooled ? " through PgBouncer" : "", print ? ", print job" : "",
+        table ? " of the table" : " of a statement", delayMs, jobs, print ? "of the job" : "to the rows",
+        static_cast<long long>(trips[trips.size() / 2]), static_cast<long long>(trips.back()), ms[ms.size() / 2],
+        ms.front(), ms.back());
     return 0;
 }

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <list>
 #include <vector>
@@ -37,9 +38,12 @@ struct Direction
 
 struct Pair
 {
+    size_t number = 0; // counted from 1 in the order the client connected
     Direction up; // client to server
     Direction down; // server to client
     bool clientTurn = true; // the client's next send is a new round trip
+    int64_t trip = 0; // the round trip the server answers next
+    Clock::time_point asked; // when that round trip's first bytes reached the server
     bool Done() const { return up.passedEnd && down.passedEnd; }
 };
 
@@ -114,6 +118,19 @@ void Pass(Direction& d, Clock::time_point now)
     }
 }
 
+// The first bytes of what the client sent, printable ones as they are and the others as '.':
+// enough to tell a protocol message's kind and the start of its text.
+void LogTrip(int64_t trip, size_t connection, const std::vector<char>& bytes)
+{
+    std::string shown;
+    for (size_t i = 0; i < bytes.size() && shown.size() < 160; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        shown += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '.';
+    }
+    std::fprintf(
+        stderr, "  trip %lld on connection %zu: %s\n", static_cast<long long>(trip), connection, shown.c_str());
+}
+
 } // namespace
 
 LatencyProxy::LatencyProxy(const std::string& host, int port, int delayMs)
@@ -154,6 +171,7 @@ void LatencyProxy::Run()
 {
     const auto delay = std::chrono::milliseconds(m_delayMs);
     std::list<Pair> pairs;
+    size_t connections = 0;
     for (;;) {
         const auto now = Clock::now();
         for (Pair& p : pairs) {
@@ -203,22 +221,33 @@ void LatencyProxy::Run()
                 NonBlocking(client);
                 NonBlocking(server);
                 Pair& p = pairs.emplace_back();
+                p.number = ++connections;
                 p.up.from = p.down.to = client;
                 p.up.to = p.down.from = server;
-                ++m_trips; // the connection's own handshake
+                const int64_t trip = ++m_trips; // the connection's own handshake
+                if (m_log)
+                    std::fprintf(stderr, "  trip %lld: connection %zu opens\n", static_cast<long long>(trip), p.number);
             }
         }
         for (Pair& p : pairs) {
             const size_t before = p.up.held.size();
             Take(p.up, arrived + delay);
             if (p.up.held.size() > before && !p.up.held.back().bytes.empty() && p.clientTurn) {
-                ++m_trips;
+                p.trip = ++m_trips;
+                p.asked = arrived + delay;
                 p.clientTurn = false;
+                if (m_log)
+                    LogTrip(p.trip, p.number, p.up.held.back().bytes);
             }
             const size_t answered = p.down.held.size();
             Take(p.down, arrived + delay);
-            if (p.down.held.size() > answered)
+            if (p.down.held.size() > answered && !p.clientTurn) {
                 p.clientTurn = true;
+                if (m_log) // the server's own time, and what the relay took besides
+                    std::fprintf(stderr, "  trip %lld answered %.2f ms after it reached the server\n",
+                        static_cast<long long>(p.trip),
+                        std::chrono::duration<double, std::milli>(arrived - p.asked).count());
+            }
         }
     }
     for (Pair& p : pairs) {

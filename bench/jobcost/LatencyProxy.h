@@ -4,7 +4,9 @@
 // distant server would, and counts the client's turns: each time the client sends after the
 // server last answered on its connection (or sends first on a new one) is one round trip, and so
 // is each new connection (the wait for its handshake). Pipelined messages sent back to back
-// count once. For measuring only; it runs on a thread of its own until destroyed.
+// count once. For measuring only; it runs on a thread of its own until destroyed. Where asked, it
+// writes a line for each round trip to standard error, with the first bytes the client sent in it,
+// so that what each one is can be read.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -23,6 +25,7 @@ public:
     int Port() const { return m_port; }
     int64_t RoundTrips() const { return m_trips.load(); }
     void ResetRoundTrips() { m_trips = 0; }
+    void LogRoundTrips(bool log) { m_log = log; }
 
 private:
     void Run();
@@ -34,5 +37,6 @@ private:
     int m_port = 0;
     int m_wake[2] = {-1, -1};
     std::atomic<int64_t> m_trips {0};
+    std::atomic<bool> m_log {false};
     std::thread m_thread;
 };

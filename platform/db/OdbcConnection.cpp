@@ -975,6 +975,162 @@ private:
     bool m_ended = false;
 };
 
+// A walk on PostgreSQL that reads in order (a print job's) through a cursor of the program's own,
+// for a query that nothing can end early (OdbcStatementFrame::Enclosed): the walk's transaction
+// head, the cursor's DECLARE and its first FETCH go in one text, so the first rows come in the
+// round trip that begins the walk, where psqlODBC's own cursor costs a parse, the head and the
+// cursor's close besides. The rows come kPsqlOdbcWalkFetchRows at a time, as that cursor would
+// fetch them, so memory stays as flat; the transaction ends at the walk's last row, or with the
+// walk where it is left before.
+class OdbcForwardCursor final : public DbCursor
+{
+public:
+    OdbcForwardCursor(SQLHDBC dbc, const QString& head, const QString& enclosed, std::shared_ptr<OdbcRunning> running)
+        : m_dbc(dbc), m_running(std::move(running))
+    {
+        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        const QString text
+            = head + QStringLiteral(";DECLARE vc_walk NO SCROLL CURSOR FOR ") + enclosed + u';' + NextFetch();
+        OpenBlock([text](SQLHSTMT stmt) {
+            const SQLRETURN rc = ExecuteSkipping(stmt, text, 2);
+            return !SQL_SUCCEEDED(rc) && DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
+        });
+    }
+    ~OdbcForwardCursor() override { End(); }
+
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
+
+    bool Skip(qint64 count) override
+    {
+        while (count > 0 && m_block) {
+            const qint64 before = m_block->Position();
+            if (!m_block->Skip(count))
+                return Stop();
+            const qint64 moved = m_block->Position() - before;
+            m_position += moved;
+            count -= moved;
+            if (count > 0 && !NextBlock())
+                break;
+        }
+        return m_strLastError.isEmpty();
+    }
+
+    bool Fetch(qint64 maxRows, DbRows& rows) override
+    {
+        rows.Reset(m_names);
+        if (!m_strLastError.isEmpty()) {
+            rows.Clear();
+            return false;
+        }
+        DbRows part;
+        qint64 kept = -1; // bytes of the values kept, once a block's end is passed
+        for (bool first = true; m_block && (maxRows < 0 || rows.RowCount() < maxRows); first = false) {
+            DbRows& into = first ? rows : part;
+            if (!m_block->Fetch(maxRows < 0 ? -1 : maxRows - rows.RowCount(), into)) {
+                rows.Clear();
+                return Stop();
+            }
+            m_position += into.RowCount();
+            if (!first) {
+                // Each block keeps within the slice bound; what they keep together must too.
+                kept = (kept < 0 ? ValueBytes(rows) : kept) + ValueBytes(part);
+                if (kept > GetDbLimits().sliceBytes) {
+                    rows.Clear();
+                    Fail(DbSliceTooLargeMessage());
+                    m_bStopped = true;
+                    End();
+                    return false;
+                }
+                AppendRows(part, rows);
+            }
+            if ((maxRows < 0 || rows.RowCount() < maxRows) && !NextBlock())
+                break;
+        }
+        return true;
+    }
+
+private:
+    static QString NextFetch() { return QStringLiteral("FETCH FORWARD %1 FROM vc_walk").arg(kPsqlOdbcWalkFetchRows); }
+
+    void OpenBlock(const OdbcExecute& execute)
+    {
+        m_block = std::make_unique<OdbcCursor>(m_dbc, execute, m_running, true, OdbcCursor::HeldWalk);
+        m_noTransactions = m_block->NoTransactions();
+        if (!m_block->LastError().isEmpty()) {
+            Stop();
+            return;
+        }
+        // The columns, which a fetch past the end gives too.
+        DbRows none;
+        m_block->Fetch(0, none);
+        m_names = none.Columns();
+    }
+
+    // The current block is read to its end: the next one where that block was full, else the
+    // walk is over, and its transaction ends at once. False at the end or on a failure.
+    bool NextBlock()
+    {
+        if (!m_block || m_block->Position() < static_cast<qint64>(kPsqlOdbcWalkFetchRows)) {
+            End();
+            return false;
+        }
+        m_block.reset();
+        OpenBlock([text = NextFetch()](SQLHSTMT stmt) { return ExecuteSkipping(stmt, text); });
+        return m_block != nullptr;
+    }
+
+    static qint64 ValueBytes(const DbRows& rows)
+    {
+        qint64 bytes = 0;
+        for (int r = 0; r < rows.RowCount(); ++r) {
+            for (int c = 0; c < rows.ColumnCount(); ++c)
+                bytes += rows.Utf8(r, c).size();
+        }
+        return bytes;
+    }
+
+    static void AppendRows(const DbRows& from, DbRows& to)
+    {
+        for (int r = 0; r < from.RowCount(); ++r) {
+            for (int c = 0; c < from.ColumnCount(); ++c) {
+                if (from.IsNull(r, c))
+                    to.AppendNull();
+                else
+                    to.AppendUtf8(from.Utf8(r, c));
+            }
+        }
+    }
+
+    // A failure ends the walk, its transaction with it.
+    bool Stop()
+    {
+        if (m_block) {
+            Fail(m_block->LastError());
+            m_bStopped = m_block->Stopped();
+        }
+        End();
+        return false;
+    }
+
+    void End()
+    {
+        m_block.reset();
+        if (m_ended)
+            return;
+        m_ended = true;
+        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+        EndOdbcWalk(m_dbc);
+    }
+
+    SQLHDBC m_dbc;
+    std::shared_ptr<OdbcRunning> m_running;
+    std::unique_ptr<OdbcCursor> m_block; // the rows of the last FETCH; none once the walk is over
+    QStringList m_names;
+    bool m_noTransactions = false;
+    bool m_ended = false;
+};
+
 class OdbcConnection final : public DbConnection
 {
 public:
@@ -1119,6 +1275,11 @@ private:
             if (seeking) {
                 auto cursor = std::make_unique<OdbcSeekingCursor>(
                     m_dbc, Walking(sql, true), m_running, m_session.readOnlyDriver);
+                if (!cursor->NoTransactions())
+                    return cursor;
+            } else if (const QString enclosed = OdbcStatementFrame::Enclosed(sql);
+                       !enclosed.isEmpty() && PgLeadsAsQuery(sql)) {
+                auto cursor = std::make_unique<OdbcForwardCursor>(m_dbc, m_session.frame.Head(), enclosed, m_running);
                 if (!cursor->NoTransactions())
                     return cursor;
             } else {

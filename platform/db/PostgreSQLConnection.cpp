@@ -233,6 +233,9 @@ public:
 
     // What comes next has not arrived yet.
     bool Waiting() const;
+    // Reads the results that have already arrived, waiting for none; true when they reach the
+    // sync, so that nothing more is on its way and a cancel would only cost a connection.
+    bool ReadArrived();
     bool Failed() const { return !m_error.isEmpty(); }
     const QString& Error() const { return m_error; }
     bool Stopped() const { return m_stopped; }
@@ -260,6 +263,7 @@ private:
     bool m_synced = false; // the sync came back: nothing more is on its way
     bool m_cancelled = false;
     bool m_finished = false;
+    bool m_arrivedOnly = false; // Read returns null rather than wait
     QString m_error;
     bool m_stopped = false;
 };
@@ -457,6 +461,12 @@ public:
         }
         return result;
     }
+
+    // Passes on to libpq, once, what the server has sent so far: no more than the relay's pair
+    // holds, so a result still streaming is not read on.
+    void PassOnArrived() { m_relay.Pump(GetDbLimits().sliceBytes); }
+    // The next result is among what has been passed on to libpq.
+    bool ResultArrived() { return PQconsumeInput(m_conn) && !PQisBusy(m_conn); }
 
     // A COPY holds the connection until its data has come or gone, and nothing here sends or
     // reads any: it is ended at once. True when the result was a COPY.
@@ -719,6 +729,8 @@ PGresult* PgStatement::Read()
         }
         if (m_query == m_statementQuery && !m_cancelled)
             PQsetSingleRowMode(conn); // refused (harmlessly) once the statement's results began
+        if (m_arrivedOnly && !m_connection.ResultArrived())
+            break;
         bool tooLarge = false;
         PGresult* result = m_connection.NextResult(tooLarge);
         if (tooLarge) {
@@ -788,6 +800,22 @@ PGresult* PgStatement::Next()
 bool PgStatement::Waiting() const
 {
     return m_connection.Conn() && PQisBusy(m_connection.Conn());
+}
+
+bool PgStatement::ReadArrived()
+{
+    if (m_connection.Conn())
+        m_connection.PassOnArrived();
+    m_arrivedOnly = true;
+    while (!m_finished && !m_synced) {
+        PGresult* result = Read();
+        if (!result)
+            break;
+        m_connection.EndCopy(PQresultStatus(result));
+        PQclear(result);
+    }
+    m_arrivedOnly = false;
+    return m_finished || m_synced;
 }
 
 void PgStatement::Cancel()
@@ -963,7 +991,8 @@ public:
     }
     ~PostgreSQLCursor() override
     {
-        if (!m_done)
+        // The rest of a short result has mostly come with its last rows read.
+        if (!m_done && !m_statement->ReadArrived())
             m_statement->Cancel();
     }
 

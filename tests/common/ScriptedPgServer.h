@@ -110,6 +110,8 @@ public:
     // The times a client waited for the server: a sync, or a simple query.
     int RoundTrips() const { return m_roundTrips.load(); }
     int Cancels() const { return m_cancels.load(); }
+    // The round trips whose whole answer has been sent.
+    int Answered() const { return m_answered.load(); }
     // The statements of the Parse and Query messages, in order.
     QList<QByteArray> Statements() const
     {
@@ -200,6 +202,7 @@ private:
                 if (!SendAllTo(fd, out))
                     return;
                 out.clear();
+                ++m_answered;
                 continue;
             }
             if (skipping)
@@ -298,6 +301,7 @@ private:
     int m_port = 0;
     std::atomic<int> m_roundTrips {0};
     std::atomic<int> m_cancels {0};
+    std::atomic<int> m_answered {0};
     QList<QByteArray> m_statements;
 };
 

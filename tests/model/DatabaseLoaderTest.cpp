@@ -364,6 +364,31 @@ TEST_P(DatabaseLoader, SequentialLoadsWalkOneStatement)
     EXPECT_EQ(rows.Value(0, 0), "51");
     EXPECT_EQ((*connection)->cursors, 3);
 
+    // A job whose every record lies in the rows asked for (a small job's one page) reads them in
+    // one statement, begins no walk; one page fewer walks again. So does a range of records.
+    EXPECT_EQ(counting->GetRecordCount(), 100);
+    const int queries = (*connection)->queries;
+    ASSERT_TRUE(counting->LoadPages(1, 10, 10, rows)) << counting->GetLastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 100);
+    EXPECT_EQ(rows.Value(99, 1), "name100");
+    EXPECT_TRUE(rows.IsNull(99, 2));
+    EXPECT_EQ((*connection)->queries, queries + 1);
+    EXPECT_EQ(counting->GetRecordCount(), 100);
+    ASSERT_TRUE(counting->LoadPages(1, 10, 9, rows)) << counting->GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(89, 0), "90");
+    EXPECT_EQ((*connection)->cursors, 4);
+    ds->m_nRangeMode = RangeFromTo;
+    ds->m_nFrom = 91;
+    ds->m_nTo = 100;
+    EXPECT_EQ(counting->GetRecordCount(), 10);
+    ASSERT_TRUE(counting->LoadPage(1, 10, rows)) << counting->GetLastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "91");
+    EXPECT_EQ(rows.Value(9, 0), "100");
+    ASSERT_TRUE(counting->LoadPage(2, 10, rows));
+    EXPECT_TRUE(rows.IsEmpty());
+    EXPECT_EQ((*connection)->cursors, 4);
+    ds->m_nRangeMode = RangeAll;
+
     // A failing statement says so in the program's words.
     ds->m_selectedFields = QStringList{"Id", "Nope"};
     EXPECT_FALSE(counting->LoadPage(1, 10, rows));

@@ -7,6 +7,7 @@
 #include "PgServerObjects.h"
 #include "TestSupport.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
@@ -224,6 +225,54 @@ TEST_P(DbBulkFetch, ManyColumnsKeepTheirOrderAcrossBlocks)
 
 INSTANTIATE_TEST_SUITE_P(Routes, DbBulkFetch, ::testing::ValuesIn(kBulkCases),
     [](const ::testing::TestParamInfo<BulkCase>& info) { return std::string(info.param.name); });
+
+// A walk of a query on psqlODBC fetches its rows a block of its cursor at a time: every row, NULLs
+// included, arrives once and in order whatever the slices and skips, across the blocks' ends.
+TEST(DbPsqlOdbcWalk, ReadsEveryRowAcrossTheBlocksOfItsCursor)
+{
+    VC_TEST_SERVER(settings, "VC_PG");
+    auto db = DbConnection::OpenOdbc(PsqlOdbcString(settings));
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const auto value = [](int i) { return i % 7 == 0 ? QString() : QStringLiteral("v%1").arg(i); };
+    auto walk = db->OpenCursor(QStringLiteral(
+        "select i, case when i % 7 <> 0 then 'v' || i end as t from generate_series(1, 20000) i order by i"));
+    DbRows rows;
+    int next = 1;
+    const auto expect = [&](qint64 count) {
+        ASSERT_EQ(rows.RowCount(), count);
+        for (int r = 0; r < rows.RowCount(); ++r, ++next) {
+            ASSERT_EQ(rows.Value(r, 0), QString::number(next));
+            ASSERT_EQ(rows.IsNull(r, 1), next % 7 == 0) << next;
+            ASSERT_EQ(rows.Value(r, 1), value(next));
+        }
+    };
+    ASSERT_TRUE(walk->Fetch(8000, rows)) << walk->LastError().toStdString();
+    expect(8000);
+    ASSERT_TRUE(walk->Skip(1000)) << walk->LastError().toStdString(); // past the first block's end
+    next += 1000;
+    ASSERT_TRUE(walk->Fetch(7500, rows)) << walk->LastError().toStdString(); // across the second's
+    expect(7500);
+    ASSERT_TRUE(walk->Fetch(-1, rows)) << walk->LastError().toStdString();
+    expect(3500);
+    EXPECT_EQ(walk->Position(), 20000);
+    ASSERT_TRUE(walk->Fetch(10, rows));
+    EXPECT_TRUE(rows.IsEmpty());
+    EXPECT_EQ(rows.Columns(), (QStringList {"i", "t"}));
+
+    // The slice bound holds for the rows of two blocks together, each within it alone.
+    const DbLimits saved = GetDbLimits();
+    DbLimits small = saved;
+    small.sliceBytes = 100000;
+    SetDbLimits(small);
+    auto wide = db->OpenCursor(QStringLiteral("select repeat('x', 300) as x from generate_series(1, 9000) i"));
+    const bool skipped = wide->Skip(8000);
+    const bool fetched = wide->Fetch(400, rows);
+    SetDbLimits(saved);
+    EXPECT_TRUE(skipped) << wide->LastError().toStdString();
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(wide->Stopped());
+    EXPECT_TRUE(wide->LastError().contains(QStringLiteral("一次读取的记录超过了"))) << wide->LastError().toStdString();
+}
 
 // psqlODBC holds a whole result in memory unless it reads it through a cursor of its own: a walk
 // does, in a read-only transaction of its own that ends with the walk, while a statement read

@@ -217,6 +217,16 @@ TEST_F(OdbcSessionTest, AStatementCostsOneRoundTrip)
     EXPECT_EQ(server.RoundTrips(), connected + 4);
     EXPECT_EQ(server.Statements().mid(server.Statements().size() - 2),
         (QList<QByteArray> {"(select big from t where big <> ';'\n)", framed("select big from t where big <> ';'")}));
+
+    // A walk of a query: its transaction's begin and head, the cursor's declaration and the first
+    // fetch go in one text (its rollback: DbBulkFetchTest).
+    auto walk = db->OpenCursor("select big from t");
+    walk->Fetch(10, rows);
+    EXPECT_EQ(server.RoundTrips(), connected + 5);
+    EXPECT_EQ(server.Statements().last(),
+        "BEGIN;select set_config('transaction_read_only', 'on', true), set_config('statement_timeout', '"
+            + QByteArray::number(GetDbLimits().statementMs)
+            + "', true);DECLARE vc_walk NO SCROLL CURSOR FOR (select big from t\n);FETCH FORWARD 8192 FROM vc_walk");
 }
 
 // The server checks a statement that holds a ';' in its frame, in the same round trip: one that

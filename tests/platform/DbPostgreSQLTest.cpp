@@ -313,6 +313,34 @@ QString FirstValue(DbConnection& db, const QString& sql)
 
 } // namespace
 
+// A walk left before its end asks the server to stop only while rows are still to come: where the
+// whole answer is in, what is left of it is read and the connection goes on; a cancel would cost a
+// connection of its own. A walk left while megabytes are still on their way is cancelled.
+TEST_F(DbPostgreSQL, AWalkLeftEarlyIsCancelledOnlyWhileRowsAreStillToCome)
+{
+    for (const bool streaming : {false, true}) {
+        SCOPED_TRACE(streaming);
+        ScriptedPgServer::Script script;
+        script.rows = streaming ? 1000 : 3;
+        script.valueBytes = streaming ? 10000 : 4;
+        ScriptedPgServer server(script, false);
+        auto db = DbConnection::OpenPostgreSQL(server.Settings());
+        ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+        auto cursor = db->OpenCursor("select big from t");
+        DbRows rows;
+        ASSERT_TRUE(cursor->Fetch(2, rows)) << cursor->LastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 2);
+        // The short answer, the walk's one round trip, is sent whole before the walk is left (a
+        // watchdog only: no timing).
+        for (int wait = 0; !streaming && server.Answered() < 1 && wait < 3000; ++wait)
+            QThread::msleep(10);
+        cursor.reset();
+        EXPECT_EQ(server.Cancels(), streaming ? 1 : 0);
+        ASSERT_TRUE(db->Query("select big from t limit 3", rows, 0, 3)) << db->LastError().toStdString();
+        EXPECT_EQ(rows.RowCount(), 3);
+    }
+}
+
 // Whatever ended a statement (its end, a failure, a cancel, a walk left midway), the session is
 // idle after it: no transaction stays open.
 TEST_F(DbPostgreSQL, EveryEndLeavesTheSessionIdle)
