@@ -985,8 +985,9 @@ private:
 class OdbcForwardCursor final : public DbCursor
 {
 public:
-    OdbcForwardCursor(SQLHDBC dbc, const QString& head, const QString& enclosed, std::shared_ptr<OdbcRunning> running)
-        : m_dbc(dbc), m_running(std::move(running))
+    OdbcForwardCursor(SQLHDBC dbc, const QString& head, const QString& enclosed, std::shared_ptr<OdbcRunning> running,
+        bool readOnlyDriver)
+        : m_dbc(dbc), m_running(std::move(running)), m_readOnlyDriver(readOnlyDriver)
     {
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         const QString text
@@ -1076,7 +1077,9 @@ private:
             return false;
         }
         m_block.reset();
-        OpenBlock([text = NextFetch()](SQLHSTMT stmt) { return ExecuteSkipping(stmt, text); });
+        OpenBlock([text = NextFetch(), readOnlyDriver = m_readOnlyDriver](SQLHSTMT stmt) {
+            return ExecuteWalkCommand(stmt, text, 0, readOnlyDriver);
+        });
         return m_block != nullptr;
     }
 
@@ -1127,6 +1130,7 @@ private:
     std::shared_ptr<OdbcRunning> m_running;
     std::unique_ptr<OdbcCursor> m_block; // the rows of the last FETCH; none once the walk is over
     QStringList m_names;
+    bool m_readOnlyDriver; // each FETCH after the first follows an empty select (ExecuteWalkCommand)
     bool m_noTransactions = false;
     bool m_ended = false;
 };
@@ -1279,7 +1283,8 @@ private:
                     return cursor;
             } else if (const QString enclosed = OdbcStatementFrame::Enclosed(sql);
                        !enclosed.isEmpty() && PgLeadsAsQuery(sql)) {
-                auto cursor = std::make_unique<OdbcForwardCursor>(m_dbc, m_session.frame.Head(), enclosed, m_running);
+                auto cursor = std::make_unique<OdbcForwardCursor>(
+                    m_dbc, m_session.frame.Head(), enclosed, m_running, m_session.readOnlyDriver);
                 if (!cursor->NoTransactions())
                     return cursor;
             } else {

@@ -111,3 +111,25 @@ TEST(ReadOnlyOdbcSource, TablesAndStatementsPreviewAndPrintOnEveryRouteAndStillC
     }
     EXPECT_EQ(ReadOnTestServer(server, true, objects.Named("select is_called from vc_ro_seq_%1")), "f");
 }
+
+// A print walks its statement through a cursor, a block of rows at a time: on a read-only data
+// source each block's fetch past the first gets through the driver as the first did.
+TEST(ReadOnlyOdbcSource, APrintReadsPastTheCursorsFirstBlock)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    QByteArray entries;
+    const std::vector<ReadOnlyRoute> routes = ReadOnlyRoutes(server, "1", entries);
+    const OwnOdbcIni ini(entries);
+    for (const ReadOnlyRoute& route : routes) {
+        SCOPED_TRACE(route.what);
+        CCustomDS ds;
+        ds.m_strConnectionString = EncryptString(route.connection);
+        ds.m_nRangeMode = RangeSQL;
+        ds.m_strSQL = QStringLiteral("select g as n from generate_series(1, 20000) g order by g");
+        ds.m_selectedFields = QStringList {QStringLiteral("n")};
+        const std::unique_ptr<CDLBase> print = ReadOnlyLoader(ds, false);
+        const QStringList printed = PageRecords(*print, {1, 2, 3, 4}, 5000);
+        ASSERT_EQ(printed.size(), 20000) << print->GetLastError().toStdString();
+        EXPECT_EQ(printed.last(), QStringLiteral("20000"));
+    }
+}
