@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -206,6 +207,9 @@ struct DbLane
     std::unique_ptr<DbConnection> connection;
     std::map<quint64, std::unique_ptr<DbCursor>> cursors; // the worker's alone
     quint64 nextCursor = 0;
+    std::set<quint64> released; // cursors the watch gave back; the worker's alone
+    DbStep::Clock::time_point lastStep = DbStep::Clock::now(); // when the last step ended; the worker's
+    std::atomic<bool> lost {false}; // the connection was ended, as of the last step
 
     bool Post(std::function<void()> task)
     {
@@ -303,17 +307,55 @@ struct DbLane
             std::function<void()> task;
             {
                 std::unique_lock<std::mutex> guard(lane.lock);
-                lane.wake.wait(guard, [&] { return lane.closing || !lane.tasks.empty(); });
+                const auto ready = [&] { return lane.closing || !lane.tasks.empty(); };
+                // While a walk is open it is watched between steps; otherwise nothing wakes the worker.
+                while (!ready()) {
+                    if (lane.cursors.empty()) {
+                        lane.wake.wait(guard, ready);
+                    } else if (!lane.wake.wait_for(guard, std::chrono::milliseconds(GetDbLimits().watchMs), ready)) {
+                        guard.unlock();
+                        lane.WatchCursors();
+                        guard.lock();
+                    }
+                }
                 if (lane.tasks.empty())
                     break;
                 task = std::move(lane.tasks.front());
                 lane.tasks.pop_front();
             }
             task();
+            lane.lastStep = DbStep::Clock::now();
+            lane.lost = lane.connection && lane.connection->Lost();
         }
         std::lock_guard<std::mutex> guard(lane.interruptLock);
         lane.cursors.clear(); // before their connection
         lane.connection.reset();
+    }
+
+    // Gives back the walks that hold up another session or have idled past their bound (DbCursor::
+    // Watch). Runs on the worker between steps, as a step of its own would: a step posted
+    // meanwhile waits for it, and an interrupt of that step cuts its question short.
+    void WatchCursors()
+    {
+        const DbLimits limits = GetDbLimits();
+        StepState watch;
+        watch.deadline = DbStep::Clock::now() + std::chrono::milliseconds(limits.statementMs);
+        t_dbStep = &watch;
+        const auto idle = DbStep::Clock::now() - lastStep;
+        for (auto cursor = cursors.begin(); cursor != cursors.end();) {
+            const DbCursor::Hold hold = cursor->second->Watch();
+            const auto bound = std::chrono::milliseconds(hold.standby ? limits.standbyIdleMs : limits.walkIdleMs);
+            if (!hold.held || (!hold.waitedFor && idle < bound)) {
+                ++cursor;
+                continue;
+            }
+            cursor->second->Release();
+            released.insert(cursor->first);
+            std::lock_guard<std::mutex> guard(interruptLock);
+            cursor = cursors.erase(cursor);
+        }
+        t_dbStep = nullptr;
+        lost = connection && connection->Lost();
     }
 
     static std::shared_ptr<DbLane> Start(const QString& source)
@@ -619,6 +661,7 @@ struct CallResult
     qint64 position = 0;
     bool stopped = false; // the backend's own refusal, complete in itself (data past a bound)
     QString connectionError; // a cursor's connection's, which some cursors run their statements on
+    bool released = false; // the cursor's walk was given back while it idled
 };
 
 // A step's result as the caller takes it: stopped, failed (the backend's own words) or done.
@@ -667,6 +710,7 @@ public:
     }
 
     bool IsOpen() const override { return m_open; }
+    bool Lost() const override { return !m_open || m_lane->lost; }
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
     bool SuperuserLogin() const override { return m_superuser; }
@@ -848,7 +892,10 @@ public:
         DbLane* lane = m_lane.get();
         const quint64 id = m_id;
         RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source), GetDbLimits().graceMs,
-            [lane, id] { lane->cursors.erase(id); });
+            [lane, id] {
+                lane->cursors.erase(id);
+                lane->released.erase(id);
+            });
     }
 
     bool Skip(qint64 count) override
@@ -892,7 +939,8 @@ private:
             GetDbLimits().statementMs, [lane, id, work = std::move(work), result] {
                 const auto found = lane->cursors.find(id);
                 if (found == lane->cursors.end()) {
-                    result->error = QStringLiteral("未连接数据库");
+                    result->released = lane->released.count(id) > 0;
+                    result->error = result->released ? QStringLiteral("读取在闲置时已结束") : QStringLiteral("未连接数据库");
                     return;
                 }
                 work(*found->second, *result);
@@ -919,6 +967,7 @@ private:
             m_owner->MirrorError(result->connectionError);
         if (!result->ok) {
             m_bStopped = result->stopped;
+            m_bReleased = result->released;
             return Fail(result->error);
         }
         m_strLastError.clear();
