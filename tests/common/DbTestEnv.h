@@ -117,6 +117,24 @@ inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const
     return {};
 }
 
+// The first value of a one-row answer of the server's own client.
+inline QString AskTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
+{
+    QProcess client;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres)
+        client.start(QStringLiteral("psql"),
+            {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
+    else
+        client.start(QStringLiteral("mariadb"),
+            {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port), "-u", s.user,
+                "--password=" + s.password, s.database, "-e", sql});
+    client.waitForFinished(30000);
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
 inline constexpr int kTiedRecords = 2000;
 
 // Tables whose order has ties: <stem>_items, ids 1..2000 on ten dates in no order of theirs,

@@ -51,24 +51,6 @@ std::unique_ptr<CDLBase> Preview(CDSBase& ds)
     return preview;
 }
 
-// The first value of a one-row answer of the server's own client.
-QString AskServer(const DbServerSettings& s, bool postgres, const QString& sql)
-{
-    QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), s.password);
-    client.setProcessEnvironment(env);
-    if (postgres)
-        client.start(QStringLiteral("psql"),
-            {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
-    else
-        client.start(QStringLiteral("mariadb"),
-            {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port), "-u", s.user,
-                "--password=" + s.password, s.database, "-e", sql});
-    client.waitForFinished(30000);
-    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
-}
-
 // The PostgreSQL sessions of this suite carry this name (TestSessionName).
 constexpr char kWalkSessionName[] = "vc_walk_rerun";
 
@@ -77,7 +59,7 @@ void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& mar
 {
     if (postgres) {
         // psqlODBC may have read the whole result already: its session is ended all the same.
-        ASSERT_NE(AskServer(s, true,
+        ASSERT_NE(AskTestServer(s, true,
                       QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where datname = "
                                      "current_database() and application_name = '%1' and pid <> pg_backend_pid()")
                           .arg(QLatin1String(kWalkSessionName))),
@@ -85,7 +67,7 @@ void EndWalkSession(const DbServerSettings& s, bool postgres, const QString& mar
         Q_UNUSED(marker);
         return;
     }
-    const QString thread = AskServer(s, false,
+    const QString thread = AskTestServer(s, false,
         QStringLiteral(
             "select id from information_schema.processlist where info like '%%%1%%' and id <> connection_id()")
             .arg(marker));
