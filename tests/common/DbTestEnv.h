@@ -12,6 +12,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtGlobal>
+
+#include <functional>
 #include <clocale>
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -98,20 +100,30 @@ inline std::vector<std::pair<const char*, DbServerSettings>> DirectAndPooledRout
     return routes;
 }
 
+// Starts the server's own command-line client on sql, with the flags given for each client.
+inline void StartTestClient(QProcess& client, const DbServerSettings& s, bool postgres, const QStringList& psqlFlags,
+    const QStringList& mariadbFlags, const QString& sql)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    client.setProcessEnvironment(env);
+    if (postgres)
+        client.start(QStringLiteral("psql"),
+            QStringList {"-X"} + psqlFlags
+                + QStringList {"-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
+    else
+        client.start(QStringLiteral("mariadb"),
+            QStringList {"--no-defaults"} + mariadbFlags
+                + QStringList {"-h", s.host, "-P", QString::number(s.port), "-u", s.user, "--password=" + s.password,
+                    s.database, "-e", sql});
+}
+
 // Runs a statement that writes test data, through the server's own command-line client
 // (the program's connections only read). Empty on success, else the client's words.
 inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
 {
     QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), s.password);
-    client.setProcessEnvironment(env);
-    if (postgres)
-        client.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p",
-            QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
-    else
-        client.start(QStringLiteral("mariadb"), {"--no-defaults", "-h", s.host, "-P", QString::number(s.port), "-u",
-            s.user, "--password=" + s.password, s.database, "-e", sql});
+    StartTestClient(client, s, postgres, {"-q", "-v", "ON_ERROR_STOP=1"}, {}, sql);
     if (!client.waitForFinished(30000) || client.exitCode() != 0)
         return QString::fromUtf8(client.readAllStandardError()) + client.errorString();
     return {};
@@ -121,16 +133,7 @@ inline QString WriteOnTestServer(const DbServerSettings& s, bool postgres, const
 inline QString AskTestServer(const DbServerSettings& s, bool postgres, const QString& sql)
 {
     QProcess client;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), s.password);
-    client.setProcessEnvironment(env);
-    if (postgres)
-        client.start(QStringLiteral("psql"),
-            {"-X", "-At", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.database, "-c", sql});
-    else
-        client.start(QStringLiteral("mariadb"),
-            {"--no-defaults", "-N", "-h", s.host, "-P", QString::number(s.port), "-u", s.user,
-                "--password=" + s.password, s.database, "-e", sql});
+    StartTestClient(client, s, postgres, {"-At"}, {"-N"}, sql);
     client.waitForFinished(30000);
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
@@ -168,23 +171,30 @@ inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const Q
             QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
 }
 
-// Connects given up after 1.5 s while the object lives, for listeners that never answer: long
-// enough for a driver to load and knock on a loaded machine under the sanitizers.
-class ShortConnects
+// Other limits (DbWait.h) while the object lives.
+class ScopedDbLimits
 {
 public:
-    ShortConnects()
+    explicit ScopedDbLimits(const std::function<void(DbLimits&)>& change)
     {
         DbLimits limits = m_saved;
-        limits.connectMs = 1500;
+        change(limits);
         SetDbLimits(limits);
     }
-    ~ShortConnects() { SetDbLimits(m_saved); }
-    ShortConnects(const ShortConnects&) = delete;
-    ShortConnects& operator=(const ShortConnects&) = delete;
+    ~ScopedDbLimits() { SetDbLimits(m_saved); }
+    ScopedDbLimits(const ScopedDbLimits&) = delete;
+    ScopedDbLimits& operator=(const ScopedDbLimits&) = delete;
 
 private:
     DbLimits m_saved = GetDbLimits();
+};
+
+// Connects given up after 1.5 s while the object lives, for listeners that never answer: long
+// enough for a driver to load and knock on a loaded machine under the sanitizers.
+class ShortConnects : public ScopedDbLimits
+{
+public:
+    ShortConnects() : ScopedDbLimits([](DbLimits& limits) { limits.connectMs = 1500; }) {}
 };
 
 // Declares `var` with the server settings. Without them the test fails under

@@ -85,23 +85,17 @@ QString PageShows(CDLBase& preview, int page, int rows = kIdleRows)
 }
 
 // The watch's limits while the object lives.
-class WatchLimits
+class WatchLimits : public ScopedDbLimits
 {
 public:
     WatchLimits(int watchMs, int walkIdleMs, int standbyIdleMs)
+        : ScopedDbLimits([=](DbLimits& limits) {
+            limits.watchMs = watchMs;
+            limits.walkIdleMs = walkIdleMs;
+            limits.standbyIdleMs = standbyIdleMs;
+        })
     {
-        DbLimits limits = m_saved;
-        limits.watchMs = watchMs;
-        limits.walkIdleMs = walkIdleMs;
-        limits.standbyIdleMs = standbyIdleMs;
-        SetDbLimits(limits);
     }
-    ~WatchLimits() { SetDbLimits(m_saved); }
-    WatchLimits(const WatchLimits&) = delete;
-    WatchLimits& operator=(const WatchLimits&) = delete;
-
-private:
-    DbLimits m_saved = GetDbLimits();
 };
 
 // Another client's ALTER of the table, and a plain read of it started while the ALTER waits, each
