@@ -118,6 +118,7 @@ int ShownColumns(const CDSBase& source, const DbRows& rows)
 void CDLBase::OpenSeekingWalk(const QString& sql)
 {
     m_cursor = m_connection->OpenSeekingCursor(sql);
+    m_cursor->WatchWhileIdle();
     m_strCursorSql = sql;
     // A walk run again after pages were shown checks them first.
     m_bCursorChecked = m_shownPages.empty();
@@ -253,6 +254,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         if (fresh) {
             EndWalk();
             m_cursor = m_connection->OpenCursor(sql);
+            m_cursor->WatchWhileIdle();
             m_strCursorSql = sql;
             if (m_stage->RowCount() > 0)
                 m_recheck = std::make_shared<DbStageRecheck>(m_stage);

@@ -88,6 +88,9 @@ public:
     virtual Hold Watch() { return {}; }
     // Gives back at once what the walk holds on the server; the walk is ended after it.
     virtual void Release() {}
+    // Has the walk watched while it idles: a preview's, whose next page can run it again. A print
+    // job's walk is never given back under it.
+    virtual void WatchWhileIdle() {}
     // The watch gave the walk back while it idled: it failed at its next call, and runs again.
     bool Released() const { return m_bReleased; }
 

@@ -207,6 +207,7 @@ struct DbLane
     std::unique_ptr<DbConnection> connection;
     std::map<quint64, std::unique_ptr<DbCursor>> cursors; // the worker's alone
     quint64 nextCursor = 0;
+    std::set<quint64> watched; // cursors the watch looks after (DbCursor::WatchWhileIdle); the worker's alone
     std::set<quint64> released; // cursors the watch gave back; the worker's alone
     DbStep::Clock::time_point lastStep = DbStep::Clock::now(); // when the last step ended; the worker's
     std::atomic<bool> lost {false}; // the connection was ended, as of the last step
@@ -308,9 +309,9 @@ struct DbLane
             {
                 std::unique_lock<std::mutex> guard(lane.lock);
                 const auto ready = [&] { return lane.closing || !lane.tasks.empty(); };
-                // While a walk is open it is watched between steps; otherwise nothing wakes the worker.
+                // While a walk is watched it is asked about between steps; otherwise nothing wakes the worker.
                 while (!ready()) {
-                    if (lane.cursors.empty()) {
+                    if (lane.watched.empty()) {
                         lane.wake.wait(guard, ready);
                     } else if (!lane.wake.wait_for(guard, std::chrono::milliseconds(GetDbLimits().watchMs), ready)) {
                         guard.unlock();
@@ -343,6 +344,10 @@ struct DbLane
         t_dbStep = &watch;
         const auto idle = DbStep::Clock::now() - lastStep;
         for (auto cursor = cursors.begin(); cursor != cursors.end();) {
+            if (!watched.count(cursor->first)) {
+                ++cursor;
+                continue;
+            }
             const DbCursor::Hold hold = cursor->second->Watch();
             const auto bound = std::chrono::milliseconds(hold.standby ? limits.standbyIdleMs : limits.walkIdleMs);
             if (!hold.held || (!hold.waitedFor && idle < bound)) {
@@ -351,6 +356,7 @@ struct DbLane
             }
             cursor->second->Release();
             released.insert(cursor->first);
+            watched.erase(cursor->first);
             std::lock_guard<std::mutex> guard(interruptLock);
             cursor = cursors.erase(cursor);
         }
@@ -895,6 +901,7 @@ public:
             [lane, id] {
                 lane->cursors.erase(id);
                 lane->released.erase(id);
+                lane->watched.erase(id);
             });
     }
 
@@ -914,6 +921,19 @@ public:
     }
 
     bool CanSeek() const override { return m_seeks; }
+
+    void WatchWhileIdle() override
+    {
+        if (!m_lane)
+            return;
+        DbLane* lane = m_lane.get();
+        const quint64 id = m_id;
+        RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source), GetDbLimits().graceMs, [lane, id] {
+            if (lane->cursors.count(id))
+                lane->watched.insert(id);
+        });
+    }
+
     bool Seek(qint64 position) override
     {
         return Step([position](DbCursor& c, CallResult& r) { r.ok = c.Seek(position); });
