@@ -2,6 +2,7 @@
 // of the label, pages of a server's records, and a picture of the window (VC_SHOWCASE_DIR names its folder; run
 // with VC_TEST_PLATFORM=xcb under xvfb-run to see what the desktop draws).
 #include "DbTestEnv.h"
+#include "PgServerObjects.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "app/Ctl.h"
@@ -398,4 +399,72 @@ TEST(Preview, TypingTheLastPageOfAServersRecordsShowsTheLastRecord)
             }
         }
     }
+}
+
+// A preview of one record a page left open on PostgreSQL: another client's ALTER of the table goes
+// through while it idles, and the pages typed after it show; its session ended again and again,
+// once after the shown rows changed, gives the message of the change once, and every later end is
+// run again with no message.
+TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName named("vc_preview_ends");
+    const ServerObjects table(server,
+        QStringLiteral("create table vc_pvends_%1 (id int primary key, item text); "
+                       "insert into vc_pvends_%1 select i, 'item' || i from generate_series(1, 2000) i"),
+        QStringLiteral("drop table if exists vc_pvends_%1"));
+    ASSERT_EQ(table.Error(), "");
+    const ScopedDbLimits watched([](DbLimits& limits) { limits.watchMs = 500; });
+    FakeServices services;
+    auto label = MakeGridLabel(1, 1);
+    label->m_strTitle = QStringLiteral("goods.vmk");
+    std::unique_ptr<CDSBase> source = ServerSource(server, true, false);
+    source->m_strName = QStringLiteral("货品");
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = table.Named("select item, id from vc_pvends_%1 order by id");
+    source->m_selectedFields = QStringList {"item", "id"};
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(QStringLiteral("货品"), "item"));
+    AddText(*label, "T", std::move(bands));
+    std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+    ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
+    frame->show();
+    CPreviewFrameView& view = frame->View();
+    auto* pageBox = ctl<QLineEdit>(frame.get(), 40514);
+    const auto type = [&](int page) {
+        QTest::keyClick(pageBox, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(pageBox, QString::number(page));
+        QTest::keyClick(pageBox, Qt::Key_Return);
+    };
+    const auto endSession = [&] {
+        ASSERT_NE(AskTestServer(server, true,
+                      QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where "
+                                     "application_name = 'vc_preview_ends' and pid <> pg_backend_pid()")),
+            "0");
+    };
+    for (const int page : {3, 2, 4}) {
+        type(page);
+        ASSERT_EQ(FirstText(view), QStringLiteral("item%1").arg(page));
+    }
+    EXPECT_EQ(WriteOnTestServer(server, true,
+                  table.Named("set lock_timeout = '30s'; alter table vc_pvends_%1 add column extra int")),
+        "");
+    type(5);
+    EXPECT_EQ(FirstText(view), QStringLiteral("item5"));
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+
+    ASSERT_EQ(WriteOnTestServer(server, true, table.Named("update vc_pvends_%1 set item = item || '*' where id = 3")), "");
+    endSession();
+    type(6);
+    EXPECT_EQ(services.MessageTexts(),
+        QStringList {QStringLiteral("数据源“货品”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。")});
+    services.messages.clear();
+    for (const int page : {7, 8, 3}) {
+        endSession();
+        type(page);
+        EXPECT_EQ(view.m_nCurrentPage, page);
+        EXPECT_EQ(FirstText(view), page == 3 ? QStringLiteral("item3*") : QStringLiteral("item%1").arg(page));
+    }
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
 }
