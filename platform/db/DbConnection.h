@@ -91,8 +91,6 @@ public:
     // Has the walk watched while it idles: a preview's, whose next page can run it again. A print
     // job's walk is never given back under it.
     virtual void WatchWhileIdle() {}
-    // The watch gave the walk back while it idled: it failed at its next call, and runs again.
-    bool Released() const { return m_bReleased; }
 
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }
@@ -111,7 +109,6 @@ protected:
     qint64 m_position = 0;
     QString m_strLastError;
     bool m_bStopped = false;
-    bool m_bReleased = false;
 };
 
 // A cursor over a result the database hands over one row at a time: Skip and Fetch

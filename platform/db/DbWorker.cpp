@@ -667,7 +667,6 @@ struct CallResult
     qint64 position = 0;
     bool stopped = false; // the backend's own refusal, complete in itself (data past a bound)
     QString connectionError; // a cursor's connection's, which some cursors run their statements on
-    bool released = false; // the cursor's walk was given back while it idled
 };
 
 // A step's result as the caller takes it: stopped, failed (the backend's own words) or done.
@@ -959,8 +958,9 @@ private:
             GetDbLimits().statementMs, [lane, id, work = std::move(work), result] {
                 const auto found = lane->cursors.find(id);
                 if (found == lane->cursors.end()) {
-                    result->released = lane->released.count(id) > 0;
-                    result->error = result->released ? QStringLiteral("读取在闲置时已结束") : QStringLiteral("未连接数据库");
+                    // Given back while it idled (WatchCursors): the loader runs the walk again.
+                    result->error = lane->released.count(id) ? QStringLiteral("读取在闲置时已结束")
+                                                             : QStringLiteral("未连接数据库");
                     return;
                 }
                 work(*found->second, *result);
@@ -987,7 +987,6 @@ private:
             m_owner->MirrorError(result->connectionError);
         if (!result->ok) {
             m_bStopped = result->stopped;
-            m_bReleased = result->released;
             return Fail(result->error);
         }
         m_strLastError.clear();

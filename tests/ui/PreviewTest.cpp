@@ -65,6 +65,8 @@ bool Enabled(CPreviewFrame& frame, int id)
 
 QString FirstText(const CPreviewFrameView& view)
 {
+    if (view.m_items.empty())
+        return {};
     for (const auto& o : view.m_items.front()->m_objects)
         if (o->m_strName == "T")
             return o->m_strText;
