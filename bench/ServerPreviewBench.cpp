@@ -15,6 +15,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <QFile>
 #include <QProcess>
@@ -463,9 +464,22 @@ BENCHMARK_CAPTURE(FarJump, MariaDBOdbcString, false, JumpRoute::OdbcString)->App
 
 // A page turned after the user read the page before for a while (VC_BENCH_IDLE_SECONDS, 5 by
 // default), shorter than the walk's idle bound: the turn alone is timed, and each page must show
-// the rows it should before a figure is reported. 100,000 rows, the statement's own order.
+// the rows it should before a figure is reported. 100,000 rows, the statement's own order. With
+// VC_BENCH_IDLE_BOUND_MS the walk's idle bound is set to it: shorter than the pause, each turn
+// then runs the walk again, the cost the bound spares a reader.
 void IdleTurn(benchmark::State& state, bool postgres, JumpRoute route)
 {
+    const DbLimits saved = GetDbLimits();
+    if (const int bound = qEnvironmentVariableIntValue("VC_BENCH_IDLE_BOUND_MS"); bound > 0) {
+        DbLimits limits = saved;
+        limits.walkIdleMs = bound;
+        SetDbLimits(limits);
+    }
+    const struct Restore
+    {
+        DbLimits limits;
+        ~Restore() { SetDbLimits(limits); }
+    } restore {saved};
     const PreviewServer& server = PreviewTable(postgres, 100000);
     if (!server.ready) {
         state.SkipWithError(server.error.toUtf8().constData());

@@ -141,9 +141,10 @@ bool RowsInclude(const DbRows& rows, int columns, std::vector<quint64> hashes)
 bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, bool& read)
 {
     // Rows that tie in the order may come in another order on a cursor run again, across the
-    // page's edges too: the page's rows are looked for as a multiset, among its own place's rows
-    // first, then among those of the pages on either side. A row shown that is found in neither
-    // was changed or deleted. A tie wider than that is taken for a change.
+    // page's edges too, as far as the tie reaches: the page's rows are looked for as a multiset,
+    // among its own place's rows first, then among rows ever further on either side, to the whole
+    // result. A row shown that is found nowhere was changed or deleted; rows only moved among their
+    // ties are no change of the page, and show where the cursor run again has them, as print does.
     const auto count = static_cast<qint64>(hashes.size());
     LoaderRow shown;
     read = m_cursor->Seek(start) && m_cursor->Fetch(count, shown);
@@ -154,9 +155,15 @@ bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, 
     const int columns = ShownColumns(*m_pDataSource, shown);
     if (shown.RowCount() == count && RowsInclude(shown, columns, hashes))
         return true;
-    const qint64 from = std::max<qint64>(start - count, 0);
-    read = m_cursor->Seek(from) && m_cursor->Fetch(start - from + 2 * count, shown);
-    return !read || RowsInclude(shown, columns, hashes);
+    for (qint64 reach = std::max<qint64>(count, 1);; reach *= 4) {
+        const qint64 from = std::max<qint64>(start - reach, 0);
+        const qint64 wanted = start - from + count + reach;
+        read = m_cursor->Seek(from) && m_cursor->Fetch(wanted, shown);
+        if (!read || RowsInclude(shown, columns, hashes))
+            return true;
+        if (from == 0 && shown.RowCount() < wanted)
+            return false;
+    }
 }
 
 bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -262,8 +269,10 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         const qint64 kept = m_stage->RowCount();
         const qint64 at = m_cursor->Position();
         const bool checking = m_recheck && !m_recheck->Passed();
-        // To the kept rows' end first; past the page while kept rows are still to come.
-        const qint64 wanted = checking ? kept - at : kept < last ? last - kept : pageRows;
+        // To the kept rows' end first. Past the page while kept rows are still to come, as much as
+        // was walked so far each time, so that a change found only at the statement's end costs
+        // a few steps, not one a page.
+        const qint64 wanted = checking ? kept - at : kept < last ? last - kept : std::max(pageRows, at);
         // Checked or kept in the step that reads the rows, all the way to the page in one step,
         // so that the window waits for the whole jump with its 取消.
         struct Taken
