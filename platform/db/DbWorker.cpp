@@ -210,7 +210,6 @@ struct DbLane
     std::set<quint64> watched; // cursors the watch looks after (DbCursor::WatchWhileIdle); the worker's alone
     std::set<quint64> released; // cursors the watch gave back; the worker's alone
     DbStep::Clock::time_point lastStep = DbStep::Clock::now(); // when the last step ended; the worker's
-    std::atomic<bool> lost {false}; // the connection was ended, as of the last step
 
     bool Post(std::function<void()> task)
     {
@@ -326,7 +325,6 @@ struct DbLane
             }
             task();
             lane.lastStep = DbStep::Clock::now();
-            lane.lost = lane.connection && lane.connection->Lost();
         }
         std::lock_guard<std::mutex> guard(lane.interruptLock);
         lane.cursors.clear(); // before their connection
@@ -361,7 +359,6 @@ struct DbLane
             cursor = cursors.erase(cursor);
         }
         t_dbStep = nullptr;
-        lost = connection && connection->Lost();
     }
 
     static std::shared_ptr<DbLane> Start(const QString& source)
@@ -715,7 +712,18 @@ public:
     }
 
     bool IsOpen() const override { return m_open; }
-    bool Lost() const override { return !m_open || m_lane->lost; }
+    // Asked of the real connection on its worker, only after a failure: some drivers may ask
+    // their server.
+    bool Lost() const override
+    {
+        if (!m_open)
+            return true;
+        auto lost = std::make_shared<bool>(false);
+        DbLane* lane = m_lane.get();
+        const StepOutcome outcome = RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source),
+            GetDbLimits().graceMs, [lane, lost] { *lost = !lane->connection || lane->connection->Lost(); });
+        return !outcome.back || *lost;
+    }
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
     bool SuperuserLogin() const override { return m_superuser; }
