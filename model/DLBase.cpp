@@ -125,16 +125,12 @@ void CDLBase::OpenSeekingWalk(const QString& sql)
 }
 
 namespace {
-// Whether every row of hashes is among those of rows (as a multiset, each row at most once).
-bool RowsInclude(const DbRows& rows, int columns, std::vector<quint64> hashes)
+// Whether every hash of wanted is among found (as multisets, each found at most once).
+bool HashesInclude(std::vector<quint64> found, std::vector<quint64> wanted)
 {
-    std::vector<quint64> found;
-    found.reserve(static_cast<size_t>(rows.RowCount()));
-    for (int r = 0; r < rows.RowCount(); ++r)
-        found.push_back(DbRowHash(rows, r, columns));
     std::sort(found.begin(), found.end());
-    std::sort(hashes.begin(), hashes.end());
-    return std::includes(found.begin(), found.end(), hashes.begin(), hashes.end());
+    std::sort(wanted.begin(), wanted.end());
+    return std::includes(found.begin(), found.end(), wanted.begin(), wanted.end());
 }
 } // namespace
 
@@ -143,8 +139,9 @@ bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, 
     // Rows that tie in the order may come in another order on a cursor run again, across the
     // page's edges too, as far as the tie reaches: the page's rows are looked for as a multiset,
     // among its own place's rows first, then among rows ever further on either side, to the whole
-    // result. A row shown that is found nowhere was changed or deleted; rows only moved among their
-    // ties are no change of the page, and show where the cursor run again has them, as print does.
+    // result, hashed as they come so that no more than a slice is held. A row shown that is found
+    // nowhere was changed or deleted; rows only moved among their ties are no change of the page,
+    // and show where the cursor run again has them, as print does.
     const auto count = static_cast<qint64>(hashes.size());
     LoaderRow shown;
     read = m_cursor->Seek(start) && m_cursor->Fetch(count, shown);
@@ -153,15 +150,23 @@ bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, 
     if (shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns)
         return false;
     const int columns = ShownColumns(*m_pDataSource, shown);
-    if (shown.RowCount() == count && RowsInclude(shown, columns, hashes))
+    const auto found = std::make_shared<std::vector<quint64>>();
+    for (int r = 0; r < shown.RowCount(); ++r)
+        found->push_back(DbRowHash(shown, r, columns));
+    if (shown.RowCount() == count && HashesInclude(*found, hashes))
         return true;
     for (qint64 reach = std::max<qint64>(count, 1);; reach *= 4) {
         const qint64 from = std::max<qint64>(start - reach, 0);
         const qint64 wanted = start - from + count + reach;
-        read = m_cursor->Seek(from) && m_cursor->Fetch(wanted, shown);
-        if (!read || RowsInclude(shown, columns, hashes))
+        found->clear();
+        read = m_cursor->Seek(from) && m_cursor->FetchInto(wanted, count, [found, columns](const DbRows& rows) {
+            for (int r = 0; r < rows.RowCount(); ++r)
+                found->push_back(DbRowHash(rows, r, columns));
             return true;
-        if (from == 0 && shown.RowCount() < wanted)
+        });
+        if (!read || HashesInclude(*found, hashes))
+            return true;
+        if (from == 0 && static_cast<qint64>(found->size()) < wanted)
             return false;
     }
 }
