@@ -449,6 +449,10 @@ TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
         type(page);
         ASSERT_EQ(FirstText(view), QStringLiteral("item%1").arg(page));
     }
+    // The control: an end before any other is run again with no message.
+    endSession();
+    type(2);
+    EXPECT_EQ(FirstText(view), QStringLiteral("item2"));
     EXPECT_EQ(WriteOnTestServer(server, true,
                   table.Named("set lock_timeout = '30s'; alter table vc_pvends_%1 add column extra int")),
         "");
