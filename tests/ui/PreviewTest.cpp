@@ -73,6 +73,32 @@ QString FirstText(const CPreviewFrameView& view)
     return {};
 }
 
+// A label of one record a page from a server's statement, its text the record's `shown` field.
+std::unique_ptr<CLabelData> ServerRecordLabel(std::unique_ptr<CDSBase> source, const QString& name, const QString& sql,
+    const QStringList& fields, const char* shown)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_strTitle = QStringLiteral("records.vmk");
+    source->m_strName = name;
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = sql;
+    source->m_selectedFields = fields;
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(name, shown));
+    AddText(*label, "T", std::move(bands));
+    return label;
+}
+
+// Types a page number into the preview's page box, as a user does.
+void TypePage(CPreviewFrame& frame, const QString& page)
+{
+    auto* box = ctl<QLineEdit>(&frame, 40514);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, page);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
 class RefusingCode128 : public CBarcodeImpl_Code128
 {
 public:
@@ -367,35 +393,21 @@ TEST(Preview, TypingTheLastPageOfAServersRecordsShowsTheLastRecord)
             SCOPED_TRACE(route);
             SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
             FakeServices services;
-            auto label = MakeGridLabel(1, 1);
-            label->m_strTitle = QStringLiteral("records.vmk");
-            std::unique_ptr<CDSBase> source = ServerSource(reached, true, odbc);
-            source->m_strName = QStringLiteral("库存");
-            source->m_nRangeMode = RangeSQL;
-            source->m_strSQL = QStringLiteral("select id, name from vc_pvpages_items order by id");
-            source->m_selectedFields = QStringList {"id", "name"};
-            label->m_dataSources.push_back(std::move(source));
-            std::vector<std::unique_ptr<CDataBand>> bands;
-            bands.push_back(FieldBand(QStringLiteral("库存"), "name"));
-            AddText(*label, "T", std::move(bands));
+            const auto label = ServerRecordLabel(ServerSource(reached, true, odbc), QStringLiteral("库存"),
+                QStringLiteral("select id, name from vc_pvpages_items order by id"), {"id", "name"}, "name");
             std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
             ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
             frame->show();
             CPreviewFrameView& view = frame->View();
             EXPECT_EQ(FirstText(view), QStringLiteral("item1"));
-            auto* page = ctl<QLineEdit>(frame.get(), 40514);
             for (const auto& [typed, shown] : {std::pair {"2000", "item2000"}, std::pair {"1", "item1"}}) {
-                QTest::keyClick(page, Qt::Key_A, Qt::ControlModifier);
-                QTest::keyClicks(page, QString::fromLatin1(typed));
-                QTest::keyClick(page, Qt::Key_Return);
+                TypePage(*frame, QString::fromLatin1(typed));
                 EXPECT_EQ(view.m_nCurrentPage, QByteArray(typed).toInt());
                 EXPECT_EQ(FirstText(view), QString::fromLatin1(shown));
             }
             EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
             if (const QString dir = qEnvironmentVariable("VC_SHOWCASE_DIR"); !dir.isEmpty() && odbc) {
-                page->selectAll();
-                QTest::keyClicks(page, QStringLiteral("2000"));
-                QTest::keyClick(page, Qt::Key_Return);
+                TypePage(*frame, QStringLiteral("2000"));
                 QTest::qWait(100);
                 frame->grab().save(dir + QStringLiteral("/preview-server-%1.png").arg(QLatin1String(route)));
             }
@@ -418,27 +430,13 @@ TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
     ASSERT_EQ(table.Error(), "");
     const ScopedDbLimits watched([](DbLimits& limits) { limits.watchMs = 500; });
     FakeServices services;
-    auto label = MakeGridLabel(1, 1);
-    label->m_strTitle = QStringLiteral("goods.vmk");
-    std::unique_ptr<CDSBase> source = ServerSource(server, true, false);
-    source->m_strName = QStringLiteral("货品");
-    source->m_nRangeMode = RangeSQL;
-    source->m_strSQL = table.Named("select item, id from vc_pvends_%1 order by id");
-    source->m_selectedFields = QStringList {"item", "id"};
-    label->m_dataSources.push_back(std::move(source));
-    std::vector<std::unique_ptr<CDataBand>> bands;
-    bands.push_back(FieldBand(QStringLiteral("货品"), "item"));
-    AddText(*label, "T", std::move(bands));
+    const auto label = ServerRecordLabel(ServerSource(server, true, false), QStringLiteral("货品"),
+        table.Named("select item, id from vc_pvends_%1 order by id"), {"item", "id"}, "item");
     std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
     ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
     frame->show();
     CPreviewFrameView& view = frame->View();
-    auto* pageBox = ctl<QLineEdit>(frame.get(), 40514);
-    const auto type = [&](int page) {
-        QTest::keyClick(pageBox, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(pageBox, QString::number(page));
-        QTest::keyClick(pageBox, Qt::Key_Return);
-    };
+    const auto type = [&](int page) { TypePage(*frame, QString::number(page)); };
     const auto endSession = [&] {
         ASSERT_NE(AskTestServer(server, true,
                       QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where "
