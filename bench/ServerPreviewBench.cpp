@@ -15,6 +15,7 @@
 #include "model/DSBase.h"
 #include "platform/Crypt.h"
 #include "platform/db/DbConnection.h"
+#include "platform/db/DbWait.h"
 
 #include <QFile>
 #include <QProcess>
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -459,6 +461,66 @@ BENCHMARK_CAPTURE(FarJump, PostgreSQL, true, JumpRoute::Native)->Apply(FarJumpSi
 BENCHMARK_CAPTURE(FarJump, PsqlOdbc, true, JumpRoute::PsqlOdbc)->Apply(FarJumpSizes);
 BENCHMARK_CAPTURE(FarJump, MariaDB, false, JumpRoute::Native)->Apply(FarJumpSizes);
 BENCHMARK_CAPTURE(FarJump, MariaDBOdbcString, false, JumpRoute::OdbcString)->Apply(FarJumpSizes);
+
+// A page turned after the user read the page before for a while (VC_BENCH_IDLE_SECONDS, 5 by
+// default), shorter than the walk's idle bound: the turn alone is timed, and each page must show
+// the rows it should before a figure is reported. 100,000 rows, the statement's own order. With
+// VC_BENCH_IDLE_BOUND_MS the walk's idle bound is set to it: shorter than the pause, each turn
+// then runs the walk again, the cost the bound spares a reader.
+void IdleTurn(benchmark::State& state, bool postgres, JumpRoute route)
+{
+    const DbLimits saved = GetDbLimits();
+    if (const int bound = qEnvironmentVariableIntValue("VC_BENCH_IDLE_BOUND_MS"); bound > 0) {
+        DbLimits limits = saved;
+        limits.walkIdleMs = bound;
+        SetDbLimits(limits);
+    }
+    const struct Restore
+    {
+        DbLimits limits;
+        ~Restore() { SetDbLimits(limits); }
+    } restore {saved};
+    const PreviewServer& server = PreviewTable(postgres, 100000);
+    if (!server.ready) {
+        state.SkipWithError(server.error.toUtf8().constData());
+        return;
+    }
+    const std::unique_ptr<CDSBase> ds = DescribeRoute(postgres, route, server.settings);
+    ds->m_nRangeMode = RangeSQL;
+    ds->m_strSQL = QStringLiteral("select Id, Name, Code from vc_bench_preview_100000 order by Id");
+    std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(ds->GetType());
+    loader->SetDataSource(ds.get());
+    loader->SetBrowsedLoads(true);
+    const int idleSeconds = qEnvironmentVariableIntValue("VC_BENCH_IDLE_SECONDS") > 0
+        ? qEnvironmentVariableIntValue("VC_BENCH_IDLE_SECONDS")
+        : 5;
+    LoaderRow rows;
+    int page = 1;
+    if (!loader->LoadPage(page, kPreviewPageSize, rows)) {
+        state.SkipWithError(loader->GetLastError().toUtf8().constData());
+        return;
+    }
+    for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+        ++page;
+        const auto start = std::chrono::steady_clock::now();
+        const bool read = loader->LoadPage(page, kPreviewPageSize, rows);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!read || rows.RowCount() != kPreviewPageSize
+            || rows.Value(0, 0).toInt() != (page - 1) * kPreviewPageSize + 1) {
+            state.SkipWithError(("page " + std::to_string(page) + " is wrong: " + loader->GetLastError().toStdString()).c_str());
+            return;
+        }
+    }
+}
+void IdleTurnRuns(benchmark::internal::Benchmark* b)
+{
+    b->Iterations(6)->Unit(benchmark::kMillisecond)->UseManualTime();
+}
+BENCHMARK_CAPTURE(IdleTurn, PostgreSQL, true, JumpRoute::Native)->Apply(IdleTurnRuns);
+BENCHMARK_CAPTURE(IdleTurn, PsqlOdbc, true, JumpRoute::PsqlOdbc)->Apply(IdleTurnRuns);
+BENCHMARK_CAPTURE(IdleTurn, MariaDB, false, JumpRoute::Native)->Apply(IdleTurnRuns);
+BENCHMARK_CAPTURE(IdleTurn, MariaDBOdbcString, false, JumpRoute::OdbcString)->Apply(IdleTurnRuns);
 
 void BM_MariaDBStatementPreviewWalk(benchmark::State& state)
 {

@@ -8,6 +8,7 @@
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
+#include "platform/db/StageRecheck.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -70,6 +71,7 @@ bool CDLBase::Close()
 
 void CDLBase::EndWalk()
 {
+    m_recheck.reset();
     m_cursor.reset();
     m_strCursorSql.clear();
 }
@@ -116,9 +118,57 @@ int ShownColumns(const CDSBase& source, const DbRows& rows)
 void CDLBase::OpenSeekingWalk(const QString& sql)
 {
     m_cursor = m_connection->OpenSeekingCursor(sql);
+    m_cursor->WatchWhileIdle();
     m_strCursorSql = sql;
     // A walk run again after pages were shown checks them first.
     m_bCursorChecked = m_shownPages.empty();
+}
+
+namespace {
+// Whether every hash of wanted is among found (as multisets, each found at most once).
+bool HashesInclude(std::vector<quint64> found, std::vector<quint64> wanted)
+{
+    std::sort(found.begin(), found.end());
+    std::sort(wanted.begin(), wanted.end());
+    return std::includes(found.begin(), found.end(), wanted.begin(), wanted.end());
+}
+} // namespace
+
+bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, bool& read)
+{
+    // Rows that tie in the order may come in another order on a cursor run again, across the
+    // page's edges too, as far as the tie reaches: the page's rows are looked for as a multiset,
+    // among its own place's rows first, then among rows ever further on either side, to the whole
+    // result, hashed as they come so that no more than a slice is held. A row shown that is found
+    // nowhere was changed or deleted; rows only moved among their ties are no change of the page,
+    // and show where the cursor run again has them, as print does.
+    const auto count = static_cast<qint64>(hashes.size());
+    LoaderRow shown;
+    read = m_cursor->Seek(start) && m_cursor->Fetch(count, shown);
+    if (!read)
+        return true;
+    if (shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns)
+        return false;
+    const int columns = ShownColumns(*m_pDataSource, shown);
+    const auto found = std::make_shared<std::vector<quint64>>();
+    for (int r = 0; r < shown.RowCount(); ++r)
+        found->push_back(DbRowHash(shown, r, columns));
+    if (shown.RowCount() == count && HashesInclude(*found, hashes))
+        return true;
+    for (qint64 reach = std::max<qint64>(count, 1);; reach *= 4) {
+        const qint64 from = std::max<qint64>(start - reach, 0);
+        const qint64 wanted = start - from + count + reach;
+        found->clear();
+        read = m_cursor->Seek(from) && m_cursor->FetchInto(wanted, count, [found, columns](const DbRows& rows) {
+            for (int r = 0; r < rows.RowCount(); ++r)
+                found->push_back(DbRowHash(rows, r, columns));
+            return true;
+        });
+        if (!read || HashesInclude(*found, hashes))
+            return true;
+        if (from == 0 && static_cast<qint64>(found->size()) < wanted)
+            return false;
+    }
 }
 
 bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -130,16 +180,8 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
         bool changed = false;
         // A cursor run again shows a page only once the pages shown before are as they were.
         for (auto page = m_shownPages.begin(); !m_bCursorChecked && read && !changed && page != m_shownPages.end();
-             ++page) {
-            LoaderRow shown;
-            const std::vector<quint64>& hashes = page->second;
-            read = m_cursor->Seek(page->first) && m_cursor->Fetch(static_cast<qint64>(hashes.size()), shown);
-            changed = read
-                && (shown.RowCount() != static_cast<int>(hashes.size())
-                    || shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns);
-            for (int r = 0; read && !changed && r < shown.RowCount(); ++r)
-                changed = DbRowHash(shown, r, ShownColumns(*m_pDataSource, shown)) != hashes[r];
-        }
+             ++page)
+            changed = !ShownPageStands(page->first, page->second, read);
         if (read && !changed && !m_bCursorChecked)
             m_bCursorChecked = true;
         read = read && !changed && m_cursor->Seek(first - 1) && m_cursor->Fetch(last - first + 1, rows);
@@ -169,8 +211,8 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
         EndWalk();
         if (stopped)
             return Fail(error);
-        // Nothing shown yet: the statement itself failed.
-        if (m_shownPages.empty() && m_shownColumns.isEmpty())
+        // Nothing shown yet, on a connection that still serves: the statement itself failed.
+        if (m_shownPages.empty() && m_shownColumns.isEmpty() && !m_connection->Lost())
             return FailQuery(error);
         if (!RunAgain(reruns, error))
             return false;
@@ -179,12 +221,15 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
 
 bool CDLBase::RunAgain(int& reruns, const QString& error)
 {
-    // Once more on the same connection, then on a new one.
+    // Once more on the same connection where it still serves, then on a new one. Counted for
+    // the page being read only: every end is run again, however many pages ago the last was.
     ++reruns;
-    if (reruns == 2 && !Reconnect())
-        return false;
     if (reruns > 2)
         return Fail(FailureMessage(kServerEndedMessage.arg(DbSourceScope::Current()), error));
+    if (reruns == 2 || m_connection->Lost()) {
+        reruns = 2;
+        return Reconnect();
+    }
     return true;
 }
 
@@ -208,36 +253,45 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
     }
     const qint64 pageRows = last - first + 1;
     int reruns = 0;
-    while (!m_bStageComplete && m_stage->RowCount() < last) {
+    // A walk run again shows nothing past the kept rows before all of them came again.
+    while (!m_bStageComplete && (m_stage->RowCount() < last || (m_recheck && !m_recheck->Settled()))) {
         // The walk goes on where the kept rows end. One that is gone (the server ended it: a
-        // statement left waiting past the server's limits, a restart, a killed session) is run
-        // again, on a new connection when the old one no longer serves, and passes over the kept
-        // rows checking that they are still the same: a statement run whole gives its rows in one
-        // order each time, as print relies on, unless the data changed meanwhile.
-        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() > m_stage->RowCount();
+        // statement left waiting past the server's limits, a restart, a killed session; or it was
+        // given back while it idled) is run again, on a new connection when the old one no longer
+        // serves, and passes over the kept rows checking that they are still the same rows
+        // (DbStageRecheck): a statement run whole gives the same rows each time, ties in its order
+        // perhaps in another order, unless the data changed meanwhile.
+        const qint64 walked = m_recheck ? m_recheck->Position() : m_stage->RowCount();
+        const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() != walked;
         if (fresh) {
             EndWalk();
             m_cursor = m_connection->OpenCursor(sql);
+            m_cursor->WatchWhileIdle();
             m_strCursorSql = sql;
+            if (m_stage->RowCount() > 0)
+                m_recheck = std::make_shared<DbStageRecheck>(m_stage);
         }
         const qint64 kept = m_stage->RowCount();
         const qint64 at = m_cursor->Position();
-        const bool checking = at < kept;
-        const qint64 wanted = checking ? kept - at : last - kept;
+        const bool checking = m_recheck && !m_recheck->Passed();
+        // To the kept rows' end first. Past the page while kept rows are still to come, as much as
+        // was walked so far each time, so that a change found only at the statement's end costs
+        // a few steps, not one a page.
+        const qint64 wanted = checking ? kept - at : kept < last ? last - kept : std::max(pageRows, at);
         // Checked or kept in the step that reads the rows, all the way to the page in one step,
         // so that the window waits for the whole jump with its 取消.
         struct Taken
         {
             bool ok = true;
-            qint64 at = 0; // where the next slice goes
+            qint64 rows = 0;
         };
         const auto taken = std::make_shared<Taken>();
-        taken->at = at;
         const std::shared_ptr<DbRowStage> stage = m_stage;
-        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, taken, checking](const DbRows& block) {
-            taken->ok = checking ? stage->Matches(taken->at, block) : stage->Append(block);
+        const std::shared_ptr<DbStageRecheck> recheck = m_recheck;
+        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, recheck, taken](const DbRows& block) {
+            taken->ok = recheck ? recheck->Take(block) : stage->Append(block);
             if (taken->ok)
-                taken->at += block.RowCount();
+                taken->rows += block.RowCount();
             return taken->ok;
         });
         if (!read) {
@@ -250,15 +304,16 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                 DropStage();
                 return Fail(error);
             }
-            if (!underway)
+            if (!underway && !m_connection->Lost())
                 return FailQuery(error);
             if (!RunAgain(reruns, error))
                 return false;
             continue;
         }
-        const qint64 rowsTaken = taken->at - at;
+        const bool ended = taken->ok && taken->rows < wanted;
         // Never pages of two states: what was kept goes, and the next page starts afresh.
-        if (taken->ok ? checking && rowsTaken != wanted : m_stage->Changed()) {
+        if (taken->ok ? ended && m_recheck && !m_recheck->Settled()
+                      : m_stage->Changed() || (m_recheck && m_recheck->Changed())) {
             EndWalk();
             DropStage();
             return Fail(kChangedMessage.arg(DbSourceScope::Current()));
@@ -271,7 +326,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
                                 .arg(GetDbLimits().tempBytes >> 20));
             return FailQuery(m_stage->LastError());
         }
-        if (!checking && rowsTaken < wanted) {
+        if (ended) {
             m_bStageComplete = true;
             EndWalk();
         }

@@ -14,6 +14,7 @@
 
 class CDSBase;
 class DbRowStage;
+class DbStageRecheck;
 
 // The rows one load hands back: one element per field, a NULL value as an empty
 // text, the caller owning the block. The same container the data-access layer
@@ -121,6 +122,9 @@ protected:
     // BrowseRows on a cursor that seeks: each page read where it lies, the pages shown kept as a
     // hash of each row, which a cursor run again must give alike before it shows another page.
     bool SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
+    // Whether a page a seeking cursor showed at start (the hash of each row) is shown alike by the
+    // cursor run again; read false when the cursor failed.
+    bool ShownPageStands(qint64 start, const std::vector<quint64>& hashes, bool& read);
     // Opens the walk of sql where the server can move past rows itself (else as OpenCursor).
     void OpenSeekingWalk(const QString& sql);
     // Forgets the walk's rows kept for browsing.
@@ -181,6 +185,8 @@ protected:
     std::shared_ptr<DbRowStage> m_stage;
     QString m_strStageSql;
     bool m_bStageComplete = false; // the walk reached the statement's end
+    // The check of a walk run again over the rows kept (none for the first run); goes with the cursor.
+    std::shared_ptr<DbStageRecheck> m_recheck;
     // The pages a seeking cursor showed: a hash of each row by the place of its first row, and
     // the shown columns' names. Checked once against each new cursor (m_bCursorChecked).
     std::map<qint64, std::vector<quint64>> m_shownPages;

@@ -73,6 +73,25 @@ public:
         return Fail(QStringLiteral("不能定位到指定的记录"));
     }
 
+    // What the walk holds on the server while it idles between calls, as the watch of its
+    // connection's worker sees it (DbWorker.cpp), which gives it back (Release) when another
+    // session waits for it, or once it has idled past DbLimits::walkIdleMs (standbyIdleMs on a
+    // standby, whose replay waits for it unseen).
+    struct Hold
+    {
+        bool held = false; // a transaction, or a statement whose rows are not all read
+        bool waitedFor = false; // another session waits for a lock of the walk's
+        bool standby = false;
+    };
+    // Asks the server where needed; a walk that holds nothing asks nothing. Where the walk's own
+    // transaction is asked, a failure to ask has ended it: it counts as waited for.
+    virtual Hold Watch() { return {}; }
+    // Gives back at once what the walk holds on the server; the walk is ended after it.
+    virtual void Release() {}
+    // Has the walk watched while it idles: a preview's, whose next page can run it again. A print
+    // job's walk is never given back under it.
+    virtual void WatchWhileIdle() {}
+
     // Rows skipped or fetched so far.
     qint64 Position() const { return m_position; }
     QString LastError() const { return m_strLastError; }
@@ -152,6 +171,10 @@ public:
     static std::unique_ptr<DbConnection> Unavailable(const QString& why, bool refused);
 
     virtual bool IsOpen() const = 0;
+    // The server or an administrator ended the connection (a restart, a killed session): no
+    // statement runs on it again, and a walk that failed on it failed for that, not for its
+    // statement.
+    virtual bool Lost() const { return !IsOpen(); }
     // Safe to call more than once; the destructor closes too.
     virtual void Close() = 0;
 

@@ -17,6 +17,15 @@ struct DbLimits
     qint64 valueBytes = qint64(16) << 20; // one value as it arrives
     qint64 sliceBytes = qint64(128) << 20; // the rows one call keeps, or one row as it arrives
     qint64 statementBytes = qint64(256) << 20; // SQLite's own memory for one statement of a label
+    // A walk left idle (DbCursor::Watch) is asked every watchMs whether another session waits
+    // for it: one round trip on an idle connection, so that a waiting ALTER (and the plain reads
+    // queued behind it) go on within a second or two. Whatever happens, nothing it holds outlives
+    // walkIdleMs of idling: no snapshot is held all day, while a user reading each page for a
+    // minute or two still turns pages without the statement run again. On a standby replay waits
+    // for the walk unseen: it gives it back after standbyIdleMs there.
+    int watchMs = 1500;
+    int walkIdleMs = 180000;
+    int standbyIdleMs = 5000;
 };
 
 // The refusals of data past valueBytes or sliceBytes, naming the data source of the

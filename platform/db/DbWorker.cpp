@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -206,6 +207,9 @@ struct DbLane
     std::unique_ptr<DbConnection> connection;
     std::map<quint64, std::unique_ptr<DbCursor>> cursors; // the worker's alone
     quint64 nextCursor = 0;
+    std::set<quint64> watched; // cursors the watch looks after (DbCursor::WatchWhileIdle); the worker's alone
+    std::set<quint64> released; // cursors the watch gave back; the worker's alone
+    DbStep::Clock::time_point lastStep = DbStep::Clock::now(); // when the last step ended; the worker's
 
     bool Post(std::function<void()> task)
     {
@@ -303,17 +307,58 @@ struct DbLane
             std::function<void()> task;
             {
                 std::unique_lock<std::mutex> guard(lane.lock);
-                lane.wake.wait(guard, [&] { return lane.closing || !lane.tasks.empty(); });
+                const auto ready = [&] { return lane.closing || !lane.tasks.empty(); };
+                // While a walk is watched it is asked about between steps; otherwise nothing wakes the worker.
+                while (!ready()) {
+                    if (lane.watched.empty()) {
+                        lane.wake.wait(guard, ready);
+                    } else if (!lane.wake.wait_for(guard, std::chrono::milliseconds(GetDbLimits().watchMs), ready)) {
+                        guard.unlock();
+                        lane.WatchCursors();
+                        guard.lock();
+                    }
+                }
                 if (lane.tasks.empty())
                     break;
                 task = std::move(lane.tasks.front());
                 lane.tasks.pop_front();
             }
             task();
+            lane.lastStep = DbStep::Clock::now();
         }
         std::lock_guard<std::mutex> guard(lane.interruptLock);
         lane.cursors.clear(); // before their connection
         lane.connection.reset();
+    }
+
+    // Gives back the walks that hold up another session or have idled past their bound (DbCursor::
+    // Watch). Runs on the worker between steps, as a step of its own would: a step posted
+    // meanwhile waits for it, and an interrupt of that step cuts its question short.
+    void WatchCursors()
+    {
+        const DbLimits limits = GetDbLimits();
+        StepState watch;
+        watch.deadline = DbStep::Clock::now() + std::chrono::milliseconds(limits.statementMs);
+        t_dbStep = &watch;
+        const auto idle = DbStep::Clock::now() - lastStep;
+        for (auto cursor = cursors.begin(); cursor != cursors.end();) {
+            if (!watched.count(cursor->first)) {
+                ++cursor;
+                continue;
+            }
+            const DbCursor::Hold hold = cursor->second->Watch();
+            const auto bound = std::chrono::milliseconds(hold.standby ? limits.standbyIdleMs : limits.walkIdleMs);
+            if (!hold.held || (!hold.waitedFor && idle < bound)) {
+                ++cursor;
+                continue;
+            }
+            cursor->second->Release();
+            released.insert(cursor->first);
+            watched.erase(cursor->first);
+            std::lock_guard<std::mutex> guard(interruptLock);
+            cursor = cursors.erase(cursor);
+        }
+        t_dbStep = nullptr;
     }
 
     static std::shared_ptr<DbLane> Start(const QString& source)
@@ -667,6 +712,18 @@ public:
     }
 
     bool IsOpen() const override { return m_open; }
+    // Asked of the real connection on its worker, only after a failure: some drivers may ask
+    // their server.
+    bool Lost() const override
+    {
+        if (!m_open)
+            return true;
+        auto lost = std::make_shared<bool>(false);
+        DbLane* lane = m_lane.get();
+        const StepOutcome outcome = RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source),
+            GetDbLimits().graceMs, [lane, lost] { *lost = !lane->connection || lane->connection->Lost(); });
+        return !outcome.back || *lost;
+    }
     QString IdentifierQuote() const override { return m_quote; }
     SqlServerKind ServerKind() const override { return m_server; }
     bool SuperuserLogin() const override { return m_superuser; }
@@ -848,7 +905,11 @@ public:
         DbLane* lane = m_lane.get();
         const quint64 id = m_id;
         RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source), GetDbLimits().graceMs,
-            [lane, id] { lane->cursors.erase(id); });
+            [lane, id] {
+                lane->cursors.erase(id);
+                lane->released.erase(id);
+                lane->watched.erase(id);
+            });
     }
 
     bool Skip(qint64 count) override
@@ -867,6 +928,19 @@ public:
     }
 
     bool CanSeek() const override { return m_seeks; }
+
+    void WatchWhileIdle() override
+    {
+        if (!m_lane)
+            return;
+        DbLane* lane = m_lane.get();
+        const quint64 id = m_id;
+        RunStep(m_lane, QString::fromUtf16(kReadWords.waiting).arg(m_source), GetDbLimits().graceMs, [lane, id] {
+            if (lane->cursors.count(id))
+                lane->watched.insert(id);
+        });
+    }
+
     bool Seek(qint64 position) override
     {
         return Step([position](DbCursor& c, CallResult& r) { r.ok = c.Seek(position); });
@@ -892,7 +966,9 @@ private:
             GetDbLimits().statementMs, [lane, id, work = std::move(work), result] {
                 const auto found = lane->cursors.find(id);
                 if (found == lane->cursors.end()) {
-                    result->error = QStringLiteral("未连接数据库");
+                    // Given back while it idled (WatchCursors): the loader runs the walk again.
+                    result->error = lane->released.count(id) ? QStringLiteral("读取在闲置时已结束")
+                                                             : QStringLiteral("未连接数据库");
                     return;
                 }
                 work(*found->second, *result);

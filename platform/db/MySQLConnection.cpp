@@ -150,6 +150,31 @@ public:
     MYSQL* mysql = nullptr;
     DbServerSettings settings;
 
+    MySession() = default;
+    MySession(const MySession&) = delete;
+    MySession& operator=(const MySession&) = delete;
+    ~MySession() { CloseWatch(); }
+
+    // A second connection that watches the walk while it streams (MySQLCursor::Watch): the
+    // walk's own takes nothing else until its rows are read. Made at the first watch and kept
+    // while the walk's connection lives, so that a watch costs one round trip; null when it
+    // cannot connect.
+    MYSQL* Watcher()
+    {
+        if (!m_watch) {
+            m_watch = ConnectMySql(settings, 5, 5);
+            if (m_watch && mysql_errno(m_watch) != 0)
+                CloseWatch();
+        }
+        return m_watch;
+    }
+    void CloseWatch()
+    {
+        if (m_watch)
+            mysql_close(m_watch);
+        m_watch = nullptr;
+    }
+
     // The failure of reading a row. A row larger than the packet limit ends the connection
     // as a lost server does, with the same error; the client library tells the two apart in its
     // connection state (1: it refused a packet, 2: the connection was lost). A connection the
@@ -304,6 +329,7 @@ private:
         return false;
     }
 
+    MYSQL* m_watch = nullptr; // Watcher()
     QByteArray m_sqlMode;
     bool m_connected = false;
     bool m_tracked = false;
@@ -343,6 +369,48 @@ public:
             m_names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
     }
     ~MySQLCursor() override { End(); }
+
+    // The rows not read yet keep the statement's read-only transaction open, and with it the
+    // metadata lock of every table it reads, which an ALTER (and every statement queued behind
+    // it) waits for. The watch asks from its second connection whether any session waits for a
+    // table's metadata lock: the server does not say for which table, so a waiter of another
+    // table's gives this walk back too, which costs only its run again. A login without the
+    // PROCESS privilege sees its own sessions only, and a watch that cannot ask tells nothing
+    // (its connection is made again at the next): the idle bound holds for the rest.
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = m_result != nullptr;
+        if (!hold.held)
+            return hold;
+        MYSQL* watch = m_session.Watcher();
+        const QByteArray ask = "select count(*) from information_schema.processlist where state = 'Waiting for table "
+                               "metadata lock' and id <> "
+            + QByteArray::number(static_cast<qulonglong>(mysql_thread_id(m_mysql)));
+        MYSQL_RES* result = watch && mysql_real_query(watch, ask.constData(), static_cast<unsigned long>(ask.size())) == 0
+            ? mysql_store_result(watch)
+            : nullptr;
+        const MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr;
+        hold.waitedFor = row && row[0] && qstrcmp(row[0], "0") != 0;
+        if (result)
+            mysql_free_result(result);
+        else
+            m_session.CloseWatch();
+        return hold;
+    }
+
+    // The statement is stopped first, so that ending the walk reads no more than what is on
+    // its way.
+    void Release() override
+    {
+        if (!m_result)
+            return;
+        if (MYSQL* watch = m_session.Watcher()) {
+            const QByteArray kill = "kill query " + QByteArray::number(static_cast<qulonglong>(mysql_thread_id(m_mysql)));
+            mysql_real_query(watch, kill.constData(), static_cast<unsigned long>(kill.size()));
+        }
+        End();
+    }
 
     bool Skip(qint64 count) override
     {
@@ -466,9 +534,15 @@ public:
     ~MySQLConnection() override { Close(); }
 
     bool IsOpen() const override { return m_mysql != nullptr; }
+    bool Lost() const override
+    {
+        // CR_SERVER_GONE_ERROR, CR_SERVER_LOST
+        return !m_mysql || mysql_errno(m_mysql) == 2006 || mysql_errno(m_mysql) == 2013;
+    }
 
     void Close() override
     {
+        m_session.CloseWatch();
         if (m_mysql)
             mysql_close(m_mysql);
         m_mysql = nullptr;

@@ -517,6 +517,16 @@ public:
     }
     ~OdbcCursor() override { End(); }
 
+    // A statement not read to its end holds its transaction (or the driver's own cursor's);
+    // which sessions wait for it is asked by the seeking walk only, the one that reaches its
+    // server itself. A statement of that walk leaves its transaction to it.
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = m_stmt != SQL_NULL_HANDLE && m_transaction != HeldWalk;
+        return hold;
+    }
+
     // The connection was ended by a pool that takes no transaction of more than one statement.
     bool NoTransactions() const { return m_noTransactions; }
 
@@ -915,6 +925,22 @@ public:
 
     bool CanSeek() const override { return true; }
 
+    // Asked in the walk's transaction, as on PostgreSQL's own route (PgSeekingCursor::Watch).
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = !m_ended;
+        if (!hold.held)
+            return hold;
+        const QStringList answer = OdbcFirstRow(m_dbc,
+            QStringLiteral("select pg_is_in_recovery()::int, exists (select from pg_locks where not granted "
+                           "and pg_backend_pid() = any (pg_blocking_pids(pid)))::int"),
+            2);
+        hold.standby = answer.value(0) == u"1";
+        hold.waitedFor = answer.size() != 2 || answer[1] == u"1";
+        return hold;
+    }
+
     bool Seek(qint64 position) override
     {
         m_target = position;
@@ -1182,6 +1208,12 @@ public:
     ~OdbcConnection() override { Close(); }
 
     bool IsOpen() const override { return m_connected; }
+    bool Lost() const override
+    {
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        return !m_connected
+            || (SQL_SUCCEEDED(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE);
+    }
     SqlServerKind ServerKind() const override { return m_session.kind; }
     bool SuperuserLogin() const override { return m_session.superuser; }
 

@@ -342,6 +342,7 @@ public:
     ~PostgreSQLConnection() override { Close(); }
 
     bool IsOpen() const override { return m_conn != nullptr; }
+    bool Lost() const override { return !m_conn || PQstatus(m_conn) == CONNECTION_BAD; }
 
     void Close() override
     {
@@ -996,6 +997,15 @@ public:
             m_statement->Cancel();
     }
 
+    // Through a pooler the server's session is not this connection's to ask about: the walk is
+    // only bounded in time.
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = !m_done;
+        return hold;
+    }
+
     bool Skip(qint64 count) override
     {
         for (; count > 0; --count) {
@@ -1172,6 +1182,24 @@ public:
     }
 
     bool CanSeek() const override { return true; }
+
+    // Asked in the walk's own transaction, which its connection holds idle between pages: the
+    // sessions that wait for a lock and whose blockers include this one. Whether the server is a
+    // standby goes with it, so the watch costs one round trip.
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = !m_ended && !m_failed && m_connection.Conn();
+        if (!hold.held)
+            return hold;
+        DbRows rows;
+        Run("select pg_is_in_recovery()::int, exists (select from pg_locks where not granted "
+            "and pg_backend_pid() = any (pg_blocking_pids(pid)))::int",
+            &rows);
+        hold.standby = rows.RowCount() == 1 && rows.Value(0, 0) == u"1";
+        hold.waitedFor = m_failed || rows.RowCount() != 1 || rows.Value(0, 1) == u"1";
+        return hold;
+    }
 
 private:
     bool Usable()

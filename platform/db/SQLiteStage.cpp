@@ -739,6 +739,37 @@ bool DbRowStage::Matches(qint64 first, const DbRows& rows)
     return false;
 }
 
+bool DbRowStage::Hashes(qint64 first, qint64 count, std::vector<quint64>& hashes)
+{
+    hashes.clear();
+    if (!Begin())
+        return false;
+    first = std::max<qint64>(first, 0);
+    count = std::min(count, m_rowCount - first);
+    if (count <= 0)
+        return true;
+    hashes.reserve(static_cast<size_t>(count));
+    bool damaged = false;
+    VisitRuns(m_selectHashes, first, count, [&](const Run& run) {
+        for (qint64 i = run.skipped; i < run.rows && qint64(hashes.size()) < count; ++i) {
+            quint64 kept = 0;
+            if ((i + 1) * qsizetype(sizeof kept) > run.blob.size()) {
+                damaged = true;
+                return false;
+            }
+            std::memcpy(&kept, run.blob.data() + i * qsizetype(sizeof kept), sizeof kept);
+            hashes.push_back(kept);
+        }
+        return qint64(hashes.size()) < count;
+    });
+    if (qint64(hashes.size()) == count && m_strLastError.isEmpty())
+        return true;
+    if (m_strLastError.isEmpty() || damaged)
+        m_strLastError = QStringLiteral("临时数据库中保存的记录已损坏");
+    hashes.clear();
+    return false;
+}
+
 bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
 {
     rows.Reset(m_columns);

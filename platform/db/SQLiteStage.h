@@ -139,6 +139,13 @@ public:
     // Whether rows are the kept rows first+1 .. first+rows.RowCount(), as far as they are kept
     // (their kept columns' names, values and NULLs); false on a difference or a failure.
     bool Matches(qint64 first, const DbRows& rows);
+    // The hashes (DbRowHash) of kept rows first+1 .. first+count, as far as they are kept; false
+    // with LastError() set when they cannot be read.
+    bool Hashes(qint64 first, qint64 count, std::vector<quint64>& hashes);
+    // Whether rows have the kept columns (all of them before any are kept).
+    bool SameColumns(const DbRows& rows) const;
+    // The columns of rows that are kept.
+    int KeptColumns(const DbRows& rows) const;
     // Rows first+1 .. first+count of those kept, with the column names; false with LastError() set.
     // The rows one read keeps are bounded as a server's are (DbLimits::sliceBytes): past it
     // the read is refused with that message (Refused()).
@@ -154,9 +161,6 @@ private:
     bool Begin();
     bool Check(int rc);
     bool Prepare(const QByteArray& sql, sqlite3_stmt*& stmt);
-    // The columns of rows that are kept, and whether they are the kept ones.
-    int KeptColumns(const DbRows& rows) const;
-    bool SameColumns(const DbRows& rows) const;
     // Rows from..to-1 of rows (bytes when packed) as one run, packed and compressed, the first
     // numbered after those kept; then stored.
     struct PackedRun

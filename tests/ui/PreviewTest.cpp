@@ -2,6 +2,7 @@
 // of the label, pages of a server's records, and a picture of the window (VC_SHOWCASE_DIR names its folder; run
 // with VC_TEST_PLATFORM=xcb under xvfb-run to see what the desktop draws).
 #include "DbTestEnv.h"
+#include "PgServerObjects.h"
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "app/Ctl.h"
@@ -64,10 +65,38 @@ bool Enabled(CPreviewFrame& frame, int id)
 
 QString FirstText(const CPreviewFrameView& view)
 {
+    if (view.m_items.empty())
+        return {};
     for (const auto& o : view.m_items.front()->m_objects)
         if (o->m_strName == "T")
             return o->m_strText;
     return {};
+}
+
+// A label of one record a page from a server's statement, its text the record's `shown` field.
+std::unique_ptr<CLabelData> ServerRecordLabel(std::unique_ptr<CDSBase> source, const QString& name, const QString& sql,
+    const QStringList& fields, const char* shown)
+{
+    auto label = MakeGridLabel(1, 1);
+    label->m_strTitle = QStringLiteral("records.vmk");
+    source->m_strName = name;
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = sql;
+    source->m_selectedFields = fields;
+    label->m_dataSources.push_back(std::move(source));
+    std::vector<std::unique_ptr<CDataBand>> bands;
+    bands.push_back(FieldBand(name, shown));
+    AddText(*label, "T", std::move(bands));
+    return label;
+}
+
+// Types a page number into the preview's page box, as a user does.
+void TypePage(CPreviewFrame& frame, const QString& page)
+{
+    auto* box = ctl<QLineEdit>(&frame, 40514);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, page);
+    QTest::keyClick(box, Qt::Key_Return);
 }
 
 class RefusingCode128 : public CBarcodeImpl_Code128
@@ -364,38 +393,82 @@ TEST(Preview, TypingTheLastPageOfAServersRecordsShowsTheLastRecord)
             SCOPED_TRACE(route);
             SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
             FakeServices services;
-            auto label = MakeGridLabel(1, 1);
-            label->m_strTitle = QStringLiteral("records.vmk");
-            std::unique_ptr<CDSBase> source = ServerSource(reached, true, odbc);
-            source->m_strName = QStringLiteral("库存");
-            source->m_nRangeMode = RangeSQL;
-            source->m_strSQL = QStringLiteral("select id, name from vc_pvpages_items order by id");
-            source->m_selectedFields = QStringList {"id", "name"};
-            label->m_dataSources.push_back(std::move(source));
-            std::vector<std::unique_ptr<CDataBand>> bands;
-            bands.push_back(FieldBand(QStringLiteral("库存"), "name"));
-            AddText(*label, "T", std::move(bands));
+            const auto label = ServerRecordLabel(ServerSource(reached, true, odbc), QStringLiteral("库存"),
+                QStringLiteral("select id, name from vc_pvpages_items order by id"), {"id", "name"}, "name");
             std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
             ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
             frame->show();
             CPreviewFrameView& view = frame->View();
             EXPECT_EQ(FirstText(view), QStringLiteral("item1"));
-            auto* page = ctl<QLineEdit>(frame.get(), 40514);
             for (const auto& [typed, shown] : {std::pair {"2000", "item2000"}, std::pair {"1", "item1"}}) {
-                QTest::keyClick(page, Qt::Key_A, Qt::ControlModifier);
-                QTest::keyClicks(page, QString::fromLatin1(typed));
-                QTest::keyClick(page, Qt::Key_Return);
+                TypePage(*frame, QString::fromLatin1(typed));
                 EXPECT_EQ(view.m_nCurrentPage, QByteArray(typed).toInt());
                 EXPECT_EQ(FirstText(view), QString::fromLatin1(shown));
             }
             EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
             if (const QString dir = qEnvironmentVariable("VC_SHOWCASE_DIR"); !dir.isEmpty() && odbc) {
-                page->selectAll();
-                QTest::keyClicks(page, QStringLiteral("2000"));
-                QTest::keyClick(page, Qt::Key_Return);
+                TypePage(*frame, QStringLiteral("2000"));
                 QTest::qWait(100);
                 frame->grab().save(dir + QStringLiteral("/preview-server-%1.png").arg(QLatin1String(route)));
             }
         }
     }
+}
+
+// A preview of one record a page left open on PostgreSQL: another client's ALTER of the table goes
+// through while it idles, and the pages typed after it show; its session ended again and again,
+// once after the shown rows changed, gives the message of the change once, and every later end is
+// run again with no message.
+TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName named("vc_preview_ends");
+    const ServerObjects table(server,
+        QStringLiteral("create table vc_pvends_%1 (id int primary key, item text); "
+                       "insert into vc_pvends_%1 select i, 'item' || i from generate_series(1, 2000) i"),
+        QStringLiteral("drop table if exists vc_pvends_%1"));
+    ASSERT_EQ(table.Error(), "");
+    const ScopedDbLimits watched([](DbLimits& limits) { limits.watchMs = 500; });
+    FakeServices services;
+    const auto label = ServerRecordLabel(ServerSource(server, true, false), QStringLiteral("货品"),
+        table.Named("select item, id from vc_pvends_%1 order by id"), {"item", "id"}, "item");
+    std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+    ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
+    frame->show();
+    CPreviewFrameView& view = frame->View();
+    const auto type = [&](int page) { TypePage(*frame, QString::number(page)); };
+    const auto endSession = [&] {
+        ASSERT_NE(ReadOnTestServer(server, true,
+                      QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where "
+                                     "application_name = 'vc_preview_ends' and pid <> pg_backend_pid()")),
+            "0");
+    };
+    for (const int page : {3, 2, 4}) {
+        type(page);
+        ASSERT_EQ(FirstText(view), QStringLiteral("item%1").arg(page));
+    }
+    // The control: an end before any other is run again with no message.
+    endSession();
+    type(2);
+    EXPECT_EQ(FirstText(view), QStringLiteral("item2"));
+    EXPECT_EQ(WriteOnTestServer(server, true,
+                  table.Named("set lock_timeout = '30s'; alter table vc_pvends_%1 add column extra int")),
+        "");
+    type(5);
+    EXPECT_EQ(FirstText(view), QStringLiteral("item5"));
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+
+    ASSERT_EQ(WriteOnTestServer(server, true, table.Named("update vc_pvends_%1 set item = item || '*' where id = 3")), "");
+    endSession();
+    type(6);
+    EXPECT_EQ(services.MessageTexts(),
+        QStringList {QStringLiteral("数据源“货品”的记录在预览期间有了变化，预览将从现在的记录重新开始，请重新翻页。")});
+    services.messages.clear();
+    for (const int page : {7, 8, 3}) {
+        endSession();
+        type(page);
+        EXPECT_EQ(view.m_nCurrentPage, page);
+        EXPECT_EQ(FirstText(view), page == 3 ? QStringLiteral("item3*") : QStringLiteral("item%1").arg(page));
+    }
+    EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
 }
