@@ -15,6 +15,7 @@
 #include <clocale>
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -169,23 +170,30 @@ inline QString WriteTiedTables(const DbServerSettings& s, bool postgres, const Q
             QStringLiteral("concat('item', i)"), QStringLiteral("concat('tag', i * 7 % 10)")));
 }
 
-// Connects given up after 1.5 s while the object lives, for listeners that never answer: long
-// enough for a driver to load and knock on a loaded machine under the sanitizers.
-class ShortConnects
+// Other limits (DbWait.h) while the object lives.
+class ScopedDbLimits
 {
 public:
-    ShortConnects()
+    explicit ScopedDbLimits(const std::function<void(DbLimits&)>& change)
     {
         DbLimits limits = m_saved;
-        limits.connectMs = 1500;
+        change(limits);
         SetDbLimits(limits);
     }
-    ~ShortConnects() { SetDbLimits(m_saved); }
-    ShortConnects(const ShortConnects&) = delete;
-    ShortConnects& operator=(const ShortConnects&) = delete;
+    ~ScopedDbLimits() { SetDbLimits(m_saved); }
+    ScopedDbLimits(const ScopedDbLimits&) = delete;
+    ScopedDbLimits& operator=(const ScopedDbLimits&) = delete;
 
 private:
     DbLimits m_saved = GetDbLimits();
+};
+
+// Connects given up after 1.5 s while the object lives, for listeners that never answer: long
+// enough for a driver to load and knock on a loaded machine under the sanitizers.
+class ShortConnects : public ScopedDbLimits
+{
+public:
+    ShortConnects() : ScopedDbLimits([](DbLimits& limits) { limits.connectMs = 1500; }) {}
 };
 
 // Declares `var` with the server settings. Without them the test fails under
