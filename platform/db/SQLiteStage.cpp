@@ -138,6 +138,7 @@ bool StagedConnection::ListFields(const QString& table, QStringList& fields)
     // Staging readers tell their own failures by an error set meanwhile; one left
     // from an earlier statement must not pass for this one's.
     m_strLastError.clear();
+    m_bUnreadable = false;
     if (!IsOpen())
         return FailNotConnected();
     const qsizetype index = m_tables.indexOf(table);
@@ -154,6 +155,7 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
 {
     rows.Clear();
     m_strLastError.clear(); // as in ListFields
+    m_bUnreadable = false;
     if (!IsOpen())
         return FailNotConnected();
     if (!StageNamed(sql))
@@ -312,8 +314,12 @@ bool StagedConnection::StageIndex(int index)
 {
     if (m_staged[index])
         return true;
-    if (!Stage(index))
+    if (!Stage(index)) {
+        // What the file holds was refused, and the message names the file and the fault:
+        // no name or statement of the user's is to blame.
+        m_bUnreadable = true;
         return false;
+    }
     m_staged[index] = true;
     return true;
 }
