@@ -717,7 +717,7 @@ bool DbRowStage::Matches(qint64 first, const DbRows& rows)
 {
     if (!Begin())
         return false;
-    if (!SameColumns(rows) || first < 0 || first + rows.RowCount() > m_rowCount) {
+    if (!SameColumns(rows) || first < 0 || rows.RowCount() > m_rowCount - first) {
         m_changed = true;
         return false;
     }
@@ -751,6 +751,15 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     if (!Begin())
         return false;
     if (!m_select || count <= 0)
+        return true;
+    // Only the kept rows are looked for: a caller may ask for "all the rest" (count up to
+    // INT64_MAX), whose end lies past any number.
+    if (first < 0) {
+        count += first;
+        first = 0;
+    }
+    count = std::min(count, m_rowCount - first);
+    if (count <= 0)
         return true;
     const qint64 bound = GetDbLimits().sliceBytes;
     const int columns = static_cast<int>(m_columns.size());
