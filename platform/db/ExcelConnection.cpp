@@ -741,7 +741,9 @@ private:
     // without the `$` that statements name its table by.
     QString SheetText(int index) const
     {
-        return QStringLiteral("工作簿“%1”的工作表“%2”").arg(m_path, Table(index).chopped(1));
+        QString sheet = Table(index);
+        sheet.chop(1);
+        return QStringLiteral("工作簿“%1”的工作表“%2”").arg(m_path, sheet);
     }
 
     bool BeyondGrid(int index, qint64 row, qint64 column, int maxRows, int maxColumns)
