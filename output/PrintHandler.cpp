@@ -302,6 +302,8 @@ void CPrintHandler::LoadRowsForPage(int page)
     if (m_bRowsLoaded && perQuery > 1 && page >= m_nFirstLoadedPage
         && static_cast<qint64>(page) < static_cast<qint64>(m_nFirstLoadedPage) + perQuery)
         return;
+    // Until every source has its rows again, none is taken for loaded.
+    m_bRowsLoaded = false;
     for (auto& load : m_dataLoads) {
         load->m_rows.Clear();
         bool loaded = false;

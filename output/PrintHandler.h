@@ -132,7 +132,9 @@ public:
     // origin at the paper's corner.
     void DrawPage(QPainter& graphics, int page);
     // Generates the labels of page `page` into items (appended) without drawing; the
-    // page items are updated for the preview to paint.
+    // page items are updated for the preview to paint. The page's records are read
+    // first: when they cannot be (cancelled, a failed read), a CDataSourceException
+    // comes before anything of the page is made or any script runs.
     void DrawPreviewPage(GeneratedLabels& items, int page);
 
     // The 1-based position of a cell in the order the label layout asks for; along a

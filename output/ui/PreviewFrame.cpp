@@ -57,19 +57,35 @@ CPreviewFrameView::~CPreviewFrameView() = default;
 void CPreviewFrameView::RenderPage()
 {
     m_bRenderQueued = false;
-    m_items.clear();
-    update();
-    if (!m_pPrintHandler)
+    if (!m_pPrintHandler) {
+        m_items.clear();
+        update();
         return;
+    }
+    const int shownPage = m_nDrawnPage;
+    // Marked drawn before the job runs: the wait window paints the view meanwhile, and
+    // must not start the page again.
     m_nDrawnPage = m_nCurrentPage;
+    GeneratedLabels items;
+    bool read = true;
     try {
-        m_pPrintHandler->DrawPreviewPage(m_items, m_nCurrentPage);
+        m_pPrintHandler->DrawPreviewPage(items, m_nCurrentPage);
+    } catch (const CDataSourceException& e) {
+        read = false;
+        Services().ReportException(window(), e);
     } catch (const VXException& e) {
         Services().ReportException(window(), e);
     } catch (const std::bad_alloc& e) {
         Services().ReportException(window(), e);
     } catch (const std::exception&) {
         Services().ShowMessage(window(), QStringLiteral("打印出现未知错误，请寻求技术人员支持。"), MessageIcon::Stop);
+    }
+    if (read || shownPage < 1) {
+        m_items = std::move(items);
+    } else {
+        // Nothing of the page was read (取消, a failed read or rerun): the page shown
+        // before stays, with its number.
+        m_nCurrentPage = m_nDrawnPage = shownPage;
     }
     update();
 }
@@ -405,8 +421,9 @@ void CPreviewFrame::GoToPage(int page)
     View().m_nCurrentPage = page;
     View().RenderPage();
     View().update();
+    // The page shown, which is the one before when the new one could not be read.
     if (m_pPageEdit)
-        m_pPageEdit->setText(QString::asprintf("%d", page));
+        m_pPageEdit->setText(QString::asprintf("%d", View().m_nCurrentPage));
     ShowStatusText();
 }
 

@@ -34,7 +34,9 @@ public:
     ~CPreviewFrameView() override;
 
     // Generates the current page afresh. A failure of the job is reported; the labels
-    // made before it stay, and the preview goes on.
+    // made before it stay, and the preview goes on. A page whose records cannot be read
+    // (取消 in the wait window, a failed read) is not shown: the page before stays the
+    // current one, drawn as it was.
     void RenderPage();
     QRect ComputePaperRect() const;
 

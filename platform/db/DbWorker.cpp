@@ -663,6 +663,7 @@ struct CallResult
     QStringList names;
     qint64 position = 0;
     bool stopped = false; // the backend's own refusal, complete in itself (data past a bound)
+    bool unreadable = false; // what the file holds was refused, told in a message complete in itself
     QString connectionError; // a cursor's connection's, which some cursors run their statements on
 };
 
@@ -771,6 +772,7 @@ public:
             result->ok = c.ListFields(table, result->names);
             result->error = c.LastError();
             result->stopped = c.Stopped();
+            result->unreadable = c.Unreadable();
         }) && (fields = std::move(result->names), true);
     }
 
@@ -782,6 +784,7 @@ public:
                 result->ok = c.Query(sql, result->rows, skip, maxRows);
                 result->error = c.LastError();
                 result->stopped = c.Stopped();
+                result->unreadable = c.Unreadable();
             }))
             return false;
         rows = std::move(result->rows);
@@ -797,6 +800,7 @@ public:
                 result->ok = c.QueryResolving(statement, guard, steps, question, result->rows);
                 result->error = c.LastError();
                 result->stopped = c.Stopped();
+                result->unreadable = c.Unreadable();
             }))
             return false;
         rows = std::move(result->rows);
@@ -820,7 +824,9 @@ public:
                 else
                     result->error = QStringLiteral("未连接数据库");
             });
-        switch (Take(words, outcome, *result)) {
+        const Taken taken = Take(words, outcome, *result);
+        m_bUnreadable = result->unreadable;
+        switch (taken) {
         case Taken::Ok: return true;
         case Taken::Failed: return false;
         case Taken::Stopped: break;

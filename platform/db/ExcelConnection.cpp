@@ -737,6 +737,15 @@ private:
         return true;
     }
 
+    // A sheet in the user's words: its workbook, and its name as the workbook shows it,
+    // without the `$` that statements name its table by.
+    QString SheetText(int index) const
+    {
+        QString sheet = Table(index);
+        sheet.chop(1);
+        return QStringLiteral("工作簿“%1”的工作表“%2”").arg(m_path, sheet);
+    }
+
     bool BeyondGrid(int index, qint64 row, qint64 column, int maxRows, int maxColumns)
     {
         return Fail(QStringLiteral("工作表 %1 在第 %2 行第 %3 列有单元格，超出了其工作簿格式的 %4 行、%5 列。")
@@ -787,7 +796,7 @@ private:
                     return false;
             }
         }
-        return PartFailure(m_sheetParts.value(index), *data, xml, QStringLiteral("工作表 %1").arg(Table(index)));
+        return PartFailure(m_sheetParts.value(index), *data, xml, SheetText(index));
     }
 
     // Reads the rest of a <c> element.
@@ -888,14 +897,14 @@ private:
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(m_xls, static_cast<unsigned short>(index)) != FREEXL_OK
             || freexl_worksheet_dimensions(m_xls, &rows, &columns) != FREEXL_OK)
-            return Fail(QStringLiteral("无法读取工作表 %1。").arg(Table(index)));
+            return Fail(SheetText(index) + QStringLiteral("无法读取。"));
         if (rows > static_cast<unsigned int>(kXlsMaxRows) || columns > kXlsMaxColumns)
             return BeyondGrid(index, qint64(rows) - 1, qint64(columns) - 1, kXlsMaxRows, kXlsMaxColumns);
         for (unsigned int r = 0; r < rows; ++r) {
             for (unsigned short c = 0; c < columns; ++c) {
                 FreeXL_CellValue value;
                 if (freexl_get_cell_value(m_xls, r, c, &value) != FREEXL_OK)
-                    return Fail(QStringLiteral("工作表 %1 已损坏。").arg(Table(index)));
+                    return Fail(SheetText(index) + QStringLiteral("已损坏。"));
                 Cell cell;
                 switch (value.type) {
                 case FREEXL_CELL_INT: cell = Cell::FromNumber(value.value.int_value); break;

@@ -138,6 +138,7 @@ bool StagedConnection::ListFields(const QString& table, QStringList& fields)
     // Staging readers tell their own failures by an error set meanwhile; one left
     // from an earlier statement must not pass for this one's.
     m_strLastError.clear();
+    m_bUnreadable = false;
     if (!IsOpen())
         return FailNotConnected();
     const qsizetype index = m_tables.indexOf(table);
@@ -154,6 +155,7 @@ bool StagedConnection::Query(const QString& sql, DbRows& rows, qint64 skip, qint
 {
     rows.Clear();
     m_strLastError.clear(); // as in ListFields
+    m_bUnreadable = false;
     if (!IsOpen())
         return FailNotConnected();
     if (!StageNamed(sql))
@@ -312,8 +314,12 @@ bool StagedConnection::StageIndex(int index)
 {
     if (m_staged[index])
         return true;
-    if (!Stage(index))
+    if (!Stage(index)) {
+        // What the file holds was refused, and the message names the file and the fault:
+        // no name or statement of the user's is to blame.
+        m_bUnreadable = true;
         return false;
+    }
     m_staged[index] = true;
     return true;
 }
@@ -711,7 +717,7 @@ bool DbRowStage::Matches(qint64 first, const DbRows& rows)
 {
     if (!Begin())
         return false;
-    if (!SameColumns(rows) || first < 0 || first + rows.RowCount() > m_rowCount) {
+    if (!SameColumns(rows) || first < 0 || rows.RowCount() > m_rowCount - first) {
         m_changed = true;
         return false;
     }
@@ -776,6 +782,15 @@ bool DbRowStage::Read(qint64 first, qint64 count, DbRows& rows)
     if (!Begin())
         return false;
     if (!m_select || count <= 0)
+        return true;
+    // Only the kept rows are looked for: a caller may ask for "all the rest" (count up to
+    // INT64_MAX), whose end lies past any number.
+    if (first < 0) {
+        count += first;
+        first = 0;
+    }
+    count = std::min(count, m_rowCount - first);
+    if (count <= 0)
         return true;
     const qint64 bound = GetDbLimits().sliceBytes;
     const int columns = static_cast<int>(m_columns.size());

@@ -21,6 +21,12 @@ inline void PrintTo(const QString& s, std::ostream* os)
 }
 QT_END_NAMESPACE
 
+// How long a test lets a step that must end by itself run before it calls it hung: far past
+// what a loaded machine under the sanitizers needs, short of what a fault leaves (a reader
+// asleep for 30 s, a limit of a minute, rows without end). How fast a step is belongs to the
+// benchmarks, never to a test.
+inline constexpr qint64 kHungAfterMs = 20000;
+
 // The application object of the shared test main: a QGuiApplication unless the
 // executable defines this to make another kind.
 std::unique_ptr<QCoreApplication> MakeTestApplication(int& argc, char** argv);

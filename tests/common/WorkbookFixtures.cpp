@@ -187,6 +187,22 @@ bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByt
     return WriteXlsxParts(path, XlsxSheetParts(sheetData, sharedStrings));
 }
 
+bool WriteXlsxWithCutShortSheet(const QString& path)
+{
+    QByteArray rows;
+    for (int r = 1; r <= 50; ++r)
+        rows += QStringLiteral(R"(<row r="%1"><c r="A%1"><v>%1</v></c></row>)").arg(r).toUtf8();
+    XlsxParts parts = XlsxSheetParts(rows);
+    parts[0].second.replace(R"(<sheet name="S" r:id="rId1"/>)",
+                            R"(<sheet name="Sheet1" r:id="rId1"/><sheet name="Good" r:id="rId2"/>)");
+    parts[1].second.replace("</Relationships>",
+                            R"(<Relationship Id="rId2" Type="x/worksheet" Target="worksheets/sheet2.xml"/>)"
+                            "</Relationships>");
+    parts.emplace_back("xl/worksheets/sheet2.xml", parts[2].second);
+    parts[2].second.truncate(parts[2].second.size() / 2);
+    return WriteXlsxParts(path, parts);
+}
+
 namespace {
 
 constexpr quint32 kEndOfChain = 0xFFFFFFFE;

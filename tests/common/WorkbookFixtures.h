@@ -31,6 +31,9 @@ bool WriteXlsxSheet(const QString& path, const QByteArray& sheetData, const QByt
 using XlsxParts = std::vector<std::pair<QByteArray, QByteArray>>;
 XlsxParts XlsxSheetParts(const QByteArray& sheetData, const QByteArray& sharedStrings = {});
 bool WriteXlsxParts(const QString& path, const XlsxParts& parts);
+// A workbook of two sheets, each with 1 to 50 down column A: Sheet1, whose XML is cut
+// short halfway (the zip around it whole), and Good.
+bool WriteXlsxWithCutShortSheet(const QString& path);
 
 // .xls workbooks laid out by hand, for the shapes no writer makes.
 // One BIFF record: its type, its length and the body.

@@ -251,6 +251,42 @@ TEST(AdoLoaderFailures, AWorkbookRefusedForWhatItHoldsLeadsWithTheFile)
     }
 }
 
+// A sheet whose XML is cut short is said as the file's fault, on the count and on the rows, with
+// no names or statement to check; a statement's own fault on the sound sheet still says them.
+TEST(AdoLoaderFailures, ASheetCutShortLeadsWithItsWorkbookAndItsName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut-sheet.xlsx");
+    ASSERT_TRUE(WriteXlsxWithCutShortSheet(path));
+    const QString damaged = QStringLiteral("工作簿“%1”的工作表“Sheet1”已损坏。").arg(path);
+    RecordingNotifier notifier;
+    CExcelDS ds;
+    ds.m_strPath = path;
+    ds.m_strTable = "Sheet1";
+    ds.m_selectedFields = {"F1"};
+    const auto countFailure = [](CDLBase& loader) {
+        try {
+            loader.GetRecordCount();
+        } catch (const CDataSourceException& e) {
+            return e.GetMessage();
+        }
+        return QStringLiteral("counted");
+    };
+    auto loader = CDLBase::CreateLoader(DSExcel);
+    loader->SetDataSource(&ds);
+    EXPECT_EQ(countFailure(*loader), damaged);
+    LoaderRow rows;
+    EXPECT_FALSE(loader->LoadPage(1, 10, rows));
+    EXPECT_EQ(loader->GetLastError(), damaged);
+
+    ds.m_nRangeMode = RangeSQL;
+    ds.m_strSQL = "select Nope from [Good$]";
+    auto statement = CDLBase::CreateLoader(DSExcel);
+    statement->SetDataSource(&ds);
+    const QString told = countFailure(*statement);
+    EXPECT_TRUE(told.startsWith(QStringLiteral("无法统计数据源的记录数，请检查表名、字段名和SQL语句。"))) << told.toStdString();
+}
+
 TEST(AdoLoaderFailures, UnreachableSourcesShowTheirMessageAndStayClosed)
 {
     RecordingNotifier notifier;

@@ -63,12 +63,10 @@ TEST(SourceApproval, WithNobodyToAskAnUnapprovedSourceIsRefusedBeforeItConnects)
     // Approved through the store the question writes, it connects (and, nothing answering,
     // gives up at a short limit).
     ApproveSource(*ds);
-    const DbLimits saved = GetDbLimits();
-    DbLimits shortConnect = saved;
-    shortConnect.connectMs = 300;
-    SetDbLimits(shortConnect);
-    EXPECT_FALSE(loader->LoadRows(1, 5, rows));
-    SetDbLimits(saved);
+    {
+        const ShortConnects limits;
+        EXPECT_FALSE(loader->LoadRows(1, 5, rows));
+    }
     EXPECT_TRUE(listener.Knocked(0));
 }
 
@@ -253,12 +251,10 @@ TEST(SourceApproval, TheQuestionShowsWhatTheConnectionSends)
     const std::unique_ptr<CCustomDS> ds = CustomSource(cases[0].string);
     const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
     loader->SetDataSource(ds.get());
-    const DbLimits saved = GetDbLimits();
-    DbLimits shortConnect = saved;
-    shortConnect.connectMs = 300;
-    SetDbLimits(shortConnect);
-    EXPECT_FALSE(loader->Open());
-    SetDbLimits(saved);
+    {
+        const ShortConnects limits;
+        EXPECT_FALSE(loader->Open());
+    }
     ASSERT_EQ(approver.asked.size(), 1);
     EXPECT_EQ(Row(approver.asked[0], QStringLiteral("端口")), port);
     EXPECT_TRUE(listener.Knocked(0));
@@ -321,10 +317,7 @@ TEST(SourceApproval, AFreeTdsServerOfFreetdsConfIsShownAndKeptByWhereItLeads)
     EXPECT_EQ(Row(SourceQuestionOf(*CustomSource(QStringLiteral("DSN=VcTds;Port=1444"))), QStringLiteral("端口")),
         QStringLiteral("1444"));
 
-    const DbLimits saved = GetDbLimits();
-    DbLimits shortConnect = saved;
-    shortConnect.connectMs = 300;
-    SetDbLimits(shortConnect);
+    const ShortConnects limits;
     const auto open = [&] {
         const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(DSCustom);
         loader->SetDataSource(ds.get());
@@ -349,7 +342,6 @@ TEST(SourceApproval, AFreeTdsServerOfFreetdsConfIsShownAndKeptByWhereItLeads)
         EXPECT_EQ(deny.asked.size(), 1);
         EXPECT_FALSE(refused.Knocked(100));
     }
-    SetDbLimits(saved);
 }
 
 // What is read is part of what is allowed: another table, other fields, another order or

@@ -210,13 +210,11 @@ TEST(StatementReading, WhatEveryReadingRefusesConnectsToNothing)
 
     // The control: a query that some reading takes does knock (and gives up soon: no
     // server answers there).
-    const DbLimits saved = GetDbLimits();
-    DbLimits shortConnect = saved;
-    shortConnect.connectMs = 300;
-    SetDbLimits(shortConnect);
-    DescribeStatement(pg, QStringLiteral("select 1 as a"));
-    PreviewValues(pg);
-    SetDbLimits(saved);
+    {
+        const ShortConnects limits;
+        DescribeStatement(pg, QStringLiteral("select 1 as a"));
+        PreviewValues(pg);
+    }
     EXPECT_TRUE(listener.Knocked(1000));
 }
 

@@ -35,6 +35,16 @@ std::vector<QStringList> NumberedRows(int count, int copiesColumnValue = -1)
     return rows;
 }
 
+// Five pages read at a time, and a text T that shows the field Name of a source S.
+void PreloadFivePagesOfNames(CLabelData& label)
+{
+    label.m_nPreloadPages = 5;
+    AddSource(label, "S", {"Name"});
+    std::vector<std::unique_ptr<CDataBand>> field;
+    field.push_back(FieldBand("S", "Name"));
+    AddText(label, "T", std::move(field));
+}
+
 struct Job
 {
     std::unique_ptr<CLabelData> label;
@@ -368,11 +378,7 @@ TEST(PrintJob, AnEmptyQRCodeAfterAFullOneHasNoSymbol)
 TEST(PrintJob, RowsArePagedAndPreloaded)
 {
     Job j(1, 2);
-    j.label->m_nPreloadPages = 5;
-    AddSource(*j.label, "S", {"Name"});
-    std::vector<std::unique_ptr<CDataBand>> field;
-    field.push_back(FieldBand("S", "Name"));
-    AddText(*j.label, "T", std::move(field));
+    PreloadFivePagesOfNames(*j.label);
     int loads = 0;
     UseFakeLoaders(j.job, {NumberedRows(20)}, &loads);
     j.job.Prepare();
@@ -383,6 +389,27 @@ TEST(PrintJob, RowsArePagedAndPreloaded)
     EXPECT_EQ(loads, 2);
     EXPECT_EQ(PreviewPage(j.job, 10).front().text, "row19");
     EXPECT_EQ(loads, 2);
+}
+
+// A block of pages whose rows failed to load is not taken for loaded: a page of it is read
+// again, not shown without its records.
+TEST(PrintJob, APreloadThatFailedIsReadAgain)
+{
+    Job j(1, 2);
+    PreloadFivePagesOfNames(*j.label);
+    FakeLoader* loader = nullptr;
+    j.job.SetLoaderFactory([&loader](const CDSBase&) {
+        auto made = std::make_unique<FakeLoader>(NumberedRows(20));
+        loader = made.get();
+        return made;
+    });
+    j.job.Prepare();
+    ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(PreviewPage(j.job, 2).back().text, "row4");
+    loader->m_fail = true;
+    EXPECT_THROW(PreviewPage(j.job, 8), CDataSourceException);
+    loader->m_fail = false;
+    EXPECT_EQ(PreviewPage(j.job, 9).back().text, "row18");
 }
 
 TEST(PrintJob, DataSourceFailuresStopTheJobWithTheirMessage)

@@ -252,10 +252,7 @@ TEST(DbOdbcFreeTds, APortGivenTwiceKnocksNowhereAndOneGivenOnceConnectsThere)
 {
     KnockListener listener;
     const QString port = QString::number(listener.Port());
-    const DbLimits saved = GetDbLimits();
-    DbLimits shortConnect = saved;
-    shortConnect.connectMs = 300;
-    SetDbLimits(shortConnect);
+    const ShortConnects limits;
     for (const QString& text : QStringList {"Driver={FreeTDS};Port=1433;Server=127.0.0.1," + port,
              "Driver={FreeTDS};Server=127.0.0.1," + port + ";Port=" + port,
              "Driver={FreeTDS};Server=127.0.0.1," + port + ";Port=0"}) {
@@ -274,7 +271,6 @@ TEST(DbOdbcFreeTds, APortGivenTwiceKnocksNowhereAndOneGivenOnceConnectsThere)
         DbConnection::OpenOdbc(there);
         EXPECT_TRUE(fresh.Knocked());
     }
-    SetDbLimits(saved);
 }
 
 TEST(DbOdbcMariaDB, ItsDriversStringReachesTheServerThatGetsNoLocalFile)

@@ -7,6 +7,7 @@
 #include "DbTestEnv.h"
 #include "ScriptedPgServer.h"
 #include "StatementPoolSupport.h"
+#include "TestSupport.h"
 #include "platform/db/DbConnection.h"
 #include "platform/db/DbWait.h"
 
@@ -200,7 +201,7 @@ TEST_F(DbPostgreSQL, AHugeRowIsStoppedWhileItArrives)
                 EXPECT_TRUE(db->Stopped());
                 EXPECT_EQ(db->LastError(), DbSliceTooLargeMessage());
             }
-            EXPECT_LT(clock.elapsed(), 5000);
+            EXPECT_LT(clock.elapsed(), kHungAfterMs);
             const qint64 growth = ProcessMemory("VmHWM:") - before;
             EXPECT_LT(growth, kSlice + (qint64(40) << 20)) << growth;
             EXPECT_TRUE(DbSliceTooLargeMessage().contains(QStringLiteral("“标签数据”")));
@@ -358,11 +359,11 @@ TEST_F(DbPostgreSQL, EveryEndLeavesTheSessionIdle)
     EXPECT_TRUE(db->LastError().contains("division by zero")) << db->LastError().toStdString();
     EXPECT_EQ(SessionState(settings, pid), "idle");
 
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_TRUE(db->Query("select generate_series(1, 100000000) as n", rows, 2, 3)) << db->LastError().toStdString();
+    // The rest is cancelled, not read: the statement has no end, and read on it would stop at
+    // the step's limit.
+    ASSERT_TRUE(db->Query("with recursive c(n) as (select 1 union all select n + 1 from c) select n from c", rows, 2, 3))
+        << db->LastError().toStdString();
     EXPECT_EQ(rows.Row(2), QStringList {"5"});
-    EXPECT_LT(clock.elapsed(), 5000); // the rest was cancelled, not read
     EXPECT_EQ(SessionState(settings, pid), "idle");
 
     auto cursor = db->OpenCursor("select generate_series(1, 100000000) as n");
@@ -389,7 +390,7 @@ TEST_F(DbPostgreSQL, ALongStatementGoesOutWhole)
     clock.start();
     const QString text(4 << 20, u'a');
     EXPECT_EQ(FirstValue(*db, "select length('" + text + "')::text"), QString::number(text.size()));
-    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_LT(clock.elapsed(), kHungAfterMs);
 }
 
 // A walk's statement lives as long as the walk: slices read far apart in time go on, each within

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 class FakeTables : public StagedConnection
@@ -307,4 +309,40 @@ TEST(DbStaging, KeptRowsOfAnyTextReadBackAndABlockPastTheCapLeavesThemReadable)
     ASSERT_TRUE(read) << stage.LastError().toStdString();
     EXPECT_EQ(rows.RowCount(), 10);
     EXPECT_EQ(rows.Value(9, 0), "499");
+}
+
+// A read of "all the rest" and checks far along end at the kept rows, wherever the asked ends lie:
+// before the first row, past the last, or past any number.
+TEST(DbStaging, ReadsAndChecksReachingPastAnyNumberEndAtTheKeptRows)
+{
+    constexpr qint64 kFar = std::numeric_limits<qint64>::max();
+    DbRowStage stage;
+    DbRows block;
+    block.Reset(QStringList {"id"});
+    for (int i = 1; i <= 30; ++i)
+        block.AppendText(QString::number(i));
+    ASSERT_TRUE(stage.Append(block)) << stage.LastError().toStdString();
+
+    DbRows rows;
+    ASSERT_TRUE(stage.Read(10, kFar, rows)) << stage.LastError().toStdString();
+    ASSERT_EQ(rows.RowCount(), 20);
+    EXPECT_EQ(rows.Value(0, 0), "11");
+    EXPECT_EQ(rows.Value(19, 0), "30");
+    ASSERT_TRUE(stage.Read(-5, 10, rows));
+    ASSERT_EQ(rows.RowCount(), 5);
+    EXPECT_EQ(rows.Value(0, 0), "1");
+    for (const auto& [first, count] : {std::pair {kFar, kFar}, std::pair {std::numeric_limits<qint64>::min(), kFar},
+                                       std::pair {qint64(30), kFar}, std::pair {qint64(5), qint64(0)}}) {
+        ASSERT_TRUE(stage.Read(first, count, rows)) << first << " " << count;
+        EXPECT_EQ(rows.RowCount(), 0) << first << " " << count;
+    }
+
+    DbRows last;
+    last.Reset(QStringList {"id"});
+    last.AppendText(QStringLiteral("30"));
+    EXPECT_TRUE(stage.Matches(29, last));
+    EXPECT_FALSE(stage.Changed());
+    EXPECT_FALSE(stage.Matches(kFar, last));
+    EXPECT_FALSE(stage.Matches(kFar - 1, last));
+    EXPECT_TRUE(stage.Changed());
 }

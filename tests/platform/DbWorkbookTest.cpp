@@ -156,6 +156,29 @@ TEST(DbExcelFiles, MissingDamagedAndForeignFilesFail)
     EXPECT_FALSE(damaged->LastError().isEmpty());
 }
 
+// A sheet whose XML is cut short is refused by what the file holds, in words that lead with
+// the workbook and name the sheet as the workbook does; a statement's own fault after it, and
+// the sound sheet beside it, are as on any workbook.
+TEST(DbExcelFiles, ASheetCutShortIsTheFilesFaultNamedByWorkbookAndSheet)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut-sheet.xlsx");
+    ASSERT_TRUE(WriteXlsxWithCutShortSheet(path));
+    auto db = DbConnection::OpenExcel(path, false);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    DbRows rows;
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_FALSE(db->Query("select count(*) from [Sheet1$]", rows));
+        EXPECT_EQ(db->LastError(), QStringLiteral("工作簿“%1”的工作表“Sheet1”已损坏。").arg(path));
+        EXPECT_TRUE(db->Unreadable());
+    }
+    EXPECT_FALSE(db->Query("select Nope from [Good$]", rows));
+    EXPECT_FALSE(db->Unreadable()) << db->LastError().toStdString();
+    ASSERT_TRUE(db->Query("select count(*), max(F1) from [Good$]", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Row(0), (QStringList {"50", "50"}));
+    EXPECT_FALSE(db->Unreadable());
+}
+
 TEST(DbAccess, FilesThatAreNoAccessDatabaseFailClearly)
 {
     QTemporaryDir dir;

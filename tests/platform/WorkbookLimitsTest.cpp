@@ -266,7 +266,7 @@ TEST_F(WorkbookStaging, OneLongSharedStringInThousandsOfCellsIsRefusedWithinBoun
                             const bool refused = db->IsOpen() && !db->Query("select count(*) from [S$]", rows);
                             std::fprintf(stderr, "%s in %lld ms\n", qUtf8Printable(db->LastError()),
                                 static_cast<long long>(timer.elapsed()));
-                            return refused && timer.elapsed() < 2000
+                            return refused && timer.elapsed() < kHungAfterMs
                                 && db->LastError()
                                 == QStringLiteral("工作簿“%1”的工作表 S$ 展开后的文字多于临时存储 512 MB 的上限，无法读取。")
                                        .arg(path);

@@ -1,5 +1,6 @@
 // Mouse and keyboard gestures on the canvas, driven by events at 96 dpi and zoom 1.
 #include "ProxyTestSupport.h"
+#include "TestSupport.h"
 
 #include "editor/ChildView.h"
 #include "model/DataBand.h"
@@ -456,7 +457,7 @@ TEST_F(CanvasInputTest, SecondClickOnASelectedTextEditsItInPlace)
     EXPECT_FALSE(view.EditStatus().m_bDelayedClickArmed);
     Click(At(20, 12));
     EXPECT_TRUE(view.EditStatus().m_bDelayedClickArmed);
-    QTRY_VERIFY(view.EditStatus().m_bInPlaceEditing);
+    QTRY_VERIFY_WITH_TIMEOUT(view.EditStatus().m_bInPlaceEditing, kHungAfterMs);
     auto* edit = qobject_cast<QLineEdit*>(view.InPlaceEditor());
     ASSERT_NE(edit, nullptr);
     EXPECT_TRUE(edit->isVisible());

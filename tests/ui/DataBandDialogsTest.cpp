@@ -3,6 +3,7 @@
 // pages, the named substrings, and the band text editor, also as the canvas opens it.
 #include "FakeServices.h"
 #include "ProxyTestSupport.h"
+#include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "app/Ctl.h"
 #include "app/controls/ComboBoxes.h"
@@ -747,7 +748,7 @@ TEST(BandTextEidtor, TheCanvasOpensItAndItsDataSourceButtonOpensTheProperties)
     click();
     click();
     EXPECT_EQ(view.UndoManager().UndoCount(), 0u);
-    QTRY_VERIFY(services.dialogs.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(services.dialogs.empty(), kHungAfterMs);
     EXPECT_TRUE(propertiesShown);
     const auto& text = static_cast<const CTextGraph&>(*view.ObjectList().front()->GetObject());
     EXPECT_EQ(text.m_bands[1]->m_strValue, "2002-02-02");
@@ -855,7 +856,7 @@ TEST(BandTextEidtor, TheEditDataToolOnABarcodeEncodesTheNewContent)
     const QPoint at(10 + static_cast<int>(12 * 96 / 25.4), 10 + static_cast<int>(12 * 96 / 25.4));
     QTest::mousePress(&view, Qt::LeftButton, {}, at);
     QTest::mouseRelease(&view, Qt::LeftButton, {}, at);
-    QTRY_VERIFY(services.dialogs.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(services.dialogs.empty(), kHungAfterMs);
     const CBarcodeSettings& settings = *object.GetImpl()->GetSettings();
     EXPECT_EQ(settings.m_strContent, "1234567890");
     EXPECT_GT(object.GetWidth(), width);

@@ -6,6 +6,7 @@
 #include "FakeServices.h"
 #include "TestSupport.h"
 #include "app/Ctl.h"
+#include "app/controls/DbWaitWindow.h"
 #include "barcode/BarcodeImpl_Code128.h"
 #include "model/BarcodeGraph.h"
 #include "model/BaseGraph.h"
@@ -21,10 +22,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -32,6 +35,8 @@
 #include <QTemporaryDir>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
+#include <QUuid>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -108,6 +113,105 @@ public:
             throw CBarcodeException(QStringLiteral("data too long"));
         CBarcodeImpl_Code128::Encode();
     }
+};
+
+// The server's advisory lock on key, held by a session of its own from construction until
+// Release (or the end).
+class HeldServerLock
+{
+public:
+    HeldServerLock(const DbServerSettings& server, const QString& key)
+        : m_server(server), m_name(QStringLiteral("vc-held-") + QUuid::createUuid().toString(QUuid::Id128).left(12))
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"), server.password);
+        env.insert(QStringLiteral("PGAPPNAME"), m_name);
+        m_holder.setProcessEnvironment(env);
+        m_holder.start(QStringLiteral("psql"), {"-X", "-q", "-h", server.host, "-p", QString::number(server.port),
+            "-U", server.user, "-d", server.database, "-c", "select pg_advisory_lock(hashtext('" + key + "'))", "-c",
+            "select pg_sleep(3600)"});
+        // Held once the session sleeps, however long it takes to get there; a minute is a watchdog.
+        m_error = WriteOnTestServer(server, true,
+            "do $$ begin for n in 1..1200 loop exit when " + Sleeping() + "; perform pg_sleep(0.05); "
+            "perform pg_stat_clear_snapshot(); end loop; "
+            "if not " + Sleeping() + " then raise exception 'the lock was never held'; end if; end $$");
+    }
+    ~HeldServerLock() { Release(); }
+    HeldServerLock(const HeldServerLock&) = delete;
+    HeldServerLock& operator=(const HeldServerLock&) = delete;
+
+    const QString& Error() const { return m_error; }
+    void Release()
+    {
+        if (m_holder.state() == QProcess::NotRunning)
+            return;
+        WriteOnTestServer(m_server, true,
+            "select pg_terminate_backend(pid) from pg_stat_activity where application_name = '" + m_name + "'");
+        if (!m_holder.waitForFinished(60000))
+            m_holder.kill();
+        m_holder.waitForFinished();
+    }
+
+private:
+    QString Sleeping() const
+    {
+        return "exists (select 1 from pg_stat_activity where application_name = '" + m_name
+            + "' and state = 'active' and query = 'select pg_sleep(3600)')";
+    }
+
+    DbServerSettings m_server;
+    QString m_name;
+    QProcess m_holder;
+    QString m_error;
+};
+
+// The program's wait window for database steps, and a statement limit that only a lost 取消
+// reaches, while the object lives.
+class ProgramWaitWindow
+{
+public:
+    ProgramWaitWindow()
+    {
+        DbLimits patient = m_limits;
+        patient.statementMs = 60000;
+        SetDbLimits(patient);
+    }
+    ~ProgramWaitWindow()
+    {
+        InstallDbWaiter(m_outer);
+        SetDbLimits(m_limits);
+    }
+    ProgramWaitWindow(const ProgramWaitWindow&) = delete;
+    ProgramWaitWindow& operator=(const ProgramWaitWindow&) = delete;
+
+private:
+    DbLimits m_limits = GetDbLimits();
+    CDbWaitUi m_ui;
+    DbWaiter* m_outer = InstallDbWaiter(&m_ui);
+};
+
+// Clicks 取消 in the wait window once it shows, with the mouse.
+class CancelTheWait : public QObject
+{
+public:
+    explicit CancelTheWait(QObject* parent) : QObject(parent)
+    {
+        m_poll.callOnTimeout(this, [this] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (window->objectName() != QLatin1String("dbWait") || !window->isVisible())
+                    continue;
+                m_poll.stop();
+                clicked = true;
+                QTest::mouseClick(ctl<QPushButton>(window, 2), Qt::LeftButton);
+                return;
+            }
+        });
+        m_poll.start(50);
+    }
+    bool clicked = false;
+
+private:
+    QTimer m_poll;
 };
 
 } // namespace
@@ -471,4 +575,81 @@ TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
         EXPECT_EQ(FirstText(view), page == 3 ? QStringLiteral("item3*") : QStringLiteral("item%1").arg(page));
     }
     EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+// On page 10 of a server's records, a far page whose records cannot be read (取消 in the wait
+// window, with the statement waiting on a lock past its 100th row; or the statement failing
+// there) leaves page 10 shown: its number in the page box and the status bar, and the page drawn
+// as it was. Once the rows can be read, the same page typed again shows.
+TEST(Preview, AFarPageThatCannotBeReadLeavesThePageShownBefore)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName session("PreviewFarPageKept");
+    const ServerObjects objects(server,
+        "create table vc_pvkeep%1 (id int, name text); "
+        "insert into vc_pvkeep%1 select i, 'item' || i from generate_series(1, 25000) i; "
+        "create function vc_pvkeep%1_wait(i int) returns boolean language plpgsql as $$ begin "
+        "if i > 100 then perform pg_advisory_lock_shared(hashtext('vc_pvkeep%1')); "
+        "perform pg_advisory_unlock_shared(hashtext('vc_pvkeep%1')); end if; return true; end $$; "
+        "create function vc_pvkeep%1_fail(i int) returns boolean language plpgsql as $$ begin "
+        "if i > 100 then if not pg_try_advisory_lock_shared(hashtext('vc_pvkeep%1')) then "
+        "raise exception 'row % is held', i; end if; "
+        "perform pg_advisory_unlock_shared(hashtext('vc_pvkeep%1')); end if; return true; end $$;",
+        "drop table if exists vc_pvkeep%1; drop function if exists vc_pvkeep%1_wait(int); "
+        "drop function if exists vc_pvkeep%1_fail(int);");
+    ASSERT_EQ(objects.Error(), "");
+    const ProgramWaitWindow waitWindow;
+    const struct
+    {
+        const char* name;
+        bool odbc;
+        const char* gate;
+    } cases[] = {{"cancelled through psqlODBC", true, "wait"}, {"cancelled", false, "wait"}, {"failed", false, "fail"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeServices services;
+        const auto label = ServerRecordLabel(ServerSource(server, true, c.odbc), QStringLiteral("库存"),
+            objects.Named("select id, name from vc_pvkeep%1 where vc_pvkeep%1_") + c.gate + "(id)", {"id", "name"}, "name");
+        std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+        ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        CPreviewFrameView& view = frame->View();
+        auto* page = ctl<QLineEdit>(frame.get(), 40514);
+        QLabel* status = ctl<QStatusBar>(frame.get(), 59393)->findChildren<QLabel*>().front();
+        TypePage(*frame, QStringLiteral("10"));
+        ASSERT_EQ(FirstText(view), QStringLiteral("item10"));
+        const QImage drawn = view.grab().toImage();
+        ASSERT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+
+        HeldServerLock held(server, objects.Named("vc_pvkeep%1"));
+        if (!held.Error().isEmpty()) { QProcess::execute("psql", {"-h", server.host, "-p", QString::number(server.port), "-U", server.user, "-d", server.database, "-c", "select l.pid, l.mode, l.granted, a.application_name, a.state, a.query from pg_locks l join pg_stat_activity a using (pid) where l.locktype = 'advisory'"}); }
+        ASSERT_EQ(held.Error(), "");
+        {
+            CancelTheWait cancel(frame.get());
+            TypePage(*frame, QStringLiteral("24000"));
+            EXPECT_EQ(cancel.clicked, QByteArray(c.gate) == "wait");
+        }
+        ASSERT_EQ(services.messages.size(), 1u) << services.MessageTexts().join("|").toStdString();
+        if (QByteArray(c.gate) == "wait") {
+            EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("已取消读取数据源“库存”的记录。")))
+                << services.MessageTexts()[0].toStdString();
+        }
+        EXPECT_EQ(view.m_nCurrentPage, 10);
+        EXPECT_EQ(page->text(), QStringLiteral("10"));
+        EXPECT_EQ(status->text(), QStringLiteral("第10页　共25000页,25000个标签"));
+        EXPECT_EQ(FirstText(view), QStringLiteral("item10"));
+        EXPECT_TRUE(view.grab().toImage() == drawn) << frame->geometry().width() << " " << view.width() << " " << drawn.width();
+        if (const QString dir = qEnvironmentVariable("VC_SHOWCASE_DIR"); !dir.isEmpty() && !c.odbc) {
+            QTest::qWait(300); // the desktop draws what went away
+            frame->screen()->grabWindow(0).save(dir + QStringLiteral("/preview-far-page-%1.png").arg(QLatin1String(c.gate)));
+        }
+
+        held.Release();
+        services.messages.clear();
+        TypePage(*frame, QStringLiteral("24000"));
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+        EXPECT_EQ(view.m_nCurrentPage, 24000);
+        EXPECT_EQ(page->text(), QStringLiteral("24000"));
+        EXPECT_EQ(status->text(), QStringLiteral("第24000页　共25000页,25000个标签"));
+        EXPECT_EQ(FirstText(view), QStringLiteral("item24000"));
+    }
 }
