@@ -575,6 +575,8 @@ TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
         EXPECT_EQ(FirstText(view), page == 3 ? QStringLiteral("item3*") : QStringLiteral("item%1").arg(page));
     }
     EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+}
+
 // On page 10 of a server's records, a far page whose records cannot be read (取消 in the wait
 // window, with the statement waiting on a lock past its 100th row; or the statement failing
 // there) leaves page 10 shown: its number in the page box and the status bar, and the page drawn
