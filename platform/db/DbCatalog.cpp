@@ -106,15 +106,17 @@ const QString kPgTreeOidLists = QStringLiteral(":([a-zA-Z_]+) [(]o ([0-9 ]+)[)]"
 // which pg_depend leaves out, whatever the notation (a call, (x).f, a cast's function), and the
 // types its values have. One simple pattern each: the server's regular expressions slow down
 // with every alternative, and a rule's tree is tens of kilobytes.
+// The tree is read once per object, as tr.t (PgReachedFrom), so that the server plans and runs
+// each pattern over it without a look-up of its own.
 const QString kPgTreeLinks = QStringLiteral(
     "select case when m[1] in ('opno', 'sortop', 'eqop') then 'pg_operator'::regclass::oid "
-    "else 'pg_proc'::regclass::oid end, m[2]::oid from regexp_matches(%1, '%2', 'g') m "
-    "union all select 'pg_type'::regclass::oid, m[1]::oid from regexp_matches(%1, '%3', 'g') m "
+    "else 'pg_proc'::regclass::oid end, m[2]::oid from regexp_matches(tr.t, '%1', 'g') m "
+    "union all select 'pg_type'::regclass::oid, m[1]::oid from regexp_matches(tr.t, '%2', 'g') m "
     "union all select case m[1] when 'opnos' then 'pg_operator'::regclass::oid "
     "when 'opfamilies' then 'pg_opfamily'::regclass::oid else 'pg_type'::regclass::oid end, o::oid "
-    "from regexp_matches(%1, '%4', 'g') m, unnest(string_to_array(m[2], ' ')) o "
+    "from regexp_matches(tr.t, '%3', 'g') m, unnest(string_to_array(m[2], ' ')) o "
     "where m[1] in ('opnos', 'opfamilies') or m[1] ~* 'types$'")
-    .arg(kPgTreeOf, kPgTreeRoutines, kPgTreeTypes, kPgTreeOidLists);
+    .arg(kPgTreeRoutines, kPgTreeTypes, kPgTreeOidLists);
 
 // The database's objects pg_depend records for a rule, policy or check (relations, regclass
 // constants among them; domains; operators; functions). A view leads to its select rule, a
@@ -174,12 +176,13 @@ const QString kPgQueryLinks = QStringLiteral(
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd'");
 
 // The objects reached from roots (a select of class and oid pairs) through links, and in turn
-// from what they reach, as "reached(cls, id)".
-QString PgReachedFrom(const QString& roots, const QStringList& links)
+// from what they reach, as "reached(cls, id)"; tree is the parse tree of an object r, if it has
+// one (kPgTreeOf).
+QString PgReachedFrom(const QString& roots, const QString& tree, const QStringList& links)
 {
     return QStringLiteral("with recursive reached(cls, id) as (%1 union select x.cls, x.id from reached r "
-                          "cross join lateral (%2) x(cls, id) where x.id <> 0)")
-        .arg(roots, links.join(QStringLiteral(" union all ")));
+                          "cross join lateral (select %2) tr(t) cross join lateral (%3) x(cls, id) where x.id <> 0)")
+        .arg(roots, tree, links.join(QStringLiteral(" union all ")));
 }
 
 // What the resolved statement calls, from its view's rule on. A table_to_xml of the server's
@@ -190,7 +193,7 @@ QString PgResolvedQuestion()
     return PgReachedFrom(QStringLiteral("select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
                                         "where w.ev_class = 'pg_temp.%1'::regclass")
                              .arg(kPgResolvedView),
-               {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
+               kPgTreeOf, {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
         + QStringLiteral(
             ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
             "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
@@ -224,6 +227,7 @@ const QString kPgDomainCalls = QStringLiteral(
     .arg(PgReachedFrom(QStringLiteral(
         "select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where k.contypid <> 0 and k.contype = 'c' "
         "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
+        QStringLiteral("(select k.conbin::text from pg_constraint k where r.cls = 'pg_constraint'::regclass and k.oid = r.id)"),
         {kPgTreeLinks, kPgTypeLinks}));
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
