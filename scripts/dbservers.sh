@@ -180,6 +180,7 @@ CREATE USER '$db_user'@'127.0.0.1' IDENTIFIED BY '$pw_sql';
 CREATE USER '$db_user'@'localhost' IDENTIFIED BY '$pw_sql';
 GRANT ALL ON $db_name.* TO '$db_user'@'127.0.0.1';
 GRANT ALL ON $db_name.* TO '$db_user'@'localhost';
+INSTALL SONAME 'metadata_lock_info';
 EOF
   if [ -f tests/data/db/mysql.sql ]; then
     mariadb --no-defaults -S "$sock" -uroot --default-character-set=utf8mb4 "$db_name" \

@@ -148,6 +148,14 @@ QString HeldByPreview(const DbServerSettings& s)
             .arg(QLatin1String(kIdleSessionName)));
 }
 
+// The metadata locks MariaDB holds on the table (scripts/dbservers.sh installs the plugin that
+// lists them).
+QString MetadataLocksOf(const DbServerSettings& s, const QString& table)
+{
+    return ReadOnTestServer(s, false,
+        QStringLiteral("select count(*) from information_schema.metadata_lock_info where table_name = '%1'").arg(table));
+}
+
 // Ends the preview's sessions of this suite from another connection.
 void EndPreviewSessions(const DbServerSettings& s)
 {
@@ -220,6 +228,30 @@ TEST(BrowsedIdleWalk, PastTheIdleBoundNoLockOrSnapshotOfThePreviewIsLeft)
         {
             const WatchLimits limits(500, 1000, 600000);
             EXPECT_EQ(AnswerOnceItIs([&] { return HeldByPreview(server); }, "0"), "0");
+        }
+        EXPECT_EQ(PageShows(*preview, 3), "");
+        EXPECT_EQ(PageShows(*preview, 2), "");
+    }
+}
+
+TEST(BrowsedIdleWalk, PastTheIdleBoundMariaDBHoldsNoLockOfThePreview)
+{
+    VC_TEST_SERVER(server, "VC_MY");
+    const IdleWalkTable table(server, false);
+    ASSERT_EQ(table.Error(), "");
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "MariaDB ODBC string" : "native");
+        const std::unique_ptr<CDSBase> ds = IdleWalkSource(server, false, odbc, table.Name());
+        const std::unique_ptr<CDLBase> preview = IdlePreview(*ds);
+        {
+            // The control: within the bound, the walk holds the table's metadata lock.
+            const WatchLimits limits(500, 600000, 600000);
+            ASSERT_EQ(PageShows(*preview, 2), "");
+            EXPECT_NE(MetadataLocksOf(server, table.Name()), "0");
+        }
+        {
+            const WatchLimits limits(500, 1000, 600000);
+            EXPECT_EQ(AnswerOnceItIs([&] { return MetadataLocksOf(server, table.Name()); }, "0"), "0");
         }
         EXPECT_EQ(PageShows(*preview, 3), "");
         EXPECT_EQ(PageShows(*preview, 2), "");
