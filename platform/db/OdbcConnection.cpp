@@ -906,12 +906,51 @@ private:
 // (OdbcConnection::Walking): parsed alone first, then in a read-only transaction under the
 // step's limit. A move waits for the fetch after it and goes in the same text, so that a page
 // is one round trip; the transaction ends with the cursor.
-class OdbcSeekingCursor final : public DbCursor
+// A walk of the program's own cursor in a transaction of the walk's (autocommit off), which ends
+// with the walk: what the seeking and the forward walk share.
+class OdbcTransactionWalk : public DbCursor
+{
+public:
+    // The connection was ended by a pool that takes no transaction of more than one statement.
+    bool NoTransactions() const { return m_noTransactions; }
+
+    // The transaction is held until the walk ends; through a pooler its server session cannot be
+    // asked who waits for it, so only the idle bound gives it back there.
+    Hold Watch() override
+    {
+        Hold hold;
+        hold.held = !m_ended;
+        return hold;
+    }
+
+protected:
+    OdbcTransactionWalk(SQLHDBC dbc, std::shared_ptr<OdbcRunning> running, bool readOnlyDriver)
+        : m_dbc(dbc), m_running(std::move(running)), m_readOnlyDriver(readOnlyDriver)
+    {
+    }
+
+    void End()
+    {
+        if (m_ended)
+            return;
+        m_ended = true;
+        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
+        EndOdbcWalk(m_dbc);
+    }
+
+    SQLHDBC m_dbc;
+    std::shared_ptr<OdbcRunning> m_running;
+    bool m_readOnlyDriver; // the walk's commands follow an empty select (ExecuteWalkCommand)
+    bool m_noTransactions = false;
+    bool m_ended = false;
+};
+
+class OdbcSeekingCursor final : public OdbcTransactionWalk
 {
 public:
     OdbcSeekingCursor(
         SQLHDBC dbc, const OdbcExecute& declare, std::shared_ptr<OdbcRunning> running, bool readOnlyDriver)
-        : m_dbc(dbc), m_running(std::move(running)), m_readOnlyDriver(readOnlyDriver)
+        : OdbcTransactionWalk(dbc, std::move(running), readOnlyDriver)
     {
         OdbcCursor declared(m_dbc, declare, m_running, true, OdbcCursor::HeldWalk);
         m_noTransactions = declared.NoTransactions();
@@ -920,16 +959,12 @@ public:
     }
     ~OdbcSeekingCursor() override { End(); }
 
-    // The connection was ended by a pool that takes no transaction of more than one statement.
-    bool NoTransactions() const { return m_noTransactions; }
-
     bool CanSeek() const override { return true; }
 
     // Asked in the walk's transaction, as on PostgreSQL's own route (PgSeekingCursor::Watch).
     Hold Watch() override
     {
-        Hold hold;
-        hold.held = !m_ended;
+        Hold hold = OdbcTransactionWalk::Watch();
         if (!hold.held)
             return hold;
         const QStringList answer = OdbcFirstRow(m_dbc,
@@ -984,21 +1019,7 @@ private:
         End();
     }
 
-    void End()
-    {
-        if (m_ended)
-            return;
-        m_ended = true;
-        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
-        EndOdbcWalk(m_dbc);
-    }
-
-    SQLHDBC m_dbc;
-    std::shared_ptr<OdbcRunning> m_running;
-    bool m_readOnlyDriver;
     std::optional<qint64> m_target; // where the next fetch starts, once moved there
-    bool m_noTransactions = false;
-    bool m_ended = false;
 };
 
 // A walk on PostgreSQL that reads in order (a print job's) through a cursor of the program's own,
@@ -1008,12 +1029,12 @@ private:
 // cursor's close besides. The rows come kPsqlOdbcWalkFetchRows at a time, as that cursor would
 // fetch them, so memory stays as flat; the transaction ends at the walk's last row, or with the
 // walk where it is left before.
-class OdbcForwardCursor final : public DbCursor
+class OdbcForwardCursor final : public OdbcTransactionWalk
 {
 public:
     OdbcForwardCursor(SQLHDBC dbc, const QString& head, const QString& enclosed, std::shared_ptr<OdbcRunning> running,
         bool readOnlyDriver)
-        : m_dbc(dbc), m_running(std::move(running)), m_readOnlyDriver(readOnlyDriver)
+        : OdbcTransactionWalk(dbc, std::move(running), readOnlyDriver)
     {
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         const QString text
@@ -1024,9 +1045,6 @@ public:
         });
     }
     ~OdbcForwardCursor() override { End(); }
-
-    // The connection was ended by a pool that takes no transaction of more than one statement.
-    bool NoTransactions() const { return m_noTransactions; }
 
     bool Skip(qint64 count) override
     {
@@ -1145,20 +1163,11 @@ private:
     void End()
     {
         m_block.reset();
-        if (m_ended)
-            return;
-        m_ended = true;
-        SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
-        EndOdbcWalk(m_dbc);
+        OdbcTransactionWalk::End();
     }
 
-    SQLHDBC m_dbc;
-    std::shared_ptr<OdbcRunning> m_running;
     std::unique_ptr<OdbcCursor> m_block; // the rows of the last FETCH; none once the walk is over
     QStringList m_names;
-    bool m_readOnlyDriver; // each FETCH after the first follows an empty select (ExecuteWalkCommand)
-    bool m_noTransactions = false;
-    bool m_ended = false;
 };
 
 class OdbcConnection final : public DbConnection
