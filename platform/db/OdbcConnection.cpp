@@ -1039,9 +1039,17 @@ public:
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         const QString text
             = head + QStringLiteral(";DECLARE vc_walk NO SCROLL CURSOR FOR ") + enclosed + u';' + NextFetch();
-        OpenBlock([text](SQLHSTMT stmt) {
+        // A pool that takes no transaction ends the connection once the text's rows have come,
+        // which on a loaded machine the driver may meet as a connection lost mid-read rather than
+        // as the pooler's refusal: either way the walk goes on as such a pool allows.
+        OpenBlock([text, dbc](SQLHSTMT stmt) {
             const SQLRETURN rc = ExecuteSkipping(stmt, text, 2);
-            return !SQL_SUCCEEDED(rc) && DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01" ? kOdbcNoTransactions : rc;
+            if (SQL_SUCCEEDED(rc))
+                return rc;
+            SQLUINTEGER dead = SQL_CD_FALSE;
+            const bool lost = DiagnosticState(SQL_HANDLE_STMT, stmt) == u"08P01"
+                || (SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE);
+            return lost ? kOdbcNoTransactions : rc;
         });
     }
     ~OdbcForwardCursor() override { End(); }
