@@ -466,8 +466,11 @@ public:
     // Passes on to libpq, once, what the server has sent so far: no more than the relay's pair
     // holds, so a result still streaming is not read on.
     void PassOnArrived() { m_relay.Pump(GetDbLimits().sliceBytes); }
-    // The next result is among what has been passed on to libpq.
-    bool ResultArrived() { return PQconsumeInput(m_conn) && !PQisBusy(m_conn); }
+    // The next result is among what has been passed on to libpq. Its buffer is read into only once
+    // it holds no whole result: each read first moves what the buffer holds to its start, which
+    // done for every row of a buffer full of them costs the square of its size, seconds on a
+    // loaded machine.
+    bool ResultArrived() { return !PQisBusy(m_conn) || (PQconsumeInput(m_conn) && !PQisBusy(m_conn)); }
 
     // A COPY holds the connection until its data has come or gone, and nothing here sends or
     // reads any: it is ended at once. True when the result was a COPY.
