@@ -368,7 +368,20 @@ public:
         for (unsigned int c = 0; c < mysql_num_fields(m_result); ++c)
             m_names.append(QString::fromUtf8(fields[c].name, fields[c].name_length));
     }
-    ~MySQLCursor() override { End(); }
+    // A walk left before its end reads on through what is on its way, as the rest of a short
+    // result is; one that goes on past that is stopped first, as Release does: read out, it would
+    // hold the close for as long as the statement runs, and past the close's limit cost the
+    // connection.
+    ~MySQLCursor() override
+    {
+        qint64 read = 0;
+        while (read < kLeftReadBytes && Next()) {
+            const unsigned long* lengths = mysql_fetch_lengths(m_result);
+            for (qsizetype c = 0; c < m_names.size(); ++c)
+                read += static_cast<qint64>(lengths[c]) + 1;
+        }
+        Release();
+    }
 
     // The rows not read yet keep the statement's read-only transaction open, and with it the
     // metadata lock of every table it reads, which an ALTER (and every statement queued behind
@@ -474,6 +487,8 @@ private:
         const QString later = DrainResults(m_mysql);
         m_session.Settle(!failed && later.isEmpty());
     }
+
+    static constexpr qint64 kLeftReadBytes = qint64(1) << 20; // read on past a walk's end before it is stopped
 
     MySession& m_session;
     MYSQL* m_mysql;

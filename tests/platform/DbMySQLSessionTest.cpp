@@ -156,6 +156,27 @@ TEST_F(MySessionTest, TheSessionsQuotingStaysAsReported)
     }
 }
 
+// A walk left early reads on only through what is on its way: a result that goes on past that is
+// stopped on the server, not read out, however long the close may take (here it could take a
+// minute, which only a hang would use), and the connection goes on.
+TEST_F(MySessionTest, AWalkLeftEarlyIsStoppedRatherThanReadOut)
+{
+    VC_TEST_SERVER(settings, "VC_MY");
+    Limit([](DbLimits& l) { l.graceMs = 60000; });
+    constexpr qint64 kRows = 20000000;
+    auto db = DbConnection::OpenMySQL(settings);
+    ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
+    const qint64 sentBefore = Counter(*db, "Rows_sent");
+    auto walk = db->OpenCursor(QStringLiteral("select seq from seq_1_to_%1").arg(kRows));
+    DbRows rows;
+    ASSERT_TRUE(walk->Fetch(5, rows)) << walk->LastError().toStdString();
+    EXPECT_EQ(rows.Value(4, 0), "5");
+    walk.reset();
+    EXPECT_LT(Counter(*db, "Rows_sent") - sentBefore, kRows);
+    ASSERT_TRUE(db->Query("select 7", rows)) << db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), "7");
+}
+
 // A statement costs one exchange that is waited for: no transaction is begun for it, the
 // one it ran in is ended and the next begun by one command that nothing waits for.
 TEST_F(MySessionTest, AStatementBeginsNoTransactionOfItsOwn)
