@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -388,6 +389,11 @@ struct DbLane
 // it has been tried for kCutFor. A call that waits on no socket (a file on a share) is left
 // to end by itself. Each worker is joined here once it has gone; until then its lane is held
 // here, where a leak check at exit finds it.
+//
+// The process waits for them as it exits, up to kAwaitAtExit: a worker given up a moment before
+// is on its way out with its sockets cut, and one still running then would free its connection
+// while the process tears down what it uses, and what only it reaches (its thread's own
+// storage) would be taken for a leak.
 class GivenUpLanes
 {
 public:
@@ -404,10 +410,13 @@ public:
             shared.running = true;
             std::thread(&GivenUpLanes::Run).detach();
         }
+        if (!shared.awaitedAtExit)
+            shared.awaitedAtExit = std::atexit(&GivenUpLanes::AwaitAtExit) == 0;
     }
 
 private:
     static constexpr std::chrono::seconds kCutFor {30};
+    static constexpr std::chrono::seconds kAwaitAtExit {10};
 
     struct Entry
     {
@@ -419,7 +428,16 @@ private:
         std::mutex lock;
         std::vector<Entry> lanes;
         bool running = false;
+        std::condition_variable stopped; // Run has returned
+        bool awaitedAtExit = false;
     };
+
+    static void AwaitAtExit()
+    {
+        Shared& shared = Get();
+        std::unique_lock<std::mutex> guard(shared.lock);
+        shared.stopped.wait_for(guard, kAwaitAtExit, [&] { return !shared.running; });
+    }
 
     // Never destroyed, so a pass under way as the program ends meets it whole.
     static Shared& Get()
@@ -437,6 +455,7 @@ private:
                 std::lock_guard<std::mutex> guard(shared.lock);
                 if (shared.lanes.empty()) {
                     shared.running = false;
+                    shared.stopped.notify_all();
                     return;
                 }
                 lanes = shared.lanes;
