@@ -61,6 +61,12 @@ wait_for() { # command... ; up to 30 s
   return 1
 }
 
+# Every connection PgBouncer pools stays open for its idle timeout (ten minutes) after its client
+# has gone, up to 20 for each database and login; the suites that run side by side (ctest -j)
+# would fill the default hundred and have the next connect refused. A standby takes at least as
+# many as its primary.
+pg_connections=300
+
 start_postgres() { # name (the folder under $base); the fixtures only for "pg"
   local name=$1 bin port data sock
   bin=$(pg_bin)
@@ -75,7 +81,8 @@ start_postgres() { # name (the folder under $base); the fixtures only for "pg"
     --auth-local=trust --auth-host=scram-sha-256 >"$base/$name-initdb.log" 2>&1
   rm -f "$base/$name-pw"
   as_user "$bin/pg_ctl" -D "$data" -l "$base/$name.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$sock -c fsync=off" start >/dev/null
+    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$sock -c fsync=off -c max_connections=$pg_connections" \
+    start >/dev/null
   as_user "$bin/createdb" -h "$sock" -p "$port" -U "$db_user" -E UTF8 "$db_name"
   if [ "$name" = pg ] && [ -f tests/data/db/postgresql.sql ]; then
     PGPASSWORD=$db_password psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U "$db_user" \
@@ -112,7 +119,7 @@ start_standby() {
   mkdir -p "$base/pgs-sock"
   chown "$run_user" "$base/pgs-sock"
   as_user "$bin/pg_ctl" -D "$data" -l "$base/pgs.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$base/pgs-sock -c fsync=off -c hot_standby=on" \
+    -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$base/pgs-sock -c fsync=off -c hot_standby=on -c max_connections=$pg_connections" \
     start >/dev/null
   pgs_port=$port
 }
