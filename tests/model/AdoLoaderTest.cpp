@@ -562,7 +562,7 @@ TEST(CustomLoader, AOnePageRangeJobReadsNoMoreThanItsRecords)
         SetSQLiteSource(ds, path, "People", {"Id", "Name"});
         CountingCustomDL loader;
         LoaderRow rows;
-        job(ds, 41, loader, rows);
+        ASSERT_NO_FATAL_FAILURE(job(ds, 41, loader, rows));
         EXPECT_EQ(loader.connection->queries, 0);
         EXPECT_EQ(loader.connection->cursors, 1);
     }
@@ -581,7 +581,7 @@ TEST(CustomLoader, AOnePageRangeJobReadsNoMoreThanItsRecords)
         SCOPED_TRACE(from);
         CountingCustomDL loader;
         LoaderRow rows;
-        job(pg, from, loader, rows);
+        ASSERT_NO_FATAL_FAILURE(job(pg, from, loader, rows));
         EXPECT_EQ(loader.connection->cursors, 0);
         ASSERT_EQ(loader.connection->sent.size(), 1);
         EXPECT_TRUE(loader.connection->sent[0].endsWith(QStringLiteral(" limit 10 offset %1").arg(from - 1)))
