@@ -576,7 +576,8 @@ bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
     // of the job (print's walk, the preview's, a one-page job's one statement) then has the server
     // bound its sort at the range's last record, where it chooses alike among rows that tie there:
     // a limit on one read and none on another would have it choose other rows.
-    const QString walked = ranged && paged ? statements.Rows(ds, 1, std::max<qint64>(ds.m_nTo, 0)) : statements.Rows(ds);
+    const QString walked
+        = ranged && paged ? statements.Rows(ds, 1, std::max<qint64>(ds.m_nTo, 0)) : statements.Rows(ds);
     // A walk of another statement is no walk of this job's.
     if (m_bSequential && m_cursor && walked != m_strCursorSql)
         EndWalk();
@@ -587,8 +588,8 @@ bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
     // without a limit, which a driver that holds a result whole (psqlODBC) would read to the
     // table's end: such a job walks.
     const qint64 firstRecord = ranged ? std::max(ds.m_nFrom, 1) : 1;
-    const bool wholeJob = m_nLastCounted >= 0 && first == firstRecord && last >= m_nLastCounted && !m_cursor
-        && (paged || !ranged);
+    const bool wholeJob
+        = m_nLastCounted >= 0 && first == firstRecord && last >= m_nLastCounted && !m_cursor && (paged || !ranged);
     if (m_bSequential && !wholeJob)
         return WalkRows(walked, first, last, rows);
     // SQLite (a file, or the copy of a workbook or an Access file) orders a statement's rows

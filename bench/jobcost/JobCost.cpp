@@ -78,8 +78,9 @@ bool MakeTable(bool postgres, const Server& s, const QString& table, qint64 rowC
                                   "(9, 'Ida', 'I-009'), (10, 'Jo', 'J-010'), (11, 'Kim', 'K-011');")
                        .arg(table);
     if (rowCount > 11) {
-        rows += postgres ? QStringLiteral(" insert into %1 select g, 'N' || g, 'R-' || g from generate_series(12, %2) g;")
-                         : QStringLiteral(" insert into %1 select seq, concat('N', seq), concat('R-', seq) from seq_12_to_%2;");
+        rows += postgres
+            ? QStringLiteral(" insert into %1 select g, 'N' || g, 'R-' || g from generate_series(12, %2) g;")
+            : QStringLiteral(" insert into %1 select seq, concat('N', seq), concat('R-', seq) from seq_12_to_%2;");
         rows = rows.arg(table).arg(rowCount);
     }
     const QString make = QStringLiteral("drop table if exists %1; "
@@ -264,8 +265,9 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     const QString route = args.value(0);
     if (route != u"pg" && route != u"pgodbc" && route != u"my" && route != u"myodbc") {
-        std::fprintf(stderr, "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--print] [--table] "
-                             "[--pooled [POOL]] [--log] [--setup [--rows N]] [--name TABLE]\n");
+        std::fprintf(stderr,
+            "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--print] [--table] "
+            "[--pooled [POOL]] [--log] [--setup [--rows N]] [--name TABLE]\n");
         return 2;
     }
     const auto option = [&args](const char* name, int fallback) {
@@ -299,7 +301,8 @@ int main(int argc, char** argv)
     }
     // The pool's name in the pooler, for the same database.
     if (!pool.isEmpty())
-        server.database = qEnvironmentVariable(QByteArray("VC_PGB_").append(pool.toUpper().toUtf8()).append("_DATABASE"));
+        server.database
+            = qEnvironmentVariable(QByteArray("VC_PGB_").append(pool.toUpper().toUtf8()).append("_DATABASE"));
     LatencyProxy proxy(server.host.toStdString(), target, delayMs);
     if (!proxy.Ok()) {
         std::fprintf(stderr, "no relay\n");
@@ -336,9 +339,10 @@ int main(int argc, char** argv)
         std::printf("%s\n", row.toUtf8().constData());
     std::printf("route %s%s%s%s, delay %d ms each way, %d jobs: round trips %s %lld (max %lld); "
                 "ms median %.2f min %.2f max %.2f\n",
-        qPrintable(route), pooled ? qPrintable(QStringLiteral(" through PgBouncer") + (pool.isEmpty() ? QString() : u' ' + pool)) : "", print ? ", print job" : "",
-        table ? " of the table" : " of a statement", delayMs, jobs, print ? "of the job" : "to the rows",
-        static_cast<long long>(trips[trips.size() / 2]), static_cast<long long>(trips.back()), ms[ms.size() / 2],
-        ms.front(), ms.back());
+        qPrintable(route),
+        pooled ? qPrintable(QStringLiteral(" through PgBouncer") + (pool.isEmpty() ? QString() : u' ' + pool)) : "",
+        print ? ", print job" : "", table ? " of the table" : " of a statement", delayMs, jobs,
+        print ? "of the job" : "to the rows", static_cast<long long>(trips[trips.size() / 2]),
+        static_cast<long long>(trips.back()), ms[ms.size() / 2], ms.front(), ms.back());
     return 0;
 }

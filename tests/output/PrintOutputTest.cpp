@@ -555,7 +555,9 @@ TEST(PrintOutput, SourcesCloseWhenTheRunsLastPageHasItsRows)
     struct Closing : FakeLoader
     {
         Closing(std::vector<QStringList> rows, std::vector<int>* closedAtLoad, int* closes)
-            : FakeLoader(std::move(rows)), closedAtLoad(closedAtLoad), closes(closes)
+            : FakeLoader(std::move(rows))
+            , closedAtLoad(closedAtLoad)
+            , closes(closes)
         {
         }
         bool LoadRows(int first, int last, LoaderRow& rows) override
