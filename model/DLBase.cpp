@@ -568,21 +568,37 @@ int CDLBase::CountRecords(const std::function<QString()>& statement)
 bool CDLBase::ReadRows(qint64 first, qint64 last, LoaderRow& rows)
 {
     const CSqlStatements statements = Statements();
+    const CDSBase& ds = *m_pDataSource;
+    // Without a limit in the statement the rows before first are passed over.
+    const bool paged = statements.PagesInStatement(ds);
+    const bool ranged = ds.m_nRangeMode == RangeFromTo;
+    // A range of records ends in the statement itself where the server takes a limit. Every read
+    // of the job (print's walk, the preview's, a one-page job's one statement) then has the server
+    // bound its sort at the range's last record, where it chooses alike among rows that tie there:
+    // a limit on one read and none on another would have it choose other rows.
+    const QString walked
+        = ranged && paged ? statements.Rows(ds, 1, std::max<qint64>(ds.m_nTo, 0)) : statements.Rows(ds);
+    // A walk of another statement is no walk of this job's.
+    if (m_bSequential && m_cursor && walked != m_strCursorSql)
+        EndWalk();
     // A job whose every record lies in the rows asked for (a small print job's one page) reads
-    // them as a page is read, in one statement: no walk to begin and end.
-    const qint64 firstRecord = m_pDataSource->m_nRangeMode == RangeFromTo ? std::max(m_pDataSource->m_nFrom, 1) : 1;
-    const bool wholeJob = m_nLastCounted >= 0 && first == firstRecord && last >= m_nLastCounted && !m_cursor;
+    // them in one statement: no walk to begin and end. Only where that statement reads no more
+    // than the job: the range's window, limited where the walk's statement ends, or the walk's
+    // statement whose rows were all counted. A range's last record bounds nothing of a statement
+    // without a limit, which a driver that holds a result whole (psqlODBC) would read to the
+    // table's end: such a job walks.
+    const qint64 firstRecord = ranged ? std::max(ds.m_nFrom, 1) : 1;
+    const bool wholeJob
+        = m_nLastCounted >= 0 && first == firstRecord && last >= m_nLastCounted && !m_cursor && (paged || !ranged);
     if (m_bSequential && !wholeJob)
-        return WalkRows(statements.Rows(*m_pDataSource), first, last, rows);
+        return WalkRows(walked, first, last, rows);
     // SQLite (a file, or the copy of a workbook or an Access file) orders a statement's rows
     // alike for every page; a server may not, once a page's limit has it choose among equal rows.
     if (m_bBrowsed && statements.Server().server != SqlServerKind::SQLite)
-        return BrowseRows(statements.Rows(*m_pDataSource), first, last, rows);
-    // Without a limit in the statement the rows before first are passed over.
-    const bool paged = statements.PagesInStatement(*m_pDataSource);
-    const bool read = paged
-        ? m_connection->Query(statements.Rows(*m_pDataSource, first, last - first + 1), rows)
-        : m_connection->Query(statements.Rows(*m_pDataSource), rows, first - 1, last - first + 1);
+        return BrowseRows(walked, first, last, rows);
+    const bool read = paged && !(wholeJob && !ranged)
+        ? m_connection->Query(statements.Rows(ds, first, last - first + 1), rows)
+        : m_connection->Query(walked, rows, first - 1, last - first + 1);
     return read || FailRead();
 }
 

@@ -199,8 +199,9 @@ CSqlStatements::CSqlStatements(int32_t type, const DbConnection* connection)
     }
     if (connection && connection->ServerKind().server != SqlServerKind::Unknown) {
         m_server = connection->ServerKind();
-        // A user's connection string that reaches MariaDB or MySQL pages as the type does.
-        m_pages = m_pages || m_server.server == SqlServerKind::MySQL;
+        // A user's connection string that reaches MariaDB, MySQL or PostgreSQL pages as the
+        // type does: a limit is the only bound of what psqlODBC holds of a result read in one go.
+        m_pages = m_pages || m_server.server == SqlServerKind::MySQL || m_server.server == SqlServerKind::PostgreSQL;
     } else if (type == DSSQLite || type == DSExcel || type == DSAccess) {
         m_server.server = SqlServerKind::SQLite;
     } else if (type == DSPostgreSQL) {

@@ -449,6 +449,10 @@ void CPrintHandler::DrawPageCommon(int page)
     m_nCurrentPage = page;
     if (!m_dataLoads.empty())
         LoadRowsForPage(page);
+    if (m_bLastPageOfRun) {
+        for (auto& load : m_dataLoads)
+            load->m_pLoader->Close();
+    }
     CallEvent(ScriptOnPageStart);
 
     const PageRange range = GetPageRange(page);

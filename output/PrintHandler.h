@@ -122,6 +122,11 @@ public:
     // Set by the print loop: the first page of the run (relative page numbers count
     // from it) and the offsets added to every drawing position.
     int m_nFirstPrintedPage = 1;
+    // Set by the print loop for the last page it prints: the data sources are closed as soon as
+    // that page has its rows, so that what ends their server sessions goes at once, with nothing
+    // left to wait for (MariaDB's rollback of the last statement goes with the quit), not after
+    // the page is drawn and the document written.
+    bool m_bLastPageOfRun = false;
     float m_fPrinterOffsetX = 0.0f;
     float m_fPrinterOffsetY = 0.0f;
     // Dots per inch of the output the page is drawn for (objects lay barcodes on

@@ -220,7 +220,10 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
     if (range.startPage < 1)
         return fail(QStringLiteral("起始页不能小于等于0!"));
     // A stop chosen while the job was prepared (in OnPrintStart) still stops this run.
-    const auto endRun = qScopeGuard([&job] { job.EndScriptRun(); });
+    const auto endRun = qScopeGuard([&job] {
+        job.EndScriptRun();
+        job.m_bLastPageOfRun = false;
+    });
     if (!target.BeginDocument(*label, label->m_strTitle))
         return fail(target.GetError());
 
@@ -244,6 +247,7 @@ PrintResult RunPrintJob(CPrintHandler& job, CPrintTarget& target, const PrintRan
         const qint64 inner = range.collate ? copies : pageCount;
         for (qint64 i = 0; i < outer; ++i) {
             for (qint64 j = 0; j < inner; ++j) {
+                job.m_bLastPageOfRun = printed + 1 == total;
                 PrintOnePage(job, target, static_cast<int>(range.startPage + (range.collate ? i : j)));
                 ++printed;
                 if (job.ScriptsStoppedJob()) {

@@ -7,15 +7,21 @@
 // another commit's libraries (OtherCommit.cmake), its figures compare the two; with --log it
 // lists what each round trip of the last job sent and how long the server took to answer.
 //
-// vc_jobcost ROUTE [--delay MS] [--jobs N] [--print] [--table] [--pooled] [--log] [--setup]
+// vc_jobcost ROUTE [--delay MS] [--jobs N] [--print] [--table] [--pooled [POOL]] [--log] [--setup [--rows N]]
+//           [--name TABLE]
 //   ROUTE: pg (libpq), pgodbc (psqlODBC), my (MariaDB's client), myodbc (a MariaDB ODBC string)
 //   --print runs the program's own print job instead: a label of ten texts bound to the source,
 //   printed to a PDF, one page; the round trips are then those of the whole job.
 //   --table binds the label to the table (records 1 to 10 by Id) instead of a statement.
-//   --pooled goes through PgBouncer (VC_PGB_PORT) to the same database.
+//   --pooled goes through PgBouncer (VC_PGB_PORT) to the same database; POOL (transaction, statement)
+//   names the pool of the scripts' PgBouncer that hands out server connections that way
+//   (VC_PGB_<POOL>_DATABASE).
+//   --name reads another table of the same columns than vc_jobcost: one made with --setup, or a
+//   large one whose first ten records a one-page job reads.
 //   --log writes what the client sent in each round trip of the last job to standard error.
-//   --setup makes the table once (through psql and mariadb); the settings are those of
-//   scripts/dbservers.sh (source its env file).
+//   --setup makes the table once (through psql and mariadb), with its eleven named records and, with
+//   --rows, numbered ones after them up to N; the settings are those of scripts/dbservers.sh
+//   (source its env file).
 #include "LatencyProxy.h"
 
 #include "model/DLBase.h"
@@ -60,18 +66,26 @@ Server FromEnvironment(bool postgres)
     return {setting("_HOST"), setting("_PORT").toInt(), setting("_DATABASE"), setting("_USER"), setting("_PASSWORD")};
 }
 
-bool MakeTable(bool postgres, const Server& s)
+bool MakeTable(bool postgres, const Server& s, const QString& table, qint64 rowCount)
 {
     QProcess client;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), s.password);
     client.setProcessEnvironment(env);
-    const QString rows = QStringLiteral("insert into vc_jobcost values (1, 'Anna', 'A-001'), (2, 'Bo', 'B-002'), "
-                                        "(3, 'Chen', 'C-003'), (4, '丁', 'D-004'), (5, 'Eva', 'E-005'), "
-                                        "(6, 'Fu', 'F-006'), (7, 'Gil', 'G-007'), (8, 'Hu', 'H-008'), "
-                                        "(9, 'Ida', 'I-009'), (10, 'Jo', 'J-010'), (11, 'Kim', 'K-011');");
-    const QString make = QStringLiteral("drop table if exists vc_jobcost; "
-                                        "create table vc_jobcost (Id int primary key, Name varchar(20), Code varchar(10)); ")
+    QString rows = QStringLiteral("insert into %1 values (1, 'Anna', 'A-001'), (2, 'Bo', 'B-002'), "
+                                  "(3, 'Chen', 'C-003'), (4, '丁', 'D-004'), (5, 'Eva', 'E-005'), "
+                                  "(6, 'Fu', 'F-006'), (7, 'Gil', 'G-007'), (8, 'Hu', 'H-008'), "
+                                  "(9, 'Ida', 'I-009'), (10, 'Jo', 'J-010'), (11, 'Kim', 'K-011');")
+                       .arg(table);
+    if (rowCount > 11) {
+        rows += postgres
+            ? QStringLiteral(" insert into %1 select g, 'N' || g, 'R-' || g from generate_series(12, %2) g;")
+            : QStringLiteral(" insert into %1 select seq, concat('N', seq), concat('R-', seq) from seq_12_to_%2;");
+        rows = rows.arg(table).arg(rowCount);
+    }
+    const QString make = QStringLiteral("drop table if exists %1; "
+                                        "create table %1 (Id int primary key, Name varchar(20), Code varchar(10)); ")
+                             .arg(table)
         + rows;
     if (postgres) {
         client.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", s.host, "-p",
@@ -94,7 +108,7 @@ public:
     }
 };
 
-std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int port, bool table)
+std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int port, bool table, const QString& name)
 {
     std::unique_ptr<CDSBase> ds;
     if (route == u"pg" || route == u"my") {
@@ -121,14 +135,14 @@ std::unique_ptr<CDSBase> Describe(const QString& route, const Server& s, int por
     ds->m_strName = QStringLiteral("jobcost");
     const bool folds = route.startsWith(u"pg");
     if (table) {
-        ds->m_strTable = QStringLiteral("vc_jobcost");
+        ds->m_strTable = name;
         ds->m_strSortField = folds ? QStringLiteral("id") : QStringLiteral("Id");
         ds->m_nRangeMode = RangeFromTo;
         ds->m_nFrom = 1;
         ds->m_nTo = kRecords;
     } else {
         ds->m_nRangeMode = RangeSQL;
-        ds->m_strSQL = QStringLiteral("select Id, Name, Code from vc_jobcost where Id <= 10 order by Id");
+        ds->m_strSQL = QStringLiteral("select Id, Name, Code from %1 where Id <= 10 order by Id").arg(name);
     }
     ds->m_selectedFields = folds ? QStringList {"id", "name", "code"} : QStringList {"Id", "Name", "Code"};
     return ds;
@@ -251,8 +265,9 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     const QString route = args.value(0);
     if (route != u"pg" && route != u"pgodbc" && route != u"my" && route != u"myodbc") {
-        std::fprintf(stderr, "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--print] [--table] "
-                             "[--pooled] [--log] [--setup]\n");
+        std::fprintf(stderr,
+            "usage: vc_jobcost pg|pgodbc|my|myodbc [--delay MS] [--jobs N] [--print] [--table] "
+            "[--pooled [POOL]] [--log] [--setup [--rows N]] [--name TABLE]\n");
         return 2;
     }
     const auto option = [&args](const char* name, int fallback) {
@@ -264,14 +279,18 @@ int main(int argc, char** argv)
     const bool postgres = route.startsWith(u"pg");
     const bool print = args.contains(QStringLiteral("--print"));
     const bool table = args.contains(QStringLiteral("--table"));
-    const bool pooled = args.contains(QStringLiteral("--pooled"));
+    const qsizetype pooledAt = args.indexOf(QStringLiteral("--pooled"));
+    const bool pooled = pooledAt >= 0;
+    const QString pool = pooled && !args.value(pooledAt + 1).startsWith(u'-') ? args.value(pooledAt + 1) : QString();
+    const qsizetype nameAt = args.indexOf(QStringLiteral("--name"));
+    const QString name = nameAt >= 0 ? args.value(nameAt + 1) : QStringLiteral("vc_jobcost");
     const bool log = args.contains(QStringLiteral("--log"));
-    const Server server = FromEnvironment(postgres);
+    Server server = FromEnvironment(postgres);
     if (server.port == 0) {
         std::fprintf(stderr, "no server: run scripts/dbservers.sh start and source its env file\n");
         return 2;
     }
-    if (args.contains(QStringLiteral("--setup")) && !MakeTable(postgres, server)) {
+    if (args.contains(QStringLiteral("--setup")) && !MakeTable(postgres, server, name, option("--rows", 11))) {
         std::fprintf(stderr, "the table was not made\n");
         return 1;
     }
@@ -280,6 +299,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no pooler: PgBouncer stands before PostgreSQL only\n");
         return 2;
     }
+    // The pool's name in the pooler, for the same database.
+    if (!pool.isEmpty())
+        server.database
+            = qEnvironmentVariable(QByteArray("VC_PGB_").append(pool.toUpper().toUtf8()).append("_DATABASE"));
     LatencyProxy proxy(server.host.toStdString(), target, delayMs);
     if (!proxy.Ok()) {
         std::fprintf(stderr, "no relay\n");
@@ -287,7 +310,7 @@ int main(int argc, char** argv)
     }
     Allowing allowing;
     InstallSourceApprover(&allowing);
-    const std::unique_ptr<CDSBase> ds = Describe(route, server, proxy.Port(), table);
+    const std::unique_ptr<CDSBase> ds = Describe(route, server, proxy.Port(), table, name);
     std::vector<double> ms;
     std::vector<int64_t> trips;
     QStringList first;
@@ -316,9 +339,10 @@ int main(int argc, char** argv)
         std::printf("%s\n", row.toUtf8().constData());
     std::printf("route %s%s%s%s, delay %d ms each way, %d jobs: round trips %s %lld (max %lld); "
                 "ms median %.2f min %.2f max %.2f\n",
-        qPrintable(route), pooled ? " through PgBouncer" : "", print ? ", print job" : "",
-        table ? " of the table" : " of a statement", delayMs, jobs, print ? "of the job" : "to the rows",
-        static_cast<long long>(trips[trips.size() / 2]), static_cast<long long>(trips.back()), ms[ms.size() / 2],
-        ms.front(), ms.back());
+        qPrintable(route),
+        pooled ? qPrintable(QStringLiteral(" through PgBouncer") + (pool.isEmpty() ? QString() : u' ' + pool)) : "",
+        print ? ", print job" : "", table ? " of the table" : " of a statement", delayMs, jobs,
+        print ? "of the job" : "to the rows", static_cast<long long>(trips[trips.size() / 2]),
+        static_cast<long long>(trips.back()), ms[ms.size() / 2], ms.front(), ms.back());
     return 0;
 }

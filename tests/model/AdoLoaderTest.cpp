@@ -67,6 +67,22 @@ void SetSQLiteSource(CCustomDS& ds, const QString& path, const QString& table, c
     ds.m_strSortField = "Id";
 }
 
+// A counting connection that tells its server and has it resolve statements, as the connection
+// it wraps does: the statements are then written and judged for that server.
+class ServerCountingConnection final : public CountingConnection
+{
+public:
+    using CountingConnection::CountingConnection;
+    SqlServerKind ServerKind() const override { return m_inner->ServerKind(); }
+    bool QueryResolving(const QString& statement, const QString& guard, const QStringList& steps,
+        const QString& question, DbRows& rows) override
+    {
+        const bool ok = m_inner->QueryResolving(statement, guard, steps, question, rows);
+        m_strLastError = m_inner->LastError();
+        return ok;
+    }
+};
+
 // A loader whose connection counts the statements and cursors run on it.
 class CountingCustomDL : public CCustomDL
 {
@@ -75,7 +91,7 @@ public:
     {
         if (!CCustomDL::Open())
             return false;
-        auto counted = std::make_unique<CountingConnection>(std::move(m_connection));
+        auto counted = std::make_unique<ServerCountingConnection>(std::move(m_connection));
         connection = counted.get();
         m_connection = std::move(counted);
         return true;
@@ -514,6 +530,63 @@ TEST(CustomLoader, SequentialLoadsWalkOneStatement)
     EXPECT_FALSE(loader.LoadPage(1, 10, rows));
     EXPECT_TRUE(loader.GetLastError().contains("Nope", Qt::CaseInsensitive)) << loader.GetLastError().toStdString();
     EXPECT_TRUE(loader.GetLastError().startsWith(QStringLiteral("无法从数据源读取记录")));
+}
+
+// A print job whose records all lie in its one page reads no more than them: in one statement
+// where the statement takes a limit (psqlODBC holds a result read in one go whole, to the table's
+// end), else through the walk, whose first block is as far as it reads. Never the table unlimited.
+TEST(CustomLoader, AOnePageRangeJobReadsNoMoreThanItsRecords)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("range.db");
+    ASSERT_TRUE(WriteSQLiteFile(path,
+        "create table People (Id integer, Name text);"
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100)"
+        " insert into People select i, 'name' || i from n;"));
+    const auto job = [](CCustomDS& ds, qint64 from, CountingCustomDL& loader, LoaderRow& rows) {
+        ds.m_nRangeMode = RangeFromTo;
+        ds.m_nFrom = from;
+        ds.m_nTo = from + 9;
+        loader.SetDataSource(&ds);
+        loader.SetSequentialLoads(true);
+        ASSERT_EQ(loader.GetRecordCount(), 10);
+        ASSERT_TRUE(loader.LoadPage(1, 10, rows)) << loader.GetLastError().toStdString();
+        ASSERT_NE(loader.connection, nullptr);
+        ASSERT_EQ(rows.RowCount(), 10);
+        EXPECT_EQ(rows.Value(0, 0), QString::number(from));
+        EXPECT_EQ(rows.Value(9, 0), QString::number(from + 9));
+    };
+    {
+        // A route whose statement takes no limit here walks, as every other print job does.
+        CCustomDS ds;
+        SetSQLiteSource(ds, path, "People", {"Id", "Name"});
+        CountingCustomDL loader;
+        LoaderRow rows;
+        ASSERT_NO_FATAL_FAILURE(job(ds, 41, loader, rows));
+        EXPECT_EQ(loader.connection->queries, 0);
+        EXPECT_EQ(loader.connection->cursors, 1);
+    }
+
+    VC_TEST_SERVER(server, "VC_PG");
+    CCustomDS pg;
+    pg.m_strConnectionString = EncryptString(QStringLiteral("Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
+                                                            "Database=%3;UID=%4;PWD=%5;CommLog=0;Debug=0;")
+                                                 .arg(server.host)
+                                                 .arg(server.port)
+                                                 .arg(server.database, server.user, server.password));
+    pg.m_strTable = "People";
+    pg.m_selectedFields = QStringList {"Id", "Note"};
+    pg.m_strSortField = "Id";
+    for (const qint64 from : {1, 41}) {
+        SCOPED_TRACE(from);
+        CountingCustomDL loader;
+        LoaderRow rows;
+        ASSERT_NO_FATAL_FAILURE(job(pg, from, loader, rows));
+        EXPECT_EQ(loader.connection->cursors, 0);
+        ASSERT_EQ(loader.connection->sent.size(), 1);
+        EXPECT_TRUE(loader.connection->sent[0].endsWith(QStringLiteral(" limit 10 offset %1").arg(from - 1)))
+            << loader.connection->sent[0].toStdString();
+    }
 }
 
 // A label's custom source that names a library by path or a file keyword is refused

@@ -4,7 +4,8 @@
 
 #include <memory>
 
-// A connection that counts the statements run on it and the cursors opened on it.
+// A connection that counts the statements run on it and the cursors opened on it, and keeps the
+// statements' texts.
 class CountingConnection : public DbConnection
 {
 public:
@@ -19,6 +20,7 @@ public:
     bool Query(const QString& sql, DbRows& rows, qint64 skip, qint64 maxRows) override
     {
         ++queries;
+        sent.append(sql);
         const bool ok = m_inner->Query(sql, rows, skip, maxRows);
         m_strLastError = m_inner->LastError();
         return ok;
@@ -32,7 +34,8 @@ public:
 
     int queries = 0;
     int cursors = 0;
+    QStringList sent;
 
-private:
+protected:
     std::unique_ptr<DbConnection> m_inner;
 };

@@ -542,6 +542,65 @@ TEST(PrintOutput, PreviewLabelsAreClippedToTheirShapeAndHole)
     EXPECT_FALSE(IsDarkAt(image, 25, 20, kDpi)) << "inside the hole";
 }
 
+// A run's sources are closed once its last page has its rows, before that page is drawn: what
+// ends their server sessions goes at once. Every earlier page, another copy's too, reads with its
+// sources open, and the next run reads again.
+TEST(PrintOutput, SourcesCloseWhenTheRunsLastPageHasItsRows)
+{
+    auto label = MakeGridLabel(1, 1);
+    AddSource(*label, "S", {"Name"});
+    std::vector<std::unique_ptr<CDataBand>> field;
+    field.push_back(FieldBand("S", "Name"));
+    AddText(*label, "T", std::move(field));
+    struct Closing : FakeLoader
+    {
+        Closing(std::vector<QStringList> rows, std::vector<int>* closedAtLoad, int* closes)
+            : FakeLoader(std::move(rows))
+            , closedAtLoad(closedAtLoad)
+            , closes(closes)
+        {
+        }
+        bool LoadRows(int first, int last, LoaderRow& rows) override
+        {
+            closedAtLoad->push_back(*closes);
+            return FakeLoader::LoadRows(first, last, rows);
+        }
+        bool Close() override
+        {
+            ++*closes;
+            return FakeLoader::Close();
+        }
+        std::vector<int>* closedAtLoad;
+        int* closes;
+    };
+    std::vector<int> closedAtLoad;
+    int closes = 0;
+    CPrintHandler job;
+    job.SetMode(CPrintHandler::ModePrint);
+    job.SetLabelData(label.get());
+    job.SetLoaderFactory([&](const CDSBase&) {
+        return std::make_unique<Closing>(std::vector<QStringList> {{"a"}, {"b"}}, &closedAtLoad, &closes);
+    });
+    job.Prepare();
+    ASSERT_EQ(job.GetPageCount(), 2);
+    std::vector<int> closedAtPage;
+    CImageTarget target(20, [&](const QImage&) {
+        closedAtPage.push_back(closes);
+        return true;
+    });
+    for (const bool collate : {false, true}) {
+        SCOPED_TRACE(collate);
+        closes = 0;
+        closedAtLoad.clear();
+        closedAtPage.clear();
+        ASSERT_EQ(RunPrintJob(job, target, {1, 2, 2, collate}), PrintResult::Success);
+        EXPECT_EQ(closedAtLoad, (std::vector<int> {0, 0, 0, 0}));
+        EXPECT_EQ(closedAtPage, (std::vector<int> {0, 0, 0, 1}));
+        EXPECT_EQ(closes, 1);
+    }
+    EXPECT_FALSE(job.m_bLastPageOfRun);
+}
+
 TEST(PrintOutput, EmptyQRCodeValuesPrintNothingOnAnyLabel)
 {
     // Empty values before and after real ones; a NUL inside a value is content.
