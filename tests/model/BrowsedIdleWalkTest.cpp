@@ -360,3 +360,72 @@ TEST(BrowsedIdleWalk, TiesInAnotherOrderAfterARunAgainAreNoChange)
         }
     }
 }
+
+// Where the watch cannot see who waits for the walk (every route through PgBouncer; a MariaDB
+// login without the PROCESS privilege, which sees its own sessions alone, natively and through an
+// ODBC string) the walk is given back past the short idle bound: another login's ALTER, and the
+// reads queued behind it, go on within seconds, and the pages go on. The control: with that bound
+// long, the ALTER gives up waiting.
+TEST(BrowsedIdleWalk, WhereWaitersCannotBeSeenTheWalkIsGivenBackPastTheShortBound)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    VC_TEST_SERVER(maria, "VC_MY");
+    const TestSessionName named(kIdleSessionName);
+    struct UnseenRoute
+    {
+        std::string name;
+        DbServerSettings reached;
+        bool postgres;
+        bool odbc;
+        bool holds; // the walk holds the table while it idles (the control's ALTER waits)
+    };
+    std::vector<UnseenRoute> routes;
+    DbServerSettings reader = maria;
+    reader.user = QStringLiteral("vc_reader");
+    reader.password = QStringLiteral("reader pass");
+    routes.push_back({"MariaDB, a login without PROCESS", reader, false, false, true});
+    routes.push_back({"MariaDB ODBC string, a login without PROCESS", reader, false, true, true});
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        for (const auto& [pool, database] : {std::pair<const char*, QString> {"session", server.database},
+                 {"transaction", qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE")},
+                 {"statement", qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE")}}) {
+            DbServerSettings through = server;
+            through.port = pooler->port;
+            through.database = database;
+            for (const bool odbc : {false, true})
+                // psqlODBC holds the whole result of a statement pool's walk, and with it nothing.
+                routes.push_back({std::string(odbc ? "psqlODBC" : "libpq") + " through PgBouncer, " + pool + " pooling",
+                    through, true, odbc, !odbc || QByteArray(pool) != "statement"});
+        }
+    } else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB")) {
+        FAIL() << "VC_PGB_* settings are missing although the database servers are required";
+    }
+    for (const UnseenRoute& route : routes) {
+        SCOPED_TRACE(route.name);
+        for (const bool shortBound : {true, false}) {
+            if (!shortBound && !route.holds)
+                continue;
+            SCOPED_TRACE(shortBound ? "the short bound" : "the control: a long bound");
+            const WatchLimits limits(300, 600000, shortBound ? 1000 : 600000);
+            const IdleWalkTable table(route.postgres ? server : maria, route.postgres);
+            ASSERT_EQ(table.Error(), "");
+            const std::unique_ptr<CDSBase> ds = IdleWalkSource(route.reached, route.postgres, route.odbc, table.Name());
+            // 40 MB of rows, more than the sockets hold: a statement streamed by itself is still under
+            // way after page 1.
+            if (route.postgres)
+                ds->m_strSQL = QStringLiteral("select item, id, rpad('x', 200000, '.') as wide from %1 order by id")
+                                   .arg(table.Name());
+            const std::unique_ptr<CDLBase> preview = IdlePreview(*ds);
+            ASSERT_EQ(PageShows(*preview, 1), "");
+            const QString other
+                = AlterAndReadBehindIt(route.postgres ? server : maria, route.postgres, table.Name(), shortBound ? 30 : 2);
+            if (!shortBound) {
+                EXPECT_NE(other, "");
+                continue;
+            }
+            EXPECT_EQ(other, "");
+            for (const int page : {2, 3, 8, 1})
+                EXPECT_EQ(PageShows(*preview, page), "");
+        }
+    }
+}
