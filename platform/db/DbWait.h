@@ -23,7 +23,7 @@ struct DbLimits
     // walkIdleMs of idling: no snapshot is held all day, while a user reading each page for a
     // minute or two still turns pages without the statement run again. Where who waits cannot be
     // seen (a standby's replay, a pooler's other clients, a login that may not see other
-    // sessions) it gives it back after standbyIdleMs.
+    // sessions) it gives it back after standbyIdleMs (walkIdleMs where that is shorter).
     int watchMs = 1500;
     int walkIdleMs = 180000;
     int standbyIdleMs = 5000;
