@@ -138,16 +138,6 @@ const IdleRoute kIdleRoutes[] = {
 // The sessions of this suite carry this name (TestSessionName).
 constexpr char kIdleSessionName[] = "vc_idle_walk";
 
-// The number of sessions of this suite that still hold a lock of a table or a snapshot.
-QString HeldByPreview(const DbServerSettings& s)
-{
-    return ReadOnTestServer(s, true,
-        QStringLiteral("select count(*) from pg_stat_activity a where application_name = '%1' and pid <> "
-                       "pg_backend_pid() and (backend_xmin is not null or exists (select from pg_locks l where "
-                       "l.pid = a.pid and l.relation is not null))")
-            .arg(QLatin1String(kIdleSessionName)));
-}
-
 // The metadata locks MariaDB holds on the table (scripts/dbservers.sh installs the plugin that
 // lists them).
 QString MetadataLocksOf(const DbServerSettings& s, const QString& table)
@@ -220,7 +210,7 @@ TEST(BrowsedIdleWalk, PastTheIdleBoundNoLockOrSnapshotOfThePreviewIsLeft)
     ASSERT_EQ(myTable.Error(), "");
     // What the preview holds on the server: PostgreSQL's locks and snapshot, seen on the server
     // itself whichever route the preview takes; MariaDB's metadata lock of the table.
-    const auto pgHeld = [&] { return HeldByPreview(server); };
+    const auto pgHeld = [&] { return HeldBySessions(server, kIdleSessionName); };
     const auto myHeld = [&] { return MetadataLocksOf(maria, myTable.Name()); };
     for (const IdleRoute& route : kIdleRoutes) {
         // Through PgBouncer psqlODBC walks in a transaction of its own cursor; the program's own

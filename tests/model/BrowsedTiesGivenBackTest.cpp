@@ -4,13 +4,13 @@
 // still shows exactly once, the pages shown before as they were, and each page holds records of
 // the order's values where print has them; a shown row whose value really changed is told.
 #include "DbTestEnv.h"
+#include "PgServerObjects.h"
 #include "model/DLBase.h"
 #include "model/DSBase.h"
 #include "platform/db/DbWait.h"
 
 #include <QElapsedTimer>
 #include <QThread>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -27,27 +27,22 @@ class TieTable
 {
 public:
     TieTable(const DbServerSettings& server, int rows, int groups, int width)
-        : m_server(server), m_name(QStringLiteral("vc_ties_") + QUuid::createUuid().toString(QUuid::Id128).left(12))
+        : m_objects(server,
+            QStringLiteral("create table vc_ties_%1 (id int primary key, grp int, name text); insert into vc_ties_%1 "
+                           "select i, i % GROUPS, rpad('name' || i, WIDTH, '.') from generate_series(1, ROWS) i; "
+                           "analyze vc_ties_%1")
+                .replace(QStringLiteral("GROUPS"), QString::number(groups))
+                .replace(QStringLiteral("WIDTH"), QString::number(width))
+                .replace(QStringLiteral("ROWS"), QString::number(rows)),
+            QStringLiteral("drop table if exists vc_ties_%1"))
     {
-        m_error = WriteOnTestServer(server, true,
-            QStringLiteral("create table %1 (id int primary key, grp int, name text); insert into %1 select i, i "
-                           "% %3, rpad('name' || i, %4, '.') from generate_series(1, %2) i; analyze %1")
-                .arg(m_name)
-                .arg(rows)
-                .arg(groups)
-                .arg(width));
     }
-    ~TieTable() { WriteOnTestServer(m_server, true, QStringLiteral("drop table if exists %1").arg(m_name)); }
-    TieTable(const TieTable&) = delete;
-    TieTable& operator=(const TieTable&) = delete;
 
-    const QString& Name() const { return m_name; }
-    const QString& Error() const { return m_error; }
+    QString Name() const { return m_objects.Named("vc_ties_%1"); }
+    const QString& Error() const { return m_objects.Error(); }
 
 private:
-    DbServerSettings m_server;
-    QString m_name;
-    QString m_error;
+    ServerObjects m_objects;
 };
 
 // The label's source: the table sorted by grp alone, or the statement that reads it so.
@@ -114,16 +109,6 @@ QString SamePagesAsPrint(const QStringList& shown, const QStringList& printed)
     return {};
 }
 
-// The preview's sessions that still hold a lock of a table or a snapshot.
-QString TieWalkHeld(const DbServerSettings& s)
-{
-    return ReadOnTestServer(s, true,
-        QStringLiteral("select count(*) from pg_stat_activity a where application_name = '%1' and pid <> "
-                       "pg_backend_pid() and (backend_xmin is not null or exists (select from pg_locks l where "
-                       "l.pid = a.pid and l.relation is not null))")
-            .arg(QLatin1String(kTieSessionName)));
-}
-
 // Has the preview's walk given back at once past its idle bound, and waits (a minute at most)
 // until the server shows nothing of it held.
 QString GiveTheWalkBack(const DbServerSettings& s)
@@ -135,10 +120,10 @@ QString GiveTheWalkBack(const DbServerSettings& s)
     });
     QElapsedTimer watchdog;
     watchdog.start();
-    QString held = TieWalkHeld(s);
+    QString held = HeldBySessions(s, kTieSessionName);
     while (held != u"0" && watchdog.elapsed() < 60000) {
         QThread::msleep(100);
-        held = TieWalkHeld(s);
+        held = HeldBySessions(s, kTieSessionName);
     }
     return held;
 }
