@@ -522,6 +522,99 @@ BENCHMARK_CAPTURE(IdleTurn, PsqlOdbc, true, JumpRoute::PsqlOdbc)->Apply(IdleTurn
 BENCHMARK_CAPTURE(IdleTurn, MariaDB, false, JumpRoute::Native)->Apply(IdleTurnRuns);
 BENCHMARK_CAPTURE(IdleTurn, MariaDBOdbcString, false, JumpRoute::OdbcString)->Apply(IdleTurnRuns);
 
+// A preview of a million rows sorted by a value seven groups share (rows that tie): the first
+// page, page turns, a far jump to the last page, then page turns after the walk was given back
+// while it idled (VC_BENCH_GIVE_BACK_MS of idling, 1500 by default, past a bound of 300), and a
+// far jump after a second give-back. Each page must hold 25 records of the order's values, and no
+// record may show twice, before a figure is reported. Peak memory is the process's: run one
+// route alone in a process to read it.
+void TiesGivenBack(benchmark::State& state, JumpRoute route)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr int records = 1000000;
+    const PreviewServer& server = PreviewTable(true, records);
+    if (!server.ready) {
+        state.SkipWithError(qPrintable(server.error));
+        return;
+    }
+    const std::unique_ptr<CDSBase> ds = DescribeRoute(true, route, server.settings);
+    ds->m_nRangeMode = RangeSQL;
+    ds->m_strSQL = QStringLiteral("select Id, Name, Code, Id % 7 as grp from vc_bench_preview_%1 order by grp").arg(records);
+    ds->m_selectedFields = QStringList {"id", "name", "code", "grp"};
+    const int lastPage = records / kPreviewPageSize;
+    const int idleMs = qEnvironmentVariableIntValue("VC_BENCH_GIVE_BACK_MS") > 0
+        ? qEnvironmentVariableIntValue("VC_BENCH_GIVE_BACK_MS")
+        : 1500;
+    const DbLimits saved = GetDbLimits();
+    const auto giveBack = [&] {
+        DbLimits limits = saved;
+        limits.watchMs = 100;
+        limits.walkIdleMs = 300;
+        SetDbLimits(limits);
+        std::this_thread::sleep_for(std::chrono::milliseconds(idleMs));
+        SetDbLimits(saved);
+    };
+    double firstMs = 0, turnMs = 0, jumpMs = 0, backTurnMs = 0, backTurnsMs = 0, backJumpMs = 0;
+    for (auto _ : state) {
+        std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(ds->GetType());
+        loader->SetDataSource(ds.get());
+        loader->SetBrowsedLoads(true);
+        std::map<QString, int> shown;
+        QString wrong;
+        // Page page, timed into ms; the expected value of the order for each of its records.
+        const auto page = [&](int number, double& ms) {
+            LoaderRow rows;
+            const auto start = Clock::now();
+            const bool read = loader->LoadPage(number, kPreviewPageSize, rows);
+            ms += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            if (!read || rows.RowCount() != kPreviewPageSize) {
+                wrong = QStringLiteral("page %1: %2").arg(number).arg(read ? QStringLiteral("short") : loader->GetLastError());
+                return;
+            }
+            for (int r = 0; r < rows.RowCount(); ++r) {
+                const qint64 at = qint64(number - 1) * kPreviewPageSize + r;
+                // Records 1..N hold Id % 7 = 0 for the first N/7 places, and so on.
+                int group = 0;
+                for (qint64 before = 0; group < 7; ++group) {
+                    before += records / 7 + (group >= 1 && group <= records % 7 ? 1 : 0);
+                    if (at < before)
+                        break;
+                }
+                if (rows.Value(r, 3).toInt() != group || ++shown[rows.Value(r, 0)] > 1)
+                    wrong = QStringLiteral("page %1 row %2: %3 in group %4").arg(number).arg(r).arg(rows.Value(r, 0), rows.Value(r, 3));
+            }
+        };
+        page(1, firstMs);
+        for (int p = 2; p <= 10; ++p)
+            page(p, turnMs);
+        page(lastPage, jumpMs);
+        giveBack();
+        page(11, backTurnMs);
+        for (int p = 12; p <= 20; ++p)
+            page(p, backTurnsMs);
+        giveBack();
+        page(lastPage - 1, backJumpMs);
+        if (!wrong.isEmpty()) {
+            state.SkipWithError(qPrintable(wrong));
+            return;
+        }
+    }
+    const double n = double(state.iterations());
+    state.counters["first ms"] = firstMs / n;
+    state.counters["turn ms"] = turnMs / n / 9;
+    state.counters["jump ms"] = jumpMs / n;
+    state.counters["given back: turn ms"] = backTurnMs / n;
+    state.counters["then turn ms"] = backTurnsMs / n / 9;
+    state.counters["given back: jump ms"] = backJumpMs / n;
+    state.counters["peak MB"] = double(PeakResidentKiB()) / 1024.0;
+}
+void TiesGivenBackRuns(benchmark::internal::Benchmark* b)
+{
+    b->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+BENCHMARK_CAPTURE(TiesGivenBack, PostgreSQL, JumpRoute::Native)->Apply(TiesGivenBackRuns);
+BENCHMARK_CAPTURE(TiesGivenBack, PsqlOdbc, JumpRoute::PsqlOdbc)->Apply(TiesGivenBackRuns);
+
 void BM_MariaDBStatementPreviewWalk(benchmark::State& state)
 {
     PreviewWalk(state, false);

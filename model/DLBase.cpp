@@ -83,6 +83,7 @@ void CDLBase::DropStage()
     m_bStageComplete = false;
     m_shownPages.clear();
     m_shownColumns.clear();
+    m_pins.reset();
 }
 
 bool CDLBase::Reconnect()
@@ -92,6 +93,7 @@ bool CDLBase::Reconnect()
     const bool complete = m_bStageComplete;
     auto shownPages = std::move(m_shownPages);
     const QStringList shownColumns = m_shownColumns;
+    std::shared_ptr<DbStagePins> pins = std::move(m_pins);
     Close();
     const bool open = OpenWithStatement();
     m_stage = std::move(stage);
@@ -99,6 +101,7 @@ bool CDLBase::Reconnect()
     m_bStageComplete = complete;
     m_shownPages = std::move(shownPages);
     m_shownColumns = shownColumns;
+    m_pins = std::move(pins);
     return open;
 }
 
@@ -120,55 +123,6 @@ void CDLBase::OpenSeekingWalk(const QString& sql)
     m_cursor = m_connection->OpenSeekingCursor(sql);
     m_cursor->WatchWhileIdle();
     m_strCursorSql = sql;
-    // A walk run again after pages were shown checks them first.
-    m_bCursorChecked = m_shownPages.empty();
-}
-
-namespace {
-// Whether every hash of wanted is among found (as multisets, each found at most once).
-bool HashesInclude(std::vector<quint64> found, std::vector<quint64> wanted)
-{
-    std::sort(found.begin(), found.end());
-    std::sort(wanted.begin(), wanted.end());
-    return std::includes(found.begin(), found.end(), wanted.begin(), wanted.end());
-}
-} // namespace
-
-bool CDLBase::ShownPageStands(qint64 start, const std::vector<quint64>& hashes, bool& read)
-{
-    // Rows that tie in the order may come in another order on a cursor run again, across the
-    // page's edges too, as far as the tie reaches: the page's rows are looked for as a multiset,
-    // among its own place's rows first, then among rows ever further on either side, to the whole
-    // result, hashed as they come so that no more than a slice is held. A row shown that is found
-    // nowhere was changed or deleted; rows only moved among their ties are no change of the page,
-    // and show where the cursor run again has them, as print does.
-    const auto count = static_cast<qint64>(hashes.size());
-    LoaderRow shown;
-    read = m_cursor->Seek(start) && m_cursor->Fetch(count, shown);
-    if (!read)
-        return true;
-    if (shown.Columns().mid(0, ShownColumns(*m_pDataSource, shown)) != m_shownColumns)
-        return false;
-    const int columns = ShownColumns(*m_pDataSource, shown);
-    const auto found = std::make_shared<std::vector<quint64>>();
-    for (int r = 0; r < shown.RowCount(); ++r)
-        found->push_back(DbRowHash(shown, r, columns));
-    if (shown.RowCount() == count && HashesInclude(*found, hashes))
-        return true;
-    for (qint64 reach = std::max<qint64>(count, 1);; reach *= 4) {
-        const qint64 from = std::max<qint64>(start - reach, 0);
-        const qint64 wanted = start - from + count + reach;
-        found->clear();
-        read = m_cursor->Seek(from) && m_cursor->FetchInto(wanted, count, [found, columns](const DbRows& rows) {
-            for (int r = 0; r < rows.RowCount(); ++r)
-                found->push_back(DbRowHash(rows, r, columns));
-            return true;
-        });
-        if (!read || HashesInclude(*found, hashes))
-            return true;
-        if (from == 0 && static_cast<qint64>(found->size()) < wanted)
-            return false;
-    }
 }
 
 bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows)
@@ -176,19 +130,9 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
     for (int reruns = 0;;) {
         if (!m_cursor)
             OpenSeekingWalk(sql);
-        bool read = true;
-        bool changed = false;
-        // A cursor run again shows a page only once the pages shown before are as they were.
-        for (auto page = m_shownPages.begin(); !m_bCursorChecked && read && !changed && page != m_shownPages.end();
-             ++page)
-            changed = !ShownPageStands(page->first, page->second, read);
-        if (read && !changed && !m_bCursorChecked)
-            m_bCursorChecked = true;
-        read = read && !changed && m_cursor->Seek(first - 1) && m_cursor->Fetch(last - first + 1, rows);
+        bool read = m_cursor->Seek(first - 1) && m_cursor->Fetch(last - first + 1, rows);
         if (read && !m_shownColumns.isEmpty()
-            && rows.Columns().mid(0, ShownColumns(*m_pDataSource, rows)) != m_shownColumns)
-            changed = true;
-        if (changed) {
+            && rows.Columns().mid(0, ShownColumns(*m_pDataSource, rows)) != m_shownColumns) {
             rows.Clear();
             EndWalk();
             DropStage();
@@ -216,6 +160,18 @@ bool CDLBase::SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow&
             return FailQuery(error);
         if (!RunAgain(reruns, error))
             return false;
+        if (m_shownPages.empty())
+            continue;
+        // Rows that tie in the order may come in another order in the run again: read by
+        // position, a page would show some of them a second time and leave others out. The walk
+        // is kept from its start instead, each shown row where it was shown.
+        std::map<qint64, quint64> pins;
+        for (const auto& [start, hashes] : m_shownPages)
+            for (size_t r = 0; r < hashes.size(); ++r)
+                pins[start + static_cast<qint64>(r)] = hashes[r];
+        m_pins = std::make_shared<DbStagePins>(m_stage, std::move(pins), m_shownColumns);
+        m_shownPages.clear();
+        return BrowseRows(sql, first, last, rows);
     }
 }
 
@@ -243,7 +199,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         m_strStageSql = sql;
     }
     // Where the server moves past rows itself, a page is read where it lies and nothing is kept.
-    if (m_stage->RowCount() == 0 && !m_bStageComplete) {
+    if (m_stage->RowCount() == 0 && !m_bStageComplete && !m_pins) {
         if (!m_cursor || sql != m_strCursorSql) {
             EndWalk();
             OpenSeekingWalk(sql);
@@ -261,15 +217,23 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         // serves, and passes over the kept rows checking that they are still the same rows
         // (DbStageRecheck): a statement run whole gives the same rows each time, ties in its order
         // perhaps in another order, unless the data changed meanwhile.
-        const qint64 walked = m_recheck ? m_recheck->Position() : m_stage->RowCount();
+        const qint64 walked
+            = m_recheck ? m_recheck->Position() : m_stage->RowCount() + (m_pins ? m_pins->Held() : 0);
         const bool fresh = !m_cursor || sql != m_strCursorSql || m_cursor->Position() != walked;
+        const std::shared_ptr<DbStagePins> pins = m_pins;
         if (fresh) {
             EndWalk();
-            m_cursor = m_connection->OpenCursor(sql);
+            // Where the server moves past rows itself (a walk that ran again after pages it
+            // showed), its walk is asked who waits for it while it idles.
+            m_cursor = m_connection->OpenSeekingCursor(sql);
             m_cursor->WatchWhileIdle();
             m_strCursorSql = sql;
+            if (pins)
+                pins->Restart();
             if (m_stage->RowCount() > 0)
-                m_recheck = std::make_shared<DbStageRecheck>(m_stage);
+                m_recheck = pins ? std::make_shared<DbStageRecheck>(
+                                m_stage, [pins](const DbRows& block) { return pins->Take(block); })
+                                 : std::make_shared<DbStageRecheck>(m_stage);
         }
         const qint64 kept = m_stage->RowCount();
         const qint64 at = m_cursor->Position();
@@ -277,7 +241,9 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         // To the kept rows' end first. Past the page while kept rows are still to come, as much as
         // was walked so far each time, so that a change found only at the statement's end costs
         // a few steps, not one a page.
-        const qint64 wanted = checking ? kept - at : kept < last ? last - kept : std::max(pageRows, at);
+        // Shown rows pinned further on hold the run's rows until they come: then as much again.
+        const qint64 toPage = pins && pins->Held() > 0 ? std::max(last - kept, at) : last - kept;
+        const qint64 wanted = checking ? kept - at : kept < last ? toPage : std::max(pageRows, at);
         // Checked or kept in the step that reads the rows, all the way to the page in one step,
         // so that the window waits for the whole jump with its 取消.
         struct Taken
@@ -288,8 +254,8 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         const auto taken = std::make_shared<Taken>();
         const std::shared_ptr<DbRowStage> stage = m_stage;
         const std::shared_ptr<DbStageRecheck> recheck = m_recheck;
-        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, recheck, taken](const DbRows& block) {
-            taken->ok = recheck ? recheck->Take(block) : stage->Append(block);
+        const bool read = m_cursor->FetchInto(wanted, pageRows, [stage, recheck, pins, taken](const DbRows& block) {
+            taken->ok = recheck ? recheck->Take(block) : pins ? pins->Take(block) : stage->Append(block);
             if (taken->ok)
                 taken->rows += block.RowCount();
             return taken->ok;
@@ -297,7 +263,7 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
         if (!read) {
             const QString error = m_cursor->LastError();
             const bool stopped = m_cursor->Stopped();
-            const bool underway = !fresh || kept > 0;
+            const bool underway = !fresh || kept > 0 || pins;
             EndWalk();
             // Cancelled, or past a limit: the step may still be running with the kept rows.
             if (stopped) {
@@ -311,15 +277,19 @@ bool CDLBase::BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRo
             continue;
         }
         const bool ended = taken->ok && taken->rows < wanted;
+        if (ended && pins && !pins->Finish())
+            taken->ok = false;
         // Never pages of two states: what was kept goes, and the next page starts afresh.
         if (taken->ok ? ended && m_recheck && !m_recheck->Settled()
-                      : m_stage->Changed() || (m_recheck && m_recheck->Changed())) {
+                      : m_stage->Changed() || (m_recheck && m_recheck->Changed()) || (pins && pins->Changed())) {
             EndWalk();
             DropStage();
             return Fail(kChangedMessage.arg(DbSourceScope::Current()));
         }
         if (!taken->ok) {
             EndWalk();
+            if (pins && !pins->LastError().isEmpty() && !m_stage->Full())
+                return Fail(pins->LastError());
             if (m_stage->Full())
                 return Fail(QStringLiteral("数据源“%1”预览过的记录超过了临时存储 %2 MB 的上限，无法预览后面的记录。")
                                 .arg(DbSourceScope::Current())

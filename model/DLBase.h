@@ -14,6 +14,7 @@
 
 class CDSBase;
 class DbRowStage;
+class DbStagePins;
 class DbStageRecheck;
 
 // The rows one load hands back: one element per field, a NULL value as an empty
@@ -119,12 +120,10 @@ protected:
     // Records first..last of the statement as one walk of it gives them (SetBrowsedLoads): read
     // from its rows kept so far, the walk going on past them where the page lies further.
     bool BrowseRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
-    // BrowseRows on a cursor that seeks: each page read where it lies, the pages shown kept as a
-    // hash of each row, which a cursor run again must give alike before it shows another page.
+    // BrowseRows on a cursor that seeks: each page read where it lies in the walk's one run, the
+    // pages shown kept as a hash of each row. Once the walk must run again it is kept in the stage
+    // from its start on, the shown rows pinned to their places (DbStagePins).
     bool SeekRows(const QString& sql, qint64 first, qint64 last, LoaderRow& rows);
-    // Whether a page a seeking cursor showed at start (the hash of each row) is shown alike by the
-    // cursor run again; read false when the cursor failed.
-    bool ShownPageStands(qint64 start, const std::vector<quint64>& hashes, bool& read);
     // Opens the walk of sql where the server can move past rows itself (else as OpenCursor).
     void OpenSeekingWalk(const QString& sql);
     // Forgets the walk's rows kept for browsing.
@@ -188,10 +187,11 @@ protected:
     // The check of a walk run again over the rows kept (none for the first run); goes with the cursor.
     std::shared_ptr<DbStageRecheck> m_recheck;
     // The pages a seeking cursor showed: a hash of each row by the place of its first row, and
-    // the shown columns' names. Checked once against each new cursor (m_bCursorChecked).
+    // the shown columns' names.
     std::map<qint64, std::vector<quint64>> m_shownPages;
     QStringList m_shownColumns;
-    bool m_bCursorChecked = false;
+    // The shown rows' places the stage keeps them in, once a seeking walk ran again after them.
+    std::shared_ptr<DbStagePins> m_pins;
     bool m_bSequential = false;
     // The last record of the job in the statement's order, as counted (CountRecords); -1 not
     // counted yet.

@@ -75,13 +75,15 @@ public:
 
     // What the walk holds on the server while it idles between calls, as the watch of its
     // connection's worker sees it (DbWorker.cpp), which gives it back (Release) when another
-    // session waits for it, or once it has idled past DbLimits::walkIdleMs (standbyIdleMs on a
-    // standby, whose replay waits for it unseen).
+    // session waits for it, or once it has idled past DbLimits::walkIdleMs (standbyIdleMs where
+    // who waits cannot be seen: a standby, whose replay waits for it unseen, a pooler, a login
+    // that may not see other sessions).
     struct Hold
     {
         bool held = false; // a transaction, or a statement whose rows are not all read
         bool waitedFor = false; // another session waits for a lock of the walk's
         bool standby = false;
+        bool unseen = false; // whether another session waits cannot be asked
     };
     // Asks the server where needed; a walk that holds nothing asks nothing. Where the walk's own
     // transaction is asked, a failure to ask has ended it: it counts as waited for.

@@ -21,8 +21,9 @@ struct DbLimits
     // for it: one round trip on an idle connection, so that a waiting ALTER (and the plain reads
     // queued behind it) go on within a second or two. Whatever happens, nothing it holds outlives
     // walkIdleMs of idling: no snapshot is held all day, while a user reading each page for a
-    // minute or two still turns pages without the statement run again. On a standby replay waits
-    // for the walk unseen: it gives it back after standbyIdleMs there.
+    // minute or two still turns pages without the statement run again. Where who waits cannot be
+    // seen (a standby's replay, a pooler's other clients, a login that may not see other
+    // sessions) it gives it back after standbyIdleMs (walkIdleMs where that is shorter).
     int watchMs = 1500;
     int walkIdleMs = 180000;
     int standbyIdleMs = 5000;

@@ -348,7 +348,8 @@ struct DbLane
                 continue;
             }
             const DbCursor::Hold hold = cursor->second->Watch();
-            const auto bound = std::chrono::milliseconds(hold.standby ? limits.standbyIdleMs : limits.walkIdleMs);
+            const auto bound = std::chrono::milliseconds(
+                hold.standby || hold.unseen ? std::min(limits.standbyIdleMs, limits.walkIdleMs) : limits.walkIdleMs);
             if (!hold.held || (!hold.waitedFor && idle < bound)) {
                 ++cursor;
                 continue;

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -174,6 +175,31 @@ public:
             mysql_close(m_watch);
         m_watch = nullptr;
     }
+    // Whether the login may see other logins' sessions in the process list (the PROCESS
+    // privilege): without it the list shows its own alone, and an empty answer would say that
+    // nobody waits. Asked once on the watch's connection, and not trusted when it cannot be
+    // asked; a privilege held through a role is not seen, which costs only the shorter bound.
+    bool SeesOtherSessions()
+    {
+        if (!m_seesOthers) {
+            MYSQL* watch = Watcher();
+            static const QByteArray ask
+                = "select count(*) from information_schema.user_privileges where privilege_type = 'PROCESS' and "
+                  "grantee = concat('''', substring_index(current_user(), '@', 1), '''@''', "
+                  "substring_index(current_user(), '@', -1), '''')";
+            MYSQL_RES* result = watch && mysql_real_query(watch, ask.constData(), static_cast<unsigned long>(ask.size())) == 0
+                ? mysql_store_result(watch)
+                : nullptr;
+            const MYSQL_ROW row = result ? mysql_fetch_row(result) : nullptr;
+            if (row && row[0])
+                m_seesOthers = qstrcmp(row[0], "0") != 0;
+            if (result)
+                mysql_free_result(result);
+            else
+                CloseWatch();
+        }
+        return m_seesOthers.value_or(false);
+    }
 
     // The failure of reading a row. A row larger than the packet limit ends the connection
     // as a lost server does, with the same error; the client library tells the two apart in its
@@ -330,6 +356,7 @@ private:
     }
 
     MYSQL* m_watch = nullptr; // Watcher()
+    std::optional<bool> m_seesOthers; // SeesOtherSessions(), once answered
     QByteArray m_sqlMode;
     bool m_connected = false;
     bool m_tracked = false;
@@ -389,13 +416,15 @@ public:
     // table's metadata lock: the server does not say for which table, so a waiter of another
     // table's gives this walk back too, which costs only its run again. A login without the
     // PROCESS privilege sees its own sessions only, and a watch that cannot ask tells nothing
-    // (its connection is made again at the next): the idle bound holds for the rest.
+    // (its connection is made again at the next): the short idle bound holds for those.
     Hold Watch() override
     {
         Hold hold;
         hold.held = m_result != nullptr;
         if (!hold.held)
             return hold;
+        // Its own login's sessions it sees all the same.
+        const bool seesOthers = m_session.SeesOtherSessions();
         MYSQL* watch = m_session.Watcher();
         const QByteArray ask = "select count(*) from information_schema.processlist where state = 'Waiting for table "
                                "metadata lock' and id <> "
@@ -409,6 +438,7 @@ public:
             mysql_free_result(result);
         else
             m_session.CloseWatch();
+        hold.unseen = !row || !seesOthers;
         return hold;
     }
 

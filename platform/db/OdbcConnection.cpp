@@ -519,11 +519,13 @@ public:
 
     // A statement not read to its end holds its transaction (or the driver's own cursor's);
     // which sessions wait for it is asked by the seeking walk only, the one that reaches its
-    // server itself. A statement of that walk leaves its transaction to it.
+    // server itself: elsewhere the short idle bound gives it back. A statement of that walk
+    // leaves its transaction to it.
     Hold Watch() override
     {
         Hold hold;
         hold.held = m_stmt != SQL_NULL_HANDLE && m_transaction != HeldWalk;
+        hold.unseen = hold.held;
         return hold;
     }
 
@@ -915,11 +917,12 @@ public:
     bool NoTransactions() const { return m_noTransactions; }
 
     // The transaction is held until the walk ends; through a pooler its server session cannot be
-    // asked who waits for it, so only the idle bound gives it back there.
+    // asked who waits for it, so only the short idle bound gives it back there.
     Hold Watch() override
     {
         Hold hold;
         hold.held = !m_ended;
+        hold.unseen = hold.held;
         return hold;
     }
 
@@ -973,6 +976,7 @@ public:
             2);
         hold.standby = answer.value(0) == u"1";
         hold.waitedFor = answer.size() != 2 || answer[1] == u"1";
+        hold.unseen = false;
         return hold;
     }
 

@@ -1001,11 +1001,12 @@ public:
     }
 
     // Through a pooler the server's session is not this connection's to ask about: the walk is
-    // only bounded in time.
+    // only bounded in time, the short bound.
     Hold Watch() override
     {
         Hold hold;
         hold.held = !m_done;
+        hold.unseen = hold.held;
         return hold;
     }
 

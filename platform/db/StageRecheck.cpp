@@ -1,5 +1,6 @@
 #include "platform/db/StageRecheck.h"
 
+#include "platform/db/DbWait.h"
 #include "platform/db/SQLiteStage.h"
 
 #include <algorithm>
@@ -18,8 +19,11 @@ void AppendRowOf(const DbRows& from, int row, DbRows& to)
 
 } // namespace
 
-DbStageRecheck::DbStageRecheck(std::shared_ptr<DbRowStage> stage) : m_stage(std::move(stage)), m_kept(m_stage->RowCount())
+DbStageRecheck::DbStageRecheck(std::shared_ptr<DbRowStage> stage, std::function<bool(const DbRows&)> append)
+    : m_stage(std::move(stage)), m_append(std::move(append)), m_kept(m_stage->RowCount())
 {
+    if (!m_append)
+        m_append = [stage = m_stage](const DbRows& rows) { return stage->Append(rows); };
 }
 
 void DbStageRecheck::Count(quint64 hash, int step, const DbRows* rows, int row)
@@ -75,7 +79,7 @@ bool DbStageRecheck::Take(const DbRows& rows)
     // Past it: every row kept, but for kept rows that come late.
     if (m_missing == 0 && row == 0) {
         m_position += rows.RowCount();
-        return m_stage->Append(rows);
+        return m_append(rows);
     }
     DbRows keep;
     keep.Reset(rows.Columns());
@@ -88,7 +92,7 @@ bool DbStageRecheck::Take(const DbRows& rows)
             AppendRowOf(rows, row, keep);
         ++m_position;
     }
-    return keep.IsEmpty() || m_stage->Append(keep);
+    return keep.IsEmpty() || m_append(keep);
 }
 
 bool DbStageRecheck::KeepMet()
@@ -104,7 +108,7 @@ bool DbStageRecheck::KeepMet()
     }
     m_met.Clear();
     m_metHashes.clear();
-    return keep.IsEmpty() || m_stage->Append(keep);
+    return keep.IsEmpty() || m_append(keep);
 }
 
 void DbStageRecheck::Compact()
@@ -133,4 +137,126 @@ void DbStageRecheck::Compact()
     }
     m_met = std::move(met);
     m_metHashes = std::move(hashes);
+}
+
+DbStagePins::DbStagePins(std::shared_ptr<DbRowStage> stage, std::map<qint64, quint64> pins, QStringList columns)
+    : m_stage(std::move(stage)), m_pins(std::move(pins)), m_columns(std::move(columns))
+{
+    m_pins.erase(m_pins.begin(), m_pins.lower_bound(m_stage->RowCount()));
+    for (const auto& [place, hash] : m_pins)
+        ++m_wanted[hash];
+}
+
+void DbStagePins::Restart()
+{
+    for (const auto& [hash, rows] : m_pool)
+        m_wanted[hash] += static_cast<qint64>(rows.size());
+    m_pool.clear();
+    m_pooled = 0;
+    m_poolRows.Reset(m_poolRows.Columns());
+    m_queue.Reset(m_queue.Columns());
+    m_queueHead = 0;
+}
+
+bool DbStagePins::Take(const DbRows& rows)
+{
+    const int columns = m_stage->KeptColumns(rows);
+    if (rows.Columns().mid(0, columns) != m_columns) {
+        m_changed = true;
+        return false;
+    }
+    // Every pinned place kept: the run's rows follow as they come.
+    if (m_pins.empty() && Held() == 0)
+        return rows.IsEmpty() || Keep(rows);
+    if (m_queue.ColumnCount() != rows.ColumnCount()) {
+        m_queue.Reset(rows.Columns());
+        m_poolRows.Reset(rows.Columns());
+    }
+    DbRows out;
+    out.Reset(rows.Columns());
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        const quint64 hash = DbRowHash(rows, r, columns);
+        const auto wanted = m_wanted.find(hash);
+        if (wanted != m_wanted.end() && wanted->second > 0) {
+            --wanted->second;
+            m_pool[hash].push_back(m_poolRows.RowCount());
+            AppendRowOf(rows, r, m_poolRows);
+            ++m_pooled;
+        } else {
+            AppendRowOf(rows, r, m_queue);
+        }
+        Place(out);
+    }
+    // Held unshown rows wait for a shown row that has not come; in a change it never does, and
+    // they are bounded as the rows of one read are.
+    if (m_queue.MemoryUsed() > GetDbLimits().sliceBytes) {
+        m_strLastError = DbSliceTooLargeMessage();
+        return false;
+    }
+    return out.IsEmpty() || Keep(out);
+}
+
+void DbStagePins::Place(DbRows& out)
+{
+    for (;;) {
+        const qint64 place = m_stage->RowCount() + out.RowCount();
+        const auto pin = m_pins.begin();
+        if (pin != m_pins.end() && pin->first == place) {
+            const auto pooled = m_pool.find(pin->second);
+            if (pooled == m_pool.end())
+                break;
+            AppendRowOf(m_poolRows, pooled->second.back(), out);
+            pooled->second.pop_back();
+            if (pooled->second.empty())
+                m_pool.erase(pooled);
+            m_pins.erase(pin);
+            if (--m_pooled == 0)
+                m_poolRows.Reset(m_poolRows.Columns());
+        } else if (m_queueHead < m_queue.RowCount()) {
+            AppendRowOf(m_queue, m_queueHead++, out);
+        } else {
+            break;
+        }
+    }
+    if (m_queueHead == m_queue.RowCount()) {
+        m_queue.Reset(m_queue.Columns());
+        m_queueHead = 0;
+    } else if (m_queueHead > 4096 && m_queueHead * 2 > m_queue.RowCount()) {
+        DbRows rest;
+        rest.Reset(m_queue.Columns());
+        for (int r = m_queueHead; r < m_queue.RowCount(); ++r)
+            AppendRowOf(m_queue, r, rest);
+        m_queue = std::move(rest);
+        m_queueHead = 0;
+    }
+}
+
+bool DbStagePins::Finish()
+{
+    DbRows out;
+    out.Reset(m_queue.Columns());
+    for (;;) {
+        Place(out);
+        if (m_pins.empty())
+            break;
+        const auto pin = m_pins.begin();
+        if (!m_pool.count(pin->second)) {
+            m_changed = true;
+            return false;
+        }
+        // Fewer unshown rows came than before the pinned place (some were deleted): the shown
+        // rows left follow the run's rows, in their order.
+        const quint64 hash = pin->second;
+        m_pins.erase(pin);
+        m_pins.emplace(m_stage->RowCount() + out.RowCount(), hash);
+    }
+    return out.IsEmpty() || Keep(out);
+}
+
+bool DbStagePins::Keep(const DbRows& out)
+{
+    if (m_stage->Append(out))
+        return true;
+    m_changed = m_stage->Changed();
+    return false;
 }

@@ -137,6 +137,17 @@ inline QString ReadOnTestServer(const DbServerSettings& s, bool postgres, const 
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
 
+// How many PostgreSQL sessions named name (TestSessionName) still hold a lock of a table or a
+// snapshot, as the server says.
+inline QString HeldBySessions(const DbServerSettings& s, const char* name)
+{
+    return ReadOnTestServer(s, true,
+        QStringLiteral("select count(*) from pg_stat_activity a where application_name = '%1' and pid <> "
+                       "pg_backend_pid() and (backend_xmin is not null or exists (select from pg_locks l where "
+                       "l.pid = a.pid and l.relation is not null))")
+            .arg(QLatin1String(name)));
+}
+
 inline constexpr int kTiedRecords = 2000;
 
 // Tables whose order has ties: <stem>_items, ids 1..2000 on ten dates in no order of theirs,

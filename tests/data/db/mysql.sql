@@ -73,3 +73,7 @@ CREATE DEFINER = root@localhost SQL SECURITY DEFINER VIEW v_sys_bytes AS SELECT 
 GRANT EXECUTE ON FUNCTION sys.vc_admin_dump TO vellum@'127.0.0.1', vellum@localhost;
 GRANT SELECT, SHOW VIEW ON sys.vc_admin_view TO vellum@'127.0.0.1', vellum@localhost;
 GRANT EXECUTE ON FUNCTION sys.format_bytes TO vellum@'127.0.0.1', vellum@localhost;
+-- A login that reads the test database and holds no global privilege, PROCESS among them: the
+-- process list shows it its own sessions alone.
+CREATE USER IF NOT EXISTS vc_reader@'127.0.0.1' IDENTIFIED BY 'reader pass';
+GRANT SELECT ON * TO vc_reader@'127.0.0.1';
