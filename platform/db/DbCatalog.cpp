@@ -45,11 +45,39 @@ const QString kPgRights = QStringLiteral(
     "select 'right', rolname::text from pg_roles where rolname in "
     "('pg_read_server_files', 'pg_write_server_files', 'pg_execute_server_program') and pg_has_role(session_user, oid, 'MEMBER')");
 
+// The languages of the server's own code: its library's (internal) and that of the libraries in
+// its folder (C), as an extension installed from the server's packages has. Only a superuser
+// declares a function in either.
+const QString kPgServerLanguages = QStringLiteral("(select l.oid from pg_language l where l.lanname in ('internal', 'c'))");
+
+// The functions among the objects reached, as "called".
+const QString kPgCalled = QStringLiteral(
+    ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace, p.prolang, p.prosrc, p.prosecdef from reached r "
+    "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) ");
+
+// What is called, as rows: the database's own code (SQL or a procedural language, or anything
+// that runs with its owner's rights) by schema and name, as 'routine'; the server's own code
+// (pg_catalog's functions, and those in C or internal, an extension's among them) by name and
+// arguments, as 'builtin', which the program judges as it judges the server's functions. A
+// function in C or internal goes by every name its code has: its symbol and the name of each
+// function of the same symbol, so that one declared over a refused function's code is known as
+// that function.
+const QString kPgCalledRows = QStringLiteral(
+    "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
+    "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 and (c.prosecdef or c.prolang not in %1) "
+    "union select 'builtin', c.proname || '/' || c.pronargs from called c "
+    "where c.pronamespace = 'pg_catalog'::regnamespace or c.prolang in %1 "
+    "union select 'builtin', c.prosrc || '/' || c.pronargs from called c where c.oid >= 16384 and c.prolang in %1 "
+    "union select 'builtin', q.proname || '/' || q.pronargs from called c join pg_proc q on q.prosrc = c.prosrc "
+    "where c.oid >= 16384 and c.prolang in %1 and q.prolang in %1")
+                                      .arg(kPgServerLanguages);
+
 // PostgreSQL, by name: the functions (aggregates and procedures too) of the names, those of the
 // operators whose name is part of a run of operator characters, and those reached through the
 // rules of views, the row security policies of tables and the checks of domains that the names
-// or these reach in turn, as pg_depend records them. initdb's own objects have oids below 16384
-// (FirstNormalObjectId); every later one, an extension's (dblink) among them, is the database's.
+// or these reach in turn, as pg_depend records them; told apart as the resolved question tells
+// them (kPgCalledRows), so that a name of the server's refused functions is known as one.
+// initdb's own objects have oids below 16384 (FirstNormalObjectId).
 QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
 {
     return QStringLiteral(
@@ -71,10 +99,8 @@ QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
         "and d.objid in (select k.oid from pg_constraint k where k.contypid = r.id)) "
         "union all select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p "
         "where r.cls = 'pg_operator'::regclass and p.oid = r.id) x(cls, id)) "
-        "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(p.proname) from reached r "
-        "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-        "join pg_namespace s on s.oid = p.pronamespace where p.oid >= 16384")
-        .arg(PgTextArray(names), PgTextArray(operators));
+        "%3 %4")
+        .arg(PgTextArray(names), PgTextArray(operators), kPgCalled, kPgCalledRows);
 }
 
 // The temporary view the server resolves a statement into; it never outlives the rolled-back
@@ -142,19 +168,29 @@ const QString kPgRelationLinks = QStringLiteral(
 // classes' support functions and operators (GREATEST, an array's or a row's comparison and
 // equality), those of the types it is made of (an array's element, a domain's base, a
 // composite's columns, a range's subtype, whose class the range names, and its canonical and
-// subtype difference functions) and of the types it reads as without a cast. The server's own
-// support functions and operators are left out: they run nothing of the database's but through
-// the types they compare, which are followed themselves.
+// subtype difference functions). A type without a default class of its own for btree or hash is
+// compared through that of a type it reads as without a cast, the preferred type of its kind
+// where that is one of them (as the server looks for one: varchar through text's, not citext's),
+// and only then: a cast from text to citext is never taken to compare text. The server's own support
+// functions and operators are left out: they run nothing of the database's but through the types
+// they compare, which are followed themselves.
 const QString kPgTypeLinks = QStringLiteral(
     "select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
     "union all select 'pg_type'::regclass::oid, unnest(array[t.typelem, t.typbasetype]) from pg_type t "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id "
     "union all select 'pg_type'::regclass::oid, a.atttypid from pg_type t join pg_attribute a on a.attrelid = t.typrelid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'c' and a.attnum > 0 and not a.attisdropped "
-    "union all select 'pg_type'::regclass::oid, c.casttarget from pg_cast c "
-    "where r.cls = 'pg_type'::regclass and c.castsource = r.id and c.castmethod = 'b' "
     "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c join pg_am m on m.oid = c.opcmethod "
     "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and m.amname in ('btree', 'hash') "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_type s "
+    "join pg_cast k on k.castsource = s.oid and k.castmethod = 'b' join pg_type t on t.oid = k.casttarget "
+    "join pg_opclass c on c.opcintype = t.oid and c.opcdefault join pg_am m on m.oid = c.opcmethod "
+    "where r.cls = 'pg_type'::regclass and s.oid = r.id and m.amname in ('btree', 'hash') "
+    "and not exists (select from pg_opclass o where o.opcintype = s.oid and o.opcdefault and o.opcmethod = c.opcmethod) "
+    "and ((t.typispreferred and t.typcategory = s.typcategory) or not exists (select from pg_cast pk "
+    "join pg_type pt on pt.oid = pk.casttarget and pt.typispreferred and pt.typcategory = s.typcategory "
+    "join pg_opclass pc on pc.opcintype = pt.oid and pc.opcdefault and pc.opcmethod = c.opcmethod "
+    "where pk.castsource = s.oid and pk.castmethod = 'b')) "
     "union all select v.cls, v.id from pg_range g cross join lateral (values "
     "('pg_type'::regclass::oid, g.rngtypid), ('pg_type'::regclass::oid, g.rngsubtype), "
     "('pg_opfamily'::regclass::oid, (select c.opcfamily from pg_opclass c where c.oid = g.rngsubopc)), "
@@ -194,13 +230,9 @@ QString PgResolvedQuestion()
                                         "where w.ev_class = 'pg_temp.%1'::regclass")
                              .arg(kPgResolvedView),
                kPgTreeOf, {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
+        + kPgCalled + kPgCalledRows
         + QStringLiteral(
-            ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
-            "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
-            "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
-            "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 "
-            "union select 'builtin', c.proname || '/' || c.pronargs from called c where c.pronamespace = 'pg_catalog'::regnamespace "
-            "union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+            " union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
             "and left(c.proname, 12) = 'table_to_xml' and exists (select from reached r where %1 ~ ':(?!consttype)[a-z]+type 2205([^0-9]|$)') "
             "union %2 order by 1, 2")
               .arg(kPgTreeOf, kPgRights);
@@ -212,23 +244,59 @@ const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_tr
 // Parsing a statement's literals runs the checks of the domains their values are of ('{1}'::d[],
 // a row of a type with such a column), and a range's input compares its bounds with its
 // subtype's class. The database has a domain whose check calls a function (or an operator's)
-// that is not immutable, as every refused one is; or a domain check or a range of its own that
-// reaches, by any route (a call, an operator, GREATEST, a comparison through the types in it),
-// a function of the database's written in SQL or a procedural language. Extensions' C
-// functions (citext, hstore, PostGIS) are the server's kind of code and do not count. Each
-// domain's check is a root of its own, and a check sorts nothing (kPgQueryLinks).
-const QString kPgDomainCalls = QStringLiteral(
-    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
+// that is not immutable, as every refused one is.
+const QString kPgDomainVolatile = QStringLiteral(
+    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
     "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
     "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
-    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i') "
-    "or exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-    "where p.oid >= 16384 and p.prolang not in (select l.oid from pg_language l where l.lanname in ('internal', 'c'))))")
+    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i')");
+
+// Or a domain check or a range of its own reaches, by any route (a call, an operator, GREATEST,
+// a comparison through the types in it), a function of the database's written in SQL or a
+// procedural language. Extensions' C functions (citext, hstore, PostGIS) are the server's kind
+// of code and do not count. Each domain's check is a root of its own, and a check sorts nothing
+// (kPgQueryLinks).
+const QString kPgDomainWalk = QStringLiteral(
+    "exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
+    "where p.oid >= 16384 and p.prolang not in %2)")
     .arg(PgReachedFrom(QStringLiteral(
         "select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where k.contypid <> 0 and k.contype = 'c' "
         "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
         QStringLiteral("(select k.conbin::text from pg_constraint k where r.cls = 'pg_constraint'::regclass and k.oid = r.id)"),
-        {kPgTreeLinks, kPgTypeLinks}));
+        {kPgTreeLinks, kPgTypeLinks}), kPgServerLanguages);
+
+const QString kPgDomainCalls = QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalk);
+
+// Whether the walk above can reach anything but initdb's objects, told without walking: most
+// databases have no range of their own, and no domain check that names (by oid, in its tree) a
+// function, operator, type, family or collation of the database's. From initdb's objects alone
+// the walk reaches the database's only through what was added to them: a support function or
+// operator of the database's in a built-in family, a default class of the database's for a
+// built-in type, or a cast without a function from a built-in type to one whose class would then
+// compare its values. Where none of these is, the walk finds nothing, and the server plans a
+// few plain look-ups instead of the walk's recursive query.
+const QString kPgDomainWalkNeeded = QStringLiteral(
+    "(exists (select from pg_range g where g.rngtypid >= 16384) "
+    "or exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
+    "':([a-zA-Z_]+) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) o "
+    "where k.contypid <> 0 and k.contype = 'c' and m[1] <> 'location' and o::bigint >= 16384) "
+    "or exists (select from pg_amproc a where a.amproc::oid >= 16384 and a.amprocfamily < 16384) "
+    "or exists (select from pg_amop a where a.amopopr >= 16384 and a.amopfamily < 16384) "
+    "or exists (select from pg_opclass c where c.oid >= 16384 and c.opcdefault and c.opcintype < 16384) "
+    "or exists (select from pg_cast k join pg_opclass c on c.opcintype = k.casttarget and c.opcdefault "
+    "where k.oid >= 16384 and k.castmethod = 'b' and k.castsource < 16384 "
+    "and not exists (select from pg_opclass o where o.opcintype = k.castsource and o.opcdefault and o.opcmethod = c.opcmethod)))");
+
+// What the cheap guard fails with where the walk is needed: the server's words around it may be
+// in any language, the value is quoted as it stands.
+const QString kPgWalkNeededMark = QStringLiteral("vellumcraft_domain_walk");
+
+// The guard before a statement is made into a view: fails where an event trigger or a domain
+// check would run something of the database's. The cheap one leaves the walk out and fails with
+// kPgWalkNeededMark where it might find something; the full one walks.
+const QString kPgCheapGuard = QStringLiteral("select 1 / (not (%1 or %2))::int, case when %3 then '%4' else '1' end::int")
+                                  .arg(kPgEventTriggers, kPgDomainVolatile, kPgDomainWalkNeeded, kPgWalkNeededMark);
+const QString kPgFullGuard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
 // in a transaction of its own set up as the view's was (its read-only state is the login's, the
@@ -279,7 +347,8 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
 
 // A query is resolved by the server with the login's rights, in one round trip: a step refuses
 // to make the view where that would run anything of the database's (an event trigger on CREATE
-// VIEW, a domain's check of a literal while it is parsed), then the view is made of the statement
+// VIEW, a domain's check of a literal while it is parsed; where the cheap guard cannot tell, one
+// round trip more with the full one), then the view is made of the statement
 // as it is sent (in a select of no columns, so that columns of one name, which a view refuses, do
 // not matter). Where the view is refused, a second round trip asks why (kPgUnresolvedWhy): only
 // the login's or the database's reasons lead to the names being asked about in the statement's
@@ -291,12 +360,15 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
     const QStringList& operators, DbStatementFacts& facts)
 {
     if (PgLeadsAsQuery(statement)) {
-        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
         const QStringList steps
             = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
         facts.statementSent = true;
         DbRows rows;
-        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
+        bool resolved = connection.QueryResolving(statement, kPgCheapGuard, steps, PgResolvedQuestion(), rows);
+        const bool walked = !resolved && !connection.Stopped() && connection.LastError().contains(kPgWalkNeededMark);
+        if (walked)
+            resolved = connection.QueryResolving(statement, kPgFullGuard, steps, PgResolvedQuestion(), rows);
+        if (resolved) {
             facts.resolved = true;
             TakePgRows(rows, facts);
             return true;
@@ -304,7 +376,10 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
         if (connection.Stopped())
             return false;
         const QString refused = connection.LastError();
-        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
+        // Unwalked, the cheap guard passed: only a change made since can make the walk needed,
+        // and that is taken as the walk's finding.
+        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers,
+            walked ? kPgDomainCalls : QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalkNeeded));
         if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
             TakePgRows(rows, facts);
         else if (connection.Stopped())
