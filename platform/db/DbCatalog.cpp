@@ -47,8 +47,9 @@ const QString kPgRights = QStringLiteral(
 
 // The languages of the server's own code: its library's (internal) and that of the libraries in
 // its folder (C), as an extension installed from the server's packages has. Only a superuser
-// declares a function in either.
-const QString kPgServerLanguages = QStringLiteral("(select l.oid from pg_language l where l.lanname in ('internal', 'c'))");
+// declares a function in either. They are the languages 12 and 13 on every server, as initdb
+// makes them: named by oid, the server plans no look-up of them.
+const QString kPgServerLanguages = QStringLiteral("(12, 13)");
 
 // The functions among the objects reached, as "called".
 const QString kPgCalled = QStringLiteral(
@@ -169,28 +170,26 @@ const QString kPgRelationLinks = QStringLiteral(
 // equality), those of the types it is made of (an array's element, a domain's base, a
 // composite's columns, a range's subtype, whose class the range names, and its canonical and
 // subtype difference functions). A type without a default class of its own for btree or hash is
-// compared through that of a type it reads as without a cast, the preferred type of its kind
-// where that is one of them (as the server looks for one: varchar through text's, not citext's),
-// and only then: a cast from text to citext is never taken to compare text. The server's own support
-// functions and operators are left out: they run nothing of the database's but through the types
-// they compare, which are followed themselves.
+// compared through that of a type it reads as without a cast, as the server looks for one, and
+// only then: a cast from text to citext is never taken to compare text. (Where several such casts
+// lead to classes, the server takes the preferred type's, varchar's text's; all are followed,
+// which the server would otherwise plan for every object reached: citext's class, a C one, is
+// then told among the server's functions, not named.) The server's own support functions
+// and operators are left out: they run nothing of the database's but through the types they
+// compare, which are followed themselves. btree and hash are the access methods 403 and 405 on
+// every server, as initdb makes them: named by oid, the server plans no look-up of them.
 const QString kPgTypeLinks = QStringLiteral(
     "select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
     "union all select 'pg_type'::regclass::oid, unnest(array[t.typelem, t.typbasetype]) from pg_type t "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id "
     "union all select 'pg_type'::regclass::oid, a.atttypid from pg_type t join pg_attribute a on a.attrelid = t.typrelid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'c' and a.attnum > 0 and not a.attisdropped "
-    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c join pg_am m on m.oid = c.opcmethod "
-    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and m.amname in ('btree', 'hash') "
-    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_type s "
-    "join pg_cast k on k.castsource = s.oid and k.castmethod = 'b' join pg_type t on t.oid = k.casttarget "
-    "join pg_opclass c on c.opcintype = t.oid and c.opcdefault join pg_am m on m.oid = c.opcmethod "
-    "where r.cls = 'pg_type'::regclass and s.oid = r.id and m.amname in ('btree', 'hash') "
-    "and not exists (select from pg_opclass o where o.opcintype = s.oid and o.opcdefault and o.opcmethod = c.opcmethod) "
-    "and ((t.typispreferred and t.typcategory = s.typcategory) or not exists (select from pg_cast pk "
-    "join pg_type pt on pt.oid = pk.casttarget and pt.typispreferred and pt.typcategory = s.typcategory "
-    "join pg_opclass pc on pc.opcintype = pt.oid and pc.opcdefault and pc.opcmethod = c.opcmethod "
-    "where pk.castsource = s.oid and pk.castmethod = 'b')) "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c "
+    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and c.opcmethod in (403, 405) "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_cast k "
+    "join pg_opclass c on c.opcintype = k.casttarget and c.opcdefault and c.opcmethod in (403, 405) "
+    "where r.cls = 'pg_type'::regclass and k.castsource = r.id and k.castmethod = 'b' "
+    "and not exists (select from pg_opclass o where o.opcintype = r.id and o.opcdefault and o.opcmethod = c.opcmethod) "
     "union all select v.cls, v.id from pg_range g cross join lateral (values "
     "('pg_type'::regclass::oid, g.rngtypid), ('pg_type'::regclass::oid, g.rngsubtype), "
     "('pg_opfamily'::regclass::oid, (select c.opcfamily from pg_opclass c where c.oid = g.rngsubopc)), "
@@ -206,8 +205,8 @@ const QString kPgTypeLinks = QStringLiteral(
 // (a DISTINCT, an ORDER BY), which leads to the btree and hash families they are in, and it
 // makes values of domains (a column's type, a composite's), which leads to their checks.
 const QString kPgQueryLinks = QStringLiteral(
-    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a join pg_am m on m.oid = a.amopmethod "
-    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and m.amname in ('btree', 'hash') "
+    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a "
+    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and a.amopmethod in (403, 405) "
     "union all select 'pg_constraint'::regclass::oid, k.oid from pg_type t join pg_constraint k on k.contypid = t.oid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd'");
 
@@ -267,36 +266,34 @@ const QString kPgDomainWalk = QStringLiteral(
 
 const QString kPgDomainCalls = QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalk);
 
-// Whether the walk above can reach anything but initdb's objects, told without walking: most
-// databases have no range of their own, and no domain check that names (by oid, in its tree) a
-// function, operator, type, family or collation of the database's. From initdb's objects alone
-// the walk reaches the database's only through what was added to them: a support function or
-// operator of the database's in a built-in family, a default class of the database's for a
-// built-in type, or a cast without a function from a built-in type to one whose class would then
-// compare its values. Where none of these is, the walk finds nothing, and the server plans a
-// few plain look-ups instead of the walk's recursive query.
-const QString kPgDomainWalkNeeded = QStringLiteral(
-    "(exists (select from pg_range g where g.rngtypid >= 16384) "
-    "or exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
-    "':([a-zA-Z_]+) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) o "
-    "where k.contypid <> 0 and k.contype = 'c' and m[1] <> 'location' and o::bigint >= 16384) "
-    "or exists (select from pg_amproc a where a.amproc::oid >= 16384 and a.amprocfamily < 16384) "
-    "or exists (select from pg_amop a where a.amopopr >= 16384 and a.amopfamily < 16384) "
-    "or exists (select from pg_opclass c where c.oid >= 16384 and c.opcdefault and c.opcintype < 16384) "
-    "or exists (select from pg_cast k join pg_opclass c on c.opcintype = k.casttarget and c.opcdefault "
-    "where k.oid >= 16384 and k.castmethod = 'b' and k.castsource < 16384 "
-    "and not exists (select from pg_opclass o where o.opcintype = k.castsource and o.opcdefault and o.opcmethod = c.opcmethod)))");
+// Whether either of the above may hold, told without walking: a check names a function (or an
+// operator's) that is not immutable, or one of the database's in SQL or a procedural language;
+// or the database has such a function that a class's support function, an operator or a type
+// stands on (pg_depend): the walk finds one only there, as a class's support function or
+// operator (whatever the type or cast that leads there) or as a range's canonical or subtype
+// difference function. Most databases have none (their extensions' functions are C), and the
+// server then plans two plain look-ups instead of the walk's recursive query; where one is, the
+// walk tells.
+const QString kPgDomainCallsMaybe = QStringLiteral(
+    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
+    "':(funcid|opno|opnos) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) x "
+    "left join pg_operator o on m[1] <> 'funcid' and o.oid = x::oid join pg_proc p on p.oid = coalesce(o.oprcode::oid, x::oid) "
+    "where k.contypid <> 0 and k.contype = 'c' and (p.provolatile <> 'i' or (p.oid >= 16384 and p.prolang not in %1))) "
+    "or exists (select from pg_proc p join pg_depend d on d.refclassid = 'pg_proc'::regclass and d.refobjid = p.oid "
+    "where p.oid >= 16384 and p.prolang not in %1 "
+    "and d.classid in ('pg_amproc'::regclass, 'pg_operator'::regclass, 'pg_type'::regclass)))")
+    .arg(kPgServerLanguages);
 
-// What the cheap guard fails with where the walk is needed: the server's words around it may be
-// in any language, the value is quoted as it stands.
-const QString kPgWalkNeededMark = QStringLiteral("vellumcraft_domain_walk");
+// What the guard below fails with where the checks may call something: the server's words around
+// it may be in any language, the value is quoted as it stands.
+const QString kPgDomainCallsMark = QStringLiteral("vellumcraft_domain_calls");
 
-// The guard before a statement is made into a view: fails where an event trigger or a domain
-// check would run something of the database's. The cheap one leaves the walk out and fails with
-// kPgWalkNeededMark where it might find something; the full one walks.
-const QString kPgCheapGuard = QStringLiteral("select 1 / (not (%1 or %2))::int, case when %3 then '%4' else '1' end::int")
-                                  .arg(kPgEventTriggers, kPgDomainVolatile, kPgDomainWalkNeeded, kPgWalkNeededMark);
-const QString kPgFullGuard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+// The guard before a statement is made into a view: fails where an event trigger would run, and
+// with kPgDomainCallsMark where a domain's check might (the question why then walks).
+const QString kPgGuard = QStringLiteral("select 1 / (not %1)::int, case when %2 then '%3' else '1' end::int")
+                             .arg(kPgEventTriggers, kPgDomainCallsMaybe, kPgDomainCallsMark);
+// The guard that walks, where the question why found that the checks call nothing after all.
+const QString kPgWalkingGuard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
 // in a transaction of its own set up as the view's was (its read-only state is the login's, the
@@ -347,8 +344,9 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
 
 // A query is resolved by the server with the login's rights, in one round trip: a step refuses
 // to make the view where that would run anything of the database's (an event trigger on CREATE
-// VIEW, a domain's check of a literal while it is parsed; where the cheap guard cannot tell, one
-// round trip more with the full one), then the view is made of the statement
+// VIEW, a domain's check of a literal while it is parsed; where its look-ups cannot tell the
+// checks harmless, the question why walks them, and the statement is resolved in a third round
+// trip where they call nothing), then the view is made of the statement
 // as it is sent (in a select of no columns, so that columns of one name, which a view refuses, do
 // not matter). Where the view is refused, a second round trip asks why (kPgUnresolvedWhy): only
 // the login's or the database's reasons lead to the names being asked about in the statement's
@@ -364,30 +362,37 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
             = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
         facts.statementSent = true;
         DbRows rows;
-        bool resolved = connection.QueryResolving(statement, kPgCheapGuard, steps, PgResolvedQuestion(), rows);
-        const bool walked = !resolved && !connection.Stopped() && connection.LastError().contains(kPgWalkNeededMark);
-        if (walked)
-            resolved = connection.QueryResolving(statement, kPgFullGuard, steps, PgResolvedQuestion(), rows);
+        bool resolved = connection.QueryResolving(statement, kPgGuard, steps, PgResolvedQuestion(), rows);
+        if (!resolved) {
+            if (connection.Stopped())
+                return false;
+            QString refused = connection.LastError();
+            // Where the guard could not tell the checks harmless, the question why walks them; where
+            // it finds that they call nothing, the statement is resolved behind the walking guard.
+            // Without the mark the guard's look-ups found nothing: only a change made since can
+            // make them hold, and that is taken as the walk's finding.
+            const bool marked = refused.contains(kPgDomainCallsMark);
+            const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, marked ? kPgDomainCalls : kPgDomainCallsMaybe);
+            if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
+                TakePgRows(rows, facts);
+            else if (connection.Stopped())
+                return false;
+            if (marked && facts.unresolved == DbStatementFacts::Unresolved::None) {
+                resolved = connection.QueryResolving(statement, kPgWalkingGuard, steps, PgResolvedQuestion(), rows);
+                if (!resolved && connection.Stopped())
+                    return false;
+                refused = connection.LastError();
+            }
+            if (!resolved && (facts.unresolved == DbStatementFacts::Unresolved::None
+                                 || facts.unresolved == DbStatementFacts::Unresolved::Other)) {
+                facts.unresolved = DbStatementFacts::Unresolved::Other;
+                facts.unresolvedError = refused;
+                return true;
+            }
+        }
         if (resolved) {
             facts.resolved = true;
             TakePgRows(rows, facts);
-            return true;
-        }
-        if (connection.Stopped())
-            return false;
-        const QString refused = connection.LastError();
-        // Unwalked, the cheap guard passed: only a change made since can make the walk needed,
-        // and that is taken as the walk's finding.
-        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers,
-            walked ? kPgDomainCalls : QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalkNeeded));
-        if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
-            TakePgRows(rows, facts);
-        else if (connection.Stopped())
-            return false;
-        if (facts.unresolved == DbStatementFacts::Unresolved::None
-            || facts.unresolved == DbStatementFacts::Unresolved::Other) {
-            facts.unresolved = DbStatementFacts::Unresolved::Other;
-            facts.unresolvedError = refused;
             return true;
         }
     }
