@@ -53,7 +53,7 @@ const QString kPgServerLanguages = QStringLiteral("(12, 13)");
 
 // The functions among the objects reached, as "called".
 const QString kPgCalled = QStringLiteral(
-    ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace, p.prolang, p.prosrc, p.prosecdef from reached r "
+    ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace, p.prolang, p.prosrc, p.probin, p.prosecdef from reached r "
     "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) ");
 
 // What is called, as rows: the database's own code (SQL or a procedural language, or anything
@@ -61,8 +61,8 @@ const QString kPgCalled = QStringLiteral(
 // (pg_catalog's functions, and those in C or internal, an extension's among them) by name and
 // arguments, as 'builtin', which the program judges as it judges the server's functions. A
 // function in C or internal goes by every name its code has: its symbol and the name of each
-// function of the same symbol, so that one declared over a refused function's code is known as
-// that function.
+// function of the same symbol (in the same library), so that one declared over a refused
+// function's code is known as that function.
 const QString kPgCalledRows = QStringLiteral(
     "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
     "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 and (c.prosecdef or c.prolang not in %1) "
@@ -70,7 +70,7 @@ const QString kPgCalledRows = QStringLiteral(
     "where c.pronamespace = 'pg_catalog'::regnamespace or c.prolang in %1 "
     "union select 'builtin', c.prosrc || '/' || c.pronargs from called c where c.oid >= 16384 and c.prolang in %1 "
     "union select 'builtin', q.proname || '/' || q.pronargs from called c join pg_proc q on q.prosrc = c.prosrc "
-    "where c.oid >= 16384 and c.prolang in %1 and q.prolang in %1")
+    "and q.probin is not distinct from c.probin where c.oid >= 16384 and c.prolang in %1 and q.prolang in %1")
                                       .arg(kPgServerLanguages);
 
 // PostgreSQL, by name: the functions (aggregates and procedures too) of the names, those of the
