@@ -362,9 +362,10 @@ QString RefusedBuiltinRefusal(const CDSBase& ds, const DbStatementFacts& facts)
     if (name.isEmpty())
         return {};
     if (facts.resolved)
-        return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 %2（无论写成哪种形式）。"
-                              "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
-                              "本程序不发送这条语句。")
+        return QStringLiteral(
+            "数据源“%1”的SQL语句经服务器解析，调用服务器的函数 %2（无论写成哪种形式）。"
+            "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
+            "本程序不发送这条语句。")
             .arg(SourceApprovalName(ds), name);
     return QStringLiteral("数据源“%1”的SQL语句不能使用“%2”：服务器没能先解析这条语句，而按服务器的目录，"
                           "语句中的名称（或它读取的视图）指向服务器的函数 %2，写成“x.%2”也是调用它。"
@@ -474,9 +475,8 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
     // words no longer refuse the name (SqlStatementCheck.h).
     if (typed
         && (connection.ServerKind().server != SqlServerKind::PostgreSQL
-            || std::none_of(names.names.begin(), names.names.end(), [](const QString& name) {
-                   return IsRefusedSqlFunction(name, 1);
-               })))
+            || std::none_of(names.names.begin(), names.names.end(),
+                [](const QString& name) { return IsRefusedSqlFunction(name, 1); })))
         return {};
     DbStatementFacts facts;
     if (!ReadStatementFacts(connection, sent, names.names, names.operators, facts))

@@ -71,7 +71,8 @@ inline Routed Open(Route route, const DbServerSettings& login, const QString& sq
 {
     Routed routed;
     routed.ds = RoutedSource(route, login, sql);
-    routed.db = route == Route::Native ? DbConnection::OpenPostgreSQL(login) : DbConnection::OpenOdbc(PsqlOdbcString(login));
+    routed.db
+        = route == Route::Native ? DbConnection::OpenPostgreSQL(login) : DbConnection::OpenOdbc(PsqlOdbcString(login));
     return routed;
 }
 

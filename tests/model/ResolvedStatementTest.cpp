@@ -572,19 +572,19 @@ TEST_F(ResolvedStatementTest, ExtensionsTypesUnderDomainsAndRangesLeaveStatement
     }
 }
 
-
 // The same table in a database with the common extensions (citext, hstore, ltree, pg_trgm, PostGIS,
 // uuid-ossp) and in one without: ordinary statements over text, varchar and the other plain types,
 // and the table read as a label reads it, sorted by each column, are told alike in both (nothing
 // of an extension's is named for a type it only could convert or compare: citext's cast from
 // text, hstore's class). Values of the extensions' own types read with no caution: their C
 // functions are the server's kind of code.
-const char kTwinItems[] = "create table vc_tw_items (id int primary key, name text, code varchar(20), note char(8), "
-                          "price numeric(10,2), made date, at timestamptz, ok bool, tag uuid, n int);"
-                          "insert into vc_tw_items values (1, 'Anna', 'A-1', 'x', 1.5, '2024-01-02', now(), true, "
-                          "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 3), (2, 'bo', 'b-2', 'y', 2, '2024-02-03', now(), false, "
-                          "'b0eebc99-9c0b-4ef8-bb6d-6bb9bd380a12', 1);"
-                          "grant select on vc_tw_items to public";
+const char kTwinItems[]
+    = "create table vc_tw_items (id int primary key, name text, code varchar(20), note char(8), "
+      "price numeric(10,2), made date, at timestamptz, ok bool, tag uuid, n int);"
+      "insert into vc_tw_items values (1, 'Anna', 'A-1', 'x', 1.5, '2024-01-02', now(), true, "
+      "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 3), (2, 'bo', 'b-2', 'y', 2, '2024-02-03', now(), false, "
+      "'b0eebc99-9c0b-4ef8-bb6d-6bb9bd380a12', 1);"
+      "grant select on vc_tw_items to public";
 
 // What the question and the refusal are made of: all but the server's own functions called,
 // of which only whether one is refused counts (a varchar may be told to reach citext's C
@@ -610,12 +610,14 @@ const char* const kTwinStatements[] = {
     "select name, row_number() over (partition by code order by name) as r from vc_tw_items",
     "select coalesce(nullif(name, ''), code)::varchar(10) as a, name::text = code::text as b from vc_tw_items",
     "select id, price, made, at, ok, tag, n from vc_tw_items order by tag, made desc, price",
-    "select tag::text as a, made::text || at::text as b from vc_tw_items where tag = 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
+    "select tag::text as a, made::text || at::text as b from vc_tw_items where tag = "
+    "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
     "select case when name > code then name else code end as a from vc_tw_items order by 1",
     "select max(name) as a, min(code) as b, max(tag::text) as c from vc_tw_items",
     "select name from vc_tw_items where (name, code) > ('A', 'A') order by name collate \"C\"",
     "select json_agg(t)::text as a from (select name, code from vc_tw_items order by code) t",
-    "select regexp_replace(name, 'a', 'b') as a, replace(code, '-', '') as b, split_part(code, '-', 1) as c from vc_tw_items",
+    "select regexp_replace(name, 'a', 'b') as a, replace(code, '-', '') as b, split_part(code, '-', 1) as c from "
+    "vc_tw_items",
     "select array_agg(distinct name order by name)::text as a from vc_tw_items",
     "select name from vc_tw_items except select code from vc_tw_items order by 1",
     "select length(name) + position('n' in name) as a, substr(code, 2) as b, strpos(name, 'n') as c from vc_tw_items",
@@ -637,15 +639,16 @@ TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIs
     DbServerSettings extOwner = server;
     extOwner.database = extended.Named("vc_tw_ext_%1");
     ASSERT_EQ(WriteOnTestServer(bareOwner, true, QLatin1String(kTwinItems)), "");
-    ASSERT_EQ(WriteOnTestServer(extOwner, true,
-                  QStringLiteral("create extension citext; create extension hstore; create extension ltree;"
-                                 "create extension pg_trgm; create extension postgis; create extension \"uuid-ossp\";"
-                                 "create table vc_tw_typed (id int, email citext, attrs hstore, path ltree, place geometry, "
-                                 "tag uuid default uuid_generate_v4());"
-                                 "insert into vc_tw_typed (id, email, attrs, path, place) values (1, 'A@b.c', 'k=>v', "
-                                 "'top.mid', 'POINT(1 2)');"
-                                 "grant select on vc_tw_typed to public;")
-                      + QLatin1String(kTwinItems)),
+    ASSERT_EQ(
+        WriteOnTestServer(extOwner, true,
+            QStringLiteral("create extension citext; create extension hstore; create extension ltree;"
+                           "create extension pg_trgm; create extension postgis; create extension \"uuid-ossp\";"
+                           "create table vc_tw_typed (id int, email citext, attrs hstore, path ltree, place geometry, "
+                           "tag uuid default uuid_generate_v4());"
+                           "insert into vc_tw_typed (id, email, attrs, path, place) values (1, 'A@b.c', 'k=>v', "
+                           "'top.mid', 'POINT(1 2)');"
+                           "grant select on vc_tw_typed to public;")
+                + QLatin1String(kTwinItems)),
         "");
     const DbServerSettings barePlain = TestLogin(bareOwner, login, "vc_tw_plain_%1", QStringLiteral("tw pass"));
     const DbServerSettings extPlain = TestLogin(extOwner, login, "vc_tw_plain_%1", QStringLiteral("tw pass"));
@@ -704,8 +707,9 @@ TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIs
 
         // Asked once, with no caution, also for the extensions' own types, read as text or sorted.
         QStringList asked = {statements[0], statements[3], statements[4],
-            QStringLiteral("select email::text as a, attrs::text as b, path::text as c, place::text as d, tag::text as e "
-                           "from vc_tw_typed order by email, path, tag"),
+            QStringLiteral(
+                "select email::text as a, attrs::text as b, path::text as c, place::text as d, tag::text as e "
+                "from vc_tw_typed order by email, path, tag"),
             QStringLiteral("select distinct email as a from vc_tw_typed where email = 'a@B.C'")};
         for (const QString& sql : asked) {
             SCOPED_TRACE(sql.toStdString());
@@ -714,16 +718,17 @@ TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIs
             EXPECT_EQ(guarded.questions, 1);
             EXPECT_TRUE(guarded.cautions.isEmpty()) << guarded.cautions.join('|').toStdString();
         }
-        for (const QString& sort : {QStringLiteral("email"), QStringLiteral("attrs"), QStringLiteral("path"), QStringLiteral("place")}) {
+        for (const QString& sort :
+            {QStringLiteral("email"), QStringLiteral("attrs"), QStringLiteral("path"), QStringLiteral("place")}) {
             SCOPED_TRACE(sort.toStdString());
             const DbStatementFacts typed = ResolvedFacts(*extDb.db,
-                tableRead(*extDb.db, QStringLiteral("vc_tw_typed"), {"id", "email", "attrs", "path", "place", "tag"}, sort));
+                tableRead(
+                    *extDb.db, QStringLiteral("vc_tw_typed"), {"id", "email", "attrs", "path", "place", "tag"}, sort));
             EXPECT_TRUE(typed.resolved);
             EXPECT_TRUE(typed.routines.isEmpty()) << typed.routines.join(' ').toStdString();
         }
     }
 }
-
 
 // A function a superuser declared over a refused function's code under a harmless name, in
 // internal (over pg_read_file's) or in C (over dblink's library): the server's kind of code, known
@@ -733,14 +738,15 @@ TEST_F(ResolvedStatementTest, AFunctionDeclaredOverARefusedFunctionsCodeIsRefuse
 {
     VC_TEST_SERVER(server, "VC_PG");
     const ServerObjects objects(server,
-        QStringLiteral("create role vc_al_plain_%1 login password 'al pass';"
-                       "create role vc_al_ro_%1 login password 'al pass';"
-                       "alter role vc_al_ro_%1 set default_transaction_read_only = on;"
-                       "do $$ begin execute format('create function vc_al_read_%1(text) returns text language internal "
-                       "strict as %L', (select prosrc from pg_proc where oid = 'pg_read_file(text)'::regprocedure)); end $$;"
-                       "create function vc_al_link_%1(text) returns text language c strict as '$libdir/dblink', 'dblink_exec';"
-                       "create view vc_al_view_%1 as select vc_al_read_%1('postgresql.conf') as a;"
-                       "grant select on vc_al_view_%1 to public;"),
+        QStringLiteral(
+            "create role vc_al_plain_%1 login password 'al pass';"
+            "create role vc_al_ro_%1 login password 'al pass';"
+            "alter role vc_al_ro_%1 set default_transaction_read_only = on;"
+            "do $$ begin execute format('create function vc_al_read_%1(text) returns text language internal "
+            "strict as %L', (select prosrc from pg_proc where oid = 'pg_read_file(text)'::regprocedure)); end $$;"
+            "create function vc_al_link_%1(text) returns text language c strict as '$libdir/dblink', 'dblink_exec';"
+            "create view vc_al_view_%1 as select vc_al_read_%1('postgresql.conf') as a;"
+            "grant select on vc_al_view_%1 to public;"),
         QStringLiteral("drop view if exists vc_al_view_%1; drop function if exists vc_al_read_%1, vc_al_link_%1;"
                        "drop role if exists vc_al_plain_%1, vc_al_ro_%1"));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
@@ -774,7 +780,8 @@ TEST_F(ResolvedStatementTest, AFunctionDeclaredOverARefusedFunctionsCodeIsRefuse
         for (const char* sql : {"select ('postgresql.conf'::text).vc_al_read_%1 as a", "select a from vc_al_view_%1"}) {
             SCOPED_TRACE(sql);
             const Guarded guarded = Guard(route, readOnly, objects.Named(sql));
-            EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("不能使用“pg_read_file”"))) << guarded.refusal.toStdString();
+            EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("不能使用“pg_read_file”")))
+                << guarded.refusal.toStdString();
             EXPECT_EQ(guarded.questions, 0);
         }
     }
@@ -788,12 +795,13 @@ TEST_F(ResolvedStatementTest, ColumnsAliasesAndTablesNamedLikeRefusedFunctionsRe
 {
     VC_TEST_SERVER(server, "VC_PG");
     const ServerObjects objects(server,
-        QStringLiteral("create role vc_lb_plain_%1 login password 'lb pass';"
-                       "create table lo_batches_%1 (id int, lo_limit int, lo_alarm text, xp_level int, set_config text, "
-                       "dblink text, ts_stat int, pg_ls_note text, price numeric);"
-                       "insert into lo_batches_%1 values (1, 5, 'low', 2, 'on', 'x', 3, 'n', 1.5), "
-                       "(2, 9, 'high', 4, 'off', 'y', 4, 'm', 2.5);"
-                       "grant select on lo_batches_%1 to public;"),
+        QStringLiteral(
+            "create role vc_lb_plain_%1 login password 'lb pass';"
+            "create table lo_batches_%1 (id int, lo_limit int, lo_alarm text, xp_level int, set_config text, "
+            "dblink text, ts_stat int, pg_ls_note text, price numeric);"
+            "insert into lo_batches_%1 values (1, 5, 'low', 2, 'on', 'x', 3, 'n', 1.5), "
+            "(2, 9, 'high', 4, 'off', 'y', 4, 'm', 2.5);"
+            "grant select on lo_batches_%1 to public;"),
         QStringLiteral("drop table if exists lo_batches_%1; drop role if exists vc_lb_plain_%1"));
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
     const DbServerSettings plain = TestLogin(server, objects, "vc_lb_plain_%1", QStringLiteral("lb pass"));
@@ -811,15 +819,18 @@ TEST_F(ResolvedStatementTest, ColumnsAliasesAndTablesNamedLikeRefusedFunctionsRe
         ADD_FAILURE() << "VC_PGB_* settings are missing although the database servers are required";
     }
     const QStringList statements = {
-        objects.Named("select id, lo_limit, lo_alarm, xp_level, set_config, dblink, ts_stat, pg_ls_note from lo_batches_%1"),
-        objects.Named("select b.lo_limit as lo_name, b.id, b.price as xp_price, b.set_config, b.ts_stat from lo_batches_%1 b "
-                      "order by b.lo_limit"),
+        objects.Named(
+            "select id, lo_limit, lo_alarm, xp_level, set_config, dblink, ts_stat, pg_ls_note from lo_batches_%1"),
+        objects.Named(
+            "select b.lo_limit as lo_name, b.id, b.price as xp_price, b.set_config, b.ts_stat from lo_batches_%1 b "
+            "order by b.lo_limit"),
         objects.Named("select id, price as xp_price from lo_batches_%1 where pg_ls_note <> '' order by xp_level"),
     };
     RecordingApprover approver(true);
     for (const DbServerSettings& login : logins) {
         for (const Route route : {Route::Native, Route::PsqlOdbc}) {
-            SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(RouteName(route)).arg(login.port).arg(login.database).toStdString());
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2 %3").arg(RouteName(route)).arg(login.port).arg(login.database).toStdString());
             std::vector<std::unique_ptr<CDSBase>> sources;
             for (const QString& sql : statements) {
                 sources.push_back(RoutedSource(route, login, sql));
@@ -829,8 +840,8 @@ TEST_F(ResolvedStatementTest, ColumnsAliasesAndTablesNamedLikeRefusedFunctionsRe
             CDSBase& table = *sources.back();
             table.m_nRangeMode = RangeAll;
             table.m_strTable = objects.Named("lo_batches_%1");
-            table.m_selectedFields = {"id", "lo_limit", "lo_alarm", "xp_level", "set_config", "dblink", "ts_stat",
-                "pg_ls_note", "price"};
+            table.m_selectedFields
+                = {"id", "lo_limit", "lo_alarm", "xp_level", "set_config", "dblink", "ts_stat", "pg_ls_note", "price"};
             table.m_strSortField = QStringLiteral("lo_limit");
             sources.push_back(RoutedSource(route, login, statements[1]));
             sources.back()->m_selectedFields = {"lo_name"};

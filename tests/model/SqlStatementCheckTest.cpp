@@ -557,8 +557,9 @@ TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLRead
     });
     // The same names where the server is known to be PostgreSQL: told once connected.
     for (const char* sql : {"select x.ts_stat::text as a from cast('select 1' as text) x",
-             "select x/**/ . /**/ts_stat as a from cast('select 1' as text) x", "select x.lo_unlink from lateral abs(1) x",
-             "select \"x\".TS_STAT as a from cast('select 1' as text) x", "select pg_catalog.set_config from t"}) {
+             "select x/**/ . /**/ts_stat as a from cast('select 1' as text) x",
+             "select x.lo_unlink from lateral abs(1) x", "select \"x\".TS_STAT as a from cast('select 1' as text) x",
+             "select pg_catalog.set_config from t"}) {
         for (const SqlServerKind& pg : {kPg, kPgStd, kPgOld}) {
             EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), pg), "") << sql;
             EXPECT_EQ(SqlRefusalOfEveryReading(QString::fromUtf8(sql), pg), "") << sql;
@@ -569,7 +570,8 @@ TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLRead
     // known PostgreSQL server tells once connected).
     for (const char* sql : {"select price as xp_price, lo_export from t", "select a from pg_terminate_backend",
              "select \"TS_STAT\".a from t as \"TS_STAT\"", "select id, name, price as xp_price from items",
-             "select lo_limit, lo_alarm, a as lo_name, xp_level, set_config, dblink, ts_stat, pg_ls_note from lo_batches"}) {
+             "select lo_limit, lo_alarm, a as lo_name, xp_level, set_config, dblink, ts_stat, pg_ls_note from "
+             "lo_batches"}) {
         EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), kPg), "") << sql;
         EXPECT_NE(SqlStatementRefusal(QString::fromUtf8(sql), kAny), "") << sql;
         for (const SqlServerKind& other : {kLite, kMy, kMyAnsi, kMs})

@@ -103,7 +103,8 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
                 const DbStatementFacts facts = FactsOf(*db, c.sql);
                 EXPECT_EQ(facts.routines, c.routines);
                 if (c.builtin) {
-                    EXPECT_TRUE(facts.builtins.contains(QLatin1String(c.builtin))) << facts.builtins.join(' ').toStdString();
+                    EXPECT_TRUE(facts.builtins.contains(QLatin1String(c.builtin)))
+                        << facts.builtins.join(' ').toStdString();
                 }
                 EXPECT_EQ(facts.superuser, l.superuser);
                 EXPECT_EQ(facts.unresolved == DbStatementFacts::Unresolved::Other, c.refused);

@@ -35,4 +35,3 @@ inline QStringList SuiteQueries()
     }
     return found;
 }
-

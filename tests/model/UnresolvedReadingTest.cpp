@@ -23,10 +23,11 @@ const QString kUnresolvedPassword = QStringLiteral("ur pass");
 // as its query; a table whose columns are named like refused functions' prefixes.
 QString UnresolvedRoutine()
 {
-    return QStringLiteral("create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
-                          "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;"
-                          "create table vc_ur_lo_%1 (lo_limit int, xp_level int); insert into vc_ur_lo_%1 values (7, 3);"
-                          "grant select on vc_ur_lo_%1 to public;");
+    return QStringLiteral(
+        "create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
+        "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;"
+        "create table vc_ur_lo_%1 (lo_limit int, xp_level int); insert into vc_ur_lo_%1 values (7, 3);"
+        "grant select on vc_ur_lo_%1 to public;");
 }
 
 // The test's logins (plain, read-only, and one to be granted EXECUTE on pg_read_file) and the
