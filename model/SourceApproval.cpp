@@ -340,21 +340,48 @@ SourceQuestion QuestionFor(const CDSBase& ds, const DbReach& reach, const DbStat
     return question;
 }
 
+// The first of the server's functions the facts name (DbStatementFacts::builtins) that no
+// statement may call; empty where none is.
+QString RefusedBuiltin(const DbStatementFacts& facts)
+{
+    for (const QString& builtin : facts.builtins) {
+        const qsizetype slash = builtin.lastIndexOf(u'/');
+        const QString name = builtin.left(slash);
+        if (IsRefusedSqlFunction(name, slash < 0 ? -1 : builtin.mid(slash + 1).toInt()))
+            return name;
+    }
+    return {};
+}
+
+// A call of a refused function of the server's: resolved, however the statement wrote it; where
+// the server could not resolve the statement, a name in it (or in a view it reads) that the
+// catalog shows to be one, which PostgreSQL calls written x.f.
+QString RefusedBuiltinRefusal(const CDSBase& ds, const DbStatementFacts& facts)
+{
+    const QString name = RefusedBuiltin(facts);
+    if (name.isEmpty())
+        return {};
+    if (facts.resolved)
+        return QStringLiteral(
+            "数据源“%1”的SQL语句经服务器解析，调用服务器的函数 %2（无论写成哪种形式）。"
+            "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
+            "本程序不发送这条语句。")
+            .arg(SourceApprovalName(ds), name);
+    return QStringLiteral("数据源“%1”的SQL语句不能使用“%2”：服务器没能先解析这条语句，而按服务器的目录，"
+                          "语句中的名称（或它读取的视图）指向服务器的函数 %2，写成“x.%2”也是调用它。"
+                          "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
+                          "本程序不发送这条语句。")
+        .arg(SourceApprovalName(ds), name);
+}
+
 // A statement the server resolved into a call of a refused function of its own, however it was
 // written, or into a read of a relation nobody can tell, or one the server refused to resolve
 // for a reason that is not the login's or the database's (the statement itself can make the
 // view fail, where running it would not): refused outright, asked about never.
 QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
 {
-    for (const QString& builtin : facts.builtins) {
-        const qsizetype slash = builtin.lastIndexOf(u'/');
-        const QString name = builtin.left(slash);
-        if (IsRefusedSqlFunction(name, slash < 0 ? -1 : builtin.mid(slash + 1).toInt()))
-            return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2（无论写成哪种形式）。"
-                                  "这个函数可以越出本程序加在语句上的只读限制、读写服务器上的文件，或把一段文字当作语句运行，"
-                                  "本程序不发送这条语句。")
-                .arg(SourceApprovalName(ds), name);
-    }
+    if (const QString refusal = RefusedBuiltinRefusal(ds, facts); !refusal.isEmpty())
+        return refusal;
     if (facts.unresolved == DbStatementFacts::Unresolved::Other)
         return QStringLiteral("数据源“%1”的语句没有运行：服务器拒绝了为解析它而创建的临时视图，不经服务器解析，"
                               "本程序无法得知它调用哪些函数。请检查表名、字段名和SQL语句。\n详细信息：%2")
@@ -437,14 +464,25 @@ QString SourceApprovalRefusal(const CDSBase& ds)
 QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
 {
     const DbReach reach = ReachOf(ds);
-    if (reach.kind != DbReach::Server || ApprovedHow(QuestionFor(ds, reach, {}).key) == kTyped)
+    if (reach.kind != DbReach::Server)
         return {};
+    const bool typed = ApprovedHow(QuestionFor(ds, reach, {}).key) == kTyped;
     // The statement as it is sent, read as the connection's server reads it.
     const QString sent = CSqlStatements(ds.GetType(), &connection).Rows(ds);
     const SqlStatementNames names = SqlNamesOf(sent, connection.ServerKind());
+    // A statement the user typed is not asked about; on PostgreSQL, where it holds a name of a
+    // refused function (a column's, or x.f), the server still tells whether it calls one, as the
+    // words no longer refuse the name (SqlStatementCheck.h).
+    if (typed
+        && (connection.ServerKind().server != SqlServerKind::PostgreSQL
+            || std::none_of(names.names.begin(), names.names.end(),
+                [](const QString& name) { return IsRefusedSqlFunction(name, 1); })))
+        return {};
     DbStatementFacts facts;
     if (!ReadStatementFacts(connection, sent, names.names, names.operators, facts))
         return connection.LastError();
+    if (typed)
+        return RefusedBuiltinRefusal(ds, facts);
     if (const QString refusal = ResolvedRefusal(ds, facts); !refusal.isEmpty())
         return refusal;
     SourceQuestion question = QuestionFor(ds, reach, facts);

@@ -773,7 +773,8 @@ int SqlArgumentCount(const SqlItems& items, qsizetype open)
 // (each part of its name), a procedure after CALL or EXEC that is refused or lives in
 // the server's own schemas, INTO OUTFILE/DUMPFILE, BULK INSERT, a text that holds such
 // a call, and in T-SQL an EXEC of anything but a procedure's name.
-SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
+// namesCall: a bare name of a refused function is refused in PostgreSQL's reading (see below).
+SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r, bool namesCall)
 {
     for (qsizetype i = 0; i < items.size(); ++i) {
         const SqlItem item = items[i];
@@ -793,10 +794,14 @@ SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r)
             return {item.start, UsedSqlText(item.text)};
         // And "x.f" where x is a FROM item that is one value ("unnest(...) x", "cast(... as
         // text) x", a function in FROM), in whatever case, quoted or not, with comments and blanks
-        // around the dot: a name of PostgreSQL's is refused wherever it stands, even where it is
-        // only a column's or a table's. Written so, a function has one argument, and ts_rewrite
-        // runs a text only with two: its name alone is not refused.
-        if (r.family == SqlFamily::PostgreSQL && IsRefusedSqlName(item.text))
+        // around the dot: where the server may be another that reads the text as PostgreSQL
+        // does, a name of PostgreSQL's is refused wherever it stands, even where it is only a
+        // column's or a table's. A server known to be PostgreSQL resolves the statement itself,
+        // or, where it cannot, its catalog tells which names are its refused functions'
+        // (ConnectedStatementRefusal): there a column named lo_limit reads. Written so, a
+        // function has one argument, and ts_rewrite runs a text only with two: its name alone
+        // is not refused.
+        if (namesCall && r.family == SqlFamily::PostgreSQL && IsRefusedSqlName(item.text))
             return {item.start, UsedSqlText(item.text)};
         if (IsSqlMarkItem(items, i + 1, u'(')) {
             for (qsizetype k = SqlQualifiedStart(items, i); k <= i; ++k) {
@@ -975,6 +980,7 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     const QString sent = text + u'\n';
     bool query = true;
     SqlFault faults[std::size(kSqlReadings)];
+    const bool postgresOnly = (readings & kEveryReading & ~((1u << kPgStandard) | (1u << kPgEscapes))) == 0;
     unsigned judged = 0;
     unsigned refusing = 0;
     for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
@@ -987,7 +993,7 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
         if (!fault)
             fault = WritingSqlStatement(tokens);
         if (!fault)
-            fault = RefusedSqlItems(SqlItems(tokens), reading);
+            fault = RefusedSqlItems(SqlItems(tokens), reading, !postgresOnly);
         if (fault) {
             faults[r] = fault;
             refusing |= 1u << r;

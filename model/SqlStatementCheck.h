@@ -12,8 +12,9 @@
 // statement that stands inside parentheses, it must not be one that changes data
 // (INSERT, UPDATE, CREATE, ...), it must call or run none of the few functions and
 // procedures that write files, run commands, run a text as a further statement or
-// reach outside a read-only transaction that is rolled back (where PostgreSQL reads it, it
-// must not even name one, since PostgreSQL calls f(x) written x.f), and no text in it may
+// reach outside a read-only transaction that is rolled back (where a server that is not known
+// to be PostgreSQL may read it as PostgreSQL does, it must not even name one, since PostgreSQL
+// calls f(x) written x.f; a known PostgreSQL server tells once connected), and no text in it may
 // hold such a call for a server to run. A refusal names the readings that refuse it. A
 // statement longer than kMaxSqlStatementBytes is refused before it is read.
 //

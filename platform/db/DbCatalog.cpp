@@ -45,11 +45,40 @@ const QString kPgRights = QStringLiteral(
     "select 'right', rolname::text from pg_roles where rolname in "
     "('pg_read_server_files', 'pg_write_server_files', 'pg_execute_server_program') and pg_has_role(session_user, oid, 'MEMBER')");
 
+// The languages of the server's own code: its library's (internal) and that of the libraries in
+// its folder (C), as an extension installed from the server's packages has. Only a superuser
+// declares a function in either. They are the languages 12 and 13 on every server, as initdb
+// makes them: named by oid, the server plans no look-up of them.
+const QString kPgServerLanguages = QStringLiteral("(12, 13)");
+
+// The functions among the objects reached, as "called".
+const QString kPgCalled = QStringLiteral(
+    ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace, p.prolang, p.prosrc, p.probin, p.prosecdef from reached r "
+    "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) ");
+
+// What is called, as rows: the database's own code (SQL or a procedural language, or anything
+// that runs with its owner's rights) by schema and name, as 'routine'; the server's own code
+// (pg_catalog's functions, and those in C or internal, an extension's among them) by name and
+// arguments, as 'builtin', which the program judges as it judges the server's functions. A
+// function in C or internal goes by every name its code has: its symbol and the name of each
+// function of the same symbol (in the same library), so that one declared over a refused
+// function's code is known as that function.
+const QString kPgCalledRows = QStringLiteral(
+    "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
+    "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 and (c.prosecdef or c.prolang not in %1) "
+    "union select 'builtin', c.proname || '/' || c.pronargs from called c "
+    "where c.pronamespace = 'pg_catalog'::regnamespace or c.prolang in %1 "
+    "union select 'builtin', c.prosrc || '/' || c.pronargs from called c where c.oid >= 16384 and c.prolang in %1 "
+    "union select 'builtin', q.proname || '/' || q.pronargs from called c join pg_proc q on q.prosrc = c.prosrc "
+    "and q.probin is not distinct from c.probin where c.oid >= 16384 and c.prolang in %1 and q.prolang in %1")
+                                      .arg(kPgServerLanguages);
+
 // PostgreSQL, by name: the functions (aggregates and procedures too) of the names, those of the
 // operators whose name is part of a run of operator characters, and those reached through the
 // rules of views, the row security policies of tables and the checks of domains that the names
-// or these reach in turn, as pg_depend records them. initdb's own objects have oids below 16384
-// (FirstNormalObjectId); every later one, an extension's (dblink) among them, is the database's.
+// or these reach in turn, as pg_depend records them; told apart as the resolved question tells
+// them (kPgCalledRows), so that a name of the server's refused functions is known as one.
+// initdb's own objects have oids below 16384 (FirstNormalObjectId).
 QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
 {
     return QStringLiteral(
@@ -71,10 +100,8 @@ QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
         "and d.objid in (select k.oid from pg_constraint k where k.contypid = r.id)) "
         "union all select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p "
         "where r.cls = 'pg_operator'::regclass and p.oid = r.id) x(cls, id)) "
-        "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(p.proname) from reached r "
-        "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-        "join pg_namespace s on s.oid = p.pronamespace where p.oid >= 16384")
-        .arg(PgTextArray(names), PgTextArray(operators));
+        "%3 %4")
+        .arg(PgTextArray(names), PgTextArray(operators), kPgCalled, kPgCalledRows);
 }
 
 // The temporary view the server resolves a statement into; it never outlives the rolled-back
@@ -142,19 +169,27 @@ const QString kPgRelationLinks = QStringLiteral(
 // classes' support functions and operators (GREATEST, an array's or a row's comparison and
 // equality), those of the types it is made of (an array's element, a domain's base, a
 // composite's columns, a range's subtype, whose class the range names, and its canonical and
-// subtype difference functions) and of the types it reads as without a cast. The server's own
-// support functions and operators are left out: they run nothing of the database's but through
-// the types they compare, which are followed themselves.
+// subtype difference functions). A type without a default class of its own for btree or hash is
+// compared through that of a type it reads as without a cast, as the server looks for one, and
+// only then: a cast from text to citext is never taken to compare text. (Where several such casts
+// lead to classes, the server takes the preferred type's, varchar's text's; all are followed,
+// which the server would otherwise plan for every object reached: citext's class, a C one, is
+// then told among the server's functions, not named.) The server's own support functions
+// and operators are left out: they run nothing of the database's but through the types they
+// compare, which are followed themselves. btree and hash are the access methods 403 and 405 on
+// every server, as initdb makes them: named by oid, the server plans no look-up of them.
 const QString kPgTypeLinks = QStringLiteral(
     "select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p where r.cls = 'pg_operator'::regclass and p.oid = r.id "
     "union all select 'pg_type'::regclass::oid, unnest(array[t.typelem, t.typbasetype]) from pg_type t "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id "
     "union all select 'pg_type'::regclass::oid, a.atttypid from pg_type t join pg_attribute a on a.attrelid = t.typrelid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'c' and a.attnum > 0 and not a.attisdropped "
-    "union all select 'pg_type'::regclass::oid, c.casttarget from pg_cast c "
-    "where r.cls = 'pg_type'::regclass and c.castsource = r.id and c.castmethod = 'b' "
-    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c join pg_am m on m.oid = c.opcmethod "
-    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and m.amname in ('btree', 'hash') "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_opclass c "
+    "where r.cls = 'pg_type'::regclass and c.opcintype = r.id and c.opcdefault and c.opcmethod in (403, 405) "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_cast k "
+    "join pg_opclass c on c.opcintype = k.casttarget and c.opcdefault and c.opcmethod in (403, 405) "
+    "where r.cls = 'pg_type'::regclass and k.castsource = r.id and k.castmethod = 'b' "
+    "and not exists (select from pg_opclass o where o.opcintype = r.id and o.opcdefault and o.opcmethod = c.opcmethod) "
     "union all select v.cls, v.id from pg_range g cross join lateral (values "
     "('pg_type'::regclass::oid, g.rngtypid), ('pg_type'::regclass::oid, g.rngsubtype), "
     "('pg_opfamily'::regclass::oid, (select c.opcfamily from pg_opclass c where c.oid = g.rngsubopc)), "
@@ -170,8 +205,8 @@ const QString kPgTypeLinks = QStringLiteral(
 // (a DISTINCT, an ORDER BY), which leads to the btree and hash families they are in, and it
 // makes values of domains (a column's type, a composite's), which leads to their checks.
 const QString kPgQueryLinks = QStringLiteral(
-    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a join pg_am m on m.oid = a.amopmethod "
-    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and m.amname in ('btree', 'hash') "
+    "select 'pg_opfamily'::regclass::oid, a.amopfamily from pg_amop a "
+    "where r.cls = 'pg_operator'::regclass and a.amopopr = r.id and a.amopmethod in (403, 405) "
     "union all select 'pg_constraint'::regclass::oid, k.oid from pg_type t join pg_constraint k on k.contypid = t.oid "
     "where r.cls = 'pg_type'::regclass and t.oid = r.id and t.typtype = 'd'");
 
@@ -194,13 +229,9 @@ QString PgResolvedQuestion()
                                         "where w.ev_class = 'pg_temp.%1'::regclass")
                              .arg(kPgResolvedView),
                kPgTreeOf, {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
+        + kPgCalled + kPgCalledRows
         + QStringLiteral(
-            ", called as (select p.oid, p.proname, p.pronargs, p.pronamespace from reached r "
-            "join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id) "
-            "select 'routine', quote_ident(s.nspname) || '.' || quote_ident(c.proname) from called c "
-            "join pg_namespace s on s.oid = c.pronamespace where c.oid >= 16384 "
-            "union select 'builtin', c.proname || '/' || c.pronargs from called c where c.pronamespace = 'pg_catalog'::regnamespace "
-            "union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
+            " union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
             "and left(c.proname, 12) = 'table_to_xml' and exists (select from reached r where %1 ~ ':(?!consttype)[a-z]+type 2205([^0-9]|$)') "
             "union %2 order by 1, 2")
               .arg(kPgTreeOf, kPgRights);
@@ -212,23 +243,57 @@ const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_tr
 // Parsing a statement's literals runs the checks of the domains their values are of ('{1}'::d[],
 // a row of a type with such a column), and a range's input compares its bounds with its
 // subtype's class. The database has a domain whose check calls a function (or an operator's)
-// that is not immutable, as every refused one is; or a domain check or a range of its own that
-// reaches, by any route (a call, an operator, GREATEST, a comparison through the types in it),
-// a function of the database's written in SQL or a procedural language. Extensions' C
-// functions (citext, hstore, PostGIS) are the server's kind of code and do not count. Each
-// domain's check is a root of its own, and a check sorts nothing (kPgQueryLinks).
-const QString kPgDomainCalls = QStringLiteral(
-    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
+// that is not immutable, as every refused one is.
+const QString kPgDomainVolatile = QStringLiteral(
+    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
     "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
     "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
-    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i') "
-    "or exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-    "where p.oid >= 16384 and p.prolang not in (select l.oid from pg_language l where l.lanname in ('internal', 'c'))))")
+    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i')");
+
+// Or a domain check or a range of its own reaches, by any route (a call, an operator, GREATEST,
+// a comparison through the types in it), a function of the database's written in SQL or a
+// procedural language. Extensions' C functions (citext, hstore, PostGIS) are the server's kind
+// of code and do not count. Each domain's check is a root of its own, and a check sorts nothing
+// (kPgQueryLinks).
+const QString kPgDomainWalk = QStringLiteral(
+    "exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
+    "where p.oid >= 16384 and p.prolang not in %2)")
     .arg(PgReachedFrom(QStringLiteral(
         "select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where k.contypid <> 0 and k.contype = 'c' "
         "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
         QStringLiteral("(select k.conbin::text from pg_constraint k where r.cls = 'pg_constraint'::regclass and k.oid = r.id)"),
-        {kPgTreeLinks, kPgTypeLinks}));
+        {kPgTreeLinks, kPgTypeLinks}), kPgServerLanguages);
+
+const QString kPgDomainCalls = QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalk);
+
+// Whether either of the above may hold, told without walking: a check names a function (or an
+// operator's) that is not immutable, or one of the database's in SQL or a procedural language;
+// or the database has such a function that a class's support function, an operator or a type
+// stands on (pg_depend): the walk finds one only there, as a class's support function or
+// operator (whatever the type or cast that leads there) or as a range's canonical or subtype
+// difference function. Most databases have none (their extensions' functions are C), and the
+// server then plans two plain look-ups instead of the walk's recursive query; where one is, the
+// walk tells.
+const QString kPgDomainCallsMaybe = QStringLiteral(
+    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
+    "':(funcid|opno|opnos) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) x "
+    "left join pg_operator o on m[1] <> 'funcid' and o.oid = x::oid join pg_proc p on p.oid = coalesce(o.oprcode::oid, x::oid) "
+    "where k.contypid <> 0 and k.contype = 'c' and (p.provolatile <> 'i' or (p.oid >= 16384 and p.prolang not in %1))) "
+    "or exists (select from pg_proc p join pg_depend d on d.refclassid = 'pg_proc'::regclass and d.refobjid = p.oid "
+    "where p.oid >= 16384 and p.prolang not in %1 "
+    "and d.classid in ('pg_amproc'::regclass, 'pg_operator'::regclass, 'pg_type'::regclass)))")
+    .arg(kPgServerLanguages);
+
+// What the guard below fails with where the checks may call something: the server's words around
+// it may be in any language, the value is quoted as it stands.
+const QString kPgDomainCallsMark = QStringLiteral("vellumcraft_domain_calls");
+
+// The guard before a statement is made into a view: fails where an event trigger would run, and
+// with kPgDomainCallsMark where a domain's check might (the question why then walks).
+const QString kPgGuard = QStringLiteral("select 1 / (not %1)::int, case when %2 then '%3' else '1' end::int")
+                             .arg(kPgEventTriggers, kPgDomainCallsMaybe, kPgDomainCallsMark);
+// The guard that walks, where the question why found that the checks call nothing after all.
+const QString kPgWalkingGuard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
 // in a transaction of its own set up as the view's was (its read-only state is the login's, the
@@ -279,7 +344,9 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
 
 // A query is resolved by the server with the login's rights, in one round trip: a step refuses
 // to make the view where that would run anything of the database's (an event trigger on CREATE
-// VIEW, a domain's check of a literal while it is parsed), then the view is made of the statement
+// VIEW, a domain's check of a literal while it is parsed; where its look-ups cannot tell the
+// checks harmless, the question why walks them, and the statement is resolved in a third round
+// trip where they call nothing), then the view is made of the statement
 // as it is sent (in a select of no columns, so that columns of one name, which a view refuses, do
 // not matter). Where the view is refused, a second round trip asks why (kPgUnresolvedWhy): only
 // the login's or the database's reasons lead to the names being asked about in the statement's
@@ -291,28 +358,41 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
     const QStringList& operators, DbStatementFacts& facts)
 {
     if (PgLeadsAsQuery(statement)) {
-        const QString guard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
         const QStringList steps
             = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
         facts.statementSent = true;
         DbRows rows;
-        if (connection.QueryResolving(statement, guard, steps, PgResolvedQuestion(), rows)) {
+        bool resolved = connection.QueryResolving(statement, kPgGuard, steps, PgResolvedQuestion(), rows);
+        if (!resolved) {
+            if (connection.Stopped())
+                return false;
+            QString refused = connection.LastError();
+            // Where the guard could not tell the checks harmless, the question why walks them; where
+            // it finds that they call nothing, the statement is resolved behind the walking guard.
+            // Without the mark the guard's look-ups found nothing: only a change made since can
+            // make them hold, and that is taken as the walk's finding.
+            const bool marked = refused.contains(kPgDomainCallsMark);
+            const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, marked ? kPgDomainCalls : kPgDomainCallsMaybe);
+            if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
+                TakePgRows(rows, facts);
+            else if (connection.Stopped())
+                return false;
+            if (marked && facts.unresolved == DbStatementFacts::Unresolved::None) {
+                resolved = connection.QueryResolving(statement, kPgWalkingGuard, steps, PgResolvedQuestion(), rows);
+                if (!resolved && connection.Stopped())
+                    return false;
+                refused = connection.LastError();
+            }
+            if (!resolved && (facts.unresolved == DbStatementFacts::Unresolved::None
+                                 || facts.unresolved == DbStatementFacts::Unresolved::Other)) {
+                facts.unresolved = DbStatementFacts::Unresolved::Other;
+                facts.unresolvedError = refused;
+                return true;
+            }
+        }
+        if (resolved) {
             facts.resolved = true;
             TakePgRows(rows, facts);
-            return true;
-        }
-        if (connection.Stopped())
-            return false;
-        const QString refused = connection.LastError();
-        const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, kPgDomainCalls);
-        if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
-            TakePgRows(rows, facts);
-        else if (connection.Stopped())
-            return false;
-        if (facts.unresolved == DbStatementFacts::Unresolved::None
-            || facts.unresolved == DbStatementFacts::Unresolved::Other) {
-            facts.unresolved = DbStatementFacts::Unresolved::Other;
-            facts.unresolvedError = refused;
             return true;
         }
     }

@@ -40,7 +40,8 @@ struct DbStatementFacts
     // The server's roles of file or program rights the login is a member of, directly or
     // through other roles: pg_read_server_files, pg_write_server_files, pg_execute_server_program.
     QStringList loginRights;
-    // Each routine once, as schema.name.
+    // Each routine once, as schema.name: the database's own code (SQL or a procedural language)
+    // or any function that runs with its owner's rights (SECURITY DEFINER).
     QStringList routines;
     // Views the statement reaches whose definition the login may not read.
     QStringList unreadViews;
@@ -60,8 +61,11 @@ struct DbStatementFacts
     // The statement's text went to the server to be made into the view (resolved or refused):
     // the server parsed it, and it stands in the server's log, though none of it ran.
     bool statementSent = false;
-    // The server's own functions (schema pg_catalog) it calls, each once, as name/arguments
-    // ("ts_rewrite/2").
+    // The server's own functions it calls, each once, as name/arguments ("ts_rewrite/2"): those
+    // of pg_catalog, and those whose code is the server's library or one in its folder (internal
+    // or C, as an extension from the server's packages has), each of these under every name its
+    // code goes by (its symbol, and each function of the same symbol). Where the server did not
+    // resolve the statement: those its names name (PostgreSQL calls f(x) written x.f).
     QStringList builtins;
     // The server's own functions that read a relation given to them (table_to_xml), where the
     // statement gives them one that is not a constant, so that nobody can tell which.

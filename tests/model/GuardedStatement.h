@@ -48,23 +48,31 @@ struct Routed
     std::unique_ptr<DbConnection> db;
 };
 
-inline Routed Open(Route route, const DbServerSettings& login, const QString& sql)
+// The source of the statement on the route, not connected.
+inline std::unique_ptr<CDSBase> RoutedSource(Route route, const DbServerSettings& login, const QString& sql)
 {
-    Routed routed;
+    std::unique_ptr<CDSBase> source;
     if (route == Route::Native) {
         auto ds = std::make_unique<CPostgreSQLDS>();
         StoreLogin(*ds, login);
-        routed.ds = std::move(ds);
-        routed.db = DbConnection::OpenPostgreSQL(login);
+        source = std::move(ds);
     } else {
         auto ds = std::make_unique<CCustomDS>();
         ds->m_strConnectionString = EncryptString(PsqlOdbcString(login));
-        routed.ds = std::move(ds);
-        routed.db = DbConnection::OpenOdbc(PsqlOdbcString(login));
+        source = std::move(ds);
     }
-    routed.ds->m_strName = QStringLiteral("远程");
-    routed.ds->m_nRangeMode = RangeSQL;
-    routed.ds->m_strSQL = sql;
+    source->m_strName = QStringLiteral("远程");
+    source->m_nRangeMode = RangeSQL;
+    source->m_strSQL = sql;
+    return source;
+}
+
+inline Routed Open(Route route, const DbServerSettings& login, const QString& sql)
+{
+    Routed routed;
+    routed.ds = RoutedSource(route, login, sql);
+    routed.db
+        = route == Route::Native ? DbConnection::OpenPostgreSQL(login) : DbConnection::OpenOdbc(PsqlOdbcString(login));
     return routed;
 }
 

@@ -4,6 +4,10 @@
 // resolved by the server (nothing run) on both routes and through each of PgBouncer's pools, and
 // each refused or named in red before 允许. Harmless statements still ask once, with no caution.
 #include "GuardedStatement.h"
+#include "RecordingApprover.h"
+#include "SuiteQueries.h"
+#include "model/DLBase.h"
+#include "model/SqlStatements.h"
 
 #include <gtest/gtest.h>
 
@@ -196,12 +200,10 @@ TEST_F(ResolvedStatementTest, HarmlessStatementsAskOnceWithNoCautionAndRead)
         objects.Named("select table_to_xml('vc_rs_t_%1', true, false, '')::text as a"),
         // a view of the server's own whose update rule calls set_config: reading it never does
         QStringLiteral("select name as a from pg_settings where name = 'jit'"),
+        // a column named like a refused function of the server's: the server resolves "t.f" to the
+        // column, and no name is refused for its spelling
+        objects.Named("select t.pg_terminate_backend::text as a from vc_rs_t_%1 t"),
     };
-    // A column named like a refused function of the server's is refused by the reading: "t.f"
-    // may as well be a call of it.
-    EXPECT_NE(SqlStatementRefusal(objects.Named("select t.pg_terminate_backend::text as a from vc_rs_t_%1 t"),
-                  {SqlServerKind::PostgreSQL, true, {}, {}}),
-        "");
     for (const Route route : {Route::Native, Route::PsqlOdbc}) {
         SCOPED_TRACE(RouteName(route));
         for (const QString& sql : controls) {
@@ -540,7 +542,7 @@ TEST_F(ResolvedStatementTest, WhereParsingALiteralWouldRunTheDatabasesCodeNothin
 
 // Extensions' C types (citext, hstore, PostGIS) under domains with checks that compare and a
 // range over one run no SQL or procedural code of the database's while parsed: statements are
-// still resolved. The range's C comparison is named, as the database's.
+// still resolved. The range's C comparison is the server's kind of code, judged as its own.
 TEST_F(ResolvedStatementTest, ExtensionsTypesUnderDomainsAndRangesLeaveStatementsResolved)
 {
     VC_TEST_SERVER(server, "VC_PG");
@@ -565,8 +567,298 @@ TEST_F(ResolvedStatementTest, ExtensionsTypesUnderDomainsAndRangesLeaveStatement
             EXPECT_TRUE(ResolvedFacts(*resolver.db, QString::fromUtf8(sql)).resolved) << sql;
         const DbStatementFacts range = ResolvedFacts(*resolver.db, QStringLiteral("select ('[a,b)'::vc_ty_cirange)::text as a"));
         EXPECT_TRUE(range.resolved);
-        EXPECT_TRUE(range.routines.contains(QStringLiteral("public.citext_cmp"))) << range.routines.join(' ').toStdString();
+        EXPECT_TRUE(range.routines.isEmpty()) << range.routines.join(' ').toStdString();
+        EXPECT_TRUE(range.builtins.contains(QStringLiteral("citext_cmp/2"))) << range.builtins.join(' ').toStdString();
     }
+}
+
+// The same table in a database with the common extensions (citext, hstore, ltree, pg_trgm, PostGIS,
+// uuid-ossp) and in one without: ordinary statements over text, varchar and the other plain types,
+// and the table read as a label reads it, sorted by each column, are told alike in both (nothing
+// of an extension's is named for a type it only could convert or compare: citext's cast from
+// text, hstore's class). Values of the extensions' own types read with no caution: their C
+// functions are the server's kind of code.
+const char kTwinItems[]
+    = "create table vc_tw_items (id int primary key, name text, code varchar(20), note char(8), "
+      "price numeric(10,2), made date, at timestamptz, ok bool, tag uuid, n int);"
+      "insert into vc_tw_items values (1, 'Anna', 'A-1', 'x', 1.5, '2024-01-02', now(), true, "
+      "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 3), (2, 'bo', 'b-2', 'y', 2, '2024-02-03', now(), false, "
+      "'b0eebc99-9c0b-4ef8-bb6d-6bb9bd380a12', 1);"
+      "grant select on vc_tw_items to public";
+
+// What the question and the refusal are made of: all but the server's own functions called,
+// of which only whether one is refused counts (a varchar may be told to reach citext's C
+// comparison, which nothing names).
+QStringList AskedOf(const DbStatementFacts& facts)
+{
+    return {QString::number(facts.resolved), QString::number(int(facts.unresolved)), facts.unresolvedError,
+        facts.routines.join(u' '), facts.loginRights.join(u' '), facts.unreadViews.join(u' '),
+        facts.unseenRelations.join(u' '), facts.variableRelations.join(u' '), QString::number(CallsRefused(facts))};
+}
+
+const char* const kTwinStatements[] = {
+    "select id, name, code from vc_tw_items order by name",
+    "select distinct code as a from vc_tw_items",
+    "select name, count(*) as c from vc_tw_items group by name order by 2 desc, 1",
+    "select greatest(name, code) as a, least(code, note) as b from vc_tw_items",
+    "select (array[name] < array[code::text])::text as a, array[code] = array['A-1'::varchar] as b from vc_tw_items",
+    "select name from vc_tw_items where code like 'A%%' or name ilike '%%o%%' or name ~* '^a'",
+    "select upper(name) || lower(code) || trim(note) as a from vc_tw_items where name in ('Anna', 'bo')",
+    "select string_agg(name, ',' order by code) as a from vc_tw_items",
+    "select x.name, y.code from vc_tw_items x join vc_tw_items y on x.code = y.code and x.name <> y.note",
+    "with w as (select name, code from vc_tw_items) select name from w where code > 'A' union select code from w",
+    "select name, row_number() over (partition by code order by name) as r from vc_tw_items",
+    "select coalesce(nullif(name, ''), code)::varchar(10) as a, name::text = code::text as b from vc_tw_items",
+    "select id, price, made, at, ok, tag, n from vc_tw_items order by tag, made desc, price",
+    "select tag::text as a, made::text || at::text as b from vc_tw_items where tag = "
+    "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'",
+    "select case when name > code then name else code end as a from vc_tw_items order by 1",
+    "select max(name) as a, min(code) as b, max(tag::text) as c from vc_tw_items",
+    "select name from vc_tw_items where (name, code) > ('A', 'A') order by name collate \"C\"",
+    "select json_agg(t)::text as a from (select name, code from vc_tw_items order by code) t",
+    "select regexp_replace(name, 'a', 'b') as a, replace(code, '-', '') as b, split_part(code, '-', 1) as c from "
+    "vc_tw_items",
+    "select array_agg(distinct name order by name)::text as a from vc_tw_items",
+    "select name from vc_tw_items except select code from vc_tw_items order by 1",
+    "select length(name) + position('n' in name) as a, substr(code, 2) as b, strpos(name, 'n') as c from vc_tw_items",
+};
+
+TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIsAskedAbout)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects login(server, QStringLiteral("create role vc_tw_plain_%1 login password 'tw pass'"),
+        QStringLiteral("drop role if exists vc_tw_plain_%1"));
+    ASSERT_TRUE(login.Error().isEmpty()) << login.Error().toStdString();
+    const ServerObjects bare(server, QStringLiteral("create database vc_tw_bare_%1"),
+        QStringLiteral("drop database if exists vc_tw_bare_%1 with (force)"));
+    const ServerObjects extended(server, QStringLiteral("create database vc_tw_ext_%1"),
+        QStringLiteral("drop database if exists vc_tw_ext_%1 with (force)"));
+    ASSERT_TRUE(bare.Error().isEmpty() && extended.Error().isEmpty()) << bare.Error().toStdString();
+    DbServerSettings bareOwner = server;
+    bareOwner.database = bare.Named("vc_tw_bare_%1");
+    DbServerSettings extOwner = server;
+    extOwner.database = extended.Named("vc_tw_ext_%1");
+    ASSERT_EQ(WriteOnTestServer(bareOwner, true, QLatin1String(kTwinItems)), "");
+    ASSERT_EQ(
+        WriteOnTestServer(extOwner, true,
+            QStringLiteral("create extension citext; create extension hstore; create extension ltree;"
+                           "create extension pg_trgm; create extension postgis; create extension \"uuid-ossp\";"
+                           "create table vc_tw_typed (id int, email citext, attrs hstore, path ltree, place geometry, "
+                           "tag uuid default uuid_generate_v4());"
+                           "insert into vc_tw_typed (id, email, attrs, path, place) values (1, 'A@b.c', 'k=>v', "
+                           "'top.mid', 'POINT(1 2)');"
+                           "grant select on vc_tw_typed to public;")
+                + QLatin1String(kTwinItems)),
+        "");
+    const DbServerSettings barePlain = TestLogin(bareOwner, login, "vc_tw_plain_%1", QStringLiteral("tw pass"));
+    const DbServerSettings extPlain = TestLogin(extOwner, login, "vc_tw_plain_%1", QStringLiteral("tw pass"));
+
+    // The suites' statements that the database without the extensions parses, and the test's own.
+    QStringList statements;
+    for (const char* sql : kTwinStatements)
+        statements << QString::fromUtf8(sql).replace(QLatin1String("%%"), QLatin1String("%"));
+    const std::unique_ptr<DbConnection> parser = DbConnection::OpenPostgreSQL(barePlain);
+    ASSERT_TRUE(parser->IsOpen()) << parser->LastError().toStdString();
+    for (const QString& sql : SuiteQueries()) {
+        DbRows rows;
+        if (SqlStatementRefusal(sql, parser->ServerKind()).isEmpty()
+            && parser->Query(QStringLiteral("prepare vc_tw_parsed as select * from (%1\n) t").arg(sql), rows)) {
+            statements << sql;
+            parser->Query(QStringLiteral("deallocate vc_tw_parsed"), rows);
+        }
+    }
+    EXPECT_GE(statements.size(), 80);
+
+    // The table as a label reads it: every column, sorted by each in turn.
+    const QStringList columns = {"id", "name", "code", "note", "price", "made", "at", "ok", "tag", "n"};
+    const auto tableRead = [&](DbConnection& db, const QString& table, const QStringList& fields, const QString& sort) {
+        CPostgreSQLDS ds;
+        ds.m_strTable = table;
+        ds.m_selectedFields = fields;
+        ds.m_strSortField = sort;
+        return CSqlStatements(ds.GetType(), &db).Rows(ds);
+    };
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(RouteName(route));
+        Routed bareDb = Open(route, barePlain, {});
+        Routed extDb = Open(route, extPlain, {});
+        ASSERT_TRUE(bareDb.db->IsOpen() && extDb.db->IsOpen()) << extDb.db->LastError().toStdString();
+        for (const QString& sql : statements) {
+            SCOPED_TRACE(sql.toStdString());
+            // psqlODBC takes a "?" for a parameter marker: such a statement never reaches the server.
+            if (route == Route::PsqlOdbc && sql.contains(u'?'))
+                continue;
+            const DbStatementFacts without = ResolvedFacts(*bareDb.db, sql);
+            EXPECT_TRUE(without.resolved);
+            EXPECT_EQ(AskedOf(ResolvedFacts(*extDb.db, sql)), AskedOf(without));
+        }
+        for (const QString& sort : columns) {
+            SCOPED_TRACE(sort.toStdString());
+            const QString sent = tableRead(*bareDb.db, QStringLiteral("vc_tw_items"), columns, sort);
+            const SqlStatementNames names = SqlNamesOf(sent, bareDb.db->ServerKind());
+            DbStatementFacts without;
+            DbStatementFacts with;
+            ASSERT_TRUE(ReadStatementFacts(*bareDb.db, sent, names.names, names.operators, without));
+            ASSERT_TRUE(ReadStatementFacts(*extDb.db, sent, names.names, names.operators, with));
+            EXPECT_TRUE(without.resolved);
+            EXPECT_TRUE(without.routines.isEmpty()) << without.routines.join(' ').toStdString();
+            EXPECT_EQ(AskedOf(with), AskedOf(without));
+        }
+
+        // Asked once, with no caution, also for the extensions' own types, read as text or sorted.
+        QStringList asked = {statements[0], statements[3], statements[4],
+            QStringLiteral(
+                "select email::text as a, attrs::text as b, path::text as c, place::text as d, tag::text as e "
+                "from vc_tw_typed order by email, path, tag"),
+            QStringLiteral("select distinct email as a from vc_tw_typed where email = 'a@B.C'")};
+        for (const QString& sql : asked) {
+            SCOPED_TRACE(sql.toStdString());
+            const Guarded guarded = Guard(route, extPlain, sql);
+            EXPECT_EQ(guarded.refusal, "");
+            EXPECT_EQ(guarded.questions, 1);
+            EXPECT_TRUE(guarded.cautions.isEmpty()) << guarded.cautions.join('|').toStdString();
+        }
+        for (const QString& sort :
+            {QStringLiteral("email"), QStringLiteral("attrs"), QStringLiteral("path"), QStringLiteral("place")}) {
+            SCOPED_TRACE(sort.toStdString());
+            const DbStatementFacts typed = ResolvedFacts(*extDb.db,
+                tableRead(
+                    *extDb.db, QStringLiteral("vc_tw_typed"), {"id", "email", "attrs", "path", "place", "tag"}, sort));
+            EXPECT_TRUE(typed.resolved);
+            EXPECT_TRUE(typed.routines.isEmpty()) << typed.routines.join(' ').toStdString();
+        }
+    }
+}
+
+// A function a superuser declared over a refused function's code under a harmless name, in
+// internal (over pg_read_file's) or in C (over dblink's library): the server's kind of code, known
+// as the function whose code it is, and refused however it is called, through a view too; also
+// where the server cannot resolve the statement, by the name its catalog tells.
+TEST_F(ResolvedStatementTest, AFunctionDeclaredOverARefusedFunctionsCodeIsRefusedAsThatFunction)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server,
+        QStringLiteral(
+            "create role vc_al_plain_%1 login password 'al pass';"
+            "create role vc_al_ro_%1 login password 'al pass';"
+            "alter role vc_al_ro_%1 set default_transaction_read_only = on;"
+            "do $$ begin execute format('create function vc_al_read_%1(text) returns text language internal "
+            "strict as %L', (select prosrc from pg_proc where oid = 'pg_read_file(text)'::regprocedure)); end $$;"
+            "create function vc_al_link_%1(text) returns text language c strict as '$libdir/dblink', 'dblink_exec';"
+            "create view vc_al_view_%1 as select vc_al_read_%1('postgresql.conf') as a;"
+            "grant select on vc_al_view_%1 to public;"),
+        QStringLiteral("drop view if exists vc_al_view_%1; drop function if exists vc_al_read_%1, vc_al_link_%1;"
+                       "drop role if exists vc_al_plain_%1, vc_al_ro_%1"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const DbServerSettings plain = TestLogin(server, objects, "vc_al_plain_%1", QStringLiteral("al pass"));
+    const DbServerSettings readOnly = TestLogin(server, objects, "vc_al_ro_%1", QStringLiteral("al pass"));
+    const struct
+    {
+        const char* sql;
+        const char* refused; // the function whose code it runs
+    } cases[] = {
+        {"select vc_al_read_%1('postgresql.conf') as a", "pg_read_file"},
+        {"select ('postgresql.conf'::text).vc_al_read_%1 as a", "pg_read_file"},
+        {"select a from vc_al_view_%1", "pg_read_file"},
+        {"select vc_al_link_%1('select 1') as a", "dblink_exec"},
+    };
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(RouteName(route));
+        Routed resolver = Open(route, plain, {});
+        ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+        for (const auto& c : cases) {
+            const QString sql = objects.Named(c.sql);
+            SCOPED_TRACE(sql.toStdString());
+            const DbStatementFacts facts = ResolvedFacts(*resolver.db, sql);
+            EXPECT_TRUE(facts.resolved);
+            EXPECT_TRUE(facts.routines.isEmpty()) << facts.routines.join(' ').toStdString();
+            EXPECT_TRUE(CallsRefused(facts)) << facts.builtins.join(' ').toStdString();
+            const Guarded guarded = Guard(route, plain, sql);
+            EXPECT_TRUE(guarded.refusal.contains(QLatin1String(c.refused))) << guarded.refusal.toStdString();
+            EXPECT_EQ(guarded.questions, 0);
+        }
+        for (const char* sql : {"select ('postgresql.conf'::text).vc_al_read_%1 as a", "select a from vc_al_view_%1"}) {
+            SCOPED_TRACE(sql);
+            const Guarded guarded = Guard(route, readOnly, objects.Named(sql));
+            EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("不能使用“pg_read_file”")))
+                << guarded.refusal.toStdString();
+            EXPECT_EQ(guarded.questions, 0);
+        }
+    }
+}
+
+// Columns, aliases and a table named like refused functions or their prefixes, which no function
+// of the server's has, read on every route: libpq and psqlODBC, straight and through each of
+// PgBouncer's pools, as a statement and as the table a label reads; also where the user typed
+// the statement.
+TEST_F(ResolvedStatementTest, ColumnsAliasesAndTablesNamedLikeRefusedFunctionsRead)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const ServerObjects objects(server,
+        QStringLiteral(
+            "create role vc_lb_plain_%1 login password 'lb pass';"
+            "create table lo_batches_%1 (id int, lo_limit int, lo_alarm text, xp_level int, set_config text, "
+            "dblink text, ts_stat int, pg_ls_note text, price numeric);"
+            "insert into lo_batches_%1 values (1, 5, 'low', 2, 'on', 'x', 3, 'n', 1.5), "
+            "(2, 9, 'high', 4, 'off', 'y', 4, 'm', 2.5);"
+            "grant select on lo_batches_%1 to public;"),
+        QStringLiteral("drop table if exists lo_batches_%1; drop role if exists vc_lb_plain_%1"));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const DbServerSettings plain = TestLogin(server, objects, "vc_lb_plain_%1", QStringLiteral("lb pass"));
+    std::vector<DbServerSettings> logins = {plain};
+    if (const std::optional<DbServerSettings> pooler = TestServerSettings("VC_PGB")) {
+        for (const QString& database : {plain.database, qEnvironmentVariable("VC_PGB_TRANSACTION_DATABASE"),
+                 qEnvironmentVariable("VC_PGB_STATEMENT_DATABASE")}) {
+            DbServerSettings through = plain;
+            through.host = pooler->host;
+            through.port = pooler->port;
+            through.database = database;
+            logins.push_back(through);
+        }
+    } else if (qEnvironmentVariableIsSet("VC_REQUIRE_DB")) {
+        ADD_FAILURE() << "VC_PGB_* settings are missing although the database servers are required";
+    }
+    const QStringList statements = {
+        objects.Named(
+            "select id, lo_limit, lo_alarm, xp_level, set_config, dblink, ts_stat, pg_ls_note from lo_batches_%1"),
+        objects.Named(
+            "select b.lo_limit as lo_name, b.id, b.price as xp_price, b.set_config, b.ts_stat from lo_batches_%1 b "
+            "order by b.lo_limit"),
+        objects.Named("select id, price as xp_price from lo_batches_%1 where pg_ls_note <> '' order by xp_level"),
+    };
+    RecordingApprover approver(true);
+    for (const DbServerSettings& login : logins) {
+        for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2 %3").arg(RouteName(route)).arg(login.port).arg(login.database).toStdString());
+            std::vector<std::unique_ptr<CDSBase>> sources;
+            for (const QString& sql : statements) {
+                sources.push_back(RoutedSource(route, login, sql));
+                sources.back()->m_selectedFields = {"id"};
+            }
+            sources.push_back(RoutedSource(route, login, {}));
+            CDSBase& table = *sources.back();
+            table.m_nRangeMode = RangeAll;
+            table.m_strTable = objects.Named("lo_batches_%1");
+            table.m_selectedFields
+                = {"id", "lo_limit", "lo_alarm", "xp_level", "set_config", "dblink", "ts_stat", "pg_ls_note", "price"};
+            table.m_strSortField = QStringLiteral("lo_limit");
+            sources.push_back(RoutedSource(route, login, statements[1]));
+            sources.back()->m_selectedFields = {"lo_name"};
+            ApproveSource(*sources.back()); // typed by the user
+            for (const std::unique_ptr<CDSBase>& source : sources) {
+                SCOPED_TRACE(source->m_strSQL.toStdString());
+                const std::unique_ptr<CDLBase> loader = CDLBase::CreateLoader(source->GetType());
+                loader->SetDataSource(source.get());
+                EXPECT_EQ(loader->GetRecordCount(), 2) << loader->GetLastError().toStdString();
+                LoaderRow rows;
+                EXPECT_TRUE(loader->LoadPage(1, 10, rows)) << loader->GetLastError().toStdString();
+                EXPECT_EQ(rows.RowCount(), 2);
+            }
+        }
+    }
+    for (const SourceQuestion& question : approver.asked)
+        EXPECT_TRUE(question.cautions.isEmpty()) << question.cautions.join('|').toStdString();
 }
 
 } // namespace

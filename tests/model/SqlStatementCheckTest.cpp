@@ -512,7 +512,8 @@ TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRe
         {"select (a[1]).pg_read_file from (select array['x'::text] a) s", kPgOld, "pg_read_file"},
         {"select ('public'::name).schema_to_xml as a", kPgStd, "schema_to_xml"},
         {"select database_to_xml(true, false, '') as a", kPgStd, "database_to_xml"},
-        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kPgStd, "pg_terminate_backend"},
+        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kAny, "pg_terminate_backend"},
+        {"select t.pg_terminate_backend, s.lo_price from t join s on true", kPgStd, ""}, // told once connected
         {"select t.pg_terminate_backend, s.lo_price from t join s on true", kMyEsc, ""},
         {"select ('ABC'::text).lower as a", kAny, ""},
     });
@@ -522,24 +523,27 @@ TEST(SqlStatementCheckFieldNotation, ARefusedFunctionWrittenAfterItsArgumentIsRe
     EXPECT_FALSE(IsRefusedSqlFunction(QStringLiteral("table_to_xml"), 4));
 }
 
-// PostgreSQL reads "x.f" as f(x) where x is a FROM item of one value: a refused function's name is
-// refused wherever PostgreSQL would read it as a name, however it is spelled, and only there.
+// PostgreSQL reads "x.f" as f(x) where x is a FROM item of one value: where the server may be one
+// that reads the text as PostgreSQL does without being known as PostgreSQL, a refused function's
+// name is refused wherever PostgreSQL would read it as a name, however it is spelled, and only
+// there. A server known to be PostgreSQL tells once connected (by resolving the statement, or by
+// its catalog): its reading takes the names (ResolvedStatementTest, UnresolvedReadingTest).
 TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLReadsItAsAName)
 {
     ExpectVerdicts({
-        {"select x.ts_stat::text as a from cast('select 1' as text) x", kPg,
+        {"select x.ts_stat::text as a from cast('select 1' as text) x", kAny,
             "不能使用“ts_stat”（按 PostgreSQL 的读法）"},
-        {"select x.\"ts_stat\" as a from cast('select 1' as text) x", kPgStd, "“ts_stat”"},
-        {"select \"x\".TS_STAT as a from cast('select 1' as text) x", kPgOld, "“TS_STAT”"},
+        {"select x.\"ts_stat\" as a from cast('select 1' as text) x", kAny, "“ts_stat”"},
+        {"select \"x\".TS_STAT as a from cast('select 1' as text) x", kAny, "“TS_STAT”"},
         {"select x/**/ . /**/ts_stat as a from cast('select 1' as text) x", kAny, "“ts_stat”"},
-        {"select x /* /* */ */\n.\tpg_read_file as a from cast('postgresql.conf' as text) x", kPg, "“pg_read_file”"},
-        {"select x.pg_terminate_backend::text as a from unnest(array(select pid from pg_stat_activity)) x", kPg,
+        {"select x /* /* */ */\n.\tpg_read_file as a from cast('postgresql.conf' as text) x", kAny, "“pg_read_file”"},
+        {"select x.pg_terminate_backend::text as a from unnest(array(select pid from pg_stat_activity)) x", kAny,
             "“pg_terminate_backend”"},
-        {"select x.lo_unlink from lateral abs(1) x", kPgStd, "“lo_unlink”"},
-        {"select x.pg_ls_dir from cast('.' as text) x", kPgStd, "“pg_ls_dir”"},
-        {"select x.query_to_xml_and_xmlschema from t x", kPgStd, "“query_to_xml_and_xmlschema”"},
-        {"select pg_catalog.set_config from t", kPgStd, "“set_config”"},
-        {"select x.ts_stat\xc2\xa0 as a from cast('select 1' as text) x", kPgStd, "“ts_stat”"},
+        {"select x.lo_unlink from lateral abs(1) x", kAny, "“lo_unlink”"},
+        {"select x.pg_ls_dir from cast('.' as text) x", kAny, "“pg_ls_dir”"},
+        {"select x.query_to_xml_and_xmlschema from t x", kAny, "“query_to_xml_and_xmlschema”"},
+        {"select pg_catalog.set_config from t", kAny, "“set_config”"},
+        {"select x.ts_stat\xc2\xa0 as a from cast('select 1' as text) x", kAny, "“ts_stat”"},
         {"select U&\"ts_st\\0061t\" as a", kPgStd, "不能使用“U&\"”"},
         // A text a server may run as a query, holding the same.
         {"select 'select x . \"pg_read_file\" from cast(''f'' as text) x' as a", kLite, "“pg_read_file”"},
@@ -551,11 +555,24 @@ TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLRead
         {"select 'see pg_read_file, then ts_stat' as a, \"x\".lo_get from t x", kPg, ""},
         {"select x.lo from t x where x.ts = 'pg'", kPg, ""},
     });
-    // A column or a table named like one of them: refused where PostgreSQL may read the
-    // statement, taken where only another server does.
+    // The same names where the server is known to be PostgreSQL: told once connected.
+    for (const char* sql : {"select x.ts_stat::text as a from cast('select 1' as text) x",
+             "select x/**/ . /**/ts_stat as a from cast('select 1' as text) x",
+             "select x.lo_unlink from lateral abs(1) x", "select \"x\".TS_STAT as a from cast('select 1' as text) x",
+             "select pg_catalog.set_config from t"}) {
+        for (const SqlServerKind& pg : {kPg, kPgStd, kPgOld}) {
+            EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), pg), "") << sql;
+            EXPECT_EQ(SqlRefusalOfEveryReading(QString::fromUtf8(sql), pg), "") << sql;
+        }
+    }
+    // A column or a table named like one of them: refused where a server not known to be
+    // PostgreSQL may read the statement as PostgreSQL does, taken where the server is known (a
+    // known PostgreSQL server tells once connected).
     for (const char* sql : {"select price as xp_price, lo_export from t", "select a from pg_terminate_backend",
-             "select \"TS_STAT\".a from t as \"TS_STAT\""}) {
-        EXPECT_NE(SqlStatementRefusal(QString::fromUtf8(sql), kPg), "") << sql;
+             "select \"TS_STAT\".a from t as \"TS_STAT\"", "select id, name, price as xp_price from items",
+             "select lo_limit, lo_alarm, a as lo_name, xp_level, set_config, dblink, ts_stat, pg_ls_note from "
+             "lo_batches"}) {
+        EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), kPg), "") << sql;
         EXPECT_NE(SqlStatementRefusal(QString::fromUtf8(sql), kAny), "") << sql;
         for (const SqlServerKind& other : {kLite, kMy, kMyAnsi, kMs})
             EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), other), "") << sql << " on " << other.server;

@@ -64,6 +64,7 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
         QString sql;
         QStringList routines;
         bool refused = false; // by the server, which has no such function: nothing more is asked
+        const char* builtin = nullptr; // the server's kind of code (an extension's C function), judged as its own
     } cases[] = {
         {QStringLiteral("select now()::text, lower('A'), count(*) from \"People\""), {}},
         {QStringLiteral("select * from lower"), {}}, // a table named like a built-in function
@@ -71,7 +72,7 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
         {objects.Named("select \"VC_SF_RUN_%1\"('select 1')"), {}, true}, // quoted: another name
         {objects.Named("select a from vc_sf_outer_%1"), {run}},
         {QStringLiteral("select 1 #~# 2"), {objects.Named("public.vc_sf_plus_%1")}},
-        {objects.Named("select a from vc_sf_link_%1"), {QStringLiteral("public.dblink_get_connections")}},
+        {objects.Named("select a from vc_sf_link_%1"), {}, false, "dblink_get_connections/0"},
     };
     DbServerSettings plain = server;
     plain.password = QStringLiteral("plain pass");
@@ -101,6 +102,10 @@ TEST(StatementFacts, PostgreSQLTellsDefinedRoutinesAndFileRightsOnEveryRoute)
                 SCOPED_TRACE(c.sql.toStdString());
                 const DbStatementFacts facts = FactsOf(*db, c.sql);
                 EXPECT_EQ(facts.routines, c.routines);
+                if (c.builtin) {
+                    EXPECT_TRUE(facts.builtins.contains(QLatin1String(c.builtin)))
+                        << facts.builtins.join(' ').toStdString();
+                }
                 EXPECT_EQ(facts.superuser, l.superuser);
                 EXPECT_EQ(facts.unresolved == DbStatementFacts::Unresolved::Other, c.refused);
                 EXPECT_EQ(facts.loginRights, c.refused ? QStringList() : l.rights);

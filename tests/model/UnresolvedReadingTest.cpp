@@ -1,8 +1,9 @@
 // Where the server cannot make a statement into a view for a reason of the login's or the
 // database's own (a read-only login, no TEMP right, an event trigger, a standby), the program's
-// reading decides: "x.f" calls of the server's refused functions, as a label would write them to
-// run a text, end another session or read a server file, are refused on each route and pool, and
-// nothing of them runs; a harmless "x.f" is asked about once, with the reason in red, and reads.
+// reading decides with the server's catalog: "x.f" calls of the server's refused functions, as a
+// label would write them to run a text, end another session or read a server file, are refused
+// on each route and pool, and nothing of them runs; a harmless "x.f", and columns named like the
+// refused functions' prefixes (lo_limit), are asked about once, with the reason in red, and read.
 #include "GuardedStatement.h"
 
 #include <QDeadlineTimer>
@@ -19,11 +20,14 @@ constexpr char kUnresolvedSessionName[] = "vc-unresolved-reading";
 const QString kUnresolvedPassword = QStringLiteral("ur pass");
 
 // A SECURITY DEFINER function of a superuser's that writes a server file, which ts_stat would run
-// as its query.
+// as its query; a table whose columns are named like refused functions' prefixes.
 QString UnresolvedRoutine()
 {
-    return QStringLiteral("create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
-                          "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;");
+    return QStringLiteral(
+        "create function vc_ur_write_%1() returns tsvector language plpgsql security definer as "
+        "$$ begin execute 'copy (select 1) to ''/tmp/vc_ur_%1'''; return ''::tsvector; end $$;"
+        "create table vc_ur_lo_%1 (lo_limit int, xp_level int); insert into vc_ur_lo_%1 values (7, 3);"
+        "grant select on vc_ur_lo_%1 to public;");
 }
 
 // The test's logins (plain, read-only, and one to be granted EXECUTE on pg_read_file) and the
@@ -37,7 +41,7 @@ QString UnresolvedMake()
         + UnresolvedRoutine();
 }
 
-const char kUnresolvedDrop[] = "drop function if exists vc_ur_write_%1();"
+const char kUnresolvedDrop[] = "drop function if exists vc_ur_write_%1(); drop table if exists vc_ur_lo_%1;"
                                "drop role if exists vc_ur_plain_%1, vc_ur_ro_%1, vc_ur_files_%1";
 
 // A database of the test's own, with the function in it.
@@ -78,10 +82,14 @@ QStringList UnresolvedAttacks(const ServerObjects& objects)
         QStringLiteral("select x.pg_terminate_backend::text as a from ") + victims,
         QStringLiteral("select x . pg_cancel_backend::text as a from ") + victims,
         QStringLiteral("select x.pg_read_file as a from cast('postgresql.conf' as text) x"),
+        QStringLiteral("select x.lo_export as a from cast(0 as oid) x"),
     };
 }
 
 const QString kUnresolvedControl = QStringLiteral("select x.upper as a from cast('postgresql.conf' as text) x");
+
+// Columns named like the refused functions' prefixes, which no function of the server's has.
+const char kUnresolvedPrefixed[] = "select lo_limit::text || t.xp_level::text as lo_name from vc_ur_lo_%1 t";
 
 // Each attack refused on the route, with the server unable to make the view for the reason
 // given; the harmless control asked about once, cautioned, and read; nothing of the attacks run.
@@ -108,6 +116,13 @@ void ExpectTheReadingDecides(
     DbRows rows;
     ASSERT_TRUE(routed.db->Query(kUnresolvedControl, rows)) << routed.db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), QStringLiteral("POSTGRESQL.CONF"));
+    const QString prefixed = objects.Named(kUnresolvedPrefixed);
+    EXPECT_EQ(SqlRefusalOfEveryReading(prefixed, routed.db->ServerKind()), "");
+    const Guarded read = Guard(route, login, prefixed);
+    EXPECT_EQ(read.refusal, "");
+    EXPECT_EQ(read.questions, 1);
+    ASSERT_TRUE(routed.db->Query(prefixed, rows)) << routed.db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), QStringLiteral("73"));
     ASSERT_TRUE(victim->Query(QStringLiteral("select 'alive'"), rows)) << victim->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), QStringLiteral("alive"));
     EXPECT_FALSE(QFile::exists(objects.Named("/tmp/vc_ur_%1")));

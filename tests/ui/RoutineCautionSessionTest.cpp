@@ -287,7 +287,7 @@ TEST_F(RoutineCautionSessionTest, WhatTheServerResolvesIsRefusedOrNamedHoweverIt
             Use(Native(true, plain, hidden));
         EXPECT_FALSE(Preview({true}));
         ASSERT_EQ(services.messages.size(), 1u);
-        EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("pg_catalog.pg_terminate_backend")))
+        EXPECT_TRUE(services.MessageTexts()[0].contains(QStringLiteral("服务器的函数 pg_terminate_backend")))
             << services.MessageTexts()[0].toStdString();
     }
     DbRows rows;
