@@ -93,6 +93,30 @@ private:
 
 constexpr int kStatementLines = 12;
 
+// The statement's lines, each shown in pieces of at most kShownLineChars characters: the box lays
+// out only the lines in sight, but a line whole, and one line of a megabyte would take it
+// minutes. A piece starts a line of its own, so nothing of the statement is left out.
+constexpr qsizetype kShownLineChars = 2000;
+
+QString ShownInPieces(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size() + text.size() / kShownLineChars);
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            run = 0;
+        } else if (run >= kShownLineChars && !c.isLowSurrogate()) {
+            shown += u'\n';
+            run = 1;
+        } else {
+            ++run;
+        }
+        shown += c;
+    }
+    return shown;
+}
+
 QLabel* PlainLabel(const QString& text, const char* name = nullptr)
 {
     auto* label = new QLabel(text);
@@ -147,14 +171,14 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     const QString statementText = VisibleText(question.statement, true);
     auto* statementCaption = PlainLabel({}, "sourceApprovalStatementCaption");
     layout->addWidget(statementCaption);
-    auto* statement = new ReadOnlyText(statementText, kStatementLines);
+    auto* statement = new ReadOnlyText(ShownInPieces(statementText), kStatementLines);
     statement->setObjectName(QStringLiteral("sourceApprovalStatement"));
     statement->installEventFilter(this);
     layout->addWidget(statement);
     auto* hidden = PlainLabel({}, "sourceApprovalStatementMore");
     layout->addWidget(hidden);
     // How much of the statement is out of sight, so a line far below the first is not missed.
-    const int lines = statementText.isEmpty() ? 0 : statement->document()->blockCount();
+    const qsizetype lines = statementText.isEmpty() ? 0 : statementText.count(u'\n') + 1;
     statementCaption->setText(QStringLiteral("%1（共 %2 行，%3 个字符）：")
                                   .arg(question.statementCaption)
                                   .arg(lines)

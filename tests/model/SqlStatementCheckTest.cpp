@@ -588,16 +588,69 @@ TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudge
             EXPECT_FALSE(JudgeSqlStatement(past, server).query);
         }
     }
-    // Sixteen megabytes are refused as soon, with what a data source says of its statement.
+    // Sixteen megabytes are refused as soon, for their length alone: nothing is said of what an
+    // unread statement does.
     CPostgreSQLDS ds;
     ds.m_strName = QStringLiteral("库存");
     ds.m_nRangeMode = RangeSQL;
     ds.m_strSQL = QString(16 * kMaxSqlStatementBytes, u' ') + QStringLiteral("select 1");
-    const QString refusal = QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，") + bound;
+    const QString refusal = QStringLiteral("数据源“库存”的SQL语句没有运行：") + bound;
     EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(ds).startsWith(refusal))
         << CSqlStatements(DSPostgreSQL).Refusal(ds).toStdString();
     EXPECT_TRUE(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(ds).startsWith(refusal));
     EXPECT_TRUE(SqlNamesOf(ds.m_strSQL).names.isEmpty());
+}
+
+// The query made of a table's name and fields is bounded as a typed statement is: a name of
+// megabytes is refused before anything is asked or sent; an ordinary one is not.
+TEST(SqlStatementCheckLength, ATableNameTooLongForAStatementIsRefusedBeforeConnecting)
+{
+    CPostgreSQLDS ds;
+    ds.m_strName = QStringLiteral("库存");
+    ds.m_nRangeMode = RangeAll;
+    ds.m_strTable = QStringLiteral("items");
+    ds.m_selectedFields = {QStringLiteral("id"), QStringLiteral("name")};
+    const CSqlStatements statements(DSPostgreSQL);
+    EXPECT_EQ(statements.RefusalBeforeConnecting(ds), "");
+    EXPECT_EQ(statements.Refusal(ds), "");
+    const QString refusal = QStringLiteral("数据源“库存”的由数据表名、字段名和排序字段生成的读取数据的语句长于 1 MB 的上限");
+    for (const qsizetype size : {kMaxSqlStatementBytes - 10, 4 * kMaxSqlStatementBytes}) {
+        ds.m_strTable = QString(size, u't');
+        EXPECT_TRUE(statements.RefusalBeforeConnecting(ds).startsWith(refusal)) << size;
+        EXPECT_TRUE(statements.Refusal(ds).startsWith(refusal)) << size;
+        ds.m_strTable = QStringLiteral("items");
+        ds.m_selectedFields << QString(size, u'f');
+        EXPECT_TRUE(statements.RefusalBeforeConnecting(ds).startsWith(refusal)) << size;
+        ds.m_selectedFields.removeLast();
+    }
+}
+
+// Texts at the bound whose checks once took the square of their length (an unfinished comment
+// after each refused name in one literal, calls nested tens of thousands deep, one line with no
+// blank) come back with their verdicts; the benchmark times them.
+TEST(SqlStatementCheckLength, StatementsAtTheBoundShapedToSlowTheCheckAreJudged)
+{
+    const auto filled = [](QString sql, const QString& part, const QString& tail = {}) {
+        while (sql.size() + part.size() + tail.size() < kMaxSqlStatementBytes - 64)
+            sql += part;
+        return sql + tail;
+    };
+    const QString comments = filled(QStringLiteral("select '"), QStringLiteral("ts_stat/*''"), QStringLiteral("' as a"));
+    QString nested = QStringLiteral("select ");
+    int depth = 0;
+    while (nested.size() < kMaxSqlStatementBytes / 2 - 64) {
+        nested += QStringLiteral("ts_rewrite(");
+        ++depth;
+    }
+    nested += QStringLiteral("'a'") + QString(depth, u')') + QStringLiteral(" as a");
+    const QString twoArguments = QString(nested).replace(QStringLiteral("'a')"), QStringLiteral("'a', 'b')"));
+    const QString oneLine = filled(QStringLiteral("select '"), QStringLiteral("abcdefghij"), QStringLiteral("' as a"));
+    for (const SqlServerKind& server : {kAny, kPg}) {
+        EXPECT_EQ(SqlStatementRefusal(comments, server), "") << server.server;
+        EXPECT_EQ(SqlStatementRefusal(nested, server), "") << server.server;
+        EXPECT_NE(SqlStatementRefusal(twoArguments, server), "") << server.server;
+        EXPECT_EQ(SqlStatementRefusal(oneLine, server), "") << server.server;
+    }
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
