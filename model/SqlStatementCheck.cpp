@@ -949,6 +949,37 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
     return {};
 }
 
+// A read that locks the rows it reads for as long as its transaction lasts, which a preview
+// holds open between pages: FOR UPDATE, FOR NO KEY UPDATE, FOR SHARE, FOR KEY SHARE, LOCK IN
+// SHARE MODE, wherever they stand (a subquery's too). Other clients' changes of those rows wait
+// for it; PostgreSQL refuses them in a read-only transaction, MariaDB and MySQL take them.
+SqlFault LockingSqlRead(const QList<SqlToken>& tokens)
+{
+    const auto isWord = [&](qsizetype k, QStringView word) {
+        return k < tokens.size() && tokens[k].kind == SqlToken::Word
+            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
+    };
+    for (qsizetype k = 0; k < tokens.size(); ++k) {
+        qsizetype last = -1;
+        if (isWord(k, u"for")) {
+            if (isWord(k + 1, u"update") || isWord(k + 1, u"share"))
+                last = k + 1;
+            else if ((isWord(k + 1, u"no") && isWord(k + 2, u"key") && isWord(k + 3, u"update"))
+                || (isWord(k + 1, u"key") && isWord(k + 2, u"share")))
+                last = isWord(k + 1, u"no") ? k + 3 : k + 2;
+        } else if (isWord(k, u"lock") && isWord(k + 1, u"in") && isWord(k + 2, u"share") && isWord(k + 3, u"mode")) {
+            last = k + 3;
+        }
+        if (last < 0)
+            continue;
+        QStringList words;
+        for (qsizetype w = k; w <= last; ++w)
+            words << tokens[w].Text().toString().toUpper();
+        return {tokens[k].start, QStringLiteral("“%1”会锁住读到的行，让别的用户等待，而本程序只读取数据").arg(words.join(u' '))};
+    }
+    return {};
+}
+
 bool IsSqlQueryStart(const SqlToken& token)
 {
     if (token.kind == SqlToken::Mark)
@@ -1043,6 +1074,8 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
         SqlFault fault = ReadSql(sent, reading, tokens);
         if (!fault)
             fault = WritingSqlStatement(tokens);
+        if (!fault)
+            fault = LockingSqlRead(tokens);
         if (!fault)
             fault = RefusedSqlItems(SqlItems(tokens), reading);
         if (fault) {

@@ -564,6 +564,35 @@ TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLRead
     EXPECT_EQ(SqlRefusalOfEveryReading(QStringLiteral("select x.ts_stat from t x")), "");
 }
 
+// A read that locks what it reads, in any spelling and wherever it stands, is refused on every
+// server; the same words as a text, a quoted name or another clause are not.
+TEST(SqlStatementCheck, LockingReadsAreRefusedOnEveryServer)
+{
+    const char* const refused[] = {
+        "select a from lk300 lock in share mode",
+        "select a from lk300 LOCK  IN\nSHARE /* x */ MODE",
+        "select a from lk300 for update",
+        "select a from lk300 For Share nowait",
+        "select * from (select a from lk300 for update skip locked) t",
+        "select a from lk300 for no key update",
+        "select a from lk300 for key share",
+        "select a from t where a in (select a from lk300 for share)",
+    };
+    for (const SqlServerKind& server : kEveryKind) {
+        for (const char* sql : refused)
+            EXPECT_TRUE(SqlStatementRefusal(QString::fromUtf8(sql), server).contains(QStringLiteral("会锁住读到的行")))
+                << sql << " on " << server.server;
+    }
+    const char* const accepted[] = {
+        "select 'for update', 'lock in share mode' as a from t",
+        "select \"for\", \"update\" from t",
+        "select a from t for system_time as of timestamp '2026-01-01'",
+        "select lock, share, mode from t",
+    };
+    for (const char* sql : accepted)
+        EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), kMy), "") << sql;
+}
+
 // A statement is read up to a megabyte of UTF-8 and refused past it before it is read, by every
 // judgement, naming the bound; within it, judged as any other.
 TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudgement)
