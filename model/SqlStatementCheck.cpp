@@ -472,7 +472,10 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
 // of its own, on the servers we reach: PostgreSQL's large-object files (lo_export
 // writes its file even inside BEGIN READ ONLY), adminpack, server files and settings,
 // replication slots and origins, backends, dblink and the functions that run a query
-// given as text; MySQL's file reading and command UDFs; SQL Server's extended
+// given as text; what outlives the read in the session or the database (session-level
+// advisory locks, the random seed, an index's summaries and pending list, MySQL's user
+// locks), which a pooled server connection keeps for its next client; MySQL's file
+// reading and command UDFs; SQL Server's extended
 // procedures, dynamic SQL, server options, application roles, OLE automation and the
 // functions that open other sources or files.
 bool IsRefusedSqlName(QStringView name)
@@ -491,8 +494,10 @@ bool IsRefusedSqlName(QStringView name)
         u"pg_switch_xlog", u"pg_terminate_backend", u"pg_cancel_backend", u"pg_reload_conf", u"pg_rotate_logfile",
         u"pg_promote", u"pg_create_restore_point", u"pg_start_backup", u"pg_stop_backup", u"pg_backup_start",
         u"pg_backup_stop", u"pg_wal_replay_pause", u"pg_wal_replay_resume", u"lowrite", u"ts_stat", u"dblink",
-        u"load_file", u"sys_exec", u"sys_eval", u"sp_executesql", u"sp_configure", u"sp_addextendedproc",
-        u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
+        u"pg_advisory_lock", u"pg_advisory_lock_shared", u"pg_try_advisory_lock", u"pg_try_advisory_lock_shared",
+        u"setseed", u"brin_summarize_new_values", u"brin_summarize_range", u"brin_desummarize_range",
+        u"gin_clean_pending_list", u"load_file", u"sys_exec", u"sys_eval", u"get_lock", u"sp_executesql",
+        u"sp_configure", u"sp_addextendedproc", u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
     // The large-object functions that only read.
     static const QList<QStringView> largeObjectReaders
         = sorted({u"lo_get", u"lo_open", u"lo_close", u"lo_lseek", u"lo_lseek64", u"lo_tell", u"lo_tell64"});
