@@ -93,26 +93,39 @@ private:
 
 constexpr int kStatementLines = 12;
 
-// The statement's lines, each shown in pieces of at most kShownLineChars characters: the box lays
-// out only the lines in sight, but a line whole, and one line of a megabyte would take it
-// minutes. A piece starts a line of its own, so nothing of the statement is left out.
-constexpr qsizetype kShownLineChars = 2000;
+// A line of the statement longer than kLongLineChars is shown in pieces of kPieceChars, each
+// starting a line of its own: the box lays out only the lines in sight, but a line whole, and
+// one line of a megabyte would take it minutes. A piece fits the box's width about once, so the
+// lines the note under the box counts are about what the eye sees, before the box has laid
+// them out. Nothing of the statement is left out; shorter lines wrap as they are.
+constexpr qsizetype kLongLineChars = 2000;
+constexpr qsizetype kPieceChars = 80;
 
 QString ShownInPieces(const QString& text)
 {
     QString shown;
-    shown.reserve(text.size() + text.size() / kShownLineChars);
-    qsizetype run = 0;
-    for (const QChar c : text) {
-        if (c == u'\n') {
-            run = 0;
-        } else if (run >= kShownLineChars && !c.isLowSurrogate()) {
-            shown += u'\n';
-            run = 1;
+    shown.reserve(text.size() + text.size() / kPieceChars);
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0)
+            end = text.size();
+        if (end - start <= kLongLineChars) {
+            shown += QStringView(text).mid(start, end - start);
         } else {
-            ++run;
+            for (qsizetype piece = start; piece < end;) {
+                qsizetype next = std::min(piece + kPieceChars, end);
+                // A character of two UTF-16 units stays whole.
+                if (next < end && text[next].isLowSurrogate())
+                    ++next;
+                if (piece > start)
+                    shown += u'\n';
+                shown += QStringView(text).mid(piece, next - piece);
+                piece = next;
+            }
         }
-        shown += c;
+        if (end < text.size())
+            shown += u'\n';
+        start = end + 1;
     }
     return shown;
 }

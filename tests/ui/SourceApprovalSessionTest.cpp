@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QProcess>
+#include <QScreen>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -625,6 +626,10 @@ TEST_F(SourceApprovalSessionTest, AStatementOfOneLongLineIsShownWholeInPieces)
     QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(statement->verticalScrollBar()->value(), statement->verticalScrollBar()->maximum());
     EXPECT_TRUE(statement->textCursor().atEnd());
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(300);
+        dialog.screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-long-line.png"));
+    }
     EXPECT_FALSE(listener.hasPendingConnections());
 }
 
