@@ -93,6 +93,43 @@ private:
 
 constexpr int kStatementLines = 12;
 
+// A line of the statement longer than kLongLineChars is shown in pieces of kPieceChars, each
+// starting a line of its own: the box lays out only the lines in sight, but a line whole, and
+// one line of a megabyte would take it minutes. A piece fits the box's width about once, so the
+// lines the note under the box counts are about what the eye sees, before the box has laid
+// them out. Nothing of the statement is left out; shorter lines wrap as they are.
+constexpr qsizetype kLongLineChars = 2000;
+constexpr qsizetype kPieceChars = 80;
+
+QString ShownInPieces(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size() + text.size() / kPieceChars);
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0)
+            end = text.size();
+        if (end - start <= kLongLineChars) {
+            shown += QStringView(text).mid(start, end - start);
+        } else {
+            for (qsizetype piece = start; piece < end;) {
+                qsizetype next = std::min(piece + kPieceChars, end);
+                // A character of two UTF-16 units stays whole.
+                if (next < end && text[next].isLowSurrogate())
+                    ++next;
+                if (piece > start)
+                    shown += u'\n';
+                shown += QStringView(text).mid(piece, next - piece);
+                piece = next;
+            }
+        }
+        if (end < text.size())
+            shown += u'\n';
+        start = end + 1;
+    }
+    return shown;
+}
+
 QLabel* PlainLabel(const QString& text, const char* name = nullptr)
 {
     auto* label = new QLabel(text);
@@ -147,14 +184,14 @@ CSourceApprovalDlg::CSourceApprovalDlg(const QString& label, const SourceQuestio
     const QString statementText = VisibleText(question.statement, true);
     auto* statementCaption = PlainLabel({}, "sourceApprovalStatementCaption");
     layout->addWidget(statementCaption);
-    auto* statement = new ReadOnlyText(statementText, kStatementLines);
+    auto* statement = new ReadOnlyText(ShownInPieces(statementText), kStatementLines);
     statement->setObjectName(QStringLiteral("sourceApprovalStatement"));
     statement->installEventFilter(this);
     layout->addWidget(statement);
     auto* hidden = PlainLabel({}, "sourceApprovalStatementMore");
     layout->addWidget(hidden);
     // How much of the statement is out of sight, so a line far below the first is not missed.
-    const int lines = statementText.isEmpty() ? 0 : statement->document()->blockCount();
+    const qsizetype lines = statementText.isEmpty() ? 0 : statementText.count(u'\n') + 1;
     statementCaption->setText(QStringLiteral("%1（共 %2 行，%3 个字符）：")
                                   .arg(question.statementCaption)
                                   .arg(lines)

@@ -194,4 +194,42 @@ void BM_MegabyteStatement(benchmark::State& state)
 }
 BENCHMARK(BM_MegabyteStatement)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// Statements of the kilobytes given, shaped as the checks once read in the square of their
+// length: a literal of refused names each followed by a comment that never ends (0), calls of
+// ts_rewrite nested as deep as the text allows (1), one line with no blank (2). Judged afresh for
+// an unknown server and read for names; the counter is milliseconds per MB, which stays flat as
+// the size grows when the checks are linear.
+void BM_SlowShapedStatement(benchmark::State& state)
+{
+    const qsizetype bytes = qsizetype(state.range(1)) * 1024;
+    QString sql = QStringLiteral("select ");
+    if (state.range(0) == 1) {
+        int depth = 0;
+        while (sql.size() < bytes / 2 - 64) {
+            sql += QStringLiteral("ts_rewrite(");
+            ++depth;
+        }
+        sql += QStringLiteral("'a'") + QString(depth, u')') + QStringLiteral(" as a");
+    } else {
+        const QString part = state.range(0) == 0 ? QStringLiteral("ts_stat/*''") : QStringLiteral("abcdefghij");
+        sql += u'\'';
+        while (sql.size() < bytes - 64)
+            sql += part;
+        sql += QStringLiteral("' as a");
+    }
+    double seconds = 0;
+    qint64 round = 0;
+    for (auto _ : state) {
+        const QString fresh = sql + QString(int(++round % 100), u' ');
+        const double start = ThreadCpuSeconds();
+        benchmark::DoNotOptimize(SqlStatementRefusal(fresh));
+        benchmark::DoNotOptimize(SqlNamesOf(fresh));
+        seconds += ThreadCpuSeconds() - start;
+    }
+    state.counters["ms/MB"] = seconds * 1000 / (double(sql.toUtf8().size()) / (1024 * 1024) * double(state.iterations()));
+}
+BENCHMARK(BM_SlowShapedStatement)
+    ->ArgsProduct({{0, 1, 2}, {250, 1000}})
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -374,6 +374,25 @@ QString RefusedBuiltinRefusal(const CDSBase& ds, const DbStatementFacts& facts)
         .arg(SourceApprovalName(ds), name);
 }
 
+// The server's words about the view it refused, without the lines that quote the program's view
+// around the statement and point into it ("LINE 1: create temp view ...", a caret under it): they
+// show the program's wrapper, and their place counts in it, not in the user's statement.
+QString RefusedViewWords(const QString& error)
+{
+    QStringList kept;
+    const QStringList lines = error.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.startsWith(QStringLiteral("LINE ")) || line.contains(QStringLiteral("vellumcraft_resolved"))) {
+            if (i + 1 < lines.size() && lines[i + 1].trimmed() == u"^")
+                ++i;
+            continue;
+        }
+        kept << line;
+    }
+    return kept.join(u'\n').trimmed();
+}
+
 // A statement the server resolved into a call of a refused function of its own, however it was
 // written, or into a read of a relation nobody can tell, or one the server refused to resolve
 // for a reason that is not the login's or the database's (the statement itself can make the
@@ -385,7 +404,7 @@ QString ResolvedRefusal(const CDSBase& ds, const DbStatementFacts& facts)
     if (facts.unresolved == DbStatementFacts::Unresolved::Other)
         return QStringLiteral("数据源“%1”的语句没有运行：服务器拒绝了为解析它而创建的临时视图，不经服务器解析，"
                               "本程序无法得知它调用哪些函数。请检查表名、字段名和SQL语句。\n详细信息：%2")
-            .arg(SourceApprovalName(ds), facts.unresolvedError);
+            .arg(SourceApprovalName(ds), RefusedViewWords(facts.unresolvedError));
     if (!facts.variableRelations.isEmpty())
         return QStringLiteral("数据源“%1”的SQL语句经服务器解析，调用服务器的函数 pg_catalog.%2，而它读取的表或视图不是以常量指定的，"
                               "本程序无法得知它会读取什么、调用什么，不发送这条语句。")
@@ -487,6 +506,9 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
         return refusal;
     SourceQuestion question = QuestionFor(ds, reach, facts);
     question.connected = true;
-    question.parsed = facts.statementSent;
+    // An event trigger or a domain's check stops the resolution before the view holds the
+    // statement: the server never parsed it then.
+    question.parsed = facts.statementSent && facts.unresolved != DbStatementFacts::Unresolved::EventTrigger
+        && facts.unresolved != DbStatementFacts::Unresolved::DomainCheck;
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -470,7 +472,10 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
 // of its own, on the servers we reach: PostgreSQL's large-object files (lo_export
 // writes its file even inside BEGIN READ ONLY), adminpack, server files and settings,
 // replication slots and origins, backends, dblink and the functions that run a query
-// given as text; MySQL's file reading and command UDFs; SQL Server's extended
+// given as text; what outlives the read in the session or the database (session-level
+// advisory locks, the random seed, an index's summaries and pending list, MySQL's user
+// locks), which a pooled server connection keeps for its next client; MySQL's file
+// reading and command UDFs; SQL Server's extended
 // procedures, dynamic SQL, server options, application roles, OLE automation and the
 // functions that open other sources or files.
 bool IsRefusedSqlName(QStringView name)
@@ -489,8 +494,10 @@ bool IsRefusedSqlName(QStringView name)
         u"pg_switch_xlog", u"pg_terminate_backend", u"pg_cancel_backend", u"pg_reload_conf", u"pg_rotate_logfile",
         u"pg_promote", u"pg_create_restore_point", u"pg_start_backup", u"pg_stop_backup", u"pg_backup_start",
         u"pg_backup_stop", u"pg_wal_replay_pause", u"pg_wal_replay_resume", u"lowrite", u"ts_stat", u"dblink",
-        u"load_file", u"sys_exec", u"sys_eval", u"sp_executesql", u"sp_configure", u"sp_addextendedproc",
-        u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
+        u"pg_advisory_lock", u"pg_advisory_lock_shared", u"pg_try_advisory_lock", u"pg_try_advisory_lock_shared",
+        u"setseed", u"brin_summarize_new_values", u"brin_summarize_range", u"brin_desummarize_range",
+        u"gin_clean_pending_list", u"load_file", u"sys_exec", u"sys_eval", u"get_lock", u"sp_executesql",
+        u"sp_configure", u"sp_addextendedproc", u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
     // The large-object functions that only read.
     static const QList<QStringView> largeObjectReaders
         = sorted({u"lo_get", u"lo_open", u"lo_close", u"lo_lseek", u"lo_lseek64", u"lo_tell", u"lo_tell64"});
@@ -650,11 +657,40 @@ bool SqlTextAfterDot(QStringView s, qsizetype i)
     return j >= 0 && (s[j] == u'.' || (s[j] == u'/' && j > 0 && s[j - 1] == u'*'));
 }
 
+// The next occurrence of what in s at or after a place, for a reader that asks from many
+// places: no occurrence lies between the place last searched from and what that search found,
+// so a text whose comments never end (each asked about, "f/*f/*f/*...") is searched once, not
+// once per comment.
+class SqlNextInText
+{
+public:
+    SqlNextInText(QStringView s, QStringView what) : m_s(s), m_what(what) {}
+
+    qsizetype From(qsizetype from)
+    {
+        if (m_searched && from >= m_from && (m_found < 0 || from <= m_found))
+            return m_found;
+        m_searched = true;
+        m_from = from;
+        m_found = m_s.indexOf(m_what, from);
+        return m_found;
+    }
+
+private:
+    QStringView m_s;
+    QStringView m_what;
+    bool m_searched = false;
+    qsizetype m_from = 0;
+    qsizetype m_found = -1;
+};
+
 // A call of a refused function inside a text, which a server may run as a query: the
 // name, or an empty view; offset where it stands in the text.
 QStringView CallInSqlText(QStringView s, qsizetype& offset)
 {
     const qsizetype n = s.size();
+    SqlNextInText commentEnd(s, u"*/");
+    SqlNextInText lineEnd(s, u"\n");
     for (qsizetype i = 0; i < n;) {
         if (!IsSqlAsciiWordChar(s[i])) {
             if (s[i] == u'&' && i > 0 && s[i - 1].toLower() == u'u' && i + 1 < n && (s[i + 1] == u'\'' || s[i + 1] == u'"')) {
@@ -680,7 +716,7 @@ QStringView CallInSqlText(QStringView s, qsizetype& offset)
                 while (j < n && (s[j].isSpace() || s[j] == u'"' || s[j] == u'`' || s[j] == u']'))
                     ++j;
                 const QStringView two = s.mid(j, 2);
-                const qsizetype end = two == u"/*" ? s.indexOf(u"*/", j + 2) : two == u"--" ? s.indexOf(u'\n', j) : -1;
+                const qsizetype end = two == u"/*" ? commentEnd.From(j + 2) : two == u"--" ? lineEnd.From(j) : -1;
                 if (end < 0)
                     break;
                 j = end + 1;
@@ -753,21 +789,46 @@ qsizetype SqlQualifiedEnd(const SqlItems& items, qsizetype b)
     }
 }
 
-// The arguments of the call whose "(" is item open.
-int SqlArgumentCount(const SqlItems& items, qsizetype open)
+// The arguments of each call, by the item of its "(", counted in one pass over the items the
+// first time one is asked for: a call nested in another's arguments is not read again for each
+// call around it.
+class SqlArgumentCounts
 {
-    int depth = 0;
-    int commas = 0;
-    for (qsizetype k = open; k < items.size(); ++k) {
-        if (IsSqlMarkItem(items, k, u'('))
-            ++depth;
-        else if (IsSqlMarkItem(items, k, u')') && --depth == 0)
-            return k == open + 1 ? 0 : commas + 1;
-        else if (depth == 1 && IsSqlMarkItem(items, k, u','))
-            ++commas;
+public:
+    explicit SqlArgumentCounts(const SqlItems& items) : m_items(items) {}
+
+    int Of(qsizetype open)
+    {
+        if (m_counts.empty())
+            Count();
+        return m_counts[static_cast<size_t>(open)];
     }
-    return commas + 1;
-}
+
+private:
+    void Count()
+    {
+        m_counts.assign(static_cast<size_t>(m_items.size()), 0);
+        // The open "(" items, each with the commas met at its own depth so far.
+        std::vector<std::pair<qsizetype, int>> open;
+        for (qsizetype k = 0; k < m_items.size(); ++k) {
+            if (IsSqlMarkItem(m_items, k, u'(')) {
+                open.emplace_back(k, 0);
+            } else if (IsSqlMarkItem(m_items, k, u')') && !open.empty()) {
+                const auto [at, commas] = open.back();
+                open.pop_back();
+                m_counts[static_cast<size_t>(at)] = k == at + 1 ? 0 : commas + 1;
+            } else if (IsSqlMarkItem(m_items, k, u',') && !open.empty()) {
+                ++open.back().second;
+            }
+        }
+        // A call the text never closes has the arguments it got.
+        for (const auto& [at, commas] : open)
+            m_counts[static_cast<size_t>(at)] = commas + 1;
+    }
+
+    const SqlItems& m_items;
+    std::vector<int> m_counts;
+};
 
 // What one reading finds called or run that is refused: a refused function called
 // (each part of its name), a procedure after CALL or EXEC that is refused or lives in
@@ -776,6 +837,7 @@ int SqlArgumentCount(const SqlItems& items, qsizetype open)
 // namesCall: a bare name of a refused function is refused in PostgreSQL's reading (see below).
 SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r, bool namesCall)
 {
+    SqlArgumentCounts arguments(items);
     for (qsizetype i = 0; i < items.size(); ++i) {
         const SqlItem item = items[i];
         if (item.kind != SqlToken::Literal)
@@ -810,7 +872,7 @@ SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r, bool namesC
                     return {part.start, UsedSqlText(part.text)};
             }
             // ts_rewrite(query, 'select ...') runs its text as a query.
-            if (item.text.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && SqlArgumentCount(items, i + 1) == 2)
+            if (item.text.compare(u"ts_rewrite", Qt::CaseInsensitive) == 0 && arguments.Of(i + 1) == 2)
                 return {item.start, QStringLiteral("不能使用“%1”的两个参数的形式").arg(item.text)};
         }
         if (item.kind != SqlToken::Word)
@@ -893,6 +955,37 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
             if (IsSqlWordAmong(token.Text(), {u"select", u"values", u"table"}))
                 return {};
         }
+    }
+    return {};
+}
+
+// A read that locks the rows it reads for as long as its transaction lasts, which a preview
+// holds open between pages: FOR UPDATE, FOR NO KEY UPDATE, FOR SHARE, FOR KEY SHARE, LOCK IN
+// SHARE MODE, wherever they stand (a subquery's too). Other clients' changes of those rows wait
+// for it; PostgreSQL refuses them in a read-only transaction, MariaDB and MySQL take them.
+SqlFault LockingSqlRead(const QList<SqlToken>& tokens)
+{
+    const auto isWord = [&](qsizetype k, QStringView word) {
+        return k < tokens.size() && tokens[k].kind == SqlToken::Word
+            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
+    };
+    for (qsizetype k = 0; k < tokens.size(); ++k) {
+        qsizetype last = -1;
+        if (isWord(k, u"for")) {
+            if (isWord(k + 1, u"update") || isWord(k + 1, u"share"))
+                last = k + 1;
+            else if ((isWord(k + 1, u"no") && isWord(k + 2, u"key") && isWord(k + 3, u"update"))
+                || (isWord(k + 1, u"key") && isWord(k + 2, u"share")))
+                last = isWord(k + 1, u"no") ? k + 3 : k + 2;
+        } else if (isWord(k, u"lock") && isWord(k + 1, u"in") && isWord(k + 2, u"share") && isWord(k + 3, u"mode")) {
+            last = k + 3;
+        }
+        if (last < 0)
+            continue;
+        QStringList words;
+        for (qsizetype w = k; w <= last; ++w)
+            words << tokens[w].Text().toString().toUpper();
+        return {tokens[k].start, QStringLiteral("“%1”会锁住读到的行，让别的用户等待，而本程序只读取数据").arg(words.join(u' '))};
     }
     return {};
 }
@@ -993,6 +1086,8 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
         if (!fault)
             fault = WritingSqlStatement(tokens);
         if (!fault)
+            fault = LockingSqlRead(tokens);
+        if (!fault)
             fault = RefusedSqlItems(SqlItems(tokens), reading, !postgresOnly);
         if (fault) {
             faults[r] = fault;
@@ -1045,15 +1140,6 @@ bool IsSqlTextLongerThan(QStringView s, qsizetype bound)
     return bytes > bound;
 }
 
-// The refusal of a statement longer than a statement may be, or an empty one.
-QString SqlLengthRefusal(const QString& sql)
-{
-    if (!IsSqlTextLongerThan(sql, kMaxSqlStatementBytes))
-        return {};
-    return QStringLiteral("这条语句长于 1 MB 的上限（按 UTF-8 编码计 %1 字节），本程序没有读取它，也不发送它。")
-        .arg(kMaxSqlStatementBytes);
-}
-
 // The verdicts of the last statements judged: a print job asks for its statement's on
 // every page, from the thread that prints.
 struct SqlVerdictMemo
@@ -1079,6 +1165,14 @@ SqlVerdictMemo& VerdictMemo()
 }
 
 } // namespace
+
+QString SqlLengthRefusal(const QString& sql)
+{
+    if (!IsSqlTextLongerThan(sql, kMaxSqlStatementBytes))
+        return {};
+    return QStringLiteral("这条语句长于 1 MB 的上限（按 UTF-8 编码计 %1 字节），本程序没有读取它，也不发送它。")
+        .arg(kMaxSqlStatementBytes);
+}
 
 namespace {
 

@@ -41,6 +41,10 @@ constexpr qsizetype kMaxSqlStatementBytes = 1024 * 1024;
 
 SqlStatementVerdict JudgeSqlStatement(const QString& sql, const SqlServerKind& server = {});
 
+// The refusal of a text longer than kMaxSqlStatementBytes (a statement, or the query the program
+// makes of a table's name and fields); empty when it is not.
+QString SqlLengthRefusal(const QString& sql);
+
 // The statement without the blanks around it and the semicolons that close it, as it is
 // judged and sent inside parentheses (a closing semicolon would end the statement there).
 QString SqlWithoutClosingSemicolons(const QString& sql);

@@ -256,19 +256,44 @@ QString StatementRefusal(const CDSBase& ds, const QString& reason)
     return (ds.m_strName.isEmpty() ? sentence : QStringLiteral("数据源“%1”的").arg(ds.m_strName) + sentence) + reason;
 }
 
+// A statement too long to read is refused for its length alone: it was never read, so nothing
+// is said of what it does.
+QString LengthRefusal(const CDSBase& ds, const QString& reason)
+{
+    return ds.m_strName.isEmpty() ? reason : QStringLiteral("数据源“%1”的SQL语句没有运行：").arg(ds.m_strName) + reason;
+}
+
 } // namespace
 
 QString CSqlStatements::Refusal(const CDSBase& ds) const
 {
     if (ds.m_nRangeMode != RangeSQL)
-        return {};
+        return TableRefusal(ds);
+    if (QString tooLong = SqlLengthRefusal(ds.m_strSQL); !tooLong.isEmpty())
+        return LengthRefusal(ds, tooLong);
     return StatementRefusal(ds, SqlStatementRefusal(ds.m_strSQL, m_server));
+}
+
+QString CSqlStatements::TableRefusal(const CDSBase& ds) const
+{
+    // The query is made of names a label holds, bounded as a typed statement is, before it is
+    // made: a name of many megabytes is not copied into one.
+    qsizetype names = ds.m_strTable.size() + ds.m_strSortField.size();
+    for (const QString& field : ds.m_selectedFields)
+        names += field.size();
+    if (names <= kMaxSqlStatementBytes && SqlLengthRefusal(Rows(ds)).isEmpty())
+        return {};
+    const QString reason = QStringLiteral("由数据表名、字段名和排序字段生成的读取数据的语句长于 1 MB 的上限，本程序不发送它。"
+                                          "请检查数据表名和字段名。");
+    return ds.m_strName.isEmpty() ? reason : QStringLiteral("数据源“%1”的").arg(ds.m_strName) + reason;
 }
 
 QString CSqlStatements::RefusalBeforeConnecting(const CDSBase& ds) const
 {
     if (ds.m_nRangeMode != RangeSQL)
-        return {};
+        return TableRefusal(ds);
+    if (QString tooLong = SqlLengthRefusal(ds.m_strSQL); !tooLong.isEmpty())
+        return LengthRefusal(ds, tooLong);
     // Where the type does not tell the server, the route may: a custom string's driver,
     // SQL Server's provider. The server's settings are not known yet either way.
     SqlServerKind server = m_server;

@@ -33,8 +33,10 @@ public:
     QString Table(const QString& table) const;
 
     // Why the user's statement must not be sent, as the message the user reads; empty
-    // when it may be, or when the description reads a table.
+    // when it may be. A description that reads a table is refused only where the query made
+    // of its names would be longer than a statement may be (TableRefusal).
     QString Refusal(const CDSBase& ds) const;
+    QString TableRefusal(const CDSBase& ds) const;
     // Refusal before a connection is made: only of a statement that each way the
     // server may read it refuses (its settings are not known yet; each server's way
     // where the type and the route do not tell the server), so that none of it reaches

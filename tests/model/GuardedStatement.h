@@ -82,6 +82,7 @@ struct Guarded
     QString refusal; // of the reading or of the resolution
     int questions = 0;
     QStringList cautions;
+    bool parsed = false; // a question said the server parsed the statement
 };
 
 inline Guarded Guard(Route route, const DbServerSettings& login, const QString& sql, bool allow = true)
@@ -96,8 +97,10 @@ inline Guarded Guard(Route route, const DbServerSettings& login, const QString& 
     approver.allow = allow;
     guarded.refusal = ConnectedStatementRefusal(*routed.ds, *routed.db);
     guarded.questions = static_cast<int>(approver.questions.size());
-    for (const SourceQuestion& question : approver.questions)
+    for (const SourceQuestion& question : approver.questions) {
         guarded.cautions += question.cautions;
+        guarded.parsed = guarded.parsed || question.parsed;
+    }
     return guarded;
 }
 

@@ -121,6 +121,9 @@ TEST(RefusedView, AStatementThatMakesTheViewFailIsRefusedWithTheServersWordsAndN
                 EXPECT_TRUE(refusal.startsWith(QStringLiteral("数据源“远程”的语句没有运行：")))
                     << refusal.toStdString();
                 EXPECT_TRUE(refusal.contains(QStringLiteral("stack depth limit exceeded"))) << refusal.toStdString();
+                // The server's words, not the program's view around the statement, nor a place in it.
+                EXPECT_FALSE(refusal.contains(QStringLiteral("vellumcraft_resolved"))) << refusal.toStdString();
+                EXPECT_FALSE(refusal.contains(QStringLiteral("\nLINE "))) << refusal.toStdString();
                 // The control: a tail the view's parse takes, and the resolution names the function.
                 const QString resolved = read(odbc, login, statement + DroppedTail(1));
                 EXPECT_TRUE(resolved.contains(statement == ending ? u"pg_terminate_backend" : u"ts_stat"))

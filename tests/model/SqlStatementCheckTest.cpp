@@ -581,6 +581,35 @@ TEST(SqlStatementCheckFieldNotation, ARefusedNameIsRefusedWhereverPostgreSQLRead
     EXPECT_EQ(SqlRefusalOfEveryReading(QStringLiteral("select x.ts_stat from t x")), "");
 }
 
+// A read that locks what it reads, in any spelling and wherever it stands, is refused on every
+// server; the same words as a text, a quoted name or another clause are not.
+TEST(SqlStatementCheck, LockingReadsAreRefusedOnEveryServer)
+{
+    const char* const refused[] = {
+        "select a from lk300 lock in share mode",
+        "select a from lk300 LOCK  IN\nSHARE /* x */ MODE",
+        "select a from lk300 for update",
+        "select a from lk300 For Share nowait",
+        "select * from (select a from lk300 for update skip locked) t",
+        "select a from lk300 for no key update",
+        "select a from lk300 for key share",
+        "select a from t where a in (select a from lk300 for share)",
+    };
+    for (const SqlServerKind& server : kEveryKind) {
+        for (const char* sql : refused)
+            EXPECT_TRUE(SqlStatementRefusal(QString::fromUtf8(sql), server).contains(QStringLiteral("会锁住读到的行")))
+                << sql << " on " << server.server;
+    }
+    const char* const accepted[] = {
+        "select 'for update', 'lock in share mode' as a from t",
+        "select \"for\", \"update\" from t",
+        "select a from t for system_time as of timestamp '2026-01-01'",
+        "select lock, share, mode from t",
+    };
+    for (const char* sql : accepted)
+        EXPECT_EQ(SqlStatementRefusal(QString::fromUtf8(sql), kMy), "") << sql;
+}
+
 // A statement is read up to a megabyte of UTF-8 and refused past it before it is read, by every
 // judgement, naming the bound; within it, judged as any other.
 TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudgement)
@@ -605,16 +634,69 @@ TEST(SqlStatementCheckLength, AStatementPastAMegabyteIsRefusedUnreadByEveryJudge
             EXPECT_FALSE(JudgeSqlStatement(past, server).query);
         }
     }
-    // Sixteen megabytes are refused as soon, with what a data source says of its statement.
+    // Sixteen megabytes are refused as soon, for their length alone: nothing is said of what an
+    // unread statement does.
     CPostgreSQLDS ds;
     ds.m_strName = QStringLiteral("库存");
     ds.m_nRangeMode = RangeSQL;
     ds.m_strSQL = QString(16 * kMaxSqlStatementBytes, u' ') + QStringLiteral("select 1");
-    const QString refusal = QStringLiteral("数据源“库存”的SQL语句只能是一条读取数据的查询语句，") + bound;
+    const QString refusal = QStringLiteral("数据源“库存”的SQL语句没有运行：") + bound;
     EXPECT_TRUE(CSqlStatements(DSPostgreSQL).Refusal(ds).startsWith(refusal))
         << CSqlStatements(DSPostgreSQL).Refusal(ds).toStdString();
     EXPECT_TRUE(CSqlStatements(DSPostgreSQL).RefusalBeforeConnecting(ds).startsWith(refusal));
     EXPECT_TRUE(SqlNamesOf(ds.m_strSQL).names.isEmpty());
+}
+
+// The query made of a table's name and fields is bounded as a typed statement is: a name of
+// megabytes is refused before anything is asked or sent; an ordinary one is not.
+TEST(SqlStatementCheckLength, ATableNameTooLongForAStatementIsRefusedBeforeConnecting)
+{
+    CPostgreSQLDS ds;
+    ds.m_strName = QStringLiteral("库存");
+    ds.m_nRangeMode = RangeAll;
+    ds.m_strTable = QStringLiteral("items");
+    ds.m_selectedFields = {QStringLiteral("id"), QStringLiteral("name")};
+    const CSqlStatements statements(DSPostgreSQL);
+    EXPECT_EQ(statements.RefusalBeforeConnecting(ds), "");
+    EXPECT_EQ(statements.Refusal(ds), "");
+    const QString refusal = QStringLiteral("数据源“库存”的由数据表名、字段名和排序字段生成的读取数据的语句长于 1 MB 的上限");
+    for (const qsizetype size : {kMaxSqlStatementBytes - 10, 4 * kMaxSqlStatementBytes}) {
+        ds.m_strTable = QString(size, u't');
+        EXPECT_TRUE(statements.RefusalBeforeConnecting(ds).startsWith(refusal)) << size;
+        EXPECT_TRUE(statements.Refusal(ds).startsWith(refusal)) << size;
+        ds.m_strTable = QStringLiteral("items");
+        ds.m_selectedFields << QString(size, u'f');
+        EXPECT_TRUE(statements.RefusalBeforeConnecting(ds).startsWith(refusal)) << size;
+        ds.m_selectedFields.removeLast();
+    }
+}
+
+// Texts at the bound whose checks once took the square of their length (an unfinished comment
+// after each refused name in one literal, calls nested tens of thousands deep, one line with no
+// blank) come back with their verdicts; the benchmark times them.
+TEST(SqlStatementCheckLength, StatementsAtTheBoundShapedToSlowTheCheckAreJudged)
+{
+    const auto filled = [](QString sql, const QString& part, const QString& tail = {}) {
+        while (sql.size() + part.size() + tail.size() < kMaxSqlStatementBytes - 64)
+            sql += part;
+        return sql + tail;
+    };
+    const QString comments = filled(QStringLiteral("select '"), QStringLiteral("ts_stat/*''"), QStringLiteral("' as a"));
+    QString nested = QStringLiteral("select ");
+    int depth = 0;
+    while (nested.size() < kMaxSqlStatementBytes / 2 - 64) {
+        nested += QStringLiteral("ts_rewrite(");
+        ++depth;
+    }
+    nested += QStringLiteral("'a'") + QString(depth, u')') + QStringLiteral(" as a");
+    const QString twoArguments = QString(nested).replace(QStringLiteral("'a')"), QStringLiteral("'a', 'b')"));
+    const QString oneLine = filled(QStringLiteral("select '"), QStringLiteral("abcdefghij"), QStringLiteral("' as a"));
+    for (const SqlServerKind& server : {kAny, kPg}) {
+        EXPECT_EQ(SqlStatementRefusal(comments, server), "") << server.server;
+        EXPECT_EQ(SqlStatementRefusal(nested, server), "") << server.server;
+        EXPECT_NE(SqlStatementRefusal(twoArguments, server), "") << server.server;
+        EXPECT_EQ(SqlStatementRefusal(oneLine, server), "") << server.server;
+    }
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

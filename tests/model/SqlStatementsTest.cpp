@@ -126,8 +126,6 @@ TEST(SqlStatements, AMySQLQueryTakesThePagesLimitWhereItCanMeanNothingElse)
         {"select * from items order by id offset 5 rows fetch first 10 rows only", false},
         {"select 1e5limit 1", false},
         {"select 1.5LIMIT 1", false},
-        {"select * from items for update", false},
-        {"select * from items lock in share mode", false},
         {"select * from items for system_time all", false},
         {"select id into @x from items", false},
         {"select id from items procedure analyse()", false},
@@ -148,6 +146,11 @@ TEST(SqlStatements, AMySQLQueryTakesThePagesLimitWhereItCanMeanNothingElse)
         EXPECT_EQ(my.Rows(ds, 11, 10), c.limited ? alone + QStringLiteral("\nlimit 10 offset 10") : alone) << c.sql;
         // Every record, for a count or a walk: nothing appended.
         EXPECT_EQ(my.Rows(ds), alone) << c.sql;
+    }
+    // A locking read is refused before any page is read.
+    for (const char* sql : {"select * from items for update", "select * from items lock in share mode"}) {
+        ds.m_strSQL = QString::fromUtf8(sql);
+        EXPECT_NE(my.Refusal(ds), "") << sql;
     }
 
     // Known to escape with a backslash, the server reads the literal to its end.

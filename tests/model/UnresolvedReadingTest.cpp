@@ -113,6 +113,9 @@ void ExpectTheReadingDecides(
     EXPECT_EQ(control.refusal, "");
     EXPECT_EQ(control.questions, 1);
     EXPECT_EQ(control.cautions.size(), 1) << control.cautions.join('|').toStdString();
+    // An event trigger stops the resolution before the server sees the statement; a read-only
+    // transaction, a missing TEMP right or a standby refuse the view the server parsed.
+    EXPECT_EQ(control.parsed, why != DbStatementFacts::Unresolved::EventTrigger);
     DbRows rows;
     ASSERT_TRUE(routed.db->Query(kUnresolvedControl, rows)) << routed.db->LastError().toStdString();
     EXPECT_EQ(rows.Value(0, 0), QStringLiteral("POSTGRESQL.CONF"));

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QProcess>
+#include <QScreen>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -600,6 +601,35 @@ TEST_F(SourceApprovalSessionTest, TheNoteUnderTheStatementFollowsItsScrolling)
     }
     QTest::keyClick(statement, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_TRUE(note->text().startsWith(QStringLiteral("框中只显示了语句的一部分，还有 18 行在下面"))) << note->text().toStdString();
+    EXPECT_FALSE(listener.hasPendingConnections());
+}
+
+// A statement of one line of nearly a megabyte is shown whole, in pieces the box lays out only
+// where they are in sight, and its caption still counts the one line and every character.
+TEST_F(SourceApprovalSessionTest, AStatementOfOneLongLineIsShownWholeInPieces)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const QString sql = QStringLiteral("select '") + QString(1000 * 1000, u'x') + QStringLiteral("\U0001F600' as a");
+    const CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), sql);
+    CSourceApprovalDlg dialog(QStringLiteral("标签"), SourceQuestionOf(source), frame);
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
+    EXPECT_EQ(statement->toPlainText().remove(u'\n'), sql);
+    const QString caption = dialog.findChild<QLabel*>("sourceApprovalStatementCaption")->text();
+    EXPECT_TRUE(caption.contains(QStringLiteral("共 1 行，%1 个字符").arg(sql.size()))) << caption.toStdString();
+    // No piece splits a character written as two UTF-16 units.
+    for (const QString& piece : statement->toPlainText().split(u'\n'))
+        EXPECT_FALSE(piece.front().isLowSurrogate());
+    QTest::mouseClick(statement->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(statement->verticalScrollBar()->value(), statement->verticalScrollBar()->maximum());
+    EXPECT_TRUE(statement->textCursor().atEnd());
+    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+        QTest::qWait(300);
+        dialog.screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-long-line.png"));
+    }
     EXPECT_FALSE(listener.hasPendingConnections());
 }
 
