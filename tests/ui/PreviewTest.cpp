@@ -32,6 +32,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QStatusBar>
 #include <QTest>
@@ -575,6 +576,61 @@ TEST(Preview, AnIdlePreviewLetsAnAlterThroughAndRunsEveryEndOfItsWalkAgain)
         EXPECT_EQ(FirstText(view), page == 3 ? QStringLiteral("item3*") : QStringLiteral("item%1").arg(page));
     }
     EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+}
+
+// A preview of records that tie in the statement's order, one a page, on PostgreSQL through its
+// own client and its ODBC driver: pages 1 to 5 are shown, the preview's session is ended (as a
+// give-back ends its walk), another client's CLUSTER puts the tied rows in another order, and
+// every page typed after it, to the last, shows a record not shown before: each record once, the
+// shown pages as they were.
+TEST(Preview, TiedRecordsShowOnceEachAfterTheWalkWasGivenBack)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName named("vc_preview_ties");
+    const ServerObjects table(server,
+        QStringLiteral("create table vc_pvties_%1 (id int primary key, grp int, item text); "
+                       "insert into vc_pvties_%1 select i, i % 3, 'item' || i from generate_series(1, 30) i; "
+                       "create index vc_pvties_desc_%1 on vc_pvties_%1 (id desc)"),
+        QStringLiteral("drop table if exists vc_pvties_%1"));
+    ASSERT_EQ(table.Error(), "");
+    for (const bool odbc : {false, true}) {
+        SCOPED_TRACE(odbc ? "psqlODBC" : "libpq");
+        ASSERT_EQ(WriteOnTestServer(server, true, table.Named("cluster vc_pvties_%1 using vc_pvties_%1_pkey")), "");
+        FakeServices services;
+        const auto label = ServerRecordLabel(ServerSource(server, true, odbc), QStringLiteral("货品"),
+            table.Named("select item, grp from vc_pvties_%1 order by grp"), {"item", "grp"}, "item");
+        std::unique_ptr<CPreviewFrame> frame(OpenPrintPreview(*label, nullptr));
+        ASSERT_TRUE(frame) << services.MessageTexts().join("|").toStdString();
+        frame->show();
+        CPreviewFrameView& view = frame->View();
+        QStringList shown;
+        for (int page = 1; page <= 5; ++page) {
+            TypePage(*frame, QString::number(page));
+            shown << FirstText(view);
+        }
+        ASSERT_NE(ReadOnTestServer(server, true,
+                      QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity where "
+                                     "application_name = 'vc_preview_ties' and pid <> pg_backend_pid()")),
+            "0");
+        ASSERT_EQ(WriteOnTestServer(server, true,
+                      table.Named("set lock_timeout = '30s'; cluster vc_pvties_%1 using vc_pvties_desc_%1")),
+            "");
+        for (int page = 1; page <= 30; ++page) {
+            TypePage(*frame, QString::number(page));
+            ASSERT_EQ(view.m_nCurrentPage, page);
+            if (page <= 5)
+                EXPECT_EQ(FirstText(view), shown[page - 1]) << page;
+            else
+                shown << FirstText(view);
+        }
+        if (const QString dir = qEnvironmentVariable("VC_SHOT_DIR"); !dir.isEmpty()) {
+            TypePage(*frame, QStringLiteral("12"));
+            QTest::qWait(300);
+            frame->screen()->grabWindow(0).save(dir + QStringLiteral("/preview-ties-%1.png").arg(odbc ? "odbc" : "libpq"));
+        }
+        EXPECT_EQ(QSet<QString>(shown.begin(), shown.end()).size(), 30) << shown.join(' ').toStdString();
+        EXPECT_TRUE(services.messages.empty()) << services.MessageTexts().join("|").toStdString();
+    }
 }
 
 // On page 10 of a server's records, a far page whose records cannot be read (取消 in the wait
