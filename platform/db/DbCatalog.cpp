@@ -117,7 +117,9 @@ const QString kPgTreeLinks = QStringLiteral(
 // The database's objects pg_depend records for a rule, policy or check (relations, regclass
 // constants among them; domains; operators; functions). A view leads to its select rule, a
 // table to its policies and its inheritance children, a partitioned table to its key's operator
-// classes' families (planning it compares and hashes by them, as kPgTypeLinks follows a type's),
+// classes' families (planning it compares and hashes by them, as kPgTypeLinks follows a type's;
+// pg_depend records each class of the database's a key has, and no relation depends on a class
+// otherwise: asked there, the server plans no look-up of a catalog more),
 // a foreign table to its wrapper's handler, an aggregate to its support functions.
 const QString kPgRelationLinks = QStringLiteral(
     "select d.refclassid, d.refobjid from pg_depend d where d.classid = r.cls and d.objid = r.id "
@@ -127,8 +129,9 @@ const QString kPgRelationLinks = QStringLiteral(
     "union all select 'pg_policy'::regclass::oid, l.oid from pg_policy l where r.cls = 'pg_class'::regclass and l.polrelid = r.id "
     "union all select 'pg_class'::regclass::oid, i.inhrelid from pg_inherits i "
     "where r.cls = 'pg_class'::regclass and i.inhparent = r.id "
-    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_partitioned_table pt "
-    "join pg_opclass c on c.oid = any(pt.partclass::oid[]) where r.cls = 'pg_class'::regclass and pt.partrelid = r.id "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_depend d join pg_opclass c on c.oid = d.refobjid "
+    "where r.cls = 'pg_class'::regclass and d.classid = 'pg_class'::regclass and d.objid = r.id "
+    "and d.refclassid = 'pg_opclass'::regclass "
     "union all select 'pg_proc'::regclass::oid, fw.fdwhandler from pg_foreign_table ft "
     "join pg_foreign_server fs on fs.oid = ft.ftserver join pg_foreign_data_wrapper fw on fw.oid = fs.srvfdw "
     "where r.cls = 'pg_class'::regclass and ft.ftrelid = r.id "
