@@ -261,7 +261,8 @@ QString PgRefusedArray(const QStringList& patterns)
 QString PgGuardedCode(const QString& oid, const QString& refused)
 {
     return QStringLiteral("exists (select from pg_proc p where p.oid = %3 and ((p.oid >= 16384 and p.prolang not in %1) "
-                          "or p.proname ilike any(%2) or (p.prolang in %1 and p.prosrc ilike any(%2))) offset 0)")
+                          "or exists (select from unnest(%2) x where p.proname ilike x or (p.prolang in %1 and p.prosrc ilike x))) "
+                          "offset 0)")
         .arg(kPgServerLanguages, refused, oid);
 }
 
