@@ -256,7 +256,7 @@ QString PgRefusedArray(const QStringList& patterns)
 // and the server's refused functions, by name or, in C or internal, by their code's symbol (of
 // the refused array): whether the function of oid is either. A stable or volatile built-in
 // (now()) runs nothing of the database's. Asked of the one function (the offset keeps the server
-// from making it a join): comparing every function's name with the patterns would take ten
+// from making it a join): comparing every function's name with the patterns would take a hundred
 // times the guard's other look-ups.
 QString PgGuardedCode(const QString& oid, const QString& refused)
 {
