@@ -506,9 +506,9 @@ const QList<QStringView>& LargeObjectReaders()
     return readers;
 }
 
-constexpr QStringView kRefusedSqlPrefixes[] = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_",
-    u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml",
-    u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
+constexpr QStringView kRefusedSqlPrefixes[]
+    = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_", u"pg_replication_origin_", u"pg_logical_slot_",
+        u"dblink_", u"query_to_xml", u"cursor_to_xml", u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
 
 bool IsRefusedSqlName(QStringView name)
 {
@@ -537,7 +537,9 @@ QStringList RefusedSqlNamePatterns()
 {
     const auto escaped = [](QStringView name) {
         QString pattern = name.toString();
-        return pattern.replace(u'\\', QStringLiteral("\\\\")).replace(u'_', QStringLiteral("\\_")).replace(u'%', QStringLiteral("\\%"));
+        return pattern.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'_', QStringLiteral("\\_"))
+            .replace(u'%', QStringLiteral("\\%"));
     };
     QStringList patterns;
     for (const QStringView name : RefusedSqlNames())

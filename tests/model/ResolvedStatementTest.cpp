@@ -486,18 +486,19 @@ TEST_F(ResolvedStatementTest, APartitionKeysClassOfTheDatabasesIsNamedInRed)
     VC_TEST_SERVER(server, "VC_PG");
     const TypeSupportDatabase database(server, QStringLiteral("vc_ty_pt_%1"));
     ASSERT_TRUE(database.error.isEmpty()) << database.error.toStdString();
-    ASSERT_EQ(WriteOnTestServer(database.owner, true,
-                  QStringLiteral(
-                      "create function vc_ty_intcmp(a int, b int) returns int language plpgsql immutable security definer as "
-                      "$$ begin perform vc_ty_mark(); return btint4cmp(a, b); end $$;"
-                      "create operator class vc_ty_int_btree for type int using btree as operator 1 <, operator 2 <=, "
-                      "operator 3 =, operator 4 >=, operator 5 >, function 1 vc_ty_intcmp(int, int);"
-                      "create table vc_ty_parted (a int) partition by range (a vc_ty_int_btree);"
-                      "create table vc_ty_parted_low partition of vc_ty_parted for values from (0) to (10);"
-                      "create table vc_ty_control (a int) partition by range (a);"
-                      "create table vc_ty_control_low partition of vc_ty_control for values from (0) to (10);"
-                      "insert into vc_ty_parted values (5); insert into vc_ty_control values (5);"
-                      "grant select on vc_ty_parted, vc_ty_control to public")),
+    ASSERT_EQ(
+        WriteOnTestServer(database.owner, true,
+            QStringLiteral(
+                "create function vc_ty_intcmp(a int, b int) returns int language plpgsql immutable security definer as "
+                "$$ begin perform vc_ty_mark(); return btint4cmp(a, b); end $$;"
+                "create operator class vc_ty_int_btree for type int using btree as operator 1 <, operator 2 <=, "
+                "operator 3 =, operator 4 >=, operator 5 >, function 1 vc_ty_intcmp(int, int);"
+                "create table vc_ty_parted (a int) partition by range (a vc_ty_int_btree);"
+                "create table vc_ty_parted_low partition of vc_ty_parted for values from (0) to (10);"
+                "create table vc_ty_control (a int) partition by range (a);"
+                "create table vc_ty_control_low partition of vc_ty_control for values from (0) to (10);"
+                "insert into vc_ty_parted values (5); insert into vc_ty_control values (5);"
+                "grant select on vc_ty_parted, vc_ty_control to public")),
         "");
     const ServerObjects role(server,
         QStringLiteral("create role vc_ty_ro_%1 login password 'ty pass';"
@@ -515,10 +516,12 @@ TEST_F(ResolvedStatementTest, APartitionKeysClassOfTheDatabasesIsNamedInRed)
             SCOPED_TRACE(login.user.toStdString());
             Routed resolver = Open(route, login, {});
             ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
-            const DbStatementFacts parted = ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_parted"));
+            const DbStatementFacts parted
+                = ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_parted"));
             EXPECT_EQ(parted.resolved, login.user == database.plain.user);
             EXPECT_EQ(parted.routines, QStringList {cmp});
-            EXPECT_EQ(ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_control")).routines, QStringList {});
+            EXPECT_EQ(ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_control")).routines,
+                QStringList {});
             const Guarded guarded = Guard(route, login, QStringLiteral("select a::text as a from vc_ty_parted"));
             EXPECT_EQ(guarded.questions, 1);
             EXPECT_TRUE(guarded.cautions.join(u'\n').contains(cmp)) << guarded.cautions.join('|').toStdString();
@@ -747,8 +750,10 @@ TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIs
             const SqlStatementNames names = SqlNamesOf(sent, bareDb.db->ServerKind());
             DbStatementFacts without;
             DbStatementFacts with;
-            ASSERT_TRUE(ReadStatementFacts(*bareDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), without));
-            ASSERT_TRUE(ReadStatementFacts(*extDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), with));
+            ASSERT_TRUE(
+                ReadStatementFacts(*bareDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), without));
+            ASSERT_TRUE(
+                ReadStatementFacts(*extDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), with));
             EXPECT_TRUE(without.resolved);
             EXPECT_TRUE(without.routines.isEmpty()) << without.routines.join(' ').toStdString();
             EXPECT_EQ(AskedOf(with), AskedOf(without));

@@ -154,9 +154,9 @@ void ExpectTheViewsRuleDecides(
     const DbStatementFacts facts = ResolvedFacts(*routed.db, ending);
     EXPECT_EQ(facts.resolved, why == DbStatementFacts::Unresolved::None);
     EXPECT_EQ(facts.unresolved, why);
-    EXPECT_TRUE(std::any_of(facts.builtins.begin(), facts.builtins.end(),
-        [](const QString& builtin) { return builtin.startsWith(u"pg_terminate_backend/"); }))
-        << facts.builtins.join(' ').toStdString();
+    EXPECT_TRUE(std::any_of(facts.builtins.begin(), facts.builtins.end(), [](const QString& builtin) {
+        return builtin.startsWith(u"pg_terminate_backend/");
+    })) << facts.builtins.join(' ').toStdString();
     const Guarded guarded = Guard(route, login, ending);
     EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("pg_terminate_backend"))) << guarded.refusal.toStdString();
     EXPECT_EQ(guarded.questions, 0);
@@ -197,8 +197,8 @@ TEST(UnresolvedReading, AViewsRuleIsFollowedResolvedAndByTheCatalog)
         "");
     for (const Route route : {Route::Native, Route::PsqlOdbc})
         ExpectTheViewsRuleDecides(objects, route, plain, DbStatementFacts::Unresolved::NoTempRight);
-    ASSERT_EQ(WriteOnTestServer(
-                  owner, true, QStringLiteral("grant temporary on database %1 to public").arg(owner.database)),
+    ASSERT_EQ(
+        WriteOnTestServer(owner, true, QStringLiteral("grant temporary on database %1 to public").arg(owner.database)),
         "");
     // A check that reaches code of the database's, or a refused function of the server's.
     for (const char* check :
