@@ -498,7 +498,7 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
                 [](const QString& name) { return IsRefusedSqlFunction(name, 1); })))
         return {};
     DbStatementFacts facts;
-    if (!ReadStatementFacts(connection, sent, names.names, names.operators, facts))
+    if (!ReadStatementFacts(connection, sent, names.names, names.operators, RefusedSqlNamePatterns(), facts))
         return connection.LastError();
     if (typed)
         return RefusedBuiltinRefusal(ds, facts);

@@ -467,6 +467,18 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
     return {};
 }
 
+bool RefusedSqlNameLess(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+}
+
+QList<QStringView> SortedSqlNames(std::initializer_list<QStringView> list)
+{
+    QList<QStringView> names(list);
+    std::sort(names.begin(), names.end(), RefusedSqlNameLess);
+    return names;
+}
+
 // The functions and procedures that reach outside a read-only transaction that is
 // rolled back, read the server's files, change the role or run a text as a statement
 // of its own, on the servers we reach: PostgreSQL's large-object files (lo_export
@@ -478,17 +490,9 @@ SqlFault ReadSql(QStringView s, const SqlReading& r, QList<SqlToken>& tokens)
 // reading and command UDFs; SQL Server's extended
 // procedures, dynamic SQL, server options, application roles, OLE automation and the
 // functions that open other sources or files.
-bool IsRefusedSqlName(QStringView name)
+const QList<QStringView>& RefusedSqlNames()
 {
-    // Looked up in sorted order, with a few comparisons and no copy: every name of a statement of
-    // a megabyte is.
-    const auto less = [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
-    const auto sorted = [&](std::initializer_list<QStringView> list) {
-        QList<QStringView> names(list);
-        std::sort(names.begin(), names.end(), less);
-        return names;
-    };
-    static const QList<QStringView> names = sorted({u"set_config", u"pg_read_file", u"pg_read_binary_file",
+    static const QList<QStringView> names = SortedSqlNames({u"set_config", u"pg_read_file", u"pg_read_binary_file",
         u"pg_stat_file", u"pg_logdir_ls", u"pg_create_physical_replication_slot", u"pg_create_logical_replication_slot",
         u"pg_drop_replication_slot", u"pg_replication_slot_advance", u"pg_logical_emit_message", u"pg_switch_wal",
         u"pg_switch_xlog", u"pg_terminate_backend", u"pg_cancel_backend", u"pg_reload_conf", u"pg_rotate_logfile",
@@ -498,12 +502,29 @@ bool IsRefusedSqlName(QStringView name)
         u"setseed", u"brin_summarize_new_values", u"brin_summarize_range", u"brin_desummarize_range",
         u"gin_clean_pending_list", u"load_file", u"sys_exec", u"sys_eval", u"get_lock", u"sp_executesql",
         u"sp_configure", u"sp_addextendedproc", u"sp_setapprole", u"openrowset", u"opendatasource", u"openquery"});
-    // The large-object functions that only read.
-    static const QList<QStringView> largeObjectReaders
-        = sorted({u"lo_get", u"lo_open", u"lo_close", u"lo_lseek", u"lo_lseek64", u"lo_tell", u"lo_tell64"});
-    static const QStringView prefixes[] = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_",
-        u"pg_replication_origin_", u"pg_logical_slot_", u"dblink_", u"query_to_xml", u"cursor_to_xml",
-        u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
+    return names;
+}
+
+// The large-object functions (lo_) that only read.
+const QList<QStringView>& LargeObjectReaders()
+{
+    static const QList<QStringView> readers
+        = SortedSqlNames({u"lo_get", u"lo_open", u"lo_close", u"lo_lseek", u"lo_lseek64", u"lo_tell", u"lo_tell64"});
+    return readers;
+}
+
+constexpr QStringView kRefusedSqlPrefixes[]
+    = {u"pg_file_", u"pg_ls_", u"pg_stat_reset", u"pg_copy_", u"pg_replication_origin_", u"pg_logical_slot_",
+        u"dblink_", u"query_to_xml", u"cursor_to_xml", u"schema_to_xml", u"database_to_xml", u"xp_", u"sp_oa"};
+
+bool IsRefusedSqlName(QStringView name)
+{
+    // Looked up in sorted order, with a few comparisons and no copy: every name of a statement of
+    // a megabyte is.
+    const QList<QStringView>& names = RefusedSqlNames();
+    const QList<QStringView>& largeObjectReaders = LargeObjectReaders();
+    const auto& prefixes = kRefusedSqlPrefixes;
+    const auto less = RefusedSqlNameLess;
     // The names compared are runs of ASCII letters: folding their case is all a server does.
     const auto among
         = [&](const auto& list) { return std::binary_search(std::begin(list), std::end(list), name, less); };
@@ -516,6 +537,27 @@ bool IsRefusedSqlName(QStringView name)
     return std::any_of(std::begin(prefixes), std::end(prefixes),
         [&](QStringView p) { return name.startsWith(p, Qt::CaseInsensitive); });
 }
+
+} // namespace
+
+QStringList RefusedSqlNamePatterns()
+{
+    const auto escaped = [](QStringView name) {
+        QString pattern = name.toString();
+        return pattern.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'_', QStringLiteral("\\_"))
+            .replace(u'%', QStringLiteral("\\%"));
+    };
+    QStringList patterns;
+    for (const QStringView name : RefusedSqlNames())
+        patterns << escaped(name);
+    for (const QStringView prefix : kRefusedSqlPrefixes)
+        patterns << escaped(prefix) + u'%';
+    patterns << escaped(u"lo_") + u'%' << escaped(u"ts_rewrite");
+    return patterns;
+}
+
+namespace {
 
 // A schema of the server's own, whose procedures run statements given as text or
 // change the server: no CALL or EXEC of one is sent.

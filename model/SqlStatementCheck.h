@@ -66,6 +66,12 @@ inline bool IsSqlProcedureCall(const QString& sql, const SqlServerKind& server =
 // text is judged by; a server that resolves a statement names the functions it calls.
 bool IsRefusedSqlFunction(const QString& name, int arguments);
 
+// The same list as LIKE patterns (backslash escapes, to be compared case-blind), for a server to
+// tell which of its functions are refused: every refused name matches one, and so do a few that
+// only read (the large-object readers, ts_rewrite of a tsquery), so that a server told by them
+// errs on the careful side.
+QStringList RefusedSqlNamePatterns();
+
 // The refusal before a connection tells the server's settings: only of a statement
 // that each way the server may read it refuses (PostgreSQL with and without
 // standard_conforming_strings, MySQL in each of its quoting modes; each server's way

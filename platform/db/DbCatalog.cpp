@@ -73,37 +73,6 @@ const QString kPgCalledRows = QStringLiteral(
     "and q.probin is not distinct from c.probin where c.oid >= 16384 and c.prolang in %1 and q.prolang in %1")
                                       .arg(kPgServerLanguages);
 
-// PostgreSQL, by name: the functions (aggregates and procedures too) of the names, those of the
-// operators whose name is part of a run of operator characters, and those reached through the
-// rules of views, the row security policies of tables and the checks of domains that the names
-// or these reach in turn, as pg_depend records them; told apart as the resolved question tells
-// them (kPgCalledRows), so that a name of the server's refused functions is known as one.
-// initdb's own objects have oids below 16384 (FirstNormalObjectId).
-QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
-{
-    return QStringLiteral(
-        "with recursive n(name) as (select convert_from(decode(x, 'hex'), 'UTF8')::name from unnest(%1) x), "
-        "o(run) as (select convert_from(decode(x, 'hex'), 'UTF8') from unnest(%2) x), "
-        "reached(cls, id) as ("
-        "select 'pg_class'::regclass::oid, c.oid from pg_class c join n on c.relname = n.name "
-        "union select 'pg_proc'::regclass::oid, p.oid from pg_proc p join n on p.proname = n.name "
-        "union select 'pg_type'::regclass::oid, t.oid from pg_type t join n on t.typname = n.name where t.typtype = 'd' "
-        "union select 'pg_operator'::regclass::oid, p.oid from pg_operator p "
-        "where p.oid >= 16384 and exists (select from o where strpos(o.run, p.oprname) > 0) "
-        "union select x.cls, x.id from reached r cross join lateral ("
-        "select d.refclassid, d.refobjid from pg_depend d where "
-        "(r.cls = 'pg_class'::regclass and d.classid = 'pg_rewrite'::regclass "
-        "and d.objid in (select w.oid from pg_rewrite w where w.ev_class = r.id)) "
-        "or (r.cls = 'pg_class'::regclass and d.classid = 'pg_policy'::regclass "
-        "and d.objid in (select l.oid from pg_policy l where l.polrelid = r.id)) "
-        "or (r.cls = 'pg_type'::regclass and d.classid = 'pg_constraint'::regclass "
-        "and d.objid in (select k.oid from pg_constraint k where k.contypid = r.id)) "
-        "union all select 'pg_proc'::regclass::oid, p.oprcode::oid from pg_operator p "
-        "where r.cls = 'pg_operator'::regclass and p.oid = r.id) x(cls, id)) "
-        "%3 %4")
-        .arg(PgTextArray(names), PgTextArray(operators), kPgCalled, kPgCalledRows);
-}
-
 // The temporary view the server resolves a statement into; it never outlives the rolled-back
 // transaction it is made in.
 const QString kPgResolvedView = QStringLiteral("vellumcraft_resolved");
@@ -147,8 +116,11 @@ const QString kPgTreeLinks = QStringLiteral(
 
 // The database's objects pg_depend records for a rule, policy or check (relations, regclass
 // constants among them; domains; operators; functions). A view leads to its select rule, a
-// table to its policies and its inheritance children, a foreign table to its wrapper's handler,
-// an aggregate to its support functions.
+// table to its policies and its inheritance children, a partitioned table to its key's operator
+// classes' families (planning it compares and hashes by them, as kPgTypeLinks follows a type's;
+// pg_depend records each class of the database's a key has, and no relation depends on a class
+// otherwise: asked there, the server plans no look-up of a catalog more),
+// a foreign table to its wrapper's handler, an aggregate to its support functions.
 const QString kPgRelationLinks = QStringLiteral(
     "select d.refclassid, d.refobjid from pg_depend d where d.classid = r.cls and d.objid = r.id "
     "and r.cls in ('pg_rewrite'::regclass, 'pg_policy'::regclass, 'pg_constraint'::regclass) "
@@ -157,6 +129,9 @@ const QString kPgRelationLinks = QStringLiteral(
     "union all select 'pg_policy'::regclass::oid, l.oid from pg_policy l where r.cls = 'pg_class'::regclass and l.polrelid = r.id "
     "union all select 'pg_class'::regclass::oid, i.inhrelid from pg_inherits i "
     "where r.cls = 'pg_class'::regclass and i.inhparent = r.id "
+    "union all select 'pg_opfamily'::regclass::oid, c.opcfamily from pg_depend d join pg_opclass c on c.oid = d.refobjid "
+    "where r.cls = 'pg_class'::regclass and d.classid = 'pg_class'::regclass and d.objid = r.id "
+    "and d.refclassid = 'pg_opclass'::regclass "
     "union all select 'pg_proc'::regclass::oid, fw.fdwhandler from pg_foreign_table ft "
     "join pg_foreign_server fs on fs.oid = ft.ftserver join pg_foreign_data_wrapper fw on fw.oid = fs.srvfdw "
     "where r.cls = 'pg_class'::regclass and ft.ftrelid = r.id "
@@ -212,12 +187,40 @@ const QString kPgQueryLinks = QStringLiteral(
 
 // The objects reached from roots (a select of class and oid pairs) through links, and in turn
 // from what they reach, as "reached(cls, id)"; tree is the parse tree of an object r, if it has
-// one (kPgTreeOf).
-QString PgReachedFrom(const QString& roots, const QString& tree, const QStringList& links)
+// one (kPgTreeOf); before, the queries the roots read ("a(x) as (...), ").
+QString PgReachedFrom(const QString& roots, const QString& tree, const QStringList& links, const QString& before = {})
 {
-    return QStringLiteral("with recursive reached(cls, id) as (%1 union select x.cls, x.id from reached r "
+    return QStringLiteral("with recursive %4reached(cls, id) as (%1 union select x.cls, x.id from reached r "
                           "cross join lateral (select %2) tr(t) cross join lateral (%3) x(cls, id) where x.id <> 0)")
-        .arg(roots, tree, links.join(QStringLiteral(" union all ")));
+        .arg(roots, tree, links.join(QStringLiteral(" union all ")), before);
+}
+
+// The links a statement's objects are followed through, resolved or named.
+const QStringList kPgStatementLinks = {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks};
+
+// PostgreSQL, by name, where the server cannot resolve the statement: the functions (aggregates
+// and procedures too) of the names, those of the operators whose name is part of a run of
+// operator characters, and the relations and domains of the names, followed as a resolved
+// statement's objects are (the rules of views, the policies and children of tables, the checks
+// of domains, by their parse trees: built-in functions too, which pg_depend leaves out). The
+// catalog is readable on a standby, in a read-only transaction and without the TEMP right. Told
+// apart as the resolved question tells them (kPgCalledRows), so that a refused function of the
+// server's that a name or a view reaches is known as one. initdb's own objects have oids below
+// 16384 (FirstNormalObjectId).
+QString PgNamedRoutines(const QStringList& names, const QStringList& operators)
+{
+    return PgReachedFrom(QStringLiteral(
+                             "select 'pg_class'::regclass::oid, c.oid from pg_class c join n on c.relname = n.name "
+                             "union select 'pg_proc'::regclass::oid, p.oid from pg_proc p join n on p.proname = n.name "
+                             "union select 'pg_type'::regclass::oid, t.oid from pg_type t join n on t.typname = n.name "
+                             "where t.typtype = 'd' "
+                             "union select 'pg_operator'::regclass::oid, p.oid from pg_operator p "
+                             "where p.oid >= 16384 and exists (select from o where strpos(o.run, p.oprname) > 0)"),
+               kPgTreeOf, kPgStatementLinks,
+               QStringLiteral("n(name) as (select convert_from(decode(x, 'hex'), 'UTF8')::name from unnest(%1) x), "
+                              "o(run) as (select convert_from(decode(x, 'hex'), 'UTF8') from unnest(%2) x), ")
+                   .arg(PgTextArray(names), PgTextArray(operators)))
+        + kPgCalled + kPgCalledRows;
 }
 
 // What the resolved statement calls, from its view's rule on. A table_to_xml of the server's
@@ -228,7 +231,7 @@ QString PgResolvedQuestion()
     return PgReachedFrom(QStringLiteral("select 'pg_rewrite'::regclass::oid, w.oid from pg_rewrite w "
                                         "where w.ev_class = 'pg_temp.%1'::regclass")
                              .arg(kPgResolvedView),
-               kPgTreeOf, {kPgTreeLinks, kPgRelationLinks, kPgTypeLinks, kPgQueryLinks})
+               kPgTreeOf, kPgStatementLinks)
         + kPgCalled + kPgCalledRows
         + QStringLiteral(
             " union select 'variable', c.proname::text from called c where c.pronamespace = 'pg_catalog'::regnamespace "
@@ -240,49 +243,64 @@ QString PgResolvedQuestion()
 // The database has event triggers, which a CREATE VIEW would run.
 const QString kPgEventTriggers = QStringLiteral("exists (select from pg_event_trigger where evtenabled <> 'D')");
 
+// The server's functions that may be refused, from LIKE patterns (RefusedSqlNamePatterns), as an
+// array the server makes once per question.
+QString PgRefusedArray(const QStringList& patterns)
+{
+    return QStringLiteral("array(select convert_from(decode(x, 'hex'), 'UTF8') from unnest(%1) x)").arg(PgTextArray(patterns));
+}
+
 // Parsing a statement's literals runs the checks of the domains their values are of ('{1}'::d[],
 // a row of a type with such a column), and a range's input compares its bounds with its
-// subtype's class. The database has a domain whose check calls a function (or an operator's)
-// that is not immutable, as every refused one is.
-const QString kPgDomainVolatile = QStringLiteral(
-    "exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, ':(funcid|opno) ([0-9]+)', 'g') m "
-    "left join pg_operator o on m[1] = 'opno' and o.oid = m[2]::oid "
-    "join pg_proc p on p.oid = coalesce(o.oprcode::oid, m[2]::oid) "
-    "where k.contypid <> 0 and k.contype = 'c' and p.provolatile <> 'i')");
+// subtype's class. What must not run so is code of the database's (SQL or a procedural language)
+// and the server's refused functions, by name or, in C or internal, by their code's symbol (of
+// the refused array): whether the function of oid is either. A stable or volatile built-in
+// (now()) runs nothing of the database's. Asked of the one function (the offset keeps the server
+// from making it a join): comparing every function's name with the patterns would take a hundred
+// times the guard's other look-ups.
+QString PgGuardedCode(const QString& oid, const QString& refused)
+{
+    return QStringLiteral("exists (select from pg_proc p where p.oid = %3 and ((p.oid >= 16384 and p.prolang not in %1) "
+                          "or exists (select from unnest(%2) x where p.proname ilike x or (p.prolang in %1 and p.prosrc ilike x))) "
+                          "offset 0)")
+        .arg(kPgServerLanguages, refused, oid);
+}
 
-// Or a domain check or a range of its own reaches, by any route (a call, an operator, GREATEST,
-// a comparison through the types in it), a function of the database's written in SQL or a
-// procedural language. Extensions' C functions (citext, hstore, PostGIS) are the server's kind
-// of code and do not count. Each domain's check is a root of its own, and a check sorts nothing
+// The database has a domain check or a range that reaches, by any route (a call, an operator,
+// GREATEST, a comparison through the types in it), such a function. Extensions' C functions
+// (citext, hstore, PostGIS) are the server's kind of code and count only under a refused
+// function's name. Each domain's check is a root of its own, and a check sorts nothing
 // (kPgQueryLinks).
-const QString kPgDomainWalk = QStringLiteral(
-    "exists (%1 select from reached r join pg_proc p on r.cls = 'pg_proc'::regclass and p.oid = r.id "
-    "where p.oid >= 16384 and p.prolang not in %2)")
-    .arg(PgReachedFrom(QStringLiteral(
-        "select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k where k.contypid <> 0 and k.contype = 'c' "
-        "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
-        QStringLiteral("(select k.conbin::text from pg_constraint k where r.cls = 'pg_constraint'::regclass and k.oid = r.id)"),
-        {kPgTreeLinks, kPgTypeLinks}), kPgServerLanguages);
+QString PgDomainCalls(const QString& refused)
+{
+    return QStringLiteral("exists (%1 select from reached r where r.cls = 'pg_proc'::regclass and %2)")
+        .arg(PgReachedFrom(QStringLiteral("select 'pg_constraint'::regclass::oid, k.oid from pg_constraint k "
+                                          "where k.contypid <> 0 and k.contype = 'c' "
+                                          "union select 'pg_type'::regclass::oid, g.rngtypid from pg_range g where g.rngtypid >= 16384"),
+                 QStringLiteral("(select k.conbin::text from pg_constraint k where r.cls = 'pg_constraint'::regclass and k.oid = r.id)"),
+                 {kPgTreeLinks, kPgTypeLinks}),
+            PgGuardedCode(QStringLiteral("r.id"), refused));
+}
 
-const QString kPgDomainCalls = QStringLiteral("(%1 or %2)").arg(kPgDomainVolatile, kPgDomainWalk);
-
-// Whether either of the above may hold, told without walking: a check names a function (or an
-// operator's) that is not immutable, or one of the database's in SQL or a procedural language;
-// or the database has such a function that a class's support function, an operator or a type
-// stands on (pg_depend): the walk finds one only there, as a class's support function or
+// Whether the above may hold, told without walking: a check names such a function (or an
+// operator's), or a class's support function, an operator or a type stands on one of the
+// database's (pg_depend): the walk finds one only there, as a class's support function or
 // operator (whatever the type or cast that leads there) or as a range's canonical or subtype
 // difference function. Most databases have none (their extensions' functions are C), and the
 // server then plans two plain look-ups instead of the walk's recursive query; where one is, the
 // walk tells.
-const QString kPgDomainCallsMaybe = QStringLiteral(
-    "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
-    "':(funcid|opno|opnos) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) x "
-    "left join pg_operator o on m[1] <> 'funcid' and o.oid = x::oid join pg_proc p on p.oid = coalesce(o.oprcode::oid, x::oid) "
-    "where k.contypid <> 0 and k.contype = 'c' and (p.provolatile <> 'i' or (p.oid >= 16384 and p.prolang not in %1))) "
-    "or exists (select from pg_proc p join pg_depend d on d.refclassid = 'pg_proc'::regclass and d.refobjid = p.oid "
-    "where p.oid >= 16384 and p.prolang not in %1 "
-    "and d.classid in ('pg_amproc'::regclass, 'pg_operator'::regclass, 'pg_type'::regclass)))")
-    .arg(kPgServerLanguages);
+QString PgDomainCallsMaybe(const QString& refused)
+{
+    return QStringLiteral(
+        "(exists (select from pg_constraint k cross join lateral regexp_matches(k.conbin::text, "
+        "':(funcid|opno|opnos) (?:[(]o )?([0-9]+(?: [0-9]+)*)', 'g') m cross join lateral unnest(string_to_array(m[2], ' ')) x "
+        "left join pg_operator o on m[1] <> 'funcid' and o.oid = x::oid "
+        "where k.contypid <> 0 and k.contype = 'c' and %1) "
+        "or exists (select from pg_depend d where d.classid in ('pg_amproc'::regclass, 'pg_operator'::regclass, 'pg_type'::regclass) "
+        "and d.refclassid = 'pg_proc'::regclass and d.refobjid >= 16384 and %2))")
+        .arg(PgGuardedCode(QStringLiteral("coalesce(o.oprcode::oid, x::oid)"), refused),
+            PgGuardedCode(QStringLiteral("d.refobjid"), refused));
+}
 
 // What the guard below fails with where the checks may call something: the server's words around
 // it may be in any language, the value is quoted as it stands.
@@ -290,10 +308,17 @@ const QString kPgDomainCallsMark = QStringLiteral("vellumcraft_domain_calls");
 
 // The guard before a statement is made into a view: fails where an event trigger would run, and
 // with kPgDomainCallsMark where a domain's check might (the question why then walks).
-const QString kPgGuard = QStringLiteral("select 1 / (not %1)::int, case when %2 then '%3' else '1' end::int")
-                             .arg(kPgEventTriggers, kPgDomainCallsMaybe, kPgDomainCallsMark);
+QString PgGuard(const QString& refused)
+{
+    return QStringLiteral("select 1 / (not %1)::int, case when %2 then '%3' else '1' end::int")
+        .arg(kPgEventTriggers, PgDomainCallsMaybe(refused), kPgDomainCallsMark);
+}
+
 // The guard that walks, where the question why found that the checks call nothing after all.
-const QString kPgWalkingGuard = QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, kPgDomainCalls);
+QString PgWalkingGuard(const QString& refused)
+{
+    return QStringLiteral("select 1 / (not (%1 or %2))::int").arg(kPgEventTriggers, PgDomainCalls(refused));
+}
 
 // Why the server could not make the view: the login's or the database's reasons alone, asked
 // in a transaction of its own set up as the view's was (its read-only state is the login's, the
@@ -355,38 +380,40 @@ void TakePgRows(const DbRows& rows, DbStatementFacts& facts)
 // drops), and it is refused with the server's words. A CALL is not a query, and a view cannot
 // hold one: its procedure is the database's, named by the statement.
 bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStringList& names,
-    const QStringList& operators, DbStatementFacts& facts)
+    const QStringList& operators, const QStringList& refusedPatterns, DbStatementFacts& facts)
 {
     if (PgLeadsAsQuery(statement)) {
+        const QString refused = PgRefusedArray(refusedPatterns);
         const QStringList steps
             = {QStringLiteral("create temp view %1 as select from (%2\n) as s").arg(kPgResolvedView, statement)};
         facts.statementSent = true;
         DbRows rows;
-        bool resolved = connection.QueryResolving(statement, kPgGuard, steps, PgResolvedQuestion(), rows);
+        bool resolved = connection.QueryResolving(statement, PgGuard(refused), steps, PgResolvedQuestion(), rows);
         if (!resolved) {
             if (connection.Stopped())
                 return false;
-            QString refused = connection.LastError();
+            QString refusal = connection.LastError();
             // Where the guard could not tell the checks harmless, the question why walks them; where
             // it finds that they call nothing, the statement is resolved behind the walking guard.
             // Without the mark the guard's look-ups found nothing: only a change made since can
             // make them hold, and that is taken as the walk's finding.
-            const bool marked = refused.contains(kPgDomainCallsMark);
-            const QString why = kPgUnresolvedWhy.arg(kPgEventTriggers, marked ? kPgDomainCalls : kPgDomainCallsMaybe);
+            const bool marked = refusal.contains(kPgDomainCallsMark);
+            const QString why
+                = kPgUnresolvedWhy.arg(kPgEventTriggers, marked ? PgDomainCalls(refused) : PgDomainCallsMaybe(refused));
             if (connection.QueryResolving(why, QStringLiteral("select 1"), {}, why, rows))
                 TakePgRows(rows, facts);
             else if (connection.Stopped())
                 return false;
             if (marked && facts.unresolved == DbStatementFacts::Unresolved::None) {
-                resolved = connection.QueryResolving(statement, kPgWalkingGuard, steps, PgResolvedQuestion(), rows);
+                resolved = connection.QueryResolving(statement, PgWalkingGuard(refused), steps, PgResolvedQuestion(), rows);
                 if (!resolved && connection.Stopped())
                     return false;
-                refused = connection.LastError();
+                refusal = connection.LastError();
             }
             if (!resolved && (facts.unresolved == DbStatementFacts::Unresolved::None
                                  || facts.unresolved == DbStatementFacts::Unresolved::Other)) {
                 facts.unresolved = DbStatementFacts::Unresolved::Other;
-                facts.unresolvedError = refused;
+                facts.unresolvedError = refusal;
                 return true;
             }
         }
@@ -607,7 +634,7 @@ bool ReadTSqlFacts(DbConnection& connection, const QStringList& names, DbStateme
 } // namespace
 
 bool ReadStatementFacts(DbConnection& connection, const QString& statement, const QStringList& names,
-    const QStringList& operators, DbStatementFacts& facts)
+    const QStringList& operators, const QStringList& refusedPatterns, DbStatementFacts& facts)
 {
     facts = {};
     facts.superuser = connection.SuperuserLogin();
@@ -618,7 +645,7 @@ bool ReadStatementFacts(DbConnection& connection, const QString& statement, cons
     case SqlServerKind::SQLite: // only the program's own functions
         return true;
     case SqlServerKind::PostgreSQL:
-        return ReadPgFacts(connection, statement, asked, operators, facts);
+        return ReadPgFacts(connection, statement, asked, operators, refusedPatterns, facts);
     case SqlServerKind::MySQL:
         return asked.isEmpty() || ReadMyFacts(connection, asked, facts);
     case SqlServerKind::SqlServer:

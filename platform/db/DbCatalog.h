@@ -76,8 +76,10 @@ struct DbStatementFacts
 
 // The facts of a statement (as it is sent) made of names (its identifiers as the server reads
 // them: unquoted ones folded as it folds them, quoted ones as written) and operators (its runs of
-// operator characters), asked of the connection's server. False only when the step was stopped (a
-// cancel, its limit, or a statement the server reads as more than one: the connection's
-// LastError() says so).
+// operator characters), asked of the connection's server. refusedPatterns are the server
+// functions no statement may call, as LIKE patterns (RefusedSqlNamePatterns): where a domain's
+// check would run one while the statement is parsed, PostgreSQL does not resolve it. False only
+// when the step was stopped (a cancel, its limit, or a statement the server reads as more than
+// one: the connection's LastError() says so).
 bool ReadStatementFacts(DbConnection& connection, const QString& statement, const QStringList& names,
-    const QStringList& operators, DbStatementFacts& facts);
+    const QStringList& operators, const QStringList& refusedPatterns, DbStatementFacts& facts);

@@ -110,7 +110,8 @@ inline DbStatementFacts ResolvedFacts(DbConnection& db, const QString& sql)
     const QString sent = QStringLiteral("select * from (%1\n) t").arg(sql);
     const SqlStatementNames names = SqlNamesOf(sent, db.ServerKind());
     DbStatementFacts facts;
-    EXPECT_TRUE(ReadStatementFacts(db, sent, names.names, names.operators, facts)) << db.LastError().toStdString();
+    EXPECT_TRUE(ReadStatementFacts(db, sent, names.names, names.operators, RefusedSqlNamePatterns(), facts))
+        << db.LastError().toStdString();
     return facts;
 }
 

@@ -180,7 +180,7 @@ TEST(RefusedView, TheStatementsTheSuitesSendAServerParsesAllResolve)
             const SqlStatementNames names = SqlNamesOf(sent, db->ServerKind());
             DbStatementFacts facts;
             // psqlODBC takes a "?" for a parameter marker: such a statement never reaches the server.
-            if (!ReadStatementFacts(*db, sent, names.names, names.operators, facts)) {
+            if (!ReadStatementFacts(*db, sent, names.names, names.operators, RefusedSqlNamePatterns(), facts)) {
                 EXPECT_TRUE(odbc && db->LastError().contains(QStringLiteral("问号（?）")))
                     << db->LastError().toStdString();
                 continue;
@@ -265,7 +265,7 @@ TEST(RefusedView, TheReasonIsTheLoginsAsTheViewWouldBeMade)
         const std::unique_ptr<DbConnection> db = OpenRoute(odbc, owner);
         ASSERT_TRUE(db->IsOpen()) << db->LastError().toStdString();
         DbStatementFacts facts;
-        ASSERT_TRUE(ReadStatementFacts(*db, QStringLiteral("select 1 as a"), {}, {}, facts));
+        ASSERT_TRUE(ReadStatementFacts(*db, QStringLiteral("select 1 as a"), {}, {}, RefusedSqlNamePatterns(), facts));
         EXPECT_TRUE(facts.resolved);
         EXPECT_EQ(facts.unresolved, DbStatementFacts::Unresolved::None);
     }

@@ -478,6 +478,58 @@ TEST_F(ResolvedStatementTest, TheDatabasesFunctionsThatComparingItsTypesRunsAreN
     EXPECT_NE(database.Marks(), QStringLiteral("0"));
 }
 
+// A table partitioned by a key of an operator class of the database's compares its key's values
+// with the class's support function while it is planned, though no type of its columns leads
+// there: named in red, resolved or not; a table partitioned by int names nothing.
+TEST_F(ResolvedStatementTest, APartitionKeysClassOfTheDatabasesIsNamedInRed)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TypeSupportDatabase database(server, QStringLiteral("vc_ty_pt_%1"));
+    ASSERT_TRUE(database.error.isEmpty()) << database.error.toStdString();
+    ASSERT_EQ(
+        WriteOnTestServer(database.owner, true,
+            QStringLiteral(
+                "create function vc_ty_intcmp(a int, b int) returns int language plpgsql immutable security definer as "
+                "$$ begin perform vc_ty_mark(); return btint4cmp(a, b); end $$;"
+                "create operator class vc_ty_int_btree for type int using btree as operator 1 <, operator 2 <=, "
+                "operator 3 =, operator 4 >=, operator 5 >, function 1 vc_ty_intcmp(int, int);"
+                "create table vc_ty_parted (a int) partition by range (a vc_ty_int_btree);"
+                "create table vc_ty_parted_low partition of vc_ty_parted for values from (0) to (10);"
+                "create table vc_ty_control (a int) partition by range (a);"
+                "create table vc_ty_control_low partition of vc_ty_control for values from (0) to (10);"
+                "insert into vc_ty_parted values (5); insert into vc_ty_control values (5);"
+                "grant select on vc_ty_parted, vc_ty_control to public")),
+        "");
+    const ServerObjects role(server,
+        QStringLiteral("create role vc_ty_ro_%1 login password 'ty pass';"
+                       "alter role vc_ty_ro_%1 set default_transaction_read_only = on"),
+        QStringLiteral("drop role if exists vc_ty_ro_%1"));
+    ASSERT_TRUE(role.Error().isEmpty()) << role.Error().toStdString();
+    DbServerSettings readOnly = database.plain;
+    readOnly.user = role.Named("vc_ty_ro_%1");
+    const QString cmp = QStringLiteral("public.vc_ty_intcmp");
+    // Filling the table ran it; resolving runs it no more.
+    const QString filled = database.Marks();
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        SCOPED_TRACE(RouteName(route));
+        for (const DbServerSettings& login : {database.plain, readOnly}) {
+            SCOPED_TRACE(login.user.toStdString());
+            Routed resolver = Open(route, login, {});
+            ASSERT_TRUE(resolver.db->IsOpen()) << resolver.db->LastError().toStdString();
+            const DbStatementFacts parted
+                = ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_parted"));
+            EXPECT_EQ(parted.resolved, login.user == database.plain.user);
+            EXPECT_EQ(parted.routines, QStringList {cmp});
+            EXPECT_EQ(ResolvedFacts(*resolver.db, QStringLiteral("select a::text as a from vc_ty_control")).routines,
+                QStringList {});
+            const Guarded guarded = Guard(route, login, QStringLiteral("select a::text as a from vc_ty_parted"));
+            EXPECT_EQ(guarded.questions, 1);
+            EXPECT_TRUE(guarded.cautions.join(u'\n').contains(cmp)) << guarded.cautions.join('|').toStdString();
+        }
+    }
+    EXPECT_EQ(database.Marks(), filled);
+}
+
 // Parsing a literal runs its domain's checks and a range's comparison of its bounds: where
 // either reaches the database's own code (a check using GREATEST over the type above, a range
 // over it), no statement of that database is parsed into a view, the question says why in red,
@@ -698,8 +750,10 @@ TEST_F(ResolvedStatementTest, CommonExtensionsChangeNothingAnOrdinaryStatementIs
             const SqlStatementNames names = SqlNamesOf(sent, bareDb.db->ServerKind());
             DbStatementFacts without;
             DbStatementFacts with;
-            ASSERT_TRUE(ReadStatementFacts(*bareDb.db, sent, names.names, names.operators, without));
-            ASSERT_TRUE(ReadStatementFacts(*extDb.db, sent, names.names, names.operators, with));
+            ASSERT_TRUE(
+                ReadStatementFacts(*bareDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), without));
+            ASSERT_TRUE(
+                ReadStatementFacts(*extDb.db, sent, names.names, names.operators, RefusedSqlNamePatterns(), with));
             EXPECT_TRUE(without.resolved);
             EXPECT_TRUE(without.routines.isEmpty()) << without.routines.join(' ').toStdString();
             EXPECT_EQ(AskedOf(with), AskedOf(without));

@@ -13,7 +13,8 @@ DbStatementFacts FactsOf(DbConnection& db, const QString& sql)
 {
     const SqlStatementNames names = SqlNamesOf(sql, db.ServerKind());
     DbStatementFacts facts;
-    EXPECT_TRUE(ReadStatementFacts(db, sql, names.names, names.operators, facts)) << db.LastError().toStdString();
+    EXPECT_TRUE(ReadStatementFacts(db, sql, names.names, names.operators, RefusedSqlNamePatterns(), facts))
+        << db.LastError().toStdString();
     return facts;
 }
 

@@ -131,6 +131,91 @@ void ExpectTheReadingDecides(
     EXPECT_FALSE(QFile::exists(objects.Named("/tmp/vc_ur_%1")));
 }
 
+// An ordinary login's schema, in the test's database: a domain whose check calls now() (the
+// server's, stable: it runs nothing of the database's), a view that ends the reader's other
+// sessions, and a harmless view.
+const char kUnresolvedSchema[] = "create schema vc_ur_att_%1 authorization vc_ur_plain_%1";
+const char kUnresolvedViews[]
+    = "create domain vc_ur_att_%1.d as timestamptz check (value <= now() + interval '1 day');"
+      "create view vc_ur_att_%1.v as select pg_terminate_backend(pid)::text as a from pg_stat_activity "
+      "where usename = current_user and pid <> pg_backend_pid();"
+      "create view vc_ur_att_%1.w as select 'kept'::text as a;"
+      "grant usage on schema vc_ur_att_%1 to public; grant select on vc_ur_att_%1.v, vc_ur_att_%1.w to public";
+
+// Read as the login, with a session of its own standing by: the view that ends sessions is
+// refused through its rule, resolved or, for the reason given, by the catalog; the harmless one is
+// asked about once and read; the session stands.
+void ExpectTheViewsRuleDecides(
+    const ServerObjects& objects, Route route, const DbServerSettings& login, DbStatementFacts::Unresolved why)
+{
+    SCOPED_TRACE(RouteName(route));
+    const std::unique_ptr<DbConnection> victim = DbConnection::OpenPostgreSQL(login);
+    ASSERT_TRUE(victim->IsOpen()) << victim->LastError().toStdString();
+    Routed routed = Open(route, login, {});
+    ASSERT_TRUE(routed.db->IsOpen()) << routed.db->LastError().toStdString();
+    const QString ending = objects.Named("select a from vc_ur_att_%1.v");
+    const DbStatementFacts facts = ResolvedFacts(*routed.db, ending);
+    EXPECT_EQ(facts.resolved, why == DbStatementFacts::Unresolved::None);
+    EXPECT_EQ(facts.unresolved, why);
+    EXPECT_TRUE(std::any_of(facts.builtins.begin(), facts.builtins.end(), [](const QString& builtin) {
+        return builtin.startsWith(u"pg_terminate_backend/");
+    })) << facts.builtins.join(' ').toStdString();
+    const Guarded guarded = Guard(route, login, ending);
+    EXPECT_TRUE(guarded.refusal.contains(QStringLiteral("pg_terminate_backend"))) << guarded.refusal.toStdString();
+    EXPECT_EQ(guarded.questions, 0);
+    const QString kept = objects.Named("select a from vc_ur_att_%1.w");
+    const Guarded read = Guard(route, login, kept);
+    EXPECT_EQ(read.refusal, "");
+    EXPECT_EQ(read.questions, 1);
+    DbRows rows;
+    ASSERT_TRUE(routed.db->Query(kept, rows)) << routed.db->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), QStringLiteral("kept"));
+    ASSERT_TRUE(victim->Query(QStringLiteral("select 'alive'"), rows)) << victim->LastError().toStdString();
+    EXPECT_EQ(rows.Value(0, 0), QStringLiteral("alive"));
+}
+
+// The domain leaves every statement resolved; where the server cannot resolve (a read-only login,
+// no TEMP right, a domain check of the database's code), the catalog follows the view's rule.
+TEST(UnresolvedReading, AViewsRuleIsFollowedResolvedAndByTheCatalog)
+{
+    VC_TEST_SERVER(server, "VC_PG");
+    const TestSessionName named(kUnresolvedSessionName);
+    const ServerObjects objects(server, UnresolvedMake(), QLatin1String(kUnresolvedDrop));
+    ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
+    const UnresolvedDatabase database(server, objects);
+    ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    const DbServerSettings& owner = database.Owner();
+    DbServerSettings plain = TestLogin(server, objects, "vc_ur_plain_%1", kUnresolvedPassword);
+    plain.database = owner.database;
+    DbServerSettings readOnly = TestLogin(server, objects, "vc_ur_ro_%1", kUnresolvedPassword);
+    readOnly.database = owner.database;
+    ASSERT_EQ(WriteOnTestServer(owner, true, objects.Named(kUnresolvedSchema)), "");
+    ASSERT_EQ(WriteOnTestServer(plain, true, objects.Named(kUnresolvedViews)), "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
+        ExpectTheViewsRuleDecides(objects, route, plain, DbStatementFacts::Unresolved::None);
+        ExpectTheViewsRuleDecides(objects, route, readOnly, DbStatementFacts::Unresolved::ReadOnly);
+    }
+    ASSERT_EQ(WriteOnTestServer(
+                  owner, true, QStringLiteral("revoke temporary on database %1 from public").arg(owner.database)),
+        "");
+    for (const Route route : {Route::Native, Route::PsqlOdbc})
+        ExpectTheViewsRuleDecides(objects, route, plain, DbStatementFacts::Unresolved::NoTempRight);
+    ASSERT_EQ(
+        WriteOnTestServer(owner, true, QStringLiteral("grant temporary on database %1 to public").arg(owner.database)),
+        "");
+    // A check that reaches code of the database's, or a refused function of the server's.
+    for (const char* check :
+        {"create function vc_ur_att_%1.late(t timestamptz) returns bool language sql as 'select t <= now()';"
+         "create domain vc_ur_att_%1.e as timestamptz check (vc_ur_att_%1.late(value))",
+            "drop domain vc_ur_att_%1.e; drop function vc_ur_att_%1.late;"
+            "create domain vc_ur_att_%1.e as int check (pg_cancel_backend(value) or true)"}) {
+        SCOPED_TRACE(check);
+        ASSERT_EQ(WriteOnTestServer(plain, true, objects.Named(check)), "");
+        for (const Route route : {Route::Native, Route::PsqlOdbc})
+            ExpectTheViewsRuleDecides(objects, route, plain, DbStatementFacts::Unresolved::DomainCheck);
+    }
+}
+
 TEST(UnresolvedReading, AReadOnlyLoginOnEachRouteAndPool)
 {
     VC_TEST_SERVER(server, "VC_PG");
@@ -198,6 +283,10 @@ TEST(UnresolvedReading, AStandby)
     ASSERT_TRUE(objects.Error().isEmpty()) << objects.Error().toStdString();
     const UnresolvedDatabase database(primary, objects);
     ASSERT_TRUE(database.Error().isEmpty()) << database.Error().toStdString();
+    DbServerSettings maker = TestLogin(primary, objects, "vc_ur_plain_%1", kUnresolvedPassword);
+    maker.database = database.Owner().database;
+    ASSERT_EQ(WriteOnTestServer(database.Owner(), true, objects.Named(kUnresolvedSchema)), "");
+    ASSERT_EQ(WriteOnTestServer(maker, true, objects.Named(kUnresolvedViews)), "");
     ASSERT_EQ(WriteOnTestServer(database.Owner(), true,
                   objects.Named("grant execute on function pg_read_file(text) to vc_ur_files_%1")),
         "");
@@ -215,8 +304,10 @@ TEST(UnresolvedReading, AStandby)
         ASSERT_FALSE(replayed.hasExpired()) << "the standby did not replay the test's objects";
         QThread::msleep(100);
     }
-    for (const Route route : {Route::Native, Route::PsqlOdbc})
+    for (const Route route : {Route::Native, Route::PsqlOdbc}) {
         ExpectTheReadingDecides(objects, route, files, DbStatementFacts::Unresolved::Standby);
+        ExpectTheViewsRuleDecides(objects, route, files, DbStatementFacts::Unresolved::Standby);
+    }
 }
 
 } // namespace
