@@ -1116,6 +1116,9 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
     bool query = true;
     SqlFault faults[std::size(kSqlReadings)];
     const bool postgresOnly = (readings & kEveryReading & ~((1u << kPgStandard) | (1u << kPgEscapes))) == 0;
+    // Before connecting, a reading refuses only what its server would refuse once known: a
+    // PostgreSQL server, known then, judges names by its own resolution, not their spelling.
+    const bool namesCall = !postgresOnly && !(readings & kWhereEveryReadingRefuses);
     unsigned judged = 0;
     unsigned refusing = 0;
     for (qsizetype r = 0; r < qsizetype(std::size(kSqlReadings)); ++r) {
@@ -1130,7 +1133,7 @@ SqlStatementVerdict JudgedSqlStatement(const QString& sql, unsigned readings)
         if (!fault)
             fault = LockingSqlRead(tokens);
         if (!fault)
-            fault = RefusedSqlItems(SqlItems(tokens), reading, !postgresOnly);
+            fault = RefusedSqlItems(SqlItems(tokens), reading, namesCall);
         if (fault) {
             faults[r] = fault;
             refusing |= 1u << r;
