@@ -506,9 +506,6 @@ QString ConnectedStatementRefusal(const CDSBase& ds, DbConnection& connection)
         return refusal;
     SourceQuestion question = QuestionFor(ds, reach, facts);
     question.connected = true;
-    // An event trigger or a domain's check stops the resolution before the view holds the
-    // statement: the server never parsed it then.
-    question.parsed = facts.statementSent && facts.unresolved != DbStatementFacts::Unresolved::EventTrigger
-        && facts.unresolved != DbStatementFacts::Unresolved::DomainCheck;
+    question.parsed = facts.statementSent;
     return IsSourceKeyApproved(question.key) ? QString() : Ask(ds, question);
 }

@@ -952,6 +952,13 @@ SqlFault RefusedSqlItems(const SqlItems& items, const SqlReading& r, bool namesC
     return {};
 }
 
+// Whether token k is the word, in any case.
+bool IsSqlWordAt(const QList<SqlToken>& tokens, qsizetype k, QStringView word)
+{
+    return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
+        && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
+}
+
 // A statement that changes data or the database: INSERT, UPDATE, CREATE and the like
 // as the statement's first word, as what a WITH leads to, or as the body of one of its
 // queries ("with d as (delete from t returning *) select ..."). Sent inside a select it
@@ -964,10 +971,7 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
                 u"truncate", u"rename", u"grant", u"revoke", u"copy", u"load", u"import", u"comment", u"vacuum",
                 u"reindex", u"cluster", u"refresh"});
     };
-    const auto isWord = [&](qsizetype k, QStringView word) {
-        return k >= 0 && k < tokens.size() && tokens[k].kind == SqlToken::Word
-            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
-    };
+    const auto isWord = [&](qsizetype k, QStringView word) { return IsSqlWordAt(tokens, k, word); };
     const auto fault = [&](qsizetype k) {
         return SqlFault {
             tokens[k].start, QStringLiteral("“%1”语句会修改数据，而本程序只读取数据").arg(tokens[k].Text())};
@@ -1007,27 +1011,23 @@ SqlFault WritingSqlStatement(const QList<SqlToken>& tokens)
 // for it; PostgreSQL refuses them in a read-only transaction, MariaDB and MySQL take them.
 SqlFault LockingSqlRead(const QList<SqlToken>& tokens)
 {
-    const auto isWord = [&](qsizetype k, QStringView word) {
-        return k < tokens.size() && tokens[k].kind == SqlToken::Word
-            && tokens[k].Text().compare(word, Qt::CaseInsensitive) == 0;
-    };
+    static const std::initializer_list<QStringView> phrases[] = {{u"for", u"update"}, {u"for", u"no", u"key", u"update"},
+        {u"for", u"share"}, {u"for", u"key", u"share"}, {u"lock", u"in", u"share", u"mode"}};
     for (qsizetype k = 0; k < tokens.size(); ++k) {
-        qsizetype last = -1;
-        if (isWord(k, u"for")) {
-            if (isWord(k + 1, u"update") || isWord(k + 1, u"share"))
-                last = k + 1;
-            else if ((isWord(k + 1, u"no") && isWord(k + 2, u"key") && isWord(k + 3, u"update"))
-                || (isWord(k + 1, u"key") && isWord(k + 2, u"share")))
-                last = isWord(k + 1, u"no") ? k + 3 : k + 2;
-        } else if (isWord(k, u"lock") && isWord(k + 1, u"in") && isWord(k + 2, u"share") && isWord(k + 3, u"mode")) {
-            last = k + 3;
+        for (const auto& phrase : phrases) {
+            qsizetype w = 0;
+            for (const QStringView word : phrase) {
+                if (!IsSqlWordAt(tokens, k + w, word))
+                    break;
+                ++w;
+            }
+            if (w < qsizetype(phrase.size()))
+                continue;
+            QStringList words;
+            for (const QStringView word : phrase)
+                words << word.toString().toUpper();
+            return {tokens[k].start, QStringLiteral("“%1”会锁住读到的行，让别的用户等待，而本程序只读取数据").arg(words.join(u' '))};
         }
-        if (last < 0)
-            continue;
-        QStringList words;
-        for (qsizetype w = k; w <= last; ++w)
-            words << tokens[w].Text().toString().toUpper();
-        return {tokens[k].start, QStringLiteral("“%1”会锁住读到的行，让别的用户等待，而本程序只读取数据").arg(words.join(u' '))};
     }
     return {};
 }

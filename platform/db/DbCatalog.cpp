@@ -404,6 +404,11 @@ bool ReadPgFacts(DbConnection& connection, const QString& statement, const QStri
                 TakePgRows(rows, facts);
             else if (connection.Stopped())
                 return false;
+            // An event trigger or a domain's check stops the resolution at the guard, before the
+            // view holds the statement: the server never parsed it.
+            if (facts.unresolved == DbStatementFacts::Unresolved::EventTrigger
+                || facts.unresolved == DbStatementFacts::Unresolved::DomainCheck)
+                facts.statementSent = false;
             if (marked && facts.unresolved == DbStatementFacts::Unresolved::None) {
                 resolved = connection.QueryResolving(statement, PgWalkingGuard(refused), steps, PgResolvedQuestion(), rows);
                 if (!resolved && connection.Stopped())

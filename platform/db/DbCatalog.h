@@ -59,7 +59,8 @@ struct DbStatementFacts
     // The server's error where it refused (Unresolved::Other).
     QString unresolvedError;
     // The statement's text went to the server to be made into the view (resolved or refused):
-    // the server parsed it, and it stands in the server's log, though none of it ran.
+    // the server parsed it, and it stands in the server's log, though none of it ran. Not where
+    // the guard stopped the resolution first (an event trigger, a domain's check).
     bool statementSent = false;
     // The server's own functions it calls, each once, as name/arguments ("ts_rewrite/2"): those
     // of pg_catalog, and those whose code is the server's library or one in its folder (internal
