@@ -611,25 +611,34 @@ TEST_F(SourceApprovalSessionTest, AStatementOfOneLongLineIsShownWholeInPieces)
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     const QString sql = QStringLiteral("select '") + QString(1000 * 1000, u'x') + QStringLiteral("\U0001F600' as a");
-    const CPostgreSQLDS& source = AddServerSource(ListeningSettings(listener), sql);
-    CSourceApprovalDlg dialog(QStringLiteral("标签"), SourceQuestionOf(source), frame);
-    dialog.show();
-    QCoreApplication::processEvents();
-    auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
-    EXPECT_EQ(statement->toPlainText().remove(u'\n'), sql);
-    const QString caption = dialog.findChild<QLabel*>("sourceApprovalStatementCaption")->text();
-    EXPECT_TRUE(caption.contains(QStringLiteral("共 1 行，%1 个字符").arg(sql.size()))) << caption.toStdString();
-    // No piece splits a character written as two UTF-16 units.
-    for (const QString& piece : statement->toPlainText().split(u'\n'))
-        EXPECT_FALSE(piece.front().isLowSurrogate());
-    QTest::mouseClick(statement->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
-    QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(statement->verticalScrollBar()->value(), statement->verticalScrollBar()->maximum());
-    EXPECT_TRUE(statement->textCursor().atEnd());
-    if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
-        QTest::qWait(300);
-        dialog.screen()->grabWindow(0).save(QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-long-line.png"));
-    }
+    AddServerSource(ListeningSettings(listener), sql);
+    bool checked = false;
+    // Reached as a user reaches it: 打印预览 of the label asks first.
+    services.OnNextDialog([&](QDialog& dialog) {
+        dialog.show();
+        QCoreApplication::processEvents();
+        auto* statement = dialog.findChild<QPlainTextEdit*>("sourceApprovalStatement");
+        EXPECT_EQ(statement->toPlainText().remove(u'\n'), sql);
+        const QString caption = dialog.findChild<QLabel*>("sourceApprovalStatementCaption")->text();
+        EXPECT_TRUE(caption.contains(QStringLiteral("共 1 行，%1 个字符").arg(sql.size()))) << caption.toStdString();
+        // No piece splits a character written as two UTF-16 units.
+        for (const QString& piece : statement->toPlainText().split(u'\n'))
+            EXPECT_FALSE(piece.front().isLowSurrogate());
+        QTest::mouseClick(statement->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::keyClick(statement, Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EQ(statement->verticalScrollBar()->value(), statement->verticalScrollBar()->maximum());
+        EXPECT_TRUE(statement->textCursor().atEnd());
+        if (qEnvironmentVariableIsSet("VC_SHOT_DIR")) {
+            QTest::qWait(300);
+            dialog.screen()->grabWindow(0).save(
+                QDir(qEnvironmentVariable("VC_SHOT_DIR")).filePath("source-approval-long-line.png"));
+        }
+        QTest::keyClick(statement, Qt::Key_Escape);
+        checked = true;
+    });
+    ASSERT_TRUE(Trigger(CmdFilePrintPreview));
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(OpenedPreview(), nullptr);
     EXPECT_FALSE(listener.hasPendingConnections());
 }
 
